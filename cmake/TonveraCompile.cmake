@@ -1,0 +1,34 @@
+# Compiler flags shared by every target, and the helper that declares a layer library.
+
+set(TONVERA_WARNINGS -Wall -Wextra -Wpedantic)
+if(TONVERA_WERROR)
+  list(APPEND TONVERA_WARNINGS -Werror)
+endif()
+
+if(TONVERA_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(TONVERA_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# tonvera_add_layer(<name> SOURCES ... [DEPS ...] [PRIVATE_DEPS ...])
+# Declares the static library tonvera_<name> with the alias tonvera::<name>.
+# Headers are included by their path from the repository root ("base/MString.h").
+function(tonvera_add_layer name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+  add_library(tonvera_${name} STATIC ${ARG_SOURCES})
+  add_library(tonvera::${name} ALIAS tonvera_${name})
+  target_include_directories(tonvera_${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_compile_options(tonvera_${name} PRIVATE ${TONVERA_WARNINGS})
+  target_compile_features(tonvera_${name} PUBLIC cxx_std_20)
+  set_target_properties(tonvera_${name} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+  if(ARG_DEPS)
+    target_link_libraries(tonvera_${name} PUBLIC ${ARG_DEPS})
+  endif()
+  if(ARG_PRIVATE_DEPS)
+    target_link_libraries(tonvera_${name} PRIVATE ${ARG_PRIVATE_DEPS})
+  endif()
+endfunction()

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Configures and builds one flavour of the tree.
+#   scripts/build.sh release   build/          g++, warnings as errors
+#   scripts/build.sh asan      build-asan/     clang, AddressSanitizer + UndefinedBehaviorSanitizer
+#   scripts/build.sh tsan      build-tsan/     clang, ThreadSanitizer, concurrency suites only
+#   scripts/build.sh fuzz      build-fuzz/     clang, libFuzzer targets
+#   scripts/build.sh bench     build-bench/    g++, Release, benchmarks
+# Further arguments are passed to the build tool (for example a target name).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+flavour=${1:-release}
+shift || true
+
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
+case "$flavour" in
+  release) dir=build;       cc=gcc;   cxx=g++;     opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_WERROR=ON) ;;
+  asan)    dir=build-asan;  cc=clang; cxx=clang++; opts=(-DCMAKE_BUILD_TYPE=Debug -DTONVERA_SANITIZE=ON -DTONVERA_WERROR=ON) ;;
+  tsan)    dir=build-tsan;  cc=clang; cxx=clang++; opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_TSAN=ON) ;;
+  fuzz)    dir=build-fuzz;  cc=clang; cxx=clang++; opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_FUZZ=ON -DTONVERA_BUILD_TESTS=OFF) ;;
+  bench)   dir=build-bench; cc=gcc;   cxx=g++;     opts=(-DCMAKE_BUILD_TYPE=Release -DTONVERA_BUILD_BENCH=ON -DTONVERA_BUILD_TESTS=OFF) ;;
+  *) echo "unknown flavour: $flavour (release, asan, tsan, fuzz, bench)" >&2; exit 2 ;;
+esac
+
+cmake -S "$root" -B "$root/$dir" -G Ninja \
+  -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" "${launcher[@]}" "${opts[@]}" >/dev/null
+cmake --build "$root/$dir" --parallel "$(nproc)" "$@"

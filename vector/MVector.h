@@ -1,0 +1,135 @@
+#pragma once
+// Vector operations and the real FFT that all signal processing runs on.
+//
+// Every operation checks its pointers first (kNullPointer), then its length
+// (kBadLength: below 1, or below 3 for the Hann window), and only then works; on a
+// non-zero status nothing is changed. Lengths are element counts (pairs for the
+// complex operations). The implementation is chosen once per process from the
+// processor's features (see Level()); every level gives the portable path's results
+// up to float rounding.
+//
+// Thread safety: all operations are reentrant. None allocates except Allocate and
+// CreateRealFFT, so they are safe on the audio thread.
+
+#include <cstddef>
+
+namespace MVector
+{
+/// Status codes returned by every operation.
+enum Status : int
+{
+  kOk = 0,
+  kBadLength = -6,
+  kNullPointer = -8,
+};
+
+// ---- Processor level -------------------------------------------------------
+
+/// The implementation level in use: 0 portable, 1 SSE3, 2 SSSE3, 3 SSE4.1, 4 AVX
+/// (with AVX2 and FMA kernels where the processor has them). Read once at load.
+int Level();
+
+/// The highest level this processor supports.
+int MaxLevel();
+
+/// True when the processor reports SSE; the program's own inner loops (MultiplyByScalar,
+/// MultiplyElementwise, Sum) use it to pick a vectorised routine or a plain loop.
+bool HasSSE();
+
+/// Selects the implementation level, clamped to 0..MaxLevel(); returns the level now in
+/// use. For tests and benchmarks that compare levels; not to be called while another
+/// thread runs vector operations.
+int SetLevel(int level);
+
+// ---- Fills, copies, arithmetic ---------------------------------------------
+
+int ZeroDoubles(double* d, int n);
+int ZeroFloats(float* f, int n);
+int SetFloats(float value, float* f, int n);
+/// dst[i] = src[i]; the ranges must not overlap.
+int CopyFloats(const float* src, float* dst, int n);
+/// As CopyFloats, overlapping ranges allowed.
+int MoveFloats(const float* src, float* dst, int n);
+int CopyDoubles(const double* src, double* dst, int n);
+/// dst[i] = a[i] + b[i].
+int AddFloats(const float* a, const float* b, float* dst, int n);
+/// dst[i] = b[i] - a[i] (note the order).
+int SubtractFloats(const float* a, const float* b, float* dst, int n);
+/// srcDst[i] += src[i].
+int AddFloatsInPlace(const float* src, float* srcDst, int n);
+/// srcDst[i] += value; returns kOk at once (after the checks) when value is 0.
+int AddConstantInPlace(float value, float* srcDst, int n);
+/// result = sum of a[i] * b[i].
+int DotProduct(const float* a, const float* b, int n, float* result);
+
+// ---- Extremes ----------------------------------------------------------------
+
+int Maximum(const float* f, int n, float* result);
+int MinMax(const float* f, int n, float* min, float* max);
+/// Largest value and the first (lowest) index holding it.
+int MaximumWithIndex(const float* f, int n, float* max, int* index);
+/// Smallest value and the first (lowest) index holding it.
+int MinimumWithIndex(const float* f, int n, float* min, int* index);
+
+// ---- Complex pairs -----------------------------------------------------------
+
+/// dst[i] = sqrt(re^2 + im^2) of the i-th of n interleaved (re, im) pairs.
+int Magnitude(const float* pairs, float* dst, int n);
+/// dst[i] = atan2(im, re) of the i-th of n interleaved (re, im) pairs, in radians.
+int Phase(const float* pairs, float* dst, int n);
+
+// ---- Windows (in place) --------------------------------------------------------
+
+/// f[i] *= 0.5 * (1 - cos(2 pi i / (n - 1))); n must be at least 3.
+int HannWindowInPlace(float* f, int n);
+/// Blackman shape with parameter alpha = -0.16.
+int BlackmanWindowInPlace(float* f, int n);
+/// Linear rise and fall in steps of 2 / (n - 1).
+int TriangularWindowInPlace(float* f, int n);
+
+// ---- Sine and cosine -----------------------------------------------------------
+
+/// sinOut[i] = sin(src[i]), cosOut[i] = cos(src[i]), within float accuracy.
+int SinCosDoubles(const double* src, double* sinOut, double* cosOut, int n);
+
+// ---- The program's own inner loops ---------------------------------------------
+
+/// f[i] *= value.
+int MultiplyByScalar(float value, float* f, int n);
+/// srcDst[i] *= src[i].
+int MultiplyElementwise(const float* src, float* srcDst, int n);
+/// result = sum of f[i].
+int Sum(const float* f, int n, float* result);
+
+// ---- Real FFT -------------------------------------------------------------------
+//
+// Spectrum layout (N floats in place, N = 2^order): element 0 = DC, element 1 =
+// Nyquist, elements 2k and 2k+1 = real and imaginary part of bin k, 1 <= k < N/2.
+// Unnormalised in both directions: Inverse(Forward(x)) = N * x. Sizes 8 .. 32768.
+
+/// Opaque transform set-up for one size.
+struct MRealFFTSetup;
+
+/// Normalisation flag of CreateRealFFT; this system uses kNoNormalisation only.
+enum FFTFlag : int
+{
+  kNoNormalisation = 0,
+};
+
+/// Makes a set-up for 2^order points (3 <= order <= 15) into *holder. Allocates.
+/// hint is accepted for compatibility and ignored.
+int CreateRealFFT(MRealFFTSetup** holder, int order, int flag, int hint);
+/// Bytes of the work buffer that ForwardRealFFT and InverseRealFFT need for this set-up.
+int RealFFTWorkSize(const MRealFFTSetup* setup, int* bytes);
+/// Forward transform in place; work must hold RealFFTWorkSize bytes.
+int ForwardRealFFT(float* srcDst, const MRealFFTSetup* setup, unsigned char* work);
+/// Inverse transform in place, from the spectrum layout back to N samples.
+int InverseRealFFT(float* srcDst, const MRealFFTSetup* setup, unsigned char* work);
+
+/// A 64-byte aligned buffer of this family (work buffers); null when bytes < 1.
+unsigned char* Allocate(int bytes);
+/// Releases a buffer from Allocate; null is ignored.
+void Free(void* buffer);
+/// Releases a set-up from CreateRealFFT; null is ignored.
+void FreeRealFFT(MRealFFTSetup* setup);
+} // namespace MVector
