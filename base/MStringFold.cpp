@@ -2,10 +2,13 @@
 
 #include "base/MString.h"
 
+#include "base/MAccentFolding.h"
+
 #include <algorithm>
 
 char16_t MString::FoldForName(char16_t character) noexcept
 {
+  character = MAccentFolding::Fold(character);
   if (character >= u'A' && character <= u'Z')
   {
     return static_cast<char16_t>(character - u'A' + u'a');

@@ -3,5 +3,8 @@ list(APPEND TONVERA_BASE_SOURCES
   MString.cpp
   MStringConvert.cpp
   MStringFold.cpp
+  MAccentFolding.cpp
   MException.cpp
+  MFormat.cpp
+  MFormatParser.cpp
 )

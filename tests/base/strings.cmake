@@ -2,4 +2,5 @@
 tonvera_add_test(tonvera_base_strings_tests LABEL base
   SOURCES
     MStringTest.cpp
+    MFormatTest.cpp
   LIBS tonvera::base)
