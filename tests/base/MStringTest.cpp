@@ -218,7 +218,7 @@ TEST(MStringTest, NonAsciiTextRoundTripsThroughUtf8Utf16AndWide)
 {
   const char* samples[] = {
     "plain",
-    "Gr\xc3\xbc\xc3\x9f" "e",              // U+00FC U+00DF
+    ("Gr\xc3\xbc\xc3\x9f" "e"),            // U+00FC U+00DF
     "\xe2\x82\xac 5",                       // euro sign, three bytes
     "\xf0\x9d\x84\x9e clef",                // U+1D11E, outside the BMP
     "\xf0\x9f\x8e\xb5\xf4\x8f\xbf\xbf",     // U+1F3B5 and U+10FFFF
