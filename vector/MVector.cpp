@@ -299,7 +299,17 @@ unsigned char* Allocate(int bytes)
     return nullptr;
   // Rounded up to whole 64-byte lines so that vector loads of the last line stay inside.
   const std::size_t size = (static_cast<std::size_t>(bytes) + 63) & ~std::size_t{63};
-  return static_cast<unsigned char*>(::operator new(size, std::align_val_t{64}, std::nothrow));
+  // The throwing form, caught here: it pairs with the aligned delete in Free under every
+  // replacement of the global allocation functions (the nothrow aligned form is often not
+  // replaced alongside them).
+  try
+  {
+    return static_cast<unsigned char*>(::operator new(size, std::align_val_t{64}));
+  }
+  catch (const std::bad_alloc&)
+  {
+    return nullptr;
+  }
 }
 
 void Free(void* buffer)
