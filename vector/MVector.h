@@ -6,7 +6,13 @@
 // non-zero status nothing is changed. Lengths are element counts (pairs for the
 // complex operations). The implementation is chosen once per process from the
 // processor's features (see Level()); every level gives the portable path's results
-// up to float rounding.
+// up to float rounding. Measured differences of level 4 (AVX2 + FMA) from level 0 over
+// noise inputs: real FFT forward at most 2.0e-7 of the largest bin, inverse at most
+// 3.9e-7 N of the input scale (all sizes 8 .. 32768); Phase 4.8e-7 rad (two float units
+// at pi); Magnitude 1 unit in the last place; SinCosDoubles 1.1e-16; extremes, indices and
+// element-wise arithmetic identical; DotProduct and Sum within one rounding of the result.
+// Forward FFT against a DFT evaluated in double: relative rms error 0.17 .. 0.34 log2(N)
+// float units (u = 2^-24), 1.1e-7 at N = 1024, at every level.
 //
 // Thread safety: all operations are reentrant. None allocates except Allocate and
 // CreateRealFFT, so they are safe on the audio thread.

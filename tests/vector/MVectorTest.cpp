@@ -408,6 +408,60 @@ TEST_F(MVectorLevels, LevelIsClampedToWhatTheProcessorHas)
   }
 }
 
+TEST_F(MVectorLevels, EveryLevelAgreesWithThePortableLevelOnNoise)
+{
+  // 1003 elements: many full vectors and a tail of every kernel width.
+  constexpr int kN = 1003;
+  const std::vector<float> a = MTestSignals::WhiteNoise(2 * kN, 100.0f, 3);
+  const std::vector<float> b = MTestSignals::WhiteNoise(kN, 1.0f, 4);
+  std::vector<double> angles(kN);
+  for (int i = 0; i < kN; ++i)
+    angles[i] = 1e4 * a[i];
+
+  struct Results
+  {
+    std::vector<float> magnitude, phase;
+    std::vector<double> sine, cosine;
+    float dot, sum, max, min;
+    int maxIndex, minIndex;
+  };
+  auto run = [&]
+  {
+    Results r{std::vector<float>(kN), std::vector<float>(kN), std::vector<double>(kN), std::vector<double>(kN),
+              0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(MVector::Magnitude(a.data(), r.magnitude.data(), kN), 0);
+    EXPECT_EQ(MVector::Phase(a.data(), r.phase.data(), kN), 0);
+    EXPECT_EQ(MVector::SinCosDoubles(angles.data(), r.sine.data(), r.cosine.data(), kN), 0);
+    EXPECT_EQ(MVector::DotProduct(a.data(), b.data(), kN, &r.dot), 0);
+    EXPECT_EQ(MVector::Sum(a.data(), kN, &r.sum), 0);
+    EXPECT_EQ(MVector::MaximumWithIndex(a.data(), kN, &r.max, &r.maxIndex), 0);
+    EXPECT_EQ(MVector::MinimumWithIndex(a.data(), kN, &r.min, &r.minIndex), 0);
+    return r;
+  };
+  MVector::SetLevel(0);
+  const Results portable = run();
+  for (int level = 1; level <= MVector::MaxLevel(); ++level)
+  {
+    MVector::SetLevel(level);
+    const Results r = run();
+    for (int i = 0; i < kN; ++i)
+    {
+      // One float unit of the value for the magnitude, two float units of pi for the angle.
+      EXPECT_NEAR(r.magnitude[i], portable.magnitude[i], 1.2e-7 * portable.magnitude[i]) << "level " << level;
+      EXPECT_NEAR(r.phase[i], portable.phase[i], 4.8e-7) << "level " << level;
+      EXPECT_NEAR(r.sine[i], portable.sine[i], 1e-15) << "level " << level;
+      EXPECT_NEAR(r.cosine[i], portable.cosine[i], 1e-15) << "level " << level;
+    }
+    // Both accumulate in double: at most one float rounding apart.
+    EXPECT_NEAR(r.dot, portable.dot, 1.2e-7 * std::fabs(portable.dot)) << "level " << level;
+    EXPECT_NEAR(r.sum, portable.sum, 1.2e-7 * std::fabs(portable.sum)) << "level " << level;
+    EXPECT_EQ(r.max, portable.max);
+    EXPECT_EQ(r.maxIndex, portable.maxIndex);
+    EXPECT_EQ(r.min, portable.min);
+    EXPECT_EQ(r.minIndex, portable.minIndex);
+  }
+}
+
 TEST_F(MVectorLevels, OperationsAllocateNothingAtAnyLevel)
 {
   std::vector<float> a(100, 1.0f), b(200, 2.0f), c(100);
