@@ -138,7 +138,8 @@ int main(int argc, char** argv)
   {
     const double ours = collector.Nanoseconds("fft_ours/" + std::to_string(n));
     const double fftw = collector.Nanoseconds("fft_fftw/" + std::to_string(n));
-    std::printf("fft N=%d ours_ns=%.0f fftw_ns=%.0f ratio=%.2f\n", n, ours, fftw, fftw > 0 ? ours / fftw : 0.0);
+    std::printf("fft N=%d ours_ns=%.0f fftw_ns=%.0f ratio=%.2f\n", n, ours, fftw,
+                fftw > 0 ? ours / fftw : 0.0);
   }
   std::fflush(stdout);
   return 0;

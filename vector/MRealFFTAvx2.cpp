@@ -48,7 +48,8 @@ inline void Turn(__m256& re, __m256& im, __m256 wr, __m256 wi)
 inline void TurnLoaded(Quad& v, const float* tw, int count, int j)
 {
   for (int k = 1; k <= 3; ++k)
-    Turn(v.r[k], v.i[k], _mm256_loadu_ps(tw + (2 * k - 2) * count + j), _mm256_loadu_ps(tw + (2 * k - 1) * count + j));
+    Turn(v.r[k], v.i[k], _mm256_loadu_ps(tw + (2 * k - 2) * count + j),
+         _mm256_loadu_ps(tw + (2 * k - 1) * count + j));
 }
 
 // Four rows of eight lanes to eight groups of four, stored at dst: group g holds lane
@@ -145,7 +146,8 @@ void SecondStage(const float* xr, const float* xi, float* yr, float* yi, const M
 
 // Later radix-4 passes (stride >= 16): the eight lanes are eight neighbouring sub-transforms
 // sharing one twiddle.
-void WideStage(const float* xr, const float* xi, float* yr, float* yi, int half, const MRealFFTSetup::Stage& stage)
+void WideStage(const float* xr, const float* xi, float* yr, float* yi, int half,
+               const MRealFFTSetup::Stage& stage)
 {
   const int quarter = half / 4;
   const int stride = stage.stride;
@@ -321,7 +323,8 @@ void Avx2InverseRealFFT(float* srcDst, const MRealFFTSetup* setup, float* work)
   const float* z = LaterStages(b, a, setup);
   const __m256 signBit = _mm256_set1_ps(-0.0f);
   for (int m = 0; m < half; m += 8)
-    StoreInterleaved(srcDst + 2 * m, _mm256_loadu_ps(z + m), _mm256_xor_ps(_mm256_loadu_ps(z + half + m), signBit));
+    StoreInterleaved(srcDst + 2 * m, _mm256_loadu_ps(z + m),
+                     _mm256_xor_ps(_mm256_loadu_ps(z + half + m), signBit));
 }
 } // namespace MVector::Detail
 

@@ -304,7 +304,7 @@ unsigned char* Allocate(int bytes)
   // replaced alongside them).
   try
   {
-    return static_cast<unsigned char*>(::operator new(size, std::align_val_t{64}));
+    return static_cast<unsigned char*>(::operator new (size, std::align_val_t{64}));
   }
   catch (const std::bad_alloc&)
   {
@@ -315,7 +315,7 @@ unsigned char* Allocate(int bytes)
 void Free(void* buffer)
 {
   if (buffer != nullptr)
-    ::operator delete(buffer, std::align_val_t{64});
+    ::operator delete (buffer, std::align_val_t{64});
 }
 
 void FreeRealFFT(MRealFFTSetup* setup)

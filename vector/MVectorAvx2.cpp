@@ -306,7 +306,8 @@ void SinCos(const double* src, double* sinOut, double* cosOut, int n)
       PortableSinCos(src + i, sinOut + i, cosOut + i, 4);
       continue;
     }
-    const __m256d j = _mm256_round_pd(_mm256_mul_pd(x, twoOverPi), _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+    const __m256d j =
+      _mm256_round_pd(_mm256_mul_pd(x, twoOverPi), _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
     __m256d r = _mm256_fnmadd_pd(j, p1, x);
     r = _mm256_fnmadd_pd(j, p2, r);
     r = _mm256_fnmadd_pd(j, p3, r);
@@ -357,7 +358,8 @@ const Kernels* Avx2Kernels()
 {
   // Built on first use rather than at static initialisation: it copies entries of the
   // portable table, which lives in another translation unit.
-  static const Kernels s_kernels = [] {
+  static const Kernels s_kernels = []
+  {
     Kernels k = kPortableKernels;
     k.addFloats = AddFloats;
     k.subtractFloats = SubtractFloats;

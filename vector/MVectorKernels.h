@@ -26,8 +26,8 @@ struct MRealFFTSetup
   };
 
   int order;
-  int size;     // N real points
-  int half;     // M = N / 2 complex points
+  int size; // N real points
+  int half; // M = N / 2 complex points
   int stageCount;
   Stage stages[16];
   /// First pass twiddles with every group of eight in the lane order (0,1,4,5,2,3,6,7) that a

@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <complex>
+#include <cstdint>
 #include <numbers>
 #include <vector>
 
@@ -207,7 +207,8 @@ TEST_F(MRealFFT, APureToneLandsInOneBin)
           std::vector<float> x(n);
           for (int i = 0; i < n; ++i)
           {
-            const double angle = 2.0 * std::numbers::pi * static_cast<double>((static_cast<long>(bin) * i) % n) / n;
+            const double angle =
+              2.0 * std::numbers::pi * static_cast<double>((static_cast<long>(bin) * i) % n) / n;
             x[i] = static_cast<float>(sine ? std::sin(angle) : std::cos(angle));
           }
           const std::vector<float> spectrum = t.Forward(x);
