@@ -2,6 +2,10 @@
 // running eight sub-transforms or eight points at once on split real/imaginary vectors.
 // Compiled with -mavx2 -mfma; only reached through the level-4 table. Sizes below 64 real
 // points have too few points per pass for eight lanes and run the portable code.
+//
+// Measured against the portable transform on noise frames, sizes 64 .. 32768: forward at
+// most 2.0e-7 of the largest bin, inverse at most 3.9e-7 N of the input scale (the
+// differences come from fused multiply-adds in the twiddle products).
 
 #include "vector/MVectorKernels.h"
 

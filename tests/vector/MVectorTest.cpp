@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -101,6 +102,7 @@ TEST_F(MVectorLevels, ExtremesTakeTheLowestIndexOnTiesAtEveryLevel)
     float min;
     int minIndex;
   };
+  const float kNaN = std::numeric_limits<float>::quiet_NaN();
   std::vector<float> longTie(40, 0.0f);
   longTie[9] = 5.0f;
   longTie[33] = 5.0f;
@@ -112,6 +114,8 @@ TEST_F(MVectorLevels, ExtremesTakeTheLowestIndexOnTiesAtEveryLevel)
     {{-1.0f, -1.0f}, -1.0f, 0, -1.0f, 0},
     {longTie, 5.0f, 9, -5.0f, 17},
     {{0.0f, 1e30f, -1e30f, 1e30f, -1e30f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0f}, 1e30f, 1, -1e30f, 2},
+    // NaN elements are passed over (a spectrum with one bad bin still has a peak).
+    {{1.0f, kNaN, 3.0f, -2.0f, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN}, 3.0f, 2, -2.0f, 3},
   };
   for (int level = 0; level <= MVector::MaxLevel(); ++level)
   {
