@@ -123,7 +123,7 @@ int main(int argc, char** argv)
   const auto bare = reporter.m_micros.find("BareTransformsOneSecond");
   if (engine == reporter.m_micros.end() || bare == reporter.m_micros.end())
     return 0; // filtered out
-  std::printf("frame N=%d os=%d cost_per_audio_second_us=%.1f rtf=%.6f ratio_to_fft=%.3f\n", kFrameSize, kOversampling,
-              engine->second, engine->second / 1e6, engine->second / bare->second);
+  std::printf("frame N=%d os=%d cost_per_audio_second_us=%.1f rtf=%.6f ratio_to_fft=%.3f\n", kFrameSize,
+              kOversampling, engine->second, engine->second / 1e6, engine->second / bare->second);
   return 0;
 }

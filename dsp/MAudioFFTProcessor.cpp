@@ -3,8 +3,8 @@
 #include "vector/MVector.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cmath>
+#include <iterator>
 
 namespace
 {
@@ -30,7 +30,8 @@ MAudioFFTProcessor::MAudioFFTProcessor()
 
 void MAudioFFTProcessor::Resize()
 {
-  if (m_window.Length() != m_frameSize || m_window.Type() != MSignalWindow::kHann || !m_window.HasComplement())
+  if (m_window.Length() != m_frameSize || m_window.Type() != MSignalWindow::kHann ||
+      !m_window.HasComplement())
     m_window.Build(MSignalWindow::kHann, m_frameSize, MSignalWindow::Complement::kYes);
   // Made here rather than lazily in Process so that streaming never allocates.
   m_fft.Prepare(m_frameSize);

@@ -43,11 +43,13 @@ void Configure(MAudioFFTProcessor& engine)
   engine.Reset();
 }
 
-void Stream(MAudioFFTProcessor& engine, const std::vector<float>& input, std::vector<float>& output, int block)
+void Stream(MAudioFFTProcessor& engine, const std::vector<float>& input, std::vector<float>& output,
+            int block)
 {
   for (std::size_t at = 0; at < input.size(); at += static_cast<std::size_t>(block))
   {
-    const int length = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(block), input.size() - at));
+    const int length =
+        static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(block), input.size() - at));
     engine.Process(input.data() + at, output.data() + at, length);
   }
 }
@@ -81,7 +83,8 @@ void PitchCheck(const std::vector<float>& voice, const std::vector<MSyntheticVoi
   // Report after each frame, tagged with the centre of the frame that produced it.
   std::vector<std::pair<double, double>> reports; // (centre time s, frequency Hz)
   long long seen = 0;
-  for (std::size_t at = 0; at + static_cast<std::size_t>(hop) <= voice.size(); at += static_cast<std::size_t>(hop))
+  for (std::size_t at = 0; at + static_cast<std::size_t>(hop) <= voice.size();
+       at += static_cast<std::size_t>(hop))
   {
     detector->Process(voice.data() + at, hop);
     if (detector->ReportCount() != seen)
@@ -109,10 +112,12 @@ void PitchCheck(const std::vector<float>& voice, const std::vector<MSyntheticVoi
     }
     else
     {
-      std::nth_element(inside.begin(), inside.begin() + static_cast<std::ptrdiff_t>(inside.size() / 2), inside.end());
+      std::nth_element(inside.begin(), inside.begin() + static_cast<std::ptrdiff_t>(inside.size() / 2),
+                       inside.end());
       const double median = inside[inside.size() / 2];
-      std::printf("    note %d sung %7.2f Hz, detected %7.2f Hz (%+.1f cents, %zu frames; vibrato +-35 cents)\n",
-                  index, note.frequencyHz, median, 1200.0 * std::log2(median / note.frequencyHz), inside.size());
+      std::printf(
+          "    note %d sung %7.2f Hz, detected %7.2f Hz (%+.1f cents, %zu frames; vibrato +-35 cents)\n",
+          index, note.frequencyHz, median, 1200.0 * std::log2(median / note.frequencyHz), inside.size());
     }
     start += note.seconds;
     ++index;
@@ -148,8 +153,8 @@ int main(int argc, char** argv)
   const std::vector<float> voice = MSyntheticVoice::Sing(phrase, kSampleRate, 0.5f);
   const double seconds = static_cast<double>(voice.size()) / kSampleRate;
   std::printf("Tonvera spectral frame engine demo\n");
-  std::printf("  signal: synthetic voice, %zu notes with vibrato, %.2f s at %.0f Hz, peak 0.50\n", phrase.size(),
-              seconds, kSampleRate);
+  std::printf("  signal: synthetic voice, %zu notes with vibrato, %.2f s at %.0f Hz, peak 0.50\n",
+              phrase.size(), seconds, kSampleRate);
   std::printf("  engine: N=%d, oversampling %d, synthesis window on, host blocks of %d samples\n", kFrameSize,
               kOversampling, block);
 
@@ -161,8 +166,10 @@ int main(int argc, char** argv)
   const int lag = CrossCorrelationLag(voice, output, 4 * kFrameSize);
   double deviation = 0.0;
   for (std::size_t t = static_cast<std::size_t>(lag); t < output.size(); ++t)
-    deviation = std::max(deviation, std::fabs(static_cast<double>(output[t]) - voice[t - static_cast<std::size_t>(lag)]));
-  const bool silentStart = std::all_of(output.begin(), output.begin() + kFrameSize, [](float x) { return x == 0.0f; });
+    deviation = std::max(
+        deviation, std::fabs(static_cast<double>(output[t]) - voice[t - static_cast<std::size_t>(lag)]));
+  const bool silentStart =
+      std::all_of(output.begin(), output.begin() + kFrameSize, [](float x) { return x == 0.0f; });
   std::printf("  latency (cross-correlation): %d samples (%.2f ms); reported latency %d\n", lag,
               1000.0 * lag / kSampleRate, engine->LatencySamples());
   std::printf("  max deviation from the delayed input after the latency: %.3g (%.1f dBFS)\n", deviation,
