@@ -8,8 +8,8 @@
 
 namespace
 {
-// Added to every spectrum float so that no bin is exactly zero (its phase stays
-// defined) and silence does not sink into denormals.
+// Added to every spectrum float so that no bin of a silent frame is exactly zero and
+// every bin's phase stays defined.
 constexpr float kSpectrumFloor = 1e-15f;
 
 int PowerOfTwoAtMost(int value)
