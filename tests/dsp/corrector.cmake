@@ -1,3 +1,0 @@
-tonvera_add_test(tonvera_dsp_corrector_tests LABEL dsp
-  SOURCES MNoteTrackerTest.cpp MTonveraFFTProcessorTest.cpp MCorrectorTestSupport.cpp
-  LIBS tonvera::dsp)
