@@ -33,7 +33,7 @@ public:
   /// Borrows a string literal (or any constant-expression char array): no allocation, no copy.
   /// The literal must be a compile-time constant, so a pointer to a temporary buffer cannot be
   /// borrowed by accident; for text held at run time use FromNarrow, FromUTF8 or FromLiteral.
-  consteval MString(const char* literal)
+  consteval MString(const char* literal) noexcept
     : m_data(literal), m_length(static_cast<std::int32_t>(std::char_traits<char>::length(literal))),
       m_mode(kModeLiteral)
   {
@@ -88,6 +88,10 @@ public:
   /// Index of the first occurrence at or after `from`, or -1.
   std::int32_t Find(const MString& needle, std::int32_t from = 0) const noexcept;
   std::int32_t Find(char16_t character, std::int32_t from = 0) const noexcept;
+  /// Index of the last occurrence of `character`, or -1.
+  std::int32_t FindLast(char16_t character) const noexcept;
+  bool StartsWith(const MString& prefix) const noexcept;
+  bool EndsWith(const MString& suffix) const noexcept;
 
   /// Exact comparison by UTF-16 code unit: negative, 0 or positive.
   int Compare(const MString& other) const noexcept;
@@ -163,6 +167,7 @@ private:
   /// Unique owned buffer with room for `length` characters; the current characters are kept.
   void MakeUnique(std::int32_t length);
   void SetOwned(char16_t* chars, std::int32_t length) noexcept;
+  bool MatchesAt(std::int32_t start, const MString& part) const noexcept;
 
   const void* m_data;
   std::int32_t m_length;
