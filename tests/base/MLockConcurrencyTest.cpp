@@ -115,3 +115,17 @@ TEST(MLockConcurrencyTest, SemaphoreWakesAWaitingThread)
   waiter.join();
   EXPECT_EQ(result, 0);
 }
+
+TEST(MLockConcurrencyTest, MutexLeftHeldByAnEndedThreadIsFreeForTheNext)
+{
+  MMutex mutex;
+  std::thread owner([&] {
+    mutex.Acquire(MSynchronizer::kInfinite);
+    mutex.Acquire(MSynchronizer::kInfinite); // ends holding it twice, releasing nothing
+  });
+  owner.join();
+  EXPECT_EQ(mutex.Acquire(0), 0) << "an abandoned mutex is free";
+  mutex.Release();
+  MHolder holder(mutex);
+  EXPECT_TRUE(holder.IsHolding()) << "and it counts one hold per acquisition again";
+}
