@@ -82,7 +82,8 @@ int MMutex::Acquire(std::uint32_t timeoutMs)
 void MMutex::Release()
 {
   std::unique_lock<std::mutex> lock(m_state);
-  assert(m_holds > 0 && m_owner == std::this_thread::get_id() && "MMutex released by a thread that does not own it");
+  assert(m_holds > 0 && m_owner == std::this_thread::get_id() &&
+         "MMutex released by a thread that does not own it");
   if (m_holds == 0 || --m_holds > 0)
     return;
   t_ownedMutexes.Remove(this);

@@ -34,7 +34,7 @@ void ApplyPriorityToCurrentThread(MThread::Priority priority)
   // Linux keeps a nice value per thread. The steps are relative to the inherited value, so
   // Normal changes nothing and Idle/Critical reach the ends of the range.
   constexpr int kNiceSteps[MThread::kPriorityCount] = {19, 10, 5, 0, -5, -10, -20};
-  const int step = kNiceSteps[priority];
+  const int step = priority >= MThread::Idle && priority <= MThread::Critical ? kNiceSteps[priority] : 0;
   if (step == 0)
     return;
   const id_t tid = id_t(syscall(SYS_gettid));
@@ -53,7 +53,7 @@ void ApplyPriorityToCurrentThread(MThread::Priority priority)
 
 int MThread::GetSystemPriority(Priority priority)
 {
-  return kSystemPriorities[priority];
+  return priority >= Idle && priority <= Critical ? kSystemPriorities[priority] : 0;
 }
 
 MThread::MThread() = default;
