@@ -106,16 +106,6 @@ TEST(MLockConcurrencyTest, LocksExcludeEachOtherAcrossThreads)
   }
 }
 
-TEST(MLockConcurrencyTest, SemaphoreWakesAWaitingThread)
-{
-  MSemaphore semaphore;
-  int result = -1;
-  std::thread waiter([&] { result = semaphore.Acquire(kPatienceMs); });
-  semaphore.Release();
-  waiter.join();
-  EXPECT_EQ(result, 0);
-}
-
 TEST(MLockConcurrencyTest, MutexLeftHeldByAnEndedThreadIsFreeForTheNext)
 {
   MMutex mutex;
