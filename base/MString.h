@@ -21,6 +21,7 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 
@@ -175,6 +176,9 @@ private:
 };
 
 MString operator+(const MString& a, const MString& b);
+
+/// Writes the text as UTF-8 (test output and diagnostics).
+std::ostream& operator<<(std::ostream& stream, const MString& text);
 
 template <>
 struct std::hash<MString>

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <ostream>
 
 namespace
 {
@@ -433,4 +434,9 @@ std::int64_t MString::ToInteger() const noexcept
     return value;
   }
   return value == kMin ? std::numeric_limits<std::int64_t>::max() : -value;
+}
+
+std::ostream& operator<<(std::ostream& stream, const MString& text)
+{
+  return stream << text.ToUTF8();
 }
