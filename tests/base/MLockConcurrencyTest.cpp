@@ -1,0 +1,121 @@
+#include "base/MException.h"
+#include "base/MLock.h"
+#include "base/MLockGuard.h"
+#include "base/MMutex.h"
+#include "base/MSemaphore.h"
+
+#include "tests/base/MThreadTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+using MThreadTestSupport::kPatienceMs;
+
+namespace
+{
+// Holds `lock` on its own thread from construction until Finish.
+class MHolder
+{
+public:
+  explicit MHolder(MSynchronizer& lock)
+    : m_thread([this, &lock] {
+        lock.Acquire(MSynchronizer::kInfinite);
+        m_taken.Release();
+        m_finish.Acquire(kPatienceMs);
+        lock.Release();
+      })
+  {
+    m_holding = m_taken.Acquire(kPatienceMs) == 0;
+  }
+  ~MHolder() { Finish(); }
+
+  bool IsHolding() const { return m_holding; }
+  void Finish()
+  {
+    if (!m_thread.joinable())
+      return;
+    m_finish.Release();
+    m_thread.join();
+  }
+
+private:
+  MSemaphore m_taken;
+  MSemaphore m_finish;
+  bool m_holding = false;
+  std::thread m_thread;
+};
+} // namespace
+
+TEST(MLockConcurrencyTest, TryLockFailsAtOnceWhileAnotherThreadHoldsTheLock)
+{
+  MLock lock;
+  MHolder holder(lock);
+  ASSERT_TRUE(holder.IsHolding());
+
+  EXPECT_NE(lock.Acquire(0), 0);
+  try
+  {
+    MLockGuard guard(lock, 0);
+    FAIL() << "the guard must throw";
+  }
+  catch (const MException& e)
+  {
+    EXPECT_STREQ(e.what(), "Could not acquire mutex.");
+  }
+  MTryLockGuard tryGuard(lock);
+  EXPECT_FALSE(tryGuard.IsLocked());
+
+  holder.Finish();
+  MLockGuard guard(lock, 0);
+}
+
+TEST(MLockConcurrencyTest, MutexWaitsAtMostItsTimeoutAndIsFreeOnceReleased)
+{
+  MMutex mutex;
+  MHolder holder(mutex);
+  ASSERT_TRUE(holder.IsHolding());
+  EXPECT_NE(mutex.Acquire(0), 0);
+  EXPECT_NE(mutex.Acquire(20), 0);
+  holder.Finish();
+  EXPECT_EQ(mutex.Acquire(kPatienceMs), 0);
+  mutex.Release();
+}
+
+TEST(MLockConcurrencyTest, LocksExcludeEachOtherAcrossThreads)
+{
+  MLock lock;
+  MMutex mutex;
+  for (MSynchronizer* each : std::vector<MSynchronizer*>{&lock, &mutex})
+  {
+    long counter = 0; // deliberately not atomic: the lock alone must protect it
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+      threads.emplace_back([&] {
+        for (int i = 0; i < 2000; ++i)
+        {
+          MLockGuard guard(*each);
+          MLockGuard again(*each); // recursion inside the protected region
+          ++counter;
+        }
+      });
+    for (std::thread& thread : threads)
+      thread.join();
+    EXPECT_EQ(counter, 4 * 2000);
+  }
+}
+
+TEST(MLockConcurrencyTest, MutexLeftHeldByAnEndedThreadIsFreeForTheNext)
+{
+  MMutex mutex;
+  std::thread owner([&] {
+    mutex.Acquire(MSynchronizer::kInfinite);
+    mutex.Acquire(MSynchronizer::kInfinite); // ends holding it twice, releasing nothing
+  });
+  owner.join();
+  EXPECT_EQ(mutex.Acquire(0), 0) << "an abandoned mutex is free";
+  mutex.Release();
+  MHolder holder(mutex);
+  EXPECT_TRUE(holder.IsHolding()) << "and it counts one hold per acquisition again";
+}
