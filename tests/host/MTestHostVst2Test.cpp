@@ -2,6 +2,7 @@
 // interface: load errors, the record, the lifecycle, audio, state, MIDI, transport and editor.
 
 #include "tests/host/MFakeGainFixture.h"
+#include "tests/support/MAllocationCounter.h"
 #include "tests/support/MTestSignals.h"
 
 #include <cstring>
@@ -129,6 +130,24 @@ TEST_F(MFakeGainFixture, BlocksOfAnySizeAreScaledOutOfPlaceAndInPlace)
       ASSERT_EQ(inPlaceRight[i], 0.5f * right[i]) << "in place, n=" << n;
     }
   }
+}
+
+TEST_F(MFakeGainFixture, ProcessingThroughTheRecordAllocatesNothing)
+{
+  // The module's allocation calls bind to the test executable's counting operator new, so this
+  // covers the entry trampoline, the wrapper, the time-info query and the host callback.
+  ASSERT_TRUE(m_host.Activate(44100.0, 512));
+  m_host.Transport().playing = true;
+  std::vector<float> buffer(512, 0.5f);
+  float* channels[2] = {buffer.data(), buffer.data()};
+  m_host.Process(channels, channels, 512); // first block outside the count
+  MAllocationCounter::Scope scope;
+  for (int block = 0; block < 8; ++block)
+  {
+    m_host.SetParameter(0, 0.125f * block);
+    m_host.Process(channels, channels, 512 - 60 * block);
+  }
+  EXPECT_EQ(scope.Count(), 0u);
 }
 
 TEST_F(MFakeGainFixture, BalanceAndPolaritySetTheChannelFactors)
