@@ -80,7 +80,12 @@ public:
     m_stereo.numChannels = 2;
   }
 
-  void resume() override { wantEvents(1); }
+  void resume() override
+  {
+    wantEvents(1);
+    m_hostRate.store(updateSampleRate());
+    m_hostBlock.store(updateBlockSize());
+  }
   void setSampleRate(float rate) override
   {
     setInitialDelay(static_cast<VstInt32>(std::lround(rate / 1000.0f)));
@@ -132,6 +137,7 @@ public:
   void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override
   {
     m_processCalls.fetch_add(1);
+    m_processLevel.store(getCurrentProcessLevel());
     if (VstTimeInfo* time = getTimeInfo(kVstTempoValid | kVstPpqPosValid))
     {
       m_tempo.store(time->tempo);
@@ -221,7 +227,7 @@ public:
         return 1;
     return std::strcmp(text, "bypass") == 0 ? -1 : 0;
   }
-  VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr, void*, float) override
+  VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr, void* ptr, float) override
   {
     if (index == FourCharCode('t', 'm', 'p', 'o'))
       return static_cast<VstIntPtr>(std::lround(m_tempo.load() * 1000.0));
@@ -233,6 +239,31 @@ public:
       return m_eventsSeen.load();
     if (index == FourCharCode('m', 'o', 'd', 's'))
       return m_fakeEditor->m_lastModifier.load();
+    if (index == FourCharCode('h', 's', 'r', ' '))
+      return static_cast<VstIntPtr>(std::lround(m_hostRate.load()));
+    if (index == FourCharCode('h', 'b', 's', ' '))
+      return m_hostBlock.load();
+    if (index == FourCharCode('p', 'l', 'v', 'l'))
+      return m_processLevel.load();
+    if (index == FourCharCode('h', 'v', 'e', 'r'))
+      return getMasterVersion();
+    if (index == FourCharCode('h', 'c', 'a', 'n'))
+      return ptr != nullptr ? canHostDo(static_cast<const char*>(ptr)) : 0;
+    if (index == FourCharCode('h', 'v', 'n', 'd') || index == FourCharCode('h', 'p', 'r', 'd'))
+    {
+      // ptr: the test's buffer of kVstMaxProductStrLen + 1 bytes.
+      bool known = index == FourCharCode('h', 'v', 'n', 'd') ? getHostVendorString(static_cast<char*>(ptr))
+                                                                : getHostProductString(static_cast<char*>(ptr));
+      return known ? 1 : 0;
+    }
+    if (index == FourCharCode('e', 'd', 'i', 't'))
+    {
+      // A user gesture in the editor: begin, move, end.
+      beginEdit(1);
+      setParameterAutomated(1, 0.75f);
+      endEdit(1);
+      return 1;
+    }
     if (index == FourCharCode('t', 'h', 'r', 'o'))
       throw 42; // an escaping exception must stop at the entry trampoline
     return 0;
@@ -261,6 +292,9 @@ private:
   std::atomic<double> m_ppq{0.0};
   std::atomic<int> m_processCalls{0};
   std::atomic<int> m_eventsSeen{0};
+  std::atomic<double> m_hostRate{0.0};
+  std::atomic<VstInt32> m_hostBlock{0};
+  std::atomic<VstInt32> m_processLevel{0};
   VstSpeakerArrangement m_stereo{};
   MFakeGainEditor* m_fakeEditor = nullptr;
 };

@@ -13,7 +13,9 @@ const char* FakeBadMagicModulePath();
 
 /// Asks the fake plug-in for one of its private figures (effVendorSpecific with a four-character
 /// code): "tmpo"/"ppq " tempo and position seen in the last block × 1000, "pcnt" processReplacing
-/// calls that reached it, "evts" MIDI events accepted, "mods" last key modifier.
+/// calls that reached it, "evts" MIDI events accepted, "mods" last key modifier, "hsr "/"hbs " rate
+/// and block size the host answered at resume, "plvl" process level seen in the last block,
+/// "hver" host version. Probes that take a pointer ("hcan", "hvnd", "hprd") are dispatched by hand.
 Vst2::VstIntPtr FakeGainProbe(MTestHostVst2& host, const char (&code)[5]);
 
 class MFakeGainFixture : public ::testing::Test

@@ -249,6 +249,42 @@ TEST_F(MFakeGainFixture, MidiEventsReachThePluginAndComeBackAfterTheBlock)
   }
 }
 
+TEST_F(MFakeGainFixture, HostAnswersTheQueriesAPluginMakes)
+{
+  ASSERT_TRUE(m_host.Activate(48000.0, 256));
+  EXPECT_EQ(FakeGainProbe(m_host, "hsr "), 48000);
+  EXPECT_EQ(FakeGainProbe(m_host, "hbs "), 256);
+  EXPECT_EQ(FakeGainProbe(m_host, "hver"), 2400);
+
+  float buffer[16] = {};
+  float* channels[2] = {buffer, buffer};
+  m_host.Process(channels, channels, 16);
+  EXPECT_EQ(FakeGainProbe(m_host, "plvl"), kVstProcessLevelRealtime);
+
+  const VstInt32 canDoProbe = FourCharCode('h', 'c', 'a', 'n');
+  const std::pair<const char*, VstIntPtr> capabilities[] = {
+    {"sendVstMidiEvent", 1}, {"sizeWindow", 1}, {"receiveVstTimeInfo", 0}, {"", 0}};
+  for (const auto& [text, answer] : capabilities)
+    EXPECT_EQ(m_host.Dispatch(effVendorSpecific, canDoProbe, 0, const_cast<char*>(text)), answer) << text;
+
+  char text[kVstMaxProductStrLen + 1];
+  ASSERT_EQ(m_host.Dispatch(effVendorSpecific, FourCharCode('h', 'v', 'n', 'd'), 0, text), 1);
+  EXPECT_STREQ(text, "Tonvera");
+  ASSERT_EQ(m_host.Dispatch(effVendorSpecific, FourCharCode('h', 'p', 'r', 'd'), 0, text), 1);
+  EXPECT_STREQ(text, "Tonvera Test Host");
+}
+
+TEST_F(MFakeGainFixture, AnEditorGestureIsFramedByBeginAndEndEdit)
+{
+  ASSERT_EQ(FakeGainProbe(m_host, "edit"), 1);
+  EXPECT_EQ(m_host.EditGestures(), (std::vector<int>{2, -2}));
+  std::vector<MTestHostAutomation> automations = m_host.Automations();
+  ASSERT_EQ(automations.size(), 1u);
+  EXPECT_EQ(automations[0].index, 1);
+  EXPECT_EQ(automations[0].value, 0.75f);
+  EXPECT_EQ(m_host.GetParameter(1), 0.75f);
+}
+
 TEST_F(MFakeGainFixture, ControllerSevenIsReportedAsAutomation)
 {
   ASSERT_TRUE(m_host.SendMidi({{0, {0xB3, 7, 127}}}));
