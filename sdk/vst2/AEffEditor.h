@@ -15,7 +15,7 @@ class AEffEditor
 {
 public:
   /// effect: the effect this editor belongs to (not owned; it owns the editor).
-  explicit AEffEditor(AudioEffect* effect) : m_effect(effect) {}
+  explicit AEffEditor(AudioEffect* effect) : m_audioEffect(effect) {}
   virtual ~AEffEditor() = default;
   AEffEditor(const AEffEditor&) = delete;
   AEffEditor& operator=(const AEffEditor&) = delete;
@@ -67,11 +67,11 @@ public:
     return false;
   }
 
-  AudioEffect* getEffect() const { return m_effect; }
+  AudioEffect* getEffect() const { return m_audioEffect; }
   void* getSystemWindow() const { return m_systemWindow; }
 
 protected:
-  AudioEffect* m_effect;
+  AudioEffect* m_audioEffect;
   void* m_systemWindow = nullptr;
 };
 } // namespace Vst2
