@@ -3,5 +3,14 @@ list(APPEND TONVERA_BASE_SOURCES
   MString.cpp
   MStringConvert.cpp
   MStringFold.cpp
+  MAccentFolding.cpp
   MException.cpp
+  MFormat.cpp
+  MFormatParser.cpp
+  MStringList.cpp
+  MCharFilter.cpp
+  MDiagnosticLog.cpp
+  MHostCallShield.cpp
 )
+find_package(Threads REQUIRED)
+list(APPEND TONVERA_BASE_DEPS Threads::Threads)
