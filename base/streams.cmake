@@ -11,5 +11,10 @@ list(APPEND TONVERA_BASE_SOURCES
   MHashStream.cpp
   MMD5Stream.cpp
   MConsoleStream.cpp
+  MXmlItem.cpp
+  MEncoding.cpp
+  MXmlWriter.cpp
+  MXmlReader.cpp
+  MStorable.cpp
 )
 list(APPEND TONVERA_BASE_DEPS ZLIB::ZLIB md)

@@ -6,4 +6,6 @@ tonvera_add_test(tonvera_base_streams_tests LABEL base
     MZLibStreamTest.cpp
     MHashStreamTest.cpp
     MStdFileStreamTest.cpp
+    MXmlItemTest.cpp
+    MXmlDocumentTest.cpp
   LIBS tonvera::base ZLIB::ZLIB)
