@@ -121,6 +121,8 @@ TEST(MStringTest, EditingOperationsClipTheirRanges)
   EXPECT_EQ(text.Substring(-5, 2), MString("01"));
   EXPECT_EQ(text.Substring(20, 2), MString());
   EXPECT_EQ(text.Substring(0), text);
+  EXPECT_TRUE(text.Substring(7).IsLiteral()); // a literal's tail is borrowed too
+  EXPECT_EQ(text.Substring(7).At(3), 0);
   EXPECT_EQ(text.At(-1), 0);
   EXPECT_EQ(text.At(10), 0);
 
