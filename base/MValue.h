@@ -19,7 +19,9 @@
 
 #include "base/MContentData.h"
 #include "base/MObject.h"
+#include "base/MStorable.h"
 #include "base/MString.h"
+#include "base/MXmlItem.h"
 
 #include <cstdint>
 #include <memory>
@@ -81,9 +83,7 @@ private:
   T m_cell;
 };
 
-class MXmlItem;
-
-class MValue : public MObject
+class MValue : public MStorable
 {
 public:
   /// A text converter replaces the class's own display and parsing. Called with the scale and a
@@ -163,8 +163,9 @@ public:
   TextConverter GetTextConverter() const noexcept { return m_converter; }
   MObject* GetConverterHolder() const noexcept { return m_converterHolder.get(); }
 
-  /// Store convention of storables: saving writes the value into `item`, loading reads it.
-  void Store(bool saving, MXmlItem& item);
+  /// The storable convention: saving writes the value into the context's item (Save), loading
+  /// reads it back (Load).
+  void Store(MStoreContext& context) override;
 
 protected:
   void MarkModified() noexcept { m_modified = 1; }

@@ -12,41 +12,30 @@ namespace
 
 using MValueSupport::SaturatingCast;
 
-// Integer steps may be driven by fast mouse wheels or long key repeats; sums and products
-// saturate rather than wrap, and the clamp that follows brings them into range.
-template <typename A>
-A AddSaturating(A a, A b) noexcept
-{
-  if constexpr (std::is_integral_v<A>)
-  {
-    A result;
-    if (__builtin_add_overflow(a, b, &result))
-    {
-      return b > 0 ? std::numeric_limits<A>::max() : std::numeric_limits<A>::min();
-    }
-    return result;
-  }
-  else
-  {
-    return a + b;
-  }
-}
+// Integer steps may be driven by fast mouse wheels or long key repeats: v + count × step is
+// computed in 128 bits (|count × step| < 2^95) and saturated to the type, and the clamp that
+// follows brings it into range.
+__extension__ typedef __int128 MWideInteger;
 
 template <typename A>
-A MultiplySaturating(A step, long long count) noexcept
+A OffsetSaturating(A value, long long count, A step) noexcept
 {
   if constexpr (std::is_integral_v<A>)
   {
-    A result;
-    if (__builtin_mul_overflow(step, count, &result))
+    MWideInteger wide = static_cast<MWideInteger>(value) + static_cast<MWideInteger>(count) * step;
+    if (wide > std::numeric_limits<A>::max())
     {
-      return (step > 0) == (count > 0) ? std::numeric_limits<A>::max() : std::numeric_limits<A>::min();
+      return std::numeric_limits<A>::max();
     }
-    return result;
+    if (wide < std::numeric_limits<A>::min())
+    {
+      return std::numeric_limits<A>::min();
+    }
+    return static_cast<A>(wide);
   }
   else
   {
-    return step * static_cast<A>(count);
+    return value + static_cast<A>(count) * step;
   }
 }
 
@@ -81,7 +70,7 @@ MValueNumber<T, A, Integral, NormalisedFine>::MValueNumber(const MValueBinding<T
   if constexpr (Integral)
   {
     m_inc = SaturatingCast<A>(fine);
-    m_maxInc = MultiplySaturating<A>(m_inc, 10);
+    m_maxInc = OffsetSaturating<A>(0, 10, m_inc);
   }
   else
   {
@@ -366,7 +355,7 @@ bool MValueNumber<T, A, Integral, NormalisedFine>::Increment(int steps, int leve
     {
       step = static_cast<double>(m_maxInc);
     }
-    return Assign(AddSaturating<A>(Read(), MultiplySaturating<A>(SaturatingCast<A>(step), steps)));
+    return Assign(OffsetSaturating<A>(Read(), steps, SaturatingCast<A>(step)));
   }
   else
   {
@@ -392,7 +381,7 @@ bool MValueNumber<T, A, Integral, NormalisedFine>::IncrementFine(int steps)
     // 8 moves two.
     long long count = std::max<long long>(std::llabs(static_cast<long long>(steps)) / 4, 1);
     long long sign = steps > 0 ? 1 : (steps < 0 ? -1 : 0);
-    return Assign(AddSaturating<A>(Read(), MultiplySaturating<A>(m_inc, count * sign)));
+    return Assign(OffsetSaturating<A>(Read(), count * sign, m_inc));
   }
   else
   {

@@ -11,4 +11,5 @@ list(APPEND TONVERA_BASE_SOURCES
   MEnumerations.cpp
   MValueEnum.cpp
   MValueList.cpp
+  MValueStorage.cpp
 )
