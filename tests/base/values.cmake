@@ -2,4 +2,7 @@ tonvera_add_test(tonvera_base_values_tests LABEL base
   SOURCES
     MValueNumberTest.cpp
     MValueUnitsTest.cpp
+    MValueEnumTest.cpp
+    MValueListTest.cpp
+    MValueScalePowerTest.cpp
   LIBS tonvera::base)
