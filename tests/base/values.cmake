@@ -5,4 +5,5 @@ tonvera_add_test(tonvera_base_values_tests LABEL base
     MValueEnumTest.cpp
     MValueListTest.cpp
     MValueScalePowerTest.cpp
+    MValueStorageTest.cpp
   LIBS tonvera::base)
