@@ -45,17 +45,23 @@ int MValueMIDINote::ReadNoteName(const MString& text)
   {
     return -1;
   }
-  MString octave = text.Substring(i + bestLength);
-  if (!MValueSupport::IsNumberText(octave) || octave.Find(u'.') >= 0 || octave.Find(u'-') >= 0)
+  // The octave: one or two digits, blanks allowed after them.
+  std::int32_t at = i + bestLength;
+  int octave = 0;
+  int digits = 0;
+  for (; digits < 3 && text.At(at) >= u'0' && text.At(at) <= u'9'; ++at, ++digits)
+  {
+    octave = octave * 10 + (text.At(at) - u'0');
+  }
+  while (at < text.Length() && text.At(at) <= 32)
+  {
+    ++at;
+  }
+  if (digits == 0 || digits > 2 || at != text.Length())
   {
     return -1;
   }
-  std::int64_t octaveNumber = octave.ToInteger();
-  if (octaveNumber > 10)
-  {
-    return -1;
-  }
-  int note = static_cast<int>(octaveNumber) * 12 + best;
+  int note = octave * 12 + best;
   return note <= 127 ? note : -1;
 }
 

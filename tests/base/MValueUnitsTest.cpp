@@ -135,6 +135,18 @@ TEST(MValueUnits, MIDINotesShowNameAndOctave)
   EXPECT_EQ(Utf8(note.GetContentForStep(128)->GetText()), "");
 }
 
+TEST(MValueUnits, MIDINotesReadBackFromNamesOrNumbers)
+{
+  const std::pair<const char*, int> cases[] = {{"C5", 60},  {"c#5", 61}, {" A5 ", 69}, {"G10", 127}, {"61", 61},
+                                               {"G#10", 40}, {"H5", 40},  {"C", 40},    {"C5x", 40},  {"C-1", 40}};
+  for (const auto& [text, note] : cases)
+  {
+    MValueMIDINote value(MValueBinding<int>::Value(40));
+    value.SetText(MString::FromUTF8(text));
+    EXPECT_EQ(value.Get(), note) << text;
+  }
+}
+
 struct ParseCase
 {
   const char* scale;
