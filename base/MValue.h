@@ -45,8 +45,7 @@ struct MValueTypeInfo
 
 /// How a scale is bound to its variable: either the scale keeps the value in a cell of its own
 /// (Value), or it reads and writes a variable of its owner (Variable), which must outlive it.
-template <typename T>
-class MValueBinding
+template <typename T> class MValueBinding
 {
 public:
   static MValueBinding Value(T initial) noexcept { return MValueBinding(nullptr, initial); }
@@ -63,12 +62,11 @@ private:
 
 /// The variable a scale is bound to: a pointer to either the inline cell or an outside variable.
 /// Not copyable (a copy would point into the other scale's cell).
-template <typename T>
-class MValueCell
+template <typename T> class MValueCell
 {
 public:
   explicit MValueCell(const MValueBinding<T>& binding) noexcept
-    : m_variable(binding.External() ? binding.External() : &m_cell), m_cell(binding.Initial())
+      : m_variable(binding.External() ? binding.External() : &m_cell), m_cell(binding.Initial())
   {
   }
   MValueCell(const MValueCell&) = delete;
@@ -120,7 +118,9 @@ public:
   virtual MString FormatText() const = 0;
   /// GetText as shared text content.
   virtual MContentDataPtr GetContent();
-  /// The display text the value would have at normalised position x; the variable is untouched.
+  /// The display text the value would have at normalised position x, by the class's own display
+  /// rule (a converter is not consulted: it can only describe the variable); the variable is
+  /// untouched. x is not limited, so a position beyond 1 shows what lies beyond the range.
   virtual MContentDataPtr GetContentForNormalised(double x) const = 0;
   /// Typed input: through the converter when set, else ParseText; then Clamp. Answers whether
   /// the variable changed (with a converter: true).

@@ -18,8 +18,7 @@
 #include <type_traits>
 
 /// Binds an enumeration type to its name table. Specialised by the owner of each type.
-template <typename E>
-struct MEnumTraits;
+template <typename E> struct MEnumTraits;
 
 /// The operations common to every enumeration; the variable is reached through ReadIndex and
 /// WriteIndex.
@@ -52,7 +51,7 @@ public:
 
 protected:
   MValueEnumBase(const MEnumeration& enumeration, int initial) noexcept
-    : m_enumeration(enumeration), m_default(initial)
+      : m_enumeration(enumeration), m_default(initial)
   {
   }
 
@@ -67,8 +66,7 @@ private:
   std::int32_t m_default;
 };
 
-template <typename E>
-class MValueEnum : public MValueEnumBase
+template <typename E> class MValueEnum : public MValueEnumBase
 {
   static_assert(sizeof(E) == 4 && (std::is_enum_v<E> || std::is_integral_v<E>), "32-bit enumerations only");
 
@@ -76,8 +74,9 @@ public:
   /// Item 0, the table of MEnumTraits<E>.
   MValueEnum() : MValueEnum(MValueBinding<E>::Value(static_cast<E>(0))) {}
   /// Binds the variable; the default is its current value, clamped into the item range.
-  explicit MValueEnum(const MValueBinding<E>& binding, const MEnumeration& enumeration = MEnumTraits<E>::Get())
-    : MValueEnumBase(enumeration, static_cast<int>(binding.Initial())), m_cell(binding)
+  explicit MValueEnum(const MValueBinding<E>& binding,
+                      const MEnumeration& enumeration = MEnumTraits<E>::Get())
+      : MValueEnumBase(enumeration, static_cast<int>(binding.Initial())), m_cell(binding)
   {
     Clamp();
   }

@@ -28,8 +28,8 @@ MString MValueFrequency::Text(double hertz)
   }
   if (magnitude < 10000.0)
   {
-    return MFormat::Format(
-      "{0} Hz", MValueSupport::SaturatingCast<std::int64_t>(MValueSupport::RoundHalfUp(hertz)));
+    return MFormat::Format("{0} Hz",
+                           MValueSupport::SaturatingCast<std::int64_t>(MValueSupport::RoundHalfUp(hertz)));
   }
   return MFormat::Format("{0;.1} kHz", hertz * 0.001);
 }
@@ -45,7 +45,7 @@ double MValueFrequency::ReadHertz(const MString& text)
 MValueFrequency::MValueFrequency() : MValueFrequency(MValueBinding<double>::Value(1000.0), 20.0, 20000.0) {}
 
 MValueFrequency::MValueFrequency(const MValueBinding<double>& binding, double min, double max)
-  : MValueDoubleNormalisedFine(binding, min, max)
+    : MValueDoubleNormalisedFine(binding, min, max)
 {
   double hundredth = (max - min) * 0.01;
   if (hundredth < 1.0)
@@ -105,12 +105,12 @@ bool MValueFrequency::ParseText(const MString& text)
 // ---- log10 variable ----
 
 MValueFrequencyLog::MValueFrequencyLog()
-  : MValueFrequencyLog(MValueBinding<double>::Value(2.0), std::log10(20.0), std::log10(20000.0))
+    : MValueFrequencyLog(MValueBinding<double>::Value(2.0), std::log10(20.0), std::log10(20000.0))
 {
 }
 
 MValueFrequencyLog::MValueFrequencyLog(const MValueBinding<double>& binding, double min, double max)
-  : MValueDouble(binding, min, max)
+    : MValueDouble(binding, min, max)
 {
 }
 
@@ -132,12 +132,12 @@ bool MValueFrequencyLog::ParseText(const MString& text)
 // ---- linear ----
 
 MValueFrequencyLinear::MValueFrequencyLinear()
-  : MValueFrequencyLinear(MValueBinding<double>::Value(1000.0), 20.0, 20000.0)
+    : MValueFrequencyLinear(MValueBinding<double>::Value(1000.0), 20.0, 20000.0)
 {
 }
 
 MValueFrequencyLinear::MValueFrequencyLinear(const MValueBinding<double>& binding, double min, double max)
-  : MValueDouble(binding, min, max)
+    : MValueDouble(binding, min, max)
 {
 }
 

@@ -51,7 +51,8 @@ public:
   int GetStepCount() const override;
 
 protected:
-  explicit MValueListBase(const MValueBinding<std::int32_t>& binding) : m_cell(binding), m_default(binding.Initial())
+  explicit MValueListBase(const MValueBinding<std::int32_t>& binding)
+      : m_cell(binding), m_default(binding.Initial())
   {
   }
 
@@ -62,16 +63,14 @@ private:
   std::int32_t m_default;
 };
 
-template <typename Items>
-class MValueList;
+template <typename Items> class MValueList;
 
 /// Over a C array of `count` narrow texts.
-template <>
-class MValueList<const char*> : public MValueListBase
+template <> class MValueList<const char*> : public MValueListBase
 {
 public:
   MValueList(const MValueBinding<std::int32_t>& binding, const char* const* items, std::int32_t count)
-    : MValueListBase(binding), m_items(items), m_count(items != nullptr && count > 0 ? count : 0)
+      : MValueListBase(binding), m_items(items), m_count(items != nullptr && count > 0 ? count : 0)
   {
     Clamp();
   }
@@ -85,12 +84,11 @@ private:
 };
 
 /// Over a string list.
-template <>
-class MValueList<MStringList> : public MValueListBase
+template <> class MValueList<MStringList> : public MValueListBase
 {
 public:
   MValueList(const MValueBinding<std::int32_t>& binding, const MStringList& items)
-    : MValueListBase(binding), m_items(&items)
+      : MValueListBase(binding), m_items(&items)
   {
     Clamp();
   }

@@ -11,7 +11,10 @@ constexpr const char* kNoteNames[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G
 
 MValueMIDINote::MValueMIDINote() : MValueMIDINote(MValueBinding<int>::Value(60)) {}
 
-MValueMIDINote::MValueMIDINote(const MValueBinding<int>& binding, int min, int max) : MValueInt(binding, min, max) {}
+MValueMIDINote::MValueMIDINote(const MValueBinding<int>& binding, int min, int max)
+    : MValueInt(binding, min, max)
+{
+}
 
 MString MValueMIDINote::Text(int note)
 {

@@ -17,8 +17,7 @@ using MValueSupport::SaturatingCast;
 // follows brings it into range.
 __extension__ typedef __int128 MWideInteger;
 
-template <typename A>
-A OffsetSaturating(A value, long long count, A step) noexcept
+template <typename A> A OffsetSaturating(A value, long long count, A step) noexcept
 {
   if constexpr (std::is_integral_v<A>)
   {
@@ -42,7 +41,8 @@ A OffsetSaturating(A value, long long count, A step) noexcept
 } // namespace
 
 template <typename T, typename A, bool Integral, bool NormalisedFine>
-MValueNumber<T, A, Integral, NormalisedFine>::MValueNumber() : MValueNumber(MValueBinding<T>::Value(T(0)), A(0), A(100))
+MValueNumber<T, A, Integral, NormalisedFine>::MValueNumber()
+    : MValueNumber(MValueBinding<T>::Value(T(0)), A(0), A(100))
 {
   if constexpr (Integral)
   {
@@ -56,7 +56,7 @@ MValueNumber<T, A, Integral, NormalisedFine>::MValueNumber() : MValueNumber(MVal
 
 template <typename T, typename A, bool Integral, bool NormalisedFine>
 MValueNumber<T, A, Integral, NormalisedFine>::MValueNumber(const MValueBinding<T>& binding, A min, A max)
-  : m_cell(binding), m_min(min), m_max(max), m_default(static_cast<A>(binding.Initial()))
+    : m_cell(binding), m_min(min), m_max(max), m_default(static_cast<A>(binding.Initial()))
 {
   double fine = (static_cast<double>(max) - static_cast<double>(min)) * 0.001;
   if constexpr (Integral)
@@ -133,7 +133,7 @@ A MValueNumber<T, A, Integral, NormalisedFine>::FromNumberText(const MString& nu
   {
     std::int64_t whole = MValueSupport::ReadInteger(number);
     return static_cast<A>(
-      std::clamp<std::int64_t>(whole, std::numeric_limits<A>::min(), std::numeric_limits<A>::max()));
+        std::clamp<std::int64_t>(whole, std::numeric_limits<A>::min(), std::numeric_limits<A>::max()));
   }
   else
   {
@@ -246,8 +246,8 @@ void MValueNumber<T, A, Integral, NormalisedFine>::Load(const MXmlItem& item)
 }
 
 template <typename T, typename A, bool Integral, bool NormalisedFine>
-bool MValueNumber<T, A, Integral, NormalisedFine>::ReadDefinitionNumber(const MXmlItem& item, const MString& name,
-                                                                        A& value)
+bool MValueNumber<T, A, Integral, NormalisedFine>::ReadDefinitionNumber(const MXmlItem& item,
+                                                                        const MString& name, A& value)
 {
   MString text;
   if (!ReadAttribute(item, name, text))

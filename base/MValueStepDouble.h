@@ -11,8 +11,7 @@
 #include <cmath>
 
 /// Adds step snapping to a double scale `Base`.
-template <typename Base>
-class MValueStepped : public Base
+template <typename Base> class MValueStepped : public Base
 {
 public:
   double GetStepSize() const noexcept { return m_step; }
@@ -44,7 +43,8 @@ public:
   bool IncrementFine(int steps) override { return Base::IncrementFine(steps) || MoveWholeStep(steps); }
 
 protected:
-  MValueStepped(const MValueBinding<double>& binding, double min, double max, double step) : Base(binding, min, max)
+  MValueStepped(const MValueBinding<double>& binding, double min, double max, double step)
+      : Base(binding, min, max)
   {
     SetStepSize(step);
   }

@@ -62,13 +62,14 @@ MValuePercents::MValuePercents() : MValuePercents(MValueBinding<double>::Value(0
 }
 
 MValuePercents::MValuePercents(const MValueBinding<double>& binding, double min, double max)
-  : MValueDouble(binding, min, max)
+    : MValueDouble(binding, min, max)
 {
 }
 
 MString MValuePercents::Text(double fraction)
 {
-  return MFormat::Format(std::fabs(fraction) < 0.01 ? MString("{0.2}%") : MString("{0.1}%"), fraction * 100.0);
+  return MFormat::Format(std::fabs(fraction) < 0.01 ? MString("{0.2}%") : MString("{0.1}%"),
+                         fraction * 100.0);
 }
 
 MString MValuePercents::FormatValue(double value) const
@@ -86,7 +87,7 @@ bool MValuePercents::ParseText(const MString& text)
 MValueVolume::MValueVolume() : MValueVolume(MValueBinding<double>::Value(1.0), 0.0, 1.0) {}
 
 MValueVolume::MValueVolume(const MValueBinding<double>& binding, double min, double max)
-  : MValueDouble(binding, min, max)
+    : MValueDouble(binding, min, max)
 {
   SetUnitSteps(*this, kFloat0_0004, kFloat0_1);
 }
@@ -121,7 +122,8 @@ bool MValueVolume::ParseText(const MString& text)
 
 MValuePan::MValuePan() : MValuePan(MValueBinding<double>::Value(0.0), -1.0, 1.0) {}
 
-MValuePan::MValuePan(const MValueBinding<double>& binding, double min, double max) : MValueDouble(binding, min, max)
+MValuePan::MValuePan(const MValueBinding<double>& binding, double min, double max)
+    : MValueDouble(binding, min, max)
 {
   SetUnitSteps(*this, kFloat0_01, kFloat0_1);
 }
@@ -166,7 +168,7 @@ MValueTimeMS::MValueTimeMS() : MValueTimeMS(MValueBinding<double>::Value(1.0), 0
 }
 
 MValueTimeMS::MValueTimeMS(const MValueBinding<double>& binding, double min, double max)
-  : MValueDouble(binding, min, max)
+    : MValueDouble(binding, min, max)
 {
 }
 
@@ -208,7 +210,7 @@ bool MValueTimeMS::ParseText(const MString& text)
 MValuePitch::MValuePitch() : MValuePitch(MValueBinding<double>::Value(1.0), 0.25, 4.0) {}
 
 MValuePitch::MValuePitch(const MValueBinding<double>& binding, double min, double max)
-  : MValueDouble(binding, min, max)
+    : MValueDouble(binding, min, max)
 {
   SetUnitSteps(*this, kFloat0_1, 1.0);
   SetFormat("{0;+.02}");
@@ -216,10 +218,12 @@ MValuePitch::MValuePitch(const MValueBinding<double>& binding, double min, doubl
 
 // ---- degrees ----
 
-MValueDegreesFrom01::MValueDegreesFrom01() : MValueDegreesFrom01(MValueBinding<double>::Value(0.0), 0.0, 1.0) {}
+MValueDegreesFrom01::MValueDegreesFrom01() : MValueDegreesFrom01(MValueBinding<double>::Value(0.0), 0.0, 1.0)
+{
+}
 
 MValueDegreesFrom01::MValueDegreesFrom01(const MValueBinding<double>& binding, double min, double max)
-  : MValueDouble(binding, min, max)
+    : MValueDouble(binding, min, max)
 {
 }
 
@@ -229,8 +233,8 @@ MString MValueDegreesFrom01::Text(double fraction)
   {
     return MFormat::Format("0{0} (0%)", DegreeSign());
   }
-  return MFormat::Format("{0}{1} ({2.1}%)", SaturatingCast<std::int64_t>(RoundHalfUp(fraction * 360.0)), DegreeSign(),
-                         fraction * 100.0);
+  return MFormat::Format("{0}{1} ({2.1}%)", SaturatingCast<std::int64_t>(RoundHalfUp(fraction * 360.0)),
+                         DegreeSign(), fraction * 100.0);
 }
 
 MString MValueDegreesFrom01::FormatValue(double value) const
@@ -249,8 +253,9 @@ namespace
 {
 
 constexpr const char* kShapeNames[MValueSignalGeneratorShape::kShapeCount] = {
-  "Sine",       "Triangle",    "Sawtooth", "Reverse sawtooth", "Square", "Pulse",       "Half sine", "Full-wave sine",
-  "Trapezoid",  "Exponential", "Bell",     "Staircase",        "Spike",  "Exponential decay", "Noise", "Random steps",
+    "Sine",      "Triangle",          "Sawtooth",  "Reverse sawtooth", "Square", "Pulse",
+    "Half sine", "Full-wave sine",    "Trapezoid", "Exponential",      "Bell",   "Staircase",
+    "Spike",     "Exponential decay", "Noise",     "Random steps",
 };
 
 int ShapeIndexOfName(const MString& name)
@@ -269,12 +274,13 @@ int ShapeIndexOfName(const MString& name)
 } // namespace
 
 MValueSignalGeneratorShape::MValueSignalGeneratorShape()
-  : MValueSignalGeneratorShape(MValueBinding<double>::Value(5.0), 0.0, 15.0)
+    : MValueSignalGeneratorShape(MValueBinding<double>::Value(5.0), 0.0, 15.0)
 {
 }
 
-MValueSignalGeneratorShape::MValueSignalGeneratorShape(const MValueBinding<double>& binding, double min, double max)
-  : MValueDouble(binding, min, max)
+MValueSignalGeneratorShape::MValueSignalGeneratorShape(const MValueBinding<double>& binding, double min,
+                                                       double max)
+    : MValueDouble(binding, min, max)
 {
 }
 
@@ -310,7 +316,8 @@ MString MValueSignalGeneratorShape::Text(double position)
   {
     return ShapeName(index + 1);
   }
-  return MFormat::Format("{0}% {1}, {2}% {3}", 100 - percent, ShapeName(index), percent, ShapeName(index + 1));
+  return MFormat::Format("{0}% {1}, {2}% {3}", 100 - percent, ShapeName(index), percent,
+                         ShapeName(index + 1));
 }
 
 double MValueSignalGeneratorShape::ContentValueAtNormalised(double x) const

@@ -14,8 +14,7 @@ enum class TestLayout : std::int32_t
   Right,
 };
 
-template <>
-struct MEnumTraits<TestLayout>
+template <> struct MEnumTraits<TestLayout>
 {
   static const MEnumeration& Get() { return MEnumerations::HorizontalObjectLayout(); }
 };
@@ -38,20 +37,20 @@ struct Table
 };
 
 const Table kTables[] = {
-  {"thread priority", MEnumerations::ThreadPriority(), 7, "Idle", "Critical"},
-  {"control type", MEnumerations::ControlType(), 22, "empty", "menubar"},
-  {"caption type", MEnumerations::CaptionType(), 4, "none", "large"},
-  {"cursor", MEnumerations::StdCursor(), 14, "arrow", "hollow"},
-  {"horizontal layout", MEnumerations::HorizontalObjectLayout(), 3, "Left", "Right"},
-  {"vertical layout", MEnumerations::VerticalObjectLayout(), 3, "Top", "Bottom"},
-  {"check box state", MEnumerations::CheckBoxState(), 3, "off", "grayed"},
-  {"modal value", MEnumerations::ModalValue(), 5, "none", "no"},
-  {"colour", MEnumerations::StdColor(), 8, "text", "blue"},
-  {"font", MEnumerations::StdFont(), 8, "normal", "large4"},
-  {"bitmap", MEnumerations::StdBitmap(), 5, "yes", "exclamation"},
-  {"icon", MEnumerations::StdIcon(), 53, "left", "phone"},
-  {"language", MEnumerations::LocaleLanguage(), 142, "Neutral", "Navajo"},
-  {"country", MEnumerations::LocaleCountry(), 241, "Afghanistan", "Zimbabwe"},
+    {"thread priority", MEnumerations::ThreadPriority(), 7, "Idle", "Critical"},
+    {"control type", MEnumerations::ControlType(), 22, "empty", "menubar"},
+    {"caption type", MEnumerations::CaptionType(), 4, "none", "large"},
+    {"cursor", MEnumerations::StdCursor(), 14, "arrow", "hollow"},
+    {"horizontal layout", MEnumerations::HorizontalObjectLayout(), 3, "Left", "Right"},
+    {"vertical layout", MEnumerations::VerticalObjectLayout(), 3, "Top", "Bottom"},
+    {"check box state", MEnumerations::CheckBoxState(), 3, "off", "grayed"},
+    {"modal value", MEnumerations::ModalValue(), 5, "none", "no"},
+    {"colour", MEnumerations::StdColor(), 8, "text", "blue"},
+    {"font", MEnumerations::StdFont(), 8, "normal", "large4"},
+    {"bitmap", MEnumerations::StdBitmap(), 5, "yes", "exclamation"},
+    {"icon", MEnumerations::StdIcon(), 53, "left", "phone"},
+    {"language", MEnumerations::LocaleLanguage(), 142, "Neutral", "Navajo"},
+    {"country", MEnumerations::LocaleCountry(), 241, "Afghanistan", "Zimbabwe"},
 };
 
 TEST(MEnumeration, TablesHaveTheirFixedLengthsAndEnds)
@@ -108,8 +107,8 @@ TEST(MValueEnum, NamesSelectItemsFoldingCaseAndUnknownNamesSelectTheFirst)
     const char* text;
     TestLayout selected;
   } cases[] = {
-    {"CENTER", TestLayout::Center}, {"right", TestLayout::Right}, {"Right", TestLayout::Right},
-    {"middle", TestLayout::Left},   {"", TestLayout::Left},       {"Cent", TestLayout::Left},
+      {"CENTER", TestLayout::Center}, {"right", TestLayout::Right}, {"Right", TestLayout::Right},
+      {"middle", TestLayout::Left},   {"", TestLayout::Left},       {"Cent", TestLayout::Left},
   };
   for (const auto& c : cases)
   {
@@ -128,9 +127,11 @@ TEST(MValueEnum, NamesSelectItemsFoldingCaseAndUnknownNamesSelectTheFirst)
 TEST(MValueEnum, PositionsSpreadTheItemsEvenly)
 {
   std::int32_t variable = 0;
-  MValueEnum<std::int32_t> value(MValueBinding<std::int32_t>::Variable(variable), MEnumerations::ModalValue());
+  MValueEnum<std::int32_t> value(MValueBinding<std::int32_t>::Variable(variable),
+                                 MEnumerations::ModalValue());
   ASSERT_EQ(value.GetStepCount(), 5);
-  const std::pair<double, int> positions[] = {{0.0, 0}, {0.12, 0}, {0.13, 1}, {0.5, 2}, {0.87, 3}, {0.88, 4}, {1.0, 4}};
+  const std::pair<double, int> positions[] = {{0.0, 0},  {0.12, 0}, {0.13, 1}, {0.5, 2},
+                                              {0.87, 3}, {0.88, 4}, {1.0, 4}};
   for (const auto& [x, item] : positions)
   {
     value.SetNormalised(x);
@@ -159,7 +160,8 @@ TEST(MValueEnum, StepsMoveByItemsAndStopAtTheEnds)
 TEST(MValueEnum, AnOutOfRangeVariableIsClampedIntoTheItems)
 {
   std::int32_t variable = 99;
-  MValueEnum<std::int32_t> value(MValueBinding<std::int32_t>::Variable(variable), MEnumerations::CaptionType());
+  MValueEnum<std::int32_t> value(MValueBinding<std::int32_t>::Variable(variable),
+                                 MEnumerations::CaptionType());
   EXPECT_EQ(variable, 3);
   EXPECT_TRUE(value.IsModified());
   variable = -4;

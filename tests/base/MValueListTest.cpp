@@ -32,12 +32,11 @@ TEST(MValueList, TypedTextSelectsTheFirstItemEqualAsAName)
     bool changed;
     int index;
   } cases[] = {
-    {"MILK", true, 3},     // case folded
-    {"the", true, 2},      // accent folded
-    {"CAFÉ", true, 0},     // the first of two equal names
-    {"Milk ", false, 1},   // whole text only: no match leaves the index
-    {"", false, 1},
-    {"Cafe", true, 0},     // item 0 folds to the same name and comes first
+      {"MILK", true, 3},                      // case folded
+      {"the", true, 2},                       // accent folded
+      {"CAFÉ", true, 0},                      // the first of two equal names
+      {"Milk ", false, 1},                    // whole text only: no match leaves the index
+      {"", false, 1},      {"Cafe", true, 0}, // item 0 folds to the same name and comes first
   };
   for (const auto& c : cases)
   {

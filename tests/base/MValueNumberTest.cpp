@@ -25,10 +25,10 @@ TEST(MValueNumber, ConstructionClampsTheVariableAndDerivesSteps)
     double value, inc, maxInc;
   };
   const Case cases[] = {
-    {0, 100, 150, 100, 0.1, 1},   // above the range: set to max
-    {0, 100, -5, 0, 0.1, 1},      // below: set to min
-    {-1, 1, 0.5, 0.5, 0.002, 0.02},
-    {3, 3, 3, 3, 1, 10},          // empty range: a step of 1
+      {0, 100, 150, 100, 0.1, 1}, // above the range: set to max
+      {0, 100, -5, 0, 0.1, 1},    // below: set to min
+      {-1, 1, 0.5, 0.5, 0.002, 0.02},
+      {3, 3, 3, 3, 1, 10}, // empty range: a step of 1
   };
   for (const auto& c : cases)
   {
@@ -86,15 +86,11 @@ TEST(MValueNumber, TypedTextIsAcceptedOnlyAsOneNumberInTheFormat)
     double value;
   };
   const Case cases[] = {
-    {"{0} Hz", "440 Hz", true, 440},
-    {"{0}", "12.5", true, 12.5},
-    {"{0}", "-3", true, -3},
-    {"{0}", "abc", false, 7},
-    {"{0}", "12abc", false, 7},
-    {"{0}", "", false, 7},
-    {"{0}", "1e2", true, 100},
-    {"{0;.2} dB", "-6.5 dB", true, -6.5},
-    {"{0}", "7", false, 7}, // accepted, but nothing changed
+      {"{0} Hz", "440 Hz", true, 440}, {"{0}", "12.5", true, 12.5},
+      {"{0}", "-3", true, -3},         {"{0}", "abc", false, 7},
+      {"{0}", "12abc", false, 7},      {"{0}", "", false, 7},
+      {"{0}", "1e2", true, 100},       {"{0;.2} dB", "-6.5 dB", true, -6.5},
+      {"{0}", "7", false, 7}, // accepted, but nothing changed
   };
   for (const auto& c : cases)
   {
@@ -113,7 +109,8 @@ TEST(MValueNumber, TypedTextIsAcceptedOnlyAsOneNumberInTheFormat)
 TEST(MValueNumber, NormalisedPositionIsLinearAndIntegralPositionsRound)
 {
   MValueDouble value(MValueBinding<double>::Value(0.0), -10.0, 30.0);
-  const std::pair<double, double> positions[] = {{0.0, -10.0}, {0.25, 0.0}, {1.0, 30.0}, {1.5, 30.0}, {-1.0, -10.0}};
+  const std::pair<double, double> positions[] = {
+      {0.0, -10.0}, {0.25, 0.0}, {1.0, 30.0}, {1.5, 30.0}, {-1.0, -10.0}};
   for (const auto& [x, expected] : positions)
   {
     value.SetNormalised(x);

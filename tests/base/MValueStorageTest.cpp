@@ -50,7 +50,8 @@ TEST(MValueStorage, NumbersAreSavedUnderTheirIdInTwelveSignificantDigits)
   MValueFloat half(MValueBinding<float>::Value(0.5f), 0.0, 1.0);
   half.SetId("half");
   half.Save(item);
-  MValueInt64 big(MValueBinding<std::int64_t>::Value(1234567890123456789), 0, std::numeric_limits<std::int64_t>::max());
+  MValueInt64 big(MValueBinding<std::int64_t>::Value(1234567890123456789), 0,
+                  std::numeric_limits<std::int64_t>::max());
   big.SetId("big");
   big.Save(item);
   MValueInt negative(MValueBinding<int>::Value(-42), -100, 100);
@@ -75,7 +76,7 @@ TEST(MValueStorage, LoadingReadsNumbersOnlyAndFallsBackToTheDefault)
     const char* attribute; // null: absent
     double value;
   } cases[] = {
-    {"0.75", 0.75}, {"1e-3", 0.001}, {"abc", 0.5}, {"12abc", 0.5}, {"", 0.5}, {"7", 1.0}, {nullptr, 0.25},
+      {"0.75", 0.75}, {"1e-3", 0.001}, {"abc", 0.5}, {"12abc", 0.5}, {"", 0.5}, {"7", 1.0}, {nullptr, 0.25},
   };
   for (const auto& c : cases)
   {

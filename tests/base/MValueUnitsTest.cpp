@@ -1,9 +1,9 @@
 // Display texts, parsing and mapping of the unit scales. Display texts reach hosts, so they are
 // compared exactly.
+#include "base/MValueUnits.h"
 #include "base/MValueFrequency.h"
 #include "base/MValueMIDINote.h"
 #include "base/MValueStepDouble.h"
-#include "base/MValueUnits.h"
 
 #include <gtest/gtest.h>
 
@@ -33,12 +33,10 @@ double ValueOf(const MValue& scale)
   return dynamic_cast<const MValueDoubleNormalisedFine&>(scale).Get();
 }
 
-template <typename Scale>
-Factory Make(double min, double max)
+template <typename Scale> Factory Make(double min, double max)
 {
-  return [min, max](double initial) -> std::unique_ptr<MValue> {
-    return std::make_unique<Scale>(MValueBinding<double>::Value(initial), min, max);
-  };
+  return [min, max](double initial) -> std::unique_ptr<MValue>
+  { return std::make_unique<Scale>(MValueBinding<double>::Value(initial), min, max); };
 }
 
 struct DisplayCase
@@ -49,62 +47,64 @@ struct DisplayCase
   const char* text;
 };
 
-const std::string kDegree = "\xC2\xB0";
 
 TEST(MValueUnits, DisplayTextsFollowTheUnitRules)
 {
   const DisplayCase cases[] = {
-    {"percent", Make<MValuePercents>(-2, 2), 0.005, "0.50%"},
-    {"percent", Make<MValuePercents>(-2, 2), 0.5, "50.0%"},
-    {"percent", Make<MValuePercents>(-2, 2), 0.0, "0.00%"},
-    {"percent", Make<MValuePercents>(-2, 2), 1.0, "100.0%"},
-    {"percent", Make<MValuePercents>(-2, 2), -0.25, "-25.0%"},
-    {"percent", Make<MValuePercents>(-2, 2), 0.01, "1.0%"},
-    {"volume", Make<MValueVolume>(0, 10), 0.0, "silence"},
-    {"volume", Make<MValueVolume>(0, 10), 0.5, "-6.02 dB"},
-    {"volume", Make<MValueVolume>(0, 10), 0.01, "-40.0 dB"},
-    {"volume", Make<MValueVolume>(0, 10), 1.0, "0.00 dB"},
-    {"volume", Make<MValueVolume>(0, 10), 2.0, "6.02 dB"},
-    {"volume", Make<MValueVolume>(0, 10), 10.0, "20.0 dB"},
-    {"pan", Make<MValuePan>(-1, 1), -0.255, "25% left"},
-    {"pan", Make<MValuePan>(-1, 1), 0.0, "center"},
-    {"pan", Make<MValuePan>(-1, 1), 0.5, "50% right"},
-    {"pan", Make<MValuePan>(-1, 1), 1.0, "100% right"},
-    {"pan", Make<MValuePan>(-1, 1), -1.0, "100% left"},
-    {"pan", Make<MValuePan>(-1, 1), 0.004, "0% right"},
-    {"pan", Make<MValuePan>(-1, 1), -0.29, "29% left"},
-    {"time", Make<MValueTimeMS>(0, 10), 0.0, "0 ms"},
-    {"time", Make<MValueTimeMS>(0, 10), 0.00005, "0.050 ms"},
-    {"time", Make<MValueTimeMS>(0, 10), 0.0005, "0.50 ms"},
-    {"time", Make<MValueTimeMS>(0, 10), 0.005, "5.0 ms"},
-    {"time", Make<MValueTimeMS>(0, 10), 0.25, "250 ms"},
-    {"time", Make<MValueTimeMS>(0, 10), 0.0126, "13 ms"},
-    {"time", Make<MValueTimeMS>(0, 10), 1.5, "1500 ms"},
-    {"frequency", Make<MValueFrequency>(0.1, 30000), 0.5, "0.5000 Hz"},
-    {"frequency", Make<MValueFrequency>(0.1, 30000), 440.0, "440 Hz"},
-    {"frequency", Make<MValueFrequency>(0.1, 30000), 12345.0, "12.3 kHz"},
-    {"frequency", Make<MValueFrequency>(0.1, 30000), 5.0, "5.00 Hz"},
-    {"frequency", Make<MValueFrequency>(0.1, 30000), 55.56, "55.6 Hz"},
-    {"frequency", Make<MValueFrequency>(0.1, 30000), 9999.4, "9999 Hz"},
-    {"frequency", Make<MValueFrequency>(0.1, 30000), 10000.0, "10.0 kHz"},
-    {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), 0.0, "0 Hz"},
-    {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), 1000.5, "1001 Hz"},
-    {"frequency log", Make<MValueFrequencyLog>(-1, 5), 2.0, "100 Hz"},
-    {"frequency log", Make<MValueFrequencyLog>(-1, 5), 4.0, "10.0 kHz"},
-    {"frequency log", Make<MValueFrequencyLog>(-1, 5), -1.0, "0.1000 Hz"},
-    {"pitch", Make<MValuePitch>(0.25, 4), 1.0, "+1.00"},
-    {"pitch", Make<MValuePitch>(0.25, 4), 0.5, "+0.50"},
-    {"pitch", Make<MValuePitch>(0.25, 4), 2.126, "+2.13"},
-    {"degrees", Make<MValueDegreesFrom01>(0, 1), 0.0, "0\xC2\xB0 (0%)"},
-    {"degrees", Make<MValueDegreesFrom01>(0, 1), 0.25, "90\xC2\xB0 (25.0%)"},
-    {"degrees", Make<MValueDegreesFrom01>(0, 1), 1.0, "360\xC2\xB0 (100.0%)"},
-    {"shape", Make<MValueSignalGeneratorShape>(0, 15), 0.0, "Sine"},
-    {"shape", Make<MValueSignalGeneratorShape>(0, 15), 1.0, "Triangle"},
-    {"shape", Make<MValueSignalGeneratorShape>(0, 15), 0.25, "75% Sine, 25% Triangle"},
-    {"shape", Make<MValueSignalGeneratorShape>(0, 15), 1.999, "Sawtooth"},
-    {"shape", Make<MValueSignalGeneratorShape>(0, 15), 15.0, "Random steps"},
-    {"shape", Make<MValueSignalGeneratorShape>(0, 15), 14.5, "50% Noise, 50% Random steps"},
-    {"step percents", [](double v) -> std::unique_ptr<MValue> { return std::make_unique<MValueStepPercents>(MValueBinding<double>::Value(v), 0.0, 1.0, 0.05); }, 0.33, "35.0%"},
+      {"percent", Make<MValuePercents>(-2, 2), 0.005, "0.50%"},
+      {"percent", Make<MValuePercents>(-2, 2), 0.5, "50.0%"},
+      {"percent", Make<MValuePercents>(-2, 2), 0.0, "0.00%"},
+      {"percent", Make<MValuePercents>(-2, 2), 1.0, "100.0%"},
+      {"percent", Make<MValuePercents>(-2, 2), -0.25, "-25.0%"},
+      {"percent", Make<MValuePercents>(-2, 2), 0.01, "1.0%"},
+      {"volume", Make<MValueVolume>(0, 10), 0.0, "silence"},
+      {"volume", Make<MValueVolume>(0, 10), 0.5, "-6.02 dB"},
+      {"volume", Make<MValueVolume>(0, 10), 0.01, "-40.0 dB"},
+      {"volume", Make<MValueVolume>(0, 10), 1.0, "0.00 dB"},
+      {"volume", Make<MValueVolume>(0, 10), 2.0, "6.02 dB"},
+      {"volume", Make<MValueVolume>(0, 10), 10.0, "20.0 dB"},
+      {"pan", Make<MValuePan>(-1, 1), -0.255, "25% left"},
+      {"pan", Make<MValuePan>(-1, 1), 0.0, "center"},
+      {"pan", Make<MValuePan>(-1, 1), 0.5, "50% right"},
+      {"pan", Make<MValuePan>(-1, 1), 1.0, "100% right"},
+      {"pan", Make<MValuePan>(-1, 1), -1.0, "100% left"},
+      {"pan", Make<MValuePan>(-1, 1), 0.004, "0% right"},
+      {"pan", Make<MValuePan>(-1, 1), -0.29, "29% left"},
+      {"time", Make<MValueTimeMS>(0, 10), 0.0, "0 ms"},
+      {"time", Make<MValueTimeMS>(0, 10), 0.00005, "0.050 ms"},
+      {"time", Make<MValueTimeMS>(0, 10), 0.0005, "0.50 ms"},
+      {"time", Make<MValueTimeMS>(0, 10), 0.005, "5.0 ms"},
+      {"time", Make<MValueTimeMS>(0, 10), 0.25, "250 ms"},
+      {"time", Make<MValueTimeMS>(0, 10), 0.0126, "13 ms"},
+      {"time", Make<MValueTimeMS>(0, 10), 1.5, "1500 ms"},
+      {"frequency", Make<MValueFrequency>(0.1, 30000), 0.5, "0.5000 Hz"},
+      {"frequency", Make<MValueFrequency>(0.1, 30000), 440.0, "440 Hz"},
+      {"frequency", Make<MValueFrequency>(0.1, 30000), 12345.0, "12.3 kHz"},
+      {"frequency", Make<MValueFrequency>(0.1, 30000), 5.0, "5.00 Hz"},
+      {"frequency", Make<MValueFrequency>(0.1, 30000), 55.56, "55.6 Hz"},
+      {"frequency", Make<MValueFrequency>(0.1, 30000), 9999.4, "9999 Hz"},
+      {"frequency", Make<MValueFrequency>(0.1, 30000), 10000.0, "10.0 kHz"},
+      {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), 0.0, "0 Hz"},
+      {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), 1000.5, "1001 Hz"},
+      {"frequency log", Make<MValueFrequencyLog>(-1, 5), 2.0, "100 Hz"},
+      {"frequency log", Make<MValueFrequencyLog>(-1, 5), 4.0, "10.0 kHz"},
+      {"frequency log", Make<MValueFrequencyLog>(-1, 5), -1.0, "0.1000 Hz"},
+      {"pitch", Make<MValuePitch>(0.25, 4), 1.0, "+1.00"},
+      {"pitch", Make<MValuePitch>(0.25, 4), 0.5, "+0.50"},
+      {"pitch", Make<MValuePitch>(0.25, 4), 2.126, "+2.13"},
+      {"degrees", Make<MValueDegreesFrom01>(0, 1), 0.0, "0\xC2\xB0 (0%)"},
+      {"degrees", Make<MValueDegreesFrom01>(0, 1), 0.25, "90\xC2\xB0 (25.0%)"},
+      {"degrees", Make<MValueDegreesFrom01>(0, 1), 1.0, "360\xC2\xB0 (100.0%)"},
+      {"shape", Make<MValueSignalGeneratorShape>(0, 15), 0.0, "Sine"},
+      {"shape", Make<MValueSignalGeneratorShape>(0, 15), 1.0, "Triangle"},
+      {"shape", Make<MValueSignalGeneratorShape>(0, 15), 0.25, "75% Sine, 25% Triangle"},
+      {"shape", Make<MValueSignalGeneratorShape>(0, 15), 1.999, "Sawtooth"},
+      {"shape", Make<MValueSignalGeneratorShape>(0, 15), 15.0, "Random steps"},
+      {"shape", Make<MValueSignalGeneratorShape>(0, 15), 14.5, "50% Noise, 50% Random steps"},
+      {"step percents",
+       [](double v) -> std::unique_ptr<MValue>
+       { return std::make_unique<MValueStepPercents>(MValueBinding<double>::Value(v), 0.0, 1.0, 0.05); },
+       0.33, "35.0%"},
   };
   for (const auto& c : cases)
   {
@@ -122,7 +122,7 @@ TEST(MValueUnits, ShapeOutsideItsRangeShowsTheEndShapes)
 
 TEST(MValueUnits, MIDINotesShowNameAndOctave)
 {
-  const std::pair<int, const char*> cases[] = {{60, "C5"}, {61, "C#5"}, {0, "C0"},    {11, "B0"},
+  const std::pair<int, const char*> cases[] = {{60, "C5"}, {61, "C#5"},  {0, "C0"}, {11, "B0"},
                                                {69, "A5"}, {127, "G10"}, {128, ""}, {-1, ""}};
   for (const auto& [note, text] : cases)
   {
@@ -137,8 +137,9 @@ TEST(MValueUnits, MIDINotesShowNameAndOctave)
 
 TEST(MValueUnits, MIDINotesReadBackFromNamesOrNumbers)
 {
-  const std::pair<const char*, int> cases[] = {{"C5", 60},  {"c#5", 61}, {" A5 ", 69}, {"G10", 127}, {"61", 61},
-                                               {"G#10", 40}, {"H5", 40},  {"C", 40},    {"C5x", 40},  {"C-1", 40}};
+  const std::pair<const char*, int> cases[] = {{"C5", 60},  {"c#5", 61},  {" A5 ", 69}, {"G10", 127},
+                                               {"61", 61},  {"G#10", 40}, {"H5", 40},   {"C", 40},
+                                               {"C5x", 40}, {"C-1", 40}};
   for (const auto& [text, note] : cases)
   {
     MValueMIDINote value(MValueBinding<int>::Value(40));
@@ -160,38 +161,38 @@ TEST(MValueUnits, UnitParsersReadTheLeadingNumberAndConvertIt)
 {
   const double kStart = 0.123;
   const ParseCase cases[] = {
-    {"percent", Make<MValuePercents>(-2, 2), "50", true, 0.5},
-    {"percent", Make<MValuePercents>(-2, 2), " 12.5 %", true, 0.125},
-    {"percent", Make<MValuePercents>(-2, 2), "abc", true, 0.0},
-    {"volume", Make<MValueVolume>(0, 10), "abc", true, 1.0},
-    {"volume", Make<MValueVolume>(0, 10), "-6 dB", true, std::pow(10.0, -0.3)},
-    {"volume", Make<MValueVolume>(0, 10), "-20", true, 0.1},
-    {"volume", Make<MValueVolume>(0, 10), "Silence", true, 0.0},
-    {"volume", Make<MValueVolume>(0, 10), "100", true, 10.0},
-    {"pan", Make<MValuePan>(-1, 1), "-25", true, -0.25},
-    {"pan", Make<MValuePan>(-1, 1), "25% left", true, -0.25},
-    {"pan", Make<MValuePan>(-1, 1), "25% right", true, 0.25},
-    {"pan", Make<MValuePan>(-1, 1), "center", true, 0.0},
-    {"time", Make<MValueTimeMS>(0, 10), "250 ms", true, 0.25},
-    {"time", Make<MValueTimeMS>(0, 10), "0.05", true, 0.00005},
-    {"frequency", Make<MValueFrequency>(1, 30000), "440 Hz", true, 440.0},
-    {"frequency", Make<MValueFrequency>(1, 30000), "12.3 kHz", true, 12300.0},
-    {"frequency", Make<MValueFrequency>(1, 30000), "abc", true, 1.0},
-    {"frequency log", Make<MValueFrequencyLog>(-1, 5), "1000", true, 3.0},
-    {"frequency log", Make<MValueFrequencyLog>(-1, 5), "10 kHz", true, 4.0},
-    {"frequency log", Make<MValueFrequencyLog>(-1, 5), "abc", false, kStart},
-    {"frequency log", Make<MValueFrequencyLog>(-1, 5), "-5", false, kStart},
-    {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), "440 Hz", true, 440.0},
-    {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), "12.3 kHz", true, 12300.0},
-    {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), "abc", false, kStart},
-    {"pitch", Make<MValuePitch>(0, 4), "+1.50", true, 1.5},
-    {"pitch", Make<MValuePitch>(0, 4), "2", true, 2.0},
-    {"pitch", Make<MValuePitch>(0, 4), "up", false, kStart},
-    {"degrees", Make<MValueDegreesFrom01>(0, 1), "90", true, 0.25},
-    {"shape", Make<MValueSignalGeneratorShape>(0, 15), "3.5", true, 3.5},
-    {"shape", Make<MValueSignalGeneratorShape>(0, 15), "triangle", true, 1.0},
-    {"shape", Make<MValueSignalGeneratorShape>(0, 15), "75% Sine, 25% Triangle", true, 0.25},
-    {"shape", Make<MValueSignalGeneratorShape>(0, 15), "wobble", false, kStart},
+      {"percent", Make<MValuePercents>(-2, 2), "50", true, 0.5},
+      {"percent", Make<MValuePercents>(-2, 2), " 12.5 %", true, 0.125},
+      {"percent", Make<MValuePercents>(-2, 2), "abc", true, 0.0},
+      {"volume", Make<MValueVolume>(0, 10), "abc", true, 1.0},
+      {"volume", Make<MValueVolume>(0, 10), "-6 dB", true, std::pow(10.0, -0.3)},
+      {"volume", Make<MValueVolume>(0, 10), "-20", true, 0.1},
+      {"volume", Make<MValueVolume>(0, 10), "Silence", true, 0.0},
+      {"volume", Make<MValueVolume>(0, 10), "100", true, 10.0},
+      {"pan", Make<MValuePan>(-1, 1), "-25", true, -0.25},
+      {"pan", Make<MValuePan>(-1, 1), "25% left", true, -0.25},
+      {"pan", Make<MValuePan>(-1, 1), "25% right", true, 0.25},
+      {"pan", Make<MValuePan>(-1, 1), "center", true, 0.0},
+      {"time", Make<MValueTimeMS>(0, 10), "250 ms", true, 0.25},
+      {"time", Make<MValueTimeMS>(0, 10), "0.05", true, 0.00005},
+      {"frequency", Make<MValueFrequency>(1, 30000), "440 Hz", true, 440.0},
+      {"frequency", Make<MValueFrequency>(1, 30000), "12.3 kHz", true, 12300.0},
+      {"frequency", Make<MValueFrequency>(1, 30000), "abc", true, 1.0},
+      {"frequency log", Make<MValueFrequencyLog>(-1, 5), "1000", true, 3.0},
+      {"frequency log", Make<MValueFrequencyLog>(-1, 5), "10 kHz", true, 4.0},
+      {"frequency log", Make<MValueFrequencyLog>(-1, 5), "abc", false, kStart},
+      {"frequency log", Make<MValueFrequencyLog>(-1, 5), "-5", false, kStart},
+      {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), "440 Hz", true, 440.0},
+      {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), "12.3 kHz", true, 12300.0},
+      {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), "abc", false, kStart},
+      {"pitch", Make<MValuePitch>(0, 4), "+1.50", true, 1.5},
+      {"pitch", Make<MValuePitch>(0, 4), "2", true, 2.0},
+      {"pitch", Make<MValuePitch>(0, 4), "up", false, kStart},
+      {"degrees", Make<MValueDegreesFrom01>(0, 1), "90", true, 0.25},
+      {"shape", Make<MValueSignalGeneratorShape>(0, 15), "3.5", true, 3.5},
+      {"shape", Make<MValueSignalGeneratorShape>(0, 15), "triangle", true, 1.0},
+      {"shape", Make<MValueSignalGeneratorShape>(0, 15), "75% Sine, 25% Triangle", true, 0.25},
+      {"shape", Make<MValueSignalGeneratorShape>(0, 15), "wobble", false, kStart},
   };
   for (const auto& c : cases)
   {
@@ -219,19 +220,19 @@ struct RoundTripScale
 };
 
 const RoundTripScale kRoundTripScales[] = {
-  {"percent", [] { return std::make_unique<MValuePercents>(); }},
-  {"step percents", [] { return std::make_unique<MValueStepPercents>(); }},
-  {"volume", [] { return std::make_unique<MValueVolume>(); }},
-  {"pan", [] { return std::make_unique<MValuePan>(); }},
-  {"time", [] { return std::make_unique<MValueTimeMS>(); }},
-  {"frequency", [] { return std::make_unique<MValueFrequency>(); }},
-  {"frequency log", [] { return std::make_unique<MValueFrequencyLog>(); }},
-  {"frequency linear", [] { return std::make_unique<MValueFrequencyLinear>(); }},
-  {"pitch", [] { return std::make_unique<MValuePitch>(); }},
-  {"degrees", [] { return std::make_unique<MValueDegreesFrom01>(); }},
-  {"shape", [] { return std::make_unique<MValueSignalGeneratorShape>(); }},
-  {"step double", [] { return std::make_unique<MValueStepDouble>(); }},
-  {"midi note", [] { return std::make_unique<MValueMIDINote>(); }},
+    {"percent", [] { return std::make_unique<MValuePercents>(); }},
+    {"step percents", [] { return std::make_unique<MValueStepPercents>(); }},
+    {"volume", [] { return std::make_unique<MValueVolume>(); }},
+    {"pan", [] { return std::make_unique<MValuePan>(); }},
+    {"time", [] { return std::make_unique<MValueTimeMS>(); }},
+    {"frequency", [] { return std::make_unique<MValueFrequency>(); }},
+    {"frequency log", [] { return std::make_unique<MValueFrequencyLog>(); }},
+    {"frequency linear", [] { return std::make_unique<MValueFrequencyLinear>(); }},
+    {"pitch", [] { return std::make_unique<MValuePitch>(); }},
+    {"degrees", [] { return std::make_unique<MValueDegreesFrom01>(); }},
+    {"shape", [] { return std::make_unique<MValueSignalGeneratorShape>(); }},
+    {"step double", [] { return std::make_unique<MValueStepDouble>(); }},
+    {"midi note", [] { return std::make_unique<MValueMIDINote>(); }},
 };
 
 TEST(MValueUnits, NormalisedPositionReadsBackWhatWasSet)
@@ -301,15 +302,16 @@ TEST(MValueUnits, DefaultConstructionsMatchTheLoaderTable)
     double initial, min, max, inc, maxInc;
   };
   Row rows[] = {
-    {"percent", std::make_unique<MValuePercents>(), 0, 0, 1, 0.001, 0.01},
-    {"volume", std::make_unique<MValueVolume>(), 1, 0, 1, 0.0004, 0.1},
-    {"pan", std::make_unique<MValuePan>(), 0, -1, 1, 0.01, 0.1},
-    {"time", std::make_unique<MValueTimeMS>(), 1, 0, 1, 0.001, 0.01},
-    {"frequency linear", std::make_unique<MValueFrequencyLinear>(), 1000, 20, 20000, 19.98, 199.8},
-    {"frequency log", std::make_unique<MValueFrequencyLog>(), 2, std::log10(20.0), std::log10(20000.0), 0.003, 0.03},
-    {"pitch", std::make_unique<MValuePitch>(), 1, 0.25, 4, 0.0375, 0.375},
-    {"shape", std::make_unique<MValueSignalGeneratorShape>(), 5, 0, 15, 0.015, 0.15},
-    {"double", std::make_unique<MValueDouble>(), 0, 0, 100, 0.1, 1},
+      {"percent", std::make_unique<MValuePercents>(), 0, 0, 1, 0.001, 0.01},
+      {"volume", std::make_unique<MValueVolume>(), 1, 0, 1, 0.0004, 0.1},
+      {"pan", std::make_unique<MValuePan>(), 0, -1, 1, 0.01, 0.1},
+      {"time", std::make_unique<MValueTimeMS>(), 1, 0, 1, 0.001, 0.01},
+      {"frequency linear", std::make_unique<MValueFrequencyLinear>(), 1000, 20, 20000, 19.98, 199.8},
+      {"frequency log", std::make_unique<MValueFrequencyLog>(), 2, std::log10(20.0), std::log10(20000.0),
+       0.003, 0.03},
+      {"pitch", std::make_unique<MValuePitch>(), 1, 0.25, 4, 0.0375, 0.375},
+      {"shape", std::make_unique<MValueSignalGeneratorShape>(), 5, 0, 15, 0.015, 0.15},
+      {"double", std::make_unique<MValueDouble>(), 0, 0, 100, 0.1, 1},
   };
   for (const auto& row : rows)
   {
