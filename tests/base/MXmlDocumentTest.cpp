@@ -1,5 +1,6 @@
 #include "base/MEncoding.h"
 #include "base/MMemoryStream.h"
+#include "base/MStdFileStream.h"
 #include "base/MXmlItem.h"
 #include "base/MXmlReader.h"
 #include "base/MXmlWriter.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
 
@@ -388,4 +390,26 @@ TEST(MEncodingTest, EveryScalarValueSurvivesTheUnicodeCodecs)
       ASSERT_EQ(back, c) << name;
     }
   }
+}
+
+TEST(MXmlDocumentTest, EverySeedDocumentOfTheFuzzTargetsReads)
+{
+  namespace fs = std::filesystem;
+  int documents = 0;
+  for (const char* target : {"fuzz_xml_reader", "fuzz_zlib_xml"})
+  {
+    const bool compressed = std::string(target) == "fuzz_zlib_xml";
+    for (const auto& entry : fs::directory_iterator(fs::path(TONVERA_SOURCE_DIR) / "fuzz" / "corpus" / target))
+    {
+      MStdFileStream file(MString::FromUTF8(entry.path().string()), MStdFileStream::Mode::Read);
+      MXmlItem item;
+      if (compressed)
+        EXPECT_NO_THROW(MXmlReader::ReadCompressed(file, item)) << entry.path();
+      else
+        EXPECT_NO_THROW(MXmlReader::Read(file, item)) << entry.path();
+      EXPECT_FALSE(item.GetName().IsEmpty()) << entry.path();
+      ++documents;
+    }
+  }
+  EXPECT_GE(documents, 10);
 }
