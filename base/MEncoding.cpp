@@ -9,10 +9,10 @@ namespace
 {
 // Bytes 0x80..0x9F of the Western European Windows code page; the five unassigned bytes map to
 // the C1 control of the same value, as the system conversion does. 0xA0..0xFF equal Latin-1.
-constexpr char16_t kWindows1252High[32] = {
-  0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-  0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-  0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kWindows1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                           0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 struct UpperHalves
 {
@@ -35,8 +35,8 @@ const MEncoding::ASCIICodec s_ascii;
 const MEncoding::UTF8Codec s_utf8;
 const MEncoding::UTF16Codec s_utf16;
 const MEncoding::TableCodec s_tableCodecs[] = {
-  {"windows-1252;cp1252", s_upperHalves.windows1252},
-  {"iso-8859-1;latin1;latin-1", s_upperHalves.latin1},
+    {"windows-1252;cp1252", s_upperHalves.windows1252},
+    {"iso-8859-1;latin1;latin-1", s_upperHalves.latin1},
 };
 
 bool NameInList(const MString& name, const char* list)
@@ -66,9 +66,7 @@ std::size_t MEncoding::Codec::ReadHeader(const std::uint8_t*, std::size_t) const
   return 0;
 }
 
-void MEncoding::Codec::WriteHeader(MStream&) const
-{
-}
+void MEncoding::Codec::WriteHeader(MStream&) const {}
 
 const MEncoding::Codec& MEncoding::GetCodec(const MString& name)
 {
@@ -86,7 +84,8 @@ const MEncoding::Codec& MEncoding::GetCodec(const MString& name)
   MStreamFailure::Throw("No codec found for encoding {0}.", name);
 }
 
-std::size_t MEncoding::ASCIICodec::Decode(const std::uint8_t* bytes, std::size_t available, char32_t& character) const
+std::size_t MEncoding::ASCIICodec::Decode(const std::uint8_t* bytes, std::size_t available,
+                                          char32_t& character) const
 {
   if (available < 1)
     return 0;
@@ -104,7 +103,8 @@ std::size_t MEncoding::ASCIICodec::Encode(char32_t character, std::uint8_t* byte
   return 1;
 }
 
-std::size_t MEncoding::UTF8Codec::Decode(const std::uint8_t* bytes, std::size_t available, char32_t& character) const
+std::size_t MEncoding::UTF8Codec::Decode(const std::uint8_t* bytes, std::size_t available,
+                                         char32_t& character) const
 {
   if (available < 1)
     return 0;
@@ -185,7 +185,8 @@ std::size_t MEncoding::UTF8Codec::Encode(char32_t character, std::uint8_t* bytes
   return 4;
 }
 
-std::size_t MEncoding::UTF16Codec::Decode(const std::uint8_t* bytes, std::size_t available, char32_t& character) const
+std::size_t MEncoding::UTF16Codec::Decode(const std::uint8_t* bytes, std::size_t available,
+                                          char32_t& character) const
 {
   if (available < 2)
     return 0;
@@ -239,7 +240,8 @@ void MEncoding::UTF16Codec::WriteHeader(MStream& stream) const
   stream.Write(mark, sizeof mark);
 }
 
-std::size_t MEncoding::TableCodec::Decode(const std::uint8_t* bytes, std::size_t available, char32_t& character) const
+std::size_t MEncoding::TableCodec::Decode(const std::uint8_t* bytes, std::size_t available,
+                                          char32_t& character) const
 {
   if (available < 1)
     return 0;
@@ -268,8 +270,9 @@ std::size_t MEncoding::TableCodec::Encode(char32_t character, std::uint8_t* byte
 MString MEncoding::TableCodec::GetName() const
 {
   const char* end = std::strchr(m_names, ';');
-  return MString::FromNarrow(end != nullptr ? std::string_view(m_names, static_cast<std::size_t>(end - m_names))
-                                            : std::string_view(m_names));
+  return MString::FromNarrow(end != nullptr
+                                 ? std::string_view(m_names, static_cast<std::size_t>(end - m_names))
+                                 : std::string_view(m_names));
 }
 
 bool MEncoding::TableCodec::Accepts(const MString& name) const

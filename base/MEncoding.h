@@ -34,7 +34,8 @@ public:
     virtual ~Codec() = default;
     /// Decodes the character at the start of `bytes` (`available` bytes readable). Answers the
     /// bytes it took, or 0 when the character needs more bytes than are available.
-    virtual std::size_t Decode(const std::uint8_t* bytes, std::size_t available, char32_t& character) const = 0;
+    virtual std::size_t Decode(const std::uint8_t* bytes, std::size_t available,
+                               char32_t& character) const = 0;
     /// Encodes one code point into `bytes` (room for GetMaxCharSize() bytes). Answers the count,
     /// or 0 when the encoding cannot represent the character.
     virtual std::size_t Encode(char32_t character, std::uint8_t* bytes) const = 0;
@@ -103,8 +104,8 @@ public:
   /// `names`: the accepted names separated by ";" (the first is canonical); `upperHalf`: the
   /// code points of bytes 128..255. Both must live for the whole program.
   TableCodec(const char* names, const char16_t* upperHalf)
-    : m_names(names)
-    , m_upperHalf(upperHalf)
+      : m_names(names)
+      , m_upperHalf(upperHalf)
   {
   }
 

@@ -16,7 +16,7 @@ class MHashStream : public MStream
 public:
   /// `target` may be nullptr: the stream then only digests what is written.
   explicit MHashStream(MStream* target = nullptr)
-    : m_target(target)
+      : m_target(target)
   {
   }
 

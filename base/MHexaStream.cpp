@@ -53,7 +53,8 @@ std::size_t MHexaStream::Read(void* buffer, std::size_t byteCount)
       m_ended = true; // the text ended; an odd last digit has no partner and is dropped
     const std::size_t pairs = got / 2;
     for (std::size_t i = 0; i < pairs; ++i)
-      bytes[total + i] = static_cast<std::uint8_t>(DigitValue(text[2 * i]) << 4 | DigitValue(text[2 * i + 1]));
+      bytes[total + i] =
+          static_cast<std::uint8_t>(DigitValue(text[2 * i]) << 4 | DigitValue(text[2 * i + 1]));
     total += pairs;
   }
   return total;

@@ -15,7 +15,7 @@ class MHexaStream : public MStream
 {
 public:
   explicit MHexaStream(MStream& underlying)
-    : m_underlying(underlying)
+      : m_underlying(underlying)
   {
   }
 

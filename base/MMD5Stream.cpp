@@ -8,8 +8,8 @@ struct MMD5Stream::Context
 };
 
 MMD5Stream::MMD5Stream(MStream* target)
-  : MHashStream(target)
-  , m_context(std::make_unique<Context>())
+    : MHashStream(target)
+    , m_context(std::make_unique<Context>())
 {
   MD5Init(&m_context->md5);
 }

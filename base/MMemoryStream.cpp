@@ -14,12 +14,12 @@ void MMemoryStream::Buffer::Resize(std::size_t size)
 }
 
 MMemoryStream::MMemoryStream()
-  : m_buffer(std::make_shared<Buffer>())
+    : m_buffer(std::make_shared<Buffer>())
 {
 }
 
 MMemoryStream::MMemoryStream(const void* data, std::size_t byteCount)
-  : m_buffer(std::make_shared<Buffer>())
+    : m_buffer(std::make_shared<Buffer>())
 {
   m_buffer->Resize(byteCount);
   if (byteCount > 0)
@@ -27,7 +27,7 @@ MMemoryStream::MMemoryStream(const void* data, std::size_t byteCount)
 }
 
 MMemoryStream::MMemoryStream(std::shared_ptr<Buffer> buffer)
-  : m_buffer(buffer ? std::move(buffer) : std::make_shared<Buffer>())
+    : m_buffer(buffer ? std::move(buffer) : std::make_shared<Buffer>())
 {
 }
 

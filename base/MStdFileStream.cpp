@@ -19,9 +19,18 @@ std::FILE* OpenFile(const MString& name, bool writing)
   const std::wstring wide = MStreamFailure::ToWide(name);
   return _wfopen(wide.c_str(), writing ? L"wb" : L"rb");
 }
-int SeekFile(std::FILE* file, std::int64_t offset, int origin) { return _fseeki64(file, offset, origin); }
-std::int64_t TellFile(std::FILE* file) { return _ftelli64(file); }
-bool TruncateFile(std::FILE* file, std::int64_t size) { return _chsize_s(_fileno(file), size) == 0; }
+int SeekFile(std::FILE* file, std::int64_t offset, int origin)
+{
+  return _fseeki64(file, offset, origin);
+}
+std::int64_t TellFile(std::FILE* file)
+{
+  return _ftelli64(file);
+}
+bool TruncateFile(std::FILE* file, std::int64_t size)
+{
+  return _chsize_s(_fileno(file), size) == 0;
+}
 #else
 std::FILE* OpenFile(const MString& name, bool writing)
 {
@@ -32,7 +41,10 @@ int SeekFile(std::FILE* file, std::int64_t offset, int origin)
 {
   return fseeko(file, static_cast<off_t>(offset), origin);
 }
-std::int64_t TellFile(std::FILE* file) { return static_cast<std::int64_t>(ftello(file)); }
+std::int64_t TellFile(std::FILE* file)
+{
+  return static_cast<std::int64_t>(ftello(file));
+}
 bool TruncateFile(std::FILE* file, std::int64_t size)
 {
   return ftruncate(fileno(file), static_cast<off_t>(size)) == 0;
@@ -79,8 +91,8 @@ void MStdFileStream::Open(const MString& fileName, Mode mode)
   {
     if (writing)
       MStreamFailure::Throw(
-        "File \"{0}\" could not be created. Make sure there is no write-protected file already existing.",
-        fileName);
+          "File \"{0}\" could not be created. Make sure there is no write-protected file already existing.",
+          fileName);
     MStreamFailure::Throw("File \"{0}\" could not be open. Make sure it exists.", fileName);
   }
   m_file = file;

@@ -24,8 +24,8 @@ class MStoreContext
 {
 public:
   MStoreContext(bool saving, MXmlItem& item)
-    : m_saving(saving)
-    , m_item(&item)
+      : m_saving(saving)
+      , m_item(&item)
   {
   }
 

@@ -7,15 +7,15 @@
 #include <algorithm>
 
 MXmlItem::MXmlItem(const MString& name)
-  : m_name(name)
+    : m_name(name)
 {
 }
 
 MXmlItem::MXmlItem(const MXmlItem& other)
-  : MObject(other)
-  , m_name(other.m_name)
-  , m_attributes(other.m_attributes)
-  , m_text(other.m_text)
+    : MObject(other)
+    , m_name(other.m_name)
+    , m_attributes(other.m_attributes)
+    , m_text(other.m_text)
 {
   m_subItems.reserve(other.m_subItems.size());
   for (const auto& subItem : other.m_subItems)
@@ -23,10 +23,10 @@ MXmlItem::MXmlItem(const MXmlItem& other)
 }
 
 MXmlItem::MXmlItem(MXmlItem&& other) noexcept
-  : m_name(std::move(other.m_name))
-  , m_attributes(std::move(other.m_attributes))
-  , m_subItems(std::move(other.m_subItems))
-  , m_text(std::move(other.m_text))
+    : m_name(std::move(other.m_name))
+    , m_attributes(std::move(other.m_attributes))
+    , m_subItems(std::move(other.m_subItems))
+    , m_text(std::move(other.m_text))
 {
   other.Clear();
 }
@@ -149,7 +149,7 @@ const MString& MXmlItem::GetAttribute() const
 {
   if (m_cachedAttribute < 0)
     MStreamFailure::Throw(
-      "There is no attribute in the cache. Previous call to HasAttribute probably did not succeed.");
+        "There is no attribute in the cache. Previous call to HasAttribute probably did not succeed.");
   return m_attributes[static_cast<std::size_t>(m_cachedAttribute)].value;
 }
 
@@ -177,7 +177,8 @@ bool MXmlItem::HasSubItem(const MString& name) const
 MXmlItem& MXmlItem::GetSubItem()
 {
   if (m_cachedSubItem == nullptr)
-    MStreamFailure::Throw("There is no subitem in the cache. Previous call to HasSubItem probably did not succeed.");
+    MStreamFailure::Throw(
+        "There is no subitem in the cache. Previous call to HasSubItem probably did not succeed.");
   return *m_cachedSubItem;
 }
 

@@ -62,7 +62,10 @@ public:
 
   int GetAttributeCount() const { return static_cast<int>(m_attributes.size()); }
   /// The attribute at `index` (0 .. GetAttributeCount() - 1) in sorted order.
-  const MAttribute& GetAttributeAt(int index) const { return m_attributes.at(static_cast<std::size_t>(index)); }
+  const MAttribute& GetAttributeAt(int index) const
+  {
+    return m_attributes.at(static_cast<std::size_t>(index));
+  }
 
   /// Replaces the value of the attribute of that name (keeping the stored spelling of the name),
   /// or inserts a new attribute at its sorted place.

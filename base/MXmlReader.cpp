@@ -58,7 +58,7 @@ class Input
 {
 public:
   explicit Input(MStream& stream)
-    : m_stream(stream)
+      : m_stream(stream)
   {
   }
 
@@ -141,8 +141,8 @@ class Parser
 {
 public:
   Parser(MStream& stream, MXmlItem& root)
-    : m_input(stream)
-    , m_root(root)
+      : m_input(stream)
+      , m_root(root)
   {
   }
 

@@ -31,7 +31,8 @@ class MXmlWriter
 public:
   static constexpr int kMaxDepth = 256;
 
-  static void Write(const MXmlItem& root, MStream& stream, bool compact = true, const MString& encoding = "utf-8");
+  static void Write(const MXmlItem& root, MStream& stream, bool compact = true,
+                    const MString& encoding = "utf-8");
 
   /// The plug-in state form: compact UTF-8 through a zlib stream of quality 100, finished.
   static void WriteCompressed(const MXmlItem& root, MStream& stream);

@@ -25,17 +25,17 @@ struct MZLibStream::State
 {
   z_stream stream{};
   unsigned char buffer[kPiece];
-  std::size_t pending = 0;    // writing: compressed bytes waiting in buffer
-  std::uint64_t total = 0;    // uncompressed bytes passed so far
+  std::size_t pending = 0; // writing: compressed bytes waiting in buffer
+  std::uint64_t total = 0; // uncompressed bytes passed so far
   std::uint64_t outputLimit = 0;
-  bool ended = false;         // reading: the end of the compressed data was reached
+  bool ended = false; // reading: the end of the compressed data was reached
 };
 
 MZLibStream::MZLibStream(MStream& target, Direction direction, int quality, std::uint64_t outputLimit)
-  : m_target(target)
-  , m_direction(direction)
-  , m_state(std::make_unique<State>())
-  , m_uncaughtAtConstruction(std::uncaught_exceptions())
+    : m_target(target)
+    , m_direction(direction)
+    , m_state(std::make_unique<State>())
+    , m_uncaughtAtConstruction(std::uncaught_exceptions())
 {
   m_state->outputLimit = outputLimit;
   if (direction == Direction::Writing)
@@ -165,7 +165,8 @@ std::size_t MZLibStream::Read(void* buffer, std::size_t byteCount)
     return 0;
   // Never produce more than one byte beyond the limit, so a bomb is caught without inflating it.
   const std::uint64_t allowed = state.outputLimit - std::min(state.total, state.outputLimit) + 1;
-  const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>({byteCount, allowed, UINT_MAX}));
+  const std::size_t wanted =
+      static_cast<std::size_t>(std::min<std::uint64_t>({byteCount, allowed, UINT_MAX}));
   state.stream.next_out = static_cast<Bytef*>(buffer);
   state.stream.avail_out = static_cast<uInt>(wanted);
   while (state.stream.avail_out > 0)

@@ -6,8 +6,7 @@
 
 #include <string>
 
-template <typename Call>
-std::string MessageOf(Call&& call)
+template <typename Call> std::string MessageOf(Call&& call)
 {
   try
   {

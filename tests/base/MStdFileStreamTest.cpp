@@ -16,9 +16,9 @@ class TemporaryFile
 {
 public:
   explicit TemporaryFile(const char* name)
-    : m_path(std::filesystem::temp_directory_path() /
-             (std::string("tonvera-") + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-              "-" + name))
+      : m_path(std::filesystem::temp_directory_path() /
+               (std::string("tonvera-") + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                "-" + name))
   {
   }
   ~TemporaryFile() { std::filesystem::remove(m_path); }
@@ -62,7 +62,7 @@ TEST(MStdFileStreamTest, FailuresCarryTheFileName)
   const MString inMissingFolder = MString::FromUTF8(name + "/no/such/folder.xml");
   EXPECT_EQ(MessageOf([&] { stream.Open(inMissingFolder, MStdFileStream::Mode::Write); }),
             "File \"" + inMissingFolder.ToUTF8() +
-              "\" could not be created. Make sure there is no write-protected file already existing.");
+                "\" could not be created. Make sure there is no write-protected file already existing.");
   char byte = 0;
   EXPECT_EQ(MessageOf([&] { stream.Read(&byte, 1); }), "File stream is not initialized.");
 }

@@ -18,8 +18,8 @@ class ShortReadStream : public MStream
 {
 public:
   explicit ShortReadStream(std::string bytes, std::size_t piece = 1)
-    : m_bytes(std::move(bytes))
-    , m_piece(piece)
+      : m_bytes(std::move(bytes))
+      , m_piece(piece)
   {
   }
 
@@ -62,15 +62,15 @@ TEST(MStreamTest, UnimplementedOperationsNameTheirService)
     std::function<void()> call;
     const char* message;
   } cases[] = {
-    {[&] { stream.ReturnSubstream(); }, "Service \"return substream\" is not implemented."},
-    {[&] { stream.Write(&byte, 1); }, "Service \"write to stream\" is not implemented."},
-    {[&] { stream.Read(&byte, 1); }, "Service \"read from stream\" is not implemented."},
-    {[&] { stream.GetPosition(); }, "Service \"get stream position\" is not implemented."},
-    {[&] { stream.Flush(); }, "Service \"flush stream\" is not implemented."},
-    {[&] { stream.IsEndOfStream(); }, "Service \"end of stream test\" is not implemented."},
-    {[&] { stream.Truncate(); }, "Service \"truncate stream\" is not implemented."},
-    {[&] { stream.GetSize(); }, "Service \"stream size detection\" is not implemented."},
-    {[&] { stream.Seek(0, 7); }, "Invalid seek origin."},
+      {[&] { stream.ReturnSubstream(); }, "Service \"return substream\" is not implemented."},
+      {[&] { stream.Write(&byte, 1); }, "Service \"write to stream\" is not implemented."},
+      {[&] { stream.Read(&byte, 1); }, "Service \"read from stream\" is not implemented."},
+      {[&] { stream.GetPosition(); }, "Service \"get stream position\" is not implemented."},
+      {[&] { stream.Flush(); }, "Service \"flush stream\" is not implemented."},
+      {[&] { stream.IsEndOfStream(); }, "Service \"end of stream test\" is not implemented."},
+      {[&] { stream.Truncate(); }, "Service \"truncate stream\" is not implemented."},
+      {[&] { stream.GetSize(); }, "Service \"stream size detection\" is not implemented."},
+      {[&] { stream.Seek(0, 7); }, "Invalid seek origin."},
   };
   for (const auto& c : cases)
     EXPECT_EQ(MessageOf(c.call), c.message);
@@ -131,7 +131,8 @@ TEST(MStreamTest, WriteLineWritesNarrowTextAndALineFeed)
 {
   RecordingStream stream;
   stream.WriteLine(MString(u"gr\u00fc\u00dfe \u20ac"));
-  EXPECT_EQ(stream.m_bytes, "gr\xfc\xdf" "e ?\n");
+  EXPECT_EQ(stream.m_bytes, "gr\xfc\xdf"
+                            "e ?\n");
 }
 
 TEST(MStreamTest, ReadFullyLoopsOverShortReads)
@@ -152,11 +153,8 @@ TEST(MMemoryStreamTest, SeekSupportsAllOriginsAndRejectsOthers)
     int origin;
     std::int64_t position;
   } cases[] = {
-    {4, MStream::kSeekFromStart, 4},
-    {3, MStream::kSeekFromCurrent, 7},
-    {-5, MStream::kSeekFromCurrent, 2},
-    {-1, MStream::kSeekFromEnd, 9},
-    {5, MStream::kSeekFromEnd, 15},
+      {4, MStream::kSeekFromStart, 4}, {3, MStream::kSeekFromCurrent, 7}, {-5, MStream::kSeekFromCurrent, 2},
+      {-1, MStream::kSeekFromEnd, 9},  {5, MStream::kSeekFromEnd, 15},
   };
   for (const auto& c : cases)
   {

@@ -1,5 +1,6 @@
 #include "base/MEncoding.h"
 #include "base/MMemoryStream.h"
+#include "base/MStdFileStream.h"
 #include "base/MXmlItem.h"
 #include "base/MXmlReader.h"
 #include "base/MXmlWriter.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
 
@@ -59,7 +61,7 @@ class TreeMaker
 {
 public:
   explicit TreeMaker(unsigned seed)
-    : m_random(seed)
+      : m_random(seed)
   {
   }
 
@@ -93,9 +95,9 @@ private:
 
   MString Text()
   {
-    static const char16_t* const kPieces[] = {u"&",      u"<",      u">",  u"'",  u"\"", u"\n", u"\r", u"\t",
-                                              u" ",      u"plain",  u"0.5", u"\u00e9", u"\u20ac", u"\u4e2d",
-                                              u"\U0001F3B5", u"]]>", u"&amp;", u"<!--"};
+    static const char16_t* const kPieces[] = {
+        u"&",     u"<",   u">",      u"'",      u"\"",     u"\n",         u"\r",  u"\t",    u" ",
+        u"plain", u"0.5", u"\u00e9", u"\u20ac", u"\u4e2d", u"\U0001F3B5", u"]]>", u"&amp;", u"<!--"};
     std::u16string text;
     const int count = Pick(7);
     for (int i = 0; i < count; ++i)
@@ -149,7 +151,8 @@ TEST(MXmlWriterTest, UnwritableTreesAreRefused)
   EXPECT_EQ(MessageOf([&] { MXmlWriter::Write(MXmlItem(), stream); }), "XML entity cannot have empty name.");
   MXmlItem unnamedAttribute("a");
   unnamedAttribute.SetAttribute("", "x");
-  EXPECT_EQ(MessageOf([&] { MXmlWriter::Write(unnamedAttribute, stream); }), "XML entity cannot have empty name.");
+  EXPECT_EQ(MessageOf([&] { MXmlWriter::Write(unnamedAttribute, stream); }),
+            "XML entity cannot have empty name.");
   MXmlItem deep("level");
   MXmlItem* leaf = &deep;
   for (int i = 1; i < 257; ++i)
@@ -170,8 +173,9 @@ TEST(MXmlDocumentTest, RandomTreesReadBackEqualInEveryFormAndEncoding)
       for (const char* encoding : encodings)
       {
         const std::string bytes = Written(tree, compact, MString::FromLiteral(encoding));
-        EXPECT_TRUE(Parsed(bytes) == tree) << "seed " << seed << (compact ? " compact " : " indented ") << encoding
-                                           << "\n" << bytes;
+        EXPECT_TRUE(Parsed(bytes) == tree)
+            << "seed " << seed << (compact ? " compact " : " indented ") << encoding << "\n"
+            << bytes;
       }
     }
   }
@@ -232,32 +236,33 @@ TEST(MXmlReaderTest, MalformedDocumentsFailWithTheirMessage)
     std::string input;
     const char* message;
   } cases[] = {
-    {"", "The XML does not contain any elements."},
-    {"<?xml version=\"1.0\"?>\n<!-- only a comment -->\n", "The XML does not contain any elements."},
-    {"< a/>", "No element name found."},
-    {"<a><></a>", "No element name found."},
-    {"<a></ a>", "Invalid closing element syntax."},
-    {"<a></a b>", "Invalid closing element syntax."},
-    {"</a>", "Invalid closing element syntax."},
-    {"<a><!-x--></a>", "Invalid special element sequence."},
-    {"<a><![CDATX[x]]></a>", "Invalid special element sequence."},
-    {"<a><!></a>", "Invalid special element sequence."},
-    {"<a b=\"1\" c></a>", "Invalid character found where attribute expected."},
-    {"<a &b=\"1\"/>", "Invalid character found where attribute expected."},
-    {"<a b=1/>", "Invalid character found where attribute expected."},
-    {"<a =\"1\"/>", "Special character found where attribute expected."},
-    {"<a \"x\"/>", "Special character found where attribute expected."},
-    {"<a/ >", "Invalid element finishing sequence."},
-    {"<?xml version=\"1.0\" ?x><a/>", "Invalid element finishing sequence."},
-    {"<a><b></a>", "Closing element \"a\" does not match the open element."},
-    {"<a>&unknown;</a>", "Invalid entity reference \"&unknown\"."},
-    {"<a>&#xD800;</a>", "Invalid entity reference \"&#xD800\"."},
-    {"<a>&#1114112;</a>", "Invalid entity reference \"&#1114112\"."},
-    {"<a>&amp</a>", "Invalid entity reference \"&amp\"."},
-    {"<a>&" + std::string(40, 'x') + ";</a>", "Invalid entity reference \"&xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\"."},
-    {"text<a/>", "Text found outside the root element."},
-    {"<?xml version=\"1.0\" encoding=\"koi8-r\"?><a/>", "No codec found for encoding koi8-r."},
-    {"<?xml version=\"1.0\" encoding=\"us-ascii\"?><a>\xE9</a>", "Invalid character for ASCII encoding."},
+      {"", "The XML does not contain any elements."},
+      {"<?xml version=\"1.0\"?>\n<!-- only a comment -->\n", "The XML does not contain any elements."},
+      {"< a/>", "No element name found."},
+      {"<a><></a>", "No element name found."},
+      {"<a></ a>", "Invalid closing element syntax."},
+      {"<a></a b>", "Invalid closing element syntax."},
+      {"</a>", "Invalid closing element syntax."},
+      {"<a><!-x--></a>", "Invalid special element sequence."},
+      {"<a><![CDATX[x]]></a>", "Invalid special element sequence."},
+      {"<a><!></a>", "Invalid special element sequence."},
+      {"<a b=\"1\" c></a>", "Invalid character found where attribute expected."},
+      {"<a &b=\"1\"/>", "Invalid character found where attribute expected."},
+      {"<a b=1/>", "Invalid character found where attribute expected."},
+      {"<a =\"1\"/>", "Special character found where attribute expected."},
+      {"<a \"x\"/>", "Special character found where attribute expected."},
+      {"<a/ >", "Invalid element finishing sequence."},
+      {"<?xml version=\"1.0\" ?x><a/>", "Invalid element finishing sequence."},
+      {"<a><b></a>", "Closing element \"a\" does not match the open element."},
+      {"<a>&unknown;</a>", "Invalid entity reference \"&unknown\"."},
+      {"<a>&#xD800;</a>", "Invalid entity reference \"&#xD800\"."},
+      {"<a>&#1114112;</a>", "Invalid entity reference \"&#1114112\"."},
+      {"<a>&amp</a>", "Invalid entity reference \"&amp\"."},
+      {"<a>&" + std::string(40, 'x') + ";</a>",
+       "Invalid entity reference \"&xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\"."},
+      {"text<a/>", "Text found outside the root element."},
+      {"<?xml version=\"1.0\" encoding=\"koi8-r\"?><a/>", "No codec found for encoding koi8-r."},
+      {"<?xml version=\"1.0\" encoding=\"us-ascii\"?><a>\xE9</a>", "Invalid character for ASCII encoding."},
   };
   for (const auto& c : cases)
     EXPECT_EQ(ParseMessage(c.input), c.message) << c.input;
@@ -265,7 +270,8 @@ TEST(MXmlReaderTest, MalformedDocumentsFailWithTheirMessage)
 
 TEST(MXmlReaderTest, HostileInputEndsInAClearException)
 {
-  const std::string deep256 = [] {
+  const std::string deep256 = []
+  {
     std::string s;
     for (int i = 0; i < 256; ++i)
       s += "<a>";
@@ -275,7 +281,8 @@ TEST(MXmlReaderTest, HostileInputEndsInAClearException)
   }();
   EXPECT_NO_THROW(Parsed(deep256));
   const std::string tooDeep = "<x>" + deep256 + "</x>";
-  const std::string veryDeep = [] {
+  const std::string veryDeep = []
+  {
     std::string s;
     for (int i = 0; i < 200000; ++i)
       s += "<a>";
@@ -286,25 +293,25 @@ TEST(MXmlReaderTest, HostileInputEndsInAClearException)
     std::string input;
     const char* message;
   } cases[] = {
-    {tooDeep, "XML nesting is deeper than 256 levels."},
-    {veryDeep, "XML nesting is deeper than 256 levels."},
-    {"<a>", "Unexpected end of XML input."},
-    {"<a b=\"never closed/>", "Unexpected end of XML input."},
-    {"<a><!-- never closed </a>", "Unexpected end of XML input."},
-    {"<a><![CDATA[ never closed </a>", "Unexpected end of XML input."},
-    {"<a><?pi never closed </a>", "Unexpected end of XML input."},
-    {"<a><!DOCTYPE never closed", "Unexpected end of XML input."},
-    {"<a", "Unexpected end of XML input."},
-    {"<a>&amp", "Unexpected end of XML input."},
-    {"<a>\xE2\x82", "Unexpected end of XML input."},
-    {"<a\xFF/>", "Invalid UTF-8 sequence."},
-    {"<a>\xC3</a>", "Invalid UTF-8 sequence."},
-    {"<a>\xC0\xAF</a>", "Invalid UTF-8 sequence."},
-    {"<a>\xED\xA0\x80</a>", "Invalid UTF-8 sequence."},
-    {"<a>\xF4\x90\x80\x80</a>", "Invalid UTF-8 sequence."},
-    {std::string("\xFF\xFE<\0a\0>\0\x00\xDC/>", 12), "Invalid UTF-16 sequence."},
-    {std::string("\xFF\xFE<\0a\0", 6), "Unexpected end of XML input."},
-    {std::string("\xFF\xFE<\0a\0/\0>", 9), "Unexpected end of XML input."},
+      {tooDeep, "XML nesting is deeper than 256 levels."},
+      {veryDeep, "XML nesting is deeper than 256 levels."},
+      {"<a>", "Unexpected end of XML input."},
+      {"<a b=\"never closed/>", "Unexpected end of XML input."},
+      {"<a><!-- never closed </a>", "Unexpected end of XML input."},
+      {"<a><![CDATA[ never closed </a>", "Unexpected end of XML input."},
+      {"<a><?pi never closed </a>", "Unexpected end of XML input."},
+      {"<a><!DOCTYPE never closed", "Unexpected end of XML input."},
+      {"<a", "Unexpected end of XML input."},
+      {"<a>&amp", "Unexpected end of XML input."},
+      {"<a>\xE2\x82", "Unexpected end of XML input."},
+      {"<a\xFF/>", "Invalid UTF-8 sequence."},
+      {"<a>\xC3</a>", "Invalid UTF-8 sequence."},
+      {"<a>\xC0\xAF</a>", "Invalid UTF-8 sequence."},
+      {"<a>\xED\xA0\x80</a>", "Invalid UTF-8 sequence."},
+      {"<a>\xF4\x90\x80\x80</a>", "Invalid UTF-8 sequence."},
+      {std::string("\xFF\xFE<\0a\0>\0\x00\xDC/>", 12), "Invalid UTF-16 sequence."},
+      {std::string("\xFF\xFE<\0a\0", 6), "Unexpected end of XML input."},
+      {std::string("\xFF\xFE<\0a\0/\0>", 9), "Unexpected end of XML input."},
   };
   for (const auto& c : cases)
     EXPECT_EQ(ParseMessage(c.input), c.message) << c.input.substr(0, 60);
@@ -340,17 +347,19 @@ TEST(MXmlReaderTest, DamagedCompressedStateFailsCleanly)
     const std::string* input;
     std::vector<std::string> messages;
   } cases[] = {
-    {&corrupt, {"Source compressed stream has invalid content.", "Invalid UTF-8 sequence."}},
-    {&truncated, {"Source compressed stream is truncated."}},
-    {&bombBytes, {"Decompressed data exceed the size limit."}},
+      {&corrupt, {"Source compressed stream has invalid content.", "Invalid UTF-8 sequence."}},
+      {&truncated, {"Source compressed stream is truncated."}},
+      {&bombBytes, {"Decompressed data exceed the size limit."}},
   };
   for (const auto& c : cases)
   {
-    const std::string message = MessageOf([&] {
-      MMemoryStream stream(c.input->data(), c.input->size());
-      MXmlItem item;
-      MXmlReader::ReadCompressed(stream, item);
-    });
+    const std::string message = MessageOf(
+        [&]
+        {
+          MMemoryStream stream(c.input->data(), c.input->size());
+          MXmlItem item;
+          MXmlReader::ReadCompressed(stream, item);
+        });
     EXPECT_NE(std::find(c.messages.begin(), c.messages.end(), message), c.messages.end()) << message;
   }
 }
@@ -361,8 +370,8 @@ TEST(MEncodingTest, CodecsAreFoundByAnyOfTheirNames)
   {
     const char* name;
     const char* canonical;
-  } cases[] = {{"utf8", "utf-8"},          {"UTF-8", "utf-8"},        {"Utf16", "utf-16"},
-               {"utf-16", "utf-16"},       {"US-ASCII", "us-ascii"},  {"ascii", "us-ascii"},
+  } cases[] = {{"utf8", "utf-8"},          {"UTF-8", "utf-8"},       {"Utf16", "utf-16"},
+               {"utf-16", "utf-16"},       {"US-ASCII", "us-ascii"}, {"ascii", "us-ascii"},
                {"cp1252", "windows-1252"}, {"Latin1", "iso-8859-1"}, {"ISO-8859-1", "iso-8859-1"}};
   for (const auto& c : cases)
     EXPECT_EQ(MEncoding::GetCodec(MString::FromLiteral(c.name)).GetName().ToUTF8(), c.canonical) << c.name;
@@ -388,4 +397,27 @@ TEST(MEncodingTest, EveryScalarValueSurvivesTheUnicodeCodecs)
       ASSERT_EQ(back, c) << name;
     }
   }
+}
+
+TEST(MXmlDocumentTest, EverySeedDocumentOfTheFuzzTargetsReads)
+{
+  namespace fs = std::filesystem;
+  int documents = 0;
+  for (const char* target : {"fuzz_xml_reader", "fuzz_zlib_xml"})
+  {
+    const bool compressed = std::string(target) == "fuzz_zlib_xml";
+    for (const auto& entry :
+         fs::directory_iterator(fs::path(TONVERA_SOURCE_DIR) / "fuzz" / "corpus" / target))
+    {
+      MStdFileStream file(MString::FromUTF8(entry.path().string()), MStdFileStream::Mode::Read);
+      MXmlItem item;
+      if (compressed)
+        EXPECT_NO_THROW(MXmlReader::ReadCompressed(file, item)) << entry.path();
+      else
+        EXPECT_NO_THROW(MXmlReader::Read(file, item)) << entry.path();
+      EXPECT_FALSE(item.GetName().IsEmpty()) << entry.path();
+      ++documents;
+    }
+  }
+  EXPECT_GE(documents, 10);
 }

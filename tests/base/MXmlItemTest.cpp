@@ -24,10 +24,12 @@ TEST(MXmlItemTest, AttributesStaySortedWithoutRegardToCase)
 {
   MXmlItem item("settings");
   for (const MString& name : {MString("b"), MString("A"), MString("c"), MString("Version"), MString("bypass"),
-                             MString("ChannelMode"), MString(u"\u00c9cho")})
+                              MString("ChannelMode"), MString(u"\u00c9cho")})
     item.SetAttribute(name, "1");
-  EXPECT_EQ(AttributeNames(item),
-            (std::vector<std::string>{"A", "b", "bypass", "c", "ChannelMode", "\xc3\x89" "cho", "Version"}));
+  EXPECT_EQ(AttributeNames(item), (std::vector<std::string>{"A", "b", "bypass", "c", "ChannelMode",
+                                                            "\xc3\x89"
+                                                            "cho",
+                                                            "Version"}));
 }
 
 TEST(MXmlItemTest, NamesDifferingInCaseAreOneAttribute)

@@ -159,7 +159,7 @@ TEST(MZLibStreamTest, TruncatedDataFailsCleanlyAtEveryCut)
     // A cut inside the checksum may also read as a wrong checksum: both are clean failures.
     EXPECT_TRUE(message == "Source compressed stream is truncated." ||
                 message == "Source compressed stream has invalid content.")
-      << "cut at " << cut << ": " << message;
+        << "cut at " << cut << ": " << message;
   }
 }
 
