@@ -93,7 +93,8 @@ protected:
   virtual void OnRangeChanged() {}
   /// Reads one definition number attribute; answers whether it was present.
   static bool ReadDefinitionNumber(const MXmlItem& item, const MString& name, A& value);
-  /// Plain text of a number in A: integers exactly, doubles through `precision`.
+  /// The number a decimal text stands for, in A: integers exactly (truncated, saturated), doubles by
+  /// the text-to-number rule (0 when no number starts the text).
   static A FromNumberText(const MString& number) noexcept;
   static T ToStored(A value) noexcept;
 

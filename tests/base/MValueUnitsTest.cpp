@@ -47,7 +47,6 @@ struct DisplayCase
   const char* text;
 };
 
-
 TEST(MValueUnits, DisplayTextsFollowTheUnitRules)
 {
   const DisplayCase cases[] = {
@@ -373,6 +372,33 @@ TEST(MValueUnits, StepScalesSnapEveryWriteAndStillMoveOnFineSteps)
   EXPECT_EQ(value.Get(), 5.0);
   value.SetStepSize(2.0);
   EXPECT_EQ(value.Get(), 6.0);
+}
+
+} // namespace
+
+namespace
+{
+
+TEST(MValueUnits, HostileTypedTextLeavesEveryScaleInsideItsRange)
+{
+  const char* texts[] = {"",          "nan",    "inf", "-inf",     "1e400",
+                         "-1e400",    "1e-400", "{0}", "%%%",      "0x1F",
+                         "--5",       "+",      ".",   "e5",       "99999999999999999999999999",
+                         "left left", "kHz",    "C#",  "50% , 50%"};
+  for (const auto& scale : kRoundTripScales)
+  {
+    for (const char* text : texts)
+    {
+      auto value = scale.make();
+      value->SetText(MString::FromUTF8(text));
+      double position = value->GetNormalised();
+      EXPECT_TRUE(position >= 0.0 && position <= 1.0) << scale.name << " \"" << text << "\"";
+      value->ClearModified();
+      value->Clamp();
+      EXPECT_FALSE(value->IsModified()) << scale.name << " \"" << text << "\" left the range";
+      EXPECT_NO_THROW(value->GetText());
+    }
+  }
 }
 
 } // namespace
