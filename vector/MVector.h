@@ -41,6 +41,10 @@ bool HasSSE();
 /// thread runs vector operations.
 int SetLevel(int level);
 
+/// True when level 4 runs the AVX2 + FMA kernels on this processor (AVX2 and FMA present and
+/// enabled); an AVX-only processor at level 4 runs the portable loops.
+bool HasAvx2Fma();
+
 // ---- Fills, copies, arithmetic ---------------------------------------------
 
 int ZeroDoubles(double* d, int n);
@@ -121,7 +125,8 @@ enum FFTFlag : int
 int CreateRealFFT(MRealFFTSetup** holder, int order, int flag, int hint);
 /// Bytes of the work buffer that ForwardRealFFT and InverseRealFFT need for this set-up.
 int RealFFTWorkSize(const MRealFFTSetup* setup, int* bytes);
-/// Forward transform in place; work must hold RealFFTWorkSize bytes.
+/// Forward transform in place; work must hold RealFFTWorkSize bytes, aligned for floats
+/// (a buffer from Allocate is). No allocation; safe on the audio thread.
 int ForwardRealFFT(float* srcDst, const MRealFFTSetup* setup, unsigned char* work);
 /// Inverse transform in place, from the spectrum layout back to N samples.
 int InverseRealFFT(float* srcDst, const MRealFFTSetup* setup, unsigned char* work);

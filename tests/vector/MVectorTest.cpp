@@ -1,0 +1,433 @@
+// Contracts of the vector operations: argument checks, results against their definitions,
+// and agreement of every processor level this machine offers with the portable level.
+
+#include "vector/MVector.h"
+
+#include "tests/support/MAllocationCounter.h"
+#include "tests/support/MTestSignals.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <numbers>
+#include <vector>
+
+namespace
+{
+// Restores the load-time level after a test that switched levels.
+class MVectorLevels : public ::testing::Test
+{
+protected:
+  void TearDown() override { MVector::SetLevel(MVector::MaxLevel()); }
+};
+
+// ---- Argument checks ---------------------------------------------------------------
+
+struct Buffers
+{
+  float a[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  float b[8] = {8, 7, 6, 5, 4, 3, 2, 1};
+  float c[16] = {1, -1, 2, -2, 3, -3, 4, -4, 5, -5, 6, -6, 7, -7, 8, -8};
+  double da[8] = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8};
+  double db[8] = {9, 9, 9, 9, 9, 9, 9, 9};
+  double dc[8] = {7, 7, 7, 7, 7, 7, 7, 7};
+  float r1 = 42.0f;
+  float r2 = 43.0f;
+  int index = 44;
+};
+
+// Hands out each pointer argument, or null for the argument whose bit is set in nullMask.
+struct Args
+{
+  Buffers& b;
+  unsigned nullMask;
+  template <typename T>
+  T* P(unsigned bit, T* p) const
+  {
+    return (nullMask >> bit) & 1 ? nullptr : p;
+  }
+};
+
+struct OpCase
+{
+  const char* name;
+  int pointers;
+  int minimum;
+  std::function<int(const Args&, int)> call;
+};
+
+const std::vector<OpCase>& Ops()
+{
+  using namespace MVector;
+  static const std::vector<OpCase> ops = {
+    {"ZeroDoubles", 1, 1, [](const Args& x, int n) { return ZeroDoubles(x.P(0, x.b.da), n); }},
+    {"ZeroFloats", 1, 1, [](const Args& x, int n) { return ZeroFloats(x.P(0, x.b.a), n); }},
+    {"SetFloats", 1, 1, [](const Args& x, int n) { return SetFloats(3.0f, x.P(0, x.b.a), n); }},
+    {"CopyFloats", 2, 1, [](const Args& x, int n) { return CopyFloats(x.P(0, x.b.a), x.P(1, x.b.b), n); }},
+    {"MoveFloats", 2, 1, [](const Args& x, int n) { return MoveFloats(x.P(0, x.b.a), x.P(1, x.b.b), n); }},
+    {"CopyDoubles", 2, 1, [](const Args& x, int n) { return CopyDoubles(x.P(0, x.b.da), x.P(1, x.b.db), n); }},
+    {"AddFloats", 3, 1,
+     [](const Args& x, int n) { return AddFloats(x.P(0, x.b.a), x.P(1, x.b.b), x.P(2, x.b.c), n); }},
+    {"SubtractFloats", 3, 1,
+     [](const Args& x, int n) { return SubtractFloats(x.P(0, x.b.a), x.P(1, x.b.b), x.P(2, x.b.c), n); }},
+    {"AddFloatsInPlace", 2, 1,
+     [](const Args& x, int n) { return AddFloatsInPlace(x.P(0, x.b.a), x.P(1, x.b.b), n); }},
+    {"AddConstantInPlace", 1, 1, [](const Args& x, int n) { return AddConstantInPlace(2.0f, x.P(0, x.b.a), n); }},
+    {"DotProduct", 3, 1,
+     [](const Args& x, int n) { return DotProduct(x.P(0, x.b.a), x.P(1, x.b.b), n, x.P(2, &x.b.r1)); }},
+    {"Maximum", 2, 1, [](const Args& x, int n) { return Maximum(x.P(0, x.b.a), n, x.P(1, &x.b.r1)); }},
+    {"MinMax", 3, 1,
+     [](const Args& x, int n) { return MinMax(x.P(0, x.b.a), n, x.P(1, &x.b.r1), x.P(2, &x.b.r2)); }},
+    {"MaximumWithIndex", 3, 1,
+     [](const Args& x, int n) { return MaximumWithIndex(x.P(0, x.b.a), n, x.P(1, &x.b.r1), x.P(2, &x.b.index)); }},
+    {"MinimumWithIndex", 3, 1,
+     [](const Args& x, int n) { return MinimumWithIndex(x.P(0, x.b.a), n, x.P(1, &x.b.r1), x.P(2, &x.b.index)); }},
+    {"Magnitude", 2, 1, [](const Args& x, int n) { return Magnitude(x.P(0, x.b.c), x.P(1, x.b.a), n); }},
+    {"Phase", 2, 1, [](const Args& x, int n) { return Phase(x.P(0, x.b.c), x.P(1, x.b.a), n); }},
+    {"HannWindowInPlace", 1, 3, [](const Args& x, int n) { return HannWindowInPlace(x.P(0, x.b.a), n); }},
+    {"BlackmanWindowInPlace", 1, 1, [](const Args& x, int n) { return BlackmanWindowInPlace(x.P(0, x.b.a), n); }},
+    {"TriangularWindowInPlace", 1, 1,
+     [](const Args& x, int n) { return TriangularWindowInPlace(x.P(0, x.b.a), n); }},
+    {"SinCosDoubles", 3, 1,
+     [](const Args& x, int n) { return SinCosDoubles(x.P(0, x.b.da), x.P(1, x.b.db), x.P(2, x.b.dc), n); }},
+    {"MultiplyByScalar", 1, 1, [](const Args& x, int n) { return MultiplyByScalar(2.0f, x.P(0, x.b.a), n); }},
+    {"MultiplyElementwise", 2, 1,
+     [](const Args& x, int n) { return MultiplyElementwise(x.P(0, x.b.a), x.P(1, x.b.b), n); }},
+    {"Sum", 2, 1, [](const Args& x, int n) { return Sum(x.P(0, x.b.a), n, x.P(1, &x.b.r1)); }},
+  };
+  return ops;
+}
+
+bool Unchanged(const Buffers& b)
+{
+  const Buffers f;
+  return std::memcmp(b.a, f.a, sizeof f.a) == 0 && std::memcmp(b.b, f.b, sizeof f.b) == 0 &&
+         std::memcmp(b.c, f.c, sizeof f.c) == 0 && std::memcmp(b.da, f.da, sizeof f.da) == 0 &&
+         std::memcmp(b.db, f.db, sizeof f.db) == 0 && std::memcmp(b.dc, f.dc, sizeof f.dc) == 0 &&
+         b.r1 == f.r1 && b.r2 == f.r2 && b.index == f.index;
+}
+
+TEST(MVector, EveryNullPointerIsRefusedBeforeTheLengthAndChangesNothing)
+{
+  for (const OpCase& op : Ops())
+  {
+    for (int which = 0; which < op.pointers; ++which)
+    {
+      for (int n : {8, 0, -1})
+      {
+        Buffers b;
+        EXPECT_EQ(op.call(Args{b, 1u << which}, n), MVector::kNullPointer) << op.name << " pointer " << which;
+        EXPECT_TRUE(Unchanged(b)) << op.name;
+      }
+    }
+  }
+}
+
+TEST(MVector, LengthsBelowTheMinimumAreRefusedAndChangeNothing)
+{
+  for (const OpCase& op : Ops())
+  {
+    for (int n : {op.minimum - 1, 0, -5, -2147483647 - 1})
+    {
+      if (n >= op.minimum)
+        continue;
+      Buffers b;
+      EXPECT_EQ(op.call(Args{b, 0}, n), MVector::kBadLength) << op.name << " n=" << n;
+      EXPECT_TRUE(Unchanged(b)) << op.name;
+    }
+    Buffers b;
+    EXPECT_EQ(op.call(Args{b, 0}, op.minimum), MVector::kOk) << op.name;
+  }
+}
+
+TEST(MVector, AddingZeroReturnsAtOnceWithoutTouchingTheArray)
+{
+  // A NaN plus 0 is still NaN, but a signalling pattern or -0 would change; the array must
+  // not even be rewritten. -0 + 0 = +0 shows whether the loop ran.
+  float f[3] = {-0.0f, 1.0f, -0.0f};
+  EXPECT_EQ(MVector::AddConstantInPlace(0.0f, f, 3), MVector::kOk);
+  EXPECT_TRUE(std::signbit(f[0]));
+  EXPECT_TRUE(std::signbit(f[2]));
+}
+
+// ---- Results ---------------------------------------------------------------------------
+
+TEST_F(MVectorLevels, ArithmeticMatchesItsDefinitionAtEveryLevel)
+{
+  for (int level = 0; level <= MVector::MaxLevel(); ++level)
+  {
+    ASSERT_EQ(MVector::SetLevel(level), level);
+    // 37 elements: several vector widths plus a tail.
+    constexpr int kN = 37;
+    std::vector<float> a(kN), b(kN), dst(kN);
+    for (int i = 0; i < kN; ++i)
+    {
+      a[i] = 0.25f * static_cast<float>(i) - 3.0f;
+      b[i] = 1.5f + static_cast<float>(i % 5);
+    }
+    ASSERT_EQ(MVector::AddFloats(a.data(), b.data(), dst.data(), kN), 0);
+    for (int i = 0; i < kN; ++i)
+      EXPECT_EQ(dst[i], a[i] + b[i]);
+    ASSERT_EQ(MVector::SubtractFloats(a.data(), b.data(), dst.data(), kN), 0);
+    for (int i = 0; i < kN; ++i)
+      EXPECT_EQ(dst[i], b[i] - a[i]) << "b - a, not a - b";
+    dst = b;
+    ASSERT_EQ(MVector::AddFloatsInPlace(a.data(), dst.data(), kN), 0);
+    for (int i = 0; i < kN; ++i)
+      EXPECT_EQ(dst[i], a[i] + b[i]);
+    dst = a;
+    ASSERT_EQ(MVector::AddConstantInPlace(0.5f, dst.data(), kN), 0);
+    for (int i = 0; i < kN; ++i)
+      EXPECT_EQ(dst[i], a[i] + 0.5f);
+    dst = a;
+    ASSERT_EQ(MVector::MultiplyByScalar(-2.0f, dst.data(), kN), 0);
+    for (int i = 0; i < kN; ++i)
+      EXPECT_EQ(dst[i], -2.0f * a[i]);
+    dst = a;
+    ASSERT_EQ(MVector::MultiplyElementwise(b.data(), dst.data(), kN), 0);
+    for (int i = 0; i < kN; ++i)
+      EXPECT_EQ(dst[i], a[i] * b[i]);
+
+    // Sums of exactly representable terms are exact in any order.
+    float result = 0;
+    double expectedDot = 0, expectedSum = 0;
+    for (int i = 0; i < kN; ++i)
+    {
+      expectedDot += static_cast<double>(a[i]) * b[i];
+      expectedSum += a[i];
+    }
+    ASSERT_EQ(MVector::DotProduct(a.data(), b.data(), kN, &result), 0);
+    EXPECT_EQ(result, static_cast<float>(expectedDot));
+    ASSERT_EQ(MVector::Sum(a.data(), kN, &result), 0);
+    EXPECT_EQ(result, static_cast<float>(expectedSum));
+
+    ASSERT_EQ(MVector::SetFloats(7.0f, dst.data(), kN), 0);
+    EXPECT_EQ(dst, std::vector<float>(kN, 7.0f));
+    ASSERT_EQ(MVector::ZeroFloats(dst.data(), kN), 0);
+    EXPECT_EQ(dst, std::vector<float>(kN, 0.0f));
+  }
+}
+
+TEST(MVector, MoveHandlesOverlapInBothDirections)
+{
+  float f[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+  ASSERT_EQ(MVector::MoveFloats(f, f + 2, 8), 0);
+  EXPECT_EQ(f[2], 0.0f);
+  EXPECT_EQ(f[9], 7.0f);
+  ASSERT_EQ(MVector::MoveFloats(f + 2, f, 8), 0);
+  EXPECT_EQ(f[0], 0.0f);
+  EXPECT_EQ(f[7], 7.0f);
+}
+
+TEST_F(MVectorLevels, ExtremesTakeTheLowestIndexOnTiesAtEveryLevel)
+{
+  struct Case
+  {
+    std::vector<float> values;
+    float max;
+    int maxIndex;
+    float min;
+    int minIndex;
+  };
+  std::vector<float> longTie(40, 0.0f);
+  longTie[9] = 5.0f;
+  longTie[33] = 5.0f;
+  longTie[17] = -5.0f;
+  longTie[18] = -5.0f;
+  const std::vector<Case> cases = {
+    {{3.0f}, 3.0f, 0, 3.0f, 0},
+    {{1.0f, 4.0f, 4.0f, -2.0f, -2.0f}, 4.0f, 1, -2.0f, 3},
+    {{-1.0f, -1.0f}, -1.0f, 0, -1.0f, 0},
+    {longTie, 5.0f, 9, -5.0f, 17},
+    {{0.0f, 1e30f, -1e30f, 1e30f, -1e30f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0f}, 1e30f, 1, -1e30f, 2},
+  };
+  for (int level = 0; level <= MVector::MaxLevel(); ++level)
+  {
+    MVector::SetLevel(level);
+    for (const Case& c : cases)
+    {
+      const int n = static_cast<int>(c.values.size());
+      float value = 0, lo = 0, hi = 0;
+      int index = -1;
+      ASSERT_EQ(MVector::MaximumWithIndex(c.values.data(), n, &value, &index), 0);
+      EXPECT_EQ(value, c.max);
+      EXPECT_EQ(index, c.maxIndex) << "level " << level;
+      ASSERT_EQ(MVector::MinimumWithIndex(c.values.data(), n, &value, &index), 0);
+      EXPECT_EQ(value, c.min);
+      EXPECT_EQ(index, c.minIndex) << "level " << level;
+      ASSERT_EQ(MVector::Maximum(c.values.data(), n, &value), 0);
+      EXPECT_EQ(value, c.max);
+      ASSERT_EQ(MVector::MinMax(c.values.data(), n, &lo, &hi), 0);
+      EXPECT_EQ(lo, c.min);
+      EXPECT_EQ(hi, c.max);
+    }
+  }
+}
+
+TEST_F(MVectorLevels, MagnitudeAndPhaseFollowTheComplexPlaneAtEveryLevel)
+{
+  // Points around the circle at radius 2, including the axes and both sides of the cut.
+  constexpr int kN = 50;
+  std::vector<float> pairs(2 * kN);
+  std::vector<double> angles(kN);
+  for (int i = 0; i < kN; ++i)
+  {
+    angles[i] = -std::numbers::pi + 2.0 * std::numbers::pi * (i + 0.5) / kN;
+    pairs[2 * i] = static_cast<float>(2.0 * std::cos(angles[i]));
+    pairs[2 * i + 1] = static_cast<float>(2.0 * std::sin(angles[i]));
+  }
+  const float axes[] = {1, 0, 0, 1, -1, 0, 0, -1, 0, 0, 3, 4};
+  const float axesPhase[] = {0.0f, static_cast<float>(std::numbers::pi / 2), static_cast<float>(std::numbers::pi),
+                             static_cast<float>(-std::numbers::pi / 2), 0.0f, static_cast<float>(std::atan2(4.0, 3.0))};
+  for (int level = 0; level <= MVector::MaxLevel(); ++level)
+  {
+    MVector::SetLevel(level);
+    std::vector<float> magnitude(kN), phase(kN);
+    ASSERT_EQ(MVector::Magnitude(pairs.data(), magnitude.data(), kN), 0);
+    ASSERT_EQ(MVector::Phase(pairs.data(), phase.data(), kN), 0);
+    for (int i = 0; i < kN; ++i)
+    {
+      EXPECT_NEAR(magnitude[i], 2.0, 4e-7);
+      EXPECT_NEAR(phase[i], angles[i], 4e-7) << "level " << level << " i " << i;
+    }
+    float m[6], p[6];
+    ASSERT_EQ(MVector::Magnitude(axes, m, 6), 0);
+    ASSERT_EQ(MVector::Phase(axes, p, 6), 0);
+    for (int i = 0; i < 6; ++i)
+      EXPECT_NEAR(p[i], axesPhase[i], 3e-7) << "level " << level << " i " << i;
+    EXPECT_EQ(m[4], 0.0f);
+    EXPECT_EQ(m[5], 5.0f);
+  }
+}
+
+TEST_F(MVectorLevels, SineAndCosineHaveFloatAccuracyOverAWideRangeAtEveryLevel)
+{
+  std::vector<double> x;
+  for (double scale : {1e-3, 1.0, 10.0, 1e3, 1e6, 1e9})
+  {
+    auto noise = MTestSignals::WhiteNoise(203, 1.0f, 7);
+    for (float v : noise)
+      x.push_back(scale * v);
+  }
+  x.push_back(0.0);
+  x.push_back(std::numbers::pi / 2);
+  x.push_back(-std::numbers::pi);
+  const int n = static_cast<int>(x.size());
+  for (int level = 0; level <= MVector::MaxLevel(); ++level)
+  {
+    MVector::SetLevel(level);
+    std::vector<double> s(n), c(n);
+    ASSERT_EQ(MVector::SinCosDoubles(x.data(), s.data(), c.data(), n), 0);
+    double worst = 0;
+    for (int i = 0; i < n; ++i)
+    {
+      worst = std::max(worst, std::fabs(s[i] - std::sin(x[i])));
+      worst = std::max(worst, std::fabs(c[i] - std::cos(x[i])));
+    }
+    // Half a float unit in the last place at 1.
+    EXPECT_LE(worst, 6e-8) << "level " << level;
+  }
+}
+
+TEST(MVector, SineAndCosineMayWriteOverTheirInput)
+{
+  double x[5] = {0.0, 1.0, 2.0, 3.0, 4.0};
+  double c[5];
+  ASSERT_EQ(MVector::SinCosDoubles(x, x, c, 5), 0);
+  for (int i = 0; i < 5; ++i)
+  {
+    EXPECT_NEAR(x[i], std::sin(i), 1e-12);
+    EXPECT_NEAR(c[i], std::cos(i), 1e-12);
+  }
+}
+
+// ---- Windows -----------------------------------------------------------------------------
+
+TEST(MVector, HannOfThreePointsIsZeroOneZero)
+{
+  float f[3] = {5.0f, 5.0f, 5.0f};
+  ASSERT_EQ(MVector::HannWindowInPlace(f, 3), 0);
+  EXPECT_EQ(f[0], 0.0f);
+  EXPECT_EQ(f[1], 5.0f);
+  EXPECT_EQ(f[2], 0.0f);
+}
+
+TEST(MVector, WindowsFollowTheirClosedFormsAndAreSymmetric)
+{
+  struct Case
+  {
+    const char* name;
+    int (*apply)(float*, int);
+    double (*shape)(double x); // x = i / (n - 1)
+  };
+  const Case cases[] = {
+    {"Hann", MVector::HannWindowInPlace, [](double x) { return 0.5 - 0.5 * std::cos(2 * std::numbers::pi * x); }},
+    {"Blackman", MVector::BlackmanWindowInPlace,
+     [](double x)
+     { return 0.42 - 0.5 * std::cos(2 * std::numbers::pi * x) + 0.08 * std::cos(4 * std::numbers::pi * x); }},
+    {"Triangular", MVector::TriangularWindowInPlace, [](double x) { return 1.0 - std::fabs(2.0 * x - 1.0); }},
+  };
+  for (const Case& c : cases)
+  {
+    for (int n : {3, 4, 5, 64, 1000, 4097})
+    {
+      std::vector<float> f(n, 1.0f);
+      ASSERT_EQ(c.apply(f.data(), n), 0);
+      for (int i = 0; i < n; ++i)
+      {
+        EXPECT_NEAR(f[i], c.shape(static_cast<double>(i) / (n - 1)), 2e-7) << c.name << " n=" << n << " i=" << i;
+        EXPECT_EQ(f[i], f[n - 1 - i]) << c.name;
+      }
+    }
+  }
+}
+
+TEST(MVector, OnePointWindowsLeaveTheSampleAlone)
+{
+  // The step 2 / (n - 1) has no meaning for one point; dividing by zero would give NaN.
+  float f = 0.75f;
+  ASSERT_EQ(MVector::BlackmanWindowInPlace(&f, 1), 0);
+  EXPECT_EQ(f, 0.75f);
+  ASSERT_EQ(MVector::TriangularWindowInPlace(&f, 1), 0);
+  EXPECT_EQ(f, 0.75f);
+}
+
+// ---- Levels ------------------------------------------------------------------------------
+
+TEST_F(MVectorLevels, LevelIsClampedToWhatTheProcessorHas)
+{
+  EXPECT_EQ(MVector::Level(), MVector::MaxLevel());
+  EXPECT_EQ(MVector::SetLevel(-3), 0);
+  EXPECT_EQ(MVector::Level(), 0);
+  EXPECT_EQ(MVector::SetLevel(99), MVector::MaxLevel());
+  if (MVector::HasAvx2Fma())
+  {
+    EXPECT_EQ(MVector::MaxLevel(), 4);
+  }
+}
+
+TEST_F(MVectorLevels, OperationsAllocateNothingAtAnyLevel)
+{
+  std::vector<float> a(100, 1.0f), b(200, 2.0f), c(100);
+  std::vector<double> d(100, 0.5), s(100), co(100);
+  for (int level = 0; level <= MVector::MaxLevel(); ++level)
+  {
+    MVector::SetLevel(level);
+    float r = 0, r2 = 0;
+    int index = 0;
+    MAllocationCounter::Scope scope;
+    MVector::AddFloats(a.data(), b.data(), c.data(), 100);
+    MVector::DotProduct(a.data(), b.data(), 100, &r);
+    MVector::MaximumWithIndex(a.data(), 100, &r, &index);
+    MVector::MinMax(a.data(), 100, &r, &r2);
+    MVector::Magnitude(b.data(), c.data(), 100);
+    MVector::Phase(b.data(), c.data(), 100);
+    MVector::HannWindowInPlace(c.data(), 100);
+    MVector::SinCosDoubles(d.data(), s.data(), co.data(), 100);
+    MVector::Sum(c.data(), 100, &r);
+    EXPECT_EQ(scope.Count(), 0u) << "level " << level;
+  }
+}
+} // namespace
