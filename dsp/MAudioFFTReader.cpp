@@ -3,6 +3,7 @@
 #include "vector/MVector.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 
 namespace
