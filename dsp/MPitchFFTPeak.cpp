@@ -26,24 +26,47 @@ inline double WrapPhase(double d)
 // (or not a number) can only come from a broken owner and is treated as "no shift".
 constexpr double kMinRatio = 1.0 / 64.0;
 constexpr double kMaxRatio = 64.0;
+
+// One pass of y[i] = a * y[i - 1] + c[i] (y before the start = 0) over `count` values
+// spaced `stride` apart from x (stride -1 runs backwards), in place, with c[i] =
+// gain * x[i] + 1e-15. The serial recursion costs a multiply and an add of latency per
+// value; taking blocks of eight, whose partial sums do not depend on the carry, leaves
+// one multiply-add of latency per block. Rounding differs from the plain recursion only
+// in the last bits of float.
+template <int Stride>
+inline void OnePolePass(float* x, int count, float a, float gain)
+{
+  float powers[8];
+  powers[0] = a;
+  for (int i = 1; i < 8; ++i)
+    powers[i] = powers[i - 1] * a;
+  float carry = 0.0f;
+  int i = 0;
+  for (; i + 8 <= count; i += 8)
+  {
+    float t[8];
+    t[0] = gain * x[Stride * i] + 1e-15f;
+    for (int k = 1; k < 8; ++k)
+      t[k] = gain * x[Stride * (i + k)] + 1e-15f + a * t[k - 1];
+    for (int k = 0; k < 8; ++k)
+      x[Stride * (i + k)] = t[k] + powers[k] * carry;
+    carry = x[Stride * (i + 7)];
+  }
+  for (; i < count; ++i)
+  {
+    carry = gain * x[Stride * i] + 1e-15f + a * carry;
+    x[Stride * i] = carry;
+  }
+}
 } // namespace
 
 template <int MaxSize>
 void MPitchFFTPeak<MaxSize>::SmoothEnvelope(float* x, int count, float a)
 {
-  const float b = 1.0f - a;
-  float y = 0.0f;
-  for (int i = count - 1; i >= 0; --i)
-  {
-    y = b * x[i] + a * y + 1e-15f;
-    x[i] = y;
-  }
-  y = 0.0f;
-  for (int i = 0; i < count; ++i)
-  {
-    y = a * x[i] + a * y + 1e-15f;
-    x[i] = y;
-  }
+  if (count < 1)
+    return;
+  OnePolePass<-1>(x + count - 1, count, a, 1.0f - a);
+  OnePolePass<1>(x, count, a, a);
 }
 
 template <int MaxSize>
@@ -54,13 +77,11 @@ void MPitchFFTPeak<MaxSize>::FindPeaksAndRegions(int frameSize)
   int count = 0;
   for (int k = 2; k < h - 2; ++k)
   {
+    // Without branches: whether a bin is a peak is close to random in noise.
     const float v = m[k];
-    if (v > m[k - 2] && v > m[k - 1] && v > m[k + 1] && v > m[k + 2])
-    {
-      m_peakBins[count++] = k;
-      // Neither of the next two bins can be a peak: both are below this one.
-      k += 2;
-    }
+    const bool peak = (v > m[k - 2]) & (v > m[k - 1]) & (v > m[k + 1]) & (v > m[k + 2]);
+    m_peakBins[count] = k;
+    count += peak ? 1 : 0;
   }
   m_peakCount = count;
 
@@ -158,6 +179,15 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
     MVector::CopyDoubles(stored, out, h);
   }
 
+  // Every bin of a region keeps its phase offset to the peak, so its output value is
+  // its input value rotated by the same angle as the peak's, times its gain. Rotating
+  // the kept input spectrum costs one sine and cosine per peak instead of one per bin,
+  // and gives what the phases in the store describe, up to float rounding.
+  const float* source = m_sourceSpectrum;
+  double* shiftedRe = m_shiftedRe;
+  double* shiftedIm = m_shiftedIm;
+  MVector::ZeroDoubles(shiftedRe, h);
+  MVector::ZeroDoubles(shiftedIm, h);
   const float gain = static_cast<float>(wetGain);
   for (int i = 0; i < m_peakCount; ++i)
   {
@@ -178,36 +208,36 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
     const double advance = (ratio * frequency[p] - q * binWidth) / binWidth * phaseStep + q * phaseStep;
     const double theta = WrapPhase(advance + stored[q]);
     const double offset = theta - phase[p];
-    if constexpr (WithFormants)
+    const double rotateCos = std::cos(offset);
+    const double rotateSin = std::sin(offset);
+    for (int j = lo; j < hi; ++j)
     {
-      const float* envelope = m_envelope;
-      const double k = keep;
-      for (int j = lo; j < hi; ++j)
+      const int target = j + d;
+      double v;
+      double scale;
+      if constexpr (WithFormants)
       {
-        const int target = j + d;
-        double position = (target * k + j * (1.0 - k)) * formantRatio;
+        double position = (target * keep + j * (1.0 - keep)) * formantRatio;
         position = std::clamp(position, 0.0, static_cast<double>(h - 1));
         const int e = static_cast<int>(position);
-        const float w = std::min(envelope[e] / envelope[j], kMaxFormantGain);
-        const double v = static_cast<double>(m[j] * gain * w);
-        if (v > M[target])
-        {
-          M[target] = v;
-          out[target] = phase[j] + offset;
-        }
+        const float w = std::min(m_envelope[e] / m_envelope[j], kMaxFormantGain);
+        const float weight = gain * w;
+        v = static_cast<double>(m[j] * weight);
+        scale = weight;
       }
-    }
-    else
-    {
-      for (int j = lo; j < hi; ++j)
+      else
       {
-        const int target = j + d;
-        const double v = static_cast<double>(m[j]) * wetGain;
-        if (v > M[target])
-        {
-          M[target] = v;
-          out[target] = phase[j] + offset;
-        }
+        v = static_cast<double>(m[j]) * wetGain;
+        scale = wetGain;
+      }
+      if (v > M[target])
+      {
+        M[target] = v;
+        out[target] = phase[j] + offset;
+        const double re = source[2 * j];
+        const double im = source[2 * j + 1];
+        shiftedRe[target] = (re * rotateCos - im * rotateSin) * scale;
+        shiftedIm[target] = (re * rotateSin + im * rotateCos) * scale;
       }
     }
   }
@@ -215,12 +245,17 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
   if (out != stored)
     MVector::CopyDoubles(out, stored, h);
 
-  MVector::SinCosDoubles(stored, m_sine, m_cosine, h);
   for (int k = 1; k < h; ++k)
   {
-    spectrum[2 * k] += static_cast<float>(M[k] * m_cosine[k]);
-    spectrum[2 * k + 1] += static_cast<float>(M[k] * m_sine[k]);
+    spectrum[2 * k] += static_cast<float>(shiftedRe[k]);
+    spectrum[2 * k + 1] += static_cast<float>(shiftedIm[k]);
   }
+}
+
+template <int MaxSize>
+void MPitchFFTPeak<MaxSize>::KeepSourceSpectrum(int frameSize, const float* spectrum)
+{
+  MVector::CopyFloats(spectrum, m_sourceSpectrum, std::min(frameSize, MaxSize));
 }
 
 template class MPitchFFTPeak<4096>;

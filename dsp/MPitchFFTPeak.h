@@ -60,6 +60,9 @@ protected:
   /// regions over the frameSize / 2 bins, the largest magnitude and the envelope.
   void FindPeaksAndRegions(int frameSize);
   void ComputeEnvelope(int frameSize);
+  /// Keeps a copy of the analysed spectrum, which the shift rotates into place; call it
+  /// before the frame is scaled by the dry gain.
+  void KeepSourceSpectrum(int frameSize, const float* spectrum);
 
   /// Adds the shifted copy of the current frame to `spectrum`: every region moved by
   /// `ratio`, its magnitudes scaled by `wetGain`, phases continued in `store`.
@@ -79,8 +82,11 @@ private:
 
   alignas(64) float m_envelope[kMaxBins] = {};
   alignas(64) double m_newMagnitude[kMaxBins] = {};
-  alignas(64) double m_cosine[kMaxBins] = {};
-  alignas(64) double m_sine[kMaxBins] = {};
+  // The shifted copy of the current frame, bin by bin (real and imaginary parts).
+  alignas(64) double m_shiftedRe[kMaxBins] = {};
+  alignas(64) double m_shiftedIm[kMaxBins] = {};
+  // The frame's spectrum as analysed, before the dry gain scaled it.
+  alignas(64) float m_sourceSpectrum[MaxSize] = {};
   float m_largestMagnitude = 0.0f;
   std::int32_t m_peakCount = 0;
   std::int32_t m_peakBins[kMaxBins] = {};

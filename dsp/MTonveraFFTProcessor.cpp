@@ -84,6 +84,7 @@ void MTonveraFFTProcessor::AnalyseFrame(float* spectrum)
   }
   FindPeaksAndRegions(n);
   ComputeEnvelope(n);
+  KeepSourceSpectrum(n, spectrum);
 }
 
 void MTonveraFFTProcessor::UpdateDcLeak(int frameSize)
