@@ -150,9 +150,6 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
 
   const float* m = this->Magnitudes();
   const float* phase = this->Phases();
-  const double* frequency = this->BinFrequencies();
-  const double binWidth = this->BinWidth();
-  const double phaseStep = this->PhaseStep();
   double* stored = store.phases;
   double* M = m_newMagnitude;
   MVector::ZeroDoubles(M, h);
@@ -179,37 +176,58 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
     MVector::CopyDoubles(stored, out, h);
   }
 
+  // First the target bin and the phase rotation of every peak that will be shifted.
+  // A peak reads the stored phase at its target bin, which no lower region writes
+  // (shifting up, a region ends below the next peak's target; shifting down, the
+  // writes go to the copy), so all rotations can be taken before any region moves,
+  // and their sines and cosines in one vector call.
+  const double* frequency = this->BinFrequencies();
+  const double binWidth = this->BinWidth();
+  const double phaseStep = this->PhaseStep();
+  int shifted = 0;
+  for (; shifted < m_peakCount; ++shifted)
+  {
+    const int p = m_peakBins[shifted];
+    const double t = p * ratio;
+    const double whole = std::floor(t);
+    const int q = static_cast<int>(whole) + (t - whole >= 0.5 ? 1 : 0);
+    // A region whose shifted end passes N/2 ends the shifting: shifting up, all higher
+    // peaks would pass it too.
+    if (m_regionBounds[shifted + 1] + q - p > h)
+      break;
+    m_targetBins[shifted] = q;
+    const double advance = (ratio * frequency[p] - q * binWidth) / binWidth * phaseStep + q * phaseStep;
+    m_rotations[shifted] = WrapPhase(advance + stored[q]) - phase[p];
+  }
+  if (shifted > 0)
+    MVector::SinCosDoubles(m_rotations, m_sine, m_cosine, shifted);
+
+  if constexpr (WithFormants)
+  {
+    for (int j = 0; j < h; ++j)
+      m_inverseEnvelope[j] = 1.0f / m_envelope[j];
+  }
+
   // Every bin of a region keeps its phase offset to the peak, so its output value is
-  // its input value rotated by the same angle as the peak's, times its gain. Rotating
-  // the kept input spectrum costs one sine and cosine per peak instead of one per bin,
-  // and gives what the phases in the store describe, up to float rounding.
+  // its input value rotated by the peak's angle, times its gain: rotating the kept input
+  // spectrum gives what the stored phases describe without a sine and cosine per bin.
   const float* source = m_sourceSpectrum;
   double* shiftedRe = m_shiftedRe;
   double* shiftedIm = m_shiftedIm;
   MVector::ZeroDoubles(shiftedRe, h);
   MVector::ZeroDoubles(shiftedIm, h);
   const float gain = static_cast<float>(wetGain);
-  for (int i = 0; i < m_peakCount; ++i)
+  for (int i = 0; i < shifted; ++i)
   {
     const int p = m_peakBins[i];
-    int lo = m_regionBounds[i];
+    const int d = m_targetBins[i] - p;
     const int hi = m_regionBounds[i + 1];
-    const double t = p * ratio;
-    const double whole = std::floor(t);
-    const int q = static_cast<int>(whole) + (t - whole >= 0.5 ? 1 : 0);
-    const int d = q - p;
-    if (hi + d > h)
-      break;
     if (hi + d < 1)
       continue;
-    if (lo + d < 1)
-      lo = 1 - d;
-
-    const double advance = (ratio * frequency[p] - q * binWidth) / binWidth * phaseStep + q * phaseStep;
-    const double theta = WrapPhase(advance + stored[q]);
-    const double offset = theta - phase[p];
-    const double rotateCos = std::cos(offset);
-    const double rotateSin = std::sin(offset);
+    const int lo = std::max(m_regionBounds[i], 1 - d);
+    const double offset = m_rotations[i];
+    const double rotateCos = m_cosine[i];
+    const double rotateSin = m_sine[i];
     for (int j = lo; j < hi; ++j)
     {
       const int target = j + d;
@@ -220,7 +238,7 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
         double position = (target * keep + j * (1.0 - keep)) * formantRatio;
         position = std::clamp(position, 0.0, static_cast<double>(h - 1));
         const int e = static_cast<int>(position);
-        const float w = std::min(m_envelope[e] / m_envelope[j], kMaxFormantGain);
+        const float w = std::min(m_envelope[e] * m_inverseEnvelope[j], kMaxFormantGain);
         const float weight = gain * w;
         v = static_cast<double>(m[j] * weight);
         scale = weight;

@@ -82,6 +82,13 @@ private:
 
   alignas(64) float m_envelope[kMaxBins] = {};
   alignas(64) double m_newMagnitude[kMaxBins] = {};
+  // Per shifted peak: target bin, phase rotation (output minus input phase of the
+  // peak) and its cosine and sine.
+  std::int32_t m_targetBins[kMaxBins] = {};
+  alignas(64) double m_rotations[kMaxBins] = {};
+  alignas(64) double m_cosine[kMaxBins] = {};
+  alignas(64) double m_sine[kMaxBins] = {};
+  alignas(64) float m_inverseEnvelope[kMaxBins] = {};
   // The shifted copy of the current frame, bin by bin (real and imaginary parts).
   alignas(64) double m_shiftedRe[kMaxBins] = {};
   alignas(64) double m_shiftedIm[kMaxBins] = {};
