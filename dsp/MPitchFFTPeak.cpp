@@ -10,9 +10,13 @@ namespace
 {
 // Brings an angle into -pi .. pi with the same integer rule as the bin-frequency
 // estimate, so that the phases written here match the analysis side's convention.
+// A non-finite angle (from non-finite input audio) becomes 0, so that the phase store
+// recovers once the input is clean again.
 inline double WrapPhase(double d)
 {
   constexpr double pi = std::numbers::pi;
+  if (!(std::abs(d) < 1.0e6))
+    return std::isfinite(d) ? std::remainder(d, 2.0 * pi) : 0.0;
   if (d > 0.0)
   {
     const int q = static_cast<int>(-d / pi);
@@ -147,6 +151,9 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
     ratio = 1.0;
   if (!(formantRatio >= kMinRatio && formantRatio <= kMaxRatio))
     formantRatio = 1.0;
+  keep = std::isfinite(keep) ? std::clamp(keep, 0.0, 1.0) : 0.0;
+  if (!(this->BinWidth() > 0.0))
+    return; // no sample rate yet: nothing to shift by
 
   const float* m = this->Magnitudes();
   const float* phase = this->Phases();

@@ -38,7 +38,7 @@ void MTonveraFFTProcessor::Reset()
 
 void MTonveraFFTProcessor::ProcessSpectrum(int frameSize, float* spectrum)
 {
-  if (m_owner == nullptr || frameSize != FrameSize())
+  if (m_owner == nullptr || frameSize != FrameSize() || !(m_sampleRate > 0.0))
     return;
   SeparateDc(frameSize, spectrum);
   AnalyseFrame(spectrum);

@@ -18,8 +18,9 @@
 // Configuration (owner, channel, detection, frame size, oversampling, synthesis window,
 // sample rate, Reset) happens on the configuring thread under the effect's lock and may
 // allocate (SetSampleRate and Resize do). Process and everything it calls run on the
-// audio thread and allocate nothing, never block and never throw. Without an owner the
-// corrector passes the audio through, delayed by N.
+// audio thread and allocate nothing, never block and never throw. Without an owner or a
+// sample rate the corrector passes the audio through, delayed by N. Non-finite input
+// samples spoil the output only while they are inside the frames.
 
 #include "dsp/MPitchFFTPeak.h"
 
@@ -63,7 +64,8 @@ public:
 
   // ---- Audio thread -------------------------------------------------------------
 
-  /// The per-frame work described above; does nothing without an owner.
+  /// The per-frame work described above; does nothing (the frame passes unchanged)
+  /// without an owner or a sample rate.
   void ProcessSpectrum(int frameSize, float* spectrum) override;
 
   /// Bin magnitudes, phases and frequencies of the frame; with detection on, the pitch

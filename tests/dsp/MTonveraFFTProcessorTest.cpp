@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <limits>
 #include <numbers>
 
 using namespace MCorrectorTest;
@@ -295,6 +296,28 @@ TEST(CorrectorTest, DetectionPublishesTheRatioAndTheDisplayNotes)
   EXPECT_LT(std::abs(Cents(kept, FrequencyOfNote(52.3))), 50.0);
   RunChannels({corrector.get()}, silence, 512);
   EXPECT_EQ(corrector->DetectedFrequency(), kept);
+}
+
+TEST(CorrectorTest, RecoversFromNonFiniteInput)
+{
+  const double sampleRate = 44100.0;
+  const auto samples = static_cast<std::size_t>(1.0 * sampleRate);
+  const double note = 57.3;
+  std::vector<std::vector<float>> inputs = {
+    MTestSignals::Harmonic(samples, FrequencyOfNote(note), sampleRate, kPartials)};
+  for (std::size_t i = 4000; i < 4100; ++i)
+    inputs[0][i] = (i % 2 == 0) ? std::numeric_limits<float>::quiet_NaN() : std::numeric_limits<float>::infinity();
+  auto owner = std::make_unique<TestOwner>(sampleRate, 1.0, 1.0);
+  owner->keep = 1.0;
+  auto corrector = MakeCorrector(*owner, sampleRate, 0);
+  const auto outputs = RunChannels({corrector.get()}, inputs, 256);
+
+  const std::size_t begin = samples / 2;
+  for (std::size_t i = begin; i < samples; ++i)
+    ASSERT_TRUE(std::isfinite(outputs[0][i])) << "sample " << i;
+  const double target = FrequencyOfNote(57.0);
+  const double f = MeasureFrequency(outputs[0], begin, 4096, target, sampleRate, 8);
+  EXPECT_LT(std::abs(Cents(f, target)), 3.0);
 }
 
 TEST(CorrectorTest, StreamingAllocatesNothing)
