@@ -173,21 +173,12 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
     MVector::ZeroDoubles(stored, MSynthesisPhaseStore::kBins);
   }
 
-  // Shifting up, a region only ever writes bins below the target of the next peak, so
-  // the store can be updated in place. Shifting down it may overwrite a target phase
-  // that a higher peak still has to read, so the writes go to a copy.
-  double* out = stored;
-  if (ratio < 1.0)
-  {
-    out = m_phaseScratch;
-    MVector::CopyDoubles(stored, out, h);
-  }
-
-  // First the target bin and the phase rotation of every peak that will be shifted.
-  // A peak reads the stored phase at its target bin, which no lower region writes
-  // (shifting up, a region ends below the next peak's target; shifting down, the
-  // writes go to the copy), so all rotations can be taken before any region moves,
-  // and their sines and cosines in one vector call.
+  // First the target bin and the phase rotation of every peak that will be shifted,
+  // from the stored phases as the previous frame left them; then the regions move and
+  // write their new phases. (Read while writing, a peak shifting down could find its
+  // target already overwritten by a lower region; shifting up it never could, because
+  // each region ends below the next peak's target.) The rotations' sines and cosines
+  // come from one vector call.
   const double* frequency = this->BinFrequencies();
   const double binWidth = this->BinWidth();
   const double phaseStep = this->PhaseStep();
@@ -258,7 +249,7 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
       if (v > M[target])
       {
         M[target] = v;
-        out[target] = phase[j] + offset;
+        stored[target] = phase[j] + offset;
         const double re = source[2 * j];
         const double im = source[2 * j + 1];
         shiftedRe[target] = (re * rotateCos - im * rotateSin) * scale;
@@ -266,9 +257,6 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
       }
     }
   }
-
-  if (out != stored)
-    MVector::CopyDoubles(out, stored, h);
 
   for (int k = 1; k < h; ++k)
   {

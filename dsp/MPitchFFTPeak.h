@@ -98,9 +98,6 @@ private:
   std::int32_t m_peakCount = 0;
   std::int32_t m_peakBins[kMaxBins] = {};
   std::int32_t m_regionBounds[kMaxBins + 1] = {};
-  // Copy of the phase store while shifting down (regions then move onto bins that lower
-  // peaks still have to read); a member rather than 16 kB of audio-thread stack.
-  alignas(64) double m_phaseScratch[kMaxBins] = {};
 };
 
 extern template class MPitchFFTPeak<4096>;

@@ -211,6 +211,8 @@ INSTANTIATE_TEST_SUITE_P(
   Settings, CorrectorFormants,
   testing::Values(FormantCase{"KeepFormantsHoldsTheResonance", 1.0, 0.0, 3.0, 1.0},
                   FormantCase{"NoKeepMovesItWithThePitch", 0.0, 0.0, 3.0, 1.189207115002721},
+                  FormantCase{"KeepFormantsHoldsItShiftingDown", 1.0, 0.0, -3.0, 1.0},
+                  FormantCase{"NoKeepMovesItDown", 0.0, 0.0, -3.0, 0.8408964152537145},
                   FormantCase{"FormantShiftOctaveMovesItAlone", 1.0, 12.0, 0.0, 2.0}),
   [](const testing::TestParamInfo<FormantCase>& info) { return std::string(info.param.name); });
 
