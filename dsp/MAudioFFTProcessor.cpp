@@ -3,13 +3,13 @@
 #include "vector/MVector.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cmath>
+#include <iterator>
 
 namespace
 {
-// Added to every spectrum float so that no bin is exactly zero (its phase stays
-// defined) and silence does not sink into denormals.
+// Added to every spectrum float so that no bin of a silent frame is exactly zero and
+// every bin's phase stays defined.
 constexpr float kSpectrumFloor = 1e-15f;
 
 int PowerOfTwoAtMost(int value)
@@ -30,7 +30,8 @@ MAudioFFTProcessor::MAudioFFTProcessor()
 
 void MAudioFFTProcessor::Resize()
 {
-  if (m_window.Length() != m_frameSize || m_window.Type() != MSignalWindow::kHann || !m_window.HasComplement())
+  if (m_window.Length() != m_frameSize || m_window.Type() != MSignalWindow::kHann ||
+      !m_window.HasComplement())
     m_window.Build(MSignalWindow::kHann, m_frameSize, MSignalWindow::Complement::kYes);
   // Made here rather than lazily in Process so that streaming never allocates.
   m_fft.Prepare(m_frameSize);

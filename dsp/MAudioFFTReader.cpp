@@ -3,8 +3,8 @@
 #include "vector/MVector.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cmath>
+#include <iterator>
 
 namespace
 {

@@ -21,7 +21,8 @@ MPitchFFTBase<MaxFrameSize>::MPitchFFTBase()
 }
 
 template <int MaxFrameSize>
-void MPitchFFTBase<MaxFrameSize>::SetAnalysisConstants(double oversampling, double sampleRateHz, int frameSize)
+void MPitchFFTBase<MaxFrameSize>::SetAnalysisConstants(double oversampling, double sampleRateHz,
+                                                       int frameSize)
 {
   if (!(oversampling > 0.0) || !(sampleRateHz > 0.0) || frameSize < 2)
     return;
@@ -157,7 +158,8 @@ int MPitchFFTBase<MaxFrameSize>::FindPitchBin(int frameSize)
 
   const int lowest = std::clamp(m_lowestBin, 0, half - 1);
   const int highest = std::min(m_highestBin, half);
-  auto argMax = [w](int from, int to) {
+  auto argMax = [w](int from, int to)
+  {
     if (to - from < 1)
       return from;
     float value = 0.0f;

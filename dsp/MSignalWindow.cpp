@@ -30,7 +30,8 @@ double Shape(int type, int n, double d, double kaiserBeta)
   {
     // Blackman with parameter alpha = -0.16: (1 + alpha)/2 - cos/2 - alpha/2 cos(2x).
     const double alpha = -0.16;
-    return (1.0 + alpha) / 2.0 - 0.5 * std::cos(2.0 * kPi * n / d) - alpha / 2.0 * std::cos(4.0 * kPi * n / d);
+    return (1.0 + alpha) / 2.0 - 0.5 * std::cos(2.0 * kPi * n / d) -
+           alpha / 2.0 * std::cos(4.0 * kPi * n / d);
   }
   case MSignalWindow::kSine:
     return std::sin(kPi * n / d);

@@ -3,7 +3,8 @@
 // A real frame x of N points is read as M = N/2 complex points z[m] = x[2m] + i x[2m+1].
 // Z = DFT_M(z) is computed by a self-sorting (Stockham) radix-4 transform in split form
 // (real parts, then imaginary parts) that ping-pongs between the two halves of the work
-// buffer; a closing radix-2 pass handles odd log2 M. The spectrum of x then follows from
+// buffer; when log2 M is odd the last two levels form one radix-8 pass (span 8, no
+// twiddles), which saves a pass over the data. The spectrum of x then follows from
 // X[k] = E[k] + W^k O[k], X[M-k] = conj(E[k] - W^k O[k]), W = exp(-2 pi i / N), where
 // E[k] = (Z[k] + conj Z[M-k]) / 2 and O[k] = (Z[k] - conj Z[M-k]) / 2i.
 // The inverse undoes that split (scaled by 2, so the result is N x, not x) and runs the
@@ -86,16 +87,49 @@ void Radix4Stage(const float* xr, const float* xi, float* yr, float* yi, int hal
   }
 }
 
-void Radix2Stage(const float* xr, const float* xi, float* yr, float* yi, int half)
+// The closing pass when log2 M is odd: eight-point transforms (span 8, so no twiddles) of
+// x[q + j stride], j = 0..7, into y[q + k stride]; as two four-point transforms of the even
+// and odd inputs joined by W8^k = exp(-2 pi i k / 8).
+void Radix8Stage(const float* xr, const float* xi, float* yr, float* yi, int stride)
 {
-  const int s = half / 2;
-  for (int q = 0; q < s; ++q)
+  constexpr float kHalfSqrt2 = 0.707106781186547524f;
+  for (int q = 0; q < stride; ++q)
   {
-    const float ar = xr[q], ai = xi[q], br = xr[q + s], bi = xi[q + s];
-    yr[q] = ar + br;
-    yi[q] = ai + bi;
-    yr[q + s] = ar - br;
-    yi[q + s] = ai - bi;
+    float er[4], ei[4], orr[4], oi[4];
+    for (int half = 0; half < 2; ++half)
+    {
+      // Four-point transform of inputs half, half + 2, half + 4, half + 6.
+      const int i = q + half * stride;
+      const float ar = xr[i], ai = xi[i];
+      const float br = xr[i + 2 * stride], bi = xi[i + 2 * stride];
+      const float cr = xr[i + 4 * stride], ci = xi[i + 4 * stride];
+      const float dr = xr[i + 6 * stride], di = xi[i + 6 * stride];
+      const float sacr = ar + cr, saci = ai + ci, dacr = ar - cr, daci = ai - ci;
+      const float sbdr = br + dr, sbdi = bi + di, dbdr = br - dr, dbdi = bi - di;
+      float* outR = half == 0 ? er : orr;
+      float* outI = half == 0 ? ei : oi;
+      outR[0] = sacr + sbdr;
+      outI[0] = saci + sbdi;
+      outR[1] = dacr + dbdi;
+      outI[1] = daci - dbdr;
+      outR[2] = sacr - sbdr;
+      outI[2] = saci - sbdi;
+      outR[3] = dacr - dbdi;
+      outI[3] = daci + dbdr;
+    }
+    // W8^k O_k for k = 1, 2, 3.
+    const float t1r = kHalfSqrt2 * (orr[1] + oi[1]), t1i = kHalfSqrt2 * (oi[1] - orr[1]);
+    const float t2r = oi[2], t2i = -orr[2];
+    const float t3r = kHalfSqrt2 * (oi[3] - orr[3]), t3i = -kHalfSqrt2 * (orr[3] + oi[3]);
+    const float tr[4] = {orr[0], t1r, t2r, t3r};
+    const float ti[4] = {oi[0], t1i, t2i, t3i};
+    for (int k = 0; k < 4; ++k)
+    {
+      yr[q + k * stride] = er[k] + tr[k];
+      yi[q + k * stride] = ei[k] + ti[k];
+      yr[q + (k + 4) * stride] = er[k] - tr[k];
+      yi[q + (k + 4) * stride] = ei[k] - ti[k];
+    }
   }
 }
 
@@ -107,8 +141,8 @@ float* ComplexForward(float* a, float* b, const MRealFFTSetup* setup)
   for (int s = 0; s < setup->stageCount; ++s)
   {
     const MRealFFTSetup::Stage& stage = setup->stages[s];
-    if (stage.span == 2)
-      Radix2Stage(a, a + half, b, b + half, half);
+    if (stage.span == 8)
+      Radix8Stage(a, a + half, b, b + half, stage.stride);
     else
       Radix4Stage(a, a + half, b, b + half, half, stage.span, stage.stride, stage.twiddles);
     float* t = a;
@@ -210,16 +244,16 @@ MRealFFTSetup* NewRealFFTSetup(int order)
   long floats = 0;
   int span = half;
   int stride = 1;
-  while (span >= 4)
+  while (span > 1)
   {
     setup->stages[setup->stageCount++] = {span, stride, nullptr};
+    if (span == 8)
+      break;
     floats += 6 * (span / 4);
     span /= 4;
     stride *= 4;
   }
-  if (span == 2)
-    setup->stages[setup->stageCount++] = {2, stride, nullptr};
-  const bool vectorLayouts = half >= 32;
+  const bool vectorLayouts = half >= 64;
   if (vectorLayouts)
     floats += 12L * quarter;
   const int splitCount = half / 2 + 1;
@@ -235,7 +269,7 @@ MRealFFTSetup* NewRealFFTSetup(int order)
   for (int s = 0; s < setup->stageCount; ++s)
   {
     MRealFFTSetup::Stage& stage = setup->stages[s];
-    if (stage.span == 2)
+    if (stage.span == 8)
       continue;
     const int m = stage.span / 4;
     FillRadix4Twiddles(cursor, stage.span, m, [](int j) { return j; });
@@ -248,7 +282,6 @@ MRealFFTSetup* NewRealFFTSetup(int order)
     FillRadix4Twiddles(cursor, half, quarter, [](int j) { return (j & ~7) + kLaneOrder[j & 7]; });
     setup->firstStagePermuted = cursor;
     cursor += 6 * quarter;
-    if (setup->stageCount > 1 && setup->stages[1].span >= 4)
     {
       FillRadix4Twiddles(cursor, setup->stages[1].span, quarter, [](int j) { return j / 4; });
       setup->secondStageExpanded = cursor;

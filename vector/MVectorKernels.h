@@ -15,26 +15,27 @@ namespace MVector
 struct MRealFFTSetup
 {
   /// One pass of the complex transform of half the real size: a radix-4 pass over spans of
-  /// `span` points with `stride` interleaved sub-transforms, or (span 2) the closing radix-2 pass.
+  /// `span` points with `stride` interleaved sub-transforms, or (span 8) the closing radix-8
+  /// pass that replaces the last two levels when log2 of half is odd.
   struct Stage
   {
     int span;
     int stride;
     /// Radix-4 passes: six arrays of span/4 floats (w1 re, w1 im, w2 re, w2 im, w3 re, w3 im)
-    /// holding exp(-2 pi i k p / span) for k = 1, 2, 3; null for the radix-2 pass.
+    /// holding exp(-2 pi i k p / span) for k = 1, 2, 3; null for the radix-8 pass.
     const float* twiddles;
   };
 
   int order;
-  int size;     // N real points
-  int half;     // M = N / 2 complex points
+  int size; // N real points
+  int half; // M = N / 2 complex points
   int stageCount;
   Stage stages[16];
   /// First pass twiddles with every group of eight in the lane order (0,1,4,5,2,3,6,7) that a
-  /// de-interleaving load produces; six arrays of half/4 floats, or null when half < 32.
+  /// de-interleaving load produces; six arrays of half/4 floats, or null when half < 64.
   const float* firstStagePermuted;
   /// Second pass (stride 4) twiddles repeated per sub-transform, indexed like the input:
-  /// six arrays of half/4 floats, or null when there is no such pass or half < 32.
+  /// six arrays of half/4 floats, or null when half < 64.
   const float* secondStageExpanded;
   /// exp(-2 pi i k / N) for k = 0 .. half/2 (re and im arrays), for the real/complex split.
   const float* splitRe;

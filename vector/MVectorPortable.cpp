@@ -180,8 +180,8 @@ void BlackmanWindow(float* f, int n)
     return;
   // alpha = -0.16: a0 = (1 + alpha) / 2 = 0.42, a1 = 0.5, a2 = -alpha / 2 = 0.08.
   constexpr double kAlpha = -0.16;
-  ApplySymmetricWindow(f, n, [](double c, double c2, int)
-                       { return 0.5 * (1.0 + kAlpha) - 0.5 * c - 0.5 * kAlpha * c2; });
+  ApplySymmetricWindow(
+    f, n, [](double c, double c2, int) { return 0.5 * (1.0 + kAlpha) - 0.5 * c - 0.5 * kAlpha * c2; });
 }
 
 void TriangularWindow(float* f, int n)

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -88,6 +89,7 @@ TEST_P(MAudioFFTProcessorIdentity, UntouchedSpectrumReturnsTheInputDelayedByNFor
   ASSERT_EQ(processor->LatencySamples(), n);
 
   std::vector<float> reference;
+  double worst = 0.0;
   for (int pattern : kBlockLengths)
   {
     processor->Reset();
@@ -95,13 +97,16 @@ TEST_P(MAudioFFTProcessorIdentity, UntouchedSpectrumReturnsTheInputDelayedByNFor
     SCOPED_TRACE(::testing::Message() << "N " << n << ", block pattern " << pattern);
     EXPECT_TRUE(LeadingZeros(output, static_cast<std::size_t>(n)));
     // Full scale is 1; float transforms of these sizes round at about 1e-6.
-    EXPECT_LT(MaxDeviation(input, output, static_cast<std::size_t>(n)), 1e-4);
+    const double deviation = MaxDeviation(input, output, static_cast<std::size_t>(n));
+    worst = std::max(worst, deviation);
+    EXPECT_LT(deviation, 1e-4);
     // The frames see the same samples whatever the blocks, so the output is identical.
     if (reference.empty())
       reference = output;
     else
       EXPECT_EQ(output, reference);
   }
+  std::printf("identity at N %d: worst deviation %.3g of full scale\n", n, worst);
 }
 
 INSTANTIATE_TEST_SUITE_P(FrameSizes, MAudioFFTProcessorIdentity, ::testing::Values(512, 1024, 4096));
@@ -122,48 +127,26 @@ TEST(MAudioFFTProcessor, OtherUnitGainSettingsAreTransparentToo)
     auto processor = std::make_unique<MAudioFFTProcessor>();
     Configure(*processor, 256, c.oversampling, c.synthesisWindow);
     const std::vector<float> output = Stream(*processor, input, 0);
-    SCOPED_TRACE(::testing::Message() << "oversampling " << c.oversampling << ", synthesis " << c.synthesisWindow);
+    SCOPED_TRACE(::testing::Message()
+                 << "oversampling " << c.oversampling << ", synthesis " << c.synthesisWindow);
     EXPECT_TRUE(LeadingZeros(output, 256));
     EXPECT_LT(MaxDeviation(input, output, 256), 1e-4);
   }
 }
 
-TEST(MAudioFFTProcessor, ResetStartsAFreshStreamWithNSamplesOfSilence)
-{
-  auto processor = std::make_unique<MAudioFFTProcessor>();
-  Configure(*processor, 512, 4, true);
-  const std::vector<float> first = MTestSignals::Sine(3333, 1000.0, 44100.0);
-  Stream(*processor, first, 64);
-
-  processor->Reset();
-  const std::vector<float> second = MTestSignals::WhiteNoise(4000, 0.5f, 11);
-  const std::vector<float> output = Stream(*processor, second, 100);
-  EXPECT_TRUE(LeadingZeros(output, 512));
-  EXPECT_LT(MaxDeviation(second, output, 512), 1e-4);
-}
-
-TEST(MAudioFFTProcessor, ChangingTheFrameSizeThenResizingGivesTheNewLatency)
+TEST(MAudioFFTProcessor, ResetOrANewFrameSizeStartsAFreshStreamWithNSamplesOfSilence)
 {
   auto processor = std::make_unique<MAudioFFTProcessor>();
   Configure(*processor, 1024, 4, true);
-  const std::vector<float> input = MTestSignals::WhiteNoise(5000, 1.0f, 5);
-  Stream(*processor, input, 333);
-
-  Configure(*processor, 256, 4, true);
-  EXPECT_EQ(processor->LatencySamples(), 256);
-  const std::vector<float> output = Stream(*processor, input, 333);
-  EXPECT_TRUE(LeadingZeros(output, 256));
-  EXPECT_LT(MaxDeviation(input, output, 256), 1e-4);
-}
-
-TEST(MAudioFFTProcessor, FrameSizesAreLimitedToPowersOfTwoFrom8To4096)
-{
-  MAudioFFTProcessor processor;
-  const int requests[][2] = {{1024, 1024}, {1000, 512}, {8192, 4096}, {3, 8}, {-5, 8}, {4096, 4096}};
-  for (const auto& request : requests)
+  Stream(*processor, MTestSignals::Sine(3333, 1000.0, 44100.0), 64);
+  const std::vector<float> input = MTestSignals::WhiteNoise(5000, 0.5f, 11);
+  for (int n : {1024, 256})
   {
-    processor.SetFrameSize(request[0]);
-    EXPECT_EQ(processor.FrameSize(), request[1]) << "requested " << request[0];
+    Configure(*processor, n, 4, true); // Reset alone at 1024, then a new size
+    ASSERT_EQ(processor->LatencySamples(), n);
+    const std::vector<float> output = Stream(*processor, input, 333);
+    EXPECT_TRUE(LeadingZeros(output, static_cast<std::size_t>(n))) << "N " << n;
+    EXPECT_LT(MaxDeviation(input, output, static_cast<std::size_t>(n)), 1e-4) << "N " << n;
   }
 }
 
@@ -188,76 +171,44 @@ TEST(MAudioFFTProcessor, StreamingAllocatesNothing)
 
 namespace
 {
-// Records what the engine hands to the spectrum hook, and optionally changes it.
-class MRecordingProcessor : public MAudioFFTProcessor
+// Scales the spectrum it is handed and notes which bin of 1 .. N/2 - 1 was loudest.
+class MScalingProcessor : public MAudioFFTProcessor
 {
 public:
   void ProcessSpectrum(int frameSize, float* spectrum) override
   {
     ++m_frames;
-    m_lastFrameSize = frameSize;
-    int loudest = 0;
     double loudestPower = -1.0;
     for (int k = 1; k < frameSize / 2; ++k)
     {
-      const double power = static_cast<double>(spectrum[2 * k]) * spectrum[2 * k] +
-                           static_cast<double>(spectrum[2 * k + 1]) * spectrum[2 * k + 1];
+      const double power = std::hypot(spectrum[2 * k], spectrum[2 * k + 1]);
       if (power > loudestPower)
       {
         loudestPower = power;
-        loudest = k;
+        m_loudestBin = k;
       }
     }
-    m_loudestBin = loudest;
     for (int i = 0; i < frameSize; ++i)
-      spectrum[i] *= m_gain;
+      spectrum[i] *= 0.25f;
   }
 
   int m_frames = 0;
-  int m_lastFrameSize = 0;
   int m_loudestBin = -1;
-  float m_gain = 1.0f;
 };
 } // namespace
 
-TEST(MAudioFFTProcessor, TheHookSeesOneSpectrumPerHopInTheSharedLayout)
+TEST(MAudioFFTProcessor, TheHookGetsOneSpectrumPerHopAndItsChangesReachTheOutput)
 {
-  auto processor = std::make_unique<MRecordingProcessor>();
+  auto processor = std::make_unique<MScalingProcessor>();
   Configure(*processor, 1024, 4, true);
   // Bin 37 of a 1024-point frame at 44.1 kHz.
-  const double frequency = 37.0 * 44100.0 / 1024.0;
-  const std::vector<float> input = MTestSignals::Sine(14 * 256 + 100, frequency, 44100.0);
-  Stream(*processor, input, 7);
+  const std::vector<float> input = MTestSignals::Sine(14 * 256 + 100, 37.0 * 44100.0 / 1024.0, 44100.0);
+  const std::vector<float> output = Stream(*processor, input, 7);
   // A frame completes after every hop of input, the first one included.
   EXPECT_EQ(processor->m_frames, 14);
-  EXPECT_EQ(processor->m_lastFrameSize, 1024);
   EXPECT_EQ(processor->m_loudestBin, 37);
-}
-
-TEST(MAudioFFTProcessor, ASpectrumScaledInTheHookScalesTheOutput)
-{
-  auto processor = std::make_unique<MRecordingProcessor>();
-  Configure(*processor, 512, 4, true);
-  processor->m_gain = 0.25f;
-  const std::vector<float> input = MTestSignals::WhiteNoise(4000, 1.0f, 21);
-  const std::vector<float> output = Stream(*processor, input, 64);
   double worst = 0.0;
-  for (std::size_t t = 512; t < output.size(); ++t)
-    worst = std::max(worst, std::fabs(output[t] - 0.25 * input[t - 512]));
+  for (std::size_t t = 1024; t < output.size(); ++t)
+    worst = std::max(worst, std::fabs(output[t] - 0.25 * input[t - 1024]));
   EXPECT_LT(worst, 1e-4);
-}
-
-TEST(MAudioFFTProcessor, NullBuffersAndEmptyBlocksChangeNothing)
-{
-  auto processor = std::make_unique<MAudioFFTProcessor>();
-  Configure(*processor, 512, 4, true);
-  const std::vector<float> input = MTestSignals::WhiteNoise(3000, 1.0f, 2);
-  std::vector<float> output(input.size());
-  processor->Process(input.data(), output.data(), 100);
-  processor->Process(nullptr, output.data(), 100);
-  processor->Process(input.data(), nullptr, 100);
-  processor->Process(input.data(), output.data(), 0);
-  processor->Process(input.data(), output.data(), -4);
-  processor->Process(input.data() + 100, output.data() + 100, 2900);
-  EXPECT_LT(MaxDeviation(input, output, 512), 1e-4);
 }

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdint>
 #include <numbers>
 #include <vector>
 
@@ -133,11 +135,14 @@ TEST(MRealFFTSetup, BuffersAreAlignedTo64Bytes)
 
 TEST_F(MRealFFT, ForwardAgreesWithADirectDFTAtEveryLevel)
 {
-  // Error model: each of the ~log2(N) passes (radix-4 passes count twice, plus the split
-  // into real spectrum) adds a relative rms error of a few float units u = 2^-24, so
-  //   ||X - X_exact|| / ||X_exact|| <= c log2(N) u.
-  // c = 2 (one rounding of the add chain and one of the twiddle product per radix-2 level)
-  // is the textbook bound for accurate twiddles; measured values are below 0.5 log2(N) u.
+  // Error bound: for a radix-2 transform whose twiddles carry a relative error mu, the
+  // computed spectrum satisfies ||X - X_exact|| / ||X_exact|| <= log2(N) eta / (1 - log2(N) eta)
+  // with eta = mu + gamma_4 (sqrt 2 + mu), gamma_4 = 4u / (1 - 4u), u = 2^-24 (the standard
+  // worst-case analysis of the Cooley-Tukey FFT). Twiddles rounded once from double give
+  // mu <= u, so eta < 6.7u. A radix-4 pass does no more roundings per point than the two
+  // radix-2 passes it replaces; the real/complex split adds one more such pass. Hence
+  //   relative rms error <= 7 (log2(N) + 1) u.
+  // Measured: 0.17 .. 0.34 log2(N) u at every level (1.1e-7 at N = 1024).
   const double u = std::ldexp(1.0, -24);
   for (int level = 0; level <= MVector::MaxLevel(); ++level)
   {
@@ -158,7 +163,7 @@ TEST_F(MRealFFT, ForwardAgreesWithADirectDFTAtEveryLevel)
         exactSquares += weight * std::norm(exact[k]);
       }
       const double relative = std::sqrt(errorSquares / exactSquares);
-      EXPECT_LE(relative, 2.0 * order * u) << "level " << level << " N=" << n;
+      EXPECT_LE(relative, 7.0 * (order + 1) * u) << "level " << level << " N=" << n;
     }
   }
 }
@@ -202,7 +207,8 @@ TEST_F(MRealFFT, APureToneLandsInOneBin)
           std::vector<float> x(n);
           for (int i = 0; i < n; ++i)
           {
-            const double angle = 2.0 * std::numbers::pi * static_cast<double>((static_cast<long>(bin) * i) % n) / n;
+            const double angle =
+              2.0 * std::numbers::pi * static_cast<double>((static_cast<long>(bin) * i) % n) / n;
             x[i] = static_cast<float>(sine ? std::sin(angle) : std::cos(angle));
           }
           const std::vector<float> spectrum = t.Forward(x);
@@ -263,6 +269,27 @@ TEST_F(MRealFFT, EveryLevelAgreesWithThePortableLevel)
       EXPECT_LE(worstForward / scale, 8.0 * order * std::ldexp(1.0, -24)) << "level " << level << " N=" << n;
       EXPECT_LE(worstInverse / n, 8.0 * order * std::ldexp(1.0, -24)) << "level " << level << " N=" << n;
     }
+  }
+}
+
+TEST_F(MRealFFT, UnalignedFramesTransformLikeAlignedOnes)
+{
+  const int order = 10;
+  const int n = 1 << order;
+  Transform t(order);
+  const std::vector<float> x = MTestSignals::WhiteNoise(n, 1.0f, 9);
+  for (int level = 0; level <= MVector::MaxLevel(); ++level)
+  {
+    MVector::SetLevel(level);
+    const std::vector<float> aligned = t.Forward(x);
+    // One float past an aligned start: every vector load and store is misaligned.
+    std::vector<float> shifted(n + 1);
+    std::copy(x.begin(), x.end(), shifted.begin() + 1);
+    ASSERT_EQ(MVector::ForwardRealFFT(shifted.data() + 1, t.Setup(), t.Work()), MVector::kOk);
+    EXPECT_TRUE(std::equal(aligned.begin(), aligned.end(), shifted.begin() + 1)) << "level " << level;
+    ASSERT_EQ(MVector::InverseRealFFT(shifted.data() + 1, t.Setup(), t.Work()), MVector::kOk);
+    const std::vector<float> back = t.Inverse(aligned);
+    EXPECT_TRUE(std::equal(back.begin(), back.end(), shifted.begin() + 1)) << "level " << level;
   }
 }
 
