@@ -95,6 +95,9 @@ double Fastest(const std::vector<double>& v)
 class Collector : public benchmark::ConsoleReporter
 {
 public:
+  // Plain output: colour codes would otherwise run into the first summary line.
+  Collector() : ConsoleReporter(OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run>& runs) override
   {
     ConsoleReporter::ReportRuns(runs);

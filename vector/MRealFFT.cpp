@@ -13,7 +13,6 @@
 #include "vector/MVectorKernels.h"
 
 #include <cmath>
-#include <cstring>
 #include <new>
 #include <numbers>
 
@@ -282,10 +281,9 @@ MRealFFTSetup* NewRealFFTSetup(int order)
     FillRadix4Twiddles(cursor, half, quarter, [](int j) { return (j & ~7) + kLaneOrder[j & 7]; });
     setup->firstStagePermuted = cursor;
     cursor += 6 * quarter;
-    {
-      FillRadix4Twiddles(cursor, setup->stages[1].span, quarter, [](int j) { return j / 4; });
-      setup->secondStageExpanded = cursor;
-    }
+    // From half = 64 up, the second pass is always a radix-4 pass with stride 4.
+    FillRadix4Twiddles(cursor, setup->stages[1].span, quarter, [](int j) { return j / 4; });
+    setup->secondStageExpanded = cursor;
     cursor += 6 * quarter;
   }
   float* splitRe = cursor;

@@ -53,14 +53,15 @@ inline void Turn(__m256& re, __m256& im, __m256 wr, __m256 wi)
 // Turns outputs 1..3 by twiddles read from six arrays of `count` floats at index j.
 inline void TurnLoaded(Quad& v, const float* tw, int count, int j)
 {
-  #pragma GCC unroll 4
+#pragma GCC unroll 4
   for (int k = 1; k <= 3; ++k)
     Turn(v.r[k], v.i[k], _mm256_loadu_ps(tw + (2 * k - 2) * count + j),
          _mm256_loadu_ps(tw + (2 * k - 1) * count + j));
 }
 
-// Four rows of eight lanes to eight groups of four, stored at dst: group g holds lane
-// order[g] of every row. `lanePairs` picks the 128-bit halves that form each output line.
+// Transposes four rows of eight lanes (the outputs k = 0..3 of eight sub-transforms) into
+// eight groups of four stored in point order at dst[0..32). PermutedLanes: the lanes hold
+// points in the order (0,1,4,5,2,3,6,7) left by a de-interleaving load.
 template <bool PermutedLanes>
 inline void StoreTransposed(float* dst, __m256 y0, __m256 y1, __m256 y2, __m256 y3)
 {
@@ -101,7 +102,7 @@ void FirstStage(const float* src, float* yr, float* yi, const MRealFFTSetup* set
   for (int p = 0; p < quarter; p += 8)
   {
     Quad v;
-    #pragma GCC unroll 4
+#pragma GCC unroll 4
     for (int j = 0; j < 4; ++j)
     {
       if constexpr (Interleaved)
@@ -133,7 +134,7 @@ void SecondStage(const float* xr, const float* xi, float* yr, float* yi, const M
   for (int i = 0; i < quarter; i += 8)
   {
     Quad v;
-    #pragma GCC unroll 4
+#pragma GCC unroll 4
     for (int j = 0; j < 4; ++j)
     {
       v.r[j] = _mm256_loadu_ps(xr + i + j * quarter);
@@ -164,14 +165,14 @@ void WideStage(const float* xr, const float* xi, float* yr, float* yi, int half,
   for (int p = 0; p < m; ++p)
   {
     __m256 w[6];
-    #pragma GCC unroll 6
+#pragma GCC unroll 6
     for (int c = 0; c < 6; ++c)
       w[c] = _mm256_broadcast_ss(stage.twiddles + c * m + p);
     for (int q = 0; q < stride; q += 8)
     {
       const int i = q + stride * p;
       Quad v;
-      #pragma GCC unroll 4
+#pragma GCC unroll 4
       for (int j = 0; j < 4; ++j)
       {
         v.r[j] = _mm256_loadu_ps(xr + i + j * quarter);
@@ -179,11 +180,13 @@ void WideStage(const float* xr, const float* xi, float* yr, float* yi, int half,
       }
       Butterfly(v);
       if (p != 0)
-        #pragma GCC unroll 4
+      {
+#pragma GCC unroll 4
         for (int k = 1; k <= 3; ++k)
           Turn(v.r[k], v.i[k], w[2 * k - 2], w[2 * k - 1]);
+      }
       const int o = q + 4 * stride * p;
-      #pragma GCC unroll 4
+#pragma GCC unroll 4
       for (int k = 0; k < 4; ++k)
       {
         _mm256_storeu_ps(yr + o + k * stride, v.r[k]);

@@ -183,7 +183,8 @@ TEST_F(MVectorLevels, MagnitudeAndPhaseFollowTheComplexPlaneAtEveryLevel)
 TEST_F(MVectorLevels, SineAndCosineHaveFloatAccuracyOverAWideRangeAtEveryLevel)
 {
   std::vector<double> x;
-  for (double scale : {1e-3, 1.0, 10.0, 1e3, 1e6, 1e9})
+  // Up to 1e12: beyond the range where a three-part reduction by pi/2 stays exact.
+  for (double scale : {1e-3, 1.0, 10.0, 1e3, 1e6, 1e9, 1e12})
   {
     auto noise = MTestSignals::WhiteNoise(203, 1.0f, 7);
     for (float v : noise)
@@ -334,8 +335,8 @@ TEST_F(MVectorLevels, EveryLevelAgreesWithThePortableLevelOnNoise)
     const Results r = run();
     for (int i = 0; i < kN; ++i)
     {
-      // One float unit of the value for the magnitude, two float units of pi for the angle.
-      EXPECT_NEAR(r.magnitude[i], portable.magnitude[i], 1.2e-7 * portable.magnitude[i]) << "level " << level;
+      // Two float units of the value for the magnitude (measured: one), two of pi for the angle.
+      EXPECT_NEAR(r.magnitude[i], portable.magnitude[i], 2.4e-7 * portable.magnitude[i]) << "level " << level;
       EXPECT_NEAR(r.phase[i], portable.phase[i], 4.8e-7) << "level " << level;
       EXPECT_NEAR(r.sine[i], portable.sine[i], 1e-15) << "level " << level;
       EXPECT_NEAR(r.cosine[i], portable.cosine[i], 1e-15) << "level " << level;
