@@ -15,14 +15,15 @@ namespace
 inline double WrapPhase(double d)
 {
   constexpr double pi = std::numbers::pi;
+  constexpr double inversePi = std::numbers::inv_pi;
   if (!(std::abs(d) < 1.0e6))
     return std::isfinite(d) ? std::remainder(d, 2.0 * pi) : 0.0;
   if (d > 0.0)
   {
-    const int q = static_cast<int>(-d / pi);
+    const int q = static_cast<int>(-d * inversePi);
     return d - static_cast<double>((1 - q) / 2) * 2.0 * pi;
   }
-  const int q = static_cast<int>(d / pi);
+  const int q = static_cast<int>(d * inversePi);
   return d + static_cast<double>((1 - q) / 2) * 2.0 * pi;
 }
 
@@ -78,14 +79,19 @@ void MPitchFFTPeak<MaxSize>::FindPeaksAndRegions(int frameSize)
 {
   const int h = std::min(frameSize / 2, kMaxBins);
   const float* m = this->Magnitudes();
+  // First a peak flag per bin, in a loop without branches that the compiler can
+  // vectorise, then the list of flagged bins.
+  std::uint8_t* flags = m_peakFlags;
+  for (int k = 2; k < h - 2; ++k)
+  {
+    const float v = m[k];
+    flags[k] = static_cast<std::uint8_t>((v > m[k - 2]) & (v > m[k - 1]) & (v > m[k + 1]) & (v > m[k + 2]));
+  }
   int count = 0;
   for (int k = 2; k < h - 2; ++k)
   {
-    // Without branches: whether a bin is a peak is close to random in noise.
-    const float v = m[k];
-    const bool peak = (v > m[k - 2]) & (v > m[k - 1]) & (v > m[k + 1]) & (v > m[k + 2]);
     m_peakBins[count] = k;
-    count += peak ? 1 : 0;
+    count += flags[k];
   }
   m_peakCount = count;
 
@@ -94,17 +100,21 @@ void MPitchFFTPeak<MaxSize>::FindPeaksAndRegions(int frameSize)
   {
     const int below = m_peakBins[i - 1];
     const int peak = m_peakBins[i];
+    // The quietest bin between the two peaks (the first of equal ones). The ranges
+    // are a few bins long, too short for a vector call to pay.
+    int quietest = peak;
     if (below < peak - 1)
     {
-      float smallest = 0.0f;
-      int index = 0;
-      MVector::MinimumWithIndex(m + below + 1, peak - 1 - below, &smallest, &index);
-      m_regionBounds[i] = below + 1 + index;
+      quietest = below + 1;
+      float quietestValue = m[quietest];
+      for (int k = below + 2; k < peak; ++k)
+      {
+        const bool lower = m[k] < quietestValue;
+        quietest = lower ? k : quietest;
+        quietestValue = lower ? m[k] : quietestValue;
+      }
     }
-    else
-    {
-      m_regionBounds[i] = peak;
-    }
+    m_regionBounds[i] = quietest;
   }
   m_regionBounds[count] = h;
 
@@ -179,9 +189,11 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
   // target already overwritten by a lower region; shifting up it never could, because
   // each region ends below the next peak's target.) The rotations' sines and cosines
   // come from one vector call.
+  // The new peak's phase advances per hop by the shifted true frequency:
+  // (ratio * F - q * binWidth) / binWidth * phaseStep + q * phaseStep, in which the q
+  // terms cancel.
   const double* frequency = this->BinFrequencies();
-  const double binWidth = this->BinWidth();
-  const double phaseStep = this->PhaseStep();
+  const double advancePerHertz = this->PhaseStep() / this->BinWidth();
   int shifted = 0;
   for (; shifted < m_peakCount; ++shifted)
   {
@@ -194,16 +206,37 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
     if (m_regionBounds[shifted + 1] + q - p > h)
       break;
     m_targetBins[shifted] = q;
-    const double advance = (ratio * frequency[p] - q * binWidth) / binWidth * phaseStep + q * phaseStep;
+    const double advance = ratio * frequency[p] * advancePerHertz;
     m_rotations[shifted] = WrapPhase(advance + stored[q]) - phase[p];
   }
   if (shifted > 0)
     MVector::SinCosDoubles(m_rotations, m_sine, m_cosine, shifted);
 
+  const float gain = static_cast<float>(wetGain);
+  float* weights = m_binWeights;
   if constexpr (WithFormants)
   {
-    for (int j = 0; j < h; ++j)
-      m_inverseEnvelope[j] = 1.0f / m_envelope[j];
+    // The formant weight of every bin that moves, in a loop without branches: the
+    // envelope where the bin's formant goes over the envelope where it is, at most
+    // kMaxFormantGain, times the wet gain.
+    const int moved = m_regionBounds[shifted];
+    for (int i = 0; i < shifted; ++i)
+    {
+      const int d = m_targetBins[i] - m_peakBins[i];
+      for (int j = m_regionBounds[i]; j < m_regionBounds[i + 1]; ++j)
+        m_binShifts[j] = d;
+    }
+    const float k = static_cast<float>(keep);
+    const float rho = static_cast<float>(formantRatio);
+    const float last = static_cast<float>(h - 1);
+    for (int j = 1; j < moved; ++j)
+    {
+      // (target * keep + j * (1 - keep)) * formantRatio with target = j + shift.
+      const float position = std::clamp((static_cast<float>(j) + static_cast<float>(m_binShifts[j]) * k) * rho,
+                                        0.0f, last);
+      const int e = static_cast<int>(position);
+      weights[j] = std::min(m_envelope[e] / m_envelope[j], kMaxFormantGain) * gain;
+    }
   }
 
   // Every bin of a region keeps its phase offset to the peak, so its output value is
@@ -214,7 +247,6 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
   double* shiftedIm = m_shiftedIm;
   MVector::ZeroDoubles(shiftedRe, h);
   MVector::ZeroDoubles(shiftedIm, h);
-  const float gain = static_cast<float>(wetGain);
   for (int i = 0; i < shifted; ++i)
   {
     const int p = m_peakBins[i];
@@ -233,13 +265,8 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
       double scale;
       if constexpr (WithFormants)
       {
-        double position = (target * keep + j * (1.0 - keep)) * formantRatio;
-        position = std::clamp(position, 0.0, static_cast<double>(h - 1));
-        const int e = static_cast<int>(position);
-        const float w = std::min(m_envelope[e] * m_inverseEnvelope[j], kMaxFormantGain);
-        const float weight = gain * w;
-        v = static_cast<double>(m[j] * weight);
-        scale = weight;
+        v = static_cast<double>(m[j] * weights[j]);
+        scale = weights[j];
       }
       else
       {

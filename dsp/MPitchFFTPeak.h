@@ -88,7 +88,11 @@ private:
   alignas(64) double m_rotations[kMaxBins] = {};
   alignas(64) double m_cosine[kMaxBins] = {};
   alignas(64) double m_sine[kMaxBins] = {};
-  alignas(64) float m_inverseEnvelope[kMaxBins] = {};
+  // Per bin: its region's shift in bins and its weight (formant weight times wet gain).
+  std::int32_t m_binShifts[kMaxBins] = {};
+  alignas(64) float m_binWeights[kMaxBins] = {};
+  // Per bin: 1 where the bin is a peak (scratch of the peak search).
+  std::uint8_t m_peakFlags[kMaxBins] = {};
   // The shifted copy of the current frame, bin by bin (real and imaginary parts).
   alignas(64) double m_shiftedRe[kMaxBins] = {};
   alignas(64) double m_shiftedIm[kMaxBins] = {};
