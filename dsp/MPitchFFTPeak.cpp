@@ -243,10 +243,10 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
   // its input value rotated by the peak's angle, times its gain: rotating the kept input
   // spectrum gives what the stored phases describe without a sine and cosine per bin.
   const float* source = m_sourceSpectrum;
-  double* shiftedRe = m_shiftedRe;
-  double* shiftedIm = m_shiftedIm;
-  MVector::ZeroDoubles(shiftedRe, h);
-  MVector::ZeroDoubles(shiftedIm, h);
+  float* shiftedRe = m_shiftedRe;
+  float* shiftedIm = m_shiftedIm;
+  MVector::ZeroFloats(shiftedRe, h);
+  MVector::ZeroFloats(shiftedIm, h);
   for (int i = 0; i < shifted; ++i)
   {
     const int p = m_peakBins[i];
@@ -256,13 +256,13 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
       continue;
     const int lo = std::max(m_regionBounds[i], 1 - d);
     const double offset = m_rotations[i];
-    const double rotateCos = m_cosine[i];
-    const double rotateSin = m_sine[i];
+    const float rotateCos = static_cast<float>(m_cosine[i]);
+    const float rotateSin = static_cast<float>(m_sine[i]);
     for (int j = lo; j < hi; ++j)
     {
       const int target = j + d;
       double v;
-      double scale;
+      float scale;
       if constexpr (WithFormants)
       {
         v = static_cast<double>(m[j] * weights[j]);
@@ -271,14 +271,14 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
       else
       {
         v = static_cast<double>(m[j]) * wetGain;
-        scale = wetGain;
+        scale = gain;
       }
       if (v > M[target])
       {
         M[target] = v;
         stored[target] = phase[j] + offset;
-        const double re = source[2 * j];
-        const double im = source[2 * j + 1];
+        const float re = source[2 * j];
+        const float im = source[2 * j + 1];
         shiftedRe[target] = (re * rotateCos - im * rotateSin) * scale;
         shiftedIm[target] = (re * rotateSin + im * rotateCos) * scale;
       }
@@ -287,8 +287,8 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
 
   for (int k = 1; k < h; ++k)
   {
-    spectrum[2 * k] += static_cast<float>(shiftedRe[k]);
-    spectrum[2 * k + 1] += static_cast<float>(shiftedIm[k]);
+    spectrum[2 * k] += shiftedRe[k];
+    spectrum[2 * k + 1] += shiftedIm[k];
   }
 }
 

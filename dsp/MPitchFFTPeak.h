@@ -94,8 +94,8 @@ private:
   // Per bin: 1 where the bin is a peak (scratch of the peak search).
   std::uint8_t m_peakFlags[kMaxBins] = {};
   // The shifted copy of the current frame, bin by bin (real and imaginary parts).
-  alignas(64) double m_shiftedRe[kMaxBins] = {};
-  alignas(64) double m_shiftedIm[kMaxBins] = {};
+  alignas(64) float m_shiftedRe[kMaxBins] = {};
+  alignas(64) float m_shiftedIm[kMaxBins] = {};
   // The frame's spectrum as analysed, before the dry gain scaled it.
   alignas(64) float m_sourceSpectrum[MaxSize] = {};
   float m_largestMagnitude = 0.0f;
