@@ -11,7 +11,9 @@
 //    nearest to ratio * peak; the output phase of the new peak bin advances per hop by
 //    the shifted true frequency (ratio * the peak's measured frequency), and every bin
 //    of the region keeps its phase offset to the peak. Where shifted regions overlap,
-//    the louder contribution wins per bin.
+//    the louder contribution wins per bin. The first region whose shifted end would
+//    pass N/2 ends the shifting for that frame (shifting up drops the highest peaks
+//    rather than folding them back). The DC value is never shifted.
 //
 // Only MPitchFFTPeak<4096> is instantiated (arrays of 2048 bins, frames up to 4096).
 // Everything here runs on the audio thread inside ProcessSpectrum; nothing allocates,
