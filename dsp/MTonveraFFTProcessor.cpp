@@ -28,6 +28,10 @@ void MTonveraFFTProcessor::UpdateAnalysisConstants()
   // Without a sample rate the constants stay as they were; the phases still restart.
   SetAnalysisConstants(static_cast<double>(Oversampling()), m_sampleRate, FrameSize());
   ResetPhases();
+  // Also here, so that the audio thread only has to do it when N changed without a
+  // configuration call.
+  if (Window().Length() == FrameSize())
+    UpdateDcLeak(FrameSize());
 }
 
 void MTonveraFFTProcessor::Reset()
