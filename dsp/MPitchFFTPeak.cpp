@@ -198,9 +198,10 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
   for (; shifted < m_peakCount; ++shifted)
   {
     const int p = m_peakBins[shifted];
+    // t is positive, so truncation is the floor.
     const double t = p * ratio;
-    const double whole = std::floor(t);
-    const int q = static_cast<int>(whole) + (t - whole >= 0.5 ? 1 : 0);
+    const int whole = static_cast<int>(t);
+    const int q = whole + (t - whole >= 0.5 ? 1 : 0);
     // A region whose shifted end passes N/2 ends the shifting: shifting up, all higher
     // peaks would pass it too.
     if (m_regionBounds[shifted + 1] + q - p > h)
