@@ -41,7 +41,7 @@ public:
   double FormantShift() const override { return 0.0; }
   double CorrectionRatio() const override { return ratio; }
   void SetCorrectionRatio(double r) override { ratio = r; }
-  MNoteTracker& NoteTracker() override { return tracker; }
+  MNoteTracker& Tracker() override { return tracker; }
   void SetDisplayNotes(double, double, int) override {}
   MSynthesisPhaseStore& PhaseStore(int channel) override { return stores[channel]; }
 

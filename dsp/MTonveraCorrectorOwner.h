@@ -47,8 +47,9 @@ public:
   /// Called by the channel-0 corrector once per frame.
   virtual void SetCorrectionRatio(double ratio) = 0;
 
-  /// The tracker that the channel-0 corrector feeds with the detected note.
-  virtual MNoteTracker& NoteTracker() = 0;
+  /// The tracker that the channel-0 corrector feeds with the detected note. (Not named
+  /// NoteTracker: the effect declares that name as the tracker's type.)
+  virtual MNoteTracker& Tracker() = 0;
   /// Copies of the tracker's input note, output note and chosen note for the editor's
   /// tuning display; called by the channel-0 corrector once per frame.
   virtual void SetDisplayNotes(double inputNote, double outputNote, int chosenNote) = 0;

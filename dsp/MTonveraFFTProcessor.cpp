@@ -133,7 +133,7 @@ void MTonveraFFTProcessor::AddShifted(float* spectrum)
 {
   if (m_detect)
   {
-    MNoteTracker& tracker = m_owner->NoteTracker();
+    MNoteTracker& tracker = m_owner->Tracker();
     const int hop = HopSize();
     if (m_detectedFrequency > 0.0)
       tracker.FeedNote(NoteOfFrequency(m_detectedFrequency), hop);

@@ -24,7 +24,7 @@ public:
   double FormantShift() const override { return formantShift; }
   double CorrectionRatio() const override { return ratio; }
   void SetCorrectionRatio(double r) override { ratio = r; }
-  MNoteTracker& NoteTracker() override { return tracker; }
+  MNoteTracker& Tracker() override { return tracker; }
   void SetDisplayNotes(double in, double out, int chosen) override
   {
     displayInput = in;
