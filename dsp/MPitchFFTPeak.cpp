@@ -171,8 +171,8 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
   double* M = m_newMagnitude;
   MVector::ZeroDoubles(M, h);
 
-  // The silence check comes before the copy below: a loud frame after silence must
-  // restart from zero phases whichever way it shifts.
+  // A loud frame after silent ones restarts the output phases from zero, before any
+  // of them is read.
   if (m_largestMagnitude < kSilenceMagnitude)
   {
     store.silent = true;
@@ -188,8 +188,8 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
   // write their new phases. (Read while writing, a peak shifting down could find its
   // target already overwritten by a lower region; shifting up it never could, because
   // each region ends below the next peak's target.) The rotations' sines and cosines
-  // come from one vector call.
-  // The new peak's phase advances per hop by the shifted true frequency:
+  // come from one vector call. The new peak's phase advances per hop by the shifted
+  // true frequency:
   // (ratio * F - q * binWidth) / binWidth * phaseStep + q * phaseStep, in which the q
   // terms cancel.
   const double* frequency = this->BinFrequencies();
