@@ -13,6 +13,8 @@ shift || true
 
 launcher=()
 if command -v ccache >/dev/null 2>&1; then
+  # Paths relative to the checkout, so that another clone of the tree hits the same cache.
+  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 
