@@ -12,16 +12,16 @@ ComponentBase::~ComponentBase()
 
 tresult PLUGIN_API ComponentBase::initialize(FUnknown* context)
 {
-  if (m_hostContext != nullptr)
+  if (m_initialized)
   {
     return kResultFalse;
   }
-  if (context == nullptr)
+  if (context != nullptr)
   {
-    return kInvalidArgument;
+    context->addRef();
   }
-  context->addRef();
   m_hostContext = context;
+  m_initialized = true;
   return kResultOk;
 }
 
@@ -37,6 +37,7 @@ tresult PLUGIN_API ComponentBase::terminate()
     m_hostContext->release();
     m_hostContext = nullptr;
   }
+  m_initialized = false;
   return kResultOk;
 }
 

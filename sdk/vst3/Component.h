@@ -21,11 +21,11 @@ class ComponentBase : public FObject, public IConnectionPoint
   TONVERA_VST3_FORWARD_FUNKNOWN(FObject)
 
 public:
-  /// Stores the context with a reference and answers kResultOk; answers kResultFalse when the
-  /// object is already initialised (a single-component plug-in is initialised twice, once as
-  /// component and once as controller) and kInvalidArgument for a null context.
+  /// Stores the context (which may be null) with a reference and answers kResultOk; answers
+  /// kResultFalse when the object is already initialised (a single-component plug-in is
+  /// initialised twice, once as component and once as controller).
   virtual tresult PLUGIN_API initialize(FUnknown* context);
-  /// Releases the host context and the peer; kResultOk.
+  /// Releases the host context and the peer and ends the initialised state; kResultOk.
   virtual tresult PLUGIN_API terminate();
 
   /// Stores the peer with a reference: kResultOk, kInvalidArgument for null, kResultFalse
@@ -38,7 +38,7 @@ public:
 
   FUnknown* GetHostContext() const { return m_hostContext; }
   IConnectionPoint* GetPeer() const { return m_peer; }
-  bool IsInitialized() const { return m_hostContext != nullptr; }
+  bool IsInitialized() const { return m_initialized; }
 
 protected:
   ~ComponentBase() override;
@@ -47,6 +47,7 @@ protected:
 private:
   FUnknown* m_hostContext = nullptr;
   IConnectionPoint* m_peer = nullptr;
+  bool m_initialized = false;
 };
 
 class Component : public ComponentBase, public IComponent

@@ -110,19 +110,28 @@ struct FUID
   }
 };
 
-/// Builds the identifier from its four words in the byte order of this platform.
-constexpr FUID MakeFUID(uint32 l1, uint32 l2, uint32 l3, uint32 l4)
+/// The identifier in COM GUID byte order (the Windows layout).
+constexpr FUID MakeFUIDComOrder(uint32 l1, uint32 l2, uint32 l3, uint32 l4)
 {
   auto byte = [](uint32 word, int shift) { return static_cast<int8>(static_cast<uint8>(word >> shift)); };
-#ifdef _WIN32
   return FUID{{byte(l1, 0), byte(l1, 8), byte(l1, 16), byte(l1, 24), byte(l2, 16), byte(l2, 24), byte(l2, 0),
                byte(l2, 8), byte(l3, 24), byte(l3, 16), byte(l3, 8), byte(l3, 0), byte(l4, 24), byte(l4, 16),
                byte(l4, 8), byte(l4, 0)}};
-#else
+}
+
+/// The identifier with all four words big-endian (the layout off Windows).
+constexpr FUID MakeFUIDBigEndian(uint32 l1, uint32 l2, uint32 l3, uint32 l4)
+{
+  auto byte = [](uint32 word, int shift) { return static_cast<int8>(static_cast<uint8>(word >> shift)); };
   return FUID{{byte(l1, 24), byte(l1, 16), byte(l1, 8), byte(l1, 0), byte(l2, 24), byte(l2, 16), byte(l2, 8),
                byte(l2, 0), byte(l3, 24), byte(l3, 16), byte(l3, 8), byte(l3, 0), byte(l4, 24), byte(l4, 16),
                byte(l4, 8), byte(l4, 0)}};
-#endif
+}
+
+/// Builds the identifier from its four words in the byte order of this platform.
+constexpr FUID MakeFUID(uint32 l1, uint32 l2, uint32 l3, uint32 l4)
+{
+  return kIsComCompatible ? MakeFUIDComOrder(l1, l2, l3, l4) : MakeFUIDBigEndian(l1, l2, l3, l4);
 }
 
 /// Root interface: every object handed across the boundary answers these three methods.

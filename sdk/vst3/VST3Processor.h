@@ -58,6 +58,11 @@ struct Chord
 
 struct FrameRate
 {
+  enum FrameRateFlags : uint32
+  {
+    kPullDownRate = 1 << 0,
+    kDropRate = 1 << 1
+  };
   uint32 framesPerSecond;
   uint32 flags;
 };

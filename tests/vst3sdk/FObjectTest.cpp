@@ -154,20 +154,24 @@ TEST(FObjectTest, SingleComponentInterfacesAreSubObjectsOfTheSameInstance)
   EXPECT_EQ(destroyed, 1);
 }
 
-TEST(FObjectTest, InterfaceIdsAreStoredInThePlatformByteOrder)
+TEST(FObjectTest, InterfaceIdsFollowTheGuidTextInBothByteOrders)
 {
-  // The same interface ID written as a GUID string "E831FF31-F2D5-4301-928E-BBEE25697802":
-  // COM order on Windows, the four words big-endian elsewhere.
+  // The interface ID whose GUID text is "E831FF31-F2D5-4301-928E-BBEE25697802".
+  const FUID com = MakeFUIDComOrder(0xE831FF31, 0xF2D54301, 0x928EBBEE, 0x25697802);
+  const FUID big = MakeFUIDBigEndian(0xE831FF31, 0xF2D54301, 0x928EBBEE, 0x25697802);
+  const uint8 comBytes[16] = {0x31, 0xFF, 0x31, 0xE8, 0xD5, 0xF2, 0x01, 0x43,
+                              0x92, 0x8E, 0xBB, 0xEE, 0x25, 0x69, 0x78, 0x02};
+  const uint8 bigBytes[16] = {0xE8, 0x31, 0xFF, 0x31, 0xF2, 0xD5, 0x43, 0x01,
+                              0x92, 0x8E, 0xBB, 0xEE, 0x25, 0x69, 0x78, 0x02};
+  EXPECT_EQ(std::memcmp(com.data, comBytes, 16), 0);
+  EXPECT_EQ(std::memcmp(big.data, bigBytes, 16), 0);
 #ifdef _WIN32
-  const uint8 expected[16] = {0x31, 0xFF, 0x31, 0xE8, 0xD5, 0xF2, 0x01, 0x43,
-                              0x92, 0x8E, 0xBB, 0xEE, 0x25, 0x69, 0x78, 0x02};
+  EXPECT_TRUE(IComponent::iid == com);
 #else
-  const uint8 expected[16] = {0xE8, 0x31, 0xFF, 0x31, 0xF2, 0xD5, 0x43, 0x01,
-                              0x92, 0x8E, 0xBB, 0xEE, 0x25, 0x69, 0x78, 0x02};
+  EXPECT_TRUE(IComponent::iid == big);
 #endif
-  EXPECT_EQ(std::memcmp(IComponent::iid.data, expected, 16), 0);
   const uint8 unknown[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
-  EXPECT_EQ(std::memcmp(FUnknown::iid.data, unknown, 16), 0);
+  EXPECT_EQ(std::memcmp(FUnknown::iid.data, unknown, 16), 0) << "the same in both orders";
 }
 
 TEST(FObjectTest, InterfaceIdsAreDistinct)
