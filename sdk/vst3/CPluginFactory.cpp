@@ -2,10 +2,16 @@
 
 #include "sdk/vst3/VST3String.h"
 
+#include <mutex>
+
 namespace Steinberg
 {
 namespace
 {
+// The factory GetShared hands out; guarded by s_sharedLock, cleared by the factory's destructor.
+std::mutex s_sharedLock;
+CPluginFactory* s_shared = nullptr;
+
 // Text fields of records from elsewhere may be unterminated; these views stop at the field end.
 std::string_view Narrow(const char8* field, size_t size)
 {
@@ -30,8 +36,34 @@ CPluginFactory::CPluginFactory(const PFactoryInfo& info) : m_info(info)
   m_info.email[PFactoryInfo::kEmailSize - 1] = 0;
 }
 
+IPluginFactory* CPluginFactory::GetShared(const PFactoryInfo& info, void (*registerClasses)(CPluginFactory& factory))
+{
+  std::lock_guard<std::mutex> lock(s_sharedLock);
+  if (s_shared == nullptr)
+  {
+    auto* factory = new CPluginFactory(info);
+    if (registerClasses != nullptr)
+    {
+      registerClasses(*factory);
+    }
+    s_shared = factory;  // the new factory's own reference goes to the caller
+  }
+  else
+  {
+    s_shared->addRef();
+  }
+  return s_shared;
+}
+
 CPluginFactory::~CPluginFactory()
 {
+  {
+    std::lock_guard<std::mutex> lock(s_sharedLock);
+    if (s_shared == this)
+    {
+      s_shared = nullptr;
+    }
+  }
   if (m_hostContext != nullptr)
   {
     m_hostContext->release();

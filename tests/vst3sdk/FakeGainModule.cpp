@@ -153,18 +153,6 @@ private:
   std::atomic<double> m_gain{1.0};
 };
 
-/// The one factory of the module; the pointer is cleared when the host releases it for good.
-class FakeFactory : public CPluginFactory
-{
-public:
-  using CPluginFactory::CPluginFactory;
-  static std::atomic<FakeFactory*> s_instance;
-
-protected:
-  ~FakeFactory() override { s_instance.store(nullptr); }
-};
-std::atomic<FakeFactory*> FakeFactory::s_instance{nullptr};
-
 PFactoryInfo MakeFactoryInfo()
 {
   PFactoryInfo info{};
@@ -174,16 +162,9 @@ PFactoryInfo MakeFactoryInfo()
   info.flags = PFactoryInfo::kUnicode;
   return info;
 }
-}  // namespace
 
-TONVERA_VST3_EXPORT IPluginFactory* PLUGIN_API GetPluginFactory()
+void RegisterClasses(CPluginFactory& factory)
 {
-  if (FakeFactory* existing = FakeFactory::s_instance.load())
-  {
-    existing->addRef();
-    return existing;
-  }
-  auto* factory = new FakeFactory(MakeFactoryInfo());
   PClassInfo2 info{};
   std::memcpy(info.cid, kFakeGainCid.data, sizeof(TUID));
   info.cardinality = PClassInfo::kManyInstances;
@@ -192,9 +173,13 @@ TONVERA_VST3_EXPORT IPluginFactory* PLUGIN_API GetPluginFactory()
   CopyString8(info.subCategories, "Fx");
   CopyString8(info.version, "1.0");
   CopyString8(info.sdkVersion, "VST 3.5.2");
-  factory->RegisterClass(info, &FakeGain::Create);
-  FakeFactory::s_instance.store(factory);
-  return factory;
+  factory.RegisterClass(info, &FakeGain::Create);
+}
+}  // namespace
+
+TONVERA_VST3_EXPORT IPluginFactory* PLUGIN_API GetPluginFactory()
+{
+  return CPluginFactory::GetShared(MakeFactoryInfo(), &RegisterClasses);
 }
 
 TONVERA_VST3_EXPORT bool PLUGIN_API ModuleEntry(void* /*sharedLibraryHandle*/)

@@ -184,6 +184,13 @@ TEST_F(VST3ModuleTest, FactoryDescribesTheGainClass)
   IPluginFactory* again = getFactory();
   EXPECT_EQ(again, m_factory);
   again->release();
+  factory3.Reset();
+
+  // Once the host lets the factory go, the next call builds a fresh one.
+  EXPECT_EQ(m_factory->release(), 0u);
+  m_factory = getFactory();
+  ASSERT_NE(m_factory, nullptr);
+  EXPECT_EQ(m_factory->countClasses(), 1);
 }
 
 TEST_F(VST3ModuleTest, ProcessesABlockWithTheLastPointOfTheGainQueue)
