@@ -36,7 +36,8 @@ CPluginFactory::CPluginFactory(const PFactoryInfo& info) : m_info(info)
   m_info.email[PFactoryInfo::kEmailSize - 1] = 0;
 }
 
-IPluginFactory* CPluginFactory::GetShared(const PFactoryInfo& info, void (*registerClasses)(CPluginFactory& factory))
+IPluginFactory* CPluginFactory::GetShared(const PFactoryInfo& info,
+                                          void (*registerClasses)(CPluginFactory& factory))
 {
   std::lock_guard<std::mutex> lock(s_sharedLock);
   if (s_shared == nullptr)
@@ -114,7 +115,8 @@ bool CPluginFactory::RegisterClass(const PClassInfoW& info, CreateFunction creat
   CopyString8(narrow.subCategories, Narrow(info.subCategories, sizeof info.subCategories));
   CopyString16ToUtf8(narrow.vendor, sizeof narrow.vendor, Wide(info.vendor, PClassInfo2::kVendorSize));
   CopyString16ToUtf8(narrow.version, sizeof narrow.version, Wide(info.version, PClassInfo2::kVersionSize));
-  CopyString16ToUtf8(narrow.sdkVersion, sizeof narrow.sdkVersion, Wide(info.sdkVersion, PClassInfo2::kVersionSize));
+  CopyString16ToUtf8(narrow.sdkVersion, sizeof narrow.sdkVersion,
+                     Wide(info.sdkVersion, PClassInfo2::kVersionSize));
   if (!RegisterClass(narrow, create, context))
   {
     return false;

@@ -27,7 +27,8 @@ public:
   /// The module's one factory, for GetPluginFactory: the existing factory with an added
   /// reference, or a new one (one reference) on which `registerClasses` has run. When the host
   /// releases the factory for good, the next call builds a new one. Thread-safe.
-  static IPluginFactory* GetShared(const PFactoryInfo& info, void (*registerClasses)(CPluginFactory& factory));
+  static IPluginFactory* GetShared(const PFactoryInfo& info,
+                                   void (*registerClasses)(CPluginFactory& factory));
 
   /// Registers a class described by narrow records (the UTF-16 record is derived from it), or by
   /// UTF-16 records (the narrow one is derived, UTF-8). False when the class ID is taken or the

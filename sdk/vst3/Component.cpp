@@ -155,13 +155,15 @@ tresult PLUGIN_API Component::getState(IBStream* /*state*/)
 AudioBus* Component::AddAudioInput(std::u16string_view name, SpeakerArrangement arrangement, BusType type,
                                    int32 flags)
 {
-  return static_cast<AudioBus*>(m_audioInputs.Add(std::make_unique<AudioBus>(name, type, flags, arrangement)));
+  return static_cast<AudioBus*>(
+    m_audioInputs.Add(std::make_unique<AudioBus>(name, type, flags, arrangement)));
 }
 
 AudioBus* Component::AddAudioOutput(std::u16string_view name, SpeakerArrangement arrangement, BusType type,
                                     int32 flags)
 {
-  return static_cast<AudioBus*>(m_audioOutputs.Add(std::make_unique<AudioBus>(name, type, flags, arrangement)));
+  return static_cast<AudioBus*>(
+    m_audioOutputs.Add(std::make_unique<AudioBus>(name, type, flags, arrangement)));
 }
 
 EventBus* Component::AddEventInput(std::u16string_view name, int32 channels, BusType type, int32 flags)

@@ -59,7 +59,8 @@ tresult PLUGIN_API EditController::getParameterInfo(int32 paramIndex, ParameterI
   return kResultOk;
 }
 
-tresult PLUGIN_API EditController::getParamStringByValue(ParamID id, ParamValue valueNormalized, String128 string)
+tresult PLUGIN_API EditController::getParamStringByValue(ParamID id, ParamValue valueNormalized,
+                                                         String128 string)
 {
   const Parameter* parameter = m_parameters.GetParameter(id);
   if (parameter == nullptr || string == nullptr)
@@ -70,7 +71,8 @@ tresult PLUGIN_API EditController::getParamStringByValue(ParamID id, ParamValue 
   return kResultOk;
 }
 
-tresult PLUGIN_API EditController::getParamValueByString(ParamID id, TChar* string, ParamValue& valueNormalized)
+tresult PLUGIN_API EditController::getParamValueByString(ParamID id, TChar* string,
+                                                         ParamValue& valueNormalized)
 {
   const Parameter* parameter = m_parameters.GetParameter(id);
   if (parameter == nullptr || string == nullptr)
@@ -254,8 +256,8 @@ tresult PLUGIN_API EditControllerEx1::selectUnit(UnitID unitId)
   return kInvalidArgument;
 }
 
-tresult PLUGIN_API EditControllerEx1::getUnitByBus(MediaType /*type*/, BusDirection /*dir*/, int32 /*busIndex*/,
-                                                   int32 /*channel*/, UnitID& unitId)
+tresult PLUGIN_API EditControllerEx1::getUnitByBus(MediaType /*type*/, BusDirection /*dir*/,
+                                                   int32 /*busIndex*/, int32 /*channel*/, UnitID& unitId)
 {
   unitId = kRootUnitId;
   return kResultOk;

@@ -4,7 +4,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 namespace Steinberg::Vst
@@ -21,8 +20,9 @@ ParamValue Clamp01(ParamValue value)
 }
 }  // namespace
 
-Parameter::Parameter(std::u16string_view title, ParamID id, std::u16string_view units, ParamValue defaultNormalized,
-                     int32 stepCount, int32 flags, UnitID unitId, std::u16string_view shortTitle)
+Parameter::Parameter(std::u16string_view title, ParamID id, std::u16string_view units,
+                     ParamValue defaultNormalized, int32 stepCount, int32 flags, UnitID unitId,
+                     std::u16string_view shortTitle)
 {
   m_info.id = id;
   CopyString16(m_info.title, title);
@@ -61,8 +61,17 @@ void Parameter::ToString(ParamValue valueNormalized, String128 text) const
     CopyString16(text, 128, valueNormalized > 0.5 ? u"On" : u"Off");
     return;
   }
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*f", m_precision, ToPlain(valueNormalized));
+  // to_chars, unlike printf, ignores the host's locale: the text always parses back.
+  const ParamValue plain = ToPlain(valueNormalized);
+  char buffer[128];
+  const int precision = m_precision < 0 ? 0 : (m_precision > 16 ? 16 : m_precision);
+  std::to_chars_result result =
+    std::to_chars(buffer, buffer + sizeof buffer - 1, plain, std::chars_format::fixed, precision);
+  if (result.ec != std::errc())
+  {
+    result = std::to_chars(buffer, buffer + sizeof buffer - 1, plain);  // too long in fixed notation
+  }
+  *result.ptr = 0;
   CopyUtf8ToString16(text, 128, buffer);
 }
 
@@ -110,7 +119,8 @@ Parameter* ParameterContainer::AddParameter(std::u16string_view title, ParamID i
                                             ParamValue defaultNormalized, int32 stepCount, int32 flags,
                                             UnitID unitId)
 {
-  return AddParameter(std::make_unique<Parameter>(title, id, units, defaultNormalized, stepCount, flags, unitId));
+  return AddParameter(
+    std::make_unique<Parameter>(title, id, units, defaultNormalized, stepCount, flags, unitId));
 }
 
 Parameter* ParameterContainer::GetParameterByIndex(int32 index) const

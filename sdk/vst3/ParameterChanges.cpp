@@ -80,7 +80,8 @@ ParameterChanges::ParameterChanges(int32 maxParameters, int32 maxPointsPerQueue)
   m_queues.reserve(static_cast<size_t>(count));
   for (int32 i = 0; i < count; ++i)
   {
-    m_queues.push_back(std::make_unique<ParamValueQueue>(static_cast<IParameterChanges&>(*this), maxPointsPerQueue));
+    m_queues.push_back(
+      std::make_unique<ParamValueQueue>(static_cast<IParameterChanges&>(*this), maxPointsPerQueue));
   }
 }
 

@@ -96,8 +96,10 @@ public:
   virtual tresult PLUGIN_API getState(IBStream* state) = 0;
   virtual int32 PLUGIN_API getParameterCount() = 0;
   virtual tresult PLUGIN_API getParameterInfo(int32 paramIndex, ParameterInfo& info) = 0;
-  virtual tresult PLUGIN_API getParamStringByValue(ParamID id, ParamValue valueNormalized, String128 string) = 0;
-  virtual tresult PLUGIN_API getParamValueByString(ParamID id, TChar* string, ParamValue& valueNormalized) = 0;
+  virtual tresult PLUGIN_API getParamStringByValue(ParamID id, ParamValue valueNormalized,
+                                                   String128 string) = 0;
+  virtual tresult PLUGIN_API getParamValueByString(ParamID id, TChar* string,
+                                                   ParamValue& valueNormalized) = 0;
   virtual ParamValue PLUGIN_API normalizedParamToPlain(ParamID id, ParamValue valueNormalized) = 0;
   virtual ParamValue PLUGIN_API plainParamToNormalized(ParamID id, ParamValue plainValue) = 0;
   virtual ParamValue PLUGIN_API getParamNormalized(ParamID id) = 0;
@@ -223,6 +225,7 @@ public:
 };
 
 static_assert(sizeof(ParameterInfo) == 792 && offsetof(ParameterInfo, stepCount) == 772);
-static_assert(offsetof(ParameterInfo, defaultNormalizedValue) == 776 && offsetof(ParameterInfo, flags) == 788);
+static_assert(offsetof(ParameterInfo, defaultNormalizedValue) == 776 &&
+              offsetof(ParameterInfo, flags) == 788);
 static_assert(sizeof(UnitInfo) == 268 && sizeof(ProgramListInfo) == 264);
 }  // namespace Steinberg::Vst

@@ -297,7 +297,8 @@ public:
 
 // Layouts on 64-bit targets (natural alignment, 8-byte pointers).
 static_assert(sizeof(void*) != 8 || sizeof(ProcessSetup) == 24);
-static_assert(sizeof(void*) != 8 || (sizeof(AudioBusBuffers) == 24 && offsetof(AudioBusBuffers, silenceFlags) == 8));
+static_assert(sizeof(void*) != 8 ||
+              (sizeof(AudioBusBuffers) == 24 && offsetof(AudioBusBuffers, silenceFlags) == 8));
 static_assert(sizeof(void*) != 8 || (sizeof(ProcessData) == 80 && offsetof(ProcessData, inputs) == 24));
 static_assert(sizeof(ProcessContext) == 112 && offsetof(ProcessContext, tempo) == 72);
 static_assert(offsetof(ProcessContext, chord) == 88 && offsetof(ProcessContext, samplesToNextClock) == 104);

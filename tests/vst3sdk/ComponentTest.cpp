@@ -158,6 +158,9 @@ TEST(EditControllerTest, ValueTextsGoBothWays)
   String128 text{};
   ASSERT_EQ(controller->getParamStringByValue(1, 0.25, text), kResultOk);
   EXPECT_EQ(std::u16string(text), u"0.2500");
+  controller->GetParameters().GetParameter(1)->SetPrecision(1);
+  ASSERT_EQ(controller->getParamStringByValue(1, 0.25, text), kResultOk);
+  EXPECT_EQ(std::u16string(text), u"0.2") << "rounded to one digit";
   ASSERT_EQ(controller->getParamStringByValue(2, 1.0, text), kResultOk);
   EXPECT_EQ(std::u16string(text), u"On");
 

@@ -111,10 +111,14 @@ TEST(FObjectTest, SingleComponentAnswersBothSidesOnOneCounter)
     FUID iid;
   };
   const Expected answered[] = {
-    {"FUnknown", FUnknown::iid},         {"IPluginBase", IPluginBase::iid},
-    {"IComponent", IComponent::iid},     {"IAudioProcessor", IAudioProcessor::iid},
-    {"IEditController", IEditController::iid}, {"IEditController2", IEditController2::iid},
-    {"IUnitInfo", IUnitInfo::iid},       {"IConnectionPoint", IConnectionPoint::iid},
+    {"FUnknown", FUnknown::iid},
+    {"IPluginBase", IPluginBase::iid},
+    {"IComponent", IComponent::iid},
+    {"IAudioProcessor", IAudioProcessor::iid},
+    {"IEditController", IEditController::iid},
+    {"IEditController2", IEditController2::iid},
+    {"IUnitInfo", IUnitInfo::iid},
+    {"IConnectionPoint", IConnectionPoint::iid},
   };
   std::vector<FUnknown*> held;
   for (const Expected& entry : answered)
@@ -176,13 +180,15 @@ TEST(FObjectTest, InterfaceIdsFollowTheGuidTextInBothByteOrders)
 
 TEST(FObjectTest, InterfaceIdsAreDistinct)
 {
-  const FUID ids[] = {FUnknown::iid,        IPluginBase::iid,      IBStream::iid,          IPluginFactory::iid,
-                      IPluginFactory2::iid, IPluginFactory3::iid,  IComponent::iid,        IAudioProcessor::iid,
-                      IParamValueQueue::iid, IParameterChanges::iid, IEventList::iid,     IComponentHandler::iid,
-                      IEditController::iid, IEditController2::iid, IMidiMapping::iid,     IUnitInfo::iid,
-                      IAttributeList::iid,  IMessage::iid,         IConnectionPoint::iid, IHostApplication::iid,
-                      IPlugView::iid,       IPlugFrame::iid,       Linux::IEventHandler::iid,
-                      Linux::ITimerHandler::iid, Linux::IRunLoop::iid};
+  const FUID ids[] = {FUnknown::iid,          IPluginBase::iid,          IBStream::iid,
+                      IPluginFactory::iid,    IPluginFactory2::iid,      IPluginFactory3::iid,
+                      IComponent::iid,        IAudioProcessor::iid,      IParamValueQueue::iid,
+                      IParameterChanges::iid, IEventList::iid,           IComponentHandler::iid,
+                      IEditController::iid,   IEditController2::iid,     IMidiMapping::iid,
+                      IUnitInfo::iid,         IAttributeList::iid,       IMessage::iid,
+                      IConnectionPoint::iid,  IHostApplication::iid,     IPlugView::iid,
+                      IPlugFrame::iid,        Linux::IEventHandler::iid, Linux::ITimerHandler::iid,
+                      Linux::IRunLoop::iid};
   for (size_t i = 0; i < std::size(ids); ++i)
   {
     for (size_t j = i + 1; j < std::size(ids); ++j)

@@ -112,7 +112,8 @@ public:
     while (total < static_cast<int32>(sizeof bytes))
     {
       int32 got = 0;
-      if (stream->read(bytes + total, static_cast<int32>(sizeof bytes) - total, &got) != kResultOk || got <= 0)
+      if (stream->read(bytes + total, static_cast<int32>(sizeof bytes) - total, &got) != kResultOk ||
+          got <= 0)
       {
         break;
       }
@@ -137,10 +138,7 @@ public:
     return kResultOk;
   }
 
-  static FUnknown* Create(void* /*context*/)
-  {
-    return static_cast<IAudioProcessor*>(new FakeGain());
-  }
+  static FUnknown* Create(void* /*context*/) { return static_cast<IAudioProcessor*>(new FakeGain()); }
 
 protected:
   void CollectInterfaces(InterfaceTable& table) override

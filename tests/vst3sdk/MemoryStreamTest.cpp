@@ -80,7 +80,7 @@ TEST_F(MemoryStreamTest, SeeksFromEachOriginWithinTheContent)
     int32 mode;
     int64 expected;
   };
-  const Case cases[] = {{4, kIBSeekSet, 4}, {3, kIBSeekCur, 7}, {-7, kIBSeekCur, 0}, {-2, kIBSeekEnd, 8},
+  const Case cases[] = {{4, kIBSeekSet, 4},  {3, kIBSeekCur, 7},   {-7, kIBSeekCur, 0}, {-2, kIBSeekEnd, 8},
                         {0, kIBSeekEnd, 10}, {10, kIBSeekSet, 10}, {0, kIBSeekSet, 0}};
   for (const Case& c : cases)
   {
@@ -100,9 +100,9 @@ TEST_F(MemoryStreamTest, RefusesSeeksOutsideTheContentAndKeepsThePosition)
     int64 pos;
     int32 mode;
   };
-  const Case cases[] = {{-1, kIBSeekSet},  {11, kIBSeekSet},         {-6, kIBSeekCur},
-                        {6, kIBSeekCur},   {1, kIBSeekEnd},          {-11, kIBSeekEnd},
-                        {0, 3},            {INT64_MIN, kIBSeekCur},  {INT64_MAX, kIBSeekEnd}};
+  const Case cases[] = {{-1, kIBSeekSet}, {11, kIBSeekSet},        {-6, kIBSeekCur},
+                        {6, kIBSeekCur},  {1, kIBSeekEnd},         {-11, kIBSeekEnd},
+                        {0, 3},           {INT64_MIN, kIBSeekCur}, {INT64_MAX, kIBSeekEnd}};
   for (const Case& c : cases)
   {
     EXPECT_EQ(m_stream->seek(c.pos, c.mode, nullptr), kInvalidArgument) << c.pos << " from " << c.mode;

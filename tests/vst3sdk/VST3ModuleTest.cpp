@@ -30,7 +30,8 @@ F Symbol(void* handle, const char* name)
 }
 
 /// One stereo block of constant input through `processor`, with the given gain points.
-std::array<float, 2> ProcessBlock(IAudioProcessor* processor, std::initializer_list<std::pair<int32, double>> gain)
+std::array<float, 2> ProcessBlock(IAudioProcessor* processor,
+                                  std::initializer_list<std::pair<int32, double>> gain)
 {
   std::array<std::array<float, kBlock>, 2> input{};
   std::array<std::array<float, kBlock>, 2> output{};
@@ -115,10 +116,13 @@ protected:
       return nullptr;
     }
     EXPECT_EQ(component->initialize(m_host->Context()), kResultOk);
-    IPtr<IEditController> controller = IPtr<IEditController>::Adopt(QueryInterfaceOf<IEditController>(component));
+    IPtr<IEditController> controller =
+      IPtr<IEditController>::Adopt(QueryInterfaceOf<IEditController>(component));
     EXPECT_TRUE(controller);
-    EXPECT_EQ(controller->initialize(m_host->Context()), kResultOk) << "the second initialisation is answered as done";
-    IPtr<IAudioProcessor> processor = IPtr<IAudioProcessor>::Adopt(QueryInterfaceOf<IAudioProcessor>(component));
+    EXPECT_EQ(controller->initialize(m_host->Context()), kResultOk)
+      << "the second initialisation is answered as done";
+    IPtr<IAudioProcessor> processor =
+      IPtr<IAudioProcessor>::Adopt(QueryInterfaceOf<IAudioProcessor>(component));
     ProcessSetup setup{kRealtime, kSample32, kBlock, 48000.0};
     EXPECT_EQ(processor->setupProcessing(setup), kResultOk);
     EXPECT_EQ(component->setActive(1), kResultOk);
@@ -128,7 +132,8 @@ protected:
 
   void Destroy(IComponent* component)
   {
-    IPtr<IAudioProcessor> processor = IPtr<IAudioProcessor>::Adopt(QueryInterfaceOf<IAudioProcessor>(component));
+    IPtr<IAudioProcessor> processor =
+      IPtr<IAudioProcessor>::Adopt(QueryInterfaceOf<IAudioProcessor>(component));
     EXPECT_EQ(processor->setProcessing(0), kResultOk);
     EXPECT_EQ(component->setActive(0), kResultOk);
     EXPECT_EQ(component->terminate(), kResultOk);
@@ -204,7 +209,8 @@ TEST_F(VST3ModuleTest, ProcessesABlockWithTheLastPointOfTheGainQueue)
   ASSERT_EQ(component->getBusInfo(kAudio, kOutput, 0, bus), kResultOk);
   EXPECT_EQ(std::u16string(bus.name), u"Stereo Out");
 
-  IPtr<IAudioProcessor> processor = IPtr<IAudioProcessor>::Adopt(QueryInterfaceOf<IAudioProcessor>(component));
+  IPtr<IAudioProcessor> processor =
+    IPtr<IAudioProcessor>::Adopt(QueryInterfaceOf<IAudioProcessor>(component));
   const auto unity = ProcessBlock(processor.Get(), {});
   EXPECT_FLOAT_EQ(unity[0], 0.5f);
   const auto quarter = ProcessBlock(processor.Get(), {{40, 1.0}, {0, 0.9}, {63, 0.25}});

@@ -90,7 +90,8 @@ TEST(VST3StringTest, NarrowCopiesCutAtCharacterBoundaries)
 TEST(VST3StringTest, Utf16FieldReadsBackAsUtf8UpToItsEnd)
 {
   TChar field[4] = {u'a', u'\u00E9', u'b', u'c'};  // not terminated: the field end stops it
-  EXPECT_EQ(String16ToUtf8(field, 4), "a\xC3\xA9" "bc");
+  EXPECT_EQ(String16ToUtf8(field, 4), "a\xC3\xA9"
+                                      "bc");
   EXPECT_EQ(String16ToUtf8(field, 2), "a\xC3\xA9");
   EXPECT_EQ(String16ToUtf8(nullptr, 4), "");
 }
