@@ -249,6 +249,14 @@ MString MString::Substring(std::int32_t start, std::int32_t count) const
   {
     return MString();
   }
+  if (IsLiteral() && start + count == m_length)
+  {
+    // The tail of a zero-terminated literal is itself a zero-terminated literal.
+    MString tail(*this);
+    tail.m_data = LiteralChars() + start;
+    tail.m_length = count;
+    return tail;
+  }
   if (IsLiteral())
   {
     return FromNarrow(std::string_view(LiteralChars() + start, static_cast<std::size_t>(count)));

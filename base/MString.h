@@ -33,7 +33,7 @@ public:
   /// Borrows a string literal (or any constant-expression char array): no allocation, no copy.
   /// The literal must be a compile-time constant, so a pointer to a temporary buffer cannot be
   /// borrowed by accident; for text held at run time use FromNarrow, FromUTF8 or FromLiteral.
-  consteval MString(const char* literal)
+  consteval MString(const char* literal) noexcept
     : m_data(literal), m_length(static_cast<std::int32_t>(std::char_traits<char>::length(literal))),
       m_mode(kModeLiteral)
   {

@@ -18,7 +18,7 @@ char16_t MString::FoldForName(char16_t character) noexcept
 
 int MString::CompareNames(const MString& other, std::int32_t count) const noexcept
 {
-  std::int32_t limit = std::min({count, std::max(m_length, other.m_length)});
+  std::int32_t limit = std::min(count, std::max(m_length, other.m_length));
   for (std::int32_t i = 0; i < limit; ++i)
   {
     // At() reads 0 past the end, so a shorter name compares as if zero-terminated.

@@ -7,4 +7,10 @@ list(APPEND TONVERA_BASE_SOURCES
   MException.cpp
   MFormat.cpp
   MFormatParser.cpp
+  MStringList.cpp
+  MCharFilter.cpp
+  MDiagnosticLog.cpp
+  MHostCallShield.cpp
 )
+find_package(Threads REQUIRED)
+list(APPEND TONVERA_BASE_DEPS Threads::Threads)

@@ -121,6 +121,8 @@ TEST(MStringTest, EditingOperationsClipTheirRanges)
   EXPECT_EQ(text.Substring(-5, 2), MString("01"));
   EXPECT_EQ(text.Substring(20, 2), MString());
   EXPECT_EQ(text.Substring(0), text);
+  EXPECT_TRUE(text.Substring(7).IsLiteral()); // a literal's tail is borrowed too
+  EXPECT_EQ(text.Substring(7).At(3), 0);
   EXPECT_EQ(text.At(-1), 0);
   EXPECT_EQ(text.At(10), 0);
 
@@ -218,7 +220,7 @@ TEST(MStringTest, NonAsciiTextRoundTripsThroughUtf8Utf16AndWide)
 {
   const char* samples[] = {
     "plain",
-    "Gr\xc3\xbc\xc3\x9f" "e",              // U+00FC U+00DF
+    ("Gr\xc3\xbc\xc3\x9f" "e"),            // U+00FC U+00DF
     "\xe2\x82\xac 5",                       // euro sign, three bytes
     "\xf0\x9d\x84\x9e clef",                // U+1D11E, outside the BMP
     "\xf0\x9f\x8e\xb5\xf4\x8f\xbf\xbf",     // U+1F3B5 and U+10FFFF
