@@ -191,3 +191,12 @@ MString MParameterMapping::BooleanText(bool on)
 {
   return on ? MString("On") : MString("Off");
 }
+
+double MParameterMapping::BooleanParse(const MString& text)
+{
+  if (text.EqualsName(MString("On")))
+    return 1.0;
+  if (text.EqualsName(MString("Off")))
+    return 0.0;
+  return text.ToDouble();
+}

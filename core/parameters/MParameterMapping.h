@@ -42,4 +42,7 @@ double EnumerationParse(const MParameterInfo& info, const MString& text);
 
 // ---- boolean and group switch ----
 MString BooleanText(bool on);
+/// The text read as a number; the display names "On" and "Off" (any case) read as 1 and 0, so a
+/// displayed text parses back to its own value.
+double BooleanParse(const MString& text);
 } // namespace MParameterMapping

@@ -2,7 +2,7 @@
 // ParameterBoolT<Base>: a boolean descriptor as a one-slot automation adapter (type 4).
 //
 // x >= 0.5 is on; the normalised value is 1 or 0; texts "On" and "Off"; typed text is read as a
-// number (so "1" and "0" parse, "On" reads 0). The default value answered is 0.5.
+// number ("1" and "0" parse) or as one of the two display names. The default value answered is 0.5.
 
 #include "core/parameters/MParameterMapping.h"
 
@@ -25,4 +25,5 @@ public:
   double GetValue(std::int32_t) const override { return this->Info().boolean.value ? 1.0 : 0.0; }
   MString GetValueName(std::int32_t) const override { return MParameterMapping::BooleanText(this->Info().boolean.value); }
   MString GetValueNameFrom01(std::int32_t, double value) const override { return MParameterMapping::BooleanText(value >= 0.5); }
+  double ParseValueName(std::int32_t, const MString& text) const override { return MParameterMapping::BooleanParse(text); }
 };

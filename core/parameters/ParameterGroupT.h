@@ -26,6 +26,7 @@ public:
   double GetValue(std::int32_t) const override { return IsOn() ? 1.0 : 0.0; }
   MString GetValueName(std::int32_t) const override { return MParameterMapping::BooleanText(IsOn()); }
   MString GetValueNameFrom01(std::int32_t, double value) const override { return MParameterMapping::BooleanText(value >= 0.5); }
+  double ParseValueName(std::int32_t, const MString& text) const override { return MParameterMapping::BooleanParse(text); }
 
 private:
   bool IsOn() const
