@@ -72,3 +72,46 @@ public:
   std::int32_t m_effectLatency = 0;
 };
 } // namespace MCoreTest
+
+namespace MCoreTest
+{
+/// A plug-in whose chunks copy inputs to outputs (identity) and record what they saw.
+class IdentityPlugin : public MAudioPlugin
+{
+public:
+  struct Chunk
+  {
+    std::int32_t samples;
+    const float* in0;
+    const float* in1;
+    const float* out0;
+    const float* out1;
+    double songPosition;
+    bool flushing;
+  };
+
+  IdentityPlugin(int inputs = 2, int outputs = 2, int blockSize = 1024)
+  {
+    std::vector<MString> in(static_cast<std::size_t>(inputs), MString("In"));
+    std::vector<MString> out(static_cast<std::size_t>(outputs), MString("Out"));
+    SetChannelNames(in, out);
+    SetSampleRate(48000.0);
+    SetBlockSize(blockSize);
+    m_chunks.reserve(4096);
+  }
+
+  void ProcessChunk(float** inputs, float** outputs, std::int32_t samples) override;
+  std::int32_t GetEffectLatency() const override { return m_effectLatency; }
+  double GetOutputClipLevel() const override { return m_clipLevel; }
+
+  MLock& ProcessingLock() { return m_processingLock; }
+
+  std::vector<Chunk> m_chunks;
+  std::int32_t m_effectLatency = 0;
+  double m_clipLevel = -1.0;
+  float m_gain = 1.0f;
+  /// Called once per chunk when set (for example to read a parameter).
+  void (*m_onChunk)(IdentityPlugin& plugin, std::int32_t samples) = nullptr;
+  std::vector<double> m_observed;
+};
+} // namespace MCoreTest
