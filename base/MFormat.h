@@ -1,7 +1,7 @@
 #pragma once
 // MFormat: the message formatter behind every display text and message.
 //
-// A format string mixes literal text with placeholders "{index spec}", for example
+// A format string mixes literal text with placeholders "{index options}", for example
 // "{0;.2} dB" or "{0;+.02}". Syntax, read left to right:
 //   "{{"            a literal "{"
 //   "}c"            a "}" escapes the next character: "}}" is "}", "}{" is "{"
@@ -20,7 +20,8 @@
 //   string            as is
 //   double            the slot's precision with MString::FromDouble (p <= 9 fixed, else general);
 //                     "+" before values above 1e-20; width and fill do not apply
-//   signed integer    radix 16 with "x" else 10, width and fill; "+" before values above 0
+//   signed integer    radix 16 with "x" else 10, width and fill; "+" before values above 0;
+//                     zero fill goes between the sign and the digits ("-0042", "+0042")
 //   unsigned integer  as signed, "+" before values other than 0
 // Adjacent placeholders ("{0}{1}", "{1}{0}") fill in the order their placeholders appear.
 // Arguments the format does not use are dropped; placeholders without an argument stay empty.
@@ -34,8 +35,8 @@
 // format may be kept and copied across threads; one MFormat object being filled belongs to one
 // thread. Compiling and filling allocate: not for the audio thread.
 //
-// Unchecked limits, which format strings as program constants respect: an index outside 0..31
-// makes the placeholder produce nothing; a "}" at the very end stands for itself; a negative
+// Unchecked limits, which format strings as program constants respect: a missing index or one
+// outside 0..31 makes the placeholder produce nothing; a "}" at the very end stands for itself; a negative
 // width pads on the right; a negative precision reads as 0.
 
 #include "base/MString.h"
@@ -50,7 +51,7 @@ class MFormat
 public:
   static constexpr int kSlots = 32;
 
-  /// One placeholder's specification.
+  /// One placeholder's options.
   struct Slot
   {
     std::int32_t position = -1; ///< insertion position in the literal text; -1 = not used
@@ -103,7 +104,7 @@ public:
   int ArgumentCount() const noexcept;
   /// Index of the next argument to be supplied.
   int NextArgument() const noexcept { return m_next; }
-  /// The compiled specification of argument `index` (a default slot outside 0..31).
+  /// The compiled options of argument `index` (a default slot outside 0..31).
   Slot SlotOf(int index) const noexcept;
 
   /// A new message from this compiled format with the given arguments.
@@ -124,7 +125,7 @@ public:
   }
 
   /// Reads the placeholder that starts at format[index] == "{" (not "{{"): its argument index
-  /// (-1 when absent or outside 0..31) and its specification; leaves `index` after the closing
+  /// (-1 when absent or outside 0..31) and its options; leaves `index` after the closing
   /// "}". Throws MException when the format ends first. The parser reads placeholders with it.
   static Slot ReadPlaceholder(const MString& format, std::int32_t& index, int& argumentIndex);
 

@@ -270,12 +270,7 @@ std::int32_t MString::Find(const MString& needle, std::int32_t from) const noexc
   std::int32_t last = m_length - needle.m_length;
   for (std::int32_t i = from; i <= last; ++i)
   {
-    std::int32_t j = 0;
-    while (j < needle.m_length && At(i + j) == needle.At(j))
-    {
-      ++j;
-    }
-    if (j == needle.m_length)
+    if (MatchesAt(i, needle))
     {
       return i;
     }
@@ -293,6 +288,44 @@ std::int32_t MString::Find(char16_t character, std::int32_t from) const noexcept
     }
   }
   return -1;
+}
+
+std::int32_t MString::FindLast(char16_t character) const noexcept
+{
+  for (std::int32_t i = m_length - 1; i >= 0; --i)
+  {
+    if (At(i) == character)
+    {
+      return i;
+    }
+  }
+  return -1;
+}
+
+bool MString::MatchesAt(std::int32_t start, const MString& part) const noexcept
+{
+  if (start < 0 || part.m_length > m_length - start)
+  {
+    return false;
+  }
+  for (std::int32_t i = 0; i < part.m_length; ++i)
+  {
+    if (At(start + i) != part.At(i))
+    {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool MString::StartsWith(const MString& prefix) const noexcept
+{
+  return MatchesAt(0, prefix);
+}
+
+bool MString::EndsWith(const MString& suffix) const noexcept
+{
+  return MatchesAt(m_length - suffix.m_length, suffix);
 }
 
 int MString::Compare(const MString& other) const noexcept

@@ -21,6 +21,7 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 
@@ -88,6 +89,10 @@ public:
   /// Index of the first occurrence at or after `from`, or -1.
   std::int32_t Find(const MString& needle, std::int32_t from = 0) const noexcept;
   std::int32_t Find(char16_t character, std::int32_t from = 0) const noexcept;
+  /// Index of the last occurrence of `character`, or -1.
+  std::int32_t FindLast(char16_t character) const noexcept;
+  bool StartsWith(const MString& prefix) const noexcept;
+  bool EndsWith(const MString& suffix) const noexcept;
 
   /// Exact comparison by UTF-16 code unit: negative, 0 or positive.
   int Compare(const MString& other) const noexcept;
@@ -163,6 +168,7 @@ private:
   /// Unique owned buffer with room for `length` characters; the current characters are kept.
   void MakeUnique(std::int32_t length);
   void SetOwned(char16_t* chars, std::int32_t length) noexcept;
+  bool MatchesAt(std::int32_t start, const MString& part) const noexcept;
 
   const void* m_data;
   std::int32_t m_length;
@@ -170,6 +176,9 @@ private:
 };
 
 MString operator+(const MString& a, const MString& b);
+
+/// Writes the text as UTF-8 (test output and diagnostics).
+std::ostream& operator<<(std::ostream& stream, const MString& text);
 
 template <>
 struct std::hash<MString>

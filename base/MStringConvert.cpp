@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <ostream>
 
 namespace
 {
@@ -167,23 +168,30 @@ MString MString::FromUTF8(std::string_view text)
     }
     // Well-formed sequences per the Unicode table of valid byte ranges; anything else yields one
     // replacement for the maximal invalid prefix, and decoding resumes at the offending byte.
+    // The second byte's range narrows for a few lead bytes, which excludes overlong forms,
+    // encoded surrogates and values above U+10FFFF.
     int extra = 0;
     char32_t codePoint = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) { extra = 1; codePoint = lead & 0x1F; }
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF)
+    {
+      extra = 1;
+      codePoint = lead & 0x1F;
+    }
     else if (lead >= 0xE0 && lead <= 0xEF)
     {
       extra = 2;
       codePoint = lead & 0x0F;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
+      low = lead == 0xE0 ? 0xA0 : low;
+      high = lead == 0xED ? 0x9F : high;
     }
     else if (lead >= 0xF0 && lead <= 0xF4)
     {
       extra = 3;
       codePoint = lead & 0x07;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
+      low = lead == 0xF0 ? 0x90 : low;
+      high = lead == 0xF4 ? 0x8F : high;
     }
     else
     {
@@ -426,4 +434,9 @@ std::int64_t MString::ToInteger() const noexcept
     return value;
   }
   return value == kMin ? std::numeric_limits<std::int64_t>::max() : -value;
+}
+
+std::ostream& operator<<(std::ostream& stream, const MString& text)
+{
+  return stream << text.ToUTF8();
 }

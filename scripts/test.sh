@@ -21,7 +21,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 echo "== build and test: clang, ThreadSanitizer (concurrency suites) =="
 bash scripts/build.sh tsan
 TSAN_OPTIONS=halt_on_error=1:second_deadline_for_exit=0 \
-  ctest --test-dir build-tsan --output-on-failure --parallel "$jobs" -L concurrency --no-tests=ignore
+  ctest --test-dir build-tsan --output-on-failure --parallel "$jobs" --no-tests=ignore
 
 if [ -f fuzz/CMakeLists.txt ]; then
   echo "== fuzz targets (bounded) =="

@@ -65,13 +65,19 @@ TEST(MHostCallShieldTest, AnswersTheBodysResultOrTheNeutralOneAndReportsOnlySyst
   static_assert(noexcept(MHostCallShield::Run("x", 0, []() -> int { throw 1; })));
 }
 
-TEST(MHostCallShieldTest, DiscardsByDefaultAndWritesToTheFileTheEnvironmentNames)
+TEST(MHostCallShieldTest, DiscardsByDefaultAndWritesWhereTheEnvironmentSays)
 {
   LogReset reset;
   SetEnvironment("");
   MDiagnosticLog::Reconfigure();
   EXPECT_FALSE(MDiagnosticLog::IsEnabled());
   EXPECT_EQ(MHostCallShield::Run("Quiet::call", 3, []() -> int { throw std::logic_error("x"); }), 3);
+
+  SetEnvironment("stderr");
+  MDiagnosticLog::Reconfigure();
+  ::testing::internal::CaptureStderr();
+  MHostCallShield::Run("Loud::call", [] { throw std::logic_error("x"); });
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "SYSTEM EXCEPTION! Loud::call\n");
 
   std::string path = ::testing::TempDir() + "tonvera-diagnostics-test.log";
   std::remove(path.c_str());

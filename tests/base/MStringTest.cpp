@@ -142,6 +142,12 @@ TEST(MStringTest, SearchAndExactComparison)
   EXPECT_EQ(text.Find("tone"), -1);
   EXPECT_EQ(text.Find(u' '), 5);
   EXPECT_EQ(text.Find(MString()), 0);
+  EXPECT_EQ(text.FindLast(u'p'), 12);
+  EXPECT_EQ(text.FindLast(u'z'), -1);
+  EXPECT_TRUE(text.StartsWith("pitch "));
+  EXPECT_TRUE(text.EndsWith(" pitch"));
+  EXPECT_FALSE(text.EndsWith("shift"));
+  EXPECT_FALSE(MString("ab").StartsWith("abc"));
 
   EXPECT_LT(MString("abc").Compare("abd"), 0);
   EXPECT_GT(MString("abcd").Compare("abc"), 0);

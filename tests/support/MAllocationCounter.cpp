@@ -47,6 +47,7 @@ std::size_t MAllocationCounter::ThreadCount()
   return t_count;
 }
 
+#ifndef TONVERA_NO_ALLOCATION_COUNTING
 void* operator new(std::size_t size)
 {
   if (void* p = CountedAllocate(size, alignof(std::max_align_t)))
@@ -89,3 +90,4 @@ void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+#endif // TONVERA_NO_ALLOCATION_COUNTING

@@ -10,6 +10,8 @@
 //     EXPECT_EQ(scope.Count(), 0);
 //
 // Allocations of other threads are not counted, so a test may run workers beside it.
+// The ThreadSanitizer build keeps its runtime's allocation functions: there every count is 0,
+// so allocation tests belong in suites that are not marked CONCURRENCY.
 
 #include <cstddef>
 
