@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 
@@ -117,6 +118,7 @@ TEST(MAudioPluginConcurrency, ProcessRacesWithSettersInitialisationAndRandomisat
     std::this_thread::yield();
   }
   audio.join();
+  std::printf("[ figures  ] %zu chunks processed, %d host-thread rounds\n", plugin.m_chunks.size(), round);
   EXPECT_GT(effect.changes.load(), 0);
   EXPECT_TRUE(effect.changedBit.load());
 }
