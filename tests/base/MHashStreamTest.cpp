@@ -1,0 +1,143 @@
+#include "base/MHexaStream.h"
+#include "base/MMD5Stream.h"
+#include "base/MMemoryStream.h"
+
+#include "tests/base/MExpectMessage.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace
+{
+std::string Text(const MMemoryStream& stream)
+{
+  const auto& buffer = *stream.GetBuffer();
+  return {reinterpret_cast<const char*>(buffer.GetData()), buffer.GetSize()};
+}
+
+// Hands out at most `piece` bytes per Read, like a pipe.
+class TrickleStream : public MMemoryStream
+{
+public:
+  TrickleStream(const std::string& text, std::size_t piece)
+      : MMemoryStream(text.data(), text.size())
+      , m_piece(piece)
+  {
+  }
+  std::size_t Read(void* buffer, std::size_t byteCount) override
+  {
+    return MMemoryStream::Read(buffer, std::min(byteCount, m_piece));
+  }
+
+private:
+  std::size_t m_piece;
+};
+} // namespace
+
+TEST(MMD5StreamTest, DigestsTheReferenceSuite)
+{
+  const struct
+  {
+    std::string message;
+    const char* digest;
+  } cases[] = {
+      {"", "d41d8cd98f00b204e9800998ecf8427e"},
+      {"a", "0cc175b9c0f1b6a831c399e269772661"},
+      {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+      {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+      {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+      {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
+      {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+       "57edf4a22be3c955ac49da2e2107b67a"},
+  };
+  MMD5Stream md5;
+  for (const auto& c : cases)
+  {
+    // Written in two parts: the digest must not depend on how the data were split.
+    const std::size_t half = c.message.size() / 2;
+    md5.Write(c.message.data(), half);
+    md5.Write(c.message.data() + half, c.message.size() - half);
+    EXPECT_EQ(md5.GetDigestText().ToUTF8(), c.digest) << '"' << c.message << '"';
+  }
+}
+
+TEST(MMD5StreamTest, PassesDataThroughToItsTargetBothWays)
+{
+  MMemoryStream target;
+  MMD5Stream writer(&target);
+  writer.Write("abc", 3);
+  EXPECT_EQ(Text(target), "abc");
+  EXPECT_EQ(writer.GetDigestText().ToUTF8(), "900150983cd24fb0d6963f7d28e17f72");
+
+  MMemoryStream source("message digest", 14);
+  MMD5Stream reader(&source);
+  char bytes[32];
+  EXPECT_EQ(reader.ReadFully(bytes, sizeof bytes), 14u);
+  EXPECT_EQ(reader.GetDigestText().ToUTF8(), "f96b697d7cb7938d525a2f31aaf161d0");
+}
+
+TEST(MHexaStreamTest, WritesUpperCaseDigitPairsInPiecesOf256Characters)
+{
+  class Recorder : public MMemoryStream
+  {
+  public:
+    void Write(const void* buffer, std::size_t byteCount) override
+    {
+      largest = std::max(largest, byteCount);
+      MMemoryStream::Write(buffer, byteCount);
+    }
+    std::size_t largest = 0;
+  } target;
+  MHexaStream hexa(target);
+  const unsigned char head[] = {0x78, 0xDA, 0x00, 0x0F, 0xF0, 0xAB};
+  hexa.Write(head, sizeof head);
+  EXPECT_EQ(Text(target), "78DA000FF0AB");
+  const std::string body(300, '\x5c');
+  hexa.Write(body.data(), body.size());
+  std::string expected = "78DA000FF0AB";
+  for (int i = 0; i < 300; ++i)
+    expected += "5C";
+  EXPECT_EQ(Text(target), expected);
+  EXPECT_EQ(target.largest, 256u);
+}
+
+TEST(MHexaStreamTest, ReadsBothCasesAcrossShortReadsAndDropsAnOddDigit)
+{
+  std::string text;
+  std::string expected;
+  for (int i = 0; i < 400; ++i)
+  {
+    text += (i % 2 != 0) ? "a7" : "0F";
+    expected += static_cast<char>((i % 2 != 0) ? 0xA7 : 0x0F);
+  }
+  text += "C";
+  TrickleStream source(text, 33);
+  MHexaStream hexa(source);
+  std::string bytes(1000, '\0');
+  const std::size_t got = hexa.ReadFully(bytes.data(), bytes.size());
+  bytes.resize(got);
+  EXPECT_EQ(bytes, expected);
+  EXPECT_EQ(hexa.Read(bytes.data(), 1), 0u);
+}
+
+TEST(MHexaStreamTest, RoundTripOfEveryByteValue)
+{
+  std::string all;
+  for (int i = 0; i < 256; ++i)
+    all += static_cast<char>(i);
+  MMemoryStream text;
+  MHexaStream(text).Write(all.data(), all.size());
+  text.Seek(0, MStream::kSeekFromStart);
+  std::string back(256, '\0');
+  EXPECT_EQ(MHexaStream(text).ReadFully(back.data(), back.size()), 256u);
+  EXPECT_EQ(back, all);
+}
+
+TEST(MHexaStreamTest, NonDigitTextIsRejected)
+{
+  MMemoryStream source("0A1G", 4);
+  MHexaStream hexa(source);
+  char bytes[2];
+  EXPECT_EQ(MessageOf([&] { hexa.Read(bytes, 2); }), "Invalid character in hexadecimal text.");
+}

@@ -1,0 +1,207 @@
+#include "base/MMemoryStream.h"
+#include "base/MZLibStream.h"
+
+#include "tests/base/MExpectMessage.h"
+
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace
+{
+std::vector<std::uint8_t> Bytes(const MMemoryStream& stream)
+{
+  const auto& buffer = *stream.GetBuffer();
+  return {buffer.GetData(), buffer.GetData() + buffer.GetSize()};
+}
+
+std::vector<std::uint8_t> Compress(const std::string& text, int quality)
+{
+  MMemoryStream target;
+  MZLibStream zlib(target, MZLibStream::Direction::Writing, quality);
+  zlib.Write(text.data(), text.size());
+  zlib.Finish();
+  return Bytes(target);
+}
+
+// Reads everything in pieces of `piece` bytes.
+std::string Decompress(const std::vector<std::uint8_t>& bytes, std::size_t piece = 1000,
+                       std::uint64_t limit = MZLibStream::kDefaultOutputLimit)
+{
+  MMemoryStream source(bytes.data(), bytes.size());
+  MZLibStream zlib(source, MZLibStream::Direction::Reading, 0, limit);
+  std::string text;
+  std::vector<char> buffer(piece);
+  for (;;)
+  {
+    const std::size_t got = zlib.Read(buffer.data(), buffer.size());
+    if (got == 0)
+      break;
+    text.append(buffer.data(), got);
+  }
+  EXPECT_TRUE(zlib.IsEndOfStream());
+  return text;
+}
+
+std::string NoisyText(std::size_t size)
+{
+  std::mt19937 random(7);
+  std::string text;
+  for (std::size_t i = 0; i < size; ++i)
+    text += static_cast<char>('a' + random() % 7);
+  return text;
+}
+
+// The level field of the RFC 1950 header (FLEVEL, top two bits of the second byte): 0 fastest,
+// 1 fast, 2 default, 3 maximum.
+int HeaderLevelField(const std::vector<std::uint8_t>& bytes)
+{
+  return bytes.at(1) >> 6;
+}
+
+std::vector<const char*> s_reports;
+void RecordReport(const char* message)
+{
+  s_reports.push_back(message);
+}
+} // namespace
+
+TEST(MZLibStreamTest, QualityMapsToLevelByTensBelow)
+{
+  const struct
+  {
+    int quality;
+    int level;
+  } cases[] = {{-5, 0}, {0, 0}, {1, 0}, {10, 0}, {11, 1}, {21, 2}, {50, 4}, {91, 9}, {100, 9}, {250, 9}};
+  for (const auto& c : cases)
+    EXPECT_EQ(MZLibStream::LevelForQuality(c.quality), c.level) << "quality " << c.quality;
+}
+
+TEST(MZLibStreamTest, Quality100WritesAMaximumCompressionHeader)
+{
+  const auto bytes = Compress("<settings/>", 100);
+  ASSERT_GE(bytes.size(), 2u);
+  EXPECT_EQ(bytes[0], 0x78);
+  EXPECT_EQ(bytes[1], 0xDA);
+}
+
+TEST(MZLibStreamTest, QualityZeroAndOneStoreWithoutCompression)
+{
+  const std::string text(5000, 'x');
+  for (const int quality : {0, 1})
+  {
+    const auto bytes = Compress(text, quality);
+    EXPECT_EQ(HeaderLevelField(bytes), 0) << "quality " << quality;
+    // Stored blocks keep every byte: the output cannot be smaller than the input.
+    EXPECT_GT(bytes.size(), text.size());
+    EXPECT_EQ(Decompress(bytes), text);
+  }
+  EXPECT_LT(Compress(text, 100).size(), 100u);
+}
+
+TEST(MZLibStreamTest, RoundTripOfLargeDataReadInOddPieces)
+{
+  const std::string text = NoisyText(300000);
+  const auto bytes = Compress(text, 60);
+  for (const std::size_t piece : {1u, 7u, 4096u, 100000u})
+    EXPECT_EQ(Decompress(bytes, piece), text) << "piece " << piece;
+}
+
+TEST(MZLibStreamTest, OutputMatchesZlibsOwnOneShotCompression)
+{
+  const std::string text = NoisyText(20000);
+  uLongf size = compressBound(static_cast<uLong>(text.size()));
+  std::vector<std::uint8_t> expected(size);
+  ASSERT_EQ(compress2(expected.data(), &size, reinterpret_cast<const Bytef*>(text.data()),
+                      static_cast<uLong>(text.size()), 9),
+            Z_OK);
+  expected.resize(size);
+  EXPECT_EQ(Compress(text, 100), expected);
+}
+
+TEST(MZLibStreamTest, FinishHandsTheTargetPiecesOfAtMost4096Bytes)
+{
+  class Recorder : public MStream
+  {
+  public:
+    void Write(const void*, std::size_t byteCount) override { largest = std::max(largest, byteCount); }
+    std::size_t largest = 0;
+  } target;
+  MZLibStream zlib(target, MZLibStream::Direction::Writing, 1);
+  const std::string text = NoisyText(50000);
+  zlib.Write(text.data(), text.size());
+  zlib.Finish();
+  EXPECT_GT(target.largest, 0u);
+  EXPECT_LE(target.largest, 4096u);
+}
+
+TEST(MZLibStreamTest, CorruptDataRaisesInvalidContent)
+{
+  auto bytes = Compress(NoisyText(2000), 100);
+  bytes[bytes.size() / 2] ^= 0xFF;
+  bytes[bytes.size() / 2 + 1] ^= 0x55;
+  EXPECT_EQ(MessageOf([&] { Decompress(bytes); }), "Source compressed stream has invalid content.");
+  const std::vector<std::uint8_t> notZlib = {'<', '?', 'x', 'm', 'l', ' '};
+  EXPECT_EQ(MessageOf([&] { Decompress(notZlib); }), "Source compressed stream has invalid content.");
+}
+
+TEST(MZLibStreamTest, TruncatedDataFailsCleanlyAtEveryCut)
+{
+  const auto bytes = Compress(NoisyText(3000), 100);
+  for (std::size_t cut = 0; cut < bytes.size(); cut += 37)
+  {
+    const std::vector<std::uint8_t> part(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut));
+    const std::string message = MessageOf([&] { Decompress(part); });
+    // A cut inside the checksum may also read as a wrong checksum: both are clean failures.
+    EXPECT_TRUE(message == "Source compressed stream is truncated." ||
+                message == "Source compressed stream has invalid content.")
+        << "cut at " << cut << ": " << message;
+  }
+}
+
+TEST(MZLibStreamTest, DecompressionBombStopsAtTheOutputLimit)
+{
+  // 17 MiB of zeros compress to a few kilobytes.
+  const std::string zeros(17u << 20, '\0');
+  const auto bomb = Compress(zeros, 100);
+  ASSERT_LT(bomb.size(), 100000u);
+  EXPECT_EQ(MessageOf([&] { Decompress(bomb, 1u << 16); }), "Decompressed data exceed the size limit.");
+  // Exactly at a smaller limit is still fine; one byte over is not.
+  const auto small = Compress(std::string(1000, 'a'), 100);
+  EXPECT_EQ(Decompress(small, 64, 1000).size(), 1000u);
+  EXPECT_EQ(MessageOf([&] { Decompress(small, 64, 999); }), "Decompressed data exceed the size limit.");
+}
+
+TEST(MZLibStreamTest, DestroyingAnUnfinishedWriterIsReportedNotThrown)
+{
+  const auto previous = MZLibStream::SetUsageErrorReporter(&RecordReport);
+  s_reports.clear();
+  {
+    MMemoryStream target;
+    MZLibStream zlib(target, MZLibStream::Direction::Writing, 100);
+    zlib.Write("abc", 3);
+  }
+  {
+    MMemoryStream target;
+    MZLibStream zlib(target, MZLibStream::Direction::Writing, 100);
+    zlib.Finish();
+  }
+  MZLibStream::SetUsageErrorReporter(previous);
+  ASSERT_EQ(s_reports.size(), 1u);
+  EXPECT_STREQ(s_reports[0], "ZLIB stream has not been terminated.");
+}
+
+TEST(MZLibStreamTest, WrongDirectionIsNotImplemented)
+{
+  MMemoryStream target;
+  MZLibStream reader(target, MZLibStream::Direction::Reading);
+  EXPECT_EQ(MessageOf([&] { reader.Write("a", 1); }), "Service \"write to stream\" is not implemented.");
+  MZLibStream writer(target, MZLibStream::Direction::Writing);
+  char byte = 0;
+  EXPECT_EQ(MessageOf([&] { writer.Read(&byte, 1); }), "Service \"read from stream\" is not implemented.");
+  writer.Finish();
+}
