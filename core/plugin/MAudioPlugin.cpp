@@ -2,6 +2,7 @@
 
 #include "base/MHostCallShield.h"
 #include "base/MLockGuard.h"
+#include "base/MStorable.h"
 #include "core/plugin/MAutomationUpdateRequestThread.h"
 
 #include <algorithm>
@@ -369,12 +370,10 @@ double MAudioPlugin::GetParameterDefaultValue(std::int32_t index) const
   });
 }
 
-void MAudioPlugin::Store(bool saving, MXmlItem&)
+void MAudioPlugin::Store(MStoreContext& context)
 {
-  MHostCallShield::Run("MAudioPlugin::Store", [&] {
-    if (!saving && m_editor != nullptr)
-      RefreshEditor();
-  });
+  if (!context.IsSaving() && m_editor != nullptr)
+    RefreshEditor();
 }
 
 // ---- randomisation ---------------------------------------------------------------------------

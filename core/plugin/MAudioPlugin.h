@@ -39,7 +39,7 @@
 #include <vector>
 
 class MPluginParameters;
-class MXmlItem;
+class MStoreContext;
 
 class MAudioPlugin : public MAudioPluginAutomation<MMIDIProcessor>
 {
@@ -111,9 +111,10 @@ public:
 
   // ---- state ----
 
-  /// Stores (saving) or loads the whole state into or from `item`. The framework implements it;
-  /// base: when loading with an editor open, refreshes the editor.
-  virtual void Store(bool saving, MXmlItem& item);
+  /// Stores (context.IsSaving()) or loads the whole state into or from the context's item. The
+  /// framework implements it; base: when loading with an editor open, refreshes the editor.
+  /// Main thread; allocates; may throw MException on malformed state (callers shield it).
+  virtual void Store(MStoreContext& context);
 
   // ---- channels ----
 
@@ -227,6 +228,26 @@ public:
   /// Takes the queued adapters (GUI thread, from the update event's handler), calls the editor
   /// refresh, empties the list. Returns how many were queued.
   std::int32_t ProcessAutomationUpdates();
+
+  // ---- shared configuration: "GlobalConfiguration.xml" in the settings folder (main thread) ----
+  //
+  // The document's root item is "Configuration"; it is written back as indented "utf-8" XML
+  // through a temporary file that replaces the old one, so a failed write never leaves a
+  // truncated document. A missing, unreadable or malformed document reads as empty.
+
+  /// Loads the plug-in state from the item "DefaultSettings" of the document (Store, loading)
+  /// and answers true; false when there is none or it could not be loaded.
+  bool LoadDefaultSettings();
+  /// Stores the current state into an item "Settings", enters it in the document as
+  /// "DefaultSettings" (replacing an earlier one, keeping every other item) and writes the
+  /// document back. False when the document could not be written.
+  bool SetDefaultSettingsToCurrent();
+  /// The editor mode kept in the item "EditorMode" (its text, a decimal number); 0 when absent.
+  std::int32_t GetEditorMode() const;
+  /// The same for the item "TabletMode".
+  std::int32_t GetTabletMode() const;
+  /// Full path of the configuration document; empty when there is no settings folder.
+  static MString GetConfigurationPath();
 
   // ---- host adapter, rates, channels, flags ----
 
