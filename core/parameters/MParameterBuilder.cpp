@@ -81,14 +81,16 @@ std::unique_ptr<ParameterBase> MakeParameter(MParameterInfo& info)
 } // namespace
 
 void MParameterBuilder::Build(MAudioPlugin& plugin, MParameterOwner* owner, const MParameterTable& table,
-                              MParameterIndexMap& map, MPluginParameters** editorLink, const MString& idPrefix)
+                              MParameterIndexMap& map, MPluginParameters** editorLink,
+                              const MString& idPrefix)
 {
   if ((table.flags & MParameterTable::kWantsTimeInfo) != 0)
     plugin.m_wantsTimeInfo = true;
 
   MString group;
   std::int32_t effectIndex = 0;
-  auto visit = [&](MParameterInfo* info) {
+  auto visit = [&](MParameterInfo* info)
+  {
     if (info == nullptr)
     {
       ++effectIndex;

@@ -41,6 +41,6 @@ namespace MParameterBuilder
 /// "Invalid plugin parameter type." at a host-visible descriptor of unknown type; the parameters
 /// made before it stay registered. `owner` receives the change notifications; `editorLink` is
 /// the plug-in's parameter panel pointer address (may be null).
-void Build(MAudioPlugin& plugin, MParameterOwner* owner, const MParameterTable& table, MParameterIndexMap& map,
-           MPluginParameters** editorLink, const MString& idPrefix = MString());
+void Build(MAudioPlugin& plugin, MParameterOwner* owner, const MParameterTable& table,
+           MParameterIndexMap& map, MPluginParameters** editorLink, const MString& idPrefix = MString());
 } // namespace MParameterBuilder

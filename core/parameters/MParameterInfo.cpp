@@ -24,11 +24,13 @@ void MParameterInfo::Randomize(double amount) noexcept
     const double r = MModuleRandom::Next();
     double u = r;
     if (partial)
-      u = std::clamp(MParameterMapping::FloatToNormalised(*this, floating.value) + r * 2.0 * amount - amount, 0.0, 1.0);
+      u = std::clamp(MParameterMapping::FloatToNormalised(*this, floating.value) + r * 2.0 * amount - amount,
+                     0.0, 1.0);
     double value = MParameterMapping::FloatToPlain(*this, u);
     if ((flags2 & kRandomWholeNumbers) != 0)
       value = MParameterMapping::RoundHalfUp(value);
-    value = std::clamp(value, std::min(floating.minimum, floating.maximum), std::max(floating.minimum, floating.maximum));
+    value = std::clamp(value, std::min(floating.minimum, floating.maximum),
+                       std::max(floating.minimum, floating.maximum));
     floating.value = value;
     floating.previous = value;
     break;

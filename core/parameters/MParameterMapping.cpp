@@ -39,7 +39,8 @@ double Position(double plain, double minimum, double maximum) noexcept
 }
 
 // Formatters are called on a copy: display and parsing never write the shared descriptor.
-MString CallFormatter(const MParameterInfo& info, const MParameterInfo& copyFrom, const MString& input, MParameterInfo* result)
+MString CallFormatter(const MParameterInfo& info, const MParameterInfo& copyFrom, const MString& input,
+                      MParameterInfo* result)
 {
   MParameterInfo copy(copyFrom);
   MString text;

@@ -28,7 +28,8 @@ void ParameterBaseCustom::AddChangeCallback(void* object, void* context, ChangeF
   if (function == nullptr)
     return;
   if (m_callbacks.size() == m_callbacks.capacity())
-    m_callbacks.reserve(static_cast<std::size_t>(MFloatBuffer::CapacityFor(static_cast<std::int32_t>(m_callbacks.size()) + 1)));
+    m_callbacks.reserve(static_cast<std::size_t>(
+        MFloatBuffer::CapacityFor(static_cast<std::int32_t>(m_callbacks.size()) + 1)));
   m_callbacks.push_back({object, context, function});
 }
 

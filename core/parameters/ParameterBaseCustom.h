@@ -36,7 +36,10 @@ public:
   void AddChangeCallback(void* object, void* context, ChangeFunction function);
   /// Removes every callback of `object`.
   void RemoveChangeCallbacks(void* object);
-  std::int32_t GetChangeCallbackCount() const noexcept { return static_cast<std::int32_t>(m_callbacks.size()); }
+  std::int32_t GetChangeCallbackCount() const noexcept
+  {
+    return static_cast<std::int32_t>(m_callbacks.size());
+  }
 
   MParameterInfo* m_descriptor = nullptr;
   /// Number of editor controls bound to this parameter.

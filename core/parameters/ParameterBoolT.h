@@ -8,8 +8,7 @@
 
 #include <cmath>
 
-template <class Base>
-class ParameterBoolT : public Base
+template <class Base> class ParameterBoolT : public Base
 {
 public:
   std::int32_t GetType(std::int32_t) const override { return MParameterInfo::kBoolean; }
@@ -23,7 +22,16 @@ public:
   }
 
   double GetValue(std::int32_t) const override { return this->Info().boolean.value ? 1.0 : 0.0; }
-  MString GetValueName(std::int32_t) const override { return MParameterMapping::BooleanText(this->Info().boolean.value); }
-  MString GetValueNameFrom01(std::int32_t, double value) const override { return MParameterMapping::BooleanText(value >= 0.5); }
-  double ParseValueName(std::int32_t, const MString& text) const override { return MParameterMapping::BooleanParse(text); }
+  MString GetValueName(std::int32_t) const override
+  {
+    return MParameterMapping::BooleanText(this->Info().boolean.value);
+  }
+  MString GetValueNameFrom01(std::int32_t, double value) const override
+  {
+    return MParameterMapping::BooleanText(value >= 0.5);
+  }
+  double ParseValueName(std::int32_t, const MString& text) const override
+  {
+    return MParameterMapping::BooleanParse(text);
+  }
 };

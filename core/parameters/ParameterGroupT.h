@@ -8,8 +8,7 @@
 
 #include <cmath>
 
-template <class Base>
-class ParameterGroupT : public Base
+template <class Base> class ParameterGroupT : public Base
 {
 public:
   std::int32_t GetType(std::int32_t) const override { return MParameterInfo::kBoolean; }
@@ -25,8 +24,14 @@ public:
 
   double GetValue(std::int32_t) const override { return IsOn() ? 1.0 : 0.0; }
   MString GetValueName(std::int32_t) const override { return MParameterMapping::BooleanText(IsOn()); }
-  MString GetValueNameFrom01(std::int32_t, double value) const override { return MParameterMapping::BooleanText(value >= 0.5); }
-  double ParseValueName(std::int32_t, const MString& text) const override { return MParameterMapping::BooleanParse(text); }
+  MString GetValueNameFrom01(std::int32_t, double value) const override
+  {
+    return MParameterMapping::BooleanText(value >= 0.5);
+  }
+  double ParseValueName(std::int32_t, const MString& text) const override
+  {
+    return MParameterMapping::BooleanParse(text);
+  }
 
 private:
   bool IsOn() const

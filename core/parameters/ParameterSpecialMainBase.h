@@ -15,7 +15,10 @@ public:
   }
 
   std::int32_t GetOrderKey() const override { return m_descriptor != nullptr ? m_descriptor->orderKey : 0; }
-  MString GetName(std::int32_t) const override { return m_descriptor != nullptr ? m_descriptor->name : MString(); }
+  MString GetName(std::int32_t) const override
+  {
+    return m_descriptor != nullptr ? m_descriptor->name : MString();
+  }
 
   MParameterInfo* m_descriptor;
 };

@@ -198,7 +198,10 @@ public:
   void DestroyTemporaryAutomationAdapters();
   /// Stops the update thread and removes every adapter.
   void ClearAutomationAdapters();
-  std::int32_t GetNumAutomationAdapters() const noexcept { return static_cast<std::int32_t>(m_adapters.size()); }
+  std::int32_t GetNumAutomationAdapters() const noexcept
+  {
+    return static_cast<std::int32_t>(m_adapters.size());
+  }
   AutomationAdapter* GetAutomationAdapter(std::int32_t position) const noexcept;
   /// All slots, temporary ones included.
   std::int32_t GetTotalParameterCount() const noexcept { return m_totalCount; }
@@ -332,7 +335,8 @@ private:
   void ProcessOversampled(std::int32_t inBuses, std::int32_t outBuses, std::int32_t samples, bool replacing);
   /// Repairs the pointer slots of `buses` buses (see the .cpp). Audio thread; grows the scratch
   /// buffers only when the block is larger than any before.
-  void FixAudioBuffers(float** pointers, std::int32_t usable, std::int32_t buses, bool isInput, std::int32_t samples);
+  void FixAudioBuffers(float** pointers, std::int32_t usable, std::int32_t buses, bool isInput,
+                       std::int32_t samples);
   std::int32_t ActiveChannels(std::int32_t usable) const noexcept;
   void PrepareBuffers(std::int32_t samples, std::int32_t inBuses, std::int32_t outBuses);
   void ConfigureResamplers();

@@ -90,16 +90,19 @@ bool MAudioPlugin::AutomationAdapter::CanRandomize() const
 
 void MAudioPlugin::AutomationAdapter::Randomize(double amount)
 {
-  MHostCallShield::Run("MAudioPlugin::AutomationAdapter::Randomize", [&] {
-    if (!CanRandomize() || !std::isfinite(amount))
-      return;
-    for (std::int32_t slot = 0; slot < m_count; ++slot)
-    {
-      const double r = DrawRandom();
-      const double value = amount < 1.0 ? ClampNormalised(GetValue(slot) + (r - 0.5) * 2.0 * amount) : r;
-      SetValue(slot, value, true);
-    }
-  });
+  MHostCallShield::Run("MAudioPlugin::AutomationAdapter::Randomize",
+                       [&]
+                       {
+                         if (!CanRandomize() || !std::isfinite(amount))
+                           return;
+                         for (std::int32_t slot = 0; slot < m_count; ++slot)
+                         {
+                           const double r = DrawRandom();
+                           const double value =
+                               amount < 1.0 ? ClampNormalised(GetValue(slot) + (r - 0.5) * 2.0 * amount) : r;
+                           SetValue(slot, value, true);
+                         }
+                       });
 }
 
 void MAudioPlugin::AutomationAdapter::SendAutomation(std::int32_t slot)

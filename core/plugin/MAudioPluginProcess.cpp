@@ -28,7 +28,8 @@ void MAudioPlugin::SetChannelNames(std::vector<MString> inputs, std::vector<MStr
 {
   m_inputNames = std::move(inputs);
   m_outputNames = std::move(outputs);
-  SetCurrentChannelCounts(static_cast<std::int32_t>(m_inputNames.size()), static_cast<std::int32_t>(m_outputNames.size()));
+  SetCurrentChannelCounts(static_cast<std::int32_t>(m_inputNames.size()),
+                          static_cast<std::int32_t>(m_outputNames.size()));
 }
 
 void MAudioPlugin::SetCurrentChannelCounts(std::int32_t inputs, std::int32_t outputs) noexcept
@@ -116,34 +117,38 @@ std::int32_t MAudioPlugin::GetLatency() const
 
 void MAudioPlugin::ReportLatency()
 {
-  MHostCallShield::Run("MAudioPlugin::ReportLatency", [&] {
-    const std::int32_t latency = GetLatency();
-    if (latency == m_reportedLatency)
-      return;
-    m_reportedLatency = latency;
-    if (m_hostAdapter != nullptr)
-      m_hostAdapter->ReportLatency();
-  });
+  MHostCallShield::Run("MAudioPlugin::ReportLatency",
+                       [&]
+                       {
+                         const std::int32_t latency = GetLatency();
+                         if (latency == m_reportedLatency)
+                           return;
+                         m_reportedLatency = latency;
+                         if (m_hostAdapter != nullptr)
+                           m_hostAdapter->ReportLatency();
+                       });
 }
 
 void MAudioPlugin::InitProcessing()
 {
-  MHostCallShield::Run("MAudioPlugin::InitProcessing", [&] {
-    MLockGuard processing(m_processingLock);
-    MLockGuard init(m_initLock);
-    MLockGuard buffers(m_bufferLock);
-    const std::int32_t factor = std::max<std::int32_t>(m_oversampling, 1);
-    m_effectiveSampleRate = factor * m_sampleRate;
-    const std::int32_t inBuses = GetNumInputBuses();
-    const std::int32_t outBuses = GetNumOutputBuses();
-    PrepareBuffers(std::max<std::int32_t>(m_maxBlockSize, 1), inBuses, outBuses);
+  MHostCallShield::Run("MAudioPlugin::InitProcessing",
+                       [&]
+                       {
+                         MLockGuard processing(m_processingLock);
+                         MLockGuard init(m_initLock);
+                         MLockGuard buffers(m_bufferLock);
+                         const std::int32_t factor = std::max<std::int32_t>(m_oversampling, 1);
+                         m_effectiveSampleRate = factor * m_sampleRate;
+                         const std::int32_t inBuses = GetNumInputBuses();
+                         const std::int32_t outBuses = GetNumOutputBuses();
+                         PrepareBuffers(std::max<std::int32_t>(m_maxBlockSize, 1), inBuses, outBuses);
 
-    m_bypassLatency = GetLatency();
-    m_bypassLines.resize(static_cast<std::size_t>(outBuses) * kPointersPerBus);
-    for (MDelayLine& line : m_bypassLines)
-      line.Configure(m_bypassLatency);
-    m_interpolationReset = true;
-  });
+                         m_bypassLatency = GetLatency();
+                         m_bypassLines.resize(static_cast<std::size_t>(outBuses) * kPointersPerBus);
+                         for (MDelayLine& line : m_bypassLines)
+                           line.Configure(m_bypassLatency);
+                         m_interpolationReset = true;
+                       });
   ReportLatency();
 }
 
@@ -191,7 +196,8 @@ void MAudioPlugin::PrepareBuffers(std::int32_t samples, std::int32_t inBuses, st
 
 void MAudioPlugin::ConfigureResamplers()
 {
-  const std::size_t slots = static_cast<std::size_t>(std::max(GetNumInputBuses(), GetNumOutputBuses())) * kPointersPerBus;
+  const std::size_t slots =
+      static_cast<std::size_t>(std::max(GetNumInputBuses(), GetNumOutputBuses())) * kPointersPerBus;
   if (m_upsamplers.size() < slots)
     m_upsamplers.resize(slots);
   if (m_downsamplers.size() < slots)
@@ -225,25 +231,28 @@ void MAudioPlugin::ClearOutputs(float* const* outputs, std::int32_t buses, std::
 
 void MAudioPlugin::Process(float* const* inputs, float* const* outputs, std::int32_t samples, bool replacing)
 {
-  MHostCallShield::Run("MAudioPlugin::Process", [&] {
-    if (outputs == nullptr || samples <= 0)
-      return;
-    MTryLockGuard processing(m_processingLock);
-    if (!processing.IsLocked())
-    {
-      // Another thread is re-initialising: skip the block rather than wait, and hand back
-      // silence instead of whatever the host's buffers held.
-      if (replacing)
-        ClearOutputs(outputs, GetNumOutputBuses(), samples);
-      return;
-    }
-    MLockGuard buffers(m_bufferLock);
-    MDenormalGuard denormals;
-    ProcessLocked(inputs, outputs, samples, replacing);
-  });
+  MHostCallShield::Run("MAudioPlugin::Process",
+                       [&]
+                       {
+                         if (outputs == nullptr || samples <= 0)
+                           return;
+                         MTryLockGuard processing(m_processingLock);
+                         if (!processing.IsLocked())
+                         {
+                           // Another thread is re-initialising: skip the block rather than wait, and hand
+                           // back silence instead of whatever the host's buffers held.
+                           if (replacing)
+                             ClearOutputs(outputs, GetNumOutputBuses(), samples);
+                           return;
+                         }
+                         MLockGuard buffers(m_bufferLock);
+                         MDenormalGuard denormals;
+                         ProcessLocked(inputs, outputs, samples, replacing);
+                       });
 }
 
-void MAudioPlugin::ProcessLocked(float* const* inputs, float* const* outputs, std::int32_t samples, bool replacing)
+void MAudioPlugin::ProcessLocked(float* const* inputs, float* const* outputs, std::int32_t samples,
+                                 bool replacing)
 {
   const std::int32_t inBuses = inputs != nullptr ? GetNumInputBuses() : 0;
   const std::int32_t outBuses = GetNumOutputBuses();
@@ -277,7 +286,8 @@ void MAudioPlugin::ProcessLocked(float* const* inputs, float* const* outputs, st
   AfterBlock(in, out, samples, replacing);
 }
 
-void MAudioPlugin::ProcessDirect(std::int32_t inBuses, std::int32_t outBuses, std::int32_t samples, bool replacing)
+void MAudioPlugin::ProcessDirect(std::int32_t inBuses, std::int32_t outBuses, std::int32_t samples,
+                                 bool replacing)
 {
   float** in = inBuses > 0 ? m_inputPointers.data() : nullptr;
   float** out = m_outputPointers.data();
@@ -365,7 +375,8 @@ void MAudioPlugin::ProcessBypass(std::int32_t inBuses, std::int32_t outBuses, st
   }
 }
 
-void MAudioPlugin::ProcessOversampled(std::int32_t inBuses, std::int32_t outBuses, std::int32_t samples, bool replacing)
+void MAudioPlugin::ProcessOversampled(std::int32_t inBuses, std::int32_t outBuses, std::int32_t samples,
+                                      bool replacing)
 {
   const std::int32_t factor = m_oversampling;
   const std::int32_t perBus = m_channelsPerBus;
@@ -406,7 +417,8 @@ void MAudioPlugin::ProcessOversampled(std::int32_t inBuses, std::int32_t outBuse
   }
 }
 
-void MAudioPlugin::FixAudioBuffers(float** pointers, std::int32_t usable, std::int32_t buses, bool isInput, std::int32_t samples)
+void MAudioPlugin::FixAudioBuffers(float** pointers, std::int32_t usable, std::int32_t buses, bool isInput,
+                                   std::int32_t samples)
 {
   float* scratch = isInput ? m_inputScratch.EnsureZeroed(samples) : m_outputScratch.Ensure(samples);
   const std::int32_t perBus = m_channelsPerBus;
@@ -473,7 +485,8 @@ void MAudioPlugin::ProcessBlock(float** inputs, float** outputs, std::int32_t sa
 
     const bool timed = m_wantsTimeInfo;
     double position = timed ? m_transport.songPosition : 0.0;
-    const double beatsPerSample = timed && m_effectiveSampleRate > 0.0 ? m_transport.tempo / (m_effectiveSampleRate * 60.0) : 0.0;
+    const double beatsPerSample =
+        timed && m_effectiveSampleRate > 0.0 ? m_transport.tempo / (m_effectiveSampleRate * 60.0) : 0.0;
     std::int32_t remaining = samples;
     while (true)
     {

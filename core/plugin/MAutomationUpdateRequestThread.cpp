@@ -3,7 +3,8 @@
 #include "base/MEventProcessor.h"
 #include "base/MHostCallShield.h"
 
-MAudioPlugin::AutomationUpdateRequestThread::AutomationUpdateRequestThread(MAudioPlugin& plugin) : m_plugin(plugin)
+MAudioPlugin::AutomationUpdateRequestThread::AutomationUpdateRequestThread(MAudioPlugin& plugin)
+  : m_plugin(plugin)
 {
   m_updateEvent.Subscribe<&AutomationUpdateRequestThread::OnUpdate>(this);
 }
@@ -24,14 +25,16 @@ std::int32_t MAudioPlugin::AutomationUpdateRequestThread::Run()
 {
   while (!IsStopRequested())
   {
-    MHostCallShield::Run("MAudioPlugin::AutomationUpdateRequestThread::Run", [&] {
-      if (m_plugin.GetNeedUpdateCount() > 0 && m_updateEvent.GetPendingCount() == 0)
-      {
-        MOnNotifyParams params;
-        if (m_updateEvent.Post(nullptr, params))
-          MEventProcessor::GetGlobal().WakeUp();
-      }
-    });
+    MHostCallShield::Run("MAudioPlugin::AutomationUpdateRequestThread::Run",
+                         [&]
+                         {
+                           if (m_plugin.GetNeedUpdateCount() > 0 && m_updateEvent.GetPendingCount() == 0)
+                           {
+                             MOnNotifyParams params;
+                             if (m_updateEvent.Post(nullptr, params))
+                               MEventProcessor::GetGlobal().WakeUp();
+                           }
+                         });
     WaitForWakeUp(kIntervalMs);
   }
   return 0;

@@ -26,8 +26,8 @@ double BesselI0(double x)
 struct Design
 {
   double attenuationDb;
-  double transition;  // transition width as a fraction of the host rate, centred on 0.5
-  std::int32_t span;  // host samples spanned; the design formula asks for fewer, this is margin
+  double transition; // transition width as a fraction of the host rate, centred on 0.5
+  std::int32_t span; // host samples spanned; the design formula asks for fewer, this is margin
 };
 
 // Kaiser's estimate: taps - 1 = (A - 7.95) / (2.285 * dw). With dw = 2 pi * transition / factor

@@ -53,12 +53,12 @@ private:
   std::int32_t m_factor = 1;
   bool m_highQuality = true;
   double m_hostRate = 0.0;
-  std::int32_t m_taps = 0;      // prototype length N = span * factor + 1
-  std::int32_t m_span = 0;      // K: host samples covered by the prototype, its round-trip delay
-  std::unique_ptr<float[]> m_phases;      // factor phases of (span + 1) taps, oldest first
-  std::unique_ptr<float[]> m_prototype;   // N taps (symmetric)
-  std::unique_ptr<float[]> m_upRing;      // 2 * (span + 1): mirrored ring of host samples
-  std::unique_ptr<float[]> m_downRing;    // 2 * N: mirrored ring of oversampled samples
+  std::int32_t m_taps = 0;              // prototype length N = span * factor + 1
+  std::int32_t m_span = 0;              // K: host samples covered by the prototype, its round-trip delay
+  std::unique_ptr<float[]> m_phases;    // factor phases of (span + 1) taps, oldest first
+  std::unique_ptr<float[]> m_prototype; // N taps (symmetric)
+  std::unique_ptr<float[]> m_upRing;    // 2 * (span + 1): mirrored ring of host samples
+  std::unique_ptr<float[]> m_downRing;  // 2 * N: mirrored ring of oversampled samples
   std::int32_t m_upPosition = 0;
   std::int32_t m_downPosition = 0;
   MDelayLine m_padding;

@@ -12,8 +12,7 @@
 #include <atomic>
 #include <type_traits>
 
-template <class T>
-class MRelaxed
+template <class T> class MRelaxed
 {
   static_assert(std::is_trivially_copyable_v<T>, "MRelaxed holds plain scalars");
 
@@ -37,14 +36,12 @@ public:
   operator T() const noexcept { return Load(); }
 
   /// Sets the bits of `mask` (integral T only); atomic read-modify-write.
-  void SetBits(T mask) noexcept
-    requires std::is_integral_v<T>
+  void SetBits(T mask) noexcept requires std::is_integral_v<T>
   {
     m_value.fetch_or(mask, std::memory_order_relaxed);
   }
   /// Clears the bits of `mask` (integral T only); atomic read-modify-write.
-  void ClearBits(T mask) noexcept
-    requires std::is_integral_v<T>
+  void ClearBits(T mask) noexcept requires std::is_integral_v<T>
   {
     m_value.fetch_and(static_cast<T>(~mask), std::memory_order_relaxed);
   }

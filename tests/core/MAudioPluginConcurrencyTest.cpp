@@ -34,7 +34,8 @@ std::array<MParameterInfo, 4> Descriptors()
 {
   std::array<MParameterInfo, 4> table;
   for (MParameterInfo& info : table)
-    info.flags = MParameterInfo::kHostVisible | MParameterInfo::kRandomizable | MParameterInfo::kSetsChangedBit;
+    info.flags =
+        MParameterInfo::kHostVisible | MParameterInfo::kRandomizable | MParameterInfo::kSetsChangedBit;
   table[0].type = MParameterInfo::kFloat;
   table[0].flags.SetBits(MParameterInfo::kInterpolated);
   table[0].floating.minimum = -24.0;
@@ -87,17 +88,19 @@ TEST(MAudioPluginConcurrency, ProcessRacesWithSettersInitialisationAndRandomisat
   plugin.InitProcessing();
 
   std::atomic<bool> done{false};
-  std::thread audio([&] {
-    Block block(256);
-    for (int b = 0; b < 3000; ++b)
-    {
-      plugin.GetTransport().songPosition = b;
-      plugin.Process(block.inPointers.data(), block.outPointers.data(), 256, true);
-      for (const float sample : block.out[0])
-        ASSERT_TRUE(std::isfinite(sample));
-    }
-    done = true;
-  });
+  std::thread audio(
+      [&]
+      {
+        Block block(256);
+        for (int b = 0; b < 3000; ++b)
+        {
+          plugin.GetTransport().songPosition = b;
+          plugin.Process(block.inPointers.data(), block.outPointers.data(), 256, true);
+          for (const float sample : block.out[0])
+            ASSERT_TRUE(std::isfinite(sample));
+        }
+        done = true;
+      });
 
   int round = 0;
   while (!done)
@@ -132,17 +135,19 @@ TEST(MAudioPluginConcurrency, BlockMeetingABusyProcessingLockIsSkippedNotWaitedF
   std::condition_variable signal;
   bool held = false;
   bool release = false;
-  std::thread holder([&] {
-    plugin.ProcessingLock().Acquire(MSynchronizer::kInfinite);
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      held = true;
-    }
-    signal.notify_all();
-    std::unique_lock<std::mutex> lock(mutex);
-    signal.wait(lock, [&] { return release; });
-    plugin.ProcessingLock().Release();
-  });
+  std::thread holder(
+      [&]
+      {
+        plugin.ProcessingLock().Acquire(MSynchronizer::kInfinite);
+        {
+          std::lock_guard<std::mutex> lock(mutex);
+          held = true;
+        }
+        signal.notify_all();
+        std::unique_lock<std::mutex> lock(mutex);
+        signal.wait(lock, [&] { return release; });
+        plugin.ProcessingLock().Release();
+      });
 
   {
     std::unique_lock<std::mutex> lock(mutex);

@@ -58,7 +58,10 @@ protected:
     std::filesystem::remove_all(m_root);
   }
 
-  std::filesystem::path Document() const { return m_root / "Tonvera" / "GlobalConfiguration.xml"; }
+  std::filesystem::path Document() const
+  {
+    return m_root / "Tonvera" / "GlobalConfiguration.xml";
+  }
 
   std::filesystem::path m_root;
   std::string m_saved;

@@ -88,7 +88,8 @@ struct Smoothed
 
   double Current() const
   {
-    return info.Has(MParameterInfo::kInterpolating) ? info.floating.smoothed.Load() : info.floating.value.Load();
+    return info.Has(MParameterInfo::kInterpolating) ? info.floating.smoothed.Load()
+                                                    : info.floating.value.Load();
   }
 };
 
@@ -106,13 +107,13 @@ TEST(MAudioPluginProcess, ChunkLengthsFollowTheBlockAndModulationLimits)
     bool changeParameter;
     std::vector<std::int32_t> expected;
   } cases[] = {
-    {64, 32, true, Repeat(32, 31, 8)},
-    {MAudioPlugin::kUnlimited, 32, true, Repeat(32, 31, 8)},
-    {MAudioPlugin::kUnlimited, 256, false, {1000}},
-    {0, 256, false, Repeat(256, 3, 232)},
-    {100, 256, false, Repeat(100, 10)},
-    {20, 32, true, Repeat(20, 50)},
-    {MAudioPlugin::kUnlimited, 32, false, {1000}},
+      {64, 32, true, Repeat(32, 31, 8)},
+      {MAudioPlugin::kUnlimited, 32, true, Repeat(32, 31, 8)},
+      {MAudioPlugin::kUnlimited, 256, false, {1000}},
+      {0, 256, false, Repeat(256, 3, 232)},
+      {100, 256, false, Repeat(100, 10)},
+      {20, 32, true, Repeat(20, 50)},
+      {MAudioPlugin::kUnlimited, 32, false, {1000}},
   };
   for (const auto& c : cases)
   {
@@ -127,7 +128,8 @@ TEST(MAudioPluginProcess, ChunkLengthsFollowTheBlockAndModulationLimits)
     if (c.changeParameter)
       plugin.SetParameter(0, 0.9);
     RunBlock(plugin, block);
-    EXPECT_EQ(ChunkLengths(plugin), c.expected) << "block limit " << c.blockLimit << ", modulation limit " << c.modulationLimit;
+    EXPECT_EQ(ChunkLengths(plugin), c.expected)
+        << "block limit " << c.blockLimit << ", modulation limit " << c.modulationLimit;
   }
 }
 
@@ -173,7 +175,8 @@ TEST(MAudioPluginProcess, ChangedInterpolatedParameterMovesLinearlyAcrossTheBloc
   RunBlock(plugin, block);
   ASSERT_EQ(plugin.m_observed.size(), 32u);
   for (std::size_t k = 0; k < plugin.m_observed.size(); ++k)
-    EXPECT_NEAR(plugin.m_observed[k], 0.2 + 0.6 * (32.0 * static_cast<double>(k)) / 1000.0, 1e-12) << "chunk " << k;
+    EXPECT_NEAR(plugin.m_observed[k], 0.2 + 0.6 * (32.0 * static_cast<double>(k)) / 1000.0, 1e-12)
+        << "chunk " << k;
   EXPECT_DOUBLE_EQ(smoothed.Current(), 0.8) << "the block ends on the target";
   EXPECT_FALSE(smoothed.info.Has(MParameterInfo::kInterpolating));
   s_smoothed = nullptr;
@@ -252,7 +255,8 @@ TEST(MAudioPluginProcess, AccumulatingCallAddsTheEffectToTheOutputs)
   HostBlock block(300);
   RunBlock(plugin, block, false);
   for (int i = 0; i < 300; ++i)
-    ASSERT_FLOAT_EQ(block.out[0][static_cast<std::size_t>(i)], 7.0f + 2.0f * block.in[0][static_cast<std::size_t>(i)]);
+    ASSERT_FLOAT_EQ(block.out[0][static_cast<std::size_t>(i)],
+                    7.0f + 2.0f * block.in[0][static_cast<std::size_t>(i)]);
 }
 
 // ---- bypass and difference ----------------------------------------------------------------------------
@@ -329,7 +333,8 @@ TEST(MAudioPluginProcess, OversampledIdentityEffectReturnsTheInputDelayedByTheRe
     EXPECT_EQ(latency, 6144 / factor);
 
     const int blocks = (latency + 2048) / 256 + 1;
-    const std::vector<float> tone = MTestSignals::Sine(static_cast<std::size_t>(blocks * 256), 2400.0, 48000.0, 0.5f);
+    const std::vector<float> tone =
+        MTestSignals::Sine(static_cast<std::size_t>(blocks * 256), 2400.0, 48000.0, 0.5f);
     std::vector<float> output;
     for (int b = 0; b < blocks; ++b)
     {
@@ -380,11 +385,11 @@ TEST(MAudioPluginProcess, ProcessAllocatesNothingOnceBlockSizeAndChannelsAreStab
     bool inPlace;
     bool replacing;
   } cases[] = {
-    {"chunked with interpolation", 1, false, false, true},
-    {"in place", 1, false, true, true},
-    {"accumulating", 1, false, false, false},
-    {"bypassed", 1, true, false, true},
-    {"oversampled", 4, false, false, true},
+      {"chunked with interpolation", 1, false, false, true},
+      {"in place", 1, false, true, true},
+      {"accumulating", 1, false, false, false},
+      {"bypassed", 1, true, false, true},
+      {"oversampled", 4, false, false, true},
   };
   for (const auto& c : cases)
   {

@@ -1,9 +1,9 @@
 // The plug-in's automation adapters: index lookup, counts, host-boundary safety, sorting,
 // automation sending, randomisation, building typed parameters from an effect's table, latency.
 
+#include "core/plugin/MAudioPlugin.h"
 #include "base/MException.h"
 #include "core/parameters/MParameterBuilder.h"
-#include "core/plugin/MAudioPlugin.h"
 #include "core/plugin/MModuleRandom.h"
 #include "tests/core/MCoreTestSupport.h"
 
@@ -60,7 +60,8 @@ TEST(MAudioPluginLookup, BisectionFindsTheCoveringAdapterForEveryIndexOfRandomLa
       for (int slot = 0; slot < counts[a]; ++slot, ++index)
       {
         std::int32_t found = -1;
-        ASSERT_EQ(plugin.FindAutomationAdapter(index, found), adapters[a]) << "layout " << layout << " index " << index;
+        ASSERT_EQ(plugin.FindAutomationAdapter(index, found), adapters[a])
+            << "layout " << layout << " index " << index;
         ASSERT_EQ(found, slot);
       }
     }
@@ -247,7 +248,8 @@ TEST(MAudioPluginLatency, ReportsOnlyChangesAndAddsTheResamplerLatency)
 TEST(MAudioPluginChannels, ChannelQueriesFollowForcedCountsAndBuses)
 {
   MAudioPlugin plugin;
-  plugin.SetChannelNames({MString("L"), MString("R")}, {MString("L"), MString("R"), MString("Ls"), MString("Rs")});
+  plugin.SetChannelNames({MString("L"), MString("R")},
+                         {MString("L"), MString("R"), MString("Ls"), MString("Rs")});
   EXPECT_EQ(plugin.GetNumProcessInputChannels(), 2);
   EXPECT_EQ(plugin.GetNumInputBuses(), 1);
   EXPECT_EQ(plugin.GetNumOutputBuses(), 2);
@@ -264,7 +266,8 @@ namespace
 {
 const char* const kShapes[] = {"Sine", "Square", "Saw"};
 
-MParameterInfo Descriptor(std::int32_t type, const char* name, std::uint8_t flags = MParameterInfo::kHostVisible)
+MParameterInfo Descriptor(std::int32_t type, const char* name,
+                          std::uint8_t flags = MParameterInfo::kHostVisible)
 {
   MParameterInfo info;
   info.type = type;
@@ -282,14 +285,10 @@ TEST(MParameterBuilder, BuildsTypedParametersWithGroupsAndEffectIndices)
 {
   MRelaxed<bool> fxOn{true};
   std::vector<MParameterInfo> table = {
-    Descriptor(MParameterInfo::kFloat, "Mix"),
-    Descriptor(MParameterInfo::kBoolean, "Hidden", 0),
-    Descriptor(MParameterInfo::kGroup, "Tuning"),
-    Descriptor(MParameterInfo::kInteger, "Offset"),
-    Descriptor(MParameterInfo::kEnumeration, "Shape"),
-    Descriptor(MParameterInfo::kText, "Comment"),
-    Descriptor(MParameterInfo::kGroup, "Fx"),
-    Descriptor(MParameterInfo::kFloat, "Amount"),
+      Descriptor(MParameterInfo::kFloat, "Mix"),         Descriptor(MParameterInfo::kBoolean, "Hidden", 0),
+      Descriptor(MParameterInfo::kGroup, "Tuning"),      Descriptor(MParameterInfo::kInteger, "Offset"),
+      Descriptor(MParameterInfo::kEnumeration, "Shape"), Descriptor(MParameterInfo::kText, "Comment"),
+      Descriptor(MParameterInfo::kGroup, "Fx"),          Descriptor(MParameterInfo::kFloat, "Amount"),
   };
   table[4].flags2 = MParameterInfo::kEndsGroup;
   table[6].group.enabled = &fxOn;

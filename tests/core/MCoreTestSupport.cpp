@@ -6,8 +6,9 @@ void MCoreTest::IdentityPlugin::ProcessChunk(float** inputs, float** outputs, st
 {
   if (m_chunks.size() < m_chunks.capacity())
   {
-    m_chunks.push_back({samples, inputs != nullptr ? inputs[0] : nullptr, inputs != nullptr ? inputs[1] : nullptr,
-                        outputs[0], outputs[1], GetTransport().songPosition, MDenormalGuard::IsFlushingNow()});
+    m_chunks.push_back({samples, inputs != nullptr ? inputs[0] : nullptr,
+                        inputs != nullptr ? inputs[1] : nullptr, outputs[0], outputs[1],
+                        GetTransport().songPosition, MDenormalGuard::IsFlushingNow()});
   }
   if (m_onChunk != nullptr)
     m_onChunk(*this, samples);

@@ -19,7 +19,8 @@ public:
     bool silent;
   };
 
-  TestAdapter(int count, int id) : AutomationAdapter(count), m_id(id), m_values(static_cast<std::size_t>(count), 0.5)
+  TestAdapter(int count, int id)
+    : AutomationAdapter(count), m_id(id), m_values(static_cast<std::size_t>(count), 0.5)
   {
     for (int slot = 0; slot < count; ++slot)
       m_values[static_cast<std::size_t>(slot)] = Encode(slot);

@@ -19,7 +19,8 @@ std::vector<float> Tone(int samples, double cyclesPerSample)
 {
   std::vector<float> x(static_cast<std::size_t>(samples));
   for (int i = 0; i < samples; ++i)
-    x[static_cast<std::size_t>(i)] = static_cast<float>(std::sin(2.0 * std::numbers::pi * cyclesPerSample * i));
+    x[static_cast<std::size_t>(i)] =
+        static_cast<float>(std::sin(2.0 * std::numbers::pi * cyclesPerSample * i));
   return x;
 }
 
@@ -108,8 +109,8 @@ TEST_P(MOversamplerRoundTrip, PassbandToneComesBackDelayedByExactlyTheLatency)
     worstRippleDb = std::max(worstRippleDb, std::fabs(gainDb));
     worstErrorDb = std::max(worstErrorDb, 10.0 * std::log10(error / signal));
   }
-  std::printf("[ figures  ] factor %d %s: passband ripple %.5f dB, delayed-copy error %.1f dB\n", setting.factor,
-              setting.highQuality ? "high quality" : "standard", worstRippleDb, worstErrorDb);
+  std::printf("[ figures  ] factor %d %s: passband ripple %.5f dB, delayed-copy error %.1f dB\n",
+              setting.factor, setting.highQuality ? "high quality" : "standard", worstRippleDb, worstErrorDb);
   EXPECT_LT(worstRippleDb, 0.1);
   // A delay off by one sample would leave an error near 0 dB at these frequencies.
   EXPECT_LT(worstErrorDb, -40.0);

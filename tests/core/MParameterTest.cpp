@@ -21,7 +21,8 @@ namespace
 {
 const char* const kModes[] = {"Chromatic", "Major", "Minor", "Custom"};
 
-MParameterInfo Float(double minimum, double maximum, std::int32_t curve = MParameterInfo::kLinear, double defaultValue = 0.0)
+MParameterInfo Float(double minimum, double maximum, std::int32_t curve = MParameterInfo::kLinear,
+                     double defaultValue = 0.0)
 {
   MParameterInfo info;
   info.type = MParameterInfo::kFloat;
@@ -61,8 +62,7 @@ MParameterInfo Boolean()
   return info;
 }
 
-template <template <class> class Typed>
-std::unique_ptr<ParameterBase> Wrap(MParameterInfo& info)
+template <template <class> class Typed> std::unique_ptr<ParameterBase> Wrap(MParameterInfo& info)
 {
   auto parameter = std::make_unique<Typed<ParameterBase>>();
   parameter->m_descriptor = &info;
@@ -198,29 +198,32 @@ double CurvedTolerance(double x, double range, int power)
 std::vector<RoundTripCase> RoundTripCases()
 {
   return {
-    {"FloatLinear", [] { return Float(-12.0, 12.0); }, Wrap<ParameterFloatT>, 1e-12,
-     [](double) { return 5.0000001e-7 / 24.0; }},
-    {"FloatQuadratic", [] { return Float(0.0, 2.0, MParameterInfo::kQuadratic); }, Wrap<ParameterFloatT>, 1e-9,
-     [](double x) { return CurvedTolerance(x, 2.0, 2); }},
-    {"FloatQuartic", [] { return Float(20.0, 20000.0, MParameterInfo::kQuartic); }, Wrap<ParameterFloatT>, 1e-9,
-     [](double x) { return CurvedTolerance(x, 19980.0, 4); }},
-    {"FloatFormatted",
-     [] {
-       MParameterInfo info = Float(-24.0, 24.0);
-       info.format = MString("{0;.2} dB");
-       return info;
-     },
-     Wrap<ParameterFloatT>, 1e-12, [](double) { return 0.0050001 / 48.0; }},
-    {"FloatWithFormatter",
-     [] {
-       MParameterInfo info = Float(0.0, 1.0);
-       info.formatter = PercentFormatter;
-       return info;
-     },
-     Wrap<ParameterFloatT>, 1e-12, [](double) { return 0.00050001; }},
-    {"Integer", [] { return Integer(-5, 37); }, Wrap<ParameterIntT>, 0.5 / 42.0 + 1e-12, [](double) { return 1e-12; }},
-    {"Enumeration", Enumeration, Wrap<ParameterEnumT>, 1.0 / 4.0 + 1e-12, [](double) { return 1e-12; }},
-    {"Boolean", Boolean, Wrap<ParameterBoolT>, 0.5, [](double) { return 0.0; }},
+      {"FloatLinear", [] { return Float(-12.0, 12.0); }, Wrap<ParameterFloatT>, 1e-12,
+       [](double) { return 5.0000001e-7 / 24.0; }},
+      {"FloatQuadratic", [] { return Float(0.0, 2.0, MParameterInfo::kQuadratic); }, Wrap<ParameterFloatT>,
+       1e-9, [](double x) { return CurvedTolerance(x, 2.0, 2); }},
+      {"FloatQuartic", [] { return Float(20.0, 20000.0, MParameterInfo::kQuartic); }, Wrap<ParameterFloatT>,
+       1e-9, [](double x) { return CurvedTolerance(x, 19980.0, 4); }},
+      {"FloatFormatted",
+       []
+       {
+         MParameterInfo info = Float(-24.0, 24.0);
+         info.format = MString("{0;.2} dB");
+         return info;
+       },
+       Wrap<ParameterFloatT>, 1e-12, [](double) { return 0.0050001 / 48.0; }},
+      {"FloatWithFormatter",
+       []
+       {
+         MParameterInfo info = Float(0.0, 1.0);
+         info.formatter = PercentFormatter;
+         return info;
+       },
+       Wrap<ParameterFloatT>, 1e-12, [](double) { return 0.00050001; }},
+      {"Integer", [] { return Integer(-5, 37); }, Wrap<ParameterIntT>, 0.5 / 42.0 + 1e-12,
+       [](double) { return 1e-12; }},
+      {"Enumeration", Enumeration, Wrap<ParameterEnumT>, 1.0 / 4.0 + 1e-12, [](double) { return 1e-12; }},
+      {"Boolean", Boolean, Wrap<ParameterBoolT>, 0.5, [](double) { return 0.0; }},
   };
 }
 } // namespace
@@ -242,7 +245,8 @@ TEST(TypedParameters, GetValueOfSetValueReturnsTheValueUpToResolutionAndDisplayT
       ASSERT_NEAR(p->GetValue(0), value, 1e-12) << c.name << " x = " << x;
 
       const MString text = p->GetValueName(0);
-      ASSERT_NEAR(p->ParseValueName(0, text), value, c.textTolerance(value)) << c.name << " text " << text.ToUTF8();
+      ASSERT_NEAR(p->ParseValueName(0, text), value, c.textTolerance(value))
+          << c.name << " text " << text.ToUTF8();
       ASSERT_EQ(p->GetValueNameFrom01(0, value).ToUTF8(), text.ToUTF8()) << c.name;
     }
   }
@@ -298,12 +302,14 @@ TEST(ParameterBaseCustom, CallsItsCallbacksOnEveryChangeButRequestsRefreshOnlyWh
     int* calls;
     ParameterBaseCustom** seen;
   } context{&calls, &seen};
-  p->AddChangeCallback(nullptr, &context, [](void*, void* raw, MOnPluginParameterChangeParams& params) {
-    auto* c = static_cast<Context*>(raw);
-    ++*c->calls;
-    *c->seen = params.parameter;
-    EXPECT_EQ(params.reserved, 0);
-  });
+  p->AddChangeCallback(nullptr, &context,
+                       [](void*, void* raw, MOnPluginParameterChangeParams& params)
+                       {
+                         auto* c = static_cast<Context*>(raw);
+                         ++*c->calls;
+                         *c->seen = params.parameter;
+                         EXPECT_EQ(params.reserved, 0);
+                       });
 
   p->SetValue(0, 0.5, true);
   EXPECT_EQ(calls, 1);
