@@ -33,6 +33,18 @@ struct MHandlerMember<void (Class::*)(const Params&)>
   using TargetClass = Class;
 };
 
+template <class Class, class Params>
+struct MHandlerMember<void (Class::*)(Params&) noexcept>
+{
+  using TargetClass = Class;
+};
+
+template <class Class, class Params>
+struct MHandlerMember<void (Class::*)(const Params&) noexcept>
+{
+  using TargetClass = Class;
+};
+
 /// Handler policy used throughout the library: handlers receive the target, the context word
 /// given at subscription and the parameter record, and nothing else.
 struct MHandlerNoAdditionals

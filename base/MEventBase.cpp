@@ -176,21 +176,28 @@ void MEventBase::CallHandlersHeld(Invoker invoker, void* state)
 
 void MEventBase::WithdrawHeld(bool oldestOnly)
 {
+  if (oldestOnly)
+  {
+    // The processor the event was last posted to first; an event posted to several processors
+    // (unusual) gives up an entry of whichever holds one.
+    auto removeOldest = [this](MEventProcessor* processor) {
+      auto& pending = processor->m_pending;
+      auto it = std::find(pending.begin(), pending.end(), this);
+      if (it == pending.end())
+        return false;
+      pending.erase(it);
+      return true;
+    };
+    if (m_processor != nullptr && removeOldest(m_processor))
+      return;
+    for (MEventProcessor* processor : GetProcessorsHeld())
+      if (removeOldest(processor))
+        return;
+    return;
+  }
   for (MEventProcessor* processor : GetProcessorsHeld())
   {
     auto& pending = processor->m_pending;
-    if (oldestOnly)
-    {
-      auto it = std::find(pending.begin(), pending.end(), this);
-      if (it != pending.end())
-      {
-        pending.erase(it);
-        return;
-      }
-    }
-    else
-    {
-      pending.erase(std::remove(pending.begin(), pending.end(), this), pending.end());
-    }
+    pending.erase(std::remove(pending.begin(), pending.end(), this), pending.end());
   }
 }

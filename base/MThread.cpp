@@ -2,6 +2,7 @@
 
 #include "base/MEventProcessor.h"
 #include "base/MException.h"
+#include "base/MHostCallShield.h"
 #include "base/MLockGuard.h"
 #include "base/MString.h"
 
@@ -33,7 +34,7 @@ void ApplyPriorityToCurrentThread(MThread::Priority priority)
   // Linux keeps a nice value per thread. The steps are relative to the inherited value, so
   // Normal changes nothing and Idle/Critical reach the ends of the range.
   constexpr int kNiceSteps[MThread::kPriorityCount] = {19, 10, 5, 0, -5, -10, -20};
-  const int step = kNiceSteps[priority];
+  const int step = priority >= MThread::Idle && priority <= MThread::Critical ? kNiceSteps[priority] : 0;
   if (step == 0)
     return;
   const id_t tid = id_t(syscall(SYS_gettid));
@@ -52,7 +53,7 @@ void ApplyPriorityToCurrentThread(MThread::Priority priority)
 
 int MThread::GetSystemPriority(Priority priority)
 {
-  return kSystemPriorities[priority];
+  return priority >= Idle && priority <= Critical ? kSystemPriorities[priority] : 0;
 }
 
 MThread::MThread() = default;
@@ -142,26 +143,13 @@ void MThread::Body(Priority priority)
   }
   ApplyPriorityToCurrentThread(priority);
 
-  // Nothing may escape a thread's entry point: an exception is swallowed and the thread ends
-  // as if Run had returned 0.
+  // Nothing may escape a thread's entry point: an exception ends the thread as if Run had
+  // returned 0, and one that is not an MException reaches the diagnostic log.
   std::int32_t exitState = 0;
-  try
-  {
-    if (!IsStopRequested())
-      exitState = Run();
-  }
-  catch (...)
-  {
-    exitState = 0;
-  }
+  if (!IsStopRequested())
+    exitState = MHostCallShield::Run("MThread::Run", std::int32_t{0}, [this] { return Run(); });
   m_exitState.store(exitState, std::memory_order_release);
-  try
-  {
-    OnFinished();
-  }
-  catch (...)
-  {
-  }
+  MHostCallShield::Run("MThread::OnFinished", [this] { OnFinished(); });
 
   // Read before posting: a handler on another thread may delete this object once the
   // notification is out (non-auto-delete objects wait for SignalFinished in their destructor,
@@ -169,14 +157,10 @@ void MThread::Body(Priority priority)
   const bool autoDelete = m_autoDelete.load(std::memory_order_relaxed);
   if (MEventProcessor* target = m_notificationTarget.load())
   {
-    try
-    {
+    MHostCallShield::Run("MThread::NotifyEnded", [this, target] {
       m_threadEnded.Post(target, MOnThreadNotifyParams{this});
       target->WakeUp();
-    }
-    catch (...)
-    {
-    }
+    });
   }
   // A stop requested before Run began still ends here, so an auto-delete object is deleted in
   // every case.

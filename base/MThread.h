@@ -102,7 +102,8 @@ public:
   /// Releases the wake-up signal once without requesting stop, so Run does a round at once.
   void WakeUp() { m_wakeUp.Release(); }
 
-  /// Priority of the table used on Windows for `priority`: -15, -2, -1, 0, 1, 2, 15.
+  /// Priority of the table used on Windows for `priority`: -15, -2, -1, 0, 1, 2, 15 (0 for a
+  /// value outside the enumeration).
   static int GetSystemPriority(Priority priority);
 
 protected:

@@ -5,7 +5,7 @@
 #   scripts/build.sh tsan      build-tsan/     clang, ThreadSanitizer, concurrency suites only
 #   scripts/build.sh fuzz      build-fuzz/     clang, libFuzzer targets
 #   scripts/build.sh bench     build-bench/    g++, Release, benchmarks
-# Further arguments are passed to the build tool (for example a target name).
+# Further arguments name targets to build (default: all).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 flavour=${1:-release}
@@ -27,4 +27,8 @@ esac
 
 cmake -S "$root" -B "$root/$dir" -G Ninja \
   -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" "${launcher[@]}" "${opts[@]}" >/dev/null
-cmake --build "$root/$dir" --parallel "$(nproc)" "$@"
+if [ $# -gt 0 ]; then
+  cmake --build "$root/$dir" --parallel "$(nproc)" --target "$@"
+else
+  cmake --build "$root/$dir" --parallel "$(nproc)"
+fi

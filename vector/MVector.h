@@ -6,7 +6,13 @@
 // non-zero status nothing is changed. Lengths are element counts (pairs for the
 // complex operations). The implementation is chosen once per process from the
 // processor's features (see Level()); every level gives the portable path's results
-// up to float rounding.
+// up to float rounding. Measured differences of level 4 (AVX2 + FMA) from level 0 over
+// noise inputs: real FFT forward at most 2.0e-7 of the largest bin, inverse at most
+// 3.9e-7 N of the input scale (all sizes 8 .. 32768); Phase 4.8e-7 rad (two float units
+// at pi); Magnitude 1 unit in the last place; SinCosDoubles 1.1e-16; extremes, indices and
+// element-wise arithmetic identical; DotProduct and Sum within one rounding of the result.
+// Forward FFT against a DFT evaluated in double: relative rms error 0.17 .. 0.34 log2(N)
+// float units (u = 2^-24), 1.1e-7 at N = 1024, at every level.
 //
 // Thread safety: all operations are reentrant. None allocates except Allocate and
 // CreateRealFFT, so they are safe on the audio thread.
@@ -32,14 +38,19 @@ int Level();
 /// The highest level this processor supports.
 int MaxLevel();
 
-/// True when the processor reports SSE; the program's own inner loops (MultiplyByScalar,
-/// MultiplyElementwise, Sum) use it to pick a vectorised routine or a plain loop.
+/// True when the processor reports SSE. Reported for callers; MultiplyByScalar,
+/// MultiplyElementwise and Sum dispatch by level like every other operation, and their
+/// vectorised and plain loops give the same results.
 bool HasSSE();
 
 /// Selects the implementation level, clamped to 0..MaxLevel(); returns the level now in
 /// use. For tests and benchmarks that compare levels; not to be called while another
 /// thread runs vector operations.
 int SetLevel(int level);
+
+/// True when level 4 runs the AVX2 + FMA kernels on this processor (AVX2 and FMA present and
+/// enabled); an AVX-only processor at level 4 runs the portable loops.
+bool HasAvx2Fma();
 
 // ---- Fills, copies, arithmetic ---------------------------------------------
 
@@ -63,6 +74,9 @@ int AddConstantInPlace(float value, float* srcDst, int n);
 int DotProduct(const float* a, const float* b, int n, float* result);
 
 // ---- Extremes ----------------------------------------------------------------
+//
+// Comparisons are strict, so the first occurrence of an extreme wins; a NaN element is
+// never taken over a number (only a NaN in element 0 is reported, with index 0).
 
 int Maximum(const float* f, int n, float* result);
 int MinMax(const float* f, int n, float* min, float* max);
@@ -82,14 +96,20 @@ int Phase(const float* pairs, float* dst, int n);
 
 /// f[i] *= 0.5 * (1 - cos(2 pi i / (n - 1))); n must be at least 3.
 int HannWindowInPlace(float* f, int n);
-/// Blackman shape with parameter alpha = -0.16.
+/// Blackman shape with parameter alpha = -0.16: f[i] *= 0.42 - 0.5 cos(2 pi i / (n - 1))
+/// + 0.08 cos(4 pi i / (n - 1)). A single point (n = 1) is left as it is.
 int BlackmanWindowInPlace(float* f, int n);
-/// Linear rise and fall in steps of 2 / (n - 1).
+/// Linear rise and fall in steps of 2 / (n - 1): f[i] *= 1 - |2 i / (n - 1) - 1|.
+/// A single point (n = 1) is left as it is.
+///
+/// All windows are exactly symmetric (f[i] and f[n-1-i] get the same weight).
 int TriangularWindowInPlace(float* f, int n);
 
 // ---- Sine and cosine -----------------------------------------------------------
 
-/// sinOut[i] = sin(src[i]), cosOut[i] = cos(src[i]), within float accuracy.
+/// sinOut[i] = sin(src[i]), cosOut[i] = cos(src[i]), within float accuracy (measured
+/// within 1.2e-16 of the C library at every level, any argument). src may be one of the
+/// output arrays.
 int SinCosDoubles(const double* src, double* sinOut, double* cosOut, int n);
 
 // ---- The program's own inner loops ---------------------------------------------
@@ -116,14 +136,20 @@ enum FFTFlag : int
   kNoNormalisation = 0,
 };
 
-/// Makes a set-up for 2^order points (3 <= order <= 15) into *holder. Allocates.
-/// hint is accepted for compatibility and ignored.
+/// Makes a set-up for 2^order points (3 <= order <= 15) into *holder. Allocates, so not for
+/// the audio thread. hint is accepted for compatibility and ignored. kBadLength for an order
+/// out of range or a flag other than kNoNormalisation; kNullPointer for a null holder or
+/// when memory runs out. *holder is written only on success.
 int CreateRealFFT(MRealFFTSetup** holder, int order, int flag, int hint);
 /// Bytes of the work buffer that ForwardRealFFT and InverseRealFFT need for this set-up.
 int RealFFTWorkSize(const MRealFFTSetup* setup, int* bytes);
-/// Forward transform in place; work must hold RealFFTWorkSize bytes.
+/// Forward transform in place; work must hold RealFFTWorkSize bytes, aligned for floats
+/// (a buffer from Allocate is). No allocation; safe on the audio thread.
 int ForwardRealFFT(float* srcDst, const MRealFFTSetup* setup, unsigned char* work);
-/// Inverse transform in place, from the spectrum layout back to N samples.
+/// Inverse transform in place, from the spectrum layout back to N samples (N times the
+/// frame that gave the spectrum). Same conditions as ForwardRealFFT. One set-up and work
+/// buffer serve one thread at a time; set-ups may be shared when each thread has its
+/// own work buffer.
 int InverseRealFFT(float* srcDst, const MRealFFTSetup* setup, unsigned char* work);
 
 /// A 64-byte aligned buffer of this family (work buffers); null when bytes < 1.

@@ -66,7 +66,8 @@ TEST(MEventProcessorTest, RecordsPostedByFourThreadsArriveOnTheDrainingThreadInE
     });
 
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
-  while (collector.received.size() < std::size_t(kPosters * kRecords) && std::chrono::steady_clock::now() < deadline)
+  const std::size_t total = std::size_t(kPosters * kRecords);
+  while (collector.received.size() < total && std::chrono::steady_clock::now() < deadline)
   {
     processor.wakeSignal.Acquire(10);
     processor.Process();
@@ -74,7 +75,7 @@ TEST(MEventProcessorTest, RecordsPostedByFourThreadsArriveOnTheDrainingThreadInE
   for (std::thread& poster : posters)
     poster.join();
 
-  ASSERT_EQ(collector.received.size(), std::size_t(kPosters * kRecords));
+  ASSERT_EQ(collector.received.size(), total);
   std::vector<int> next(kPosters, 0);
   for (const MSequenceParams& record : collector.received)
   {

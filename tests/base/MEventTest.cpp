@@ -338,16 +338,3 @@ TEST(MEventTest, ACopiedTargetStartsWithoutSubscriptions)
   }
   EXPECT_EQ(callback.GetHandlerCount(), 1u) << "the copy's death must not unsubscribe the original";
 }
-
-TEST(MEventTest, PostingWithoutAProcessorQueuesOnTheGlobalOne)
-{
-  std::vector<std::string> log;
-  MRecorder a(log, "a");
-  MValueEvent event;
-  event.Subscribe<&MRecorder::OnValue>(&a);
-  const std::size_t before = MEventProcessor::GetGlobal().GetPendingCount();
-  event.Post(nullptr, MValueParams{5});
-  EXPECT_EQ(MEventProcessor::GetGlobal().GetPendingCount(), before + 1);
-  MEventProcessor::GetGlobal().Process();
-  EXPECT_EQ(log, (std::vector<std::string>{"a:5"}));
-}

@@ -106,12 +106,16 @@ TEST(MLockConcurrencyTest, LocksExcludeEachOtherAcrossThreads)
   }
 }
 
-TEST(MLockConcurrencyTest, SemaphoreWakesAWaitingThread)
+TEST(MLockConcurrencyTest, MutexLeftHeldByAnEndedThreadIsFreeForTheNext)
 {
-  MSemaphore semaphore;
-  int result = -1;
-  std::thread waiter([&] { result = semaphore.Acquire(kPatienceMs); });
-  semaphore.Release();
-  waiter.join();
-  EXPECT_EQ(result, 0);
+  MMutex mutex;
+  std::thread owner([&] {
+    mutex.Acquire(MSynchronizer::kInfinite);
+    mutex.Acquire(MSynchronizer::kInfinite); // ends holding it twice, releasing nothing
+  });
+  owner.join();
+  EXPECT_EQ(mutex.Acquire(0), 0) << "an abandoned mutex is free";
+  mutex.Release();
+  MHolder holder(mutex);
+  EXPECT_TRUE(holder.IsHolding()) << "and it counts one hold per acquisition again";
 }

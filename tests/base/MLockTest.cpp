@@ -82,7 +82,10 @@ protected:
     return false;
   }
   void OnAcquired(std::uint32_t) override { calls.push_back("acquired"); }
-  void RemoveWaiter(bool acquired, std::uint32_t) override { calls.push_back(acquired ? "leave+" : "leave-"); }
+  void RemoveWaiter(bool acquired, std::uint32_t) override
+  {
+    calls.push_back(acquired ? "leave+" : "leave-");
+  }
   bool OnReleased(std::uint32_t mode) override
   {
     calls.push_back("released" + std::to_string(mode));
@@ -103,7 +106,7 @@ TEST(MLockTest, EmulatedAcquisitionAsksUntilItMayAndAlwaysLeavesTheWaitersList)
   };
   const std::vector<Case> cases = {
     {"free at once", 0, MSynchronizer::kInfinite, 0, {"wait1", "can", "acquired", "leave+"}},
-    {"free after two refusals", 2, MSynchronizer::kInfinite, 0, {"wait1", "can", "can", "can", "acquired", "leave+"}},
+    {"refused twice", 2, MSynchronizer::kInfinite, 0, {"wait1", "can", "can", "can", "acquired", "leave+"}},
     {"timed, free after one refusal", 1, 1000, 0, {"wait1", "can", "can", "acquired", "leave+"}},
     {"try once", -1, 0, 1, {"wait1", "can", "leave-"}},
   };

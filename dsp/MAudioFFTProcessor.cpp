@@ -1,0 +1,159 @@
+#include "dsp/MAudioFFTProcessor.h"
+
+#include "vector/MVector.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+namespace
+{
+// Added to every spectrum float so that no bin of a silent frame is exactly zero and
+// every bin's phase stays defined.
+constexpr float kSpectrumFloor = 1e-15f;
+
+int PowerOfTwoAtMost(int value)
+{
+  int p = 1;
+  while (p <= value / 2)
+    p *= 2;
+  return p;
+}
+} // namespace
+
+MAudioFFTProcessor::MAudioFFTProcessor()
+{
+  ClearStream();
+  std::fill(std::begin(m_frame), std::end(m_frame), 0.0f);
+  MAudioFFTProcessor::Resize();
+}
+
+void MAudioFFTProcessor::Resize()
+{
+  if (m_window.Length() != m_frameSize || m_window.Type() != MSignalWindow::kHann ||
+      !m_window.HasComplement())
+    m_window.Build(MSignalWindow::kHann, m_frameSize, MSignalWindow::Complement::kYes);
+  // Made here rather than lazily in Process so that streaming never allocates.
+  m_fft.Prepare(m_frameSize);
+}
+
+void MAudioFFTProcessor::Reset()
+{
+  ClearStream();
+}
+
+void MAudioFFTProcessor::ProcessSpectrum(int, float*) {}
+
+void MAudioFFTProcessor::SetFrameSize(int frameSize)
+{
+  const int size = PowerOfTwoAtMost(std::clamp(frameSize, kMinFrameSize, kMaxFrameSize));
+  if (size == m_frameSize)
+    return;
+  m_frameSize = size;
+  // The stream positions refer to the old size and could lie beyond the new one.
+  ClearStream();
+}
+
+void MAudioFFTProcessor::SetOversampling(int oversampling)
+{
+  m_oversampling = std::max(1, oversampling);
+}
+
+int MAudioFFTProcessor::HopSize() const
+{
+  return std::max(1, m_frameSize / std::max(1, m_oversampling));
+}
+
+void MAudioFFTProcessor::ClearStream()
+{
+  std::fill(std::begin(m_input), std::end(m_input), 0.0f);
+  std::fill(std::begin(m_accumulator), std::end(m_accumulator), 0.0f);
+  // The input starts as if N - H samples of silence had already been gathered: the
+  // first frame then completes after one hop, and every real sample, the first ones
+  // included, lies in the full number of overlapping frames. Starting from an empty
+  // input would fade in the first N - H samples of every stream.
+  const int primed = m_frameSize - HopSize();
+  m_inputFill = primed;
+  m_outputPosition = primed;
+  m_silenceLeft = m_frameSize;
+}
+
+void MAudioFFTProcessor::Process(const float* input, float* output, int count)
+{
+  if (input == nullptr || output == nullptr || count < 1)
+    return;
+
+  const int n = m_frameSize;
+  const int hop = HopSize();
+  const int keep = n - hop;
+  // Every sample lies in `oversampling` frames; normalising by that count times the
+  // window's sum (of squares, when windowed twice) gives unit gain.
+  const float windowSum = m_synthesisWindow ? m_window.SumOfSquares() : m_window.Sum();
+  const double framesPerSample = std::min(m_oversampling, n);
+  m_outputScale = windowSum > 0.0f ? static_cast<float>(1.0 / (framesPerSample * windowSum)) : 1.0f;
+  m_fresh = false;
+
+  if (m_fft.PreparedSize() != n || m_window.Length() != n)
+    Resize();
+
+  float* const blockStart = output;
+  int remainingIn = count;
+  int remainingOut = count;
+  while (remainingIn > 0)
+  {
+    const int take = std::min(n - m_inputFill, remainingIn);
+    MVector::CopyFloats(input, m_input + m_inputFill, take);
+    input += take;
+    m_inputFill += take;
+    remainingIn -= take;
+    if (m_inputFill < n)
+      break;
+
+    RunFrame(m_outputScale);
+
+    const int out = std::min(hop, remainingOut);
+    MVector::CopyFloats(m_accumulator + m_outputPosition, output, out);
+    output += out;
+    remainingOut -= out;
+    m_outputPosition += out - hop;
+
+    MVector::MoveFloats(m_accumulator + hop, m_accumulator, keep + n);
+    MVector::ZeroFloats(m_accumulator + keep + n, hop);
+    MVector::MoveFloats(m_input + hop, m_input, keep);
+    m_inputFill = keep;
+  }
+  if (remainingOut > 0)
+  {
+    MVector::CopyFloats(m_accumulator + m_outputPosition, output, remainingOut);
+    m_outputPosition += remainingOut;
+  }
+  if (m_silenceLeft > 0)
+  {
+    // The first N outputs stand for the time before the stream began. The primed
+    // frames leave only rounding residue there (or a changed spectrum's pre-echo);
+    // it is cleared so that the stream starts with exact silence.
+    const int silent = std::min(m_silenceLeft, count);
+    MVector::ZeroFloats(blockStart, silent);
+    m_silenceLeft -= silent;
+  }
+}
+
+void MAudioFFTProcessor::RunFrame(float scale)
+{
+  const int n = m_frameSize;
+  const float* window = m_window.Coefficients();
+
+  MVector::CopyFloats(m_input, m_frame, n);
+  MVector::MultiplyElementwise(window, m_frame, n);
+  m_fft.Forward(m_frame);
+  MVector::AddConstantInPlace(kSpectrumFloor, m_frame, n);
+
+  ProcessSpectrum(n, m_frame);
+
+  m_fft.Inverse(m_frame);
+  if (std::fabs(scale - 1.0f) >= 1e-20f)
+    MVector::MultiplyByScalar(scale, m_frame, n);
+  if (m_synthesisWindow)
+    MVector::MultiplyElementwise(window, m_frame, n);
+  MVector::AddFloatsInPlace(m_frame, m_accumulator + n, n);
+}

@@ -1,0 +1,202 @@
+#include "dsp/MPitchFFTBase.h"
+
+#include "vector/MVector.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace
+{
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+} // namespace
+
+template <int MaxFrameSize>
+MPitchFFTBase<MaxFrameSize>::MPitchFFTBase()
+{
+  std::fill(std::begin(m_magnitude), std::end(m_magnitude), 0.0f);
+  std::fill(std::begin(m_phase), std::end(m_phase), 0.0f);
+  std::fill(std::begin(m_scratch), std::end(m_scratch), 0.0f);
+  std::fill(std::begin(m_binFrequency), std::end(m_binFrequency), 0.0);
+  std::fill(std::begin(m_previousPhase), std::end(m_previousPhase), 0.0);
+}
+
+template <int MaxFrameSize>
+void MPitchFFTBase<MaxFrameSize>::SetAnalysisConstants(double oversampling, double sampleRateHz,
+                                                       int frameSize)
+{
+  if (!(oversampling > 0.0) || !(sampleRateHz > 0.0) || frameSize < 2)
+    return;
+  const int n = std::min(frameSize, MaxFrameSize);
+  m_oversampling = oversampling;
+  m_phaseStep = kTwoPi / oversampling;
+  m_binWidth = sampleRateHz / n;
+  const double lowest = std::trunc(n * kLowestPitchHz / sampleRateHz);
+  const double highest = std::trunc(n * kHighestPitchHz / sampleRateHz);
+  m_lowestBin = static_cast<int>(std::min(lowest, static_cast<double>(n / 2 - 1)));
+  m_highestBin = static_cast<int>(std::min(highest, static_cast<double>(n / 2 - 1)));
+  ResetPhases();
+}
+
+template <int MaxFrameSize>
+void MPitchFFTBase<MaxFrameSize>::ResetPhases()
+{
+  MVector::ZeroDoubles(m_previousPhase, kBins);
+}
+
+template <int MaxFrameSize>
+void MPitchFFTBase<MaxFrameSize>::EstimateBinFrequencies(int frameSize, const float* spectrum, int firstBin,
+                                                         int endBin)
+{
+  const int half = std::min(frameSize / 2, kBins);
+  if (spectrum == nullptr || half < 1)
+    return;
+  MVector::Phase(spectrum, m_phase, half);
+
+  const double pi = std::numbers::pi;
+  const int end = std::min(endBin, half);
+  for (int k = std::max(firstBin, 0); k < end; ++k)
+  {
+    double d = m_phase[k] - m_previousPhase[k];
+    m_previousPhase[k] = m_phase[k];
+    // Remove the advance a bin-centred partial makes in one hop; what is left, wrapped
+    // into -pi .. pi, is the partial's offset from the bin centre.
+    d -= k * m_phaseStep;
+    if (!std::isfinite(d))
+      d = 0.0; // a NaN in the spectrum must not reach the integer conversion below
+    if (d > 0.0)
+    {
+      const long long q = static_cast<long long>(-d / pi);
+      d -= static_cast<double>((1 - q) / 2) * kTwoPi;
+    }
+    else
+    {
+      const long long q = static_cast<long long>(d / pi);
+      d += static_cast<double>((1 - q) / 2) * kTwoPi;
+    }
+    m_binFrequency[k] = (d * m_oversampling / kTwoPi + k) * m_binWidth;
+  }
+
+  MVector::Magnitude(spectrum, m_magnitude, half);
+}
+
+template <int MaxFrameSize>
+void MPitchFFTBase<MaxFrameSize>::IsolatePeaks(int half, float floor)
+{
+  float* w = m_scratch;
+  int i = 1;
+  while (i < half - 1)
+  {
+    if (!(w[i] > w[i - 1] && w[i] > w[i + 1]))
+    {
+      ++i;
+      continue;
+    }
+    // Flatten both falling flanks down to the floor, each walk stopping where the
+    // magnitude rises again, so that the peak stands alone.
+    float passed = w[i];
+    for (int j = i - 1; j > 0 && w[j] < passed; --j)
+    {
+      passed = w[j];
+      w[j] = floor;
+    }
+    passed = w[i];
+    int j = i + 1;
+    for (; j < half && w[j] < passed; ++j)
+    {
+      passed = w[j];
+      w[j] = floor;
+    }
+    i = j;
+  }
+}
+
+template <int MaxFrameSize>
+int MPitchFFTBase<MaxFrameSize>::HarmonicProduct(int half, int lowest, int strongest)
+{
+  // The flattening is undone: the product needs the real magnitudes around each
+  // harmonic, not only the isolated peak bins.
+  float* w = m_scratch;
+  MVector::CopyFloats(m_magnitude, w, half);
+  const float threshold = w[strongest] * 0.01f;
+  int start = strongest;
+  for (int j = strongest - 1; j >= lowest; --j)
+  {
+    if (w[j] < threshold)
+      w[j] = 0.0f;
+    else
+      start = j;
+  }
+
+  int end = start;
+  for (int factor = 2; factor <= 4; ++factor)
+  {
+    int j = start;
+    for (; factor * j < half; ++j)
+      w[j] *= m_magnitude[factor * j];
+    end = j;
+  }
+  if (end < half)
+    MVector::ZeroFloats(w + end, half - end);
+  return start;
+}
+
+template <int MaxFrameSize>
+int MPitchFFTBase<MaxFrameSize>::FindPitchBin(int frameSize)
+{
+  const int half = std::min(frameSize / 2, kBins);
+  if (half < 1)
+    return -1;
+  float* w = m_scratch;
+  MVector::CopyFloats(m_magnitude, w, half);
+  float floor = 0.0f;
+  float loudest = 0.0f;
+  MVector::MinMax(w, half, &floor, &loudest);
+  if (!(loudest >= 1.0f))
+    return -1;
+
+  IsolatePeaks(half, floor);
+
+  const int lowest = std::clamp(m_lowestBin, 0, half - 1);
+  const int highest = std::min(m_highestBin, half);
+  auto argMax = [w](int from, int to)
+  {
+    if (to - from < 1)
+      return from;
+    float value = 0.0f;
+    int index = 0;
+    MVector::MaximumWithIndex(w + from, to - from, &value, &index);
+    return from + index;
+  };
+
+  const int strongest = argMax(lowest, highest);
+  int start = lowest;
+  if (strongest > lowest)
+  {
+    // A lower peak that reaches 1 % of the strongest one may be the fundamental of a
+    // tone whose second or third harmonic is louder.
+    const float threshold = w[strongest] * 0.01f;
+    float lowerPeak = 0.0f;
+    if (strongest - 1 - lowest >= 1)
+      MVector::Maximum(w + lowest, strongest - 1 - lowest, &lowerPeak);
+    if (threshold <= lowerPeak)
+      start = HarmonicProduct(half, lowest, strongest);
+  }
+
+  const int pick = argMax(start, highest);
+  if (pick >= 2 * lowest)
+  {
+    // Octave check: a pick whose half-frequency neighbourhood holds a tenth of its
+    // weight is taken to be the second harmonic.
+    const float tenth = w[pick] * 0.1f;
+    const int centre = pick / 2;
+    if (w[centre] >= tenth)
+      return centre;
+    if (w[centre + 1] >= tenth)
+      return centre + 1;
+    if (centre >= 1 && w[centre - 1] >= tenth)
+      return centre - 1;
+  }
+  return pick;
+}
+
+template class MPitchFFTBase<4096>;

@@ -1,0 +1,376 @@
+// Results of the vector operations against their definitions, and agreement of every
+// processor level this machine offers with the portable level.
+
+#include "vector/MVector.h"
+
+#include "tests/support/MAllocationCounter.h"
+#include "tests/support/MTestSignals.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <vector>
+
+namespace
+{
+// Restores the load-time level after a test that switched levels.
+class MVectorLevels : public ::testing::Test
+{
+protected:
+  void TearDown() override { MVector::SetLevel(MVector::MaxLevel()); }
+};
+
+// ---- Results ---------------------------------------------------------------------------
+
+TEST_F(MVectorLevels, ArithmeticMatchesItsDefinitionAtEveryLevel)
+{
+  for (int level = 0; level <= MVector::MaxLevel(); ++level)
+  {
+    ASSERT_EQ(MVector::SetLevel(level), level);
+    // 37 elements: several vector widths plus a tail.
+    constexpr int kN = 37;
+    std::vector<float> a(kN), b(kN), dst(kN);
+    for (int i = 0; i < kN; ++i)
+    {
+      a[i] = 0.25f * static_cast<float>(i) - 3.0f;
+      b[i] = 1.5f + static_cast<float>(i % 5);
+    }
+    ASSERT_EQ(MVector::AddFloats(a.data(), b.data(), dst.data(), kN), 0);
+    for (int i = 0; i < kN; ++i)
+      EXPECT_EQ(dst[i], a[i] + b[i]);
+    ASSERT_EQ(MVector::SubtractFloats(a.data(), b.data(), dst.data(), kN), 0);
+    for (int i = 0; i < kN; ++i)
+      EXPECT_EQ(dst[i], b[i] - a[i]) << "b - a, not a - b";
+    dst = b;
+    ASSERT_EQ(MVector::AddFloatsInPlace(a.data(), dst.data(), kN), 0);
+    for (int i = 0; i < kN; ++i)
+      EXPECT_EQ(dst[i], a[i] + b[i]);
+    dst = a;
+    ASSERT_EQ(MVector::AddConstantInPlace(0.5f, dst.data(), kN), 0);
+    for (int i = 0; i < kN; ++i)
+      EXPECT_EQ(dst[i], a[i] + 0.5f);
+    dst = a;
+    ASSERT_EQ(MVector::MultiplyByScalar(-2.0f, dst.data(), kN), 0);
+    for (int i = 0; i < kN; ++i)
+      EXPECT_EQ(dst[i], -2.0f * a[i]);
+    dst = a;
+    ASSERT_EQ(MVector::MultiplyElementwise(b.data(), dst.data(), kN), 0);
+    for (int i = 0; i < kN; ++i)
+      EXPECT_EQ(dst[i], a[i] * b[i]);
+
+    // Sums of exactly representable terms are exact in any order.
+    float result = 0;
+    double expectedDot = 0, expectedSum = 0;
+    for (int i = 0; i < kN; ++i)
+    {
+      expectedDot += static_cast<double>(a[i]) * b[i];
+      expectedSum += a[i];
+    }
+    ASSERT_EQ(MVector::DotProduct(a.data(), b.data(), kN, &result), 0);
+    EXPECT_EQ(result, static_cast<float>(expectedDot));
+    ASSERT_EQ(MVector::Sum(a.data(), kN, &result), 0);
+    EXPECT_EQ(result, static_cast<float>(expectedSum));
+
+    ASSERT_EQ(MVector::SetFloats(7.0f, dst.data(), kN), 0);
+    EXPECT_EQ(dst, std::vector<float>(kN, 7.0f));
+    ASSERT_EQ(MVector::ZeroFloats(dst.data(), kN), 0);
+    EXPECT_EQ(dst, std::vector<float>(kN, 0.0f));
+  }
+}
+
+TEST(MVector, MoveHandlesOverlapInBothDirections)
+{
+  float f[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+  ASSERT_EQ(MVector::MoveFloats(f, f + 2, 8), 0);
+  EXPECT_EQ(f[2], 0.0f);
+  EXPECT_EQ(f[9], 7.0f);
+  ASSERT_EQ(MVector::MoveFloats(f + 2, f, 8), 0);
+  EXPECT_EQ(f[0], 0.0f);
+  EXPECT_EQ(f[7], 7.0f);
+}
+
+TEST_F(MVectorLevels, ExtremesTakeTheLowestIndexOnTiesAtEveryLevel)
+{
+  struct Case
+  {
+    std::vector<float> values;
+    float max;
+    int maxIndex;
+    float min;
+    int minIndex;
+  };
+  const float kNaN = std::numeric_limits<float>::quiet_NaN();
+  std::vector<float> longTie(40, 0.0f);
+  longTie[9] = 5.0f;
+  longTie[33] = 5.0f;
+  longTie[17] = -5.0f;
+  longTie[18] = -5.0f;
+  const std::vector<Case> cases = {
+    {{3.0f}, 3.0f, 0, 3.0f, 0},
+    {{1.0f, 4.0f, 4.0f, -2.0f, -2.0f}, 4.0f, 1, -2.0f, 3},
+    {{-1.0f, -1.0f}, -1.0f, 0, -1.0f, 0},
+    {longTie, 5.0f, 9, -5.0f, 17},
+    {{0.0f, 1e30f, -1e30f, 1e30f, -1e30f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0f}, 1e30f, 1, -1e30f, 2},
+    // NaN elements are passed over (a spectrum with one bad bin still has a peak).
+    {{1.0f, kNaN, 3.0f, -2.0f, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN}, 3.0f, 2, -2.0f, 3},
+  };
+  for (int level = 0; level <= MVector::MaxLevel(); ++level)
+  {
+    MVector::SetLevel(level);
+    for (const Case& c : cases)
+    {
+      const int n = static_cast<int>(c.values.size());
+      float value = 0, lo = 0, hi = 0;
+      int index = -1;
+      ASSERT_EQ(MVector::MaximumWithIndex(c.values.data(), n, &value, &index), 0);
+      EXPECT_EQ(value, c.max);
+      EXPECT_EQ(index, c.maxIndex) << "level " << level;
+      ASSERT_EQ(MVector::MinimumWithIndex(c.values.data(), n, &value, &index), 0);
+      EXPECT_EQ(value, c.min);
+      EXPECT_EQ(index, c.minIndex) << "level " << level;
+      ASSERT_EQ(MVector::Maximum(c.values.data(), n, &value), 0);
+      EXPECT_EQ(value, c.max);
+      ASSERT_EQ(MVector::MinMax(c.values.data(), n, &lo, &hi), 0);
+      EXPECT_EQ(lo, c.min);
+      EXPECT_EQ(hi, c.max);
+    }
+  }
+}
+
+TEST_F(MVectorLevels, MagnitudeAndPhaseFollowTheComplexPlaneAtEveryLevel)
+{
+  // Points around the circle at radius 2, including the axes and both sides of the cut.
+  constexpr int kN = 50;
+  std::vector<float> pairs(2 * kN);
+  std::vector<double> angles(kN);
+  for (int i = 0; i < kN; ++i)
+  {
+    angles[i] = -std::numbers::pi + 2.0 * std::numbers::pi * (i + 0.5) / kN;
+    pairs[2 * i] = static_cast<float>(2.0 * std::cos(angles[i]));
+    pairs[2 * i + 1] = static_cast<float>(2.0 * std::sin(angles[i]));
+  }
+  const float axes[] = {1, 0, 0, 1, -1, 0, 0, -1, 0, 0, 3, 4};
+  const float axesPhase[] = {0.0f,
+                             static_cast<float>(std::numbers::pi / 2),
+                             static_cast<float>(std::numbers::pi),
+                             static_cast<float>(-std::numbers::pi / 2),
+                             0.0f,
+                             static_cast<float>(std::atan2(4.0, 3.0))};
+  for (int level = 0; level <= MVector::MaxLevel(); ++level)
+  {
+    MVector::SetLevel(level);
+    std::vector<float> magnitude(kN), phase(kN);
+    ASSERT_EQ(MVector::Magnitude(pairs.data(), magnitude.data(), kN), 0);
+    ASSERT_EQ(MVector::Phase(pairs.data(), phase.data(), kN), 0);
+    for (int i = 0; i < kN; ++i)
+    {
+      EXPECT_NEAR(magnitude[i], 2.0, 4e-7);
+      EXPECT_NEAR(phase[i], angles[i], 4e-7) << "level " << level << " i " << i;
+    }
+    float m[6], p[6];
+    ASSERT_EQ(MVector::Magnitude(axes, m, 6), 0);
+    ASSERT_EQ(MVector::Phase(axes, p, 6), 0);
+    for (int i = 0; i < 6; ++i)
+      EXPECT_NEAR(p[i], axesPhase[i], 3e-7) << "level " << level << " i " << i;
+    EXPECT_EQ(m[4], 0.0f);
+    EXPECT_EQ(m[5], 5.0f);
+  }
+}
+
+TEST_F(MVectorLevels, SineAndCosineHaveFloatAccuracyOverAWideRangeAtEveryLevel)
+{
+  std::vector<double> x;
+  // Up to 1e12: beyond the range where a three-part reduction by pi/2 stays exact.
+  for (double scale : {1e-3, 1.0, 10.0, 1e3, 1e6, 1e9, 1e12})
+  {
+    auto noise = MTestSignals::WhiteNoise(203, 1.0f, 7);
+    for (float v : noise)
+      x.push_back(scale * v);
+  }
+  x.push_back(0.0);
+  x.push_back(std::numbers::pi / 2);
+  x.push_back(-std::numbers::pi);
+  const int n = static_cast<int>(x.size());
+  for (int level = 0; level <= MVector::MaxLevel(); ++level)
+  {
+    MVector::SetLevel(level);
+    std::vector<double> s(n), c(n);
+    ASSERT_EQ(MVector::SinCosDoubles(x.data(), s.data(), c.data(), n), 0);
+    double worst = 0;
+    for (int i = 0; i < n; ++i)
+    {
+      worst = std::max(worst, std::fabs(s[i] - std::sin(x[i])));
+      worst = std::max(worst, std::fabs(c[i] - std::cos(x[i])));
+    }
+    // Half a float unit in the last place at 1.
+    EXPECT_LE(worst, 6e-8) << "level " << level;
+  }
+}
+
+TEST(MVector, SineAndCosineMayWriteOverTheirInput)
+{
+  double x[5] = {0.0, 1.0, 2.0, 3.0, 4.0};
+  double c[5];
+  ASSERT_EQ(MVector::SinCosDoubles(x, x, c, 5), 0);
+  for (int i = 0; i < 5; ++i)
+  {
+    EXPECT_NEAR(x[i], std::sin(i), 1e-12);
+    EXPECT_NEAR(c[i], std::cos(i), 1e-12);
+  }
+}
+
+// ---- Windows -----------------------------------------------------------------------------
+
+TEST(MVector, HannOfThreePointsIsZeroOneZero)
+{
+  float f[3] = {5.0f, 5.0f, 5.0f};
+  ASSERT_EQ(MVector::HannWindowInPlace(f, 3), 0);
+  EXPECT_EQ(f[0], 0.0f);
+  EXPECT_EQ(f[1], 5.0f);
+  EXPECT_EQ(f[2], 0.0f);
+}
+
+TEST(MVector, WindowsFollowTheirClosedFormsAndAreSymmetric)
+{
+  struct Case
+  {
+    const char* name;
+    int (*apply)(float*, int);
+    double (*shape)(double x); // x = i / (n - 1)
+  };
+  const Case cases[] = {
+    {"Hann", MVector::HannWindowInPlace,
+     [](double x) { return 0.5 - 0.5 * std::cos(2 * std::numbers::pi * x); }},
+    {"Blackman", MVector::BlackmanWindowInPlace,
+     [](double x)
+     { return 0.42 - 0.5 * std::cos(2 * std::numbers::pi * x) + 0.08 * std::cos(4 * std::numbers::pi * x); }},
+    {"Triangular", MVector::TriangularWindowInPlace, [](double x) { return 1.0 - std::fabs(2.0 * x - 1.0); }},
+  };
+  for (const Case& c : cases)
+  {
+    for (int n : {3, 4, 5, 64, 1000, 4097})
+    {
+      std::vector<float> f(n, 1.0f);
+      ASSERT_EQ(c.apply(f.data(), n), 0);
+      for (int i = 0; i < n; ++i)
+      {
+        EXPECT_NEAR(f[i], c.shape(static_cast<double>(i) / (n - 1)), 2e-7)
+          << c.name << " n=" << n << " i=" << i;
+        EXPECT_EQ(f[i], f[n - 1 - i]) << c.name;
+      }
+    }
+  }
+}
+
+TEST(MVector, OnePointWindowsLeaveTheSampleAlone)
+{
+  // The step 2 / (n - 1) has no meaning for one point; dividing by zero would give NaN.
+  float f = 0.75f;
+  ASSERT_EQ(MVector::BlackmanWindowInPlace(&f, 1), 0);
+  EXPECT_EQ(f, 0.75f);
+  ASSERT_EQ(MVector::TriangularWindowInPlace(&f, 1), 0);
+  EXPECT_EQ(f, 0.75f);
+}
+
+// ---- Levels ------------------------------------------------------------------------------
+
+TEST_F(MVectorLevels, LevelIsClampedToWhatTheProcessorHas)
+{
+  EXPECT_EQ(MVector::Level(), MVector::MaxLevel());
+  EXPECT_EQ(MVector::SetLevel(-3), 0);
+  EXPECT_EQ(MVector::Level(), 0);
+  EXPECT_EQ(MVector::SetLevel(99), MVector::MaxLevel());
+  if (MVector::HasAvx2Fma())
+  {
+    EXPECT_EQ(MVector::MaxLevel(), 4);
+  }
+}
+
+TEST_F(MVectorLevels, EveryLevelAgreesWithThePortableLevelOnNoise)
+{
+  // 1003 elements: many full vectors and a tail of every kernel width.
+  constexpr int kN = 1003;
+  const std::vector<float> a = MTestSignals::WhiteNoise(2 * kN, 100.0f, 3);
+  const std::vector<float> b = MTestSignals::WhiteNoise(kN, 1.0f, 4);
+  std::vector<double> angles(kN);
+  for (int i = 0; i < kN; ++i)
+    angles[i] = 1e4 * a[i];
+
+  struct Results
+  {
+    std::vector<float> magnitude, phase;
+    std::vector<double> sine, cosine;
+    float dot, sum, max, min;
+    int maxIndex, minIndex;
+  };
+  auto run = [&]
+  {
+    Results r{std::vector<float>(kN),
+              std::vector<float>(kN),
+              std::vector<double>(kN),
+              std::vector<double>(kN),
+              0,
+              0,
+              0,
+              0,
+              0,
+              0};
+    EXPECT_EQ(MVector::Magnitude(a.data(), r.magnitude.data(), kN), 0);
+    EXPECT_EQ(MVector::Phase(a.data(), r.phase.data(), kN), 0);
+    EXPECT_EQ(MVector::SinCosDoubles(angles.data(), r.sine.data(), r.cosine.data(), kN), 0);
+    EXPECT_EQ(MVector::DotProduct(a.data(), b.data(), kN, &r.dot), 0);
+    EXPECT_EQ(MVector::Sum(a.data(), kN, &r.sum), 0);
+    EXPECT_EQ(MVector::MaximumWithIndex(a.data(), kN, &r.max, &r.maxIndex), 0);
+    EXPECT_EQ(MVector::MinimumWithIndex(a.data(), kN, &r.min, &r.minIndex), 0);
+    return r;
+  };
+  MVector::SetLevel(0);
+  const Results portable = run();
+  for (int level = 1; level <= MVector::MaxLevel(); ++level)
+  {
+    MVector::SetLevel(level);
+    const Results r = run();
+    for (int i = 0; i < kN; ++i)
+    {
+      // Two float units of the value for the magnitude (measured: one), two of pi for the angle.
+      EXPECT_NEAR(r.magnitude[i], portable.magnitude[i], 2.4e-7 * portable.magnitude[i]) << "level " << level;
+      EXPECT_NEAR(r.phase[i], portable.phase[i], 4.8e-7) << "level " << level;
+      EXPECT_NEAR(r.sine[i], portable.sine[i], 1e-15) << "level " << level;
+      EXPECT_NEAR(r.cosine[i], portable.cosine[i], 1e-15) << "level " << level;
+    }
+    // Both accumulate in double: at most one float rounding apart.
+    EXPECT_NEAR(r.dot, portable.dot, 1.2e-7 * std::fabs(portable.dot)) << "level " << level;
+    EXPECT_NEAR(r.sum, portable.sum, 1.2e-7 * std::fabs(portable.sum)) << "level " << level;
+    EXPECT_EQ(r.max, portable.max);
+    EXPECT_EQ(r.maxIndex, portable.maxIndex);
+    EXPECT_EQ(r.min, portable.min);
+    EXPECT_EQ(r.minIndex, portable.minIndex);
+  }
+}
+
+TEST_F(MVectorLevels, OperationsAllocateNothingAtAnyLevel)
+{
+  std::vector<float> a(100, 1.0f), b(200, 2.0f), c(100);
+  std::vector<double> d(100, 0.5), s(100), co(100);
+  for (int level = 0; level <= MVector::MaxLevel(); ++level)
+  {
+    MVector::SetLevel(level);
+    float r = 0, r2 = 0;
+    int index = 0;
+    MAllocationCounter::Scope scope;
+    MVector::AddFloats(a.data(), b.data(), c.data(), 100);
+    MVector::DotProduct(a.data(), b.data(), 100, &r);
+    MVector::MaximumWithIndex(a.data(), 100, &r, &index);
+    MVector::MinMax(a.data(), 100, &r, &r2);
+    MVector::Magnitude(b.data(), c.data(), 100);
+    MVector::Phase(b.data(), c.data(), 100);
+    MVector::HannWindowInPlace(c.data(), 100);
+    MVector::SinCosDoubles(d.data(), s.data(), co.data(), 100);
+    MVector::Sum(c.data(), 100, &r);
+    EXPECT_EQ(scope.Count(), 0u) << "level " << level;
+  }
+}
+} // namespace

@@ -1,0 +1,256 @@
+// Portable implementations: plain loops that any C++ compiler turns into correct code.
+// They define the results; the vectorised tables must agree with them up to float rounding.
+
+#include "vector/MVectorKernels.h"
+
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace MVector::Detail
+{
+namespace
+{
+void ZeroDoubles(double* d, int n)
+{
+  for (int i = 0; i < n; ++i)
+    d[i] = 0.0;
+}
+
+void ZeroFloats(float* f, int n)
+{
+  for (int i = 0; i < n; ++i)
+    f[i] = 0.0f;
+}
+
+void SetFloats(float value, float* f, int n)
+{
+  for (int i = 0; i < n; ++i)
+    f[i] = value;
+}
+
+// Copies go through memmove even where the contract forbids overlap: a caller that breaks
+// the rule still gets the data rather than undefined behaviour, and the cost is the same.
+void CopyFloats(const float* src, float* dst, int n)
+{
+  std::memmove(dst, src, static_cast<std::size_t>(n) * sizeof(float));
+}
+
+void CopyDoubles(const double* src, double* dst, int n)
+{
+  std::memmove(dst, src, static_cast<std::size_t>(n) * sizeof(double));
+}
+
+void AddFloats(const float* a, const float* b, float* dst, int n)
+{
+  for (int i = 0; i < n; ++i)
+    dst[i] = a[i] + b[i];
+}
+
+void SubtractFloats(const float* a, const float* b, float* dst, int n)
+{
+  for (int i = 0; i < n; ++i)
+    dst[i] = b[i] - a[i];
+}
+
+void AddFloatsInPlace(const float* src, float* srcDst, int n)
+{
+  for (int i = 0; i < n; ++i)
+    srcDst[i] += src[i];
+}
+
+void AddConstantInPlace(float value, float* srcDst, int n)
+{
+  for (int i = 0; i < n; ++i)
+    srcDst[i] += value;
+}
+
+// Sums accumulate in double so that the result is the float rounding of a nearly exact sum,
+// whatever order a vectorised level adds in.
+float DotProduct(const float* a, const float* b, int n)
+{
+  double acc = 0.0;
+  for (int i = 0; i < n; ++i)
+    acc += static_cast<double>(a[i]) * static_cast<double>(b[i]);
+  return static_cast<float>(acc);
+}
+
+float Sum(const float* f, int n)
+{
+  double acc = 0.0;
+  for (int i = 0; i < n; ++i)
+    acc += f[i];
+  return static_cast<float>(acc);
+}
+
+// Extremes compare with a strict "greater" ("less"): the first occurrence wins and a NaN is
+// never taken over a number (only a NaN in element 0 stays).
+float Maximum(const float* f, int n)
+{
+  float best = f[0];
+  for (int i = 1; i < n; ++i)
+    if (f[i] > best)
+      best = f[i];
+  return best;
+}
+
+void MinMax(const float* f, int n, float* min, float* max)
+{
+  float lo = f[0];
+  float hi = f[0];
+  for (int i = 1; i < n; ++i)
+  {
+    if (f[i] < lo)
+      lo = f[i];
+    if (f[i] > hi)
+      hi = f[i];
+  }
+  *min = lo;
+  *max = hi;
+}
+
+int MaximumIndex(const float* f, int n)
+{
+  int best = 0;
+  for (int i = 1; i < n; ++i)
+    if (f[i] > f[best])
+      best = i;
+  return best;
+}
+
+int MinimumIndex(const float* f, int n)
+{
+  int best = 0;
+  for (int i = 1; i < n; ++i)
+    if (f[i] < f[best])
+      best = i;
+  return best;
+}
+
+void MultiplyByScalar(float value, float* f, int n)
+{
+  for (int i = 0; i < n; ++i)
+    f[i] *= value;
+}
+
+void MultiplyElementwise(const float* src, float* srcDst, int n)
+{
+  for (int i = 0; i < n; ++i)
+    srcDst[i] *= src[i];
+}
+
+// Applies a symmetric window w(cos(i t), cos(2 i t)) with t = 2 pi / (n - 1). Only the first
+// half is evaluated and mirrored, so both ends get bit-identical weights (a Hann window of
+// three points ends in exact zeros). cos(i t) comes from a rotation recurrence in double,
+// re-seeded from the library every 32 steps; its error stays near 1e-15.
+template <typename Shape>
+void ApplySymmetricWindow(float* f, int n, Shape shape)
+{
+  const double step = 2.0 * std::numbers::pi / static_cast<double>(n - 1);
+  const double stepCos = std::cos(step);
+  const double stepSin = std::sin(step);
+  double c = 1.0;
+  double s = 0.0;
+  for (int i = 0; i <= (n - 1) / 2; ++i)
+  {
+    if (i % 32 == 0)
+    {
+      c = std::cos(step * i);
+      s = std::sin(step * i);
+    }
+    const double weight = shape(c, 2.0 * c * c - 1.0, i);
+    f[i] = static_cast<float>(f[i] * weight);
+    if (n - 1 - i != i)
+      f[n - 1 - i] = static_cast<float>(f[n - 1 - i] * weight);
+    const double nextC = c * stepCos - s * stepSin;
+    s = s * stepCos + c * stepSin;
+    c = nextC;
+  }
+}
+
+void HannWindow(float* f, int n)
+{
+  ApplySymmetricWindow(f, n, [](double c, double, int) { return 0.5 - 0.5 * c; });
+}
+
+// A single point has no shape (the step 2 pi / (n - 1) would divide by zero): weight 1.
+void BlackmanWindow(float* f, int n)
+{
+  if (n < 2)
+    return;
+  // alpha = -0.16: a0 = (1 + alpha) / 2 = 0.42, a1 = 0.5, a2 = -alpha / 2 = 0.08.
+  constexpr double kAlpha = -0.16;
+  ApplySymmetricWindow(
+    f, n, [](double c, double c2, int) { return 0.5 * (1.0 + kAlpha) - 0.5 * c - 0.5 * kAlpha * c2; });
+}
+
+void TriangularWindow(float* f, int n)
+{
+  if (n < 2)
+    return;
+  const double rise = 2.0 / static_cast<double>(n - 1);
+  ApplySymmetricWindow(f, n, [rise](double, double, int i) { return rise * i; });
+}
+
+void MoveFloats(const float* src, float* dst, int n)
+{
+  std::memmove(dst, src, static_cast<std::size_t>(n) * sizeof(float));
+}
+} // namespace
+
+void PortableMagnitude(const float* pairs, float* dst, int n)
+{
+  for (int i = 0; i < n; ++i)
+  {
+    const float re = pairs[2 * i];
+    const float im = pairs[2 * i + 1];
+    dst[i] = std::sqrt(re * re + im * im);
+  }
+}
+
+void PortablePhase(const float* pairs, float* dst, int n)
+{
+  for (int i = 0; i < n; ++i)
+    dst[i] = std::atan2(pairs[2 * i + 1], pairs[2 * i]);
+}
+
+void PortableSinCos(const double* src, double* sinOut, double* cosOut, int n)
+{
+  for (int i = 0; i < n; ++i)
+  {
+    // Read first: src may be the same array as one of the outputs.
+    const double x = src[i];
+    sinOut[i] = std::sin(x);
+    cosOut[i] = std::cos(x);
+  }
+}
+
+const Kernels kPortableKernels = {
+  ZeroDoubles,
+  ZeroFloats,
+  SetFloats,
+  CopyFloats,
+  MoveFloats,
+  CopyDoubles,
+  AddFloats,
+  SubtractFloats,
+  AddFloatsInPlace,
+  AddConstantInPlace,
+  DotProduct,
+  Maximum,
+  MinMax,
+  MaximumIndex,
+  MinimumIndex,
+  PortableMagnitude,
+  PortablePhase,
+  HannWindow,
+  BlackmanWindow,
+  TriangularWindow,
+  PortableSinCos,
+  MultiplyByScalar,
+  MultiplyElementwise,
+  Sum,
+  PortableForwardRealFFT,
+  PortableInverseRealFFT,
+};
+} // namespace MVector::Detail
