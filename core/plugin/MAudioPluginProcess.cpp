@@ -4,6 +4,7 @@
 #include "base/MLockGuard.h"
 #include "core/plugin/MAudioPlugin.h"
 #include "core/plugin/MDenormalGuard.h"
+#include "vector/MVector.h"
 
 #include <algorithm>
 
@@ -18,7 +19,7 @@ void ResizePointers(std::vector<float*>& pointers, std::int32_t buses)
 
 void ZeroSamples(float* channel, std::int32_t samples) noexcept
 {
-  std::fill(channel, channel + samples, 0.0f);
+  MVector::ZeroFloats(channel, samples);
 }
 } // namespace
 
@@ -311,8 +312,7 @@ void MAudioPlugin::ProcessDirect(std::int32_t inBuses, std::int32_t outBuses, st
         const std::int32_t index = bus * kPointersPerBus + channel;
         const float* source = internal[index];
         float* target = out[index];
-        for (std::int32_t i = 0; i < samples; ++i)
-          target[i] += source[i];
+        MVector::AddFloatsInPlace(source, target, samples);
       }
     }
     return;
@@ -344,7 +344,7 @@ float** MAudioPlugin::InternalPointers(float** source, std::int32_t buses, std::
       }
       float* buffer = m_internal[static_cast<std::size_t>(index)].Ensure(samples);
       if (copy)
-        std::copy(source[index], source[index] + samples, buffer);
+        MVector::CopyFloats(source[index], buffer, samples);
       internal[index] = buffer;
     }
   }
@@ -370,7 +370,7 @@ void MAudioPlugin::ProcessBypass(std::int32_t inBuses, std::int32_t outBuses, st
       if (static_cast<std::size_t>(index) < m_bypassLines.size())
         m_bypassLines[static_cast<std::size_t>(index)].Process(in, out, samples);
       else if (in != out)
-        std::copy(in, in + samples, out);
+        MVector::CopyFloats(in, out, samples);
     }
   }
 }
@@ -524,8 +524,8 @@ void MAudioPlugin::ProcessBlock(float** inputs, float** outputs, std::int32_t sa
         const std::int32_t index = bus * kPointersPerBus + channel;
         const float* in = inputs[index];
         float* out = outputs[index];
-        for (std::int32_t i = 0; i < samples; ++i)
-          out[i] -= in[i];
+        // Aliased buffers (in == out) give silence, as the difference of a signal with itself.
+        MVector::SubtractFloats(in, out, out, samples);
       }
     }
   }

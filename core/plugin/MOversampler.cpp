@@ -1,5 +1,7 @@
 #include "core/plugin/MOversampler.h"
 
+#include "vector/MVector.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -39,8 +41,7 @@ constexpr Design kShort{80.0, 0.16, 32};
 float Dot(const float* a, const float* b, std::int32_t n) noexcept
 {
   float sum = 0.0f;
-  for (std::int32_t i = 0; i < n; ++i)
-    sum += a[i] * b[i];
+  MVector::DotProduct(a, b, n, &sum);
   return sum;
 }
 } // namespace
