@@ -53,8 +53,7 @@ std::int32_t MParameterIndexMap::Count() const noexcept
   return static_cast<std::int32_t>(count);
 }
 
-namespace
-{
+namespace {
 std::unique_ptr<ParameterBase> MakeParameter(MParameterInfo& info)
 {
   switch (info.type)
@@ -89,8 +88,7 @@ void MParameterBuilder::Build(MAudioPlugin& plugin, MParameterOwner* owner, cons
 
   MString group;
   std::int32_t effectIndex = 0;
-  auto visit = [&](MParameterInfo* info)
-  {
+  auto visit = [&](MParameterInfo* info) {
     if (info == nullptr)
     {
       ++effectIndex;

@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace
-{
+namespace {
 double Curve(std::int32_t curve, double x) noexcept
 {
   switch (curve)

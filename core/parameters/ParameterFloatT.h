@@ -1,10 +1,12 @@
 #pragma once
 // ParameterFloatT<Base>: a float descriptor as a one-slot automation adapter (type 1).
 //
-// Normalised x maps to plain (max - min) * curve(x) + min with curve x, x^2 or x^4; while the
-// descriptor's kInterpolating flag is set, writes go to the smoothed value (which the effect
-// reads then). Host values outside 0..1 are clamped and non-numbers ignored. Base is
-// ParameterBase or ParameterBaseCustom; it supplies Info() and NotifyChanged(silent).
+// Normalised x maps to plain (max - min) * curve(x) + min with curve x, x^2 or x^4. SetValue
+// writes the value; the in-block ramp writes the smoothed value, which the effect reads while
+// the descriptor's kInterpolating flag is set. (Keeping the two apart means a host change that
+// arrives during a ramp is kept, not overwritten when the ramp ends.) Host values outside 0..1 are clamped
+// and non-numbers ignored. Base is ParameterBase or ParameterBaseCustom; it supplies Info() and
+// NotifyChanged(silent).
 
 #include "core/parameters/MParameterMapping.h"
 
@@ -22,11 +24,16 @@ public:
       return;
     MParameterInfo& info = this->Info();
     const double plain = MParameterMapping::FloatToPlain(info, std::clamp(value, 0.0, 1.0));
-    if (info.Has(MParameterInfo::kInterpolating))
-      info.floating.smoothed = plain;
-    else
-      info.floating.value = plain;
+    info.floating.value = plain;
     this->NotifyChanged(silent);
+  }
+
+  void SetInterpolatedValue(std::int32_t, double value) override
+  {
+    if (std::isnan(value))
+      return;
+    MParameterInfo& info = this->Info();
+    info.floating.smoothed = MParameterMapping::FloatToPlain(info, std::clamp(value, 0.0, 1.0));
   }
 
   double GetValue(std::int32_t) const override

@@ -1,8 +1,9 @@
 #pragma once
 // ParameterIntT<Base>: an integer descriptor as a one-slot automation adapter (type 2).
 //
-// Normalised x maps to round-half-up((max - min) x + min); writes go to the smoothed value while
-// interpolating. Host values outside 0..1 are clamped and non-numbers ignored.
+// Normalised x maps to round-half-up((max - min) x + min). SetValue writes the value, the in-block
+// ramp the smoothed value (read by the effect while kInterpolating is set), as ParameterFloatT. Host values
+// outside 0..1 are clamped and non-numbers ignored.
 
 #include "core/parameters/MParameterMapping.h"
 
@@ -20,11 +21,16 @@ public:
       return;
     MParameterInfo& info = this->Info();
     const std::int32_t plain = MParameterMapping::IntegerToPlain(info, std::clamp(value, 0.0, 1.0));
-    if (info.Has(MParameterInfo::kInterpolating))
-      info.integer.smoothed = plain;
-    else
-      info.integer.value = plain;
+    info.integer.value = plain;
     this->NotifyChanged(silent);
+  }
+
+  void SetInterpolatedValue(std::int32_t, double value) override
+  {
+    if (std::isnan(value))
+      return;
+    MParameterInfo& info = this->Info();
+    info.integer.smoothed = MParameterMapping::IntegerToPlain(info, std::clamp(value, 0.0, 1.0));
   }
 
   double GetValue(std::int32_t) const override

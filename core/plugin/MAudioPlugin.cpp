@@ -12,13 +12,15 @@ MAudioPlugin::MAudioPlugin() = default;
 
 MAudioPlugin::~MAudioPlugin()
 {
-  MHostCallShield::Run("MAudioPlugin::~MAudioPlugin", [&] { ClearAutomationAdapters(); });
-  MHostCallShield::Run("MAudioPlugin::DestroyEditor",
-                       [&]
-                       {
-                         delete m_editor;
-                         m_editor = nullptr;
-                       });
+  MHostCallShield::Run("MAudioPlugin::~MAudioPlugin", [&] {
+    // The update thread goes first: its event handler reaches the adapters.
+    m_updateThread.reset();
+    ClearAutomationAdapters();
+  });
+  MHostCallShield::Run("MAudioPlugin::DestroyEditor", [&] {
+    delete m_editor;
+    m_editor = nullptr;
+  });
 }
 
 MString MAudioPlugin::JoinTexts(const MString& a, const MString& b)
@@ -36,18 +38,16 @@ void MAudioPlugin::AddAutomationAdapter(AutomationAdapter* adapter)
 {
   if (adapter == nullptr)
     return;
-  MHostCallShield::Run("MAudioPlugin::AddAutomationAdapter",
-                       [&]
-                       {
-                         MLockGuard processing(m_processingLock);
-                         MLockGuard init(m_initLock);
-                         MLockGuard buffers(m_bufferLock);
-                         if (m_adapters.size() == m_adapters.capacity())
-                           m_adapters.reserve(static_cast<std::size_t>(
-                               MFloatBuffer::CapacityFor(static_cast<std::int32_t>(m_adapters.size()) + 1)));
-                         m_adapters.push_back(adapter);
-                         adapter->m_plugin = this;
-                       });
+  MHostCallShield::Run("MAudioPlugin::AddAutomationAdapter", [&] {
+    MLockGuard processing(m_processingLock);
+    MLockGuard init(m_initLock);
+    MLockGuard buffers(m_bufferLock);
+    if (m_adapters.size() == m_adapters.capacity())
+      m_adapters.reserve(static_cast<std::size_t>(
+          MFloatBuffer::CapacityFor(static_cast<std::int32_t>(m_adapters.size()) + 1)));
+    m_adapters.push_back(adapter);
+    adapter->m_plugin = this;
+  });
 }
 
 MAudioPlugin::AutomationAdapter* MAudioPlugin::GetAutomationAdapter(std::int32_t position) const noexcept
@@ -59,90 +59,88 @@ MAudioPlugin::AutomationAdapter* MAudioPlugin::GetAutomationAdapter(std::int32_t
 
 void MAudioPlugin::AssignAutomationIndices()
 {
-  MHostCallShield::Run("MAudioPlugin::AssignAutomationIndices",
-                       [&]
-                       {
-                         MLockGuard processing(m_processingLock);
-                         MLockGuard init(m_initLock);
-                         MLockGuard buffers(m_bufferLock);
+  MHostCallShield::Run("MAudioPlugin::AssignAutomationIndices", [&] {
+    MLockGuard processing(m_processingLock);
+    MLockGuard init(m_initLock);
+    MLockGuard buffers(m_bufferLock);
 
-                         if (m_sortAdapters && m_adapters.size() > 1)
-                         {
-                           // Stable bidirectional bubble sort: equal keys keep their registration order.
-                           bool swapped = true;
-                           std::size_t low = 0;
-                           std::size_t high = m_adapters.size() - 1;
-                           while (swapped && low < high)
-                           {
-                             swapped = false;
-                             for (std::size_t i = low; i < high; ++i)
-                             {
-                               if (m_adapters[i]->GetOrderKey() > m_adapters[i + 1]->GetOrderKey())
-                               {
-                                 std::swap(m_adapters[i], m_adapters[i + 1]);
-                                 swapped = true;
-                               }
-                             }
-                             --high;
-                             if (!swapped)
-                               break;
-                             swapped = false;
-                             for (std::size_t i = high; i > low; --i)
-                             {
-                               if (m_adapters[i - 1]->GetOrderKey() > m_adapters[i]->GetOrderKey())
-                               {
-                                 std::swap(m_adapters[i - 1], m_adapters[i]);
-                                 swapped = true;
-                               }
-                             }
-                             ++low;
-                           }
-                         }
+    if (m_sortAdapters && m_adapters.size() > 1)
+    {
+      // Stable bidirectional bubble sort: equal keys keep their registration order.
+      bool swapped = true;
+      std::size_t low = 0;
+      std::size_t high = m_adapters.size() - 1;
+      while (swapped && low < high)
+      {
+        swapped = false;
+        for (std::size_t i = low; i < high; ++i)
+        {
+          if (m_adapters[i]->GetOrderKey() > m_adapters[i + 1]->GetOrderKey())
+          {
+            std::swap(m_adapters[i], m_adapters[i + 1]);
+            swapped = true;
+          }
+        }
+        --high;
+        if (!swapped)
+          break;
+        swapped = false;
+        for (std::size_t i = high; i > low; --i)
+        {
+          if (m_adapters[i - 1]->GetOrderKey() > m_adapters[i]->GetOrderKey())
+          {
+            std::swap(m_adapters[i - 1], m_adapters[i]);
+            swapped = true;
+          }
+        }
+        ++low;
+      }
+    }
 
-                         std::int32_t total = 0;
-                         std::int32_t permanent = 0;
-                         bool anyInterpolated = false;
-                         for (AutomationAdapter* adapter : m_adapters)
-                         {
-                           adapter->m_firstIndex = total;
-                           total += adapter->m_count;
-                           if (!adapter->m_temporary)
-                             permanent += adapter->m_count;
-                           for (std::int32_t slot = 0; slot < adapter->m_count; ++slot)
-                             anyInterpolated = adapter->IsInterpolated(slot) || anyInterpolated;
-                         }
-                         m_totalCount = total;
-                         m_permanentCount = permanent;
+    std::int32_t total = 0;
+    std::int32_t permanent = 0;
+    bool anyInterpolated = false;
+    for (AutomationAdapter* adapter : m_adapters)
+    {
+      adapter->m_firstIndex = total;
+      total += adapter->m_count;
+      if (!adapter->m_temporary)
+        permanent += adapter->m_count;
+      for (std::int32_t slot = 0; slot < adapter->m_count; ++slot)
+        anyInterpolated = adapter->IsInterpolated(slot) || anyInterpolated;
+    }
+    m_totalCount = total;
+    m_permanentCount = permanent;
 
-                         m_interpolation.clear();
-                         m_interpolatedIndices.clear();
-                         if (anyInterpolated)
-                         {
-                           m_interpolation.resize(static_cast<std::size_t>(total));
-                           for (std::size_t position = 0; position < m_adapters.size(); ++position)
-                           {
-                             AutomationAdapter* adapter = m_adapters[position];
-                             for (std::int32_t slot = 0; slot < adapter->m_count; ++slot)
-                             {
-                               const std::int32_t index = adapter->m_firstIndex + slot;
-                               InterpolationRecord& record = m_interpolation[static_cast<std::size_t>(index)];
-                               record.adapter = static_cast<std::int32_t>(position);
-                               record.slot = slot;
-                               record.interpolated = adapter->IsInterpolated(slot);
-                               if (record.interpolated)
-                               {
-                                 m_interpolatedIndices.push_back(index);
-                                 record.previous = adapter->GetValue(slot);
-                               }
-                             }
-                           }
-                         }
+    m_interpolation.clear();
+    m_interpolatedIndices.clear();
+    if (anyInterpolated)
+    {
+      m_interpolation.resize(static_cast<std::size_t>(total));
+      for (std::size_t position = 0; position < m_adapters.size(); ++position)
+      {
+        AutomationAdapter* adapter = m_adapters[position];
+        for (std::int32_t slot = 0; slot < adapter->m_count; ++slot)
+        {
+          const std::int32_t index = adapter->m_firstIndex + slot;
+          InterpolationRecord& record = m_interpolation[static_cast<std::size_t>(index)];
+          record.adapter = static_cast<std::int32_t>(position);
+          record.slot = slot;
+          record.interpolated = adapter->IsInterpolated(slot);
+          if (record.interpolated)
+          {
+            m_interpolatedIndices.push_back(index);
+            record.previous = adapter->GetValue(slot);
+          }
+        }
+      }
+    }
 
-                         // Reserve the refresh lists so that queuing a refresh never needs to grow them.
-                         MLockGuard needUpdate(m_needUpdateLock);
-                         m_needUpdate.reserve(m_adapters.size());
-                         m_updating.reserve(m_adapters.size());
-                       });
+    // Reserve the refresh lists so that queuing a refresh never needs to grow them.
+    MLockGuard needUpdate(m_needUpdateLock);
+    m_needUpdate.reserve(m_adapters.size());
+    m_updating.reserve(m_adapters.size());
+  });
 }
 
 void MAudioPlugin::RemoveAdapterAt(std::size_t position)
@@ -160,38 +158,38 @@ void MAudioPlugin::RemoveAdapterAt(std::size_t position)
 
 void MAudioPlugin::DestroyTemporaryAutomationAdapters()
 {
-  MHostCallShield::Run("MAudioPlugin::DestroyTemporaryAutomationAdapters",
-                       [&]
-                       {
-                         MLockGuard processing(m_processingLock);
-                         MLockGuard init(m_initLock);
-                         MLockGuard buffers(m_bufferLock);
-                         {
-                           MLockGuard needUpdate(m_needUpdateLock);
-                           m_needUpdate.clear();
-                         }
-                         for (std::size_t position = m_adapters.size(); position-- > 0;)
-                         {
-                           if (m_adapters[position]->m_temporary)
-                             RemoveAdapterAt(position);
-                         }
-                         AssignAutomationIndices();
-                       });
+  MHostCallShield::Run("MAudioPlugin::DestroyTemporaryAutomationAdapters", [&] {
+    MLockGuard processing(m_processingLock);
+    MLockGuard init(m_initLock);
+    MLockGuard buffers(m_bufferLock);
+    {
+      MLockGuard needUpdate(m_needUpdateLock);
+      m_needUpdate.clear();
+    }
+    for (std::size_t position = m_adapters.size(); position-- > 0;)
+    {
+      if (m_adapters[position]->m_temporary)
+        RemoveAdapterAt(position);
+    }
+    AssignAutomationIndices();
+  });
 }
 
 void MAudioPlugin::ClearAutomationAdapters()
 {
-  if (m_updateThread)
-    m_updateThread->Stop();
-  MLockGuard processing(m_processingLock);
-  MLockGuard init(m_initLock);
-  MLockGuard buffers(m_bufferLock);
-  for (std::size_t position = m_adapters.size(); position-- > 0;)
-    RemoveAdapterAt(position);
-  m_adapters.shrink_to_fit();
-  m_totalCount = m_permanentCount = 0;
-  m_interpolation.clear();
-  m_interpolatedIndices.clear();
+  MHostCallShield::Run("MAudioPlugin::ClearAutomationAdapters", [&] {
+    if (m_updateThread)
+      m_updateThread->Stop();
+    MLockGuard processing(m_processingLock);
+    MLockGuard init(m_initLock);
+    MLockGuard buffers(m_bufferLock);
+    for (std::size_t position = m_adapters.size(); position-- > 0;)
+      RemoveAdapterAt(position);
+    m_adapters.shrink_to_fit();
+    m_totalCount = m_permanentCount = 0;
+    m_interpolation.clear();
+    m_interpolatedIndices.clear();
+  });
 }
 
 MAudioPlugin::AutomationAdapter* MAudioPlugin::FindAutomationAdapter(std::int32_t index,
@@ -245,8 +243,7 @@ MAudioPlugin::AutomationAdapter* MAudioPlugin::FindAutomationAdapter(std::int32_
 
 // ---- per-index operations --------------------------------------------------------------------
 
-namespace
-{
+namespace {
 // Host-facing lookups stop at the permanent count; the shield catches anything the adapter throws.
 template <class Plugin>
 typename Plugin::AutomationAdapter* HostAdapter(const Plugin& plugin, std::int32_t index,
@@ -267,65 +264,54 @@ void MAudioPlugin::OnParametersChanged() {}
 
 void MAudioPlugin::SetParameter(std::int32_t index, double value, bool silent)
 {
-  MHostCallShield::Run("MAudioPlugin::SetParameter",
-                       [&]
-                       {
-                         std::int32_t slot = 0;
-                         if (AutomationAdapter* adapter = HostAdapter(*this, index, slot);
-                             adapter != nullptr && std::isfinite(value))
-                           adapter->SetValue(slot, value, silent);
-                       });
+  MHostCallShield::Run("MAudioPlugin::SetParameter", [&] {
+    std::int32_t slot = 0;
+    if (AutomationAdapter* adapter = HostAdapter(*this, index, slot);
+        adapter != nullptr && std::isfinite(value))
+      adapter->SetValue(slot, value, silent);
+  });
 }
 
 void MAudioPlugin::SetParameterIfChanged(std::int32_t index, double value, bool silent)
 {
-  MHostCallShield::Run("MAudioPlugin::SetParameterIfChanged",
-                       [&]
-                       {
-                         std::int32_t slot = 0;
-                         if (AutomationAdapter* adapter = HostAdapter(*this, index, slot);
-                             adapter != nullptr && std::isfinite(value))
-                         {
-                           if (std::fabs(adapter->GetValue(slot) - value) > 1e-7)
-                             adapter->SetValue(slot, value, silent);
-                         }
-                       });
+  MHostCallShield::Run("MAudioPlugin::SetParameterIfChanged", [&] {
+    std::int32_t slot = 0;
+    if (AutomationAdapter* adapter = HostAdapter(*this, index, slot);
+        adapter != nullptr && std::isfinite(value))
+    {
+      if (std::fabs(adapter->GetValue(slot) - value) > 1e-7)
+        adapter->SetValue(slot, value, silent);
+    }
+  });
 }
 
 double MAudioPlugin::GetParameter(std::int32_t index) const
 {
-  return MHostCallShield::Run("MAudioPlugin::GetParameter", 0.0,
-                              [&]
-                              {
-                                std::int32_t slot = 0;
-                                const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
-                                return adapter != nullptr ? adapter->GetValue(slot) : 0.0;
-                              });
+  return MHostCallShield::Run("MAudioPlugin::GetParameter", 0.0, [&] {
+    std::int32_t slot = 0;
+    const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
+    return adapter != nullptr ? adapter->GetValue(slot) : 0.0;
+  });
 }
 
 MString MAudioPlugin::GetParameterName(std::int32_t index) const
 {
-  return MHostCallShield::Run("MAudioPlugin::GetParameterName", MString(),
-                              [&]
-                              {
-                                std::int32_t slot = 0;
-                                const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
-                                return adapter != nullptr ? adapter->GetName(slot) : MString();
-                              });
+  return MHostCallShield::Run("MAudioPlugin::GetParameterName", MString(), [&] {
+    std::int32_t slot = 0;
+    const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
+    return adapter != nullptr ? adapter->GetName(slot) : MString();
+  });
 }
 
 MString MAudioPlugin::GetParameterID(std::int32_t index) const
 {
-  return MHostCallShield::Run("MAudioPlugin::GetParameterID", MString(),
-                              [&]
-                              {
-                                std::int32_t slot = 0;
-                                const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
-                                if (adapter == nullptr)
-                                  return MString();
-                                return JoinTexts(JoinTexts(adapter->m_idPrefix, adapter->GetIdPart(slot)),
-                                                 adapter->GetName(slot));
-                              });
+  return MHostCallShield::Run("MAudioPlugin::GetParameterID", MString(), [&] {
+    std::int32_t slot = 0;
+    const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
+    if (adapter == nullptr)
+      return MString();
+    return JoinTexts(JoinTexts(adapter->m_idPrefix, adapter->GetIdPart(slot)), adapter->GetName(slot));
+  });
 }
 
 MString MAudioPlugin::GetParameterExtraText(std::int32_t) const
@@ -335,48 +321,38 @@ MString MAudioPlugin::GetParameterExtraText(std::int32_t) const
 
 MString MAudioPlugin::GetParameterValueName(std::int32_t index) const
 {
-  return MHostCallShield::Run("MAudioPlugin::GetParameterValueName", MString(),
-                              [&]
-                              {
-                                std::int32_t slot = 0;
-                                const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
-                                return adapter != nullptr ? adapter->GetValueName(slot) : MString();
-                              });
+  return MHostCallShield::Run("MAudioPlugin::GetParameterValueName", MString(), [&] {
+    std::int32_t slot = 0;
+    const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
+    return adapter != nullptr ? adapter->GetValueName(slot) : MString();
+  });
 }
 
 MString MAudioPlugin::GetParameterValueNameFrom01(std::int32_t index, double value) const
 {
-  return MHostCallShield::Run("MAudioPlugin::GetParameterValueNameFrom01", MString(),
-                              [&]
-                              {
-                                std::int32_t slot = 0;
-                                const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
-                                return adapter != nullptr && std::isfinite(value)
-                                           ? adapter->GetValueNameFrom01(slot, value)
-                                           : MString();
-                              });
+  return MHostCallShield::Run("MAudioPlugin::GetParameterValueNameFrom01", MString(), [&] {
+    std::int32_t slot = 0;
+    const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
+    return adapter != nullptr && std::isfinite(value) ? adapter->GetValueNameFrom01(slot, value) : MString();
+  });
 }
 
 double MAudioPlugin::ParseParameterValueName(std::int32_t index, const MString& text) const
 {
-  return MHostCallShield::Run("MAudioPlugin::ParseParameterValueName", 0.0,
-                              [&]
-                              {
-                                std::int32_t slot = 0;
-                                const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
-                                return adapter != nullptr ? adapter->ParseValueName(slot, text) : 0.0;
-                              });
+  return MHostCallShield::Run("MAudioPlugin::ParseParameterValueName", 0.0, [&] {
+    std::int32_t slot = 0;
+    const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
+    return adapter != nullptr ? adapter->ParseValueName(slot, text) : 0.0;
+  });
 }
 
 MString MAudioPlugin::GetParameterUnitsName(std::int32_t index) const
 {
-  return MHostCallShield::Run("MAudioPlugin::GetParameterUnitsName", MString(),
-                              [&]
-                              {
-                                std::int32_t slot = 0;
-                                const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
-                                return adapter != nullptr ? adapter->GetUnitsName(slot) : MString();
-                              });
+  return MHostCallShield::Run("MAudioPlugin::GetParameterUnitsName", MString(), [&] {
+    std::int32_t slot = 0;
+    const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
+    return adapter != nullptr ? adapter->GetUnitsName(slot) : MString();
+  });
 }
 
 bool MAudioPlugin::IsCustomQuery() const
@@ -388,24 +364,20 @@ void MAudioPlugin::OnCustomNotification() {}
 
 std::int32_t MAudioPlugin::GetParameterType(std::int32_t index) const
 {
-  return MHostCallShield::Run("MAudioPlugin::GetParameterType", std::int32_t{0},
-                              [&]
-                              {
-                                std::int32_t slot = 0;
-                                const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
-                                return adapter != nullptr ? adapter->GetType(slot) : 0;
-                              });
+  return MHostCallShield::Run("MAudioPlugin::GetParameterType", std::int32_t{0}, [&] {
+    std::int32_t slot = 0;
+    const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
+    return adapter != nullptr ? adapter->GetType(slot) : 0;
+  });
 }
 
 double MAudioPlugin::GetParameterDefaultValue(std::int32_t index) const
 {
-  return MHostCallShield::Run("MAudioPlugin::GetParameterDefaultValue", 0.0,
-                              [&]
-                              {
-                                std::int32_t slot = 0;
-                                const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
-                                return adapter != nullptr ? adapter->GetDefaultValue(slot) : 0.0;
-                              });
+  return MHostCallShield::Run("MAudioPlugin::GetParameterDefaultValue", 0.0, [&] {
+    std::int32_t slot = 0;
+    const AutomationAdapter* adapter = HostAdapter(*this, index, slot);
+    return adapter != nullptr ? adapter->GetDefaultValue(slot) : 0.0;
+  });
 }
 
 void MAudioPlugin::Store(MStoreContext& context)
@@ -418,17 +390,15 @@ void MAudioPlugin::Store(MStoreContext& context)
 
 void MAudioPlugin::Randomize(double amount)
 {
-  MHostCallShield::Run("MAudioPlugin::Randomize",
-                       [&]
-                       {
-                         if (!std::isfinite(amount))
-                           return;
-                         MLockGuard processing(m_processingLock);
-                         MLockGuard init(m_initLock);
-                         MLockGuard buffers(m_bufferLock);
-                         for (AutomationAdapter* adapter : m_adapters)
-                           adapter->Randomize(amount);
-                       });
+  MHostCallShield::Run("MAudioPlugin::Randomize", [&] {
+    if (!std::isfinite(amount))
+      return;
+    MLockGuard processing(m_processingLock);
+    MLockGuard init(m_initLock);
+    MLockGuard buffers(m_bufferLock);
+    for (AutomationAdapter* adapter : m_adapters)
+      adapter->Randomize(amount);
+  });
 }
 
 // ---- hooks with trivial defaults -------------------------------------------------------------

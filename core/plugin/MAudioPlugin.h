@@ -441,6 +441,11 @@ public:
   /// For every slot: with amount < 1 moves the value by up to +-amount (clamped to 0..1),
   /// otherwise draws a fresh value; sets it silently. Nothing when CanRandomize is false.
   virtual void Randomize(double amount);
+  /// Writes one step of an in-block ramp (audio thread, inside Process, between
+  /// SetInterpolating(slot, true) and SetInterpolating(slot, false)); must not allocate.
+  /// Base: SetValue(slot, value, true). Typed parameters write their smoothed value instead, so a
+  /// host change that arrives during the block lands in the value and is ramped to next block.
+  virtual void SetInterpolatedValue(std::int32_t slot, double value);
 
   /// Sends the slot's current value to the host. Nothing without a plug-in.
   void SendAutomation(std::int32_t slot);

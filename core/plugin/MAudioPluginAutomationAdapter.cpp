@@ -90,27 +90,28 @@ bool MAudioPlugin::AutomationAdapter::CanRandomize() const
 
 void MAudioPlugin::AutomationAdapter::Randomize(double amount)
 {
-  MHostCallShield::Run("MAudioPlugin::AutomationAdapter::Randomize",
-                       [&]
-                       {
-                         if (!CanRandomize() || !std::isfinite(amount))
-                           return;
-                         for (std::int32_t slot = 0; slot < m_count; ++slot)
-                         {
-                           const double r = DrawRandom();
-                           const double value =
-                               amount < 1.0 ? ClampNormalised(GetValue(slot) + (r - 0.5) * 2.0 * amount) : r;
-                           SetValue(slot, value, true);
-                         }
-                       });
+  MHostCallShield::Run("MAudioPlugin::AutomationAdapter::Randomize", [&] {
+    if (!CanRandomize() || !std::isfinite(amount))
+      return;
+    for (std::int32_t slot = 0; slot < m_count; ++slot)
+    {
+      const double r = DrawRandom();
+      const double value = amount < 1.0 ? ClampNormalised(GetValue(slot) + (r - 0.5) * 2.0 * amount) : r;
+      SetValue(slot, value, true);
+    }
+  });
+}
+
+void MAudioPlugin::AutomationAdapter::SetInterpolatedValue(std::int32_t slot, double value)
+{
+  SetValue(slot, value, true);
 }
 
 void MAudioPlugin::AutomationAdapter::SendAutomation(std::int32_t slot)
 {
   if (m_plugin == nullptr || slot < 0 || slot >= m_count)
     return;
-  const std::int32_t index = m_firstIndex + slot;
-  m_plugin->SendAutomationToHost(index, m_plugin->GetParameter(index));
+  m_plugin->SendAutomationToHost(m_firstIndex + slot, GetValue(slot));
 }
 
 void MAudioPlugin::AutomationAdapter::SendAutomationValue(std::int32_t slot, double value)

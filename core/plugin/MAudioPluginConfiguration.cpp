@@ -13,8 +13,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace
-{
+namespace {
 std::filesystem::path ToPath(const MString& text)
 {
 #ifdef _WIN32
@@ -81,46 +80,40 @@ MString MAudioPlugin::GetConfigurationPath()
 
 bool MAudioPlugin::LoadDefaultSettings()
 {
-  return MHostCallShield::Run("MAudioPlugin::LoadDefaultSettings", false,
-                              [&]
-                              {
-                                MXmlItem document;
-                                if (!ReadConfiguration(document) ||
-                                    !document.HasSubItem(MString("DefaultSettings")))
-                                  return false;
-                                MXmlItem& defaults = document.GetSubItem();
-                                MLockGuard processing(m_processingLock);
-                                MLockGuard init(m_initLock);
-                                MLockGuard buffers(m_bufferLock);
-                                MStoreContext context(false, defaults);
-                                Store(context);
-                                return true;
-                              });
+  return MHostCallShield::Run("MAudioPlugin::LoadDefaultSettings", false, [&] {
+    MXmlItem document;
+    if (!ReadConfiguration(document) || !document.HasSubItem(MString("DefaultSettings")))
+      return false;
+    MXmlItem& defaults = document.GetSubItem();
+    MLockGuard processing(m_processingLock);
+    MLockGuard init(m_initLock);
+    MLockGuard buffers(m_bufferLock);
+    MStoreContext context(false, defaults);
+    Store(context);
+    return true;
+  });
 }
 
 bool MAudioPlugin::SetDefaultSettingsToCurrent()
 {
-  return MHostCallShield::Run(
-      "MAudioPlugin::SetDefaultSettingsToCurrent", false,
-      [&]
-      {
-        MXmlItem settings(MString("Settings"));
-        MStoreContext context(true, settings);
-        Store(context);
+  return MHostCallShield::Run("MAudioPlugin::SetDefaultSettingsToCurrent", false, [&] {
+    MXmlItem settings(MString("Settings"));
+    MStoreContext context(true, settings);
+    Store(context);
 
-        MXmlItem document;
-        ReadConfiguration(document);
-        document.SetName(MString("Configuration"));
-        for (int index = document.GetSubItemCount(); index-- > 0;)
-        {
-          if (document.GetSubItemAt(index).GetName().EqualsName(MString("DefaultSettings")))
-            document.RemoveSubItemAt(index);
-        }
-        settings.SetName(MString("DefaultSettings"));
-        document.AddSubItem(std::move(settings));
-        WriteConfiguration(document);
-        return true;
-      });
+    MXmlItem document;
+    ReadConfiguration(document);
+    document.SetName(MString("Configuration"));
+    for (int index = document.GetSubItemCount(); index-- > 0;)
+    {
+      if (document.GetSubItemAt(index).GetName().EqualsName(MString("DefaultSettings")))
+        document.RemoveSubItemAt(index);
+    }
+    settings.SetName(MString("DefaultSettings"));
+    document.AddSubItem(std::move(settings));
+    WriteConfiguration(document);
+    return true;
+  });
 }
 
 std::int32_t MAudioPlugin::GetEditorMode() const

@@ -5,28 +5,27 @@
 #include "core/plugin/MAudioPlugin.h"
 #include "core/plugin/MAutomationUpdateRequestThread.h"
 
+#include <cmath>
+
 void MAudioPlugin::NeedUpdateEditor(AutomationAdapter* adapter)
 {
-  MHostCallShield::Run("MAudioPlugin::NeedUpdateEditor",
-                       [&]
-                       {
-                         if (adapter == nullptr)
-                           return;
-                         {
-                           MLockGuard guard(m_needUpdateLock);
-                           for (AutomationAdapter* queued : m_needUpdate)
-                           {
-                             if (queued == adapter)
-                               return;
-                           }
-                           m_needUpdate.push_back(adapter);
-                         }
-                         if (!m_updateThread)
-                         {
-                           m_updateThread = std::make_unique<AutomationUpdateRequestThread>(*this);
-                           m_updateThread->Start(MThread::Low);
-                         }
-                       });
+  MHostCallShield::Run("MAudioPlugin::NeedUpdateEditor", [&] {
+    if (adapter == nullptr)
+      return;
+    MLockGuard guard(m_needUpdateLock);
+    for (AutomationAdapter* queued : m_needUpdate)
+    {
+      if (queued == adapter)
+        return;
+    }
+    m_needUpdate.push_back(adapter);
+    // Started on first use, under the list's lock: setters may run on two threads at once.
+    if (!m_updateThread)
+    {
+      m_updateThread = std::make_unique<AutomationUpdateRequestThread>(*this);
+      m_updateThread->Start(MThread::Low);
+    }
+  });
 }
 
 std::int32_t MAudioPlugin::GetNeedUpdateCount() const
@@ -37,25 +36,22 @@ std::int32_t MAudioPlugin::GetNeedUpdateCount() const
 
 std::int32_t MAudioPlugin::ProcessAutomationUpdates()
 {
-  return MHostCallShield::Run("MAudioPlugin::ProcessAutomationUpdates", std::int32_t{0},
-                              [&]
-                              {
-                                {
-                                  MLockGuard guard(m_needUpdateLock);
-                                  m_updating.assign(m_needUpdate.begin(), m_needUpdate.end());
-                                  m_needUpdate.clear();
-                                }
-                                // Controls are refreshed outside the list's lock: a refresh may queue the
-                                // adapter again.
-                                for (AutomationAdapter* adapter : m_updating)
-                                  adapter->UpdateEditorControls();
-                                if (m_editor != nullptr && !m_updating.empty())
-                                  m_editor->RefreshAdapters(m_updating.data(),
-                                                            static_cast<std::int32_t>(m_updating.size()));
-                                const std::int32_t count = static_cast<std::int32_t>(m_updating.size());
-                                m_updating.clear();
-                                return count;
-                              });
+  return MHostCallShield::Run("MAudioPlugin::ProcessAutomationUpdates", std::int32_t{0}, [&] {
+    {
+      MLockGuard guard(m_needUpdateLock);
+      m_updating.assign(m_needUpdate.begin(), m_needUpdate.end());
+      m_needUpdate.clear();
+    }
+    // Controls are refreshed outside the list's lock: a refresh may queue the
+    // adapter again.
+    for (AutomationAdapter* adapter : m_updating)
+      adapter->UpdateEditorControls();
+    if (m_editor != nullptr && !m_updating.empty())
+      m_editor->RefreshAdapters(m_updating.data(), static_cast<std::int32_t>(m_updating.size()));
+    const std::int32_t count = static_cast<std::int32_t>(m_updating.size());
+    m_updating.clear();
+    return count;
+  });
 }
 
 bool MAudioPlugin::EnsureGUISystem()
@@ -79,16 +75,14 @@ bool MAudioPlugin::CreateEditor()
 
 bool MAudioPlugin::ResizeEditor(std::int32_t width, std::int32_t height)
 {
-  return MHostCallShield::Run("MAudioPlugin::ResizeEditor", false,
-                              [&]
-                              {
-                                if (m_hostAdapter == nullptr || width <= 0 || height <= 0 ||
-                                    !m_hostAdapter->ChangeEditorSize(width, height))
-                                  return false;
-                                if (m_editor != nullptr)
-                                  m_editor->SetSize(width, height);
-                                return true;
-                              });
+  return MHostCallShield::Run("MAudioPlugin::ResizeEditor", false, [&] {
+    if (m_hostAdapter == nullptr || width <= 0 || height <= 0 ||
+        !m_hostAdapter->ChangeEditorSize(width, height))
+      return false;
+    if (m_editor != nullptr)
+      m_editor->SetSize(width, height);
+    return true;
+  });
 }
 
 void MAudioPlugin::SetEditorOpen(bool open)
@@ -98,10 +92,9 @@ void MAudioPlugin::SetEditorOpen(bool open)
 
 void MAudioPlugin::SendAutomationToHost(std::int32_t index, double value)
 {
-  MHostCallShield::Run("MAudioPlugin::SendAutomationToHost",
-                       [&]
-                       {
-                         if (m_hostAdapter != nullptr)
-                           m_hostAdapter->SendAutomation(index, value);
-                       });
+  MHostCallShield::Run("MAudioPlugin::SendAutomationToHost", [&] {
+    // Only the slots the host knows about: temporary slots have no host index.
+    if (m_hostAdapter != nullptr && index >= 0 && index < GetNumParameters() && std::isfinite(value))
+      m_hostAdapter->SendAutomation(index, value);
+  });
 }

@@ -45,7 +45,7 @@ bool MAudioPlugin::InterpolationPrepare(std::int32_t samples)
     record.step /= samples;
     record.current = record.previous;
     adapter->SetInterpolating(record.slot, true);
-    adapter->SetValue(record.slot, record.current, true);
+    adapter->SetInterpolatedValue(record.slot, record.current);
   }
   OnParametersChanged();
   return true;
@@ -59,7 +59,7 @@ void MAudioPlugin::InterpolationProcess(std::int32_t samples)
     if (!record.active)
       continue;
     record.current += samples * record.step;
-    m_adapters[static_cast<std::size_t>(record.adapter)]->SetValue(record.slot, record.current, true);
+    m_adapters[static_cast<std::size_t>(record.adapter)]->SetInterpolatedValue(record.slot, record.current);
   }
   OnParametersChanged();
 }
@@ -74,8 +74,10 @@ void MAudioPlugin::InterpolationFinish()
       continue;
     record.active = false;
     AutomationAdapter* adapter = m_adapters[static_cast<std::size_t>(record.adapter)];
+    // The ramp ends on the target; a typed parameter's value already holds it, or a newer host
+    // value, which must survive the end of the block.
+    adapter->SetInterpolatedValue(record.slot, record.target);
     adapter->SetInterpolating(record.slot, false);
-    adapter->SetValue(record.slot, record.target, true);
   }
   OnParametersChanged();
 }

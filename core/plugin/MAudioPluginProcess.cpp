@@ -8,8 +8,7 @@
 
 #include <algorithm>
 
-namespace
-{
+namespace {
 void ResizePointers(std::vector<float*>& pointers, std::int32_t buses)
 {
   const std::size_t needed = static_cast<std::size_t>(buses) * MAudioPlugin::kPointersPerBus;
@@ -118,38 +117,34 @@ std::int32_t MAudioPlugin::GetLatency() const
 
 void MAudioPlugin::ReportLatency()
 {
-  MHostCallShield::Run("MAudioPlugin::ReportLatency",
-                       [&]
-                       {
-                         const std::int32_t latency = GetLatency();
-                         if (latency == m_reportedLatency)
-                           return;
-                         m_reportedLatency = latency;
-                         if (m_hostAdapter != nullptr)
-                           m_hostAdapter->ReportLatency();
-                       });
+  MHostCallShield::Run("MAudioPlugin::ReportLatency", [&] {
+    const std::int32_t latency = GetLatency();
+    if (latency == m_reportedLatency)
+      return;
+    m_reportedLatency = latency;
+    if (m_hostAdapter != nullptr)
+      m_hostAdapter->ReportLatency();
+  });
 }
 
 void MAudioPlugin::InitProcessing()
 {
-  MHostCallShield::Run("MAudioPlugin::InitProcessing",
-                       [&]
-                       {
-                         MLockGuard processing(m_processingLock);
-                         MLockGuard init(m_initLock);
-                         MLockGuard buffers(m_bufferLock);
-                         const std::int32_t factor = std::max<std::int32_t>(m_oversampling, 1);
-                         m_effectiveSampleRate = factor * m_sampleRate;
-                         const std::int32_t inBuses = GetNumInputBuses();
-                         const std::int32_t outBuses = GetNumOutputBuses();
-                         PrepareBuffers(std::max<std::int32_t>(m_maxBlockSize, 1), inBuses, outBuses);
+  MHostCallShield::Run("MAudioPlugin::InitProcessing", [&] {
+    MLockGuard processing(m_processingLock);
+    MLockGuard init(m_initLock);
+    MLockGuard buffers(m_bufferLock);
+    const std::int32_t factor = std::max<std::int32_t>(m_oversampling, 1);
+    m_effectiveSampleRate = factor * m_sampleRate;
+    const std::int32_t inBuses = GetNumInputBuses();
+    const std::int32_t outBuses = GetNumOutputBuses();
+    PrepareBuffers(std::max<std::int32_t>(m_maxBlockSize, 1), inBuses, outBuses);
 
-                         m_bypassLatency = GetLatency();
-                         m_bypassLines.resize(static_cast<std::size_t>(outBuses) * kPointersPerBus);
-                         for (MDelayLine& line : m_bypassLines)
-                           line.Configure(m_bypassLatency);
-                         m_interpolationReset = true;
-                       });
+    m_bypassLatency = GetLatency();
+    m_bypassLines.resize(static_cast<std::size_t>(outBuses) * kPointersPerBus);
+    for (MDelayLine& line : m_bypassLines)
+      line.Configure(m_bypassLatency);
+    m_interpolationReset = true;
+  });
   ReportLatency();
 }
 
@@ -232,24 +227,22 @@ void MAudioPlugin::ClearOutputs(float* const* outputs, std::int32_t buses, std::
 
 void MAudioPlugin::Process(float* const* inputs, float* const* outputs, std::int32_t samples, bool replacing)
 {
-  MHostCallShield::Run("MAudioPlugin::Process",
-                       [&]
-                       {
-                         if (outputs == nullptr || samples <= 0)
-                           return;
-                         MTryLockGuard processing(m_processingLock);
-                         if (!processing.IsLocked())
-                         {
-                           // Another thread is re-initialising: skip the block rather than wait, and hand
-                           // back silence instead of whatever the host's buffers held.
-                           if (replacing)
-                             ClearOutputs(outputs, GetNumOutputBuses(), samples);
-                           return;
-                         }
-                         MLockGuard buffers(m_bufferLock);
-                         MDenormalGuard denormals;
-                         ProcessLocked(inputs, outputs, samples, replacing);
-                       });
+  MHostCallShield::Run("MAudioPlugin::Process", [&] {
+    if (outputs == nullptr || samples <= 0)
+      return;
+    MTryLockGuard processing(m_processingLock);
+    if (!processing.IsLocked())
+    {
+      // Another thread is re-initialising: skip the block rather than wait, and hand
+      // back silence instead of whatever the host's buffers held.
+      if (replacing)
+        ClearOutputs(outputs, GetNumOutputBuses(), samples);
+      return;
+    }
+    MLockGuard buffers(m_bufferLock);
+    MDenormalGuard denormals;
+    ProcessLocked(inputs, outputs, samples, replacing);
+  });
 }
 
 void MAudioPlugin::ProcessLocked(float* const* inputs, float* const* outputs, std::int32_t samples,

@@ -25,16 +25,14 @@ std::int32_t MAudioPlugin::AutomationUpdateRequestThread::Run()
 {
   while (!IsStopRequested())
   {
-    MHostCallShield::Run("MAudioPlugin::AutomationUpdateRequestThread::Run",
-                         [&]
-                         {
-                           if (m_plugin.GetNeedUpdateCount() > 0 && m_updateEvent.GetPendingCount() == 0)
-                           {
-                             MOnNotifyParams params;
-                             if (m_updateEvent.Post(nullptr, params))
-                               MEventProcessor::GetGlobal().WakeUp();
-                           }
-                         });
+    MHostCallShield::Run("MAudioPlugin::AutomationUpdateRequestThread::Run", [&] {
+      if (m_plugin.GetNeedUpdateCount() > 0 && m_updateEvent.GetPendingCount() == 0)
+      {
+        MOnNotifyParams params;
+        if (m_updateEvent.Post(nullptr, params))
+          MEventProcessor::GetGlobal().WakeUp();
+      }
+    });
     WaitForWakeUp(kIntervalMs);
   }
   return 0;

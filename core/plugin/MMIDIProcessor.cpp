@@ -1,7 +1,6 @@
 #include "core/plugin/MMIDIProcessor.h"
 
-namespace
-{
+namespace {
 bool InRange(int value, int count)
 {
   return value >= 0 && value < count;

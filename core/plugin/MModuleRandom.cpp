@@ -2,8 +2,7 @@
 
 #include <atomic>
 
-namespace
-{
+namespace {
 std::atomic<std::uint32_t> s_state{1};
 }
 

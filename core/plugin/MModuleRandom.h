@@ -10,8 +10,7 @@
 
 #include <cstdint>
 
-namespace MModuleRandom
-{
+namespace MModuleRandom {
 /// Advances the state once and returns the new state.
 std::uint32_t NextState() noexcept;
 

@@ -14,12 +14,12 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <chrono>
 #include <thread>
 
 using MCoreTest::IdentityPlugin;
 
-namespace
-{
+namespace {
 const char* const kNames[] = {"One", "Two", "Three"};
 
 struct Effect : MParameterOwner
@@ -87,23 +87,23 @@ TEST(MAudioPluginConcurrency, ProcessRacesWithSettersInitialisationAndRandomisat
   MParameterBuilder::Build(plugin, &effect, table, map, plugin.GetParameterPanelLink());
   plugin.InitProcessing();
 
-  std::atomic<bool> done{false};
-  std::thread audio(
-      [&]
-      {
-        Block block(256);
-        for (int b = 0; b < 3000; ++b)
-        {
-          plugin.GetTransport().songPosition = b;
-          plugin.Process(block.inPointers.data(), block.outPointers.data(), 256, true);
-          for (const float sample : block.out[0])
-            ASSERT_TRUE(std::isfinite(sample));
-        }
-        done = true;
-      });
+  std::atomic<bool> hostDone{false};
+  int blocks = 0;
+  std::thread audio([&] {
+    Block block(256);
+    // At least 1000 blocks, and on (up to a bound) until the other thread has finished its rounds.
+    for (int b = 0; b < 1000 || (!hostDone.load() && b < 100000); ++b)
+    {
+      plugin.GetTransport().songPosition = b;
+      plugin.Process(block.inPointers.data(), block.outPointers.data(), 256, true);
+      for (const float sample : block.out[0])
+        ASSERT_TRUE(std::isfinite(sample));
+      blocks = b + 1;
+    }
+  });
 
   int round = 0;
-  while (!done)
+  for (; round < 2000; ++round)
   {
     const double value = (round % 17) / 16.0;
     plugin.SetParameter(round % 4, value);
@@ -117,11 +117,11 @@ TEST(MAudioPluginConcurrency, ProcessRacesWithSettersInitialisationAndRandomisat
     if (round % 10 == 0)
       plugin.m_bypassed = !plugin.m_bypassed;
     MEventProcessor::GetGlobal().Process();
-    ++round;
     std::this_thread::yield();
   }
+  hostDone = true;
   audio.join();
-  std::printf("[ figures  ] %zu chunks processed, %d host-thread rounds\n", plugin.m_chunks.size(), round);
+  std::printf("[ figures  ] %d blocks processed against %d host-thread rounds\n", blocks, round);
   EXPECT_GT(effect.changes.load(), 0);
   EXPECT_TRUE(effect.changedBit.load());
 }
@@ -135,19 +135,17 @@ TEST(MAudioPluginConcurrency, BlockMeetingABusyProcessingLockIsSkippedNotWaitedF
   std::condition_variable signal;
   bool held = false;
   bool release = false;
-  std::thread holder(
-      [&]
-      {
-        plugin.ProcessingLock().Acquire(MSynchronizer::kInfinite);
-        {
-          std::lock_guard<std::mutex> lock(mutex);
-          held = true;
-        }
-        signal.notify_all();
-        std::unique_lock<std::mutex> lock(mutex);
-        signal.wait(lock, [&] { return release; });
-        plugin.ProcessingLock().Release();
-      });
+  std::thread holder([&] {
+    plugin.ProcessingLock().Acquire(MSynchronizer::kInfinite);
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      held = true;
+    }
+    signal.notify_all();
+    std::unique_lock<std::mutex> lock(mutex);
+    signal.wait(lock, [&] { return release; });
+    plugin.ProcessingLock().Release();
+  });
 
   {
     std::unique_lock<std::mutex> lock(mutex);
@@ -170,4 +168,36 @@ TEST(MAudioPluginConcurrency, BlockMeetingABusyProcessingLockIsSkippedNotWaitedF
   plugin.Process(block.inPointers.data(), block.outPointers.data(), 128, true);
   EXPECT_EQ(plugin.m_chunks.size(), 1u);
   EXPECT_EQ(block.out[0], block.in[0]);
+}
+
+namespace
+{
+class RefreshCounter : public MCoreTest::TestAdapter
+{
+public:
+  RefreshCounter() : TestAdapter(1, 0) {}
+  void UpdateEditorControls() override { refreshes.fetch_add(1, std::memory_order_relaxed); }
+  std::atomic<int> refreshes{0};
+};
+} // namespace
+
+TEST(MAudioPluginConcurrency, UpdateThreadHandsQueuedRefreshesToTheThreadThatDrainsEvents)
+{
+  MAudioPlugin plugin;
+  auto* adapter = new RefreshCounter();
+  plugin.AddAutomationAdapter(adapter);
+  plugin.AssignAutomationIndices();
+  plugin.NeedUpdateEditor(adapter);
+  plugin.NeedUpdateEditor(adapter);
+  EXPECT_EQ(plugin.GetNeedUpdateCount(), 1) << "an adapter is queued once";
+
+  // The update thread wakes every 100 ms; drain the event processor as the GUI thread would,
+  // until the refresh has been delivered (bounded, so a broken thread fails instead of hanging).
+  for (int attempt = 0; attempt < 500 && adapter->refreshes.load() == 0; ++attempt)
+  {
+    MEventProcessor::GetGlobal().Process();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(adapter->refreshes.load(), 1);
+  EXPECT_EQ(plugin.GetNeedUpdateCount(), 0);
 }

@@ -15,8 +15,7 @@
 
 using MCoreTest::IdentityPlugin;
 
-namespace
-{
+namespace {
 // Host buffers of one stereo bus in the 8-slot pointer layout.
 struct HostBlock
 {
@@ -179,6 +178,36 @@ TEST(MAudioPluginProcess, ChangedInterpolatedParameterMovesLinearlyAcrossTheBloc
         << "chunk " << k;
   EXPECT_DOUBLE_EQ(smoothed.Current(), 0.8) << "the block ends on the target";
   EXPECT_FALSE(smoothed.info.Has(MParameterInfo::kInterpolating));
+  s_smoothed = nullptr;
+}
+
+TEST(MAudioPluginProcess, HostChangeArrivingDuringARampIsKeptAndRampedToNext)
+{
+  IdentityPlugin plugin;
+  Smoothed smoothed(plugin);
+  s_smoothed = &smoothed;
+  plugin.SetModulationLimit(100);
+  plugin.InitProcessing();
+  plugin.SetParameter(0, 0.0);
+  HostBlock block(1000);
+  RunBlock(plugin, block);
+
+  // The host thread sets a new value while the audio thread is inside a ramp (here: from a chunk).
+  plugin.m_onChunk = [](IdentityPlugin& p, std::int32_t) {
+    if (p.m_chunks.size() == 5)
+      p.SetParameter(0, 0.3);
+  };
+  plugin.SetParameter(0, 1.0);
+  RunBlock(plugin, block);
+  EXPECT_DOUBLE_EQ(smoothed.info.floating.value.Load(), 0.3) << "the host's value survives the end of the ramp";
+
+  plugin.m_onChunk = [](IdentityPlugin& p, std::int32_t) { p.m_observed.push_back(s_smoothed->Current()); };
+  plugin.m_observed.reserve(16);
+  RunBlock(plugin, block);
+  ASSERT_EQ(plugin.m_observed.size(), 10u);
+  EXPECT_DOUBLE_EQ(plugin.m_observed.front(), 1.0) << "the next ramp starts where the last one ended";
+  EXPECT_NEAR(plugin.m_observed.back(), 1.0 - 0.7 * 0.9, 1e-12);
+  EXPECT_DOUBLE_EQ(smoothed.Current(), 0.3);
   s_smoothed = nullptr;
 }
 

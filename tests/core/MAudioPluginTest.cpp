@@ -16,8 +16,7 @@
 using MCoreTest::FakeHost;
 using MCoreTest::TestAdapter;
 
-namespace
-{
+namespace {
 // Registers adapters of the given slot counts; each remembers its registration position.
 std::vector<TestAdapter*> Register(MAudioPlugin& plugin, const std::vector<int>& counts)
 {
@@ -164,6 +163,21 @@ TEST(MAudioPluginParameters, SendAutomationValueWithChangeSendsANeighbourFirst)
   EXPECT_DOUBLE_EQ(host.m_automation[2].second, adapters[1]->Encode(2));
 }
 
+TEST(MAudioPluginParameters, TemporarySlotsAreNeverSentToTheHost)
+{
+  MAudioPlugin plugin;
+  FakeHost host;
+  plugin.SetHostAdapter(&host);
+  Register(plugin, {2});
+  auto* temporary = new TestAdapter(1, 5);
+  temporary->SetTemporary(true);
+  plugin.AddAutomationAdapter(temporary);
+  plugin.AssignAutomationIndices();
+  temporary->SendAllAutomation();
+  temporary->SendAutomationValueWithChange(0, 0.5);
+  EXPECT_TRUE(host.m_automation.empty());
+}
+
 TEST(MAudioPluginParameters, SortingByOrderKeyIsStableAndReassignsIndices)
 {
   MAudioPlugin plugin;
@@ -262,8 +276,7 @@ TEST(MAudioPluginChannels, ChannelQueriesFollowForcedCountsAndBuses)
 
 // ---- building from an effect's table ---------------------------------------------------------------
 
-namespace
-{
+namespace {
 const char* const kShapes[] = {"Sine", "Square", "Saw"};
 
 MParameterInfo Descriptor(std::int32_t type, const char* name,

@@ -7,8 +7,7 @@
 #include <utility>
 #include <vector>
 
-namespace MCoreTest
-{
+namespace MCoreTest {
 class TestAdapter : public MAudioPlugin::AutomationAdapter
 {
 public:
@@ -74,8 +73,7 @@ public:
 };
 } // namespace MCoreTest
 
-namespace MCoreTest
-{
+namespace MCoreTest {
 /// A plug-in whose chunks copy inputs to outputs (identity) and record what they saw.
 class IdentityPlugin : public MAudioPlugin
 {

@@ -11,8 +11,7 @@
 #include <numbers>
 #include <vector>
 
-namespace
-{
+namespace {
 constexpr int kAnalysis = 4096; // host samples analysed; tones sit exactly on bins of this length
 
 std::vector<float> Tone(int samples, double cyclesPerSample)

@@ -17,8 +17,7 @@
 #include <memory>
 #include <string>
 
-namespace
-{
+namespace {
 const char* const kModes[] = {"Chromatic", "Major", "Minor", "Custom"};
 
 MParameterInfo Float(double minimum, double maximum, std::int32_t curve = MParameterInfo::kLinear,
@@ -174,8 +173,7 @@ TEST(ParameterFloatT, DegenerateRangeAnswersZeroInsteadOfInfinity)
 
 // ---- the round-trip property for every type ------------------------------------------------------
 
-namespace
-{
+namespace {
 struct RoundTripCase
 {
   std::string name;
@@ -205,16 +203,14 @@ std::vector<RoundTripCase> RoundTripCases()
       {"FloatQuartic", [] { return Float(20.0, 20000.0, MParameterInfo::kQuartic); }, Wrap<ParameterFloatT>,
        1e-9, [](double x) { return CurvedTolerance(x, 19980.0, 4); }},
       {"FloatFormatted",
-       []
-       {
+       [] {
          MParameterInfo info = Float(-24.0, 24.0);
          info.format = MString("{0;.2} dB");
          return info;
        },
        Wrap<ParameterFloatT>, 1e-12, [](double) { return 0.0050001 / 48.0; }},
       {"FloatWithFormatter",
-       []
-       {
+       [] {
          MParameterInfo info = Float(0.0, 1.0);
          info.formatter = PercentFormatter;
          return info;
@@ -302,14 +298,12 @@ TEST(ParameterBaseCustom, CallsItsCallbacksOnEveryChangeButRequestsRefreshOnlyWh
     int* calls;
     ParameterBaseCustom** seen;
   } context{&calls, &seen};
-  p->AddChangeCallback(nullptr, &context,
-                       [](void*, void* raw, MOnPluginParameterChangeParams& params)
-                       {
-                         auto* c = static_cast<Context*>(raw);
-                         ++*c->calls;
-                         *c->seen = params.parameter;
-                         EXPECT_EQ(params.reserved, 0);
-                       });
+  p->AddChangeCallback(nullptr, &context, [](void*, void* raw, MOnPluginParameterChangeParams& params) {
+    auto* c = static_cast<Context*>(raw);
+    ++*c->calls;
+    *c->seen = params.parameter;
+    EXPECT_EQ(params.reserved, 0);
+  });
 
   p->SetValue(0, 0.5, true);
   EXPECT_EQ(calls, 1);
