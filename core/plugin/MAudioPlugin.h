@@ -24,6 +24,8 @@
 // ever reaches an adapter. No exception leaves a public operation: each runs inside the shield,
 // which reports "SYSTEM EXCEPTION! {0}" with the operation's name and returns the neutral value.
 
+#include "base/MEvent.h"
+#include "base/MEventParams.h"
 #include "base/MEventTarget.h"
 #include "base/MLock.h"
 #include "base/MString.h"
@@ -296,6 +298,10 @@ public:
   MString m_vendorName;
   MString m_hostFormat;
 
+  /// The plug-in's notification event (editor and framework listeners subscribe; main thread).
+  /// DestroyTemporaryAutomationAdapters removes all its handlers.
+  MEvent<MOnNotifyParams>& GetNotifyEvent() noexcept { return m_notifyEvent; }
+
   MEditor* GetEditor() const noexcept { return m_editor; }
   bool IsEditorOpen() const noexcept { return m_editorOpen; }
   /// Address of the generic parameter panel pointer (null while no panel exists).
@@ -307,6 +313,15 @@ protected:
   virtual bool IsChannelModeActive() const;
   virtual void ChannelModeEncode(float** inputs, float** outputs, std::int32_t samples);
   virtual void ChannelModeDecode(float** inputs, float** outputs, std::int32_t samples);
+
+  /// Automatic gain compensation hooks of the framework. Base: disabled. Prepare runs in
+  /// InitProcessing with the host rate (may allocate); the two measurements run on the audio
+  /// thread around the block (must not allocate): the input measurement with null inputs when
+  /// there are no input buses, the output one measures and corrects the outputs in place.
+  virtual bool IsGainCompensationEnabled() const;
+  virtual void PrepareGainCompensation(double hostRate);
+  virtual void MeasureGainCompensationInput(float** inputs, std::int32_t buses, std::int32_t samples);
+  virtual void ApplyGainCompensation(float** outputs, std::int32_t buses, std::int32_t samples);
 
   MLock m_processingLock;
   MLock m_initLock;
@@ -390,6 +405,7 @@ private:
   MFloatBuffer m_inputScratch;
   MFloatBuffer m_outputScratch;
 
+  MEvent<MOnNotifyParams> m_notifyEvent;
   MAudioPluginAdapter* m_hostAdapter = nullptr;
   MEditor* m_editor = nullptr;
   MRelaxed<bool> m_editorOpen{false};

@@ -144,6 +144,8 @@ void MAudioPlugin::InitProcessing()
     for (MDelayLine& line : m_bypassLines)
       line.Configure(m_bypassLatency);
     m_interpolationReset = true;
+    if (IsGainCompensationEnabled())
+      PrepareGainCompensation(m_sampleRate);
   });
   ReportLatency();
 }
@@ -273,10 +275,15 @@ void MAudioPlugin::ProcessLocked(float* const* inputs, float* const* outputs, st
   float** in = inBuses > 0 ? m_inputPointers.data() : nullptr;
   float** out = m_outputPointers.data();
   BeforeBlock(in, out, samples, replacing);
+  const bool gainCompensation = IsGainCompensationEnabled();
+  if (gainCompensation)
+    MeasureGainCompensationInput(in, inBuses, samples);
   if (m_oversampling < 2 || inBuses == 0)
     ProcessDirect(inBuses, outBuses, samples, replacing);
   else
     ProcessOversampled(inBuses, outBuses, samples, replacing);
+  if (gainCompensation)
+    ApplyGainCompensation(out, outBuses, samples);
   AfterBlock(in, out, samples, replacing);
 }
 

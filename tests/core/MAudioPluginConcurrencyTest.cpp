@@ -10,11 +10,11 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
-#include <chrono>
 #include <thread>
 
 using MCoreTest::IdentityPlugin;
@@ -170,8 +170,7 @@ TEST(MAudioPluginConcurrency, BlockMeetingABusyProcessingLockIsSkippedNotWaitedF
   EXPECT_EQ(block.out[0], block.in[0]);
 }
 
-namespace
-{
+namespace {
 class RefreshCounter : public MCoreTest::TestAdapter
 {
 public:

@@ -2,6 +2,8 @@
 // automation sending, randomisation, building typed parameters from an effect's table, latency.
 
 #include "core/plugin/MAudioPlugin.h"
+#include "base/MEventParams.h"
+#include "base/MEventTarget.h"
 #include "base/MException.h"
 #include "core/parameters/MParameterBuilder.h"
 #include "core/plugin/MModuleRandom.h"
@@ -85,8 +87,11 @@ TEST(MAudioPluginLookup, TemporaryAdapterCountsInTheTotalButNotForTheHostAndLeav
   EXPECT_EQ(plugin.FindAutomationAdapter(5, slot), temporary) << "the framework still reaches it";
   EXPECT_EQ(slot, 1);
 
+  MEventTarget listener;
+  plugin.GetNotifyEvent().Subscribe(&listener, nullptr, [](MEventTarget*, void*, MOnNotifyParams&) {});
   plugin.DestroyTemporaryAutomationAdapters();
   EXPECT_TRUE(destroyed);
+  EXPECT_EQ(plugin.GetNotifyEvent().GetHandlerCount(), 0u) << "the notification handlers go too";
   EXPECT_EQ(plugin.GetTotalParameterCount(), 4);
   EXPECT_EQ(plugin.GetNumAutomationAdapters(), 2);
 }
@@ -386,4 +391,29 @@ TEST(MParameterBuilder, PointerListIsWalkedAfterTheArrayWhenTheTableSaysSo)
   EXPECT_EQ(with.GetNumParameters(), 2);
   ASSERT_NE(map.Find(1), nullptr);
   EXPECT_EQ(with.GetParameterName(1).ToUTF8(), "B");
+}
+
+// ---- MIDI input ----------------------------------------------------------------------------------
+
+TEST(MMIDIProcessor, ShortMessagesDecodeIntoTypedCallsAndKeepTheChannelState)
+{
+  MAudioPlugin plugin;
+  const struct
+  {
+    std::uint8_t bytes[3];
+  } messages[] = {{{0x92, 60, 100}},    {{0x93, 64, 90}},     {{0x83, 64, 0}}, {{0xB1, 7, 99}},
+                  {{0xE0, 0x00, 0x40}}, {{0xE1, 0x7F, 0x7F}}, {{0xD5, 33, 0}}, {{0xF8, 0, 0}}};
+  for (const auto& message : messages)
+    plugin.ProcessShortMessage(message.bytes, 0);
+  EXPECT_EQ(plugin.noteVelocity[2][60], 100);
+  EXPECT_EQ(plugin.noteVelocity[3][64], 0) << "note-off ends the note";
+  EXPECT_EQ(plugin.controllers[1][7], 99);
+  EXPECT_EQ(plugin.pitchBend[0], 0) << "0x2000 is the centre";
+  EXPECT_EQ(plugin.pitchBend[1], 8191);
+  EXPECT_EQ(plugin.aftertouch[5], 33);
+  const std::uint8_t noteOnZero[3] = {0x90, 60, 0};
+  const std::uint8_t noteOn[3] = {0x90, 60, 1};
+  plugin.ProcessShortMessage(noteOn, 0);
+  plugin.ProcessShortMessage(noteOnZero, 0);
+  EXPECT_EQ(plugin.noteVelocity[0][60], 0) << "note-on with velocity 0 is a note-off";
 }
