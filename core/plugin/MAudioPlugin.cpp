@@ -17,10 +17,7 @@ MAudioPlugin::~MAudioPlugin()
     m_updateThread.reset();
     ClearAutomationAdapters();
   });
-  MHostCallShield::Run("MAudioPlugin::DestroyEditor", [&] {
-    delete m_editor;
-    m_editor = nullptr;
-  });
+  DestroyEditor();
 }
 
 MString MAudioPlugin::JoinTexts(const MString& a, const MString& b)

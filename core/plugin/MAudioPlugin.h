@@ -87,7 +87,8 @@ public:
   /// Called after every interpolation step (audio thread). Base: nothing.
   virtual void OnParametersChanged();
   /// Sets the slot at `index` to the normalised `value`; silent: without notifying the effect
-  /// or the editor.
+  /// or the editor. Host parameter thread or GUI thread; a non-silent change may queue an editor
+  /// refresh (takes a lock), so the audio thread sets only silently.
   virtual void SetParameter(std::int32_t index, double value, bool silent = false);
   /// As SetParameter, but only when the value differs from the current one by more than 1e-7.
   virtual void SetParameterIfChanged(std::int32_t index, double value, bool silent = false);
@@ -176,6 +177,11 @@ public:
   /// Asks the host adapter to resize the editor; true when the host agreed.
   virtual bool ResizeEditor(std::int32_t width, std::int32_t height);
   virtual void SetEditorOpen(bool open);
+  /// Creates the editor control in the host's `parent` window (CreateEditor, then
+  /// CreateEditorControl) and marks the editor open; false when no editor could be made.
+  bool OpenEditor(void* parent);
+  /// Destroys the editor control and marks the editor closed.
+  void DestroyEditor();
   /// Sends a normalised value to the host (through the host adapter).
   virtual void SendAutomationToHost(std::int32_t index, double value);
   /// Third per-plug-in query. Base: true.

@@ -417,3 +417,58 @@ TEST(MMIDIProcessor, ShortMessagesDecodeIntoTypedCallsAndKeepTheChannelState)
   plugin.ProcessShortMessage(noteOnZero, 0);
   EXPECT_EQ(plugin.noteVelocity[0][60], 0) << "note-on with velocity 0 is a note-off";
 }
+
+// ---- editor link ----------------------------------------------------------------------------------
+
+namespace {
+struct Editor : MAudioPlugin::MEditor
+{
+  explicit Editor(bool* destroyed) : m_destroyed(destroyed) {}
+  ~Editor() override { *m_destroyed = true; }
+  void RefreshAdapters(MAudioPlugin::AutomationAdapter* const*, std::int32_t count) override
+  {
+    m_refreshed += count;
+  }
+  void SetSize(std::int32_t width, std::int32_t height) override { m_size = {width, height}; }
+  bool* m_destroyed;
+  int m_refreshed = 0;
+  std::pair<int, int> m_size{0, 0};
+};
+
+struct EditorPlugin : MAudioPlugin
+{
+  MEditor* CreateEditorControl(void* parent, void*) override
+  {
+    return parent != nullptr ? new Editor(&m_destroyed) : nullptr;
+  }
+  bool m_destroyed = false;
+};
+} // namespace
+
+TEST(MAudioPluginEditor, EditorOpensResizesThroughTheHostRefreshesAndCloses)
+{
+  EditorPlugin plugin;
+  FakeHost host;
+  plugin.SetHostAdapter(&host);
+  const auto adapters = Register(plugin, {1, 1});
+  EXPECT_FALSE(plugin.OpenEditor(nullptr));
+  EXPECT_FALSE(plugin.IsEditorOpen());
+
+  int parent = 0;
+  ASSERT_TRUE(plugin.OpenEditor(&parent));
+  EXPECT_TRUE(plugin.IsEditorOpen());
+  auto* editor = static_cast<Editor*>(plugin.GetEditor());
+  EXPECT_TRUE(plugin.ResizeEditor(640, 480));
+  EXPECT_EQ(editor->m_size, std::make_pair(640, 480));
+
+  plugin.NeedUpdateEditor(adapters[0]);
+  plugin.NeedUpdateEditor(adapters[1]);
+  EXPECT_EQ(plugin.ProcessAutomationUpdates(), 2);
+  EXPECT_EQ(editor->m_refreshed, 2);
+  EXPECT_EQ(plugin.GetNeedUpdateCount(), 0);
+
+  plugin.DestroyEditor();
+  EXPECT_TRUE(plugin.m_destroyed);
+  EXPECT_FALSE(plugin.IsEditorOpen());
+  EXPECT_EQ(plugin.GetEditor(), nullptr);
+}
