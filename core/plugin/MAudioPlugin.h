@@ -360,6 +360,18 @@ private:
                        std::int32_t samples);
   std::int32_t ActiveChannels(std::int32_t usable) const noexcept;
   void PrepareBuffers(std::int32_t samples, std::int32_t inBuses, std::int32_t outBuses);
+  void SnapshotLayout(bool withInputs) noexcept;
+
+  // The layout of the block being processed (or prepared), read once from the settings.
+  struct BlockLayout
+  {
+    std::int32_t inBuses = 0;
+    std::int32_t outBuses = 0;
+    std::int32_t perBus = 2;
+    std::int32_t factor = 1;
+    bool highQuality = true;
+  };
+  BlockLayout m_block;
   void ConfigureResamplers();
 
   std::vector<AutomationAdapter*> m_adapters;
