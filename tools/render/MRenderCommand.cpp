@@ -170,12 +170,7 @@ bool Job::LoadInstance(MRenderHost& host, std::string& error)
   const std::string path = ModulePath(error);
   if (path.empty())
     return false;
-  if (!host.Load(m_options.format, path, error))
-  {
-    error += " [" + path + "]";
-    return false;
-  }
-  return host.Open(error);
+  return host.Load(m_options.format, path, error) && host.Open(error);
 }
 
 bool Job::ApplySettings(MRenderHost& host, const RenderPlan& plan, const std::vector<std::uint8_t>& state,
@@ -205,7 +200,7 @@ bool Job::ApplySettings(MRenderHost& host, const RenderPlan& plan, const std::ve
       if (index < 0)
       {
         error = "--scale: the plug-in has no note parameter \"" + std::string(MScaleText::kNoteNames[pitchClass]) +
-                "\" (" + error + ")";
+                "\" (see --list-params)";
         return false;
       }
       host.Host().SetParameter(index, (*scale)[pitchClass] ? 1.0f : 0.0f);

@@ -118,8 +118,8 @@ bool MRenderHost::Load(MPluginFormat format, const std::string& modulePath, std:
   const MTestHostStatus status = m_host->LoadModule(modulePath);
   if (status != MTestHostStatus::Ok)
   {
-    error = "the plug-in module does not load: " + std::string(MTestHostStatusText(status)) + " (" +
-            m_host->LastError() + ")";
+    error = "the plug-in module \"" + modulePath + "\" does not load: " +
+            (m_host->LastError().empty() ? std::string(MTestHostStatusText(status)) : m_host->LastError());
     m_host.reset();
     return false;
   }
