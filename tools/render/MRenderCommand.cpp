@@ -378,7 +378,7 @@ int Job::Render(const RenderPlan& plan)
     return Fail(error);
 
   const double seconds = static_cast<double>(result.framesWritten) / info.sampleRateHz;
-  const std::string scaleText = hasScale || notes != MScaleText::Chromatic() ? MScaleText::Describe(notes) : "all notes";
+  const std::string scaleText = notes == MScaleText::Chromatic() ? "all notes" : MScaleText::Describe(notes);
   m_out << plan.input << " -> " << plan.output << ": "
         << Format("%.2f s at %.0f Hz, %.0f ch, ", seconds, info.sampleRateHz, info.channels)
         << Format("rendered in %.2f s (%.1fx real time), ", elapsed, elapsed > 0.0 ? seconds / elapsed : 0.0)
@@ -443,8 +443,8 @@ int Job::Measure()
     return Fail(error);
   m_out << "measure " << m_options.measure << ": "
         << Format("%.2f s, ", static_cast<double>(info.frames) / info.sampleRateHz) << stats.Count()
-        << " voiced frames, pitch distance from nearest note (" << MScaleText::Describe(notes)
-        << "): " << DescribeStats(stats) << "\n";
+        << " voiced frames, pitch distance from nearest note ("
+        << (notes == MScaleText::Chromatic() ? "all notes" : MScaleText::Describe(notes)) << "): " << DescribeStats(stats) << "\n";
   return stats.Count() > 0 ? MRenderCommand::kExitOk : Fail("no pitch found in \"" + m_options.measure + "\"");
 }
 
