@@ -1,5 +1,7 @@
 #include "tools/render/MPitchMeter.h"
 
+#include "tools/render/MDemoVoice.h"
+
 #include "tests/support/MTestSignals.h"
 
 #include <gtest/gtest.h>
@@ -79,4 +81,30 @@ TEST(MPitchMeterTest, NotesAreNamedInScientificPitch)
   int note = 0;
   EXPECT_NEAR(MPitchErrorStats::NearestNote(MScaleText::Chromatic(), 440.0, note), 0.0, 1e-9);
   EXPECT_EQ(note, 69);
+}
+
+TEST(MPitchMeterTest, TheTestMaterialIsSungAsItsNotesSay)
+{
+  // A held note 35 cents sharp, and one on pitch with 45 cents of vibrato, sung by the
+  // synthetic voice (with its 3-cent drift) and measured as the benchmark measures.
+  const struct
+  {
+    MDemoVoice::Note note;
+    double meanLow, meanHigh, p90Low, p90High;
+  } cases[] = {
+    {{57, 2.0, 35.0, 0.0, 0.0, 0.0, 0}, 31.0, 39.0, 33.0, 41.0},
+    // |45 sin| averages 2/pi * 45 = 29 cents once grown in; its 90th percentile is 45 sin(0.45 pi) = 44.
+    {{62, 3.0, 0.0, 0.0, 45.0, 0.0, 3}, 20.0, 30.0, 38.0, 47.0},
+  };
+  for (const auto& c : cases)
+  {
+    VectorSource source(MDemoVoice::Sing({c.note}, kRate));
+    MPitchErrorStats stats(MScaleText::Chromatic());
+    std::string error;
+    ASSERT_TRUE(MeasurePitch(source, 1, kRate, stats, error)) << error;
+    EXPECT_GT(stats.MeanCents(), c.meanLow);
+    EXPECT_LT(stats.MeanCents(), c.meanHigh);
+    EXPECT_GT(stats.Percentile90Cents(), c.p90Low);
+    EXPECT_LT(stats.Percentile90Cents(), c.p90High);
+  }
 }

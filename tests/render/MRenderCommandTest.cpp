@@ -250,3 +250,33 @@ TEST_F(MRenderCommandTest, DemoWritesItsThreeFilesAndReportsPitchBeforeAndAfter)
   EXPECT_GT(voice.info.frames, 6 * 44100);
   EXPECT_LT(voice.info.frames, 8 * 44100);
 }
+
+TEST_F(MRenderCommandTest, CommandLineMistakesAreUsageErrors)
+{
+  const std::vector<std::vector<std::string>> cases = {
+    {},
+    {"in.wav"},
+    {"in.wav", "out.wav", "extra.wav"},
+    {"--block", "0", "in.wav", "out.wav"},
+    {"--block", "many", "in.wav", "out.wav"},
+    {"--set", "Depth", "in.wav", "out.wav"},
+    {"--format", "au", "in.wav", "out.wav"},
+    {"--subtype", "pcm8", "in.wav", "out.wav"},
+    {"--demo", "--measure", "x.wav"},
+    {"--demo", "in.wav"},
+    {"--list-params=yes"},
+  };
+  for (const auto& arguments : cases)
+  {
+    SCOPED_TRACE(testing::PrintToString(arguments));
+    const Outcome outcome = Run(arguments, false);
+    EXPECT_EQ(outcome.status, MRenderCommand::kExitUsage);
+    EXPECT_FALSE(outcome.err.empty());
+  }
+  const Outcome help = Run({"--help"}, false);
+  EXPECT_EQ(help.status, 0);
+  for (const char* flag : {"--module", "--format", "--pass-through", "--state", "--save-state", "--set", "--scale",
+                           "--list-params", "--block", "--format-out", "--subtype", "--pitch-csv", "--demo",
+                           "--out-dir", "--measure", "--write-test-tone", "--seconds"})
+    EXPECT_NE(help.out.find(flag), std::string::npos) << flag << " is not documented";
+}
