@@ -102,18 +102,23 @@ int main(int argc, char** argv)
       return std::fprintf(stderr, "unexpected argument %s\n", arg.c_str()), 2;
   }
   if (input.empty() || output.empty() || block < 1 || (!bypass && (pluginPath.empty() || label.empty())))
-    return std::fprintf(stderr, "usage: ladspa-runner (--plugin SO --label LABEL [--set NAME=VALUE]... | --bypass) IN OUT\n"), 2;
+    return std::fprintf(
+             stderr,
+             "usage: ladspa-runner (--plugin SO --label LABEL [--set NAME=VALUE]... | --bypass) IN OUT\n"),
+           2;
 
   if (bypass)
-    return MPeerStream::Run(input, output, block, [](int, double) { return true; }, [] { return 0; },
-                            [](int, const float* in, float* out, int n) { std::memcpy(out, in, n * sizeof(float)); });
+    return MPeerStream::Run(
+      input, output, block, [](int, double) { return true; }, [] { return 0; },
+      [](int, const float* in, float* out, int n) { std::memcpy(out, in, n * sizeof(float)); });
 
   void* library = dlopen(pluginPath.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr)
     return std::fprintf(stderr, "cannot load %s: %s\n", pluginPath.c_str(), dlerror()), 1;
   auto descriptorOf = reinterpret_cast<LADSPA_Descriptor_Function>(dlsym(library, "ladspa_descriptor"));
   const LADSPA_Descriptor* descriptor = nullptr;
-  for (unsigned long index = 0; descriptorOf != nullptr && (descriptor = descriptorOf(index)) != nullptr; ++index)
+  for (unsigned long index = 0; descriptorOf != nullptr && (descriptor = descriptorOf(index)) != nullptr;
+       ++index)
     if (label == descriptor->Label)
       break;
   if (descriptor == nullptr)

@@ -74,10 +74,12 @@ int main(int argc, char** argv)
       return std::fprintf(stderr, "unexpected argument %s\n", arg.c_str()), 2;
   }
   if (input.empty() || output.empty() || block < 1 || (!bypass && uri.empty()))
-    return std::fprintf(stderr, "usage: lv2-runner (--uri URI [--set SYMBOL=VALUE]... | --bypass) IN OUT\n"), 2;
+    return std::fprintf(stderr, "usage: lv2-runner (--uri URI [--set SYMBOL=VALUE]... | --bypass) IN OUT\n"),
+           2;
   if (bypass)
-    return MPeerStream::Run(input, output, block, [](int, double) { return true; }, [] { return 0; },
-                            [](int, const float* in, float* out, int n) { std::memcpy(out, in, n * sizeof(float)); });
+    return MPeerStream::Run(
+      input, output, block, [](int, double) { return true; }, [] { return 0; },
+      [](int, const float* in, float* out, int n) { std::memcpy(out, in, n * sizeof(float)); });
 
   LilvWorld* world = lilv_world_new();
   lilv_world_load_all(world);
@@ -151,7 +153,8 @@ int main(int argc, char** argv)
           continue;
         }
         if (!lilv_port_is_a(plugin, port, controlClass))
-          return std::fprintf(stderr, "port %s is of a kind this runner cannot feed\n", symbol.c_str()), false;
+          return std::fprintf(stderr, "port %s is of a kind this runner cannot feed\n", symbol.c_str()),
+                 false;
         float& value = instance->controls[p];
         value = std::isnan(defaults[p]) ? 0.0f : defaults[p];
         if (isInput)

@@ -135,8 +135,8 @@ TEST_F(MRenderCommandTest, EveryFormatRoundTripsAdvancedByTheReportedLatencyAndK
   };
   for (const auto& c : cases)
   {
-    SCOPED_TRACE(testing::Message() << std::hex << c.format << std::dec << ", " << c.channels << " ch, " << c.rate
-                                    << " Hz, block " << c.block);
+    SCOPED_TRACE(testing::Message() << std::hex << c.format << std::dec << ", " << c.channels << " ch, "
+                                    << c.rate << " Hz, block " << c.block);
     const std::string input = Path(c.name);
     const std::string output = Path((std::string("out") + fs::path(c.name).extension().string()).c_str());
     constexpr int kFrames = 20000;
@@ -152,7 +152,8 @@ TEST_F(MRenderCommandTest, EveryFormatRoundTripsAdvancedByTheReportedLatencyAndK
     ASSERT_EQ(out.info.frames, kFrames);
     const int latency = ReportedLatency(c.rate);
     ASSERT_GT(latency, 0);
-    EXPECT_NE(outcome.out.find("latency " + std::to_string(latency) + " samples"), std::string::npos) << outcome.out;
+    EXPECT_NE(outcome.out.find("latency " + std::to_string(latency) + " samples"), std::string::npos)
+      << outcome.out;
     int mismatches = 0;
     for (int k = 0; k < kFrames; ++k)
       for (int ch = 0; ch < c.channels; ++ch)
@@ -214,12 +215,18 @@ TEST_F(MRenderCommandTest, EveryFailureExitsNonZeroNamesTheProblemAndLeavesNoOut
   } cases[] = {
     {"missing input", {Path("missing.wav"), out}, true, "missing.wav"},
     {"unreadable input", {Path("junk.wav"), out}, true, "junk.wav"},
-    {"unknown parameter", {"--set", "Depht=100", input, out, "--pitch-csv", csv}, true, "unknown parameter \"Depht\""},
+    {"unknown parameter",
+     {"--set", "Depht=100", input, out, "--pitch-csv", csv},
+     true,
+     "unknown parameter \"Depht\""},
     {"value no display shows", {"--set", "Gain=loud", input, out}, true, "\"loud\""},
     {"bad scale text", {"--scale", "H major", input, out}, true, "\"H\""},
     {"scale on a plug-in without notes", {"--scale", "D major", input, out}, true, "note parameter \"C\""},
     {"module that does not exist", {"--module", Path("none.so"), input, out}, false, "none.so"},
-    {"module without an entry point", {"--module", TONVERA_FAKE_NOENTRY_MODULE, input, out}, false, "entry point"},
+    {"module without an entry point",
+     {"--module", TONVERA_FAKE_NOENTRY_MODULE, input, out},
+     false,
+     "entry point"},
     {"module with a broken record", {"--module", TONVERA_FAKE_BADMAGIC_MODULE, input, out}, false, "magic"},
     {"missing state file", {"--state", Path("none.state"), input, out}, true, "none.state"},
     {"state the plug-in refuses", {"--state", Path("bad.state"), input, out}, true, "refused the state"},
@@ -242,7 +249,8 @@ TEST_F(MRenderCommandTest, DemoWritesItsThreeFilesAndReportsPitchBeforeAndAfter)
   // The pass-through stands in for the plug-in: the demo's own part is the same with any.
   const Outcome outcome = Run({"--demo", "--pass-through", "--out-dir", m_folder.string()}, false);
   ASSERT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_EQ(FilesInFolder(), std::vector<std::string>({"demo-corrected.wav", "demo-input.wav", "demo-pitch.csv"}));
+  EXPECT_EQ(FilesInFolder(),
+            std::vector<std::string>({"demo-corrected.wav", "demo-input.wav", "demo-pitch.csv"}));
   EXPECT_NE(outcome.out.find("before: mean"), std::string::npos) << outcome.out;
   EXPECT_NE(outcome.out.find("after:  mean"), std::string::npos) << outcome.out;
   const Audio voice = ReadAudio(m_folder / "demo-input.wav");
@@ -275,8 +283,8 @@ TEST_F(MRenderCommandTest, CommandLineMistakesAreUsageErrors)
   }
   const Outcome help = Run({"--help"}, false);
   EXPECT_EQ(help.status, 0);
-  for (const char* flag : {"--module", "--format", "--pass-through", "--state", "--save-state", "--set", "--scale",
-                           "--list-params", "--block", "--format-out", "--subtype", "--pitch-csv", "--demo",
-                           "--out-dir", "--measure", "--write-test-tone", "--seconds"})
+  for (const char* flag : {"--module", "--format", "--pass-through", "--state", "--save-state", "--set",
+                           "--scale", "--list-params", "--block", "--format-out", "--subtype", "--pitch-csv",
+                           "--demo", "--out-dir", "--measure", "--write-test-tone", "--seconds"})
     EXPECT_NE(help.out.find(flag), std::string::npos) << flag << " is not documented";
 }

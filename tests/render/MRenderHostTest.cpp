@@ -5,8 +5,13 @@
 TEST(MRenderHostTest, FindsParametersByWholeNameLastPartOrCutName)
 {
   // Names as hosts see them: group-qualified, and cut to 24 characters by VST 2.4.
-  const std::vector<std::string> names = {"C", "C#", "Automatic tuning - Depth", "Automatic tuning - Detun",
-                                          "Effects - Dry/wet", "Effects - Width", "Other - Width"};
+  const std::vector<std::string> names = {"C",
+                                          "C#",
+                                          "Automatic tuning - Depth",
+                                          "Automatic tuning - Detun",
+                                          "Effects - Dry/wet",
+                                          "Effects - Width",
+                                          "Other - Width"};
   const struct
   {
     const char* wanted;

@@ -279,7 +279,8 @@ void MOutputFile::Discard(const std::string& temporary)
   fs::remove(temporary, code);
 }
 
-bool MOutputFile::WriteWhole(const std::string& target, const void* bytes, std::size_t count, std::string& error)
+bool MOutputFile::WriteWhole(const std::string& target, const void* bytes, std::size_t count,
+                             std::string& error)
 {
   const std::string temporary = TemporaryPathFor(target);
   {

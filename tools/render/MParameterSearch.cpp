@@ -86,12 +86,13 @@ MParameterSearch::Result FindText(const MParameterSearch::DisplayAt& displayAt, 
   MParameterSearch::Result result;
   if (bestFirst < 0)
   {
-    result.message = "no value shows \"" + typed + "\" (it shows \"" + displayAt(0.0) + "\" .. \"" +
-                     displayAt(1.0) + "\")";
+    result.message =
+      "no value shows \"" + typed + "\" (it shows \"" + displayAt(0.0) + "\" .. \"" + displayAt(1.0) + "\")";
     return result;
   }
   result.found = true;
-  result.normalised = Choose(static_cast<double>(bestFirst) / samples, static_cast<double>(bestLast) / samples);
+  result.normalised =
+    Choose(static_cast<double>(bestFirst) / samples, static_cast<double>(bestLast) / samples);
   return result;
 }
 } // namespace
@@ -103,7 +104,10 @@ std::vector<double> MParameterSearch::NumbersIn(const std::string& text)
   std::size_t i = 0;
   while (i < text.size())
   {
-    const auto digitAt = [&](std::size_t k) { return k < text.size() && std::isdigit(static_cast<unsigned char>(s[k])); };
+    const auto digitAt = [&](std::size_t k)
+    {
+      return k < text.size() && std::isdigit(static_cast<unsigned char>(s[k]));
+    };
     std::size_t start = i;
     bool isNumber = digitAt(i) || (s[i] == '.' && digitAt(i + 1));
     if (!isNumber && (s[i] == '+' || s[i] == '-'))
@@ -145,8 +149,8 @@ MParameterSearch::Result MParameterSearch::Find(const DisplayAt& displayAt, cons
     {
       if (level == 0)
       {
-        result.message = "its display shows no number to match \"" + typed + "\" (it shows \"" + displayAt(0.0) +
-                         "\" .. \"" + displayAt(1.0) + "\")";
+        result.message = "its display shows no number to match \"" + typed + "\" (it shows \"" +
+                         displayAt(0.0) + "\" .. \"" + displayAt(1.0) + "\")";
         return result;
       }
       break; // the display has fewer numbers than typed: what matched so far decides
@@ -160,8 +164,14 @@ MParameterSearch::Result MParameterSearch::Find(const DisplayAt& displayAt, cons
     }
     const bool rising = *atHi > *atLo;
     // reached: at or past t in the direction the number moves; beyond: strictly past it.
-    const auto reached = [&](double g) { return Same(g, t) || (rising ? g > t : g < t); };
-    const auto beyond = [&](double g) { return !Same(g, t) && (rising ? g > t : g < t); };
+    const auto reached = [&](double g)
+    {
+      return Same(g, t) || (rising ? g > t : g < t);
+    };
+    const auto beyond = [&](double g)
+    {
+      return !Same(g, t) && (rising ? g > t : g < t);
+    };
     if (!reached(*atHi))
     {
       lo = hi;

@@ -61,7 +61,9 @@ private:
 class ProgressBar
 {
 public:
-  explicit ProgressBar(std::ostream& err) : m_err(err), m_enabled(MRenderPlatform::StandardErrorIsTerminal()) {}
+  explicit ProgressBar(std::ostream& err) : m_err(err), m_enabled(MRenderPlatform::StandardErrorIsTerminal())
+  {
+  }
   ~ProgressBar() { Finish(); }
 
   void Update(std::int64_t done, std::int64_t total)
@@ -111,7 +113,8 @@ struct RenderPlan
 class Job
 {
 public:
-  Job(const MRenderOptions& options, std::ostream& out, std::ostream& err) : m_options(options), m_out(out), m_err(err)
+  Job(const MRenderOptions& options, std::ostream& out, std::ostream& err)
+    : m_options(options), m_out(out), m_err(err)
   {
   }
 
@@ -199,8 +202,8 @@ bool Job::ApplySettings(MRenderHost& host, const RenderPlan& plan, const std::ve
       const int index = host.FindParameter(MScaleText::kNoteNames[pitchClass], error);
       if (index < 0)
       {
-        error = "--scale: the plug-in has no note parameter \"" + std::string(MScaleText::kNoteNames[pitchClass]) +
-                "\" (see --list-params)";
+        error = "--scale: the plug-in has no note parameter \"" +
+                std::string(MScaleText::kNoteNames[pitchClass]) + "\" (see --list-params)";
         return false;
       }
       host.Host().SetParameter(index, (*scale)[pitchClass] ? 1.0f : 0.0f);
@@ -293,7 +296,8 @@ int Job::Render(const RenderPlan& plan)
   if (plan.input.empty())
   {
     if (!m_options.stateOut.empty() &&
-        (!takeState() || !MOutputFile::WriteWhole(m_options.stateOut, savedState.data(), savedState.size(), error)))
+        (!takeState() ||
+         !MOutputFile::WriteWhole(m_options.stateOut, savedState.data(), savedState.size(), error)))
       return Fail(error);
     return MRenderCommand::kExitOk;
   }
@@ -351,7 +355,10 @@ int Job::Render(const RenderPlan& plan)
   job.blockSamples = m_options.blockSamples;
   job.channelsPerInstance = width;
   job.observer = &comparison;
-  job.progress = [&bar](std::int64_t done, std::int64_t total) { bar.Update(done, total); };
+  job.progress = [&bar](std::int64_t done, std::int64_t total)
+  {
+    bar.Update(done, total);
+  };
   FileSource source(reader);
   FileSink sink(writer);
   MRenderResult result;
@@ -444,8 +451,10 @@ int Job::Measure()
   m_out << "measure " << m_options.measure << ": "
         << Format("%.2f s, ", static_cast<double>(info.frames) / info.sampleRateHz) << stats.Count()
         << " voiced frames, pitch distance from nearest note ("
-        << (notes == MScaleText::Chromatic() ? "all notes" : MScaleText::Describe(notes)) << "): " << DescribeStats(stats) << "\n";
-  return stats.Count() > 0 ? MRenderCommand::kExitOk : Fail("no pitch found in \"" + m_options.measure + "\"");
+        << (notes == MScaleText::Chromatic() ? "all notes" : MScaleText::Describe(notes))
+        << "): " << DescribeStats(stats) << "\n";
+  return stats.Count() > 0 ? MRenderCommand::kExitOk
+                           : Fail("no pitch found in \"" + m_options.measure + "\"");
 }
 
 int Job::WriteTestTone()
@@ -458,15 +467,16 @@ int Job::WriteTestTone()
   int major = MAudioFormat::MajorFromName(m_options.fileFormat);
   if (major == 0)
     major = MAudioFormat::MajorFromExtension(m_options.testTone);
-  const int format =
-    MAudioFormat::Combine(SF_FORMAT_WAV | SF_FORMAT_PCM_24, major, MAudioFormat::SubtypeFromName(m_options.subtype));
+  const int format = MAudioFormat::Combine(SF_FORMAT_WAV | SF_FORMAT_PCM_24, major,
+                                           MAudioFormat::SubtypeFromName(m_options.subtype));
   std::string error;
   MAudioFileWriter writer;
   if (format == 0 ||
       !writer.Open(m_options.testTone, kTestToneChannels, static_cast<int>(kDemoRateHz), format, error) ||
       !writer.Write(stereo.data(), static_cast<int>(voice.size()), error) || !writer.Commit(error))
     return Fail(error.empty() ? "cannot write the test tone in that format" : error);
-  m_out << "wrote " << m_options.testTone << Format(" (%.2f s, 44100 Hz stereo)\n", static_cast<double>(voice.size()) / kDemoRateHz);
+  m_out << "wrote " << m_options.testTone
+        << Format(" (%.2f s, 44100 Hz stereo)\n", static_cast<double>(voice.size()) / kDemoRateHz);
   return MRenderCommand::kExitOk;
 }
 } // namespace

@@ -188,8 +188,8 @@ int MRenderHost::FindParameter(const std::string& name, std::string& error)
                             m_format == MPluginFormat::Vst2 ? kVst2NameChars : std::size_t{0}, error);
 }
 
-bool MRenderHost::SetParameterText(int index, const std::string& text, std::string& shown, std::string& warning,
-                                   std::string& error)
+bool MRenderHost::SetParameterText(int index, const std::string& text, std::string& shown,
+                                   std::string& warning, std::string& error)
 {
   MTestHost& host = *m_host;
   const float before = host.GetParameter(index);

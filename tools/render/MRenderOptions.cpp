@@ -134,7 +134,8 @@ bool MRenderOptionsParser::Parse(const std::vector<std::string>& arguments, MRen
       if (!ParseInt(text, options.blockSamples) || options.blockSamples < 1 ||
           options.blockSamples > MRenderer::kMaxBlockSamples)
       {
-        error = "--block: \"" + text + "\" is not a block size from 1 to " + std::to_string(MRenderer::kMaxBlockSamples);
+        error = "--block: \"" + text + "\" is not a block size from 1 to " +
+                std::to_string(MRenderer::kMaxBlockSamples);
         return false;
       }
     }

@@ -89,7 +89,8 @@ bool MRenderer::Render(std::span<MTestHost* const> instances, MSampleSource& sou
     const int wanted = static_cast<int>(std::clamp<std::int64_t>(frames - read, 0, n));
     while (got < wanted)
     {
-      const int chunk = source.Read(input.data() + static_cast<std::size_t>(got) * channels, wanted - got, error);
+      const int chunk =
+        source.Read(input.data() + static_cast<std::size_t>(got) * channels, wanted - got, error);
       if (chunk <= 0)
         break;
       got += chunk;

@@ -110,7 +110,8 @@ bool MScaleText::Parse(const std::string& text, Notes& notes, std::string& error
       }
       if (type == nullptr)
       {
-        error = "unknown scale type \"" + parts[1] + "\" in \"" + text + "\" (chromatic, major, minor, pentatonic)";
+        error =
+          "unknown scale type \"" + parts[1] + "\" in \"" + text + "\" (chromatic, major, minor, pentatonic)";
         return false;
       }
       for (int i = 0; i < 12; ++i)
@@ -119,7 +120,8 @@ bool MScaleText::Parse(const std::string& text, Notes& notes, std::string& error
     }
     if (parts.size() != 1)
     {
-      error = "cannot read scale \"" + text + "\" (give \"ROOT TYPE\" such as \"D major\", or notes such as \"C,D,E\")";
+      error = "cannot read scale \"" + text +
+              "\" (give \"ROOT TYPE\" such as \"D major\", or notes such as \"C,D,E\")";
       return false;
     }
   }

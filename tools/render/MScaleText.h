@@ -16,7 +16,8 @@ public:
   using Notes = std::array<bool, 12>;
 
   /// Names of the pitch classes as the plug-in reports its scale parameters: "C", "C#", ... "B".
-  static constexpr const char* kNoteNames[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+  static constexpr const char* kNoteNames[12] = {"C",  "C#", "D",  "D#", "E",  "F",
+                                                 "F#", "G",  "G#", "A",  "A#", "B"};
 
   /// Parses text into notes; false with a message naming the part it did not understand.
   static bool Parse(const std::string& text, Notes& notes, std::string& error);
