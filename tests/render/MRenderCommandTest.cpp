@@ -35,7 +35,7 @@ struct Audio
 Audio ReadAudio(const fs::path& path)
 {
   Audio audio;
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &audio.info);
+  SNDFILE* file = sf_open(path.string().c_str(), SFM_READ, &audio.info);
   if (file == nullptr)
     return audio;
   audio.samples.resize(static_cast<std::size_t>(audio.info.frames * audio.info.channels));
@@ -51,7 +51,7 @@ void WriteNoise(const fs::path& path, int format, int channels, int rate, int fr
   info.format = format;
   info.channels = channels;
   info.samplerate = rate;
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  SNDFILE* file = sf_open(path.string().c_str(), SFM_WRITE, &info);
   ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
   std::vector<double> samples(static_cast<std::size_t>(frames) * channels);
   std::uint32_t state = 12345;
@@ -233,6 +233,12 @@ TEST_F(MRenderCommandTest, EveryFailureExitsNonZeroNamesTheProblemAndLeavesNoOut
     {"pitch file in a missing folder", {input, out, "--pitch-csv", Path("no/such/dir/p.csv")}, true, "p.csv"},
     {"output in a missing folder", {input, Path("no/such/out.wav")}, true, "out.wav"},
     {"unknown option", {"--speed", "3", input, out}, true, "--speed"},
+    {"interface this build cannot host", {"--format", "vst3", input, out}, true, "VST 3"},
+    // Fails only after the render, with the audio and the CSV written to their temporary files.
+    {"state from a plug-in that has none",
+     {"--pass-through", "--save-state", Path("s.state"), "--pitch-csv", csv, input, out},
+     false,
+     "no state"},
   };
   for (const auto& c : cases)
   {

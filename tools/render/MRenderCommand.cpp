@@ -170,6 +170,12 @@ bool Job::LoadInstance(MRenderHost& host, std::string& error)
 {
   if (m_options.passThrough)
     return host.Load(MPluginFormat::PassThrough, "", error) && host.Open(error);
+  if (!MRenderHost::FormatAvailable(m_options.format))
+  {
+    error = std::string("this build cannot host ") + MRenderHost::FormatName(m_options.format) +
+            " plug-ins yet (use --format vst2)";
+    return false;
+  }
   const std::string path = ModulePath(error);
   if (path.empty())
     return false;

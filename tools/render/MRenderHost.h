@@ -36,6 +36,8 @@ public:
   /// "vst2", "vst3" (case-insensitive); false for anything else.
   static bool ParseFormat(const std::string& text, MPluginFormat& format);
   static const char* FormatName(MPluginFormat format);
+  /// Whether this build can host plug-ins through format (VST 3: not until tools/host can).
+  static bool FormatAvailable(MPluginFormat format) { return format != MPluginFormat::Vst3; }
 
   /// The index of the parameter called `wanted` among names: a whole name (ignoring case), else
   /// the part after the last " - " (hosts show group-qualified names such as "Effects - Width").
