@@ -141,8 +141,7 @@ bool MAudioFileReader::Open(const std::string& path, std::string& error)
     return false;
   }
   m_info = {info.channels, info.samplerate, static_cast<std::int64_t>(info.frames), info.format};
-  // Integer files scale by 2^(bits-1) and float files keep their values (no normalisation of
-  // floats beyond what they hold).
+  // Integer samples arrive divided by 2^(bits-1) (full scale 1); float samples as stored.
   sf_command(m_file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
   return true;
 }
