@@ -1,0 +1,57 @@
+#include "tools/render/MScaleText.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+MScaleText::Notes NotesOf(std::initializer_list<int> pitchClasses)
+{
+  MScaleText::Notes notes{};
+  for (int pitchClass : pitchClasses)
+    notes[pitchClass] = true;
+  return notes;
+}
+} // namespace
+
+TEST(MScaleTextTest, ReadsRootsWithTypesAndNoteLists)
+{
+  const struct
+  {
+    const char* text;
+    MScaleText::Notes notes;
+  } cases[] = {
+    {"D major", NotesOf({2, 4, 6, 7, 9, 11, 1})}, {"a minor", NotesOf({9, 11, 0, 2, 4, 5, 7})},
+    {"Bb pentatonic", NotesOf({10, 0, 2, 5, 7})}, {"F# MAJOR", NotesOf({6, 8, 10, 11, 1, 3, 5})},
+    {"chromatic", MScaleText::Chromatic()},       {"C,D,E,G,A", NotesOf({0, 2, 4, 7, 9})},
+    {" Db , eb,B# ", NotesOf({1, 3, 0})},         {"G", NotesOf({7})},
+  };
+  for (const auto& c : cases)
+  {
+    SCOPED_TRACE(c.text);
+    MScaleText::Notes notes{};
+    std::string error;
+    ASSERT_TRUE(MScaleText::Parse(c.text, notes, error)) << error;
+    EXPECT_EQ(notes, c.notes);
+  }
+}
+
+TEST(MScaleTextTest, RejectsTextsItCannotReadAndSaysWhichPart)
+{
+  const struct
+  {
+    const char* text;
+    const char* named;
+  } cases[] = {
+    {"H major", "\"H\""}, {"D dorian", "\"dorian\""}, {"C,D,X", "\"X\""}, {"C,C", "twice"},
+    {"C,D,", "empty"},    {"major", "root"},          {"", "empty"},      {"D major scale", "D major scale"},
+  };
+  for (const auto& c : cases)
+  {
+    SCOPED_TRACE(c.text);
+    MScaleText::Notes notes = MScaleText::Chromatic();
+    std::string error;
+    EXPECT_FALSE(MScaleText::Parse(c.text, notes, error));
+    EXPECT_NE(error.find(c.named), std::string::npos) << error;
+    EXPECT_EQ(notes, MScaleText::Chromatic()) << "a rejected text must leave the notes alone";
+  }
+}

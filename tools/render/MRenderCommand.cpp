@@ -1,0 +1,531 @@
+#include "tools/render/MRenderCommand.h"
+
+#include "tools/render/MAudioFile.h"
+#include "tools/render/MDemoVoice.h"
+#include "tools/render/MPitchMeter.h"
+#include "tools/render/MRenderPlatform.h"
+#include "tools/render/MRenderer.h"
+#include "tools/render/MScaleText.h"
+
+#include <sndfile.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+constexpr int kMaxChannels = 8;
+constexpr double kDemoRateHz = 44100.0;
+constexpr int kTestToneChannels = 2;
+
+std::string Format(const char* format, double a, double b = 0.0, double c = 0.0, double d = 0.0)
+{
+  char text[256];
+  std::snprintf(text, sizeof text, format, a, b, c, d);
+  return text;
+}
+
+class FileSource : public MSampleSource
+{
+public:
+  explicit FileSource(MAudioFileReader& reader) : m_reader(reader) {}
+  int Read(float* interleaved, int frames, std::string& error) override
+  {
+    return m_reader.Read(interleaved, frames, error);
+  }
+
+private:
+  MAudioFileReader& m_reader;
+};
+
+class FileSink : public MSampleSink
+{
+public:
+  explicit FileSink(MAudioFileWriter& writer) : m_writer(writer) {}
+  bool Write(const float* interleaved, int frames, std::string& error) override
+  {
+    return m_writer.Write(interleaved, frames, error);
+  }
+
+private:
+  MAudioFileWriter& m_writer;
+};
+
+// A bar on standard error, redrawn when the whole percentage changes, only on a terminal.
+class ProgressBar
+{
+public:
+  explicit ProgressBar(std::ostream& err) : m_err(err), m_enabled(MRenderPlatform::StandardErrorIsTerminal())
+  {
+  }
+  ~ProgressBar() { Finish(); }
+
+  void Update(std::int64_t done, std::int64_t total)
+  {
+    if (!m_enabled || total <= 0)
+      return;
+    const int percent = static_cast<int>(done * 100 / total);
+    if (percent == m_percent)
+      return;
+    m_percent = percent;
+    constexpr int kWidth = 40;
+    const int filled = percent * kWidth / 100;
+    m_err << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, '.') << "] " << percent << "% "
+          << std::flush;
+  }
+  void Finish()
+  {
+    if (m_enabled && m_percent >= 0)
+      m_err << "\r" << std::string(50, ' ') << "\r" << std::flush;
+    m_percent = -1;
+  }
+
+private:
+  std::ostream& m_err;
+  bool m_enabled;
+  int m_percent = -1;
+};
+
+std::string DescribeStats(const MPitchErrorStats& stats)
+{
+  if (stats.Count() == 0)
+    return "no pitch found";
+  return Format("mean %.1f p90 %.1f cents", stats.MeanCents(), stats.Percentile90Cents());
+}
+
+// Everything one render needs beyond the options: the paths and the settings the demo adds.
+struct RenderPlan
+{
+  std::string input;
+  std::string output;
+  std::string pitchCsv;
+  std::vector<std::pair<std::string, std::string>> sets;
+  std::string scale;
+  bool printBeforeAfter = false;
+};
+
+class Job
+{
+public:
+  Job(const MRenderOptions& options, std::ostream& out, std::ostream& err)
+    : m_options(options), m_out(out), m_err(err)
+  {
+  }
+
+  int Fail(const std::string& message)
+  {
+    m_err << "tonvera-render: " << message << "\n";
+    return MRenderCommand::kExitFailed;
+  }
+
+  int Render(const RenderPlan& plan);
+  int Demo();
+  int Measure();
+  int WriteTestTone();
+
+private:
+  bool LoadInstance(MRenderHost& host, std::string& error);
+  bool ApplySettings(MRenderHost& host, const RenderPlan& plan, const std::vector<std::uint8_t>& state,
+                     const MScaleText::Notes* scale, std::string& error);
+  MScaleText::Notes EnabledNotes(MRenderHost& host);
+  void ListParameters(MRenderHost& host);
+  std::string ModulePath(std::string& error) const;
+
+  const MRenderOptions& m_options;
+  std::ostream& m_out;
+  std::ostream& m_err;
+};
+
+std::string Job::ModulePath(std::string& error) const
+{
+  if (!m_options.modulePath.empty())
+    return m_options.modulePath;
+  const fs::path here = MRenderPlatform::ExecutableDirectory();
+  const std::string file = MRenderPlatform::ModuleFileName();
+  std::vector<fs::path> candidates;
+  for (const fs::path& folder : {here, here.parent_path()})
+    if (m_options.format == MPluginFormat::Vst3)
+      candidates.push_back(folder / "Tonvera.vst3" / MRenderPlatform::Vst3BinaryFolder() / file);
+    else
+      candidates.push_back(folder / file);
+  std::string tried;
+  for (const fs::path& candidate : candidates)
+  {
+    std::error_code code;
+    if (fs::exists(candidate, code))
+      return candidate.string();
+    tried += (tried.empty() ? "" : ", ") + candidate.string();
+  }
+  error = "the plug-in module was not found (looked for " + tried + "); build it or give --module PATH";
+  return {};
+}
+
+bool Job::LoadInstance(MRenderHost& host, std::string& error)
+{
+  if (m_options.passThrough)
+    return host.Load(MPluginFormat::PassThrough, "", error) && host.Open(error);
+  if (!MRenderHost::FormatAvailable(m_options.format))
+  {
+    error = std::string("this build cannot host ") + MRenderHost::FormatName(m_options.format) +
+            " plug-ins yet (use --format vst2)";
+    return false;
+  }
+  const std::string path = ModulePath(error);
+  if (path.empty())
+    return false;
+  return host.Load(m_options.format, path, error) && host.Open(error);
+}
+
+bool Job::ApplySettings(MRenderHost& host, const RenderPlan& plan, const std::vector<std::uint8_t>& state,
+                        const MScaleText::Notes* scale, std::string& error)
+{
+  if (!m_options.stateIn.empty() && !host.Host().SetState(state))
+  {
+    error = "the plug-in refused the state in \"" + m_options.stateIn + "\"";
+    return false;
+  }
+  for (const auto& [name, text] : plan.sets)
+  {
+    const int index = host.FindParameter(name, error);
+    if (index < 0)
+      return false;
+    std::string shown;
+    std::string warning;
+    if (!host.SetParameterText(index, text, shown, warning, error))
+      return false;
+    if (!warning.empty())
+      m_err << "tonvera-render: warning: " << warning << "\n";
+  }
+  if (scale != nullptr && !m_options.passThrough)
+    for (int pitchClass = 0; pitchClass < 12; ++pitchClass)
+    {
+      const int index = host.FindParameter(MScaleText::kNoteNames[pitchClass], error);
+      if (index < 0)
+      {
+        error = "--scale: the plug-in has no note parameter \"" +
+                std::string(MScaleText::kNoteNames[pitchClass]) + "\" (see --list-params)";
+        return false;
+      }
+      host.Host().SetParameter(index, (*scale)[pitchClass] ? 1.0f : 0.0f);
+    }
+  return true;
+}
+
+MScaleText::Notes Job::EnabledNotes(MRenderHost& host)
+{
+  // The plug-in's own scale when it has the twelve note parameters, else every note.
+  MScaleText::Notes notes = MScaleText::Chromatic();
+  std::string ignored;
+  for (int pitchClass = 0; pitchClass < 12; ++pitchClass)
+  {
+    const int index = host.FindParameter(MScaleText::kNoteNames[pitchClass], ignored);
+    if (index < 0)
+      return MScaleText::Chromatic();
+    notes[pitchClass] = host.Host().GetParameter(index) > 0.5f;
+  }
+  return notes;
+}
+
+void Job::ListParameters(MRenderHost& host)
+{
+  const std::vector<std::string>& names = host.ParameterNames();
+  m_out << "parameters of the plug-in (" << names.size() << "):\n";
+  for (int i = 0; i < static_cast<int>(names.size()); ++i)
+  {
+    const auto [low, high] = host.RangeTexts(i);
+    char line[512];
+    std::snprintf(line, sizeof line, "%4d  %-26s %-22s range %s .. %s  (normalised %.4f)\n", i,
+                  ("\"" + names[i] + "\"").c_str(), host.Host().ParameterDisplay(i).c_str(), low.c_str(),
+                  high.c_str(), static_cast<double>(host.Host().GetParameter(i)));
+    m_out << line;
+  }
+}
+
+int Job::Render(const RenderPlan& plan)
+{
+  std::string error;
+
+  // Everything that can be checked without the plug-in comes first.
+  MAudioFileReader reader;
+  int outFormat = 0;
+  if (!plan.input.empty())
+  {
+    if (!reader.Open(plan.input, error))
+      return Fail(error);
+    const MAudioFileInfo& info = reader.Info();
+    if (info.channels > kMaxChannels)
+      return Fail("input file \"" + plan.input + "\" has " + std::to_string(info.channels) +
+                  " channels; at most 8 are supported");
+    int major = MAudioFormat::MajorFromName(m_options.fileFormat);
+    if (major == 0)
+      major = MAudioFormat::MajorFromExtension(plan.output);
+    outFormat = MAudioFormat::Combine(info.format, major, MAudioFormat::SubtypeFromName(m_options.subtype));
+    if (outFormat == 0)
+      return Fail("cannot write \"" + plan.output + "\" in the requested file and sample type");
+  }
+  MScaleText::Notes scale{};
+  const bool hasScale = !plan.scale.empty();
+  if (hasScale && !MScaleText::Parse(plan.scale, scale, error))
+    return Fail("--scale: " + error);
+  std::vector<std::uint8_t> state;
+  if (!m_options.stateIn.empty())
+  {
+    std::ifstream in(m_options.stateIn, std::ios::binary);
+    if (!in)
+      return Fail("cannot read state file \"" + m_options.stateIn + "\"");
+    state.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  std::vector<std::unique_ptr<MRenderHost>> instances;
+  instances.push_back(std::make_unique<MRenderHost>());
+  MRenderHost& first = *instances.front();
+  if (!LoadInstance(first, error) || !ApplySettings(first, plan, state, hasScale ? &scale : nullptr, error))
+    return Fail(error);
+  const MScaleText::Notes notes = hasScale ? scale : EnabledNotes(first);
+  if (m_options.listParams)
+    ListParameters(first);
+
+  std::vector<std::uint8_t> savedState;
+  const auto takeState = [&]()
+  {
+    savedState = first.Host().GetState();
+    if (savedState.empty())
+      error = "the plug-in gave no state to save in \"" + m_options.stateOut + "\"";
+    return !savedState.empty();
+  };
+  if (plan.input.empty())
+  {
+    if (!m_options.stateOut.empty() &&
+        (!takeState() ||
+         !MOutputFile::WriteWhole(m_options.stateOut, savedState.data(), savedState.size(), error)))
+      return Fail(error);
+    return MRenderCommand::kExitOk;
+  }
+
+  // One instance per group of channels the plug-in takes at a time, all set alike.
+  const MAudioFileInfo& info = reader.Info();
+  const int width = std::min(first.Host().NumInputs(), first.Host().NumOutputs());
+  if (width < 1)
+    return Fail("the plug-in has no audio inputs or outputs");
+  const int count = MRenderer::InstancesFor(info.channels, width);
+  for (int g = 1; g < count; ++g)
+  {
+    instances.push_back(std::make_unique<MRenderHost>());
+    MRenderHost& other = *instances.back();
+    if (!LoadInstance(other, error) || (!m_options.stateIn.empty() && !other.Host().SetState(state)))
+      return Fail(error.empty() ? "the plug-in refused the state in \"" + m_options.stateIn + "\"" : error);
+    for (int i = 0; i < first.Host().NumParameters(); ++i)
+      other.Host().SetParameter(i, first.Host().GetParameter(i));
+  }
+  std::vector<MTestHost*> hosts;
+  for (int g = 0; g < count; ++g)
+  {
+    const int channels = std::min(width, info.channels - g * width);
+    if (!instances[g]->Prepare(info.sampleRateHz, m_options.blockSamples, channels, error))
+      return Fail(error);
+    hosts.push_back(&instances[g]->Host());
+  }
+
+  MAudioFileWriter writer;
+  if (!writer.Open(plan.output, info.channels, info.sampleRateHz, outFormat, error))
+    return Fail(error);
+  std::string csvTemporary;
+  std::ofstream csv;
+  if (!plan.pitchCsv.empty())
+  {
+    csvTemporary = MOutputFile::TemporaryPathFor(plan.pitchCsv);
+    csv.open(csvTemporary, std::ios::trunc);
+    if (!csv)
+      return Fail("cannot create \"" + plan.pitchCsv + "\"");
+  }
+  // From here on a failure must also remove the CSV's temporary file (the writer cleans up itself).
+  const auto failAfterOpen = [&](const std::string& message)
+  {
+    csv.close();
+    if (!csvTemporary.empty())
+      MOutputFile::Discard(csvTemporary);
+    return Fail(message);
+  };
+
+  MPitchComparison comparison(info.sampleRateHz, notes, plan.pitchCsv.empty() ? nullptr : &csv);
+  ProgressBar bar(m_err);
+  MRenderJob job;
+  job.channels = info.channels;
+  job.frames = info.frames;
+  job.blockSamples = m_options.blockSamples;
+  job.channelsPerInstance = width;
+  job.observer = &comparison;
+  job.progress = [&bar](std::int64_t done, std::int64_t total)
+  {
+    bar.Update(done, total);
+  };
+  FileSource source(reader);
+  FileSink sink(writer);
+  MRenderResult result;
+  const auto start = std::chrono::steady_clock::now();
+  const bool rendered = MRenderer::Render(hosts, source, sink, job, result, error);
+  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  bar.Finish();
+  if (!rendered)
+    return failAfterOpen(error);
+  if (!m_options.stateOut.empty() && !takeState())
+    return failAfterOpen(error);
+  if (!csvTemporary.empty())
+  {
+    csv.close();
+    if (!csv)
+      return failAfterOpen("writing \"" + plan.pitchCsv + "\" failed");
+  }
+  if (!writer.Commit(error))
+    return failAfterOpen(error);
+  if (!csvTemporary.empty() && !MOutputFile::Commit(csvTemporary, plan.pitchCsv, error))
+    return Fail(error);
+  if (!m_options.stateOut.empty() &&
+      !MOutputFile::WriteWhole(m_options.stateOut, savedState.data(), savedState.size(), error))
+    return Fail(error);
+
+  const double seconds = static_cast<double>(result.framesWritten) / info.sampleRateHz;
+  const std::string scaleText = notes == MScaleText::Chromatic() ? "all notes" : MScaleText::Describe(notes);
+  m_out << plan.input << " -> " << plan.output << ": "
+        << Format("%.2f s at %.0f Hz, %.0f ch, ", seconds, info.sampleRateHz, info.channels)
+        << Format("rendered in %.2f s (%.1fx real time), ", elapsed, elapsed > 0.0 ? seconds / elapsed : 0.0)
+        << "latency " << result.latencySamples << " samples; pitch distance from nearest note (" << scaleText
+        << "): input " << DescribeStats(comparison.InputStats()) << ", output "
+        << DescribeStats(comparison.OutputStats()) << "\n";
+  if (plan.printBeforeAfter)
+  {
+    m_out << "before: " << DescribeStats(comparison.InputStats()) << " (" << comparison.InputStats().Count()
+          << " voiced frames)\n"
+          << "after:  " << DescribeStats(comparison.OutputStats()) << " (" << comparison.OutputStats().Count()
+          << " voiced frames)\n";
+  }
+  return MRenderCommand::kExitOk;
+}
+
+int Job::Demo()
+{
+  std::error_code code;
+  fs::create_directories(m_options.outDir, code);
+  if (code)
+    return Fail("cannot create folder \"" + m_options.outDir + "\": " + code.message());
+  const fs::path folder(m_options.outDir);
+  RenderPlan plan;
+  plan.input = (folder / "demo-input.wav").string();
+  plan.output = (folder / "demo-corrected.wav").string();
+  plan.pitchCsv = (folder / "demo-pitch.csv").string();
+  plan.sets = {{"Depth", "100"}, {"Speed", "80"}};
+  plan.sets.insert(plan.sets.end(), m_options.sets.begin(), m_options.sets.end());
+  plan.scale = m_options.scale.empty() ? "D major" : m_options.scale;
+  plan.printBeforeAfter = true;
+  if (m_options.passThrough)
+    plan.sets.clear(); // nothing to set: the pass-through has no parameters
+
+  const std::vector<float> voice = MDemoVoice::Sing(MDemoVoice::DemoPhrase(), kDemoRateHz);
+  std::string error;
+  MAudioFileWriter writer;
+  if (!writer.Open(plan.input, 1, static_cast<int>(kDemoRateHz), SF_FORMAT_WAV | SF_FORMAT_PCM_24, error) ||
+      !writer.Write(voice.data(), static_cast<int>(voice.size()), error) || !writer.Commit(error))
+    return Fail(error);
+  m_out << "wrote " << plan.input << " (" << Format("%.2f", static_cast<double>(voice.size()) / kDemoRateHz)
+        << " s synthetic voice, scale " << plan.scale << ")\n";
+  const int status = Render(plan);
+  if (status == MRenderCommand::kExitOk)
+    m_out << "wrote " << plan.output << " and " << plan.pitchCsv << "\n";
+  return status;
+}
+
+int Job::Measure()
+{
+  std::string error;
+  MScaleText::Notes notes = MScaleText::Chromatic();
+  if (!m_options.scale.empty() && !MScaleText::Parse(m_options.scale, notes, error))
+    return Fail("--scale: " + error);
+  MAudioFileReader reader;
+  if (!reader.Open(m_options.measure, error))
+    return Fail(error);
+  FileSource source(reader);
+  MPitchErrorStats stats(notes);
+  const MAudioFileInfo info = reader.Info();
+  if (!MeasurePitch(source, info.channels, info.sampleRateHz, stats, error))
+    return Fail(error);
+  m_out << "measure " << m_options.measure << ": "
+        << Format("%.2f s, ", static_cast<double>(info.frames) / info.sampleRateHz) << stats.Count()
+        << " voiced frames, pitch distance from nearest note ("
+        << (notes == MScaleText::Chromatic() ? "all notes" : MScaleText::Describe(notes))
+        << "): " << DescribeStats(stats) << "\n";
+  return stats.Count() > 0 ? MRenderCommand::kExitOk
+                           : Fail("no pitch found in \"" + m_options.measure + "\"");
+}
+
+int Job::WriteTestTone()
+{
+  const std::vector<float> voice = MDemoVoice::Sing(MDemoVoice::TestPattern(m_options.seconds), kDemoRateHz);
+  std::vector<float> stereo(voice.size() * kTestToneChannels);
+  for (std::size_t i = 0; i < voice.size(); ++i)
+    for (int c = 0; c < kTestToneChannels; ++c)
+      stereo[i * kTestToneChannels + c] = voice[i];
+  int major = MAudioFormat::MajorFromName(m_options.fileFormat);
+  if (major == 0)
+    major = MAudioFormat::MajorFromExtension(m_options.testTone);
+  const int format = MAudioFormat::Combine(SF_FORMAT_WAV | SF_FORMAT_PCM_24, major,
+                                           MAudioFormat::SubtypeFromName(m_options.subtype));
+  std::string error;
+  MAudioFileWriter writer;
+  if (format == 0 ||
+      !writer.Open(m_options.testTone, kTestToneChannels, static_cast<int>(kDemoRateHz), format, error) ||
+      !writer.Write(stereo.data(), static_cast<int>(voice.size()), error) || !writer.Commit(error))
+    return Fail(error.empty() ? "cannot write the test tone in that format" : error);
+  m_out << "wrote " << m_options.testTone
+        << Format(" (%.2f s, 44100 Hz stereo)\n", static_cast<double>(voice.size()) / kDemoRateHz);
+  return MRenderCommand::kExitOk;
+}
+} // namespace
+
+int MRenderCommand::Run(const MRenderOptions& options, std::ostream& out, std::ostream& err)
+{
+  Job job(options, out, err);
+  if (options.help)
+  {
+    out << MRenderOptionsParser::HelpText();
+    return kExitOk;
+  }
+  if (!options.testTone.empty())
+    return job.WriteTestTone();
+  if (!options.measure.empty())
+    return job.Measure();
+  if (options.demo)
+    return job.Demo();
+  RenderPlan plan;
+  plan.input = options.input;
+  plan.output = options.output;
+  plan.pitchCsv = options.pitchCsv;
+  plan.sets = options.sets;
+  plan.scale = options.scale;
+  return job.Render(plan);
+}
+
+int MRenderCommand::Main(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
+{
+  MRenderOptions options;
+  std::string error;
+  if (!MRenderOptionsParser::Parse(arguments, options, error))
+  {
+    err << "tonvera-render: " << error << "\n";
+    return kExitUsage;
+  }
+  try
+  {
+    return Run(options, out, err);
+  }
+  catch (const std::exception& exception)
+  {
+    err << "tonvera-render: " << exception.what() << "\n";
+    return kExitFailed;
+  }
+}
