@@ -1,0 +1,302 @@
+#include "dsp/MPitchFFTPeak.h"
+
+#include "vector/MVector.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace
+{
+// Brings an angle into -pi .. pi with the same integer rule as the bin-frequency
+// estimate, so that the phases written here match the analysis side's convention.
+// A non-finite angle (from non-finite input audio) becomes 0, so that the phase store
+// recovers once the input is clean again.
+inline double WrapPhase(double d)
+{
+  constexpr double pi = std::numbers::pi;
+  constexpr double inversePi = std::numbers::inv_pi;
+  if (!(std::abs(d) < 1.0e6))
+    return std::isfinite(d) ? std::remainder(d, 2.0 * pi) : 0.0;
+  if (d > 0.0)
+  {
+    const int q = static_cast<int>(-d * inversePi);
+    return d - static_cast<double>((1 - q) / 2) * 2.0 * pi;
+  }
+  const int q = static_cast<int>(d * inversePi);
+  return d + static_cast<double>((1 - q) / 2) * 2.0 * pi;
+}
+
+// Shift ratios come from exponentials of note differences; anything outside this range
+// (or not a number) can only come from a broken owner and is treated as "no shift".
+constexpr double kMinRatio = 1.0 / 64.0;
+constexpr double kMaxRatio = 64.0;
+
+// One pass of y[i] = a * y[i - 1] + c[i] (y before the start = 0) over `count` values
+// spaced `stride` apart from x (stride -1 runs backwards), in place, with c[i] =
+// gain * x[i] + 1e-15. The serial recursion costs a multiply and an add of latency per
+// value; taking blocks of eight, whose partial sums do not depend on the carry, leaves
+// one multiply-add of latency per block. Rounding differs from the plain recursion only
+// in the last bits of float.
+template <int Stride>
+inline void OnePolePass(float* x, int count, float a, float gain)
+{
+  float powers[8];
+  powers[0] = a;
+  for (int i = 1; i < 8; ++i)
+    powers[i] = powers[i - 1] * a;
+  float carry = 0.0f;
+  int i = 0;
+  for (; i + 8 <= count; i += 8)
+  {
+    float t[8];
+    t[0] = gain * x[Stride * i] + 1e-15f;
+    for (int k = 1; k < 8; ++k)
+      t[k] = gain * x[Stride * (i + k)] + 1e-15f + a * t[k - 1];
+    for (int k = 0; k < 8; ++k)
+      x[Stride * (i + k)] = t[k] + powers[k] * carry;
+    carry = x[Stride * (i + 7)];
+  }
+  for (; i < count; ++i)
+  {
+    carry = gain * x[Stride * i] + 1e-15f + a * carry;
+    x[Stride * i] = carry;
+  }
+}
+} // namespace
+
+template <int MaxSize>
+void MPitchFFTPeak<MaxSize>::SmoothEnvelope(float* x, int count, float a)
+{
+  if (count < 1)
+    return;
+  OnePolePass<-1>(x + count - 1, count, a, 1.0f - a);
+  OnePolePass<1>(x, count, a, a);
+}
+
+template <int MaxSize>
+void MPitchFFTPeak<MaxSize>::FindPeaksAndRegions(int frameSize)
+{
+  const int h = std::min(frameSize / 2, kMaxBins);
+  const float* m = this->Magnitudes();
+  // First a peak flag per bin, in a loop without branches that the compiler can
+  // vectorise, then the list of flagged bins.
+  std::uint8_t* flags = m_peakFlags;
+  for (int k = 2; k < h - 2; ++k)
+  {
+    const float v = m[k];
+    flags[k] = static_cast<std::uint8_t>((v > m[k - 2]) & (v > m[k - 1]) & (v > m[k + 1]) & (v > m[k + 2]));
+  }
+  int count = 0;
+  for (int k = 2; k < h - 2; ++k)
+  {
+    m_peakBins[count] = k;
+    count += flags[k];
+  }
+  m_peakCount = count;
+
+  m_regionBounds[0] = 1;
+  for (int i = 1; i < count; ++i)
+  {
+    const int below = m_peakBins[i - 1];
+    const int peak = m_peakBins[i];
+    // The quietest bin between the two peaks (the first of equal ones). The ranges
+    // are a few bins long, too short for a vector call to pay.
+    int quietest = peak;
+    if (below < peak - 1)
+    {
+      quietest = below + 1;
+      float quietestValue = m[quietest];
+      for (int k = below + 2; k < peak; ++k)
+      {
+        const bool lower = m[k] < quietestValue;
+        quietest = lower ? k : quietest;
+        quietestValue = lower ? m[k] : quietestValue;
+      }
+    }
+    m_regionBounds[i] = quietest;
+  }
+  m_regionBounds[count] = h;
+
+  m_largestMagnitude = 0.0f;
+  if (h > 0)
+    MVector::Maximum(m, h, &m_largestMagnitude);
+}
+
+template <int MaxSize>
+void MPitchFFTPeak<MaxSize>::ComputeEnvelope(int frameSize)
+{
+  const int h = std::min(frameSize / 2, kMaxBins);
+  if (h < 1)
+    return;
+  MVector::CopyFloats(this->Magnitudes(), m_envelope, h);
+  for (float a : kEnvelopePoles)
+    SmoothEnvelope(m_envelope, h, a);
+}
+
+template <int MaxSize>
+void MPitchFFTPeak<MaxSize>::ShiftPeaks(int frameSize, double ratio, double wetGain, MSynthesisPhaseStore& store,
+                                        float* spectrum)
+{
+  Shift<false>(frameSize, ratio, wetGain, 0.0, 1.0, store, spectrum);
+}
+
+template <int MaxSize>
+void MPitchFFTPeak<MaxSize>::ShiftPeaksWithFormants(int frameSize, double ratio, double wetGain, double keep,
+                                                    double formantRatio, MSynthesisPhaseStore& store,
+                                                    float* spectrum)
+{
+  Shift<true>(frameSize, ratio, wetGain, keep, formantRatio, store, spectrum);
+}
+
+template <int MaxSize>
+template <bool WithFormants>
+void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, double keep, double formantRatio,
+                                   MSynthesisPhaseStore& store, float* spectrum)
+{
+  const int h = std::min(frameSize / 2, kMaxBins);
+  if (h < 2)
+    return;
+  if (!(ratio >= kMinRatio && ratio <= kMaxRatio))
+    ratio = 1.0;
+  if (!(formantRatio >= kMinRatio && formantRatio <= kMaxRatio))
+    formantRatio = 1.0;
+  keep = std::isfinite(keep) ? std::clamp(keep, 0.0, 1.0) : 0.0;
+  if (!(this->BinWidth() > 0.0))
+    return; // no sample rate yet: nothing to shift by
+
+  const float* m = this->Magnitudes();
+  const float* phase = this->Phases();
+  double* stored = store.phases;
+  double* M = m_newMagnitude;
+  MVector::ZeroDoubles(M, h);
+
+  // A loud frame after silent ones restarts the output phases from zero, before any
+  // of them is read.
+  if (m_largestMagnitude < kSilenceMagnitude)
+  {
+    store.silent = true;
+  }
+  else if (store.silent)
+  {
+    store.silent = false;
+    MVector::ZeroDoubles(stored, MSynthesisPhaseStore::kBins);
+  }
+
+  // First the target bin and the phase rotation of every peak that will be shifted,
+  // from the stored phases as the previous frame left them; then the regions move and
+  // write their new phases. (Read while writing, a peak shifting down could find its
+  // target already overwritten by a lower region; shifting up it never could, because
+  // each region ends below the next peak's target.) The rotations' sines and cosines
+  // come from one vector call. The new peak's phase advances per hop by the shifted
+  // true frequency:
+  // (ratio * F - q * binWidth) / binWidth * phaseStep + q * phaseStep, in which the q
+  // terms cancel.
+  const double* frequency = this->BinFrequencies();
+  const double advancePerHertz = this->PhaseStep() / this->BinWidth();
+  int shifted = 0;
+  for (; shifted < m_peakCount; ++shifted)
+  {
+    const int p = m_peakBins[shifted];
+    // t is positive, so truncation is the floor.
+    const double t = p * ratio;
+    const int whole = static_cast<int>(t);
+    const int q = whole + (t - whole >= 0.5 ? 1 : 0);
+    // A region whose shifted end passes N/2 ends the shifting: shifting up, all higher
+    // peaks would pass it too.
+    if (m_regionBounds[shifted + 1] + q - p > h)
+      break;
+    m_targetBins[shifted] = q;
+    const double advance = ratio * frequency[p] * advancePerHertz;
+    m_rotations[shifted] = WrapPhase(advance + stored[q]) - phase[p];
+  }
+  if (shifted > 0)
+    MVector::SinCosDoubles(m_rotations, m_sine, m_cosine, shifted);
+
+  const float gain = static_cast<float>(wetGain);
+  float* weights = m_binWeights;
+  if constexpr (WithFormants)
+  {
+    // The formant weight of every bin that moves, in a loop without branches: the
+    // envelope where the bin's formant goes over the envelope where it is, at most
+    // kMaxFormantGain, times the wet gain.
+    const int moved = m_regionBounds[shifted];
+    for (int i = 0; i < shifted; ++i)
+    {
+      const int d = m_targetBins[i] - m_peakBins[i];
+      for (int j = m_regionBounds[i]; j < m_regionBounds[i + 1]; ++j)
+        m_binShifts[j] = d;
+    }
+    const float k = static_cast<float>(keep);
+    const float rho = static_cast<float>(formantRatio);
+    const float last = static_cast<float>(h - 1);
+    for (int j = 1; j < moved; ++j)
+    {
+      // (target * keep + j * (1 - keep)) * formantRatio with target = j + shift.
+      const float position = std::clamp((static_cast<float>(j) + static_cast<float>(m_binShifts[j]) * k) * rho,
+                                        0.0f, last);
+      const int e = static_cast<int>(position);
+      weights[j] = std::min(m_envelope[e] / m_envelope[j], kMaxFormantGain) * gain;
+    }
+  }
+
+  // Every bin of a region keeps its phase offset to the peak, so its output value is
+  // its input value rotated by the peak's angle, times its gain: rotating the kept input
+  // spectrum gives what the stored phases describe without a sine and cosine per bin.
+  const float* source = m_sourceSpectrum;
+  float* shiftedRe = m_shiftedRe;
+  float* shiftedIm = m_shiftedIm;
+  MVector::ZeroFloats(shiftedRe, h);
+  MVector::ZeroFloats(shiftedIm, h);
+  for (int i = 0; i < shifted; ++i)
+  {
+    const int p = m_peakBins[i];
+    const int d = m_targetBins[i] - p;
+    const int hi = m_regionBounds[i + 1];
+    if (hi + d < 1)
+      continue;
+    const int lo = std::max(m_regionBounds[i], 1 - d);
+    const double offset = m_rotations[i];
+    const float rotateCos = static_cast<float>(m_cosine[i]);
+    const float rotateSin = static_cast<float>(m_sine[i]);
+    for (int j = lo; j < hi; ++j)
+    {
+      const int target = j + d;
+      double v;
+      float scale;
+      if constexpr (WithFormants)
+      {
+        v = static_cast<double>(m[j] * weights[j]);
+        scale = weights[j];
+      }
+      else
+      {
+        v = static_cast<double>(m[j]) * wetGain;
+        scale = gain;
+      }
+      if (v > M[target])
+      {
+        M[target] = v;
+        stored[target] = phase[j] + offset;
+        const float re = source[2 * j];
+        const float im = source[2 * j + 1];
+        shiftedRe[target] = (re * rotateCos - im * rotateSin) * scale;
+        shiftedIm[target] = (re * rotateSin + im * rotateCos) * scale;
+      }
+    }
+  }
+
+  for (int k = 1; k < h; ++k)
+  {
+    spectrum[2 * k] += shiftedRe[k];
+    spectrum[2 * k + 1] += shiftedIm[k];
+  }
+}
+
+template <int MaxSize>
+void MPitchFFTPeak<MaxSize>::KeepSourceSpectrum(int frameSize, const float* spectrum)
+{
+  MVector::CopyFloats(spectrum, m_sourceSpectrum, std::min(frameSize, MaxSize));
+}
+
+template class MPitchFFTPeak<4096>;

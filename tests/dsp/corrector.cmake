@@ -1,0 +1,3 @@
+tonvera_add_test(tonvera_dsp_corrector_tests LABEL dsp
+  SOURCES MNoteTrackerTest.cpp MTonveraFFTProcessorTest.cpp MCorrectorTestSupport.cpp
+  LIBS tonvera::dsp)
