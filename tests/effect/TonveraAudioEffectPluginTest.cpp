@@ -128,17 +128,8 @@ double MeasuredShiftCents(const std::vector<float>& output, double sampleRate, d
   return expectedCents + CentsFrom(output, output.size() - 6000, expected, sampleRate);
 }
 
-TEST(TonveraEffectTest, MonoShiftsByDetuneOnly)
-{
-  const double rate = 44100.0;
-  auto effect = MakeEffect(1, rate);
-  SetParameter(*effect, Effect::kDetune, 50.0);
-  SetParameter(*effect, Effect::kWidth, 80.0);
-  const auto outputs = RunBlocks(*effect, {MTestSignals::Harmonic(30000, 440.0, rate, kPartials)}, 512);
-  EXPECT_NEAR(MeasuredShiftCents(outputs[0], rate, 50.0), 50.0, 2.0);
-}
-
-TEST(TonveraEffectTest, WidthSpreadsTheChannelsEvenlyAroundDetune)
+// A single channel is shifted by Detune alone; more are spread evenly over Detune -+ Width/2.
+TEST(TonveraEffectTest, DetuneShiftsEveryChannelAndWidthSpreadsThem)
 {
   const double rate = 44100.0;
   const struct
@@ -146,7 +137,7 @@ TEST(TonveraEffectTest, WidthSpreadsTheChannelsEvenlyAroundDetune)
     int channels;
     double detune;
     double width;
-  } cases[] = {{2, 0.0, 60.0}, {2, 20.0, -40.0}, {8, 0.0, 70.0}};
+  } cases[] = {{1, 50.0, 80.0}, {2, 0.0, 60.0}, {2, 20.0, -40.0}, {8, 0.0, 70.0}};
   for (const auto& c : cases)
   {
     auto effect = MakeEffect(c.channels, rate);
@@ -156,8 +147,8 @@ TEST(TonveraEffectTest, WidthSpreadsTheChannelsEvenlyAroundDetune)
     const auto outputs = RunBlocks(*effect, inputs, 700);
     for (int ch = 0; ch < c.channels; ++ch)
     {
-      // From Detune - Width/2 on the first channel to Detune + Width/2 on the last.
-      const double expected = c.detune - c.width / 2.0 + c.width * ch / (c.channels - 1);
+      const double expected =
+        c.channels == 1 ? c.detune : c.detune - c.width / 2.0 + c.width * ch / (c.channels - 1);
       EXPECT_NEAR(MeasuredShiftCents(outputs[static_cast<std::size_t>(ch)], rate, expected), expected, 2.0)
         << c.channels << " channels, width " << c.width << ", channel " << ch;
     }
