@@ -11,7 +11,8 @@ namespace
 TEST(TonveraModuleTest, CommandSevenWithoutAnInstanceCreatesAnEffect)
 {
   MPluginCommandBlock block;
-  const std::int64_t handle = TonveraAudioEffectPluginInterface(nullptr, MPluginCommand::kGetInstance, &block);
+  const std::int64_t handle =
+      TonveraAudioEffectPluginInterface(nullptr, MPluginCommand::kGetInstance, &block);
   ASSERT_NE(handle, 0);
   void* instance = MPlugin::FromHandle(handle);
   auto* effect = dynamic_cast<TonveraAudioEffectPlugin*>(MPlugin::FromHandle(handle));
@@ -19,7 +20,7 @@ TEST(TonveraModuleTest, CommandSevenWithoutAnInstanceCreatesAnEffect)
   EXPECT_EQ(TonveraAudioEffectPluginInterface(instance, MPluginCommand::kGetInstance, &block), handle);
 
   const auto* table = reinterpret_cast<const MParameterTable*>(
-    TonveraAudioEffectPluginInterface(instance, MPluginCommand::kGetParameterTable, &block));
+      TonveraAudioEffectPluginInterface(instance, MPluginCommand::kGetParameterTable, &block));
   ASSERT_NE(table, nullptr);
   EXPECT_EQ(table->count, 9);
   EXPECT_EQ(table->specialCount, 1);
