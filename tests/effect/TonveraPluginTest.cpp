@@ -12,8 +12,14 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <string>
 
 using namespace MEffectTest;
 using Effect = TonveraAudioEffectPlugin;
@@ -161,6 +167,32 @@ TEST_F(TonveraPlugin, SettingsSurviveTheHostStateBytes)
   EXPECT_EQ(effect.GetScaleNote(), 9);
   for (int i = 0; i < Effect::kPitchClasses; ++i)
     EXPECT_EQ(effect.IsScaleNoteEnabled(i), TheEffect().IsScaleNoteEnabled(i)) << i;
+}
+
+// The decompressed state of a fresh instance is what a project file of an untouched plug-in holds:
+// it must not change by accident. TONVERA_UPDATE_GOLDEN=1 rewrites the committed text.
+TEST_F(TonveraPlugin, FreshStateIsTheCommittedGoldenText)
+{
+  auto* plugin = dynamic_cast<MAudioEffectPluginToAudioPluginAdapter*>(m_plugin.get());
+  const auto bytes = plugin->SaveState();
+  ASSERT_NE(bytes, nullptr);
+  ASSERT_GE(bytes->GetSize(), 2u);
+  EXPECT_EQ(bytes->GetData()[0], 0x78);
+  EXPECT_EQ(bytes->GetData()[1], 0xDA);
+
+  std::string text(1 << 16, '\0');
+  uLongf length = static_cast<uLongf>(text.size());
+  ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(text.data()), &length, bytes->GetData(),
+                       static_cast<uLong>(bytes->GetSize())),
+            Z_OK);
+  text.resize(length);
+
+  const std::string path = TONVERA_EFFECT_TEST_DATA "/FreshState.xml";
+  if (std::getenv("TONVERA_UPDATE_GOLDEN") != nullptr)
+    std::ofstream(path, std::ios::binary) << text;
+  std::ifstream file(path, std::ios::binary);
+  const std::string golden((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, golden);
 }
 
 // A sung line: four notes, each drifting up to 40 cents around its note, at Depth 1 and Speed 1.
