@@ -85,6 +85,31 @@ std::string ModulePathOf(const std::string& path)
   return bundle + "/Contents/" + arch + "/" + stem + ".so";
 }
 
+// Real hosts keep a module mapped for the whole session once they have loaded it, and so does
+// the test host: a second, never-closed handle keeps each module in memory after Close, so what a
+// module keeps for the life of the process stays reachable (and leak checkers stay quiet).
+void PinModule(const std::string& path)
+{
+  static auto* pinned = new std::vector<std::pair<std::string, MSharedLibrary*>>();
+  for (const auto& entry : *pinned)
+  {
+    if (entry.first == path)
+    {
+      return;
+    }
+  }
+  auto* library = new MSharedLibrary();
+  std::string error;
+  if (library->Open(path, error))
+  {
+    pinned->emplace_back(path, library);
+  }
+  else
+  {
+    delete library;
+  }
+}
+
 int MainBusChannels(IComponent* component, BusDirection direction)
 {
   BusInfo info = {};
@@ -116,11 +141,13 @@ MTestHostStatus MTestHostVst3::LoadModule(const std::string& path)
   Close();
   m_lastError.clear();
   std::string error;
-  if (!m_library.Open(ModulePathOf(path), error))
+  const std::string modulePath = ModulePathOf(path);
+  if (!m_library.Open(modulePath, error))
   {
     m_lastError = error;
     return MTestHostStatus::ModuleNotFound;
   }
+  PinModule(modulePath);
   using FactoryEntry = IPluginFactory* (*)();
   using ModuleEntryFunction = bool (*)(void*);
   auto getFactory = reinterpret_cast<FactoryEntry>(m_library.Symbol("GetPluginFactory"));

@@ -15,6 +15,9 @@
 // offset 0), the transport as a ProcessContext, and collects the plug-in's output events.
 // Parameter indices are the controller's parameter indices (getParameterInfo order).
 //
+// A loaded module stays mapped until the process ends, as in a real host (Close still calls
+// ModuleExit and releases every object).
+//
 // Threads: drive one object from one thread; the component handler records calls under a lock.
 
 #include "tools/host/MSharedLibrary.h"
