@@ -22,7 +22,8 @@ std::atomic<std::int32_t> s_liveAdapters{0};
 
 /// Parameter IDs below the first controller ID belong to the plug-in; a plug-in with more
 /// parameters than that publishes only the first 10000, so that every ID stays unique.
-constexpr std::int32_t kMaxPluginParameters = static_cast<std::int32_t>(MAudioPluginVST3Adapter::kFirstControllerId);
+constexpr std::int32_t kMaxPluginParameters =
+    static_cast<std::int32_t>(MAudioPluginVST3Adapter::kFirstControllerId);
 
 std::u16string ToU16(const MString& text)
 {
@@ -82,14 +83,16 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::initialize(FUnknown* context)
     const tresult base = AudioEffect::initialize(context);
     if (base == kResultFalse && AudioEffect::IsInitialized())
     {
-      // The host initialises the controller side of this same object after the component.
+      // The host initialises the controller side of this same object after the
+      // component.
       return kResultOk;
     }
     if (base != kResultOk)
     {
       return base;
     }
-    if (IPtr<IHostApplication> host = IPtr<IHostApplication>::Adopt(QueryInterfaceOf<IHostApplication>(context)))
+    if (IPtr<IHostApplication> host =
+            IPtr<IHostApplication>::Adopt(QueryInterfaceOf<IHostApplication>(context)))
     {
       String128 name = {};
       if (host->getName(name) == kResultOk)
@@ -140,8 +143,8 @@ void MAudioPluginVST3Adapter::CreateBuses()
   }
   for (std::int32_t bus = 0; bus < outputBuses; ++bus)
   {
-    const std::u16string name =
-      outputBuses == 1 ? std::u16string(u"Stereo Out") : u"Stereo Out " + ToU16(MString::FromInteger(bus + 1));
+    const std::u16string name = outputBuses == 1 ? std::u16string(u"Stereo Out")
+                                                 : u"Stereo Out " + ToU16(MString::FromInteger(bus + 1));
     AddAudioOutput(name, m_outputArrangement);
   }
   if (m_plugin->m_receivesMIDI)
@@ -223,71 +226,74 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::canProcessSampleSize(int32 symbolicS
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::setupProcessing(ProcessSetup& setup)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::setupProcessing", tresult{kResultFalse}, [&]() -> tresult {
-    // A 64-bit request is refused before anything changes, so the plug-in keeps its set-up.
-    if (setup.symbolicSampleSize != kSample32)
-    {
-      return kResultFalse;
-    }
-    m_processMode = setup.processMode;
-    if (setup.sampleRate > 100.0 && std::isfinite(setup.sampleRate))
-    {
-      m_plugin->SetSampleRate(std::floor(setup.sampleRate + 0.5));
-      m_plugin->SetBlockSize(setup.maxSamplesPerBlock);
-      m_plugin->InitProcessing();
-    }
-    m_processSetup = setup;
-    return kResultOk;
-  });
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::setupProcessing", tresult{kResultFalse},
+                              [&]() -> tresult {
+                                // A 64-bit request is refused before anything changes, so the plug-in keeps
+                                // its set-up.
+                                if (setup.symbolicSampleSize != kSample32)
+                                {
+                                  return kResultFalse;
+                                }
+                                m_processMode = setup.processMode;
+                                if (setup.sampleRate > 100.0 && std::isfinite(setup.sampleRate))
+                                {
+                                  m_plugin->SetSampleRate(std::floor(setup.sampleRate + 0.5));
+                                  m_plugin->SetBlockSize(setup.maxSamplesPerBlock);
+                                  m_plugin->InitProcessing();
+                                }
+                                m_processSetup = setup;
+                                return kResultOk;
+                              });
 }
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::setBusArrangements(SpeakerArrangement* inputs, int32 numIns,
                                                                SpeakerArrangement* outputs, int32 numOuts)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::setBusArrangements", tresult{kResultFalse},
-                              [&]() -> tresult {
-    if (numIns < 0 || numOuts < 0 || (numIns > 0 && inputs == nullptr) || (numOuts > 0 && outputs == nullptr))
-    {
-      return kInvalidArgument;
-    }
-    const int32 perBus = m_plugin->GetChannelsPerBus();
-    const SpeakerArrangement fallback = perBus == 2 ? SpeakerArr::kStereo : SpeakerArrangement{0x737};
-    auto widest = [](const SpeakerArrangement* list, int32 count) {
-      int32 widest = 0;
-      for (int32 i = 0; i < count; ++i)
-      {
-        widest = std::max(widest, SpeakerArr::GetChannelCount(list[i]));
-      }
-      return widest;
-    };
-    SpeakerArrangement input = numIns > 0 ? inputs[0] : m_inputArrangement;
-    SpeakerArrangement output = numOuts > 0 ? outputs[0] : m_outputArrangement;
-    if (widest(inputs, numIns) > perBus)
-    {
-      input = fallback;
-    }
-    if (widest(outputs, numOuts) > perBus)
-    {
-      output = fallback;
-    }
-    if (input == m_inputArrangement && output == m_outputArrangement)
-    {
-      return kResultOk;
-    }
-    // A change on one side alone is applied as well: a host asking for a mono input into a
-    // stereo output means it.
-    m_inputArrangement = input;
-    m_outputArrangement = output;
-    CreateBuses();
-    const int32 inputChannels = SpeakerArr::GetChannelCount(input);
-    const int32 outputChannels = SpeakerArr::GetChannelCount(output);
-    if (inputChannels > perBus || outputChannels > perBus)
-    {
-      return kResultFalse;
-    }
-    m_plugin->SetUsableChannelsPerBus(inputChannels, outputChannels);
-    return kResultOk;
-  });
+  return MHostCallShield::Run(
+      "MAudioPluginVST3Adapter::setBusArrangements", tresult{kResultFalse}, [&]() -> tresult {
+        if (numIns < 0 || numOuts < 0 || (numIns > 0 && inputs == nullptr) ||
+            (numOuts > 0 && outputs == nullptr))
+        {
+          return kInvalidArgument;
+        }
+        const int32 perBus = m_plugin->GetChannelsPerBus();
+        const SpeakerArrangement fallback = perBus == 2 ? SpeakerArr::kStereo : SpeakerArrangement{0x737};
+        auto widest = [](const SpeakerArrangement* list, int32 count) {
+          int32 widest = 0;
+          for (int32 i = 0; i < count; ++i)
+          {
+            widest = std::max(widest, SpeakerArr::GetChannelCount(list[i]));
+          }
+          return widest;
+        };
+        SpeakerArrangement input = numIns > 0 ? inputs[0] : m_inputArrangement;
+        SpeakerArrangement output = numOuts > 0 ? outputs[0] : m_outputArrangement;
+        if (widest(inputs, numIns) > perBus)
+        {
+          input = fallback;
+        }
+        if (widest(outputs, numOuts) > perBus)
+        {
+          output = fallback;
+        }
+        if (input == m_inputArrangement && output == m_outputArrangement)
+        {
+          return kResultOk;
+        }
+        // A change on one side alone is applied as well: a host asking for a mono
+        // input into a stereo output means it.
+        m_inputArrangement = input;
+        m_outputArrangement = output;
+        CreateBuses();
+        const int32 inputChannels = SpeakerArr::GetChannelCount(input);
+        const int32 outputChannels = SpeakerArr::GetChannelCount(output);
+        if (inputChannels > perBus || outputChannels > perBus)
+        {
+          return kResultFalse;
+        }
+        m_plugin->SetUsableChannelsPerBus(inputChannels, outputChannels);
+        return kResultOk;
+      });
 }
 
 uint32 PLUGIN_API MAudioPluginVST3Adapter::getLatencySamples()
@@ -318,48 +324,48 @@ ParamValue PLUGIN_API MAudioPluginVST3Adapter::getParamNormalized(ParamID id)
 tresult PLUGIN_API MAudioPluginVST3Adapter::getParamStringByValue(ParamID id, ParamValue valueNormalized,
                                                                   String128 string)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::getParamStringByValue", tresult{kResultFalse},
-                              [&]() -> tresult {
-    if (string == nullptr)
-    {
-      return kInvalidArgument;
-    }
-    if (id < static_cast<ParamID>(PluginParameterCount()))
-    {
-      const MString text = m_plugin->GetParameterValueNameFrom01(static_cast<std::int32_t>(id),
-                                                                 Clamp01(valueNormalized));
-      CopyString16(string, 128, text.ToUTF16());
-      return kResultOk;
-    }
-    return EditControllerEx1::getParamStringByValue(id, valueNormalized, string);
-  });
+  return MHostCallShield::Run(
+      "MAudioPluginVST3Adapter::getParamStringByValue", tresult{kResultFalse}, [&]() -> tresult {
+        if (string == nullptr)
+        {
+          return kInvalidArgument;
+        }
+        if (id < static_cast<ParamID>(PluginParameterCount()))
+        {
+          const MString text =
+              m_plugin->GetParameterValueNameFrom01(static_cast<std::int32_t>(id), Clamp01(valueNormalized));
+          CopyString16(string, 128, text.ToUTF16());
+          return kResultOk;
+        }
+        return EditControllerEx1::getParamStringByValue(id, valueNormalized, string);
+      });
 }
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::getParamValueByString(ParamID id, TChar* string,
                                                                   ParamValue& valueNormalized)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::getParamValueByString", tresult{kResultFalse},
-                              [&]() -> tresult {
-    if (string == nullptr)
-    {
-      return kInvalidArgument;
-    }
-    if (id < static_cast<ParamID>(PluginParameterCount()))
-    {
-      // Typed text outside the range is clamped rather than refused.
-      const MString text(string, StringLength16(string, 128));
-      valueNormalized = Clamp01(m_plugin->ParseParameterValueName(static_cast<std::int32_t>(id), text));
-      return kResultOk;
-    }
-    // Bypass and controller parameters are not the plug-in's: they parse as plain numbers.
-    ParamValue value = 0.0;
-    const tresult result = EditControllerEx1::getParamValueByString(id, string, value);
-    if (result == kResultOk)
-    {
-      valueNormalized = Clamp01(value);
-    }
-    return result;
-  });
+  return MHostCallShield::Run(
+      "MAudioPluginVST3Adapter::getParamValueByString", tresult{kResultFalse}, [&]() -> tresult {
+        if (string == nullptr)
+        {
+          return kInvalidArgument;
+        }
+        if (id < static_cast<ParamID>(PluginParameterCount()))
+        {
+          // Typed text outside the range is clamped rather than refused.
+          const MString text(string, StringLength16(string, 128));
+          valueNormalized = Clamp01(m_plugin->ParseParameterValueName(static_cast<std::int32_t>(id), text));
+          return kResultOk;
+        }
+        // Bypass and controller parameters are not the plug-in's: they parse as plain numbers.
+        ParamValue value = 0.0;
+        const tresult result = EditControllerEx1::getParamValueByString(id, string, value);
+        if (result == kResultOk)
+        {
+          valueNormalized = Clamp01(value);
+        }
+        return result;
+      });
 }
 
 IPlugView* PLUGIN_API MAudioPluginVST3Adapter::createView(FIDString /*name*/)

@@ -110,7 +110,8 @@ public:
   // ---- IMidiMapping ----
   /// Controller c (0..129) maps to parameter 10000 + c on every bus and channel; other numbers
   /// answer kResultFalse.
-  Steinberg::tresult PLUGIN_API getMidiControllerAssignment(Steinberg::int32 busIndex, Steinberg::int16 channel,
+  Steinberg::tresult PLUGIN_API getMidiControllerAssignment(Steinberg::int32 busIndex,
+                                                            Steinberg::int16 channel,
                                                             Steinberg::Vst::CtrlNumber midiControllerNumber,
                                                             Steinberg::Vst::ParamID& id) override;
 

@@ -150,11 +150,13 @@ void MAudioPluginVST3Adapter::ApplyTransport(const ProcessContext& context)
   }
   const bool wasPlaying = transport.playing;
   transport.positionJumped = false;
-  if ((context.state & ProcessContext::kProjectTimeMusicValid) != 0 && std::isfinite(context.projectTimeMusic))
+  if ((context.state & ProcessContext::kProjectTimeMusicValid) != 0 &&
+      std::isfinite(context.projectTimeMusic))
   {
     transport.songPosition = context.projectTimeMusic;
   }
-  if ((context.state & ProcessContext::kTempoValid) != 0 && std::isfinite(context.tempo) && context.tempo > 0.0)
+  if ((context.state & ProcessContext::kTempoValid) != 0 && std::isfinite(context.tempo) &&
+      context.tempo > 0.0)
   {
     transport.tempo = context.tempo;
   }
@@ -169,7 +171,8 @@ void MAudioPluginVST3Adapter::ApplyTransport(const ProcessContext& context)
     const double q = std::max(1, transport.denominator / 4);
     transport.barPosition = std::floor(q * context.barPositionMusic + 0.5) / q;
   }
-  if ((context.state & ProcessContext::kCycleActive) != 0 && context.cycleEndMusic - 1e-20 > context.cycleStartMusic)
+  if ((context.state & ProcessContext::kCycleActive) != 0 &&
+      context.cycleEndMusic - 1e-20 > context.cycleStartMusic)
   {
     transport.loopStart = context.cycleStartMusic;
     transport.loopEnd = context.cycleEndMusic;
@@ -217,38 +220,38 @@ void MAudioPluginVST3Adapter::ApplyInputEvents(IEventList* events, int32 numSamp
     const int offset = std::clamp(event.sampleOffset, 0, lastOffset);
     switch (event.type)
     {
-      case Event::kNoteOnEvent:
+    case Event::kNoteOnEvent:
+    {
+      const NoteOnEvent& note = event.noteOn;
+      if (note.channel >= 0 && note.channel < 16 && note.pitch >= 0 && note.pitch < 128)
       {
-        const NoteOnEvent& note = event.noteOn;
-        if (note.channel >= 0 && note.channel < 16 && note.pitch >= 0 && note.pitch < 128)
-        {
-          // Velocity 0 means note-off to the plug-in; a note-on keeps at least 1.
-          const int velocity = std::max(1, ToMidi7(std::isfinite(note.velocity) ? note.velocity : 0.0));
-          m_plugin->ProcessNote(note.channel, note.pitch, velocity, offset);
-        }
-        break;
+        // Velocity 0 means note-off to the plug-in; a note-on keeps at least 1.
+        const int velocity = std::max(1, ToMidi7(std::isfinite(note.velocity) ? note.velocity : 0.0));
+        m_plugin->ProcessNote(note.channel, note.pitch, velocity, offset);
       }
-      case Event::kNoteOffEvent:
+      break;
+    }
+    case Event::kNoteOffEvent:
+    {
+      const NoteOffEvent& note = event.noteOff;
+      if (note.channel >= 0 && note.channel < 16 && note.pitch >= 0 && note.pitch < 128)
       {
-        const NoteOffEvent& note = event.noteOff;
-        if (note.channel >= 0 && note.channel < 16 && note.pitch >= 0 && note.pitch < 128)
-        {
-          m_plugin->ProcessNote(note.channel, note.pitch, 0, offset);
-        }
-        break;
+        m_plugin->ProcessNote(note.channel, note.pitch, 0, offset);
       }
-      case Event::kDataEvent:
+      break;
+    }
+    case Event::kDataEvent:
+    {
+      if (event.data.bytes != nullptr && event.data.size > 0)
       {
-        if (event.data.bytes != nullptr && event.data.size > 0)
-        {
-          std::uint8_t message[3] = {0, 0, 0};
-          std::memcpy(message, event.data.bytes, std::min<std::size_t>(3, event.data.size));
-          m_plugin->ProcessShortMessage(message, offset);
-        }
-        break;
+        std::uint8_t message[3] = {0, 0, 0};
+        std::memcpy(message, event.data.bytes, std::min<std::size_t>(3, event.data.size));
+        m_plugin->ProcessShortMessage(message, offset);
       }
-      default:
-        break;
+      break;
+    }
+    default:
+      break;
     }
   }
 }

@@ -48,13 +48,13 @@ FUnknown* MAudioPluginVST3Factory::CreateInstance(void* /*context*/)
 {
   return MHostCallShield::Run("MAudioPluginVST3Adapter::CreateInstance", static_cast<FUnknown*>(nullptr),
                               []() -> FUnknown* {
-    MAudioPlugin* plugin = CreateVST3HostedPlugin();
-    if (plugin == nullptr)
-    {
-      return nullptr;
-    }
-    return static_cast<IAudioProcessor*>(new MAudioPluginVST3Adapter(plugin));
-  });
+                                MAudioPlugin* plugin = CreateVST3HostedPlugin();
+                                if (plugin == nullptr)
+                                {
+                                  return nullptr;
+                                }
+                                return static_cast<IAudioProcessor*>(new MAudioPluginVST3Adapter(plugin));
+                              });
 }
 
 TONVERA_VST3_EXPORT IPluginFactory* PLUGIN_API GetPluginFactory()

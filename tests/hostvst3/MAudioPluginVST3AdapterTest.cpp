@@ -157,8 +157,10 @@ TEST_F(VST3AdapterTest, SampleRateIsRoundedHalfUpAndSmallOrWideRequestsChangeNot
     int32 sampleSize;
     tresult result;
     double expected;
-  } cases[] = {{44100.4, kSample32, kResultOk, 44100.0}, {88200.0, kSample32, kResultOk, 88200.0},
-               {44100.5, kSample32, kResultOk, 44101.0}, {100.0, kSample32, kResultOk, 44101.0},
+  } cases[] = {{44100.4, kSample32, kResultOk, 44100.0},
+               {88200.0, kSample32, kResultOk, 88200.0},
+               {44100.5, kSample32, kResultOk, 44101.0},
+               {100.0, kSample32, kResultOk, 44101.0},
                {96000.0, kSample64, kResultFalse, 44101.0}};
   for (const auto& c : cases)
   {
@@ -313,9 +315,9 @@ TEST_F(VST3AdapterTest, TextParsingAnswersADefinedClampedResultForEveryId)
     const char* text;
     tresult result;
     double value;
-  } cases[] = {{kGain, "0.4", kResultOk, 0.4},        {kGain, "7", kResultOk, 1.0},
-               {kGain, "-3", kResultOk, 0.0},          {kBypass, "0.7", kResultOk, 0.7},
-               {10005, "abc", kResultFalse, -1.0},     {20000, "0.5", kInvalidArgument, -1.0}};
+  } cases[] = {{kGain, "0.4", kResultOk, 0.4},     {kGain, "7", kResultOk, 1.0},
+               {kGain, "-3", kResultOk, 0.0},      {kBypass, "0.7", kResultOk, 0.7},
+               {10005, "abc", kResultFalse, -1.0}, {20000, "0.5", kInvalidArgument, -1.0}};
   for (const auto& c : cases)
   {
     String128 text = {};

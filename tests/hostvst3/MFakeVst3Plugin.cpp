@@ -26,11 +26,14 @@ public:
   double GetValue(std::int32_t slot) const override;
   MString GetName(std::int32_t slot) const override
   {
-    static const char* const kNames[kCount] = {"Gain",    "Switch", "Last note", "Tempo",
+    static const char* const kNames[kCount] = {"Gain",         "Switch",  "Last note", "Tempo",
                                                "Controller 7", "Playing", "Rate"};
     return MString::FromLiteral(kNames[slot]);
   }
-  MString GetValueNameFrom01(std::int32_t, double value) const override { return MString::FromDouble(value, 3); }
+  MString GetValueNameFrom01(std::int32_t, double value) const override
+  {
+    return MString::FromDouble(value, 3);
+  }
   std::int32_t GetType(std::int32_t slot) const override { return slot == 1 ? 4 : 1; }
   double GetDefaultValue(std::int32_t slot) const override { return slot == 0 ? 0.5 : 0.0; }
 
@@ -125,13 +128,20 @@ double Slots::GetValue(std::int32_t slot) const
   MAudioPlugin::Transport& transport = m_fake.GetTransport();
   switch (slot)
   {
-    case 0: return m_fake.m_gain.load(std::memory_order_relaxed);
-    case 1: return m_fake.m_switch.load(std::memory_order_relaxed) ? 1.0 : 0.0;
-    case 2: return m_fake.m_lastNote.load(std::memory_order_relaxed) / 127.0;
-    case 3: return transport.tempo / 1000.0;
-    case 4: return m_fake.m_controller7.load(std::memory_order_relaxed) / 127.0;
-    case 5: return transport.playing ? 1.0 : 0.0;
-    default: return m_fake.GetSampleRate() / 200000.0;
+  case 0:
+    return m_fake.m_gain.load(std::memory_order_relaxed);
+  case 1:
+    return m_fake.m_switch.load(std::memory_order_relaxed) ? 1.0 : 0.0;
+  case 2:
+    return m_fake.m_lastNote.load(std::memory_order_relaxed) / 127.0;
+  case 3:
+    return transport.tempo / 1000.0;
+  case 4:
+    return m_fake.m_controller7.load(std::memory_order_relaxed) / 127.0;
+  case 5:
+    return transport.playing ? 1.0 : 0.0;
+  default:
+    return m_fake.GetSampleRate() / 200000.0;
   }
 }
 }  // namespace

@@ -31,7 +31,7 @@ TEST(TonveraVST3Module, LoadsPublishesItsParametersAndProcessesFiniteAudio)
     for (int i = 0; i < 1024; ++i)
     {
       left[static_cast<size_t>(i)] = right[static_cast<size_t>(i)] =
-        0.3f * static_cast<float>(std::sin(2.0 * M_PI * 220.0 * (block * 1024 + i) / 44100.0));
+          0.3f * static_cast<float>(std::sin(2.0 * M_PI * 220.0 * (block * 1024 + i) / 44100.0));
     }
     ASSERT_TRUE(host.Process(in, out, 1024));
   }

@@ -70,7 +70,8 @@ std::string ModulePathOf(const std::string& path)
     bundle.pop_back();
   }
   const std::string suffix = ".vst3";
-  if (bundle.size() <= suffix.size() || bundle.compare(bundle.size() - suffix.size(), suffix.size(), suffix) != 0)
+  if (bundle.size() <= suffix.size() ||
+      bundle.compare(bundle.size() - suffix.size(), suffix.size(), suffix) != 0)
   {
     return path;
   }
@@ -113,7 +114,8 @@ void PinModule(const std::string& path)
 int MainBusChannels(IComponent* component, BusDirection direction)
 {
   BusInfo info = {};
-  if (component->getBusCount(kAudio, direction) < 1 || component->getBusInfo(kAudio, direction, 0, info) != kResultOk)
+  if (component->getBusCount(kAudio, direction) < 1 ||
+      component->getBusInfo(kAudio, direction, 0, info) != kResultOk)
   {
     return 0;
   }
@@ -122,8 +124,8 @@ int MainBusChannels(IComponent* component, BusDirection direction)
 }  // namespace
 
 MTestHostVst3::MTestHostVst3()
-  : m_context(new HostContext()), m_changes(new ParameterChanges(256, 64)), m_inputEvents(new EventList(512)),
-    m_outputEvents(new EventList(512))
+    : m_context(new HostContext()), m_changes(new ParameterChanges(256, 64)),
+      m_inputEvents(new EventList(512)), m_outputEvents(new EventList(512))
 {
 }
 
@@ -194,7 +196,8 @@ MTestHostStatus MTestHostVst3::LoadModule(const std::string& path)
       m_classInfo = info;
     }
   }
-  if (m_component == nullptr || m_component->initialize(static_cast<IHostApplication*>(m_context)) != kResultOk)
+  if (m_component == nullptr ||
+      m_component->initialize(static_cast<IHostApplication*>(m_context)) != kResultOk)
   {
     m_lastError = "the component could not be created or initialised";
     Close();
@@ -225,7 +228,8 @@ MTestHostStatus MTestHostVst3::LoadModule(const std::string& path)
   if (!m_singleComponent)
   {
     IPtr<IConnectionPoint> a = IPtr<IConnectionPoint>::Adopt(QueryInterfaceOf<IConnectionPoint>(m_component));
-    IPtr<IConnectionPoint> b = IPtr<IConnectionPoint>::Adopt(QueryInterfaceOf<IConnectionPoint>(m_controller));
+    IPtr<IConnectionPoint> b =
+        IPtr<IConnectionPoint>::Adopt(QueryInterfaceOf<IConnectionPoint>(m_controller));
     if (a && b)
     {
       a->connect(b.Get());
@@ -289,8 +293,10 @@ void MTestHostVst3::ReleaseInstance()
     Deactivate();
     if (!m_singleComponent && m_controller != nullptr)
     {
-      IPtr<IConnectionPoint> a = IPtr<IConnectionPoint>::Adopt(QueryInterfaceOf<IConnectionPoint>(m_component));
-      IPtr<IConnectionPoint> b = IPtr<IConnectionPoint>::Adopt(QueryInterfaceOf<IConnectionPoint>(m_controller));
+      IPtr<IConnectionPoint> a =
+          IPtr<IConnectionPoint>::Adopt(QueryInterfaceOf<IConnectionPoint>(m_component));
+      IPtr<IConnectionPoint> b =
+          IPtr<IConnectionPoint>::Adopt(QueryInterfaceOf<IConnectionPoint>(m_controller));
       if (a && b)
       {
         a->disconnect(b.Get());
@@ -351,12 +357,14 @@ tresult MTestHostVst3::RunProcess(ProcessData& data, int samples)
     if (status == 0x90 && midi.bytes[2] > 0)
     {
       event.type = Event::kNoteOnEvent;
-      event.noteOn = NoteOnEvent{channel, static_cast<int16>(midi.bytes[1]), 0.0f, midi.bytes[2] / 127.0f, 0, -1};
+      event.noteOn =
+          NoteOnEvent{channel, static_cast<int16>(midi.bytes[1]), 0.0f, midi.bytes[2] / 127.0f, 0, -1};
     }
     else if (status == 0x80 || status == 0x90)
     {
       event.type = Event::kNoteOffEvent;
-      event.noteOff = NoteOffEvent{channel, static_cast<int16>(midi.bytes[1]), midi.bytes[2] / 127.0f, -1, 0.0f};
+      event.noteOff =
+          NoteOffEvent{channel, static_cast<int16>(midi.bytes[1]), midi.bytes[2] / 127.0f, -1, 0.0f};
     }
     else
     {
@@ -369,11 +377,12 @@ tresult MTestHostVst3::RunProcess(ProcessData& data, int samples)
   const MTestHostTransport& transport = m_transport;
   if (transport.available)
   {
-    context.state = ProcessContext::kProjectTimeMusicValid | ProcessContext::kTempoValid |
-                    ProcessContext::kBarPositionValid | ProcessContext::kTimeSigValid |
-                    (transport.playing ? ProcessContext::kPlaying : 0u) |
-                    (transport.cycleActive ? ProcessContext::kCycleActive | ProcessContext::kCycleValid : 0u) |
-                    (transport.recording ? ProcessContext::kRecording : 0u);
+    context.state =
+        ProcessContext::kProjectTimeMusicValid | ProcessContext::kTempoValid |
+        ProcessContext::kBarPositionValid | ProcessContext::kTimeSigValid |
+        (transport.playing ? ProcessContext::kPlaying : 0u) |
+        (transport.cycleActive ? ProcessContext::kCycleActive | ProcessContext::kCycleValid : 0u) |
+        (transport.recording ? ProcessContext::kRecording : 0u);
     context.sampleRate = m_sampleRate;
     context.projectTimeSamples = static_cast<TSamples>(transport.samplePosition);
     context.projectTimeMusic = transport.ppqPosition;
@@ -529,7 +538,8 @@ std::string MTestHostVst3::ParameterDisplay(int index)
   Vst::ParameterInfo info = {};
   String128 text = {};
   if (!ParameterInfo(index, info) ||
-      m_controller->getParamStringByValue(info.id, m_controller->getParamNormalized(info.id), text) != kResultOk)
+      m_controller->getParamStringByValue(info.id, m_controller->getParamNormalized(info.id), text) !=
+          kResultOk)
   {
     return {};
   }
