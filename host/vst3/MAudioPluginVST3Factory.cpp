@@ -4,7 +4,6 @@
 
 #include "base/MHostCallShield.h"
 #include "core/plugin/MAudioPlugin.h"
-#include "host/module/MModule.h"
 #include "host/vst3/MAudioPluginVST3Adapter.h"
 #include "sdk/vst3/CPluginFactory.h"
 #include "sdk/vst3/VST3String.h"
@@ -76,13 +75,11 @@ TONVERA_VST3_EXPORT bool PLUGIN_API ExitDll()
   return true;
 }
 #else
-TONVERA_VST3_EXPORT bool PLUGIN_API ModuleEntry(void* sharedLibraryHandle)
+TONVERA_VST3_EXPORT bool PLUGIN_API ModuleEntry(void* /*sharedLibraryHandle*/)
 {
-  // Hosts may enter more than once; the first entry does the module's attach work.
-  if (s_moduleEntries.fetch_add(1) == 0)
-  {
-    MModuleLibrary::Attach(sharedLibraryHandle);
-  }
+  // The module's attach work runs when the loader maps it (the module's own load step), so the
+  // entry only counts: hosts may enter more than once and must exit as often.
+  s_moduleEntries.fetch_add(1);
   return true;
 }
 
