@@ -273,6 +273,25 @@ TEST_F(VST3AdapterTest, VariableBlocksInMonoAndStereoWithBypassTogglingStayFinit
   }
 }
 
+TEST_F(VST3AdapterTest, ZeroChannelInputBusReadsAsSilenceAndClearsTheOutputSilenceFlags)
+{
+  std::vector<float> left(256, 7.0f), right(256, 7.0f);
+  float* out[2] = {left.data(), right.data()};
+  AudioBusBuffers input = {};
+  AudioBusBuffers output = {};
+  output.numChannels = 2;
+  output.channelBuffers32 = out;
+  output.silenceFlags = 3;
+  std::vector<AudioBusBuffers> inputs{input}, outputs{output};
+  ASSERT_EQ(m_host.ProcessBuses(inputs, outputs, 256), kResultOk);
+  for (float x : left)
+  {
+    ASSERT_EQ(x, 0.0f);
+  }
+  EXPECT_EQ(right.back(), 0.0f);
+  EXPECT_EQ(outputs[0].silenceFlags, 0u);
+}
+
 TEST_F(VST3AdapterTest, WideArrangementsFallBackToStereo)
 {
   m_host.Deactivate();
