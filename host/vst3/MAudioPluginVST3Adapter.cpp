@@ -1,0 +1,493 @@
+// Lifecycle, buses, parameters, controller operations and the plug-in's callbacks of the VST 3
+// adapter. Processing and state live in MAudioPluginVST3AdapterProcess.cpp.
+
+#include "host/vst3/MAudioPluginVST3Adapter.h"
+
+#include "base/MHostCallShield.h"
+#include "base/MLockGuard.h"
+#include "core/plugin/MAudioPlugin.h"
+#include "host/module/MModule.h"
+#include "sdk/vst3/VST3String.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+namespace
+{
+std::atomic<std::int32_t> s_liveAdapters{0};
+
+/// Parameter IDs below the first controller ID belong to the plug-in; a plug-in with more
+/// parameters than that publishes only the first 10000, so that every ID stays unique.
+constexpr std::int32_t kMaxPluginParameters =
+    static_cast<std::int32_t>(MAudioPluginVST3Adapter::kFirstControllerId);
+
+std::u16string ToU16(const MString& text)
+{
+  return text.ToUTF16();
+}
+
+double Clamp01(double value)
+{
+  if (!(value >= 0.0))
+  {
+    return 0.0;  // also NaN
+  }
+  return value > 1.0 ? 1.0 : value;
+}
+}  // namespace
+
+MAudioPluginVST3Adapter::MAudioPluginVST3Adapter(MAudioPlugin* plugin) : m_plugin(plugin)
+{
+  m_midiOutput.reserve(kMidiOutputCapacity);
+}
+
+MAudioPluginVST3Adapter::~MAudioPluginVST3Adapter()
+{
+  MHostCallShield::Run("MAudioPluginVST3Adapter::~MAudioPluginVST3Adapter", [&] {
+    delete m_plugin;
+    m_plugin = nullptr;
+  });
+  // Only an adapter that counted itself at initialisation may bring the count down: one that a
+  // host created and released unused must not shut the library down under other instances.
+  if (m_counted)
+  {
+    s_liveAdapters.fetch_sub(1, std::memory_order_relaxed);
+    MModuleLibrary::AdapterDestroyed(MModuleLibrary::AdapterKind::kVst3);
+  }
+}
+
+std::int32_t MAudioPluginVST3Adapter::GetLiveCount() noexcept
+{
+  return s_liveAdapters.load(std::memory_order_relaxed);
+}
+
+void MAudioPluginVST3Adapter::CollectInterfaces(InterfaceTable& table)
+{
+  AudioEffect::CollectInterfaces(table);
+  EditControllerEx1::CollectInterfaces(table);
+  table.Add(IMidiMapping::iid, static_cast<IMidiMapping*>(this));
+}
+
+std::int32_t MAudioPluginVST3Adapter::PluginParameterCount() const
+{
+  return std::clamp(m_plugin->GetNumParameters(), 0, kMaxPluginParameters);
+}
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::initialize(FUnknown* context)
+{
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::initialize", tresult{kResultFalse}, [&]() -> tresult {
+    const tresult base = AudioEffect::initialize(context);
+    if (base == kResultFalse && AudioEffect::IsInitialized())
+    {
+      // The host initialises the controller side of this same object after the
+      // component.
+      return kResultOk;
+    }
+    if (base != kResultOk)
+    {
+      return base;
+    }
+    if (IPtr<IHostApplication> host =
+            IPtr<IHostApplication>::Adopt(QueryInterfaceOf<IHostApplication>(context)))
+    {
+      String128 name = {};
+      if (host->getName(name) == kResultOk)
+      {
+        m_hostName = MString(name, StringLength16(name, 128));
+      }
+    }
+    m_plugin->m_hostFormat = MString("VST3");
+    if (!m_counted)
+    {
+      m_counted = true;
+      s_liveAdapters.fetch_add(1, std::memory_order_relaxed);
+      MModuleLibrary::AdapterCreated(MModuleLibrary::AdapterKind::kVst3);
+    }
+    m_plugin->SetHostAdapter(this);
+    m_inputArrangement = SpeakerArr::kStereo;
+    m_outputArrangement = SpeakerArr::kStereo;
+    m_plugin->SetUsableChannelsPerBus(2, 2);
+    CreateBuses();
+    CreateParameters();
+    m_plugin->SetSampleRate(44100.0);
+    m_plugin->InitProcessing();
+    return kResultOk;
+  });
+}
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::terminate()
+{
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::terminate", tresult{kResultFalse}, [&]() -> tresult {
+    EditControllerEx1::terminate();
+    return AudioEffect::terminate();
+  });
+}
+
+void MAudioPluginVST3Adapter::CreateBuses()
+{
+  RemoveAudioBusses();
+  RemoveEventBusses();
+  const std::int32_t inputBuses = std::clamp(m_plugin->GetNumInputBuses(), 0, kMaxBuses);
+  const std::int32_t outputBuses = std::clamp(m_plugin->GetNumOutputBuses(), 0, kMaxBuses);
+  if (inputBuses >= 1)
+  {
+    AddAudioInput(u"Stereo In", m_inputArrangement);
+  }
+  if (inputBuses >= 2)
+  {
+    AddAudioInput(u"Sidechain", m_inputArrangement, kAux, 0);
+  }
+  for (std::int32_t bus = 0; bus < outputBuses; ++bus)
+  {
+    const std::u16string name = outputBuses == 1 ? std::u16string(u"Stereo Out")
+                                                 : u"Stereo Out " + ToU16(MString::FromInteger(bus + 1));
+    AddAudioOutput(name, m_outputArrangement);
+  }
+  if (m_plugin->m_receivesMIDI)
+  {
+    AddEventInput(u"Midi In", 16);
+  }
+  if (m_plugin->m_sendsMIDI)
+  {
+    AddEventOutput(u"Midi Out", 16);
+  }
+}
+
+void MAudioPluginVST3Adapter::CreateParameters()
+{
+  m_parameters.RemoveAll();
+  const std::int32_t count = PluginParameterCount();
+  m_parameters.Reserve(count + 1 + kControllerCount);
+  for (std::int32_t index = 0; index < count; ++index)
+  {
+    const int32 steps = m_plugin->GetParameterType(index) == 4 ? 1 : 0;
+    m_parameters.AddParameter(ToU16(m_plugin->GetParameterID(index)), static_cast<ParamID>(index), u"",
+                              Clamp01(m_plugin->GetParameterDefaultValue(index)), steps,
+                              ParameterInfo::kCanAutomate);
+  }
+  m_parameters.AddParameter(u"Bypass", kBypassId, u"", 0.0, 1,
+                            ParameterInfo::kCanAutomate | ParameterInfo::kIsBypass);
+  for (int32 controller = 0; controller < kControllerCount; ++controller)
+  {
+    m_parameters.AddParameter(u"Controller " + ToU16(MString::FromInteger(controller + 1)),
+                              kFirstControllerId + static_cast<ParamID>(controller), u"", 0.0, 0,
+                              ParameterInfo::kNoFlags);
+  }
+}
+
+// ---- component and processor operations ----
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::setIoMode(IoMode /*mode*/)
+{
+  return kNotImplemented;
+}
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::getRoutingInfo(RoutingInfo& /*inInfo*/, RoutingInfo& /*outInfo*/)
+{
+  return kNotImplemented;
+}
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::setProcessing(TBool /*state*/)
+{
+  return kNotImplemented;
+}
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::setComponentState(IBStream* /*state*/)
+{
+  // The component and the controller are one object: the state is already in place.
+  return kNotImplemented;
+}
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::setActive(TBool state)
+{
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::setActive", tresult{kResultFalse}, [&]() -> tresult {
+    m_activating.store(true, std::memory_order_relaxed);
+    struct ClearFlag
+    {
+      std::atomic<bool>& flag;
+      ~ClearFlag() { flag.store(false, std::memory_order_relaxed); }
+    } clear{m_activating};
+    if (state != 0)
+    {
+      m_plugin->InitProcessing();
+    }
+    return kResultOk;
+  });
+}
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::canProcessSampleSize(int32 symbolicSampleSize)
+{
+  return symbolicSampleSize == kSample32 ? kResultOk : kResultFalse;
+}
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::setupProcessing(ProcessSetup& setup)
+{
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::setupProcessing", tresult{kResultFalse},
+                              [&]() -> tresult {
+                                // A 64-bit request is refused before anything changes, so the plug-in keeps
+                                // its set-up.
+                                if (setup.symbolicSampleSize != kSample32)
+                                {
+                                  return kResultFalse;
+                                }
+                                m_processMode = setup.processMode;
+                                if (setup.sampleRate > 100.0 && std::isfinite(setup.sampleRate))
+                                {
+                                  m_plugin->SetSampleRate(std::floor(setup.sampleRate + 0.5));
+                                  m_plugin->SetBlockSize(setup.maxSamplesPerBlock);
+                                  m_plugin->InitProcessing();
+                                }
+                                m_processSetup = setup;
+                                return kResultOk;
+                              });
+}
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::setBusArrangements(SpeakerArrangement* inputs, int32 numIns,
+                                                               SpeakerArrangement* outputs, int32 numOuts)
+{
+  return MHostCallShield::Run(
+      "MAudioPluginVST3Adapter::setBusArrangements", tresult{kResultFalse}, [&]() -> tresult {
+        if (numIns < 0 || numOuts < 0 || (numIns > 0 && inputs == nullptr) ||
+            (numOuts > 0 && outputs == nullptr))
+        {
+          return kInvalidArgument;
+        }
+        const int32 perBus = m_plugin->GetChannelsPerBus();
+        const SpeakerArrangement fallback = perBus == 2 ? SpeakerArr::kStereo : SpeakerArrangement{0x737};
+        auto widest = [](const SpeakerArrangement* list, int32 count) {
+          int32 widest = 0;
+          for (int32 i = 0; i < count; ++i)
+          {
+            widest = std::max(widest, SpeakerArr::GetChannelCount(list[i]));
+          }
+          return widest;
+        };
+        SpeakerArrangement input = numIns > 0 ? inputs[0] : m_inputArrangement;
+        SpeakerArrangement output = numOuts > 0 ? outputs[0] : m_outputArrangement;
+        if (widest(inputs, numIns) > perBus)
+        {
+          input = fallback;
+        }
+        if (widest(outputs, numOuts) > perBus)
+        {
+          output = fallback;
+        }
+        if (input == m_inputArrangement && output == m_outputArrangement)
+        {
+          return kResultOk;
+        }
+        // A change on one side alone is applied as well: a host asking for a mono
+        // input into a stereo output means it.
+        m_inputArrangement = input;
+        m_outputArrangement = output;
+        CreateBuses();
+        const int32 inputChannels = SpeakerArr::GetChannelCount(input);
+        const int32 outputChannels = SpeakerArr::GetChannelCount(output);
+        if (inputChannels > perBus || outputChannels > perBus)
+        {
+          return kResultFalse;
+        }
+        m_plugin->SetUsableChannelsPerBus(inputChannels, outputChannels);
+        return kResultOk;
+      });
+}
+
+uint32 PLUGIN_API MAudioPluginVST3Adapter::getLatencySamples()
+{
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::getLatencySamples", uint32{0}, [&] {
+    m_latency = std::max(0, m_plugin->GetLatency());
+    return static_cast<uint32>(m_latency);
+  });
+}
+
+// ---- controller operations ----
+
+ParamValue PLUGIN_API MAudioPluginVST3Adapter::getParamNormalized(ParamID id)
+{
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::getParamNormalized", ParamValue{0.0}, [&] {
+    if (id == kBypassId)
+    {
+      return m_plugin->m_bypassed.Load() ? 1.0 : 0.0;
+    }
+    if (id < static_cast<ParamID>(PluginParameterCount()))
+    {
+      return Clamp01(m_plugin->GetParameter(static_cast<std::int32_t>(id)));
+    }
+    return 0.0;
+  });
+}
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::getParamStringByValue(ParamID id, ParamValue valueNormalized,
+                                                                  String128 string)
+{
+  return MHostCallShield::Run(
+      "MAudioPluginVST3Adapter::getParamStringByValue", tresult{kResultFalse}, [&]() -> tresult {
+        if (string == nullptr)
+        {
+          return kInvalidArgument;
+        }
+        if (id < static_cast<ParamID>(PluginParameterCount()))
+        {
+          const MString text =
+              m_plugin->GetParameterValueNameFrom01(static_cast<std::int32_t>(id), Clamp01(valueNormalized));
+          CopyString16(string, 128, text.ToUTF16());
+          return kResultOk;
+        }
+        return EditControllerEx1::getParamStringByValue(id, valueNormalized, string);
+      });
+}
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::getParamValueByString(ParamID id, TChar* string,
+                                                                  ParamValue& valueNormalized)
+{
+  return MHostCallShield::Run(
+      "MAudioPluginVST3Adapter::getParamValueByString", tresult{kResultFalse}, [&]() -> tresult {
+        if (string == nullptr)
+        {
+          return kInvalidArgument;
+        }
+        if (id < static_cast<ParamID>(PluginParameterCount()))
+        {
+          // Typed text outside the range is clamped rather than refused.
+          const MString text(string, StringLength16(string, 128));
+          valueNormalized = Clamp01(m_plugin->ParseParameterValueName(static_cast<std::int32_t>(id), text));
+          return kResultOk;
+        }
+        // Bypass and controller parameters are not the plug-in's: they parse as plain numbers.
+        ParamValue value = 0.0;
+        const tresult result = EditControllerEx1::getParamValueByString(id, string, value);
+        if (result == kResultOk)
+        {
+          valueNormalized = Clamp01(value);
+        }
+        return result;
+      });
+}
+
+IPlugView* PLUGIN_API MAudioPluginVST3Adapter::createView(FIDString /*name*/)
+{
+  // The editor view arrives with the GUI toolkit; until then hosts get no view at all.
+  return nullptr;
+}
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::openHelp(TBool /*onlyCheck*/)
+{
+  return kResultFalse;
+}
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::openAboutBox(TBool /*onlyCheck*/)
+{
+  return kResultFalse;
+}
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::getMidiControllerAssignment(int32 /*busIndex*/, int16 /*channel*/,
+                                                                        CtrlNumber midiControllerNumber,
+                                                                        ParamID& id)
+{
+  if (midiControllerNumber < 0 || midiControllerNumber >= kControllerCount)
+  {
+    return kResultFalse;
+  }
+  id = kFirstControllerId + static_cast<ParamID>(midiControllerNumber);
+  return kResultOk;
+}
+
+// ---- the plug-in's callbacks ----
+
+void MAudioPluginVST3Adapter::SendAutomation(std::int32_t index, double value)
+{
+  MHostCallShield::Run("MAudioPluginVST3Adapter::SendAutomation", [&] {
+    IComponentHandler* handler = GetComponentHandler();
+    if (index < 0 || index >= PluginParameterCount() || handler == nullptr)
+    {
+      return;
+    }
+    m_automating.fetch_add(1, std::memory_order_relaxed);
+    handler->performEdit(static_cast<ParamID>(index), Clamp01(value));
+    m_automating.fetch_sub(1, std::memory_order_relaxed);
+  });
+}
+
+void MAudioPluginVST3Adapter::SendBypassAutomation(bool bypassed)
+{
+  MHostCallShield::Run("MAudioPluginVST3Adapter::SendBypassAutomation", [&] {
+    IComponentHandler* handler = GetComponentHandler();
+    if (handler == nullptr)
+    {
+      return;
+    }
+    m_automating.fetch_add(1, std::memory_order_relaxed);
+    handler->performEdit(kBypassId, bypassed ? 1.0 : 0.0);
+    m_automating.fetch_sub(1, std::memory_order_relaxed);
+  });
+}
+
+void MAudioPluginVST3Adapter::GenerateMIDIEvent(std::int32_t sampleOffset, const std::uint8_t bytes[4])
+{
+  const std::uint8_t status = bytes[0];
+  if (status < 0x80)
+  {
+    return;
+  }
+  Event event = {};
+  event.busIndex = 0;
+  event.sampleOffset = std::max(0, sampleOffset);
+  event.ppqPosition = 0.0;
+  event.flags = 0;
+  const auto channel = static_cast<int16>(status & 0x0F);
+  const auto pitch = static_cast<int16>(bytes[1] & 0x7F);
+  const float velocity = static_cast<float>(bytes[2] & 0x7F) * 0.007874016f;
+  if ((status & 0x90) == 0x90)
+  {
+    event.type = Event::kNoteOnEvent;
+    event.noteOn = NoteOnEvent{channel, pitch, 0.0f, velocity, 0, -1};
+  }
+  else
+  {
+    event.type = Event::kNoteOffEvent;
+    event.noteOff = NoteOffEvent{channel, pitch, velocity, -1, 0.0f};
+  }
+  MTryLockGuard guard(m_midiLock);
+  // The queue never grows past the capacity reserved at construction: no allocation here.
+  if (guard.IsLocked() && m_midiOutput.size() < kMidiOutputCapacity)
+  {
+    m_midiOutput.push_back(event);
+  }
+}
+
+void MAudioPluginVST3Adapter::ReportLatency()
+{
+  MHostCallShield::Run("MAudioPluginVST3Adapter::ReportLatency", [&] {
+    if (m_activating.load(std::memory_order_relaxed))
+    {
+      return;
+    }
+    if (IComponentHandler* handler = GetComponentHandler())
+    {
+      handler->restartComponent(kLatencyChanged);
+    }
+  });
+}
+
+bool MAudioPluginVST3Adapter::ChangeEditorSize(std::int32_t width, std::int32_t height)
+{
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::ChangeEditorSize", false, [&] {
+    if (m_resizing.load(std::memory_order_relaxed))
+    {
+      return true;
+    }
+    if (m_plugin->GetEditor() == nullptr || m_plugFrame == nullptr || m_view == nullptr)
+    {
+      return false;
+    }
+    m_resizing.store(true, std::memory_order_relaxed);
+    ViewRect rect{0, 0, width, height};
+    m_plugFrame->resizeView(m_view, &rect);
+    m_resizing.store(false, std::memory_order_relaxed);
+    return true;
+  });
+}

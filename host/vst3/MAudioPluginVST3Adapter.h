@@ -1,0 +1,159 @@
+#pragma once
+// MAudioPluginVST3Adapter: the plug-in as a VST 3 single-component object.
+//
+// One object is at once the audio processor component and its own edit controller: it answers
+// IComponent, IAudioProcessor, IEditController, IEditController2, IUnitInfo, IMidiMapping and
+// IConnectionPoint, and forwards every call to the host-neutral MAudioPlugin it owns. It is also
+// the plug-in's MAudioPluginAdapter, through which automation, bypass automation, MIDI output,
+// latency changes and editor-size requests reach the host.
+//
+// Published parameters (created at initialisation, all in the root unit, no unit text):
+//   0 .. N - 1          the plug-in's parameters (title = GetParameterID, 1 step for booleans)
+//   32767               "Bypass" (1 step, kCanAutomate | kIsBypass)
+//   10000 .. 10129      "Controller 1" .. "Controller 130", MIDI controllers 0..127, channel
+//                       pressure (10128) and pitch bend (10129); not automatable
+//
+// Threads: process runs on the host's audio thread and never allocates once the block size and
+// channel count are stable (the MIDI output queue has a fixed capacity). Everything else runs on
+// the host's main (UI) thread. Every entry point runs inside MHostCallShield, so no exception
+// reaches the host; a call that threw answers its neutral result (kResultFalse, 0, null).
+
+#include "base/MLock.h"
+#include "base/MString.h"
+#include "core/plugin/MAudioPluginAdapter.h"
+#include "sdk/vst3/EditController.h"
+#include "sdk/vst3/VST3View.h"
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+class MAudioPlugin;
+
+class MAudioPluginVST3Adapter : public Steinberg::Vst::AudioEffect,
+                                public Steinberg::Vst::EditControllerEx1,
+                                public Steinberg::Vst::IMidiMapping,
+                                public MAudioPluginAdapter
+{
+  TONVERA_VST3_FORWARD_FUNKNOWN(AudioEffect)
+
+public:
+  static constexpr Steinberg::Vst::ParamID kBypassId = 32767;
+  static constexpr Steinberg::Vst::ParamID kFirstControllerId = 10000;
+  static constexpr Steinberg::int32 kControllerCount = 130;
+  static constexpr Steinberg::Vst::ParamID kPitchBendId = kFirstControllerId + 129;
+  static constexpr Steinberg::Vst::ParamID kAftertouchId = kFirstControllerId + 128;
+  /// Outgoing MIDI events kept per block; further events of the same block are dropped.
+  static constexpr std::size_t kMidiOutputCapacity = 512;
+  /// Buses per direction the adapter hands to the plug-in (8 pointer slots each).
+  static constexpr Steinberg::int32 kMaxBuses = 8;
+
+  /// Takes ownership of `plugin` (not null). The object starts with one reference.
+  explicit MAudioPluginVST3Adapter(MAudioPlugin* plugin);
+
+  /// Live VST 3 adapters that were initialised at least once (module-wide).
+  static std::int32_t GetLiveCount() noexcept;
+
+  MAudioPlugin* GetPlugin() const noexcept { return m_plugin; }
+  const MString& GetHostName() const noexcept { return m_hostName; }
+
+  // ---- IPluginBase (component and controller alike) ----
+  /// Effective once: a second call on an initialised object (the host initialising the
+  /// controller side of the same object) answers kResultOk and creates nothing.
+  Steinberg::tresult PLUGIN_API initialize(Steinberg::FUnknown* context) override;
+  /// Clears buses and parameters and releases the context, the handler and the peer. initialize
+  /// may follow again.
+  Steinberg::tresult PLUGIN_API terminate() override;
+
+  // ---- IComponent / IAudioProcessor ----
+  Steinberg::tresult PLUGIN_API setIoMode(Steinberg::Vst::IoMode mode) override;
+  Steinberg::tresult PLUGIN_API getRoutingInfo(Steinberg::Vst::RoutingInfo& inInfo,
+                                               Steinberg::Vst::RoutingInfo& outInfo) override;
+  Steinberg::tresult PLUGIN_API setActive(Steinberg::TBool state) override;
+  Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) override;
+  Steinberg::tresult PLUGIN_API getState(Steinberg::IBStream* state) override;
+  /// Accepts arrangements of up to the plug-in's channels per bus; wider requests fall back to
+  /// stereo (or eight speakers). kInvalidArgument for a null array with a positive count.
+  Steinberg::tresult PLUGIN_API setBusArrangements(Steinberg::Vst::SpeakerArrangement* inputs,
+                                                   Steinberg::int32 numIns,
+                                                   Steinberg::Vst::SpeakerArrangement* outputs,
+                                                   Steinberg::int32 numOuts) override;
+  Steinberg::tresult PLUGIN_API canProcessSampleSize(Steinberg::int32 symbolicSampleSize) override;
+  Steinberg::uint32 PLUGIN_API getLatencySamples() override;
+  /// Rates above 100 Hz are rounded half up to whole hertz; 64-bit samples answer kResultFalse
+  /// and change nothing.
+  Steinberg::tresult PLUGIN_API setupProcessing(Steinberg::Vst::ProcessSetup& setup) override;
+  Steinberg::tresult PLUGIN_API setProcessing(Steinberg::TBool state) override;
+  /// Applies the last point of every parameter queue, the transport and the input events, then
+  /// processes the audio when the block has samples and buses, and delivers queued MIDI output.
+  /// A block without samples or buses (a parameter flush) touches no audio.
+  Steinberg::tresult PLUGIN_API process(Steinberg::Vst::ProcessData& data) override;
+  Steinberg::uint32 PLUGIN_API getTailSamples() override;
+
+  // ---- IEditController / IEditController2 ----
+  Steinberg::tresult PLUGIN_API setComponentState(Steinberg::IBStream* state) override;
+  Steinberg::tresult PLUGIN_API getParamStringByValue(Steinberg::Vst::ParamID id,
+                                                      Steinberg::Vst::ParamValue valueNormalized,
+                                                      Steinberg::Vst::String128 string) override;
+  /// The plug-in's parameters parse through the plug-in and answer kResultOk with a value
+  /// clamped to 0..1; the bypass and controller parameters parse as numbers (kResultFalse for
+  /// text that is not one); unknown IDs answer kInvalidArgument.
+  Steinberg::tresult PLUGIN_API getParamValueByString(Steinberg::Vst::ParamID id, Steinberg::TChar* string,
+                                                      Steinberg::Vst::ParamValue& valueNormalized) override;
+  /// Bypass: 1 while bypassed, else 0; plug-in parameters: their value (0..1); others 0.
+  Steinberg::Vst::ParamValue PLUGIN_API getParamNormalized(Steinberg::Vst::ParamID id) override;
+  /// No editor yet: null for every name.
+  Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
+  Steinberg::tresult PLUGIN_API openHelp(Steinberg::TBool onlyCheck) override;
+  Steinberg::tresult PLUGIN_API openAboutBox(Steinberg::TBool onlyCheck) override;
+
+  // ---- IMidiMapping ----
+  /// Controller c (0..129) maps to parameter 10000 + c on every bus and channel; other numbers
+  /// answer kResultFalse.
+  Steinberg::tresult PLUGIN_API getMidiControllerAssignment(Steinberg::int32 busIndex,
+                                                            Steinberg::int16 channel,
+                                                            Steinberg::Vst::CtrlNumber midiControllerNumber,
+                                                            Steinberg::Vst::ParamID& id) override;
+
+  // ---- MAudioPluginAdapter (called by the plug-in) ----
+  void SendAutomation(std::int32_t index, double value) override;
+  void SendBypassAutomation(bool bypassed) override;
+  /// Audio thread, inside process: queues a note-on or note-off for the host (bytes below 0x80
+  /// produce nothing). Never allocates.
+  void GenerateMIDIEvent(std::int32_t sampleOffset, const std::uint8_t bytes[4]) override;
+  void ReportLatency() override;
+  bool ChangeEditorSize(std::int32_t width, std::int32_t height) override;
+
+protected:
+  ~MAudioPluginVST3Adapter() override;
+  void CollectInterfaces(Steinberg::InterfaceTable& table) override;
+
+private:
+  void CreateBuses();
+  void CreateParameters();
+  void ApplyParameterChanges(Steinberg::Vst::IParameterChanges* changes);
+  void ApplyTransport(const Steinberg::Vst::ProcessContext& context);
+  void ApplyInputEvents(Steinberg::Vst::IEventList* events, Steinberg::int32 numSamples);
+  void ProcessAudio(Steinberg::Vst::ProcessData& data);
+  void DeliverMidiOutput(Steinberg::Vst::IEventList* events);
+  bool WriteState(Steinberg::IBStream* stream);
+  bool ReadState(Steinberg::IBStream* stream);
+  std::int32_t PluginParameterCount() const;
+
+  MAudioPlugin* m_plugin;
+  MString m_hostName;
+  Steinberg::Vst::SpeakerArrangement m_inputArrangement = 3;
+  Steinberg::Vst::SpeakerArrangement m_outputArrangement = 3;
+  std::int32_t m_processMode = 0;
+  std::int32_t m_latency = 0;
+  std::int32_t m_tail = 0;
+  double m_lastSongPosition = 0.0;
+  std::atomic<std::int32_t> m_automating{0};
+  std::atomic<bool> m_activating{false};
+  std::atomic<bool> m_resizing{false};
+  bool m_counted = false;
+  Steinberg::IPlugFrame* m_plugFrame = nullptr;
+  Steinberg::IPlugView* m_view = nullptr;
+  MLock m_midiLock;
+  std::vector<Steinberg::Vst::Event> m_midiOutput;
+};

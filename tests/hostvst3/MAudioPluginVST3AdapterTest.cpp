@@ -1,0 +1,363 @@
+// The VST 3 adapter driven through a dlopened test bundle, as a host drives it. The bundle wraps
+// a fake plug-in whose read-only slots show what the adapter handed over (see MFakeVst3Plugin).
+
+#include "tools/host/MTestHostVst3.h"
+
+#include "sdk/vst3/VST3String.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <set>
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+namespace
+{
+constexpr ParamID kGain = 0, kSwitch = 1, kLastNote = 2, kTempo = 3, kController7 = 4, kRate = 6;
+constexpr ParamID kBypass = 32767;
+constexpr int kPluginSlots = 7;
+
+class VST3AdapterTest : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    ASSERT_EQ(m_host.LoadModule(TONVERA_FAKE_VST3_BUNDLE), MTestHostStatus::Ok) << m_host.LastError();
+    ASSERT_TRUE(m_host.Activate(44100.0, 8192));
+  }
+
+  /// One stereo block of `samples` with a 0.5 constant input; answers the left output.
+  std::vector<float> RunStereo(int samples)
+  {
+    std::vector<float> inL(static_cast<size_t>(samples), 0.5f), inR = inL, outL(inL.size()), outR(inL.size());
+    float* in[2] = {inL.data(), inR.data()};
+    float* out[2] = {outL.data(), outR.data()};
+    EXPECT_TRUE(m_host.Process(in, out, samples));
+    return outL;
+  }
+
+  tresult ProcessWithoutBuses(int samples)
+  {
+    std::vector<AudioBusBuffers> none;
+    return m_host.ProcessBuses(none, none, samples);
+  }
+
+  MTestHostVst3 m_host;
+};
+
+TEST_F(VST3AdapterTest, FactoryPublishesOneTonveraEffectClass)
+{
+  EXPECT_STREQ(m_host.FactoryInfo().vendor, "Quorvel");
+  EXPECT_EQ(m_host.FactoryInfo().flags, PFactoryInfo::kUnicode);
+  ASSERT_EQ(m_host.ClassCount(), 1);
+  const PClassInfo2& info = m_host.ClassInfo();
+  EXPECT_STREQ(info.name, "Tonvera");
+  EXPECT_STREQ(info.category, "Audio Module Class");
+  EXPECT_STREQ(info.subCategories, "Fx|Pitch Shift");
+  EXPECT_STREQ(info.version, "7.10");
+  EXPECT_STREQ(info.sdkVersion, "VST 3.5.2");
+  EXPECT_EQ(info.cardinality, PClassInfo::kManyInstances);
+  EXPECT_EQ(info.classFlags, 0u);
+  // 'Qrvl' 'Vxen' 'Tnvr' 'Tnvr' in the byte order of this platform.
+  EXPECT_TRUE(MakeFUID(0x5172766C, 0x5678656E, 0x546E7672, 0x546E7672).Matches(info.cid));
+  EXPECT_TRUE(m_host.IsSingleComponent());
+}
+
+TEST_F(VST3AdapterTest, ParameterInfosAreUniqueBoundedAndConsistent)
+{
+  ASSERT_EQ(m_host.NumParameters(), kPluginSlots + 1 + 130);
+  std::set<ParamID> ids;
+  for (int index = 0; index < m_host.NumParameters(); ++index)
+  {
+    ParameterInfo info = {};
+    ASSERT_TRUE(m_host.ParameterInfo(index, info));
+    EXPECT_TRUE(ids.insert(info.id).second) << "duplicate ID " << info.id;
+    EXPECT_LT(StringLength16(info.title, 128), 128);
+    EXPECT_GE(info.defaultNormalizedValue, 0.0);
+    EXPECT_LE(info.defaultNormalizedValue, 1.0);
+    EXPECT_EQ(info.unitId, 0);
+    if (info.id < 10000)
+    {
+      EXPECT_EQ(info.flags, ParameterInfo::kCanAutomate);
+      EXPECT_EQ(info.stepCount, info.id == kSwitch ? 1 : 0);
+    }
+    else if (info.id == kBypass)
+    {
+      EXPECT_EQ(String16ToUtf8(info.title, 128), "Bypass");
+      EXPECT_EQ(info.flags, 0x10001);
+      EXPECT_EQ(info.stepCount, 1);
+    }
+    else
+    {
+      EXPECT_EQ(String16ToUtf8(info.title, 128), "Controller " + std::to_string(info.id - 10000 + 1));
+      EXPECT_EQ(info.flags, 0);
+    }
+  }
+  EXPECT_EQ(m_host.ParameterName(0), "Gain");
+  EXPECT_EQ(*ids.rbegin(), kBypass);
+  EXPECT_EQ(ids.count(10129), 1u);
+}
+
+TEST_F(VST3AdapterTest, OnlyTheLastPointOfAQueueIsApplied)
+{
+  m_host.QueueParameterChange(kGain, 0.1, 0);
+  m_host.QueueParameterChange(kGain, 0.9, 10);
+  m_host.QueueParameterChange(kGain, 0.25, 20);
+  const std::vector<float> out = RunStereo(64);
+  EXPECT_DOUBLE_EQ(m_host.ParameterValueById(kGain), 0.25);
+  // Gain 2 x 0.25 over the whole block, from its first sample.
+  EXPECT_NEAR(out.front(), 0.25f, 1e-6f);
+  EXPECT_NEAR(out.back(), 0.25f, 1e-6f);
+}
+
+TEST_F(VST3AdapterTest, BypassParameterFollowsTheBypassState)
+{
+  m_host.QueueParameterChange(kGain, 0.0);
+  m_host.QueueParameterChange(kBypass, 1.0);
+  std::vector<float> out = RunStereo(32);
+  EXPECT_EQ(m_host.ParameterValueById(kBypass), 1.0);
+  EXPECT_NEAR(out.back(), 0.5f, 1e-6f) << "bypass passes the input through";
+  m_host.QueueParameterChange(kBypass, 0.2);
+  out = RunStereo(32);
+  EXPECT_EQ(m_host.ParameterValueById(kBypass), 0.0);
+  EXPECT_EQ(out.back(), 0.0f);
+  EXPECT_EQ(m_host.ParameterValueById(10005), 0.0);
+}
+
+TEST_F(VST3AdapterTest, MidiControllersMapToTheControllerParameters)
+{
+  auto* mapping = QueryInterfaceOf<IMidiMapping>(m_host.Component());
+  ASSERT_NE(mapping, nullptr);
+  for (auto [bus, channel] : {std::pair{0, 0}, std::pair{1, 15}, std::pair{3, 7}})
+  {
+    ParamID id = 0;
+    EXPECT_EQ(mapping->getMidiControllerAssignment(bus, static_cast<int16>(channel), 7, id), kResultOk);
+    EXPECT_EQ(id, 10007u);
+  }
+  ParamID id = 0;
+  EXPECT_EQ(mapping->getMidiControllerAssignment(0, 0, kPitchBend, id), kResultOk);
+  EXPECT_EQ(id, 10129u);
+  EXPECT_EQ(mapping->getMidiControllerAssignment(0, 0, 130, id), kResultFalse);
+  mapping->release();
+
+  // Controller 7 at full scale reaches the plug-in as MIDI controller 7, value 127.
+  m_host.QueueParameterChange(10007, 1.0);
+  RunStereo(16);
+  EXPECT_DOUBLE_EQ(m_host.ParameterValueById(kController7), 1.0);
+}
+
+TEST_F(VST3AdapterTest, SampleRateIsRoundedHalfUpAndSmallOrWideRequestsChangeNothing)
+{
+  const struct
+  {
+    double requested;
+    int32 sampleSize;
+    tresult result;
+    double expected;
+  } cases[] = {{44100.4, kSample32, kResultOk, 44100.0},
+               {88200.0, kSample32, kResultOk, 88200.0},
+               {44100.5, kSample32, kResultOk, 44101.0},
+               {100.0, kSample32, kResultOk, 44101.0},
+               {96000.0, kSample64, kResultFalse, 44101.0}};
+  for (const auto& c : cases)
+  {
+    ProcessSetup setup{kRealtime, c.sampleSize, 512, c.requested};
+    EXPECT_EQ(m_host.Processor()->setupProcessing(setup), c.result) << c.requested;
+    EXPECT_NEAR(m_host.ParameterValueById(kRate) * 200000.0, c.expected, 1e-6) << c.requested;
+  }
+  EXPECT_EQ(m_host.Processor()->canProcessSampleSize(kSample64), kResultFalse);
+}
+
+TEST_F(VST3AdapterTest, SecondInitializeAndReinitialisationAfterTerminateKeepOneSetOfBusesAndParameters)
+{
+  auto counts = [&] {
+    return std::tuple{m_host.NumParameters(), m_host.Component()->getBusCount(kAudio, kInput),
+                      m_host.Component()->getBusCount(kAudio, kOutput),
+                      m_host.Component()->getBusCount(kEvent, kInput)};
+  };
+  const auto before = counts();
+  EXPECT_EQ(before, std::tuple(kPluginSlots + 131, 1, 1, 1));
+  EXPECT_EQ(m_host.Component()->initialize(nullptr), kResultOk);
+  EXPECT_EQ(counts(), before);
+
+  // Deactivation, processing flags and terminate in an unusual order, then a fresh start.
+  m_host.Component()->setActive(0);
+  m_host.Processor()->setProcessing(1);
+  EXPECT_EQ(m_host.Component()->terminate(), kResultOk);
+  EXPECT_EQ(m_host.NumParameters(), 0);
+  m_host.Component()->setActive(0);
+  EXPECT_EQ(m_host.Component()->initialize(nullptr), kResultOk);
+  EXPECT_EQ(counts(), before);
+  ASSERT_TRUE(m_host.Activate(48000.0, 256));
+  m_host.QueueParameterChange(kGain, 0.5);
+  EXPECT_NEAR(RunStereo(256).back(), 0.5f, 1e-6f);
+}
+
+TEST_F(VST3AdapterTest, BlockWithoutAudioBusesAppliesParametersTransportAndEventsButNoAudioOrMidiOutput)
+{
+  m_host.QueueParameterChange(kGain, 0.75);
+  m_host.Transport().tempo = 150.0;
+  m_host.SendMidi({MTestHostMidiEvent{3, {0x90, 64, 90}}});
+  EXPECT_EQ(ProcessWithoutBuses(128), kResultOk);
+  EXPECT_DOUBLE_EQ(m_host.ParameterValueById(kGain), 0.75);
+  EXPECT_NEAR(m_host.ParameterValueById(kTempo), 0.15, 1e-12);
+  EXPECT_NEAR(m_host.ParameterValueById(kLastNote), 64.0 / 127.0, 1e-12);
+  EXPECT_TRUE(m_host.OutputEvents().empty());
+
+  // The echo the plug-in queued comes out with the next block that has audio.
+  RunStereo(16);
+  ASSERT_EQ(m_host.OutputEvents().size(), 1u);
+  const Event& echo = m_host.OutputEvents().front();
+  EXPECT_EQ(echo.type, Event::kNoteOnEvent);
+  EXPECT_EQ(echo.noteOn.pitch, 64);
+  EXPECT_EQ(echo.noteOn.noteId, -1);
+  EXPECT_NEAR(echo.noteOn.velocity, 100.0f / 127.0f, 1e-6f);
+}
+
+TEST_F(VST3AdapterTest, ParameterFlushWithNullBuffersTouchesNoAudio)
+{
+  AudioBusBuffers bus = {};
+  bus.numChannels = 2;
+  bus.channelBuffers32 = nullptr;
+  std::vector<AudioBusBuffers> inputs{bus}, outputs{bus};
+  m_host.QueueParameterChange(kGain, 0.125);
+  EXPECT_EQ(m_host.ProcessBuses(inputs, outputs, 0), kResultOk);
+  EXPECT_DOUBLE_EQ(m_host.ParameterValueById(kGain), 0.125);
+  // Null buffers with samples: no crash, nothing written anywhere.
+  EXPECT_EQ(m_host.ProcessBuses(inputs, outputs, 64), kResultOk);
+}
+
+TEST_F(VST3AdapterTest, VariableBlocksInMonoAndStereoWithBypassTogglingStayFiniteAndFreeOfDenormals)
+{
+  for (SpeakerArrangement arrangement : {SpeakerArr::kMono, SpeakerArr::kStereo})
+  {
+    m_host.Deactivate();
+    SpeakerArrangement in = arrangement, out = arrangement;
+    ASSERT_EQ(m_host.Processor()->setBusArrangements(&in, 1, &out, 1), kResultOk);
+    ASSERT_TRUE(m_host.Activate(48000.0, 8192));
+    ASSERT_EQ(m_host.NumInputs(), SpeakerArr::GetChannelCount(arrangement));
+    const int channels = m_host.NumInputs();
+    int toggle = 0;
+    for (int samples : {1, 2, 3, 17, 64, 333, 1024, 4097, 8192})
+    {
+      m_host.QueueParameterChange(kBypass, (toggle++ % 2) ? 1.0 : 0.0);
+      std::vector<std::vector<float>> inputs(channels), outputs(channels);
+      std::vector<float*> in_ptrs, out_ptrs;
+      for (int c = 0; c < channels; ++c)
+      {
+        inputs[c].resize(static_cast<size_t>(samples));
+        for (int i = 0; i < samples; ++i)
+        {
+          // A tone decaying towards the smallest normal floats, where careless arithmetic makes
+          // denormals; the input itself holds none (a host's own denormals pass a bypass as they are).
+          const double x = std::sin(0.05 * i) * std::exp(-0.02 * i) * 1e-30;
+          inputs[c][static_cast<size_t>(i)] = std::fabs(x) < FLT_MIN ? 0.0f : static_cast<float>(x);
+        }
+        outputs[c].assign(static_cast<size_t>(samples), std::nanf(""));
+        in_ptrs.push_back(inputs[c].data());
+        out_ptrs.push_back(outputs[c].data());
+      }
+      ASSERT_TRUE(m_host.Process(in_ptrs.data(), out_ptrs.data(), samples));
+      for (const auto& channel : outputs)
+      {
+        for (float x : channel)
+        {
+          ASSERT_TRUE(std::isfinite(x)) << samples;
+          ASSERT_TRUE(x == 0.0f || std::fabs(x) >= FLT_MIN) << "denormal at block size " << samples;
+        }
+      }
+    }
+  }
+}
+
+TEST_F(VST3AdapterTest, ZeroChannelInputBusReadsAsSilenceAndClearsTheOutputSilenceFlags)
+{
+  std::vector<float> left(256, 7.0f), right(256, 7.0f);
+  float* out[2] = {left.data(), right.data()};
+  AudioBusBuffers input = {};
+  AudioBusBuffers output = {};
+  output.numChannels = 2;
+  output.channelBuffers32 = out;
+  output.silenceFlags = 3;
+  std::vector<AudioBusBuffers> inputs{input}, outputs{output};
+  ASSERT_EQ(m_host.ProcessBuses(inputs, outputs, 256), kResultOk);
+  for (float x : left)
+  {
+    ASSERT_EQ(x, 0.0f);
+  }
+  EXPECT_EQ(right.back(), 0.0f);
+  EXPECT_EQ(outputs[0].silenceFlags, 0u);
+}
+
+TEST_F(VST3AdapterTest, WideArrangementsFallBackToStereo)
+{
+  m_host.Deactivate();
+  SpeakerArrangement in = SpeakerArr::k51, out = SpeakerArr::k51;
+  EXPECT_EQ(m_host.Processor()->setBusArrangements(&in, 1, &out, 1), kResultOk);
+  SpeakerArrangement current = 0;
+  EXPECT_EQ(m_host.Processor()->getBusArrangement(kOutput, 0, current), kResultOk);
+  EXPECT_EQ(current, SpeakerArr::kStereo);
+  EXPECT_EQ(m_host.Processor()->setBusArrangements(nullptr, 1, &out, 1), kInvalidArgument);
+}
+
+TEST_F(VST3AdapterTest, StateTravelsToAnotherInstanceAndDamagedStateChangesNothing)
+{
+  m_host.QueueParameterChange(kGain, 0.3);
+  m_host.QueueParameterChange(kSwitch, 1.0);
+  RunStereo(8);
+  const std::vector<std::uint8_t> state = m_host.GetState();
+  ASSERT_FALSE(state.empty());
+
+  MTestHostVst3 other;
+  ASSERT_EQ(other.LoadModule(TONVERA_FAKE_VST3_BUNDLE), MTestHostStatus::Ok);
+  EXPECT_TRUE(other.SetState(state));
+  EXPECT_DOUBLE_EQ(other.ParameterValueById(kGain), 0.3);
+  EXPECT_EQ(other.ParameterValueById(kSwitch), 1.0);
+
+  std::vector<std::uint8_t> damaged = state;
+  damaged.resize(damaged.size() / 2);
+  damaged[damaged.size() - 1] ^= 0x5A;
+  EXPECT_FALSE(other.SetState(damaged));
+  EXPECT_FALSE(other.SetState({}));
+  EXPECT_DOUBLE_EQ(other.ParameterValueById(kGain), 0.3);
+  EXPECT_EQ(other.Controller()->setComponentState(nullptr), kNotImplemented);
+}
+
+TEST_F(VST3AdapterTest, TextParsingAnswersADefinedClampedResultForEveryId)
+{
+  const struct
+  {
+    ParamID id;
+    const char* text;
+    tresult result;
+    double value;
+  } cases[] = {{kGain, "0.4", kResultOk, 0.4},     {kGain, "7", kResultOk, 1.0},
+               {kGain, "-3", kResultOk, 0.0},      {kBypass, "0.7", kResultOk, 0.7},
+               {10005, "abc", kResultFalse, -1.0}, {20000, "0.5", kInvalidArgument, -1.0}};
+  for (const auto& c : cases)
+  {
+    String128 text = {};
+    CopyUtf8ToString16(text, c.text);
+    ParamValue value = -1.0;
+    EXPECT_EQ(m_host.Controller()->getParamValueByString(c.id, text, value), c.result) << c.id << c.text;
+    EXPECT_DOUBLE_EQ(value, c.value) << c.id << " " << c.text;
+  }
+  EXPECT_TRUE(m_host.SetParameterFromText(kGain, "0.625"));
+  RunStereo(4);
+  EXPECT_DOUBLE_EQ(m_host.ParameterValueById(kGain), 0.625);
+  EXPECT_EQ(m_host.ParameterDisplay(0), "0.625");
+}
+
+TEST_F(VST3AdapterTest, ViewsAndUnknownIdsGetNeutralAnswers)
+{
+  EXPECT_EQ(m_host.Controller()->createView("editor"), nullptr);
+  EXPECT_EQ(m_host.Controller()->createView("other"), nullptr);
+  EXPECT_EQ(m_host.Controller()->getParamNormalized(99999), 0.0);
+  String128 text = {};
+  EXPECT_EQ(m_host.Controller()->getParamStringByValue(99999, 0.5, text), kInvalidArgument);
+  EXPECT_EQ(m_host.Controller()->setComponentState(nullptr), kNotImplemented);
+}
+}  // namespace

@@ -1,0 +1,153 @@
+// The plug-in of the adapter's test module: a gain with a few read-only slots that show what the
+// adapter handed over (last note, tempo, controller 7, play state, sample rate), so a test that
+// only sees the module through the VST 3 interfaces can check it.
+//
+// Slots: 0 "Gain" (gain = 2 x value, default 0.5), 1 "Switch" (boolean), 2 "Last note"
+// (note / 127), 3 "Tempo" (bpm / 1000), 4 "Controller 7" (value / 127), 5 "Playing",
+// 6 "Rate" (host rate / 200000). A note-on is echoed to the MIDI output with velocity 100.
+
+#include "base/MStorable.h"
+#include "core/plugin/MAudioPlugin.h"
+#include "host/module/MModule.h"
+#include "host/vst3/MAudioPluginVST3Factory.h"
+
+#include <atomic>
+
+namespace
+{
+class FakePlugin;
+
+class Slots : public MAudioPlugin::AutomationAdapter
+{
+public:
+  static constexpr int kCount = 7;
+  explicit Slots(FakePlugin& plugin) : AutomationAdapter(kCount), m_fake(plugin) {}
+  void SetValue(std::int32_t slot, double value, bool silent) override;
+  double GetValue(std::int32_t slot) const override;
+  MString GetName(std::int32_t slot) const override
+  {
+    static const char* const kNames[kCount] = {"Gain",         "Switch",  "Last note", "Tempo",
+                                               "Controller 7", "Playing", "Rate"};
+    return MString::FromLiteral(kNames[slot]);
+  }
+  MString GetValueNameFrom01(std::int32_t, double value) const override
+  {
+    return MString::FromDouble(value, 3);
+  }
+  std::int32_t GetType(std::int32_t slot) const override { return slot == 1 ? 4 : 1; }
+  double GetDefaultValue(std::int32_t slot) const override { return slot == 0 ? 0.5 : 0.0; }
+
+private:
+  FakePlugin& m_fake;
+};
+
+class FakePlugin : public MAudioPlugin
+{
+public:
+  FakePlugin()
+  {
+    SetChannelNames({MString("In L"), MString("In R")}, {MString("Out L"), MString("Out R")});
+    m_receivesMIDI = true;
+    m_sendsMIDI = true;
+    AddAutomationAdapter(new Slots(*this));
+    AssignAutomationIndices();
+  }
+
+  void ProcessChunk(float** inputs, float** outputs, std::int32_t samples) override
+  {
+    const float gain = static_cast<float>(2.0 * m_gain.load(std::memory_order_relaxed));
+    for (int channel = 0; channel < 2; ++channel)
+    {
+      for (std::int32_t i = 0; i < samples; ++i)
+      {
+        outputs[channel][i] = gain * inputs[channel][i];
+      }
+    }
+    const int echo = m_echo.exchange(-1, std::memory_order_relaxed);
+    if (echo >= 0)
+    {
+      const std::uint8_t bytes[4] = {0x90, static_cast<std::uint8_t>(echo), 100, 0};
+      GenerateMIDIEvent(0, bytes);
+    }
+  }
+
+  void ProcessNote(int channel, int note, int velocity, int sampleOffset) override
+  {
+    MAudioPlugin::ProcessNote(channel, note, velocity, sampleOffset);
+    if (velocity > 0)
+    {
+      m_lastNote.store(note, std::memory_order_relaxed);
+      m_echo.store(note, std::memory_order_relaxed);
+    }
+  }
+
+  void ProcessMIDIController(int channel, int controller, int value, int sampleOffset) override
+  {
+    MAudioPlugin::ProcessMIDIController(channel, controller, value, sampleOffset);
+    if (controller == 7)
+    {
+      m_controller7.store(value, std::memory_order_relaxed);
+    }
+  }
+
+  void Store(MStoreContext& context) override
+  {
+    double gain = m_gain.load();
+    bool on = m_switch.load();
+    context.Store(MString("Gain"), gain);
+    context.Store(MString("Switch"), on);
+    if (!context.IsSaving())
+    {
+      m_gain.store(gain);
+      m_switch.store(on);
+    }
+    MAudioPlugin::Store(context);
+  }
+
+  std::atomic<double> m_gain{0.5};
+  std::atomic<bool> m_switch{false};
+  std::atomic<int> m_lastNote{0};
+  std::atomic<int> m_controller7{0};
+  std::atomic<int> m_echo{-1};
+};
+
+void Slots::SetValue(std::int32_t slot, double value, bool /*silent*/)
+{
+  if (slot == 0)
+  {
+    m_fake.m_gain.store(value, std::memory_order_relaxed);
+  }
+  else if (slot == 1)
+  {
+    m_fake.m_switch.store(value > 0.5, std::memory_order_relaxed);
+  }
+}
+
+double Slots::GetValue(std::int32_t slot) const
+{
+  MAudioPlugin::Transport& transport = m_fake.GetTransport();
+  switch (slot)
+  {
+  case 0:
+    return m_fake.m_gain.load(std::memory_order_relaxed);
+  case 1:
+    return m_fake.m_switch.load(std::memory_order_relaxed) ? 1.0 : 0.0;
+  case 2:
+    return m_fake.m_lastNote.load(std::memory_order_relaxed) / 127.0;
+  case 3:
+    return transport.tempo / 1000.0;
+  case 4:
+    return m_fake.m_controller7.load(std::memory_order_relaxed) / 127.0;
+  case 5:
+    return transport.playing ? 1.0 : 0.0;
+  default:
+    return m_fake.GetSampleRate() / 200000.0;
+  }
+}
+}  // namespace
+
+MAudioPlugin* CreateVST3HostedPlugin()
+{
+  MModuleLibrary::Initialize();
+  return new FakePlugin();
+}
