@@ -1,0 +1,493 @@
+#pragma once
+// MAudioPlugin: the host-neutral plug-in object.
+//
+// Host adapters translate every host call into a call here. The plug-in owns:
+//   - the automation adapters (MAudioPlugin::AutomationAdapter), each a contiguous run of host
+//     parameter slots; a global parameter index is found by bisection over the adapters;
+//   - the transport record the host adapter writes before each block;
+//   - the block driver (Process): channel-pointer repair, bypass with latency-compensating delay,
+//     oversampling, sub-blocking by block limit and modulation limit with in-block parameter
+//     interpolation, difference output and output clipping;
+//   - the list of adapters whose editor controls need a refresh, and the thread that asks the GUI
+//     thread to do it;
+//   - the editor link (a small interface a GUI back end implements).
+//
+// Threads and locks. The audio thread calls Process. The host's parameter/UI thread calls the
+// parameter getters and setters, InitProcessing, randomisation and the editor operations. Three
+// locks, always taken in this order by state-changing operations: the processing lock, the
+// initialisation lock, the buffer lock. Process only tries the processing lock: a block that
+// meets a busy lock is skipped (its outputs are cleared), never waited for. Parameter values are
+// relaxed atomics in the adapters, so a setter racing with Process is harmless.
+//
+// Host-boundary safety: the per-index operations accept 0 .. GetNumParameters() - 1 and answer a
+// neutral value (0, empty text, false) for anything else; no index outside the adapters' slots
+// ever reaches an adapter. No exception leaves a public operation: each runs inside the shield,
+// which reports "SYSTEM EXCEPTION! {0}" with the operation's name and returns the neutral value.
+
+#include "base/MEventTarget.h"
+#include "base/MLock.h"
+#include "base/MString.h"
+#include "core/plugin/MAudioPluginAdapter.h"
+#include "core/plugin/MAudioPluginAutomation.h"
+#include "core/plugin/MFloatBuffer.h"
+#include "core/plugin/MMIDIProcessor.h"
+#include "core/plugin/MOversampler.h"
+#include "core/plugin/MRelaxed.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class MPluginParameters;
+class MStoreContext;
+
+class MAudioPlugin : public MAudioPluginAutomation<MMIDIProcessor>
+{
+public:
+  class AutomationAdapter;
+  class AutomationUpdateRequestThread;
+  class MEditor;
+
+  /// Pointer slots per bus in the channel-pointer arrays handed to Process.
+  static constexpr std::int32_t kPointersPerBus = 8;
+  /// Block limit meaning "no limit".
+  static constexpr std::int32_t kUnlimited = 2147483647;
+
+  /// Transport state, written by the host adapter on the audio thread before each block and read
+  /// by the effect during it. Positions are in quarter notes.
+  struct Transport
+  {
+    double tempo = 120.0;
+    double songPosition = 0.0;
+    double barPosition = 0.0;
+    std::int32_t numerator = 4;
+    std::int32_t denominator = 4;
+    double loopStart = -1.0;
+    double loopEnd = -1.0;
+    bool playing = false;
+    bool positionJumped = false;
+    bool changed = false;
+    bool updated = false;
+    bool updatedForEffect = true;
+  };
+
+  MAudioPlugin();
+  ~MAudioPlugin() override;
+  MAudioPlugin(const MAudioPlugin&) = delete;
+  MAudioPlugin& operator=(const MAudioPlugin&) = delete;
+
+  // ---- MIDI output and parameters (host-facing; any non-audio thread unless noted) ----
+
+  /// Forwards an outgoing MIDI event to the host adapter (audio thread).
+  virtual void GenerateMIDIEvent(std::int32_t sampleOffset, const std::uint8_t bytes[4]);
+  /// Permanent slot count: what hosts are told.
+  virtual std::int32_t GetNumParameters() const;
+  /// Called after every interpolation step (audio thread). Base: nothing.
+  virtual void OnParametersChanged();
+  /// Sets the slot at `index` to the normalised `value`; silent: without notifying the effect
+  /// or the editor.
+  virtual void SetParameter(std::int32_t index, double value, bool silent = false);
+  /// As SetParameter, but only when the value differs from the current one by more than 1e-7.
+  virtual void SetParameterIfChanged(std::int32_t index, double value, bool silent = false);
+  /// Normalised value of the slot, 0 for an invalid index.
+  virtual double GetParameter(std::int32_t index) const;
+  virtual MString GetParameterName(std::int32_t index) const;
+  /// join(join(idPrefix, identifier part of the slot), slot name), joined with " - ".
+  virtual MString GetParameterID(std::int32_t index) const;
+  /// A second per-slot text. Base: empty.
+  virtual MString GetParameterExtraText(std::int32_t index) const;
+  virtual MString GetParameterValueName(std::int32_t index) const;
+  virtual MString GetParameterValueNameFrom01(std::int32_t index, double value) const;
+  /// Normalised value of the typed text (not clamped), 0 for an invalid index.
+  virtual double ParseParameterValueName(std::int32_t index, const MString& text) const;
+  virtual MString GetParameterUnitsName(std::int32_t index) const;
+  /// Per-plug-in query for concrete plug-ins. Base: false.
+  virtual bool IsCustomQuery() const;
+  /// Per-plug-in notification for concrete plug-ins. Base: nothing.
+  virtual void OnCustomNotification();
+  /// Parameter type of the slot (1 float, 2 integer, 3 enumeration, 4 boolean), 0 when invalid.
+  virtual std::int32_t GetParameterType(std::int32_t index) const;
+  virtual double GetParameterDefaultValue(std::int32_t index) const;
+
+  // ---- state ----
+
+  /// Stores (context.IsSaving()) or loads the whole state into or from the context's item. The
+  /// framework implements it; base: when loading with an editor open, refreshes the editor.
+  /// Main thread; allocates; may throw MException on malformed state (callers shield it).
+  virtual void Store(MStoreContext& context);
+
+  // ---- channels ----
+
+  /// Input channels the effect processes: forced count if set, else channels per bus, limited to
+  /// the current input channel count; 0 without inputs.
+  virtual std::int32_t GetNumProcessInputChannels() const;
+  virtual std::int32_t GetNumMainInputChannels() const;
+  virtual std::int32_t GetNumProcessOutputChannels() const;
+  virtual std::int32_t GetNumMainOutputChannels() const;
+  /// Buses = channel count / channels per bus, rounded up (a mono host still has one bus).
+  virtual std::int32_t GetNumInputBuses() const;
+  virtual std::int32_t GetNumOutputBuses() const;
+
+  /// Per-plug-in notification taking a text. Base: ignores it.
+  virtual void OnTextNotification(const MString& text);
+  /// Editor refresh hook (GUI thread). Base: nothing.
+  virtual void RefreshEditor();
+
+  // ---- processing ----
+
+  /// Prepares processing for the current rate, block size and channels: sizes buffers, bypass
+  /// delay lines and resamplers, then reports the latency. Takes all three locks (waits).
+  /// Allocates. Call whenever rate, block size or channels changed, and on resume.
+  virtual void InitProcessing();
+  /// Latency of the effect itself in effective-rate samples. Base: 0.
+  virtual std::int32_t GetEffectLatency() const;
+  /// Per-plug-in integer query. Base: -1.
+  virtual std::int32_t GetCustomInteger() const;
+  /// Recomputes the latency; tells the host adapter when it changed.
+  virtual void ReportLatency();
+  /// Output clip level; negative disables clipping. Base: -1.
+  virtual double GetOutputClipLevel() const;
+  /// Per-channel post-processing used by channel modes (audio thread). Base: nothing.
+  virtual void PostProcessChannel(float* channel, std::int32_t samples, std::int32_t flag);
+  /// Processes one chunk (audio thread; must not allocate). Pointer arrays in bus layout.
+  virtual void ProcessChunk(float** inputs, float** outputs, std::int32_t samples);
+  /// Editor idle (GUI thread). Base: nothing.
+  virtual void OnEditorIdle();
+  /// Hooks around a block (audio thread). Base: nothing.
+  virtual void BeforeBlock(float** inputs, float** outputs, std::int32_t samples, bool replacing);
+  virtual void AfterBlock(float** inputs, float** outputs, std::int32_t samples, bool replacing);
+  virtual void StartOfBlock(float** inputs, float** outputs, std::int32_t samples);
+  /// Second per-plug-in query. Base: false.
+  virtual bool IsCustomQuery2() const;
+
+  // ---- editor link (GUI thread) ----
+
+  /// Makes sure the window system exists. Base: true (no GUI in this layer).
+  virtual bool EnsureGUISystem();
+  /// Creates the editor control in `parent`. Base: none (the GUI layer overrides it).
+  virtual MEditor* CreateEditorControl(void* parent, void* argument);
+  /// Creates and destroys the generic parameter panel. Base: nothing.
+  virtual void CreateParameterPanel();
+  virtual void DestroyParameterPanel();
+  /// Prepares the editor; false when no editor can be shown now.
+  virtual bool CreateEditor();
+  /// Asks the host adapter to resize the editor; true when the host agreed.
+  virtual bool ResizeEditor(std::int32_t width, std::int32_t height);
+  virtual void SetEditorOpen(bool open);
+  /// Sends a normalised value to the host (through the host adapter).
+  virtual void SendAutomationToHost(std::int32_t index, double value);
+  /// Third per-plug-in query. Base: true.
+  virtual bool IsCustomQuery3() const;
+
+  // ---- the block driver (audio thread) ----
+
+  /// Processes one host block. inputs/outputs hold buses * kPointersPerBus channel pointers
+  /// (null entries allowed; the arrays themselves are only read). replacing = false: add to the
+  /// outputs. Never allocates once block size and channel count are stable; never blocks.
+  void Process(float* const* inputs, float* const* outputs, std::int32_t samples, bool replacing);
+
+  // ---- adapters (set-up; not while processing) ----
+
+  /// Appends an adapter (the plug-in takes ownership when adapter->IsOwned()). Call
+  /// AssignAutomationIndices afterwards.
+  void AddAutomationAdapter(AutomationAdapter* adapter);
+  /// Orders the adapters (when sorting is enabled), assigns first indices and counts, and
+  /// rebuilds the interpolation table. Takes all three locks.
+  void AssignAutomationIndices();
+  /// Removes and deletes (when owned) every temporary adapter.
+  void DestroyTemporaryAutomationAdapters();
+  /// Stops the update thread and removes every adapter.
+  void ClearAutomationAdapters();
+  std::int32_t GetNumAutomationAdapters() const noexcept
+  {
+    return static_cast<std::int32_t>(m_adapters.size());
+  }
+  AutomationAdapter* GetAutomationAdapter(std::int32_t position) const noexcept;
+  /// All slots, temporary ones included.
+  std::int32_t GetTotalParameterCount() const noexcept { return m_totalCount; }
+  /// The adapter covering `index` and the local slot, for the framework's own callers (which may
+  /// reach temporary slots): index must lie in 0 .. total - 1; null otherwise.
+  AutomationAdapter* FindAutomationAdapter(std::int32_t index, std::int32_t& slot) const noexcept;
+  void SetSortAdapters(bool sort) noexcept { m_sortAdapters = sort; }
+
+  /// Text joining of identifiers: b when a is empty, a when b is empty, else a + " - " + b.
+  static MString JoinTexts(const MString& a, const MString& b);
+
+  /// Randomises every adapter that can be (amount 0..1; 1 draws fresh values). Takes all three
+  /// locks.
+  void Randomize(double amount);
+
+  // ---- in-block interpolation (audio thread, inside Process) ----
+
+  bool InterpolationPrepare(std::int32_t samples);
+  void InterpolationProcess(std::int32_t samples);
+  void InterpolationFinish();
+
+  // ---- editor refresh requests ----
+
+  /// Queues `adapter` for an editor refresh unless already queued. Any thread except audio.
+  void NeedUpdateEditor(AutomationAdapter* adapter);
+  std::int32_t GetNeedUpdateCount() const;
+  /// Takes the queued adapters (GUI thread, from the update event's handler), calls the editor
+  /// refresh, empties the list. Returns how many were queued.
+  std::int32_t ProcessAutomationUpdates();
+
+  // ---- shared configuration: "GlobalConfiguration.xml" in the settings folder (main thread) ----
+  //
+  // The document's root item is "Configuration"; it is written back as indented "utf-8" XML
+  // through a temporary file that replaces the old one, so a failed write never leaves a
+  // truncated document. A missing, unreadable or malformed document reads as empty.
+
+  /// Loads the plug-in state from the item "DefaultSettings" of the document (Store, loading)
+  /// and answers true; false when there is none or it could not be loaded.
+  bool LoadDefaultSettings();
+  /// Stores the current state into an item "Settings", enters it in the document as
+  /// "DefaultSettings" (replacing an earlier one, keeping every other item) and writes the
+  /// document back. False when the document could not be written.
+  bool SetDefaultSettingsToCurrent();
+  /// The editor mode kept in the item "EditorMode" (its text, a decimal number); 0 when absent.
+  std::int32_t GetEditorMode() const;
+  /// The same for the item "TabletMode".
+  std::int32_t GetTabletMode() const;
+  /// Full path of the configuration document; empty when there is no settings folder.
+  static MString GetConfigurationPath();
+
+  // ---- host adapter, rates, channels, flags ----
+
+  void SetHostAdapter(MAudioPluginAdapter* adapter) noexcept { m_hostAdapter = adapter; }
+  MAudioPluginAdapter* GetHostAdapter() const noexcept { return m_hostAdapter; }
+  /// Host rate = rate; effective rate = oversampling factor * rate. Call InitProcessing after.
+  void SetSampleRate(double rate);
+  double GetSampleRate() const noexcept { return m_sampleRate; }
+  double GetEffectiveSampleRate() const noexcept { return m_effectiveSampleRate; }
+  /// Largest block the host will send; buffers are sized for it in InitProcessing.
+  void SetBlockSize(std::int32_t samples) noexcept { m_maxBlockSize = samples > 0 ? samples : 0; }
+  std::int32_t GetBlockSize() const noexcept { return m_maxBlockSize; }
+  /// Channel names (their numbers are the channel counts) and the current counts.
+  void SetChannelNames(std::vector<MString> inputs, std::vector<MString> outputs);
+  void SetCurrentChannelCounts(std::int32_t inputs, std::int32_t outputs) noexcept;
+  std::int32_t GetNumInputs() const noexcept { return m_numInputs; }
+  std::int32_t GetNumOutputs() const noexcept { return m_numOutputs; }
+  void SetChannelsPerBus(std::int32_t channels) noexcept;
+  std::int32_t GetChannelsPerBus() const noexcept { return m_channelsPerBus; }
+  void SetForcedChannelCount(std::int32_t channels) noexcept { m_forcedChannels = channels; }
+  void SetUsableChannelsPerBus(std::int32_t inputs, std::int32_t outputs) noexcept;
+  /// Sub-block limits of the block driver (0 or less: 256-sample chunks).
+  void SetBlockLimit(std::int32_t samples) noexcept { m_blockLimit = samples; }
+  void SetModulationLimit(std::int32_t samples) noexcept { m_modulationLimit = samples; }
+  /// Latency reported to the host: effect latency / factor plus the resampler's latency.
+  std::int32_t GetLatency() const;
+  std::int32_t GetReportedLatency() const noexcept { return m_reportedLatency; }
+
+  Transport& GetTransport() noexcept { return m_transport; }
+
+  // Capability flags (set before the host adapter is created; the switches may change later).
+  MRelaxed<bool> m_receivesMIDI{false};
+  MRelaxed<bool> m_sendsMIDI{false};
+  MRelaxed<bool> m_accumulatesItself{false};
+  MRelaxed<bool> m_needsInputCopy{true};
+  MRelaxed<bool> m_wantsTimeInfo{true};
+  MRelaxed<std::int32_t> m_oversampling{1};
+  MRelaxed<bool> m_oversamplingHighQuality{true};
+  MRelaxed<bool> m_differenceOutput{false};
+  MRelaxed<bool> m_bypassed{false};
+
+  MString m_pluginName;
+  MString m_vendorName;
+  MString m_hostFormat;
+
+  MEditor* GetEditor() const noexcept { return m_editor; }
+  bool IsEditorOpen() const noexcept { return m_editorOpen; }
+  /// Address of the generic parameter panel pointer (null while no panel exists).
+  MPluginParameters** GetParameterPanelLink() noexcept { return &m_parameterPanel; }
+
+protected:
+  /// Channel-mode hooks of the framework (audio thread): rearrange the pointers before the
+  /// chunks and undo it after. Base: nothing; IsChannelModeActive false.
+  virtual bool IsChannelModeActive() const;
+  virtual void ChannelModeEncode(float** inputs, float** outputs, std::int32_t samples);
+  virtual void ChannelModeDecode(float** inputs, float** outputs, std::int32_t samples);
+
+  MLock m_processingLock;
+  MLock m_initLock;
+  MLock m_bufferLock;
+
+private:
+  struct InterpolationRecord
+  {
+    std::int32_t adapter = 0;
+    std::int32_t slot = 0;
+    double previous = 0.0;
+    double target = 0.0;
+    double current = 0.0;
+    double step = 0.0;
+    bool interpolated = false;
+    bool active = false;
+  };
+
+  void RemoveAdapterAt(std::size_t position);
+  void ProcessLocked(float* const* inputs, float* const* outputs, std::int32_t samples, bool replacing);
+  void ProcessBlock(float** inputs, float** outputs, std::int32_t samples);
+  void ProcessBypass(std::int32_t inBuses, std::int32_t outBuses, std::int32_t samples);
+  void ProcessDirect(std::int32_t inBuses, std::int32_t outBuses, std::int32_t samples, bool replacing);
+  void ClearOutputs(float* const* outputs, std::int32_t buses, std::int32_t samples) noexcept;
+  float** InternalPointers(float** source, std::int32_t buses, std::int32_t samples, bool copy);
+  void ProcessOversampled(std::int32_t inBuses, std::int32_t outBuses, std::int32_t samples, bool replacing);
+  /// Repairs the pointer slots of `buses` buses (see the .cpp). Audio thread; grows the scratch
+  /// buffers only when the block is larger than any before.
+  void FixAudioBuffers(float** pointers, std::int32_t usable, std::int32_t buses, bool isInput,
+                       std::int32_t samples);
+  std::int32_t ActiveChannels(std::int32_t usable) const noexcept;
+  void PrepareBuffers(std::int32_t samples, std::int32_t inBuses, std::int32_t outBuses);
+  void ConfigureResamplers();
+
+  std::vector<AutomationAdapter*> m_adapters;
+  std::int32_t m_totalCount = 0;
+  std::int32_t m_permanentCount = 0;
+  bool m_sortAdapters = false;
+
+  mutable MLock m_needUpdateLock;
+  std::vector<AutomationAdapter*> m_needUpdate;
+  std::vector<AutomationAdapter*> m_updating;
+
+  std::vector<InterpolationRecord> m_interpolation;
+  std::vector<std::int32_t> m_interpolatedIndices;
+  bool m_interpolationReset = true;
+
+  Transport m_transport;
+  MRelaxed<double> m_sampleRate{44100.0};
+  MRelaxed<double> m_effectiveSampleRate{44100.0};
+  MRelaxed<std::int32_t> m_maxBlockSize{0};
+
+  std::vector<MString> m_inputNames;
+  std::vector<MString> m_outputNames;
+  MRelaxed<std::int32_t> m_channelsPerBus{2};
+  MRelaxed<std::int32_t> m_forcedChannels{-1};
+  MRelaxed<std::int32_t> m_usableInputsPerBus{-1};
+  MRelaxed<std::int32_t> m_usableOutputsPerBus{-1};
+  MRelaxed<std::int32_t> m_numInputs{0};
+  MRelaxed<std::int32_t> m_numOutputs{0};
+  MRelaxed<std::int32_t> m_blockLimit{kUnlimited};
+  MRelaxed<std::int32_t> m_modulationLimit{256};
+
+  MRelaxed<std::int32_t> m_reportedLatency{0};
+  std::int32_t m_bypassLatency = 0;
+  std::vector<MDelayLine> m_bypassLines;
+
+  // Block driver buffers, guarded by the buffer lock; they only grow.
+  std::vector<float*> m_inputPointers;
+  std::vector<float*> m_outputPointers;
+  std::vector<float*> m_chunkInputs;
+  std::vector<float*> m_chunkOutputs;
+  std::vector<float*> m_internalPointers;
+  std::vector<float*> m_highInputPointers;
+  std::vector<float*> m_highOutputPointers;
+  std::vector<MFloatBuffer> m_internal;
+  std::vector<MFloatBuffer> m_highInputs;
+  std::vector<MFloatBuffer> m_highOutputs;
+  std::vector<MOversampler> m_upsamplers;
+  std::vector<MOversampler> m_downsamplers;
+  MFloatBuffer m_inputScratch;
+  MFloatBuffer m_outputScratch;
+
+  MAudioPluginAdapter* m_hostAdapter = nullptr;
+  MEditor* m_editor = nullptr;
+  MRelaxed<bool> m_editorOpen{false};
+  MPluginParameters* m_parameterPanel = nullptr;
+
+  std::unique_ptr<AutomationUpdateRequestThread> m_updateThread;
+};
+
+/// A contiguous run of host parameter slots.
+///
+/// Slot operations are called by the plug-in with a local slot 0 .. GetCount() - 1 (the plug-in
+/// checks it). Values are normalised doubles 0..1. Getters may be called from any thread; SetValue
+/// from the host's parameter thread, the GUI thread or (silently, for interpolation) the audio
+/// thread, so implementations keep their values in relaxed atomics.
+class MAudioPlugin::AutomationAdapter : public MAudioPluginAutomation<MEventTarget>
+{
+public:
+  explicit AutomationAdapter(std::int32_t count = 1);
+  ~AutomationAdapter() override;
+
+  /// Sort key used when the plug-in orders its adapters. Base: 0.
+  virtual std::int32_t GetOrderKey() const;
+  /// Adapter-level notification. Base: nothing.
+  virtual void OnAdapterNotification();
+  virtual void SetValue(std::int32_t slot, double value, bool silent);
+  /// Calls SetValue when |current - value| >= 1e-50.
+  virtual void SetValueIfChanged(std::int32_t slot, double value, bool silent);
+  virtual double GetValue(std::int32_t slot) const;
+  virtual MString GetName(std::int32_t slot) const;
+  virtual MString GetShortName(std::int32_t slot) const;
+  /// Identifier part of the slot. Base: idPart.
+  virtual MString GetIdPart(std::int32_t slot) const;
+  virtual MString GetValueName(std::int32_t slot) const;
+  virtual MString GetValueNameFrom01(std::int32_t slot, double value) const;
+  /// Base: the text read as a number.
+  virtual double ParseValueName(std::int32_t slot, const MString& text) const;
+  virtual MString GetUnitsName(std::int32_t slot) const;
+  virtual bool IsInterpolated(std::int32_t slot) const;
+  virtual void SetInterpolating(std::int32_t slot, bool on);
+  /// Base: 1 (float).
+  virtual std::int32_t GetType(std::int32_t slot) const;
+  /// Base: 0.5.
+  virtual double GetDefaultValue(std::int32_t slot) const;
+  /// Adds this adapter's controls to the generic parameter panel (GUI thread). Base: nothing.
+  virtual void CreateEditorControls(MPluginParameters* panel);
+  /// Refreshes this adapter's editor controls (GUI thread). Base: nothing.
+  virtual void UpdateEditorControls();
+  virtual bool CanRandomize() const;
+  /// For every slot: with amount < 1 moves the value by up to +-amount (clamped to 0..1),
+  /// otherwise draws a fresh value; sets it silently. Nothing when CanRandomize is false.
+  virtual void Randomize(double amount);
+  /// Writes one step of an in-block ramp (audio thread, inside Process, between
+  /// SetInterpolating(slot, true) and SetInterpolating(slot, false)); must not allocate.
+  /// Base: SetValue(slot, value, true). Typed parameters write their smoothed value instead, so a
+  /// host change that arrives during the block lands in the value and is ramped to next block.
+  virtual void SetInterpolatedValue(std::int32_t slot, double value);
+
+  /// Sends the slot's current value to the host. Nothing without a plug-in.
+  void SendAutomation(std::int32_t slot);
+  void SendAutomationValue(std::int32_t slot, double value);
+  /// Sends value - 1e-10 (value + 1e-10 when value <= 1e-10) and then value, so that a host that
+  /// ignores repeated values records a change.
+  void SendAutomationValueWithChange(std::int32_t slot, double value);
+  void SendAllAutomation();
+
+  std::int32_t GetCount() const noexcept { return m_count; }
+  std::int32_t GetFirstIndex() const noexcept { return m_firstIndex; }
+  bool IsOwned() const noexcept { return m_owned; }
+  bool IsTemporary() const noexcept { return m_temporary; }
+  MAudioPlugin* GetPlugin() const noexcept { return m_plugin; }
+  void SetOwned(bool owned) noexcept { m_owned = owned; }
+  void SetTemporary(bool temporary) noexcept { m_temporary = temporary; }
+  void SetPlugin(MAudioPlugin* plugin) noexcept { m_plugin = plugin; }
+
+  MString m_idPrefix;
+  MString m_idPart;
+
+protected:
+  std::int32_t m_count;
+
+private:
+  friend class MAudioPlugin;
+  std::int32_t m_firstIndex = 0;
+  bool m_owned = true;
+  bool m_temporary = false;
+  MAudioPlugin* m_plugin = nullptr;
+};
+
+/// The editor as the plug-in core sees it. The GUI layer derives its editor control from this
+/// and from its control class; the core only opens, idles, refreshes and destroys it.
+class MAudioPlugin::MEditor : public MObject
+{
+public:
+  ~MEditor() override = default;
+  /// Refresh the controls of these adapters (GUI thread).
+  virtual void RefreshAdapters(AutomationAdapter* const* adapters, std::int32_t count) = 0;
+  /// Periodic idle from the host (GUI thread). Base: nothing.
+  virtual void Idle() {}
+  /// The host resized the window.
+  virtual void SetSize(std::int32_t width, std::int32_t height) = 0;
+};

@@ -1,0 +1,28 @@
+#pragma once
+// MAudioPluginAdapter: how the plug-in core calls back into the host adapter that created it.
+//
+// The VST 2.4 and VST 3 host adapters implement it and register themselves with
+// MAudioPlugin::SetHostAdapter. The plug-in calls these on the thread that caused the call (the
+// GUI thread for automation made in the editor, the audio thread for MIDI output and latency
+// changes found while processing); implementations must not throw.
+
+#include "base/MObject.h"
+
+#include <cstdint>
+
+class MAudioPluginAdapter : public MObject
+{
+public:
+  ~MAudioPluginAdapter() override = default;
+
+  /// The parameter at host index `index` now has the normalised value `value` (0..1).
+  virtual void SendAutomation(std::int32_t index, double value) = 0;
+  /// The plug-in's bypass switch changed (hosts without a bypass parameter ignore it).
+  virtual void SendBypassAutomation(bool bypassed) = 0;
+  /// Queues an outgoing MIDI event at `sampleOffset` in the current block.
+  virtual void GenerateMIDIEvent(std::int32_t sampleOffset, const std::uint8_t bytes[4]) = 0;
+  /// The latency changed: the host adapter asks the plug-in for it and tells the host.
+  virtual void ReportLatency() = 0;
+  /// Asks the host to resize the editor window; true when the host did.
+  virtual bool ChangeEditorSize(std::int32_t width, std::int32_t height) = 0;
+};

@@ -1,0 +1,129 @@
+// "GlobalConfiguration.xml": defaults shared by every instance of the plug-in.
+
+#include "base/MHostCallShield.h"
+#include "base/MLockGuard.h"
+#include "base/MStdFileStream.h"
+#include "base/MStorable.h"
+#include "base/MXmlItem.h"
+#include "base/MXmlReader.h"
+#include "base/MXmlWriter.h"
+#include "core/plugin/MAudioPlugin.h"
+#include "core/plugin/MSettingsFolder.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+std::filesystem::path ToPath(const MString& text)
+{
+#ifdef _WIN32
+  return std::filesystem::path(text.ToWide());
+#else
+  return std::filesystem::path(text.ToUTF8());
+#endif
+}
+
+// Reads the document; false (with `document` empty) when it is missing or malformed.
+bool ReadConfiguration(MXmlItem& document)
+{
+  document.Clear();
+  const MString path = MAudioPlugin::GetConfigurationPath();
+  std::error_code error;
+  if (path.IsEmpty() || !std::filesystem::is_regular_file(ToPath(path), error))
+    return false;
+  try
+  {
+    MStdFileStream stream(path, MStdFileStream::Mode::Read);
+    MXmlReader::Read(stream, document);
+    return true;
+  }
+  catch (...)
+  {
+    document.Clear();
+    return false;
+  }
+}
+
+void WriteConfiguration(const MXmlItem& document)
+{
+  if (!MSettingsFolder::Ensure())
+    throw MException(MString("Could not create the settings folder."));
+  const MString path = MAudioPlugin::GetConfigurationPath();
+  const MString temporary = path + MString(".tmp");
+  {
+    MStdFileStream stream(temporary, MStdFileStream::Mode::Write);
+    MXmlWriter::Write(document, stream, false, "utf-8");
+    stream.Close();
+  }
+  std::error_code error;
+  std::filesystem::rename(ToPath(temporary), ToPath(path), error);
+  if (error)
+  {
+    std::filesystem::remove(ToPath(temporary), error);
+    throw MException(MString("Could not replace the configuration document."));
+  }
+}
+
+std::int32_t ReadMode(const MString& itemName)
+{
+  MXmlItem document;
+  if (!ReadConfiguration(document) || !document.HasSubItem(itemName))
+    return 0;
+  return static_cast<std::int32_t>(document.GetSubItem().GetText().ToInteger());
+}
+} // namespace
+
+MString MAudioPlugin::GetConfigurationPath()
+{
+  return MSettingsFolder::FilePath(MString("GlobalConfiguration.xml"));
+}
+
+bool MAudioPlugin::LoadDefaultSettings()
+{
+  return MHostCallShield::Run("MAudioPlugin::LoadDefaultSettings", false, [&] {
+    MXmlItem document;
+    if (!ReadConfiguration(document) || !document.HasSubItem(MString("DefaultSettings")))
+      return false;
+    MXmlItem& defaults = document.GetSubItem();
+    MLockGuard processing(m_processingLock);
+    MLockGuard init(m_initLock);
+    MLockGuard buffers(m_bufferLock);
+    MStoreContext context(false, defaults);
+    Store(context);
+    return true;
+  });
+}
+
+bool MAudioPlugin::SetDefaultSettingsToCurrent()
+{
+  return MHostCallShield::Run("MAudioPlugin::SetDefaultSettingsToCurrent", false, [&] {
+    MXmlItem settings(MString("Settings"));
+    MStoreContext context(true, settings);
+    Store(context);
+
+    MXmlItem document;
+    ReadConfiguration(document);
+    document.SetName(MString("Configuration"));
+    for (int index = document.GetSubItemCount(); index-- > 0;)
+    {
+      if (document.GetSubItemAt(index).GetName().EqualsName(MString("DefaultSettings")))
+        document.RemoveSubItemAt(index);
+    }
+    settings.SetName(MString("DefaultSettings"));
+    document.AddSubItem(std::move(settings));
+    WriteConfiguration(document);
+    return true;
+  });
+}
+
+std::int32_t MAudioPlugin::GetEditorMode() const
+{
+  return MHostCallShield::Run("MAudioPlugin::GetEditorMode", std::int32_t{0},
+                              [] { return ReadMode(MString("EditorMode")); });
+}
+
+std::int32_t MAudioPlugin::GetTabletMode() const
+{
+  return MHostCallShield::Run("MAudioPlugin::GetTabletMode", std::int32_t{0},
+                              [] { return ReadMode(MString("TabletMode")); });
+}

@@ -1,0 +1,17 @@
+#pragma once
+// Where the library keeps files shared by all instances ("GlobalConfiguration.xml").
+//
+// Windows: %APPDATA%\Tonvera. Elsewhere: $XDG_CONFIG_HOME/Tonvera, or ~/.config/Tonvera when
+// XDG_CONFIG_HOME is unset or empty. The environment is read on every call (tests point it at a
+// temporary folder). Main thread; allocates; never throws.
+
+#include "base/MString.h"
+
+namespace MSettingsFolder {
+/// The folder, without a trailing separator; empty when neither variable is set.
+MString Get();
+/// Get() joined with `fileName` by the platform's separator; empty when Get() is.
+MString FilePath(const MString& fileName);
+/// Creates the folder (and its parents) when missing; true when it exists afterwards.
+bool Ensure();
+} // namespace MSettingsFolder

@@ -1,0 +1,249 @@
+#include "effect/TonveraAudioEffectPlugin.h"
+
+#include "base/MHostCallShield.h"
+#include "base/MLockGuard.h"
+
+#include <algorithm>
+#include <cmath>
+
+TonveraAudioEffectPlugin::TonveraAudioEffectPlugin() : m_scaleAdapter(*this)
+{
+  BuildParameters();
+  for (auto& corrector : m_correctors)
+    corrector = std::make_unique<FFTProcessor>();
+  for (auto& store : m_phaseStores)
+    store.Clear();
+  m_lastReportedScale.fill(true);
+  for (auto& ratio : m_channelRatios)
+    ratio = 1.0;
+  m_scaleAdapter.m_idPart = "Scale";
+}
+
+TonveraAudioEffectPlugin::~TonveraAudioEffectPlugin() = default;
+
+double TonveraAudioEffectPlugin::GetParameterValue(int index) const noexcept
+{
+  const MParameterInfo& info = m_parameters[static_cast<std::size_t>(index)];
+  return info.Has(MParameterInfo::kInterpolating) ? info.floating.smoothed.Load() : info.floating.value.Load();
+}
+
+int TonveraAudioEffectPlugin::FrameSizeForSampleRate(double sampleRate) noexcept
+{
+  const double scaled = sampleRate * 1024.0 / 44100.0;
+  if (!(scaled > 0.0))
+    return MAudioFFTProcessor::kMinFrameSize;
+  const int t = static_cast<int>(std::min(scaled, 1048576.0));
+  int size = t;
+  if (t > 2)
+  {
+    int power = 1;
+    while (power < t)
+      power *= 2;
+    // The nearer power of two; a tie takes the smaller.
+    size = std::abs(power - t) < std::abs(power / 2 - t) ? power : power / 2;
+  }
+  return std::clamp(size, MAudioFFTProcessor::kMinFrameSize, kMaxFrameSize);
+}
+
+std::int32_t TonveraAudioEffectPlugin::InitProcessing(std::int32_t channels, double sampleRate)
+{
+  if (!(sampleRate > 0.0) || !std::isfinite(sampleRate))
+    return -1;
+  channels = std::clamp(channels, 1, kMaxChannels);
+  MLockGuard guard(m_processingLock);
+  m_channels = channels;
+  m_sampleRate = sampleRate;
+  const int frameSize = FrameSizeForSampleRate(sampleRate);
+  for (int c = 0; c < channels; ++c)
+  {
+    FFTProcessor& corrector = GetCorrector(c);
+    corrector.SetOwner(this);
+    corrector.SetChannelIndex(c);
+    corrector.SetSynthesisWindow(true);
+    corrector.SetOversampling(4);
+    corrector.SetDetect(c == 0);
+    if (corrector.FrameSize() != frameSize)
+      corrector.SetFrameSize(frameSize);
+    // Sets the rate and rebuilds what depends on the frame size (allocates, here only).
+    corrector.SetSampleRate(sampleRate);
+    corrector.Reset();
+  }
+  m_tracker.SetSampleRate(sampleRate);
+  m_tracker.UpdateCoefficients();
+  ResetChannelsLocked();
+  return 0;
+}
+
+void TonveraAudioEffectPlugin::ResetChannels()
+{
+  MLockGuard guard(m_processingLock);
+  ResetChannelsLocked();
+}
+
+void TonveraAudioEffectPlugin::ResetChannelsLocked()
+{
+  const int channels = m_channels.Load();
+  for (int c = 0; c < channels; ++c)
+  {
+    GetCorrector(c).UpdateAnalysisConstants();
+    m_phaseStores[static_cast<std::size_t>(c)].Clear();
+  }
+}
+
+void TonveraAudioEffectPlugin::OnParametersChanged()
+{
+  // Only relaxed stores: the audio thread calls this before a block, and Process copies the
+  // ratios into the correctors under its lock.
+  if (!(m_sampleRate.Load() > 0.0))
+    return;
+  const int n = std::max(1, m_channels.Load());
+  const double detune = GetParameterValue(kDetune) * 0.01;
+  const double width = GetParameterValue(kWidth) * 0.01;
+  const double step = n > 1 ? std::exp2(width / (n - 1) / 12.0) : 1.0;
+  double ratio = std::exp2((-(width / n) * (n / 2) + detune) / 12.0);
+  for (int c = 0; c < n; ++c)
+  {
+    m_channelRatios[static_cast<std::size_t>(c)] = ratio;
+    ratio *= step;
+  }
+}
+
+void TonveraAudioEffectPlugin::Process(const Transport&, float** inputs, float** outputs, std::int32_t samples)
+{
+  const int channels = m_channels.Load();
+  if (inputs == nullptr || outputs == nullptr || samples < 1 || channels < 1)
+    return;
+  MTryLockGuard guard(m_processingLock);
+  if (!guard.IsLocked())
+  {
+    // Another thread is re-preparing the state: this block comes out silent.
+    for (int c = 0; c < channels; ++c)
+      if (outputs[c] != nullptr)
+        std::fill(outputs[c], outputs[c] + samples, 0.0f);
+    return;
+  }
+
+  MParameterInfo& dryWet = m_parameters[kDryWet];
+  const double x = GetParameterValue(kDryWet);
+  dryWet.floating.previous = x;
+  m_dryGain = std::min(2.0 - std::abs(x), 1.0);
+  m_wetGain = std::min(x, 1.0);
+
+  const double speed = GetParameterValue(kSpeed);
+  const double depth = GetParameterValue(kDepth);
+  if (std::abs(speed - m_tracker.Speed()) >= 1e-50 || std::abs(depth - m_tracker.Depth()) >= 1e-50)
+  {
+    m_tracker.SetSpeed(speed);
+    m_tracker.SetDepth(depth);
+    m_tracker.UpdateCoefficients();
+  }
+  for (int c = 0; c < channels; ++c)
+    GetCorrector(c).SetChannelRatio(m_channelRatios[static_cast<std::size_t>(c)]);
+
+  if (channels == 2 && std::abs(GetParameterValue(kWidth)) < 1e-50)
+    ProcessMidSide(inputs, outputs, samples);
+  else
+    ProcessChannels(inputs, outputs, samples, channels);
+}
+
+void TonveraAudioEffectPlugin::ProcessMidSide(float** inputs, float** outputs, std::int32_t samples)
+{
+  const float* left = inputs[0];
+  const float* right = inputs[1];
+  float* out0 = outputs[0];
+  float* out1 = outputs[1];
+  if (left == nullptr || right == nullptr || out0 == nullptr || out1 == nullptr)
+    return;
+  FFTProcessor& mid = GetCorrector(0);
+  FFTProcessor& side = GetCorrector(1);
+  // In pieces of the scratch size: inputs are read before the same samples of the outputs are
+  // written, so processing in place works.
+  for (std::int32_t done = 0; done < samples;)
+  {
+    const int count = std::min<std::int32_t>(kScratchSamples, samples - done);
+    for (int i = 0; i < count; ++i)
+    {
+      const float l = left[done + i];
+      const float r = right[done + i];
+      m_scratchA[static_cast<std::size_t>(i)] = (l + r) * 0.5f;
+      m_scratchB[static_cast<std::size_t>(i)] = (l - r) * 0.5f;
+    }
+    mid.Process(m_scratchA.data(), out0 + done, count);
+    side.Process(m_scratchB.data(), out1 + done, count);
+    for (int i = 0; i < count; ++i)
+    {
+      const float m = out0[done + i];
+      const float s = out1[done + i];
+      out0[done + i] = m + s;
+      out1[done + i] = m - s;
+    }
+    done += count;
+  }
+}
+
+void TonveraAudioEffectPlugin::ProcessChannels(float** inputs, float** outputs, std::int32_t samples,
+                                               int channels)
+{
+  // Channel 0 runs its whole block first, so the other channels use the correction it found.
+  for (int c = 0; c < channels; ++c)
+  {
+    const float* in = inputs[c];
+    float* out = outputs[c];
+    if (in == nullptr || out == nullptr)
+      continue;
+    FFTProcessor& corrector = GetCorrector(c);
+    // The frame engine wants input and output apart; the copy also allows processing in place.
+    for (std::int32_t done = 0; done < samples;)
+    {
+      const int count = std::min<std::int32_t>(kScratchSamples, samples - done);
+      std::copy(in + done, in + done + count, m_scratchA.data());
+      corrector.Process(m_scratchA.data(), out + done, count);
+      done += count;
+    }
+  }
+}
+
+void TonveraAudioEffectPlugin::SetDisplayNotes(double inputNote, double outputNote, int chosenNote)
+{
+  m_displayInputNote = inputNote;
+  m_displayOutputNote = outputNote;
+  m_displayChosenNote = chosenNote;
+}
+
+MSynthesisPhaseStore& TonveraAudioEffectPlugin::PhaseStore(int channel)
+{
+  return m_phaseStores[static_cast<std::size_t>(std::clamp(channel, 0, kMaxChannels - 1))];
+}
+
+std::int32_t TonveraAudioEffectPlugin::GetLatency()
+{
+  return GetCorrector(0).FrameSize();
+}
+
+void TonveraAudioEffectPlugin::ProcessUpdate()
+{
+  MHostCallShield::Run("TonveraAudioEffectPlugin::ProcessUpdate", [&] {
+    // The tuning indicator comes with the editor panel; it reads the display copies then.
+    if (m_tuningIndicator == nullptr)
+      return;
+  });
+}
+
+void TonveraAudioEffectPlugin::EditorClosed()
+{
+  MLockGuard guard(m_processingLock);
+  m_pianoControl = nullptr;
+  m_tuningIndicator = nullptr;
+}
+
+void TonveraAudioEffectPlugin::SetEditorControls(void* piano, void* tuningIndicator)
+{
+  MLockGuard guard(m_processingLock);
+  m_pianoControl = piano;
+  m_tuningIndicator = tuningIndicator;
+}
+
+void TonveraAudioEffectPlugin::AddAutomationAdapters(MAudioPlugin& plugin)
+{
+  plugin.AddAutomationAdapter(&m_scaleAdapter);
+}

@@ -1,0 +1,222 @@
+#pragma once
+// TonveraAudioEffectPlugin: the pitch-correction effect.
+//
+// The framework's adapter creates it through the module's command function and then drives it
+// through the effect interface (MAudioEffectPlugin). It owns:
+//  - nine parameter descriptors in two groups ("Automatic tuning": Depth, Speed, Detune;
+//    "Effects": Dry/wet, Width, Keep formants, Formant shift), read lock-free on the audio thread;
+//  - the twelve-note scale: the flags live in the note tracker as relaxed atomics, the host sees
+//    them as the twelve slots of AutomationAdapterType, and the settings keep them as "Scale";
+//  - one corrector (FFTProcessor) per channel, up to eight, with the synthesis phase stores they
+//    continue across frames, and one note tracker shared by all channels.
+//
+// Channel 0's corrector (the mid signal's, for a stereo pair at Width 0) detects the pitch and
+// drives the tracker; every channel is shifted by the tracker's correction ratio times its own
+// Detune/Width ratio. The output is the input delayed by the frame size N, which is the reported
+// latency: 512 samples up to 32 kHz, 1024 at 44.1 and 48 kHz, 2048 at 88.2 and 96 kHz, 4096 above.
+//
+// Threads and locks. Process runs on the audio thread, holds the processing lock for the whole
+// block and only ever try-locks it: when another thread holds it the block comes out silent.
+// InitProcessing, ResetChannels, the scale handlers and EditorClosed run on the host or GUI thread
+// and wait for the lock. OnParametersChanged and the scale flag writes take no lock: they only
+// store relaxed atomics, which Process copies into the correctors at the start of each block.
+// Process and everything it calls allocate nothing once InitProcessing ran.
+
+#include "core/plugin/MAudioPlugin.h"
+#include "dsp/MNoteTracker.h"
+#include "dsp/MTonveraCorrectorOwner.h"
+#include "dsp/MTonveraFFTProcessor.h"
+#include "framework/MAudioEffectPlugin.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class TonveraAudioEffectPlugin : public MAudioEffectPlugin, private MTonveraCorrectorOwner
+{
+public:
+  using FFTProcessor = MTonveraFFTProcessor;
+  using NoteTracker = MNoteTracker;
+
+  static constexpr int kMaxChannels = 8;
+  static constexpr int kPitchClasses = MNoteTracker::kPitchClasses;
+  static constexpr int kMaxFrameSize = 4096;
+  static constexpr std::int32_t kTailSize = 4096;
+
+  /// Positions in the descriptor table.
+  enum ParameterIndex : int
+  {
+    kTuningGroup = 0,
+    kDepth,
+    kSpeed,
+    kDetune,
+    kEffectsGroup,
+    kDryWet,
+    kWidth,
+    kKeepFormants,
+    kFormantShift,
+    kParameterCount
+  };
+
+  /// Predefined scales (ScaleType).
+  enum ScaleKind : int
+  {
+    kChromatic = 0,
+    kMajor,
+    kMinor,
+    kPentatonic,
+    kScaleKindCount
+  };
+
+  /// The twelve scale notes as host parameter slots, slot i = pitch class i (C first). A value
+  /// above 0.5 enables the note. Any thread; writes are relaxed atomic flag stores.
+  class AutomationAdapterType : public MAudioPlugin::AutomationAdapter
+  {
+  public:
+    explicit AutomationAdapterType(TonveraAudioEffectPlugin& owner);
+
+    /// Non-silent: the effect recomputes its ratios and the editor is asked to refresh.
+    void SetValue(std::int32_t slot, double value, bool silent) override;
+    double GetValue(std::int32_t slot) const override;
+    MString GetName(std::int32_t slot) const override;
+    MString GetValueName(std::int32_t slot) const override;
+    MString GetValueNameFrom01(std::int32_t slot, double value) const override;
+    /// The text read as a decimal integer ("1" sets, "0" clears).
+    double ParseValueName(std::int32_t slot, const MString& text) const override;
+    MString GetUnitsName(std::int32_t slot) const override;
+    std::int32_t GetType(std::int32_t slot) const override;
+    double GetDefaultValue(std::int32_t slot) const override;
+    /// Redraws the piano of the open editor (GUI thread).
+    void UpdateEditorControls() override;
+    bool CanRandomize() const override { return false; }
+
+  private:
+    TonveraAudioEffectPlugin& m_owner;
+  };
+
+  /// All parameters at their defaults, all twelve notes enabled, no sample rate yet. Allocates.
+  TonveraAudioEffectPlugin();
+  ~TonveraAudioEffectPlugin() override;
+
+  // ---- effect interface ----------------------------------------------------------------------
+
+  /// Recomputes the per-channel Detune/Width ratios (any thread; lock-free; nothing while there
+  /// is no sample rate). With n channels, channel c is shifted by Detune - Width/n * trunc(n/2)
+  /// + c * Width/(n-1) cents; one channel by Detune alone, two by Detune -+ Width/2.
+  void OnParametersChanged() override;
+  /// Under the processing lock: forgets the editor's piano and tuning indicator.
+  void EditorClosed() override;
+  /// The base's parameter attributes, then "Scale" (twelve "1"/"0", C first), "ScaleType" and
+  /// "ScaleNote" (decimal). Host thread.
+  bool StoreSettings(MXmlItem& item) override;
+  /// "Scale" when exactly twelve characters long (it becomes the last reported scale too: loading
+  /// tells the host nothing), "ScaleType" and "ScaleNote" when in range, then the base's part.
+  bool LoadSettings(MXmlItem& item) override;
+  /// Registers the twelve scale slots with the plug-in (not owned by it).
+  void AddAutomationAdapters(MAudioPlugin& plugin) override;
+  /// Host thread, waits for the processing lock, allocates. channels is limited to 1..8; a rate
+  /// that is not above 0 is refused (answer -1, nothing changed). Sizes each corrector's frame
+  /// from the rate (about 1024 samples per 44.1 kHz, a power of two, at most 4096), clears its
+  /// history and tells the tracker the rate. Answers 0.
+  std::int32_t InitProcessing(std::int32_t channels, double sampleRate) override;
+  /// Audio thread; see the file comment. The transport is not used.
+  void Process(const Transport& transport, float** inputs, float** outputs, std::int32_t samples) override;
+  /// GUI thread: refreshes the tuning indicator of the open editor; swallows every exception.
+  void ProcessUpdate() override;
+  /// The channel-0 corrector's frame size, in samples.
+  std::int32_t GetLatency() override;
+  std::int32_t GetTailSize() override { return kTailSize; }
+
+  // ---- scale (host or GUI thread) ------------------------------------------------------------
+
+  /// The pattern of a predefined scale, root first; null for an unknown kind.
+  static const bool* ScalePattern(int kind) noexcept;
+  /// The name of a predefined scale ("Chromatic", "Major", "Minor", "Pentatonic").
+  static const char* ScaleName(int kind) noexcept;
+  /// The name of pitch class 0..11 ("C" .. "B").
+  static const char* PitchClassName(int pitchClass) noexcept;
+
+  bool IsScaleNoteEnabled(int pitchClass) const noexcept;
+  /// A plain flag write, as the piano control makes it; call OnPianoChanged afterwards.
+  void SetScaleNoteEnabled(int pitchClass, bool enabled) noexcept;
+  /// Enables all twelve notes, reports them, recomputes and clears the channel history.
+  void ResetScale();
+  /// The scale choice of the editor: ScaleType := kind, ScaleNote := root, the flags become the
+  /// kind's pattern rotated to the root, reported to the host. Waits for the processing lock.
+  /// A kind or root out of range changes nothing.
+  void SelectScale(int kind, int root);
+  /// After the user toggled piano keys: reports the changes and recomputes.
+  void OnPianoChanged();
+  /// Sends each note whose flag changed since the last report to the host, as two values (the
+  /// opposite first, so that the host sees a change), and remembers it.
+  void ReportScaleChanges();
+  int GetScaleType() const noexcept { return m_scaleType.Load(); }
+  int GetScaleNote() const noexcept { return m_scaleNote.Load(); }
+  AutomationAdapterType& GetScaleAdapter() noexcept { return m_scaleAdapter; }
+
+  /// Under the processing lock: recomputes every channel's analysis constants and clears its
+  /// bin-phase history and synthesis phases.
+  void ResetChannels();
+
+  // ---- read access (editor, tests) -----------------------------------------------------------
+
+  MParameterInfo& GetParameterInfo(int index) noexcept { return m_parameters[static_cast<std::size_t>(index)]; }
+  /// The value the effect works with: the smoothed value while the parameter ramps, else the value.
+  double GetParameterValue(int index) const noexcept;
+  FFTProcessor& GetCorrector(int channel) noexcept { return *m_correctors[static_cast<std::size_t>(channel)]; }
+  NoteTracker& Tracker() override { return m_tracker; }
+  double CorrectionRatio() const override { return m_correctionRatio.Load(); }
+  /// The Detune/Width ratio the next block gives channel c.
+  double GetChannelRatio(int channel) const noexcept { return m_channelRatios[static_cast<std::size_t>(channel)]; }
+  double GetDisplayInputNote() const noexcept { return m_displayInputNote.Load(); }
+  double GetDisplayOutputNote() const noexcept { return m_displayOutputNote.Load(); }
+  int GetDisplayChosenNote() const noexcept { return m_displayChosenNote.Load(); }
+
+  /// The frame size for a sample rate: t = trunc(rate * 1024 / 44100), rounded to the nearer
+  /// of the two powers of two around it (a tie takes the smaller), 8 .. 4096.
+  static int FrameSizeForSampleRate(double sampleRate) noexcept;
+
+  /// Editor pointers (set by the editor panel while it is open).
+  void SetEditorControls(void* piano, void* tuningIndicator);
+
+private:
+  // MTonveraCorrectorOwner (audio thread, inside Process).
+  double DryGain() const override { return m_dryGain; }
+  double WetGain() const override { return m_wetGain; }
+  double KeepFormants() const override { return GetParameterValue(kKeepFormants); }
+  double FormantShift() const override { return GetParameterValue(kFormantShift); }
+  void SetCorrectionRatio(double ratio) override { m_correctionRatio = ratio; }
+  void SetDisplayNotes(double inputNote, double outputNote, int chosenNote) override;
+  MSynthesisPhaseStore& PhaseStore(int channel) override;
+
+  void BuildParameters();
+  void ResetChannelsLocked();
+  void ProcessMidSide(float** inputs, float** outputs, std::int32_t samples);
+  void ProcessChannels(float** inputs, float** outputs, std::int32_t samples, int channels);
+  void RefreshPiano();
+
+  // Scratch blocks for the mid/side path and for keeping input and output apart; blocks longer
+  // than this run in pieces, so nothing grows on the audio thread.
+  static constexpr int kScratchSamples = 1024;
+
+  AutomationAdapterType m_scaleAdapter;
+  MParameterInfo m_scaleEntry;
+  std::array<MParameterInfo, kParameterCount> m_parameters;
+  std::array<std::unique_ptr<FFTProcessor>, kMaxChannels> m_correctors;
+  std::array<MSynthesisPhaseStore, kMaxChannels> m_phaseStores;
+  std::array<float, kScratchSamples> m_scratchA{};
+  std::array<float, kScratchSamples> m_scratchB{};
+  NoteTracker m_tracker;
+  std::array<bool, kPitchClasses> m_lastReportedScale;
+  MRelaxed<double> m_displayInputNote{48.0};
+  MRelaxed<double> m_displayOutputNote{48.0};
+  MRelaxed<std::int32_t> m_displayChosenNote{48};
+  MRelaxed<double> m_correctionRatio{1.0};
+  MRelaxed<std::int32_t> m_scaleType{0};
+  MRelaxed<std::int32_t> m_scaleNote{0};
+  void* m_pianoControl = nullptr;
+  void* m_tuningIndicator = nullptr;
+  double m_dryGain = 0.0;
+  double m_wetGain = 1.0;
+  std::array<MRelaxed<double>, kMaxChannels> m_channelRatios;
+};

@@ -1,0 +1,209 @@
+// The scale: predefined patterns, the twelve host slots, the editor's handlers and the settings.
+
+#include "base/MLockGuard.h"
+#include "base/MXmlItem.h"
+#include "effect/TonveraAudioEffectPlugin.h"
+
+namespace {
+
+constexpr bool kPatterns[TonveraAudioEffectPlugin::kScaleKindCount][TonveraAudioEffectPlugin::kPitchClasses] = {
+    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, // Chromatic
+    {1, 0, 1, 0, 1, 1, 0, 1, 0, 1, 0, 1}, // Major
+    {1, 0, 1, 1, 0, 1, 0, 1, 1, 0, 1, 0}, // Minor
+    {1, 0, 1, 0, 1, 0, 0, 1, 0, 1, 0, 0}, // Pentatonic
+};
+
+constexpr const char* kScaleNames[TonveraAudioEffectPlugin::kScaleKindCount] = {"Chromatic", "Major", "Minor",
+                                                                               "Pentatonic"};
+
+constexpr const char* kPitchClassNames[TonveraAudioEffectPlugin::kPitchClasses] = {
+    "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+
+} // namespace
+
+const bool* TonveraAudioEffectPlugin::ScalePattern(int kind) noexcept
+{
+  return kind >= 0 && kind < kScaleKindCount ? kPatterns[kind] : nullptr;
+}
+
+const char* TonveraAudioEffectPlugin::ScaleName(int kind) noexcept
+{
+  return kind >= 0 && kind < kScaleKindCount ? kScaleNames[kind] : "";
+}
+
+const char* TonveraAudioEffectPlugin::PitchClassName(int pitchClass) noexcept
+{
+  return pitchClass >= 0 && pitchClass < kPitchClasses ? kPitchClassNames[pitchClass] : "";
+}
+
+// ---- AutomationAdapterType ---------------------------------------------------------------------
+
+TonveraAudioEffectPlugin::AutomationAdapterType::AutomationAdapterType(TonveraAudioEffectPlugin& owner)
+  : AutomationAdapter(kPitchClasses), m_owner(owner)
+{
+  // The effect holds this adapter as a member; the plug-in only lists it.
+  SetOwned(false);
+}
+
+void TonveraAudioEffectPlugin::AutomationAdapterType::SetValue(std::int32_t slot, double value, bool silent)
+{
+  if (slot < 0 || slot >= kPitchClasses)
+    return;
+  m_owner.SetScaleNoteEnabled(slot, value > 0.5);
+  if (silent)
+    return;
+  m_owner.OnParametersChanged();
+  if (MAudioPlugin* plugin = GetPlugin())
+    plugin->NeedUpdateEditor(this);
+}
+
+double TonveraAudioEffectPlugin::AutomationAdapterType::GetValue(std::int32_t slot) const
+{
+  return m_owner.IsScaleNoteEnabled(slot) ? 1.0 : 0.0;
+}
+
+MString TonveraAudioEffectPlugin::AutomationAdapterType::GetName(std::int32_t slot) const
+{
+  return MString::FromLiteral(PitchClassName(slot));
+}
+
+MString TonveraAudioEffectPlugin::AutomationAdapterType::GetValueName(std::int32_t slot) const
+{
+  return m_owner.IsScaleNoteEnabled(slot) ? MString("On") : MString("Off");
+}
+
+MString TonveraAudioEffectPlugin::AutomationAdapterType::GetValueNameFrom01(std::int32_t, double value) const
+{
+  return value > 0.5 ? MString("On") : MString("Off");
+}
+
+double TonveraAudioEffectPlugin::AutomationAdapterType::ParseValueName(std::int32_t, const MString& text) const
+{
+  return static_cast<double>(text.ToInteger());
+}
+
+MString TonveraAudioEffectPlugin::AutomationAdapterType::GetUnitsName(std::int32_t) const
+{
+  return MString();
+}
+
+std::int32_t TonveraAudioEffectPlugin::AutomationAdapterType::GetType(std::int32_t) const
+{
+  return MParameterInfo::kBoolean;
+}
+
+double TonveraAudioEffectPlugin::AutomationAdapterType::GetDefaultValue(std::int32_t) const
+{
+  return 0.5;
+}
+
+void TonveraAudioEffectPlugin::AutomationAdapterType::UpdateEditorControls()
+{
+  m_owner.RefreshPiano();
+}
+
+// ---- scale operations --------------------------------------------------------------------------
+
+bool TonveraAudioEffectPlugin::IsScaleNoteEnabled(int pitchClass) const noexcept
+{
+  if (pitchClass < 0 || pitchClass >= kPitchClasses)
+    return false;
+  return m_tracker.ScaleNotes()[static_cast<std::size_t>(pitchClass)].load(std::memory_order_relaxed);
+}
+
+void TonveraAudioEffectPlugin::SetScaleNoteEnabled(int pitchClass, bool enabled) noexcept
+{
+  if (pitchClass < 0 || pitchClass >= kPitchClasses)
+    return;
+  m_tracker.ScaleNotes()[static_cast<std::size_t>(pitchClass)].store(enabled, std::memory_order_relaxed);
+}
+
+void TonveraAudioEffectPlugin::ResetScale()
+{
+  for (int i = 0; i < kPitchClasses; ++i)
+    SetScaleNoteEnabled(i, true);
+  ReportScaleChanges();
+  OnParametersChanged();
+  ResetChannels();
+  RefreshPiano();
+}
+
+void TonveraAudioEffectPlugin::SelectScale(int kind, int root)
+{
+  const bool* pattern = ScalePattern(kind);
+  if (pattern == nullptr || root < 0 || root >= kPitchClasses)
+    return;
+  MLockGuard guard(m_processingLock);
+  m_scaleType = kind;
+  m_scaleNote = root;
+  for (int i = 0; i < kPitchClasses; ++i)
+    SetScaleNoteEnabled(i, pattern[(i - root + kPitchClasses) % kPitchClasses]);
+  ReportScaleChanges();
+  OnParametersChanged();
+  RefreshPiano();
+}
+
+void TonveraAudioEffectPlugin::OnPianoChanged()
+{
+  ReportScaleChanges();
+  OnParametersChanged();
+}
+
+void TonveraAudioEffectPlugin::ReportScaleChanges()
+{
+  for (int i = 0; i < kPitchClasses; ++i)
+  {
+    const bool enabled = IsScaleNoteEnabled(i);
+    if (enabled == m_lastReportedScale[static_cast<std::size_t>(i)])
+      continue;
+    m_lastReportedScale[static_cast<std::size_t>(i)] = enabled;
+    // Without a plug-in these send nothing.
+    m_scaleAdapter.SendAutomationValue(i, enabled ? 0.0 : 1.0);
+    m_scaleAdapter.SendAutomationValue(i, enabled ? 1.0 : 0.0);
+  }
+}
+
+void TonveraAudioEffectPlugin::RefreshPiano()
+{
+  MLockGuard guard(m_processingLock);
+  // The piano control comes with the editor panel; nothing to redraw while there is none.
+  if (m_pianoControl == nullptr)
+    return;
+}
+
+// ---- settings ----------------------------------------------------------------------------------
+
+bool TonveraAudioEffectPlugin::StoreSettings(MXmlItem& item)
+{
+  const bool result = MAudioEffectPlugin::StoreSettings(item);
+  MString scale;
+  for (int i = 0; i < kPitchClasses; ++i)
+    scale += IsScaleNoteEnabled(i) ? u'1' : u'0';
+  item.SetAttribute("Scale", scale);
+  item.SetAttribute("ScaleType", MString::FromInteger(m_scaleType.Load()));
+  item.SetAttribute("ScaleNote", MString::FromInteger(m_scaleNote.Load()));
+  return result;
+}
+
+bool TonveraAudioEffectPlugin::LoadSettings(MXmlItem& item)
+{
+  const MString scale = item.GetAttribute("Scale", MString());
+  if (scale.Length() == kPitchClasses)
+  {
+    for (int i = 0; i < kPitchClasses; ++i)
+    {
+      const bool enabled = scale[i] == u'1';
+      SetScaleNoteEnabled(i, enabled);
+      m_lastReportedScale[static_cast<std::size_t>(i)] = enabled;
+    }
+  }
+  // Out-of-range numbers from a damaged or hostile state keep the previous choice: both index
+  // tables when the scale is applied again.
+  const std::int64_t type = item.GetAttribute("ScaleType", "0").ToInteger();
+  if (type >= 0 && type < kScaleKindCount)
+    m_scaleType = static_cast<std::int32_t>(type);
+  const std::int64_t note = item.GetAttribute("ScaleNote", "0").ToInteger();
+  if (note >= 0 && note < kPitchClasses)
+    m_scaleNote = static_cast<std::int32_t>(note);
+  return MAudioEffectPlugin::LoadSettings(item);
+}

@@ -1,0 +1,312 @@
+#include "framework/MAudioEffectPluginToAudioPluginAdapter.h"
+
+#include "base/MException.h"
+#include "base/MHostCallShield.h"
+#include "base/MLockGuard.h"
+#include "base/MStorable.h"
+#include "base/MXmlItem.h"
+#include "base/MXmlReader.h"
+#include "base/MXmlWriter.h"
+#include "framework/MAudioEffectPluginHost.h"
+#include "framework/MSettingsText.h"
+
+#include <algorithm>
+
+namespace {
+const char* const kChannelModeNames[] = {
+    "Left + Right", "Left", "Right", "Mono", "Stereo", "Mono + Stereo", "Left + Right (neg)", "Surround",
+};
+} // namespace
+
+
+MAudioEffectPluginToAudioPluginAdapter::MAudioEffectPluginToAudioPluginAdapter()
+{
+  for (MParameterInfo* trigger : {&m_previousPresetTrigger, &m_nextPresetTrigger})
+  {
+    trigger->type = MParameterInfo::kFloat;
+    trigger->floating.minimum = 0.0;
+    trigger->floating.maximum = 1.0;
+  }
+  m_previousPresetTrigger.name = MString("Preset trigger - previous");
+  m_nextPresetTrigger.name = MString("Preset trigger - next");
+}
+
+MAudioEffectPluginToAudioPluginAdapter::~MAudioEffectPluginToAudioPluginAdapter()
+{
+  // The typed parameters point into the effect's descriptors: they go first, then the effect
+  // (command 1 through the host object).
+  ClearAutomationAdapters();
+  m_effect = nullptr;
+  m_effectHost.reset();
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::Initialize(const MString& name, const MString& vendor,
+                                                        MPluginCommandFunction function)
+{
+  m_pluginSystem.Register(name, function);
+  std::unique_ptr<MAudioEffectPluginHost> host;
+  if (m_pluginSystem.CreateAudioEffectPlugin(name, host) != MPluginSystem::kCreated)
+    throw MException(MString("Error creating plugin."));
+  MAudioEffectPlugin* effect = host->FetchEffect();
+  if (effect == nullptr)
+    throw MException(MString("Error creating plugin."));
+  m_effectHost = std::move(host);
+  m_effect = effect;
+  m_pluginName = name;
+  m_vendorName = vendor;
+
+  const MParameterTable& table = *m_effectHost->GetParameterTable();
+  m_transportValid = (table.flags & MParameterTable::kWantsTimeInfo) != 0;
+  m_wantsTimeInfo = m_transportValid;
+  MParameterBuilder::Build(*this, effect, table, m_parameterMap, GetParameterPanelLink());
+  effect->AddAutomationAdapters(*this);
+  AssignAutomationIndices();
+  UpdateMaxBufferSize();
+  LoadDefaultSettings();
+}
+
+// ---- initialisation ---------------------------------------------------------------------------
+
+void MAudioEffectPluginToAudioPluginAdapter::InitProcessing()
+{
+  MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::InitProcessing", [&] {
+    {
+      LockAll locks(*this);
+      InitProcessing_LockedPart();
+    }
+    InitProcessing_UnLockedPart();
+    ReportLatency();
+  });
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::InitProcessing_LockedPart()
+{
+  InitChannelMode();
+  m_heldNotes = 0;
+  const std::int32_t mode = m_activeChannelMode;
+  m_midSideActive = static_cast<std::uint8_t>(mode >= 3 && mode <= 5 ? 1 : 0);
+  if (m_effect != nullptr)
+  {
+    // The effect is prepared before the core sizes its bypass delay, so that the delay uses the
+    // latency of the effect at the new rate, not the old one.
+    double rate = std::max<std::int32_t>(m_oversampling, 1) * GetSampleRate();
+    m_effectHost->SendCommand(MPluginCommand::kInitProcessing, GetProcessedChannelCount(),
+                              MPluginCommandBlock::FromPointer(&rate));
+  }
+  MAudioPlugin::InitProcessing();
+  UpdateMaxBufferSize();
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::InitProcessing_UnLockedPart() {}
+
+void MAudioEffectPluginToAudioPluginAdapter::InitProcessingGUI()
+{
+  MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::InitProcessingGUI", [&] {
+    if (m_effect != nullptr)
+      m_effect->InitProcessingGUI();
+  });
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::UpdateMaxBufferSize()
+{
+  MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::UpdateMaxBufferSize", [&] {
+    const std::int32_t declared = m_effect != nullptr ? m_effect->GetMaxBufferSize() : 0;
+    m_maxBufferSize = std::max(1, declared);
+    // An effect that declares no maximum takes blocks of any length; a limit of one sample
+    // would cost a call per sample.
+    SetBlockLimit(declared > 0 ? declared : kUnlimited);
+    SetModulationLimit(m_maxLFOBlockSize);
+  });
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::InitChannelMode()
+{
+  m_activeChannelMode = m_requestedChannelMode.Load();
+}
+
+std::int32_t MAudioEffectPluginToAudioPluginAdapter::GetProcessedChannelCount() const
+{
+  std::int32_t channels = GetNumProcessInputChannels();
+  if (channels <= 0)
+    channels = GetNumProcessOutputChannels();
+  return std::clamp(channels, 1, kMaxSurroundChannels);
+}
+
+std::int32_t MAudioEffectPluginToAudioPluginAdapter::GetEffectLatency() const
+{
+  return m_effect != nullptr ? m_effect->GetLatency() : 0;
+}
+
+std::int32_t MAudioEffectPluginToAudioPluginAdapter::GetTailSize() const
+{
+  return MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::GetTailSize", 0, [&] {
+    return m_effect != nullptr ? m_effect->GetTailSize() : 0;
+  });
+}
+
+// ---- processing (audio thread) -------------------------------------------------------------------
+
+void MAudioEffectPluginToAudioPluginAdapter::StartOfBlock(float**, float**, std::int32_t)
+{
+  MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::PrepareForProcessingOnce",
+                       [&] { PrepareForProcessingOnce(); });
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::ProcessChunk(float** inputs, float** outputs, std::int32_t samples)
+{
+  MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::Process",
+                       [&] { Process(inputs, outputs, samples); });
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::PrepareForProcessing()
+{
+  if (!m_transportValid)
+    return;
+  const Transport& host = GetTransport();
+  m_effectTransport.tempo = host.tempo;
+  if (host.updated)
+  {
+    m_effectTransport.songPosition = host.songPosition;
+    m_effectTransport.barPosition = host.barPosition;
+    m_effectTransport.numerator = host.numerator;
+    m_effectTransport.denominator = host.denominator;
+  }
+  else
+  {
+    m_effectTransport.songPosition = -1.0;
+    m_effectTransport.barPosition = -1.0;
+    m_effectTransport.numerator = -1;
+    m_effectTransport.denominator = -1;
+  }
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::PrepareForProcessingOnce()
+{
+  const auto evaluate = [this](MParameterInfo& trigger, std::int32_t step) {
+    const double current = trigger.floating.value;
+    if (trigger.floating.previous < kTriggerLevel && !(current < kTriggerLevel))
+      RequestPresetStep(step);
+    trigger.floating.previous = current;
+  };
+  evaluate(m_previousPresetTrigger, -1);
+  evaluate(m_nextPresetTrigger, 1);
+  const std::int32_t step = m_pendingPresetStep;
+  if (step != 0)
+  {
+    m_pendingPresetStep = 0;
+    ApplyPresetStep(step);
+  }
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::Process(float** inputs, float** outputs, std::int32_t samples)
+{
+  if (m_effect == nullptr || outputs == nullptr)
+    return;
+  PrepareForProcessing();
+  if (m_effect->TakeParametersChanged())
+    m_effect->OnParametersChanged();
+  // A plug-in without inputs lets the effect work in place on its (cleared) outputs.
+  m_effect->Process(m_effectTransport, inputs != nullptr ? inputs : outputs, outputs, samples);
+  ProcessFinished(outputs, samples);
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::ProcessFinished(float**, std::int32_t) {}
+
+void MAudioEffectPluginToAudioPluginAdapter::ApplyPresetStep(std::int32_t) {}
+
+void MAudioEffectPluginToAudioPluginAdapter::ProcessUpdate()
+{
+  MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::ProcessUpdate", [&] {
+    if (m_effect != nullptr && GetEditor() != nullptr)
+      m_effect->ProcessUpdate();
+  });
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::OnEditorIdle() { ProcessUpdate(); }
+
+// ---- MIDI seam ------------------------------------------------------------------------------------
+
+void MAudioEffectPluginToAudioPluginAdapter::ProcessNote(int channel, int note, int velocity, int sampleOffset)
+{
+  MMIDIProcessor::ProcessNote(channel, note, velocity, sampleOffset);
+  OnMIDIInput(130, channel, note, velocity / 127.0);
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::ProcessMIDIController(int channel, int controller, int value,
+                                                                   int sampleOffset)
+{
+  MMIDIProcessor::ProcessMIDIController(channel, controller, value, sampleOffset);
+  OnMIDIInput(controller, channel, controller, value / 127.0);
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::ProcessAftertouch(int channel, int value, int sampleOffset)
+{
+  MMIDIProcessor::ProcessAftertouch(channel, value, sampleOffset);
+  OnMIDIInput(128, channel, 255, value / 127.0);
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::ProcessPitchBend(int channel, int value, int sampleOffset)
+{
+  MMIDIProcessor::ProcessPitchBend(channel, value, sampleOffset);
+  OnMIDIInput(129, channel, 0, (value + 8192) / 16383.0);
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::OnMIDIInput(std::int32_t, std::int32_t, std::int32_t, double) {}
+
+// ---- randomisation -------------------------------------------------------------------------------
+
+void MAudioEffectPluginToAudioPluginAdapter::GenerateRandomSettings(double amount)
+{
+  MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::GenerateRandomSettings", [&] {
+    LockAll locks(*this);
+    Randomize(amount);
+    InitProcessing();
+    m_settingsChanged = true;
+  });
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::GenerateRandomSettingsSmart()
+{
+  MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::GenerateRandomSettingsSmart", [&] {
+    LockAll locks(*this);
+    if (m_effect == nullptr || ChooseSmartRandom() <= 0)
+      return;
+    m_effect->RandomizeSmart();
+    m_effect->RandomizeSmartFinish();
+    InitProcessing();
+    m_settingsChanged = true;
+  });
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::GenerateRandomSettingsForMultiParameters() {}
+
+std::int32_t MAudioEffectPluginToAudioPluginAdapter::ChooseSmartRandom() { return 1; }
+
+// ---- fields ----------------------------------------------------------------------------------------
+
+void MAudioEffectPluginToAudioPluginAdapter::SetChannelMode(std::int32_t mode) noexcept
+{
+  m_requestedChannelMode = mode >= 0 && mode < kChannelModeCount ? mode : 0;
+}
+
+bool MAudioEffectPluginToAudioPluginAdapter::IsSurroundChannelEnabled(std::int32_t channel) const noexcept
+{
+  return channel >= 0 && channel < kMaxSurroundChannels && m_surroundEnabled[channel].Load();
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::SetSurroundChannelEnabled(std::int32_t channel, bool enabled) noexcept
+{
+  if (channel >= 0 && channel < kMaxSurroundChannels)
+    m_surroundEnabled[channel] = enabled;
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::SetMaxLFOBlockSize(std::int32_t samples) noexcept
+{
+  m_maxLFOBlockSize = std::max(1, samples);
+  SetModulationLimit(m_maxLFOBlockSize);
+}
+
+MString MAudioEffectPluginToAudioPluginAdapter::GetChannelModeName(std::int32_t mode)
+{
+  return MString::FromLiteral(kChannelModeNames[mode >= 0 && mode < kChannelModeCount ? mode : 0]);
+}

@@ -1,0 +1,218 @@
+#pragma once
+// MAudioEffectPluginToAudioPluginAdapter: runs an effect (MAudioEffectPlugin) as a host-facing
+// plug-in (MAudioPlugin).
+//
+// Host adapters only talk to MAudioPlugin. This class fills in its hooks: it creates the effect
+// through the effect's command function, wraps the effect's descriptors into typed host
+// parameters, forwards initialisation, processing, latency, tail and randomisation to the
+// effect, and keeps the standard settings every effect shares (version, channel mode, controller
+// lists, bypass, automation protection) in the stored state.
+//
+// Threads and locks. The audio thread runs the block driver, which calls PrepareForProcessingOnce
+// once per host call and Process per sub-block; that path takes no lock of the plug-in (the
+// effect takes its own) and allocates nothing. InitProcessing, StoreSettings and the randomisers
+// run on the host or GUI thread and take the plug-in's three locks (processing, initialisation,
+// buffer) in that order; the locks are re-entrant, so these may call each other. Every entry
+// point runs inside the catch-all guard: no exception reaches a host.
+//
+// Channel modes and MIDI controllers: their stored form is complete; their processing is a set
+// of small hooks (InitChannelMode, GetProcessedChannelCount, OnMIDIInput) that currently do what
+// mode 0 ("Left + Right") and an empty controller list do.
+
+#include "base/MEventTarget.h"
+#include "base/MLockGuard.h"
+#include "base/MMemoryStream.h"
+#include "core/parameters/MParameterBuilder.h"
+#include "core/plugin/MAudioPlugin.h"
+#include "framework/MAudioEffectPlugin.h"
+#include "framework/MControllerSettings.h"
+#include "framework/MPluginSystem.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class MAudioEffectPluginHost;
+class MStoreContext;
+
+class MAudioEffectPluginToAudioPluginAdapter : public MEventTarget, public MAudioPlugin
+{
+public:
+  /// Version written as "Version": major * 65536 + minor * 256 + patch (7.10.0).
+  static constexpr std::int32_t kCurrentVersion = 461312;
+  /// Version assumed for a state without "Version" (5.3.0).
+  static constexpr std::int32_t kOldestVersion = 328448;
+  static constexpr std::int32_t kDefaultLFOBlockSize = 256;
+  static constexpr std::int32_t kChannelModeCount = 8;
+  static constexpr std::int32_t kSurroundMode = 7;
+  static constexpr std::int32_t kMaxSurroundChannels = 8;
+  /// Trigger level of the preset-step parameters.
+  static constexpr double kTriggerLevel = 0.6666666666666666;
+
+  MAudioEffectPluginToAudioPluginAdapter();
+  ~MAudioEffectPluginToAudioPluginAdapter() override;
+
+  /// Creates the effect `name` through `function` (command 7 on a null instance creates it),
+  /// builds the host parameters from its descriptors, lets the effect add its own adapters, sets
+  /// the buffer limits and finally applies the user's default settings when there are any.
+  /// Throws MException "Error creating plugin." when the effect cannot be created; the plug-in
+  /// then has no effect and must not be processed. Host thread; allocates.
+  void Initialize(const MString& name, const MString& vendor, MPluginCommandFunction function);
+
+  // ---- the adapter's own operations, in slot order ----
+
+  /// Under the three locks: channel mode, held notes, then the effect's InitProcessing,
+  /// OnParametersChanged and CommitParameterValues, then the core's buffers and the buffer limits.
+  virtual void InitProcessing_LockedPart();
+  /// Hook after the locks are released. Base: nothing.
+  virtual void InitProcessing_UnLockedPart();
+  /// Forwards to the effect's InitProcessingGUI (GUI thread).
+  virtual void InitProcessingGUI();
+  /// maxBufferSize := max(1, the effect's declared maximum); sets the driver's block limit (no
+  /// limit when the effect declares none) and its modulation limit (maxLFOBlockSize).
+  virtual void UpdateMaxBufferSize();
+  /// Called after every processed sub-block (audio thread). Base: nothing.
+  virtual void ProcessFinished(float** outputs, std::int32_t samples);
+  /// The effect's settings and the standard settings, under the three locks (both directions);
+  /// loading then re-initialises processing and refreshes the editor.
+  virtual void StoreSettings(MStoreContext& context);
+  /// Randomises every automation adapter by `amount` (0..1), then re-initialises processing.
+  virtual void GenerateRandomSettings(double amount);
+  /// Randomises through the effect's own randomiser when the smart choice allows it.
+  virtual void GenerateRandomSettingsSmart();
+  /// Randomisation of multi-slot parameters. Base: nothing.
+  virtual void GenerateRandomSettingsForMultiParameters();
+
+  // ---- MAudioPlugin ----
+
+  /// Whole state in or out (see the order in the .cpp); shielded.
+  void Store(MStoreContext& context) override;
+  void InitProcessing() override;
+  std::int32_t GetEffectLatency() const override;
+  void OnEditorIdle() override;
+  void ProcessNote(int channel, int note, int velocity, int sampleOffset) override;
+  void ProcessMIDIController(int channel, int controller, int value, int sampleOffset) override;
+  void ProcessAftertouch(int channel, int value, int sampleOffset) override;
+  void ProcessPitchBend(int channel, int value, int sampleOffset) override;
+  using MAudioPlugin::Process;
+
+  // ---- host state (host thread) ----
+
+  /// Encodes the whole state ("settings" item, compact UTF-8 XML, zlib) and answers the bytes.
+  /// The buffer stays alive until the next call, so its data pointer may be handed to a host.
+  /// Null when saving failed.
+  std::shared_ptr<MMemoryStream::Buffer> SaveState();
+  /// Decodes `bytes` completely and only then loads them; bytes that do not decode (damaged,
+  /// truncated, hostile, inflating beyond 16 MiB) change nothing and answer false.
+  bool LoadState(const void* bytes, std::size_t size);
+
+  // ---- processing path (audio thread) ----
+
+  /// Refreshes the transport record from the host's time information.
+  void PrepareForProcessing();
+  /// Once per host call: evaluates the preset triggers and applies a pending preset step.
+  void PrepareForProcessingOnce();
+  /// One sub-block: transport, recompute after parameter changes, the effect's Process, then
+  /// ProcessFinished.
+  void Process(float** inputs, float** outputs, std::int32_t samples);
+  /// Forwards to the effect's ProcessUpdate while an editor exists (GUI thread).
+  void ProcessUpdate();
+  /// The effect's tail length in samples.
+  std::int32_t GetTailSize() const;
+
+  /// Refreshes the open editor's controls from the loaded state (no-op without an editor).
+  virtual void ActualiseAfterLoading();
+  /// Asks for a preset step (-1 previous, +1 next); applied at the start of the next host call.
+  void RequestPresetStep(std::int32_t step) noexcept { m_pendingPresetStep = step; }
+
+  // ---- state ----
+
+  MAudioEffectPlugin* GetEffect() const noexcept { return m_effect; }
+  std::int32_t GetVersion() const noexcept { return m_version; }
+  std::int32_t GetChannelMode() const noexcept { return m_requestedChannelMode; }
+  void SetChannelMode(std::int32_t mode) noexcept;
+  std::int32_t GetActiveChannelMode() const noexcept { return m_activeChannelMode; }
+  bool IsSurroundChannelEnabled(std::int32_t channel) const noexcept;
+  void SetSurroundChannelEnabled(std::int32_t channel, bool enabled) noexcept;
+  std::int32_t GetMaxLFOBlockSize() const noexcept { return m_maxLFOBlockSize; }
+  void SetMaxLFOBlockSize(std::int32_t samples) noexcept;
+  std::int32_t GetMaxBufferSize() const noexcept { return m_maxBufferSize; }
+  bool IsSettingsChanged() const noexcept { return m_settingsChanged; }
+  void ClearSettingsChanged() noexcept { m_settingsChanged = false; }
+  bool IsMidSideActive() const noexcept { return m_midSideActive != 0; }
+  const MAudioEffectPlugin::Transport& GetEffectTransport() const noexcept { return m_effectTransport; }
+
+  /// The display name of a channel mode as stored ("Left + Right" ... "Surround"); mode 0's for
+  /// an index outside the table.
+  static MString GetChannelModeName(std::int32_t mode);
+
+  MRelaxed<bool> m_controllersEnabled{false};
+  MRelaxed<bool> m_noteControllersEnabled{false};
+  struct PresetController
+  {
+    bool enabled = false;
+    std::int32_t controller = 0;
+    std::int32_t channel = 0;
+  } m_presetController;
+  std::vector<MControllerAssignment> m_controllers;
+  std::vector<MNoteControllerAssignment> m_noteControllers;
+  /// The preset manager's current preset ("CurrentPresetIndex"), -1 for none.
+  std::int32_t m_currentPresetIndex = -1;
+  /// The two preset-step trigger parameters (continuous, 0..1): previous and next.
+  MParameterInfo m_previousPresetTrigger;
+  MParameterInfo m_nextPresetTrigger;
+
+protected:
+  /// Channel-mode seam: active mode := requested mode at InitProcessing.
+  virtual void InitChannelMode();
+  /// Number of channels the effect processes (1..8) for the active mode.
+  virtual std::int32_t GetProcessedChannelCount() const;
+  /// MIDI seam: every controller, aftertouch, pitch-bend and note reaches this after the core
+  /// recorded it (audio thread). Base: nothing (no assignments are evaluated yet).
+  virtual void OnMIDIInput(std::int32_t source, std::int32_t channel, std::int32_t number, double value);
+  /// Controller lists in the state (both directions).
+  virtual void StoreControllers(MStoreContext& context);
+  /// Controllers, then "CurrentPresetIndex".
+  virtual void StoreStandardSettings(MStoreContext& context);
+  /// Applies a preset step through the preset manager. Base: nothing (no preset manager yet).
+  virtual void ApplyPresetStep(std::int32_t step);
+  /// The preset manager's smart random choice; positive lets the effect's randomiser run.
+  virtual std::int32_t ChooseSmartRandom();
+  void StartOfBlock(float** inputs, float** outputs, std::int32_t samples) override;
+  void ProcessChunk(float** inputs, float** outputs, std::int32_t samples) override;
+
+  MAudioEffectPlugin* m_effect = nullptr;
+  MPluginSystem m_pluginSystem;
+  std::unique_ptr<MAudioEffectPluginHost> m_effectHost;
+  MParameterIndexMap m_parameterMap;
+
+  std::int32_t m_version = kCurrentVersion;
+  MRelaxed<std::int32_t> m_requestedChannelMode{0};
+  MRelaxed<std::int32_t> m_activeChannelMode{0};
+  MRelaxed<bool> m_surroundEnabled[kMaxSurroundChannels] = {true, true, true, true, true, true, true, true};
+  MRelaxed<std::int32_t> m_maxBufferSize{1};
+  MRelaxed<std::int32_t> m_maxLFOBlockSize{kDefaultLFOBlockSize};
+  MAudioEffectPlugin::Transport m_effectTransport;
+  bool m_transportValid = false;
+  MRelaxed<std::uint8_t> m_midSideActive{0};
+  MRelaxed<bool> m_settingsChanged{false};
+  MRelaxed<std::int32_t> m_heldNotes{0};
+  MRelaxed<std::int32_t> m_pendingPresetStep{0};
+
+private:
+  /// The three plug-in locks in their fixed order, released in reverse by destruction.
+  struct LockAll
+  {
+    explicit LockAll(MAudioEffectPluginToAudioPluginAdapter& plugin)
+        : processing(plugin.m_processingLock)
+        , init(plugin.m_initLock)
+        , buffers(plugin.m_bufferLock)
+    {
+    }
+    MLockGuard processing;
+    MLockGuard init;
+    MLockGuard buffers;
+  };
+
+  std::shared_ptr<MMemoryStream::Buffer> m_stateBuffer;
+};

@@ -1,0 +1,134 @@
+// Defaults shared by every instance: "GlobalConfiguration.xml" in the settings folder.
+
+#include "base/MStdFileStream.h"
+#include "base/MStorable.h"
+#include "base/MXmlItem.h"
+#include "base/MXmlReader.h"
+#include "core/plugin/MAudioPlugin.h"
+#include "core/plugin/MSettingsFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+void SetEnvironment(const char* name, const std::string& value)
+{
+#ifdef _WIN32
+  _putenv_s(name, value.c_str());
+#else
+  setenv(name, value.c_str(), 1);
+#endif
+}
+
+class StatePlugin : public MAudioPlugin
+{
+public:
+  void Store(MStoreContext& context) override
+  {
+    MAudioPlugin::Store(context);
+    context.Store(MString("Gain"), m_gain);
+  }
+  double m_gain = 0.0;
+};
+
+// Points the settings folder at a fresh temporary folder for each test.
+class MAudioPluginConfiguration : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    m_root = std::filesystem::temp_directory_path() /
+             ("tonvera-core-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(m_root);
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    m_saved = old != nullptr ? old : "";
+    SetEnvironment("XDG_CONFIG_HOME", m_root.string());
+#ifdef _WIN32
+    SetEnvironment("APPDATA", m_root.string());
+#endif
+  }
+  void TearDown() override
+  {
+    SetEnvironment("XDG_CONFIG_HOME", m_saved);
+    std::filesystem::remove_all(m_root);
+  }
+
+  std::filesystem::path Document() const
+  {
+    return m_root / "Tonvera" / "GlobalConfiguration.xml";
+  }
+
+  std::filesystem::path m_root;
+  std::string m_saved;
+};
+} // namespace
+
+TEST_F(MAudioPluginConfiguration, SettingsFolderFollowsTheConfigurationHome)
+{
+  EXPECT_EQ(MAudioPlugin::GetConfigurationPath().ToUTF8(), Document().string());
+}
+
+TEST_F(MAudioPluginConfiguration, WithoutADocumentThereAreNoDefaultsAndModeZero)
+{
+  StatePlugin plugin;
+  EXPECT_FALSE(plugin.LoadDefaultSettings());
+  EXPECT_EQ(plugin.GetEditorMode(), 0);
+}
+
+TEST_F(MAudioPluginConfiguration, DefaultsStoredByOneInstanceLoadIntoAnother)
+{
+  StatePlugin first;
+  first.m_gain = 0.625;
+  ASSERT_TRUE(first.SetDefaultSettingsToCurrent());
+
+  MXmlItem document;
+  MStdFileStream stream(MString::FromUTF8(Document().string()), MStdFileStream::Mode::Read);
+  MXmlReader::Read(stream, document);
+  EXPECT_EQ(document.GetName().ToUTF8(), "Configuration");
+  ASSERT_TRUE(document.HasSubItem(MString("DefaultSettings")));
+
+  StatePlugin second;
+  EXPECT_TRUE(second.LoadDefaultSettings());
+  EXPECT_DOUBLE_EQ(second.m_gain, 0.625);
+
+  first.m_gain = 0.25;
+  ASSERT_TRUE(first.SetDefaultSettingsToCurrent());
+  EXPECT_TRUE(second.LoadDefaultSettings());
+  EXPECT_DOUBLE_EQ(second.m_gain, 0.25) << "the defaults are replaced, not added";
+}
+
+TEST_F(MAudioPluginConfiguration, RewritingTheDefaultsKeepsTheOtherEntries)
+{
+  std::filesystem::create_directories(Document().parent_path());
+  {
+    std::ofstream file(Document());
+    file << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Configuration><EditorMode>2</EditorMode>"
+            "<TabletMode>1</TabletMode></Configuration>";
+  }
+  StatePlugin plugin;
+  EXPECT_EQ(plugin.GetEditorMode(), 2);
+  EXPECT_EQ(plugin.GetTabletMode(), 1);
+  ASSERT_TRUE(plugin.SetDefaultSettingsToCurrent());
+  EXPECT_EQ(plugin.GetEditorMode(), 2);
+  EXPECT_EQ(plugin.GetTabletMode(), 1);
+  EXPECT_TRUE(plugin.LoadDefaultSettings());
+}
+
+TEST_F(MAudioPluginConfiguration, MalformedDocumentReadsAsEmptyWithoutThrowing)
+{
+  std::filesystem::create_directories(Document().parent_path());
+  {
+    std::ofstream file(Document());
+    file << "<Configuration><DefaultSettings Gain=\"0.5\"><unclosed>";
+  }
+  StatePlugin plugin;
+  EXPECT_FALSE(plugin.LoadDefaultSettings());
+  EXPECT_EQ(plugin.GetEditorMode(), 0);
+  EXPECT_DOUBLE_EQ(plugin.m_gain, 0.0);
+  EXPECT_TRUE(plugin.SetDefaultSettingsToCurrent()) << "a broken document is replaced";
+  EXPECT_TRUE(plugin.LoadDefaultSettings());
+}

@@ -1,0 +1,389 @@
+// The plug-in's automation adapters: index lookup, counts, host-boundary safety, sorting,
+// automation sending, randomisation, building typed parameters from an effect's table, latency.
+
+#include "core/plugin/MAudioPlugin.h"
+#include "base/MException.h"
+#include "core/parameters/MParameterBuilder.h"
+#include "core/plugin/MModuleRandom.h"
+#include "tests/core/MCoreTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <random>
+
+using MCoreTest::FakeHost;
+using MCoreTest::TestAdapter;
+
+namespace {
+// Registers adapters of the given slot counts; each remembers its registration position.
+std::vector<TestAdapter*> Register(MAudioPlugin& plugin, const std::vector<int>& counts)
+{
+  std::vector<TestAdapter*> adapters;
+  for (std::size_t i = 0; i < counts.size(); ++i)
+  {
+    auto* adapter = new TestAdapter(counts[i], static_cast<int>(i));
+    plugin.AddAutomationAdapter(adapter);
+    adapters.push_back(adapter);
+  }
+  plugin.AssignAutomationIndices();
+  return adapters;
+}
+} // namespace
+
+TEST(MAudioPluginLookup, TwelveSlotAdapterFollowedByFiveParametersCoversSeventeenIndices)
+{
+  MAudioPlugin plugin;
+  const auto adapters = Register(plugin, {12, 1, 1, 1, 1, 1});
+  EXPECT_EQ(plugin.GetNumParameters(), 17);
+  for (int index = 0; index < 12; ++index)
+    EXPECT_DOUBLE_EQ(plugin.GetParameter(index), adapters[0]->Encode(index));
+  for (int index = 12; index < 17; ++index)
+    EXPECT_DOUBLE_EQ(plugin.GetParameter(index), adapters[static_cast<std::size_t>(index - 11)]->Encode(0));
+}
+
+TEST(MAudioPluginLookup, BisectionFindsTheCoveringAdapterForEveryIndexOfRandomLayouts)
+{
+  std::mt19937 random(5);
+  for (int layout = 0; layout < 40; ++layout)
+  {
+    MAudioPlugin plugin;
+    std::vector<int> counts(1 + random() % 30);
+    for (int& count : counts)
+      count = 1 + static_cast<int>(random() % 13);
+    const auto adapters = Register(plugin, counts);
+    int index = 0;
+    for (std::size_t a = 0; a < adapters.size(); ++a)
+    {
+      for (int slot = 0; slot < counts[a]; ++slot, ++index)
+      {
+        std::int32_t found = -1;
+        ASSERT_EQ(plugin.FindAutomationAdapter(index, found), adapters[a])
+            << "layout " << layout << " index " << index;
+        ASSERT_EQ(found, slot);
+      }
+    }
+    EXPECT_EQ(plugin.GetNumParameters(), index);
+  }
+}
+
+TEST(MAudioPluginLookup, TemporaryAdapterCountsInTheTotalButNotForTheHostAndLeavesOnRequest)
+{
+  MAudioPlugin plugin;
+  Register(plugin, {3, 1});
+  bool destroyed = false;
+  auto* temporary = new TestAdapter(2, 9);
+  temporary->SetTemporary(true);
+  temporary->m_destroyed = &destroyed;
+  plugin.AddAutomationAdapter(temporary);
+  plugin.AssignAutomationIndices();
+  EXPECT_EQ(plugin.GetNumParameters(), 4);
+  EXPECT_EQ(plugin.GetTotalParameterCount(), 6);
+
+  std::int32_t slot = -1;
+  EXPECT_EQ(plugin.FindAutomationAdapter(5, slot), temporary) << "the framework still reaches it";
+  EXPECT_EQ(slot, 1);
+
+  plugin.DestroyTemporaryAutomationAdapters();
+  EXPECT_TRUE(destroyed);
+  EXPECT_EQ(plugin.GetTotalParameterCount(), 4);
+  EXPECT_EQ(plugin.GetNumAutomationAdapters(), 2);
+}
+
+TEST(MAudioPluginLookup, IndicesOutsideTheHostRangeAnswerNeutralValuesAndChangeNothing)
+{
+  MAudioPlugin plugin;
+  const auto adapters = Register(plugin, {12, 1, 1});
+  auto* temporary = new TestAdapter(2, 3);
+  temporary->SetTemporary(true);
+  plugin.AddAutomationAdapter(temporary);
+  plugin.AssignAutomationIndices();
+
+  for (const std::int32_t index : {-1, 14, 15, 16, 1000, INT_MIN, INT_MAX})
+  {
+    plugin.SetParameter(index, 0.25);
+    plugin.SetParameterIfChanged(index, 0.75);
+    EXPECT_DOUBLE_EQ(plugin.GetParameter(index), 0.0) << index;
+    EXPECT_TRUE(plugin.GetParameterName(index).IsEmpty());
+    EXPECT_TRUE(plugin.GetParameterID(index).IsEmpty());
+    EXPECT_TRUE(plugin.GetParameterValueName(index).IsEmpty());
+    EXPECT_TRUE(plugin.GetParameterValueNameFrom01(index, 0.5).IsEmpty());
+    EXPECT_DOUBLE_EQ(plugin.ParseParameterValueName(index, MString("0.5")), 0.0);
+    EXPECT_TRUE(plugin.GetParameterUnitsName(index).IsEmpty());
+    EXPECT_EQ(plugin.GetParameterType(index), 0);
+    EXPECT_DOUBLE_EQ(plugin.GetParameterDefaultValue(index), 0.0);
+  }
+  for (TestAdapter* adapter : adapters)
+    EXPECT_TRUE(adapter->m_sets.empty());
+  EXPECT_TRUE(temporary->m_sets.empty());
+}
+
+TEST(MAudioPluginLookup, EmptyPluginAnswersNeutralValues)
+{
+  MAudioPlugin plugin;
+  EXPECT_EQ(plugin.GetNumParameters(), 0);
+  plugin.SetParameter(0, 0.5);
+  EXPECT_DOUBLE_EQ(plugin.GetParameter(0), 0.0);
+}
+
+TEST(MAudioPluginParameters, SetParameterIfChangedIgnoresDifferencesUpToOneTenMillionth)
+{
+  MAudioPlugin plugin;
+  const auto adapters = Register(plugin, {1});
+  adapters[0]->m_values[0] = 0.5;
+  plugin.SetParameterIfChanged(0, 0.5 + 1e-8);
+  EXPECT_TRUE(adapters[0]->m_sets.empty());
+  plugin.SetParameterIfChanged(0, 0.5 + 2e-7, true);
+  ASSERT_EQ(adapters[0]->m_sets.size(), 1u);
+  EXPECT_TRUE(adapters[0]->m_sets[0].silent);
+  plugin.SetParameter(0, 0.5 + 2e-7);
+  EXPECT_EQ(adapters[0]->m_sets.size(), 2u) << "SetParameter sets unconditionally";
+}
+
+TEST(MAudioPluginParameters, SendAutomationValueWithChangeSendsANeighbourFirst)
+{
+  MAudioPlugin plugin;
+  FakeHost host;
+  plugin.SetHostAdapter(&host);
+  const auto adapters = Register(plugin, {2, 3});
+  adapters[1]->SendAutomationValueWithChange(1, 0.0);
+  adapters[1]->SendAutomationValueWithChange(2, 0.5);
+  ASSERT_EQ(host.m_automation.size(), 4u);
+  EXPECT_EQ(host.m_automation[0].first, 3);
+  EXPECT_DOUBLE_EQ(host.m_automation[0].second, 1e-10);
+  EXPECT_DOUBLE_EQ(host.m_automation[1].second, 0.0);
+  EXPECT_EQ(host.m_automation[2].first, 4);
+  EXPECT_DOUBLE_EQ(host.m_automation[2].second, 0.4999999999);
+  EXPECT_DOUBLE_EQ(host.m_automation[3].second, 0.5);
+
+  host.m_automation.clear();
+  adapters[1]->SendAllAutomation();
+  ASSERT_EQ(host.m_automation.size(), 3u);
+  EXPECT_DOUBLE_EQ(host.m_automation[2].second, adapters[1]->Encode(2));
+}
+
+TEST(MAudioPluginParameters, TemporarySlotsAreNeverSentToTheHost)
+{
+  MAudioPlugin plugin;
+  FakeHost host;
+  plugin.SetHostAdapter(&host);
+  Register(plugin, {2});
+  auto* temporary = new TestAdapter(1, 5);
+  temporary->SetTemporary(true);
+  plugin.AddAutomationAdapter(temporary);
+  plugin.AssignAutomationIndices();
+  temporary->SendAllAutomation();
+  temporary->SendAutomationValueWithChange(0, 0.5);
+  EXPECT_TRUE(host.m_automation.empty());
+}
+
+TEST(MAudioPluginParameters, SortingByOrderKeyIsStableAndReassignsIndices)
+{
+  MAudioPlugin plugin;
+  plugin.SetSortAdapters(true);
+  const auto adapters = Register(plugin, {1, 2, 1, 1, 3});
+  const int keys[] = {3, 1, 2, 1, 0};
+  for (std::size_t i = 0; i < adapters.size(); ++i)
+    adapters[i]->m_orderKey = keys[i];
+  plugin.AssignAutomationIndices();
+  const TestAdapter* expected[] = {adapters[4], adapters[1], adapters[3], adapters[2], adapters[0]};
+  for (int position = 0; position < 5; ++position)
+    EXPECT_EQ(plugin.GetAutomationAdapter(position), expected[position]) << position;
+  EXPECT_EQ(adapters[1]->GetFirstIndex(), 3);
+  EXPECT_EQ(adapters[0]->GetFirstIndex(), 7);
+}
+
+TEST(MAudioPluginParameters, RandomisingAnAdapterDrawsFreshValuesOrMovesWithinTheAmount)
+{
+  MAudioPlugin plugin;
+  const auto adapters = Register(plugin, {6, 6});
+  adapters[1]->m_canRandomize = false;
+  MModuleRandom::Seed(4242u);
+  plugin.Randomize(1.0);
+  for (const auto& set : adapters[0]->m_sets)
+  {
+    EXPECT_TRUE(set.silent);
+    EXPECT_GE(set.value, 0.0);
+    EXPECT_LE(set.value, 1.0);
+  }
+  EXPECT_EQ(adapters[0]->m_sets.size(), 6u);
+  EXPECT_TRUE(adapters[1]->m_sets.empty());
+
+  for (int round = 0; round < 50; ++round)
+  {
+    std::vector<double> before(adapters[0]->m_values);
+    adapters[0]->Randomize(0.2);
+    for (int slot = 0; slot < 6; ++slot)
+    {
+      const double after = adapters[0]->m_values[static_cast<std::size_t>(slot)];
+      ASSERT_LE(std::fabs(after - before[static_cast<std::size_t>(slot)]), 0.2 + 1e-12);
+      ASSERT_GE(after, 0.0);
+      ASSERT_LE(after, 1.0);
+    }
+  }
+}
+
+TEST(MAudioPluginParameters, ParameterIDJoinsPrefixIdentifierPartAndName)
+{
+  MAudioPlugin plugin;
+  const auto adapters = Register(plugin, {1, 1, 1});
+  adapters[0]->m_idPrefix = MString("Ctl");
+  adapters[0]->m_name = MString("Gain");
+  adapters[1]->m_idPart = MString("Scale");
+  adapters[1]->m_name = MString("C#");
+  adapters[2]->m_idPrefix = MString("Ctl");
+  EXPECT_EQ(plugin.GetParameterID(0).ToUTF8(), "Ctl - Gain");
+  EXPECT_EQ(plugin.GetParameterID(1).ToUTF8(), "Scale - C#");
+  EXPECT_EQ(plugin.GetParameterID(2).ToUTF8(), "Ctl");
+}
+
+TEST(MAudioPluginLatency, ReportsOnlyChangesAndAddsTheResamplerLatency)
+{
+  MCoreTest::LatencyPlugin plugin;
+  FakeHost host;
+  plugin.SetHostAdapter(&host);
+  plugin.m_effectLatency = 1024;
+  plugin.ReportLatency();
+  plugin.ReportLatency();
+  EXPECT_EQ(host.m_latencyReports, 1);
+  EXPECT_EQ(plugin.GetReportedLatency(), 1024);
+
+  plugin.m_oversampling = 2;
+  EXPECT_EQ(plugin.GetLatency(), 512 + 3072);
+  plugin.m_oversamplingHighQuality = false;
+  EXPECT_EQ(plugin.GetLatency(), 512 + 768);
+  plugin.m_oversampling = 4;
+  EXPECT_EQ(plugin.GetLatency(), 256 + 384);
+  plugin.ReportLatency();
+  EXPECT_EQ(host.m_latencyReports, 2);
+}
+
+TEST(MAudioPluginChannels, ChannelQueriesFollowForcedCountsAndBuses)
+{
+  MAudioPlugin plugin;
+  plugin.SetChannelNames({MString("L"), MString("R")},
+                         {MString("L"), MString("R"), MString("Ls"), MString("Rs")});
+  EXPECT_EQ(plugin.GetNumProcessInputChannels(), 2);
+  EXPECT_EQ(plugin.GetNumInputBuses(), 1);
+  EXPECT_EQ(plugin.GetNumOutputBuses(), 2);
+  plugin.SetForcedChannelCount(1);
+  EXPECT_EQ(plugin.GetNumProcessInputChannels(), 1);
+  plugin.SetCurrentChannelCounts(0, 1);
+  EXPECT_EQ(plugin.GetNumProcessInputChannels(), 0);
+  EXPECT_EQ(plugin.GetNumOutputBuses(), 1) << "a mono host output is still one bus";
+}
+
+// ---- building from an effect's table ---------------------------------------------------------------
+
+namespace {
+const char* const kShapes[] = {"Sine", "Square", "Saw"};
+
+MParameterInfo Descriptor(std::int32_t type, const char* name,
+                          std::uint8_t flags = MParameterInfo::kHostVisible)
+{
+  MParameterInfo info;
+  info.type = type;
+  info.flags = flags;
+  info.name = MString::FromNarrow(name);
+  info.floating.maximum = 1.0;
+  info.integer.maximum = 10;
+  info.enumeration.names = kShapes;
+  info.enumeration.count = 3;
+  return info;
+}
+} // namespace
+
+TEST(MParameterBuilder, BuildsTypedParametersWithGroupsAndEffectIndices)
+{
+  MRelaxed<bool> fxOn{true};
+  std::vector<MParameterInfo> table = {
+      Descriptor(MParameterInfo::kFloat, "Mix"),         Descriptor(MParameterInfo::kBoolean, "Hidden", 0),
+      Descriptor(MParameterInfo::kGroup, "Tuning"),      Descriptor(MParameterInfo::kInteger, "Offset"),
+      Descriptor(MParameterInfo::kEnumeration, "Shape"), Descriptor(MParameterInfo::kText, "Comment"),
+      Descriptor(MParameterInfo::kGroup, "Fx"),          Descriptor(MParameterInfo::kFloat, "Amount"),
+  };
+  table[4].flags2 = MParameterInfo::kEndsGroup;
+  table[6].group.enabled = &fxOn;
+  table[7].text4 = MString("Wet");
+  table[7].text3 = MString("Right");
+
+  MAudioPlugin plugin;
+  MParameterTable description;
+  description.descriptors = table.data();
+  description.count = static_cast<std::int32_t>(table.size());
+  description.flags = MParameterTable::kWantsTimeInfo;
+  plugin.m_wantsTimeInfo = false;
+  MParameterIndexMap map;
+  MParameterBuilder::Build(plugin, nullptr, description, map, plugin.GetParameterPanelLink());
+
+  EXPECT_TRUE(plugin.m_wantsTimeInfo.Load());
+  ASSERT_EQ(plugin.GetNumParameters(), 5);
+  EXPECT_EQ(map.Count(), 5);
+  const int effectIndices[] = {0, 3, 4, 6, 7};
+  for (int index = 0; index < 5; ++index)
+  {
+    ParameterBase* parameter = map.Find(effectIndices[index]);
+    ASSERT_NE(parameter, nullptr) << effectIndices[index];
+    EXPECT_EQ(parameter->GetFirstIndex(), index);
+    EXPECT_EQ(parameter->m_effectIndex, effectIndices[index]);
+  }
+  EXPECT_EQ(map.Find(1), nullptr);
+  EXPECT_EQ(map.Find(2), nullptr) << "a heading without a switch makes no parameter";
+
+  const int types[] = {1, 2, 3, 4, 1};
+  for (int index = 0; index < 5; ++index)
+    EXPECT_EQ(plugin.GetParameterType(index), types[index]);
+  EXPECT_EQ(plugin.GetParameterID(0).ToUTF8(), "Mix");
+  EXPECT_EQ(plugin.GetParameterID(1).ToUTF8(), "Tuning - Offset");
+  EXPECT_EQ(plugin.GetParameterID(2).ToUTF8(), "Shape") << "0x08 ends the group";
+  EXPECT_EQ(plugin.GetParameterID(3).ToUTF8(), "Fx - Fx");
+  EXPECT_EQ(plugin.GetParameterID(4).ToUTF8(), "Wet - Right - Fx - Amount");
+
+  plugin.SetParameter(3, 0.0);
+  EXPECT_FALSE(fxOn.Load());
+}
+
+TEST(MParameterBuilder, UnknownTypeStopsTheBuildWithItsMessage)
+{
+  std::vector<MParameterInfo> table = {Descriptor(MParameterInfo::kFloat, "Mix"), Descriptor(6, "Odd")};
+  MAudioPlugin plugin;
+  MParameterTable description;
+  description.descriptors = table.data();
+  description.count = 2;
+  MParameterIndexMap map;
+  try
+  {
+    MParameterBuilder::Build(plugin, nullptr, description, map, nullptr);
+    FAIL() << "no exception";
+  }
+  catch (const MException& exception)
+  {
+    EXPECT_EQ(exception.Message().ToUTF8(), "Invalid plugin parameter type.");
+  }
+}
+
+TEST(MParameterBuilder, PointerListIsWalkedAfterTheArrayWhenTheTableSaysSo)
+{
+  std::vector<MParameterInfo> table = {Descriptor(MParameterInfo::kFloat, "A")};
+  MParameterInfo extra = Descriptor(MParameterInfo::kBoolean, "B");
+  MParameterInfo* pointers[] = {&extra};
+  MParameterTable description;
+  description.descriptors = table.data();
+  description.count = 1;
+  description.pointers = pointers;
+  description.pointerCount = 1;
+
+  MAudioPlugin without;
+  MParameterIndexMap map;
+  MParameterBuilder::Build(without, nullptr, description, map, nullptr);
+  EXPECT_EQ(without.GetNumParameters(), 1);
+
+  description.flags = MParameterTable::kHasPointerList;
+  MAudioPlugin with;
+  map.Clear();
+  MParameterBuilder::Build(with, nullptr, description, map, nullptr);
+  EXPECT_EQ(with.GetNumParameters(), 2);
+  ASSERT_NE(map.Find(1), nullptr);
+  EXPECT_EQ(with.GetParameterName(1).ToUTF8(), "B");
+}

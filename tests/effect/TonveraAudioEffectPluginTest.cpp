@@ -1,0 +1,323 @@
+#include "effect/TonveraAudioEffectPlugin.h"
+
+#include "base/MXmlItem.h"
+#include "core/parameters/MParameterMapping.h"
+#include "tests/effect/MEffectTestSupport.h"
+#include "tests/support/MAllocationCounter.h"
+#include "tests/support/MTestSignals.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace MEffectTest;
+using Effect = TonveraAudioEffectPlugin;
+
+namespace
+{
+
+// ---- parameter texts ---------------------------------------------------------------------------
+
+struct TextCase
+{
+  int index;
+  double plain;
+  const char* text;
+};
+
+class ParameterText : public testing::TestWithParam<TextCase>
+{
+};
+
+TEST_P(ParameterText, ShowsTheExactTextAndReadsItBack)
+{
+  const TextCase& c = GetParam();
+  Effect effect;
+  MParameterInfo& info = effect.GetParameterInfo(c.index);
+  EXPECT_EQ(MParameterMapping::FloatText(info, c.plain).ToUTF8(), c.text);
+
+  // The displayed text typed back gives the value again, to the text's own precision.
+  const double normalised = MParameterMapping::FloatParse(info, MString::FromUTF8(c.text));
+  const double back = MParameterMapping::FloatToPlain(info, normalised);
+  EXPECT_EQ(MParameterMapping::FloatText(info, back).ToUTF8(), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+  AllParameters, ParameterText,
+  testing::Values(TextCase{Effect::kDepth, 0.5, "50.0%"}, TextCase{Effect::kDepth, 0.005, "0.50%"},
+                  TextCase{Effect::kSpeed, 1.0, "100.0%"}, TextCase{Effect::kSpeed, 0.0, "0.00%"},
+                  TextCase{Effect::kDetune, 12.34, "+12.3 cents"}, TextCase{Effect::kDetune, -50.0, "-50.0 cents"},
+                  TextCase{Effect::kDryWet, 2.0, "100% wet, 0% dry"},
+                  TextCase{Effect::kDryWet, 1.0, "100% wet, 100% dry"},
+                  TextCase{Effect::kDryWet, 0.0, "0% wet, 100% dry"},
+                  TextCase{Effect::kDryWet, 1.5, "100% wet, 50% dry"},
+                  TextCase{Effect::kDryWet, 0.255, "26% wet, 100% dry"},
+                  TextCase{Effect::kWidth, 100.0, "+100.0 cents"}, TextCase{Effect::kKeepFormants, 0.5, "50.0%"},
+                  TextCase{Effect::kFormantShift, 1.5, "+1.50 semitones"},
+                  TextCase{Effect::kFormantShift, -12.0, "-12.00 semitones"}));
+
+TEST(TonveraParametersTest, PlainTypedNumbersAreReadInTheParametersUnits)
+{
+  Effect effect;
+  const struct
+  {
+    int index;
+    const char* typed;
+    double plain;
+  } cases[] = {{Effect::kDepth, "25", 0.25},   {Effect::kDryWet, "150", 1.5},
+               {Effect::kKeepFormants, "80%", 0.8}, {Effect::kDetune, "-7.5", -7.5},
+               {Effect::kFormantShift, "3 semitones", 3.0}};
+  for (const auto& c : cases)
+  {
+    MParameterInfo& info = effect.GetParameterInfo(c.index);
+    const double normalised = MParameterMapping::FloatParse(info, MString::FromUTF8(c.typed));
+    EXPECT_NEAR(MParameterMapping::FloatToPlain(info, normalised), c.plain, 1e-12) << c.typed;
+  }
+}
+
+// ---- frame size and latency --------------------------------------------------------------------
+
+TEST(TonveraEffectTest, FrameSizeAndLatencyFollowTheSampleRate)
+{
+  const struct
+  {
+    double rate;
+    int frame;
+  } cases[] = {{22050, 512},  {32000, 512},  {44100, 1024},  {48000, 1024},
+               {88200, 2048}, {96000, 2048}, {176400, 4096}, {192000, 4096}};
+  Effect effect;
+  for (const auto& c : cases)
+  {
+    ASSERT_EQ(effect.InitProcessing(2, c.rate), 0);
+    EXPECT_EQ(effect.GetLatency(), c.frame) << c.rate;
+    EXPECT_EQ(effect.GetCorrector(1).FrameSize(), c.frame) << c.rate;
+  }
+  EXPECT_EQ(effect.InitProcessing(2, 0.0), -1);
+  EXPECT_EQ(effect.GetLatency(), 4096) << "a refused rate changes nothing";
+}
+
+// ---- signal paths ------------------------------------------------------------------------------
+
+TEST(TonveraEffectTest, DryWetZeroIsTheDrySignalDelayedByTheLatency)
+{
+  for (int channels : {1, 2})
+  {
+    auto effect = MakeEffect(channels, 44100.0);
+    SetParameter(*effect, Effect::kDryWet, 0.0);
+    SetParameter(*effect, Effect::kDetune, 40.0);
+    Channels inputs;
+    for (int c = 0; c < channels; ++c)
+      inputs.push_back(MTestSignals::WhiteNoise(20000, 0.5f, static_cast<std::uint32_t>(c + 3)));
+    const auto outputs = RunBlocks(*effect, inputs, 333);
+    const auto n = static_cast<std::size_t>(effect->GetLatency());
+    for (int c = 0; c < channels; ++c)
+    {
+      double worst = 0.0;
+      for (std::size_t i = n; i < inputs[0].size(); ++i)
+        worst = std::max(worst, static_cast<double>(std::abs(outputs[c][i] - inputs[c][i - n])));
+      EXPECT_LT(worst, 1e-4) << channels << " channels, channel " << c;
+    }
+  }
+}
+
+// A tone exactly on A (440 Hz) at Depth and Speed 1 is not corrected, so the output pitch shows
+// the Detune/Width shift of each channel alone.
+double MeasuredShiftCents(const std::vector<float>& output, double sampleRate, double expectedCents)
+{
+  const double expected = 440.0 * std::exp2(expectedCents / 1200.0);
+  return expectedCents + CentsFrom(output, output.size() - 6000, expected, sampleRate);
+}
+
+TEST(TonveraEffectTest, MonoShiftsByDetuneOnly)
+{
+  const double rate = 44100.0;
+  auto effect = MakeEffect(1, rate);
+  SetParameter(*effect, Effect::kDetune, 50.0);
+  SetParameter(*effect, Effect::kWidth, 80.0);
+  const auto outputs = RunBlocks(*effect, {MTestSignals::Harmonic(30000, 440.0, rate, kPartials)}, 512);
+  EXPECT_NEAR(MeasuredShiftCents(outputs[0], rate, 50.0), 50.0, 2.0);
+}
+
+TEST(TonveraEffectTest, WidthSpreadsTheChannelsEvenlyAroundDetune)
+{
+  const double rate = 44100.0;
+  const struct
+  {
+    int channels;
+    double detune;
+    double width;
+  } cases[] = {{2, 0.0, 60.0}, {2, 20.0, -40.0}, {8, 0.0, 70.0}};
+  for (const auto& c : cases)
+  {
+    auto effect = MakeEffect(c.channels, rate);
+    SetParameter(*effect, Effect::kDetune, c.detune);
+    SetParameter(*effect, Effect::kWidth, c.width);
+    const Channels inputs(static_cast<std::size_t>(c.channels), MTestSignals::Harmonic(30000, 440.0, rate, kPartials));
+    const auto outputs = RunBlocks(*effect, inputs, 700);
+    for (int ch = 0; ch < c.channels; ++ch)
+    {
+      // From Detune - Width/2 on the first channel to Detune + Width/2 on the last.
+      const double expected = c.detune - c.width / 2.0 + c.width * ch / (c.channels - 1);
+      EXPECT_NEAR(MeasuredShiftCents(outputs[static_cast<std::size_t>(ch)], rate, expected), expected, 2.0)
+        << c.channels << " channels, width " << c.width << ", channel " << ch;
+    }
+  }
+}
+
+TEST(TonveraEffectTest, StereoDetectsOnMidAtWidthZeroAndOnTheLeftChannelOtherwise)
+{
+  const double rate = 44100.0;
+  const std::size_t samples = 20000;
+  const double leftNote = 57.3;
+  const double otherNote = 62.2;
+  // left = A + 30 cents; right = -left + D + 20 cents. Mid is then the D tone alone.
+  const auto left = MTestSignals::Harmonic(samples, FrequencyOfNote(leftNote), rate, kPartials);
+  auto right = MTestSignals::Harmonic(samples, FrequencyOfNote(otherNote), rate, {0.6, 0.3, 0.2, 0.15});
+  for (std::size_t i = 0; i < samples; ++i)
+    right[i] -= left[i];
+
+  const struct
+  {
+    double width;
+    double detectedNote;
+  } cases[] = {{0.0, otherNote}, {0.001, leftNote}, {-30.0, leftNote}};
+  for (const auto& c : cases)
+  {
+    auto effect = MakeEffect(2, rate);
+    SetParameter(*effect, Effect::kWidth, c.width);
+    RunBlocks(*effect, {left, right}, 512);
+    EXPECT_NEAR(effect->GetDisplayInputNote(), c.detectedNote, 0.05) << "width " << c.width;
+    EXPECT_EQ(effect->GetDisplayChosenNote(), static_cast<int>(std::lround(c.detectedNote)));
+  }
+}
+
+TEST(TonveraEffectTest, EightChannelsAreAllCorrectedByChannelZerosPitch)
+{
+  const double rate = 48000.0;
+  const double note = 57.3;
+  Channels inputs;
+  for (int c = 0; c < 8; ++c)
+    inputs.push_back(MTestSignals::Harmonic(30000, FrequencyOfNote(note), rate, {0.3 / (c + 1), 0.1}));
+  auto effect = MakeEffect(8, rate);
+  const auto outputs = RunBlocks(*effect, inputs, 256);
+  for (std::size_t c = 0; c < 8; ++c)
+    EXPECT_NEAR(CentsFrom(outputs[c], 24000, 440.0, rate), 0.0, 3.0) << "channel " << c;
+}
+
+TEST(TonveraEffectTest, ProcessingAllocatesNothingOnceInitialised)
+{
+  for (int channels : {1, 2, 8})
+  {
+    auto effect = MakeEffect(channels, 44100.0);
+    std::vector<std::vector<float>> buffers(8, MTestSignals::WhiteNoise(5000, 0.3f));
+    std::vector<float*> io;
+    for (auto& buffer : buffers)
+      io.push_back(buffer.data());
+    const MAudioEffectPlugin::Transport transport;
+    MAllocationCounter::Scope scope;
+    // In place, short and long blocks, both stereo paths, parameter changes between blocks.
+    for (int block : {64, 5000, 1000})
+    {
+      effect->Process(transport, io.data(), io.data(), block);
+      effect->GetParameterInfo(Effect::kWidth).floating.value = block == 5000 ? 10.0 : 0.0;
+      effect->GetParameterInfo(Effect::kSpeed).floating.value = block / 5000.0;
+      effect->OnParametersChanged();
+    }
+    EXPECT_EQ(scope.Count(), 0u) << channels << " channels";
+  }
+}
+
+// ---- scale -------------------------------------------------------------------------------------
+
+std::string ScaleText(const Effect& effect)
+{
+  std::string text;
+  for (int i = 0; i < Effect::kPitchClasses; ++i)
+    text += effect.IsScaleNoteEnabled(i) ? '1' : '0';
+  return text;
+}
+
+TEST(TonveraScaleTest, PredefinedScalesAreRotatedToTheirRoot)
+{
+  const struct
+  {
+    int kind;
+    int root;
+    const char* flags;
+  } cases[] = {{Effect::kMajor, 0, "101011010101"},      {Effect::kMajor, 2, "011010110101"},
+               {Effect::kMinor, 9, "101011010101"},      {Effect::kPentatonic, 7, "001010010101"},
+               {Effect::kChromatic, 5, "111111111111"}};
+  for (const auto& c : cases)
+  {
+    Effect effect;
+    effect.SelectScale(c.kind, c.root);
+    EXPECT_EQ(ScaleText(effect), c.flags) << Effect::ScaleName(c.kind) << " on " << Effect::PitchClassName(c.root);
+    EXPECT_EQ(effect.GetScaleType(), c.kind);
+    EXPECT_EQ(effect.GetScaleNote(), c.root);
+  }
+  Effect effect;
+  effect.SelectScale(7, 0);
+  effect.SelectScale(Effect::kMajor, 12);
+  EXPECT_EQ(ScaleText(effect), "111111111111") << "an unknown kind or root changes nothing";
+}
+
+TEST(TonveraScaleTest, ScaleSlotsSetAboveOneHalfAndShowOnOff)
+{
+  Effect effect;
+  auto& slots = effect.GetScaleAdapter();
+  ASSERT_EQ(slots.GetCount(), 12);
+  EXPECT_EQ(slots.GetName(1).ToUTF8(), "C#");
+  EXPECT_EQ(slots.GetName(11).ToUTF8(), "B");
+  slots.SetValue(4, 0.5, false);
+  EXPECT_FALSE(effect.IsScaleNoteEnabled(4));
+  EXPECT_EQ(slots.GetValue(4), 0.0);
+  EXPECT_EQ(slots.GetValueName(4).ToUTF8(), "Off");
+  slots.SetValue(4, 0.51, true);
+  EXPECT_TRUE(effect.IsScaleNoteEnabled(4));
+  EXPECT_EQ(slots.GetValueName(4).ToUTF8(), "On");
+  EXPECT_EQ(slots.GetValueNameFrom01(0, 0.5).ToUTF8(), "Off");
+  EXPECT_EQ(slots.ParseValueName(0, "1"), 1.0);
+  EXPECT_EQ(slots.ParseValueName(0, "On"), 0.0);
+  EXPECT_EQ(slots.GetDefaultValue(0), 0.5);
+}
+
+TEST(TonveraScaleTest, SettingsCarryTheScaleIntoAnotherInstance)
+{
+  Effect first;
+  first.SelectScale(Effect::kMinor, 4);
+  first.GetParameterInfo(Effect::kDepth).floating.value = 0.8;
+  MXmlItem item("Settings");
+  ASSERT_TRUE(first.StoreSettings(item));
+  EXPECT_EQ(item.GetAttribute("Scale", "").ToUTF8(), ScaleText(first));
+  EXPECT_EQ(item.GetAttribute("ScaleType", "").ToUTF8(), "2");
+  EXPECT_EQ(item.GetAttribute("ScaleNote", "").ToUTF8(), "4");
+
+  Effect second;
+  ASSERT_TRUE(second.LoadSettings(item));
+  EXPECT_EQ(ScaleText(second), ScaleText(first));
+  EXPECT_EQ(second.GetScaleType(), 2);
+  EXPECT_EQ(second.GetScaleNote(), 4);
+  EXPECT_DOUBLE_EQ(second.GetParameterInfo(Effect::kDepth).floating.value, 0.8);
+}
+
+TEST(TonveraScaleTest, OnlyATwelveCharacterScaleIsLoaded)
+{
+  const struct
+  {
+    const char* scale;
+    const char* flags;
+  } cases[] = {{"101011010101", "101011010101"}, {"10101101010", "111111111111"},
+               {"1010110101011", "111111111111"}, {"", "111111111111"}, {"x1x1x1x1x1x1", "010101010101"}};
+  for (const auto& c : cases)
+  {
+    Effect effect;
+    MXmlItem item("Settings");
+    item.SetAttribute("Scale", MString::FromUTF8(c.scale));
+    item.SetAttribute("ScaleType", "99");
+    effect.LoadSettings(item);
+    EXPECT_EQ(ScaleText(effect), c.flags) << c.scale;
+    EXPECT_EQ(effect.GetScaleType(), 0) << "an out-of-range type is ignored";
+  }
+}
+
+} // namespace

@@ -1,0 +1,119 @@
+#include "host/module/MModule.h"
+#include "host/module/TonveraModuleInterface.h"
+
+#include "effect/TonveraAudioEffectPlugin.h"
+#include "framework/MAudioEffectPluginHost.h"
+#include "framework/MPluginSystem.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+TEST(TonveraModuleTest, CommandSevenWithoutAnInstanceCreatesAnEffect)
+{
+  MPluginCommandBlock block;
+  const std::int64_t handle = TonveraAudioEffectPluginInterface(nullptr, MPluginCommand::kGetInstance, &block);
+  ASSERT_NE(handle, 0);
+  void* instance = MPlugin::FromHandle(handle);
+  auto* effect = dynamic_cast<TonveraAudioEffectPlugin*>(MPlugin::FromHandle(handle));
+  ASSERT_NE(effect, nullptr);
+  EXPECT_EQ(TonveraAudioEffectPluginInterface(instance, MPluginCommand::kGetInstance, &block), handle);
+
+  const auto* table = reinterpret_cast<const MParameterTable*>(
+    TonveraAudioEffectPluginInterface(instance, MPluginCommand::kGetParameterTable, &block));
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->count, 9);
+  EXPECT_EQ(table->specialCount, 1);
+  EXPECT_EQ(table->specials[0].name.ToUTF8(), "Scale");
+
+  double rate = 48000.0;
+  MPluginCommandBlock init(2, MPluginCommandBlock::FromPointer(&rate));
+  EXPECT_EQ(TonveraAudioEffectPluginInterface(instance, MPluginCommand::kInitProcessing, &init), 0);
+  EXPECT_EQ(TonveraAudioEffectPluginInterface(instance, MPluginCommand::kGetLatency, &block), 1024);
+  EXPECT_EQ(TonveraAudioEffectPluginInterface(instance, MPluginCommand::kGetTailSize, &block), 4096);
+  for (std::int64_t unknown : {8, 50, 99, 108, -5})
+    EXPECT_EQ(TonveraAudioEffectPluginInterface(instance, unknown, &block), -1) << unknown;
+
+  EXPECT_EQ(TonveraAudioEffectPluginInterface(instance, MPluginCommand::kDestroy, &block), 0);
+}
+
+TEST(TonveraModuleTest, ThePluginSystemCreatesTheEffectThroughTheCommandFunction)
+{
+  MPluginSystem system("Tonvera", TonveraAudioEffectPluginInterface);
+  std::unique_ptr<MAudioEffectPluginHost> host;
+  ASSERT_EQ(system.CreateAudioEffectPlugin("Tonvera", host), MPluginSystem::kCreated);
+  ASSERT_NE(host, nullptr);
+  EXPECT_NE(dynamic_cast<TonveraAudioEffectPlugin*>(host->FetchEffect()), nullptr);
+  ASSERT_NE(host->GetParameterTable(), nullptr);
+  EXPECT_EQ(host->GetParameterTable()->count, 9);
+  EXPECT_EQ(host->GetTailSize(), 4096);
+}
+
+// The library counters are process-wide: this test keeps them balanced.
+TEST(TonveraModuleTest, PluginsShareOneLibraryObjectThatIsShutDownOnceAndCreatedAgain)
+{
+  using MModuleLibrary::AdapterKind;
+  const std::int32_t created = MModuleLibrary::GetCreationCount();
+  const std::int32_t shut = MModuleLibrary::GetShutdownCount();
+
+  MModuleLibrary::AdapterCreated(AdapterKind::kVst2);
+  Module* first = MModuleLibrary::Initialize();
+  MModuleLibrary::AdapterCreated(AdapterKind::kVst2);
+  Module* second = MModuleLibrary::Initialize();
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(first->GetText().ToUTF8(), "ZozEdavodo");
+  EXPECT_TRUE(first->IsInitialized());
+  EXPECT_EQ(MModuleLibrary::GetCreationCount(), created + 1);
+
+  // A VST 3 adapter comes and goes while the VST 2.4 ones live: the library stays.
+  MModuleLibrary::AdapterCreated(AdapterKind::kVst3);
+  MModuleLibrary::AdapterDestroyed(AdapterKind::kVst3);
+  MModuleLibrary::AdapterDestroyed(AdapterKind::kVst2);
+  EXPECT_EQ(MModuleLibrary::Get(), first);
+  EXPECT_EQ(MModuleLibrary::GetShutdownCount(), shut);
+  MModuleLibrary::AdapterDestroyed(AdapterKind::kVst2);
+  EXPECT_EQ(MModuleLibrary::Get(), nullptr);
+  EXPECT_EQ(MModuleLibrary::GetShutdownCount(), shut + 1);
+
+  MModuleLibrary::AdapterCreated(AdapterKind::kVst2);
+  ASSERT_NE(MModuleLibrary::Initialize(), nullptr);
+  EXPECT_EQ(MModuleLibrary::GetCreationCount(), created + 2);
+  MModuleLibrary::AdapterDestroyed(AdapterKind::kVst2);
+  EXPECT_EQ(MModuleLibrary::GetShutdownCount(), shut + 2);
+}
+
+TEST(TonveraModuleTest, LibraryInitialisationOfASharingModuleAppliesTheNameOnce)
+{
+  const std::int64_t settings[5] = {1, 2, 3, 4, 5};
+  MLibraryInitializationRecord record{settings, 6, "Shared"};
+  Module* first = MLibraryDLLInitialize(&record);
+  ASSERT_NE(first, nullptr);
+  record.libraryName = "Other";
+  EXPECT_EQ(MLibraryDLLInitialize(&record), first);
+  EXPECT_EQ(first->GetLibraryName().ToUTF8(), "Shared");
+  EXPECT_EQ(MModuleLibrary::GetSharedSetting(4), 5);
+  EXPECT_EQ(MModuleLibrary::GetSharedSetting(5), 6);
+  EXPECT_EQ(MLibraryDLLInitialize(nullptr), nullptr);
+  MModuleLibrary::Shutdown();
+  EXPECT_EQ(MModuleLibrary::Get(), nullptr);
+}
+
+TEST(TonveraModuleTest, AttachReadsTheProcessorFeaturesAndDetachShutsDown)
+{
+  static int hookCalls = 0;
+  MModuleLibrary::SetAttachHook([](bool) { ++hookCalls; });
+  EXPECT_TRUE(MModuleLibrary::Attach(nullptr));
+#if defined(__x86_64__)
+  EXPECT_TRUE(MModuleLibrary::GetProcessorFlags().sse2) << "every x86-64 processor has SSE2";
+#endif
+  ASSERT_NE(MModuleLibrary::Initialize(), nullptr);
+  EXPECT_TRUE(MModuleLibrary::Detach());
+  EXPECT_TRUE(MModuleLibrary::IsDetaching());
+  EXPECT_EQ(MModuleLibrary::Get(), nullptr);
+  EXPECT_EQ(hookCalls, 2);
+  MModuleLibrary::SetAttachHook(nullptr);
+}
+
+} // namespace

@@ -1,0 +1,218 @@
+// The whole plug-in as a host adapter gets it: the framework's adapter around the effect, reached
+// only through the module's command function.
+
+#include "host/module/MModule.h"
+#include "host/module/TonveraModuleInterface.h"
+
+#include "core/plugin/MAudioPluginAdapter.h"
+#include "effect/TonveraAudioEffectPlugin.h"
+#include "framework/MQuorvelAudioEffectPlugin.h"
+#include "tests/effect/MEffectTestSupport.h"
+#include "tests/support/MAllocationCounter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+using namespace MEffectTest;
+using Effect = TonveraAudioEffectPlugin;
+
+namespace
+{
+
+class RecordingHost : public MAudioPluginAdapter
+{
+public:
+  void SendAutomation(std::int32_t index, double value) override { m_automation.emplace_back(index, value); }
+  void SendBypassAutomation(bool) override {}
+  void GenerateMIDIEvent(std::int32_t, const std::uint8_t*) override {}
+  void ReportLatency() override {}
+  bool ChangeEditorSize(std::int32_t, std::int32_t) override { return true; }
+  std::vector<std::pair<std::int32_t, double>> m_automation;
+};
+
+class TonveraPlugin : public testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    MModuleLibrary::AdapterCreated(MModuleLibrary::AdapterKind::kVst2);
+    m_plugin.reset(CreateTonveraPlugin());
+    ASSERT_NE(m_plugin, nullptr);
+    m_plugin->SetHostAdapter(&m_host);
+  }
+  void TearDown() override
+  {
+    m_plugin.reset();
+    MModuleLibrary::AdapterDestroyed(MModuleLibrary::AdapterKind::kVst2);
+  }
+
+  void Prepare(int channels, double rate, int block)
+  {
+    std::vector<MString> names(static_cast<std::size_t>(channels), MString("Channel"));
+    m_plugin->SetChannelNames(names, names);
+    m_plugin->SetSampleRate(rate);
+    m_plugin->SetBlockSize(block);
+    m_plugin->InitProcessing();
+  }
+
+  Effect& TheEffect()
+  {
+    auto* adapter = dynamic_cast<MQuorvelAudioEffectPlugin*>(m_plugin.get());
+    return *dynamic_cast<Effect*>(adapter->GetEffect());
+  }
+
+  std::int32_t IndexOf(const char* name) const
+  {
+    for (std::int32_t i = 0; i < m_plugin->GetNumParameters(); ++i)
+      if (m_plugin->GetParameterName(i).ToUTF8() == name)
+        return i;
+    return -1;
+  }
+
+  void SetNormalised(const char* name, double normalised) { m_plugin->SetParameter(IndexOf(name), normalised); }
+
+  /// Mono signal through the plug-in in host blocks of `block` samples.
+  std::vector<float> RunMono(const std::vector<float>& input, int block)
+  {
+    std::vector<float> output(input.size());
+    float* in[MAudioPlugin::kPointersPerBus] = {};
+    float* out[MAudioPlugin::kPointersPerBus] = {};
+    for (std::size_t start = 0; start < input.size(); start += static_cast<std::size_t>(block))
+    {
+      const auto count = static_cast<std::int32_t>(
+        std::min<std::size_t>(static_cast<std::size_t>(block), input.size() - start));
+      in[0] = const_cast<float*>(input.data()) + start;
+      out[0] = output.data() + start;
+      m_plugin->Process(in, out, count, true);
+    }
+    return output;
+  }
+
+  RecordingHost m_host;
+  std::unique_ptr<MAudioPlugin> m_plugin;
+};
+
+TEST_F(TonveraPlugin, HostSeesTheParametersAndTheScaleSlots)
+{
+  Prepare(2, 48000.0, 512);
+  const char* names[] = {"Depth", "Speed", "Detune", "Dry/wet", "Width", "Keep formants", "Formant shift",
+                         "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+  ASSERT_EQ(m_plugin->GetNumParameters(), 19);
+  for (std::int32_t i = 0; i < 19; ++i)
+    EXPECT_EQ(m_plugin->GetParameterName(i).ToUTF8(), names[i]);
+  EXPECT_EQ(m_plugin->GetLatency(), 1024);
+  EXPECT_EQ(m_plugin->GetParameterValueName(IndexOf("Dry/wet")).ToUTF8(), "100% wet, 0% dry");
+  EXPECT_EQ(m_plugin->GetParameterValueNameFrom01(IndexOf("Detune"), 0.75).ToUTF8(), "+50.0 cents");
+  EXPECT_EQ(m_plugin->GetParameterValueName(IndexOf("E")).ToUTF8(), "On");
+
+  // A host change of Width reaches the effect's ratios before the next block.
+  SetNormalised("Width", 0.8);
+  EXPECT_NEAR(TheEffect().GetParameterInfo(Effect::kWidth).floating.value, 60.0, 1e-9);
+  EXPECT_TRUE(TheEffect().AreParametersChanged());
+
+  // Choosing D major tells the host about each changed note: the opposite value, then the new.
+  const std::int32_t c = IndexOf("C");
+  TheEffect().SelectScale(Effect::kMajor, 2);
+  const std::vector<std::pair<std::int32_t, double>> expected = {
+    {c + 0, 1.0}, {c + 0, 0.0}, {c + 3, 1.0}, {c + 3, 0.0}, {c + 5, 1.0}, {c + 5, 0.0},
+    {c + 8, 1.0}, {c + 8, 0.0}, {c + 10, 1.0}, {c + 10, 0.0}};
+  EXPECT_EQ(m_host.m_automation, expected);
+  EXPECT_EQ(m_plugin->GetParameter(c + 6), 1.0);
+  EXPECT_EQ(m_plugin->GetParameter(c + 5), 0.0);
+}
+
+TEST_F(TonveraPlugin, SettingsSurviveTheHostStateBytes)
+{
+  Prepare(1, 44100.0, 512);
+  SetNormalised("Speed", 0.25);
+  TheEffect().SelectScale(Effect::kPentatonic, 9);
+  auto* source = dynamic_cast<MAudioEffectPluginToAudioPluginAdapter*>(m_plugin.get());
+  const auto bytes = source->SaveState();
+  ASSERT_NE(bytes, nullptr);
+
+  std::unique_ptr<MAudioPlugin> other(CreateTonveraPlugin());
+  auto* target = dynamic_cast<MQuorvelAudioEffectPlugin*>(other.get());
+  ASSERT_TRUE(target->LoadState(bytes->GetData(), bytes->GetSize()));
+  auto& effect = *dynamic_cast<Effect*>(target->GetEffect());
+  EXPECT_NEAR(effect.GetParameterInfo(Effect::kSpeed).floating.value, 0.25, 1e-12);
+  EXPECT_EQ(effect.GetScaleType(), Effect::kPentatonic);
+  EXPECT_EQ(effect.GetScaleNote(), 9);
+  for (int i = 0; i < Effect::kPitchClasses; ++i)
+    EXPECT_EQ(effect.IsScaleNoteEnabled(i), TheEffect().IsScaleNoteEnabled(i)) << i;
+}
+
+// A sung line: four notes, each drifting up to 40 cents around its note, at Depth 1 and Speed 1.
+TEST_F(TonveraPlugin, DriftingVoiceComesOutWithinFiveCentsOfItsNotes)
+{
+  const double rate = 44100.0;
+  Prepare(1, rate, 512);
+  SetNormalised("Depth", 1.0);
+  SetNormalised("Speed", 1.0);
+  const double notes[] = {57.0, 60.0, 62.0, 55.0};
+  const auto noteSamples = static_cast<std::size_t>(0.6 * rate);
+  std::vector<double> contour;
+  for (std::size_t k = 0; k < 4; ++k)
+    for (std::size_t i = 0; i < noteSamples; ++i)
+      contour.push_back(notes[k] + 0.4 * std::sin(2.0 * 3.14159265358979 * (0.5 * i / rate + 0.3 * k)));
+  const auto output = RunMono(ToneFollowing(contour, rate), 441);
+
+  const auto latency = static_cast<std::size_t>(m_plugin->GetLatency());
+  double worst = 0.0;
+  for (std::size_t k = 0; k < 4; ++k)
+  {
+    const double target = FrequencyOfNote(notes[k]);
+    // From 0.1 s after the note began (plus the latency) to its end.
+    for (std::size_t begin = k * noteSamples + latency + 4410; begin + 4000 < (k + 1) * noteSamples + latency;
+         begin += 2205)
+      worst = std::max(worst, std::abs(CentsFrom(output, begin, target, rate)));
+  }
+  EXPECT_LT(worst, 5.0) << "worst pitch error in cents";
+  RecordProperty("worstCents", std::to_string(worst));
+}
+
+TEST_F(TonveraPlugin, InDMajorOffScaleNotesGoToTheNearestEnabledNote)
+{
+  const double rate = 48000.0;
+  Prepare(1, rate, 1024);
+  SetNormalised("Depth", 1.0);
+  SetNormalised("Speed", 1.0);
+  // The scale as a host sets it: slot by slot.
+  const std::int32_t c = IndexOf("C");
+  const bool* major = Effect::ScalePattern(Effect::kMajor);
+  for (int i = 0; i < 12; ++i)
+    m_plugin->SetParameter(c + i, major[(i - 2 + 12) % 12] ? 1.0 : 0.0);
+
+  const struct
+  {
+    double input;
+    double output;
+  } cases[] = {{62.3, 62.0}, {65.2, 66.0}, {63.3, 64.0}, {68.1, 69.0}, {59.8, 59.0}, {60.2, 61.0}};
+  for (const auto& x : cases)
+  {
+    m_plugin->InitProcessing();
+    const auto samples = static_cast<std::size_t>(0.5 * rate);
+    const auto output = RunMono(ToneFollowing(std::vector<double>(samples, x.input), rate), 1000);
+    EXPECT_NEAR(CentsFrom(output, samples - 6000, FrequencyOfNote(x.output), rate), 0.0, 5.0)
+      << "input note " << x.input;
+  }
+}
+
+TEST_F(TonveraPlugin, ProcessingAllocatesNothingOnceInitialised)
+{
+  Prepare(2, 44100.0, 2048);
+  std::vector<float> left(2048, 0.1f), right(2048, -0.1f);
+  float* io[MAudioPlugin::kPointersPerBus] = {left.data(), right.data()};
+  m_plugin->Process(io, io, 2048, true);
+  for (std::int32_t block : {2048, 17, 1500})
+  {
+    // A host change between blocks: the next block recomputes the ratios first.
+    SetNormalised("Width", block / 2048.0);
+    MAllocationCounter::Scope scope;
+    m_plugin->Process(io, io, block, true);
+    EXPECT_EQ(scope.Count(), 0u) << block;
+  }
+}
+
+} // namespace
