@@ -17,10 +17,7 @@ MAudioPlugin::~MAudioPlugin()
     m_updateThread.reset();
     ClearAutomationAdapters();
   });
-  MHostCallShield::Run("MAudioPlugin::DestroyEditor", [&] {
-    delete m_editor;
-    m_editor = nullptr;
-  });
+  DestroyEditor();
 }
 
 MString MAudioPlugin::JoinTexts(const MString& a, const MString& b)
@@ -162,10 +159,12 @@ void MAudioPlugin::DestroyTemporaryAutomationAdapters()
     MLockGuard processing(m_processingLock);
     MLockGuard init(m_initLock);
     MLockGuard buffers(m_bufferLock);
+    m_notifyEvent.UnsubscribeAll();
     {
       MLockGuard needUpdate(m_needUpdateLock);
       m_needUpdate.clear();
     }
+    m_editorOpen = false;
     for (std::size_t position = m_adapters.size(); position-- > 0;)
     {
       if (m_adapters[position]->m_temporary)
@@ -443,3 +442,10 @@ bool MAudioPlugin::IsChannelModeActive() const
 }
 void MAudioPlugin::ChannelModeEncode(float**, float**, std::int32_t) {}
 void MAudioPlugin::ChannelModeDecode(float**, float**, std::int32_t) {}
+bool MAudioPlugin::IsGainCompensationEnabled() const
+{
+  return false;
+}
+void MAudioPlugin::PrepareGainCompensation(double) {}
+void MAudioPlugin::MeasureGainCompensationInput(float**, std::int32_t, std::int32_t) {}
+void MAudioPlugin::ApplyGainCompensation(float**, std::int32_t, std::int32_t) {}

@@ -24,6 +24,8 @@
 // ever reaches an adapter. No exception leaves a public operation: each runs inside the shield,
 // which reports "SYSTEM EXCEPTION! {0}" with the operation's name and returns the neutral value.
 
+#include "base/MEvent.h"
+#include "base/MEventParams.h"
 #include "base/MEventTarget.h"
 #include "base/MLock.h"
 #include "base/MString.h"
@@ -85,7 +87,8 @@ public:
   /// Called after every interpolation step (audio thread). Base: nothing.
   virtual void OnParametersChanged();
   /// Sets the slot at `index` to the normalised `value`; silent: without notifying the effect
-  /// or the editor.
+  /// or the editor. Host parameter thread or GUI thread; a non-silent change may queue an editor
+  /// refresh (takes a lock), so the audio thread sets only silently.
   virtual void SetParameter(std::int32_t index, double value, bool silent = false);
   /// As SetParameter, but only when the value differs from the current one by more than 1e-7.
   virtual void SetParameterIfChanged(std::int32_t index, double value, bool silent = false);
@@ -174,6 +177,11 @@ public:
   /// Asks the host adapter to resize the editor; true when the host agreed.
   virtual bool ResizeEditor(std::int32_t width, std::int32_t height);
   virtual void SetEditorOpen(bool open);
+  /// Creates the editor control in the host's `parent` window (CreateEditor, then
+  /// CreateEditorControl) and marks the editor open; false when no editor could be made.
+  bool OpenEditor(void* parent);
+  /// Destroys the editor control and marks the editor closed.
+  void DestroyEditor();
   /// Sends a normalised value to the host (through the host adapter).
   virtual void SendAutomationToHost(std::int32_t index, double value);
   /// Third per-plug-in query. Base: true.
@@ -296,6 +304,10 @@ public:
   MString m_vendorName;
   MString m_hostFormat;
 
+  /// The plug-in's notification event (editor and framework listeners subscribe; main thread).
+  /// DestroyTemporaryAutomationAdapters removes all its handlers.
+  MEvent<MOnNotifyParams>& GetNotifyEvent() noexcept { return m_notifyEvent; }
+
   MEditor* GetEditor() const noexcept { return m_editor; }
   bool IsEditorOpen() const noexcept { return m_editorOpen; }
   /// Address of the generic parameter panel pointer (null while no panel exists).
@@ -307,6 +319,15 @@ protected:
   virtual bool IsChannelModeActive() const;
   virtual void ChannelModeEncode(float** inputs, float** outputs, std::int32_t samples);
   virtual void ChannelModeDecode(float** inputs, float** outputs, std::int32_t samples);
+
+  /// Automatic gain compensation hooks of the framework. Base: disabled. Prepare runs in
+  /// InitProcessing with the host rate (may allocate); the two measurements run on the audio
+  /// thread around the block (must not allocate): the input measurement with null inputs when
+  /// there are no input buses, the output one measures and corrects the outputs in place.
+  virtual bool IsGainCompensationEnabled() const;
+  virtual void PrepareGainCompensation(double hostRate);
+  virtual void MeasureGainCompensationInput(float** inputs, std::int32_t buses, std::int32_t samples);
+  virtual void ApplyGainCompensation(float** outputs, std::int32_t buses, std::int32_t samples);
 
   MLock m_processingLock;
   MLock m_initLock;
@@ -339,6 +360,18 @@ private:
                        std::int32_t samples);
   std::int32_t ActiveChannels(std::int32_t usable) const noexcept;
   void PrepareBuffers(std::int32_t samples, std::int32_t inBuses, std::int32_t outBuses);
+  void SnapshotLayout(bool withInputs) noexcept;
+
+  // The layout of the block being processed (or prepared), read once from the settings.
+  struct BlockLayout
+  {
+    std::int32_t inBuses = 0;
+    std::int32_t outBuses = 0;
+    std::int32_t perBus = 2;
+    std::int32_t factor = 1;
+    bool highQuality = true;
+  };
+  BlockLayout m_block;
   void ConfigureResamplers();
 
   std::vector<AutomationAdapter*> m_adapters;
@@ -390,6 +423,7 @@ private:
   MFloatBuffer m_inputScratch;
   MFloatBuffer m_outputScratch;
 
+  MEvent<MOnNotifyParams> m_notifyEvent;
   MAudioPluginAdapter* m_hostAdapter = nullptr;
   MEditor* m_editor = nullptr;
   MRelaxed<bool> m_editorOpen{false};

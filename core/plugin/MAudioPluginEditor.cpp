@@ -85,6 +85,26 @@ bool MAudioPlugin::ResizeEditor(std::int32_t width, std::int32_t height)
   });
 }
 
+bool MAudioPlugin::OpenEditor(void* parent)
+{
+  return MHostCallShield::Run("MAudioPlugin::OpenEditor", false, [&] {
+    if (m_editor == nullptr && CreateEditor())
+      m_editor = CreateEditorControl(parent, nullptr);
+    SetEditorOpen(m_editor != nullptr);
+    return m_editor != nullptr;
+  });
+}
+
+void MAudioPlugin::DestroyEditor()
+{
+  MHostCallShield::Run("MAudioPlugin::DestroyEditor", [&] {
+    MEditor* editor = m_editor;
+    m_editor = nullptr;
+    SetEditorOpen(false);
+    delete editor;
+  });
+}
+
 void MAudioPlugin::SetEditorOpen(bool open)
 {
   m_editorOpen = open;

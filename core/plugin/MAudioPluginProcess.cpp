@@ -92,7 +92,7 @@ std::int32_t MAudioPlugin::GetNumOutputBuses() const
 
 std::int32_t MAudioPlugin::ActiveChannels(std::int32_t usable) const noexcept
 {
-  const std::int32_t perBus = m_channelsPerBus;
+  const std::int32_t perBus = m_block.perBus;
   return usable < 1 || usable >= perBus ? perBus : usable;
 }
 
@@ -103,12 +103,12 @@ void MAudioPlugin::SetSampleRate(double rate)
   if (!(rate > 0.0) || rate > 1e7)
     return;
   m_sampleRate = rate;
-  m_effectiveSampleRate = std::max<std::int32_t>(m_oversampling, 1) * rate;
+  m_effectiveSampleRate = std::clamp<std::int32_t>(m_oversampling, 1, 16) * rate;
 }
 
 std::int32_t MAudioPlugin::GetLatency() const
 {
-  const std::int32_t factor = std::max<std::int32_t>(m_oversampling, 1);
+  const std::int32_t factor = std::clamp<std::int32_t>(m_oversampling, 1, 16);
   std::int32_t latency = GetEffectLatency() / factor;
   if (factor > 1)
     latency += MOversampler::LatencyFor(factor, m_oversamplingHighQuality);
@@ -133,10 +133,10 @@ void MAudioPlugin::InitProcessing()
     MLockGuard processing(m_processingLock);
     MLockGuard init(m_initLock);
     MLockGuard buffers(m_bufferLock);
-    const std::int32_t factor = std::max<std::int32_t>(m_oversampling, 1);
-    m_effectiveSampleRate = factor * m_sampleRate;
-    const std::int32_t inBuses = GetNumInputBuses();
-    const std::int32_t outBuses = GetNumOutputBuses();
+    SnapshotLayout(true);
+    m_effectiveSampleRate = m_block.factor * m_sampleRate;
+    const std::int32_t inBuses = m_block.inBuses;
+    const std::int32_t outBuses = m_block.outBuses;
     PrepareBuffers(std::max<std::int32_t>(m_maxBlockSize, 1), inBuses, outBuses);
 
     m_bypassLatency = GetLatency();
@@ -144,14 +144,26 @@ void MAudioPlugin::InitProcessing()
     for (MDelayLine& line : m_bypassLines)
       line.Configure(m_bypassLatency);
     m_interpolationReset = true;
+    if (IsGainCompensationEnabled())
+      PrepareGainCompensation(m_sampleRate);
   });
   ReportLatency();
+}
+
+void MAudioPlugin::SnapshotLayout(bool withInputs) noexcept
+{
+  const std::int32_t perBus = m_channelsPerBus;
+  m_block.perBus = perBus;
+  m_block.inBuses = withInputs ? (m_numInputs + perBus - 1) / perBus : 0;
+  m_block.outBuses = (m_numOutputs + perBus - 1) / perBus;
+  m_block.factor = std::clamp<std::int32_t>(m_oversampling, 1, 16);
+  m_block.highQuality = m_oversamplingHighQuality;
 }
 
 void MAudioPlugin::PrepareBuffers(std::int32_t samples, std::int32_t inBuses, std::int32_t outBuses)
 {
   const std::int32_t buses = std::max(inBuses, outBuses);
-  const std::int32_t perBus = m_channelsPerBus;
+  const std::int32_t perBus = m_block.perBus;
   ResizePointers(m_inputPointers, buses);
   ResizePointers(m_outputPointers, buses);
   ResizePointers(m_chunkInputs, buses);
@@ -170,7 +182,7 @@ void MAudioPlugin::PrepareBuffers(std::int32_t samples, std::int32_t inBuses, st
       m_internal[static_cast<std::size_t>(bus * kPointersPerBus + channel)].Ensure(samples);
   }
 
-  const std::int32_t factor = m_oversampling;
+  const std::int32_t factor = m_block.factor;
   if (factor >= 2)
   {
     if (m_highInputs.size() < slots)
@@ -193,13 +205,13 @@ void MAudioPlugin::PrepareBuffers(std::int32_t samples, std::int32_t inBuses, st
 void MAudioPlugin::ConfigureResamplers()
 {
   const std::size_t slots =
-      static_cast<std::size_t>(std::max(GetNumInputBuses(), GetNumOutputBuses())) * kPointersPerBus;
+      static_cast<std::size_t>(std::max(m_block.inBuses, m_block.outBuses)) * kPointersPerBus;
   if (m_upsamplers.size() < slots)
     m_upsamplers.resize(slots);
   if (m_downsamplers.size() < slots)
     m_downsamplers.resize(slots);
-  const std::int32_t factor = m_oversampling;
-  const bool highQuality = m_oversamplingHighQuality;
+  const std::int32_t factor = m_block.factor;
+  const bool highQuality = m_block.highQuality;
   const double rate = m_sampleRate;
   for (std::size_t i = 0; i < slots; ++i)
   {
@@ -248,8 +260,11 @@ void MAudioPlugin::Process(float* const* inputs, float* const* outputs, std::int
 void MAudioPlugin::ProcessLocked(float* const* inputs, float* const* outputs, std::int32_t samples,
                                  bool replacing)
 {
-  const std::int32_t inBuses = inputs != nullptr ? GetNumInputBuses() : 0;
-  const std::int32_t outBuses = GetNumOutputBuses();
+  // One snapshot of the layout for the whole block: a setter on another thread must not change
+  // bus counts or the oversampling factor between the sizing of a buffer and its use.
+  SnapshotLayout(inputs != nullptr);
+  const std::int32_t inBuses = m_block.inBuses;
+  const std::int32_t outBuses = m_block.outBuses;
   if (outBuses < 1 || outputs[0] == nullptr)
     return;
 
@@ -273,10 +288,15 @@ void MAudioPlugin::ProcessLocked(float* const* inputs, float* const* outputs, st
   float** in = inBuses > 0 ? m_inputPointers.data() : nullptr;
   float** out = m_outputPointers.data();
   BeforeBlock(in, out, samples, replacing);
-  if (m_oversampling < 2 || inBuses == 0)
+  const bool gainCompensation = IsGainCompensationEnabled();
+  if (gainCompensation)
+    MeasureGainCompensationInput(in, inBuses, samples);
+  if (m_block.factor < 2 || inBuses == 0)
     ProcessDirect(inBuses, outBuses, samples, replacing);
   else
     ProcessOversampled(inBuses, outBuses, samples, replacing);
+  if (gainCompensation)
+    ApplyGainCompensation(out, outBuses, samples);
   AfterBlock(in, out, samples, replacing);
 }
 
@@ -285,7 +305,7 @@ void MAudioPlugin::ProcessDirect(std::int32_t inBuses, std::int32_t outBuses, st
 {
   float** in = inBuses > 0 ? m_inputPointers.data() : nullptr;
   float** out = m_outputPointers.data();
-  const std::int32_t perBus = m_channelsPerBus;
+  const std::int32_t perBus = m_block.perBus;
   if (!replacing)
   {
     if (m_accumulatesItself)
@@ -323,7 +343,7 @@ void MAudioPlugin::ProcessDirect(std::int32_t inBuses, std::int32_t outBuses, st
 
 float** MAudioPlugin::InternalPointers(float** source, std::int32_t buses, std::int32_t samples, bool copy)
 {
-  const std::int32_t perBus = m_channelsPerBus;
+  const std::int32_t perBus = m_block.perBus;
   float** internal = m_internalPointers.data();
   for (std::int32_t bus = 0; bus < buses; ++bus)
   {
@@ -346,7 +366,7 @@ float** MAudioPlugin::InternalPointers(float** source, std::int32_t buses, std::
 
 void MAudioPlugin::ProcessBypass(std::int32_t inBuses, std::int32_t outBuses, std::int32_t samples)
 {
-  const std::int32_t perBus = m_channelsPerBus;
+  const std::int32_t perBus = m_block.perBus;
   const std::int32_t common = std::min(inBuses, outBuses);
   for (std::int32_t bus = 0; bus < outBuses; ++bus)
   {
@@ -371,8 +391,8 @@ void MAudioPlugin::ProcessBypass(std::int32_t inBuses, std::int32_t outBuses, st
 void MAudioPlugin::ProcessOversampled(std::int32_t inBuses, std::int32_t outBuses, std::int32_t samples,
                                       bool replacing)
 {
-  const std::int32_t factor = m_oversampling;
-  const std::int32_t perBus = m_channelsPerBus;
+  const std::int32_t factor = m_block.factor;
+  const std::int32_t perBus = m_block.perBus;
   const std::int32_t high = samples * factor;
   ConfigureResamplers();
 
@@ -414,7 +434,7 @@ void MAudioPlugin::FixAudioBuffers(float** pointers, std::int32_t usable, std::i
                                    std::int32_t samples)
 {
   float* scratch = isInput ? m_inputScratch.EnsureZeroed(samples) : m_outputScratch.Ensure(samples);
-  const std::int32_t perBus = m_channelsPerBus;
+  const std::int32_t perBus = m_block.perBus;
   const bool wholeBus = usable < 1 || usable >= perBus;
   const std::int32_t filled = wholeBus ? perBus : usable;
   for (std::int32_t bus = 0; bus < buses; ++bus)
@@ -464,8 +484,8 @@ void MAudioPlugin::ProcessBlock(float** inputs, float** outputs, std::int32_t sa
   if (chunk < 1)
     chunk = 256;
 
-  const std::int32_t inBuses = inputs != nullptr ? GetNumInputBuses() : 0;
-  const std::int32_t outBuses = GetNumOutputBuses();
+  const std::int32_t inBuses = inputs != nullptr ? m_block.inBuses : 0;
+  const std::int32_t outBuses = m_block.outBuses;
   if (chunk < samples)
   {
     const std::size_t inSlots = static_cast<std::size_t>(inBuses) * kPointersPerBus;

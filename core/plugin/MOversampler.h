@@ -12,9 +12,11 @@
 //   standard quality             1536 / factor host samples; passband to 0.42, stopband from
 //                                0.58 of the host rate, 80 dB design attenuation
 //
-// Measured (tests/core/MOversamplerTest.cpp, sines at 0.01 .. 0.45 of the host rate and images
-// through the upsampler): see the test's figures; the high-quality passband ripple of the round
-// trip is far below 0.1 dB and the images are more than 90 dB down.
+// Measured with coherent sines (tests/core/MOversamplerTest.cpp; 0.01 .. 0.45 of the host rate
+// for high quality, to 0.40 for standard): high quality, factors 2 and 4: round-trip ripple
+// below 0.0001 dB, round trip equal to the input delayed by the latency within -105 dB, images
+// of the upsampler at -115 dB, aliases of the downsampler at -112 dB. Standard quality: ripple
+// 0.0015 dB, delayed copy within -75 dB.
 //
 // Threads: one channel's object belongs to the audio thread; Configure allocates and is called
 // from InitProcessing (or from Process only when the factor, quality or rate changed).

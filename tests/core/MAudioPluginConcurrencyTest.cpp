@@ -10,11 +10,11 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
-#include <chrono>
 #include <thread>
 
 using MCoreTest::IdentityPlugin;
@@ -116,6 +116,8 @@ TEST(MAudioPluginConcurrency, ProcessRacesWithSettersInitialisationAndRandomisat
       plugin.Randomize(0.3);
     if (round % 10 == 0)
       plugin.m_bypassed = !plugin.m_bypassed;
+    if (round % 30 == 0)
+      plugin.m_oversampling = 1 << ((round / 30) % 3); // 1, 2, 4: buffers follow within a block
     MEventProcessor::GetGlobal().Process();
     std::this_thread::yield();
   }
@@ -170,8 +172,7 @@ TEST(MAudioPluginConcurrency, BlockMeetingABusyProcessingLockIsSkippedNotWaitedF
   EXPECT_EQ(block.out[0], block.in[0]);
 }
 
-namespace
-{
+namespace {
 class RefreshCounter : public MCoreTest::TestAdapter
 {
 public:

@@ -199,7 +199,8 @@ TEST(MAudioPluginProcess, HostChangeArrivingDuringARampIsKeptAndRampedToNext)
   };
   plugin.SetParameter(0, 1.0);
   RunBlock(plugin, block);
-  EXPECT_DOUBLE_EQ(smoothed.info.floating.value.Load(), 0.3) << "the host's value survives the end of the ramp";
+  EXPECT_DOUBLE_EQ(smoothed.info.floating.value.Load(), 0.3)
+      << "the host's value survives the end of the ramp";
 
   plugin.m_onChunk = [](IdentityPlugin& p, std::int32_t) { p.m_observed.push_back(s_smoothed->Current()); };
   plugin.m_observed.reserve(16);

@@ -2,6 +2,8 @@
 // automation sending, randomisation, building typed parameters from an effect's table, latency.
 
 #include "core/plugin/MAudioPlugin.h"
+#include "base/MEventParams.h"
+#include "base/MEventTarget.h"
 #include "base/MException.h"
 #include "core/parameters/MParameterBuilder.h"
 #include "core/plugin/MModuleRandom.h"
@@ -85,8 +87,11 @@ TEST(MAudioPluginLookup, TemporaryAdapterCountsInTheTotalButNotForTheHostAndLeav
   EXPECT_EQ(plugin.FindAutomationAdapter(5, slot), temporary) << "the framework still reaches it";
   EXPECT_EQ(slot, 1);
 
+  MEventTarget listener;
+  plugin.GetNotifyEvent().Subscribe(&listener, nullptr, [](MEventTarget*, void*, MOnNotifyParams&) {});
   plugin.DestroyTemporaryAutomationAdapters();
   EXPECT_TRUE(destroyed);
+  EXPECT_EQ(plugin.GetNotifyEvent().GetHandlerCount(), 0u) << "the notification handlers go too";
   EXPECT_EQ(plugin.GetTotalParameterCount(), 4);
   EXPECT_EQ(plugin.GetNumAutomationAdapters(), 2);
 }
@@ -386,4 +391,84 @@ TEST(MParameterBuilder, PointerListIsWalkedAfterTheArrayWhenTheTableSaysSo)
   EXPECT_EQ(with.GetNumParameters(), 2);
   ASSERT_NE(map.Find(1), nullptr);
   EXPECT_EQ(with.GetParameterName(1).ToUTF8(), "B");
+}
+
+// ---- MIDI input ----------------------------------------------------------------------------------
+
+TEST(MMIDIProcessor, ShortMessagesDecodeIntoTypedCallsAndKeepTheChannelState)
+{
+  MAudioPlugin plugin;
+  const struct
+  {
+    std::uint8_t bytes[3];
+  } messages[] = {{{0x92, 60, 100}},    {{0x93, 64, 90}},     {{0x83, 64, 0}}, {{0xB1, 7, 99}},
+                  {{0xE0, 0x00, 0x40}}, {{0xE1, 0x7F, 0x7F}}, {{0xD5, 33, 0}}, {{0xF8, 0, 0}}};
+  for (const auto& message : messages)
+    plugin.ProcessShortMessage(message.bytes, 0);
+  EXPECT_EQ(plugin.noteVelocity[2][60], 100);
+  EXPECT_EQ(plugin.noteVelocity[3][64], 0) << "note-off ends the note";
+  EXPECT_EQ(plugin.controllers[1][7], 99);
+  EXPECT_EQ(plugin.pitchBend[0], 0) << "0x2000 is the centre";
+  EXPECT_EQ(plugin.pitchBend[1], 8191);
+  EXPECT_EQ(plugin.aftertouch[5], 33);
+  const std::uint8_t noteOnZero[3] = {0x90, 60, 0};
+  const std::uint8_t noteOn[3] = {0x90, 60, 1};
+  plugin.ProcessShortMessage(noteOn, 0);
+  plugin.ProcessShortMessage(noteOnZero, 0);
+  EXPECT_EQ(plugin.noteVelocity[0][60], 0) << "note-on with velocity 0 is a note-off";
+}
+
+// ---- editor link ----------------------------------------------------------------------------------
+
+namespace {
+struct Editor : MAudioPlugin::MEditor
+{
+  explicit Editor(bool* destroyed) : m_destroyed(destroyed) {}
+  ~Editor() override { *m_destroyed = true; }
+  void RefreshAdapters(MAudioPlugin::AutomationAdapter* const*, std::int32_t count) override
+  {
+    m_refreshed += count;
+  }
+  void SetSize(std::int32_t width, std::int32_t height) override { m_size = {width, height}; }
+  bool* m_destroyed;
+  int m_refreshed = 0;
+  std::pair<int, int> m_size{0, 0};
+};
+
+struct EditorPlugin : MAudioPlugin
+{
+  MEditor* CreateEditorControl(void* parent, void*) override
+  {
+    return parent != nullptr ? new Editor(&m_destroyed) : nullptr;
+  }
+  bool m_destroyed = false;
+};
+} // namespace
+
+TEST(MAudioPluginEditor, EditorOpensResizesThroughTheHostRefreshesAndCloses)
+{
+  EditorPlugin plugin;
+  FakeHost host;
+  plugin.SetHostAdapter(&host);
+  const auto adapters = Register(plugin, {1, 1});
+  EXPECT_FALSE(plugin.OpenEditor(nullptr));
+  EXPECT_FALSE(plugin.IsEditorOpen());
+
+  int parent = 0;
+  ASSERT_TRUE(plugin.OpenEditor(&parent));
+  EXPECT_TRUE(plugin.IsEditorOpen());
+  auto* editor = static_cast<Editor*>(plugin.GetEditor());
+  EXPECT_TRUE(plugin.ResizeEditor(640, 480));
+  EXPECT_EQ(editor->m_size, std::make_pair(640, 480));
+
+  plugin.NeedUpdateEditor(adapters[0]);
+  plugin.NeedUpdateEditor(adapters[1]);
+  EXPECT_EQ(plugin.ProcessAutomationUpdates(), 2);
+  EXPECT_EQ(editor->m_refreshed, 2);
+  EXPECT_EQ(plugin.GetNeedUpdateCount(), 0);
+
+  plugin.DestroyEditor();
+  EXPECT_TRUE(plugin.m_destroyed);
+  EXPECT_FALSE(plugin.IsEditorOpen());
+  EXPECT_EQ(plugin.GetEditor(), nullptr);
 }
