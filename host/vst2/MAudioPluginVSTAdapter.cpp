@@ -138,7 +138,7 @@ void MAudioPluginVSTAdapter::setBlockSize(VstInt32 blockSize)
 void MAudioPluginVSTAdapter::setParameter(VstInt32 index, float value)
 {
   MHostCallShield::Run("MAudioPluginVSTAdapter::setParameter", [&] {
-    if (!m_automating)
+    if (!m_automating.load(std::memory_order_relaxed))
       m_plugin->SetParameter(index, value, false);
   });
 }
@@ -358,11 +358,11 @@ void MAudioPluginVSTAdapter::SendAutomation(std::int32_t index, double value)
       return;
     // The flag turns the wrapper's own setParameter (and a host that echoes the change straight
     // back on this thread) into a no-op: the plug-in already holds the value.
-    m_automating = true;
+    m_automating.store(true, std::memory_order_relaxed);
     struct Reset
     {
-      bool& flag;
-      ~Reset() { flag = false; }
+      std::atomic<bool>& flag;
+      ~Reset() { flag.store(false, std::memory_order_relaxed); }
     } reset{m_automating};
     setParameterAutomated(index, static_cast<float>(value));
   });

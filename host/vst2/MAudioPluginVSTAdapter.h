@@ -25,6 +25,7 @@
 #include "core/plugin/MAudioPluginAdapter.h"
 #include "sdk/vst2/AudioEffectX.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -130,6 +131,7 @@ private:
   MidiQueue m_midiInput;
   std::vector<VstMidiEvent> m_midiWork;
   std::vector<unsigned char> m_eventsBlock;
-  bool m_automating = false;
+  /// Set while the adapter itself sends automation (relaxed: only its own thread acts on it).
+  std::atomic<bool> m_automating{false};
 };
 } // namespace Vst2

@@ -2,6 +2,7 @@
 // and driven only through the VST 2.4 interface; its exported probe shows what reached the plug-in.
 
 #include "tests/hostvst2/MFakeAdapterProbe.h"
+#include "tests/support/MAllocationCounter.h"
 #include "tools/host/MSharedLibrary.h"
 #include "tools/host/MTestHostVst2.h"
 
@@ -331,6 +332,30 @@ TEST_F(MAudioPluginVSTAdapterTest, MidiReachesThePluginBeforeTheBlock)
   const std::int32_t before = Probe().notesOn;
   ASSERT_TRUE(host.SendMidi({{0, {0x90, 60, 100}}, {5, {0x80, 60, 0}}, {7, {0x91, 64, 90}}}));
   EXPECT_EQ(Probe().notesOn, before + 2);
+}
+
+TEST_F(MAudioPluginVSTAdapterTest, BlocksWithMidiOutAllocateNothing)
+{
+  MTestHostVst2 host;
+  Load(host);
+  host.Transport().playing = true;
+  ASSERT_TRUE(host.Activate(44100.0, 512));
+  // Warm-up: sizes the plug-in's buffers and the test host's record of received MIDI.
+  ProcessBlock(host, 512);
+  for (int block = 0; block < 4; ++block)
+    host.ProcessReplacing(m_inputs, m_outputs, 512);
+  host.ClearRecords();
+  {
+    MAllocationCounter::Scope scope;
+    for (int block = 0; block < 4; ++block)
+      host.ProcessReplacing(m_inputs, m_outputs, 512);
+    EXPECT_EQ(scope.Count(), 0u);
+  }
+  const std::vector<MTestHostMidiEvent> sent = host.MidiReceived();
+  ASSERT_EQ(sent.size(), 4u);
+  EXPECT_EQ(sent[0].sampleOffset, 511);
+  EXPECT_EQ(sent[0].bytes[0], 0x90);
+  EXPECT_EQ(sent[0].bytes[1], 69);
 }
 
 TEST_F(MAudioPluginVSTAdapterTest, InstancesShareOneLibraryObject)
