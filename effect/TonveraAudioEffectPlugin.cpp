@@ -24,7 +24,8 @@ TonveraAudioEffectPlugin::~TonveraAudioEffectPlugin() = default;
 double TonveraAudioEffectPlugin::GetParameterValue(int index) const noexcept
 {
   const MParameterInfo& info = m_parameters[static_cast<std::size_t>(index)];
-  return info.Has(MParameterInfo::kInterpolating) ? info.floating.smoothed.Load() : info.floating.value.Load();
+  return info.Has(MParameterInfo::kInterpolating) ? info.floating.smoothed.Load()
+                                                  : info.floating.value.Load();
 }
 
 int TonveraAudioEffectPlugin::FrameSizeForSampleRate(double sampleRate) noexcept
@@ -108,7 +109,8 @@ void TonveraAudioEffectPlugin::OnParametersChanged()
   }
 }
 
-void TonveraAudioEffectPlugin::Process(const Transport&, float** inputs, float** outputs, std::int32_t samples)
+void TonveraAudioEffectPlugin::Process(const Transport&, float** inputs, float** outputs,
+                                       std::int32_t samples)
 {
   const int channels = m_channels.Load();
   if (inputs == nullptr || outputs == nullptr || samples < 1 || channels < 1)
@@ -222,11 +224,14 @@ std::int32_t TonveraAudioEffectPlugin::GetLatency()
 
 void TonveraAudioEffectPlugin::ProcessUpdate()
 {
-  MHostCallShield::Run("TonveraAudioEffectPlugin::ProcessUpdate", [&] {
-    // The tuning indicator comes with the editor panel; it reads the display copies then.
-    if (m_tuningIndicator == nullptr)
-      return;
-  });
+  MHostCallShield::Run("TonveraAudioEffectPlugin::ProcessUpdate",
+                       [&]
+                       {
+                         // The tuning indicator comes with the editor panel; it reads the display copies
+                         // then.
+                         if (m_tuningIndicator == nullptr)
+                           return;
+                       });
 }
 
 void TonveraAudioEffectPlugin::EditorClosed()

@@ -160,14 +160,23 @@ public:
 
   // ---- read access (editor, tests) -----------------------------------------------------------
 
-  MParameterInfo& GetParameterInfo(int index) noexcept { return m_parameters[static_cast<std::size_t>(index)]; }
+  MParameterInfo& GetParameterInfo(int index) noexcept
+  {
+    return m_parameters[static_cast<std::size_t>(index)];
+  }
   /// The value the effect works with: the smoothed value while the parameter ramps, else the value.
   double GetParameterValue(int index) const noexcept;
-  FFTProcessor& GetCorrector(int channel) noexcept { return *m_correctors[static_cast<std::size_t>(channel)]; }
+  FFTProcessor& GetCorrector(int channel) noexcept
+  {
+    return *m_correctors[static_cast<std::size_t>(channel)];
+  }
   NoteTracker& Tracker() override { return m_tracker; }
   double CorrectionRatio() const override { return m_correctionRatio.Load(); }
   /// The Detune/Width ratio the next block gives channel c.
-  double GetChannelRatio(int channel) const noexcept { return m_channelRatios[static_cast<std::size_t>(channel)]; }
+  double GetChannelRatio(int channel) const noexcept
+  {
+    return m_channelRatios[static_cast<std::size_t>(channel)];
+  }
   double GetDisplayInputNote() const noexcept { return m_displayInputNote.Load(); }
   double GetDisplayOutputNote() const noexcept { return m_displayOutputNote.Load(); }
   int GetDisplayChosenNote() const noexcept { return m_displayChosenNote.Load(); }

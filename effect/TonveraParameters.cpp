@@ -7,7 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
+namespace
+{
 
 double RoundHalfUp(double x)
 {
@@ -82,12 +83,14 @@ void SetGroup(MParameterInfo& info, const char* name, const char* help)
 void TonveraAudioEffectPlugin::BuildParameters()
 {
   auto& p = m_parameters;
-  SetGroup(p[kTuningGroup], "Automatic tuning",
-           "<name>Tuning panel</name> contains parameters controlling the automatic tuning algorithm. Most of "
-           "them affect the naturality of the output.");
-  SetFloat(p[kDepth], "AutoTuneDepth", "Depth", 0.0, 1.0, 0.5,
-           "<name>Depth</name> defines how accurate the output should be. With 100% depth the output usually "
-           "sounds \"machine-like\", exactly in tune. With lower depth the plugin tolerates more deviations.");
+  SetGroup(
+      p[kTuningGroup], "Automatic tuning",
+      "<name>Tuning panel</name> contains parameters controlling the automatic tuning algorithm. Most of "
+      "them affect the naturality of the output.");
+  SetFloat(
+      p[kDepth], "AutoTuneDepth", "Depth", 0.0, 1.0, 0.5,
+      "<name>Depth</name> defines how accurate the output should be. With 100% depth the output usually "
+      "sounds \"machine-like\", exactly in tune. With lower depth the plugin tolerates more deviations.");
   p[kDepth].formatter = PercentFormatter;
   SetFloat(p[kSpeed], "AutoTuneSpeed", "Speed", 0.0, 1.0, 0.5,
            "<name>Speed</name> defines how quickly the plugin adjusts, when a note has been changed. Higher "
@@ -99,9 +102,10 @@ void TonveraAudioEffectPlugin::BuildParameters()
 
   SetGroup(p[kEffectsGroup], "Effects",
            "<name>Effects panel</name> contains additional parameters that affect resulting sound.");
-  SetFloat(p[kDryWet], "DryWet", "Dry/wet", 0.0, 2.0, 2.0,
-           "<name>Dry/wet</name> defines amount of the dry & wet signals. Note that if you don't apply any "
-           "global pitch shifting and leave C0 key enabled, than the C0 will basically contain the dry signal.");
+  SetFloat(
+      p[kDryWet], "DryWet", "Dry/wet", 0.0, 2.0, 2.0,
+      "<name>Dry/wet</name> defines amount of the dry & wet signals. Note that if you don't apply any "
+      "global pitch shifting and leave C0 key enabled, than the C0 will basically contain the dry signal.");
   p[kDryWet].formatter = DryWetFormatter;
   SetFloat(p[kWidth], "Width", "Width", -100.0, 100.0, 0.0,
            "<name>Width</name> defines pitch difference between channels. This can generally be used to "

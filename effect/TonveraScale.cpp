@@ -4,20 +4,23 @@
 #include "base/MXmlItem.h"
 #include "effect/TonveraAudioEffectPlugin.h"
 
-namespace {
+namespace
+{
 
-constexpr bool kPatterns[TonveraAudioEffectPlugin::kScaleKindCount][TonveraAudioEffectPlugin::kPitchClasses] = {
+constexpr int kKinds = TonveraAudioEffectPlugin::kScaleKindCount;
+constexpr int kClasses = TonveraAudioEffectPlugin::kPitchClasses;
+
+constexpr bool kPatterns[kKinds][kClasses] = {
     {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, // Chromatic
     {1, 0, 1, 0, 1, 1, 0, 1, 0, 1, 0, 1}, // Major
     {1, 0, 1, 1, 0, 1, 0, 1, 1, 0, 1, 0}, // Minor
     {1, 0, 1, 0, 1, 0, 0, 1, 0, 1, 0, 0}, // Pentatonic
 };
 
-constexpr const char* kScaleNames[TonveraAudioEffectPlugin::kScaleKindCount] = {"Chromatic", "Major", "Minor",
-                                                                               "Pentatonic"};
+constexpr const char* kScaleNames[kKinds] = {"Chromatic", "Major", "Minor", "Pentatonic"};
 
-constexpr const char* kPitchClassNames[TonveraAudioEffectPlugin::kPitchClasses] = {
-    "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+constexpr const char* kPitchClassNames[kClasses] = {"C",  "C#", "D",  "D#", "E",  "F",
+                                                    "F#", "G",  "G#", "A",  "A#", "B"};
 
 } // namespace
 
@@ -39,7 +42,7 @@ const char* TonveraAudioEffectPlugin::PitchClassName(int pitchClass) noexcept
 // ---- AutomationAdapterType ---------------------------------------------------------------------
 
 TonveraAudioEffectPlugin::AutomationAdapterType::AutomationAdapterType(TonveraAudioEffectPlugin& owner)
-  : AutomationAdapter(kPitchClasses), m_owner(owner)
+    : AutomationAdapter(kPitchClasses), m_owner(owner)
 {
   // The effect holds this adapter as a member; the plug-in only lists it.
   SetOwned(false);
@@ -77,7 +80,8 @@ MString TonveraAudioEffectPlugin::AutomationAdapterType::GetValueNameFrom01(std:
   return value > 0.5 ? MString("On") : MString("Off");
 }
 
-double TonveraAudioEffectPlugin::AutomationAdapterType::ParseValueName(std::int32_t, const MString& text) const
+double TonveraAudioEffectPlugin::AutomationAdapterType::ParseValueName(std::int32_t,
+                                                                       const MString& text) const
 {
   return static_cast<double>(text.ToInteger());
 }

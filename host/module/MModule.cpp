@@ -13,7 +13,8 @@
 #include <dlfcn.h>
 #endif
 
-namespace {
+namespace
+{
 
 MLock& LibraryLock()
 {
@@ -96,7 +97,8 @@ void Module::Initialize()
     files.Add("C:/GENDOC_MIDI.txt");
 }
 
-namespace MModuleLibrary {
+namespace MModuleLibrary
+{
 
 bool Attach(void* moduleHandle) noexcept
 {

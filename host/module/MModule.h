@@ -63,7 +63,8 @@ private:
   MString m_text;
 };
 
-namespace MModuleLibrary {
+namespace MModuleLibrary
+{
 
 /// The host interfaces that count their live adapters.
 enum class AdapterKind

@@ -23,20 +23,22 @@ struct MLibraryInitializationRecord
   MString libraryName;
 };
 
-extern "C" {
+extern "C"
+{
 
-/// The effect's command function. A null instance creates a new TonveraAudioEffectPlugin for this
-/// call: command 7 then answers it (the caller owns it from then on); command 0 hands it out when
-/// the connect succeeds and deletes it when refused; with any other command it is deleted after
-/// answering, as nobody holds it. Command 7 on an instance answers the instance; every other
-/// command goes to the effect's command handler (unknown commands answer -1). A failure answers 0
-/// for creation and -1 otherwise.
-std::int64_t TonveraAudioEffectPluginInterface(void* instance, std::int64_t command, MPluginCommandBlock* block);
+  /// The effect's command function. A null instance creates a new TonveraAudioEffectPlugin for this
+  /// call: command 7 then answers it (the caller owns it from then on); command 0 hands it out when
+  /// the connect succeeds and deletes it when refused; with any other command it is deleted after
+  /// answering, as nobody holds it. Command 7 on an instance answers the instance; every other
+  /// command goes to the effect's command handler (unknown commands answer -1). A failure answers 0
+  /// for creation and -1 otherwise.
+  std::int64_t TonveraAudioEffectPluginInterface(void* instance, std::int64_t command,
+                                                 MPluginCommandBlock* block);
 
-/// Copies the record's settings into the process-wide settings and answers the library object,
-/// creating it first (named after the record, window system not started) when there is none.
-/// Null record or failure: null.
-Module* MLibraryDLLInitialize(const MLibraryInitializationRecord* record);
+  /// Copies the record's settings into the process-wide settings and answers the library object,
+  /// creating it first (named after the record, window system not started) when there is none.
+  /// Null record or failure: null.
+  Module* MLibraryDLLInitialize(const MLibraryInitializationRecord* record);
 }
 
 /// The plug-in a host adapter wraps: initialises the library, creates an MQuorvelAudioEffectPlugin

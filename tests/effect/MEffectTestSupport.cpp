@@ -10,7 +10,8 @@ namespace MEffectTest
 {
 const std::vector<double> kPartials = {0.3, 0.15, 0.1, 0.075, 0.06};
 
-std::unique_ptr<TonveraAudioEffectPlugin> MakeEffect(int channels, double sampleRate, double depth, double speed)
+std::unique_ptr<TonveraAudioEffectPlugin> MakeEffect(int channels, double sampleRate, double depth,
+                                                     double speed)
 {
   auto effect = std::make_unique<TonveraAudioEffectPlugin>();
   effect->GetParameterInfo(TonveraAudioEffectPlugin::kDepth).floating.value = depth;
@@ -35,8 +36,8 @@ Channels RunBlocks(TonveraAudioEffectPlugin& effect, const Channels& inputs, int
   const MAudioEffectPlugin::Transport transport;
   for (std::size_t start = 0; start < inputs[0].size(); start += static_cast<std::size_t>(block))
   {
-    const auto count = static_cast<std::int32_t>(std::min<std::size_t>(static_cast<std::size_t>(block),
-                                                                       inputs[0].size() - start));
+    const auto count = static_cast<std::int32_t>(
+        std::min<std::size_t>(static_cast<std::size_t>(block), inputs[0].size() - start));
     for (std::size_t c = 0; c < inputs.size(); ++c)
     {
       in[c] = const_cast<float*>(inputs[c].data()) + start;

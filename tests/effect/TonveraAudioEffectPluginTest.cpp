@@ -42,19 +42,22 @@ TEST_P(ParameterText, ShowsTheExactTextAndReadsItBack)
   EXPECT_EQ(MParameterMapping::FloatText(info, back).ToUTF8(), c.text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-  AllParameters, ParameterText,
-  testing::Values(TextCase{Effect::kDepth, 0.5, "50.0%"}, TextCase{Effect::kDepth, 0.005, "0.50%"},
-                  TextCase{Effect::kSpeed, 1.0, "100.0%"}, TextCase{Effect::kSpeed, 0.0, "0.00%"},
-                  TextCase{Effect::kDetune, 12.34, "+12.3 cents"}, TextCase{Effect::kDetune, -50.0, "-50.0 cents"},
-                  TextCase{Effect::kDryWet, 2.0, "100% wet, 0% dry"},
-                  TextCase{Effect::kDryWet, 1.0, "100% wet, 100% dry"},
-                  TextCase{Effect::kDryWet, 0.0, "0% wet, 100% dry"},
-                  TextCase{Effect::kDryWet, 1.5, "100% wet, 50% dry"},
-                  TextCase{Effect::kDryWet, 0.255, "26% wet, 100% dry"},
-                  TextCase{Effect::kWidth, 100.0, "+100.0 cents"}, TextCase{Effect::kKeepFormants, 0.5, "50.0%"},
-                  TextCase{Effect::kFormantShift, 1.5, "+1.50 semitones"},
-                  TextCase{Effect::kFormantShift, -12.0, "-12.00 semitones"}));
+INSTANTIATE_TEST_SUITE_P(AllParameters, ParameterText,
+                         testing::Values(TextCase{Effect::kDepth, 0.5, "50.0%"},
+                                         TextCase{Effect::kDepth, 0.005, "0.50%"},
+                                         TextCase{Effect::kSpeed, 1.0, "100.0%"},
+                                         TextCase{Effect::kSpeed, 0.0, "0.00%"},
+                                         TextCase{Effect::kDetune, 12.34, "+12.3 cents"},
+                                         TextCase{Effect::kDetune, -50.0, "-50.0 cents"},
+                                         TextCase{Effect::kDryWet, 2.0, "100% wet, 0% dry"},
+                                         TextCase{Effect::kDryWet, 1.0, "100% wet, 100% dry"},
+                                         TextCase{Effect::kDryWet, 0.0, "0% wet, 100% dry"},
+                                         TextCase{Effect::kDryWet, 1.5, "100% wet, 50% dry"},
+                                         TextCase{Effect::kDryWet, 0.255, "26% wet, 100% dry"},
+                                         TextCase{Effect::kWidth, 100.0, "+100.0 cents"},
+                                         TextCase{Effect::kKeepFormants, 0.5, "50.0%"},
+                                         TextCase{Effect::kFormantShift, 1.5, "+1.50 semitones"},
+                                         TextCase{Effect::kFormantShift, -12.0, "-12.00 semitones"}));
 
 TEST(TonveraParametersTest, PlainTypedNumbersAreReadInTheParametersUnits)
 {
@@ -64,8 +67,10 @@ TEST(TonveraParametersTest, PlainTypedNumbersAreReadInTheParametersUnits)
     int index;
     const char* typed;
     double plain;
-  } cases[] = {{Effect::kDepth, "25", 0.25},   {Effect::kDryWet, "150", 1.5},
-               {Effect::kKeepFormants, "80%", 0.8}, {Effect::kDetune, "-7.5", -7.5},
+  } cases[] = {{Effect::kDepth, "25", 0.25},
+               {Effect::kDryWet, "150", 1.5},
+               {Effect::kKeepFormants, "80%", 0.8},
+               {Effect::kDetune, "-7.5", -7.5},
                {Effect::kFormantShift, "3 semitones", 3.0}};
   for (const auto& c : cases)
   {
@@ -128,17 +133,8 @@ double MeasuredShiftCents(const std::vector<float>& output, double sampleRate, d
   return expectedCents + CentsFrom(output, output.size() - 6000, expected, sampleRate);
 }
 
-TEST(TonveraEffectTest, MonoShiftsByDetuneOnly)
-{
-  const double rate = 44100.0;
-  auto effect = MakeEffect(1, rate);
-  SetParameter(*effect, Effect::kDetune, 50.0);
-  SetParameter(*effect, Effect::kWidth, 80.0);
-  const auto outputs = RunBlocks(*effect, {MTestSignals::Harmonic(30000, 440.0, rate, kPartials)}, 512);
-  EXPECT_NEAR(MeasuredShiftCents(outputs[0], rate, 50.0), 50.0, 2.0);
-}
-
-TEST(TonveraEffectTest, WidthSpreadsTheChannelsEvenlyAroundDetune)
+// A single channel is shifted by Detune alone; more are spread evenly over Detune -+ Width/2.
+TEST(TonveraEffectTest, DetuneShiftsEveryChannelAndWidthSpreadsThem)
 {
   const double rate = 44100.0;
   const struct
@@ -146,20 +142,21 @@ TEST(TonveraEffectTest, WidthSpreadsTheChannelsEvenlyAroundDetune)
     int channels;
     double detune;
     double width;
-  } cases[] = {{2, 0.0, 60.0}, {2, 20.0, -40.0}, {8, 0.0, 70.0}};
+  } cases[] = {{1, 50.0, 80.0}, {2, 0.0, 60.0}, {2, 20.0, -40.0}, {8, 0.0, 70.0}};
   for (const auto& c : cases)
   {
     auto effect = MakeEffect(c.channels, rate);
     SetParameter(*effect, Effect::kDetune, c.detune);
     SetParameter(*effect, Effect::kWidth, c.width);
-    const Channels inputs(static_cast<std::size_t>(c.channels), MTestSignals::Harmonic(30000, 440.0, rate, kPartials));
+    const Channels inputs(static_cast<std::size_t>(c.channels),
+                          MTestSignals::Harmonic(30000, 440.0, rate, kPartials));
     const auto outputs = RunBlocks(*effect, inputs, 700);
     for (int ch = 0; ch < c.channels; ++ch)
     {
-      // From Detune - Width/2 on the first channel to Detune + Width/2 on the last.
-      const double expected = c.detune - c.width / 2.0 + c.width * ch / (c.channels - 1);
+      const double expected =
+          c.channels == 1 ? c.detune : c.detune - c.width / 2.0 + c.width * ch / (c.channels - 1);
       EXPECT_NEAR(MeasuredShiftCents(outputs[static_cast<std::size_t>(ch)], rate, expected), expected, 2.0)
-        << c.channels << " channels, width " << c.width << ", channel " << ch;
+          << c.channels << " channels, width " << c.width << ", channel " << ch;
     }
   }
 }
@@ -244,14 +241,17 @@ TEST(TonveraScaleTest, PredefinedScalesAreRotatedToTheirRoot)
     int kind;
     int root;
     const char* flags;
-  } cases[] = {{Effect::kMajor, 0, "101011010101"},      {Effect::kMajor, 2, "011010110101"},
-               {Effect::kMinor, 9, "101011010101"},      {Effect::kPentatonic, 7, "001010010101"},
+  } cases[] = {{Effect::kMajor, 0, "101011010101"},
+               {Effect::kMajor, 2, "011010110101"},
+               {Effect::kMinor, 9, "101011010101"},
+               {Effect::kPentatonic, 7, "001010010101"},
                {Effect::kChromatic, 5, "111111111111"}};
   for (const auto& c : cases)
   {
     Effect effect;
     effect.SelectScale(c.kind, c.root);
-    EXPECT_EQ(ScaleText(effect), c.flags) << Effect::ScaleName(c.kind) << " on " << Effect::PitchClassName(c.root);
+    EXPECT_EQ(ScaleText(effect), c.flags)
+        << Effect::ScaleName(c.kind) << " on " << Effect::PitchClassName(c.root);
     EXPECT_EQ(effect.GetScaleType(), c.kind);
     EXPECT_EQ(effect.GetScaleNote(), c.root);
   }
@@ -306,8 +306,11 @@ TEST(TonveraScaleTest, OnlyATwelveCharacterScaleIsLoaded)
   {
     const char* scale;
     const char* flags;
-  } cases[] = {{"101011010101", "101011010101"}, {"10101101010", "111111111111"},
-               {"1010110101011", "111111111111"}, {"", "111111111111"}, {"x1x1x1x1x1x1", "010101010101"}};
+  } cases[] = {{"101011010101", "101011010101"},
+               {"10101101010", "111111111111"},
+               {"1010110101011", "111111111111"},
+               {"", "111111111111"},
+               {"x1x1x1x1x1x1", "010101010101"}};
   for (const auto& c : cases)
   {
     Effect effect;

@@ -2,8 +2,6 @@
 #include "host/module/TonveraModuleInterface.h"
 
 #include "effect/TonveraAudioEffectPlugin.h"
-#include "framework/MAudioEffectPluginHost.h"
-#include "framework/MPluginSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +11,8 @@ namespace
 TEST(TonveraModuleTest, CommandSevenWithoutAnInstanceCreatesAnEffect)
 {
   MPluginCommandBlock block;
-  const std::int64_t handle = TonveraAudioEffectPluginInterface(nullptr, MPluginCommand::kGetInstance, &block);
+  const std::int64_t handle =
+      TonveraAudioEffectPluginInterface(nullptr, MPluginCommand::kGetInstance, &block);
   ASSERT_NE(handle, 0);
   void* instance = MPlugin::FromHandle(handle);
   auto* effect = dynamic_cast<TonveraAudioEffectPlugin*>(MPlugin::FromHandle(handle));
@@ -21,7 +20,7 @@ TEST(TonveraModuleTest, CommandSevenWithoutAnInstanceCreatesAnEffect)
   EXPECT_EQ(TonveraAudioEffectPluginInterface(instance, MPluginCommand::kGetInstance, &block), handle);
 
   const auto* table = reinterpret_cast<const MParameterTable*>(
-    TonveraAudioEffectPluginInterface(instance, MPluginCommand::kGetParameterTable, &block));
+      TonveraAudioEffectPluginInterface(instance, MPluginCommand::kGetParameterTable, &block));
   ASSERT_NE(table, nullptr);
   EXPECT_EQ(table->count, 9);
   EXPECT_EQ(table->specialCount, 1);
@@ -36,18 +35,6 @@ TEST(TonveraModuleTest, CommandSevenWithoutAnInstanceCreatesAnEffect)
     EXPECT_EQ(TonveraAudioEffectPluginInterface(instance, unknown, &block), -1) << unknown;
 
   EXPECT_EQ(TonveraAudioEffectPluginInterface(instance, MPluginCommand::kDestroy, &block), 0);
-}
-
-TEST(TonveraModuleTest, ThePluginSystemCreatesTheEffectThroughTheCommandFunction)
-{
-  MPluginSystem system("Tonvera", TonveraAudioEffectPluginInterface);
-  std::unique_ptr<MAudioEffectPluginHost> host;
-  ASSERT_EQ(system.CreateAudioEffectPlugin("Tonvera", host), MPluginSystem::kCreated);
-  ASSERT_NE(host, nullptr);
-  EXPECT_NE(dynamic_cast<TonveraAudioEffectPlugin*>(host->FetchEffect()), nullptr);
-  ASSERT_NE(host->GetParameterTable(), nullptr);
-  EXPECT_EQ(host->GetParameterTable()->count, 9);
-  EXPECT_EQ(host->GetTailSize(), 4096);
 }
 
 // The library counters are process-wide: this test keeps them balanced.

@@ -71,7 +71,10 @@ protected:
     return -1;
   }
 
-  void SetNormalised(const char* name, double normalised) { m_plugin->SetParameter(IndexOf(name), normalised); }
+  void SetNormalised(const char* name, double normalised)
+  {
+    m_plugin->SetParameter(IndexOf(name), normalised);
+  }
 
   /// Mono signal through the plug-in in host blocks of `block` samples.
   std::vector<float> RunMono(const std::vector<float>& input, int block)
@@ -82,7 +85,7 @@ protected:
     for (std::size_t start = 0; start < input.size(); start += static_cast<std::size_t>(block))
     {
       const auto count = static_cast<std::int32_t>(
-        std::min<std::size_t>(static_cast<std::size_t>(block), input.size() - start));
+          std::min<std::size_t>(static_cast<std::size_t>(block), input.size() - start));
       in[0] = const_cast<float*>(input.data()) + start;
       out[0] = output.data() + start;
       m_plugin->Process(in, out, count, true);
@@ -97,8 +100,25 @@ protected:
 TEST_F(TonveraPlugin, HostSeesTheParametersAndTheScaleSlots)
 {
   Prepare(2, 48000.0, 512);
-  const char* names[] = {"Depth", "Speed", "Detune", "Dry/wet", "Width", "Keep formants", "Formant shift",
-                         "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+  const char* names[] = {"Depth",
+                         "Speed",
+                         "Detune",
+                         "Dry/wet",
+                         "Width",
+                         "Keep formants",
+                         "Formant shift",
+                         "C",
+                         "C#",
+                         "D",
+                         "D#",
+                         "E",
+                         "F",
+                         "F#",
+                         "G",
+                         "G#",
+                         "A",
+                         "A#",
+                         "B"};
   ASSERT_EQ(m_plugin->GetNumParameters(), 19);
   for (std::int32_t i = 0; i < 19; ++i)
     EXPECT_EQ(m_plugin->GetParameterName(i).ToUTF8(), names[i]);
@@ -116,8 +136,8 @@ TEST_F(TonveraPlugin, HostSeesTheParametersAndTheScaleSlots)
   const std::int32_t c = IndexOf("C");
   TheEffect().SelectScale(Effect::kMajor, 2);
   const std::vector<std::pair<std::int32_t, double>> expected = {
-    {c + 0, 1.0}, {c + 0, 0.0}, {c + 3, 1.0}, {c + 3, 0.0}, {c + 5, 1.0}, {c + 5, 0.0},
-    {c + 8, 1.0}, {c + 8, 0.0}, {c + 10, 1.0}, {c + 10, 0.0}};
+      {c + 0, 1.0}, {c + 0, 0.0}, {c + 3, 1.0}, {c + 3, 0.0},  {c + 5, 1.0},
+      {c + 5, 0.0}, {c + 8, 1.0}, {c + 8, 0.0}, {c + 10, 1.0}, {c + 10, 0.0}};
   EXPECT_EQ(m_host.m_automation, expected);
   EXPECT_EQ(m_plugin->GetParameter(c + 6), 1.0);
   EXPECT_EQ(m_plugin->GetParameter(c + 5), 0.0);
@@ -195,7 +215,7 @@ TEST_F(TonveraPlugin, InDMajorOffScaleNotesGoToTheNearestEnabledNote)
     const auto samples = static_cast<std::size_t>(0.5 * rate);
     const auto output = RunMono(ToneFollowing(std::vector<double>(samples, x.input), rate), 1000);
     EXPECT_NEAR(CentsFrom(output, samples - 6000, FrequencyOfNote(x.output), rate), 0.0, 5.0)
-      << "input note " << x.input;
+        << "input note " << x.input;
   }
 }
 

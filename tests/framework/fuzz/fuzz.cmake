@@ -1,6 +1,7 @@
 # The plug-in state fuzz target, for inclusion from fuzz/CMakeLists.txt (after tonvera_add_fuzzer):
 #   include(${PROJECT_SOURCE_DIR}/tests/framework/fuzz/fuzz.cmake)
-# and "fuzz_plugin_state" added to the target list of fuzz/run.
+# and "fuzz_plugin_state" added to the target list of fuzz/run; its seed corpus is
+# tests/framework/fuzz/corpus (the first byte of each input chooses text or host bytes).
 add_executable(fuzz_plugin_state
   ${PROJECT_SOURCE_DIR}/tests/framework/fuzz/MPluginStateFuzz.cpp
   ${PROJECT_SOURCE_DIR}/tests/framework/MFakeEffect.cpp)
