@@ -34,7 +34,6 @@ MAudioPluginVSTAdapter::MAudioPluginVSTAdapter(audioMasterCallback hostCallback,
     : AudioEffectX(hostCallback, 0, plugin->GetNumParameters())
     , m_plugin(plugin)
 {
-  MModuleLibrary::AdapterCreated(MModuleLibrary::AdapterKind::kVst2);
   m_midiOutput.events.resize(kMidiQueueCapacity);
   m_midiInput.events.resize(kMidiQueueCapacity);
   m_midiWork.resize(kMidiQueueCapacity);
@@ -74,6 +73,8 @@ MAudioPluginVSTAdapter::MAudioPluginVSTAdapter(audioMasterCallback hostCallback,
     resume();
   }
   m_plugin->InitProcessing();
+  // Counted last: a constructor that throws never reaches the destructor that uncounts it.
+  MModuleLibrary::AdapterCreated(MModuleLibrary::AdapterKind::kVst2);
 }
 
 MAudioPluginVSTAdapter::~MAudioPluginVSTAdapter()

@@ -25,6 +25,18 @@ double BarPosition(const VstTimeInfo& info)
   return std::floor(q * info.barStartPos + 0.5) / q;
 }
 
+/// Signature and bar position. Hosts that leave the signature out report 0/0: the previous
+/// signature stays then, so the effect never sees a zero denominator.
+void CopySignature(const VstTimeInfo& info, MAudioPlugin::Transport& transport)
+{
+  if (info.timeSigNumerator > 0 && info.timeSigDenominator > 0)
+  {
+    transport.numerator = info.timeSigNumerator;
+    transport.denominator = info.timeSigDenominator;
+  }
+  transport.barPosition = BarPosition(info);
+}
+
 /// Spreads `channels` host pointers over buses of kSlots slots: a bus whose first pointer is null
 /// is all null; otherwise its free slots repeat its last pointer. A last bus with fewer than
 /// perBus channels repeats what it has; slots of buses beyond the host's stay null.
@@ -100,9 +112,7 @@ void MAudioPluginVSTAdapter::PrepareProcessing()
   transport.songPosition = info->ppqPos;
   transport.tempo = info->tempo;
   transport.positionJumped = false;
-  transport.numerator = info->timeSigNumerator;
-  transport.denominator = info->timeSigDenominator;
-  transport.barPosition = BarPosition(*info);
+  CopySignature(*info, transport);
   if (info->cycleEndPos - 1e-20 <= info->cycleStartPos)
   {
     transport.loopStart = -1.0;
@@ -200,9 +210,7 @@ VstInt32 MAudioPluginVSTAdapter::processEvents(VstEvents* events)
         MAudioPlugin::Transport& transport = m_plugin->GetTransport();
         transport.songPosition = info->ppqPos;
         transport.tempo = info->tempo;
-        transport.numerator = info->timeSigNumerator;
-        transport.denominator = info->timeSigDenominator;
-        transport.barPosition = BarPosition(*info);
+        CopySignature(*info, transport);
       }
     }
     for (VstInt32 i = 0; i < events->numEvents; ++i)

@@ -139,6 +139,7 @@ extern "C" __attribute__((visibility("default"))) void TonveraFakeProbe(MFakeAda
   probe->positionJumped = transport.positionJumped;
   probe->songPosition = transport.songPosition;
   probe->barPosition = transport.barPosition;
+  probe->denominator = transport.denominator;
   std::copy(plugin->m_seenInputs, plugin->m_seenInputs + 16, probe->inputs);
   std::copy(plugin->m_seenOutputs, plugin->m_seenOutputs + 8, probe->outputs);
   probe->notesOn = plugin->m_notesOn;

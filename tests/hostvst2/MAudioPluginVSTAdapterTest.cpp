@@ -263,9 +263,13 @@ TEST_F(MAudioPluginVSTAdapterTest, PositionJumpWhilePlayingKeepsThePlayState)
   transport.ppqPosition = 9.5; // exactly 2 on: a normal step
   ProcessBlock(host, 64);
   EXPECT_FALSE(Probe().positionJumped);
+  // A host that leaves the signature out (0/0) keeps the last one.
   transport.playing = false;
+  transport.timeSigNumerator = 0;
+  transport.timeSigDenominator = 0;
   ProcessBlock(host, 64);
   EXPECT_FALSE(Probe().playing);
+  EXPECT_EQ(Probe().denominator, 4);
 }
 
 TEST_F(MAudioPluginVSTAdapterTest, HostileCallsAnswerNeutrally)

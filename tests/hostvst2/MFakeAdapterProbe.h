@@ -17,6 +17,7 @@ struct MFakeAdapterProbe
   bool positionJumped = false;
   double songPosition = 0.0;
   double barPosition = 0.0;
+  std::int32_t denominator = 0;
   /// Channel pointers the plug-in's chunk processing saw in the last block.
   float* inputs[16] = {};
   float* outputs[8] = {};
