@@ -24,10 +24,14 @@ class MAudioPluginVSTAdapterTest : public ::testing::Test
 protected:
   void SetUp() override
   {
+    // Held open for the whole run (never unloaded): the module's one-time statics stay reachable,
+    // and the tests' own hosts load and unload it on top as a DAW would.
+    static MSharedLibrary* library = new MSharedLibrary;
     std::string error;
-    ASSERT_TRUE(m_library.Open(TONVERA_FAKE_ADAPTER_MODULE, error)) << error;
-    m_probe = reinterpret_cast<MFakeProbeFunction>(m_library.Symbol("TonveraFakeProbe"));
-    m_sendAutomation = reinterpret_cast<MFakeSendAutomationFunction>(m_library.Symbol("TonveraFakeSendAutomation"));
+    if (!library->IsOpen())
+      ASSERT_TRUE(library->Open(TONVERA_FAKE_ADAPTER_MODULE, error)) << error;
+    m_probe = reinterpret_cast<MFakeProbeFunction>(library->Symbol("TonveraFakeProbe"));
+    m_sendAutomation = reinterpret_cast<MFakeSendAutomationFunction>(library->Symbol("TonveraFakeSendAutomation"));
     ASSERT_NE(m_probe, nullptr);
     ASSERT_NE(m_sendAutomation, nullptr);
   }
@@ -57,7 +61,6 @@ protected:
     ASSERT_TRUE(host.ProcessReplacing(m_inputs, m_outputs, samples));
   }
 
-  MSharedLibrary m_library;
   MFakeProbeFunction m_probe = nullptr;
   MFakeSendAutomationFunction m_sendAutomation = nullptr;
   std::vector<std::vector<float>> m_buffers;
