@@ -29,7 +29,9 @@ protected:
     static MSharedLibrary* library = new MSharedLibrary;
     std::string error;
     if (!library->IsOpen())
+    {
       ASSERT_TRUE(library->Open(TONVERA_FAKE_ADAPTER_MODULE, error)) << error;
+    }
     m_probe = reinterpret_cast<MFakeProbeFunction>(library->Symbol("TonveraFakeProbe"));
     m_sendAutomation = reinterpret_cast<MFakeSendAutomationFunction>(library->Symbol("TonveraFakeSendAutomation"));
     ASSERT_NE(m_probe, nullptr);
