@@ -94,3 +94,23 @@ TEST(TonveraModuleVst2Test, SharpToneComesOutOnItsNoteAfterTheReportedLatency)
   EXPECT_NEAR(1200.0 * std::log2(ZeroCrossingFrequency(right, static_cast<std::size_t>(total) / 2) / 220.0), 0.0, 5.0);
 }
 } // namespace
+
+#ifdef TONVERA_MODULE_BUNDLE_BINARY
+#include "tools/host/MSharedLibrary.h"
+
+namespace
+{
+TEST(TonveraModuleVst2Test, OneBinaryAnswersBothInterfacesFromTheBundleToo)
+{
+  for (const char* path : {TONVERA_MODULE, TONVERA_MODULE_BUNDLE_BINARY})
+  {
+    MSharedLibrary library;
+    std::string error;
+    ASSERT_TRUE(library.Open(path, error)) << error;
+    for (const char* entry : {"VSTPluginMain", "main", "GetPluginFactory", "ModuleEntry", "ModuleExit"})
+      EXPECT_NE(library.Symbol(entry), nullptr) << path << " " << entry;
+    EXPECT_EQ(library.Symbol("CreateTonveraPlugin"), nullptr);
+  }
+}
+} // namespace
+#endif
