@@ -54,6 +54,8 @@ public:
   static constexpr std::int32_t kPointersPerBus = 8;
   /// Block limit meaning "no limit".
   static constexpr std::int32_t kUnlimited = 2147483647;
+  /// Largest host block Process accepts (larger ones are ignored): 2^22 samples.
+  static constexpr std::int32_t kMaxBlockSamples = 1 << 22;
 
   /// Transport state, written by the host adapter on the audio thread before each block and read
   /// by the effect during it. Positions are in quarter notes.

@@ -240,7 +240,8 @@ void MAudioPlugin::ClearOutputs(float* const* outputs, std::int32_t buses, std::
 void MAudioPlugin::Process(float* const* inputs, float* const* outputs, std::int32_t samples, bool replacing)
 {
   MHostCallShield::Run("MAudioPlugin::Process", [&] {
-    if (outputs == nullptr || samples <= 0)
+    // Zero frames, or a count no host sends (it would overflow the oversampled length), do nothing.
+    if (outputs == nullptr || samples <= 0 || samples > kMaxBlockSamples)
       return;
     MTryLockGuard processing(m_processingLock);
     if (!processing.IsLocked())

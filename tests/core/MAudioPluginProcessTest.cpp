@@ -277,6 +277,18 @@ TEST(MAudioPluginProcess, NullChannelPointersAreReplacedAsSpecified)
   EXPECT_TRUE(plugin.m_chunks.empty()) << "without a first output nothing runs";
 }
 
+TEST(MAudioPluginProcess, ZeroNegativeAndAbsurdSampleCountsDoNothing)
+{
+  IdentityPlugin plugin;
+  plugin.InitProcessing();
+  HostBlock block(16);
+  for (const std::int32_t samples : {0, -5, MAudioPlugin::kMaxBlockSamples + 1})
+    plugin.Process(block.inPointers.data(), block.outPointers.data(), samples, true);
+  plugin.Process(block.inPointers.data(), nullptr, 16, true);
+  EXPECT_TRUE(plugin.m_chunks.empty());
+  EXPECT_EQ(block.out[0], std::vector<float>(16, 7.0f));
+}
+
 TEST(MAudioPluginProcess, AccumulatingCallAddsTheEffectToTheOutputs)
 {
   IdentityPlugin plugin;
