@@ -242,7 +242,8 @@ bool MAudioPluginVSTAdapter::getOutputProperties(VstInt32 index, VstPinPropertie
                               [&] { return FillPin(index, properties, false); });
 }
 
-bool MAudioPluginVSTAdapter::setSpeakerArrangement(VstSpeakerArrangement* input, VstSpeakerArrangement* output)
+bool MAudioPluginVSTAdapter::setSpeakerArrangement(VstSpeakerArrangement* input,
+                                                   VstSpeakerArrangement* output)
 {
   return MHostCallShield::Run("MAudioPluginVSTAdapter::setSpeakerArrangement", false, [&] {
     const std::int32_t inputs = m_plugin->GetNumInputs();
@@ -270,7 +271,8 @@ bool MAudioPluginVSTAdapter::setSpeakerArrangement(VstSpeakerArrangement* input,
   });
 }
 
-bool MAudioPluginVSTAdapter::getSpeakerArrangement(VstSpeakerArrangement** input, VstSpeakerArrangement** output)
+bool MAudioPluginVSTAdapter::getSpeakerArrangement(VstSpeakerArrangement** input,
+                                                   VstSpeakerArrangement** output)
 {
   *input = nullptr;
   *output = nullptr;
@@ -320,7 +322,8 @@ VstInt32 MAudioPluginVSTAdapter::canDo(const char* text)
   static constexpr const char* kAlways[] = {"plugAsChannelInsert", "canMono", "plugAsSend",
                                             "receiveVstTimeInfo"};
   const auto listed = [text](const auto& list) {
-    return std::any_of(std::begin(list), std::end(list), [text](const char* item) { return std::strcmp(item, text) == 0; });
+    return std::any_of(std::begin(list), std::end(list),
+                       [text](const char* item) { return std::strcmp(item, text) == 0; });
   };
   if (text == nullptr)
     return 0;

@@ -145,7 +145,8 @@ extern "C" __attribute__((visibility("default"))) void TonveraFakeProbe(MFakeAda
   probe->notesOn = plugin->m_notesOn;
 }
 
-extern "C" __attribute__((visibility("default"))) void TonveraFakeSendAutomation(std::int32_t index, double value)
+extern "C" __attribute__((visibility("default"))) void TonveraFakeSendAutomation(std::int32_t index,
+                                                                                 double value)
 {
   if (FakePlugin* plugin = s_plugin)
     plugin->SendAutomationToHost(index, value);

@@ -33,7 +33,8 @@ protected:
       ASSERT_TRUE(library->Open(TONVERA_FAKE_ADAPTER_MODULE, error)) << error;
     }
     m_probe = reinterpret_cast<MFakeProbeFunction>(library->Symbol("TonveraFakeProbe"));
-    m_sendAutomation = reinterpret_cast<MFakeSendAutomationFunction>(library->Symbol("TonveraFakeSendAutomation"));
+    m_sendAutomation =
+        reinterpret_cast<MFakeSendAutomationFunction>(library->Symbol("TonveraFakeSendAutomation"));
     ASSERT_NE(m_probe, nullptr);
     ASSERT_NE(m_sendAutomation, nullptr);
   }
