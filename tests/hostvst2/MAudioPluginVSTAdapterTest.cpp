@@ -94,9 +94,7 @@ TEST_F(MAudioPluginVSTAdapterTest, RecordDescribesThePlugin)
   EXPECT_EQ(effect->version, 1);
   EXPECT_EQ(effect->initialDelay, 64);
   EXPECT_EQ(host.Dispatch(effGetVstVersion), 2400);
-  EXPECT_EQ(host.Dispatch(effGetVendorVersion), 1);
   EXPECT_EQ(host.Dispatch(effGetPlugCategory), kPlugCategUnknown);
-  EXPECT_EQ(host.Dispatch(effGetTailSize), 0);
   EXPECT_EQ(host.Dispatch(effEditOpen), 0);
   EXPECT_EQ(host.QueryText(effGetVendorString).text, "Quorvel");
 }
