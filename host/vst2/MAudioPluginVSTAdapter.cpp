@@ -1,0 +1,398 @@
+#include "host/vst2/MAudioPluginVSTAdapter.h"
+
+#include "base/MDiagnosticLog.h"
+#include "base/MHostCallShield.h"
+#include "base/MMemoryStream.h"
+#include "base/MStorable.h"
+#include "base/MXmlItem.h"
+#include "base/MXmlReader.h"
+#include "base/MXmlWriter.h"
+#include "core/plugin/MAudioPlugin.h"
+#include "host/module/MModule.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace Vst2
+{
+namespace
+{
+void CopyPluginText(char* target, const MString& text)
+{
+  // The wrapper hands a zeroed buffer of kTextCapacity bytes and cuts the text to the opcode's
+  // limit on its way out; keep room for the terminating zero here.
+  CopyText(target, text.ToNarrow().c_str(), AudioEffect::kTextCapacity - 1);
+}
+
+std::int32_t ArrangementChannels(const VstSpeakerArrangement* arrangement)
+{
+  return arrangement != nullptr ? arrangement->numChannels : 0;
+}
+} // namespace
+
+MAudioPluginVSTAdapter::MAudioPluginVSTAdapter(audioMasterCallback hostCallback, MAudioPlugin* plugin)
+    : AudioEffectX(hostCallback, 0, plugin->GetNumParameters())
+    , m_plugin(plugin)
+{
+  m_midiOutput.events.resize(kMidiQueueCapacity);
+  m_midiInput.events.resize(kMidiQueueCapacity);
+  m_midiWork.resize(kMidiQueueCapacity);
+  m_eventsBlock.resize(VstEventsBytes(kMidiQueueCapacity));
+
+  setVersion(1);
+  canProcessReplacing(true);
+  programsAreChunks(true);
+  m_effect.ioRatio = 1.0f;
+  m_plugin->SetHostAdapter(this);
+  m_plugin->m_hostFormat = MString("VST");
+  m_plugin->SetSampleRate(44100.0);
+  m_plugin->SetBlockSize(1024);
+
+  if (m_hostCallback != nullptr)
+  {
+    std::int32_t inputs = m_plugin->GetNumInputs();
+    std::int32_t outputs = m_plugin->GetNumOutputs();
+    VstInt32 hostVersion = getMasterVersion();
+    if (hostVersion == 0)
+      hostVersion = 1;
+    if (hostVersion < 2300 && inputs > 0)
+    {
+      // A host older than 2.3 cannot be told about side-chain buses: offer one stereo bus per
+      // side.
+      const std::int32_t perBus = std::max<std::int32_t>(1, m_plugin->GetChannelsPerBus());
+      inputs = std::min(inputs, 2 * (inputs / perBus));
+      outputs = std::min(outputs, 2);
+      m_plugin->SetCurrentChannelCounts(inputs, outputs);
+      m_plugin->SetChannelsPerBus(2);
+    }
+    setNumInputs(hostVersion < 100 ? std::max(inputs, 2) : inputs);
+    setNumOutputs(outputs);
+    setUniqueID(kUniqueID);
+    isSynth(m_plugin->m_receivesMIDI.Load() && inputs == 0);
+    ReportLatency();
+    resume();
+  }
+  m_plugin->InitProcessing();
+  // Counted last: a constructor that throws never reaches the destructor that uncounts it.
+  MModuleLibrary::AdapterCreated(MModuleLibrary::AdapterKind::kVst2);
+}
+
+MAudioPluginVSTAdapter::~MAudioPluginVSTAdapter()
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::~MAudioPluginVSTAdapter", [&] { delete m_plugin; });
+  m_plugin = nullptr;
+  MModuleLibrary::AdapterDestroyed(MModuleLibrary::AdapterKind::kVst2);
+}
+
+AudioEffect* MAudioPluginVSTAdapter::Create(audioMasterCallback hostCallback,
+                                            MAudioPlugin* (*createPlugin)()) noexcept
+{
+  if (hostCallback == nullptr || createPlugin == nullptr)
+    return nullptr;
+  if (hostCallback(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
+    return nullptr;
+  MAudioPlugin* plugin = nullptr;
+  AudioEffect* effect = MHostCallShield::Run("VSTPluginMain", static_cast<AudioEffect*>(nullptr), [&] {
+    plugin = createPlugin();
+    if (plugin == nullptr)
+      return static_cast<AudioEffect*>(nullptr);
+    AudioEffect* created = new MAudioPluginVSTAdapter(hostCallback, plugin);
+    plugin = nullptr;
+    return created;
+  });
+  if (effect == nullptr)
+  {
+    // A plug-in made before the adapter failed is still ours to delete.
+    MHostCallShield::Run("VSTPluginMain", [&] { delete plugin; });
+    MDiagnosticLog::Write(MString("Error creating Vst plugin object."));
+  }
+  return effect;
+}
+
+void MAudioPluginVSTAdapter::resume()
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::resume", [&] {
+    if ((m_effect.flags & effFlagsIsSynth) != 0 || canDo("receiveVstMidiEvent") == 1)
+      wantEvents(1);
+    m_plugin->InitProcessing();
+  });
+}
+
+void MAudioPluginVSTAdapter::setSampleRate(float sampleRate)
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::setSampleRate", [&] {
+    // The wrapper has stored the rate; rates of 100 Hz or less are kept but not passed on (a
+    // host's placeholder, not a rate to configure the effect for).
+    if (sampleRate > 100.0f)
+    {
+      m_plugin->SetSampleRate(sampleRate);
+      m_plugin->InitProcessing();
+    }
+  });
+}
+
+void MAudioPluginVSTAdapter::setBlockSize(VstInt32 blockSize)
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::setBlockSize", [&] { m_plugin->SetBlockSize(blockSize); });
+}
+
+void MAudioPluginVSTAdapter::setParameter(VstInt32 index, float value)
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::setParameter", [&] {
+    if (!m_automating.load(std::memory_order_relaxed))
+      m_plugin->SetParameter(index, value, false);
+  });
+}
+
+float MAudioPluginVSTAdapter::getParameter(VstInt32 index)
+{
+  return MHostCallShield::Run("MAudioPluginVSTAdapter::getParameter", 0.0f,
+                              [&] { return static_cast<float>(m_plugin->GetParameter(index)); });
+}
+
+void MAudioPluginVSTAdapter::getParameterName(VstInt32 index, char* text)
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::getParameterName", [&] {
+    CopyText(text, m_plugin->GetParameterID(index).ToNarrow().c_str(), kVstMaxProgNameLen);
+  });
+}
+
+void MAudioPluginVSTAdapter::getParameterDisplay(VstInt32 index, char* text)
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::getParameterDisplay",
+                       [&] { CopyPluginText(text, m_plugin->GetParameterValueName(index)); });
+}
+
+void MAudioPluginVSTAdapter::getParameterLabel(VstInt32 index, char* text)
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::getParameterLabel",
+                       [&] { CopyPluginText(text, m_plugin->GetParameterUnitsName(index)); });
+}
+
+VstInt32 MAudioPluginVSTAdapter::getChunk(void** data, bool)
+{
+  return MHostCallShield::Run("MAudioPluginVSTAdapter::getChunk", VstInt32{0}, [&] {
+    MXmlItem settings(MString("settings"));
+    MStoreContext context(true, settings);
+    m_plugin->Store(context);
+    MMemoryStream stream;
+    MXmlWriter::WriteCompressed(settings, stream);
+    m_chunk = stream.GetBuffer();
+    *data = m_chunk->GetData();
+    return static_cast<VstInt32>(m_chunk->GetSize());
+  });
+}
+
+VstInt32 MAudioPluginVSTAdapter::setChunk(void* data, VstInt32 byteSize, bool)
+{
+  return MHostCallShield::Run("MAudioPluginVSTAdapter::setChunk", VstInt32{0}, [&] {
+    // Decoded completely before anything is loaded: bytes that do not inflate or parse throw
+    // here and leave the plug-in as it was.
+    MMemoryStream stream(data, static_cast<std::size_t>(byteSize));
+    MXmlItem settings;
+    MXmlReader::ReadCompressed(stream, settings);
+    MStoreContext context(false, settings);
+    m_plugin->Store(context);
+    return VstInt32{1};
+  });
+}
+
+bool MAudioPluginVSTAdapter::canParameterBeAutomated(VstInt32)
+{
+  return true;
+}
+
+bool MAudioPluginVSTAdapter::FillPin(VstInt32 index, VstPinProperties* properties, bool input)
+{
+  const std::int32_t channels = input ? m_plugin->GetNumInputs() : m_plugin->GetNumOutputs();
+  if (index < 0 || index >= channels)
+    return false;
+  // The core keeps channel names to itself; pins are labelled by side and number.
+  MString label(input ? MString("Input ") : MString("Output "));
+  label += MString::FromInteger(index + 1);
+  CopyText(properties->label, label.ToNarrow().c_str(), kVstMaxLabelLen - 1);
+  const std::int32_t perBus = m_plugin->GetChannelsPerBus();
+  if (perBus == 1)
+  {
+    properties->flags = kVstPinIsActive;
+    properties->arrangementType = kSpeakerArrMono;
+  }
+  else if (perBus == 2)
+  {
+    properties->flags = kVstPinIsActive | kVstPinIsStereo;
+    properties->arrangementType = kSpeakerArrStereo;
+  }
+  else
+  {
+    properties->flags = kVstPinIsActive | kVstPinUseSpeaker;
+    properties->arrangementType = kSpeakerArr80Music;
+  }
+  return true;
+}
+
+bool MAudioPluginVSTAdapter::getInputProperties(VstInt32 index, VstPinProperties* properties)
+{
+  return MHostCallShield::Run("MAudioPluginVSTAdapter::getInputProperties", false,
+                              [&] { return FillPin(index, properties, true); });
+}
+
+bool MAudioPluginVSTAdapter::getOutputProperties(VstInt32 index, VstPinProperties* properties)
+{
+  return MHostCallShield::Run("MAudioPluginVSTAdapter::getOutputProperties", false,
+                              [&] { return FillPin(index, properties, false); });
+}
+
+bool MAudioPluginVSTAdapter::setSpeakerArrangement(VstSpeakerArrangement* input,
+                                                   VstSpeakerArrangement* output)
+{
+  return MHostCallShield::Run("MAudioPluginVSTAdapter::setSpeakerArrangement", false, [&] {
+    const std::int32_t inputs = m_plugin->GetNumInputs();
+    const std::int32_t outputs = m_plugin->GetNumOutputs();
+    if (ArrangementChannels(input) > inputs || ArrangementChannels(output) > outputs)
+      return false;
+    const std::int32_t perBus = m_plugin->GetChannelsPerBus();
+    std::int32_t usableIn = -1;
+    if (m_plugin->GetNumInputBuses() == 0)
+      usableIn = 0;
+    else if (input != nullptr)
+      usableIn = std::min(input->numChannels, perBus);
+    std::int32_t usableOut = 1;
+    if (output != nullptr && std::min(output->numChannels, perBus) > 0)
+      usableOut = std::min(output->numChannels, perBus);
+    m_plugin->SetUsableChannelsPerBus(usableIn, usableOut);
+    const std::int32_t forced = std::max(usableIn, usableOut);
+    if (forced != m_forcedChannels)
+    {
+      m_forcedChannels = forced;
+      m_plugin->SetForcedChannelCount(forced);
+      m_plugin->InitProcessing();
+    }
+    return true;
+  });
+}
+
+bool MAudioPluginVSTAdapter::getSpeakerArrangement(VstSpeakerArrangement** input,
+                                                   VstSpeakerArrangement** output)
+{
+  *input = nullptr;
+  *output = nullptr;
+  return false;
+}
+
+bool MAudioPluginVSTAdapter::setBypass(bool)
+{
+  return false;
+}
+
+bool MAudioPluginVSTAdapter::getEffectName(char* name)
+{
+  return MHostCallShield::Run("MAudioPluginVSTAdapter::getEffectName", false, [&] {
+    CopyPluginText(name, m_plugin->m_pluginName);
+    return true;
+  });
+}
+
+bool MAudioPluginVSTAdapter::getProductString(char* text)
+{
+  return MHostCallShield::Run("MAudioPluginVSTAdapter::getProductString", false, [&] {
+    CopyPluginText(text, m_plugin->m_pluginName);
+    return true;
+  });
+}
+
+bool MAudioPluginVSTAdapter::getVendorString(char* text)
+{
+  return MHostCallShield::Run("MAudioPluginVSTAdapter::getVendorString", false, [&] {
+    CopyPluginText(text, m_plugin->m_vendorName);
+    return true;
+  });
+}
+
+VstInt32 MAudioPluginVSTAdapter::getVendorVersion()
+{
+  return 1;
+}
+
+VstInt32 MAudioPluginVSTAdapter::canDo(const char* text)
+{
+  static constexpr const char* kReceive[] = {"receiveVstEvents", "receiveVstEvent", "receiveVstMidiEvents",
+                                             "receiveVstMidiEvent"};
+  static constexpr const char* kSend[] = {"sendVstEvents", "sendVstEvent", "sendVstMidiEvents",
+                                          "sendVstMidiEvent"};
+  static constexpr const char* kAlways[] = {"plugAsChannelInsert", "canMono", "plugAsSend",
+                                            "receiveVstTimeInfo"};
+  const auto listed = [text](const auto& list) {
+    return std::any_of(std::begin(list), std::end(list),
+                       [text](const char* item) { return std::strcmp(item, text) == 0; });
+  };
+  if (text == nullptr)
+    return 0;
+  if (listed(kReceive))
+    return m_plugin->m_receivesMIDI.Load() ? 1 : -1;
+  if (listed(kSend))
+    return m_plugin->m_sendsMIDI.Load() ? 1 : -1;
+  if (listed(kAlways))
+    return 1;
+  if (std::strcmp(text, "bypass") == 0)
+    return -1;
+  return 0;
+}
+
+VstInt32 MAudioPluginVSTAdapter::getTailSize()
+{
+  return 0;
+}
+
+VstInt32 MAudioPluginVSTAdapter::getVstVersion()
+{
+  return 2400;
+}
+
+VstPlugCategory MAudioPluginVSTAdapter::getPlugCategory()
+{
+  return (m_effect.flags & effFlagsIsSynth) != 0 ? kPlugCategSynth : kPlugCategUnknown;
+}
+
+// ---- MAudioPluginAdapter ----
+
+void MAudioPluginVSTAdapter::SendAutomation(std::int32_t index, double value)
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::SendAutomation", [&] {
+    if (index < 0 || index >= m_plugin->GetNumParameters())
+      return;
+    // The flag turns the wrapper's own setParameter (and a host that echoes the change straight
+    // back on this thread) into a no-op: the plug-in already holds the value.
+    m_automating.store(true, std::memory_order_relaxed);
+    struct Reset
+    {
+      std::atomic<bool>& flag;
+      ~Reset() { flag.store(false, std::memory_order_relaxed); }
+    } reset{m_automating};
+    setParameterAutomated(index, static_cast<float>(value));
+  });
+}
+
+void MAudioPluginVSTAdapter::SendBypassAutomation(bool) {}
+
+void MAudioPluginVSTAdapter::ReportLatency()
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::ReportLatency", [&] {
+    const std::int32_t latency = m_plugin->GetLatency();
+    if (MDiagnosticLog::IsEnabled())
+      MDiagnosticLog::Write(MString("Latency: ") + MString::FromInteger(latency));
+    setInitialDelay(latency);
+    ioChanged();
+  });
+}
+
+bool MAudioPluginVSTAdapter::ChangeEditorSize(std::int32_t width, std::int32_t height)
+{
+  return MHostCallShield::Run("MAudioPluginVSTAdapter::ChangeEditorSize", false, [&] {
+    if (m_plugin->GetEditor() == nullptr || !m_plugin->IsEditorOpen())
+      return false;
+    // Resizing the host's frame windows by hand is a Win32 fallback; elsewhere the host's answer
+    // stands.
+    return sizeWindow(width, height);
+  });
+}
+} // namespace Vst2

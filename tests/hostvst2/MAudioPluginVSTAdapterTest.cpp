@@ -1,0 +1,393 @@
+// The VST 2.4 adapter seen from a host: the fake adapter module is loaded through the test host
+// and driven only through the VST 2.4 interface; its exported probe shows what reached the plug-in.
+
+#include "tests/hostvst2/MFakeAdapterProbe.h"
+#include "tests/support/MAllocationCounter.h"
+#include "tools/host/MSharedLibrary.h"
+#include "tools/host/MTestHostVst2.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace Vst2;
+
+namespace
+{
+constexpr int kParams = 3;
+
+class MAudioPluginVSTAdapterTest : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    // Held open for the whole run (never unloaded): the module's one-time statics stay reachable,
+    // and the tests' own hosts load and unload it on top as a DAW would.
+    static MSharedLibrary* library = new MSharedLibrary;
+    std::string error;
+    if (!library->IsOpen())
+    {
+      ASSERT_TRUE(library->Open(TONVERA_FAKE_ADAPTER_MODULE, error)) << error;
+    }
+    m_probe = reinterpret_cast<MFakeProbeFunction>(library->Symbol("TonveraFakeProbe"));
+    m_sendAutomation =
+        reinterpret_cast<MFakeSendAutomationFunction>(library->Symbol("TonveraFakeSendAutomation"));
+    ASSERT_NE(m_probe, nullptr);
+    ASSERT_NE(m_sendAutomation, nullptr);
+  }
+
+  void Load(MTestHostVst2& host)
+  {
+    ASSERT_EQ(host.LoadModule(TONVERA_FAKE_ADAPTER_MODULE), MTestHostStatus::Ok) << host.LastError();
+  }
+
+  MFakeAdapterProbe Probe() const
+  {
+    MFakeAdapterProbe probe;
+    m_probe(&probe);
+    return probe;
+  }
+
+  /// One processReplacing call of `samples` with four input and two output buffers.
+  void ProcessBlock(MTestHostVst2& host, int samples, bool nullSideChain = false)
+  {
+    m_buffers.assign(6, std::vector<float>(static_cast<std::size_t>(samples), 0.25f));
+    for (int i = 0; i < 4; ++i)
+      m_inputs[i] = m_buffers[static_cast<std::size_t>(i)].data();
+    if (nullSideChain)
+      m_inputs[2] = nullptr;
+    m_outputs[0] = m_buffers[4].data();
+    m_outputs[1] = m_buffers[5].data();
+    ASSERT_TRUE(host.ProcessReplacing(m_inputs, m_outputs, samples));
+  }
+
+  MFakeProbeFunction m_probe = nullptr;
+  MFakeSendAutomationFunction m_sendAutomation = nullptr;
+  std::vector<std::vector<float>> m_buffers;
+  float* m_inputs[4] = {};
+  float* m_outputs[2] = {};
+};
+
+TEST_F(MAudioPluginVSTAdapterTest, HostAnsweringVersionZeroGetsNoEffect)
+{
+  MTestHostVst2 host;
+  host.SetHostVersion(0);
+  EXPECT_NE(host.LoadModule(TONVERA_FAKE_ADAPTER_MODULE), MTestHostStatus::Ok);
+  EXPECT_EQ(Probe().liveAdapters, 0);
+}
+
+TEST_F(MAudioPluginVSTAdapterTest, RecordDescribesThePlugin)
+{
+  MTestHostVst2 host;
+  Load(host);
+  const AEffect* effect = host.Effect();
+  EXPECT_EQ(effect->magic, kEffectMagic);
+  EXPECT_EQ(effect->numPrograms, 0);
+  EXPECT_EQ(effect->numParams, kParams);
+  EXPECT_EQ(effect->numInputs, 4);
+  EXPECT_EQ(effect->numOutputs, 2);
+  EXPECT_EQ(effect->flags, effFlagsCanReplacing | effFlagsProgramChunks);
+  EXPECT_EQ(effect->uniqueID, ('T' << 24) | ('n' << 16) | ('v' << 8) | 'r');
+  EXPECT_EQ(effect->version, 1);
+  EXPECT_EQ(effect->initialDelay, 64);
+  EXPECT_EQ(host.Dispatch(effGetVstVersion), 2400);
+  EXPECT_EQ(host.Dispatch(effGetPlugCategory), kPlugCategUnknown);
+  EXPECT_EQ(host.Dispatch(effEditOpen), 0);
+  EXPECT_EQ(host.QueryText(effGetVendorString).text, "Quorvel");
+}
+
+TEST_F(MAudioPluginVSTAdapterTest, TextsStayWithinTheirLimits)
+{
+  MTestHostVst2 host;
+  Load(host);
+  EXPECT_EQ(host.ParameterName(0), "ABCDEFGHIJKLMNOPQRSTUVWX");
+  EXPECT_EQ(host.ParameterName(1), "Gain");
+  struct Case
+  {
+    VstInt32 opcode;
+    VstInt32 index;
+    std::size_t maxChars;
+  };
+  for (const Case& c : {Case{effGetParamName, 0, 24}, Case{effGetParamDisplay, 1, 24},
+                        Case{effGetParamLabel, 2, 24}, Case{effGetEffectName, 0, 32},
+                        Case{effGetProductString, 0, 64}, Case{effGetVendorString, 0, 64}})
+  {
+    const MTestHostVst2::TextProbe text = host.QueryText(c.opcode, c.index);
+    EXPECT_TRUE(text.terminated) << c.opcode;
+    EXPECT_LE(text.bytesTouched, c.maxChars + 1) << c.opcode;
+    EXPECT_FALSE(text.text.empty()) << c.opcode;
+  }
+  EXPECT_EQ(host.ParameterDisplay(1).rfind("50.0 ", 0), 0u);
+}
+
+TEST_F(MAudioPluginVSTAdapterTest, FourInputsAndTwoOutputsAreSpreadOverEightSlotsPerBus)
+{
+  MTestHostVst2 host;
+  Load(host);
+  ASSERT_TRUE(host.Activate(44100.0, 256));
+  ProcessBlock(host, 64);
+  MFakeAdapterProbe probe = Probe();
+  EXPECT_EQ(probe.inputs[0], m_inputs[0]);
+  for (int slot = 1; slot < 8; ++slot)
+    EXPECT_EQ(probe.inputs[slot], m_inputs[1]) << slot;
+  EXPECT_EQ(probe.inputs[8], m_inputs[2]);
+  for (int slot = 9; slot < 16; ++slot)
+    EXPECT_EQ(probe.inputs[slot], m_inputs[3]) << slot;
+  EXPECT_EQ(probe.outputs[0], m_outputs[0]);
+  for (int slot = 1; slot < 8; ++slot)
+    EXPECT_EQ(probe.outputs[slot], m_outputs[1]) << slot;
+  EXPECT_FLOAT_EQ(m_outputs[0][10], 0.25f + 1e-15f);
+
+  // A null first side-chain pointer: the plug-in gets none of the host's pointers for that bus
+  // and substitutes its own silent buffer.
+  ProcessBlock(host, 64, true);
+  probe = Probe();
+  EXPECT_NE(probe.inputs[8], nullptr);
+  for (int slot = 8; slot < 16; ++slot)
+    for (float* hostPointer : {m_buffers[2].data(), m_buffers[3].data()})
+      EXPECT_NE(probe.inputs[slot], hostPointer) << slot;
+  EXPECT_EQ(probe.inputs[8][0], 0.0f);
+}
+
+TEST_F(MAudioPluginVSTAdapterTest, EchoOfOwnAutomationIsIgnored)
+{
+  MTestHostVst2 host;
+  Load(host);
+  host.SetParameter(1, 0.3f);
+  const std::int32_t setsBefore = Probe().setValueCalls;
+  m_sendAutomation(1, 0.7);
+  ASSERT_EQ(host.Automations().size(), 1u);
+  EXPECT_EQ(host.Automations()[0].index, 1);
+  EXPECT_FLOAT_EQ(host.Automations()[0].value, 0.7f);
+  EXPECT_EQ(Probe().setValueCalls, setsBefore);
+  EXPECT_FLOAT_EQ(host.GetParameter(1), 0.3f);
+  // Outside the automation the host's changes arrive again.
+  host.SetParameter(1, 0.9f);
+  EXPECT_FLOAT_EQ(host.GetParameter(1), 0.9f);
+  m_sendAutomation(kParams, 0.5);
+  EXPECT_EQ(host.Automations().size(), 1u);
+}
+
+TEST_F(MAudioPluginVSTAdapterTest, ChunkRestoresTheStateAndIsCompressedSettings)
+{
+  MTestHostVst2 host;
+  Load(host);
+  host.SetParameter(0, 0.125f);
+  host.SetParameter(2, 1.0f);
+  const std::vector<std::uint8_t> chunk = host.GetChunk(false);
+  ASSERT_GE(chunk.size(), 2u);
+  EXPECT_EQ(chunk[0], 0x78);
+  EXPECT_EQ((chunk[0] * 256 + chunk[1]) % 31, 0);
+
+  std::vector<std::uint8_t> text(4096);
+  uLongf textSize = text.size();
+  ASSERT_EQ(uncompress(text.data(), &textSize, chunk.data(), chunk.size()), Z_OK);
+  const std::string xml(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(textSize));
+  EXPECT_EQ(xml.rfind("<?xml", 0), 0u);
+  EXPECT_NE(xml.find("?><settings"), std::string::npos) << xml;
+
+  host.SetParameter(0, 0.9f);
+  host.SetParameter(2, 0.0f);
+  EXPECT_EQ(host.SetChunk(chunk, true), 1);
+  EXPECT_FLOAT_EQ(host.GetParameter(0), 0.125f);
+  EXPECT_FLOAT_EQ(host.GetParameter(2), 1.0f);
+}
+
+TEST_F(MAudioPluginVSTAdapterTest, UndecodableChunksLeaveTheStateUnchanged)
+{
+  MTestHostVst2 host;
+  Load(host);
+  host.SetParameter(0, 0.125f);
+  const std::vector<std::uint8_t> chunk = host.GetChunk(false);
+  host.SetParameter(0, 0.625f);
+  std::vector<std::vector<std::uint8_t>> bad = {{'n', 'o', 't', ' ', 'z', 'l', 'i', 'b'}, {0x78}};
+  for (std::size_t size = 1; size < chunk.size(); ++size)
+    bad.emplace_back(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(size));
+  for (const std::vector<std::uint8_t>& bytes : bad)
+  {
+    EXPECT_EQ(host.SetChunk(bytes, false), 0) << bytes.size();
+    EXPECT_FLOAT_EQ(host.GetParameter(0), 0.625f) << bytes.size();
+  }
+}
+
+TEST_F(MAudioPluginVSTAdapterTest, CanDoAnswersByExactText)
+{
+  MTestHostVst2 host;
+  Load(host);
+  const std::pair<const char*, VstIntPtr> cases[] = {
+      {"receiveVstEvents", 1}, {"receiveVstMidiEvent", 1}, {"sendVstMidiEvents", 1},
+      {"plugAsChannelInsert", 1}, {"canMono", 1}, {"plugAsSend", 1}, {"receiveVstTimeInfo", 1},
+      {"bypass", -1}, {"offline", 0}, {"receivevstevents", 0}, {"", 0}};
+  for (const auto& [text, answer] : cases)
+    EXPECT_EQ(host.CanDo(text), answer) << text;
+  EXPECT_EQ(host.Dispatch(effSetBypass, 0, 1), 0);
+  EXPECT_TRUE(host.WantsMidi());
+}
+
+TEST_F(MAudioPluginVSTAdapterTest, RatesOfHundredHertzOrLessAreNotPassedOn)
+{
+  MTestHostVst2 host;
+  Load(host);
+  const std::int32_t inits = Probe().initProcessingCalls;
+  ASSERT_TRUE(host.SetSampleRate(50.0f));
+  EXPECT_DOUBLE_EQ(Probe().sampleRate, 44100.0);
+  EXPECT_EQ(Probe().initProcessingCalls, inits);
+  ASSERT_TRUE(host.SetSampleRate(48000.0f));
+  EXPECT_DOUBLE_EQ(Probe().sampleRate, 48000.0);
+  EXPECT_GT(Probe().initProcessingCalls, inits);
+}
+
+TEST_F(MAudioPluginVSTAdapterTest, PositionJumpWhilePlayingKeepsThePlayState)
+{
+  MTestHostVst2 host;
+  Load(host);
+  ASSERT_TRUE(host.Activate(44100.0, 512));
+  MTestHostTransport& transport = host.Transport();
+  transport.playing = true;
+  transport.ppqPosition = 4.0;
+  transport.barStartPosition = 3.99999;
+  ProcessBlock(host, 64); // first block: 4 quarter notes from the start counts as a jump
+  transport.ppqPosition = 5.0;
+  ProcessBlock(host, 64);
+  MFakeAdapterProbe probe = Probe();
+  EXPECT_TRUE(probe.playing);
+  EXPECT_FALSE(probe.positionJumped);
+  EXPECT_DOUBLE_EQ(probe.barPosition, 4.0);
+
+  transport.ppqPosition = 7.5; // 2.5 quarter notes on
+  ProcessBlock(host, 64);
+  probe = Probe();
+  EXPECT_TRUE(probe.positionJumped);
+  EXPECT_TRUE(probe.playing);
+  EXPECT_DOUBLE_EQ(probe.songPosition, 7.5);
+
+  transport.ppqPosition = 9.5; // exactly 2 on: a normal step
+  ProcessBlock(host, 64);
+  EXPECT_FALSE(Probe().positionJumped);
+  // A host that leaves the signature out (0/0) keeps the last one.
+  transport.playing = false;
+  transport.timeSigNumerator = 0;
+  transport.timeSigDenominator = 0;
+  ProcessBlock(host, 64);
+  EXPECT_FALSE(Probe().playing);
+  EXPECT_EQ(Probe().denominator, 4);
+}
+
+TEST_F(MAudioPluginVSTAdapterTest, HostileCallsAnswerNeutrally)
+{
+  MTestHostVst2 host;
+  Load(host);
+  for (VstInt32 index : {-1, kParams, 1000})
+  {
+    host.SetParameter(index, 0.5f);
+    EXPECT_EQ(host.GetParameter(index), 0.0f);
+    for (VstInt32 opcode : {effGetParamName, effGetParamDisplay, effGetParamLabel})
+      EXPECT_EQ(host.QueryText(opcode, index).text, "") << opcode << " " << index;
+    EXPECT_EQ(host.Dispatch(effCanBeAutomated, index), 0);
+    VstPinProperties pin{};
+    EXPECT_FALSE(host.GetPinProperties(false, index, pin));
+    EXPECT_EQ(host.GetPinProperties(true, index, pin), index == 3);
+  }
+  for (VstInt32 opcode : {effGetParamName, effGetChunk, effSetChunk, effCanDo, effGetInputProperties,
+                          effProcessEvents, effGetEffectName, effEditGetRect})
+    EXPECT_EQ(host.Dispatch(opcode, 0, 0, nullptr), 0) << opcode;
+
+  ASSERT_TRUE(host.Activate(44100.0, 65536));
+  ProcessBlock(host, 0);
+  for (int samples : {1, 2, 3, 31, 1000, 4097, 65536, 17})
+    ProcessBlock(host, samples);
+  for (float rate : {8000.0f, 11025.0f, 96000.0f, 192000.0f, 384000.0f})
+  {
+    ASSERT_TRUE(host.SetSampleRate(rate));
+    ProcessBlock(host, 512);
+    EXPECT_DOUBLE_EQ(Probe().sampleRate, rate);
+  }
+  EXPECT_FLOAT_EQ(m_outputs[1][511], 0.25f + 1e-15f);
+}
+
+TEST_F(MAudioPluginVSTAdapterTest, PinsAndSpeakerArrangements)
+{
+  MTestHostVst2 host;
+  Load(host);
+  VstPinProperties pin{};
+  ASSERT_TRUE(host.GetPinProperties(true, 3, pin));
+  EXPECT_EQ(pin.flags, kVstPinIsActive | kVstPinIsStereo);
+  EXPECT_EQ(pin.arrangementType, kSpeakerArrStereo);
+  EXPECT_NE(pin.label[0], '\0');
+  EXPECT_FALSE(host.GetPinProperties(false, 2, pin));
+
+  VstSpeakerArrangement stereo{};
+  stereo.type = kSpeakerArrStereo;
+  stereo.numChannels = 2;
+  VstSpeakerArrangement eight{};
+  eight.type = kSpeakerArr80Music;
+  eight.numChannels = 8;
+  EXPECT_TRUE(host.SetSpeakerArrangement(&stereo, &stereo));
+  EXPECT_FALSE(host.SetSpeakerArrangement(&stereo, &eight));
+  VstSpeakerArrangement* in = &stereo;
+  VstSpeakerArrangement* out = &stereo;
+  EXPECT_FALSE(host.GetSpeakerArrangement(&in, &out));
+}
+
+TEST_F(MAudioPluginVSTAdapterTest, MidiReachesThePluginBeforeTheBlock)
+{
+  MTestHostVst2 host;
+  Load(host);
+  ASSERT_TRUE(host.Activate(44100.0, 512));
+  const std::int32_t before = Probe().notesOn;
+  ASSERT_TRUE(host.SendMidi({{0, {0x90, 60, 100}}, {5, {0x80, 60, 0}}, {7, {0x91, 64, 90}}}));
+  EXPECT_EQ(Probe().notesOn, before + 2);
+}
+
+TEST_F(MAudioPluginVSTAdapterTest, BlocksWithMidiOutAllocateNothing)
+{
+  MTestHostVst2 host;
+  Load(host);
+  host.Transport().playing = true;
+  ASSERT_TRUE(host.Activate(44100.0, 512));
+  // Warm-up: sizes the plug-in's buffers and the test host's record of received MIDI.
+  ProcessBlock(host, 512);
+  for (int block = 0; block < 4; ++block)
+    host.ProcessReplacing(m_inputs, m_outputs, 512);
+  host.ClearRecords();
+  {
+    MAllocationCounter::Scope scope;
+    for (int block = 0; block < 4; ++block)
+      host.ProcessReplacing(m_inputs, m_outputs, 512);
+    EXPECT_EQ(scope.Count(), 0u);
+  }
+  const std::vector<MTestHostMidiEvent> sent = host.MidiReceived();
+  ASSERT_EQ(sent.size(), 4u);
+  EXPECT_EQ(sent[0].sampleOffset, 511);
+  EXPECT_EQ(sent[0].bytes[0], 0x90);
+  EXPECT_EQ(sent[0].bytes[1], 69);
+}
+
+TEST_F(MAudioPluginVSTAdapterTest, InstancesShareOneLibraryObject)
+{
+  const MFakeAdapterProbe start = Probe();
+  {
+    MTestHostVst2 first;
+    MTestHostVst2 second;
+    Load(first);
+    Load(second);
+    const MFakeAdapterProbe probe = Probe();
+    EXPECT_EQ(probe.liveAdapters, 2);
+    EXPECT_EQ(probe.libraryCreations, start.libraryCreations + 1);
+    first.Close();
+    EXPECT_EQ(Probe().libraryShutdowns, start.libraryShutdowns);
+  }
+  MFakeAdapterProbe probe = Probe();
+  EXPECT_EQ(probe.liveAdapters, 0);
+  EXPECT_EQ(probe.libraryShutdowns, start.libraryShutdowns + 1);
+
+  MTestHostVst2 third;
+  Load(third);
+  probe = Probe();
+  EXPECT_EQ(probe.libraryCreations, start.libraryCreations + 2);
+  EXPECT_EQ(third.ParameterName(1), "Gain");
+}
+} // namespace

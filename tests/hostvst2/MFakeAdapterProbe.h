@@ -1,0 +1,29 @@
+#pragma once
+// What the fake adapter module (FakeAdapterModule.cpp) lets the tests see of its plug-in and its
+// library object. The module exports TonveraFakeProbe and TonveraFakeSendAutomation with C
+// linkage; the tests look them up with dlsym.
+
+#include <cstdint>
+
+struct MFakeAdapterProbe
+{
+  std::int32_t libraryCreations = 0;
+  std::int32_t libraryShutdowns = 0;
+  std::int32_t liveAdapters = 0;
+  std::int32_t initProcessingCalls = 0;
+  std::int32_t setValueCalls = 0;
+  double sampleRate = 0.0;
+  bool playing = false;
+  bool positionJumped = false;
+  double songPosition = 0.0;
+  double barPosition = 0.0;
+  std::int32_t denominator = 0;
+  /// Channel pointers the plug-in's chunk processing saw in the last block.
+  float* inputs[16] = {};
+  float* outputs[8] = {};
+  std::int32_t notesOn = 0;
+};
+
+using MFakeProbeFunction = void (*)(MFakeAdapterProbe* probe);
+/// Makes the plug-in send a change of parameter `index` to the host, as its editor would.
+using MFakeSendAutomationFunction = void (*)(std::int32_t index, double value);
