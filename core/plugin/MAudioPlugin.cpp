@@ -133,10 +133,14 @@ void MAudioPlugin::AssignAutomationIndices()
       }
     }
 
-    // Reserve the refresh lists so that queuing a refresh never needs to grow them.
+    // Reserve the refresh lists so that queuing a refresh never needs to grow them, and have the
+    // update thread running, so that neither happens on the thread that queues a refresh.
     MLockGuard needUpdate(m_needUpdateLock);
     m_needUpdate.reserve(m_adapters.size());
     m_updating.reserve(m_adapters.size());
+    if (!m_updateThread)
+      m_updateThread = std::make_unique<AutomationUpdateRequestThread>(*this);
+    m_updateThread->Start(MThread::Low);
   });
 }
 

@@ -18,13 +18,11 @@ void MAudioPlugin::NeedUpdateEditor(AutomationAdapter* adapter)
       if (queued == adapter)
         return;
     }
-    m_needUpdate.push_back(adapter);
-    // Started on first use, under the list's lock: setters may run on two threads at once.
-    if (!m_updateThread)
-    {
-      m_updateThread = std::make_unique<AutomationUpdateRequestThread>(*this);
-      m_updateThread->Start(MThread::Low);
-    }
+    // The list was reserved for every adapter when the adapters were registered, so this never
+    // allocates: setters may run on the audio thread (a VST 3 host applies parameter changes
+    // inside process). The update thread was started there too, off the audio thread.
+    if (m_needUpdate.size() < m_needUpdate.capacity())
+      m_needUpdate.push_back(adapter);
   });
 }
 
