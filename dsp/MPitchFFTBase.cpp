@@ -80,7 +80,7 @@ void MPitchFFTBase<MaxFrameSize>::EstimateBinFrequencies(int frameSize, const fl
 }
 
 template <int MaxFrameSize>
-void MPitchFFTBase<MaxFrameSize>::IsolatePeaks(int half, float floor)
+void MPitchFFTBase<MaxFrameSize>::IsolatePeaks(int half, float floor, int limit)
 {
   float* w = m_scratch;
   int i = 1;
@@ -99,6 +99,11 @@ void MPitchFFTBase<MaxFrameSize>::IsolatePeaks(int half, float floor)
       passed = w[j];
       w[j] = floor;
     }
+    // Nothing after a peak at or above the limit changes a bin below it: a later left
+    // walk stops at this peak's flattened right flank at the latest. The pick reads
+    // only bins below the limit, so the rest of the spectrum is left as it is.
+    if (i >= limit)
+      return;
     passed = w[i];
     int j = i + 1;
     for (; j < half && w[j] < passed; ++j)
@@ -111,12 +116,13 @@ void MPitchFFTBase<MaxFrameSize>::IsolatePeaks(int half, float floor)
 }
 
 template <int MaxFrameSize>
-int MPitchFFTBase<MaxFrameSize>::HarmonicProduct(int half, int lowest, int strongest)
+int MPitchFFTBase<MaxFrameSize>::HarmonicProduct(int half, int lowest, int strongest, int limit)
 {
   // The flattening is undone: the product needs the real magnitudes around each
-  // harmonic, not only the isolated peak bins.
+  // harmonic, not only the isolated peak bins. Only bins below the limit are read
+  // afterwards, so only those are rebuilt.
   float* w = m_scratch;
-  MVector::CopyFloats(m_magnitude, w, half);
+  MVector::CopyFloats(m_magnitude, w, limit);
   const float threshold = w[strongest] * 0.01f;
   int start = strongest;
   for (int j = strongest - 1; j >= lowest; --j)
@@ -127,16 +133,15 @@ int MPitchFFTBase<MaxFrameSize>::HarmonicProduct(int half, int lowest, int stron
       start = j;
   }
 
-  int end = start;
-  for (int factor = 2; factor <= 4; ++factor)
-  {
-    int j = start;
-    for (; factor * j < half; ++j)
-      w[j] *= m_magnitude[factor * j];
-    end = j;
-  }
-  if (end < half)
-    MVector::ZeroFloats(w + end, half - end);
+  // Bins from `start` whose fourth harmonic still lies below N/2 take the product of
+  // the magnitudes at 1, 2, 3 and 4 times their frequency (multiplied in that order);
+  // the bins above them are zeroed.
+  const int end = std::max(start, (half + 3) / 4);
+  const int productEnd = std::min(end, limit);
+  for (int j = start; j < productEnd; ++j)
+    w[j] = w[j] * m_magnitude[2 * j] * m_magnitude[3 * j] * m_magnitude[4 * j];
+  if (end < limit)
+    MVector::ZeroFloats(w + end, limit - end);
   return start;
 }
 
@@ -154,10 +159,12 @@ int MPitchFFTBase<MaxFrameSize>::FindPitchBin(int frameSize)
   if (!(loudest >= 1.0f))
     return -1;
 
-  IsolatePeaks(half, floor);
-
   const int lowest = std::clamp(m_lowestBin, 0, half - 1);
   const int highest = std::min(m_highestBin, half);
+  // Every bin the pick reads lies below highest + 2 (the octave check reads around half
+  // the pick, which lies below highest); the isolation and the product stop there.
+  const int limit = std::min(highest + 2, half);
+  IsolatePeaks(half, floor, limit);
   auto argMax = [w](int from, int to)
   {
     if (to - from < 1)
@@ -179,7 +186,7 @@ int MPitchFFTBase<MaxFrameSize>::FindPitchBin(int frameSize)
     if (strongest - 1 - lowest >= 1)
       MVector::Maximum(w + lowest, strongest - 1 - lowest, &lowerPeak);
     if (threshold <= lowerPeak)
-      start = HarmonicProduct(half, lowest, strongest);
+      start = HarmonicProduct(half, lowest, strongest, limit);
   }
 
   const int pick = argMax(start, highest);

@@ -75,8 +75,9 @@ protected:
   double m_binWidth = 0.0;
 
 private:
-  void IsolatePeaks(int half, float floor);
-  int HarmonicProduct(int half, int lowest, int strongest);
+  // Both work on the scratch copy and make it exact for bins below `limit` only.
+  void IsolatePeaks(int half, float floor, int limit);
+  int HarmonicProduct(int half, int lowest, int strongest, int limit);
 };
 
 extern template class MPitchFFTBase<4096>;
