@@ -31,38 +31,6 @@ inline double WrapPhase(double d)
 // (or not a number) can only come from a broken owner and is treated as "no shift".
 constexpr double kMinRatio = 1.0 / 64.0;
 constexpr double kMaxRatio = 64.0;
-
-// One pass of y[i] = a * y[i - 1] + c[i] (y before the start = 0) over `count` values
-// spaced `stride` apart from x (stride -1 runs backwards), in place, with c[i] =
-// gain * x[i] + 1e-15. The serial recursion costs a multiply and an add of latency per
-// value; taking blocks of eight, whose partial sums do not depend on the carry, leaves
-// one multiply-add of latency per block. Rounding differs from the plain recursion only
-// in the last bits of float.
-template <int Stride>
-inline void OnePolePass(float* x, int count, float a, float gain)
-{
-  float powers[8];
-  powers[0] = a;
-  for (int i = 1; i < 8; ++i)
-    powers[i] = powers[i - 1] * a;
-  float carry = 0.0f;
-  int i = 0;
-  for (; i + 8 <= count; i += 8)
-  {
-    float t[8];
-    t[0] = gain * x[Stride * i] + 1e-15f;
-    for (int k = 1; k < 8; ++k)
-      t[k] = gain * x[Stride * (i + k)] + 1e-15f + a * t[k - 1];
-    for (int k = 0; k < 8; ++k)
-      x[Stride * (i + k)] = t[k] + powers[k] * carry;
-    carry = x[Stride * (i + 7)];
-  }
-  for (; i < count; ++i)
-  {
-    carry = gain * x[Stride * i] + 1e-15f + a * carry;
-    x[Stride * i] = carry;
-  }
-}
 } // namespace
 
 template <int MaxSize>
@@ -70,8 +38,7 @@ void MPitchFFTPeak<MaxSize>::SmoothEnvelope(float* x, int count, float a)
 {
   if (count < 1)
     return;
-  OnePolePass<-1>(x + count - 1, count, a, 1.0f - a);
-  OnePolePass<1>(x, count, a, a);
+  MVector::SmoothTwoSided(x, count, &a, 1, kEnvelopeOffset);
 }
 
 template <int MaxSize>
@@ -130,8 +97,8 @@ void MPitchFFTPeak<MaxSize>::ComputeEnvelope(int frameSize)
   if (h < 1)
     return;
   MVector::CopyFloats(this->Magnitudes(), m_envelope, h);
-  for (float a : kEnvelopePoles)
-    SmoothEnvelope(m_envelope, h, a);
+  // All three poles in one call: the vector level keeps its working layout between them.
+  MVector::SmoothTwoSided(m_envelope, h, kEnvelopePoles, 3, kEnvelopeOffset);
 }
 
 template <int MaxSize>

@@ -34,6 +34,8 @@ public:
 
   /// Pole of each of the three envelope smoothing stages, applied in this order.
   static constexpr float kEnvelopePoles[3] = {0.7f, 0.5f, 0.3f};
+  /// Added at every step of every smoothing pass; keeps the envelope positive.
+  static constexpr float kEnvelopeOffset = 1e-15f;
   /// Largest boost the envelope weighting gives one bin (about 12 dB).
   static constexpr float kMaxFormantGain = 4.0f;
   /// Frames whose largest magnitude stays below this (raw transform units) count as

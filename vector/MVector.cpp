@@ -257,6 +257,16 @@ int Sum(const float* f, int n, float* result)
   return kOk;
 }
 
+int SmoothTwoSided(float* x, int n, const float* poles, int poleCount, float offset)
+{
+  MVECTOR_CHECK(n, 1, x, poles);
+  if (poleCount < 0)
+    return kBadLength;
+  if (poleCount > 0)
+    K().smoothTwoSided(x, n, poles, poleCount, offset);
+  return kOk;
+}
+
 int CreateRealFFT(MRealFFTSetup** holder, int order, int flag, int /*hint*/)
 {
   if (holder == nullptr)

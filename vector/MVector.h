@@ -121,6 +121,17 @@ int MultiplyElementwise(const float* src, float* srcDst, int n);
 /// result = sum of f[i].
 int Sum(const float* f, int n, float* result);
 
+/// Two-sided one-pole smoothing of x[0 .. n) in place, for each of the poleCount poles in
+/// turn (each 0 <= a < 1): a backward pass y = (1 - a) x[i] + a y + offset for i from n - 1
+/// down to 0, then a forward pass y = a x[i] + a y + offset for i from 0 up, y starting at 0
+/// in every pass and each result replacing x[i]. DC gains: 1 backward, a / (1 - a) forward.
+/// Level 4 splits the recursion into chunks run side by side (n a multiple of 256, up to
+/// 2048; other lengths run the portable loop). Every level stays within float rounding of
+/// the recursion evaluated in double: measured 5 float units relative with the poles 0.7,
+/// 0.5, 0.3 on spectrum-like data, 47 with a single pole 0.95. No allocation (uses 8 KB of
+/// stack). poleCount 0 leaves x unchanged.
+int SmoothTwoSided(float* x, int n, const float* poles, int poleCount, float offset);
+
 // ---- Real FFT -------------------------------------------------------------------
 //
 // Spectrum layout (N floats in place, N = 2^order): element 0 = DC, element 1 =

@@ -350,6 +350,123 @@ void SinCos(const double* src, double* sinOut, double* cosOut, int n)
   if (i < n)
     PortableSinCos(src + i, sinOut + i, cosOut + i, n - i);
 }
+
+// ---- Two-sided smoothing --------------------------------------------------------------
+//
+// The recursion y[i] = a y[i - 1] + c[i] is serial along the array. Here the array is cut
+// into kSmoothLanes chunks of L = n / kSmoothLanes values that run side by side, one per
+// vector lane: the data is transposed once (lane = chunk, row = position in the chunk),
+// all passes run on the transposed copy, and it is transposed back at the end. Each pass
+// first runs every chunk from a zero start to find its end value z; the carries into the
+// chunks follow serially in double (Y = z + a^L Y_before: a^L can be far below the float
+// range); then every chunk runs again from its true start value. The second run is the
+// plain recursion, so the results differ from it only by the rounding of the carries.
+
+constexpr int kSmoothLanes = 32;
+constexpr int kSmoothVectors = kSmoothLanes / 8;
+constexpr int kSmoothMaxLength = 2048;
+
+// Transposes the 8 x 8 block of rows src, src + srcStride, ... into dst, dst + dstStride, ...
+void Transpose8(const float* src, int srcStride, float* dst, int dstStride)
+{
+  __m256 r[8];
+  for (int k = 0; k < 8; ++k)
+    r[k] = _mm256_loadu_ps(src + k * srcStride);
+  const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]);
+  const __m256 t1 = _mm256_unpackhi_ps(r[0], r[1]);
+  const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]);
+  const __m256 t3 = _mm256_unpackhi_ps(r[2], r[3]);
+  const __m256 t4 = _mm256_unpacklo_ps(r[4], r[5]);
+  const __m256 t5 = _mm256_unpackhi_ps(r[4], r[5]);
+  const __m256 t6 = _mm256_unpacklo_ps(r[6], r[7]);
+  const __m256 t7 = _mm256_unpackhi_ps(r[6], r[7]);
+  const __m256 u0 = _mm256_shuffle_ps(t0, t2, 0x44);
+  const __m256 u1 = _mm256_shuffle_ps(t0, t2, 0xEE);
+  const __m256 u2 = _mm256_shuffle_ps(t1, t3, 0x44);
+  const __m256 u3 = _mm256_shuffle_ps(t1, t3, 0xEE);
+  const __m256 u4 = _mm256_shuffle_ps(t4, t6, 0x44);
+  const __m256 u5 = _mm256_shuffle_ps(t4, t6, 0xEE);
+  const __m256 u6 = _mm256_shuffle_ps(t5, t7, 0x44);
+  const __m256 u7 = _mm256_shuffle_ps(t5, t7, 0xEE);
+  _mm256_storeu_ps(dst + 0 * dstStride, _mm256_permute2f128_ps(u0, u4, 0x20));
+  _mm256_storeu_ps(dst + 1 * dstStride, _mm256_permute2f128_ps(u1, u5, 0x20));
+  _mm256_storeu_ps(dst + 2 * dstStride, _mm256_permute2f128_ps(u2, u6, 0x20));
+  _mm256_storeu_ps(dst + 3 * dstStride, _mm256_permute2f128_ps(u3, u7, 0x20));
+  _mm256_storeu_ps(dst + 4 * dstStride, _mm256_permute2f128_ps(u0, u4, 0x31));
+  _mm256_storeu_ps(dst + 5 * dstStride, _mm256_permute2f128_ps(u1, u5, 0x31));
+  _mm256_storeu_ps(dst + 6 * dstStride, _mm256_permute2f128_ps(u2, u6, 0x31));
+  _mm256_storeu_ps(dst + 7 * dstStride, _mm256_permute2f128_ps(u3, u7, 0x31));
+}
+
+// One pass over the transposed rows t[0 .. rows) (row i holds position i of every chunk);
+// Backward runs from the last row to the first, and the carries from the last chunk down.
+template <bool Backward>
+void SmoothChunkedPass(float* t, int rows, float a, float gain, float offset)
+{
+  const __m256 va = _mm256_set1_ps(a);
+  const __m256 vg = _mm256_set1_ps(gain);
+  const __m256 vo = _mm256_set1_ps(offset);
+  const int first = Backward ? rows - 1 : 0;
+  const int step = Backward ? -1 : 1;
+
+  // Zero-start runs: only the end values are kept.
+  __m256 y[kSmoothVectors];
+  for (int v = 0; v < kSmoothVectors; ++v)
+    y[v] = _mm256_setzero_ps();
+  for (int r = 0, i = first; r < rows; ++r, i += step)
+    for (int v = 0; v < kSmoothVectors; ++v)
+      y[v] = _mm256_fmadd_ps(va, y[v], _mm256_fmadd_ps(vg, _mm256_loadu_ps(t + i * kSmoothLanes + 8 * v), vo));
+  alignas(32) float ends[kSmoothLanes];
+  for (int v = 0; v < kSmoothVectors; ++v)
+    _mm256_store_ps(ends + 8 * v, y[v]);
+
+  double aPowerRows = 1.0;
+  for (int r = 0; r < rows; ++r)
+    aPowerRows *= a;
+  alignas(32) float starts[kSmoothLanes];
+  double carry = 0.0;
+  for (int c = 0; c < kSmoothLanes; ++c)
+  {
+    const int lane = Backward ? kSmoothLanes - 1 - c : c;
+    starts[lane] = static_cast<float>(carry);
+    carry = ends[lane] + aPowerRows * carry;
+  }
+
+  // The true runs.
+  for (int v = 0; v < kSmoothVectors; ++v)
+    y[v] = _mm256_load_ps(starts + 8 * v);
+  for (int r = 0, i = first; r < rows; ++r, i += step)
+    for (int v = 0; v < kSmoothVectors; ++v)
+    {
+      float* row = t + i * kSmoothLanes + 8 * v;
+      y[v] = _mm256_fmadd_ps(va, y[v], _mm256_fmadd_ps(vg, _mm256_loadu_ps(row), vo));
+      _mm256_storeu_ps(row, y[v]);
+    }
+}
+
+void SmoothTwoSided(float* x, int n, const float* poles, int poleCount, float offset)
+{
+  if (n % (8 * kSmoothLanes) != 0 || n > kSmoothMaxLength)
+  {
+    PortableSmoothTwoSided(x, n, poles, poleCount, offset);
+    return;
+  }
+  const int rows = n / kSmoothLanes;
+  alignas(32) float t[kSmoothMaxLength];
+  // Element c * rows + i goes to t[i * kSmoothLanes + c].
+  for (int c = 0; c < kSmoothLanes; c += 8)
+    for (int i = 0; i < rows; i += 8)
+      Transpose8(x + c * rows + i, rows, t + i * kSmoothLanes + c, kSmoothLanes);
+  for (int p = 0; p < poleCount; ++p)
+  {
+    const float a = poles[p];
+    SmoothChunkedPass<true>(t, rows, a, 1.0f - a, offset);
+    SmoothChunkedPass<false>(t, rows, a, a, offset);
+  }
+  for (int c = 0; c < kSmoothLanes; c += 8)
+    for (int i = 0; i < rows; i += 8)
+      Transpose8(t + i * kSmoothLanes + c, kSmoothLanes, x + c * rows + i, rows);
+}
 } // namespace
 
 void Avx2ForwardRealFFT(float* srcDst, const MRealFFTSetup* setup, float* work);
@@ -377,6 +494,7 @@ const Kernels* Avx2Kernels()
     k.multiplyByScalar = MultiplyByScalar;
     k.multiplyElementwise = MultiplyElementwise;
     k.sum = Sum;
+    k.smoothTwoSided = SmoothTwoSided;
     k.forwardRealFFT = Avx2ForwardRealFFT;
     k.inverseRealFFT = Avx2InverseRealFFT;
     return k;

@@ -72,6 +72,7 @@ struct Kernels
   void (*multiplyByScalar)(float value, float* f, int n);
   void (*multiplyElementwise)(const float* src, float* srcDst, int n);
   float (*sum)(const float* f, int n);
+  void (*smoothTwoSided)(float* x, int n, const float* poles, int poleCount, float offset);
   void (*forwardRealFFT)(float* srcDst, const MRealFFTSetup* setup, float* work);
   void (*inverseRealFFT)(float* srcDst, const MRealFFTSetup* setup, float* work);
 };
@@ -87,6 +88,7 @@ const Kernels* Avx2Kernels();
 void PortableMagnitude(const float* pairs, float* dst, int n);
 void PortablePhase(const float* pairs, float* dst, int n);
 void PortableSinCos(const double* src, double* sinOut, double* cosOut, int n);
+void PortableSmoothTwoSided(float* x, int n, const float* poles, int poleCount, float offset);
 void PortableForwardRealFFT(float* srcDst, const MRealFFTSetup* setup, float* work);
 void PortableInverseRealFFT(float* srcDst, const MRealFFTSetup* setup, float* work);
 

@@ -214,6 +214,51 @@ void PortablePhase(const float* pairs, float* dst, int n)
     dst[i] = std::atan2(pairs[2 * i + 1], pairs[2 * i]);
 }
 
+namespace
+{
+// One pass of y[i] = a * y[i - 1] + c[i] (y before the start = 0) over `count` values
+// spaced `Stride` apart from x (stride -1 runs backwards), in place, with c[i] =
+// gain * x[i] + offset. The serial recursion costs a multiply and an add of latency per
+// value; taking blocks of eight, whose partial sums do not depend on the carry, leaves
+// one multiply-add of latency per block. Rounding differs from the plain recursion only
+// in the last bits of float.
+template <int Stride>
+void OnePolePass(float* x, int count, float a, float gain, float offset)
+{
+  float powers[8];
+  powers[0] = a;
+  for (int i = 1; i < 8; ++i)
+    powers[i] = powers[i - 1] * a;
+  float carry = 0.0f;
+  int i = 0;
+  for (; i + 8 <= count; i += 8)
+  {
+    float t[8];
+    t[0] = gain * x[Stride * i] + offset;
+    for (int k = 1; k < 8; ++k)
+      t[k] = gain * x[Stride * (i + k)] + offset + a * t[k - 1];
+    for (int k = 0; k < 8; ++k)
+      x[Stride * (i + k)] = t[k] + powers[k] * carry;
+    carry = x[Stride * (i + 7)];
+  }
+  for (; i < count; ++i)
+  {
+    carry = gain * x[Stride * i] + offset + a * carry;
+    x[Stride * i] = carry;
+  }
+}
+} // namespace
+
+void PortableSmoothTwoSided(float* x, int n, const float* poles, int poleCount, float offset)
+{
+  for (int p = 0; p < poleCount; ++p)
+  {
+    const float a = poles[p];
+    OnePolePass<-1>(x + n - 1, n, a, 1.0f - a, offset);
+    OnePolePass<1>(x, n, a, a, offset);
+  }
+}
+
 void PortableSinCos(const double* src, double* sinOut, double* cosOut, int n)
 {
   for (int i = 0; i < n; ++i)
@@ -250,6 +295,7 @@ const Kernels kPortableKernels = {
   MultiplyByScalar,
   MultiplyElementwise,
   Sum,
+  PortableSmoothTwoSided,
   PortableForwardRealFFT,
   PortableInverseRealFFT,
 };
