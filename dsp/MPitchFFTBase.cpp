@@ -17,7 +17,18 @@ MPitchFFTBase<MaxFrameSize>::MPitchFFTBase()
   std::fill(std::begin(m_phase), std::end(m_phase), 0.0f);
   std::fill(std::begin(m_scratch), std::end(m_scratch), 0.0f);
   std::fill(std::begin(m_binFrequency), std::end(m_binFrequency), 0.0);
-  std::fill(std::begin(m_previousPhase), std::end(m_previousPhase), 0.0);
+  std::fill(std::begin(m_previousPhase), std::end(m_previousPhase), 0.0f);
+  UpdateExpectedAdvance();
+}
+
+template <int MaxFrameSize>
+void MPitchFFTBase<MaxFrameSize>::UpdateExpectedAdvance()
+{
+  for (int k = 0; k < kBins; ++k)
+  {
+    const double advance = k * m_phaseStep;
+    m_expectedAdvance[k] = static_cast<float>(advance - kTwoPi * std::nearbyint(advance / kTwoPi));
+  }
 }
 
 template <int MaxFrameSize>
@@ -34,13 +45,14 @@ void MPitchFFTBase<MaxFrameSize>::SetAnalysisConstants(double oversampling, doub
   const double highest = std::trunc(n * kHighestPitchHz / sampleRateHz);
   m_lowestBin = static_cast<int>(std::min(lowest, static_cast<double>(n / 2 - 1)));
   m_highestBin = static_cast<int>(std::min(highest, static_cast<double>(n / 2 - 1)));
+  UpdateExpectedAdvance();
   ResetPhases();
 }
 
 template <int MaxFrameSize>
 void MPitchFFTBase<MaxFrameSize>::ResetPhases()
 {
-  MVector::ZeroDoubles(m_previousPhase, kBins);
+  MVector::ZeroFloats(m_previousPhase, kBins);
 }
 
 template <int MaxFrameSize>
@@ -50,33 +62,15 @@ void MPitchFFTBase<MaxFrameSize>::EstimateBinFrequencies(int frameSize, const fl
   const int half = std::min(frameSize / 2, kBins);
   if (spectrum == nullptr || half < 1)
     return;
-  MVector::Phase(spectrum, m_phase, half);
+  MVector::MagnitudeAndPhase(spectrum, m_magnitude, m_phase, half);
 
-  const double pi = std::numbers::pi;
+  // The phase advance since the previous frame, less the advance of a bin-centred
+  // partial and wrapped into -pi .. pi, is the partial's offset from the bin centre.
+  const int first = std::max(firstBin, 0);
   const int end = std::min(endBin, half);
-  for (int k = std::max(firstBin, 0); k < end; ++k)
-  {
-    double d = m_phase[k] - m_previousPhase[k];
-    m_previousPhase[k] = m_phase[k];
-    // Remove the advance a bin-centred partial makes in one hop; what is left, wrapped
-    // into -pi .. pi, is the partial's offset from the bin centre.
-    d -= k * m_phaseStep;
-    if (!std::isfinite(d))
-      d = 0.0; // a NaN in the spectrum must not reach the integer conversion below
-    if (d > 0.0)
-    {
-      const long long q = static_cast<long long>(-d / pi);
-      d -= static_cast<double>((1 - q) / 2) * kTwoPi;
-    }
-    else
-    {
-      const long long q = static_cast<long long>(d / pi);
-      d += static_cast<double>((1 - q) / 2) * kTwoPi;
-    }
-    m_binFrequency[k] = (d * m_oversampling / kTwoPi + k) * m_binWidth;
-  }
-
-  MVector::Magnitude(spectrum, m_magnitude, half);
+  if (end > first)
+    MVector::BinFrequencies(m_phase + first, m_previousPhase + first, m_expectedAdvance + first, end - first, first,
+                            m_oversampling / kTwoPi, m_binWidth, m_binFrequency + first);
 }
 
 template <int MaxFrameSize>

@@ -208,6 +208,21 @@ int Phase(const float* pairs, float* dst, int n)
   return kOk;
 }
 
+int MagnitudeAndPhase(const float* pairs, float* magnitude, float* phase, int n)
+{
+  MVECTOR_CHECK(n, 1, pairs, magnitude, phase);
+  K().magnitudeAndPhase(pairs, magnitude, phase, n);
+  return kOk;
+}
+
+int BinFrequencies(const float* phase, float* previous, const float* expected, int n, int firstBin,
+                   double binsPerRadian, double binWidth, double* frequency)
+{
+  MVECTOR_CHECK(n, 1, phase, previous, expected, frequency);
+  K().binFrequencies(phase, previous, expected, n, firstBin, binsPerRadian, binWidth, frequency);
+  return kOk;
+}
+
 int HannWindowInPlace(float* f, int n)
 {
   MVECTOR_CHECK(n, 3, f);

@@ -238,7 +238,7 @@ void Magnitude(const float* pairs, float* dst, int n)
 // atan2 by octant reduction: t = min(|re|, |im|) / max(...) in [0, 1], reduced once more
 // around tan(pi/8), then an odd polynomial of degree 9 (coefficients of a classic float
 // minimax fit of atan on [-tan(pi/8), tan(pi/8)]), then unfolded by the octant.
-void Phase(const float* pairs, float* dst, int n)
+inline __m256 Atan2(__m256 re, __m256 im)
 {
   const __m256 signBit = _mm256_set1_ps(-0.0f);
   const __m256 one = _mm256_set1_ps(1.0f);
@@ -251,34 +251,96 @@ void Phase(const float* pairs, float* dst, int n)
   const __m256 c1 = _mm256_set1_ps(-1.38776856032e-1f);
   const __m256 c2 = _mm256_set1_ps(1.99777106478e-1f);
   const __m256 c3 = _mm256_set1_ps(-3.33329491539e-1f);
+  const __m256 ax = _mm256_andnot_ps(signBit, re);
+  const __m256 ay = _mm256_andnot_ps(signBit, im);
+  const __m256 steep = _mm256_cmp_ps(ay, ax, _CMP_GT_OQ);
+  const __m256 num = _mm256_min_ps(ax, ay);
+  const __m256 den = _mm256_max_ps(ax, ay);
+  __m256 t = _mm256_div_ps(num, den);
+  t = _mm256_blendv_ps(t, zero, _mm256_cmp_ps(den, zero, _CMP_EQ_OQ));
+  const __m256 far = _mm256_cmp_ps(t, tanPiOver8, _CMP_GT_OQ);
+  const __m256 x = _mm256_blendv_ps(t, _mm256_div_ps(_mm256_sub_ps(t, one), _mm256_add_ps(t, one)), far);
+  const __m256 base = _mm256_and_ps(far, quarterPi);
+  const __m256 z = _mm256_mul_ps(x, x);
+  __m256 p = _mm256_fmadd_ps(c0, z, c1);
+  p = _mm256_fmadd_ps(p, z, c2);
+  p = _mm256_fmadd_ps(p, z, c3);
+  __m256 a = _mm256_add_ps(base, _mm256_fmadd_ps(_mm256_mul_ps(p, z), x, x));
+  a = _mm256_blendv_ps(a, _mm256_sub_ps(halfPi, a), steep);
+  // A negative real part (including -0) mirrors into the left half-plane.
+  a = _mm256_blendv_ps(a, _mm256_sub_ps(pi, a), re);
+  return _mm256_or_ps(a, _mm256_and_ps(im, signBit));
+}
+
+void Phase(const float* pairs, float* dst, int n)
+{
   int i = 0;
   for (; i + 8 <= n; i += 8)
   {
     __m256 re, im;
     Deinterleave(pairs + 2 * i, &re, &im);
-    const __m256 ax = _mm256_andnot_ps(signBit, re);
-    const __m256 ay = _mm256_andnot_ps(signBit, im);
-    const __m256 steep = _mm256_cmp_ps(ay, ax, _CMP_GT_OQ);
-    const __m256 num = _mm256_min_ps(ax, ay);
-    const __m256 den = _mm256_max_ps(ax, ay);
-    __m256 t = _mm256_div_ps(num, den);
-    t = _mm256_blendv_ps(t, zero, _mm256_cmp_ps(den, zero, _CMP_EQ_OQ));
-    const __m256 far = _mm256_cmp_ps(t, tanPiOver8, _CMP_GT_OQ);
-    const __m256 x = _mm256_blendv_ps(t, _mm256_div_ps(_mm256_sub_ps(t, one), _mm256_add_ps(t, one)), far);
-    const __m256 base = _mm256_and_ps(far, quarterPi);
-    const __m256 z = _mm256_mul_ps(x, x);
-    __m256 p = _mm256_fmadd_ps(c0, z, c1);
-    p = _mm256_fmadd_ps(p, z, c2);
-    p = _mm256_fmadd_ps(p, z, c3);
-    __m256 a = _mm256_add_ps(base, _mm256_fmadd_ps(_mm256_mul_ps(p, z), x, x));
-    a = _mm256_blendv_ps(a, _mm256_sub_ps(halfPi, a), steep);
-    // A negative real part (including -0) mirrors into the left half-plane.
-    a = _mm256_blendv_ps(a, _mm256_sub_ps(pi, a), re);
-    a = _mm256_or_ps(a, _mm256_and_ps(im, signBit));
-    _mm256_storeu_ps(dst + i, RestoreOrder(a));
+    _mm256_storeu_ps(dst + i, RestoreOrder(Atan2(re, im)));
   }
   if (i < n)
     PortablePhase(pairs + 2 * i, dst + i, n - i);
+}
+
+void MagnitudeAndPhase(const float* pairs, float* magnitude, float* phase, int n)
+{
+  int i = 0;
+  for (; i + 8 <= n; i += 8)
+  {
+    __m256 re, im;
+    Deinterleave(pairs + 2 * i, &re, &im);
+    const __m256 m = _mm256_sqrt_ps(_mm256_fmadd_ps(re, re, _mm256_mul_ps(im, im)));
+    _mm256_storeu_ps(magnitude + i, RestoreOrder(m));
+    _mm256_storeu_ps(phase + i, RestoreOrder(Atan2(re, im)));
+  }
+  if (i < n)
+  {
+    PortableMagnitude(pairs + 2 * i, magnitude + i, n - i);
+    PortablePhase(pairs + 2 * i, phase + i, n - i);
+  }
+}
+
+// The portable arithmetic eight bins at a time (see PortableBinFrequencies); the fused
+// multiply-adds round once where the portable loop rounds twice.
+void BinFrequencies(const float* phase, float* previous, const float* expected, int n, int firstBin,
+                    double binsPerRadian, double binWidth, double* frequency)
+{
+  const __m256 signBit = _mm256_set1_ps(-0.0f);
+  const __m256 half = _mm256_set1_ps(0.5f);
+  const __m256 largest = _mm256_set1_ps(3.40282347e38f);
+  const __m256 turnsPerRadian = _mm256_set1_ps(0.159154943f);
+  const __m256 twoPiHigh = _mm256_set1_ps(6.28318548f);
+  const __m256 twoPiLow = _mm256_set1_ps(-1.74845553e-7f);
+  const __m256d perRadian = _mm256_set1_pd(binsPerRadian);
+  const __m256d width = _mm256_set1_pd(binWidth);
+  __m256d binLow = _mm256_add_pd(_mm256_setr_pd(0.0, 1.0, 2.0, 3.0), _mm256_set1_pd(firstBin));
+  __m256d binHigh = _mm256_add_pd(binLow, _mm256_set1_pd(4.0));
+  const __m256d eight = _mm256_set1_pd(8.0);
+  int i = 0;
+  for (; i + 8 <= n; i += 8)
+  {
+    const __m256 now = _mm256_loadu_ps(phase + i);
+    __m256 d = _mm256_sub_ps(_mm256_sub_ps(now, _mm256_loadu_ps(previous + i)), _mm256_loadu_ps(expected + i));
+    _mm256_storeu_ps(previous + i, now);
+    d = _mm256_and_ps(d, _mm256_cmp_ps(_mm256_andnot_ps(signBit, d), largest, _CMP_LE_OQ));
+    const __m256 away = _mm256_or_ps(half, _mm256_and_ps(d, signBit));
+    const __m256 turns =
+      _mm256_round_ps(_mm256_fmadd_ps(d, turnsPerRadian, away), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+    d = _mm256_fnmadd_ps(turns, twoPiHigh, d);
+    d = _mm256_fnmadd_ps(turns, twoPiLow, d);
+    const __m256d low = _mm256_fmadd_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(d)), perRadian, binLow);
+    const __m256d high = _mm256_fmadd_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(d, 1)), perRadian, binHigh);
+    _mm256_storeu_pd(frequency + i, _mm256_mul_pd(low, width));
+    _mm256_storeu_pd(frequency + i + 4, _mm256_mul_pd(high, width));
+    binLow = _mm256_add_pd(binLow, eight);
+    binHigh = _mm256_add_pd(binHigh, eight);
+  }
+  if (i < n)
+    PortableBinFrequencies(phase + i, previous + i, expected + i, n - i, firstBin + i, binsPerRadian, binWidth,
+                           frequency + i);
 }
 
 // sin and cos of four doubles: x = j pi/2 + r with |r| <= pi/4 (pi/2 split in three parts,
@@ -490,6 +552,8 @@ const Kernels* Avx2Kernels()
     k.minimumIndex = MinimumIndex;
     k.magnitude = Magnitude;
     k.phase = Phase;
+    k.magnitudeAndPhase = MagnitudeAndPhase;
+    k.binFrequencies = BinFrequencies;
     k.sinCosDoubles = SinCos;
     k.multiplyByScalar = MultiplyByScalar;
     k.multiplyElementwise = MultiplyElementwise;

@@ -65,6 +65,9 @@ struct Kernels
   int (*minimumIndex)(const float* f, int n);
   void (*magnitude)(const float* pairs, float* dst, int n);
   void (*phase)(const float* pairs, float* dst, int n);
+  void (*magnitudeAndPhase)(const float* pairs, float* magnitude, float* phase, int n);
+  void (*binFrequencies)(const float* phase, float* previous, const float* expected, int n, int firstBin,
+                         double binsPerRadian, double binWidth, double* frequency);
   void (*hannWindow)(float* f, int n);
   void (*blackmanWindow)(float* f, int n);
   void (*triangularWindow)(float* f, int n);
@@ -87,6 +90,8 @@ const Kernels* Avx2Kernels();
 // Portable pieces that the AVX2 kernels reuse for tails and special cases.
 void PortableMagnitude(const float* pairs, float* dst, int n);
 void PortablePhase(const float* pairs, float* dst, int n);
+void PortableBinFrequencies(const float* phase, float* previous, const float* expected, int n, int firstBin,
+                            double binsPerRadian, double binWidth, double* frequency);
 void PortableSinCos(const double* src, double* sinOut, double* cosOut, int n);
 void PortableSmoothTwoSided(float* x, int n, const float* poles, int poleCount, float offset);
 void PortableForwardRealFFT(float* srcDst, const MRealFFTSetup* setup, float* work);

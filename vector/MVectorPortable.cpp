@@ -259,6 +259,35 @@ void PortableSmoothTwoSided(float* x, int n, const float* poles, int poleCount, 
   }
 }
 
+void PortableMagnitudeAndPhase(const float* pairs, float* magnitude, float* phase, int n)
+{
+  PortableMagnitude(pairs, magnitude, n);
+  PortablePhase(pairs, phase, n);
+}
+
+// Whole turns come off with a two-part 2 pi (the float nearest to it plus the remainder), so
+// that removing them adds no more than a rounding of d itself.
+void PortableBinFrequencies(const float* phase, float* previous, const float* expected, int n, int firstBin,
+                            double binsPerRadian, double binWidth, double* frequency)
+{
+  constexpr float kTwoPiHigh = 6.28318548f;
+  constexpr float kTwoPiLow = -1.74845553e-7f;
+  constexpr float kTurnsPerRadian = 0.159154943f;
+  for (int i = 0; i < n; ++i)
+  {
+    float d = phase[i] - previous[i] - expected[i];
+    previous[i] = phase[i];
+    if (!(std::fabs(d) <= 3.40282347e38f))
+      d = 0.0f;
+    // Half a turn rounds away from zero, so +pi goes to -pi and -pi to +pi.
+    const float turns = std::trunc(d * kTurnsPerRadian + std::copysign(0.5f, d));
+    d = d - turns * kTwoPiHigh;
+    d = d - turns * kTwoPiLow;
+    // The rest in double: only the offset from the bin centre carries float rounding.
+    frequency[i] = (static_cast<double>(d) * binsPerRadian + (firstBin + i)) * binWidth;
+  }
+}
+
 void PortableSinCos(const double* src, double* sinOut, double* cosOut, int n)
 {
   for (int i = 0; i < n; ++i)
@@ -288,6 +317,8 @@ const Kernels kPortableKernels = {
   MinimumIndex,
   PortableMagnitude,
   PortablePhase,
+  PortableMagnitudeAndPhase,
+  PortableBinFrequencies,
   HannWindow,
   BlackmanWindow,
   TriangularWindow,

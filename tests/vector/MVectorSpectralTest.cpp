@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <numbers>
 #include <vector>
 
 namespace
@@ -96,6 +98,70 @@ TEST_F(MVectorSpectral, TwoSidedSmoothingKeepsAConstantAtItsDcGain)
     const double gain = (0.5 / 0.5) * (0.25 / 0.75);
     for (int i = 40; i < 472; ++i)
       EXPECT_NEAR(x[static_cast<std::size_t>(i)], 3.0 * gain, 1e-6) << "bin " << i << ", level " << level;
+  }
+}
+
+TEST_F(MVectorSpectral, MagnitudeAndPhaseInOnePassEqualTheSeparateOperations)
+{
+  constexpr int kN = 203;
+  const std::vector<float> pairs = MTestSignals::WhiteNoise(2 * kN, 50.0f, 9);
+  for (int level = 0; level <= MVector::MaxLevel(); ++level)
+  {
+    MVector::SetLevel(level);
+    std::vector<float> magnitude(kN), phase(kN), oneMagnitude(kN), onePhase(kN);
+    MVector::Magnitude(pairs.data(), magnitude.data(), kN);
+    MVector::Phase(pairs.data(), phase.data(), kN);
+    ASSERT_EQ(MVector::MagnitudeAndPhase(pairs.data(), oneMagnitude.data(), onePhase.data(), kN), 0);
+    EXPECT_EQ(oneMagnitude, magnitude) << "level " << level;
+    EXPECT_EQ(onePhase, phase) << "level " << level;
+  }
+}
+
+// A partial at bin k + f (f a fraction of a bin) advances its phase by (k + f) 2 pi / 4
+// per hop at oversampling 4: the frequency must come back as (k + f) bin widths.
+TEST_F(MVectorSpectral, BinFrequenciesRecoverTheOffsetOfEveryPartialFromItsPhaseAdvance)
+{
+  constexpr int kN = 517;
+  constexpr int kFirst = 3;
+  constexpr double kStep = 2.0 * std::numbers::pi / 4.0;
+  constexpr double kWidth = 44100.0 / 4096.0;
+  const std::vector<float> offsets = MTestSignals::WhiteNoise(kN, 1.9f, 11); // bins, within +-2
+  const std::vector<float> start = MTestSignals::WhiteNoise(kN, 3.14159f, 12);
+  std::vector<float> expected(kN), previous(kN), phase(kN);
+  std::vector<double> truth(kN);
+  for (int i = 0; i < kN; ++i)
+  {
+    const int k = kFirst + i;
+    const double centred = k * kStep;
+    expected[i] = static_cast<float>(std::remainder(centred, 2.0 * std::numbers::pi));
+    previous[i] = start[i];
+    phase[i] = static_cast<float>(std::remainder(start[i] + (k + offsets[i]) * kStep, 2.0 * std::numbers::pi));
+    truth[i] = (k + offsets[i]) * kWidth;
+  }
+  // Non-finite phases count as no offset at all.
+  phase[7] = std::numeric_limits<float>::quiet_NaN();
+  truth[7] = (kFirst + 7) * kWidth;
+  phase[8] = std::numeric_limits<float>::infinity();
+  truth[8] = (kFirst + 8) * kWidth;
+  for (int level = 0; level <= MVector::MaxLevel(); ++level)
+  {
+    MVector::SetLevel(level);
+    std::vector<float> before = previous;
+    std::vector<double> frequency(kN);
+    ASSERT_EQ(MVector::BinFrequencies(phase.data(), before.data(), expected.data(), kN, kFirst,
+                                      4.0 / (2.0 * std::numbers::pi), kWidth, frequency.data()),
+              0);
+    for (int i = 0; i < kN; ++i)
+    {
+      // The phases carry float rounding (2.4e-7 rad at pi, three of them in d): under
+      // 1e-6 bins at oversampling 4.
+      EXPECT_NEAR(frequency[i], truth[i], 1e-6 * kWidth)
+        << "bin " << kFirst + i << ", level " << level;
+      if (i != 7)
+      {
+        EXPECT_EQ(before[i], phase[i]) << "the previous phases take the new ones";
+      }
+    }
   }
 }
 
