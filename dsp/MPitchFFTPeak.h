@@ -94,12 +94,14 @@ private:
   alignas(64) double m_sine[kMaxBins] = {};
   // Per bin: its region's shift in bins and its weight (formant weight times wet gain).
   std::int32_t m_binShifts[kMaxBins] = {};
+  // Per bin: the envelope bin its formant weight is read from.
+  std::int32_t m_formantBins[kMaxBins] = {};
   alignas(64) float m_binWeights[kMaxBins] = {};
   // Per bin: 1 where the bin is a peak (scratch of the peak search).
   std::uint8_t m_peakFlags[kMaxBins] = {};
-  // The shifted copy of the current frame, bin by bin (real and imaginary parts).
-  alignas(64) float m_shiftedRe[kMaxBins] = {};
-  alignas(64) float m_shiftedIm[kMaxBins] = {};
+  // The shifted copy of the current frame in the spectrum layout (pairs of real and
+  // imaginary parts; the pair at 0 stays zero).
+  alignas(64) float m_shifted[MaxSize] = {};
   // The frame's spectrum as analysed, before the dry gain scaled it.
   alignas(64) float m_sourceSpectrum[MaxSize] = {};
   float m_largestMagnitude = 0.0f;

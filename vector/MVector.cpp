@@ -223,6 +223,14 @@ int BinFrequencies(const float* phase, float* previous, const float* expected, i
   return kOk;
 }
 
+int RatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
+                    float scale, float* dst)
+{
+  MVECTOR_CHECK(n, 1, table, index, divisor, dst);
+  K().ratioOfGathered(table, index, divisor, n, limit, scale, dst);
+  return kOk;
+}
+
 int HannWindowInPlace(float* f, int n)
 {
   MVECTOR_CHECK(n, 3, f);

@@ -18,6 +18,7 @@
 // CreateRealFFT, so they are safe on the audio thread.
 
 #include <cstddef>
+#include <cstdint>
 
 namespace MVector
 {
@@ -107,6 +108,12 @@ int MagnitudeAndPhase(const float* pairs, float* magnitude, float* phase, int n)
 /// previous may not overlap phase.
 int BinFrequencies(const float* phase, float* previous, const float* expected, int n, int firstBin,
                    double binsPerRadian, double binWidth, double* frequency);
+
+/// dst[i] = min(table[index[i]] / divisor[i], limit) * scale: a ratio whose numerator is
+/// looked up. Every index must lie inside table (not checked). A NaN ratio stays NaN.
+/// Bit-identical at every level.
+int RatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
+                    float scale, float* dst);
 
 // ---- Windows (in place) --------------------------------------------------------
 

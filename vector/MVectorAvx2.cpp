@@ -343,6 +343,23 @@ void BinFrequencies(const float* phase, float* previous, const float* expected, 
                            frequency + i);
 }
 
+void RatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
+                     float scale, float* dst)
+{
+  const __m256 vLimit = _mm256_set1_ps(limit);
+  const __m256 vScale = _mm256_set1_ps(scale);
+  int i = 0;
+  for (; i + 8 <= n; i += 8)
+  {
+    const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index + i));
+    const __m256 ratio = _mm256_div_ps(_mm256_i32gather_ps(table, at, 4), _mm256_loadu_ps(divisor + i));
+    // min_ps(a, b) is "a < b ? a : b", the portable comparison with the same NaN rule.
+    _mm256_storeu_ps(dst + i, _mm256_mul_ps(_mm256_min_ps(vLimit, ratio), vScale));
+  }
+  if (i < n)
+    PortableRatioOfGathered(table, index + i, divisor + i, n - i, limit, scale, dst + i);
+}
+
 // sin and cos of four doubles: x = j pi/2 + r with |r| <= pi/4 (pi/2 split in three parts,
 // each product subtracted with one rounding by FMA), Taylor series of sin r to r^15 and of
 // cos r to r^16 (truncation below 5e-17 on that interval), then the quadrant j mod 4 swaps
@@ -552,6 +569,7 @@ const Kernels* Avx2Kernels()
     k.minimumIndex = MinimumIndex;
     k.magnitude = Magnitude;
     k.phase = Phase;
+    k.ratioOfGathered = RatioOfGathered;
     k.magnitudeAndPhase = MagnitudeAndPhase;
     k.binFrequencies = BinFrequencies;
     k.sinCosDoubles = SinCos;

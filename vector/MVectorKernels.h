@@ -68,6 +68,8 @@ struct Kernels
   void (*magnitudeAndPhase)(const float* pairs, float* magnitude, float* phase, int n);
   void (*binFrequencies)(const float* phase, float* previous, const float* expected, int n, int firstBin,
                          double binsPerRadian, double binWidth, double* frequency);
+  void (*ratioOfGathered)(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
+                          float scale, float* dst);
   void (*hannWindow)(float* f, int n);
   void (*blackmanWindow)(float* f, int n);
   void (*triangularWindow)(float* f, int n);
@@ -90,6 +92,8 @@ const Kernels* Avx2Kernels();
 // Portable pieces that the AVX2 kernels reuse for tails and special cases.
 void PortableMagnitude(const float* pairs, float* dst, int n);
 void PortablePhase(const float* pairs, float* dst, int n);
+void PortableRatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
+                             float scale, float* dst);
 void PortableBinFrequencies(const float* phase, float* previous, const float* expected, int n, int firstBin,
                             double binsPerRadian, double binWidth, double* frequency);
 void PortableSinCos(const double* src, double* sinOut, double* cosOut, int n);

@@ -288,6 +288,16 @@ void PortableBinFrequencies(const float* phase, float* previous, const float* ex
   }
 }
 
+void PortableRatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
+                             float scale, float* dst)
+{
+  for (int i = 0; i < n; ++i)
+  {
+    const float ratio = table[index[i]] / divisor[i];
+    dst[i] = (limit < ratio ? limit : ratio) * scale;
+  }
+}
+
 void PortableSinCos(const double* src, double* sinOut, double* cosOut, int n)
 {
   for (int i = 0; i < n; ++i)
@@ -319,6 +329,7 @@ const Kernels kPortableKernels = {
   PortablePhase,
   PortableMagnitudeAndPhase,
   PortableBinFrequencies,
+  PortableRatioOfGathered,
   HannWindow,
   BlackmanWindow,
   TriangularWindow,

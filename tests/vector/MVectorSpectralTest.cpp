@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <numbers>
 #include <vector>
@@ -162,6 +163,39 @@ TEST_F(MVectorSpectral, BinFrequenciesRecoverTheOffsetOfEveryPartialFromItsPhase
         EXPECT_EQ(before[i], phase[i]) << "the previous phases take the new ones";
       }
     }
+  }
+}
+
+TEST_F(MVectorSpectral, RatioOfGatheredLooksUpTheNumeratorAndLimitsTheRatio)
+{
+  constexpr int kN = 45;
+  std::vector<float> table(64), divisor(kN), dst(kN);
+  std::vector<std::int32_t> index(kN);
+  for (int i = 0; i < 64; ++i)
+    table[static_cast<std::size_t>(i)] = 1.0f + static_cast<float>(i);
+  for (int i = 0; i < kN; ++i)
+  {
+    index[static_cast<std::size_t>(i)] = (i * 7) % 64;
+    divisor[static_cast<std::size_t>(i)] = 2.0f + static_cast<float>(i % 5);
+  }
+  divisor[10] = 0.0f; // 1 + 70 % 64 over 0: infinite, so the limit
+  table[static_cast<std::size_t>(index[11])] = std::numeric_limits<float>::quiet_NaN();
+  for (int level = 0; level <= MVector::MaxLevel(); ++level)
+  {
+    MVector::SetLevel(level);
+    ASSERT_EQ(MVector::RatioOfGathered(table.data(), index.data(), divisor.data(), kN, 4.0f, 0.5f, dst.data()), 0);
+    for (int i = 0; i < kN; ++i)
+    {
+      const std::size_t u = static_cast<std::size_t>(i);
+      if (i == 11)
+      {
+        EXPECT_TRUE(std::isnan(dst[u])) << "level " << level;
+        continue;
+      }
+      const float ratio = table[static_cast<std::size_t>(index[u])] / divisor[u];
+      EXPECT_EQ(dst[u], std::min(ratio, 4.0f) * 0.5f) << "element " << i << ", level " << level;
+    }
+    EXPECT_EQ(dst[10], 2.0f) << "level " << level;
   }
 }
 
