@@ -215,45 +215,20 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
   // Every bin of a region keeps its phase offset to the peak, so its output value is
   // its input value rotated by the peak's angle, times its gain: rotating the kept input
   // spectrum gives what the stored phases describe without a sine and cosine per bin.
-  const float* source = m_sourceSpectrum;
   float* output = m_shifted;
   MVector::ZeroFloats(output, 2 * h);
+  const MVector::MShiftSource from{m_sourceSpectrum, m, phase, WithFormants ? weights : nullptr, wetGain};
+  const MVector::MShiftTarget to{M, stored, output};
   for (int i = 0; i < shifted; ++i)
   {
-    const int p = m_peakBins[i];
-    const int d = m_targetBins[i] - p;
+    const int d = m_targetBins[i] - m_peakBins[i];
     const int hi = m_regionBounds[i + 1];
     if (hi + d < 1)
       continue;
     const int lo = std::max(m_regionBounds[i], 1 - d);
-    const double offset = m_rotations[i];
-    const float rotateCos = static_cast<float>(m_cosine[i]);
-    const float rotateSin = static_cast<float>(m_sine[i]);
-    for (int j = lo; j < hi; ++j)
-    {
-      const int target = j + d;
-      double v;
-      float scale;
-      if constexpr (WithFormants)
-      {
-        v = static_cast<double>(m[j] * weights[j]);
-        scale = weights[j];
-      }
-      else
-      {
-        v = static_cast<double>(m[j]) * wetGain;
-        scale = gain;
-      }
-      if (v > M[target])
-      {
-        M[target] = v;
-        stored[target] = phase[j] + offset;
-        const float re = source[2 * j];
-        const float im = source[2 * j + 1];
-        output[2 * target] = (re * rotateCos - im * rotateSin) * scale;
-        output[2 * target + 1] = (re * rotateSin + im * rotateCos) * scale;
-      }
-    }
+    const MVector::MRegionMove move{lo, hi, d, m_rotations[i], static_cast<float>(m_cosine[i]),
+                                    static_cast<float>(m_sine[i])};
+    MVector::MoveRegion(from, move, to);
   }
 
   // Bins 1 .. h - 1; the pair at 0 (DC and Nyquist) is never shifted.

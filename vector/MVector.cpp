@@ -231,6 +231,17 @@ int RatioOfGathered(const float* table, const std::int32_t* index, const float* 
   return kOk;
 }
 
+int MoveRegion(const MShiftSource& source, const MRegionMove& move, const MShiftTarget& target)
+{
+  if (AnyNull(source.pairs, source.magnitude, source.phase, target.loudest, target.phase, target.pairs))
+    return kNullPointer;
+  if (move.end < move.first)
+    return kBadLength;
+  if (move.end > move.first)
+    K().moveRegion(source, move, target);
+  return kOk;
+}
+
 int HannWindowInPlace(float* f, int n)
 {
   MVECTOR_CHECK(n, 3, f);

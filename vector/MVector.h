@@ -115,6 +115,49 @@ int BinFrequencies(const float* phase, float* previous, const float* expected, i
 int RatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
                     float scale, float* dst);
 
+/// One region of a phase-locked spectral shift (see MoveRegion): the source bins
+/// [first, end) move to [first + shift, end + shift) and turn by `angle`, whose cosine and
+/// sine (rounded to float) are given.
+struct MRegionMove
+{
+  int first;
+  int end;
+  int shift;
+  double angle;
+  float cosine;
+  float sine;
+};
+
+/// What MoveRegion reads: the source spectrum as (re, im) pairs per bin, its magnitudes and
+/// phases (radians), and either a weight per bin or (weight null) one gain for all.
+struct MShiftSource
+{
+  const float* pairs;
+  const float* magnitude;
+  const float* phase;
+  const float* weight;
+  double gain;
+};
+
+/// What MoveRegion writes, indexed by target bin: the loudest contribution so far, its phase
+/// and its (re, im) pair.
+struct MShiftTarget
+{
+  double* loudest;
+  double* phase;
+  float* pairs;
+};
+
+/// For each source bin j of the region, with t = j + shift: v = magnitude[j] * weight[j]
+/// (in float, then widened) or magnitude[j] * gain (in double), and scale = weight[j] or
+/// the gain in float. When v > loudest[t] (a NaN never wins): loudest[t] = v, phase[t] =
+/// phase[j] + angle, and the pair at t becomes the source pair at j rotated by the angle
+/// and scaled: ((re c - im s) scale, (re s + im c) scale). Bins of one region never
+/// compete with each other, so later calls decide between overlapping regions. Every
+/// target index must lie inside the target arrays. Bit-identical at every level.
+/// kBadLength when end < first.
+int MoveRegion(const MShiftSource& source, const MRegionMove& move, const MShiftTarget& target);
+
 // ---- Windows (in place) --------------------------------------------------------
 
 /// f[i] *= 0.5 * (1 - cos(2 pi i / (n - 1))); n must be at least 3.

@@ -199,6 +199,72 @@ TEST_F(MVectorSpectral, RatioOfGatheredLooksUpTheNumeratorAndLimitsTheRatio)
   }
 }
 
+// Two overlapping regions of a noise spectrum, moved with and without weights: every level
+// must give the same winners, phases and rotated pairs as the sequential definition, and
+// a quarter turn must take (re, im) to (-im, re).
+TEST_F(MVectorSpectral, MovedRegionsRotateTheirBinsAndTheLouderContributionWins)
+{
+  constexpr int kBins = 64;
+  const std::vector<float> pairs = MTestSignals::WhiteNoise(2 * kBins, 10.0f, 21);
+  std::vector<float> magnitude(kBins), phase(kBins), weight(kBins);
+  const std::vector<float> noise = MTestSignals::WhiteNoise(kBins, 1.0f, 22);
+  for (int j = 0; j < kBins; ++j)
+  {
+    const std::size_t u = static_cast<std::size_t>(j);
+    magnitude[u] = std::hypot(pairs[2 * u], pairs[2 * u + 1]);
+    phase[u] = std::atan2(pairs[2 * u + 1], pairs[2 * u]);
+    weight[u] = 1.0f + noise[u];
+  }
+  magnitude[20] = std::numeric_limits<float>::quiet_NaN(); // never wins
+  const float quarterCos = 0.0f;
+  const float quarterSin = 1.0f;
+  // Region A (bins 5 .. 27) moves up by 3, region B (bins 17 .. 40) down by 2: their
+  // targets overlap on 15 .. 30.
+  const MVector::MRegionMove moves[] = {{5, 27, 3, 1.5707963267948966, quarterCos, quarterSin},
+                                        {17, 40, -2, -0.3, std::cos(-0.3f), std::sin(-0.3f)}};
+  for (bool weighted : {false, true})
+  {
+    const MVector::MShiftSource source{pairs.data(), magnitude.data(), phase.data(),
+                                       weighted ? weight.data() : nullptr, 0.75};
+    // The definition, one bin after the other.
+    std::vector<double> loudest(kBins, 0.0), outPhase(kBins, 0.0);
+    std::vector<float> out(2 * kBins, 0.0f);
+    for (const MVector::MRegionMove& move : moves)
+      for (int j = move.first; j < move.end; ++j)
+      {
+        const std::size_t u = static_cast<std::size_t>(j);
+        const std::size_t t = static_cast<std::size_t>(j + move.shift);
+        const float scale = weighted ? weight[u] : 0.75f;
+        const double v = weighted ? static_cast<double>(magnitude[u] * weight[u]) : magnitude[u] * 0.75;
+        if (v > loudest[t])
+        {
+          loudest[t] = v;
+          outPhase[t] = phase[u] + move.angle;
+          out[2 * t] = (pairs[2 * u] * move.cosine - pairs[2 * u + 1] * move.sine) * scale;
+          out[2 * t + 1] = (pairs[2 * u] * move.sine + pairs[2 * u + 1] * move.cosine) * scale;
+        }
+      }
+    // Target 18 gets region A's bin 15 and region B's NaN bin 20: A's stays.
+    EXPECT_EQ(outPhase[18], phase[15] + moves[0].angle);
+    for (int level = 0; level <= MVector::MaxLevel(); ++level)
+    {
+      MVector::SetLevel(level);
+      std::vector<double> gotLoudest(kBins, 0.0), gotPhase(kBins, 0.0);
+      std::vector<float> got(2 * kBins, 0.0f);
+      const MVector::MShiftTarget target{gotLoudest.data(), gotPhase.data(), got.data()};
+      for (const MVector::MRegionMove& move : moves)
+        ASSERT_EQ(MVector::MoveRegion(source, move, target), 0);
+      EXPECT_EQ(gotLoudest, loudest) << "level " << level << (weighted ? ", weighted" : "");
+      EXPECT_EQ(gotPhase, outPhase) << "level " << level;
+      EXPECT_EQ(got, out) << "level " << level;
+      // Bin 8 comes from region A alone: a quarter turn of source bin 5.
+      const float scale = weighted ? weight[5] : 0.75f;
+      EXPECT_EQ(got[16], -pairs[11] * scale) << "level " << level;
+      EXPECT_EQ(got[17], pairs[10] * scale) << "level " << level;
+    }
+  }
+}
+
 TEST_F(MVectorSpectral, SpectralOperationsCheckArgumentsAndAllocateNothing)
 {
   std::vector<float> x(1024, 1.0f);
