@@ -217,8 +217,7 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
   // spectrum gives what the stored phases describe without a sine and cosine per bin.
   float* output = m_shifted;
   MVector::ZeroFloats(output, 2 * h);
-  const MVector::MShiftSource from{m_sourceSpectrum, m, phase, WithFormants ? weights : nullptr, wetGain};
-  const MVector::MShiftTarget to{M, stored, output};
+  int moves = 0;
   for (int i = 0; i < shifted; ++i)
   {
     const int d = m_targetBins[i] - m_peakBins[i];
@@ -226,10 +225,12 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
     if (hi + d < 1)
       continue;
     const int lo = std::max(m_regionBounds[i], 1 - d);
-    const MVector::MRegionMove move{lo, hi, d, m_rotations[i], static_cast<float>(m_cosine[i]),
-                                    static_cast<float>(m_sine[i])};
-    MVector::MoveRegion(from, move, to);
+    m_moves[moves++] = MVector::MRegionMove{lo, hi, d, m_rotations[i], static_cast<float>(m_cosine[i]),
+                                            static_cast<float>(m_sine[i])};
   }
+  const MVector::MShiftSource from{m_sourceSpectrum, m, phase, WithFormants ? weights : nullptr, wetGain};
+  const MVector::MShiftTarget to{M, stored, output};
+  MVector::MoveRegions(from, m_moves, moves, to);
 
   // Bins 1 .. h - 1; the pair at 0 (DC and Nyquist) is never shifted.
   MVector::AddFloatsInPlace(output + 2, spectrum + 2, 2 * h - 2);

@@ -22,6 +22,7 @@
 #include "dsp/MAudioFFTProcessor.h"
 #include "dsp/MPitchFFTBase.h"
 #include "dsp/MTonveraCorrectorOwner.h"
+#include "vector/MVector.h"
 
 #include <cstdint>
 
@@ -92,6 +93,8 @@ private:
   alignas(64) double m_rotations[kMaxBins] = {};
   alignas(64) double m_cosine[kMaxBins] = {};
   alignas(64) double m_sine[kMaxBins] = {};
+  // The regions to move, as handed to the vector layer in one call.
+  MVector::MRegionMove m_moves[kMaxBins] = {};
   // Per bin: its region's shift in bins and its weight (formant weight times wet gain).
   std::int32_t m_binShifts[kMaxBins] = {};
   // Per bin: the envelope bin its formant weight is read from.

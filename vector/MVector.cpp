@@ -231,14 +231,17 @@ int RatioOfGathered(const float* table, const std::int32_t* index, const float* 
   return kOk;
 }
 
-int MoveRegion(const MShiftSource& source, const MRegionMove& move, const MShiftTarget& target)
+int MoveRegions(const MShiftSource& source, const MRegionMove* moves, int count, const MShiftTarget& target)
 {
-  if (AnyNull(source.pairs, source.magnitude, source.phase, target.loudest, target.phase, target.pairs))
+  if (AnyNull(moves, source.pairs, source.magnitude, source.phase, target.loudest, target.phase, target.pairs))
     return kNullPointer;
-  if (move.end < move.first)
+  if (count < 0)
     return kBadLength;
-  if (move.end > move.first)
-    K().moveRegion(source, move, target);
+  for (int i = 0; i < count; ++i)
+    if (moves[i].end < moves[i].first)
+      return kBadLength;
+  if (count > 0)
+    K().moveRegions(source, moves, count, target);
   return kOk;
 }
 

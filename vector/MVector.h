@@ -115,7 +115,7 @@ int BinFrequencies(const float* phase, float* previous, const float* expected, i
 int RatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
                     float scale, float* dst);
 
-/// One region of a phase-locked spectral shift (see MoveRegion): the source bins
+/// One region of a phase-locked spectral shift (see MoveRegions): the source bins
 /// [first, end) move to [first + shift, end + shift) and turn by `angle`, whose cosine and
 /// sine (rounded to float) are given.
 struct MRegionMove
@@ -128,7 +128,7 @@ struct MRegionMove
   float sine;
 };
 
-/// What MoveRegion reads: the source spectrum as (re, im) pairs per bin, its magnitudes and
+/// What MoveRegions reads: the source spectrum as (re, im) pairs per bin, its magnitudes and
 /// phases (radians), and either a weight per bin or (weight null) one gain for all.
 struct MShiftSource
 {
@@ -139,7 +139,7 @@ struct MShiftSource
   double gain;
 };
 
-/// What MoveRegion writes, indexed by target bin: the loudest contribution so far, its phase
+/// What MoveRegions writes, indexed by target bin: the loudest contribution so far, its phase
 /// and its (re, im) pair.
 struct MShiftTarget
 {
@@ -148,15 +148,15 @@ struct MShiftTarget
   float* pairs;
 };
 
-/// For each source bin j of the region, with t = j + shift: v = magnitude[j] * weight[j]
+/// For each region in turn, and each of its source bins j, with t = j + shift: v = magnitude[j] * weight[j]
 /// (in float, then widened) or magnitude[j] * gain (in double), and scale = weight[j] or
 /// the gain in float. When v > loudest[t] (a NaN never wins): loudest[t] = v, phase[t] =
 /// phase[j] + angle, and the pair at t becomes the source pair at j rotated by the angle
 /// and scaled: ((re c - im s) scale, (re s + im c) scale). Bins of one region never
-/// compete with each other, so later calls decide between overlapping regions. Every
-/// target index must lie inside the target arrays. Bit-identical at every level.
-/// kBadLength when end < first.
-int MoveRegion(const MShiftSource& source, const MRegionMove& move, const MShiftTarget& target);
+/// compete with each other; a later region competes with what the earlier ones wrote.
+/// Every target index must lie inside the target arrays. Bit-identical at every level.
+/// kBadLength when count < 0 or a region has end < first (then nothing is written).
+int MoveRegions(const MShiftSource& source, const MRegionMove* moves, int count, const MShiftTarget& target);
 
 // ---- Windows (in place) --------------------------------------------------------
 

@@ -364,48 +364,53 @@ void RatioOfGathered(const float* table, const std::int32_t* index, const float*
 // bin, and read as eight 32-bit lanes it selects the bin's (re, im) pair as well. Masked
 // loads and stores keep every access inside the region. The rotation multiplies and then
 // subtracts or adds (addsub), rounding like the portable expression.
-void MoveRegion(const MShiftSource& source, const MRegionMove& move, const MShiftTarget& target)
+void MoveRegions(const MShiftSource& source, const MRegionMove* moves, int count, const MShiftTarget& target)
 {
-  const __m256d angle = _mm256_set1_pd(move.angle);
   const __m256d gainDouble = _mm256_set1_pd(source.gain);
   const __m128 gainFloat = _mm_set1_ps(static_cast<float>(source.gain));
-  const __m256 cosine = _mm256_set1_ps(move.cosine);
-  const __m256 sine = _mm256_set1_ps(move.sine);
   const __m256i pairIndex = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
   const __m256i laneNumbers = _mm256_setr_epi64x(0, 1, 2, 3);
-  for (int j = move.first; j < move.end; j += 4)
+  for (int r = 0; r < count; ++r)
   {
-    const int t = j + move.shift;
-    const int left = move.end - j;
-    const __m256i inRegion = _mm256_cmpgt_epi64(_mm256_set1_epi64x(left), laneNumbers);
-    const __m128i inRegion32 = _mm256_castsi256_si128(
-      _mm256_permutevar8x32_epi32(inRegion, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
-    const __m128 magnitude = _mm_maskload_ps(source.magnitude + j, inRegion32);
-    __m256d v;
-    __m128 scale;
-    if (source.weight != nullptr)
+    const MRegionMove& move = moves[r];
+    const __m256d angle = _mm256_set1_pd(move.angle);
+    const __m256 cosine = _mm256_set1_ps(move.cosine);
+    const __m256 sine = _mm256_set1_ps(move.sine);
+    for (int j = move.first; j < move.end; j += 4)
     {
-      scale = _mm_maskload_ps(source.weight + j, inRegion32);
-      v = _mm256_cvtps_pd(_mm_mul_ps(magnitude, scale));
+      const int t = j + move.shift;
+      const int left = move.end - j;
+      const __m256i inRegion = _mm256_cmpgt_epi64(_mm256_set1_epi64x(left), laneNumbers);
+      const __m128i inRegion32 = _mm256_castsi256_si128(
+        _mm256_permutevar8x32_epi32(inRegion, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
+      const __m128 magnitude = _mm_maskload_ps(source.magnitude + j, inRegion32);
+      __m256d v;
+      __m128 scale;
+      if (source.weight != nullptr)
+      {
+        scale = _mm_maskload_ps(source.weight + j, inRegion32);
+        v = _mm256_cvtps_pd(_mm_mul_ps(magnitude, scale));
+      }
+      else
+      {
+        scale = gainFloat;
+        v = _mm256_mul_pd(_mm256_cvtps_pd(magnitude), gainDouble);
+      }
+      const __m256d loudest = _mm256_maskload_pd(target.loudest + t, inRegion);
+      const __m256i wins =
+        _mm256_and_si256(_mm256_castpd_si256(_mm256_cmp_pd(v, loudest, _CMP_GT_OQ)), inRegion);
+      if (_mm256_testz_si256(wins, wins))
+        continue;
+      _mm256_maskstore_pd(target.loudest + t, wins, v);
+      const __m256d phase =
+        _mm256_add_pd(_mm256_cvtps_pd(_mm_maskload_ps(source.phase + j, inRegion32)), angle);
+      _mm256_maskstore_pd(target.phase + t, wins, phase);
+      const __m256 pairs = _mm256_maskload_ps(source.pairs + 2 * j, inRegion);
+      const __m256 swapped = _mm256_permute_ps(pairs, 0xB1);
+      const __m256 rotated = _mm256_addsub_ps(_mm256_mul_ps(pairs, cosine), _mm256_mul_ps(swapped, sine));
+      const __m256 pairScale = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(scale), pairIndex);
+      _mm256_maskstore_ps(target.pairs + 2 * t, wins, _mm256_mul_ps(rotated, pairScale));
     }
-    else
-    {
-      scale = gainFloat;
-      v = _mm256_mul_pd(_mm256_cvtps_pd(magnitude), gainDouble);
-    }
-    const __m256d loudest = _mm256_maskload_pd(target.loudest + t, inRegion);
-    const __m256i wins =
-      _mm256_and_si256(_mm256_castpd_si256(_mm256_cmp_pd(v, loudest, _CMP_GT_OQ)), inRegion);
-    if (_mm256_testz_si256(wins, wins))
-      continue;
-    _mm256_maskstore_pd(target.loudest + t, wins, v);
-    const __m256d phase = _mm256_add_pd(_mm256_cvtps_pd(_mm_maskload_ps(source.phase + j, inRegion32)), angle);
-    _mm256_maskstore_pd(target.phase + t, wins, phase);
-    const __m256 pairs = _mm256_maskload_ps(source.pairs + 2 * j, inRegion);
-    const __m256 swapped = _mm256_permute_ps(pairs, 0xB1);
-    const __m256 rotated = _mm256_addsub_ps(_mm256_mul_ps(pairs, cosine), _mm256_mul_ps(swapped, sine));
-    const __m256 pairScale = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(scale), pairIndex);
-    _mm256_maskstore_ps(target.pairs + 2 * t, wins, _mm256_mul_ps(rotated, pairScale));
   }
 }
 
@@ -619,7 +624,7 @@ const Kernels* Avx2Kernels()
     k.magnitude = Magnitude;
     k.phase = Phase;
     k.ratioOfGathered = RatioOfGathered;
-    k.moveRegion = MoveRegion;
+    k.moveRegions = MoveRegions;
     k.magnitudeAndPhase = MagnitudeAndPhase;
     k.binFrequencies = BinFrequencies;
     k.sinCosDoubles = SinCos;

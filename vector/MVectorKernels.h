@@ -70,7 +70,7 @@ struct Kernels
                          double binsPerRadian, double binWidth, double* frequency);
   void (*ratioOfGathered)(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
                           float scale, float* dst);
-  void (*moveRegion)(const MShiftSource& source, const MRegionMove& move, const MShiftTarget& target);
+  void (*moveRegions)(const MShiftSource& source, const MRegionMove* moves, int count, const MShiftTarget& target);
   void (*hannWindow)(float* f, int n);
   void (*blackmanWindow)(float* f, int n);
   void (*triangularWindow)(float* f, int n);
@@ -93,7 +93,8 @@ const Kernels* Avx2Kernels();
 // Portable pieces that the AVX2 kernels reuse for tails and special cases.
 void PortableMagnitude(const float* pairs, float* dst, int n);
 void PortablePhase(const float* pairs, float* dst, int n);
-void PortableMoveRegion(const MShiftSource& source, const MRegionMove& move, const MShiftTarget& target);
+void PortableMoveRegions(const MShiftSource& source, const MRegionMove* moves, int count,
+                         const MShiftTarget& target);
 void PortableRatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
                              float scale, float* dst);
 void PortableBinFrequencies(const float* phase, float* previous, const float* expected, int n, int firstBin,

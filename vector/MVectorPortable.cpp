@@ -298,32 +298,37 @@ void PortableRatioOfGathered(const float* table, const std::int32_t* index, cons
   }
 }
 
-void PortableMoveRegion(const MShiftSource& source, const MRegionMove& move, const MShiftTarget& target)
+void PortableMoveRegions(const MShiftSource& source, const MRegionMove* moves, int count,
+                         const MShiftTarget& target)
 {
   const float gain = static_cast<float>(source.gain);
-  for (int j = move.first; j < move.end; ++j)
+  for (int r = 0; r < count; ++r)
   {
-    const int t = j + move.shift;
-    double v;
-    float scale;
-    if (source.weight != nullptr)
+    const MRegionMove& move = moves[r];
+    for (int j = move.first; j < move.end; ++j)
     {
-      v = static_cast<double>(source.magnitude[j] * source.weight[j]);
-      scale = source.weight[j];
-    }
-    else
-    {
-      v = static_cast<double>(source.magnitude[j]) * source.gain;
-      scale = gain;
-    }
-    if (v > target.loudest[t])
-    {
-      target.loudest[t] = v;
-      target.phase[t] = source.phase[j] + move.angle;
-      const float re = source.pairs[2 * j];
-      const float im = source.pairs[2 * j + 1];
-      target.pairs[2 * t] = (re * move.cosine - im * move.sine) * scale;
-      target.pairs[2 * t + 1] = (re * move.sine + im * move.cosine) * scale;
+      const int t = j + move.shift;
+      double v;
+      float scale;
+      if (source.weight != nullptr)
+      {
+        v = static_cast<double>(source.magnitude[j] * source.weight[j]);
+        scale = source.weight[j];
+      }
+      else
+      {
+        v = static_cast<double>(source.magnitude[j]) * source.gain;
+        scale = gain;
+      }
+      if (v > target.loudest[t])
+      {
+        target.loudest[t] = v;
+        target.phase[t] = source.phase[j] + move.angle;
+        const float re = source.pairs[2 * j];
+        const float im = source.pairs[2 * j + 1];
+        target.pairs[2 * t] = (re * move.cosine - im * move.sine) * scale;
+        target.pairs[2 * t + 1] = (re * move.sine + im * move.cosine) * scale;
+      }
     }
   }
 }
@@ -360,7 +365,7 @@ const Kernels kPortableKernels = {
   PortableMagnitudeAndPhase,
   PortableBinFrequencies,
   PortableRatioOfGathered,
-  PortableMoveRegion,
+  PortableMoveRegions,
   HannWindow,
   BlackmanWindow,
   TriangularWindow,

@@ -252,8 +252,7 @@ TEST_F(MVectorSpectral, MovedRegionsRotateTheirBinsAndTheLouderContributionWins)
       std::vector<double> gotLoudest(kBins, 0.0), gotPhase(kBins, 0.0);
       std::vector<float> got(2 * kBins, 0.0f);
       const MVector::MShiftTarget target{gotLoudest.data(), gotPhase.data(), got.data()};
-      for (const MVector::MRegionMove& move : moves)
-        ASSERT_EQ(MVector::MoveRegion(source, move, target), 0);
+      ASSERT_EQ(MVector::MoveRegions(source, moves, 2, target), 0);
       EXPECT_EQ(gotLoudest, loudest) << "level " << level << (weighted ? ", weighted" : "");
       EXPECT_EQ(gotPhase, outPhase) << "level " << level;
       EXPECT_EQ(got, out) << "level " << level;
@@ -275,6 +274,13 @@ TEST_F(MVectorSpectral, SpectralOperationsCheckArgumentsAndAllocateNothing)
   EXPECT_EQ(MVector::SmoothTwoSided(x.data(), 8, &pole, -1, 0.0f), MVector::kBadLength);
   EXPECT_EQ(MVector::SmoothTwoSided(x.data(), 8, &pole, 0, 0.0f), MVector::kOk);
   EXPECT_EQ(x[0], 1.0f) << "no poles, no change";
+  const MVector::MRegionMove backwards{5, 4, 0, 0.0, 1.0f, 0.0f};
+  double loudest = 0.0, phase = 0.0;
+  const MVector::MShiftSource source{x.data(), x.data(), x.data(), nullptr, 1.0};
+  const MVector::MShiftTarget target{&loudest, &phase, x.data()};
+  EXPECT_EQ(MVector::MoveRegions(source, &backwards, 1, target), MVector::kBadLength);
+  EXPECT_EQ(MVector::MoveRegions(source, nullptr, 1, target), MVector::kNullPointer);
+  EXPECT_EQ(MVector::MoveRegions(source, &backwards, 0, target), MVector::kOk) << "no regions, nothing to check";
   for (int level = 0; level <= MVector::MaxLevel(); ++level)
   {
     MVector::SetLevel(level);
