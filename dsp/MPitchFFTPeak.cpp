@@ -46,43 +46,13 @@ void MPitchFFTPeak<MaxSize>::FindPeaksAndRegions(int frameSize)
 {
   const int h = std::min(frameSize / 2, kMaxBins);
   const float* m = this->Magnitudes();
-  // First a peak flag per bin, in a loop without branches that the compiler can
-  // vectorise, then the list of flagged bins.
-  std::uint8_t* flags = m_peakFlags;
-  for (int k = 2; k < h - 2; ++k)
-  {
-    const float v = m[k];
-    flags[k] = static_cast<std::uint8_t>((v > m[k - 2]) & (v > m[k - 1]) & (v > m[k + 1]) & (v > m[k + 2]));
-  }
+  // The peaks and, between each two, the quietest bin (the lower bound of the upper
+  // peak's region) in one vector call.
   int count = 0;
-  for (int k = 2; k < h - 2; ++k)
-  {
-    m_peakBins[count] = k;
-    count += flags[k];
-  }
+  if (h > 0)
+    MVector::PeaksAndValleys(m, h, m_peakBins, m_regionBounds, &count);
   m_peakCount = count;
-
   m_regionBounds[0] = 1;
-  for (int i = 1; i < count; ++i)
-  {
-    const int below = m_peakBins[i - 1];
-    const int peak = m_peakBins[i];
-    // The quietest bin between the two peaks (the first of equal ones). The ranges
-    // are a few bins long, too short for a vector call to pay.
-    int quietest = peak;
-    if (below < peak - 1)
-    {
-      quietest = below + 1;
-      float quietestValue = m[quietest];
-      for (int k = below + 2; k < peak; ++k)
-      {
-        const bool lower = m[k] < quietestValue;
-        quietest = lower ? k : quietest;
-        quietestValue = lower ? m[k] : quietestValue;
-      }
-    }
-    m_regionBounds[i] = quietest;
-  }
   m_regionBounds[count] = h;
 
   m_largestMagnitude = 0.0f;

@@ -100,8 +100,6 @@ private:
   // Per bin: the envelope bin its formant weight is read from.
   std::int32_t m_formantBins[kMaxBins] = {};
   alignas(64) float m_binWeights[kMaxBins] = {};
-  // Per bin: 1 where the bin is a peak (scratch of the peak search).
-  std::uint8_t m_peakFlags[kMaxBins] = {};
   // The shifted copy of the current frame in the spectrum layout (pairs of real and
   // imaginary parts; the pair at 0 stays zero).
   alignas(64) float m_shifted[MaxSize] = {};

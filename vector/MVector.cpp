@@ -231,6 +231,13 @@ int RatioOfGathered(const float* table, const std::int32_t* index, const float* 
   return kOk;
 }
 
+int PeaksAndValleys(const float* f, int n, std::int32_t* peaks, std::int32_t* valleys, int* peakCount)
+{
+  MVECTOR_CHECK(n, 1, f, peaks, valleys, peakCount);
+  *peakCount = K().peaksAndValleys(f, n, peaks, valleys);
+  return kOk;
+}
+
 int MoveRegions(const MShiftSource& source, const MRegionMove* moves, int count, const MShiftTarget& target)
 {
   if (AnyNull(moves, source.pairs, source.magnitude, source.phase, target.loudest, target.phase, target.pairs))

@@ -115,6 +115,16 @@ int BinFrequencies(const float* phase, float* previous, const float* expected, i
 int RatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
                     float scale, float* dst);
 
+/// The peaks of f and the valleys between them. Peaks: every i with 2 <= i < n - 2 whose
+/// value is greater than each of f[i - 2], f[i - 1], f[i + 1] and f[i + 2], in rising order
+/// into peaks (*peakCount of them; peaks must have room for n values, the vector level
+/// writes ahead of the count). Valleys: for every peak k >= 1, valleys[k] is the index of the
+/// smallest value strictly between peaks[k - 1] and peaks[k] (the first of equal ones; a NaN
+/// is taken only as the first value of the gap), or peaks[k] when the two are neighbours;
+/// valleys[0] is not written, and valleys must have room for n values. kBadLength for
+/// n < 1. Identical results at every level.
+int PeaksAndValleys(const float* f, int n, std::int32_t* peaks, std::int32_t* valleys, int* peakCount);
+
 /// One region of a phase-locked spectral shift (see MoveRegions): the source bins
 /// [first, end) move to [first + shift, end + shift) and turn by `angle`, whose cosine and
 /// sine (rounded to float) are given.

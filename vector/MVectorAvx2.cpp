@@ -16,6 +16,9 @@
 
 #include <immintrin.h>
 
+#include <cstdint>
+#include <limits>
+
 namespace MVector::Detail
 {
 namespace
@@ -360,6 +363,87 @@ void RatioOfGathered(const float* table, const std::int32_t* index, const float*
     PortableRatioOfGathered(table, index + i, divisor + i, n - i, limit, scale, dst + i);
 }
 
+// For each 8-bit mask, the positions of its set bits in rising order: a permutation that
+// packs the flagged lanes of a vector to its front.
+struct MPackTable
+{
+  std::int32_t lanes[256][8];
+  std::uint8_t counts[256];
+};
+
+constexpr MPackTable MakePackTable()
+{
+  MPackTable table{};
+  for (int mask = 0; mask < 256; ++mask)
+  {
+    int count = 0;
+    for (int lane = 0; lane < 8; ++lane)
+      if ((mask >> lane) & 1)
+        table.lanes[mask][count++] = lane;
+    table.counts[mask] = static_cast<std::uint8_t>(count);
+  }
+  return table;
+}
+
+constexpr MPackTable kPackTable = MakePackTable();
+
+// Peaks eight candidates at a time: four comparisons give a mask, the table packs the
+// flagged indices to the front of a vector that is stored whole (hence the room the
+// contract asks for), and the count advances by the number of peaks; no branch depends on
+// the data. Valleys of gaps up to eight values take one masked load: NaNs and lanes outside
+// the gap count as +inf for the minimum, the first lane equal to it wins, and a NaN in the
+// first lane wins outright, as in the plain scan.
+int PeaksAndValleys(const float* f, int n, std::int32_t* peaks, std::int32_t* valleys)
+{
+  int count = 0;
+  int k = 2;
+  const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  for (; k + 8 <= n - 2; k += 8)
+  {
+    const __m256 v = _mm256_loadu_ps(f + k);
+    __m256 peak = _mm256_cmp_ps(v, _mm256_loadu_ps(f + k - 2), _CMP_GT_OQ);
+    peak = _mm256_and_ps(peak, _mm256_cmp_ps(v, _mm256_loadu_ps(f + k - 1), _CMP_GT_OQ));
+    peak = _mm256_and_ps(peak, _mm256_cmp_ps(v, _mm256_loadu_ps(f + k + 1), _CMP_GT_OQ));
+    peak = _mm256_and_ps(peak, _mm256_cmp_ps(v, _mm256_loadu_ps(f + k + 2), _CMP_GT_OQ));
+    const int mask = _mm256_movemask_ps(peak);
+    const __m256i order = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kPackTable.lanes[mask]));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(peaks + count), _mm256_add_epi32(_mm256_set1_epi32(k), order));
+    count += kPackTable.counts[mask];
+  }
+  for (; k < n - 2; ++k)
+  {
+    const float v = f[k];
+    if (v > f[k - 2] && v > f[k - 1] && v > f[k + 1] && v > f[k + 2])
+      peaks[count++] = k;
+  }
+
+  const __m256 infinity = _mm256_set1_ps(std::numeric_limits<float>::infinity());
+  for (int i = 1; i < count; ++i)
+  {
+    const int below = peaks[i - 1];
+    const int gap = peaks[i] - below - 1;
+    if (gap > 8)
+    {
+      valleys[i] = PortableValley(f, below, peaks[i]);
+      continue;
+    }
+    const __m256i inGap = _mm256_cmpgt_epi32(_mm256_set1_epi32(gap), laneIndex);
+    __m256 values = _mm256_maskload_ps(f + below + 1, inGap);
+    values = _mm256_blendv_ps(infinity, values, _mm256_castsi256_ps(inGap));
+    const __m256 nan = _mm256_cmp_ps(values, values, _CMP_UNORD_Q);
+    __m256 low = _mm256_blendv_ps(values, infinity, nan);
+    low = _mm256_min_ps(low, _mm256_permute2f128_ps(low, low, 0x01));
+    low = _mm256_min_ps(low, _mm256_permute_ps(low, 0x4E));
+    low = _mm256_min_ps(low, _mm256_permute_ps(low, 0xB1));
+    const unsigned atMinimum =
+      static_cast<unsigned>(_mm256_movemask_ps(_mm256_cmp_ps(values, low, _CMP_EQ_OQ))) |
+      (static_cast<unsigned>(_mm256_movemask_ps(nan)) & 1u);
+    const int lane = LowestBit(atMinimum | 0x100u);
+    valleys[i] = gap > 0 ? below + 1 + lane : peaks[i];
+  }
+  return count;
+}
+
 // Four bins per step: their magnitudes compare in double, so a 64-bit lane mask selects a
 // bin, and read as eight 32-bit lanes it selects the bin's (re, im) pair as well. Masked
 // loads and stores keep every access inside the region. The rotation multiplies and then
@@ -624,6 +708,7 @@ const Kernels* Avx2Kernels()
     k.magnitude = Magnitude;
     k.phase = Phase;
     k.ratioOfGathered = RatioOfGathered;
+    k.peaksAndValleys = PeaksAndValleys;
     k.moveRegions = MoveRegions;
     k.magnitudeAndPhase = MagnitudeAndPhase;
     k.binFrequencies = BinFrequencies;

@@ -70,6 +70,7 @@ struct Kernels
                          double binsPerRadian, double binWidth, double* frequency);
   void (*ratioOfGathered)(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
                           float scale, float* dst);
+  int (*peaksAndValleys)(const float* f, int n, std::int32_t* peaks, std::int32_t* valleys);
   void (*moveRegions)(const MShiftSource& source, const MRegionMove* moves, int count, const MShiftTarget& target);
   void (*hannWindow)(float* f, int n);
   void (*blackmanWindow)(float* f, int n);
@@ -93,6 +94,9 @@ const Kernels* Avx2Kernels();
 // Portable pieces that the AVX2 kernels reuse for tails and special cases.
 void PortableMagnitude(const float* pairs, float* dst, int n);
 void PortablePhase(const float* pairs, float* dst, int n);
+/// The valley between two peaks (see PeaksAndValleys), by the plain scan.
+std::int32_t PortableValley(const float* f, int below, int peak);
+int PortablePeaksAndValleys(const float* f, int n, std::int32_t* peaks, std::int32_t* valleys);
 void PortableMoveRegions(const MShiftSource& source, const MRegionMove* moves, int count,
                          const MShiftTarget& target);
 void PortableRatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,

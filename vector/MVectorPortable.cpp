@@ -298,6 +298,37 @@ void PortableRatioOfGathered(const float* table, const std::int32_t* index, cons
   }
 }
 
+std::int32_t PortableValley(const float* f, int below, int peak)
+{
+  if (below >= peak - 1)
+    return peak;
+  int quietest = below + 1;
+  float quietestValue = f[quietest];
+  for (int k = below + 2; k < peak; ++k)
+  {
+    if (f[k] < quietestValue)
+    {
+      quietest = k;
+      quietestValue = f[k];
+    }
+  }
+  return quietest;
+}
+
+int PortablePeaksAndValleys(const float* f, int n, std::int32_t* peaks, std::int32_t* valleys)
+{
+  int count = 0;
+  for (int k = 2; k < n - 2; ++k)
+  {
+    const float v = f[k];
+    if (v > f[k - 2] && v > f[k - 1] && v > f[k + 1] && v > f[k + 2])
+      peaks[count++] = k;
+  }
+  for (int i = 1; i < count; ++i)
+    valleys[i] = PortableValley(f, peaks[i - 1], peaks[i]);
+  return count;
+}
+
 void PortableMoveRegions(const MShiftSource& source, const MRegionMove* moves, int count,
                          const MShiftTarget& target)
 {
@@ -365,6 +396,7 @@ const Kernels kPortableKernels = {
   PortableMagnitudeAndPhase,
   PortableBinFrequencies,
   PortableRatioOfGathered,
+  PortablePeaksAndValleys,
   PortableMoveRegions,
   HannWindow,
   BlackmanWindow,

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <numbers>
 #include <vector>
@@ -196,6 +197,77 @@ TEST_F(MVectorSpectral, RatioOfGatheredLooksUpTheNumeratorAndLimitsTheRatio)
       EXPECT_EQ(dst[u], std::min(ratio, 4.0f) * 0.5f) << "element " << i << ", level " << level;
     }
     EXPECT_EQ(dst[10], 2.0f) << "level " << level;
+  }
+}
+
+// Noise with planted features: equal minima in a gap, a NaN first in a gap and one inside,
+// a gap longer than eight values, neighbouring peaks (f[i] > both neighbours on each side
+// cannot hold for i and i + 1, so peaks two apart with one value between).
+TEST_F(MVectorSpectral, PeaksAndValleysFollowTheirDefinitionAtEveryLevel)
+{
+  for (int n : {5, 37, 300, 1024})
+  {
+    std::vector<float> f = MTestSignals::WhiteNoise(static_cast<std::size_t>(n), 1.0f, static_cast<std::uint32_t>(n));
+    for (float& v : f)
+      v = std::fabs(v);
+    if (n > 100)
+    {
+      // Peaks at 20 and 29 around a gap with equal minima at 22 and 26 (22 wins) and a
+      // NaN at 24 (never a minimum; a NaN within two bins of a peak would unmake it).
+      const float planted[] = {5.0f, 0.3f, 0.05f, 0.2f, std::numeric_limits<float>::quiet_NaN(),
+                               0.2f, 0.05f, 0.3f, 0.4f, 6.0f};
+      std::copy(std::begin(planted), std::end(planted), f.begin() + 20);
+      // Peaks at 39 and 60 around a falling gap of 20 values.
+      for (int i = 40; i < 60; ++i)
+        f[static_cast<std::size_t>(i)] = 0.001f * static_cast<float>(60 - i);
+      f[39] = 9.0f;
+      f[60] = 9.0f;
+    }
+    // The definition.
+    std::vector<std::int32_t> expectedPeaks;
+    for (int i = 2; i < n - 2; ++i)
+    {
+      const float v = f[static_cast<std::size_t>(i)];
+      if (v > f[static_cast<std::size_t>(i - 2)] && v > f[static_cast<std::size_t>(i - 1)] &&
+          v > f[static_cast<std::size_t>(i + 1)] && v > f[static_cast<std::size_t>(i + 2)])
+        expectedPeaks.push_back(i);
+    }
+    std::vector<std::int32_t> expectedValleys(expectedPeaks.size());
+    for (std::size_t p = 1; p < expectedPeaks.size(); ++p)
+    {
+      int best = expectedPeaks[p];
+      for (int i = expectedPeaks[p - 1] + 1; i < expectedPeaks[p]; ++i)
+        if (i == expectedPeaks[p - 1] + 1 || f[static_cast<std::size_t>(i)] < f[static_cast<std::size_t>(best)])
+          best = i;
+      expectedValleys[p] = best;
+    }
+    if (n > 100)
+    {
+      const auto at = std::find(expectedPeaks.begin(), expectedPeaks.end(), 29);
+      ASSERT_NE(at, expectedPeaks.end());
+      ASSERT_EQ(at[-1], 20);
+      EXPECT_EQ(expectedValleys[static_cast<std::size_t>(at - expectedPeaks.begin())], 22);
+      const auto far = std::find(expectedPeaks.begin(), expectedPeaks.end(), 60);
+      ASSERT_NE(far, expectedPeaks.end());
+      EXPECT_EQ(expectedValleys[static_cast<std::size_t>(far - expectedPeaks.begin())], 59);
+    }
+    for (int level = 0; level <= MVector::MaxLevel(); ++level)
+    {
+      MVector::SetLevel(level);
+      std::vector<std::int32_t> peaks(static_cast<std::size_t>(n)), valleys(static_cast<std::size_t>(n));
+      int count = -1;
+      ASSERT_EQ(MVector::PeaksAndValleys(f.data(), n, peaks.data(), valleys.data(), &count), 0);
+      ASSERT_EQ(count, static_cast<int>(expectedPeaks.size())) << "n " << n << ", level " << level;
+      for (int p = 0; p < count; ++p)
+      {
+        const std::size_t u = static_cast<std::size_t>(p);
+        EXPECT_EQ(peaks[u], expectedPeaks[u]) << "peak " << p << ", n " << n << ", level " << level;
+        if (p > 0)
+        {
+          EXPECT_EQ(valleys[u], expectedValleys[u]) << "valley " << p << ", n " << n << ", level " << level;
+        }
+      }
+    }
   }
 }
 
