@@ -18,13 +18,12 @@ inline double WrapPhase(double d)
   constexpr double inversePi = std::numbers::inv_pi;
   if (!(std::abs(d) < 1.0e6))
     return std::isfinite(d) ? std::remainder(d, 2.0 * pi) : 0.0;
-  if (d > 0.0)
-  {
-    const int q = static_cast<int>(-d * inversePi);
-    return d - static_cast<double>((1 - q) / 2) * 2.0 * pi;
-  }
-  const int q = static_cast<int>(d * inversePi);
-  return d + static_cast<double>((1 - q) / 2) * 2.0 * pi;
+  // A positive d is mirrored, wrapped as a negative one and mirrored back; the sign
+  // comes from copysign rather than a branch, which would be mispredicted at random
+  // (for d = +0 both ways give 0).
+  const double sign = -std::copysign(1.0, d);
+  const int q = static_cast<int>(sign * d * inversePi);
+  return d + sign * (static_cast<double>((1 - q) / 2) * 2.0 * pi);
 }
 
 // Shift ratios come from exponentials of note differences; anything outside this range
@@ -158,10 +157,17 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
     // envelope where the bin's formant goes over the envelope where it is, at most
     // kMaxFormantGain, times the wet gain.
     const int moved = m_regionBounds[shifted];
+    // Regions are mostly shorter than eight bins: eight slots are written whatever the
+    // length (the next region overwrites the excess; the array has room for it), so the
+    // loop's length does not vary with the data.
     for (int i = 0; i < shifted; ++i)
     {
       const int d = m_targetBins[i] - m_peakBins[i];
-      for (int j = m_regionBounds[i]; j < m_regionBounds[i + 1]; ++j)
+      const int lo = m_regionBounds[i];
+      const int hi = m_regionBounds[i + 1];
+      for (int j = 0; j < 8; ++j)
+        m_binShifts[lo + j] = d;
+      for (int j = lo + 8; j < hi; ++j)
         m_binShifts[j] = d;
     }
     const float k = static_cast<float>(keep);

@@ -96,7 +96,7 @@ private:
   // The regions to move, as handed to the vector layer in one call.
   MVector::MRegionMove m_moves[kMaxBins] = {};
   // Per bin: its region's shift in bins and its weight (formant weight times wet gain).
-  std::int32_t m_binShifts[kMaxBins] = {};
+  std::int32_t m_binShifts[kMaxBins + 8] = {};
   // Per bin: the envelope bin its formant weight is read from.
   std::int32_t m_formantBins[kMaxBins] = {};
   alignas(64) float m_binWeights[kMaxBins] = {};
