@@ -17,7 +17,18 @@ MPitchFFTBase<MaxFrameSize>::MPitchFFTBase()
   std::fill(std::begin(m_phase), std::end(m_phase), 0.0f);
   std::fill(std::begin(m_scratch), std::end(m_scratch), 0.0f);
   std::fill(std::begin(m_binFrequency), std::end(m_binFrequency), 0.0);
-  std::fill(std::begin(m_previousPhase), std::end(m_previousPhase), 0.0);
+  std::fill(std::begin(m_previousPhase), std::end(m_previousPhase), 0.0f);
+  UpdateExpectedAdvance();
+}
+
+template <int MaxFrameSize>
+void MPitchFFTBase<MaxFrameSize>::UpdateExpectedAdvance()
+{
+  for (int k = 0; k < kBins; ++k)
+  {
+    const double advance = k * m_phaseStep;
+    m_expectedAdvance[k] = static_cast<float>(advance - kTwoPi * std::nearbyint(advance / kTwoPi));
+  }
 }
 
 template <int MaxFrameSize>
@@ -34,13 +45,14 @@ void MPitchFFTBase<MaxFrameSize>::SetAnalysisConstants(double oversampling, doub
   const double highest = std::trunc(n * kHighestPitchHz / sampleRateHz);
   m_lowestBin = static_cast<int>(std::min(lowest, static_cast<double>(n / 2 - 1)));
   m_highestBin = static_cast<int>(std::min(highest, static_cast<double>(n / 2 - 1)));
+  UpdateExpectedAdvance();
   ResetPhases();
 }
 
 template <int MaxFrameSize>
 void MPitchFFTBase<MaxFrameSize>::ResetPhases()
 {
-  MVector::ZeroDoubles(m_previousPhase, kBins);
+  MVector::ZeroFloats(m_previousPhase, kBins);
 }
 
 template <int MaxFrameSize>
@@ -50,37 +62,19 @@ void MPitchFFTBase<MaxFrameSize>::EstimateBinFrequencies(int frameSize, const fl
   const int half = std::min(frameSize / 2, kBins);
   if (spectrum == nullptr || half < 1)
     return;
-  MVector::Phase(spectrum, m_phase, half);
+  MVector::MagnitudeAndPhase(spectrum, m_magnitude, m_phase, half);
 
-  const double pi = std::numbers::pi;
+  // The phase advance since the previous frame, less the advance of a bin-centred
+  // partial and wrapped into -pi .. pi, is the partial's offset from the bin centre.
+  const int first = std::max(firstBin, 0);
   const int end = std::min(endBin, half);
-  for (int k = std::max(firstBin, 0); k < end; ++k)
-  {
-    double d = m_phase[k] - m_previousPhase[k];
-    m_previousPhase[k] = m_phase[k];
-    // Remove the advance a bin-centred partial makes in one hop; what is left, wrapped
-    // into -pi .. pi, is the partial's offset from the bin centre.
-    d -= k * m_phaseStep;
-    if (!std::isfinite(d))
-      d = 0.0; // a NaN in the spectrum must not reach the integer conversion below
-    if (d > 0.0)
-    {
-      const long long q = static_cast<long long>(-d / pi);
-      d -= static_cast<double>((1 - q) / 2) * kTwoPi;
-    }
-    else
-    {
-      const long long q = static_cast<long long>(d / pi);
-      d += static_cast<double>((1 - q) / 2) * kTwoPi;
-    }
-    m_binFrequency[k] = (d * m_oversampling / kTwoPi + k) * m_binWidth;
-  }
-
-  MVector::Magnitude(spectrum, m_magnitude, half);
+  if (end > first)
+    MVector::BinFrequencies(m_phase + first, m_previousPhase + first, m_expectedAdvance + first, end - first, first,
+                            m_oversampling / kTwoPi, m_binWidth, m_binFrequency + first);
 }
 
 template <int MaxFrameSize>
-void MPitchFFTBase<MaxFrameSize>::IsolatePeaks(int half, float floor)
+void MPitchFFTBase<MaxFrameSize>::IsolatePeaks(int half, float floor, int limit)
 {
   float* w = m_scratch;
   int i = 1;
@@ -99,6 +93,11 @@ void MPitchFFTBase<MaxFrameSize>::IsolatePeaks(int half, float floor)
       passed = w[j];
       w[j] = floor;
     }
+    // Nothing after a peak at or above the limit changes a bin below it: a later left
+    // walk stops at this peak's flattened right flank at the latest. The pick reads
+    // only bins below the limit, so the rest of the spectrum is left as it is.
+    if (i >= limit)
+      return;
     passed = w[i];
     int j = i + 1;
     for (; j < half && w[j] < passed; ++j)
@@ -111,12 +110,13 @@ void MPitchFFTBase<MaxFrameSize>::IsolatePeaks(int half, float floor)
 }
 
 template <int MaxFrameSize>
-int MPitchFFTBase<MaxFrameSize>::HarmonicProduct(int half, int lowest, int strongest)
+int MPitchFFTBase<MaxFrameSize>::HarmonicProduct(int half, int lowest, int strongest, int limit)
 {
   // The flattening is undone: the product needs the real magnitudes around each
-  // harmonic, not only the isolated peak bins.
+  // harmonic, not only the isolated peak bins. Only bins below the limit are read
+  // afterwards, so only those are rebuilt.
   float* w = m_scratch;
-  MVector::CopyFloats(m_magnitude, w, half);
+  MVector::CopyFloats(m_magnitude, w, limit);
   const float threshold = w[strongest] * 0.01f;
   int start = strongest;
   for (int j = strongest - 1; j >= lowest; --j)
@@ -127,16 +127,15 @@ int MPitchFFTBase<MaxFrameSize>::HarmonicProduct(int half, int lowest, int stron
       start = j;
   }
 
-  int end = start;
-  for (int factor = 2; factor <= 4; ++factor)
-  {
-    int j = start;
-    for (; factor * j < half; ++j)
-      w[j] *= m_magnitude[factor * j];
-    end = j;
-  }
-  if (end < half)
-    MVector::ZeroFloats(w + end, half - end);
+  // Bins from `start` whose fourth harmonic still lies below N/2 take the product of
+  // the magnitudes at 1, 2, 3 and 4 times their frequency (multiplied in that order);
+  // the bins above them are zeroed.
+  const int end = std::max(start, (half + 3) / 4);
+  const int productEnd = std::min(end, limit);
+  for (int j = start; j < productEnd; ++j)
+    w[j] = w[j] * m_magnitude[2 * j] * m_magnitude[3 * j] * m_magnitude[4 * j];
+  if (end < limit)
+    MVector::ZeroFloats(w + end, limit - end);
   return start;
 }
 
@@ -154,10 +153,12 @@ int MPitchFFTBase<MaxFrameSize>::FindPitchBin(int frameSize)
   if (!(loudest >= 1.0f))
     return -1;
 
-  IsolatePeaks(half, floor);
-
   const int lowest = std::clamp(m_lowestBin, 0, half - 1);
   const int highest = std::min(m_highestBin, half);
+  // Every bin the pick reads lies below highest + 2 (the octave check reads around half
+  // the pick, which lies below highest); the isolation and the product stop there.
+  const int limit = std::min(highest + 2, half);
+  IsolatePeaks(half, floor, limit);
   auto argMax = [w](int from, int to)
   {
     if (to - from < 1)
@@ -179,7 +180,7 @@ int MPitchFFTBase<MaxFrameSize>::FindPitchBin(int frameSize)
     if (strongest - 1 - lowest >= 1)
       MVector::Maximum(w + lowest, strongest - 1 - lowest, &lowerPeak);
     if (threshold <= lowerPeak)
-      start = HarmonicProduct(half, lowest, strongest);
+      start = HarmonicProduct(half, lowest, strongest, limit);
   }
 
   const int pick = argMax(start, highest);

@@ -70,13 +70,20 @@ protected:
   float m_phase[kBins];
   float m_scratch[kBins];
   double m_binFrequency[kBins];
-  double m_previousPhase[kBins];
+  // Phases of the previous frame; float, like the phases they are subtracted from.
+  float m_previousPhase[kBins];
+  // The advance a partial at the centre of bin k makes in one hop, k * phase step,
+  // reduced to -pi .. pi in double when the constants change, so that the per-frame
+  // arithmetic can run in float without losing the precision of large angles.
+  float m_expectedAdvance[kBins];
   double m_phaseStep = 2.0 * std::numbers::pi / 4.0;
   double m_binWidth = 0.0;
 
 private:
-  void IsolatePeaks(int half, float floor);
-  int HarmonicProduct(int half, int lowest, int strongest);
+  void UpdateExpectedAdvance();
+  // Both work on the scratch copy and make it exact for bins below `limit` only.
+  void IsolatePeaks(int half, float floor, int limit);
+  int HarmonicProduct(int half, int lowest, int strongest, int limit);
 };
 
 extern template class MPitchFFTBase<4096>;

@@ -18,51 +18,18 @@ inline double WrapPhase(double d)
   constexpr double inversePi = std::numbers::inv_pi;
   if (!(std::abs(d) < 1.0e6))
     return std::isfinite(d) ? std::remainder(d, 2.0 * pi) : 0.0;
-  if (d > 0.0)
-  {
-    const int q = static_cast<int>(-d * inversePi);
-    return d - static_cast<double>((1 - q) / 2) * 2.0 * pi;
-  }
-  const int q = static_cast<int>(d * inversePi);
-  return d + static_cast<double>((1 - q) / 2) * 2.0 * pi;
+  // A positive d is mirrored, wrapped as a negative one and mirrored back; the sign
+  // comes from copysign rather than a branch, which would be mispredicted at random
+  // (for d = +0 both ways give 0).
+  const double sign = -std::copysign(1.0, d);
+  const int q = static_cast<int>(sign * d * inversePi);
+  return d + sign * (static_cast<double>((1 - q) / 2) * 2.0 * pi);
 }
 
 // Shift ratios come from exponentials of note differences; anything outside this range
 // (or not a number) can only come from a broken owner and is treated as "no shift".
 constexpr double kMinRatio = 1.0 / 64.0;
 constexpr double kMaxRatio = 64.0;
-
-// One pass of y[i] = a * y[i - 1] + c[i] (y before the start = 0) over `count` values
-// spaced `stride` apart from x (stride -1 runs backwards), in place, with c[i] =
-// gain * x[i] + 1e-15. The serial recursion costs a multiply and an add of latency per
-// value; taking blocks of eight, whose partial sums do not depend on the carry, leaves
-// one multiply-add of latency per block. Rounding differs from the plain recursion only
-// in the last bits of float.
-template <int Stride>
-inline void OnePolePass(float* x, int count, float a, float gain)
-{
-  float powers[8];
-  powers[0] = a;
-  for (int i = 1; i < 8; ++i)
-    powers[i] = powers[i - 1] * a;
-  float carry = 0.0f;
-  int i = 0;
-  for (; i + 8 <= count; i += 8)
-  {
-    float t[8];
-    t[0] = gain * x[Stride * i] + 1e-15f;
-    for (int k = 1; k < 8; ++k)
-      t[k] = gain * x[Stride * (i + k)] + 1e-15f + a * t[k - 1];
-    for (int k = 0; k < 8; ++k)
-      x[Stride * (i + k)] = t[k] + powers[k] * carry;
-    carry = x[Stride * (i + 7)];
-  }
-  for (; i < count; ++i)
-  {
-    carry = gain * x[Stride * i] + 1e-15f + a * carry;
-    x[Stride * i] = carry;
-  }
-}
 } // namespace
 
 template <int MaxSize>
@@ -70,8 +37,7 @@ void MPitchFFTPeak<MaxSize>::SmoothEnvelope(float* x, int count, float a)
 {
   if (count < 1)
     return;
-  OnePolePass<-1>(x + count - 1, count, a, 1.0f - a);
-  OnePolePass<1>(x, count, a, a);
+  MVector::SmoothTwoSided(x, count, &a, 1, kEnvelopeOffset);
 }
 
 template <int MaxSize>
@@ -79,43 +45,13 @@ void MPitchFFTPeak<MaxSize>::FindPeaksAndRegions(int frameSize)
 {
   const int h = std::min(frameSize / 2, kMaxBins);
   const float* m = this->Magnitudes();
-  // First a peak flag per bin, in a loop without branches that the compiler can
-  // vectorise, then the list of flagged bins.
-  std::uint8_t* flags = m_peakFlags;
-  for (int k = 2; k < h - 2; ++k)
-  {
-    const float v = m[k];
-    flags[k] = static_cast<std::uint8_t>((v > m[k - 2]) & (v > m[k - 1]) & (v > m[k + 1]) & (v > m[k + 2]));
-  }
+  // The peaks and, between each two, the quietest bin (the lower bound of the upper
+  // peak's region) in one vector call.
   int count = 0;
-  for (int k = 2; k < h - 2; ++k)
-  {
-    m_peakBins[count] = k;
-    count += flags[k];
-  }
+  if (h > 0)
+    MVector::PeaksAndValleys(m, h, m_peakBins, m_regionBounds, &count);
   m_peakCount = count;
-
   m_regionBounds[0] = 1;
-  for (int i = 1; i < count; ++i)
-  {
-    const int below = m_peakBins[i - 1];
-    const int peak = m_peakBins[i];
-    // The quietest bin between the two peaks (the first of equal ones). The ranges
-    // are a few bins long, too short for a vector call to pay.
-    int quietest = peak;
-    if (below < peak - 1)
-    {
-      quietest = below + 1;
-      float quietestValue = m[quietest];
-      for (int k = below + 2; k < peak; ++k)
-      {
-        const bool lower = m[k] < quietestValue;
-        quietest = lower ? k : quietest;
-        quietestValue = lower ? m[k] : quietestValue;
-      }
-    }
-    m_regionBounds[i] = quietest;
-  }
   m_regionBounds[count] = h;
 
   m_largestMagnitude = 0.0f;
@@ -130,8 +66,8 @@ void MPitchFFTPeak<MaxSize>::ComputeEnvelope(int frameSize)
   if (h < 1)
     return;
   MVector::CopyFloats(this->Magnitudes(), m_envelope, h);
-  for (float a : kEnvelopePoles)
-    SmoothEnvelope(m_envelope, h, a);
+  // All three poles in one call: the vector level keeps its working layout between them.
+  MVector::SmoothTwoSided(m_envelope, h, kEnvelopePoles, 3, kEnvelopeOffset);
 }
 
 template <int MaxSize>
@@ -221,76 +157,59 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
     // envelope where the bin's formant goes over the envelope where it is, at most
     // kMaxFormantGain, times the wet gain.
     const int moved = m_regionBounds[shifted];
+    // Regions are mostly shorter than eight bins: eight slots are written whatever the
+    // length (the next region overwrites the excess; the array has room for it), so the
+    // loop's length does not vary with the data.
     for (int i = 0; i < shifted; ++i)
     {
       const int d = m_targetBins[i] - m_peakBins[i];
-      for (int j = m_regionBounds[i]; j < m_regionBounds[i + 1]; ++j)
+      const int lo = m_regionBounds[i];
+      const int hi = m_regionBounds[i + 1];
+      for (int j = 0; j < 8; ++j)
+        m_binShifts[lo + j] = d;
+      for (int j = lo + 8; j < hi; ++j)
         m_binShifts[j] = d;
     }
     const float k = static_cast<float>(keep);
     const float rho = static_cast<float>(formantRatio);
     const float last = static_cast<float>(h - 1);
+    // First the envelope bin of every moved bin (a plain loop the compiler vectorises),
+    // then the ratios in one vector call.
+    std::int32_t* formantBins = m_formantBins;
     for (int j = 1; j < moved; ++j)
     {
       // (target * keep + j * (1 - keep)) * formantRatio with target = j + shift.
       const float position = std::clamp((static_cast<float>(j) + static_cast<float>(m_binShifts[j]) * k) * rho,
                                         0.0f, last);
-      const int e = static_cast<int>(position);
-      weights[j] = std::min(m_envelope[e] / m_envelope[j], kMaxFormantGain) * gain;
+      formantBins[j] = static_cast<std::int32_t>(position);
     }
+    if (moved > 1)
+      MVector::RatioOfGathered(m_envelope, formantBins + 1, m_envelope + 1, moved - 1, kMaxFormantGain, gain,
+                               weights + 1);
   }
 
   // Every bin of a region keeps its phase offset to the peak, so its output value is
   // its input value rotated by the peak's angle, times its gain: rotating the kept input
   // spectrum gives what the stored phases describe without a sine and cosine per bin.
-  const float* source = m_sourceSpectrum;
-  float* shiftedRe = m_shiftedRe;
-  float* shiftedIm = m_shiftedIm;
-  MVector::ZeroFloats(shiftedRe, h);
-  MVector::ZeroFloats(shiftedIm, h);
+  float* output = m_shifted;
+  MVector::ZeroFloats(output, 2 * h);
+  int moves = 0;
   for (int i = 0; i < shifted; ++i)
   {
-    const int p = m_peakBins[i];
-    const int d = m_targetBins[i] - p;
+    const int d = m_targetBins[i] - m_peakBins[i];
     const int hi = m_regionBounds[i + 1];
     if (hi + d < 1)
       continue;
     const int lo = std::max(m_regionBounds[i], 1 - d);
-    const double offset = m_rotations[i];
-    const float rotateCos = static_cast<float>(m_cosine[i]);
-    const float rotateSin = static_cast<float>(m_sine[i]);
-    for (int j = lo; j < hi; ++j)
-    {
-      const int target = j + d;
-      double v;
-      float scale;
-      if constexpr (WithFormants)
-      {
-        v = static_cast<double>(m[j] * weights[j]);
-        scale = weights[j];
-      }
-      else
-      {
-        v = static_cast<double>(m[j]) * wetGain;
-        scale = gain;
-      }
-      if (v > M[target])
-      {
-        M[target] = v;
-        stored[target] = phase[j] + offset;
-        const float re = source[2 * j];
-        const float im = source[2 * j + 1];
-        shiftedRe[target] = (re * rotateCos - im * rotateSin) * scale;
-        shiftedIm[target] = (re * rotateSin + im * rotateCos) * scale;
-      }
-    }
+    m_moves[moves++] = MVector::MRegionMove{lo, hi, d, m_rotations[i], static_cast<float>(m_cosine[i]),
+                                            static_cast<float>(m_sine[i])};
   }
+  const MVector::MShiftSource from{m_sourceSpectrum, m, phase, WithFormants ? weights : nullptr, wetGain};
+  const MVector::MShiftTarget to{M, stored, output};
+  MVector::MoveRegions(from, m_moves, moves, to);
 
-  for (int k = 1; k < h; ++k)
-  {
-    spectrum[2 * k] += shiftedRe[k];
-    spectrum[2 * k + 1] += shiftedIm[k];
-  }
+  // Bins 1 .. h - 1; the pair at 0 (DC and Nyquist) is never shifted.
+  MVector::AddFloatsInPlace(output + 2, spectrum + 2, 2 * h - 2);
 }
 
 template <int MaxSize>

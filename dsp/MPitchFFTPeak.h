@@ -22,6 +22,7 @@
 #include "dsp/MAudioFFTProcessor.h"
 #include "dsp/MPitchFFTBase.h"
 #include "dsp/MTonveraCorrectorOwner.h"
+#include "vector/MVector.h"
 
 #include <cstdint>
 
@@ -34,6 +35,8 @@ public:
 
   /// Pole of each of the three envelope smoothing stages, applied in this order.
   static constexpr float kEnvelopePoles[3] = {0.7f, 0.5f, 0.3f};
+  /// Added at every step of every smoothing pass; keeps the envelope positive.
+  static constexpr float kEnvelopeOffset = 1e-15f;
   /// Largest boost the envelope weighting gives one bin (about 12 dB).
   static constexpr float kMaxFormantGain = 4.0f;
   /// Frames whose largest magnitude stays below this (raw transform units) count as
@@ -90,14 +93,16 @@ private:
   alignas(64) double m_rotations[kMaxBins] = {};
   alignas(64) double m_cosine[kMaxBins] = {};
   alignas(64) double m_sine[kMaxBins] = {};
+  // The regions to move, as handed to the vector layer in one call.
+  MVector::MRegionMove m_moves[kMaxBins] = {};
   // Per bin: its region's shift in bins and its weight (formant weight times wet gain).
-  std::int32_t m_binShifts[kMaxBins] = {};
+  std::int32_t m_binShifts[kMaxBins + 8] = {};
+  // Per bin: the envelope bin its formant weight is read from.
+  std::int32_t m_formantBins[kMaxBins] = {};
   alignas(64) float m_binWeights[kMaxBins] = {};
-  // Per bin: 1 where the bin is a peak (scratch of the peak search).
-  std::uint8_t m_peakFlags[kMaxBins] = {};
-  // The shifted copy of the current frame, bin by bin (real and imaginary parts).
-  alignas(64) float m_shiftedRe[kMaxBins] = {};
-  alignas(64) float m_shiftedIm[kMaxBins] = {};
+  // The shifted copy of the current frame in the spectrum layout (pairs of real and
+  // imaginary parts; the pair at 0 stays zero).
+  alignas(64) float m_shifted[MaxSize] = {};
   // The frame's spectrum as analysed, before the dry gain scaled it.
   alignas(64) float m_sourceSpectrum[MaxSize] = {};
   float m_largestMagnitude = 0.0f;

@@ -208,6 +208,50 @@ int Phase(const float* pairs, float* dst, int n)
   return kOk;
 }
 
+int MagnitudeAndPhase(const float* pairs, float* magnitude, float* phase, int n)
+{
+  MVECTOR_CHECK(n, 1, pairs, magnitude, phase);
+  K().magnitudeAndPhase(pairs, magnitude, phase, n);
+  return kOk;
+}
+
+int BinFrequencies(const float* phase, float* previous, const float* expected, int n, int firstBin,
+                   double binsPerRadian, double binWidth, double* frequency)
+{
+  MVECTOR_CHECK(n, 1, phase, previous, expected, frequency);
+  K().binFrequencies(phase, previous, expected, n, firstBin, binsPerRadian, binWidth, frequency);
+  return kOk;
+}
+
+int RatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
+                    float scale, float* dst)
+{
+  MVECTOR_CHECK(n, 1, table, index, divisor, dst);
+  K().ratioOfGathered(table, index, divisor, n, limit, scale, dst);
+  return kOk;
+}
+
+int PeaksAndValleys(const float* f, int n, std::int32_t* peaks, std::int32_t* valleys, int* peakCount)
+{
+  MVECTOR_CHECK(n, 1, f, peaks, valleys, peakCount);
+  *peakCount = K().peaksAndValleys(f, n, peaks, valleys);
+  return kOk;
+}
+
+int MoveRegions(const MShiftSource& source, const MRegionMove* moves, int count, const MShiftTarget& target)
+{
+  if (AnyNull(moves, source.pairs, source.magnitude, source.phase, target.loudest, target.phase, target.pairs))
+    return kNullPointer;
+  if (count < 0)
+    return kBadLength;
+  for (int i = 0; i < count; ++i)
+    if (moves[i].end < moves[i].first)
+      return kBadLength;
+  if (count > 0)
+    K().moveRegions(source, moves, count, target);
+  return kOk;
+}
+
 int HannWindowInPlace(float* f, int n)
 {
   MVECTOR_CHECK(n, 3, f);
@@ -254,6 +298,16 @@ int Sum(const float* f, int n, float* result)
 {
   MVECTOR_CHECK(n, 1, f, result);
   *result = K().sum(f, n);
+  return kOk;
+}
+
+int SmoothTwoSided(float* x, int n, const float* poles, int poleCount, float offset)
+{
+  MVECTOR_CHECK(n, 1, x, poles);
+  if (poleCount < 0)
+    return kBadLength;
+  if (poleCount > 0)
+    K().smoothTwoSided(x, n, poles, poleCount, offset);
   return kOk;
 }
 

@@ -16,6 +16,9 @@
 
 #include <immintrin.h>
 
+#include <cstdint>
+#include <limits>
+
 namespace MVector::Detail
 {
 namespace
@@ -238,7 +241,7 @@ void Magnitude(const float* pairs, float* dst, int n)
 // atan2 by octant reduction: t = min(|re|, |im|) / max(...) in [0, 1], reduced once more
 // around tan(pi/8), then an odd polynomial of degree 9 (coefficients of a classic float
 // minimax fit of atan on [-tan(pi/8), tan(pi/8)]), then unfolded by the octant.
-void Phase(const float* pairs, float* dst, int n)
+inline __m256 Atan2(__m256 re, __m256 im)
 {
   const __m256 signBit = _mm256_set1_ps(-0.0f);
   const __m256 one = _mm256_set1_ps(1.0f);
@@ -251,34 +254,248 @@ void Phase(const float* pairs, float* dst, int n)
   const __m256 c1 = _mm256_set1_ps(-1.38776856032e-1f);
   const __m256 c2 = _mm256_set1_ps(1.99777106478e-1f);
   const __m256 c3 = _mm256_set1_ps(-3.33329491539e-1f);
+  const __m256 ax = _mm256_andnot_ps(signBit, re);
+  const __m256 ay = _mm256_andnot_ps(signBit, im);
+  const __m256 steep = _mm256_cmp_ps(ay, ax, _CMP_GT_OQ);
+  const __m256 num = _mm256_min_ps(ax, ay);
+  const __m256 den = _mm256_max_ps(ax, ay);
+  __m256 t = _mm256_div_ps(num, den);
+  t = _mm256_blendv_ps(t, zero, _mm256_cmp_ps(den, zero, _CMP_EQ_OQ));
+  const __m256 far = _mm256_cmp_ps(t, tanPiOver8, _CMP_GT_OQ);
+  const __m256 x = _mm256_blendv_ps(t, _mm256_div_ps(_mm256_sub_ps(t, one), _mm256_add_ps(t, one)), far);
+  const __m256 base = _mm256_and_ps(far, quarterPi);
+  const __m256 z = _mm256_mul_ps(x, x);
+  __m256 p = _mm256_fmadd_ps(c0, z, c1);
+  p = _mm256_fmadd_ps(p, z, c2);
+  p = _mm256_fmadd_ps(p, z, c3);
+  __m256 a = _mm256_add_ps(base, _mm256_fmadd_ps(_mm256_mul_ps(p, z), x, x));
+  a = _mm256_blendv_ps(a, _mm256_sub_ps(halfPi, a), steep);
+  // A negative real part (including -0) mirrors into the left half-plane.
+  a = _mm256_blendv_ps(a, _mm256_sub_ps(pi, a), re);
+  return _mm256_or_ps(a, _mm256_and_ps(im, signBit));
+}
+
+void Phase(const float* pairs, float* dst, int n)
+{
   int i = 0;
   for (; i + 8 <= n; i += 8)
   {
     __m256 re, im;
     Deinterleave(pairs + 2 * i, &re, &im);
-    const __m256 ax = _mm256_andnot_ps(signBit, re);
-    const __m256 ay = _mm256_andnot_ps(signBit, im);
-    const __m256 steep = _mm256_cmp_ps(ay, ax, _CMP_GT_OQ);
-    const __m256 num = _mm256_min_ps(ax, ay);
-    const __m256 den = _mm256_max_ps(ax, ay);
-    __m256 t = _mm256_div_ps(num, den);
-    t = _mm256_blendv_ps(t, zero, _mm256_cmp_ps(den, zero, _CMP_EQ_OQ));
-    const __m256 far = _mm256_cmp_ps(t, tanPiOver8, _CMP_GT_OQ);
-    const __m256 x = _mm256_blendv_ps(t, _mm256_div_ps(_mm256_sub_ps(t, one), _mm256_add_ps(t, one)), far);
-    const __m256 base = _mm256_and_ps(far, quarterPi);
-    const __m256 z = _mm256_mul_ps(x, x);
-    __m256 p = _mm256_fmadd_ps(c0, z, c1);
-    p = _mm256_fmadd_ps(p, z, c2);
-    p = _mm256_fmadd_ps(p, z, c3);
-    __m256 a = _mm256_add_ps(base, _mm256_fmadd_ps(_mm256_mul_ps(p, z), x, x));
-    a = _mm256_blendv_ps(a, _mm256_sub_ps(halfPi, a), steep);
-    // A negative real part (including -0) mirrors into the left half-plane.
-    a = _mm256_blendv_ps(a, _mm256_sub_ps(pi, a), re);
-    a = _mm256_or_ps(a, _mm256_and_ps(im, signBit));
-    _mm256_storeu_ps(dst + i, RestoreOrder(a));
+    _mm256_storeu_ps(dst + i, RestoreOrder(Atan2(re, im)));
   }
   if (i < n)
     PortablePhase(pairs + 2 * i, dst + i, n - i);
+}
+
+void MagnitudeAndPhase(const float* pairs, float* magnitude, float* phase, int n)
+{
+  int i = 0;
+  for (; i + 8 <= n; i += 8)
+  {
+    __m256 re, im;
+    Deinterleave(pairs + 2 * i, &re, &im);
+    const __m256 m = _mm256_sqrt_ps(_mm256_fmadd_ps(re, re, _mm256_mul_ps(im, im)));
+    _mm256_storeu_ps(magnitude + i, RestoreOrder(m));
+    _mm256_storeu_ps(phase + i, RestoreOrder(Atan2(re, im)));
+  }
+  if (i < n)
+  {
+    PortableMagnitude(pairs + 2 * i, magnitude + i, n - i);
+    PortablePhase(pairs + 2 * i, phase + i, n - i);
+  }
+}
+
+// The portable arithmetic eight bins at a time (see PortableBinFrequencies); the fused
+// multiply-adds round once where the portable loop rounds twice.
+void BinFrequencies(const float* phase, float* previous, const float* expected, int n, int firstBin,
+                    double binsPerRadian, double binWidth, double* frequency)
+{
+  const __m256 signBit = _mm256_set1_ps(-0.0f);
+  const __m256 half = _mm256_set1_ps(0.5f);
+  const __m256 largest = _mm256_set1_ps(3.40282347e38f);
+  const __m256 turnsPerRadian = _mm256_set1_ps(0.159154943f);
+  const __m256 twoPiHigh = _mm256_set1_ps(6.28318548f);
+  const __m256 twoPiLow = _mm256_set1_ps(-1.74845553e-7f);
+  const __m256d perRadian = _mm256_set1_pd(binsPerRadian);
+  const __m256d width = _mm256_set1_pd(binWidth);
+  __m256d binLow = _mm256_add_pd(_mm256_setr_pd(0.0, 1.0, 2.0, 3.0), _mm256_set1_pd(firstBin));
+  __m256d binHigh = _mm256_add_pd(binLow, _mm256_set1_pd(4.0));
+  const __m256d eight = _mm256_set1_pd(8.0);
+  int i = 0;
+  for (; i + 8 <= n; i += 8)
+  {
+    const __m256 now = _mm256_loadu_ps(phase + i);
+    __m256 d = _mm256_sub_ps(_mm256_sub_ps(now, _mm256_loadu_ps(previous + i)), _mm256_loadu_ps(expected + i));
+    _mm256_storeu_ps(previous + i, now);
+    d = _mm256_and_ps(d, _mm256_cmp_ps(_mm256_andnot_ps(signBit, d), largest, _CMP_LE_OQ));
+    const __m256 away = _mm256_or_ps(half, _mm256_and_ps(d, signBit));
+    const __m256 turns =
+      _mm256_round_ps(_mm256_fmadd_ps(d, turnsPerRadian, away), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+    d = _mm256_fnmadd_ps(turns, twoPiHigh, d);
+    d = _mm256_fnmadd_ps(turns, twoPiLow, d);
+    const __m256d low = _mm256_fmadd_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(d)), perRadian, binLow);
+    const __m256d high = _mm256_fmadd_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(d, 1)), perRadian, binHigh);
+    _mm256_storeu_pd(frequency + i, _mm256_mul_pd(low, width));
+    _mm256_storeu_pd(frequency + i + 4, _mm256_mul_pd(high, width));
+    binLow = _mm256_add_pd(binLow, eight);
+    binHigh = _mm256_add_pd(binHigh, eight);
+  }
+  if (i < n)
+    PortableBinFrequencies(phase + i, previous + i, expected + i, n - i, firstBin + i, binsPerRadian, binWidth,
+                           frequency + i);
+}
+
+void RatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
+                     float scale, float* dst)
+{
+  const __m256 vLimit = _mm256_set1_ps(limit);
+  const __m256 vScale = _mm256_set1_ps(scale);
+  int i = 0;
+  for (; i + 8 <= n; i += 8)
+  {
+    const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index + i));
+    const __m256 ratio = _mm256_div_ps(_mm256_i32gather_ps(table, at, 4), _mm256_loadu_ps(divisor + i));
+    // min_ps(a, b) is "a < b ? a : b", the portable comparison with the same NaN rule.
+    _mm256_storeu_ps(dst + i, _mm256_mul_ps(_mm256_min_ps(vLimit, ratio), vScale));
+  }
+  if (i < n)
+    PortableRatioOfGathered(table, index + i, divisor + i, n - i, limit, scale, dst + i);
+}
+
+// For each 8-bit mask, the positions of its set bits in rising order: a permutation that
+// packs the flagged lanes of a vector to its front.
+struct MPackTable
+{
+  std::int32_t lanes[256][8];
+  std::uint8_t counts[256];
+};
+
+constexpr MPackTable MakePackTable()
+{
+  MPackTable table{};
+  for (int mask = 0; mask < 256; ++mask)
+  {
+    int count = 0;
+    for (int lane = 0; lane < 8; ++lane)
+      if ((mask >> lane) & 1)
+        table.lanes[mask][count++] = lane;
+    table.counts[mask] = static_cast<std::uint8_t>(count);
+  }
+  return table;
+}
+
+constexpr MPackTable kPackTable = MakePackTable();
+
+// Peaks eight candidates at a time: four comparisons give a mask, the table packs the
+// flagged indices to the front of a vector that is stored whole (hence the room the
+// contract asks for), and the count advances by the number of peaks; no branch depends on
+// the data. Valleys of gaps up to eight values take one masked load: NaNs and lanes outside
+// the gap count as +inf for the minimum, the first lane equal to it wins, and a NaN in the
+// first lane wins outright, as in the plain scan.
+int PeaksAndValleys(const float* f, int n, std::int32_t* peaks, std::int32_t* valleys)
+{
+  int count = 0;
+  int k = 2;
+  const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  for (; k + 8 <= n - 2; k += 8)
+  {
+    const __m256 v = _mm256_loadu_ps(f + k);
+    __m256 peak = _mm256_cmp_ps(v, _mm256_loadu_ps(f + k - 2), _CMP_GT_OQ);
+    peak = _mm256_and_ps(peak, _mm256_cmp_ps(v, _mm256_loadu_ps(f + k - 1), _CMP_GT_OQ));
+    peak = _mm256_and_ps(peak, _mm256_cmp_ps(v, _mm256_loadu_ps(f + k + 1), _CMP_GT_OQ));
+    peak = _mm256_and_ps(peak, _mm256_cmp_ps(v, _mm256_loadu_ps(f + k + 2), _CMP_GT_OQ));
+    const int mask = _mm256_movemask_ps(peak);
+    const __m256i order = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kPackTable.lanes[mask]));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(peaks + count), _mm256_add_epi32(_mm256_set1_epi32(k), order));
+    count += kPackTable.counts[mask];
+  }
+  for (; k < n - 2; ++k)
+  {
+    const float v = f[k];
+    if (v > f[k - 2] && v > f[k - 1] && v > f[k + 1] && v > f[k + 2])
+      peaks[count++] = k;
+  }
+
+  const __m256 infinity = _mm256_set1_ps(std::numeric_limits<float>::infinity());
+  for (int i = 1; i < count; ++i)
+  {
+    const int below = peaks[i - 1];
+    const int gap = peaks[i] - below - 1;
+    if (gap > 8)
+    {
+      valleys[i] = PortableValley(f, below, peaks[i]);
+      continue;
+    }
+    const __m256i inGap = _mm256_cmpgt_epi32(_mm256_set1_epi32(gap), laneIndex);
+    __m256 values = _mm256_maskload_ps(f + below + 1, inGap);
+    values = _mm256_blendv_ps(infinity, values, _mm256_castsi256_ps(inGap));
+    const __m256 nan = _mm256_cmp_ps(values, values, _CMP_UNORD_Q);
+    __m256 low = _mm256_blendv_ps(values, infinity, nan);
+    low = _mm256_min_ps(low, _mm256_permute2f128_ps(low, low, 0x01));
+    low = _mm256_min_ps(low, _mm256_permute_ps(low, 0x4E));
+    low = _mm256_min_ps(low, _mm256_permute_ps(low, 0xB1));
+    const unsigned atMinimum =
+      static_cast<unsigned>(_mm256_movemask_ps(_mm256_cmp_ps(values, low, _CMP_EQ_OQ))) |
+      (static_cast<unsigned>(_mm256_movemask_ps(nan)) & 1u);
+    const int lane = LowestBit(atMinimum | 0x100u);
+    valleys[i] = gap > 0 ? below + 1 + lane : peaks[i];
+  }
+  return count;
+}
+
+// Four bins per step: their magnitudes compare in double, so a 64-bit lane mask selects a
+// bin, and read as eight 32-bit lanes it selects the bin's (re, im) pair as well. Masked
+// loads and stores keep every access inside the region. The rotation multiplies and then
+// subtracts or adds (addsub), rounding like the portable expression.
+void MoveRegions(const MShiftSource& source, const MRegionMove* moves, int count, const MShiftTarget& target)
+{
+  const __m256d gainDouble = _mm256_set1_pd(source.gain);
+  const __m128 gainFloat = _mm_set1_ps(static_cast<float>(source.gain));
+  const __m256i pairIndex = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+  const __m256i laneNumbers = _mm256_setr_epi64x(0, 1, 2, 3);
+  for (int r = 0; r < count; ++r)
+  {
+    const MRegionMove& move = moves[r];
+    const __m256d angle = _mm256_set1_pd(move.angle);
+    const __m256 cosine = _mm256_set1_ps(move.cosine);
+    const __m256 sine = _mm256_set1_ps(move.sine);
+    for (int j = move.first; j < move.end; j += 4)
+    {
+      const int t = j + move.shift;
+      const int left = move.end - j;
+      const __m256i inRegion = _mm256_cmpgt_epi64(_mm256_set1_epi64x(left), laneNumbers);
+      const __m128i inRegion32 = _mm256_castsi256_si128(
+        _mm256_permutevar8x32_epi32(inRegion, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
+      const __m128 magnitude = _mm_maskload_ps(source.magnitude + j, inRegion32);
+      __m256d v;
+      __m128 scale;
+      if (source.weight != nullptr)
+      {
+        scale = _mm_maskload_ps(source.weight + j, inRegion32);
+        v = _mm256_cvtps_pd(_mm_mul_ps(magnitude, scale));
+      }
+      else
+      {
+        scale = gainFloat;
+        v = _mm256_mul_pd(_mm256_cvtps_pd(magnitude), gainDouble);
+      }
+      const __m256d loudest = _mm256_maskload_pd(target.loudest + t, inRegion);
+      const __m256i wins =
+        _mm256_and_si256(_mm256_castpd_si256(_mm256_cmp_pd(v, loudest, _CMP_GT_OQ)), inRegion);
+      if (_mm256_testz_si256(wins, wins))
+        continue;
+      _mm256_maskstore_pd(target.loudest + t, wins, v);
+      const __m256d phase =
+        _mm256_add_pd(_mm256_cvtps_pd(_mm_maskload_ps(source.phase + j, inRegion32)), angle);
+      _mm256_maskstore_pd(target.phase + t, wins, phase);
+      const __m256 pairs = _mm256_maskload_ps(source.pairs + 2 * j, inRegion);
+      const __m256 swapped = _mm256_permute_ps(pairs, 0xB1);
+      const __m256 rotated = _mm256_addsub_ps(_mm256_mul_ps(pairs, cosine), _mm256_mul_ps(swapped, sine));
+      const __m256 pairScale = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(scale), pairIndex);
+      _mm256_maskstore_ps(target.pairs + 2 * t, wins, _mm256_mul_ps(rotated, pairScale));
+    }
+  }
 }
 
 // sin and cos of four doubles: x = j pi/2 + r with |r| <= pi/4 (pi/2 split in three parts,
@@ -350,6 +567,123 @@ void SinCos(const double* src, double* sinOut, double* cosOut, int n)
   if (i < n)
     PortableSinCos(src + i, sinOut + i, cosOut + i, n - i);
 }
+
+// ---- Two-sided smoothing --------------------------------------------------------------
+//
+// The recursion y[i] = a y[i - 1] + c[i] is serial along the array. Here the array is cut
+// into kSmoothLanes chunks of L = n / kSmoothLanes values that run side by side, one per
+// vector lane: the data is transposed once (lane = chunk, row = position in the chunk),
+// all passes run on the transposed copy, and it is transposed back at the end. Each pass
+// first runs every chunk from a zero start to find its end value z; the carries into the
+// chunks follow serially in double (Y = z + a^L Y_before: a^L can be far below the float
+// range); then every chunk runs again from its true start value. The second run is the
+// plain recursion, so the results differ from it only by the rounding of the carries.
+
+constexpr int kSmoothLanes = 32;
+constexpr int kSmoothVectors = kSmoothLanes / 8;
+constexpr int kSmoothMaxLength = 2048;
+
+// Transposes the 8 x 8 block of rows src, src + srcStride, ... into dst, dst + dstStride, ...
+void Transpose8(const float* src, int srcStride, float* dst, int dstStride)
+{
+  __m256 r[8];
+  for (int k = 0; k < 8; ++k)
+    r[k] = _mm256_loadu_ps(src + k * srcStride);
+  const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]);
+  const __m256 t1 = _mm256_unpackhi_ps(r[0], r[1]);
+  const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]);
+  const __m256 t3 = _mm256_unpackhi_ps(r[2], r[3]);
+  const __m256 t4 = _mm256_unpacklo_ps(r[4], r[5]);
+  const __m256 t5 = _mm256_unpackhi_ps(r[4], r[5]);
+  const __m256 t6 = _mm256_unpacklo_ps(r[6], r[7]);
+  const __m256 t7 = _mm256_unpackhi_ps(r[6], r[7]);
+  const __m256 u0 = _mm256_shuffle_ps(t0, t2, 0x44);
+  const __m256 u1 = _mm256_shuffle_ps(t0, t2, 0xEE);
+  const __m256 u2 = _mm256_shuffle_ps(t1, t3, 0x44);
+  const __m256 u3 = _mm256_shuffle_ps(t1, t3, 0xEE);
+  const __m256 u4 = _mm256_shuffle_ps(t4, t6, 0x44);
+  const __m256 u5 = _mm256_shuffle_ps(t4, t6, 0xEE);
+  const __m256 u6 = _mm256_shuffle_ps(t5, t7, 0x44);
+  const __m256 u7 = _mm256_shuffle_ps(t5, t7, 0xEE);
+  _mm256_storeu_ps(dst + 0 * dstStride, _mm256_permute2f128_ps(u0, u4, 0x20));
+  _mm256_storeu_ps(dst + 1 * dstStride, _mm256_permute2f128_ps(u1, u5, 0x20));
+  _mm256_storeu_ps(dst + 2 * dstStride, _mm256_permute2f128_ps(u2, u6, 0x20));
+  _mm256_storeu_ps(dst + 3 * dstStride, _mm256_permute2f128_ps(u3, u7, 0x20));
+  _mm256_storeu_ps(dst + 4 * dstStride, _mm256_permute2f128_ps(u0, u4, 0x31));
+  _mm256_storeu_ps(dst + 5 * dstStride, _mm256_permute2f128_ps(u1, u5, 0x31));
+  _mm256_storeu_ps(dst + 6 * dstStride, _mm256_permute2f128_ps(u2, u6, 0x31));
+  _mm256_storeu_ps(dst + 7 * dstStride, _mm256_permute2f128_ps(u3, u7, 0x31));
+}
+
+// One pass over the transposed rows t[0 .. rows) (row i holds position i of every chunk);
+// Backward runs from the last row to the first, and the carries from the last chunk down.
+template <bool Backward>
+void SmoothChunkedPass(float* t, int rows, float a, float gain, float offset)
+{
+  const __m256 va = _mm256_set1_ps(a);
+  const __m256 vg = _mm256_set1_ps(gain);
+  const __m256 vo = _mm256_set1_ps(offset);
+  const int first = Backward ? rows - 1 : 0;
+  const int step = Backward ? -1 : 1;
+
+  // Zero-start runs: only the end values are kept.
+  __m256 y[kSmoothVectors];
+  for (int v = 0; v < kSmoothVectors; ++v)
+    y[v] = _mm256_setzero_ps();
+  for (int r = 0, i = first; r < rows; ++r, i += step)
+    for (int v = 0; v < kSmoothVectors; ++v)
+      y[v] = _mm256_fmadd_ps(va, y[v], _mm256_fmadd_ps(vg, _mm256_loadu_ps(t + i * kSmoothLanes + 8 * v), vo));
+  alignas(32) float ends[kSmoothLanes];
+  for (int v = 0; v < kSmoothVectors; ++v)
+    _mm256_store_ps(ends + 8 * v, y[v]);
+
+  double aPowerRows = 1.0;
+  for (int r = 0; r < rows; ++r)
+    aPowerRows *= a;
+  alignas(32) float starts[kSmoothLanes];
+  double carry = 0.0;
+  for (int c = 0; c < kSmoothLanes; ++c)
+  {
+    const int lane = Backward ? kSmoothLanes - 1 - c : c;
+    starts[lane] = static_cast<float>(carry);
+    carry = ends[lane] + aPowerRows * carry;
+  }
+
+  // The true runs.
+  for (int v = 0; v < kSmoothVectors; ++v)
+    y[v] = _mm256_load_ps(starts + 8 * v);
+  for (int r = 0, i = first; r < rows; ++r, i += step)
+    for (int v = 0; v < kSmoothVectors; ++v)
+    {
+      float* row = t + i * kSmoothLanes + 8 * v;
+      y[v] = _mm256_fmadd_ps(va, y[v], _mm256_fmadd_ps(vg, _mm256_loadu_ps(row), vo));
+      _mm256_storeu_ps(row, y[v]);
+    }
+}
+
+void SmoothTwoSided(float* x, int n, const float* poles, int poleCount, float offset)
+{
+  if (n % (8 * kSmoothLanes) != 0 || n > kSmoothMaxLength)
+  {
+    PortableSmoothTwoSided(x, n, poles, poleCount, offset);
+    return;
+  }
+  const int rows = n / kSmoothLanes;
+  alignas(32) float t[kSmoothMaxLength];
+  // Element c * rows + i goes to t[i * kSmoothLanes + c].
+  for (int c = 0; c < kSmoothLanes; c += 8)
+    for (int i = 0; i < rows; i += 8)
+      Transpose8(x + c * rows + i, rows, t + i * kSmoothLanes + c, kSmoothLanes);
+  for (int p = 0; p < poleCount; ++p)
+  {
+    const float a = poles[p];
+    SmoothChunkedPass<true>(t, rows, a, 1.0f - a, offset);
+    SmoothChunkedPass<false>(t, rows, a, a, offset);
+  }
+  for (int c = 0; c < kSmoothLanes; c += 8)
+    for (int i = 0; i < rows; i += 8)
+      Transpose8(t + i * kSmoothLanes + c, kSmoothLanes, x + c * rows + i, rows);
+}
 } // namespace
 
 void Avx2ForwardRealFFT(float* srcDst, const MRealFFTSetup* setup, float* work);
@@ -373,10 +707,16 @@ const Kernels* Avx2Kernels()
     k.minimumIndex = MinimumIndex;
     k.magnitude = Magnitude;
     k.phase = Phase;
+    k.ratioOfGathered = RatioOfGathered;
+    k.peaksAndValleys = PeaksAndValleys;
+    k.moveRegions = MoveRegions;
+    k.magnitudeAndPhase = MagnitudeAndPhase;
+    k.binFrequencies = BinFrequencies;
     k.sinCosDoubles = SinCos;
     k.multiplyByScalar = MultiplyByScalar;
     k.multiplyElementwise = MultiplyElementwise;
     k.sum = Sum;
+    k.smoothTwoSided = SmoothTwoSided;
     k.forwardRealFFT = Avx2ForwardRealFFT;
     k.inverseRealFFT = Avx2InverseRealFFT;
     return k;

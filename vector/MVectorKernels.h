@@ -65,6 +65,13 @@ struct Kernels
   int (*minimumIndex)(const float* f, int n);
   void (*magnitude)(const float* pairs, float* dst, int n);
   void (*phase)(const float* pairs, float* dst, int n);
+  void (*magnitudeAndPhase)(const float* pairs, float* magnitude, float* phase, int n);
+  void (*binFrequencies)(const float* phase, float* previous, const float* expected, int n, int firstBin,
+                         double binsPerRadian, double binWidth, double* frequency);
+  void (*ratioOfGathered)(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
+                          float scale, float* dst);
+  int (*peaksAndValleys)(const float* f, int n, std::int32_t* peaks, std::int32_t* valleys);
+  void (*moveRegions)(const MShiftSource& source, const MRegionMove* moves, int count, const MShiftTarget& target);
   void (*hannWindow)(float* f, int n);
   void (*blackmanWindow)(float* f, int n);
   void (*triangularWindow)(float* f, int n);
@@ -72,6 +79,7 @@ struct Kernels
   void (*multiplyByScalar)(float value, float* f, int n);
   void (*multiplyElementwise)(const float* src, float* srcDst, int n);
   float (*sum)(const float* f, int n);
+  void (*smoothTwoSided)(float* x, int n, const float* poles, int poleCount, float offset);
   void (*forwardRealFFT)(float* srcDst, const MRealFFTSetup* setup, float* work);
   void (*inverseRealFFT)(float* srcDst, const MRealFFTSetup* setup, float* work);
 };
@@ -86,7 +94,17 @@ const Kernels* Avx2Kernels();
 // Portable pieces that the AVX2 kernels reuse for tails and special cases.
 void PortableMagnitude(const float* pairs, float* dst, int n);
 void PortablePhase(const float* pairs, float* dst, int n);
+/// The valley between two peaks (see PeaksAndValleys), by the plain scan.
+std::int32_t PortableValley(const float* f, int below, int peak);
+int PortablePeaksAndValleys(const float* f, int n, std::int32_t* peaks, std::int32_t* valleys);
+void PortableMoveRegions(const MShiftSource& source, const MRegionMove* moves, int count,
+                         const MShiftTarget& target);
+void PortableRatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
+                             float scale, float* dst);
+void PortableBinFrequencies(const float* phase, float* previous, const float* expected, int n, int firstBin,
+                            double binsPerRadian, double binWidth, double* frequency);
 void PortableSinCos(const double* src, double* sinOut, double* cosOut, int n);
+void PortableSmoothTwoSided(float* x, int n, const float* poles, int poleCount, float offset);
 void PortableForwardRealFFT(float* srcDst, const MRealFFTSetup* setup, float* work);
 void PortableInverseRealFFT(float* srcDst, const MRealFFTSetup* setup, float* work);
 

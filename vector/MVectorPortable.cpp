@@ -214,6 +214,156 @@ void PortablePhase(const float* pairs, float* dst, int n)
     dst[i] = std::atan2(pairs[2 * i + 1], pairs[2 * i]);
 }
 
+namespace
+{
+// One pass of y[i] = a * y[i - 1] + c[i] (y before the start = 0) over `count` values
+// spaced `Stride` apart from x (stride -1 runs backwards), in place, with c[i] =
+// gain * x[i] + offset. The serial recursion costs a multiply and an add of latency per
+// value; taking blocks of eight, whose partial sums do not depend on the carry, leaves
+// one multiply-add of latency per block. Rounding differs from the plain recursion only
+// in the last bits of float.
+template <int Stride>
+void OnePolePass(float* x, int count, float a, float gain, float offset)
+{
+  float powers[8];
+  powers[0] = a;
+  for (int i = 1; i < 8; ++i)
+    powers[i] = powers[i - 1] * a;
+  float carry = 0.0f;
+  int i = 0;
+  for (; i + 8 <= count; i += 8)
+  {
+    float t[8];
+    t[0] = gain * x[Stride * i] + offset;
+    for (int k = 1; k < 8; ++k)
+      t[k] = gain * x[Stride * (i + k)] + offset + a * t[k - 1];
+    for (int k = 0; k < 8; ++k)
+      x[Stride * (i + k)] = t[k] + powers[k] * carry;
+    carry = x[Stride * (i + 7)];
+  }
+  for (; i < count; ++i)
+  {
+    carry = gain * x[Stride * i] + offset + a * carry;
+    x[Stride * i] = carry;
+  }
+}
+} // namespace
+
+void PortableSmoothTwoSided(float* x, int n, const float* poles, int poleCount, float offset)
+{
+  for (int p = 0; p < poleCount; ++p)
+  {
+    const float a = poles[p];
+    OnePolePass<-1>(x + n - 1, n, a, 1.0f - a, offset);
+    OnePolePass<1>(x, n, a, a, offset);
+  }
+}
+
+void PortableMagnitudeAndPhase(const float* pairs, float* magnitude, float* phase, int n)
+{
+  PortableMagnitude(pairs, magnitude, n);
+  PortablePhase(pairs, phase, n);
+}
+
+// Whole turns come off with a two-part 2 pi (the float nearest to it plus the remainder), so
+// that removing them adds no more than a rounding of d itself.
+void PortableBinFrequencies(const float* phase, float* previous, const float* expected, int n, int firstBin,
+                            double binsPerRadian, double binWidth, double* frequency)
+{
+  constexpr float kTwoPiHigh = 6.28318548f;
+  constexpr float kTwoPiLow = -1.74845553e-7f;
+  constexpr float kTurnsPerRadian = 0.159154943f;
+  for (int i = 0; i < n; ++i)
+  {
+    float d = phase[i] - previous[i] - expected[i];
+    previous[i] = phase[i];
+    if (!(std::fabs(d) <= 3.40282347e38f))
+      d = 0.0f;
+    // Half a turn rounds away from zero, so +pi goes to -pi and -pi to +pi.
+    const float turns = std::trunc(d * kTurnsPerRadian + std::copysign(0.5f, d));
+    d = d - turns * kTwoPiHigh;
+    d = d - turns * kTwoPiLow;
+    // The rest in double: only the offset from the bin centre carries float rounding.
+    frequency[i] = (static_cast<double>(d) * binsPerRadian + (firstBin + i)) * binWidth;
+  }
+}
+
+void PortableRatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
+                             float scale, float* dst)
+{
+  for (int i = 0; i < n; ++i)
+  {
+    const float ratio = table[index[i]] / divisor[i];
+    dst[i] = (limit < ratio ? limit : ratio) * scale;
+  }
+}
+
+std::int32_t PortableValley(const float* f, int below, int peak)
+{
+  if (below >= peak - 1)
+    return peak;
+  int quietest = below + 1;
+  float quietestValue = f[quietest];
+  for (int k = below + 2; k < peak; ++k)
+  {
+    if (f[k] < quietestValue)
+    {
+      quietest = k;
+      quietestValue = f[k];
+    }
+  }
+  return quietest;
+}
+
+int PortablePeaksAndValleys(const float* f, int n, std::int32_t* peaks, std::int32_t* valleys)
+{
+  int count = 0;
+  for (int k = 2; k < n - 2; ++k)
+  {
+    const float v = f[k];
+    if (v > f[k - 2] && v > f[k - 1] && v > f[k + 1] && v > f[k + 2])
+      peaks[count++] = k;
+  }
+  for (int i = 1; i < count; ++i)
+    valleys[i] = PortableValley(f, peaks[i - 1], peaks[i]);
+  return count;
+}
+
+void PortableMoveRegions(const MShiftSource& source, const MRegionMove* moves, int count,
+                         const MShiftTarget& target)
+{
+  const float gain = static_cast<float>(source.gain);
+  for (int r = 0; r < count; ++r)
+  {
+    const MRegionMove& move = moves[r];
+    for (int j = move.first; j < move.end; ++j)
+    {
+      const int t = j + move.shift;
+      double v;
+      float scale;
+      if (source.weight != nullptr)
+      {
+        v = static_cast<double>(source.magnitude[j] * source.weight[j]);
+        scale = source.weight[j];
+      }
+      else
+      {
+        v = static_cast<double>(source.magnitude[j]) * source.gain;
+        scale = gain;
+      }
+      if (v > target.loudest[t])
+      {
+        target.loudest[t] = v;
+        target.phase[t] = source.phase[j] + move.angle;
+        const float re = source.pairs[2 * j];
+        const float im = source.pairs[2 * j + 1];
+        target.pairs[2 * t] = (re * move.cosine - im * move.sine) * scale;
+        target.pairs[2 * t + 1] = (re * move.sine + im * move.cosine) * scale;
+      }
+    }
+  }
+}
+
 void PortableSinCos(const double* src, double* sinOut, double* cosOut, int n)
 {
   for (int i = 0; i < n; ++i)
@@ -243,6 +393,11 @@ const Kernels kPortableKernels = {
   MinimumIndex,
   PortableMagnitude,
   PortablePhase,
+  PortableMagnitudeAndPhase,
+  PortableBinFrequencies,
+  PortableRatioOfGathered,
+  PortablePeaksAndValleys,
+  PortableMoveRegions,
   HannWindow,
   BlackmanWindow,
   TriangularWindow,
@@ -250,6 +405,7 @@ const Kernels kPortableKernels = {
   MultiplyByScalar,
   MultiplyElementwise,
   Sum,
+  PortableSmoothTwoSided,
   PortableForwardRealFFT,
   PortableInverseRealFFT,
 };
