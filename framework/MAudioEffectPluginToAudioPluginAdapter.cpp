@@ -93,6 +93,12 @@ void MAudioEffectPluginToAudioPluginAdapter::InitProcessing_LockedPart()
     m_effectHost->SendCommand(MPluginCommand::kInitProcessing, GetProcessedChannelCount(),
                               MPluginCommandBlock::FromPointer(&rate));
   }
+  // The pass-through delays match the effect's latency at the new rate (the channel-mode
+  // routing runs at the effect's rate, inside any oversampling).
+  bool enabled[kMaxSurroundChannels];
+  for (std::int32_t channel = 0; channel < kMaxSurroundChannels; ++channel)
+    enabled[channel] = m_surroundEnabled[channel].Load();
+  m_channelModes.Configure(mode, enabled, GetEffectLatency());
   MAudioPlugin::InitProcessing();
   UpdateMaxBufferSize();
 }
@@ -121,7 +127,15 @@ void MAudioEffectPluginToAudioPluginAdapter::UpdateMaxBufferSize()
 
 void MAudioEffectPluginToAudioPluginAdapter::InitChannelMode()
 {
-  m_activeChannelMode = m_requestedChannelMode.Load();
+  std::int32_t mode = m_requestedChannelMode.Load();
+  // Surround needs more than two channels; a stereo instance runs it as "Left + Right".
+  if (mode == kSurroundMode && std::max(GetNumProcessInputChannels(), GetNumProcessOutputChannels()) <= 2)
+    mode = 0;
+  m_activeChannelMode = mode;
+  bool enabled[kMaxSurroundChannels];
+  for (std::int32_t channel = 0; channel < kMaxSurroundChannels; ++channel)
+    enabled[channel] = m_surroundEnabled[channel].Load();
+  m_channelModes.Configure(mode, enabled, GetEffectLatency());
 }
 
 std::int32_t MAudioEffectPluginToAudioPluginAdapter::GetProcessedChannelCount() const
@@ -129,7 +143,22 @@ std::int32_t MAudioEffectPluginToAudioPluginAdapter::GetProcessedChannelCount() 
   std::int32_t channels = GetNumProcessInputChannels();
   if (channels <= 0)
     channels = GetNumProcessOutputChannels();
-  return std::clamp(channels, 1, kMaxSurroundChannels);
+  return std::clamp(std::min(channels, m_channelModes.GetProcessedChannels()), 1, kMaxSurroundChannels);
+}
+
+bool MAudioEffectPluginToAudioPluginAdapter::IsChannelModeActive() const
+{
+  return m_channelModes.IsActive(GetNumProcessInputChannels());
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::ChannelModeEncode(float** inputs, float** outputs, std::int32_t samples)
+{
+  m_channelModes.Encode(inputs, outputs, GetNumProcessInputChannels(), GetNumProcessOutputChannels(), samples);
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::ChannelModeDecode(float** inputs, float** outputs, std::int32_t samples)
+{
+  m_channelModes.Decode(inputs, outputs, samples);
 }
 
 std::int32_t MAudioEffectPluginToAudioPluginAdapter::GetEffectLatency() const

@@ -15,9 +15,9 @@
 // buffer) in that order; the locks are re-entrant, so these may call each other. Every entry
 // point runs inside the catch-all guard: no exception reaches a host.
 //
-// Channel modes and MIDI controllers: their stored form is complete; their processing is a set
-// of small hooks (InitChannelMode, GetProcessedChannelCount, OnMIDIInput) that currently do what
-// mode 0 ("Left + Right") and an empty controller list do.
+// Channel modes: the requested mode becomes active at InitProcessing (InitChannelMode); the
+// block driver then routes every block through MChannelModes (IsChannelModeActive,
+// ChannelModeEncode, ChannelModeDecode) and the effect is told GetProcessedChannelCount channels.
 
 #include "base/MEventTarget.h"
 #include "base/MLockGuard.h"
@@ -25,6 +25,7 @@
 #include "core/parameters/MParameterBuilder.h"
 #include "core/plugin/MAudioPlugin.h"
 #include "framework/MAudioEffectPlugin.h"
+#include "framework/MChannelModes.h"
 #include "framework/MControllerSettings.h"
 #include "framework/MPluginSystem.h"
 
@@ -145,6 +146,9 @@ public:
   /// The display name of a channel mode as stored ("Left + Right" ... "Surround"); mode 0's for
   /// an index outside the table.
   static MString GetChannelModeName(std::int32_t mode);
+  /// Channels of the plug-in for the active mode (2, or 8 for Surround), for host adapters that
+  /// announce a layout.
+  std::int32_t GetPluginChannelCount() const noexcept { return m_channelModes.GetPluginChannels(); }
 
   MRelaxed<bool> m_controllersEnabled{false};
   MRelaxed<bool> m_noteControllersEnabled{false};
@@ -163,10 +167,15 @@ public:
   MParameterInfo m_nextPresetTrigger;
 
 protected:
-  /// Channel-mode seam: active mode := requested mode at InitProcessing.
+  /// At InitProcessing: active mode := requested mode, surround flags copied (host thread,
+  /// under the locks; allocates the channel delays).
   virtual void InitChannelMode();
-  /// Number of channels the effect processes (1..8) for the active mode.
+  /// Number of channels the effect processes: min(host channels, the active mode's processed
+  /// channels), at least 1.
   virtual std::int32_t GetProcessedChannelCount() const;
+  bool IsChannelModeActive() const override;
+  void ChannelModeEncode(float** inputs, float** outputs, std::int32_t samples) override;
+  void ChannelModeDecode(float** inputs, float** outputs, std::int32_t samples) override;
   /// MIDI seam: every controller, aftertouch, pitch-bend and note reaches this after the core
   /// recorded it (audio thread). Base: nothing (no assignments are evaluated yet).
   virtual void OnMIDIInput(std::int32_t source, std::int32_t channel, std::int32_t number, double value);
@@ -192,6 +201,7 @@ protected:
   MRelaxed<bool> m_surroundEnabled[kMaxSurroundChannels] = {true, true, true, true, true, true, true, true};
   MRelaxed<std::int32_t> m_maxBufferSize{1};
   MRelaxed<std::int32_t> m_maxLFOBlockSize{kDefaultLFOBlockSize};
+  MChannelModes m_channelModes;
   MAudioEffectPlugin::Transport m_effectTransport;
   bool m_transportValid = false;
   MRelaxed<std::uint8_t> m_midSideActive{0};
