@@ -255,29 +255,33 @@ void MAudioEffectPluginToAudioPluginAdapter::OnEditorIdle() { ProcessUpdate(); }
 
 // ---- MIDI seam ------------------------------------------------------------------------------------
 
-void MAudioEffectPluginToAudioPluginAdapter::ProcessNote(int channel, int note, int velocity, int sampleOffset)
+void MAudioEffectPluginToAudioPluginAdapter::ProcessNote(const MMIDINote& note)
 {
-  MMIDIProcessor::ProcessNote(channel, note, velocity, sampleOffset);
-  OnMIDIInput(130, channel, note, velocity / 127.0);
+  MAudioPlugin::ProcessNote(note);
+  OnMIDIInput(note.noteOn ? 131 : 130, note.channel, note.note, note.velocity);
 }
 
-void MAudioEffectPluginToAudioPluginAdapter::ProcessMIDIController(int channel, int controller, int value,
-                                                                   int sampleOffset)
+bool MAudioEffectPluginToAudioPluginAdapter::ProcessMIDIController(std::int32_t delta, double time,
+                                                                   std::int32_t channel, std::int32_t controller,
+                                                                   double value)
 {
-  MMIDIProcessor::ProcessMIDIController(channel, controller, value, sampleOffset);
-  OnMIDIInput(controller, channel, controller, value / 127.0);
+  const bool handled = MAudioPlugin::ProcessMIDIController(delta, time, channel, controller, value);
+  OnMIDIInput(controller, channel, controller, value);
+  return handled;
 }
 
-void MAudioEffectPluginToAudioPluginAdapter::ProcessAftertouch(int channel, int value, int sampleOffset)
+void MAudioEffectPluginToAudioPluginAdapter::ProcessAftertouch(std::int32_t delta, double time, std::int32_t channel,
+                                                               std::int32_t note, double value)
 {
-  MMIDIProcessor::ProcessAftertouch(channel, value, sampleOffset);
-  OnMIDIInput(128, channel, 255, value / 127.0);
+  MAudioPlugin::ProcessAftertouch(delta, time, channel, note, value);
+  OnMIDIInput(128, channel, note, value);
 }
 
-void MAudioEffectPluginToAudioPluginAdapter::ProcessPitchBend(int channel, int value, int sampleOffset)
+void MAudioEffectPluginToAudioPluginAdapter::ProcessPitchBend(std::int32_t delta, double time, std::int32_t channel,
+                                                              double value)
 {
-  MMIDIProcessor::ProcessPitchBend(channel, value, sampleOffset);
-  OnMIDIInput(129, channel, 0, (value + 8192) / 16383.0);
+  MAudioPlugin::ProcessPitchBend(delta, time, channel, value);
+  OnMIDIInput(129, channel, 0, (value + 1.0) * 0.5);
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::OnMIDIInput(std::int32_t, std::int32_t, std::int32_t, double) {}

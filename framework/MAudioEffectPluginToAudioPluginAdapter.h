@@ -91,10 +91,12 @@ public:
   void InitProcessing() override;
   std::int32_t GetEffectLatency() const override;
   void OnEditorIdle() override;
-  void ProcessNote(int channel, int note, int velocity, int sampleOffset) override;
-  void ProcessMIDIController(int channel, int controller, int value, int sampleOffset) override;
-  void ProcessAftertouch(int channel, int value, int sampleOffset) override;
-  void ProcessPitchBend(int channel, int value, int sampleOffset) override;
+  void ProcessNote(const MMIDINote& note) override;
+  bool ProcessMIDIController(std::int32_t delta, double time, std::int32_t channel, std::int32_t controller,
+                             double value) override;
+  void ProcessAftertouch(std::int32_t delta, double time, std::int32_t channel, std::int32_t note,
+                         double value) override;
+  void ProcessPitchBend(std::int32_t delta, double time, std::int32_t channel, double value) override;
   using MAudioPlugin::Process;
 
   // ---- host state (host thread) ----
