@@ -11,6 +11,7 @@
 #include "framework/MSettingsText.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 const char* const kChannelModeNames[] = {
@@ -177,14 +178,40 @@ std::int32_t MAudioEffectPluginToAudioPluginAdapter::GetTailSize() const
 
 void MAudioEffectPluginToAudioPluginAdapter::StartOfBlock(float**, float**, std::int32_t)
 {
+  m_blockPosition = 0;
   MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::PrepareForProcessingOnce",
                        [&] { PrepareForProcessingOnce(); });
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::ProcessChunk(float** inputs, float** outputs, std::int32_t samples)
 {
-  MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::Process",
-                       [&] { Process(inputs, outputs, samples); });
+  MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::Process", [&] {
+    const std::int32_t start = m_blockPosition;
+    m_blockPosition = start + samples;
+    if (m_pendingChangeCount == 0)
+    {
+      Process(inputs, outputs, samples);
+      return;
+    }
+    // MIDI changes land at their offset: the chunk is split there. The effect only sees the
+    // first bus, so only its pointers move.
+    float* in[kPointersPerBus] = {};
+    float* out[kPointersPerBus] = {};
+    std::int32_t done = 0;
+    while (done < samples)
+    {
+      const std::int32_t next = ApplyPendingChanges(start + done);
+      const std::int32_t length =
+          next - start < samples ? next - start - done : samples - done;
+      for (std::int32_t c = 0; c < kPointersPerBus; ++c)
+      {
+        in[c] = inputs != nullptr && inputs[c] != nullptr ? inputs[c] + done : nullptr;
+        out[c] = outputs[c] != nullptr ? outputs[c] + done : nullptr;
+      }
+      Process(inputs != nullptr ? in : nullptr, out, length);
+      done += length;
+    }
+  });
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::PrepareForProcessing()
@@ -255,10 +282,20 @@ void MAudioEffectPluginToAudioPluginAdapter::OnEditorIdle() { ProcessUpdate(); }
 
 // ---- MIDI seam ------------------------------------------------------------------------------------
 
+double MAudioEffectPluginToAudioPluginAdapter::MusicalTime(std::int32_t delta) const
+{
+  const double rate = GetEffectiveSampleRate();
+  const Transport& transport = const_cast<MAudioEffectPluginToAudioPluginAdapter*>(this)->GetTransport();
+  return rate > 0.0 ? delta * transport.tempo / (rate * 60.0) + transport.songPosition : transport.songPosition;
+}
+
 void MAudioEffectPluginToAudioPluginAdapter::ProcessNote(const MMIDINote& note)
 {
   MAudioPlugin::ProcessNote(note);
-  OnMIDIInput(note.noteOn ? 131 : 130, note.channel, note.note, note.velocity);
+  if (note.noteOn)
+    OnMIDIInput(note.deltaFrames, MMIDIControllers::kVelocityOn, note.channel, note.velocity);
+  OnMIDIInput(note.deltaFrames, MMIDIControllers::kVelocityOnAndOff, note.channel, note.velocity);
+  ProcessNoteControllers(note);
 }
 
 bool MAudioEffectPluginToAudioPluginAdapter::ProcessMIDIController(std::int32_t delta, double time,
@@ -266,7 +303,7 @@ bool MAudioEffectPluginToAudioPluginAdapter::ProcessMIDIController(std::int32_t 
                                                                    double value)
 {
   const bool handled = MAudioPlugin::ProcessMIDIController(delta, time, channel, controller, value);
-  OnMIDIInput(controller, channel, controller, value);
+  OnMIDIInput(delta, controller, channel, value);
   return handled;
 }
 
@@ -274,17 +311,151 @@ void MAudioEffectPluginToAudioPluginAdapter::ProcessAftertouch(std::int32_t delt
                                                                std::int32_t note, double value)
 {
   MAudioPlugin::ProcessAftertouch(delta, time, channel, note, value);
-  OnMIDIInput(128, channel, note, value);
+  OnMIDIInput(delta, MMIDIControllers::kAftertouch, channel, value);
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::ProcessPitchBend(std::int32_t delta, double time, std::int32_t channel,
                                                               double value)
 {
   MAudioPlugin::ProcessPitchBend(delta, time, channel, value);
-  OnMIDIInput(129, channel, 0, (value + 1.0) * 0.5);
+  OnMIDIInput(delta, MMIDIControllers::kPitchBend, channel, (value + 1.0) * 0.5);
+  if (!m_noteControllersEnabled)
+    return;
+  // Frequency-following note controllers follow the bend of the last note.
+  for (const MNoteControllerAssignment& controller : m_noteControllers)
+  {
+    if (!controller.enabled || (controller.channel != 0 && controller.channel != channel + 1))
+      continue;
+    if (controller.mode == kNoteLinear || controller.mode == kNoteLogarithmic)
+      QueueParameterChange(controller.parameter, MMIDIControllers::NoteFrequencyValue(controller, m_lastNote, value),
+                           delta);
+  }
 }
 
-void MAudioEffectPluginToAudioPluginAdapter::OnMIDIInput(std::int32_t, std::int32_t, std::int32_t, double) {}
+void MAudioEffectPluginToAudioPluginAdapter::OnMIDIInput(std::int32_t delta, std::int32_t source,
+                                                         std::int32_t channel, double value)
+{
+  using namespace MMIDIControllers;
+  if (m_presetController.enabled.Load())
+  {
+    const std::int32_t wanted = m_presetController.channel.Load();
+    const std::int32_t number = m_presetController.controller.Load();
+    if ((wanted == 0 || wanted == channel + 1) && number == source)
+    {
+      // Note velocities step forward on every matching note; continuous input steps on crossings.
+      const std::int32_t step = source >= kVelocityOnAndOff ? 1 : m_presetController.Step(value);
+      if (step != 0)
+        RequestPresetStep(step);
+    }
+  }
+  // Learn reports a note as 131 once (not again as 130).
+  if (source != kVelocityOnAndOff)
+    m_learnQueue.Post({channel + 1, source});
+  if (!m_controllersEnabled)
+    return;
+  const double x = 2.0 * value - 1.0;
+  for (const MControllerAssignment& assignment : m_controllers)
+  {
+    if (Matches(assignment, channel, source))
+      QueueParameterChange(assignment.parameter, MapController(assignment, x), delta);
+  }
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::ProcessNoteControllers(const MMIDINote& note)
+{
+  if (!m_noteControllersEnabled)
+    return;
+  m_heldNotes = m_heldNotes + (note.noteOn ? 1 : -1);
+  for (const MNoteControllerAssignment& controller : m_noteControllers)
+  {
+    if (!controller.enabled || (controller.channel != 0 && controller.channel != note.channel + 1))
+      continue;
+    switch (controller.mode)
+    {
+    case kNoteLinear:
+    case kNoteLogarithmic:
+      if (note.noteOn)
+      {
+        QueueParameterChange(controller.parameter, MMIDIControllers::NoteFrequencyValue(controller, note.note, bend),
+                             note.deltaFrames);
+        m_lastNote = note.note;
+      }
+      break;
+    case kNoteOnOff:
+    case kNoteOnOffAllOctaves:
+      if (MMIDIControllers::NoteMatches(controller, note.note))
+        QueueParameterChange(controller.parameter, note.noteOn ? controller.maxValue : controller.value,
+                             note.deltaFrames);
+      break;
+    case kNoteSwitch:
+    case kNoteSwitchAllOctaves:
+      if (note.noteOn && MMIDIControllers::NoteMatches(controller, note.note))
+      {
+        // The switch reads the value as it will be once earlier changes of this block landed.
+        double current = GetParameter(controller.parameter);
+        for (std::int32_t i = m_pendingChangeCount - 1; i >= 0; --i)
+        {
+          if (m_pendingChanges[static_cast<std::size_t>(i)].parameter == controller.parameter)
+          {
+            current = m_pendingChanges[static_cast<std::size_t>(i)].value;
+            break;
+          }
+        }
+        QueueParameterChange(controller.parameter, current < 0.5 ? controller.maxValue : controller.value,
+                             note.deltaFrames);
+      }
+      break;
+    default:
+      break;
+    }
+  }
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::QueueParameterChange(std::int32_t parameter, double value,
+                                                                  std::int32_t offset) noexcept
+{
+  if (parameter < 0)
+    return;
+  // Offsets count host samples; the chunks run at the effect's (oversampled) rate.
+  offset *= std::clamp<std::int32_t>(m_oversampling, 1, 16);
+  if (m_pendingChangeCount >= kMaxPendingChanges)
+  {
+    SetParameter(parameter, value);
+    return;
+  }
+  m_pendingChanges[static_cast<std::size_t>(m_pendingChangeCount++)] = {parameter, value, std::max(0, offset)};
+}
+
+std::int32_t MAudioEffectPluginToAudioPluginAdapter::ApplyPendingChanges(std::int32_t position) noexcept
+{
+  std::int32_t next = std::numeric_limits<std::int32_t>::max();
+  std::int32_t kept = 0;
+  // In arrival order, so the later of two changes at the same offset wins.
+  for (std::int32_t i = 0; i < m_pendingChangeCount; ++i)
+  {
+    const PendingChange change = m_pendingChanges[static_cast<std::size_t>(i)];
+    if (change.offset <= position)
+      SetParameter(change.parameter, change.value);
+    else
+    {
+      next = std::min(next, change.offset);
+      m_pendingChanges[static_cast<std::size_t>(kept++)] = change;
+    }
+  }
+  m_pendingChangeCount = kept;
+  return next;
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::FlushMIDIParameterChanges() noexcept
+{
+  ApplyPendingChanges(std::numeric_limits<std::int32_t>::max());
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::AfterBlock(float**, float**, std::int32_t, bool)
+{
+  // Offsets beyond the block's end (a host's mistake) take effect before the next block.
+  FlushMIDIParameterChanges();
+}
 
 // ---- randomisation -------------------------------------------------------------------------------
 

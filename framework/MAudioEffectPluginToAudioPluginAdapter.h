@@ -27,8 +27,10 @@
 #include "framework/MAudioEffectPlugin.h"
 #include "framework/MChannelModes.h"
 #include "framework/MControllerSettings.h"
+#include "framework/MMIDIControllers.h"
 #include "framework/MPluginSystem.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -123,6 +125,12 @@ public:
   /// The effect's tail length in samples.
   std::int32_t GetTailSize() const;
 
+  /// Applies the parameter changes MIDI asked for that are still pending (audio thread; the
+  /// block driver does this itself at each change's offset).
+  void FlushMIDIParameterChanges() noexcept;
+  /// Takes the oldest learn notification for the controller editor (GUI thread).
+  bool PopLearnRecord(MMIDIControllers::LearnRecord& record) noexcept { return m_learnQueue.Pop(record); }
+
   /// Refreshes the open editor's controls from the loaded state (no-op without an editor).
   virtual void ActualiseAfterLoading();
   /// Asks for a preset step (-1 previous, +1 next); applied at the start of the next host call.
@@ -154,12 +162,10 @@ public:
 
   MRelaxed<bool> m_controllersEnabled{false};
   MRelaxed<bool> m_noteControllersEnabled{false};
-  struct PresetController
-  {
-    bool enabled = false;
-    std::int32_t controller = 0;
-    std::int32_t channel = 0;
-  } m_presetController;
+  /// The preset-switch controller ("PreviousNextPresetController").
+  MMIDIControllers::PresetSwitch m_presetController;
+  /// Controller assignments and note controllers (at most 32 each). Replaced only under the
+  /// plug-in's locks (state loading), read by the audio thread.
   std::vector<MControllerAssignment> m_controllers;
   std::vector<MNoteControllerAssignment> m_noteControllers;
   /// The preset manager's current preset ("CurrentPresetIndex"), -1 for none.
@@ -178,9 +184,14 @@ protected:
   bool IsChannelModeActive() const override;
   void ChannelModeEncode(float** inputs, float** outputs, std::int32_t samples) override;
   void ChannelModeDecode(float** inputs, float** outputs, std::int32_t samples) override;
-  /// MIDI seam: every controller, aftertouch, pitch-bend and note reaches this after the core
-  /// recorded it (audio thread). Base: nothing (no assignments are evaluated yet).
-  virtual void OnMIDIInput(std::int32_t source, std::int32_t channel, std::int32_t number, double value);
+  /// Every controller (number 0..127), aftertouch (128), pitch-bend (129) and note (130 for a
+  /// note-off, 131 for a note-on) with its 0..1 input value: preset switch, learn and the
+  /// controller assignments (audio thread).
+  virtual void OnMIDIInput(std::int32_t delta, std::int32_t source, std::int32_t channel, double value);
+  /// Note controllers for a note (audio thread).
+  virtual void ProcessNoteControllers(const MMIDINote& note);
+  /// Musical time from the block's transport.
+  double MusicalTime(std::int32_t delta) const override;
   /// Controller lists in the state (both directions).
   virtual void StoreControllers(MStoreContext& context);
   /// Controllers, then "CurrentPresetIndex".
@@ -191,6 +202,7 @@ protected:
   virtual std::int32_t ChooseSmartRandom();
   void StartOfBlock(float** inputs, float** outputs, std::int32_t samples) override;
   void ProcessChunk(float** inputs, float** outputs, std::int32_t samples) override;
+  void AfterBlock(float** inputs, float** outputs, std::int32_t samples, bool replacing) override;
 
   MAudioEffectPlugin* m_effect = nullptr;
   MPluginSystem m_pluginSystem;
@@ -210,6 +222,25 @@ protected:
   MRelaxed<bool> m_settingsChanged{false};
   MRelaxed<std::int32_t> m_heldNotes{0};
   MRelaxed<std::int32_t> m_pendingPresetStep{0};
+  std::uint8_t m_lastNote = 0;
+  MMIDIControllers::LearnQueue m_learnQueue;
+
+  /// A parameter change from MIDI, applied when processing reaches its offset in the block.
+  struct PendingChange
+  {
+    std::int32_t parameter;
+    double value;
+    std::int32_t offset;
+  };
+  static constexpr std::int32_t kMaxPendingChanges = 256;
+  std::array<PendingChange, kMaxPendingChanges> m_pendingChanges{};
+  std::int32_t m_pendingChangeCount = 0;
+  /// Position of the next chunk in the current host block (audio thread).
+  std::int32_t m_blockPosition = 0;
+  void QueueParameterChange(std::int32_t parameter, double value, std::int32_t offset) noexcept;
+  /// Applies the pending changes with an offset up to `position`; answers the next later offset
+  /// (or a large number when none is left).
+  std::int32_t ApplyPendingChanges(std::int32_t position) noexcept;
 
 private:
   /// The three plug-in locks in their fixed order, released in reverse by destruction.
