@@ -1,6 +1,7 @@
 #include "framework/MMIDIControllers.h"
 
 #include "tests/framework/MFakeEffect.h"
+#include "tests/support/MAllocationCounter.h"
 
 #include <gtest/gtest.h>
 
@@ -220,4 +221,37 @@ TEST(MMIDIControllers, AControllerChangesTheOutputAtItsOffsetWithinTheBlock)
   EXPECT_GE(first, kOffset - 1);
   EXPECT_LE(first, kOffset + plugin.GetMaxLFOBlockSize());
   EXPECT_FLOAT_EQ(plugin.m_output[1][1000], 0.25f);
+}
+
+TEST(MMIDIControllers, MIDIAndChannelModesAllocateNothingOnTheAudioThread)
+{
+  TestPlugin plugin;
+  plugin.SetChannelMode(4);
+  plugin.InitProcessing();
+  MControllerAssignment a = Assignment(kRangeFull, 0.5, 1.0);
+  a.parameter = plugin.IndexOf("Dry/wet");
+  a.controller = MMIDIControllers::kPitchBend;
+  plugin.m_controllers.assign(32, a);
+  MNoteControllerAssignment n;
+  n.enabled = true;
+  n.parameter = plugin.IndexOf("Depth");
+  n.mode = kNoteSwitchAllOctaves;
+  plugin.m_noteControllers.assign(32, n);
+  plugin.m_controllersEnabled = true;
+  plugin.m_noteControllersEnabled = true;
+  plugin.Run(512);
+  // The core starts its editor-refresh thread and sizes its refresh list on the first parameter
+  // change; that happens once per plug-in, before this measurement.
+  plugin.SetParameter(plugin.IndexOf("Dry/wet"), 1.0);
+  plugin.SetParameter(plugin.IndexOf("Depth"), 0.5);
+
+  MAllocationCounter::Scope scope;
+  for (std::int32_t i = 0; i < 40; ++i)
+  {
+    Send(plugin, 0xE0, static_cast<std::uint8_t>(i), 0x40, i * 10);
+    Send(plugin, 0x90, 60, 100, i * 10 + 1);
+    Send(plugin, 0xB0, 64, static_cast<std::uint8_t>(i % 2 * 127), i * 10 + 2);
+  }
+  plugin.Run(512);
+  EXPECT_EQ(scope.Count(), 0);
 }
