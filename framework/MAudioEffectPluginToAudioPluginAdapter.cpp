@@ -292,6 +292,12 @@ double MAudioEffectPluginToAudioPluginAdapter::MusicalTime(std::int32_t delta) c
 void MAudioEffectPluginToAudioPluginAdapter::ProcessNote(const MMIDINote& note)
 {
   MAudioPlugin::ProcessNote(note);
+  // MIDI arrives before the block, outside the processing lock; loading a state replaces the
+  // controller lists under that lock. A busy lock drops the mapping of this message, as the
+  // block driver drops a block.
+  MTryLockGuard lists(m_processingLock);
+  if (!lists.IsLocked())
+    return;
   if (note.noteOn)
     OnMIDIInput(note.deltaFrames, MMIDIControllers::kVelocityOn, note.channel, note.velocity);
   OnMIDIInput(note.deltaFrames, MMIDIControllers::kVelocityOnAndOff, note.channel, note.velocity);
@@ -303,7 +309,8 @@ bool MAudioEffectPluginToAudioPluginAdapter::ProcessMIDIController(std::int32_t 
                                                                    double value)
 {
   const bool handled = MAudioPlugin::ProcessMIDIController(delta, time, channel, controller, value);
-  OnMIDIInput(delta, controller, channel, value);
+  if (MTryLockGuard lists(m_processingLock); lists.IsLocked())
+    OnMIDIInput(delta, controller, channel, value);
   return handled;
 }
 
@@ -311,13 +318,17 @@ void MAudioEffectPluginToAudioPluginAdapter::ProcessAftertouch(std::int32_t delt
                                                                std::int32_t note, double value)
 {
   MAudioPlugin::ProcessAftertouch(delta, time, channel, note, value);
-  OnMIDIInput(delta, MMIDIControllers::kAftertouch, channel, value);
+  if (MTryLockGuard lists(m_processingLock); lists.IsLocked())
+    OnMIDIInput(delta, MMIDIControllers::kAftertouch, channel, value);
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::ProcessPitchBend(std::int32_t delta, double time, std::int32_t channel,
                                                               double value)
 {
   MAudioPlugin::ProcessPitchBend(delta, time, channel, value);
+  MTryLockGuard lists(m_processingLock);
+  if (!lists.IsLocked())
+    return;
   OnMIDIInput(delta, MMIDIControllers::kPitchBend, channel, (value + 1.0) * 0.5);
   if (!m_noteControllersEnabled)
     return;

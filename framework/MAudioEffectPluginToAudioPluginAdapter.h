@@ -15,6 +15,11 @@
 // buffer) in that order; the locks are re-entrant, so these may call each other. Every entry
 // point runs inside the catch-all guard: no exception reaches a host.
 //
+// MIDI: the overrides of the MIDI operations evaluate the preset-switch controller, the learn
+// queue, the controller assignments and the note controllers. They run on the audio thread before
+// the block, try-lock the processing lock (loading a state replaces the lists under it) and queue
+// the parameter changes they make; the block driver applies each at its offset in the block.
+//
 // Channel modes: the requested mode becomes active at InitProcessing (InitChannelMode); the
 // block driver then routes every block through MChannelModes (IsChannelModeActive,
 // ChannelModeEncode, ChannelModeDecode) and the effect is told GetProcessedChannelCount channels.
