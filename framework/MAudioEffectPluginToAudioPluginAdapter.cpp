@@ -11,6 +11,7 @@
 #include "framework/MSettingsText.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 const char* const kChannelModeNames[] = {
@@ -93,6 +94,12 @@ void MAudioEffectPluginToAudioPluginAdapter::InitProcessing_LockedPart()
     m_effectHost->SendCommand(MPluginCommand::kInitProcessing, GetProcessedChannelCount(),
                               MPluginCommandBlock::FromPointer(&rate));
   }
+  // The pass-through delays match the effect's latency at the new rate (the channel-mode
+  // routing runs at the effect's rate, inside any oversampling).
+  bool enabled[kMaxSurroundChannels];
+  for (std::int32_t channel = 0; channel < kMaxSurroundChannels; ++channel)
+    enabled[channel] = m_surroundEnabled[channel].Load();
+  m_channelModes.Configure(mode, enabled, GetEffectLatency());
   MAudioPlugin::InitProcessing();
   UpdateMaxBufferSize();
 }
@@ -121,7 +128,15 @@ void MAudioEffectPluginToAudioPluginAdapter::UpdateMaxBufferSize()
 
 void MAudioEffectPluginToAudioPluginAdapter::InitChannelMode()
 {
-  m_activeChannelMode = m_requestedChannelMode.Load();
+  std::int32_t mode = m_requestedChannelMode.Load();
+  // Surround needs more than two channels; a stereo instance runs it as "Left + Right".
+  if (mode == kSurroundMode && std::max(GetNumProcessInputChannels(), GetNumProcessOutputChannels()) <= 2)
+    mode = 0;
+  m_activeChannelMode = mode;
+  bool enabled[kMaxSurroundChannels];
+  for (std::int32_t channel = 0; channel < kMaxSurroundChannels; ++channel)
+    enabled[channel] = m_surroundEnabled[channel].Load();
+  m_channelModes.Configure(mode, enabled, GetEffectLatency());
 }
 
 std::int32_t MAudioEffectPluginToAudioPluginAdapter::GetProcessedChannelCount() const
@@ -129,7 +144,22 @@ std::int32_t MAudioEffectPluginToAudioPluginAdapter::GetProcessedChannelCount() 
   std::int32_t channels = GetNumProcessInputChannels();
   if (channels <= 0)
     channels = GetNumProcessOutputChannels();
-  return std::clamp(channels, 1, kMaxSurroundChannels);
+  return std::clamp(std::min(channels, m_channelModes.GetProcessedChannels()), 1, kMaxSurroundChannels);
+}
+
+bool MAudioEffectPluginToAudioPluginAdapter::IsChannelModeActive() const
+{
+  return m_channelModes.IsActive(GetNumProcessInputChannels());
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::ChannelModeEncode(float** inputs, float** outputs, std::int32_t samples)
+{
+  m_channelModes.Encode(inputs, outputs, GetNumProcessInputChannels(), GetNumProcessOutputChannels(), samples);
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::ChannelModeDecode(float** inputs, float** outputs, std::int32_t samples)
+{
+  m_channelModes.Decode(inputs, outputs, samples);
 }
 
 std::int32_t MAudioEffectPluginToAudioPluginAdapter::GetEffectLatency() const
@@ -148,14 +178,40 @@ std::int32_t MAudioEffectPluginToAudioPluginAdapter::GetTailSize() const
 
 void MAudioEffectPluginToAudioPluginAdapter::StartOfBlock(float**, float**, std::int32_t)
 {
+  m_blockPosition = 0;
   MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::PrepareForProcessingOnce",
                        [&] { PrepareForProcessingOnce(); });
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::ProcessChunk(float** inputs, float** outputs, std::int32_t samples)
 {
-  MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::Process",
-                       [&] { Process(inputs, outputs, samples); });
+  MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::Process", [&] {
+    const std::int32_t start = m_blockPosition;
+    m_blockPosition = start + samples;
+    if (m_pendingChangeCount == 0)
+    {
+      Process(inputs, outputs, samples);
+      return;
+    }
+    // MIDI changes land at their offset: the chunk is split there. The effect only sees the
+    // first bus, so only its pointers move.
+    float* in[kPointersPerBus] = {};
+    float* out[kPointersPerBus] = {};
+    std::int32_t done = 0;
+    while (done < samples)
+    {
+      const std::int32_t next = ApplyPendingChanges(start + done);
+      const std::int32_t length =
+          next - start < samples ? next - start - done : samples - done;
+      for (std::int32_t c = 0; c < kPointersPerBus; ++c)
+      {
+        in[c] = inputs != nullptr && inputs[c] != nullptr ? inputs[c] + done : nullptr;
+        out[c] = outputs[c] != nullptr ? outputs[c] + done : nullptr;
+      }
+      Process(inputs != nullptr ? in : nullptr, out, length);
+      done += length;
+    }
+  });
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::PrepareForProcessing()
@@ -223,35 +279,6 @@ void MAudioEffectPluginToAudioPluginAdapter::ProcessUpdate()
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::OnEditorIdle() { ProcessUpdate(); }
-
-// ---- MIDI seam ------------------------------------------------------------------------------------
-
-void MAudioEffectPluginToAudioPluginAdapter::ProcessNote(int channel, int note, int velocity, int sampleOffset)
-{
-  MMIDIProcessor::ProcessNote(channel, note, velocity, sampleOffset);
-  OnMIDIInput(130, channel, note, velocity / 127.0);
-}
-
-void MAudioEffectPluginToAudioPluginAdapter::ProcessMIDIController(int channel, int controller, int value,
-                                                                   int sampleOffset)
-{
-  MMIDIProcessor::ProcessMIDIController(channel, controller, value, sampleOffset);
-  OnMIDIInput(controller, channel, controller, value / 127.0);
-}
-
-void MAudioEffectPluginToAudioPluginAdapter::ProcessAftertouch(int channel, int value, int sampleOffset)
-{
-  MMIDIProcessor::ProcessAftertouch(channel, value, sampleOffset);
-  OnMIDIInput(128, channel, 255, value / 127.0);
-}
-
-void MAudioEffectPluginToAudioPluginAdapter::ProcessPitchBend(int channel, int value, int sampleOffset)
-{
-  MMIDIProcessor::ProcessPitchBend(channel, value, sampleOffset);
-  OnMIDIInput(129, channel, 0, (value + 8192) / 16383.0);
-}
-
-void MAudioEffectPluginToAudioPluginAdapter::OnMIDIInput(std::int32_t, std::int32_t, std::int32_t, double) {}
 
 // ---- randomisation -------------------------------------------------------------------------------
 

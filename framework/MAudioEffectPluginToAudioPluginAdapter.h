@@ -15,9 +15,14 @@
 // buffer) in that order; the locks are re-entrant, so these may call each other. Every entry
 // point runs inside the catch-all guard: no exception reaches a host.
 //
-// Channel modes and MIDI controllers: their stored form is complete; their processing is a set
-// of small hooks (InitChannelMode, GetProcessedChannelCount, OnMIDIInput) that currently do what
-// mode 0 ("Left + Right") and an empty controller list do.
+// MIDI: the overrides of the MIDI operations evaluate the preset-switch controller, the learn
+// queue, the controller assignments and the note controllers. They run on the audio thread before
+// the block, try-lock the processing lock (loading a state replaces the lists under it) and queue
+// the parameter changes they make; the block driver applies each at its offset in the block.
+//
+// Channel modes: the requested mode becomes active at InitProcessing (InitChannelMode); the
+// block driver then routes every block through MChannelModes (IsChannelModeActive,
+// ChannelModeEncode, ChannelModeDecode) and the effect is told GetProcessedChannelCount channels.
 
 #include "base/MEventTarget.h"
 #include "base/MLockGuard.h"
@@ -25,9 +30,12 @@
 #include "core/parameters/MParameterBuilder.h"
 #include "core/plugin/MAudioPlugin.h"
 #include "framework/MAudioEffectPlugin.h"
+#include "framework/MChannelModes.h"
 #include "framework/MControllerSettings.h"
+#include "framework/MMIDIControllers.h"
 #include "framework/MPluginSystem.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -90,10 +98,12 @@ public:
   void InitProcessing() override;
   std::int32_t GetEffectLatency() const override;
   void OnEditorIdle() override;
-  void ProcessNote(int channel, int note, int velocity, int sampleOffset) override;
-  void ProcessMIDIController(int channel, int controller, int value, int sampleOffset) override;
-  void ProcessAftertouch(int channel, int value, int sampleOffset) override;
-  void ProcessPitchBend(int channel, int value, int sampleOffset) override;
+  void ProcessNote(const MMIDINote& note) override;
+  bool ProcessMIDIController(std::int32_t delta, double time, std::int32_t channel, std::int32_t controller,
+                             double value) override;
+  void ProcessAftertouch(std::int32_t delta, double time, std::int32_t channel, std::int32_t note,
+                         double value) override;
+  void ProcessPitchBend(std::int32_t delta, double time, std::int32_t channel, double value) override;
   using MAudioPlugin::Process;
 
   // ---- host state (host thread) ----
@@ -120,6 +130,12 @@ public:
   /// The effect's tail length in samples.
   std::int32_t GetTailSize() const;
 
+  /// Applies the parameter changes MIDI asked for that are still pending (audio thread; the
+  /// block driver does this itself at each change's offset).
+  void FlushMIDIParameterChanges() noexcept;
+  /// Takes the oldest learn notification for the controller editor (GUI thread).
+  bool PopLearnRecord(MMIDIControllers::LearnRecord& record) noexcept { return m_learnQueue.Pop(record); }
+
   /// Refreshes the open editor's controls from the loaded state (no-op without an editor).
   virtual void ActualiseAfterLoading();
   /// Asks for a preset step (-1 previous, +1 next); applied at the start of the next host call.
@@ -145,15 +161,16 @@ public:
   /// The display name of a channel mode as stored ("Left + Right" ... "Surround"); mode 0's for
   /// an index outside the table.
   static MString GetChannelModeName(std::int32_t mode);
+  /// Channels of the plug-in for the active mode (2, or 8 for Surround), for host adapters that
+  /// announce a layout.
+  std::int32_t GetPluginChannelCount() const noexcept { return m_channelModes.GetPluginChannels(); }
 
   MRelaxed<bool> m_controllersEnabled{false};
   MRelaxed<bool> m_noteControllersEnabled{false};
-  struct PresetController
-  {
-    bool enabled = false;
-    std::int32_t controller = 0;
-    std::int32_t channel = 0;
-  } m_presetController;
+  /// The preset-switch controller ("PreviousNextPresetController").
+  MMIDIControllers::PresetSwitch m_presetController;
+  /// Controller assignments and note controllers (at most 32 each). Replaced only under the
+  /// plug-in's locks (state loading), read by the audio thread.
   std::vector<MControllerAssignment> m_controllers;
   std::vector<MNoteControllerAssignment> m_noteControllers;
   /// The preset manager's current preset ("CurrentPresetIndex"), -1 for none.
@@ -163,13 +180,23 @@ public:
   MParameterInfo m_nextPresetTrigger;
 
 protected:
-  /// Channel-mode seam: active mode := requested mode at InitProcessing.
+  /// At InitProcessing: active mode := requested mode, surround flags copied (host thread,
+  /// under the locks; allocates the channel delays).
   virtual void InitChannelMode();
-  /// Number of channels the effect processes (1..8) for the active mode.
+  /// Number of channels the effect processes: min(host channels, the active mode's processed
+  /// channels), at least 1.
   virtual std::int32_t GetProcessedChannelCount() const;
-  /// MIDI seam: every controller, aftertouch, pitch-bend and note reaches this after the core
-  /// recorded it (audio thread). Base: nothing (no assignments are evaluated yet).
-  virtual void OnMIDIInput(std::int32_t source, std::int32_t channel, std::int32_t number, double value);
+  bool IsChannelModeActive() const override;
+  void ChannelModeEncode(float** inputs, float** outputs, std::int32_t samples) override;
+  void ChannelModeDecode(float** inputs, float** outputs, std::int32_t samples) override;
+  /// Every controller (number 0..127), aftertouch (128), pitch-bend (129) and note (130 for a
+  /// note-off, 131 for a note-on) with its 0..1 input value: preset switch, learn and the
+  /// controller assignments (audio thread).
+  virtual void OnMIDIInput(std::int32_t delta, std::int32_t source, std::int32_t channel, double value);
+  /// Note controllers for a note (audio thread).
+  virtual void ProcessNoteControllers(const MMIDINote& note);
+  /// Musical time from the block's transport.
+  double MusicalTime(std::int32_t delta) const override;
   /// Controller lists in the state (both directions).
   virtual void StoreControllers(MStoreContext& context);
   /// Controllers, then "CurrentPresetIndex".
@@ -180,6 +207,7 @@ protected:
   virtual std::int32_t ChooseSmartRandom();
   void StartOfBlock(float** inputs, float** outputs, std::int32_t samples) override;
   void ProcessChunk(float** inputs, float** outputs, std::int32_t samples) override;
+  void AfterBlock(float** inputs, float** outputs, std::int32_t samples, bool replacing) override;
 
   MAudioEffectPlugin* m_effect = nullptr;
   MPluginSystem m_pluginSystem;
@@ -192,12 +220,32 @@ protected:
   MRelaxed<bool> m_surroundEnabled[kMaxSurroundChannels] = {true, true, true, true, true, true, true, true};
   MRelaxed<std::int32_t> m_maxBufferSize{1};
   MRelaxed<std::int32_t> m_maxLFOBlockSize{kDefaultLFOBlockSize};
+  MChannelModes m_channelModes;
   MAudioEffectPlugin::Transport m_effectTransport;
   bool m_transportValid = false;
   MRelaxed<std::uint8_t> m_midSideActive{0};
   MRelaxed<bool> m_settingsChanged{false};
   MRelaxed<std::int32_t> m_heldNotes{0};
   MRelaxed<std::int32_t> m_pendingPresetStep{0};
+  std::uint8_t m_lastNote = 0;
+  MMIDIControllers::LearnQueue m_learnQueue;
+
+  /// A parameter change from MIDI, applied when processing reaches its offset in the block.
+  struct PendingChange
+  {
+    std::int32_t parameter;
+    double value;
+    std::int32_t offset;
+  };
+  static constexpr std::int32_t kMaxPendingChanges = 256;
+  std::array<PendingChange, kMaxPendingChanges> m_pendingChanges{};
+  std::int32_t m_pendingChangeCount = 0;
+  /// Position of the next chunk in the current host block (audio thread).
+  std::int32_t m_blockPosition = 0;
+  void QueueParameterChange(std::int32_t parameter, double value, std::int32_t offset) noexcept;
+  /// Applies the pending changes with an offset up to `position`; answers the next later offset
+  /// (or a large number when none is left).
+  std::int32_t ApplyPendingChanges(std::int32_t position) noexcept;
 
 private:
   /// The three plug-in locks in their fixed order, released in reverse by destruction.

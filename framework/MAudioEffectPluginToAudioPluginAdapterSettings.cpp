@@ -87,9 +87,9 @@ void MAudioEffectPluginToAudioPluginAdapter::Store(MStoreContext& context)
       PutUnlessDefault(item, MString("ControllersEnabled"), m_controllersEnabled ? 1 : 0, 0);
       PutUnlessDefault(item, MString("NoteControllersEnabled"), m_noteControllersEnabled ? 1 : 0, 0);
       MXmlItem& preset = item.GetOrAddSubItem(MString("PreviousNextPresetController"));
-      PutUnlessDefault(preset, MString("Enabled"), m_presetController.enabled ? 1 : 0, 0);
-      PutUnlessDefault(preset, MString("Controller"), m_presetController.controller, 0);
-      PutUnlessDefault(preset, MString("Channel"), m_presetController.channel, 0);
+      PutUnlessDefault(preset, MString("Enabled"), m_presetController.enabled.Load() ? 1 : 0, 0);
+      PutUnlessDefault(preset, MString("Controller"), m_presetController.controller.Load(), 0);
+      PutUnlessDefault(preset, MString("Channel"), m_presetController.channel.Load(), 0);
       PutUnlessDefault(item, MString("Bypass"), m_bypassed ? 1 : 0, 0);
       PutUnlessDefault(item, MString("MaxLFOBlockSize"), m_maxLFOBlockSize, kDefaultLFOBlockSize);
     }
@@ -97,15 +97,20 @@ void MAudioEffectPluginToAudioPluginAdapter::Store(MStoreContext& context)
     {
       m_controllersEnabled = GetOrDefault(item, MString("ControllersEnabled"), 0) != 0;
       m_noteControllersEnabled = GetOrDefault(item, MString("NoteControllersEnabled"), 0) != 0;
-      PresetController preset;
+      bool presetEnabled = false;
+      std::int32_t presetControllerNumber = 0;
+      std::int32_t presetChannel = 0;
       if (item.HasSubItem(MString("PreviousNextPresetController")))
       {
         const MXmlItem& sub = item.GetSubItem();
-        preset.enabled = GetOrDefault(sub, MString("Enabled"), 0) != 0;
-        preset.controller = std::clamp(GetOrDefault(sub, MString("Controller"), 0), 0, 127);
-        preset.channel = std::clamp(GetOrDefault(sub, MString("Channel"), 0), 0, 16);
+        presetEnabled = GetOrDefault(sub, MString("Enabled"), 0) != 0;
+        // 128 to 131 are aftertouch, pitch-bend and the two note velocities.
+        presetControllerNumber = std::clamp(GetOrDefault(sub, MString("Controller"), 0), 0, 131);
+        presetChannel = std::clamp(GetOrDefault(sub, MString("Channel"), 0), 0, 16);
       }
-      m_presetController = preset;
+      m_presetController.controller = presetControllerNumber;
+      m_presetController.channel = presetChannel;
+      m_presetController.enabled = presetEnabled;
       // Loading tells the host nothing: the host restored this state itself.
       m_bypassed = GetOrDefault(item, MString("Bypass"), 0) != 0;
       const std::int32_t block = GetOrDefault(item, MString("MaxLFOBlockSize"), kDefaultLFOBlockSize);

@@ -65,3 +65,49 @@ TEST(MAudioEffectPluginConcurrency, ProcessingRunsBesideParameterChangesSavesAnd
   EXPECT_DOUBLE_EQ(plugin.GetParameter(dryWet), 0.25);
   EXPECT_FLOAT_EQ(plugin.m_output[0][0], 0.25f * 0.25f);
 }
+
+// MIDI reaches the plug-in before each block, outside the processing lock, while the host
+// thread loads states that replace the controller lists and the preset controller.
+TEST(MAudioEffectPluginConcurrency, MIDIMappingRunsBesideStateLoadsThatReplaceTheControllerLists)
+{
+  TestPlugin plugin;
+  MControllerAssignment assignment;
+  assignment.enabled = true;
+  assignment.parameter = plugin.IndexOf("Depth");
+  assignment.controller = 11;
+  plugin.m_controllers.assign(32, assignment);
+  MNoteControllerAssignment note;
+  note.enabled = true;
+  note.parameter = plugin.IndexOf("Speed");
+  plugin.m_noteControllers.assign(32, note);
+  plugin.m_controllersEnabled = true;
+  plugin.m_noteControllersEnabled = true;
+  plugin.m_presetController.enabled = true;
+  plugin.m_presetController.controller = 11;
+  const auto full = plugin.SaveState();
+  const std::vector<std::uint8_t> withLists(full->GetData(), full->GetData() + full->GetSize());
+  plugin.m_controllers.clear();
+  plugin.m_noteControllers.clear();
+  const auto empty = plugin.SaveState();
+  const std::vector<std::uint8_t> withoutLists(empty->GetData(), empty->GetData() + empty->GetSize());
+
+  std::atomic<bool> stop{false};
+  std::thread audio([&] {
+    for (std::uint8_t i = 0; !stop.load(); ++i)
+    {
+      const std::uint8_t controller[3] = {0xB0, 11, static_cast<std::uint8_t>(i & 0x7F)};
+      const std::uint8_t noteOn[3] = {0x90, static_cast<std::uint8_t>(i & 0x7F), 100};
+      plugin.ProcessMIDIEvent(i % 64, controller);
+      plugin.ProcessMIDIEvent(i % 64, noteOn);
+      plugin.Run(64);
+    }
+  });
+  for (int round = 0; round < 100; ++round)
+  {
+    const auto& bytes = round % 2 == 0 ? withLists : withoutLists;
+    EXPECT_TRUE(plugin.LoadState(bytes.data(), bytes.size()));
+  }
+  stop = true;
+  audio.join();
+  EXPECT_TRUE(plugin.m_controllers.empty());
+}

@@ -1,0 +1,257 @@
+#include "framework/MMIDIControllers.h"
+
+#include "tests/framework/MFakeEffect.h"
+#include "tests/support/MAllocationCounter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace MFrameworkTest;
+
+namespace {
+MControllerAssignment Assignment(std::int32_t mode, double value, double range, double maxValue = 0.0,
+                                 bool invert = false)
+{
+  MControllerAssignment a;
+  a.enabled = true;
+  a.rangeMode = mode;
+  a.value = value;
+  a.range = range;
+  a.maxValue = maxValue;
+  a.invert = invert;
+  return a;
+}
+
+void Send(TestPlugin& plugin, std::uint8_t status, std::uint8_t data1, std::uint8_t data2, std::int32_t delta = 0)
+{
+  const std::uint8_t bytes[3] = {status, data1, data2};
+  plugin.ProcessMIDIEvent(delta, bytes);
+}
+
+double Normalised(TestPlugin& plugin, const char* name)
+{
+  plugin.FlushMIDIParameterChanges();
+  return plugin.GetParameter(plugin.IndexOf(name));
+}
+
+double Frequency(double note)
+{
+  return 440.0 * std::pow(2.0, (note - 69.0) / 12.0) * 2.0; // note 69 is 880 Hz in this tuning
+}
+} // namespace
+
+TEST(MMIDIControllers, EveryRangeModeMapsTheInputExtremesAndCentreAsDescribed)
+{
+  struct Case
+  {
+    const char* what;
+    MControllerAssignment assignment;
+    double low, centre, high; // y at x = -1, 0, +1
+  };
+  const Case cases[] = {
+      {"up and down near the top swings only the headroom", Assignment(kRangeUpAndDown, 0.9, 1.0), 0.8, 0.9, 1.0},
+      {"up and down limited by half the range", Assignment(kRangeUpAndDown, 0.5, 0.2), 0.4, 0.5, 0.6},
+      {"full range recentres when the value is too high", Assignment(kRangeFull, 0.9, 1.0), 0.0, 0.5, 1.0},
+      {"full range keeps a low value as centre", Assignment(kRangeFull, 0.3, 0.4), 0.1, 0.3, 0.5},
+      {"up only", Assignment(kRangeUpOnly, 0.5, 1.0), 0.5, 0.75, 1.0},
+      {"down only", Assignment(kRangeDownOnly, 0.5, 0.2), 0.5, 0.4, 0.3},
+      {"interval", Assignment(kRangeInterval, 0.2, 1.0, 0.8), 0.2, 0.5, 0.8},
+      {"inverted up only", Assignment(kRangeUpOnly, 0.5, 1.0, 0.0, true), 1.0, 0.75, 0.5},
+      {"unknown mode holds the value", Assignment(9, 0.3, 1.0), 0.3, 0.3, 0.3},
+  };
+  for (const Case& c : cases)
+  {
+    EXPECT_NEAR(MMIDIControllers::MapController(c.assignment, -1.0), c.low, 1e-12) << c.what;
+    EXPECT_NEAR(MMIDIControllers::MapController(c.assignment, 0.0), c.centre, 1e-12) << c.what;
+    EXPECT_NEAR(MMIDIControllers::MapController(c.assignment, 1.0), c.high, 1e-12) << c.what;
+  }
+}
+
+TEST(MMIDIControllers, ThePresetSwitchStepsOncePerThresholdCrossing)
+{
+  MMIDIControllers::PresetSwitch preset;
+  preset.last = 0.5;
+  EXPECT_EQ(preset.Step(0.9), 1);
+  EXPECT_EQ(preset.Step(1.0), 0);
+  EXPECT_EQ(preset.Step(0.5), 0);
+  EXPECT_EQ(preset.Step(0.2), -1);
+  EXPECT_EQ(preset.Step(0.0), 0);
+  EXPECT_EQ(preset.Step(0.7), 1) << "a jump from low to high is one step forward";
+}
+
+TEST(MMIDIControllers, AssignmentsFollowChannelControllerAndTheEnableSwitch)
+{
+  TestPlugin plugin;
+  MControllerAssignment a = Assignment(kRangeUpOnly, 0.0, 1.0);
+  a.parameter = plugin.IndexOf("Depth");
+  a.controller = 11;
+  a.channel = 2; // MIDI channel index 1
+  plugin.m_controllers.assign(1, a);
+  const double before = Normalised(plugin, "Depth");
+
+  Send(plugin, 0xB1, 11, 127);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), before) << "controllers switched off";
+  plugin.m_controllersEnabled = true;
+  Send(plugin, 0xB0, 11, 127);
+  Send(plugin, 0xB1, 12, 127);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), before) << "other channel or controller";
+  Send(plugin, 0xB1, 11, 127);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0);
+
+  // Pitch-bend at its centre and note velocities through the pseudo controllers.
+  plugin.m_controllers[0].controller = MMIDIControllers::kPitchBend;
+  Send(plugin, 0xE1, 0x00, 0x00);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0);
+  plugin.m_controllers[0].controller = MMIDIControllers::kVelocityOn;
+  Send(plugin, 0x91, 60, 64);
+  EXPECT_NEAR(Normalised(plugin, "Depth"), 63.0 / 127.0, 1e-12);
+  Send(plugin, 0x81, 60, 127);
+  EXPECT_NEAR(Normalised(plugin, "Depth"), 63.0 / 127.0, 1e-12) << "velocity (on) ignores note-offs";
+}
+
+TEST(MMIDIControllers, NoteControllersInEveryMode)
+{
+  TestPlugin plugin;
+  plugin.m_noteControllersEnabled = true;
+  MNoteControllerAssignment n;
+  n.enabled = true;
+  n.parameter = plugin.IndexOf("Depth");
+  n.value = 0.0;
+  n.maxValue = 1.0;
+  n.note = 48;
+
+  n.mode = kNoteLinear;
+  plugin.m_noteControllers.assign(1, n);
+  Send(plugin, 0x90, 69, 100);
+  EXPECT_NEAR(Normalised(plugin, "Depth"), (Frequency(69) - 20.0) / 19980.0, 1e-9);
+  Send(plugin, 0xE0, 0x7F, 0x7F); // bend +1 semitone re-evaluates the last note
+  EXPECT_NEAR(Normalised(plugin, "Depth"), (Frequency(70) - 20.0) / 19980.0, 1e-9);
+  Send(plugin, 0xE0, 0x00, 0x40);
+
+  plugin.m_noteControllers[0].mode = kNoteLogarithmic;
+  Send(plugin, 0x90, 57, 100);
+  EXPECT_NEAR(Normalised(plugin, "Depth"), std::log10(Frequency(57) / 20.0) / 3.0, 1e-4);
+
+  plugin.m_noteControllers[0].mode = kNoteOnOff;
+  Send(plugin, 0x90, 60, 100);
+  EXPECT_NEAR(Normalised(plugin, "Depth"), std::log10(Frequency(57) / 20.0) / 3.0, 1e-4) << "not its note";
+  Send(plugin, 0x90, 48, 100);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0);
+  Send(plugin, 0x80, 48, 0);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0);
+
+  plugin.m_noteControllers[0].mode = kNoteOnOffAllOctaves;
+  Send(plugin, 0x90, 72, 100);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0);
+  Send(plugin, 0x80, 72, 0);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0);
+
+  plugin.m_noteControllers[0].mode = kNoteSwitch;
+  Send(plugin, 0x90, 48, 100);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0);
+  Send(plugin, 0x80, 48, 0);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0) << "a switch ignores note-offs";
+  Send(plugin, 0x90, 48, 100);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0);
+  Send(plugin, 0x90, 60, 100);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0) << "another octave";
+
+  plugin.m_noteControllers[0].mode = kNoteSwitchAllOctaves;
+  Send(plugin, 0x90, 60, 100);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0);
+}
+
+TEST(MMIDIControllers, ThePresetControllerRequestsStepsThatTheNextBlockApplies)
+{
+  TestPlugin plugin;
+  plugin.m_presetController.enabled = true;
+  plugin.m_presetController.controller = 20;
+  plugin.m_presetController.channel = 4;
+  for (std::uint8_t value : {64, 115, 127, 25, 20})
+  {
+    Send(plugin, 0xB3, 20, value);
+    Send(plugin, 0xB0, 20, 64); // another channel: ignored
+    plugin.Run(64);
+  }
+  EXPECT_EQ(plugin.m_steps, (std::vector<std::int32_t>{1, -1}));
+
+  plugin.m_presetController.controller = MMIDIControllers::kVelocityOn;
+  plugin.m_steps.clear();
+  Send(plugin, 0x93, 60, 100);
+  plugin.Run(64);
+  Send(plugin, 0x83, 60, 0);
+  plugin.Run(64);
+  EXPECT_EQ(plugin.m_steps, (std::vector<std::int32_t>{1}));
+}
+
+TEST(MMIDIControllers, LearnReportsTheOneBasedChannelAndTheControllerNumber)
+{
+  TestPlugin plugin;
+  Send(plugin, 0xB2, 74, 10);
+  Send(plugin, 0xE0, 0, 64);
+  Send(plugin, 0x95, 60, 10);
+  MMIDIControllers::LearnRecord record;
+  std::vector<std::pair<int, int>> seen;
+  while (plugin.PopLearnRecord(record))
+    seen.emplace_back(record.channel, record.controller);
+  EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{3, 74}, {1, 129}, {6, 131}}));
+}
+
+TEST(MMIDIControllers, AControllerChangesTheOutputAtItsOffsetWithinTheBlock)
+{
+  TestPlugin plugin;
+  const std::int32_t dryWet = plugin.IndexOf("Dry/wet");
+  plugin.SetParameter(dryWet, 0.25); // the fake effect's gain is DryWet / 2: 0.25
+  MControllerAssignment a = Assignment(kRangeUpOnly, 0.0, 1.0);
+  a.parameter = dryWet;
+  a.controller = 11;
+  plugin.m_controllers.assign(1, a);
+  plugin.m_controllersEnabled = true;
+  plugin.Run(256);
+  ASSERT_FLOAT_EQ(plugin.m_output[0][100], 0.25f * 0.25f);
+
+  constexpr std::int32_t kOffset = 300;
+  Send(plugin, 0xB0, 11, 127, kOffset); // full scale: DryWet 2, gain 1
+  plugin.Run(1024);
+  std::int32_t first = -1;
+  for (std::int32_t i = 0; i < 1024 && first < 0; ++i)
+    if (plugin.m_output[0][static_cast<std::size_t>(i)] > 0.1f)
+      first = i;
+  EXPECT_GE(first, kOffset - 1);
+  EXPECT_LE(first, kOffset + plugin.GetMaxLFOBlockSize());
+  EXPECT_FLOAT_EQ(plugin.m_output[1][1000], 0.25f);
+}
+
+TEST(MMIDIControllers, MIDIAndChannelModesAllocateNothingOnTheAudioThread)
+{
+  TestPlugin plugin;
+  plugin.SetChannelMode(4);
+  plugin.InitProcessing();
+  MControllerAssignment a = Assignment(kRangeFull, 0.5, 1.0);
+  a.parameter = plugin.IndexOf("Dry/wet");
+  a.controller = MMIDIControllers::kPitchBend;
+  plugin.m_controllers.assign(32, a);
+  MNoteControllerAssignment n;
+  n.enabled = true;
+  n.parameter = plugin.IndexOf("Depth");
+  n.mode = kNoteSwitchAllOctaves;
+  plugin.m_noteControllers.assign(32, n);
+  plugin.m_controllersEnabled = true;
+  plugin.m_noteControllersEnabled = true;
+  plugin.Run(512);
+  // The core starts its editor-refresh thread and sizes its refresh list on the first parameter
+  // change; that happens once per plug-in, before this measurement.
+  plugin.SetParameter(plugin.IndexOf("Dry/wet"), 1.0);
+  plugin.SetParameter(plugin.IndexOf("Depth"), 0.5);
+
+  MAllocationCounter::Scope scope;
+  for (std::int32_t i = 0; i < 40; ++i)
+  {
+    Send(plugin, 0xE0, static_cast<std::uint8_t>(i), 0x40, i * 10);
+    Send(plugin, 0x90, 60, 100, i * 10 + 1);
+    Send(plugin, 0xB0, 64, static_cast<std::uint8_t>(i % 2 * 127), i * 10 + 2);
+  }
+  plugin.Run(512);
+  EXPECT_EQ(scope.Count(), 0);
+}
