@@ -120,20 +120,29 @@ void MChannelModes::Encode(float** inputs, float** outputs, std::int32_t inputCh
   if (left == nullptr || right == nullptr || left == right || outputs[0] == outputs[1])
     return;
   m_encoded = true;
+  // The host's input buffers are read-only to us (another track or send may read them after
+  // us): the encoded pair goes to the outputs, which the effect then processes in place, and
+  // Decode points the inputs back at the host's buffers.
+  m_hostInputs = {left, right};
+  float* first = outputs[0];
+  float* second = outputs[1];
   if (IsMidSide(m_mode))
   {
     for (std::int32_t i = 0; i < samples; ++i)
     {
       const float l = left[i];
       const float r = right[i];
-      left[i] = (l + r) * 0.5f;
-      right[i] = (l - r) * 0.5f;
+      first[i] = (l + r) * 0.5f;
+      second[i] = (l - r) * 0.5f;
     }
+    inputs[0] = first;
+    inputs[1] = second;
   }
   else if (m_mode == 6)
   {
     for (std::int32_t i = 0; i < samples; ++i)
-      right[i] = -right[i];
+      second[i] = -right[i];
+    inputs[1] = second;
   }
   if (m_mode == 2 || m_mode == 4)
   {
@@ -177,6 +186,8 @@ void MChannelModes::Decode(float** inputs, float** outputs, std::int32_t samples
     std::swap(outputs[0], outputs[1]);
     m_swapped = false;
   }
+  inputs[0] = m_hostInputs[0];
+  inputs[1] = m_hostInputs[1];
   if (IsMidSide(m_mode))
   {
     float* mid = outputs[0];

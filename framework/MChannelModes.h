@@ -6,7 +6,8 @@
 // (side), 5 "Mono + Stereo" (mid and side), 6 "Left + Right (neg)", 7 "Surround".
 //
 // Before the effect runs, Encode re-arranges the block driver's pointer arrays and encodes the
-// input buffers in place (swap, mid/side, inverted right, surround compaction); Decode undoes the
+// input pair into the output buffers, never into the host's inputs (swap, mid/side, inverted
+// right, surround compaction); the effect then processes those in place. Decode undoes the
 // re-arrangement, decodes mid/side and carries every channel the effect does not process from
 // its input to its output through a delay of exactly the effect's latency, so it stays aligned
 // with the processed channels.
@@ -79,5 +80,6 @@ private:
   std::int32_t m_inputChannels = 0;
   std::int32_t m_outputChannels = 0;
   std::array<float*, kMaxChannels> m_savedInputs = {};
+  std::array<float*, 2> m_hostInputs = {}; // the host's pair, restored by Decode
   std::array<float*, kMaxChannels> m_savedOutputs = {};
 };

@@ -33,6 +33,13 @@ std::vector<std::vector<float>> RunSignals(TestPlugin& plugin, std::int32_t chan
       for (std::int32_t i = 0; i < kBlock; ++i)
         plugin.m_input[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)] = Signal(c, block * kBlock + i);
     plugin.Run(kBlock);
+    // The host's input buffers are read-only to the plug-in, whatever the mode encodes.
+    std::int32_t written = 0;
+    for (std::int32_t c = 0; c < channels; ++c)
+      for (std::int32_t i = 0; i < kBlock; ++i)
+        written += plugin.m_input[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)] !=
+                   Signal(c, block * kBlock + i);
+    EXPECT_EQ(written, 0) << "samples of the host's input buffers changed";
     for (std::int32_t c = 0; c < channels; ++c)
     {
       const auto& out = plugin.m_output[static_cast<std::size_t>(c)];
