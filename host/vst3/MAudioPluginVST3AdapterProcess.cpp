@@ -126,15 +126,21 @@ void MAudioPluginVST3Adapter::ApplyParameterChanges(IParameterChanges* changes)
     else if (id == kPitchBendId)
     {
       const double bend = std::floor((value * 2.0 - 1.0) * 8192.0 + 0.5);
-      m_plugin->ProcessPitchBend(0, static_cast<int>(std::clamp(bend, -8192.0, 8191.0)), 0);
+      const int raw = static_cast<int>(std::clamp(bend, -8192.0, 8191.0)) + 8192;
+      const std::uint8_t bytes[3] = {0xE0, static_cast<std::uint8_t>(raw & 0x7F),
+                                     static_cast<std::uint8_t>((raw >> 7) & 0x7F)};
+      m_plugin->ProcessShortMessage(bytes, 0);
     }
     else if (id == kAftertouchId)
     {
-      m_plugin->ProcessAftertouch(0, ToMidi7(value), 0);
+      const std::uint8_t bytes[3] = {0xD0, static_cast<std::uint8_t>(ToMidi7(value)), 0};
+      m_plugin->ProcessShortMessage(bytes, 0);
     }
     else if (id < kFirstControllerId + 128)
     {
-      m_plugin->ProcessMIDIController(0, static_cast<int>(id - kFirstControllerId), ToMidi7(value), 0);
+      const std::uint8_t bytes[3] = {0xB0, static_cast<std::uint8_t>(id - kFirstControllerId),
+                                     static_cast<std::uint8_t>(ToMidi7(value))};
+      m_plugin->ProcessShortMessage(bytes, 0);
     }
   }
 }
@@ -227,7 +233,9 @@ void MAudioPluginVST3Adapter::ApplyInputEvents(IEventList* events, int32 numSamp
       {
         // Velocity 0 means note-off to the plug-in; a note-on keeps at least 1.
         const int velocity = std::max(1, ToMidi7(std::isfinite(note.velocity) ? note.velocity : 0.0));
-        m_plugin->ProcessNote(note.channel, note.pitch, velocity, offset);
+        const std::uint8_t bytes[3] = {static_cast<std::uint8_t>(0x90 | note.channel),
+                                       static_cast<std::uint8_t>(note.pitch), static_cast<std::uint8_t>(velocity)};
+        m_plugin->ProcessShortMessage(bytes, offset);
       }
       break;
     }
@@ -236,7 +244,9 @@ void MAudioPluginVST3Adapter::ApplyInputEvents(IEventList* events, int32 numSamp
       const NoteOffEvent& note = event.noteOff;
       if (note.channel >= 0 && note.channel < 16 && note.pitch >= 0 && note.pitch < 128)
       {
-        m_plugin->ProcessNote(note.channel, note.pitch, 0, offset);
+        const std::uint8_t bytes[3] = {static_cast<std::uint8_t>(0x80 | note.channel),
+                                       static_cast<std::uint8_t>(note.pitch), 0};
+        m_plugin->ProcessShortMessage(bytes, offset);
       }
       break;
     }

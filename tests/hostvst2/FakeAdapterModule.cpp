@@ -77,11 +77,11 @@ public:
     if (MAudioPluginAdapter* host = GetHostAdapter())
       host->GenerateMIDIEvent(samples - 1, note);
   }
-  void ProcessNote(int channel, int note, int velocity, int sampleOffset) override
+  void ProcessNote(const MMIDINote& note) override
   {
-    if (velocity > 0)
+    if (note.noteOn)
       ++m_notesOn;
-    MAudioPlugin::ProcessNote(channel, note, velocity, sampleOffset);
+    MAudioPlugin::ProcessNote(note);
   }
   void Store(MStoreContext& context) override
   {

@@ -12,6 +12,7 @@
 #include "host/vst3/MAudioPluginVST3Factory.h"
 
 #include <atomic>
+#include <cmath>
 
 namespace
 {
@@ -71,23 +72,25 @@ public:
     }
   }
 
-  void ProcessNote(int channel, int note, int velocity, int sampleOffset) override
+  void ProcessNote(const MMIDINote& note) override
   {
-    MAudioPlugin::ProcessNote(channel, note, velocity, sampleOffset);
-    if (velocity > 0)
+    MAudioPlugin::ProcessNote(note);
+    if (note.noteOn)
     {
-      m_lastNote.store(note, std::memory_order_relaxed);
-      m_echo.store(note, std::memory_order_relaxed);
+      m_lastNote.store(note.note, std::memory_order_relaxed);
+      m_echo.store(note.note, std::memory_order_relaxed);
     }
   }
 
-  void ProcessMIDIController(int channel, int controller, int value, int sampleOffset) override
+  bool ProcessMIDIController(std::int32_t delta, double time, std::int32_t channel, std::int32_t controller,
+                             double value) override
   {
-    MAudioPlugin::ProcessMIDIController(channel, controller, value, sampleOffset);
+    const bool handled = MAudioPlugin::ProcessMIDIController(delta, time, channel, controller, value);
     if (controller == 7)
     {
-      m_controller7.store(value, std::memory_order_relaxed);
+      m_controller7.store(static_cast<int>(std::lround(value * 127.0)), std::memory_order_relaxed);
     }
+    return handled;
   }
 
   void Store(MStoreContext& context) override
