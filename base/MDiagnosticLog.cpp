@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <string>
 
 namespace
@@ -28,10 +29,12 @@ struct State
 };
 
 // Constructed on first use and never destroyed, so shields running during static destruction or
-// module unload still find it.
+// module unload still find it. It lives in static storage rather than on the heap: a module that
+// is loaded and unloaded repeatedly must not leave a block behind each time.
 State& TheState()
 {
-  static State* state = new State();
+  alignas(State) static unsigned char storage[sizeof(State)];
+  static State* state = new (storage) State();
   return *state;
 }
 
