@@ -37,7 +37,8 @@ Outcome RunRender(const std::vector<std::string>& arguments)
 std::vector<std::string> Through(const char* format, std::vector<std::string> arguments)
 {
   const bool vst3 = std::string(format) == "vst3";
-  arguments.insert(arguments.begin(), {"--format", format, "--module", vst3 ? TONVERA_VST3_BUNDLE : TONVERA_MODULE});
+  const char* module = vst3 ? TONVERA_VST3_BUNDLE : TONVERA_MODULE;
+  arguments.insert(arguments.begin(), {"--format", format, "--module", module});
   return arguments;
 }
 
@@ -65,8 +66,8 @@ class MRenderFormatsTest : public ::testing::Test
 protected:
   void SetUp() override
   {
-    m_folder = fs::temp_directory_path() /
-               ("tonvera-render-formats-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    m_folder = fs::temp_directory_path() / ("tonvera-render-formats-" + test);
     fs::remove_all(m_folder);
     fs::create_directories(m_folder);
   }
@@ -86,11 +87,13 @@ TEST_F(MRenderFormatsTest, DemoComesOutAlikeThroughBothInterfacesWithItsPitchErr
     SCOPED_TRACE(format);
     const std::string folder = Path(format);
     const Outcome outcome =
-        RunRender(Through(format, {"--demo", "--out-dir", folder, "--set", "Depth=100", "--set", "Speed=100"}));
+        RunRender(Through(format, {"--demo", "--out-dir", folder, "--set", "Depth=100", "--set",
+                                   "Speed=100"}));
     ASSERT_EQ(outcome.status, 0) << outcome.err;
     const double before = ReportedMean(outcome.out, "before:");
     const double after = ReportedMean(outcome.out, "after: ");
-    RecordProperty(std::string(format) + "MeanCentsBeforeAfter", std::to_string(before) + " " + std::to_string(after));
+    RecordProperty(std::string(format) + "MeanCentsBeforeAfter",
+                   std::to_string(before) + " " + std::to_string(after));
     EXPECT_GT(before, 10.0) << outcome.out;
     EXPECT_GE(after, 0.0) << outcome.out;
     EXPECT_LE(after, before / 3.0) << outcome.out;
@@ -106,8 +109,9 @@ TEST_F(MRenderFormatsTest, DemoComesOutAlikeThroughBothInterfacesWithItsPitchErr
   for (const char* format : {"vst3", "vst2"})
   {
     const std::string output = Path(std::string("tone-") + format + ".wav");
-    const Outcome outcome = RunRender(Through(format, {"--set", "Depth=100", "--set", "Speed=100", "--scale", "A minor",
-                                                 "--subtype", "float", Path("tone.wav"), output}));
+    const Outcome outcome =
+        RunRender(Through(format, {"--set", "Depth=100", "--set", "Speed=100", "--scale", "A minor",
+                                   "--subtype", "float", Path("tone.wav"), output}));
     ASSERT_EQ(outcome.status, 0) << format << ": " << outcome.err;
     tones[i++] = Samples(output);
   }

@@ -275,7 +275,8 @@ bool MRenderHost::SetParameterText(int index, const std::string& text, std::stri
       const double value = vst3->ParameterValueById(info.id);
       const double typed = LeadingNumber(text);
       const double got = LeadingNumber(shown);
-      if ((value <= 0.0 || value >= 1.0) && !std::isnan(typed) && !std::isnan(got) && std::fabs(typed - got) > 1e-9)
+      const bool atEnd = value <= 0.0 || value >= 1.0;
+      if (atEnd && !std::isnan(typed) && !std::isnan(got) && std::fabs(typed - got) > 1e-9)
         warning = "\"" + text + "\" is beyond the range of \"" + name + "\"; set to \"" + shown + "\"";
       return true;
     }
