@@ -87,7 +87,7 @@ protected:
   Outcome Run(std::vector<std::string> arguments, bool withModule = true)
   {
     if (withModule)
-      arguments.insert(arguments.begin(), {"--module", TONVERA_FAKE_GAIN_MODULE});
+      arguments.insert(arguments.begin(), {"--format", "vst2", "--module", TONVERA_FAKE_GAIN_MODULE});
     std::ostringstream out;
     std::ostringstream err;
     Outcome outcome;
@@ -224,16 +224,19 @@ TEST_F(MRenderCommandTest, EveryFailureExitsNonZeroNamesTheProblemAndLeavesNoOut
     {"scale on a plug-in without notes", {"--scale", "D major", input, out}, true, "note parameter \"C\""},
     {"module that does not exist", {"--module", Path("none.so"), input, out}, false, "none.so"},
     {"module without an entry point",
-     {"--module", TONVERA_FAKE_NOENTRY_MODULE, input, out},
+     {"--format", "vst2", "--module", TONVERA_FAKE_NOENTRY_MODULE, input, out},
      false,
      "entry point"},
-    {"module with a broken record", {"--module", TONVERA_FAKE_BADMAGIC_MODULE, input, out}, false, "magic"},
+    {"module with a broken record",
+     {"--format", "vst2", "--module", TONVERA_FAKE_BADMAGIC_MODULE, input, out},
+     false,
+     "magic"},
     {"missing state file", {"--state", Path("none.state"), input, out}, true, "none.state"},
     {"state the plug-in refuses", {"--state", Path("bad.state"), input, out}, true, "refused the state"},
     {"pitch file in a missing folder", {input, out, "--pitch-csv", Path("no/such/dir/p.csv")}, true, "p.csv"},
     {"output in a missing folder", {input, Path("no/such/out.wav")}, true, "out.wav"},
     {"unknown option", {"--speed", "3", input, out}, true, "--speed"},
-    {"interface this build cannot host", {"--format", "vst3", input, out}, true, "VST 3"},
+    {"VST 2.4 module loaded as VST 3", {"--format", "vst3", input, out}, true, "does not load"},
     // Fails only after the render, with the audio and the CSV written to their temporary files.
     {"state from a plug-in that has none",
      {"--pass-through", "--save-state", Path("s.state"), "--pitch-csv", csv, input, out},

@@ -151,7 +151,7 @@ std::string Job::ModulePath(std::string& error) const
   std::vector<fs::path> candidates;
   for (const fs::path& folder : {here, here.parent_path()})
     if (m_options.format == MPluginFormat::Vst3)
-      candidates.push_back(folder / "Tonvera.vst3" / MRenderPlatform::Vst3BinaryFolder() / file);
+      candidates.push_back(folder / "Tonvera.vst3");
     else
       candidates.push_back(folder / file);
   std::string tried;
@@ -170,12 +170,6 @@ bool Job::LoadInstance(MRenderHost& host, std::string& error)
 {
   if (m_options.passThrough)
     return host.Load(MPluginFormat::PassThrough, "", error) && host.Open(error);
-  if (!MRenderHost::FormatAvailable(m_options.format))
-  {
-    error = std::string("this build cannot host ") + MRenderHost::FormatName(m_options.format) +
-            " plug-ins yet (use --format vst2)";
-    return false;
-  }
   const std::string path = ModulePath(error);
   if (path.empty())
     return false;
@@ -212,7 +206,7 @@ bool Job::ApplySettings(MRenderHost& host, const RenderPlan& plan, const std::ve
                 std::string(MScaleText::kNoteNames[pitchClass]) + "\" (see --list-params)";
         return false;
       }
-      host.Host().SetParameter(index, (*scale)[pitchClass] ? 1.0f : 0.0f);
+      host.SetParameter(index, (*scale)[pitchClass] ? 1.0f : 0.0f);
     }
   return true;
 }
@@ -294,9 +288,9 @@ int Job::Render(const RenderPlan& plan)
   std::vector<std::uint8_t> savedState;
   const auto takeState = [&]()
   {
-    savedState = first.Host().GetState();
+    savedState = first.SaveState(error);
     if (savedState.empty())
-      error = "the plug-in gave no state to save in \"" + m_options.stateOut + "\"";
+      error = "cannot save the state in \"" + m_options.stateOut + "\": " + error;
     return !savedState.empty();
   };
   if (plan.input.empty())
@@ -321,7 +315,7 @@ int Job::Render(const RenderPlan& plan)
     if (!LoadInstance(other, error) || (!m_options.stateIn.empty() && !other.Host().SetState(state)))
       return Fail(error.empty() ? "the plug-in refused the state in \"" + m_options.stateIn + "\"" : error);
     for (int i = 0; i < first.Host().NumParameters(); ++i)
-      other.Host().SetParameter(i, first.Host().GetParameter(i));
+      other.SetParameter(i, first.Host().GetParameter(i));
   }
   std::vector<MTestHost*> hosts;
   for (int g = 0; g < count; ++g)

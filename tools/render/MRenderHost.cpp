@@ -1,11 +1,15 @@
 #include "tools/render/MRenderHost.h"
 
 #include "tools/host/MTestHostVst2.h"
+#include "tools/host/MTestHostVst3.h"
 #include "tools/render/MParameterSearch.h"
 #include "tools/render/MPassThroughHost.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
 
 namespace
 {
@@ -20,6 +24,28 @@ std::string LastPart(const std::string& name)
 {
   const std::size_t at = name.rfind(" - ");
   return at == std::string::npos ? name : name.substr(at + 3);
+}
+
+// The first number in text (NaN when there is none), to tell whether a value was clamped.
+double LeadingNumber(const std::string& text)
+{
+  const std::size_t at = text.find_first_of("+-.0123456789");
+  if (at == std::string::npos)
+    return std::numeric_limits<double>::quiet_NaN();
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str() + at, &end);
+  return end == text.c_str() + at ? std::numeric_limits<double>::quiet_NaN() : value;
+}
+
+// The bus layout of `channels` channels: mono and stereo by name, wider ones as the first speakers.
+Steinberg::Vst::SpeakerArrangement Vst3Arrangement(int channels)
+{
+  if (channels == 1)
+    return Steinberg::Vst::SpeakerArr::kMono;
+  if (channels == 2)
+    return Steinberg::Vst::SpeakerArr::kStereo;
+  return channels >= 64 ? ~Steinberg::Vst::SpeakerArrangement{0}
+                        : (Steinberg::Vst::SpeakerArrangement{1} << channels) - 1;
 }
 
 std::string QuotedList(const std::vector<std::string>& names, const std::vector<int>& which)
@@ -102,6 +128,7 @@ bool MRenderHost::Load(MPluginFormat format, const std::string& modulePath, std:
   m_names.clear();
   m_namesRead = false;
   m_opened = false;
+  m_prepared = false;
   switch (format)
   {
   case MPluginFormat::Vst2:
@@ -111,9 +138,8 @@ bool MRenderHost::Load(MPluginFormat format, const std::string& modulePath, std:
     m_host = std::make_unique<MPassThroughHost>();
     break;
   case MPluginFormat::Vst3:
-    // The test host library has no VST 3 implementation yet; once it has one, it is created here.
-    error = "this build cannot host VST 3 plug-ins yet (use --format vst2)";
-    return false;
+    m_host = std::make_unique<MTestHostVst3>();
+    break;
   }
   const MTestHostStatus status = m_host->LoadModule(modulePath);
   if (status != MTestHostStatus::Ok)
@@ -161,12 +187,54 @@ bool MRenderHost::Prepare(double sampleRateHz, int maxBlockSamples, int channels
     input.numChannels = output.numChannels = channels;
     vst2->SetSpeakerArrangement(&input, &output);
   }
+  auto* vst3 = dynamic_cast<MTestHostVst3*>(m_host.get());
+  if (vst3 != nullptr)
+  {
+    // A plug-in that refuses keeps its default layout; the renderer checks the channel counts.
+    Steinberg::Vst::SpeakerArrangement input = Vst3Arrangement(channels);
+    Steinberg::Vst::SpeakerArrangement output = input;
+    vst3->Processor()->setBusArrangements(&input, 1, &output, 1);
+  }
+  if (m_prepared)
+    m_host->Deactivate();
   if (!m_host->Activate(sampleRateHz, maxBlockSamples))
   {
     error = "the plug-in did not start at " + std::to_string(sampleRateHz) + " Hz: " + m_host->LastError();
     return false;
   }
+  m_prepared = true;
   return true;
+}
+
+void MRenderHost::FlushChanges()
+{
+  // The plug-in reads queued changes only in process; a block without buses or samples is how
+  // hosts hand them over outside playback.
+  if (auto* vst3 = dynamic_cast<MTestHostVst3*>(m_host.get()))
+  {
+    std::vector<Steinberg::Vst::AudioBusBuffers> none;
+    vst3->ProcessBuses(none, none, 0);
+  }
+}
+
+void MRenderHost::SetParameter(int index, float value)
+{
+  m_host->SetParameter(index, value);
+  FlushChanges();
+}
+
+std::vector<std::uint8_t> MRenderHost::SaveState(std::string& error)
+{
+  if (!IsLoaded())
+  {
+    error = "no plug-in loaded";
+    return {};
+  }
+  FlushChanges();
+  std::vector<std::uint8_t> state = m_host->GetState();
+  if (state.empty())
+    error = "the plug-in gave no state";
+  return state;
 }
 
 const std::vector<std::string>& MRenderHost::ParameterNames()
@@ -193,22 +261,41 @@ bool MRenderHost::SetParameterText(int index, const std::string& text, std::stri
 {
   MTestHost& host = *m_host;
   const float before = host.GetParameter(index);
-  // Every interface hosted so far goes through the display text; one whose plug-ins parse
-  // text themselves answers here instead.
+  const std::string& name = ParameterNames()[index];
+  if (auto* vst3 = dynamic_cast<MTestHostVst3*>(m_host.get()))
+  {
+    Steinberg::Vst::ParameterInfo info = {};
+    if (vst3->ParameterInfo(index, info) && vst3->SetParameterFromText(info.id, text))
+    {
+      FlushChanges();
+      shown = host.ParameterDisplay(index);
+      warning.clear();
+      // The plug-in clamps text beyond the range to an end; say so when the number shown there
+      // is not the one typed.
+      const double value = vst3->ParameterValueById(info.id);
+      const double typed = LeadingNumber(text);
+      const double got = LeadingNumber(shown);
+      const bool atEnd = value <= 0.0 || value >= 1.0;
+      if (atEnd && !std::isnan(typed) && !std::isnan(got) && std::fabs(typed - got) > 1e-9)
+        warning = "\"" + text + "\" is beyond the range of \"" + name + "\"; set to \"" + shown + "\"";
+      return true;
+    }
+    // Refused: fall through to the search by display text, which also reads texts such as
+    // "100% wet, 0% dry" that a plug-in's parser may not take back.
+  }
   const auto displayAt = [&](double v)
   {
-    host.SetParameter(index, static_cast<float>(v));
+    SetParameter(index, static_cast<float>(v));
     return host.ParameterDisplay(index);
   };
   const MParameterSearch::Result result = MParameterSearch::Find(displayAt, text);
-  const std::string& name = ParameterNames()[index];
   if (!result.found)
   {
-    host.SetParameter(index, before);
+    SetParameter(index, before);
     error = "cannot set parameter \"" + name + "\" to \"" + text + "\": " + result.message;
     return false;
   }
-  host.SetParameter(index, static_cast<float>(result.normalised));
+  SetParameter(index, static_cast<float>(result.normalised));
   shown = host.ParameterDisplay(index);
   warning.clear();
   if (result.clamped)
@@ -220,10 +307,10 @@ std::pair<std::string, std::string> MRenderHost::RangeTexts(int index)
 {
   MTestHost& host = *m_host;
   const float before = host.GetParameter(index);
-  host.SetParameter(index, 0.0f);
+  SetParameter(index, 0.0f);
   std::string low = host.ParameterDisplay(index);
-  host.SetParameter(index, 1.0f);
+  SetParameter(index, 1.0f);
   std::string high = host.ParameterDisplay(index);
-  host.SetParameter(index, before);
+  SetParameter(index, before);
   return {low, high};
 }

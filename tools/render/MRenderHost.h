@@ -2,12 +2,16 @@
 // MRenderHost: one plug-in instance as the renderer drives it, on top of the format-neutral test
 // host (tools/host). It adds what the renderer needs and what each plug-in interface answers in
 // its own way:
-// - choosing the host implementation for an interface (VST 2.4 now; VST 3 when tools/host offers
-//   it; a built-in pass-through for measuring the renderer itself);
-// - telling the instance how many channels it will get (VST 2.4: the speaker arrangement);
-// - finding a parameter by the name the user types, and setting it from typed text. VST 2.4
-//   has no text-to-value call the plug-in answers, so the value is searched through the display
-//   text (MParameterSearch); an interface that parses text itself will do it there.
+// - choosing the host implementation for an interface (VST 3, VST 2.4, or a built-in
+//   pass-through for measuring the renderer itself);
+// - telling the instance how many channels it will get (the speaker or bus arrangement);
+// - finding a parameter by the name the user types, and setting it from typed text. VST 3
+//   plug-ins parse the text themselves (getParamValueByString); VST 2.4 has no such call, so
+//   there the value is searched through the display text (MParameterSearch), as it also is
+//   when a VST 3 plug-in refuses the text;
+// - handing each parameter change to the processor at once (VST 3 delivers changes with the
+//   next processed block; an empty block does it outside playback), so that values read back,
+//   display texts and the state show it.
 //
 // Main thread only. Failures answer false or -1 with a message; nothing throws except
 // allocation failure.
@@ -28,16 +32,14 @@ enum class MPluginFormat
 class MRenderHost
 {
 public:
-  /// The interface used when the user names none. VST 2.4 until tools/host can host VST 3.
-  static constexpr MPluginFormat kDefaultFormat = MPluginFormat::Vst2;
+  /// The interface used when the user names none.
+  static constexpr MPluginFormat kDefaultFormat = MPluginFormat::Vst3;
   /// Longest parameter name VST 2.4 passes; longer names arrive cut to this length.
   static constexpr std::size_t kVst2NameChars = 24;
 
   /// "vst2", "vst3" (case-insensitive); false for anything else.
   static bool ParseFormat(const std::string& text, MPluginFormat& format);
   static const char* FormatName(MPluginFormat format);
-  /// Whether this build can host plug-ins through format (VST 3: not until tools/host can).
-  static bool FormatAvailable(MPluginFormat format) { return format != MPluginFormat::Vst3; }
 
   /// The index of the parameter called `wanted` among names: a whole name (ignoring case), else
   /// the part after the last " - " (hosts show group-qualified names such as "Effects - Width").
@@ -52,7 +54,8 @@ public:
   MRenderHost(const MRenderHost&) = delete;
   MRenderHost& operator=(const MRenderHost&) = delete;
 
-  /// Creates the host for format and loads the module at path (ignored for the pass-through).
+  /// Creates the host for format and loads the module at path (ignored for the pass-through; for
+  /// VST 3 a bundle folder or the library inside it).
   bool Load(MPluginFormat format, const std::string& modulePath, std::string& error);
   bool IsLoaded() const { return m_host != nullptr && m_host->IsLoaded(); }
   MPluginFormat Format() const { return m_format; }
@@ -66,6 +69,9 @@ public:
   /// plug-in that refuses keeps its own layout and gets silence on the rest), then activates it
   /// at the rate and largest block.
   bool Prepare(double sampleRateHz, int maxBlockSamples, int channels, std::string& error);
+  /// The plug-in's state bytes with every parameter change made so far included (empty with a
+  /// message when the plug-in gives none).
+  std::vector<std::uint8_t> SaveState(std::string& error);
 
   /// Parameter names as the plug-in reports them (read once after loading).
   const std::vector<std::string>& ParameterNames();
@@ -75,13 +81,20 @@ public:
   /// says when the text was beyond the range and was clamped. On failure the value is unchanged.
   bool SetParameterText(int index, const std::string& text, std::string& shown, std::string& warning,
                         std::string& error);
+  /// Sets parameter index to a normalised value and, through VST 3, hands it to the processor at
+  /// once (an empty block), so that reading it back, the display text and the state all show it.
+  void SetParameter(int index, float value);
   /// The display texts at the two ends of the range; the value is left as it was.
   std::pair<std::string, std::string> RangeTexts(int index);
 
 private:
+  /// Through VST 3: processes an empty block so that queued changes reach the processor.
+  void FlushChanges();
+
   std::unique_ptr<MTestHost> m_host;
   MPluginFormat m_format = kDefaultFormat;
   std::vector<std::string> m_names;
   bool m_namesRead = false;
   bool m_opened = false;
+  bool m_prepared = false;
 };

@@ -263,21 +263,22 @@ type its name's extension gives (else the input's). Outputs are written to a tem
 renamed only when complete: a failed run leaves no output behind.
 
 Plug-in:
-  --module PATH        the plug-in module (default: Tonvera.so next to this program, or one
-                       folder up; for VST 3 the Tonvera.vst3 bundle there)
-  --format vst2|vst3   the plug-in interface to load it through (default vst2; VST 3 becomes
-                       the default once this program can host it)
+  --module PATH        the plug-in module (default: the Tonvera.vst3 bundle next to this
+                       program, or one folder up; for VST 2.4 Tonvera.so there). For VST 3
+                       either the bundle folder or the library inside it
+  --format vst3|vst2   the plug-in interface to load it through (default vst3)
   --pass-through       no plug-in: copy input to output (measures this program's own cost)
   --state FILE         load plug-in state bytes from FILE before rendering
   --save-state FILE    write the plug-in's state bytes to FILE (after --state, --set, --scale)
   --set NAME=VALUE     set a parameter by its name as the plug-in reports it (the part after
                        " - " of a group-qualified name is enough; case is ignored) to a value
                        typed as the plug-in shows it: --set Depth=100 --set Speed=80
-                       --set "Dry/wet=100% wet, 0% dry". Through VST 2.4 the value is searched
-                       by the plug-in's display text; where several values show it, the end of
-                       the range wins when the run reaches it (Dry/wet=100 is fully wet). A
-                       value beyond the range is clamped, with a warning. Repeatable; applied
-                       in order.
+                       --set "Dry/wet=100% wet, 0% dry". Through VST 3 the plug-in reads the
+                       text itself; through VST 2.4 (or when a VST 3 plug-in refuses the text)
+                       the value is searched by the plug-in's display text; where several
+                       values show it, the end of the range wins when the run reaches it
+                       (Dry/wet=100 is fully wet). A value beyond the range is clamped, with a
+                       warning. Repeatable; applied in order.
   --scale SCALE        the notes the plug-in may choose: "D major", "F# minor", "A pentatonic",
                        "chromatic", or a list "C,D,E,G,A" (sharps or flats). Sets the plug-in's
                        twelve note parameters (named C, C#, ... B); the pitch figures then

@@ -43,12 +43,3 @@ const char* MRenderPlatform::ModuleFileName()
   return "Tonvera.so";
 #endif
 }
-
-const char* MRenderPlatform::Vst3BinaryFolder()
-{
-#ifdef _WIN32
-  return "Contents/x86_64-win";
-#else
-  return "Contents/x86_64-linux";
-#endif
-}

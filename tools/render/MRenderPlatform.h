@@ -11,6 +11,4 @@ bool StandardErrorIsTerminal();
 std::string ExecutableDirectory();
 /// The file name of the plug-in module on this system ("Tonvera.so", "Tonvera.dll").
 const char* ModuleFileName();
-/// The folder of a VST 3 bundle's binary for this system ("Contents/x86_64-linux").
-const char* Vst3BinaryFolder();
 } // namespace MRenderPlatform

@@ -1,0 +1,157 @@
+// tonvera-render driving the built Tonvera module through both plug-in interfaces: the same
+// settings give the same samples through VST 3 and VST 2.4, the demo is corrected, and every
+// failure is reported with no output left behind.
+
+#include "tools/render/MRenderCommand.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+struct Outcome
+{
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+Outcome RunRender(const std::vector<std::string>& arguments)
+{
+  std::ostringstream out;
+  std::ostringstream err;
+  Outcome outcome;
+  outcome.status = MRenderCommand::Main(arguments, out, err);
+  outcome.out = out.str();
+  outcome.err = err.str();
+  return outcome;
+}
+
+std::vector<std::string> Through(const char* format, std::vector<std::string> arguments)
+{
+  const bool vst3 = std::string(format) == "vst3";
+  const char* module = vst3 ? TONVERA_VST3_BUNDLE : TONVERA_MODULE;
+  arguments.insert(arguments.begin(), {"--format", format, "--module", module});
+  return arguments;
+}
+
+std::vector<float> Samples(const fs::path& path)
+{
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.string().c_str(), SFM_READ, &info);
+  if (file == nullptr)
+    return {};
+  std::vector<float> samples(static_cast<std::size_t>(info.frames * info.channels));
+  sf_readf_float(file, samples.data(), info.frames);
+  sf_close(file);
+  return samples;
+}
+
+// The mean after "label mean " in the demo's report.
+double ReportedMean(const std::string& out, const std::string& label)
+{
+  const std::size_t at = out.find(label + " mean ");
+  return at == std::string::npos ? -1.0 : std::atof(out.c_str() + at + label.size() + 6);
+}
+
+class MRenderFormatsTest : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    m_folder = fs::temp_directory_path() / ("tonvera-render-formats-" + test);
+    fs::remove_all(m_folder);
+    fs::create_directories(m_folder);
+  }
+  void TearDown() override { fs::remove_all(m_folder); }
+  std::string Path(const std::string& name) const { return (m_folder / name).string(); }
+
+  fs::path m_folder;
+};
+} // namespace
+
+TEST_F(MRenderFormatsTest, DemoComesOutAlikeThroughBothInterfacesWithItsPitchErrorCutToAThird)
+{
+  std::vector<float> corrected[2];
+  int i = 0;
+  for (const char* format : {"vst3", "vst2"})
+  {
+    SCOPED_TRACE(format);
+    const std::string folder = Path(format);
+    const Outcome outcome =
+        RunRender(Through(format, {"--demo", "--out-dir", folder, "--set", "Depth=100", "--set",
+                                   "Speed=100"}));
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    const double before = ReportedMean(outcome.out, "before:");
+    const double after = ReportedMean(outcome.out, "after: ");
+    RecordProperty(std::string(format) + "MeanCentsBeforeAfter",
+                   std::to_string(before) + " " + std::to_string(after));
+    EXPECT_GT(before, 10.0) << outcome.out;
+    EXPECT_GE(after, 0.0) << outcome.out;
+    EXPECT_LE(after, before / 3.0) << outcome.out;
+    corrected[i++] = Samples(fs::path(folder) / "demo-corrected.wav");
+  }
+  ASSERT_GT(corrected[0].size(), 44100u);
+  EXPECT_TRUE(corrected[0] == corrected[1]) << "the demo's samples differ between VST 3 and VST 2.4";
+
+  // A stereo file kept in 32-bit floats: no quantisation to hide a difference.
+  ASSERT_EQ(RunRender({"--write-test-tone", Path("tone.wav"), "--seconds", "3"}).status, 0);
+  std::vector<float> tones[2];
+  i = 0;
+  for (const char* format : {"vst3", "vst2"})
+  {
+    const std::string output = Path(std::string("tone-") + format + ".wav");
+    const Outcome outcome =
+        RunRender(Through(format, {"--set", "Depth=100", "--set", "Speed=100", "--scale", "A minor",
+                                   "--subtype", "float", Path("tone.wav"), output}));
+    ASSERT_EQ(outcome.status, 0) << format << ": " << outcome.err;
+    tones[i++] = Samples(output);
+  }
+  ASSERT_EQ(tones[0].size(), 3u * 44100u * 2u);
+  EXPECT_TRUE(tones[0] == tones[1]) << "the stereo tone's samples differ between VST 3 and VST 2.4";
+}
+
+TEST_F(MRenderFormatsTest, FailuresThroughEitherInterfaceNameTheProblemAndLeaveNoOutput)
+{
+  ASSERT_EQ(RunRender({"--write-test-tone", Path("in.wav"), "--seconds", "1"}).status, 0);
+  {
+    std::ofstream junk(Path("junk.wav"));
+    junk << "not audio";
+  }
+  const std::string input = Path("in.wav");
+  const std::string out = Path("out.wav");
+  const struct
+  {
+    const char* what;
+    std::vector<std::string> arguments;
+    const char* named;
+  } cases[] = {
+    {"missing input", {Path("missing.wav"), out}, "missing.wav"},
+    {"unreadable input", {Path("junk.wav"), out}, "junk.wav"},
+    {"unknown parameter", {"--set", "Depht=100", input, out, "--pitch-csv", Path("p.csv")}, "\"Depht\""},
+    {"bad scale text", {"--scale", "H major", input, out}, "\"H\""},
+    {"module that does not load", {"--module", Path("junk.wav"), input, out}, "junk.wav"},
+  };
+  for (const char* format : {"vst3", "vst2"})
+    for (const auto& c : cases)
+    {
+      SCOPED_TRACE(std::string(format) + ": " + c.what);
+      const Outcome outcome = RunRender(Through(format, c.arguments));
+      EXPECT_NE(outcome.status, 0);
+      EXPECT_NE(outcome.err.find(c.named), std::string::npos) << outcome.err;
+      EXPECT_FALSE(fs::exists(out));
+      EXPECT_FALSE(fs::exists(Path("p.csv")));
+      std::size_t files = 0;
+      for ([[maybe_unused]] const auto& entry : fs::directory_iterator(m_folder))
+        ++files;
+      EXPECT_EQ(files, 2u) << "a temporary file was left behind";
+    }
+}
