@@ -10,12 +10,10 @@ cd "$root"
 bash scripts/install-deps.sh
 bash scripts/build.sh release
 
-module=""
-for candidate in build/Tonvera.so build/bin/Tonvera.so; do
-  [ -f "$candidate" ] && module=$candidate && break
-done
-if [ -n "$module" ] && [ -x build/bin/tonvera-render ]; then
-  exec build/bin/tonvera-render --demo --out-dir "$root/out" --module "$root/$module" "$@"
+# The renderer finds the built module itself (the Tonvera.vst3 bundle in build/, loaded through
+# VST 3; --format vst2 loads build/Tonvera.so instead).
+if [ -d build/Tonvera.vst3 ] && [ -x build/bin/tonvera-render ]; then
+  exec build/bin/tonvera-render --demo --out-dir "$root/out" "$@"
 fi
 echo "(the Tonvera module is not built in this tree: running the frame-engine demo)"
 exec build/bin/tonvera-frame-demo
