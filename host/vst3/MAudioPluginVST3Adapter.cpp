@@ -292,6 +292,15 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::setBusArrangements(SpeakerArrangemen
           return kResultFalse;
         }
         m_plugin->SetUsableChannelsPerBus(inputChannels, outputChannels);
+        // As for a VST 2.4 host's speaker arrangement: the effect runs with the channels the
+        // host uses (a mono track gets a one-channel effect), re-initialised when that changes.
+        const std::int32_t forced = std::max(inputChannels, outputChannels);
+        if (forced != m_forcedChannels)
+        {
+          m_forcedChannels = forced;
+          m_plugin->SetForcedChannelCount(forced);
+          m_plugin->InitProcessing();
+        }
         return kResultOk;
       });
 }

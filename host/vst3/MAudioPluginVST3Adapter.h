@@ -146,6 +146,7 @@ private:
   Steinberg::Vst::SpeakerArrangement m_outputArrangement = 3;
   std::int32_t m_processMode = 0;
   std::int32_t m_latency = 0;
+  std::int32_t m_forcedChannels = -1; // channel count the arrangements force on the plug-in
   std::int32_t m_tail = 0;
   double m_lastSongPosition = 0.0;
   std::atomic<std::int32_t> m_automating{0};
