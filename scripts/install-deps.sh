@@ -9,6 +9,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-dev ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libmd-dev libsndfile1-dev
+  libpng-dev libfreetype-dev fonts-dejavu-core libx11-dev libxext-dev libxtst-dev xvfb xauth
   "$@"
 )
 
