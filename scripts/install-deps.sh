@@ -9,6 +9,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-dev ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libmd-dev libsndfile1-dev
+  dpkg-dev lintian
   "$@"
 )
 

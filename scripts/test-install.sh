@@ -34,9 +34,9 @@ expect_files() {
   actual=$(files_under "$dir")
   if [ "$actual" != "$expected" ]; then
     fail "$what: expected"
-    printf '    %s\n' $expected >&2
+    echo "$expected" >&2
     echo "  found" >&2
-    printf '    %s\n' $actual >&2
+    echo "$actual" >&2
   else
     echo "ok: $what: $# files where expected"
   fi
@@ -87,7 +87,7 @@ HOME="$home" DESTDIR="$work/d1" install_quietly cmake --install "$build"
 expect_files "$work/d1" "default install into HOME" \
   "${home#/}/.vst/Tonvera.so" "${home#/}/.vst3/Tonvera.vst3/Contents/$arch/Tonvera.so" \
   "${home#/}/.local/bin/tonvera-render" "${home#/}/.local/share/man/man1/tonvera-render.1"
-HOME="$work/d1$home" run_installed "$work/d1$home/.local/bin/tonvera-render" "~/.local/bin/tonvera-render"
+HOME="$work/d1$home" run_installed "$work/d1$home/.local/bin/tonvera-render" "HOME/.local/bin/tonvera-render"
 
 prefix=$work/prefix
 echo "== cmake --install --prefix $prefix =="
@@ -96,6 +96,12 @@ expect_files "$work/d2" "install into the given prefix, nothing into HOME" \
   "${prefix#/}/lib/vst/Tonvera.so" "${prefix#/}/lib/vst3/Tonvera.vst3/Contents/$arch/Tonvera.so" \
   "${prefix#/}/bin/tonvera-render" "${prefix#/}/share/man/man1/tonvera-render.1"
 HOME="$work/d1$home.none" run_installed "$work/d2$prefix/bin/tonvera-render" "PREFIX/bin/tonvera-render"
+
+# The man page documents every option the program's --help names.
+man_page="$work/d2$prefix/share/man/man1/tonvera-render.1"
+for option in $("$work/d2$prefix/bin/tonvera-render" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
+  grep -qF -- "${option//-/\\-}" "$man_page" || fail "the man page does not document $option"
+done
 
 echo "== DESTDIR=$work/stage cmake --install --prefix /usr =="
 DESTDIR="$work/stage" HOME="$home" install_quietly cmake --install "$build" --prefix /usr
