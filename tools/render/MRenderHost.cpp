@@ -107,23 +107,24 @@ int MRenderHost::MatchParameterName(const std::vector<std::string>& names, const
     error = "parameter name \"" + wanted + "\" is ambiguous: " + QuotedList(names, found);
     return -1;
   }
+  error = "unknown parameter \"" + wanted + "\"";
+  if (names.empty())
+  {
+    error += " (the plug-in has no parameters)";
+    return -1;
+  }
   std::vector<int> listed;
   for (int index : offered)
     if (index >= 0 && index < static_cast<int>(names.size()))
       listed.push_back(index);
   if (listed.empty())
-  {
-    listed.resize(names.size());
-    for (int i = 0; i < static_cast<int>(listed.size()); ++i)
-      listed[i] = i;
-  }
-  const std::size_t others = names.size() - listed.size();
-  error = "unknown parameter \"" + wanted + "\"" +
-          (names.empty() ? std::string(" (the plug-in has no parameters)")
-                         : " (the plug-in has " + QuotedList(names, listed) +
-                             (others == 0 ? std::string()
-                                          : "; " + std::to_string(others) + " MIDI controller slots not shown, see --list-params") +
-                             ")");
+    for (int i = 0; i < static_cast<int>(names.size()); ++i)
+      listed.push_back(i);
+  error += " (the plug-in has " + QuotedList(names, listed);
+  if (listed.size() < names.size())
+    error += "; " + std::to_string(names.size() - listed.size()) +
+             " MIDI controller slots not shown, see --list-params";
+  error += ")";
   return -1;
 }
 

@@ -46,9 +46,10 @@ public:
   /// A name exactly cutChars long (0: names are never cut) may have been cut by the interface:
   /// it also matches a wanted name that begins with it. -1 with a message when none or several
   /// match; when none does, the message lists the names at the indices in `offered` (every name
-  /// when it is empty) and counts the rest.
+  /// when it is empty) and counts the rest as MIDI controller slots.
   static int MatchParameterName(const std::vector<std::string>& names, const std::string& wanted,
-                                std::size_t cutChars, std::string& error, const std::vector<int>& offered = {});
+                                std::size_t cutChars, std::string& error,
+                                const std::vector<int>& offered = {});
 
   MRenderHost() = default;
   ~MRenderHost();
