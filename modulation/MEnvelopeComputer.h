@@ -52,8 +52,8 @@ public:
     virtual void FillDoubles(double* destination, double first, double step, int count) const noexcept;
     virtual void FillFloats(float* destination, double first, double step, int count) const noexcept;
     virtual double Value(double x) const noexcept = 0;
-    /// Difference quotients over 1e-10 (relative to the position's size once it exceeds 1),
-    /// unless the class gives an exact derivative.
+    /// Difference quotients over 1e-10 (over |x| 2^-40 once |x| exceeds 110, where 1e-10 would
+    /// vanish in the rounding of x), unless the class gives an exact derivative.
     virtual double LeftDerivative(double x) const noexcept;
     virtual double RightDerivative(double x) const noexcept;
 

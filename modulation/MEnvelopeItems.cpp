@@ -15,12 +15,13 @@ void FillWith(T* destination, double first, double step, int count, const Evalua
     destination[i] = static_cast<T>(evaluate(first + static_cast<double>(i) * step));
 }
 
-// Difference quotients need a step that survives the subtraction: 1e-10 near the origin, the
-// same relative step for larger positions (at x = 1e6 a fixed 1e-10 is below one unit in the
-// last place and the quotient would read 0 or a multiple of the slope).
+// Difference quotients need a step that survives the subtraction: 1e-10 near the origin, and
+// at least 2^12 units in the last place of x beyond |x| = 110 (at x = 1e6 a fixed 1e-10 is
+// below one unit and the quotient would read 0 or a multiple of the slope). The quotient
+// divides by the step actually taken.
 double DerivativeStep(double x)
 {
-  return 1e-10 * std::max(1.0, std::fabs(x));
+  return std::max(1e-10, std::fabs(x) * 0x1p-40);
 }
 } // namespace
 

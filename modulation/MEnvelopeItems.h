@@ -135,7 +135,8 @@ private:
 };
 
 /// The Hermite cubic through (x0, y0) with slope m0 and (x1, y1) with slope m1:
-/// y0 + m0 d + A d^2 + B d^3, A = (3 dy - (2 m0 + m1) dx) / dx^2, B = (dy - A dx^2 - m0 dx) / dx^3.
+/// y0 + m0 d + A d^2 + B d^3, A = (3 dy - (2 m0 + m1) dx) / dx^2, B = (dy - A dx^2 - m0 dx) / dx^3;
+/// exact derivatives.
 class MEnvelopeComputer::ItemCubic : public Item
 {
 public:
@@ -147,6 +148,14 @@ public:
     const double d = x - m_x0;
     return m_c[0] + d * (m_c[1] + d * (m_c[2] + d * m_c[3]));
   }
+  /// Exact: the difference quotient's rounding error (about 1e-16 |y| / 1e-10) would reach the
+  /// slopes that "Smooth 1" segments and corner roundings take from this item.
+  double LeftDerivative(double x) const noexcept override
+  {
+    const double d = x - m_x0;
+    return m_c[1] + d * (2.0 * m_c[2] + d * 3.0 * m_c[3]);
+  }
+  double RightDerivative(double x) const noexcept override { return LeftDerivative(x); }
 
 protected:
   double m_x0;
