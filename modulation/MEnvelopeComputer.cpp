@@ -334,11 +334,17 @@ void MEnvelopeComputer::Fill(T* destination, double first, double step, int coun
       ++m_cursor;
     const Item& item = *m_items[static_cast<std::size_t>(m_cursor)];
     int runEnd = count;
-    if (m_cursor < last)
+    if (m_cursor < last && step > 0.0)
     {
+      // The first index at or past the item's end, estimated by division and then settled by
+      // the same position arithmetic the loop above uses, so no position is judged twice.
       const double end = item.End();
-      runEnd = i + 1;
-      while (runEnd < count && first + static_cast<double>(runEnd) * step < end)
+      const auto at = [first, step](int index) { return first + static_cast<double>(index) * step; };
+      const double estimate = std::ceil((end - first) / step);
+      runEnd = estimate >= count ? count : static_cast<int>(std::max(estimate, static_cast<double>(i + 1)));
+      while (runEnd > i + 1 && at(runEnd - 1) >= end)
+        --runEnd;
+      while (runEnd < count && at(runEnd) < end)
         ++runEnd;
     }
     if constexpr (std::is_same_v<T, double>)

@@ -170,8 +170,13 @@ TEST(MEnvelopeComputer, CursorMovesForwardOnlyAndNeverPastTheLastItem)
     EXPECT_LT(computer->GetCursor(), computer->GetItemCount());
     EXPECT_TRUE(std::isnan(x) || value == 1.0);
   }
-  // Falling positions cannot use the cursor; they read the same curve.
-  std::vector<double> fill(50);
+  // Fills split the positions among the items exactly as single readings do, item ends
+  // included (exact binary positions), and falling positions read the same curve by search.
+  std::vector<double> fill(321);
+  computer->ResetCursor();
+  computer->FillDoubles(fill.data(), -1.0, 1.0 / 64.0, 321);
+  for (int i = 0; i < 321; ++i)
+    EXPECT_EQ(fill[i], computer->ValueAt(-1.0 + i / 64.0)) << i;
   computer->FillDoubles(fill.data(), 3.5, -0.1, 50);
   for (int i = 0; i < 50; ++i)
     EXPECT_EQ(fill[i], computer->ValueAt(3.5 - 0.1 * i));
