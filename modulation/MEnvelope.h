@@ -10,7 +10,8 @@
 //  - a shape outside 0..kShapeCount - 1: "Invalid control point type.";
 //  - a rounding mode other than 0 and 1;
 //  - a coordinate, curvature, rounding amount or range bound that is not a finite number, or
-//    whose size exceeds kMaxMagnitude (coordinates, range) or kMaxCurvature (curvatures);
+//    whose size exceeds kMaxMagnitude (coordinates, positions, range) or kMaxCurvature
+//    (curvatures and rounding amounts);
 //  - points out of order by x, a point equal to its neighbour in x and y, or a third point at
 //    the same x;
 //  - more than kMaxPoints points.

@@ -341,7 +341,13 @@ void MEnvelopeComputer::Fill(T* destination, double first, double step, int coun
       const double end = item.End();
       const auto at = [first, step](int index) { return first + static_cast<double>(index) * step; };
       const double estimate = std::ceil((end - first) / step);
-      runEnd = estimate >= count ? count : static_cast<int>(std::max(estimate, static_cast<double>(i + 1)));
+      // (A position that is not a number compares false everywhere: runs of one.)
+      if (estimate >= count)
+        runEnd = count;
+      else if (estimate > i + 1)
+        runEnd = static_cast<int>(estimate);
+      else
+        runEnd = i + 1;
       while (runEnd > i + 1 && at(runEnd - 1) >= end)
         --runEnd;
       while (runEnd < count && at(runEnd) < end)
