@@ -6,10 +6,11 @@
 // each case runs several short repetitions and the fastest is taken.
 //
 // Reading the ratios: bench/run builds at -O3, where GCC vectorises the portable polynomial loops
-// itself with the same SSE2 instructions, so Mode1, Mode2 and Smooth1 read about 1.0 there; only
-// Free1 (square root and division) keeps its lead (about 2). In the shipped RelWithDebInfo build
-// (-O2) the portable loops stay scalar and the twins measured 1.7 to 2.1 times faster on every
-// shape (g++ 12, December 2026).
+// itself with the same SSE2 instructions, so Mode1, Mode2 and Smooth1 read only 1.06 to 1.18
+// there; Free1 (square root and division, which GCC leaves scalar) reads 1.9. In the shipped
+// RelWithDebInfo build (-O2) the portable loops stay scalar and the twins measured 1.9 to 2.4
+// times faster on every shape (g++ 12, December 2026; both near two floating-point operations per
+// cycle, the limit of two-lane arithmetic).
 
 #include "modulation/MEnvelopeComputer.h"
 

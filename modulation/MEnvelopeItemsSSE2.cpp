@@ -30,8 +30,20 @@ void FillPairs(T* destination, double first, double step, int count, const Pair&
   const __m128d start = _mm_set1_pd(first);
   const __m128d stride = _mm_set1_pd(step);
   const __m128d two = _mm_set1_pd(2.0);
+  const __m128d four = _mm_set1_pd(4.0);
   __m128d index = _mm_set_pd(1.0, 0.0);
+  __m128d index2 = _mm_set_pd(3.0, 2.0);
   int i = 0;
+  // Two independent pairs per turn keep both multiply and add units busy.
+  for (; i + 4 <= count; i += 4)
+  {
+    const __m128d a = pair(_mm_add_pd(start, _mm_mul_pd(index, stride)));
+    const __m128d b = pair(_mm_add_pd(start, _mm_mul_pd(index2, stride)));
+    Store(destination + i, a);
+    Store(destination + i + 2, b);
+    index = _mm_add_pd(index, four);
+    index2 = _mm_add_pd(index2, four);
+  }
   for (; i + 2 <= count; i += 2)
   {
     Store(destination + i, pair(_mm_add_pd(start, _mm_mul_pd(index, stride))));
