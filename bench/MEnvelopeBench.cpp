@@ -9,8 +9,7 @@
 // itself with the same SSE2 instructions, so Mode1, Mode2 and Smooth1 read only 1.06 to 1.18
 // there; Free1 (square root and division, which GCC leaves scalar) reads 1.9. In the shipped
 // RelWithDebInfo build (-O2) the portable loops stay scalar and the twins measured 1.9 to 2.4
-// times faster on every shape (g++ 12, December 2026; both near two floating-point operations per
-// cycle, the limit of two-lane arithmetic).
+// times faster on every shape (g++ 12, December 2026).
 
 #include "modulation/MEnvelopeComputer.h"
 
