@@ -227,15 +227,15 @@ void MEnvelope::Save(MXmlItem& item) const
 
 void MEnvelope::Load(const MXmlItem& item)
 {
-  // The declared count is checked before anything is reserved, so a damaged or hostile count
-  // costs nothing.
-  const std::int64_t count = ParseInteger(item, "Count", 0);
-  if (count < 0 || count > kMaxPoints)
-    throw MException(MFormat::Format("A stored envelope declares {0} points; at most {1} are allowed.",
-                                     count, kMaxPoints));
+  // The counts are checked before anything is reserved, so a damaged or hostile count costs
+  // nothing. Without a declared count, the points present are taken.
   std::int64_t found = 0;
   for (int i = 0; i < item.GetSubItemCount(); ++i)
     found += item.GetSubItemAt(i).GetName().EqualsName("Point") ? 1 : 0;
+  const std::int64_t count = ParseInteger(item, "Count", found);
+  if (count < 0 || count > kMaxPoints)
+    throw MException(MFormat::Format("A stored envelope declares {0} points; at most {1} are allowed.",
+                                     count, kMaxPoints));
   if (found != count)
     throw MException(MFormat::Format("A stored envelope declares {0} points but holds {1}.", count, found));
 

@@ -127,9 +127,9 @@ public:
   /// contents of those names replaced) with every double in 17 significant digits, so that a
   /// stored envelope reads back bit for bit.
   void Save(MXmlItem& item) const;
-  /// Reads an envelope written by Save. Absent attributes read as their default; the declared
-  /// point count must match the "Point" sub-items and lie within kMaxPoints; every number must
-  /// be complete decimal text. Throws MException on any failure and then leaves the envelope
+  /// Reads an envelope written by Save. Absent attributes read as their default; the point
+  /// count, declared or (when absent) counted, must match the "Point" sub-items and lie within
+  /// kMaxPoints; every number must be complete decimal text. Throws MException on any failure and then leaves the envelope
   /// unchanged.
   void Load(const MXmlItem& item);
 

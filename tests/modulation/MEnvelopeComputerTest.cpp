@@ -230,6 +230,8 @@ TEST(MEnvelope, RejectsBadPointsAndBadStoredEnvelopesLeavingTheEnvelopeAsItWas)
     {stored([](MXmlItem& i) { i.SetAttribute("Count", "-1"); }), "declares -1 points"},
     {stored([](MXmlItem& i) { i.SetAttribute("Count", "3"); }), "declares 3 points but holds 2"},
     {stored([](MXmlItem& i) { i.SetAttribute("Count", "two"); }), "Count is not an integer"},
+    {stored([](MXmlItem& i) { i.RemoveAttribute("Count"), i.AddSubItem("Point").SetAttribute("X", "-1"); }),
+     "not sorted by position (point 2)"},
     {stored([](MXmlItem& i) { i.GetSubItemAt(1).SetAttribute("X", "nan"); }), "X is not a number: \"nan\""},
     {stored([](MXmlItem& i) { i.GetSubItemAt(1).SetAttribute("Y", "1e999"); }), "Y is not a number"},
     {stored([](MXmlItem& i) { i.GetSubItemAt(1).SetAttribute("Curvature", "0.5x"); }), "Curvature is not a number"},
