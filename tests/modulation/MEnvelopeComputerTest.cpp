@@ -136,8 +136,10 @@ TEST(MEnvelopeComputer, SilenceStartsWhereTheCurveStaysZero)
     {{At(0, 0)}, MEnvelopeComputer::kForever},
     {{At(0, 1), At(1, 0), At(2, 0)}, 1.0},
     {{At(0, 1), At(1, 1), At(1, 0), At(2, 0)}, 1.0},
-    // The rounding item at (1, 0) moves up to 1.25.
+    // The rounding item at (1, 0) moves it to 1.25 ...
     {{At(0, 1), At(1, 0, 0, 0, 0.5), At(2, 0)}, 1.25},
+    // ... and past the last point, whose window mirrors the previous half distance.
+    {{At(0, 1), At(3, 0, 0, 0, 1.0)}, 4.5},
     // A smooth segment between two zeros still moves: its slope at 0 is 1.
     {{At(-1, -2), At(0, 0, MEnvelope::kShapeSmooth2), At(1, 0), At(2, 0)}, 1.0},
   };
