@@ -454,19 +454,24 @@ void MControl::SetClicked(bool clicked)
 
 void MControl::Invalidate()
 {
-  Invalidate(GetRect());
+  InvalidateShared(nullptr);
 }
 
 void MControl::Invalidate(const MRect& rect)
 {
+  InvalidateShared(&rect);
+}
+
+void MControl::InvalidateShared(const MRect* rect)
+{
   MWindow* window = GetWindow();
   if (window == nullptr)
     return;
-  // Shared: the positions up the chain must not change while they are summed.
+  // Shared: sizes and the positions up the chain must not change while they are read.
   MSynchronizationObjectGuard read(window->GetTreeLock(), MSynchronizationObject::kModeShared);
   if (GetWindow() != window)
     return; // detached meanwhile
-  InvalidateHeld(rect);
+  InvalidateHeld(rect != nullptr ? *rect : GetRect());
 }
 
 void MControl::InvalidateHeld(const MRect& rect)

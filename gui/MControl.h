@@ -283,6 +283,8 @@ protected:
 private:
   friend class MWindow;
 
+  /// Invalidate with the tree lock taken shared; null: the whole control.
+  void InvalidateShared(const MRect* rect);
   /// Sets the window of this subtree (null when detached).
   void SetWindowRecursive(MWindow* window);
 
