@@ -15,8 +15,8 @@
 //
 // Input routing (DispatchSystemEvent):
 //  1. The handler nesting counters rise (the window's and the window system's).
-//  2. While the window system suppresses input (100 ms after a window was hidden), every event
-//     but MouseMove is swallowed.
+//  2. While the window system suppresses input (100 ms after a window was hidden), the user's
+//     input is swallowed; moves and state notifications still arrive (MWindowSystemCommon).
 //  3. With the tree lock shared: mouse events go to the captured control, else to the deepest
 //     visible, enabled control under the mouse; positions are converted into its coordinates;
 //     unconsumed events go up the parent chain. Moves keep the highlight (leave, then enter).

@@ -110,7 +110,13 @@ TEST_F(MWindowDispatch, ClicksAreSwallowedFor100MsAfterAHideWhileMovesArrive)
   system.AdvanceClock(99);
   Send(Event(MSystemEvent::LeftUp, MPoint{26, 36}));
   Send(Event(MSystemEvent::KeyDown, {}, 0, MVirtualKey::Space));
+  Send(Event(MSystemEvent::MouseWheel, MPoint{26, 36}, 0, 120));
+  Send(Event(MSystemEvent::Close));
   EXPECT_EQ(probe->log, (std::vector<std::string>{"enter", "move 0 6,6"}));
+  // A new size is no input: the tree follows the native window at once.
+  Send(Event(MSystemEvent::Size, MPoint{180, 90}));
+  EXPECT_EQ(window.GetSize(), (MSize{180, 90}));
+  EXPECT_TRUE(window.IsOpen());
   system.AdvanceClock(1);
   Send(Event(MSystemEvent::LeftDown, MPoint{25, 35}));
   EXPECT_EQ(probe->log.back(), "down 0 5,5");
