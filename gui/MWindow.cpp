@@ -94,7 +94,6 @@ void MWindow::Open(MWindowSystemCommon& system, MNativeHandle parent, bool popup
   m_system.store(&system, std::memory_order_release);
   system.AddWindow(*this);
   m_invalidator.Register();
-  m_invalidator.Add(GetRect());
   if (IsVisible())
     system.Show(created, true);
   // Paint at once through the native path, so the first frame does not wait for the thread.
@@ -263,7 +262,9 @@ void MWindow::PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const
   drawer.SetOrigin(MPoint{});
   drawer.SetClip(rect);
   drawer.SetOrigin(origin);
-  control.Paint(drawer);
+  // A control whose paint fails leaves the others intact and is painted again later.
+  if (!MHostCallShield::Run(kTraceMessages, [&] { control.Paint(drawer); }))
+    m_invalidator.Add(rect);
   if (control.IsCollapsed())
     return;
   for (std::size_t i = 0; i < control.GetChildCount(); ++i)

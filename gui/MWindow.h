@@ -85,8 +85,9 @@ public:
   /// Paints the part `dirty` (window client pixels) of the tree into `drawer`: each visible
   /// control whose window rectangle meets `dirty` gets the origin at its window position and the
   /// clip = its rectangle ∩ its parent's clip ∩ dirty, parents before children; collapsed
-  /// controls hide their children. Takes the tree lock shared. A paint that throws is contained
-  /// and the area invalidated again. GUI thread (the back end's paint).
+  /// controls hide their children. Takes the tree lock shared. A control whose Paint throws is
+  /// contained (the others are painted) and its area invalidated again. GUI thread (the back
+  /// end's paint).
   void PaintSurface(MDrawer& drawer, const MRect& dirty);
   /// The window's own look: the style's window background, or a plain background.
   void Paint(MDrawer& drawer) override;
