@@ -8,8 +8,8 @@
 // the native window, the tree lock and the invalidator.
 //
 // Threads:
-//  - Everything runs on the GUI thread, except Invalidate (any thread) and the read-only getters
-//    GetWindow/GetId, which a worker may call while it keeps the control alive.
+//  - Everything runs on the GUI thread, except Invalidate and GetWindow, which a worker may call
+//    as long as the control stays alive meanwhile.
 //  - Structural changes (AddChild, RemoveChild, SetPosition, SetSize, SetVisible, SetCollapsed and
 //    destroying an attached control) take the window's tree lock exclusively; input dispatch and
 //    painting hold it shared; Invalidate from a worker takes it shared to compute the rectangle.
