@@ -250,7 +250,9 @@ public:
   void SetFocus();
   void SetCapture();
   void ReleaseCapture();
-  /// Starts (period > 0 ms) or stops (period <= 0) timer `id` of this control.
+  /// Starts (period > 0 ms) or stops (period <= 0) timer `id` of this control. Timers go on
+  /// while the control is hidden or disabled; they stop when it leaves the window or the window
+  /// closes.
   void SetTimer(std::int32_t id, std::int32_t periodMs);
 
   // --- XML ------------------------------------------------------------------------------------
