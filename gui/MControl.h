@@ -251,8 +251,8 @@ public:
   void SetCapture();
   void ReleaseCapture();
   /// Starts (period > 0 ms) or stops (period <= 0) timer `id` of this control. Timers go on
-  /// while the control is hidden or disabled; they stop when it leaves the window or the window
-  /// closes.
+  /// while the control is hidden or disabled, pause while the window is closed, and stop
+  /// when the control leaves the window.
   void SetTimer(std::int32_t id, std::int32_t periodMs);
 
   // --- XML ------------------------------------------------------------------------------------

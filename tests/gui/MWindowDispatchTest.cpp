@@ -220,6 +220,11 @@ TEST_F(MWindowDispatch, TimersFireByTheClockAndStopWithTheirControl)
   system.AdvanceClock(1);
   system.ProcessPendingMessages();
   EXPECT_EQ(probe->log, (std::vector<std::string>{"timer 7"}));
+  // Closed, the window's timers pause; open again, they go on.
+  window.Close();
+  EXPECT_FALSE(system.HasTimer(window, 1));
+  window.Open(system);
+  EXPECT_TRUE(system.HasTimer(window, 1));
   window.RemoveChild(*probe).reset();
   EXPECT_FALSE(system.HasTimer(window, 1));
 }
