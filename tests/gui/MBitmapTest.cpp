@@ -137,3 +137,13 @@ TEST(MBitmapTest, AlphaMaskTakesTheAlphaChannel)
   EXPECT_EQ(mask.Get(1, 0), 0x01);
   EXPECT_EQ(mask.Get(2, 0), 0);
 }
+
+TEST(MBitmapTest, FuzzSeedImagesDecode)
+{
+  for (const char* name : {"rgba-5x4.png", "gray-1bit.png", "gray-alpha-16bit.png", "rgb-tRNS.png",
+                           "palette-4bit-tRNS.png", "rgba-interlaced-2x2.png"})
+  {
+    const MString path = MString::FromUTF8(std::string(TONVERA_SOURCE_DIR) + "/fuzz/corpus/fuzz_png/" + name);
+    EXPECT_FALSE(MBitmap::LoadPNGFile(path).IsEmpty()) << name;
+  }
+}

@@ -7,3 +7,7 @@ tonvera_add_test(tonvera_gui_draw_tests LABEL gui
     MDrawerToMBitmapTest.cpp
     MFontTest.cpp
   LIBS tonvera::gui ZLIB::ZLIB)
+if(TARGET tonvera_gui_draw_tests)
+  # The seed images of the PNG fuzz target are decoded by a test, so that they stay valid.
+  target_compile_definitions(tonvera_gui_draw_tests PRIVATE TONVERA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+endif()
