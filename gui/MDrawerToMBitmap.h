@@ -145,6 +145,7 @@ private:
   std::vector<PointF> m_points;
   std::vector<std::int32_t> m_contours;
   std::vector<float> m_cells;
+  std::vector<std::int32_t> m_spans;
   std::vector<std::uint32_t> m_row;
   std::vector<std::int32_t> m_index;
   std::vector<MFont::PlacedGlyph> m_glyphs;
