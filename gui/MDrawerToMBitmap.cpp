@@ -968,9 +968,14 @@ bool MDrawerToMBitmap::RoundRectBySlices(const MRect& rect, double radius, doubl
 {
   const int64_t w = int64_t(rect.right) - rect.left, h = int64_t(rect.bottom) - rect.top;
   const double r = std::min(radius, 0.5 * double(std::min(w, h)));
+  if (!(r >= 0.5) || r > kMaxCoordinate || !(thickness >= 0.0) || thickness > r + 1.0 ||
+      thickness != std::floor(thickness))
+  {
+    return false;
+  }
   const int32_t cr = int32_t(std::ceil(r));
   const int32_t t = int32_t(thickness);
-  if (!(r >= 0.5) || 2 * int64_t(cr) > w || 2 * int64_t(cr) > h || double(t) != thickness || t > cr)
+  if (2 * int64_t(cr) > w || 2 * int64_t(cr) > h || t > cr)
   {
     return false;
   }

@@ -29,8 +29,9 @@ TEST(MBitmapTest, SizesBeyondTheCapsThrowBeforeAnythingChanges)
 {
   MBitmap bitmap(3, 2);
   bitmap.Fill(MColor{1, 2, 3, 4});
-  for (const auto& [w, h] : {std::pair{-1, 5}, {5, -1}, {16385, 1}, {1, 16385}, {16384, 16384}})
+  for (const std::pair<int, int>& size : {std::pair{-1, 5}, {5, -1}, {16385, 1}, {1, 16385}, {16384, 16384}})
   {
+    const int w = size.first, h = size.second;
     EXPECT_EQ(MessageOf([&] { bitmap.Resize(w, h); }),
               "Bitmap size " + std::to_string(w) + " x " + std::to_string(h) + " is out of range.");
   }
