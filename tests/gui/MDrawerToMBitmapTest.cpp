@@ -67,6 +67,8 @@ TEST(MDrawerToMBitmapTest, NothingIsWrittenOutsideTheClip)
 {
   const MBitmap source = Pattern(8, 8);
   const MFont font;
+  MAlphaMask mask(30, 9);
+  mask.Fill(200);
   const MDrawer::PointF star[] = {{-1e6, 5}, {20, -1e6}, {1e6, 30}, {5, 1e6}, {kNaN, 3}};
   using Paint = std::function<void(MDrawerToMBitmap&)>;
   const Paint paints[] = {
@@ -99,6 +101,7 @@ TEST(MDrawerToMBitmapTest, NothingIsWrittenOutsideTheClip)
     [&](auto& d) { d.DrawBordered(MRect{0, 0, 35, 37}, source, 2, 1, MBitmapFill::VPattern, MColorOp::Modulate); },
     [&](auto& d) { d.AlignedTextOut(MRect{-20, -20, 60, 60}, "Wide text gj|", font, kWhite); },
     [&](auto& d) { d.AlignedTextOut(MRect{kMin, kMin, kMax, kMax}, "Huge", font, kWhite, MAlign::Right); },
+    [&](auto& d) { d.FillMask(-3, 20, mask, kWhite); },
   };
   const MPoint origins[] = {{0, 0}, {-7, 3}, {kMax, kMin}, {kMin, kMax}};
   int index = 0;

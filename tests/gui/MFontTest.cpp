@@ -38,6 +38,8 @@ TEST(MFontTest, MetricsAndExtentsFollowTheFont)
   EXPECT_LT(extent.x, 110);
   EXPECT_NEAR(big.TextWidth("Tonvera 440 Hz"), 2 * extent.x, 4);
   EXPECT_GT(bold.TextWidth("Tonvera 440 Hz"), extent.x);
+  large.pixelHeight = -26; // the magnitude counts
+  EXPECT_EQ(MFont(large).TextWidth("Tonvera 440 Hz"), big.TextWidth("Tonvera 440 Hz"));
   EXPECT_EQ(normal.TextWidth(""), 0);
   EXPECT_EQ(normal.TextWidth("ab\r\ncd"), normal.TextWidth("abcd")); // control characters take no room
   EXPECT_EQ(normal.TextWidth("AV") < normal.TextWidth("A") + normal.TextWidth("V"), true); // kerning
