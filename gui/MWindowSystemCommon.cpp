@@ -1,0 +1,188 @@
+#include "gui/MWindowSystemCommon.h"
+
+#include "base/MEventProcessor.h"
+#include "base/MException.h"
+#include "base/MHostCallShield.h"
+#include "gui/MControlInvalidator.h"
+#include "gui/MWindow.h"
+
+#include <algorithm>
+#include <chrono>
+
+// --- the force-execute-events thread --------------------------------------------------------------
+
+MForceExecuteEventsThread::~MForceExecuteEventsThread()
+{
+  RequestStop();
+  Wait();
+}
+
+std::int32_t MForceExecuteEventsThread::Run()
+{
+  while (!IsStopRequested())
+  {
+    // Events posted by others (thread notifications, refreshes) count as pending too.
+    if (m_system.TakeEventsPending() || MEventProcessor::GetGlobal().GetPendingCount() != 0)
+      m_system.WakeGuiThread();
+    WaitForWakeUp(kPeriodMs);
+  }
+  return 0;
+}
+
+// --- window system --------------------------------------------------------------------------------
+
+MWindowSystemCommon::MWindowSystemCommon() : m_forceThread(*this) {}
+
+MWindowSystemCommon::~MWindowSystemCommon()
+{
+  ShutdownCommon();
+}
+
+void MWindowSystemCommon::InitializeCommon()
+{
+  if (m_initialized.load(std::memory_order_acquire))
+    return;
+  m_guiThread.store(std::this_thread::get_id(), std::memory_order_release);
+  MControlInvalidatorThread::Acquire();
+  try
+  {
+    m_forceThread.Start(MThread::Low);
+  }
+  catch (...)
+  {
+    MControlInvalidatorThread::Release();
+    throw;
+  }
+  m_threadsRunning = true;
+  m_initialized.store(true, std::memory_order_release);
+}
+
+void MWindowSystemCommon::ShutdownCommon()
+{
+  if (!m_threadsRunning)
+    return;
+  m_threadsRunning = false;
+  m_forceThread.RequestStop();
+  m_forceThread.Wait();
+  MControlInvalidatorThread::Release();
+  m_initialized.store(false, std::memory_order_release);
+}
+
+bool MWindowSystemCommon::IsGuiThread() const
+{
+  return m_guiThread.load(std::memory_order_acquire) == std::this_thread::get_id();
+}
+
+MWindow* MWindowSystemCommon::FindWindow(MNativeHandle handle) const
+{
+  for (MWindow* window : m_windows)
+    if (MWindowDescriptor* descriptor = window->GetDescriptor(); descriptor != nullptr && descriptor->GetHandle() == handle)
+      return window;
+  return nullptr;
+}
+
+void MWindowSystemCommon::AddWindow(MWindow& window)
+{
+  if (std::find(m_windows.begin(), m_windows.end(), &window) == m_windows.end())
+    m_windows.push_back(&window);
+}
+
+void MWindowSystemCommon::RemoveWindow(MWindow& window)
+{
+  m_windows.erase(std::remove(m_windows.begin(), m_windows.end(), &window), m_windows.end());
+}
+
+// --- input suppression ------------------------------------------------------------------------------
+
+std::uint64_t MWindowSystemCommon::GetTickMs() const
+{
+  using namespace std::chrono;
+  return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void MWindowSystemCommon::SuppressInput(std::uint32_t ms)
+{
+  const std::uint64_t until = GetTickMs() + ms;
+  // Never shortens a suppression already running.
+  std::uint64_t current = m_suppressUntil.load(std::memory_order_acquire);
+  while (current < until && !m_suppressUntil.compare_exchange_weak(current, until, std::memory_order_acq_rel))
+  {
+  }
+}
+
+bool MWindowSystemCommon::ShouldSwallowInput(const MSystemEvent& event)
+{
+  const std::uint64_t until = m_suppressUntil.load(std::memory_order_acquire);
+  if (until == 0)
+    return false;
+  if (GetTickMs() >= until)
+  {
+    std::uint64_t expected = until;
+    m_suppressUntil.compare_exchange_strong(expected, 0, std::memory_order_acq_rel);
+    return false;
+  }
+  // Only what the user does is swallowed. Notifications about state (a new size, a lost capture
+  // or focus, the mouse leaving, a timer tick) still arrive: dropping them would leave the tree
+  // disagreeing with the native window.
+  switch (event.code)
+  {
+  case MSystemEvent::MouseMove:
+  case MSystemEvent::MouseLeave:
+  case MSystemEvent::CaptureLost:
+  case MSystemEvent::FocusIn:
+  case MSystemEvent::FocusOut:
+  case MSystemEvent::Size:
+  case MSystemEvent::Timer:
+    return false;
+  default:
+    return true;
+  }
+}
+
+// --- events ---------------------------------------------------------------------------------------------
+
+void MWindowSystemCommon::LeaveHandler()
+{
+  if (m_nesting.fetch_sub(1, std::memory_order_relaxed) == 1)
+    DrainEvents();
+}
+
+void MWindowSystemCommon::DrainEvents()
+{
+  // A handler that throws leaves the rest pending; go on with them, but never forever.
+  for (int round = 0; round < 64 && MEventProcessor::GetGlobal().GetPendingCount() != 0; ++round)
+  {
+    m_nesting.fetch_add(1, std::memory_order_relaxed);
+    const bool completed = MHostCallShield::Run("MWindowProc (messages)", [] { MEventProcessor::GetGlobal().Process(); });
+    m_nesting.fetch_sub(1, std::memory_order_relaxed);
+    if (completed)
+      break;
+  }
+}
+
+// --- modal ------------------------------------------------------------------------------------------------
+
+void MWindowSystemCommon::BeginModalLoop(MWindow& window)
+{
+  window.m_modalEnded.store(false, std::memory_order_release);
+  window.SetModalResult(MModalValue::None);
+}
+
+bool MWindowSystemCommon::IsModalLoopEnded(const MWindow& window) const
+{
+  return window.m_modalEnded.load(std::memory_order_acquire) || window.GetModalResult() != MModalValue::None ||
+         !window.IsOpen();
+}
+
+void MWindowSystemCommon::EndModal(MWindow& window, MModalValue value)
+{
+  if (window.m_modalEnded.exchange(true, std::memory_order_acq_rel))
+    throw MException(MString("MWindowSystemMSWindows::EndModal called more than once"));
+  window.SetModalResult(value);
+  OnEndModal(window);
+}
+
+void MWindowSystemCommon::OnEndModal(MWindow&)
+{
+  WakeGuiThread();
+}

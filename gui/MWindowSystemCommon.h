@@ -1,0 +1,144 @@
+#pragma once
+// MWindowSystemCommon: the platform-neutral half of every window-system back end.
+//
+// A back end (headless, X11, Win32) derives from it and implements the native operations of
+// MWindowSystem. This class keeps what they all share:
+//  - the list of open windows and the GUI thread's id;
+//  - the suppress-input-until tick: hiding a window swallows the user's input (clicks, wheel,
+//    keys, close and drop requests) for the next 100 ms, so that a click that closed a popup does
+//    not land in the window below; moves and state notifications (leave, capture lost, focus,
+//    size, timer) still arrive;
+//  - the events-pending flag, set by the invalidator thread and any poster, which the
+//    force-execute-events thread (priority Low, every 10 ms) turns into WakeGuiThread;
+//  - the handler nesting count and the draining of the global event processor once no handler
+//    runs;
+//  - modal bookkeeping: EndModal stores the result, a second EndModal for the same loop throws;
+//  - the default style used by windows without their own.
+//
+// Lifecycle: a back end calls InitializeCommon from its Initialize (GUI thread) and
+// ShutdownCommon first thing in its destructor: the threads call the back end's WakeGuiThread,
+// so they must stop before the back end's parts go.
+//
+// Clock: GetTickMs (milliseconds, steady) is virtual so that the headless back end can inject one.
+
+#include "base/MThread.h"
+#include "gui/MWindowSystem.h"
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+class MStyle;
+class MWindowSystemCommon;
+
+/// Wakes the GUI thread of its window system within 10 ms whenever events are pending
+/// (priority Low).
+class MForceExecuteEventsThread : public MThread
+{
+public:
+  static constexpr std::uint32_t kPeriodMs = 10;
+
+  explicit MForceExecuteEventsThread(MWindowSystemCommon& system) : m_system(system) {}
+  ~MForceExecuteEventsThread() override;
+
+protected:
+  std::int32_t Run() override;
+
+private:
+  MWindowSystemCommon& m_system;
+};
+
+class MWindowSystemCommon : public MWindowSystem
+{
+public:
+  /// How long input stays suppressed after a window was hidden.
+  static constexpr std::uint32_t kSuppressInputMs = 100;
+
+  MWindowSystemCommon();
+  /// Stops the threads if the back end has not (it must: see the file comment).
+  ~MWindowSystemCommon() override;
+
+  // --- lifecycle -----------------------------------------------------------------------------
+  bool IsInitialized() const { return m_initialized.load(std::memory_order_acquire); }
+  /// Whether the calling thread is the GUI thread (the one that initialised). Any thread.
+  bool IsGuiThread() const;
+
+  // --- windows --------------------------------------------------------------------------------
+  /// Open windows in opening order. GUI thread.
+  const std::vector<MWindow*>& GetWindows() const { return m_windows; }
+  /// The open window whose descriptor of this system has `handle`; null when none. GUI thread.
+  MWindow* FindWindow(MNativeHandle handle) const;
+
+  // --- input suppression -----------------------------------------------------------------------
+  /// Milliseconds of a steady clock. Any thread.
+  virtual std::uint64_t GetTickMs() const;
+  /// Swallows the user's input until now + `ms` (see the file comment). Hide calls it with 100.
+  /// Any thread.
+  void SuppressInput(std::uint32_t ms = kSuppressInputMs);
+  /// Whether `event` must be swallowed now; clears the tick once it passed. GUI thread.
+  bool ShouldSwallowInput(const MSystemEvent& event);
+
+  // --- events ---------------------------------------------------------------------------------
+  /// Marks events as pending, so that the force thread wakes the GUI thread. Any thread; never
+  /// blocks.
+  void SetEventsPending() { m_eventsPending.store(true, std::memory_order_release); }
+  /// Answers the flag and clears it. Any thread.
+  bool TakeEventsPending() { return m_eventsPending.exchange(false, std::memory_order_acq_rel); }
+
+  /// A message handler starts / ends (MWindow::DispatchSystemEvent and the back ends' paints).
+  /// LeaveHandler drains the global event processor when the count reaches 0. GUI thread.
+  void EnterHandler() { m_nesting.fetch_add(1, std::memory_order_relaxed); }
+  void LeaveHandler();
+  std::int32_t GetHandlerNesting() const { return m_nesting.load(std::memory_order_relaxed); }
+  /// Delivers every pending record of the global event processor on the calling thread, inside
+  /// MHostCallShield; a handler that throws is reported and the rest are still delivered.
+  /// GUI thread.
+  void DrainEvents();
+
+  // --- modal ----------------------------------------------------------------------------------
+  /// Stores `value` as the window's modal result and tells the back end (OnEndModal) to leave
+  /// the loop. Throws MException "MWindowSystemMSWindows::EndModal called more than once" when
+  /// the loop was already ended. GUI thread.
+  void EndModal(MWindow& window, MModalValue value) final;
+
+  // --- style ----------------------------------------------------------------------------------
+  /// The style of windows without their own (not owned; null: plain backgrounds).
+  void SetDefaultStyle(MStyle* style) { m_defaultStyle = style; }
+  MStyle* GetDefaultStyle() const { return m_defaultStyle; }
+
+protected:
+  /// Remembers the calling thread as the GUI thread and starts both threads. Repeated calls do
+  /// nothing. Back ends call it at the end of Initialize.
+  void InitializeCommon();
+  /// Stops and joins both threads. Back ends call it first in their destructor. Idempotent.
+  void ShutdownCommon();
+
+  /// A modal loop for `window` starts: clears the result and the ended mark. Back ends call it
+  /// at the start of RunModal.
+  void BeginModalLoop(MWindow& window);
+  /// Whether the modal loop of `window` should end (EndModal called or a result set).
+  bool IsModalLoopEnded(const MWindow& window) const;
+  /// The back end's part of EndModal: wake the modal loop. Default: WakeGuiThread.
+  virtual void OnEndModal(MWindow& window);
+
+  /// Every back end's Hide calls this: suppresses input for 100 ms.
+  void OnWindowHidden() { SuppressInput(kSuppressInputMs); }
+
+private:
+  friend class MWindow;
+
+  /// MWindow::Open / Close.
+  void AddWindow(MWindow& window);
+  void RemoveWindow(MWindow& window);
+
+  std::vector<MWindow*> m_windows;
+  std::atomic<bool> m_initialized{false};
+  std::atomic<std::thread::id> m_guiThread{};
+  std::atomic<std::uint64_t> m_suppressUntil{0};
+  std::atomic<bool> m_eventsPending{false};
+  std::atomic<std::int32_t> m_nesting{0};
+  bool m_threadsRunning = false;
+  MForceExecuteEventsThread m_forceThread;
+  MStyle* m_defaultStyle = nullptr;
+};

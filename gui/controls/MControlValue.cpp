@@ -1,0 +1,93 @@
+#include "gui/controls/MControlValue.h"
+
+#include "base/MValue.h"
+
+MControlValue::MControlValue() = default;
+
+MControlValue::~MControlValue() = default;
+
+void MControlValue::Bind(MValue* value)
+{
+  m_ownedValue.reset();
+  m_value = value;
+  Refresh();
+}
+
+void MControlValue::BindOwned(std::unique_ptr<MValue> value)
+{
+  m_value = value.get();
+  m_ownedValue = std::move(value);
+  Refresh();
+}
+
+void MControlValue::Refresh()
+{
+  if (m_value == nullptr)
+  {
+    SetContent(nullptr);
+    return;
+  }
+  MContentDataPtr content = m_value->GetContent();
+  const MContentDataPtr& old = GetContent();
+  if (content != nullptr && old != nullptr && content->GetText() == old->GetText() && content->GetKind() == old->GetKind())
+  {
+    Invalidate(); // the position may have moved without a new text
+    return;
+  }
+  SetContent(std::move(content));
+}
+
+bool MControlValue::AfterChange(bool changed)
+{
+  if (!changed)
+    return false;
+  Refresh();
+  NotifyChanged();
+  return true;
+}
+
+bool MControlValue::SetNormalised(double x)
+{
+  return m_value != nullptr && AfterChange(m_value->SetNormalised(x));
+}
+
+bool MControlValue::Increment(int steps, int level)
+{
+  return m_value != nullptr && AfterChange(m_value->Increment(steps, level));
+}
+
+bool MControlValue::IncrementFine(int steps)
+{
+  return m_value != nullptr && AfterChange(m_value->IncrementFine(steps));
+}
+
+bool MControlValue::SetStep(int step)
+{
+  if (m_value == nullptr)
+    return false;
+  const double before = m_value->GetNormalised();
+  m_value->SetStep(step);
+  return AfterChange(m_value->GetNormalised() != before);
+}
+
+bool MControlValue::SetValueText(const MString& text)
+{
+  return m_value != nullptr && AfterChange(m_value->SetText(text));
+}
+
+bool MControlValue::SetDefault()
+{
+  return m_value != nullptr && AfterChange(m_value->SetDefault());
+}
+
+double MControlValue::GetNormalised() const
+{
+  return m_value != nullptr ? m_value->GetNormalised() : -1.0;
+}
+
+void MControlValue::FillPaint(MControlPaint& paint) const
+{
+  MControlContent::FillPaint(paint);
+  if (m_value != nullptr)
+    paint.value = m_value->GetNormalised();
+}

@@ -1,0 +1,54 @@
+#pragma once
+// MControlValue: a content control bound to an MValue. It shows the value's content and changes
+// the value only through the value's own operations (SetNormalised, Increment, IncrementFine,
+// SetStep, SetText, SetDefault); each change that took effect fires the changed event and
+// invalidates the control. Knob, rotator, tracker, switcher and value button derive from it and
+// map mouse and keys onto these operations.
+//
+// Ownership: Bind leaves the value with the caller (who keeps it alive while bound, e.g. a
+// parameter); BindOwned makes the control own it (values created from XML).
+// Threads: GUI thread. A value changed elsewhere (automation) is shown after Refresh.
+
+#include "gui/controls/MControlContent.h"
+
+#include <memory>
+
+class MValue;
+
+class MControlValue : public MControlContent
+{
+public:
+  MControlValue();
+  ~MControlValue() override;
+
+  /// Binds `value` (not owned; null unbinds) and refreshes.
+  void Bind(MValue* value);
+  /// Binds and owns `value`.
+  void BindOwned(std::unique_ptr<MValue> value);
+  MValue* GetValue() const { return m_value; }
+
+  /// Re-reads the content from the value and invalidates when it changed.
+  void Refresh();
+
+  /// The value's operations; each answers whether the value changed (false when unbound) and,
+  /// when it did, refreshes, fires the changed event and invalidates.
+  bool SetNormalised(double x);
+  bool Increment(int steps, int level = 0);
+  bool IncrementFine(int steps);
+  bool SetStep(int step);
+  bool SetValueText(const MString& text);
+  bool SetDefault();
+  /// The value's normalised position; -1 when unbound.
+  double GetNormalised() const;
+
+  /// Adds the normalised value and the value's text.
+  void FillPaint(MControlPaint& paint) const override;
+
+protected:
+  /// Common tail of the operations: refresh, notify, invalidate when `changed`.
+  bool AfterChange(bool changed);
+
+private:
+  MValue* m_value = nullptr;
+  std::unique_ptr<MValue> m_ownedValue;
+};

@@ -1,0 +1,6 @@
+#include "gui/controls/MPanel.h"
+
+MPanel::MPanel()
+{
+  SetControlType(MControlType::Panel);
+}
