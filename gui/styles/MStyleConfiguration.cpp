@@ -135,6 +135,13 @@ MTexturedStyleConfiguration::MTexturedStyleConfiguration()
     mainColors[std::size_t(i)] = DefaultMainColor(i);
 }
 
+MTexturedStyleConfiguration MTexturedStyleConfiguration::Fresh()
+{
+  MTexturedStyleConfiguration configuration;
+  configuration.style = MString::FromLiteral(kFreshStyle);
+  return configuration;
+}
+
 MColor MTexturedStyleConfiguration::DefaultMainColor(int index)
 {
   return MColor::Parse(MString::FromLiteral(kDefaultMainColors[index & 3]));

@@ -73,6 +73,8 @@ public:
 
   MTexturedStyleConfiguration();
 
+  /// The item written when no configuration could be loaded: the defaults with "Style" = "Silver".
+  static MTexturedStyleConfiguration Fresh();
   /// The main colour defaults as colours.
   static MColor DefaultMainColor(int index);
 
