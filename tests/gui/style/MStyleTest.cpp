@@ -1,7 +1,7 @@
 // Styles: configuration defaults and damaged values, the tint's pixel rules, geometry, and that
 // every control type paints inside its own rectangle in every style and state. With the
-// environment variable TONVERA_STYLE_SHEET set to a file name, the paint test also writes a
-// contact sheet of every type × state × style as PNG.
+// environment variable TONVERA_STYLE_SHEET set to a path prefix, the paint test also writes one
+// contact sheet per style (every type × state) as <prefix>-<style>.png.
 
 #include "base/MXmlItem.h"
 #include "gui/MDrawerToMBitmap.h"
@@ -174,7 +174,7 @@ TEST(MStyleTest, EveryTypePaintsInsideItsRectangleInEveryState)
   const int typeCount = int(std::size(kTypes));
   MBitmap sheet;
   if (sheetName != nullptr)
-    sheet = MBitmap((kCell + 2 * kMargin) * kStates * 3, (kCellH + 2 * kMargin) * typeCount);
+    sheet = MBitmap((kCell + 2 * kMargin) * kStates, (kCellH + 2 * kMargin) * typeCount);
 
   for (int which = 0; which < 3; ++which)
   {
@@ -266,11 +266,12 @@ TEST(MStyleTest, EveryTypePaintsInsideItsRectangleInEveryState)
         if (sheetName != nullptr)
         {
           MDrawerToMBitmap sheetDrawer(sheet);
-          sheetDrawer.BitBlt((which * kStates + state) * target.Width(), t * target.Height(), target, target.Bounds(),
+          sheetDrawer.BitBlt(state * target.Width(), t * target.Height(), target, target.Bounds(),
                              MColorOp::Copy);
         }
       }
+    // One sheet per style: <name>-<style>.png.
+    if (sheetName != nullptr)
+      sheet.SavePNGFile(MString::FromUTF8(sheetName) + "-" + style->GetName() + ".png");
   }
-  if (sheetName != nullptr)
-    sheet.SavePNGFile(MString::FromUTF8(sheetName));
 }
