@@ -5,6 +5,7 @@
 
 #include "base/MXmlItem.h"
 #include "gui/MDrawerToMBitmap.h"
+#include "gui/MDrawerUsingStyle.h"
 #include "gui/styles/MTexturedStyle.h"
 
 #include <gtest/gtest.h>
@@ -274,4 +275,22 @@ TEST(MStyleTest, EveryTypePaintsInsideItsRectangleInEveryState)
     if (sheetName != nullptr)
       sheet.SavePNGFile(MString::FromUTF8(sheetName) + "-" + style->GetName() + ".png");
   }
+}
+
+TEST(MDrawerUsingStyleTest, HelpersDrawWhatTheStyleWould)
+{
+  MBaseStyle style;
+  MBitmap viaHelper(80, 30), direct(80, 30);
+  MDrawerUsingStyle<MDrawerToMBitmap> drawer(style, viaHelper);
+  drawer.DrawFrame(MControlType::Button, MRect{2, 2, 78, 28}, MControlState{.highlighted = true});
+  drawer.DrawStyledText(MRect{2, 2, 78, 28}, "Hz", MStdColor::Highlight, MStdFont::Bold);
+  MDrawerToMBitmap plain(direct);
+  MControlPaint paint;
+  paint.type = MControlType::Button;
+  paint.rect = MRect{2, 2, 78, 28};
+  paint.highlighted = true;
+  style.PaintControl(plain, paint);
+  plain.AlignedTextOut(MRect{2, 2, 78, 28}, "Hz", style.GetFont(MStdFont::Bold), style.GetColor(MStdColor::Highlight));
+  EXPECT_TRUE(viaHelper == direct);
+  EXPECT_NE(viaHelper.GetPixel(40, 15), 0u);
 }
