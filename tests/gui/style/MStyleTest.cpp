@@ -155,7 +155,7 @@ TEST(MStyleTest, ClientRectAndControlSizeAreInverse)
         const MSize client{57, 31};
         const MSize outer = style->GetControlSize(type, caption, client);
         const MRect rect = style->GetClientRect(type, caption, outer);
-        EXPECT_EQ(MSize(rect.Width(), rect.Height()), client) << which << " " << int(type) << " " << int(caption);
+        EXPECT_EQ((MSize{rect.Width(), rect.Height()}), client) << which << " " << int(type) << " " << int(caption);
         const MRect tiny = style->GetClientRect(type, caption, MSize{3, 2});
         EXPECT_TRUE(tiny.left >= 0 && tiny.top >= 0 && tiny.right <= 3 && tiny.bottom <= 2 && tiny.Width() >= 0);
       }
