@@ -154,9 +154,16 @@ inline uint32_t CopyMix(uint32_t d, uint32_t s, uint32_t coverage) noexcept
               Div255(Channel(s, 8) * coverage + Channel(d, 8) * ic), Div255(Channel(s, 0) * coverage + Channel(d, 0) * ic));
 }
 
+/// Within the range where shapes are drawn (target pixels).
 bool Finite(double v) noexcept
 {
   return std::isfinite(v) && std::fabs(v) <= kMaxCoordinate;
+}
+
+/// Finite and no further from any target than a coordinate plus the largest origin can be.
+bool Plausible(double v) noexcept
+{
+  return std::isfinite(v) && std::fabs(v) <= kMaxCoordinate + 4294967296.0;
 }
 
 /// Chords for an arc of `sweep` radians at `radius` so that the error stays below kFlatness.
@@ -619,7 +626,7 @@ void MDrawerToMBitmap::FillShape(std::span<const PointF> points, std::span<const
   double minX = points[0].x, maxX = minX, minY = points[0].y, maxY = minY;
   for (const PointF& p : points)
   {
-    if (!Finite(p.x) || !Finite(p.y))
+    if (!Finite(p.x + m_origin.x) || !Finite(p.y + m_origin.y))
     {
       return;
     }
@@ -708,7 +715,7 @@ void AppendRoundRect(std::vector<MDrawer::PointF>& points, double left, double t
 void MDrawerToMBitmap::FillCircle(double cx, double cy, double radius, MColor color)
 {
   MHostCallShield::Run("MDrawerToMBitmap::FillCircle", [&] {
-    if (!Finite(cx) || !Finite(cy) || !(radius > 0.0) || radius > kMaxCoordinate)
+    if (!Plausible(cx) || !Plausible(cy) || !(radius > 0.0) || radius > kMaxCoordinate)
     {
       return;
     }
@@ -721,7 +728,7 @@ void MDrawerToMBitmap::FillCircle(double cx, double cy, double radius, MColor co
 
 void MDrawerToMBitmap::FrameCircle(double cx, double cy, double radius, double thickness, MColor color)
 {
-  if (!Finite(cx) || !Finite(cy) || !(radius > 0.0) || !(thickness > 0.0) || radius > kMaxCoordinate ||
+  if (!Plausible(cx) || !Plausible(cy) || !(radius > 0.0) || !(thickness > 0.0) || radius > kMaxCoordinate ||
       thickness > kMaxCoordinate)
   {
     return;
@@ -756,7 +763,7 @@ void MDrawerToMBitmap::FrameArc(double cx, double cy, double radius, double thic
     FrameCircle(cx, cy, radius, thickness, color);
     return;
   }
-  if (!Finite(cx) || !Finite(cy) || !(radius > 0.0) || !(thickness > 0.0) || radius > kMaxCoordinate ||
+  if (!Plausible(cx) || !Plausible(cy) || !(radius > 0.0) || !(thickness > 0.0) || radius > kMaxCoordinate ||
       thickness > kMaxCoordinate || sweep <= 0.0)
   {
     return;
@@ -789,6 +796,10 @@ void MDrawerToMBitmap::FillRoundRectangle(const MRect& rect, double radius, MCol
       FillRectangle(rect, color);
       return;
     }
+    if (RoundRectBySlices(rect, radius, 0.0, color))
+    {
+      return;
+    }
     m_points.clear();
     AppendRoundRect(m_points, rect.left, rect.top, rect.right, rect.bottom, radius, false);
     const int32_t ends[1] = {int32_t(m_points.size())};
@@ -803,6 +814,10 @@ void MDrawerToMBitmap::FrameRoundRectangle(const MRect& rect, double radius, dou
     return;
   }
   radius = std::max(radius, 0.0);
+  if (RoundRectBySlices(rect, radius, thickness, color))
+  {
+    return;
+  }
   const double l = rect.left, t = rect.top, r = rect.right, b = rect.bottom;
   m_points.clear();
   AppendRoundRect(m_points, l, t, r, b, radius, false);
@@ -814,6 +829,77 @@ void MDrawerToMBitmap::FrameRoundRectangle(const MRect& rect, double radius, dou
   }
   const int32_t ends[2] = {outerEnd, int32_t(m_points.size())};
   FillShape(m_points, ends, color);
+}
+
+bool MDrawerToMBitmap::RoundRectBySlices(const MRect& rect, double radius, double thickness, MColor color)
+{
+  const int64_t w = int64_t(rect.right) - rect.left, h = int64_t(rect.bottom) - rect.top;
+  const double r = std::min(radius, 0.5 * double(std::min(w, h)));
+  const int32_t cr = int32_t(std::ceil(r));
+  const int32_t t = int32_t(thickness);
+  if (!(r >= 0.5) || 2 * int64_t(cr) > w || 2 * int64_t(cr) > h || double(t) != thickness || t > cr)
+  {
+    return false;
+  }
+  // Corner boxes of cr × cr pixels, anti-aliased; (u, v) run inwards from the rectangle's corner.
+  const double quarter = 0.5 * std::numbers::pi;
+  const int32_t segments = SegmentsFor(r, quarter);
+  const struct
+  {
+    double x, y, sx, sy;
+  } corners[4] = {{double(rect.left), double(rect.top), 1, 1},
+                  {double(rect.right), double(rect.top), -1, 1},
+                  {double(rect.right), double(rect.bottom), -1, -1},
+                  {double(rect.left), double(rect.bottom), 1, -1}};
+  for (const auto& corner : corners)
+  {
+    const auto at = [&](double u, double v) { return PointF{corner.x + corner.sx * u, corner.y + corner.sy * v}; };
+    m_points.clear();
+    for (int32_t i = 0; i <= segments; ++i)
+    {
+      const double a = 3 * quarter + quarter * i / segments;
+      m_points.push_back(at(r + r * std::sin(a), r - r * std::cos(a)));
+    }
+    m_points.insert(m_points.end(), {at(cr, 0), at(cr, cr), at(0, cr)});
+    const int32_t outerEnd = int32_t(m_points.size());
+    if (t > 0)
+    {
+      // The inner outline shares the outer arc's centre; traced backwards, it cuts the hole.
+      const double inner = r - t;
+      if (inner > 0.0)
+      {
+        for (int32_t i = 0; i <= segments; ++i)
+        {
+          const double a = 3 * quarter + quarter * i / segments;
+          m_points.push_back(at(r + inner * std::sin(a), r - inner * std::cos(a)));
+        }
+      }
+      else
+      {
+        m_points.push_back(at(t, t));
+      }
+      m_points.insert(m_points.end(), {at(cr, t), at(cr, cr), at(t, cr)});
+      std::reverse(m_points.begin() + outerEnd, m_points.end());
+    }
+    const int32_t ends[2] = {outerEnd, int32_t(m_points.size())};
+    FillShape(m_points, ends, color);
+  }
+  // The straight parts between the corner boxes are whole pixels.
+  const int32_t l = rect.left, tp = rect.top, rt = rect.right, b = rect.bottom;
+  if (t == 0)
+  {
+    FillRectangle(MRect{l + cr, tp, rt - cr, tp + cr}, color);
+    FillRectangle(MRect{l, tp + cr, rt, b - cr}, color);
+    FillRectangle(MRect{l + cr, b - cr, rt - cr, b}, color);
+  }
+  else
+  {
+    FillRectangle(MRect{l + cr, tp, rt - cr, tp + t}, color);
+    FillRectangle(MRect{l + cr, b - t, rt - cr, b}, color);
+    FillRectangle(MRect{l, tp + cr, l + t, b - cr}, color);
+    FillRectangle(MRect{rt - t, tp + cr, rt, b - cr}, color);
+  }
+  return true;
 }
 
 void MDrawerToMBitmap::FillPolygon(std::span<const PointF> points, MColor color)
@@ -828,7 +914,7 @@ void MDrawerToMBitmap::FillPolygon(std::span<const PointF> points, MColor color)
 
 void MDrawerToMBitmap::Line(double x0, double y0, double x1, double y1, MColor color, double width)
 {
-  if (!Finite(x0) || !Finite(y0) || !Finite(x1) || !Finite(y1) || !(width > 0.0) || width > kMaxCoordinate)
+  if (!Plausible(x0) || !Plausible(y0) || !Plausible(x1) || !Plausible(y1) || !(width > 0.0) || width > kMaxCoordinate)
   {
     return;
   }
@@ -1005,6 +1091,7 @@ void MDrawerToMBitmap::StretchUnguarded(const MRect& dest, const MBitmap& bitmap
         const uint64_t a = a00 + a01 + a10 + a11;
         if (a == 0)
         {
+          out[i] = CombinePixel(out[i], 0, op, alpha); // Copy writes the transparency
           continue;
         }
         const auto lerp = [&](int shift) {
@@ -1058,7 +1145,9 @@ void MDrawerToMBitmap::DrawBordered(const MRect& dest, const MBitmap& bitmap, in
       {
         continue;
       }
-      const int64_t stepX = tx ? s.Width() : d.Width(), stepY = ty ? s.Height() : d.Height();
+      // Along an axis that is not tiled the one "tile" is the whole cell.
+      const int64_t stepX = tx ? s.Width() : int64_t(d.right) - d.left;
+      const int64_t stepY = ty ? s.Height() : int64_t(d.bottom) - d.top;
       const MRect saved = IntersectClip(d);
       const int64_t firstX = d.left + (int64_t(visible.left) - d.left) / stepX * stepX;
       const int64_t firstY = d.top + (int64_t(visible.top) - d.top) / stepY * stepY;
@@ -1066,8 +1155,8 @@ void MDrawerToMBitmap::DrawBordered(const MRect& dest, const MBitmap& bitmap, in
       {
         for (int64_t tx0 = firstX; tx0 < visible.right; tx0 += stepX)
         {
-          StretchBlt(MRect{int32_t(tx0), int32_t(ty0), int32_t(tx0 + stepX), int32_t(ty0 + stepY)}, bitmap, s, op,
-                     alpha);
+          const MRect tile{int32_t(tx0), int32_t(ty0), ClampToInt32(tx0 + stepX), ClampToInt32(ty0 + stepY)};
+          StretchBlt(tile, bitmap, s, op, alpha);
         }
       }
       RestoreClip(saved);
