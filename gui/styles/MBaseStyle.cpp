@@ -249,15 +249,15 @@ MBaseStyle::Ink MBaseStyle::MakeInk(const MControlPaint& paint) const
   ink.sunken = p.sunken;
   ink.frame = light ? p.border : Darker(p.border, 0.0);
   if (paint.clicked)
-    ink.body = Mix(Darker(p.raised, light ? 0.10 : 0.18), p.accent, paint.type == MControlType::Button ? 0.22 : 0.0);
+    ink.body = Mix(Darker(p.raised, light ? 0.10 : 0.18), p.accent, paint.type == MControlType::Button ? 0.12 : 0.0);
   else if (paint.highlighted)
     ink.body = Lighter(p.raised, light ? 0.35 : 0.08);
   ink.bodyTop = paint.clicked ? Darker(ink.body, 0.06) : Lighter(ink.body, light ? 0.5 : 0.07);
   ink.highlight = paint.clicked ? MColor{255, 255, 255, 0} : MColor{255, 255, 255, std::uint8_t(light ? 200 : 28)};
   if (paint.disabled)
   {
+    // The whole control fades to 40 %, text included (no second dimming by textDisabled).
     ink.opacity = kDisabledAlpha;
-    ink.text = p.textDisabled;
   }
   return ink;
 }
@@ -312,7 +312,8 @@ void MBaseStyle::PaintBody(MDrawer& drawer, const MControlPaint& paint, const MR
     if (flat && !paint.highlighted && !paint.clicked)
       break;
     const double radius = flat ? 3 : 4;
-    drawer.FillRoundRectangle(body, radius + 1, Fade(ink.frame, ink));
+    const bool on = paint.clicked && !flat;
+    drawer.FillRoundRectangle(body, radius + 1, Fade(on ? Mix(ink.frame, p.accent, 0.55) : ink.frame, ink));
     const MRect inner = body.Inset(1, 1);
     if (inner.IsEmpty())
       break;
@@ -623,7 +624,7 @@ void MBaseStyle::PaintCaption(MDrawer& drawer, const MControlPaint& paint, const
                                                                     : MStdFont::Bold;
   MRect textRect = bar.Inset(paint.captionType == MCaptionType::Large ? 15 : 7, 0);
   textRect.bottom -= 1;
-  drawer.AlignedTextOut(textRect, paint.caption, GetFont(font), Fade(paint.disabled ? p.textDisabled : p.text, ink),
+  drawer.AlignedTextOut(textRect, paint.caption, GetFont(font), Fade(p.text, ink),
                         MAlign::Left | MAlign::VCenter);
 }
 
@@ -675,7 +676,10 @@ void MBaseStyle::PaintContent(MDrawer& drawer, const MRect& rect, const MControl
     MRect textRect = rect;
     if (paint.clicked && (paint.type == MControlType::Button || paint.type == MControlType::CaptionButton))
       textRect = textRect.Offset(0, 1);
-    const MColor color = paint.clicked && paint.type == MControlType::Button && !m_palette.IsLight() ? Lighter(ink.text, 0.1) : ink.text;
+    // A pressed (or toggled-on) button shows its label in the accent colour.
+    const MColor color = paint.clicked && paint.type == MControlType::Button
+                           ? (m_palette.IsLight() ? Darker(m_palette.accent, 0.15) : Lighter(m_palette.accent, 0.2))
+                           : ink.text;
     drawer.AlignedTextOut(textRect, paint.text, GetFont(paint.font), Fade(color, ink), paint.textAlignment);
   }
   drawer.RestoreClip(savedClip);

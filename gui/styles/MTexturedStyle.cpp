@@ -473,7 +473,7 @@ void MTexturedStyle::PaintCaption(MDrawer& drawer, const MControlPaint& paint, c
   const std::int32_t by = std::min({element->borderY, image->Height() / 2, imageRect.Height() / 2});
   drawer.DrawBordered(imageRect, *image, bx, by, MBitmapFill::Stretch, MColorOp::Alphablend, opacity);
   const MStdFont font = caption->font.value_or(paint.captionType == MCaptionType::Small ? MStdFont::Small : MStdFont::Bold);
-  const MColor color = caption->textColor.value_or(paint.disabled ? m_palette.textDisabled : m_palette.text);
+  const MColor color = caption->textColor.value_or(m_palette.text);
   MRect textRect{bar.left + caption->textOffset, bar.top + caption->topBorder, bar.right - caption->textOffset, bar.bottom};
   drawer.AlignedTextOut(textRect, paint.caption, GetFont(font), color.WithAlpha(opacity),
                         caption->centerText ? MAlignment(MAlign::Center) : MAlignment(MAlign::Left | MAlign::VCenter));
