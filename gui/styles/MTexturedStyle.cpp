@@ -267,13 +267,19 @@ std::uint8_t MTexturedStyle::AlphaOf(const MStyleElement& element, MStyleElement
 bool MTexturedStyle::DrawImage(MDrawer& drawer, const MStyleElement& element, const MString& image, const MRect& rect,
                                std::uint8_t alpha) const
 {
+  return DrawImage(drawer, image, rect, element.borderX, element.borderY, alpha);
+}
+
+bool MTexturedStyle::DrawImage(MDrawer& drawer, const MString& image, const MRect& rect, std::int32_t borderX,
+                               std::int32_t borderY, std::uint8_t alpha) const
+{
   const MBitmap* bitmap = GetImage(image);
   if (bitmap == nullptr)
     return false;
   if (!rect.IsEmpty())
   {
-    const std::int32_t bx = std::min({element.borderX, bitmap->Width() / 2, rect.Width() / 2});
-    const std::int32_t by = std::min({element.borderY, bitmap->Height() / 2, rect.Height() / 2});
+    const std::int32_t bx = std::min({borderX, bitmap->Width() / 2, rect.Width() / 2});
+    const std::int32_t by = std::min({borderY, bitmap->Height() / 2, rect.Height() / 2});
     drawer.DrawBordered(rect, *bitmap, bx, by, MBitmapFill::Stretch, MColorOp::Alphablend, alpha);
   }
   return true;
@@ -487,7 +493,7 @@ void MTexturedStyle::PaintRow(MDrawer& drawer, const MRect& rect, const MControl
     const MString& image = paint.clicked ? element->selectedItem : (paint.highlighted ? element->item : MString());
     if (!image.IsEmpty() && GetImage(image) != nullptr)
     {
-      DrawImage(drawer, *element, image, rect, 255);
+      DrawImage(drawer, image, rect, 4, 4, 255);
       const MColor text = paint.clicked && paint.type != MControlType::TabSet ? m_palette.accentText : m_palette.text;
       const bool centred = paint.type == MControlType::TabSet || paint.type == MControlType::MenuBar;
       drawer.AlignedTextOut(centred ? rect : rect.Inset(6, 0), paint.text, GetFont(paint.font), text,

@@ -25,6 +25,7 @@
 //   selector       (switchers) the track; "selector" is the thumb
 //   captions       the caption image of the caption size ("smallcaption" ...) across the bar
 //   rows           "item" under the row under the mouse, "selecteditem" under the selected row
+//                  (row images keep 4 px of each edge unscaled whatever the element's borders)
 // Anything the style lacks (an element, an image) is drawn by MBaseStyle with the palette made
 // from the definition's "colors" (tinted as well), so a partial package still draws everything.
 //
@@ -103,6 +104,9 @@ private:
   std::uint8_t AlphaOf(const MStyleElement& element, MStyleElement::State state) const;
   /// Draws `image` nine-sliced with the element's borders into `rect`; false when there is none.
   bool DrawImage(MDrawer& drawer, const MStyleElement& element, const MString& image, const MRect& rect,
+                 std::uint8_t alpha) const;
+  /// The same with explicit stretch borders.
+  bool DrawImage(MDrawer& drawer, const MString& image, const MRect& rect, std::int32_t borderX, std::int32_t borderY,
                  std::uint8_t alpha) const;
   void DrawCentred(MDrawer& drawer, const MString& image, double cx, double cy, double size, std::uint8_t alpha) const;
 

@@ -7,11 +7,14 @@
 #include "gui/MDrawerToMBitmap.h"
 #include "gui/MDrawerUsingStyle.h"
 #include "gui/styles/MTexturedStyle.h"
+#include "tests/base/MExpectMessage.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -293,4 +296,53 @@ TEST(MDrawerUsingStyleTest, HelpersDrawWhatTheStyleWould)
   plain.AlignedTextOut(MRect{2, 2, 78, 28}, "Hz", style.GetFont(MStdFont::Bold), style.GetColor(MStdColor::Highlight));
   EXPECT_TRUE(viaHelper == direct);
   EXPECT_NE(viaHelper.GetPixel(40, 15), 0u);
+}
+
+namespace
+{
+std::vector<std::uint8_t> PackageWithDefinition(const std::string& definition)
+{
+  const std::string index = "<stylepackage default=\"S\"><style name=\"S\" definition=\"S/style.xml\"/></stylepackage>";
+  return MStylePackage::Build({{"index.xml", std::vector<std::uint8_t>(index.begin(), index.end())},
+                               {"S/style.xml", std::vector<std::uint8_t>(definition.begin(), definition.end())}});
+}
+} // namespace
+
+TEST(MTexturedStyleTest, WhatThePackageLacksIsDrawnByTheBaseStyle)
+{
+  MTexturedStyle textured(PackageWithDefinition("<style><button borderx=\"4\"/></style>"), MTexturedStyleConfiguration());
+  MBaseStyle base;
+  for (MControlType type : {MControlType::Knob, MControlType::Button, MControlType::ListBox})
+  {
+    MBitmap a(60, 60), b(60, 60);
+    MDrawerToMBitmap da(a), db(b);
+    MControlPaint paint;
+    paint.type = type;
+    paint.rect = MRect{0, 0, 60, 60};
+    paint.value = 0.7;
+    textured.PaintControl(da, paint);
+    base.PaintControl(db, paint);
+    EXPECT_TRUE(a == b) << int(type);
+  }
+}
+
+TEST(MTexturedStyleTest, MalformedDefinitionValuesAreReported)
+{
+  struct Case
+  {
+    const char* definition;
+    const char* message;
+  };
+  const Case cases[] = {
+    {"<style><knob baseangle=\"wide\"/></style>", "Invalid value \"wide\" for \"baseangle\" in the style definition."},
+    {"<style><button normalalpha=\"300\"/></style>", "Invalid value \"300\" for \"normalalpha\" in the style definition."},
+    {"<style colors=\"accent\"/>", "Invalid value \"accent\" for \"colors\" in the style definition."},
+    {"<style defaultcontrolsizes=\"knob:big\"/>", "Invalid value \"knob:big\" for \"defaultcontrolsizes\" in the style definition."},
+    {"<style><panel captiontextop=\"Glow\"/></style>", "Invalid MColorOp identifier to parse (Glow)."},
+    {"<style><button normal=\"missing.png\"/></style>", "The style package holds no entry \"S/missing.png\"."},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(MessageOf([&] { MTexturedStyle style(PackageWithDefinition(c.definition), MTexturedStyleConfiguration()); }),
+              c.message)
+      << c.definition;
 }
