@@ -5,6 +5,7 @@
 #include "base/MXmlItem.h"
 #include "base/MXmlReader.h"
 #include "gui/MDrawer.h"
+#include "gui/MDrawerToMBitmap.h"
 
 #include <algorithm>
 #include <cmath>
@@ -151,6 +152,7 @@ void MTexturedStyle::Load(const MTexturedStyleConfiguration& configuration)
 
   // Commit.
   m_definition = std::move(definition);
+  m_scaled.clear();
   m_images = std::move(images);
   m_folder = folder;
   m_name = found->first;
@@ -280,7 +282,11 @@ bool MTexturedStyle::DrawImage(MDrawer& drawer, const MString& image, const MRec
   {
     const std::int32_t bx = std::min({borderX, bitmap->Width() / 2, rect.Width() / 2});
     const std::int32_t by = std::min({borderY, bitmap->Height() / 2, rect.Height() / 2});
-    drawer.DrawBordered(rect, *bitmap, bx, by, MBitmapFill::Stretch, MColorOp::Alphablend, alpha);
+    const MBitmap& scaled = Scaled(*bitmap, MSize{rect.Width(), rect.Height()}, bx, by);
+    if (scaled.IsEmpty())
+      drawer.DrawBordered(rect, *bitmap, bx, by, MBitmapFill::Stretch, MColorOp::Alphablend, alpha);
+    else
+      drawer.BitBlt(rect.left, rect.top, scaled, scaled.Bounds(), MColorOp::Alphablend, alpha);
   }
   return true;
 }
@@ -293,7 +299,40 @@ void MTexturedStyle::DrawCentred(MDrawer& drawer, const MString& image, double c
     return;
   const std::int32_t side = std::int32_t(std::lround(size));
   const MRect dest = MRect::FromSize(std::int32_t(std::lround(cx - side / 2.0)), std::int32_t(std::lround(cy - side / 2.0)), side, side);
-  drawer.StretchBlt(dest, *bitmap, bitmap->Bounds(), MColorOp::Alphablend, alpha);
+  const MBitmap& scaled = Scaled(*bitmap, MSize{side, side}, 0, 0);
+  if (scaled.IsEmpty())
+    drawer.StretchBlt(dest, *bitmap, bitmap->Bounds(), MColorOp::Alphablend, alpha);
+  else
+    drawer.BitBlt(dest.left, dest.top, scaled, scaled.Bounds(), MColorOp::Alphablend, alpha);
+}
+
+const MBitmap& MTexturedStyle::Scaled(const MBitmap& source, MSize size, std::int32_t bx, std::int32_t by) const
+{
+  static const MBitmap kNone;
+  // Only sizes a window could show; anything else is drawn directly each time.
+  if (size.x <= 0 || size.y <= 0 || std::int64_t(size.x) * size.y > (std::int64_t(1) << 22))
+    return kNone;
+  const ScaledKey key{&source, size.x, size.y, bx, by};
+  auto found = m_scaled.find(key);
+  if (found == m_scaled.end())
+  {
+    if (m_scaled.size() >= kScaledCacheEntries)
+    {
+      // Drop the least recently used half.
+      std::vector<std::uint64_t> uses;
+      for (const auto& entry : m_scaled)
+        uses.push_back(entry.second.first);
+      std::nth_element(uses.begin(), uses.begin() + std::ptrdiff_t(uses.size() / 2), uses.end());
+      const std::uint64_t median = uses[uses.size() / 2];
+      std::erase_if(m_scaled, [median](const auto& entry) { return entry.second.first < median; });
+    }
+    MBitmap scaled(size.x, size.y);
+    MDrawerToMBitmap drawer(scaled);
+    drawer.DrawBordered(scaled.Bounds(), source, bx, by, MBitmapFill::Stretch, MColorOp::Copy, 255);
+    found = m_scaled.emplace(key, std::make_pair(std::uint64_t(0), std::move(scaled))).first;
+  }
+  found->second.first = ++m_scaledClock;
+  return found->second.second;
 }
 
 void MTexturedStyle::PaintBody(MDrawer& drawer, const MControlPaint& paint, const MRect& body)

@@ -41,6 +41,7 @@
 #include "gui/styles/MStylePackage.h"
 #include "gui/styles/MStyleTint.h"
 
+#include <compare>
 #include <map>
 #include <span>
 #include <string>
@@ -109,6 +110,21 @@ private:
   bool DrawImage(MDrawer& drawer, const MString& image, const MRect& rect, std::int32_t borderX, std::int32_t borderY,
                  std::uint8_t alpha) const;
   void DrawCentred(MDrawer& drawer, const MString& image, double cx, double cy, double size, std::uint8_t alpha) const;
+
+  /// `source` drawn nine-sliced (borders bx, by) at `size`, kept for the next paint: a window
+  /// repaint then blits 1:1 instead of filtering every image again. Cleared when the style loads;
+  /// bounded to kScaledCacheEntries (the oldest half goes when it is full).
+  const MBitmap& Scaled(const MBitmap& source, MSize size, std::int32_t bx, std::int32_t by) const;
+
+  struct ScaledKey
+  {
+    const MBitmap* source;
+    std::int32_t width, height, bx, by;
+    friend auto operator<=>(const ScaledKey&, const ScaledKey&) = default;
+  };
+  static constexpr std::size_t kScaledCacheEntries = 256;
+  mutable std::map<ScaledKey, std::pair<std::uint64_t, MBitmap>> m_scaled;
+  mutable std::uint64_t m_scaledClock = 0;
 
   MStylePackage m_package;
   MTexturedStyleConfiguration m_configuration;
