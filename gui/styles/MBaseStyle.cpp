@@ -439,7 +439,9 @@ void MBaseStyle::PaintKnob(MDrawer& drawer, const MControlPaint& paint, const MR
     drawer.FrameArc(cx, cy, bodyRadius - 1.5, 1, -1.1, 1.1, Fade(ink.highlight, ink));
   }
   // Track and value arc.
-  drawer.FrameArc(cx, cy, ringRadius, ringWidth, -sweep, sweep, Fade(ink.sunken, ink));
+  // The unlit part of the ring is a groove: darker than the surface in both palettes.
+  const MColor groove = m_palette.IsLight() ? Darker(m_palette.surface, 0.16) : ink.sunken;
+  drawer.FrameArc(cx, cy, ringRadius, ringWidth, -sweep, sweep, Fade(groove, ink));
   if (paint.value >= 0)
   {
     const double to = angleOf(paint.value);
