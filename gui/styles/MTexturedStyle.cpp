@@ -54,7 +54,7 @@ double Clamp01(double v)
 } // namespace
 
 MTexturedStyle::MTexturedStyle(const MTexturedStyleConfiguration& configuration)
-    : MTexturedStyle(MStylePackage::GetEmbeddedBytes(), configuration)
+    : MTexturedStyle(MStylePackage::FindResource(MString::FromLiteral(MStylePackage::kResourceName)), configuration)
 {
 }
 
