@@ -56,11 +56,8 @@ MBaseStyle::MBaseStyle(const MBaseStyleConfiguration& configuration, const MStri
 
 MBaseStyle::~MBaseStyle() = default;
 
-void MBaseStyle::CreateFonts()
+std::array<MFontDescriptor, kStdFontCount> MBaseStyle::DefaultFonts(std::int32_t size)
 {
-  const std::int32_t size = std::clamp(m_palette.fontSize, 9, 20);
-  if (size == m_fontSize && m_fonts[0])
-    return;
   struct Shape
   {
     std::int32_t delta;
@@ -71,15 +68,38 @@ void MBaseStyle::CreateFonts()
   static constexpr Shape kShapes[kStdFontCount] = {{0, false, false}, {0, true, false}, {0, false, true},
                                                    {-3, false, false}, {3, true, false}, {7, true, false},
                                                    {13, false, false}, {21, false, false}};
-  for (int i = 0; i < kStdFontCount; ++i)
+  std::array<MFontDescriptor, kStdFontCount> fonts;
+  for (std::size_t i = 0; i < fonts.size(); ++i)
   {
-    MFontDescriptor descriptor;
-    descriptor.pixelHeight = size + kShapes[i].delta;
-    descriptor.bold = kShapes[i].bold;
-    descriptor.italic = kShapes[i].italic;
-    m_fonts[std::size_t(i)] = std::make_unique<MFont>(descriptor);
+    fonts[i].pixelHeight = size + kShapes[i].delta;
+    fonts[i].bold = kShapes[i].bold;
+    fonts[i].italic = kShapes[i].italic;
   }
+  return fonts;
+}
+
+void MBaseStyle::SetFonts(const std::array<MFontDescriptor, kStdFontCount>& fonts)
+{
+  for (std::size_t i = 0; i < fonts.size(); ++i)
+    if (!m_fonts[i] || !(fonts[i] == m_fontDescriptors[i]))
+    {
+      m_fonts[i] = std::make_unique<MFont>(fonts[i]);
+      m_fontDescriptors[i] = fonts[i];
+    }
+}
+
+void MBaseStyle::CreateFonts()
+{
+  const std::int32_t size = std::clamp(m_palette.fontSize, 9, 20);
+  if (size == m_fontSize && m_fonts[0])
+    return;
+  SetFonts(DefaultFonts(size));
   m_fontSize = size;
+}
+
+MPoint MBaseStyle::PressedContentShift(MControlType type) const
+{
+  return type == MControlType::Button || type == MControlType::CaptionButton ? MPoint{0, 1} : MPoint{};
 }
 
 void MBaseStyle::SetPalette(const MBaseStyleConfiguration& palette)
@@ -676,8 +696,11 @@ void MBaseStyle::PaintContent(MDrawer& drawer, const MRect& rect, const MControl
   {
     const Ink ink = MakeInk(paint);
     MRect textRect = rect;
-    if (paint.clicked && (paint.type == MControlType::Button || paint.type == MControlType::CaptionButton))
-      textRect = textRect.Offset(0, 1);
+    if (paint.clicked)
+    {
+      const MPoint shift = PressedContentShift(paint.type);
+      textRect = textRect.Offset(shift.x, shift.y);
+    }
     // A pressed (or toggled-on) button shows its label in the accent colour.
     const MColor color = paint.clicked && paint.type == MControlType::Button
                            ? (m_palette.IsLight() ? Darker(m_palette.accent, 0.15) : Lighter(m_palette.accent, 0.2))

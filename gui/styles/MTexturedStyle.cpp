@@ -160,6 +160,25 @@ void MTexturedStyle::Load(const MTexturedStyleConfiguration& configuration)
   const MStyleElement* knob = m_definition.ElementFor(MControlType::Knob);
   m_knobHalfSweep = knob != nullptr ? std::clamp(knob->baseAngle, 10.0, 180.0) * kPi / 180.0 : kKnobEndAngle;
   SetPalette(palette);
+  std::array<MFontDescriptor, kStdFontCount> fonts = DefaultFonts(palette.fontSize);
+  for (std::size_t i = 0; i < fonts.size(); ++i)
+    if (const auto& entry = m_definition.fonts[i])
+    {
+      if (!entry->face.IsEmpty())
+        fonts[i].face = entry->face;
+      if (entry->height > 0)
+        fonts[i].pixelHeight = std::clamp(entry->height, 6, 96);
+      fonts[i].bold = entry->bold;
+      fonts[i].italic = entry->italic;
+      fonts[i].extraSpacing = entry->spaceBetweenChars;
+    }
+  SetFonts(fonts);
+}
+
+MPoint MTexturedStyle::PressedContentShift(MControlType type) const
+{
+  const MStyleElement* element = m_definition.ElementFor(type);
+  return element != nullptr ? MPoint{element->contentMoveX, element->contentMoveY} : MBaseStyle::PressedContentShift(type);
 }
 
 void MTexturedStyle::SetConfiguration(const MTexturedStyleConfiguration& configuration)
@@ -224,6 +243,8 @@ MRect MTexturedStyle::InsetsOf(MControlType type, MCaptionType captionType) cons
   const MStyleElement* element = m_definition.ElementFor(type);
   if (element == nullptr)
     return insets;
+  if (type == MControlType::CheckBox && element->hSpace > 0)
+    insets.left = CheckBoxBox(MRect{0, 0, 64, 64}).right + element->hSpace;
   const ControlCaptionInstance* caption = GetCaption(type, captionType);
   const MStyleCaption& c = caption != nullptr ? *caption : element->caption;
   if (c.contentLeftBorder >= 0)

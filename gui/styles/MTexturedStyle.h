@@ -26,6 +26,9 @@
 //   captions       the caption image of the caption size ("smallcaption" ...) across the bar
 //   rows           "item" under the row under the mouse, "selecteditem" under the selected row
 //                  (row images keep 4 px of each edge unscaled whatever the element's borders)
+// Fonts come from the definition's "fonts" entries (face, height, bold, italic,
+// spacebetweenchars); a missing entry keeps the base style's font. Check boxes put "hspace"
+// pixels between box and label; pressed controls move their content by "contentmovex/y".
 // Anything the style lacks (an element, an image) is drawn by MBaseStyle with the palette made
 // from the definition's "colors" (tinted as well), so a partial package still draws everything.
 //
@@ -96,6 +99,8 @@ protected:
   void PaintCaption(MDrawer& drawer, const MControlPaint& paint, const MRect& bar) override;
   void PaintIndicator(MDrawer& drawer, const MControlPaint& paint, const MRect& body) override;
   void PaintRow(MDrawer& drawer, const MRect& rect, const MControlPaint& paint) override;
+  /// "contentmovex" / "contentmovey" of the type's element.
+  MPoint PressedContentShift(MControlType type) const override;
 
 private:
   /// Selects and loads the style `name` (empty = default) with `configuration`; commits only

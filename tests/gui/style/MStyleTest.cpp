@@ -346,3 +346,16 @@ TEST(MTexturedStyleTest, MalformedDefinitionValuesAreReported)
               c.message)
       << c.definition;
 }
+
+TEST(MTexturedStyleTest, DefinitionFontsAndCheckBoxSpacingApply)
+{
+  const MTexturedStyle style(
+    PackageWithDefinition("<style><fonts><font name=\"large4\" height=\"40\" bold=\"1\" spacebetweenchars=\"2\"/></fonts>"
+                          "<checkbox hspace=\"10\"/></style>"),
+    MTexturedStyleConfiguration());
+  EXPECT_EQ(style.GetFont(MStdFont::Large4).pixelHeight, 40);
+  EXPECT_TRUE(style.GetFont(MStdFont::Large4).bold);
+  EXPECT_EQ(style.GetFont(MStdFont::Large4).extraSpacing, 2);
+  EXPECT_EQ(style.GetFont(MStdFont::Small).pixelHeight, 10); // no entry: the base style's font
+  EXPECT_EQ(style.GetClientRect(MControlType::CheckBox, MCaptionType::None, MSize{100, 20}).left, 25);
+}
