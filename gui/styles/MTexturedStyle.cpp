@@ -153,6 +153,7 @@ void MTexturedStyle::Load(const MTexturedStyleConfiguration& configuration)
   // Commit.
   m_definition = std::move(definition);
   m_scaled.clear();
+  m_scaledPixels = 0;
   m_images = std::move(images);
   m_folder = folder;
   m_name = found->first;
@@ -331,22 +332,31 @@ const MBitmap& MTexturedStyle::Scaled(const MBitmap& source, MSize size, std::in
 {
   static const MBitmap kNone;
   // Only sizes a window could show; anything else is drawn directly each time.
-  if (size.x <= 0 || size.y <= 0 || std::int64_t(size.x) * size.y > (std::int64_t(1) << 22))
+  if (size.x <= 0 || size.y <= 0 || size.x > MBaseBitmap::kMaxSide || size.y > MBaseBitmap::kMaxSide ||
+      std::int64_t(size.x) * size.y > (std::int64_t(1) << 22))
     return kNone;
   const ScaledKey key{&source, size.x, size.y, bx, by};
   auto found = m_scaled.find(key);
   if (found == m_scaled.end())
   {
-    if (m_scaled.size() >= kScaledCacheEntries)
+    const std::int64_t pixels = std::int64_t(size.x) * size.y;
+    if (m_scaled.size() >= kScaledCacheEntries || m_scaledPixels + pixels > kScaledCachePixels)
     {
-      // Drop the least recently used half.
+      // Drop the least recently used half, or everything when the pixels would pass the budget.
       std::vector<std::uint64_t> uses;
       for (const auto& entry : m_scaled)
         uses.push_back(entry.second.first);
       std::nth_element(uses.begin(), uses.begin() + std::ptrdiff_t(uses.size() / 2), uses.end());
-      const std::uint64_t median = uses[uses.size() / 2];
-      std::erase_if(m_scaled, [median](const auto& entry) { return entry.second.first < median; });
+      const std::uint64_t median = uses.empty() ? 0 : uses[uses.size() / 2];
+      const bool all = m_scaledPixels + pixels > kScaledCachePixels;
+      std::erase_if(m_scaled, [&](const auto& entry) {
+        if (!all && entry.second.first >= median)
+          return false;
+        m_scaledPixels -= std::int64_t(entry.second.second.Width()) * entry.second.second.Height();
+        return true;
+      });
     }
+    m_scaledPixels += pixels;
     MBitmap scaled(size.x, size.y);
     MDrawerToMBitmap drawer(scaled);
     drawer.DrawBordered(scaled.Bounds(), source, bx, by, MBitmapFill::Stretch, MColorOp::Copy, 255);

@@ -118,7 +118,8 @@ private:
 
   /// `source` drawn nine-sliced (borders bx, by) at `size`, kept for the next paint: a window
   /// repaint then blits 1:1 instead of filtering every image again. Cleared when the style loads;
-  /// bounded to kScaledCacheEntries (the oldest half goes when it is full).
+  /// bounded to kScaledCacheEntries images and kScaledCachePixels pixels in all (the least
+  /// recently used half goes when a new image would pass either).
   const MBitmap& Scaled(const MBitmap& source, MSize size, std::int32_t bx, std::int32_t by) const;
 
   struct ScaledKey
@@ -128,8 +129,10 @@ private:
     friend auto operator<=>(const ScaledKey&, const ScaledKey&) = default;
   };
   static constexpr std::size_t kScaledCacheEntries = 256;
+  static constexpr std::int64_t kScaledCachePixels = std::int64_t(1) << 23; // 32 MiB
   mutable std::map<ScaledKey, std::pair<std::uint64_t, MBitmap>> m_scaled;
   mutable std::uint64_t m_scaledClock = 0;
+  mutable std::int64_t m_scaledPixels = 0;
 
   MStylePackage m_package;
   MTexturedStyleConfiguration m_configuration;

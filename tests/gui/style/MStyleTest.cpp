@@ -359,3 +359,23 @@ TEST(MTexturedStyleTest, DefinitionFontsAndCheckBoxSpacingApply)
   EXPECT_EQ(style.GetFont(MStdFont::Small).pixelHeight, 10); // no entry: the base style's font
   EXPECT_EQ(style.GetClientRect(MControlType::CheckBox, MCaptionType::None, MSize{100, 20}).left, 25);
 }
+
+TEST(MTexturedStyleTest, HugeAndOddControlSizesPaintWithoutFault)
+{
+  MTexturedStyle style{MTexturedStyleConfiguration()};
+  MBitmap target(64, 64);
+  MDrawerToMBitmap drawer(target);
+  const MRect sizes[] = {{0, 0, 30000, 20}, {0, 0, 20, 30000}, {0, 0, 5000, 5000}, {0, 0, 1, 1}, {-50, -50, 3, 3}};
+  for (const MRect& rect : sizes)
+    for (MControlType type : kTypes)
+    {
+      MControlPaint paint;
+      paint.type = type;
+      paint.rect = rect;
+      paint.value = 0.5;
+      paint.captionType = MCaptionType::Large;
+      style.PaintControl(drawer, paint);
+      style.PaintContent(drawer, rect, paint);
+    }
+  SUCCEED();
+}
