@@ -67,6 +67,8 @@ TEST(MDrawerToMBitmapTest, NothingIsWrittenOutsideTheClip)
 {
   const MBitmap source = Pattern(8, 8);
   const MFont font;
+  MAlphaMask mask(30, 9);
+  mask.Fill(200);
   const MDrawer::PointF star[] = {{-1e6, 5}, {20, -1e6}, {1e6, 30}, {5, 1e6}, {kNaN, 3}};
   using Paint = std::function<void(MDrawerToMBitmap&)>;
   const Paint paints[] = {
@@ -99,6 +101,7 @@ TEST(MDrawerToMBitmapTest, NothingIsWrittenOutsideTheClip)
     [&](auto& d) { d.DrawBordered(MRect{0, 0, 35, 37}, source, 2, 1, MBitmapFill::VPattern, MColorOp::Modulate); },
     [&](auto& d) { d.AlignedTextOut(MRect{-20, -20, 60, 60}, "Wide text gj|", font, kWhite); },
     [&](auto& d) { d.AlignedTextOut(MRect{kMin, kMin, kMax, kMax}, "Huge", font, kWhite, MAlign::Right); },
+    [&](auto& d) { d.FillMask(-3, 20, mask, kWhite); },
   };
   const MPoint origins[] = {{0, 0}, {-7, 3}, {kMax, kMin}, {kMin, kMax}};
   int index = 0;
@@ -262,4 +265,35 @@ TEST(MDrawerToMBitmapTest, BlitsCopyStretchAndSliceBitmaps)
   drawer.DrawBordered(MRect{0, 0, 17, 15}, source, 2, 2, MBitmapFill::Pattern, MColorOp::Copy);
   EXPECT_EQ(target.GetPixel(6, 0), source.GetPixel(2, 0));
   EXPECT_EQ(target.GetPixel(7, 6), source.GetPixel(3, 2));
+}
+
+// Row blending has a vector path for opaque destinations; every pixel must still follow the rule.
+TEST(MDrawerToMBitmapTest, BlendedBlitsAndFillsFollowThePixelRuleEverywhere)
+{
+  MBitmap source(37, 3), target(37, 3);
+  std::uint32_t state = 99;
+  for (std::int32_t y = 0; y < 3; ++y)
+    for (std::int32_t x = 0; x < 37; ++x)
+    {
+      source.Row(y)[x] = (state = state * 1664525u + 1013904223u);
+      // Row 0 opaque, row 1 opaque but for one pixel, row 2 random.
+      const std::uint32_t d = (state = state * 1664525u + 1013904223u);
+      target.Row(y)[x] = y == 2 || (y == 1 && x == 21) ? d : (d | 0xFF000000u);
+    }
+  for (const std::uint8_t alpha : {std::uint8_t(255), std::uint8_t(77)})
+  {
+    MBitmap blitted = target, filled = target;
+    MDrawerToMBitmap(blitted).BitBlt(0, 0, source, source.Bounds(), MColorOp::Alphablend, alpha);
+    const MColor color = MColor::FromARGB(source.Row(0)[3]).WithAlpha(alpha);
+    MDrawerToMBitmap(filled).FillRectangle(filled.Bounds(), color);
+    for (std::int32_t y = 0; y < 3; ++y)
+      for (std::int32_t x = 0; x < 37; ++x)
+      {
+        const std::uint32_t d = target.Row(y)[x];
+        ASSERT_EQ(blitted.Row(y)[x], MDrawerToMBitmap::CombinePixel(d, source.Row(y)[x], MColorOp::Alphablend, alpha))
+          << x << "," << y;
+        ASSERT_EQ(filled.Row(y)[x], MDrawerToMBitmap::CombinePixel(d, color.ToARGB(), MColorOp::Alphablend, 255))
+          << x << "," << y;
+      }
+  }
 }

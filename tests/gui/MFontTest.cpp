@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
 
 namespace
 {
@@ -38,6 +37,8 @@ TEST(MFontTest, MetricsAndExtentsFollowTheFont)
   EXPECT_LT(extent.x, 110);
   EXPECT_NEAR(big.TextWidth("Tonvera 440 Hz"), 2 * extent.x, 4);
   EXPECT_GT(bold.TextWidth("Tonvera 440 Hz"), extent.x);
+  large.pixelHeight = -26; // the magnitude counts
+  EXPECT_EQ(MFont(large).TextWidth("Tonvera 440 Hz"), big.TextWidth("Tonvera 440 Hz"));
   EXPECT_EQ(normal.TextWidth(""), 0);
   EXPECT_EQ(normal.TextWidth("ab\r\ncd"), normal.TextWidth("abcd")); // control characters take no room
   EXPECT_EQ(normal.TextWidth("AV") < normal.TextWidth("A") + normal.TextWidth("V"), true); // kerning
@@ -85,26 +86,4 @@ TEST(MFontTest, AlignmentPlacesTheTextInsideItsRectangle)
   const MRect ink = InkBox(target);
   EXPECT_GE(ink.left, 5);
   EXPECT_LE(ink.right, 25);
-}
-
-TEST(MFontTest, GlyphCacheIsFilledOnceAndSharedAcrossThreads)
-{
-  MFontDescriptor slanted;
-  slanted.italic = true;
-  const MFont font(slanted);
-  const MString text = "The quick brown fox";
-  const std::int32_t width = font.TextWidth(text);
-  const std::size_t cached = font.CachedGlyphCount();
-  EXPECT_EQ(cached, 16u); // distinct characters
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t)
-    threads.emplace_back([&] {
-      MFont own; // fonts are created and released beside each other
-      for (int i = 0; i < 50; ++i)
-        EXPECT_EQ(font.TextWidth(text), width);
-      EXPECT_GT(own.TextWidth(text), 0);
-    });
-  for (std::thread& thread : threads)
-    thread.join();
-  EXPECT_EQ(font.CachedGlyphCount(), cached);
 }
