@@ -1,0 +1,5 @@
+# STML rich text: parsing, layout, drawing (snapshots under golden/stml), HTML export.
+tonvera_add_test(tonvera_gui_stml_tests LABEL gui
+  SOURCES
+    MSTMLTest.cpp
+  LIBS tonvera_gui_snapshot)
