@@ -370,6 +370,70 @@ TEST(MLayoutLinks, DestroyedControlsLeaveTheirLayoutAndDestroyedLayoutsReleaseTh
   f.container.Arrange();
 }
 
+namespace
+{
+
+// Wrapped text: 1000 client pixels of "area" in lines of 10 pixels.
+class MWrapped : public MPanel, public MLayoutPlastic
+{
+public:
+  MWrapped() { SetFlag(FlagPlastic, true); }
+  std::int32_t GetPlasticClientExtent(MLayout::Axis axis, std::int32_t other) const override
+  {
+    return axis == MLayout::Axis::Y ? 10 * ((100 + std::max(other, 1) - 1) / std::max(other, 1)) : 50;
+  }
+};
+
+} // namespace
+
+TEST(MLayoutPlastic, PlasticControlsTakeTheHeightTheirWidthNeeds)
+{
+  for (const int width : {100, 50, 30})
+  {
+    Fixture f(MSize{width, 300});
+    MWrapped& band = f.container.Add<MWrapped>();
+    MWrapped& line = f.container.Add<MWrapped>();
+    line.SetLayoutBorder(MSize{5, 0});
+    line.SetLayoutRatio(MSize{1, 0}); // fixed height: the one its width needs
+    f.Layout<MLayoutTop>().AddControl(band);
+    f.Layout<MLayoutVertical>().AddControl(line);
+    f.container.Arrange();
+    const int lines = (100 + width - 1) / width;
+    EXPECT_EQ(band.GetBounds(), (MRect{0, 0, width, 10 * lines})) << width;
+    EXPECT_EQ(band.GetMinimalClientSize().y, 10 * lines); // adapted to the band's length
+    const int inner = width - 10;
+    EXPECT_EQ(line.GetBounds(), (MRect{5, 10 * lines, width - 5, 10 * lines + 10 * ((100 + inner - 1) / inner)}))
+      << width;
+  }
+}
+
+TEST(MLayoutContainer, NestedContainersReportWhatTheirLayoutsNeedAndStrangersAreSkipped)
+{
+  Fixture f;
+  MContainer& inner = f.container.Add<MContainer>();
+  MLayoutLeft& innerBand = inner.GetLayouts().Add<MLayoutLeft>();
+  for (int i = 0; i < 2; ++i)
+  {
+    MControl& knob = inner.Add<MPanel>();
+    knob.SetSize(MSize{30, 40});
+    knob.SetLayoutRatio(MSize{0, 0});
+    innerBand.AddControl(knob);
+  }
+  innerBand.SetLayoutSpace(6);
+  EXPECT_EQ(inner.GetMinimalSize(), (MSize{30, 86}));
+  inner.SetSize(inner.GetMinimalSize()); // a band is as thick as its controls are now
+  MLayoutTop& top = f.Layout<MLayoutTop>();
+  top.AddControl(inner);
+  top.AddControl(f.container); // not a child of itself: skipped, no endless arrangement
+  MContainer stranger;
+  top.AddControl(stranger);
+  f.container.Arrange();
+  EXPECT_EQ(inner.GetBounds(), (MRect{0, 0, 200, 86}));
+  EXPECT_EQ(f.container.GetMinimalSize(), (MSize{30, 86}));
+  EXPECT_EQ(stranger.GetSize(), (MSize{}));
+  EXPECT_EQ(top.GetControlFlags(), MLayout::ControlFlagStretchX | MLayout::ControlFlagStretchY);
+}
+
 TEST(MLayoutWindow, AnEditorPanelIsReLaidOutWhenItsWindowIsResized)
 {
   MRecordingStyle style;
