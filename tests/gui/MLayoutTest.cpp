@@ -118,6 +118,34 @@ TEST(MLayoutDistribution, FixedControlsArePlacedInTheBandByPlacementAndBorder)
   }
 }
 
+TEST(MLayoutDistribution, EachBandDocksToItsEdgeAndShrinksTheFreeRectangleByItsThicknessAndGap)
+{
+  struct Case
+  {
+    std::int32_t direction;
+    MPoint position;
+    MRect rest;
+  } cases[] = {
+    {MLayoutSide::Left, {0, 0}, {34, 0, 200, 100}},
+    {MLayoutSide::Top, {0, 0}, {0, 24, 200, 100}},
+    {MLayoutSide::Right, {170, 0}, {0, 0, 166, 100}},
+    {MLayoutSide::Bottom, {0, 80}, {0, 0, 200, 76}},
+  };
+  for (const Case& c : cases)
+  {
+    Fixture f;
+    MLayoutSide& band = f.container.GetLayouts().Add<MLayoutSide>(c.direction);
+    band.SetLayoutSpace(4);
+    MControl& control = f.Child(MSize{30, 20});
+    band.AddControl(control);
+    MControl& client = f.Child(MSize{});
+    client.SetFlag(MControl::FlagClientLayout, true);
+    f.container.Arrange();
+    EXPECT_EQ(control.GetPosition(), c.position) << c.direction;
+    EXPECT_EQ(client.GetBounds(), c.rest) << c.direction;
+  }
+}
+
 TEST(MLayoutDistribution, CollapsedControlsNeedNoHeightAndAreDrawnAtTheirCaptionHeight)
 {
   MRecordingStyle style;
@@ -214,6 +242,8 @@ TEST(MLayoutCorner, BandsRunBetweenTheCornersAndTheStripsShrinkTheFreeRectangle)
   EXPECT_EQ(top.GetPosition(), (MPoint{22, 0})); // the band starts after the corner + g
   EXPECT_EQ(left.GetPosition(), (MPoint{0, 17}));
   EXPECT_EQ(client.GetBounds(), (MRect{27, 17, 200, 100}));
+  // Corner 20 + g + top band 30 across; corner 15 + g + left band 30 down.
+  EXPECT_EQ(f.container.GetMinimalSize(), (MSize{52, 47}));
 }
 
 TEST(MLayoutOccupyBorder, RefusesControlsAndKeepsAMargin)
