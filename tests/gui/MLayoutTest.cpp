@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -54,6 +55,17 @@ MXmlItem Item(std::vector<std::pair<const char*, const char*>> attributes)
     item.SetAttribute(MString::FromLiteral(name), MString::FromUTF8(value));
   return item;
 }
+
+// Wrapped text: 1000 client pixels of "area" in lines of 10 pixels.
+class MWrapped : public MPanel, public MLayoutPlastic
+{
+public:
+  MWrapped() { SetFlag(FlagPlastic, true); }
+  std::int32_t GetPlasticClientExtent(MLayout::Axis axis, std::int32_t other) const override
+  {
+    return axis == MLayout::Axis::Y ? 10 * ((100 + std::max(other, 1) - 1) / std::max(other, 1)) : 50;
+  }
+};
 
 } // namespace
 
@@ -381,6 +393,89 @@ TEST(MLayoutHostileInput, AbsurdNumbersAreClampedAndMalformedAttributesNamed)
   EXPECT_THROW(MLayoutSide(4), MException);
 }
 
+TEST(MLayoutHostileInput, RandomLayoutsOfExtremeNumbersArrangeAndMeasureWithinBounds)
+{
+  std::uint32_t state = 12345;
+  const auto next = [&state](std::uint32_t range) {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % range;
+  };
+  const std::int32_t extremes[] = {0, 1, 7, -1, -100, 1 << 20, INT32_MAX, INT32_MIN, 1 << 30};
+  const auto pick = [&] { return extremes[next(std::size(extremes))]; };
+  // Control sizes stay where a control can still invalidate itself inside a window.
+  const std::int32_t sizes[] = {0, 1, 7, -1, -100, 1 << 20, 1 << 24, 1 << 28};
+  const auto pickSize = [&] { return sizes[next(std::size(sizes))]; };
+  MRecordingStyle style;
+  MWindow window;
+  window.SetStyle(&style);
+  for (int round = 0; round < 300; ++round)
+  {
+    MContainer& container = window.Add<MContainer>();
+    container.SetSize(MSize{static_cast<std::int32_t>(next(2000)), static_cast<std::int32_t>(next(2000))});
+    std::vector<MLayout*> layouts;
+    for (std::uint32_t i = 0, n = next(5) + 1; i < n; ++i)
+    {
+      switch (next(7))
+      {
+      case 0: layouts.push_back(&container.GetLayouts().Add<MLayoutSide>(static_cast<std::int32_t>(next(4)))); break;
+      case 1: layouts.push_back(&container.GetLayouts().Add<MLayoutClient>(static_cast<std::int32_t>(next(2)))); break;
+      case 2: layouts.push_back(&container.GetLayouts().Add<MLayoutCorner>()); break;
+      case 3: layouts.push_back(&container.GetLayouts().Add<MLayoutSwitch>()); break;
+      case 4: layouts.push_back(&container.GetLayouts().Add<MLayoutOccupyBorder>()); break;
+      default: layouts.push_back(&container.GetLayouts().Add<MLayoutGrid>()); break;
+      }
+      layouts.back()->SetLayoutSpace(pick());
+      layouts.back()->SetDefaultBorder(MSize{pick(), pick()});
+      if (auto* grid = dynamic_cast<MLayoutGrid*>(layouts.back()))
+      {
+        grid->SetColumns(pick());
+        grid->SetRows(pick());
+        grid->SetVerticalFill(next(2) == 0);
+      }
+    }
+    for (std::uint32_t i = 0, n = next(40); i < n; ++i)
+    {
+      MControl& c = next(4) == 0 ? static_cast<MControl&>(container.Add<MWrapped>()) : container.Add<MPanel>();
+      c.SetSize(MSize{pickSize(), pickSize()});
+      c.SetMinimalClientSize(MSize{pick(), pick()});
+      c.SetLayoutRatio(MSize{pick(), pick()});
+      c.SetLayoutBorder(MSize{pick(), pick()});
+      c.SetLayoutSpace(pick());
+      c.SetLayoutPlacement(static_cast<MAlignment>(next(16)));
+      c.SetFlag(MControl::FlagCollapsable, true);
+      c.SetCollapsed(next(5) == 0);
+      c.SetVisible(next(6) != 0);
+      MLayout& layout = *layouts[next(static_cast<std::uint32_t>(layouts.size()))];
+      if (dynamic_cast<MLayoutOccupyBorder*>(&layout) != nullptr)
+        continue;
+      if (auto* corner = dynamic_cast<MLayoutCorner*>(&layout))
+        corner->AddControl(c, static_cast<MLayoutCorner::Target>(next(8)));
+      else
+        layout.AddControl(c);
+      if (auto* grid = dynamic_cast<MLayoutGrid*>(&layout))
+        grid->SetSpan(c, pick(), pick());
+    }
+    std::vector<MRect> before;
+    for (std::size_t i = 0; i < container.GetChildCount(); ++i)
+      before.push_back(container.GetChild(i)->GetBounds());
+    container.Arrange();
+    const MSize minimal = container.GetMinimalSize();
+    const MSize preferred = container.GetPreferredSize();
+    EXPECT_GE(minimal.x, 0);
+    EXPECT_GE(preferred.y, 0);
+    for (std::size_t i = 0; i < container.GetChildCount(); ++i)
+    {
+      const MRect bounds = container.GetChild(i)->GetBounds();
+      if (bounds == before[i])
+        continue; // not placed (hidden, not shown by its switch, no room in its grid)
+      EXPECT_LE(bounds.Width(), MLayout::kMaxExtent) << round;
+      EXPECT_LE(bounds.Height(), MLayout::kMaxExtent) << round;
+      EXPECT_LE(std::abs(std::int64_t{bounds.left}), std::int64_t{1} << 30) << round;
+    }
+    window.DeleteChildren();
+  }
+}
+
 TEST(MLayoutLinks, DestroyedControlsLeaveTheirLayoutAndDestroyedLayoutsReleaseTheirControls)
 {
   Fixture f;
@@ -399,22 +494,6 @@ TEST(MLayoutLinks, DestroyedControlsLeaveTheirLayoutAndDestroyedLayoutsReleaseTh
   EXPECT_EQ(b.GetLayout(), nullptr);
   f.container.Arrange();
 }
-
-namespace
-{
-
-// Wrapped text: 1000 client pixels of "area" in lines of 10 pixels.
-class MWrapped : public MPanel, public MLayoutPlastic
-{
-public:
-  MWrapped() { SetFlag(FlagPlastic, true); }
-  std::int32_t GetPlasticClientExtent(MLayout::Axis axis, std::int32_t other) const override
-  {
-    return axis == MLayout::Axis::Y ? 10 * ((100 + std::max(other, 1) - 1) / std::max(other, 1)) : 50;
-  }
-};
-
-} // namespace
 
 TEST(MLayoutPlastic, PlasticControlsTakeTheHeightTheirWidthNeeds)
 {
