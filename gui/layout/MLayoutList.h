@@ -24,6 +24,7 @@
 #include "gui/layout/MLayout.h"
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 class MContainer;
