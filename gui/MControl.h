@@ -36,6 +36,7 @@
 #include <vector>
 
 class MDrawer;
+class MLayout;
 class MWindow;
 class MXmlItem;
 
@@ -157,6 +158,19 @@ public:
   virtual MSize GetMinimalSize() const;
   /// Size the control would like; the minimal size unless a control knows better.
   virtual MSize GetPreferredSize() const;
+
+  // --- layout (gui/layout/MLayout.h) -----------------------------------------------------------
+  /// The layout that places this control; null when no layout manages it. Layouts link and unlink
+  /// themselves; removing the control from its parent or destroying it unlinks it.
+  MLayout* GetLayout() const { return m_layout; }
+  bool IsLayoutManaged() const { return m_layout != nullptr; }
+  /// Gap in pixels a layout keeps after this control (the layout's "space" attribute).
+  std::int32_t GetLayoutSpace() const { return m_layoutSpace; }
+  void SetLayoutSpace(std::int32_t space) { m_layoutSpace = space; }
+  /// Size used by layouts while the control is collapsed, per axis where non-zero (the
+  /// container sets it from its style before it arranges).
+  MSize GetCollapsedSize() const { return m_collapsedSize; }
+  void SetCollapsedSize(MSize size) { m_collapsedSize = size; }
 
   // --- flags and appearance -----------------------------------------------------------------
   std::uint32_t GetFlags() const { return m_flags; }
@@ -285,6 +299,7 @@ protected:
 
 private:
   friend class MWindow;
+  friend class MLayout;
 
   /// Invalidate with the tree lock taken shared; null: the whole control.
   void InvalidateShared(const MRect* rect);
@@ -310,4 +325,7 @@ private:
   bool m_highlighted = false;
   bool m_clicked = false;
   ChangedEvent m_changed;
+  MLayout* m_layout = nullptr;
+  std::int32_t m_layoutSpace = 0;
+  MSize m_collapsedSize;
 };

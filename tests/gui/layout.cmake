@@ -1,0 +1,6 @@
+# Layouts: distribution, bands, corners, grid, switch, occupy-border, container sizing and the
+# re-layout of a resized window (goldens under golden/layout/).
+tonvera_add_test(tonvera_gui_layout_tests LABEL gui
+  SOURCES
+    MLayoutTest.cpp
+  LIBS tonvera_gui_snapshot)
