@@ -151,5 +151,6 @@ private:
   std::vector<std::int32_t> m_spans;
   std::vector<std::uint32_t> m_row;
   std::vector<std::int32_t> m_index;
+  std::vector<float> m_hrows;
   std::vector<MFont::PlacedGlyph> m_glyphs;
 };
