@@ -10,12 +10,6 @@
 
 namespace
 {
-std::string Text(const MMemoryStream& stream)
-{
-  const auto& buffer = *stream.GetBuffer();
-  return {reinterpret_cast<const char*>(buffer.GetData()), buffer.GetSize()};
-}
-
 // Hands out at most `piece` bytes per Read, like a pipe.
 class TrickleStream : public MMemoryStream
 {
@@ -60,46 +54,6 @@ TEST(MMD5StreamTest, DigestsTheReferenceSuite)
     md5.Write(c.message.data() + half, c.message.size() - half);
     EXPECT_EQ(md5.GetDigestText().ToUTF8(), c.digest) << '"' << c.message << '"';
   }
-}
-
-TEST(MMD5StreamTest, PassesDataThroughToItsTargetBothWays)
-{
-  MMemoryStream target;
-  MMD5Stream writer(&target);
-  writer.Write("abc", 3);
-  EXPECT_EQ(Text(target), "abc");
-  EXPECT_EQ(writer.GetDigestText().ToUTF8(), "900150983cd24fb0d6963f7d28e17f72");
-
-  MMemoryStream source("message digest", 14);
-  MMD5Stream reader(&source);
-  char bytes[32];
-  EXPECT_EQ(reader.ReadFully(bytes, sizeof bytes), 14u);
-  EXPECT_EQ(reader.GetDigestText().ToUTF8(), "f96b697d7cb7938d525a2f31aaf161d0");
-}
-
-TEST(MHexaStreamTest, WritesUpperCaseDigitPairsInPiecesOf256Characters)
-{
-  class Recorder : public MMemoryStream
-  {
-  public:
-    void Write(const void* buffer, std::size_t byteCount) override
-    {
-      largest = std::max(largest, byteCount);
-      MMemoryStream::Write(buffer, byteCount);
-    }
-    std::size_t largest = 0;
-  } target;
-  MHexaStream hexa(target);
-  const unsigned char head[] = {0x78, 0xDA, 0x00, 0x0F, 0xF0, 0xAB};
-  hexa.Write(head, sizeof head);
-  EXPECT_EQ(Text(target), "78DA000FF0AB");
-  const std::string body(300, '\x5c');
-  hexa.Write(body.data(), body.size());
-  std::string expected = "78DA000FF0AB";
-  for (int i = 0; i < 300; ++i)
-    expected += "5C";
-  EXPECT_EQ(Text(target), expected);
-  EXPECT_EQ(target.largest, 256u);
 }
 
 TEST(MHexaStreamTest, ReadsBothCasesAcrossShortReadsAndDropsAnOddDigit)

@@ -201,16 +201,6 @@ TEST(MValueUnits, UnitParsersReadTheLeadingNumberAndConvertIt)
   }
 }
 
-TEST(MValueUnits, ParsedValuesAreClampedIntoTheRange)
-{
-  MValueVolume volume(MValueBinding<double>::Value(0.5), 0.0, 1.0);
-  EXPECT_TRUE(volume.SetText("+12 dB"));
-  EXPECT_EQ(volume.Get(), 1.0);
-  MValuePan pan(MValueBinding<double>::Value(0.0), -1.0, 1.0);
-  pan.SetText("250% left");
-  EXPECT_EQ(pan.Get(), -1.0);
-}
-
 /// Every unit scale, over its usual range, for the round trips.
 struct RoundTripScale
 {
@@ -272,69 +262,6 @@ TEST(MValueUnits, DisplayedTextReadsBackToTheSameText)
       EXPECT_EQ(Utf8(reread->GetText()), Utf8(shown)) << scale.name << " at " << i / 40.0;
     }
   }
-}
-
-TEST(MValueUnits, ContentForAPositionLeavesTheVariableAlone)
-{
-  MValueVolume volume;
-  volume.ClearModified();
-  EXPECT_EQ(Utf8(volume.GetContentForNormalised(0.5)->GetText()), "-6.02 dB");
-  EXPECT_EQ(volume.Get(), 1.0);
-  EXPECT_FALSE(volume.IsModified());
-
-  MValueFrequency frequency;
-  // Logarithmic position: the middle of 20 Hz .. 20 kHz is their geometric mean, 632 Hz.
-  EXPECT_EQ(Utf8(frequency.GetContentForNormalised(0.5)->GetText()), "632 Hz");
-  MValueSignalGeneratorShape shape(MValueBinding<double>::Value(0.0), 0.0, 3.0);
-  EXPECT_EQ(Utf8(shape.GetContentForNormalised(1.0)->GetText()), "Random steps");
-  MValuePan pan;
-  EXPECT_EQ(Utf8(pan.GetContentForNormalised(0.5)->GetText()), "center");
-  EXPECT_EQ(Utf8(pan.GetContentForNormalised(0.0)->GetText()), "100% left");
-}
-
-TEST(MValueUnits, DefaultConstructionsMatchTheLoaderTable)
-{
-  struct Row
-  {
-    const char* name;
-    std::unique_ptr<MValueDouble> value;
-    double initial, min, max, inc, maxInc;
-  };
-  Row rows[] = {
-      {"percent", std::make_unique<MValuePercents>(), 0, 0, 1, 0.001, 0.01},
-      {"volume", std::make_unique<MValueVolume>(), 1, 0, 1, 0.0004, 0.1},
-      {"pan", std::make_unique<MValuePan>(), 0, -1, 1, 0.01, 0.1},
-      {"time", std::make_unique<MValueTimeMS>(), 1, 0, 1, 0.001, 0.01},
-      {"frequency linear", std::make_unique<MValueFrequencyLinear>(), 1000, 20, 20000, 19.98, 199.8},
-      {"frequency log", std::make_unique<MValueFrequencyLog>(), 2, std::log10(20.0), std::log10(20000.0),
-       0.003, 0.03},
-      {"pitch", std::make_unique<MValuePitch>(), 1, 0.25, 4, 0.0375, 0.375},
-      {"shape", std::make_unique<MValueSignalGeneratorShape>(), 5, 0, 15, 0.015, 0.15},
-      {"double", std::make_unique<MValueDouble>(), 0, 0, 100, 0.1, 1},
-  };
-  for (const auto& row : rows)
-  {
-    // Steps are single-precision constants widened to double: equal to float accuracy.
-    EXPECT_EQ(row.value->Get(), row.initial) << row.name;
-    EXPECT_DOUBLE_EQ(row.value->GetMin(), row.min) << row.name;
-    EXPECT_DOUBLE_EQ(row.value->GetMax(), row.max) << row.name;
-    EXPECT_NEAR(row.value->GetInc(), row.inc, row.inc * 1e-7) << row.name;
-    EXPECT_NEAR(row.value->GetMaxInc(), row.maxInc, row.maxInc * 1e-7) << row.name;
-  }
-  MValueFrequency frequency;
-  EXPECT_EQ(frequency.Get(), 1000.0);
-  EXPECT_EQ(frequency.GetInc(), 1.0);
-  EXPECT_EQ(frequency.GetMaxInc(), 100.0);
-}
-
-TEST(MValueUnits, NarrowRangesGetAHundredthOfTheRangeAsStep)
-{
-  MValueVolume volume(MValueBinding<double>::Value(0.0), 0.0, 0.01);
-  EXPECT_DOUBLE_EQ(volume.GetInc(), 0.0001);
-  EXPECT_DOUBLE_EQ(volume.GetMaxInc(), 0.001);
-  MValueFrequency frequency(MValueBinding<double>::Value(50.0), 40.0, 60.0);
-  EXPECT_DOUBLE_EQ(frequency.GetInc(), 0.2);
-  EXPECT_DOUBLE_EQ(frequency.GetMaxInc(), 2.0);
 }
 
 TEST(MValueUnits, FrequencyMapsLogarithmicallyAndStepsFinelyInPosition)
