@@ -288,37 +288,6 @@ TEST_F(MFakeGainFixture, PinsDescribeEachChannelAndOnlyExistingOnes)
   }
 }
 
-TEST_F(MFakeGainFixture, SpeakerArrangementsWiderThanStereoAreRefused)
-{
-  VstSpeakerArrangement stereo{}, surround{};
-  stereo.type = kSpeakerArrStereo;
-  stereo.numChannels = 2;
-  surround.type = kSpeakerArr51;
-  surround.numChannels = 6;
-  EXPECT_TRUE(m_host.SetSpeakerArrangement(&stereo, &stereo));
-  EXPECT_FALSE(m_host.SetSpeakerArrangement(&surround, &stereo));
-  EXPECT_FALSE(m_host.SetSpeakerArrangement(&stereo, &surround));
-
-  VstSpeakerArrangement* input = nullptr;
-  VstSpeakerArrangement* output = nullptr;
-  ASSERT_TRUE(m_host.GetSpeakerArrangement(&input, &output));
-  ASSERT_NE(input, nullptr);
-  ASSERT_NE(output, nullptr);
-  EXPECT_EQ(input->type, kSpeakerArrStereo);
-  EXPECT_EQ(output->numChannels, 2);
-}
-
-TEST_F(MFakeGainFixture, CanDoAnswersYesNoOrUnknown)
-{
-  const std::pair<const char*, VstIntPtr> cases[] = {
-    {"receiveVstMidiEvent", 1}, {"sendVstMidiEvent", 1}, {"receiveVstTimeInfo", 1},
-    {"bypass", -1},             {"offline", 0},          {"", 0},
-    {"receiveVstMidiEventX", 0},
-  };
-  for (const auto& [text, answer] : cases)
-    EXPECT_EQ(m_host.CanDo(text), answer) << '"' << text << '"';
-}
-
 TEST_F(MFakeGainFixture, AfterCloseTheHostNoLongerReachesThePlugin)
 {
   ASSERT_TRUE(m_host.Activate(44100.0, 64));
