@@ -226,7 +226,7 @@ TEST(MAudioPluginParameters, ParameterIDJoinsPrefixIdentifierPartAndName)
 
 TEST(MAudioPluginLatency, ReportsOnlyChangesAndAddsTheResamplerLatency)
 {
-  MCoreTest::LatencyPlugin plugin;
+  MCoreTest::IdentityPlugin plugin;
   FakeHost host;
   plugin.SetHostAdapter(&host);
   plugin.m_effectLatency = 1024;
