@@ -10,6 +10,12 @@
 
 namespace
 {
+std::string Text(const MMemoryStream& stream)
+{
+  const auto& buffer = *stream.GetBuffer();
+  return {reinterpret_cast<const char*>(buffer.GetData()), buffer.GetSize()};
+}
+
 // Hands out at most `piece` bytes per Read, like a pipe.
 class TrickleStream : public MMemoryStream
 {
@@ -54,6 +60,21 @@ TEST(MMD5StreamTest, DigestsTheReferenceSuite)
     md5.Write(c.message.data() + half, c.message.size() - half);
     EXPECT_EQ(md5.GetDigestText().ToUTF8(), c.digest) << '"' << c.message << '"';
   }
+}
+
+TEST(MMD5StreamTest, PassesDataThroughToItsTargetBothWays)
+{
+  MMemoryStream target;
+  MMD5Stream writer(&target);
+  writer.Write("abc", 3);
+  EXPECT_EQ(Text(target), "abc");
+  EXPECT_EQ(writer.GetDigestText().ToUTF8(), "900150983cd24fb0d6963f7d28e17f72");
+
+  MMemoryStream source("message digest", 14);
+  MMD5Stream reader(&source);
+  char bytes[32];
+  EXPECT_EQ(reader.ReadFully(bytes, sizeof bytes), 14u);
+  EXPECT_EQ(reader.GetDigestText().ToUTF8(), "f96b697d7cb7938d525a2f31aaf161d0");
 }
 
 TEST(MHexaStreamTest, ReadsBothCasesAcrossShortReadsAndDropsAnOddDigit)

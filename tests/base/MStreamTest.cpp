@@ -53,6 +53,14 @@ public:
 };
 } // namespace
 
+TEST(MStreamTest, WriteZerosGoesOutInPiecesOfAtMost1024)
+{
+  RecordingStream stream;
+  stream.WriteZeros(2500);
+  EXPECT_EQ(stream.m_calls, (std::vector<std::size_t>{1024, 1024, 452}));
+  EXPECT_EQ(stream.m_bytes, std::string(2500, '\0'));
+}
+
 TEST(MStreamTest, ReadLineSplitsAtLineFeedAndZeroAndSkipsCarriageReturns)
 {
   ShortReadStream stream(std::string("ab\r\ncd\0ef", 9));

@@ -117,6 +117,18 @@ TEST(MValueEnum, PositionsSpreadTheItemsEvenly)
   EXPECT_EQ(variable, 3);
 }
 
+TEST(MValueEnum, StepsMoveByItemsAndStopAtTheEnds)
+{
+  MValueEnum<std::int32_t> value(MValueBinding<std::int32_t>::Value(1), MEnumerations::StdFont());
+  EXPECT_TRUE(value.Increment(2, 3));
+  EXPECT_EQ(value.Get(), 3);
+  EXPECT_TRUE(value.IncrementFine(100));
+  EXPECT_EQ(value.Get(), 7);
+  EXPECT_FALSE(value.IncrementFine(1));
+  EXPECT_TRUE(value.Increment(-1000, 0));
+  EXPECT_EQ(value.Get(), 0);
+}
+
 TEST(MValueEnum, AnOutOfRangeVariableIsClampedIntoTheItems)
 {
   std::int32_t variable = 99;

@@ -15,6 +15,14 @@ std::string Utf8(const MString& text)
 
 constexpr const char* kModes[] = {"Stereo", "Left", "Right", "Mid", "Side"};
 
+TEST(MValueList, TextIsTheSelectedItem)
+{
+  MValueList<const char*> value(MValueBinding<std::int32_t>::Value(3), kModes, 5);
+  EXPECT_EQ(Utf8(value.GetText()), "Mid");
+  EXPECT_EQ(value.GetStepCount(), 5);
+  EXPECT_EQ(&value.GetTypeInfo(), &MValueTypeInfo::Enumeration());
+}
+
 TEST(MValueList, TypedTextSelectsTheFirstItemEqualAsAName)
 {
   MStringList items{MString::FromUTF8("Café"), "Cafe", MString::FromUTF8("Thé"), "Milk"};
@@ -76,6 +84,19 @@ TEST(MValueList, AnEmptyOrShrunkenListKeepsTheIndexUsable)
   MValueList<const char*> none(MValueBinding<std::int32_t>::Value(5), nullptr, 3);
   EXPECT_EQ(none.GetIndex(), 0);
   EXPECT_EQ(Utf8(none.GetText()), "");
+}
+
+TEST(MValueList, StorageTextIsTheIndex)
+{
+  MValueList<const char*> value(MValueBinding<std::int32_t>::Value(2), kModes, 5);
+  EXPECT_EQ(Utf8(value.ToString()), "2");
+  value.FromString("4");
+  EXPECT_EQ(value.GetIndex(), 4);
+  value.FromString("17");
+  EXPECT_EQ(value.GetIndex(), 4);
+  value.SetDefaultIndex(1);
+  EXPECT_TRUE(value.SetDefault());
+  EXPECT_EQ(value.GetIndex(), 1);
 }
 
 } // namespace

@@ -46,6 +46,23 @@ TEST(MValueNumber, ConstructionClampsTheVariableAndDerivesSteps)
   EXPECT_EQ(wide.GetMaxInc(), 50);
 }
 
+TEST(MValueNumber, DisplayFillsTheFormatWithTheVariable)
+{
+  MValueDouble plain(MValueBinding<double>::Value(0.5), 0.0, 1.0);
+  EXPECT_EQ(Utf8(plain.GetText()), "0.5000");
+  MValueInt integer(MValueBinding<int>::Value(440), 0, 1000);
+  EXPECT_EQ(Utf8(integer.GetText()), "440");
+  MValueFloat single(MValueBinding<float>::Value(0.25f), 0.0, 1.0);
+  EXPECT_EQ(Utf8(single.GetText()), "0.2500");
+  MValueInt64 big(MValueBinding<std::int64_t>::Value(-7), -10, 10);
+  EXPECT_EQ(Utf8(big.GetText()), "-7");
+  MValueDouble decibels(MValueBinding<double>::Value(-6.0206), -100.0, 0.0);
+  ASSERT_TRUE(decibels.SetFormat("{0;.2} dB"));
+  EXPECT_EQ(Utf8(decibels.GetText()), "-6.02 dB");
+  EXPECT_FALSE(decibels.SetFormat("{0;.2"));
+  EXPECT_EQ(Utf8(decibels.GetFormat()), "{0;.2} dB");
+}
+
 TEST(MValueNumber, TypedTextIsAcceptedOnlyAsOneNumberInTheFormat)
 {
   struct Case
@@ -179,6 +196,41 @@ TEST(MValueNumber, StorageTextsCarrySixDecimalsAndIntegersStayExact)
   MValueInt64 reread(MValueBinding<std::int64_t>::Value(0), 0, std::numeric_limits<std::int64_t>::max());
   reread.FromString(text);
   EXPECT_EQ(reread.Get(), kOdd);
+}
+
+struct Holder : MObject
+{
+  explicit Holder(int* destroyed) : destroyed(destroyed) {}
+  ~Holder() override { ++*destroyed; }
+  int* destroyed;
+};
+
+MString DoubleTheDisplay(MValue& value, const MString& text)
+{
+  auto& number = static_cast<MValueDouble&>(value);
+  if (text.IsEmpty())
+  {
+    return MString::FromDouble(number.Get() * 2.0, 1) + MString(" twice");
+  }
+  number.Set(text.ToDouble() / 2.0);
+  return MString();
+}
+
+TEST(MValueNumber, AConverterReplacesDisplayAndParsingAndOwnsItsHolder)
+{
+  int destroyed = 0;
+  {
+    MValueDouble value(MValueBinding<double>::Value(1.5), 0.0, 10.0);
+    value.SetTextConverter(&DoubleTheDisplay, std::make_unique<Holder>(&destroyed));
+    EXPECT_EQ(Utf8(value.GetText()), "3.0 twice");
+    EXPECT_EQ(Utf8(value.FormatText()), "1.5000");
+    EXPECT_TRUE(value.SetText("8"));
+    EXPECT_EQ(value.Get(), 4.0);
+    EXPECT_TRUE(value.SetText("100")); // the converter writes 50; the clamp brings it to 10
+    EXPECT_EQ(value.Get(), 10.0);
+    EXPECT_EQ(destroyed, 0);
+  }
+  EXPECT_EQ(destroyed, 1);
 }
 
 } // namespace

@@ -6,9 +6,15 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
 
 namespace
 {
+
+std::string Utf8(const MString& text)
+{
+  return text.ToUTF8();
+}
 
 TEST(MValueScalePower, PositionIsTheRootOfTheInnerPosition)
 {
@@ -25,6 +31,50 @@ TEST(MValueScalePower, PositionIsTheRootOfTheInnerPosition)
     EXPECT_NEAR(inner.Get(), x * x * x * x, 1e-15) << x;
     EXPECT_NEAR(fourth.GetNormalised(), x, 1e-15) << x;
   }
+}
+
+TEST(MValueScalePower, ContentForAPositionIsTheInnerContentAtTheBentPosition)
+{
+  MValueVolume inner;
+  MValueScaleSqr square(inner);
+  // Position 0.5 of the square law is gain 0.25, 12.04 dB down.
+  EXPECT_EQ(Utf8(square.GetContentForNormalised(0.5)->GetText()), "-12.0 dB");
+  MValueScalePower<4> fourth(inner);
+  EXPECT_EQ(Utf8(fourth.GetContentForNormalised(0.5)->GetText()), "-24.1 dB");
+  EXPECT_EQ(inner.Get(), 1.0);
+}
+
+TEST(MValueScalePower, FineStepsMoveTheOwnPosition)
+{
+  MValueVolume inner;
+  MValueScaleSqr square(inner);
+  square.SetNormalised(0.5);
+  square.IncrementFine(100);
+  EXPECT_NEAR(square.GetNormalised(), 0.6, 1e-12);
+  EXPECT_NEAR(inner.Get(), 0.36, 1e-12);
+  square.IncrementFine(-1000);
+  EXPECT_EQ(inner.Get(), 0.0);
+  // Coarse steps are the inner scale's own, in its units.
+  inner.SetIncrements(0.1, 0.1);
+  square.Increment(2, 0);
+  EXPECT_NEAR(inner.Get(), 0.2, 1e-12);
+}
+
+TEST(MValueScalePower, TextStorageAndStepsGoToTheInnerScale)
+{
+  MValueVolume inner;
+  inner.SetId("gain");
+  MValueScaleSqr square(inner);
+  EXPECT_EQ(Utf8(square.GetId()), "gain");
+  EXPECT_TRUE(square.SetText("-6 dB"));
+  EXPECT_NEAR(inner.Get(), std::pow(10.0, -0.3), 1e-12);
+  EXPECT_EQ(Utf8(square.GetText()), "-6.00 dB");
+  EXPECT_EQ(Utf8(square.ToString()), Utf8(inner.ToString()));
+  EXPECT_EQ(&square.GetTypeInfo(), &inner.GetTypeInfo());
+  EXPECT_EQ(square.GetStepCount(), 0);
+  inner.SetDefaultValue(0.5);
+  square.SetDefault();
+  EXPECT_EQ(inner.Get(), 0.5);
 }
 
 /// Counts its destructions, to see who owns it.

@@ -1,16 +1,22 @@
 // Storage and definition loading of every scale family through XML items.
 #include "base/MMemoryStream.h"
 #include "base/MValueEnum.h"
+#include "base/MValueFrequency.h"
 #include "base/MValueList.h"
+#include "base/MValueMIDINote.h"
 #include "base/MValueScalePower.h"
+#include "base/MValueStepDouble.h"
 #include "base/MValueUnits.h"
 #include "base/MXmlItem.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 #include <string>
+#include <utility>
 
 namespace
 {
@@ -18,6 +24,16 @@ namespace
 std::string Utf8(const MString& text)
 {
   return text.ToUTF8();
+}
+
+MXmlItem Element(std::initializer_list<std::pair<const char*, const char*>> attributes)
+{
+  MXmlItem item("value");
+  for (const auto& [name, value] : attributes)
+  {
+    item.SetAttribute(MString::FromUTF8(name), MString::FromUTF8(value));
+  }
+  return item;
 }
 
 std::string AttributeOf(const MXmlItem& item, const char* name)
@@ -76,6 +92,119 @@ TEST(MValueStorage, LoadingReadsNumbersOnlyAndFallsBackToTheDefault)
   }
 }
 
+TEST(MValueStorage, DefinitionAttributesSetRangeDefaultStepsAndFormat)
+{
+  MValueDouble value;
+  value.LoadDefinition(Element({{"id", "cutoff"},
+                                {"min", "10"},
+                                {"max", "20"},
+                                {"default", "12"},
+                                {"value", "15"},
+                                {"inc", "0.5"},
+                                {"maxinc", "2"},
+                                {"format", "{0;.1} Hz"}}));
+  EXPECT_EQ(Utf8(value.GetId()), "cutoff");
+  EXPECT_EQ(value.GetMin(), 10.0);
+  EXPECT_EQ(value.GetMax(), 20.0);
+  EXPECT_EQ(value.GetDefault(), 12.0);
+  EXPECT_EQ(value.Get(), 15.0);
+  EXPECT_EQ(value.GetInc(), 0.5);
+  EXPECT_EQ(value.GetMaxInc(), 2.0);
+  EXPECT_EQ(Utf8(value.GetText()), "15.0 Hz");
+}
+
+TEST(MValueStorage, DefinitionRulesForPartialAttributeSets)
+{
+  {
+    MValueDouble value; // 0..100, inc 0.1, maxinc 1
+    value.LoadDefinition(Element({{"value", "30"}}));
+    EXPECT_EQ(value.Get(), 30.0);
+    EXPECT_EQ(value.GetDefault(), 30.0); // "value" without "default" sets both
+  }
+  {
+    MValueDouble value;
+    value.LoadDefinition(Element({{"default", "40"}}));
+    EXPECT_EQ(value.Get(), 40.0);
+  }
+  {
+    MValueDouble value;
+    value.LoadDefinition(Element({{"inc", "5"}}));
+    EXPECT_EQ(value.GetMaxInc(), 5.0); // maxinc absent: at least inc
+  }
+  {
+    MValueDouble value;
+    value.LoadDefinition(Element({{"max", "10"}, {"value", "50"}, {"format", "{0;.2"}}));
+    EXPECT_EQ(value.Get(), 10.0);
+    EXPECT_EQ(Utf8(value.GetFormat()), "{0}"); // a format that does not compile is ignored
+    EXPECT_EQ(value.GetMin(), 0.0);
+    EXPECT_EQ(value.GetInc(), static_cast<double>(0.1f));
+  }
+  {
+    MValueInt value;
+    value.LoadDefinition(Element({{"min", "-5"}, {"max", "1e3"}, {"value", "12.9"}}));
+    EXPECT_EQ(value.GetMax(), 1000);
+    EXPECT_EQ(value.Get(), 12);
+  }
+}
+
+TEST(MValueStorage, UnitScalesLoadTheirDefinitionsOverTheirDefaults)
+{
+  MValueVolume volume;
+  volume.LoadDefinition(Element({{"id", "out"}, {"value", "0.5"}}));
+  EXPECT_EQ(Utf8(volume.GetText()), "-6.02 dB");
+
+  MValueFrequency frequency;
+  frequency.LoadDefinition(Element({{"min", "100"}, {"max", "10000"}}));
+  frequency.SetNormalised(0.5);
+  EXPECT_NEAR(frequency.Get(), 1000.0, 1e-9); // logarithms follow the new range
+
+  MValueStepDouble stepped;
+  stepped.LoadDefinition(Element({{"step", "0.25"}, {"value", "3.1"}}));
+  EXPECT_EQ(stepped.Get(), 3.0);
+  stepped.Set(3.2);
+  EXPECT_EQ(stepped.Get(), 3.25);
+
+  MValueMIDINote note;
+  note.LoadDefinition(Element({{"value", "69"}}));
+  EXPECT_EQ(Utf8(note.GetText()), "A5");
+}
+
+TEST(MValueStorage, EnumerationsStoreItemNames)
+{
+  std::int32_t variable = 1;
+  MValueEnum<std::int32_t> value(MValueBinding<std::int32_t>::Variable(variable), MEnumerations::StdColor());
+  value.SetId("colour");
+  MXmlItem item("settings");
+  value.Save(item);
+  EXPECT_EQ(AttributeOf(item, "colour"), "shape");
+
+  const struct
+  {
+    const char* attribute;
+    int index;
+  } cases[] = {{"GREEN", 6}, {"blue", 7}, {"purple", 0}, {nullptr, 1}};
+  for (const auto& c : cases)
+  {
+    MXmlItem loaded("settings");
+    if (c.attribute != nullptr)
+    {
+      loaded.SetAttribute("colour", MString::FromUTF8(c.attribute));
+    }
+    variable = 3;
+    value.Load(loaded);
+    EXPECT_EQ(variable, c.index) << (c.attribute ? c.attribute : "(absent)");
+  }
+
+  MValueEnum<std::int32_t> defined(MValueBinding<std::int32_t>::Value(0), MEnumerations::StdColor());
+  defined.LoadDefinition(Element({{"id", "ink"}, {"value", "Red"}}));
+  EXPECT_EQ(defined.Get(), 5);
+  EXPECT_EQ(defined.GetDefaultIndex(), 5);
+  defined.LoadDefinition(Element({{"default", "dark"}, {"value", "light"}}));
+  EXPECT_EQ(defined.Get(), 3);
+  EXPECT_EQ(defined.GetDefaultIndex(), 4);
+  EXPECT_EQ(Utf8(defined.GetId()), "ink");
+}
+
 TEST(MValueStorage, ListsStoreTheIndexAndRefuseNonNumbers)
 {
   static constexpr const char* kItems[] = {"one", "two", "three"};
@@ -94,6 +223,9 @@ TEST(MValueStorage, ListsStoreTheIndexAndRefuseNonNumbers)
   item.SetAttribute("pick", "99");
   value.Load(item);
   EXPECT_EQ(value.GetIndex(), 2);
+
+  value.LoadDefinition(Element({{"default", "0"}}));
+  EXPECT_EQ(value.GetIndex(), 0);
 }
 
 TEST(MValueStorage, StoredValuesTravelThroughXmlTextIntoAnotherInstance)

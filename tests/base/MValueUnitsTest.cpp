@@ -53,34 +53,52 @@ TEST(MValueUnits, DisplayTextsFollowTheUnitRules)
   const DisplayCase cases[] = {
       {"percent", Make<MValuePercents>(-2, 2), 0.005, "0.50%"},
       {"percent", Make<MValuePercents>(-2, 2), 0.5, "50.0%"},
+      {"percent", Make<MValuePercents>(-2, 2), 0.0, "0.00%"},
+      {"percent", Make<MValuePercents>(-2, 2), 1.0, "100.0%"},
       {"percent", Make<MValuePercents>(-2, 2), -0.25, "-25.0%"},
       {"percent", Make<MValuePercents>(-2, 2), 0.01, "1.0%"},
       {"volume", Make<MValueVolume>(0, 10), 0.0, "silence"},
       {"volume", Make<MValueVolume>(0, 10), 0.5, "-6.02 dB"},
       {"volume", Make<MValueVolume>(0, 10), 0.01, "-40.0 dB"},
+      {"volume", Make<MValueVolume>(0, 10), 1.0, "0.00 dB"},
+      {"volume", Make<MValueVolume>(0, 10), 2.0, "6.02 dB"},
+      {"volume", Make<MValueVolume>(0, 10), 10.0, "20.0 dB"},
       {"pan", Make<MValuePan>(-1, 1), -0.255, "25% left"},
       {"pan", Make<MValuePan>(-1, 1), 0.0, "center"},
       {"pan", Make<MValuePan>(-1, 1), 0.5, "50% right"},
+      {"pan", Make<MValuePan>(-1, 1), 1.0, "100% right"},
+      {"pan", Make<MValuePan>(-1, 1), -1.0, "100% left"},
       {"pan", Make<MValuePan>(-1, 1), 0.004, "0% right"},
+      {"pan", Make<MValuePan>(-1, 1), -0.29, "29% left"},
       {"time", Make<MValueTimeMS>(0, 10), 0.0, "0 ms"},
       {"time", Make<MValueTimeMS>(0, 10), 0.00005, "0.050 ms"},
+      {"time", Make<MValueTimeMS>(0, 10), 0.0005, "0.50 ms"},
       {"time", Make<MValueTimeMS>(0, 10), 0.005, "5.0 ms"},
       {"time", Make<MValueTimeMS>(0, 10), 0.25, "250 ms"},
+      {"time", Make<MValueTimeMS>(0, 10), 0.0126, "13 ms"},
+      {"time", Make<MValueTimeMS>(0, 10), 1.5, "1500 ms"},
       {"frequency", Make<MValueFrequency>(0.1, 30000), 0.5, "0.5000 Hz"},
       {"frequency", Make<MValueFrequency>(0.1, 30000), 440.0, "440 Hz"},
       {"frequency", Make<MValueFrequency>(0.1, 30000), 12345.0, "12.3 kHz"},
+      {"frequency", Make<MValueFrequency>(0.1, 30000), 5.0, "5.00 Hz"},
+      {"frequency", Make<MValueFrequency>(0.1, 30000), 55.56, "55.6 Hz"},
       {"frequency", Make<MValueFrequency>(0.1, 30000), 9999.4, "9999 Hz"},
       {"frequency", Make<MValueFrequency>(0.1, 30000), 10000.0, "10.0 kHz"},
       {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), 0.0, "0 Hz"},
       {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), 1000.5, "1001 Hz"},
       {"frequency log", Make<MValueFrequencyLog>(-1, 5), 2.0, "100 Hz"},
       {"frequency log", Make<MValueFrequencyLog>(-1, 5), 4.0, "10.0 kHz"},
+      {"frequency log", Make<MValueFrequencyLog>(-1, 5), -1.0, "0.1000 Hz"},
       {"pitch", Make<MValuePitch>(0.25, 4), 1.0, "+1.00"},
+      {"pitch", Make<MValuePitch>(0.25, 4), 0.5, "+0.50"},
       {"pitch", Make<MValuePitch>(0.25, 4), 2.126, "+2.13"},
       {"degrees", Make<MValueDegreesFrom01>(0, 1), 0.0, "0\xC2\xB0 (0%)"},
       {"degrees", Make<MValueDegreesFrom01>(0, 1), 0.25, "90\xC2\xB0 (25.0%)"},
+      {"degrees", Make<MValueDegreesFrom01>(0, 1), 1.0, "360\xC2\xB0 (100.0%)"},
       {"shape", Make<MValueSignalGeneratorShape>(0, 15), 0.0, "Sine"},
+      {"shape", Make<MValueSignalGeneratorShape>(0, 15), 1.0, "Triangle"},
       {"shape", Make<MValueSignalGeneratorShape>(0, 15), 0.25, "75% Sine, 25% Triangle"},
+      {"shape", Make<MValueSignalGeneratorShape>(0, 15), 1.999, "Sawtooth"},
       {"shape", Make<MValueSignalGeneratorShape>(0, 15), 15.0, "Random steps"},
       {"shape", Make<MValueSignalGeneratorShape>(0, 15), 14.5, "50% Noise, 50% Random steps"},
       {"step percents",
@@ -93,6 +111,13 @@ TEST(MValueUnits, DisplayTextsFollowTheUnitRules)
     auto scale = c.make(c.value);
     EXPECT_EQ(Utf8(scale->GetText()), c.text) << c.scale << " " << c.value;
   }
+}
+
+TEST(MValueUnits, ShapeOutsideItsRangeShowsTheEndShapes)
+{
+  EXPECT_EQ(Utf8(MValueSignalGeneratorShape::Text(16.0)), "Random steps");
+  EXPECT_EQ(Utf8(MValueSignalGeneratorShape::Text(-3.0)), "Sine");
+  EXPECT_EQ(Utf8(MValueSignalGeneratorShape::Text(std::nan(""))), "Sine");
 }
 
 TEST(MValueUnits, MIDINotesShowNameAndOctave)
@@ -138,24 +163,33 @@ TEST(MValueUnits, UnitParsersReadTheLeadingNumberAndConvertIt)
   const ParseCase cases[] = {
       {"percent", Make<MValuePercents>(-2, 2), "50", true, 0.5},
       {"percent", Make<MValuePercents>(-2, 2), " 12.5 %", true, 0.125},
+      {"percent", Make<MValuePercents>(-2, 2), "abc", true, 0.0},
       {"volume", Make<MValueVolume>(0, 10), "abc", true, 1.0},
       {"volume", Make<MValueVolume>(0, 10), "-6 dB", true, std::pow(10.0, -0.3)},
+      {"volume", Make<MValueVolume>(0, 10), "-20", true, 0.1},
       {"volume", Make<MValueVolume>(0, 10), "Silence", true, 0.0},
+      {"volume", Make<MValueVolume>(0, 10), "100", true, 10.0},
       {"pan", Make<MValuePan>(-1, 1), "-25", true, -0.25},
       {"pan", Make<MValuePan>(-1, 1), "25% left", true, -0.25},
+      {"pan", Make<MValuePan>(-1, 1), "25% right", true, 0.25},
       {"pan", Make<MValuePan>(-1, 1), "center", true, 0.0},
       {"time", Make<MValueTimeMS>(0, 10), "250 ms", true, 0.25},
       {"time", Make<MValueTimeMS>(0, 10), "0.05", true, 0.00005},
       {"frequency", Make<MValueFrequency>(1, 30000), "440 Hz", true, 440.0},
       {"frequency", Make<MValueFrequency>(1, 30000), "12.3 kHz", true, 12300.0},
+      {"frequency", Make<MValueFrequency>(1, 30000), "abc", true, 1.0},
       {"frequency log", Make<MValueFrequencyLog>(-1, 5), "1000", true, 3.0},
       {"frequency log", Make<MValueFrequencyLog>(-1, 5), "10 kHz", true, 4.0},
       {"frequency log", Make<MValueFrequencyLog>(-1, 5), "abc", false, kStart},
+      {"frequency log", Make<MValueFrequencyLog>(-1, 5), "-5", false, kStart},
       {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), "440 Hz", true, 440.0},
+      {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), "12.3 kHz", true, 12300.0},
       {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), "abc", false, kStart},
       {"pitch", Make<MValuePitch>(0, 4), "+1.50", true, 1.5},
+      {"pitch", Make<MValuePitch>(0, 4), "2", true, 2.0},
       {"pitch", Make<MValuePitch>(0, 4), "up", false, kStart},
       {"degrees", Make<MValueDegreesFrom01>(0, 1), "90", true, 0.25},
+      {"shape", Make<MValueSignalGeneratorShape>(0, 15), "3.5", true, 3.5},
       {"shape", Make<MValueSignalGeneratorShape>(0, 15), "triangle", true, 1.0},
       {"shape", Make<MValueSignalGeneratorShape>(0, 15), "75% Sine, 25% Triangle", true, 0.25},
       {"shape", Make<MValueSignalGeneratorShape>(0, 15), "wobble", false, kStart},
@@ -229,6 +263,16 @@ TEST(MValueUnits, DisplayedTextReadsBackToTheSameText)
       EXPECT_EQ(Utf8(reread->GetText()), Utf8(shown)) << scale.name << " at " << i / 40.0;
     }
   }
+}
+
+TEST(MValueUnits, NarrowRangesGetAHundredthOfTheRangeAsStep)
+{
+  MValueVolume volume(MValueBinding<double>::Value(0.0), 0.0, 0.01);
+  EXPECT_DOUBLE_EQ(volume.GetInc(), 0.0001);
+  EXPECT_DOUBLE_EQ(volume.GetMaxInc(), 0.001);
+  MValueFrequency frequency(MValueBinding<double>::Value(50.0), 40.0, 60.0);
+  EXPECT_DOUBLE_EQ(frequency.GetInc(), 0.2);
+  EXPECT_DOUBLE_EQ(frequency.GetMaxInc(), 2.0);
 }
 
 TEST(MValueUnits, StepScalesSnapEveryWriteAndStillMoveOnFineSteps)

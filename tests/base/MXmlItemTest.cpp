@@ -46,6 +46,14 @@ TEST(MXmlItemTest, NamesDifferingInCaseAreOneAttribute)
   EXPECT_EQ(item.GetAttribute("name", "none"), MString("none"));
 }
 
+TEST(MXmlItemTest, BulkAttributesKeepFirstSpellingAndLastValue)
+{
+  MXmlItem item("a");
+  item.SetAttributes({{"z", "1"}, {"Key", "2"}, {"a", "3"}, {"KEY", "4"}, {"key", "5"}});
+  ASSERT_EQ(AttributeNames(item), (std::vector<std::string>{"a", "Key", "z"}));
+  EXPECT_EQ(item.GetAttribute("key", ""), MString("5"));
+}
+
 TEST(MXmlItemTest, CachesAnswerTheLastSuccessfulLookupOnly)
 {
   MXmlItem item("a");
@@ -84,6 +92,25 @@ TEST(MXmlItemTest, GetOrAddFindsTheFirstMatchOrAppends)
   MXmlItem& added = item.GetOrAddSubItem("NoteControllers");
   EXPECT_EQ(item.GetSubItemCount(), 3);
   EXPECT_EQ(&item.GetSubItemAt(2), &added);
+}
+
+TEST(MXmlItemTest, IteratorsMustBeStarted)
+{
+  MXmlItem::AttributeIterator attributes;
+  MXmlItem::SubItemIterator subItems;
+  const char* message = "XML item iterator has not been initialized.";
+  EXPECT_EQ(MessageOf([&] { attributes.Get(); }), message);
+  EXPECT_EQ(MessageOf([&] { attributes.Next(); }), message);
+  EXPECT_EQ(MessageOf([&] { subItems.IsValid(); }), message);
+  EXPECT_EQ(MessageOf([&] { subItems.Get(); }), message);
+
+  MXmlItem item("a");
+  item.AddSubItem("x");
+  item.AddSubItem("y");
+  std::string names;
+  for (subItems.Start(item); subItems.IsValid(); subItems.Next())
+    names += subItems.Get().GetName().ToUTF8();
+  EXPECT_EQ(names, "xy");
 }
 
 TEST(MXmlItemTest, CopyIsDeep)

@@ -159,3 +159,14 @@ TEST(MZLibStreamTest, DestroyingAnUnfinishedWriterIsReportedNotThrown)
   ASSERT_EQ(s_reports.size(), 1u);
   EXPECT_STREQ(s_reports[0], "ZLIB stream has not been terminated.");
 }
+
+TEST(MZLibStreamTest, WrongDirectionIsNotImplemented)
+{
+  MMemoryStream target;
+  MZLibStream reader(target, MZLibStream::Direction::Reading);
+  EXPECT_EQ(MessageOf([&] { reader.Write("a", 1); }), "Service \"write to stream\" is not implemented.");
+  MZLibStream writer(target, MZLibStream::Direction::Writing);
+  char byte = 0;
+  EXPECT_EQ(MessageOf([&] { writer.Read(&byte, 1); }), "Service \"read from stream\" is not implemented.");
+  writer.Finish();
+}

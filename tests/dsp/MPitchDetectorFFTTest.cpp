@@ -134,6 +134,46 @@ TEST(MPitchDetectorFFT, AHoldOfKFramesReportsOnlyAfterKConfirmingFrames)
   }
 }
 
+TEST(MPitchDetectorFFT, TheRateLimitBoundsEachReportsStepInLogFrequency)
+{
+  const double rate = 44100.0;
+  for (double holdFrames : {0.0, 2.0})
+  {
+    SCOPED_TRACE(::testing::Message() << "hold " << holdFrames << " frames");
+    auto detector = MakeDetector(rate, 0.5, holdFrames, 0.5);
+    ASSERT_TRUE(detector->RateLimitOn());
+    // (0.5^4 * 20 + 0.01) * hop / rate, times the hold frames when there are any.
+    const double limit = 1.26 * kHop / rate * (holdFrames > 0.0 ? holdFrames : 1.0);
+    EXPECT_NEAR(detector->RateLimit(), limit, 1e-12);
+
+    std::vector<float> signal = MTestSignals::Sine(kN + 8 * kHop, 200.0, rate, 0.5f);
+    const std::vector<float> octave = MTestSignals::Sine(40 * kHop, 400.0, rate, 0.5f);
+    signal.insert(signal.end(), octave.begin(), octave.end());
+
+    double previous = 0.0;
+    long long reports = 0;
+    double largestStep = 0.0;
+    for (std::size_t at = 0; at + kHop <= signal.size(); at += kHop)
+    {
+      detector->Process(signal.data() + at, kHop);
+      if (detector->ReportCount() == reports)
+        continue;
+      reports = detector->ReportCount();
+      const double now = detector->ReportedFrequency();
+      if (previous > 0.0)
+      {
+        const double step = std::fabs(std::log10(now) - std::log10(previous));
+        largestStep = std::max(largestStep, step);
+        EXPECT_LE(step, limit + 1e-12);
+      }
+      previous = now;
+    }
+    // The octave (0.301 in log10) takes several reports, each at the limit.
+    EXPECT_NEAR(largestStep, limit, 1e-9);
+    EXPECT_LT(std::fabs(Cents(previous, 400.0)), 2.0);
+  }
+}
+
 TEST(MPitchDetectorFFT, QuietFramesAndPitchesOutsideTheRangeLeaveTheReportAlone)
 {
   const double rate = 48000.0;
@@ -171,6 +211,27 @@ TEST(MPitchDetectorFFT, TheVoicingGateSkipsFramesBelowItsShareOfFullScale)
     detector->Process(signal.data(), static_cast<int>(signal.size()));
     EXPECT_EQ(detector->ReportCount(), c.expectedReports) << "ratio " << c.ratio;
   }
+}
+
+TEST(MPitchDetectorFFT, SetUpRoundsTheHoldAndRestartsTheReport)
+{
+  auto detector = MakeDetector(44100.0, 0.5, 0.0, 1.0);
+  detector->Process(MTestSignals::Sine(3 * kN, 220.0, 44100.0, 0.5f).data(), 3 * kN);
+  EXPECT_GT(detector->ReportedFrequency(), 0.0);
+
+  // At 32768 Hz a hop of 2048 lasts 1/16 s, so these hold times are exact in binary:
+  // 2.5 frames round up to 3, 2.4375 down to 2.
+  detector->SetHoldTime(2.5 / 16.0);
+  detector->SetSampleRate(32768.0);
+  EXPECT_EQ(detector->HoldFrames(), 3);
+  EXPECT_EQ(detector->ReportedFrequency(), 0.0);
+  EXPECT_EQ(detector->ReportCount(), 0);
+  detector->SetHoldTime(2.4375 / 16.0);
+  detector->SetSampleRate(32768.0);
+  EXPECT_EQ(detector->HoldFrames(), 2);
+  EXPECT_FALSE(detector->RateLimitOn());
+  detector->SetSampleRate(0.0); // refused: the rate stays
+  EXPECT_EQ(detector->SampleRate(), 32768.0);
 }
 
 TEST(MPitchDetectorFFT, DetectingAllocatesNothing)
