@@ -53,6 +53,29 @@ public:
 };
 } // namespace
 
+TEST(MStreamTest, UnimplementedOperationsNameTheirService)
+{
+  MStream stream;
+  char byte = 0;
+  const struct
+  {
+    std::function<void()> call;
+    const char* message;
+  } cases[] = {
+      {[&] { stream.ReturnSubstream(); }, "Service \"return substream\" is not implemented."},
+      {[&] { stream.Write(&byte, 1); }, "Service \"write to stream\" is not implemented."},
+      {[&] { stream.Read(&byte, 1); }, "Service \"read from stream\" is not implemented."},
+      {[&] { stream.GetPosition(); }, "Service \"get stream position\" is not implemented."},
+      {[&] { stream.Flush(); }, "Service \"flush stream\" is not implemented."},
+      {[&] { stream.IsEndOfStream(); }, "Service \"end of stream test\" is not implemented."},
+      {[&] { stream.Truncate(); }, "Service \"truncate stream\" is not implemented."},
+      {[&] { stream.GetSize(); }, "Service \"stream size detection\" is not implemented."},
+      {[&] { stream.Seek(0, 7); }, "Invalid seek origin."},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(MessageOf(c.call), c.message);
+}
+
 TEST(MStreamTest, WriteZerosGoesOutInPiecesOfAtMost1024)
 {
   RecordingStream stream;

@@ -3,8 +3,9 @@
 //
 // Parameters: 0 gain (value v scales both channels by 2v), 1 and 2 only hold their values.
 // State chunk: the tag "FGn1" and the three values as floats (16 bytes); other sizes or tags are
-// refused. MIDI: every well-formed MIDI event is echoed to the host after the next block. Some texts are deliberately longer than the interface allows, so the tests
-// can see the wrapper cut them.
+// refused. MIDI: every well-formed MIDI event is echoed to the host after the next block. Some
+// texts are deliberately longer than the interface allows, so the tests can see the wrapper cut
+// them.
 // Probes for the tests go through effVendorSpecific (index: four-character code, see Probe).
 
 #include "sdk/vst2/AudioEffectX.h"
