@@ -265,6 +265,24 @@ TEST(MValueUnits, DisplayedTextReadsBackToTheSameText)
   }
 }
 
+TEST(MValueUnits, ContentForAPositionLeavesTheVariableAlone)
+{
+  MValueVolume volume;
+  volume.ClearModified();
+  EXPECT_EQ(Utf8(volume.GetContentForNormalised(0.5)->GetText()), "-6.02 dB");
+  EXPECT_EQ(volume.Get(), 1.0);
+  EXPECT_FALSE(volume.IsModified());
+
+  MValueFrequency frequency;
+  // Logarithmic position: the middle of 20 Hz .. 20 kHz is their geometric mean, 632 Hz.
+  EXPECT_EQ(Utf8(frequency.GetContentForNormalised(0.5)->GetText()), "632 Hz");
+  MValueSignalGeneratorShape shape(MValueBinding<double>::Value(0.0), 0.0, 3.0);
+  EXPECT_EQ(Utf8(shape.GetContentForNormalised(1.0)->GetText()), "Random steps");
+  MValuePan pan;
+  EXPECT_EQ(Utf8(pan.GetContentForNormalised(0.5)->GetText()), "center");
+  EXPECT_EQ(Utf8(pan.GetContentForNormalised(0.0)->GetText()), "100% left");
+}
+
 TEST(MValueUnits, NarrowRangesGetAHundredthOfTheRangeAsStep)
 {
   MValueVolume volume(MValueBinding<double>::Value(0.0), 0.0, 0.01);
