@@ -26,6 +26,27 @@
 #include <cstdint>
 #include <memory>
 
+/// Declares the MValue operations that a scale family implements itself: the pure ones plus
+/// Save, Load and LoadDefinition. MValueEnumBase, MValueListBase and MValueNumber put it in their
+/// public section, so the three lists cannot drift apart. Each keeps MValue's contract.
+#define MVALUE_SCALE_OPERATIONS                                      \
+  MString ToString() const override;                                 \
+  void FromString(const MString& text) override;                     \
+  bool SetDefault() override;                                        \
+  bool Save(MXmlItem& item) const override;                          \
+  void Load(const MXmlItem& item) override;                          \
+  void LoadDefinition(const MXmlItem& item) override;                \
+  const MValueTypeInfo& GetTypeInfo() const override;                \
+  MString FormatText() const override;                               \
+  MContentDataPtr GetContentForNormalised(double x) const override;  \
+  bool ParseText(const MString& text) override;                      \
+  void Clamp() override;                                             \
+  bool Increment(int steps, int level) override;                     \
+  bool IncrementFine(int steps) override;                            \
+  double GetNormalised() const override;                             \
+  bool SetNormalised(double x) override;                             \
+  int GetStepCount() const override;
+
 /// Static description of a scale's value kind. Exactly three descriptors exist.
 struct MValueTypeInfo
 {

@@ -32,22 +32,7 @@ public:
   int GetDefaultIndex() const noexcept { return m_default; }
   void SetDefaultIndex(int index) noexcept { m_default = index; }
 
-  MString ToString() const override;
-  void FromString(const MString& text) override;
-  bool SetDefault() override;
-  bool Save(MXmlItem& item) const override;
-  void Load(const MXmlItem& item) override;
-  void LoadDefinition(const MXmlItem& item) override;
-  const MValueTypeInfo& GetTypeInfo() const override;
-  MString FormatText() const override;
-  MContentDataPtr GetContentForNormalised(double x) const override;
-  bool ParseText(const MString& text) override;
-  void Clamp() override;
-  bool Increment(int steps, int level) override;
-  bool IncrementFine(int steps) override;
-  double GetNormalised() const override;
-  bool SetNormalised(double x) override;
-  int GetStepCount() const override;
+  MVALUE_SCALE_OPERATIONS
 
 protected:
   MValueEnumBase(const MEnumeration& enumeration, int initial) noexcept

@@ -33,22 +33,7 @@ public:
   /// Text of item `index`; empty outside the list.
   virtual MString Item(int index) const = 0;
 
-  MString ToString() const override;
-  void FromString(const MString& text) override;
-  bool SetDefault() override;
-  bool Save(MXmlItem& item) const override;
-  void Load(const MXmlItem& item) override;
-  void LoadDefinition(const MXmlItem& item) override;
-  const MValueTypeInfo& GetTypeInfo() const override;
-  MString FormatText() const override;
-  MContentDataPtr GetContentForNormalised(double x) const override;
-  bool ParseText(const MString& text) override;
-  void Clamp() override;
-  bool Increment(int steps, int level) override;
-  bool IncrementFine(int steps) override;
-  double GetNormalised() const override;
-  bool SetNormalised(double x) override;
-  int GetStepCount() const override;
+  MVALUE_SCALE_OPERATIONS
 
 protected:
   explicit MValueListBase(const MValueBinding<std::int32_t>& binding)

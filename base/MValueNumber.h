@@ -60,22 +60,7 @@ public:
   /// New display format; a format that does not compile is refused (false) and the old one kept.
   bool SetFormat(const MString& format);
 
-  MString ToString() const override;
-  void FromString(const MString& text) override;
-  bool SetDefault() override;
-  bool Save(MXmlItem& item) const override;
-  void Load(const MXmlItem& item) override;
-  void LoadDefinition(const MXmlItem& item) override;
-  const MValueTypeInfo& GetTypeInfo() const override;
-  MString FormatText() const override;
-  MContentDataPtr GetContentForNormalised(double x) const override;
-  bool ParseText(const MString& text) override;
-  void Clamp() override;
-  bool Increment(int steps, int level) override;
-  bool IncrementFine(int steps) override;
-  double GetNormalised() const override;
-  bool SetNormalised(double x) override;
-  int GetStepCount() const override;
+  MVALUE_SCALE_OPERATIONS
 
 protected:
   A Read() const noexcept { return static_cast<A>(m_cell.Read()); }

@@ -21,7 +21,7 @@
 
 #include "dsp/MAudioFFTProcessor.h"
 #include "dsp/MPitchFFTBase.h"
-#include "dsp/MTonveraCorrectorOwner.h"
+#include "dsp/MSynthesisPhaseStore.h"
 #include "vector/MVector.h"
 
 #include <cstdint>

@@ -7,25 +7,9 @@
 // frame processing, while the effect holds its processing lock. Implementations must
 // not allocate, block or throw.
 
+#include "dsp/MSynthesisPhaseStore.h"
+
 class MNoteTracker;
-
-/// The accumulated output phase of each bin of one channel, kept across frames, and
-/// whether the channel's last frame was silent. The effect holds one per channel.
-struct MSynthesisPhaseStore
-{
-  static constexpr int kBins = 2048;
-
-  double phases[kBins] = {};
-  bool silent = false;
-
-  /// All phases 0, not silent (the state of a new stream).
-  void Clear()
-  {
-    for (double& p : phases)
-      p = 0.0;
-    silent = false;
-  }
-};
 
 class MTonveraCorrectorOwner
 {

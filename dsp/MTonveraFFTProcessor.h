@@ -29,6 +29,7 @@
 // samples spoil the output only while they are inside the frames.
 
 #include "dsp/MPitchFFTPeak.h"
+#include "dsp/MTonveraCorrectorOwner.h"
 
 class MTonveraFFTProcessor : public MPitchFFTPeak<4096>
 {

@@ -108,31 +108,6 @@ TEST(MFormatTest, FormatEndingInsidePlaceholderThrowsTheFormattingMessage)
   }
 }
 
-TEST(MFormatTest, CompiledFormatIsReusedAndSharedByCopies)
-{
-  MFormat display("{0;.2} dB");
-  EXPECT_EQ(display.With(-6.0206), MString("-6.02 dB"));
-  EXPECT_EQ(display.With(3.0), MString("3.00 dB"));
-  MFormat copy(display);
-  copy.Argument(1.0);
-  EXPECT_EQ(copy.Text(), MString("1.00 dB"));
-  EXPECT_EQ(display.Text(), MString(" dB")); // the original message was not filled
-  EXPECT_EQ(MFormat::Format("{0}: {1} of {2}", "Step", 3, 8u), MString("Step: 3 of 8"));
-}
-
-TEST(MFormatTest, SpecificationReadsEveryFieldAndIgnoresSeparators)
-{
-  MFormat format("{3;+x 12.07,}");
-  MFormat::Slot slot = format.SlotOf(3);
-  EXPECT_EQ(slot.position, 0);
-  EXPECT_EQ(slot.flags, MFormat::kPlusSign | MFormat::kHexadecimal);
-  EXPECT_EQ(slot.fill, u' ');
-  EXPECT_EQ(slot.width, 12);
-  EXPECT_EQ(slot.precision, 7);
-  EXPECT_EQ(format.ArgumentCount(), 4);
-  EXPECT_EQ(format.SlotOf(0).position, -1);
-}
-
 namespace
 {
 struct ParseCase

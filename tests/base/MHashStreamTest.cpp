@@ -77,31 +77,6 @@ TEST(MMD5StreamTest, PassesDataThroughToItsTargetBothWays)
   EXPECT_EQ(reader.GetDigestText().ToUTF8(), "f96b697d7cb7938d525a2f31aaf161d0");
 }
 
-TEST(MHexaStreamTest, WritesUpperCaseDigitPairsInPiecesOf256Characters)
-{
-  class Recorder : public MMemoryStream
-  {
-  public:
-    void Write(const void* buffer, std::size_t byteCount) override
-    {
-      largest = std::max(largest, byteCount);
-      MMemoryStream::Write(buffer, byteCount);
-    }
-    std::size_t largest = 0;
-  } target;
-  MHexaStream hexa(target);
-  const unsigned char head[] = {0x78, 0xDA, 0x00, 0x0F, 0xF0, 0xAB};
-  hexa.Write(head, sizeof head);
-  EXPECT_EQ(Text(target), "78DA000FF0AB");
-  const std::string body(300, '\x5c');
-  hexa.Write(body.data(), body.size());
-  std::string expected = "78DA000FF0AB";
-  for (int i = 0; i < 300; ++i)
-    expected += "5C";
-  EXPECT_EQ(Text(target), expected);
-  EXPECT_EQ(target.largest, 256u);
-}
-
 TEST(MHexaStreamTest, ReadsBothCasesAcrossShortReadsAndDropsAnOddDigit)
 {
   std::string text;

@@ -73,46 +73,6 @@ TEST(MStringTest, AppendingAStringToItselfDoublesIt)
   EXPECT_EQ(text.ToUTF8(), "aabbababab");
 }
 
-TEST(MStringTest, CapacityFollowsTwoBytesPerCharacterPlusEightRoundedToPowersOfTwo)
-{
-  struct Case
-  {
-    int length;
-    unsigned bytes;
-  };
-  const Case cases[] = {{0, 8}, {1, 16}, {4, 16}, {5, 32}, {12, 32}, {13, 64}, {28, 64}, {29, 128}, {1000, 2048}};
-  for (const Case& c : cases)
-  {
-    EXPECT_EQ(MString::CapacityForLength(c.length), c.bytes) << c.length;
-  }
-
-  // Appending one character at a time grows only when the rule asks for more, each time to the
-  // next power of two; in between, appends of a unique buffer do not allocate.
-  MString text;
-  unsigned previous = 0;
-  int growths = 0;
-  for (int n = 1; n <= 1000; ++n)
-  {
-    MAllocationCounter::Scope scope;
-    text.Append(u'x');
-    unsigned capacity = text.CapacityBytes();
-    EXPECT_EQ(capacity, MString::CapacityForLength(n));
-    EXPECT_EQ(capacity & (capacity - 1), 0u);
-    EXPECT_GE(capacity, 2u * n + 2u); // room for the characters and the terminator
-    if (capacity != previous)
-    {
-      ++growths;
-      EXPECT_EQ(scope.Count(), 1u);
-    }
-    else
-    {
-      EXPECT_EQ(scope.Count(), 0u);
-    }
-    previous = capacity;
-  }
-  EXPECT_EQ(growths, 8); // 16, 32, ..., 2048
-}
-
 TEST(MStringTest, EditingOperationsClipTheirRanges)
 {
   MString text = "0123456789";

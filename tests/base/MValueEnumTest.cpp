@@ -27,62 +27,34 @@ std::string Utf8(const MString& text)
   return text.ToUTF8();
 }
 
-struct Table
-{
-  const char* name;
-  const MEnumeration& enumeration;
-  int count;
-  const char* first;
-  const char* last;
+// Every table, so that a name that shadows another (a lookup that stops at a shared prefix)
+// shows up as an item that does not find itself.
+const MEnumeration* const kTables[] = {
+    &MEnumerations::ThreadPriority(), &MEnumerations::ControlType(),    &MEnumerations::CaptionType(),
+    &MEnumerations::StdCursor(),      &MEnumerations::HorizontalObjectLayout(),
+    &MEnumerations::VerticalObjectLayout(), &MEnumerations::CheckBoxState(), &MEnumerations::ModalValue(),
+    &MEnumerations::StdColor(),       &MEnumerations::StdFont(),        &MEnumerations::StdBitmap(),
+    &MEnumerations::StdIcon(),        &MEnumerations::LocaleLanguage(), &MEnumerations::LocaleCountry(),
 };
-
-const Table kTables[] = {
-    {"thread priority", MEnumerations::ThreadPriority(), 7, "Idle", "Critical"},
-    {"control type", MEnumerations::ControlType(), 22, "empty", "menubar"},
-    {"caption type", MEnumerations::CaptionType(), 4, "none", "large"},
-    {"cursor", MEnumerations::StdCursor(), 14, "arrow", "hollow"},
-    {"horizontal layout", MEnumerations::HorizontalObjectLayout(), 3, "Left", "Right"},
-    {"vertical layout", MEnumerations::VerticalObjectLayout(), 3, "Top", "Bottom"},
-    {"check box state", MEnumerations::CheckBoxState(), 3, "off", "grayed"},
-    {"modal value", MEnumerations::ModalValue(), 5, "none", "no"},
-    {"colour", MEnumerations::StdColor(), 8, "text", "blue"},
-    {"font", MEnumerations::StdFont(), 8, "normal", "large4"},
-    {"bitmap", MEnumerations::StdBitmap(), 5, "yes", "exclamation"},
-    {"icon", MEnumerations::StdIcon(), 53, "left", "phone"},
-    {"language", MEnumerations::LocaleLanguage(), 142, "Neutral", "Navajo"},
-    {"country", MEnumerations::LocaleCountry(), 241, "Afghanistan", "Zimbabwe"},
-};
-
-TEST(MEnumeration, TablesHaveTheirFixedLengthsAndEnds)
-{
-  for (const auto& table : kTables)
-  {
-    ASSERT_EQ(table.enumeration.Count(), table.count) << table.name;
-    EXPECT_EQ(Utf8(table.enumeration.Name(0)), table.first) << table.name;
-    EXPECT_EQ(Utf8(table.enumeration.Name(table.count - 1)), table.last) << table.name;
-    EXPECT_EQ(Utf8(table.enumeration.Name(table.count)), "") << table.name;
-    EXPECT_EQ(Utf8(table.enumeration.Name(-1)), "") << table.name;
-  }
-  EXPECT_EQ(Utf8(MEnumerations::ControlType().Name(11)), "knob");
-  EXPECT_EQ(Utf8(MEnumerations::StdIcon().Name(29)), "ok");
-}
-
 TEST(MEnumeration, EveryNameFindsItsOwnItemInAnyAsciiCase)
 {
-  for (const auto& table : kTables)
+  for (const MEnumeration* table : kTables)
   {
-    for (int i = 0; i < table.count; ++i)
+    ASSERT_GT(table->Count(), 0);
+    EXPECT_EQ(Utf8(table->Name(table->Count())), "");
+    EXPECT_EQ(Utf8(table->Name(-1)), "");
+    for (int i = 0; i < table->Count(); ++i)
     {
-      std::string name = Utf8(table.enumeration.Name(i));
+      std::string name = Utf8(table->Name(i));
       std::string upper = name;
       for (char& c : upper)
       {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       }
-      EXPECT_EQ(table.enumeration.Find(table.enumeration.Name(i)), i) << table.name << " " << name;
-      EXPECT_EQ(table.enumeration.Find(MString::FromUTF8(upper)), i) << table.name << " " << upper;
+      EXPECT_EQ(table->Find(table->Name(i)), i) << name;
+      EXPECT_EQ(table->Find(MString::FromUTF8(upper)), i) << upper;
     }
-    EXPECT_GE(table.enumeration.PrefixLength(), 1);
+    EXPECT_GE(table->PrefixLength(), 1);
   }
 }
 

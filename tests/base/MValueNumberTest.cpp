@@ -46,19 +46,6 @@ TEST(MValueNumber, ConstructionClampsTheVariableAndDerivesSteps)
   EXPECT_EQ(wide.GetMaxInc(), 50);
 }
 
-TEST(MValueNumber, AnOutsideVariableIsReadAndWrittenInPlace)
-{
-  double variable = 0.25;
-  MValueDouble value(MValueBinding<double>::Variable(variable), 0.0, 1.0);
-  value.SetNormalised(0.75);
-  EXPECT_EQ(variable, 0.75);
-  variable = 0.5;
-  EXPECT_EQ(value.GetNormalised(), 0.5);
-  EXPECT_EQ(value.GetDefault(), 0.25);
-  value.SetDefault();
-  EXPECT_EQ(variable, 0.25);
-}
-
 TEST(MValueNumber, DisplayFillsTheFormatWithTheVariable)
 {
   MValueDouble plain(MValueBinding<double>::Value(0.5), 0.0, 1.0);
@@ -157,24 +144,6 @@ TEST(MValueNumber, CoarseStepsDoubleWithLevelUpToTheLargestStep)
   EXPECT_TRUE(value.IsModified());
 }
 
-TEST(MValueNumber, IntegerFineStepsComeInQuarters)
-{
-  const std::pair<int, int> cases[] = {{1, 1}, {3, 1}, {4, 1}, {7, 1}, {8, 2}, {-1, -1}, {-9, -2}, {0, 0}};
-  for (const auto& [steps, moved] : cases)
-  {
-    MValueInt value(MValueBinding<int>::Value(50), 0, 100);
-    value.SetIncrements(2, 20);
-    value.IncrementFine(steps);
-    EXPECT_EQ(value.Get(), 50 + 2 * moved) << steps;
-  }
-  MValueInt coarse(MValueBinding<int>::Value(0), 0, 1000);
-  coarse.SetIncrements(3, 20);
-  coarse.Increment(1, 2); // 2^2 = 4 times 3
-  EXPECT_EQ(coarse.Get(), 12);
-  coarse.Increment(1, 3); // 24, limited to 20
-  EXPECT_EQ(coarse.Get(), 32);
-}
-
 TEST(MValueNumber, IntegerArithmeticSaturatesInsteadOfWrapping)
 {
   constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
@@ -227,21 +196,6 @@ TEST(MValueNumber, StorageTextsCarrySixDecimalsAndIntegersStayExact)
   MValueInt64 reread(MValueBinding<std::int64_t>::Value(0), 0, std::numeric_limits<std::int64_t>::max());
   reread.FromString(text);
   EXPECT_EQ(reread.Get(), kOdd);
-}
-
-TEST(MValueNumber, IntegerScalesHaveOneStepPerWholeNumber)
-{
-  MValueInt value(MValueBinding<int>::Value(0), -2, 2);
-  ASSERT_EQ(value.GetStepCount(), 5);
-  EXPECT_EQ(Utf8(value.GetContentForStep(0)->GetText()), "-2");
-  EXPECT_EQ(Utf8(value.GetContentForStep(3)->GetText()), "1");
-  value.SetStep(4);
-  EXPECT_EQ(value.Get(), 2);
-  MValueDouble continuous(MValueBinding<double>::Value(0.5), 0.0, 1.0);
-  EXPECT_EQ(continuous.GetStepCount(), 0);
-  EXPECT_EQ(Utf8(continuous.GetContentForStep(7)->GetText()), "0.0000");
-  continuous.SetStep(7);
-  EXPECT_EQ(continuous.Get(), 0.0);
 }
 
 struct Holder : MObject

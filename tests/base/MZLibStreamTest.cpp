@@ -70,25 +70,6 @@ void RecordReport(const char* message)
 }
 } // namespace
 
-TEST(MZLibStreamTest, QualityMapsToLevelByTensBelow)
-{
-  const struct
-  {
-    int quality;
-    int level;
-  } cases[] = {{-5, 0}, {0, 0}, {1, 0}, {10, 0}, {11, 1}, {21, 2}, {50, 4}, {91, 9}, {100, 9}, {250, 9}};
-  for (const auto& c : cases)
-    EXPECT_EQ(MZLibStream::LevelForQuality(c.quality), c.level) << "quality " << c.quality;
-}
-
-TEST(MZLibStreamTest, Quality100WritesAMaximumCompressionHeader)
-{
-  const auto bytes = Compress("<settings/>", 100);
-  ASSERT_GE(bytes.size(), 2u);
-  EXPECT_EQ(bytes[0], 0x78);
-  EXPECT_EQ(bytes[1], 0xDA);
-}
-
 TEST(MZLibStreamTest, QualityZeroAndOneStoreWithoutCompression)
 {
   const std::string text(5000, 'x');
@@ -121,22 +102,6 @@ TEST(MZLibStreamTest, OutputMatchesZlibsOwnOneShotCompression)
             Z_OK);
   expected.resize(size);
   EXPECT_EQ(Compress(text, 100), expected);
-}
-
-TEST(MZLibStreamTest, FinishHandsTheTargetPiecesOfAtMost4096Bytes)
-{
-  class Recorder : public MStream
-  {
-  public:
-    void Write(const void*, std::size_t byteCount) override { largest = std::max(largest, byteCount); }
-    std::size_t largest = 0;
-  } target;
-  MZLibStream zlib(target, MZLibStream::Direction::Writing, 1);
-  const std::string text = NoisyText(50000);
-  zlib.Write(text.data(), text.size());
-  zlib.Finish();
-  EXPECT_GT(target.largest, 0u);
-  EXPECT_LE(target.largest, 4096u);
 }
 
 TEST(MZLibStreamTest, CorruptDataRaisesInvalidContent)

@@ -34,17 +34,6 @@ std::vector<TestAdapter*> Register(MAudioPlugin& plugin, const std::vector<int>&
 }
 } // namespace
 
-TEST(MAudioPluginLookup, TwelveSlotAdapterFollowedByFiveParametersCoversSeventeenIndices)
-{
-  MAudioPlugin plugin;
-  const auto adapters = Register(plugin, {12, 1, 1, 1, 1, 1});
-  EXPECT_EQ(plugin.GetNumParameters(), 17);
-  for (int index = 0; index < 12; ++index)
-    EXPECT_DOUBLE_EQ(plugin.GetParameter(index), adapters[0]->Encode(index));
-  for (int index = 12; index < 17; ++index)
-    EXPECT_DOUBLE_EQ(plugin.GetParameter(index), adapters[static_cast<std::size_t>(index - 11)]->Encode(0));
-}
-
 TEST(MAudioPluginLookup, BisectionFindsTheCoveringAdapterForEveryIndexOfRandomLayouts)
 {
   std::mt19937 random(5);
@@ -122,14 +111,6 @@ TEST(MAudioPluginLookup, IndicesOutsideTheHostRangeAnswerNeutralValuesAndChangeN
   for (TestAdapter* adapter : adapters)
     EXPECT_TRUE(adapter->m_sets.empty());
   EXPECT_TRUE(temporary->m_sets.empty());
-}
-
-TEST(MAudioPluginLookup, EmptyPluginAnswersNeutralValues)
-{
-  MAudioPlugin plugin;
-  EXPECT_EQ(plugin.GetNumParameters(), 0);
-  plugin.SetParameter(0, 0.5);
-  EXPECT_DOUBLE_EQ(plugin.GetParameter(0), 0.0);
 }
 
 TEST(MAudioPluginParameters, SetParameterIfChangedIgnoresDifferencesUpToOneTenMillionth)
@@ -245,7 +226,7 @@ TEST(MAudioPluginParameters, ParameterIDJoinsPrefixIdentifierPartAndName)
 
 TEST(MAudioPluginLatency, ReportsOnlyChangesAndAddsTheResamplerLatency)
 {
-  MCoreTest::LatencyPlugin plugin;
+  MCoreTest::IdentityPlugin plugin;
   FakeHost host;
   plugin.SetHostAdapter(&host);
   plugin.m_effectLatency = 1024;

@@ -1,6 +1,6 @@
 #pragma once
 // Small doubles shared by the plug-in core suites: an automation adapter that records what it is
-// told, a host adapter that records what it receives, and plug-ins with adjustable hooks.
+// told, a host adapter that records what it receives, and one plug-in with adjustable hooks.
 
 #include "core/plugin/MAudioPlugin.h"
 
@@ -65,15 +65,6 @@ public:
   int m_latencyReports = 0;
 };
 
-class LatencyPlugin : public MAudioPlugin
-{
-public:
-  std::int32_t GetEffectLatency() const override { return m_effectLatency; }
-  std::int32_t m_effectLatency = 0;
-};
-} // namespace MCoreTest
-
-namespace MCoreTest {
 /// A plug-in whose chunks copy inputs to outputs (identity) and record what they saw.
 class IdentityPlugin : public MAudioPlugin
 {

@@ -1,11 +1,11 @@
 // A small stereo gain plug-in written directly on the VST 2.4 wrapper classes, built as a module
 // and loaded by the host tests through the test host.
 //
-// Parameters: 0 gain (value v scales by 2v), 1 balance (0.5 centre), 2 polarity (>= 0.5 inverts).
-// State chunk: the tag "FGn1" and the three values as floats (16 bytes); anything else is refused.
-// MIDI: every well-formed MIDI event is echoed to the host after the next block; controller 7
-// automates the gain. Some texts are deliberately longer than the interface allows, so the tests
-// can see the wrapper cut them.
+// Parameters: 0 gain (value v scales both channels by 2v), 1 and 2 only hold their values.
+// State chunk: the tag "FGn1" and the three values as floats (16 bytes); other sizes or tags are
+// refused. MIDI: every well-formed MIDI event is echoed to the host after the next block. Some
+// texts are deliberately longer than the interface allows, so the tests can see the wrapper cut
+// them.
 // Probes for the tests go through effVendorSpecific (index: four-character code, see Probe).
 
 #include "sdk/vst2/AudioEffectX.h"
@@ -126,9 +126,6 @@ public:
       return 0;
     float values[kNumParams];
     std::memcpy(values, bytes + sizeof kChunkTag, sizeof values);
-    for (float value : values)
-      if (!(value >= 0.0f && value <= 1.0f))
-        return 0;
     for (int i = 0; i < kNumParams; ++i)
       m_values[i].store(values[i]);
     return 1;
@@ -143,17 +140,13 @@ public:
       m_tempo.store(time->tempo);
       m_ppq.store(time->ppqPos);
     }
-    float gain = 2.0f * m_values[0].load();
-    float balance = m_values[1].load();
-    float sign = m_values[2].load() >= 0.5f ? -1.0f : 1.0f;
-    float channelGain[2] = {gain * sign * std::fmin(1.0f, 2.0f * (1.0f - balance)),
-                            gain * sign * std::fmin(1.0f, 2.0f * balance)};
+    const float gain = 2.0f * m_values[0].load();
     for (int c = 0; c < 2; ++c)
     {
       if (outputs[c] == nullptr)
         continue;
       for (VstInt32 i = 0; i < sampleFrames; ++i)
-        outputs[c][i] = (inputs[c] != nullptr ? inputs[c][i] : 0.0f) * channelGain[c];
+        outputs[c][i] = (inputs[c] != nullptr ? inputs[c][i] : 0.0f) * gain;
     }
     SendEchoes();
   }
@@ -166,9 +159,6 @@ public:
       if (midi == nullptr)
         continue;
       m_eventsSeen.fetch_add(1);
-      auto status = static_cast<unsigned char>(midi->midiData[0]);
-      if ((status & 0xF0) == 0xB0 && midi->midiData[1] == 7)
-        setParameterAutomated(0, static_cast<float>(midi->midiData[2]) / 127.0f);
       if (m_echoCount < kEchoCapacity)
         m_echo[m_echoCount++] = *midi;
     }

@@ -150,35 +150,6 @@ TEST_F(MFakeGainFixture, ProcessingThroughTheRecordAllocatesNothing)
   EXPECT_EQ(scope.Count(), 0u);
 }
 
-TEST_F(MFakeGainFixture, BalanceAndPolaritySetTheChannelFactors)
-{
-  struct Case
-  {
-    float gain, balance, polarity, left, right;
-  };
-  const Case cases[] = {
-    {0.5f, 0.5f, 0.0f, 1.0f, 1.0f},   {0.5f, 0.0f, 0.0f, 1.0f, 0.0f}, {0.5f, 1.0f, 0.0f, 0.0f, 1.0f},
-    {0.25f, 0.5f, 1.0f, -0.5f, -0.5f}, {0.0f, 0.5f, 0.0f, 0.0f, 0.0f},
-  };
-  ASSERT_TRUE(m_host.Activate(44100.0, 64));
-  for (const Case& c : cases)
-  {
-    m_host.SetParameter(0, c.gain);
-    m_host.SetParameter(1, c.balance);
-    m_host.SetParameter(2, c.polarity);
-    float left[4] = {1.0f, -1.0f, 0.25f, 0.0f}, right[4] = {0.5f, 2.0f, -4.0f, 1.0f};
-    float outLeft[4], outRight[4];
-    float* inputs[2] = {left, right};
-    float* outputs[2] = {outLeft, outRight};
-    m_host.Process(inputs, outputs, 4);
-    for (int i = 0; i < 4; ++i)
-    {
-      EXPECT_EQ(outLeft[i], c.left * left[i]) << "balance " << c.balance << " polarity " << c.polarity;
-      EXPECT_EQ(outRight[i], c.right * right[i]) << "balance " << c.balance << " polarity " << c.polarity;
-    }
-  }
-}
-
 TEST_F(MFakeGainFixture, DoublePrecisionIsRefusedWhenThePluginDoesNotOfferIt)
 {
   ASSERT_TRUE(m_host.Activate(44100.0, 64));
@@ -204,29 +175,6 @@ TEST_F(MFakeGainFixture, StateSavedByOneInstanceLoadsIntoAnother)
   for (int i = 0; i < kNumParams; ++i)
     EXPECT_EQ(second.GetParameter(i), values[i]) << "parameter " << i;
   EXPECT_EQ(second.GetChunk(true), state) << "program and bank chunks carry the same state";
-}
-
-TEST_F(MFakeGainFixture, RejectedStateLeavesTheParametersAsTheyWere)
-{
-  std::vector<std::uint8_t> good = m_host.GetState();
-  ASSERT_EQ(good.size(), 16u);
-  auto withFloat = [&](float value) {
-    std::vector<std::uint8_t> bytes = good;
-    std::memcpy(bytes.data() + 4, &value, sizeof value);
-    return bytes;
-  };
-  std::vector<std::uint8_t> wrongTag = good;
-  wrongTag[0] = 'X';
-  const std::vector<std::vector<std::uint8_t>> bad = {
-    {}, std::vector<std::uint8_t>(good.begin(), good.end() - 1), wrongTag, withFloat(2.0f),
-    withFloat(std::numeric_limits<float>::quiet_NaN()), std::vector<std::uint8_t>(4096, 0xFF),
-  };
-  m_host.SetParameter(0, 0.3f);
-  for (const auto& bytes : bad)
-  {
-    EXPECT_EQ(m_host.SetChunk(bytes, false), 0) << bytes.size() << " bytes";
-    EXPECT_EQ(m_host.GetParameter(0), 0.3f);
-  }
 }
 
 TEST_F(MFakeGainFixture, MidiEventsReachThePluginAndComeBackAfterTheBlock)
@@ -285,16 +233,6 @@ TEST_F(MFakeGainFixture, AnEditorGestureIsFramedByBeginAndEndEdit)
   EXPECT_EQ(m_host.GetParameter(1), 0.75f);
 }
 
-TEST_F(MFakeGainFixture, ControllerSevenIsReportedAsAutomation)
-{
-  ASSERT_TRUE(m_host.SendMidi({{0, {0xB3, 7, 127}}}));
-  std::vector<MTestHostAutomation> automations = m_host.Automations();
-  ASSERT_EQ(automations.size(), 1u);
-  EXPECT_EQ(automations[0].index, 0);
-  EXPECT_EQ(automations[0].value, 1.0f);
-  EXPECT_EQ(m_host.GetParameter(0), 1.0f);
-}
-
 TEST_F(MFakeGainFixture, TransportReachesThePluginAndAdvancesWhilePlaying)
 {
   ASSERT_TRUE(m_host.Activate(44100.0, 4410));
@@ -348,37 +286,6 @@ TEST_F(MFakeGainFixture, PinsDescribeEachChannelAndOnlyExistingOnes)
     EXPECT_FALSE(m_host.GetPinProperties(true, index, pin)) << index;
     EXPECT_FALSE(m_host.GetPinProperties(false, index, pin)) << index;
   }
-}
-
-TEST_F(MFakeGainFixture, SpeakerArrangementsWiderThanStereoAreRefused)
-{
-  VstSpeakerArrangement stereo{}, surround{};
-  stereo.type = kSpeakerArrStereo;
-  stereo.numChannels = 2;
-  surround.type = kSpeakerArr51;
-  surround.numChannels = 6;
-  EXPECT_TRUE(m_host.SetSpeakerArrangement(&stereo, &stereo));
-  EXPECT_FALSE(m_host.SetSpeakerArrangement(&surround, &stereo));
-  EXPECT_FALSE(m_host.SetSpeakerArrangement(&stereo, &surround));
-
-  VstSpeakerArrangement* input = nullptr;
-  VstSpeakerArrangement* output = nullptr;
-  ASSERT_TRUE(m_host.GetSpeakerArrangement(&input, &output));
-  ASSERT_NE(input, nullptr);
-  ASSERT_NE(output, nullptr);
-  EXPECT_EQ(input->type, kSpeakerArrStereo);
-  EXPECT_EQ(output->numChannels, 2);
-}
-
-TEST_F(MFakeGainFixture, CanDoAnswersYesNoOrUnknown)
-{
-  const std::pair<const char*, VstIntPtr> cases[] = {
-    {"receiveVstMidiEvent", 1}, {"sendVstMidiEvent", 1}, {"receiveVstTimeInfo", 1},
-    {"bypass", -1},             {"offline", 0},          {"", 0},
-    {"receiveVstMidiEventX", 0},
-  };
-  for (const auto& [text, answer] : cases)
-    EXPECT_EQ(m_host.CanDo(text), answer) << '"' << text << '"';
 }
 
 TEST_F(MFakeGainFixture, AfterCloseTheHostNoLongerReachesThePlugin)

@@ -5,13 +5,38 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <cmath>
+#include <string>
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
 
 namespace
 {
+TEST(TonveraVST3Module, BinaryExportsOnlyTheEntryPointsAndRefusesAnUnmatchedExit)
+{
+  const std::string binary = std::string(TONVERA_REAL_VST3_BUNDLE) + "/Contents/x86_64-linux/TonveraVst3Test.so";
+  void* handle = dlopen(binary.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(handle, nullptr) << dlerror();
+  // The version script hides the classes; a host sees the three entry points only.
+  EXPECT_EQ(dlsym(handle, "_ZN9Steinberg7FObject6addRefEv"), nullptr);
+  EXPECT_EQ(dlsym(handle, "_ZN9Steinberg14CPluginFactory14createInstanceEPKcS2_PPv"), nullptr);
+  EXPECT_NE(dlsym(handle, "GetPluginFactory"), nullptr);
+  auto entry = reinterpret_cast<bool (*)(void*)>(dlsym(handle, "ModuleEntry"));
+  auto exit = reinterpret_cast<bool (*)()>(dlsym(handle, "ModuleExit"));
+  ASSERT_NE(entry, nullptr);
+  ASSERT_NE(exit, nullptr);
+  // Hosts may enter more than once and must exit as often; one exit more is refused.
+  EXPECT_TRUE(entry(handle));
+  EXPECT_TRUE(entry(handle));
+  EXPECT_TRUE(exit());
+  EXPECT_TRUE(exit());
+  EXPECT_FALSE(exit());
+  EXPECT_EQ(dlclose(handle), 0);
+}
+
 TEST(TonveraVST3Module, LoadsPublishesItsParametersAndProcessesFiniteAudio)
 {
   MTestHostVst3 host;

@@ -183,3 +183,22 @@ TEST_F(CPluginFactoryTest, RegistersUnicodeRecordsAndKeepsTheirTexts)
   EXPECT_STREQ(narrow.name, "Tonhöhe \xF0\x9D\x84\x9E");
   EXPECT_EQ(std::u16string(wide.name), u"Tonhöhe \U0001D11E");
 }
+
+TEST(CPluginFactoryShared, OneFactoryWhileHeldAndAFreshOneAfterTheLastRelease)
+{
+  static int registrations = 0;
+  auto registerOne = [](CPluginFactory& factory) {
+    ++registrations;
+    factory.RegisterClass(PClassInfo2{}, &CreateEffect);
+  };
+  IPluginFactory* first = CPluginFactory::GetShared(PFactoryInfo{}, registerOne);
+  IPluginFactory* again = CPluginFactory::GetShared(PFactoryInfo{}, registerOne);
+  EXPECT_EQ(again, first);
+  EXPECT_EQ(registrations, 1);
+  EXPECT_EQ(again->release(), 1u);
+  EXPECT_EQ(first->release(), 0u);
+  IPluginFactory* fresh = CPluginFactory::GetShared(PFactoryInfo{}, registerOne);
+  EXPECT_EQ(registrations, 2);
+  EXPECT_EQ(fresh->countClasses(), 1);
+  EXPECT_EQ(fresh->release(), 0u);
+}
