@@ -1,0 +1,356 @@
+// The X11 back end against a private Xvfb server: the test plays the host with its own raw Xlib
+// connection (the embedding parent window, XTest input, XGetImage read-back), the window system
+// under test has its own connection, as in a real host.
+#include "gui/MDrawer.h"
+#include "gui/MWindow.h"
+#include "gui/controls/MControlValue.h"
+#include "gui/x11/MWindowSystemX11.h"
+
+#include "base/MException.h"
+#include "base/MValueNumber.h"
+#include "MXvfbServer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <X11/extensions/XTest.h>
+#undef None
+
+namespace
+{
+using Clock = std::chrono::steady_clock;
+constexpr MColor kUnchecked{0x30, 0x30, 0x30, 0xFF};
+constexpr MColor kChecked{0xF0, 0x90, 0x20, 0xFF};
+
+// Minimal stand-ins for a knob and a check box: the value and toggle rules are the controls'
+// own business; here only the back end's delivery of clicks, wheel notches and paints matters.
+class TestKnob : public MControlValue
+{
+public:
+  bool OnMouseWheel(MPoint, std::int32_t delta, std::uint32_t) override { return Increment(delta > 0 ? 1 : -1); }
+  bool OnMouseDown(MMouseButton button, MPoint position, std::uint32_t modifiers) override
+  {
+    lastModifiers = modifiers;
+    return button == MMouseButton::Left && SetNormalised(double(position.x) / double(GetSize().x));
+  }
+  bool OnMouseDoubleClick(MMouseButton, MPoint, std::uint32_t) override { return ++doubleClicks, SetDefault(); }
+  void Paint(MDrawer&) override {}
+
+  std::uint32_t lastModifiers = 0;
+  int doubleClicks = 0;
+};
+
+class TestCheckBox : public MControl
+{
+public:
+  bool OnMouseDown(MMouseButton button, MPoint, std::uint32_t) override
+  {
+    if (button != MMouseButton::Left)
+      return false;
+    checked = !checked;
+    Invalidate();
+    return true;
+  }
+  bool OnKeyDown(std::int32_t key, std::uint32_t) override { return keys.push_back(key), true; }
+  bool OnCharacter(std::int32_t character, std::uint32_t) override { return characters.push_back(character), true; }
+  bool AcceptsFocus() const override { return true; }
+  bool OnTimer(std::int32_t) override { return ++ticks, onTick ? onTick() : true; }
+  void Paint(MDrawer& drawer) override { drawer.FillRectangle(GetRect(), colour.load() ? kChecked : (checked ? kChecked : kUnchecked), MColorOp::Copy); }
+
+  bool checked = false;
+  std::atomic<bool> colour{false};
+  std::vector<std::int32_t> keys;
+  std::vector<std::int32_t> characters;
+  int ticks = 0;
+  std::function<bool()> onTick;
+};
+
+class MWindowSystemX11Test : public ::testing::Test
+{
+protected:
+  void SetUp() override { StartServer({}); }
+
+  void StartServer(std::initializer_list<const char*> arguments)
+  {
+    if (MXvfbServer::FindProgram().empty())
+      GTEST_SKIP() << "Xvfb is not installed (Debian xvfb; scripts/install-deps.sh installs it)";
+    m_server = std::make_unique<MXvfbServer>();
+    std::string error;
+    ASSERT_TRUE(m_server->Start(error, arguments)) << error;
+    m_host = XOpenDisplay(m_server->GetDisplayName().c_str());
+    ASSERT_NE(m_host, nullptr);
+    // The host's window the editor embeds into, at (50, 40) of the screen.
+    m_parent = XCreateSimpleWindow(m_host, DefaultRootWindow(m_host), 50, 40, 400, 300, 0, 0, 0x202020);
+    XMapWindow(m_host, m_parent);
+    XSync(m_host, False);
+    m_system = std::make_unique<MWindowSystemX11>(MString::FromUTF8(m_server->GetDisplayName()));
+  }
+
+  void TearDown() override
+  {
+    m_system.reset();
+    if (m_host)
+      XCloseDisplay(m_host);
+    m_host = nullptr;
+    m_server.reset();
+  }
+
+  /// Pumps the window system like a host's 1 ms run loop until `done` or `timeoutMs` passed.
+  bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 2000)
+  {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done())
+    {
+      if (Clock::now() > end)
+        return false;
+      m_system->Idle();
+      XSync(m_host, False);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+  }
+
+  /// Screen pixel (0x00RRGGBB) as the host sees it.
+  std::uint32_t ScreenPixel(int x, int y)
+  {
+    XImage* image = XGetImage(m_host, DefaultRootWindow(m_host), x, y, 1, 1, AllPlanes, ZPixmap);
+    const std::uint32_t pixel = image ? std::uint32_t(XGetPixel(image, 0, 0) & 0xFFFFFF) : 0xDEAD;
+    if (image)
+      XDestroyImage(image);
+    return pixel;
+  }
+
+  void Button(int screenX, int screenY, unsigned int button)
+  {
+    XTestFakeMotionEvent(m_host, 0, screenX, screenY, 0);
+    XTestFakeButtonEvent(m_host, button, True, 0);
+    XTestFakeButtonEvent(m_host, button, False, 0);
+    XSync(m_host, False);
+  }
+
+  std::unique_ptr<MXvfbServer> m_server;
+  Display* m_host = nullptr;
+  Window m_parent = 0;
+  std::unique_ptr<MWindowSystemX11> m_system;
+};
+
+// An editor window with a knob at (10, 10, 100 x 20) and a check box at (10, 40, 20 x 20).
+struct Editor
+{
+  MWindow window;
+  MValueDouble value{MValueBinding<double>::Value(50.0), 0.0, 100.0};
+  TestKnob* knob = nullptr;
+  TestCheckBox* check = nullptr;
+
+  Editor()
+  {
+    window.SetSize(MSize{200, 100});
+    knob = &window.Add<TestKnob>();
+    knob->SetBounds(MRect::FromSize(10, 10, 100, 20));
+    knob->Bind(&value);
+    check = &window.Add<TestCheckBox>();
+    check->SetBounds(MRect::FromSize(10, 40, 20, 20));
+  }
+  ~Editor() { window.Close(); }
+};
+
+TEST_F(MWindowSystemX11Test, EmbeddedEditorTakesClicksAndWheelNotches)
+{
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, m_parent);
+  Window root = 0, parentOfOurs = 0, *children = nullptr;
+  unsigned int count = 0;
+  ASSERT_TRUE(XQueryTree(m_host, m_parent, &root, &parentOfOurs, &children, &count));
+  ASSERT_EQ(count, 1u) << "the editor is a child of the host's window";
+  EXPECT_EQ(children[0], Window(editor.window.GetDescriptor()->GetHandle()));
+  XFree(children);
+  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(50 + 20, 40 + 50) == (kUnchecked.ToARGB() & 0xFFFFFF); }));
+
+  // The host window sits at (50, 40); controls are in editor coordinates.
+  Button(50 + 20, 40 + 50, 1);
+  ASSERT_TRUE(PumpUntil([&] { return editor.check->checked; })) << "a click toggles the check box";
+  EXPECT_TRUE(PumpUntil([&] { return ScreenPixel(50 + 20, 40 + 50) == (kChecked.ToARGB() & 0xFFFFFF); }))
+    << "and its new look reaches the screen";
+
+  const double before = editor.value.Get();
+  Button(50 + 60, 40 + 20, 4);
+  ASSERT_TRUE(PumpUntil([&] { return editor.value.Get() > before; })) << "wheel up raises the knob";
+  const double raised = editor.value.Get();
+  Button(50 + 60, 40 + 20, 5);
+  Button(50 + 60, 40 + 20, 5);
+  ASSERT_TRUE(PumpUntil([&] { return editor.value.Get() < raised; })) << "wheel down lowers it";
+
+  Button(50 + 10 + 75, 40 + 20, 1);
+  ASSERT_TRUE(PumpUntil([&] { return std::abs(editor.value.Get() - 75.0) < 1.5; })) << "a click sets it";
+  EXPECT_TRUE(editor.knob->lastModifiers & MSystemEvent::ModLeftButton);
+  Button(50 + 10 + 75, 40 + 20, 1); // the second click of a double click resets it
+  ASSERT_TRUE(PumpUntil([&] { return editor.knob->doubleClicks == 1; }));
+  EXPECT_DOUBLE_EQ(editor.value.Get(), 50.0);
+}
+
+TEST_F(MWindowSystemX11Test, KeysReachTheFocusedControlAsKeyDownAndCharacter)
+{
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, m_parent);
+  ASSERT_TRUE(PumpUntil([&] { return m_system->IsVisible(*editor.window.GetDescriptor()); }));
+  Button(50 + 20, 40 + 50, 1); // focuses the check box
+  ASSERT_TRUE(PumpUntil([&] { return editor.check->checked; }));
+  m_system->ActivateAndFocus(*editor.window.GetDescriptor());
+  XSync(m_host, False);
+  const KeyCode a = XKeysymToKeycode(m_host, XK_a);
+  const KeyCode shift = XKeysymToKeycode(m_host, XK_Shift_L);
+  XTestFakeKeyEvent(m_host, a, True, 0);
+  XTestFakeKeyEvent(m_host, a, False, 0);
+  XTestFakeKeyEvent(m_host, shift, True, 0);
+  XTestFakeKeyEvent(m_host, a, True, 0);
+  XTestFakeKeyEvent(m_host, a, False, 0);
+  XTestFakeKeyEvent(m_host, shift, False, 0);
+  XSync(m_host, False);
+  ASSERT_TRUE(PumpUntil([&] { return editor.check->characters.size() >= 2; }));
+  EXPECT_EQ(editor.check->characters, (std::vector<std::int32_t>{'a', 'A'}));
+  EXPECT_EQ(editor.check->keys, (std::vector<std::int32_t>{'A', MVirtualKey::Shift, 'A'}));
+}
+
+TEST_F(MWindowSystemX11Test, WorkerInvalidationReachesTheScreenWithin100ms)
+{
+  // Both copy paths: shared memory, and XPutImage when the server has no MIT-SHM.
+  for (bool sharedMemory : {true, false})
+  {
+    SCOPED_TRACE(sharedMemory ? "MIT-SHM" : "XPutImage");
+    if (!sharedMemory)
+    {
+      TearDown();
+      StartServer({"-extension", "MIT-SHM"});
+    }
+    m_system->Initialize();
+    Editor editor;
+    editor.window.Open(*m_system, m_parent);
+    const int x = 50 + 20, y = 40 + 50;
+    ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(x, y) == (kUnchecked.ToARGB() & 0xFFFFFF); }));
+    EXPECT_EQ(m_system->UsesSharedMemory(*editor.window.GetDescriptor()), sharedMemory);
+
+    std::atomic<std::int64_t> changedAtUs{0};
+    std::thread worker([&] {
+      editor.check->colour = true;
+      changedAtUs = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count();
+      editor.check->Invalidate();
+    });
+    ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(x, y) == (kChecked.ToARGB() & 0xFFFFFF); }, 1000));
+    const auto nowUs = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count();
+    worker.join();
+    EXPECT_LT(nowUs - changedAtUs.load(), 100000) << "repainted " << (nowUs - changedAtUs) / 1000 << " ms later";
+  }
+}
+
+TEST_F(MWindowSystemX11Test, OpenAndCloseCyclesLeaveNoWindowBehind)
+{
+  // Under ASan the leak checker sees what 200 cycles leave in the process; the server's tree
+  // shows what they leave there.
+  m_system->Initialize();
+  for (int cycle = 0; cycle < 200; ++cycle)
+  {
+    Editor editor;
+    editor.window.Open(*m_system, cycle % 2 ? m_parent : 0);
+    m_system->Idle();
+    editor.window.Close();
+    m_system->Idle();
+  }
+  XSync(m_host, False);
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned int embedded = 0;
+  XQueryTree(m_host, m_parent, &root, &parent, &children, &embedded);
+  if (children)
+    XFree(children);
+  EXPECT_EQ(embedded, 0u);
+  unsigned int topLevels = 0;
+  XQueryTree(m_host, DefaultRootWindow(m_host), &root, &parent, &children, &topLevels);
+  if (children)
+    XFree(children);
+  EXPECT_EQ(topLevels, 1u) << "only the host's window";
+}
+
+TEST_F(MWindowSystemX11Test, PumpStopsAfterElevenTimerTicksInARow)
+{
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, m_parent);
+  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(50 + 20, 40 + 50) == (kUnchecked.ToARGB() & 0xFFFFFF); }));
+  for (int id = 0; id < 15; ++id)
+    editor.check->SetTimer(id, 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  m_system->ProcessPendingMessages();
+  EXPECT_EQ(editor.check->ticks, MWindowSystemX11::kMaxQuietInARow + 1);
+  m_system->ProcessPendingMessages();
+  EXPECT_GE(editor.check->ticks, 15) << "the next call goes on";
+}
+
+TEST_F(MWindowSystemX11Test, ModalLoopEndsOnceAndRefusesASecondEnd)
+{
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, 0);
+  MWindow& window = editor.window;
+  std::string secondEnd;
+  editor.check->onTick = [&] {
+    m_system->EndModal(window, MModalValue::Ok);
+    try
+    {
+      m_system->EndModal(window, MModalValue::No);
+    }
+    catch (const MException& e)
+    {
+      secondEnd = e.what();
+    }
+    editor.check->SetTimer(1, 0);
+    return true;
+  };
+  editor.check->SetTimer(1, 20);
+  EXPECT_EQ(m_system->RunModal(window), MModalValue::Ok);
+  EXPECT_EQ(secondEnd, "MWindowSystemMSWindows::EndModal called more than once");
+
+  // A Quit from another thread ends the message loop through the wake-up descriptor.
+  std::thread quitter([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    m_system->Quit();
+  });
+  m_system->RunMessageLoop();
+  quitter.join();
+}
+
+TEST_F(MWindowSystemX11Test, CloseButtonOfTheWindowManagerClosesTheWindow)
+{
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, 0);
+  const Window ours = Window(editor.window.GetDescriptor()->GetHandle());
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = ours;
+  event.xclient.message_type = XInternAtom(m_host, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = long(XInternAtom(m_host, "WM_DELETE_WINDOW", False));
+  XSendEvent(m_host, ours, False, 0, &event);
+  XSync(m_host, False);
+  EXPECT_TRUE(PumpUntil([&] { return !editor.window.IsOpen(); }));
+}
+
+TEST_F(MWindowSystemX11Test, ABadHostWindowIdIsRefusedWithAnException)
+{
+  m_system->Initialize();
+  MWindow window;
+  window.SetSize(MSize{50, 50});
+  EXPECT_THROW(window.Open(*m_system, 0x7FFFFFF0), MException);
+  EXPECT_FALSE(window.IsOpen());
+  EXPECT_THROW(MWindowSystemX11(MString("unix:4242")).Initialize(), MException);
+}
+} // namespace
