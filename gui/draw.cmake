@@ -1,0 +1,29 @@
+# Drawing: shared types' names, bitmaps with PNG (libpng), the bitmap drawer, and fonts
+# (FreeType) over the typeface embedded at build time.
+find_package(PNG REQUIRED)
+find_package(Freetype REQUIRED)
+
+# DejaVu Sans (Debian fonts-dejavu-core; its licence allows embedding). Regular and bold are
+# embedded; italics are slanted from them, so the output never depends on optional packages.
+set(TONVERA_FONT_DIR /usr/share/fonts/truetype/dejavu CACHE PATH "Folder of DejaVuSans.ttf and DejaVuSans-Bold.ttf")
+set(tonvera_font_sources)
+foreach(font DejaVuSans DejaVuSans-Bold)
+  string(REPLACE "-" "" symbol "kFont${font}")
+  set(generated ${CMAKE_CURRENT_BINARY_DIR}/embedded/${font}.cpp)
+  add_custom_command(OUTPUT ${generated}
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${TONVERA_FONT_DIR}/${font}.ttf -DOUTPUT=${generated} -DSYMBOL=${symbol}
+            -P ${PROJECT_SOURCE_DIR}/cmake/TonveraEmbedFile.cmake
+    DEPENDS ${TONVERA_FONT_DIR}/${font}.ttf ${PROJECT_SOURCE_DIR}/cmake/TonveraEmbedFile.cmake
+    COMMENT "Embedding ${font}.ttf"
+    VERBATIM)
+  list(APPEND tonvera_font_sources ${generated})
+endforeach()
+
+list(APPEND TONVERA_GUI_SOURCES
+  MGuiTypes.cpp
+  MBitmap.cpp
+  MPng.cpp
+  MDrawerToMBitmap.cpp
+  MFont.cpp
+  ${tonvera_font_sources})
+list(APPEND TONVERA_GUI_DEPS PNG::PNG Freetype::Freetype)
