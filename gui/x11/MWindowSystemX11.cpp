@@ -23,6 +23,13 @@
 #include <sys/epoll.h>
 #endif
 
+// X.h defines FocusIn and FocusOut as event-type macros: name the toolkit's codes first.
+namespace
+{
+constexpr MSystemEvent::Code kFocusInCode = MSystemEvent::FocusIn;
+constexpr MSystemEvent::Code kFocusOutCode = MSystemEvent::FocusOut;
+} // namespace
+
 #include "gui/x11/MX11Headers.h"
 
 /// A native window of this back end: the X window, its surface and what is dirty on it.
@@ -947,7 +954,7 @@ void MWindowSystemX11::HandleXEvent(void* rawEvent)
     // Focus moves of the pointer-root kind and grab transitions are no focus change of ours.
     if (event.xfocus.detail == NotifyPointer || event.xfocus.mode == NotifyGrab || event.xfocus.mode == NotifyUngrab)
       return;
-    translated.code = event.type == FocusIn ? MSystemEvent::FocusIn : MSystemEvent::FocusOut;
+    translated.code = event.type == FocusIn ? kFocusInCode : kFocusOutCode;
     if (event.type == FocusOut)
       impl.clicks.Reset();
     break;
