@@ -18,6 +18,8 @@
 #include <memory>
 #include <thread>
 
+#include <poll.h>
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -325,6 +327,32 @@ TEST_F(MWindowSystemX11Test, ModalLoopEndsOnceAndRefusesASecondEnd)
   });
   m_system->RunMessageLoop();
   quitter.join();
+}
+
+TEST_F(MWindowSystemX11Test, HostRunLoopDescriptorFiresForWakeUpsAndXEventsAndCalmsAfterIdle)
+{
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, m_parent);
+  const auto readable = [&](int timeoutMs = 0) {
+    pollfd fd{m_system->GetEventFileDescriptor(), POLLIN, 0};
+    return poll(&fd, 1, timeoutMs) == 1;
+  };
+  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(50 + 20, 40 + 50) == (kUnchecked.ToARGB() & 0xFFFFFF); }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(120)); // the invalidator's first rounds
+  m_system->Idle();
+  EXPECT_FALSE(readable()) << "nothing pending after Idle";
+
+  std::thread([&] { m_system->WakeGuiThread(); }).join();
+  EXPECT_TRUE(readable()) << "a wake-up from another thread";
+  m_system->Idle();
+  EXPECT_FALSE(readable());
+
+  XTestFakeMotionEvent(m_host, 0, 50 + 30, 40 + 30, 0);
+  XSync(m_host, False);
+  EXPECT_TRUE(readable(500)) << "pointer motion over the editor";
+  m_system->Idle();
+  EXPECT_FALSE(readable());
 }
 
 TEST_F(MWindowSystemX11Test, CloseButtonOfTheWindowManagerClosesTheWindow)
