@@ -1133,7 +1133,31 @@ void MWindowSystemX11::ProcessPendingMessages()
 
 void MWindowSystemX11::Idle()
 {
-  ProcessPendingMessages();
+  if (!m_impl)
+    return;
+  CheckGuiThread("Idle");
+  // A host ticks us at its own rate whether or not anything happened: one poll() of both
+  // descriptors answers the common case (nothing at all) without a round through the pump.
+  Impl& impl = *m_impl;
+  XFlush(impl.display);
+  bool work = XQLength(impl.display) > 0;
+  if (!work)
+  {
+    const std::uint64_t now = GetTickMs();
+    for (const Impl::Timer& timer : impl.timers)
+      work = work || timer.dueMs <= now;
+    for (const MX11WindowDescriptor* descriptor : impl.windows)
+      work = work || (descriptor->m_shown && !descriptor->m_dirty.IsEmpty());
+  }
+  if (!work)
+  {
+    pollfd fds[2] = {{ConnectionNumber(impl.display), POLLIN, 0}, {impl.wake->GetFileDescriptor(), POLLIN, 0}};
+    work = poll(fds, 2, 0) > 0;
+  }
+  if (work)
+    ProcessPendingMessages();
+  else
+    DrainEvents();
 }
 
 void MWindowSystemX11::WaitForMessages()
