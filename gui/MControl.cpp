@@ -372,17 +372,14 @@ void MControl::SetCollapsed(bool collapsed)
     MTreeWriteGuard guard(GetWindow());
     SetFlag(FlagCollapsed, collapsed);
   }
+  // Nothing inside a collapsed control keeps the focus or the capture.
   MWindow* window = GetWindow();
   if (collapsed && window != nullptr && window != this)
   {
-    for (MControl* c : {window->GetFocusControl(), window->GetCaptureControl()})
-      if (c != nullptr && c != this && IsAncestorOf(c))
-      {
-        if (c == window->GetFocusControl())
-          window->SetFocusControl(nullptr);
-        if (c == window->GetCaptureControl())
-          window->SetCaptureControl(nullptr);
-      }
+    if (MControl* focus = window->GetFocusControl(); focus != this && IsAncestorOf(focus))
+      window->SetFocusControl(nullptr);
+    if (MControl* capture = window->GetCaptureControl(); capture != this && IsAncestorOf(capture))
+      window->SetCaptureControl(nullptr);
   }
   Invalidate();
 }
@@ -454,19 +451,24 @@ void MControl::SetClicked(bool clicked)
 
 void MControl::Invalidate()
 {
-  Invalidate(GetRect());
+  InvalidateShared(nullptr);
 }
 
 void MControl::Invalidate(const MRect& rect)
 {
+  InvalidateShared(&rect);
+}
+
+void MControl::InvalidateShared(const MRect* rect)
+{
   MWindow* window = GetWindow();
   if (window == nullptr)
     return;
-  // Shared: the positions up the chain must not change while they are summed.
+  // Shared: sizes and the positions up the chain must not change while they are read.
   MSynchronizationObjectGuard read(window->GetTreeLock(), MSynchronizationObject::kModeShared);
   if (GetWindow() != window)
     return; // detached meanwhile
-  InvalidateHeld(rect);
+  InvalidateHeld(rect != nullptr ? *rect : GetRect());
 }
 
 void MControl::InvalidateHeld(const MRect& rect)

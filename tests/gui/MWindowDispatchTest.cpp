@@ -1,0 +1,233 @@
+// Input routing, modal loops, timers and snapshots through the headless window system.
+
+#include "gui/MWindow.h"
+#include "gui/controls/MPanel.h"
+#include "gui/headless/MWindowSystemHeadless.h"
+#include "tests/base/MExpectMessage.h"
+#include "tests/gui/support/MRecordingStyle.h"
+#include "tests/gui/support/MSnapshot.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+
+// Logs what reaches it; consumes what it is told to.
+class MProbe : public MControl
+{
+public:
+  std::vector<std::string> log;
+  bool consumeDoubleClick = false;
+  bool captureOnDown = false;
+
+  MProbe() { SetFlag(FlagTabStop, true); }
+
+  bool OnMouseDown(MMouseButton button, MPoint p, std::uint32_t modifiers) override
+  {
+    Log("down", int(button), p, modifiers);
+    if (captureOnDown)
+      SetCapture();
+    return true;
+  }
+  bool OnMouseUp(MMouseButton button, MPoint p, std::uint32_t modifiers) override
+  {
+    Log("up", int(button), p, modifiers);
+    ReleaseCapture();
+    return true;
+  }
+  bool OnMouseDoubleClick(MMouseButton button, MPoint p, std::uint32_t modifiers) override
+  {
+    Log("double", int(button), p, modifiers);
+    return consumeDoubleClick;
+  }
+  bool OnMouseMove(MPoint p, std::uint32_t modifiers) override
+  {
+    Log("move", 0, p, modifiers);
+    return true;
+  }
+  void OnMouseEnter() override { log.push_back("enter"); }
+  void OnMouseLeave() override { log.push_back("leave"); }
+  bool OnTimer(std::int32_t id) override
+  {
+    log.push_back("timer " + std::to_string(id));
+    return true;
+  }
+
+private:
+  void Log(const char* what, int button, MPoint p, std::uint32_t modifiers)
+  {
+    log.push_back(std::string(what) + " " + std::to_string(button) + " " + std::to_string(p.x) + "," +
+                  std::to_string(p.y) + (modifiers & MSystemEvent::ModDoubleClick ? " dbl" : ""));
+  }
+};
+
+MSystemEvent Event(MSystemEvent::Code code, MPoint position = {}, std::uint32_t modifiers = 0, std::int32_t value = 0)
+{
+  MSystemEvent event;
+  event.code = code;
+  event.position = position;
+  event.modifiers = modifiers;
+  event.value = value;
+  return event;
+}
+
+class MWindowDispatch : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    system.SetManualClock(10000);
+    window.SetBounds(MRect::FromSize(0, 0, 200, 100));
+    probe = &window.Add<MProbe>();
+    probe->SetBounds(MRect::FromSize(20, 30, 50, 40));
+    window.Open(system);
+    system.ProcessPendingMessages();
+  }
+
+  void Send(const MSystemEvent& event)
+  {
+    system.InjectEvent(window, event);
+    system.ProcessPendingMessages();
+  }
+
+  MWindowSystemHeadless system;
+  MWindow window;
+  MProbe* probe = nullptr;
+};
+
+TEST_F(MWindowDispatch, ClicksAreSwallowedFor100MsAfterAHideWhileMovesArrive)
+{
+  MWindow popup;
+  popup.SetBounds(MRect::FromSize(0, 0, 10, 10));
+  popup.Open(system, 0, true);
+  popup.SetVisible(false);
+
+  Send(Event(MSystemEvent::LeftDown, MPoint{25, 35}));
+  Send(Event(MSystemEvent::MouseMove, MPoint{26, 36}));
+  system.AdvanceClock(99);
+  Send(Event(MSystemEvent::LeftUp, MPoint{26, 36}));
+  Send(Event(MSystemEvent::KeyDown, {}, 0, MVirtualKey::Space));
+  EXPECT_EQ(probe->log, (std::vector<std::string>{"enter", "move 0 6,6"}));
+  system.AdvanceClock(1);
+  Send(Event(MSystemEvent::LeftDown, MPoint{25, 35}));
+  EXPECT_EQ(probe->log.back(), "down 0 5,5");
+}
+
+TEST_F(MWindowDispatch, AnIgnoredDoubleClickArrivesAsADownWithTheFlag)
+{
+  Send(Event(MSystemEvent::RightDoubleClick, MPoint{21, 31}));
+  EXPECT_EQ(probe->log, (std::vector<std::string>{"enter", "double 1 1,1", "down 1 1,1 dbl"}));
+
+  probe->log.clear();
+  probe->consumeDoubleClick = true;
+  Send(Event(MSystemEvent::LeftDoubleClick, MPoint{21, 31}));
+  EXPECT_EQ(probe->log, (std::vector<std::string>{"double 0 1,1"}));
+}
+
+TEST_F(MWindowDispatch, HighlightFollowsTheMouseAndCaptureKeepsTheControl)
+{
+  Send(Event(MSystemEvent::MouseMove, MPoint{25, 35}));
+  EXPECT_TRUE(probe->IsHighlighted());
+  Send(Event(MSystemEvent::MouseMove, MPoint{150, 90}));
+  EXPECT_FALSE(probe->IsHighlighted());
+  EXPECT_EQ(probe->log, (std::vector<std::string>{"enter", "move 0 5,5", "leave"}));
+
+  probe->log.clear();
+  probe->captureOnDown = true;
+  Send(Event(MSystemEvent::LeftDown, MPoint{25, 35}));
+  EXPECT_EQ(system.GetCaptureWindow(), window.GetDescriptor());
+  Send(Event(MSystemEvent::MouseMove, MPoint{150, 90})); // outside, still the probe's
+  Send(Event(MSystemEvent::LeftUp, MPoint{150, 90}));
+  EXPECT_EQ(probe->log, (std::vector<std::string>{"enter", "down 0 5,5", "move 0 130,60", "up 0 130,60"}));
+  EXPECT_EQ(system.GetCaptureWindow(), nullptr);
+  EXPECT_TRUE(probe->IsFocused()); // a click focuses a tab stop
+  Send(Event(MSystemEvent::MouseLeave));
+  EXPECT_EQ(probe->log.back(), "leave");
+}
+
+TEST_F(MWindowDispatch, TabMovesTheFocusOverVisibleEnabledTabStops)
+{
+  MProbe& second = window.Add<MProbe>();
+  MProbe& hidden = window.Add<MProbe>();
+  hidden.SetVisible(false);
+  MProbe& disabled = window.Add<MProbe>();
+  disabled.SetEnabled(false);
+  MPanel& panel = window.Add<MPanel>();
+  MProbe& nested = panel.Add<MProbe>();
+
+  const struct
+  {
+    std::uint32_t modifiers;
+    MControl* expected;
+  } steps[] = {
+    {0, probe}, {0, &second}, {0, &nested}, {0, probe}, {MSystemEvent::ModShift, &nested},
+  };
+  for (const auto& step : steps)
+  {
+    Send(Event(MSystemEvent::KeyDown, {}, step.modifiers, MVirtualKey::Tab));
+    EXPECT_EQ(window.GetFocusControl(), step.expected);
+  }
+}
+
+TEST_F(MWindowDispatch, EscapeClosesOnlyAWindowThatAsksForIt)
+{
+  Send(Event(MSystemEvent::KeyDown, {}, 0, MVirtualKey::Escape));
+  EXPECT_TRUE(window.IsOpen());
+  window.SetFlag(MControl::FlagCloseOnEscape, true);
+  Send(Event(MSystemEvent::KeyDown, {}, 0, MVirtualKey::Escape));
+  EXPECT_FALSE(window.IsOpen());
+  EXPECT_EQ(window.GetModalResult(), MModalValue::Cancel);
+}
+
+TEST_F(MWindowDispatch, EndModalEndsTheLoopAndASecondCallThrows)
+{
+  // A timer ends the loop from inside it, as a button would.
+  class MCloser : public MControl
+  {
+  public:
+    bool OnTimer(std::int32_t) override
+    {
+      GetWindow()->GetWindowSystem()->EndModal(*GetWindow(), MModalValue::Ok);
+      return true;
+    }
+  };
+  MCloser& closer = window.Add<MCloser>();
+  closer.SetTimer(1, 20);
+  system.AdvanceClock(20);
+  EXPECT_EQ(system.RunModal(window), MModalValue::Ok);
+  EXPECT_EQ(MessageOf([&] { system.EndModal(window, MModalValue::Cancel); }),
+            "MWindowSystemMSWindows::EndModal called more than once");
+  EXPECT_EQ(window.GetModalResult(), MModalValue::Ok);
+}
+
+TEST_F(MWindowDispatch, TimersFireByTheClockAndStopWithTheirControl)
+{
+  probe->SetTimer(7, 50);
+  system.AdvanceClock(49);
+  system.ProcessPendingMessages();
+  EXPECT_EQ(probe->log, std::vector<std::string>{});
+  system.AdvanceClock(1);
+  system.ProcessPendingMessages();
+  EXPECT_EQ(probe->log, (std::vector<std::string>{"timer 7"}));
+  window.RemoveChild(*probe).reset();
+  EXPECT_FALSE(system.HasTimer(window, 1));
+}
+
+TEST_F(MWindowDispatch, APanelTreeMatchesItsGolden)
+{
+  MRecordingStyle style;
+  window.SetStyle(&style);
+  MPanel& panel = window.Add<MPanel>();
+  panel.SetBounds(MRect::FromSize(100, 10, 90, 80));
+  panel.SetCaptionType(MCaptionType::Normal);
+  MProbe& child = panel.Add<MProbe>();
+  child.SetBounds(MRect::FromSize(10, 20, 100, 30)); // cut by the panel
+  child.SetEnabled(false);
+  Send(Event(MSystemEvent::MouseMove, MPoint{25, 35}));
+  EXPECT_TRUE(MatchesGolden(RenderWindow(system, window), "tree_panels"));
+}
+
+} // namespace
