@@ -372,17 +372,14 @@ void MControl::SetCollapsed(bool collapsed)
     MTreeWriteGuard guard(GetWindow());
     SetFlag(FlagCollapsed, collapsed);
   }
+  // Nothing inside a collapsed control keeps the focus or the capture.
   MWindow* window = GetWindow();
   if (collapsed && window != nullptr && window != this)
   {
-    for (MControl* c : {window->GetFocusControl(), window->GetCaptureControl()})
-      if (c != nullptr && c != this && IsAncestorOf(c))
-      {
-        if (c == window->GetFocusControl())
-          window->SetFocusControl(nullptr);
-        if (c == window->GetCaptureControl())
-          window->SetCaptureControl(nullptr);
-      }
+    if (MControl* focus = window->GetFocusControl(); focus != this && IsAncestorOf(focus))
+      window->SetFocusControl(nullptr);
+    if (MControl* capture = window->GetCaptureControl(); capture != this && IsAncestorOf(capture))
+      window->SetCaptureControl(nullptr);
   }
   Invalidate();
 }

@@ -97,7 +97,8 @@ public:
   /// Child at `index`; null outside the list.
   MControl* GetChild(std::size_t index) const;
   /// Takes ownership of `child` and inserts it before `index` (default: at the end, on top).
-  /// A null child or one that already has a parent throws MException. Answers the child.
+  /// A null child, one that already has a parent, or a window (windows are never children: an
+  /// owner keeps its popup windows itself) throws MException. Answers the child.
   MControl& AddChild(std::unique_ptr<MControl> child, std::size_t index = SIZE_MAX);
   /// Creates a child of class T in place and answers it.
   template <class T, class... Arguments>

@@ -31,7 +31,7 @@ void CollectTabStops(MControl& control, std::vector<MControl*>& list)
   for (std::size_t i = 0; i < control.GetChildCount(); ++i)
   {
     MControl& child = *control.GetChild(i);
-    if (!child.IsVisible() || !child.IsEnabled() || dynamic_cast<MWindow*>(&child) != nullptr)
+    if (!child.IsVisible() || !child.IsEnabled())
       continue;
     if (child.HasFlag(MControl::FlagTabStop))
       list.push_back(&child);
@@ -48,7 +48,7 @@ MControl* HitTestBelow(MControl& control, MPoint position)
   for (std::size_t i = control.GetChildCount(); i-- > 0;)
   {
     MControl& child = *control.GetChild(i);
-    if (!child.IsVisible() || dynamic_cast<MWindow*>(&child) != nullptr)
+    if (!child.IsVisible())
       continue;
     if (child.GetBounds().Contains(position))
       return HitTestBelow(child, MPoint{position.x - child.GetPosition().x, position.y - child.GetPosition().y});
@@ -76,6 +76,11 @@ void MWindow::Open(MWindowSystemCommon& system, MNativeHandle parent, bool popup
 {
   if (IsOpen())
     return;
+  if (HasFlag(FlagMoveToScreenCenter) && parent == 0)
+  {
+    const MRect area = system.GetWorkArea(MPoint{GetPosition().x + GetSize().x / 2, GetPosition().y + GetSize().y / 2});
+    m_position = MPoint{area.left + (area.Width() - GetSize().x) / 2, area.top + (area.Height() - GetSize().y) / 2};
+  }
   MNativeWindowParams params;
   params.parent = parent;
   params.rect = GetBounds();
@@ -230,6 +235,7 @@ void MWindow::OnNativeSize(MSize size)
 void MWindow::PaintSurface(MDrawer& drawer, const MRect& dirty)
 {
   MWindowSystemCommon* system = GetWindowSystem();
+  m_nesting.fetch_add(1, std::memory_order_relaxed);
   if (system != nullptr)
     system->EnterHandler();
   const bool painted = MHostCallShield::Run(kTraceMessages, [&] {
@@ -244,6 +250,7 @@ void MWindow::PaintSurface(MDrawer& drawer, const MRect& dirty)
   });
   if (!painted)
     m_invalidator.Add(dirty); // painted again later
+  m_nesting.fetch_sub(1, std::memory_order_relaxed);
   if (system != nullptr)
     system->LeaveHandler();
 }
@@ -262,7 +269,7 @@ void MWindow::PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const
   for (std::size_t i = 0; i < control.GetChildCount(); ++i)
   {
     MControl& child = *control.GetChild(i);
-    if (!child.IsVisible() || dynamic_cast<MWindow*>(&child) != nullptr)
+    if (!child.IsVisible())
       continue;
     PaintTree(drawer, child, MPoint{origin.x + child.GetPosition().x, origin.y + child.GetPosition().y}, rect);
   }

@@ -24,7 +24,10 @@
 //     event focuses the first control up the chain that accepts focus. Keys and characters go to
 //     the focused control (else the window) and up the chain; an unconsumed Tab moves the focus
 //     over the tab-stop controls (Shift+Tab backwards), an unconsumed Escape closes a window with
-//     FlagCloseOnEscape (ending its modal loop with Cancel).
+//     FlagCloseOnEscape (ending its modal loop with Cancel). Timer goes to the control that
+//     started it, CaptureLost to the captured control, FocusIn/FocusOut to the focused one,
+//     MouseLeave clears the highlight. Size (the back end has resized its surface already) and
+//     Close (OnCloseRequested) are handled without the tree lock.
 //  4. The counters fall; when no handler runs anywhere, the global event processor is drained.
 // Every handler runs inside MHostCallShield ("MWindowProc (messages)" or the keyboard texts), so
 // nothing escapes to the back end.

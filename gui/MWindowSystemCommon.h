@@ -119,7 +119,7 @@ protected:
   /// The back end's part of EndModal: wake the modal loop. Default: WakeGuiThread.
   virtual void OnEndModal(MWindow& window);
 
-  /// Hide helper for back ends: suppresses input for 100 ms.
+  /// Every back end's Hide calls this: suppresses input for 100 ms.
   void OnWindowHidden() { SuppressInput(kSuppressInputMs); }
 
 private:
