@@ -12,4 +12,11 @@ list(APPEND TONVERA_GUI_SOURCES
   controls/MEditBuffer.cpp
   controls/MEdit.cpp
   controls/MListBox.cpp
-  controls/MMenu.cpp)
+  controls/MMenu.cpp
+  controls/MSelector.cpp
+  controls/MPiano.cpp
+  controls/MScrollBar.cpp
+  controls/MTabSet.cpp
+  controls/MProgressBar.cpp
+  controls/MSplitter.cpp
+  controls/MTreeControl.cpp)
