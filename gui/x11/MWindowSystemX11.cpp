@@ -147,6 +147,7 @@ MWindowSystemX11::~MWindowSystemX11()
 {
   // The common threads call WakeGuiThread: stop them while the wake-up signal still exists.
   ShutdownCommon();
+  m_wakeSignal.store(nullptr, std::memory_order_release);
   if (!m_impl)
     return;
   Impl& impl = *m_impl;
@@ -248,6 +249,7 @@ void MWindowSystemX11::Initialize()
   }
 #endif
   m_impl = std::move(impl);
+  m_wakeSignal.store(m_impl->wake.get(), std::memory_order_release);
   InitializeCommon();
 }
 
@@ -707,22 +709,19 @@ bool MWindowSystemX11::IsForeground(const MWindowDescriptor& window) const
 void MWindowSystemX11::Quit()
 {
   m_quitRequested.store(true, std::memory_order_release);
-  if (m_impl)
-    WakeGuiThread();
+  WakeGuiThread();
 }
 
 void MWindowSystemX11::WakeGuiThread()
 {
   // Any thread: only the descriptor is touched, never the connection.
-  if (m_impl)
-    m_impl->wake->Signal();
+  if (MX11Wake* wake = m_wakeSignal.load(std::memory_order_acquire))
+    wake->Signal();
 }
 
 void MWindowSystemX11::InvalidateRect(MWindowDescriptor& window, const MRect& rect)
 {
   MX11WindowDescriptor& descriptor = Cast(window);
-  if (!m_impl)
-    return;
   if (IsGuiThread())
   {
     descriptor.m_dirty = descriptor.m_dirty.Union(rect.Intersect(descriptor.Bounds()));

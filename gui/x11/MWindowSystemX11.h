@@ -36,6 +36,7 @@
 #include <memory>
 #include <vector>
 
+class MX11Wake;
 class MX11WindowDescriptor;
 
 class MWindowSystemX11 : public MWindowSystemCommon
@@ -140,5 +141,8 @@ private:
   MString m_displayName;
   bool m_useSharedMemory = true;
   std::unique_ptr<Impl> m_impl;
+  // The wake-up signal as other threads see it: set once Initialize made it, cleared before it
+  // goes, so that no thread reads m_impl while the GUI thread assigns it.
+  std::atomic<MX11Wake*> m_wakeSignal{nullptr};
   std::atomic<bool> m_quitRequested{false};
 };

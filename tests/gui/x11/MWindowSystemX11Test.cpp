@@ -1,6 +1,7 @@
 // The X11 back end against a private Xvfb server: the test plays the host with its own raw Xlib
 // connection (the embedding parent window, XTest input, XGetImage read-back), the window system
 // under test has its own connection, as in a real host.
+#include "gui/MBitmap.h"
 #include "gui/MDrawer.h"
 #include "gui/MWindow.h"
 #include "gui/controls/MCheckBox.h"
@@ -354,6 +355,29 @@ TEST_F(MWindowSystemX11Test, HostRunLoopDescriptorFiresForWakeUpsAndXEventsAndCa
   EXPECT_TRUE(readable(500)) << "pointer motion over the editor";
   m_system->Idle();
   EXPECT_FALSE(readable());
+}
+
+TEST_F(MWindowSystemX11Test, HostResizesAndPointerLeavesReachTheEditor)
+{
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, m_parent);
+  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); }));
+
+  XTestFakeMotionEvent(m_host, 0, kHostX + 40, kHostY + 50, 0);
+  XSync(m_host, False);
+  ASSERT_TRUE(PumpUntil([&] { return editor.window.GetHighlightControl() == editor.knob; }));
+  XTestFakeMotionEvent(m_host, 0, kHostX + 300, kHostY + 250, 0); // over the host's window only
+  XSync(m_host, False);
+  EXPECT_TRUE(PumpUntil([&] { return editor.window.GetHighlightControl() == nullptr; })) << "mouse leave";
+
+  const Window ours = Window(editor.window.GetDescriptor()->GetHandle());
+  XResizeWindow(m_host, ours, 320, 200);
+  XSync(m_host, False);
+  ASSERT_TRUE(PumpUntil([&] { return editor.window.GetSize() == MSize{320, 200}; }));
+  const MBitmap& surface = editor.window.GetDescriptor()->GetSurface();
+  EXPECT_EQ((MSize{surface.Width(), surface.Height()}), (MSize{320, 200}));
+  EXPECT_EQ(m_system->GetWindowRect(*editor.window.GetDescriptor()), MRect::FromSize(kHostX, kHostY, 320, 200));
 }
 
 TEST_F(MWindowSystemX11Test, CloseButtonOfTheWindowManagerClosesTheWindow)
