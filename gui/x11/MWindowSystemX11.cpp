@@ -900,6 +900,10 @@ void MWindowSystemX11::HandleXEvent(void* rawEvent)
     }
     else if (press)
     {
+      // An embedded editor gets no keyboard from the window manager: a click into it takes the
+      // focus, as a click into a native child control does, so that typed entry works.
+      if (!descriptor->m_topLevel && !descriptor->m_popup)
+        XSetInputFocus(impl.display, xWindow, RevertToParent, event.xbutton.time);
       const bool isDouble = impl.clicks.Press(xWindow, event.xbutton.button, std::uint32_t(event.xbutton.time),
                                               translated.position);
       translated.code = isDouble ? action.doubleClick : action.down;

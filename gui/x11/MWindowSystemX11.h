@@ -26,6 +26,9 @@
 // after more than 10 paint/timer/wake-up messages in a row so that a flood of repaints cannot
 // starve the host.
 //
+// Keyboard: a top-level window gets the focus from the window manager; an embedded window takes
+// it when clicked (XSetInputFocus), since the host's window manager never gives it to a child.
+//
 // Messages, in the order the pump takes them: X events (input, exposure, structure, close
 // requests), then the wake-up signal (applies other threads' requests and drains the global event
 // processor), then due timers, then paints of windows with a dirty area.

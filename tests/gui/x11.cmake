@@ -4,7 +4,7 @@ if(TARGET tonvera_gui_x11)
   if(NOT X11_XTest_FOUND)
     message(FATAL_ERROR "libXtst is required for the X11 tests: install libxtst-dev")
   endif()
-  tonvera_add_test(tonvera_gui_x11_tests LABEL gui
+  tonvera_add_test(tonvera_gui_x11_tests LABEL gui CONCURRENCY
     SOURCES
       ${CMAKE_CURRENT_LIST_DIR}/x11/MX11InputTest.cpp
       ${CMAKE_CURRENT_LIST_DIR}/x11/MWindowSystemX11Test.cpp
