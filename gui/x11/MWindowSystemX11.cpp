@@ -1119,11 +1119,15 @@ void MWindowSystemX11::ProcessPendingMessages()
   CheckGuiThread("ProcessPendingMessages");
   int handled = 0;
   int quietInARow = 0;
+  bool bounded = true;
   while (handled < kMaxMessagesPerCall)
   {
     const MessageKind kind = HandleOneMessage();
     if (kind == MessageKind::None)
+    {
+      bounded = false;
       break;
+    }
     ++handled;
     if (kind == MessageKind::Input)
       quietInARow = 0;
@@ -1132,6 +1136,11 @@ void MWindowSystemX11::ProcessPendingMessages()
   }
   DrainEvents();
   XFlush(m_impl->display);
+  // Work left behind (a bound stopped us, or a paint's XSync read events into Xlib's queue where
+  // the connection's descriptor no longer shows them): keep the host's descriptor readable, so
+  // that its run loop calls again at once rather than at its next timer tick.
+  if (bounded || XQLength(m_impl->display) > 0)
+    m_impl->wake->Signal();
 }
 
 void MWindowSystemX11::Idle()

@@ -293,6 +293,8 @@ TEST_F(MWindowSystemX11Test, PumpStopsAfterElevenTimerTicksInARow)
   std::this_thread::sleep_for(std::chrono::milliseconds(5));
   m_system->ProcessPendingMessages();
   EXPECT_EQ(editor.swatch->ticks, MWindowSystemX11::kMaxQuietInARow + 1);
+  pollfd fd{m_system->GetEventFileDescriptor(), POLLIN, 0};
+  EXPECT_EQ(poll(&fd, 1, 0), 1) << "work left: the host's descriptor stays readable";
   m_system->ProcessPendingMessages();
   EXPECT_GE(editor.swatch->ticks, 15) << "the next call goes on";
 }
