@@ -39,6 +39,10 @@
 // which is exactly D + (R - D) w / 255 on an opaque destination (the common case, which takes a
 // fast path) and plain "source over destination" for Alphablend.
 //
+// Shape coordinates are pixel edges: pixel (x, y) spans x..x+1 and y..y+1, so a crisp 1-pixel
+// line runs through pixel centres (x + 0.5). Points further than 10^7 pixels from the target's
+// origin are not drawn.
+//
 // Anti-aliasing. Circles, arcs, rounded rectangles, polygons and lines are flattened into
 // polygons (chord error below 1/20 pixel) and rasterised with exact area coverage per pixel
 // (signed-area accumulation per scan line, non-zero style), then blended with Alphablend. An
@@ -129,6 +133,9 @@ private:
   void StretchUnguarded(const MRect& dest, const MBitmap& bitmap, const MRect& source, MColorOp op,
                         std::uint8_t alpha);
   void FillShape(std::span<const PointF> points, std::span<const std::int32_t> contourEnds, MColor color);
+  /// A rounded rectangle (filled for thickness 0, else a frame of whole pixels) as solid
+  /// rectangles and four anti-aliased corner boxes; false where that split does not apply.
+  bool RoundRectBySlices(const MRect& rect, double radius, double thickness, MColor color);
   void TextUnguarded(const MRect& rect, const MString& text, const MFont& font, MColor color, MAlignment alignment);
 
   MBitmap* m_target;
@@ -138,6 +145,7 @@ private:
   std::vector<PointF> m_points;
   std::vector<std::int32_t> m_contours;
   std::vector<float> m_cells;
+  std::vector<std::int32_t> m_spans;
   std::vector<std::uint32_t> m_row;
   std::vector<std::int32_t> m_index;
   std::vector<MFont::PlacedGlyph> m_glyphs;

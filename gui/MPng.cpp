@@ -32,7 +32,10 @@ constexpr const char* kEmptyMessage = "Empty image cannot be saved to PNG.";
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
 // Largest PNG file read into memory, and largest ancillary chunk libpng may allocate.
 constexpr std::int64_t kMaxFileBytes = std::int64_t(1) << 28;
-constexpr png_alloc_size_t kMaxChunkBytes = 8u << 20;
+constexpr png_alloc_size_t kMaxChunkBytes = 1u << 20;
+// Ancillary chunks that are skipped, each a 4-letter type and a terminating zero.
+constexpr png_byte kIgnoredChunks[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0"
+                                      "sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
 
 [[noreturn]] void OnError(png_structp png, png_const_charp)
 {
@@ -80,6 +83,9 @@ bool ReadHeader(png_structp png, png_infop info, ReadJob* job)
   }
   png_set_user_limits(png, MBaseBitmap::kMaxSide, MBaseBitmap::kMaxSide);
   png_set_chunk_malloc_max(png, kMaxChunkBytes);
+  // Only the image, its palette and transparency matter to us: skip the ancillary chunks
+  // unread (text, colour profiles and the like), which keeps their decompression off the path.
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks, int(sizeof(kIgnoredChunks) / 5));
   png_set_read_fn(png, job, ReadFromMemory);
   png_read_info(png, info);
   int interlace = 0;

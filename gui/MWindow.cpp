@@ -19,12 +19,6 @@ bool IsMouseCode(MSystemEvent::Code code)
   return code <= MSystemEvent::MouseWheel;
 }
 
-// Descriptor slot of a window-system type: the four characters folded into 0..15.
-int SlotOf(std::uint32_t type)
-{
-  return static_cast<int>((type ^ (type >> 8) ^ (type >> 16) ^ (type >> 24)) & 0x0Fu);
-}
-
 // Visible, enabled, tab-stop controls below `control` in tree order (collapsed ones hide theirs).
 void CollectTabStops(MControl& control, std::vector<MControl*>& list)
 {
@@ -90,11 +84,24 @@ void MWindow::Open(MWindowSystemCommon& system, MNativeHandle parent, bool popup
   if (descriptor == nullptr)
     throw MException(MString("The window system created no native window."));
   MWindowDescriptor& created = *descriptor;
-  m_descriptors[SlotOf(descriptor->GetType())] = std::move(descriptor);
+  // The slot tagged with this type, else the first free one.
+  auto slot = std::find_if(m_descriptors.begin(), m_descriptors.end(), [&created](const auto& d) {
+    return d != nullptr && d->GetType() == created.GetType();
+  });
+  if (slot == m_descriptors.end())
+    slot = std::find(m_descriptors.begin(), m_descriptors.end(), nullptr);
+  if (slot == m_descriptors.end() || *slot != nullptr)
+  {
+    system.DestroyNativeWindow(std::move(descriptor));
+    throw MException(MString("All descriptor slots of the window are in use."));
+  }
+  *slot = std::move(descriptor);
   m_system.store(&system, std::memory_order_release);
   system.AddWindow(*this);
   m_invalidator.Register();
-  m_invalidator.Add(GetRect());
+  // Timers the controls started before (or while closed) tick from now on.
+  for (const auto& [nativeId, entry] : m_timers)
+    system.SetTimer(created, nativeId, entry.periodMs);
   if (IsVisible())
     system.Show(created, true);
   // Paint at once through the native path, so the first frame does not wait for the thread.
@@ -111,10 +118,10 @@ void MWindow::Close()
   if (m_focus != nullptr)
     SetFocusControl(nullptr);
   UpdateHighlight(nullptr);
+  // Timers pause while the window is closed (they are kept for the next Open).
   for (const auto& [nativeId, entry] : m_timers)
     if (MWindowDescriptor* descriptor = GetDescriptor())
       system->SetTimer(*descriptor, nativeId, 0);
-  m_timers.clear();
   m_invalidator.Unregister();
   for (auto& slot : m_descriptors)
   {
@@ -143,8 +150,10 @@ MWindowDescriptor* MWindow::GetDescriptor() const
 
 MWindowDescriptor* MWindow::GetDescriptor(std::uint32_t type) const
 {
-  const auto& slot = m_descriptors[SlotOf(type)];
-  return slot != nullptr && slot->GetType() == type ? slot.get() : nullptr;
+  for (const auto& slot : m_descriptors)
+    if (slot != nullptr && slot->GetType() == type)
+      return slot.get();
+  return nullptr;
 }
 
 void MWindow::SetVisible(bool visible)
@@ -263,7 +272,9 @@ void MWindow::PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const
   drawer.SetOrigin(MPoint{});
   drawer.SetClip(rect);
   drawer.SetOrigin(origin);
-  control.Paint(drawer);
+  // A control whose paint fails leaves the others intact and is painted again later.
+  if (!MHostCallShield::Run(kTraceMessages, [&] { control.Paint(drawer); }))
+    m_invalidator.Add(rect);
   if (control.IsCollapsed())
     return;
   for (std::size_t i = 0; i < control.GetChildCount(); ++i)
@@ -531,13 +542,14 @@ void MWindow::SetControlTimer(MControl& control, std::int32_t id, std::int32_t p
       nativeId = native;
   if (periodMs <= 0 && nativeId == 0)
     return;
-  if (nativeId == 0)
-  {
-    nativeId = m_nextTimerId++;
-    m_timers[nativeId] = TimerEntry{&control, id};
-  }
-  else if (periodMs <= 0)
+  if (periodMs <= 0)
     m_timers.erase(nativeId);
+  else
+  {
+    if (nativeId == 0)
+      nativeId = m_nextTimerId++;
+    m_timers[nativeId] = TimerEntry{&control, id, periodMs};
+  }
   MWindowSystemCommon* system = GetWindowSystem();
   MWindowDescriptor* descriptor = GetDescriptor();
   if (system != nullptr && descriptor != nullptr)
