@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <bit>
+#include <cstdlib>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -33,7 +35,6 @@ namespace
 using Clock = std::chrono::steady_clock;
 constexpr MColor kDark{0x30, 0x30, 0x30, 0xFF};
 constexpr MColor kLit{0xF0, 0x90, 0x20, 0xFF};
-constexpr std::uint32_t Rgb(MColor colour) { return colour.ToARGB() & 0xFFFFFF; }
 
 // A control that paints one colour and records keys and timer ticks: the pixel and input probe.
 class TestSwatch : public MControl
@@ -56,15 +57,15 @@ public:
 class MWindowSystemX11Test : public ::testing::Test
 {
 protected:
-  void SetUp() override { StartServer({}); }
+  void SetUp() override { StartServer(24, {}); }
 
-  void StartServer(std::initializer_list<const char*> arguments)
+  void StartServer(int depth, std::initializer_list<const char*> arguments)
   {
     if (MXvfbServer::FindProgram().empty())
       GTEST_SKIP() << "Xvfb is not installed (Debian xvfb; scripts/install-deps.sh installs it)";
     m_server = std::make_unique<MXvfbServer>();
     std::string error;
-    ASSERT_TRUE(m_server->Start(error, arguments)) << error;
+    ASSERT_TRUE(m_server->Start(error, depth, arguments)) << error;
     m_host = XOpenDisplay(m_server->GetDisplayName().c_str());
     ASSERT_NE(m_host, nullptr);
     // The host's window the editor embeds into, at (50, 40) of the screen.
@@ -98,14 +99,22 @@ protected:
     return true;
   }
 
-  /// Screen pixel (0x00RRGGBB) as the host sees it.
-  std::uint32_t ScreenPixel(int x, int y)
+  /// Whether the screen shows `colour` at (x, y) as the host sees it: the pixel is decoded through
+  /// the screen visual's channel masks, so 16-bit screens compare within their precision.
+  bool ShowsColour(int x, int y, MColor colour)
   {
     XImage* image = XGetImage(m_host, DefaultRootWindow(m_host), x, y, 1, 1, AllPlanes, ZPixmap);
-    const std::uint32_t pixel = image ? std::uint32_t(XGetPixel(image, 0, 0) & 0xFFFFFF) : 0xDEAD;
-    if (image)
-      XDestroyImage(image);
-    return pixel;
+    if (!image)
+      return false;
+    const unsigned long pixel = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    const Visual* visual = DefaultVisual(m_host, DefaultScreen(m_host));
+    const auto channel = [pixel](unsigned long mask) {
+      const int shift = std::countr_zero(mask), bits = std::popcount(mask);
+      return int(((pixel & mask) >> shift) * 255 / ((1ul << bits) - 1));
+    };
+    return std::abs(channel(visual->red_mask) - colour.r) <= 8 && std::abs(channel(visual->green_mask) - colour.g) <= 8 &&
+           std::abs(channel(visual->blue_mask) - colour.b) <= 8;
   }
 
   void Button(int screenX, int screenY, unsigned int button)
@@ -161,7 +170,7 @@ TEST_F(MWindowSystemX11Test, EmbeddedEditorTakesClicksDragsAndWheelNotches)
   ASSERT_EQ(count, 1u) << "the editor is a child of the host's window";
   EXPECT_EQ(children[0], Window(editor.window.GetDescriptor()->GetHandle()));
   XFree(children);
-  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); })) << "painted";
+  ASSERT_TRUE(PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, kDark); })) << "painted";
 
   Button(kHostX + 100, kHostY + 20, 1);
   ASSERT_TRUE(PumpUntil([&] { return editor.check->IsChecked(); })) << "a click toggles the check box";
@@ -197,7 +206,7 @@ TEST_F(MWindowSystemX11Test, KeysReachTheFocusedControlAsKeyDownAndCharacter)
   m_system->Initialize();
   Editor editor;
   editor.window.Open(*m_system, m_parent);
-  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); }));
+  ASSERT_TRUE(PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, kDark); }));
   Button(kSwatchX, kSwatchY, 1); // focuses the swatch and the embedded window
   ASSERT_TRUE(PumpUntil([&] { return editor.window.GetFocusControl() == editor.swatch; }));
   // No ActivateAndFocus: the click gave the embedded window the keyboard.
@@ -217,20 +226,27 @@ TEST_F(MWindowSystemX11Test, KeysReachTheFocusedControlAsKeyDownAndCharacter)
 
 TEST_F(MWindowSystemX11Test, WorkerInvalidationReachesTheScreenWithin100ms)
 {
-  // Both copy paths: shared memory, and XPutImage when the server has no MIT-SHM.
-  for (bool sharedMemory : {true, false})
+  // Every copy path: shared memory; XPutImage from the surface when the server has no MIT-SHM;
+  // pixels converted for a 16-bit screen.
+  struct Server
   {
-    SCOPED_TRACE(sharedMemory ? "MIT-SHM" : "XPutImage");
-    if (!sharedMemory)
+    const char* name;
+    int depth;
+    bool sharedMemory;
+  };
+  for (const Server& server : {Server{"MIT-SHM", 24, true}, Server{"XPutImage", 24, false}, Server{"16-bit", 16, false}})
+  {
+    SCOPED_TRACE(server.name);
+    if (server.depth != 24 || !server.sharedMemory)
     {
       TearDown();
-      StartServer({"-extension", "MIT-SHM"});
+      StartServer(server.depth, {"-extension", "MIT-SHM"});
     }
     m_system->Initialize();
     Editor editor;
     editor.window.Open(*m_system, m_parent);
-    ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); }));
-    EXPECT_EQ(m_system->UsesSharedMemory(*editor.window.GetDescriptor()), sharedMemory);
+    ASSERT_TRUE(PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, kDark); }));
+    EXPECT_EQ(m_system->UsesSharedMemory(*editor.window.GetDescriptor()), server.sharedMemory);
 
     // Through the control (invalidator thread, event processor, native invalidation on the GUI
     // thread), then straight through the window system from the worker.
@@ -246,7 +262,7 @@ TEST_F(MWindowSystemX11Test, WorkerInvalidationReachesTheScreenWithin100ms)
         else
           m_system->InvalidateRect(*editor.window.GetDescriptor(), editor.swatch->GetWindowRect());
       });
-      const bool shown = PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(lit ? kLit : kDark); }, 1000);
+      const bool shown = PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, lit ? kLit : kDark); }, 1000);
       const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
       worker.join();
       ASSERT_TRUE(shown);
@@ -287,7 +303,7 @@ TEST_F(MWindowSystemX11Test, PumpStopsAfterElevenTimerTicksInARow)
   m_system->Initialize();
   Editor editor;
   editor.window.Open(*m_system, m_parent);
-  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); }));
+  ASSERT_TRUE(PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, kDark); }));
   for (int id = 0; id < 15; ++id)
     editor.swatch->SetTimer(id, 1);
   std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -341,7 +357,7 @@ TEST_F(MWindowSystemX11Test, HostRunLoopDescriptorFiresForWakeUpsAndXEventsAndCa
     pollfd fd{m_system->GetEventFileDescriptor(), POLLIN, 0};
     return poll(&fd, 1, timeoutMs) == 1;
   };
-  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); }));
+  ASSERT_TRUE(PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, kDark); }));
   std::this_thread::sleep_for(std::chrono::milliseconds(120)); // the invalidator's first rounds
   m_system->Idle();
   EXPECT_FALSE(readable()) << "nothing pending after Idle";
@@ -363,7 +379,7 @@ TEST_F(MWindowSystemX11Test, HostResizesAndPointerLeavesReachTheEditor)
   m_system->Initialize();
   Editor editor;
   editor.window.Open(*m_system, m_parent);
-  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); }));
+  ASSERT_TRUE(PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, kDark); }));
 
   XTestFakeMotionEvent(m_host, 0, kHostX + 40, kHostY + 50, 0);
   XSync(m_host, False);
