@@ -414,6 +414,26 @@ TEST_F(MWindowSystemX11Test, CloseButtonOfTheWindowManagerClosesTheWindow)
   EXPECT_TRUE(PumpUntil([&] { return !editor.window.IsOpen(); }));
 }
 
+TEST_F(MWindowSystemX11Test, HostDestroyingItsWindowFirstLeavesTheEditorClosable)
+{
+  // Our window dies with the host's; the requests that follow fail on the server and must not
+  // reach Xlib's default error handler, which would end the process.
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, m_parent);
+  ASSERT_TRUE(PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, kDark); }));
+  XDestroyWindow(m_host, m_parent);
+  XSync(m_host, False);
+  editor.swatch->lit = true;
+  editor.swatch->Invalidate();
+  editor.knob->SetCapture();
+  m_system->SetCursor(MStdCursor::IBeam);
+  PumpUntil([] { return false; }, 100);
+  editor.window.Close();
+  m_system->Idle();
+  EXPECT_FALSE(editor.window.IsOpen());
+}
+
 TEST_F(MWindowSystemX11Test, ABadHostWindowIdIsRefusedWithAnException)
 {
   m_system->Initialize();
