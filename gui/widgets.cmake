@@ -24,4 +24,7 @@ list(APPEND TONVERA_GUI_SOURCES
   controls/MSignalGeneratorEditor.cpp
   controls/MEnvelopeEditorControl.cpp
   controls/MGraphEditor.cpp
-  controls/MVector2DEditor.cpp)
+  controls/MVector2DEditor.cpp
+  controls/MColorEditor.cpp
+  controls/MFileDialog.cpp
+  controls/MKeyboardControl.cpp)
