@@ -19,12 +19,6 @@ bool IsMouseCode(MSystemEvent::Code code)
   return code <= MSystemEvent::MouseWheel;
 }
 
-// Descriptor slot of a window-system type: the four characters folded into 0..15.
-int SlotOf(std::uint32_t type)
-{
-  return static_cast<int>((type ^ (type >> 8) ^ (type >> 16) ^ (type >> 24)) & 0x0Fu);
-}
-
 // Visible, enabled, tab-stop controls below `control` in tree order (collapsed ones hide theirs).
 void CollectTabStops(MControl& control, std::vector<MControl*>& list)
 {
@@ -90,11 +84,21 @@ void MWindow::Open(MWindowSystemCommon& system, MNativeHandle parent, bool popup
   if (descriptor == nullptr)
     throw MException(MString("The window system created no native window."));
   MWindowDescriptor& created = *descriptor;
-  m_descriptors[SlotOf(descriptor->GetType())] = std::move(descriptor);
+  // The slot tagged with this type, else the first free one.
+  auto slot = std::find_if(m_descriptors.begin(), m_descriptors.end(), [&created](const auto& d) {
+    return d != nullptr && d->GetType() == created.GetType();
+  });
+  if (slot == m_descriptors.end())
+    slot = std::find(m_descriptors.begin(), m_descriptors.end(), nullptr);
+  if (slot == m_descriptors.end() || *slot != nullptr)
+  {
+    system.DestroyNativeWindow(std::move(descriptor));
+    throw MException(MString("All descriptor slots of the window are in use."));
+  }
+  *slot = std::move(descriptor);
   m_system.store(&system, std::memory_order_release);
   system.AddWindow(*this);
   m_invalidator.Register();
-  m_invalidator.Add(GetRect());
   if (IsVisible())
     system.Show(created, true);
   // Paint at once through the native path, so the first frame does not wait for the thread.
@@ -143,8 +147,10 @@ MWindowDescriptor* MWindow::GetDescriptor() const
 
 MWindowDescriptor* MWindow::GetDescriptor(std::uint32_t type) const
 {
-  const auto& slot = m_descriptors[SlotOf(type)];
-  return slot != nullptr && slot->GetType() == type ? slot.get() : nullptr;
+  for (const auto& slot : m_descriptors)
+    if (slot != nullptr && slot->GetType() == type)
+      return slot.get();
+  return nullptr;
 }
 
 void MWindow::SetVisible(bool visible)
@@ -263,7 +269,9 @@ void MWindow::PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const
   drawer.SetOrigin(MPoint{});
   drawer.SetClip(rect);
   drawer.SetOrigin(origin);
-  control.Paint(drawer);
+  // A control whose paint fails leaves the others intact and is painted again later.
+  if (!MHostCallShield::Run(kTraceMessages, [&] { control.Paint(drawer); }))
+    m_invalidator.Add(rect);
   if (control.IsCollapsed())
     return;
   for (std::size_t i = 0; i < control.GetChildCount(); ++i)

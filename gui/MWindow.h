@@ -15,8 +15,8 @@
 //
 // Input routing (DispatchSystemEvent):
 //  1. The handler nesting counters rise (the window's and the window system's).
-//  2. While the window system suppresses input (100 ms after a window was hidden), every event
-//     but MouseMove is swallowed.
+//  2. While the window system suppresses input (100 ms after a window was hidden), the user's
+//     input is swallowed; moves and state notifications still arrive (MWindowSystemCommon).
 //  3. With the tree lock shared: mouse events go to the captured control, else to the deepest
 //     visible, enabled control under the mouse; positions are converted into its coordinates;
 //     unconsumed events go up the parent chain. Moves keep the highlight (leave, then enter).
@@ -85,8 +85,9 @@ public:
   /// Paints the part `dirty` (window client pixels) of the tree into `drawer`: each visible
   /// control whose window rectangle meets `dirty` gets the origin at its window position and the
   /// clip = its rectangle ∩ its parent's clip ∩ dirty, parents before children; collapsed
-  /// controls hide their children. Takes the tree lock shared. A paint that throws is contained
-  /// and the area invalidated again. GUI thread (the back end's paint).
+  /// controls hide their children. Takes the tree lock shared. A control whose Paint throws is
+  /// contained (the others are painted) and its area invalidated again. GUI thread (the back
+  /// end's paint).
   void PaintSurface(MDrawer& drawer, const MRect& dirty);
   /// The window's own look: the style's window background, or a plain background.
   void Paint(MDrawer& drawer) override;

@@ -121,7 +121,22 @@ bool MWindowSystemCommon::ShouldSwallowInput(const MSystemEvent& event)
     m_suppressUntil.compare_exchange_strong(expected, 0, std::memory_order_acq_rel);
     return false;
   }
-  return event.code != MSystemEvent::MouseMove;
+  // Only what the user does is swallowed. Notifications about state (a new size, a lost capture
+  // or focus, the mouse leaving, a timer tick) still arrive: dropping them would leave the tree
+  // disagreeing with the native window.
+  switch (event.code)
+  {
+  case MSystemEvent::MouseMove:
+  case MSystemEvent::MouseLeave:
+  case MSystemEvent::CaptureLost:
+  case MSystemEvent::FocusIn:
+  case MSystemEvent::FocusOut:
+  case MSystemEvent::Size:
+  case MSystemEvent::Timer:
+    return false;
+  default:
+    return true;
+  }
 }
 
 // --- events ---------------------------------------------------------------------------------------------

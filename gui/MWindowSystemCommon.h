@@ -4,8 +4,10 @@
 // A back end (headless, X11, Win32) derives from it and implements the native operations of
 // MWindowSystem. This class keeps what they all share:
 //  - the list of open windows and the GUI thread's id;
-//  - the suppress-input-until tick: hiding a window swallows every event but MouseMove for the
-//    next 100 ms (a click that closed a popup must not land in the window below);
+//  - the suppress-input-until tick: hiding a window swallows the user's input (clicks, wheel,
+//    keys, close and drop requests) for the next 100 ms, so that a click that closed a popup does
+//    not land in the window below; moves and state notifications (leave, capture lost, focus,
+//    size, timer) still arrive;
 //  - the events-pending flag, set by the invalidator thread and any poster, which the
 //    force-execute-events thread (priority Low, every 10 ms) turns into WakeGuiThread;
 //  - the handler nesting count and the draining of the global event processor once no handler
@@ -71,7 +73,8 @@ public:
   // --- input suppression -----------------------------------------------------------------------
   /// Milliseconds of a steady clock. Any thread.
   virtual std::uint64_t GetTickMs() const;
-  /// Swallows input (all but MouseMove) until now + `ms`. Hide calls it with 100. Any thread.
+  /// Swallows the user's input until now + `ms` (see the file comment). Hide calls it with 100.
+  /// Any thread.
   void SuppressInput(std::uint32_t ms = kSuppressInputMs);
   /// Whether `event` must be swallowed now; clears the tick once it passed. GUI thread.
   bool ShouldSwallowInput(const MSystemEvent& event);

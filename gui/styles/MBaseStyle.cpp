@@ -415,7 +415,8 @@ void MBaseStyle::PaintBody(MDrawer& drawer, const MControlPaint& paint, const MR
   }
 }
 
-void MBaseStyle::PaintKnob(MDrawer& drawer, const MControlPaint& paint, const MRect& body, const Ink& ink, bool bodyToo)
+void MBaseStyle::PaintKnob(MDrawer& drawer, const MControlPaint& paint, const MRect& body, const Ink& ink, bool bodyToo,
+                           bool pointer)
 {
   const MRect square = KnobSquare(body);
   const double r = square.Width() / 2.0;
@@ -445,7 +446,8 @@ void MBaseStyle::PaintKnob(MDrawer& drawer, const MControlPaint& paint, const MR
     if (std::fabs(to - from) > 1e-6)
       drawer.FrameArc(cx, cy, ringRadius, ringWidth, std::min(from, to), std::max(from, to), Fade(ink.accent, ink));
     const double dx = std::sin(to), dy = -std::cos(to);
-    drawer.Line(cx + dx * bodyRadius * 0.30, cy + dy * bodyRadius * 0.30, cx + dx * (bodyRadius - 3),
+    if (pointer)
+      drawer.Line(cx + dx * bodyRadius * 0.30, cy + dy * bodyRadius * 0.30, cx + dx * (bodyRadius - 3),
                 cy + dy * (bodyRadius - 3), Fade(paint.disabled ? ink.text : m_palette.text, ink), std::max(2.0, r * 0.07));
   }
 }

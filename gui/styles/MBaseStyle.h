@@ -121,7 +121,9 @@ protected:
   virtual void PaintIndicator(MDrawer& drawer, const MControlPaint& paint, const MRect& body);
   virtual void PaintFocus(MDrawer& drawer, const MControlPaint& paint, const MRect& body);
 
-  void PaintKnob(MDrawer& drawer, const MControlPaint& paint, const MRect& body, const Ink& ink, bool bodyToo);
+  /// Knob parts: the body disc when `bodyToo`, the value ring, and the pointer line when `pointer`.
+  void PaintKnob(MDrawer& drawer, const MControlPaint& paint, const MRect& body, const Ink& ink, bool bodyToo,
+                 bool pointer = true);
   /// One row or tab of the row types (see PaintContent).
   virtual void PaintRow(MDrawer& drawer, const MRect& rect, const MControlPaint& paint);
   /// Radius of a knob's body disc inside a knob square of radius `r` (the value ring is outside).

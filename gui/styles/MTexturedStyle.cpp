@@ -325,7 +325,7 @@ void MTexturedStyle::PaintBody(MDrawer& drawer, const MControlPaint& paint, cons
     // The image is the body disc with its shadow; the ring around it is drawn as vectors.
     const double bodyRadius = KnobBodyRadius(r) + 2;
     DrawCentred(drawer, image, square.left + r, square.top + r, 2 * bodyRadius, alpha);
-    PaintKnob(drawer, paint, body, MakeInk(paint), false);
+    PaintKnob(drawer, paint, body, MakeInk(paint), false, GetImage(element->selector) == nullptr);
     return;
   }
   case MControlType::Rotator:

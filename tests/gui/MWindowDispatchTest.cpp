@@ -1,5 +1,6 @@
 // Input routing, modal loops, timers and snapshots through the headless window system.
 
+#include "base/MException.h"
 #include "gui/MWindow.h"
 #include "gui/controls/MPanel.h"
 #include "gui/headless/MWindowSystemHeadless.h"
@@ -110,7 +111,13 @@ TEST_F(MWindowDispatch, ClicksAreSwallowedFor100MsAfterAHideWhileMovesArrive)
   system.AdvanceClock(99);
   Send(Event(MSystemEvent::LeftUp, MPoint{26, 36}));
   Send(Event(MSystemEvent::KeyDown, {}, 0, MVirtualKey::Space));
+  Send(Event(MSystemEvent::MouseWheel, MPoint{26, 36}, 0, 120));
+  Send(Event(MSystemEvent::Close));
   EXPECT_EQ(probe->log, (std::vector<std::string>{"enter", "move 0 6,6"}));
+  // A new size is no input: the tree follows the native window at once.
+  Send(Event(MSystemEvent::Size, MPoint{180, 90}));
+  EXPECT_EQ(window.GetSize(), (MSize{180, 90}));
+  EXPECT_TRUE(window.IsOpen());
   system.AdvanceClock(1);
   Send(Event(MSystemEvent::LeftDown, MPoint{25, 35}));
   EXPECT_EQ(probe->log.back(), "down 0 5,5");
@@ -214,6 +221,60 @@ TEST_F(MWindowDispatch, TimersFireByTheClockAndStopWithTheirControl)
   EXPECT_EQ(probe->log, (std::vector<std::string>{"timer 7"}));
   window.RemoveChild(*probe).reset();
   EXPECT_FALSE(system.HasTimer(window, 1));
+}
+
+TEST(MWindowPaint, AFailingPaintSparesTheOthersAndIsRepaintedLater)
+{
+  class MFragile : public MControl
+  {
+  public:
+    int failures = 1;
+    void Paint(MDrawer& drawer) override
+    {
+      if (failures-- > 0)
+        throw MException(MString("broken"));
+      drawer.FillRectangle(GetRect(), MColor{0xFF, 0, 0, 0xFF}, MColorOp::Copy);
+    }
+  };
+  MWindow window;
+  window.SetSize(MSize{30, 10});
+  MFragile& fragile = window.Add<MFragile>();
+  fragile.SetBounds(MRect::FromSize(0, 0, 10, 10));
+  window.Add<MFragile>().failures = 0;
+  window.GetChild(1)->SetBounds(MRect::FromSize(10, 0, 10, 10));
+  window.GetInvalidator().Take();
+
+  MBitmap surface(30, 10);
+  MDrawerToMBitmap drawer(surface);
+  window.PaintSurface(drawer, MRect{0, 0, 30, 10});
+  EXPECT_EQ(surface.GetPixel(15, 5), 0xFFFF0000u);
+  EXPECT_NE(surface.GetPixel(5, 5), 0xFFFF0000u);
+  const MRect again = window.GetInvalidator().Take();
+  EXPECT_EQ(again, (MRect{0, 0, 10, 10}));
+  window.PaintSurface(drawer, again);
+  EXPECT_EQ(surface.GetPixel(5, 5), 0xFFFF0000u);
+}
+
+TEST_F(MWindowDispatch, OneRoundHandlesAtMost1024MessagesAndElevenIdleOnesInARow)
+{
+  const struct
+  {
+    MSystemEvent::Code code;
+    int injected;
+    int handled;
+  } cases[] = {
+    {MSystemEvent::MouseMove, 1100, 1024},
+    {MSystemEvent::Timer, 30, 11},
+  };
+  for (const auto& c : cases)
+  {
+    for (int i = 0; i < c.injected; ++i)
+      system.InjectEvent(window, Event(c.code, MPoint{150, 90}));
+    system.ProcessPendingMessages();
+    EXPECT_EQ(system.GetLastMessageCount(), c.handled);
+    while (system.WaitForMessages(0))
+      system.ProcessPendingMessages();
+  }
 }
 
 TEST_F(MWindowDispatch, APanelTreeMatchesItsGolden)

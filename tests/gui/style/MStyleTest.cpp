@@ -1,10 +1,11 @@
 // Styles: configuration defaults and damaged values, the tint's pixel rules, geometry, and that
 // every control type paints inside its own rectangle in every style and state. With the
-// environment variable TONVERA_STYLE_SHEET set to a file name, the paint test also writes a
-// contact sheet of every type × state × style as PNG.
+// environment variable TONVERA_STYLE_SHEET set to a path prefix, the paint test also writes one
+// contact sheet per style (every type × state) as <prefix>-<style>.png.
 
 #include "base/MXmlItem.h"
 #include "gui/MDrawerToMBitmap.h"
+#include "gui/MDrawerUsingStyle.h"
 #include "gui/styles/MTexturedStyle.h"
 
 #include <gtest/gtest.h>
@@ -154,7 +155,7 @@ TEST(MStyleTest, ClientRectAndControlSizeAreInverse)
         const MSize client{57, 31};
         const MSize outer = style->GetControlSize(type, caption, client);
         const MRect rect = style->GetClientRect(type, caption, outer);
-        EXPECT_EQ(MSize(rect.Width(), rect.Height()), client) << which << " " << int(type) << " " << int(caption);
+        EXPECT_EQ((MSize{rect.Width(), rect.Height()}), client) << which << " " << int(type) << " " << int(caption);
         const MRect tiny = style->GetClientRect(type, caption, MSize{3, 2});
         EXPECT_TRUE(tiny.left >= 0 && tiny.top >= 0 && tiny.right <= 3 && tiny.bottom <= 2 && tiny.Width() >= 0);
       }
@@ -174,7 +175,7 @@ TEST(MStyleTest, EveryTypePaintsInsideItsRectangleInEveryState)
   const int typeCount = int(std::size(kTypes));
   MBitmap sheet;
   if (sheetName != nullptr)
-    sheet = MBitmap((kCell + 2 * kMargin) * kStates * 3, (kCellH + 2 * kMargin) * typeCount);
+    sheet = MBitmap((kCell + 2 * kMargin) * kStates, (kCellH + 2 * kMargin) * typeCount);
 
   for (int which = 0; which < 3; ++which)
   {
@@ -266,11 +267,30 @@ TEST(MStyleTest, EveryTypePaintsInsideItsRectangleInEveryState)
         if (sheetName != nullptr)
         {
           MDrawerToMBitmap sheetDrawer(sheet);
-          sheetDrawer.BitBlt((which * kStates + state) * target.Width(), t * target.Height(), target, target.Bounds(),
+          sheetDrawer.BitBlt(state * target.Width(), t * target.Height(), target, target.Bounds(),
                              MColorOp::Copy);
         }
       }
+    // One sheet per style: <name>-<style>.png.
+    if (sheetName != nullptr)
+      sheet.SavePNGFile(MString::FromUTF8(sheetName) + "-" + style->GetName() + ".png");
   }
-  if (sheetName != nullptr)
-    sheet.SavePNGFile(MString::FromUTF8(sheetName));
+}
+
+TEST(MDrawerUsingStyleTest, HelpersDrawWhatTheStyleWould)
+{
+  MBaseStyle style;
+  MBitmap viaHelper(80, 30), direct(80, 30);
+  MDrawerUsingStyle<MDrawerToMBitmap> drawer(style, viaHelper);
+  drawer.DrawFrame(MControlType::Button, MRect{2, 2, 78, 28}, MControlState{.highlighted = true});
+  drawer.DrawStyledText(MRect{2, 2, 78, 28}, "Hz", MStdColor::Highlight, MStdFont::Bold);
+  MDrawerToMBitmap plain(direct);
+  MControlPaint paint;
+  paint.type = MControlType::Button;
+  paint.rect = MRect{2, 2, 78, 28};
+  paint.highlighted = true;
+  style.PaintControl(plain, paint);
+  plain.AlignedTextOut(MRect{2, 2, 78, 28}, "Hz", style.GetFont(MStdFont::Bold), style.GetColor(MStdColor::Highlight));
+  EXPECT_TRUE(viaHelper == direct);
+  EXPECT_NE(viaHelper.GetPixel(40, 15), 0u);
 }
