@@ -307,6 +307,12 @@ bool MNoteWindow::ShowNote(MWindowSystemCommon& system, MPoint screen, const MSt
   return true;
 }
 
+void MNoteWindow::SetNote(const MString& text)
+{
+  m_note = text;
+  Invalidate();
+}
+
 void MNoteWindow::Dismiss()
 {
   MWindowSystemCommon* system = GetWindowSystem();

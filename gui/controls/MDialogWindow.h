@@ -160,6 +160,8 @@ public:
   /// Answers false without a window system.
   bool ShowNote(MWindowSystemCommon& system, MPoint screen, const MString& text, std::int32_t displayMs = kDefaultDisplayMs);
   const MString& GetNote() const { return m_note; }
+  /// Replaces the note text (repaints when shown).
+  void SetNote(const MString& text);
   /// Closes soon (after the running handler).
   void Dismiss();
 
