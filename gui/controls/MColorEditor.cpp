@@ -215,7 +215,7 @@ void MColorEditorField::Paint(MDrawer& drawer)
     drawer.FillRectangle(MRect{hue.left - 1, y - 1, hue.right + 1, y + 1}, MColor{255, 255, 255, 240});
   }
   if (paint.focused && !square.IsEmpty())
-    drawer.FrameRoundRectangle(square.Inset(-2, -2), 3, 1.5, style->GetColor(MStdColor::Highlight).WithAlpha(200));
+    drawer.FrameRectangle(square, style->GetColor(MStdColor::Highlight), 2);
 }
 
 // --- MColorEditor ---------------------------------------------------------------------------------
@@ -273,7 +273,9 @@ void MColorEditor::Update(const MControl* source, bool notify)
     m_alpha->Refresh();
   }
   m_swatch->SetColor(m_color);
-  m_swatch->SetText(m_color.ToText().Substring(0, m_color.a == 255 ? 6 : 8));
+  MString opacity = MString::FromInteger(std::lround(m_color.a * 100 / 255.0));
+  opacity += MString(" %");
+  m_swatch->SetText(opacity);
   if (source != m_hex)
     m_hex->SetText(m_color.ToText().Substring(0, m_color.a == 255 ? 6 : 8));
   m_updating = false;

@@ -360,6 +360,8 @@ void MNoteWindow::Paint(MDrawer& drawer)
   MControlPaint paint;
   FillPaint(paint);
   paint.captionType = MCaptionType::None;
+  // A popup surface has no parent to show through the rounded corners of the frame.
+  drawer.FillRectangle(GetRect(), style->GetColor(MStdColor::Dark));
   style->PaintControl(drawer, paint);
   MControlPaint line = paint;
   line.type = MControlType::Static;

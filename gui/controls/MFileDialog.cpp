@@ -24,6 +24,18 @@ MString FromPath(const std::filesystem::path& path)
   return MString(std::u16string_view(path.u16string()));
 }
 
+/// A folder as the dialog shows it: its last two names (".../Library/Presets").
+MString ShortFolderName(const MString& path)
+{
+  const std::filesystem::path folder = ToPath(path);
+  const std::filesystem::path parent = folder.parent_path();
+  if (parent.empty() || parent == folder || parent.parent_path() == parent)
+    return path;
+  MString text("...");
+  text += MString(u"/") + FromPath(parent.filename()) + MString(u"/") + FromPath(folder.filename());
+  return text;
+}
+
 bool LessByName(const MFileItem& a, const MFileItem& b)
 {
   const int folded = a.GetText().CompareNames(b.GetText());
@@ -168,7 +180,7 @@ void MFileDialog::LayoutContent(const MRect& content)
 
 void MFileDialog::OnListChanged(MOnNotifyParams&)
 {
-  m_folder->SetText(m_list->GetDirectory());
+  m_folder->SetText(ShortFolderName(m_list->GetDirectory()));
   const std::int32_t selection = m_list->GetSelection();
   if (selection >= 0 && !m_list->GetItem(selection).IsDirectory())
     m_name->SetText(m_list->GetItem(selection).GetText());

@@ -110,6 +110,12 @@ void MListBoxBase::EnsureVisible(std::int32_t index)
     SetTopIndex(index - GetVisibleRows() + 1);
 }
 
+void MListBoxBase::OnSizeChanged()
+{
+  m_top = std::clamp(m_top, 0, std::max(0, GetItemCount() - GetVisibleRows()));
+  EnsureVisible(m_selection);
+}
+
 void MListBoxBase::ItemsChanged()
 {
   if (m_selection >= GetItemCount())

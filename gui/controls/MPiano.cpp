@@ -225,7 +225,7 @@ void MPiano::PaintKey(MDrawer& drawer, MStyle& style, std::int32_t note, bool di
   }
   if (focused && note == m_cursor)
     drawer.FrameRoundRectangle(face, 2, 1.5, accent.WithAlpha(220));
-  if (!black && note % 12 == 0 && face.Width() >= 14 && face.Height() >= 30)
+  if (!black && note % 12 == 0 && face.Width() >= 11 && face.Height() >= 30)
   {
     // Octave names on the C keys: MIDI note 60 is C4.
     MControlPaint label;

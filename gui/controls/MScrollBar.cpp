@@ -3,6 +3,7 @@
 #include "gui/MDrawer.h"
 #include "gui/MWindowSystem.h"
 #include "gui/controls/MControlUtility.h"
+#include "gui/controls/MPanel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -170,6 +171,8 @@ void MScrollBar::FillPaint(MControlPaint& paint) const
 MScroller::MScroller()
 {
   SetControlType(MControlType::Control);
+  m_viewport = &Add<MPanel>();
+  m_viewport->SetControlType(MControlType::NoBackground);
   m_vertical = &Add<MScrollBar>(true);
   m_horizontal = &Add<MScrollBar>(false);
   m_vertical->GetChangedEvent().Subscribe<&MScroller::OnBarChanged>(this);
@@ -181,8 +184,8 @@ MScroller::MScroller()
 MControl& MScroller::SetContent(std::unique_ptr<MControl> content)
 {
   if (m_content != nullptr)
-    RemoveChild(*m_content);
-  MControl& added = AddChild(std::move(content), 0); // below the bars
+    m_viewport->RemoveChild(*m_content);
+  MControl& added = m_viewport->AddChild(std::move(content));
   m_content = &added;
   m_offset = MPoint{};
   UpdateLayout();
@@ -203,6 +206,7 @@ void MScroller::UpdateLayout()
   m_horizontal->SetVisible(needH);
   m_vertical->SetBounds(MRect{client.right - thickness, client.top, client.right, client.top + viewH});
   m_horizontal->SetBounds(MRect{client.left, client.bottom - thickness, client.left + viewW, client.bottom});
+  m_viewport->SetBounds(MRect::FromSize(client.left, client.top, viewW, viewH));
   m_vertical->SetRange(content.y, viewH);
   m_horizontal->SetRange(content.x, viewW);
   ScrollTo(m_offset);
@@ -214,10 +218,7 @@ void MScroller::ScrollTo(MPoint offset)
   m_horizontal->SetPosition(offset.x);
   m_offset = MPoint{m_horizontal->IsVisible() ? m_horizontal->GetPosition() : 0, m_vertical->IsVisible() ? m_vertical->GetPosition() : 0};
   if (m_content != nullptr)
-  {
-    const MRect client = GetClientRect();
-    m_content->SetPosition(MPoint{client.left - m_offset.x, client.top - m_offset.y});
-  }
+    m_content->SetPosition(MPoint{-m_offset.x, -m_offset.y});
   Invalidate();
 }
 

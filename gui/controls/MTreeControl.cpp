@@ -36,6 +36,12 @@ MTreeControlBase::MTreeControlBase()
 
 void MTreeControlBase::OnExpanding(MTreeNode&) {}
 
+void MTreeControlBase::OnSizeChanged()
+{
+  m_top = std::clamp(m_top, 0, std::max(0, std::int32_t(GetRows().size()) - VisibleRows()));
+  EnsureVisible(RowOf(m_selection));
+}
+
 void MTreeControlBase::TreeChanged()
 {
   m_rowsValid = false;

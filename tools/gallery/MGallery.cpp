@@ -457,7 +457,14 @@ void ApplyState(MWindow& window, MControl& control, bool isWindow, State state)
     break;
   }
   case State::Clicked: target->SetClicked(true); break;
-  case State::Disabled: (isWindow ? static_cast<MControl&>(window) : control).SetEnabled(false); break;
+  case State::Disabled:
+    // A window shows "disabled" through its controls; the window itself stays as it is.
+    if (isWindow)
+      for (std::size_t i = 0; i < window.GetChildCount(); ++i)
+        window.GetChild(i)->SetEnabled(false);
+    else
+      control.SetEnabled(false);
+    break;
   }
 }
 } // namespace
@@ -501,6 +508,7 @@ MBitmap RenderSheet(MWindowSystemHeadless& system, MStyle& style, const Entry& e
     cell.x = std::max(cell.x, states.back().Width());
     cell.y = std::max(cell.y, states.back().Height());
   }
+  cell.x = std::max(cell.x, 72); // room for the state names
   const MSize size{kGap + kStateCount * (cell.x + kGap), kTitle + kLabel + cell.y + kGap};
   // The background is the style's own window background.
   MWindow sheet;
