@@ -122,7 +122,7 @@ void MScrollBar::OnCaptureLost()
 
 bool MScrollBar::OnMouseWheel(MPoint, std::int32_t delta, std::uint32_t)
 {
-  MoveTo(m_position + (delta > 0 ? -3 : 3) * m_lineStep);
+  MoveTo(m_position + MControlUtility::WheelLines(delta) * m_lineStep);
   return true;
 }
 
@@ -229,7 +229,7 @@ void MScroller::OnBarChanged(MOnNotifyParams&)
 
 bool MScroller::OnMouseWheel(MPoint, std::int32_t delta, std::uint32_t modifiers)
 {
-  const std::int32_t step = (delta > 0 ? -48 : 48);
+  const std::int32_t step = MControlUtility::WheelLines(delta) * 16;
   if ((modifiers & MSystemEvent::ModShift) != 0)
     ScrollTo(MPoint{m_offset.x + step, m_offset.y});
   else

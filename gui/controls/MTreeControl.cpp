@@ -225,7 +225,7 @@ void MTreeControlBase::OnMouseLeave()
 
 bool MTreeControlBase::OnMouseWheel(MPoint, std::int32_t delta, std::uint32_t)
 {
-  m_top = std::clamp(m_top + (delta > 0 ? -3 : 3), 0, std::max(0, std::int32_t(GetRows().size()) - VisibleRows()));
+  m_top = std::clamp(m_top + MControlUtility::WheelLines(delta), 0, std::max(0, std::int32_t(GetRows().size()) - VisibleRows()));
   Invalidate();
   return true;
 }

@@ -5,5 +5,6 @@ tonvera_add_test(tonvera_gui_controls_tests LABEL gui
   SOURCES
     MValueControlsTest.cpp
     MControlsInputTest.cpp
+    MControlsEditorsTest.cpp
     MControlsPaintTest.cpp
   LIBS tonvera_gui_snapshot tonvera_gallery)
