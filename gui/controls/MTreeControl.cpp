@@ -304,7 +304,7 @@ void MTreeControlBase::Paint(MDrawer& drawer)
     item.clicked = node == m_selection;
     item.highlighted = row == m_hover;
     item.focused = paint.focused && item.clicked;
-    style->PaintContent(drawer, MRect{rect.left + indent + kIndent - 4, rect.top, rect.right, rect.bottom}, item);
+    style->PaintContent(drawer, MRect{rect.left + indent + kIndent + 1, rect.top, rect.right, rect.bottom}, item);
     if (node->MayHaveChildren())
     {
       const double cx = rect.left + indent + kIndent / 2.0, cy = (rect.top + rect.bottom) / 2.0;
