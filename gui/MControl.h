@@ -8,8 +8,8 @@
 // the native window, the tree lock and the invalidator.
 //
 // Threads:
-//  - Everything runs on the GUI thread, except Invalidate (any thread) and the read-only getters
-//    GetWindow/GetId, which a worker may call while it keeps the control alive.
+//  - Everything runs on the GUI thread, except Invalidate and GetWindow, which a worker may call
+//    as long as the control stays alive meanwhile.
 //  - Structural changes (AddChild, RemoveChild, SetPosition, SetSize, SetVisible, SetCollapsed and
 //    destroying an attached control) take the window's tree lock exclusively; input dispatch and
 //    painting hold it shared; Invalidate from a worker takes it shared to compute the rectangle.
@@ -250,7 +250,9 @@ public:
   void SetFocus();
   void SetCapture();
   void ReleaseCapture();
-  /// Starts (period > 0 ms) or stops (period <= 0) timer `id` of this control.
+  /// Starts (period > 0 ms) or stops (period <= 0) timer `id` of this control. Timers go on
+  /// while the control is hidden or disabled, pause while the window is closed, and stop
+  /// when the control leaves the window.
   void SetTimer(std::int32_t id, std::int32_t periodMs);
 
   // --- XML ------------------------------------------------------------------------------------

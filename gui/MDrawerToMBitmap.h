@@ -39,11 +39,18 @@
 // which is exactly D + (R - D) w / 255 on an opaque destination (the common case, which takes a
 // fast path) and plain "source over destination" for Alphablend.
 //
+// Shape coordinates are pixel edges: pixel (x, y) spans x..x+1 and y..y+1, so a crisp 1-pixel
+// line runs through pixel centres (x + 0.5). Points further than 10^7 pixels from the target's
+// origin are not drawn.
+//
 // Anti-aliasing. Circles, arcs, rounded rectangles, polygons and lines are flattened into
 // polygons (chord error below 1/20 pixel) and rasterised with exact area coverage per pixel
-// (signed-area accumulation per scan line, non-zero style), then blended with Alphablend. An
-// axis-aligned rectangle edge on a whole pixel gives fully covered pixels, a circle's coverage
-// sums to its area within a fraction of a pixel.
+// (signed-area accumulation per scan line, non-zero style), then blended with Alphablend; rounded
+// rectangles (and their frames of whole-pixel thickness) rasterise only their corners that way
+// and fill the straight parts as plain rectangles. An axis-aligned edge on a whole pixel gives
+// fully covered pixels; the coverage of circles, rings, arcs, rounded rectangles, lines and
+// triangles sums to their exact area within 1 % + 0.15 pixel (measured by the tests on radii from
+// 0.4 to 13.5 pixels, centres on and off the pixel grid).
 //
 // Bitmaps: BitBlt and DrawBordered with MBitmapFill::Pattern copy pixels 1:1; StretchBlt filters
 // bilinearly in premultiplied alpha (no dark fringes) with the samples clamped to the source
@@ -129,6 +136,9 @@ private:
   void StretchUnguarded(const MRect& dest, const MBitmap& bitmap, const MRect& source, MColorOp op,
                         std::uint8_t alpha);
   void FillShape(std::span<const PointF> points, std::span<const std::int32_t> contourEnds, MColor color);
+  /// A rounded rectangle (filled for thickness 0, else a frame of whole pixels) as solid
+  /// rectangles and four anti-aliased corner boxes; false where that split does not apply.
+  bool RoundRectBySlices(const MRect& rect, double radius, double thickness, MColor color);
   void TextUnguarded(const MRect& rect, const MString& text, const MFont& font, MColor color, MAlignment alignment);
 
   MBitmap* m_target;
@@ -138,7 +148,9 @@ private:
   std::vector<PointF> m_points;
   std::vector<std::int32_t> m_contours;
   std::vector<float> m_cells;
+  std::vector<std::int32_t> m_spans;
   std::vector<std::uint32_t> m_row;
   std::vector<std::int32_t> m_index;
+  std::vector<float> m_hrows;
   std::vector<MFont::PlacedGlyph> m_glyphs;
 };

@@ -11,6 +11,7 @@
 #include <array>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstddef>
 #include <mutex>
 #include <unordered_map>
@@ -185,7 +186,7 @@ const MFont::Glyph& MFont::Impl::Get(char32_t codePoint)
 
 MFont::MFont(const MFontDescriptor& descriptor) : MFontDescriptor(descriptor), m_impl(std::make_unique<Impl>())
 {
-  pixelHeight = std::clamp(pixelHeight, 1, kMaxPixelHeight);
+  pixelHeight = std::clamp(pixelHeight == INT32_MIN ? kMaxPixelHeight : std::abs(pixelHeight), 1, kMaxPixelHeight);
   m_impl->face = OpenFace(bold, pixelHeight, face);
   m_impl->italic = italic;
   m_impl->kerning = FT_HAS_KERNING(m_impl->face);

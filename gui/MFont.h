@@ -34,7 +34,8 @@ struct MFontDescriptor
 {
   /// Typeface name. The built-in face answers to "DejaVu Sans" and is used for any other name too.
   MString face = "DejaVu Sans";
-  /// Em size in pixels, clamped to 1..512 by MFont.
+  /// Em size in pixels; MFont takes its magnitude (a negative height, as some style definitions
+  /// write it, means the same size) clamped to 1..512.
   std::int32_t pixelHeight = 13;
   bool bold = false;
   bool italic = false;

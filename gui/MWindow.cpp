@@ -99,6 +99,9 @@ void MWindow::Open(MWindowSystemCommon& system, MNativeHandle parent, bool popup
   m_system.store(&system, std::memory_order_release);
   system.AddWindow(*this);
   m_invalidator.Register();
+  // Timers the controls started before (or while closed) tick from now on.
+  for (const auto& [nativeId, entry] : m_timers)
+    system.SetTimer(created, nativeId, entry.periodMs);
   if (IsVisible())
     system.Show(created, true);
   // Paint at once through the native path, so the first frame does not wait for the thread.
@@ -115,10 +118,10 @@ void MWindow::Close()
   if (m_focus != nullptr)
     SetFocusControl(nullptr);
   UpdateHighlight(nullptr);
+  // Timers pause while the window is closed (they are kept for the next Open).
   for (const auto& [nativeId, entry] : m_timers)
     if (MWindowDescriptor* descriptor = GetDescriptor())
       system->SetTimer(*descriptor, nativeId, 0);
-  m_timers.clear();
   m_invalidator.Unregister();
   for (auto& slot : m_descriptors)
   {
@@ -539,13 +542,14 @@ void MWindow::SetControlTimer(MControl& control, std::int32_t id, std::int32_t p
       nativeId = native;
   if (periodMs <= 0 && nativeId == 0)
     return;
-  if (nativeId == 0)
-  {
-    nativeId = m_nextTimerId++;
-    m_timers[nativeId] = TimerEntry{&control, id};
-  }
-  else if (periodMs <= 0)
+  if (periodMs <= 0)
     m_timers.erase(nativeId);
+  else
+  {
+    if (nativeId == 0)
+      nativeId = m_nextTimerId++;
+    m_timers[nativeId] = TimerEntry{&control, id, periodMs};
+  }
   MWindowSystemCommon* system = GetWindowSystem();
   MWindowDescriptor* descriptor = GetDescriptor();
   if (system != nullptr && descriptor != nullptr)

@@ -107,7 +107,8 @@ public:
   void SetFocusControl(MControl* control);
   /// Gives `control` the mouse (null releases); the native capture follows.
   void SetCaptureControl(MControl* control);
-  /// Starts/stops timer `id` of `control` (native timers are numbered per window).
+  /// Starts/stops timer `id` of `control` (native timers are numbered per window). Timers are
+  /// kept while the window is closed and tick again once it opens.
   void SetControlTimer(MControl& control, std::int32_t id, std::int32_t periodMs);
   /// Moves the focus to the next (or previous) visible, enabled tab-stop control in tree order,
   /// wrapping around. Answers whether a control got it.
@@ -174,6 +175,7 @@ private:
   {
     MControl* control;
     std::int32_t id;
+    std::int32_t periodMs;
   };
   std::map<std::int32_t, TimerEntry> m_timers;
   std::int32_t m_nextTimerId = 1;

@@ -3,11 +3,16 @@
 find_package(PNG REQUIRED)
 find_package(Freetype REQUIRED)
 
-# DejaVu Sans (Debian fonts-dejavu-core; its licence allows embedding). Regular and bold are
-# embedded; italics are slanted from them, so the output never depends on optional packages.
+# DejaVu Sans (Debian fonts-dejavu-core; the Bitstream Vera licence with public-domain DejaVu
+# changes, which allows bundling the fonts with software). Regular and bold are embedded; italics
+# are slanted from them, so the pixels never depend on optional packages of the build machine.
 set(TONVERA_FONT_DIR /usr/share/fonts/truetype/dejavu CACHE PATH "Folder of DejaVuSans.ttf and DejaVuSans-Bold.ttf")
 set(tonvera_font_sources)
 foreach(font DejaVuSans DejaVuSans-Bold)
+  if(NOT EXISTS ${TONVERA_FONT_DIR}/${font}.ttf)
+    message(FATAL_ERROR "${TONVERA_FONT_DIR}/${font}.ttf is missing: install fonts-dejavu-core "
+                        "(scripts/install-deps.sh) or set TONVERA_FONT_DIR")
+  endif()
   string(REPLACE "-" "" symbol "kFont${font}")
   set(generated ${CMAKE_CURRENT_BINARY_DIR}/embedded/${font}.cpp)
   add_custom_command(OUTPUT ${generated}

@@ -3,6 +3,9 @@
 #include "base/MException.h"
 #include "base/MFormat.h"
 #include "base/MXmlItem.h"
+#include "gui/MFont.h"
+
+#include <algorithm>
 
 MControlContent::MControlContent() = default;
 
@@ -28,6 +31,22 @@ void MControlContent::SetTextAlignment(MAlignment alignment)
 {
   m_textAlignment = alignment;
   Invalidate();
+}
+
+MSize MControlContent::MeasureText(const MFont& font) const
+{
+  return MSize{font.TextWidth(GetText()), font.LineHeight()};
+}
+
+MSize MControlContent::GetMinimalSize() const
+{
+  const MStyle* style = GetStyle();
+  if (!HasFlag(FlagAutoDetectMinimalSize) || style == nullptr || IsCollapsed())
+    return MControl::GetMinimalSize();
+  const MSize text = MeasureText(style->GetFont(GetFont()));
+  const MSize minimal = GetMinimalClientSize();
+  return style->GetControlSize(GetControlType(), GetCaptionType(),
+                               MSize{std::max(text.x, minimal.x), std::max(text.y, minimal.y)});
 }
 
 void MControlContent::FillPaint(MControlPaint& paint) const

@@ -8,6 +8,8 @@
 #include "base/MContentData.h"
 #include "gui/MControl.h"
 
+class MFont;
+
 class MControlContent : public MControl
 {
 public:
@@ -25,11 +27,19 @@ public:
   MAlignment GetTextAlignment() const { return m_textAlignment; }
   void SetTextAlignment(MAlignment alignment);
 
+  /// With FlagAutoDetectMinimalSize and a style: the outer size of a client area that holds the
+  /// text in the control's font (and at least the minimal client size); else MControl's.
+  MSize GetMinimalSize() const override;
+
   /// Adds the content's text and the text alignment.
   void FillPaint(MControlPaint& paint) const override;
   /// Reads "text" (the content) and "textalign" (MAlignment name) besides the control's.
   void LoadAttributes(const MXmlItem& item) override;
   void SaveAttributes(MXmlItem& item) const override;
+
+protected:
+  /// Size of the text laid out by this control (one line; MStaticMultiLine: one row per line).
+  virtual MSize MeasureText(const MFont& font) const;
 
 private:
   MContentDataPtr m_content;

@@ -1,6 +1,7 @@
 #include "gui/controls/MStatic.h"
 
 #include "gui/MDrawer.h"
+#include "gui/MFont.h"
 
 #include <algorithm>
 
@@ -59,6 +60,22 @@ void MStaticMultiLine::Paint(MDrawer& drawer)
     top += lineHeight;
     start = end + 1;
   }
+}
+
+MSize MStaticMultiLine::MeasureText(const MFont& font) const
+{
+  const MString text = GetText();
+  MSize size{0, 0};
+  for (std::int32_t start = 0; start <= text.Length();)
+  {
+    std::int32_t end = text.Find(u'\n', start);
+    if (end < 0)
+      end = text.Length();
+    size.x = std::max(size.x, font.TextWidth(text.Substring(start, end - start)));
+    size.y += font.LineHeight();
+    start = end + 1;
+  }
+  return size;
 }
 
 // --- gradient panels ------------------------------------------------------------------------------------

@@ -24,6 +24,10 @@ public:
 
   /// Paints each line of the text in its own row (the style's frame first).
   void Paint(MDrawer& drawer) override;
+
+protected:
+  /// The widest line by the number of lines.
+  MSize MeasureText(const MFont& font) const override;
 };
 
 class MPanelGradient : public MStatic

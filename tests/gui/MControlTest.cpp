@@ -266,6 +266,27 @@ TEST(MControlValue, OperationsChangeTheValueNotifyAndShowIt)
   EXPECT_EQ(control.GetNormalised(), -1.0);
 }
 
+TEST(MControlContent, MinimalSizeFollowsTheTextWhenAskedTo)
+{
+  MRecordingStyle style;
+  MWindow window;
+  window.SetStyle(&style);
+  MStatic& single = window.Add<MStatic>(MString("Formant shift"));
+  MStaticMultiLine& multi = window.Add<MStaticMultiLine>(MString("Speed\nFormant shift\nDepth"));
+  for (MControlContent* control : {static_cast<MControlContent*>(&single), static_cast<MControlContent*>(&multi)})
+  {
+    control->SetMinimalClientSize(MSize{5, 5});
+    control->SetCaptionType(MCaptionType::Small);
+    EXPECT_EQ(control->GetMinimalSize(), (MSize{5, 5 + MRecordingStyle::kCaptionHeight}));
+    control->SetFlag(MControl::FlagAutoDetectMinimalSize, true);
+  }
+  const MFont& font = style.GetFont(MStdFont::Normal);
+  const std::int32_t width = font.TextWidth("Formant shift");
+  ASSERT_GT(width, font.TextWidth("Speed"));
+  EXPECT_EQ(single.GetMinimalSize(), (MSize{width, font.LineHeight() + MRecordingStyle::kCaptionHeight}));
+  EXPECT_EQ(multi.GetMinimalSize(), (MSize{width, 3 * font.LineHeight() + MRecordingStyle::kCaptionHeight}));
+}
+
 TEST(MContainer, ClientControlFillsTheClientArea)
 {
   MRecordingStyle style;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -219,8 +220,69 @@ TEST_F(MWindowDispatch, TimersFireByTheClockAndStopWithTheirControl)
   system.AdvanceClock(1);
   system.ProcessPendingMessages();
   EXPECT_EQ(probe->log, (std::vector<std::string>{"timer 7"}));
+  // Closed, the window's timers pause; open again, they go on.
+  window.Close();
+  EXPECT_FALSE(system.HasTimer(window, 1));
+  window.Open(system);
+  EXPECT_TRUE(system.HasTimer(window, 1));
   window.RemoveChild(*probe).reset();
   EXPECT_FALSE(system.HasTimer(window, 1));
+}
+
+TEST_F(MWindowDispatch, AControlThatGoesAwayKeepsNoFocusCaptureOrHighlight)
+{
+  const struct
+  {
+    const char* name;
+    void (*takeAway)(MPanel& parent, MProbe& probe);
+    bool parentSurvives;
+  } cases[] = {
+    {"destroyed", [](MPanel& parent, MProbe& probe) { parent.RemoveChild(probe).reset(); }, true},
+    {"hidden parent", [](MPanel& parent, MProbe&) { parent.SetVisible(false); }, true},
+    {"disabled parent", [](MPanel& parent, MProbe&) { parent.SetEnabled(false); }, true},
+    {"collapsed parent",
+     [](MPanel& parent, MProbe&) {
+       parent.SetFlag(MControl::FlagCollapsable, true);
+       parent.SetCollapsed(true);
+     },
+     true},
+    {"parent destroyed", [](MPanel& parent, MProbe&) { parent.GetParent()->RemoveChild(parent).reset(); }, false},
+  };
+  for (const auto& c : cases)
+  {
+    SCOPED_TRACE(c.name);
+    MPanel& parent = window.Add<MPanel>();
+    parent.SetBounds(MRect::FromSize(100, 0, 100, 100));
+    MProbe& target = parent.Add<MProbe>();
+    target.SetBounds(MRect{0, 0, 50, 50});
+    target.captureOnDown = true;
+    target.SetTimer(3, 10);
+    Send(Event(MSystemEvent::LeftDown, MPoint{110, 10}));
+    ASSERT_EQ(window.GetCaptureControl(), &target);
+    ASSERT_EQ(window.GetFocusControl(), &target);
+    ASSERT_EQ(window.GetHighlightControl(), &target);
+
+    const std::size_t logged = target.log.size();
+    const bool targetSurvives = c.parentSurvives && std::string(c.name) != "destroyed";
+    c.takeAway(parent, target);
+    EXPECT_EQ(window.GetCaptureControl(), nullptr);
+    EXPECT_EQ(window.GetFocusControl(), nullptr);
+    EXPECT_EQ(system.GetCaptureWindow(), nullptr);
+    // Whatever comes next reaches no dead or hidden control.
+    system.AdvanceClock(10);
+    Send(Event(MSystemEvent::MouseMove, MPoint{120, 20}));
+    Send(Event(MSystemEvent::LeftUp, MPoint{120, 20}));
+    Send(Event(MSystemEvent::KeyDown, {}, 0, 'A'));
+    if (targetSurvives)
+    {
+      // "leave" at most: no input (timers of a living control go on ticking).
+      const auto input = std::count_if(target.log.begin() + std::ptrdiff_t(logged), target.log.end(),
+                                       [](const std::string& entry) { return entry.rfind("timer", 0) != 0; });
+      EXPECT_LE(input, 1) << target.log.back();
+    }
+    if (c.parentSurvives)
+      window.RemoveChild(parent).reset();
+  }
 }
 
 TEST(MWindowPaint, AFailingPaintSparesTheOthersAndIsRepaintedLater)
