@@ -50,15 +50,15 @@ TEST(MControlsEditors, ScrollBarPagesDragsAndClamps)
   MScrollBar& bar = harness.Place(std::make_unique<MScrollBar>(true), MRect::FromSize(10, 10, 12, 200));
   bar.SetRange(1000, 100);
   harness.Click(MPoint{16, 205}); // below the thumb
-  EXPECT_EQ(bar.GetPosition(), 100);
+  EXPECT_EQ(bar.GetScrollPosition(), 100);
   const MRect thumb = bar.GetThumbRect();
   const MPoint grip{16, 10 + (thumb.top + thumb.bottom) / 2};
   harness.Drag(grip, MPoint{16, grip.y + 90}); // the thumb has 180 px to travel for 900 units
-  EXPECT_EQ(bar.GetPosition(), 550);
+  EXPECT_EQ(bar.GetScrollPosition(), 550);
   harness.Send(MSystemEvent::MouseWheel, grip, 0, -120 * 400);
-  EXPECT_EQ(bar.GetPosition(), bar.GetMaxPosition());
+  EXPECT_EQ(bar.GetScrollPosition(), bar.GetMaxPosition());
   bar.SetRange(50, 500);
-  EXPECT_EQ(bar.GetPosition(), 0) << "a page larger than the range leaves nothing to scroll";
+  EXPECT_EQ(bar.GetScrollPosition(), 0) << "a page larger than the range leaves nothing to scroll";
 }
 
 TEST(MControlsEditors, SelectorTabSetAndComboStepThroughTheirChoices)
