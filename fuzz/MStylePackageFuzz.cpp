@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const MStylePackage::Entry& entry : package.GetEntries())
       for (std::uint8_t byte : package.Get(entry.name))
         sum += byte;
-    static volatile unsigned sink;
-    sink = sum;
+    static volatile unsigned sink = 0;
+    sink = sink + sum;
     for (const MString& name : MTexturedStyle::ListStyles(package))
     {
       (void)name;

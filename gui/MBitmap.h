@@ -17,8 +17,8 @@
 //   "Error loading a PNG file."                    bad signature, truncated data, broken chunk or
 //                                                  CRC, dimensions beyond the caps, more pixels
 //                                                  than the compressed data can possibly hold
-//   "Error loading PNG palette."                   palette image without a palette, or a pixel
-//                                                  index beyond the palette's entries
+//   "Error loading PNG palette."                   palette image with a missing or malformed
+//                                                  palette, or a pixel index beyond its entries
 //   "Empty image cannot be saved to PNG."          saving a bitmap with no pixels
 // plus the file stream's messages for files that cannot be opened, read or written.
 //

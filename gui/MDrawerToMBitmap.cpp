@@ -1187,48 +1187,79 @@ void MDrawerToMBitmap::StretchUnguarded(const MRect& dest, const MBitmap& bitmap
     m_index[std::size_t(2 * i)] = src.left + u0;
     m_index[std::size_t(2 * i + 1)] = u0 + 1 < src.Width() ? int32_t(std::lround((u - u0) * 256.0)) : 0;
   }
+  // Separable filter: each source row is interpolated horizontally once into a cached row of
+  // premultiplied values (blue, green, red times alpha, then alpha, all times 256), and each
+  // destination row mixes the two cached rows around it. Enlarging by n costs about one
+  // horizontal pass per source row; the vertical mix runs on four lanes at once.
+  m_hrows.resize(std::size_t(width) * 8);
+  int32_t cached[2] = {-1, -1};
+  const auto horizontal = [&](int32_t sourceRow) -> const float* {
+    for (int slot = 0; slot < 2; ++slot)
+    {
+      if (cached[slot] == sourceRow)
+      {
+        return m_hrows.data() + std::size_t(slot) * std::size_t(width) * 4;
+      }
+    }
+    return nullptr;
+  };
+  const auto fill = [&](int32_t sourceRow, int keep) {
+    const int slot = keep == 0 ? 1 : 0;
+    cached[slot] = sourceRow;
+    float* h = m_hrows.data() + std::size_t(slot) * std::size_t(width) * 4;
+    const uint32_t* in = bitmap.Row(src.top + sourceRow);
+    for (int32_t i = 0; i < width; ++i, h += 4)
+    {
+      const int32_t x0 = m_index[std::size_t(2 * i)];
+      const uint32_t fx = uint32_t(m_index[std::size_t(2 * i + 1)]);
+      const uint32_t p0 = in[x0], p1 = in[fx != 0 ? x0 + 1 : x0];
+      const uint32_t w0 = (256 - fx) * (p0 >> 24), w1 = fx * (p1 >> 24);
+      h[0] = float(Channel(p0, 0) * w0 + Channel(p1, 0) * w1);
+      h[1] = float(Channel(p0, 8) * w0 + Channel(p1, 8) * w1);
+      h[2] = float(Channel(p0, 16) * w0 + Channel(p1, 16) * w1);
+      h[3] = float(w0 + w1);
+    }
+  };
   for (int32_t y = r.top; y < r.bottom; ++y)
   {
     const double v = std::clamp((y - destTop + 0.5) * scaleY - 0.5, 0.0, double(src.Height() - 1));
     const int32_t v0 = int32_t(v);
-    const uint64_t fy = v0 + 1 < src.Height() ? uint64_t(std::lround((v - v0) * 256.0)) : 0;
-    const uint32_t* row0 = bitmap.Row(src.top + v0);
-    const uint32_t* row1 = bitmap.Row(src.top + std::min(v0 + 1, src.Height() - 1));
+    const int32_t v1 = std::min(v0 + 1, src.Height() - 1);
+    const float fy = v1 != v0 ? float(std::lround((v - v0) * 256.0)) / 256.0f : 0.0f;
+    if (horizontal(v0) == nullptr)
+    {
+      fill(v0, cached[0] == v1 ? 0 : (cached[1] == v1 ? 1 : -1));
+    }
+    if (horizontal(v1) == nullptr)
+    {
+      fill(v1, cached[0] == v0 ? 0 : 1);
+    }
+    const float* top = horizontal(v0);
+    const float* bottom = horizontal(v1);
     uint32_t* out = m_target->Row(y) + r.left;
     uint32_t* samples = m_row.data();
-    for (int32_t i = 0; i < width; ++i)
+    const float iy = 1.0f - fy;
+    for (int32_t i = 0; i < width; ++i, top += 4, bottom += 4)
     {
-      const int32_t x0 = m_index[std::size_t(2 * i)];
-      const uint64_t fx = uint64_t(m_index[std::size_t(2 * i + 1)]);
-      const int32_t x1 = fx != 0 ? x0 + 1 : x0;
-      const uint32_t p00 = row0[x0], p01 = row0[x1], p10 = row1[x0], p11 = row1[x1];
-      const uint64_t w00 = (256 - fx) * (256 - fy), w01 = fx * (256 - fy), w10 = (256 - fx) * fy, w11 = fx * fy;
-      uint32_t s;
-      if ((p00 & p01 & p10 & p11) >> 24 == 255)
+      // Alpha in units of 1/256; the colours divided by it come out straight.
+      const float a = top[3] * iy + bottom[3] * fy;
+      if (a < 128.0f)
       {
-        const auto lerp = [&](int shift) {
-          return uint32_t((Channel(p00, shift) * w00 + Channel(p01, shift) * w01 + Channel(p10, shift) * w10 +
-                           Channel(p11, shift) * w11 + 32768) >> 16);
-        };
-        s = Pack(255, lerp(16), lerp(8), lerp(0));
+        samples[i] = 0; // transparent (Copy writes it, the others skip it)
+        continue;
       }
-      else
-      {
-        // Premultiplied, so that transparent neighbours do not darken the edge.
-        const uint64_t a00 = w00 * (p00 >> 24), a01 = w01 * (p01 >> 24), a10 = w10 * (p10 >> 24), a11 = w11 * (p11 >> 24);
-        const uint64_t a = a00 + a01 + a10 + a11;
-        if (a == 0)
-        {
-          samples[i] = 0; // transparent (Copy writes it, the others skip it)
-          continue;
-        }
-        const auto lerp = [&](int shift) {
-          return uint32_t(std::min<uint64_t>(255, (Channel(p00, shift) * a00 + Channel(p01, shift) * a01 +
-                                                   Channel(p10, shift) * a10 + Channel(p11, shift) * a11 + a / 2) / a));
-        };
-        s = Pack(uint32_t((a + 32768) >> 16), lerp(16), lerp(8), lerp(0));
-      }
-      samples[i] = s;
+#if defined(__SSE2__)
+      const __m128i sum = _mm_cvtps_epi32(_mm_mul_ps(
+        _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(top), _mm_set1_ps(iy)), _mm_mul_ps(_mm_loadu_ps(bottom), _mm_set1_ps(fy))),
+        _mm_setr_ps(1.0f / a, 1.0f / a, 1.0f / a, 1.0f / 256.0f)));
+      const __m128i words = _mm_packs_epi32(sum, sum);
+      samples[i] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
+#else
+      const auto channel = [&](int k) {
+        return std::min(255u, uint32_t(std::lround((top[k] * iy + bottom[k] * fy) / (k == 3 ? 256.0f : a))));
+      };
+      samples[i] = Pack(channel(3), channel(2), channel(1), channel(0));
+#endif
     }
     if (op == MColorOp::Alphablend)
     {

@@ -45,9 +45,12 @@
 //
 // Anti-aliasing. Circles, arcs, rounded rectangles, polygons and lines are flattened into
 // polygons (chord error below 1/20 pixel) and rasterised with exact area coverage per pixel
-// (signed-area accumulation per scan line, non-zero style), then blended with Alphablend. An
-// axis-aligned rectangle edge on a whole pixel gives fully covered pixels, a circle's coverage
-// sums to its area within a fraction of a pixel.
+// (signed-area accumulation per scan line, non-zero style), then blended with Alphablend; rounded
+// rectangles (and their frames of whole-pixel thickness) rasterise only their corners that way
+// and fill the straight parts as plain rectangles. An axis-aligned edge on a whole pixel gives
+// fully covered pixels; the coverage of circles, rings, arcs, rounded rectangles, lines and
+// triangles sums to their exact area within 1 % + 0.15 pixel (measured by the tests on radii from
+// 0.4 to 13.5 pixels, centres on and off the pixel grid).
 //
 // Bitmaps: BitBlt and DrawBordered with MBitmapFill::Pattern copy pixels 1:1; StretchBlt filters
 // bilinearly in premultiplied alpha (no dark fringes) with the samples clamped to the source
@@ -148,5 +151,6 @@ private:
   std::vector<std::int32_t> m_spans;
   std::vector<std::uint32_t> m_row;
   std::vector<std::int32_t> m_index;
+  std::vector<float> m_hrows;
   std::vector<MFont::PlacedGlyph> m_glyphs;
 };

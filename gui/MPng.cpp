@@ -37,8 +37,20 @@ constexpr png_alloc_size_t kMaxChunkBytes = 1u << 20;
 constexpr png_byte kIgnoredChunks[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0"
                                       "sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
 
-[[noreturn]] void OnError(png_structp png, png_const_charp)
+// What libpng's last error was about (it reports by text only).
+struct ErrorState
 {
+  bool palette = false;
+};
+
+[[noreturn]] void OnError(png_structp png, png_const_charp message)
+{
+  auto* state = static_cast<ErrorState*>(png_get_error_ptr(png));
+  if (state != nullptr && message != nullptr &&
+      (std::strstr(message, "PLTE") != nullptr || std::strstr(message, "palette") != nullptr))
+  {
+    state->palette = true; // a missing or malformed palette chunk
+  }
   png_longjmp(png, 1);
 }
 
@@ -157,7 +169,7 @@ class ReadGuard
 public:
   ReadGuard()
   {
-    m_png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
+    m_png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &m_errors, OnError, OnWarning);
     if (m_png == nullptr)
     {
       throw MException(kInitMessage);
@@ -173,6 +185,10 @@ public:
   ReadGuard(const ReadGuard&) = delete;
   ReadGuard& operator=(const ReadGuard&) = delete;
 
+  /// The message for a decoding failure that libpng reported.
+  const char* FailureMessage() const noexcept { return m_errors.palette ? kPaletteMessage : kLoadMessage; }
+
+  ErrorState m_errors;
   png_structp m_png = nullptr;
   png_infop m_info = nullptr;
 };
@@ -265,7 +281,7 @@ MBitmap MBitmap::LoadPNG(const void* data, std::size_t size)
   job.size = size;
   if (!ReadHeader(guard.m_png, guard.m_info, &job))
   {
-    throw MException(kLoadMessage);
+    throw MException(MString::FromLiteral(guard.FailureMessage()));
   }
   const std::uint64_t width = job.width;
   const std::uint64_t height = job.height;
@@ -285,7 +301,7 @@ MBitmap MBitmap::LoadPNG(const void* data, std::size_t size)
   }
   if (!ReadPixels(guard.m_png, guard.m_info, &job, rows.data()))
   {
-    throw MException(kLoadMessage);
+    throw MException(MString::FromLiteral(guard.FailureMessage()));
   }
 
   // Each row holds RGBA bytes (or one index byte per pixel at its start); rewrite it into native

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the plain suite (g++), the same suite under
+# Builds everything and runs every test: the plain suite (g++) with the install and Debian
+# package checks (scripts/test-install.sh, scripts/test-package.sh), the same suite under
 # AddressSanitizer + UndefinedBehaviorSanitizer (clang), the concurrency suites under
 # ThreadSanitizer (clang), and each fuzz target for a bounded time.
 set -euo pipefail
@@ -12,6 +13,9 @@ bash scripts/install-deps.sh
 echo "== build and test: g++ =="
 bash scripts/build.sh release
 ctest --test-dir build --output-on-failure --parallel "$jobs"
+echo "== install rules and the Debian package =="
+bash scripts/test-install.sh build
+bash scripts/test-package.sh
 
 echo "== build and test: clang, AddressSanitizer + UndefinedBehaviorSanitizer =="
 bash scripts/build.sh asan

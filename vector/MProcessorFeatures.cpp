@@ -57,6 +57,7 @@ MProcessorFeatures Read()
     return f;
   const Registers r1 = Cpuid(1, 0);
   f.sse = (r1.edx >> 25) & 1;
+  f.sse2 = (r1.edx >> 26) & 1;
   f.sse3 = r1.ecx & 1;
   f.ssse3 = (r1.ecx >> 9) & 1;
   f.movbe = (r1.ecx >> 22) & 1;

@@ -7,6 +7,8 @@
 struct MProcessorFeatures
 {
   bool sse = false;
+  /// SSE2 (always present on x86-64); the envelope computer's polynomial twins need it.
+  bool sse2 = false;
   bool sse3 = false;
   bool ssse3 = false;
   /// Recorded beside SSSE3 (level 2); no kernel depends on it.

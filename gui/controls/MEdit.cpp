@@ -411,7 +411,7 @@ bool MMultiLineEdit::OnKeyDown(std::int32_t key, std::uint32_t modifiers)
 bool MMultiLineEdit::OnMouseWheel(MPoint, std::int32_t delta, std::uint32_t)
 {
   const std::int32_t lines = m_buffer.GetLineCount();
-  const std::int32_t step = delta > 0 ? -3 : 3;
+  const std::int32_t step = MControlUtility::WheelLines(delta);
   m_scrollLine = std::clamp(m_scrollLine + step, 0, std::max(0, lines - VisibleLines()));
   Invalidate();
   return true;

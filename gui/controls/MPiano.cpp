@@ -248,6 +248,8 @@ void MPiano::Paint(MDrawer& drawer)
   MControlPaint paint;
   FillPaint(paint);
   style->PaintControl(drawer, paint);
+  // Keys decorate themselves near their edges: whatever the size, nothing leaves the control.
+  const MRect saved = drawer.IntersectClip(GetRect());
   for (std::int32_t note = m_first; note < m_first + m_count; ++note)
     if (!IsBlackKey(note))
       PaintKey(drawer, *style, note, paint.disabled, paint.focused);
@@ -256,6 +258,7 @@ void MPiano::Paint(MDrawer& drawer)
       PaintKey(drawer, *style, note, paint.disabled, paint.focused);
   if (paint.focused)
     drawer.FrameRoundRectangle(GetRect(), 2, 1, style->GetColor(MStdColor::Highlight).WithAlpha(150));
+  drawer.RestoreClip(saved);
 }
 
 void MPiano::LoadAttributes(const MXmlItem& item)

@@ -19,11 +19,11 @@ void MScrollBar::SetRange(std::int32_t total, std::int32_t page)
 {
   m_total = std::max(0, total);
   m_page = std::clamp(page, 0, m_total);
-  SetPosition(m_position);
+  SetScrollPosition(m_position);
   Invalidate();
 }
 
-void MScrollBar::SetPosition(std::int32_t position)
+void MScrollBar::SetScrollPosition(std::int32_t position)
 {
   position = std::clamp(position, 0, std::max(0, GetMaxPosition()));
   if (position == m_position)
@@ -35,7 +35,7 @@ void MScrollBar::SetPosition(std::int32_t position)
 bool MScrollBar::MoveTo(std::int32_t position)
 {
   const std::int32_t old = m_position;
-  SetPosition(position);
+  SetScrollPosition(position);
   if (m_position == old)
     return false;
   NotifyChanged();
@@ -122,7 +122,7 @@ void MScrollBar::OnCaptureLost()
 
 bool MScrollBar::OnMouseWheel(MPoint, std::int32_t delta, std::uint32_t)
 {
-  MoveTo(m_position + (delta > 0 ? -3 : 3) * m_lineStep);
+  MoveTo(m_position + MControlUtility::WheelLines(delta) * m_lineStep);
   return true;
 }
 
@@ -214,9 +214,9 @@ void MScroller::UpdateLayout()
 
 void MScroller::ScrollTo(MPoint offset)
 {
-  m_vertical->SetPosition(offset.y);
-  m_horizontal->SetPosition(offset.x);
-  m_offset = MPoint{m_horizontal->IsVisible() ? m_horizontal->GetPosition() : 0, m_vertical->IsVisible() ? m_vertical->GetPosition() : 0};
+  m_vertical->SetScrollPosition(offset.y);
+  m_horizontal->SetScrollPosition(offset.x);
+  m_offset = MPoint{m_horizontal->IsVisible() ? m_horizontal->GetScrollPosition() : 0, m_vertical->IsVisible() ? m_vertical->GetScrollPosition() : 0};
   if (m_content != nullptr)
     m_content->SetPosition(MPoint{-m_offset.x, -m_offset.y});
   Invalidate();
@@ -224,12 +224,12 @@ void MScroller::ScrollTo(MPoint offset)
 
 void MScroller::OnBarChanged(MOnNotifyParams&)
 {
-  ScrollTo(MPoint{m_horizontal->GetPosition(), m_vertical->GetPosition()});
+  ScrollTo(MPoint{m_horizontal->GetScrollPosition(), m_vertical->GetScrollPosition()});
 }
 
 bool MScroller::OnMouseWheel(MPoint, std::int32_t delta, std::uint32_t modifiers)
 {
-  const std::int32_t step = (delta > 0 ? -48 : 48);
+  const std::int32_t step = MControlUtility::WheelLines(delta) * 16;
   if ((modifiers & MSystemEvent::ModShift) != 0)
     ScrollTo(MPoint{m_offset.x + step, m_offset.y});
   else

@@ -29,11 +29,11 @@ public:
   void SetRange(std::int32_t total, std::int32_t page);
   std::int32_t GetTotal() const { return m_total; }
   std::int32_t GetPage() const { return m_page; }
-  std::int32_t GetPosition() const { return m_position; }
+  std::int32_t GetScrollPosition() const { return m_position; }
   /// Largest position: total - page.
   std::int32_t GetMaxPosition() const { return m_total - m_page; }
   /// Sets the position (clamped) without the changed event.
-  void SetPosition(std::int32_t position);
+  void SetScrollPosition(std::int32_t position);
   /// The user's move: clamps, fires the changed event when it moved.
   bool MoveTo(std::int32_t position);
   void SetLineStep(std::int32_t step) { m_lineStep = step < 1 ? 1 : step; }

@@ -73,7 +73,7 @@ void MSignalGeneratorViewer::SetPeriods(std::int32_t periods)
   Invalidate();
 }
 
-void MSignalGeneratorViewer::SetPosition(double position)
+void MSignalGeneratorViewer::SetPlayPosition(double position)
 {
   m_position = std::isfinite(position) ? position : -1.0;
   Invalidate();

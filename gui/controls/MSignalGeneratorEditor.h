@@ -52,7 +52,7 @@ public:
   /// Periods shown (1..16).
   void SetPeriods(std::int32_t periods);
   /// Playing position in periods; negative hides the marker.
-  void SetPosition(double position);
+  void SetPlayPosition(double position);
 
   MSize GetPreferredSize() const override;
   void Paint(MDrawer& drawer) override;

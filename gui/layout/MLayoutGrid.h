@@ -30,6 +30,9 @@
 
 #include "gui/layout/MLayout.h"
 
+#include <utility>
+#include <vector>
+
 class MLayoutGrid : public MLayout
 {
 public:

@@ -15,12 +15,16 @@
 // preferred one; each is raised to the container's own minimal client size and turned into an
 // outer size by the style.
 //
+// Adding layouts or controls, and showing, hiding or collapsing a control, does not arrange by
+// itself: call MContainer::Arrange afterwards (resizing the container does).
+//
 // Threads: GUI thread.
 
 #include "gui/MGuiTypes.h"
 #include "gui/layout/MLayout.h"
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 class MContainer;

@@ -43,6 +43,7 @@
 // Threads: GUI thread only. Allocation: construction and SetConfiguration (fonts); painting only
 // in the drawer's glyph cache.
 
+#include "gui/MFont.h"
 #include "gui/MStyle.h"
 #include "gui/styles/MStyleConfiguration.h"
 
@@ -134,9 +135,17 @@ protected:
   /// Half the sweep of knobs in radians (the range runs from -sweep to +sweep).
   double m_knobHalfSweep = kKnobEndAngle;
 
+  /// Descriptors of the eight standard fonts for a normal font of `size` pixels (see the top).
+  static std::array<MFontDescriptor, kStdFontCount> DefaultFonts(std::int32_t size);
+  /// Replaces the fonts; only those whose descriptor changed are created again.
+  void SetFonts(const std::array<MFontDescriptor, kStdFontCount>& fonts);
+  /// How far the content of a pressed control of `type` moves (buttons: one pixel down).
+  virtual MPoint PressedContentShift(MControlType type) const;
+
 private:
   void CreateFonts();
 
   std::array<std::unique_ptr<MFont>, kStdFontCount> m_fonts;
+  std::array<MFontDescriptor, kStdFontCount> m_fontDescriptors;
   std::int32_t m_fontSize = 0;
 };

@@ -118,7 +118,8 @@ TEST(MBitmapTest, DamagedOrHostilePngsThrowTheLoaderMessages)
     {"beyond the pixel cap", File(Header(16384, 16384, 8, 6), Bytes(16, 0)), kLoad},
     {"more pixels than the data can hold", File(Header(8000, 8000, 8, 6), Bytes(16, 0)), kLoad},
     {"bad bit depth", File(Header(1, 1, 7, 2), Bytes(4, 0)), kLoad},
-    {"palette image without palette", File(Header(1, 1, 8, 3), {0, 0}), kLoad},
+    {"palette image without palette", File(Header(1, 1, 8, 3), {0, 0}), kPalette},
+    {"palette of 4 bytes", File(Header(1, 1, 8, 3), {0, 0}, {1, 2, 3, 4}), kPalette},
     {"index beyond the palette", File(Header(2, 1, 8, 3), {0, 0, 1}, {1, 2, 3}), kPalette},
   };
   for (const auto& row : table)

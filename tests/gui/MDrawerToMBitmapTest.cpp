@@ -7,6 +7,7 @@
 #include <functional>
 #include <limits>
 #include <numbers>
+#include <tuple>
 
 namespace
 {
@@ -294,6 +295,43 @@ TEST(MDrawerToMBitmapTest, BlendedBlitsAndFillsFollowThePixelRuleEverywhere)
           << x << "," << y;
         ASSERT_EQ(filled.Row(y)[x], MDrawerToMBitmap::CombinePixel(d, color.ToARGB(), MColorOp::Alphablend, 255))
           << x << "," << y;
+      }
+  }
+}
+
+// The separable, vectorised filter against a plain bilinear filter in premultiplied alpha.
+TEST(MDrawerToMBitmapTest, StretchedImagesMatchAPlainBilinearFilter)
+{
+  MBitmap source(5, 4);
+  std::uint32_t state = 7;
+  for (std::int32_t y = 0; y < 4; ++y)
+    for (std::int32_t x = 0; x < 5; ++x)
+      source.Row(y)[x] = (state = state * 1664525u + 1013904223u) | (x == 2 ? 0u : 0x30000000u);
+  for (const MSize size : {MSize{13, 9}, MSize{3, 11}, MSize{5, 2}})
+  {
+    MBitmap target(size.x, size.y);
+    MDrawerToMBitmap(target).StretchBlt(target.Bounds(), source, source.Bounds(), MColorOp::Copy);
+    for (std::int32_t y = 0; y < size.y; ++y)
+      for (std::int32_t x = 0; x < size.x; ++x)
+      {
+        const double u = std::clamp((x + 0.5) * 5 / size.x - 0.5, 0.0, 4.0);
+        const double v = std::clamp((y + 0.5) * 4 / size.y - 0.5, 0.0, 3.0);
+        const int x0 = int(u), y0 = int(v), x1 = std::min(x0 + 1, 4), y1 = std::min(y0 + 1, 3);
+        double sum[4] = {0, 0, 0, 0}; // b, g, r premultiplied, then alpha
+        for (const auto& [px, py, weight] : {std::tuple{x0, y0, (1 - (u - x0)) * (1 - (v - y0))},
+                                             std::tuple{x1, y0, (u - x0) * (1 - (v - y0))},
+                                             std::tuple{x0, y1, (1 - (u - x0)) * (v - y0)},
+                                             std::tuple{x1, y1, (u - x0) * (v - y0)}})
+        {
+          const std::uint32_t p = source.Row(py)[px];
+          for (int k = 0; k < 3; ++k)
+            sum[k] += weight * (p >> (8 * k) & 255) * (p >> 24);
+          sum[3] += weight * (p >> 24);
+        }
+        const std::uint32_t got = target.Row(y)[x];
+        EXPECT_NEAR(got >> 24, sum[3], 1.0) << x << "," << y;
+        for (int k = 0; k < 3; ++k)
+          EXPECT_NEAR(got >> (8 * k) & 255, sum[k] / sum[3], 1.5) << x << "," << y << " channel " << k;
       }
   }
 }

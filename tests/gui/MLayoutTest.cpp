@@ -18,7 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,17 @@ MXmlItem Item(std::vector<std::pair<const char*, const char*>> attributes)
     item.SetAttribute(MString::FromLiteral(name), MString::FromUTF8(value));
   return item;
 }
+
+// Wrapped text: 1000 client pixels of "area" in lines of 10 pixels.
+class MWrapped : public MPanel, public MLayoutPlastic
+{
+public:
+  MWrapped() { SetFlag(FlagPlastic, true); }
+  std::int32_t GetPlasticClientExtent(MLayout::Axis axis, std::int32_t other) const override
+  {
+    return axis == MLayout::Axis::Y ? 10 * ((100 + std::max(other, 1) - 1) / std::max(other, 1)) : 50;
+  }
+};
 
 } // namespace
 
@@ -115,6 +128,34 @@ TEST(MLayoutDistribution, FixedControlsArePlacedInTheBandByPlacementAndBorder)
     EXPECT_EQ(narrow.GetPosition(), (MPoint{c.x, c.y})) << int(c.placement) << " border " << c.border;
     EXPECT_EQ(narrow.GetSize(), (MSize{40, 10}));
     EXPECT_EQ(client.GetBounds(), (MRect{60, 0, 200, 100})); // the band is 60 wide
+  }
+}
+
+TEST(MLayoutDistribution, EachBandDocksToItsEdgeAndShrinksTheFreeRectangleByItsThicknessAndGap)
+{
+  struct Case
+  {
+    std::int32_t direction;
+    MPoint position;
+    MRect rest;
+  } cases[] = {
+    {MLayoutSide::Left, {0, 0}, {34, 0, 200, 100}},
+    {MLayoutSide::Top, {0, 0}, {0, 24, 200, 100}},
+    {MLayoutSide::Right, {170, 0}, {0, 0, 166, 100}},
+    {MLayoutSide::Bottom, {0, 80}, {0, 0, 200, 76}},
+  };
+  for (const Case& c : cases)
+  {
+    Fixture f;
+    MLayoutSide& band = f.container.GetLayouts().Add<MLayoutSide>(c.direction);
+    band.SetLayoutSpace(4);
+    MControl& control = f.Child(MSize{30, 20});
+    band.AddControl(control);
+    MControl& client = f.Child(MSize{});
+    client.SetFlag(MControl::FlagClientLayout, true);
+    f.container.Arrange();
+    EXPECT_EQ(control.GetPosition(), c.position) << c.direction;
+    EXPECT_EQ(client.GetBounds(), c.rest) << c.direction;
   }
 }
 
@@ -214,6 +255,8 @@ TEST(MLayoutCorner, BandsRunBetweenTheCornersAndTheStripsShrinkTheFreeRectangle)
   EXPECT_EQ(top.GetPosition(), (MPoint{22, 0})); // the band starts after the corner + g
   EXPECT_EQ(left.GetPosition(), (MPoint{0, 17}));
   EXPECT_EQ(client.GetBounds(), (MRect{27, 17, 200, 100}));
+  // Corner 20 + g + top band 30 across; corner 15 + g + left band 30 down.
+  EXPECT_EQ(f.container.GetMinimalSize(), (MSize{52, 47}));
 }
 
 TEST(MLayoutOccupyBorder, RefusesControlsAndKeepsAMargin)
@@ -351,6 +394,89 @@ TEST(MLayoutHostileInput, AbsurdNumbersAreClampedAndMalformedAttributesNamed)
   EXPECT_THROW(MLayoutSide(4), MException);
 }
 
+TEST(MLayoutHostileInput, RandomLayoutsOfExtremeNumbersArrangeAndMeasureWithinBounds)
+{
+  std::uint32_t state = 12345;
+  const auto next = [&state](std::uint32_t range) {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % range;
+  };
+  const std::int32_t extremes[] = {0, 1, 7, -1, -100, 1 << 20, INT32_MAX, INT32_MIN, 1 << 30};
+  const auto pick = [&] { return extremes[next(std::size(extremes))]; };
+  // Control sizes stay where a control can still invalidate itself inside a window.
+  const std::int32_t sizes[] = {0, 1, 7, -1, -100, 1 << 20, 1 << 24, 1 << 28};
+  const auto pickSize = [&] { return sizes[next(std::size(sizes))]; };
+  MRecordingStyle style;
+  MWindow window;
+  window.SetStyle(&style);
+  for (int round = 0; round < 300; ++round)
+  {
+    MContainer& container = window.Add<MContainer>();
+    container.SetSize(MSize{static_cast<std::int32_t>(next(2000)), static_cast<std::int32_t>(next(2000))});
+    std::vector<MLayout*> layouts;
+    for (std::uint32_t i = 0, n = next(5) + 1; i < n; ++i)
+    {
+      switch (next(7))
+      {
+      case 0: layouts.push_back(&container.GetLayouts().Add<MLayoutSide>(static_cast<std::int32_t>(next(4)))); break;
+      case 1: layouts.push_back(&container.GetLayouts().Add<MLayoutClient>(static_cast<std::int32_t>(next(2)))); break;
+      case 2: layouts.push_back(&container.GetLayouts().Add<MLayoutCorner>()); break;
+      case 3: layouts.push_back(&container.GetLayouts().Add<MLayoutSwitch>()); break;
+      case 4: layouts.push_back(&container.GetLayouts().Add<MLayoutOccupyBorder>()); break;
+      default: layouts.push_back(&container.GetLayouts().Add<MLayoutGrid>()); break;
+      }
+      layouts.back()->SetLayoutSpace(pick());
+      layouts.back()->SetDefaultBorder(MSize{pick(), pick()});
+      if (auto* grid = dynamic_cast<MLayoutGrid*>(layouts.back()))
+      {
+        grid->SetColumns(pick());
+        grid->SetRows(pick());
+        grid->SetVerticalFill(next(2) == 0);
+      }
+    }
+    for (std::uint32_t i = 0, n = next(40); i < n; ++i)
+    {
+      MControl& c = next(4) == 0 ? static_cast<MControl&>(container.Add<MWrapped>()) : container.Add<MPanel>();
+      c.SetSize(MSize{pickSize(), pickSize()});
+      c.SetMinimalClientSize(MSize{pick(), pick()});
+      c.SetLayoutRatio(MSize{pick(), pick()});
+      c.SetLayoutBorder(MSize{pick(), pick()});
+      c.SetLayoutSpace(pick());
+      c.SetLayoutPlacement(static_cast<MAlignment>(next(16)));
+      c.SetFlag(MControl::FlagCollapsable, true);
+      c.SetCollapsed(next(5) == 0);
+      c.SetVisible(next(6) != 0);
+      MLayout& layout = *layouts[next(static_cast<std::uint32_t>(layouts.size()))];
+      if (dynamic_cast<MLayoutOccupyBorder*>(&layout) != nullptr)
+        continue;
+      if (auto* corner = dynamic_cast<MLayoutCorner*>(&layout))
+        corner->AddControl(c, static_cast<MLayoutCorner::Target>(next(8)));
+      else
+        layout.AddControl(c);
+      if (auto* grid = dynamic_cast<MLayoutGrid*>(&layout))
+        grid->SetSpan(c, pick(), pick());
+    }
+    std::vector<MRect> before;
+    for (std::size_t i = 0; i < container.GetChildCount(); ++i)
+      before.push_back(container.GetChild(i)->GetBounds());
+    container.Arrange();
+    const MSize minimal = container.GetMinimalSize();
+    const MSize preferred = container.GetPreferredSize();
+    EXPECT_GE(minimal.x, 0);
+    EXPECT_GE(preferred.y, 0);
+    for (std::size_t i = 0; i < container.GetChildCount(); ++i)
+    {
+      const MRect bounds = container.GetChild(i)->GetBounds();
+      if (bounds == before[i])
+        continue; // not placed (hidden, not shown by its switch, no room in its grid)
+      EXPECT_LE(bounds.Width(), MLayout::kMaxExtent) << round;
+      EXPECT_LE(bounds.Height(), MLayout::kMaxExtent) << round;
+      EXPECT_LE(std::abs(std::int64_t{bounds.left}), std::int64_t{1} << 30) << round;
+    }
+    window.DeleteChildren();
+  }
+}
+
 TEST(MLayoutLinks, DestroyedControlsLeaveTheirLayoutAndDestroyedLayoutsReleaseTheirControls)
 {
   Fixture f;
@@ -368,6 +494,54 @@ TEST(MLayoutLinks, DestroyedControlsLeaveTheirLayoutAndDestroyedLayoutsReleaseTh
   f.container.GetLayouts().Remove(bottom).reset();
   EXPECT_EQ(b.GetLayout(), nullptr);
   f.container.Arrange();
+}
+
+TEST(MLayoutPlastic, PlasticControlsTakeTheHeightTheirWidthNeeds)
+{
+  for (const int width : {100, 50, 30})
+  {
+    Fixture f(MSize{width, 300});
+    MWrapped& band = f.container.Add<MWrapped>();
+    MWrapped& line = f.container.Add<MWrapped>();
+    line.SetLayoutBorder(MSize{5, 0});
+    line.SetLayoutRatio(MSize{1, 0}); // fixed height: the one its width needs
+    f.Layout<MLayoutTop>().AddControl(band);
+    f.Layout<MLayoutVertical>().AddControl(line);
+    f.container.Arrange();
+    const int lines = (100 + width - 1) / width;
+    EXPECT_EQ(band.GetBounds(), (MRect{0, 0, width, 10 * lines})) << width;
+    EXPECT_EQ(band.GetMinimalClientSize().y, 10 * lines); // adapted to the band's length
+    const int inner = width - 10;
+    EXPECT_EQ(line.GetBounds(), (MRect{5, 10 * lines, width - 5, 10 * lines + 10 * ((100 + inner - 1) / inner)}))
+      << width;
+  }
+}
+
+TEST(MLayoutContainer, NestedContainersReportWhatTheirLayoutsNeedAndStrangersAreSkipped)
+{
+  Fixture f;
+  MContainer& inner = f.container.Add<MContainer>();
+  MLayoutLeft& innerBand = inner.GetLayouts().Add<MLayoutLeft>();
+  for (int i = 0; i < 2; ++i)
+  {
+    MControl& knob = inner.Add<MPanel>();
+    knob.SetSize(MSize{30, 40});
+    knob.SetLayoutRatio(MSize{0, 0});
+    innerBand.AddControl(knob);
+  }
+  innerBand.SetLayoutSpace(6);
+  EXPECT_EQ(inner.GetMinimalSize(), (MSize{30, 86}));
+  inner.SetSize(inner.GetMinimalSize()); // a band is as thick as its controls are now
+  MLayoutTop& top = f.Layout<MLayoutTop>();
+  top.AddControl(inner);
+  top.AddControl(f.container); // not a child of itself: skipped, no endless arrangement
+  MContainer stranger;
+  top.AddControl(stranger);
+  f.container.Arrange();
+  EXPECT_EQ(inner.GetBounds(), (MRect{0, 0, 200, 86}));
+  EXPECT_EQ(f.container.GetMinimalSize(), (MSize{30, 86}));
+  EXPECT_EQ(stranger.GetSize(), (MSize{}));
+  EXPECT_EQ(top.GetControlFlags(), MLayout::ControlFlagStretchX | MLayout::ControlFlagStretchY);
 }
 
 TEST(MLayoutWindow, AnEditorPanelIsReLaidOutWhenItsWindowIsResized)

@@ -84,14 +84,15 @@ protected:
   }
   void TearDown() override { fs::remove_all(m_folder); }
 
-  Outcome Run(std::vector<std::string> arguments, bool withModule = true)
+  Outcome Run(std::vector<std::string> arguments, bool withModule = true,
+              MRenderCommand::Progress progress = MRenderCommand::Progress::Hidden)
   {
     if (withModule)
       arguments.insert(arguments.begin(), {"--format", "vst2", "--module", TONVERA_FAKE_GAIN_MODULE});
     std::ostringstream out;
     std::ostringstream err;
     Outcome outcome;
-    outcome.status = MRenderCommand::Main(arguments, out, err);
+    outcome.status = MRenderCommand::Main(arguments, out, err, progress);
     outcome.out = out.str();
     outcome.err = err.str();
     return outcome;
@@ -296,4 +297,26 @@ TEST_F(MRenderCommandTest, CommandLineMistakesAreUsageErrors)
                            "--scale", "--list-params", "--block", "--format-out", "--subtype", "--pitch-csv",
                            "--demo", "--out-dir", "--measure", "--write-test-tone", "--seconds"})
     EXPECT_NE(help.out.find(flag), std::string::npos) << flag << " is not documented";
+}
+
+TEST_F(MRenderCommandTest, VersionComesFromTheBuild)
+{
+  const Outcome version = Run({"--version"}, false);
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "tonvera-render " TONVERA_VERSION "\n");
+  EXPECT_EQ(Run({"--version=1"}, false).status, MRenderCommand::kExitUsage);
+}
+
+TEST_F(MRenderCommandTest, ProgressGoesToStandardErrorOnlyWhenShown)
+{
+  const std::string input = Path("in.wav");
+  WriteNoise(input, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100, 20000);
+  const Outcome hidden = Run({input, Path("out.wav")});
+  const Outcome shown = Run({input, Path("out.wav")}, true, MRenderCommand::Progress::Shown);
+  ASSERT_EQ(hidden.status, 0) << hidden.err;
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  EXPECT_EQ(hidden.err, "");
+  // Redrawn in place up to 100%, then wiped before the summary is printed.
+  EXPECT_NE(shown.err.find("] 100%"), std::string::npos) << shown.err;
+  EXPECT_TRUE(shown.err.ends_with("\r" + std::string(50, ' ') + "\r")) << shown.err;
 }

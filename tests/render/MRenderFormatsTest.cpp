@@ -169,4 +169,13 @@ TEST_F(MRenderFormatsTest, FailuresThroughEitherInterfaceNameTheProblemAndLeaveN
         ++files;
       EXPECT_EQ(files, 2u) << "a temporary file was left behind";
     }
+  // An unknown name is answered with the parameters a user sets, not the MIDI controller slots.
+  for (const char* format : {"vst3", "vst2"})
+  {
+    SCOPED_TRACE(format);
+    const Outcome outcome = RunRender(Through(format, {"--set", "Depht=100", input, out}));
+    EXPECT_NE(outcome.err.find("Depth\", "), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find("\"Scale - B\""), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.err.find("Controller"), std::string::npos) << outcome.err;
+  }
 }

@@ -38,4 +38,9 @@ TEST(MRenderHostTest, FindsParametersByWholeNameLastPartOrCutName)
   }
   std::string error;
   EXPECT_EQ(MRenderHost::MatchParameterName(names, "Detune", 0, error), -1) << "names that are never cut";
+
+  // An unknown name lists only the offered names and counts the others.
+  EXPECT_EQ(MRenderHost::MatchParameterName(names, "Speed", 0, error, {2, 4}), -1);
+  EXPECT_EQ(error, "unknown parameter \"Speed\" (the plug-in has \"Automatic tuning - Depth\", "
+                   "\"Effects - Dry/wet\"; 5 MIDI controller slots not shown, see --list-params)");
 }

@@ -259,13 +259,13 @@ std::vector<Entry> Entries(const std::string& sampleFolder)
   add("MScrollBar", {150, 14}, [] {
     auto bar = std::make_unique<MScrollBar>(false);
     bar->SetRange(100, 30);
-    bar->SetPosition(25);
+    bar->SetScrollPosition(25);
     return Own(std::move(bar));
   });
   add("MScrollBarVertical", {14, 90}, [] {
     auto bar = std::make_unique<MScrollBar>(true);
     bar->SetRange(100, 40);
-    bar->SetPosition(50);
+    bar->SetScrollPosition(50);
     return Own(std::move(bar));
   });
   add("MScroller", {160, 90}, [] {
@@ -352,7 +352,7 @@ std::vector<Entry> Entries(const std::string& sampleFolder)
     shape.amplitude = 0.9;
     viewer->SetShape(shape);
     viewer->SetPeriods(2);
-    viewer->SetPosition(0.3);
+    viewer->SetPlayPosition(0.3);
     return Own(std::move(viewer));
   });
   add("MEnvelopeEditorControl", {200, 100}, [] { return Own(std::make_unique<MEnvelopeEditorControl>()); });

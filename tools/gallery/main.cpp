@@ -8,6 +8,7 @@
 
 #include "base/MException.h"
 #include "gui/MDrawerToMBitmap.h"
+#include "gui/MWindow.h"
 #include "gui/headless/MWindowSystemHeadless.h"
 #include "tools/gallery/MGallery.h"
 

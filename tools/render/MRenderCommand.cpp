@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -57,13 +58,12 @@ private:
   MAudioFileWriter& m_writer;
 };
 
-// A bar on standard error, redrawn when the whole percentage changes, only on a terminal.
+// A bar on standard error, redrawn when the whole percentage changes; only on a terminal, so that
+// scripts and logs get no carriage returns.
 class ProgressBar
 {
 public:
-  explicit ProgressBar(std::ostream& err) : m_err(err), m_enabled(MRenderPlatform::StandardErrorIsTerminal())
-  {
-  }
+  ProgressBar(std::ostream& err, bool enabled) : m_err(err), m_enabled(enabled) {}
   ~ProgressBar() { Finish(); }
 
   void Update(std::int64_t done, std::int64_t total)
@@ -148,12 +148,14 @@ std::string Job::ModulePath(std::string& error) const
     return m_options.modulePath;
   const fs::path here = MRenderPlatform::ExecutableDirectory();
   const std::string file = MRenderPlatform::ModuleFileName();
-  std::vector<fs::path> candidates;
-  for (const fs::path& folder : {here, here.parent_path()})
-    if (m_options.format == MPluginFormat::Vst3)
-      candidates.push_back(folder / "Tonvera.vst3");
-    else
-      candidates.push_back(folder / file);
+  const bool vst3 = m_options.format == MPluginFormat::Vst3;
+  const fs::path installed = vst3 ? fs::path("Tonvera.vst3") : fs::path(file);
+  // The build tree (the program in build/bin), then an installed program's own prefix
+  // (PREFIX/bin and PREFIX/lib/vst3), then the per-user folders `cmake --install` fills.
+  std::vector<fs::path> candidates = {here / installed, here.parent_path() / installed,
+                                      here.parent_path() / "lib" / (vst3 ? "vst3" : "vst") / installed};
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+    candidates.push_back(fs::path(home) / (vst3 ? ".vst3" : ".vst") / installed);
   std::string tried;
   for (const fs::path& candidate : candidates)
   {
@@ -348,7 +350,7 @@ int Job::Render(const RenderPlan& plan)
   };
 
   MPitchComparison comparison(info.sampleRateHz, notes, plan.pitchCsv.empty() ? nullptr : &csv);
-  ProgressBar bar(m_err);
+  ProgressBar bar(m_err, m_options.showProgress);
   MRenderJob job;
   job.channels = info.channels;
   job.frames = info.frames;
@@ -489,6 +491,11 @@ int MRenderCommand::Run(const MRenderOptions& options, std::ostream& out, std::o
     out << MRenderOptionsParser::HelpText();
     return kExitOk;
   }
+  if (options.version)
+  {
+    out << MRenderOptionsParser::VersionText();
+    return kExitOk;
+  }
   if (!options.testTone.empty())
     return job.WriteTestTone();
   if (!options.measure.empty())
@@ -504,9 +511,11 @@ int MRenderCommand::Run(const MRenderOptions& options, std::ostream& out, std::o
   return job.Render(plan);
 }
 
-int MRenderCommand::Main(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
+int MRenderCommand::Main(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                         Progress progress)
 {
   MRenderOptions options;
+  options.showProgress = progress == Progress::Shown;
   std::string error;
   if (!MRenderOptionsParser::Parse(arguments, options, error))
   {

@@ -17,8 +17,16 @@ public:
   static constexpr int kExitFailed = 1;
   static constexpr int kExitUsage = 2;
 
+  /// Whether a render may draw a progress line on err (only when err is a terminal).
+  enum class Progress
+  {
+    Hidden,
+    Shown,
+  };
+
   /// Parses arguments (without the program name) and runs the job; answers the exit status.
-  static int Main(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+  static int Main(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                  Progress progress = Progress::Hidden);
   /// Runs the job the options describe; answers the exit status.
   static int Run(const MRenderOptions& options, std::ostream& out, std::ostream& err);
 };

@@ -84,7 +84,7 @@ const char* MRenderHost::FormatName(MPluginFormat format)
 }
 
 int MRenderHost::MatchParameterName(const std::vector<std::string>& names, const std::string& wanted,
-                                    std::size_t cutChars, std::string& error)
+                                    std::size_t cutChars, std::string& error, const std::vector<int>& offered)
 {
   const std::string key = Lower(wanted);
   std::vector<int> whole;
@@ -107,12 +107,24 @@ int MRenderHost::MatchParameterName(const std::vector<std::string>& names, const
     error = "parameter name \"" + wanted + "\" is ambiguous: " + QuotedList(names, found);
     return -1;
   }
-  std::vector<int> all(names.size());
-  for (int i = 0; i < static_cast<int>(all.size()); ++i)
-    all[i] = i;
-  error = "unknown parameter \"" + wanted + "\"" +
-          (names.empty() ? std::string(" (the plug-in has no parameters)")
-                         : " (the plug-in has " + QuotedList(names, all) + ")");
+  error = "unknown parameter \"" + wanted + "\"";
+  if (names.empty())
+  {
+    error += " (the plug-in has no parameters)";
+    return -1;
+  }
+  std::vector<int> listed;
+  for (int index : offered)
+    if (index >= 0 && index < static_cast<int>(names.size()))
+      listed.push_back(index);
+  if (listed.empty())
+    for (int i = 0; i < static_cast<int>(names.size()); ++i)
+      listed.push_back(i);
+  error += " (the plug-in has " + QuotedList(names, listed);
+  if (listed.size() < names.size())
+    error += "; " + std::to_string(names.size() - listed.size()) +
+             " MIDI controller slots not shown, see --list-params";
+  error += ")";
   return -1;
 }
 
@@ -127,6 +139,8 @@ bool MRenderHost::Load(MPluginFormat format, const std::string& modulePath, std:
   m_format = format;
   m_names.clear();
   m_namesRead = false;
+  m_userParameters.clear();
+  m_userParametersRead = false;
   m_opened = false;
   m_prepared = false;
   switch (format)
@@ -250,10 +264,44 @@ const std::vector<std::string>& MRenderHost::ParameterNames()
   return m_names;
 }
 
+const std::vector<int>& MRenderHost::UserParameters()
+{
+  if (m_userParametersRead || !IsLoaded())
+    return m_userParameters;
+  m_userParametersRead = true;
+  // The IDs the plug-in maps MIDI controllers to, on any channel of the first event bus.
+  std::vector<Steinberg::Vst::ParamID> controllerIds;
+  auto* vst3 = dynamic_cast<MTestHostVst3*>(m_host.get());
+  if (vst3 != nullptr && vst3->Controller() != nullptr)
+  {
+    const auto mapping = Steinberg::IPtr<Steinberg::Vst::IMidiMapping>::Adopt(
+      Steinberg::QueryInterfaceOf<Steinberg::Vst::IMidiMapping>(vst3->Controller()));
+    if (mapping)
+      for (Steinberg::int16 channel = 0; channel < 16; ++channel)
+        for (Steinberg::Vst::CtrlNumber number = 0; number < Steinberg::Vst::kCountCtrlNumber; ++number)
+        {
+          Steinberg::Vst::ParamID id = 0;
+          if (mapping->getMidiControllerAssignment(0, channel, number, id) == Steinberg::kResultOk)
+            controllerIds.push_back(id);
+        }
+  }
+  std::sort(controllerIds.begin(), controllerIds.end());
+  for (int i = 0; i < m_host->NumParameters(); ++i)
+  {
+    Steinberg::Vst::ParameterInfo info = {};
+    const bool isSlot = vst3 != nullptr && vst3->ParameterInfo(i, info) &&
+                        std::binary_search(controllerIds.begin(), controllerIds.end(), info.id);
+    if (!isSlot)
+      m_userParameters.push_back(i);
+  }
+  return m_userParameters;
+}
+
 int MRenderHost::FindParameter(const std::string& name, std::string& error)
 {
   return MatchParameterName(ParameterNames(), name,
-                            m_format == MPluginFormat::Vst2 ? kVst2NameChars : std::size_t{0}, error);
+                            m_format == MPluginFormat::Vst2 ? kVst2NameChars : std::size_t{0}, error,
+                            UserParameters());
 }
 
 bool MRenderHost::SetParameterText(int index, const std::string& text, std::string& shown,

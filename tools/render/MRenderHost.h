@@ -45,9 +45,11 @@ public:
   /// the part after the last " - " (hosts show group-qualified names such as "Effects - Width").
   /// A name exactly cutChars long (0: names are never cut) may have been cut by the interface:
   /// it also matches a wanted name that begins with it. -1 with a message when none or several
-  /// match.
+  /// match; when none does, the message lists the names at the indices in `offered` (every name
+  /// when it is empty) and counts the rest as MIDI controller slots.
   static int MatchParameterName(const std::vector<std::string>& names, const std::string& wanted,
-                                std::size_t cutChars, std::string& error);
+                                std::size_t cutChars, std::string& error,
+                                const std::vector<int>& offered = {});
 
   MRenderHost() = default;
   ~MRenderHost();
@@ -75,7 +77,11 @@ public:
 
   /// Parameter names as the plug-in reports them (read once after loading).
   const std::vector<std::string>& ParameterNames();
-  /// FindParameter: MatchParameterName over this plug-in's names with its interface's cut length.
+  /// The indices of the parameters a user sets: all but the slots a VST 3 plug-in publishes only
+  /// to receive MIDI controllers (IMidiMapping), which hosts fill from MIDI, not from a user.
+  const std::vector<int>& UserParameters();
+  /// FindParameter: MatchParameterName over this plug-in's names with its interface's cut length;
+  /// an unknown name is answered with the list of UserParameters().
   int FindParameter(const std::string& name, std::string& error);
   /// Sets parameter index from typed text. shown receives the display text afterwards; warning
   /// says when the text was beyond the range and was clamped. On failure the value is unchanged.
@@ -95,6 +101,8 @@ private:
   MPluginFormat m_format = kDefaultFormat;
   std::vector<std::string> m_names;
   bool m_namesRead = false;
+  std::vector<int> m_userParameters;
+  bool m_userParametersRead = false;
   bool m_opened = false;
   bool m_prepared = false;
 };

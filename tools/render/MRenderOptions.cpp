@@ -68,6 +68,12 @@ bool MRenderOptionsParser::Parse(const std::vector<std::string>& arguments, MRen
         return false;
       options.help = true;
     }
+    else if (flag == "--version")
+    {
+      if (!noValue())
+        return false;
+      options.version = true;
+    }
     else if (flag == "--module")
     {
       if (!next(options.modulePath))
@@ -215,7 +221,7 @@ bool MRenderOptionsParser::Parse(const std::vector<std::string>& arguments, MRen
     options.input = positional[0];
   if (positional.size() > 1)
     options.output = positional[1];
-  if (options.help)
+  if (options.help || options.version)
     return true;
   const int modes = !options.measure.empty() + !options.testTone.empty() + options.demo;
   if (modes > 1)
@@ -264,8 +270,9 @@ renamed only when complete: a failed run leaves no output behind.
 
 Plug-in:
   --module PATH        the plug-in module (default: the Tonvera.vst3 bundle next to this
-                       program, or one folder up; for VST 2.4 Tonvera.so there). For VST 3
-                       either the bundle folder or the library inside it
+                       program, or one folder up, or in ../lib/vst3 or ~/.vst3 where it is
+                       installed; for VST 2.4 Tonvera.so there, in ../lib/vst or ~/.vst). For
+                       VST 3 either the bundle folder or the library inside it
   --format vst3|vst2   the plug-in interface to load it through (default vst3)
   --pass-through       no plug-in: copy input to output (measures this program's own cost)
   --state FILE         load plug-in state bytes from FILE before rendering
@@ -308,8 +315,14 @@ Other jobs:
                        35 cents sharp and vibrato, 44.1 kHz stereo
   --seconds S          length of the test tone (default 30)
   --help, -h           this text
+  --version            print the program's version
 
 Exit status: 0 on success, 1 when the job failed (the message names the problem), 2 for a
 command-line error.
 )";
+}
+
+std::string MRenderOptionsParser::VersionText()
+{
+  return "tonvera-render " TONVERA_VERSION "\n";
 }

@@ -30,6 +30,9 @@ struct MRenderOptions
   std::string testTone;
   double seconds = 30.0;
   bool help = false;
+  bool version = false;
+  /// Not a flag: the caller says whether a progress line may go to standard error (a terminal).
+  bool showProgress = false;
 };
 
 namespace MRenderOptionsParser
@@ -38,4 +41,6 @@ namespace MRenderOptionsParser
 bool Parse(const std::vector<std::string>& arguments, MRenderOptions& options, std::string& error);
 /// The --help text.
 std::string HelpText();
+/// The --version line: the program's name and the version the build was given.
+std::string VersionText();
 } // namespace MRenderOptionsParser

@@ -7,11 +7,14 @@
 #include "gui/MDrawerToMBitmap.h"
 #include "gui/MDrawerUsingStyle.h"
 #include "gui/styles/MTexturedStyle.h"
+#include "tests/base/MExpectMessage.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -293,4 +296,86 @@ TEST(MDrawerUsingStyleTest, HelpersDrawWhatTheStyleWould)
   plain.AlignedTextOut(MRect{2, 2, 78, 28}, "Hz", style.GetFont(MStdFont::Bold), style.GetColor(MStdColor::Highlight));
   EXPECT_TRUE(viaHelper == direct);
   EXPECT_NE(viaHelper.GetPixel(40, 15), 0u);
+}
+
+namespace
+{
+std::vector<std::uint8_t> PackageWithDefinition(const std::string& definition)
+{
+  const std::string index = "<stylepackage default=\"S\"><style name=\"S\" definition=\"S/style.xml\"/></stylepackage>";
+  return MStylePackage::Build({{"index.xml", std::vector<std::uint8_t>(index.begin(), index.end())},
+                               {"S/style.xml", std::vector<std::uint8_t>(definition.begin(), definition.end())}});
+}
+} // namespace
+
+TEST(MTexturedStyleTest, WhatThePackageLacksIsDrawnByTheBaseStyle)
+{
+  MTexturedStyle textured(PackageWithDefinition("<style><button borderx=\"4\"/></style>"), MTexturedStyleConfiguration());
+  MBaseStyle base;
+  for (MControlType type : {MControlType::Knob, MControlType::Button, MControlType::ListBox})
+  {
+    MBitmap a(60, 60), b(60, 60);
+    MDrawerToMBitmap da(a), db(b);
+    MControlPaint paint;
+    paint.type = type;
+    paint.rect = MRect{0, 0, 60, 60};
+    paint.value = 0.7;
+    textured.PaintControl(da, paint);
+    base.PaintControl(db, paint);
+    EXPECT_TRUE(a == b) << int(type);
+  }
+}
+
+TEST(MTexturedStyleTest, MalformedDefinitionValuesAreReported)
+{
+  struct Case
+  {
+    const char* definition;
+    const char* message;
+  };
+  const Case cases[] = {
+    {"<style><knob baseangle=\"wide\"/></style>", "Invalid value \"wide\" for \"baseangle\" in the style definition."},
+    {"<style><button normalalpha=\"300\"/></style>", "Invalid value \"300\" for \"normalalpha\" in the style definition."},
+    {"<style colors=\"accent\"/>", "Invalid value \"accent\" for \"colors\" in the style definition."},
+    {"<style defaultcontrolsizes=\"knob:big\"/>", "Invalid value \"knob:big\" for \"defaultcontrolsizes\" in the style definition."},
+    {"<style><panel captiontextop=\"Glow\"/></style>", "Invalid MColorOp identifier to parse (Glow)."},
+    {"<style><button normal=\"missing.png\"/></style>", "The style package holds no entry \"S/missing.png\"."},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(MessageOf([&] { MTexturedStyle style(PackageWithDefinition(c.definition), MTexturedStyleConfiguration()); }),
+              c.message)
+      << c.definition;
+}
+
+TEST(MTexturedStyleTest, DefinitionFontsAndCheckBoxSpacingApply)
+{
+  const MTexturedStyle style(
+    PackageWithDefinition("<style><fonts><font name=\"large4\" height=\"40\" bold=\"1\" spacebetweenchars=\"2\"/></fonts>"
+                          "<checkbox hspace=\"10\"/></style>"),
+    MTexturedStyleConfiguration());
+  EXPECT_EQ(style.GetFont(MStdFont::Large4).pixelHeight, 40);
+  EXPECT_TRUE(style.GetFont(MStdFont::Large4).bold);
+  EXPECT_EQ(style.GetFont(MStdFont::Large4).extraSpacing, 2);
+  EXPECT_EQ(style.GetFont(MStdFont::Small).pixelHeight, 10); // no entry: the base style's font
+  EXPECT_EQ(style.GetClientRect(MControlType::CheckBox, MCaptionType::None, MSize{100, 20}).left, 25);
+}
+
+TEST(MTexturedStyleTest, HugeAndOddControlSizesPaintWithoutFault)
+{
+  MTexturedStyle style{MTexturedStyleConfiguration()};
+  MBitmap target(64, 64);
+  MDrawerToMBitmap drawer(target);
+  const MRect sizes[] = {{0, 0, 30000, 20}, {0, 0, 20, 30000}, {0, 0, 5000, 5000}, {0, 0, 1, 1}, {-50, -50, 3, 3}};
+  for (const MRect& rect : sizes)
+    for (MControlType type : kTypes)
+    {
+      MControlPaint paint;
+      paint.type = type;
+      paint.rect = rect;
+      paint.value = 0.5;
+      paint.captionType = MCaptionType::Large;
+      style.PaintControl(drawer, paint);
+      style.PaintContent(drawer, rect, paint);
+    }
+  SUCCEED();
 }

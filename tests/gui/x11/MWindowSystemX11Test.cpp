@@ -1,0 +1,410 @@
+// The X11 back end against a private Xvfb server: the test plays the host with its own raw Xlib
+// connection (the embedding parent window, XTest input, XGetImage read-back), the window system
+// under test has its own connection, as in a real host.
+#include "gui/MBitmap.h"
+#include "gui/MDrawer.h"
+#include "gui/MWindow.h"
+#include "gui/controls/MCheckBox.h"
+#include "gui/controls/MKnob.h"
+#include "gui/x11/MWindowSystemX11.h"
+
+#include "base/MException.h"
+#include "base/MValueNumber.h"
+#include "MXvfbServer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include <poll.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <X11/extensions/XTest.h>
+#undef None
+
+namespace
+{
+using Clock = std::chrono::steady_clock;
+constexpr MColor kDark{0x30, 0x30, 0x30, 0xFF};
+constexpr MColor kLit{0xF0, 0x90, 0x20, 0xFF};
+constexpr std::uint32_t Rgb(MColor colour) { return colour.ToARGB() & 0xFFFFFF; }
+
+// A control that paints one colour and records keys and timer ticks: the pixel and input probe.
+class TestSwatch : public MControl
+{
+public:
+  bool OnMouseDown(MMouseButton, MPoint, std::uint32_t) override { return true; }
+  bool OnKeyDown(std::int32_t key, std::uint32_t) override { return keys.push_back(key), true; }
+  bool OnCharacter(std::int32_t character, std::uint32_t) override { return characters.push_back(character), true; }
+  bool AcceptsFocus() const override { return true; }
+  bool OnTimer(std::int32_t) override { return ++ticks, onTick ? onTick() : true; }
+  void Paint(MDrawer& drawer) override { drawer.FillRectangle(GetRect(), lit.load() ? kLit : kDark, MColorOp::Copy); }
+
+  std::atomic<bool> lit{false};
+  std::vector<std::int32_t> keys;
+  std::vector<std::int32_t> characters;
+  int ticks = 0;
+  std::function<bool()> onTick;
+};
+
+class MWindowSystemX11Test : public ::testing::Test
+{
+protected:
+  void SetUp() override { StartServer({}); }
+
+  void StartServer(std::initializer_list<const char*> arguments)
+  {
+    if (MXvfbServer::FindProgram().empty())
+      GTEST_SKIP() << "Xvfb is not installed (Debian xvfb; scripts/install-deps.sh installs it)";
+    m_server = std::make_unique<MXvfbServer>();
+    std::string error;
+    ASSERT_TRUE(m_server->Start(error, arguments)) << error;
+    m_host = XOpenDisplay(m_server->GetDisplayName().c_str());
+    ASSERT_NE(m_host, nullptr);
+    // The host's window the editor embeds into, at (50, 40) of the screen.
+    m_parent = XCreateSimpleWindow(m_host, DefaultRootWindow(m_host), 50, 40, 400, 300, 0, 0, 0x202020);
+    XMapWindow(m_host, m_parent);
+    XSync(m_host, False);
+    m_system = std::make_unique<MWindowSystemX11>(MString::FromUTF8(m_server->GetDisplayName()));
+  }
+
+  void TearDown() override
+  {
+    m_system.reset();
+    if (m_host)
+      XCloseDisplay(m_host);
+    m_host = nullptr;
+    m_server.reset();
+  }
+
+  /// Pumps the window system like a host's 1 ms run loop until `done` or `timeoutMs` passed.
+  bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 2000)
+  {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done())
+    {
+      if (Clock::now() > end)
+        return false;
+      m_system->Idle();
+      XSync(m_host, False);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+  }
+
+  /// Screen pixel (0x00RRGGBB) as the host sees it.
+  std::uint32_t ScreenPixel(int x, int y)
+  {
+    XImage* image = XGetImage(m_host, DefaultRootWindow(m_host), x, y, 1, 1, AllPlanes, ZPixmap);
+    const std::uint32_t pixel = image ? std::uint32_t(XGetPixel(image, 0, 0) & 0xFFFFFF) : 0xDEAD;
+    if (image)
+      XDestroyImage(image);
+    return pixel;
+  }
+
+  void Button(int screenX, int screenY, unsigned int button)
+  {
+    XTestFakeMotionEvent(m_host, 0, screenX, screenY, 0);
+    XTestFakeButtonEvent(m_host, button, True, 0);
+    XTestFakeButtonEvent(m_host, button, False, 0);
+    XSync(m_host, False);
+  }
+
+  std::unique_ptr<MXvfbServer> m_server;
+  Display* m_host = nullptr;
+  Window m_parent = 0;
+  std::unique_ptr<MWindowSystemX11> m_system;
+};
+
+// An editor window: a knob at (10, 10, 60 x 80), a check box at (80, 10, 100 x 20) and a swatch
+// at (10, 100, 20 x 20).
+struct Editor
+{
+  MWindow window;
+  MValueDouble value{MValueBinding<double>::Value(50.0), 0.0, 100.0};
+  MKnob* knob = nullptr;
+  MCheckBox* check = nullptr;
+  TestSwatch* swatch = nullptr;
+
+  Editor()
+  {
+    window.SetSize(MSize{200, 130});
+    knob = &window.Add<MKnob>();
+    knob->SetBounds(MRect::FromSize(10, 10, 60, 80));
+    knob->Bind(&value);
+    check = &window.Add<MCheckBox>(MString("Bypass"));
+    check->SetBounds(MRect::FromSize(80, 10, 100, 20));
+    swatch = &window.Add<TestSwatch>();
+    swatch->SetBounds(MRect::FromSize(10, 100, 20, 20));
+  }
+  ~Editor() { window.Close(); }
+};
+
+// Screen position of a point of the editor embedded at (50, 40).
+constexpr int kHostX = 50, kHostY = 40;
+constexpr int kSwatchX = kHostX + 20, kSwatchY = kHostY + 110;
+
+TEST_F(MWindowSystemX11Test, EmbeddedEditorTakesClicksDragsAndWheelNotches)
+{
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, m_parent);
+  Window root = 0, parentOfOurs = 0, *children = nullptr;
+  unsigned int count = 0;
+  ASSERT_TRUE(XQueryTree(m_host, m_parent, &root, &parentOfOurs, &children, &count));
+  ASSERT_EQ(count, 1u) << "the editor is a child of the host's window";
+  EXPECT_EQ(children[0], Window(editor.window.GetDescriptor()->GetHandle()));
+  XFree(children);
+  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); })) << "painted";
+
+  Button(kHostX + 100, kHostY + 20, 1);
+  ASSERT_TRUE(PumpUntil([&] { return editor.check->IsChecked(); })) << "a click toggles the check box";
+
+  const int knobX = kHostX + 40, knobY = kHostY + 50;
+  const double before = editor.value.Get();
+  Button(knobX, knobY, 4);
+  ASSERT_TRUE(PumpUntil([&] { return editor.value.Get() > before; })) << "wheel up raises the knob";
+  const double raised = editor.value.Get();
+  Button(knobX, knobY, 5);
+  Button(knobX, knobY, 5);
+  ASSERT_TRUE(PumpUntil([&] { return editor.value.Get() < raised; })) << "wheel down lowers it";
+
+  // Dragging 40 px up moves the knob by 40/200 of its range; the moves arrive with the left
+  // button's modifier while X keeps the pointer on the knob.
+  const double dragFrom = editor.value.Get();
+  XTestFakeMotionEvent(m_host, 0, knobX, knobY, 0);
+  XTestFakeButtonEvent(m_host, 1, True, 0);
+  for (int dy = 4; dy <= 40; dy += 4)
+    XTestFakeMotionEvent(m_host, 0, knobX, knobY - dy, 0);
+  XTestFakeButtonEvent(m_host, 1, False, 0);
+  XSync(m_host, False);
+  ASSERT_TRUE(PumpUntil([&] { return std::abs(editor.value.Get() - (dragFrom + 20.0)) < 1.0; }))
+    << "after the drag: " << editor.value.Get();
+
+  Button(knobX, knobY, 1);
+  Button(knobX, knobY, 1); // a double click restores the default
+  ASSERT_TRUE(PumpUntil([&] { return editor.value.Get() == 50.0; })) << editor.value.Get();
+}
+
+TEST_F(MWindowSystemX11Test, KeysReachTheFocusedControlAsKeyDownAndCharacter)
+{
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, m_parent);
+  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); }));
+  Button(kSwatchX, kSwatchY, 1); // focuses the swatch and the embedded window
+  ASSERT_TRUE(PumpUntil([&] { return editor.window.GetFocusControl() == editor.swatch; }));
+  // No ActivateAndFocus: the click gave the embedded window the keyboard.
+  const KeyCode a = XKeysymToKeycode(m_host, XK_a);
+  const KeyCode shift = XKeysymToKeycode(m_host, XK_Shift_L);
+  XTestFakeKeyEvent(m_host, a, True, 0);
+  XTestFakeKeyEvent(m_host, a, False, 0);
+  XTestFakeKeyEvent(m_host, shift, True, 0);
+  XTestFakeKeyEvent(m_host, a, True, 0);
+  XTestFakeKeyEvent(m_host, a, False, 0);
+  XTestFakeKeyEvent(m_host, shift, False, 0);
+  XSync(m_host, False);
+  ASSERT_TRUE(PumpUntil([&] { return editor.swatch->characters.size() >= 2; }));
+  EXPECT_EQ(editor.swatch->characters, (std::vector<std::int32_t>{'a', 'A'}));
+  EXPECT_EQ(editor.swatch->keys, (std::vector<std::int32_t>{'A', MVirtualKey::Shift, 'A'}));
+}
+
+TEST_F(MWindowSystemX11Test, WorkerInvalidationReachesTheScreenWithin100ms)
+{
+  // Both copy paths: shared memory, and XPutImage when the server has no MIT-SHM.
+  for (bool sharedMemory : {true, false})
+  {
+    SCOPED_TRACE(sharedMemory ? "MIT-SHM" : "XPutImage");
+    if (!sharedMemory)
+    {
+      TearDown();
+      StartServer({"-extension", "MIT-SHM"});
+    }
+    m_system->Initialize();
+    Editor editor;
+    editor.window.Open(*m_system, m_parent);
+    ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); }));
+    EXPECT_EQ(m_system->UsesSharedMemory(*editor.window.GetDescriptor()), sharedMemory);
+
+    // Through the control (invalidator thread, event processor, native invalidation on the GUI
+    // thread), then straight through the window system from the worker.
+    for (bool throughControl : {true, false})
+    {
+      SCOPED_TRACE(throughControl ? "MControl::Invalidate" : "MWindowSystem::InvalidateRect");
+      const bool lit = throughControl;
+      const auto started = Clock::now();
+      std::thread worker([&] {
+        editor.swatch->lit = lit;
+        if (throughControl)
+          editor.swatch->Invalidate();
+        else
+          m_system->InvalidateRect(*editor.window.GetDescriptor(), editor.swatch->GetWindowRect());
+      });
+      const bool shown = PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(lit ? kLit : kDark); }, 1000);
+      const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
+      worker.join();
+      ASSERT_TRUE(shown);
+      EXPECT_LT(elapsedMs, 100) << "repainted " << elapsedMs << " ms later";
+    }
+  }
+}
+
+TEST_F(MWindowSystemX11Test, OpenAndCloseCyclesLeaveNoWindowBehind)
+{
+  // Under ASan the leak checker sees what 200 cycles leave in the process; the server's tree
+  // shows what they leave there.
+  m_system->Initialize();
+  for (int cycle = 0; cycle < 200; ++cycle)
+  {
+    Editor editor;
+    editor.window.Open(*m_system, cycle % 2 ? m_parent : 0);
+    m_system->Idle();
+    editor.window.Close();
+    m_system->Idle();
+  }
+  XSync(m_host, False);
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned int embedded = 0;
+  XQueryTree(m_host, m_parent, &root, &parent, &children, &embedded);
+  if (children)
+    XFree(children);
+  EXPECT_EQ(embedded, 0u);
+  unsigned int topLevels = 0;
+  XQueryTree(m_host, DefaultRootWindow(m_host), &root, &parent, &children, &topLevels);
+  if (children)
+    XFree(children);
+  EXPECT_EQ(topLevels, 1u) << "only the host's window";
+}
+
+TEST_F(MWindowSystemX11Test, PumpStopsAfterElevenTimerTicksInARow)
+{
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, m_parent);
+  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); }));
+  for (int id = 0; id < 15; ++id)
+    editor.swatch->SetTimer(id, 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  m_system->ProcessPendingMessages();
+  EXPECT_EQ(editor.swatch->ticks, MWindowSystemX11::kMaxQuietInARow + 1);
+  pollfd fd{m_system->GetEventFileDescriptor(), POLLIN, 0};
+  EXPECT_EQ(poll(&fd, 1, 0), 1) << "work left: the host's descriptor stays readable";
+  m_system->ProcessPendingMessages();
+  EXPECT_GE(editor.swatch->ticks, 15) << "the next call goes on";
+}
+
+TEST_F(MWindowSystemX11Test, ModalLoopEndsOnceAndRefusesASecondEnd)
+{
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, 0);
+  MWindow& window = editor.window;
+  std::string secondEnd;
+  editor.swatch->onTick = [&] {
+    m_system->EndModal(window, MModalValue::Ok);
+    try
+    {
+      m_system->EndModal(window, MModalValue::No);
+    }
+    catch (const MException& e)
+    {
+      secondEnd = e.what();
+    }
+    editor.swatch->SetTimer(1, 0);
+    return true;
+  };
+  editor.swatch->SetTimer(1, 20);
+  EXPECT_EQ(m_system->RunModal(window), MModalValue::Ok);
+  EXPECT_EQ(secondEnd, "MWindowSystemMSWindows::EndModal called more than once");
+
+  // A Quit from another thread ends the message loop through the wake-up descriptor.
+  std::thread quitter([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    m_system->Quit();
+  });
+  m_system->RunMessageLoop();
+  quitter.join();
+}
+
+TEST_F(MWindowSystemX11Test, HostRunLoopDescriptorFiresForWakeUpsAndXEventsAndCalmsAfterIdle)
+{
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, m_parent);
+  const auto readable = [&](int timeoutMs = 0) {
+    pollfd fd{m_system->GetEventFileDescriptor(), POLLIN, 0};
+    return poll(&fd, 1, timeoutMs) == 1;
+  };
+  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(120)); // the invalidator's first rounds
+  m_system->Idle();
+  EXPECT_FALSE(readable()) << "nothing pending after Idle";
+
+  std::thread([&] { m_system->WakeGuiThread(); }).join();
+  EXPECT_TRUE(readable()) << "a wake-up from another thread";
+  m_system->Idle();
+  EXPECT_FALSE(readable());
+
+  XTestFakeMotionEvent(m_host, 0, kSwatchX, kSwatchY, 0);
+  XSync(m_host, False);
+  EXPECT_TRUE(readable(500)) << "pointer motion over the editor";
+  m_system->Idle();
+  EXPECT_FALSE(readable());
+}
+
+TEST_F(MWindowSystemX11Test, HostResizesAndPointerLeavesReachTheEditor)
+{
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, m_parent);
+  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); }));
+
+  XTestFakeMotionEvent(m_host, 0, kHostX + 40, kHostY + 50, 0);
+  XSync(m_host, False);
+  ASSERT_TRUE(PumpUntil([&] { return editor.window.GetHighlightControl() == editor.knob; }));
+  XTestFakeMotionEvent(m_host, 0, kHostX + 300, kHostY + 250, 0); // over the host's window only
+  XSync(m_host, False);
+  EXPECT_TRUE(PumpUntil([&] { return editor.window.GetHighlightControl() == nullptr; })) << "mouse leave";
+
+  const Window ours = Window(editor.window.GetDescriptor()->GetHandle());
+  XResizeWindow(m_host, ours, 320, 200);
+  XSync(m_host, False);
+  ASSERT_TRUE(PumpUntil([&] { return editor.window.GetSize() == MSize{320, 200}; }));
+  const MBitmap& surface = editor.window.GetDescriptor()->GetSurface();
+  EXPECT_EQ((MSize{surface.Width(), surface.Height()}), (MSize{320, 200}));
+  EXPECT_EQ(m_system->GetWindowRect(*editor.window.GetDescriptor()), MRect::FromSize(kHostX, kHostY, 320, 200));
+}
+
+TEST_F(MWindowSystemX11Test, CloseButtonOfTheWindowManagerClosesTheWindow)
+{
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, 0);
+  const Window ours = Window(editor.window.GetDescriptor()->GetHandle());
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = ours;
+  event.xclient.message_type = XInternAtom(m_host, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = long(XInternAtom(m_host, "WM_DELETE_WINDOW", False));
+  XSendEvent(m_host, ours, False, 0, &event);
+  XSync(m_host, False);
+  EXPECT_TRUE(PumpUntil([&] { return !editor.window.IsOpen(); }));
+}
+
+TEST_F(MWindowSystemX11Test, ABadHostWindowIdIsRefusedWithAnException)
+{
+  m_system->Initialize();
+  MWindow window;
+  window.SetSize(MSize{50, 50});
+  EXPECT_THROW(window.Open(*m_system, 0x7FFFFFF0), MException);
+  EXPECT_FALSE(window.IsOpen());
+  EXPECT_THROW(MWindowSystemX11(MString("unix:4242")).Initialize(), MException);
+}
+} // namespace
