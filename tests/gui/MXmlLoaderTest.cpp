@@ -164,7 +164,8 @@ TEST(MXmlLoader, RegistryBucketsAndNames)
 
   const auto valueClass = [](const char* type) {
     auto value = Loader::CreateValue(Parse(std::string("<value type=\"") + type + "\"/>"));
-    return value ? std::string(typeid(*value).name()) : std::string("none");
+    const MValue* created = value.get();
+    return created != nullptr ? std::string(typeid(*created).name()) : std::string("none");
   };
   EXPECT_EQ(valueClass("int"), valueClass("INT32"));
   EXPECT_NE(valueClass("int"), valueClass("int16"));
@@ -236,4 +237,18 @@ TEST(MXmlLoader, HostileDocumentsEndInClearErrors)
   auto* knob = dynamic_cast<MKnob*>(built->FindChild("k"));
   ASSERT_NE(knob, nullptr);
   EXPECT_EQ(knob->GetValue(), nullptr);
+}
+
+TEST(MXmlLoader, ControlsJoinTheLayoutOfTheirOwnLayoutElement)
+{
+  // The knob after the nested "top" element still belongs to "left"; the client control to none.
+  auto built = Loader::Create(Parse(R"(<container sizex="200" sizey="100"><left>
+      <knob id="a"/><top><button id="b"/></top><knob id="c"/></left><panel id="d" clientlayout="1"/></container>)"));
+  const MLayoutList& layouts = *static_cast<MContainer&>(*built).FindLayouts();
+  ASSERT_EQ(layouts.GetCount(), 2u);
+  EXPECT_EQ(built->FindChild("a")->GetLayout(), layouts.Get(0));
+  EXPECT_EQ(built->FindChild("b")->GetLayout(), layouts.Get(1));
+  EXPECT_EQ(built->FindChild("c")->GetLayout(), layouts.Get(0));
+  EXPECT_EQ(built->FindChild("d")->GetLayout(), nullptr);
+  EXPECT_EQ(built->GetChildCount(), 4u); // all children of the container
 }
