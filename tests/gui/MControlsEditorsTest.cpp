@@ -1,6 +1,10 @@
 // Repeating, scrolling, choosing and the shape editors: the behaviours their users depend on.
 
+#include "base/MXmlItem.h"
 #include "gui/controls/MButton.h"
+#include "gui/controls/MCheckBox.h"
+#include "gui/controls/MListBox.h"
+#include "gui/controls/MPiano.h"
 #include "gui/controls/MColorEditor.h"
 #include "gui/controls/MEdit.h"
 #include "gui/controls/MEnvelopeEditorControl.h"
@@ -16,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <vector>
 
 namespace
@@ -175,5 +180,59 @@ TEST(MControlsEditors, DirectoryTreeListsFoldersOnDemand)
   tree.SetRootPath(MString("/nonexistent-folder-of-the-tests"));
   ASSERT_EQ(tree.GetRows().size(), 1u) << "an unreadable folder shows only itself";
   EXPECT_FALSE(tree.GetRows()[0]->MayHaveChildren());
+}
+} // namespace
+
+namespace
+{
+// Attributes a control writes load back into a fresh control of the same class unchanged.
+TEST(MControlsEditors, SavedAttributesLoadBackUnchanged)
+{
+  struct Case
+  {
+    const char* name;
+    std::function<std::unique_ptr<MControl>()> make;
+    std::function<void(MControl&)> edit;
+  };
+  const Case cases[] = {
+    {"check box", [] { return std::unique_ptr<MControl>(std::make_unique<MCheckBox>()); },
+     [](MControl& c) { static_cast<MCheckBox&>(c).SetCheck(MCheckState::Grayed); }},
+    {"selector", [] { return std::unique_ptr<MControl>(std::make_unique<MSelector>()); },
+     [](MControl& c) {
+       static_cast<MSelector&>(c).SetChoices(MStringList{"A", "B", "C"});
+       static_cast<MSelector&>(c).SetSelection(2);
+     }},
+    {"piano", [] { return std::unique_ptr<MControl>(std::make_unique<MPiano>()); },
+     [](MControl& c) {
+       static_cast<MPiano&>(c).SetRange(36, 40);
+       static_cast<MPiano&>(c).SetNoteEnabled(40, false);
+     }},
+    {"list", [] { return std::unique_ptr<MControl>(std::make_unique<MListBox>()); },
+     [](MControl& c) {
+       static_cast<MListBox&>(c).AddString("One");
+       static_cast<MListBox&>(c).AddString("Two");
+       static_cast<MListBox&>(c).SetSelection(1);
+     }},
+    {"edit", [] { return std::unique_ptr<MControl>(std::make_unique<MEdit>()); },
+     [](MControl& c) {
+       static_cast<MEdit&>(c).SetText("Soft vocal");
+       static_cast<MEdit&>(c).SetReadOnly(true);
+     }},
+    {"colour button", [] { return std::unique_ptr<MControl>(std::make_unique<MColorButton>()); },
+     [](MControl& c) { static_cast<MColorButton&>(c).SetColor(MColor{1, 2, 3, 4}); }},
+  };
+  for (const Case& c : cases)
+  {
+    SCOPED_TRACE(c.name);
+    std::unique_ptr<MControl> original = c.make();
+    c.edit(*original);
+    MXmlItem saved("control");
+    original->SaveAttributes(saved);
+    std::unique_ptr<MControl> loaded = c.make();
+    loaded->LoadAttributes(saved);
+    MXmlItem again("control");
+    loaded->SaveAttributes(again);
+    EXPECT_TRUE(saved == again);
+  }
 }
 } // namespace
