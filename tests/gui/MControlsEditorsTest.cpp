@@ -6,6 +6,7 @@
 #include "gui/controls/MListBox.h"
 #include "gui/controls/MPiano.h"
 #include "gui/controls/MColorEditor.h"
+#include "gui/controls/MDialogWindow.h"
 #include "gui/controls/MEdit.h"
 #include "gui/controls/MEnvelopeEditorControl.h"
 #include "gui/controls/MGraphEditor.h"
@@ -234,5 +235,45 @@ TEST(MControlsEditors, SavedAttributesLoadBackUnchanged)
     loaded->SaveAttributes(again);
     EXPECT_TRUE(saved == again);
   }
+}
+} // namespace
+
+namespace
+{
+TEST(MControlsEditors, DialogsEndWithTheirKeysAndTheFirstAnswerWins)
+{
+  const auto key = [](MWindow& window, std::int32_t code) {
+    MSystemEvent event;
+    event.code = MSystemEvent::KeyDown;
+    event.value = code;
+    window.DispatchSystemEvent(event);
+  };
+  MEditTextDialog rename(MString("Rename"), MString("Name:"), MString("Soft"));
+  rename.SetFocusControl(&rename.GetEdit());
+  key(rename, 'X');
+  MSystemEvent typed;
+  typed.code = MSystemEvent::Character;
+  typed.value = '!';
+  rename.DispatchSystemEvent(typed);
+  key(rename, MVirtualKey::Return);
+  EXPECT_EQ(rename.GetModalResult(), MModalValue::Ok) << "Return in the field ends the dialog with OK";
+  EXPECT_EQ(rename.GetText(), MString("!")) << "typing replaced the selected text";
+
+  MMessageDialogWindow question(MString("Tonvera"), MString("Replace?"), MMessageDialogWindow::Buttons::YesNo);
+  key(question, MVirtualKey::Escape);
+  EXPECT_EQ(question.GetModalResult(), MModalValue::Cancel);
+  question.End(MModalValue::Yes);
+  EXPECT_EQ(question.GetModalResult(), MModalValue::Cancel) << "the first answer stands";
+
+  MProgressWindow progress(MString("Analysing"));
+  EXPECT_FALSE(progress.IsCancelled());
+  MButton* cancel = nullptr;
+  for (std::size_t i = 0; i < progress.GetChildCount() && cancel == nullptr; ++i)
+    cancel = dynamic_cast<MButton*>(progress.GetChild(i));
+  ASSERT_NE(cancel, nullptr);
+  cancel->Click();
+  EXPECT_TRUE(progress.IsCancelled());
+  progress.SetProgress(7.0);
+  EXPECT_EQ(progress.GetProgress(), 1.0) << "progress is limited to 0..1";
 }
 } // namespace
