@@ -110,11 +110,12 @@ MPoint MEnvelopeEditorControl::ToPixels(const Point& point) const
 std::int32_t MEnvelopeEditorControl::PointAt(MPoint position) const
 {
   std::int32_t best = -1;
-  std::int32_t bestDistance = 7 * 7;
+  std::int64_t bestDistance = 7 * 7;
   for (std::size_t i = 0; i < m_points.size(); ++i)
   {
     const MPoint p = ToPixels(m_points[i]);
-    const std::int32_t d = (p.x - position.x) * (p.x - position.x) + (p.y - position.y) * (p.y - position.y);
+    const std::int64_t dx = std::int64_t(p.x) - position.x, dy = std::int64_t(p.y) - position.y;
+    const std::int64_t d = dx * dx + dy * dy;
     if (d < bestDistance)
     {
       bestDistance = d;

@@ -538,7 +538,7 @@ std::unique_ptr<MWindow> BuildLiveWindow(MStyle& style, const std::vector<Entry>
   auto window = std::make_unique<MWindow>();
   window->SetStyle(&style);
   window->SetCaption(MString("Tonvera control gallery - ") + style.GetName());
-  const std::int32_t width = 1180;
+  const std::int32_t width = 1480;
   std::int32_t x = kGap, y = kGap, rowHeight = 0;
   for (const Entry& entry : entries)
   {

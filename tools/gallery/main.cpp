@@ -106,9 +106,14 @@ int OpenWindow(const std::vector<std::string>& styles)
   const std::vector<MGallery::Entry> entries = MGallery::Entries(MGallery::MakeSampleFolder());
   std::unique_ptr<MWindow> window = MGallery::BuildLiveWindow(*style, entries);
   window->SetPosition(MPoint{40, 40});
-  window->GetClosedEvent().Subscribe(nullptr, &system, [](MEventTarget*, void* context, MOnNotifyParams&) {
-    static_cast<MWindowSystemX11*>(context)->Quit();
-  });
+  // Closing the window ends the program.
+  struct Quitter : MEventTarget
+  {
+    explicit Quitter(MWindowSystemX11& s) : system(s) {}
+    void OnClosed(MOnNotifyParams&) { system.Quit(); }
+    MWindowSystemX11& system;
+  } quitter(system);
+  window->GetClosedEvent().Subscribe<&Quitter::OnClosed>(&quitter);
   window->Open(system);
   system.RunMessageLoop();
   window->Close();
