@@ -284,7 +284,9 @@ void CheckControlAttributes(const MControl& control, const MXmlItem& element, co
   for (int i = 0; i < element.GetAttributeCount(); ++i)
   {
     const MString& name = element.GetAttributeAt(i).name;
-    if (!known.HasAttribute(name) && !InKeys(memberKeys, name))
+    // Edit fields read "maxlength" without writing it back.
+    const bool unsaved = dynamic_cast<const MEdit*>(&control) != nullptr && name.EqualsName(MString("maxlength"));
+    if (!known.HasAttribute(name) && !InKeys(memberKeys, name) && !unsaved)
       ThrowUnknownAttribute(name);
   }
   constexpr std::int64_t extent = Loader::kMaxExtent;

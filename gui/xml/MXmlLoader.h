@@ -41,9 +41,9 @@
 //  - an element name that is no control or layout name (nor "value"/"maxvalue" inside a value
 //    control) is an error; so is a layout element whose parent is no container;
 //  - an attribute the element does not read is an error. A control reads the attributes its
-//    class writes in SaveAttributes, plus the member attributes of its layout; a layout reads its
-//    keys; a value element reads "type", "id", "min", "max", "default", "value", "inc", "maxinc",
-//    "format" and "step";
+//    class writes in SaveAttributes (and "maxlength" of edit fields), plus the member attributes
+//    of its layout; a layout reads its keys; a value element reads "type", "id", "min", "max",
+//    "default", "value", "inc", "maxinc", "format" and "step";
 //  - the integer attributes of every control must be decimal integers within: positions
 //    -kMaxExtent..kMaxExtent; sizes, minimal client sizes and borders 0..kMaxExtent; ratios
 //    0..MLayout::kMaxRatio; flags any integer (non-zero = set);

@@ -233,7 +233,7 @@ TEST(MXmlLoader, HostileDocumentsEndInClearErrors)
 
   // A value element whose type is unknown leaves the knob unbound; spans beyond the grid clamp.
   auto built = Loader::Create(Parse(R"(<container sizex="100" sizey="100"><grid columns="2">
-      <knob id="k" hspan="2000000000" vspan="-5"><value type="unknown"/></knob></grid></container>)"));
+      <knob id="k" hspan="2000000000" vspan="-5"><value type="unknown"/></knob><edit maxlength="8"/></grid></container>)"));
   auto* knob = dynamic_cast<MKnob*>(built->FindChild("k"));
   ASSERT_NE(knob, nullptr);
   EXPECT_EQ(knob->GetValue(), nullptr);
