@@ -81,6 +81,8 @@ public:
 
   /// Notification that something about a control changed (value, check state, selection ...).
   using ChangedEvent = MCallback<MOnNotifyParams>;
+  /// Builds control trees from XML documents (gui/xml/MXmlLoader.h).
+  class MXmlLoader;
 
   MControl();
   MControl(const MControl&) = delete;

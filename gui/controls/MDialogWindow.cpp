@@ -246,6 +246,7 @@ MViewerWindow::MViewerWindow(const MString& title, const MString& text)
   SetControlType(MControlType::Window);
   SetFlag(FlagCloseOnEscape, true);
   m_scroller = &Add<MScroller>();
+  m_scroller->SetControlType(MControlType::NoBackground); // the text reads as part of the window
   auto content = std::make_unique<MStaticMultiLine>();
   m_text = content.get();
   m_scroller->SetContent(std::move(content));
@@ -266,7 +267,7 @@ void MViewerWindow::SetText(const MString& text)
 void MViewerWindow::OnSizeChanged()
 {
   if (m_scroller != nullptr)
-    m_scroller->SetBounds(GetClientRect().Inset(8, 8));
+    m_scroller->SetBounds(GetClientRect().Inset(14, 12));
 }
 
 // --- MNoteWindow ------------------------------------------------------------------------------------

@@ -1,7 +1,12 @@
 // Repeating, scrolling, choosing and the shape editors: the behaviours their users depend on.
 
+#include "base/MXmlItem.h"
 #include "gui/controls/MButton.h"
+#include "gui/controls/MCheckBox.h"
+#include "gui/controls/MListBox.h"
+#include "gui/controls/MPiano.h"
 #include "gui/controls/MColorEditor.h"
+#include "gui/controls/MDialogWindow.h"
 #include "gui/controls/MEdit.h"
 #include "gui/controls/MEnvelopeEditorControl.h"
 #include "gui/controls/MGraphEditor.h"
@@ -16,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <vector>
 
 namespace
@@ -175,5 +181,99 @@ TEST(MControlsEditors, DirectoryTreeListsFoldersOnDemand)
   tree.SetRootPath(MString("/nonexistent-folder-of-the-tests"));
   ASSERT_EQ(tree.GetRows().size(), 1u) << "an unreadable folder shows only itself";
   EXPECT_FALSE(tree.GetRows()[0]->MayHaveChildren());
+}
+} // namespace
+
+namespace
+{
+// Attributes a control writes load back into a fresh control of the same class unchanged.
+TEST(MControlsEditors, SavedAttributesLoadBackUnchanged)
+{
+  struct Case
+  {
+    const char* name;
+    std::function<std::unique_ptr<MControl>()> make;
+    std::function<void(MControl&)> edit;
+  };
+  const Case cases[] = {
+    {"check box", [] { return std::unique_ptr<MControl>(std::make_unique<MCheckBox>()); },
+     [](MControl& c) { static_cast<MCheckBox&>(c).SetCheck(MCheckState::Grayed); }},
+    {"selector", [] { return std::unique_ptr<MControl>(std::make_unique<MSelector>()); },
+     [](MControl& c) {
+       static_cast<MSelector&>(c).SetChoices(MStringList{"A", "B", "C"});
+       static_cast<MSelector&>(c).SetSelection(2);
+     }},
+    {"piano", [] { return std::unique_ptr<MControl>(std::make_unique<MPiano>()); },
+     [](MControl& c) {
+       static_cast<MPiano&>(c).SetRange(36, 40);
+       static_cast<MPiano&>(c).SetNoteEnabled(40, false);
+     }},
+    {"list", [] { return std::unique_ptr<MControl>(std::make_unique<MListBox>()); },
+     [](MControl& c) {
+       static_cast<MListBox&>(c).AddString("One");
+       static_cast<MListBox&>(c).AddString("Two");
+       static_cast<MListBox&>(c).SetSelection(1);
+     }},
+    {"edit", [] { return std::unique_ptr<MControl>(std::make_unique<MEdit>()); },
+     [](MControl& c) {
+       static_cast<MEdit&>(c).SetText("Soft vocal");
+       static_cast<MEdit&>(c).SetReadOnly(true);
+     }},
+    {"colour button", [] { return std::unique_ptr<MControl>(std::make_unique<MColorButton>()); },
+     [](MControl& c) { static_cast<MColorButton&>(c).SetColor(MColor{1, 2, 3, 4}); }},
+  };
+  for (const Case& c : cases)
+  {
+    SCOPED_TRACE(c.name);
+    std::unique_ptr<MControl> original = c.make();
+    c.edit(*original);
+    MXmlItem saved("control");
+    original->SaveAttributes(saved);
+    std::unique_ptr<MControl> loaded = c.make();
+    loaded->LoadAttributes(saved);
+    MXmlItem again("control");
+    loaded->SaveAttributes(again);
+    EXPECT_TRUE(saved == again);
+  }
+}
+} // namespace
+
+namespace
+{
+TEST(MControlsEditors, DialogsEndWithTheirKeysAndTheFirstAnswerWins)
+{
+  const auto key = [](MWindow& window, std::int32_t code) {
+    MSystemEvent event;
+    event.code = MSystemEvent::KeyDown;
+    event.value = code;
+    window.DispatchSystemEvent(event);
+  };
+  MEditTextDialog rename(MString("Rename"), MString("Name:"), MString("Soft"));
+  rename.SetFocusControl(&rename.GetEdit());
+  key(rename, 'X');
+  MSystemEvent typed;
+  typed.code = MSystemEvent::Character;
+  typed.value = '!';
+  rename.DispatchSystemEvent(typed);
+  key(rename, MVirtualKey::Return);
+  EXPECT_EQ(rename.GetModalResult(), MModalValue::Ok) << "Return in the field ends the dialog with OK";
+  EXPECT_EQ(rename.GetText(), MString("!")) << "typing replaced the selected text";
+
+  MMessageDialogWindow question(MString("Tonvera"), MString("Replace?"), MMessageDialogWindow::Buttons::YesNo);
+  key(question, MVirtualKey::Escape);
+  EXPECT_EQ(question.GetModalResult(), MModalValue::Cancel);
+  question.End(MModalValue::Yes);
+  EXPECT_EQ(question.GetModalResult(), MModalValue::Cancel) << "the first answer stands";
+
+  MProgressWindow progress(MString("Analysing"));
+  EXPECT_FALSE(progress.IsCancelled());
+  MButton* cancel = nullptr;
+  for (std::size_t i = 0; i < progress.GetChildCount() && cancel == nullptr; ++i)
+    cancel = dynamic_cast<MButton*>(progress.GetChild(i));
+  ASSERT_NE(cancel, nullptr);
+  cancel->Click();
+  EXPECT_TRUE(progress.IsCancelled());
+  progress.SetProgress(7.0);
+  EXPECT_EQ(progress.GetProgress(), 1.0) << "progress is limited to 0..1";
 }
 } // namespace
