@@ -83,7 +83,9 @@ public:
   /// Background, frame, caption, state image and value indicator of a control.
   virtual void PaintControl(MDrawer& drawer, const MControlPaint& paint) = 0;
   /// Text content inside `rect` (usually the client rectangle) with the paint's font, alignment
-  /// and state colours.
+  /// and state colours. For ListBox, TreeControl, Menu, MenuBar and TabSet it paints one row (or
+  /// tab) in `rect`: paint.clicked marks the selected row (the active tab), paint.highlighted the
+  /// row under the mouse.
   virtual void PaintContent(MDrawer& drawer, const MRect& rect, const MControlPaint& paint) = 0;
 
   virtual MColor GetColor(MStdColor color) const = 0;

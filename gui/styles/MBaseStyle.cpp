@@ -56,11 +56,8 @@ MBaseStyle::MBaseStyle(const MBaseStyleConfiguration& configuration, const MStri
 
 MBaseStyle::~MBaseStyle() = default;
 
-void MBaseStyle::CreateFonts()
+std::array<MFontDescriptor, kStdFontCount> MBaseStyle::DefaultFonts(std::int32_t size)
 {
-  const std::int32_t size = std::clamp(m_palette.fontSize, 9, 20);
-  if (size == m_fontSize && m_fonts[0])
-    return;
   struct Shape
   {
     std::int32_t delta;
@@ -71,15 +68,38 @@ void MBaseStyle::CreateFonts()
   static constexpr Shape kShapes[kStdFontCount] = {{0, false, false}, {0, true, false}, {0, false, true},
                                                    {-3, false, false}, {3, true, false}, {7, true, false},
                                                    {13, false, false}, {21, false, false}};
-  for (int i = 0; i < kStdFontCount; ++i)
+  std::array<MFontDescriptor, kStdFontCount> fonts;
+  for (std::size_t i = 0; i < fonts.size(); ++i)
   {
-    MFontDescriptor descriptor;
-    descriptor.pixelHeight = size + kShapes[i].delta;
-    descriptor.bold = kShapes[i].bold;
-    descriptor.italic = kShapes[i].italic;
-    m_fonts[std::size_t(i)] = std::make_unique<MFont>(descriptor);
+    fonts[i].pixelHeight = size + kShapes[i].delta;
+    fonts[i].bold = kShapes[i].bold;
+    fonts[i].italic = kShapes[i].italic;
   }
+  return fonts;
+}
+
+void MBaseStyle::SetFonts(const std::array<MFontDescriptor, kStdFontCount>& fonts)
+{
+  for (std::size_t i = 0; i < fonts.size(); ++i)
+    if (!m_fonts[i] || !(fonts[i] == m_fontDescriptors[i]))
+    {
+      m_fonts[i] = std::make_unique<MFont>(fonts[i]);
+      m_fontDescriptors[i] = fonts[i];
+    }
+}
+
+void MBaseStyle::CreateFonts()
+{
+  const std::int32_t size = std::clamp(m_palette.fontSize, 9, 20);
+  if (size == m_fontSize && m_fonts[0])
+    return;
+  SetFonts(DefaultFonts(size));
   m_fontSize = size;
+}
+
+MPoint MBaseStyle::PressedContentShift(MControlType type) const
+{
+  return type == MControlType::Button || type == MControlType::CaptionButton ? MPoint{0, 1} : MPoint{};
 }
 
 void MBaseStyle::SetPalette(const MBaseStyleConfiguration& palette)
@@ -249,15 +269,15 @@ MBaseStyle::Ink MBaseStyle::MakeInk(const MControlPaint& paint) const
   ink.sunken = p.sunken;
   ink.frame = light ? p.border : Darker(p.border, 0.0);
   if (paint.clicked)
-    ink.body = Mix(Darker(p.raised, light ? 0.10 : 0.18), p.accent, paint.type == MControlType::Button ? 0.22 : 0.0);
+    ink.body = Mix(Darker(p.raised, light ? 0.10 : 0.18), p.accent, paint.type == MControlType::Button ? 0.12 : 0.0);
   else if (paint.highlighted)
     ink.body = Lighter(p.raised, light ? 0.35 : 0.08);
   ink.bodyTop = paint.clicked ? Darker(ink.body, 0.06) : Lighter(ink.body, light ? 0.5 : 0.07);
   ink.highlight = paint.clicked ? MColor{255, 255, 255, 0} : MColor{255, 255, 255, std::uint8_t(light ? 200 : 28)};
   if (paint.disabled)
   {
+    // The whole control fades to 40 %, text included (no second dimming by textDisabled).
     ink.opacity = kDisabledAlpha;
-    ink.text = p.textDisabled;
   }
   return ink;
 }
@@ -312,7 +332,8 @@ void MBaseStyle::PaintBody(MDrawer& drawer, const MControlPaint& paint, const MR
     if (flat && !paint.highlighted && !paint.clicked)
       break;
     const double radius = flat ? 3 : 4;
-    drawer.FillRoundRectangle(body, radius + 1, Fade(ink.frame, ink));
+    const bool on = paint.clicked && !flat;
+    drawer.FillRoundRectangle(body, radius + 1, Fade(on ? Mix(ink.frame, p.accent, 0.55) : ink.frame, ink));
     const MRect inner = body.Inset(1, 1);
     if (inner.IsEmpty())
       break;
@@ -415,7 +436,8 @@ void MBaseStyle::PaintBody(MDrawer& drawer, const MControlPaint& paint, const MR
   }
 }
 
-void MBaseStyle::PaintKnob(MDrawer& drawer, const MControlPaint& paint, const MRect& body, const Ink& ink, bool bodyToo)
+void MBaseStyle::PaintKnob(MDrawer& drawer, const MControlPaint& paint, const MRect& body, const Ink& ink, bool bodyToo,
+                           bool pointer)
 {
   const MRect square = KnobSquare(body);
   const double r = square.Width() / 2.0;
@@ -437,7 +459,9 @@ void MBaseStyle::PaintKnob(MDrawer& drawer, const MControlPaint& paint, const MR
     drawer.FrameArc(cx, cy, bodyRadius - 1.5, 1, -1.1, 1.1, Fade(ink.highlight, ink));
   }
   // Track and value arc.
-  drawer.FrameArc(cx, cy, ringRadius, ringWidth, -sweep, sweep, Fade(ink.sunken, ink));
+  // The unlit part of the ring is a groove: darker than the surface in both palettes.
+  const MColor groove = m_palette.IsLight() ? Darker(m_palette.surface, 0.16) : ink.sunken;
+  drawer.FrameArc(cx, cy, ringRadius, ringWidth, -sweep, sweep, Fade(groove, ink));
   if (paint.value >= 0)
   {
     const double to = angleOf(paint.value);
@@ -445,7 +469,8 @@ void MBaseStyle::PaintKnob(MDrawer& drawer, const MControlPaint& paint, const MR
     if (std::fabs(to - from) > 1e-6)
       drawer.FrameArc(cx, cy, ringRadius, ringWidth, std::min(from, to), std::max(from, to), Fade(ink.accent, ink));
     const double dx = std::sin(to), dy = -std::cos(to);
-    drawer.Line(cx + dx * bodyRadius * 0.30, cy + dy * bodyRadius * 0.30, cx + dx * (bodyRadius - 3),
+    if (pointer)
+      drawer.Line(cx + dx * bodyRadius * 0.30, cy + dy * bodyRadius * 0.30, cx + dx * (bodyRadius - 3),
                 cy + dy * (bodyRadius - 3), Fade(paint.disabled ? ink.text : m_palette.text, ink), std::max(2.0, r * 0.07));
   }
 }
@@ -621,7 +646,7 @@ void MBaseStyle::PaintCaption(MDrawer& drawer, const MControlPaint& paint, const
                                                                     : MStdFont::Bold;
   MRect textRect = bar.Inset(paint.captionType == MCaptionType::Large ? 15 : 7, 0);
   textRect.bottom -= 1;
-  drawer.AlignedTextOut(textRect, paint.caption, GetFont(font), Fade(paint.disabled ? p.textDisabled : p.text, ink),
+  drawer.AlignedTextOut(textRect, paint.caption, GetFont(font), Fade(p.text, ink),
                         MAlign::Left | MAlign::VCenter);
 }
 
@@ -671,9 +696,15 @@ void MBaseStyle::PaintContent(MDrawer& drawer, const MRect& rect, const MControl
   {
     const Ink ink = MakeInk(paint);
     MRect textRect = rect;
-    if (paint.clicked && (paint.type == MControlType::Button || paint.type == MControlType::CaptionButton))
-      textRect = textRect.Offset(0, 1);
-    const MColor color = paint.clicked && paint.type == MControlType::Button && !m_palette.IsLight() ? Lighter(ink.text, 0.1) : ink.text;
+    if (paint.clicked)
+    {
+      const MPoint shift = PressedContentShift(paint.type);
+      textRect = textRect.Offset(shift.x, shift.y);
+    }
+    // A pressed (or toggled-on) button shows its label in the accent colour.
+    const MColor color = paint.clicked && paint.type == MControlType::Button
+                           ? (m_palette.IsLight() ? Darker(m_palette.accent, 0.15) : Lighter(m_palette.accent, 0.2))
+                           : ink.text;
     drawer.AlignedTextOut(textRect, paint.text, GetFont(paint.font), Fade(color, ink), paint.textAlignment);
   }
   drawer.RestoreClip(savedClip);

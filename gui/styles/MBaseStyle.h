@@ -43,6 +43,7 @@
 // Threads: GUI thread only. Allocation: construction and SetConfiguration (fonts); painting only
 // in the drawer's glyph cache.
 
+#include "gui/MFont.h"
 #include "gui/MStyle.h"
 #include "gui/styles/MStyleConfiguration.h"
 
@@ -121,7 +122,9 @@ protected:
   virtual void PaintIndicator(MDrawer& drawer, const MControlPaint& paint, const MRect& body);
   virtual void PaintFocus(MDrawer& drawer, const MControlPaint& paint, const MRect& body);
 
-  void PaintKnob(MDrawer& drawer, const MControlPaint& paint, const MRect& body, const Ink& ink, bool bodyToo);
+  /// Knob parts: the body disc when `bodyToo`, the value ring, and the pointer line when `pointer`.
+  void PaintKnob(MDrawer& drawer, const MControlPaint& paint, const MRect& body, const Ink& ink, bool bodyToo,
+                 bool pointer = true);
   /// One row or tab of the row types (see PaintContent).
   virtual void PaintRow(MDrawer& drawer, const MRect& rect, const MControlPaint& paint);
   /// Radius of a knob's body disc inside a knob square of radius `r` (the value ring is outside).
@@ -132,9 +135,17 @@ protected:
   /// Half the sweep of knobs in radians (the range runs from -sweep to +sweep).
   double m_knobHalfSweep = kKnobEndAngle;
 
+  /// Descriptors of the eight standard fonts for a normal font of `size` pixels (see the top).
+  static std::array<MFontDescriptor, kStdFontCount> DefaultFonts(std::int32_t size);
+  /// Replaces the fonts; only those whose descriptor changed are created again.
+  void SetFonts(const std::array<MFontDescriptor, kStdFontCount>& fonts);
+  /// How far the content of a pressed control of `type` moves (buttons: one pixel down).
+  virtual MPoint PressedContentShift(MControlType type) const;
+
 private:
   void CreateFonts();
 
   std::array<std::unique_ptr<MFont>, kStdFontCount> m_fonts;
+  std::array<MFontDescriptor, kStdFontCount> m_fontDescriptors;
   std::int32_t m_fontSize = 0;
 };

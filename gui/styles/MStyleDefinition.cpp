@@ -80,12 +80,20 @@ std::vector<MString> SplitList(const MString& text)
   return parts;
 }
 
-MSize ParseSize(const MString& key, const MString& text)
+/// "WxH"; a fault is reported with `whole`, the attribute's full value.
+MSize ParseSize(const MString& key, const MString& text, const MString& whole)
 {
   const std::int32_t x = text.Find(u'x');
   if (x <= 0)
-    Invalid(key, text);
-  return MSize{ParseInt(key, text.Substring(0, x), 0, 4096), ParseInt(key, text.Substring(x + 1), 0, 4096)};
+    Invalid(key, whole);
+  try
+  {
+    return MSize{ParseInt(key, text.Substring(0, x), 0, 4096), ParseInt(key, text.Substring(x + 1), 0, 4096)};
+  }
+  catch (const MException&)
+  {
+    Invalid(key, whole);
+  }
 }
 
 std::vector<std::pair<MControlType, MSize>> ParseSizeList(const MString& key, const MString& text)
@@ -97,7 +105,7 @@ std::vector<std::pair<MControlType, MSize>> ParseSizeList(const MString& key, co
     const int type = colon > 0 ? MEnumerations::ControlType().Find(part.Substring(0, colon)) : -1;
     if (type < 0)
       Invalid(key, text);
-    sizes.emplace_back(MControlType(type), ParseSize(key, part.Substring(colon + 1)));
+    sizes.emplace_back(MControlType(type), ParseSize(key, part.Substring(colon + 1), text));
   }
   return sizes;
 }

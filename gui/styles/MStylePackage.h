@@ -108,6 +108,10 @@ public:
   /// The package embedded in the library as resource kResourceName; empty when the build embedded
   /// none. Defined by the generated resource source (or a stub where no package is embedded).
   static std::span<const std::uint8_t> GetEmbeddedBytes();
+  /// The bytes of a resource of the library by name: GetEmbeddedBytes() for kResourceName, empty
+  /// for any other name. (MStyleResource.cpp; the container code never refers to the embedded
+  /// bytes, so stylegen links it without them.)
+  static std::span<const std::uint8_t> FindResource(const MString& name);
 
 private:
   std::vector<std::uint8_t> m_bytes;

@@ -5,6 +5,7 @@
 #include "base/MXmlItem.h"
 #include "base/MXmlReader.h"
 #include "gui/MDrawer.h"
+#include "gui/MDrawerToMBitmap.h"
 
 #include <algorithm>
 #include <cmath>
@@ -53,7 +54,7 @@ double Clamp01(double v)
 } // namespace
 
 MTexturedStyle::MTexturedStyle(const MTexturedStyleConfiguration& configuration)
-    : MTexturedStyle(MStylePackage::GetEmbeddedBytes(), configuration)
+    : MTexturedStyle(MStylePackage::FindResource(MString::FromLiteral(MStylePackage::kResourceName)), configuration)
 {
 }
 
@@ -151,6 +152,8 @@ void MTexturedStyle::Load(const MTexturedStyleConfiguration& configuration)
 
   // Commit.
   m_definition = std::move(definition);
+  m_scaled.clear();
+  m_scaledPixels = 0;
   m_images = std::move(images);
   m_folder = folder;
   m_name = found->first;
@@ -158,6 +161,25 @@ void MTexturedStyle::Load(const MTexturedStyleConfiguration& configuration)
   const MStyleElement* knob = m_definition.ElementFor(MControlType::Knob);
   m_knobHalfSweep = knob != nullptr ? std::clamp(knob->baseAngle, 10.0, 180.0) * kPi / 180.0 : kKnobEndAngle;
   SetPalette(palette);
+  std::array<MFontDescriptor, kStdFontCount> fonts = DefaultFonts(palette.fontSize);
+  for (std::size_t i = 0; i < fonts.size(); ++i)
+    if (const auto& entry = m_definition.fonts[i])
+    {
+      if (!entry->face.IsEmpty())
+        fonts[i].face = entry->face;
+      if (entry->height > 0)
+        fonts[i].pixelHeight = std::clamp(entry->height, 6, 96);
+      fonts[i].bold = entry->bold;
+      fonts[i].italic = entry->italic;
+      fonts[i].extraSpacing = entry->spaceBetweenChars;
+    }
+  SetFonts(fonts);
+}
+
+MPoint MTexturedStyle::PressedContentShift(MControlType type) const
+{
+  const MStyleElement* element = m_definition.ElementFor(type);
+  return element != nullptr ? MPoint{element->contentMoveX, element->contentMoveY} : MBaseStyle::PressedContentShift(type);
 }
 
 void MTexturedStyle::SetConfiguration(const MTexturedStyleConfiguration& configuration)
@@ -222,6 +244,8 @@ MRect MTexturedStyle::InsetsOf(MControlType type, MCaptionType captionType) cons
   const MStyleElement* element = m_definition.ElementFor(type);
   if (element == nullptr)
     return insets;
+  if (type == MControlType::CheckBox && element->hSpace > 0)
+    insets.left = CheckBoxBox(MRect{0, 0, 64, 64}).right + element->hSpace;
   const ControlCaptionInstance* caption = GetCaption(type, captionType);
   const MStyleCaption& c = caption != nullptr ? *caption : element->caption;
   if (c.contentLeftBorder >= 0)
@@ -267,14 +291,24 @@ std::uint8_t MTexturedStyle::AlphaOf(const MStyleElement& element, MStyleElement
 bool MTexturedStyle::DrawImage(MDrawer& drawer, const MStyleElement& element, const MString& image, const MRect& rect,
                                std::uint8_t alpha) const
 {
+  return DrawImage(drawer, image, rect, element.borderX, element.borderY, alpha);
+}
+
+bool MTexturedStyle::DrawImage(MDrawer& drawer, const MString& image, const MRect& rect, std::int32_t borderX,
+                               std::int32_t borderY, std::uint8_t alpha) const
+{
   const MBitmap* bitmap = GetImage(image);
   if (bitmap == nullptr)
     return false;
   if (!rect.IsEmpty())
   {
-    const std::int32_t bx = std::min({element.borderX, bitmap->Width() / 2, rect.Width() / 2});
-    const std::int32_t by = std::min({element.borderY, bitmap->Height() / 2, rect.Height() / 2});
-    drawer.DrawBordered(rect, *bitmap, bx, by, MBitmapFill::Stretch, MColorOp::Alphablend, alpha);
+    const std::int32_t bx = std::min({borderX, bitmap->Width() / 2, rect.Width() / 2});
+    const std::int32_t by = std::min({borderY, bitmap->Height() / 2, rect.Height() / 2});
+    const MBitmap& scaled = Scaled(*bitmap, MSize{rect.Width(), rect.Height()}, bx, by);
+    if (scaled.IsEmpty())
+      drawer.DrawBordered(rect, *bitmap, bx, by, MBitmapFill::Stretch, MColorOp::Alphablend, alpha);
+    else
+      drawer.BitBlt(rect.left, rect.top, scaled, scaled.Bounds(), MColorOp::Alphablend, alpha);
   }
   return true;
 }
@@ -287,7 +321,49 @@ void MTexturedStyle::DrawCentred(MDrawer& drawer, const MString& image, double c
     return;
   const std::int32_t side = std::int32_t(std::lround(size));
   const MRect dest = MRect::FromSize(std::int32_t(std::lround(cx - side / 2.0)), std::int32_t(std::lround(cy - side / 2.0)), side, side);
-  drawer.StretchBlt(dest, *bitmap, bitmap->Bounds(), MColorOp::Alphablend, alpha);
+  const MBitmap& scaled = Scaled(*bitmap, MSize{side, side}, 0, 0);
+  if (scaled.IsEmpty())
+    drawer.StretchBlt(dest, *bitmap, bitmap->Bounds(), MColorOp::Alphablend, alpha);
+  else
+    drawer.BitBlt(dest.left, dest.top, scaled, scaled.Bounds(), MColorOp::Alphablend, alpha);
+}
+
+const MBitmap& MTexturedStyle::Scaled(const MBitmap& source, MSize size, std::int32_t bx, std::int32_t by) const
+{
+  static const MBitmap kNone;
+  // Only sizes a window could show; anything else is drawn directly each time.
+  if (size.x <= 0 || size.y <= 0 || size.x > MBaseBitmap::kMaxSide || size.y > MBaseBitmap::kMaxSide ||
+      std::int64_t(size.x) * size.y > (std::int64_t(1) << 22))
+    return kNone;
+  const ScaledKey key{&source, size.x, size.y, bx, by};
+  auto found = m_scaled.find(key);
+  if (found == m_scaled.end())
+  {
+    const std::int64_t pixels = std::int64_t(size.x) * size.y;
+    if (m_scaled.size() >= kScaledCacheEntries || m_scaledPixels + pixels > kScaledCachePixels)
+    {
+      // Drop the least recently used half, or everything when the pixels would pass the budget.
+      std::vector<std::uint64_t> uses;
+      for (const auto& entry : m_scaled)
+        uses.push_back(entry.second.first);
+      std::nth_element(uses.begin(), uses.begin() + std::ptrdiff_t(uses.size() / 2), uses.end());
+      const std::uint64_t median = uses.empty() ? 0 : uses[uses.size() / 2];
+      const bool all = m_scaledPixels + pixels > kScaledCachePixels;
+      std::erase_if(m_scaled, [&](const auto& entry) {
+        if (!all && entry.second.first >= median)
+          return false;
+        m_scaledPixels -= std::int64_t(entry.second.second.Width()) * entry.second.second.Height();
+        return true;
+      });
+    }
+    m_scaledPixels += pixels;
+    MBitmap scaled(size.x, size.y);
+    MDrawerToMBitmap drawer(scaled);
+    drawer.DrawBordered(scaled.Bounds(), source, bx, by, MBitmapFill::Stretch, MColorOp::Copy, 255);
+    found = m_scaled.emplace(key, std::make_pair(std::uint64_t(0), std::move(scaled))).first;
+  }
+  found->second.first = ++m_scaledClock;
+  return found->second.second;
 }
 
 void MTexturedStyle::PaintBody(MDrawer& drawer, const MControlPaint& paint, const MRect& body)
@@ -325,7 +401,7 @@ void MTexturedStyle::PaintBody(MDrawer& drawer, const MControlPaint& paint, cons
     // The image is the body disc with its shadow; the ring around it is drawn as vectors.
     const double bodyRadius = KnobBodyRadius(r) + 2;
     DrawCentred(drawer, image, square.left + r, square.top + r, 2 * bodyRadius, alpha);
-    PaintKnob(drawer, paint, body, MakeInk(paint), false);
+    PaintKnob(drawer, paint, body, MakeInk(paint), false, GetImage(element->selector) == nullptr);
     return;
   }
   case MControlType::Rotator:
@@ -473,7 +549,7 @@ void MTexturedStyle::PaintCaption(MDrawer& drawer, const MControlPaint& paint, c
   const std::int32_t by = std::min({element->borderY, image->Height() / 2, imageRect.Height() / 2});
   drawer.DrawBordered(imageRect, *image, bx, by, MBitmapFill::Stretch, MColorOp::Alphablend, opacity);
   const MStdFont font = caption->font.value_or(paint.captionType == MCaptionType::Small ? MStdFont::Small : MStdFont::Bold);
-  const MColor color = caption->textColor.value_or(paint.disabled ? m_palette.textDisabled : m_palette.text);
+  const MColor color = caption->textColor.value_or(m_palette.text);
   MRect textRect{bar.left + caption->textOffset, bar.top + caption->topBorder, bar.right - caption->textOffset, bar.bottom};
   drawer.AlignedTextOut(textRect, paint.caption, GetFont(font), color.WithAlpha(opacity),
                         caption->centerText ? MAlignment(MAlign::Center) : MAlignment(MAlign::Left | MAlign::VCenter));
@@ -487,7 +563,7 @@ void MTexturedStyle::PaintRow(MDrawer& drawer, const MRect& rect, const MControl
     const MString& image = paint.clicked ? element->selectedItem : (paint.highlighted ? element->item : MString());
     if (!image.IsEmpty() && GetImage(image) != nullptr)
     {
-      DrawImage(drawer, *element, image, rect, 255);
+      DrawImage(drawer, image, rect, 4, 4, 255);
       const MColor text = paint.clicked && paint.type != MControlType::TabSet ? m_palette.accentText : m_palette.text;
       const bool centred = paint.type == MControlType::TabSet || paint.type == MControlType::MenuBar;
       drawer.AlignedTextOut(centred ? rect : rect.Inset(6, 0), paint.text, GetFont(paint.font), text,

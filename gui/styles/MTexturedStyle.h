@@ -25,6 +25,10 @@
 //   selector       (switchers) the track; "selector" is the thumb
 //   captions       the caption image of the caption size ("smallcaption" ...) across the bar
 //   rows           "item" under the row under the mouse, "selecteditem" under the selected row
+//                  (row images keep 4 px of each edge unscaled whatever the element's borders)
+// Fonts come from the definition's "fonts" entries (face, height, bold, italic,
+// spacebetweenchars); a missing entry keeps the base style's font. Check boxes put "hspace"
+// pixels between box and label; pressed controls move their content by "contentmovex/y".
 // Anything the style lacks (an element, an image) is drawn by MBaseStyle with the palette made
 // from the definition's "colors" (tinted as well), so a partial package still draws everything.
 //
@@ -40,6 +44,7 @@
 #include "gui/styles/MStylePackage.h"
 #include "gui/styles/MStyleTint.h"
 
+#include <compare>
 #include <map>
 #include <span>
 #include <string>
@@ -94,6 +99,8 @@ protected:
   void PaintCaption(MDrawer& drawer, const MControlPaint& paint, const MRect& bar) override;
   void PaintIndicator(MDrawer& drawer, const MControlPaint& paint, const MRect& body) override;
   void PaintRow(MDrawer& drawer, const MRect& rect, const MControlPaint& paint) override;
+  /// "contentmovex" / "contentmovey" of the type's element.
+  MPoint PressedContentShift(MControlType type) const override;
 
 private:
   /// Selects and loads the style `name` (empty = default) with `configuration`; commits only
@@ -104,7 +111,28 @@ private:
   /// Draws `image` nine-sliced with the element's borders into `rect`; false when there is none.
   bool DrawImage(MDrawer& drawer, const MStyleElement& element, const MString& image, const MRect& rect,
                  std::uint8_t alpha) const;
+  /// The same with explicit stretch borders.
+  bool DrawImage(MDrawer& drawer, const MString& image, const MRect& rect, std::int32_t borderX, std::int32_t borderY,
+                 std::uint8_t alpha) const;
   void DrawCentred(MDrawer& drawer, const MString& image, double cx, double cy, double size, std::uint8_t alpha) const;
+
+  /// `source` drawn nine-sliced (borders bx, by) at `size`, kept for the next paint: a window
+  /// repaint then blits 1:1 instead of filtering every image again. Cleared when the style loads;
+  /// bounded to kScaledCacheEntries images and kScaledCachePixels pixels in all (the least
+  /// recently used half goes when a new image would pass either).
+  const MBitmap& Scaled(const MBitmap& source, MSize size, std::int32_t bx, std::int32_t by) const;
+
+  struct ScaledKey
+  {
+    const MBitmap* source;
+    std::int32_t width, height, bx, by;
+    friend auto operator<=>(const ScaledKey&, const ScaledKey&) = default;
+  };
+  static constexpr std::size_t kScaledCacheEntries = 256;
+  static constexpr std::int64_t kScaledCachePixels = std::int64_t(1) << 23; // 32 MiB
+  mutable std::map<ScaledKey, std::pair<std::uint64_t, MBitmap>> m_scaled;
+  mutable std::uint64_t m_scaledClock = 0;
+  mutable std::int64_t m_scaledPixels = 0;
 
   MStylePackage m_package;
   MTexturedStyleConfiguration m_configuration;

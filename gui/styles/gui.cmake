@@ -6,6 +6,7 @@ list(APPEND TONVERA_GUI_SOURCES
   styles/MStyleConfiguration.cpp
   styles/MStyleDefinition.cpp
   styles/MStylePackage.cpp
+  styles/MStyleResource.cpp
   styles/MStyleTint.cpp
   styles/MTexturedStyle.cpp)
 

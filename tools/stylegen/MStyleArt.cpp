@@ -141,8 +141,8 @@ struct Painter
   {
     Canvas c(32, 24);
     const MColor body = Body(s);
-    const MColor fill = IsClicked(s) ? Mix(body, p.accent, 0.22) : body;
-    c.drawer.FillRoundRectangle(c.All(), 5, p.border);
+    const MColor fill = IsClicked(s) ? Mix(body, p.accent, 0.12) : body;
+    c.drawer.FillRoundRectangle(c.All(), 5, IsClicked(s) ? Mix(p.border, p.accent, 0.55) : p.border);
     const MRect inner = c.All().Inset(1, 1);
     c.drawer.FillRoundRectangle(inner, 4, fill);
     const MRect saved = c.drawer.IntersectClip(inner);

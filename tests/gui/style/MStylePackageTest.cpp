@@ -121,7 +121,8 @@ TEST(MStylePackageTest, PackagesWithoutStylesGiveTheUserMessages)
 
 TEST(MStylePackageTest, EmbeddedPackageHoldsBothStyles)
 {
-  const MStylePackage package(MStylePackage::GetEmbeddedBytes());
+  EXPECT_TRUE(MStylePackage::FindResource("mstyle2").empty());
+  const MStylePackage package(MStylePackage::FindResource("mstyle"));
   const std::vector<MString> names = MTexturedStyle::ListStyles(package);
   ASSERT_EQ(names.size(), 2u);
   EXPECT_EQ(names[0], MString("Default"));

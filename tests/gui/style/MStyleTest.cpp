@@ -1,16 +1,20 @@
 // Styles: configuration defaults and damaged values, the tint's pixel rules, geometry, and that
 // every control type paints inside its own rectangle in every style and state. With the
-// environment variable TONVERA_STYLE_SHEET set to a file name, the paint test also writes a
-// contact sheet of every type × state × style as PNG.
+// environment variable TONVERA_STYLE_SHEET set to a path prefix, the paint test also writes one
+// contact sheet per style (every type × state) as <prefix>-<style>.png.
 
 #include "base/MXmlItem.h"
 #include "gui/MDrawerToMBitmap.h"
+#include "gui/MDrawerUsingStyle.h"
 #include "gui/styles/MTexturedStyle.h"
+#include "tests/base/MExpectMessage.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -154,7 +158,7 @@ TEST(MStyleTest, ClientRectAndControlSizeAreInverse)
         const MSize client{57, 31};
         const MSize outer = style->GetControlSize(type, caption, client);
         const MRect rect = style->GetClientRect(type, caption, outer);
-        EXPECT_EQ(MSize(rect.Width(), rect.Height()), client) << which << " " << int(type) << " " << int(caption);
+        EXPECT_EQ((MSize{rect.Width(), rect.Height()}), client) << which << " " << int(type) << " " << int(caption);
         const MRect tiny = style->GetClientRect(type, caption, MSize{3, 2});
         EXPECT_TRUE(tiny.left >= 0 && tiny.top >= 0 && tiny.right <= 3 && tiny.bottom <= 2 && tiny.Width() >= 0);
       }
@@ -174,7 +178,7 @@ TEST(MStyleTest, EveryTypePaintsInsideItsRectangleInEveryState)
   const int typeCount = int(std::size(kTypes));
   MBitmap sheet;
   if (sheetName != nullptr)
-    sheet = MBitmap((kCell + 2 * kMargin) * kStates * 3, (kCellH + 2 * kMargin) * typeCount);
+    sheet = MBitmap((kCell + 2 * kMargin) * kStates, (kCellH + 2 * kMargin) * typeCount);
 
   for (int which = 0; which < 3; ++which)
   {
@@ -266,11 +270,112 @@ TEST(MStyleTest, EveryTypePaintsInsideItsRectangleInEveryState)
         if (sheetName != nullptr)
         {
           MDrawerToMBitmap sheetDrawer(sheet);
-          sheetDrawer.BitBlt((which * kStates + state) * target.Width(), t * target.Height(), target, target.Bounds(),
+          sheetDrawer.BitBlt(state * target.Width(), t * target.Height(), target, target.Bounds(),
                              MColorOp::Copy);
         }
       }
+    // One sheet per style: <name>-<style>.png.
+    if (sheetName != nullptr)
+      sheet.SavePNGFile(MString::FromUTF8(sheetName) + "-" + style->GetName() + ".png");
   }
-  if (sheetName != nullptr)
-    sheet.SavePNGFile(MString::FromUTF8(sheetName));
+}
+
+TEST(MDrawerUsingStyleTest, HelpersDrawWhatTheStyleWould)
+{
+  MBaseStyle style;
+  MBitmap viaHelper(80, 30), direct(80, 30);
+  MDrawerUsingStyle<MDrawerToMBitmap> drawer(style, viaHelper);
+  drawer.DrawFrame(MControlType::Button, MRect{2, 2, 78, 28}, MControlState{.highlighted = true});
+  drawer.DrawStyledText(MRect{2, 2, 78, 28}, "Hz", MStdColor::Highlight, MStdFont::Bold);
+  MDrawerToMBitmap plain(direct);
+  MControlPaint paint;
+  paint.type = MControlType::Button;
+  paint.rect = MRect{2, 2, 78, 28};
+  paint.highlighted = true;
+  style.PaintControl(plain, paint);
+  plain.AlignedTextOut(MRect{2, 2, 78, 28}, "Hz", style.GetFont(MStdFont::Bold), style.GetColor(MStdColor::Highlight));
+  EXPECT_TRUE(viaHelper == direct);
+  EXPECT_NE(viaHelper.GetPixel(40, 15), 0u);
+}
+
+namespace
+{
+std::vector<std::uint8_t> PackageWithDefinition(const std::string& definition)
+{
+  const std::string index = "<stylepackage default=\"S\"><style name=\"S\" definition=\"S/style.xml\"/></stylepackage>";
+  return MStylePackage::Build({{"index.xml", std::vector<std::uint8_t>(index.begin(), index.end())},
+                               {"S/style.xml", std::vector<std::uint8_t>(definition.begin(), definition.end())}});
+}
+} // namespace
+
+TEST(MTexturedStyleTest, WhatThePackageLacksIsDrawnByTheBaseStyle)
+{
+  MTexturedStyle textured(PackageWithDefinition("<style><button borderx=\"4\"/></style>"), MTexturedStyleConfiguration());
+  MBaseStyle base;
+  for (MControlType type : {MControlType::Knob, MControlType::Button, MControlType::ListBox})
+  {
+    MBitmap a(60, 60), b(60, 60);
+    MDrawerToMBitmap da(a), db(b);
+    MControlPaint paint;
+    paint.type = type;
+    paint.rect = MRect{0, 0, 60, 60};
+    paint.value = 0.7;
+    textured.PaintControl(da, paint);
+    base.PaintControl(db, paint);
+    EXPECT_TRUE(a == b) << int(type);
+  }
+}
+
+TEST(MTexturedStyleTest, MalformedDefinitionValuesAreReported)
+{
+  struct Case
+  {
+    const char* definition;
+    const char* message;
+  };
+  const Case cases[] = {
+    {"<style><knob baseangle=\"wide\"/></style>", "Invalid value \"wide\" for \"baseangle\" in the style definition."},
+    {"<style><button normalalpha=\"300\"/></style>", "Invalid value \"300\" for \"normalalpha\" in the style definition."},
+    {"<style colors=\"accent\"/>", "Invalid value \"accent\" for \"colors\" in the style definition."},
+    {"<style defaultcontrolsizes=\"knob:big\"/>", "Invalid value \"knob:big\" for \"defaultcontrolsizes\" in the style definition."},
+    {"<style><panel captiontextop=\"Glow\"/></style>", "Invalid MColorOp identifier to parse (Glow)."},
+    {"<style><button normal=\"missing.png\"/></style>", "The style package holds no entry \"S/missing.png\"."},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(MessageOf([&] { MTexturedStyle style(PackageWithDefinition(c.definition), MTexturedStyleConfiguration()); }),
+              c.message)
+      << c.definition;
+}
+
+TEST(MTexturedStyleTest, DefinitionFontsAndCheckBoxSpacingApply)
+{
+  const MTexturedStyle style(
+    PackageWithDefinition("<style><fonts><font name=\"large4\" height=\"40\" bold=\"1\" spacebetweenchars=\"2\"/></fonts>"
+                          "<checkbox hspace=\"10\"/></style>"),
+    MTexturedStyleConfiguration());
+  EXPECT_EQ(style.GetFont(MStdFont::Large4).pixelHeight, 40);
+  EXPECT_TRUE(style.GetFont(MStdFont::Large4).bold);
+  EXPECT_EQ(style.GetFont(MStdFont::Large4).extraSpacing, 2);
+  EXPECT_EQ(style.GetFont(MStdFont::Small).pixelHeight, 10); // no entry: the base style's font
+  EXPECT_EQ(style.GetClientRect(MControlType::CheckBox, MCaptionType::None, MSize{100, 20}).left, 25);
+}
+
+TEST(MTexturedStyleTest, HugeAndOddControlSizesPaintWithoutFault)
+{
+  MTexturedStyle style{MTexturedStyleConfiguration()};
+  MBitmap target(64, 64);
+  MDrawerToMBitmap drawer(target);
+  const MRect sizes[] = {{0, 0, 30000, 20}, {0, 0, 20, 30000}, {0, 0, 5000, 5000}, {0, 0, 1, 1}, {-50, -50, 3, 3}};
+  for (const MRect& rect : sizes)
+    for (MControlType type : kTypes)
+    {
+      MControlPaint paint;
+      paint.type = type;
+      paint.rect = rect;
+      paint.value = 0.5;
+      paint.captionType = MCaptionType::Large;
+      style.PaintControl(drawer, paint);
+      style.PaintContent(drawer, rect, paint);
+    }
+  SUCCEED();
 }
