@@ -120,6 +120,20 @@ TEST_F(TonveraEditor, Vst2EditorOpensAtItsSizePaintsOnIdleAndCloses)
   host.Close();
 }
 
+TEST_F(TonveraEditor, WithoutAReachableDisplayTheEditorRefusesToOpen)
+{
+  // The library (and its window system) is made afresh for this host: no instance is left over.
+  setenv("DISPLAY", ":9999", 1);
+  MTestHostVst2 host;
+  ASSERT_EQ(host.LoadModule(TONVERA_MODULE), MTestHostStatus::Ok) << host.LastError();
+  ASSERT_TRUE(host.Open());
+  EXPECT_FALSE(host.OpenEditor(m_window.Handle()));
+  host.IdleEditor();
+  host.CloseEditor();
+  host.Close();
+  setenv("DISPLAY", Display().c_str(), 1);
+}
+
 TEST_F(TonveraEditor, Vst3ViewRunsOnTheHostRunLoopAndUnregistersInRemoved)
 {
   MTestHostVst3 host;
