@@ -6,7 +6,10 @@
 //     an opaque fill plus an alpha-blended full-size blit, against memcpy of the surface's bytes;
 //   draw panel controls=40 us=... limit_us=2000
 //     a 600x400 repaint of 40 knob-like controls (rounded frame, gradient, knob with value arc
-//     and pointer, caption), the kind of work a window repaint does.
+//     and pointer, caption), the kind of work a window repaint does;
+//   draw bordered controls=40 size=70x75 us=... ratio_to_surface_fill_blit=...
+//     40 nine-slice images (24x24, 4-pixel borders, translucent rim) stretched over their
+//     controls, as the textured style paints them.
 // Times are CPU time per iteration in microseconds.
 
 #include "gui/MDrawerToMBitmap.h"
@@ -124,11 +127,30 @@ void Panel40Controls(benchmark::State& state)
   }
 }
 
+// The textured style's way: every control a nine-slice image stretched over its rectangle.
+void Bordered40Controls(benchmark::State& state)
+{
+  Fixture& f = Shared();
+  MBitmap image(24, 24);
+  for (std::int32_t y = 0; y < 24; ++y)
+    for (std::int32_t x = 0; x < 24; ++x)
+      image.Row(y)[x] = x < 2 || y < 2 || x > 21 || y > 21 ? 0x80454A52u : 0xFF2A2E35u - std::uint32_t(y) * 0x10101u;
+  for (auto _ : state)
+  {
+    for (int i = 0; i < 40; ++i)
+    {
+      f.drawer.DrawBordered(MRect::FromSize(5 + (i % 8) * 74, 5 + (i / 8) * 79, 70, 75), image, 4, 4);
+    }
+    benchmark::ClobberMemory();
+  }
+}
+
 BENCHMARK(Text100Glyphs)->Unit(benchmark::kMicrosecond);
 BENCHMARK(FillSameArea)->Unit(benchmark::kMicrosecond);
 BENCHMARK(SurfaceFillAndBlit)->Unit(benchmark::kMicrosecond);
 BENCHMARK(SurfaceMemcpy)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Panel40Controls)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Bordered40Controls)->Unit(benchmark::kMicrosecond);
 
 // Keeps the mean CPU time per iteration (microseconds) of each benchmark.
 class MCapturingReporter : public benchmark::ConsoleReporter
@@ -186,5 +208,9 @@ int main(int argc, char** argv)
   const double panel = reporter.Micros("Panel40Controls");
   if (panel >= 0.0)
     std::printf("draw panel controls=40 us=%.1f limit_us=2000\n", panel);
+  const double bordered = reporter.Micros("Bordered40Controls");
+  if (bordered >= 0.0 && surface > 0.0)
+    std::printf("draw bordered controls=40 size=70x75 us=%.1f ratio_to_surface_fill_blit=%.2f\n", bordered,
+                bordered / surface);
   return 0;
 }

@@ -1249,9 +1249,11 @@ void MDrawerToMBitmap::StretchUnguarded(const MRect& dest, const MBitmap& bitmap
         continue;
       }
 #if defined(__SSE2__)
+      // Opaque samples (the bulk of most images) need no division.
+      const float inverse = a == 65280.0f ? 1.0f / 65280.0f : 1.0f / a;
       const __m128i sum = _mm_cvtps_epi32(_mm_mul_ps(
         _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(top), _mm_set1_ps(iy)), _mm_mul_ps(_mm_loadu_ps(bottom), _mm_set1_ps(fy))),
-        _mm_setr_ps(1.0f / a, 1.0f / a, 1.0f / a, 1.0f / 256.0f)));
+        _mm_setr_ps(inverse, inverse, inverse, 1.0f / 256.0f)));
       const __m128i words = _mm_packs_epi32(sum, sum);
       samples[i] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
 #else

@@ -19,4 +19,12 @@ list(APPEND TONVERA_GUI_SOURCES
   controls/MTabSet.cpp
   controls/MProgressBar.cpp
   controls/MSplitter.cpp
-  controls/MTreeControl.cpp)
+  controls/MTreeControl.cpp
+  controls/MDialogWindow.cpp
+  controls/MSignalGeneratorEditor.cpp
+  controls/MEnvelopeEditorControl.cpp
+  controls/MGraphEditor.cpp
+  controls/MVector2DEditor.cpp
+  controls/MColorEditor.cpp
+  controls/MFileDialog.cpp
+  controls/MKeyboardControl.cpp)

@@ -317,3 +317,16 @@ void MColorSelectButton::Click()
   }
   m_popup->Popup(*this, GetRect(), [this](std::int32_t index) { ChoosePaletteEntry(index); });
 }
+
+void MColorSelectButton::Paint(MDrawer& drawer)
+{
+  MColorButton::Paint(drawer);
+  // A drop-down mark: the click opens a palette.
+  const MRect client = GetClientRect();
+  if (client.Width() < 60 || client.Height() < 10 || GetStyle() == nullptr)
+    return;
+  const MColor ink = MControlUtility::Disabled(GetStyle()->GetColor(MStdColor::Text), !IsEnabledInWindow()).WithAlpha(200);
+  const double cx = client.right - 7, cy = (client.top + client.bottom) / 2.0 + (IsClicked() ? 1 : 0);
+  const MDrawer::PointF arrow[3] = {{cx - 4, cy - 2}, {cx + 4, cy - 2}, {cx, cy + 3}};
+  drawer.FillPolygon(arrow, ink);
+}

@@ -147,6 +147,8 @@ public:
 
   /// Opens the palette in a popup menu below the button (nothing without an open window).
   void Click() override;
+  /// The colour button with a drop-down mark at the right.
+  void Paint(MDrawer& drawer) override;
 
 private:
   std::vector<Entry> m_palette;

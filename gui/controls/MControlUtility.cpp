@@ -45,6 +45,12 @@ void PaintStyled(MDrawer& drawer, MStyle& style, const MControlPaint& paint, con
     style.PaintContent(drawer, client, paint);
 }
 
+std::int32_t WheelLines(std::int32_t delta)
+{
+  const std::int32_t lines = -(delta / 40);
+  return lines != 0 ? lines : (delta > 0 ? -1 : delta < 0 ? 1 : 0);
+}
+
 MColor Mix(MColor from, MColor to, double amount)
 {
   amount = std::clamp(amount, 0.0, 1.0);

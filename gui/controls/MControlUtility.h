@@ -23,6 +23,9 @@ MColor Color(const MControl& control, MStdColor color, MColor fallback);
 std::int32_t Metric(const MControl& control, std::int32_t index, std::int32_t fallback);
 /// PaintControl with `paint`, then PaintContent on the client rectangle when it carries text.
 void PaintStyled(MDrawer& drawer, MStyle& style, const MControlPaint& paint, const MRect& client);
+/// Lines to scroll for a wheel `delta` (120 a notch, positive away from the user): three a
+/// notch, at least one, positive towards the end of the content; fast spins scroll further.
+std::int32_t WheelLines(std::int32_t delta);
 /// Colour blended towards `to` by `amount` (0..1), alpha kept.
 MColor Mix(MColor from, MColor to, double amount);
 /// `color` at 40 % opacity when `disabled`.

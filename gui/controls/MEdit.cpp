@@ -30,6 +30,8 @@ MEdit::~MEdit() = default;
 void MEdit::SetText(const MString& text)
 {
   m_buffer.SetText(text);
+  if (m_buffer.IsMultiLine())
+    m_buffer.SetCaret(0); // a text to read starts at its top
   m_original = m_buffer.GetText();
   m_dirty = false;
   m_scrollX = 0;
@@ -188,7 +190,13 @@ void MEdit::OnFocusIn()
 {
   m_original = m_buffer.GetText();
   m_dirty = false;
+  ScrollToCaret();
   Invalidate();
+}
+
+void MEdit::OnSizeChanged()
+{
+  ScrollToCaret();
 }
 
 void MEdit::OnFocusOut()
@@ -221,10 +229,12 @@ void MEdit::PaintText(MDrawer& drawer, const MControlPaint& paint)
   const MRect saved = drawer.IntersectClip(rect);
   const MString& text = m_buffer.GetText();
   const MColor accent = MControlUtility::Color(*this, MStdColor::Highlight, kFallbackAccent);
+  // Scrolling follows the caret while editing; a field at rest shows the start of its text.
+  const std::int32_t scrollX = paint.focused ? m_scrollX : 0;
   if (paint.focused && m_buffer.HasSelection())
   {
-    const std::int32_t x0 = rect.left - m_scrollX + TextWidth(text, m_buffer.GetSelectionStart());
-    const std::int32_t x1 = rect.left - m_scrollX + TextWidth(text, m_buffer.GetSelectionEnd());
+    const std::int32_t x0 = rect.left - scrollX + TextWidth(text, m_buffer.GetSelectionStart());
+    const std::int32_t x1 = rect.left - scrollX + TextWidth(text, m_buffer.GetSelectionEnd());
     const std::int32_t line = MControlUtility::LineHeight(*this, GetFont());
     const std::int32_t top = rect.top + (rect.Height() - line) / 2;
     drawer.FillRectangle(MRect{x0, top, x1, top + line}, accent.WithAlpha(110));
@@ -232,13 +242,13 @@ void MEdit::PaintText(MDrawer& drawer, const MControlPaint& paint)
   MControlPaint content = paint;
   content.text = text;
   content.textAlignment = MAlign::Left | MAlign::VCenter;
-  const MRect textRect{rect.left - m_scrollX, rect.top, std::max(rect.right, rect.left - m_scrollX + TextWidth(text, text.Length()) + 2),
+  const MRect textRect{rect.left - scrollX, rect.top, std::max(rect.right, rect.left - scrollX + TextWidth(text, text.Length()) + 2),
                        rect.bottom};
   if (!text.IsEmpty())
     style->PaintContent(drawer, textRect, content);
   if (paint.focused && !paint.disabled && !m_readOnly)
   {
-    const std::int32_t x = rect.left - m_scrollX + TextWidth(text, m_buffer.GetCaret());
+    const std::int32_t x = rect.left - scrollX + TextWidth(text, m_buffer.GetCaret());
     const std::int32_t line = MControlUtility::LineHeight(*this, GetFont());
     const std::int32_t top = rect.top + (rect.Height() - line) / 2;
     drawer.FillRectangle(MRect{x, top, x + 1, top + line}, MControlUtility::Color(*this, MStdColor::Text, kFallbackText));
@@ -401,7 +411,7 @@ bool MMultiLineEdit::OnKeyDown(std::int32_t key, std::uint32_t modifiers)
 bool MMultiLineEdit::OnMouseWheel(MPoint, std::int32_t delta, std::uint32_t)
 {
   const std::int32_t lines = m_buffer.GetLineCount();
-  const std::int32_t step = delta > 0 ? -3 : 3;
+  const std::int32_t step = MControlUtility::WheelLines(delta);
   m_scrollLine = std::clamp(m_scrollLine + step, 0, std::max(0, lines - VisibleLines()));
   Invalidate();
   return true;

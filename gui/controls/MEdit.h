@@ -65,6 +65,7 @@ public:
   void SaveAttributes(MXmlItem& item) const override;
 
 protected:
+  void OnSizeChanged() override;
   /// The rectangle the text occupies (the client rectangle, less a combo button).
   virtual MRect GetTextRect() const;
   /// The text position under `position` (control coordinates).

@@ -20,6 +20,7 @@ public:
   explicit MEditBuffer(bool multiLine = false) : m_multiLine(multiLine) {}
 
   const MString& GetText() const noexcept { return m_text; }
+  bool IsMultiLine() const noexcept { return m_multiLine; }
   /// Replaces the text (cut to the maximal length), caret at the end, nothing selected.
   void SetText(const MString& text);
   /// Longest text accepted (characters); 0 or less is no limit.

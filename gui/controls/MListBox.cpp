@@ -110,6 +110,12 @@ void MListBoxBase::EnsureVisible(std::int32_t index)
     SetTopIndex(index - GetVisibleRows() + 1);
 }
 
+void MListBoxBase::OnSizeChanged()
+{
+  m_top = std::clamp(m_top, 0, std::max(0, GetItemCount() - GetVisibleRows()));
+  EnsureVisible(m_selection);
+}
+
 void MListBoxBase::ItemsChanged()
 {
   if (m_selection >= GetItemCount())
@@ -224,7 +230,7 @@ bool MListBoxBase::OnMouseDoubleClick(MMouseButton button, MPoint position, std:
 bool MListBoxBase::OnMouseWheel(MPoint, std::int32_t delta, std::uint32_t)
 {
   const std::int32_t old = m_top;
-  SetTopIndex(m_top + (delta > 0 ? -3 : 3));
+  SetTopIndex(m_top + MControlUtility::WheelLines(delta));
   return m_top != old || GetItemCount() > GetVisibleRows();
 }
 

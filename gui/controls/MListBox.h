@@ -158,6 +158,8 @@ public:
   void Paint(MDrawer& drawer) override;
 
 protected:
+  /// Keeps the scroll position valid and the selection in view.
+  void OnSizeChanged() override;
   /// Paints row `index` into `rect`; `paint` has the row's text and state (clicked = selected,
   /// highlighted = under the mouse). Default: the style's row.
   virtual void PaintItem(MDrawer& drawer, MStyle& style, std::int32_t index, const MRect& rect, MControlPaint& paint);

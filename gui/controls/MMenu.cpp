@@ -90,7 +90,7 @@ private:
   MWindowMenu& m_owner;
 };
 
-MWindowMenu::MWindowMenu()
+MWindowMenu::MWindowMenu() : m_menu(nullptr)
 {
   SetControlType(MControlType::NoBackground);
   SetFlag(FlagCloseOnEscape, true);
@@ -143,6 +143,19 @@ bool MWindowMenu::Popup(MControl& owner, const MRect& anchor, ChooseHandler hand
   SetFocusControl(m_menu);
   Invalidate();
   return true;
+}
+
+void MWindowMenu::OnSizeChanged()
+{
+  MWindow::OnSizeChanged();
+  if (m_menu != nullptr)
+    m_menu->SetBounds(GetRect());
+}
+
+void MWindowMenu::Paint(MDrawer& drawer)
+{
+  // A popup surface has no parent to show through its rounded corners.
+  drawer.FillRectangle(GetRect(), MControlUtility::Color(*this, MStdColor::Dark, kPlainBackground));
 }
 
 void MWindowMenu::Dismiss()

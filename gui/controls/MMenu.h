@@ -115,8 +115,12 @@ public:
   /// Closes the popup soon (after the running handler); no choice is reported.
   void Dismiss();
 
+  /// Square corners under the menu's rounded frame, then the menu.
+  void Paint(MDrawer& drawer) override;
+
 protected:
   void OnCloseRequested() override { Dismiss(); }
+  void OnSizeChanged() override;
 
 private:
   class Body;

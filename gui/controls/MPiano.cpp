@@ -61,40 +61,40 @@ void MPiano::SetActiveNote(std::int32_t note)
   Invalidate();
 }
 
-std::int32_t MPiano::WhiteKeyCount() const
+namespace
+{
+std::int32_t CountWhites(std::int32_t first, std::int32_t last)
 {
   std::int32_t count = 0;
-  for (std::int32_t note = m_first; note < m_first + m_count; ++note)
-    count += IsBlackKey(note) ? 0 : 1;
-  return std::max(count, 1);
+  for (std::int32_t note = first; note <= last; ++note)
+    count += MPiano::IsBlackKey(note) ? 0 : 1;
+  return count;
 }
+} // namespace
 
-std::int32_t MPiano::WhiteIndex(std::int32_t note) const
+std::int32_t MPiano::WhiteKeyCount() const
 {
-  std::int32_t index = -1;
-  for (std::int32_t n = m_first; n <= note; ++n)
-    index += IsBlackKey(n) ? 0 : 1;
-  return index;
+  return std::max(CountWhites(m_first, m_first + m_count - 1), 1);
 }
 
 MRect MPiano::GetKeyRect(std::int32_t note) const
 {
-  if (note < m_first || note >= m_first + m_count)
+  return ComputeKeyRect(GetClientRect(), m_first, m_count, note);
+}
+
+MRect MPiano::ComputeKeyRect(const MRect& client, std::int32_t first, std::int32_t count, std::int32_t note)
+{
+  if (note < first || note >= first + count || client.IsEmpty())
     return MRect{};
-  const MRect client = GetClientRect();
-  if (client.IsEmpty())
-    return MRect{};
-  const std::int32_t whites = WhiteKeyCount();
+  const std::int32_t whites = std::max(CountWhites(first, first + count - 1), 1);
   const auto whiteLeft = [&](std::int32_t index) {
     return client.left + std::int32_t(std::int64_t(index) * client.Width() / whites);
   };
+  // Index among the white keys of the white key at or left of `note`.
+  const std::int32_t index = CountWhites(first, note) - 1;
   if (!IsBlackKey(note))
-  {
-    const std::int32_t index = WhiteIndex(note);
     return MRect{whiteLeft(index), client.top, whiteLeft(index + 1), client.bottom};
-  }
   // A black key straddles the border after the white key left of it.
-  const std::int32_t index = WhiteIndex(note);
   const std::int32_t border = whiteLeft(index + 1);
   const std::int32_t width = std::max(2, (whiteLeft(1) - whiteLeft(0)) * 3 / 5);
   const std::int32_t height = client.Height() * 62 / 100;
@@ -225,7 +225,7 @@ void MPiano::PaintKey(MDrawer& drawer, MStyle& style, std::int32_t note, bool di
   }
   if (focused && note == m_cursor)
     drawer.FrameRoundRectangle(face, 2, 1.5, accent.WithAlpha(220));
-  if (!black && note % 12 == 0 && face.Width() >= 14 && face.Height() >= 30)
+  if (!black && note % 12 == 0 && face.Width() >= 11 && face.Height() >= 30)
   {
     // Octave names on the C keys: MIDI note 60 is C4.
     MControlPaint label;
@@ -248,6 +248,8 @@ void MPiano::Paint(MDrawer& drawer)
   MControlPaint paint;
   FillPaint(paint);
   style->PaintControl(drawer, paint);
+  // Keys decorate themselves near their edges: whatever the size, nothing leaves the control.
+  const MRect saved = drawer.IntersectClip(GetRect());
   for (std::int32_t note = m_first; note < m_first + m_count; ++note)
     if (!IsBlackKey(note))
       PaintKey(drawer, *style, note, paint.disabled, paint.focused);
@@ -256,6 +258,7 @@ void MPiano::Paint(MDrawer& drawer)
       PaintKey(drawer, *style, note, paint.disabled, paint.focused);
   if (paint.focused)
     drawer.FrameRoundRectangle(GetRect(), 2, 1, style->GetColor(MStdColor::Highlight).WithAlpha(150));
+  drawer.RestoreClip(saved);
 }
 
 void MPiano::LoadAttributes(const MXmlItem& item)

@@ -44,6 +44,9 @@ public:
   /// Rectangle of the key of `note` (control coordinates); empty outside the range.
   MRect GetKeyRect(std::int32_t note) const;
   static bool IsBlackKey(std::int32_t note);
+  /// Key geometry shared with MKeyboardControl: the rectangle of `note` on a keyboard of `count`
+  /// keys from `first` filling `client`; empty outside the range.
+  static MRect ComputeKeyRect(const MRect& client, std::int32_t first, std::int32_t count, std::int32_t note);
 
   MSize GetPreferredSize() const override;
   bool AcceptsFocus() const override { return true; }
@@ -60,8 +63,6 @@ public:
 
 private:
   std::int32_t WhiteKeyCount() const;
-  /// Index among the white keys of the shown range of the white key at or left of `note`.
-  std::int32_t WhiteIndex(std::int32_t note) const;
   void PaintKey(MDrawer& drawer, MStyle& style, std::int32_t note, bool disabledControl, bool focused);
 
   std::int32_t m_first = 48;

@@ -3,6 +3,7 @@
 #include "gui/MDrawer.h"
 #include "gui/MWindowSystem.h"
 #include "gui/controls/MControlUtility.h"
+#include "gui/controls/MPanel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,11 +19,11 @@ void MScrollBar::SetRange(std::int32_t total, std::int32_t page)
 {
   m_total = std::max(0, total);
   m_page = std::clamp(page, 0, m_total);
-  SetPosition(m_position);
+  SetScrollPosition(m_position);
   Invalidate();
 }
 
-void MScrollBar::SetPosition(std::int32_t position)
+void MScrollBar::SetScrollPosition(std::int32_t position)
 {
   position = std::clamp(position, 0, std::max(0, GetMaxPosition()));
   if (position == m_position)
@@ -34,7 +35,7 @@ void MScrollBar::SetPosition(std::int32_t position)
 bool MScrollBar::MoveTo(std::int32_t position)
 {
   const std::int32_t old = m_position;
-  SetPosition(position);
+  SetScrollPosition(position);
   if (m_position == old)
     return false;
   NotifyChanged();
@@ -121,7 +122,7 @@ void MScrollBar::OnCaptureLost()
 
 bool MScrollBar::OnMouseWheel(MPoint, std::int32_t delta, std::uint32_t)
 {
-  MoveTo(m_position + (delta > 0 ? -3 : 3) * m_lineStep);
+  MoveTo(m_position + MControlUtility::WheelLines(delta) * m_lineStep);
   return true;
 }
 
@@ -170,6 +171,8 @@ void MScrollBar::FillPaint(MControlPaint& paint) const
 MScroller::MScroller()
 {
   SetControlType(MControlType::Control);
+  m_viewport = &Add<MPanel>();
+  m_viewport->SetControlType(MControlType::NoBackground);
   m_vertical = &Add<MScrollBar>(true);
   m_horizontal = &Add<MScrollBar>(false);
   m_vertical->GetChangedEvent().Subscribe<&MScroller::OnBarChanged>(this);
@@ -181,8 +184,8 @@ MScroller::MScroller()
 MControl& MScroller::SetContent(std::unique_ptr<MControl> content)
 {
   if (m_content != nullptr)
-    RemoveChild(*m_content);
-  MControl& added = AddChild(std::move(content), 0); // below the bars
+    m_viewport->RemoveChild(*m_content);
+  MControl& added = m_viewport->AddChild(std::move(content));
   m_content = &added;
   m_offset = MPoint{};
   UpdateLayout();
@@ -203,6 +206,7 @@ void MScroller::UpdateLayout()
   m_horizontal->SetVisible(needH);
   m_vertical->SetBounds(MRect{client.right - thickness, client.top, client.right, client.top + viewH});
   m_horizontal->SetBounds(MRect{client.left, client.bottom - thickness, client.left + viewW, client.bottom});
+  m_viewport->SetBounds(MRect::FromSize(client.left, client.top, viewW, viewH));
   m_vertical->SetRange(content.y, viewH);
   m_horizontal->SetRange(content.x, viewW);
   ScrollTo(m_offset);
@@ -210,25 +214,22 @@ void MScroller::UpdateLayout()
 
 void MScroller::ScrollTo(MPoint offset)
 {
-  m_vertical->SetPosition(offset.y);
-  m_horizontal->SetPosition(offset.x);
-  m_offset = MPoint{m_horizontal->IsVisible() ? m_horizontal->GetPosition() : 0, m_vertical->IsVisible() ? m_vertical->GetPosition() : 0};
+  m_vertical->SetScrollPosition(offset.y);
+  m_horizontal->SetScrollPosition(offset.x);
+  m_offset = MPoint{m_horizontal->IsVisible() ? m_horizontal->GetScrollPosition() : 0, m_vertical->IsVisible() ? m_vertical->GetScrollPosition() : 0};
   if (m_content != nullptr)
-  {
-    const MRect client = GetClientRect();
-    m_content->SetPosition(MPoint{client.left - m_offset.x, client.top - m_offset.y});
-  }
+    m_content->SetPosition(MPoint{-m_offset.x, -m_offset.y});
   Invalidate();
 }
 
 void MScroller::OnBarChanged(MOnNotifyParams&)
 {
-  ScrollTo(MPoint{m_horizontal->GetPosition(), m_vertical->GetPosition()});
+  ScrollTo(MPoint{m_horizontal->GetScrollPosition(), m_vertical->GetScrollPosition()});
 }
 
 bool MScroller::OnMouseWheel(MPoint, std::int32_t delta, std::uint32_t modifiers)
 {
-  const std::int32_t step = (delta > 0 ? -48 : 48);
+  const std::int32_t step = MControlUtility::WheelLines(delta) * 16;
   if ((modifiers & MSystemEvent::ModShift) != 0)
     ScrollTo(MPoint{m_offset.x + step, m_offset.y});
   else

@@ -5,7 +5,8 @@
 //    moves a page, the wheel and the arrow keys move a line, PageUp/PageDown a page, Home/End to
 //    the ends. Every user move fires the changed event.
 //  - MScroller: a viewport onto one content control larger than itself: scroll bars appear
-//    where the content does not fit; the wheel scrolls vertically (Shift: horizontally).
+//    where the content does not fit; the wheel scrolls vertically (Shift: horizontally). The
+//    content is a child of an inner viewport control, so it is clipped beside the bars.
 //  - MZoomer: a zoom strip showing which part [start, start + length) of 0..1 a view shows.
 //    Dragging the window moves it, dragging an end resizes it, the wheel zooms around the centre
 //    (down: out), a double click shows everything. Each user change fires the changed event.
@@ -28,11 +29,11 @@ public:
   void SetRange(std::int32_t total, std::int32_t page);
   std::int32_t GetTotal() const { return m_total; }
   std::int32_t GetPage() const { return m_page; }
-  std::int32_t GetPosition() const { return m_position; }
+  std::int32_t GetScrollPosition() const { return m_position; }
   /// Largest position: total - page.
   std::int32_t GetMaxPosition() const { return m_total - m_page; }
   /// Sets the position (clamped) without the changed event.
-  void SetPosition(std::int32_t position);
+  void SetScrollPosition(std::int32_t position);
   /// The user's move: clamps, fires the changed event when it moved.
   bool MoveTo(std::int32_t position);
   void SetLineStep(std::int32_t step) { m_lineStep = step < 1 ? 1 : step; }
@@ -87,6 +88,7 @@ protected:
 private:
   void OnBarChanged(MOnNotifyParams& params);
 
+  MControl* m_viewport; // clips the content to the part the bars leave
   MControl* m_content = nullptr;
   MScrollBar* m_vertical;
   MScrollBar* m_horizontal;

@@ -42,8 +42,9 @@ MRect MSplitter::GetDividerRect() const
   std::int32_t at = std::int32_t(std::lround(m_ratio * room));
   if (room >= 2 * kMinPane)
     at = std::clamp(at, kMinPane, room - kMinPane);
-  return m_horizontal ? MRect{client.left + at, client.top, client.left + at + kDivider, client.bottom}
-                      : MRect{client.left, client.top + at, client.right, client.top + at + kDivider};
+  const MRect divider = m_horizontal ? MRect{client.left + at, client.top, client.left + at + kDivider, client.bottom}
+                                     : MRect{client.left, client.top + at, client.right, client.top + at + kDivider};
+  return divider.Intersect(client);
 }
 
 void MSplitter::Arrange()
@@ -124,8 +125,9 @@ void MSplitter::Paint(MDrawer& drawer)
   FillPaint(paint);
   style->PaintControl(drawer, paint);
   const MRect divider = GetDividerRect();
-  if (divider.IsEmpty())
+  if (divider.Width() < 3 || divider.Height() < 3)
     return;
+  const MRect saved = drawer.IntersectClip(divider);
   const bool active = paint.clicked || paint.highlighted;
   const MColor line = active ? style->GetColor(MStdColor::Highlight) : style->GetColor(MStdColor::Text).WithAlpha(40);
   const MColor color = MControlUtility::Disabled(line, paint.disabled);
@@ -142,4 +144,5 @@ void MSplitter::Paint(MDrawer& drawer)
     for (int i = -1; i <= 1; ++i)
       drawer.FillCircle(cx + i * 6, cy + 0.5, 1.6, MControlUtility::Disabled(style->GetColor(MStdColor::Text).WithAlpha(150), paint.disabled));
   }
+  drawer.RestoreClip(saved);
 }

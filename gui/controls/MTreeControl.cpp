@@ -36,6 +36,12 @@ MTreeControlBase::MTreeControlBase()
 
 void MTreeControlBase::OnExpanding(MTreeNode&) {}
 
+void MTreeControlBase::OnSizeChanged()
+{
+  m_top = std::clamp(m_top, 0, std::max(0, std::int32_t(GetRows().size()) - VisibleRows()));
+  EnsureVisible(RowOf(m_selection));
+}
+
 void MTreeControlBase::TreeChanged()
 {
   m_rowsValid = false;
@@ -219,7 +225,7 @@ void MTreeControlBase::OnMouseLeave()
 
 bool MTreeControlBase::OnMouseWheel(MPoint, std::int32_t delta, std::uint32_t)
 {
-  m_top = std::clamp(m_top + (delta > 0 ? -3 : 3), 0, std::max(0, std::int32_t(GetRows().size()) - VisibleRows()));
+  m_top = std::clamp(m_top + MControlUtility::WheelLines(delta), 0, std::max(0, std::int32_t(GetRows().size()) - VisibleRows()));
   Invalidate();
   return true;
 }
@@ -298,7 +304,7 @@ void MTreeControlBase::Paint(MDrawer& drawer)
     item.clicked = node == m_selection;
     item.highlighted = row == m_hover;
     item.focused = paint.focused && item.clicked;
-    style->PaintContent(drawer, MRect{rect.left + indent + kIndent - 4, rect.top, rect.right, rect.bottom}, item);
+    style->PaintContent(drawer, MRect{rect.left + indent + kIndent + 1, rect.top, rect.right, rect.bottom}, item);
     if (node->MayHaveChildren())
     {
       const double cx = rect.left + indent + kIndent / 2.0, cy = (rect.top + rect.bottom) / 2.0;

@@ -102,6 +102,8 @@ public:
   void Paint(MDrawer& drawer) override;
 
 protected:
+  /// Keeps the scroll position valid and the selection in view.
+  void OnSizeChanged() override;
   /// `node` opens for the first time (lazy trees fill it here). Default: nothing.
   virtual void OnExpanding(MTreeNode& node);
   static constexpr std::int32_t kIndent = 14;

@@ -12,9 +12,9 @@
 // and no Xlib lock. Other threads reach the GUI thread through a wake-up descriptor (an eventfd,
 // a self-pipe off Linux): WakeGuiThread, ShowFromAnyThread and InvalidateRect from another thread
 // store their request under a small lock and signal it; the GUI thread applies the requests the
-// next time it pumps. XInitThreads would have to run before any other Xlib call in the process —
-// impossible to promise inside a host that opened its own connections long before the plug-in
-// loaded — and would still leave every Xlib call on our connection racing the host's event loop.
+// next time it pumps. XInitThreads is not used: it must be the process's first Xlib call, which a
+// plug-in loaded into a host that already has its own connections cannot promise, and it would
+// put a lock on every Xlib call of the process (the host's too) that no thread of ours needs.
 //
 // Who drives the loop:
 //  - a host's run loop (VST 3 IRunLoop): watch GetEventFileDescriptor() (readable when X events
@@ -24,7 +24,7 @@
 //    descriptor, with the next timer as the poll timeout.
 // Idle and ProcessPendingMessages never block: at most 1024 messages per call, and a call stops
 // after more than 10 paint/timer/wake-up messages in a row so that a flood of repaints cannot
-// starve the host.
+// starve the host. A call that leaves work behind keeps GetEventFileDescriptor() readable.
 //
 // Keyboard: a top-level window gets the focus from the window manager; an embedded window takes
 // it when clicked (XSetInputFocus), since the host's window manager never gives it to a child.

@@ -15,7 +15,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <bit>
+#include <cstdlib>
 #include <chrono>
+#include <climits>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -33,7 +36,6 @@ namespace
 using Clock = std::chrono::steady_clock;
 constexpr MColor kDark{0x30, 0x30, 0x30, 0xFF};
 constexpr MColor kLit{0xF0, 0x90, 0x20, 0xFF};
-constexpr std::uint32_t Rgb(MColor colour) { return colour.ToARGB() & 0xFFFFFF; }
 
 // A control that paints one colour and records keys and timer ticks: the pixel and input probe.
 class TestSwatch : public MControl
@@ -56,15 +58,15 @@ public:
 class MWindowSystemX11Test : public ::testing::Test
 {
 protected:
-  void SetUp() override { StartServer({}); }
+  void SetUp() override { StartServer(24, {}); }
 
-  void StartServer(std::initializer_list<const char*> arguments)
+  void StartServer(int depth, std::initializer_list<const char*> arguments)
   {
     if (MXvfbServer::FindProgram().empty())
       GTEST_SKIP() << "Xvfb is not installed (Debian xvfb; scripts/install-deps.sh installs it)";
     m_server = std::make_unique<MXvfbServer>();
     std::string error;
-    ASSERT_TRUE(m_server->Start(error, arguments)) << error;
+    ASSERT_TRUE(m_server->Start(error, depth, arguments)) << error;
     m_host = XOpenDisplay(m_server->GetDisplayName().c_str());
     ASSERT_NE(m_host, nullptr);
     // The host's window the editor embeds into, at (50, 40) of the screen.
@@ -98,14 +100,22 @@ protected:
     return true;
   }
 
-  /// Screen pixel (0x00RRGGBB) as the host sees it.
-  std::uint32_t ScreenPixel(int x, int y)
+  /// Whether the screen shows `colour` at (x, y) as the host sees it: the pixel is decoded through
+  /// the screen visual's channel masks, so 16-bit screens compare within their precision.
+  bool ShowsColour(int x, int y, MColor colour)
   {
     XImage* image = XGetImage(m_host, DefaultRootWindow(m_host), x, y, 1, 1, AllPlanes, ZPixmap);
-    const std::uint32_t pixel = image ? std::uint32_t(XGetPixel(image, 0, 0) & 0xFFFFFF) : 0xDEAD;
-    if (image)
-      XDestroyImage(image);
-    return pixel;
+    if (!image)
+      return false;
+    const unsigned long pixel = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    const Visual* visual = DefaultVisual(m_host, DefaultScreen(m_host));
+    const auto channel = [pixel](unsigned long mask) {
+      const int shift = std::countr_zero(mask), bits = std::popcount(mask);
+      return int(((pixel & mask) >> shift) * 255 / ((1ul << bits) - 1));
+    };
+    return std::abs(channel(visual->red_mask) - colour.r) <= 8 && std::abs(channel(visual->green_mask) - colour.g) <= 8 &&
+           std::abs(channel(visual->blue_mask) - colour.b) <= 8;
   }
 
   void Button(int screenX, int screenY, unsigned int button)
@@ -161,7 +171,7 @@ TEST_F(MWindowSystemX11Test, EmbeddedEditorTakesClicksDragsAndWheelNotches)
   ASSERT_EQ(count, 1u) << "the editor is a child of the host's window";
   EXPECT_EQ(children[0], Window(editor.window.GetDescriptor()->GetHandle()));
   XFree(children);
-  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); })) << "painted";
+  ASSERT_TRUE(PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, kDark); })) << "painted";
 
   Button(kHostX + 100, kHostY + 20, 1);
   ASSERT_TRUE(PumpUntil([&] { return editor.check->IsChecked(); })) << "a click toggles the check box";
@@ -197,7 +207,7 @@ TEST_F(MWindowSystemX11Test, KeysReachTheFocusedControlAsKeyDownAndCharacter)
   m_system->Initialize();
   Editor editor;
   editor.window.Open(*m_system, m_parent);
-  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); }));
+  ASSERT_TRUE(PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, kDark); }));
   Button(kSwatchX, kSwatchY, 1); // focuses the swatch and the embedded window
   ASSERT_TRUE(PumpUntil([&] { return editor.window.GetFocusControl() == editor.swatch; }));
   // No ActivateAndFocus: the click gave the embedded window the keyboard.
@@ -217,40 +227,57 @@ TEST_F(MWindowSystemX11Test, KeysReachTheFocusedControlAsKeyDownAndCharacter)
 
 TEST_F(MWindowSystemX11Test, WorkerInvalidationReachesTheScreenWithin100ms)
 {
-  // Both copy paths: shared memory, and XPutImage when the server has no MIT-SHM.
-  for (bool sharedMemory : {true, false})
+  // Every copy path: shared memory; XPutImage from the surface when the server has no MIT-SHM;
+  // pixels converted for a 16-bit screen.
+  struct Server
   {
-    SCOPED_TRACE(sharedMemory ? "MIT-SHM" : "XPutImage");
-    if (!sharedMemory)
+    const char* name;
+    int depth;
+    bool sharedMemory;
+  };
+  for (const Server& server : {Server{"MIT-SHM", 24, true}, Server{"XPutImage", 24, false}, Server{"16-bit", 16, false}})
+  {
+    SCOPED_TRACE(server.name);
+    if (server.depth != 24 || !server.sharedMemory)
     {
       TearDown();
-      StartServer({"-extension", "MIT-SHM"});
+      StartServer(server.depth, {"-extension", "MIT-SHM"});
     }
     m_system->Initialize();
     Editor editor;
     editor.window.Open(*m_system, m_parent);
-    ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); }));
-    EXPECT_EQ(m_system->UsesSharedMemory(*editor.window.GetDescriptor()), sharedMemory);
+    ASSERT_TRUE(PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, kDark); }));
+    EXPECT_EQ(m_system->UsesSharedMemory(*editor.window.GetDescriptor()), server.sharedMemory);
 
     // Through the control (invalidator thread, event processor, native invalidation on the GUI
-    // thread), then straight through the window system from the worker.
+    // thread), then straight through the window system from the worker. The clock starts when the
+    // worker invalidates. A loaded machine (sanitizers, parallel builds) can hold a thread off the
+    // CPU for tens of milliseconds, so the best of three tries counts; a slow path fails all three.
+    bool lit = false;
     for (bool throughControl : {true, false})
     {
       SCOPED_TRACE(throughControl ? "MControl::Invalidate" : "MWindowSystem::InvalidateRect");
-      const bool lit = throughControl;
-      const auto started = Clock::now();
-      std::thread worker([&] {
-        editor.swatch->lit = lit;
-        if (throughControl)
-          editor.swatch->Invalidate();
-        else
-          m_system->InvalidateRect(*editor.window.GetDescriptor(), editor.swatch->GetWindowRect());
-      });
-      const bool shown = PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(lit ? kLit : kDark); }, 1000);
-      const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
-      worker.join();
-      ASSERT_TRUE(shown);
-      EXPECT_LT(elapsedMs, 100) << "repainted " << elapsedMs << " ms later";
+      std::int64_t bestMs = INT64_MAX;
+      for (int attempt = 0; attempt < 3 && bestMs >= 100; ++attempt)
+      {
+        lit = !lit;
+        std::atomic<Clock::rep> invalidatedAt{0};
+        std::thread worker([&] {
+          editor.swatch->lit = lit;
+          invalidatedAt = Clock::now().time_since_epoch().count();
+          if (throughControl)
+            editor.swatch->Invalidate();
+          else
+            m_system->InvalidateRect(*editor.window.GetDescriptor(), editor.swatch->GetWindowRect());
+        });
+        const bool shown = PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, lit ? kLit : kDark); }, 1000);
+        const Clock::time_point now = Clock::now();
+        worker.join();
+        ASSERT_TRUE(shown);
+        const Clock::time_point from{Clock::duration(invalidatedAt.load())};
+        bestMs = std::min<std::int64_t>(bestMs, std::chrono::duration_cast<std::chrono::milliseconds>(now - from).count());
+      }
+      EXPECT_LT(bestMs, 100) << "repainted " << bestMs << " ms later at best";
     }
   }
 }
@@ -287,7 +314,7 @@ TEST_F(MWindowSystemX11Test, PumpStopsAfterElevenTimerTicksInARow)
   m_system->Initialize();
   Editor editor;
   editor.window.Open(*m_system, m_parent);
-  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); }));
+  ASSERT_TRUE(PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, kDark); }));
   for (int id = 0; id < 15; ++id)
     editor.swatch->SetTimer(id, 1);
   std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -341,7 +368,7 @@ TEST_F(MWindowSystemX11Test, HostRunLoopDescriptorFiresForWakeUpsAndXEventsAndCa
     pollfd fd{m_system->GetEventFileDescriptor(), POLLIN, 0};
     return poll(&fd, 1, timeoutMs) == 1;
   };
-  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); }));
+  ASSERT_TRUE(PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, kDark); }));
   std::this_thread::sleep_for(std::chrono::milliseconds(120)); // the invalidator's first rounds
   m_system->Idle();
   EXPECT_FALSE(readable()) << "nothing pending after Idle";
@@ -363,7 +390,7 @@ TEST_F(MWindowSystemX11Test, HostResizesAndPointerLeavesReachTheEditor)
   m_system->Initialize();
   Editor editor;
   editor.window.Open(*m_system, m_parent);
-  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(kSwatchX, kSwatchY) == Rgb(kDark); }));
+  ASSERT_TRUE(PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, kDark); }));
 
   XTestFakeMotionEvent(m_host, 0, kHostX + 40, kHostY + 50, 0);
   XSync(m_host, False);
@@ -396,6 +423,26 @@ TEST_F(MWindowSystemX11Test, CloseButtonOfTheWindowManagerClosesTheWindow)
   XSendEvent(m_host, ours, False, 0, &event);
   XSync(m_host, False);
   EXPECT_TRUE(PumpUntil([&] { return !editor.window.IsOpen(); }));
+}
+
+TEST_F(MWindowSystemX11Test, HostDestroyingItsWindowFirstLeavesTheEditorClosable)
+{
+  // Our window dies with the host's; the requests that follow fail on the server and must not
+  // reach Xlib's default error handler, which would end the process.
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, m_parent);
+  ASSERT_TRUE(PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, kDark); }));
+  XDestroyWindow(m_host, m_parent);
+  XSync(m_host, False);
+  editor.swatch->lit = true;
+  editor.swatch->Invalidate();
+  editor.knob->SetCapture();
+  m_system->SetCursor(MStdCursor::IBeam);
+  PumpUntil([] { return false; }, 100);
+  editor.window.Close();
+  m_system->Idle();
+  EXPECT_FALSE(editor.window.IsOpen());
 }
 
 TEST_F(MWindowSystemX11Test, ABadHostWindowIdIsRefusedWithAnException)

@@ -33,7 +33,7 @@ std::string MXvfbServer::FindProgram()
   return {};
 }
 
-bool MXvfbServer::Start(std::string& error, std::initializer_list<const char*> extraArguments)
+bool MXvfbServer::Start(std::string& error, int depth, std::initializer_list<const char*> extraArguments)
 {
   const std::string program = FindProgram();
   if (program.empty())
@@ -51,7 +51,8 @@ bool MXvfbServer::Start(std::string& error, std::initializer_list<const char*> e
   const int writeFd = fcntl(fds[1], F_DUPFD, 10);
   close(fds[1]);
   const std::string fdText = std::to_string(writeFd);
-  std::vector<const char*> argv{program.c_str(), "-displayfd", fdText.c_str(), "-screen", "0", "1024x768x24",
+  const std::string screen = "1024x768x" + std::to_string(depth);
+  std::vector<const char*> argv{program.c_str(), "-displayfd", fdText.c_str(), "-screen", "0", screen.c_str(),
                                 "-nolisten",     "tcp",        "-noreset"};
   argv.insert(argv.end(), extraArguments.begin(), extraArguments.end());
   argv.push_back(nullptr);

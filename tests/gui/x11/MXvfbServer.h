@@ -19,10 +19,10 @@ public:
   MXvfbServer(const MXvfbServer&) = delete;
   MXvfbServer& operator=(const MXvfbServer&) = delete;
 
-  /// Starts a 1024x768x24 screen without TCP. `extraArguments` go to Xvfb as they are (e.g.
+  /// Starts a 1024x768 screen of `depth` bits without TCP. `extraArguments` go to Xvfb as they are (e.g.
   /// "-extension" "MIT-SHM" to run without shared memory). Returns false with `error` set when
   /// the program is missing or the server did not come up within 10 s.
-  bool Start(std::string& error, std::initializer_list<const char*> extraArguments = {});
+  bool Start(std::string& error, int depth = 24, std::initializer_list<const char*> extraArguments = {});
 
   /// ":N" once started.
   const std::string& GetDisplayName() const { return m_displayName; }

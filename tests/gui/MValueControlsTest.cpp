@@ -1,0 +1,155 @@
+// Value controls: drag, Shift fine, wheel, double click default, keys and typed entry change the
+// bound MValue as the gesture table promises; check boxes and switches toggle.
+
+#include "base/MValueNumber.h"
+#include "gui/controls/MCheckBox.h"
+#include "gui/controls/MEdit.h"
+#include "gui/controls/MKnob.h"
+#include "gui/controls/MSwitcher.h"
+#include "gui/controls/MTracker.h"
+#include "gui/controls/MValueButton.h"
+#include "tests/gui/MControlsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace
+{
+
+struct ChangeCounter : MEventTarget
+{
+  int count = 0;
+  void OnChanged(MOnNotifyParams&) { ++count; }
+};
+
+std::unique_ptr<MValueDouble> Scale(double value = 50.0)
+{
+  auto scale = std::make_unique<MValueDouble>(MValueBinding<double>::Value(value), 0.0, 100.0);
+  scale->SetDefaultValue(20.0);
+  return scale;
+}
+
+// Every gesture on a knob, by its documented effect on a value 0..100 starting at 50.
+struct GestureCase
+{
+  const char* name;
+  std::function<void(MControlsHarness&, MKnob&)> gesture;
+  double expected;
+};
+
+TEST(MValueControls, KnobGesturesChangeTheValueAsDocumented)
+{
+  // The knob maps 200 px to the whole range; Shift makes it ten times finer. The wheel and the
+  // arrow keys step like the value's own Increment / IncrementFine.
+  MValueDouble reference(MValueBinding<double>::Value(50.0), 0.0, 100.0);
+  reference.Increment(1, 0);
+  const double coarseUp = reference.Get();
+  reference.Set(50.0);
+  reference.IncrementFine(-1);
+  const double fineDown = reference.Get();
+
+  const GestureCase cases[] = {
+    {"drag up 100 px", [](MControlsHarness& h, MKnob& k) { const MPoint c = Centre(k); h.Drag(c, {c.x, c.y - 100}); }, 100.0},
+    {"drag down 40 px", [](MControlsHarness& h, MKnob& k) { const MPoint c = Centre(k); h.Drag(c, {c.x, c.y + 40}); }, 30.0},
+    {"shift drag up 100 px", [](MControlsHarness& h, MKnob& k) { const MPoint c = Centre(k); h.Drag(c, {c.x, c.y - 100}, MSystemEvent::ModShift); }, 55.0},
+    {"sideways drag does nothing", [](MControlsHarness& h, MKnob& k) { const MPoint c = Centre(k); h.Drag(c, {c.x + 80, c.y}); }, 50.0},
+    {"wheel one notch up", [](MControlsHarness& h, MKnob& k) { h.Send(MSystemEvent::MouseWheel, Centre(k), 0, 120); }, coarseUp},
+    {"half notches add up", [](MControlsHarness& h, MKnob& k) { h.Send(MSystemEvent::MouseWheel, Centre(k), 0, 60); h.Send(MSystemEvent::MouseWheel, Centre(k), 0, 60); }, coarseUp},
+    {"shift wheel one notch down", [](MControlsHarness& h, MKnob& k) { h.Send(MSystemEvent::MouseWheel, Centre(k), MSystemEvent::ModShift, -120); }, fineDown},
+    {"double click", [](MControlsHarness& h, MKnob& k) { h.Send(MSystemEvent::LeftDoubleClick, Centre(k)); }, 20.0},
+    {"control click", [](MControlsHarness& h, MKnob& k) { h.Click(Centre(k), MSystemEvent::ModControl); }, 20.0},
+    {"key up", [](MControlsHarness& h, MKnob& k) { k.SetFocus(); h.Key(MVirtualKey::Up); }, coarseUp},
+    {"shift key down", [](MControlsHarness& h, MKnob& k) { k.SetFocus(); h.Key(MVirtualKey::Down, MSystemEvent::ModShift); }, fineDown},
+    {"end key", [](MControlsHarness& h, MKnob& k) { k.SetFocus(); h.Key(MVirtualKey::End); }, 100.0},
+    {"typed entry", [](MControlsHarness& h, MKnob& k) { k.SetFocus(); h.Type("7"); h.Type("5"); h.Key(MVirtualKey::Return); }, 75.0},
+    {"typed entry cancelled", [](MControlsHarness& h, MKnob& k) { k.SetFocus(); h.Key(MVirtualKey::Return); h.Type("9"); h.Key(MVirtualKey::Escape); }, 50.0},
+    {"refused text keeps the value", [](MControlsHarness& h, MKnob& k) { k.SetFocus(); h.Type("-"); h.Type("x"); h.Key(MVirtualKey::Return); }, 50.0},
+  };
+  for (const GestureCase& c : cases)
+  {
+    SCOPED_TRACE(c.name);
+    MControlsHarness harness;
+    auto owned = std::make_unique<MKnob>();
+    owned->BindOwned(Scale());
+    MKnob& knob = harness.Place(std::move(owned), MRect::FromSize(100, 100, 60, 80));
+    ChangeCounter counter;
+    knob.GetChangedEvent().Subscribe<&ChangeCounter::OnChanged>(&counter);
+    c.gesture(harness, knob);
+    const double value = static_cast<MValueDouble*>(knob.GetValue())->Get();
+    EXPECT_NEAR(value, c.expected, 1e-9);
+    EXPECT_EQ(counter.count > 0, value != 50.0) << "the changed event fires exactly when the value changed";
+    EXPECT_EQ(harness.window.GetCaptureControl(), nullptr) << "a finished gesture releases the mouse";
+  }
+}
+
+TEST(MValueControls, TrackerJumpsToTheClickAndFollowsTheMouse)
+{
+  MControlsHarness harness;
+  auto owned = std::make_unique<MTracker>();
+  owned->BindOwned(Scale(0.0));
+  MTracker& tracker = harness.Place(std::move(owned), MRect::FromSize(50, 50, 212, 20));
+  const auto value = [&] { return static_cast<MValueDouble*>(tracker.GetValue())->Get(); };
+  harness.Send(MSystemEvent::LeftDown, {50 + 106, 60}, MSystemEvent::ModLeftButton);
+  EXPECT_NEAR(value(), 50.0, 1.0);
+  harness.Send(MSystemEvent::MouseMove, {50 + 106 + 50, 60}, MSystemEvent::ModLeftButton);
+  EXPECT_NEAR(value(), 75.0, 1.0) << "the thumb stays under the mouse";
+  harness.Send(MSystemEvent::MouseMove, {1000, 60}, MSystemEvent::ModLeftButton);
+  EXPECT_EQ(value(), 100.0);
+  harness.Send(MSystemEvent::LeftUp, {1000, 60});
+}
+
+TEST(MValueControls, SwitcherAndValueButtonStep)
+{
+  MControlsHarness harness;
+  auto owned = std::make_unique<MSwitcher>();
+  int state = 0;
+  owned->BindOwned(std::make_unique<MValueInt>(MValueBinding<int>::Variable(state), 0, 2));
+  MSwitcher& switcher = harness.Place(std::move(owned), MRect::FromSize(10, 10, 100, 24));
+  const int expected[] = {1, 2, 0, 1};
+  for (int step : expected)
+  {
+    harness.Click(Centre(switcher));
+    EXPECT_EQ(state, step) << "a click moves to the next position, wrapping after the last";
+  }
+
+  auto button = std::make_unique<MValueButton>();
+  double detune = 0.0;
+  button->BindOwned(std::make_unique<MValueDouble>(MValueBinding<double>::Variable(detune), -100.0, 100.0));
+  MValueButton& valueButton = harness.Place(std::move(button), MRect::FromSize(10, 60, 80, 24));
+  const MPoint c = Centre(valueButton);
+  harness.Drag(c, {c.x + 75, c.y}); // 150 px is the whole range: 75 px right is half of it
+  EXPECT_NEAR(detune, 100.0, 1e-9);
+  harness.Send(MSystemEvent::RightDown, c, MSystemEvent::ModRightButton);
+  ASSERT_NE(valueButton.GetGesture().GetEntry(), nullptr);
+  EXPECT_TRUE(valueButton.GetGesture().IsEntryOpen()) << "a right click opens typed entry";
+  harness.Type("-12.5");
+  harness.Key(MVirtualKey::Return);
+  EXPECT_FALSE(valueButton.GetGesture().IsEntryOpen());
+  EXPECT_NEAR(detune, -12.5, 1e-9);
+  EXPECT_EQ(harness.window.GetFocusControl(), &valueButton) << "the focus returns from the entry";
+}
+
+TEST(MValueControls, CheckBoxTogglesByClickAndSpaceOnly)
+{
+  MControlsHarness harness;
+  MCheckBox& box = harness.Place(std::make_unique<MCheckBox>(MString("Keep formants")), MRect::FromSize(10, 10, 120, 20));
+  ChangeCounter counter;
+  box.GetChangedEvent().Subscribe<&ChangeCounter::OnChanged>(&counter);
+  harness.Click(Centre(box));
+  EXPECT_EQ(box.GetCheck(), MCheckState::On);
+  harness.Send(MSystemEvent::LeftDown, Centre(box), MSystemEvent::ModLeftButton);
+  harness.Send(MSystemEvent::LeftUp, {300, 250}); // released elsewhere: no toggle
+  EXPECT_EQ(box.GetCheck(), MCheckState::On);
+  box.SetFocus();
+  harness.Key(MVirtualKey::Space);
+  EXPECT_EQ(box.GetCheck(), MCheckState::Off);
+  box.SetCheck(MCheckState::Grayed);
+  harness.Key(MVirtualKey::Space);
+  EXPECT_EQ(box.GetCheck(), MCheckState::On) << "a grayed box turns on";
+  EXPECT_EQ(counter.count, 3) << "SetCheck from code fires nothing";
+  box.SetEnabled(false);
+  harness.Click(Centre(box));
+  EXPECT_EQ(box.GetCheck(), MCheckState::On) << "a disabled box ignores clicks";
+}
+} // namespace
