@@ -21,9 +21,11 @@ constexpr std::array<std::uint8_t, 58> kVirtualKeys = {
 } // namespace
 
 bool Translate(bool down, std::int32_t character, std::int32_t virtualKey, std::uint32_t modifiers,
-               MSystemEvent& event)
+               MSystemEvent& event, MSystemEvent* typed)
 {
   event = MSystemEvent{};
+  if (typed != nullptr)
+    *typed = MSystemEvent{MSystemEvent::KeyUp, MPoint{}, 0, 0};
   if ((modifiers & 1u) != 0)
     event.modifiers |= MSystemEvent::ModShift;
   if ((modifiers & 2u) != 0)
@@ -39,11 +41,12 @@ bool Translate(bool down, std::int32_t character, std::int32_t virtualKey, std::
     event.value = kVirtualKeys[static_cast<std::size_t>(virtualKey)];
     return true;
   }
-  if (character >= 'a' && character <= 'z')
-    character -= 'a' - 'A';
-  if ((character >= 'A' && character <= 'Z') || (character >= '0' && character <= '9'))
+  const std::int32_t key = character >= 'a' && character <= 'z' ? character - ('a' - 'A') : character;
+  if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9'))
   {
-    event.value = character;
+    event.value = key;
+    if (typed != nullptr && down)
+      *typed = MSystemEvent{MSystemEvent::Character, MPoint{}, event.modifiers, character};
     return true;
   }
   // Other printable characters only type; their key up means nothing to the toolkit.

@@ -81,9 +81,14 @@ bool MAudioPluginVSTEditor::OnKey(bool down, const VstKeyCode& keyCode)
   auto handle = [&] {
     MAudioPlugin::MEditor* editor = m_plugin.GetEditor();
     MSystemEvent event;
-    if (editor == nullptr || !MHostEditorKeys::Translate(down, keyCode.character, keyCode.virt, keyCode.modifier, event))
+    MSystemEvent typed;
+    if (editor == nullptr ||
+        !MHostEditorKeys::Translate(down, keyCode.character, keyCode.virt, keyCode.modifier, event, &typed))
       return false;
-    return editor->OnHostKey(event);
+    const bool used = editor->OnHostKey(event);
+    if (used && typed.code == MSystemEvent::Character)
+      editor->OnHostKey(typed);
+    return used;
   };
   return down ? MHostCallShield::Run("MAudioPluginVSTAdapter::MEditor::onKeyDown", false, handle)
               : MHostCallShield::Run("MAudioPluginVSTAdapter::MEditor::onKeyUp", false, handle);

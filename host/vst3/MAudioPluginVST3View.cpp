@@ -155,10 +155,14 @@ tresult MAudioPluginVST3View::OnKey(bool down, char16 key, int16 keyCode, int16 
 {
   MAudioPlugin::MEditor* editor = m_plugin.GetEditor();
   MSystemEvent event;
+  MSystemEvent typed;
   if (editor == nullptr ||
-      !MHostEditorKeys::Translate(down, key, keyCode, static_cast<std::uint16_t>(modifiers), event))
+      !MHostEditorKeys::Translate(down, key, keyCode, static_cast<std::uint16_t>(modifiers), event, &typed))
     return kResultFalse;
-  return editor->OnHostKey(event) ? kResultOk : kResultFalse;
+  const bool used = editor->OnHostKey(event);
+  if (used && typed.code == MSystemEvent::Character)
+    editor->OnHostKey(typed);
+  return used ? kResultOk : kResultFalse;
 }
 
 tresult PLUGIN_API MAudioPluginVST3View::onKeyDown(char16 key, int16 keyCode, int16 modifiers)
