@@ -21,13 +21,15 @@ namespace
 constexpr int kWidth = 720;
 constexpr int kHeight = 440;
 
-// One X server for the whole program; the module's window system connects through $DISPLAY.
+// One X server for the whole program; the module's window system connects through $DISPLAY. The
+// server ends with its last client, so a connection of our own keeps it up between tests.
 const std::string& Display()
 {
   static MXvfbServer server;
+  static MTestHostWindow keeper;
   static std::string name = [] {
     std::string error;
-    if (!server.Start(error))
+    if (!server.Start(error) || !keeper.Open(server.GetDisplayName(), 1, 1, error))
       return std::string();
     setenv("DISPLAY", server.GetDisplayName().c_str(), 1);
     return server.GetDisplayName();
