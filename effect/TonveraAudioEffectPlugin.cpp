@@ -241,7 +241,7 @@ void TonveraAudioEffectPlugin::EditorClosed()
   m_tuningIndicator = nullptr;
 }
 
-void TonveraAudioEffectPlugin::SetEditorControls(void* piano, void* tuningIndicator)
+void TonveraAudioEffectPlugin::SetEditorControls(MPiano* piano, MTuningIndicator* tuningIndicator)
 {
   MLockGuard guard(m_processingLock);
   m_pianoControl = piano;

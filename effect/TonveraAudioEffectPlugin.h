@@ -32,6 +32,9 @@
 #include <cstdint>
 #include <memory>
 
+class MPiano;
+class MTuningIndicator;
+
 class TonveraAudioEffectPlugin : public MAudioEffectPlugin, private MTonveraCorrectorOwner
 {
 public:
@@ -185,8 +188,9 @@ public:
   /// of the two powers of two around it (a tie takes the smaller), 8 .. 4096.
   static int FrameSizeForSampleRate(double sampleRate) noexcept;
 
-  /// Editor pointers (set by the editor panel while it is open).
-  void SetEditorControls(void* piano, void* tuningIndicator);
+  /// The editor panel's piano and tuning indicator while it is open (GUI thread; null for none).
+  /// EditorClosed forgets them.
+  void SetEditorControls(MPiano* piano, MTuningIndicator* tuningIndicator);
 
 private:
   // MTonveraCorrectorOwner (audio thread, inside Process).
@@ -223,8 +227,8 @@ private:
   MRelaxed<double> m_correctionRatio{1.0};
   MRelaxed<std::int32_t> m_scaleType{0};
   MRelaxed<std::int32_t> m_scaleNote{0};
-  void* m_pianoControl = nullptr;
-  void* m_tuningIndicator = nullptr;
+  MPiano* m_pianoControl = nullptr;
+  MTuningIndicator* m_tuningIndicator = nullptr;
   double m_dryGain = 0.0;
   double m_wetGain = 1.0;
   std::array<MRelaxed<double>, kMaxChannels> m_channelRatios;

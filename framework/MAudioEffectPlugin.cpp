@@ -167,7 +167,9 @@ std::int64_t MAudioEffectPlugin::Command(std::int64_t command, MPluginCommandBlo
       return 0;
     }
     case MPluginCommand::kEditorOpened:
-      CreateEditorContents(b.GetPointer<void>(0));
+      // The one place the editor's container crosses the command function untyped: the sender
+      // (MAudioEffectPluginToAudioPluginAdapter::CreateEditorContents) passes an MContainer*.
+      CreateEditorContents(b.GetPointer<MContainer>(0));
       return 0;
     case MPluginCommand::kEditorClosed:
       EditorClosed();
@@ -188,7 +190,8 @@ std::int64_t MAudioEffectPlugin::Command(std::int64_t command, MPluginCommandBlo
     case MPluginCommand::kQuery:
       return CustomQuery(b.Get(0));
     case MPluginCommand::kCreateEditorContents:
-      return CreateEditorContents(b.GetPointer<void>(0));
+      // As kEditorOpened: the block carries the editor's MContainer*.
+      return CreateEditorContents(b.GetPointer<MContainer>(0));
     case MPluginCommand::kCustomCommand:
       return CustomCommand(b.Get(0), b.Get(1));
     case MPluginCommand::kInitProcessing:
@@ -245,7 +248,7 @@ void MAudioEffectPlugin::OnParameterChanged(std::int32_t) {}
 
 void MAudioEffectPlugin::OnParametersChanged() {}
 
-std::int32_t MAudioEffectPlugin::CreateEditorContents(void*) { return 0; }
+std::int32_t MAudioEffectPlugin::CreateEditorContents(MContainer*) { return 0; }
 
 void MAudioEffectPlugin::EditorClosed() {}
 

@@ -33,6 +33,7 @@
 
 class MAudioPlugin;
 class MAudioEffectPluginHost;
+class MContainer;
 class MStoreContext;
 class MXmlItem;
 
@@ -73,9 +74,9 @@ public:
   /// block when the parameters-changed bit was set, and on the host thread after
   /// InitProcessing, loading and randomisation. Base: nothing.
   virtual void OnParametersChanged();
-  /// Slot 7: build the effect's controls inside the plug-in editor (GUI thread). `editor` is the
-  /// editor control of the GUI layer. Base: 0, nothing built.
-  virtual std::int32_t CreateEditorContents(void* editor);
+  /// Slot 7: build the effect's controls inside the plug-in editor (GUI thread). `contents` is the
+  /// editor's container (null when a caller passed none). Base: 0, nothing built.
+  virtual std::int32_t CreateEditorContents(MContainer* contents);
   /// Slot 8: the editor is closing; forget every pointer into it (GUI thread). Base: nothing.
   virtual void EditorClosed();
   /// Slot 9: writes the effect's settings into `item`. Base: one attribute per parameter

@@ -280,6 +280,21 @@ void MAudioEffectPluginToAudioPluginAdapter::ProcessUpdate()
 
 void MAudioEffectPluginToAudioPluginAdapter::OnEditorIdle() { ProcessUpdate(); }
 
+void MAudioEffectPluginToAudioPluginAdapter::CreateEditorContents(MContainer& contents)
+{
+  MAudioPlugin::CreateEditorContents(contents);
+  if (m_effectHost != nullptr)
+    m_effectHost->SendCommand(MPluginCommand::kCreateEditorContents, MPluginCommandBlock::FromPointer(&contents));
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::SetEditorOpen(bool open)
+{
+  const bool wasOpen = IsEditorOpen();
+  MAudioPlugin::SetEditorOpen(open);
+  if (wasOpen && !open && m_effectHost != nullptr)
+    m_effectHost->SendCommand(MPluginCommand::kEditorClosed);
+}
+
 // ---- randomisation -------------------------------------------------------------------------------
 
 void MAudioEffectPluginToAudioPluginAdapter::GenerateRandomSettings(double amount)

@@ -98,6 +98,11 @@ public:
   void InitProcessing() override;
   std::int32_t GetEffectLatency() const override;
   void OnEditorIdle() override;
+  /// The placeholder rows, then the effect's own controls (kCreateEditorContents with the
+  /// container). GUI thread.
+  void CreateEditorContents(MContainer& contents) override;
+  /// Closing tells the effect (kEditorClosed) before the editor's controls go away.
+  void SetEditorOpen(bool open) override;
   void ProcessNote(const MMIDINote& note) override;
   bool ProcessMIDIController(std::int32_t delta, double time, std::int32_t channel, std::int32_t controller,
                              double value) override;

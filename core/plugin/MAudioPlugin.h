@@ -35,13 +35,18 @@
 #include "core/plugin/MMIDIProcessor.h"
 #include "core/plugin/MOversampler.h"
 #include "core/plugin/MRelaxed.h"
+#include "gui/MGuiTypes.h"
+#include "gui/MWindowSystem.h"
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+class MContainer;
 class MPluginParameters;
 class MStoreContext;
+class MWindow;
+class MWindowSystemCommon;
 
 class MAudioPlugin : public MAudioPluginAutomation<MMIDIProcessor>
 {
@@ -167,10 +172,19 @@ public:
 
   // ---- editor link (GUI thread) ----
 
-  /// Makes sure the window system exists. Base: true (no GUI in this layer).
+  /// Editor size used until the editor says otherwise (no shared configuration key exists).
+  static constexpr std::int32_t kDefaultEditorWidth = 720;
+  static constexpr std::int32_t kDefaultEditorHeight = 440;
+
+  /// Makes sure the window system exists. Base: true (the host adapter hands one in).
   virtual bool EnsureGUISystem();
-  /// Creates the editor control in `parent`. Base: none (the GUI layer overrides it).
-  virtual MEditor* CreateEditorControl(void* parent, void* argument);
+  /// Creates the editor: a window of `system` embedded in the host's window `parent`, filled by
+  /// CreateEditorContents. Base: an MAudioPluginEditorWindow. Null when `parent` is 0; throws
+  /// MException when the back end cannot make the window (OpenEditor catches it).
+  virtual MEditor* CreateEditorControl(MWindowSystemCommon& system, MNativeHandle parent);
+  /// Fills the editor's contents (GUI thread, while the window is built). Base: a placeholder:
+  /// the plug-in's name and one row per parameter with its name and display value.
+  virtual void CreateEditorContents(MContainer& contents);
   /// Creates and destroys the generic parameter panel. Base: nothing.
   virtual void CreateParameterPanel();
   virtual void DestroyParameterPanel();
@@ -180,8 +194,14 @@ public:
   virtual bool ResizeEditor(std::int32_t width, std::int32_t height);
   virtual void SetEditorOpen(bool open);
   /// Creates the editor control in the host's `parent` window (CreateEditor, then
-  /// CreateEditorControl) and marks the editor open; false when no editor could be made.
-  bool OpenEditor(void* parent);
+  /// CreateEditorControl) and marks the editor open; false when no editor could be made (parent
+  /// 0, no window system, the back end failed). An editor already open answers true. GUI thread.
+  bool OpenEditor(MWindowSystemCommon& system, MNativeHandle parent);
+  /// The host's idle tick while the editor is open (GUI thread): OnEditorIdle, then the editor's
+  /// Idle (which pumps the window system). Nothing without an editor.
+  void IdleEditor();
+  /// The editor's size, or the default size while there is no editor. Any host UI call.
+  MSize GetEditorSize() const;
   /// Destroys the editor control and marks the editor closed.
   void DestroyEditor();
   /// Sends a normalised value to the host (through the host adapter).
@@ -514,16 +534,27 @@ private:
   MAudioPlugin* m_plugin = nullptr;
 };
 
-/// The editor as the plug-in core sees it. The GUI layer derives its editor control from this
-/// and from its control class; the core only opens, idles, refreshes and destroys it.
+/// The editor as the plug-in core and the host adapters see it. MAudioPluginEditorWindow is the
+/// toolkit's implementation; the core only opens, idles, refreshes, resizes and destroys it. All
+/// operations run on the GUI thread (the host's UI thread).
 class MAudioPlugin::MEditor : public MObject
 {
 public:
   ~MEditor() override = default;
-  /// Refresh the controls of these adapters (GUI thread).
+  /// Refresh the controls of these adapters.
   virtual void RefreshAdapters(AutomationAdapter* const* adapters, std::int32_t count) = 0;
-  /// Periodic idle from the host (GUI thread). Base: nothing.
+  /// Periodic idle from the host. Base: nothing.
   virtual void Idle() {}
   /// The host resized the window.
   virtual void SetSize(std::int32_t width, std::int32_t height) = 0;
+  /// Current size of the editor window.
+  virtual MSize GetSize() const = 0;
+  /// The editor's window, or null when it has none.
+  virtual MWindow* GetWindow() const { return nullptr; }
+  /// A key the host forwards (KeyDown/KeyUp/Character); true when the editor used it. Base: false.
+  virtual bool OnHostKey(const MSystemEvent& event)
+  {
+    (void)event;
+    return false;
+  }
 };

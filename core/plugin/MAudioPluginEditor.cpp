@@ -3,9 +3,14 @@
 #include "base/MHostCallShield.h"
 #include "base/MLockGuard.h"
 #include "core/plugin/MAudioPlugin.h"
+#include "core/plugin/MAudioPluginEditorWindow.h"
 #include "core/plugin/MAutomationUpdateRequestThread.h"
+#include "gui/controls/MContainer.h"
+#include "gui/controls/MStatic.h"
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 
 void MAudioPlugin::NeedUpdateEditor(AutomationAdapter* adapter)
 {
@@ -57,9 +62,37 @@ bool MAudioPlugin::EnsureGUISystem()
   return true;
 }
 
-MAudioPlugin::MEditor* MAudioPlugin::CreateEditorControl(void*, void*)
+MAudioPlugin::MEditor* MAudioPlugin::CreateEditorControl(MWindowSystemCommon& system, MNativeHandle parent)
 {
-  return nullptr;
+  if (parent == 0)
+    return nullptr;
+  return new MAudioPluginEditorWindow(*this, system, parent,
+                                      MSize{kDefaultEditorWidth, kDefaultEditorHeight});
+}
+
+void MAudioPlugin::CreateEditorContents(MContainer& contents)
+{
+  constexpr std::int32_t kMargin = 16;
+  constexpr std::int32_t kRow = 22;
+  const std::int32_t width = std::max(contents.GetSize().x - 2 * kMargin, 1);
+  auto title = std::make_unique<MStatic>(m_pluginName.IsEmpty() ? MString("Tonvera") : m_pluginName);
+  title->SetPosition(MPoint{kMargin, kMargin});
+  title->SetSize(MSize{width, kRow + 6});
+  contents.AddChild(std::move(title));
+  std::int32_t top = kMargin + kRow + 14;
+  const std::int32_t count = GetNumParameters();
+  for (std::int32_t index = 0; index < count && top + kRow <= contents.GetSize().y; ++index, top += kRow)
+  {
+    auto name = std::make_unique<MStatic>(GetParameterName(index));
+    name->SetPosition(MPoint{kMargin, top});
+    name->SetSize(MSize{width / 2, kRow});
+    contents.AddChild(std::move(name));
+    auto value = std::make_unique<MStatic>(MAudioPluginEditorWindow::ValueText(*this, index));
+    value->SetPosition(MPoint{kMargin + width / 2, top});
+    value->SetSize(MSize{width - width / 2, kRow});
+    value->SetId(MAudioPluginEditorWindow::ValueId(index));
+    contents.AddChild(std::move(value));
+  }
 }
 
 void MAudioPlugin::CreateParameterPanel() {}
@@ -83,14 +116,30 @@ bool MAudioPlugin::ResizeEditor(std::int32_t width, std::int32_t height)
   });
 }
 
-bool MAudioPlugin::OpenEditor(void* parent)
+bool MAudioPlugin::OpenEditor(MWindowSystemCommon& system, MNativeHandle parent)
 {
   return MHostCallShield::Run("MAudioPlugin::OpenEditor", false, [&] {
-    if (m_editor == nullptr && CreateEditor())
-      m_editor = CreateEditorControl(parent, nullptr);
+    if (m_editor == nullptr && parent != 0 && CreateEditor())
+      m_editor = CreateEditorControl(system, parent);
     SetEditorOpen(m_editor != nullptr);
     return m_editor != nullptr;
   });
+}
+
+void MAudioPlugin::IdleEditor()
+{
+  MHostCallShield::Run("MAudioPlugin::IdleEditor", [&] {
+    if (m_editor == nullptr)
+      return;
+    OnEditorIdle();
+    if (m_editor != nullptr)
+      m_editor->Idle();
+  });
+}
+
+MSize MAudioPlugin::GetEditorSize() const
+{
+  return m_editor != nullptr ? m_editor->GetSize() : MSize{kDefaultEditorWidth, kDefaultEditorHeight};
 }
 
 void MAudioPlugin::DestroyEditor()

@@ -3,14 +3,20 @@
 #include "base/MDiagnosticLog.h"
 #include "base/MLock.h"
 #include "base/MLockGuard.h"
+#include "gui/MWindowSystemCommon.h"
+#include "gui/styles/MBaseStyle.h"
 #include "vector/MProcessorFeatures.h"
 
 #include <atomic>
+#include <exception>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#endif
+#if defined(__linux__)
+#include "gui/x11/MWindowSystemX11.h"
 #endif
 
 namespace
@@ -82,9 +88,42 @@ void MModule::Initialize()
   m_initialized = true;
 }
 
+MWindowsModule::MWindowsModule(void* moduleHandle) : MModule(moduleHandle) {}
+
+MWindowsModule::~MWindowsModule()
+{
+  m_windowSystem.reset();
+  m_style.reset();
+}
+
 void MWindowsModule::Initialize()
 {
-  // The window classes and the GUI's shared resources are set up by the GUI layer's hooks.
+  // The window system starts on first editor use, on the host's UI thread (GetWindowSystem).
+}
+
+MWindowSystemCommon* MWindowsModule::GetWindowSystem()
+{
+  if (m_windowSystem != nullptr)
+    return m_windowSystem.get();
+#if defined(__linux__)
+  try
+  {
+    auto system = std::make_unique<MWindowSystemX11>();
+    system->Initialize();
+    if (m_style == nullptr)
+      m_style = std::make_unique<MBaseStyle>();
+    system->SetDefaultStyle(m_style.get());
+    m_windowSystem = std::move(system);
+  }
+  catch (const std::exception& error)
+  {
+    MDiagnosticLog::Write(MString("The editor cannot open: no X display could be reached (") +
+                          MString::FromUTF8(error.what()) + MString(")."));
+  }
+#else
+  MDiagnosticLog::Write("The editor cannot open: no window system on this platform yet.");
+#endif
+  return m_windowSystem.get();
 }
 
 void Module::Initialize()
@@ -194,6 +233,12 @@ void Shutdown()
 Module* Get() noexcept
 {
   return s_library.load();
+}
+
+MWindowSystemCommon* GetWindowSystem()
+{
+  Module* library = Initialize();
+  return library != nullptr ? library->GetWindowSystem() : nullptr;
 }
 
 void AdapterCreated(AdapterKind kind) noexcept

@@ -16,6 +16,10 @@
 #include "base/MStringList.h"
 
 #include <cstdint>
+#include <memory>
+
+class MStyle;
+class MWindowSystemCommon;
 
 /// Root of the library object.
 class MModule : public MObject
@@ -40,13 +44,25 @@ protected:
   bool m_initialized = false;
 };
 
-/// The windowing part of the library object. Its start and stop hooks are empty until the GUI
-/// layer exists.
+/// The windowing part of the library object: it owns the process-wide window system every editor
+/// of the module opens its window with, and that system's default style.
 class MWindowsModule : public MModule
 {
 public:
-  using MModule::MModule;
+  explicit MWindowsModule(void* moduleHandle);
+  /// Destroys the window system (every editor must be closed by then).
+  ~MWindowsModule() override;
   void Initialize() override;
+
+  /// The window system, created and initialised on the first call: the calling thread (the host's
+  /// UI thread) becomes its GUI thread. On Linux the X11 back end on $DISPLAY. Null when no window
+  /// system can be started (no display reachable, or no back end on this platform); the reason is
+  /// written to the diagnostic log and the next call tries again. GUI thread.
+  MWindowSystemCommon* GetWindowSystem();
+
+private:
+  std::unique_ptr<MStyle> m_style;
+  std::unique_ptr<MWindowSystemCommon> m_windowSystem;
 };
 
 /// The library object of this module.
@@ -109,6 +125,9 @@ Module* InitializeShared(const MString& name);
 void Shutdown();
 /// The library object, or null.
 Module* Get() noexcept;
+/// The library object's window system (Initialize first, then MWindowsModule::GetWindowSystem);
+/// null when none can be started. The host's UI thread.
+MWindowSystemCommon* GetWindowSystem();
 
 /// Counting of live host adapters. AdapterDestroyed shuts the library down when no adapter of
 /// either kind is left.

@@ -9,6 +9,7 @@
 #include "base/MXmlWriter.h"
 #include "core/plugin/MAudioPlugin.h"
 #include "host/module/MModule.h"
+#include "host/vst2/MAudioPluginVSTEditor.h"
 
 #include <algorithm>
 #include <cstring>
@@ -73,13 +74,19 @@ MAudioPluginVSTAdapter::MAudioPluginVSTAdapter(audioMasterCallback hostCallback,
     resume();
   }
   m_plugin->InitProcessing();
+  // Sets effFlagsHasEditor; the wrapper owns and deletes the editor.
+  setEditor(new MAudioPluginVSTEditor(this, *m_plugin));
   // Counted last: a constructor that throws never reaches the destructor that uncounts it.
   MModuleLibrary::AdapterCreated(MModuleLibrary::AdapterKind::kVst2);
 }
 
 MAudioPluginVSTAdapter::~MAudioPluginVSTAdapter()
 {
-  MHostCallShield::Run("MAudioPluginVSTAdapter::~MAudioPluginVSTAdapter", [&] { delete m_plugin; });
+  MHostCallShield::Run("MAudioPluginVSTAdapter::~MAudioPluginVSTAdapter", [&] {
+    // A host that never sent effEditClose: the window goes before the plug-in and the library.
+    m_plugin->DestroyEditor();
+    delete m_plugin;
+  });
   m_plugin = nullptr;
   MModuleLibrary::AdapterDestroyed(MModuleLibrary::AdapterKind::kVst2);
 }
@@ -391,7 +398,7 @@ bool MAudioPluginVSTAdapter::ChangeEditorSize(std::int32_t width, std::int32_t h
     if (m_plugin->GetEditor() == nullptr || !m_plugin->IsEditorOpen())
       return false;
     // Resizing the host's frame windows by hand is a Win32 fallback; elsewhere the host's answer
-    // stands.
+    // (audioMasterSizeWindow) stands.
     return sizeWindow(width, height);
   });
 }

@@ -18,7 +18,8 @@
 // Every overridden operation runs inside MHostCallShield with the name
 // "MAudioPluginVSTAdapter::<operation>" and answers 0/false when the plug-in throws.
 //
-// The editor opcodes answer as a plug-in without an editor until the GUI layer provides one.
+// The editor opcodes go to MAudioPluginVSTEditor (effFlagsHasEditor is set); a size request of the
+// plug-in becomes audioMasterSizeWindow.
 
 #include "base/MLock.h"
 #include "base/MMemoryStream.h"

@@ -2,15 +2,16 @@
 // adapter. Processing and state live in MAudioPluginVST3AdapterProcess.cpp.
 
 #include "host/vst3/MAudioPluginVST3Adapter.h"
-
 #include "base/MHostCallShield.h"
 #include "base/MLockGuard.h"
 #include "core/plugin/MAudioPlugin.h"
 #include "host/module/MModule.h"
+#include "host/vst3/MAudioPluginVST3View.h"
 #include "sdk/vst3/VST3String.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 using namespace Steinberg;
@@ -377,10 +378,17 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::getParamValueByString(ParamID id, TC
       });
 }
 
-IPlugView* PLUGIN_API MAudioPluginVST3Adapter::createView(FIDString /*name*/)
+IPlugView* PLUGIN_API MAudioPluginVST3Adapter::createView(FIDString name)
 {
-  // The editor view arrives with the GUI toolkit; until then hosts get no view at all.
-  return nullptr;
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::createView", static_cast<IPlugView*>(nullptr),
+                              [&]() -> IPlugView* {
+                                if (name == nullptr || std::strcmp(name, ViewType::kEditor) != 0 || m_view != nullptr ||
+                                    m_plugin == nullptr)
+                                  return nullptr;
+                                auto* view = new MAudioPluginVST3View(*this, *m_plugin);
+                                m_view = view;
+                                return view;
+                              });
 }
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::openHelp(TBool /*onlyCheck*/)

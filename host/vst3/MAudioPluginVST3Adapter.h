@@ -102,7 +102,8 @@ public:
                                                       Steinberg::Vst::ParamValue& valueNormalized) override;
   /// Bypass: 1 while bypassed, else 0; plug-in parameters: their value (0..1); others 0.
   Steinberg::Vst::ParamValue PLUGIN_API getParamNormalized(Steinberg::Vst::ParamID id) override;
-  /// No editor yet: null for every name.
+  /// "editor": a new MAudioPluginVST3View (null while another view of this adapter is alive);
+  /// null for every other name.
   Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
   Steinberg::tresult PLUGIN_API openHelp(Steinberg::TBool onlyCheck) override;
   Steinberg::tresult PLUGIN_API openAboutBox(Steinberg::TBool onlyCheck) override;
@@ -123,6 +124,19 @@ public:
   void GenerateMIDIEvent(std::int32_t sampleOffset, const std::uint8_t bytes[4]) override;
   void ReportLatency() override;
   bool ChangeEditorSize(std::int32_t width, std::int32_t height) override;
+
+  // ---- the view (MAudioPluginVST3View, UI thread) ----
+  /// The frame the host gave the view (null: none); size requests go to it.
+  void SetViewFrame(Steinberg::IPlugFrame* frame) noexcept { m_plugFrame = frame; }
+  /// The view is being destroyed.
+  void ForgetView(const Steinberg::IPlugView* view) noexcept
+  {
+    if (m_view == view)
+    {
+      m_view = nullptr;
+      m_plugFrame = nullptr;
+    }
+  }
 
 protected:
   ~MAudioPluginVST3Adapter() override;

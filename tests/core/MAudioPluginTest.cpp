@@ -6,7 +6,12 @@
 #include "base/MEventTarget.h"
 #include "base/MException.h"
 #include "core/parameters/MParameterBuilder.h"
+#include "core/plugin/MAudioPluginEditorWindow.h"
 #include "core/plugin/MModuleRandom.h"
+#include "gui/MWindow.h"
+#include "gui/controls/MContainer.h"
+#include "gui/controls/MStatic.h"
+#include "gui/headless/MWindowSystemHeadless.h"
 #include "tests/core/MCoreTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -411,6 +416,7 @@ struct Editor : MAudioPlugin::MEditor
     m_refreshed += count;
   }
   void SetSize(std::int32_t width, std::int32_t height) override { m_size = {width, height}; }
+  MSize GetSize() const override { return MSize{m_size.first, m_size.second}; }
   bool* m_destroyed;
   int m_refreshed = 0;
   std::pair<int, int> m_size{0, 0};
@@ -418,9 +424,9 @@ struct Editor : MAudioPlugin::MEditor
 
 struct EditorPlugin : MAudioPlugin
 {
-  MEditor* CreateEditorControl(void* parent, void*) override
+  MEditor* CreateEditorControl(MWindowSystemCommon&, MNativeHandle parent) override
   {
-    return parent != nullptr ? new Editor(&m_destroyed) : nullptr;
+    return parent != 0 ? new Editor(&m_destroyed) : nullptr;
   }
   bool m_destroyed = false;
 };
@@ -432,11 +438,11 @@ TEST(MAudioPluginEditor, EditorOpensResizesThroughTheHostRefreshesAndCloses)
   FakeHost host;
   plugin.SetHostAdapter(&host);
   const auto adapters = Register(plugin, {1, 1});
-  EXPECT_FALSE(plugin.OpenEditor(nullptr));
+  MWindowSystemHeadless system;
+  EXPECT_FALSE(plugin.OpenEditor(system, 0));
   EXPECT_FALSE(plugin.IsEditorOpen());
 
-  int parent = 0;
-  ASSERT_TRUE(plugin.OpenEditor(&parent));
+  ASSERT_TRUE(plugin.OpenEditor(system, 42));
   EXPECT_TRUE(plugin.IsEditorOpen());
   auto* editor = static_cast<Editor*>(plugin.GetEditor());
   EXPECT_TRUE(plugin.ResizeEditor(640, 480));
@@ -452,4 +458,34 @@ TEST(MAudioPluginEditor, EditorOpensResizesThroughTheHostRefreshesAndCloses)
   EXPECT_TRUE(plugin.m_destroyed);
   EXPECT_FALSE(plugin.IsEditorOpen());
   EXPECT_EQ(plugin.GetEditor(), nullptr);
+}
+
+TEST(MAudioPluginEditor, DefaultEditorIsAWindowWithTheParameterRowsThatFollowTheValues)
+{
+  MAudioPlugin plugin;
+  plugin.m_pluginName = MString("Probe");
+  const auto adapters = Register(plugin, {2});
+  MWindowSystemHeadless system;
+  system.Initialize();
+  EXPECT_EQ(plugin.GetEditorSize(), (MSize{MAudioPlugin::kDefaultEditorWidth, MAudioPlugin::kDefaultEditorHeight}));
+  ASSERT_TRUE(plugin.OpenEditor(system, 7));
+  MWindow* window = plugin.GetEditor()->GetWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->IsOpen());
+  EXPECT_EQ(window->GetSize(), (MSize{720, 440}));
+  auto& contents = static_cast<MAudioPluginEditorWindow*>(plugin.GetEditor())->GetContents();
+  auto* row = dynamic_cast<MStatic*>(contents.FindChild(MAudioPluginEditorWindow::ValueId(1)));
+  ASSERT_NE(row, nullptr);
+  EXPECT_EQ(row->GetText(), MAudioPluginEditorWindow::ValueText(plugin, 1));
+
+  plugin.SetParameter(1, 0.25);
+  plugin.NeedUpdateEditor(adapters[0]);
+  plugin.ProcessAutomationUpdates();
+  EXPECT_EQ(row->GetText(), MAudioPluginEditorWindow::ValueText(plugin, 1));
+  plugin.IdleEditor();
+  plugin.GetEditor()->SetSize(500, 300);
+  EXPECT_EQ(plugin.GetEditorSize(), (MSize{500, 300}));
+  plugin.DestroyEditor();
+  EXPECT_EQ(plugin.GetEditor(), nullptr);
+  EXPECT_EQ(plugin.GetEditorSize(), (MSize{720, 440}));
 }

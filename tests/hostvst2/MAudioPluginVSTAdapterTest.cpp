@@ -89,13 +89,13 @@ TEST_F(MAudioPluginVSTAdapterTest, RecordDescribesThePlugin)
   EXPECT_EQ(effect->numParams, kParams);
   EXPECT_EQ(effect->numInputs, 4);
   EXPECT_EQ(effect->numOutputs, 2);
-  EXPECT_EQ(effect->flags, effFlagsCanReplacing | effFlagsProgramChunks);
+  EXPECT_EQ(effect->flags, effFlagsCanReplacing | effFlagsProgramChunks | effFlagsHasEditor);
   EXPECT_EQ(effect->uniqueID, ('T' << 24) | ('n' << 16) | ('v' << 8) | 'r');
   EXPECT_EQ(effect->version, 1);
   EXPECT_EQ(effect->initialDelay, 64);
   EXPECT_EQ(host.Dispatch(effGetVstVersion), 2400);
   EXPECT_EQ(host.Dispatch(effGetPlugCategory), kPlugCategUnknown);
-  EXPECT_EQ(host.Dispatch(effEditOpen), 0);
+  EXPECT_EQ(host.Dispatch(effEditOpen), 0) << "no parent window";
   EXPECT_EQ(host.QueryText(effGetVendorString).text, "Quorvel");
 }
 

@@ -1,6 +1,7 @@
 // The VST 3 adapter driven through a dlopened test bundle, as a host drives it. The bundle wraps
 // a fake plug-in whose read-only slots show what the adapter handed over (see MFakeVst3Plugin).
 
+#include "sdk/vst3/VST3View.h"
 #include "tools/host/MTestHostVst3.h"
 
 #include "sdk/vst3/VST3String.h"
@@ -353,8 +354,11 @@ TEST_F(VST3AdapterTest, TextParsingAnswersADefinedClampedResultForEveryId)
 
 TEST_F(VST3AdapterTest, ViewsAndUnknownIdsGetNeutralAnswers)
 {
-  EXPECT_EQ(m_host.Controller()->createView("editor"), nullptr);
+  IPlugView* view = m_host.Controller()->createView("editor");
+  ASSERT_NE(view, nullptr);
+  view->release();
   EXPECT_EQ(m_host.Controller()->createView("other"), nullptr);
+  EXPECT_EQ(m_host.Controller()->createView(nullptr), nullptr);
   EXPECT_EQ(m_host.Controller()->getParamNormalized(99999), 0.0);
   String128 text = {};
   EXPECT_EQ(m_host.Controller()->getParamStringByValue(99999, 0.5, text), kInvalidArgument);

@@ -514,3 +514,23 @@ VstIntPtr MTestHostVst2::Answer(VstInt32 opcode, VstInt32 index, VstIntPtr value
     return 0;
   }
 }
+
+bool MTestHostVst2::HasEditor() const
+{
+  return m_effect != nullptr && (m_effect->flags & Vst2::effFlagsHasEditor) != 0;
+}
+
+bool MTestHostVst2::EditorRect(int& width, int& height)
+{
+  Vst2::ERect* rect = nullptr;
+  if (Dispatch(Vst2::effEditGetRect, 0, 0, &rect) == 0 || rect == nullptr)
+    return false;
+  width = rect->right - rect->left;
+  height = rect->bottom - rect->top;
+  return true;
+}
+
+bool MTestHostVst2::OpenEditor(std::uintptr_t parentWindow)
+{
+  return Dispatch(Vst2::effEditOpen, 0, 0, reinterpret_cast<void*>(parentWindow)) != 0;
+}

@@ -87,6 +87,17 @@ public:
   /// Answers false without calling when the plug-in does not offer double precision.
   bool ProcessDoubleReplacing(double** inputs, double** outputs, Vst2::VstInt32 samples);
 
+  // --- The editor, as a DAW drives it ---
+  /// Whether the plug-in sets effFlagsHasEditor.
+  bool HasEditor() const;
+  /// effEditGetRect: the editor's size; false when the plug-in gave no rectangle.
+  bool EditorRect(int& width, int& height);
+  /// effEditOpen with the native parent window (an X11 window id); true when the plug-in opened.
+  bool OpenEditor(std::uintptr_t parentWindow);
+  /// effEditIdle (the DAW calls it from its UI loop, ~30 times a second).
+  void IdleEditor() { Dispatch(Vst2::effEditIdle); }
+  void CloseEditor() { Dispatch(Vst2::effEditClose); }
+
   // --- Direct access ---
   /// The plug-in's record (null when nothing is loaded or after Close).
   const Vst2::AEffect* Effect() const { return m_effect; }

@@ -1,0 +1,238 @@
+#include "host/vst3/MAudioPluginVST3View.h"
+
+#include "base/MHostCallShield.h"
+#include "core/plugin/MAudioPlugin.h"
+#include "host/module/MHostEditorKeys.h"
+#include "host/module/MModule.h"
+#include "host/vst3/MAudioPluginVST3Adapter.h"
+
+#if defined(__linux__)
+#include "gui/x11/MWindowSystemX11.h"
+#endif
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+using namespace Steinberg;
+
+namespace
+{
+bool IsX11Type(FIDString type)
+{
+  return type != nullptr && std::strcmp(type, kPlatformTypeX11EmbedWindowID) == 0;
+}
+
+int32 Side(std::int32_t pixels)
+{
+  return pixels < 5 ? 0 : pixels;
+}
+} // namespace
+
+MAudioPluginVST3View::MAudioPluginVST3View(MAudioPluginVST3Adapter& adapter, MAudioPlugin& plugin)
+    : m_adapter(adapter)
+    , m_plugin(plugin)
+    , m_size{MAudioPlugin::kDefaultEditorWidth, MAudioPlugin::kDefaultEditorHeight}
+{
+  m_adapter.addRef();
+}
+
+MAudioPluginVST3View::~MAudioPluginVST3View()
+{
+  MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::~MEditor", [&] { Detach(); });
+  m_adapter.ForgetView(this);
+  m_adapter.release();
+}
+
+void MAudioPluginVST3View::CollectInterfaces(InterfaceTable& table)
+{
+  FObject::CollectInterfaces(table);
+  table.Add(IPlugView::iid, static_cast<IPlugView*>(this));
+  table.Add(Linux::IEventHandler::iid, static_cast<Linux::IEventHandler*>(this));
+  table.Add(Linux::ITimerHandler::iid, static_cast<Linux::ITimerHandler*>(this));
+}
+
+tresult PLUGIN_API MAudioPluginVST3View::isPlatformTypeSupported(FIDString type)
+{
+  return IsX11Type(type) ? kResultTrue : kResultFalse;
+}
+
+tresult PLUGIN_API MAudioPluginVST3View::attached(void* parent, FIDString type)
+{
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::attached", tresult{kResultFalse}, [&]() -> tresult {
+    if (parent == nullptr || !IsX11Type(type) || m_attached || m_plugin.GetEditor() != nullptr)
+      return kResultFalse;
+    MWindowSystemCommon* system = MModuleLibrary::GetWindowSystem();
+    // The X11 window id travels in the pointer's bits.
+    if (system == nullptr || !m_plugin.OpenEditor(*system, reinterpret_cast<MNativeHandle>(parent)))
+      return kResultFalse;
+    m_attached = true;
+    if (MAudioPlugin::MEditor* editor = m_plugin.GetEditor(); editor != nullptr && editor->GetSize() != m_size)
+      editor->SetSize(m_size.x, m_size.y);
+    Register();
+    return kResultOk;
+  });
+}
+
+tresult PLUGIN_API MAudioPluginVST3View::removed()
+{
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::removed", tresult{kResultFalse}, [&]() -> tresult {
+    if (!m_attached)
+      return kResultFalse;
+    Detach();
+    return kResultOk;
+  });
+}
+
+void MAudioPluginVST3View::Detach()
+{
+  if (!m_attached)
+    return;
+  Unregister();
+  m_attached = false;
+  m_plugin.DestroyEditor();
+}
+
+void MAudioPluginVST3View::Register()
+{
+  if (m_frame == nullptr)
+    return;
+  void* object = nullptr;
+  if (m_frame->queryInterface(Linux::IRunLoop::iid.data, &object) != kResultOk || object == nullptr)
+    return;
+  m_runLoop = static_cast<Linux::IRunLoop*>(object);
+  MWindowSystemCommon* system = MModuleLibrary::GetWindowSystem();
+  if (system == nullptr)
+    return;
+#if defined(__linux__)
+  if (auto* x11 = dynamic_cast<MWindowSystemX11*>(system))
+  {
+    for (int fd : {x11->GetConnectionFileDescriptor(), x11->GetWakeFileDescriptor()})
+      if (fd >= 0)
+        m_runLoop->registerEventHandler(this, fd);
+  }
+  else
+#endif
+    if (const int fd = system->GetEventFileDescriptor(); fd >= 0)
+      m_runLoop->registerEventHandler(this, fd);
+  m_runLoop->registerTimer(this, kIdlePeriodMs);
+}
+
+void MAudioPluginVST3View::Unregister()
+{
+  if (m_runLoop == nullptr)
+    return;
+  Linux::IRunLoop* runLoop = m_runLoop;
+  m_runLoop = nullptr;
+  runLoop->unregisterEventHandler(this);
+  runLoop->unregisterTimer(this);
+  runLoop->release();
+}
+
+void PLUGIN_API MAudioPluginVST3View::onFDIsSet(Linux::FileDescriptor)
+{
+  MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::onFDIsSet", [&] {
+    if (MAudioPlugin::MEditor* editor = m_plugin.GetEditor(); editor != nullptr && m_attached)
+      editor->Idle();
+  });
+}
+
+void PLUGIN_API MAudioPluginVST3View::onTimer()
+{
+  MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::onTimer", [&] {
+    if (m_attached)
+      m_plugin.IdleEditor();
+  });
+}
+
+tresult PLUGIN_API MAudioPluginVST3View::onWheel(float)
+{
+  return kResultFalse;
+}
+
+tresult MAudioPluginVST3View::OnKey(bool down, char16 key, int16 keyCode, int16 modifiers)
+{
+  MAudioPlugin::MEditor* editor = m_plugin.GetEditor();
+  MSystemEvent event;
+  MSystemEvent typed;
+  if (editor == nullptr ||
+      !MHostEditorKeys::Translate(down, key, keyCode, static_cast<std::uint16_t>(modifiers), event, &typed))
+    return kResultFalse;
+  const bool used = editor->OnHostKey(event);
+  if (used && typed.code == MSystemEvent::Character)
+    editor->OnHostKey(typed);
+  return used ? kResultOk : kResultFalse;
+}
+
+tresult PLUGIN_API MAudioPluginVST3View::onKeyDown(char16 key, int16 keyCode, int16 modifiers)
+{
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::onKeyDown", tresult{kResultFalse},
+                              [&] { return OnKey(true, key, keyCode, modifiers); });
+}
+
+tresult PLUGIN_API MAudioPluginVST3View::onKeyUp(char16 key, int16 keyCode, int16 modifiers)
+{
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::onKeyUp", tresult{kResultFalse},
+                              [&] { return OnKey(false, key, keyCode, modifiers); });
+}
+
+tresult PLUGIN_API MAudioPluginVST3View::getSize(ViewRect* size)
+{
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::getSize", tresult{kResultFalse}, [&]() -> tresult {
+    if (size == nullptr)
+      return kInvalidArgument;
+    const MAudioPlugin::MEditor* editor = m_plugin.GetEditor();
+    const MSize current = editor != nullptr && m_attached ? editor->GetSize() : m_size;
+    *size = ViewRect{0, 0, Side(current.x), Side(current.y)};
+    return kResultOk;
+  });
+}
+
+tresult PLUGIN_API MAudioPluginVST3View::onSize(ViewRect* newSize)
+{
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::onSize", tresult{kResultFalse}, [&]() -> tresult {
+    if (newSize == nullptr)
+      return kInvalidArgument;
+    const std::int64_t width = std::int64_t{newSize->right} - newSize->left;
+    const std::int64_t height = std::int64_t{newSize->bottom} - newSize->top;
+    if (width < 1 || height < 1 || width > 16384 || height > 16384)
+      return kResultFalse;
+    m_size = MSize{static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
+    if (MAudioPlugin::MEditor* editor = m_plugin.GetEditor(); editor != nullptr && m_attached)
+      editor->SetSize(m_size.x, m_size.y);
+    return kResultOk;
+  });
+}
+
+tresult PLUGIN_API MAudioPluginVST3View::onFocus(TBool)
+{
+  return kResultFalse;
+}
+
+tresult PLUGIN_API MAudioPluginVST3View::setFrame(IPlugFrame* frame)
+{
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::setFrame", tresult{kResultFalse}, [&]() -> tresult {
+    m_frame = frame;
+    m_adapter.SetViewFrame(frame);
+    return kResultOk;
+  });
+}
+
+tresult PLUGIN_API MAudioPluginVST3View::canResize()
+{
+  return kResultTrue;
+}
+
+tresult PLUGIN_API MAudioPluginVST3View::checkSizeConstraint(ViewRect* rect)
+{
+  if (rect == nullptr)
+    return kInvalidArgument;
+  // In 64 bits: a hostile left/top near the end of the range must not overflow.
+  auto atLeast = [](int32 side, int32 origin, int32 minimum) {
+    return static_cast<int32>(std::min<std::int64_t>(std::max<std::int64_t>(side, std::int64_t{origin} + minimum), INT32_MAX));
+  };
+  rect->right = atLeast(rect->right, rect->left, kMinimumWidth);
+  rect->bottom = atLeast(rect->bottom, rect->top, kMinimumHeight);
+  return kResultOk;
+}

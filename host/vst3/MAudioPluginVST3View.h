@@ -1,0 +1,90 @@
+#pragma once
+// MAudioPluginVST3View: the editor view (IPlugView) of one MAudioPluginVST3Adapter on Linux.
+//
+// createView("editor") makes one; the adapter keeps at most one alive. attached opens the
+// plug-in's editor window (MAudioPlugin::OpenEditor) with the module's window system inside the
+// host's X11 window. The host's run loop (Steinberg::Linux::IRunLoop, queried from the frame given
+// in setFrame) is the only clock: the view registers itself as event handler for the window
+// system's X connection and wake-up descriptors and as a timer every kIdlePeriodMs; removed
+// unregisters both. No thread of ours touches X11. A host without a run loop gets the picture
+// painted at attach and nothing more (no thread of ours pumps, nothing hangs).
+//
+// The calls a host makes out of order are answered, never crashed on: attached with another
+// platform type, a null parent, or while attached answers kResultFalse; removed while not attached
+// answers kResultFalse; getSize/onSize/checkSizeConstraint before attached work on the size the
+// editor will open with.
+//
+// Threads: the host's UI thread for every call (also the run loop's callbacks); it becomes the
+// window system's GUI thread. Every call runs inside MHostCallShield
+// ("MAudioPluginVST3Adapter::MEditor::<operation>").
+
+#include "gui/MGuiTypes.h"
+#include "sdk/vst3/FObject.h"
+#include "sdk/vst3/VST3View.h"
+
+class MAudioPluginVST3Adapter;
+class MAudioPlugin;
+
+class MAudioPluginVST3View : public Steinberg::FObject,
+                             public Steinberg::IPlugView,
+                             public Steinberg::Linux::IEventHandler,
+                             public Steinberg::Linux::ITimerHandler
+{
+  TONVERA_VST3_FORWARD_FUNKNOWN(FObject)
+
+public:
+  /// Period of the idle timer registered with the host's run loop.
+  static constexpr Steinberg::uint64 kIdlePeriodMs = 30;
+  /// Smallest size checkSizeConstraint lets through.
+  static constexpr Steinberg::int32 kMinimumWidth = 320;
+  static constexpr Steinberg::int32 kMinimumHeight = 200;
+
+  /// Holds a reference to `adapter` until destroyed. Starts with one reference (the caller's).
+  MAudioPluginVST3View(MAudioPluginVST3Adapter& adapter, MAudioPlugin& plugin);
+
+  // ---- IPlugView ----
+  /// kResultTrue for "X11EmbedWindowID", kResultFalse otherwise.
+  Steinberg::tresult PLUGIN_API isPlatformTypeSupported(Steinberg::FIDString type) override;
+  Steinberg::tresult PLUGIN_API attached(void* parent, Steinberg::FIDString type) override;
+  Steinberg::tresult PLUGIN_API removed() override;
+  Steinberg::tresult PLUGIN_API onWheel(float distance) override;
+  Steinberg::tresult PLUGIN_API onKeyDown(Steinberg::char16 key, Steinberg::int16 keyCode,
+                                          Steinberg::int16 modifiers) override;
+  Steinberg::tresult PLUGIN_API onKeyUp(Steinberg::char16 key, Steinberg::int16 keyCode,
+                                        Steinberg::int16 modifiers) override;
+  /// The editor's size (the size it will open with before attached); sides below 5 read as 0.
+  Steinberg::tresult PLUGIN_API getSize(Steinberg::ViewRect* size) override;
+  /// Resizes the open editor, or sets the size it will open with; kResultFalse for sides below 1.
+  Steinberg::tresult PLUGIN_API onSize(Steinberg::ViewRect* newSize) override;
+  Steinberg::tresult PLUGIN_API onFocus(Steinberg::TBool state) override;
+  Steinberg::tresult PLUGIN_API setFrame(Steinberg::IPlugFrame* frame) override;
+  Steinberg::tresult PLUGIN_API canResize() override;
+  /// Raises the rectangle to at least kMinimumWidth x kMinimumHeight.
+  Steinberg::tresult PLUGIN_API checkSizeConstraint(Steinberg::ViewRect* rect) override;
+
+  // ---- the host's run loop ----
+  void PLUGIN_API onFDIsSet(Steinberg::Linux::FileDescriptor fd) override;
+  void PLUGIN_API onTimer() override;
+
+  bool IsAttached() const noexcept { return m_attached; }
+  /// Whether the run loop took the descriptors and the timer at attach.
+  bool IsOnRunLoop() const noexcept { return m_runLoop != nullptr; }
+
+protected:
+  /// Detaches when the host released the view without removed; tells the adapter.
+  ~MAudioPluginVST3View() override;
+  void CollectInterfaces(Steinberg::InterfaceTable& table) override;
+
+private:
+  void Register();
+  void Unregister();
+  void Detach();
+  Steinberg::tresult OnKey(bool down, Steinberg::char16 key, Steinberg::int16 keyCode, Steinberg::int16 modifiers);
+
+  MAudioPluginVST3Adapter& m_adapter;
+  MAudioPlugin& m_plugin;
+  Steinberg::IPlugFrame* m_frame = nullptr;       // not owned (the host's, valid while set)
+  Steinberg::Linux::IRunLoop* m_runLoop = nullptr; // one reference while attached
+  MSize m_size;
+  bool m_attached = false;
+};

@@ -1,0 +1,134 @@
+#include "tools/host/MTestHostWindow.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace
+{
+Display* AsDisplay(void* display)
+{
+  return static_cast<Display*>(display);
+}
+} // namespace
+
+MTestHostWindow::~MTestHostWindow()
+{
+  Close();
+}
+
+bool MTestHostWindow::Open(const std::string& display, int width, int height, std::string& error)
+{
+  Close();
+  Display* connection = XOpenDisplay(display.empty() ? nullptr : display.c_str());
+  if (connection == nullptr)
+  {
+    error = "cannot open display '" + display + "'";
+    return false;
+  }
+  m_display = connection;
+  const int screen = DefaultScreen(connection);
+  m_window = XCreateSimpleWindow(connection, RootWindow(connection, screen), 0, 0,
+                                 static_cast<unsigned>(std::max(width, 1)), static_cast<unsigned>(std::max(height, 1)),
+                                 0, 0, BlackPixel(connection, screen));
+  XSelectInput(connection, m_window, StructureNotifyMask | SubstructureNotifyMask);
+  XMapWindow(connection, m_window);
+  Sync();
+  return true;
+}
+
+void MTestHostWindow::Close()
+{
+  if (m_display == nullptr)
+    return;
+  if (m_window != 0)
+    XDestroyWindow(AsDisplay(m_display), m_window);
+  XCloseDisplay(AsDisplay(m_display));
+  m_display = nullptr;
+  m_window = 0;
+}
+
+void MTestHostWindow::Resize(int width, int height)
+{
+  if (m_display == nullptr || width < 1 || height < 1)
+    return;
+  XResizeWindow(AsDisplay(m_display), m_window, static_cast<unsigned>(width), static_cast<unsigned>(height));
+  Sync();
+}
+
+void MTestHostWindow::Sync()
+{
+  if (m_display == nullptr)
+    return;
+  XSync(AsDisplay(m_display), False);
+  while (XPending(AsDisplay(m_display)) > 0)
+  {
+    XEvent event;
+    XNextEvent(AsDisplay(m_display), &event);
+  }
+}
+
+int MTestHostWindow::ChildCount()
+{
+  if (m_display == nullptr)
+    return 0;
+  Window root = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  if (XQueryTree(AsDisplay(m_display), m_window, &root, &parent, &children, &count) == 0)
+    return 0;
+  if (children != nullptr)
+    XFree(children);
+  return static_cast<int>(count);
+}
+
+bool MTestHostWindow::ChildSize(int& width, int& height)
+{
+  if (m_display == nullptr)
+    return false;
+  Window root = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  if (XQueryTree(AsDisplay(m_display), m_window, &root, &parent, &children, &count) == 0 || count == 0)
+    return false;
+  XWindowAttributes attributes{};
+  const bool found = XGetWindowAttributes(AsDisplay(m_display), children[0], &attributes) != 0;
+  XFree(children);
+  width = attributes.width;
+  height = attributes.height;
+  return found;
+}
+
+MTestHostWindow::Picture MTestHostWindow::Capture()
+{
+  Picture picture;
+  if (m_display == nullptr)
+    return picture;
+  Sync();
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(AsDisplay(m_display), m_window, &attributes) == 0)
+    return picture;
+  XImage* image = XGetImage(AsDisplay(m_display), m_window, 0, 0, static_cast<unsigned>(attributes.width),
+                            static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+  if (image == nullptr)
+    return picture;
+  picture.width = attributes.width;
+  picture.height = attributes.height;
+  std::vector<unsigned long> colours;
+  for (int y = 0; y < attributes.height; ++y)
+    for (int x = 0; x < attributes.width; ++x)
+    {
+      const unsigned long pixel = XGetPixel(image, x, y) & 0xFFFFFFul;
+      if (pixel != 0)
+        ++picture.nonBackground;
+      if (colours.size() < 64 && std::find(colours.begin(), colours.end(), pixel) == colours.end())
+        colours.push_back(pixel);
+    }
+  picture.distinctColours = static_cast<int>(colours.size());
+  XDestroyImage(image);
+  return picture;
+}
