@@ -52,8 +52,10 @@ bool MXvfbServer::Start(std::string& error, int depth, std::initializer_list<con
   close(fds[1]);
   const std::string fdText = std::to_string(writeFd);
   const std::string screen = "1024x768x" + std::to_string(depth);
+  // -terminate: the server ends when its last client goes, so a test process that dies without
+  // running our destructor (Xlib's default error handler calls exit) leaves no server behind.
   std::vector<const char*> argv{program.c_str(), "-displayfd", fdText.c_str(), "-screen", "0", screen.c_str(),
-                                "-nolisten",     "tcp",        "-noreset"};
+                                "-nolisten",     "tcp",        "-terminate"};
   argv.insert(argv.end(), extraArguments.begin(), extraArguments.end());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
