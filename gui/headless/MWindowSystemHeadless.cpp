@@ -530,6 +530,10 @@ const MBitmap& MWindowSystemHeadless::Render(MWindow& window)
     throw MException(MString("The window is not open in the headless window-system."));
   InvalidateRect(*descriptor, window.GetRect());
   ProcessPendingMessages();
+  // A handler run by the pump may have closed the window: look the descriptor up again.
+  descriptor = window.GetDescriptor(kType);
+  if (descriptor == nullptr)
+    throw MException(MString("The window was closed while it was being rendered."));
   PaintDirty(Cast(*descriptor));
   return Cast(*descriptor).m_surface;
 }

@@ -129,7 +129,8 @@ public:
   const MBitmap* GetSurface(const MWindow& window) const;
   /// The dirty area not yet painted. Any thread.
   MRect GetDirtyRect(const MWindow& window) const;
-  /// Paints the whole window now and answers its surface (opens nothing). GUI thread.
+  /// Paints the whole window now and answers its surface (opens nothing). GUI thread. Throws
+  /// MException when the window is not open, or a handler closed it while pending work ran.
   const MBitmap& Render(MWindow& window);
   MStdCursor GetCursor() const { return m_cursor; }
   /// The window holding the mouse capture; null when none.
