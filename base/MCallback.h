@@ -99,8 +99,5 @@ protected:
   }
 
   /// The global event lock is held exactly once (see CallHandlersHeld).
-  void CallHandlersWithHeld(Params& params)
-  {
-    CallHandlersHeld(&Invoke, &params);
-  }
+  void CallHandlersWithHeld(Params& params) { CallHandlersHeld(&Invoke, &params); }
 };

@@ -28,7 +28,7 @@ std::uint8_t MCharFilter::ClassesOf(char16_t c) noexcept
   }
   // Everything from U+00C0 up: the Latin letters and the letters of other scripts. Typography
   // and symbol blocks count as other printable characters.
-  bool symbols = (c >= 0x2000 && c <= 0x2BFF) || (c >= 0x3000 && c <= 0x303F) || (c >= 0xE000 && c <= 0xF8FF) ||
-                 (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFFF0);
+  bool symbols = (c >= 0x2000 && c <= 0x2BFF) || (c >= 0x3000 && c <= 0x303F) ||
+                 (c >= 0xE000 && c <= 0xF8FF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFFF0);
   return symbols ? kOthers : kLetters;
 }

@@ -139,8 +139,7 @@ void MDiagnosticLog::SetSink(Sink sink, void* context) noexcept
     state.target.store(sink != nullptr ? Target::Custom : Target::Discard, std::memory_order_release);
   }
   catch (...)
-  {
-  }
+  {}
 }
 
 void MDiagnosticLog::Reconfigure() noexcept
@@ -152,6 +151,5 @@ void MDiagnosticLog::Reconfigure() noexcept
     ReadEnvironment(state);
   }
   catch (...)
-  {
-  }
+  {}
 }

@@ -34,9 +34,7 @@ constexpr std::uint32_t WritesOf(std::uint32_t word)
 }
 } // namespace
 
-MERWLock::MERWLock() : m_id(s_nextLockId.fetch_add(1, std::memory_order_relaxed))
-{
-}
+MERWLock::MERWLock() : m_id(s_nextLockId.fetch_add(1, std::memory_order_relaxed)) {}
 
 std::uint32_t MERWLock::OwnWord() const
 {

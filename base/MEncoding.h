@@ -103,11 +103,7 @@ class MEncoding::TableCodec : public MEncoding::Codec
 public:
   /// `names`: the accepted names separated by ";" (the first is canonical); `upperHalf`: the
   /// code points of bytes 128..255. Both must live for the whole program.
-  TableCodec(const char* names, const char16_t* upperHalf)
-      : m_names(names)
-      , m_upperHalf(upperHalf)
-  {
-  }
+  TableCodec(const char* names, const char16_t* upperHalf) : m_names(names), m_upperHalf(upperHalf) {}
 
   std::size_t Decode(const std::uint8_t* bytes, std::size_t available, char32_t& character) const override;
   std::size_t Encode(char32_t character, std::uint8_t* bytes) const override;

@@ -112,7 +112,8 @@ constexpr const char* kCountryNames[] = {
 };
 // clang-format on
 
-template <std::size_t N> int CountOf(const char* const (&)[N])
+template <std::size_t N>
+int CountOf(const char* const (&)[N])
 {
   return static_cast<int>(N);
 }

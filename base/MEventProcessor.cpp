@@ -47,9 +47,7 @@ std::size_t MEventProcessor::GetPendingCount() const
   return m_pending.size();
 }
 
-void MEventProcessor::WakeUp()
-{
-}
+void MEventProcessor::WakeUp() {}
 
 MEventProcessor& MEventProcessor::GetGlobal()
 {

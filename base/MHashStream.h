@@ -15,10 +15,7 @@ class MHashStream : public MStream
 {
 public:
   /// `target` may be nullptr: the stream then only digests what is written.
-  explicit MHashStream(MStream* target = nullptr)
-      : m_target(target)
-  {
-  }
+  explicit MHashStream(MStream* target = nullptr) : m_target(target) {}
 
   MStream* ReturnSubstream() override { return m_target; }
   void Write(const void* buffer, std::size_t byteCount) override;

@@ -14,10 +14,7 @@
 class MHexaStream : public MStream
 {
 public:
-  explicit MHexaStream(MStream& underlying)
-      : m_underlying(underlying)
-  {
-  }
+  explicit MHexaStream(MStream& underlying) : m_underlying(underlying) {}
 
   MStream* ReturnSubstream() override { return &m_underlying; }
   void Write(const void* buffer, std::size_t byteCount) override;

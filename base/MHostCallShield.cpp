@@ -21,8 +21,7 @@ void MHostCallShield::ReportLibraryException(const MString& traceName, const MEx
     MDiagnosticLog::Write(MFormat::Format("{0}: {1}", traceName, exception.Message()));
   }
   catch (...)
-  {
-  }
+  {}
 }
 
 void MHostCallShield::ReportSystemException(const MString& traceName) noexcept
@@ -36,6 +35,5 @@ void MHostCallShield::ReportSystemException(const MString& traceName) noexcept
     MDiagnosticLog::Write(SystemExceptionText(traceName));
   }
   catch (...)
-  {
-  }
+  {}
 }

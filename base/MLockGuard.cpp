@@ -14,9 +14,7 @@ MLockGuard::~MLockGuard()
   m_lock.Release();
 }
 
-MTryLockGuard::MTryLockGuard(MSynchronizer& lock) noexcept : m_lock(lock), m_locked(lock.Acquire(0) == 0)
-{
-}
+MTryLockGuard::MTryLockGuard(MSynchronizer& lock) noexcept : m_lock(lock), m_locked(lock.Acquire(0) == 0) {}
 
 MTryLockGuard::~MTryLockGuard()
 {
@@ -26,7 +24,7 @@ MTryLockGuard::~MTryLockGuard()
 
 MSynchronizationObjectGuard::MSynchronizationObjectGuard(MSynchronizationObject& object, std::uint32_t flags,
                                                          std::uint32_t timeoutMs)
-  : m_object(object), m_flags(flags)
+    : m_object(object), m_flags(flags)
 {
   if (m_object.Acquire(flags, timeoutMs) != 0)
     throw MException(MString("Could not acquire emulated synchronization object."));

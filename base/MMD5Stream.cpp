@@ -7,9 +7,7 @@ struct MMD5Stream::Context
   MD5_CTX md5;
 };
 
-MMD5Stream::MMD5Stream(MStream* target)
-    : MHashStream(target)
-    , m_context(std::make_unique<Context>())
+MMD5Stream::MMD5Stream(MStream* target) : MHashStream(target), m_context(std::make_unique<Context>())
 {
   MD5Init(&m_context->md5);
 }

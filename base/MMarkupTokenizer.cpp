@@ -30,10 +30,8 @@ bool IsNameCharacter(char16_t c)
 } // namespace
 
 MMarkupTokenizer::MMarkupTokenizer(const MString& text, bool lenient)
-    : m_text(text.ToUTF16())
-    , m_lenient(lenient)
-{
-}
+    : m_text(text.ToUTF16()), m_lenient(lenient)
+{}
 
 char16_t MMarkupTokenizer::Peek(std::int32_t ahead) const
 {
@@ -60,7 +58,7 @@ MString MMarkupTokenizer::ReadName()
   while (IsNameCharacter(Peek()))
     ++m_position;
   return MString(std::u16string_view(m_text).substr(static_cast<std::size_t>(start),
-                                                     static_cast<std::size_t>(m_position - start)));
+                                                    static_cast<std::size_t>(m_position - start)));
 }
 
 bool MMarkupTokenizer::Next(Token& token)

@@ -13,13 +13,9 @@ void MMemoryStream::Buffer::Resize(std::size_t size)
   m_bytes.resize(size, 0);
 }
 
-MMemoryStream::MMemoryStream()
-    : m_buffer(std::make_shared<Buffer>())
-{
-}
+MMemoryStream::MMemoryStream() : m_buffer(std::make_shared<Buffer>()) {}
 
-MMemoryStream::MMemoryStream(const void* data, std::size_t byteCount)
-    : m_buffer(std::make_shared<Buffer>())
+MMemoryStream::MMemoryStream(const void* data, std::size_t byteCount) : m_buffer(std::make_shared<Buffer>())
 {
   m_buffer->Resize(byteCount);
   if (byteCount > 0)
@@ -28,8 +24,7 @@ MMemoryStream::MMemoryStream(const void* data, std::size_t byteCount)
 
 MMemoryStream::MMemoryStream(std::shared_ptr<Buffer> buffer)
     : m_buffer(buffer ? std::move(buffer) : std::make_shared<Buffer>())
-{
-}
+{}
 
 void MMemoryStream::Write(const void* buffer, std::size_t byteCount)
 {

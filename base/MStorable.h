@@ -23,11 +23,7 @@
 class MStoreContext
 {
 public:
-  MStoreContext(bool saving, MXmlItem& item)
-      : m_saving(saving)
-      , m_item(&item)
-  {
-  }
+  MStoreContext(bool saving, MXmlItem& item) : m_saving(saving), m_item(&item) {}
 
   bool IsSaving() const { return m_saving; }
   MXmlItem& GetItem() const { return *m_item; }

@@ -180,7 +180,7 @@ MString MString::FromNarrow(std::string_view text)
 }
 
 MString::MString(const MString& other) noexcept
-  : m_data(other.m_data), m_length(other.m_length), m_mode(other.m_mode)
+    : m_data(other.m_data), m_length(other.m_length), m_mode(other.m_mode)
 {
   if (!IsLiteral())
   {
@@ -190,7 +190,7 @@ MString::MString(const MString& other) noexcept
 }
 
 MString::MString(MString&& other) noexcept
-  : m_data(other.m_data), m_length(other.m_length), m_mode(other.m_mode)
+    : m_data(other.m_data), m_length(other.m_length), m_mode(other.m_mode)
 {
   other.m_data = "";
   other.m_length = 0;

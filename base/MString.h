@@ -35,10 +35,9 @@ public:
   /// The literal must be a compile-time constant, so a pointer to a temporary buffer cannot be
   /// borrowed by accident; for text held at run time use FromNarrow, FromUTF8 or FromLiteral.
   consteval MString(const char* literal) noexcept
-    : m_data(literal), m_length(static_cast<std::int32_t>(std::char_traits<char>::length(literal))),
-      m_mode(kModeLiteral)
-  {
-  }
+      : m_data(literal), m_length(static_cast<std::int32_t>(std::char_traits<char>::length(literal))),
+        m_mode(kModeLiteral)
+  {}
 
   /// Copies zero-terminated UTF-16 text (null reads as empty).
   MString(const char16_t* text);

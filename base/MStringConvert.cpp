@@ -14,8 +14,14 @@ namespace
 {
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsHighSurrogate(char32_t unit)
+{
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(char32_t unit)
+{
+  return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 void AppendCodePoint(std::u16string& out, char32_t codePoint)
 {
@@ -122,7 +128,8 @@ bool OverflowsDouble(std::string_view number)
   {
     return exponent + static_cast<long>(whole.size() - significant) > 0;
   }
-  std::string_view fraction = point == std::string_view::npos ? std::string_view() : mantissa.substr(point + 1);
+  std::string_view fraction =
+      point == std::string_view::npos ? std::string_view() : mantissa.substr(point + 1);
   std::size_t zeros = fraction.find_first_not_of('0');
   return zeros != std::string_view::npos && exponent - static_cast<long>(zeros) > 0;
 }

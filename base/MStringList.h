@@ -50,7 +50,10 @@ public:
   auto begin() const noexcept { return m_items.begin(); }
   auto end() const noexcept { return m_items.end(); }
 
-  friend bool operator==(const MStringList& a, const MStringList& b) noexcept { return a.m_items == b.m_items; }
+  friend bool operator==(const MStringList& a, const MStringList& b) noexcept
+  {
+    return a.m_items == b.m_items;
+  }
 
 private:
   void GrowFor(std::size_t count);

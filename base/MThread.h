@@ -51,7 +51,7 @@ public:
   };
   static constexpr int kPriorityCount = 7;
   /// Names of the priorities, in enumeration order (used to store a priority as text).
-  static constexpr const char* kPriorityNames[kPriorityCount] = {"Idle", "Lowest", "Low", "Normal",
+  static constexpr const char* kPriorityNames[kPriorityCount] = {"Idle", "Lowest",  "Low",     "Normal",
                                                                  "High", "Highest", "Critical"};
   /// Exit state of a thread that is not started or was waited for.
   static constexpr std::int32_t kNotStarted = -2;

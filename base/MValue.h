@@ -29,22 +29,22 @@
 /// Declares the MValue operations that a scale family implements itself: the pure ones plus
 /// Save, Load and LoadDefinition. MValueEnumBase, MValueListBase and MValueNumber put it in their
 /// public section, so the three lists cannot drift apart. Each keeps MValue's contract.
-#define MVALUE_SCALE_OPERATIONS                                      \
-  MString ToString() const override;                                 \
-  void FromString(const MString& text) override;                     \
-  bool SetDefault() override;                                        \
-  bool Save(MXmlItem& item) const override;                          \
-  void Load(const MXmlItem& item) override;                          \
-  void LoadDefinition(const MXmlItem& item) override;                \
-  const MValueTypeInfo& GetTypeInfo() const override;                \
-  MString FormatText() const override;                               \
-  MContentDataPtr GetContentForNormalised(double x) const override;  \
-  bool ParseText(const MString& text) override;                      \
-  void Clamp() override;                                             \
-  bool Increment(int steps, int level) override;                     \
-  bool IncrementFine(int steps) override;                            \
-  double GetNormalised() const override;                             \
-  bool SetNormalised(double x) override;                             \
+#define MVALUE_SCALE_OPERATIONS                                                                              \
+  MString ToString() const override;                                                                         \
+  void FromString(const MString& text) override;                                                             \
+  bool SetDefault() override;                                                                                \
+  bool Save(MXmlItem& item) const override;                                                                  \
+  void Load(const MXmlItem& item) override;                                                                  \
+  void LoadDefinition(const MXmlItem& item) override;                                                        \
+  const MValueTypeInfo& GetTypeInfo() const override;                                                        \
+  MString FormatText() const override;                                                                       \
+  MContentDataPtr GetContentForNormalised(double x) const override;                                          \
+  bool ParseText(const MString& text) override;                                                              \
+  void Clamp() override;                                                                                     \
+  bool Increment(int steps, int level) override;                                                             \
+  bool IncrementFine(int steps) override;                                                                    \
+  double GetNormalised() const override;                                                                     \
+  bool SetNormalised(double x) override;                                                                     \
   int GetStepCount() const override;
 
 /// Static description of a scale's value kind. Exactly three descriptors exist.
@@ -66,7 +66,8 @@ struct MValueTypeInfo
 
 /// How a scale is bound to its variable: either the scale keeps the value in a cell of its own
 /// (Value), or it reads and writes a variable of its owner (Variable), which must outlive it.
-template <typename T> class MValueBinding
+template <typename T>
+class MValueBinding
 {
 public:
   static MValueBinding Value(T initial) noexcept { return MValueBinding(nullptr, initial); }
@@ -83,13 +84,13 @@ private:
 
 /// The variable a scale is bound to: a pointer to either the inline cell or an outside variable.
 /// Not copyable (a copy would point into the other scale's cell).
-template <typename T> class MValueCell
+template <typename T>
+class MValueCell
 {
 public:
   explicit MValueCell(const MValueBinding<T>& binding) noexcept
       : m_variable(binding.External() ? binding.External() : &m_cell), m_cell(binding.Initial())
-  {
-  }
+  {}
   MValueCell(const MValueCell&) = delete;
   MValueCell& operator=(const MValueCell&) = delete;
 

@@ -18,7 +18,8 @@
 #include <type_traits>
 
 /// Binds an enumeration type to its name table. Specialised by the owner of each type.
-template <typename E> struct MEnumTraits;
+template <typename E>
+struct MEnumTraits;
 
 /// The operations common to every enumeration; the variable is reached through ReadIndex and
 /// WriteIndex.
@@ -37,8 +38,7 @@ public:
 protected:
   MValueEnumBase(const MEnumeration& enumeration, int initial) noexcept
       : m_enumeration(enumeration), m_default(initial)
-  {
-  }
+  {}
 
   virtual int ReadIndex() const = 0;
   virtual void WriteIndex(int index) = 0;
@@ -51,7 +51,8 @@ private:
   std::int32_t m_default;
 };
 
-template <typename E> class MValueEnum : public MValueEnumBase
+template <typename E>
+class MValueEnum : public MValueEnumBase
 {
   static_assert(sizeof(E) == 4 && (std::is_enum_v<E> || std::is_integral_v<E>), "32-bit enumerations only");
 

@@ -106,13 +106,11 @@ bool MValueFrequency::ParseText(const MString& text)
 
 MValueFrequencyLog::MValueFrequencyLog()
     : MValueFrequencyLog(MValueBinding<double>::Value(2.0), std::log10(20.0), std::log10(20000.0))
-{
-}
+{}
 
 MValueFrequencyLog::MValueFrequencyLog(const MValueBinding<double>& binding, double min, double max)
     : MValueDouble(binding, min, max)
-{
-}
+{}
 
 MString MValueFrequencyLog::FormatValue(double value) const
 {
@@ -133,13 +131,11 @@ bool MValueFrequencyLog::ParseText(const MString& text)
 
 MValueFrequencyLinear::MValueFrequencyLinear()
     : MValueFrequencyLinear(MValueBinding<double>::Value(1000.0), 20.0, 20000.0)
-{
-}
+{}
 
 MValueFrequencyLinear::MValueFrequencyLinear(const MValueBinding<double>& binding, double min, double max)
     : MValueDouble(binding, min, max)
-{
-}
+{}
 
 MString MValueFrequencyLinear::FormatValue(double value) const
 {

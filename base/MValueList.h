@@ -38,8 +38,7 @@ public:
 protected:
   explicit MValueListBase(const MValueBinding<std::int32_t>& binding)
       : m_cell(binding), m_default(binding.Initial())
-  {
-  }
+  {}
 
   bool Assign(long long index);
 
@@ -48,10 +47,12 @@ private:
   std::int32_t m_default;
 };
 
-template <typename Items> class MValueList;
+template <typename Items>
+class MValueList;
 
 /// Over a C array of `count` narrow texts.
-template <> class MValueList<const char*> : public MValueListBase
+template <>
+class MValueList<const char*> : public MValueListBase
 {
 public:
   MValueList(const MValueBinding<std::int32_t>& binding, const char* const* items, std::int32_t count)
@@ -69,7 +70,8 @@ private:
 };
 
 /// Over a string list.
-template <> class MValueList<MStringList> : public MValueListBase
+template <>
+class MValueList<MStringList> : public MValueListBase
 {
 public:
   MValueList(const MValueBinding<std::int32_t>& binding, const MStringList& items)

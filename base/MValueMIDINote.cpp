@@ -13,8 +13,7 @@ MValueMIDINote::MValueMIDINote() : MValueMIDINote(MValueBinding<int>::Value(60))
 
 MValueMIDINote::MValueMIDINote(const MValueBinding<int>& binding, int min, int max)
     : MValueInt(binding, min, max)
-{
-}
+{}
 
 MString MValueMIDINote::Text(int note)
 {

@@ -17,7 +17,8 @@ using MValueSupport::SaturatingCast;
 // follows brings it into range.
 __extension__ typedef __int128 MWideInteger;
 
-template <typename A> A OffsetSaturating(A value, long long count, A step) noexcept
+template <typename A>
+A OffsetSaturating(A value, long long count, A step) noexcept
 {
   if constexpr (std::is_integral_v<A>)
   {

@@ -21,7 +21,8 @@
 #include <cstdint>
 #include <type_traits>
 
-template <typename T, typename A, bool Integral, bool NormalisedFine> class MValueNumber : public MValue
+template <typename T, typename A, bool Integral, bool NormalisedFine>
+class MValueNumber : public MValue
 {
   static_assert(std::is_arithmetic_v<T> && std::is_arithmetic_v<A>, "numbers only");
   static_assert(Integral == std::is_integral_v<A>, "integral scales compute in an integer type");

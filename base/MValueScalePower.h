@@ -19,7 +19,8 @@
 #include <cmath>
 #include <memory>
 
-template <int N> class MValueScalePower : public MValue
+template <int N>
+class MValueScalePower : public MValue
 {
   static_assert(N >= 2, "a power of at least 2");
 

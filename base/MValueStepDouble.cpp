@@ -7,8 +7,7 @@ MValueStepDouble::MValueStepDouble() : MValueStepDouble(MValueBinding<double>::V
 
 MValueStepDouble::MValueStepDouble(const MValueBinding<double>& binding, double min, double max, double step)
     : MValueStepped<MValueDouble>(binding, min, max, step)
-{
-}
+{}
 
 MValueStepPercents::MValueStepPercents()
     : MValueStepPercents(MValueBinding<double>::Value(0.0), 0.0, 1.0, 0.01)
@@ -19,5 +18,4 @@ MValueStepPercents::MValueStepPercents()
 MValueStepPercents::MValueStepPercents(const MValueBinding<double>& binding, double min, double max,
                                        double step)
     : MValueStepped<MValuePercents>(binding, min, max, step)
-{
-}
+{}

@@ -11,7 +11,8 @@
 #include <cmath>
 
 /// Adds step snapping to a double scale `Base`.
-template <typename Base> class MValueStepped : public Base
+template <typename Base>
+class MValueStepped : public Base
 {
 public:
   double GetStepSize() const noexcept { return m_step; }

@@ -21,7 +21,8 @@ inline double RoundHalfUp(double x) noexcept
 
 /// Truncating conversion that saturates at the limits of I instead of overflowing; not-a-number
 /// reads as 0.
-template <std::integral I> I SaturatingCast(double x) noexcept
+template <std::integral I>
+I SaturatingCast(double x) noexcept
 {
   if (std::isnan(x))
   {

@@ -63,8 +63,7 @@ MValuePercents::MValuePercents() : MValuePercents(MValueBinding<double>::Value(0
 
 MValuePercents::MValuePercents(const MValueBinding<double>& binding, double min, double max)
     : MValueDouble(binding, min, max)
-{
-}
+{}
 
 MString MValuePercents::Text(double fraction)
 {
@@ -169,8 +168,7 @@ MValueTimeMS::MValueTimeMS() : MValueTimeMS(MValueBinding<double>::Value(1.0), 0
 
 MValueTimeMS::MValueTimeMS(const MValueBinding<double>& binding, double min, double max)
     : MValueDouble(binding, min, max)
-{
-}
+{}
 
 MString MValueTimeMS::Text(double seconds)
 {
@@ -219,13 +217,11 @@ MValuePitch::MValuePitch(const MValueBinding<double>& binding, double min, doubl
 // ---- degrees ----
 
 MValueDegreesFrom01::MValueDegreesFrom01() : MValueDegreesFrom01(MValueBinding<double>::Value(0.0), 0.0, 1.0)
-{
-}
+{}
 
 MValueDegreesFrom01::MValueDegreesFrom01(const MValueBinding<double>& binding, double min, double max)
     : MValueDouble(binding, min, max)
-{
-}
+{}
 
 MString MValueDegreesFrom01::Text(double fraction)
 {
@@ -275,14 +271,12 @@ int ShapeIndexOfName(const MString& name)
 
 MValueSignalGeneratorShape::MValueSignalGeneratorShape()
     : MValueSignalGeneratorShape(MValueBinding<double>::Value(5.0), 0.0, 15.0)
-{
-}
+{}
 
 MValueSignalGeneratorShape::MValueSignalGeneratorShape(const MValueBinding<double>& binding, double min,
                                                        double max)
     : MValueDouble(binding, min, max)
-{
-}
+{}
 
 MString MValueSignalGeneratorShape::ShapeName(int index)
 {

@@ -6,16 +6,10 @@
 
 #include <algorithm>
 
-MXmlItem::MXmlItem(const MString& name)
-    : m_name(name)
-{
-}
+MXmlItem::MXmlItem(const MString& name) : m_name(name) {}
 
 MXmlItem::MXmlItem(const MXmlItem& other)
-    : MObject(other)
-    , m_name(other.m_name)
-    , m_attributes(other.m_attributes)
-    , m_text(other.m_text)
+    : MObject(other), m_name(other.m_name), m_attributes(other.m_attributes), m_text(other.m_text)
 {
   m_subItems.reserve(other.m_subItems.size());
   for (const auto& subItem : other.m_subItems)
@@ -23,10 +17,8 @@ MXmlItem::MXmlItem(const MXmlItem& other)
 }
 
 MXmlItem::MXmlItem(MXmlItem&& other) noexcept
-    : m_name(std::move(other.m_name))
-    , m_attributes(std::move(other.m_attributes))
-    , m_subItems(std::move(other.m_subItems))
-    , m_text(std::move(other.m_text))
+    : m_name(std::move(other.m_name)), m_attributes(std::move(other.m_attributes)),
+      m_subItems(std::move(other.m_subItems)), m_text(std::move(other.m_text))
 {
   other.Clear();
 }

@@ -57,10 +57,7 @@ void AppendCharacter(std::u16string& text, char32_t c)
 class Input
 {
 public:
-  explicit Input(MStream& stream)
-      : m_stream(stream)
-  {
-  }
+  explicit Input(MStream& stream) : m_stream(stream) {}
 
   /// Makes at least `count` bytes readable unless the input ends first; answers how many are.
   std::size_t Ensure(std::size_t count)
@@ -140,11 +137,7 @@ private:
 class Parser
 {
 public:
-  Parser(MStream& stream, MXmlItem& root)
-      : m_input(stream)
-      , m_root(root)
-  {
-  }
+  Parser(MStream& stream, MXmlItem& root) : m_input(stream), m_root(root) {}
 
   void Run()
   {

@@ -14,9 +14,7 @@ namespace
 class Output
 {
 public:
-  Output(MStream& stream, const MEncoding::Codec& codec)
-      : m_stream(stream)
-      , m_codec(codec)
+  Output(MStream& stream, const MEncoding::Codec& codec) : m_stream(stream), m_codec(codec)
   {
     m_bytes.reserve(kPiece * codec.GetMaxCharSize());
   }
@@ -47,42 +45,40 @@ public:
   /// Values and text: the six escapes, numeric references for characters the codec lacks.
   void PutEscaped(const MString& text)
   {
-    ForEachCharacter(text,
-                     [this](char32_t c)
-                     {
-                       switch (c)
-                       {
-                       case U'&':
-                         Put("&amp;");
-                         return;
-                       case U'<':
-                         Put("&lt;");
-                         return;
-                       case U'>':
-                         Put("&gt;");
-                         return;
-                       case U'\'':
-                         Put("&apos;");
-                         return;
-                       case U'"':
-                         Put("&quot;");
-                         return;
-                       case U'\n':
-                         Put("&#10;");
-                         return;
-                       default:
-                         break;
-                       }
-                       std::uint8_t probe[4];
-                       if (m_codec.Encode(c, probe) > 0)
-                       {
-                         Put(c);
-                         return;
-                       }
-                       Put("&#");
-                       Put(std::to_string(static_cast<std::uint32_t>(c)).c_str());
-                       Put(";");
-                     });
+    ForEachCharacter(text, [this](char32_t c) {
+      switch (c)
+      {
+      case U'&':
+        Put("&amp;");
+        return;
+      case U'<':
+        Put("&lt;");
+        return;
+      case U'>':
+        Put("&gt;");
+        return;
+      case U'\'':
+        Put("&apos;");
+        return;
+      case U'"':
+        Put("&quot;");
+        return;
+      case U'\n':
+        Put("&#10;");
+        return;
+      default:
+        break;
+      }
+      std::uint8_t probe[4];
+      if (m_codec.Encode(c, probe) > 0)
+      {
+        Put(c);
+        return;
+      }
+      Put("&#");
+      Put(std::to_string(static_cast<std::uint32_t>(c)).c_str());
+      Put(";");
+    });
   }
 
   void Flush()
@@ -97,7 +93,8 @@ private:
   static constexpr std::size_t kPiece = 1024;
 
   /// Walks the UTF-16 text by code point; a lone surrogate reads as U+FFFD.
-  template <typename Visit> static void ForEachCharacter(const MString& text, Visit visit)
+  template <typename Visit>
+  static void ForEachCharacter(const MString& text, Visit visit)
   {
     const std::int32_t length = text.Length();
     for (std::int32_t i = 0; i < length; ++i)

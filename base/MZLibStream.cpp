@@ -32,10 +32,8 @@ struct MZLibStream::State
 };
 
 MZLibStream::MZLibStream(MStream& target, Direction direction, int quality, std::uint64_t outputLimit)
-    : m_target(target)
-    , m_direction(direction)
-    , m_state(std::make_unique<State>())
-    , m_uncaughtAtConstruction(std::uncaught_exceptions())
+    : m_target(target), m_direction(direction), m_state(std::make_unique<State>()),
+      m_uncaughtAtConstruction(std::uncaught_exceptions())
 {
   m_state->outputLimit = outputLimit;
   if (direction == Direction::Writing)

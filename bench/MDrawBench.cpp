@@ -26,7 +26,8 @@
 
 namespace
 {
-const MString kText = "Pitch correction speed 25 ms, depth 100 %, formant shift -3.5 semitones, reference 440.0 Hz, A4 tune";
+const MString kText =
+    "Pitch correction speed 25 ms, depth 100 %, formant shift -3.5 semitones, reference 440.0 Hz, A4 tune";
 constexpr MColor kPanel{0x1E, 0x21, 0x26, 0xFF};
 constexpr MColor kRaised{0x2A, 0x2E, 0x35, 0xFF};
 constexpr MColor kText1{0xE6, 0xE6, 0xE6, 0xFF};
@@ -134,7 +135,8 @@ void Bordered40Controls(benchmark::State& state)
   MBitmap image(24, 24);
   for (std::int32_t y = 0; y < 24; ++y)
     for (std::int32_t x = 0; x < 24; ++x)
-      image.Row(y)[x] = x < 2 || y < 2 || x > 21 || y > 21 ? 0x80454A52u : 0xFF2A2E35u - std::uint32_t(y) * 0x10101u;
+      image.Row(y)[x] =
+          x < 2 || y < 2 || x > 21 || y > 21 ? 0x80454A52u : 0xFF2A2E35u - std::uint32_t(y) * 0x10101u;
   for (auto _ : state)
   {
     for (int i = 0; i < 40; ++i)

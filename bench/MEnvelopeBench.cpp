@@ -1,7 +1,8 @@
 // Times filling 4096 positions of a 16-point envelope through the portable polynomial items and
 // through their SSE2 twins, for each polynomial shape and for doubles and floats, then prints
 // one summary line per case:
-//   envelope shape=<name> fill=<double|float> portable_ns=<ns per fill> sse2_ns=<ns per fill> ratio=<portable / sse2>
+//   envelope shape=<name> fill=<double|float> portable_ns=<ns per fill> sse2_ns=<ns per fill> ratio=<portable
+//   / sse2>
 // A ratio above 1 means the twins are faster. Times are processor time of the benchmark thread;
 // each case runs several short repetitions and the fastest is taken.
 //
@@ -33,10 +34,10 @@ struct Shape
   int shape;
 };
 constexpr Shape kShapes[] = {
-  {"Mode1", MEnvelope::kShapeMode1},
-  {"Mode2", MEnvelope::kShapeMode2},
-  {"Free1", MEnvelope::kShapeFree1},
-  {"Smooth1", MEnvelope::kShapeSmooth1},
+    {"Mode1", MEnvelope::kShapeMode1},
+    {"Mode2", MEnvelope::kShapeMode2},
+    {"Free1", MEnvelope::kShapeFree1},
+    {"Smooth1", MEnvelope::kShapeSmooth1},
 };
 
 MEnvelope Envelope(int shape)
@@ -115,19 +116,22 @@ int main(int argc, char** argv)
   for (const Shape& shape : kShapes)
   {
     const int index = shape.shape;
-    const auto add = [](const std::string& name, auto function)
-    {
+    const auto add = [](const std::string& name, auto function) {
       benchmark::RegisterBenchmark(name.c_str(), function)
-        ->Unit(benchmark::kNanosecond)
-        ->MinTime(0.1)
-        ->Repetitions(5)
-        ->ComputeStatistics("min", Fastest)
-        ->ReportAggregatesOnly(true);
+          ->Unit(benchmark::kNanosecond)
+          ->MinTime(0.1)
+          ->Repetitions(5)
+          ->ComputeStatistics("min", Fastest)
+          ->ReportAggregatesOnly(true);
     };
-    add(CaseName(shape, "double", "portable"), [index](benchmark::State& s) { Fill<double>(s, index, Kernels::kPortable); });
-    add(CaseName(shape, "double", "sse2"), [index](benchmark::State& s) { Fill<double>(s, index, Kernels::kProcessorChoice); });
-    add(CaseName(shape, "float", "portable"), [index](benchmark::State& s) { Fill<float>(s, index, Kernels::kPortable); });
-    add(CaseName(shape, "float", "sse2"), [index](benchmark::State& s) { Fill<float>(s, index, Kernels::kProcessorChoice); });
+    add(CaseName(shape, "double", "portable"),
+        [index](benchmark::State& s) { Fill<double>(s, index, Kernels::kPortable); });
+    add(CaseName(shape, "double", "sse2"),
+        [index](benchmark::State& s) { Fill<double>(s, index, Kernels::kProcessorChoice); });
+    add(CaseName(shape, "float", "portable"),
+        [index](benchmark::State& s) { Fill<float>(s, index, Kernels::kPortable); });
+    add(CaseName(shape, "float", "sse2"),
+        [index](benchmark::State& s) { Fill<float>(s, index, Kernels::kProcessorChoice); });
   }
   benchmark::Initialize(&argc, argv);
   Collector collector;
@@ -141,8 +145,8 @@ int main(int argc, char** argv)
     {
       const double portable = collector.Nanoseconds(CaseName(shape, type, "portable"));
       const double twins = collector.Nanoseconds(CaseName(shape, type, "sse2"));
-      std::printf("envelope shape=%s fill=%s portable_ns=%.0f sse2_ns=%.0f ratio=%.2f\n", shape.name, type, portable,
-                  twins, twins > 0 ? portable / twins : 0.0);
+      std::printf("envelope shape=%s fill=%s portable_ns=%.0f sse2_ns=%.0f ratio=%.2f\n", shape.name, type,
+                  portable, twins, twins > 0 ? portable / twins : 0.0);
     }
   std::fflush(stdout);
   return 0;

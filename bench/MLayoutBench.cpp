@@ -170,7 +170,7 @@ int main(int argc, char** argv)
   benchmark::Shutdown();
   const double arrange = reporter.Micros("LayoutArrange60"), direct = reporter.Micros("DirectMove60");
   if (arrange >= 0.0 && direct > 0.0)
-    std::printf("layout arrange controls=60 us=%.2f direct_us=%.2f ratio_to_direct=%.2f limit_us=200\n", arrange,
-                direct, arrange / direct);
+    std::printf("layout arrange controls=60 us=%.2f direct_us=%.2f ratio_to_direct=%.2f limit_us=200\n",
+                arrange, direct, arrange / direct);
   return 0;
 }

@@ -124,12 +124,12 @@ int main(int argc, char** argv)
     for (auto [name, function] : {std::pair{"ours", &Ours}, std::pair{"fftw", &Fftw}})
     {
       benchmark::RegisterBenchmark((std::string("fft_") + name).c_str(), function)
-        ->Arg(n)
-        ->Unit(benchmark::kNanosecond)
-        ->MinTime(0.2)
-        ->Repetitions(5)
-        ->ComputeStatistics("min", Fastest)
-        ->ReportAggregatesOnly(true);
+          ->Arg(n)
+          ->Unit(benchmark::kNanosecond)
+          ->MinTime(0.2)
+          ->Repetitions(5)
+          ->ComputeStatistics("min", Fastest)
+          ->ReportAggregatesOnly(true);
     }
   }
   benchmark::Initialize(&argc, argv);

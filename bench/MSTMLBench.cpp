@@ -23,13 +23,16 @@ MString HelpText()
 {
   // The Tonvera help texts in their real mark-up, repeated to 2 KB.
   const char* const kParts[] = {
-    "<name>Depth</name> defines how accurate the output should be. With <value>100%</value> depth the output "
-    "usually sounds \"machine-like\", exactly in tune. With lower depth the plugin tolerates more deviations. ",
-    "<name>Speed</name> defines how quickly the plugin adjusts, when a note has been changed. Higher speed "
-    "makes the results immediately in tune, but can cause less natural results. See <reference>Depth</reference>.",
-    "<p><name>Keep formants</name> makes the vocoder algorithm try to smaller the altering of the spectral "
-    "envelope. <li>Most natural instruments including human voice does not change complete spectrum.",
-    "<li>Pitch shifting follows no physical laws, hence the <example>mickey-mouse</example> effect. ",
+      "<name>Depth</name> defines how accurate the output should be. With <value>100%</value> depth the "
+      "output "
+      "usually sounds \"machine-like\", exactly in tune. With lower depth the plugin tolerates more "
+      "deviations. ",
+      "<name>Speed</name> defines how quickly the plugin adjusts, when a note has been changed. Higher speed "
+      "makes the results immediately in tune, but can cause less natural results. See "
+      "<reference>Depth</reference>.",
+      "<p><name>Keep formants</name> makes the vocoder algorithm try to smaller the altering of the spectral "
+      "envelope. <li>Most natural instruments including human voice does not change complete spectrum.",
+      "<li>Pitch shifting follows no physical laws, hence the <example>mickey-mouse</example> effect. ",
   };
   std::string text;
   for (int i = 0; text.size() < 2048; ++i)
@@ -116,7 +119,8 @@ int main(int argc, char** argv)
   MCapturingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  const double help = reporter.Micros("HelpParseAndLayout"), reference = reporter.Micros("HelpReferenceMeasure");
+  const double help = reporter.Micros("HelpParseAndLayout"),
+               reference = reporter.Micros("HelpReferenceMeasure");
   if (help >= 0.0 && reference > 0.0)
     std::printf("stml help bytes=%d us=%.1f reference_us=%.1f ratio_to_reference=%.2f limit_us=100\n",
                 HelpText().Length(), help, reference, help / reference);

@@ -53,7 +53,8 @@ void Paint(MDrawer& d, MStyle& style, MControlType type, const MRect& cell, int 
     {
       MControlPaint item = paint;
       item.clicked = row == 1;
-      style.PaintContent(d, MRect{client.left, client.top + 20 * row, client.right, client.top + 20 * row + 20}, item);
+      style.PaintContent(
+          d, MRect{client.left, client.top + 20 * row, client.right, client.top + 20 * row + 20}, item);
     }
   else if (type != MControlType::Knob && type != MControlType::Tracker && type != MControlType::ProgressBar &&
            type != MControlType::Switcher)

@@ -44,7 +44,10 @@ class MBenchStyle : public MStyle
 public:
   MString GetName() const override { return "Bench"; }
   std::int32_t GetMetric(std::int32_t) const override { return 0; }
-  MRect GetClientRect(MControlType, MCaptionType, MSize size) const override { return MRect{0, 0, size.x, size.y}; }
+  MRect GetClientRect(MControlType, MCaptionType, MSize size) const override
+  {
+    return MRect{0, 0, size.x, size.y};
+  }
   MSize GetControlSize(MControlType, MCaptionType, MSize client) const override { return client; }
   void PaintControl(MDrawer& d, const MControlPaint& paint) override
   {
@@ -180,7 +183,7 @@ int main(int argc, char** argv)
   benchmark::Shutdown();
   const double tree = reporter.Micros("TreeRepaint40"), direct = reporter.Micros("DirectDraw40");
   if (tree >= 0.0 && direct > 0.0)
-    std::printf("tree repaint controls=40 us=%.1f direct_us=%.1f ratio_to_direct=%.2f limit_us=2000\n", tree, direct,
-                tree / direct);
+    std::printf("tree repaint controls=40 us=%.1f direct_us=%.1f ratio_to_direct=%.2f limit_us=2000\n", tree,
+                direct, tree / direct);
   return 0;
 }

@@ -147,10 +147,11 @@ int main(int argc, char** argv)
   const auto [cpu, wall] = tick([&] { session.system->Idle(); });
   const double gui = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - guiBefore;
   const double server = OtherProcessCpuSeconds(session.server.GetProcessId()) - serverBefore;
-  std::printf("x11 idle window hz=%d seconds=%.2f cpu_percent=%.3f limit_percent=%.1f host_loop_alone_percent=%.3f "
-              "window_net_percent=%.3f gui_thread_percent=%.3f other_threads_percent=%.3f server_cpu_percent=%.3f\n",
-              kHostHz, wall, 100.0 * cpu / wall, kLimitPercent, 100.0 * hostCpu / hostWall,
-              100.0 * cpu / wall - 100.0 * hostCpu / hostWall, 100.0 * gui / wall, 100.0 * (cpu - gui) / wall,
-              serverBefore < 0.0 ? -1.0 : 100.0 * server / wall);
+  std::printf(
+      "x11 idle window hz=%d seconds=%.2f cpu_percent=%.3f limit_percent=%.1f host_loop_alone_percent=%.3f "
+      "window_net_percent=%.3f gui_thread_percent=%.3f other_threads_percent=%.3f server_cpu_percent=%.3f\n",
+      kHostHz, wall, 100.0 * cpu / wall, kLimitPercent, 100.0 * hostCpu / hostWall,
+      100.0 * cpu / wall - 100.0 * hostCpu / hostWall, 100.0 * gui / wall, 100.0 * (cpu - gui) / wall,
+      serverBefore < 0.0 ? -1.0 : 100.0 * server / wall);
   return 0;
 }

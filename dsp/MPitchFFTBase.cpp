@@ -69,8 +69,8 @@ void MPitchFFTBase<MaxFrameSize>::EstimateBinFrequencies(int frameSize, const fl
   const int first = std::max(firstBin, 0);
   const int end = std::min(endBin, half);
   if (end > first)
-    MVector::BinFrequencies(m_phase + first, m_previousPhase + first, m_expectedAdvance + first, end - first, first,
-                            m_oversampling / kTwoPi, m_binWidth, m_binFrequency + first);
+    MVector::BinFrequencies(m_phase + first, m_previousPhase + first, m_expectedAdvance + first, end - first,
+                            first, m_oversampling / kTwoPi, m_binWidth, m_binFrequency + first);
 }
 
 template <int MaxFrameSize>
@@ -159,8 +159,7 @@ int MPitchFFTBase<MaxFrameSize>::FindPitchBin(int frameSize)
   // the pick, which lies below highest); the isolation and the product stop there.
   const int limit = std::min(highest + 2, half);
   IsolatePeaks(half, floor, limit);
-  auto argMax = [w](int from, int to)
-  {
+  auto argMax = [w](int from, int to) {
     if (to - from < 1)
       return from;
     float value = 0.0f;

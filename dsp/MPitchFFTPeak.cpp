@@ -71,8 +71,8 @@ void MPitchFFTPeak<MaxSize>::ComputeEnvelope(int frameSize)
 }
 
 template <int MaxSize>
-void MPitchFFTPeak<MaxSize>::ShiftPeaks(int frameSize, double ratio, double wetGain, MSynthesisPhaseStore& store,
-                                        float* spectrum)
+void MPitchFFTPeak<MaxSize>::ShiftPeaks(int frameSize, double ratio, double wetGain,
+                                        MSynthesisPhaseStore& store, float* spectrum)
 {
   Shift<false>(frameSize, ratio, wetGain, 0.0, 1.0, store, spectrum);
 }
@@ -87,8 +87,8 @@ void MPitchFFTPeak<MaxSize>::ShiftPeaksWithFormants(int frameSize, double ratio,
 
 template <int MaxSize>
 template <bool WithFormants>
-void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, double keep, double formantRatio,
-                                   MSynthesisPhaseStore& store, float* spectrum)
+void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, double keep,
+                                   double formantRatio, MSynthesisPhaseStore& store, float* spectrum)
 {
   const int h = std::min(frameSize / 2, kMaxBins);
   if (h < 2)
@@ -179,8 +179,8 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
     for (int j = 1; j < moved; ++j)
     {
       // (target * keep + j * (1 - keep)) * formantRatio with target = j + shift.
-      const float position = std::clamp((static_cast<float>(j) + static_cast<float>(m_binShifts[j]) * k) * rho,
-                                        0.0f, last);
+      const float position =
+          std::clamp((static_cast<float>(j) + static_cast<float>(m_binShifts[j]) * k) * rho, 0.0f, last);
       formantBins[j] = static_cast<std::int32_t>(position);
     }
     if (moved > 1)
@@ -201,8 +201,8 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
     if (hi + d < 1)
       continue;
     const int lo = std::max(m_regionBounds[i], 1 - d);
-    m_moves[moves++] = MVector::MRegionMove{lo, hi, d, m_rotations[i], static_cast<float>(m_cosine[i]),
-                                            static_cast<float>(m_sine[i])};
+    m_moves[moves++] = MVector::MRegionMove{
+        lo, hi, d, m_rotations[i], static_cast<float>(m_cosine[i]), static_cast<float>(m_sine[i])};
   }
   const MVector::MShiftSource from{m_sourceSpectrum, m, phase, WithFormants ? weights : nullptr, wetGain};
   const MVector::MShiftTarget to{M, stored, output};

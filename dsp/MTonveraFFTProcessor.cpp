@@ -139,9 +139,8 @@ void MTonveraFFTProcessor::AddShifted(float* spectrum)
       tracker.FeedNote(NoteOfFrequency(m_detectedFrequency), hop);
     else
       tracker.FeedNote(std::nullopt, hop);
-    const double ratio = tracker.OutputNote() >= 0.0
-                           ? std::exp2((tracker.OutputNote() - tracker.InputNote()) / 12.0)
-                           : 1.0;
+    const double ratio =
+        tracker.OutputNote() >= 0.0 ? std::exp2((tracker.OutputNote() - tracker.InputNote()) / 12.0) : 1.0;
     m_owner->SetCorrectionRatio(ratio);
     m_owner->SetDisplayNotes(tracker.InputNote(), tracker.OutputNote(), tracker.ChosenNote());
   }

@@ -224,14 +224,12 @@ std::int32_t TonveraAudioEffectPlugin::GetLatency()
 
 void TonveraAudioEffectPlugin::ProcessUpdate()
 {
-  MHostCallShield::Run("TonveraAudioEffectPlugin::ProcessUpdate",
-                       [&]
-                       {
-                         // The tuning indicator comes with the editor panel; it reads the display copies
-                         // then.
-                         if (m_tuningIndicator == nullptr)
-                           return;
-                       });
+  MHostCallShield::Run("TonveraAudioEffectPlugin::ProcessUpdate", [&] {
+    // The tuning indicator comes with the editor panel; it reads the display copies
+    // then.
+    if (m_tuningIndicator == nullptr)
+      return;
+  });
 }
 
 void TonveraAudioEffectPlugin::EditorClosed()

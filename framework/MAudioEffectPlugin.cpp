@@ -11,7 +11,8 @@
 #include <bit>
 #include <cmath>
 
-namespace {
+namespace
+{
 MString AttributeName(const MParameterInfo& info)
 {
   MString name("parameter");
@@ -75,8 +76,8 @@ void LoadParameter(MParameterInfo& info, const MXmlItem& item)
     if (!MSettingsText::ReadDouble(text, value))
       return;
     const auto& fields = info.floating;
-    info.floating.value = std::clamp(value, std::min(fields.minimum, fields.maximum),
-                                     std::max(fields.minimum, fields.maximum));
+    info.floating.value =
+        std::clamp(value, std::min(fields.minimum, fields.maximum), std::max(fields.minimum, fields.maximum));
     break;
   }
   case MParameterInfo::kInteger:
@@ -85,8 +86,8 @@ void LoadParameter(MParameterInfo& info, const MXmlItem& item)
     if (!MSettingsText::ReadInteger(text, value))
       return;
     const auto& fields = info.integer;
-    info.integer.value = std::clamp(value, std::min(fields.minimum, fields.maximum),
-                                    std::max(fields.minimum, fields.maximum));
+    info.integer.value =
+        std::clamp(value, std::min(fields.minimum, fields.maximum), std::max(fields.minimum, fields.maximum));
     break;
   }
   case MParameterInfo::kEnumeration:
@@ -204,8 +205,8 @@ std::int64_t MAudioEffectPlugin::Command(std::int64_t command, MPluginCommandBlo
     case MPluginCommand::kProcess:
     {
       const Transport* transport = b.GetPointer<const Transport>(0);
-      Process(transport != nullptr ? *transport : Transport{}, b.GetPointer<float*>(1), b.GetPointer<float*>(2),
-              ToInt32(b.Get(3)));
+      Process(transport != nullptr ? *transport : Transport{}, b.GetPointer<float*>(1),
+              b.GetPointer<float*>(2), ToInt32(b.Get(3)));
       return 0;
     }
     case MPluginCommand::kGetCustomInteger:
@@ -236,7 +237,8 @@ std::int64_t MAudioEffectPlugin::Command(std::int64_t command, MPluginCommandBlo
 
 void MAudioEffectPlugin::CommitParameterValues()
 {
-  for (std::int32_t index = 0; m_parameterTable.descriptors != nullptr && index < m_parameterTable.count; ++index)
+  for (std::int32_t index = 0; m_parameterTable.descriptors != nullptr && index < m_parameterTable.count;
+       ++index)
   {
     MParameterInfo& info = m_parameterTable.descriptors[index];
     if (info.type == MParameterInfo::kFloat)
@@ -248,13 +250,17 @@ void MAudioEffectPlugin::OnParameterChanged(std::int32_t) {}
 
 void MAudioEffectPlugin::OnParametersChanged() {}
 
-std::int32_t MAudioEffectPlugin::CreateEditorContents(MContainer*) { return 0; }
+std::int32_t MAudioEffectPlugin::CreateEditorContents(MContainer*)
+{
+  return 0;
+}
 
 void MAudioEffectPlugin::EditorClosed() {}
 
 bool MAudioEffectPlugin::StoreSettings(MXmlItem& item)
 {
-  for (std::int32_t index = 0; m_parameterTable.descriptors != nullptr && index < m_parameterTable.count; ++index)
+  for (std::int32_t index = 0; m_parameterTable.descriptors != nullptr && index < m_parameterTable.count;
+       ++index)
     SaveParameter(m_parameterTable.descriptors[index], item);
   MStoreContext context(true, item);
   StoreExtraSettings(context);
@@ -263,7 +269,8 @@ bool MAudioEffectPlugin::StoreSettings(MXmlItem& item)
 
 bool MAudioEffectPlugin::LoadSettings(MXmlItem& item)
 {
-  for (std::int32_t index = 0; m_parameterTable.descriptors != nullptr && index < m_parameterTable.count; ++index)
+  for (std::int32_t index = 0; m_parameterTable.descriptors != nullptr && index < m_parameterTable.count;
+       ++index)
     LoadParameter(m_parameterTable.descriptors[index], item);
   {
     MLockGuard guard(m_processingLock);
@@ -282,15 +289,22 @@ void MAudioEffectPlugin::AfterSettingsLoaded() {}
 
 void MAudioEffectPlugin::AddAutomationAdapters(MAudioPlugin&) {}
 
-void MAudioEffectPlugin::SetParametersChanged() { m_effectFlags.SetBits(kParametersChanged); }
+void MAudioEffectPlugin::SetParametersChanged()
+{
+  m_effectFlags.SetBits(kParametersChanged);
+}
 
 void MAudioEffectPlugin::OnCustomNotification() {}
 
-std::int32_t MAudioEffectPlugin::CustomQuery(std::int64_t) { return 0; }
+std::int32_t MAudioEffectPlugin::CustomQuery(std::int64_t)
+{
+  return 0;
+}
 
 void MAudioEffectPlugin::Randomize(double amount)
 {
-  for (std::int32_t index = 0; m_parameterTable.descriptors != nullptr && index < m_parameterTable.count; ++index)
+  for (std::int32_t index = 0; m_parameterTable.descriptors != nullptr && index < m_parameterTable.count;
+       ++index)
     m_parameterTable.descriptors[index].Randomize(amount);
   if (std::fabs(amount - 1.0) < 1e-50)
     RandomizeSmart();
@@ -301,7 +315,10 @@ void MAudioEffectPlugin::RandomizeSmart() {}
 
 void MAudioEffectPlugin::RandomizeSmartFinish() {}
 
-std::int64_t MAudioEffectPlugin::CustomCommand(std::int64_t, std::int64_t) { return 0; }
+std::int64_t MAudioEffectPlugin::CustomCommand(std::int64_t, std::int64_t)
+{
+  return 0;
+}
 
 std::int32_t MAudioEffectPlugin::InitProcessing(std::int32_t channels, double sampleRate)
 {
@@ -314,11 +331,20 @@ void MAudioEffectPlugin::InitProcessingGUI() {}
 
 void MAudioEffectPlugin::ProcessUpdate() {}
 
-std::int32_t MAudioEffectPlugin::GetCustomInteger() { return 0; }
+std::int32_t MAudioEffectPlugin::GetCustomInteger()
+{
+  return 0;
+}
 
-std::int32_t MAudioEffectPlugin::GetLatency() { return 0; }
+std::int32_t MAudioEffectPlugin::GetLatency()
+{
+  return 0;
+}
 
-std::int32_t MAudioEffectPlugin::GetTailSize() { return 0; }
+std::int32_t MAudioEffectPlugin::GetTailSize()
+{
+  return 0;
+}
 
 void MAudioEffectPlugin::SetCustomValue(std::int64_t) {}
 

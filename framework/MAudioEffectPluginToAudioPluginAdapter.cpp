@@ -13,12 +13,12 @@
 #include <algorithm>
 #include <limits>
 
-namespace {
+namespace
+{
 const char* const kChannelModeNames[] = {
     "Left + Right", "Left", "Right", "Mono", "Stereo", "Mono + Stereo", "Left + Right (neg)", "Surround",
 };
 } // namespace
-
 
 MAudioEffectPluginToAudioPluginAdapter::MAudioEffectPluginToAudioPluginAdapter()
 {
@@ -152,12 +152,15 @@ bool MAudioEffectPluginToAudioPluginAdapter::IsChannelModeActive() const
   return m_channelModes.IsActive(GetNumProcessInputChannels());
 }
 
-void MAudioEffectPluginToAudioPluginAdapter::ChannelModeEncode(float** inputs, float** outputs, std::int32_t samples)
+void MAudioEffectPluginToAudioPluginAdapter::ChannelModeEncode(float** inputs, float** outputs,
+                                                               std::int32_t samples)
 {
-  m_channelModes.Encode(inputs, outputs, GetNumProcessInputChannels(), GetNumProcessOutputChannels(), samples);
+  m_channelModes.Encode(inputs, outputs, GetNumProcessInputChannels(), GetNumProcessOutputChannels(),
+                        samples);
 }
 
-void MAudioEffectPluginToAudioPluginAdapter::ChannelModeDecode(float** inputs, float** outputs, std::int32_t samples)
+void MAudioEffectPluginToAudioPluginAdapter::ChannelModeDecode(float** inputs, float** outputs,
+                                                               std::int32_t samples)
 {
   m_channelModes.Decode(inputs, outputs, samples);
 }
@@ -169,9 +172,8 @@ std::int32_t MAudioEffectPluginToAudioPluginAdapter::GetEffectLatency() const
 
 std::int32_t MAudioEffectPluginToAudioPluginAdapter::GetTailSize() const
 {
-  return MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::GetTailSize", 0, [&] {
-    return m_effect != nullptr ? m_effect->GetTailSize() : 0;
-  });
+  return MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::GetTailSize", 0,
+                              [&] { return m_effect != nullptr ? m_effect->GetTailSize() : 0; });
 }
 
 // ---- processing (audio thread) -------------------------------------------------------------------
@@ -183,7 +185,8 @@ void MAudioEffectPluginToAudioPluginAdapter::StartOfBlock(float**, float**, std:
                        [&] { PrepareForProcessingOnce(); });
 }
 
-void MAudioEffectPluginToAudioPluginAdapter::ProcessChunk(float** inputs, float** outputs, std::int32_t samples)
+void MAudioEffectPluginToAudioPluginAdapter::ProcessChunk(float** inputs, float** outputs,
+                                                          std::int32_t samples)
 {
   MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::Process", [&] {
     const std::int32_t start = m_blockPosition;
@@ -201,8 +204,7 @@ void MAudioEffectPluginToAudioPluginAdapter::ProcessChunk(float** inputs, float*
     while (done < samples)
     {
       const std::int32_t next = ApplyPendingChanges(start + done);
-      const std::int32_t length =
-          next - start < samples ? next - start - done : samples - done;
+      const std::int32_t length = next - start < samples ? next - start - done : samples - done;
       for (std::int32_t c = 0; c < kPointersPerBus; ++c)
       {
         in[c] = inputs != nullptr && inputs[c] != nullptr ? inputs[c] + done : nullptr;
@@ -278,13 +280,17 @@ void MAudioEffectPluginToAudioPluginAdapter::ProcessUpdate()
   });
 }
 
-void MAudioEffectPluginToAudioPluginAdapter::OnEditorIdle() { ProcessUpdate(); }
+void MAudioEffectPluginToAudioPluginAdapter::OnEditorIdle()
+{
+  ProcessUpdate();
+}
 
 void MAudioEffectPluginToAudioPluginAdapter::CreateEditorContents(MContainer& contents)
 {
   MAudioPlugin::CreateEditorContents(contents);
   if (m_effectHost != nullptr)
-    m_effectHost->SendCommand(MPluginCommand::kCreateEditorContents, MPluginCommandBlock::FromPointer(&contents));
+    m_effectHost->SendCommand(MPluginCommand::kCreateEditorContents,
+                              MPluginCommandBlock::FromPointer(&contents));
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::SetEditorOpen(bool open)
@@ -322,7 +328,10 @@ void MAudioEffectPluginToAudioPluginAdapter::GenerateRandomSettingsSmart()
 
 void MAudioEffectPluginToAudioPluginAdapter::GenerateRandomSettingsForMultiParameters() {}
 
-std::int32_t MAudioEffectPluginToAudioPluginAdapter::ChooseSmartRandom() { return 1; }
+std::int32_t MAudioEffectPluginToAudioPluginAdapter::ChooseSmartRandom()
+{
+  return 1;
+}
 
 // ---- fields ----------------------------------------------------------------------------------------
 
@@ -336,7 +345,8 @@ bool MAudioEffectPluginToAudioPluginAdapter::IsSurroundChannelEnabled(std::int32
   return channel >= 0 && channel < kMaxSurroundChannels && m_surroundEnabled[channel].Load();
 }
 
-void MAudioEffectPluginToAudioPluginAdapter::SetSurroundChannelEnabled(std::int32_t channel, bool enabled) noexcept
+void MAudioEffectPluginToAudioPluginAdapter::SetSurroundChannelEnabled(std::int32_t channel,
+                                                                       bool enabled) noexcept
 {
   if (channel >= 0 && channel < kMaxSurroundChannels)
     m_surroundEnabled[channel] = enabled;

@@ -257,11 +257,8 @@ private:
   struct LockAll
   {
     explicit LockAll(MAudioEffectPluginToAudioPluginAdapter& plugin)
-        : processing(plugin.m_processingLock)
-        , init(plugin.m_initLock)
-        , buffers(plugin.m_bufferLock)
-    {
-    }
+        : processing(plugin.m_processingLock), init(plugin.m_initLock), buffers(plugin.m_bufferLock)
+    {}
     MLockGuard processing;
     MLockGuard init;
     MLockGuard buffers;

@@ -13,7 +13,8 @@ double MAudioEffectPluginToAudioPluginAdapter::MusicalTime(std::int32_t delta) c
 {
   const double rate = GetEffectiveSampleRate();
   const Transport& transport = const_cast<MAudioEffectPluginToAudioPluginAdapter*>(this)->GetTransport();
-  return rate > 0.0 ? delta * transport.tempo / (rate * 60.0) + transport.songPosition : transport.songPosition;
+  return rate > 0.0 ? delta * transport.tempo / (rate * 60.0) + transport.songPosition
+                    : transport.songPosition;
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::ProcessNote(const MMIDINote& note)
@@ -32,8 +33,8 @@ void MAudioEffectPluginToAudioPluginAdapter::ProcessNote(const MMIDINote& note)
 }
 
 bool MAudioEffectPluginToAudioPluginAdapter::ProcessMIDIController(std::int32_t delta, double time,
-                                                                   std::int32_t channel, std::int32_t controller,
-                                                                   double value)
+                                                                   std::int32_t channel,
+                                                                   std::int32_t controller, double value)
 {
   const bool handled = MAudioPlugin::ProcessMIDIController(delta, time, channel, controller, value);
   if (MTryLockGuard lists(m_processingLock); lists.IsLocked())
@@ -41,16 +42,17 @@ bool MAudioEffectPluginToAudioPluginAdapter::ProcessMIDIController(std::int32_t 
   return handled;
 }
 
-void MAudioEffectPluginToAudioPluginAdapter::ProcessAftertouch(std::int32_t delta, double time, std::int32_t channel,
-                                                               std::int32_t note, double value)
+void MAudioEffectPluginToAudioPluginAdapter::ProcessAftertouch(std::int32_t delta, double time,
+                                                               std::int32_t channel, std::int32_t note,
+                                                               double value)
 {
   MAudioPlugin::ProcessAftertouch(delta, time, channel, note, value);
   if (MTryLockGuard lists(m_processingLock); lists.IsLocked())
     OnMIDIInput(delta, MMIDIControllers::kAftertouch, channel, value);
 }
 
-void MAudioEffectPluginToAudioPluginAdapter::ProcessPitchBend(std::int32_t delta, double time, std::int32_t channel,
-                                                              double value)
+void MAudioEffectPluginToAudioPluginAdapter::ProcessPitchBend(std::int32_t delta, double time,
+                                                              std::int32_t channel, double value)
 {
   MAudioPlugin::ProcessPitchBend(delta, time, channel, value);
   MTryLockGuard lists(m_processingLock);
@@ -65,8 +67,8 @@ void MAudioEffectPluginToAudioPluginAdapter::ProcessPitchBend(std::int32_t delta
     if (!controller.enabled || (controller.channel != 0 && controller.channel != channel + 1))
       continue;
     if (controller.mode == kNoteLinear || controller.mode == kNoteLogarithmic)
-      QueueParameterChange(controller.parameter, MMIDIControllers::NoteFrequencyValue(controller, m_lastNote, value),
-                           delta);
+      QueueParameterChange(controller.parameter,
+                           MMIDIControllers::NoteFrequencyValue(controller, m_lastNote, value), delta);
   }
 }
 
@@ -114,7 +116,8 @@ void MAudioEffectPluginToAudioPluginAdapter::ProcessNoteControllers(const MMIDIN
     case kNoteLogarithmic:
       if (note.noteOn)
       {
-        QueueParameterChange(controller.parameter, MMIDIControllers::NoteFrequencyValue(controller, note.note, bend),
+        QueueParameterChange(controller.parameter,
+                             MMIDIControllers::NoteFrequencyValue(controller, note.note, bend),
                              note.deltaFrames);
         m_lastNote = note.note;
       }
@@ -161,7 +164,8 @@ void MAudioEffectPluginToAudioPluginAdapter::QueueParameterChange(std::int32_t p
     SetParameter(parameter, value);
     return;
   }
-  m_pendingChanges[static_cast<std::size_t>(m_pendingChangeCount++)] = {parameter, value, std::max(0, offset)};
+  m_pendingChanges[static_cast<std::size_t>(m_pendingChangeCount++)] = {parameter, value,
+                                                                        std::max(0, offset)};
 }
 
 std::int32_t MAudioEffectPluginToAudioPluginAdapter::ApplyPendingChanges(std::int32_t position) noexcept
@@ -194,4 +198,3 @@ void MAudioEffectPluginToAudioPluginAdapter::AfterBlock(float**, float**, std::i
   // Offsets beyond the block's end (a host's mistake) take effect before the next block.
   FlushMIDIParameterChanges();
 }
-

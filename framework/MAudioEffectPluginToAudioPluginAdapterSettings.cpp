@@ -10,7 +10,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 void PutUnlessDefault(MXmlItem& item, const MString& name, std::int32_t value, std::int32_t omitted)
 {
   if (value != omitted)
@@ -152,7 +153,8 @@ void MAudioEffectPluginToAudioPluginAdapter::StoreStandardSettings(MStoreContext
   if (context.IsSaving())
     item.SetAttribute(MString("CurrentPresetIndex"), MString::FromInteger(m_currentPresetIndex));
   else if (item.HasAttribute(MString("CurrentPresetIndex")))
-    m_currentPresetIndex = std::max(-1, GetOrDefault(item, MString("CurrentPresetIndex"), m_currentPresetIndex));
+    m_currentPresetIndex =
+        std::max(-1, GetOrDefault(item, MString("CurrentPresetIndex"), m_currentPresetIndex));
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::StoreControllers(MStoreContext& context)

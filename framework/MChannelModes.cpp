@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <utility>
 
-namespace {
+namespace
+{
 const MChannelModes::Info kModes[MChannelModes::kModeCount] = {
     {"Left + Right", "Left + Right", "L+R", "Default setting for stereo (or mono) processing.", 2, 2},
     {"Left", "Left", "L", "Processes the left channel only.", 1, 2},
@@ -14,7 +15,8 @@ const MChannelModes::Info kModes[MChannelModes::kModeCount] = {
     {"Mono", "Mid", "M", "Processes mono content.", 1, 2},
     {"Stereo", "Side", "S", "Processes stereo content.", 1, 2},
     {"Mono + Stereo", "Mid + Side", "M+S", "Processes mono & stereo contents separately.", 2, 2},
-    {"Left + Right (neg)", "Left + Right (neg)", "L+R-", "Processes both channels, but inverts the right one.", 2, 2},
+    {"Left + Right (neg)", "Left + Right (neg)", "L+R-",
+     "Processes both channels, but inverts the right one.", 2, 2},
     {"Surround", "Surround", "7.1", "Surround processing of up to 8 channels.", 8, 8},
 };
 
@@ -37,7 +39,8 @@ std::int32_t MChannelModes::FindByName(const MString& name)
   return 0;
 }
 
-void MChannelModes::Configure(std::int32_t mode, const bool surroundEnabled[kMaxChannels], std::int32_t latency)
+void MChannelModes::Configure(std::int32_t mode, const bool surroundEnabled[kMaxChannels],
+                              std::int32_t latency)
 {
   m_mode = mode >= 0 && mode < kModeCount ? mode : 0;
   m_processed = GetInfo(m_mode).processedChannels;
@@ -72,7 +75,8 @@ bool MChannelModes::IsActive(std::int32_t inputChannels) const noexcept
   return m_mode != 0 && inputChannels == 2;
 }
 
-void MChannelModes::PassThrough(std::int32_t slot, const float* input, float* output, std::int32_t samples) noexcept
+void MChannelModes::PassThrough(std::int32_t slot, const float* input, float* output,
+                                std::int32_t samples) noexcept
 {
   MDelayLine& delay = m_delays[static_cast<std::size_t>(slot)];
   if (delay.Delay() > 0)

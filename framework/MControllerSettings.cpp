@@ -7,7 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
+namespace
+{
 void PutInteger(MXmlItem& item, const char* name, std::int32_t value, std::int32_t omitted)
 {
   if (value != omitted)
@@ -20,7 +21,8 @@ void PutDouble(MXmlItem& item, const char* name, double value, double omitted)
     item.SetAttribute(MString::FromLiteral(name), MString::FromDouble(value, 12));
 }
 
-void GetInteger(const MXmlItem& item, const char* name, std::int32_t& value, std::int32_t low, std::int32_t high)
+void GetInteger(const MXmlItem& item, const char* name, std::int32_t& value, std::int32_t low,
+                std::int32_t high)
 {
   std::int32_t read = 0;
   if (item.HasAttribute(MString::FromLiteral(name)) && MSettingsText::ReadInteger(item.GetAttribute(), read))
@@ -70,7 +72,8 @@ void ReplaceSubItem(MXmlItem& item, const MString& name, MXmlItem list)
 }
 } // namespace
 
-namespace MControllerSettings {
+namespace MControllerSettings
+{
 void Save(const MAudioPlugin& plugin, const std::vector<MControllerAssignment>& controllers,
           const std::vector<MNoteControllerAssignment>& noteControllers, MXmlItem& item)
 {

@@ -25,9 +25,9 @@ struct MControllerAssignment
   double value = 0.0;
   double maxValue = 0.0;
   double range = 1.0;
-  std::int32_t channel = 0;     ///< 0 = any channel, else 1..16
-  std::int32_t controller = 1;  ///< 0..127, 128 aftertouch, 129 pitch-bend, 130/131 velocity
-  std::int32_t rangeMode = 2;   ///< "Up and down", "Full range", "Up only", "Down only", "Interval"
+  std::int32_t channel = 0;    ///< 0 = any channel, else 1..16
+  std::int32_t controller = 1; ///< 0..127, 128 aftertouch, 129 pitch-bend, 130/131 velocity
+  std::int32_t rangeMode = 2;  ///< "Up and down", "Full range", "Up only", "Down only", "Interval"
   bool invert = false;
 };
 
@@ -35,14 +35,15 @@ struct MNoteControllerAssignment
 {
   bool enabled = false;
   std::int32_t parameter = -1;
-  std::int32_t mode = 1;        ///< "Linear", "Logarithmic", "On/Off", ... (0..5)
+  std::int32_t mode = 1; ///< "Linear", "Logarithmic", "On/Off", ... (0..5)
   std::int32_t channel = 0;
   std::int32_t note = 48;
   double value = 0.0;
   double maxValue = 1.0;
 };
 
-namespace MControllerSettings {
+namespace MControllerSettings
+{
 inline constexpr std::int32_t kMaxAssignments = 32;
 
 /// Writes both lists as sub-items "Controllers" and "NoteControllers" of `item` (replacing

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
-namespace MMIDIControllers {
-namespace {
+namespace MMIDIControllers
+{
+namespace
+{
 const char* const kRangeModes[] = {"Up and down", "Full range", "Up only", "Down only", "Interval"};
-const char* const kNoteModes[] = {"Linear", "Logarithmic", "On/Off", "On/Off (all octaves)", "Switch",
-                                  "Switch (all octaves)"};
+const char* const kNoteModes[] = {"Linear", "Logarithmic",         "On/Off", "On/Off (all octaves)",
+                                  "Switch", "Switch (all octaves)"};
 } // namespace
 
 const char* RangeModeName(std::int32_t mode) noexcept
@@ -53,7 +55,8 @@ bool Matches(const MControllerAssignment& assignment, std::int32_t channel, std:
          assignment.controller == controller;
 }
 
-double NoteFrequencyValue(const MNoteControllerAssignment& controller, std::int32_t note, double bend) noexcept
+double NoteFrequencyValue(const MNoteControllerAssignment& controller, std::int32_t note,
+                          double bend) noexcept
 {
   // The reference is the frequency of note 60 (440 Hz * 2^0.25).
   const double frequency = 523.2511306011972 * std::pow(2.0, (note + bend - 60.0) / 12.0);

@@ -33,7 +33,8 @@ enum MNoteControllerMode : std::int32_t
   kNoteSwitchAllOctaves = 5,
 };
 
-namespace MMIDIControllers {
+namespace MMIDIControllers
+{
 /// Pseudo controller numbers of an assignment beyond the 128 continuous controllers.
 inline constexpr std::int32_t kAftertouch = 128;
 inline constexpr std::int32_t kPitchBend = 129;
@@ -51,7 +52,8 @@ double MapController(const MControllerAssignment& assignment, double x) noexcept
 bool Matches(const MControllerAssignment& assignment, std::int32_t channel, std::int32_t controller) noexcept;
 /// Linear and Logarithmic note controllers: the value for a note (0..127) bent by `bend`
 /// semitones (-1..1), from the note's frequency over 20 Hz .. 20 kHz.
-double NoteFrequencyValue(const MNoteControllerAssignment& controller, std::int32_t note, double bend) noexcept;
+double NoteFrequencyValue(const MNoteControllerAssignment& controller, std::int32_t note,
+                          double bend) noexcept;
 /// Whether `note` is the controller's note (in any octave for the all-octaves modes).
 bool NoteMatches(const MNoteControllerAssignment& controller, std::int32_t note) noexcept;
 

@@ -42,11 +42,13 @@ struct MPluginCommandBlock
   }
 
   std::int64_t Get(int index) const noexcept { return entries[index].value; }
-  template <class T> T* GetPointer(int index) const noexcept
+  template <class T>
+  T* GetPointer(int index) const noexcept
   {
     return reinterpret_cast<T*>(static_cast<std::intptr_t>(entries[index].value));
   }
-  template <class T> static std::int64_t FromPointer(T* pointer) noexcept
+  template <class T>
+  static std::int64_t FromPointer(T* pointer) noexcept
   {
     return static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(pointer));
   }
@@ -57,33 +59,35 @@ struct MPluginCommandBlock
 /// the instance itself; every other command goes to the instance's MPlugin::Command. When it
 /// created an effect for a command whose answer is 0 (a refused connect), it deletes the effect
 /// again, so a failed creation leaks nothing. Must not throw.
-using MPluginCommandFunction = std::int64_t (*)(void* instance, std::int64_t command, MPluginCommandBlock* block);
+using MPluginCommandFunction = std::int64_t (*)(void* instance, std::int64_t command,
+                                                MPluginCommandBlock* block);
 
 /// Command numbers of the protocol (the effect answers -1 for any other).
-namespace MPluginCommand {
-inline constexpr std::int64_t kConnect = 0;            ///< Connect(a = host, b) -> instance handle
-inline constexpr std::int64_t kDestroy = 1;            ///< waits for the processing lock, deletes -> 0
-inline constexpr std::int64_t kGetParameterTable = 2;  ///< -> MParameterTable*
-inline constexpr std::int64_t kStart = 3;              ///< Start() -> 0
-inline constexpr std::int64_t kParameterChanged = 4;   ///< a = effect index -> 0
-inline constexpr std::int64_t kEditorOpened = 5;       ///< CreateEditorContents(a) -> 0
-inline constexpr std::int64_t kEditorClosed = 6;       ///< EditorClosed() -> 0
-inline constexpr std::int64_t kGetInstance = 7;        ///< -> the instance handle
-inline constexpr std::int64_t kStoreSettings = 11;     ///< StoreSettings(a = MXmlItem*) -> bool
-inline constexpr std::int64_t kLoadSettings = 12;      ///< LoadSettings(a = MXmlItem*) -> bool
-inline constexpr std::int64_t kNotify = 13;            ///< OnCustomNotification() -> 0
-inline constexpr std::int64_t kQuery = 14;             ///< CustomQuery(a) -> int32
+namespace MPluginCommand
+{
+inline constexpr std::int64_t kConnect = 0;               ///< Connect(a = host, b) -> instance handle
+inline constexpr std::int64_t kDestroy = 1;               ///< waits for the processing lock, deletes -> 0
+inline constexpr std::int64_t kGetParameterTable = 2;     ///< -> MParameterTable*
+inline constexpr std::int64_t kStart = 3;                 ///< Start() -> 0
+inline constexpr std::int64_t kParameterChanged = 4;      ///< a = effect index -> 0
+inline constexpr std::int64_t kEditorOpened = 5;          ///< CreateEditorContents(a) -> 0
+inline constexpr std::int64_t kEditorClosed = 6;          ///< EditorClosed() -> 0
+inline constexpr std::int64_t kGetInstance = 7;           ///< -> the instance handle
+inline constexpr std::int64_t kStoreSettings = 11;        ///< StoreSettings(a = MXmlItem*) -> bool
+inline constexpr std::int64_t kLoadSettings = 12;         ///< LoadSettings(a = MXmlItem*) -> bool
+inline constexpr std::int64_t kNotify = 13;               ///< OnCustomNotification() -> 0
+inline constexpr std::int64_t kQuery = 14;                ///< CustomQuery(a) -> int32
 inline constexpr std::int64_t kCreateEditorContents = 15; ///< CreateEditorContents(a) -> int32
-inline constexpr std::int64_t kCustomCommand = 20;     ///< CustomCommand(a, b) -> its result
-inline constexpr std::int64_t kInitProcessing = 100;   ///< a = channels, b = double* rate -> result
-inline constexpr std::int64_t kProcess = 101;          ///< a = transport, b = in, c = out, d = count
-inline constexpr std::int64_t kGetCustomInteger = 102; ///< -> int32
-inline constexpr std::int64_t kGetLatency = 103;       ///< -> int32
-inline constexpr std::int64_t kSetCustomValue = 104;   ///< SetCustomValue(a) -> 0
-inline constexpr std::int64_t kGetTailSize = 105;      ///< -> int32
-inline constexpr std::int64_t kProcessUpdate = 106;    ///< -> 0
-inline constexpr std::int64_t kInitProcessingGUI = 107; ///< -> 0
-inline constexpr std::int64_t kUnknown = -1;           ///< the answer to an unknown command
+inline constexpr std::int64_t kCustomCommand = 20;        ///< CustomCommand(a, b) -> its result
+inline constexpr std::int64_t kInitProcessing = 100;      ///< a = channels, b = double* rate -> result
+inline constexpr std::int64_t kProcess = 101;             ///< a = transport, b = in, c = out, d = count
+inline constexpr std::int64_t kGetCustomInteger = 102;    ///< -> int32
+inline constexpr std::int64_t kGetLatency = 103;          ///< -> int32
+inline constexpr std::int64_t kSetCustomValue = 104;      ///< SetCustomValue(a) -> 0
+inline constexpr std::int64_t kGetTailSize = 105;         ///< -> int32
+inline constexpr std::int64_t kProcessUpdate = 106;       ///< -> 0
+inline constexpr std::int64_t kInitProcessingGUI = 107;   ///< -> 0
+inline constexpr std::int64_t kUnknown = -1;              ///< the answer to an unknown command
 } // namespace MPluginCommand
 
 /// Root of an effect object. Virtual operations in slot order: destructor, Command, Connect,

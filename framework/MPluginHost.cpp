@@ -3,10 +3,7 @@
 #include "framework/MAudioEffectPlugin.h"
 #include "framework/MAudioEffectPluginHost.h"
 
-MPluginHost::MPluginHost(MPluginCommandFunction function)
-    : m_function(function)
-{
-}
+MPluginHost::MPluginHost(MPluginCommandFunction function) : m_function(function) {}
 
 MPluginHost::~MPluginHost()
 {
@@ -43,10 +40,7 @@ std::int64_t MPluginHost::SendCommand(std::int64_t command, MPluginCommandBlock&
 
 // ---- MAudioEffectPluginHost ---------------------------------------------------------------------
 
-MAudioEffectPluginHost::MAudioEffectPluginHost(MPluginCommandFunction function)
-    : MPluginHost(function)
-{
-}
+MAudioEffectPluginHost::MAudioEffectPluginHost(MPluginCommandFunction function) : MPluginHost(function) {}
 
 MAudioEffectPluginHost::~MAudioEffectPluginHost() = default;
 

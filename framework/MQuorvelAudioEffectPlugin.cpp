@@ -27,8 +27,8 @@ void MQuorvelAudioEffectPlugin::Store(MStoreContext& context)
       if (item.HasAttribute(MString("AGC")) && MSettingsText::ReadInteger(item.GetAttribute(), value))
         m_agc = value != 0;
       // The index selects a slot: anything outside 0..7 keeps the active slot.
-      if (item.HasAttribute(MString("PresetIndex")) && MSettingsText::ReadInteger(item.GetAttribute(), value) &&
-          value >= 0 && value < kPresetSlots)
+      if (item.HasAttribute(MString("PresetIndex")) &&
+          MSettingsText::ReadInteger(item.GetAttribute(), value) && value >= 0 && value < kPresetSlots)
         m_presetIndex = value;
       m_requestedPresetIndex = m_presetIndex;
     }

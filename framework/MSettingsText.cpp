@@ -3,7 +3,8 @@
 #include <cmath>
 #include <limits>
 
-namespace {
+namespace
+{
 // Index of the first character after leading blanks and an optional sign; answers whether a
 // digit (or a point followed by a digit) starts the number there.
 bool StartsNumber(const MString& text, bool allowPoint) noexcept
@@ -25,7 +26,8 @@ bool StartsNumber(const MString& text, bool allowPoint) noexcept
 }
 } // namespace
 
-namespace MSettingsText {
+namespace MSettingsText
+{
 bool ReadDouble(const MString& text, double& value) noexcept
 {
   if (!StartsNumber(text, true))

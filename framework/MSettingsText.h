@@ -10,7 +10,8 @@
 
 #include <cstdint>
 
-namespace MSettingsText {
+namespace MSettingsText
+{
 /// Reads a finite decimal number (leading blanks, sign, digits with an optional point and
 /// exponent; the rest of the text ignored). False, `value` untouched, when no digit starts the
 /// number or it is not finite.

@@ -68,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const MEnvelope::ControlPoint& point : envelope.GetPoints())
   {
     Require(std::isfinite(computer.ValueAt(point.x)), "values at the points are finite");
-    Require(std::isfinite(computer.LeftDerivative(point.x)) && std::isfinite(computer.RightDerivative(point.x)),
+    Require(std::isfinite(computer.LeftDerivative(point.x)) &&
+                std::isfinite(computer.RightDerivative(point.x)),
             "derivatives at the points are finite");
   }
   const double silence = computer.GetSilenceStart();

@@ -17,7 +17,8 @@
 
 using namespace MFrameworkTest;
 
-namespace {
+namespace
+{
 void Require(bool condition, const char* what)
 {
   if (!condition)

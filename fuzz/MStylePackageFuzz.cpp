@@ -43,8 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         definition.Read(root);
       }
       catch (const MException&)
-      {
-      }
+      {}
     }
   }
   catch (const MException&)

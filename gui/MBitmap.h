@@ -75,7 +75,10 @@ public:
   void Clear() noexcept;
 
   /// Row `y` (0 <= y < Height(); not checked): Width() pixels.
-  std::uint32_t* Row(std::int32_t y) noexcept { return m_pixels.data() + std::size_t(y) * std::size_t(m_width); }
+  std::uint32_t* Row(std::int32_t y) noexcept
+  {
+    return m_pixels.data() + std::size_t(y) * std::size_t(m_width);
+  }
   const std::uint32_t* Row(std::int32_t y) const noexcept
   {
     return m_pixels.data() + std::size_t(y) * std::size_t(m_width);
@@ -119,7 +122,10 @@ public:
   void Resize(std::int32_t width, std::int32_t height);
   void Fill(std::uint8_t value) noexcept;
 
-  std::uint8_t* Row(std::int32_t y) noexcept { return m_values.data() + std::size_t(y) * std::size_t(m_width); }
+  std::uint8_t* Row(std::int32_t y) noexcept
+  {
+    return m_values.data() + std::size_t(y) * std::size_t(m_width);
+  }
   const std::uint8_t* Row(std::int32_t y) const noexcept
   {
     return m_values.data() + std::size_t(y) * std::size_t(m_width);

@@ -46,27 +46,27 @@ struct FlagAttribute
 
 // Boolean attributes of the control table, in table order.
 constexpr FlagAttribute kFlagAttributes[] = {
-  {"visible", MControl::FlagVisible},
-  {"enabled", MControl::FlagEnabled},
-  {"tabstop", MControl::FlagTabStop},
-  {"autodetectminimalsize", MControl::FlagAutoDetectMinimalSize},
-  {"overlaycontrol", MControl::FlagOverlayControl},
-  {"adaptsize", MControl::FlagAdaptSize},
-  {"plastic", MControl::FlagPlastic},
-  {"plasticadaptsize", MControl::FlagPlasticAdaptSize},
-  {"collapsable", MControl::FlagCollapsable},
-  {"collapsed", MControl::FlagCollapsed},
-  {"clientlayout", MControl::FlagClientLayout},
-  {"layoutsaveratio", MControl::FlagSaveLayoutRatio},
-  {"showhelp", MControl::FlagShowHelp},
-  {"useparenthelp", MControl::FlagUseParentHelp},
-  {"closeonescape", MControl::FlagCloseOnEscape},
-  {"movetoscreencenter", MControl::FlagMoveToScreenCenter},
-  {"autosavestate", MControl::FlagAutoSaveState},
-  {"enablesavestate", MControl::FlagEnableSaveState},
-  {"savewindowpos", MControl::FlagSaveWindowPos},
-  {"savewindowsize", MControl::FlagSaveWindowSize},
-  {"savesubcontrolstate", MControl::FlagSaveSubControlState},
+    {"visible", MControl::FlagVisible},
+    {"enabled", MControl::FlagEnabled},
+    {"tabstop", MControl::FlagTabStop},
+    {"autodetectminimalsize", MControl::FlagAutoDetectMinimalSize},
+    {"overlaycontrol", MControl::FlagOverlayControl},
+    {"adaptsize", MControl::FlagAdaptSize},
+    {"plastic", MControl::FlagPlastic},
+    {"plasticadaptsize", MControl::FlagPlasticAdaptSize},
+    {"collapsable", MControl::FlagCollapsable},
+    {"collapsed", MControl::FlagCollapsed},
+    {"clientlayout", MControl::FlagClientLayout},
+    {"layoutsaveratio", MControl::FlagSaveLayoutRatio},
+    {"showhelp", MControl::FlagShowHelp},
+    {"useparenthelp", MControl::FlagUseParentHelp},
+    {"closeonescape", MControl::FlagCloseOnEscape},
+    {"movetoscreencenter", MControl::FlagMoveToScreenCenter},
+    {"autosavestate", MControl::FlagAutoSaveState},
+    {"enablesavestate", MControl::FlagEnableSaveState},
+    {"savewindowpos", MControl::FlagSaveWindowPos},
+    {"savewindowsize", MControl::FlagSaveWindowSize},
+    {"savesubcontrolstate", MControl::FlagSaveSubControlState},
 };
 
 bool ReadAttribute(const MXmlItem& item, const char* name, MString& value)
@@ -86,7 +86,8 @@ void ReadInteger(const MXmlItem& item, const char* name, std::int32_t& value)
 
 [[noreturn]] void ThrowBadAttribute(const char* name, const MString& message)
 {
-  throw MException(MFormat::Format("Invalid value of attribute \"{0}\": {1}", MString::FromLiteral(name), message));
+  throw MException(
+      MFormat::Format("Invalid value of attribute \"{0}\": {1}", MString::FromLiteral(name), message));
 }
 
 // Item of `table` named by the attribute, or throws naming the attribute and the enumeration.
@@ -99,7 +100,8 @@ bool ReadEnumeration(const MXmlItem& item, const char* name, const MEnumeration&
     return false;
   const int index = table.Find(text);
   if (index < 0)
-    ThrowBadAttribute(name, MFormat::Format("Invalid {0} identifier to parse ({1}).", MString::FromLiteral(typeName), text));
+    ThrowBadAttribute(name, MFormat::Format("Invalid {0} identifier to parse ({1}).",
+                                            MString::FromLiteral(typeName), text));
   value = static_cast<Enum>(index);
   return true;
 }
@@ -221,7 +223,8 @@ void MControl::SetWindowRecursive(MWindow* window)
 MPoint MControl::GetWindowPosition() const
 {
   MPoint p;
-  for (const MControl* c = this; c != nullptr && c != static_cast<const MControl*>(GetWindow()); c = c->m_parent)
+  for (const MControl* c = this; c != nullptr && c != static_cast<const MControl*>(GetWindow());
+       c = c->m_parent)
   {
     p.x += c->m_position.x;
     p.y += c->m_position.y;
@@ -515,20 +518,59 @@ void MControl::FillPaint(MControlPaint& paint) const
 
 // --- input --------------------------------------------------------------------------------------------
 
-bool MControl::OnMouseDown(MMouseButton, MPoint, std::uint32_t) { return false; }
-bool MControl::OnMouseUp(MMouseButton, MPoint, std::uint32_t) { return false; }
-bool MControl::OnMouseDoubleClick(MMouseButton, MPoint, std::uint32_t) { return false; }
-bool MControl::OnMouseMove(MPoint, std::uint32_t) { return false; }
-bool MControl::OnMouseWheel(MPoint, std::int32_t, std::uint32_t) { return false; }
-void MControl::OnMouseEnter() { InvalidateHeld(GetRect()); }
-void MControl::OnMouseLeave() { InvalidateHeld(GetRect()); }
+bool MControl::OnMouseDown(MMouseButton, MPoint, std::uint32_t)
+{
+  return false;
+}
+bool MControl::OnMouseUp(MMouseButton, MPoint, std::uint32_t)
+{
+  return false;
+}
+bool MControl::OnMouseDoubleClick(MMouseButton, MPoint, std::uint32_t)
+{
+  return false;
+}
+bool MControl::OnMouseMove(MPoint, std::uint32_t)
+{
+  return false;
+}
+bool MControl::OnMouseWheel(MPoint, std::int32_t, std::uint32_t)
+{
+  return false;
+}
+void MControl::OnMouseEnter()
+{
+  InvalidateHeld(GetRect());
+}
+void MControl::OnMouseLeave()
+{
+  InvalidateHeld(GetRect());
+}
 void MControl::OnCaptureLost() {}
-bool MControl::OnKeyDown(std::int32_t, std::uint32_t) { return false; }
-bool MControl::OnKeyUp(std::int32_t, std::uint32_t) { return false; }
-bool MControl::OnCharacter(std::int32_t, std::uint32_t) { return false; }
-void MControl::OnFocusIn() { InvalidateHeld(GetRect()); }
-void MControl::OnFocusOut() { InvalidateHeld(GetRect()); }
-bool MControl::OnTimer(std::int32_t) { return false; }
+bool MControl::OnKeyDown(std::int32_t, std::uint32_t)
+{
+  return false;
+}
+bool MControl::OnKeyUp(std::int32_t, std::uint32_t)
+{
+  return false;
+}
+bool MControl::OnCharacter(std::int32_t, std::uint32_t)
+{
+  return false;
+}
+void MControl::OnFocusIn()
+{
+  InvalidateHeld(GetRect());
+}
+void MControl::OnFocusOut()
+{
+  InvalidateHeld(GetRect());
+}
+bool MControl::OnTimer(std::int32_t)
+{
+  return false;
+}
 
 bool MControl::AcceptsFocus() const
 {

@@ -77,7 +77,7 @@ public:
     FlagShowHelp = 1u << 20,     ///< shows a help button
   };
   static constexpr std::uint32_t kDefaultFlags =
-    FlagVisible | FlagEnabled | FlagEnableSaveState | FlagSaveSubControlState;
+      FlagVisible | FlagEnabled | FlagEnableSaveState | FlagSaveSubControlState;
 
   /// Notification that something about a control changed (value, check state, selection ...).
   using ChangedEvent = MCallback<MOnNotifyParams>;

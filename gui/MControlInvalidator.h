@@ -71,7 +71,7 @@ private:
 
   MWindow& m_owner;
   mutable MLock m_lock;
-  MRect m_dirty; // guarded by m_lock; empty when clean
+  MRect m_dirty;             // guarded by m_lock; empty when clean
   bool m_registered = false; // guarded by the list lock
   RepaintEvent m_repaint;
 };

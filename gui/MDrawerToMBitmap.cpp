@@ -41,7 +41,8 @@ inline int32_t Clamp255(int32_t v) noexcept
 
 inline int32_t ClampToInt32(int64_t v) noexcept
 {
-  return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+  return int32_t(
+      std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 inline uint32_t Channel(uint32_t p, int shift) noexcept
@@ -73,9 +74,8 @@ struct MPackedSource
   uint32_t inverse;
 
   MPackedSource(uint32_t rgb, uint32_t w) noexcept
-    : rb((rgb & 0xFF00FFu) * w + 0x800080u), g((rgb & 0x00FF00u) * w + 0x008000u), inverse(255 - w)
-  {
-  }
+      : rb((rgb & 0xFF00FFu) * w + 0x800080u), g((rgb & 0x00FF00u) * w + 0x008000u), inverse(255 - w)
+  {}
 
   uint32_t Over(uint32_t d) const noexcept
   {
@@ -172,7 +172,8 @@ inline int32_t ChannelResult(MColorOp op, int32_t d, int32_t s, int32_t lumS, in
   case MColorOp::Modulate:
     return int32_t(Div255(uint32_t(d * s)));
   case MColorOp::Overlay:
-    return d < 128 ? int32_t(Div255(uint32_t(2 * d * s))) : 255 - int32_t(Div255(uint32_t(2 * (255 - d) * (255 - s))));
+    return d < 128 ? int32_t(Div255(uint32_t(2 * d * s)))
+                   : 255 - int32_t(Div255(uint32_t(2 * (255 - d) * (255 - s))));
   case MColorOp::Invert:
     return 255 - d;
   case MColorOp::Add:
@@ -231,8 +232,10 @@ inline uint32_t CopyMix(uint32_t d, uint32_t s, uint32_t coverage) noexcept
     return s;
   }
   const uint32_t ic = 255 - coverage;
-  return Pack(Div255(Channel(s, 24) * coverage + Channel(d, 24) * ic), Div255(Channel(s, 16) * coverage + Channel(d, 16) * ic),
-              Div255(Channel(s, 8) * coverage + Channel(d, 8) * ic), Div255(Channel(s, 0) * coverage + Channel(d, 0) * ic));
+  return Pack(Div255(Channel(s, 24) * coverage + Channel(d, 24) * ic),
+              Div255(Channel(s, 16) * coverage + Channel(d, 16) * ic),
+              Div255(Channel(s, 8) * coverage + Channel(d, 8) * ic),
+              Div255(Channel(s, 0) * coverage + Channel(d, 0) * ic));
 }
 
 /// Within the range where shapes are drawn (target pixels).
@@ -274,7 +277,7 @@ class MDrawerToMBitmap::Rasterizer
 {
 public:
   Rasterizer(std::vector<float>& cells, std::vector<int32_t>& spans, MRect box)
-    : m_cells(cells), m_spans(spans), m_box(box), m_width(box.Width()), m_height(box.Height())
+      : m_cells(cells), m_spans(spans), m_box(box), m_width(box.Width()), m_height(box.Height())
   {
     m_stride = m_width + 2;
     const std::size_t need = std::size_t(m_stride) * std::size_t(m_height);
@@ -586,7 +589,8 @@ MRect MDrawerToMBitmap::GetClip() const
     return MRect{};
   }
   return MRect{ClampToInt32(int64_t(clip.left) - m_origin.x), ClampToInt32(int64_t(clip.top) - m_origin.y),
-               ClampToInt32(int64_t(clip.right) - m_origin.x), ClampToInt32(int64_t(clip.bottom) - m_origin.y)};
+               ClampToInt32(int64_t(clip.right) - m_origin.x),
+               ClampToInt32(int64_t(clip.bottom) - m_origin.y)};
 }
 
 // --- pixels ----------------------------------------------------------------------------------
@@ -619,7 +623,8 @@ uint32_t MDrawerToMBitmap::CombinePixel(uint32_t d, uint32_t s, MColorOp op, uin
     const int32_t sr = int32_t(Channel(s, 16)), sg = int32_t(Channel(s, 8)), sb = int32_t(Channel(s, 0));
     const int32_t lumS = Luminance(sr, sg, sb);
     const int32_t contrastD = std::min(255, 2 * std::abs(Luminance(dr, dg, db) - 128));
-    rgb = Pack(0, uint32_t(ChannelResult(op, dr, sr, lumS, contrastD)), uint32_t(ChannelResult(op, dg, sg, lumS, contrastD)),
+    rgb = Pack(0, uint32_t(ChannelResult(op, dr, sr, lumS, contrastD)),
+               uint32_t(ChannelResult(op, dg, sg, lumS, contrastD)),
                uint32_t(ChannelResult(op, db, sb, lumS, contrastD)));
   }
   return Mix(d, rgb, w);
@@ -672,14 +677,16 @@ void MDrawerToMBitmap::FrameRectangle(const MRect& rect, MColor color, int32_t t
   {
     return;
   }
-  const int64_t t = std::min<int64_t>({thickness, (int64_t(rect.right) - rect.left + 1) / 2, (int64_t(rect.bottom) - rect.top + 1) / 2});
+  const int64_t t = std::min<int64_t>(
+      {thickness, (int64_t(rect.right) - rect.left + 1) / 2, (int64_t(rect.bottom) - rect.top + 1) / 2});
   const int32_t ti = int32_t(t);
   // Top and bottom bands run the full width; the sides fill in between, so no pixel is blended twice.
   FillRectangle(MRect{rect.left, rect.top, rect.right, rect.top + ti}, color);
   if (rect.bottom - ti > rect.top + ti)
   {
     FillRectangle(MRect{rect.left, rect.bottom - ti, rect.right, rect.bottom}, color);
-    FillRectangle(MRect{rect.left, rect.top + ti, std::min(rect.left + ti, rect.right), rect.bottom - ti}, color);
+    FillRectangle(MRect{rect.left, rect.top + ti, std::min(rect.left + ti, rect.right), rect.bottom - ti},
+                  color);
     if (rect.right - ti >= rect.left + ti)
     {
       FillRectangle(MRect{rect.right - ti, rect.top + ti, rect.right, rect.bottom - ti}, color);
@@ -703,7 +710,9 @@ void MDrawerToMBitmap::FillGradient(const MRect& rect, MColor from, MColor to, b
   const int64_t span = vertical ? int64_t(rect.bottom) - rect.top : int64_t(rect.right) - rect.left;
   const auto colorAt = [&](int64_t position) {
     const double t = span > 1 ? double(position - start) / double(span - 1) : 0.0;
-    const auto mix = [t](std::uint8_t a, std::uint8_t b) { return std::uint8_t(std::lround(a + (double(b) - a) * t)); };
+    const auto mix = [t](std::uint8_t a, std::uint8_t b) {
+      return std::uint8_t(std::lround(a + (double(b) - a) * t));
+    };
     return MColor{mix(from.r, to.r), mix(from.g, to.g), mix(from.b, to.b), mix(from.a, to.a)};
   };
   const int32_t width = r.Width();
@@ -746,7 +755,8 @@ void MDrawerToMBitmap::FillGradient(const MRect& rect, MColor from, MColor to, b
 
 // --- anti-aliased shapes -----------------------------------------------------------------------
 
-void MDrawerToMBitmap::FillShape(std::span<const PointF> points, std::span<const int32_t> contourEnds, MColor color)
+void MDrawerToMBitmap::FillShape(std::span<const PointF> points, std::span<const int32_t> contourEnds,
+                                 MColor color)
 {
   if (points.size() < 3 || color.a == 0)
   {
@@ -793,8 +803,8 @@ void MDrawerToMBitmap::FillShape(std::span<const PointF> points, std::span<const
 namespace
 {
 /// Appends points of an arc (angles from 12 o'clock, clockwise) with `segments` chords.
-void AppendArc(std::vector<MDrawer::PointF>& points, double cx, double cy, double radius, double from, double to,
-               int32_t segments)
+void AppendArc(std::vector<MDrawer::PointF>& points, double cx, double cy, double radius, double from,
+               double to, int32_t segments)
 {
   // Rotating a unit vector step by step costs a few multiplications per point instead of a sine
   // and a cosine; over 4096 steps the drift stays far below 1e-9 pixel.
@@ -815,13 +825,14 @@ void AppendCircle(std::vector<MDrawer::PointF>& points, double cx, double cy, do
 {
   const int32_t segments = std::max(8, SegmentsFor(radius, 2.0 * std::numbers::pi));
   const double turn = 2.0 * std::numbers::pi;
-  AppendArc(points, cx, cy, AreaRadius(radius, segments), reverse ? turn : 0.0, reverse ? 0.0 : turn, segments);
+  AppendArc(points, cx, cy, AreaRadius(radius, segments), reverse ? turn : 0.0, reverse ? 0.0 : turn,
+            segments);
   points.pop_back(); // the closing point repeats the first
 }
 
 /// Appends a rounded rectangle (clockwise, or anticlockwise with `reverse`).
-void AppendRoundRect(std::vector<MDrawer::PointF>& points, double left, double top, double right, double bottom,
-                     double radius, bool reverse)
+void AppendRoundRect(std::vector<MDrawer::PointF>& points, double left, double top, double right,
+                     double bottom, double radius, bool reverse)
 {
   radius = std::clamp(radius, 0.0, 0.5 * std::min(right - left, bottom - top));
   const std::size_t first = points.size();
@@ -991,7 +1002,9 @@ bool MDrawerToMBitmap::RoundRectBySlices(const MRect& rect, double radius, doubl
                   {double(rect.left), double(rect.bottom), 1, -1}};
   for (const auto& corner : corners)
   {
-    const auto at = [&](double u, double v) { return PointF{corner.x + corner.sx * u, corner.y + corner.sy * v}; };
+    const auto at = [&](double u, double v) {
+      return PointF{corner.x + corner.sx * u, corner.y + corner.sy * v};
+    };
     m_points.clear();
     for (int32_t i = 0; i <= segments; ++i)
     {
@@ -1052,7 +1065,8 @@ void MDrawerToMBitmap::FillPolygon(std::span<const PointF> points, MColor color)
 
 void MDrawerToMBitmap::Line(double x0, double y0, double x1, double y1, MColor color, double width)
 {
-  if (!Plausible(x0) || !Plausible(y0) || !Plausible(x1) || !Plausible(y1) || !(width > 0.0) || width > kMaxCoordinate)
+  if (!Plausible(x0) || !Plausible(y0) || !Plausible(x1) || !Plausible(y1) || !(width > 0.0) ||
+      width > kMaxCoordinate)
   {
     return;
   }
@@ -1076,8 +1090,8 @@ void MDrawerToMBitmap::BitBlt(int32_t x, int32_t y, const MBitmap& bitmap, const
   MHostCallShield::Run("MDrawerToMBitmap::BitBlt", [&] { BlitUnguarded(x, y, bitmap, source, op, alpha); });
 }
 
-void MDrawerToMBitmap::BlitUnguarded(int64_t x, int64_t y, const MBitmap& bitmap, const MRect& source, MColorOp op,
-                                     std::uint8_t alpha)
+void MDrawerToMBitmap::BlitUnguarded(int64_t x, int64_t y, const MBitmap& bitmap, const MRect& source,
+                                     MColorOp op, std::uint8_t alpha)
 {
   if (op == MColorOp::None || alpha == 0)
   {
@@ -1092,8 +1106,10 @@ void MDrawerToMBitmap::BlitUnguarded(int64_t x, int64_t y, const MBitmap& bitmap
   x += int64_t(src.left) - source.left + m_origin.x;
   y += int64_t(src.top) - source.top + m_origin.y;
   const MRect clip = EffectiveClip();
-  const int64_t left = std::max<int64_t>(x, clip.left), right = std::min<int64_t>(x + src.Width(), clip.right);
-  const int64_t top = std::max<int64_t>(y, clip.top), bottom = std::min<int64_t>(y + src.Height(), clip.bottom);
+  const int64_t left = std::max<int64_t>(x, clip.left),
+                right = std::min<int64_t>(x + src.Width(), clip.right);
+  const int64_t top = std::max<int64_t>(y, clip.top),
+                bottom = std::min<int64_t>(y + src.Height(), clip.bottom);
   if (left >= right || top >= bottom)
   {
     return;
@@ -1141,11 +1157,12 @@ void MDrawerToMBitmap::BlitUnguarded(int64_t x, int64_t y, const MBitmap& bitmap
 void MDrawerToMBitmap::StretchBlt(const MRect& dest, const MBitmap& bitmap, const MRect& source, MColorOp op,
                                   std::uint8_t alpha)
 {
-  MHostCallShield::Run("MDrawerToMBitmap::StretchBlt", [&] { StretchUnguarded(dest, bitmap, source, op, alpha); });
+  MHostCallShield::Run("MDrawerToMBitmap::StretchBlt",
+                       [&] { StretchUnguarded(dest, bitmap, source, op, alpha); });
 }
 
-void MDrawerToMBitmap::StretchUnguarded(const MRect& dest, const MBitmap& bitmap, const MRect& source, MColorOp op,
-                                        std::uint8_t alpha)
+void MDrawerToMBitmap::StretchUnguarded(const MRect& dest, const MBitmap& bitmap, const MRect& source,
+                                        MColorOp op, std::uint8_t alpha)
 {
   const MRect src = source.Intersect(bitmap.Bounds());
   if (src.IsEmpty() || dest.IsEmpty() || op == MColorOp::None || alpha == 0)
@@ -1168,7 +1185,8 @@ void MDrawerToMBitmap::StretchUnguarded(const MRect& dest, const MBitmap& bitmap
     MBitmap copy(src.Width(), src.Height());
     for (int32_t y = 0; y < src.Height(); ++y)
     {
-      std::memcpy(copy.Row(y), bitmap.Row(src.top + y) + src.left, std::size_t(src.Width()) * sizeof(uint32_t));
+      std::memcpy(copy.Row(y), bitmap.Row(src.top + y) + src.left,
+                  std::size_t(src.Width()) * sizeof(uint32_t));
     }
     StretchUnguarded(dest, copy, copy.Bounds(), op, alpha);
     return;
@@ -1251,9 +1269,10 @@ void MDrawerToMBitmap::StretchUnguarded(const MRect& dest, const MBitmap& bitmap
 #if defined(__SSE2__)
       // Opaque samples (the bulk of most images) need no division.
       const float inverse = a == 65280.0f ? 1.0f / 65280.0f : 1.0f / a;
-      const __m128i sum = _mm_cvtps_epi32(_mm_mul_ps(
-        _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(top), _mm_set1_ps(iy)), _mm_mul_ps(_mm_loadu_ps(bottom), _mm_set1_ps(fy))),
-        _mm_setr_ps(inverse, inverse, inverse, 1.0f / 256.0f)));
+      const __m128i sum =
+          _mm_cvtps_epi32(_mm_mul_ps(_mm_add_ps(_mm_mul_ps(_mm_loadu_ps(top), _mm_set1_ps(iy)),
+                                                _mm_mul_ps(_mm_loadu_ps(bottom), _mm_set1_ps(fy))),
+                                     _mm_setr_ps(inverse, inverse, inverse, 1.0f / 256.0f)));
       const __m128i words = _mm_packs_epi32(sum, sum);
       samples[i] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
 #else
@@ -1277,8 +1296,8 @@ void MDrawerToMBitmap::StretchUnguarded(const MRect& dest, const MBitmap& bitmap
   }
 }
 
-void MDrawerToMBitmap::DrawBordered(const MRect& dest, const MBitmap& bitmap, int32_t borderX, int32_t borderY,
-                                    MBitmapFill fill, MColorOp op, std::uint8_t alpha)
+void MDrawerToMBitmap::DrawBordered(const MRect& dest, const MBitmap& bitmap, int32_t borderX,
+                                    int32_t borderY, MBitmapFill fill, MColorOp op, std::uint8_t alpha)
 {
   if (dest.IsEmpty() || bitmap.IsEmpty())
   {
@@ -1341,7 +1360,8 @@ void MDrawerToMBitmap::DrawBordered(const MRect& dest, const MBitmap& bitmap, in
 void MDrawerToMBitmap::AlignedTextOut(const MRect& rect, const MString& text, const MFont& font, MColor color,
                                       MAlignment alignment)
 {
-  MHostCallShield::Run("MDrawerToMBitmap::AlignedTextOut", [&] { TextUnguarded(rect, text, font, color, alignment); });
+  MHostCallShield::Run("MDrawerToMBitmap::AlignedTextOut",
+                       [&] { TextUnguarded(rect, text, font, color, alignment); });
 }
 
 void MDrawerToMBitmap::TextUnguarded(const MRect& rect, const MString& text, const MFont& font, MColor color,
@@ -1386,7 +1406,8 @@ void MDrawerToMBitmap::TextUnguarded(const MRect& rect, const MString& text, con
     const MFont::Glyph& glyph = *placed.glyph;
     const int64_t gx = x + placed.x + glyph.left, gy = baseline - glyph.top;
     const int64_t x0 = std::max<int64_t>(gx, clip.left), x1 = std::min<int64_t>(gx + glyph.width, clip.right);
-    const int64_t y0 = std::max<int64_t>(gy, clip.top), y1 = std::min<int64_t>(gy + glyph.height, clip.bottom);
+    const int64_t y0 = std::max<int64_t>(gy, clip.top),
+                  y1 = std::min<int64_t>(gy + glyph.height, clip.bottom);
     for (int64_t py = y0; py < y1; ++py)
     {
       const std::uint8_t* coverage = glyph.coverage.data() + (py - gy) * glyph.width;

@@ -102,8 +102,8 @@ public:
 
   void BitBlt(std::int32_t x, std::int32_t y, const MBitmap& bitmap, const MRect& source,
               MColorOp op = MColorOp::Alphablend, std::uint8_t alpha = 255) override;
-  void StretchBlt(const MRect& dest, const MBitmap& bitmap, const MRect& source, MColorOp op = MColorOp::Alphablend,
-                  std::uint8_t alpha = 255) override;
+  void StretchBlt(const MRect& dest, const MBitmap& bitmap, const MRect& source,
+                  MColorOp op = MColorOp::Alphablend, std::uint8_t alpha = 255) override;
   void DrawBordered(const MRect& dest, const MBitmap& bitmap, std::int32_t borderX, std::int32_t borderY,
                     MBitmapFill fill = MBitmapFill::Stretch, MColorOp op = MColorOp::Alphablend,
                     std::uint8_t alpha = 255) override;
@@ -139,7 +139,8 @@ private:
   /// A rounded rectangle (filled for thickness 0, else a frame of whole pixels) as solid
   /// rectangles and four anti-aliased corner boxes; false where that split does not apply.
   bool RoundRectBySlices(const MRect& rect, double radius, double thickness, MColor color);
-  void TextUnguarded(const MRect& rect, const MString& text, const MFont& font, MColor color, MAlignment alignment);
+  void TextUnguarded(const MRect& rect, const MString& text, const MFont& font, MColor color,
+                     MAlignment alignment);
 
   MBitmap* m_target;
   MPoint m_origin{};

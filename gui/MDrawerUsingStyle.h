@@ -31,10 +31,8 @@ class MDrawerUsingStyle : public Drawer
 public:
   template <typename... Arguments>
   explicit MDrawerUsingStyle(MStyle& style, Arguments&&... arguments)
-      : Drawer(std::forward<Arguments>(arguments)...)
-      , m_style(&style)
-  {
-  }
+      : Drawer(std::forward<Arguments>(arguments)...), m_style(&style)
+  {}
 
   MStyle& GetStyle() const { return *m_style; }
   void SetStyle(MStyle& style) { m_style = &style; }

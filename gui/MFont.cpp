@@ -157,8 +157,9 @@ void MFont::Impl::Rasterise(char32_t codePoint, Glyph& glyph)
   glyph.coverage.resize(std::size_t(glyph.width) * std::size_t(glyph.height));
   for (std::int32_t y = 0; y < glyph.height; ++y)
   {
-    const unsigned char* row = bitmap.pitch >= 0 ? bitmap.buffer + std::ptrdiff_t(y) * bitmap.pitch
-                                                 : bitmap.buffer + std::ptrdiff_t(glyph.height - 1 - y) * -bitmap.pitch;
+    const unsigned char* row = bitmap.pitch >= 0
+                                   ? bitmap.buffer + std::ptrdiff_t(y) * bitmap.pitch
+                                   : bitmap.buffer + std::ptrdiff_t(glyph.height - 1 - y) * -bitmap.pitch;
     std::copy_n(row, glyph.width, glyph.coverage.begin() + std::ptrdiff_t(y) * glyph.width);
   }
 }
@@ -184,9 +185,11 @@ const MFont::Glyph& MFont::Impl::Get(char32_t codePoint)
   return stored;
 }
 
-MFont::MFont(const MFontDescriptor& descriptor) : MFontDescriptor(descriptor), m_impl(std::make_unique<Impl>())
+MFont::MFont(const MFontDescriptor& descriptor)
+    : MFontDescriptor(descriptor), m_impl(std::make_unique<Impl>())
 {
-  pixelHeight = std::clamp(pixelHeight == INT32_MIN ? kMaxPixelHeight : std::abs(pixelHeight), 1, kMaxPixelHeight);
+  pixelHeight =
+      std::clamp(pixelHeight == INT32_MIN ? kMaxPixelHeight : std::abs(pixelHeight), 1, kMaxPixelHeight);
   m_impl->face = OpenFace(bold, pixelHeight, face);
   m_impl->italic = italic;
   m_impl->kerning = FT_HAS_KERNING(m_impl->face);

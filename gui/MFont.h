@@ -58,10 +58,10 @@ public:
     std::int32_t height = 0;
     std::int32_t left = 0;
     std::int32_t top = 0;
-    std::int32_t advance64 = 0;      ///< pen advance in 1/64 pixel (extra spacing included)
-    std::uint32_t glyphIndex = 0;    ///< the face's glyph index (for kerning)
-    std::int32_t lsbDelta = 0;       ///< hinting's shift of the left side (1/64 pixel)
-    std::int32_t rsbDelta = 0;       ///< ... and of the right side
+    std::int32_t advance64 = 0;   ///< pen advance in 1/64 pixel (extra spacing included)
+    std::uint32_t glyphIndex = 0; ///< the face's glyph index (for kerning)
+    std::int32_t lsbDelta = 0;    ///< hinting's shift of the left side (1/64 pixel)
+    std::int32_t rsbDelta = 0;    ///< ... and of the right side
     std::vector<std::uint8_t> coverage;
   };
 

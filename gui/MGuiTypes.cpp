@@ -6,16 +6,30 @@
 namespace
 {
 constexpr const char* kColorOpNames[kColorOpCount] = {
-  "None",     "Alphablend", "Modulate",   "Copy",        "Overlay",     "Color",
-  "Invert",   "Add",        "Subtract",   "Lighten",     "Darken",      "Difference",
-  "IncContrast", "DecContrast", "LightenByContrast", "DarkenByContrast", "AddAndOverflow",
+    "None",
+    "Alphablend",
+    "Modulate",
+    "Copy",
+    "Overlay",
+    "Color",
+    "Invert",
+    "Add",
+    "Subtract",
+    "Lighten",
+    "Darken",
+    "Difference",
+    "IncContrast",
+    "DecContrast",
+    "LightenByContrast",
+    "DarkenByContrast",
+    "AddAndOverflow",
 };
 constexpr const char* kBitmapFillNames[kBitmapFillCount] = {"Stretch", "HPattern", "VPattern", "Pattern"};
 
 // Alignment names by value; values 3, 7 and above 10 have none.
 constexpr const char* kAlignmentNames[11] = {
-  "center,center", "left,center", "right,center", nullptr, "center,top",    "left,top",
-  "right,top",     nullptr,       "center,bottom", "left,bottom", "right,bottom",
+    "center,center", "left,center", "right,center",  nullptr,       "center,top",   "left,top",
+    "right,top",     nullptr,       "center,bottom", "left,bottom", "right,bottom",
 };
 
 int HexDigit(char16_t c)

@@ -60,7 +60,8 @@ struct MRect
   /// Common part; an empty rectangle when they do not overlap.
   constexpr MRect Intersect(const MRect& o) const
   {
-    MRect r{std::max(left, o.left), std::max(top, o.top), std::min(right, o.right), std::min(bottom, o.bottom)};
+    MRect r{std::max(left, o.left), std::max(top, o.top), std::min(right, o.right),
+            std::min(bottom, o.bottom)};
     return r.IsEmpty() ? MRect{} : r;
   }
   /// Smallest rectangle holding both; an empty operand does not count.
@@ -70,7 +71,8 @@ struct MRect
       return o;
     if (o.IsEmpty())
       return *this;
-    return MRect{std::min(left, o.left), std::min(top, o.top), std::max(right, o.right), std::max(bottom, o.bottom)};
+    return MRect{std::min(left, o.left), std::min(top, o.top), std::max(right, o.right),
+                 std::max(bottom, o.bottom)};
   }
 
   friend bool operator==(const MRect&, const MRect&) = default;
@@ -169,39 +171,92 @@ MAlignment ParseAlignment(const MString& name);
 /// How the style draws a control; order and names as MEnumerations::ControlType().
 enum class MControlType : std::int32_t
 {
-  Empty, NoBackground, Window, Panel, Control, Static, Button, CaptionButton, CheckBox, Tracker,
-  Rotator, Knob, HScrollBar, VScrollBar, Edit, Switcher, ProgressBar, ListBox, TreeControl, TabSet,
-  Menu, MenuBar,
+  Empty,
+  NoBackground,
+  Window,
+  Panel,
+  Control,
+  Static,
+  Button,
+  CaptionButton,
+  CheckBox,
+  Tracker,
+  Rotator,
+  Knob,
+  HScrollBar,
+  VScrollBar,
+  Edit,
+  Switcher,
+  ProgressBar,
+  ListBox,
+  TreeControl,
+  TabSet,
+  Menu,
+  MenuBar,
 };
 
 /// Caption size; names as MEnumerations::CaptionType().
 enum class MCaptionType : std::int32_t
 {
-  None, Small, Normal, Large,
+  None,
+  Small,
+  Normal,
+  Large,
 };
 
 /// Standard fonts; names as MEnumerations::StdFont().
 enum class MStdFont : std::int32_t
 {
-  Normal, Bold, Italic, Small, Large1, Large2, Large3, Large4,
+  Normal,
+  Bold,
+  Italic,
+  Small,
+  Large1,
+  Large2,
+  Large3,
+  Large4,
 };
 inline constexpr int kStdFontCount = 8;
 
 /// Standard colours; names as MEnumerations::StdColor().
 enum class MStdColor : std::int32_t
 {
-  Text, Shape, Highlight, Light, Dark, Red, Green, Blue,
+  Text,
+  Shape,
+  Highlight,
+  Light,
+  Dark,
+  Red,
+  Green,
+  Blue,
 };
 inline constexpr int kStdColorCount = 8;
 
 /// Mouse cursors; names as MEnumerations::StdCursor().
 enum class MStdCursor : std::int32_t
 {
-  Arrow, Wait, Cross, IBeam, Link, No, Pen, Eraser, Selection, Move, Size, ArrowUD, ArrowLR, Hollow,
+  Arrow,
+  Wait,
+  Cross,
+  IBeam,
+  Link,
+  No,
+  Pen,
+  Eraser,
+  Selection,
+  Move,
+  Size,
+  ArrowUD,
+  ArrowLR,
+  Hollow,
 };
 
 /// Result of a modal window; names as MEnumerations::ModalValue().
 enum class MModalValue : std::int32_t
 {
-  None, Ok, Cancel, Yes, No,
+  None,
+  Ok,
+  Cancel,
+  Yes,
+  No,
 };

@@ -54,9 +54,7 @@ struct ErrorState
   png_longjmp(png, 1);
 }
 
-void OnWarning(png_structp, png_const_charp)
-{
-}
+void OnWarning(png_structp, png_const_charp) {}
 
 // --- reading ---------------------------------------------------------------------------------
 
@@ -224,9 +222,7 @@ void WriteToVector(png_structp png, png_bytep data, png_size_t count)
   }
 }
 
-void FlushNothing(png_structp)
-{
-}
+void FlushNothing(png_structp) {}
 
 bool WritePixels(png_structp png, png_infop info, WriteJob* job, png_bytep* rows)
 {
@@ -285,7 +281,8 @@ MBitmap MBitmap::LoadPNG(const void* data, std::size_t size)
   }
   const std::uint64_t width = job.width;
   const std::uint64_t height = job.height;
-  const std::uint64_t rawBytes = ((width * std::uint64_t(job.channels) * std::uint64_t(job.bitDepth) + 7) / 8 + 1) * height;
+  const std::uint64_t rawBytes =
+      ((width * std::uint64_t(job.channels) * std::uint64_t(job.bitDepth) + 7) / 8 + 1) * height;
   if (width == 0 || height == 0 || width > std::uint64_t(kMaxSide) || height > std::uint64_t(kMaxSide) ||
       width * height > std::uint64_t(kMaxPixels) ||
       rawBytes > std::uint64_t(size - job.position) * kMaxDeflateRatio + 4096)

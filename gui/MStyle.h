@@ -59,10 +59,10 @@ public:
   enum Metric : std::int32_t
   {
     MetricSpacing = 0,
-    MetricBorder = 1,      ///< frame width of panels and edit fields
-    MetricRowHeight = 2,   ///< height of one list, menu or edit line
-    MetricScrollBar = 3,   ///< width of a vertical scroll bar
-    MetricKnobSize = 4,    ///< default knob diameter
+    MetricBorder = 1,    ///< frame width of panels and edit fields
+    MetricRowHeight = 2, ///< height of one list, menu or edit line
+    MetricScrollBar = 3, ///< width of a vertical scroll bar
+    MetricKnobSize = 4,  ///< default knob diameter
     MetricButtonHeight = 5,
     MetricCount
   };

@@ -45,7 +45,8 @@ MControl* HitTestBelow(MControl& control, MPoint position)
     if (!child.IsVisible())
       continue;
     if (child.GetBounds().Contains(position))
-      return HitTestBelow(child, MPoint{position.x - child.GetPosition().x, position.y - child.GetPosition().y});
+      return HitTestBelow(child,
+                          MPoint{position.x - child.GetPosition().x, position.y - child.GetPosition().y});
   }
   return &control;
 }
@@ -72,8 +73,10 @@ void MWindow::Open(MWindowSystemCommon& system, MNativeHandle parent, bool popup
     return;
   if (HasFlag(FlagMoveToScreenCenter) && parent == 0)
   {
-    const MRect area = system.GetWorkArea(MPoint{GetPosition().x + GetSize().x / 2, GetPosition().y + GetSize().y / 2});
-    m_position = MPoint{area.left + (area.Width() - GetSize().x) / 2, area.top + (area.Height() - GetSize().y) / 2};
+    const MRect area =
+        system.GetWorkArea(MPoint{GetPosition().x + GetSize().x / 2, GetPosition().y + GetSize().y / 2});
+    m_position =
+        MPoint{area.left + (area.Width() - GetSize().x) / 2, area.top + (area.Height() - GetSize().y) / 2};
   }
   MNativeWindowParams params;
   params.parent = parent;
@@ -266,7 +269,8 @@ void MWindow::PaintSurface(MDrawer& drawer, const MRect& dirty)
 
 void MWindow::PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const MRect& clip)
 {
-  const MRect rect = MRect::FromSize(origin.x, origin.y, control.GetSize().x, control.GetSize().y).Intersect(clip);
+  const MRect rect =
+      MRect::FromSize(origin.x, origin.y, control.GetSize().x, control.GetSize().y).Intersect(clip);
   if (rect.IsEmpty())
     return;
   drawer.SetOrigin(MPoint{});
@@ -282,7 +286,8 @@ void MWindow::PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const
     MControl& child = *control.GetChild(i);
     if (!child.IsVisible())
       continue;
-    PaintTree(drawer, child, MPoint{origin.x + child.GetPosition().x, origin.y + child.GetPosition().y}, rect);
+    PaintTree(drawer, child, MPoint{origin.x + child.GetPosition().x, origin.y + child.GetPosition().y},
+              rect);
   }
 }
 
@@ -308,10 +313,11 @@ void MWindow::DispatchSystemEvent(const MSystemEvent& event) noexcept
   m_nesting.fetch_add(1, std::memory_order_relaxed);
   if (system != nullptr)
     system->EnterHandler();
-  const MString trace = event.code == MSystemEvent::KeyDown   ? MString("Processing keyboard event MSystemEvent::KeyDown")
-                        : event.code == MSystemEvent::KeyUp     ? MString("Processing keyboard event MSystemEvent::KeyUp")
-                        : event.code == MSystemEvent::Character ? MString("Processing keyboard event MSystemEvent::Character")
-                                                                : kTraceMessages;
+  const MString trace =
+      event.code == MSystemEvent::KeyDown     ? MString("Processing keyboard event MSystemEvent::KeyDown")
+      : event.code == MSystemEvent::KeyUp     ? MString("Processing keyboard event MSystemEvent::KeyUp")
+      : event.code == MSystemEvent::Character ? MString("Processing keyboard event MSystemEvent::Character")
+                                              : kTraceMessages;
   MHostCallShield::Run(trace, [&] {
     if (system != nullptr && system->ShouldSwallowInput(event))
       return;
@@ -399,7 +405,8 @@ void MWindow::DispatchMouse(const MSystemEvent& event)
     {
       const MPoint origin = c->GetWindowPosition();
       const MPoint p{event.position.x - origin.x, event.position.y - origin.y};
-      if (code == MSystemEvent::LeftDown || code == MSystemEvent::RightDown || code == MSystemEvent::MiddleDown)
+      if (code == MSystemEvent::LeftDown || code == MSystemEvent::RightDown ||
+          code == MSystemEvent::MiddleDown)
       {
         if (c->AcceptsFocus() && m_focus != c)
           SetFocusControl(c);
@@ -475,7 +482,8 @@ void MWindow::DispatchKey(const MSystemEvent& event)
   }
   if (event.code != MSystemEvent::KeyDown)
     return;
-  if (event.value == MVirtualKey::Tab && (event.modifiers & (MSystemEvent::ModControl | MSystemEvent::ModAlt)) == 0)
+  if (event.value == MVirtualKey::Tab &&
+      (event.modifiers & (MSystemEvent::ModControl | MSystemEvent::ModAlt)) == 0)
     MoveFocus((event.modifiers & MSystemEvent::ModShift) == 0);
   else if (event.value == MVirtualKey::Escape && HasFlag(FlagCloseOnEscape))
     OnCloseRequested();
@@ -638,7 +646,8 @@ void MWindow::LoadState(const MXmlItem& item)
   const auto read = [&item](const char* name, std::int32_t fallback) {
     if (!item.HasAttribute(MString::FromLiteral(name)))
       return fallback;
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(item.GetAttribute().ToInteger(), -1000000, 1000000));
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(item.GetAttribute().ToInteger(), -1000000, 1000000));
   };
   if (HasFlag(FlagSaveWindowPos))
     SetPosition(MPoint{read("windowposx", GetPosition().x), read("windowposy", GetPosition().y)});

@@ -27,9 +27,15 @@ struct MSystemEvent
 {
   enum Code : std::int32_t
   {
-    LeftDown = 0, RightDown = 1, MiddleDown = 2,
-    LeftUp = 3, RightUp = 4, MiddleUp = 5,
-    LeftDoubleClick = 6, RightDoubleClick = 7, MiddleDoubleClick = 8,
+    LeftDown = 0,
+    RightDown = 1,
+    MiddleDown = 2,
+    LeftUp = 3,
+    RightUp = 4,
+    MiddleUp = 5,
+    LeftDoubleClick = 6,
+    RightDoubleClick = 7,
+    MiddleDoubleClick = 8,
     MouseMove = 9,
     MouseWheel = 10,
     MouseLeave = 11,
@@ -58,9 +64,9 @@ struct MSystemEvent
   };
 
   Code code = MouseMove;
-  MPoint position;         ///< client coordinates of the window (mouse events), or the new size
+  MPoint position; ///< client coordinates of the window (mouse events), or the new size
   std::uint32_t modifiers = 0;
-  std::int32_t value = 0;  ///< wheel delta (120 per notch, positive away from the user), key, timer id
+  std::int32_t value = 0; ///< wheel delta (120 per notch, positive away from the user), key, timer id
 };
 
 /// Virtual key codes used in KeyDown/KeyUp (the Windows numbering, so the Win32 back end passes
@@ -100,9 +106,9 @@ struct MNativeWindowParams
 {
   /// Host window to embed into (0: a top-level window).
   MNativeHandle parent = 0;
-  MRect rect;              ///< position (in the parent, or on the screen) and size
+  MRect rect; ///< position (in the parent, or on the screen) and size
   MString title;
-  bool popup = false;      ///< menus and tooltips: no frame, above other windows
+  bool popup = false; ///< menus and tooltips: no frame, above other windows
   bool resizable = false;
 };
 
@@ -121,8 +127,8 @@ public:
   /* 4 */ virtual MRect GetWorkArea(MPoint point) const = 0;
   /* 5 */ virtual std::int32_t SmallQuery() const { return 0; }
   /// Creates the native window of `window`. Throws MException on failure.
-  /* 6 */ virtual std::unique_ptr<MWindowDescriptor> CreateNativeWindow(MWindow& window,
-                                                                        const MNativeWindowParams& params) = 0;
+  /* 6 */ virtual std::unique_ptr<MWindowDescriptor>
+  CreateNativeWindow(MWindow& window, const MNativeWindowParams& params) = 0;
   /// Destroys a native window made by CreateNativeWindow (no more events for it afterwards).
   /* 7 */ virtual void DestroyNativeWindow(std::unique_ptr<MWindowDescriptor> descriptor) = 0;
   /* 8 */ virtual void NoOperation() {}

@@ -76,7 +76,8 @@ bool MWindowSystemCommon::IsGuiThread() const
 MWindow* MWindowSystemCommon::FindWindow(MNativeHandle handle) const
 {
   for (MWindow* window : m_windows)
-    if (MWindowDescriptor* descriptor = window->GetDescriptor(); descriptor != nullptr && descriptor->GetHandle() == handle)
+    if (MWindowDescriptor* descriptor = window->GetDescriptor();
+        descriptor != nullptr && descriptor->GetHandle() == handle)
       return window;
   return nullptr;
 }
@@ -97,7 +98,8 @@ void MWindowSystemCommon::RemoveWindow(MWindow& window)
 std::uint64_t MWindowSystemCommon::GetTickMs() const
 {
   using namespace std::chrono;
-  return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+  return static_cast<std::uint64_t>(
+      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 void MWindowSystemCommon::SuppressInput(std::uint32_t ms)
@@ -106,8 +108,7 @@ void MWindowSystemCommon::SuppressInput(std::uint32_t ms)
   // Never shortens a suppression already running.
   std::uint64_t current = m_suppressUntil.load(std::memory_order_acquire);
   while (current < until && !m_suppressUntil.compare_exchange_weak(current, until, std::memory_order_acq_rel))
-  {
-  }
+  {}
 }
 
 bool MWindowSystemCommon::ShouldSwallowInput(const MSystemEvent& event)
@@ -153,7 +154,8 @@ void MWindowSystemCommon::DrainEvents()
   for (int round = 0; round < 64 && MEventProcessor::GetGlobal().GetPendingCount() != 0; ++round)
   {
     m_nesting.fetch_add(1, std::memory_order_relaxed);
-    const bool completed = MHostCallShield::Run("MWindowProc (messages)", [] { MEventProcessor::GetGlobal().Process(); });
+    const bool completed =
+        MHostCallShield::Run("MWindowProc (messages)", [] { MEventProcessor::GetGlobal().Process(); });
     m_nesting.fetch_sub(1, std::memory_order_relaxed);
     if (completed)
       break;
@@ -170,8 +172,8 @@ void MWindowSystemCommon::BeginModalLoop(MWindow& window)
 
 bool MWindowSystemCommon::IsModalLoopEnded(const MWindow& window) const
 {
-  return window.m_modalEnded.load(std::memory_order_acquire) || window.GetModalResult() != MModalValue::None ||
-         !window.IsOpen();
+  return window.m_modalEnded.load(std::memory_order_acquire) ||
+         window.GetModalResult() != MModalValue::None || !window.IsOpen();
 }
 
 void MWindowSystemCommon::EndModal(MWindow& window, MModalValue value)

@@ -18,21 +18,21 @@ struct ShapeEntry
 };
 
 constexpr const char* kSmoothHelp =
-  "Fast, no curvature, provides smooth connection between neighboring segments.";
+    "Fast, no curvature, provides smooth connection between neighboring segments.";
 
 constexpr ShapeEntry kShapes[MEnvelope::kShapeCount] = {
-  {"Mode 1", "Fastest, minimal curvature freedom.", 0x06},
-  {"Mode 2", "Fast, average curvature freedom.", 0x06},
-  {"Mode 3", "Very slow, very high curvature freedom.", 0x06},
-  {"Free 1", "Normal speed, curvature adjustable in both axes.", 0x03},
-  {"Double 1", "Double curved shape.", 0x06},
-  {"Smooth 1", kSmoothHelp, 0x04},
-  {"Smooth 2", kSmoothHelp, 0x04},
-  {"Stairs", "Stairs-like image, curvature controls number of stairs.", 0x02},
-  {"Pulses", "Pulses, curvature controls number of pulses.", 0x02},
-  {"Saw", "Saw, curvature controls number of saw teeth.", 0x02},
-  {"Triangles", "Triangles, curvature controls number of triangles.", 0x02},
-  {"Sines", "Sines, curvature controls number of waves.", 0x02},
+    {"Mode 1", "Fastest, minimal curvature freedom.", 0x06},
+    {"Mode 2", "Fast, average curvature freedom.", 0x06},
+    {"Mode 3", "Very slow, very high curvature freedom.", 0x06},
+    {"Free 1", "Normal speed, curvature adjustable in both axes.", 0x03},
+    {"Double 1", "Double curved shape.", 0x06},
+    {"Smooth 1", kSmoothHelp, 0x04},
+    {"Smooth 2", kSmoothHelp, 0x04},
+    {"Stairs", "Stairs-like image, curvature controls number of stairs.", 0x02},
+    {"Pulses", "Pulses, curvature controls number of pulses.", 0x02},
+    {"Saw", "Saw, curvature controls number of saw teeth.", 0x02},
+    {"Triangles", "Triangles, curvature controls number of triangles.", 0x02},
+    {"Sines", "Sines, curvature controls number of waves.", 0x02},
 };
 
 const ShapeEntry& EntryOf(int shape)
@@ -69,8 +69,8 @@ double ParseDouble(const MXmlItem& item, const MString& name, double fallback)
     ++begin;
   const auto result = std::from_chars(begin, end, value);
   if (begin == end || result.ec != std::errc() || result.ptr != end || !std::isfinite(value))
-    throw MException(MFormat::Format("Envelope attribute {0} is not a number: \"{1}\".", name,
-                                     item.GetAttribute()));
+    throw MException(
+        MFormat::Format("Envelope attribute {0} is not a number: \"{1}\".", name, item.GetAttribute()));
   return value;
 }
 
@@ -82,8 +82,8 @@ std::int64_t ParseInteger(const MXmlItem& item, const MString& name, std::int64_
   std::int64_t value = 0;
   const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size())
-    throw MException(MFormat::Format("Envelope attribute {0} is not an integer: \"{1}\".", name,
-                                     item.GetAttribute()));
+    throw MException(
+        MFormat::Format("Envelope attribute {0} is not an integer: \"{1}\".", name, item.GetAttribute()));
   return value;
 }
 
@@ -138,10 +138,10 @@ void MEnvelope::CheckPoints(const std::vector<ControlPoint>& points)
     if (points[i].x < previous.x)
       throw MException(MFormat::Format("Envelope points are not sorted by position (point {0}).",
                                        static_cast<std::int64_t>(i)));
-    if (points[i].x == previous.x
-        && (points[i].y == previous.y || (i >= 2 && points[i - 2].x == points[i].x)))
-      throw MException(MFormat::Format("Envelope point {0} duplicates its neighbour.",
-                                       static_cast<std::int64_t>(i)));
+    if (points[i].x == previous.x &&
+        (points[i].y == previous.y || (i >= 2 && points[i - 2].x == points[i].x)))
+      throw MException(
+          MFormat::Format("Envelope point {0} duplicates its neighbour.", static_cast<std::int64_t>(i)));
   }
 }
 
@@ -234,8 +234,8 @@ void MEnvelope::Load(const MXmlItem& item)
     found += item.GetSubItemAt(i).GetName().EqualsName("Point") ? 1 : 0;
   const std::int64_t count = ParseInteger(item, "Count", found);
   if (count < 0 || count > kMaxPoints)
-    throw MException(MFormat::Format("A stored envelope declares {0} points; at most {1} are allowed.",
-                                     count, kMaxPoints));
+    throw MException(MFormat::Format("A stored envelope declares {0} points; at most {1} are allowed.", count,
+                                     kMaxPoints));
   if (found != count)
     throw MException(MFormat::Format("A stored envelope declares {0} points but holds {1}.", count, found));
 
@@ -254,8 +254,8 @@ void MEnvelope::Load(const MXmlItem& item)
       const std::string text = sub.GetAttribute().ToUTF8();
       const auto result = std::from_chars(text.data(), text.data() + text.size(), point.flags);
       if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size())
-        throw MException(MFormat::Format("Envelope attribute Flags is not an integer: \"{0}\".",
-                                         sub.GetAttribute()));
+        throw MException(
+            MFormat::Format("Envelope attribute Flags is not an integer: \"{0}\".", sub.GetAttribute()));
     }
     point.horizontalCurvature = ParseDouble(sub, "HorizontalCurvature", 0.0);
     point.curvature = ParseDouble(sub, "Curvature", 0.0);

@@ -129,8 +129,8 @@ public:
   void Save(MXmlItem& item) const;
   /// Reads an envelope written by Save. Absent attributes read as their default; the point
   /// count, declared or (when absent) counted, must match the "Point" sub-items and lie within
-  /// kMaxPoints; every number must be complete decimal text. Throws MException on any failure and then leaves the envelope
-  /// unchanged.
+  /// kMaxPoints; every number must be complete decimal text. Throws MException on any failure and then leaves
+  /// the envelope unchanged.
   void Load(const MXmlItem& item);
 
 private:

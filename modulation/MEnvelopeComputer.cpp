@@ -40,7 +40,8 @@ using BezierTwin = MEnvelopeComputer::ItemBezier;
 using CubicTwin = MEnvelopeComputer::ItemCubic;
 #endif
 
-ItemPointer MakeCubic(bool twins, double end, double x0, double y0, double m0, double x1, double y1, double m1)
+ItemPointer MakeCubic(bool twins, double end, double x0, double y0, double m0, double x1, double y1,
+                      double m1)
 {
   return MakePolynomial<MEnvelopeComputer::ItemCubic, CubicTwin>(twins, end, x0, y0, m0, x1, y1, m1);
 }
@@ -61,17 +62,23 @@ ItemPointer MakeSegment(bool twins, const Point& p0, const Point& p1)
     if (C::ItemPeriodic::StepCount(c) < 2.0)
       return MakeConstant(end, p0.y);
     return std::make_unique<C::ItemStairs>(end, p0.x, p0.y, p1.x, p1.y, c);
-  case MEnvelope::kShapePulses: return std::make_unique<C::ItemPulses>(end, p0.x, p0.y, p1.x, p1.y, c);
-  case MEnvelope::kShapeSaw: return std::make_unique<C::ItemSaw>(end, p0.x, p0.y, p1.x, p1.y, c);
-  case MEnvelope::kShapeTriangles: return std::make_unique<C::ItemTriangles>(end, p0.x, p0.y, p1.x, p1.y, c);
-  case MEnvelope::kShapeSines: return std::make_unique<C::ItemSines>(end, p0.x, p0.y, p1.x, p1.y, c);
-  default: break;
+  case MEnvelope::kShapePulses:
+    return std::make_unique<C::ItemPulses>(end, p0.x, p0.y, p1.x, p1.y, c);
+  case MEnvelope::kShapeSaw:
+    return std::make_unique<C::ItemSaw>(end, p0.x, p0.y, p1.x, p1.y, c);
+  case MEnvelope::kShapeTriangles:
+    return std::make_unique<C::ItemTriangles>(end, p0.x, p0.y, p1.x, p1.y, c);
+  case MEnvelope::kShapeSines:
+    return std::make_unique<C::ItemSines>(end, p0.x, p0.y, p1.x, p1.y, c);
+  default:
+    break;
   }
   if (std::fabs(p0.y - p1.y) < 1e-20)
     return MakeConstant(end, p0.y);
   const std::uint32_t flags = MEnvelope::ShapeFlags(p0.shape);
-  const bool straight = (!(flags & MEnvelope::kUsesHorizontalCurvature) || std::fabs(p0.horizontalCurvature) < 1e-20)
-                        && (!(flags & MEnvelope::kUsesCurvature) || std::fabs(c) < 1e-20);
+  const bool straight =
+      (!(flags & MEnvelope::kUsesHorizontalCurvature) || std::fabs(p0.horizontalCurvature) < 1e-20) &&
+      (!(flags & MEnvelope::kUsesCurvature) || std::fabs(c) < 1e-20);
   if (straight)
     return std::make_unique<C::ItemLinear>(end, p0.x, p0.y, p1.x, p1.y);
   switch (p0.shape)
@@ -80,14 +87,16 @@ ItemPointer MakeSegment(bool twins, const Point& p0, const Point& p1)
     return MakePolynomial<C::ItemQuadratic, QuadraticTwin>(twins, end, p0.x, p0.y, p1.x, p1.y, c);
   case MEnvelope::kShapeMode2:
     return MakePolynomial<C::ItemFourthOrder, FourthOrderTwin>(twins, end, p0.x, p0.y, p1.x, p1.y, c);
-  case MEnvelope::kShapeMode3: return std::make_unique<C::ItemExponencial>(end, p0.x, p0.y, p1.x, p1.y, c);
+  case MEnvelope::kShapeMode3:
+    return std::make_unique<C::ItemExponencial>(end, p0.x, p0.y, p1.x, p1.y, c);
   case MEnvelope::kShapeFree1:
   {
     double xC = 0.0, yC = 0.0;
     C::ItemBezier::FreeControlPoint(p0.x, p0.y, p1.x, p1.y, p0.horizontalCurvature, c, xC, yC);
     return MakePolynomial<C::ItemBezier, BezierTwin>(twins, end, p0.x, p0.y, xC, yC, p1.x, p1.y);
   }
-  default: return std::make_unique<C::ItemDouble>(end, p0.x, p0.y, p1.x, p1.y, c);
+  default:
+    return std::make_unique<C::ItemDouble>(end, p0.x, p0.y, p1.x, p1.y, c);
   }
 }
 
@@ -95,8 +104,8 @@ ItemPointer MakeSegment(bool twins, const Point& p0, const Point& p1)
 // than the lower of them and where a neighbour shares its position.
 double NeighbourSlope(const Point& before, const Point& p, const Point& after)
 {
-  if (std::fabs(before.x - p.x) < 1e-50 || std::fabs(p.x - after.x) < 1e-50
-      || p.y - 1e-20 <= std::min(before.y, after.y))
+  if (std::fabs(before.x - p.x) < 1e-50 || std::fabs(p.x - after.x) < 1e-50 ||
+      p.y - 1e-20 <= std::min(before.y, after.y))
     return 0.0;
   return ((p.y - before.y) / (p.x - before.x) + (after.y - p.y) / (after.x - p.x)) * 0.5;
 }
@@ -198,7 +207,8 @@ void MEnvelopeComputer::Build(const MEnvelope& envelope, Kernels kernels)
         continue;
       // Amounts outside 0..1 would reach past the neighbouring windows and unsort the items.
       const double a = std::clamp(p.leftRounding, 0.0, 1.0);
-      const double b = (p.flags & MEnvelope::kFlagLeftRoundingBothSides) ? a : std::clamp(p.rightRounding, 0.0, 1.0);
+      const double b =
+          (p.flags & MEnvelope::kFlagLeftRoundingBothSides) ? a : std::clamp(p.rightRounding, 0.0, 1.0);
       if (a < 1e-5 && b < 1e-5)
         continue;
 

@@ -27,12 +27,14 @@ double DerivativeStep(double x)
 
 // ---- Item ---------------------------------------------------------------------------------
 
-void MEnvelopeComputer::Item::FillDoubles(double* destination, double first, double step, int count) const noexcept
+void MEnvelopeComputer::Item::FillDoubles(double* destination, double first, double step,
+                                          int count) const noexcept
 {
   FillWith(destination, first, step, count, [this](double x) { return Value(x); });
 }
 
-void MEnvelopeComputer::Item::FillFloats(float* destination, double first, double step, int count) const noexcept
+void MEnvelopeComputer::Item::FillFloats(float* destination, double first, double step,
+                                         int count) const noexcept
 {
   FillWith(destination, first, step, count, [this](double x) { return Value(x); });
 }
@@ -51,7 +53,8 @@ double MEnvelopeComputer::Item::RightDerivative(double x) const noexcept
 
 // ---- Constant and linear --------------------------------------------------------------------
 
-void MEnvelopeComputer::ItemConstant::FillDoubles(double* destination, double, double, int count) const noexcept
+void MEnvelopeComputer::ItemConstant::FillDoubles(double* destination, double, double,
+                                                  int count) const noexcept
 {
   std::fill(destination, destination + std::max(count, 0), m_k);
 }
@@ -62,19 +65,14 @@ void MEnvelopeComputer::ItemConstant::FillFloats(float* destination, double, dou
 }
 
 MEnvelopeComputer::ItemLinear::ItemLinear(double end, double x0, double y0, double x1, double y1)
-    : Item(end)
-    , m_x0(x0)
-    , m_y0(y0)
-    , m_slope((y1 - y0) / (x1 - x0))
-{
-}
+    : Item(end), m_x0(x0), m_y0(y0), m_slope((y1 - y0) / (x1 - x0))
+{}
 
 // ---- Quadratic ------------------------------------------------------------------------------
 
 MEnvelopeComputer::ItemQuadratic::ItemQuadratic(double end, double x0, double y0, double x1, double y1,
                                                 double curvature)
-    : Item(end)
-    , m_x0(x0)
+    : Item(end), m_x0(x0)
 {
   const double dx = x1 - x0, dy = y1 - y0;
   const double s = (dy / dx) * (1.0 - curvature);
@@ -99,8 +97,7 @@ void MEnvelopeComputer::ItemQuadratic::FillFloats(float* destination, double fir
 
 MEnvelopeComputer::ItemFourthOrder::ItemFourthOrder(double end, double x0, double y0, double x1, double y1,
                                                     double curvature)
-    : Item(end)
-    , m_x0(x0)
+    : Item(end), m_x0(x0)
 {
   const double dy = y1 - y0;
   const double inverse = 1.0 / (x1 - x0);
@@ -144,14 +141,8 @@ void MEnvelopeComputer::ItemFourthOrder::FillFloats(float* destination, double f
 
 MEnvelopeComputer::ItemExponencial::ItemExponencial(double end, double x0, double y0, double x1, double y1,
                                                     double curvature)
-    : Item(end)
-    , m_x0(x0)
-    , m_y0(y0)
-    , m_dx(x1 - x0)
-    , m_dy(y1 - y0)
-    , m_a(std::exp(3.0 * curvature))
-{
-}
+    : Item(end), m_x0(x0), m_y0(y0), m_dx(x1 - x0), m_dy(y1 - y0), m_a(std::exp(3.0 * curvature))
+{}
 
 double MEnvelopeComputer::ItemExponencial::Value(double x) const noexcept
 {
@@ -164,18 +155,10 @@ double MEnvelopeComputer::ItemExponencial::Value(double x) const noexcept
 
 MEnvelopeComputer::ItemBezier::ItemBezier(double end, double x0, double y0, double xC, double yC, double x1,
                                           double y1)
-    : Item(end)
-    , m_x0(x0)
-    , m_y0(y0)
-    , m_xc(xC - x0)
-    , m_xc2((xC - x0) * (xC - x0))
-    , m_d(x0 - 2.0 * xC + x1)
-    , m_dx(x1 - x0)
-    , m_a(y0 - 2.0 * yC + y1)
-    , m_b(2.0 * (yC - y0))
-    , m_linearT(std::fabs(x0 - 2.0 * xC + x1) < 1e-10)
-{
-}
+    : Item(end), m_x0(x0), m_y0(y0), m_xc(xC - x0), m_xc2((xC - x0) * (xC - x0)), m_d(x0 - 2.0 * xC + x1),
+      m_dx(x1 - x0), m_a(y0 - 2.0 * yC + y1), m_b(2.0 * (yC - y0)),
+      m_linearT(std::fabs(x0 - 2.0 * xC + x1) < 1e-10)
+{}
 
 void MEnvelopeComputer::ItemBezier::FreeControlPoint(double x0, double y0, double x1, double y1,
                                                      double horizontalCurvature, double curvature, double& xC,
@@ -220,8 +203,7 @@ void MEnvelopeComputer::ItemBezier::FillFloats(float* destination, double first,
 
 MEnvelopeComputer::ItemDouble::ItemDouble(double end, double x0, double y0, double x1, double y1,
                                           double curvature)
-    : Item(end)
-    , m_xm((x0 + x1) / 2.0)
+    : Item(end), m_xm((x0 + x1) / 2.0)
 {
   const double ym = (y0 + y1) / 2.0;
   m_first = std::make_unique<ItemFourthOrder>(m_xm, x0, y0, m_xm, ym, curvature);
@@ -239,8 +221,7 @@ double MEnvelopeComputer::ItemDouble::Value(double x) const noexcept
 
 MEnvelopeComputer::ItemCubic::ItemCubic(double end, double x0, double y0, double m0, double x1, double y1,
                                         double m1)
-    : Item(end)
-    , m_x0(x0)
+    : Item(end), m_x0(x0)
 {
   const double dx = x1 - x0, dy = y1 - y0;
   m_c[0] = y0;
@@ -276,33 +257,25 @@ double MEnvelopeComputer::ItemPeriodic::StepCount(double curvature)
 
 MEnvelopeComputer::ItemPeriodic::ItemPeriodic(double end, double x0, double y0, double x1, double y1,
                                               double curvature)
-    : Item(end)
-    , m_x0(x0)
-    , m_dx(x1 - x0)
-    , m_y0(y0)
-    , m_y1(y1)
-    , m_dy(y1 - y0)
-    , m_n(std::max(1.0, StepCount(curvature)))
-    , m_ya(curvature + 1e-50 >= 0.0 ? y0 : y1)
-    , m_yb(curvature + 1e-50 >= 0.0 ? y1 : y0)
-    , m_rising(curvature - 1e-20 > 0.0)
-{
-}
+    : Item(end), m_x0(x0), m_dx(x1 - x0), m_y0(y0), m_y1(y1), m_dy(y1 - y0),
+      m_n(std::max(1.0, StepCount(curvature))), m_ya(curvature + 1e-50 >= 0.0 ? y0 : y1),
+      m_yb(curvature + 1e-50 >= 0.0 ? y1 : y0), m_rising(curvature - 1e-20 > 0.0)
+{}
 
-MEnvelopeComputer::ItemStairs::ItemStairs(double end, double x0, double y0, double x1, double y1, double curvature)
+MEnvelopeComputer::ItemStairs::ItemStairs(double end, double x0, double y0, double x1, double y1,
+                                          double curvature)
     : ItemPeriodic(end, x0, y0, x1, y1, curvature)
-{
-}
+{}
 
 double MEnvelopeComputer::ItemStairs::Value(double x) const noexcept
 {
   return m_y0 + std::trunc((x - m_x0) * m_n / m_dx) * (m_dy / m_n);
 }
 
-MEnvelopeComputer::ItemPulses::ItemPulses(double end, double x0, double y0, double x1, double y1, double curvature)
+MEnvelopeComputer::ItemPulses::ItemPulses(double end, double x0, double y0, double x1, double y1,
+                                          double curvature)
     : ItemPeriodic(end, x0, y0, x1, y1, curvature)
-{
-}
+{}
 
 double MEnvelopeComputer::ItemPulses::Value(double x) const noexcept
 {
@@ -316,8 +289,7 @@ double MEnvelopeComputer::ItemPulses::Value(double x) const noexcept
 
 MEnvelopeComputer::ItemSaw::ItemSaw(double end, double x0, double y0, double x1, double y1, double curvature)
     : ItemPeriodic(end, x0, y0, x1, y1, curvature)
-{
-}
+{}
 
 double MEnvelopeComputer::ItemSaw::Value(double x) const noexcept
 {
@@ -327,8 +299,7 @@ double MEnvelopeComputer::ItemSaw::Value(double x) const noexcept
 MEnvelopeComputer::ItemTriangles::ItemTriangles(double end, double x0, double y0, double x1, double y1,
                                                 double curvature)
     : ItemPeriodic(end, x0, y0, x1, y1, curvature)
-{
-}
+{}
 
 double MEnvelopeComputer::ItemTriangles::Value(double x) const noexcept
 {
@@ -336,10 +307,10 @@ double MEnvelopeComputer::ItemTriangles::Value(double x) const noexcept
   return m_ya + (1.0 - std::fabs(phase - 1.0)) * (m_yb - m_ya);
 }
 
-MEnvelopeComputer::ItemSines::ItemSines(double end, double x0, double y0, double x1, double y1, double curvature)
+MEnvelopeComputer::ItemSines::ItemSines(double end, double x0, double y0, double x1, double y1,
+                                        double curvature)
     : ItemPeriodic(end, x0, y0, x1, y1, curvature)
-{
-}
+{}
 
 double MEnvelopeComputer::ItemSines::Value(double x) const noexcept
 {

@@ -170,7 +170,8 @@ struct BezierPair
     else
     {
       // max(v, 0) and max(1e-300, s) order their operands as std::max does in Value.
-      const __m128d root = _mm_sqrt_pd(_mm_max_pd(_mm_add_pd(xc2, _mm_mul_pd(distance, d)), _mm_setzero_pd()));
+      const __m128d root =
+          _mm_sqrt_pd(_mm_max_pd(_mm_add_pd(xc2, _mm_mul_pd(distance, d)), _mm_setzero_pd()));
       t = _mm_div_pd(distance, _mm_max_pd(_mm_set1_pd(1e-300), _mm_add_pd(xc, root)));
     }
     return _mm_add_pd(_mm_mul_pd(_mm_add_pd(_mm_mul_pd(a, t), b), t), y0);

@@ -240,7 +240,8 @@ int PeaksAndValleys(const float* f, int n, std::int32_t* peaks, std::int32_t* va
 
 int MoveRegions(const MShiftSource& source, const MRegionMove* moves, int count, const MShiftTarget& target)
 {
-  if (AnyNull(moves, source.pairs, source.magnitude, source.phase, target.loudest, target.phase, target.pairs))
+  if (AnyNull(moves, source.pairs, source.magnitude, source.phase, target.loudest, target.phase,
+              target.pairs))
     return kNullPointer;
   if (count < 0)
     return kBadLength;

@@ -189,7 +189,7 @@ int FirstIndexOf(const float* f, int n, float value)
   for (; i + 8 <= n; i += 8)
   {
     const unsigned mask =
-      static_cast<unsigned>(_mm256_movemask_ps(_mm256_cmp_ps(_mm256_loadu_ps(f + i), v, _CMP_EQ_OQ)));
+        static_cast<unsigned>(_mm256_movemask_ps(_mm256_cmp_ps(_mm256_loadu_ps(f + i), v, _CMP_EQ_OQ)));
     if (mask != 0)
       return i + LowestBit(mask);
   }
@@ -326,12 +326,13 @@ void BinFrequencies(const float* phase, float* previous, const float* expected, 
   for (; i + 8 <= n; i += 8)
   {
     const __m256 now = _mm256_loadu_ps(phase + i);
-    __m256 d = _mm256_sub_ps(_mm256_sub_ps(now, _mm256_loadu_ps(previous + i)), _mm256_loadu_ps(expected + i));
+    __m256 d =
+        _mm256_sub_ps(_mm256_sub_ps(now, _mm256_loadu_ps(previous + i)), _mm256_loadu_ps(expected + i));
     _mm256_storeu_ps(previous + i, now);
     d = _mm256_and_ps(d, _mm256_cmp_ps(_mm256_andnot_ps(signBit, d), largest, _CMP_LE_OQ));
     const __m256 away = _mm256_or_ps(half, _mm256_and_ps(d, signBit));
     const __m256 turns =
-      _mm256_round_ps(_mm256_fmadd_ps(d, turnsPerRadian, away), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+        _mm256_round_ps(_mm256_fmadd_ps(d, turnsPerRadian, away), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
     d = _mm256_fnmadd_ps(turns, twoPiHigh, d);
     d = _mm256_fnmadd_ps(turns, twoPiLow, d);
     const __m256d low = _mm256_fmadd_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(d)), perRadian, binLow);
@@ -342,8 +343,8 @@ void BinFrequencies(const float* phase, float* previous, const float* expected, 
     binHigh = _mm256_add_pd(binHigh, eight);
   }
   if (i < n)
-    PortableBinFrequencies(phase + i, previous + i, expected + i, n - i, firstBin + i, binsPerRadian, binWidth,
-                           frequency + i);
+    PortableBinFrequencies(phase + i, previous + i, expected + i, n - i, firstBin + i, binsPerRadian,
+                           binWidth, frequency + i);
 }
 
 void RatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
@@ -407,7 +408,8 @@ int PeaksAndValleys(const float* f, int n, std::int32_t* peaks, std::int32_t* va
     peak = _mm256_and_ps(peak, _mm256_cmp_ps(v, _mm256_loadu_ps(f + k + 2), _CMP_GT_OQ));
     const int mask = _mm256_movemask_ps(peak);
     const __m256i order = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kPackTable.lanes[mask]));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(peaks + count), _mm256_add_epi32(_mm256_set1_epi32(k), order));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(peaks + count),
+                        _mm256_add_epi32(_mm256_set1_epi32(k), order));
     count += kPackTable.counts[mask];
   }
   for (; k < n - 2; ++k)
@@ -436,8 +438,8 @@ int PeaksAndValleys(const float* f, int n, std::int32_t* peaks, std::int32_t* va
     low = _mm256_min_ps(low, _mm256_permute_ps(low, 0x4E));
     low = _mm256_min_ps(low, _mm256_permute_ps(low, 0xB1));
     const unsigned atMinimum =
-      static_cast<unsigned>(_mm256_movemask_ps(_mm256_cmp_ps(values, low, _CMP_EQ_OQ))) |
-      (static_cast<unsigned>(_mm256_movemask_ps(nan)) & 1u);
+        static_cast<unsigned>(_mm256_movemask_ps(_mm256_cmp_ps(values, low, _CMP_EQ_OQ))) |
+        (static_cast<unsigned>(_mm256_movemask_ps(nan)) & 1u);
     const int lane = LowestBit(atMinimum | 0x100u);
     valleys[i] = gap > 0 ? below + 1 + lane : peaks[i];
   }
@@ -466,7 +468,7 @@ void MoveRegions(const MShiftSource& source, const MRegionMove* moves, int count
       const int left = move.end - j;
       const __m256i inRegion = _mm256_cmpgt_epi64(_mm256_set1_epi64x(left), laneNumbers);
       const __m128i inRegion32 = _mm256_castsi256_si128(
-        _mm256_permutevar8x32_epi32(inRegion, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
+          _mm256_permutevar8x32_epi32(inRegion, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
       const __m128 magnitude = _mm_maskload_ps(source.magnitude + j, inRegion32);
       __m256d v;
       __m128 scale;
@@ -482,12 +484,12 @@ void MoveRegions(const MShiftSource& source, const MRegionMove* moves, int count
       }
       const __m256d loudest = _mm256_maskload_pd(target.loudest + t, inRegion);
       const __m256i wins =
-        _mm256_and_si256(_mm256_castpd_si256(_mm256_cmp_pd(v, loudest, _CMP_GT_OQ)), inRegion);
+          _mm256_and_si256(_mm256_castpd_si256(_mm256_cmp_pd(v, loudest, _CMP_GT_OQ)), inRegion);
       if (_mm256_testz_si256(wins, wins))
         continue;
       _mm256_maskstore_pd(target.loudest + t, wins, v);
       const __m256d phase =
-        _mm256_add_pd(_mm256_cvtps_pd(_mm_maskload_ps(source.phase + j, inRegion32)), angle);
+          _mm256_add_pd(_mm256_cvtps_pd(_mm_maskload_ps(source.phase + j, inRegion32)), angle);
       _mm256_maskstore_pd(target.phase + t, wins, phase);
       const __m256 pairs = _mm256_maskload_ps(source.pairs + 2 * j, inRegion);
       const __m256 swapped = _mm256_permute_ps(pairs, 0xB1);
@@ -525,7 +527,7 @@ void SinCos(const double* src, double* sinOut, double* cosOut, int n)
       continue;
     }
     const __m256d j =
-      _mm256_round_pd(_mm256_mul_pd(x, twoOverPi), _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+        _mm256_round_pd(_mm256_mul_pd(x, twoOverPi), _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
     __m256d r = _mm256_fnmadd_pd(j, p1, x);
     r = _mm256_fnmadd_pd(j, p2, r);
     r = _mm256_fnmadd_pd(j, p3, r);
@@ -553,12 +555,12 @@ void SinCos(const double* src, double* sinOut, double* cosOut, int n)
 
     const __m128i quadrant = _mm256_cvtpd_epi32(j);
     const __m256d swap =
-      _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_cmpeq_epi32(_mm_and_si128(quadrant, oneI), oneI)));
+        _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_cmpeq_epi32(_mm_and_si128(quadrant, oneI), oneI)));
     const __m256d sinNegative =
-      _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_cmpeq_epi32(_mm_and_si128(quadrant, twoI), twoI)));
+        _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_cmpeq_epi32(_mm_and_si128(quadrant, twoI), twoI)));
     const __m128i next = _mm_add_epi32(quadrant, oneI);
     const __m256d cosNegative =
-      _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_cmpeq_epi32(_mm_and_si128(next, twoI), twoI)));
+        _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_cmpeq_epi32(_mm_and_si128(next, twoI), twoI)));
     const __m256d sinV = _mm256_blendv_pd(sinR, cosR, swap);
     const __m256d cosV = _mm256_blendv_pd(cosR, sinR, swap);
     _mm256_storeu_pd(sinOut + i, _mm256_xor_pd(sinV, _mm256_and_pd(sinNegative, signBit)));
@@ -632,7 +634,8 @@ void SmoothChunkedPass(float* t, int rows, float a, float gain, float offset)
     y[v] = _mm256_setzero_ps();
   for (int r = 0, i = first; r < rows; ++r, i += step)
     for (int v = 0; v < kSmoothVectors; ++v)
-      y[v] = _mm256_fmadd_ps(va, y[v], _mm256_fmadd_ps(vg, _mm256_loadu_ps(t + i * kSmoothLanes + 8 * v), vo));
+      y[v] =
+          _mm256_fmadd_ps(va, y[v], _mm256_fmadd_ps(vg, _mm256_loadu_ps(t + i * kSmoothLanes + 8 * v), vo));
   alignas(32) float ends[kSmoothLanes];
   for (int v = 0; v < kSmoothVectors; ++v)
     _mm256_store_ps(ends + 8 * v, y[v]);
@@ -693,8 +696,7 @@ const Kernels* Avx2Kernels()
 {
   // Built on first use rather than at static initialisation: it copies entries of the
   // portable table, which lives in another translation unit.
-  static const Kernels s_kernels = []
-  {
+  static const Kernels s_kernels = [] {
     Kernels k = kPortableKernels;
     k.addFloats = AddFloats;
     k.subtractFloats = SubtractFloats;

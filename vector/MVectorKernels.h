@@ -68,10 +68,11 @@ struct Kernels
   void (*magnitudeAndPhase)(const float* pairs, float* magnitude, float* phase, int n);
   void (*binFrequencies)(const float* phase, float* previous, const float* expected, int n, int firstBin,
                          double binsPerRadian, double binWidth, double* frequency);
-  void (*ratioOfGathered)(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
-                          float scale, float* dst);
+  void (*ratioOfGathered)(const float* table, const std::int32_t* index, const float* divisor, int n,
+                          float limit, float scale, float* dst);
   int (*peaksAndValleys)(const float* f, int n, std::int32_t* peaks, std::int32_t* valleys);
-  void (*moveRegions)(const MShiftSource& source, const MRegionMove* moves, int count, const MShiftTarget& target);
+  void (*moveRegions)(const MShiftSource& source, const MRegionMove* moves, int count,
+                      const MShiftTarget& target);
   void (*hannWindow)(float* f, int n);
   void (*blackmanWindow)(float* f, int n);
   void (*triangularWindow)(float* f, int n);
@@ -99,8 +100,8 @@ std::int32_t PortableValley(const float* f, int below, int peak);
 int PortablePeaksAndValleys(const float* f, int n, std::int32_t* peaks, std::int32_t* valleys);
 void PortableMoveRegions(const MShiftSource& source, const MRegionMove* moves, int count,
                          const MShiftTarget& target);
-void PortableRatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
-                             float scale, float* dst);
+void PortableRatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n,
+                             float limit, float scale, float* dst);
 void PortableBinFrequencies(const float* phase, float* previous, const float* expected, int n, int firstBin,
                             double binsPerRadian, double binWidth, double* frequency);
 void PortableSinCos(const double* src, double* sinOut, double* cosOut, int n);

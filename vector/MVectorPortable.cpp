@@ -181,7 +181,7 @@ void BlackmanWindow(float* f, int n)
   // alpha = -0.16: a0 = (1 + alpha) / 2 = 0.42, a1 = 0.5, a2 = -alpha / 2 = 0.08.
   constexpr double kAlpha = -0.16;
   ApplySymmetricWindow(
-    f, n, [](double c, double c2, int) { return 0.5 * (1.0 + kAlpha) - 0.5 * c - 0.5 * kAlpha * c2; });
+      f, n, [](double c, double c2, int) { return 0.5 * (1.0 + kAlpha) - 0.5 * c - 0.5 * kAlpha * c2; });
 }
 
 void TriangularWindow(float* f, int n)
@@ -288,8 +288,8 @@ void PortableBinFrequencies(const float* phase, float* previous, const float* ex
   }
 }
 
-void PortableRatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n, float limit,
-                             float scale, float* dst)
+void PortableRatioOfGathered(const float* table, const std::int32_t* index, const float* divisor, int n,
+                             float limit, float scale, float* dst)
 {
   for (int i = 0; i < n; ++i)
   {
@@ -376,37 +376,37 @@ void PortableSinCos(const double* src, double* sinOut, double* cosOut, int n)
 }
 
 const Kernels kPortableKernels = {
-  ZeroDoubles,
-  ZeroFloats,
-  SetFloats,
-  CopyFloats,
-  MoveFloats,
-  CopyDoubles,
-  AddFloats,
-  SubtractFloats,
-  AddFloatsInPlace,
-  AddConstantInPlace,
-  DotProduct,
-  Maximum,
-  MinMax,
-  MaximumIndex,
-  MinimumIndex,
-  PortableMagnitude,
-  PortablePhase,
-  PortableMagnitudeAndPhase,
-  PortableBinFrequencies,
-  PortableRatioOfGathered,
-  PortablePeaksAndValleys,
-  PortableMoveRegions,
-  HannWindow,
-  BlackmanWindow,
-  TriangularWindow,
-  PortableSinCos,
-  MultiplyByScalar,
-  MultiplyElementwise,
-  Sum,
-  PortableSmoothTwoSided,
-  PortableForwardRealFFT,
-  PortableInverseRealFFT,
+    ZeroDoubles,
+    ZeroFloats,
+    SetFloats,
+    CopyFloats,
+    MoveFloats,
+    CopyDoubles,
+    AddFloats,
+    SubtractFloats,
+    AddFloatsInPlace,
+    AddConstantInPlace,
+    DotProduct,
+    Maximum,
+    MinMax,
+    MaximumIndex,
+    MinimumIndex,
+    PortableMagnitude,
+    PortablePhase,
+    PortableMagnitudeAndPhase,
+    PortableBinFrequencies,
+    PortableRatioOfGathered,
+    PortablePeaksAndValleys,
+    PortableMoveRegions,
+    HannWindow,
+    BlackmanWindow,
+    TriangularWindow,
+    PortableSinCos,
+    MultiplyByScalar,
+    MultiplyElementwise,
+    Sum,
+    PortableSmoothTwoSided,
+    PortableForwardRealFFT,
+    PortableInverseRealFFT,
 };
 } // namespace MVector::Detail

@@ -31,8 +31,7 @@ float DefaultOf(const LADSPA_PortRangeHint& range, double rate)
     high *= static_cast<float>(rate);
   }
   const bool logarithmic = LADSPA_IS_HINT_LOGARITHMIC(hint) && low > 0.0f && high > 0.0f;
-  const auto between = [&](float part)
-  {
+  const auto between = [&](float part) {
     return logarithmic ? std::exp(std::log(low) * (1.0f - part) + std::log(high) * part)
                        : low * (1.0f - part) + high * part;
   };
@@ -103,14 +102,14 @@ int main(int argc, char** argv)
   }
   if (input.empty() || output.empty() || block < 1 || (!bypass && (pluginPath.empty() || label.empty())))
     return std::fprintf(
-             stderr,
-             "usage: ladspa-runner (--plugin SO --label LABEL [--set NAME=VALUE]... | --bypass) IN OUT\n"),
+               stderr,
+               "usage: ladspa-runner (--plugin SO --label LABEL [--set NAME=VALUE]... | --bypass) IN OUT\n"),
            2;
 
   if (bypass)
     return MPeerStream::Run(
-      input, output, block, [](int, double) { return true; }, [] { return 0; },
-      [](int, const float* in, float* out, int n) { std::memcpy(out, in, n * sizeof(float)); });
+        input, output, block, [](int, double) { return true; }, [] { return 0; },
+        [](int, const float* in, float* out, int n) { std::memcpy(out, in, n * sizeof(float)); });
 
   void* library = dlopen(pluginPath.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr)
@@ -125,8 +124,7 @@ int main(int argc, char** argv)
     return std::fprintf(stderr, "no plug-in labelled %s in %s\n", label.c_str(), pluginPath.c_str()), 1;
 
   std::vector<std::unique_ptr<Instance>> instances;
-  const auto setup = [&](int channels, double rate)
-  {
+  const auto setup = [&](int channels, double rate) {
     std::map<std::string, float> unused = sets;
     for (int c = 0; c < channels; ++c)
     {
@@ -168,13 +166,11 @@ int main(int argc, char** argv)
       return std::fprintf(stderr, "the plug-in has no control input named \"%s\"\n", name.c_str()), false;
     return true;
   };
-  const auto latency = [&]
-  {
+  const auto latency = [&] {
     const Instance& first = *instances.front();
     return first.latencyPort >= 0 ? static_cast<int>(std::lround(first.controls[first.latencyPort])) : 0;
   };
-  const auto process = [&](int channel, const float* in, float* out, int n)
-  {
+  const auto process = [&](int channel, const float* in, float* out, int n) {
     Instance& instance = *instances[channel];
     descriptor->connect_port(instance.handle, instance.audioIn, const_cast<float*>(in));
     descriptor->connect_port(instance.handle, instance.audioOut, out);

@@ -78,8 +78,8 @@ int main(int argc, char** argv)
            2;
   if (bypass)
     return MPeerStream::Run(
-      input, output, block, [](int, double) { return true; }, [] { return 0; },
-      [](int, const float* in, float* out, int n) { std::memcpy(out, in, n * sizeof(float)); });
+        input, output, block, [](int, double) { return true; }, [] { return 0; },
+        [](int, const float* in, float* out, int n) { std::memcpy(out, in, n * sizeof(float)); });
 
   LilvWorld* world = lilv_world_new();
   lilv_world_load_all(world);
@@ -103,8 +103,7 @@ int main(int argc, char** argv)
 
   int audioIn = -1, audioOut = -1, latencyPort = -1;
   std::vector<std::unique_ptr<Instance>> instances;
-  const auto resetAtoms = [&](Instance& instance)
-  {
+  const auto resetAtoms = [&](Instance& instance) {
     std::size_t slot = 0;
     for (uint32_t p = 0; p < ports; ++p)
     {
@@ -126,8 +125,7 @@ int main(int argc, char** argv)
       }
     }
   };
-  const auto setup = [&](int channels, double rate)
-  {
+  const auto setup = [&](int channels, double rate) {
     std::map<std::string, float> unused = sets;
     for (int c = 0; c < channels; ++c)
     {
@@ -178,12 +176,10 @@ int main(int argc, char** argv)
       return std::fprintf(stderr, "the plug-in has no control input \"%s\"\n", symbol.c_str()), false;
     return true;
   };
-  const auto latency = [&]
-  {
+  const auto latency = [&] {
     return latencyPort >= 0 ? static_cast<int>(std::lround(instances.front()->controls[latencyPort])) : 0;
   };
-  const auto process = [&](int channel, const float* in, float* out, int n)
-  {
+  const auto process = [&](int channel, const float* in, float* out, int n) {
     Instance& instance = *instances[channel];
     resetAtoms(instance);
     lilv_instance_connect_port(instance.instance, audioIn, const_cast<float*>(in));

@@ -53,7 +53,8 @@ std::int32_t MParameterIndexMap::Count() const noexcept
   return static_cast<std::int32_t>(count);
 }
 
-namespace {
+namespace
+{
 std::unique_ptr<ParameterBase> MakeParameter(MParameterInfo& info)
 {
   switch (info.type)

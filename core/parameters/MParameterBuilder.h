@@ -35,7 +35,8 @@ private:
   std::vector<std::pair<std::int32_t, ParameterBase*>> m_buckets[kBuckets];
 };
 
-namespace MParameterBuilder {
+namespace MParameterBuilder
+{
 /// Builds the parameters of `table` into `plugin` (see above). Throws MException
 /// "Invalid plugin parameter type." at a host-visible descriptor of unknown type; the parameters
 /// made before it stay registered. `owner` receives the change notifications; `editorLink` is

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
+namespace
+{
 double Curve(std::int32_t curve, double x) noexcept
 {
   switch (curve)

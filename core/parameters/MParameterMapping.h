@@ -13,7 +13,8 @@
 
 #include <cstdint>
 
-namespace MParameterMapping {
+namespace MParameterMapping
+{
 /// floor(x), plus one when the fraction is at least 0.5.
 double RoundHalfUp(double x) noexcept;
 

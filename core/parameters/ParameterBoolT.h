@@ -8,7 +8,8 @@
 
 #include <cmath>
 
-template <class Base> class ParameterBoolT : public Base
+template <class Base>
+class ParameterBoolT : public Base
 {
 public:
   std::int32_t GetType(std::int32_t) const override { return MParameterInfo::kBoolean; }

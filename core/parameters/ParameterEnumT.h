@@ -9,7 +9,8 @@
 
 #include <cmath>
 
-template <class Base> class ParameterEnumT : public Base
+template <class Base>
+class ParameterEnumT : public Base
 {
 public:
   std::int32_t GetType(std::int32_t) const override { return MParameterInfo::kEnumeration; }

@@ -13,7 +13,8 @@
 #include <algorithm>
 #include <cmath>
 
-template <class Base> class ParameterFloatT : public Base
+template <class Base>
+class ParameterFloatT : public Base
 {
 public:
   std::int32_t GetType(std::int32_t) const override { return MParameterInfo::kFloat; }

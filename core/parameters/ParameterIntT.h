@@ -10,7 +10,8 @@
 #include <algorithm>
 #include <cmath>
 
-template <class Base> class ParameterIntT : public Base
+template <class Base>
+class ParameterIntT : public Base
 {
 public:
   std::int32_t GetType(std::int32_t) const override { return MParameterInfo::kInteger; }

@@ -10,9 +10,8 @@ class ParameterSpecialMainBase : public MAudioPlugin::AutomationAdapter
 {
 public:
   explicit ParameterSpecialMainBase(MParameterInfo* descriptor, std::int32_t count = 1)
-    : AutomationAdapter(count), m_descriptor(descriptor)
-  {
-  }
+      : AutomationAdapter(count), m_descriptor(descriptor)
+  {}
 
   std::int32_t GetOrderKey() const override { return m_descriptor != nullptr ? m_descriptor->orderKey : 0; }
   MString GetName(std::int32_t) const override

@@ -246,7 +246,8 @@ MAudioPlugin::AutomationAdapter* MAudioPlugin::FindAutomationAdapter(std::int32_
 
 // ---- per-index operations --------------------------------------------------------------------
 
-namespace {
+namespace
+{
 // Host-facing lookups stop at the permanent count; the shield catches anything the adapter throws.
 template <class Plugin>
 typename Plugin::AutomationAdapter* HostAdapter(const Plugin& plugin, std::int32_t index,

@@ -8,7 +8,8 @@
 
 #include "core/plugin/MModuleRandom.h"
 
-template <class Base> class MAudioPluginAutomation : public Base
+template <class Base>
+class MAudioPluginAutomation : public Base
 {
 public:
   using Base::Base;

@@ -13,7 +13,8 @@
 #include <filesystem>
 #include <system_error>
 
-namespace {
+namespace
+{
 std::filesystem::path ToPath(const MString& text)
 {
 #ifdef _WIN32

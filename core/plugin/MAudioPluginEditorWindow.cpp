@@ -7,9 +7,7 @@
 
 MAudioPluginEditorWindow::MAudioPluginEditorWindow(MAudioPlugin& plugin, MWindowSystemCommon& system,
                                                    MNativeHandle parent, MSize size)
-    : m_plugin(plugin)
-    , m_system(system)
-    , m_window(std::make_unique<MWindow>())
+    : m_plugin(plugin), m_system(system), m_window(std::make_unique<MWindow>())
 {
   m_window->SetSize(size);
   auto contents = std::make_unique<MContainer>();
@@ -43,7 +41,8 @@ MString MAudioPluginEditorWindow::ValueText(const MAudioPlugin& plugin, std::int
   return text;
 }
 
-void MAudioPluginEditorWindow::RefreshAdapters(MAudioPlugin::AutomationAdapter* const* adapters, std::int32_t count)
+void MAudioPluginEditorWindow::RefreshAdapters(MAudioPlugin::AutomationAdapter* const* adapters,
+                                               std::int32_t count)
 {
   if (adapters == nullptr)
     return;

@@ -19,7 +19,8 @@ class MAudioPluginEditorWindow : public MAudioPlugin::MEditor
 public:
   /// Builds the window and its contents and opens it in `parent`. Throws MException when the
   /// back end cannot create the native window (nothing stays open then).
-  MAudioPluginEditorWindow(MAudioPlugin& plugin, MWindowSystemCommon& system, MNativeHandle parent, MSize size);
+  MAudioPluginEditorWindow(MAudioPlugin& plugin, MWindowSystemCommon& system, MNativeHandle parent,
+                           MSize size);
   /// Closes the window and destroys the tree.
   ~MAudioPluginEditorWindow() override;
 

@@ -8,7 +8,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 void ResizePointers(std::vector<float*>& pointers, std::int32_t buses)
 {
   const std::size_t needed = static_cast<std::size_t>(buses) * MAudioPlugin::kPointersPerBus;

@@ -4,7 +4,7 @@
 #include "base/MHostCallShield.h"
 
 MAudioPlugin::AutomationUpdateRequestThread::AutomationUpdateRequestThread(MAudioPlugin& plugin)
-  : m_plugin(plugin)
+    : m_plugin(plugin)
 {
   m_updateEvent.Subscribe<&AutomationUpdateRequestThread::OnUpdate>(this);
 }

@@ -7,7 +7,8 @@
 #define TONVERA_HAS_MXCSR 0
 #endif
 
-namespace {
+namespace
+{
 // Flush-to-zero (bit 15) and denormals-are-zero (bit 6).
 constexpr std::uint32_t kFlushBits = 0x8040u;
 } // namespace

@@ -39,8 +39,9 @@ void MMIDIProcessorBase::ProcessController126(std::int32_t, double, std::int32_t
 void MMIDIProcessorBase::ProcessAftertouch(std::int32_t delta, double time, std::int32_t channel,
                                            std::int32_t note, double value)
 {
-  ForEachListener(channel,
-                  [&](MMIDIListener& listener) { listener.ProcessAftertouch(delta, time, channel, note, value); });
+  ForEachListener(channel, [&](MMIDIListener& listener) {
+    listener.ProcessAftertouch(delta, time, channel, note, value);
+  });
 }
 
 void MMIDIProcessorBase::ProcessProgramChange(std::int32_t, double, std::int32_t, std::int32_t) {}
@@ -51,7 +52,8 @@ void MMIDIProcessorBase::ProcessVolume(std::int32_t, double, std::int32_t, doubl
 
 void MMIDIProcessorBase::ProcessPitchBend(std::int32_t delta, double time, std::int32_t channel, double value)
 {
-  ForEachListener(channel, [&](MMIDIListener& listener) { listener.ProcessPitchBend(delta, time, channel, value); });
+  ForEachListener(channel,
+                  [&](MMIDIListener& listener) { listener.ProcessPitchBend(delta, time, channel, value); });
 }
 
 bool MMIDIProcessorBase::ProcessMIDIController(std::int32_t delta, double time, std::int32_t channel,

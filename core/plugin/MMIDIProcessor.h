@@ -39,7 +39,9 @@ public:
   virtual ~MMIDIListener() = default;
   virtual void ProcessNote(const MMIDINote&) {}
   /// `note` is 255 for channel pressure; value 0..1.
-  virtual void ProcessAftertouch(std::int32_t, double, std::int32_t /*channel*/, std::int32_t /*note*/, double) {}
+  virtual void ProcessAftertouch(std::int32_t, double, std::int32_t /*channel*/, std::int32_t /*note*/,
+                                 double)
+  {}
   /// Bend -1..1.
   virtual void ProcessPitchBend(std::int32_t, double, std::int32_t /*channel*/, double) {}
   /// Value 0..1.
@@ -98,7 +100,8 @@ public:
   virtual void ProcessController126(std::int32_t delta, double time, std::int32_t channel);
   virtual void ProcessAftertouch(std::int32_t delta, double time, std::int32_t channel, std::int32_t note,
                                  double value);
-  virtual void ProcessProgramChange(std::int32_t delta, double time, std::int32_t channel, std::int32_t program);
+  virtual void ProcessProgramChange(std::int32_t delta, double time, std::int32_t channel,
+                                    std::int32_t program);
   /// Pan -1..1 (controller 10).
   virtual void ProcessPan(std::int32_t delta, double time, std::int32_t channel, double value);
   /// Volume 0..1 (controller 7).
@@ -113,7 +116,8 @@ public:
   void RemoveMIDIListener(MMIDIListener* listener) noexcept;
 
 protected:
-  template <class Call> void ForEachListener(std::int32_t channel, Call call)
+  template <class Call>
+  void ForEachListener(std::int32_t channel, Call call)
   {
     for (auto& slot : m_listeners)
     {

@@ -2,7 +2,8 @@
 
 #include <atomic>
 
-namespace {
+namespace
+{
 std::atomic<std::uint32_t> s_state{1};
 }
 

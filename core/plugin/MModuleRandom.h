@@ -10,7 +10,8 @@
 
 #include <cstdint>
 
-namespace MModuleRandom {
+namespace MModuleRandom
+{
 /// Advances the state once and returns the new state.
 std::uint32_t NextState() noexcept;
 

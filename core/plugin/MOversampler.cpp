@@ -7,7 +7,8 @@
 #include <numbers>
 #include <vector>
 
-namespace {
+namespace
+{
 // Modified Bessel function of the first kind, order 0, by its power series.
 double BesselI0(double x)
 {

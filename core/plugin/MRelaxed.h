@@ -12,7 +12,8 @@
 #include <atomic>
 #include <type_traits>
 
-template <class T> class MRelaxed
+template <class T>
+class MRelaxed
 {
   static_assert(std::is_trivially_copyable_v<T>, "MRelaxed holds plain scalars");
 

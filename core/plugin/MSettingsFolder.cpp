@@ -4,7 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
-namespace {
+namespace
+{
 #ifdef _WIN32
 constexpr char16_t kSeparator = u'\\';
 #else

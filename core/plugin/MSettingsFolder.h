@@ -7,7 +7,8 @@
 
 #include "base/MString.h"
 
-namespace MSettingsFolder {
+namespace MSettingsFolder
+{
 /// The folder, without a trailing separator; empty when neither variable is set.
 MString Get();
 /// Get() joined with `fileName` by the platform's separator; empty when Get() is.

@@ -137,7 +137,8 @@ void MButtonWithInfo::Paint(MDrawer& drawer)
   MControlPaint paint;
   FillPaint(paint);
   const MRect client = GetClientRect();
-  const std::int32_t infoWidth = m_info.IsEmpty() ? 0 : MControlUtility::MeasureText(*this, m_info, MStdFont::Small).x;
+  const std::int32_t infoWidth =
+      m_info.IsEmpty() ? 0 : MControlUtility::MeasureText(*this, m_info, MStdFont::Small).x;
   MRect textRect = client;
   textRect.right = std::max(textRect.left, client.right - infoWidth - (infoWidth > 0 ? 8 : 0));
   MControlUtility::PaintStyled(drawer, *style, paint, textRect);
@@ -240,7 +241,8 @@ void MColorButton::Paint(MDrawer& drawer)
   FillPaint(paint);
   const MRect client = GetClientRect();
   const std::int32_t side = std::max(0, std::min(client.Height() - 2, 16));
-  const MRect swatch = MRect::FromSize(client.left + 1, client.top + (client.Height() - side) / 2, side, side);
+  const MRect swatch =
+      MRect::FromSize(client.left + 1, client.top + (client.Height() - side) / 2, side, side);
   MRect textRect = client;
   textRect.left = std::min(client.right, swatch.right + 8);
   if (paint.text.IsEmpty())
@@ -252,15 +254,17 @@ void MColorButton::Paint(MDrawer& drawer)
   if (swatch.IsEmpty())
     return;
   const MRect inner = swatch.Inset(1, 1);
-  drawer.FillRoundRectangle(swatch, 3, MControlUtility::Disabled(style->GetColor(MStdColor::Dark), paint.disabled));
+  drawer.FillRoundRectangle(swatch, 3,
+                            MControlUtility::Disabled(style->GetColor(MStdColor::Dark), paint.disabled));
   if (m_color.a < 255 && !inner.IsEmpty())
   {
     // Checkerboard so that translucent colours read as translucent.
     const MRect saved = drawer.IntersectClip(inner);
     for (std::int32_t y = inner.top; y < inner.bottom; y += 4)
       for (std::int32_t x = inner.left; x < inner.right; x += 4)
-        drawer.FillRectangle(MRect::FromSize(x, y, 4, 4), ((x - inner.left + y - inner.top) / 4) % 2 ? MColor{200, 200, 200, 255}
-                                                                                                       : MColor{120, 120, 120, 255});
+        drawer.FillRectangle(MRect::FromSize(x, y, 4, 4), ((x - inner.left + y - inner.top) / 4) % 2
+                                                              ? MColor{200, 200, 200, 255}
+                                                              : MColor{120, 120, 120, 255});
     drawer.RestoreClip(saved);
   }
   drawer.FillRoundRectangle(inner, 2, MControlUtility::Disabled(m_color, paint.disabled));
@@ -282,14 +286,13 @@ void MColorButton::SaveAttributes(MXmlItem& item) const
 // --- MColorSelectButton ----------------------------------------------------------------------------
 
 MColorSelectButton::MColorSelectButton()
-  : m_palette{{"Amber", MColor{0xE0, 0x8A, 0x2E, 0xFF}},  {"Red", MColor{0xD9, 0x48, 0x3B, 0xFF}},
-              {"Rose", MColor{0xD8, 0x5C, 0x8A, 0xFF}},   {"Violet", MColor{0x8E, 0x6B, 0xD6, 0xFF}},
-              {"Blue", MColor{0x3C, 0x8C, 0xE7, 0xFF}},   {"Cyan", MColor{0x3B, 0xB8, 0xC9, 0xFF}},
-              {"Green", MColor{0x4F, 0xB8, 0x6A, 0xFF}},  {"Lime", MColor{0xA6, 0xC8, 0x3A, 0xFF}},
-              {"Yellow", MColor{0xE8, 0xCB, 0x3A, 0xFF}}, {"White", MColor{0xF0, 0xF0, 0xF0, 0xFF}},
-              {"Grey", MColor{0x80, 0x84, 0x8A, 0xFF}},   {"Black", MColor{0x10, 0x10, 0x12, 0xFF}}}
-{
-}
+    : m_palette{{"Amber", MColor{0xE0, 0x8A, 0x2E, 0xFF}},  {"Red", MColor{0xD9, 0x48, 0x3B, 0xFF}},
+                {"Rose", MColor{0xD8, 0x5C, 0x8A, 0xFF}},   {"Violet", MColor{0x8E, 0x6B, 0xD6, 0xFF}},
+                {"Blue", MColor{0x3C, 0x8C, 0xE7, 0xFF}},   {"Cyan", MColor{0x3B, 0xB8, 0xC9, 0xFF}},
+                {"Green", MColor{0x4F, 0xB8, 0x6A, 0xFF}},  {"Lime", MColor{0xA6, 0xC8, 0x3A, 0xFF}},
+                {"Yellow", MColor{0xE8, 0xCB, 0x3A, 0xFF}}, {"White", MColor{0xF0, 0xF0, 0xF0, 0xFF}},
+                {"Grey", MColor{0x80, 0x84, 0x8A, 0xFF}},   {"Black", MColor{0x10, 0x10, 0x12, 0xFF}}}
+{}
 
 MColorSelectButton::~MColorSelectButton() = default;
 
@@ -325,7 +328,8 @@ void MColorSelectButton::Paint(MDrawer& drawer)
   const MRect client = GetClientRect();
   if (client.Width() < 60 || client.Height() < 10 || GetStyle() == nullptr)
     return;
-  const MColor ink = MControlUtility::Disabled(GetStyle()->GetColor(MStdColor::Text), !IsEnabledInWindow()).WithAlpha(200);
+  const MColor ink =
+      MControlUtility::Disabled(GetStyle()->GetColor(MStdColor::Text), !IsEnabledInWindow()).WithAlpha(200);
   const double cx = client.right - 7, cy = (client.top + client.bottom) / 2.0 + (IsClicked() ? 1 : 0);
   const MDrawer::PointF arrow[3] = {{cx - 4, cy - 2}, {cx + 4, cy - 2}, {cx, cy + 3}};
   drawer.FillPolygon(arrow, ink);

@@ -31,7 +31,9 @@ void MCheckBox::SetCheck(MCheckState state)
 void MCheckBox::Toggle()
 {
   if (m_threeState)
-    SetCheck(m_check == MCheckState::Off ? MCheckState::On : m_check == MCheckState::On ? MCheckState::Grayed : MCheckState::Off);
+    SetCheck(m_check == MCheckState::Off  ? MCheckState::On
+             : m_check == MCheckState::On ? MCheckState::Grayed
+                                          : MCheckState::Off);
   else
     SetCheck(m_check == MCheckState::On ? MCheckState::Off : MCheckState::On);
   NotifyChanged();

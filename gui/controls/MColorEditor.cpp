@@ -41,12 +41,36 @@ MColor MHsv::ToColor(std::uint8_t alpha) const
   double r = val, g = t, b = p;
   switch (sector)
   {
-  case 0: r = val; g = t; b = p; break;
-  case 1: r = q; g = val; b = p; break;
-  case 2: r = p; g = val; b = t; break;
-  case 3: r = p; g = q; b = val; break;
-  case 4: r = t; g = p; b = val; break;
-  default: r = val; g = p; b = q; break;
+  case 0:
+    r = val;
+    g = t;
+    b = p;
+    break;
+  case 1:
+    r = q;
+    g = val;
+    b = p;
+    break;
+  case 2:
+    r = p;
+    g = val;
+    b = t;
+    break;
+  case 3:
+    r = p;
+    g = q;
+    b = val;
+    break;
+  case 4:
+    r = t;
+    g = p;
+    b = val;
+    break;
+  default:
+    r = val;
+    g = p;
+    b = q;
+    break;
   }
   const auto byte = [](double x) { return std::uint8_t(std::lround(std::clamp(x, 0.0, 1.0) * 255)); };
   return MColor{byte(r), byte(g), byte(b), alpha};
@@ -73,7 +97,8 @@ void MColorEditorField::SetColor(MColor color)
 
 bool MColorEditorField::ChangeHsv(const MHsv& hsv)
 {
-  MHsv next{std::isfinite(hsv.h) ? std::clamp(hsv.h, 0.0, 1.0) : 0.0, std::isnan(hsv.s) ? 0.0 : std::clamp(hsv.s, 0.0, 1.0),
+  MHsv next{std::isfinite(hsv.h) ? std::clamp(hsv.h, 0.0, 1.0) : 0.0,
+            std::isnan(hsv.s) ? 0.0 : std::clamp(hsv.s, 0.0, 1.0),
             std::isnan(hsv.v) ? 0.0 : std::clamp(hsv.v, 0.0, 1.0)};
   if (next.h == m_hsv.h && next.s == m_hsv.s && next.v == m_hsv.v)
     return false;
@@ -156,13 +181,26 @@ bool MColorEditorField::OnKeyDown(std::int32_t key, std::uint32_t modifiers)
   MHsv next = m_hsv;
   switch (key)
   {
-  case MVirtualKey::Left: next.s -= step; break;
-  case MVirtualKey::Right: next.s += step; break;
-  case MVirtualKey::Up: next.v += step; break;
-  case MVirtualKey::Down: next.v -= step; break;
-  case MVirtualKey::PageUp: next.h -= step; break;
-  case MVirtualKey::PageDown: next.h += step; break;
-  default: return false;
+  case MVirtualKey::Left:
+    next.s -= step;
+    break;
+  case MVirtualKey::Right:
+    next.s += step;
+    break;
+  case MVirtualKey::Up:
+    next.v += step;
+    break;
+  case MVirtualKey::Down:
+    next.v -= step;
+    break;
+  case MVirtualKey::PageUp:
+    next.h -= step;
+    break;
+  case MVirtualKey::PageDown:
+    next.h += step;
+    break;
+  default:
+    return false;
   }
   ChangeHsv(next);
   return true;
@@ -255,11 +293,14 @@ void MColorEditor::OnSizeChanged()
   const std::int32_t gap = 6;
   const std::int32_t fieldBottom = std::max(client.top, client.bottom - 2 * row - 2 * gap);
   m_field->SetBounds(MRect{client.left, client.top, client.right, fieldBottom});
-  m_alpha->SetBounds(MRect{client.left, fieldBottom + gap, client.right, std::min(client.bottom, fieldBottom + gap + row)});
+  m_alpha->SetBounds(
+      MRect{client.left, fieldBottom + gap, client.right, std::min(client.bottom, fieldBottom + gap + row)});
   const std::int32_t y = std::min(client.bottom, fieldBottom + 2 * gap + row);
   const std::int32_t split = client.left + client.Width() / 2;
-  m_swatch->SetBounds(MRect{client.left, y, std::max(client.left, split - gap / 2), std::min(client.bottom, y + row)});
-  m_hex->SetBounds(MRect{std::min(client.right, split + gap / 2), y, client.right, std::min(client.bottom, y + row)});
+  m_swatch->SetBounds(
+      MRect{client.left, y, std::max(client.left, split - gap / 2), std::min(client.bottom, y + row)});
+  m_hex->SetBounds(
+      MRect{std::min(client.right, split + gap / 2), y, client.right, std::min(client.bottom, y + row)});
 }
 
 void MColorEditor::Update(const MControl* source, bool notify)

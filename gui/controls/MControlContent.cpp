@@ -22,7 +22,8 @@ MString MControlContent::GetText() const
 
 void MControlContent::SetText(const MString& text)
 {
-  if (m_content != nullptr && m_content->GetKind() == MContentData::Kind::Text && m_content->GetText() == text)
+  if (m_content != nullptr && m_content->GetKind() == MContentData::Kind::Text &&
+      m_content->GetText() == text)
     return;
   SetContent(MContentData::MakeText(text));
 }
@@ -68,7 +69,8 @@ void MControlContent::LoadAttributes(const MXmlItem& item)
     }
     catch (const MException& exception)
     {
-      throw MException(MFormat::Format("Invalid value of attribute \"{0}\": {1}", MString("textalign"), exception.Message()));
+      throw MException(MFormat::Format("Invalid value of attribute \"{0}\": {1}", MString("textalign"),
+                                       exception.Message()));
     }
   }
   if (item.HasAttribute("text"))

@@ -29,7 +29,8 @@ void MControlValue::Refresh()
   }
   MContentDataPtr content = m_value->GetContent();
   const MContentDataPtr& old = GetContent();
-  if (content != nullptr && old != nullptr && content->GetText() == old->GetText() && content->GetKind() == old->GetKind())
+  if (content != nullptr && old != nullptr && content->GetText() == old->GetText() &&
+      content->GetKind() == old->GetKind())
   {
     Invalidate(); // the position may have moved without a new text
     return;

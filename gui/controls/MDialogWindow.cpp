@@ -35,7 +35,9 @@ MSize MeasureLines(const MControl& control, const MString& text, MStdFont font)
 class MDialogWindow::DialogButton : public MButton
 {
 public:
-  DialogButton(MDialogWindow& dialog, const MString& text, MModalValue value) : MButton(text), m_dialog(dialog), m_value(value) {}
+  DialogButton(MDialogWindow& dialog, const MString& text, MModalValue value)
+      : MButton(text), m_dialog(dialog), m_value(value)
+  {}
   void Click() override
   {
     MButton::Click();
@@ -115,19 +117,23 @@ void MDialogWindow::Layout()
     x -= width + 8;
   }
   const std::int32_t bottom = m_buttons.empty() ? client.bottom - kMargin : y - kMargin;
-  LayoutContent(MRect{client.left + kMargin, client.top + kMargin, std::max(client.left + kMargin, client.right - kMargin),
+  LayoutContent(MRect{client.left + kMargin, client.top + kMargin,
+                      std::max(client.left + kMargin, client.right - kMargin),
                       std::max(client.top + kMargin, bottom)});
 }
 
 // --- MMessageDialogWindow ---------------------------------------------------------------------------
 
-MMessageDialogWindow::MMessageDialogWindow(const MString& title, const MString& message, Buttons buttons) : m_message(message)
+MMessageDialogWindow::MMessageDialogWindow(const MString& title, const MString& message, Buttons buttons)
+    : m_message(message)
 {
   SetCaption(title);
   m_text = &Add<MStaticMultiLine>(message);
   switch (buttons)
   {
-  case Buttons::Ok: AddButton("OK", MModalValue::Ok); break;
+  case Buttons::Ok:
+    AddButton("OK", MModalValue::Ok);
+    break;
   case Buttons::OkCancel:
     AddButton("OK", MModalValue::Ok);
     AddButton("Cancel", MModalValue::Cancel);
@@ -143,7 +149,8 @@ MMessageDialogWindow::MMessageDialogWindow(const MString& title, const MString& 
     break;
   }
   const MSize text = MeasureLines(*this, message, MStdFont::Normal);
-  SetSize(MSize{std::clamp(text.x + 2 * kMargin + 8, 320, 640), std::min(text.y, 400) + 3 * kMargin + kButtonHeight + 8});
+  SetSize(MSize{std::clamp(text.x + 2 * kMargin + 8, 320, 640),
+                std::min(text.y, 400) + 3 * kMargin + kButtonHeight + 8});
 }
 
 void MMessageDialogWindow::LayoutContent(const MRect& content)
@@ -181,8 +188,10 @@ void MProgressWindow::LayoutContent(const MRect& content)
   if (m_text == nullptr || m_bar == nullptr)
     return;
   const std::int32_t barHeight = 18;
-  m_text->SetBounds(MRect{content.left, content.top, content.right, std::max(content.top, content.bottom - barHeight - 8)});
-  m_bar->SetBounds(MRect{content.left, std::max(content.top, content.bottom - barHeight), content.right, content.bottom});
+  m_text->SetBounds(
+      MRect{content.left, content.top, content.right, std::max(content.top, content.bottom - barHeight - 8)});
+  m_bar->SetBounds(
+      MRect{content.left, std::max(content.top, content.bottom - barHeight), content.right, content.bottom});
 }
 
 void MProgressWindow::OnCancel(MOnNotifyParams&)
@@ -234,8 +243,10 @@ void MEditTextDialog::LayoutContent(const MRect& content)
   if (m_prompt == nullptr || m_edit == nullptr)
     return;
   const std::int32_t editHeight = 26;
-  m_prompt->SetBounds(MRect{content.left, content.top, content.right, std::max(content.top, content.bottom - editHeight - 6)});
-  m_edit->SetBounds(MRect{content.left, std::max(content.top, content.bottom - editHeight), content.right, content.bottom});
+  m_prompt->SetBounds(MRect{content.left, content.top, content.right,
+                            std::max(content.top, content.bottom - editHeight - 6)});
+  m_edit->SetBounds(
+      MRect{content.left, std::max(content.top, content.bottom - editHeight), content.right, content.bottom});
 }
 
 // --- MViewerWindow ----------------------------------------------------------------------------------
@@ -284,7 +295,8 @@ MNoteWindow::~MNoteWindow()
   m_dismiss.ClearQueue();
 }
 
-bool MNoteWindow::ShowNote(MWindowSystemCommon& system, MPoint screen, const MString& text, std::int32_t displayMs)
+bool MNoteWindow::ShowNote(MWindowSystemCommon& system, MPoint screen, const MString& text,
+                           std::int32_t displayMs)
 {
   m_note = text;
   const MSize lines = MeasureLines(*this, text, MStdFont::Small);

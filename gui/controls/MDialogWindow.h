@@ -158,7 +158,8 @@ public:
 
   /// Shows `text` at `screen` (kept on the work area) for `displayMs` (<= 0: until clicked).
   /// Answers false without a window system.
-  bool ShowNote(MWindowSystemCommon& system, MPoint screen, const MString& text, std::int32_t displayMs = kDefaultDisplayMs);
+  bool ShowNote(MWindowSystemCommon& system, MPoint screen, const MString& text,
+                std::int32_t displayMs = kDefaultDisplayMs);
   const MString& GetNote() const { return m_note; }
   /// Replaces the note text (repaints when shown).
   void SetNote(const MString& text);

@@ -242,7 +242,8 @@ void MEdit::PaintText(MDrawer& drawer, const MControlPaint& paint)
   MControlPaint content = paint;
   content.text = text;
   content.textAlignment = MAlign::Left | MAlign::VCenter;
-  const MRect textRect{rect.left - scrollX, rect.top, std::max(rect.right, rect.left - scrollX + TextWidth(text, text.Length()) + 2),
+  const MRect textRect{rect.left - scrollX, rect.top,
+                       std::max(rect.right, rect.left - scrollX + TextWidth(text, text.Length()) + 2),
                        rect.bottom};
   if (!text.IsEmpty())
     style->PaintContent(drawer, textRect, content);
@@ -251,7 +252,8 @@ void MEdit::PaintText(MDrawer& drawer, const MControlPaint& paint)
     const std::int32_t x = rect.left - scrollX + TextWidth(text, m_buffer.GetCaret());
     const std::int32_t line = MControlUtility::LineHeight(*this, GetFont());
     const std::int32_t top = rect.top + (rect.Height() - line) / 2;
-    drawer.FillRectangle(MRect{x, top, x + 1, top + line}, MControlUtility::Color(*this, MStdColor::Text, kFallbackText));
+    drawer.FillRectangle(MRect{x, top, x + 1, top + line},
+                         MControlUtility::Color(*this, MStdColor::Text, kFallbackText));
   }
   drawer.RestoreClip(saved);
 }
@@ -347,7 +349,8 @@ bool MComboEdit::OnKeyDown(std::int32_t key, std::uint32_t modifiers)
   if ((key == MVirtualKey::Up || key == MVirtualKey::Down) && m_choices.Count() > 0)
   {
     const std::int32_t current = GetChoiceIndex();
-    const std::int32_t next = current < 0 ? 0 : std::clamp(current + (key == MVirtualKey::Down ? 1 : -1), 0, m_choices.Count() - 1);
+    const std::int32_t next =
+        current < 0 ? 0 : std::clamp(current + (key == MVirtualKey::Down ? 1 : -1), 0, m_choices.Count() - 1);
     Choose(next);
     return true;
   }
@@ -361,8 +364,10 @@ void MComboEdit::Paint(MDrawer& drawer)
   if (button.Width() < 8 || button.Height() < 6)
     return;
   const bool disabled = !IsEnabledInWindow();
-  const MColor text = MControlUtility::Disabled(MControlUtility::Color(*this, MStdColor::Text, kFallbackText), disabled);
-  drawer.FillRectangle(MRect{button.left, button.top + 3, button.left + 1, button.bottom - 3}, text.WithAlpha(50));
+  const MColor text =
+      MControlUtility::Disabled(MControlUtility::Color(*this, MStdColor::Text, kFallbackText), disabled);
+  drawer.FillRectangle(MRect{button.left, button.top + 3, button.left + 1, button.bottom - 3},
+                       text.WithAlpha(50));
   const double cx = (button.left + button.right) / 2.0 + 1, cy = (button.top + button.bottom) / 2.0;
   const MDrawer::PointF arrow[3] = {{cx - 4, cy - 2}, {cx + 4, cy - 2}, {cx, cy + 3}};
   drawer.FillPolygon(arrow, text.WithAlpha(IsHighlighted() ? 255 : 200));
@@ -467,7 +472,8 @@ void MMultiLineEdit::PaintText(MDrawer& drawer, const MControlPaint& paint)
   const std::int32_t selectionEnd = m_buffer.GetSelectionEnd();
   MControlPaint content = paint;
   content.textAlignment = MAlign::Left | MAlign::VCenter;
-  for (std::int32_t line = m_scrollLine, top = rect.top; line < lines && top < rect.bottom; ++line, top += lineHeight)
+  for (std::int32_t line = m_scrollLine, top = rect.top; line < lines && top < rect.bottom;
+       ++line, top += lineHeight)
   {
     const MString text = m_buffer.GetLine(line);
     const std::int32_t start = m_buffer.LineToPosition(line, 0);
@@ -477,13 +483,17 @@ void MMultiLineEdit::PaintText(MDrawer& drawer, const MControlPaint& paint)
       const std::int32_t a = std::max(selectionStart, start) - start;
       const std::int32_t b = std::min(selectionEnd, start + text.Length()) - start;
       const std::int32_t tail = selectionEnd > start + text.Length() ? 4 : 0; // the selected break
-      drawer.FillRectangle(MRect{row.left + TextWidth(text, a), row.top, row.left + TextWidth(text, b) + tail, row.bottom},
-                           accent.WithAlpha(110));
+      drawer.FillRectangle(
+          MRect{row.left + TextWidth(text, a), row.top, row.left + TextWidth(text, b) + tail, row.bottom},
+          accent.WithAlpha(110));
     }
     if (!text.IsEmpty())
     {
       content.text = text;
-      style->PaintContent(drawer, MRect{row.left, row.top, std::max(row.right, row.left + TextWidth(text, text.Length()) + 2), row.bottom},
+      style->PaintContent(drawer,
+                          MRect{row.left, row.top,
+                                std::max(row.right, row.left + TextWidth(text, text.Length()) + 2),
+                                row.bottom},
                           content);
     }
   }
@@ -493,7 +503,8 @@ void MMultiLineEdit::PaintText(MDrawer& drawer, const MControlPaint& paint)
     m_buffer.PositionToLine(m_buffer.GetCaret(), line, column);
     const std::int32_t x = rect.left + TextWidth(m_buffer.GetLine(line), column);
     const std::int32_t top = rect.top + (line - m_scrollLine) * lineHeight;
-    drawer.FillRectangle(MRect{x, top, x + 1, top + lineHeight}, MControlUtility::Color(*this, MStdColor::Text, kFallbackText));
+    drawer.FillRectangle(MRect{x, top, x + 1, top + lineHeight},
+                         MControlUtility::Color(*this, MStdColor::Text, kFallbackText));
   }
   drawer.RestoreClip(saved);
 }

@@ -8,7 +8,8 @@ namespace
 {
 bool IsWordCharacter(char16_t c)
 {
-  return c == u'_' || (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c >= 0x80;
+  return c == u'_' || (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
+         c >= 0x80;
 }
 } // namespace
 

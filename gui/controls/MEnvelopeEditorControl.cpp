@@ -21,7 +21,8 @@ void MEnvelopeEditorControl::SetPoints(std::vector<Point> points)
   for (const Point& p : points)
     if (!std::isnan(p.time) && !std::isnan(p.level) && clean.size() < kMaxPoints)
       clean.push_back(Point{std::clamp(p.time, 0.0, 1.0), std::clamp(p.level, 0.0, 1.0)});
-  std::stable_sort(clean.begin(), clean.end(), [](const Point& a, const Point& b) { return a.time < b.time; });
+  std::stable_sort(clean.begin(), clean.end(),
+                   [](const Point& a, const Point& b) { return a.time < b.time; });
   if (clean.empty() || clean.front().time > 0.0)
     clean.insert(clean.begin(), Point{0.0, clean.empty() ? 0.0 : clean.front().level});
   if (clean.size() < 2 || clean.back().time < 1.0)
@@ -74,7 +75,8 @@ std::int32_t MEnvelopeEditorControl::AddPoint(double time, double level)
 {
   if (m_points.size() >= kMaxPoints || std::isnan(time) || std::isnan(level) || time <= 0.0 || time >= 1.0)
     return -1;
-  const auto it = std::upper_bound(m_points.begin(), m_points.end(), time, [](double t, const Point& p) { return t < p.time; });
+  const auto it = std::upper_bound(m_points.begin(), m_points.end(), time,
+                                   [](double t, const Point& p) { return t < p.time; });
   const std::int32_t index = std::int32_t(it - m_points.begin());
   m_points.insert(it, Point{time, std::clamp(level, 0.0, 1.0)});
   m_selected = index;
@@ -224,7 +226,8 @@ bool MEnvelopeEditorControl::OnKeyDown(std::int32_t key, std::uint32_t modifiers
   case MVirtualKey::Left:
   case MVirtualKey::Right:
     if ((modifiers & MSystemEvent::ModControl) != 0 && m_selected >= 0)
-      MovePoint(m_selected, m_points[std::size_t(m_selected)].time + (key == MVirtualKey::Right ? step : -step),
+      MovePoint(m_selected,
+                m_points[std::size_t(m_selected)].time + (key == MVirtualKey::Right ? step : -step),
                 m_points[std::size_t(m_selected)].level);
     else
       m_selected = std::clamp(m_selected + (key == MVirtualKey::Right ? 1 : -1), 0, count - 1);

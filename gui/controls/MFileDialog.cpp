@@ -65,9 +65,11 @@ bool MFileListBox::SetDirectory(const MString& path)
     AddItem(MFileItem(MString(".."), FromPath(parent), true));
   std::vector<MFileItem> folders;
   std::vector<MFileItem> files;
-  std::filesystem::directory_iterator it(folder, std::filesystem::directory_options::skip_permission_denied, error);
+  std::filesystem::directory_iterator it(folder, std::filesystem::directory_options::skip_permission_denied,
+                                         error);
   const bool readable = !error;
-  for (; !error && it != std::filesystem::directory_iterator() && folders.size() + files.size() < kMaxEntries; it.increment(error))
+  for (; !error && it != std::filesystem::directory_iterator() && folders.size() + files.size() < kMaxEntries;
+       it.increment(error))
   {
     std::error_code kind;
     const MString name = FromPath(it->path().filename());
@@ -117,26 +119,33 @@ bool MFileListBox::Choose(std::int32_t index)
   return MListBoxT<MFileItem>::Choose(index);
 }
 
-void MFileListBox::PaintItem(MDrawer& drawer, MStyle& style, std::int32_t index, const MRect& rect, MControlPaint& paint)
+void MFileListBox::PaintItem(MDrawer& drawer, MStyle& style, std::int32_t index, const MRect& rect,
+                             MControlPaint& paint)
 {
   const MFileItem& item = GetItem(index);
   // A small folder or document glyph in front of the name.
   MControlPaint row = paint;
   style.PaintContent(drawer, rect, row);
-  const MColor ink = paint.clicked ? MControlUtility::Mix(style.GetColor(MStdColor::Text), MColor{255, 255, 255, 255}, 0.5)
-                                   : style.GetColor(MStdColor::Highlight);
+  const MColor ink =
+      paint.clicked ? MControlUtility::Mix(style.GetColor(MStdColor::Text), MColor{255, 255, 255, 255}, 0.5)
+                    : style.GetColor(MStdColor::Highlight);
   const MColor color = MControlUtility::Disabled(ink, paint.disabled);
   const double x = rect.right - 16, cy = (rect.top + rect.bottom) / 2.0;
   if (rect.Width() < 40)
     return;
   if (item.IsDirectory())
   {
-    drawer.FillRoundRectangle(MRect{std::int32_t(x), std::int32_t(cy - 4), std::int32_t(x + 11), std::int32_t(cy + 5)}, 1.5, color.WithAlpha(200));
-    drawer.FillRectangle(MRect{std::int32_t(x), std::int32_t(cy - 6), std::int32_t(x + 5), std::int32_t(cy - 4)}, color.WithAlpha(200));
+    drawer.FillRoundRectangle(
+        MRect{std::int32_t(x), std::int32_t(cy - 4), std::int32_t(x + 11), std::int32_t(cy + 5)}, 1.5,
+        color.WithAlpha(200));
+    drawer.FillRectangle(
+        MRect{std::int32_t(x), std::int32_t(cy - 6), std::int32_t(x + 5), std::int32_t(cy - 4)},
+        color.WithAlpha(200));
   }
   else
-    drawer.FrameRoundRectangle(MRect{std::int32_t(x + 1), std::int32_t(cy - 6), std::int32_t(x + 10), std::int32_t(cy + 6)}, 1.5, 1.2,
-                               color.WithAlpha(170));
+    drawer.FrameRoundRectangle(
+        MRect{std::int32_t(x + 1), std::int32_t(cy - 6), std::int32_t(x + 10), std::int32_t(cy + 6)}, 1.5,
+        1.2, color.WithAlpha(170));
 }
 
 // --- MFileDialog ------------------------------------------------------------------------------------
@@ -172,9 +181,11 @@ void MFileDialog::LayoutContent(const MRect& content)
   if (m_folder == nullptr || m_list == nullptr || m_name == nullptr)
     return;
   const std::int32_t row = 24;
-  m_folder->SetBounds(MRect{content.left, content.top, content.right, std::min(content.bottom, content.top + 18)});
+  m_folder->SetBounds(
+      MRect{content.left, content.top, content.right, std::min(content.bottom, content.top + 18)});
   const std::int32_t nameTop = std::max(content.top, content.bottom - row);
-  m_list->SetBounds(MRect{content.left, std::min(content.bottom, content.top + 22), content.right, std::max(content.top, nameTop - 8)});
+  m_list->SetBounds(MRect{content.left, std::min(content.bottom, content.top + 22), content.right,
+                          std::max(content.top, nameTop - 8)});
   m_name->SetBounds(MRect{content.left, nameTop, content.right, content.bottom});
 }
 
@@ -221,7 +232,8 @@ void MFileSelector::OnSizeChanged()
 {
   const MRect client = GetClientRect();
   const std::int32_t buttonWidth = std::min(client.Width() / 2, std::max(0, m_button->GetPreferredSize().x));
-  m_edit->SetBounds(MRect{client.left, client.top, std::max(client.left, client.right - buttonWidth - 6), client.bottom});
+  m_edit->SetBounds(
+      MRect{client.left, client.top, std::max(client.left, client.right - buttonWidth - 6), client.bottom});
   m_button->SetBounds(MRect{client.right - buttonWidth, client.top, client.right, client.bottom});
 }
 

@@ -42,7 +42,8 @@ public:
   bool Choose(std::int32_t index) override;
 
 protected:
-  void PaintItem(MDrawer& drawer, MStyle& style, std::int32_t index, const MRect& rect, MControlPaint& paint) override;
+  void PaintItem(MDrawer& drawer, MStyle& style, std::int32_t index, const MRect& rect,
+                 MControlPaint& paint) override;
 
 private:
   MString m_directory;

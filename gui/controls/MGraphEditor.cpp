@@ -176,7 +176,8 @@ void MGraphEditor::Paint(MDrawer& drawer)
     const std::int32_t left = plot.left + std::int32_t(std::int64_t(i) * plot.Width() / count);
     const std::int32_t right = plot.left + std::int32_t(std::int64_t(i + 1) * plot.Width() / count);
     const std::int32_t gap = right - left > 4 ? 1 : 0;
-    const std::int32_t top = plot.bottom - 1 - std::int32_t(std::lround(m_values[std::size_t(i)] * (plot.Height() - 1)));
+    const std::int32_t top =
+        plot.bottom - 1 - std::int32_t(std::lround(m_values[std::size_t(i)] * (plot.Height() - 1)));
     const MRect bar{left + gap, std::min(top, base), right - gap, std::max(top, base) + 1};
     drawer.FillRectangle(bar, accent.WithAlpha(90));
     drawer.FillRectangle(MRect{bar.left, top, bar.right, top + 2}, accent);

@@ -63,7 +63,8 @@ std::int32_t MKeyboardControl::NoteAt(MPoint position) const
     if (MPiano::IsBlackKey(note) && MPiano::ComputeKeyRect(client, m_first, m_count, note).Contains(position))
       return note;
   for (std::int32_t note = m_first; note < m_first + m_count; ++note)
-    if (!MPiano::IsBlackKey(note) && MPiano::ComputeKeyRect(client, m_first, m_count, note).Contains(position))
+    if (!MPiano::IsBlackKey(note) &&
+        MPiano::ComputeKeyRect(client, m_first, m_count, note).Contains(position))
       return note;
   return -1;
 }
@@ -212,11 +213,14 @@ void MKeyboardControl::Paint(MDrawer& drawer)
         bottom = MControlUtility::Mix(bottom, accent, 0.75);
       }
       drawer.FillRectangle(key, MControlUtility::Disabled(MColor{0x0E, 0x0F, 0x11, 0xFF}, paint.disabled));
-      drawer.FillGradient(MRect{face.left, face.top, face.right, face.bottom - (held ? 0 : 2)}, MControlUtility::Disabled(top, paint.disabled),
+      drawer.FillGradient(MRect{face.left, face.top, face.right, face.bottom - (held ? 0 : 2)},
+                          MControlUtility::Disabled(top, paint.disabled),
                           MControlUtility::Disabled(bottom, paint.disabled));
       // Marks under the keys the computer keyboard plays.
       const std::int32_t offset = note - m_octaveBase;
-      if (paint.focused && offset >= 0 && kKeys[0] != 0 && offset < std::int32_t(sizeof(kKeys) - 1) && face.Width() >= 8)
-        drawer.FillCircle((face.left + face.right) / 2.0, face.bottom - 7, 1.8, accent.WithAlpha(black ? 220 : 180));
+      if (paint.focused && offset >= 0 && kKeys[0] != 0 && offset < std::int32_t(sizeof(kKeys) - 1) &&
+          face.Width() >= 8)
+        drawer.FillCircle((face.left + face.right) / 2.0, face.bottom - 7, 1.8,
+                          accent.WithAlpha(black ? 220 : 180));
     }
 }

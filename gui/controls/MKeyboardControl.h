@@ -34,7 +34,10 @@ public:
   /// Shows `count` keys from `first` (as MPiano::SetRange).
   void SetRange(std::int32_t first, std::int32_t count);
   std::int32_t GetOctaveBase() const { return m_octaveBase; }
-  bool IsNoteHeld(std::int32_t note) const { return note >= 0 && note < 128 && m_held.test(std::size_t(note)); }
+  bool IsNoteHeld(std::int32_t note) const
+  {
+    return note >= 0 && note < 128 && m_held.test(std::size_t(note));
+  }
   /// Starts / stops a note as the user would (events fire; nothing for a held / silent note).
   void NoteOn(std::int32_t note, std::int32_t velocity);
   void NoteOff(std::int32_t note);

@@ -51,7 +51,8 @@ MSize MKnob::GetPreferredSize() const
     height += small + 2;
   if (m_showValue)
     height += small + 2;
-  return MSize{std::max(knob + 16, MControlUtility::MeasureText(*this, GetCaption(), MStdFont::Small).x + 4), height};
+  return MSize{std::max(knob + 16, MControlUtility::MeasureText(*this, GetCaption(), MStdFont::Small).x + 4),
+               height};
 }
 
 bool MKnob::OnMouseDown(MMouseButton button, MPoint position, std::uint32_t modifiers)
@@ -133,12 +134,15 @@ void MKnob::Paint(MDrawer& drawer)
   if (!GetCaption().IsEmpty() && paint.captionType == MCaptionType::None)
   {
     label.text = GetCaption();
-    style->PaintContent(drawer, MRect{client.left, client.top, client.right, std::min(client.bottom, client.top + small + 2)}, label);
+    style->PaintContent(
+        drawer, MRect{client.left, client.top, client.right, std::min(client.bottom, client.top + small + 2)},
+        label);
   }
   if (m_showValue && !valueText.IsEmpty())
   {
     label.text = valueText;
-    style->PaintContent(drawer, MRect{client.left, std::max(client.top, knob.bottom), client.right, client.bottom}, label);
+    style->PaintContent(
+        drawer, MRect{client.left, std::max(client.top, knob.bottom), client.right, client.bottom}, label);
   }
 }
 

@@ -16,7 +16,8 @@ MListBoxBase::MListBoxBase()
 
 std::int32_t MListBoxBase::GetRowHeight() const
 {
-  return std::max(MControlUtility::Metric(*this, MStyle::MetricRowHeight, 20), MControlUtility::LineHeight(*this, GetFont()) + 2);
+  return std::max(MControlUtility::Metric(*this, MStyle::MetricRowHeight, 20),
+                  MControlUtility::LineHeight(*this, GetFont()) + 2);
 }
 
 MRect MListBoxBase::GetScrollBarRect() const
@@ -25,7 +26,8 @@ MRect MListBoxBase::GetScrollBarRect() const
   const std::int32_t rows = std::max(1, client.Height() / GetRowHeight());
   if (GetItemCount() <= rows || client.IsEmpty())
     return MRect{};
-  const std::int32_t width = std::min(client.Width(), MControlUtility::Metric(*this, MStyle::MetricScrollBar, 12));
+  const std::int32_t width =
+      std::min(client.Width(), MControlUtility::Metric(*this, MStyle::MetricScrollBar, 12));
   return MRect{client.right - width, client.top, client.right, client.bottom};
 }
 
@@ -277,7 +279,8 @@ bool MListBoxBase::OnKeyDown(std::int32_t key, std::uint32_t)
 
 bool MListBoxBase::OnCharacter(std::int32_t character, std::uint32_t modifiers)
 {
-  if (character <= 0x20 || character > 0xFFFF || (modifiers & (MSystemEvent::ModControl | MSystemEvent::ModAlt)) != 0)
+  if (character <= 0x20 || character > 0xFFFF ||
+      (modifiers & (MSystemEvent::ModControl | MSystemEvent::ModAlt)) != 0)
     return false;
   const char16_t wanted = MString::FoldForName(char16_t(character));
   const std::int32_t count = GetItemCount();
@@ -305,7 +308,8 @@ void MListBoxBase::OnCaptureLost()
   m_draggingThumb = false;
 }
 
-void MListBoxBase::PaintItem(MDrawer& drawer, MStyle& style, std::int32_t, const MRect& rect, MControlPaint& paint)
+void MListBoxBase::PaintItem(MDrawer& drawer, MStyle& style, std::int32_t, const MRect& rect,
+                             MControlPaint& paint)
 {
   style.PaintContent(drawer, rect, paint);
 }

@@ -63,9 +63,8 @@ public:
   MFileItem() = default;
   /// `name` is shown; `path` is the full path (UTF-8 file names as MString).
   MFileItem(const MString& name, const MString& path, bool directory, std::uint64_t size = 0)
-    : MListItem(name), m_path(path), m_size(size), m_directory(directory)
-  {
-  }
+      : MListItem(name), m_path(path), m_size(size), m_directory(directory)
+  {}
   const MString& GetPath() const { return m_path; }
   bool IsDirectory() const { return m_directory; }
   std::uint64_t GetSize() const { return m_size; }
@@ -80,7 +79,9 @@ class MMenuItem : public MListItem
 {
 public:
   MMenuItem() = default;
-  explicit MMenuItem(const MString& text, const MString& shortcut = MString()) : MListItem(text), m_shortcut(shortcut) {}
+  explicit MMenuItem(const MString& text, const MString& shortcut = MString())
+      : MListItem(text), m_shortcut(shortcut)
+  {}
   static MMenuItem Separator()
   {
     MMenuItem item;
@@ -162,7 +163,8 @@ protected:
   void OnSizeChanged() override;
   /// Paints row `index` into `rect`; `paint` has the row's text and state (clicked = selected,
   /// highlighted = under the mouse). Default: the style's row.
-  virtual void PaintItem(MDrawer& drawer, MStyle& style, std::int32_t index, const MRect& rect, MControlPaint& paint);
+  virtual void PaintItem(MDrawer& drawer, MStyle& style, std::int32_t index, const MRect& rect,
+                         MControlPaint& paint);
   /// The client area without the scroll bar.
   MRect GetRowsRect() const;
   /// The scroll bar; empty when every row fits.
@@ -193,7 +195,10 @@ public:
   ~MListBoxT() override = default;
 
   std::int32_t GetItemCount() const override { return static_cast<std::int32_t>(m_items.size()); }
-  const MListItem& GetItemAt(std::int32_t index) const override { return m_items[static_cast<std::size_t>(index)]; }
+  const MListItem& GetItemAt(std::int32_t index) const override
+  {
+    return m_items[static_cast<std::size_t>(index)];
+  }
   const Item& GetItem(std::int32_t index) const { return m_items[static_cast<std::size_t>(index)]; }
   Item& GetItem(std::int32_t index) { return m_items[static_cast<std::size_t>(index)]; }
 

@@ -11,7 +11,8 @@ namespace
 constexpr std::int32_t kGutter = 20;
 } // namespace
 
-void PaintMenuRow(MDrawer& drawer, MStyle& style, const MMenuItem& item, const MRect& rect, MControlPaint& paint, bool gutter)
+void PaintMenuRow(MDrawer& drawer, MStyle& style, const MMenuItem& item, const MRect& rect,
+                  MControlPaint& paint, bool gutter)
 {
   const MColor text = MControlUtility::Disabled(style.GetColor(MStdColor::Text), paint.disabled);
   if (item.IsSeparator())
@@ -34,13 +35,15 @@ void PaintMenuRow(MDrawer& drawer, MStyle& style, const MMenuItem& item, const M
     row.type = MControlType::Menu;
   }
   style.PaintContent(drawer, textRect, row);
-  const MColor mark = paint.clicked ? MControlUtility::Mix(text, MColor{255, 255, 255, 255}, 0.6) : style.GetColor(MStdColor::Highlight);
+  const MColor mark = paint.clicked ? MControlUtility::Mix(text, MColor{255, 255, 255, 255}, 0.6)
+                                    : style.GetColor(MStdColor::Highlight);
   if (gutter && item.HasSwatch())
   {
     const std::int32_t side = std::min(12, rect.Height() - 6);
     const MRect swatch = MRect::FromSize(rect.left + 5, rect.top + (rect.Height() - side) / 2, side, side);
     drawer.FillRoundRectangle(swatch, 2, MColor{0, 0, 0, 120});
-    drawer.FillRoundRectangle(swatch.Inset(1, 1), 2, MControlUtility::Disabled(item.GetSwatch(), paint.disabled));
+    drawer.FillRoundRectangle(swatch.Inset(1, 1), 2,
+                              MControlUtility::Disabled(item.GetSwatch(), paint.disabled));
   }
   else if (gutter && item.IsChecked())
   {
@@ -223,7 +226,8 @@ bool MMenuBarBase::OpenMenu(std::int32_t index)
   if (m_popup == nullptr)
     m_popup = std::make_unique<MWindowMenu>();
   FillMenu(index, m_popup->GetMenu());
-  return m_popup->Popup(*this, GetTitleRect(index), [this, index](std::int32_t item) { ChooseItem(index, item); });
+  return m_popup->Popup(*this, GetTitleRect(index),
+                        [this, index](std::int32_t item) { ChooseItem(index, item); });
 }
 
 void MMenuBarBase::ChooseItem(std::int32_t menu, std::int32_t item)
@@ -237,7 +241,8 @@ void MMenuBarBase::ChooseItem(std::int32_t menu, std::int32_t item)
 MSize MMenuBarBase::GetPreferredSize() const
 {
   const MRect last = GetTitleRect(GetTitleCount() - 1);
-  return MSize{std::max(100, last.right + 4), MControlUtility::Metric(*this, MStyle::MetricRowHeight, 20) + 6};
+  return MSize{std::max(100, last.right + 4),
+               MControlUtility::Metric(*this, MStyle::MetricRowHeight, 20) + 6};
 }
 
 bool MMenuBarBase::OnMouseDown(MMouseButton button, MPoint position, std::uint32_t)

@@ -27,7 +27,8 @@
 #include <vector>
 
 /// Paints one row of a menu: gutter mark, text, shortcut, separator (shared by every MMenuT).
-void PaintMenuRow(MDrawer& drawer, MStyle& style, const MMenuItem& item, const MRect& rect, MControlPaint& paint, bool gutter);
+void PaintMenuRow(MDrawer& drawer, MStyle& style, const MMenuItem& item, const MRect& rect,
+                  MControlPaint& paint, bool gutter);
 /// Preferred width of a menu row.
 std::int32_t MeasureMenuRow(const MControl& control, const MMenuItem& item, bool gutter);
 
@@ -78,7 +79,8 @@ protected:
     return false;
   }
 
-  void PaintItem(MDrawer& drawer, MStyle& style, std::int32_t index, const MRect& rect, MControlPaint& paint) override
+  void PaintItem(MDrawer& drawer, MStyle& style, std::int32_t index, const MRect& rect,
+                 MControlPaint& paint) override
   {
     if constexpr (std::is_base_of_v<MMenuItem, Item>)
       PaintMenuRow(drawer, style, this->GetItem(index), rect, paint, HasGutter());
@@ -94,7 +96,10 @@ public:
   ~MMenu() override = default;
 
   /// Appends an entry; answers its index.
-  std::int32_t AddEntry(const MString& text, const MString& shortcut = MString()) { return AddItem(MMenuItem(text, shortcut)); }
+  std::int32_t AddEntry(const MString& text, const MString& shortcut = MString())
+  {
+    return AddItem(MMenuItem(text, shortcut));
+  }
   void AddSeparator() { AddItem(MMenuItem::Separator()); }
 };
 
@@ -191,7 +196,10 @@ class MMenuBarT : public MMenuBarBase
 {
 public:
   std::int32_t GetTitleCount() const override { return static_cast<std::int32_t>(m_titles.size()); }
-  MString GetTitle(std::int32_t index) const override { return m_titles[static_cast<std::size_t>(index)].text; }
+  MString GetTitle(std::int32_t index) const override
+  {
+    return m_titles[static_cast<std::size_t>(index)].text;
+  }
   void FillMenu(std::int32_t index, MMenu& menu) const override
   {
     menu.Clear();

@@ -98,8 +98,8 @@ MRect MPiano::ComputeKeyRect(const MRect& client, std::int32_t first, std::int32
   const std::int32_t border = whiteLeft(index + 1);
   const std::int32_t width = std::max(2, (whiteLeft(1) - whiteLeft(0)) * 3 / 5);
   const std::int32_t height = client.Height() * 62 / 100;
-  return MRect{std::max(client.left, border - width / 2), client.top, std::min(client.right, border - width / 2 + width),
-               client.top + height};
+  return MRect{std::max(client.left, border - width / 2), client.top,
+               std::min(client.right, border - width / 2 + width), client.top + height};
 }
 
 std::int32_t MPiano::NoteAt(MPoint position) const
@@ -171,7 +171,9 @@ bool MPiano::OnKeyDown(std::int32_t key, std::uint32_t)
   {
   case MVirtualKey::Left:
   case MVirtualKey::Right:
-    m_cursor = m_cursor < 0 ? m_first : std::clamp(m_cursor + (key == MVirtualKey::Right ? 1 : -1), m_first, m_first + m_count - 1);
+    m_cursor = m_cursor < 0 ? m_first
+                            : std::clamp(m_cursor + (key == MVirtualKey::Right ? 1 : -1), m_first,
+                                         m_first + m_count - 1);
     Invalidate();
     return true;
   case MVirtualKey::Space:
@@ -210,11 +212,12 @@ void MPiano::PaintKey(MDrawer& drawer, MStyle& style, std::int32_t note, bool di
     return;
   drawer.FillRectangle(key, MControlUtility::Disabled(MColor{0x0E, 0x0F, 0x11, 0xFF}, disabledControl));
   const MRect face{body.left, body.top, body.right, body.bottom - 1};
-  drawer.FillGradient(face, MControlUtility::Disabled(top, disabledControl), MControlUtility::Disabled(bottom, disabledControl));
+  drawer.FillGradient(face, MControlUtility::Disabled(top, disabledControl),
+                      MControlUtility::Disabled(bottom, disabledControl));
   // Enabled notes carry an accent bar at the front edge of the key.
   const std::int32_t barHeight = std::max(2, std::min(5, key.Height() / 12));
-  const MRect bar{face.left + (black ? 2 : 3), face.bottom - barHeight - (black ? 3 : 4), face.right - (black ? 2 : 3),
-                  face.bottom - (black ? 3 : 4)};
+  const MRect bar{face.left + (black ? 2 : 3), face.bottom - barHeight - (black ? 3 : 4),
+                  face.right - (black ? 2 : 3), face.bottom - (black ? 3 : 4)};
   if (on && !bar.IsEmpty())
     drawer.FillRoundRectangle(bar, 1.5, MControlUtility::Disabled(accent, disabledControl));
   if (note == m_active)
@@ -269,7 +272,8 @@ void MPiano::LoadAttributes(const MXmlItem& item)
     first = item.GetAttribute().ToInteger();
   if (item.HasAttribute("notecount"))
     count = item.GetAttribute().ToInteger();
-  SetRange(std::int32_t(std::clamp<std::int64_t>(first, 0, 127)), std::int32_t(std::clamp<std::int64_t>(count, 1, 128)));
+  SetRange(std::int32_t(std::clamp<std::int64_t>(first, 0, 127)),
+           std::int32_t(std::clamp<std::int64_t>(count, 1, 128)));
   if (item.HasAttribute("notes"))
   {
     const MString notes = item.GetAttribute();

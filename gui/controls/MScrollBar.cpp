@@ -57,7 +57,8 @@ MRect MScrollBar::GetThumbRect() const
   std::int32_t size = std::int32_t(std::int64_t(track) * m_page / m_total);
   size = std::min(track, std::max(size, std::min(16, track)));
   const std::int32_t room = track - size;
-  const std::int32_t at = GetMaxPosition() > 0 ? std::int32_t(std::int64_t(room) * m_position / GetMaxPosition()) : 0;
+  const std::int32_t at =
+      GetMaxPosition() > 0 ? std::int32_t(std::int64_t(room) * m_position / GetMaxPosition()) : 0;
   return m_vertical ? MRect{client.left, client.top + at, client.right, client.top + at + size}
                     : MRect{client.left + at, client.top, client.left + at + size, client.bottom};
 }
@@ -216,7 +217,8 @@ void MScroller::ScrollTo(MPoint offset)
 {
   m_vertical->SetScrollPosition(offset.y);
   m_horizontal->SetScrollPosition(offset.x);
-  m_offset = MPoint{m_horizontal->IsVisible() ? m_horizontal->GetScrollPosition() : 0, m_vertical->IsVisible() ? m_vertical->GetScrollPosition() : 0};
+  m_offset = MPoint{m_horizontal->IsVisible() ? m_horizontal->GetScrollPosition() : 0,
+                    m_vertical->IsVisible() ? m_vertical->GetScrollPosition() : 0};
   if (m_content != nullptr)
     m_content->SetPosition(MPoint{-m_offset.x, -m_offset.y});
   Invalidate();
@@ -323,7 +325,9 @@ bool MZoomer::OnMouseMove(MPoint position, std::uint32_t)
   const double delta = double(position.x - m_lastX) / width;
   switch (m_drag)
   {
-  case Drag::Move: ChangeRange(m_dragStart + delta, m_length); break;
+  case Drag::Move:
+    ChangeRange(m_dragStart + delta, m_length);
+    break;
   case Drag::Start:
   {
     const double start = std::clamp(m_dragStart + delta, 0.0, m_dragEnd - kMinLength);
@@ -336,7 +340,8 @@ bool MZoomer::OnMouseMove(MPoint position, std::uint32_t)
     ChangeRange(m_dragStart, end - m_dragStart);
     break;
   }
-  case Drag::None: break;
+  case Drag::None:
+    break;
   }
   return true;
 }
@@ -385,7 +390,8 @@ void MZoomer::Paint(MDrawer& drawer)
   const MRect window = GetWindowRect().Inset(0, 4);
   if (window.Height() < 2 || window.Width() < 10)
     return;
-  const MColor grip = MControlUtility::Disabled(style->GetColor(MStdColor::Text), paint.disabled).WithAlpha(150);
+  const MColor grip =
+      MControlUtility::Disabled(style->GetColor(MStdColor::Text), paint.disabled).WithAlpha(150);
   drawer.FillRectangle(MRect{window.left + 4, window.top, window.left + 5, window.bottom}, grip);
   drawer.FillRectangle(MRect{window.right - 5, window.top, window.right - 4, window.bottom}, grip);
 }

@@ -155,7 +155,8 @@ void MSelector::Paint(MDrawer& drawer)
   const auto arrow = [&](const MRect& r, bool pointsLeft, bool enabled) {
     const double cx = (r.left + r.right) / 2.0 + (pointsLeft ? 2 : -2), cy = (r.top + r.bottom) / 2.0;
     const double d = pointsLeft ? -1 : 1;
-    const MDrawer::PointF points[3] = {{cx - 2.5 * d, cy - 4.5}, {cx + 2.5 * d, cy}, {cx - 2.5 * d, cy + 4.5}};
+    const MDrawer::PointF points[3] = {
+        {cx - 2.5 * d, cy - 4.5}, {cx + 2.5 * d, cy}, {cx - 2.5 * d, cy + 4.5}};
     drawer.FillPolygon(points, text.WithAlpha(enabled ? 230 : 70));
   };
   arrow(left, true, m_selection > 0);

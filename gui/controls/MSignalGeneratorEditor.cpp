@@ -24,10 +24,18 @@ double MSignalShape::Evaluate(double position) const
   double level = 0.0;
   switch (wave)
   {
-  case Wave::Sine: level = std::sin(2 * kPi * t); break;
-  case Wave::Triangle: level = t < 0.25 ? 4 * t : t < 0.75 ? 2 - 4 * t : 4 * t - 4; break;
-  case Wave::Saw: level = t < 0.5 ? 2 * t : 2 * t - 2; break;
-  case Wave::Square: level = t < pulseWidth ? 1.0 : -1.0; break;
+  case Wave::Sine:
+    level = std::sin(2 * kPi * t);
+    break;
+  case Wave::Triangle:
+    level = t < 0.25 ? 4 * t : t < 0.75 ? 2 - 4 * t : 4 * t - 4;
+    break;
+  case Wave::Saw:
+    level = t < 0.5 ? 2 * t : 2 * t - 2;
+    break;
+  case Wave::Square:
+    level = t < pulseWidth ? 1.0 : -1.0;
+    break;
   }
   return amplitude * level;
 }
@@ -45,10 +53,14 @@ MString MSignalShape::WaveName(Wave wave)
 {
   switch (wave)
   {
-  case Wave::Sine: return "Sine";
-  case Wave::Triangle: return "Triangle";
-  case Wave::Saw: return "Saw";
-  case Wave::Square: return "Square";
+  case Wave::Sine:
+    return "Sine";
+  case Wave::Triangle:
+    return "Triangle";
+  case Wave::Saw:
+    return "Saw";
+  case Wave::Square:
+    return "Square";
   }
   return "Sine";
 }
@@ -106,7 +118,8 @@ void MSignalGeneratorViewer::Paint(MDrawer& drawer)
   const double mid = (plot.top + plot.bottom) / 2.0;
   const double half = plot.Height() / 2.0 - 1;
   // Zero line and period borders.
-  drawer.FillRectangle(MRect{plot.left, std::int32_t(mid), plot.right, std::int32_t(mid) + 1}, text.WithAlpha(40));
+  drawer.FillRectangle(MRect{plot.left, std::int32_t(mid), plot.right, std::int32_t(mid) + 1},
+                       text.WithAlpha(40));
   for (std::int32_t p = 1; p < m_periods; ++p)
   {
     const std::int32_t x = plot.left + plot.Width() * p / m_periods;
@@ -163,7 +176,8 @@ MRect MSignalGeneratorEditor::GetWaveButtonRect() const
   const MRect plot = GetPlotRect();
   const std::int32_t width = MControlUtility::MeasureText(*this, MString("Triangle"), MStdFont::Small).x + 14;
   const std::int32_t height = MControlUtility::LineHeight(*this, MStdFont::Small) + 4;
-  return MRect{plot.left + 2, plot.top, std::min(plot.right, plot.left + 2 + width), std::min(plot.bottom, plot.top + height)};
+  return MRect{plot.left + 2, plot.top, std::min(plot.right, plot.left + 2 + width),
+               std::min(plot.bottom, plot.top + height)};
 }
 
 bool MSignalGeneratorEditor::OnMouseDown(MMouseButton button, MPoint position, std::uint32_t modifiers)
@@ -175,7 +189,8 @@ bool MSignalGeneratorEditor::OnMouseDown(MMouseButton button, MPoint position, s
   if (GetWaveButtonRect().Contains(position))
   {
     MSignalShape next = m_shape;
-    next.wave = static_cast<MSignalShape::Wave>((static_cast<std::int32_t>(m_shape.wave) + 1) % MSignalShape::kWaveCount);
+    next.wave = static_cast<MSignalShape::Wave>((static_cast<std::int32_t>(m_shape.wave) + 1) %
+                                                MSignalShape::kWaveCount);
     ChangeShape(next);
     return true;
   }
@@ -228,13 +243,23 @@ bool MSignalGeneratorEditor::OnKeyDown(std::int32_t key, std::uint32_t)
   switch (key)
   {
   case MVirtualKey::Space:
-    next.wave = static_cast<MSignalShape::Wave>((static_cast<std::int32_t>(m_shape.wave) + 1) % MSignalShape::kWaveCount);
+    next.wave = static_cast<MSignalShape::Wave>((static_cast<std::int32_t>(m_shape.wave) + 1) %
+                                                MSignalShape::kWaveCount);
     break;
-  case MVirtualKey::Up: next.amplitude += 0.05; break;
-  case MVirtualKey::Down: next.amplitude -= 0.05; break;
-  case MVirtualKey::Left: next.phase -= 1.0 / 64; break;
-  case MVirtualKey::Right: next.phase += 1.0 / 64; break;
-  default: return false;
+  case MVirtualKey::Up:
+    next.amplitude += 0.05;
+    break;
+  case MVirtualKey::Down:
+    next.amplitude -= 0.05;
+    break;
+  case MVirtualKey::Left:
+    next.phase -= 1.0 / 64;
+    break;
+  case MVirtualKey::Right:
+    next.phase += 1.0 / 64;
+    break;
+  default:
+    return false;
   }
   ChangeShape(next);
   return true;

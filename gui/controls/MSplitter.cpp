@@ -42,8 +42,9 @@ MRect MSplitter::GetDividerRect() const
   std::int32_t at = std::int32_t(std::lround(m_ratio * room));
   if (room >= 2 * kMinPane)
     at = std::clamp(at, kMinPane, room - kMinPane);
-  const MRect divider = m_horizontal ? MRect{client.left + at, client.top, client.left + at + kDivider, client.bottom}
-                                     : MRect{client.left, client.top + at, client.right, client.top + at + kDivider};
+  const MRect divider = m_horizontal
+                            ? MRect{client.left + at, client.top, client.left + at + kDivider, client.bottom}
+                            : MRect{client.left, client.top + at, client.right, client.top + at + kDivider};
   return divider.Intersect(client);
 }
 
@@ -129,20 +130,29 @@ void MSplitter::Paint(MDrawer& drawer)
     return;
   const MRect saved = drawer.IntersectClip(divider);
   const bool active = paint.clicked || paint.highlighted;
-  const MColor line = active ? style->GetColor(MStdColor::Highlight) : style->GetColor(MStdColor::Text).WithAlpha(40);
+  const MColor line =
+      active ? style->GetColor(MStdColor::Highlight) : style->GetColor(MStdColor::Text).WithAlpha(40);
   const MColor color = MControlUtility::Disabled(line, paint.disabled);
   const double cx = (divider.left + divider.right) / 2.0, cy = (divider.top + divider.bottom) / 2.0;
   if (m_horizontal)
   {
-    drawer.FillRectangle(MRect{divider.left + kDivider / 2, divider.top, divider.left + kDivider / 2 + 1, divider.bottom}, color.WithAlpha(active ? 180 : 255));
+    drawer.FillRectangle(
+        MRect{divider.left + kDivider / 2, divider.top, divider.left + kDivider / 2 + 1, divider.bottom},
+        color.WithAlpha(active ? 180 : 255));
     for (int i = -1; i <= 1; ++i)
-      drawer.FillCircle(cx + 0.5, cy + i * 6, 1.6, MControlUtility::Disabled(style->GetColor(MStdColor::Text).WithAlpha(150), paint.disabled));
+      drawer.FillCircle(
+          cx + 0.5, cy + i * 6, 1.6,
+          MControlUtility::Disabled(style->GetColor(MStdColor::Text).WithAlpha(150), paint.disabled));
   }
   else
   {
-    drawer.FillRectangle(MRect{divider.left, divider.top + kDivider / 2, divider.right, divider.top + kDivider / 2 + 1}, color.WithAlpha(active ? 180 : 255));
+    drawer.FillRectangle(
+        MRect{divider.left, divider.top + kDivider / 2, divider.right, divider.top + kDivider / 2 + 1},
+        color.WithAlpha(active ? 180 : 255));
     for (int i = -1; i <= 1; ++i)
-      drawer.FillCircle(cx + i * 6, cy + 0.5, 1.6, MControlUtility::Disabled(style->GetColor(MStdColor::Text).WithAlpha(150), paint.disabled));
+      drawer.FillCircle(
+          cx + i * 6, cy + 0.5, 1.6,
+          MControlUtility::Disabled(style->GetColor(MStdColor::Text).WithAlpha(150), paint.disabled));
   }
   drawer.RestoreClip(saved);
 }

@@ -39,7 +39,8 @@ void MStaticMultiLine::Paint(MDrawer& drawer)
   style->PaintControl(drawer, paint);
 
   const MRect client = GetClientRect();
-  const std::int32_t lineHeight = std::max(1, drawer.GetTextExtent(MString("Ag"), style->GetFont(paint.font)).y);
+  const std::int32_t lineHeight =
+      std::max(1, drawer.GetTextExtent(MString("Ag"), style->GetFont(paint.font)).y);
   // Lines keep the horizontal alignment; rows run from the top.
   paint.textAlignment = static_cast<MAlignment>((paint.textAlignment & MAlign::HMask) | MAlign::VCenter);
   std::int32_t top = client.top;

@@ -44,7 +44,8 @@ MSize MSwitcher::GetPreferredSize() const
 
 bool MSwitcher::OnMouseDown(MMouseButton button, MPoint position, std::uint32_t modifiers)
 {
-  if (button == MMouseButton::Left && (modifiers & (MSystemEvent::ModDoubleClick | MSystemEvent::ModControl)) == 0)
+  if (button == MMouseButton::Left &&
+      (modifiers & (MSystemEvent::ModDoubleClick | MSystemEvent::ModControl)) == 0)
     return Advance() || GetValue() != nullptr;
   return m_gesture.MouseDown(button, position, modifiers);
 }
@@ -96,5 +97,7 @@ void MSwitcher::Paint(MDrawer& drawer)
   label.textAlignment = MAlign::Left | MAlign::VCenter;
   label.clicked = false;
   const MRect client = GetClientRect();
-  style->PaintContent(drawer, MRect{std::min(client.right, body.rect.right + 8), client.top, client.right, client.bottom}, label);
+  style->PaintContent(
+      drawer, MRect{std::min(client.right, body.rect.right + 8), client.top, client.right, client.bottom},
+      label);
 }

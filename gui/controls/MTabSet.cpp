@@ -49,7 +49,8 @@ bool MTabSet::Select(std::int32_t index)
 
 std::int32_t MTabSet::StripHeight() const
 {
-  return std::min(MControlUtility::Metric(*this, MStyle::MetricRowHeight, 20) + 6, std::max(0, GetClientRect().Height()));
+  return std::min(MControlUtility::Metric(*this, MStyle::MetricRowHeight, 20) + 6,
+                  std::max(0, GetClientRect().Height()));
 }
 
 MRect MTabSet::GetTabRect(std::int32_t index) const
@@ -58,7 +59,8 @@ MRect MTabSet::GetTabRect(std::int32_t index) const
   std::int32_t x = client.left + 6;
   for (std::int32_t i = 0; i < GetTabCount(); ++i)
   {
-    const std::int32_t width = MControlUtility::MeasureText(*this, m_tabs[std::size_t(i)].title, GetFont()).x + 24;
+    const std::int32_t width =
+        MControlUtility::MeasureText(*this, m_tabs[std::size_t(i)].title, GetFont()).x + 24;
     if (i == index)
       return MRect{x, client.top, std::min(x + width, client.right), client.top + StripHeight()};
     x += width + 2;

@@ -92,7 +92,8 @@ std::int32_t MTreeControlBase::RowOf(const MTreeNode* node) const
 
 std::int32_t MTreeControlBase::GetRowHeight() const
 {
-  return std::max(MControlUtility::Metric(*this, MStyle::MetricRowHeight, 20), MControlUtility::LineHeight(*this, GetFont()) + 2);
+  return std::max(MControlUtility::Metric(*this, MStyle::MetricRowHeight, 20),
+                  MControlUtility::LineHeight(*this, GetFont()) + 2);
 }
 
 std::int32_t MTreeControlBase::VisibleRows() const
@@ -130,7 +131,8 @@ void MTreeControlBase::EnsureVisible(std::int32_t row)
 
 void MTreeControlBase::SetSelection(MTreeNode* node)
 {
-  for (MTreeNode* parent = node != nullptr ? node->GetParent() : nullptr; parent != nullptr; parent = parent->GetParent())
+  for (MTreeNode* parent = node != nullptr ? node->GetParent() : nullptr; parent != nullptr;
+       parent = parent->GetParent())
     if (!parent->IsExpanded())
       SetExpanded(*parent, true);
   m_selection = node;
@@ -225,7 +227,8 @@ void MTreeControlBase::OnMouseLeave()
 
 bool MTreeControlBase::OnMouseWheel(MPoint, std::int32_t delta, std::uint32_t)
 {
-  m_top = std::clamp(m_top + MControlUtility::WheelLines(delta), 0, std::max(0, std::int32_t(GetRows().size()) - VisibleRows()));
+  m_top = std::clamp(m_top + MControlUtility::WheelLines(delta), 0,
+                     std::max(0, std::int32_t(GetRows().size()) - VisibleRows()));
   Invalidate();
   return true;
 }
@@ -304,7 +307,8 @@ void MTreeControlBase::Paint(MDrawer& drawer)
     item.clicked = node == m_selection;
     item.highlighted = row == m_hover;
     item.focused = paint.focused && item.clicked;
-    style->PaintContent(drawer, MRect{rect.left + indent + kIndent + 1, rect.top, rect.right, rect.bottom}, item);
+    style->PaintContent(drawer, MRect{rect.left + indent + kIndent + 1, rect.top, rect.right, rect.bottom},
+                        item);
     if (node->MayHaveChildren())
     {
       const double cx = rect.left + indent + kIndent / 2.0, cy = (rect.top + rect.bottom) / 2.0;
@@ -365,7 +369,8 @@ void MDirectoryTreeControl::OnExpanding(MTreeNode& node)
   directory.SetRead();
   std::vector<std::filesystem::path> folders;
   std::error_code error;
-  std::filesystem::directory_iterator it(ToPath(directory.GetPath()), std::filesystem::directory_options::skip_permission_denied, error);
+  std::filesystem::directory_iterator it(ToPath(directory.GetPath()),
+                                         std::filesystem::directory_options::skip_permission_denied, error);
   // A folder that cannot be listed simply shows no children; the limit keeps a huge folder from
   // stalling the GUI thread.
   for (; !error && it != std::filesystem::directory_iterator() && folders.size() < 4096; it.increment(error))
@@ -432,7 +437,8 @@ void MStringListBoxWithTree::Arrange()
   const std::int32_t split = client.left + client.Width() * 2 / 5;
   const std::int32_t gap = MControlUtility::Metric(*this, MStyle::MetricSpacing, 6);
   m_tree->SetBounds(MRect{client.left, client.top, std::max(client.left, split - gap / 2), client.bottom});
-  m_list->SetBounds(MRect{std::min(client.right, split + gap - gap / 2), client.top, client.right, client.bottom});
+  m_list->SetBounds(
+      MRect{std::min(client.right, split + gap - gap / 2), client.top, client.right, client.bottom});
 }
 
 void MStringListBoxWithTree::OnTreeChanged(MOnNotifyParams&)

@@ -149,8 +149,7 @@ protected:
 };
 
 class MTreeControl : public MTreeControlT<MTreeNode>
-{
-};
+{};
 
 /// A folder of MDirectoryTreeControl: its path and whether it was read.
 class MDirectoryNode : public MTreeNode

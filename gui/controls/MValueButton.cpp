@@ -78,5 +78,6 @@ void MValueButton::Paint(MDrawer& drawer)
   drawer.FillRectangle(track, MColor{0, 0, 0, 70});
   MRect fill = track;
   fill.right = fill.left + std::int32_t(std::lround(std::clamp(value, 0.0, 1.0) * track.Width()));
-  drawer.FillRectangle(fill, MControlUtility::Disabled(style->GetColor(MStdColor::Highlight), paint.disabled));
+  drawer.FillRectangle(fill,
+                       MControlUtility::Disabled(style->GetColor(MStdColor::Highlight), paint.disabled));
 }

@@ -9,9 +9,8 @@
 #include <cstdlib>
 
 MValueGesture::MValueGesture(MControlValue& control, Axis axis, std::int32_t pixelsPerRange)
-  : m_control(control), m_axis(axis), m_pixelsPerRange(std::max(1, pixelsPerRange))
-{
-}
+    : m_control(control), m_axis(axis), m_pixelsPerRange(std::max(1, pixelsPerRange))
+{}
 
 bool MValueGesture::MouseDown(MMouseButton button, MPoint position, std::uint32_t modifiers)
 {
@@ -49,9 +48,15 @@ bool MValueGesture::MouseMove(MPoint position, std::uint32_t modifiers)
   std::int32_t distance = 0;
   switch (m_axis)
   {
-  case Axis::Vertical: distance = dy; break;
-  case Axis::Horizontal: distance = dx; break;
-  case Axis::Both: distance = std::abs(dx) > std::abs(dy) ? dx : dy; break;
+  case Axis::Vertical:
+    distance = dy;
+    break;
+  case Axis::Horizontal:
+    distance = dx;
+    break;
+  case Axis::Both:
+    distance = std::abs(dx) > std::abs(dy) ? dx : dy;
+    break;
   }
   const double scale = (modifiers & MSystemEvent::ModShift) != 0 ? 10.0 : 1.0;
   m_position = std::clamp(m_position + distance / (m_pixelsPerRange * scale), 0.0, 1.0);
@@ -168,7 +173,8 @@ void MValueGesture::OpenEntry(std::int32_t first)
   const MRect rect = m_control.GetRect();
   const std::int32_t height = std::min(rect.Height(), 24);
   const std::int32_t width = std::min(rect.Width(), std::max(rect.Width(), 60));
-  m_entry->SetBounds(MRect::FromSize((rect.Width() - width) / 2, (rect.Height() - height) / 2, width, height));
+  m_entry->SetBounds(
+      MRect::FromSize((rect.Width() - width) / 2, (rect.Height() - height) / 2, width, height));
   m_entry->SetText(m_control.GetValue()->GetText());
   if (first != 0)
   {

@@ -85,7 +85,8 @@ bool MVector2DEditor::OnMouseDown(MMouseButton button, MPoint position, std::uin
     return OnMouseDoubleClick(button, position, modifiers);
   const MRect pad = GetPadRect();
   if ((modifiers & MSystemEvent::ModShift) == 0 && pad.Width() > 1 && pad.Height() > 1)
-    MovePoint(double(position.x - pad.left) / (pad.Width() - 1), double(pad.bottom - 1 - position.y) / (pad.Height() - 1));
+    MovePoint(double(position.x - pad.left) / (pad.Width() - 1),
+              double(pad.bottom - 1 - position.y) / (pad.Height() - 1));
   m_dragging = true;
   m_last = position;
   SetCapture();
@@ -129,11 +130,20 @@ bool MVector2DEditor::OnKeyDown(std::int32_t key, std::uint32_t modifiers)
   const double step = (modifiers & MSystemEvent::ModShift) != 0 ? 0.002 : 0.02;
   switch (key)
   {
-  case MVirtualKey::Left: MovePoint(GetX() - step, GetY()); return true;
-  case MVirtualKey::Right: MovePoint(GetX() + step, GetY()); return true;
-  case MVirtualKey::Up: MovePoint(GetX(), GetY() + step); return true;
-  case MVirtualKey::Down: MovePoint(GetX(), GetY() - step); return true;
-  default: return false;
+  case MVirtualKey::Left:
+    MovePoint(GetX() - step, GetY());
+    return true;
+  case MVirtualKey::Right:
+    MovePoint(GetX() + step, GetY());
+    return true;
+  case MVirtualKey::Up:
+    MovePoint(GetX(), GetY() + step);
+    return true;
+  case MVirtualKey::Down:
+    MovePoint(GetX(), GetY() - step);
+    return true;
+  default:
+    return false;
   }
 }
 
@@ -170,6 +180,9 @@ void MVector2DEditor::Paint(MDrawer& drawer)
   drawer.FillRectangle(MRect{pad.left, p.y, pad.right, p.y + 1}, accent.WithAlpha(110));
   drawer.FillCircle(p.x + 0.5, p.y + 0.5, 9, accent.WithAlpha(paint.clicked ? 90 : 45));
   drawer.FillCircle(p.x + 0.5, p.y + 0.5, 5.5, MColor{0, 0, 0, 150});
-  drawer.FillCircle(p.x + 0.5, p.y + 0.5, 4.5, paint.highlighted || paint.clicked ? MControlUtility::Mix(accent, MColor{255, 255, 255, 255}, 0.25) : accent);
+  drawer.FillCircle(p.x + 0.5, p.y + 0.5, 4.5,
+                    paint.highlighted || paint.clicked
+                        ? MControlUtility::Mix(accent, MColor{255, 255, 255, 255}, 0.25)
+                        : accent);
   drawer.RestoreClip(saved);
 }

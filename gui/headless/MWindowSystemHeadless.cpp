@@ -18,17 +18,12 @@ bool IsIdleMessage(MSystemEvent::Code code)
 
 } // namespace
 
-MWindowSystemHeadless::Descriptor::Descriptor(MWindow& window, MNativeHandle handle, const MNativeWindowParams& params)
-  : MWindowDescriptor(kType),
-    m_window(window),
-    m_handle(handle),
-    m_surface(std::max(params.rect.Width(), 0), std::max(params.rect.Height(), 0)),
-    m_drawer(m_surface),
-    m_rect(params.rect),
-    m_parent(params.parent),
-    m_title(params.title)
-{
-}
+MWindowSystemHeadless::Descriptor::Descriptor(MWindow& window, MNativeHandle handle,
+                                              const MNativeWindowParams& params)
+    : MWindowDescriptor(kType), m_window(window), m_handle(handle),
+      m_surface(std::max(params.rect.Width(), 0), std::max(params.rect.Height(), 0)), m_drawer(m_surface),
+      m_rect(params.rect), m_parent(params.parent), m_title(params.title)
+{}
 
 MWindowSystemHeadless::MWindowSystemHeadless() = default;
 
@@ -69,8 +64,8 @@ MRect MWindowSystemHeadless::GetWorkArea(MPoint) const
 
 // --- windows -------------------------------------------------------------------------------------
 
-std::unique_ptr<MWindowDescriptor> MWindowSystemHeadless::CreateNativeWindow(MWindow& window,
-                                                                             const MNativeWindowParams& params)
+std::unique_ptr<MWindowDescriptor>
+MWindowSystemHeadless::CreateNativeWindow(MWindow& window, const MNativeWindowParams& params)
 {
   if (!IsInitialized())
     Initialize();
@@ -92,9 +87,10 @@ void MWindowSystemHeadless::DestroyNativeWindow(std::unique_ptr<MWindowDescripto
     m_capture = nullptr;
   std::lock_guard lock(m_mutex);
   // No more messages for it.
-  m_messages.erase(std::remove_if(m_messages.begin(), m_messages.end(),
-                                  [handle](const Message& m) { return m.handle == handle && m.kind != Kind::Wake; }),
-                   m_messages.end());
+  m_messages.erase(
+      std::remove_if(m_messages.begin(), m_messages.end(),
+                     [handle](const Message& m) { return m.handle == handle && m.kind != Kind::Wake; }),
+      m_messages.end());
 }
 
 MWindowSystemHeadless::Descriptor* MWindowSystemHeadless::FindDescriptor(MNativeHandle handle) const
@@ -239,7 +235,8 @@ void MWindowSystemHeadless::WakeGuiThread()
     std::lock_guard lock(m_mutex);
     ++m_wakeCount;
     // One wake message is enough while it waits.
-    if (std::none_of(m_messages.begin(), m_messages.end(), [](const Message& m) { return m.kind == Kind::Wake; }))
+    if (std::none_of(m_messages.begin(), m_messages.end(),
+                     [](const Message& m) { return m.kind == Kind::Wake; }))
       m_messages.push_back(Message{});
   }
   m_signal.notify_all();
@@ -254,7 +251,8 @@ std::uint64_t MWindowSystemHeadless::GetWakeCount() const
 bool MWindowSystemHeadless::WaitForMessages(std::uint32_t timeoutMs)
 {
   std::unique_lock lock(m_mutex);
-  return m_signal.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !m_messages.empty() || m_quit; });
+  return m_signal.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                           [this] { return !m_messages.empty() || m_quit; });
 }
 
 void MWindowSystemHeadless::InvalidateRect(MWindowDescriptor& window, const MRect& rect)

@@ -74,7 +74,8 @@ public:
   MString GetName() const override;
   void Initialize() override;
   MRect GetWorkArea(MPoint point) const override;
-  std::unique_ptr<MWindowDescriptor> CreateNativeWindow(MWindow& window, const MNativeWindowParams& params) override;
+  std::unique_ptr<MWindowDescriptor> CreateNativeWindow(MWindow& window,
+                                                        const MNativeWindowParams& params) override;
   void DestroyNativeWindow(std::unique_ptr<MWindowDescriptor> descriptor) override;
   void SetParent(MWindowDescriptor& window, MNativeHandle parent) override;
   void SetParentAndStyle(MWindowDescriptor& window, MNativeHandle parent, bool child) override;

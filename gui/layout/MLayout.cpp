@@ -75,8 +75,8 @@ bool MLayoutReadInteger(const MXmlItem& item, const char* name, std::int64_t min
   while (at < length && IsBlank(text[at]))
     ++at;
   if (!hasDigits || at != length)
-    throw MException(MFormat::Format("Invalid value of attribute \"{0}\" ({1}): a decimal integer is expected.",
-                                     attribute, text));
+    throw MException(MFormat::Format(
+        "Invalid value of attribute \"{0}\" ({1}): a decimal integer is expected.", attribute, text));
   value = static_cast<std::int32_t>(std::clamp(negative ? -magnitude : magnitude, minimum, maximum));
   return true;
 }
@@ -241,8 +241,8 @@ void MLayout::Adopt(MControl& control)
 
 void MLayout::RemoveControl(MControl& control) noexcept
 {
-  const auto it =
-    std::find_if(m_entries.begin(), m_entries.end(), [&control](const Entry& e) { return e.control == &control; });
+  const auto it = std::find_if(m_entries.begin(), m_entries.end(),
+                               [&control](const Entry& e) { return e.control == &control; });
   if (it == m_entries.end())
     return;
   m_entries.erase(it);
@@ -319,7 +319,8 @@ void MLayout::SetDefaultBorder(MSize border)
 
 bool MLayout::Contains(const MControl& control) const
 {
-  return std::any_of(m_entries.begin(), m_entries.end(), [&control](const Entry& e) { return e.control == &control; });
+  return std::any_of(m_entries.begin(), m_entries.end(),
+                     [&control](const Entry& e) { return e.control == &control; });
 }
 
 bool MLayout::TakesPart(const MControl& control) const
@@ -391,10 +392,11 @@ std::int64_t MLayout::Distribute(const std::vector<Item>& items, std::int64_t st
   double ratioNeed = 0.0;
   for (const Item& item : items)
     if (item.ratio > 0)
-      ratioNeed = std::max(ratioNeed, std::ceil(static_cast<double>(item.extent) * static_cast<double>(ratioTotal) /
-                                                static_cast<double>(item.ratio)));
+      ratioNeed =
+          std::max(ratioNeed, std::ceil(static_cast<double>(item.extent) * static_cast<double>(ratioTotal) /
+                                        static_cast<double>(item.ratio)));
   const std::int64_t need =
-    std::max<std::int64_t>(0, fixed - g + static_cast<std::int64_t>(std::min(ratioNeed, 1e15)));
+      std::max<std::int64_t>(0, fixed - g + static_cast<std::int64_t>(std::min(ratioNeed, 1e15)));
   if (slots == nullptr)
     return need;
 
@@ -420,8 +422,8 @@ std::int64_t MLayout::Distribute(const std::vector<Item>& items, std::int64_t st
   return need;
 }
 
-MLayout::FreeRect MLayout::PlaceInCell(const SizeComputer& computer, const MControl& control, const FreeRect& cell,
-                                       bool limitToCell)
+MLayout::FreeRect MLayout::PlaceInCell(const SizeComputer& computer, const MControl& control,
+                                       const FreeRect& cell, bool limitToCell)
 {
   std::int64_t start[2];
   std::int64_t extent[2];
@@ -432,8 +434,8 @@ MLayout::FreeRect MLayout::PlaceInCell(const SizeComputer& computer, const MCont
     const std::int64_t cellLength = cell.Extent(axis);
     const std::int64_t border = Border(control, axis);
     const bool keeps =
-      (ClampRatio(Along(control.GetLayoutRatio(), axis)) == 0 && !control.HasFlag(MControl::FlagPlastic)) ||
-      (control.IsCollapsed() && Along(control.GetCollapsedSize(), axis) != 0);
+        (ClampRatio(Along(control.GetLayoutRatio(), axis)) == 0 && !control.HasFlag(MControl::FlagPlastic)) ||
+        (control.IsCollapsed() && Along(control.GetCollapsedSize(), axis) != 0);
     if (!keeps)
     {
       start[i] = cellStart + border;
@@ -487,7 +489,8 @@ std::int64_t MLayout::PlasticExtent(const SizeComputer& computer, const MControl
                                               Make(other, available, kProbeExtent));
     clientOther = static_cast<std::int32_t>(ClampExtent(other == Axis::X ? client.Width() : client.Height()));
   }
-  const auto client = static_cast<std::int32_t>(ClampExtent(plastic->GetPlasticClientExtent(axis, clientOther)));
+  const auto client =
+      static_cast<std::int32_t>(ClampExtent(plastic->GetPlasticClientExtent(axis, clientOther)));
   if (clientExtent != nullptr)
     *clientExtent = client;
   std::int64_t outer = client;
@@ -516,8 +519,8 @@ MLayout::LineNeed MLayout::DistributeLine(SizeComputer& computer, const std::vec
     {
       item.ratio = ClampRatio(Along(control->GetLayoutRatio(), along));
       item.extent = control->HasFlag(MControl::FlagPlastic)
-                      ? PlasticExtent(computer, *control, along, acrossLength, nullptr)
-                      : computer.Extent(*control, along);
+                        ? PlasticExtent(computer, *control, along, acrossLength, nullptr)
+                        : computer.Extent(*control, along);
     }
     need.across = std::max(need.across, computer.Extent(*control, across));
     items.push_back(item);

@@ -72,7 +72,10 @@ public:
     std::int64_t right = -1;
     std::int64_t bottom = -1;
 
-    static FreeRect FromRect(const MRect& rect) { return FreeRect{rect.left, rect.top, rect.right - 1, rect.bottom - 1}; }
+    static FreeRect FromRect(const MRect& rect)
+    {
+      return FreeRect{rect.left, rect.top, rect.right - 1, rect.bottom - 1};
+    }
     /// Half-open rectangle, empty ones as MRect{}; coordinates clamped to the 32-bit range.
     MRect ToRect() const;
     std::int64_t Width() const { return right >= left ? right - left + 1 : 0; }
@@ -208,7 +211,10 @@ public:
   void SetDefaultBorder(MSize border);
 
   std::size_t GetControlCount() const { return m_entries.size(); }
-  MControl* GetControl(std::size_t index) const { return index < m_entries.size() ? m_entries[index].control : nullptr; }
+  MControl* GetControl(std::size_t index) const
+  {
+    return index < m_entries.size() ? m_entries[index].control : nullptr;
+  }
   bool Contains(const MControl& control) const;
 
   /// The list this layout belongs to (set by MLayoutList); null while free.
@@ -245,8 +251,8 @@ protected:
   };
   /// Distributes `controls` along `along` inside `free` (see the file comment) with gap `g`;
   /// positions them when `place`. Answers what the run needs.
-  static LineNeed DistributeLine(SizeComputer& computer, const std::vector<MControl*>& controls, const FreeRect& free,
-                                 Axis along, std::int64_t g, bool place);
+  static LineNeed DistributeLine(SizeComputer& computer, const std::vector<MControl*>& controls,
+                                 const FreeRect& free, Axis along, std::int64_t g, bool place);
 
   /// A slot of a distribution: start and length along the axis.
   struct Slot

@@ -9,7 +9,8 @@
 namespace
 {
 
-constexpr const char* kTargetNames[] = {"corner0", "corner1", "corner2", "corner3", "left", "top", "right", "bottom"};
+constexpr const char* kTargetNames[] = {"corner0", "corner1", "corner2", "corner3",
+                                        "left",    "top",     "right",   "bottom"};
 
 } // namespace
 
@@ -103,22 +104,23 @@ MLayout::FreeRect MLayoutCorner::Run(SizeComputer& computer, const FreeRect& fre
   const auto shiftY = [&](int k) { return present[k] ? h[k] + g : 0; };
 
   MLayoutSide::Band left, top, right, bottom;
-  m_sides[MLayoutSide::Top].RunBand(computer, FreeRect{free.left + shiftX(0), free.top, free.right - shiftX(1), free.bottom},
-                                    place, top);
+  m_sides[MLayoutSide::Top].RunBand(
+      computer, FreeRect{free.left + shiftX(0), free.top, free.right - shiftX(1), free.bottom}, place, top);
   m_sides[MLayoutSide::Bottom].RunBand(
-    computer, FreeRect{free.left + shiftX(2), free.top, free.right - shiftX(3), free.bottom}, place, bottom);
-  m_sides[MLayoutSide::Left].RunBand(computer, FreeRect{free.left, free.top + shiftY(0), free.right, free.bottom - shiftY(2)},
-                                     place, left);
+      computer, FreeRect{free.left + shiftX(2), free.top, free.right - shiftX(3), free.bottom}, place,
+      bottom);
+  m_sides[MLayoutSide::Left].RunBand(
+      computer, FreeRect{free.left, free.top + shiftY(0), free.right, free.bottom - shiftY(2)}, place, left);
   m_sides[MLayoutSide::Right].RunBand(
-    computer, FreeRect{free.left, free.top + shiftY(1), free.right, free.bottom - shiftY(3)}, place, right);
+      computer, FreeRect{free.left, free.top + shiftY(1), free.right, free.bottom - shiftY(3)}, place, right);
 
   if (place)
   {
     const FreeRect cells[4] = {
-      FreeRect{free.left, free.top, free.left + w[0] - 1, free.top + h[0] - 1},
-      FreeRect{free.right - w[1] + 1, free.top, free.right, free.top + h[1] - 1},
-      FreeRect{free.left, free.bottom - h[2] + 1, free.left + w[2] - 1, free.bottom},
-      FreeRect{free.right - w[3] + 1, free.bottom - h[3] + 1, free.right, free.bottom},
+        FreeRect{free.left, free.top, free.left + w[0] - 1, free.top + h[0] - 1},
+        FreeRect{free.right - w[1] + 1, free.top, free.right, free.top + h[1] - 1},
+        FreeRect{free.left, free.bottom - h[2] + 1, free.left + w[2] - 1, free.bottom},
+        FreeRect{free.right - w[3] + 1, free.bottom - h[3] + 1, free.right, free.bottom},
     };
     for (int k = 0; k < 4; ++k)
       if (present[k])
@@ -131,8 +133,10 @@ MLayout::FreeRect MLayoutCorner::Run(SizeComputer& computer, const FreeRect& fre
   const std::int64_t stripBottom = std::max({bottom.thickness, h[2], h[3]});
 
   // Need: each edge's corners and band side by side; then the strips narrow what follows.
-  const std::int64_t rowNeed = std::max(shiftX(0) + top.length + shiftX(1), shiftX(2) + bottom.length + shiftX(3));
-  const std::int64_t columnNeed = std::max(shiftY(0) + left.length + shiftY(2), shiftY(1) + right.length + shiftY(3));
+  const std::int64_t rowNeed =
+      std::max(shiftX(0) + top.length + shiftX(1), shiftX(2) + bottom.length + shiftX(3));
+  const std::int64_t columnNeed =
+      std::max(shiftY(0) + left.length + shiftY(2), shiftY(1) + right.length + shiftY(3));
   computer.NeedArea(rowNeed, columnNeed);
   const auto gapAfter = [g](std::int64_t strip) { return strip > 0 ? strip + g : 0; };
   if (stripLeft > 0)
@@ -144,6 +148,6 @@ MLayout::FreeRect MLayoutCorner::Run(SizeComputer& computer, const FreeRect& fre
   if (stripBottom > 0)
     computer.NeedBand(Axis::Y, stripBottom, 0, g);
 
-  return FreeRect{free.left + gapAfter(stripLeft), free.top + gapAfter(stripTop), free.right - gapAfter(stripRight),
-                  free.bottom - gapAfter(stripBottom)};
+  return FreeRect{free.left + gapAfter(stripLeft), free.top + gapAfter(stripTop),
+                  free.right - gapAfter(stripRight), free.bottom - gapAfter(stripBottom)};
 }

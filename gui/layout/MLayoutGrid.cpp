@@ -110,12 +110,14 @@ bool MLayoutGrid::GetCell(const MControl& control, Cell& cell) const
   return true;
 }
 
-std::int32_t MLayoutGrid::AssignCells(const std::vector<const Entry*>& entries, std::vector<Cell>& cells) const
+std::int32_t MLayoutGrid::AssignCells(const std::vector<const Entry*>& entries,
+                                      std::vector<Cell>& cells) const
 {
   std::int64_t cellCount = 0;
   for (const Entry* entry : entries)
-    cellCount += std::int64_t{std::clamp(entry->hspan > 0 ? entry->hspan : m_columnSpanCount, 1, kMaxColumns)} *
-                 std::clamp(entry->vspan, 1, kMaxRows);
+    cellCount +=
+        std::int64_t{std::clamp(entry->hspan > 0 ? entry->hspan : m_columnSpanCount, 1, kMaxColumns)} *
+        std::clamp(entry->vspan, 1, kMaxRows);
   cellCount = std::max<std::int64_t>(cellCount, 1);
   std::int32_t columns = m_columns;
   if (columns == 0)
@@ -123,7 +125,7 @@ std::int32_t MLayoutGrid::AssignCells(const std::vector<const Entry*>& entries, 
                          : static_cast<std::int32_t>(std::ceil(std::sqrt(static_cast<double>(cellCount))));
   columns = std::clamp(columns, 1, kMaxColumns);
   const std::int32_t columnHeight =
-    std::clamp(m_rows > 0 ? m_rows : CeilDiv(cellCount, columns), 1, kMaxRows);
+      std::clamp(m_rows > 0 ? m_rows : CeilDiv(cellCount, columns), 1, kMaxRows);
 
   MOccupancy occupancy(columns);
   // Cursors: a position in column-major order inside the first columnHeight rows (vertical fill),
@@ -136,7 +138,8 @@ std::int32_t MLayoutGrid::AssignCells(const std::vector<const Entry*>& entries, 
   cells.assign(entries.size(), Cell{});
   for (std::size_t i = 0; i < entries.size(); ++i)
   {
-    const std::int32_t hspan = std::clamp(entries[i]->hspan > 0 ? entries[i]->hspan : m_columnSpanCount, 1, columns);
+    const std::int32_t hspan =
+        std::clamp(entries[i]->hspan > 0 ? entries[i]->hspan : m_columnSpanCount, 1, columns);
     const std::int32_t vspan = std::clamp(entries[i]->vspan, 1, kMaxRows);
     bool placed = false;
     if (m_verticalFill)
@@ -208,7 +211,8 @@ MLayout::FreeRect MLayoutGrid::Run(SizeComputer& computer, const FreeRect& free,
   const std::int64_t g = computer.Spacing(m_layoutSpace);
   std::vector<Slot> columnSlots;
   std::vector<Slot> rowSlots;
-  const std::int64_t needX = Distribute(columnItems, free.left, free.Width(), g, place ? &columnSlots : nullptr);
+  const std::int64_t needX =
+      Distribute(columnItems, free.left, free.Width(), g, place ? &columnSlots : nullptr);
   const std::int64_t needY = Distribute(rowItems, free.top, free.Height(), g, place ? &rowSlots : nullptr);
   computer.NeedArea(needX, needY);
 
@@ -223,7 +227,8 @@ MLayout::FreeRect MLayoutGrid::Run(SizeComputer& computer, const FreeRect& free,
     const Slot& last = columnSlots[cell.column + cell.columns - 1];
     const Slot& top = rowSlots[cell.row];
     const Slot& bottom = rowSlots[cell.row + cell.rows - 1];
-    const FreeRect block{first.start, top.start, last.start + last.length - 1, bottom.start + bottom.length - 1};
+    const FreeRect block{first.start, top.start, last.start + last.length - 1,
+                         bottom.start + bottom.length - 1};
     Apply(*entries[i]->control, PlaceInCell(computer, *entries[i]->control, block));
   }
   return FreeRect{free.left, free.top, free.left - 1, free.top - 1};

@@ -78,7 +78,8 @@ void MLayoutList::Arrange(MControl* client)
     if (child.IsCollapsed())
     {
       const std::int32_t caption =
-        style != nullptr ? style->GetControlSize(child.GetControlType(), child.GetCaptionType(), MSize{}).y : 0;
+          style != nullptr ? style->GetControlSize(child.GetControlType(), child.GetCaptionType(), MSize{}).y
+                           : 0;
       child.SetCollapsedSize(MSize{0, std::max(caption, 0)});
     }
   }

@@ -56,7 +56,10 @@ public:
   /// Takes `layout` out of the list and hands it back (null when it is not in the list).
   std::unique_ptr<MLayout> Remove(MLayout& layout);
   std::size_t GetCount() const { return m_layouts.size(); }
-  MLayout* Get(std::size_t index) const { return index < m_layouts.size() ? m_layouts[index].get() : nullptr; }
+  MLayout* Get(std::size_t index) const
+  {
+    return index < m_layouts.size() ? m_layouts[index].get() : nullptr;
+  }
 
   /// Arranges the container's children (see the file comment); `client` (may be null) is the
   /// container's client control.

@@ -89,8 +89,8 @@ MLayout::FreeRect MLayoutSide::Run(SizeComputer& computer, const FreeRect& free,
   Band band;
   const FreeRect rest = RunBand(computer, free, place, band);
   if (!band.empty)
-    computer.NeedBand(m_direction == Left || m_direction == Right ? Axis::X : Axis::Y, band.thickness, band.length,
-                      computer.Spacing(m_layoutSpace));
+    computer.NeedBand(m_direction == Left || m_direction == Right ? Axis::X : Axis::Y, band.thickness,
+                      band.length, computer.Spacing(m_layoutSpace));
   return rest;
 }
 
@@ -98,7 +98,7 @@ MLayout::FreeRect MLayoutClient::Run(SizeComputer& computer, const FreeRect& fre
 {
   const Axis along = m_orientation == 0 ? Axis::X : Axis::Y;
   const LineNeed need =
-    DistributeLine(computer, PartakingControls(), free, along, computer.Spacing(m_layoutSpace), place);
+      DistributeLine(computer, PartakingControls(), free, along, computer.Spacing(m_layoutSpace), place);
   if (along == Axis::X)
     computer.NeedArea(need.along, need.across);
   else

@@ -132,7 +132,8 @@ public:
   void Clear() { m_items.clear(); }
   /// Exchanges the items with `other`.
   void SwapItems(MSTMLContainer& other) { m_items.swap(other.m_items); }
-  template <class T> T& Append(std::unique_ptr<T> item)
+  template <class T>
+  T& Append(std::unique_ptr<T> item)
   {
     T& reference = *item;
     m_items.push_back(std::move(item));
@@ -243,8 +244,8 @@ public:
   /// Layout result: one entry per placed piece (document coordinates).
   struct Placed
   {
-    std::int32_t element = 0;  ///< index into `elements`
-    std::int32_t start = 0;    ///< text range of a run
+    std::int32_t element = 0; ///< index into `elements`
+    std::int32_t start = 0;   ///< text range of a run
     std::int32_t length = 0;
     MRect rect;                ///< a run: the line box of the text; an object: its box
     std::int32_t baseline = 0; ///< runs
@@ -260,7 +261,7 @@ public:
   MAlignment valign = MAlign::Top;
   std::int32_t padding = -1; ///< -1: the row's
   bool autosize = false;
-  std::int32_t border = -1;     ///< -1: the row's
+  std::int32_t border = -1; ///< -1: the row's
   std::int32_t borderAlpha = -1;
   std::int32_t fillAlpha = 0;
 };

@@ -60,8 +60,8 @@ MString SizeText(const MSTMLSize& size)
 
 void Run(MString& out, const MSTMLRun& run)
 {
-  static const char* const kColorClasses[kStdColorCount] = {"", "shape", "highlight", "light", "dark",
-                                                            "red", "green", "blue"};
+  static const char* const kColorClasses[kStdColorCount] = {"",     "shape", "highlight", "light",
+                                                            "dark", "red",   "green",     "blue"};
   MString open, close;
   const auto colorIndex = static_cast<std::size_t>(run.color);
   const bool colorClass = !run.hasColor && colorIndex < kStdColorCount && colorIndex != 0;
@@ -119,7 +119,8 @@ void Object(MString& out, const MSTMLObject& object)
 {
   switch (object.GetKind())
   {
-  case MSTMLItem::Kind::Image: {
+  case MSTMLItem::Kind::Image:
+  {
     const auto& image = static_cast<const MSTMLImage&>(object);
     const MString name = image.icon >= 0 ? MEnumerations::StdIcon().Name(image.icon) : image.bitmap;
     if (name.IsEmpty())
@@ -131,7 +132,8 @@ void Object(MString& out, const MSTMLObject& object)
   case MSTMLItem::Kind::Line:
     out += MString("<hr>");
     break;
-  case MSTMLItem::Kind::Rectangle: {
+  case MSTMLItem::Kind::Rectangle:
+  {
     const auto& rectangle = static_cast<const MSTMLRectangle&>(object);
     out += MString("<span class=\"rectangle\" style=\"display:inline-block;");
     if (!SizeText(object.width).IsEmpty())
@@ -143,7 +145,8 @@ void Object(MString& out, const MSTMLObject& object)
     out += MString("\"></span>");
     break;
   }
-  case MSTMLItem::Kind::Indicator: {
+  case MSTMLItem::Kind::Indicator:
+  {
     const auto& indicator = static_cast<const MSTMLIndicator&>(object);
     out += MString("<meter min=\"") + MString::FromDouble(indicator.min, 6) + MString("\" max=\"") +
            MString::FromDouble(indicator.max, 6) + MString("\" value=\"") +
@@ -161,8 +164,8 @@ void Container(MString& out, const MSTMLContainer& container)
   for (std::size_t i = 0; i < container.GetItemCount(); ++i)
   {
     const MSTMLItem& item = container.GetItem(i);
-    const bool listItem = item.GetKind() == MSTMLItem::Kind::Paragraph &&
-                          static_cast<const MSTMLParagraph&>(item).listItem;
+    const bool listItem =
+        item.GetKind() == MSTMLItem::Kind::Paragraph && static_cast<const MSTMLParagraph&>(item).listItem;
     if (inList && !listItem)
       out += MString("</ul>\n"), inList = false;
     if (inTable && item.GetKind() != MSTMLItem::Kind::TableRow)
@@ -240,8 +243,8 @@ void MSTMLHtmlPage::AddHelp(const MString& stml)
 
 void MSTMLHtmlPage::AddPicture(const MString& name)
 {
-  m_body += MString("<p><img src=\"images/") + EscapeHtml(name) + MString(".png\" alt=\"") + EscapeHtml(name) +
-            MString("\"></p>\n");
+  m_body += MString("<p><img src=\"images/") + EscapeHtml(name) + MString(".png\" alt=\"") +
+            EscapeHtml(name) + MString("\"></p>\n");
 }
 
 void MSTMLHtmlPage::BeginControlType(const MString& name)

@@ -32,8 +32,9 @@ const MFont& DefaultFont(MStdFont font)
       std::int32_t height;
       bool bold;
       bool italic;
-    } kFonts[kStdFontCount] = {{13, false, false}, {13, true, false}, {13, false, true}, {11, false, false},
-                               {15, false, false}, {18, false, false}, {22, false, false}, {28, false, false}};
+    } kFonts[kStdFontCount] = {{13, false, false}, {13, true, false},  {13, false, true},
+                               {11, false, false}, {15, false, false}, {18, false, false},
+                               {22, false, false}, {28, false, false}};
     for (int i = 0; i < kStdFontCount; ++i)
     {
       MFontDescriptor descriptor;
@@ -66,14 +67,14 @@ MColor MSTMLResources::GetColor(MStdColor color) const
   if (m_style != nullptr)
     return m_style->GetColor(color);
   static constexpr MColor kColors[kStdColorCount] = {
-    {0xE6, 0xE6, 0xE6, 0xFF}, // text
-    {0x4A, 0x50, 0x5A, 0xFF}, // shape
-    {0xFF, 0xA0, 0x28, 0xFF}, // highlight
-    {0xF4, 0xF4, 0xF4, 0xFF}, // light
-    {0x15, 0x17, 0x1B, 0xFF}, // dark
-    {0xE8, 0x55, 0x4E, 0xFF}, // red
-    {0x5C, 0xC8, 0x6E, 0xFF}, // green
-    {0x4A, 0x9E, 0xEA, 0xFF}, // blue
+      {0xE6, 0xE6, 0xE6, 0xFF}, // text
+      {0x4A, 0x50, 0x5A, 0xFF}, // shape
+      {0xFF, 0xA0, 0x28, 0xFF}, // highlight
+      {0xF4, 0xF4, 0xF4, 0xFF}, // light
+      {0x15, 0x17, 0x1B, 0xFF}, // dark
+      {0xE8, 0x55, 0x4E, 0xFF}, // red
+      {0x5C, 0xC8, 0x6E, 0xFF}, // green
+      {0x4A, 0x9E, 0xEA, 0xFF}, // blue
   };
   const auto index = static_cast<std::size_t>(color);
   return index < std::size(kColors) ? kColors[index] : kColors[0];
@@ -92,9 +93,9 @@ bool MSTMLResources::GetConstant(const MString& name, std::int32_t& value) const
     std::int32_t metric;
     std::int32_t fallback;
   } kMetrics[] = {
-    {"Spacing", MStyle::MetricSpacing, 4},     {"Border", MStyle::MetricBorder, 1},
-    {"RowHeight", MStyle::MetricRowHeight, 20}, {"ScrollBar", MStyle::MetricScrollBar, 14},
-    {"KnobSize", MStyle::MetricKnobSize, 40},   {"ButtonHeight", MStyle::MetricButtonHeight, 24},
+      {"Spacing", MStyle::MetricSpacing, 4},      {"Border", MStyle::MetricBorder, 1},
+      {"RowHeight", MStyle::MetricRowHeight, 20}, {"ScrollBar", MStyle::MetricScrollBar, 14},
+      {"KnobSize", MStyle::MetricKnobSize, 40},   {"ButtonHeight", MStyle::MetricButtonHeight, 24},
   };
   for (const auto& metric : kMetrics)
   {
@@ -108,7 +109,8 @@ bool MSTMLResources::GetConstant(const MString& name, std::int32_t& value) const
   return false;
 }
 
-std::int32_t MSTMLSize::Resolve(std::int32_t available, std::int32_t fallback, const MSTMLResources& resources) const
+std::int32_t MSTMLSize::Resolve(std::int32_t available, std::int32_t fallback,
+                                const MSTMLResources& resources) const
 {
   if (!given)
     return fallback;
@@ -169,7 +171,8 @@ public:
   {
     switch (item.GetKind())
     {
-    case MSTMLItem::Kind::Paragraph: {
+    case MSTMLItem::Kind::Paragraph:
+    {
       const auto& paragraph = static_cast<const MSTMLParagraph&>(item);
       std::int64_t width = paragraph.listItem ? kListIndent : 0;
       for (const MSTMLParagraph::Element& element : paragraph.elements)
@@ -181,7 +184,8 @@ public:
       }
       return Clamp(width, 0, kMaxWidth);
     }
-    case MSTMLItem::Kind::TableRow: {
+    case MSTMLItem::Kind::TableRow:
+    {
       const auto& row = static_cast<const MSTMLTableRow&>(item);
       std::int64_t width = 0;
       for (const auto& cell : row.cells)
@@ -197,7 +201,8 @@ public:
       return Clamp(width, 0, kMaxWidth);
     }
     case MSTMLItem::Kind::TableCell:
-    case MSTMLItem::Kind::Document: {
+    case MSTMLItem::Kind::Document:
+    {
       const auto& container = static_cast<const MSTMLContainer&>(item);
       std::int32_t width = 0;
       for (std::size_t i = 0; i < container.GetItemCount(); ++i)
@@ -246,8 +251,8 @@ private:
     default:
       break;
     }
-    return Clamp(std::int64_t(object.height.Resolve(lineHeight, fallback, m_resources)) + 2 * object.vspace, 0,
-                 kMaxWidth);
+    return Clamp(std::int64_t(object.height.Resolve(lineHeight, fallback, m_resources)) + 2 * object.vspace,
+                 0, kMaxWidth);
   }
 
   struct Piece
@@ -256,7 +261,7 @@ private:
     std::int32_t start = 0;
     std::int32_t length = 0; ///< the word, without the blank after it
     std::int32_t width = 0;
-    std::int32_t blank = 0; ///< width of the blank after it
+    std::int32_t blank = 0;  ///< width of the blank after it
     std::int32_t height = 0; ///< objects
     bool object = false;
   };
@@ -336,7 +341,8 @@ private:
       bool text = false;
       for (std::size_t i = first; i <= last; ++i)
       {
-        const MSTMLParagraph::Element& element = paragraph.elements[static_cast<std::size_t>(m_pieces[i].element)];
+        const MSTMLParagraph::Element& element =
+            paragraph.elements[static_cast<std::size_t>(m_pieces[i].element)];
         if (element.object != nullptr)
           continue;
         const MFont& font = m_resources.GetFont(element.run.font);
@@ -346,7 +352,8 @@ private:
       }
       for (std::size_t i = first; i <= last; ++i)
       {
-        const MSTMLParagraph::Element& element = paragraph.elements[static_cast<std::size_t>(m_pieces[i].element)];
+        const MSTMLParagraph::Element& element =
+            paragraph.elements[static_cast<std::size_t>(m_pieces[i].element)];
         if (element.object != nullptr)
         {
           m_pieces[i].height = ObjectHeight(*element.object, text ? ascent + descent : normalLine);
@@ -407,8 +414,8 @@ private:
           else
           {
             paragraph.placed.push_back(MSTMLParagraph::Placed{
-              piece.element, piece.start, piece.length,
-              MRect{px, baseline - font.Ascent(), px + piece.width, baseline + font.Descent()}, baseline});
+                piece.element, piece.start, piece.length,
+                MRect{px, baseline - font.Ascent(), px + piece.width, baseline + font.Descent()}, baseline});
           }
         }
         pen += piece.width;
@@ -416,7 +423,8 @@ private:
         {
           pen += piece.blank;
           if (stretch > 0)
-            pen += stretch / std::int64_t(gaps) + (std::int64_t(i - first) < stretch % std::int64_t(gaps) ? 1 : 0);
+            pen += stretch / std::int64_t(gaps) +
+                   (std::int64_t(i - first) < stretch % std::int64_t(gaps) ? 1 : 0);
         }
       }
       right = std::max(right, Clamp(pen, INT32_MIN / 4, INT32_MAX / 4));
@@ -427,7 +435,8 @@ private:
     return y - top;
   }
 
-  std::int32_t Row(MSTMLTableRow& row, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t& right)
+  std::int32_t Row(MSTMLTableRow& row, std::int32_t x, std::int32_t y, std::int32_t width,
+                   std::int32_t& right)
   {
     const std::size_t count = row.cells.size();
     std::vector<std::int32_t> widths(count, -1);
@@ -456,7 +465,8 @@ private:
         continue;
       ++flexibleIndex;
       const std::int64_t share = rest / std::int64_t(flexible);
-      widths[i] = Clamp(flexibleIndex == flexible ? rest - share * std::int64_t(flexible - 1) : share, 0, kMaxWidth);
+      widths[i] =
+          Clamp(flexibleIndex == flexible ? rest - share * std::int64_t(flexible - 1) : share, 0, kMaxWidth);
     }
     std::int32_t height = row.height;
     std::vector<std::int32_t> contentHeights(count, 0);
@@ -511,7 +521,8 @@ private:
         Shift(*cell, dy);
       break;
     case MSTMLItem::Kind::TableCell:
-    case MSTMLItem::Kind::Document: {
+    case MSTMLItem::Kind::Document:
+    {
       auto& container = static_cast<MSTMLContainer&>(item);
       for (std::size_t i = 0; i < container.GetItemCount(); ++i)
         Shift(container.GetItem(i), dy);
@@ -600,30 +611,36 @@ void DrawObject(MDrawer& drawer, const MSTMLObject& object, const MRect& box, co
 {
   switch (object.GetKind())
   {
-  case MSTMLItem::Kind::Image: {
+  case MSTMLItem::Kind::Image:
+  {
     const auto& image = static_cast<const MSTMLImage&>(object);
     DrawIcon(drawer, box, image.icon, resources.GetColor(MStdColor::Text));
     break;
   }
-  case MSTMLItem::Kind::Line: {
+  case MSTMLItem::Kind::Line:
+  {
     const auto& line = static_cast<const MSTMLLine&>(object);
-    const MColor color = line.hasColor ? line.color : resources.GetColor(MStdColor::Shape).WithAlpha(line.color.a);
+    const MColor color =
+        line.hasColor ? line.color : resources.GetColor(MStdColor::Shape).WithAlpha(line.color.a);
     const std::int32_t thickness = std::max(line.size, 1);
     const std::int32_t top = (box.top + box.bottom - thickness) / 2;
     drawer.FillRectangle(MRect{box.left, top, box.right, top + thickness}, color);
     break;
   }
-  case MSTMLItem::Kind::Rectangle: {
+  case MSTMLItem::Kind::Rectangle:
+  {
     const auto& rectangle = static_cast<const MSTMLRectangle&>(object);
-    const MColor color =
-      rectangle.hasColor ? rectangle.color : resources.GetColor(MStdColor::Shape).WithAlpha(rectangle.color.a);
+    const MColor color = rectangle.hasColor
+                             ? rectangle.color
+                             : resources.GetColor(MStdColor::Shape).WithAlpha(rectangle.color.a);
     if (rectangle.size > 0)
       drawer.FrameRectangle(box, color, rectangle.size);
     else
       drawer.FillRectangle(box, color);
     break;
   }
-  case MSTMLItem::Kind::Indicator: {
+  case MSTMLItem::Kind::Indicator:
+  {
     const auto& indicator = static_cast<const MSTMLIndicator&>(object);
     if (box.IsEmpty())
       break;
@@ -647,8 +664,9 @@ void DrawObject(MDrawer& drawer, const MSTMLObject& object, const MRect& box, co
     probe.value = indicator.middle;
     probe.GetBar(middle, unused);
     const auto m = box.left + 1 + static_cast<std::int32_t>(std::lround(middle * inner));
-    drawer.FillRectangle(MRect{std::min(m, box.right - 2), box.top + 1, std::min(m, box.right - 2) + 1, box.bottom - 1},
-                         border);
+    drawer.FillRectangle(
+        MRect{std::min(m, box.right - 2), box.top + 1, std::min(m, box.right - 2) + 1, box.bottom - 1},
+        border);
     drawer.FrameRectangle(box, border, 1);
     break;
   }
@@ -660,7 +678,8 @@ void DrawObject(MDrawer& drawer, const MSTMLObject& object, const MRect& box, co
 void DrawContainer(MDrawer& drawer, const MSTMLContainer& container, MPoint origin, const MRect& clip,
                    const MSTMLResources& resources);
 
-void DrawParagraph(MDrawer& drawer, const MSTMLParagraph& paragraph, MPoint origin, const MSTMLResources& resources)
+void DrawParagraph(MDrawer& drawer, const MSTMLParagraph& paragraph, MPoint origin,
+                   const MSTMLResources& resources)
 {
   if (paragraph.listItem && !paragraph.placed.empty())
   {

@@ -73,7 +73,8 @@ void ReadInteger(const std::vector<MAttribute>& attributes, const char16_t* name
     out = std::clamp(static_cast<std::int32_t>(std::lround(value)), low, high);
 }
 
-void ReadDouble(const std::vector<MAttribute>& attributes, const char16_t* name, double& out, bool* given = nullptr)
+void ReadDouble(const std::vector<MAttribute>& attributes, const char16_t* name, double& out,
+                bool* given = nullptr)
 {
   double value = 0;
   if (const MString* text = FindAttribute(attributes, name); text != nullptr && ReadNumber(*text, value))
@@ -208,10 +209,7 @@ struct Definition
 class Parser
 {
 public:
-  explicit Parser(MSTML& document)
-  {
-    m_frames.push_back(Frame{&document, nullptr, nullptr, false});
-  }
+  explicit Parser(MSTML& document) { m_frames.push_back(Frame{&document, nullptr, nullptr, false}); }
 
   void Run(const MString& text)
   {
@@ -355,14 +353,14 @@ private:
   bool Format(const std::u16string& name, const std::vector<MAttribute>& attributes)
   {
     static const std::map<std::u16string, MStdFont> kFonts = {
-      {u"b", MStdFont::Bold},     {u"i", MStdFont::Italic},   {u"s", MStdFont::Small},
-      {u"l1", MStdFont::Large1},  {u"l2", MStdFont::Large2},  {u"l3", MStdFont::Large3},
-      {u"l4", MStdFont::Large4},  {u"normal", MStdFont::Normal},
+        {u"b", MStdFont::Bold},    {u"i", MStdFont::Italic},      {u"s", MStdFont::Small},
+        {u"l1", MStdFont::Large1}, {u"l2", MStdFont::Large2},     {u"l3", MStdFont::Large3},
+        {u"l4", MStdFont::Large4}, {u"normal", MStdFont::Normal},
     };
     static const std::map<std::u16string, MStdColor> kColors = {
-      {u"cd", MStdColor::Text},     {u"ci", MStdColor::Highlight}, {u"cred", MStdColor::Red},
-      {u"cgreen", MStdColor::Green}, {u"cblue", MStdColor::Blue},  {u"clight", MStdColor::Light},
-      {u"cdark", MStdColor::Dark},
+        {u"cd", MStdColor::Text},      {u"ci", MStdColor::Highlight}, {u"cred", MStdColor::Red},
+        {u"cgreen", MStdColor::Green}, {u"cblue", MStdColor::Blue},   {u"clight", MStdColor::Light},
+        {u"cdark", MStdColor::Dark},
     };
     if (const auto font = kFonts.find(name); font != kFonts.end())
     {
@@ -381,7 +379,9 @@ private:
     if (name == u"left" || name == u"center" || name == u"right" || name == u"justify")
     {
       m_state.justify = name == u"justify";
-      m_state.alignment = name == u"center" ? MAlign::HCenter : name == u"right" ? MAlign::Right : MAlign::Left;
+      m_state.alignment = name == u"center"  ? MAlign::HCenter
+                          : name == u"right" ? MAlign::Right
+                                             : MAlign::Left;
       ReadBool(attributes, u"singleline", m_state.singleLine);
       bool invert = false;
       ReadBool(attributes, u"invert", invert);
@@ -559,7 +559,7 @@ private:
         line->color.a = static_cast<std::uint8_t>(line->hasColor ? line->color.a * alpha / 255 : alpha);
       if (auto* rectangle = dynamic_cast<MSTMLRectangle*>(object.get()))
         rectangle->color.a =
-          static_cast<std::uint8_t>(rectangle->hasColor ? rectangle->color.a * alpha / 255 : alpha);
+            static_cast<std::uint8_t>(rectangle->hasColor ? rectangle->color.a * alpha / 255 : alpha);
       ReadPlacement(attributes, *object);
       AddObject(std::move(object));
       return true;
@@ -662,15 +662,14 @@ void MSTML::ParseHelp(const MString& text)
 
 const MString& MSTML::GetHelpDefinitions()
 {
-  static const MString definitions(
-    "<tagset name=\"range\"><cgreen></tagset>"
-    "<tagset name=\"example\"><i></tagset>"
-    "<tagset name=\"symbol\"><cgreen></tagset>"
-    "<tagset name=\"reference\"><cred><i></tagset>"
-    "<tagset name=\"value\"><cgreen></tagset>"
-    "<tagset name=\"control\"><cgreen></tagset>"
-    "<tagset name=\"shortcutnop\"><cgreen></tagset>"
-    "<tagset name=\"shortcut\"><p><cgreen></tagset>"
-    "<tagset name=\"name\"><b><cred></tagset>");
+  static const MString definitions("<tagset name=\"range\"><cgreen></tagset>"
+                                   "<tagset name=\"example\"><i></tagset>"
+                                   "<tagset name=\"symbol\"><cgreen></tagset>"
+                                   "<tagset name=\"reference\"><cred><i></tagset>"
+                                   "<tagset name=\"value\"><cgreen></tagset>"
+                                   "<tagset name=\"control\"><cgreen></tagset>"
+                                   "<tagset name=\"shortcutnop\"><cgreen></tagset>"
+                                   "<tagset name=\"shortcut\"><p><cgreen></tagset>"
+                                   "<tagset name=\"name\"><b><cred></tagset>");
   return definitions;
 }

@@ -17,7 +17,8 @@ std::uint8_t MixChannel(std::uint8_t a, std::uint8_t b, double t)
 
 MColor Mix(MColor a, MColor b, double t)
 {
-  return MColor{MixChannel(a.r, b.r, t), MixChannel(a.g, b.g, t), MixChannel(a.b, b.b, t), MixChannel(a.a, b.a, t)};
+  return MColor{MixChannel(a.r, b.r, t), MixChannel(a.g, b.g, t), MixChannel(a.b, b.b, t),
+                MixChannel(a.a, b.a, t)};
 }
 
 MColor Lighter(MColor c, double t)
@@ -48,8 +49,7 @@ bool IsVertical(const MRect& r)
 } // namespace
 
 MBaseStyle::MBaseStyle(const MBaseStyleConfiguration& configuration, const MString& name)
-    : m_palette(configuration)
-    , m_name(name)
+    : m_palette(configuration), m_name(name)
 {
   CreateFonts();
 }
@@ -65,8 +65,8 @@ std::array<MFontDescriptor, kStdFontCount> MBaseStyle::DefaultFonts(std::int32_t
     bool italic;
   };
   // normal, bold, italic, small, large1 .. large4
-  static constexpr Shape kShapes[kStdFontCount] = {{0, false, false}, {0, true, false}, {0, false, true},
-                                                   {-3, false, false}, {3, true, false}, {7, true, false},
+  static constexpr Shape kShapes[kStdFontCount] = {{0, false, false},  {0, true, false},  {0, false, true},
+                                                   {-3, false, false}, {3, true, false},  {7, true, false},
                                                    {13, false, false}, {21, false, false}};
   std::array<MFontDescriptor, kStdFontCount> fonts;
   for (std::size_t i = 0; i < fonts.size(); ++i)
@@ -130,10 +130,14 @@ std::int32_t MBaseStyle::CaptionHeight(MCaptionType captionType)
 {
   switch (captionType)
   {
-  case MCaptionType::Small: return 16;
-  case MCaptionType::Normal: return 22;
-  case MCaptionType::Large: return 28;
-  default: return 0;
+  case MCaptionType::Small:
+    return 16;
+  case MCaptionType::Normal:
+    return 22;
+  case MCaptionType::Large:
+    return 28;
+  default:
+    return 0;
   }
 }
 
@@ -141,14 +145,21 @@ MRect MBaseStyle::ContentInsets(MControlType type)
 {
   switch (type)
   {
-  case MControlType::Panel: return MRect{5, 5, 5, 5};
-  case MControlType::Button: return MRect{6, 2, 6, 2};
-  case MControlType::Edit: return MRect{6, 3, 6, 3};
+  case MControlType::Panel:
+    return MRect{5, 5, 5, 5};
+  case MControlType::Button:
+    return MRect{6, 2, 6, 2};
+  case MControlType::Edit:
+    return MRect{6, 3, 6, 3};
   case MControlType::ListBox:
-  case MControlType::TreeControl: return MRect{2, 2, 2, 2};
-  case MControlType::Menu: return MRect{3, 3, 3, 3};
-  case MControlType::CheckBox: return MRect{20, 0, 0, 0};
-  default: return MRect{};
+  case MControlType::TreeControl:
+    return MRect{2, 2, 2, 2};
+  case MControlType::Menu:
+    return MRect{3, 3, 3, 3};
+  case MControlType::CheckBox:
+    return MRect{20, 0, 0, 0};
+  default:
+    return MRect{};
   }
 }
 
@@ -167,7 +178,8 @@ MRect MBaseStyle::GetClientRect(MControlType type, MCaptionType captionType, MSi
   const MRect insets = InsetsOf(type, captionType);
   const std::int32_t width = std::max(size.x, 0);
   const std::int32_t height = std::max(size.y, 0);
-  MRect r{insets.left, CaptionHeightOf(type, captionType) + insets.top, width - insets.right, height - insets.bottom};
+  MRect r{insets.left, CaptionHeightOf(type, captionType) + insets.top, width - insets.right,
+          height - insets.bottom};
   r.left = std::min(r.left, width);
   r.top = std::min(r.top, height);
   r.right = std::max(r.right, r.left);
@@ -186,14 +198,22 @@ MColor MBaseStyle::GetColor(MStdColor color) const
 {
   switch (color)
   {
-  case MStdColor::Text: return m_palette.text;
-  case MStdColor::Shape: return m_palette.raised;
-  case MStdColor::Highlight: return m_palette.accent;
-  case MStdColor::Light: return Lighter(m_palette.raised, 0.25);
-  case MStdColor::Dark: return m_palette.sunken;
-  case MStdColor::Red: return m_palette.red;
-  case MStdColor::Green: return m_palette.green;
-  case MStdColor::Blue: return m_palette.blue;
+  case MStdColor::Text:
+    return m_palette.text;
+  case MStdColor::Shape:
+    return m_palette.raised;
+  case MStdColor::Highlight:
+    return m_palette.accent;
+  case MStdColor::Light:
+    return Lighter(m_palette.raised, 0.25);
+  case MStdColor::Dark:
+    return m_palette.sunken;
+  case MStdColor::Red:
+    return m_palette.red;
+  case MStdColor::Green:
+    return m_palette.green;
+  case MStdColor::Blue:
+    return m_palette.blue;
   }
   return m_palette.text;
 }
@@ -255,7 +275,8 @@ MRect MBaseStyle::ScrollThumb(const MRect& client, bool vertical, double value, 
 MRect MBaseStyle::CheckBoxBox(const MRect& client)
 {
   const std::int32_t side = std::min({14, client.Height(), client.Width()});
-  return MRect::FromSize(client.left + 1, client.top + (client.Height() - side) / 2, std::max(side, 0), std::max(side, 0));
+  return MRect::FromSize(client.left + 1, client.top + (client.Height() - side) / 2, std::max(side, 0),
+                         std::max(side, 0));
 }
 
 MBaseStyle::Ink MBaseStyle::MakeInk(const MControlPaint& paint) const
@@ -269,11 +290,13 @@ MBaseStyle::Ink MBaseStyle::MakeInk(const MControlPaint& paint) const
   ink.sunken = p.sunken;
   ink.frame = light ? p.border : Darker(p.border, 0.0);
   if (paint.clicked)
-    ink.body = Mix(Darker(p.raised, light ? 0.10 : 0.18), p.accent, paint.type == MControlType::Button ? 0.12 : 0.0);
+    ink.body =
+        Mix(Darker(p.raised, light ? 0.10 : 0.18), p.accent, paint.type == MControlType::Button ? 0.12 : 0.0);
   else if (paint.highlighted)
     ink.body = Lighter(p.raised, light ? 0.35 : 0.08);
   ink.bodyTop = paint.clicked ? Darker(ink.body, 0.06) : Lighter(ink.body, light ? 0.5 : 0.07);
-  ink.highlight = paint.clicked ? MColor{255, 255, 255, 0} : MColor{255, 255, 255, std::uint8_t(light ? 200 : 28)};
+  ink.highlight =
+      paint.clicked ? MColor{255, 255, 255, 0} : MColor{255, 255, 255, std::uint8_t(light ? 200 : 28)};
   if (paint.disabled)
   {
     // The whole control fades to 40 %, text included (no second dimming by textDisabled).
@@ -286,7 +309,8 @@ void MBaseStyle::PaintControl(MDrawer& drawer, const MControlPaint& paint)
 {
   if (paint.rect.IsEmpty() || paint.type == MControlType::Empty)
     return;
-  const std::int32_t captionHeight = std::min(CaptionHeightOf(paint.type, paint.captionType), paint.rect.Height());
+  const std::int32_t captionHeight =
+      std::min(CaptionHeightOf(paint.type, paint.captionType), paint.rect.Height());
   MRect body = paint.rect;
   body.top += captionHeight;
   // Everything stays inside the control, whatever a derived part draws.
@@ -299,7 +323,8 @@ void MBaseStyle::PaintControl(MDrawer& drawer, const MControlPaint& paint)
       PaintFocus(drawer, paint, body);
   }
   if (captionHeight > 0)
-    PaintCaption(drawer, paint, MRect{paint.rect.left, paint.rect.top, paint.rect.right, paint.rect.top + captionHeight});
+    PaintCaption(drawer, paint,
+                 MRect{paint.rect.left, paint.rect.top, paint.rect.right, paint.rect.top + captionHeight});
   drawer.RestoreClip(savedClip);
 }
 
@@ -323,7 +348,8 @@ void MBaseStyle::PaintBody(MDrawer& drawer, const MControlPaint& paint, const MR
   case MControlType::Panel:
     drawer.FillRoundRectangle(body, 5, Fade(ink.frame, ink));
     drawer.FillRoundRectangle(body.Inset(1, 1), 4, Fade(p.surface, ink));
-    drawer.FillRectangle(MRect{body.left + 4, body.top + 1, body.right - 4, body.top + 2}, Fade(ink.highlight, ink));
+    drawer.FillRectangle(MRect{body.left + 4, body.top + 1, body.right - 4, body.top + 2},
+                         Fade(ink.highlight, ink));
     break;
   case MControlType::Button:
   case MControlType::CaptionButton:
@@ -344,7 +370,8 @@ void MBaseStyle::PaintBody(MDrawer& drawer, const MControlPaint& paint, const MR
     top.bottom = inner.top + inner.Height() / 2;
     drawer.FillGradient(top, Fade(ink.bodyTop, ink), Fade(ink.body, ink));
     drawer.RestoreClip(saved);
-    drawer.FillRectangle(MRect{inner.left + 3, inner.top, inner.right - 3, inner.top + 1}, Fade(ink.highlight, ink));
+    drawer.FillRectangle(MRect{inner.left + 3, inner.top, inner.right - 3, inner.top + 1},
+                         Fade(ink.highlight, ink));
     break;
   }
   case MControlType::CheckBox:
@@ -363,7 +390,9 @@ void MBaseStyle::PaintBody(MDrawer& drawer, const MControlPaint& paint, const MR
   case MControlType::ListBox:
   case MControlType::TreeControl:
   {
-    const MColor frame = paint.focused && !paint.disabled ? p.accent : (paint.highlighted ? Lighter(ink.frame, 0.12) : ink.frame);
+    const MColor frame = paint.focused && !paint.disabled
+                             ? p.accent
+                             : (paint.highlighted ? Lighter(ink.frame, 0.12) : ink.frame);
     drawer.FillRoundRectangle(body, 3, Fade(frame, ink));
     drawer.FillRoundRectangle(body.Inset(1, 1), 2, Fade(p.sunken, ink));
     break;
@@ -382,8 +411,8 @@ void MBaseStyle::PaintBody(MDrawer& drawer, const MControlPaint& paint, const MR
     const std::int32_t groove = 4;
     const MRect track = vertical ? MRect{body.left + (body.Width() - groove) / 2, body.top + 4,
                                          body.left + (body.Width() - groove) / 2 + groove, body.bottom - 4}
-                                 : MRect{body.left + 4, body.top + (body.Height() - groove) / 2, body.right - 4,
-                                         body.top + (body.Height() - groove) / 2 + groove};
+                                 : MRect{body.left + 4, body.top + (body.Height() - groove) / 2,
+                                         body.right - 4, body.top + (body.Height() - groove) / 2 + groove};
     drawer.FillRoundRectangle(track.Inset(-1, -1), 3, Fade(ink.frame, ink));
     drawer.FillRoundRectangle(track, 2, Fade(p.sunken, ink));
     break;
@@ -427,7 +456,8 @@ void MBaseStyle::PaintBody(MDrawer& drawer, const MControlPaint& paint, const MR
   }
   case MControlType::Menu:
     drawer.FillRoundRectangle(body, 4, Fade(ink.frame, ink));
-    drawer.FillRoundRectangle(body.Inset(1, 1), 3, Fade(light ? Lighter(p.raised, 0.4) : Lighter(p.surface, 0.04), ink));
+    drawer.FillRoundRectangle(body.Inset(1, 1), 3,
+                              Fade(light ? Lighter(p.raised, 0.4) : Lighter(p.surface, 0.04), ink));
     break;
   case MControlType::MenuBar:
     drawer.FillGradient(body, Fade(Lighter(p.surface, light ? 0.3 : 0.05), ink), Fade(p.surface, ink));
@@ -436,8 +466,8 @@ void MBaseStyle::PaintBody(MDrawer& drawer, const MControlPaint& paint, const MR
   }
 }
 
-void MBaseStyle::PaintKnob(MDrawer& drawer, const MControlPaint& paint, const MRect& body, const Ink& ink, bool bodyToo,
-                           bool pointer)
+void MBaseStyle::PaintKnob(MDrawer& drawer, const MControlPaint& paint, const MRect& body, const Ink& ink,
+                           bool bodyToo, bool pointer)
 {
   const MRect square = KnobSquare(body);
   const double r = square.Width() / 2.0;
@@ -467,11 +497,13 @@ void MBaseStyle::PaintKnob(MDrawer& drawer, const MControlPaint& paint, const MR
     const double to = angleOf(paint.value);
     const double from = paint.value2 >= 0 ? angleOf(paint.value2) : -sweep;
     if (std::fabs(to - from) > 1e-6)
-      drawer.FrameArc(cx, cy, ringRadius, ringWidth, std::min(from, to), std::max(from, to), Fade(ink.accent, ink));
+      drawer.FrameArc(cx, cy, ringRadius, ringWidth, std::min(from, to), std::max(from, to),
+                      Fade(ink.accent, ink));
     const double dx = std::sin(to), dy = -std::cos(to);
     if (pointer)
       drawer.Line(cx + dx * bodyRadius * 0.30, cy + dy * bodyRadius * 0.30, cx + dx * (bodyRadius - 3),
-                cy + dy * (bodyRadius - 3), Fade(paint.disabled ? ink.text : m_palette.text, ink), std::max(2.0, r * 0.07));
+                  cy + dy * (bodyRadius - 3), Fade(paint.disabled ? ink.text : m_palette.text, ink),
+                  std::max(2.0, r * 0.07));
   }
 }
 
@@ -494,8 +526,9 @@ void MBaseStyle::PaintIndicator(MDrawer& drawer, const MControlPaint& paint, con
       drawer.Line(x + s * 0.41, y + s * 0.72, x + s * 0.77, y + s * 0.30, mark, 2.0);
     }
     else if (paint.check == MCheckState::Grayed)
-      drawer.FillRectangle(MRect{box.left + 4, box.top + box.Height() / 2 - 1, box.right - 4, box.top + box.Height() / 2 + 1},
-                           Fade(p.accentText, ink));
+      drawer.FillRectangle(
+          MRect{box.left + 4, box.top + box.Height() / 2 - 1, box.right - 4, box.top + box.Height() / 2 + 1},
+          Fade(p.accentText, ink));
     break;
   }
   case MControlType::Tracker:
@@ -512,19 +545,24 @@ void MBaseStyle::PaintIndicator(MDrawer& drawer, const MControlPaint& paint, con
     {
       const std::int32_t a = (thumb.top + thumb.bottom) / 2, b = (origin.top + origin.bottom) / 2;
       const std::int32_t x = body.left + (body.Width() - groove) / 2;
-      drawer.FillRoundRectangle(MRect{x, std::min(a, b), x + groove, std::max(a, b)}, 2, Fade(ink.accent, ink));
+      drawer.FillRoundRectangle(MRect{x, std::min(a, b), x + groove, std::max(a, b)}, 2,
+                                Fade(ink.accent, ink));
     }
     else
     {
       const std::int32_t a = (thumb.left + thumb.right) / 2, b = (origin.left + origin.right) / 2;
       const std::int32_t y = body.top + (body.Height() - groove) / 2;
-      drawer.FillRoundRectangle(MRect{std::min(a, b), y, std::max(a, b), y + groove}, 2, Fade(ink.accent, ink));
+      drawer.FillRoundRectangle(MRect{std::min(a, b), y, std::max(a, b), y + groove}, 2,
+                                Fade(ink.accent, ink));
     }
     drawer.FillRoundRectangle(thumb, 3, Fade(ink.frame, ink));
     drawer.FillRoundRectangle(thumb.Inset(1, 1), 2, Fade(ink.body, ink));
-    drawer.FillRectangle(MRect{thumb.left + 2, thumb.top + 1, thumb.right - 2, thumb.top + 2}, Fade(ink.highlight, ink));
-    const MRect grip = vertical ? MRect{thumb.left + 3, (thumb.top + thumb.bottom) / 2 - 1, thumb.right - 3, (thumb.top + thumb.bottom) / 2 + 1}
-                                : MRect{(thumb.left + thumb.right) / 2 - 1, thumb.top + 3, (thumb.left + thumb.right) / 2 + 1, thumb.bottom - 3};
+    drawer.FillRectangle(MRect{thumb.left + 2, thumb.top + 1, thumb.right - 2, thumb.top + 2},
+                         Fade(ink.highlight, ink));
+    const MRect grip = vertical ? MRect{thumb.left + 3, (thumb.top + thumb.bottom) / 2 - 1, thumb.right - 3,
+                                        (thumb.top + thumb.bottom) / 2 + 1}
+                                : MRect{(thumb.left + thumb.right) / 2 - 1, thumb.top + 3,
+                                        (thumb.left + thumb.right) / 2 + 1, thumb.bottom - 3};
     drawer.FillRectangle(grip, Fade(ink.accent, ink));
     break;
   }
@@ -533,15 +571,17 @@ void MBaseStyle::PaintIndicator(MDrawer& drawer, const MControlPaint& paint, con
     const std::int32_t height = std::min(body.Height(), 22);
     const MRect track{body.left, body.top + (body.Height() - height) / 2, body.right,
                       body.top + (body.Height() - height) / 2 + height};
-    const double value = paint.value >= 0 ? Clamp01(paint.value) : (paint.check == MCheckState::On ? 1.0 : 0.0);
+    const double value =
+        paint.value >= 0 ? Clamp01(paint.value) : (paint.check == MCheckState::On ? 1.0 : 0.0);
     const double r = height / 2.0 - 2;
     if (r < 1)
       break;
     const double cx = track.left + 2 + r + value * (track.Width() - 4 - 2 * r);
     const double cy = track.top + height / 2.0;
     if (value > 0)
-      drawer.FillRoundRectangle(MRect{track.left + 1, track.top + 1, std::int32_t(std::ceil(cx + r)), track.bottom - 1},
-                                height / 2.0 - 1, Fade(paint.highlighted ? Lighter(ink.accent, 0.1) : ink.accent, ink));
+      drawer.FillRoundRectangle(
+          MRect{track.left + 1, track.top + 1, std::int32_t(std::ceil(cx + r)), track.bottom - 1},
+          height / 2.0 - 1, Fade(paint.highlighted ? Lighter(ink.accent, 0.1) : ink.accent, ink));
     drawer.FillCircle(cx, cy + 0.5, r, Fade(MColor{0, 0, 0, 80}, ink));
     drawer.FillCircle(cx, cy, r, Fade(paint.highlighted ? Lighter(p.text, 0.3) : p.text, ink));
     break;
@@ -555,7 +595,8 @@ void MBaseStyle::PaintIndicator(MDrawer& drawer, const MControlPaint& paint, con
     const MRect thumb = ScrollThumb(body, vertical, paint.value, paint.value2).Inset(2, 2);
     if (thumb.IsEmpty())
       break;
-    const MColor fill = paint.clicked ? p.accent : (paint.highlighted ? Lighter(p.raised, 0.2) : Lighter(p.raised, 0.06));
+    const MColor fill =
+        paint.clicked ? p.accent : (paint.highlighted ? Lighter(p.raised, 0.2) : Lighter(p.raised, 0.06));
     drawer.FillRoundRectangle(thumb, std::min(thumb.Width(), thumb.Height()) / 2.0, Fade(fill, ink));
     break;
   }
@@ -586,8 +627,10 @@ void MBaseStyle::PaintIndicator(MDrawer& drawer, const MControlPaint& paint, con
     const double cx = square.left + r, cy = square.top + r;
     const double angle = Clamp01(paint.value) * 2 * kPi;
     const double dx = std::sin(angle), dy = -std::cos(angle);
-    drawer.FillCircle(cx + dx * (r - 3.5), cy + dy * (r - 3.5), std::max(1.5, r * 0.08), Fade(ink.accent, ink));
-    drawer.Line(cx + dx * r * 0.2, cy + dy * r * 0.2, cx + dx * r * 0.62, cy + dy * r * 0.62, Fade(p.text, ink), 2.0);
+    drawer.FillCircle(cx + dx * (r - 3.5), cy + dy * (r - 3.5), std::max(1.5, r * 0.08),
+                      Fade(ink.accent, ink));
+    drawer.Line(cx + dx * r * 0.2, cy + dy * r * 0.2, cx + dx * r * 0.62, cy + dy * r * 0.62,
+                Fade(p.text, ink), 2.0);
     break;
   }
   default:
@@ -641,9 +684,9 @@ void MBaseStyle::PaintCaption(MDrawer& drawer, const MControlPaint& paint, const
   drawer.FillRectangle(MRect{bar.left, bar.bottom - 1, bar.right, bar.bottom}, Fade(ink.frame, ink));
   if (paint.captionType == MCaptionType::Large)
     drawer.FillRectangle(MRect{bar.left + 6, bar.top + 7, bar.left + 9, bar.bottom - 7}, Fade(p.accent, ink));
-  const MStdFont font = paint.captionType == MCaptionType::Small ? MStdFont::Small
+  const MStdFont font = paint.captionType == MCaptionType::Small   ? MStdFont::Small
                         : paint.captionType == MCaptionType::Large ? MStdFont::Large1
-                                                                    : MStdFont::Bold;
+                                                                   : MStdFont::Bold;
   MRect textRect = bar.Inset(paint.captionType == MCaptionType::Large ? 15 : 7, 0);
   textRect.bottom -= 1;
   drawer.AlignedTextOut(textRect, paint.caption, GetFont(font), Fade(p.text, ink),
@@ -661,13 +704,16 @@ void MBaseStyle::PaintRow(MDrawer& drawer, const MRect& rect, const MControlPain
     if (paint.clicked)
     {
       drawer.FillRectangle(rect, Fade(ink.frame, ink));
-      drawer.FillRectangle(MRect{rect.left + 1, rect.top + 1, rect.right - 1, rect.bottom}, Fade(p.surface, ink));
-      drawer.FillRectangle(MRect{rect.left + 1, rect.top + 1, rect.right - 1, rect.top + 3}, Fade(p.accent, ink));
+      drawer.FillRectangle(MRect{rect.left + 1, rect.top + 1, rect.right - 1, rect.bottom},
+                           Fade(p.surface, ink));
+      drawer.FillRectangle(MRect{rect.left + 1, rect.top + 1, rect.right - 1, rect.top + 3},
+                           Fade(p.accent, ink));
     }
     else
     {
       if (paint.highlighted)
-        drawer.FillRoundRectangle(rect.Inset(1, 2), 3, Fade(light ? MColor{255, 255, 255, 90} : MColor{255, 255, 255, 14}, ink));
+        drawer.FillRoundRectangle(rect.Inset(1, 2), 3,
+                                  Fade(light ? MColor{255, 255, 255, 90} : MColor{255, 255, 255, 14}, ink));
       text = paint.disabled ? ink.text : Mix(p.text, p.surface, 0.35);
     }
   }
@@ -678,7 +724,8 @@ void MBaseStyle::PaintRow(MDrawer& drawer, const MRect& rect, const MControlPain
   }
   else if (paint.highlighted)
     drawer.FillRoundRectangle(rect, 2, Fade(light ? p.accent.WithAlpha(50) : MColor{255, 255, 255, 20}, ink));
-  const MRect textRect = paint.type == MControlType::TabSet || paint.type == MControlType::MenuBar ? rect : rect.Inset(6, 0);
+  const MRect textRect =
+      paint.type == MControlType::TabSet || paint.type == MControlType::MenuBar ? rect : rect.Inset(6, 0);
   drawer.AlignedTextOut(textRect, paint.text, GetFont(paint.font), Fade(text, ink),
                         paint.type == MControlType::TabSet || paint.type == MControlType::MenuBar
                             ? MAlignment(MAlign::Center)
@@ -702,9 +749,10 @@ void MBaseStyle::PaintContent(MDrawer& drawer, const MRect& rect, const MControl
       textRect = textRect.Offset(shift.x, shift.y);
     }
     // A pressed (or toggled-on) button shows its label in the accent colour.
-    const MColor color = paint.clicked && paint.type == MControlType::Button
-                           ? (m_palette.IsLight() ? Darker(m_palette.accent, 0.15) : Lighter(m_palette.accent, 0.2))
-                           : ink.text;
+    const MColor color =
+        paint.clicked && paint.type == MControlType::Button
+            ? (m_palette.IsLight() ? Darker(m_palette.accent, 0.15) : Lighter(m_palette.accent, 0.2))
+            : ink.text;
     drawer.AlignedTextOut(textRect, paint.text, GetFont(paint.font), Fade(color, ink), paint.textAlignment);
   }
   drawer.RestoreClip(savedClip);

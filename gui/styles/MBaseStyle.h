@@ -55,7 +55,7 @@ class MBaseStyle : public MStyle
 public:
   static constexpr double kKnobStartAngle = -2.35619449019234492885; ///< -135° in radians
   static constexpr double kKnobEndAngle = 2.35619449019234492885;    ///< +135°
-  static constexpr std::uint8_t kDisabledAlpha = 102;                 ///< 40 %
+  static constexpr std::uint8_t kDisabledAlpha = 102;                ///< 40 %
 
   explicit MBaseStyle(const MBaseStyleConfiguration& configuration = MBaseStyleConfiguration::Dark(),
                       const MString& name = "Base");
@@ -96,10 +96,10 @@ protected:
   /// Colours of one paint in its state (hover, pressed, disabled already applied).
   struct Ink
   {
-    MColor body;       ///< main fill of the control
-    MColor bodyTop;    ///< top of the body gradient
-    MColor frame;      ///< 1-px frame
-    MColor highlight;  ///< 1-px top highlight of raised parts
+    MColor body;      ///< main fill of the control
+    MColor bodyTop;   ///< top of the body gradient
+    MColor frame;     ///< 1-px frame
+    MColor highlight; ///< 1-px top highlight of raised parts
     MColor text;
     MColor accent;
     MColor sunken;

@@ -10,22 +10,22 @@ namespace
 struct ColorField
 {
   const char* name;
-  MColor MBaseStyleConfiguration::* field;
+  MColor MBaseStyleConfiguration::*field;
 };
 
 constexpr ColorField kColorFields[] = {
-  {"background", &MBaseStyleConfiguration::background},
-  {"surface", &MBaseStyleConfiguration::surface},
-  {"raised", &MBaseStyleConfiguration::raised},
-  {"sunken", &MBaseStyleConfiguration::sunken},
-  {"border", &MBaseStyleConfiguration::border},
-  {"text", &MBaseStyleConfiguration::text},
-  {"textdisabled", &MBaseStyleConfiguration::textDisabled},
-  {"accent", &MBaseStyleConfiguration::accent},
-  {"accenttext", &MBaseStyleConfiguration::accentText},
-  {"red", &MBaseStyleConfiguration::red},
-  {"green", &MBaseStyleConfiguration::green},
-  {"blue", &MBaseStyleConfiguration::blue},
+    {"background", &MBaseStyleConfiguration::background},
+    {"surface", &MBaseStyleConfiguration::surface},
+    {"raised", &MBaseStyleConfiguration::raised},
+    {"sunken", &MBaseStyleConfiguration::sunken},
+    {"border", &MBaseStyleConfiguration::border},
+    {"text", &MBaseStyleConfiguration::text},
+    {"textdisabled", &MBaseStyleConfiguration::textDisabled},
+    {"accent", &MBaseStyleConfiguration::accent},
+    {"accenttext", &MBaseStyleConfiguration::accentText},
+    {"red", &MBaseStyleConfiguration::red},
+    {"green", &MBaseStyleConfiguration::green},
+    {"blue", &MBaseStyleConfiguration::blue},
 };
 
 void LoadColor(const MXmlItem& item, const MString& name, MColor& color)

@@ -32,7 +32,8 @@ double ParseReal(const MString& key, const MString& text, double low, double hig
   const std::string narrow = text.ToNarrow();
   char* end = nullptr;
   const double value = std::strtod(narrow.c_str(), &end);
-  if (narrow.empty() || end != narrow.c_str() + narrow.size() || !std::isfinite(value) || value < low || value > high)
+  if (narrow.empty() || end != narrow.c_str() + narrow.size() || !std::isfinite(value) || value < low ||
+      value > high)
     Invalid(key, text);
   return value;
 }
@@ -257,15 +258,16 @@ const MString& MStyleElement::ImageFor(State state) const
 std::vector<MString> MStyleElement::AllImages() const
 {
   std::vector<MString> names(images.begin(), images.end());
-  for (const MString* name : {&image, &grayed, &off, &selector, &selectorOverlay, &valueButton, &locator, &item,
-                              &selectedItem, &iconOn, &iconOff, &iconGrayed, &vImage, &hImage})
+  for (const MString* name : {&image, &grayed, &off, &selector, &selectorOverlay, &valueButton, &locator,
+                              &item, &selectedItem, &iconOn, &iconOff, &iconGrayed, &vImage, &hImage})
     names.push_back(*name);
   for (const auto& caption : captionSizes)
     if (caption)
       names.push_back(caption->image);
   std::sort(names.begin(), names.end());
   names.erase(std::unique(names.begin(), names.end()), names.end());
-  names.erase(std::remove_if(names.begin(), names.end(), [](const MString& n) { return n.IsEmpty(); }), names.end());
+  names.erase(std::remove_if(names.begin(), names.end(), [](const MString& n) { return n.IsEmpty(); }),
+              names.end());
   return names;
 }
 
@@ -273,27 +275,48 @@ int MStyleDefinition::ElementIndexOf(MControlType type)
 {
   switch (type)
   {
-  case MControlType::Window: return 0;
-  case MControlType::Panel: return 1;
-  case MControlType::Control: return 2;
-  case MControlType::Static: return 3;
-  case MControlType::Edit: return 4;
-  case MControlType::Menu: return 5;
-  case MControlType::MenuBar: return 6;
-  case MControlType::Button: return 7;
-  case MControlType::CaptionButton: return 8;
-  case MControlType::CheckBox: return 9;
-  case MControlType::Tracker: return 11;
-  case MControlType::Rotator: return 12;
-  case MControlType::ProgressBar: return 13;
-  case MControlType::Switcher: return 14;
-  case MControlType::Knob: return 16;
-  case MControlType::HScrollBar: return 17;
-  case MControlType::VScrollBar: return 18;
-  case MControlType::TabSet: return 19;
-  case MControlType::ListBox: return 21;
-  case MControlType::TreeControl: return 22;
-  default: return -1;
+  case MControlType::Window:
+    return 0;
+  case MControlType::Panel:
+    return 1;
+  case MControlType::Control:
+    return 2;
+  case MControlType::Static:
+    return 3;
+  case MControlType::Edit:
+    return 4;
+  case MControlType::Menu:
+    return 5;
+  case MControlType::MenuBar:
+    return 6;
+  case MControlType::Button:
+    return 7;
+  case MControlType::CaptionButton:
+    return 8;
+  case MControlType::CheckBox:
+    return 9;
+  case MControlType::Tracker:
+    return 11;
+  case MControlType::Rotator:
+    return 12;
+  case MControlType::ProgressBar:
+    return 13;
+  case MControlType::Switcher:
+    return 14;
+  case MControlType::Knob:
+    return 16;
+  case MControlType::HScrollBar:
+    return 17;
+  case MControlType::VScrollBar:
+    return 18;
+  case MControlType::TabSet:
+    return 19;
+  case MControlType::ListBox:
+    return 21;
+  case MControlType::TreeControl:
+    return 22;
+  default:
+    return -1;
   }
 }
 

@@ -46,14 +46,14 @@ class MXmlItem;
 /// A caption of a control-type element for one caption size (MTexturedStyle::ControlCaptionInstance).
 struct MStyleCaption
 {
-  MString image;                       ///< "image" on a caption sub-element
-  std::optional<MColor> textColor;     ///< "captiontextcolor"
+  MString image;                          ///< "image" on a caption sub-element
+  std::optional<MColor> textColor;        ///< "captiontextcolor"
   MColorOp textOp = MColorOp::Alphablend; ///< "captiontextop"
-  std::optional<MStdFont> font;        ///< "captionfont"
-  std::int32_t height = -1;            ///< "captionheight" (-1: the base style's height)
-  std::int32_t topBorder = 0;          ///< "topborder": rows of the image above the caption text
-  std::int32_t imageHeight = -1;       ///< "captionimageheight" (-1: the caption height)
-  std::int32_t contentTopBorder = -1;  ///< "contenttopborder" .. (-1: the base style's insets)
+  std::optional<MStdFont> font;           ///< "captionfont"
+  std::int32_t height = -1;               ///< "captionheight" (-1: the base style's height)
+  std::int32_t topBorder = 0;             ///< "topborder": rows of the image above the caption text
+  std::int32_t imageHeight = -1;          ///< "captionimageheight" (-1: the caption height)
+  std::int32_t contentTopBorder = -1;     ///< "contenttopborder" .. (-1: the base style's insets)
   std::int32_t contentBottomBorder = -1;
   std::int32_t contentLeftBorder = -1;
   std::int32_t contentRightBorder = -1;
@@ -67,13 +67,20 @@ struct MStyleElement
 {
   enum State : int
   {
-    Normal, Focused, Highlighted, FocusedHighlighted, Clicked, ClickedHighlighted, Disabled, StateCount
+    Normal,
+    Focused,
+    Highlighted,
+    FocusedHighlighted,
+    Clicked,
+    ClickedHighlighted,
+    Disabled,
+    StateCount
   };
-  static constexpr const char* kStateKeys[StateCount] = {"normal", "focused", "hl", "focusedhl",
+  static constexpr const char* kStateKeys[StateCount] = {"normal",  "focused",   "hl",      "focusedhl",
                                                          "clicked", "clickedhl", "disabled"};
-  static constexpr const char* kStateAlphaKeys[StateCount] = {"normalalpha", "Focusedalpha", "HLalpha",
-                                                              "FocusedHLalpha", "Clickedalpha",
-                                                              "ClickedHLalpha", "Disabledalpha"};
+  static constexpr const char* kStateAlphaKeys[StateCount] = {
+      "normalalpha",  "Focusedalpha",   "HLalpha",      "FocusedHLalpha",
+      "Clickedalpha", "ClickedHLalpha", "Disabledalpha"};
 
   bool present = false;
   std::array<MString, StateCount> images;
@@ -82,27 +89,27 @@ struct MStyleElement
   std::int32_t borderX = 0, borderY = 0;
   std::int32_t contentOffsetX = 0, contentOffsetY = 0;
 
-  MStyleCaption caption;                      ///< caption keys on the element itself
+  MStyleCaption caption;                                    ///< caption keys on the element itself
   std::array<std::optional<MStyleCaption>, 3> captionSizes; ///< small, normal, large
 
   // Control-specific keys.
-  MString image, grayed, off;                 ///< check boxes: on, grayed and off marks
-  MString selector, selectorOverlay;          ///< knob/rotator/selector/tracker thumb images
+  MString image, grayed, off;        ///< check boxes: on, grayed and off marks
+  MString selector, selectorOverlay; ///< knob/rotator/selector/tracker thumb images
   double baseAngle = 135.0;
   double selectorRatio = 0.62;
   std::int32_t borderSize = 0;
   bool enableValueButton = false;
   MString valueButton;
-  MString locator;                            ///< scroll-bar thumb
+  MString locator; ///< scroll-bar thumb
   std::int32_t arrowSize = 0;
-  MString item, selectedItem;                 ///< list, menu and tab rows
+  MString item, selectedItem; ///< list, menu and tab rows
   std::int32_t contentMoveX = 0, contentMoveY = 0;
   MString iconOn, iconOff, iconGrayed;
   std::int32_t hSpace = 0;
   MColor lineColor{0x00, 0x00, 0x00, 0xA0};
   MColor fillColor{0xC0, 0xC0, 0xC0, 0xC0};
   std::int32_t parentCrossOffset = 0;
-  MString vImage, hImage;                     ///< splitters
+  MString vImage, hImage; ///< splitters
 
   /// The image of `state`, falling back along focused-highlighted → highlighted → normal and
   /// clicked-highlighted → clicked → normal; empty when the element has none.
@@ -135,9 +142,10 @@ class MStyleDefinition
 public:
   static constexpr int kElementCount = 24;
   static constexpr const char* kElementNames[kElementCount] = {
-    "window", "panel", "control", "static", "edit", "menu", "menubar", "button", "captionbutton", "checkbox",
-    "radiobutton", "tracker", "rotator", "progressbar", "selector", "valuebutton", "knob", "hscrollbar",
-    "vscrollbar", "tabset", "controlcheckbox", "listcontrol", "treecontrol", "splitter"};
+      "window",     "panel",       "control",         "static",      "edit",        "menu",
+      "menubar",    "button",      "captionbutton",   "checkbox",    "radiobutton", "tracker",
+      "rotator",    "progressbar", "selector",        "valuebutton", "knob",        "hscrollbar",
+      "vscrollbar", "tabset",      "controlcheckbox", "listcontrol", "treecontrol", "splitter"};
 
   /// Index into kElementNames of the element that draws `type`, or -1 (Empty, NoBackground).
   static int ElementIndexOf(MControlType type);

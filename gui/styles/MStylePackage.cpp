@@ -13,7 +13,8 @@ namespace
 {
 std::uint32_t ReadU32(const std::uint8_t* p)
 {
-  return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
+  return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
+         (std::uint32_t(p[3]) << 24);
 }
 
 std::uint64_t ReadU64(const std::uint8_t* p)
@@ -60,7 +61,8 @@ bool IsNameCharacter(char16_t c)
 
 bool MStylePackage::IsValidName(const MString& name)
 {
-  if (name.IsEmpty() || name.Length() >= std::int32_t(kNameBytes) || name.At(0) == u'/' || name.Find("..") >= 0)
+  if (name.IsEmpty() || name.Length() >= std::int32_t(kNameBytes) || name.At(0) == u'/' ||
+      name.Find("..") >= 0)
     return false;
   for (std::int32_t i = 0; i < name.Length(); ++i)
     if (!IsNameCharacter(name.At(i)))
@@ -110,7 +112,8 @@ MStylePackage::MStylePackage(std::span<const std::uint8_t> bytes)
   {
     const std::uint8_t* entry = table + std::size_t(i) * kEntryBytes;
     const auto nameEnd = std::find(entry, entry + kNameBytes, std::uint8_t(0));
-    if (nameEnd == entry + kNameBytes || std::any_of(nameEnd, entry + kNameBytes, [](std::uint8_t b) { return b != 0; }))
+    if (nameEnd == entry + kNameBytes ||
+        std::any_of(nameEnd, entry + kNameBytes, [](std::uint8_t b) { return b != 0; }))
       Fail(kMessageEntryName);
     const std::string narrow(reinterpret_cast<const char*>(entry), std::size_t(nameEnd - entry));
     const MString name = MString::FromNarrow(narrow);

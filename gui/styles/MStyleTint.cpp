@@ -98,9 +98,23 @@ int MStyleTint::SlotOf(int elementIndex)
   // Indices of MStyleDefinition::kElementNames.
   switch (elementIndex)
   {
-  case 11: case 12: case 13: case 14: case 15: case 16: case 17: case 18: return 1;
-  case 7: case 8: case 9: case 10: case 20: return 2;
-  default: return 0;
+  case 11:
+  case 12:
+  case 13:
+  case 14:
+  case 15:
+  case 16:
+  case 17:
+  case 18:
+    return 1;
+  case 7:
+  case 8:
+  case 9:
+  case 10:
+  case 20:
+    return 2;
+  default:
+    return 0;
   }
 }
 

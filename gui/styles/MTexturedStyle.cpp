@@ -54,11 +54,12 @@ double Clamp01(double v)
 } // namespace
 
 MTexturedStyle::MTexturedStyle(const MTexturedStyleConfiguration& configuration)
-    : MTexturedStyle(MStylePackage::FindResource(MString::FromLiteral(MStylePackage::kResourceName)), configuration)
-{
-}
+    : MTexturedStyle(MStylePackage::FindResource(MString::FromLiteral(MStylePackage::kResourceName)),
+                     configuration)
+{}
 
-MTexturedStyle::MTexturedStyle(std::span<const std::uint8_t> package, const MTexturedStyleConfiguration& configuration)
+MTexturedStyle::MTexturedStyle(std::span<const std::uint8_t> package,
+                               const MTexturedStyleConfiguration& configuration)
     : MBaseStyle(configuration, "Default")
 {
   if (package.empty())
@@ -93,11 +94,13 @@ void MTexturedStyle::Load(const MTexturedStyleConfiguration& configuration)
 {
   const auto styles = IndexStyles(m_package);
   MString wanted = configuration.style.IsEmpty() ? DefaultStyle(m_package) : configuration.style;
-  auto found = std::find_if(styles.begin(), styles.end(), [&](const auto& s) { return s.first.EqualsName(wanted); });
+  auto found =
+      std::find_if(styles.begin(), styles.end(), [&](const auto& s) { return s.first.EqualsName(wanted); });
   if (found == styles.end())
   {
     wanted = DefaultStyle(m_package);
-    found = std::find_if(styles.begin(), styles.end(), [&](const auto& s) { return s.first.EqualsName(wanted); });
+    found =
+        std::find_if(styles.begin(), styles.end(), [&](const auto& s) { return s.first.EqualsName(wanted); });
   }
   const MString& definitionName = found->second;
   if (definitionName.IsEmpty() || !m_package.Has(definitionName))
@@ -143,8 +146,8 @@ void MTexturedStyle::Load(const MTexturedStyleConfiguration& configuration)
   MBaseStyleConfiguration palette = MBaseStyleConfiguration::Dark();
   for (const auto& [name, color] : definition.colors)
     palette.SetNamedColor(name, color);
-  for (MColor* color : {&palette.background, &palette.surface, &palette.raised, &palette.sunken, &palette.border,
-                        &palette.text, &palette.textDisabled, &palette.accentText})
+  for (MColor* color : {&palette.background, &palette.surface, &palette.raised, &palette.sunken,
+                        &palette.border, &palette.text, &palette.textDisabled, &palette.accentText})
     *color = tint.Apply(*color, 0);
   palette.accent = tint.Apply(palette.accent, 1);
   if (definition.fonts[0])
@@ -179,7 +182,8 @@ void MTexturedStyle::Load(const MTexturedStyleConfiguration& configuration)
 MPoint MTexturedStyle::PressedContentShift(MControlType type) const
 {
   const MStyleElement* element = m_definition.ElementFor(type);
-  return element != nullptr ? MPoint{element->contentMoveX, element->contentMoveY} : MBaseStyle::PressedContentShift(type);
+  return element != nullptr ? MPoint{element->contentMoveX, element->contentMoveY}
+                            : MBaseStyle::PressedContentShift(type);
 }
 
 void MTexturedStyle::SetConfiguration(const MTexturedStyleConfiguration& configuration)
@@ -207,7 +211,8 @@ const MBitmap* MTexturedStyle::GetImage(const MString& name) const
   return found != m_images.end() && !found->second.IsEmpty() ? &found->second : nullptr;
 }
 
-const MTexturedStyle::ControlCaptionInstance* MTexturedStyle::GetCaption(MControlType type, MCaptionType captionType) const
+const MTexturedStyle::ControlCaptionInstance* MTexturedStyle::GetCaption(MControlType type,
+                                                                         MCaptionType captionType) const
 {
   const MStyleElement* element = m_definition.ElementFor(type);
   const int size = int(captionType) - 1;
@@ -216,8 +221,8 @@ const MTexturedStyle::ControlCaptionInstance* MTexturedStyle::GetCaption(MContro
   return &*element->captionSizes[std::size_t(size)];
 }
 
-std::vector<MTexturedStyle::SpecialCaptionButtonTag> MTexturedStyle::CaptionButtons(const MRect& bar,
-                                                                                     std::span<const MString> tags) const
+std::vector<MTexturedStyle::SpecialCaptionButtonTag>
+MTexturedStyle::CaptionButtons(const MRect& bar, std::span<const MString> tags) const
 {
   std::vector<SpecialCaptionButtonTag> buttons;
   const std::int32_t side = std::max(bar.Height() - 4, 0);
@@ -226,7 +231,8 @@ std::vector<MTexturedStyle::SpecialCaptionButtonTag> MTexturedStyle::CaptionButt
   {
     if (right - side < bar.left)
       break;
-    buttons.push_back(SpecialCaptionButtonTag{tag, MRect{right - side, bar.top + 2, right, bar.top + 2 + side}});
+    buttons.push_back(
+        SpecialCaptionButtonTag{tag, MRect{right - side, bar.top + 2, right, bar.top + 2 + side}});
     right -= side + 2;
   }
   return buttons;
@@ -235,7 +241,8 @@ std::vector<MTexturedStyle::SpecialCaptionButtonTag> MTexturedStyle::CaptionButt
 std::int32_t MTexturedStyle::CaptionHeightOf(MControlType type, MCaptionType captionType) const
 {
   const ControlCaptionInstance* caption = GetCaption(type, captionType);
-  return caption != nullptr && caption->height >= 0 ? caption->height : MBaseStyle::CaptionHeightOf(type, captionType);
+  return caption != nullptr && caption->height >= 0 ? caption->height
+                                                    : MBaseStyle::CaptionHeightOf(type, captionType);
 }
 
 MRect MTexturedStyle::InsetsOf(MControlType type, MCaptionType captionType) const
@@ -278,18 +285,23 @@ std::uint8_t MTexturedStyle::AlphaOf(const MStyleElement& element, MStyleElement
     return std::uint8_t(element.alpha);
   switch (state)
   {
-  case MStyleElement::Disabled: return std::uint8_t(m_definition.disabledAlpha);
+  case MStyleElement::Disabled:
+    return std::uint8_t(m_definition.disabledAlpha);
   case MStyleElement::Focused:
-  case MStyleElement::FocusedHighlighted: return std::uint8_t(m_definition.focusedAlpha);
-  case MStyleElement::Highlighted: return std::uint8_t(m_definition.highlightedAlpha);
+  case MStyleElement::FocusedHighlighted:
+    return std::uint8_t(m_definition.focusedAlpha);
+  case MStyleElement::Highlighted:
+    return std::uint8_t(m_definition.highlightedAlpha);
   case MStyleElement::Clicked:
-  case MStyleElement::ClickedHighlighted: return std::uint8_t(m_definition.clickedAlpha);
-  default: return 255;
+  case MStyleElement::ClickedHighlighted:
+    return std::uint8_t(m_definition.clickedAlpha);
+  default:
+    return 255;
   }
 }
 
-bool MTexturedStyle::DrawImage(MDrawer& drawer, const MStyleElement& element, const MString& image, const MRect& rect,
-                               std::uint8_t alpha) const
+bool MTexturedStyle::DrawImage(MDrawer& drawer, const MStyleElement& element, const MString& image,
+                               const MRect& rect, std::uint8_t alpha) const
 {
   return DrawImage(drawer, image, rect, element.borderX, element.borderY, alpha);
 }
@@ -320,7 +332,8 @@ void MTexturedStyle::DrawCentred(MDrawer& drawer, const MString& image, double c
   if (bitmap == nullptr || !(size >= 1))
     return;
   const std::int32_t side = std::int32_t(std::lround(size));
-  const MRect dest = MRect::FromSize(std::int32_t(std::lround(cx - side / 2.0)), std::int32_t(std::lround(cy - side / 2.0)), side, side);
+  const MRect dest = MRect::FromSize(std::int32_t(std::lround(cx - side / 2.0)),
+                                     std::int32_t(std::lround(cy - side / 2.0)), side, side);
   const MBitmap& scaled = Scaled(*bitmap, MSize{side, side}, 0, 0);
   if (scaled.IsEmpty())
     drawer.StretchBlt(dest, *bitmap, bitmap->Bounds(), MColorOp::Alphablend, alpha);
@@ -328,7 +341,8 @@ void MTexturedStyle::DrawCentred(MDrawer& drawer, const MString& image, double c
     drawer.BitBlt(dest.left, dest.top, scaled, scaled.Bounds(), MColorOp::Alphablend, alpha);
 }
 
-const MBitmap& MTexturedStyle::Scaled(const MBitmap& source, MSize size, std::int32_t bx, std::int32_t by) const
+const MBitmap& MTexturedStyle::Scaled(const MBitmap& source, MSize size, std::int32_t bx,
+                                      std::int32_t by) const
 {
   static const MBitmap kNone;
   // Only sizes a window could show; anything else is drawn directly each time.
@@ -435,9 +449,9 @@ void MTexturedStyle::PaintIndicator(MDrawer& drawer, const MControlPaint& paint,
   {
   case MControlType::CheckBox:
   {
-    const MString& mark = paint.check == MCheckState::On ? element->image
+    const MString& mark = paint.check == MCheckState::On       ? element->image
                           : paint.check == MCheckState::Grayed ? element->grayed
-                                                                : element->off;
+                                                               : element->off;
     if (GetImage(mark) != nullptr)
       DrawImage(drawer, *element, mark, CheckBoxBox(body), opacity);
     else if (paint.check != MCheckState::Off)
@@ -455,8 +469,9 @@ void MTexturedStyle::PaintIndicator(MDrawer& drawer, const MControlPaint& paint,
     }
     const MRect square = KnobSquare(body);
     const double r = square.Width() / 2.0;
-    const double angle = paint.type == MControlType::Knob ? -m_knobHalfSweep + 2 * m_knobHalfSweep * Clamp01(paint.value)
-                                                          : Clamp01(paint.value) * 2 * kPi;
+    const double angle = paint.type == MControlType::Knob
+                             ? -m_knobHalfSweep + 2 * m_knobHalfSweep * Clamp01(paint.value)
+                             : Clamp01(paint.value) * 2 * kPi;
     const double inner = paint.type == MControlType::Knob ? KnobBodyRadius(r) : r;
     const double distance = inner * element->selectorRatio;
     const double size = std::max(4.0, inner * 0.42);
@@ -487,7 +502,8 @@ void MTexturedStyle::PaintIndicator(MDrawer& drawer, const MControlPaint& paint,
   {
     if (paint.value < 0)
       return;
-    const MRect thumb = ScrollThumb(body, paint.type == MControlType::VScrollBar, paint.value, paint.value2).Inset(2, 2);
+    const MRect thumb =
+        ScrollThumb(body, paint.type == MControlType::VScrollBar, paint.value, paint.value2).Inset(2, 2);
     if (!DrawImage(drawer, *element, element->locator, thumb, paint.clicked || paint.highlighted ? 255 : 220))
       MBaseStyle::PaintIndicator(drawer, paint, body);
     return;
@@ -512,7 +528,8 @@ void MTexturedStyle::PaintIndicator(MDrawer& drawer, const MControlPaint& paint,
       MBaseStyle::PaintIndicator(drawer, paint, body);
       return;
     }
-    const double value = paint.value >= 0 ? Clamp01(paint.value) : (paint.check == MCheckState::On ? 1.0 : 0.0);
+    const double value =
+        paint.value >= 0 ? Clamp01(paint.value) : (paint.check == MCheckState::On ? 1.0 : 0.0);
     const std::int32_t side = std::min(body.Height(), 22);
     if (GetImage(element->image) != nullptr && value > 0)
     {
@@ -548,11 +565,14 @@ void MTexturedStyle::PaintCaption(MDrawer& drawer, const MControlPaint& paint, c
   const std::int32_t bx = std::min({element->borderX, image->Width() / 2, imageRect.Width() / 2});
   const std::int32_t by = std::min({element->borderY, image->Height() / 2, imageRect.Height() / 2});
   drawer.DrawBordered(imageRect, *image, bx, by, MBitmapFill::Stretch, MColorOp::Alphablend, opacity);
-  const MStdFont font = caption->font.value_or(paint.captionType == MCaptionType::Small ? MStdFont::Small : MStdFont::Bold);
+  const MStdFont font =
+      caption->font.value_or(paint.captionType == MCaptionType::Small ? MStdFont::Small : MStdFont::Bold);
   const MColor color = caption->textColor.value_or(m_palette.text);
-  MRect textRect{bar.left + caption->textOffset, bar.top + caption->topBorder, bar.right - caption->textOffset, bar.bottom};
+  MRect textRect{bar.left + caption->textOffset, bar.top + caption->topBorder,
+                 bar.right - caption->textOffset, bar.bottom};
   drawer.AlignedTextOut(textRect, paint.caption, GetFont(font), color.WithAlpha(opacity),
-                        caption->centerText ? MAlignment(MAlign::Center) : MAlignment(MAlign::Left | MAlign::VCenter));
+                        caption->centerText ? MAlignment(MAlign::Center)
+                                            : MAlignment(MAlign::Left | MAlign::VCenter));
 }
 
 void MTexturedStyle::PaintRow(MDrawer& drawer, const MRect& rect, const MControlPaint& paint)
@@ -560,14 +580,17 @@ void MTexturedStyle::PaintRow(MDrawer& drawer, const MRect& rect, const MControl
   const MStyleElement* element = m_definition.ElementFor(paint.type);
   if (element != nullptr && !paint.disabled)
   {
-    const MString& image = paint.clicked ? element->selectedItem : (paint.highlighted ? element->item : MString());
+    const MString& image =
+        paint.clicked ? element->selectedItem : (paint.highlighted ? element->item : MString());
     if (!image.IsEmpty() && GetImage(image) != nullptr)
     {
       DrawImage(drawer, image, rect, 4, 4, 255);
-      const MColor text = paint.clicked && paint.type != MControlType::TabSet ? m_palette.accentText : m_palette.text;
+      const MColor text =
+          paint.clicked && paint.type != MControlType::TabSet ? m_palette.accentText : m_palette.text;
       const bool centred = paint.type == MControlType::TabSet || paint.type == MControlType::MenuBar;
       drawer.AlignedTextOut(centred ? rect : rect.Inset(6, 0), paint.text, GetFont(paint.font), text,
-                            centred ? MAlignment(MAlign::Center) : MAlignment(MAlign::Left | MAlign::VCenter));
+                            centred ? MAlignment(MAlign::Center)
+                                    : MAlignment(MAlign::Left | MAlign::VCenter));
       return;
     }
   }

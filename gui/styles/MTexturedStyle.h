@@ -62,7 +62,7 @@ public:
   /// control's coordinates. Laid out by CaptionButtons.
   struct SpecialCaptionButtonTag
   {
-    MString tag;  ///< "close", "help", ...
+    MString tag; ///< "close", "help", ...
     MRect rect;
   };
 
@@ -112,9 +112,10 @@ private:
   bool DrawImage(MDrawer& drawer, const MStyleElement& element, const MString& image, const MRect& rect,
                  std::uint8_t alpha) const;
   /// The same with explicit stretch borders.
-  bool DrawImage(MDrawer& drawer, const MString& image, const MRect& rect, std::int32_t borderX, std::int32_t borderY,
-                 std::uint8_t alpha) const;
-  void DrawCentred(MDrawer& drawer, const MString& image, double cx, double cy, double size, std::uint8_t alpha) const;
+  bool DrawImage(MDrawer& drawer, const MString& image, const MRect& rect, std::int32_t borderX,
+                 std::int32_t borderY, std::uint8_t alpha) const;
+  void DrawCentred(MDrawer& drawer, const MString& image, double cx, double cy, double size,
+                   std::uint8_t alpha) const;
 
   /// `source` drawn nine-sliced (borders bx, by) at `size`, kept for the next paint: a window
   /// repaint then blits 1:1 instead of filtering every image again. Cleared when the style loads;

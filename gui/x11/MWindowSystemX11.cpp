@@ -37,9 +37,8 @@ class MX11WindowDescriptor final : public MWindowDescriptor
 {
 public:
   explicit MX11WindowDescriptor(MWindow& owner)
-    : MWindowDescriptor(MWindowSystemX11::kDescriptorType), m_owner(owner), m_drawer(m_surface)
-  {
-  }
+      : MWindowDescriptor(MWindowSystemX11::kDescriptorType), m_owner(owner), m_drawer(m_surface)
+  {}
 
   MNativeHandle GetHandle() const override { return m_window; }
   MBitmap& GetSurface() override { return m_surface; }
@@ -53,13 +52,13 @@ public:
   MBitmap m_surface;
   MDrawerToMBitmap m_drawer;
   std::unique_ptr<MX11Image> m_image;
-  MPoint m_position;         // in the parent (children) or on the screen (top-level, as asked)
-  MSize m_size;              // the surface's size, always that of the window
-  bool m_topLevel = false;   // managed by the window manager
-  bool m_popup = false;      // override-redirect
-  bool m_shown = false;      // mapped by us
-  bool m_destroyed = false;  // the server destroyed it (with the host's window)
-  MRect m_dirty;             // GUI thread: to paint and copy out
+  MPoint m_position;        // in the parent (children) or on the screen (top-level, as asked)
+  MSize m_size;             // the surface's size, always that of the window
+  bool m_topLevel = false;  // managed by the window manager
+  bool m_popup = false;     // override-redirect
+  bool m_shown = false;     // mapped by us
+  bool m_destroyed = false; // the server destroyed it (with the host's window)
+  MRect m_dirty;            // GUI thread: to paint and copy out
 
   // Requests of other threads, applied by the GUI thread on its next wake-up.
   std::mutex m_requestLock;
@@ -70,8 +69,8 @@ public:
 namespace
 {
 constexpr long kEventMask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                            EnterWindowMask | LeaveWindowMask | KeyPressMask | KeyReleaseMask | FocusChangeMask |
-                            StructureNotifyMask;
+                            EnterWindowMask | LeaveWindowMask | KeyPressMask | KeyReleaseMask |
+                            FocusChangeMask | StructureNotifyMask;
 constexpr int kCursorCount = static_cast<int>(MStdCursor::Hollow) + 1;
 
 MSize ClampSize(MSize size)
@@ -256,11 +255,13 @@ void MWindowSystemX11::Initialize()
 void MWindowSystemX11::CheckGuiThread(const char* operation) const
 {
   if (!m_impl)
-    throw MException(MFormat::Format("MWindowSystemX11::{0} called before Initialize.", MString::FromUTF8(operation)));
+    throw MException(
+        MFormat::Format("MWindowSystemX11::{0} called before Initialize.", MString::FromUTF8(operation)));
   // Xlib on our connection from a second thread would race the GUI thread's calls (no
   // XInitThreads, see the header): refuse instead of corrupting the connection.
   if (!IsGuiThread())
-    throw MException(MFormat::Format("MWindowSystemX11::{0} called outside the GUI thread.", MString::FromUTF8(operation)));
+    throw MException(MFormat::Format("MWindowSystemX11::{0} called outside the GUI thread.",
+                                     MString::FromUTF8(operation)));
 }
 
 MX11WindowDescriptor& MWindowSystemX11::Cast(MWindowDescriptor& window)
@@ -319,8 +320,8 @@ MRect MWindowSystemX11::GetWorkArea(MPoint) const
   unsigned char* data = nullptr;
   MRect area = screen;
   // The window manager's work area of the first desktop (EWMH); the whole screen without one.
-  if (XGetWindowProperty(impl.display, impl.root, impl.netWorkArea, 0, 4, False, XA_CARDINAL, &type, &format, &count,
-                         &after, &data) == Success &&
+  if (XGetWindowProperty(impl.display, impl.root, impl.netWorkArea, 0, 4, False, XA_CARDINAL, &type, &format,
+                         &count, &after, &data) == Success &&
       data && format == 32 && count >= 4)
   {
     const long* values = reinterpret_cast<const long*>(data); // format 32 arrives as longs
@@ -336,7 +337,7 @@ MRect MWindowSystemX11::GetWorkArea(MPoint) const
 }
 
 std::unique_ptr<MWindowDescriptor> MWindowSystemX11::CreateNativeWindow(MWindow& window,
-                                                                       const MNativeWindowParams& params)
+                                                                        const MNativeWindowParams& params)
 {
   CheckGuiThread("CreateNativeWindow");
   Impl& impl = *m_impl;
@@ -359,15 +360,15 @@ std::unique_ptr<MWindowDescriptor> MWindowSystemX11::CreateNativeWindow(MWindow&
   attributes.save_under = params.popup ? True : False;
   // Explicit visual, colormap and border pixel: the host's window may have another visual, and
   // a child of a different visual without them is a BadMatch.
-  const unsigned long mask =
-    CWBackPixmap | CWBorderPixel | CWColormap | CWBitGravity | CWEventMask | CWOverrideRedirect | CWSaveUnder;
+  const unsigned long mask = CWBackPixmap | CWBorderPixel | CWColormap | CWBitGravity | CWEventMask |
+                             CWOverrideRedirect | CWSaveUnder;
   // A popup is a child of the root even when it belongs to an embedded editor: it must be able
   // to extend past the host's window.
   const Window parent = (params.parent && !params.popup) ? Window(params.parent) : impl.root;
   const unsigned long errorsBefore = MX11Errors::Count(impl.display);
   const Window created =
-    XCreateWindow(impl.display, parent, params.rect.left, params.rect.top, unsigned(size.x), unsigned(size.y), 0,
-                  impl.depth, InputOutput, impl.visual, mask, &attributes);
+      XCreateWindow(impl.display, parent, params.rect.left, params.rect.top, unsigned(size.x),
+                    unsigned(size.y), 0, impl.depth, InputOutput, impl.visual, mask, &attributes);
   // The host's window id comes from outside: a stale or invalid one fails here, not later.
   XSync(impl.display, False);
   if (!created || MX11Errors::Count(impl.display) != errorsBefore)
@@ -429,7 +430,8 @@ void MWindowSystemX11::DestroyNativeWindow(std::unique_ptr<MWindowDescriptor> wi
   Impl& impl = *m_impl;
   MX11WindowDescriptor& descriptor = Cast(*window);
   auto& timers = impl.timers;
-  timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const Impl::Timer& t) { return t.window == &descriptor; }),
+  timers.erase(std::remove_if(timers.begin(), timers.end(),
+                              [&](const Impl::Timer& t) { return t.window == &descriptor; }),
                timers.end());
   impl.windows.erase(std::remove(impl.windows.begin(), impl.windows.end(), &descriptor), impl.windows.end());
   if (impl.captureWindow == descriptor.m_window)
@@ -474,7 +476,8 @@ void MWindowSystemX11::SetParentAndStyle(MWindowDescriptor& window, MNativeHandl
   attributes.override_redirect = child ? False : True;
   XChangeWindowAttributes(impl.display, descriptor.m_window, CWOverrideRedirect, &attributes);
   const Window newParent = (child && parent) ? Window(parent) : impl.root;
-  XReparentWindow(impl.display, descriptor.m_window, newParent, descriptor.m_position.x, descriptor.m_position.y);
+  XReparentWindow(impl.display, descriptor.m_window, newParent, descriptor.m_position.x,
+                  descriptor.m_position.y);
   descriptor.m_topLevel = false;
   if (wasShown)
     XMapWindow(impl.display, descriptor.m_window);
@@ -545,7 +548,8 @@ void MWindowSystemX11::SetSize(MWindowDescriptor& window, MSize size)
   CheckGuiThread("SetSize");
   MX11WindowDescriptor& descriptor = Cast(window);
   ResizeNative(descriptor, size);
-  XResizeWindow(m_impl->display, descriptor.m_window, unsigned(descriptor.m_size.x), unsigned(descriptor.m_size.y));
+  XResizeWindow(m_impl->display, descriptor.m_window, unsigned(descriptor.m_size.x),
+                unsigned(descriptor.m_size.y));
   XFlush(m_impl->display);
 }
 
@@ -574,7 +578,8 @@ void MWindowSystemX11::SetShape(MWindowDescriptor& window, const MRect& visible)
     const MRect r = visible.Intersect(MRect{-32768, -32768, 32767, 32767});
     XRectangle rectangle{short(r.left), short(r.top), static_cast<unsigned short>(r.Width()),
                          static_cast<unsigned short>(r.Height())};
-    XShapeCombineRectangles(impl.display, descriptor.m_window, ShapeBounding, 0, 0, &rectangle, 1, ShapeSet, Unsorted);
+    XShapeCombineRectangles(impl.display, descriptor.m_window, ShapeBounding, 0, 0, &rectangle, 1, ShapeSet,
+                            Unsorted);
   }
   XFlush(impl.display);
 }
@@ -639,8 +644,8 @@ bool MWindowSystemX11::IsMinimized(const MWindowDescriptor& window) const
   unsigned long count = 0, after = 0;
   unsigned char* data = nullptr;
   bool iconic = false;
-  if (XGetWindowProperty(m_impl->display, descriptor.m_window, m_impl->wmState, 0, 2, False, m_impl->wmState, &type,
-                         &format, &count, &after, &data) == Success &&
+  if (XGetWindowProperty(m_impl->display, descriptor.m_window, m_impl->wmState, 0, 2, False, m_impl->wmState,
+                         &type, &format, &count, &after, &data) == Success &&
       data && format == 32 && count >= 1)
     iconic = reinterpret_cast<const long*>(data)[0] == IconicState;
   if (data)
@@ -765,7 +770,7 @@ void MWindowSystemX11::SetCapture(MWindowDescriptor* window)
   // client holds one) leaves that implicit behaviour.
   const int status = XGrabPointer(impl.display, descriptor.m_window, False,
                                   ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask |
-                                    LeaveWindowMask,
+                                      LeaveWindowMask,
                                   GrabModeAsync, GrabModeAsync, kX11None, kX11None, CurrentTime);
   impl.captureWindow = status == GrabSuccess ? descriptor.m_window : 0;
   XFlush(impl.display);
@@ -801,7 +806,8 @@ MPoint MWindowSystemX11::GetCursorClientPosition(const MWindowDescriptor& window
   Window rootReturn = 0, childReturn = 0;
   int rootX = 0, rootY = 0, x = 0, y = 0;
   unsigned int mask = 0;
-  XQueryPointer(m_impl->display, Cast(window).m_window, &rootReturn, &childReturn, &rootX, &rootY, &x, &y, &mask);
+  XQueryPointer(m_impl->display, Cast(window).m_window, &rootReturn, &childReturn, &rootX, &rootY, &x, &y,
+                &mask);
   return MPoint{x, y};
 }
 
@@ -879,8 +885,8 @@ void MWindowSystemX11::HandleXEvent(void* rawEvent)
   {
   case Expose:
     descriptor->m_dirty = descriptor->m_dirty.Union(
-      MRect::FromSize(event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height)
-        .Intersect(descriptor->Bounds()));
+        MRect::FromSize(event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height)
+            .Intersect(descriptor->Bounds()));
     return;
   case ButtonPress:
   case ButtonRelease:
@@ -904,8 +910,8 @@ void MWindowSystemX11::HandleXEvent(void* rawEvent)
       // focus, as a click into a native child control does, so that typed entry works.
       if (!descriptor->m_topLevel && !descriptor->m_popup)
         XSetInputFocus(impl.display, xWindow, RevertToParent, event.xbutton.time);
-      const bool isDouble = impl.clicks.Press(xWindow, event.xbutton.button, std::uint32_t(event.xbutton.time),
-                                              translated.position);
+      const bool isDouble = impl.clicks.Press(xWindow, event.xbutton.button,
+                                              std::uint32_t(event.xbutton.time), translated.position);
       translated.code = isDouble ? action.doubleClick : action.down;
       translated.modifiers |= action.modifierBit;
     }
@@ -955,7 +961,8 @@ void MWindowSystemX11::HandleXEvent(void* rawEvent)
   case FocusIn:
   case FocusOut:
     // Focus moves of the pointer-root kind and grab transitions are no focus change of ours.
-    if (event.xfocus.detail == NotifyPointer || event.xfocus.mode == NotifyGrab || event.xfocus.mode == NotifyUngrab)
+    if (event.xfocus.detail == NotifyPointer || event.xfocus.mode == NotifyGrab ||
+        event.xfocus.mode == NotifyUngrab)
       return;
     translated.code = event.type == FocusIn ? kFocusInCode : kFocusOutCode;
     if (event.type == FocusOut)
@@ -996,8 +1003,7 @@ void MWindowSystemX11::HandleXEvent(void* rawEvent)
   {
     // During an interactive resize only the last size counts.
     while (XCheckTypedWindowEvent(impl.display, xWindow, ConfigureNotify, &event))
-    {
-    }
+    {}
     // A child's position is in its parent; a top-level's real one only arrives synthetic
     // (the window manager's, in root coordinates).
     if (!descriptor->m_topLevel || event.xconfigure.send_event)
@@ -1042,7 +1048,8 @@ void MWindowSystemX11::ApplyRequests()
   for (MX11WindowDescriptor* descriptor : m_impl->windows)
   {
     std::lock_guard<std::mutex> guard(descriptor->m_requestLock);
-    descriptor->m_dirty = descriptor->m_dirty.Union(descriptor->m_requestedDirty.Intersect(descriptor->Bounds()));
+    descriptor->m_dirty =
+        descriptor->m_dirty.Union(descriptor->m_requestedDirty.Intersect(descriptor->Bounds()));
     descriptor->m_requestedDirty = MRect{};
     if (descriptor->m_showRequested)
       toShow.push_back(descriptor);
@@ -1163,7 +1170,8 @@ void MWindowSystemX11::Idle()
   }
   if (!work)
   {
-    pollfd fds[2] = {{ConnectionNumber(impl.display), POLLIN, 0}, {impl.wake->GetFileDescriptor(), POLLIN, 0}};
+    pollfd fds[2] = {{ConnectionNumber(impl.display), POLLIN, 0},
+                     {impl.wake->GetFileDescriptor(), POLLIN, 0}};
     work = poll(fds, 2, 0) > 0;
   }
   if (work)

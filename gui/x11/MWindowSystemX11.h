@@ -46,8 +46,8 @@ class MWindowSystemX11 : public MWindowSystemCommon
 {
 public:
   /// Descriptor type of this back end.
-  static constexpr std::uint32_t kDescriptorType =
-    (std::uint32_t('X') << 24) | (std::uint32_t('1') << 16) | (std::uint32_t('1') << 8) | std::uint32_t(' ');
+  static constexpr std::uint32_t kDescriptorType = (std::uint32_t('X') << 24) | (std::uint32_t('1') << 16) |
+                                                   (std::uint32_t('1') << 8) | std::uint32_t(' ');
   /// Messages one ProcessPendingMessages handles at most, and paint/timer/wake-up messages in a
   /// row after which it stops.
   static constexpr int kMaxMessagesPerCall = 1024;
@@ -76,7 +76,8 @@ public:
   /// "Could not open the X display ({0})." when there is none.
   void Initialize() override;
   MRect GetWorkArea(MPoint point) const override;
-  std::unique_ptr<MWindowDescriptor> CreateNativeWindow(MWindow& window, const MNativeWindowParams& params) override;
+  std::unique_ptr<MWindowDescriptor> CreateNativeWindow(MWindow& window,
+                                                        const MNativeWindowParams& params) override;
   void DestroyNativeWindow(std::unique_ptr<MWindowDescriptor> descriptor) override;
   void SetParent(MWindowDescriptor& window, MNativeHandle parent) override;
   void SetParentAndStyle(MWindowDescriptor& window, MNativeHandle parent, bool child) override;

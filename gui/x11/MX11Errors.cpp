@@ -62,8 +62,9 @@ void Unregister(_XDisplay* display)
   Registry& registry = GetRegistry();
   std::lock_guard<std::mutex> guard(registry.lock);
   auto& list = registry.displays;
-  list.erase(std::remove_if(list.begin(), list.end(), [display](const auto& e) { return e.first == display; }),
-             list.end());
+  list.erase(
+      std::remove_if(list.begin(), list.end(), [display](const auto& e) { return e.first == display; }),
+      list.end());
   if (list.empty() && registry.installed)
   {
     // XSetErrorHandler answers the handler it replaces: when that is not ours, another library

@@ -133,7 +133,8 @@ struct MX11Image::Impl
                              unsigned(size.y), 32, 0);
     if (!converted)
       return false;
-    converted->data = static_cast<char*>(std::malloc(std::size_t(converted->bytes_per_line) * std::size_t(size.y)));
+    converted->data =
+        static_cast<char*>(std::malloc(std::size_t(converted->bytes_per_line) * std::size_t(size.y)));
     if (!converted->data)
     {
       XDestroyImage(converted);
@@ -146,7 +147,7 @@ struct MX11Image::Impl
 };
 
 MX11Image::MX11Image(_XDisplay* display, void* visual, int depth, bool trySharedMemory)
-  : m_impl(std::make_unique<Impl>())
+    : m_impl(std::make_unique<Impl>())
 {
   m_impl->display = display;
   m_impl->visual = static_cast<Visual*>(visual);
@@ -176,8 +177,8 @@ bool MX11Image::IsDirectFormat(_XDisplay* display, void* visualPointer, int dept
          BitsPerPixelForDepth(display, depth) == 32;
 }
 
-void MX11Image::Put(unsigned long target, void* gcPointer, const std::uint32_t* pixels, std::int32_t strideBytes,
-                    MSize size, const MRect& rect)
+void MX11Image::Put(unsigned long target, void* gcPointer, const std::uint32_t* pixels,
+                    std::int32_t strideBytes, MSize size, const MRect& rect)
 {
   Impl& impl = *m_impl;
   GC gc = static_cast<GC>(gcPointer);
@@ -200,7 +201,7 @@ void MX11Image::Put(unsigned long target, void* gcPointer, const std::uint32_t* 
     const std::size_t rowBytes = std::size_t(area.Width()) * 4;
     for (std::int32_t y = area.top; y < area.bottom; ++y)
       std::memcpy(impl.shared->data + std::size_t(y) * std::size_t(impl.shared->bytes_per_line) +
-                    std::size_t(area.left) * 4,
+                      std::size_t(area.left) * 4,
                   bytes + std::size_t(y) * stride + std::size_t(area.left) * 4, rowBytes);
     XShmPutImage(impl.display, target, gc, impl.shared, area.left, area.top, area.left, area.top,
                  unsigned(area.Width()), unsigned(area.Height()), False);
@@ -229,8 +230,8 @@ void MX11Image::Put(unsigned long target, void* gcPointer, const std::uint32_t* 
     image.green_mask = impl.visual->green_mask;
     image.blue_mask = impl.visual->blue_mask;
     if (XInitImage(&image))
-      XPutImage(impl.display, target, gc, &image, area.left, area.top, area.left, area.top, unsigned(area.Width()),
-                unsigned(area.Height()));
+      XPutImage(impl.display, target, gc, &image, area.left, area.top, area.left, area.top,
+                unsigned(area.Width()), unsigned(area.Height()));
     XFlush(impl.display);
     return;
   }
@@ -246,7 +247,8 @@ void MX11Image::Put(unsigned long target, void* gcPointer, const std::uint32_t* 
     for (std::int32_t x = area.left; x < area.right; ++x)
     {
       const std::uint32_t p = row[x];
-      XPutPixel(impl.converted, x, y, red.Place((p >> 16) & 0xFF) | green.Place((p >> 8) & 0xFF) | blue.Place(p & 0xFF));
+      XPutPixel(impl.converted, x, y,
+                red.Place((p >> 16) & 0xFF) | green.Place((p >> 8) & 0xFF) | blue.Place(p & 0xFF));
     }
   }
   XPutImage(impl.display, target, gc, impl.converted, area.left, area.top, area.left, area.top,

@@ -19,53 +19,83 @@ struct KeyEntry
 
 // Key symbols without a pattern below; the codes are the Windows virtual-key numbers.
 constexpr KeyEntry kKeys[] = {
-  {XK_BackSpace, MVirtualKey::Back},      {XK_Tab, MVirtualKey::Tab},
-  {XK_ISO_Left_Tab, MVirtualKey::Tab},    {XK_Return, MVirtualKey::Return},
-  {XK_KP_Enter, MVirtualKey::Return},     {XK_Shift_L, MVirtualKey::Shift},
-  {XK_Shift_R, MVirtualKey::Shift},       {XK_Control_L, MVirtualKey::Control},
-  {XK_Control_R, MVirtualKey::Control},   {XK_Alt_L, MVirtualKey::Menu},
-  {XK_Alt_R, MVirtualKey::Menu},          {XK_ISO_Level3_Shift, MVirtualKey::Menu},
-  {XK_Pause, 0x13},                       {XK_Caps_Lock, 0x14},
-  {XK_Escape, MVirtualKey::Escape},       {XK_space, MVirtualKey::Space},
-  {XK_KP_Space, MVirtualKey::Space},      {XK_Prior, MVirtualKey::PageUp},
-  {XK_KP_Prior, MVirtualKey::PageUp},     {XK_Next, MVirtualKey::PageDown},
-  {XK_KP_Next, MVirtualKey::PageDown},    {XK_End, MVirtualKey::End},
-  {XK_KP_End, MVirtualKey::End},          {XK_Home, MVirtualKey::Home},
-  {XK_KP_Home, MVirtualKey::Home},        {XK_Left, MVirtualKey::Left},
-  {XK_KP_Left, MVirtualKey::Left},        {XK_Up, MVirtualKey::Up},
-  {XK_KP_Up, MVirtualKey::Up},            {XK_Right, MVirtualKey::Right},
-  {XK_KP_Right, MVirtualKey::Right},      {XK_Down, MVirtualKey::Down},
-  {XK_KP_Down, MVirtualKey::Down},        {XK_Print, 0x2C},
-  {XK_Insert, MVirtualKey::Insert},       {XK_KP_Insert, MVirtualKey::Insert},
-  {XK_Delete, MVirtualKey::Delete},       {XK_KP_Delete, MVirtualKey::Delete},
-  {XK_Super_L, 0x5B},                     {XK_Super_R, 0x5C},
-  {XK_Menu, 0x5D},                        {XK_KP_Multiply, 0x6A},
-  {XK_KP_Add, 0x6B},                      {XK_KP_Separator, 0x6C},
-  {XK_KP_Subtract, 0x6D},                 {XK_KP_Decimal, 0x6E},
-  {XK_KP_Divide, 0x6F},                   {XK_Num_Lock, 0x90},
-  {XK_Scroll_Lock, 0x91},                 {XK_semicolon, 0xBA},
-  {XK_equal, 0xBB},                       {XK_comma, 0xBC},
-  {XK_minus, 0xBD},                       {XK_period, 0xBE},
-  {XK_slash, 0xBF},                       {XK_grave, 0xC0},
-  {XK_bracketleft, 0xDB},                 {XK_backslash, 0xDC},
-  {XK_bracketright, 0xDD},                {XK_apostrophe, 0xDE},
+    {XK_BackSpace, MVirtualKey::Back},
+    {XK_Tab, MVirtualKey::Tab},
+    {XK_ISO_Left_Tab, MVirtualKey::Tab},
+    {XK_Return, MVirtualKey::Return},
+    {XK_KP_Enter, MVirtualKey::Return},
+    {XK_Shift_L, MVirtualKey::Shift},
+    {XK_Shift_R, MVirtualKey::Shift},
+    {XK_Control_L, MVirtualKey::Control},
+    {XK_Control_R, MVirtualKey::Control},
+    {XK_Alt_L, MVirtualKey::Menu},
+    {XK_Alt_R, MVirtualKey::Menu},
+    {XK_ISO_Level3_Shift, MVirtualKey::Menu},
+    {XK_Pause, 0x13},
+    {XK_Caps_Lock, 0x14},
+    {XK_Escape, MVirtualKey::Escape},
+    {XK_space, MVirtualKey::Space},
+    {XK_KP_Space, MVirtualKey::Space},
+    {XK_Prior, MVirtualKey::PageUp},
+    {XK_KP_Prior, MVirtualKey::PageUp},
+    {XK_Next, MVirtualKey::PageDown},
+    {XK_KP_Next, MVirtualKey::PageDown},
+    {XK_End, MVirtualKey::End},
+    {XK_KP_End, MVirtualKey::End},
+    {XK_Home, MVirtualKey::Home},
+    {XK_KP_Home, MVirtualKey::Home},
+    {XK_Left, MVirtualKey::Left},
+    {XK_KP_Left, MVirtualKey::Left},
+    {XK_Up, MVirtualKey::Up},
+    {XK_KP_Up, MVirtualKey::Up},
+    {XK_Right, MVirtualKey::Right},
+    {XK_KP_Right, MVirtualKey::Right},
+    {XK_Down, MVirtualKey::Down},
+    {XK_KP_Down, MVirtualKey::Down},
+    {XK_Print, 0x2C},
+    {XK_Insert, MVirtualKey::Insert},
+    {XK_KP_Insert, MVirtualKey::Insert},
+    {XK_Delete, MVirtualKey::Delete},
+    {XK_KP_Delete, MVirtualKey::Delete},
+    {XK_Super_L, 0x5B},
+    {XK_Super_R, 0x5C},
+    {XK_Menu, 0x5D},
+    {XK_KP_Multiply, 0x6A},
+    {XK_KP_Add, 0x6B},
+    {XK_KP_Separator, 0x6C},
+    {XK_KP_Subtract, 0x6D},
+    {XK_KP_Decimal, 0x6E},
+    {XK_KP_Divide, 0x6F},
+    {XK_Num_Lock, 0x90},
+    {XK_Scroll_Lock, 0x91},
+    {XK_semicolon, 0xBA},
+    {XK_equal, 0xBB},
+    {XK_comma, 0xBC},
+    {XK_minus, 0xBD},
+    {XK_period, 0xBE},
+    {XK_slash, 0xBF},
+    {XK_grave, 0xC0},
+    {XK_bracketleft, 0xDB},
+    {XK_backslash, 0xDC},
+    {XK_bracketright, 0xDD},
+    {XK_apostrophe, 0xDE},
 };
 
 constexpr int kCursorShapes[] = {
-  XC_left_ptr,            // Arrow
-  XC_watch,               // Wait
-  XC_crosshair,           // Cross
-  XC_xterm,               // IBeam
-  XC_hand2,               // Link
-  XC_X_cursor,            // No
-  XC_pencil,              // Pen
-  XC_dotbox,              // Eraser
-  XC_tcross,              // Selection
-  XC_fleur,               // Move
-  XC_sizing,              // Size
-  XC_sb_v_double_arrow,   // ArrowUD
-  XC_sb_h_double_arrow,   // ArrowLR
-  -1,                     // Hollow
+    XC_left_ptr,          // Arrow
+    XC_watch,             // Wait
+    XC_crosshair,         // Cross
+    XC_xterm,             // IBeam
+    XC_hand2,             // Link
+    XC_X_cursor,          // No
+    XC_pencil,            // Pen
+    XC_dotbox,            // Eraser
+    XC_tcross,            // Selection
+    XC_fleur,             // Move
+    XC_sizing,            // Size
+    XC_sb_v_double_arrow, // ArrowUD
+    XC_sb_h_double_arrow, // ArrowLR
+    -1,                   // Hollow
 };
 } // namespace
 
@@ -158,15 +188,30 @@ ButtonAction ActionForButton(unsigned int button)
   switch (button)
   {
   case Button1:
-    action = {true, false, 0, MSystemEvent::LeftDown, MSystemEvent::LeftUp, MSystemEvent::LeftDoubleClick,
+    action = {true,
+              false,
+              0,
+              MSystemEvent::LeftDown,
+              MSystemEvent::LeftUp,
+              MSystemEvent::LeftDoubleClick,
               MSystemEvent::ModLeftButton};
     break;
   case Button2:
-    action = {true, false, 0, MSystemEvent::MiddleDown, MSystemEvent::MiddleUp, MSystemEvent::MiddleDoubleClick,
+    action = {true,
+              false,
+              0,
+              MSystemEvent::MiddleDown,
+              MSystemEvent::MiddleUp,
+              MSystemEvent::MiddleDoubleClick,
               MSystemEvent::ModMiddleButton};
     break;
   case Button3:
-    action = {true, false, 0, MSystemEvent::RightDown, MSystemEvent::RightUp, MSystemEvent::RightDoubleClick,
+    action = {true,
+              false,
+              0,
+              MSystemEvent::RightDown,
+              MSystemEvent::RightUp,
+              MSystemEvent::RightDoubleClick,
               MSystemEvent::ModRightButton};
     break;
   case Button4:

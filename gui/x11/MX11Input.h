@@ -38,9 +38,9 @@ int CursorFontShape(MStdCursor cursor);
 /// What an X pointer button does.
 struct ButtonAction
 {
-  bool valid = false;           ///< false: the button is ignored (horizontal wheel, extra buttons)
-  bool wheel = false;           ///< wheel notch: one MouseWheel event on press, nothing on release
-  std::int32_t wheelDelta = 0;  ///< +120 away from the user (button 4), -120 towards (button 5)
+  bool valid = false;          ///< false: the button is ignored (horizontal wheel, extra buttons)
+  bool wheel = false;          ///< wheel notch: one MouseWheel event on press, nothing on release
+  std::int32_t wheelDelta = 0; ///< +120 away from the user (button 4), -120 towards (button 5)
   MSystemEvent::Code down = MSystemEvent::LeftDown;
   MSystemEvent::Code up = MSystemEvent::LeftUp;
   MSystemEvent::Code doubleClick = MSystemEvent::LeftDoubleClick;

@@ -45,13 +45,11 @@ void MX11Wake::Signal() noexcept
 #if defined(__linux__)
   const std::uint64_t one = 1;
   while (write(m_writeFd, &one, sizeof one) < 0 && errno == EINTR)
-  {
-  }
+  {}
 #else
   const char one = 1;
   while (write(m_writeFd, &one, 1) < 0 && errno == EINTR)
-  {
-  }
+  {}
 #endif
 }
 

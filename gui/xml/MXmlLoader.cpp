@@ -47,10 +47,10 @@ using Loader = MControl::MXmlLoader;
 
 struct MControl::MXmlLoader::Build
 {
-  std::vector<const MXmlItem*> path;           ///< elements from the root to the one being built
-  int elements = 0;                            ///< elements built so far
-  const char* const* memberKeys = nullptr;     ///< attributes the current layout reads from members
-  bool located = false;                        ///< the exception in flight already names its element
+  std::vector<const MXmlItem*> path;       ///< elements from the root to the one being built
+  int elements = 0;                        ///< elements built so far
+  const char* const* memberKeys = nullptr; ///< attributes the current layout reads from members
+  bool located = false;                    ///< the exception in flight already names its element
 };
 
 namespace
@@ -58,15 +58,17 @@ namespace
 
 // --- registry ---------------------------------------------------------------------------------------
 
-template <class Entry, int Buckets> class Table
+template <class Entry, int Buckets>
+class Table
 {
 public:
   void Add(std::unique_ptr<Entry> entry)
   {
     const MString& name = entry->GetName();
     std::vector<const Entry*>& bucket = m_buckets[Loader::HashName(name) % Buckets];
-    auto at = std::lower_bound(bucket.begin(), bucket.end(), name,
-                               [](const Entry* a, const MString& b) { return a->GetName().CompareNames(b) < 0; });
+    auto at = std::lower_bound(bucket.begin(), bucket.end(), name, [](const Entry* a, const MString& b) {
+      return a->GetName().CompareNames(b) < 0;
+    });
     if (at != bucket.end() && (*at)->GetName().EqualsName(name))
       return; // first registration wins
     bucket.insert(at, entry.get());
@@ -76,8 +78,9 @@ public:
   const Entry* Find(const MString& name) const
   {
     const std::vector<const Entry*>& bucket = m_buckets[Loader::HashName(name) % Buckets];
-    auto at = std::lower_bound(bucket.begin(), bucket.end(), name,
-                               [](const Entry* a, const MString& b) { return a->GetName().CompareNames(b) < 0; });
+    auto at = std::lower_bound(bucket.begin(), bucket.end(), name, [](const Entry* a, const MString& b) {
+      return a->GetName().CompareNames(b) < 0;
+    });
     return at != bucket.end() && (*at)->GetName().EqualsName(name) ? *at : nullptr;
   }
 
@@ -105,14 +108,14 @@ private:
 
 // Attributes of every layout element, and the extra keys of some classes (null-ended lists).
 constexpr const char* kSideKeys[] = {"layoutspace", "deflayoutborderx", "deflayoutbordery", nullptr};
-constexpr const char* kGridKeys[] = {"layoutspace", "deflayoutborderx", "deflayoutbordery", "columns", "rows",
-                                     "verticalfill", "columnspancount", nullptr};
+constexpr const char* kGridKeys[] = {"layoutspace", "deflayoutborderx", "deflayoutbordery", "columns",
+                                     "rows",        "verticalfill",     "columnspancount",  nullptr};
 constexpr const char* kSideMemberKeys[] = {"space", nullptr};
 constexpr const char* kGridMemberKeys[] = {"hspan", "vspan", nullptr};
 constexpr const char* kCornerMemberKeys[] = {"target", nullptr};
 constexpr const char* kNoKeys[] = {nullptr};
-constexpr const char* kValueKeys[] = {"type", "id", "min", "max", "default", "value", "inc", "maxinc",
-                                     "format", "step", nullptr};
+constexpr const char* kValueKeys[] = {"type", "id",     "min",    "max",  "default", "value",
+                                      "inc",  "maxinc", "format", "step", nullptr};
 
 struct Registry
 {
@@ -195,15 +198,21 @@ struct Registry
     AddEnum("checkboxstate", &MEnumerations::CheckBoxState);
   }
 
-  template <class T> void AddControl(const char* name)
+  template <class T>
+  void AddControl(const char* name)
   {
     controls.Add(std::make_unique<Loader::Control<T>>(name));
   }
-  template <class T> void AddLayout(const char* name, const char* const* keys, const char* const* memberKeys)
+  template <class T>
+  void AddLayout(const char* name, const char* const* keys, const char* const* memberKeys)
   {
     controls.Add(std::make_unique<Loader::Layout<T>>(name, keys, memberKeys));
   }
-  template <class T> void AddValue(const char* name) { values.Add(std::make_unique<Loader::Value<T>>(name)); }
+  template <class T>
+  void AddValue(const char* name)
+  {
+    values.Add(std::make_unique<Loader::Value<T>>(name));
+  }
   void AddEnum(const char* name, const MEnumeration& (*table)())
   {
     values.Add(std::make_unique<Loader::EnumValue>(name, table));
@@ -265,15 +274,32 @@ void CheckInteger(const MXmlItem& element, const char* name, std::int64_t minimu
     ++at;
   const std::int64_t value = negative ? -magnitude : magnitude;
   if (!hasDigits || at != length || value < minimum || value > maximum)
-    throw MException(MFormat::Format("Invalid value of attribute \"{0}\" ({1}): a decimal integer in {2}..{3} is expected.",
-                                     attribute, text, MString::FromInteger(minimum), MString::FromInteger(maximum)));
+    throw MException(MFormat::Format(
+        "Invalid value of attribute \"{0}\" ({1}): a decimal integer in {2}..{3} is expected.", attribute,
+        text, MString::FromInteger(minimum), MString::FromInteger(maximum)));
 }
 
-constexpr const char* kFlagNames[] = {
-  "visible", "enabled", "tabstop", "autodetectminimalsize", "overlaycontrol", "adaptsize", "plastic",
-  "plasticadaptsize", "collapsable", "collapsed", "clientlayout", "layoutsaveratio", "showhelp", "useparenthelp",
-  "closeonescape", "movetoscreencenter", "autosavestate", "enablesavestate", "savewindowpos", "savewindowsize",
-  "savesubcontrolstate"};
+constexpr const char* kFlagNames[] = {"visible",
+                                      "enabled",
+                                      "tabstop",
+                                      "autodetectminimalsize",
+                                      "overlaycontrol",
+                                      "adaptsize",
+                                      "plastic",
+                                      "plasticadaptsize",
+                                      "collapsable",
+                                      "collapsed",
+                                      "clientlayout",
+                                      "layoutsaveratio",
+                                      "showhelp",
+                                      "useparenthelp",
+                                      "closeonescape",
+                                      "movetoscreencenter",
+                                      "autosavestate",
+                                      "enablesavestate",
+                                      "savewindowpos",
+                                      "savewindowsize",
+                                      "savesubcontrolstate"};
 
 // Every attribute must be one the control reads (what its class writes) or one its layout reads;
 // the integers of the control table must be in range.
@@ -285,14 +311,16 @@ void CheckControlAttributes(const MControl& control, const MXmlItem& element, co
   {
     const MString& name = element.GetAttributeAt(i).name;
     // Edit fields read "maxlength" without writing it back.
-    const bool unsaved = dynamic_cast<const MEdit*>(&control) != nullptr && name.EqualsName(MString("maxlength"));
+    const bool unsaved =
+        dynamic_cast<const MEdit*>(&control) != nullptr && name.EqualsName(MString("maxlength"));
     if (!known.HasAttribute(name) && !InKeys(memberKeys, name) && !unsaved)
       ThrowUnknownAttribute(name);
   }
   constexpr std::int64_t extent = Loader::kMaxExtent;
   for (const char* name : {"posx", "posy"})
     CheckInteger(element, name, -extent, extent);
-  for (const char* name : {"sizex", "sizey", "minclientsizex", "minclientsizey", "layoutborderx", "layoutbordery"})
+  for (const char* name :
+       {"sizex", "sizey", "minclientsizex", "minclientsizey", "layoutborderx", "layoutbordery"})
     CheckInteger(element, name, 0, extent);
   for (const char* name : {"layoutratiox", "layoutratioy"})
     CheckInteger(element, name, 0, MLayout::kMaxRatio);
@@ -329,7 +357,8 @@ MString Locate(const Loader::Build& build, const MString& message)
 
 // Runs `work` with `element` on the path; an MException from it is rethrown naming the element
 // (once: the innermost element names itself).
-template <class Work> void WithElement(Loader::Build& build, const MXmlItem& element, Work&& work)
+template <class Work>
+void WithElement(Loader::Build& build, const MXmlItem& element, Work&& work)
 {
   build.path.push_back(&element);
   try
@@ -433,19 +462,21 @@ void Loader::CreateChildren(Build& build, MControl& control, const MXmlItem& ele
   for (int i = 0; i < element.GetSubItemCount(); ++i)
   {
     const MXmlItem& child = element.GetSubItemAt(i);
-    const bool valueElement = child.GetName().EqualsName(MString("value")) || child.GetName().EqualsName(MString("maxvalue"));
+    const bool valueElement =
+        child.GetName().EqualsName(MString("value")) || child.GetName().EqualsName(MString("maxvalue"));
     if (valueElement && valueControl && layout == nullptr)
       continue; // read by LoadControl
     WithElement(build, child, [&] {
       if (++build.elements > kMaxElements)
-        throw MException(MFormat::Format("The document has more than {0} elements.", MString::FromInteger(kMaxElements)));
+        throw MException(
+            MFormat::Format("The document has more than {0} elements.", MString::FromInteger(kMaxElements)));
       if (static_cast<int>(build.path.size()) > kMaxDepth)
         throw MException(MFormat::Format("Controls and layouts are nested deeper than {0} levels.",
                                          MString::FromInteger(kMaxDepth)));
       const Creator* creator = FindCreator(child.GetName());
       if (creator == nullptr)
         throw MException(valueElement ? MString("Value elements belong directly inside value controls.")
-                                       : MString("Unknown element name: no control or layout is called so."));
+                                      : MString("Unknown element name: no control or layout is called so."));
       creator->Create(build, control, child, layout);
     });
   }
@@ -507,8 +538,9 @@ MObject* Loader::BuildControl(Build& build, MControl& parent, const MXmlItem& el
   return &created;
 }
 
-MObject* Loader::BuildLayout(Build& build, MControl& parent, const MXmlItem& element, std::unique_ptr<MLayout> layout,
-                             const char* const* keys, const char* const* memberKeys)
+MObject* Loader::BuildLayout(Build& build, MControl& parent, const MXmlItem& element,
+                             std::unique_ptr<MLayout> layout, const char* const* keys,
+                             const char* const* memberKeys)
 {
   auto* container = dynamic_cast<MContainer*>(&parent);
   if (container == nullptr)
@@ -529,7 +561,7 @@ void Loader::Load(MControl& root, const MXmlItem& element)
   const std::size_t children = root.GetChildCount();
   auto* container = dynamic_cast<MContainer*>(&root);
   const std::size_t layouts =
-    container != nullptr && container->FindLayouts() != nullptr ? container->FindLayouts()->GetCount() : 0;
+      container != nullptr && container->FindLayouts() != nullptr ? container->FindLayouts()->GetCount() : 0;
   try
   {
     WithElement(build, element, [&] { LoadControl(build, root, element, nullptr); });
@@ -540,7 +572,8 @@ void Loader::Load(MControl& root, const MXmlItem& element)
       root.RemoveChild(*root.GetChild(root.GetChildCount() - 1));
     if (container != nullptr && container->FindLayouts() != nullptr)
       while (container->FindLayouts()->GetCount() > layouts)
-        container->FindLayouts()->Remove(*container->FindLayouts()->Get(container->FindLayouts()->GetCount() - 1));
+        container->FindLayouts()->Remove(
+            *container->FindLayouts()->Get(container->FindLayouts()->GetCount() - 1));
     throw;
   }
   // A window places its client child itself, on size changes only.

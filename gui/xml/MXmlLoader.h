@@ -94,7 +94,8 @@ public:
     const MString& GetName() const { return m_name; }
     /// Builds the object `element` describes inside `parent`; `layout` (may be null) is the layout
     /// of the enclosing layout element. Answers the created control or layout. Throws MException.
-    virtual MObject* Create(Build& build, MControl& parent, const MXmlItem& element, MLayout* layout) const = 0;
+    virtual MObject* Create(Build& build, MControl& parent, const MXmlItem& element,
+                            MLayout* layout) const = 0;
     /// A new control of the class (null for layouts).
     virtual std::unique_ptr<MControl> NewControl() const { return nullptr; }
 
@@ -103,7 +104,8 @@ public:
   };
 
   /// Control creator over a default-constructible control class.
-  template <class T> class Control : public Creator
+  template <class T>
+  class Control : public Creator
   {
   public:
     using Creator::Creator;
@@ -116,13 +118,13 @@ public:
 
   /// Layout creator over a default-constructible layout class; `keys` lists the layout's own
   /// attributes and `memberKeys` the attributes it reads from its controls' elements (null-ended).
-  template <class T> class Layout : public Creator
+  template <class T>
+  class Layout : public Creator
   {
   public:
     Layout(const char* name, const char* const* keys, const char* const* memberKeys)
         : Creator(name), m_keys(keys), m_memberKeys(memberKeys)
-    {
-    }
+    {}
     MObject* Create(Build& build, MControl& parent, const MXmlItem& element, MLayout*) const override
     {
       return BuildLayout(build, parent, element, std::make_unique<T>(), m_keys, m_memberKeys);
@@ -151,7 +153,8 @@ public:
   };
 
   /// Value creator over a default-constructible value class.
-  template <class T> class Value : public ValueCreator
+  template <class T>
+  class Value : public ValueCreator
   {
   public:
     using ValueCreator::ValueCreator;
@@ -207,8 +210,9 @@ public:
 private:
   static MObject* BuildControl(Build& build, MControl& parent, const MXmlItem& element, MLayout* layout,
                                std::unique_ptr<MControl> control);
-  static MObject* BuildLayout(Build& build, MControl& parent, const MXmlItem& element, std::unique_ptr<MLayout> layout,
-                              const char* const* keys, const char* const* memberKeys);
+  static MObject* BuildLayout(Build& build, MControl& parent, const MXmlItem& element,
+                              std::unique_ptr<MLayout> layout, const char* const* keys,
+                              const char* const* memberKeys);
   /// Builds the child elements of `element` inside `control` (members of `layout` when set).
   static void CreateChildren(Build& build, MControl& control, const MXmlItem& element, MLayout* layout);
   /// Reads the attributes of `element` into `control` and builds its value and children.

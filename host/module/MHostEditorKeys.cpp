@@ -7,6 +7,7 @@ namespace MHostEditorKeys
 namespace
 {
 // Windows virtual keys of the hosts' numbers 1 .. 57 (0: no counterpart).
+// clang-format off
 constexpr std::array<std::uint8_t, 58> kVirtualKeys = {
   0,
   0x08, 0x09, 0x0C, 0x0D, 0x13, 0x1B, 0x20, 0x22, // back, tab, clear, return, pause, escape, space, next
@@ -18,6 +19,7 @@ constexpr std::array<std::uint8_t, 58> kVirtualKeys = {
   0x78, 0x79, 0x7A, 0x7B, 0x90, 0x91, 0x10, 0x11, // F9 .. F12, num lock, scroll, shift, control
   0x12, 0xBB,                                     // alt, equals
 };
+// clang-format on
 } // namespace
 
 bool Translate(bool down, std::int32_t character, std::int32_t virtualKey, std::uint32_t modifiers,

@@ -11,8 +11,7 @@ std::int64_t TonveraAudioEffectPluginInterface(void* instance, std::int64_t comm
 {
   const bool create = instance == nullptr;
   return MHostCallShield::Run("TonveraAudioEffectPluginInterface", std::int64_t{create ? 0 : -1},
-                              [&]() -> std::int64_t
-                              {
+                              [&]() -> std::int64_t {
                                 if (!create)
                                 {
                                   MPlugin* plugin = static_cast<MPlugin*>(instance);
@@ -42,10 +41,8 @@ Module* MLibraryDLLInitialize(const MLibraryInitializationRecord* record)
 {
   if (record == nullptr)
     return nullptr;
-  return MHostCallShield::Run("MLibraryDLLInitialize", static_cast<Module*>(nullptr),
-                              [&]
-                              {
-                                MModuleLibrary::SetSharedSettings(record->settings, record->extraSetting);
-                                return MModuleLibrary::InitializeShared(record->libraryName);
-                              });
+  return MHostCallShield::Run("MLibraryDLLInitialize", static_cast<Module*>(nullptr), [&] {
+    MModuleLibrary::SetSharedSettings(record->settings, record->extraSetting);
+    return MModuleLibrary::InitializeShared(record->libraryName);
+  });
 }

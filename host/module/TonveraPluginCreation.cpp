@@ -9,15 +9,13 @@
 
 MAudioPlugin* CreateTonveraPlugin()
 {
-  return MHostCallShield::Run("CreateTonveraPlugin", static_cast<MAudioPlugin*>(nullptr),
-                              []
-                              {
-                                MModuleLibrary::Initialize();
-                                auto plugin = std::make_unique<MQuorvelAudioEffectPlugin>();
-                                // The framework reaches the effect only through the command function.
-                                plugin->Initialize("Tonvera", "Quorvel", TonveraAudioEffectPluginInterface);
-                                plugin->m_self = plugin.get();
-                                plugin->m_productName = "Tonvera";
-                                return static_cast<MAudioPlugin*>(plugin.release());
-                              });
+  return MHostCallShield::Run("CreateTonveraPlugin", static_cast<MAudioPlugin*>(nullptr), [] {
+    MModuleLibrary::Initialize();
+    auto plugin = std::make_unique<MQuorvelAudioEffectPlugin>();
+    // The framework reaches the effect only through the command function.
+    plugin->Initialize("Tonvera", "Quorvel", TonveraAudioEffectPluginInterface);
+    plugin->m_self = plugin.get();
+    plugin->m_productName = "Tonvera";
+    return static_cast<MAudioPlugin*>(plugin.release());
+  });
 }

@@ -32,8 +32,7 @@ std::int32_t ArrangementChannels(const VstSpeakerArrangement* arrangement)
 } // namespace
 
 MAudioPluginVSTAdapter::MAudioPluginVSTAdapter(audioMasterCallback hostCallback, MAudioPlugin* plugin)
-    : AudioEffectX(hostCallback, 0, plugin->GetNumParameters())
-    , m_plugin(plugin)
+    : AudioEffectX(hostCallback, 0, plugin->GetNumParameters()), m_plugin(plugin)
 {
   m_midiOutput.events.resize(kMidiQueueCapacity);
   m_midiInput.events.resize(kMidiQueueCapacity);

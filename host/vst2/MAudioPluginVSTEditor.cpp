@@ -18,10 +18,8 @@ VstInt16 RectSide(std::int32_t pixels)
 } // namespace
 
 MAudioPluginVSTEditor::MAudioPluginVSTEditor(AudioEffect* effect, MAudioPlugin& plugin)
-    : AEffEditor(effect)
-    , m_plugin(plugin)
-{
-}
+    : AEffEditor(effect), m_plugin(plugin)
+{}
 
 bool MAudioPluginVSTEditor::getRect(ERect** rect)
 {

@@ -35,11 +35,11 @@ double Clamp01(double value)
 {
   if (!(value >= 0.0))
   {
-    return 0.0;  // also NaN
+    return 0.0; // also NaN
   }
   return value > 1.0 ? 1.0 : value;
 }
-}  // namespace
+} // namespace
 
 MAudioPluginVST3Adapter::MAudioPluginVST3Adapter(MAudioPlugin* plugin) : m_plugin(plugin)
 {
@@ -382,8 +382,8 @@ IPlugView* PLUGIN_API MAudioPluginVST3Adapter::createView(FIDString name)
 {
   return MHostCallShield::Run("MAudioPluginVST3Adapter::createView", static_cast<IPlugView*>(nullptr),
                               [&]() -> IPlugView* {
-                                if (name == nullptr || std::strcmp(name, ViewType::kEditor) != 0 || m_view != nullptr ||
-                                    m_plugin == nullptr)
+                                if (name == nullptr || std::strcmp(name, ViewType::kEditor) != 0 ||
+                                    m_view != nullptr || m_plugin == nullptr)
                                   return nullptr;
                                 auto* view = new MAudioPluginVST3View(*this, *m_plugin);
                                 m_view = view;

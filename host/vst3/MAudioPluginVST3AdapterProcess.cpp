@@ -57,13 +57,13 @@ void ClearOutputs(ProcessData& data)
     buffers.silenceFlags = buffers.numChannels >= 64 ? ~uint64{0} : (uint64{1} << buffers.numChannels) - 1;
   }
 }
-}  // namespace
+} // namespace
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::process(ProcessData& data)
 {
   if (data.symbolicSampleSize != kSample32)
   {
-    return kResultFalse;  // 64-bit processing was refused in setupProcessing
+    return kResultFalse; // 64-bit processing was refused in setupProcessing
   }
   const bool completed = MHostCallShield::Run("MAudioPluginVST3Adapter::process", [&] {
     MDenormalGuard denormals;
@@ -234,7 +234,8 @@ void MAudioPluginVST3Adapter::ApplyInputEvents(IEventList* events, int32 numSamp
         // Velocity 0 means note-off to the plug-in; a note-on keeps at least 1.
         const int velocity = std::max(1, ToMidi7(std::isfinite(note.velocity) ? note.velocity : 0.0));
         const std::uint8_t bytes[3] = {static_cast<std::uint8_t>(0x90 | note.channel),
-                                       static_cast<std::uint8_t>(note.pitch), static_cast<std::uint8_t>(velocity)};
+                                       static_cast<std::uint8_t>(note.pitch),
+                                       static_cast<std::uint8_t>(velocity)};
         m_plugin->ProcessShortMessage(bytes, offset);
       }
       break;
@@ -355,7 +356,7 @@ bool MAudioPluginVST3Adapter::ReadState(IBStream* stream)
     got = std::min(got, kStateReadChunk);
     if (bytes.size() + static_cast<std::size_t>(got) > kMaxStateBytes)
     {
-      return false;  // no plug-in state is anywhere near this size: refuse, change nothing
+      return false; // no plug-in state is anywhere near this size: refuse, change nothing
     }
     bytes.insert(bytes.end(), chunk, chunk + got);
   }

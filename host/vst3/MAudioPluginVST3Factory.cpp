@@ -41,7 +41,7 @@ void RegisterClasses(CPluginFactory& factory)
   CopyString8(info.sdkVersion, "VST 3.5.2");
   factory.RegisterClass(info, &MAudioPluginVST3Factory::CreateInstance);
 }
-}  // namespace
+} // namespace
 
 FUnknown* MAudioPluginVST3Factory::CreateInstance(void* /*context*/)
 {
@@ -88,8 +88,7 @@ TONVERA_VST3_EXPORT bool PLUGIN_API ModuleExit()
   // Balanced with ModuleEntry; an exit without an entry is refused.
   int current = s_moduleEntries.load();
   while (current > 0 && !s_moduleEntries.compare_exchange_weak(current, current - 1))
-  {
-  }
+  {}
   return current > 0;
 }
 #endif

@@ -18,7 +18,7 @@ constexpr Steinberg::FUID kClassId = Steinberg::MakeFUID(0x5172766C, 0x5678656E,
 /// Creates an adapter around a freshly created plug-in and answers its IAudioProcessor
 /// interface with one reference; null when the plug-in could not be created.
 Steinberg::FUnknown* CreateInstance(void* context);
-}  // namespace MAudioPluginVST3Factory
+} // namespace MAudioPluginVST3Factory
 
 /// The plug-in each new VST 3 instance wraps, owned by the caller; null on failure. The module
 /// build defines it over the effect (MAudioPluginVST3PluginCreation.cpp); a test module may

@@ -31,9 +31,8 @@ int32 Side(std::int32_t pixels)
 } // namespace
 
 MAudioPluginVST3View::MAudioPluginVST3View(MAudioPluginVST3Adapter& adapter, MAudioPlugin& plugin)
-    : m_adapter(adapter)
-    , m_plugin(plugin)
-    , m_size{MAudioPlugin::kDefaultEditorWidth, MAudioPlugin::kDefaultEditorHeight}
+    : m_adapter(adapter),
+      m_plugin(plugin), m_size{MAudioPlugin::kDefaultEditorWidth, MAudioPlugin::kDefaultEditorHeight}
 {
   m_adapter.addRef();
 }
@@ -60,29 +59,32 @@ tresult PLUGIN_API MAudioPluginVST3View::isPlatformTypeSupported(FIDString type)
 
 tresult PLUGIN_API MAudioPluginVST3View::attached(void* parent, FIDString type)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::attached", tresult{kResultFalse}, [&]() -> tresult {
-    if (parent == nullptr || !IsX11Type(type) || m_attached || m_plugin.GetEditor() != nullptr)
-      return kResultFalse;
-    MWindowSystemCommon* system = MModuleLibrary::GetWindowSystem();
-    // The X11 window id travels in the pointer's bits.
-    if (system == nullptr || !m_plugin.OpenEditor(*system, reinterpret_cast<MNativeHandle>(parent)))
-      return kResultFalse;
-    m_attached = true;
-    if (MAudioPlugin::MEditor* editor = m_plugin.GetEditor(); editor != nullptr && editor->GetSize() != m_size)
-      editor->SetSize(m_size.x, m_size.y);
-    Register();
-    return kResultOk;
-  });
+  return MHostCallShield::Run(
+      "MAudioPluginVST3Adapter::MEditor::attached", tresult{kResultFalse}, [&]() -> tresult {
+        if (parent == nullptr || !IsX11Type(type) || m_attached || m_plugin.GetEditor() != nullptr)
+          return kResultFalse;
+        MWindowSystemCommon* system = MModuleLibrary::GetWindowSystem();
+        // The X11 window id travels in the pointer's bits.
+        if (system == nullptr || !m_plugin.OpenEditor(*system, reinterpret_cast<MNativeHandle>(parent)))
+          return kResultFalse;
+        m_attached = true;
+        if (MAudioPlugin::MEditor* editor = m_plugin.GetEditor();
+            editor != nullptr && editor->GetSize() != m_size)
+          editor->SetSize(m_size.x, m_size.y);
+        Register();
+        return kResultOk;
+      });
 }
 
 tresult PLUGIN_API MAudioPluginVST3View::removed()
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::removed", tresult{kResultFalse}, [&]() -> tresult {
-    if (!m_attached)
-      return kResultFalse;
-    Detach();
-    return kResultOk;
-  });
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::removed", tresult{kResultFalse},
+                              [&]() -> tresult {
+                                if (!m_attached)
+                                  return kResultFalse;
+                                Detach();
+                                return kResultOk;
+                              });
 }
 
 void MAudioPluginVST3View::Detach()
@@ -114,8 +116,8 @@ void MAudioPluginVST3View::Register()
   }
   else
 #endif
-    if (const int fd = system->GetEventFileDescriptor(); fd >= 0)
-      m_runLoop->registerEventHandler(this, fd);
+      if (const int fd = system->GetEventFileDescriptor(); fd >= 0)
+    m_runLoop->registerEventHandler(this, fd);
   m_runLoop->registerTimer(this, kIdlePeriodMs);
 }
 
@@ -179,30 +181,32 @@ tresult PLUGIN_API MAudioPluginVST3View::onKeyUp(char16 key, int16 keyCode, int1
 
 tresult PLUGIN_API MAudioPluginVST3View::getSize(ViewRect* size)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::getSize", tresult{kResultFalse}, [&]() -> tresult {
-    if (size == nullptr)
-      return kInvalidArgument;
-    const MAudioPlugin::MEditor* editor = m_plugin.GetEditor();
-    const MSize current = editor != nullptr && m_attached ? editor->GetSize() : m_size;
-    *size = ViewRect{0, 0, Side(current.x), Side(current.y)};
-    return kResultOk;
-  });
+  return MHostCallShield::Run(
+      "MAudioPluginVST3Adapter::MEditor::getSize", tresult{kResultFalse}, [&]() -> tresult {
+        if (size == nullptr)
+          return kInvalidArgument;
+        const MAudioPlugin::MEditor* editor = m_plugin.GetEditor();
+        const MSize current = editor != nullptr && m_attached ? editor->GetSize() : m_size;
+        *size = ViewRect{0, 0, Side(current.x), Side(current.y)};
+        return kResultOk;
+      });
 }
 
 tresult PLUGIN_API MAudioPluginVST3View::onSize(ViewRect* newSize)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::onSize", tresult{kResultFalse}, [&]() -> tresult {
-    if (newSize == nullptr)
-      return kInvalidArgument;
-    const std::int64_t width = std::int64_t{newSize->right} - newSize->left;
-    const std::int64_t height = std::int64_t{newSize->bottom} - newSize->top;
-    if (width < 1 || height < 1 || width > 16384 || height > 16384)
-      return kResultFalse;
-    m_size = MSize{static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
-    if (MAudioPlugin::MEditor* editor = m_plugin.GetEditor(); editor != nullptr && m_attached)
-      editor->SetSize(m_size.x, m_size.y);
-    return kResultOk;
-  });
+  return MHostCallShield::Run(
+      "MAudioPluginVST3Adapter::MEditor::onSize", tresult{kResultFalse}, [&]() -> tresult {
+        if (newSize == nullptr)
+          return kInvalidArgument;
+        const std::int64_t width = std::int64_t{newSize->right} - newSize->left;
+        const std::int64_t height = std::int64_t{newSize->bottom} - newSize->top;
+        if (width < 1 || height < 1 || width > 16384 || height > 16384)
+          return kResultFalse;
+        m_size = MSize{static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
+        if (MAudioPlugin::MEditor* editor = m_plugin.GetEditor(); editor != nullptr && m_attached)
+          editor->SetSize(m_size.x, m_size.y);
+        return kResultOk;
+      });
 }
 
 tresult PLUGIN_API MAudioPluginVST3View::onFocus(TBool)
@@ -212,11 +216,12 @@ tresult PLUGIN_API MAudioPluginVST3View::onFocus(TBool)
 
 tresult PLUGIN_API MAudioPluginVST3View::setFrame(IPlugFrame* frame)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::setFrame", tresult{kResultFalse}, [&]() -> tresult {
-    m_frame = frame;
-    m_adapter.SetViewFrame(frame);
-    return kResultOk;
-  });
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::setFrame", tresult{kResultFalse},
+                              [&]() -> tresult {
+                                m_frame = frame;
+                                m_adapter.SetViewFrame(frame);
+                                return kResultOk;
+                              });
 }
 
 tresult PLUGIN_API MAudioPluginVST3View::canResize()
@@ -230,7 +235,8 @@ tresult PLUGIN_API MAudioPluginVST3View::checkSizeConstraint(ViewRect* rect)
     return kInvalidArgument;
   // In 64 bits: a hostile left/top near the end of the range must not overflow.
   auto atLeast = [](int32 side, int32 origin, int32 minimum) {
-    return static_cast<int32>(std::min<std::int64_t>(std::max<std::int64_t>(side, std::int64_t{origin} + minimum), INT32_MAX));
+    return static_cast<int32>(
+        std::min<std::int64_t>(std::max<std::int64_t>(side, std::int64_t{origin} + minimum), INT32_MAX));
   };
   rect->right = atLeast(rect->right, rect->left, kMinimumWidth);
   rect->bottom = atLeast(rect->bottom, rect->top, kMinimumHeight);

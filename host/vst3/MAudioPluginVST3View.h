@@ -79,11 +79,12 @@ private:
   void Register();
   void Unregister();
   void Detach();
-  Steinberg::tresult OnKey(bool down, Steinberg::char16 key, Steinberg::int16 keyCode, Steinberg::int16 modifiers);
+  Steinberg::tresult OnKey(bool down, Steinberg::char16 key, Steinberg::int16 keyCode,
+                           Steinberg::int16 modifiers);
 
   MAudioPluginVST3Adapter& m_adapter;
   MAudioPlugin& m_plugin;
-  Steinberg::IPlugFrame* m_frame = nullptr;       // not owned (the host's, valid while set)
+  Steinberg::IPlugFrame* m_frame = nullptr;        // not owned (the host's, valid while set)
   Steinberg::Linux::IRunLoop* m_runLoop = nullptr; // one reference while attached
   MSize m_size;
   bool m_attached = false;

@@ -77,29 +77,29 @@ enum VstAEffectFlags : VstInt32
 /// to the host (must start at 0).
 struct AEffect
 {
-  VstInt32 magic;                            ///< kEffectMagic
-  AEffectDispatcherProc dispatcher;          ///< opcode entry
-  AEffectProcessProc process;                ///< accumulating process (retired in 2.4, still called by old hosts)
-  AEffectSetParameterProc setParameter;      ///< normalised value 0..1
-  AEffectGetParameterProc getParameter;      ///< normalised value 0..1
-  VstInt32 numPrograms;                      ///< programs the plug-in holds
-  VstInt32 numParams;                        ///< parameters, indices 0 .. numParams - 1
-  VstInt32 numInputs;                        ///< audio input channels
-  VstInt32 numOutputs;                       ///< audio output channels
-  VstInt32 flags;                            ///< VstAEffectFlags
-  VstIntPtr resvd1;                          ///< host's own; 0 from the plug-in
-  VstIntPtr resvd2;                          ///< host's own; 0 from the plug-in
-  VstInt32 initialDelay;                     ///< latency in samples
-  VstInt32 realQualities;                    ///< retired, 0
-  VstInt32 offQualities;                     ///< retired, 0
-  float ioRatio;                             ///< retired, 1.0
-  void* object;                              ///< the plug-in's object (AudioEffect*)
-  void* user;                                ///< free for the plug-in's own use
-  VstInt32 uniqueID;                         ///< four-character identity of the plug-in
-  VstInt32 version;                          ///< plug-in version number
-  AEffectProcessProc processReplacing;       ///< 32-bit float processing, outputs overwritten
+  VstInt32 magic;                       ///< kEffectMagic
+  AEffectDispatcherProc dispatcher;     ///< opcode entry
+  AEffectProcessProc process;           ///< accumulating process (retired in 2.4, still called by old hosts)
+  AEffectSetParameterProc setParameter; ///< normalised value 0..1
+  AEffectGetParameterProc getParameter; ///< normalised value 0..1
+  VstInt32 numPrograms;                 ///< programs the plug-in holds
+  VstInt32 numParams;                   ///< parameters, indices 0 .. numParams - 1
+  VstInt32 numInputs;                   ///< audio input channels
+  VstInt32 numOutputs;                  ///< audio output channels
+  VstInt32 flags;                       ///< VstAEffectFlags
+  VstIntPtr resvd1;                     ///< host's own; 0 from the plug-in
+  VstIntPtr resvd2;                     ///< host's own; 0 from the plug-in
+  VstInt32 initialDelay;                ///< latency in samples
+  VstInt32 realQualities;               ///< retired, 0
+  VstInt32 offQualities;                ///< retired, 0
+  float ioRatio;                        ///< retired, 1.0
+  void* object;                         ///< the plug-in's object (AudioEffect*)
+  void* user;                           ///< free for the plug-in's own use
+  VstInt32 uniqueID;                    ///< four-character identity of the plug-in
+  VstInt32 version;                     ///< plug-in version number
+  AEffectProcessProc processReplacing;  ///< 32-bit float processing, outputs overwritten
   AEffectProcessDoubleProc processDoubleReplacing; ///< 64-bit processing (effFlagsCanDoubleReplacing)
-  char future[56];                           ///< reserved, zero
+  char future[56];                                 ///< reserved, zero
 };
 
 static_assert(kEffectMagic == 0x56737450, "magic is 'VstP' read big-endian");

@@ -19,7 +19,7 @@ float ClampNormalised(float value)
 } // namespace
 
 AudioEffect::AudioEffect(audioMasterCallback hostCallback, VstInt32 numPrograms, VstInt32 numParams)
-  : m_hostCallback(hostCallback)
+    : m_hostCallback(hostCallback)
 {
   m_effect.magic = kEffectMagic;
   m_effect.dispatcher = &AudioEffect::DispatchEntry;
@@ -264,8 +264,7 @@ void VST2_CALL AudioEffect::ProcessEntry(AEffect* effect, float** inputs, float*
     self->process(inputs, outputs, sampleFrames);
   }
   catch (...)
-  {
-  }
+  {}
 }
 
 void VST2_CALL AudioEffect::ProcessReplacingEntry(AEffect* effect, float** inputs, float** outputs,
@@ -279,8 +278,7 @@ void VST2_CALL AudioEffect::ProcessReplacingEntry(AEffect* effect, float** input
     self->processReplacing(inputs, outputs, sampleFrames);
   }
   catch (...)
-  {
-  }
+  {}
 }
 
 void VST2_CALL AudioEffect::ProcessDoubleReplacingEntry(AEffect* effect, double** inputs, double** outputs,
@@ -294,8 +292,7 @@ void VST2_CALL AudioEffect::ProcessDoubleReplacingEntry(AEffect* effect, double*
     self->processDoubleReplacing(inputs, outputs, sampleFrames);
   }
   catch (...)
-  {
-  }
+  {}
 }
 
 void VST2_CALL AudioEffect::SetParameterEntry(AEffect* effect, VstInt32 index, float value) noexcept
@@ -308,8 +305,7 @@ void VST2_CALL AudioEffect::SetParameterEntry(AEffect* effect, VstInt32 index, f
     self->setParameter(index, ClampNormalised(value));
   }
   catch (...)
-  {
-  }
+  {}
 }
 
 float VST2_CALL AudioEffect::GetParameterEntry(AEffect* effect, VstInt32 index) noexcept

@@ -174,8 +174,8 @@ protected:
   std::atomic<VstInt32> m_blockSize{1024};
 
 private:
-  static VstIntPtr VST2_CALL DispatchEntry(AEffect* effect, VstInt32 opcode, VstInt32 index,
-                                           VstIntPtr value, void* ptr, float opt) noexcept;
+  static VstIntPtr VST2_CALL DispatchEntry(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                           void* ptr, float opt) noexcept;
   static void VST2_CALL ProcessEntry(AEffect* effect, float** inputs, float** outputs,
                                      VstInt32 sampleFrames) noexcept;
   static void VST2_CALL ProcessReplacingEntry(AEffect* effect, float** inputs, float** outputs,

@@ -36,9 +36,8 @@ bool AskHostText(AudioEffectX& effect, VstInt32 opcode, char* target, std::size_
 } // namespace
 
 AudioEffectX::AudioEffectX(audioMasterCallback hostCallback, VstInt32 numPrograms, VstInt32 numParams)
-  : AudioEffect(hostCallback, numPrograms, numParams)
-{
-}
+    : AudioEffect(hostCallback, numPrograms, numParams)
+{}
 
 bool AudioEffectX::wantEvents(VstInt32 filter)
 {
@@ -259,8 +258,8 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
   case effOfflineNotify:
     return ptr != nullptr && value > 0 && value <= std::numeric_limits<VstInt32>::max() &&
                    offlineNotify(static_cast<VstAudioFile*>(ptr), static_cast<VstInt32>(value), index != 0)
-             ? 1
-             : 0;
+               ? 1
+               : 0;
   case effOfflinePrepare:
   case effOfflineRun:
   {
@@ -362,7 +361,8 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
     if (ptr == nullptr)
       return 0;
     VstInt32 next = 0;
-    FillHostText(static_cast<char*>(ptr), kVstMaxProductStrLen, [&](char* text) { next = getNextShellPlugin(text); });
+    FillHostText(static_cast<char*>(ptr), kVstMaxProductStrLen,
+                 [&](char* text) { next = getNextShellPlugin(text); });
     return next;
   }
   case effStartProcess:

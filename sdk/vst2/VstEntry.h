@@ -59,16 +59,17 @@ inline AEffect* RunEntry(audioMasterCallback hostCallback, EffectFactory factory
 #define VST2_MAIN_SYMBOL "main"
 #endif
 
-#define VST2_DEFINE_ENTRY(factory)                                                                     \
-  extern "C" VST2_EXPORT Vst2::AEffect* VST2_CALL VSTPluginMain(Vst2::audioMasterCallback hostCallback); \
-  extern "C" VST2_EXPORT Vst2::AEffect* VST2_CALL VSTPluginMain(Vst2::audioMasterCallback hostCallback)  \
-  {                                                                                                    \
-    return Vst2::RunEntry(hostCallback, &(factory));                                                   \
-  }                                                                                                    \
-  extern "C" VST2_EXPORT Vst2::AEffect* VST2_CALL Vst2LegacyMainEntry(Vst2::audioMasterCallback hostCallback) \
-    __asm__(VST2_MAIN_SYMBOL);                                                                         \
-  extern "C" VST2_EXPORT Vst2::AEffect* VST2_CALL Vst2LegacyMainEntry(Vst2::audioMasterCallback hostCallback) \
-  {                                                                                                    \
-    return Vst2::RunEntry(hostCallback, &(factory));                                                   \
-  }                                                                                                    \
+#define VST2_DEFINE_ENTRY(factory)                                                                           \
+  extern "C" VST2_EXPORT Vst2::AEffect* VST2_CALL VSTPluginMain(Vst2::audioMasterCallback hostCallback);     \
+  extern "C" VST2_EXPORT Vst2::AEffect* VST2_CALL VSTPluginMain(Vst2::audioMasterCallback hostCallback)      \
+  {                                                                                                          \
+    return Vst2::RunEntry(hostCallback, &(factory));                                                         \
+  }                                                                                                          \
+  extern "C" VST2_EXPORT Vst2::AEffect* VST2_CALL Vst2LegacyMainEntry(                                       \
+      Vst2::audioMasterCallback hostCallback) __asm__(VST2_MAIN_SYMBOL);                                     \
+  extern "C" VST2_EXPORT Vst2::AEffect* VST2_CALL Vst2LegacyMainEntry(                                       \
+      Vst2::audioMasterCallback hostCallback)                                                                \
+  {                                                                                                          \
+    return Vst2::RunEntry(hostCallback, &(factory));                                                         \
+  }                                                                                                          \
   static_assert(true, "entry points defined")

@@ -58,7 +58,7 @@ enum VstMidiEventFlags : VstInt32
 /// Common head of every event; byteSize is the size of the whole record.
 struct VstEvent
 {
-  VstInt32 type;        ///< VstEventTypes
+  VstInt32 type; ///< VstEventTypes
   VstInt32 byteSize;
   VstInt32 deltaFrames; ///< sample offset inside the current block
   VstInt32 flags;
@@ -68,14 +68,14 @@ struct VstEvent
 /// A short MIDI message: 1 to 3 bytes in midiData.
 struct VstMidiEvent
 {
-  VstInt32 type;        ///< kVstMidiType
-  VstInt32 byteSize;    ///< sizeof(VstMidiEvent) = 32
+  VstInt32 type;     ///< kVstMidiType
+  VstInt32 byteSize; ///< sizeof(VstMidiEvent) = 32
   VstInt32 deltaFrames;
-  VstInt32 flags;       ///< VstMidiEventFlags
-  VstInt32 noteLength;  ///< in samples, 0 unknown
-  VstInt32 noteOffset;  ///< samples into the note
-  char midiData[4];     ///< status, data 1, data 2, 0
-  char detune;          ///< cents, -64..63
+  VstInt32 flags;      ///< VstMidiEventFlags
+  VstInt32 noteLength; ///< in samples, 0 unknown
+  VstInt32 noteOffset; ///< samples into the note
+  char midiData[4];    ///< status, data 1, data 2, 0
+  char detune;         ///< cents, -64..63
   char noteOffVelocity;
   char reserved1;
   char reserved2;
@@ -84,7 +84,7 @@ struct VstMidiEvent
 /// A system-exclusive dump held elsewhere.
 struct VstMidiSysexEvent
 {
-  VstInt32 type;        ///< kVstSysExType
+  VstInt32 type; ///< kVstSysExType
   VstInt32 byteSize;
   VstInt32 deltaFrames;
   VstInt32 flags;
@@ -160,20 +160,20 @@ enum VstTimeInfoFlags : VstInt32
 /// tempo in beats per minute; a field counts only when its flag bit is set.
 struct VstTimeInfo
 {
-  double samplePos;           ///< samples since the song start (always valid)
-  double sampleRate;          ///< Hz (always valid)
-  double nanoSeconds;         ///< system time (kVstNanosValid)
-  double ppqPos;              ///< song position (kVstPpqPosValid)
-  double tempo;               ///< kVstTempoValid
-  double barStartPos;         ///< position of the current bar's start (kVstBarsValid)
-  double cycleStartPos;       ///< loop start (kVstCyclePosValid)
-  double cycleEndPos;         ///< loop end (kVstCyclePosValid)
-  VstInt32 timeSigNumerator;  ///< kVstTimeSigValid
+  double samplePos;          ///< samples since the song start (always valid)
+  double sampleRate;         ///< Hz (always valid)
+  double nanoSeconds;        ///< system time (kVstNanosValid)
+  double ppqPos;             ///< song position (kVstPpqPosValid)
+  double tempo;              ///< kVstTempoValid
+  double barStartPos;        ///< position of the current bar's start (kVstBarsValid)
+  double cycleStartPos;      ///< loop start (kVstCyclePosValid)
+  double cycleEndPos;        ///< loop end (kVstCyclePosValid)
+  VstInt32 timeSigNumerator; ///< kVstTimeSigValid
   VstInt32 timeSigDenominator;
-  VstInt32 smpteOffset;       ///< in subframes (kVstSmpteValid)
+  VstInt32 smpteOffset; ///< in subframes (kVstSmpteValid)
   VstInt32 smpteFrameRate;
   VstInt32 samplesToNextClock; ///< kVstClockValid
-  VstInt32 flags;             ///< VstTimeInfoFlags
+  VstInt32 flags;              ///< VstTimeInfoFlags
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -182,7 +182,7 @@ struct VstTimeInfo
 enum VstPinPropertiesFlags : VstInt32
 {
   kVstPinIsActive = 1 << 0,
-  kVstPinIsStereo = 1 << 1, ///< first of a stereo pair
+  kVstPinIsStereo = 1 << 1,  ///< first of a stereo pair
   kVstPinUseSpeaker = 1 << 2 ///< arrangementType is meaningful
 };
 
@@ -273,7 +273,7 @@ struct VstSpeakerProperties
 /// A bus layout. Declared with 8 speakers; a host may allocate room for more (numChannels).
 struct VstSpeakerArrangement
 {
-  VstInt32 type;        ///< VstSpeakerArrangementType
+  VstInt32 type; ///< VstSpeakerArrangementType
   VstInt32 numChannels;
   VstSpeakerProperties speakers[8];
 };
@@ -300,14 +300,63 @@ struct VstKeyCode
 
 enum VstVirtualKey : unsigned char
 {
-  VKEY_BACK = 1, VKEY_TAB, VKEY_CLEAR, VKEY_RETURN, VKEY_PAUSE, VKEY_ESCAPE, VKEY_SPACE, VKEY_NEXT,
-  VKEY_END, VKEY_HOME, VKEY_LEFT, VKEY_UP, VKEY_RIGHT, VKEY_DOWN, VKEY_PAGEUP, VKEY_PAGEDOWN,
-  VKEY_SELECT, VKEY_PRINT, VKEY_ENTER, VKEY_SNAPSHOT, VKEY_INSERT, VKEY_DELETE, VKEY_HELP,
-  VKEY_NUMPAD0, VKEY_NUMPAD1, VKEY_NUMPAD2, VKEY_NUMPAD3, VKEY_NUMPAD4, VKEY_NUMPAD5, VKEY_NUMPAD6,
-  VKEY_NUMPAD7, VKEY_NUMPAD8, VKEY_NUMPAD9, VKEY_MULTIPLY, VKEY_ADD, VKEY_SEPARATOR, VKEY_SUBTRACT,
-  VKEY_DECIMAL, VKEY_DIVIDE, VKEY_F1, VKEY_F2, VKEY_F3, VKEY_F4, VKEY_F5, VKEY_F6, VKEY_F7, VKEY_F8,
-  VKEY_F9, VKEY_F10, VKEY_F11, VKEY_F12, VKEY_NUMLOCK, VKEY_SCROLL, VKEY_SHIFT, VKEY_CONTROL,
-  VKEY_ALT, VKEY_EQUALS
+  VKEY_BACK = 1,
+  VKEY_TAB,
+  VKEY_CLEAR,
+  VKEY_RETURN,
+  VKEY_PAUSE,
+  VKEY_ESCAPE,
+  VKEY_SPACE,
+  VKEY_NEXT,
+  VKEY_END,
+  VKEY_HOME,
+  VKEY_LEFT,
+  VKEY_UP,
+  VKEY_RIGHT,
+  VKEY_DOWN,
+  VKEY_PAGEUP,
+  VKEY_PAGEDOWN,
+  VKEY_SELECT,
+  VKEY_PRINT,
+  VKEY_ENTER,
+  VKEY_SNAPSHOT,
+  VKEY_INSERT,
+  VKEY_DELETE,
+  VKEY_HELP,
+  VKEY_NUMPAD0,
+  VKEY_NUMPAD1,
+  VKEY_NUMPAD2,
+  VKEY_NUMPAD3,
+  VKEY_NUMPAD4,
+  VKEY_NUMPAD5,
+  VKEY_NUMPAD6,
+  VKEY_NUMPAD7,
+  VKEY_NUMPAD8,
+  VKEY_NUMPAD9,
+  VKEY_MULTIPLY,
+  VKEY_ADD,
+  VKEY_SEPARATOR,
+  VKEY_SUBTRACT,
+  VKEY_DECIMAL,
+  VKEY_DIVIDE,
+  VKEY_F1,
+  VKEY_F2,
+  VKEY_F3,
+  VKEY_F4,
+  VKEY_F5,
+  VKEY_F6,
+  VKEY_F7,
+  VKEY_F8,
+  VKEY_F9,
+  VKEY_F10,
+  VKEY_F11,
+  VKEY_F12,
+  VKEY_NUMLOCK,
+  VKEY_SCROLL,
+  VKEY_SHIFT,
+  VKEY_CONTROL,
+  VKEY_ALT,
+  VKEY_EQUALS
 };
 
 enum VstModifierKey : unsigned char
@@ -465,8 +514,10 @@ static_assert(sizeof(VstPinProperties) == 128 && offsetof(VstPinProperties, shor
 static_assert(sizeof(VstSpeakerProperties) == 112 && offsetof(VstSpeakerProperties, type) == 80);
 static_assert(sizeof(VstSpeakerArrangement) == 8 + 8 * 112);
 static_assert(sizeof(ERect) == 8 && sizeof(VstKeyCode) == 8);
-static_assert(sizeof(VstParameterProperties) == 152 && offsetof(VstParameterProperties, categoryLabel) == 112);
-static_assert(sizeof(MidiProgramName) == 80 && sizeof(MidiProgramCategory) == 76 && sizeof(MidiKeyName) == 80);
+static_assert(sizeof(VstParameterProperties) == 152 &&
+              offsetof(VstParameterProperties, categoryLabel) == 112);
+static_assert(sizeof(MidiProgramName) == 80 && sizeof(MidiProgramCategory) == 76 &&
+              sizeof(MidiKeyName) == 80);
 static_assert(sizeof(VstPatchChunkInfo) == 64);
 #if INTPTR_MAX == INT64_MAX
 static_assert(sizeof(VstEvents) == 32 && offsetof(VstEvents, events) == 16);

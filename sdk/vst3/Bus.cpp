@@ -5,7 +5,7 @@
 namespace Steinberg::Vst
 {
 Bus::Bus(std::u16string_view name, BusType busType, int32 flags)
-  : m_busType(busType), m_flags(flags), m_active((flags & BusInfo::kDefaultActive) != 0)
+    : m_busType(busType), m_flags(flags), m_active((flags & BusInfo::kDefaultActive) != 0)
 {
   SetName(name);
 }
@@ -24,14 +24,12 @@ void Bus::GetInfo(BusInfo& info) const
 }
 
 AudioBus::AudioBus(std::u16string_view name, BusType busType, int32 flags, SpeakerArrangement arrangement)
-  : Bus(name, busType, flags), m_arrangement(arrangement)
-{
-}
+    : Bus(name, busType, flags), m_arrangement(arrangement)
+{}
 
 EventBus::EventBus(std::u16string_view name, BusType busType, int32 flags, int32 channelCount)
-  : Bus(name, busType, flags), m_channelCount(channelCount)
-{
-}
+    : Bus(name, busType, flags), m_channelCount(channelCount)
+{}
 
 Bus* BusList::At(int32 index) const
 {
@@ -60,4 +58,4 @@ bool BusList::GetInfo(int32 index, BusInfo& info) const
   bus->GetInfo(info);
   return true;
 }
-}  // namespace Steinberg::Vst
+} // namespace Steinberg::Vst

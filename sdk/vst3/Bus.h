@@ -93,4 +93,4 @@ private:
   BusDirection m_direction;
   std::vector<std::unique_ptr<Bus>> m_buses;
 };
-}  // namespace Steinberg::Vst
+} // namespace Steinberg::Vst

@@ -27,7 +27,7 @@ std::u16string_view Wide(const char16* field, int32 size)
 {
   return {field, static_cast<size_t>(StringLength16(field, size))};
 }
-}  // namespace
+} // namespace
 
 CPluginFactory::CPluginFactory(const PFactoryInfo& info) : m_info(info)
 {
@@ -47,7 +47,7 @@ IPluginFactory* CPluginFactory::GetShared(const PFactoryInfo& info,
     {
       registerClasses(*factory);
     }
-    s_shared = factory;  // the new factory's own reference goes to the caller
+    s_shared = factory; // the new factory's own reference goes to the caller
   }
   else
   {
@@ -209,7 +209,7 @@ tresult PLUGIN_API CPluginFactory::createInstance(FIDString cid, FIDString iid, 
   }
   catch (...)
   {
-    return kInternalError;  // nothing may propagate into the host
+    return kInternalError; // nothing may propagate into the host
   }
   if (instance == nullptr)
   {
@@ -269,4 +269,4 @@ const CPluginFactory::ClassEntry* CPluginFactory::EntryAt(int32 index) const
   }
   return &m_classes[static_cast<size_t>(index)];
 }
-}  // namespace Steinberg
+} // namespace Steinberg

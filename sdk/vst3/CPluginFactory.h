@@ -72,4 +72,4 @@ private:
   std::vector<ClassEntry> m_classes;
   FUnknown* m_hostContext = nullptr;
 };
-}  // namespace Steinberg
+} // namespace Steinberg

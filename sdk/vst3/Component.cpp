@@ -156,14 +156,14 @@ AudioBus* Component::AddAudioInput(std::u16string_view name, SpeakerArrangement 
                                    int32 flags)
 {
   return static_cast<AudioBus*>(
-    m_audioInputs.Add(std::make_unique<AudioBus>(name, type, flags, arrangement)));
+      m_audioInputs.Add(std::make_unique<AudioBus>(name, type, flags, arrangement)));
 }
 
 AudioBus* Component::AddAudioOutput(std::u16string_view name, SpeakerArrangement arrangement, BusType type,
                                     int32 flags)
 {
   return static_cast<AudioBus*>(
-    m_audioOutputs.Add(std::make_unique<AudioBus>(name, type, flags, arrangement)));
+      m_audioOutputs.Add(std::make_unique<AudioBus>(name, type, flags, arrangement)));
 }
 
 EventBus* Component::AddEventInput(std::u16string_view name, int32 channels, BusType type, int32 flags)
@@ -292,4 +292,4 @@ void AudioEffect::CollectInterfaces(InterfaceTable& table)
   Component::CollectInterfaces(table);
   table.Add(IAudioProcessor::iid, static_cast<IAudioProcessor*>(this));
 }
-}  // namespace Steinberg::Vst
+} // namespace Steinberg::Vst

@@ -140,4 +140,4 @@ protected:
 
   ProcessSetup m_processSetup;
 };
-}  // namespace Steinberg::Vst
+} // namespace Steinberg::Vst

@@ -287,4 +287,4 @@ void EditControllerEx1::CollectInterfaces(InterfaceTable& table)
   EditController::CollectInterfaces(table);
   table.Add(IUnitInfo::iid, static_cast<IUnitInfo*>(this));
 }
-}  // namespace Steinberg::Vst
+} // namespace Steinberg::Vst

@@ -113,4 +113,4 @@ private:
   std::vector<UnitInfo> m_units;
   UnitID m_selectedUnit = kRootUnitId;
 };
-}  // namespace Steinberg::Vst
+} // namespace Steinberg::Vst

@@ -31,4 +31,4 @@ void EventList::CollectInterfaces(InterfaceTable& table)
   FObject::CollectInterfaces(table);
   table.Add(IEventList::iid, static_cast<IEventList*>(this));
 }
-}  // namespace Steinberg::Vst
+} // namespace Steinberg::Vst

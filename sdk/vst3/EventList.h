@@ -30,7 +30,7 @@ protected:
   void CollectInterfaces(InterfaceTable& table) override;
 
 private:
-  std::vector<Event> m_events;  // sized at construction; m_count are in use
+  std::vector<Event> m_events; // sized at construction; m_count are in use
   int32 m_count = 0;
 };
-}  // namespace Steinberg::Vst
+} // namespace Steinberg::Vst

@@ -68,4 +68,4 @@ void FObject::CollectInterfaces(InterfaceTable& table)
 {
   table.Add(FUnknown::iid, this);
 }
-}  // namespace Steinberg
+} // namespace Steinberg

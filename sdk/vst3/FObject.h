@@ -83,19 +83,19 @@ private:
 
 /// Declares the three FUnknown methods of a class with several FUnknown sub-objects as
 /// forwarders to `Base`, which must be an FObject (or forward to one).
-#define TONVERA_VST3_FORWARD_FUNKNOWN(Base)                                                        \
-public:                                                                                            \
-  ::Steinberg::tresult PLUGIN_API queryInterface(const ::Steinberg::TUID iid, void** obj) override \
-  {                                                                                                \
-    return Base::queryInterface(iid, obj);                                                         \
-  }                                                                                                \
-  ::Steinberg::uint32 PLUGIN_API addRef() override                                                 \
-  {                                                                                                \
-    return Base::addRef();                                                                         \
-  }                                                                                                \
-  ::Steinberg::uint32 PLUGIN_API release() override                                                \
-  {                                                                                                \
-    return Base::release();                                                                        \
+#define TONVERA_VST3_FORWARD_FUNKNOWN(Base)                                                                  \
+public:                                                                                                      \
+  ::Steinberg::tresult PLUGIN_API queryInterface(const ::Steinberg::TUID iid, void** obj) override           \
+  {                                                                                                          \
+    return Base::queryInterface(iid, obj);                                                                   \
+  }                                                                                                          \
+  ::Steinberg::uint32 PLUGIN_API addRef() override                                                           \
+  {                                                                                                          \
+    return Base::addRef();                                                                                   \
+  }                                                                                                          \
+  ::Steinberg::uint32 PLUGIN_API release() override                                                          \
+  {                                                                                                          \
+    return Base::release();                                                                                  \
   }
 
 /// Holds one reference to an interface and releases it when replaced or destroyed.
@@ -150,4 +150,4 @@ public:
 private:
   I* m_object = nullptr;
 };
-}  // namespace Steinberg
+} // namespace Steinberg

@@ -121,4 +121,4 @@ void MemoryStream::CollectInterfaces(InterfaceTable& table)
   FObject::CollectInterfaces(table);
   table.Add(IBStream::iid, static_cast<IBStream*>(this));
 }
-}  // namespace Steinberg
+} // namespace Steinberg

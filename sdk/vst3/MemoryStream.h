@@ -47,4 +47,4 @@ private:
   std::vector<uint8> m_data;
   int64 m_position = 0;
 };
-}  // namespace Steinberg
+} // namespace Steinberg

@@ -14,11 +14,11 @@ ParamValue Clamp01(ParamValue value)
 {
   if (!(value >= 0.0))
   {
-    return 0.0;  // also NaN
+    return 0.0; // also NaN
   }
   return value > 1.0 ? 1.0 : value;
 }
-}  // namespace
+} // namespace
 
 Parameter::Parameter(std::u16string_view title, ParamID id, std::u16string_view units,
                      ParamValue defaultNormalized, int32 stepCount, int32 flags, UnitID unitId,
@@ -66,10 +66,10 @@ void Parameter::ToString(ParamValue valueNormalized, String128 text) const
   char buffer[128];
   const int precision = m_precision < 0 ? 0 : (m_precision > 16 ? 16 : m_precision);
   std::to_chars_result result =
-    std::to_chars(buffer, buffer + sizeof buffer - 1, plain, std::chars_format::fixed, precision);
+      std::to_chars(buffer, buffer + sizeof buffer - 1, plain, std::chars_format::fixed, precision);
   if (result.ec != std::errc())
   {
-    result = std::to_chars(buffer, buffer + sizeof buffer - 1, plain);  // too long in fixed notation
+    result = std::to_chars(buffer, buffer + sizeof buffer - 1, plain); // too long in fixed notation
   }
   *result.ptr = 0;
   CopyUtf8ToString16(text, 128, buffer);
@@ -120,7 +120,7 @@ Parameter* ParameterContainer::AddParameter(std::u16string_view title, ParamID i
                                             UnitID unitId)
 {
   return AddParameter(
-    std::make_unique<Parameter>(title, id, units, defaultNormalized, stepCount, flags, unitId));
+      std::make_unique<Parameter>(title, id, units, defaultNormalized, stepCount, flags, unitId));
 }
 
 Parameter* ParameterContainer::GetParameterByIndex(int32 index) const
@@ -143,4 +143,4 @@ void ParameterContainer::RemoveAll()
   m_parameters.clear();
   m_indexById.clear();
 }
-}  // namespace Steinberg::Vst
+} // namespace Steinberg::Vst

@@ -72,4 +72,4 @@ private:
   std::vector<std::unique_ptr<Parameter>> m_parameters;
   std::unordered_map<ParamID, size_t> m_indexById;
 };
-}  // namespace Steinberg::Vst
+} // namespace Steinberg::Vst

@@ -5,9 +5,8 @@
 namespace Steinberg::Vst
 {
 ParamValueQueue::ParamValueQueue(FUnknown& owner, int32 maxPoints)
-  : m_owner(owner), m_points(static_cast<size_t>(std::max(maxPoints, 1)))
-{
-}
+    : m_owner(owner), m_points(static_cast<size_t>(std::max(maxPoints, 1)))
+{}
 
 void ParamValueQueue::Reset(ParamID id)
 {
@@ -81,7 +80,7 @@ ParameterChanges::ParameterChanges(int32 maxParameters, int32 maxPointsPerQueue)
   for (int32 i = 0; i < count; ++i)
   {
     m_queues.push_back(
-      std::make_unique<ParamValueQueue>(static_cast<IParameterChanges&>(*this), maxPointsPerQueue));
+        std::make_unique<ParamValueQueue>(static_cast<IParameterChanges&>(*this), maxPointsPerQueue));
   }
 }
 
@@ -120,4 +119,4 @@ void ParameterChanges::CollectInterfaces(InterfaceTable& table)
   FObject::CollectInterfaces(table);
   table.Add(IParameterChanges::iid, static_cast<IParameterChanges*>(this));
 }
-}  // namespace Steinberg::Vst
+} // namespace Steinberg::Vst

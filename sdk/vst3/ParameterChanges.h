@@ -43,7 +43,7 @@ private:
   };
   FUnknown& m_owner;
   ParamID m_id = 0;
-  std::vector<Point> m_points;  // sized at construction; m_count are in use
+  std::vector<Point> m_points; // sized at construction; m_count are in use
   int32 m_count = 0;
 };
 
@@ -72,4 +72,4 @@ private:
   std::vector<std::unique_ptr<ParamValueQueue>> m_queues;
   int32 m_count = 0;
 };
-}  // namespace Steinberg::Vst
+} // namespace Steinberg::Vst

@@ -45,14 +45,14 @@ using char8 = char;
 using char16 = char16_t;
 using TChar = char16;
 using CString = const char8*;
-using FIDString = const char8*;  ///< for interface and class IDs: points at 16 bytes
+using FIDString = const char8*; ///< for interface and class IDs: points at 16 bytes
 using TUID = int8[16];
 
 constexpr bool kIsComCompatible =
 #ifdef _WIN32
-  true;
+    true;
 #else
-  false;
+    false;
 #endif
 
 // Result codes. Windows uses the COM values so that the interfaces stay COM-compatible;
@@ -193,4 +193,4 @@ I* QueryInterfaceOf(FUnknown* object)
 
 static_assert(sizeof(TChar) == 2, "VST 3 strings are UTF-16");
 static_assert(sizeof(TUID) == 16);
-}  // namespace Steinberg
+} // namespace Steinberg

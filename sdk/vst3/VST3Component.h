@@ -13,7 +13,7 @@ using BusDirection = int32;
 using BusType = int32;
 using IoMode = int32;
 using Speaker = uint64;
-using SpeakerArrangement = uint64;  ///< bit set of Speaker values
+using SpeakerArrangement = uint64; ///< bit set of Speaker values
 using String128 = TChar[128];
 using ParamID = uint32;
 using ParamValue = double;
@@ -58,13 +58,13 @@ struct BusInfo
 {
   enum BusFlags : uint32
   {
-    kDefaultActive = 1 << 0,     ///< the bus is active after creation
-    kIsControlVoltage = 1 << 1,  ///< the bus carries control voltages, not audio
+    kDefaultActive = 1 << 0,    ///< the bus is active after creation
+    kIsControlVoltage = 1 << 1, ///< the bus carries control voltages, not audio
   };
 
   MediaType mediaType;
   BusDirection direction;
-  int32 channelCount;  ///< audio: speakers in the arrangement; events: MIDI channels
+  int32 channelCount; ///< audio: speakers in the arrangement; events: MIDI channels
   String128 name;
   BusType busType;
   uint32 flags;
@@ -75,7 +75,7 @@ struct RoutingInfo
 {
   MediaType mediaType;
   int32 busIndex;
-  int32 channel;  ///< -1 for all channels
+  int32 channel; ///< -1 for all channels
 };
 
 namespace SpeakerArr
@@ -89,7 +89,7 @@ constexpr Speaker kSpeakerLs = 1ull << 4;
 constexpr Speaker kSpeakerRs = 1ull << 5;
 constexpr Speaker kSpeakerLc = 1ull << 6;
 constexpr Speaker kSpeakerRc = 1ull << 7;
-constexpr Speaker kSpeakerS = 1ull << 8;  ///< centre surround
+constexpr Speaker kSpeakerS = 1ull << 8; ///< centre surround
 constexpr Speaker kSpeakerCs = kSpeakerS;
 constexpr Speaker kSpeakerSl = 1ull << 9;
 constexpr Speaker kSpeakerSr = 1ull << 10;
@@ -101,7 +101,7 @@ constexpr Speaker kSpeakerTrl = 1ull << 15;
 constexpr Speaker kSpeakerTrc = 1ull << 16;
 constexpr Speaker kSpeakerTrr = 1ull << 17;
 constexpr Speaker kSpeakerLfe2 = 1ull << 18;
-constexpr Speaker kSpeakerM = 1ull << 19;  ///< mono
+constexpr Speaker kSpeakerM = 1ull << 19; ///< mono
 
 /// Common arrangements.
 constexpr SpeakerArrangement kEmpty = 0;
@@ -128,7 +128,7 @@ constexpr int32 GetChannelCount(SpeakerArrangement arrangement)
   }
   return count;
 }
-}  // namespace SpeakerArr
+} // namespace SpeakerArr
 
 /// The processing part of a plug-in. Buses are described and switched here; state goes through
 /// host streams.
@@ -152,4 +152,4 @@ public:
 static_assert(sizeof(BusInfo) == 276 && offsetof(BusInfo, busType) == 268);
 static_assert(sizeof(RoutingInfo) == 12);
 static_assert(SpeakerArr::GetChannelCount(SpeakerArr::k80Music) == 8 && SpeakerArr::k80Music == 0x737);
-}  // namespace Steinberg::Vst
+} // namespace Steinberg::Vst

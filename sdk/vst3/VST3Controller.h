@@ -228,4 +228,4 @@ static_assert(sizeof(ParameterInfo) == 792 && offsetof(ParameterInfo, stepCount)
 static_assert(offsetof(ParameterInfo, defaultNormalizedValue) == 776 &&
               offsetof(ParameterInfo, flags) == 788);
 static_assert(sizeof(UnitInfo) == 268 && sizeof(ProgramListInfo) == 264);
-}  // namespace Steinberg::Vst
+} // namespace Steinberg::Vst

@@ -18,7 +18,7 @@ struct PFactoryInfo
     kClassesDiscardable = 1 << 0,
     kLicenseCheck = 1 << 1,
     kComponentNonDiscardable = 1 << 3,
-    kUnicode = 1 << 4  ///< the class records are also available as PClassInfoW
+    kUnicode = 1 << 4 ///< the class records are also available as PClassInfoW
   };
   static constexpr int32 kURLSize = 256;
   static constexpr int32 kEmailSize = 128;
@@ -58,7 +58,7 @@ struct PClassInfo2
   char8 category[PClassInfo::kCategorySize];
   char8 name[PClassInfo::kNameSize];
   uint32 classFlags;
-  char8 subCategories[kSubCategoriesSize];  ///< "|"-separated, e.g. "Fx|Delay"
+  char8 subCategories[kSubCategoriesSize]; ///< "|"-separated, e.g. "Fx|Delay"
   char8 vendor[kVendorSize];
   char8 version[kVersionSize];
   char8 sdkVersion[kVersionSize];
@@ -122,7 +122,7 @@ enum ComponentFlags : uint32
   kDistributable = 1 << 0,
   kSimpleModeSupported = 1 << 1
 };
-}  // namespace Vst
+} // namespace Vst
 
 // Signatures of the module's exported entry points (Linux: ModuleEntry/ModuleExit; Windows:
 // InitDll/ExitDll). ModuleEntry receives the handle returned by dlopen.
@@ -135,4 +135,4 @@ static_assert(sizeof(PClassInfo) == 116);
 static_assert(sizeof(PClassInfo2) == 440);
 static_assert(sizeof(PClassInfoW) == 696);
 static_assert(offsetof(PClassInfoW, name) == 52 && offsetof(PClassInfoW, classFlags) == 180);
-}  // namespace Steinberg
+} // namespace Steinberg

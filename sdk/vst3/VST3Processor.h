@@ -34,7 +34,7 @@ struct ProcessSetup
   int32 processMode;
   int32 symbolicSampleSize;
   int32 maxSamplesPerBlock;
-  SampleRate sampleRate;  ///< Hz
+  SampleRate sampleRate; ///< Hz
 };
 
 /// The channels of one bus in one block. Bit n of silenceFlags marks channel n as silent.
@@ -90,13 +90,13 @@ struct ProcessContext
   uint32 state;
   double sampleRate;
   TSamples projectTimeSamples;
-  int64 systemTime;  ///< nanoseconds
+  int64 systemTime; ///< nanoseconds
   TSamples continousTimeSamples;
   TQuarterNotes projectTimeMusic;
   TQuarterNotes barPositionMusic;
   TQuarterNotes cycleStartMusic;
   TQuarterNotes cycleEndMusic;
-  double tempo;  ///< beats per minute
+  double tempo; ///< beats per minute
   int32 timeSigNumerator;
   int32 timeSigDenominator;
   Chord chord;
@@ -108,11 +108,11 @@ struct ProcessContext
 struct NoteOnEvent
 {
   int16 channel;
-  int16 pitch;     ///< MIDI key 0..127
-  float tuning;    ///< cents
-  float velocity;  ///< 0..1
+  int16 pitch;    ///< MIDI key 0..127
+  float tuning;   ///< cents
+  float velocity; ///< 0..1
   int32 length;
-  int32 noteId;  ///< -1 when unknown
+  int32 noteId; ///< -1 when unknown
 };
 
 struct NoteOffEvent
@@ -208,7 +208,7 @@ struct Event
   };
 
   int32 busIndex;
-  int32 sampleOffset;  ///< from the start of the block
+  int32 sampleOffset; ///< from the start of the block
   TQuarterNotes ppqPosition;
   uint16 flags;
   uint16 type;
@@ -268,8 +268,8 @@ struct ProcessData
   int32 processMode;
   int32 symbolicSampleSize;
   int32 numSamples;
-  int32 numInputs;   ///< entries in `inputs`
-  int32 numOutputs;  ///< entries in `outputs`
+  int32 numInputs;  ///< entries in `inputs`
+  int32 numOutputs; ///< entries in `outputs`
   AudioBusBuffers* inputs;
   AudioBusBuffers* outputs;
   IParameterChanges* inputParameterChanges;
@@ -304,4 +304,4 @@ static_assert(sizeof(ProcessContext) == 112 && offsetof(ProcessContext, tempo) =
 static_assert(offsetof(ProcessContext, chord) == 88 && offsetof(ProcessContext, samplesToNextClock) == 104);
 static_assert(sizeof(NoteOnEvent) == 20 && sizeof(NoteOffEvent) == 16);
 static_assert(sizeof(void*) != 8 || (sizeof(Event) == 48 && offsetof(Event, noteOn) == 24));
-}  // namespace Steinberg::Vst
+} // namespace Steinberg::Vst

@@ -57,7 +57,7 @@ char32_t DecodeUtf8(std::string_view text, size_t& pos)
   pos += length;
   if (code < kMinimum[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
   {
-    return kReplacement;  // overlong form, out of range or an encoded surrogate
+    return kReplacement; // overlong form, out of range or an encoded surrogate
   }
   return code;
 }
@@ -138,7 +138,7 @@ bool PutUtf8(char8* dest, int32 capacity, int32& written, char32_t code)
   }
   return true;
 }
-}  // namespace
+} // namespace
 
 int32 StringLength16(const TChar* text, int32 capacity)
 {
@@ -244,4 +244,4 @@ std::string String16ToUtf8(const TChar* text, int32 capacity)
   }
   return result;
 }
-}  // namespace Steinberg
+} // namespace Steinberg

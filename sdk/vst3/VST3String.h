@@ -48,4 +48,4 @@ int32 CopyString8(char8 (&dest)[N], std::string_view utf8)
 {
   return CopyString8(dest, N, utf8);
 }
-}  // namespace Steinberg
+} // namespace Steinberg

@@ -61,7 +61,7 @@ public:
 namespace Linux
 {
 using FileDescriptor = int;
-using TimerInterval = uint64;  ///< milliseconds
+using TimerInterval = uint64; ///< milliseconds
 
 /// Called by the run loop when a registered descriptor is readable.
 class IEventHandler : public FUnknown
@@ -92,7 +92,7 @@ public:
 
   static constexpr FUID iid = MakeFUID(0x18C35366, 0x97764F1A, 0x9C5B8385, 0x7A871389);
 };
-}  // namespace Linux
+} // namespace Linux
 
 static_assert(sizeof(ViewRect) == 16);
-}  // namespace Steinberg
+} // namespace Steinberg

@@ -23,15 +23,14 @@ class MLockHolder
 {
 public:
   MLockHolder(MERWLock& lock, std::uint32_t mode)
-    : m_thread([this, &lock, mode] {
-        m_result = lock.Acquire(mode, kPatienceMs);
-        m_taken.Release();
-        m_finish.Acquire(kPatienceMs);
-        if (m_result == 0)
-          lock.Release(mode);
-      })
-  {
-  }
+      : m_thread([this, &lock, mode] {
+          m_result = lock.Acquire(mode, kPatienceMs);
+          m_taken.Release();
+          m_finish.Acquire(kPatienceMs);
+          if (m_result == 0)
+            lock.Release(mode);
+        })
+  {}
   ~MLockHolder() { Finish(); }
 
   /// Waits until the thread holds the lock (or gave up). True when it holds it.

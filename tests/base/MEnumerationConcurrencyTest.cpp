@@ -10,7 +10,8 @@
 namespace
 {
 
-constexpr const char* kNames[] = {"alpha", "beta", "gamma", "delta", "epsilon", "zeta", "eta", "theta", "iota"};
+constexpr const char* kNames[] = {"alpha", "beta", "gamma", "delta", "epsilon",
+                                  "zeta",  "eta",  "theta", "iota"};
 
 TEST(MEnumerationConcurrency, ThreadsRacingToTheFirstLookupAllFindEveryName)
 {
@@ -22,21 +23,18 @@ TEST(MEnumerationConcurrency, ThreadsRacingToTheFirstLookupAllFindEveryName)
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
     {
-      threads.emplace_back(
-        [&, t]
+      threads.emplace_back([&, t] {
+        while (!go.load(std::memory_order_relaxed))
+        {}
+        for (int i = 0; i < 9; ++i)
         {
-          while (!go.load(std::memory_order_relaxed))
+          int item = (i + t) % 9;
+          if (enumeration.Find(MString::FromLiteral(kNames[item])) != item)
           {
+            misses.fetch_add(1, std::memory_order_relaxed);
           }
-          for (int i = 0; i < 9; ++i)
-          {
-            int item = (i + t) % 9;
-            if (enumeration.Find(MString::FromLiteral(kNames[item])) != item)
-            {
-              misses.fetch_add(1, std::memory_order_relaxed);
-            }
-          }
-        });
+        }
+      });
     }
     go.store(true, std::memory_order_relaxed);
     for (auto& thread : threads)

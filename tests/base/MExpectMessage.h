@@ -6,7 +6,8 @@
 
 #include <string>
 
-template <typename Call> std::string MessageOf(Call&& call)
+template <typename Call>
+std::string MessageOf(Call&& call)
 {
   try
   {

@@ -34,56 +34,56 @@ MString Fill(const MString& format, const std::vector<Value>& arguments)
 TEST(MFormatTest, DisplayTextsAreExact)
 {
   const FormatCase cases[] = {
-    // Signed display values with a forced plus sign: zero and negatives carry none of their own.
-    {"{0;+.02}", {1.0}, "+1.00"},
-    {"{0;+.02}", {0.0}, "0.00"},
-    {"{0;+.02}", {-0.5}, "-0.50"},
-    {"{0;+.02}", {1e-21}, "0.00"},
-    {"{0.1}%", {12.34}, "12.3%"},
-    {"{0;.2} dB", {-6.0206}, "-6.02 dB"},
-    {"{0}", {std::int64_t{440}}, "440"},
-    {"{0}", {440.0}, "440.0000"},
-    {"{0.0}", {2.7}, "3"},
-    {"{0,0}", {2.5}, "2.5000"}, // "0" sets zero fill, which doubles ignore
-    {"{0;.12}", {1.0 / 3.0}, "0.333333333333"},
-    {"{0;.10}", {1e25}, "1e+25"},
-    {"{0;.10}", {0.5}, "0.5"},
-    {"{0;.9}", {0.5}, "0.500000000"},
-    // Integers: width, fill, radix and sign.
-    {"{0;+}", {std::int64_t{3}}, "+3"},
-    {"{0;+}", {std::int64_t{0}}, "0"},
-    {"{0;+}", {std::int64_t{-3}}, "-3"},
-    {"{0;+}", {std::uint64_t{0}}, "0"},
-    {"{0;+}", {std::uint64_t{7}}, "+7"},
-    {"{0x}", {std::int64_t{255}}, "ff"},
-    {"{0x04}", {std::int64_t{255}}, "00ff"},
-    {"{0 5}|", {std::int64_t{42}}, "   42|"},
-    {"{0 -5}|", {std::int64_t{42}}, "42   |"},
-    {"{0;05}", {std::int64_t{-42}}, "-0042"},
-    {"{0;+05}", {std::int64_t{42}}, "+0042"},
-    {"{0}", {std::uint64_t{18446744073709551615ull}}, "18446744073709551615"},
-    {"{0}", {std::int64_t{std::numeric_limits<std::int64_t>::min()}}, "-9223372036854775808"},
-    // Width and fill do not apply to doubles or strings.
-    {"{0 8.1}", {1.25}, "1.2"},
-    {"[{0 8}]", {MString("ab")}, "[ab]"},
-    // Adjacent placeholders fill in the order they appear.
-    {"{0}{1}", {MString("a"), MString("b")}, "ab"},
-    {"{1}{0}", {MString("a"), MString("b")}, "ba"},
-    {"<{2}{0}{1}>", {MString("x"), MString("y"), MString("z")}, "<zxy>"},
-    {"{0} and {1}", {MString("this"), MString("that")}, "this and that"},
-    {"{1} before {0}", {MString("later"), MString("first")}, "first before later"},
-    // An index used twice keeps its last position.
-    {"{0}-{0}", {MString("v")}, "-v"},
-    // Escapes.
-    {"a{{b", {}, "a{b"},
-    {"a}}b", {}, "a}b"},
-    {"a}{b", {}, "a{b"},
-    {"{{{0}}}", {std::int64_t{5}}, "{5}"},
-    {"tail}", {}, "tail}"},
-    // Missing and surplus arguments.
-    {"x{0}y{1}z", {MString("1")}, "x1yz"},
-    {"{0}", {MString("a"), MString("surplus")}, "a"},
-    {"{32}{-1}ok", {MString("a")}, "ok"},
+      // Signed display values with a forced plus sign: zero and negatives carry none of their own.
+      {"{0;+.02}", {1.0}, "+1.00"},
+      {"{0;+.02}", {0.0}, "0.00"},
+      {"{0;+.02}", {-0.5}, "-0.50"},
+      {"{0;+.02}", {1e-21}, "0.00"},
+      {"{0.1}%", {12.34}, "12.3%"},
+      {"{0;.2} dB", {-6.0206}, "-6.02 dB"},
+      {"{0}", {std::int64_t{440}}, "440"},
+      {"{0}", {440.0}, "440.0000"},
+      {"{0.0}", {2.7}, "3"},
+      {"{0,0}", {2.5}, "2.5000"}, // "0" sets zero fill, which doubles ignore
+      {"{0;.12}", {1.0 / 3.0}, "0.333333333333"},
+      {"{0;.10}", {1e25}, "1e+25"},
+      {"{0;.10}", {0.5}, "0.5"},
+      {"{0;.9}", {0.5}, "0.500000000"},
+      // Integers: width, fill, radix and sign.
+      {"{0;+}", {std::int64_t{3}}, "+3"},
+      {"{0;+}", {std::int64_t{0}}, "0"},
+      {"{0;+}", {std::int64_t{-3}}, "-3"},
+      {"{0;+}", {std::uint64_t{0}}, "0"},
+      {"{0;+}", {std::uint64_t{7}}, "+7"},
+      {"{0x}", {std::int64_t{255}}, "ff"},
+      {"{0x04}", {std::int64_t{255}}, "00ff"},
+      {"{0 5}|", {std::int64_t{42}}, "   42|"},
+      {"{0 -5}|", {std::int64_t{42}}, "42   |"},
+      {"{0;05}", {std::int64_t{-42}}, "-0042"},
+      {"{0;+05}", {std::int64_t{42}}, "+0042"},
+      {"{0}", {std::uint64_t{18446744073709551615ull}}, "18446744073709551615"},
+      {"{0}", {std::int64_t{std::numeric_limits<std::int64_t>::min()}}, "-9223372036854775808"},
+      // Width and fill do not apply to doubles or strings.
+      {"{0 8.1}", {1.25}, "1.2"},
+      {"[{0 8}]", {MString("ab")}, "[ab]"},
+      // Adjacent placeholders fill in the order they appear.
+      {"{0}{1}", {MString("a"), MString("b")}, "ab"},
+      {"{1}{0}", {MString("a"), MString("b")}, "ba"},
+      {"<{2}{0}{1}>", {MString("x"), MString("y"), MString("z")}, "<zxy>"},
+      {"{0} and {1}", {MString("this"), MString("that")}, "this and that"},
+      {"{1} before {0}", {MString("later"), MString("first")}, "first before later"},
+      // An index used twice keeps its last position.
+      {"{0}-{0}", {MString("v")}, "-v"},
+      // Escapes.
+      {"a{{b", {}, "a{b"},
+      {"a}}b", {}, "a}b"},
+      {"a}{b", {}, "a{b"},
+      {"{{{0}}}", {std::int64_t{5}}, "{5}"},
+      {"tail}", {}, "tail}"},
+      // Missing and surplus arguments.
+      {"x{0}y{1}z", {MString("1")}, "x1yz"},
+      {"{0}", {MString("a"), MString("surplus")}, "a"},
+      {"{32}{-1}ok", {MString("a")}, "ok"},
   };
   for (const FormatCase& c : cases)
   {
@@ -121,21 +121,21 @@ struct ParseCase
 TEST(MFormatParserTest, TypedTextCapturesWhatTheFormatSays)
 {
   const ParseCase cases[] = {
-    {"{0} Hz", "440 Hz", {"440"}},
-    {"{0}", "abc", {"abc"}},
-    {"{0} Hz", "440", {"440"}},
-    {"{0} Hz", "440    Hz", {"440"}},
-    {"{0;.2} dB", "-6.02 dB", {"-6.02"}},
-    {"{0}%", "12.5%", {"12.5"}},
-    {"{0}:{1}", "3:4", {"3", "4"}},
-    {"{0}:{1}", "3;4", {"3;4"}},
-    {"{1}/{0}", "a/b", {"b", "a"}},
-    {"x{0}", "y12", {}},                 // first literal mismatch: nothing captured
-    {"{0} x {1}", "1x2", {"1x2"}},       // the blank is required; parsing stops there
-    {"{0}", "", {}},
-    {"{{{0}}}", "{7}", {"7"}},
-    {"Note {0}", "Note", {}},            // text ends first
-    {"{0}", "one two", {"one"}},
+      {"{0} Hz", "440 Hz", {"440"}},
+      {"{0}", "abc", {"abc"}},
+      {"{0} Hz", "440", {"440"}},
+      {"{0} Hz", "440    Hz", {"440"}},
+      {"{0;.2} dB", "-6.02 dB", {"-6.02"}},
+      {"{0}%", "12.5%", {"12.5"}},
+      {"{0}:{1}", "3:4", {"3", "4"}},
+      {"{0}:{1}", "3;4", {"3;4"}},
+      {"{1}/{0}", "a/b", {"b", "a"}},
+      {"x{0}", "y12", {}},           // first literal mismatch: nothing captured
+      {"{0} x {1}", "1x2", {"1x2"}}, // the blank is required; parsing stops there
+      {"{0}", "", {}},
+      {"{{{0}}}", "{7}", {"7"}},
+      {"Note {0}", "Note", {}}, // text ends first
+      {"{0}", "one two", {"one"}},
   };
   for (const ParseCase& c : cases)
   {
@@ -143,7 +143,8 @@ TEST(MFormatParserTest, TypedTextCapturesWhatTheFormatSays)
     ASSERT_EQ(parser.Count(), static_cast<int>(c.captured.size())) << c.format << " / " << c.text;
     for (std::size_t i = 0; i < c.captured.size(); ++i)
     {
-      EXPECT_EQ(parser.ArgumentText(static_cast<int>(i)).ToUTF8(), c.captured[i]) << c.format << " / " << c.text;
+      EXPECT_EQ(parser.ArgumentText(static_cast<int>(i)).ToUTF8(), c.captured[i])
+          << c.format << " / " << c.text;
     }
   }
 }

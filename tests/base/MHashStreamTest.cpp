@@ -21,10 +21,8 @@ class TrickleStream : public MMemoryStream
 {
 public:
   TrickleStream(const std::string& text, std::size_t piece)
-      : MMemoryStream(text.data(), text.size())
-      , m_piece(piece)
-  {
-  }
+      : MMemoryStream(text.data(), text.size()), m_piece(piece)
+  {}
   std::size_t Read(void* buffer, std::size_t byteCount) override
   {
     return MMemoryStream::Read(buffer, std::min(byteCount, m_piece));

@@ -45,17 +45,20 @@ TEST(MHostCallShieldTest, AnswersTheBodysResultOrTheNeutralOneAndReportsOnlySyst
   MDiagnosticLog::SetSink(&Collect, &log);
 
   EXPECT_EQ(MHostCallShield::Run("Adapter::getParameter", -1, [] { return 7; }), 7);
-  EXPECT_EQ(MHostCallShield::Run("Adapter::getParameter", -1, []() -> int { throw std::runtime_error("boom"); }), -1);
-  EXPECT_EQ(MHostCallShield::Run("Adapter::setState", 0L, []() -> long { throw MException("Bad state."); }), 0L);
+  EXPECT_EQ(
+      MHostCallShield::Run("Adapter::getParameter", -1, []() -> int { throw std::runtime_error("boom"); }),
+      -1);
+  EXPECT_EQ(MHostCallShield::Run("Adapter::setState", 0L, []() -> long { throw MException("Bad state."); }),
+            0L);
   EXPECT_EQ(MHostCallShield::Run("Adapter::close", 0, []() -> int { throw 42; }), 0);
   EXPECT_TRUE(MHostCallShield::Run("Adapter::open", [] {}));
   EXPECT_FALSE(MHostCallShield::Run("MAudioPluginVSTAdapter::setParameter", [] { throw std::bad_alloc(); }));
 
   const char* expected[] = {
-    "SYSTEM EXCEPTION! Adapter::getParameter",
-    "Adapter::setState: Bad state.",
-    "SYSTEM EXCEPTION! Adapter::close",
-    "SYSTEM EXCEPTION! MAudioPluginVSTAdapter::setParameter",
+      "SYSTEM EXCEPTION! Adapter::getParameter",
+      "Adapter::setState: Bad state.",
+      "SYSTEM EXCEPTION! Adapter::close",
+      "SYSTEM EXCEPTION! MAudioPluginVSTAdapter::setParameter",
   };
   ASSERT_EQ(log.size(), std::size(expected));
   for (std::size_t i = 0; i < log.size(); ++i)

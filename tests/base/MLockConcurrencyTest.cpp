@@ -20,12 +20,12 @@ class MHolder
 {
 public:
   explicit MHolder(MSynchronizer& lock)
-    : m_thread([this, &lock] {
-        lock.Acquire(MSynchronizer::kInfinite);
-        m_taken.Release();
-        m_finish.Acquire(kPatienceMs);
-        lock.Release();
-      })
+      : m_thread([this, &lock] {
+          lock.Acquire(MSynchronizer::kInfinite);
+          m_taken.Release();
+          m_finish.Acquire(kPatienceMs);
+          lock.Release();
+        })
   {
     m_holding = m_taken.Acquire(kPatienceMs) == 0;
   }

@@ -105,10 +105,10 @@ TEST(MLockTest, EmulatedAcquisitionAsksUntilItMayAndAlwaysLeavesTheWaitersList)
     std::vector<std::string> calls;
   };
   const std::vector<Case> cases = {
-    {"free at once", 0, MSynchronizer::kInfinite, 0, {"wait1", "can", "acquired", "leave+"}},
-    {"refused twice", 2, MSynchronizer::kInfinite, 0, {"wait1", "can", "can", "can", "acquired", "leave+"}},
-    {"timed, free after one refusal", 1, 1000, 0, {"wait1", "can", "can", "acquired", "leave+"}},
-    {"try once", -1, 0, 1, {"wait1", "can", "leave-"}},
+      {"free at once", 0, MSynchronizer::kInfinite, 0, {"wait1", "can", "acquired", "leave+"}},
+      {"refused twice", 2, MSynchronizer::kInfinite, 0, {"wait1", "can", "can", "can", "acquired", "leave+"}},
+      {"timed, free after one refusal", 1, 1000, 0, {"wait1", "can", "can", "acquired", "leave+"}},
+      {"try once", -1, 0, 1, {"wait1", "can", "leave-"}},
   };
   for (const Case& c : cases)
   {
@@ -129,7 +129,7 @@ TEST(MLockTest, EmulatedGuardPassesModeAndThrowsItsOwnMessage)
   MScriptedObject object;
   {
     MSynchronizationObjectGuard guard(object, MSynchronizationObject::kModeShared |
-                                                MSynchronizationObject::kNoYieldAfterRelease);
+                                                  MSynchronizationObject::kNoYieldAfterRelease);
   }
   EXPECT_EQ(object.calls.back(), "released0") << "the flag bits are not part of the mode";
 

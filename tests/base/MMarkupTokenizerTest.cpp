@@ -40,14 +40,14 @@ TEST(MMarkupTokenizer, TokensOfBothForms)
     bool lenient;
     const char* tokens;
   } kCases[] = {
-    {"<a x=\"1\" y='2'>t&amp;&#65;&#x42;</a>", false, "S[a x=1 y=2]T[t&AB]E[a]"},
-    {"<img icon=right width=100%/>", true, "S[img icon=right width=100% /]"},
-    {"<p singleline=1>x<br/>", true, "S[p singleline=1]T[x]S[br /]"},
-    {"<td autosize>", true, "S[td autosize=1]"},
-    {"dry & wet &foo; &#0; &", true, "T[dry & wet &foo; &#0; &]"},
-    {"a<!-- <b> -->b<?pi x?>c<!DOCTYPE x [<!ENTITY y>]>d", false, "T[a]T[b]T[c]T[d]"},
-    {"<center invert=1 singleline=1><l2>", true, "S[center invert=1 singleline=1]S[l2]"},
-    {"<x a = \"q&lt;\" >", false, "S[x a=q<]"},
+      {"<a x=\"1\" y='2'>t&amp;&#65;&#x42;</a>", false, "S[a x=1 y=2]T[t&AB]E[a]"},
+      {"<img icon=right width=100%/>", true, "S[img icon=right width=100% /]"},
+      {"<p singleline=1>x<br/>", true, "S[p singleline=1]T[x]S[br /]"},
+      {"<td autosize>", true, "S[td autosize=1]"},
+      {"dry & wet &foo; &#0; &", true, "T[dry & wet &foo; &#0; &]"},
+      {"a<!-- <b> -->b<?pi x?>c<!DOCTYPE x [<!ENTITY y>]>d", false, "T[a]T[b]T[c]T[d]"},
+      {"<center invert=1 singleline=1><l2>", true, "S[center invert=1 singleline=1]S[l2]"},
+      {"<x a = \"q&lt;\" >", false, "S[x a=q<]"},
   };
   for (const auto& c : kCases)
     EXPECT_EQ(Dump(c.text, c.lenient), c.tokens) << c.text;
@@ -61,17 +61,17 @@ TEST(MMarkupTokenizer, MalformedMarkupThrowsTheReadersMessages)
     bool lenient;
     const char* message;
   } kCases[] = {
-    {"a < b", true, "No element name found."},
-    {"</ x>", true, "Invalid closing element syntax."},
-    {"</x y>", true, "Invalid closing element syntax."},
-    {"<x a=1>", false, "Invalid character found where attribute expected."},
-    {"<x a>", false, "Invalid character found where attribute expected."},
-    {"<x =1>", true, "Special character found where attribute expected."},
-    {"<x /a>", true, "Invalid element finishing sequence."},
-    {"<x a=\"1", true, "Unexpected end of XML input."},
-    {"<!-- open", true, "Unexpected end of XML input."},
-    {"<![CDATA[x]]>", true, "Invalid special element sequence."},
-    {"&bogus;", false, "Invalid entity reference \"&bogus\"."},
+      {"a < b", true, "No element name found."},
+      {"</ x>", true, "Invalid closing element syntax."},
+      {"</x y>", true, "Invalid closing element syntax."},
+      {"<x a=1>", false, "Invalid character found where attribute expected."},
+      {"<x a>", false, "Invalid character found where attribute expected."},
+      {"<x =1>", true, "Special character found where attribute expected."},
+      {"<x /a>", true, "Invalid element finishing sequence."},
+      {"<x a=\"1", true, "Unexpected end of XML input."},
+      {"<!-- open", true, "Unexpected end of XML input."},
+      {"<![CDATA[x]]>", true, "Invalid special element sequence."},
+      {"&bogus;", false, "Invalid entity reference \"&bogus\"."},
   };
   for (const auto& c : kCases)
     EXPECT_EQ(MessageOf([&] { Dump(c.text, c.lenient); }), c.message) << c.text;

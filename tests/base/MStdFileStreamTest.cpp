@@ -19,8 +19,7 @@ public:
       : m_path(std::filesystem::temp_directory_path() /
                (std::string("tonvera-") + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
                 "-" + name))
-  {
-  }
+  {}
   ~TemporaryFile() { std::filesystem::remove(m_path); }
   MString Name() const { return MString::FromUTF8(m_path.string()); }
 

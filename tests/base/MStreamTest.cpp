@@ -18,10 +18,8 @@ class ShortReadStream : public MStream
 {
 public:
   explicit ShortReadStream(std::string bytes, std::size_t piece = 1)
-      : m_bytes(std::move(bytes))
-      , m_piece(piece)
-  {
-  }
+      : m_bytes(std::move(bytes)), m_piece(piece)
+  {}
 
   std::size_t Read(void* buffer, std::size_t byteCount) override
   {

@@ -49,13 +49,13 @@ TEST(MCharFilterTest, FiltersAcceptExactlyTheirClasses)
   MCharFilter::IntegerHexaFilter hexa;
   MCharFilter::AllFilter all;
   const Case cases[] = {
-    {letters, u"aZq\u00e9\u00c0\u0101", u"09.+- _!\u00d7"},
-    {integer, u"0123456789", u"a.-+ "},
-    {alphaStrict, u"a9Z\u00e9", u".-+ _"},
-    {floating, u"0.9+-", u"ae, "},
-    {alpha, u"a0.+-\u00e9", u" _,"},
-    {hexa, u"09afAF", u"gG.-x "},
-    {all, u"a0.+ _!~\u00e9\u00d7\u20ac", u"\t\n\x7f\u0085"},
+      {letters, u"aZq\u00e9\u00c0\u0101", u"09.+- _!\u00d7"},
+      {integer, u"0123456789", u"a.-+ "},
+      {alphaStrict, u"a9Z\u00e9", u".-+ _"},
+      {floating, u"0.9+-", u"ae, "},
+      {alpha, u"a0.+-\u00e9", u" _,"},
+      {hexa, u"09afAF", u"gG.-x "},
+      {all, u"a0.+ _!~\u00e9\u00d7\u20ac", u"\t\n\x7f\u0085"},
   };
   for (const Case& c : cases)
   {

@@ -129,18 +129,18 @@ TEST(MStringTest, NameComparisonFoldsCaseAndAccents)
     bool equal;
   };
   const Case cases[] = {
-    {"Center", "CENTER", 100, true},
-    {"\xc3\x89", "e", 100, true},            // E with acute, capital, against a plain e
-    {"\xc3\xa1", "a", 100, true},            // a with acute
-    {"Ch\xc3\xa2teau", "CHATEAU", 100, true},
-    {"\xe1\xbb\x87", "E", 100, true},        // e with circumflex and dot below, two marks deep
-    {"\xc7\x95", "u", 100, true},            // U with diaeresis and macron
-    {"\xc3\x98", "O", 100, false},           // O with stroke has no decomposition
-    {"\xc3\x86", "AE", 100, false},          // a ligature is not an accented letter
-    {"Left", "Right", 100, false},
-    {"Mid", "Middle", 100, false},
-    {"Mid", "Middle", 3, true},
-    {"abc", "abd", 2, true},
+      {"Center", "CENTER", 100, true},
+      {"\xc3\x89", "e", 100, true}, // E with acute, capital, against a plain e
+      {"\xc3\xa1", "a", 100, true}, // a with acute
+      {"Ch\xc3\xa2teau", "CHATEAU", 100, true},
+      {"\xe1\xbb\x87", "E", 100, true}, // e with circumflex and dot below, two marks deep
+      {"\xc7\x95", "u", 100, true},     // U with diaeresis and macron
+      {"\xc3\x98", "O", 100, false},    // O with stroke has no decomposition
+      {"\xc3\x86", "AE", 100, false},   // a ligature is not an accented letter
+      {"Left", "Right", 100, false},
+      {"Mid", "Middle", 100, false},
+      {"Mid", "Middle", 3, true},
+      {"abc", "abd", 2, true},
   };
   for (const Case& c : cases)
   {
@@ -163,17 +163,19 @@ TEST(MAccentFoldingTest, TableIsSortedAndFoldsOnlyLatinLettersToLetters)
     {
       EXPECT_LT(table[i - 1].code, entry.code);
     }
-    bool inLatinBlocks = (entry.code >= 0xC0 && entry.code <= 0x24F) || (entry.code >= 0x1E00 && entry.code <= 0x1EFF);
+    bool inLatinBlocks =
+        (entry.code >= 0xC0 && entry.code <= 0x24F) || (entry.code >= 0x1E00 && entry.code <= 0x1EFF);
     EXPECT_TRUE(inLatinBlocks) << std::hex << static_cast<int>(entry.code);
-    bool asciiLetter = (entry.base >= u'a' && entry.base <= u'z') || (entry.base >= u'A' && entry.base <= u'Z');
+    bool asciiLetter =
+        (entry.base >= u'a' && entry.base <= u'z') || (entry.base >= u'A' && entry.base <= u'Z');
     EXPECT_TRUE(asciiLetter) << std::hex << static_cast<int>(entry.code);
     EXPECT_EQ(MAccentFolding::Fold(entry.code), entry.base);
   }
   // Spot checks against the decompositions: case is preserved, non-letters stay.
-  EXPECT_EQ(MAccentFolding::Fold(0x00C9), u'E'); // E acute
-  EXPECT_EQ(MAccentFolding::Fold(0x00E1), u'a'); // a acute
-  EXPECT_EQ(MAccentFolding::Fold(0x00E7), u'c'); // c cedilla
-  EXPECT_EQ(MAccentFolding::Fold(0x0160), u'S'); // S caron
+  EXPECT_EQ(MAccentFolding::Fold(0x00C9), u'E');   // E acute
+  EXPECT_EQ(MAccentFolding::Fold(0x00E1), u'a');   // a acute
+  EXPECT_EQ(MAccentFolding::Fold(0x00E7), u'c');   // c cedilla
+  EXPECT_EQ(MAccentFolding::Fold(0x0160), u'S');   // S caron
   EXPECT_EQ(MAccentFolding::Fold(0x1E9E), 0x1E9E); // capital sharp s: no decomposition
   EXPECT_EQ(MAccentFolding::Fold(0x00D7), 0x00D7); // multiplication sign
   EXPECT_EQ(MAccentFolding::Fold(0x00F7), 0x00F7); // division sign
@@ -185,12 +187,13 @@ TEST(MAccentFoldingTest, TableIsSortedAndFoldsOnlyLatinLettersToLetters)
 TEST(MStringTest, NonAsciiTextRoundTripsThroughUtf8Utf16AndWide)
 {
   const char* samples[] = {
-    "plain",
-    ("Gr\xc3\xbc\xc3\x9f" "e"),            // U+00FC U+00DF
-    "\xe2\x82\xac 5",                       // euro sign, three bytes
-    "\xf0\x9d\x84\x9e clef",                // U+1D11E, outside the BMP
-    "\xf0\x9f\x8e\xb5\xf4\x8f\xbf\xbf",     // U+1F3B5 and U+10FFFF
-    "",
+      "plain",
+      ("Gr\xc3\xbc\xc3\x9f"
+       "e"),                              // U+00FC U+00DF
+      "\xe2\x82\xac 5",                   // euro sign, three bytes
+      "\xf0\x9d\x84\x9e clef",            // U+1D11E, outside the BMP
+      "\xf0\x9f\x8e\xb5\xf4\x8f\xbf\xbf", // U+1F3B5 and U+10FFFF
+      "",
   };
   for (const char* sample : samples)
   {
@@ -226,16 +229,16 @@ TEST(MStringTest, InvalidUtf8BecomesReplacementCharactersWithoutOverreading)
     std::u16string expected;
   };
   const Case cases[] = {
-    {"\x80", u"\uFFFD"},                          // lone continuation byte
-    {"a\xc3", u"a\uFFFD"},                        // truncated at the end
-    {"\xe2\x82", u"\uFFFD"},                      // truncated three-byte sequence
-    {"\xe2\x82x", u"\uFFFDx"},                    // broken sequence, next byte kept
-    {"\xc0\xaf", u"\uFFFD\uFFFD"},                // overlong encoding of "/"
-    {"\xe0\x80\xaf", u"\uFFFD\uFFFD\uFFFD"},      // overlong three-byte form
-    {"\xed\xa0\x80", u"\uFFFD\uFFFD\uFFFD"},      // encoded surrogate
-    {"\xf4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"}, // above U+10FFFF
-    {"\xff\xfe", u"\uFFFD\uFFFD"},
-    {std::string("a\0b", 3), std::u16string(u"a\0b", 3)}, // an embedded zero is a character
+      {"\x80", u"\uFFFD"},                               // lone continuation byte
+      {"a\xc3", u"a\uFFFD"},                             // truncated at the end
+      {"\xe2\x82", u"\uFFFD"},                           // truncated three-byte sequence
+      {"\xe2\x82x", u"\uFFFDx"},                         // broken sequence, next byte kept
+      {"\xc0\xaf", u"\uFFFD\uFFFD"},                     // overlong encoding of "/"
+      {"\xe0\x80\xaf", u"\uFFFD\uFFFD\uFFFD"},           // overlong three-byte form
+      {"\xed\xa0\x80", u"\uFFFD\uFFFD\uFFFD"},           // encoded surrogate
+      {"\xf4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"}, // above U+10FFFF
+      {"\xff\xfe", u"\uFFFD\uFFFD"},
+      {std::string("a\0b", 3), std::u16string(u"a\0b", 3)}, // an embedded zero is a character
   };
   for (const Case& c : cases)
   {
@@ -245,11 +248,14 @@ TEST(MStringTest, InvalidUtf8BecomesReplacementCharactersWithoutOverreading)
     EXPECT_EQ(MString::FromUTF8(exact).ToUTF16(), c.expected);
   }
   // An unpaired surrogate cannot be written as UTF-8 or UTF-32.
-  MString lone(u"a\xD800" "b");
-  EXPECT_EQ(lone.ToUTF8(), "a\xef\xbf\xbd" "b");
+  MString lone(u"a\xD800"
+               "b");
+  EXPECT_EQ(lone.ToUTF8(), "a\xef\xbf\xbd"
+                           "b");
   if constexpr (sizeof(wchar_t) == 4)
   {
-    EXPECT_EQ(lone.ToWide(), std::wstring(L"a\xFFFD" L"b"));
+    EXPECT_EQ(lone.ToWide(), std::wstring(L"a\xFFFD"
+                                          L"b"));
     EXPECT_EQ(MString::FromWide(std::wstring(1, static_cast<wchar_t>(0x110000))).At(0), 0xFFFD);
   }
 }
@@ -265,15 +271,18 @@ TEST(MStringTest, NumberToTextUsesFixedUpToNineDigitsAndGeneralFromTen)
     const char* expected;
   };
   const Case cases[] = {
-    {3.14159, 0, "3"},       {3.14159, 2, "3.14"},   {-0.5, 2, "-0.50"},
-    {440.0, 4, "440.0000"},  {0.1, 9, "0.100000000"}, {1e-7, 6, "0.000000"},
-    {0.1, 10, "0.1"},        {1.0 / 3.0, 12, "0.333333333333"},
-    {123456.0, 12, "123456"}, {1e20, 12, "1e+20"},   {1.5e-7, 12, "1.5e-07"},
-    {-2.0, 10, "-2"},        {2.5, 150, "2.5"},      {2.25, -3, "2"},
+      {3.14159, 0, "3"},        {3.14159, 2, "3.14"},
+      {-0.5, 2, "-0.50"},       {440.0, 4, "440.0000"},
+      {0.1, 9, "0.100000000"},  {1e-7, 6, "0.000000"},
+      {0.1, 10, "0.1"},         {1.0 / 3.0, 12, "0.333333333333"},
+      {123456.0, 12, "123456"}, {1e20, 12, "1e+20"},
+      {1.5e-7, 12, "1.5e-07"},  {-2.0, 10, "-2"},
+      {2.5, 150, "2.5"},        {2.25, -3, "2"},
   };
   for (const Case& c : cases)
   {
-    EXPECT_EQ(MString::FromDouble(c.value, c.precision).ToUTF8(), c.expected) << c.value << " p" << c.precision;
+    EXPECT_EQ(MString::FromDouble(c.value, c.precision).ToUTF8(), c.expected)
+        << c.value << " p" << c.precision;
   }
   EXPECT_EQ(MString::FromDouble(1e300, 6).ToDouble(), 1e300); // a huge fixed text still converts
   EXPECT_EQ(MString::FromDouble(NAN, 2), MString("nan"));
@@ -294,12 +303,28 @@ TEST(MStringTest, TextToNumberReadsTheLongestDecimalPrefix)
     double value;
   };
   const Case cases[] = {
-    {"440", 440.0},       {"  -6.02 dB", -6.02}, {"+1.5", 1.5},    {"1e3", 1000.0},
-    {"2.5E-2x", 0.025},   {"1e", 1.0},           {"1e+", 1.0},     {".5", 0.5},
-    {"5.", 5.0},          {"abc", 0.0},          {"", 0.0},        {"-", 0.0},
-    {".", 0.0},           {"\t\n 7", 7.0},       {"12,5", 12.0},   {"nan", 0.0},
-    {"inf", 0.0},         {"1e999", DBL_MAX},    {"-1e999", -DBL_MAX}, {"1e-999", 0.0},
-    {"0.0000001e-400", 0.0}, {"0x10", 0.0},
+      {"440", 440.0},
+      {"  -6.02 dB", -6.02},
+      {"+1.5", 1.5},
+      {"1e3", 1000.0},
+      {"2.5E-2x", 0.025},
+      {"1e", 1.0},
+      {"1e+", 1.0},
+      {".5", 0.5},
+      {"5.", 5.0},
+      {"abc", 0.0},
+      {"", 0.0},
+      {"-", 0.0},
+      {".", 0.0},
+      {"\t\n 7", 7.0},
+      {"12,5", 12.0},
+      {"nan", 0.0},
+      {"inf", 0.0},
+      {"1e999", DBL_MAX},
+      {"-1e999", -DBL_MAX},
+      {"1e-999", 0.0},
+      {"0.0000001e-400", 0.0},
+      {"0x10", 0.0},
   };
   for (const Case& c : cases)
   {
@@ -314,9 +339,16 @@ TEST(MStringTest, TextToNumberReadsTheLongestDecimalPrefix)
     std::int64_t value;
   };
   const IntegerCase integers[] = {
-    {"42", 42}, {" -17 ms", -17}, {"+3", 3}, {"12.9", 12}, {"x1", 0}, {"", 0},
-    {"9223372036854775807", INT64_MAX}, {"99999999999999999999", INT64_MAX},
-    {"-9223372036854775808", INT64_MIN}, {"-99999999999999999999", INT64_MIN},
+      {"42", 42},
+      {" -17 ms", -17},
+      {"+3", 3},
+      {"12.9", 12},
+      {"x1", 0},
+      {"", 0},
+      {"9223372036854775807", INT64_MAX},
+      {"99999999999999999999", INT64_MAX},
+      {"-9223372036854775808", INT64_MIN},
+      {"-99999999999999999999", INT64_MIN},
   };
   for (const IntegerCase& c : integers)
   {

@@ -60,7 +60,10 @@ protected:
     }
     return 7;
   }
-  void OnFinished() override { ++finishedCalls; }
+  void OnFinished() override
+  {
+    ++finishedCalls;
+  }
 };
 } // namespace
 

@@ -14,7 +14,8 @@ enum class TestLayout : std::int32_t
   Right,
 };
 
-template <> struct MEnumTraits<TestLayout>
+template <>
+struct MEnumTraits<TestLayout>
 {
   static const MEnumeration& Get() { return MEnumerations::HorizontalObjectLayout(); }
 };
@@ -30,11 +31,20 @@ std::string Utf8(const MString& text)
 // Every table, so that a name that shadows another (a lookup that stops at a shared prefix)
 // shows up as an item that does not find itself.
 const MEnumeration* const kTables[] = {
-    &MEnumerations::ThreadPriority(), &MEnumerations::ControlType(),    &MEnumerations::CaptionType(),
-    &MEnumerations::StdCursor(),      &MEnumerations::HorizontalObjectLayout(),
-    &MEnumerations::VerticalObjectLayout(), &MEnumerations::CheckBoxState(), &MEnumerations::ModalValue(),
-    &MEnumerations::StdColor(),       &MEnumerations::StdFont(),        &MEnumerations::StdBitmap(),
-    &MEnumerations::StdIcon(),        &MEnumerations::LocaleLanguage(), &MEnumerations::LocaleCountry(),
+    &MEnumerations::ThreadPriority(),
+    &MEnumerations::ControlType(),
+    &MEnumerations::CaptionType(),
+    &MEnumerations::StdCursor(),
+    &MEnumerations::HorizontalObjectLayout(),
+    &MEnumerations::VerticalObjectLayout(),
+    &MEnumerations::CheckBoxState(),
+    &MEnumerations::ModalValue(),
+    &MEnumerations::StdColor(),
+    &MEnumerations::StdFont(),
+    &MEnumerations::StdBitmap(),
+    &MEnumerations::StdIcon(),
+    &MEnumerations::LocaleLanguage(),
+    &MEnumerations::LocaleCountry(),
 };
 TEST(MEnumeration, EveryNameFindsItsOwnItemInAnyAsciiCase)
 {

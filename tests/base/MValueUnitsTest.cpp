@@ -34,10 +34,12 @@ double ValueOf(const MValue& scale)
   return dynamic_cast<const MValueDoubleNormalisedFine&>(scale).Get();
 }
 
-template <typename Scale> Factory Make(double min, double max)
+template <typename Scale>
+Factory Make(double min, double max)
 {
-  return [min, max](double initial) -> std::unique_ptr<MValue>
-  { return std::make_unique<Scale>(MValueBinding<double>::Value(initial), min, max); };
+  return [min, max](double initial) -> std::unique_ptr<MValue> {
+    return std::make_unique<Scale>(MValueBinding<double>::Value(initial), min, max);
+  };
 }
 
 struct DisplayCase
@@ -102,8 +104,9 @@ TEST(MValueUnits, DisplayTextsFollowTheUnitRules)
       {"shape", Make<MValueSignalGeneratorShape>(0, 15), 15.0, "Random steps"},
       {"shape", Make<MValueSignalGeneratorShape>(0, 15), 14.5, "50% Noise, 50% Random steps"},
       {"step percents",
-       [](double v) -> std::unique_ptr<MValue>
-       { return std::make_unique<MValueStepPercents>(MValueBinding<double>::Value(v), 0.0, 1.0, 0.05); },
+       [](double v) -> std::unique_ptr<MValue> {
+         return std::make_unique<MValueStepPercents>(MValueBinding<double>::Value(v), 0.0, 1.0, 0.05);
+       },
        0.33, "35.0%"},
   };
   for (const auto& c : cases)

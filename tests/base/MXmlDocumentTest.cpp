@@ -60,10 +60,7 @@ MXmlItem KnownTree()
 class TreeMaker
 {
 public:
-  explicit TreeMaker(unsigned seed)
-      : m_random(seed)
-  {
-  }
+  explicit TreeMaker(unsigned seed) : m_random(seed) {}
 
   MXmlItem Make(int depth)
   {
@@ -270,8 +267,7 @@ TEST(MXmlReaderTest, MalformedDocumentsFailWithTheirMessage)
 
 TEST(MXmlReaderTest, HostileInputEndsInAClearException)
 {
-  const std::string deep256 = []
-  {
+  const std::string deep256 = [] {
     std::string s;
     for (int i = 0; i < 256; ++i)
       s += "<a>";
@@ -281,8 +277,7 @@ TEST(MXmlReaderTest, HostileInputEndsInAClearException)
   }();
   EXPECT_NO_THROW(Parsed(deep256));
   const std::string tooDeep = "<x>" + deep256 + "</x>";
-  const std::string veryDeep = []
-  {
+  const std::string veryDeep = [] {
     std::string s;
     for (int i = 0; i < 200000; ++i)
       s += "<a>";
@@ -353,13 +348,11 @@ TEST(MXmlReaderTest, DamagedCompressedStateFailsCleanly)
   };
   for (const auto& c : cases)
   {
-    const std::string message = MessageOf(
-        [&]
-        {
-          MMemoryStream stream(c.input->data(), c.input->size());
-          MXmlItem item;
-          MXmlReader::ReadCompressed(stream, item);
-        });
+    const std::string message = MessageOf([&] {
+      MMemoryStream stream(c.input->data(), c.input->size());
+      MXmlItem item;
+      MXmlReader::ReadCompressed(stream, item);
+    });
     EXPECT_NE(std::find(c.messages.begin(), c.messages.end(), message), c.messages.end()) << message;
   }
 }

@@ -19,7 +19,8 @@
 
 using MCoreTest::IdentityPlugin;
 
-namespace {
+namespace
+{
 const char* const kNames[] = {"One", "Two", "Three"};
 
 struct Effect : MParameterOwner
@@ -172,7 +173,8 @@ TEST(MAudioPluginConcurrency, BlockMeetingABusyProcessingLockIsSkippedNotWaitedF
   EXPECT_EQ(block.out[0], block.in[0]);
 }
 
-namespace {
+namespace
+{
 class RefreshCounter : public MCoreTest::TestAdapter
 {
 public:

@@ -13,7 +13,8 @@
 #include <filesystem>
 #include <fstream>
 
-namespace {
+namespace
+{
 void SetEnvironment(const char* name, const std::string& value)
 {
 #ifdef _WIN32

@@ -15,7 +15,8 @@
 
 using MCoreTest::IdentityPlugin;
 
-namespace {
+namespace
+{
 // Host buffers of one stereo bus in the 8-slot pointer layout.
 struct HostBlock
 {

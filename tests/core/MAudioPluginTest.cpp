@@ -23,7 +23,8 @@
 using MCoreTest::FakeHost;
 using MCoreTest::TestAdapter;
 
-namespace {
+namespace
+{
 // Registers adapters of the given slot counts; each remembers its registration position.
 std::vector<TestAdapter*> Register(MAudioPlugin& plugin, const std::vector<int>& counts)
 {
@@ -267,7 +268,8 @@ TEST(MAudioPluginChannels, ChannelQueriesFollowForcedCountsAndBuses)
 
 // ---- building from an effect's table ---------------------------------------------------------------
 
-namespace {
+namespace
+{
 const char* const kShapes[] = {"Sine", "Square", "Saw"};
 
 MParameterInfo Descriptor(std::int32_t type, const char* name,
@@ -406,7 +408,8 @@ TEST(MMIDIProcessor, ShortMessagesDecodeIntoTypedCallsAndKeepTheChannelState)
 
 // ---- editor link ----------------------------------------------------------------------------------
 
-namespace {
+namespace
+{
 struct Editor : MAudioPlugin::MEditor
 {
   explicit Editor(bool* destroyed) : m_destroyed(destroyed) {}
@@ -467,7 +470,8 @@ TEST(MAudioPluginEditor, DefaultEditorIsAWindowWithTheParameterRowsThatFollowThe
   const auto adapters = Register(plugin, {2});
   MWindowSystemHeadless system;
   system.Initialize();
-  EXPECT_EQ(plugin.GetEditorSize(), (MSize{MAudioPlugin::kDefaultEditorWidth, MAudioPlugin::kDefaultEditorHeight}));
+  EXPECT_EQ(plugin.GetEditorSize(),
+            (MSize{MAudioPlugin::kDefaultEditorWidth, MAudioPlugin::kDefaultEditorHeight}));
   ASSERT_TRUE(plugin.OpenEditor(system, 7));
   MWindow* window = plugin.GetEditor()->GetWindow();
   ASSERT_NE(window, nullptr);

@@ -7,7 +7,8 @@
 #include <utility>
 #include <vector>
 
-namespace MCoreTest {
+namespace MCoreTest
+{
 class TestAdapter : public MAudioPlugin::AutomationAdapter
 {
 public:
@@ -19,7 +20,7 @@ public:
   };
 
   TestAdapter(int count, int id)
-    : AutomationAdapter(count), m_id(id), m_values(static_cast<std::size_t>(count), 0.5)
+      : AutomationAdapter(count), m_id(id), m_values(static_cast<std::size_t>(count), 0.5)
   {
     for (int slot = 0; slot < count; ++slot)
       m_values[static_cast<std::size_t>(slot)] = Encode(slot);

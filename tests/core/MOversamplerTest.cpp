@@ -11,7 +11,8 @@
 #include <numbers>
 #include <vector>
 
-namespace {
+namespace
+{
 constexpr int kAnalysis = 4096; // host samples analysed; tones sit exactly on bins of this length
 
 std::vector<float> Tone(int samples, double cyclesPerSample)
@@ -61,8 +62,7 @@ struct Setting
 };
 
 class MOversamplerRoundTrip : public ::testing::TestWithParam<Setting>
-{
-};
+{};
 } // namespace
 
 TEST(MOversampler, ReportsTheFixedLatencyOfEachFactorAndQuality)

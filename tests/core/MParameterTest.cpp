@@ -17,7 +17,8 @@
 #include <memory>
 #include <string>
 
-namespace {
+namespace
+{
 const char* const kModes[] = {"Chromatic", "Major", "Minor", "Custom"};
 
 MParameterInfo Float(double minimum, double maximum, std::int32_t curve = MParameterInfo::kLinear,
@@ -61,7 +62,8 @@ MParameterInfo Boolean()
   return info;
 }
 
-template <template <class> class Typed> std::unique_ptr<ParameterBase> Wrap(MParameterInfo& info)
+template <template <class> class Typed>
+std::unique_ptr<ParameterBase> Wrap(MParameterInfo& info)
 {
   auto parameter = std::make_unique<Typed<ParameterBase>>();
   parameter->m_descriptor = &info;
@@ -173,7 +175,8 @@ TEST(ParameterFloatT, DegenerateRangeAnswersZeroInsteadOfInfinity)
 
 // ---- the round-trip property for every type ------------------------------------------------------
 
-namespace {
+namespace
+{
 struct RoundTripCase
 {
   std::string name;

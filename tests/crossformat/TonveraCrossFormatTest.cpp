@@ -59,9 +59,9 @@ struct Pair
 TEST(TonveraCrossFormatTest, SameSettingsGiveTheSameStateAndEitherInterfaceLoadsTheOthersState)
 {
   const std::vector<std::vector<Setting>> cases = {
-    {},
-    {{"Depth", 0.25f}, {"Speed", 0.9f}},
-    {{"Detun", 0.7f}, {"Width", 0.3f}, {"Dry/wet", 0.4f}, {"- C#", 0.0f}, {"Formant shift", 0.65f}},
+      {},
+      {{"Depth", 0.25f}, {"Speed", 0.9f}},
+      {{"Detun", 0.7f}, {"Width", 0.3f}, {"Dry/wet", 0.4f}, {"- C#", 0.0f}, {"Formant shift", 0.65f}},
   };
   for (std::size_t c = 0; c < cases.size(); ++c)
   {

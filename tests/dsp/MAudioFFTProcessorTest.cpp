@@ -77,8 +77,7 @@ bool LeadingZeros(const std::vector<float>& output, std::size_t count)
 
 // The corrector's configuration: oversampling 4, synthesis window, complementary Hann.
 class MAudioFFTProcessorIdentity : public ::testing::TestWithParam<int>
-{
-};
+{};
 
 TEST_P(MAudioFFTProcessorIdentity, UntouchedSpectrumReturnsTheInputDelayedByNForEveryBlockPattern)
 {

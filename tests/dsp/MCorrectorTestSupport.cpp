@@ -30,7 +30,7 @@ std::unique_ptr<MTonveraFFTProcessor> MakeCorrector(TestOwner& owner, double sam
 }
 
 std::vector<std::vector<float>> RunChannels(std::vector<MTonveraFFTProcessor*> correctors,
-                                    const std::vector<std::vector<float>>& inputs, int block)
+                                            const std::vector<std::vector<float>>& inputs, int block)
 {
   std::vector<std::vector<float>> outputs;
   for (const auto& input : inputs)
@@ -38,7 +38,8 @@ std::vector<std::vector<float>> RunChannels(std::vector<MTonveraFFTProcessor*> c
   const std::size_t length = inputs[0].size();
   for (std::size_t start = 0; start < length; start += static_cast<std::size_t>(block))
   {
-    const int count = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(block), length - start));
+    const int count =
+        static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(block), length - start));
     for (std::size_t c = 0; c < correctors.size(); ++c)
       correctors[c]->Process(inputs[c].data() + start, outputs[c].data() + start, count);
   }

@@ -52,7 +52,7 @@ std::unique_ptr<MTonveraFFTProcessor> MakeCorrector(TestOwner& owner, double sam
 /// Runs the channels through their correctors in blocks of `block` samples, channel 0
 /// first in each block as the effect does; answers the outputs.
 std::vector<std::vector<float>> RunChannels(std::vector<MTonveraFFTProcessor*> correctors,
-                                    const std::vector<std::vector<float>>& inputs, int block);
+                                            const std::vector<std::vector<float>>& inputs, int block);
 
 /// Fundamental frequency of x around `expectedHz`, measured without any spectral
 /// analysis: the normalised correlation of x[begin, begin + length) with itself

@@ -35,8 +35,7 @@ struct ScaleCase
 };
 
 class NoteTrackerScaleSearch : public testing::TestWithParam<ScaleCase>
-{
-};
+{};
 
 TEST_P(NoteTrackerScaleSearch, ChoosesTheNearestEnabledNoteSearchingFromTheSideOfTheInput)
 {
@@ -57,28 +56,26 @@ TEST_P(NoteTrackerScaleSearch, ChoosesTheNearestEnabledNoteSearchingFromTheSideO
 }
 
 INSTANTIATE_TEST_SUITE_P(
-  Cases, NoteTrackerScaleSearch,
-  testing::Values(
-    // Only C: E+0.2 looks upward first (65, 63, 66, 62, 67, 61, 68) and reaches 60.
-    ScaleCase{{0}, 64.2, 60},
-    // F#+0.2 starts upward and finds 72 as its eleventh candidate ...
-    ScaleCase{{0}, 66.2, 72},
-    // ... while exactly F# starts downward and finds 60 as its eleventh candidate.
-    ScaleCase{{0}, 66.0, 60},
-    // A fraction of exactly 0.5 rounds up before the search: between C and C#, or B and C.
-    ScaleCase{{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 60.5, 61},
-    ScaleCase{{0, 11}, 59.5, 60},
-    // The middle of a gap (D between C and E) is not above the rounded note, so the
-    // search starts downward; 62.5 rounds up to D# and finds E below-first (62 off, 64 on).
-    ScaleCase{{0, 4}, 62.0, 60},
-    ScaleCase{{0, 4}, 62.5, 64},
-    // Chromatic: simply the nearest note.
-    ScaleCase{{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 57.3, 57},
-    ScaleCase{{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 57.7, 58},
-    // C major, input on C# slightly high: searches up first, finds D.
-    ScaleCase{{0, 2, 4, 5, 7, 9, 11}, 61.1, 62},
-    // C major, input on C# slightly low: searches down first, finds C.
-    ScaleCase{{0, 2, 4, 5, 7, 9, 11}, 60.9, 60}));
+    Cases, NoteTrackerScaleSearch,
+    testing::Values(
+        // Only C: E+0.2 looks upward first (65, 63, 66, 62, 67, 61, 68) and reaches 60.
+        ScaleCase{{0}, 64.2, 60},
+        // F#+0.2 starts upward and finds 72 as its eleventh candidate ...
+        ScaleCase{{0}, 66.2, 72},
+        // ... while exactly F# starts downward and finds 60 as its eleventh candidate.
+        ScaleCase{{0}, 66.0, 60},
+        // A fraction of exactly 0.5 rounds up before the search: between C and C#, or B and C.
+        ScaleCase{{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 60.5, 61}, ScaleCase{{0, 11}, 59.5, 60},
+        // The middle of a gap (D between C and E) is not above the rounded note, so the
+        // search starts downward; 62.5 rounds up to D# and finds E below-first (62 off, 64 on).
+        ScaleCase{{0, 4}, 62.0, 60}, ScaleCase{{0, 4}, 62.5, 64},
+        // Chromatic: simply the nearest note.
+        ScaleCase{{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 57.3, 57},
+        ScaleCase{{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 57.7, 58},
+        // C major, input on C# slightly high: searches up first, finds D.
+        ScaleCase{{0, 2, 4, 5, 7, 9, 11}, 61.1, 62},
+        // C major, input on C# slightly low: searches down first, finds C.
+        ScaleCase{{0, 2, 4, 5, 7, 9, 11}, 60.9, 60}));
 
 TEST(NoteTrackerTest, NoEnabledNoteOrAbsentPitchLeavesTheInputUncorrected)
 {

@@ -111,8 +111,7 @@ TEST(MPitchDetectorFFT, AHoldOfKFramesReportsOnlyAfterKConfirmingFrames)
     std::vector<double> frequencies;
     std::vector<long long> expected;
     long long count = 0;
-    auto addRun = [&](double f, int length, bool reportsAtEnd)
-    {
+    auto addRun = [&](double f, int length, bool reportsAtEnd) {
       for (int i = 0; i < length; ++i)
       {
         frequencies.push_back(f * (i % 2 == 0 ? 1.0 : 1.1));

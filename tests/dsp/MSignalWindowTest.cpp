@@ -32,27 +32,25 @@ const ShapeCase kShapes[] = {
      [](int n, int l) { return 0.53836 - 0.46164 * std::cos(2 * kPi * n / (l - 1)); }},
     {MSignalWindow::kHann, "Hann", [](int n, int l) { return std::pow(std::sin(kPi * n / (l - 1)), 2.0); }},
     {MSignalWindow::kBlackman, "Blackman",
-     [](int n, int l)
-     { return 0.42 - 0.5 * std::cos(2 * kPi * n / (l - 1)) + 0.08 * std::cos(4 * kPi * n / (l - 1)); }},
+     [](int n, int l) {
+       return 0.42 - 0.5 * std::cos(2 * kPi * n / (l - 1)) + 0.08 * std::cos(4 * kPi * n / (l - 1));
+     }},
     {MSignalWindow::kSine, "sine", [](int n, int l) { return std::sin(kPi * n / (l - 1)); }},
     {MSignalWindow::kSinc, "sinc",
-     [](int n, int l)
-     {
+     [](int n, int l) {
        const double x = Unit(n, l);
        return x == 0.0 ? 1.0 : std::sin(x) / x;
      }},
     {MSignalWindow::kTriangular, "triangular", [](int n, int l) { return 1.0 - std::fabs(Unit(n, l)); }},
     {MSignalWindow::kGaussian, "Gaussian",
-     [](int n, int l)
-     {
+     [](int n, int l) {
        const double sigma = 0.4 * (l - 1) / 2.0;
        const double z = (n - (l - 1) / 2.0) / sigma;
        return std::exp(-z * z / 2.0);
      }},
     // Default attenuation 170 dB: beta = trunc(161.3 * 0.1102) = 17.
     {MSignalWindow::kKaiser, "Kaiser",
-     [](int n, int l)
-     {
+     [](int n, int l) {
        const double x = Unit(n, l);
        return std::cyl_bessel_i(0.0, 17.0 * std::sqrt(1.0 - x * x)) / std::cyl_bessel_i(0.0, 17.0);
      }},

@@ -26,8 +26,7 @@ struct ToneCase
 };
 
 class CorrectorSteadyTone : public testing::TestWithParam<ToneCase>
-{
-};
+{};
 
 TEST_P(CorrectorSteadyTone, ComesOutOnTheNoteAtTheInputLevel)
 {
@@ -37,8 +36,8 @@ TEST_P(CorrectorSteadyTone, ComesOutOnTheNoteAtTheInputLevel)
   // Two channels, one corrector each; the right one is quieter and only follows the
   // ratio that the left one's detection sets.
   std::vector<std::vector<float>> inputs = {
-    MTestSignals::Harmonic(samples, FrequencyOfNote(c.note), c.sampleRate, kPartials),
-    MTestSignals::Harmonic(samples, FrequencyOfNote(c.note), c.sampleRate, {0.1, 0.05, 0.03})};
+      MTestSignals::Harmonic(samples, FrequencyOfNote(c.note), c.sampleRate, kPartials),
+      MTestSignals::Harmonic(samples, FrequencyOfNote(c.note), c.sampleRate, {0.1, 0.05, 0.03})};
 
   auto owner = std::make_unique<TestOwner>(c.sampleRate, 1.0, 1.0);
   auto left = MakeCorrector(*owner, c.sampleRate, 0);
@@ -56,7 +55,8 @@ TEST_P(CorrectorSteadyTone, ComesOutOnTheNoteAtTheInputLevel)
   {
     SCOPED_TRACE(ch);
     double worst = 0.0;
-    for (std::size_t begin = start; begin + reach < samples; begin += static_cast<std::size_t>(0.05 * c.sampleRate))
+    for (std::size_t begin = start; begin + reach < samples;
+         begin += static_cast<std::size_t>(0.05 * c.sampleRate))
     {
       const double f = MeasureFrequency(outputs[ch], begin, window, target, c.sampleRate, periods);
       worst = std::max(worst, std::abs(Cents(f, target)));
@@ -86,7 +86,7 @@ TEST(CorrectorTest, AtSpeedZeroTheOffsetShrinksOverAboutOneSecond)
     const double target = FrequencyOfNote(57.0);
     const auto samples = static_cast<std::size_t>(2.0 * sampleRate);
     std::vector<std::vector<float>> inputs = {
-      MTestSignals::Harmonic(samples, FrequencyOfNote(note), sampleRate, kPartials)};
+        MTestSignals::Harmonic(samples, FrequencyOfNote(note), sampleRate, kPartials)};
     auto owner = std::make_unique<TestOwner>(sampleRate, 0.0, 1.0);
     auto corrector = MakeCorrector(*owner, sampleRate, 0);
     const auto outputs = RunChannels({corrector.get()}, inputs, 512);
@@ -168,14 +168,13 @@ struct FormantCase
 {
   const char* name;
   double keep;
-  double formantShift;     // semitones
-  double pitchShift;       // semitones, through the channel ratio
-  double resonanceFactor;  // where the resonance should go, relative to 1500 Hz
+  double formantShift;    // semitones
+  double pitchShift;      // semitones, through the channel ratio
+  double resonanceFactor; // where the resonance should go, relative to 1500 Hz
 };
 
 class CorrectorFormants : public testing::TestWithParam<FormantCase>
-{
-};
+{};
 
 TEST_P(CorrectorFormants, ResonanceStaysOrMovesAsSet)
 {
@@ -199,7 +198,7 @@ TEST_P(CorrectorFormants, ResonanceStaysOrMovesAsSet)
     const std::size_t length = samples - begin;
     const double inputPeak = ResonanceFrequency(inputs[0], 0, length, f0, sampleRate);
     const double outputPeak =
-      ResonanceFrequency(outputs[0], begin, length, f0 * std::exp2(c.pitchShift / 12.0), sampleRate);
+        ResonanceFrequency(outputs[0], begin, length, f0 * std::exp2(c.pitchShift / 12.0), sampleRate);
     const double binWidth = sampleRate / kFrameSize;
     EXPECT_NEAR(inputPeak, 1500.0, 0.5 * binWidth) << "the measurement itself";
     EXPECT_NEAR(outputPeak, 1500.0 * c.resonanceFactor, 2.0 * binWidth);
@@ -208,13 +207,13 @@ TEST_P(CorrectorFormants, ResonanceStaysOrMovesAsSet)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-  Settings, CorrectorFormants,
-  testing::Values(FormantCase{"KeepFormantsHoldsTheResonance", 1.0, 0.0, 3.0, 1.0},
-                  FormantCase{"NoKeepMovesItWithThePitch", 0.0, 0.0, 3.0, 1.189207115002721},
-                  FormantCase{"KeepFormantsHoldsItShiftingDown", 1.0, 0.0, -3.0, 1.0},
-                  FormantCase{"NoKeepMovesItDown", 0.0, 0.0, -3.0, 0.8408964152537145},
-                  FormantCase{"FormantShiftOctaveMovesItAlone", 1.0, 12.0, 0.0, 2.0}),
-  [](const testing::TestParamInfo<FormantCase>& info) { return std::string(info.param.name); });
+    Settings, CorrectorFormants,
+    testing::Values(FormantCase{"KeepFormantsHoldsTheResonance", 1.0, 0.0, 3.0, 1.0},
+                    FormantCase{"NoKeepMovesItWithThePitch", 0.0, 0.0, 3.0, 1.189207115002721},
+                    FormantCase{"KeepFormantsHoldsItShiftingDown", 1.0, 0.0, -3.0, 1.0},
+                    FormantCase{"NoKeepMovesItDown", 0.0, 0.0, -3.0, 0.8408964152537145},
+                    FormantCase{"FormantShiftOctaveMovesItAlone", 1.0, 12.0, 0.0, 2.0}),
+    [](const testing::TestParamInfo<FormantCase>& info) { return std::string(info.param.name); });
 
 TEST(CorrectorTest, DryOnlyReturnsTheInputDelayedByTheFrameSize)
 {
@@ -280,7 +279,7 @@ TEST(CorrectorTest, DetectionPublishesTheRatioAndTheDisplayNotes)
   const double sampleRate = 48000.0;
   const auto samples = static_cast<std::size_t>(0.3 * sampleRate);
   const std::vector<std::vector<float>> inputs = {
-    MTestSignals::Harmonic(samples, FrequencyOfNote(52.3), sampleRate, kPartials)};
+      MTestSignals::Harmonic(samples, FrequencyOfNote(52.3), sampleRate, kPartials)};
   auto owner = std::make_unique<TestOwner>(sampleRate, 1.0, 1.0);
   auto corrector = MakeCorrector(*owner, sampleRate, 0);
   EXPECT_DOUBLE_EQ(corrector->DetectedFrequency(), -1.0);
@@ -306,9 +305,10 @@ TEST(CorrectorTest, RecoversFromNonFiniteInput)
   const auto samples = static_cast<std::size_t>(1.0 * sampleRate);
   const double note = 57.3;
   std::vector<std::vector<float>> inputs = {
-    MTestSignals::Harmonic(samples, FrequencyOfNote(note), sampleRate, kPartials)};
+      MTestSignals::Harmonic(samples, FrequencyOfNote(note), sampleRate, kPartials)};
   for (std::size_t i = 4000; i < 4100; ++i)
-    inputs[0][i] = (i % 2 == 0) ? std::numeric_limits<float>::quiet_NaN() : std::numeric_limits<float>::infinity();
+    inputs[0][i] =
+        (i % 2 == 0) ? std::numeric_limits<float>::quiet_NaN() : std::numeric_limits<float>::infinity();
   auto owner = std::make_unique<TestOwner>(sampleRate, 1.0, 1.0);
   owner->keep = 1.0;
   auto corrector = MakeCorrector(*owner, sampleRate, 0);

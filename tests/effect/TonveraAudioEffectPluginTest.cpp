@@ -26,8 +26,7 @@ struct TextCase
 };
 
 class ParameterText : public testing::TestWithParam<TextCase>
-{
-};
+{};
 
 TEST_P(ParameterText, ShowsTheExactTextAndReadsItBack)
 {

@@ -24,22 +24,20 @@ TEST(TonveraConcurrencyTest, ProcessingWhileParametersAndScaleNotesChange)
   std::atomic<bool> done{false};
   std::atomic<int> blocks{0};
 
-  std::thread audio(
-      [&]
-      {
-        std::vector<float> left = MTestSignals::Sine(512, 220.0, 44100.0, 0.4f);
-        std::vector<float> right = left;
-        float* io[2] = {left.data(), right.data()};
-        const MAudioEffectPlugin::Transport transport;
-        while (!done.load() || blocks.load() < 200)
-        {
-          // As the framework's adapter does before each block.
-          if (effect->TakeParametersChanged())
-            effect->OnParametersChanged();
-          effect->Process(transport, io, io, 512);
-          blocks.fetch_add(1);
-        }
-      });
+  std::thread audio([&] {
+    std::vector<float> left = MTestSignals::Sine(512, 220.0, 44100.0, 0.4f);
+    std::vector<float> right = left;
+    float* io[2] = {left.data(), right.data()};
+    const MAudioEffectPlugin::Transport transport;
+    while (!done.load() || blocks.load() < 200)
+    {
+      // As the framework's adapter does before each block.
+      if (effect->TakeParametersChanged())
+        effect->OnParametersChanged();
+      effect->Process(transport, io, io, 512);
+      blocks.fetch_add(1);
+    }
+  });
 
   auto& slots = effect->GetScaleAdapter();
   for (int i = 0; i < 2000; ++i)

@@ -122,27 +122,28 @@ TEST(MHostEditorKeys, HostKeysBecomeToolkitKeysAndTypedCharacters)
   };
   using E = MSystemEvent;
   const Case cases[] = {
-    {true, 0, 1, 0, true, E::KeyDown, MVirtualKey::Back, 0, E::KeyUp},
-    {false, 0, 4, 0, true, E::KeyUp, MVirtualKey::Return, 0, E::KeyUp},
-    {true, 0, 11, 1, true, E::KeyDown, MVirtualKey::Left, E::ModShift, E::KeyUp},
-    {true, 0, 40, 8 | 2, true, E::KeyDown, MVirtualKey::F1, E::ModControl | E::ModAlt, E::KeyUp},
-    {true, 0, 57, 0, true, E::KeyDown, 0xBB, 0, E::KeyUp},
-    {true, 'a', 0, 0, true, E::KeyDown, 'A', 0, E::Character},
-    {false, 'a', 0, 0, true, E::KeyUp, 'A', 0, E::KeyUp},
-    {true, '7', 0, 0, true, E::KeyDown, '7', 0, E::Character},
-    {true, u'\u00e9', 0, 0, true, E::Character, 0xE9, 0, E::KeyUp},
-    {false, u'\u00e9', 0, 0, false, E::KeyUp, 0, 0, E::KeyUp},
-    {true, 0, 58, 0, false, E::KeyDown, 0, 0, E::KeyUp},
-    {true, 0, -3, 0, false, E::KeyDown, 0, 0, E::KeyUp},
-    {true, 0x1B, 0, 0, false, E::KeyDown, 0, 0, E::KeyUp},
-    {true, 0x110000, 0, 0, false, E::KeyDown, 0, 0, E::KeyUp},
+      {true, 0, 1, 0, true, E::KeyDown, MVirtualKey::Back, 0, E::KeyUp},
+      {false, 0, 4, 0, true, E::KeyUp, MVirtualKey::Return, 0, E::KeyUp},
+      {true, 0, 11, 1, true, E::KeyDown, MVirtualKey::Left, E::ModShift, E::KeyUp},
+      {true, 0, 40, 8 | 2, true, E::KeyDown, MVirtualKey::F1, E::ModControl | E::ModAlt, E::KeyUp},
+      {true, 0, 57, 0, true, E::KeyDown, 0xBB, 0, E::KeyUp},
+      {true, 'a', 0, 0, true, E::KeyDown, 'A', 0, E::Character},
+      {false, 'a', 0, 0, true, E::KeyUp, 'A', 0, E::KeyUp},
+      {true, '7', 0, 0, true, E::KeyDown, '7', 0, E::Character},
+      {true, u'\u00e9', 0, 0, true, E::Character, 0xE9, 0, E::KeyUp},
+      {false, u'\u00e9', 0, 0, false, E::KeyUp, 0, 0, E::KeyUp},
+      {true, 0, 58, 0, false, E::KeyDown, 0, 0, E::KeyUp},
+      {true, 0, -3, 0, false, E::KeyDown, 0, 0, E::KeyUp},
+      {true, 0x1B, 0, 0, false, E::KeyDown, 0, 0, E::KeyUp},
+      {true, 0x110000, 0, 0, false, E::KeyDown, 0, 0, E::KeyUp},
   };
   for (const Case& c : cases)
   {
     MSystemEvent event;
     MSystemEvent typed;
-    ASSERT_EQ(MHostEditorKeys::Translate(c.down, c.character, c.virtualKey, c.modifiers, event, &typed), c.translated)
-      << c.character << " " << c.virtualKey;
+    ASSERT_EQ(MHostEditorKeys::Translate(c.down, c.character, c.virtualKey, c.modifiers, event, &typed),
+              c.translated)
+        << c.character << " " << c.virtualKey;
     if (!c.translated)
       continue;
     EXPECT_EQ(event.code, c.code) << c.character << " " << c.virtualKey;

@@ -14,7 +14,8 @@
 
 using namespace MFrameworkTest;
 
-namespace {
+namespace
+{
 class RecordingHost : public MAudioPluginAdapter
 {
 public:
@@ -103,8 +104,8 @@ std::string Snapshot(TestPlugin& plugin)
       << c.channel << ',' << c.controller << ',' << c.rangeMode << ',' << c.invert;
   s << " |";
   for (const MNoteControllerAssignment& n : plugin.m_noteControllers)
-    s << ' ' << n.enabled << n.parameter << ',' << n.mode << ',' << n.channel << ',' << n.note << ',' << n.value
-      << ',' << n.maxValue;
+    s << ' ' << n.enabled << n.parameter << ',' << n.mode << ',' << n.channel << ',' << n.note << ','
+      << n.value << ',' << n.maxValue;
   return s.str();
 }
 } // namespace
@@ -197,14 +198,15 @@ TEST(MAudioEffectPluginSettings, HostileValuesAreClampedOrIgnoredNeverUsedAsThey
        [](TestPlugin& p) { EXPECT_EQ(p.GetPresetIndex(), 6); }},
       {"version from the future", version, "Version=\"99999999\"",
        [](TestPlugin& p) { EXPECT_EQ(p.GetVersion(), 461312); }},
-      {"version missing", version, "",
-       [](TestPlugin& p) { EXPECT_EQ(p.GetVersion(), 328448); }},
+      {"version missing", version, "", [](TestPlugin& p) { EXPECT_EQ(p.GetVersion(), 328448); }},
       {"float not a number", "parameterDryWet=\"2\"", "parameterDryWet=\"abc\"",
        [](TestPlugin& p) { EXPECT_EQ(p.Effect().Parameter(FakeEffect::kDryWet).floating.value, 1.25); }},
       {"float above range", "parameterDryWet=\"2\"", "parameterDryWet=\"1e300\"",
        [](TestPlugin& p) { EXPECT_EQ(p.Effect().Parameter(FakeEffect::kDryWet).floating.value, 2.0); }},
       {"float below range", "parameterFormantShift=\"0\"", "parameterFormantShift=\"-40\"",
-       [](TestPlugin& p) { EXPECT_EQ(p.Effect().Parameter(FakeEffect::kFormantShift).floating.value, -12.0); }},
+       [](TestPlugin& p) {
+         EXPECT_EQ(p.Effect().Parameter(FakeEffect::kFormantShift).floating.value, -12.0);
+       }},
       {"float nan", "parameterDryWet=\"2\"", "parameterDryWet=\"nan\"",
        [](TestPlugin& p) { EXPECT_EQ(p.Effect().Parameter(FakeEffect::kDryWet).floating.value, 1.25); }},
       {"integer above range", "parameterVoices=\"2\"", "parameterVoices=\"99999999999\"",
@@ -242,7 +244,8 @@ TEST(MAudioEffectPluginSettings, HostileValuesAreClampedOrIgnoredNeverUsedAsThey
        }(),
        [](TestPlugin& p) { EXPECT_EQ(p.m_controllers.size(), 32u); }},
       {"old note controller form", "<NoteControllers/>",
-       "<NoteControllers><NoteController ParameterName=\"Voices\" Logarithmic=\"0\" Note=\"200\"/></NoteControllers>",
+       "<NoteControllers><NoteController ParameterName=\"Voices\" Logarithmic=\"0\" "
+       "Note=\"200\"/></NoteControllers>",
        [](TestPlugin& p) {
          ASSERT_EQ(p.m_noteControllers.size(), 1u);
          EXPECT_EQ(p.m_noteControllers[0].mode, 0);

@@ -150,15 +150,13 @@ TEST(MAudioEffectPluginToAudioPluginAdapter, PresetTriggersFireOnceOnEachRiseThr
   {
     double previousTrigger;
     double nextTrigger;
-    std::vector<std::int32_t> steps;  // all steps requested so far
+    std::vector<std::int32_t> steps; // all steps requested so far
   };
   const Step script[] = {
-      {0.5, 0.0, {}},
-      {0.6666666666666666, 0.0, {-1}},  // exactly at the level fires
-      {1.0, 0.0, {-1}},                 // staying up does not fire again
-      {1.0, 0.0, {-1}},
-      {0.2, 0.9, {-1, 1}},
-      {0.7, 0.9, {-1, 1, -1}},          // down and up again fires again
+      {0.5, 0.0, {}},          {0.6666666666666666, 0.0, {-1}}, // exactly at the level fires
+      {1.0, 0.0, {-1}},                                         // staying up does not fire again
+      {1.0, 0.0, {-1}},        {0.2, 0.9, {-1, 1}},
+      {0.7, 0.9, {-1, 1, -1}}, // down and up again fires again
   };
   for (const Step& step : script)
   {

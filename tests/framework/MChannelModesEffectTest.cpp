@@ -13,7 +13,8 @@
 
 using namespace MEffectTest;
 
-namespace {
+namespace
+{
 std::int32_t IndexOf(const MAudioPlugin& plugin, const char* name)
 {
   for (std::int32_t i = 0; i < plugin.GetNumParameters(); ++i)
@@ -67,8 +68,10 @@ TEST(MChannelModesWithTheEffect, LeftOrRightModeCorrectsOnlyItsChannel)
       plugin.Process(inputs, outputs, count, true);
     }
     const auto begin = static_cast<std::size_t>(plugin.GetLatency()) + static_cast<std::size_t>(0.5 * rate);
-    EXPECT_LT(std::abs(CentsFrom(out[0], begin, FrequencyOfNote(c.leftNote), rate)), 5.0) << "mode " << c.mode;
-    EXPECT_LT(std::abs(CentsFrom(out[1], begin, FrequencyOfNote(c.rightNote), rate)), 5.0) << "mode " << c.mode;
+    EXPECT_LT(std::abs(CentsFrom(out[0], begin, FrequencyOfNote(c.leftNote), rate)), 5.0)
+        << "mode " << c.mode;
+    EXPECT_LT(std::abs(CentsFrom(out[1], begin, FrequencyOfNote(c.rightNote), rate)), 5.0)
+        << "mode " << c.mode;
   }
   MModuleLibrary::AdapterDestroyed(MModuleLibrary::AdapterKind::kVst2);
 }

@@ -10,7 +10,8 @@
 
 using namespace MFrameworkTest;
 
-namespace {
+namespace
+{
 constexpr std::int32_t kLatency = 64; // the fake effect's
 constexpr std::int32_t kBlock = 256;
 constexpr std::int32_t kBlocks = 4;
@@ -31,7 +32,8 @@ std::vector<std::vector<float>> RunSignals(TestPlugin& plugin, std::int32_t chan
   {
     for (std::int32_t c = 0; c < channels; ++c)
       for (std::int32_t i = 0; i < kBlock; ++i)
-        plugin.m_input[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)] = Signal(c, block * kBlock + i);
+        plugin.m_input[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)] =
+            Signal(c, block * kBlock + i);
     plugin.Run(kBlock);
     // The host's input buffers are read-only to the plug-in, whatever the mode encodes.
     std::int32_t written = 0;
@@ -79,8 +81,10 @@ TEST(MChannelModes, EachStereoModeAroundAnIdentityEffectGivesWhatItsViewImplies)
       {0, 2, L, R},
       {1, 1, L, [&](std::int32_t n) { return R(n - d); }},
       {2, 1, [&](std::int32_t n) { return L(n - d); }, R},
-      {3, 1, [&](std::int32_t n) { return M(n) + S(n - d); }, [&](std::int32_t n) { return M(n) - S(n - d); }},
-      {4, 1, [&](std::int32_t n) { return M(n - d) + S(n); }, [&](std::int32_t n) { return M(n - d) - S(n); }},
+      {3, 1, [&](std::int32_t n) { return M(n) + S(n - d); },
+       [&](std::int32_t n) { return M(n) - S(n - d); }},
+      {4, 1, [&](std::int32_t n) { return M(n - d) + S(n); },
+       [&](std::int32_t n) { return M(n - d) - S(n); }},
       {5, 2, L, R},
       {6, 2, L, [&](std::int32_t n) { return -R(n); }},
   };
@@ -107,7 +111,8 @@ TEST(MChannelModes, MonoModeOnEqualChannelsGivesTheProcessedMidOnBothOutputs)
   plugin.Effect().Parameter(FakeEffect::kDryWet).floating.value = 1.0; // the effect halves
   plugin.Effect().OnParametersChanged();
   for (std::int32_t i = 0; i < kBlock; ++i)
-    plugin.m_input[0][static_cast<std::size_t>(i)] = plugin.m_input[1][static_cast<std::size_t>(i)] = Signal(0, i);
+    plugin.m_input[0][static_cast<std::size_t>(i)] = plugin.m_input[1][static_cast<std::size_t>(i)] =
+        Signal(0, i);
   plugin.Run(kBlock);
   for (std::int32_t i = 0; i < kBlock; ++i)
   {

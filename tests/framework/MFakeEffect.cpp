@@ -10,7 +10,8 @@
 #include <random>
 #include <string>
 
-namespace {
+namespace
+{
 const char* const kShapes[] = {"Sine", "Square", "Saw"};
 
 // Keeps the suites away from the user's own configuration document: every suite run gets an
@@ -43,7 +44,8 @@ void SetFloat(MParameterInfo& info, const char* key, const char* name, double mi
   info.type = MParameterInfo::kFloat;
   info.key = MString::FromLiteral(key);
   info.name = MString::FromLiteral(name);
-  info.flags = static_cast<std::uint8_t>(MParameterInfo::kHostVisible | MParameterInfo::kRandomizable | flags);
+  info.flags =
+      static_cast<std::uint8_t>(MParameterInfo::kHostVisible | MParameterInfo::kRandomizable | flags);
   info.floating.minimum = minimum;
   info.floating.maximum = maximum;
   info.floating.defaultValue = value;
@@ -52,7 +54,8 @@ void SetFloat(MParameterInfo& info, const char* key, const char* name, double mi
 }
 } // namespace
 
-namespace MFrameworkTest {
+namespace MFrameworkTest
+{
 std::atomic<int> FakeEffect::s_instances{0};
 
 FakeEffect::FakeEffect()
@@ -100,7 +103,10 @@ FakeEffect::FakeEffect()
   m_blocks.reserve(1 << 16);
 }
 
-FakeEffect::~FakeEffect() { --s_instances; }
+FakeEffect::~FakeEffect()
+{
+  --s_instances;
+}
 
 void FakeEffect::OnParametersChanged()
 {
@@ -141,7 +147,8 @@ bool FakeEffect::LoadSettings(MXmlItem& item)
   return MAudioEffectPlugin::LoadSettings(item);
 }
 
-namespace {
+namespace
+{
 std::int64_t Forward(void* instance, std::int64_t command, MPluginCommandBlock* block, bool withTable)
 {
   MPlugin* plugin = static_cast<MPlugin*>(instance);

@@ -11,7 +11,8 @@
 #include <cstdint>
 #include <vector>
 
-namespace MFrameworkTest {
+namespace MFrameworkTest
+{
 class FakeEffect : public MAudioEffectPlugin
 {
 public:

@@ -9,7 +9,8 @@
 
 using namespace MFrameworkTest;
 
-namespace {
+namespace
+{
 MControllerAssignment Assignment(std::int32_t mode, double value, double range, double maxValue = 0.0,
                                  bool invert = false)
 {
@@ -23,7 +24,8 @@ MControllerAssignment Assignment(std::int32_t mode, double value, double range, 
   return a;
 }
 
-void Send(TestPlugin& plugin, std::uint8_t status, std::uint8_t data1, std::uint8_t data2, std::int32_t delta = 0)
+void Send(TestPlugin& plugin, std::uint8_t status, std::uint8_t data1, std::uint8_t data2,
+          std::int32_t delta = 0)
 {
   const std::uint8_t bytes[3] = {status, data1, data2};
   plugin.ProcessMIDIEvent(delta, bytes);
@@ -50,7 +52,8 @@ TEST(MMIDIControllers, EveryRangeModeMapsTheInputExtremesAndCentreAsDescribed)
     double low, centre, high; // y at x = -1, 0, +1
   };
   const Case cases[] = {
-      {"up and down near the top swings only the headroom", Assignment(kRangeUpAndDown, 0.9, 1.0), 0.8, 0.9, 1.0},
+      {"up and down near the top swings only the headroom", Assignment(kRangeUpAndDown, 0.9, 1.0), 0.8, 0.9,
+       1.0},
       {"up and down limited by half the range", Assignment(kRangeUpAndDown, 0.5, 0.2), 0.4, 0.5, 0.6},
       {"full range recentres when the value is too high", Assignment(kRangeFull, 0.9, 1.0), 0.0, 0.5, 1.0},
       {"full range keeps a low value as centre", Assignment(kRangeFull, 0.3, 0.4), 0.1, 0.3, 0.5},

@@ -16,7 +16,8 @@
 #include <memory>
 #include <vector>
 
-namespace {
+namespace
+{
 constexpr double kRate = 44100.0;
 constexpr std::int32_t kBlock = 512;
 /// A3 is note 57 (440 Hz); the input sits 40 cents above it.

@@ -4,7 +4,8 @@
 
 #include <vector>
 
-namespace {
+namespace
+{
 /// Records every decoded call.
 class Recorder : public MMIDIProcessor
 {
@@ -40,7 +41,10 @@ class CountingListener : public MMIDIListener
 {
 public:
   void ProcessNote(const MMIDINote&) override { ++notes; }
-  void ProcessMIDIController(std::int32_t, double, std::int32_t, std::int32_t, double) override { ++controllers; }
+  void ProcessMIDIController(std::int32_t, double, std::int32_t, std::int32_t, double) override
+  {
+    ++controllers;
+  }
   int notes = 0;
   int controllers = 0;
 };

@@ -71,15 +71,17 @@ TEST(MBitmapTest, EveryColourTypeDecodesToStraightArgb)
     Bytes file;
     std::vector<std::uint32_t> expected;
   } table[] = {
-    {"gray 1-bit", File(Header(3, 1, 1, 0), {0, 0b10100000}), {0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF}},
-    {"gray 8-bit with tRNS", File(Header(2, 1, 8, 0), {0, 7, 9}, {}, {0, 9}), {0xFF070707, 0x00090909}},
-    {"gray+alpha 16-bit", File(Header(1, 1, 16, 4), {0, 0x80, 0x00, 0x40, 0x00}), {0x40808080}},
-    {"rgb 8-bit", File(Header(2, 1, 8, 2), {0, 1, 2, 3, 4, 5, 6}), {0xFF010203, 0xFF040506}},
-    {"rgba 8-bit", File(Header(1, 1, 8, 6), {0, 10, 20, 30, 40}), {0x280A141E}},
-    {"palette 4-bit with tRNS", File(Header(3, 1, 4, 3), {0, 0x10, 0x20}, {9, 8, 7, 1, 2, 3, 4, 5, 6}, {0x33}),
-     {0xFF010203, 0x33090807, 0xFF040506}},
-    {"rgba interlaced 2x2", File(Header(2, 2, 8, 6, 1), {0, 1, 1, 1, 1, 0, 2, 2, 2, 2, 0, 3, 3, 3, 3, 4, 4, 4, 4}),
-     {0x01010101, 0x02020202, 0x03030303, 0x04040404}},
+      {"gray 1-bit", File(Header(3, 1, 1, 0), {0, 0b10100000}), {0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF}},
+      {"gray 8-bit with tRNS", File(Header(2, 1, 8, 0), {0, 7, 9}, {}, {0, 9}), {0xFF070707, 0x00090909}},
+      {"gray+alpha 16-bit", File(Header(1, 1, 16, 4), {0, 0x80, 0x00, 0x40, 0x00}), {0x40808080}},
+      {"rgb 8-bit", File(Header(2, 1, 8, 2), {0, 1, 2, 3, 4, 5, 6}), {0xFF010203, 0xFF040506}},
+      {"rgba 8-bit", File(Header(1, 1, 8, 6), {0, 10, 20, 30, 40}), {0x280A141E}},
+      {"palette 4-bit with tRNS",
+       File(Header(3, 1, 4, 3), {0, 0x10, 0x20}, {9, 8, 7, 1, 2, 3, 4, 5, 6}, {0x33}),
+       {0xFF010203, 0x33090807, 0xFF040506}},
+      {"rgba interlaced 2x2",
+       File(Header(2, 2, 8, 6, 1), {0, 1, 1, 1, 1, 0, 2, 2, 2, 2, 0, 3, 3, 3, 3, 4, 4, 4, 4}),
+       {0x01010101, 0x02020202, 0x03030303, 0x04040404}},
   };
   for (const auto& row : table)
   {
@@ -104,23 +106,23 @@ TEST(MBitmapTest, DamagedOrHostilePngsThrowTheLoaderMessages)
     Bytes file;
     const char* message;
   } table[] = {
-    {"empty", {}, kLoad},
-    {"not a PNG", Bytes(64, 'x'), kLoad},
-    {"signature only", Bytes(good.begin(), good.begin() + 8), kLoad},
-    {"truncated in IDAT", Bytes(good.begin(), good.begin() + std::ptrdiff_t(idatData + 4)), kLoad},
-    {"truncated before IEND", Bytes(good.begin(), good.end() - 12), kLoad},
-    {"IHDR CRC", damaged(8 + 8 + 13), kLoad},
-    {"IHDR width", damaged(8 + 8 + 2), kLoad},
-    {"IDAT data", damaged(idatData + 2), kLoad},
-    {"IDAT CRC", damaged(good.size() - 12 - 1), kLoad},
-    {"width 0", File(Header(0, 4, 8, 2), Bytes(4, 0)), kLoad},
-    {"beyond the side cap", File(Header(100000, 1, 8, 2), Bytes(1, 0)), kLoad},
-    {"beyond the pixel cap", File(Header(16384, 16384, 8, 6), Bytes(16, 0)), kLoad},
-    {"more pixels than the data can hold", File(Header(8000, 8000, 8, 6), Bytes(16, 0)), kLoad},
-    {"bad bit depth", File(Header(1, 1, 7, 2), Bytes(4, 0)), kLoad},
-    {"palette image without palette", File(Header(1, 1, 8, 3), {0, 0}), kPalette},
-    {"palette of 4 bytes", File(Header(1, 1, 8, 3), {0, 0}, {1, 2, 3, 4}), kPalette},
-    {"index beyond the palette", File(Header(2, 1, 8, 3), {0, 0, 1}, {1, 2, 3}), kPalette},
+      {"empty", {}, kLoad},
+      {"not a PNG", Bytes(64, 'x'), kLoad},
+      {"signature only", Bytes(good.begin(), good.begin() + 8), kLoad},
+      {"truncated in IDAT", Bytes(good.begin(), good.begin() + std::ptrdiff_t(idatData + 4)), kLoad},
+      {"truncated before IEND", Bytes(good.begin(), good.end() - 12), kLoad},
+      {"IHDR CRC", damaged(8 + 8 + 13), kLoad},
+      {"IHDR width", damaged(8 + 8 + 2), kLoad},
+      {"IDAT data", damaged(idatData + 2), kLoad},
+      {"IDAT CRC", damaged(good.size() - 12 - 1), kLoad},
+      {"width 0", File(Header(0, 4, 8, 2), Bytes(4, 0)), kLoad},
+      {"beyond the side cap", File(Header(100000, 1, 8, 2), Bytes(1, 0)), kLoad},
+      {"beyond the pixel cap", File(Header(16384, 16384, 8, 6), Bytes(16, 0)), kLoad},
+      {"more pixels than the data can hold", File(Header(8000, 8000, 8, 6), Bytes(16, 0)), kLoad},
+      {"bad bit depth", File(Header(1, 1, 7, 2), Bytes(4, 0)), kLoad},
+      {"palette image without palette", File(Header(1, 1, 8, 3), {0, 0}), kPalette},
+      {"palette of 4 bytes", File(Header(1, 1, 8, 3), {0, 0}, {1, 2, 3, 4}), kPalette},
+      {"index beyond the palette", File(Header(2, 1, 8, 3), {0, 0, 1}, {1, 2, 3}), kPalette},
   };
   for (const auto& row : table)
   {

@@ -28,15 +28,44 @@ MXmlItem ItemWith(std::initializer_list<std::pair<const char*, const char*>> att
 TEST(MControlAttributes, EveryAttributeSurvivesReadWriteRead)
 {
   const MXmlItem source = ItemWith({
-    {"id", "depth"}, {"visible", "0"}, {"controltype", "knob"}, {"enabled", "0"}, {"tabstop", "1"},
-    {"font", "large2"}, {"posx", "-7"}, {"posy", "12"}, {"sizex", "40"}, {"sizey", "50"},
-    {"minclientsizex", "30"}, {"minclientsizey", "31"}, {"autodetectminimalsize", "1"}, {"overlaycontrol", "1"},
-    {"adaptsize", "1"}, {"plastic", "1"}, {"plasticadaptsize", "1"}, {"collapsable", "1"}, {"collapsed", "1"},
-    {"layoutratiox", "3"}, {"layoutratioy", "4"}, {"layoutborderx", "5"}, {"layoutbordery", "6"},
-    {"clientlayout", "1"}, {"layoutplacement", "right,bottom"}, {"layoutsaveratio", "1"}, {"caption", "Depth"},
-    {"captiontype", "LARGE"}, {"showhelp", "1"}, {"help", "<b>How strict</b>"}, {"useparenthelp", "1"},
-    {"closeonescape", "1"}, {"movetoscreencenter", "1"}, {"autosavestate", "1"}, {"enablesavestate", "0"},
-    {"savewindowpos", "1"}, {"savewindowsize", "1"}, {"savesubcontrolstate", "0"},
+      {"id", "depth"},
+      {"visible", "0"},
+      {"controltype", "knob"},
+      {"enabled", "0"},
+      {"tabstop", "1"},
+      {"font", "large2"},
+      {"posx", "-7"},
+      {"posy", "12"},
+      {"sizex", "40"},
+      {"sizey", "50"},
+      {"minclientsizex", "30"},
+      {"minclientsizey", "31"},
+      {"autodetectminimalsize", "1"},
+      {"overlaycontrol", "1"},
+      {"adaptsize", "1"},
+      {"plastic", "1"},
+      {"plasticadaptsize", "1"},
+      {"collapsable", "1"},
+      {"collapsed", "1"},
+      {"layoutratiox", "3"},
+      {"layoutratioy", "4"},
+      {"layoutborderx", "5"},
+      {"layoutbordery", "6"},
+      {"clientlayout", "1"},
+      {"layoutplacement", "right,bottom"},
+      {"layoutsaveratio", "1"},
+      {"caption", "Depth"},
+      {"captiontype", "LARGE"},
+      {"showhelp", "1"},
+      {"help", "<b>How strict</b>"},
+      {"useparenthelp", "1"},
+      {"closeonescape", "1"},
+      {"movetoscreencenter", "1"},
+      {"autosavestate", "1"},
+      {"enablesavestate", "0"},
+      {"savewindowpos", "1"},
+      {"savewindowsize", "1"},
+      {"savesubcontrolstate", "0"},
   });
   MControl first;
   first.LoadAttributes(source);
@@ -54,7 +83,8 @@ TEST(MControlAttributes, EveryAttributeSurvivesReadWriteRead)
   first.SaveAttributes(written);
   // Every attribute read is written back with the same meaning.
   for (int i = 0; i < source.GetAttributeCount(); ++i)
-    EXPECT_TRUE(written.HasAttribute(source.GetAttributeAt(i).name)) << source.GetAttributeAt(i).name.ToUTF8();
+    EXPECT_TRUE(written.HasAttribute(source.GetAttributeAt(i).name))
+        << source.GetAttributeAt(i).name.ToUTF8();
   MControl second;
   second.LoadAttributes(written);
   MXmlItem rewritten("control");
@@ -71,11 +101,13 @@ TEST(MControlAttributes, UnknownEnumerationNamesNameTheAttribute)
     const char* value;
     const char* message;
   } cases[] = {
-    {"controltype", "knobby", "Invalid value of attribute \"controltype\": Invalid MControlType identifier to parse (knobby)."},
-    {"font", "huge", "Invalid value of attribute \"font\": Invalid MStdFont identifier to parse (huge)."},
-    {"captiontype", "", "Invalid value of attribute \"captiontype\": Invalid MCaptionType identifier to parse ()."},
-    {"layoutplacement", "top,left",
-     "Invalid value of attribute \"layoutplacement\": Invalid MAlignment identifier to parse (top,left)."},
+      {"controltype", "knobby",
+       "Invalid value of attribute \"controltype\": Invalid MControlType identifier to parse (knobby)."},
+      {"font", "huge", "Invalid value of attribute \"font\": Invalid MStdFont identifier to parse (huge)."},
+      {"captiontype", "",
+       "Invalid value of attribute \"captiontype\": Invalid MCaptionType identifier to parse ()."},
+      {"layoutplacement", "top,left",
+       "Invalid value of attribute \"layoutplacement\": Invalid MAlignment identifier to parse (top,left)."},
   };
   for (const auto& c : cases)
   {
@@ -87,7 +119,8 @@ TEST(MControlAttributes, UnknownEnumerationNamesNameTheAttribute)
 TEST(MControlAttributes, AlignmentNamesParseByTheirBits)
 {
   EXPECT_EQ(ParseAlignment("left,top"), 5);
-  EXPECT_EQ(MessageOf([] { ParseAlignment("top,left"); }), "Invalid MAlignment identifier to parse (top,left).");
+  EXPECT_EQ(MessageOf([] { ParseAlignment("top,left"); }),
+            "Invalid MAlignment identifier to parse (top,left).");
   MControl control;
   control.LoadAttributes(ItemWith({{"layoutplacement", "left,top"}}));
   EXPECT_EQ(control.GetLayoutPlacement(), 5);
@@ -107,10 +140,12 @@ struct StateCase
 TEST(MControlState, WindowStateFollowsItsSaveFlags)
 {
   const StateCase cases[] = {
-    {"everything", MControl::FlagSaveWindowPos | MControl::FlagSaveWindowSize | MControl::FlagSaveSubControlState,
-     true, true, true},
-    {"position only", MControl::FlagSaveWindowPos, true, false, false},
-    {"size and children", MControl::FlagSaveWindowSize | MControl::FlagSaveSubControlState, false, true, true},
+      {"everything",
+       MControl::FlagSaveWindowPos | MControl::FlagSaveWindowSize | MControl::FlagSaveSubControlState, true,
+       true, true},
+      {"position only", MControl::FlagSaveWindowPos, true, false, false},
+      {"size and children", MControl::FlagSaveWindowSize | MControl::FlagSaveSubControlState, false, true,
+       true},
   };
   for (const StateCase& c : cases)
   {
@@ -120,7 +155,8 @@ TEST(MControlState, WindowStateFollowsItsSaveFlags)
       window->SetFlag(MControl::FlagSaveWindowPos, false);
       window->SetFlag(MControl::FlagSaveWindowSize, false);
       window->SetFlag(MControl::FlagSaveSubControlState, false);
-      for (MControl::Flag flag : {MControl::FlagSaveWindowPos, MControl::FlagSaveWindowSize, MControl::FlagSaveSubControlState})
+      for (MControl::Flag flag :
+           {MControl::FlagSaveWindowPos, MControl::FlagSaveWindowSize, MControl::FlagSaveSubControlState})
         window->SetFlag(flag, (c.windowFlags & flag) != 0);
       MPanel& panel = window->Add<MPanel>();
       panel.SetId("scale");
@@ -211,7 +247,7 @@ TEST(MControlTree, PaintsParentsFirstClippedToParentAndDirtyArea)
   EXPECT_EQ(style.calls[1].origin, (MPoint{10, 10}));
   EXPECT_EQ(style.calls[2].origin, (MPoint{40, 30}));
   EXPECT_EQ(style.calls[2].clip, (MRect{40, 30, 60, 50})); // cut by the panel
-  EXPECT_EQ(style.calls[3].origin, (MPoint{70, 0}));   // collapsed: its child is not painted
+  EXPECT_EQ(style.calls[3].origin, (MPoint{70, 0}));       // collapsed: its child is not painted
   EXPECT_EQ(surface.GetColor(59, 49), MRecordingStyle::ColorOf(style.calls[2].paint));
   EXPECT_EQ(surface.GetColor(65, 45), MRecordingStyle::ColorOf(style.calls[0].paint));
 
@@ -273,7 +309,8 @@ TEST(MControlContent, MinimalSizeFollowsTheTextWhenAskedTo)
   window.SetStyle(&style);
   MStatic& single = window.Add<MStatic>(MString("Formant shift"));
   MStaticMultiLine& multi = window.Add<MStaticMultiLine>(MString("Speed\nFormant shift\nDepth"));
-  for (MControlContent* control : {static_cast<MControlContent*>(&single), static_cast<MControlContent*>(&multi)})
+  for (MControlContent* control :
+       {static_cast<MControlContent*>(&single), static_cast<MControlContent*>(&multi)})
   {
     control->SetMinimalClientSize(MSize{5, 5});
     control->SetCaptionType(MCaptionType::Small);

@@ -35,7 +35,8 @@ struct NoteRecorder : MEventTarget
 TEST(MControlsEditors, RepeaterClicksOnPressAndOnEachTickWhileHeldOverIt)
 {
   MControlsHarness harness;
-  MRepeaterButton& button = harness.Place(std::make_unique<MRepeaterButton>(MString("+1")), MRect::FromSize(10, 10, 40, 24));
+  MRepeaterButton& button =
+      harness.Place(std::make_unique<MRepeaterButton>(MString("+1")), MRect::FromSize(10, 10, 40, 24));
   harness.Send(MSystemEvent::LeftDown, Centre(button), MSystemEvent::ModLeftButton);
   EXPECT_EQ(button.GetClickCount(), 1);
   // The window numbers its timers from 1; the first tick switches to the repeat period.
@@ -146,18 +147,21 @@ TEST(MControlsEditors, ColorEditorAcceptsHexAndKeepsItsPartsInStep)
   editor.GetHexEdit().Commit();
   EXPECT_EQ(editor.GetColor(), (MColor{0x3C, 0x8C, 0xE7, 0x80})) << "text that is no colour changes nothing";
   EXPECT_EQ(editor.GetHexEdit().GetText(), MString("3C8CE780"));
-  for (const MColor color : {MColor{255, 0, 0, 255}, MColor{0, 255, 0, 255}, MColor{12, 34, 200, 255}, MColor{90, 90, 90, 255}})
+  for (const MColor color :
+       {MColor{255, 0, 0, 255}, MColor{0, 255, 0, 255}, MColor{12, 34, 200, 255}, MColor{90, 90, 90, 255}})
     EXPECT_EQ(MHsv::FromColor(color).ToColor(), color) << "HSV round trip";
 }
 
 TEST(MControlsEditors, KeyboardPlaysMouseAndComputerKeys)
 {
   MControlsHarness harness;
-  MKeyboardControl& keyboard = harness.Place(std::make_unique<MKeyboardControl>(), MRect::FromSize(0, 0, 210, 60));
+  MKeyboardControl& keyboard =
+      harness.Place(std::make_unique<MKeyboardControl>(), MRect::FromSize(0, 0, 210, 60));
   keyboard.SetRange(60, 12);
   NoteRecorder recorder;
   keyboard.GetNoteEvent().Subscribe<&NoteRecorder::OnNote>(&recorder);
-  harness.Send(MSystemEvent::LeftDown, MPoint{15, 55}, MSystemEvent::ModLeftButton); // C4, low on the key: loud
+  harness.Send(MSystemEvent::LeftDown, MPoint{15, 55},
+               MSystemEvent::ModLeftButton); // C4, low on the key: loud
   harness.Send(MSystemEvent::MouseMove, MPoint{45, 55}, MSystemEvent::ModLeftButton); // slide to D4
   harness.Send(MSystemEvent::LeftUp, MPoint{45, 55});
   keyboard.SetFocus();
@@ -196,31 +200,33 @@ TEST(MControlsEditors, SavedAttributesLoadBackUnchanged)
     std::function<void(MControl&)> edit;
   };
   const Case cases[] = {
-    {"check box", [] { return std::unique_ptr<MControl>(std::make_unique<MCheckBox>()); },
-     [](MControl& c) { static_cast<MCheckBox&>(c).SetCheck(MCheckState::Grayed); }},
-    {"selector", [] { return std::unique_ptr<MControl>(std::make_unique<MSelector>()); },
-     [](MControl& c) {
-       static_cast<MSelector&>(c).SetChoices(MStringList{"A", "B", "C"});
-       static_cast<MSelector&>(c).SetSelection(2);
-     }},
-    {"piano", [] { return std::unique_ptr<MControl>(std::make_unique<MPiano>()); },
-     [](MControl& c) {
-       static_cast<MPiano&>(c).SetRange(36, 40);
-       static_cast<MPiano&>(c).SetNoteEnabled(40, false);
-     }},
-    {"list", [] { return std::unique_ptr<MControl>(std::make_unique<MListBox>()); },
-     [](MControl& c) {
-       static_cast<MListBox&>(c).AddString("One");
-       static_cast<MListBox&>(c).AddString("Two");
-       static_cast<MListBox&>(c).SetSelection(1);
-     }},
-    {"edit", [] { return std::unique_ptr<MControl>(std::make_unique<MEdit>()); },
-     [](MControl& c) {
-       static_cast<MEdit&>(c).SetText("Soft vocal");
-       static_cast<MEdit&>(c).SetReadOnly(true);
-     }},
-    {"colour button", [] { return std::unique_ptr<MControl>(std::make_unique<MColorButton>()); },
-     [](MControl& c) { static_cast<MColorButton&>(c).SetColor(MColor{1, 2, 3, 4}); }},
+      {"check box", [] { return std::unique_ptr<MControl>(std::make_unique<MCheckBox>()); },
+       [](MControl& c) { static_cast<MCheckBox&>(c).SetCheck(MCheckState::Grayed); }},
+      {"selector", [] { return std::unique_ptr<MControl>(std::make_unique<MSelector>()); },
+       [](MControl& c) {
+         static_cast<MSelector&>(c).SetChoices(MStringList{"A", "B", "C"});
+         static_cast<MSelector&>(c).SetSelection(2);
+       }},
+      {"piano", [] { return std::unique_ptr<MControl>(std::make_unique<MPiano>()); },
+       [](MControl& c) {
+         static_cast<MPiano&>(c).SetRange(36, 40);
+         static_cast<MPiano&>(c).SetNoteEnabled(40, false);
+       }},
+      {"list", [] { return std::unique_ptr<MControl>(std::make_unique<MListBox>()); },
+       [](MControl& c) {
+         static_cast<MListBox&>(c).AddString("One");
+         static_cast<MListBox&>(c).AddString("Two");
+         static_cast<MListBox&>(c).SetSelection(1);
+       }},
+      {"edit", [] { return std::unique_ptr<MControl>(std::make_unique<MEdit>()); },
+       [](MControl& c) {
+         static_cast<MEdit&>(c).SetText("Soft vocal");
+         static_cast<MEdit&>(c).SetReadOnly(true);
+       }},
+      {"colour button", [] { return std::unique_ptr<MControl>(std::make_unique<MColorButton>()); },
+       [](MControl& c) {
+         static_cast<MColorButton&>(c).SetColor(MColor{1, 2, 3, 4});
+       }},
   };
   for (const Case& c : cases)
   {
@@ -259,7 +265,8 @@ TEST(MControlsEditors, DialogsEndWithTheirKeysAndTheFirstAnswerWins)
   EXPECT_EQ(rename.GetModalResult(), MModalValue::Ok) << "Return in the field ends the dialog with OK";
   EXPECT_EQ(rename.GetText(), MString("!")) << "typing replaced the selected text";
 
-  MMessageDialogWindow question(MString("Tonvera"), MString("Replace?"), MMessageDialogWindow::Buttons::YesNo);
+  MMessageDialogWindow question(MString("Tonvera"), MString("Replace?"),
+                                MMessageDialogWindow::Buttons::YesNo);
   key(question, MVirtualKey::Escape);
   EXPECT_EQ(question.GetModalResult(), MModalValue::Cancel);
   question.End(MModalValue::Yes);

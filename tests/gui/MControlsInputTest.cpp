@@ -38,16 +38,34 @@ TEST(MControlsInput, EditBufferKeys)
   };
   const std::uint32_t shift = MSystemEvent::ModShift, control = MSystemEvent::ModControl;
   const Row rows[] = {
-    {"back erases before the caret", u"vocal", 3, {{MVirtualKey::Back, 0}}, u"voal", 2, 2},
-    {"delete erases after the caret", u"vocal", 3, {{MVirtualKey::Delete, 0}}, u"vocl", 3, 3},
-    {"back at the start does nothing", u"vocal", 0, {{MVirtualKey::Back, 0}}, u"vocal", 0, 0},
-    {"control back erases a word", u"soft vocal", 10, {{MVirtualKey::Back, control}}, u"soft ", 5, 5},
-    {"control left jumps a word", u"soft vocal", 10, {{MVirtualKey::Left, control}}, u"soft vocal", 5, 5},
-    {"shift home selects to the start", u"soft vocal", 4, {{MVirtualKey::Home, shift}}, u"soft vocal", 0, 0},
-    {"shift right then delete", u"soft vocal", 0, {{MVirtualKey::Right, shift}, {MVirtualKey::Right, shift}, {MVirtualKey::Delete, 0}}, u"ft vocal", 0, 0},
-    {"left collapses a selection", u"soft", 0, {{MVirtualKey::End, shift}, {MVirtualKey::Left, 0}}, u"soft", 0, 0},
-    {"control a selects all", u"soft", 2, {{'A', control}, {MVirtualKey::Back, 0}}, u"", 0, 0},
-    {"right past the end stays", u"ab", 2, {{MVirtualKey::Right, 0}}, u"ab", 2, 2},
+      {"back erases before the caret", u"vocal", 3, {{MVirtualKey::Back, 0}}, u"voal", 2, 2},
+      {"delete erases after the caret", u"vocal", 3, {{MVirtualKey::Delete, 0}}, u"vocl", 3, 3},
+      {"back at the start does nothing", u"vocal", 0, {{MVirtualKey::Back, 0}}, u"vocal", 0, 0},
+      {"control back erases a word", u"soft vocal", 10, {{MVirtualKey::Back, control}}, u"soft ", 5, 5},
+      {"control left jumps a word", u"soft vocal", 10, {{MVirtualKey::Left, control}}, u"soft vocal", 5, 5},
+      {"shift home selects to the start",
+       u"soft vocal",
+       4,
+       {{MVirtualKey::Home, shift}},
+       u"soft vocal",
+       0,
+       0},
+      {"shift right then delete",
+       u"soft vocal",
+       0,
+       {{MVirtualKey::Right, shift}, {MVirtualKey::Right, shift}, {MVirtualKey::Delete, 0}},
+       u"ft vocal",
+       0,
+       0},
+      {"left collapses a selection",
+       u"soft",
+       0,
+       {{MVirtualKey::End, shift}, {MVirtualKey::Left, 0}},
+       u"soft",
+       0,
+       0},
+      {"control a selects all", u"soft", 2, {{'A', control}, {MVirtualKey::Back, 0}}, u"", 0, 0},
+      {"right past the end stays", u"ab", 2, {{MVirtualKey::Right, 0}}, u"ab", 2, 2},
   };
   for (const Row& row : rows)
   {
@@ -107,7 +125,8 @@ TEST(MControlsInput, ListKeyboardNavigationSkipsDisabledRows)
 {
   MControlsHarness harness;
   MListBox& list = harness.Place(std::make_unique<MListBox>(), MRect::FromSize(10, 10, 150, 100));
-  for (const char* text : {"Alpha", "Beta", "Gamma", "Delta", "Epsilon", "Zeta", "Eta", "Theta", "Iota", "Kappa"})
+  for (const char* text :
+       {"Alpha", "Beta", "Gamma", "Delta", "Epsilon", "Zeta", "Eta", "Theta", "Iota", "Kappa"})
     list.AddString(MString::FromUTF8(text));
   list.GetItem(2).SetEnabled(false);
   list.SetFocus();
@@ -116,14 +135,16 @@ TEST(MControlsInput, ListKeyboardNavigationSkipsDisabledRows)
     std::int32_t key;
     std::int32_t expected;
   };
-  const Step steps[] = {{MVirtualKey::Down, 0}, {MVirtualKey::Down, 1}, {MVirtualKey::Down, 3}, {MVirtualKey::Up, 1},
-                        {MVirtualKey::End, 9},  {MVirtualKey::Down, 9}, {MVirtualKey::Home, 0}, {MVirtualKey::PageDown, 4}};
+  const Step steps[] = {{MVirtualKey::Down, 0}, {MVirtualKey::Down, 1},    {MVirtualKey::Down, 3},
+                        {MVirtualKey::Up, 1},   {MVirtualKey::End, 9},     {MVirtualKey::Down, 9},
+                        {MVirtualKey::Home, 0}, {MVirtualKey::PageDown, 4}};
   for (const Step& step : steps)
   {
     harness.Key(step.key);
     EXPECT_EQ(list.GetSelection(), step.expected) << "after key " << step.key;
     EXPECT_GE(list.GetSelection(), list.GetTopIndex());
-    EXPECT_LT(list.GetSelection(), list.GetTopIndex() + list.GetVisibleRows()) << "the selection stays visible";
+    EXPECT_LT(list.GetSelection(), list.GetTopIndex() + list.GetVisibleRows())
+        << "the selection stays visible";
   }
   harness.Type("e");
   EXPECT_EQ(list.GetSelection(), 6) << "a letter jumps to the next row starting with it";
@@ -177,7 +198,9 @@ TEST(MControlsInput, MenuBarPopupChoosesAndCloses)
   bar.GetChosenEvent().Subscribe<&Recorder::OnChoice>(&recorder);
   window.Open(system);
   const MRect title = bar.GetTitleRect(0);
-  system.InjectEvent(window, MSystemEvent{MSystemEvent::LeftDown, {title.left + 5, title.top + 5}, MSystemEvent::ModLeftButton, 0});
+  system.InjectEvent(
+      window,
+      MSystemEvent{MSystemEvent::LeftDown, {title.left + 5, title.top + 5}, MSystemEvent::ModLeftButton, 0});
   system.ProcessPendingMessages();
   ASSERT_EQ(system.GetWindows().size(), 2u) << "the title opened its popup";
   MWindow& popup = *system.GetWindows().back();

@@ -34,7 +34,8 @@ MWindowSystemHeadless* MControlsPaint::s_system = nullptr;
 
 bool IsTreeBasic(const std::string& name)
 {
-  for (const char* basic : {"MPanel", "MContainer", "MStatic", "MStaticMultiLine", "MPanelGradient", "MPanelGradientBlack", "MSpacer"})
+  for (const char* basic : {"MPanel", "MContainer", "MStatic", "MStaticMultiLine", "MPanelGradient",
+                            "MPanelGradientBlack", "MSpacer"})
     if (name == basic)
       return true;
   return false;
@@ -51,7 +52,8 @@ TEST_F(MControlsPaint, EveryControlMatchesItsGoldenInBothStyles)
       SCOPED_TRACE(std::string(styleName) + "/" + entry.name);
       const MBitmap sheet = MGallery::RenderSheet(*s_system, *style, entry);
       // Text edges may move by a level between FreeType builds; shapes may not.
-      EXPECT_TRUE(MatchesGolden(sheet, std::string(styleName) + "/" + entry.name, MSnapshotTolerance{12, 0.004}));
+      EXPECT_TRUE(
+          MatchesGolden(sheet, std::string(styleName) + "/" + entry.name, MSnapshotTolerance{12, 0.004}));
     }
   }
 }

@@ -22,7 +22,8 @@ struct MControlsHarness
     return placed;
   }
 
-  void Send(MSystemEvent::Code code, MPoint position = {}, std::uint32_t modifiers = 0, std::int32_t value = 0)
+  void Send(MSystemEvent::Code code, MPoint position = {}, std::uint32_t modifiers = 0,
+            std::int32_t value = 0)
   {
     MSystemEvent event;
     event.code = code;

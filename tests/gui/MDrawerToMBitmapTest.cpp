@@ -73,36 +73,72 @@ TEST(MDrawerToMBitmapTest, NothingIsWrittenOutsideTheClip)
   const MDrawer::PointF star[] = {{-1e6, 5}, {20, -1e6}, {1e6, 30}, {5, 1e6}, {kNaN, 3}};
   using Paint = std::function<void(MDrawerToMBitmap&)>;
   const Paint paints[] = {
-    [](auto& d) { d.FillRectangle(MRect{kMin, kMin, kMax, kMax}, kWhite, MColorOp::Copy); },
-    [](auto& d) { d.FillRectangle(MRect{kMax - 1, 0, kMin, 5}, kWhite, MColorOp::Invert); },
-    [](auto& d) { d.FrameRectangle(MRect{-5, -5, 40, 40}, kWhite, kMax); },
-    [](auto& d) { d.FillGradient(MRect{kMin, 0, kMax, 40}, kWhite, MColor{}, false); },
-    [](auto& d) { d.FillGradient(MRect{0, kMin, 40, kMax}, kWhite, MColor{}, true); },
-    [](auto& d) { d.FillCircle(16, 16, 1e9, kWhite); },
-    [](auto& d) { d.FillCircle(kNaN, 16, 5, kWhite); },
-    [](auto& d) { d.FillCircle(16, 16, kInf, kWhite); },
-    [](auto& d) { d.FrameCircle(16, 16, 30, 50, kWhite); },
-    [](auto& d) { d.FrameArc(16, 16, 14, 40, -100, 100, kWhite); },
-    [](auto& d) { d.FrameArc(16, 16, 14, 4, 0, kInf, kWhite); },
-    [](auto& d) { d.FillRoundRectangle(MRect{kMin, kMin, kMax, kMax}, 1e300, kWhite); },
-    [](auto& d) { d.FillRoundRectangle(MRect{-3, -3, 50, 50}, 6, kWhite); },
-    [](auto& d) { d.FrameRoundRectangle(MRect{-3, -3, 50, 50}, 60, 3, kWhite); },
-    [&](auto& d) { d.FillPolygon(std::span(star, 4), kWhite); },
-    [&](auto& d) { d.FillPolygon(star, kWhite); },
-    [](auto& d) { d.Line(-1e6, -1e6, 1e6, 1e6, kWhite, 3); },
-    [](auto& d) { d.Line(0, 0, 30, 30, kWhite, kNaN); },
-    [&](auto& d) { d.BitBlt(-4, -4, source, MRect{kMin, kMin, kMax, kMax}, MColorOp::Copy); },
-    [&](auto& d) { d.BitBlt(kMax, kMin, source, source.Bounds(), MColorOp::Add); },
-    [&](auto& d) { d.BitBlt(2, 2, d.GetTarget(), MRect{0, 0, 40, 40}, MColorOp::Copy); },
-    [&](auto& d) { d.StretchBlt(MRect{-50, -50, 90, 90}, source, MRect{-2, -2, 5, 5}); },
-    [&](auto& d) { d.StretchBlt(MRect{kMin, kMin, kMax, kMax}, source, source.Bounds(), MColorOp::Difference); },
-    [&](auto& d) { d.StretchBlt(MRect{0, 0, 60, 60}, d.GetTarget(), MRect{0, 0, 7, 9}); },
-    [&](auto& d) { d.DrawBordered(MRect{-7, -7, 45, 45}, source, 3, 3, MBitmapFill::Pattern); },
-    [&](auto& d) { d.DrawBordered(MRect{kMin, kMin, kMax, kMax}, source, kMax, -4, MBitmapFill::HPattern); },
-    [&](auto& d) { d.DrawBordered(MRect{0, 0, 35, 37}, source, 2, 1, MBitmapFill::VPattern, MColorOp::Modulate); },
-    [&](auto& d) { d.AlignedTextOut(MRect{-20, -20, 60, 60}, "Wide text gj|", font, kWhite); },
-    [&](auto& d) { d.AlignedTextOut(MRect{kMin, kMin, kMax, kMax}, "Huge", font, kWhite, MAlign::Right); },
-    [&](auto& d) { d.FillMask(-3, 20, mask, kWhite); },
+      [](auto& d) {
+        d.FillRectangle(MRect{kMin, kMin, kMax, kMax}, kWhite, MColorOp::Copy);
+      },
+      [](auto& d) {
+        d.FillRectangle(MRect{kMax - 1, 0, kMin, 5}, kWhite, MColorOp::Invert);
+      },
+      [](auto& d) {
+        d.FrameRectangle(MRect{-5, -5, 40, 40}, kWhite, kMax);
+      },
+      [](auto& d) {
+        d.FillGradient(MRect{kMin, 0, kMax, 40}, kWhite, MColor{}, false);
+      },
+      [](auto& d) {
+        d.FillGradient(MRect{0, kMin, 40, kMax}, kWhite, MColor{}, true);
+      },
+      [](auto& d) { d.FillCircle(16, 16, 1e9, kWhite); },
+      [](auto& d) { d.FillCircle(kNaN, 16, 5, kWhite); },
+      [](auto& d) { d.FillCircle(16, 16, kInf, kWhite); },
+      [](auto& d) { d.FrameCircle(16, 16, 30, 50, kWhite); },
+      [](auto& d) { d.FrameArc(16, 16, 14, 40, -100, 100, kWhite); },
+      [](auto& d) { d.FrameArc(16, 16, 14, 4, 0, kInf, kWhite); },
+      [](auto& d) {
+        d.FillRoundRectangle(MRect{kMin, kMin, kMax, kMax}, 1e300, kWhite);
+      },
+      [](auto& d) {
+        d.FillRoundRectangle(MRect{-3, -3, 50, 50}, 6, kWhite);
+      },
+      [](auto& d) {
+        d.FrameRoundRectangle(MRect{-3, -3, 50, 50}, 60, 3, kWhite);
+      },
+      [&](auto& d) { d.FillPolygon(std::span(star, 4), kWhite); },
+      [&](auto& d) { d.FillPolygon(star, kWhite); },
+      [](auto& d) { d.Line(-1e6, -1e6, 1e6, 1e6, kWhite, 3); },
+      [](auto& d) { d.Line(0, 0, 30, 30, kWhite, kNaN); },
+      [&](auto& d) {
+        d.BitBlt(-4, -4, source, MRect{kMin, kMin, kMax, kMax}, MColorOp::Copy);
+      },
+      [&](auto& d) { d.BitBlt(kMax, kMin, source, source.Bounds(), MColorOp::Add); },
+      [&](auto& d) {
+        d.BitBlt(2, 2, d.GetTarget(), MRect{0, 0, 40, 40}, MColorOp::Copy);
+      },
+      [&](auto& d) {
+        d.StretchBlt(MRect{-50, -50, 90, 90}, source, MRect{-2, -2, 5, 5});
+      },
+      [&](auto& d) {
+        d.StretchBlt(MRect{kMin, kMin, kMax, kMax}, source, source.Bounds(), MColorOp::Difference);
+      },
+      [&](auto& d) {
+        d.StretchBlt(MRect{0, 0, 60, 60}, d.GetTarget(), MRect{0, 0, 7, 9});
+      },
+      [&](auto& d) {
+        d.DrawBordered(MRect{-7, -7, 45, 45}, source, 3, 3, MBitmapFill::Pattern);
+      },
+      [&](auto& d) {
+        d.DrawBordered(MRect{kMin, kMin, kMax, kMax}, source, kMax, -4, MBitmapFill::HPattern);
+      },
+      [&](auto& d) {
+        d.DrawBordered(MRect{0, 0, 35, 37}, source, 2, 1, MBitmapFill::VPattern, MColorOp::Modulate);
+      },
+      [&](auto& d) {
+        d.AlignedTextOut(MRect{-20, -20, 60, 60}, "Wide text gj|", font, kWhite);
+      },
+      [&](auto& d) {
+        d.AlignedTextOut(MRect{kMin, kMin, kMax, kMax}, "Huge", font, kWhite, MAlign::Right);
+      },
+      [&](auto& d) { d.FillMask(-3, 20, mask, kWhite); },
   };
   const MPoint origins[] = {{0, 0}, {-7, 3}, {kMax, kMin}, {kMin, kMax}};
   int index = 0;
@@ -139,35 +175,35 @@ TEST(MDrawerToMBitmapTest, ColorOpsFollowTheDocumentedPixelRules)
     std::uint32_t source;
     std::uint32_t expected;
   } table[] = {
-    {MColorOp::None, 0xFF123456, 0xFFFFFFFF, 0xFF123456},
-    {MColorOp::Alphablend, 0xFF000000, 0x80FFFFFF, 0xFF808080},
-    {MColorOp::Alphablend, 0x00000000, 0x80FF0000, 0x80FF0000}, // over transparent keeps the colour
-    {MColorOp::Alphablend, 0x80FF0000, 0x800000FF, 0xC05500AA},
-    {MColorOp::Copy, 0xFF123456, 0x00ABCDEF, 0x00ABCDEF},
-    {MColorOp::Modulate, 0xFF80FF40, 0xFF8080FF, 0xFF408040},
-    {MColorOp::Modulate, 0xFF80FF40, 0x008080FF, 0xFF80FF40}, // transparent source: no change
-    {MColorOp::Overlay, 0xFF40C080, 0xFF808080, 0xFF40C080},
-    {MColorOp::Overlay, 0xFF20E000, 0xFFFF0000, 0xFF40C100},
-    {MColorOp::Color, 0xFF808080, 0xFFFF0000, 0xFFFF4B4B},
-    {MColorOp::Invert, 0xFF00FF80, 0xFF000000, 0xFFFF007F},
-    {MColorOp::Invert, 0xFF000000, 0x80000000, 0xFF808080},
-    {MColorOp::Add, 0xFFF01020, 0xFF202020, 0xFFFF3040},
-    {MColorOp::Subtract, 0xFF10F020, 0xFF202020, 0xFF00D000},
-    {MColorOp::Lighten, 0xFF10F020, 0xFF808080, 0xFF80F080},
-    {MColorOp::Darken, 0xFF10F020, 0xFF808080, 0xFF108020},
-    {MColorOp::Difference, 0xFF10F080, 0xFF808080, 0xFF707000},
-    {MColorOp::IncContrast, 0xFF40C080, 0xFFFFFFFF, 0xFF00FF80},
-    {MColorOp::DecContrast, 0xFF00FF80, 0xFFFFFFFF, 0xFF808080},
-    {MColorOp::DecContrast, 0xFF00FF80, 0xFF000000, 0xFF00FF80},
-    {MColorOp::LightenByContrast, 0xFF000000, 0xFF808080, 0xFF808080},
-    {MColorOp::LightenByContrast, 0xFF808080, 0xFFFFFFFF, 0xFF808080}, // mid grey has no contrast
-    {MColorOp::DarkenByContrast, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF010101},
-    {MColorOp::AddAndOverflow, 0xFFF01020, 0xFF202020, 0xFF103040},
+      {MColorOp::None, 0xFF123456, 0xFFFFFFFF, 0xFF123456},
+      {MColorOp::Alphablend, 0xFF000000, 0x80FFFFFF, 0xFF808080},
+      {MColorOp::Alphablend, 0x00000000, 0x80FF0000, 0x80FF0000}, // over transparent keeps the colour
+      {MColorOp::Alphablend, 0x80FF0000, 0x800000FF, 0xC05500AA},
+      {MColorOp::Copy, 0xFF123456, 0x00ABCDEF, 0x00ABCDEF},
+      {MColorOp::Modulate, 0xFF80FF40, 0xFF8080FF, 0xFF408040},
+      {MColorOp::Modulate, 0xFF80FF40, 0x008080FF, 0xFF80FF40}, // transparent source: no change
+      {MColorOp::Overlay, 0xFF40C080, 0xFF808080, 0xFF40C080},
+      {MColorOp::Overlay, 0xFF20E000, 0xFFFF0000, 0xFF40C100},
+      {MColorOp::Color, 0xFF808080, 0xFFFF0000, 0xFFFF4B4B},
+      {MColorOp::Invert, 0xFF00FF80, 0xFF000000, 0xFFFF007F},
+      {MColorOp::Invert, 0xFF000000, 0x80000000, 0xFF808080},
+      {MColorOp::Add, 0xFFF01020, 0xFF202020, 0xFFFF3040},
+      {MColorOp::Subtract, 0xFF10F020, 0xFF202020, 0xFF00D000},
+      {MColorOp::Lighten, 0xFF10F020, 0xFF808080, 0xFF80F080},
+      {MColorOp::Darken, 0xFF10F020, 0xFF808080, 0xFF108020},
+      {MColorOp::Difference, 0xFF10F080, 0xFF808080, 0xFF707000},
+      {MColorOp::IncContrast, 0xFF40C080, 0xFFFFFFFF, 0xFF00FF80},
+      {MColorOp::DecContrast, 0xFF00FF80, 0xFFFFFFFF, 0xFF808080},
+      {MColorOp::DecContrast, 0xFF00FF80, 0xFF000000, 0xFF00FF80},
+      {MColorOp::LightenByContrast, 0xFF000000, 0xFF808080, 0xFF808080},
+      {MColorOp::LightenByContrast, 0xFF808080, 0xFFFFFFFF, 0xFF808080}, // mid grey has no contrast
+      {MColorOp::DarkenByContrast, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF010101},
+      {MColorOp::AddAndOverflow, 0xFFF01020, 0xFF202020, 0xFF103040},
   };
   for (const auto& row : table)
   {
     EXPECT_EQ(MDrawerToMBitmap::CombinePixel(row.destination, row.source, row.op, 255), row.expected)
-      << ColorOpName(row.op) << std::hex << " " << row.destination << " " << row.source;
+        << ColorOpName(row.op) << std::hex << " " << row.destination << " " << row.source;
     // Filling a rectangle applies the same rule to every pixel.
     MBitmap target(3, 2);
     target.Fill(MColor::FromARGB(row.destination));
@@ -185,19 +221,29 @@ TEST(MDrawerToMBitmapTest, AntiAliasedShapesCoverTheirArea)
     std::function<void(MDrawer&)> paint;
     double area;
   } table[] = {
-    {"circle r=10", [](MDrawer& d) { d.FillCircle(20, 20, 10, kWhite); }, pi * 100},
-    {"circle r=3.3 off-grid", [](MDrawer& d) { d.FillCircle(11.3, 17.8, 3.3, kWhite); }, pi * 3.3 * 3.3},
-    {"circle r=0.4", [](MDrawer& d) { d.FillCircle(5.5, 5.5, 0.4, kWhite); }, pi * 0.16},
-    {"ring", [](MDrawer& d) { d.FrameCircle(20, 20, 12, 3, kWhite); }, pi * (13.5 * 13.5 - 10.5 * 10.5)},
-    {"half ring", [](MDrawer& d) { d.FrameArc(20, 20, 12, 3, 0, pi, kWhite); }, pi * (13.5 * 13.5 - 10.5 * 10.5) / 2},
-    {"round rectangle", [](MDrawer& d) { d.FillRoundRectangle(MRect{4, 4, 34, 24}, 5, kWhite); }, 600 - (4 - pi) * 25},
-    {"round frame", [](MDrawer& d) { d.FrameRoundRectangle(MRect{4, 4, 34, 24}, 2, 2, kWhite); },
-     600 - (4 - pi) * 4 - 26 * 16},
-    {"diagonal line", [](MDrawer& d) { d.Line(5, 5, 35, 35, kWhite, 2); }, std::sqrt(1800.0) * 2},
-    {"triangle", [](MDrawer& d) {
-       const MDrawer::PointF points[] = {{2.5, 3}, {30.25, 10}, {8, 33.5}};
-       d.FillPolygon(points, kWhite);
-     }, 0.5 * std::fabs((30.25 - 2.5) * (33.5 - 3) - (8 - 2.5) * (10 - 3))},
+      {"circle r=10", [](MDrawer& d) { d.FillCircle(20, 20, 10, kWhite); }, pi * 100},
+      {"circle r=3.3 off-grid", [](MDrawer& d) { d.FillCircle(11.3, 17.8, 3.3, kWhite); }, pi * 3.3 * 3.3},
+      {"circle r=0.4", [](MDrawer& d) { d.FillCircle(5.5, 5.5, 0.4, kWhite); }, pi * 0.16},
+      {"ring", [](MDrawer& d) { d.FrameCircle(20, 20, 12, 3, kWhite); }, pi * (13.5 * 13.5 - 10.5 * 10.5)},
+      {"half ring", [](MDrawer& d) { d.FrameArc(20, 20, 12, 3, 0, pi, kWhite); },
+       pi * (13.5 * 13.5 - 10.5 * 10.5) / 2},
+      {"round rectangle",
+       [](MDrawer& d) {
+         d.FillRoundRectangle(MRect{4, 4, 34, 24}, 5, kWhite);
+       },
+       600 - (4 - pi) * 25},
+      {"round frame",
+       [](MDrawer& d) {
+         d.FrameRoundRectangle(MRect{4, 4, 34, 24}, 2, 2, kWhite);
+       },
+       600 - (4 - pi) * 4 - 26 * 16},
+      {"diagonal line", [](MDrawer& d) { d.Line(5, 5, 35, 35, kWhite, 2); }, std::sqrt(1800.0) * 2},
+      {"triangle",
+       [](MDrawer& d) {
+         const MDrawer::PointF points[] = {{2.5, 3}, {30.25, 10}, {8, 33.5}};
+         d.FillPolygon(points, kWhite);
+       },
+       0.5 * std::fabs((30.25 - 2.5) * (33.5 - 3) - (8 - 2.5) * (10 - 3))},
   };
   for (const auto& row : table)
   {
@@ -252,7 +298,8 @@ TEST(MDrawerToMBitmapTest, BlitsCopyStretchAndSliceBitmaps)
   EXPECT_EQ(target.GetPixel(1, 0) & 0xFFFFFF, 0xFF0000u);
 
   // Nine-slice: corners unscaled, edges stretched or tiled.
-  for (MBitmapFill fill : {MBitmapFill::Stretch, MBitmapFill::HPattern, MBitmapFill::VPattern, MBitmapFill::Pattern})
+  for (MBitmapFill fill :
+       {MBitmapFill::Stretch, MBitmapFill::HPattern, MBitmapFill::VPattern, MBitmapFill::Pattern})
   {
     target.Clear();
     drawer.DrawBordered(MRect{0, 0, 17, 15}, source, 2, 2, fill, MColorOp::Copy);
@@ -291,10 +338,12 @@ TEST(MDrawerToMBitmapTest, BlendedBlitsAndFillsFollowThePixelRuleEverywhere)
       for (std::int32_t x = 0; x < 37; ++x)
       {
         const std::uint32_t d = target.Row(y)[x];
-        ASSERT_EQ(blitted.Row(y)[x], MDrawerToMBitmap::CombinePixel(d, source.Row(y)[x], MColorOp::Alphablend, alpha))
-          << x << "," << y;
-        ASSERT_EQ(filled.Row(y)[x], MDrawerToMBitmap::CombinePixel(d, color.ToARGB(), MColorOp::Alphablend, 255))
-          << x << "," << y;
+        ASSERT_EQ(blitted.Row(y)[x],
+                  MDrawerToMBitmap::CombinePixel(d, source.Row(y)[x], MColorOp::Alphablend, alpha))
+            << x << "," << y;
+        ASSERT_EQ(filled.Row(y)[x],
+                  MDrawerToMBitmap::CombinePixel(d, color.ToARGB(), MColorOp::Alphablend, 255))
+            << x << "," << y;
       }
   }
 }
@@ -318,10 +367,10 @@ TEST(MDrawerToMBitmapTest, StretchedImagesMatchAPlainBilinearFilter)
         const double v = std::clamp((y + 0.5) * 4 / size.y - 0.5, 0.0, 3.0);
         const int x0 = int(u), y0 = int(v), x1 = std::min(x0 + 1, 4), y1 = std::min(y0 + 1, 3);
         double sum[4] = {0, 0, 0, 0}; // b, g, r premultiplied, then alpha
-        for (const auto& [px, py, weight] : {std::tuple{x0, y0, (1 - (u - x0)) * (1 - (v - y0))},
-                                             std::tuple{x1, y0, (u - x0) * (1 - (v - y0))},
-                                             std::tuple{x0, y1, (1 - (u - x0)) * (v - y0)},
-                                             std::tuple{x1, y1, (u - x0) * (v - y0)}})
+        for (const auto& [px, py, weight] :
+             {std::tuple{x0, y0, (1 - (u - x0)) * (1 - (v - y0))},
+              std::tuple{x1, y0, (u - x0) * (1 - (v - y0))}, std::tuple{x0, y1, (1 - (u - x0)) * (v - y0)},
+              std::tuple{x1, y1, (u - x0) * (v - y0)}})
         {
           const std::uint32_t p = source.Row(py)[px];
           for (int k = 0; k < 3; ++k)

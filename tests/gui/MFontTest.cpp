@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace
 {
 // Bounding box of the pixels text left on a black target.
@@ -13,7 +12,8 @@ MRect InkBox(const MBitmap& bitmap)
   for (std::int32_t y = 0; y < bitmap.Height(); ++y)
     for (std::int32_t x = 0; x < bitmap.Width(); ++x)
       if ((bitmap.Row(y)[x] & 0xFFFFFF) != 0)
-        box = MRect{std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1), std::max(box.bottom, y + 1)};
+        box = MRect{std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1),
+                    std::max(box.bottom, y + 1)};
   return box;
 }
 } // namespace
@@ -60,13 +60,13 @@ TEST(MFontTest, AlignmentPlacesTheTextInsideItsRectangle)
   const struct
   {
     MAlignment alignment;
-    std::int32_t left;  // expected pen start
-    std::int32_t top;   // expected line top
+    std::int32_t left; // expected pen start
+    std::int32_t top;  // expected line top
   } table[] = {
-    {MAlign::Left | MAlign::Top, 10, 10},
-    {MAlign::Right | MAlign::Top, 150 - width, 10},
-    {MAlign::Center, 10 + (140 - width) / 2, 10 + (40 - 15) / 2},
-    {MAlign::Left | MAlign::Bottom, 10, 50 - 15},
+      {MAlign::Left | MAlign::Top, 10, 10},
+      {MAlign::Right | MAlign::Top, 150 - width, 10},
+      {MAlign::Center, 10 + (140 - width) / 2, 10 + (40 - 15) / 2},
+      {MAlign::Left | MAlign::Bottom, 10, 50 - 15},
   };
   for (const auto& row : table)
   {

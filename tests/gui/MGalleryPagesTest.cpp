@@ -56,7 +56,8 @@ TEST_F(Pages, EveryLayoutAtThreeSizesReLaidOut)
     // Each size is its own picture of that size, linked from the page.
     for (const auto& [width, height] : {std::pair{300, 200}, std::pair{460, 280}, std::pair{640, 190}})
     {
-      const std::string file = std::string(sample.name) + "_" + std::to_string(width) + "x" + std::to_string(height) + ".png";
+      const std::string file =
+          std::string(sample.name) + "_" + std::to_string(width) + "x" + std::to_string(height) + ".png";
       const MBitmap picture = LoadPicture(out / "layouts" / file);
       EXPECT_EQ(picture.Width(), width) << file;
       EXPECT_EQ(picture.Height(), height) << file;

@@ -43,9 +43,19 @@ TEST(MGuiTypesTest, AlignmentNamesByValueAndStrictParsing)
   {
     int value;
     const char* name;
-  } table[] = {{0, "center,center"}, {1, "left,center"}, {2, "right,center"}, {3, ""},
-               {4, "center,top"},    {5, "left,top"},    {6, "right,top"},    {7, ""},
-               {8, "center,bottom"}, {9, "left,bottom"}, {10, "right,bottom"}, {11, ""}, {255, ""}};
+  } table[] = {{0, "center,center"},
+               {1, "left,center"},
+               {2, "right,center"},
+               {3, ""},
+               {4, "center,top"},
+               {5, "left,top"},
+               {6, "right,top"},
+               {7, ""},
+               {8, "center,bottom"},
+               {9, "left,bottom"},
+               {10, "right,bottom"},
+               {11, ""},
+               {255, ""}};
   for (const auto& row : table)
   {
     EXPECT_EQ(AlignmentName(MAlignment(row.value)), MString::FromNarrow(row.name)) << row.value;

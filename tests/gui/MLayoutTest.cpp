@@ -78,12 +78,12 @@ TEST(MLayoutDistribution, RatiosShareTheFreeLengthWithRemaindersToTheLastRatioCo
     int height, space;
     std::vector<int> tops, heights;
   } cases[] = {
-    {{1, 2}, 100, 0, {0, 33}, {33, 67}},
-    {{1, 1, 1}, 100, 0, {0, 33, 66}, {33, 33, 34}},
-    {{1, 0, 1}, 100, 0, {0, 45, 55}, {45, 10, 45}},
-    {{1, 2}, 100, 4, {0, 36}, {32, 64}},   // g = 4 between them
-    {{-3, 1}, 100, 0, {0, 10}, {10, 90}},   // a negative ratio is a fixed size
-    {{1, 1}, 5, 10, {0, 10}, {0, 0}},       // nothing left: ratio controls get 0
+      {{1, 2}, 100, 0, {0, 33}, {33, 67}},
+      {{1, 1, 1}, 100, 0, {0, 33, 66}, {33, 33, 34}},
+      {{1, 0, 1}, 100, 0, {0, 45, 55}, {45, 10, 45}},
+      {{1, 2}, 100, 4, {0, 36}, {32, 64}},  // g = 4 between them
+      {{-3, 1}, 100, 0, {0, 10}, {10, 90}}, // a negative ratio is a fixed size
+      {{1, 1}, 5, 10, {0, 10}, {0, 0}},     // nothing left: ratio controls get 0
   };
   for (const Case& c : cases)
   {
@@ -110,8 +110,11 @@ TEST(MLayoutDistribution, FixedControlsArePlacedInTheBandByPlacementAndBorder)
     MAlignment placement;
     int border, x, y;
   } cases[] = {
-    {MAlign::Right, 0, 20, 20}, {MAlign::Right, 5, 15, 25}, {MAlign::Left, 5, 5, 25},
-    {MAlign::Center, 0, 10, 20}, {MAlign::Right | MAlign::Bottom, 3, 17, 23},
+      {MAlign::Right, 0, 20, 20},
+      {MAlign::Right, 5, 15, 25},
+      {MAlign::Left, 5, 5, 25},
+      {MAlign::Center, 0, 10, 20},
+      {MAlign::Right | MAlign::Bottom, 3, 17, 23},
   };
   for (const Case& c : cases)
   {
@@ -139,10 +142,10 @@ TEST(MLayoutDistribution, EachBandDocksToItsEdgeAndShrinksTheFreeRectangleByItsT
     MPoint position;
     MRect rest;
   } cases[] = {
-    {MLayoutSide::Left, {0, 0}, {34, 0, 200, 100}},
-    {MLayoutSide::Top, {0, 0}, {0, 24, 200, 100}},
-    {MLayoutSide::Right, {170, 0}, {0, 0, 166, 100}},
-    {MLayoutSide::Bottom, {0, 80}, {0, 0, 200, 76}},
+      {MLayoutSide::Left, {0, 0}, {34, 0, 200, 100}},
+      {MLayoutSide::Top, {0, 0}, {0, 24, 200, 100}},
+      {MLayoutSide::Right, {170, 0}, {0, 0, 166, 100}},
+      {MLayoutSide::Bottom, {0, 80}, {0, 0, 200, 76}},
   };
   for (const Case& c : cases)
   {
@@ -290,12 +293,30 @@ TEST(MLayoutGrid, FillOrderSpansAndColumnSizes)
     std::vector<std::pair<int, int>> spans; // hspan, vspan per control
     std::vector<MLayoutGrid::Cell> cells;
   } cases[] = {
-    {"reading order", {{"columns", "3"}}, {{1, 1}, {1, 1}, {1, 1}, {1, 1}}, {{0, 0, 1, 1}, {1, 0, 1, 1}, {2, 0, 1, 1}, {0, 1, 1, 1}}},
-    {"span wraps", {{"columns", "3"}}, {{1, 1}, {1, 1}, {2, 1}}, {{0, 0, 1, 1}, {1, 0, 1, 1}, {0, 1, 2, 1}}},
-    {"vspan blocks", {{"columns", "2"}}, {{1, 2}, {1, 1}, {1, 1}}, {{0, 0, 1, 2}, {1, 0, 1, 1}, {1, 1, 1, 1}}},
-    {"vertical fill", {{"columns", "2"}, {"verticalfill", "1"}}, {{1, 1}, {1, 1}, {1, 1}}, {{0, 0, 1, 1}, {0, 1, 1, 1}, {1, 0, 1, 1}}},
-    {"auto square", {}, {{1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}}, {{0, 0, 1, 1}, {1, 0, 1, 1}, {2, 0, 1, 1}, {0, 1, 1, 1}, {1, 1, 1, 1}}},
-    {"default span", {{"columns", "4"}, {"columnspancount", "2"}}, {{0, 1}, {0, 1}, {9, 1}}, {{0, 0, 2, 1}, {2, 0, 2, 1}, {0, 1, 4, 1}}},
+      {"reading order",
+       {{"columns", "3"}},
+       {{1, 1}, {1, 1}, {1, 1}, {1, 1}},
+       {{0, 0, 1, 1}, {1, 0, 1, 1}, {2, 0, 1, 1}, {0, 1, 1, 1}}},
+      {"span wraps",
+       {{"columns", "3"}},
+       {{1, 1}, {1, 1}, {2, 1}},
+       {{0, 0, 1, 1}, {1, 0, 1, 1}, {0, 1, 2, 1}}},
+      {"vspan blocks",
+       {{"columns", "2"}},
+       {{1, 2}, {1, 1}, {1, 1}},
+       {{0, 0, 1, 2}, {1, 0, 1, 1}, {1, 1, 1, 1}}},
+      {"vertical fill",
+       {{"columns", "2"}, {"verticalfill", "1"}},
+       {{1, 1}, {1, 1}, {1, 1}},
+       {{0, 0, 1, 1}, {0, 1, 1, 1}, {1, 0, 1, 1}}},
+      {"auto square",
+       {},
+       {{1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}},
+       {{0, 0, 1, 1}, {1, 0, 1, 1}, {2, 0, 1, 1}, {0, 1, 1, 1}, {1, 1, 1, 1}}},
+      {"default span",
+       {{"columns", "4"}, {"columnspancount", "2"}},
+       {{0, 1}, {0, 1}, {9, 1}},
+       {{0, 0, 2, 1}, {2, 0, 2, 1}, {0, 1, 4, 1}}},
   };
   for (const Case& c : cases)
   {
@@ -340,7 +361,8 @@ TEST(MLayoutGrid, ColumnsTakeTheirWidthFromSingleColumnControlsAndSpansCoverTheG
   EXPECT_EQ(b.GetBounds(), (MRect{45, 0, 265, 10}));
   EXPECT_EQ(c.GetBounds(), (MRect{270, 0, 300, 10}));
   EXPECT_EQ(wide.GetBounds(), (MRect{0, 15, 265, 25}));
-  EXPECT_EQ(f.container.GetMinimalSize(), (MSize{40 + 5 + 0 + 5 + 30, 25})); // a ratio column needs its minimum
+  EXPECT_EQ(f.container.GetMinimalSize(),
+            (MSize{40 + 5 + 0 + 5 + 30, 25})); // a ratio column needs its minimum
 }
 
 TEST(MLayoutHostileInput, AbsurdNumbersAreClampedAndMalformedAttributesNamed)
@@ -418,12 +440,24 @@ TEST(MLayoutHostileInput, RandomLayoutsOfExtremeNumbersArrangeAndMeasureWithinBo
     {
       switch (next(7))
       {
-      case 0: layouts.push_back(&container.GetLayouts().Add<MLayoutSide>(static_cast<std::int32_t>(next(4)))); break;
-      case 1: layouts.push_back(&container.GetLayouts().Add<MLayoutClient>(static_cast<std::int32_t>(next(2)))); break;
-      case 2: layouts.push_back(&container.GetLayouts().Add<MLayoutCorner>()); break;
-      case 3: layouts.push_back(&container.GetLayouts().Add<MLayoutSwitch>()); break;
-      case 4: layouts.push_back(&container.GetLayouts().Add<MLayoutOccupyBorder>()); break;
-      default: layouts.push_back(&container.GetLayouts().Add<MLayoutGrid>()); break;
+      case 0:
+        layouts.push_back(&container.GetLayouts().Add<MLayoutSide>(static_cast<std::int32_t>(next(4))));
+        break;
+      case 1:
+        layouts.push_back(&container.GetLayouts().Add<MLayoutClient>(static_cast<std::int32_t>(next(2))));
+        break;
+      case 2:
+        layouts.push_back(&container.GetLayouts().Add<MLayoutCorner>());
+        break;
+      case 3:
+        layouts.push_back(&container.GetLayouts().Add<MLayoutSwitch>());
+        break;
+      case 4:
+        layouts.push_back(&container.GetLayouts().Add<MLayoutOccupyBorder>());
+        break;
+      default:
+        layouts.push_back(&container.GetLayouts().Add<MLayoutGrid>());
+        break;
       }
       layouts.back()->SetLayoutSpace(pick());
       layouts.back()->SetDefaultBorder(MSize{pick(), pick()});
@@ -436,7 +470,8 @@ TEST(MLayoutHostileInput, RandomLayoutsOfExtremeNumbersArrangeAndMeasureWithinBo
     }
     for (std::uint32_t i = 0, n = next(40); i < n; ++i)
     {
-      MControl& c = next(4) == 0 ? static_cast<MControl&>(container.Add<MWrapped>()) : container.Add<MPanel>();
+      MControl& c =
+          next(4) == 0 ? static_cast<MControl&>(container.Add<MWrapped>()) : container.Add<MPanel>();
       c.SetSize(MSize{pickSize(), pickSize()});
       c.SetMinimalClientSize(MSize{pick(), pick()});
       c.SetLayoutRatio(MSize{pick(), pick()});
@@ -512,8 +547,9 @@ TEST(MLayoutPlastic, PlasticControlsTakeTheHeightTheirWidthNeeds)
     EXPECT_EQ(band.GetBounds(), (MRect{0, 0, width, 10 * lines})) << width;
     EXPECT_EQ(band.GetMinimalClientSize().y, 10 * lines); // adapted to the band's length
     const int inner = width - 10;
-    EXPECT_EQ(line.GetBounds(), (MRect{5, 10 * lines, width - 5, 10 * lines + 10 * ((100 + inner - 1) / inner)}))
-      << width;
+    EXPECT_EQ(line.GetBounds(),
+              (MRect{5, 10 * lines, width - 5, 10 * lines + 10 * ((100 + inner - 1) / inner)}))
+        << width;
   }
 }
 
@@ -573,7 +609,8 @@ TEST(MLayoutWindow, AnEditorPanelIsReLaidOutWhenItsWindowIsResized)
   add(header, MSize{0, 24}, MSize{1, 0}, MCaptionType::None, MControlType::Static);
   for (int i = 0; i < 3; ++i)
     add(knobs, MSize{48, 48}, MSize{0, 0}, MCaptionType::None, MControlType::Knob);
-  add(status, MSize{80, 14}, MSize{0, 0}, MCaptionType::None, MControlType::Button)->SetLayoutPlacement(MAlign::Right);
+  add(status, MSize{80, 14}, MSize{0, 0}, MCaptionType::None, MControlType::Button)
+      ->SetLayoutPlacement(MAlign::Right);
   add(body, MSize{0, 0}, MSize{1, 2}, MCaptionType::Normal, MControlType::Panel);
   add(body, MSize{0, 0}, MSize{1, 1}, MCaptionType::Normal, MControlType::Panel);
   window.Open(system);

@@ -37,7 +37,8 @@ inline Bytes Header(std::uint32_t width, std::uint32_t height, int bitDepth, int
 }
 
 /// A whole file: IHDR, optional PLTE and tRNS, IDAT of `raw` (filter bytes included), IEND.
-inline Bytes File(const Bytes& ihdr, const Bytes& raw, const Bytes& palette = {}, const Bytes& transparency = {})
+inline Bytes File(const Bytes& ihdr, const Bytes& raw, const Bytes& palette = {},
+                  const Bytes& transparency = {})
 {
   Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   Chunk(out, "IHDR", ihdr);

@@ -52,8 +52,9 @@ TEST(MRepaintConcurrency, AWorkersInvalidationIsRepaintedOnTheGuiThreadWithinAbo
   MLamp& lamp = window.Add<MLamp>();
   lamp.SetBounds(MRect::FromSize(8, 8, 16, 16));
   window.Open(system);
-  PumpUntil(system, [&] { return system.GetSurface(window)->GetPixel(10, 10) == 0xFF000000u; },
-            std::chrono::milliseconds(2000));
+  PumpUntil(
+      system, [&] { return system.GetSurface(window)->GetPixel(10, 10) == 0xFF000000u; },
+      std::chrono::milliseconds(2000));
 
   std::vector<double> latenciesMs;
   for (std::uint32_t round = 1; round <= 5; ++round)
@@ -68,8 +69,9 @@ TEST(MRepaintConcurrency, AWorkersInvalidationIsRepaintedOnTheGuiThreadWithinAbo
     worker.join();
     // Nothing is painted synchronously: the repaint comes through the threads.
     EXPECT_NE(system.GetSurface(window)->GetPixel(10, 10), wanted);
-    PumpUntil(system, [&] { return system.GetSurface(window)->GetPixel(10, 10) == wanted; },
-              std::chrono::milliseconds(2000));
+    PumpUntil(
+        system, [&] { return system.GetSurface(window)->GetPixel(10, 10) == wanted; },
+        std::chrono::milliseconds(2000));
     ASSERT_EQ(system.GetSurface(window)->GetPixel(10, 10), wanted) << "round " << round;
     latenciesMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - posted).count());
   }
@@ -122,8 +124,9 @@ TEST(MRepaintConcurrency, ManyWorkersInvalidateWhileTheGuiThreadPaintsAndChanges
     worker.join();
 
   // Everything invalidated gets painted: the last colour of every lamp shows.
-  PumpUntil(system, [&] { return !window.GetInvalidator().IsDirty() && system.GetDirtyRect(window).IsEmpty(); },
-            std::chrono::milliseconds(2000));
+  PumpUntil(
+      system, [&] { return !window.GetInvalidator().IsDirty() && system.GetDirtyRect(window).IsEmpty(); },
+      std::chrono::milliseconds(2000));
   for (MLamp* lamp : lamps)
   {
     const MPoint p = lamp->GetWindowPosition();

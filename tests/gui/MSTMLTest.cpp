@@ -56,20 +56,20 @@ TEST(MSTMLParse, TagsHelpDefinitionsAndFallbacks)
     bool help;
     const char* runs;
   } kCases[] = {
-    {"<name>Detune</name> defines", true, "Detune|1|5/ defines|0|0/¶"},
-    {"see <reference>x</reference>.", true, "see |0|0/x|2|5/.|0|0/¶"},
-    {"a<shortcut>Ctrl</shortcut>", true, "a|0|0/¶Ctrl|0|6/¶"},
-    {"<example>e</example><range>r</range><value>v</value>", true, "e|2|0/rv|0|6/¶"},
-    {"<NAME>x</name>", true, "x|1|5/¶"},
-    {"<cd>a</cd><ci>b</ci><cblue><s>c</s></cblue>", false, "a|0|0/b|0|2/c|3|7/¶"},
-    {"one<p>two", false, "one|0|0/¶two|0|0/¶"},
-    {"a<foo x=1>b</foo>c", false, "abc|0|0/¶"},
-    {"<b>a<i>b</b>c</i>", false, "a|1|0/b|2|0/c|0|0/¶"},
-    {"</b>a</nothing>", false, "a|0|0/¶"},
-    {"<tagset name=big><l2><cred></tagset><big>B</big>", false, "B|5|5/¶"},
-    {"<b/>x", false, "x|0|0/¶"},
-    {"  spaced \n  out  ", false, "spaced out |0|0/¶"},
-    {"dry & wet", false, "dry & wet|0|0/¶"},
+      {"<name>Detune</name> defines", true, "Detune|1|5/ defines|0|0/¶"},
+      {"see <reference>x</reference>.", true, "see |0|0/x|2|5/.|0|0/¶"},
+      {"a<shortcut>Ctrl</shortcut>", true, "a|0|0/¶Ctrl|0|6/¶"},
+      {"<example>e</example><range>r</range><value>v</value>", true, "e|2|0/rv|0|6/¶"},
+      {"<NAME>x</name>", true, "x|1|5/¶"},
+      {"<cd>a</cd><ci>b</ci><cblue><s>c</s></cblue>", false, "a|0|0/b|0|2/c|3|7/¶"},
+      {"one<p>two", false, "one|0|0/¶two|0|0/¶"},
+      {"a<foo x=1>b</foo>c", false, "abc|0|0/¶"},
+      {"<b>a<i>b</b>c</i>", false, "a|1|0/b|2|0/c|0|0/¶"},
+      {"</b>a</nothing>", false, "a|0|0/¶"},
+      {"<tagset name=big><l2><cred></tagset><big>B</big>", false, "B|5|5/¶"},
+      {"<b/>x", false, "x|0|0/¶"},
+      {"  spaced \n  out  ", false, "spaced out |0|0/¶"},
+      {"dry & wet", false, "dry & wet|0|0/¶"},
   };
   for (const auto& c : kCases)
     EXPECT_EQ(Parsed(c.text, c.help), c.runs) << c.text;
@@ -146,16 +146,16 @@ TEST(MSTMLBadInput, FallbacksOrClearExceptionsNeverHangs)
     std::string text;
     const char* message; // null: parses and lays out
   } kCases[] = {
-    {deepFormat, "STML nesting is too deep."},
-    {deepCells, "STML nesting is too deep."},
-    {manyTags, nullptr},
-    {hugeValue, nullptr},
-    {"<tr height=2147483647000><td padding=-9 width=-3>x", nullptr},
-    {"<tagset name=a><a><b></tagset><a>x", nullptr},
-    {"<tagset name=loop><tagset>x</tagset><i></tagset><loop>y</loop></tagset>", nullptr},
-    {"<li><li>x</td></tr></td></p>", nullptr},
-    {"a <b", "Unexpected end of XML input."},
-    {std::string(1 << 21, 'x'), "STML text is too long."},
+      {deepFormat, "STML nesting is too deep."},
+      {deepCells, "STML nesting is too deep."},
+      {manyTags, nullptr},
+      {hugeValue, nullptr},
+      {"<tr height=2147483647000><td padding=-9 width=-3>x", nullptr},
+      {"<tagset name=a><a><b></tagset><a>x", nullptr},
+      {"<tagset name=loop><tagset>x</tagset><i></tagset><loop>y</loop></tagset>", nullptr},
+      {"<li><li>x</td></tr></td></p>", nullptr},
+      {"a <b", "Unexpected end of XML input."},
+      {std::string(1 << 21, 'x'), "STML text is too long."},
   };
   for (const auto& c : kCases)
   {
@@ -179,7 +179,8 @@ TEST(MSTMLHtml, HelpTextExportsExactly)
   page.AddHeading(1, "Parameters");
   page.BeginControlType("Knob");
   page.AddPicture("knob");
-  page.AddHelp("<name>Detune</name> defines <i>global</i> pitch change in cents &amp; <cblue alpha=128>x</cblue>.");
+  page.AddHelp(
+      "<name>Detune</name> defines <i>global</i> pitch change in cents &amp; <cblue alpha=128>x</cblue>.");
   const std::string html = page.Finish().ToUTF8();
   const std::string body = html.substr(html.find("<body>"));
   EXPECT_EQ(body, "<body>\n<h1>Parameters</h1>\n<div class=\"controltypeinfo\">\n<h3>Knob</h3>\n"
@@ -194,9 +195,10 @@ TEST(MSTMLHtml, HelpTextExportsExactly)
 TEST(MSTMLSnapshot, TuningIndicatorAtSeveralValues)
 {
   const MString kTemplate(
-    "<tr><td width=40 valign=center><center><l3>{0}</l3></center></td><td><indicator width=100% height=24 "
-    "value={1} min=-100 max=100 color=550000EE /><tr height=6></tr><indicator width=100% height=24 value={2} "
-    "min=-100 max=100 color=005500EE />");
+      "<tr><td width=40 valign=center><center><l3>{0}</l3></center></td><td><indicator width=100% height=24 "
+      "value={1} min=-100 max=100 color=550000EE /><tr height=6></tr><indicator width=100% height=24 "
+      "value={2} "
+      "min=-100 max=100 color=005500EE />");
   const struct
   {
     const char* name;
@@ -204,10 +206,10 @@ TEST(MSTMLSnapshot, TuningIndicatorAtSeveralValues)
     int output;
     const char* golden;
   } kCases[] = {
-    {"", 0, 0, "stml/indicator_none"},
-    {"A", -50, 50, "stml/indicator_a_extremes"},
-    {"C#", 23, -4, "stml/indicator_csharp"},
-    {"F#", 50, 0, "stml/indicator_fsharp"},
+      {"", 0, 0, "stml/indicator_none"},
+      {"A", -50, 50, "stml/indicator_a_extremes"},
+      {"C#", 23, -4, "stml/indicator_csharp"},
+      {"F#", 50, 0, "stml/indicator_fsharp"},
   };
   MWindowSystemHeadless system;
   system.Initialize();
@@ -233,9 +235,10 @@ TEST(MSTMLSnapshot, HelpTextWrapsInANarrowPane)
   surface.Fill(MColor{0x1E, 0x21, 0x26, 0xFF});
   MDrawerToMBitmap drawer(surface);
   MSTML document;
-  document.ParseHelp("<name>Speed</name> defines how quickly the plugin adjusts, when a note has been changed. "
-                     "See <reference>Depth</reference>.<hline><li>Higher: in tune at once<li><value>0%</value>: "
-                     "natural<p singleline=1><s>A single line that the pane cannot hold at all</s>");
+  document.ParseHelp(
+      "<name>Speed</name> defines how quickly the plugin adjusts, when a note has been changed. "
+      "See <reference>Depth</reference>.<hline><li>Higher: in tune at once<li><value>0%</value>: "
+      "natural<p singleline=1><s>A single line that the pane cannot hold at all</s>");
   document.Layout(224, MSTMLResources());
   document.Draw(drawer, MPoint{8, 8}, MSTMLResources());
   EXPECT_TRUE(MatchesGolden(surface, "stml/help_speed"));

@@ -50,21 +50,89 @@ TEST(MValueControls, KnobGesturesChangeTheValueAsDocumented)
   const double fineDown = reference.Get();
 
   const GestureCase cases[] = {
-    {"drag up 100 px", [](MControlsHarness& h, MKnob& k) { const MPoint c = Centre(k); h.Drag(c, {c.x, c.y - 100}); }, 100.0},
-    {"drag down 40 px", [](MControlsHarness& h, MKnob& k) { const MPoint c = Centre(k); h.Drag(c, {c.x, c.y + 40}); }, 30.0},
-    {"shift drag up 100 px", [](MControlsHarness& h, MKnob& k) { const MPoint c = Centre(k); h.Drag(c, {c.x, c.y - 100}, MSystemEvent::ModShift); }, 55.0},
-    {"sideways drag does nothing", [](MControlsHarness& h, MKnob& k) { const MPoint c = Centre(k); h.Drag(c, {c.x + 80, c.y}); }, 50.0},
-    {"wheel one notch up", [](MControlsHarness& h, MKnob& k) { h.Send(MSystemEvent::MouseWheel, Centre(k), 0, 120); }, coarseUp},
-    {"half notches add up", [](MControlsHarness& h, MKnob& k) { h.Send(MSystemEvent::MouseWheel, Centre(k), 0, 60); h.Send(MSystemEvent::MouseWheel, Centre(k), 0, 60); }, coarseUp},
-    {"shift wheel one notch down", [](MControlsHarness& h, MKnob& k) { h.Send(MSystemEvent::MouseWheel, Centre(k), MSystemEvent::ModShift, -120); }, fineDown},
-    {"double click", [](MControlsHarness& h, MKnob& k) { h.Send(MSystemEvent::LeftDoubleClick, Centre(k)); }, 20.0},
-    {"control click", [](MControlsHarness& h, MKnob& k) { h.Click(Centre(k), MSystemEvent::ModControl); }, 20.0},
-    {"key up", [](MControlsHarness& h, MKnob& k) { k.SetFocus(); h.Key(MVirtualKey::Up); }, coarseUp},
-    {"shift key down", [](MControlsHarness& h, MKnob& k) { k.SetFocus(); h.Key(MVirtualKey::Down, MSystemEvent::ModShift); }, fineDown},
-    {"end key", [](MControlsHarness& h, MKnob& k) { k.SetFocus(); h.Key(MVirtualKey::End); }, 100.0},
-    {"typed entry", [](MControlsHarness& h, MKnob& k) { k.SetFocus(); h.Type("7"); h.Type("5"); h.Key(MVirtualKey::Return); }, 75.0},
-    {"typed entry cancelled", [](MControlsHarness& h, MKnob& k) { k.SetFocus(); h.Key(MVirtualKey::Return); h.Type("9"); h.Key(MVirtualKey::Escape); }, 50.0},
-    {"refused text keeps the value", [](MControlsHarness& h, MKnob& k) { k.SetFocus(); h.Type("-"); h.Type("x"); h.Key(MVirtualKey::Return); }, 50.0},
+      {"drag up 100 px",
+       [](MControlsHarness& h, MKnob& k) {
+         const MPoint c = Centre(k);
+         h.Drag(c, {c.x, c.y - 100});
+       },
+       100.0},
+      {"drag down 40 px",
+       [](MControlsHarness& h, MKnob& k) {
+         const MPoint c = Centre(k);
+         h.Drag(c, {c.x, c.y + 40});
+       },
+       30.0},
+      {"shift drag up 100 px",
+       [](MControlsHarness& h, MKnob& k) {
+         const MPoint c = Centre(k);
+         h.Drag(c, {c.x, c.y - 100}, MSystemEvent::ModShift);
+       },
+       55.0},
+      {"sideways drag does nothing",
+       [](MControlsHarness& h, MKnob& k) {
+         const MPoint c = Centre(k);
+         h.Drag(c, {c.x + 80, c.y});
+       },
+       50.0},
+      {"wheel one notch up",
+       [](MControlsHarness& h, MKnob& k) { h.Send(MSystemEvent::MouseWheel, Centre(k), 0, 120); }, coarseUp},
+      {"half notches add up",
+       [](MControlsHarness& h, MKnob& k) {
+         h.Send(MSystemEvent::MouseWheel, Centre(k), 0, 60);
+         h.Send(MSystemEvent::MouseWheel, Centre(k), 0, 60);
+       },
+       coarseUp},
+      {"shift wheel one notch down",
+       [](MControlsHarness& h, MKnob& k) {
+         h.Send(MSystemEvent::MouseWheel, Centre(k), MSystemEvent::ModShift, -120);
+       },
+       fineDown},
+      {"double click",
+       [](MControlsHarness& h, MKnob& k) { h.Send(MSystemEvent::LeftDoubleClick, Centre(k)); }, 20.0},
+      {"control click", [](MControlsHarness& h, MKnob& k) { h.Click(Centre(k), MSystemEvent::ModControl); },
+       20.0},
+      {"key up",
+       [](MControlsHarness& h, MKnob& k) {
+         k.SetFocus();
+         h.Key(MVirtualKey::Up);
+       },
+       coarseUp},
+      {"shift key down",
+       [](MControlsHarness& h, MKnob& k) {
+         k.SetFocus();
+         h.Key(MVirtualKey::Down, MSystemEvent::ModShift);
+       },
+       fineDown},
+      {"end key",
+       [](MControlsHarness& h, MKnob& k) {
+         k.SetFocus();
+         h.Key(MVirtualKey::End);
+       },
+       100.0},
+      {"typed entry",
+       [](MControlsHarness& h, MKnob& k) {
+         k.SetFocus();
+         h.Type("7");
+         h.Type("5");
+         h.Key(MVirtualKey::Return);
+       },
+       75.0},
+      {"typed entry cancelled",
+       [](MControlsHarness& h, MKnob& k) {
+         k.SetFocus();
+         h.Key(MVirtualKey::Return);
+         h.Type("9");
+         h.Key(MVirtualKey::Escape);
+       },
+       50.0},
+      {"refused text keeps the value",
+       [](MControlsHarness& h, MKnob& k) {
+         k.SetFocus();
+         h.Type("-");
+         h.Type("x");
+         h.Key(MVirtualKey::Return);
+       },
+       50.0},
   };
   for (const GestureCase& c : cases)
   {
@@ -133,7 +201,8 @@ TEST(MValueControls, SwitcherAndValueButtonStep)
 TEST(MValueControls, CheckBoxTogglesByClickAndSpaceOnly)
 {
   MControlsHarness harness;
-  MCheckBox& box = harness.Place(std::make_unique<MCheckBox>(MString("Keep formants")), MRect::FromSize(10, 10, 120, 20));
+  MCheckBox& box =
+      harness.Place(std::make_unique<MCheckBox>(MString("Keep formants")), MRect::FromSize(10, 10, 120, 20));
   ChangeCounter counter;
   box.GetChangedEvent().Subscribe<&ChangeCounter::OnChanged>(&counter);
   harness.Click(Centre(box));

@@ -66,7 +66,8 @@ private:
   }
 };
 
-MSystemEvent Event(MSystemEvent::Code code, MPoint position = {}, std::uint32_t modifiers = 0, std::int32_t value = 0)
+MSystemEvent Event(MSystemEvent::Code code, MPoint position = {}, std::uint32_t modifiers = 0,
+                   std::int32_t value = 0)
 {
   MSystemEvent event;
   event.code = code;
@@ -171,7 +172,7 @@ TEST_F(MWindowDispatch, TabMovesTheFocusOverVisibleEnabledTabStops)
     std::uint32_t modifiers;
     MControl* expected;
   } steps[] = {
-    {0, probe}, {0, &second}, {0, &nested}, {0, probe}, {MSystemEvent::ModShift, &nested},
+      {0, probe}, {0, &second}, {0, &nested}, {0, probe}, {MSystemEvent::ModShift, &nested},
   };
   for (const auto& step : steps)
   {
@@ -237,16 +238,17 @@ TEST_F(MWindowDispatch, AControlThatGoesAwayKeepsNoFocusCaptureOrHighlight)
     void (*takeAway)(MPanel& parent, MProbe& probe);
     bool parentSurvives;
   } cases[] = {
-    {"destroyed", [](MPanel& parent, MProbe& probe) { parent.RemoveChild(probe).reset(); }, true},
-    {"hidden parent", [](MPanel& parent, MProbe&) { parent.SetVisible(false); }, true},
-    {"disabled parent", [](MPanel& parent, MProbe&) { parent.SetEnabled(false); }, true},
-    {"collapsed parent",
-     [](MPanel& parent, MProbe&) {
-       parent.SetFlag(MControl::FlagCollapsable, true);
-       parent.SetCollapsed(true);
-     },
-     true},
-    {"parent destroyed", [](MPanel& parent, MProbe&) { parent.GetParent()->RemoveChild(parent).reset(); }, false},
+      {"destroyed", [](MPanel& parent, MProbe& probe) { parent.RemoveChild(probe).reset(); }, true},
+      {"hidden parent", [](MPanel& parent, MProbe&) { parent.SetVisible(false); }, true},
+      {"disabled parent", [](MPanel& parent, MProbe&) { parent.SetEnabled(false); }, true},
+      {"collapsed parent",
+       [](MPanel& parent, MProbe&) {
+         parent.SetFlag(MControl::FlagCollapsable, true);
+         parent.SetCollapsed(true);
+       },
+       true},
+      {"parent destroyed", [](MPanel& parent, MProbe&) { parent.GetParent()->RemoveChild(parent).reset(); },
+       false},
   };
   for (const auto& c : cases)
   {
@@ -325,8 +327,8 @@ TEST_F(MWindowDispatch, OneRoundHandlesAtMost1024MessagesAndElevenIdleOnesInARow
     int injected;
     int handled;
   } cases[] = {
-    {MSystemEvent::MouseMove, 1100, 1024},
-    {MSystemEvent::Timer, 30, 11},
+      {MSystemEvent::MouseMove, 1100, 1024},
+      {MSystemEvent::Timer, 30, 11},
   };
   for (const auto& c : cases)
   {

@@ -74,7 +74,8 @@ void BuildEditorInCode(MWindow& window)
   left.SetLayoutSpace(2);
   MLayoutBottom& bottom = layouts.Add<MLayoutBottom>();
   MLayoutVertical& body = layouts.Add<MLayoutVertical>();
-  const auto place = [](MLayout& layout, MControl& control, const char* id, MSize size, MSize ratio) -> MControl& {
+  const auto place = [](MLayout& layout, MControl& control, const char* id, MSize size,
+                        MSize ratio) -> MControl& {
     control.SetId(MString::FromUTF8(id));
     control.SetSize(size);
     control.SetLayoutRatio(ratio);
@@ -88,7 +89,8 @@ void BuildEditorInCode(MWindow& window)
   MKnob& tune = editor.Add<MKnob>();
   place(left, tune, "tune", MSize{56, 64}, MSize{});
   tune.BindOwned(std::make_unique<MValuePitch>());
-  place(bottom, editor.Add<MButton>(MString("Reset")), "reset", MSize{80, 24}, MSize{}).SetLayoutPlacement(MAlign::Right);
+  place(bottom, editor.Add<MButton>(MString("Reset")), "reset", MSize{80, 24}, MSize{})
+      .SetLayoutPlacement(MAlign::Right);
   place(body, editor.Add<MCheckBox>(MString("Bypass")), "bypass", MSize{0, 20}, MSize{1, 0});
   MTracker& speed = editor.Add<MTracker>();
   place(body, speed, "speed", MSize{}, MSize{1, 1});
@@ -118,7 +120,9 @@ TEST(MXmlLoader, EditorFromXmlEqualsTheEditorBuiltInCode)
   auto* gain = dynamic_cast<MKnob*>(fromXml.FindChild("gain"));
   ASSERT_NE(gain, nullptr);
   ASSERT_NE(gain->GetValue(), nullptr);
-  EXPECT_EQ(gain->GetNormalised(), inCode.FindChild("gain") != nullptr ? dynamic_cast<MKnob*>(inCode.FindChild("gain"))->GetNormalised() : -2);
+  EXPECT_EQ(gain->GetNormalised(), inCode.FindChild("gain") != nullptr
+                                       ? dynamic_cast<MKnob*>(inCode.FindChild("gain"))->GetNormalised()
+                                       : -2);
 
   fromXml.Open(system);
   inCode.Open(system);
@@ -135,9 +139,13 @@ TEST(MXmlLoader, RegistryBucketsAndNames)
   {
     const char* name;
     std::uint32_t hash;
-  } cases[] = {{"knob", 539},          {"KNOB", 539},    {"grid", 519},
-               {"vector2deditor", 667040}, {"signalgeneratoreditor", 6498403},
-               {"horizontalobjectlayout", 6997704}, {"int32", 989}};
+  } cases[] = {{"knob", 539},
+               {"KNOB", 539},
+               {"grid", 519},
+               {"vector2deditor", 667040},
+               {"signalgeneratoreditor", 6498403},
+               {"horizontalobjectlayout", 6997704},
+               {"int32", 989}};
   for (const auto& c : cases)
     EXPECT_EQ(Loader::HashName(MString::FromUTF8(c.name)), c.hash) << c.name;
 
@@ -179,32 +187,40 @@ TEST(MXmlLoader, ErrorsNameTheElementAndAttribute)
     const char* xml;
     const char* message;
   } cases[] = {
-    {"<container><knobb/></container>",
-     "Element \"knobb\" at \"container/knobb\": Unknown element name: no control or layout is called so."},
-    {"<container><left><knob id=\"g\" sizx=\"3\"/></left></container>",
-     "Element \"knob\" (id \"g\") at \"container/left/knob\": Unknown attribute \"sizx\"."},
-    {"<container><knob sizex=\"99999\"/></container>",
-     "Element \"knob\" at \"container/knob\": Invalid value of attribute \"sizex\" (99999): a decimal integer in "
-     "0..16384 is expected."},
-    {"<container><static posy=\"1e3\"/></container>",
-     "Element \"static\" at \"container/static\": Invalid value of attribute \"posy\" (1e3): a decimal integer in "
-     "-16384..16384 is expected."},
-    {"<container><top space=\"2\"/></container>", "Element \"top\" at \"container/top\": Unknown attribute \"space\"."},
-    {"<container><knob space=\"2\"/></container>",
-     "Element \"knob\" at \"container/knob\": Unknown attribute \"space\"."},
-    {"<container><corner><button target=\"corner4\"/></corner></container>",
-     "Element \"button\" at \"container/corner/button\": Invalid value of attribute \"target\": Invalid target for "
-     "corner layout."},
-    {"<container><panel><left/></panel></container>",
-     "Element \"left\" at \"container/panel/left\": A layout belongs inside a container; its parent is none."},
-    {"<container><static><value type=\"int\"/></static></container>",
-     "Element \"value\" at \"container/static/value\": Value elements belong directly inside value controls."},
-    {"<container><knob><value type=\"int\" unit=\"dB\"/></knob></container>",
-     "Element \"value\" at \"container/knob/value\": Unknown attribute \"unit\"."},
-    {"<container><button layoutplacement=\"top,left\"/></container>",
-     "Element \"button\" at \"container/button\": Invalid value of attribute \"layoutplacement\": Invalid MAlignment "
-     "identifier to parse (top,left)."},
-    {"<container><grid hspan=\"x\"/></container>", "Element \"grid\" at \"container/grid\": Unknown attribute \"hspan\"."},
+      {"<container><knobb/></container>",
+       "Element \"knobb\" at \"container/knobb\": Unknown element name: no control or layout is called so."},
+      {"<container><left><knob id=\"g\" sizx=\"3\"/></left></container>",
+       "Element \"knob\" (id \"g\") at \"container/left/knob\": Unknown attribute \"sizx\"."},
+      {"<container><knob sizex=\"99999\"/></container>",
+       "Element \"knob\" at \"container/knob\": Invalid value of attribute \"sizex\" (99999): a decimal "
+       "integer in "
+       "0..16384 is expected."},
+      {"<container><static posy=\"1e3\"/></container>",
+       "Element \"static\" at \"container/static\": Invalid value of attribute \"posy\" (1e3): a decimal "
+       "integer in "
+       "-16384..16384 is expected."},
+      {"<container><top space=\"2\"/></container>",
+       "Element \"top\" at \"container/top\": Unknown attribute \"space\"."},
+      {"<container><knob space=\"2\"/></container>",
+       "Element \"knob\" at \"container/knob\": Unknown attribute \"space\"."},
+      {"<container><corner><button target=\"corner4\"/></corner></container>",
+       "Element \"button\" at \"container/corner/button\": Invalid value of attribute \"target\": Invalid "
+       "target for "
+       "corner layout."},
+      {"<container><panel><left/></panel></container>",
+       "Element \"left\" at \"container/panel/left\": A layout belongs inside a container; its parent is "
+       "none."},
+      {"<container><static><value type=\"int\"/></static></container>",
+       "Element \"value\" at \"container/static/value\": Value elements belong directly inside value "
+       "controls."},
+      {"<container><knob><value type=\"int\" unit=\"dB\"/></knob></container>",
+       "Element \"value\" at \"container/knob/value\": Unknown attribute \"unit\"."},
+      {"<container><button layoutplacement=\"top,left\"/></container>",
+       "Element \"button\" at \"container/button\": Invalid value of attribute \"layoutplacement\": Invalid "
+       "MAlignment "
+       "identifier to parse (top,left)."},
+      {"<container><grid hspan=\"x\"/></container>",
+       "Element \"grid\" at \"container/grid\": Unknown attribute \"hspan\"."},
   };
   for (const auto& c : cases)
   {
@@ -213,7 +229,8 @@ TEST(MXmlLoader, ErrorsNameTheElementAndAttribute)
     EXPECT_EQ(root.GetChildCount(), 0u) << c.xml; // what the failed load built is gone
     EXPECT_TRUE(root.FindLayouts() == nullptr || root.FindLayouts()->GetCount() == 0) << c.xml;
   }
-  EXPECT_EQ(MessageOf([] { Loader::Create(Parse("<window/>")); }), "Element \"window\": no control class is called so.");
+  EXPECT_EQ(MessageOf([] { Loader::Create(Parse("<window/>")); }),
+            "Element \"window\": no control class is called so.");
 }
 
 TEST(MXmlLoader, HostileDocumentsEndInClearErrors)
@@ -223,13 +240,15 @@ TEST(MXmlLoader, HostileDocumentsEndInClearErrors)
     deep += "<panel>";
   for (int i = 0; i < 70; ++i)
     deep += "</panel>";
-  EXPECT_NE(MessageOf([&] { Loader::Create(Parse(deep)); }).find("nested deeper than 64 levels"), std::string::npos);
+  EXPECT_NE(MessageOf([&] { Loader::Create(Parse(deep)); }).find("nested deeper than 64 levels"),
+            std::string::npos);
 
   std::string wide = "<container>";
   for (int i = 0; i < Loader::kMaxElements + 1; ++i)
     wide += "<control/>";
   wide += "</container>";
-  EXPECT_NE(MessageOf([&] { Loader::Create(Parse(wide)); }).find("more than 4096 elements"), std::string::npos);
+  EXPECT_NE(MessageOf([&] { Loader::Create(Parse(wide)); }).find("more than 4096 elements"),
+            std::string::npos);
 
   // A value element whose type is unknown leaves the knob unbound; spans beyond the grid clamp.
   auto built = Loader::Create(Parse(R"(<container sizex="100" sizey="100"><grid columns="2">

@@ -45,7 +45,7 @@ TEST_F(MFakeGainFixture, ParameterValuesReachThePluginFiniteAndWithinZeroToOne)
 {
   const float inf = std::numeric_limits<float>::infinity();
   const std::pair<float, float> cases[] = {
-    {0.25f, 0.25f}, {5.0f, 1.0f}, {-3.0f, 0.0f}, {std::nanf(""), 0.0f}, {inf, 0.0f}, {-inf, 0.0f},
+      {0.25f, 0.25f}, {5.0f, 1.0f}, {-3.0f, 0.0f}, {std::nanf(""), 0.0f}, {inf, 0.0f}, {-inf, 0.0f},
   };
   for (const auto& [sent, expected] : cases)
   {
@@ -64,15 +64,31 @@ TEST_F(MFakeGainFixture, OpcodesThatExpectABufferIgnoreANullPointer)
     VstIntPtr value;
   };
   const Case cases[] = {
-    {effGetParamName, 0, 0},       {effGetParamLabel, 0, 0},          {effGetParamDisplay, 0, 0},
-    {effGetProgramName, 0, 0},     {effSetProgramName, 0, 0},         {effGetChunk, 0, 0},
-    {effSetChunk, 0, 16},          {effEditGetRect, 0, 0},            {effProcessEvents, 0, 0},
-    {effGetInputProperties, 0, 0}, {effGetOutputProperties, 0, 0},    {effGetEffectName, 0, 0},
-    {effGetVendorString, 0, 0},    {effGetProductString, 0, 0},       {effCanDo, 0, 0},
-    {effGetSpeakerArrangement, 0, 0}, {effGetParameterProperties, 0, 0}, {effGetMidiProgramName, 0, 0},
-    {effGetMidiKeyName, 0, 0},     {effGetMidiProgramCategory, 0, 0}, {effBeginLoadBank, 0, 0},
-    {effShellGetNextPlugin, 0, 0}, {effGetProgramNameIndexed, 0, 0},  {effProcessVarIo, 0, 0},
-    {effOfflineRun, 0, 1},
+      {effGetParamName, 0, 0},
+      {effGetParamLabel, 0, 0},
+      {effGetParamDisplay, 0, 0},
+      {effGetProgramName, 0, 0},
+      {effSetProgramName, 0, 0},
+      {effGetChunk, 0, 0},
+      {effSetChunk, 0, 16},
+      {effEditGetRect, 0, 0},
+      {effProcessEvents, 0, 0},
+      {effGetInputProperties, 0, 0},
+      {effGetOutputProperties, 0, 0},
+      {effGetEffectName, 0, 0},
+      {effGetVendorString, 0, 0},
+      {effGetProductString, 0, 0},
+      {effCanDo, 0, 0},
+      {effGetSpeakerArrangement, 0, 0},
+      {effGetParameterProperties, 0, 0},
+      {effGetMidiProgramName, 0, 0},
+      {effGetMidiKeyName, 0, 0},
+      {effGetMidiProgramCategory, 0, 0},
+      {effBeginLoadBank, 0, 0},
+      {effShellGetNextPlugin, 0, 0},
+      {effGetProgramNameIndexed, 0, 0},
+      {effProcessVarIo, 0, 0},
+      {effOfflineRun, 0, 1},
   };
   for (const Case& c : cases)
     EXPECT_EQ(m_host.Dispatch(c.opcode, c.index, c.value, nullptr), 0) << "opcode " << c.opcode;
@@ -86,7 +102,8 @@ TEST_F(MFakeGainFixture, OpcodesThatExpectABufferIgnoreANullPointer)
 
 TEST_F(MFakeGainFixture, UnknownAndRetiredOpcodesAnswerZero)
 {
-  for (VstInt32 opcode : {-1, 9, 16, 17, 18, 20, 21, 36, 37, 53, 54, 80, 1000, std::numeric_limits<VstInt32>::max()})
+  for (VstInt32 opcode :
+       {-1, 9, 16, 17, 18, 20, 21, 36, 37, 53, 54, 80, 1000, std::numeric_limits<VstInt32>::max()})
   {
     int scratch[64] = {};
     EXPECT_EQ(m_host.Dispatch(opcode, 0, 0, scratch), 0) << "opcode " << opcode;
@@ -103,15 +120,15 @@ TEST_F(MFakeGainFixture, TextsNeverExceedTheirLimits)
     std::string expected;
   };
   const Case cases[] = {
-    {effGetParamName, 0, 24, "Gain"},
-    {effGetParamName, 2, 24, "PolarityInversionOfAllCh"},
-    {effGetParamLabel, 1, 24, "percent left of centre, "},
-    {effGetParamLabel, 2, 24, ""},
-    {effGetParamDisplay, 0, 24, "0.500"},
-    {effGetEffectName, 0, kVstMaxEffectNameLen, "Fake Gain, a name much longer th"},
-    {effGetVendorString, 0, kVstMaxVendorStrLen, "Tonvera Tests"},
-    {effGetProductString, 0, kVstMaxProductStrLen, std::string(kVstMaxProductStrLen, 'P')},
-    {effGetProgramName, 0, kVstMaxProgNameLen, ""},
+      {effGetParamName, 0, 24, "Gain"},
+      {effGetParamName, 2, 24, "PolarityInversionOfAllCh"},
+      {effGetParamLabel, 1, 24, "percent left of centre, "},
+      {effGetParamLabel, 2, 24, ""},
+      {effGetParamDisplay, 0, 24, "0.500"},
+      {effGetEffectName, 0, kVstMaxEffectNameLen, "Fake Gain, a name much longer th"},
+      {effGetVendorString, 0, kVstMaxVendorStrLen, "Tonvera Tests"},
+      {effGetProductString, 0, kVstMaxProductStrLen, std::string(kVstMaxProductStrLen, 'P')},
+      {effGetProgramName, 0, kVstMaxProgNameLen, ""},
   };
   for (const Case& c : cases)
   {
@@ -185,7 +202,7 @@ TEST_F(MFakeGainFixture, AnExceptionFromThePluginStopsAtTheEntryPoint)
 TEST_F(MFakeGainFixture, KeyModifiersOutsideAByteReachTheEditorAsNone)
 {
   const std::pair<float, VstIntPtr> cases[] = {
-    {3.0f, 3}, {std::nanf(""), 0}, {1e9f, 0}, {-2.0f, 0}, {std::numeric_limits<float>::infinity(), 0},
+      {3.0f, 3}, {std::nanf(""), 0}, {1e9f, 0}, {-2.0f, 0}, {std::numeric_limits<float>::infinity(), 0},
   };
   for (const auto& [opt, modifier] : cases)
   {

@@ -122,7 +122,8 @@ public:
   VstInt32 setChunk(void* data, VstInt32 byteSize, bool) override
   {
     const auto* bytes = static_cast<const unsigned char*>(data);
-    if (byteSize != static_cast<VstInt32>(kChunkBytes) || std::memcmp(bytes, kChunkTag, sizeof kChunkTag) != 0)
+    if (byteSize != static_cast<VstInt32>(kChunkBytes) ||
+        std::memcmp(bytes, kChunkTag, sizeof kChunkTag) != 0)
       return 0;
     float values[kNumParams];
     std::memcpy(values, bytes + sizeof kChunkTag, sizeof values);
@@ -243,7 +244,7 @@ public:
     {
       // ptr: the test's buffer of kVstMaxProductStrLen + 1 bytes.
       bool known = index == FourCharCode('h', 'v', 'n', 'd') ? getHostVendorString(static_cast<char*>(ptr))
-                                                                : getHostProductString(static_cast<char*>(ptr));
+                                                             : getHostProductString(static_cast<char*>(ptr));
       return known ? 1 : 0;
     }
     if (index == FourCharCode('e', 'd', 'i', 't'))

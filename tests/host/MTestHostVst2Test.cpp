@@ -28,9 +28,9 @@ TEST(MTestHostVst2Load, EachKindOfUnusableModuleGetsItsOwnError)
     const char* errorPart;
   };
   const Case cases[] = {
-    {"/nonexistent/folder/NoSuchPlugin.so", MTestHostStatus::ModuleNotFound, "module not found"},
-    {FakeNoEntryModulePath(), MTestHostStatus::EntryMissing, "VSTPluginMain"},
-    {FakeBadMagicModulePath(), MTestHostStatus::BadMagic, "bad magic"},
+      {"/nonexistent/folder/NoSuchPlugin.so", MTestHostStatus::ModuleNotFound, "module not found"},
+      {FakeNoEntryModulePath(), MTestHostStatus::EntryMissing, "VSTPluginMain"},
+      {FakeBadMagicModulePath(), MTestHostStatus::BadMagic, "bad magic"},
   };
   for (const Case& c : cases)
   {
@@ -211,7 +211,7 @@ TEST_F(MFakeGainFixture, HostAnswersTheQueriesAPluginMakes)
 
   const VstInt32 canDoProbe = FourCharCode('h', 'c', 'a', 'n');
   const std::pair<const char*, VstIntPtr> capabilities[] = {
-    {"sendVstMidiEvent", 1}, {"sizeWindow", 1}, {"receiveVstTimeInfo", 0}, {"", 0}};
+      {"sendVstMidiEvent", 1}, {"sizeWindow", 1}, {"receiveVstTimeInfo", 0}, {"", 0}};
   for (const auto& [text, answer] : capabilities)
     EXPECT_EQ(m_host.Dispatch(effVendorSpecific, canDoProbe, 0, const_cast<char*>(text)), answer) << text;
 

@@ -153,7 +153,8 @@ TEST_F(TonveraEditor, Vst3ViewRunsOnTheHostRunLoopAndUnregistersInRemoved)
   EXPECT_EQ(size.getWidth(), kWidth);
   EXPECT_EQ(size.getHeight(), kHeight);
 
-  ASSERT_EQ(view->attached(reinterpret_cast<void*>(m_window.Handle()), kPlatformTypeX11EmbedWindowID), kResultOk);
+  ASSERT_EQ(view->attached(reinterpret_cast<void*>(m_window.Handle()), kPlatformTypeX11EmbedWindowID),
+            kResultOk);
   EXPECT_EQ(frame->EventHandlerCount(), 2) << "the X connection and the wake-up descriptor";
   EXPECT_EQ(frame->TimerCount(), 1);
   frame->RunFor(200);
@@ -198,8 +199,9 @@ TEST_F(TonveraEditor, Vst3ViewAnswersCallsOutOfOrderWithoutCrashing)
     ViewRect in;
     ViewRect constrained;
   };
-  for (const SizeCase& c : {SizeCase{{0, 0, 10, 10}, {0, 0, 320, 200}}, SizeCase{{0, 0, 900, 700}, {0, 0, 900, 700}},
-                            SizeCase{{INT32_MAX - 5, INT32_MAX - 5, 0, 0}, {INT32_MAX - 5, INT32_MAX - 5, INT32_MAX, INT32_MAX}}})
+  for (const SizeCase& c :
+       {SizeCase{{0, 0, 10, 10}, {0, 0, 320, 200}}, SizeCase{{0, 0, 900, 700}, {0, 0, 900, 700}},
+        SizeCase{{INT32_MAX - 5, INT32_MAX - 5, 0, 0}, {INT32_MAX - 5, INT32_MAX - 5, INT32_MAX, INT32_MAX}}})
   {
     ViewRect rect = c.in;
     EXPECT_EQ(view->checkSizeConstraint(&rect), kResultOk);
@@ -248,7 +250,8 @@ TEST_F(TonveraEditor, HundredOpenCloseCyclesWhileAudioRuns)
     IPlugView* view = CreateView(vst3);
     ASSERT_NE(view, nullptr) << cycle;
     view->setFrame(frame);
-    ASSERT_EQ(view->attached(reinterpret_cast<void*>(m_window.Handle()), kPlatformTypeX11EmbedWindowID), kResultOk);
+    ASSERT_EQ(view->attached(reinterpret_cast<void*>(m_window.Handle()), kPlatformTypeX11EmbedWindowID),
+              kResultOk);
     frame->RunFor(2);
     ASSERT_EQ(view->removed(), kResultOk);
     view->release();

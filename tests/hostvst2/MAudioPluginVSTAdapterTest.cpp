@@ -111,9 +111,9 @@ TEST_F(MAudioPluginVSTAdapterTest, TextsStayWithinTheirLimits)
     VstInt32 index;
     std::size_t maxChars;
   };
-  for (const Case& c : {Case{effGetParamName, 0, 24}, Case{effGetParamDisplay, 1, 24},
-                        Case{effGetParamLabel, 2, 24}, Case{effGetEffectName, 0, 32},
-                        Case{effGetProductString, 0, 64}, Case{effGetVendorString, 0, 64}})
+  for (const Case& c :
+       {Case{effGetParamName, 0, 24}, Case{effGetParamDisplay, 1, 24}, Case{effGetParamLabel, 2, 24},
+        Case{effGetEffectName, 0, 32}, Case{effGetProductString, 0, 64}, Case{effGetVendorString, 0, 64}})
   {
     const MTestHostVst2::TextProbe text = host.QueryText(c.opcode, c.index);
     EXPECT_TRUE(text.terminated) << c.opcode;
@@ -217,10 +217,17 @@ TEST_F(MAudioPluginVSTAdapterTest, CanDoAnswersByExactText)
 {
   MTestHostVst2 host;
   Load(host);
-  const std::pair<const char*, VstIntPtr> cases[] = {
-      {"receiveVstEvents", 1}, {"receiveVstMidiEvent", 1}, {"sendVstMidiEvents", 1},
-      {"plugAsChannelInsert", 1}, {"canMono", 1}, {"plugAsSend", 1}, {"receiveVstTimeInfo", 1},
-      {"bypass", -1}, {"offline", 0}, {"receivevstevents", 0}, {"", 0}};
+  const std::pair<const char*, VstIntPtr> cases[] = {{"receiveVstEvents", 1},
+                                                     {"receiveVstMidiEvent", 1},
+                                                     {"sendVstMidiEvents", 1},
+                                                     {"plugAsChannelInsert", 1},
+                                                     {"canMono", 1},
+                                                     {"plugAsSend", 1},
+                                                     {"receiveVstTimeInfo", 1},
+                                                     {"bypass", -1},
+                                                     {"offline", 0},
+                                                     {"receivevstevents", 0},
+                                                     {"", 0}};
   for (const auto& [text, answer] : cases)
     EXPECT_EQ(host.CanDo(text), answer) << text;
   EXPECT_EQ(host.Dispatch(effSetBypass, 0, 1), 0);

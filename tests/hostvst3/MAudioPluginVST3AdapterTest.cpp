@@ -364,4 +364,4 @@ TEST_F(VST3AdapterTest, ViewsAndUnknownIdsGetNeutralAnswers)
   EXPECT_EQ(m_host.Controller()->getParamStringByValue(99999, 0.5, text), kInvalidArgument);
   EXPECT_EQ(m_host.Controller()->setComponentState(nullptr), kNotImplemented);
 }
-}  // namespace
+} // namespace

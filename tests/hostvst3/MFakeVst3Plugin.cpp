@@ -147,7 +147,7 @@ double Slots::GetValue(std::int32_t slot) const
     return m_fake.GetSampleRate() / 200000.0;
   }
 }
-}  // namespace
+} // namespace
 
 MAudioPlugin* CreateVST3HostedPlugin()
 {

@@ -17,7 +17,8 @@ namespace
 {
 TEST(TonveraVST3Module, BinaryExportsOnlyTheEntryPointsAndRefusesAnUnmatchedExit)
 {
-  const std::string binary = std::string(TONVERA_REAL_VST3_BUNDLE) + "/Contents/x86_64-linux/TonveraVst3Test.so";
+  const std::string binary =
+      std::string(TONVERA_REAL_VST3_BUNDLE) + "/Contents/x86_64-linux/TonveraVst3Test.so";
   void* handle = dlopen(binary.c_str(), RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(handle, nullptr) << dlerror();
   // The version script hides the classes; a host sees the three entry points only.
@@ -87,7 +88,7 @@ TEST(TonveraVST3Module, StateBytesRestoreAParameterInAnotherInstance)
   EXPECT_NEAR(second.GetParameter(0), value, 1e-6);
   EXPECT_EQ(second.GetState(), state);
 }
-}  // namespace
+} // namespace
 
 namespace
 {
@@ -129,4 +130,4 @@ TEST(TonveraVST3Module, BlocksAllocateNothingOnceRunningAndARateChangeReportsThe
   EXPECT_EQ(host.LatencySamples(), 2048);
   EXPECT_GT(host.RestartCount(kLatencyChanged), before);
 }
-}  // namespace
+} // namespace

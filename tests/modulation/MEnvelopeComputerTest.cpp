@@ -22,7 +22,8 @@ using Point = MEnvelope::ControlPoint;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-Point At(double x, double y, int shape = MEnvelope::kShapeMode1, double curvature = 0.0, double rounding = 0.0)
+Point At(double x, double y, int shape = MEnvelope::kShapeMode1, double curvature = 0.0,
+         double rounding = 0.0)
 {
   Point p;
   p.x = x;
@@ -47,8 +48,8 @@ std::unique_ptr<MEnvelopeComputer> Built(const std::vector<Point>& points)
 double Hermite(double x0, double y0, double m0, double x1, double y1, double m1, double x)
 {
   const double h = x1 - x0, t = (x - x0) / h;
-  return (2 * t * t * t - 3 * t * t + 1) * y0 + (t * t * t - 2 * t * t + t) * h * m0
-         + (-2 * t * t * t + 3 * t * t) * y1 + (t * t * t - t * t) * h * m1;
+  return (2 * t * t * t - 3 * t * t + 1) * y0 + (t * t * t - 2 * t * t + t) * h * m0 +
+         (-2 * t * t * t + 3 * t * t) * y1 + (t * t * t - t * t) * h * m1;
 }
 
 struct Probe
@@ -63,37 +64,43 @@ TEST(MEnvelopeComputer, BuildsTheCurveTheControlPointsDescribe)
 {
   const auto line = MEnvelope::kShapeMode1;
   const std::vector<Point> step = {At(0, 0), At(1, 0), At(1, 4), At(2, 4)};
-  const std::vector<Point> smooth1 = {At(0, 0), At(1, 1, MEnvelope::kShapeSmooth1), At(2, 3, MEnvelope::kShapeSmooth1),
-                                      At(3, 2), At(4, 0)};
+  const std::vector<Point> smooth1 = {At(0, 0), At(1, 1, MEnvelope::kShapeSmooth1),
+                                      At(2, 3, MEnvelope::kShapeSmooth1), At(3, 2), At(4, 0)};
   const std::vector<Point> smooth2 = {At(0, 0, MEnvelope::kShapeSmooth2), At(1, 2, MEnvelope::kShapeSmooth2),
                                       At(2, 1), At(3, 3)};
   const std::vector<Point> corner = {At(0, 0), At(2, 2, line, 0, 1.0), At(4, 0)};
   Point cubic = At(2, 2, line, 0, 1.0);
   cubic.roundingMode = MEnvelope::kRoundingCubic;
   const Probe probes[] = {
-    {"no point: middle of the range", {}, -1e9, 2.0},
-    {"no point: middle of the range", {}, 1e9, 2.0},
-    {"one point everywhere", {At(3, 0.7)}, -1e9, 0.7},
-    {"one point everywhere", {At(3, 0.7)}, 1e9, 0.7},
-    {"before the first point", {At(1, 2), At(2, 5)}, 0.0, 2.0},
-    {"between", {At(1, 2), At(2, 5)}, 1.5, 3.5},
-    {"after the last point", {At(1, 2), At(2, 5)}, 7.0, 5.0},
-    {"vertical step: left of it", step, 1.0 - 1e-12, 0.0},
-    {"vertical step: at it", step, 1.0, 4.0},
-    {"stairs r = 1 stay flat", {At(0, 1, MEnvelope::kShapeStairs, 0.1), At(2, 3)}, 1.999, 1.0},
-    {"stairs r = 16: step 5", {At(0, 1, MEnvelope::kShapeStairs, 0.5), At(2, 3)}, 5.5 / 8.0, 1.0 + 5.0 / 8.0},
-    {"rise below 1e-20 is constant", {At(0, 1, MEnvelope::kShapeMode2, 0.8), At(1, 1 + 1e-21)}, 0.5, 1.0},
-    {"run of 1e-8 is constant", {At(0, 0), At(1, 0, MEnvelope::kShapeSines), At(1 + 5e-9, 3), At(2, 3)}, 1 + 2e-9, 0.0},
-    {"smooth 1 after a line", smooth1, 1.5, Hermite(1, 1, 1, 2, 3, 0, 1.5)},
-    {"smooth 1 before a line", smooth1, 2.5, Hermite(2, 3, 0, 3, 2, -2, 2.5)},
-    {"smooth 2 at the first point", smooth2, 0.5, Hermite(0, 0, 0, 1, 2, 0.5, 0.5)},
-    {"smooth 2 between", smooth2, 1.5, Hermite(1, 2, 0.5, 2, 1, 0, 1.5)},
-    {"rounded corner: window edge", corner, 1.0, 1.0},
-    {"rounded corner: Bezier through (2, 2)", corner, 2.0, 1.5},
-    {"rounded corner: outside the window", corner, 3.5, 0.5},
-    {"cubic corner", {At(0, 0), cubic, At(4, 0)}, 1.5, Hermite(1, 1, 1, 3, 1, -1, 1.5)},
-    {"first point's window mirrors the next", {At(0, 0, line, 0, 1.0), At(2, 2)}, 0.0, 0.25},
-    {"last point's window mirrors the previous", {At(0, 0), At(2, 2, line, 0, 1.0)}, 2.0, 1.75},
+      {"no point: middle of the range", {}, -1e9, 2.0},
+      {"no point: middle of the range", {}, 1e9, 2.0},
+      {"one point everywhere", {At(3, 0.7)}, -1e9, 0.7},
+      {"one point everywhere", {At(3, 0.7)}, 1e9, 0.7},
+      {"before the first point", {At(1, 2), At(2, 5)}, 0.0, 2.0},
+      {"between", {At(1, 2), At(2, 5)}, 1.5, 3.5},
+      {"after the last point", {At(1, 2), At(2, 5)}, 7.0, 5.0},
+      {"vertical step: left of it", step, 1.0 - 1e-12, 0.0},
+      {"vertical step: at it", step, 1.0, 4.0},
+      {"stairs r = 1 stay flat", {At(0, 1, MEnvelope::kShapeStairs, 0.1), At(2, 3)}, 1.999, 1.0},
+      {"stairs r = 16: step 5",
+       {At(0, 1, MEnvelope::kShapeStairs, 0.5), At(2, 3)},
+       5.5 / 8.0,
+       1.0 + 5.0 / 8.0},
+      {"rise below 1e-20 is constant", {At(0, 1, MEnvelope::kShapeMode2, 0.8), At(1, 1 + 1e-21)}, 0.5, 1.0},
+      {"run of 1e-8 is constant",
+       {At(0, 0), At(1, 0, MEnvelope::kShapeSines), At(1 + 5e-9, 3), At(2, 3)},
+       1 + 2e-9,
+       0.0},
+      {"smooth 1 after a line", smooth1, 1.5, Hermite(1, 1, 1, 2, 3, 0, 1.5)},
+      {"smooth 1 before a line", smooth1, 2.5, Hermite(2, 3, 0, 3, 2, -2, 2.5)},
+      {"smooth 2 at the first point", smooth2, 0.5, Hermite(0, 0, 0, 1, 2, 0.5, 0.5)},
+      {"smooth 2 between", smooth2, 1.5, Hermite(1, 2, 0.5, 2, 1, 0, 1.5)},
+      {"rounded corner: window edge", corner, 1.0, 1.0},
+      {"rounded corner: Bezier through (2, 2)", corner, 2.0, 1.5},
+      {"rounded corner: outside the window", corner, 3.5, 0.5},
+      {"cubic corner", {At(0, 0), cubic, At(4, 0)}, 1.5, Hermite(1, 1, 1, 3, 1, -1, 1.5)},
+      {"first point's window mirrors the next", {At(0, 0, line, 0, 1.0), At(2, 2)}, 0.0, 0.25},
+      {"last point's window mirrors the previous", {At(0, 0), At(2, 2, line, 0, 1.0)}, 2.0, 1.75},
   };
   for (const Probe& probe : probes)
   {
@@ -108,9 +115,9 @@ TEST(MEnvelopeComputer, RoundingWindowsMeetWithoutOverlapAndTheCurveStaysContinu
   Point symmetric = At(1, 1, MEnvelope::kShapeMode1, 0.0, 1.0);
   symmetric.flags = MEnvelope::kFlagSymmetricWindow;
   const std::vector<std::vector<Point>> cases = {
-    {At(0, 0, 0, 0, 1), At(1, 1, 0, 0, 1), At(2, 0, 0, 0, 1), At(3, 1, 0, 0, 1)},
-    {At(0, 0, 0, 0.8, 5.0), At(1, 1, 1, -0.5, -3.0), At(2, 0, 3, 0.9, 1.0), At(3, 1)},
-    {At(0, 0), symmetric, At(4, 0)},
+      {At(0, 0, 0, 0, 1), At(1, 1, 0, 0, 1), At(2, 0, 0, 0, 1), At(3, 1, 0, 0, 1)},
+      {At(0, 0, 0, 0.8, 5.0), At(1, 1, 1, -0.5, -3.0), At(2, 0, 3, 0.9, 1.0), At(3, 1)},
+      {At(0, 0), symmetric, At(4, 0)},
   };
   for (const auto& points : cases)
   {
@@ -132,16 +139,16 @@ TEST(MEnvelopeComputer, SilenceStartsWhereTheCurveStaysZero)
     std::vector<Point> points;
     double silenceStart;
   } cases[] = {
-    {{At(0, 1), At(1, 1)}, MEnvelopeComputer::kForever},
-    {{At(0, 0)}, MEnvelopeComputer::kForever},
-    {{At(0, 1), At(1, 0), At(2, 0)}, 1.0},
-    {{At(0, 1), At(1, 1), At(1, 0), At(2, 0)}, 1.0},
-    // The rounding item at (1, 0) moves it to 1.25 ...
-    {{At(0, 1), At(1, 0, 0, 0, 0.5), At(2, 0)}, 1.25},
-    // ... and past the last point, whose window mirrors the previous half distance.
-    {{At(0, 1), At(3, 0, 0, 0, 1.0)}, 4.5},
-    // A smooth segment between two zeros still moves: its slope at 0 is 1.
-    {{At(-1, -2), At(0, 0, MEnvelope::kShapeSmooth2), At(1, 0), At(2, 0)}, 1.0},
+      {{At(0, 1), At(1, 1)}, MEnvelopeComputer::kForever},
+      {{At(0, 0)}, MEnvelopeComputer::kForever},
+      {{At(0, 1), At(1, 0), At(2, 0)}, 1.0},
+      {{At(0, 1), At(1, 1), At(1, 0), At(2, 0)}, 1.0},
+      // The rounding item at (1, 0) moves it to 1.25 ...
+      {{At(0, 1), At(1, 0, 0, 0, 0.5), At(2, 0)}, 1.25},
+      // ... and past the last point, whose window mirrors the previous half distance.
+      {{At(0, 1), At(3, 0, 0, 0, 1.0)}, 4.5},
+      // A smooth segment between two zeros still moves: its slope at 0 is 1.
+      {{At(-1, -2), At(0, 0, MEnvelope::kShapeSmooth2), At(1, 0), At(2, 0)}, 1.0},
   };
   for (const auto& test : cases)
   {
@@ -195,10 +202,8 @@ TEST(MEnvelopeComputer, CursorMovesForwardOnlyAndNeverPastTheLastItem)
 TEST(MEnvelope, RejectsBadPointsAndBadStoredEnvelopesLeavingTheEnvelopeAsItWas)
 {
   const auto with = [](auto change) { return [change](MEnvelope& e) { e.SetPoints({change(At(0, 0))}); }; };
-  const auto stored = [](std::function<void(MXmlItem&)> edit)
-  {
-    return [edit](MEnvelope& e)
-    {
+  const auto stored = [](std::function<void(MXmlItem&)> edit) {
+    return [edit](MEnvelope& e) {
       MXmlItem item("Envelope");
       MEnvelope source;
       source.SetPoints({At(0, 0), At(1, 1)});
@@ -212,33 +217,46 @@ TEST(MEnvelope, RejectsBadPointsAndBadStoredEnvelopesLeavingTheEnvelopeAsItWas)
     std::function<void(MEnvelope&)> change;
     const char* message;
   } cases[] = {
-    {with([](Point p) { return p.shape = 12, p; }), "Invalid control point type."},
-    {with([](Point p) { return p.shape = -1, p; }), "Invalid control point type."},
-    {with([](Point p) { return p.roundingMode = 2, p; }), "Invalid envelope rounding mode (2)."},
-    {with([](Point p) { return p.x = kNaN, p; }), "Envelope point position is not a finite number."},
-    {with([](Point p) { return p.y = -kInf, p; }), "Envelope point value is not a finite number."},
-    {with([](Point p) { return p.curvature = kNaN, p; }), "Envelope point curvature is not a finite number."},
-    {with([](Point p) { return p.horizontalCurvature = kInf, p; }), "horizontal curvature is not a finite"},
-    {with([](Point p) { return p.rightRounding = kNaN, p; }), "right rounding is not a finite number"},
-    {with([](Point p) { return p.x = 1e200, p; }), "Envelope point position (1e+200) is out of range."},
-    {[](MEnvelope& e) { e.SetPoints({At(1, 0), At(0, 0)}); }, "not sorted by position (point 1)"},
-    {[](MEnvelope& e) { e.SetPoints({At(1, 0), At(1, 0)}); }, "Envelope point 1 duplicates its neighbour."},
-    {[](MEnvelope& e) { e.SetPoints({At(1, 0), At(1, 1), At(1, 2)}); }, "point 2 duplicates"},
-    {[](MEnvelope& e) { e.SetPoints(std::vector<Point>(65537)); }, "at most 65536 points, not 65537"},
-    {[](MEnvelope& e) { e.SetPoint(5, At(9, 0)); }, "Envelope point index 5 out of range."},
-    {[](MEnvelope& e) { e.AddPoint(At(kNaN, 0)); }, "not a finite number"},
-    {[](MEnvelope& e) { e.SetRange(kNaN, 1); }, "range minimum is not a finite number"},
-    {stored([](MXmlItem& i) { i.SetAttribute("Count", "2000000000"); }), "declares 2000000000 points; at most 65536"},
-    {stored([](MXmlItem& i) { i.SetAttribute("Count", "-1"); }), "declares -1 points"},
-    {stored([](MXmlItem& i) { i.SetAttribute("Count", "3"); }), "declares 3 points but holds 2"},
-    {stored([](MXmlItem& i) { i.SetAttribute("Count", "two"); }), "Count is not an integer"},
-    {stored([](MXmlItem& i) { i.RemoveAttribute("Count"), i.AddSubItem("Point").SetAttribute("X", "-1"); }),
-     "not sorted by position (point 2)"},
-    {stored([](MXmlItem& i) { i.GetSubItemAt(1).SetAttribute("X", "nan"); }), "X is not a number: \"nan\""},
-    {stored([](MXmlItem& i) { i.GetSubItemAt(1).SetAttribute("Y", "1e999"); }), "Y is not a number"},
-    {stored([](MXmlItem& i) { i.GetSubItemAt(1).SetAttribute("Curvature", "0.5x"); }), "Curvature is not a number"},
-    {stored([](MXmlItem& i) { i.GetSubItemAt(0).SetAttribute("Shape", "12"); }), "Invalid control point type."},
-    {stored([](MXmlItem& i) { i.GetSubItemAt(0).SetAttribute("X", "2"); }), "not sorted"},
+      {with([](Point p) { return p.shape = 12, p; }), "Invalid control point type."},
+      {with([](Point p) { return p.shape = -1, p; }), "Invalid control point type."},
+      {with([](Point p) { return p.roundingMode = 2, p; }), "Invalid envelope rounding mode (2)."},
+      {with([](Point p) { return p.x = kNaN, p; }), "Envelope point position is not a finite number."},
+      {with([](Point p) { return p.y = -kInf, p; }), "Envelope point value is not a finite number."},
+      {with([](Point p) { return p.curvature = kNaN, p; }),
+       "Envelope point curvature is not a finite number."},
+      {with([](Point p) { return p.horizontalCurvature = kInf, p; }), "horizontal curvature is not a finite"},
+      {with([](Point p) { return p.rightRounding = kNaN, p; }), "right rounding is not a finite number"},
+      {with([](Point p) { return p.x = 1e200, p; }), "Envelope point position (1e+200) is out of range."},
+      {[](MEnvelope& e) {
+         e.SetPoints({At(1, 0), At(0, 0)});
+       },
+       "not sorted by position (point 1)"},
+      {[](MEnvelope& e) {
+         e.SetPoints({At(1, 0), At(1, 0)});
+       },
+       "Envelope point 1 duplicates its neighbour."},
+      {[](MEnvelope& e) {
+         e.SetPoints({At(1, 0), At(1, 1), At(1, 2)});
+       },
+       "point 2 duplicates"},
+      {[](MEnvelope& e) { e.SetPoints(std::vector<Point>(65537)); }, "at most 65536 points, not 65537"},
+      {[](MEnvelope& e) { e.SetPoint(5, At(9, 0)); }, "Envelope point index 5 out of range."},
+      {[](MEnvelope& e) { e.AddPoint(At(kNaN, 0)); }, "not a finite number"},
+      {[](MEnvelope& e) { e.SetRange(kNaN, 1); }, "range minimum is not a finite number"},
+      {stored([](MXmlItem& i) { i.SetAttribute("Count", "2000000000"); }),
+       "declares 2000000000 points; at most 65536"},
+      {stored([](MXmlItem& i) { i.SetAttribute("Count", "-1"); }), "declares -1 points"},
+      {stored([](MXmlItem& i) { i.SetAttribute("Count", "3"); }), "declares 3 points but holds 2"},
+      {stored([](MXmlItem& i) { i.SetAttribute("Count", "two"); }), "Count is not an integer"},
+      {stored([](MXmlItem& i) { i.RemoveAttribute("Count"), i.AddSubItem("Point").SetAttribute("X", "-1"); }),
+       "not sorted by position (point 2)"},
+      {stored([](MXmlItem& i) { i.GetSubItemAt(1).SetAttribute("X", "nan"); }), "X is not a number: \"nan\""},
+      {stored([](MXmlItem& i) { i.GetSubItemAt(1).SetAttribute("Y", "1e999"); }), "Y is not a number"},
+      {stored([](MXmlItem& i) { i.GetSubItemAt(1).SetAttribute("Curvature", "0.5x"); }),
+       "Curvature is not a number"},
+      {stored([](MXmlItem& i) { i.GetSubItemAt(0).SetAttribute("Shape", "12"); }),
+       "Invalid control point type."},
+      {stored([](MXmlItem& i) { i.GetSubItemAt(0).SetAttribute("X", "2"); }), "not sorted"},
   };
   for (const auto& test : cases)
   {
@@ -297,10 +315,10 @@ TEST(MEnvelope, ShapeTableGivesNamesHelpTextsAndFlags)
     const char* help;
     std::uint32_t flags;
   } cases[] = {
-    {0, "Mode 1", "Fastest, minimal curvature freedom.", 0x06},
-    {3, "Free 1", "Normal speed, curvature adjustable in both axes.", 0x03},
-    {6, "Smooth 2", "Fast, no curvature, provides smooth connection between neighboring segments.", 0x04},
-    {11, "Sines", "Sines, curvature controls number of waves.", 0x02},
+      {0, "Mode 1", "Fastest, minimal curvature freedom.", 0x06},
+      {3, "Free 1", "Normal speed, curvature adjustable in both axes.", 0x03},
+      {6, "Smooth 2", "Fast, no curvature, provides smooth connection between neighboring segments.", 0x04},
+      {11, "Sines", "Sines, curvature controls number of waves.", 0x02},
   };
   for (const auto& test : cases)
   {

@@ -17,7 +17,8 @@ namespace
 {
 using Point = MEnvelope::ControlPoint;
 
-Point At(double x, double y, int shape = MEnvelope::kShapeMode1, double curvature = 0.0, double horizontal = 0.0)
+Point At(double x, double y, int shape = MEnvelope::kShapeMode1, double curvature = 0.0,
+         double horizontal = 0.0)
 {
   Point p;
   p.x = x;
@@ -63,25 +64,32 @@ double Expected(int shape, double c, double h, double u)
   const auto orient = [up](double v) { return up ? v : 1.0 - v; };
   switch (shape)
   {
-  case MEnvelope::kShapeMode1: return (1.0 - c) * u + c * u * u;
-  case MEnvelope::kShapeMode2: return Fourth(u, c);
+  case MEnvelope::kShapeMode1:
+    return (1.0 - c) * u + c * u * u;
+  case MEnvelope::kShapeMode2:
+    return Fourth(u, c);
   case MEnvelope::kShapeMode3:
   {
     const double a = std::exp(3.0 * c);
     return 1.0 - std::pow(1.0 - std::pow(u, a), 1.0 / a);
   }
-  case MEnvelope::kShapeFree1: return BezierAt(u, (h + 1.0) / 2.0, (c + 1.0) / 2.0);
+  case MEnvelope::kShapeFree1:
+    return BezierAt(u, (h + 1.0) / 2.0, (c + 1.0) / 2.0);
   case MEnvelope::kShapeDouble1:
     return u < 0.5 ? Fourth(2.0 * u, c) / 2.0 : 0.5 + Fourth(2.0 * u - 1.0, -c) / 2.0;
-  case MEnvelope::kShapeStairs: return n < 2.0 ? 0.0 : std::floor(u * n) / n;
-  case MEnvelope::kShapePulses: return (static_cast<long>(u * 2.0 * n) % 2 == 0) == (c > 0.0) ? 1.0 : 0.0;
-  case MEnvelope::kShapeSaw: return orient(u * n - std::floor(u * n));
+  case MEnvelope::kShapeStairs:
+    return n < 2.0 ? 0.0 : std::floor(u * n) / n;
+  case MEnvelope::kShapePulses:
+    return (static_cast<long>(u * 2.0 * n) % 2 == 0) == (c > 0.0) ? 1.0 : 0.0;
+  case MEnvelope::kShapeSaw:
+    return orient(u * n - std::floor(u * n));
   case MEnvelope::kShapeTriangles:
   {
     const double phase = std::fmod(u * (2.0 * n - 1.0), 2.0);
     return orient(phase <= 1.0 ? phase : 2.0 - phase);
   }
-  default: return orient((1.0 - std::cos(u * (2.0 * n - 1.0) * std::numbers::pi)) / 2.0);
+  default:
+    return orient((1.0 - std::cos(u * (2.0 * n - 1.0) * std::numbers::pi)) / 2.0);
   }
 }
 
@@ -93,17 +101,22 @@ struct ShapeCase
 };
 
 const ShapeCase kShapeCases[] = {
-  {MEnvelope::kShapeMode1, 0.0, 0},     {MEnvelope::kShapeMode1, 1.0, 0},    {MEnvelope::kShapeMode1, -1.0, 0},
-  {MEnvelope::kShapeMode1, 0.35, 0},    {MEnvelope::kShapeMode2, 0.0, 0},    {MEnvelope::kShapeMode2, 1.0, 0},
-  {MEnvelope::kShapeMode2, -1.0, 0},    {MEnvelope::kShapeMode2, -0.4, 0},   {MEnvelope::kShapeMode3, 1.0, 0},
-  {MEnvelope::kShapeMode3, -1.0, 0},    {MEnvelope::kShapeMode3, 0.3, 0},    {MEnvelope::kShapeFree1, 0.0, 0},
-  {MEnvelope::kShapeFree1, 1.0, 1.0},   {MEnvelope::kShapeFree1, -1, -1.0},  {MEnvelope::kShapeFree1, 0.6, -0.3},
-  {MEnvelope::kShapeFree1, 0.5, 1e-11}, {MEnvelope::kShapeDouble1, 1.0, 0},  {MEnvelope::kShapeDouble1, -0.7, 0},
-  {MEnvelope::kShapeStairs, 0.1, 0},    {MEnvelope::kShapeStairs, 0.5, 0},   {MEnvelope::kShapeStairs, -0.3, 0},
-  {MEnvelope::kShapePulses, 0.0, 0},    {MEnvelope::kShapePulses, 0.4, 0},   {MEnvelope::kShapePulses, -0.4, 0},
-  {MEnvelope::kShapeSaw, 0.0, 0},       {MEnvelope::kShapeSaw, -0.3, 0},     {MEnvelope::kShapeSaw, 1.0, 0},
-  {MEnvelope::kShapeTriangles, 0.3, 0}, {MEnvelope::kShapeTriangles, -1, 0}, {MEnvelope::kShapeSines, 0.0, 0},
-  {MEnvelope::kShapeSines, 0.5, 0},     {MEnvelope::kShapeSines, -0.2, 0},
+    {MEnvelope::kShapeMode1, 0.0, 0},    {MEnvelope::kShapeMode1, 1.0, 0},
+    {MEnvelope::kShapeMode1, -1.0, 0},   {MEnvelope::kShapeMode1, 0.35, 0},
+    {MEnvelope::kShapeMode2, 0.0, 0},    {MEnvelope::kShapeMode2, 1.0, 0},
+    {MEnvelope::kShapeMode2, -1.0, 0},   {MEnvelope::kShapeMode2, -0.4, 0},
+    {MEnvelope::kShapeMode3, 1.0, 0},    {MEnvelope::kShapeMode3, -1.0, 0},
+    {MEnvelope::kShapeMode3, 0.3, 0},    {MEnvelope::kShapeFree1, 0.0, 0},
+    {MEnvelope::kShapeFree1, 1.0, 1.0},  {MEnvelope::kShapeFree1, -1, -1.0},
+    {MEnvelope::kShapeFree1, 0.6, -0.3}, {MEnvelope::kShapeFree1, 0.5, 1e-11},
+    {MEnvelope::kShapeDouble1, 1.0, 0},  {MEnvelope::kShapeDouble1, -0.7, 0},
+    {MEnvelope::kShapeStairs, 0.1, 0},   {MEnvelope::kShapeStairs, 0.5, 0},
+    {MEnvelope::kShapeStairs, -0.3, 0},  {MEnvelope::kShapePulses, 0.0, 0},
+    {MEnvelope::kShapePulses, 0.4, 0},   {MEnvelope::kShapePulses, -0.4, 0},
+    {MEnvelope::kShapeSaw, 0.0, 0},      {MEnvelope::kShapeSaw, -0.3, 0},
+    {MEnvelope::kShapeSaw, 1.0, 0},      {MEnvelope::kShapeTriangles, 0.3, 0},
+    {MEnvelope::kShapeTriangles, -1, 0}, {MEnvelope::kShapeSines, 0.0, 0},
+    {MEnvelope::kShapeSines, 0.5, 0},    {MEnvelope::kShapeSines, -0.2, 0},
 };
 
 TEST(MEnvelopeShapes, EverySegmentFollowsItsFormulaNearAndFarFromTheOrigin)
@@ -127,10 +140,11 @@ TEST(MEnvelopeShapes, EverySegmentFollowsItsFormulaNearAndFarFromTheOrigin)
       {
         // The fraction the position really stands for, once rounded to a double.
         const double x = x0 + u * dx;
-        const double expected = y0 + dy * Expected(test.shape, test.curvature, test.horizontal, (x - x0) / dx);
+        const double expected =
+            y0 + dy * Expected(test.shape, test.curvature, test.horizontal, (x - x0) / dx);
         EXPECT_NEAR(computer.ValueAt(x), expected, 2e-8)
-          << MEnvelope::ShapeName(test.shape).ToUTF8() << " c=" << test.curvature << " h=" << test.horizontal
-          << " x0=" << x0 << " u=" << u;
+            << MEnvelope::ShapeName(test.shape).ToUTF8() << " c=" << test.curvature
+            << " h=" << test.horizontal << " x0=" << x0 << " u=" << u;
       }
       EXPECT_EQ(computer.ValueAt(x0 + dx), y0 + dy) << "the last point's value from x1 on";
     }
@@ -146,16 +160,16 @@ TEST(MEnvelopeShapes, ExactAndNumericDerivativesMatchTheFormulas)
     std::function<double(double)> slope; // d/du of the unit curve
   };
   const Case cases[] = {
-    {MEnvelope::kShapeMode1, 0.6, [](double u) { return 0.4 + 1.2 * u; }},
-    {MEnvelope::kShapeMode2, 0.5, [](double u) { return 2.0 * u * u * u + 0.5; }},
-    {MEnvelope::kShapeMode2, -1.0, [](double u) { return 4.0 * std::pow(1.0 - u, 3); }},
-    {MEnvelope::kShapeMode3, 0.5,
-     [](double u)
-     {
-       const double a = std::exp(1.5);
-       return std::pow(1.0 - std::pow(u, a), 1.0 / a - 1.0) * std::pow(u, a - 1.0);
-     }},
-    {MEnvelope::kShapeSines, 0.0, [](double u) { return std::numbers::pi / 2.0 * std::sin(u * std::numbers::pi); }},
+      {MEnvelope::kShapeMode1, 0.6, [](double u) { return 0.4 + 1.2 * u; }},
+      {MEnvelope::kShapeMode2, 0.5, [](double u) { return 2.0 * u * u * u + 0.5; }},
+      {MEnvelope::kShapeMode2, -1.0, [](double u) { return 4.0 * std::pow(1.0 - u, 3); }},
+      {MEnvelope::kShapeMode3, 0.5,
+       [](double u) {
+         const double a = std::exp(1.5);
+         return std::pow(1.0 - std::pow(u, a), 1.0 / a - 1.0) * std::pow(u, a - 1.0);
+       }},
+      {MEnvelope::kShapeSines, 0.0,
+       [](double u) { return std::numbers::pi / 2.0 * std::sin(u * std::numbers::pi); }},
   };
   for (const double x0 : {0.0, 1e6})
     for (const Case& test : cases)
@@ -198,10 +212,10 @@ TEST(MEnvelopeShapes, SSE2TwinsAgreeWithThePortableItemsAtAnyLengthAndAlignment)
   for (int i = 0; i < twins.GetItemCount(); ++i)
   {
     const MEnvelopeComputer::Item* item = twins.GetItem(i);
-    twinItems += dynamic_cast<const MEnvelopeComputer::ItemQuadraticSSE*>(item) != nullptr
-                 || dynamic_cast<const MEnvelopeComputer::ItemFourthOrderSSE*>(item) != nullptr
-                 || dynamic_cast<const MEnvelopeComputer::ItemBezierSSE*>(item) != nullptr
-                 || dynamic_cast<const MEnvelopeComputer::ItemCubicSSE*>(item) != nullptr;
+    twinItems += dynamic_cast<const MEnvelopeComputer::ItemQuadraticSSE*>(item) != nullptr ||
+                 dynamic_cast<const MEnvelopeComputer::ItemFourthOrderSSE*>(item) != nullptr ||
+                 dynamic_cast<const MEnvelopeComputer::ItemBezierSSE*>(item) != nullptr ||
+                 dynamic_cast<const MEnvelopeComputer::ItemCubicSSE*>(item) != nullptr;
   }
   EXPECT_GT(twinItems, 8) << "the twins are the ones compared";
 #endif

@@ -92,9 +92,9 @@ TEST(MPitchMeterTest, TheTestMaterialIsSungAsItsNotesSay)
     MDemoVoice::Note note;
     double meanLow, meanHigh, p90Low, p90High;
   } cases[] = {
-    {{57, 2.0, 35.0, 0.0, 0.0, 0.0, 0}, 31.0, 39.0, 33.0, 41.0},
-    // |45 sin| averages 2/pi * 45 = 29 cents once grown in; its 90th percentile is 45 sin(0.45 pi) = 44.
-    {{62, 3.0, 0.0, 0.0, 45.0, 0.0, 3}, 20.0, 30.0, 38.0, 47.0},
+      {{57, 2.0, 35.0, 0.0, 0.0, 0.0, 0}, 31.0, 39.0, 33.0, 41.0},
+      // |45 sin| averages 2/pi * 45 = 29 cents once grown in; its 90th percentile is 45 sin(0.45 pi) = 44.
+      {{62, 3.0, 0.0, 0.0, 45.0, 0.0, 3}, 20.0, 30.0, 38.0, 47.0},
   };
   for (const auto& c : cases)
   {

@@ -124,15 +124,15 @@ TEST_F(MRenderCommandTest, EveryFormatRoundTripsAdvancedByTheReportedLatencyAndK
     int block;
     double tolerance; // of a sample at full scale 1
   } cases[] = {
-    {"in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100, 512, 0.0},
-    {"in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2, 48000, 100, 0.0},
-    // 32-bit integers pass through 32-bit floats: 24 significant bits.
-    {"in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, 3, 96000, 512, std::ldexp(1.0, -24)},
-    {"in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 8, 44100, 4096, 0.0},
-    {"in.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 2, 22050, 1, 0.0},
-    {"in.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24, 5, 32000, 512, 0.0},
-    {"in.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 44100, 512, 0.0},
-    {"in.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 1, 88200, 777, 0.0},
+      {"in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100, 512, 0.0},
+      {"in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2, 48000, 100, 0.0},
+      // 32-bit integers pass through 32-bit floats: 24 significant bits.
+      {"in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, 3, 96000, 512, std::ldexp(1.0, -24)},
+      {"in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 8, 44100, 4096, 0.0},
+      {"in.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 2, 22050, 1, 0.0},
+      {"in.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24, 5, 32000, 512, 0.0},
+      {"in.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 44100, 512, 0.0},
+      {"in.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 1, 88200, 777, 0.0},
   };
   for (const auto& c : cases)
   {
@@ -154,7 +154,7 @@ TEST_F(MRenderCommandTest, EveryFormatRoundTripsAdvancedByTheReportedLatencyAndK
     const int latency = ReportedLatency(c.rate);
     ASSERT_GT(latency, 0);
     EXPECT_NE(outcome.out.find("latency " + std::to_string(latency) + " samples"), std::string::npos)
-      << outcome.out;
+        << outcome.out;
     int mismatches = 0;
     for (int k = 0; k < kFrames; ++k)
       for (int ch = 0; ch < c.channels; ++ch)
@@ -214,35 +214,38 @@ TEST_F(MRenderCommandTest, EveryFailureExitsNonZeroNamesTheProblemAndLeavesNoOut
     bool withModule;
     const char* named;
   } cases[] = {
-    {"missing input", {Path("missing.wav"), out}, true, "missing.wav"},
-    {"unreadable input", {Path("junk.wav"), out}, true, "junk.wav"},
-    {"unknown parameter",
-     {"--set", "Depht=100", input, out, "--pitch-csv", csv},
-     true,
-     "unknown parameter \"Depht\""},
-    {"value no display shows", {"--set", "Gain=loud", input, out}, true, "\"loud\""},
-    {"bad scale text", {"--scale", "H major", input, out}, true, "\"H\""},
-    {"scale on a plug-in without notes", {"--scale", "D major", input, out}, true, "note parameter \"C\""},
-    {"module that does not exist", {"--module", Path("none.so"), input, out}, false, "none.so"},
-    {"module without an entry point",
-     {"--format", "vst2", "--module", TONVERA_FAKE_NOENTRY_MODULE, input, out},
-     false,
-     "entry point"},
-    {"module with a broken record",
-     {"--format", "vst2", "--module", TONVERA_FAKE_BADMAGIC_MODULE, input, out},
-     false,
-     "magic"},
-    {"missing state file", {"--state", Path("none.state"), input, out}, true, "none.state"},
-    {"state the plug-in refuses", {"--state", Path("bad.state"), input, out}, true, "refused the state"},
-    {"pitch file in a missing folder", {input, out, "--pitch-csv", Path("no/such/dir/p.csv")}, true, "p.csv"},
-    {"output in a missing folder", {input, Path("no/such/out.wav")}, true, "out.wav"},
-    {"unknown option", {"--speed", "3", input, out}, true, "--speed"},
-    {"VST 2.4 module loaded as VST 3", {"--format", "vst3", input, out}, true, "does not load"},
-    // Fails only after the render, with the audio and the CSV written to their temporary files.
-    {"state from a plug-in that has none",
-     {"--pass-through", "--save-state", Path("s.state"), "--pitch-csv", csv, input, out},
-     false,
-     "no state"},
+      {"missing input", {Path("missing.wav"), out}, true, "missing.wav"},
+      {"unreadable input", {Path("junk.wav"), out}, true, "junk.wav"},
+      {"unknown parameter",
+       {"--set", "Depht=100", input, out, "--pitch-csv", csv},
+       true,
+       "unknown parameter \"Depht\""},
+      {"value no display shows", {"--set", "Gain=loud", input, out}, true, "\"loud\""},
+      {"bad scale text", {"--scale", "H major", input, out}, true, "\"H\""},
+      {"scale on a plug-in without notes", {"--scale", "D major", input, out}, true, "note parameter \"C\""},
+      {"module that does not exist", {"--module", Path("none.so"), input, out}, false, "none.so"},
+      {"module without an entry point",
+       {"--format", "vst2", "--module", TONVERA_FAKE_NOENTRY_MODULE, input, out},
+       false,
+       "entry point"},
+      {"module with a broken record",
+       {"--format", "vst2", "--module", TONVERA_FAKE_BADMAGIC_MODULE, input, out},
+       false,
+       "magic"},
+      {"missing state file", {"--state", Path("none.state"), input, out}, true, "none.state"},
+      {"state the plug-in refuses", {"--state", Path("bad.state"), input, out}, true, "refused the state"},
+      {"pitch file in a missing folder",
+       {input, out, "--pitch-csv", Path("no/such/dir/p.csv")},
+       true,
+       "p.csv"},
+      {"output in a missing folder", {input, Path("no/such/out.wav")}, true, "out.wav"},
+      {"unknown option", {"--speed", "3", input, out}, true, "--speed"},
+      {"VST 2.4 module loaded as VST 3", {"--format", "vst3", input, out}, true, "does not load"},
+      // Fails only after the render, with the audio and the CSV written to their temporary files.
+      {"state from a plug-in that has none",
+       {"--pass-through", "--save-state", Path("s.state"), "--pitch-csv", csv, input, out},
+       false,
+       "no state"},
   };
   for (const auto& c : cases)
   {
@@ -272,17 +275,17 @@ TEST_F(MRenderCommandTest, DemoWritesItsThreeFilesAndReportsPitchBeforeAndAfter)
 TEST_F(MRenderCommandTest, CommandLineMistakesAreUsageErrors)
 {
   const std::vector<std::vector<std::string>> cases = {
-    {},
-    {"in.wav"},
-    {"in.wav", "out.wav", "extra.wav"},
-    {"--block", "0", "in.wav", "out.wav"},
-    {"--block", "many", "in.wav", "out.wav"},
-    {"--set", "Depth", "in.wav", "out.wav"},
-    {"--format", "au", "in.wav", "out.wav"},
-    {"--subtype", "pcm8", "in.wav", "out.wav"},
-    {"--demo", "--measure", "x.wav"},
-    {"--demo", "in.wav"},
-    {"--list-params=yes"},
+      {},
+      {"in.wav"},
+      {"in.wav", "out.wav", "extra.wav"},
+      {"--block", "0", "in.wav", "out.wav"},
+      {"--block", "many", "in.wav", "out.wav"},
+      {"--set", "Depth", "in.wav", "out.wav"},
+      {"--format", "au", "in.wav", "out.wav"},
+      {"--subtype", "pcm8", "in.wav", "out.wav"},
+      {"--demo", "--measure", "x.wav"},
+      {"--demo", "in.wav"},
+      {"--list-params=yes"},
   };
   for (const auto& arguments : cases)
   {

@@ -86,9 +86,8 @@ TEST_F(MRenderFormatsTest, DemoComesOutAlikeThroughBothInterfacesWithItsPitchErr
   {
     SCOPED_TRACE(format);
     const std::string folder = Path(format);
-    const Outcome outcome =
-        RunRender(Through(format, {"--demo", "--out-dir", folder, "--set", "Depth=100", "--set",
-                                   "Speed=100"}));
+    const Outcome outcome = RunRender(
+        Through(format, {"--demo", "--out-dir", folder, "--set", "Depth=100", "--set", "Speed=100"}));
     ASSERT_EQ(outcome.status, 0) << outcome.err;
     const double before = ReportedMean(outcome.out, "before:");
     const double after = ReportedMean(outcome.out, "after: ");
@@ -124,9 +123,9 @@ TEST_F(MRenderFormatsTest, DemoComesOutAlikeThroughBothInterfacesWithItsPitchErr
   for (const char* format : {"vst3", "vst2"})
   {
     const std::string output = Path(std::string("mono-") + format + ".wav");
-    const Outcome outcome = RunRender(Through(
-        format, {"--set", "Depth=100", "--set", "Speed=100", "--scale", "D major", "--subtype", "float",
-                 (fs::path(Path("vst3")) / "demo-input.wav").string(), output}));
+    const Outcome outcome = RunRender(
+        Through(format, {"--set", "Depth=100", "--set", "Speed=100", "--scale", "D major", "--subtype",
+                         "float", (fs::path(Path("vst3")) / "demo-input.wav").string(), output}));
     ASSERT_EQ(outcome.status, 0) << format << ": " << outcome.err;
     monos[i++] = Samples(output);
   }
@@ -149,11 +148,11 @@ TEST_F(MRenderFormatsTest, FailuresThroughEitherInterfaceNameTheProblemAndLeaveN
     std::vector<std::string> arguments;
     const char* named;
   } cases[] = {
-    {"missing input", {Path("missing.wav"), out}, "missing.wav"},
-    {"unreadable input", {Path("junk.wav"), out}, "junk.wav"},
-    {"unknown parameter", {"--set", "Depht=100", input, out, "--pitch-csv", Path("p.csv")}, "\"Depht\""},
-    {"bad scale text", {"--scale", "H major", input, out}, "\"H\""},
-    {"module that does not load", {"--module", Path("junk.wav"), input, out}, "junk.wav"},
+      {"missing input", {Path("missing.wav"), out}, "missing.wav"},
+      {"unreadable input", {Path("junk.wav"), out}, "junk.wav"},
+      {"unknown parameter", {"--set", "Depht=100", input, out, "--pitch-csv", Path("p.csv")}, "\"Depht\""},
+      {"bad scale text", {"--scale", "H major", input, out}, "\"H\""},
+      {"module that does not load", {"--module", Path("junk.wav"), input, out}, "junk.wav"},
   };
   for (const char* format : {"vst3", "vst2"})
     for (const auto& c : cases)

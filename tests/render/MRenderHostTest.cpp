@@ -18,16 +18,16 @@ TEST(MRenderHostTest, FindsParametersByWholeNameLastPartOrCutName)
     int index; // -1: not found
     const char* message;
   } cases[] = {
-    {"C", 0, ""},
-    {"c#", 1, ""},
-    {"depth", 2, ""},
-    {"Automatic tuning - Depth", 2, ""},
-    {"Detune", 3, ""}, // cut to "Detun" by the interface
-    {"Dry/wet", 4, ""},
-    {"Effects - Width", 5, ""},
-    {"Width", -1, "ambiguous"},
-    {"Det", -1, "unknown parameter \"Det\""},
-    {"Speed", -1, "unknown parameter \"Speed\""},
+      {"C", 0, ""},
+      {"c#", 1, ""},
+      {"depth", 2, ""},
+      {"Automatic tuning - Depth", 2, ""},
+      {"Detune", 3, ""}, // cut to "Detun" by the interface
+      {"Dry/wet", 4, ""},
+      {"Effects - Width", 5, ""},
+      {"Width", -1, "ambiguous"},
+      {"Det", -1, "unknown parameter \"Det\""},
+      {"Speed", -1, "unknown parameter \"Speed\""},
   };
   for (const auto& c : cases)
   {

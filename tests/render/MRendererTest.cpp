@@ -128,8 +128,8 @@ TEST(MRendererTest, OutputIsAsLongAsTheInputAndAlignedWithItWhateverTheLatencyAn
     int block;
     std::int64_t frames;
   } cases[] = {
-    {1, 0, 512, 10000},  {2, 1024, 512, 44100}, {2, 1024, 1, 3000}, {3, 3000, 256, 5000},
-    {2, 700, 4096, 100}, {8, 1024, 333, 20000}, {2, 1024, 512, 0},
+      {1, 0, 512, 10000},  {2, 1024, 512, 44100}, {2, 1024, 1, 3000}, {3, 3000, 256, 5000},
+      {2, 700, 4096, 100}, {8, 1024, 333, 20000}, {2, 1024, 512, 0},
   };
   for (const auto& c : cases)
   {

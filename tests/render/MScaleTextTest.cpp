@@ -20,10 +20,10 @@ TEST(MScaleTextTest, ReadsRootsWithTypesAndNoteLists)
     const char* text;
     MScaleText::Notes notes;
   } cases[] = {
-    {"D major", NotesOf({2, 4, 6, 7, 9, 11, 1})}, {"a minor", NotesOf({9, 11, 0, 2, 4, 5, 7})},
-    {"Bb pentatonic", NotesOf({10, 0, 2, 5, 7})}, {"F# MAJOR", NotesOf({6, 8, 10, 11, 1, 3, 5})},
-    {"chromatic", MScaleText::Chromatic()},       {"C,D,E,G,A", NotesOf({0, 2, 4, 7, 9})},
-    {" Db , eb,B# ", NotesOf({1, 3, 0})},         {"G", NotesOf({7})},
+      {"D major", NotesOf({2, 4, 6, 7, 9, 11, 1})}, {"a minor", NotesOf({9, 11, 0, 2, 4, 5, 7})},
+      {"Bb pentatonic", NotesOf({10, 0, 2, 5, 7})}, {"F# MAJOR", NotesOf({6, 8, 10, 11, 1, 3, 5})},
+      {"chromatic", MScaleText::Chromatic()},       {"C,D,E,G,A", NotesOf({0, 2, 4, 7, 9})},
+      {" Db , eb,B# ", NotesOf({1, 3, 0})},         {"G", NotesOf({7})},
   };
   for (const auto& c : cases)
   {
@@ -42,8 +42,10 @@ TEST(MScaleTextTest, RejectsTextsItCannotReadAndSaysWhichPart)
     const char* text;
     const char* named;
   } cases[] = {
-    {"H major", "\"H\""}, {"D dorian", "\"dorian\""}, {"C,D,X", "\"X\""}, {"C,C", "twice"},
-    {"C,D,", "empty"},    {"major", "root"},          {"", "empty"},      {"D major scale", "D major scale"},
+      {"H major", "\"H\""}, {"D dorian", "\"dorian\""},
+      {"C,D,X", "\"X\""},   {"C,C", "twice"},
+      {"C,D,", "empty"},    {"major", "root"},
+      {"", "empty"},        {"D major scale", "D major scale"},
   };
   for (const auto& c : cases)
   {

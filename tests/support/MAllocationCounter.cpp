@@ -92,16 +92,52 @@ void* operator new[](std::size_t size, std::align_val_t alignment, const std::no
   return CountedAllocate(size, static_cast<std::size_t>(alignment));
 }
 
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p) noexcept
+{
+  std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+  std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept
+{
+  std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept
+{
+  std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept
+{
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept
+{
+  std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+  std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept
+{
+  std::free(p);
+}
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept
+{
+  std::free(p);
+}
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept
+{
+  std::free(p);
+}
 #endif // TONVERA_NO_ALLOCATION_COUNTING

@@ -208,7 +208,7 @@ TEST_F(MRealFFT, APureToneLandsInOneBin)
           for (int i = 0; i < n; ++i)
           {
             const double angle =
-              2.0 * std::numbers::pi * static_cast<double>((static_cast<long>(bin) * i) % n) / n;
+                2.0 * std::numbers::pi * static_cast<double>((static_cast<long>(bin) * i) % n) / n;
             x[i] = static_cast<float>(sine ? std::sin(angle) : std::cos(angle));
           }
           const std::vector<float> spectrum = t.Forward(x);
@@ -218,7 +218,7 @@ TEST_F(MRealFFT, APureToneLandsInOneBin)
           {
             const std::complex<double> want = k == bin ? expected : 0.0;
             EXPECT_LE(std::abs(Bin(spectrum, k) - want), 1e-5 * n)
-              << "level " << level << " N=" << n << " tone " << bin << " bin " << k;
+                << "level " << level << " N=" << n << " tone " << bin << " bin " << k;
           }
         }
       }

@@ -42,7 +42,8 @@ std::vector<float> SpectrumLike(int n, std::uint32_t seed)
   return x;
 }
 
-std::vector<double> SmoothInDouble(const std::vector<float>& x, const std::vector<float>& poles, double offset)
+std::vector<double> SmoothInDouble(const std::vector<float>& x, const std::vector<float>& poles,
+                                   double offset)
 {
   std::vector<double> y(x.begin(), x.end());
   const int n = static_cast<int>(y.size());
@@ -51,7 +52,8 @@ std::vector<double> SmoothInDouble(const std::vector<float>& x, const std::vecto
     const double a = pole;
     double state = 0.0;
     for (int i = n - 1; i >= 0; --i)
-      y[static_cast<std::size_t>(i)] = state = (1.0 - a) * y[static_cast<std::size_t>(i)] + a * state + offset;
+      y[static_cast<std::size_t>(i)] = state =
+          (1.0 - a) * y[static_cast<std::size_t>(i)] + a * state + offset;
     state = 0.0;
     for (int i = 0; i < n; ++i)
       y[static_cast<std::size_t>(i)] = state = a * y[static_cast<std::size_t>(i)] + a * state + offset;
@@ -73,10 +75,12 @@ TEST_F(MVectorSpectral, TwoSidedSmoothingFollowsTheRecursionAtEveryLevel)
       {
         MVector::SetLevel(level);
         std::vector<float> x = input;
-        ASSERT_EQ(MVector::SmoothTwoSided(x.data(), n, poles.data(), static_cast<int>(poles.size()), 1e-15f), 0);
+        ASSERT_EQ(MVector::SmoothTwoSided(x.data(), n, poles.data(), static_cast<int>(poles.size()), 1e-15f),
+                  0);
         double worst = 0.0;
         for (int i = 0; i < n; ++i)
-          worst = std::max(worst, std::fabs(x[static_cast<std::size_t>(i)] / expected[static_cast<std::size_t>(i)] - 1.0));
+          worst = std::max(
+              worst, std::fabs(x[static_cast<std::size_t>(i)] / expected[static_cast<std::size_t>(i)] - 1.0));
         // Each step adds a rounding or two, and a pole a carries the errors over about
         // 1 / (1 - a) steps: measured at most 47 float units (6e-8 each) with the pole 0.95,
         // 5 with the envelope's three poles.
@@ -137,7 +141,8 @@ TEST_F(MVectorSpectral, BinFrequenciesRecoverTheOffsetOfEveryPartialFromItsPhase
     const double centred = k * kStep;
     expected[i] = static_cast<float>(std::remainder(centred, 2.0 * std::numbers::pi));
     previous[i] = start[i];
-    phase[i] = static_cast<float>(std::remainder(start[i] + (k + offsets[i]) * kStep, 2.0 * std::numbers::pi));
+    phase[i] =
+        static_cast<float>(std::remainder(start[i] + (k + offsets[i]) * kStep, 2.0 * std::numbers::pi));
     truth[i] = (k + offsets[i]) * kWidth;
   }
   // Non-finite phases count as no offset at all.
@@ -157,8 +162,7 @@ TEST_F(MVectorSpectral, BinFrequenciesRecoverTheOffsetOfEveryPartialFromItsPhase
     {
       // The phases carry float rounding (2.4e-7 rad at pi, three of them in d): under
       // 1e-6 bins at oversampling 4.
-      EXPECT_NEAR(frequency[i], truth[i], 1e-6 * kWidth)
-        << "bin " << kFirst + i << ", level " << level;
+      EXPECT_NEAR(frequency[i], truth[i], 1e-6 * kWidth) << "bin " << kFirst + i << ", level " << level;
       if (i != 7)
       {
         EXPECT_EQ(before[i], phase[i]) << "the previous phases take the new ones";
@@ -184,7 +188,8 @@ TEST_F(MVectorSpectral, RatioOfGatheredLooksUpTheNumeratorAndLimitsTheRatio)
   for (int level = 0; level <= MVector::MaxLevel(); ++level)
   {
     MVector::SetLevel(level);
-    ASSERT_EQ(MVector::RatioOfGathered(table.data(), index.data(), divisor.data(), kN, 4.0f, 0.5f, dst.data()), 0);
+    ASSERT_EQ(
+        MVector::RatioOfGathered(table.data(), index.data(), divisor.data(), kN, 4.0f, 0.5f, dst.data()), 0);
     for (int i = 0; i < kN; ++i)
     {
       const std::size_t u = static_cast<std::size_t>(i);
@@ -207,15 +212,16 @@ TEST_F(MVectorSpectral, PeaksAndValleysFollowTheirDefinitionAtEveryLevel)
 {
   for (int n : {5, 37, 300, 1024})
   {
-    std::vector<float> f = MTestSignals::WhiteNoise(static_cast<std::size_t>(n), 1.0f, static_cast<std::uint32_t>(n));
+    std::vector<float> f =
+        MTestSignals::WhiteNoise(static_cast<std::size_t>(n), 1.0f, static_cast<std::uint32_t>(n));
     for (float& v : f)
       v = std::fabs(v);
     if (n > 100)
     {
       // Peaks at 20 and 29 around a gap with equal minima at 22 and 26 (22 wins) and a
       // NaN at 24 (never a minimum; a NaN within two bins of a peak would unmake it).
-      const float planted[] = {5.0f, 0.3f, 0.05f, 0.2f, std::numeric_limits<float>::quiet_NaN(),
-                               0.2f, 0.05f, 0.3f, 0.4f, 6.0f};
+      const float planted[] = {5.0f, 0.3f,  0.05f, 0.2f, std::numeric_limits<float>::quiet_NaN(),
+                               0.2f, 0.05f, 0.3f,  0.4f, 6.0f};
       std::copy(std::begin(planted), std::end(planted), f.begin() + 20);
       // Peaks at 39 and 60 around a falling gap of 20 values.
       for (int i = 40; i < 60; ++i)
@@ -237,7 +243,8 @@ TEST_F(MVectorSpectral, PeaksAndValleysFollowTheirDefinitionAtEveryLevel)
     {
       int best = expectedPeaks[p];
       for (int i = expectedPeaks[p - 1] + 1; i < expectedPeaks[p]; ++i)
-        if (i == expectedPeaks[p - 1] + 1 || f[static_cast<std::size_t>(i)] < f[static_cast<std::size_t>(best)])
+        if (i == expectedPeaks[p - 1] + 1 ||
+            f[static_cast<std::size_t>(i)] < f[static_cast<std::size_t>(best)])
           best = i;
       expectedValleys[p] = best;
     }
@@ -352,7 +359,8 @@ TEST_F(MVectorSpectral, SpectralOperationsCheckArgumentsAndAllocateNothing)
   const MVector::MShiftTarget target{&loudest, &phase, x.data()};
   EXPECT_EQ(MVector::MoveRegions(source, &backwards, 1, target), MVector::kBadLength);
   EXPECT_EQ(MVector::MoveRegions(source, nullptr, 1, target), MVector::kNullPointer);
-  EXPECT_EQ(MVector::MoveRegions(source, &backwards, 0, target), MVector::kOk) << "no regions, nothing to check";
+  EXPECT_EQ(MVector::MoveRegions(source, &backwards, 0, target), MVector::kOk)
+      << "no regions, nothing to check";
   for (int level = 0; level <= MVector::MaxLevel(); ++level)
   {
     MVector::SetLevel(level);

@@ -109,13 +109,13 @@ TEST_F(MVectorLevels, ExtremesTakeTheLowestIndexOnTiesAtEveryLevel)
   longTie[17] = -5.0f;
   longTie[18] = -5.0f;
   const std::vector<Case> cases = {
-    {{3.0f}, 3.0f, 0, 3.0f, 0},
-    {{1.0f, 4.0f, 4.0f, -2.0f, -2.0f}, 4.0f, 1, -2.0f, 3},
-    {{-1.0f, -1.0f}, -1.0f, 0, -1.0f, 0},
-    {longTie, 5.0f, 9, -5.0f, 17},
-    {{0.0f, 1e30f, -1e30f, 1e30f, -1e30f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0f}, 1e30f, 1, -1e30f, 2},
-    // NaN elements are passed over (a spectrum with one bad bin still has a peak).
-    {{1.0f, kNaN, 3.0f, -2.0f, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN}, 3.0f, 2, -2.0f, 3},
+      {{3.0f}, 3.0f, 0, 3.0f, 0},
+      {{1.0f, 4.0f, 4.0f, -2.0f, -2.0f}, 4.0f, 1, -2.0f, 3},
+      {{-1.0f, -1.0f}, -1.0f, 0, -1.0f, 0},
+      {longTie, 5.0f, 9, -5.0f, 17},
+      {{0.0f, 1e30f, -1e30f, 1e30f, -1e30f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0f}, 1e30f, 1, -1e30f, 2},
+      // NaN elements are passed over (a spectrum with one bad bin still has a peak).
+      {{1.0f, kNaN, 3.0f, -2.0f, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN}, 3.0f, 2, -2.0f, 3},
   };
   for (int level = 0; level <= MVector::MaxLevel(); ++level)
   {
@@ -242,12 +242,14 @@ TEST(MVector, WindowsFollowTheirClosedFormsAndAreSymmetric)
     double (*shape)(double x); // x = i / (n - 1)
   };
   const Case cases[] = {
-    {"Hann", MVector::HannWindowInPlace,
-     [](double x) { return 0.5 - 0.5 * std::cos(2 * std::numbers::pi * x); }},
-    {"Blackman", MVector::BlackmanWindowInPlace,
-     [](double x)
-     { return 0.42 - 0.5 * std::cos(2 * std::numbers::pi * x) + 0.08 * std::cos(4 * std::numbers::pi * x); }},
-    {"Triangular", MVector::TriangularWindowInPlace, [](double x) { return 1.0 - std::fabs(2.0 * x - 1.0); }},
+      {"Hann", MVector::HannWindowInPlace,
+       [](double x) { return 0.5 - 0.5 * std::cos(2 * std::numbers::pi * x); }},
+      {"Blackman", MVector::BlackmanWindowInPlace,
+       [](double x) {
+         return 0.42 - 0.5 * std::cos(2 * std::numbers::pi * x) + 0.08 * std::cos(4 * std::numbers::pi * x);
+       }},
+      {"Triangular", MVector::TriangularWindowInPlace,
+       [](double x) { return 1.0 - std::fabs(2.0 * x - 1.0); }},
   };
   for (const Case& c : cases)
   {
@@ -258,7 +260,7 @@ TEST(MVector, WindowsFollowTheirClosedFormsAndAreSymmetric)
       for (int i = 0; i < n; ++i)
       {
         EXPECT_NEAR(f[i], c.shape(static_cast<double>(i) / (n - 1)), 2e-7)
-          << c.name << " n=" << n << " i=" << i;
+            << c.name << " n=" << n << " i=" << i;
         EXPECT_EQ(f[i], f[n - 1 - i]) << c.name;
       }
     }
@@ -306,8 +308,7 @@ TEST_F(MVectorLevels, EveryLevelAgreesWithThePortableLevelOnNoise)
     float dot, sum, max, min;
     int maxIndex, minIndex;
   };
-  auto run = [&]
-  {
+  auto run = [&] {
     Results r{std::vector<float>(kN),
               std::vector<float>(kN),
               std::vector<double>(kN),

@@ -74,7 +74,7 @@ protected:
 
   CPluginFactory* m_factory = nullptr;
 };
-}  // namespace
+} // namespace
 
 TEST_F(CPluginFactoryTest, CreatesARegisteredClassWithOneReference)
 {
@@ -97,10 +97,10 @@ TEST_F(CPluginFactoryTest, RefusesUnknownClassesInterfacesAndNullArguments)
     tresult expected;
   };
   const Case cases[] = {
-    {"unknown class", kOtherCid.data, IComponent::iid.data, kNoInterface},
-    {"interface the instance lacks", kEffectCid.data, IEditController::iid.data, kNoInterface},
-    {"null class", nullptr, IComponent::iid.data, kInvalidArgument},
-    {"null interface", kEffectCid.data, nullptr, kInvalidArgument},
+      {"unknown class", kOtherCid.data, IComponent::iid.data, kNoInterface},
+      {"interface the instance lacks", kEffectCid.data, IEditController::iid.data, kNoInterface},
+      {"null class", nullptr, IComponent::iid.data, kInvalidArgument},
+      {"null interface", kEffectCid.data, nullptr, kInvalidArgument},
   };
   for (const Case& c : cases)
   {

@@ -32,7 +32,7 @@ public:
     AddEventInput(u"Midi In");
   }
 };
-}  // namespace
+} // namespace
 
 TEST(ComponentTest, InitializeHoldsTheContextOnceAndTerminateReleasesIt)
 {

@@ -67,7 +67,7 @@ I* Query(FUnknown* object)
 {
   return QueryInterfaceOf<I>(object);
 }
-}  // namespace
+} // namespace
 
 TEST(FObjectTest, QueryAnswersExactlyTheTableAndAddsOneReference)
 {
@@ -111,14 +111,14 @@ TEST(FObjectTest, SingleComponentAnswersBothSidesOnOneCounter)
     FUID iid;
   };
   const Expected answered[] = {
-    {"FUnknown", FUnknown::iid},
-    {"IPluginBase", IPluginBase::iid},
-    {"IComponent", IComponent::iid},
-    {"IAudioProcessor", IAudioProcessor::iid},
-    {"IEditController", IEditController::iid},
-    {"IEditController2", IEditController2::iid},
-    {"IUnitInfo", IUnitInfo::iid},
-    {"IConnectionPoint", IConnectionPoint::iid},
+      {"FUnknown", FUnknown::iid},
+      {"IPluginBase", IPluginBase::iid},
+      {"IComponent", IComponent::iid},
+      {"IAudioProcessor", IAudioProcessor::iid},
+      {"IEditController", IEditController::iid},
+      {"IEditController2", IEditController2::iid},
+      {"IUnitInfo", IUnitInfo::iid},
+      {"IConnectionPoint", IConnectionPoint::iid},
   };
   std::vector<FUnknown*> held;
   for (const Expected& entry : answered)

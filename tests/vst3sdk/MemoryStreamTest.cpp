@@ -39,7 +39,7 @@ protected:
   MemoryStream* m_object = new MemoryStream();
   IBStream* m_stream = m_object;
 };
-}  // namespace
+} // namespace
 
 TEST_F(MemoryStreamTest, ReadsBackWhatWasWritten)
 {

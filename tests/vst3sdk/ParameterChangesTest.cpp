@@ -28,7 +28,7 @@ struct Owned
   ~Owned() { EXPECT_EQ(object->release(), 0u); }
   T* operator->() const { return object; }
 };
-}  // namespace
+} // namespace
 
 TEST(ParameterChangesTest, PointsAreOrderedBySampleOffsetWhateverTheOrderAdded)
 {

@@ -15,11 +15,11 @@ std::u16string Field(const TChar* field, int32 capacity)
 {
   return std::u16string(field, static_cast<size_t>(StringLength16(field, capacity)));
 }
-}  // namespace
+} // namespace
 
 TEST(VST3StringTest, Utf16CopiesAreCutToTheFieldAndNeverSplitASurrogatePair)
 {
-  const std::u16string clef = u"\U0001D11E";  // two UTF-16 units
+  const std::u16string clef = u"\U0001D11E"; // two UTF-16 units
   struct Case
   {
     const char* name;
@@ -28,13 +28,13 @@ TEST(VST3StringTest, Utf16CopiesAreCutToTheFieldAndNeverSplitASurrogatePair)
     std::u16string expected;
   };
   const Case cases[] = {
-    {"fits", u"Gain", 128, u"Gain"},
-    {"fills the field", std::u16string(127, u'a'), 128, std::u16string(127, u'a')},
-    {"one too long", std::u16string(128, u'a'), 128, std::u16string(127, u'a')},
-    {"pair at the cut", std::u16string(126, u'a') + clef, 128, std::u16string(126, u'a')},
-    {"pair before the cut", std::u16string(125, u'a') + clef + u"b", 128, std::u16string(125, u'a') + clef},
-    {"lone surrogate", std::u16string(1, char16_t(0xD800)) + u"x", 8, u"\uFFFDx"},
-    {"capacity one", u"abc", 1, u""},
+      {"fits", u"Gain", 128, u"Gain"},
+      {"fills the field", std::u16string(127, u'a'), 128, std::u16string(127, u'a')},
+      {"one too long", std::u16string(128, u'a'), 128, std::u16string(127, u'a')},
+      {"pair at the cut", std::u16string(126, u'a') + clef, 128, std::u16string(126, u'a')},
+      {"pair before the cut", std::u16string(125, u'a') + clef + u"b", 128, std::u16string(125, u'a') + clef},
+      {"lone surrogate", std::u16string(1, char16_t(0xD800)) + u"x", 8, u"\uFFFDx"},
+      {"capacity one", u"abc", 1, u""},
   };
   for (const Case& c : cases)
   {
@@ -57,14 +57,14 @@ TEST(VST3StringTest, Utf8ToUtf16DecodesAndReplacesMalformedSequences)
     std::u16string expected;
   };
   const Case cases[] = {
-    {"ascii", "Stereo In", 128, u"Stereo In"},
-    {"two and three bytes", "\xC3\xA9\xE2\x82\xAC", 128, u"é€"},
-    {"four bytes", "\xF0\x9D\x84\x9E", 128, u"\U0001D11E"},
-    {"four bytes at the cut", "ab\xF0\x9D\x84\x9E", 4, u"ab"},
-    {"stray continuation", "a\x80z", 128, u"a\uFFFDz"},
-    {"truncated sequence", "a\xE2\x82", 128, u"a\uFFFD\uFFFD"},
-    {"overlong slash", "\xC0\xAF", 128, u"\uFFFD"},
-    {"encoded surrogate", "\xED\xA0\x80", 128, u"\uFFFD"},
+      {"ascii", "Stereo In", 128, u"Stereo In"},
+      {"two and three bytes", "\xC3\xA9\xE2\x82\xAC", 128, u"é€"},
+      {"four bytes", "\xF0\x9D\x84\x9E", 128, u"\U0001D11E"},
+      {"four bytes at the cut", "ab\xF0\x9D\x84\x9E", 4, u"ab"},
+      {"stray continuation", "a\x80z", 128, u"a\uFFFDz"},
+      {"truncated sequence", "a\xE2\x82", 128, u"a\uFFFD\uFFFD"},
+      {"overlong slash", "\xC0\xAF", 128, u"\uFFFD"},
+      {"encoded surrogate", "\xED\xA0\x80", 128, u"\uFFFD"},
   };
   for (const Case& c : cases)
   {
@@ -89,7 +89,7 @@ TEST(VST3StringTest, NarrowCopiesCutAtCharacterBoundaries)
 
 TEST(VST3StringTest, Utf16FieldReadsBackAsUtf8UpToItsEnd)
 {
-  TChar field[4] = {u'a', u'\u00E9', u'b', u'c'};  // not terminated: the field end stops it
+  TChar field[4] = {u'a', u'\u00E9', u'b', u'c'}; // not terminated: the field end stops it
   EXPECT_EQ(String16ToUtf8(field, 4), "a\xC3\xA9"
                                       "bc");
   EXPECT_EQ(String16ToUtf8(field, 2), "a\xC3\xA9");

@@ -73,4 +73,4 @@ protected:
     table.Add(IComponentHandler::iid, static_cast<IComponentHandler*>(this));
   }
 };
-}  // namespace TonveraTest
+} // namespace TonveraTest

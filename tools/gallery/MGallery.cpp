@@ -43,10 +43,10 @@ namespace MGallery
 {
 namespace
 {
-constexpr std::int32_t kPad = 10;    // around a control inside its state window
-constexpr std::int32_t kGap = 10;    // between cells on a sheet
-constexpr std::int32_t kLabel = 18;  // state name row
-constexpr std::int32_t kTitle = 26;  // class name row
+constexpr std::int32_t kPad = 10;   // around a control inside its state window
+constexpr std::int32_t kGap = 10;   // between cells on a sheet
+constexpr std::int32_t kLabel = 18; // state name row
+constexpr std::int32_t kTitle = 26; // class name row
 
 template <class T>
 std::unique_ptr<MControl> Own(std::unique_ptr<T> control)
@@ -77,11 +77,16 @@ const char* StateName(State state)
 {
   switch (state)
   {
-  case State::Normal: return "normal";
-  case State::Focused: return "focused";
-  case State::Highlighted: return "highlighted";
-  case State::Clicked: return "clicked";
-  case State::Disabled: return "disabled";
+  case State::Normal:
+    return "normal";
+  case State::Focused:
+    return "focused";
+  case State::Highlighted:
+    return "highlighted";
+  case State::Clicked:
+    return "clicked";
+  case State::Disabled:
+    return "disabled";
   }
   return "normal";
 }
@@ -90,10 +95,11 @@ std::string MakeSampleFolder()
 {
   const std::filesystem::path root = std::filesystem::temp_directory_path() / "tonvera-gallery" / "Library";
   std::error_code error;
-  for (const char* folder : {"Presets/Factory", "Presets/User", "Samples/Vocals", "Samples/Strings", "Scales"})
+  for (const char* folder :
+       {"Presets/Factory", "Presets/User", "Samples/Vocals", "Samples/Strings", "Scales"})
     std::filesystem::create_directories(root / folder, error);
-  for (const char* file : {"Presets/Gentle vocal.tvp", "Presets/Hard tune.tvp", "Presets/Natural.tvp", "Presets/Wide choir.tvp",
-                           "Presets/readme.txt"})
+  for (const char* file : {"Presets/Gentle vocal.tvp", "Presets/Hard tune.tvp", "Presets/Natural.tvp",
+                           "Presets/Wide choir.tvp", "Presets/readme.txt"})
   {
     const std::filesystem::path path = root / file;
     if (!std::filesystem::exists(path, error))
@@ -106,7 +112,8 @@ std::vector<Entry> Entries(const std::string& sampleFolder)
 {
   const MString folder = MString::FromUTF8(sampleFolder);
   std::vector<Entry> entries;
-  const auto add = [&](const char* name, MSize cell, std::function<std::unique_ptr<MControl>()> make, bool isWindow = false) {
+  const auto add = [&](const char* name, MSize cell, std::function<std::unique_ptr<MControl>()> make,
+                       bool isWindow = false) {
     entries.push_back(Entry{name, cell, std::move(make), isWindow});
   };
 
@@ -126,8 +133,10 @@ std::vector<Entry> Entries(const std::string& sampleFolder)
     return Own(std::move(container));
   });
   add("MStatic", {150, 24}, [] { return Own(std::make_unique<MStatic>(MString("Pitch correction"))); });
-  add("MStaticMultiLine", {170, 60},
-      [] { return Own(std::make_unique<MStaticMultiLine>(MString("Speed sets how fast\nthe pitch moves to\nthe target note."))); });
+  add("MStaticMultiLine", {170, 60}, [] {
+    return Own(std::make_unique<MStaticMultiLine>(
+        MString("Speed sets how fast\nthe pitch moves to\nthe target note.")));
+  });
   add("MPanelGradient", {150, 60}, [] {
     auto panel = std::make_unique<MPanelGradient>();
     panel->SetText("Tonvera");
@@ -142,17 +151,22 @@ std::vector<Entry> Entries(const std::string& sampleFolder)
 
   // --- buttons and check boxes --------------------------------------------------------------------
   add("MButton", {110, 26}, [] { return Own(std::make_unique<MButton>(MString("Apply"))); });
-  add("MButtonWithInfo", {150, 26}, [] { return Own(std::make_unique<MButtonWithInfo>(MString("Presets"), MString("Ctrl+P"))); });
+  add("MButtonWithInfo", {150, 26},
+      [] { return Own(std::make_unique<MButtonWithInfo>(MString("Presets"), MString("Ctrl+P"))); });
   add("MRepeaterButton", {60, 26}, [] { return Own(std::make_unique<MRepeaterButton>(MString("+1"))); });
-  add("MColorButton", {130, 26}, [] { return Own(std::make_unique<MColorButton>(MColor{0xE0, 0x8A, 0x2E, 0xFF}, MString("Accent"))); });
+  add("MColorButton", {130, 26}, [] {
+    return Own(std::make_unique<MColorButton>(MColor{0xE0, 0x8A, 0x2E, 0xFF}, MString("Accent")));
+  });
   add("MColorSelectButton", {130, 26}, [] {
     auto button = std::make_unique<MColorSelectButton>();
     button->SetColor(MColor{0x3C, 0x8C, 0xE7, 0xFF});
     button->SetText("Blue");
     return Own(std::move(button));
   });
-  add("MCheckBox", {150, 24}, [] { return Own(std::make_unique<MCheckBox>(MString("Keep formants"), MCheckState::On)); });
-  add("MCheckBoxWithInfo", {190, 24}, [] { return Own(std::make_unique<MCheckBoxWithInfo>(MString("Bypass"), MString("MIDI CC 64"))); });
+  add("MCheckBox", {150, 24},
+      [] { return Own(std::make_unique<MCheckBox>(MString("Keep formants"), MCheckState::On)); });
+  add("MCheckBoxWithInfo", {190, 24},
+      [] { return Own(std::make_unique<MCheckBoxWithInfo>(MString("Bypass"), MString("MIDI CC 64"))); });
 
   // --- value controls -----------------------------------------------------------------------------
   add("MKnob", {80, 86}, [] {
@@ -222,7 +236,8 @@ std::vector<Entry> Entries(const std::string& sampleFolder)
   // --- lists, menus, tabs and bars ----------------------------------------------------------------
   add("MListBox", {160, 112}, [] {
     auto list = std::make_unique<MListBox>();
-    for (const MString& text : Words("Gentle vocal|Hard tune|Natural|Wide choir|Robot|Octave down|Subtle|Live"))
+    for (const MString& text :
+         Words("Gentle vocal|Hard tune|Natural|Wide choir|Robot|Octave down|Subtle|Live"))
       list->AddString(text);
     list->SetSelection(1);
     return Own(std::move(list));
@@ -271,8 +286,9 @@ std::vector<Entry> Entries(const std::string& sampleFolder)
   add("MScroller", {160, 90}, [] {
     auto scroller = std::make_unique<MScroller>();
     auto text = std::make_unique<MStaticMultiLine>(
-      MString("Tonvera corrects the pitch\nof a voice towards the notes\nof the chosen scale.\nSpeed: how fast.\nDepth: how "
-              "much.\nDetune: moves everything."));
+        MString("Tonvera corrects the pitch\nof a voice towards the notes\nof the chosen scale.\nSpeed: how "
+                "fast.\nDepth: how "
+                "much.\nDetune: moves everything."));
     text->SetSize(MSize{220, 120});
     scroller->SetContent(std::move(text));
     return Own(std::move(scroller));
@@ -374,37 +390,64 @@ std::vector<Entry> Entries(const std::string& sampleFolder)
   });
 
   // --- windows --------------------------------------------------------------------------------------
-  add("MMessageDialogWindow", {320, 120}, [] {
-    return Own(std::make_unique<MMessageDialogWindow>(MString("Tonvera"), MString("Replace the current preset\nwith \"Hard tune\"?"),
-                                                       MMessageDialogWindow::Buttons::YesNo));
-  }, true);
-  add("MProgressWindow", {320, 120}, [] {
-    auto window = std::make_unique<MProgressWindow>(MString("Analysing"), MString("Reading the sample..."));
-    window->SetProgress(0.4);
-    return Own(std::move(window));
-  }, true);
-  add("MEditTextDialog", {320, 130}, [] {
-    return Own(std::make_unique<MEditTextDialog>(MString("Rename preset"), MString("New name of the preset:"), MString("Soft vocal")));
-  }, true);
-  add("MFileDialog", {340, 260}, [folder] {
-    return Own(std::make_unique<MFileDialog>(MString("Open preset"), folder + MString("/Presets"), Words("tvp")));
-  }, true);
-  add("MViewerWindow", {260, 130}, [] {
-    return Own(std::make_unique<MViewerWindow>(MString("About"), MString("Tonvera\nPitch correction\n\nSpeed, Depth, Detune,\nWidth, Formant shift,\nMix.")));
-  }, true);
-  add("MNoteWindow", {220, 60}, [] {
-    auto note = std::make_unique<MNoteWindow>();
-    note->SetNote("Depth: how strictly the voice\nfollows the target note.");
-    return Own(std::move(note));
-  }, true);
-  add("MWindowMenu", {170, 110}, [] {
-    auto popup = std::make_unique<MWindowMenu>();
-    popup->GetMenu().AddEntry("Copy", "Ctrl+C");
-    popup->GetMenu().AddEntry("Paste", "Ctrl+V");
-    popup->GetMenu().AddSeparator();
-    popup->GetMenu().AddEntry("Default value");
-    return Own(std::move(popup));
-  }, true);
+  add(
+      "MMessageDialogWindow", {320, 120},
+      [] {
+        return Own(std::make_unique<MMessageDialogWindow>(
+            MString("Tonvera"), MString("Replace the current preset\nwith \"Hard tune\"?"),
+            MMessageDialogWindow::Buttons::YesNo));
+      },
+      true);
+  add(
+      "MProgressWindow", {320, 120},
+      [] {
+        auto window =
+            std::make_unique<MProgressWindow>(MString("Analysing"), MString("Reading the sample..."));
+        window->SetProgress(0.4);
+        return Own(std::move(window));
+      },
+      true);
+  add(
+      "MEditTextDialog", {320, 130},
+      [] {
+        return Own(std::make_unique<MEditTextDialog>(
+            MString("Rename preset"), MString("New name of the preset:"), MString("Soft vocal")));
+      },
+      true);
+  add(
+      "MFileDialog", {340, 260},
+      [folder] {
+        return Own(std::make_unique<MFileDialog>(MString("Open preset"), folder + MString("/Presets"),
+                                                 Words("tvp")));
+      },
+      true);
+  add(
+      "MViewerWindow", {260, 130},
+      [] {
+        return Own(std::make_unique<MViewerWindow>(
+            MString("About"),
+            MString("Tonvera\nPitch correction\n\nSpeed, Depth, Detune,\nWidth, Formant shift,\nMix.")));
+      },
+      true);
+  add(
+      "MNoteWindow", {220, 60},
+      [] {
+        auto note = std::make_unique<MNoteWindow>();
+        note->SetNote("Depth: how strictly the voice\nfollows the target note.");
+        return Own(std::move(note));
+      },
+      true);
+  add(
+      "MWindowMenu", {170, 110},
+      [] {
+        auto popup = std::make_unique<MWindowMenu>();
+        popup->GetMenu().AddEntry("Copy", "Ctrl+C");
+        popup->GetMenu().AddEntry("Paste", "Ctrl+V");
+        popup->GetMenu().AddSeparator();
+        popup->GetMenu().AddEntry("Default value");
+        return Own(std::move(popup));
+      },
+      true);
   return entries;
 }
 
@@ -445,8 +488,11 @@ void ApplyState(MWindow& window, MControl& control, bool isWindow, State state)
   MControl* target = StateTarget(control, isWindow);
   switch (state)
   {
-  case State::Normal: break;
-  case State::Focused: window.SetFocusControl(target); break;
+  case State::Normal:
+    break;
+  case State::Focused:
+    window.SetFocusControl(target);
+    break;
   case State::Highlighted:
   {
     const MRect rect = target->GetWindowRect();
@@ -456,7 +502,9 @@ void ApplyState(MWindow& window, MControl& control, bool isWindow, State state)
     window.DispatchSystemEvent(move);
     break;
   }
-  case State::Clicked: target->SetClicked(true); break;
+  case State::Clicked:
+    target->SetClicked(true);
+    break;
   case State::Disabled:
     // A window shows "disabled" through its controls; the window itself stays as it is.
     if (isWindow)
@@ -519,15 +567,17 @@ MBitmap RenderSheet(MWindowSystemHeadless& system, MStyle& style, const Entry& e
   sheet.Close();
   MDrawerToMBitmap drawer(picture);
   const MColor text = style.GetColor(MStdColor::Text);
-  drawer.AlignedTextOut(MRect{kGap, 0, size.x - kGap, kTitle}, MString::FromUTF8(entry.name), style.GetFont(MStdFont::Bold), text,
-                        MAlign::Left | MAlign::VCenter);
+  drawer.AlignedTextOut(MRect{kGap, 0, size.x - kGap, kTitle}, MString::FromUTF8(entry.name),
+                        style.GetFont(MStdFont::Bold), text, MAlign::Left | MAlign::VCenter);
   for (int s = 0; s < kStateCount; ++s)
   {
     const std::int32_t x = kGap + s * (cell.x + kGap);
-    drawer.AlignedTextOut(MRect{x, kTitle, x + cell.x, kTitle + kLabel}, MString::FromLiteral(StateName(static_cast<State>(s))),
-                          style.GetFont(MStdFont::Small), text.WithAlpha(150), MAlign::Left | MAlign::VCenter);
+    drawer.AlignedTextOut(
+        MRect{x, kTitle, x + cell.x, kTitle + kLabel}, MString::FromLiteral(StateName(static_cast<State>(s))),
+        style.GetFont(MStdFont::Small), text.WithAlpha(150), MAlign::Left | MAlign::VCenter);
     const MBitmap& state = states[std::size_t(s)];
-    drawer.FillRectangle(MRect::FromSize(x - 1, kTitle + kLabel - 1, state.Width() + 2, state.Height() + 2), text.WithAlpha(28));
+    drawer.FillRectangle(MRect::FromSize(x - 1, kTitle + kLabel - 1, state.Width() + 2, state.Height() + 2),
+                         text.WithAlpha(28));
     drawer.BitBlt(x, kTitle + kLabel, state, state.Bounds(), MColorOp::Copy);
   }
   return picture;

@@ -75,8 +75,10 @@ void WriteHelpPages(const std::filesystem::path& outDir, MWindowSystemHeadless& 
   html << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Tonvera parameter help</title>\n"
           "<style>body{background:#16181c;color:#e6e8eb;font-family:sans-serif;margin:24px;max-width:900px}"
           "h2{margin-top:32px;color:#e08a2e}img{display:block;margin:8px 0}"
-          ".stml{background:#23262c;padding:10px 14px}.red{color:#e8645c}.green{color:#5cc27a}.blue{color:#6aa6ec}"
-          ".highlight{color:#e08a2e}.l1{font-size:115%}.l2{font-size:140%}.l3{font-size:170%}.l4{font-size:215%}</style></head><body>\n"
+          ".stml{background:#23262c;padding:10px "
+          "14px}.red{color:#e8645c}.green{color:#5cc27a}.blue{color:#6aa6ec}"
+          ".highlight{color:#e08a2e}.l1{font-size:115%}.l2{font-size:140%}.l3{font-size:170%}.l4{font-size:"
+          "215%}</style></head><body>\n"
           "<h1>Tonvera parameter help</h1>\n<p>The help text of every parameter: as the editor draws it, "
           "then as exported to HTML.</p>\n";
   for (int index = 0; index < TonveraAudioEffectPlugin::kParameterCount; ++index)

@@ -111,16 +111,19 @@ std::string SizeName(MSize size)
 const std::vector<LayoutSample>& LayoutSamples()
 {
   static const std::vector<LayoutSample> samples = {
-    {"side-bands", "Bands docked to the four edges; the client panel takes what is left.", kSideBands},
-    {"client-ratios", "A client split by ratios: the free space is shared 1 : 2 : 1 across and 2 : 1 down "
-                      "beside a fixed strip.",
-     kRatios},
-    {"corner", "The corner layout: a control in each corner, the embedded bands between them, the "
-               "client inside.",
-     kCorner},
-    {"grid", "A grid of three columns; cells stretch with the window, spanning panels take the gaps "
-             "between their cells.",
-     kGrid},
+      {"side-bands", "Bands docked to the four edges; the client panel takes what is left.", kSideBands},
+      {"client-ratios",
+       "A client split by ratios: the free space is shared 1 : 2 : 1 across and 2 : 1 down "
+       "beside a fixed strip.",
+       kRatios},
+      {"corner",
+       "The corner layout: a control in each corner, the embedded bands between them, the "
+       "client inside.",
+       kCorner},
+      {"grid",
+       "A grid of three columns; cells stretch with the window, spanning panels take the gaps "
+       "between their cells.",
+       kGrid},
   };
   return samples;
 }
@@ -148,7 +151,8 @@ void WriteLayoutPages(const std::filesystem::path& outDir, MWindowSystemHeadless
       window.SetSize(size);
       const std::string file = std::string(sample.name) + "_" + SizeName(size) + ".png";
       system.Render(window).SavePNGFile(MString::FromUTF8((folder / file).string()));
-      html << "<img src=\"layouts/" << file << "\" alt=\"" << sample.name << " at " << SizeName(size) << "\">";
+      html << "<img src=\"layouts/" << file << "\" alt=\"" << sample.name << " at " << SizeName(size)
+           << "\">";
     }
     window.Close();
     html << "</div>\n<pre>" << EscapeHtml(MString::FromUTF8(sample.xml)).ToUTF8() << "</pre>\n";

@@ -49,7 +49,8 @@ int WriteGallery(const std::string& out, const std::vector<std::string>& styles,
           "<style>body{background:#16181c;color:#e6e8eb;font-family:sans-serif;margin:24px}"
           "h1{font-weight:600}h2{margin-top:32px;color:#e08a2e}img{display:block;margin:10px 0 18px;"
           "image-rendering:pixelated}</style></head><body>\n<h1>Tonvera control gallery</h1>\n"
-          "<p>Every control in its five states: normal, focused, highlighted (under the mouse), clicked and disabled.</p>\n";
+          "<p>Every control in its five states: normal, focused, highlighted (under the mouse), clicked and "
+          "disabled.</p>\n";
   for (const std::string& styleName : styles)
   {
     std::unique_ptr<MStyle> style = MGallery::MakeStyle(styleName);
@@ -77,7 +78,8 @@ int WriteGallery(const std::string& out, const std::vector<std::string>& styles,
         drawer.BitBlt(0, y, sheet, sheet.Bounds(), MColorOp::Copy);
         y += sheet.Height();
       }
-      overview.SavePNGFile(MString::FromUTF8((folder / ("overview-" + std::to_string(++pageNumber) + ".png")).string()));
+      overview.SavePNGFile(
+          MString::FromUTF8((folder / ("overview-" + std::to_string(++pageNumber) + ".png")).string()));
       page.clear();
     };
     for (const MGallery::Entry& entry : entries)

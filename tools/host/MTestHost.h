@@ -32,7 +32,7 @@ const char* MTestHostStatusText(MTestHostStatus status);
 /// per minute. While playing, each processed block advances the positions.
 struct MTestHostTransport
 {
-  bool available = true;      ///< false: the host answers "no time information"
+  bool available = true; ///< false: the host answers "no time information"
   bool playing = false;
   bool recording = false;
   bool cycleActive = false;

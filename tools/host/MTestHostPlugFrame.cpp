@@ -9,10 +9,8 @@
 using namespace Steinberg;
 
 MTestHostPlugFrame::MTestHostPlugFrame(bool offerRunLoop, MTestHostWindow* window)
-    : m_offerRunLoop(offerRunLoop)
-    , m_window(window)
-{
-}
+    : m_offerRunLoop(offerRunLoop), m_window(window)
+{}
 
 MTestHostPlugFrame::~MTestHostPlugFrame()
 {
@@ -41,7 +39,8 @@ tresult PLUGIN_API MTestHostPlugFrame::resizeView(IPlugView* view, ViewRect* new
   return view->onSize(newSize);
 }
 
-tresult PLUGIN_API MTestHostPlugFrame::registerEventHandler(Linux::IEventHandler* handler, Linux::FileDescriptor fd)
+tresult PLUGIN_API MTestHostPlugFrame::registerEventHandler(Linux::IEventHandler* handler,
+                                                            Linux::FileDescriptor fd)
 {
   if (handler == nullptr || fd < 0)
     return kInvalidArgument;
@@ -63,7 +62,8 @@ tresult PLUGIN_API MTestHostPlugFrame::unregisterEventHandler(Linux::IEventHandl
   return kResultOk;
 }
 
-tresult PLUGIN_API MTestHostPlugFrame::registerTimer(Linux::ITimerHandler* handler, Linux::TimerInterval milliseconds)
+tresult PLUGIN_API MTestHostPlugFrame::registerTimer(Linux::ITimerHandler* handler,
+                                                     Linux::TimerInterval milliseconds)
 {
   if (handler == nullptr || milliseconds == 0)
     return kInvalidArgument;

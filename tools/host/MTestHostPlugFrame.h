@@ -18,7 +18,9 @@
 
 class MTestHostWindow;
 
-class MTestHostPlugFrame : public Steinberg::FObject, public Steinberg::IPlugFrame, public Steinberg::Linux::IRunLoop
+class MTestHostPlugFrame : public Steinberg::FObject,
+                           public Steinberg::IPlugFrame,
+                           public Steinberg::Linux::IRunLoop
 {
   TONVERA_VST3_FORWARD_FUNKNOWN(FObject)
 

@@ -288,7 +288,8 @@ MTestHostVst2::TextProbe MTestHostVst2::QueryText(VstInt32 opcode, VstInt32 inde
   const void* zero = std::memchr(buffer, 0, sizeof buffer);
   probe.terminated = zero != nullptr;
   if (zero != nullptr)
-    probe.text.assign(reinterpret_cast<const char*>(buffer), static_cast<const unsigned char*>(zero) - buffer);
+    probe.text.assign(reinterpret_cast<const char*>(buffer),
+                      static_cast<const unsigned char*>(zero) - buffer);
   return probe;
 }
 

@@ -30,7 +30,7 @@ class MTestHostVst2 : public MTestHost
 {
 public:
   /// Host capabilities answered 1 by audioMasterCanDo.
-  static constexpr const char* kHostCanDo[] = {"sendVstEvents", "sendVstMidiEvent", "sendVstTimeInfo",
+  static constexpr const char* kHostCanDo[] = {"sendVstEvents",    "sendVstMidiEvent",    "sendVstTimeInfo",
                                                "receiveVstEvents", "receiveVstMidiEvent", "sizeWindow",
                                                "supplyIdle"};
   /// Size of the marker-filled buffer handed to text queries, and the marker byte.

@@ -121,13 +121,12 @@ int MainBusChannels(IComponent* component, BusDirection direction)
   }
   return info.channelCount;
 }
-}  // namespace
+} // namespace
 
 MTestHostVst3::MTestHostVst3()
     : m_context(new HostContext()), m_changes(new ParameterChanges(256, 64)),
       m_inputEvents(new EventList(512)), m_outputEvents(new EventList(512))
-{
-}
+{}
 
 MTestHostVst3::~MTestHostVst3()
 {

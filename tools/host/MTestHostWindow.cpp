@@ -30,9 +30,9 @@ bool MTestHostWindow::Open(const std::string& display, int width, int height, st
   }
   m_display = connection;
   const int screen = DefaultScreen(connection);
-  m_window = XCreateSimpleWindow(connection, RootWindow(connection, screen), 0, 0,
-                                 static_cast<unsigned>(std::max(width, 1)), static_cast<unsigned>(std::max(height, 1)),
-                                 0, 0, BlackPixel(connection, screen));
+  m_window = XCreateSimpleWindow(
+      connection, RootWindow(connection, screen), 0, 0, static_cast<unsigned>(std::max(width, 1)),
+      static_cast<unsigned>(std::max(height, 1)), 0, 0, BlackPixel(connection, screen));
   XSelectInput(connection, m_window, StructureNotifyMask | SubstructureNotifyMask);
   XMapWindow(connection, m_window);
   Sync();

@@ -18,7 +18,7 @@ public:
   {
     int width = 0;
     int height = 0;
-    int nonBackground = 0;  ///< pixels that are not the window's black background
+    int nonBackground = 0;   ///< pixels that are not the window's black background
     int distinctColours = 0; ///< distinct colours among the first 64 seen (capped there)
   };
 

@@ -77,8 +77,8 @@ std::string MAudioFormat::Describe(int format)
   SF_FORMAT_INFO major{};
   major.format = format & SF_FORMAT_TYPEMASK;
   std::string text = sf_command(nullptr, SFC_GET_FORMAT_INFO, &major, sizeof major) == 0 && major.extension
-                       ? Lower(major.extension)
-                       : "audio";
+                         ? Lower(major.extension)
+                         : "audio";
   switch (format & SF_FORMAT_SUBMASK)
   {
   case SF_FORMAT_PCM_16:

@@ -14,11 +14,11 @@ constexpr double kVibratoHz = 5.6;
 
 // Formant centre frequencies and bandwidths (Hz) of five vowels, sung by a mid-range voice.
 constexpr double kVowelFormants[5][kFormants] = {
-  {730.0, 1090.0, 2440.0}, // a
-  {530.0, 1840.0, 2480.0}, // e
-  {300.0, 2200.0, 2900.0}, // i
-  {570.0, 840.0, 2410.0},  // o
-  {320.0, 870.0, 2240.0},  // u
+    {730.0, 1090.0, 2440.0}, // a
+    {530.0, 1840.0, 2480.0}, // e
+    {300.0, 2200.0, 2900.0}, // i
+    {570.0, 840.0, 2410.0},  // o
+    {320.0, 870.0, 2240.0},  // u
 };
 constexpr double kFormantBandwidth[kFormants] = {90.0, 110.0, 160.0};
 constexpr double kFormantGain[kFormants] = {1.0, 0.6, 0.25};
@@ -45,30 +45,30 @@ std::vector<MDemoVoice::Note> MDemoVoice::DemoPhrase()
 {
   // note, seconds, off, scoop, vibrato, glide, vowel
   return {
-    {62, 0.55, 0.0, 120.0, 0.0, 0.0, 0},
-    {64, 0.45, -30.0, 0.0, 0.0, 0.08, 0},
-    {66, 0.90, 38.0, 0.0, 25.0, 0.10, 3},
-    {0, 0.15},
-    {69, 0.80, -20.0, 150.0, 35.0, 0.0, 0},
-    {67, 0.45, 25.0, 0.0, 0.0, 0.10, 1},
-    {66, 0.45, -15.0, 0.0, 0.0, 0.08, 1},
-    {64, 0.60, 30.0, 0.0, 20.0, 0.10, 3},
-    {0, 0.20},
-    {71, 0.50, -35.0, 100.0, 0.0, 0.0, 2},
-    {69, 0.50, 20.0, 0.0, 0.0, 0.10, 0},
-    {66, 0.50, -25.0, 0.0, 0.0, 0.12, 3},
-    {62, 1.20, 30.0, 0.0, 40.0, 0.15, 0},
+      {62, 0.55, 0.0, 120.0, 0.0, 0.0, 0},
+      {64, 0.45, -30.0, 0.0, 0.0, 0.08, 0},
+      {66, 0.90, 38.0, 0.0, 25.0, 0.10, 3},
+      {0, 0.15},
+      {69, 0.80, -20.0, 150.0, 35.0, 0.0, 0},
+      {67, 0.45, 25.0, 0.0, 0.0, 0.10, 1},
+      {66, 0.45, -15.0, 0.0, 0.0, 0.08, 1},
+      {64, 0.60, 30.0, 0.0, 20.0, 0.10, 3},
+      {0, 0.20},
+      {71, 0.50, -35.0, 100.0, 0.0, 0.0, 2},
+      {69, 0.50, 20.0, 0.0, 0.0, 0.10, 0},
+      {66, 0.50, -25.0, 0.0, 0.0, 0.12, 3},
+      {62, 1.20, 30.0, 0.0, 40.0, 0.15, 0},
   };
 }
 
 std::vector<MDemoVoice::Note> MDemoVoice::TestPattern(double seconds)
 {
   const std::vector<Note> pattern = {
-    {57, 1.20, 35.0, 0.0, 0.0, 0.0, 0},  // held, 35 cents sharp
-    {60, 0.80, 35.0, 0.0, 0.0, 0.40, 3}, // a slow glide up, landing sharp
-    {64, 1.00, 35.0, 0.0, 0.0, 0.15, 1}, // held sharp
-    {62, 1.20, 0.0, 0.0, 45.0, 0.20, 0}, // wide vibrato around the true pitch
-    {0, 0.20},
+      {57, 1.20, 35.0, 0.0, 0.0, 0.0, 0},  // held, 35 cents sharp
+      {60, 0.80, 35.0, 0.0, 0.0, 0.40, 3}, // a slow glide up, landing sharp
+      {64, 1.00, 35.0, 0.0, 0.0, 0.15, 1}, // held sharp
+      {62, 1.20, 0.0, 0.0, 45.0, 0.20, 0}, // wide vibrato around the true pitch
+      {0, 0.20},
   };
   std::vector<Note> notes;
   double length = 0.0;
@@ -148,7 +148,7 @@ std::vector<float> MDemoVoice::Sing(const std::vector<Note>& notes, double sampl
         {
           const double frequency = k * f0;
           const double nearNyquist =
-            std::clamp((0.45 * sampleRateHz - frequency) / (0.05 * sampleRateHz), 0.0, 1.0);
+              std::clamp((0.45 * sampleRateHz - frequency) / (0.05 * sampleRateHz), 0.0, 1.0);
           amplitudes[k - 1] = Envelope(formants, frequency) / k * nearNyquist;
         }
 

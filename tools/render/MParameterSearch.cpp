@@ -86,13 +86,13 @@ MParameterSearch::Result FindText(const MParameterSearch::DisplayAt& displayAt, 
   MParameterSearch::Result result;
   if (bestFirst < 0)
   {
-    result.message =
-      "no value shows \"" + typed + "\" (it shows \"" + displayAt(0.0) + "\" .. \"" + displayAt(1.0) + "\")";
+    result.message = "no value shows \"" + typed + "\" (it shows \"" + displayAt(0.0) + "\" .. \"" +
+                     displayAt(1.0) + "\")";
     return result;
   }
   result.found = true;
   result.normalised =
-    Choose(static_cast<double>(bestFirst) / samples, static_cast<double>(bestLast) / samples);
+      Choose(static_cast<double>(bestFirst) / samples, static_cast<double>(bestLast) / samples);
   return result;
 }
 } // namespace
@@ -104,8 +104,7 @@ std::vector<double> MParameterSearch::NumbersIn(const std::string& text)
   std::size_t i = 0;
   while (i < text.size())
   {
-    const auto digitAt = [&](std::size_t k)
-    {
+    const auto digitAt = [&](std::size_t k) {
       return k < text.size() && std::isdigit(static_cast<unsigned char>(s[k]));
     };
     std::size_t start = i;
@@ -164,14 +163,8 @@ MParameterSearch::Result MParameterSearch::Find(const DisplayAt& displayAt, cons
     }
     const bool rising = *atHi > *atLo;
     // reached: at or past t in the direction the number moves; beyond: strictly past it.
-    const auto reached = [&](double g)
-    {
-      return Same(g, t) || (rising ? g > t : g < t);
-    };
-    const auto beyond = [&](double g)
-    {
-      return !Same(g, t) && (rising ? g > t : g < t);
-    };
+    const auto reached = [&](double g) { return Same(g, t) || (rising ? g > t : g < t); };
+    const auto beyond = [&](double g) { return !Same(g, t) && (rising ? g > t : g < t); };
     if (!reached(*atHi))
     {
       lo = hi;

@@ -107,8 +107,8 @@ double MPitchErrorStats::Percentile90Cents() const
 }
 
 MPitchComparison::MPitchComparison(double sampleRateHz, const MScaleText::Notes& notes, std::ostream* csv)
-  : m_notes(notes), m_input(sampleRateHz), m_output(sampleRateHz), m_inputStats(notes), m_outputStats(notes),
-    m_csv(csv)
+    : m_notes(notes), m_input(sampleRateHz), m_output(sampleRateHz), m_inputStats(notes),
+      m_outputStats(notes), m_csv(csv)
 {
   if (m_csv != nullptr)
     *m_csv << "time_s,input_hz,output_hz,target_note,target_hz,input_error_cents,output_error_cents\n";

@@ -114,9 +114,8 @@ class Job
 {
 public:
   Job(const MRenderOptions& options, std::ostream& out, std::ostream& err)
-    : m_options(options), m_out(out), m_err(err)
-  {
-  }
+      : m_options(options), m_out(out), m_err(err)
+  {}
 
   int Fail(const std::string& message)
   {
@@ -288,8 +287,7 @@ int Job::Render(const RenderPlan& plan)
     ListParameters(first);
 
   std::vector<std::uint8_t> savedState;
-  const auto takeState = [&]()
-  {
+  const auto takeState = [&]() {
     savedState = first.SaveState(error);
     if (savedState.empty())
       error = "cannot save the state in \"" + m_options.stateOut + "\": " + error;
@@ -341,8 +339,7 @@ int Job::Render(const RenderPlan& plan)
       return Fail("cannot create \"" + plan.pitchCsv + "\"");
   }
   // From here on a failure must also remove the CSV's temporary file (the writer cleans up itself).
-  const auto failAfterOpen = [&](const std::string& message)
-  {
+  const auto failAfterOpen = [&](const std::string& message) {
     csv.close();
     if (!csvTemporary.empty())
       MOutputFile::Discard(csvTemporary);
@@ -357,10 +354,7 @@ int Job::Render(const RenderPlan& plan)
   job.blockSamples = m_options.blockSamples;
   job.channelsPerInstance = width;
   job.observer = &comparison;
-  job.progress = [&bar](std::int64_t done, std::int64_t total)
-  {
-    bar.Update(done, total);
-  };
+  job.progress = [&bar](std::int64_t done, std::int64_t total) { bar.Update(done, total); };
   FileSource source(reader);
   FileSink sink(writer);
   MRenderResult result;

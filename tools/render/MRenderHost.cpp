@@ -275,7 +275,7 @@ const std::vector<int>& MRenderHost::UserParameters()
   if (vst3 != nullptr && vst3->Controller() != nullptr)
   {
     const auto mapping = Steinberg::IPtr<Steinberg::Vst::IMidiMapping>::Adopt(
-      Steinberg::QueryInterfaceOf<Steinberg::Vst::IMidiMapping>(vst3->Controller()));
+        Steinberg::QueryInterfaceOf<Steinberg::Vst::IMidiMapping>(vst3->Controller()));
     if (mapping)
       for (Steinberg::int16 channel = 0; channel < 16; ++channel)
         for (Steinberg::Vst::CtrlNumber number = 0; number < Steinberg::Vst::kCountCtrlNumber; ++number)
@@ -331,8 +331,7 @@ bool MRenderHost::SetParameterText(int index, const std::string& text, std::stri
     // Refused: fall through to the search by display text, which also reads texts such as
     // "100% wet, 0% dry" that a plug-in's parser may not take back.
   }
-  const auto displayAt = [&](double v)
-  {
+  const auto displayAt = [&](double v) {
     SetParameter(index, static_cast<float>(v));
     return host.ParameterDisplay(index);
   };

@@ -39,8 +39,7 @@ bool MRenderOptionsParser::Parse(const std::vector<std::string>& arguments, MRen
       hasValue = true;
     }
     // Fetches the flag's value from "=..." or the next argument.
-    const auto next = [&](std::string& into)
-    {
+    const auto next = [&](std::string& into) {
       if (hasValue)
       {
         into = value;
@@ -54,8 +53,7 @@ bool MRenderOptionsParser::Parse(const std::vector<std::string>& arguments, MRen
       into = arguments[++i];
       return true;
     };
-    const auto noValue = [&]()
-    {
+    const auto noValue = [&]() {
       if (hasValue)
         error = flag + " takes no value";
       return !hasValue;

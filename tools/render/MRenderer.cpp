@@ -90,7 +90,7 @@ bool MRenderer::Render(std::span<MTestHost* const> instances, MSampleSource& sou
     while (got < wanted)
     {
       const int chunk =
-        source.Read(input.data() + static_cast<std::size_t>(got) * channels, wanted - got, error);
+          source.Read(input.data() + static_cast<std::size_t>(got) * channels, wanted - got, error);
       if (chunk <= 0)
         break;
       got += chunk;

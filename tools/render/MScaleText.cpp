@@ -14,10 +14,10 @@ struct ScaleType
 };
 
 constexpr ScaleType kScaleTypes[] = {
-  {"chromatic", {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
-  {"major", {1, 0, 1, 0, 1, 1, 0, 1, 0, 1, 0, 1}},
-  {"minor", {1, 0, 1, 1, 0, 1, 0, 1, 1, 0, 1, 0}},
-  {"pentatonic", {1, 0, 1, 0, 1, 0, 0, 1, 0, 1, 0, 0}},
+    {"chromatic", {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+    {"major", {1, 0, 1, 0, 1, 1, 0, 1, 0, 1, 0, 1}},
+    {"minor", {1, 0, 1, 1, 0, 1, 0, 1, 1, 0, 1, 0}},
+    {"pentatonic", {1, 0, 1, 0, 1, 0, 0, 1, 0, 1, 0, 0}},
 };
 
 std::string Trim(const std::string& text)
@@ -110,8 +110,8 @@ bool MScaleText::Parse(const std::string& text, Notes& notes, std::string& error
       }
       if (type == nullptr)
       {
-        error =
-          "unknown scale type \"" + parts[1] + "\" in \"" + text + "\" (chromatic, major, minor, pentatonic)";
+        error = "unknown scale type \"" + parts[1] + "\" in \"" + text +
+                "\" (chromatic, major, minor, pentatonic)";
         return false;
       }
       for (int i = 0; i < 12; ++i)

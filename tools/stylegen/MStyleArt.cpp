@@ -19,19 +19,32 @@ MColor Mix(MColor a, MColor b, double t)
   };
   return MColor{ch(a.r, b.r), ch(a.g, b.g), ch(a.b, b.b), ch(a.a, b.a)};
 }
-MColor Lighter(MColor c, double t) { return Mix(c, MColor{255, 255, 255, c.a}, t); }
-MColor Darker(MColor c, double t) { return Mix(c, MColor{0, 0, 0, c.a}, t); }
+MColor Lighter(MColor c, double t)
+{
+  return Mix(c, MColor{255, 255, 255, c.a}, t);
+}
+MColor Darker(MColor c, double t)
+{
+  return Mix(c, MColor{0, 0, 0, c.a}, t);
+}
 
 enum class State
 {
-  Normal, Hl, Clicked, ClickedHl, Focused, FocusedHl, Disabled
+  Normal,
+  Hl,
+  Clicked,
+  ClickedHl,
+  Focused,
+  FocusedHl,
+  Disabled
 };
 
 bool ParseState(const std::string& text, State& state)
 {
   static const std::pair<const char*, State> kStates[] = {
-    {"normal", State::Normal}, {"hl", State::Hl}, {"clicked", State::Clicked}, {"clickedhl", State::ClickedHl},
-    {"focused", State::Focused}, {"focusedhl", State::FocusedHl}, {"disabled", State::Disabled}};
+      {"normal", State::Normal},       {"hl", State::Hl},           {"clicked", State::Clicked},
+      {"clickedhl", State::ClickedHl}, {"focused", State::Focused}, {"focusedhl", State::FocusedHl},
+      {"disabled", State::Disabled}};
   for (const auto& [name, value] : kStates)
     if (text == name)
     {
@@ -41,20 +54,25 @@ bool ParseState(const std::string& text, State& state)
   return false;
 }
 
-bool IsHl(State s) { return s == State::Hl || s == State::ClickedHl || s == State::FocusedHl; }
-bool IsClicked(State s) { return s == State::Clicked || s == State::ClickedHl; }
-bool IsFocused(State s) { return s == State::Focused || s == State::FocusedHl; }
+bool IsHl(State s)
+{
+  return s == State::Hl || s == State::ClickedHl || s == State::FocusedHl;
+}
+bool IsClicked(State s)
+{
+  return s == State::Clicked || s == State::ClickedHl;
+}
+bool IsFocused(State s)
+{
+  return s == State::Focused || s == State::FocusedHl;
+}
 
 /// One canvas: a transparent bitmap with a drawer on it.
 struct Canvas
 {
   MBitmap bitmap;
   MDrawerToMBitmap drawer;
-  Canvas(std::int32_t w, std::int32_t h)
-      : bitmap(w, h)
-      , drawer(bitmap)
-  {
-  }
+  Canvas(std::int32_t w, std::int32_t h) : bitmap(w, h), drawer(bitmap) {}
   MRect All() const { return bitmap.Bounds(); }
 };
 
@@ -68,7 +86,8 @@ void Brush(Canvas& c, const MRect& area, double strength)
     seed = seed * 1664525u + 1013904223u;
     const double n = double(seed >> 8) / double(1u << 24) - 0.5; // -0.5 .. 0.5
     const std::uint8_t alpha = std::uint8_t(std::min(255.0, std::fabs(n) * 2 * strength * 255));
-    c.drawer.FillRectangle(MRect{area.left, y, area.right, y + 1}, n > 0 ? MColor{255, 255, 255, alpha} : MColor{0, 0, 0, alpha});
+    c.drawer.FillRectangle(MRect{area.left, y, area.right, y + 1},
+                           n > 0 ? MColor{255, 255, 255, alpha} : MColor{0, 0, 0, alpha});
   }
 }
 
@@ -93,7 +112,8 @@ struct Painter
   MBitmap Window() const
   {
     Canvas c(light ? 256 : 16, 256);
-    c.drawer.FillGradient(c.All(), Lighter(p.background, light ? 0.16 : 0.035), Darker(p.background, light ? 0.04 : 0.12));
+    c.drawer.FillGradient(c.All(), Lighter(p.background, light ? 0.16 : 0.035),
+                          Darker(p.background, light ? 0.04 : 0.12));
     if (light)
       Brush(c, c.All(), 0.035);
     return std::move(c.bitmap);
@@ -106,11 +126,13 @@ struct Painter
     const MRect inner = c.All().Inset(1, 1);
     c.drawer.FillRoundRectangle(inner, 4, p.surface);
     const MRect saved = c.drawer.IntersectClip(inner.Inset(1, 1));
-    c.drawer.FillGradient(inner.Inset(1, 1), Lighter(p.surface, light ? 0.25 : 0.025), Darker(p.surface, light ? 0.02 : 0.06));
+    c.drawer.FillGradient(inner.Inset(1, 1), Lighter(p.surface, light ? 0.25 : 0.025),
+                          Darker(p.surface, light ? 0.02 : 0.06));
     if (light)
       Brush(c, inner.Inset(1, 1), 0.03);
     c.drawer.RestoreClip(saved);
-    c.drawer.FillRectangle(MRect{5, 1, c.bitmap.Width() - 5, 2}, MColor{255, 255, 255, std::uint8_t(light ? 200 : 22)});
+    c.drawer.FillRectangle(MRect{5, 1, c.bitmap.Width() - 5, 2},
+                           MColor{255, 255, 255, std::uint8_t(light ? 200 : 22)});
     return std::move(c.bitmap);
   }
 
@@ -167,8 +189,10 @@ struct Painter
   MBitmap CheckBox(State s) const
   {
     Canvas c(14, 14);
-    c.drawer.FillRoundRectangle(c.All(), 3.5, IsFocused(s) ? p.accent : (IsHl(s) ? Lighter(p.border, 0.2) : p.border));
-    c.drawer.FillRoundRectangle(c.All().Inset(1, 1), 2.5, IsHl(s) ? Lighter(p.sunken, light ? 0.0 : 0.08) : p.sunken);
+    c.drawer.FillRoundRectangle(c.All(), 3.5,
+                                IsFocused(s) ? p.accent : (IsHl(s) ? Lighter(p.border, 0.2) : p.border));
+    c.drawer.FillRoundRectangle(c.All().Inset(1, 1), 2.5,
+                                IsHl(s) ? Lighter(p.sunken, light ? 0.0 : 0.08) : p.sunken);
     if (!light)
       c.drawer.FillRectangle(MRect{3, 1, 11, 2}, MColor{0, 0, 0, 60});
     return std::move(c.bitmap);
@@ -193,7 +217,8 @@ struct Painter
   MBitmap Field(State s) const
   {
     Canvas c(16, 16);
-    const MColor frame = IsFocused(s) ? p.accent : (IsHl(s) ? Lighter(p.border, light ? 0.0 : 0.18) : p.border);
+    const MColor frame =
+        IsFocused(s) ? p.accent : (IsHl(s) ? Lighter(p.border, light ? 0.0 : 0.18) : p.border);
     c.drawer.FillRoundRectangle(c.All(), 3, IsHl(s) && light ? Darker(p.border, 0.15) : frame);
     c.drawer.FillRoundRectangle(c.All().Inset(1, 1), 2, p.sunken);
     // An inner shadow along the top edge makes the field read as recessed.
@@ -220,7 +245,8 @@ struct Painter
   {
     Canvas c(16, 16);
     c.drawer.FillRoundRectangle(c.All(), 4, p.border);
-    c.drawer.FillRoundRectangle(c.All().Inset(1, 1), 3, light ? Lighter(p.raised, 0.4) : Lighter(p.surface, 0.04));
+    c.drawer.FillRoundRectangle(c.All().Inset(1, 1), 3,
+                                light ? Lighter(p.raised, 0.4) : Lighter(p.surface, 0.04));
     return std::move(c.bitmap);
   }
 
@@ -242,7 +268,8 @@ struct Painter
       c.drawer.FillRectangle(MRect{1, 1, 15, 3}, p.accent);
     }
     else
-      c.drawer.FillRoundRectangle(MRect{1, 2, 15, 22}, 3, light ? MColor{255, 255, 255, 100} : MColor{255, 255, 255, 14});
+      c.drawer.FillRoundRectangle(MRect{1, 2, 15, 22}, 3,
+                                  light ? MColor{255, 255, 255, 100} : MColor{255, 255, 255, 14});
     return std::move(c.bitmap);
   }
 
@@ -255,7 +282,8 @@ struct Painter
     c.drawer.FillCircle(cx, cy, r - 1, Darker(body, light ? 0.06 : 0.12));
     // Soft light from above: stacked discs shifted up.
     for (int i = 0; i < 8; ++i)
-      c.drawer.FillCircle(cx, cy - r * 0.05 * i, (r - 1.5) * (1 - 0.07 * i), MColor{255, 255, 255, std::uint8_t(light ? 22 : 7)});
+      c.drawer.FillCircle(cx, cy - r * 0.05 * i, (r - 1.5) * (1 - 0.07 * i),
+                          MColor{255, 255, 255, std::uint8_t(light ? 22 : 7)});
     // Grip: fine radial grooves around the rim.
     for (int i = 0; i < 36; ++i)
     {
@@ -281,8 +309,8 @@ struct Painter
     for (int i = 0; i < 24; ++i)
     {
       const double a = i * 2 * kPi / 24;
-      c.drawer.Line(32 + std::sin(a) * 26, 32 - std::cos(a) * 26, 32 + std::sin(a) * 29.5, 32 - std::cos(a) * 29.5,
-                    p.textDisabled.WithAlpha(120), 1.0);
+      c.drawer.Line(32 + std::sin(a) * 26, 32 - std::cos(a) * 26, 32 + std::sin(a) * 29.5,
+                    32 - std::cos(a) * 29.5, p.textDisabled.WithAlpha(120), 1.0);
     }
     Disc(c, 32, 31.5, 23, s);
     return std::move(c.bitmap);
@@ -383,44 +411,76 @@ MBitmap MStyleArt::Draw(const MString& fileName, const MBaseStyleConfiguration& 
     name.resize(name.size() - 4);
   const Painter painter{palette, palette.IsLight()};
 
-  if (name == "window_normal") return painter.Window();
-  if (name == "panel_normal") return painter.Panel();
-  if (name == "control_normal") return painter.Control();
-  if (name == "caption_small") return painter.Caption(16);
-  if (name == "caption_normal") return painter.Caption(22);
-  if (name == "caption_large") return painter.Caption(28);
-  if (name == "checkbox_on") return painter.CheckMark(false);
-  if (name == "checkbox_grayed") return painter.CheckMark(true);
-  if (name == "row_hl") return painter.Row(false);
-  if (name == "row_selected") return painter.Row(true);
-  if (name == "menu_normal") return painter.Menu();
-  if (name == "menubar_normal") return painter.MenuBar();
-  if (name == "tab_hl") return painter.Tab(false);
-  if (name == "tab_selected") return painter.Tab(true);
-  if (name == "knob_selector") return painter.KnobSelector();
-  if (name == "valuebutton_normal") return painter.Button(State::Normal);
-  if (name == "switch_normal") return painter.Switch(false);
-  if (name == "switch_on") return painter.Switch(true);
-  if (name == "switch_thumb") return painter.SwitchThumb();
-  if (name == "scroll_normal") return painter.Track();
-  if (name == "scroll_thumb") return painter.ScrollThumb();
-  if (name == "progress_normal") return painter.Progress(false);
-  if (name == "progress_fill") return painter.Progress(true);
-  if (name == "splitter_v") return painter.Splitter(true);
-  if (name == "splitter_h") return painter.Splitter(false);
+  if (name == "window_normal")
+    return painter.Window();
+  if (name == "panel_normal")
+    return painter.Panel();
+  if (name == "control_normal")
+    return painter.Control();
+  if (name == "caption_small")
+    return painter.Caption(16);
+  if (name == "caption_normal")
+    return painter.Caption(22);
+  if (name == "caption_large")
+    return painter.Caption(28);
+  if (name == "checkbox_on")
+    return painter.CheckMark(false);
+  if (name == "checkbox_grayed")
+    return painter.CheckMark(true);
+  if (name == "row_hl")
+    return painter.Row(false);
+  if (name == "row_selected")
+    return painter.Row(true);
+  if (name == "menu_normal")
+    return painter.Menu();
+  if (name == "menubar_normal")
+    return painter.MenuBar();
+  if (name == "tab_hl")
+    return painter.Tab(false);
+  if (name == "tab_selected")
+    return painter.Tab(true);
+  if (name == "knob_selector")
+    return painter.KnobSelector();
+  if (name == "valuebutton_normal")
+    return painter.Button(State::Normal);
+  if (name == "switch_normal")
+    return painter.Switch(false);
+  if (name == "switch_on")
+    return painter.Switch(true);
+  if (name == "switch_thumb")
+    return painter.SwitchThumb();
+  if (name == "scroll_normal")
+    return painter.Track();
+  if (name == "scroll_thumb")
+    return painter.ScrollThumb();
+  if (name == "progress_normal")
+    return painter.Progress(false);
+  if (name == "progress_fill")
+    return painter.Progress(true);
+  if (name == "splitter_v")
+    return painter.Splitter(true);
+  if (name == "splitter_h")
+    return painter.Splitter(false);
 
   const std::size_t underscore = name.rfind('_');
   State state = State::Normal;
   if (underscore != std::string::npos && ParseState(name.substr(underscore + 1), state))
   {
     const std::string kind = name.substr(0, underscore);
-    if (kind == "button") return painter.Button(state);
-    if (kind == "captionbutton") return painter.CaptionButton(state);
-    if (kind == "checkbox") return painter.CheckBox(state);
-    if (kind == "edit" || kind == "list") return painter.Field(state);
-    if (kind == "knob") return painter.Knob(state);
-    if (kind == "rotator") return painter.Rotator(state);
-    if (kind == "tracker") return painter.Thumb(state);
+    if (kind == "button")
+      return painter.Button(state);
+    if (kind == "captionbutton")
+      return painter.CaptionButton(state);
+    if (kind == "checkbox")
+      return painter.CheckBox(state);
+    if (kind == "edit" || kind == "list")
+      return painter.Field(state);
+    if (kind == "knob")
+      return painter.Knob(state);
+    if (kind == "rotator")
+      return painter.Rotator(state);
+    if (kind == "tracker")
+      return painter.Thumb(state);
   }
   throw MException(MFormat::Format("The style art has no bitmap \"{0}\".", fileName));
 }

@@ -19,7 +19,8 @@ std::vector<std::uint8_t> Bytes(const std::string& text)
 
 std::vector<std::uint8_t> SmallPackage()
 {
-  return MStylePackage::Build({{"index.xml", Bytes("<stylepackage/>")}, {"a/b.png", Bytes("xyz")}, {"empty", {}}});
+  return MStylePackage::Build(
+      {{"index.xml", Bytes("<stylepackage/>")}, {"a/b.png", Bytes("xyz")}, {"empty", {}}});
 }
 
 void PutU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value)
@@ -40,7 +41,8 @@ TEST(MStylePackageTest, BuiltPackageReadsBackEntryForEntry)
   EXPECT_TRUE(package.Get("empty").empty());
   EXPECT_FALSE(package.Has("A/B.PNG")); // names are exact
   EXPECT_EQ(MessageOf([&] { package.Get("missing"); }), "The style package holds no entry \"missing\".");
-  EXPECT_EQ(MStylePackage::Build({{"index.xml", Bytes("<stylepackage/>")}, {"a/b.png", Bytes("xyz")}, {"empty", {}}}),
+  EXPECT_EQ(MStylePackage::Build(
+                {{"index.xml", Bytes("<stylepackage/>")}, {"a/b.png", Bytes("xyz")}, {"empty", {}}}),
             bytes); // deterministic
 }
 
@@ -75,12 +77,12 @@ TEST(MStylePackageTest, AbsurdHeadersAreRejectedBeforeAnyRead)
     const char* message;
   };
   const Case cases[] = {
-    {"version", 8, 7, "The style package version 7 is not supported."},
-    {"no entries", 12, 0, "The style package entry count 0 is not valid."},
-    {"huge count", 12, 0xFFFFFFFF, "The style package entry count 4294967295 is not valid."},
-    {"total beyond the cap", 20, 1, "The style package is too large."},
-    {"total below the input", 16, 60, "The data is not a style package."},
-    {"count beyond the data", 12, 4000, "The style package is truncated."},
+      {"version", 8, 7, "The style package version 7 is not supported."},
+      {"no entries", 12, 0, "The style package entry count 0 is not valid."},
+      {"huge count", 12, 0xFFFFFFFF, "The style package entry count 4294967295 is not valid."},
+      {"total beyond the cap", 20, 1, "The style package is too large."},
+      {"total below the input", 16, 60, "The data is not a style package."},
+      {"count beyond the data", 12, 4000, "The style package is truncated."},
   };
   for (const Case& c : cases)
   {
@@ -94,12 +96,18 @@ TEST(MStylePackageTest, AbsurdHeadersAreRejectedBeforeAnyRead)
 
 TEST(MStylePackageTest, BuildRefusesNamesTheReaderWouldReject)
 {
-  const char* bad[] = {"", "/abs", "a/../b", "sp ace", "uml\xe4ut", "0123456789012345678901234567890123456789012345678901234567890123"};
+  const char* bad[] = {"",          "/abs",
+                       "a/../b",    "sp ace",
+                       "uml\xe4ut", "0123456789012345678901234567890123456789012345678901234567890123"};
   for (const char* name : bad)
-    EXPECT_EQ(MessageOf([&] { MStylePackage::Build({{MString::FromNarrow(name), {}}}); }),
+    EXPECT_EQ(MessageOf([&] {
+                MStylePackage::Build({{MString::FromNarrow(name), {}}});
+              }),
               MStylePackage::kMessageEntryName)
-      << name;
-  EXPECT_EQ(MessageOf([] { MStylePackage::Build({{"x", {}}, {"x", {}}}); }),
+        << name;
+  EXPECT_EQ(MessageOf([] {
+              MStylePackage::Build({{"x", {}}, {"x", {}}});
+            }),
             "The style package holds the entry \"x\" twice.");
   EXPECT_EQ(MessageOf([] { MStylePackage::Build({}); }), "The style package entry count 0 is not valid.");
 }
@@ -109,12 +117,14 @@ TEST(MStylePackageTest, PackagesWithoutStylesGiveTheUserMessages)
   const MTexturedStyleConfiguration configuration;
   const auto noIndex = MStylePackage::Build({{"Default/style.xml", Bytes("<style/>")}});
   const auto emptyIndex = MStylePackage::Build({{"index.xml", Bytes("<stylepackage default=\"Default\"/>")}});
-  const auto noDefinition =
-    MStylePackage::Build({{"index.xml", Bytes("<stylepackage><style name=\"X\" definition=\"X/style.xml\"/></stylepackage>")}});
+  const auto noDefinition = MStylePackage::Build(
+      {{"index.xml", Bytes("<stylepackage><style name=\"X\" definition=\"X/style.xml\"/></stylepackage>")}});
   EXPECT_EQ(MessageOf([&] { MTexturedStyle style(std::span<const std::uint8_t>(), configuration); }),
             "No style definition has been found.");
-  EXPECT_EQ(MessageOf([&] { MTexturedStyle style(noIndex, configuration); }), "No style definition has been found.");
-  EXPECT_EQ(MessageOf([&] { MTexturedStyle style(noDefinition, configuration); }), "No style definition has been found.");
+  EXPECT_EQ(MessageOf([&] { MTexturedStyle style(noIndex, configuration); }),
+            "No style definition has been found.");
+  EXPECT_EQ(MessageOf([&] { MTexturedStyle style(noDefinition, configuration); }),
+            "No style definition has been found.");
   EXPECT_EQ(MessageOf([&] { MTexturedStyle style(emptyIndex, configuration); }),
             "No styles are available. Please reinstall the software.");
 }

@@ -18,12 +18,13 @@
 
 namespace
 {
-const MControlType kTypes[] = {
-  MControlType::Window, MControlType::Panel, MControlType::Control, MControlType::Static, MControlType::Button,
-  MControlType::CaptionButton, MControlType::CheckBox, MControlType::Tracker, MControlType::Rotator,
-  MControlType::Knob, MControlType::HScrollBar, MControlType::VScrollBar, MControlType::Edit, MControlType::Switcher,
-  MControlType::ProgressBar, MControlType::ListBox, MControlType::TreeControl, MControlType::TabSet,
-  MControlType::Menu, MControlType::MenuBar, MControlType::NoBackground};
+const MControlType kTypes[] = {MControlType::Window,   MControlType::Panel,       MControlType::Control,
+                               MControlType::Static,   MControlType::Button,      MControlType::CaptionButton,
+                               MControlType::CheckBox, MControlType::Tracker,     MControlType::Rotator,
+                               MControlType::Knob,     MControlType::HScrollBar,  MControlType::VScrollBar,
+                               MControlType::Edit,     MControlType::Switcher,    MControlType::ProgressBar,
+                               MControlType::ListBox,  MControlType::TreeControl, MControlType::TabSet,
+                               MControlType::Menu,     MControlType::MenuBar,     MControlType::NoBackground};
 
 std::unique_ptr<MStyle> MakeStyle(int which)
 {
@@ -59,10 +60,11 @@ TEST(MStyleConfigurationTest, DamagedValuesKeepTheirDefaults)
     const char* name;
     const char* value;
   };
-  const Case cases[] = {{"maincolor0", "blue"},       {"maincolor1", "F10A0"},       {"changecontrast", "x"},
-                        {"changecontrast", "9"},      {"changebrightness", "-2"},    {"changesaturation", "nan"},
-                        {"multiplysaturation", "1e999"}, {"changebrightness", "0.5junk"}, {"accent", "GGGGGGGG"},
-                        {"fontsize", "200"}};
+  const Case cases[] = {{"maincolor0", "blue"},          {"maincolor1", "F10A0"},
+                        {"changecontrast", "x"},         {"changecontrast", "9"},
+                        {"changebrightness", "-2"},      {"changesaturation", "nan"},
+                        {"multiplysaturation", "1e999"}, {"changebrightness", "0.5junk"},
+                        {"accent", "GGGGGGGG"},          {"fontsize", "200"}};
   for (const Case& c : cases)
   {
     MXmlItem item("Colors");
@@ -90,10 +92,10 @@ TEST(MStyleTintTest, PixelRulesAsDocumented)
   hue.mainColors[1] = MColor{0x0A, 0xF1, 0x0F, 0xFF}; // the default red turned green: +120°
   const MStyleTint shifted(hue);
   const MColor turned = shifted.Apply(amber, 1);
-  EXPECT_GT(turned.b, turned.r);                      // amber (≈34°) → ≈154°, a sea green
+  EXPECT_GT(turned.b, turned.r); // amber (≈34°) → ≈154°, a sea green
   EXPECT_GT(turned.g, turned.b);
-  EXPECT_EQ(shifted.Apply(grey, 1), grey);            // greys keep their hue
-  EXPECT_EQ(shifted.Apply(amber, 0), amber);          // other slots untouched
+  EXPECT_EQ(shifted.Apply(grey, 1), grey);   // greys keep their hue
+  EXPECT_EQ(shifted.Apply(amber, 0), amber); // other slots untouched
 
   struct Case
   {
@@ -101,9 +103,9 @@ TEST(MStyleTintTest, PixelRulesAsDocumented)
     MColor in, out;
   };
   const Case cases[] = {
-    {2.0, 0.0, MColor{100, 128, 200, 255}, MColor{72, 128, 255, 255}},
-    {1.0, 0.1, MColor{100, 128, 250, 77}, MColor{126, 154, 255, 77}},
-    {0.0, 0.0, MColor{10, 20, 250, 255}, MColor{128, 128, 128, 255}},
+      {2.0, 0.0, MColor{100, 128, 200, 255}, MColor{72, 128, 255, 255}},
+      {1.0, 0.1, MColor{100, 128, 250, 77}, MColor{126, 154, 255, 77}},
+      {0.0, 0.0, MColor{10, 20, 250, 255}, MColor{128, 128, 128, 255}},
   };
   for (const Case& c : cases)
   {
@@ -153,14 +155,17 @@ TEST(MStyleTest, ClientRectAndControlSizeAreInverse)
   {
     const auto style = MakeStyle(which);
     for (MControlType type : kTypes)
-      for (MCaptionType caption : {MCaptionType::None, MCaptionType::Small, MCaptionType::Normal, MCaptionType::Large})
+      for (MCaptionType caption :
+           {MCaptionType::None, MCaptionType::Small, MCaptionType::Normal, MCaptionType::Large})
       {
         const MSize client{57, 31};
         const MSize outer = style->GetControlSize(type, caption, client);
         const MRect rect = style->GetClientRect(type, caption, outer);
-        EXPECT_EQ((MSize{rect.Width(), rect.Height()}), client) << which << " " << int(type) << " " << int(caption);
+        EXPECT_EQ((MSize{rect.Width(), rect.Height()}), client)
+            << which << " " << int(type) << " " << int(caption);
         const MRect tiny = style->GetClientRect(type, caption, MSize{3, 2});
-        EXPECT_TRUE(tiny.left >= 0 && tiny.top >= 0 && tiny.right <= 3 && tiny.bottom <= 2 && tiny.Width() >= 0);
+        EXPECT_TRUE(tiny.left >= 0 && tiny.top >= 0 && tiny.right <= 3 && tiny.bottom <= 2 &&
+                    tiny.Width() >= 0);
       }
     EXPECT_EQ(style->GetMetric(MStyle::MetricSpacing), 6);
     EXPECT_EQ(style->GetMetric(-1), 0);
@@ -191,38 +196,45 @@ TEST(MStyleTest, EveryTypePaintsInsideItsRectangleInEveryState)
         target.Fill(MColor::FromARGB(sentinel));
         MDrawerToMBitmap drawer(target);
         // The backdrop the control sits on, as a window would paint it.
-        drawer.FillRectangle(MRect::FromSize(kMargin, kMargin, kCell, kCellH), style->GetColor(MStdColor::Dark));
         drawer.FillRectangle(MRect::FromSize(kMargin, kMargin, kCell, kCellH),
-                             style->GetName() == "Silver" ? MColor{0xD3, 0xD6, 0xDA, 0xFF} : MColor{0x23, 0x27, 0x2D, 0xFF});
+                             style->GetColor(MStdColor::Dark));
+        drawer.FillRectangle(MRect::FromSize(kMargin, kMargin, kCell, kCellH),
+                             style->GetName() == "Silver" ? MColor{0xD3, 0xD6, 0xDA, 0xFF}
+                                                          : MColor{0x23, 0x27, 0x2D, 0xFF});
         drawer.SetOrigin(MPoint{kMargin, kMargin});
         MControlPaint paint;
         paint.type = type;
         const bool compact = type == MControlType::CheckBox || type == MControlType::Edit ||
                              type == MControlType::Button || type == MControlType::Switcher ||
                              type == MControlType::ProgressBar || type == MControlType::HScrollBar;
-        paint.rect = type == MControlType::VScrollBar ? MRect{0, 0, 14, kCellH}
-                     : type == MControlType::Knob || type == MControlType::Rotator ? MRect{0, 0, 56, 56}
-                     : compact ? MRect{0, 0, kCell, type == MControlType::ProgressBar || type == MControlType::HScrollBar ? 12 : 24}
-                               : MRect{0, 0, kCell, kCellH};
+        paint.rect =
+            type == MControlType::VScrollBar                              ? MRect{0, 0, 14, kCellH}
+            : type == MControlType::Knob || type == MControlType::Rotator ? MRect{0, 0, 56, 56}
+            : compact                                                     ? MRect{0, 0, kCell,
+                              type == MControlType::ProgressBar || type == MControlType::HScrollBar ? 12 : 24}
+                                                                          : MRect{0, 0, kCell, kCellH};
         if (type == MControlType::Switcher)
           paint.rect = MRect{0, 0, 44, 22};
         if (type == MControlType::Panel || type == MControlType::Window)
           paint.captionType = state % 2 == 0 ? MCaptionType::Normal : MCaptionType::Small;
         paint.caption = "Pitch";
         paint.text = MString::FromLiteral(type == MControlType::Edit ? "440.0 Hz" : "Correct");
-        paint.textAlignment = type == MControlType::Edit || type == MControlType::CheckBox ? MAlignment(MAlign::Left | MAlign::VCenter)
-                                                                                           : MAlignment(MAlign::Center);
+        paint.textAlignment = type == MControlType::Edit || type == MControlType::CheckBox
+                                  ? MAlignment(MAlign::Left | MAlign::VCenter)
+                                  : MAlignment(MAlign::Center);
         paint.focused = state == 1 || state == 5;
         paint.highlighted = state == 2 || state == 5;
         paint.clicked = state == 3;
         paint.disabled = state == 4;
-        paint.check = state == 3 ? MCheckState::Grayed : (state % 2 == 0 ? MCheckState::On : MCheckState::Off);
+        paint.check =
+            state == 3 ? MCheckState::Grayed : (state % 2 == 0 ? MCheckState::On : MCheckState::Off);
         paint.value = 0.15 + 0.15 * state;
         paint.value2 = type == MControlType::HScrollBar || type == MControlType::VScrollBar ? 0.3
-                       : (type == MControlType::Knob && state == 2) ? 0.5
-                                                                     : -1.0;
+                       : (type == MControlType::Knob && state == 2)                         ? 0.5
+                                                                                            : -1.0;
         style->PaintControl(drawer, paint);
-        const MRect client = style->GetClientRect(type, paint.captionType, MSize{paint.rect.Width(), paint.rect.Height()});
+        const MRect client =
+            style->GetClientRect(type, paint.captionType, MSize{paint.rect.Width(), paint.rect.Height()});
         if (type == MControlType::ListBox || type == MControlType::TreeControl || type == MControlType::Menu)
         {
           const std::int32_t row = style->GetMetric(MStyle::MetricRowHeight);
@@ -232,7 +244,9 @@ TEST(MStyleTest, EveryTypePaintsInsideItsRectangleInEveryState)
             rowPaint.text = MString::FromLiteral(r == 0 ? "Major" : r == 1 ? "Minor" : "Chromatic");
             rowPaint.clicked = r == 1;
             rowPaint.highlighted = r == 2 && state == 2;
-            style->PaintContent(drawer, MRect{client.left, client.top + r * row, client.right, client.top + (r + 1) * row}, rowPaint);
+            style->PaintContent(
+                drawer, MRect{client.left, client.top + r * row, client.right, client.top + (r + 1) * row},
+                rowPaint);
           }
         }
         else if (type == MControlType::TabSet || type == MControlType::MenuBar)
@@ -246,9 +260,10 @@ TEST(MStyleTest, EveryTypePaintsInsideItsRectangleInEveryState)
             style->PaintContent(drawer, MRect{r * 46, 0, r * 46 + 46, 24}, tab);
           }
         }
-        else if (type != MControlType::Knob && type != MControlType::Rotator && type != MControlType::Tracker &&
-                 type != MControlType::Switcher && type != MControlType::ProgressBar &&
-                 type != MControlType::HScrollBar && type != MControlType::VScrollBar)
+        else if (type != MControlType::Knob && type != MControlType::Rotator &&
+                 type != MControlType::Tracker && type != MControlType::Switcher &&
+                 type != MControlType::ProgressBar && type != MControlType::HScrollBar &&
+                 type != MControlType::VScrollBar)
           style->PaintContent(drawer, client, paint);
 
         // Nothing outside the control's rectangle changed.
@@ -256,7 +271,8 @@ TEST(MStyleTest, EveryTypePaintsInsideItsRectangleInEveryState)
         int changed = 0;
         for (std::int32_t y = 0; y < target.Height(); ++y)
           for (std::int32_t x = 0; x < target.Width(); ++x)
-            if (!inside.Contains(MPoint{x, y}) && !MRect::FromSize(kMargin, kMargin, kCell, kCellH).Contains(MPoint{x, y}) &&
+            if (!inside.Contains(MPoint{x, y}) &&
+                !MRect::FromSize(kMargin, kMargin, kCell, kCellH).Contains(MPoint{x, y}) &&
                 target.GetPixel(x, y) != sentinel)
               ++changed;
         EXPECT_EQ(changed, 0) << style->GetName() << " type " << int(type) << " state " << state;
@@ -264,7 +280,8 @@ TEST(MStyleTest, EveryTypePaintsInsideItsRectangleInEveryState)
         const MColor backdrop = target.GetColor(kMargin + kCell - 1, kMargin + kCellH - 1);
         if (!inside.Contains(MPoint{kMargin + kCell - 1, kMargin + kCellH - 1}))
         {
-          EXPECT_EQ(backdrop, style->GetName() == "Silver" ? (MColor{0xD3, 0xD6, 0xDA, 0xFF}) : (MColor{0x23, 0x27, 0x2D, 0xFF}));
+          EXPECT_EQ(backdrop, style->GetName() == "Silver" ? (MColor{0xD3, 0xD6, 0xDA, 0xFF})
+                                                           : (MColor{0x23, 0x27, 0x2D, 0xFF}));
         }
 
         if (sheetName != nullptr)
@@ -293,7 +310,8 @@ TEST(MDrawerUsingStyleTest, HelpersDrawWhatTheStyleWould)
   paint.rect = MRect{2, 2, 78, 28};
   paint.highlighted = true;
   style.PaintControl(plain, paint);
-  plain.AlignedTextOut(MRect{2, 2, 78, 28}, "Hz", style.GetFont(MStdFont::Bold), style.GetColor(MStdColor::Highlight));
+  plain.AlignedTextOut(MRect{2, 2, 78, 28}, "Hz", style.GetFont(MStdFont::Bold),
+                       style.GetColor(MStdColor::Highlight));
   EXPECT_TRUE(viaHelper == direct);
   EXPECT_NE(viaHelper.GetPixel(40, 15), 0u);
 }
@@ -302,15 +320,18 @@ namespace
 {
 std::vector<std::uint8_t> PackageWithDefinition(const std::string& definition)
 {
-  const std::string index = "<stylepackage default=\"S\"><style name=\"S\" definition=\"S/style.xml\"/></stylepackage>";
-  return MStylePackage::Build({{"index.xml", std::vector<std::uint8_t>(index.begin(), index.end())},
-                               {"S/style.xml", std::vector<std::uint8_t>(definition.begin(), definition.end())}});
+  const std::string index =
+      "<stylepackage default=\"S\"><style name=\"S\" definition=\"S/style.xml\"/></stylepackage>";
+  return MStylePackage::Build(
+      {{"index.xml", std::vector<std::uint8_t>(index.begin(), index.end())},
+       {"S/style.xml", std::vector<std::uint8_t>(definition.begin(), definition.end())}});
 }
 } // namespace
 
 TEST(MTexturedStyleTest, WhatThePackageLacksIsDrawnByTheBaseStyle)
 {
-  MTexturedStyle textured(PackageWithDefinition("<style><button borderx=\"4\"/></style>"), MTexturedStyleConfiguration());
+  MTexturedStyle textured(PackageWithDefinition("<style><button borderx=\"4\"/></style>"),
+                          MTexturedStyleConfiguration());
   MBaseStyle base;
   for (MControlType type : {MControlType::Knob, MControlType::Button, MControlType::ListBox})
   {
@@ -334,25 +355,32 @@ TEST(MTexturedStyleTest, MalformedDefinitionValuesAreReported)
     const char* message;
   };
   const Case cases[] = {
-    {"<style><knob baseangle=\"wide\"/></style>", "Invalid value \"wide\" for \"baseangle\" in the style definition."},
-    {"<style><button normalalpha=\"300\"/></style>", "Invalid value \"300\" for \"normalalpha\" in the style definition."},
-    {"<style colors=\"accent\"/>", "Invalid value \"accent\" for \"colors\" in the style definition."},
-    {"<style defaultcontrolsizes=\"knob:big\"/>", "Invalid value \"knob:big\" for \"defaultcontrolsizes\" in the style definition."},
-    {"<style><panel captiontextop=\"Glow\"/></style>", "Invalid MColorOp identifier to parse (Glow)."},
-    {"<style><button normal=\"missing.png\"/></style>", "The style package holds no entry \"S/missing.png\"."},
+      {"<style><knob baseangle=\"wide\"/></style>",
+       "Invalid value \"wide\" for \"baseangle\" in the style definition."},
+      {"<style><button normalalpha=\"300\"/></style>",
+       "Invalid value \"300\" for \"normalalpha\" in the style definition."},
+      {"<style colors=\"accent\"/>", "Invalid value \"accent\" for \"colors\" in the style definition."},
+      {"<style defaultcontrolsizes=\"knob:big\"/>",
+       "Invalid value \"knob:big\" for \"defaultcontrolsizes\" in the style definition."},
+      {"<style><panel captiontextop=\"Glow\"/></style>", "Invalid MColorOp identifier to parse (Glow)."},
+      {"<style><button normal=\"missing.png\"/></style>",
+       "The style package holds no entry \"S/missing.png\"."},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(MessageOf([&] { MTexturedStyle style(PackageWithDefinition(c.definition), MTexturedStyleConfiguration()); }),
+    EXPECT_EQ(MessageOf([&] {
+                MTexturedStyle style(PackageWithDefinition(c.definition), MTexturedStyleConfiguration());
+              }),
               c.message)
-      << c.definition;
+        << c.definition;
 }
 
 TEST(MTexturedStyleTest, DefinitionFontsAndCheckBoxSpacingApply)
 {
   const MTexturedStyle style(
-    PackageWithDefinition("<style><fonts><font name=\"large4\" height=\"40\" bold=\"1\" spacebetweenchars=\"2\"/></fonts>"
-                          "<checkbox hspace=\"10\"/></style>"),
-    MTexturedStyleConfiguration());
+      PackageWithDefinition(
+          "<style><fonts><font name=\"large4\" height=\"40\" bold=\"1\" spacebetweenchars=\"2\"/></fonts>"
+          "<checkbox hspace=\"10\"/></style>"),
+      MTexturedStyleConfiguration());
   EXPECT_EQ(style.GetFont(MStdFont::Large4).pixelHeight, 40);
   EXPECT_TRUE(style.GetFont(MStdFont::Large4).bold);
   EXPECT_EQ(style.GetFont(MStdFont::Large4).extraSpacing, 2);
@@ -365,7 +393,8 @@ TEST(MTexturedStyleTest, HugeAndOddControlSizesPaintWithoutFault)
   MTexturedStyle style{MTexturedStyleConfiguration()};
   MBitmap target(64, 64);
   MDrawerToMBitmap drawer(target);
-  const MRect sizes[] = {{0, 0, 30000, 20}, {0, 0, 20, 30000}, {0, 0, 5000, 5000}, {0, 0, 1, 1}, {-50, -50, 3, 3}};
+  const MRect sizes[] = {
+      {0, 0, 30000, 20}, {0, 0, 20, 30000}, {0, 0, 5000, 5000}, {0, 0, 1, 1}, {-50, -50, 3, 3}};
   for (const MRect& rect : sizes)
     for (MControlType type : kTypes)
     {

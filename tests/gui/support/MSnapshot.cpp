@@ -102,7 +102,8 @@ long long CountDifferingPixels(const MBitmap& a, const MBitmap& b, int channel, 
       message << differing << " of " << static_cast<long long>(pixels) << " pixels differ by more than "
               << tolerance.channel << " (difference map: " << differencePath << ")";
     }
-    return ::testing::AssertionFailure() << name << ": " << message.str() << "; actual picture: " << actualPath;
+    return ::testing::AssertionFailure()
+           << name << ": " << message.str() << "; actual picture: " << actualPath;
   }
   catch (const MException& exception)
   {

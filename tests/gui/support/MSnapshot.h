@@ -38,7 +38,8 @@ MBitmap RenderWindow(MWindowSystemHeadless& system, MWindow& window);
                                          const MSnapshotTolerance& tolerance = {});
 
 /// Number of pixels that differ by more than `channel` in some channel; -1 when the sizes differ.
-long long CountDifferingPixels(const MBitmap& a, const MBitmap& b, int channel, MBitmap* differenceMap = nullptr);
+long long CountDifferingPixels(const MBitmap& a, const MBitmap& b, int channel,
+                               MBitmap* differenceMap = nullptr);
 
 /// Where goldens and failure pictures live.
 std::string GoldenPath(const std::string& name);

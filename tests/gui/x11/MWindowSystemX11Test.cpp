@@ -43,10 +43,16 @@ class TestSwatch : public MControl
 public:
   bool OnMouseDown(MMouseButton, MPoint, std::uint32_t) override { return true; }
   bool OnKeyDown(std::int32_t key, std::uint32_t) override { return keys.push_back(key), true; }
-  bool OnCharacter(std::int32_t character, std::uint32_t) override { return characters.push_back(character), true; }
+  bool OnCharacter(std::int32_t character, std::uint32_t) override
+  {
+    return characters.push_back(character), true;
+  }
   bool AcceptsFocus() const override { return true; }
   bool OnTimer(std::int32_t) override { return ++ticks, onTick ? onTick() : true; }
-  void Paint(MDrawer& drawer) override { drawer.FillRectangle(GetRect(), lit.load() ? kLit : kDark, MColorOp::Copy); }
+  void Paint(MDrawer& drawer) override
+  {
+    drawer.FillRectangle(GetRect(), lit.load() ? kLit : kDark, MColorOp::Copy);
+  }
 
   std::atomic<bool> lit{false};
   std::vector<std::int32_t> keys;
@@ -114,7 +120,8 @@ protected:
       const int shift = std::countr_zero(mask), bits = std::popcount(mask);
       return int(((pixel & mask) >> shift) * 255 / ((1ul << bits) - 1));
     };
-    return std::abs(channel(visual->red_mask) - colour.r) <= 8 && std::abs(channel(visual->green_mask) - colour.g) <= 8 &&
+    return std::abs(channel(visual->red_mask) - colour.r) <= 8 &&
+           std::abs(channel(visual->green_mask) - colour.g) <= 8 &&
            std::abs(channel(visual->blue_mask) - colour.b) <= 8;
   }
 
@@ -195,7 +202,7 @@ TEST_F(MWindowSystemX11Test, EmbeddedEditorTakesClicksDragsAndWheelNotches)
   XTestFakeButtonEvent(m_host, 1, False, 0);
   XSync(m_host, False);
   ASSERT_TRUE(PumpUntil([&] { return std::abs(editor.value.Get() - (dragFrom + 20.0)) < 1.0; }))
-    << "after the drag: " << editor.value.Get();
+      << "after the drag: " << editor.value.Get();
 
   Button(knobX, knobY, 1);
   Button(knobX, knobY, 1); // a double click restores the default
@@ -235,7 +242,8 @@ TEST_F(MWindowSystemX11Test, WorkerInvalidationReachesTheScreenWithin100ms)
     int depth;
     bool sharedMemory;
   };
-  for (const Server& server : {Server{"MIT-SHM", 24, true}, Server{"XPutImage", 24, false}, Server{"16-bit", 16, false}})
+  for (const Server& server :
+       {Server{"MIT-SHM", 24, true}, Server{"XPutImage", 24, false}, Server{"16-bit", 16, false}})
   {
     SCOPED_TRACE(server.name);
     if (server.depth != 24 || !server.sharedMemory)
@@ -270,12 +278,14 @@ TEST_F(MWindowSystemX11Test, WorkerInvalidationReachesTheScreenWithin100ms)
           else
             m_system->InvalidateRect(*editor.window.GetDescriptor(), editor.swatch->GetWindowRect());
         });
-        const bool shown = PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, lit ? kLit : kDark); }, 1000);
+        const bool shown =
+            PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, lit ? kLit : kDark); }, 1000);
         const Clock::time_point now = Clock::now();
         worker.join();
         ASSERT_TRUE(shown);
         const Clock::time_point from{Clock::duration(invalidatedAt.load())};
-        bestMs = std::min<std::int64_t>(bestMs, std::chrono::duration_cast<std::chrono::milliseconds>(now - from).count());
+        bestMs = std::min<std::int64_t>(
+            bestMs, std::chrono::duration_cast<std::chrono::milliseconds>(now - from).count());
       }
       EXPECT_LT(bestMs, 100) << "repainted " << bestMs << " ms later at best";
     }
@@ -408,7 +418,8 @@ TEST_F(MWindowSystemX11Test, HostResizesAndPointerLeavesReachTheEditor)
   ASSERT_TRUE(PumpUntil([&] { return editor.window.GetSize() == MSize{320, 200}; }));
   const MBitmap& surface = editor.window.GetDescriptor()->GetSurface();
   EXPECT_EQ((MSize{surface.Width(), surface.Height()}), (MSize{320, 200}));
-  EXPECT_EQ(m_system->GetWindowRect(*editor.window.GetDescriptor()), MRect::FromSize(kHostX, kHostY, 320, 200));
+  EXPECT_EQ(m_system->GetWindowRect(*editor.window.GetDescriptor()),
+            MRect::FromSize(kHostX, kHostY, 320, 200));
 }
 
 TEST_F(MWindowSystemX11Test, CloseButtonOfTheWindowManagerClosesTheWindow)

@@ -22,7 +22,8 @@ std::string MXvfbServer::FindProgram()
   while (start <= list.size())
   {
     const std::size_t end = list.find(':', start);
-    const std::string directory = list.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const std::string directory =
+        list.substr(start, end == std::string::npos ? std::string::npos : end - start);
     const std::string candidate = (directory.empty() ? std::string(".") : directory) + "/Xvfb";
     if (access(candidate.c_str(), X_OK) == 0)
       return candidate;
@@ -54,8 +55,8 @@ bool MXvfbServer::Start(std::string& error, int depth, std::initializer_list<con
   const std::string screen = "1024x768x" + std::to_string(depth);
   // -terminate: the server ends when its last client goes, so a test process that dies without
   // running our destructor (Xlib's default error handler calls exit) leaves no server behind.
-  std::vector<const char*> argv{program.c_str(), "-displayfd", fdText.c_str(), "-screen", "0", screen.c_str(),
-                                "-nolisten",     "tcp",        "-terminate"};
+  std::vector<const char*> argv{program.c_str(), "-displayfd", fdText.c_str(), "-screen",   "0",
+                                screen.c_str(),  "-nolisten",  "tcp",          "-terminate"};
   argv.insert(argv.end(), extraArguments.begin(), extraArguments.end());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
@@ -63,7 +64,7 @@ bool MXvfbServer::Start(std::string& error, int depth, std::initializer_list<con
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   const int spawned =
-    posix_spawn(&m_pid, program.c_str(), &actions, nullptr, const_cast<char* const*>(argv.data()), environ);
+      posix_spawn(&m_pid, program.c_str(), &actions, nullptr, const_cast<char* const*>(argv.data()), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(writeFd);
   if (spawned != 0)
