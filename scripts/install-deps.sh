@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libmd-dev libsndfile1-dev
   libpng-dev libfreetype-dev fonts-dejavu-core libx11-dev libxext-dev libxtst-dev xvfb xauth
-  dpkg-dev lintian
+  dpkg-dev lintian clang-format
   "$@"
 )
 

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the plain suite (g++) with the install and Debian
-# package checks (scripts/test-install.sh, scripts/test-package.sh), the same suite under
-# AddressSanitizer + UndefinedBehaviorSanitizer (clang), the concurrency suites under
-# ThreadSanitizer (clang), and each fuzz target for a bounded time.
+# Checks the format of every C++ file, then builds everything and runs every test: the plain
+# suite (g++) with the install and Debian package checks (scripts/test-install.sh,
+# scripts/test-package.sh), the same suite under AddressSanitizer + UndefinedBehaviorSanitizer
+# (clang), the concurrency suites under ThreadSanitizer (clang), and each fuzz target for a
+# bounded time.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=$(nproc)
 
 bash scripts/install-deps.sh
+
+echo "== format: every tracked C++ file against .clang-format =="
+bash scripts/check-format.sh
 
 echo "== build and test: g++ =="
 bash scripts/build.sh release
