@@ -72,24 +72,37 @@ MAudioPlugin::MEditor* MAudioPlugin::CreateEditorControl(MWindowSystemCommon& sy
 
 void MAudioPlugin::CreateEditorContents(MContainer& contents)
 {
+  // Until an effect brings its own panel: the title, then one row per parameter (name left, value
+  // right), flowing into further columns when the window is not tall enough for one.
   constexpr std::int32_t kMargin = 16;
   constexpr std::int32_t kRow = 22;
-  const std::int32_t width = std::max(contents.GetSize().x - 2 * kMargin, 1);
+  constexpr std::int32_t kGap = 24;
+  const MSize area = contents.GetSize();
+  const std::int32_t width = std::max(area.x - 2 * kMargin, 1);
   auto title = std::make_unique<MStatic>(m_pluginName.IsEmpty() ? MString("Tonvera") : m_pluginName);
   title->SetPosition(MPoint{kMargin, kMargin});
   title->SetSize(MSize{width, kRow + 6});
+  title->SetFont(MStdFont::Large1);
+  title->SetTextAlignment(MAlign::Left);
   contents.AddChild(std::move(title));
-  std::int32_t top = kMargin + kRow + 14;
+  const std::int32_t first = kMargin + kRow + 18;
   const std::int32_t count = GetNumParameters();
-  for (std::int32_t index = 0; index < count && top + kRow <= contents.GetSize().y; ++index, top += kRow)
+  const std::int32_t perColumn = std::max((area.y - first - kMargin) / kRow, 1);
+  const std::int32_t columns = std::max((count + perColumn - 1) / perColumn, 1);
+  const std::int32_t columnWidth = std::max((width - (columns - 1) * kGap) / columns, 1);
+  for (std::int32_t index = 0; index < count; ++index)
   {
+    const std::int32_t left = kMargin + (index / perColumn) * (columnWidth + kGap);
+    const std::int32_t top = first + (index % perColumn) * kRow;
     auto name = std::make_unique<MStatic>(GetParameterName(index));
-    name->SetPosition(MPoint{kMargin, top});
-    name->SetSize(MSize{width / 2, kRow});
+    name->SetPosition(MPoint{left, top});
+    name->SetSize(MSize{columnWidth / 2, kRow});
+    name->SetTextAlignment(MAlign::Left);
     contents.AddChild(std::move(name));
     auto value = std::make_unique<MStatic>(MAudioPluginEditorWindow::ValueText(*this, index));
-    value->SetPosition(MPoint{kMargin + width / 2, top});
-    value->SetSize(MSize{width - width / 2, kRow});
+    value->SetPosition(MPoint{left + columnWidth / 2, top});
+    value->SetSize(MSize{columnWidth - columnWidth / 2, kRow});
+    value->SetTextAlignment(MAlign::Right);
     value->SetId(MAudioPluginEditorWindow::ValueId(index));
     contents.AddChild(std::move(value));
   }

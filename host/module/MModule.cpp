@@ -4,7 +4,7 @@
 #include "base/MLock.h"
 #include "base/MLockGuard.h"
 #include "gui/MWindowSystemCommon.h"
-#include "gui/styles/MBaseStyle.h"
+#include "gui/styles/MTexturedStyle.h"
 #include "vector/MProcessorFeatures.h"
 
 #include <atomic>
@@ -111,7 +111,7 @@ MWindowSystemCommon* MWindowsModule::GetWindowSystem()
     auto system = std::make_unique<MWindowSystemX11>();
     system->Initialize();
     if (m_style == nullptr)
-      m_style = std::make_unique<MBaseStyle>();
+      m_style = std::make_unique<MTexturedStyle>(); // the package's default style
     system->SetDefaultStyle(m_style.get());
     m_windowSystem = std::move(system);
   }
