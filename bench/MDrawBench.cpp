@@ -15,6 +15,8 @@
 #include "gui/MDrawerToMBitmap.h"
 #include "gui/MFont.h"
 
+#include "bench/MCapturingReporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -154,40 +156,6 @@ BENCHMARK(SurfaceMemcpy)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Panel40Controls)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Bordered40Controls)->Unit(benchmark::kMicrosecond);
 
-// Keeps the mean CPU time per iteration (microseconds) of each benchmark.
-class MCapturingReporter : public benchmark::ConsoleReporter
-{
-public:
-  MCapturingReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override
-  {
-    for (const Run& run : runs)
-    {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred)
-        continue;
-      Mean& mean = m_means[run.run_name.function_name];
-      mean.sum += run.GetAdjustedCPUTime();
-      ++mean.count;
-    }
-    benchmark::ConsoleReporter::ReportRuns(runs);
-  }
-
-  /// Mean over the repetitions; negative when the benchmark did not run.
-  double Micros(const std::string& name) const
-  {
-    const auto found = m_means.find(name);
-    return found == m_means.end() ? -1.0 : found->second.sum / found->second.count;
-  }
-
-private:
-  struct Mean
-  {
-    double sum = 0.0;
-    int count = 0;
-  };
-  std::map<std::string, Mean> m_means;
-};
 } // namespace
 
 int main(int argc, char** argv)

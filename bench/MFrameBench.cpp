@@ -10,6 +10,8 @@
 #include "dsp/MAudioFFTProcessor.h"
 #include "vector/MVector.h"
 
+#include "bench/MCapturingReporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -90,42 +92,6 @@ void BareTransformsOneSecond(benchmark::State& state)
 BENCHMARK(EngineOneSecond)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BareTransformsOneSecond)->Unit(benchmark::kMicrosecond);
 
-// Keeps the CPU time per iteration (microseconds) of each benchmark: the build machines
-// are shared, and CPU time is what another process's load leaves undisturbed.
-class MCapturingReporter : public benchmark::ConsoleReporter
-{
-public:
-  // No colour codes, so that the summary line below starts clean for scripts.
-  MCapturingReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override
-  {
-    for (const Run& run : runs)
-    {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred)
-        continue;
-      Mean& mean = m_means[run.run_name.function_name];
-      mean.sum += run.GetAdjustedCPUTime();
-      ++mean.count;
-    }
-    benchmark::ConsoleReporter::ReportRuns(runs);
-  }
-
-  /// Mean over the repetitions; negative when the benchmark did not run.
-  double Micros(const std::string& name) const
-  {
-    const auto found = m_means.find(name);
-    return found == m_means.end() ? -1.0 : found->second.sum / found->second.count;
-  }
-
-private:
-  struct Mean
-  {
-    double sum = 0.0;
-    int count = 0;
-  };
-  std::map<std::string, Mean> m_means;
-};
 } // namespace
 
 int main(int argc, char** argv)

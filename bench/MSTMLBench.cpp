@@ -9,6 +9,8 @@
 #include "gui/MFont.h"
 #include "gui/stml/MSTML.h"
 
+#include "bench/MCapturingReporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -84,30 +86,6 @@ void HelpReferenceMeasure(benchmark::State& state)
 
 BENCHMARK(HelpParseAndLayout)->Unit(benchmark::kMicrosecond);
 BENCHMARK(HelpReferenceMeasure)->Unit(benchmark::kMicrosecond);
-
-// Keeps the mean CPU time per iteration (microseconds) of each benchmark.
-class MCapturingReporter : public benchmark::ConsoleReporter
-{
-public:
-  MCapturingReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override
-  {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-        m_micros[run.run_name.function_name] = run.GetAdjustedCPUTime();
-    benchmark::ConsoleReporter::ReportRuns(runs);
-  }
-
-  double Micros(const std::string& name) const
-  {
-    const auto found = m_micros.find(name);
-    return found == m_micros.end() ? -1.0 : found->second;
-  }
-
-private:
-  std::map<std::string, double> m_micros;
-};
 
 } // namespace
 
