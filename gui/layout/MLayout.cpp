@@ -286,23 +286,26 @@ std::uint8_t MLayout::GetControlFlags() const
 {
   std::uint8_t flags = 0;
   for (const Entry& entry : m_entries)
-  {
-    const MControl& c = *entry.control;
-    if (!TakesPart(c))
-      continue;
-    if (c.HasFlag(MControl::FlagPlastic))
-      flags |= ControlFlagPlastic;
-    if (c.HasFlag(MControl::FlagAdaptSize) || c.HasFlag(MControl::FlagPlasticAdaptSize))
-      flags |= ControlFlagAdaptSize;
-    if (c.HasFlag(MControl::FlagCollapsable))
-      flags |= ControlFlagCollapsable;
-    if (c.IsCollapsed())
-      flags |= ControlFlagCollapsed;
-    if (c.GetLayoutRatio().x > 0)
-      flags |= ControlFlagStretchX;
-    if (c.GetLayoutRatio().y > 0)
-      flags |= ControlFlagStretchY;
-  }
+    if (TakesPart(*entry.control))
+      flags |= FlagsOf(*entry.control);
+  return flags;
+}
+
+std::uint8_t MLayout::FlagsOf(const MControl& c)
+{
+  std::uint8_t flags = 0;
+  if (c.HasFlag(MControl::FlagPlastic))
+    flags |= ControlFlagPlastic;
+  if (c.HasFlag(MControl::FlagAdaptSize) || c.HasFlag(MControl::FlagPlasticAdaptSize))
+    flags |= ControlFlagAdaptSize;
+  if (c.HasFlag(MControl::FlagCollapsable))
+    flags |= ControlFlagCollapsable;
+  if (c.IsCollapsed())
+    flags |= ControlFlagCollapsed;
+  if (c.GetLayoutRatio().x > 0)
+    flags |= ControlFlagStretchX;
+  if (c.GetLayoutRatio().y > 0)
+    flags |= ControlFlagStretchY;
   return flags;
 }
 

@@ -233,6 +233,8 @@ protected:
 
   /// Whether `control` takes part now: visible, and a child of the running container if any.
   bool TakesPart(const MControl& control) const;
+  /// The GetControlFlags bits of one control.
+  static std::uint8_t FlagsOf(const MControl& control);
   /// Whether `control` is a child of the running container (always true without one).
   bool BelongsToContainer(const MControl& control) const;
 

@@ -18,23 +18,8 @@ std::uint8_t MLayoutSwitch::GetControlFlags() const
 {
   std::uint8_t flags = 0;
   for (const Entry& entry : m_entries)
-  {
-    const MControl& c = *entry.control;
-    if (!BelongsToContainer(c))
-      continue;
-    if (c.HasFlag(MControl::FlagPlastic))
-      flags |= ControlFlagPlastic;
-    if (c.HasFlag(MControl::FlagAdaptSize) || c.HasFlag(MControl::FlagPlasticAdaptSize))
-      flags |= ControlFlagAdaptSize;
-    if (c.HasFlag(MControl::FlagCollapsable))
-      flags |= ControlFlagCollapsable;
-    if (c.IsCollapsed())
-      flags |= ControlFlagCollapsed;
-    if (c.GetLayoutRatio().x > 0)
-      flags |= ControlFlagStretchX;
-    if (c.GetLayoutRatio().y > 0)
-      flags |= ControlFlagStretchY;
-  }
+    if (BelongsToContainer(*entry.control))
+      flags |= FlagsOf(*entry.control);
   return flags;
 }
 
