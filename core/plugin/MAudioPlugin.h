@@ -206,6 +206,13 @@ public:
   void DestroyEditor();
   /// Sends a normalised value to the host (through the host adapter).
   virtual void SendAutomationToHost(std::int32_t index, double value);
+  /// Opens and closes an automation gesture on host slot `index` (GUI thread: an editor control
+  /// calls Begin on mouse down and End on release). Invalid indices are ignored.
+  void BeginAutomationGesture(std::int32_t index);
+  void EndAutomationGesture(std::int32_t index);
+  /// A change made in the editor: sets the slot (not silently, so the effect and the other
+  /// controls follow) and sends the resulting value to the host. GUI thread.
+  void SetParameterFromEditor(std::int32_t index, double value);
   /// Third per-plug-in query. Base: true.
   virtual bool IsCustomQuery3() const;
 

@@ -25,4 +25,9 @@ public:
   virtual void ReportLatency() = 0;
   /// Asks the host to resize the editor window; true when the host did.
   virtual bool ChangeEditorSize(std::int32_t width, std::int32_t height) = 0;
+  /// The user starts (Begin) or finishes (End) changing the parameter at host index `index`; the
+  /// SendAutomation calls between them form one gesture the host records as one edit. Calls come
+  /// in matched pairs from MAudioPlugin. Base: nothing (a host without gestures).
+  virtual void BeginAutomationGesture(std::int32_t index) { (void)index; }
+  virtual void EndAutomationGesture(std::int32_t index) { (void)index; }
 };

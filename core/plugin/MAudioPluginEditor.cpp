@@ -178,3 +178,29 @@ void MAudioPlugin::SendAutomationToHost(std::int32_t index, double value)
       m_hostAdapter->SendAutomation(index, value);
   });
 }
+
+void MAudioPlugin::BeginAutomationGesture(std::int32_t index)
+{
+  MHostCallShield::Run("MAudioPlugin::BeginAutomationGesture", [&] {
+    if (m_hostAdapter != nullptr && index >= 0 && index < GetNumParameters())
+      m_hostAdapter->BeginAutomationGesture(index);
+  });
+}
+
+void MAudioPlugin::EndAutomationGesture(std::int32_t index)
+{
+  MHostCallShield::Run("MAudioPlugin::EndAutomationGesture", [&] {
+    if (m_hostAdapter != nullptr && index >= 0 && index < GetNumParameters())
+      m_hostAdapter->EndAutomationGesture(index);
+  });
+}
+
+void MAudioPlugin::SetParameterFromEditor(std::int32_t index, double value)
+{
+  MHostCallShield::Run("MAudioPlugin::SetParameterFromEditor", [&] {
+    if (index < 0 || index >= GetNumParameters() || !std::isfinite(value))
+      return;
+    SetParameter(index, value, false);
+    SendAutomationToHost(index, GetParameter(index));
+  });
+}
