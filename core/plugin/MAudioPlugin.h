@@ -204,12 +204,20 @@ public:
   MSize GetEditorSize() const;
   /// Destroys the editor control and marks the editor closed.
   void DestroyEditor();
-  /// Sends a normalised value to the host (through the host adapter).
+  /// Sends a normalised value to the host (through the host adapter). Outside an open gesture of
+  /// its slot the value travels in a gesture of its own (begin, value, end), so that a host
+  /// records every change the plug-in makes. GUI thread.
   virtual void SendAutomationToHost(std::int32_t index, double value);
   /// Opens and closes an automation gesture on host slot `index` (GUI thread: an editor control
-  /// calls Begin on mouse down and End on release). Invalid indices are ignored.
+  /// calls Begin on mouse down and End on release). Gestures on one slot nest: the host sees the
+  /// first Begin and the last End only; an End without an open gesture is ignored. Invalid
+  /// indices are ignored.
   void BeginAutomationGesture(std::int32_t index);
   void EndAutomationGesture(std::int32_t index);
+  /// Closes every open gesture (the editor went away in the middle of one). GUI thread.
+  void EndAllAutomationGestures();
+  /// Open gestures on slot `index` (0 for an invalid index).
+  std::int32_t GetOpenGestureCount(std::int32_t index) const;
   /// A change made in the editor: sets the slot (not silently, so the effect and the other
   /// controls follow) and sends the resulting value to the host. GUI thread.
   void SetParameterFromEditor(std::int32_t index, double value);
@@ -457,6 +465,7 @@ private:
   MEditor* m_editor = nullptr;
   MRelaxed<bool> m_editorOpen{false};
   MPluginParameters* m_parameterPanel = nullptr;
+  std::vector<std::int32_t> m_openGestures; // per host slot; grows on the GUI thread in Begin
 
   std::unique_ptr<AutomationUpdateRequestThread> m_updateThread;
 };

@@ -174,15 +174,32 @@ void MAudioPlugin::SendAutomationToHost(std::int32_t index, double value)
 {
   MHostCallShield::Run("MAudioPlugin::SendAutomationToHost", [&] {
     // Only the slots the host knows about: temporary slots have no host index.
-    if (m_hostAdapter != nullptr && index >= 0 && index < GetNumParameters() && std::isfinite(value))
-      m_hostAdapter->SendAutomation(index, value);
+    if (m_hostAdapter == nullptr || index < 0 || index >= GetNumParameters() || !std::isfinite(value))
+      return;
+    const bool alone = GetOpenGestureCount(index) == 0;
+    if (alone)
+      m_hostAdapter->BeginAutomationGesture(index);
+    m_hostAdapter->SendAutomation(index, value);
+    if (alone)
+      m_hostAdapter->EndAutomationGesture(index);
   });
+}
+
+std::int32_t MAudioPlugin::GetOpenGestureCount(std::int32_t index) const
+{
+  return index >= 0 && static_cast<std::size_t>(index) < m_openGestures.size()
+             ? m_openGestures[static_cast<std::size_t>(index)]
+             : 0;
 }
 
 void MAudioPlugin::BeginAutomationGesture(std::int32_t index)
 {
   MHostCallShield::Run("MAudioPlugin::BeginAutomationGesture", [&] {
-    if (m_hostAdapter != nullptr && index >= 0 && index < GetNumParameters())
+    if (m_hostAdapter == nullptr || index < 0 || index >= GetNumParameters())
+      return;
+    if (m_openGestures.size() < static_cast<std::size_t>(GetNumParameters()))
+      m_openGestures.resize(static_cast<std::size_t>(GetNumParameters()), 0);
+    if (m_openGestures[static_cast<std::size_t>(index)]++ == 0)
       m_hostAdapter->BeginAutomationGesture(index);
   });
 }
@@ -190,8 +207,24 @@ void MAudioPlugin::BeginAutomationGesture(std::int32_t index)
 void MAudioPlugin::EndAutomationGesture(std::int32_t index)
 {
   MHostCallShield::Run("MAudioPlugin::EndAutomationGesture", [&] {
-    if (m_hostAdapter != nullptr && index >= 0 && index < GetNumParameters())
+    if (m_hostAdapter == nullptr || GetOpenGestureCount(index) == 0)
+      return;
+    if (--m_openGestures[static_cast<std::size_t>(index)] == 0)
       m_hostAdapter->EndAutomationGesture(index);
+  });
+}
+
+void MAudioPlugin::EndAllAutomationGestures()
+{
+  MHostCallShield::Run("MAudioPlugin::EndAllAutomationGestures", [&] {
+    for (std::size_t index = 0; index < m_openGestures.size(); ++index)
+    {
+      if (m_openGestures[index] == 0)
+        continue;
+      m_openGestures[index] = 0;
+      if (m_hostAdapter != nullptr)
+        m_hostAdapter->EndAutomationGesture(static_cast<std::int32_t>(index));
+    }
   });
 }
 

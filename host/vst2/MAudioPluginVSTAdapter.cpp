@@ -380,6 +380,22 @@ void MAudioPluginVSTAdapter::SendAutomation(std::int32_t index, double value)
 
 void MAudioPluginVSTAdapter::SendBypassAutomation(bool) {}
 
+void MAudioPluginVSTAdapter::BeginAutomationGesture(std::int32_t index)
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::BeginAutomationGesture", [&] {
+    if (index >= 0 && index < m_plugin->GetNumParameters())
+      beginEdit(index);
+  });
+}
+
+void MAudioPluginVSTAdapter::EndAutomationGesture(std::int32_t index)
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::EndAutomationGesture", [&] {
+    if (index >= 0 && index < m_plugin->GetNumParameters())
+      endEdit(index);
+  });
+}
+
 void MAudioPluginVSTAdapter::ReportLatency()
 {
   MHostCallShield::Run("MAudioPluginVSTAdapter::ReportLatency", [&] {

@@ -97,6 +97,9 @@ public:
   // ---- MAudioPluginAdapter ----
   void SendAutomation(std::int32_t index, double value) override;
   void SendBypassAutomation(bool bypassed) override;
+  /// audioMasterBeginEdit / audioMasterEndEdit for the parameter at `index`.
+  void BeginAutomationGesture(std::int32_t index) override;
+  void EndAutomationGesture(std::int32_t index) override;
   void GenerateMIDIEvent(std::int32_t sampleOffset, const std::uint8_t bytes[4]) override;
   void ReportLatency() override;
   bool ChangeEditorSize(std::int32_t width, std::int32_t height) override;

@@ -56,6 +56,8 @@ void MAudioPluginVSTEditor::close()
   MHostCallShield::Run("MAudioPluginVSTAdapter::MEditor::close", [&] {
     m_systemWindow = nullptr;
     m_plugin.DestroyEditor();
+    // A control held down while the host closed the window never sees its release.
+    m_plugin.EndAllAutomationGestures();
   });
 }
 

@@ -437,9 +437,29 @@ void MAudioPluginVST3Adapter::SendBypassAutomation(bool bypassed)
     {
       return;
     }
+    handler->beginEdit(kBypassId);
     m_automating.fetch_add(1, std::memory_order_relaxed);
     handler->performEdit(kBypassId, bypassed ? 1.0 : 0.0);
     m_automating.fetch_sub(1, std::memory_order_relaxed);
+    handler->endEdit(kBypassId);
+  });
+}
+
+void MAudioPluginVST3Adapter::BeginAutomationGesture(std::int32_t index)
+{
+  MHostCallShield::Run("MAudioPluginVST3Adapter::BeginAutomationGesture", [&] {
+    if (IComponentHandler* handler = GetComponentHandler();
+        handler != nullptr && index >= 0 && index < PluginParameterCount())
+      handler->beginEdit(static_cast<ParamID>(index));
+  });
+}
+
+void MAudioPluginVST3Adapter::EndAutomationGesture(std::int32_t index)
+{
+  MHostCallShield::Run("MAudioPluginVST3Adapter::EndAutomationGesture", [&] {
+    if (IComponentHandler* handler = GetComponentHandler();
+        handler != nullptr && index >= 0 && index < PluginParameterCount())
+      handler->endEdit(static_cast<ParamID>(index));
   });
 }
 

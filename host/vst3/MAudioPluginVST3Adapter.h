@@ -118,7 +118,11 @@ public:
 
   // ---- MAudioPluginAdapter (called by the plug-in) ----
   void SendAutomation(std::int32_t index, double value) override;
+  /// Bypass changes travel in a gesture of their own (beginEdit, performEdit, endEdit).
   void SendBypassAutomation(bool bypassed) override;
+  /// beginEdit / endEdit of the component handler for the parameter at `index`.
+  void BeginAutomationGesture(std::int32_t index) override;
+  void EndAutomationGesture(std::int32_t index) override;
   /// Audio thread, inside process: queues a note-on or note-off for the host (bytes below 0x80
   /// produce nothing). Never allocates.
   void GenerateMIDIEvent(std::int32_t sampleOffset, const std::uint8_t bytes[4]) override;

@@ -94,6 +94,8 @@ void MAudioPluginVST3View::Detach()
   Unregister();
   m_attached = false;
   m_plugin.DestroyEditor();
+  // A control held down while the host removed the view never sees its release.
+  m_plugin.EndAllAutomationGestures();
 }
 
 void MAudioPluginVST3View::Register()

@@ -151,3 +151,17 @@ extern "C" __attribute__((visibility("default"))) void TonveraFakeSendAutomation
   if (FakePlugin* plugin = s_plugin)
     plugin->SendAutomationToHost(index, value);
 }
+
+extern "C" __attribute__((visibility("default"))) void TonveraFakeGesture(std::int32_t index,
+                                                                          std::int32_t action)
+{
+  FakePlugin* plugin = s_plugin;
+  if (plugin == nullptr)
+    return;
+  if (action == kFakeGestureBegin)
+    plugin->BeginAutomationGesture(index);
+  else if (action == kFakeGestureEnd)
+    plugin->EndAutomationGesture(index);
+  else
+    plugin->EndAllAutomationGestures();
+}

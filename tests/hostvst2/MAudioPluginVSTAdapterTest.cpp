@@ -37,6 +37,8 @@ protected:
         reinterpret_cast<MFakeSendAutomationFunction>(library->Symbol("TonveraFakeSendAutomation"));
     ASSERT_NE(m_probe, nullptr);
     ASSERT_NE(m_sendAutomation, nullptr);
+    m_gesture = reinterpret_cast<MFakeGestureFunction>(library->Symbol("TonveraFakeGesture"));
+    ASSERT_NE(m_gesture, nullptr);
   }
 
   void Load(MTestHostVst2& host)
@@ -66,6 +68,7 @@ protected:
 
   MFakeProbeFunction m_probe = nullptr;
   MFakeSendAutomationFunction m_sendAutomation = nullptr;
+  MFakeGestureFunction m_gesture = nullptr;
   std::vector<std::vector<float>> m_buffers;
   float* m_inputs[4] = {};
   float* m_outputs[2] = {};
@@ -169,6 +172,67 @@ TEST_F(MAudioPluginVSTAdapterTest, EchoOfOwnAutomationIsIgnored)
   EXPECT_FLOAT_EQ(host.GetParameter(1), 0.9f);
   m_sendAutomation(kParams, 0.5);
   EXPECT_EQ(host.Automations().size(), 1u);
+}
+
+// Every change reaches the host inside a gesture: alone it brings its own; inside an editor
+// gesture on its slot (nested or not) it joins that one; an end without a begin and an index the
+// host does not know send nothing; an editor that goes away mid-gesture closes what it opened.
+TEST_F(MAudioPluginVSTAdapterTest, EveryChangeReachesTheHostInsideOneGesture)
+{
+  using K = MTestHostEdit::Kind;
+  constexpr int kSend = 0;
+  struct Step
+  {
+    int action; // kSend or a kFakeGesture* action
+    int index;
+    double value;
+  };
+  struct Case
+  {
+    const char* name;
+    std::vector<Step> steps;
+    std::vector<MTestHostEdit> edits;
+  };
+  const Case cases[] = {
+      {"alone", {{kSend, 1, 0.25}}, {{K::Begin, 1}, {K::Perform, 1, 0.25f}, {K::End, 1}}},
+      {"a drag",
+       {{kFakeGestureBegin, 1, 0}, {kSend, 1, 0.5}, {kSend, 1, 0.75}, {kFakeGestureEnd, 1, 0}},
+       {{K::Begin, 1}, {K::Perform, 1, 0.5f}, {K::Perform, 1, 0.75f}, {K::End, 1}}},
+      {"nested on one slot",
+       {{kFakeGestureBegin, 0, 0},
+        {kFakeGestureBegin, 0, 0},
+        {kSend, 0, 0.5},
+        {kFakeGestureEnd, 0, 0},
+        {kSend, 0, 0.625},
+        {kFakeGestureEnd, 0, 0}},
+       {{K::Begin, 0}, {K::Perform, 0, 0.5f}, {K::Perform, 0, 0.625f}, {K::End, 0}}},
+      {"another slot inside a gesture",
+       {{kFakeGestureBegin, 0, 0}, {kSend, 2, 0.5}, {kFakeGestureEnd, 0, 0}},
+       {{K::Begin, 0}, {K::Begin, 2}, {K::Perform, 2, 0.5f}, {K::End, 2}, {K::End, 0}}},
+      {"unmatched and unknown",
+       {{kFakeGestureEnd, 1, 0},
+        {kFakeGestureBegin, kParams, 0},
+        {kSend, kParams, 0.5},
+        {kFakeGestureEnd, -1, 0}},
+       {}},
+      {"editor gone mid-gesture",
+       {{kFakeGestureBegin, 2, 0}, {kFakeGestureBegin, 0, 0}, {kSend, 0, 0.5}, {kFakeGestureEndAll, 0, 0}},
+       {{K::Begin, 2}, {K::Begin, 0}, {K::Perform, 0, 0.5f}, {K::End, 0}, {K::End, 2}}},
+  };
+  MTestHostVst2 host;
+  Load(host);
+  for (const Case& c : cases)
+  {
+    host.ClearRecords();
+    for (const Step& step : c.steps)
+    {
+      if (step.action == kSend)
+        m_sendAutomation(step.index, step.value);
+      else
+        m_gesture(step.index, step.action);
+    }
+    EXPECT_EQ(host.Edits(), c.edits) << c.name;
+  }
 }
 
 TEST_F(MAudioPluginVSTAdapterTest, ChunkRestoresTheStateAndIsCompressedSettings)

@@ -128,6 +128,35 @@ TEST_F(VST3AdapterTest, BypassParameterFollowsTheBypassState)
   EXPECT_EQ(m_host.ParameterValueById(10005), 0.0);
 }
 
+// The plug-in's own changes reach the component handler inside gestures; bypass brings its own.
+TEST_F(VST3AdapterTest, OwnChangesAndBypassReachTheHandlerInsideGestures)
+{
+  using Edit = void (*)(std::int32_t index, std::int32_t action, double value);
+  auto edit = reinterpret_cast<Edit>(m_host.ModuleSymbol("TonveraFakeVst3Edit"));
+  ASSERT_NE(edit, nullptr);
+  using K = MTestHostEdit::Kind;
+  edit(kGain, 0, 0.25);
+  edit(kSwitch, 1, 0.0);
+  edit(kSwitch, 0, 1.0);
+  edit(kGain, 0, 0.5);
+  edit(kSwitch, 2, 0.0);
+  edit(kSwitch, 2, 0.0);
+  edit(0, 3, 1.0);
+  const std::vector<MTestHostEdit> expected = {{K::Begin, kGain},
+                                               {K::Perform, kGain, 0.25f},
+                                               {K::End, kGain},
+                                               {K::Begin, kSwitch},
+                                               {K::Perform, kSwitch, 1.0f},
+                                               {K::Begin, kGain},
+                                               {K::Perform, kGain, 0.5f},
+                                               {K::End, kGain},
+                                               {K::End, kSwitch},
+                                               {K::Begin, kBypass},
+                                               {K::Perform, kBypass, 1.0f},
+                                               {K::End, kBypass}};
+  EXPECT_EQ(m_host.TakeEdits(), expected);
+}
+
 TEST_F(VST3AdapterTest, MidiControllersMapToTheControllerParameters)
 {
   auto* mapping = QueryInterfaceOf<IMidiMapping>(m_host.Component());

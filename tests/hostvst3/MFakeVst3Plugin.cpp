@@ -149,8 +149,34 @@ double Slots::GetValue(std::int32_t slot) const
 }
 } // namespace
 
+namespace
+{
+std::atomic<FakePlugin*> s_lastPlugin{nullptr};
+}
+
 MAudioPlugin* CreateVST3HostedPlugin()
 {
   MModuleLibrary::Initialize();
-  return new FakePlugin();
+  auto* plugin = new FakePlugin();
+  s_lastPlugin = plugin;
+  return plugin;
+}
+
+// What the plug-in's editor does, for the tests (the last plug-in created; the test keeps it
+// alive): action 0 sends `value` for `index`, 1 and 2 open and close a gesture on it, 3 sends a
+// bypass change (value > 0.5: bypassed).
+extern "C" __attribute__((visibility("default"))) void TonveraFakeVst3Edit(std::int32_t index,
+                                                                           std::int32_t action, double value)
+{
+  FakePlugin* plugin = s_lastPlugin;
+  if (plugin == nullptr)
+    return;
+  if (action == 0)
+    plugin->SendAutomationToHost(index, value);
+  else if (action == 1)
+    plugin->BeginAutomationGesture(index);
+  else if (action == 2)
+    plugin->EndAutomationGesture(index);
+  else if (MAudioPluginAdapter* adapter = plugin->GetHostAdapter())
+    adapter->SendBypassAutomation(value > 0.5);
 }

@@ -60,6 +60,22 @@ struct MTestHostAutomation
   float value = 0.0f;
 };
 
+/// One step of an edit as the host saw it, in the order the plug-in made them: a gesture's begin
+/// or end on a parameter, or a value (VST 3 performEdit, VST 2.4 audioMasterAutomate).
+struct MTestHostEdit
+{
+  enum class Kind
+  {
+    Begin,
+    Perform,
+    End,
+  };
+  Kind kind = Kind::Perform;
+  int index = 0;
+  float value = 0.0f; ///< Perform only
+  bool operator==(const MTestHostEdit&) const = default;
+};
+
 class MTestHost
 {
 public:

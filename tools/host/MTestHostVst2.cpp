@@ -1,9 +1,12 @@
 #include "tools/host/MTestHostVst2.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 using namespace Vst2;
 
@@ -339,6 +342,23 @@ std::vector<MTestHostMidiEvent> MTestHostVst2::MidiReceived() const
   return m_midiReceived;
 }
 
+std::vector<MTestHostEdit> MTestHostVst2::Edits() const
+{
+  std::lock_guard<std::mutex> guard(m_recordLock);
+  return m_edits;
+}
+
+void MTestHostVst2::RunEditorIdle(int milliseconds, int periodMs)
+{
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  const auto period = std::chrono::milliseconds(std::max(periodMs, 1));
+  while (std::chrono::steady_clock::now() < end)
+  {
+    IdleEditor();
+    std::this_thread::sleep_for(period);
+  }
+}
+
 std::vector<int> MTestHostVst2::EditGestures() const
 {
   std::lock_guard<std::mutex> guard(m_recordLock);
@@ -375,6 +395,7 @@ void MTestHostVst2::ClearRecords()
   m_automations.clear();
   m_midiReceived.clear();
   m_editGestures.clear();
+  m_edits.clear();
   m_ioChangedCount = 0;
   m_lastSizeRequest = {0, 0};
   m_lastTimeRequest = 0;
@@ -436,6 +457,7 @@ VstIntPtr MTestHostVst2::Answer(VstInt32 opcode, VstInt32 index, VstIntPtr value
   {
     std::lock_guard<std::mutex> guard(m_recordLock);
     m_automations.push_back({index, opt});
+    m_edits.push_back({MTestHostEdit::Kind::Perform, index, opt});
     return 1;
   }
   case audioMasterBeginEdit:
@@ -443,6 +465,8 @@ VstIntPtr MTestHostVst2::Answer(VstInt32 opcode, VstInt32 index, VstIntPtr value
   {
     std::lock_guard<std::mutex> guard(m_recordLock);
     m_editGestures.push_back(opcode == audioMasterBeginEdit ? index + 1 : -(index + 1));
+    m_edits.push_back({opcode == audioMasterBeginEdit ? MTestHostEdit::Kind::Begin : MTestHostEdit::Kind::End,
+                       index, 0.0f});
     return 1;
   }
   case audioMasterWantMidi:
@@ -478,9 +502,13 @@ VstIntPtr MTestHostVst2::Answer(VstInt32 opcode, VstInt32 index, VstIntPtr value
   }
   case audioMasterSizeWindow:
   {
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    m_lastSizeRequest = {index, static_cast<int>(value)};
-    return m_acceptSizeWindow ? 1 : 0;
+    {
+      std::lock_guard<std::mutex> guard(m_recordLock);
+      m_lastSizeRequest = {index, static_cast<int>(value)};
+    }
+    if (!m_acceptSizeWindow || index <= 0 || value <= 0)
+      return 0;
+    return !m_sizeWindowHandler || m_sizeWindowHandler(index, static_cast<int>(value)) ? 1 : 0;
   }
   case audioMasterGetSampleRate:
     return static_cast<VstIntPtr>(std::lround(m_sampleRate));

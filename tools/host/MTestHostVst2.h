@@ -24,6 +24,7 @@
 #include "sdk/vst2/VstRecords.h"
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 class MTestHostVst2 : public MTestHost
@@ -54,6 +55,12 @@ public:
   /// Version answered to audioMasterVersion from the next load on (0 plays a non-host).
   void SetHostVersion(Vst2::VstInt32 version) { m_hostVersion = version; }
   void SetAcceptSizeWindow(bool accept) { m_acceptSizeWindow = accept; }
+  /// Called (on the plug-in's thread) for an accepted audioMasterSizeWindow, as a DAW resizes
+  /// the editor's parent window; its answer is the host's answer.
+  void SetSizeWindowHandler(std::function<bool(int width, int height)> handler)
+  {
+    m_sizeWindowHandler = std::move(handler);
+  }
 
   // --- MTestHost ---
   MTestHostStatus LoadModule(const std::string& path) override;
@@ -97,6 +104,8 @@ public:
   /// effEditIdle (the DAW calls it from its UI loop, ~30 times a second).
   void IdleEditor() { Dispatch(Vst2::effEditIdle); }
   void CloseEditor() { Dispatch(Vst2::effEditClose); }
+  /// A DAW's UI loop for about `milliseconds`: effEditIdle every `periodMs`.
+  void RunEditorIdle(int milliseconds, int periodMs = 30);
 
   // --- Direct access ---
   /// The plug-in's record (null when nothing is loaded or after Close).
@@ -122,6 +131,8 @@ public:
   std::vector<MTestHostMidiEvent> MidiReceived() const;
   /// Parameter indices of audioMasterBeginEdit (+index+1) and audioMasterEndEdit (-(index+1)).
   std::vector<int> EditGestures() const;
+  /// Begin edit, automate and end edit in the order they came.
+  std::vector<MTestHostEdit> Edits() const;
   int IoChangedCount() const;
   /// Last audioMasterSizeWindow request (0, 0 before any).
   std::pair<int, int> LastSizeRequest() const;
@@ -156,6 +167,8 @@ private:
   std::vector<MTestHostAutomation> m_automations;
   std::vector<MTestHostMidiEvent> m_midiReceived;
   std::vector<int> m_editGestures;
+  std::vector<MTestHostEdit> m_edits;
+  std::function<bool(int, int)> m_sizeWindowHandler;
   int m_ioChangedCount = 0;
   std::pair<int, int> m_lastSizeRequest{0, 0};
   bool m_wantsMidi = false;

@@ -31,14 +31,15 @@ public:
     }
     return kNotImplemented;
   }
-  tresult PLUGIN_API beginEdit(ParamID /*id*/) override { return kResultOk; }
+  tresult PLUGIN_API beginEdit(ParamID id) override { return Record(MTestHostEdit::Kind::Begin, id, 0.0); }
   tresult PLUGIN_API performEdit(ParamID id, ParamValue value) override
   {
     std::lock_guard<std::mutex> lock(mutex);
     automation.push_back(MTestHostAutomation{static_cast<int>(id), static_cast<float>(value)});
+    edits.push_back({MTestHostEdit::Kind::Perform, static_cast<int>(id), static_cast<float>(value)});
     return kResultOk;
   }
-  tresult PLUGIN_API endEdit(ParamID /*id*/) override { return kResultOk; }
+  tresult PLUGIN_API endEdit(ParamID id) override { return Record(MTestHostEdit::Kind::End, id, 0.0); }
   tresult PLUGIN_API restartComponent(int32 flags) override
   {
     std::lock_guard<std::mutex> lock(mutex);
@@ -46,8 +47,16 @@ public:
     return kResultOk;
   }
 
+  tresult Record(MTestHostEdit::Kind kind, ParamID id, ParamValue value)
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    edits.push_back({kind, static_cast<int>(id), static_cast<float>(value)});
+    return kResultOk;
+  }
+
   mutable std::mutex mutex;
   std::vector<MTestHostAutomation> automation;
+  std::vector<MTestHostEdit> edits;
   std::vector<int32> restarts;
 
 protected:
@@ -591,6 +600,14 @@ std::vector<MTestHostAutomation> MTestHostVst3::TakeAutomation()
   std::lock_guard<std::mutex> lock(m_context->mutex);
   std::vector<MTestHostAutomation> result;
   result.swap(m_context->automation);
+  return result;
+}
+
+std::vector<MTestHostEdit> MTestHostVst3::TakeEdits()
+{
+  std::lock_guard<std::mutex> lock(m_context->mutex);
+  std::vector<MTestHostEdit> result;
+  result.swap(m_context->edits);
   return result;
 }
 

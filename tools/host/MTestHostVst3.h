@@ -71,6 +71,8 @@ public:
   Steinberg::Vst::IComponent* Component() const { return m_component; }
   Steinberg::Vst::IAudioProcessor* Processor() const { return m_processor; }
   Steinberg::Vst::IEditController* Controller() const { return m_controller; }
+  /// A symbol the loaded module exports (null when it exports none of that name).
+  void* ModuleSymbol(const char* name) { return m_library.Symbol(name); }
   /// True when the controller is the component object itself.
   bool IsSingleComponent() const { return m_singleComponent; }
 
@@ -92,6 +94,8 @@ public:
 
   /// Records of the component handler and of the plug-in's output events.
   std::vector<MTestHostAutomation> TakeAutomation();
+  /// beginEdit, performEdit and endEdit in the order they came (taken: the record empties).
+  std::vector<MTestHostEdit> TakeEdits();
   int RestartCount(Steinberg::int32 flag) const;
   const std::vector<Steinberg::Vst::Event>& OutputEvents() const { return m_outputEventsSeen; }
 
