@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -177,61 +179,34 @@ TEST_F(MAudioPluginVSTAdapterTest, EchoOfOwnAutomationIsIgnored)
 // Every change reaches the host inside a gesture: alone it brings its own; inside an editor
 // gesture on its slot (nested or not) it joins that one; an end without a begin and an index the
 // host does not know send nothing; an editor that goes away mid-gesture closes what it opened.
+// Steps: "b1"/"e1" open/close a gesture on slot 1, "s1=0.5" sends a value, "a" closes them all.
 TEST_F(MAudioPluginVSTAdapterTest, EveryChangeReachesTheHostInsideOneGesture)
 {
-  using K = MTestHostEdit::Kind;
-  constexpr int kSend = 0;
-  struct Step
-  {
-    int action; // kSend or a kFakeGesture* action
-    int index;
-    double value;
-  };
-  struct Case
-  {
-    const char* name;
-    std::vector<Step> steps;
-    std::vector<MTestHostEdit> edits;
-  };
-  const Case cases[] = {
-      {"alone", {{kSend, 1, 0.25}}, {{K::Begin, 1}, {K::Perform, 1, 0.25f}, {K::End, 1}}},
-      {"a drag",
-       {{kFakeGestureBegin, 1, 0}, {kSend, 1, 0.5}, {kSend, 1, 0.75}, {kFakeGestureEnd, 1, 0}},
-       {{K::Begin, 1}, {K::Perform, 1, 0.5f}, {K::Perform, 1, 0.75f}, {K::End, 1}}},
-      {"nested on one slot",
-       {{kFakeGestureBegin, 0, 0},
-        {kFakeGestureBegin, 0, 0},
-        {kSend, 0, 0.5},
-        {kFakeGestureEnd, 0, 0},
-        {kSend, 0, 0.625},
-        {kFakeGestureEnd, 0, 0}},
-       {{K::Begin, 0}, {K::Perform, 0, 0.5f}, {K::Perform, 0, 0.625f}, {K::End, 0}}},
-      {"another slot inside a gesture",
-       {{kFakeGestureBegin, 0, 0}, {kSend, 2, 0.5}, {kFakeGestureEnd, 0, 0}},
-       {{K::Begin, 0}, {K::Begin, 2}, {K::Perform, 2, 0.5f}, {K::End, 2}, {K::End, 0}}},
-      {"unmatched and unknown",
-       {{kFakeGestureEnd, 1, 0},
-        {kFakeGestureBegin, kParams, 0},
-        {kSend, kParams, 0.5},
-        {kFakeGestureEnd, -1, 0}},
-       {}},
-      {"editor gone mid-gesture",
-       {{kFakeGestureBegin, 2, 0}, {kFakeGestureBegin, 0, 0}, {kSend, 0, 0.5}, {kFakeGestureEndAll, 0, 0}},
-       {{K::Begin, 2}, {K::Begin, 0}, {K::Perform, 0, 0.5f}, {K::End, 0}, {K::End, 2}}},
+  const std::pair<const char*, const char*> cases[] = {
+      {"s1=0.25", "B1 P1=0.25 E1"},
+      {"b1 s1=0.5 s1=0.75 e1", "B1 P1=0.5 P1=0.75 E1"},
+      {"b0 b0 s0=0.5 e0 s0=0.625 e0", "B0 P0=0.5 P0=0.625 E0"},
+      {"b0 s2=0.5 e0", "B0 B2 P2=0.5 E2 E0"},
+      {"e1 b3 s3=0.5 e-1", ""},
+      {"b2 b0 s0=0.5 a", "B2 B0 P0=0.5 E0 E2"},
   };
   MTestHostVst2 host;
   Load(host);
-  for (const Case& c : cases)
+  for (const auto& [steps, edits] : cases)
   {
     host.ClearRecords();
-    for (const Step& step : c.steps)
+    std::istringstream words(steps);
+    for (std::string word; words >> word;)
     {
-      if (step.action == kSend)
-        m_sendAutomation(step.index, step.value);
+      const int index = word.size() > 1 ? std::atoi(word.c_str() + 1) : 0;
+      if (word[0] == 's')
+        m_sendAutomation(index, std::atof(word.c_str() + word.find('=') + 1));
       else
-        m_gesture(step.index, step.action);
+        m_gesture(index, word[0] == 'b'   ? kFakeGestureBegin
+                         : word[0] == 'e' ? kFakeGestureEnd
+                                          : kFakeGestureEndAll);
     }
-    EXPECT_EQ(host.Edits(), c.edits) << c.name;
+    EXPECT_EQ(MTestHostEditText(host.Edits()), edits) << steps;
   }
 }
 

@@ -134,27 +134,12 @@ TEST_F(VST3AdapterTest, OwnChangesAndBypassReachTheHandlerInsideGestures)
   using Edit = void (*)(std::int32_t index, std::int32_t action, double value);
   auto edit = reinterpret_cast<Edit>(m_host.ModuleSymbol("TonveraFakeVst3Edit"));
   ASSERT_NE(edit, nullptr);
-  using K = MTestHostEdit::Kind;
-  edit(kGain, 0, 0.25);
-  edit(kSwitch, 1, 0.0);
-  edit(kSwitch, 0, 1.0);
-  edit(kGain, 0, 0.5);
-  edit(kSwitch, 2, 0.0);
-  edit(kSwitch, 2, 0.0);
-  edit(0, 3, 1.0);
-  const std::vector<MTestHostEdit> expected = {{K::Begin, kGain},
-                                               {K::Perform, kGain, 0.25f},
-                                               {K::End, kGain},
-                                               {K::Begin, kSwitch},
-                                               {K::Perform, kSwitch, 1.0f},
-                                               {K::Begin, kGain},
-                                               {K::Perform, kGain, 0.5f},
-                                               {K::End, kGain},
-                                               {K::End, kSwitch},
-                                               {K::Begin, kBypass},
-                                               {K::Perform, kBypass, 1.0f},
-                                               {K::End, kBypass}};
-  EXPECT_EQ(m_host.TakeEdits(), expected);
+  const int steps[][3] = {{kGain, 0, 25},  {kSwitch, 1, 0}, {kSwitch, 0, 100}, {kGain, 0, 50},
+                          {kSwitch, 2, 0}, {kSwitch, 2, 0}, {0, 3, 100}};
+  for (const auto& [index, action, percent] : steps)
+    edit(index, action, percent / 100.0);
+  EXPECT_EQ(MTestHostEditText(m_host.TakeEdits()),
+            "B0 P0=0.25 E0 B1 P1=1 B0 P0=0.5 E0 E1 B32767 P32767=1 E32767");
 }
 
 TEST_F(VST3AdapterTest, MidiControllersMapToTheControllerParameters)

@@ -1,5 +1,7 @@
 #include "tools/host/MTestHost.h"
 
+#include <cstdio>
+
 const char* MTestHostStatusText(MTestHostStatus status)
 {
   switch (status)
@@ -16,4 +18,20 @@ const char* MTestHostStatusText(MTestHostStatus status)
     return "bad plug-in record";
   }
   return "unknown";
+}
+
+std::string MTestHostEditText(const std::vector<MTestHostEdit>& edits)
+{
+  std::string text;
+  for (const MTestHostEdit& edit : edits)
+  {
+    char word[48];
+    if (edit.kind == MTestHostEdit::Kind::Perform)
+      std::snprintf(word, sizeof word, "P%d=%g", edit.index, static_cast<double>(edit.value));
+    else
+      std::snprintf(word, sizeof word, "%c%d", edit.kind == MTestHostEdit::Kind::Begin ? 'B' : 'E',
+                    edit.index);
+    text += (text.empty() ? "" : " ") + std::string(word);
+  }
+  return text;
 }

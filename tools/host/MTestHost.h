@@ -76,6 +76,9 @@ struct MTestHostEdit
   bool operator==(const MTestHostEdit&) const = default;
 };
 
+/// The edits as one line, each step a word: "B3" begin on 3, "P3=0.25" a value (%g), "E3" end.
+std::string MTestHostEditText(const std::vector<MTestHostEdit>& edits);
+
 class MTestHost
 {
 public:

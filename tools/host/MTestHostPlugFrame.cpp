@@ -97,7 +97,8 @@ void MTestHostPlugFrame::RunFor(int milliseconds)
     std::vector<pollfd> fds;
     for (const Handler& entry : m_handlers)
       fds.push_back(pollfd{entry.fd, POLLIN, 0});
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wake - Clock::now()).count();
+    // Rounded up: a timer due in less than a millisecond must not turn the loop into a spin.
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(wake - Clock::now()).count();
     poll(fds.data(), fds.size(), static_cast<int>(std::max<long long>(wait, 0)));
     // A handler may unregister (itself or others) while called: work on referenced copies.
     for (const pollfd& fd : fds)

@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 
 #include <algorithm>
 #include <vector>
@@ -11,6 +12,20 @@ namespace
 Display* AsDisplay(void* display)
 {
   return static_cast<Display*>(display);
+}
+
+Window FirstChild(Display* display, Window window)
+{
+  Window root = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  if (XQueryTree(display, window, &root, &parent, &children, &count) == 0)
+    return 0;
+  const Window child = count > 0 ? children[0] : 0;
+  if (children != nullptr)
+    XFree(children);
+  return child;
 }
 } // namespace
 
@@ -131,4 +146,60 @@ MTestHostWindow::Picture MTestHostWindow::Capture()
   picture.distinctColours = static_cast<int>(colours.size());
   XDestroyImage(image);
   return picture;
+}
+
+bool MTestHostWindow::Size(int& width, int& height)
+{
+  XWindowAttributes attributes{};
+  if (m_display == nullptr || XGetWindowAttributes(AsDisplay(m_display), m_window, &attributes) == 0)
+    return false;
+  width = attributes.width;
+  height = attributes.height;
+  return true;
+}
+
+bool MTestHostWindow::CaptureChild(std::vector<std::uint32_t>& argb, int& width, int& height)
+{
+  if (m_display == nullptr)
+    return false;
+  Sync();
+  Display* display = AsDisplay(m_display);
+  const Window child = FirstChild(display, m_window);
+  XWindowAttributes attributes{};
+  if (child == 0 || XGetWindowAttributes(display, child, &attributes) == 0)
+    return false;
+  XImage* image = XGetImage(display, child, 0, 0, static_cast<unsigned>(attributes.width),
+                            static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+  if (image == nullptr)
+    return false;
+  width = attributes.width;
+  height = attributes.height;
+  argb.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] =
+          0xFF000000u | static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xFFFFFFul);
+  XDestroyImage(image);
+  return true;
+}
+
+bool MTestHostWindow::Click(int x, int y)
+{
+  if (m_display == nullptr)
+    return false;
+  Display* display = AsDisplay(m_display);
+  int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+  const Window child = FirstChild(display, m_window);
+  if (child == 0 || !XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor))
+    return false;
+  int rootX = 0;
+  int rootY = 0;
+  Window ignored = 0;
+  const int screen = DefaultScreen(display);
+  XTranslateCoordinates(display, child, RootWindow(display, screen), x, y, &rootX, &rootY, &ignored);
+  XTestFakeMotionEvent(display, screen, rootX, rootY, CurrentTime);
+  XTestFakeButtonEvent(display, 1, True, CurrentTime);
+  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  Sync();
+  return true;
 }

@@ -3,12 +3,14 @@
 //
 // The host keeps a connection of its own (as a real host does), creates a plain top-level window
 // with a black background, and answers the questions a test asks about what the plug-in put
-// inside: the size of the embedded child window and how its pixels look (XGetImage).
+// inside: the size of the embedded child window and how its pixels look (XGetImage); it clicks
+// into the child as a user would (XTest).
 //
 // Threads: one thread drives it. Failures answer false / 0 with the reason in `error`.
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class MTestHostWindow
 {
@@ -42,6 +44,13 @@ public:
   int ChildCount();
   /// Captures the window's contents (children included).
   Picture Capture();
+  /// The window's own size; false when not open.
+  bool Size(int& width, int& height);
+  /// The embedded child's pixels, row by row, as opaque 0xAARRGGBB; false when there is none.
+  bool CaptureChild(std::vector<std::uint32_t>& argb, int& width, int& height);
+  /// A left click (XTest: move, press, release) at (x, y) of the embedded child; false when there
+  /// is no child or the server lacks XTest.
+  bool Click(int x, int y);
 
 private:
   void* m_display = nullptr; // Display*
