@@ -1,6 +1,9 @@
 // The editor of the built module inside a parent window the test host made, on a private Xvfb.
 
+#include "tests/gui/support/MSnapshot.h"
 #include "tests/gui/x11/MXvfbServer.h"
+#include "tests/hosteditor/MEditorProbe.h"
+#include "tools/host/MSharedLibrary.h"
 #include "tools/host/MTestHostPlugFrame.h"
 #include "tools/host/MTestHostVst2.h"
 #include "tools/host/MTestHostVst3.h"
@@ -8,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <climits>
 #include <cstdlib>
 #include <thread>
@@ -71,6 +77,19 @@ protected:
   }
   void TearDown() override { StopAudio(); }
 
+  // The embedded editor as the host sees it on screen.
+  MBitmap Screenshot()
+  {
+    std::vector<std::uint32_t> pixels;
+    int width = 0;
+    int height = 0;
+    if (!m_window.CaptureChild(pixels, width, height))
+      return MBitmap();
+    MBitmap bitmap(width, height);
+    std::copy(pixels.begin(), pixels.end(), bitmap.Pixels());
+    return bitmap;
+  }
+
   void ExpectPainted(int width, int height)
   {
     int childWidth = 0;
@@ -95,6 +114,35 @@ IPlugView* CreateView(MTestHostVst3& host, const char* name = Vst::ViewType::kEd
   return host.Controller()->createView(name);
 }
 
+// The probe functions of the tests' copy of the module (held open for the whole run, so the
+// hosts' loads of the same file share it).
+struct Probe
+{
+  MEditorProbeFind find = nullptr;
+  MEditorProbeResize resize = nullptr;
+};
+
+const Probe& ProbeFunctions()
+{
+  static Probe probe = [] {
+    static MSharedLibrary library;
+    std::string error;
+    Probe functions;
+    if (library.Open(TONVERA_PROBE_MODULE, error))
+    {
+      functions.find = reinterpret_cast<MEditorProbeFind>(library.Symbol("TonveraEditorProbeFind"));
+      functions.resize = reinterpret_cast<MEditorProbeResize>(library.Symbol("TonveraEditorProbeResize"));
+    }
+    return functions;
+  }();
+  return probe;
+}
+
+long long Differing(const MBitmap& a, const MBitmap& b)
+{
+  return CountDifferingPixels(a, b, 8);
+}
+
 TEST_F(TonveraEditor, Vst2EditorOpensAtItsSizePaintsOnIdleAndCloses)
 {
   MTestHostVst2 host;
@@ -112,6 +160,7 @@ TEST_F(TonveraEditor, Vst2EditorOpensAtItsSizePaintsOnIdleAndCloses)
   for (int i = 0; i < 5; ++i)
     host.IdleEditor();
   ExpectPainted(kWidth, kHeight);
+  EXPECT_TRUE(MatchesGolden(Screenshot(), "hosteditor/editor"));
   ASSERT_TRUE(host.EditorRect(width, height));
   EXPECT_EQ(width, kWidth) << "the rectangle stays the editor's size while open";
 
@@ -160,6 +209,7 @@ TEST_F(TonveraEditor, Vst3ViewRunsOnTheHostRunLoopAndUnregistersInRemoved)
   frame->RunFor(200);
   EXPECT_GT(frame->TimerCallbackCount(), 2);
   ExpectPainted(kWidth, kHeight);
+  EXPECT_TRUE(MatchesGolden(Screenshot(), "hosteditor/editor")) << "the same picture as in VST 2.4";
 
   // The host resizes its window and the view follows (onSize).
   ViewRect bigger{0, 0, 800, 500};
@@ -263,5 +313,138 @@ TEST_F(TonveraEditor, HundredOpenCloseCyclesWhileAudioRuns)
   EXPECT_EQ(frame->EventHandlerCount(), 0);
   frame->release();
   vst3.Close();
+}
+
+// What the user sees follows the host: a parameter the host automates redraws its control, and
+// the editor reopens showing what it showed when it closed.
+TEST_F(TonveraEditor, HostAutomationRedrawsAndReopeningKeepsWhatTheEditorShows)
+{
+  MTestHostVst2 vst2;
+  MTestHostVst3 vst3;
+  ASSERT_EQ(vst2.LoadModule(TONVERA_MODULE), MTestHostStatus::Ok) << vst2.LastError();
+  ASSERT_EQ(vst3.LoadModule(TONVERA_VST3_BUNDLE), MTestHostStatus::Ok) << vst3.LastError();
+  auto* frame = new MTestHostPlugFrame(true, &m_window);
+  IPlugView* view = nullptr;
+  const auto parent = reinterpret_cast<void*>(m_window.Handle());
+  struct Editor
+  {
+    std::function<bool()> open;
+    std::function<void(int)> run; // the host's UI loop for some milliseconds
+    std::function<void()> close;
+  };
+  const Editor editors[2] = {{[&] { return vst2.OpenEditor(m_window.Handle()); },
+                              [&](int ms) { vst2.RunEditorIdle(ms); }, [&] { vst2.CloseEditor(); }},
+                             {[&] {
+                                view = CreateView(vst3);
+                                return view != nullptr && view->setFrame(frame) == kResultOk &&
+                                       view->attached(parent, kPlatformTypeX11EmbedWindowID) == kResultOk;
+                              },
+                              [&](int ms) { frame->RunFor(ms); },
+                              [&] {
+                                view->removed();
+                                view->release();
+                              }}};
+  MTestHost* hosts[2] = {&vst2, &vst3};
+  for (int format = 0; format < 2; ++format)
+  {
+    MTestHost& host = *hosts[format];
+    ASSERT_TRUE(host.Activate(44100.0, 256));
+    std::vector<float> silence(256, 0.0f);
+    float* channels[2] = {silence.data(), silence.data()};
+    const Editor& editor = editors[format];
+    const auto automate = [&](float value) {
+      host.SetParameter(0, value);
+      host.Process(channels, channels, 256); // a VST 3 host hands changes over with the next block
+      editor.run(400);
+    };
+    const float original = host.GetParameter(0);
+    ASSERT_TRUE(editor.open());
+    editor.run(150);
+    const MBitmap before = Screenshot();
+    automate(original < 0.5f ? 0.9f : 0.1f);
+    const MBitmap changed = Screenshot();
+    EXPECT_GT(Differing(before, changed), 0) << format << ": the control shows the host's value";
+    editor.close();
+    ASSERT_TRUE(editor.open());
+    editor.run(150);
+    EXPECT_EQ(Differing(changed, Screenshot()), 0) << format << ": reopened as it was closed";
+    automate(original);
+    EXPECT_EQ(Differing(before, Screenshot()), 0) << format << ": back where it started";
+    editor.close();
+  }
+  frame->release();
+}
+
+// A size the plug-in asks for: the host resizes its window and the editor takes the size; a host
+// that refuses leaves both as they were.
+TEST_F(TonveraEditor, SizeRequestsOfThePluginResizeTheHostWindow)
+{
+  const Probe& probe = ProbeFunctions();
+  ASSERT_NE(probe.resize, nullptr);
+  MTestHostVst2 vst2;
+  ASSERT_EQ(vst2.LoadModule(TONVERA_PROBE_MODULE), MTestHostStatus::Ok) << vst2.LastError();
+  vst2.SetSizeWindowHandler([&](int width, int height) {
+    m_window.Resize(width, height);
+    return true;
+  });
+  void* effect = const_cast<Vst2::AEffect*>(vst2.Effect());
+  EXPECT_EQ(probe.resize(2, effect, 800, 520), 0) << "no editor, no request";
+  ASSERT_TRUE(vst2.OpenEditor(m_window.Handle()));
+  EXPECT_EQ(probe.resize(2, effect, 800, 520), 1);
+  vst2.RunEditorIdle(60);
+  EXPECT_EQ(vst2.LastSizeRequest(), std::make_pair(800, 520));
+  ExpectPainted(800, 520);
+  int width = 0;
+  int height = 0;
+  ASSERT_TRUE(m_window.Size(width, height));
+  EXPECT_EQ(width, 800);
+  EXPECT_EQ(height, 520);
+  vst2.SetAcceptSizeWindow(false);
+  EXPECT_EQ(probe.resize(2, effect, 740, 460), 0);
+  vst2.RunEditorIdle(60);
+  ExpectPainted(800, 520);
+  vst2.CloseEditor();
+  vst2.Close();
+
+  MTestHostVst3 vst3;
+  ASSERT_EQ(vst3.LoadModule(TONVERA_PROBE_MODULE), MTestHostStatus::Ok) << vst3.LastError();
+  auto* frame = new MTestHostPlugFrame(true, &m_window);
+  IPlugView* view = CreateView(vst3);
+  ASSERT_NE(view, nullptr);
+  view->setFrame(frame);
+  ASSERT_EQ(view->attached(reinterpret_cast<void*>(m_window.Handle()), kPlatformTypeX11EmbedWindowID),
+            kResultOk);
+  EXPECT_EQ(probe.resize(3, vst3.Controller(), 760, 480), 1);
+  frame->RunFor(60);
+  EXPECT_EQ(frame->ResizeRequestCount(), 1);
+  ExpectPainted(760, 480);
+  ViewRect size{};
+  ASSERT_EQ(view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.getWidth(), 760);
+  view->removed();
+  view->release();
+  frame->release();
+}
+
+// A host that never idles the editor (or gives no run loop) while audio runs and the host
+// automates: the refresh requests pile up nowhere and closing returns.
+TEST_F(TonveraEditor, AHostThatNeverPumpsTheEditorGetsNoHang)
+{
+  MTestHostVst2 host;
+  ASSERT_EQ(host.LoadModule(TONVERA_MODULE), MTestHostStatus::Ok) << host.LastError();
+  StartAudio(host);
+  ASSERT_TRUE(host.OpenEditor(m_window.Handle()));
+  for (int i = 0; i < 50; ++i)
+  {
+    host.SetParameter(0, static_cast<float>(i % 10) / 10.0f);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  host.CloseEditor();
+  ASSERT_TRUE(host.OpenEditor(m_window.Handle()));
+  host.RunEditorIdle(60);
+  ExpectPainted(kWidth, kHeight);
+  host.CloseEditor();
+  StopAudio();
+  host.Close();
 }
 } // namespace
