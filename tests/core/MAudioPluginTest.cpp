@@ -7,10 +7,10 @@
 #include "base/MException.h"
 #include "core/parameters/MParameterBuilder.h"
 #include "core/plugin/MAudioPluginEditorWindow.h"
+#include "core/plugin/MPluginParameters.h"
 #include "core/plugin/MModuleRandom.h"
 #include "gui/MWindow.h"
 #include "gui/controls/MContainer.h"
-#include "gui/controls/MStatic.h"
 #include "gui/headless/MWindowSystemHeadless.h"
 #include "tests/core/MCoreTestSupport.h"
 
@@ -463,11 +463,11 @@ TEST(MAudioPluginEditor, EditorOpensResizesThroughTheHostRefreshesAndCloses)
   EXPECT_EQ(plugin.GetEditor(), nullptr);
 }
 
-TEST(MAudioPluginEditor, DefaultEditorIsAWindowWithTheParameterRowsThatFollowTheValues)
+TEST(MAudioPluginEditor, DefaultEditorIsAWindowWithItsPartsLinkedAndArrangedForItsSize)
 {
   MAudioPlugin plugin;
   plugin.m_pluginName = MString("Probe");
-  const auto adapters = Register(plugin, {2});
+  Register(plugin, {2});
   MWindowSystemHeadless system;
   system.Initialize();
   EXPECT_EQ(plugin.GetEditorSize(),
@@ -476,20 +476,21 @@ TEST(MAudioPluginEditor, DefaultEditorIsAWindowWithTheParameterRowsThatFollowThe
   MWindow* window = plugin.GetEditor()->GetWindow();
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->IsOpen());
-  EXPECT_EQ(window->GetSize(), (MSize{720, 440}));
+  EXPECT_EQ(window->GetSize(), (MSize{720, 520}));
   auto& contents = static_cast<MAudioPluginEditorWindow*>(plugin.GetEditor())->GetContents();
-  auto* row = dynamic_cast<MStatic*>(contents.FindChild(MAudioPluginEditorWindow::ValueId(1)));
-  ASSERT_NE(row, nullptr);
-  EXPECT_EQ(row->GetText(), MAudioPluginEditorWindow::ValueText(plugin, 1));
-
-  plugin.SetParameter(1, 0.25);
-  plugin.NeedUpdateEditor(adapters[0]);
-  plugin.ProcessAutomationUpdates();
-  EXPECT_EQ(row->GetText(), MAudioPluginEditorWindow::ValueText(plugin, 1));
+  MControl* panel = contents.FindChild(MString("MainPluginParameters"));
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->GetParent(), contents.FindChild(MString("PluginParametersContainer")));
+  EXPECT_EQ(static_cast<MControl*>(*plugin.GetParameterPanelLink()), panel);
+  // Resizing re-arranges: the help line stays at the bottom, the user area fills what is left.
+  plugin.GetEditor()->SetSize(900, 600);
+  EXPECT_EQ(contents.FindChild(MString("Help"))->GetBounds().bottom, 600 - 4);
+  const MRect user = contents.FindChild(MString("UserControls"))->GetBounds();
+  EXPECT_EQ(user.Width(), 900 - 2 * MAudioPluginEditorWindow::kMargin);
+  EXPECT_LT(user.bottom, contents.FindChild(MString("PluginParametersContainer"))->GetBounds().top);
   plugin.IdleEditor();
-  plugin.GetEditor()->SetSize(500, 300);
-  EXPECT_EQ(plugin.GetEditorSize(), (MSize{500, 300}));
   plugin.DestroyEditor();
   EXPECT_EQ(plugin.GetEditor(), nullptr);
-  EXPECT_EQ(plugin.GetEditorSize(), (MSize{720, 440}));
+  EXPECT_EQ(*plugin.GetParameterPanelLink(), nullptr);
+  EXPECT_EQ(plugin.GetEditorSize(), (MSize{720, 520}));
 }
