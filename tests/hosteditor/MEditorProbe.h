@@ -12,13 +12,21 @@ struct MEditorProbeControl
   std::int32_t y = 0;
   std::int32_t width = 0;
   std::int32_t height = 0;
-  double value = -1.0; ///< normalised value of a value control, else -1
-  char text[128] = {}; ///< text of a text control (cut, terminated)
+  /// A button: 1 when on. A selector: the chosen index (its text in `text`). A piano: bit i set
+  /// when the note first + i is enabled.
+  std::int32_t state = 0;
+  std::int32_t first = 0; ///< a piano's first note
+  char text[512] = {};    ///< text of a text control or a selector's choice (cut, terminated)
 };
 
-/// Finds the control with id `id` in the open editor; 1 and the record when found, else 0.
+/// Finds the control with id `id` in the open editor; 1 and the record when found, else 0. With
+/// `note` >= 0 the control must be a piano and the rectangle is that note's key.
 using MEditorProbeFind = std::int32_t (*)(std::int32_t format, void* instance, const char* id,
-                                          MEditorProbeControl* control);
+                                          std::int32_t note, MEditorProbeControl* control);
 /// The plug-in asks its host for a new editor size; answers the plug-in's answer (1: granted).
 using MEditorProbeResize = std::int32_t (*)(std::int32_t format, void* instance, std::int32_t width,
                                             std::int32_t height);
+/// What the tuning indicator is given: the chosen note and the input and output in cents from
+/// it. 0 without an effect.
+using MEditorProbeTuning = std::int32_t (*)(std::int32_t format, void* instance, std::int32_t* chosen,
+                                            std::int32_t* inputCents, std::int32_t* outputCents);

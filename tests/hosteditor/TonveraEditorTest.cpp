@@ -16,6 +16,9 @@
 #include <chrono>
 #include <functional>
 #include <climits>
+#include <cmath>
+#include <numbers>
+#include <string>
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -25,7 +28,7 @@ using namespace Steinberg;
 namespace
 {
 constexpr int kWidth = 720;
-constexpr int kHeight = 440;
+constexpr int kHeight = 520;
 
 // One X server for the whole program; the module's window system connects through $DISPLAY. The
 // server ends with its last client, so a connection of our own keeps it up between tests.
@@ -120,6 +123,7 @@ struct Probe
 {
   MEditorProbeFind find = nullptr;
   MEditorProbeResize resize = nullptr;
+  MEditorProbeTuning tuning = nullptr;
 };
 
 const Probe& ProbeFunctions()
@@ -132,6 +136,7 @@ const Probe& ProbeFunctions()
     {
       functions.find = reinterpret_cast<MEditorProbeFind>(library.Symbol("TonveraEditorProbeFind"));
       functions.resize = reinterpret_cast<MEditorProbeResize>(library.Symbol("TonveraEditorProbeResize"));
+      functions.tuning = reinterpret_cast<MEditorProbeTuning>(library.Symbol("TonveraEditorProbeTuning"));
     }
     return functions;
   }();
@@ -160,7 +165,7 @@ TEST_F(TonveraEditor, Vst2EditorOpensAtItsSizePaintsOnIdleAndCloses)
   for (int i = 0; i < 5; ++i)
     host.IdleEditor();
   ExpectPainted(kWidth, kHeight);
-  EXPECT_TRUE(MatchesGolden(Screenshot(), "hosteditor/editor"));
+  EXPECT_TRUE(MatchesGolden(Screenshot(), "hosteditor_vst2"));
   ASSERT_TRUE(host.EditorRect(width, height));
   EXPECT_EQ(width, kWidth) << "the rectangle stays the editor's size while open";
 
@@ -209,7 +214,7 @@ TEST_F(TonveraEditor, Vst3ViewRunsOnTheHostRunLoopAndUnregistersInRemoved)
   frame->RunFor(200);
   EXPECT_GT(frame->TimerCallbackCount(), 2);
   ExpectPainted(kWidth, kHeight);
-  EXPECT_TRUE(MatchesGolden(Screenshot(), "hosteditor/editor")) << "the same picture as in VST 2.4";
+  EXPECT_TRUE(MatchesGolden(Screenshot(), "hosteditor_vst3"));
 
   // The host resizes its window and the view follows (onSize).
   ViewRect bigger{0, 0, 800, 500};
@@ -358,6 +363,7 @@ TEST_F(TonveraEditor, HostAutomationRedrawsAndReopeningKeepsWhatTheEditorShows)
       editor.run(400);
     };
     const float original = host.GetParameter(0);
+    host.Process(channels, channels, 256); // the indicator shows what the audio brought
     ASSERT_TRUE(editor.open());
     editor.run(150);
     const MBitmap before = Screenshot();
@@ -446,5 +452,101 @@ TEST_F(TonveraEditor, AHostThatNeverPumpsTheEditorGetsNoHang)
   host.CloseEditor();
   StopAudio();
   host.Close();
+}
+
+// The user at the scale panel (XTest clicks at controls found in-process): a piano key toggles its
+// note and the host gets the value inside one gesture; "Major" on root D enables D E F# G A B C#;
+// Reset brings every note back. The piano shows what the host sees.
+TEST_F(TonveraEditor, ClicksOnTheScalePanelReachTheNotesAndTheHost)
+{
+  const Probe& probe = ProbeFunctions();
+  ASSERT_NE(probe.find, nullptr);
+  MTestHostVst2 host;
+  ASSERT_EQ(host.LoadModule(TONVERA_PROBE_MODULE), MTestHostStatus::Ok) << host.LastError();
+  ASSERT_TRUE(host.OpenEditor(m_window.Handle()));
+  host.RunEditorIdle(100);
+  void* effect = const_cast<Vst2::AEffect*>(host.Effect());
+  MEditorProbeControl control;
+  const auto find = [&](const char* id, int note = -1) {
+    return probe.find(2, effect, id, note, &control) == 1;
+  };
+  const auto click = [&](int x, int y) {
+    ASSERT_TRUE(m_window.Click(control.x + x, control.y + y));
+    host.RunEditorIdle(60);
+  };
+  // The enabled notes as the host sees them (names in slot order) and as the piano shows them.
+  std::vector<int> slots;
+  for (int i = 0; i < host.NumParameters(); ++i)
+    if (host.ParameterName(i).starts_with("Scale - "))
+      slots.push_back(i);
+  ASSERT_EQ(slots.size(), 12u);
+  const auto scale = [&] {
+    std::string text;
+    int shown = 0;
+    for (std::size_t note = 0; note < slots.size(); ++note)
+      if (host.GetParameter(slots[note]) > 0.5f)
+      {
+        text += (text.empty() ? "" : " ") + host.ParameterName(slots[note]).substr(8);
+        shown |= 1 << note;
+      }
+    EXPECT_TRUE(find("piano"));
+    EXPECT_EQ(control.state, shown) << "the piano shows " << text;
+    return text;
+  };
+  const std::string chromatic = "C C# D D# E F F# G G# A A# B";
+  EXPECT_EQ(scale(), chromatic);
+
+  host.ClearRecords();
+  ASSERT_TRUE(find("piano", control.first + 2));
+  click(control.width / 2, control.height * 9 / 10);
+  EXPECT_EQ(scale(), "C C# D# E F F# G G# A A# B");
+  const std::string d = std::to_string(slots[2]);
+  const std::string edits = MTestHostEditText(host.Edits());
+  RecordProperty("piano_key_edits", edits);
+  EXPECT_EQ(edits.rfind("B" + d + " ", 0), 0u) << edits;
+  EXPECT_TRUE(edits.ends_with(" P" + d + "=0 E" + d)) << edits;
+
+  for (int step = 0; step < 12 && find("ScaleType") && std::string(control.text) != "Major"; ++step)
+    click(control.width - 5, control.height / 2); // the right arrow
+  EXPECT_STREQ(control.text, "Major");
+  ASSERT_TRUE(find("D"));
+  click(control.width / 2, control.height / 2);
+  EXPECT_EQ(scale(), "C# D E F# G A B");
+  ASSERT_TRUE(find("Reset"));
+  click(control.width / 2, control.height / 2);
+  EXPECT_EQ(scale(), chromatic);
+  host.CloseEditor();
+}
+
+// A tone 30 cents sharp of A4 through the plug-in: the indicator is given about +30 cents for the
+// input and about 0 for the corrected output.
+TEST_F(TonveraEditor, TheTuningIndicatorFollowsAToneThirtyCentsSharp)
+{
+  const Probe& probe = ProbeFunctions();
+  ASSERT_NE(probe.tuning, nullptr);
+  MTestHostVst2 host;
+  ASSERT_EQ(host.LoadModule(TONVERA_PROBE_MODULE), MTestHostStatus::Ok) << host.LastError();
+  ASSERT_TRUE(host.Activate(44100.0, 512));
+  ASSERT_TRUE(host.OpenEditor(m_window.Handle()));
+  std::vector<float> left(512), right(512), outLeft(512), outRight(512);
+  float* inputs[2] = {left.data(), right.data()};
+  float* outputs[2] = {outLeft.data(), outRight.data()};
+  const double step = 2.0 * std::numbers::pi * 440.0 * std::pow(2.0, 30.0 / 1200.0) / 44100.0;
+  double phase = 0.0;
+  for (int block = 0; block < 172; ++block) // two seconds
+  {
+    for (std::size_t i = 0; i < left.size(); ++i, phase += step)
+      left[i] = right[i] = static_cast<float>(0.3 * std::sin(phase));
+    ASSERT_TRUE(host.Process(inputs, outputs, 512));
+  }
+  host.RunEditorIdle(60);
+  std::int32_t chosen = -1, input = 0, output = 0;
+  ASSERT_EQ(probe.tuning(2, const_cast<Vst2::AEffect*>(host.Effect()), &chosen, &input, &output), 1);
+  RecordProperty("input_cents", input);
+  RecordProperty("output_cents", output);
+  EXPECT_EQ(chosen % 12, 9) << "an A";
+  EXPECT_NEAR(input, 30, 5);
+  EXPECT_NEAR(output, 0, 5);
+  host.CloseEditor();
 }
 } // namespace
