@@ -3,8 +3,8 @@
 //     picture (the host's connection synced); removed and released outside the timing. Beside it,
 //     the reference: the host making, mapping and syncing a bare child window of the same size.
 //   - an open editor on the host's run loop (the frame's poll loop with the view's descriptors
-//     and 30 ms timer) while an audio thread feeds a tone 30 cents sharp of A4, so the tuning
-//     indicator keeps moving. Its CPU is the process's CPU time minus the audio thread's, over
+//     and 30 ms timer) while an audio thread feeds a tone 30 cents sharp of A4 with a vibrato, so
+//     the tuning indicator keeps moving. Its CPU is the process's CPU time minus the audio thread's, over
 //     wall time (100 = one core), against the same loop and audio without the editor.
 // Summary lines:
 //   editor open_to_first_paint_ms=... limit_ms=50 bare_window_ms=... ratio=...
@@ -176,8 +176,9 @@ Usage RunLoop(MTestHostPlugFrame& frame, double seconds)
     std::vector<float> left(kBlock), right(kBlock), outLeft(kBlock), outRight(kBlock);
     float* inputs[2] = {left.data(), right.data()};
     float* outputs[2] = {outLeft.data(), outRight.data()};
-    const double hz = 440.0 * std::pow(2.0, 30.0 / 1200.0);
+    // 30 cents sharp of A4 with a 2 Hz vibrato of 20 cents, so the bars never settle.
     double phase = 0.0;
+    double vibrato = 0.0;
     const double start = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     auto next = std::chrono::steady_clock::now();
     const auto period = std::chrono::microseconds(static_cast<long long>(1e6 * kBlock / kRate));
@@ -187,9 +188,12 @@ Usage RunLoop(MTestHostPlugFrame& frame, double seconds)
       {
         left[static_cast<std::size_t>(i)] = right[static_cast<std::size_t>(i)] =
             static_cast<float>(0.3 * std::sin(phase));
-        phase += 2.0 * std::numbers::pi * hz / kRate;
+        const double cents = 30.0 + 20.0 * std::sin(vibrato);
+        phase += 2.0 * std::numbers::pi * 440.0 * std::pow(2.0, cents / 1200.0) / kRate;
+        vibrato += 2.0 * std::numbers::pi * 2.0 / kRate;
       }
       phase = std::fmod(phase, 2.0 * std::numbers::pi);
+      vibrato = std::fmod(vibrato, 2.0 * std::numbers::pi);
       g_session->host.Process(inputs, outputs, kBlock);
       next += period; // in real time, as a sound card asks
       std::this_thread::sleep_until(next);
