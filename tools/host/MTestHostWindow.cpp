@@ -148,16 +148,6 @@ MTestHostWindow::Picture MTestHostWindow::Capture()
   return picture;
 }
 
-bool MTestHostWindow::Size(int& width, int& height)
-{
-  XWindowAttributes attributes{};
-  if (m_display == nullptr || XGetWindowAttributes(AsDisplay(m_display), m_window, &attributes) == 0)
-    return false;
-  width = attributes.width;
-  height = attributes.height;
-  return true;
-}
-
 bool MTestHostWindow::CaptureChild(std::vector<std::uint32_t>& argb, int& width, int& height)
 {
   if (m_display == nullptr)

@@ -44,8 +44,6 @@ public:
   int ChildCount();
   /// Captures the window's contents (children included).
   Picture Capture();
-  /// The window's own size; false when not open.
-  bool Size(int& width, int& height);
   /// The embedded child's pixels, row by row, as opaque 0xAARRGGBB; false when there is none.
   bool CaptureChild(std::vector<std::uint32_t>& argb, int& width, int& height);
   /// A left click (XTest: move, press, release) at (x, y) of the embedded child; false when there
