@@ -228,9 +228,9 @@ void MAudioPlugin::BeginAutomationGesture(std::int32_t index)
 void MAudioPlugin::EndAutomationGesture(std::int32_t index)
 {
   MHostCallShield::Run("MAudioPlugin::EndAutomationGesture", [&] {
-    if (m_hostAdapter == nullptr || GetOpenGestureCount(index) == 0)
+    if (GetOpenGestureCount(index) == 0)
       return;
-    if (--m_openGestures[static_cast<std::size_t>(index)] == 0)
+    if (--m_openGestures[static_cast<std::size_t>(index)] == 0 && m_hostAdapter != nullptr)
       m_hostAdapter->EndAutomationGesture(index);
   });
 }
