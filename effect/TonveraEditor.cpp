@@ -95,7 +95,6 @@ std::int32_t TonveraAudioEffectPlugin::CreateEditorContents(MContainer* contents
     button.GetChangedEvent().Subscribe(this, const_cast<std::int32_t*>(&kPitchClassOf[i]),
                                        &TonveraAudioEffectPlugin::OnRootClicked);
   }
-  MarkRoot(scale, m_scaleNote.Load());
 
   auto& selector = scale.Add<MSelector>();
   selector.SetId(MString("ScaleType"));
@@ -154,6 +153,13 @@ void TonveraAudioEffectPlugin::RefreshPiano()
   for (int i = 0; i < kPitchClasses; ++i)
     m_pianoControl->SetNoteEnabled(kPianoFirstNote + i, IsScaleNoteEnabled(i));
   m_pianoControl->Invalidate();
+  // Loaded settings may also bring another scale choice: the piano's siblings show it.
+  if (MControl* panel = m_pianoControl->GetParent())
+  {
+    MarkRoot(*panel, m_scaleNote.Load());
+    if (auto* selector = dynamic_cast<MSelector*>(panel->FindChild(MString("ScaleType"))))
+      selector->SetSelection(m_scaleType.Load());
+  }
 }
 
 void TonveraAudioEffectPlugin::OnPianoNote(MEventTarget* target, void*, MOnItemParams<std::int32_t>& params)

@@ -209,6 +209,10 @@ TEST_F(TonveraEditor, ClosingForgetsTheControlsAndLaterUpdatesTouchNothing)
 
 TEST_F(TonveraEditor, LooksAsInTheGoldenPicturesInBothStyles)
 {
+  // The mouse rests on Depth: the help line shows its help.
+  Send(MSystemEvent::MouseMove,
+       Centre(Find<MKnob>(MPluginParameters::ControlId(IndexOf("Depth")).ToUTF8().c_str())));
+  m_plugin->IdleEditor();
   // Fixed figures: a chosen A, the input 23 cents sharp, the output 4 cents flat; F# and G# off.
   m_effect->GetTuningIndicator()->Show(57, 57.23, 56.96);
   m_effect->GetPianoControl()->SetActiveNote(TonveraAudioEffectPlugin::kPianoFirstNote + 9);
