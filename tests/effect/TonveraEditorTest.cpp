@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,10 +46,19 @@ class TonveraEditor : public testing::Test
 protected:
   void SetUp() override
   {
+    // No shared configuration: the editor opens at its built-in size and mode.
+    const std::string empty = (std::filesystem::temp_directory_path() / "tonvera-editor-test-home").string();
+#ifdef _WIN32
+    _putenv_s("XDG_CONFIG_HOME", empty.c_str());
+    _putenv_s("APPDATA", empty.c_str());
+#else
+    setenv("XDG_CONFIG_HOME", empty.c_str(), 1);
+#endif
     MModuleLibrary::AdapterCreated(MModuleLibrary::AdapterKind::kVst2);
     m_plugin.reset(CreateTonveraPlugin());
     ASSERT_NE(m_plugin, nullptr);
     m_plugin->SetHostAdapter(&m_host);
+    m_plugin->m_hostFormat = MString("VST3");
     m_system.Initialize();
     m_system.SetDefaultStyle(&m_style);
     ASSERT_TRUE(m_plugin->OpenEditor(m_system, 1));
@@ -61,7 +72,10 @@ protected:
     MModuleLibrary::AdapterDestroyed(MModuleLibrary::AdapterKind::kVst2);
   }
 
-  MWindow& Window() { return *m_plugin->GetEditor()->GetWindow(); }
+  MWindow& Window()
+  {
+    return *m_plugin->GetEditor()->GetWindow();
+  }
   template <class T>
   T& Find(const char* id)
   {
@@ -221,6 +235,8 @@ TEST_F(TonveraEditor, LooksAsInTheGoldenPicturesInBothStyles)
   m_plugin->SetParameter(m_effect->GetScaleAdapter().GetFirstIndex() + 6, 0.0);
   m_plugin->SetParameter(m_effect->GetScaleAdapter().GetFirstIndex() + 8, 0.0);
   m_plugin->ProcessAutomationUpdates();
+  // A failing comparison writes its pictures next to the other snapshots.
+  std::filesystem::create_directories(std::filesystem::path(SnapshotOutputPath("editor/x")).parent_path());
   for (const char* name : {"Default", "Silver"})
   {
     MTexturedStyleConfiguration configuration;
