@@ -133,6 +133,8 @@ void MAudioPlugin::CreateParameterPanel(MContainer& container)
 
 void MAudioPlugin::DestroyParameterPanel()
 {
+  if (m_parameterPanel != nullptr)
+    m_parameterPanel->EndGestures();
   m_parameterPanel = nullptr;
 }
 

@@ -207,7 +207,13 @@ TEST_F(TonveraEditor, ClosingForgetsTheControlsAndLaterUpdatesTouchNothing)
 {
   EXPECT_NE(m_effect->GetPianoControl(), nullptr);
   EXPECT_NE(m_effect->GetTuningIndicator(), nullptr);
+  // A drag the closing cuts short still ends its gesture, once.
+  const std::int32_t depth = IndexOf("Depth");
+  Send(MSystemEvent::LeftDown, Centre(Find<MKnob>(MPluginParameters::ControlId(depth).ToUTF8().c_str())),
+       MSystemEvent::ModLeftButton);
   m_plugin->DestroyEditor();
+  EXPECT_EQ(m_host.m_log,
+            (std::vector<std::string>{"B" + std::to_string(depth), "E" + std::to_string(depth)}));
   EXPECT_EQ(m_effect->GetPianoControl(), nullptr);
   EXPECT_EQ(m_effect->GetTuningIndicator(), nullptr);
   EXPECT_EQ(*m_plugin->GetParameterPanelLink(), nullptr);
