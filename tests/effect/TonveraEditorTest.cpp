@@ -155,8 +155,17 @@ TEST_F(TonveraEditor, ScaleChoiceRootAndResetDriveTheNotesAndThePiano)
   Find<MSelector>("ScaleType").Select(1); // "Major": nothing audible changes yet
   EXPECT_EQ(EnabledNotes(), "111111111111");
   EXPECT_EQ(m_effect->GetScaleType(), 1);
+  m_host.m_log.clear();
   Find<MButton>("D").Click();
   EXPECT_EQ(EnabledNotes(), "011010110101"); // C# D E F# G A B
+  // The five notes turned off (C D# F G# A#) each sent inside its own gesture.
+  const std::int32_t first = m_effect->GetScaleAdapter().GetFirstIndex();
+  std::vector<std::string> expected;
+  for (const char* steps : {"B", "AA", "E"})
+    for (int note : {0, 3, 5, 8, 10})
+      for (const char* step = steps; *step != 0; ++step)
+        expected.push_back(*step + std::to_string(first + note));
+  EXPECT_EQ(m_host.m_log, expected);
   for (int i = 0; i < 12; ++i)
     EXPECT_EQ(piano.IsNoteEnabled(60 + i), m_effect->IsScaleNoteEnabled(i)) << i;
   EXPECT_TRUE(Find<MButton>("D").IsOn());
