@@ -95,7 +95,6 @@ std::int32_t TonveraAudioEffectPlugin::CreateEditorContents(MContainer* contents
     button.GetChangedEvent().Subscribe(this, const_cast<std::int32_t*>(&kPitchClassOf[i]),
                                        &TonveraAudioEffectPlugin::OnRootClicked);
   }
-  MarkRoot(scale, m_scaleNote.Load());
 
   auto& selector = scale.Add<MSelector>();
   selector.SetId(MString("ScaleType"));
@@ -154,6 +153,38 @@ void TonveraAudioEffectPlugin::RefreshPiano()
   for (int i = 0; i < kPitchClasses; ++i)
     m_pianoControl->SetNoteEnabled(kPianoFirstNote + i, IsScaleNoteEnabled(i));
   m_pianoControl->Invalidate();
+  // Loaded settings may also bring another scale choice: the piano's siblings show it.
+  if (MControl* panel = m_pianoControl->GetParent())
+  {
+    MarkRoot(*panel, m_scaleNote.Load());
+    if (auto* selector = dynamic_cast<MSelector*>(panel->FindChild(MString("ScaleType"))))
+      selector->SetSelection(m_scaleType.Load());
+  }
+}
+
+std::uint32_t TonveraAudioEffectPlugin::ChangingNotes(const bool* target) const noexcept
+{
+  std::uint32_t notes = 0;
+  for (int i = 0; i < kPitchClasses; ++i)
+  {
+    if (target[i] != IsScaleNoteEnabled(i))
+      notes |= 1u << i;
+  }
+  return notes;
+}
+
+void TonveraAudioEffectPlugin::ScaleNoteGestures(std::uint32_t notes, bool begin)
+{
+  MAudioPlugin* plugin = m_scaleAdapter.GetPlugin();
+  if (plugin == nullptr)
+    return;
+  for (int i = 0; i < kPitchClasses; ++i)
+  {
+    if ((notes & (1u << i)) == 0)
+      continue;
+    const std::int32_t index = m_scaleAdapter.GetFirstIndex() + i;
+    begin ? plugin->BeginAutomationGesture(index) : plugin->EndAutomationGesture(index);
+  }
 }
 
 void TonveraAudioEffectPlugin::OnPianoNote(MEventTarget* target, void*, MOnItemParams<std::int32_t>& params)
@@ -178,7 +209,19 @@ void TonveraAudioEffectPlugin::OnRootClicked(MEventTarget* target, void* context
 {
   auto& effect = *static_cast<TonveraAudioEffectPlugin*>(target);
   const std::int32_t root = *static_cast<const std::int32_t*>(context);
-  effect.SelectScale(effect.m_scaleType.Load(), root);
+  const int kind = effect.m_scaleType.Load();
+  // The notes the choice turns on or off reach the host inside a gesture each.
+  std::uint32_t changing = 0;
+  if (const bool* pattern = ScalePattern(kind))
+  {
+    bool target[kPitchClasses];
+    for (int i = 0; i < kPitchClasses; ++i)
+      target[i] = pattern[(i - root + kPitchClasses) % kPitchClasses];
+    changing = effect.ChangingNotes(target);
+  }
+  effect.ScaleNoteGestures(changing, true);
+  effect.SelectScale(kind, root);
+  effect.ScaleNoteGestures(changing, false);
   if (auto* button = dynamic_cast<MControl*>(params.sender);
       button != nullptr && button->GetParent() != nullptr)
     MarkRoot(*button->GetParent(), effect.m_scaleNote.Load());
@@ -186,7 +229,12 @@ void TonveraAudioEffectPlugin::OnRootClicked(MEventTarget* target, void* context
 
 void TonveraAudioEffectPlugin::OnResetClicked(MEventTarget* target, void*, MOnNotifyParams&)
 {
-  static_cast<TonveraAudioEffectPlugin*>(target)->ResetScale();
+  auto& effect = *static_cast<TonveraAudioEffectPlugin*>(target);
+  const bool* all = ScalePattern(kChromatic);
+  const std::uint32_t changing = effect.ChangingNotes(all);
+  effect.ScaleNoteGestures(changing, true);
+  effect.ResetScale();
+  effect.ScaleNoteGestures(changing, false);
 }
 
 void TonveraAudioEffectPlugin::OnScaleTypeChanged(MEventTarget* target, void*, MOnNotifyParams& params)

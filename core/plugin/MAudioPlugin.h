@@ -195,7 +195,8 @@ public:
   /// Creates the generic parameter panel in `container`, links it (GetParameterPanelLink) and
   /// lets every adapter add its controls. GUI thread.
   virtual void CreateParameterPanel(MContainer& container);
-  /// Clears the link to the panel (before the editor's controls are destroyed). GUI thread.
+  /// Closes the panel's open gestures and clears the link to it (before the editor's controls
+  /// are destroyed). GUI thread.
   virtual void DestroyParameterPanel();
   /// Prepares the editor; false when no editor can be shown now.
   virtual bool CreateEditor();

@@ -76,7 +76,7 @@ MAudioPlugin::MEditor* MAudioPlugin::CreateEditorControl(MWindowSystemCommon& sy
 
 void MAudioPlugin::CreateEditorContents(MContainer& contents)
 {
-  // The header strip: the product's name large, what it is and the version/format small.
+  // The header strip: the product's name large, vendor, version and format small.
   auto header = std::make_unique<MPanelGradient>();
   header->SetId(MAudioPluginEditorWindow::kHeaderId);
   MPanelGradient& strip = *header;
@@ -85,9 +85,13 @@ void MAudioPlugin::CreateEditorContents(MContainer& contents)
   title.SetId(MString("Title"));
   title.SetFont(MStdFont::Large2);
   title.SetTextAlignment(MAlign::Left | MAlign::VCenter);
-  MString about = MString::FromUTF8("Automatic pitch correction  \xC2\xB7  v" TONVERA_EDITOR_VERSION);
+  // Vendor, version and host format, as far as they are known.
+  const MString dot = MString::FromUTF8("  \xC2\xB7  ");
+  MString about = MString("v" TONVERA_EDITOR_VERSION);
+  if (!m_vendorName.IsEmpty())
+    about = m_vendorName + dot + about;
   if (!m_hostFormat.IsEmpty())
-    about = about + MString::FromUTF8("  \xC2\xB7  ") + m_hostFormat;
+    about = about + dot + m_hostFormat;
   auto& version = strip.Add<MStatic>(about);
   version.SetId(MString("Version"));
   version.SetFont(MStdFont::Small);
@@ -129,6 +133,8 @@ void MAudioPlugin::CreateParameterPanel(MContainer& container)
 
 void MAudioPlugin::DestroyParameterPanel()
 {
+  if (m_parameterPanel != nullptr)
+    m_parameterPanel->EndGestures();
   m_parameterPanel = nullptr;
 }
 

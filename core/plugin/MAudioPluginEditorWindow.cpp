@@ -106,6 +106,7 @@ void MAudioPluginEditorWindow::ArrangeContents(MContainer& contents)
   {
     bottom -= kHelpHeight;
     Place(help, MRect::FromSize(area.left + kMargin, bottom + 4, inner, kHelpHeight - 8));
+    bottom -= 4;
   }
   MControl* parameters = contents.FindChild(MString(kParametersContainerId));
   if (parameters != nullptr && parameters->IsVisible())

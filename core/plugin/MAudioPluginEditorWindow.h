@@ -8,7 +8,7 @@
 // window system is not owned; it outlives every editor.
 //
 // The contents, from top to bottom (ids for FindChild): the header strip "Header" (product name
-// "Title", version and format "Version"), the plug-in's own controls "UserControls", the generic
+// "Title"; vendor, version and format "Version"), the plug-in's own controls "UserControls", the generic
 // parameter panel "MainPluginParameters" inside "PluginParametersContainer" (hidden in the
 // compact editor mode, leaving its room to the plug-in's controls) and the help line "Help",
 // which shows the STML help of the control under the mouse (or of its nearest ancestor that has
@@ -35,8 +35,9 @@ public:
   /// Closes the window and destroys the tree.
   ~MAudioPluginEditorWindow() override;
 
-  /// Repaints the contents after the adapters refreshed their own controls (the parameter panel's
-  /// knobs and switches, the plug-in's controls) in UpdateEditorControls.
+  /// Nothing left to do: the adapters already refreshed their own controls (the parameter panel's
+  /// knobs and switches, the plug-in's controls) in UpdateEditorControls, and a control whose
+  /// value or text changed repaints itself.
   void RefreshAdapters(MAudioPlugin::AutomationAdapter* const* adapters, std::int32_t count) override;
   /// Updates the help line for the control under the mouse, then one bounded round of the window
   /// system's work; never blocks.

@@ -100,11 +100,6 @@ MPluginParameters::MPluginParameters(MAudioPlugin& plugin) : m_plugin(plugin)
 
 MPluginParameters::~MPluginParameters()
 {
-  for (const Entry& entry : m_entries)
-  {
-    if (entry.control->IsGestureOpen())
-      m_plugin.EndAutomationGesture(entry.index);
-  }
   MPluginParameters** link = m_plugin.GetParameterPanelLink();
   if (*link == this)
     *link = nullptr;
@@ -113,6 +108,12 @@ MPluginParameters::~MPluginParameters()
 MString MPluginParameters::ControlId(std::int32_t index)
 {
   return MString("Parameter") + MString::FromInteger(index);
+}
+
+void MPluginParameters::EndGestures()
+{
+  for (const Entry& entry : m_entries)
+    entry.control->EndGesture();
 }
 
 void MPluginParameters::Build()

@@ -16,7 +16,8 @@
 // Edits go to the host as gestures: mouse down on a control -> BeginAutomationGesture, every
 // change -> SetParameterFromEditor (which sets the slot and sends the value), release ->
 // EndAutomationGesture; a wheel step, a key or a typed value is one begin/change/end of its own.
-// A gesture still open when the panel is destroyed is closed towards the host then.
+// A gesture still open when the editor closes is closed towards the host then (EndGestures, from
+// MAudioPlugin::DestroyParameterPanel).
 //
 // Threads: GUI thread only (the host's UI thread).
 
@@ -48,8 +49,11 @@ public:
   };
 
   explicit MPluginParameters(MAudioPlugin& plugin);
-  /// Closes gestures still open towards the host and clears the plug-in's link to this panel.
+  /// Clears the plug-in's link to this panel (when it still points here).
   ~MPluginParameters() override;
+
+  /// Closes every gesture still open (a drag the editor's closing cuts short) towards the host.
+  void EndGestures();
 
   /// Removes every control, asks each adapter to add its own (in adapter order) and arranges.
   void Build();

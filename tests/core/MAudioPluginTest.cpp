@@ -6,11 +6,14 @@
 #include "base/MEventTarget.h"
 #include "base/MException.h"
 #include "core/parameters/MParameterBuilder.h"
+#include "base/MValue.h"
 #include "core/plugin/MAudioPluginEditorWindow.h"
 #include "core/plugin/MPluginParameters.h"
 #include "core/plugin/MModuleRandom.h"
 #include "gui/MWindow.h"
 #include "gui/controls/MContainer.h"
+#include "gui/controls/MKnob.h"
+#include "gui/controls/MSwitcher.h"
 #include "gui/headless/MWindowSystemHeadless.h"
 #include "tests/core/MCoreTestSupport.h"
 
@@ -335,6 +338,52 @@ TEST(MParameterBuilder, BuildsTypedParametersWithGroupsAndEffectIndices)
 
   plugin.SetParameter(3, 0.0);
   EXPECT_FALSE(fxOn.Load());
+}
+
+TEST(MPluginParameters, PanelGivesEachTypeItsControlUnderItsGroupAndSendsEditsToTheHost)
+{
+  MRelaxed<bool> fxOn{true};
+  std::vector<MParameterInfo> table = {
+      Descriptor(MParameterInfo::kFloat, "Mix"),      Descriptor(MParameterInfo::kGroup, "Tuning"),
+      Descriptor(MParameterInfo::kInteger, "Offset"), Descriptor(MParameterInfo::kEnumeration, "Shape"),
+      Descriptor(MParameterInfo::kGroup, "Fx"),
+  };
+  table[4].group.enabled = &fxOn;
+  MAudioPlugin plugin;
+  FakeHost host;
+  plugin.SetHostAdapter(&host);
+  MParameterTable description;
+  description.descriptors = table.data();
+  description.count = static_cast<std::int32_t>(table.size());
+  MParameterIndexMap map;
+  MParameterBuilder::Build(plugin, nullptr, description, map, plugin.GetParameterPanelLink());
+  ASSERT_EQ(plugin.GetNumParameters(), 4);
+
+  MPluginParameters panel(plugin);
+  *plugin.GetParameterPanelLink() = &panel;
+  panel.SetSize(MSize{600, 120});
+  panel.Build();
+  ASSERT_EQ(panel.GetControlCount(), 4);
+  const bool isKnob[] = {true, true, false, false}; // float, integer, enumeration, group switch
+  for (int index = 0; index < 4; ++index)
+    EXPECT_EQ(dynamic_cast<MKnob*>(panel.FindParameterControl(index)) != nullptr, isKnob[index]) << index;
+  EXPECT_NE(panel.FindChild(MString("Group Tuning")), nullptr);
+  EXPECT_EQ(panel.FindParameterControl(1)->GetValue()->GetStepCount(), 11);
+
+  // Edits reach the parameter and the host; the integer knob steps by whole numbers.
+  ASSERT_TRUE(dynamic_cast<MSwitcher*>(panel.FindParameterControl(2))->Advance());
+  EXPECT_DOUBLE_EQ(plugin.GetParameter(2), 0.5);
+  ASSERT_TRUE(panel.FindParameterControl(1)->Increment(1));
+  EXPECT_DOUBLE_EQ(plugin.GetParameter(1), 0.1);
+  ASSERT_TRUE(dynamic_cast<MSwitcher*>(panel.FindParameterControl(3))->Advance());
+  EXPECT_FALSE(fxOn.Load());
+  EXPECT_EQ(host.m_automation, (std::vector<std::pair<std::int32_t, double>>{{2, 0.5}, {1, 0.1}, {3, 0.0}}));
+
+  // A host change shows after the update round, text included.
+  plugin.SetParameter(2, 1.0);
+  plugin.ProcessAutomationUpdates();
+  EXPECT_DOUBLE_EQ(panel.FindParameterControl(2)->GetNormalised(), 1.0);
+  EXPECT_EQ(panel.FindParameterControl(2)->GetText(), plugin.GetParameterValueName(2));
 }
 
 TEST(MParameterBuilder, UnknownTypeStopsTheBuildWithItsMessage)

@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,10 +46,19 @@ class TonveraEditor : public testing::Test
 protected:
   void SetUp() override
   {
+    // No shared configuration: the editor opens at its built-in size and mode.
+    const std::string empty = (std::filesystem::temp_directory_path() / "tonvera-editor-test-home").string();
+#ifdef _WIN32
+    _putenv_s("XDG_CONFIG_HOME", empty.c_str());
+    _putenv_s("APPDATA", empty.c_str());
+#else
+    setenv("XDG_CONFIG_HOME", empty.c_str(), 1);
+#endif
     MModuleLibrary::AdapterCreated(MModuleLibrary::AdapterKind::kVst2);
     m_plugin.reset(CreateTonveraPlugin());
     ASSERT_NE(m_plugin, nullptr);
     m_plugin->SetHostAdapter(&m_host);
+    m_plugin->m_hostFormat = MString("VST3");
     m_system.Initialize();
     m_system.SetDefaultStyle(&m_style);
     ASSERT_TRUE(m_plugin->OpenEditor(m_system, 1));
@@ -61,7 +72,10 @@ protected:
     MModuleLibrary::AdapterDestroyed(MModuleLibrary::AdapterKind::kVst2);
   }
 
-  MWindow& Window() { return *m_plugin->GetEditor()->GetWindow(); }
+  MWindow& Window()
+  {
+    return *m_plugin->GetEditor()->GetWindow();
+  }
   template <class T>
   T& Find(const char* id)
   {
@@ -141,8 +155,17 @@ TEST_F(TonveraEditor, ScaleChoiceRootAndResetDriveTheNotesAndThePiano)
   Find<MSelector>("ScaleType").Select(1); // "Major": nothing audible changes yet
   EXPECT_EQ(EnabledNotes(), "111111111111");
   EXPECT_EQ(m_effect->GetScaleType(), 1);
+  m_host.m_log.clear();
   Find<MButton>("D").Click();
   EXPECT_EQ(EnabledNotes(), "011010110101"); // C# D E F# G A B
+  // The five notes turned off (C D# F G# A#) each sent inside its own gesture.
+  const std::int32_t first = m_effect->GetScaleAdapter().GetFirstIndex();
+  std::vector<std::string> expected;
+  for (const char* steps : {"B", "AA", "E"})
+    for (int note : {0, 3, 5, 8, 10})
+      for (const char* step = steps; *step != 0; ++step)
+        expected.push_back(*step + std::to_string(first + note));
+  EXPECT_EQ(m_host.m_log, expected);
   for (int i = 0; i < 12; ++i)
     EXPECT_EQ(piano.IsNoteEnabled(60 + i), m_effect->IsScaleNoteEnabled(i)) << i;
   EXPECT_TRUE(Find<MButton>("D").IsOn());
@@ -193,7 +216,13 @@ TEST_F(TonveraEditor, ClosingForgetsTheControlsAndLaterUpdatesTouchNothing)
 {
   EXPECT_NE(m_effect->GetPianoControl(), nullptr);
   EXPECT_NE(m_effect->GetTuningIndicator(), nullptr);
+  // A drag the closing cuts short still ends its gesture, once.
+  const std::int32_t depth = IndexOf("Depth");
+  Send(MSystemEvent::LeftDown, Centre(Find<MKnob>(MPluginParameters::ControlId(depth).ToUTF8().c_str())),
+       MSystemEvent::ModLeftButton);
   m_plugin->DestroyEditor();
+  EXPECT_EQ(m_host.m_log,
+            (std::vector<std::string>{"B" + std::to_string(depth), "E" + std::to_string(depth)}));
   EXPECT_EQ(m_effect->GetPianoControl(), nullptr);
   EXPECT_EQ(m_effect->GetTuningIndicator(), nullptr);
   EXPECT_EQ(*m_plugin->GetParameterPanelLink(), nullptr);
@@ -209,6 +238,10 @@ TEST_F(TonveraEditor, ClosingForgetsTheControlsAndLaterUpdatesTouchNothing)
 
 TEST_F(TonveraEditor, LooksAsInTheGoldenPicturesInBothStyles)
 {
+  // The mouse rests on Depth: the help line shows its help.
+  Send(MSystemEvent::MouseMove,
+       Centre(Find<MKnob>(MPluginParameters::ControlId(IndexOf("Depth")).ToUTF8().c_str())));
+  m_plugin->IdleEditor();
   // Fixed figures: a chosen A, the input 23 cents sharp, the output 4 cents flat; F# and G# off.
   m_effect->GetTuningIndicator()->Show(57, 57.23, 56.96);
   m_effect->GetPianoControl()->SetActiveNote(TonveraAudioEffectPlugin::kPianoFirstNote + 9);
@@ -217,6 +250,8 @@ TEST_F(TonveraEditor, LooksAsInTheGoldenPicturesInBothStyles)
   m_plugin->SetParameter(m_effect->GetScaleAdapter().GetFirstIndex() + 6, 0.0);
   m_plugin->SetParameter(m_effect->GetScaleAdapter().GetFirstIndex() + 8, 0.0);
   m_plugin->ProcessAutomationUpdates();
+  // A failing comparison writes its pictures next to the other snapshots.
+  std::filesystem::create_directories(std::filesystem::path(SnapshotOutputPath("editor/x")).parent_path());
   for (const char* name : {"Default", "Silver"})
   {
     MTexturedStyleConfiguration configuration;
