@@ -70,6 +70,20 @@ void DrawTrack(MDrawer& drawer, const MPitchPlot::Axes& axes, std::span<const MP
   }
 }
 
+// Whether frame k of a track is voiced and within half a semitone of a neighbour: frames at an
+// onset or a stop, where the detector reads a transient, are not, and do not widen the range.
+bool IsSteady(std::span<const MPitchFrame> frames, std::size_t k, double MPitchFrame::*pitch)
+{
+  const double hz = frames[k].*pitch;
+  if (!(hz > 0.0) || !std::isfinite(hz))
+    return false;
+  const auto near = [&](std::size_t j) {
+    const double other = frames[j].*pitch;
+    return other > 0.0 && std::fabs(MPitchPlot::NoteOf(other) - MPitchPlot::NoteOf(hz)) <= 0.5;
+  };
+  return (k > 0 && near(k - 1)) || (k + 1 < frames.size() && near(k + 1));
+}
+
 // The time step: the smallest round step whose ticks lie kMinTickPixels apart.
 double TimeStep(double seconds, double pixels)
 {
@@ -103,12 +117,11 @@ MPitchPlot::Axes MPitchPlot::AxesFor(std::span<const MPitchFrame> frames, MSize 
   axes.area = MRect{kLeft, kTop, std::max(size.x - kRight, kLeft + 1), std::max(size.y - kBottom, kTop + 1)};
   std::vector<double> notes;
   for (const MPitchFrame& frame : frames)
-  {
     axes.seconds = std::max(axes.seconds, frame.timeSeconds);
-    for (double hz : {frame.inputHz, frame.outputHz})
-      if (hz > 0.0 && std::isfinite(hz))
-        notes.push_back(NoteOf(hz));
-  }
+  for (double MPitchFrame::*pitch : {&MPitchFrame::inputHz, &MPitchFrame::outputHz})
+    for (std::size_t k = 0; k < frames.size(); ++k)
+      if (IsSteady(frames, k, pitch))
+        notes.push_back(NoteOf(frames[k].*pitch));
   axes.seconds = std::max(axes.seconds, 0.1);
   double low = 60.0; // with nothing voiced: the octave above middle C
   double high = 72.0;

@@ -12,9 +12,11 @@
 // - the tracks as lines through the voiced frames, broken where a frame is unvoiced and where
 //   the pitch jumps by more than kBreakSemitones between two frames (a detector's octave slip,
 //   not a sung line).
-// The visible pitch range follows the data: from the 1st to the 99th percentile of every voiced
-// frame of both tracks (so a stray octave error does not squash the picture), rounded to
-// semitones and widened by kMarginSemitones on each side, at least kMinSemitones in all.
+// The visible pitch range follows the data: from the 1st to the 99th percentile of the steady
+// frames of both tracks (voiced, and within half a semitone of a neighbour: the detector's
+// readings of an onset or a stop are not, nor is a stray octave error, so they do not squash
+// the picture), rounded to semitones and widened by kMarginSemitones on each side, at least
+// kMinSemitones in all.
 // Pitches outside it are clipped at the plot's edge.
 //
 // Pure functions of their arguments; main thread (fonts and bitmaps allocate). Draw throws
