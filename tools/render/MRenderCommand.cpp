@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -453,7 +454,16 @@ int Job::Render(const RenderPlan& plan)
     return failAfterOpen(error);
   std::vector<std::uint8_t> plotPng;
   if (!plan.plot.empty())
-    plotPng = MPitchPlot::Draw(comparison.Frames(), notes, PlotTitle(first, plan, notes)).SavePNG();
+  {
+    try
+    {
+      plotPng = MPitchPlot::Draw(comparison.Frames(), notes, PlotTitle(first, plan, notes)).SavePNG();
+    }
+    catch (const std::exception& exception)
+    {
+      return failAfterOpen("cannot draw the pitch plot: " + std::string(exception.what()));
+    }
+  }
   if (!csvTemporary.empty())
   {
     csv.close();
