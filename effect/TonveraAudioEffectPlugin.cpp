@@ -222,30 +222,6 @@ std::int32_t TonveraAudioEffectPlugin::GetLatency()
   return GetCorrector(0).FrameSize();
 }
 
-void TonveraAudioEffectPlugin::ProcessUpdate()
-{
-  MHostCallShield::Run("TonveraAudioEffectPlugin::ProcessUpdate", [&] {
-    // The tuning indicator comes with the editor panel; it reads the display copies
-    // then.
-    if (m_tuningIndicator == nullptr)
-      return;
-  });
-}
-
-void TonveraAudioEffectPlugin::EditorClosed()
-{
-  MLockGuard guard(m_processingLock);
-  m_pianoControl = nullptr;
-  m_tuningIndicator = nullptr;
-}
-
-void TonveraAudioEffectPlugin::SetEditorControls(MPiano* piano, MTuningIndicator* tuningIndicator)
-{
-  MLockGuard guard(m_processingLock);
-  m_pianoControl = piano;
-  m_tuningIndicator = tuningIndicator;
-}
-
 void TonveraAudioEffectPlugin::AddAutomationAdapters(MAudioPlugin& plugin)
 {
   plugin.AddAutomationAdapter(&m_scaleAdapter);

@@ -22,6 +22,7 @@
 // store relaxed atomics, which Process copies into the correctors at the start of each block.
 // Process and everything it calls allocate nothing once InitProcessing ran.
 
+#include "base/MEventParams.h"
 #include "core/plugin/MAudioPlugin.h"
 #include "dsp/MNoteTracker.h"
 #include "dsp/MTonveraCorrectorOwner.h"
@@ -107,7 +108,13 @@ public:
   /// is no sample rate). With n channels, channel c is shifted by Detune - Width/n * trunc(n/2)
   /// + c * Width/(n-1) cents; one channel by Detune alone, two by Detune -+ Width/2.
   void OnParametersChanged() override;
-  /// Under the processing lock: forgets the editor's piano and tuning indicator.
+  /// Builds the tuning panel in the editor's container for effect controls: the scale panel
+  /// "Scale" (Reset, the piano "piano" over C..B, the root buttons "C".."B", the selector
+  /// "ScaleType"), then the tuning indicator "Log", and shows the indicator once. GUI thread.
+  /// Answers 0; -1 for a null container.
+  std::int32_t CreateEditorContents(MContainer* contents) override;
+  /// Forgets the editor's piano and tuning indicator (GUI thread, before the editor's controls
+  /// are destroyed). Takes no lock: the two pointers are only ever used on the GUI thread.
   void EditorClosed() override;
   /// The base's parameter attributes, then "Scale" (twelve "1"/"0", C first), "ScaleType" and
   /// "ScaleNote" (decimal). Host thread.
@@ -124,7 +131,9 @@ public:
   std::int32_t InitProcessing(std::int32_t channels, double sampleRate) override;
   /// Audio thread; see the file comment. The transport is not used.
   void Process(const Transport& transport, float** inputs, float** outputs, std::int32_t samples) override;
-  /// GUI thread: refreshes the tuning indicator of the open editor; swallows every exception.
+  /// GUI thread: refreshes the tuning indicator of the open editor (and marks the chosen note on
+  /// the piano) from the display copies, which it reads lock-free: taking the processing lock
+  /// here would make every refresh drop an audio block. Swallows every exception.
   void ProcessUpdate() override;
   /// The channel-0 corrector's frame size, in samples.
   std::int32_t GetLatency() override;
@@ -191,6 +200,11 @@ public:
   /// The editor panel's piano and tuning indicator while it is open (GUI thread; null for none).
   /// EditorClosed forgets them.
   void SetEditorControls(MPiano* piano, MTuningIndicator* tuningIndicator);
+  MPiano* GetPianoControl() const noexcept { return m_pianoControl; }
+  MTuningIndicator* GetTuningIndicator() const noexcept { return m_tuningIndicator; }
+
+  /// MIDI note of the piano key of pitch class 0 (the piano shows one octave from it).
+  static constexpr std::int32_t kPianoFirstNote = 60;
 
 private:
   // MTonveraCorrectorOwner (audio thread, inside Process).
@@ -207,6 +221,12 @@ private:
   void ProcessMidSide(float** inputs, float** outputs, std::int32_t samples);
   void ProcessChannels(float** inputs, float** outputs, std::int32_t samples, int channels);
   void RefreshPiano();
+
+  // The editor's handlers (GUI thread); the target is the effect.
+  static void OnPianoNote(MEventTarget* target, void* context, MOnItemParams<std::int32_t>& params);
+  static void OnRootClicked(MEventTarget* target, void* context, MOnNotifyParams& params);
+  static void OnResetClicked(MEventTarget* target, void* context, MOnNotifyParams& params);
+  static void OnScaleTypeChanged(MEventTarget* target, void* context, MOnNotifyParams& params);
 
   // Scratch blocks for the mid/side path and for keeping input and output apart; blocks longer
   // than this run in pieces, so nothing grows on the audio thread.

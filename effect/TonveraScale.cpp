@@ -167,14 +167,6 @@ void TonveraAudioEffectPlugin::ReportScaleChanges()
   }
 }
 
-void TonveraAudioEffectPlugin::RefreshPiano()
-{
-  MLockGuard guard(m_processingLock);
-  // The piano control comes with the editor panel; nothing to redraw while there is none.
-  if (m_pianoControl == nullptr)
-    return;
-}
-
 // ---- settings ----------------------------------------------------------------------------------
 
 bool TonveraAudioEffectPlugin::StoreSettings(MXmlItem& item)

@@ -7,7 +7,9 @@
 #include "base/MXmlItem.h"
 #include "base/MXmlReader.h"
 #include "base/MXmlWriter.h"
+#include "core/plugin/MAudioPluginEditorWindow.h"
 #include "framework/MAudioEffectPluginHost.h"
+#include "gui/controls/MContainer.h"
 #include "framework/MSettingsText.h"
 
 #include <algorithm>
@@ -288,9 +290,13 @@ void MAudioEffectPluginToAudioPluginAdapter::OnEditorIdle()
 void MAudioEffectPluginToAudioPluginAdapter::CreateEditorContents(MContainer& contents)
 {
   MAudioPlugin::CreateEditorContents(contents);
+  // The effect fills the container kept for its own controls (the whole contents when a derived
+  // editor has none).
+  MContainer* user =
+      dynamic_cast<MContainer*>(contents.FindChild(MString(MAudioPluginEditorWindow::kUserControlsId)));
   if (m_effectHost != nullptr)
     m_effectHost->SendCommand(MPluginCommand::kCreateEditorContents,
-                              MPluginCommandBlock::FromPointer(&contents));
+                              MPluginCommandBlock::FromPointer(user != nullptr ? user : &contents));
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::SetEditorOpen(bool open)

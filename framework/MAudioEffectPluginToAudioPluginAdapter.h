@@ -98,8 +98,8 @@ public:
   void InitProcessing() override;
   std::int32_t GetEffectLatency() const override;
   void OnEditorIdle() override;
-  /// The placeholder rows, then the effect's own controls (kCreateEditorContents with the
-  /// container). GUI thread.
+  /// The plug-in's editor, then the effect's own controls (kCreateEditorContents with the
+  /// container "UserControls"). GUI thread.
   void CreateEditorContents(MContainer& contents) override;
   /// Closing tells the effect (kEditorClosed) before the editor's controls go away.
   void SetEditorOpen(bool open) override;

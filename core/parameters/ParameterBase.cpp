@@ -1,5 +1,7 @@
 #include "core/parameters/ParameterBase.h"
 
+#include "core/plugin/MPluginParameters.h"
+
 ParameterBase::~ParameterBase() = default;
 
 bool ParameterBase::CanRandomize() const
@@ -25,4 +27,45 @@ void ParameterBase::NotifyChanged(bool silent)
   }
   if (m_editorLink != nullptr && GetPlugin() != nullptr)
     GetPlugin()->NeedUpdateEditor(this);
+}
+
+void ParameterBase::CreateEditorControls(MPluginParameters* panel)
+{
+  if (panel == nullptr || m_descriptor == nullptr || GetPlugin() == nullptr || IsTemporary())
+    return;
+  const MParameterInfo& info = *m_descriptor;
+  MPluginParameters::ControlSpec spec;
+  spec.index = GetFirstIndex();
+  spec.group = m_group;
+  spec.help = info.help;
+  switch (info.type)
+  {
+  case MParameterInfo::kInteger:
+  {
+    // Wide ranges are edited as continuous ones (the slot rounds to whole numbers itself).
+    const std::int64_t positions =
+        std::int64_t{info.integer.maximum} - std::int64_t{info.integer.minimum} + 1;
+    spec.steps = positions >= 2 && positions <= 1000 ? static_cast<std::int32_t>(positions) : 0;
+    break;
+  }
+  case MParameterInfo::kEnumeration:
+    spec.steps = info.enumeration.count;
+    break;
+  case MParameterInfo::kBoolean:
+  case MParameterInfo::kGroup:
+    spec.steps = 2;
+    break;
+  case MParameterInfo::kFloat:
+    spec.bipolar = info.floating.minimum < 0.0 && info.floating.minimum == -info.floating.maximum;
+    break;
+  default:
+    break;
+  }
+  panel->AddParameterControl(spec);
+}
+
+void ParameterBase::UpdateEditorControls()
+{
+  if (m_editorLink != nullptr && *m_editorLink != nullptr)
+    (*m_editorLink)->RefreshParameter(GetFirstIndex());
 }

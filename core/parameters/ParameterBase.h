@@ -22,6 +22,12 @@ public:
 
   bool CanRandomize() const override;
   void Randomize(double amount) override;
+  /// Adds this parameter's control to the generic panel: a knob or a switch under the
+  /// parameter's group heading, with the descriptor's help (GUI thread). Nothing for a
+  /// temporary parameter, one without a plug-in or without a panel.
+  void CreateEditorControls(MPluginParameters* panel) override;
+  /// Refreshes the control in the panel the editor link points to, when there is one.
+  void UpdateEditorControls() override;
 
   MParameterInfo& Info() const noexcept { return *m_descriptor; }
   /// Runs the change notifications unless silent.

@@ -172,9 +172,13 @@ public:
 
   // ---- editor link (GUI thread) ----
 
-  /// Editor size used until the editor says otherwise (no shared configuration key exists).
+  /// Editor size used when "GlobalConfiguration.xml" names none (see GetDefaultEditorSize).
   static constexpr std::int32_t kDefaultEditorWidth = 720;
-  static constexpr std::int32_t kDefaultEditorHeight = 440;
+  static constexpr std::int32_t kDefaultEditorHeight = 520;
+  /// Limits of a configured editor size.
+  static constexpr std::int32_t kMinEditorWidth = 480;
+  static constexpr std::int32_t kMinEditorHeight = 300;
+  static constexpr std::int32_t kMaxEditorExtent = 4096;
 
   /// Makes sure the window system exists. Base: true (the host adapter hands one in).
   virtual bool EnsureGUISystem();
@@ -182,11 +186,17 @@ public:
   /// CreateEditorContents. Base: an MAudioPluginEditorWindow. Null when `parent` is 0; throws
   /// MException when the back end cannot make the window (OpenEditor catches it).
   virtual MEditor* CreateEditorControl(MWindowSystemCommon& system, MNativeHandle parent);
-  /// Fills the editor's contents (GUI thread, while the window is built). Base: a placeholder:
-  /// the plug-in's name and one row per parameter with its name and display value.
+  /// Fills the editor's contents (GUI thread, while the window is built): the header strip, the
+  /// container "UserControls" that a concrete plug-in fills with its own controls, the container
+  /// "PluginParametersContainer" holding the generic parameter panel "MainPluginParameters"
+  /// (hidden in editor mode 1, the compact editor) and the help line; see
+  /// MAudioPluginEditorWindow for the ids and the arrangement.
   virtual void CreateEditorContents(MContainer& contents);
-  /// Creates and destroys the generic parameter panel. Base: nothing.
-  virtual void CreateParameterPanel();
+  /// Creates the generic parameter panel in `container`, links it (GetParameterPanelLink) and
+  /// lets every adapter add its controls. GUI thread.
+  virtual void CreateParameterPanel(MContainer& container);
+  /// Closes the panel's open gestures and clears the link to it (before the editor's controls
+  /// are destroyed). GUI thread.
   virtual void DestroyParameterPanel();
   /// Prepares the editor; false when no editor can be shown now.
   virtual bool CreateEditor();
@@ -202,6 +212,10 @@ public:
   void IdleEditor();
   /// The editor's size, or the default size while there is no editor. Any host UI call.
   MSize GetEditorSize() const;
+  /// The size a new editor opens with: the items "EditorWidth" and "EditorHeight" of
+  /// "GlobalConfiguration.xml", each limited to kMinEditor* .. kMaxEditorExtent; the built-in
+  /// default for a missing or unreadable item. Reads the document (host UI thread).
+  MSize GetDefaultEditorSize() const;
   /// Destroys the editor control and marks the editor closed.
   void DestroyEditor();
   /// Sends a normalised value to the host (through the host adapter).
@@ -283,6 +297,7 @@ public:
   /// document back. False when the document could not be written.
   bool SetDefaultSettingsToCurrent();
   /// The editor mode kept in the item "EditorMode" (its text, a decimal number); 0 when absent.
+  /// 0 is the full editor, 1 the compact one (no parameter knobs).
   std::int32_t GetEditorMode() const;
   /// The same for the item "TabletMode".
   std::int32_t GetTabletMode() const;

@@ -10,6 +10,7 @@
 #include "core/plugin/MAudioPlugin.h"
 #include "core/plugin/MSettingsFolder.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -121,6 +122,28 @@ std::int32_t MAudioPlugin::GetEditorMode() const
 {
   return MHostCallShield::Run("MAudioPlugin::GetEditorMode", std::int32_t{0},
                               [] { return ReadMode(MString("EditorMode")); });
+}
+
+MSize MAudioPlugin::GetDefaultEditorSize() const
+{
+  const MSize fallback{kDefaultEditorWidth, kDefaultEditorHeight};
+  return MHostCallShield::Run("MAudioPlugin::GetDefaultEditorSize", fallback, [&] {
+    MXmlItem document;
+    if (!ReadConfiguration(document))
+      return fallback;
+    // A missing, non-numeric or absurd entry keeps the built-in extent of that axis.
+    const auto extent = [&](const MString& name, std::int32_t minimum, std::int32_t standard) {
+      if (!document.HasSubItem(name))
+        return standard;
+      const MString text = document.GetSubItem().GetText();
+      const std::int64_t value = text.ToInteger();
+      if (text.IsEmpty() || value <= 0)
+        return standard;
+      return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, minimum, kMaxEditorExtent));
+    };
+    return MSize{extent(MString("EditorWidth"), kMinEditorWidth, fallback.x),
+                 extent(MString("EditorHeight"), kMinEditorHeight, fallback.y)};
+  });
 }
 
 std::int32_t MAudioPlugin::GetTabletMode() const

@@ -5,12 +5,17 @@
 #include "core/plugin/MAudioPlugin.h"
 #include "core/plugin/MAudioPluginEditorWindow.h"
 #include "core/plugin/MAutomationUpdateRequestThread.h"
+#include "core/plugin/MPluginParameters.h"
 #include "gui/controls/MContainer.h"
 #include "gui/controls/MStatic.h"
+#include "gui/stml/MSTMLControl.h"
 
-#include <algorithm>
 #include <cmath>
 #include <memory>
+
+#ifndef TONVERA_EDITOR_VERSION
+#define TONVERA_EDITOR_VERSION "0"
+#endif
 
 void MAudioPlugin::NeedUpdateEditor(AutomationAdapter* adapter)
 {
@@ -66,51 +71,72 @@ MAudioPlugin::MEditor* MAudioPlugin::CreateEditorControl(MWindowSystemCommon& sy
 {
   if (parent == 0)
     return nullptr;
-  return new MAudioPluginEditorWindow(*this, system, parent,
-                                      MSize{kDefaultEditorWidth, kDefaultEditorHeight});
+  return new MAudioPluginEditorWindow(*this, system, parent, GetDefaultEditorSize());
 }
 
 void MAudioPlugin::CreateEditorContents(MContainer& contents)
 {
-  // Until an effect brings its own panel: the title, then one row per parameter (name left, value
-  // right), flowing into further columns when the window is not tall enough for one.
-  constexpr std::int32_t kMargin = 16;
-  constexpr std::int32_t kRow = 22;
-  constexpr std::int32_t kGap = 24;
-  const MSize area = contents.GetSize();
-  const std::int32_t width = std::max(area.x - 2 * kMargin, 1);
-  auto title = std::make_unique<MStatic>(m_pluginName.IsEmpty() ? MString("Tonvera") : m_pluginName);
-  title->SetPosition(MPoint{kMargin, kMargin});
-  title->SetSize(MSize{width, kRow + 6});
-  title->SetFont(MStdFont::Large1);
-  title->SetTextAlignment(MAlign::Left);
-  contents.AddChild(std::move(title));
-  const std::int32_t first = kMargin + kRow + 18;
-  const std::int32_t count = GetNumParameters();
-  const std::int32_t perColumn = std::max((area.y - first - kMargin) / kRow, 1);
-  const std::int32_t columns = std::max((count + perColumn - 1) / perColumn, 1);
-  const std::int32_t columnWidth = std::max((width - (columns - 1) * kGap) / columns, 1);
-  for (std::int32_t index = 0; index < count; ++index)
-  {
-    const std::int32_t left = kMargin + (index / perColumn) * (columnWidth + kGap);
-    const std::int32_t top = first + (index % perColumn) * kRow;
-    auto name = std::make_unique<MStatic>(GetParameterName(index));
-    name->SetPosition(MPoint{left, top});
-    name->SetSize(MSize{columnWidth / 2, kRow});
-    name->SetTextAlignment(MAlign::Left);
-    contents.AddChild(std::move(name));
-    auto value = std::make_unique<MStatic>(MAudioPluginEditorWindow::ValueText(*this, index));
-    value->SetPosition(MPoint{left + columnWidth / 2, top});
-    value->SetSize(MSize{columnWidth - columnWidth / 2, kRow});
-    value->SetTextAlignment(MAlign::Right);
-    value->SetId(MAudioPluginEditorWindow::ValueId(index));
-    contents.AddChild(std::move(value));
-  }
+  // The header strip: the product's name large, vendor, version and format small.
+  auto header = std::make_unique<MPanelGradient>();
+  header->SetId(MAudioPluginEditorWindow::kHeaderId);
+  MPanelGradient& strip = *header;
+  contents.AddChild(std::move(header));
+  auto& title = strip.Add<MStatic>(m_pluginName.IsEmpty() ? MString("Tonvera") : m_pluginName);
+  title.SetId(MString("Title"));
+  title.SetFont(MStdFont::Large2);
+  title.SetTextAlignment(MAlign::Left | MAlign::VCenter);
+  // Vendor, version and host format, as far as they are known.
+  const MString dot = MString::FromUTF8("  \xC2\xB7  ");
+  MString about = MString("v" TONVERA_EDITOR_VERSION);
+  if (!m_vendorName.IsEmpty())
+    about = m_vendorName + dot + about;
+  if (!m_hostFormat.IsEmpty())
+    about = about + dot + m_hostFormat;
+  auto& version = strip.Add<MStatic>(about);
+  version.SetId(MString("Version"));
+  version.SetFont(MStdFont::Small);
+  version.SetTextAlignment(MAlign::Right | MAlign::VCenter);
+
+  // The effect's own controls, then the generic parameter panel, then the help line.
+  auto user = std::make_unique<MContainer>();
+  user->SetId(MAudioPluginEditorWindow::kUserControlsId);
+  user->SetControlType(MControlType::NoBackground);
+  contents.AddChild(std::move(user));
+
+  auto parameters = std::make_unique<MContainer>();
+  parameters->SetId(MAudioPluginEditorWindow::kParametersContainerId);
+  parameters->SetControlType(MControlType::NoBackground);
+  // Editor mode 1 is the compact editor: the tuning controls without the parameter knobs.
+  parameters->SetVisible(GetEditorMode() != 1);
+  MContainer& parameterArea = *parameters;
+  contents.AddChild(std::move(parameters));
+
+  auto help = std::make_unique<MSTMLControl>();
+  help->SetId(MAudioPluginEditorWindow::kHelpId);
+  MAudioPluginEditorWindow::SetHelpText(*help, MAudioPluginEditorWindow::DefaultHelp());
+  contents.AddChild(std::move(help));
+
+  MAudioPluginEditorWindow::ArrangeContents(contents);
+  CreateParameterPanel(parameterArea);
 }
 
-void MAudioPlugin::CreateParameterPanel() {}
+void MAudioPlugin::CreateParameterPanel(MContainer& container)
+{
+  auto panel = std::make_unique<MPluginParameters>(*this);
+  panel->SetId(MAudioPluginEditorWindow::kParametersId);
+  MPluginParameters& created = *panel;
+  container.AddChild(std::move(panel));
+  container.SetClientControl(&created);
+  m_parameterPanel = &created;
+  created.Build();
+}
 
-void MAudioPlugin::DestroyParameterPanel() {}
+void MAudioPlugin::DestroyParameterPanel()
+{
+  if (m_parameterPanel != nullptr)
+    m_parameterPanel->EndGestures();
+  m_parameterPanel = nullptr;
+}
 
 bool MAudioPlugin::CreateEditor()
 {
@@ -152,7 +178,7 @@ void MAudioPlugin::IdleEditor()
 
 MSize MAudioPlugin::GetEditorSize() const
 {
-  return m_editor != nullptr ? m_editor->GetSize() : MSize{kDefaultEditorWidth, kDefaultEditorHeight};
+  return m_editor != nullptr ? m_editor->GetSize() : GetDefaultEditorSize();
 }
 
 void MAudioPlugin::DestroyEditor()
@@ -161,6 +187,7 @@ void MAudioPlugin::DestroyEditor()
     MEditor* editor = m_editor;
     m_editor = nullptr;
     SetEditorOpen(false);
+    DestroyParameterPanel();
     delete editor;
   });
 }

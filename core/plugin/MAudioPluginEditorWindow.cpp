@@ -1,20 +1,43 @@
 #include "core/plugin/MAudioPluginEditorWindow.h"
 
+#include "base/MException.h"
+#include "core/plugin/MPluginParameters.h"
 #include "gui/MWindow.h"
 #include "gui/MWindowSystemCommon.h"
 #include "gui/controls/MContainer.h"
 #include "gui/controls/MStatic.h"
+#include "gui/stml/MSTMLControl.h"
+
+#include <algorithm>
+
+namespace
+{
+// The window's contents: arranges its parts again after every size change.
+class MEditorContents : public MContainer
+{
+public:
+  void Arrange() override { MAudioPluginEditorWindow::ArrangeContents(*this); }
+};
+
+void Place(MControl* control, const MRect& bounds)
+{
+  if (control != nullptr)
+    control->SetBounds(bounds);
+}
+} // namespace
 
 MAudioPluginEditorWindow::MAudioPluginEditorWindow(MAudioPlugin& plugin, MWindowSystemCommon& system,
                                                    MNativeHandle parent, MSize size)
     : m_plugin(plugin), m_system(system), m_window(std::make_unique<MWindow>())
 {
   m_window->SetSize(size);
-  auto contents = std::make_unique<MContainer>();
+  auto contents = std::make_unique<MEditorContents>();
   contents->SetSize(size);
   m_contents = contents.get();
   m_window->AddChild(std::move(contents));
   m_plugin.CreateEditorContents(*m_contents);
+  ArrangeContents(*m_contents);
+  m_helpText = DefaultHelp();
   m_window->Open(m_system, parent);
   // The first picture goes out at once: a host may not pump before it shows its window.
   if (MWindowDescriptor* descriptor = m_window->GetDescriptor())
@@ -29,7 +52,7 @@ MAudioPluginEditorWindow::~MAudioPluginEditorWindow()
 
 MString MAudioPluginEditorWindow::ValueId(std::int32_t index)
 {
-  return MString("value") + MString::FromInteger(index);
+  return MPluginParameters::ControlId(index);
 }
 
 MString MAudioPluginEditorWindow::ValueText(const MAudioPlugin& plugin, std::int32_t index)
@@ -41,28 +64,97 @@ MString MAudioPluginEditorWindow::ValueText(const MAudioPlugin& plugin, std::int
   return text;
 }
 
+MString MAudioPluginEditorWindow::DefaultHelp()
+{
+  return MString("Point at a control to read what it does. Drag a knob up or down (<value>Shift</value> for "
+                 "fine steps), double-click it to restore its default, or right-click it to type a value.");
+}
+
+void MAudioPluginEditorWindow::SetHelpText(MSTMLControl& line, const MString& help)
+{
+  line.SetSTML(MString("<s>") + help + MString("</s>"), true);
+}
+
+MString MAudioPluginEditorWindow::HelpFor(const MControl* control)
+{
+  for (; control != nullptr; control = control->GetParent())
+  {
+    const MString help = control->GetHelp();
+    if (!help.IsEmpty())
+      return help;
+  }
+  return MString();
+}
+
+void MAudioPluginEditorWindow::ArrangeContents(MContainer& contents)
+{
+  const MRect area = contents.GetClientRect();
+  const std::int32_t width = area.Width();
+  const std::int32_t inner = std::max(1, width - 2 * kMargin);
+
+  MControl* header = contents.FindChild(MString(kHeaderId));
+  Place(header, MRect::FromSize(area.left, area.top, width, kHeaderHeight));
+  if (header != nullptr)
+  {
+    Place(header->FindChild(MString("Title")), MRect::FromSize(kMargin + 4, 0, inner / 2, kHeaderHeight));
+    Place(header->FindChild(MString("Version")),
+          MRect::FromSize(kMargin + inner / 2, 0, inner - inner / 2 - 4, kHeaderHeight));
+  }
+
+  std::int32_t bottom = area.bottom;
+  if (MControl* help = contents.FindChild(MString(kHelpId)))
+  {
+    bottom -= kHelpHeight;
+    Place(help, MRect::FromSize(area.left + kMargin, bottom + 4, inner, kHelpHeight - 8));
+    bottom -= 4;
+  }
+  MControl* parameters = contents.FindChild(MString(kParametersContainerId));
+  if (parameters != nullptr && parameters->IsVisible())
+  {
+    bottom -= kParametersHeight;
+    Place(parameters, MRect::FromSize(area.left + kMargin, bottom, inner, kParametersHeight));
+  }
+  const std::int32_t top = area.top + (header != nullptr ? kHeaderHeight : 0) + kMargin;
+  Place(contents.FindChild(MString(kUserControlsId)),
+        MRect::FromSize(area.left + kMargin, top, inner, std::max(1, bottom - top - 6)));
+}
+
 void MAudioPluginEditorWindow::RefreshAdapters(MAudioPlugin::AutomationAdapter* const* adapters,
                                                std::int32_t count)
 {
-  if (adapters == nullptr)
+  // The adapters' own UpdateEditorControls already brought their controls up to date; the
+  // controls invalidate themselves when their text or position changed.
+  (void)adapters;
+  (void)count;
+}
+
+void MAudioPluginEditorWindow::ShowHelpFor(const MControl* control)
+{
+  m_helpSource = control;
+  MString text = HelpFor(control);
+  if (text.IsEmpty())
+    text = DefaultHelp();
+  if (text == m_helpText)
     return;
-  for (std::int32_t position = 0; position < count; ++position)
+  auto* help = dynamic_cast<MSTMLControl*>(m_contents->FindChild(MString(kHelpId)));
+  if (help == nullptr)
+    return;
+  m_helpText = text;
+  try
   {
-    const MAudioPlugin::AutomationAdapter* adapter = adapters[position];
-    if (adapter == nullptr)
-      continue;
-    for (std::int32_t slot = 0; slot < adapter->GetCount(); ++slot)
-    {
-      const std::int32_t index = adapter->GetFirstIndex() + slot;
-      if (auto* row = dynamic_cast<MStatic*>(m_contents->FindChild(ValueId(index))))
-        row->SetText(ValueText(m_plugin, index));
-    }
+    SetHelpText(*help, text);
   }
-  m_contents->Invalidate();
+  catch (const MException&)
+  {
+    // A malformed help text leaves the line as it was.
+  }
 }
 
 void MAudioPluginEditorWindow::Idle()
 {
+  const MControl* hovered = m_window->GetHighlightControl();
+  if (hovered != m_helpSource)
+    ShowHelpFor(hovered);
   m_system.Idle();
 }
 

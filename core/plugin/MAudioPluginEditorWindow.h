@@ -7,12 +7,23 @@
 // through the window system the host adapter hands in (the module's process-wide one). The
 // window system is not owned; it outlives every editor.
 //
+// The contents, from top to bottom (ids for FindChild): the header strip "Header" (product name
+// "Title"; vendor, version and format "Version"), the plug-in's own controls "UserControls", the generic
+// parameter panel "MainPluginParameters" inside "PluginParametersContainer" (hidden in the
+// compact editor mode, leaving its room to the plug-in's controls) and the help line "Help",
+// which shows the STML help of the control under the mouse (or of its nearest ancestor that has
+// one), else a short hint. ArrangeContents places them for the contents' size; it runs again
+// whenever the window is resized.
+//
 // Threads: every operation runs on the GUI thread. Idle pumps the window system without blocking
 // (host idle hooks and run-loop ticks call it). Destroying the editor closes the native window.
 
 #include "core/plugin/MAudioPlugin.h"
 
 #include <memory>
+
+class MControl;
+class MSTMLControl;
 
 class MAudioPluginEditorWindow : public MAudioPlugin::MEditor
 {
@@ -24,9 +35,12 @@ public:
   /// Closes the window and destroys the tree.
   ~MAudioPluginEditorWindow() override;
 
-  /// Sets the rows of the adapters' slots to their current display texts and repaints them.
+  /// Nothing left to do: the adapters already refreshed their own controls (the parameter panel's
+  /// knobs and switches, the plug-in's controls) in UpdateEditorControls, and a control whose
+  /// value or text changed repaints itself.
   void RefreshAdapters(MAudioPlugin::AutomationAdapter* const* adapters, std::int32_t count) override;
-  /// One bounded round of the window system's work; never blocks.
+  /// Updates the help line for the control under the mouse, then one bounded round of the window
+  /// system's work; never blocks.
   void Idle() override;
   /// Resizes the window and its contents (sizes below 1 are ignored).
   void SetSize(std::int32_t width, std::int32_t height) override;
@@ -38,14 +52,41 @@ public:
   /// The contents the plug-in filled.
   MContainer& GetContents() const { return *m_contents; }
 
-  /// Id of the placeholder's value row of parameter `index`, and its text (display value and
-  /// units).
+  /// Id of the control that shows parameter `index` (MPluginParameters::ControlId), and the text
+  /// it shows (display value and units).
   static MString ValueId(std::int32_t index);
   static MString ValueText(const MAudioPlugin& plugin, std::int32_t index);
 
+  /// Ids of the parts of the contents.
+  static constexpr const char* kHeaderId = "Header";
+  static constexpr const char* kUserControlsId = "UserControls";
+  static constexpr const char* kParametersContainerId = "PluginParametersContainer";
+  static constexpr const char* kParametersId = "MainPluginParameters";
+  static constexpr const char* kHelpId = "Help";
+  /// Heights of the fixed parts, in pixels.
+  static constexpr std::int32_t kHeaderHeight = 46;
+  static constexpr std::int32_t kParametersHeight = 124;
+  static constexpr std::int32_t kHelpHeight = 50;
+  static constexpr std::int32_t kMargin = 12;
+
+  /// Places the parts that `contents` has (any may be missing) for its current size.
+  static void ArrangeContents(MContainer& contents);
+  /// The help line's text while no control under the mouse has help of its own (STML).
+  static MString DefaultHelp();
+  /// Shows help text `help` (STML) in the help line, in the small font. Throws MException for
+  /// malformed mark-up (the line keeps its text).
+  static void SetHelpText(MSTMLControl& line, const MString& help);
+  /// The help text the help line shows for `control`: its own or its nearest ancestor's.
+  static MString HelpFor(const MControl* control);
+
 private:
+  /// Shows the help of `control` in the help line (when it changed).
+  void ShowHelpFor(const MControl* control);
+
   MAudioPlugin& m_plugin;
   MWindowSystemCommon& m_system;
   std::unique_ptr<MWindow> m_window;
   MContainer* m_contents = nullptr;
+  const MControl* m_helpSource = nullptr; // compared only, never followed
+  MString m_helpText;
 };

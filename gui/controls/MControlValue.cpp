@@ -38,12 +38,38 @@ void MControlValue::Refresh()
   SetContent(std::move(content));
 }
 
+void MControlValue::BeginGesture()
+{
+  if (m_gestureOpen)
+    return;
+  m_gestureOpen = true;
+  MOnItemParams<bool> params{this, true};
+  m_gestureEvent.Call(params);
+}
+
+void MControlValue::EndGesture()
+{
+  if (!m_gestureOpen)
+    return;
+  m_gestureOpen = false;
+  MOnItemParams<bool> params{this, false};
+  m_gestureEvent.Call(params);
+}
+
 bool MControlValue::AfterChange(bool changed)
 {
   if (!changed)
     return false;
   Refresh();
+  if (m_gestureOpen)
+  {
+    NotifyChanged();
+    return true;
+  }
+  // A change of its own (wheel, key, typed entry, click): one gesture around it.
+  BeginGesture();
   NotifyChanged();
+  EndGesture();
   return true;
 }
 

@@ -7,8 +7,16 @@
 //
 // Ownership: Bind leaves the value with the caller (who keeps it alive while bound, e.g. a
 // parameter); BindOwned makes the control own it (values created from XML).
+// Gestures: a user edit is framed by the gesture event (item true = begin, false = end), so that
+// whoever records the changes (a host's automation) sees one edit per gesture. A drag opens the
+// gesture on mouse down and closes it on release or capture loss (MValueGesture); any change
+// that arrives while no gesture is open (wheel, keys, typed entry, a switch click, double click)
+// is framed on its own: begin, changed event, end.
+//
 // Threads: GUI thread. A value changed elsewhere (automation) is shown after Refresh.
 
+#include "base/MCallback.h"
+#include "base/MEventParams.h"
 #include "gui/controls/MControlContent.h"
 
 #include <memory>
@@ -41,14 +49,25 @@ public:
   /// The value's normalised position; -1 when unbound.
   double GetNormalised() const;
 
+  /// Fired with item true when a user edit begins and false when it ends (see the file comment).
+  using GestureEvent = MCallback<MOnItemParams<bool>>;
+  GestureEvent& GetGestureEvent() { return m_gestureEvent; }
+  /// Opens / closes the gesture; nothing when it already is open / closed. Destroying the
+  /// control fires nothing: an owner that forwards gestures closes what is still open itself.
+  void BeginGesture();
+  void EndGesture();
+  bool IsGestureOpen() const { return m_gestureOpen; }
+
   /// Adds the normalised value and the value's text.
   void FillPaint(MControlPaint& paint) const override;
 
 protected:
-  /// Common tail of the operations: refresh, notify, invalidate when `changed`.
+  /// Common tail of the operations: refresh, notify (inside a gesture), invalidate when `changed`.
   bool AfterChange(bool changed);
 
 private:
   MValue* m_value = nullptr;
   std::unique_ptr<MValue> m_ownedValue;
+  GestureEvent m_gestureEvent;
+  bool m_gestureOpen = false;
 };

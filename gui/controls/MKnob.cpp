@@ -190,6 +190,7 @@ bool MRotator::OnMouseDown(MMouseButton button, MPoint position, std::uint32_t m
   m_position = GetNormalised();
   SetCapture();
   SetClicked(true);
+  BeginGesture();
   return true;
 }
 
@@ -219,6 +220,7 @@ bool MRotator::OnMouseUp(MMouseButton button, MPoint position, std::uint32_t mod
   m_turning = false;
   ReleaseCapture();
   SetClicked(false);
+  EndGesture();
   return true;
 }
 

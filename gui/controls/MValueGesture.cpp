@@ -35,6 +35,7 @@ bool MValueGesture::MouseDown(MMouseButton button, MPoint position, std::uint32_
   m_position = m_control.GetNormalised();
   m_control.SetCapture();
   m_control.SetClicked(true);
+  m_control.BeginGesture();
   return true;
 }
 
@@ -71,6 +72,7 @@ bool MValueGesture::MouseUp(MMouseButton button, MPoint, std::uint32_t)
   m_dragging = false;
   m_control.ReleaseCapture();
   m_control.SetClicked(false);
+  m_control.EndGesture();
   return true;
 }
 
@@ -86,6 +88,7 @@ void MValueGesture::CaptureLost()
 {
   m_dragging = false;
   m_control.SetClicked(false);
+  m_control.EndGesture();
 }
 
 bool MValueGesture::Wheel(std::int32_t delta, std::uint32_t modifiers)

@@ -133,3 +133,29 @@ TEST_F(MAudioPluginConfiguration, MalformedDocumentReadsAsEmptyWithoutThrowing)
   EXPECT_TRUE(plugin.SetDefaultSettingsToCurrent()) << "a broken document is replaced";
   EXPECT_TRUE(plugin.LoadDefaultSettings());
 }
+
+TEST_F(MAudioPluginConfiguration, EditorSizeComesFromTheDocumentWithinItsLimits)
+{
+  struct Case
+  {
+    const char* entries;
+    MSize size;
+  };
+  const Case cases[] = {
+      {"", {720, 520}},
+      {"<EditorWidth>900</EditorWidth><EditorHeight>560</EditorHeight>", {900, 560}},
+      {"<EditorWidth>10</EditorWidth><EditorHeight>99999999999</EditorHeight>", {480, 4096}},
+      {"<EditorWidth>wide</EditorWidth><EditorHeight>-3</EditorHeight>", {720, 520}},
+  };
+  std::filesystem::create_directories(Document().parent_path());
+  for (const Case& c : cases)
+  {
+    {
+      std::ofstream file(Document());
+      file << "<Configuration>" << c.entries << "<EditorMode>1</EditorMode></Configuration>";
+    }
+    StatePlugin plugin;
+    EXPECT_EQ(plugin.GetDefaultEditorSize(), c.size) << c.entries;
+    EXPECT_EQ(plugin.GetEditorSize(), c.size) << "without an editor, the size it will open with";
+  }
+}

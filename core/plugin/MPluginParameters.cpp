@@ -1,0 +1,283 @@
+#include "core/plugin/MPluginParameters.h"
+
+#include "base/MValue.h"
+#include "gui/controls/MKnob.h"
+#include "gui/controls/MStatic.h"
+#include "gui/controls/MSwitcher.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+// The value a parameter control edits: a normalised position that mirrors host slot `index`.
+// Texts come from the plug-in (display text and units of the slot), so the knob shows exactly
+// what a host shows. The control writes the position; the panel hands it to the plug-in.
+class MSlotValue : public MValue
+{
+public:
+  MSlotValue(MAudioPlugin& plugin, std::int32_t index, std::int32_t steps)
+      : m_plugin(plugin), m_index(index), m_steps(steps >= 2 ? steps : 0)
+  {
+    Sync();
+  }
+
+  /// Takes the slot's current value.
+  void Sync() { m_position = Snap(m_plugin.GetParameter(m_index)); }
+
+  MString ToString() const override { return MString::FromDouble(m_position, 6); }
+  void FromString(const MString& text) override { Write(text.ToDouble()); }
+  bool SetDefault() override { return Write(m_plugin.GetParameterDefaultValue(m_index)); }
+  bool Save(MXmlItem&) const override { return false; }
+  void Load(const MXmlItem&) override {}
+  void LoadDefinition(const MXmlItem&) override {}
+  const MValueTypeInfo& GetTypeInfo() const override
+  {
+    return m_steps > 0 ? MValueTypeInfo::Integer() : MValueTypeInfo::Floating();
+  }
+  MString FormatText() const override { return TextAt(m_position); }
+  MContentDataPtr GetContentForNormalised(double x) const override
+  {
+    return MContentData::MakeText(TextAt(std::clamp(std::isnan(x) ? 0.0 : x, 0.0, 1.0)));
+  }
+  bool ParseText(const MString& text) override
+  {
+    const double x = m_plugin.ParseParameterValueName(m_index, text);
+    return std::isfinite(x) && Write(x);
+  }
+  void Clamp() override { m_position = Snap(m_position); }
+  bool Increment(int steps, int level) override
+  {
+    const double step = m_steps > 0 ? 1.0 / (m_steps - 1) : 0.01;
+    return Write(m_position + steps * step * std::ldexp(1.0, std::clamp(level, 0, 4)));
+  }
+  bool IncrementFine(int steps) override
+  {
+    return Write(m_position + steps * (m_steps > 0 ? 1.0 / (m_steps - 1) : 0.001));
+  }
+  double GetNormalised() const override { return m_position; }
+  bool SetNormalised(double x) override { return Write(std::isnan(x) ? 0.0 : x); }
+  int GetStepCount() const override { return m_steps; }
+
+private:
+  double Snap(double x) const
+  {
+    x = std::clamp(std::isfinite(x) ? x : 0.0, 0.0, 1.0);
+    return m_steps > 0 ? std::round(x * (m_steps - 1)) / (m_steps - 1) : x;
+  }
+  bool Write(double x)
+  {
+    const double snapped = Snap(x);
+    MarkModified();
+    const bool changed = snapped != m_position;
+    m_position = snapped;
+    return changed;
+  }
+  MString TextAt(double x) const
+  {
+    MString text = m_plugin.GetParameterValueNameFrom01(m_index, x);
+    const MString units = m_plugin.GetParameterUnitsName(m_index);
+    if (!units.IsEmpty())
+      text = text + MString(" ") + units;
+    return text;
+  }
+
+  MAudioPlugin& m_plugin;
+  std::int32_t m_index;
+  std::int32_t m_steps;
+  double m_position = 0.0;
+};
+
+constexpr std::int32_t kHeadingHeight = 20;
+constexpr std::int32_t kSectionGap = 28;
+constexpr std::int32_t kMaxCellWidth = 104;
+} // namespace
+
+MPluginParameters::MPluginParameters(MAudioPlugin& plugin) : m_plugin(plugin)
+{
+  SetControlType(MControlType::NoBackground);
+}
+
+MPluginParameters::~MPluginParameters()
+{
+  MPluginParameters** link = m_plugin.GetParameterPanelLink();
+  if (*link == this)
+    *link = nullptr;
+}
+
+MString MPluginParameters::ControlId(std::int32_t index)
+{
+  return MString("Parameter") + MString::FromInteger(index);
+}
+
+void MPluginParameters::EndGestures()
+{
+  for (const Entry& entry : m_entries)
+    entry.control->EndGesture();
+}
+
+void MPluginParameters::Build()
+{
+  DeleteChildren();
+  m_entries.clear();
+  m_sections.clear();
+  for (std::int32_t position = 0; position < m_plugin.GetNumAutomationAdapters(); ++position)
+  {
+    if (MAudioPlugin::AutomationAdapter* adapter = m_plugin.GetAutomationAdapter(position))
+      adapter->CreateEditorControls(this);
+  }
+  Arrange();
+}
+
+MControlValue* MPluginParameters::AddParameterControl(const ControlSpec& spec)
+{
+  if (spec.index < 0 || spec.index >= m_plugin.GetNumParameters() ||
+      FindParameterControl(spec.index) != nullptr)
+    return nullptr;
+  const std::int32_t type = m_plugin.GetParameterType(spec.index);
+  const bool isSwitch = type == 3 || type == 4; // enumeration, boolean
+  std::unique_ptr<MControlValue> control;
+  if (isSwitch)
+    control = std::make_unique<MSwitcher>();
+  else
+  {
+    auto knob = std::make_unique<MKnob>();
+    knob->SetBipolar(spec.bipolar);
+    control = std::move(knob);
+  }
+  control->SetId(ControlId(spec.index));
+  control->SetCaption(m_plugin.GetParameterName(spec.index));
+  control->SetHelp(spec.help);
+  control->BindOwned(std::make_unique<MSlotValue>(m_plugin, spec.index, type == 4 ? 2 : spec.steps));
+  control->GetChangedEvent().Subscribe<&MPluginParameters::OnControlChanged>(this);
+  control->GetGestureEvent().Subscribe<&MPluginParameters::OnGesture>(this);
+
+  std::size_t section = m_sections.size();
+  for (std::size_t i = 0; i < m_sections.size(); ++i)
+  {
+    if (m_sections[i].name == spec.group)
+      section = i;
+  }
+  if (section == m_sections.size())
+  {
+    Section added;
+    added.name = spec.group;
+    if (!spec.group.IsEmpty())
+    {
+      auto heading = std::make_unique<MStatic>(spec.group);
+      heading->SetFont(MStdFont::Bold);
+      heading->SetTextAlignment(MAlign::Left | MAlign::VCenter);
+      heading->SetId(MString("Group ") + spec.group);
+      added.heading = heading.get();
+      AddChild(std::move(heading));
+    }
+    m_sections.push_back(added);
+  }
+  ++m_sections[section].count;
+  MControlValue* result = control.get();
+  AddChild(std::move(control));
+  m_entries.push_back(Entry{spec.index, result, section});
+  return result;
+}
+
+MControlValue* MPluginParameters::FindParameterControl(std::int32_t index) const
+{
+  for (const Entry& entry : m_entries)
+  {
+    if (entry.index == index)
+      return entry.control;
+  }
+  return nullptr;
+}
+
+void MPluginParameters::RefreshParameter(std::int32_t index)
+{
+  MControlValue* control = FindParameterControl(index);
+  if (control == nullptr)
+    return;
+  // A drag in progress owns the value: a host echo of an older value would make it jump.
+  if (control->IsGestureOpen())
+    return;
+  static_cast<MSlotValue*>(control->GetValue())->Sync();
+  control->Refresh();
+}
+
+void MPluginParameters::RefreshAll()
+{
+  for (const Entry& entry : m_entries)
+    RefreshParameter(entry.index);
+}
+
+const MPluginParameters::Entry* MPluginParameters::FindEntry(const MObject* control) const
+{
+  for (const Entry& entry : m_entries)
+  {
+    if (entry.control == control)
+      return &entry;
+  }
+  return nullptr;
+}
+
+void MPluginParameters::OnGesture(MOnItemParams<bool>& params)
+{
+  const Entry* entry = FindEntry(params.sender);
+  if (entry == nullptr)
+    return;
+  if (params.item)
+    m_plugin.BeginAutomationGesture(entry->index);
+  else
+    m_plugin.EndAutomationGesture(entry->index);
+}
+
+void MPluginParameters::OnControlChanged(MOnNotifyParams& params)
+{
+  const Entry* entry = FindEntry(params.sender);
+  if (entry == nullptr)
+    return;
+  m_plugin.SetParameterFromEditor(entry->index, entry->control->GetNormalised());
+}
+
+void MPluginParameters::Arrange()
+{
+  const MRect client = GetClientRect();
+  std::int32_t total = 0;
+  for (const Section& section : m_sections)
+    total += section.count;
+  if (total == 0)
+    return;
+  const std::int32_t gaps = static_cast<std::int32_t>(m_sections.size() - 1) * kSectionGap;
+  const std::int32_t cell = std::clamp((client.Width() - gaps) / total, 1, kMaxCellWidth);
+  // The sections as one block, centred.
+  std::int32_t left = client.left + std::max(0, (client.Width() - gaps - cell * total) / 2);
+  const std::int32_t controlsTop = client.top + kHeadingHeight + 6;
+  const std::int32_t controlsHeight = std::max(1, client.bottom - controlsTop);
+  for (std::size_t s = 0; s < m_sections.size(); ++s)
+  {
+    const Section& section = m_sections[s];
+    const std::int32_t width = cell * section.count;
+    if (section.heading != nullptr)
+      section.heading->SetBounds(
+          MRect::FromSize(left + 6, client.top, std::max(1, width - 12), kHeadingHeight));
+    std::int32_t x = left;
+    for (const Entry& entry : m_entries)
+    {
+      if (entry.section != s)
+        continue;
+      const MSize preferred = entry.control->GetPreferredSize();
+      const std::int32_t height = std::min(controlsHeight, std::max(preferred.y, controlsHeight));
+      entry.control->SetBounds(MRect::FromSize(x, controlsTop, cell, height));
+      x += cell;
+    }
+    left += width + kSectionGap;
+  }
+}
+
+MSize MPluginParameters::GetPreferredSize() const
+{
+  std::int32_t height = 0;
+  for (const Entry& entry : m_entries)
+    height = std::max(height, entry.control->GetPreferredSize().y);
+  const std::int32_t count = static_cast<std::int32_t>(m_entries.size());
+  return MSize{count * 80 + static_cast<std::int32_t>(m_sections.size()) * kSectionGap,
+               kHeadingHeight + 6 + height};
+}

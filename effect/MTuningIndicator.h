@@ -1,0 +1,43 @@
+#pragma once
+// MTuningIndicator: the editor's tuning display. In a cell on the left it shows the name of the
+// note the corrector aims at; beside it two bars on a -100 .. 100 cent scale: the upper one
+// (red) how far the input is from that note, the lower one (green) how far the output is. Only
+// -50 .. 50 can be reached: a note further away than half a semitone would have been another
+// note.
+//
+// The effect's ProcessUpdate feeds it the display copies of the channel-0 corrector; the text is
+// parsed again only when the note name or a bar changed, so an idle editor costs no parsing.
+//
+// Threads: GUI thread.
+
+#include "gui/stml/MSTMLControl.h"
+
+#include <cstdint>
+
+class MTuningIndicator : public MSTMLControl
+{
+public:
+  /// The rich-text template: {0} note name, {1} input cents, {2} output cents.
+  static constexpr const char* kTemplate =
+      "<tr><td width=40 valign=center><center><l3>{0}</l3></center></td><td><indicator width=100% "
+      "height=24 value={1} min=-100 max=100 color=550000EE /><tr height=6></tr><indicator width=100% "
+      "height=24 value={2} min=-100 max=100 color=005500EE />";
+
+  MTuningIndicator();
+  ~MTuningIndicator() override = default;
+
+  /// Cents from `chosen` to `note` (note numbers), rounded to the nearest integer with halves
+  /// going up and limited to -50 .. 50; 0 for a note that is not a finite number.
+  static std::int32_t Cents(double note, std::int32_t chosen);
+  /// The indicator text for a chosen note (-1: none, which shows no name and two empty bars) and
+  /// the input and output notes.
+  static MString Text(std::int32_t chosen, double inputNote, double outputNote);
+
+  /// Shows the figures; answers whether the display changed.
+  bool Show(std::int32_t chosen, double inputNote, double outputNote);
+
+private:
+  std::int32_t m_pitchClass = -2; // nothing shown yet
+  std::int32_t m_input = 0;
+  std::int32_t m_output = 0;
+};

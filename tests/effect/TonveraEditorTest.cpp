@@ -1,0 +1,255 @@
+// The editor as a host opens it: the tuning panel, the parameter knobs and what reaches the host.
+
+#include "core/plugin/MAudioPluginAdapter.h"
+#include "core/plugin/MAudioPluginEditorWindow.h"
+#include "core/plugin/MPluginParameters.h"
+#include "effect/MTuningIndicator.h"
+#include "effect/TonveraAudioEffectPlugin.h"
+#include "framework/MQuorvelAudioEffectPlugin.h"
+#include "gui/MWindow.h"
+#include "gui/controls/MButton.h"
+#include "gui/controls/MKnob.h"
+#include "gui/controls/MPiano.h"
+#include "gui/controls/MSelector.h"
+#include "gui/headless/MWindowSystemHeadless.h"
+#include "gui/styles/MTexturedStyle.h"
+#include "host/module/MModule.h"
+#include "host/module/TonveraModuleInterface.h"
+#include "tests/gui/support/MSnapshot.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace
+{
+// Everything the plug-in tells the host, in order: "B3" begin gesture on 3, "E3" end, "A3" a value.
+class GestureHost : public MAudioPluginAdapter
+{
+public:
+  void SendAutomation(std::int32_t index, double) override { m_log.push_back("A" + std::to_string(index)); }
+  void SendBypassAutomation(bool) override {}
+  void GenerateMIDIEvent(std::int32_t, const std::uint8_t*) override {}
+  void ReportLatency() override {}
+  bool ChangeEditorSize(std::int32_t, std::int32_t) override { return true; }
+  void BeginAutomationGesture(std::int32_t index) override { m_log.push_back("B" + std::to_string(index)); }
+  void EndAutomationGesture(std::int32_t index) override { m_log.push_back("E" + std::to_string(index)); }
+  std::vector<std::string> m_log;
+};
+
+class TonveraEditor : public testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    // No shared configuration: the editor opens at its built-in size and mode.
+    const std::string empty = (std::filesystem::temp_directory_path() / "tonvera-editor-test-home").string();
+#ifdef _WIN32
+    _putenv_s("XDG_CONFIG_HOME", empty.c_str());
+    _putenv_s("APPDATA", empty.c_str());
+#else
+    setenv("XDG_CONFIG_HOME", empty.c_str(), 1);
+#endif
+    MModuleLibrary::AdapterCreated(MModuleLibrary::AdapterKind::kVst2);
+    m_plugin.reset(CreateTonveraPlugin());
+    ASSERT_NE(m_plugin, nullptr);
+    m_plugin->SetHostAdapter(&m_host);
+    m_plugin->m_hostFormat = MString("VST3");
+    m_system.Initialize();
+    m_system.SetDefaultStyle(&m_style);
+    ASSERT_TRUE(m_plugin->OpenEditor(m_system, 1));
+    m_effect = dynamic_cast<TonveraAudioEffectPlugin*>(
+        dynamic_cast<MQuorvelAudioEffectPlugin*>(m_plugin.get())->GetEffect());
+    ASSERT_NE(m_effect, nullptr);
+  }
+  void TearDown() override
+  {
+    m_plugin.reset();
+    MModuleLibrary::AdapterDestroyed(MModuleLibrary::AdapterKind::kVst2);
+  }
+
+  MWindow& Window()
+  {
+    return *m_plugin->GetEditor()->GetWindow();
+  }
+  template <class T>
+  T& Find(const char* id)
+  {
+    auto* control = dynamic_cast<T*>(Window().FindChild(MString::FromUTF8(id)));
+    EXPECT_NE(control, nullptr) << id;
+    return *control;
+  }
+  void Send(MSystemEvent::Code code, MPoint at, std::uint32_t modifiers = 0, std::int32_t value = 0)
+  {
+    MSystemEvent event;
+    event.code = code;
+    event.position = at;
+    event.modifiers = modifiers;
+    event.value = value;
+    Window().DispatchSystemEvent(event);
+  }
+  static MPoint Centre(const MControl& control)
+  {
+    const MRect r = control.GetWindowRect();
+    return MPoint{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  }
+  std::string EnabledNotes() const
+  {
+    std::string notes;
+    for (int i = 0; i < TonveraAudioEffectPlugin::kPitchClasses; ++i)
+      notes += m_effect->IsScaleNoteEnabled(i) ? '1' : '0';
+    return notes;
+  }
+  std::int32_t IndexOf(const char* name) const
+  {
+    for (std::int32_t i = 0; i < m_plugin->GetNumParameters(); ++i)
+      if (m_plugin->GetParameterName(i).ToUTF8() == name)
+        return i;
+    return -1;
+  }
+
+  GestureHost m_host;
+  MWindowSystemHeadless m_system;
+  MTexturedStyle m_style;
+  std::unique_ptr<MAudioPlugin> m_plugin;
+  TonveraAudioEffectPlugin* m_effect = nullptr;
+};
+} // namespace
+
+TEST(MTuningIndicatorText, NoteNameAndBarsFollowTheChosenNoteWithinHalfASemitone)
+{
+  struct Case
+  {
+    std::int32_t chosen;
+    double input, output;
+    const char* name;
+    int a, b;
+  };
+  const Case cases[] = {
+      {-1, 61.3, 60.9, "", 0, 0},         // nothing detected: no name, empty bars
+      {57, 57.7, 57.0, "A", 50, 0},       // 70 cents sharp fills the upper half only
+      {62, 61.2, 62.1, "D", -50, 10},     // flat beyond the limit
+      {60, 60.125, 59.875, "C", 13, -12}, // whole cents, halves going up
+  };
+  for (const Case& c : cases)
+  {
+    const std::string text = MTuningIndicator::Text(c.chosen, c.input, c.output).ToUTF8();
+    EXPECT_NE(text.find("<l3>" + std::string(c.name) + "</l3>"), std::string::npos) << text;
+    EXPECT_NE(text.find("value=" + std::to_string(c.a) + " min=-100 max=100 color=550000EE"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("value=" + std::to_string(c.b) + " min=-100 max=100 color=005500EE"),
+              std::string::npos)
+        << text;
+  }
+  EXPECT_EQ(MTuningIndicator::Cents(0.0 / 0.0, 60), 0);
+}
+
+TEST_F(TonveraEditor, ScaleChoiceRootAndResetDriveTheNotesAndThePiano)
+{
+  auto& piano = Find<MPiano>("piano");
+  Find<MSelector>("ScaleType").Select(1); // "Major": nothing audible changes yet
+  EXPECT_EQ(EnabledNotes(), "111111111111");
+  EXPECT_EQ(m_effect->GetScaleType(), 1);
+  Find<MButton>("D").Click();
+  EXPECT_EQ(EnabledNotes(), "011010110101"); // C# D E F# G A B
+  for (int i = 0; i < 12; ++i)
+    EXPECT_EQ(piano.IsNoteEnabled(60 + i), m_effect->IsScaleNoteEnabled(i)) << i;
+  EXPECT_TRUE(Find<MButton>("D").IsOn());
+  EXPECT_FALSE(Find<MButton>("C").IsOn());
+
+  Find<MButton>("Reset").Click();
+  EXPECT_EQ(EnabledNotes(), "111111111111");
+  EXPECT_TRUE(piano.IsNoteEnabled(61));
+}
+
+TEST_F(TonveraEditor, EditsReachTheHostAsGesturesAndHostChangesRedrawTheControls)
+{
+  const std::int32_t e = m_effect->GetScaleAdapter().GetFirstIndex() + 4;
+  auto& piano = Find<MPiano>("piano");
+  m_host.m_log.clear();
+  ASSERT_TRUE(piano.ToggleNote(64));
+  const std::string slot = std::to_string(e);
+  EXPECT_EQ(m_host.m_log, (std::vector<std::string>{"B" + slot, "A" + slot, "A" + slot, "E" + slot}));
+  EXPECT_FALSE(m_effect->IsScaleNoteEnabled(4));
+
+  // A drag is one gesture however many values it sends; a wheel notch is one of its own.
+  const std::int32_t depth = IndexOf("Depth");
+  auto& knob = Find<MKnob>(MPluginParameters::ControlId(depth).ToUTF8().c_str());
+  const MPoint at = Centre(knob);
+  m_host.m_log.clear();
+  Send(MSystemEvent::LeftDown, at, MSystemEvent::ModLeftButton);
+  Send(MSystemEvent::MouseMove, MPoint{at.x, at.y - 20}, MSystemEvent::ModLeftButton);
+  Send(MSystemEvent::MouseMove, MPoint{at.x, at.y - 40}, MSystemEvent::ModLeftButton);
+  Send(MSystemEvent::LeftUp, MPoint{at.x, at.y - 40});
+  Send(MSystemEvent::MouseWheel, at, 0, -120);
+  const std::string d = std::to_string(depth);
+  EXPECT_EQ(m_host.m_log,
+            (std::vector<std::string>{"B" + d, "A" + d, "A" + d, "E" + d, "B" + d, "A" + d, "E" + d}));
+  EXPECT_NEAR(m_plugin->GetParameter(depth), 0.5 + 40.0 / 200.0 - 0.01, 1e-9);
+
+  // The host sets a value: the knob shows it after the update round.
+  m_plugin->SetParameter(depth, 0.25);
+  m_plugin->ProcessAutomationUpdates();
+  EXPECT_DOUBLE_EQ(knob.GetNormalised(), m_plugin->GetParameter(depth));
+  EXPECT_EQ(knob.GetText(), MAudioPluginEditorWindow::ValueText(*m_plugin, depth));
+  // Host automation of a scale note redraws its key.
+  m_plugin->SetParameter(e, 1.0);
+  m_plugin->ProcessAutomationUpdates();
+  EXPECT_TRUE(piano.IsNoteEnabled(64));
+}
+
+TEST_F(TonveraEditor, ClosingForgetsTheControlsAndLaterUpdatesTouchNothing)
+{
+  EXPECT_NE(m_effect->GetPianoControl(), nullptr);
+  EXPECT_NE(m_effect->GetTuningIndicator(), nullptr);
+  // A drag the closing cuts short still ends its gesture, once.
+  const std::int32_t depth = IndexOf("Depth");
+  Send(MSystemEvent::LeftDown, Centre(Find<MKnob>(MPluginParameters::ControlId(depth).ToUTF8().c_str())),
+       MSystemEvent::ModLeftButton);
+  m_plugin->DestroyEditor();
+  EXPECT_EQ(m_host.m_log,
+            (std::vector<std::string>{"B" + std::to_string(depth), "E" + std::to_string(depth)}));
+  EXPECT_EQ(m_effect->GetPianoControl(), nullptr);
+  EXPECT_EQ(m_effect->GetTuningIndicator(), nullptr);
+  EXPECT_EQ(*m_plugin->GetParameterPanelLink(), nullptr);
+  m_effect->ProcessUpdate(); // after the controls are gone (ASan checks)
+  m_plugin->SetParameter(IndexOf("Depth"), 0.9);
+  EXPECT_EQ(m_plugin->ProcessAutomationUpdates(), 1);
+  // Reopening shows the state the effect kept.
+  ASSERT_TRUE(m_plugin->OpenEditor(m_system, 1));
+  EXPECT_DOUBLE_EQ(
+      Find<MKnob>(MPluginParameters::ControlId(IndexOf("Depth")).ToUTF8().c_str()).GetNormalised(),
+      m_plugin->GetParameter(IndexOf("Depth")));
+}
+
+TEST_F(TonveraEditor, LooksAsInTheGoldenPicturesInBothStyles)
+{
+  // The mouse rests on Depth: the help line shows its help.
+  Send(MSystemEvent::MouseMove,
+       Centre(Find<MKnob>(MPluginParameters::ControlId(IndexOf("Depth")).ToUTF8().c_str())));
+  m_plugin->IdleEditor();
+  // Fixed figures: a chosen A, the input 23 cents sharp, the output 4 cents flat; F# and G# off.
+  m_effect->GetTuningIndicator()->Show(57, 57.23, 56.96);
+  m_effect->GetPianoControl()->SetActiveNote(TonveraAudioEffectPlugin::kPianoFirstNote + 9);
+  m_plugin->SetParameter(IndexOf("Depth"), 0.8);
+  m_plugin->SetParameter(IndexOf("Detune"), 0.6);
+  m_plugin->SetParameter(m_effect->GetScaleAdapter().GetFirstIndex() + 6, 0.0);
+  m_plugin->SetParameter(m_effect->GetScaleAdapter().GetFirstIndex() + 8, 0.0);
+  m_plugin->ProcessAutomationUpdates();
+  // A failing comparison writes its pictures next to the other snapshots.
+  std::filesystem::create_directories(std::filesystem::path(SnapshotOutputPath("editor/x")).parent_path());
+  for (const char* name : {"Default", "Silver"})
+  {
+    MTexturedStyleConfiguration configuration;
+    configuration.style = MString::FromUTF8(name);
+    MTexturedStyle style(configuration);
+    Window().SetStyle(&style);
+    EXPECT_TRUE(MatchesGolden(RenderWindow(m_system, Window()), std::string("editor/Tonvera_") + name));
+    Window().SetStyle(nullptr);
+  }
+}
