@@ -239,6 +239,8 @@ TEST_F(MRenderCommandTest, EveryFailureExitsNonZeroNamesTheProblemAndLeavesNoOut
        true,
        "p.csv"},
       {"output in a missing folder", {input, Path("no/such/out.wav")}, true, "out.wav"},
+      {"plot in a missing folder", {input, out, "--plot", Path("no/such/p.png")}, true, "p.png"},
+      {"editor picture in a missing folder", {"--snapshot-editor", Path("no/e.png")}, true, "e.png"},
       {"unknown option", {"--speed", "3", input, out}, true, "--speed"},
       {"VST 2.4 module loaded as VST 3", {"--format", "vst3", input, out}, true, "does not load"},
       // Fails only after the render, with the audio and the CSV written to their temporary files.
@@ -286,6 +288,11 @@ TEST_F(MRenderCommandTest, CommandLineMistakesAreUsageErrors)
       {"--demo", "--measure", "x.wav"},
       {"--demo", "in.wav"},
       {"--list-params=yes"},
+      {"in.wav", "out.wav", "--plot"},
+      {"--plot", "in.wav", "out.wav"},
+      {"--plot", "p.png"},
+      {"--measure", "x.wav", "--plot", "p.png"},
+      {"--snapshot-editor", "e.png", "--pass-through"},
   };
   for (const auto& arguments : cases)
   {
@@ -296,9 +303,10 @@ TEST_F(MRenderCommandTest, CommandLineMistakesAreUsageErrors)
   }
   const Outcome help = Run({"--help"}, false);
   EXPECT_EQ(help.status, 0);
-  for (const char* flag : {"--module", "--format", "--pass-through", "--state", "--save-state", "--set",
-                           "--scale", "--list-params", "--block", "--format-out", "--subtype", "--pitch-csv",
-                           "--demo", "--out-dir", "--measure", "--write-test-tone", "--seconds"})
+  for (const char* flag :
+       {"--module", "--format", "--pass-through", "--state", "--save-state", "--set", "--scale",
+        "--list-params", "--block", "--format-out", "--subtype", "--pitch-csv", "--demo", "--out-dir",
+        "--measure", "--write-test-tone", "--seconds", "--plot", "--snapshot-editor"})
     EXPECT_NE(help.out.find(flag), std::string::npos) << flag << " is not documented";
 }
 

@@ -1,8 +1,12 @@
 // tonvera-render driving the built Tonvera module through both plug-in interfaces: the same
 // settings give the same samples through VST 3 and VST 2.4, the demo is corrected, and every
-// failure is reported with no output left behind.
+// failure is reported with no output left behind; the editor's picture takes the command line's
+// settings.
 
 #include "tools/render/MRenderCommand.h"
+
+#include "gui/MBitmap.h"
+#include "tools/host/MTestHostVst2.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -177,4 +181,34 @@ TEST_F(MRenderFormatsTest, FailuresThroughEitherInterfaceNameTheProblemAndLeaveN
     EXPECT_NE(outcome.err.find("\"Scale - B\""), std::string::npos) << outcome.err;
     EXPECT_EQ(outcome.err.find("Controller"), std::string::npos) << outcome.err;
   }
+}
+
+TEST_F(MRenderFormatsTest, EditorPictureHasTheSizeHostsAreToldAndShowsTheCommandLineSettings)
+{
+  MTestHostVst2 host;
+  ASSERT_EQ(host.LoadModule(TONVERA_MODULE), MTestHostStatus::Ok) << host.LastError();
+  ASSERT_TRUE(host.Open());
+  int width = 0;
+  int height = 0;
+  ASSERT_TRUE(host.EditorRect(width, height));
+  host.Close();
+
+  const struct
+  {
+    const char* format;
+    std::vector<std::string> settings;
+  } cases[] = {{"vst3", {}}, {"vst2", {"--scale", "F# minor", "--set", "Depth=37"}}};
+  std::vector<MBitmap> pictures;
+  for (const auto& c : cases)
+  {
+    SCOPED_TRACE(c.format);
+    const std::string file = Path(std::string("editor-") + c.format + ".png");
+    std::vector<std::string> arguments = c.settings;
+    arguments.insert(arguments.begin(), {"--snapshot-editor", file});
+    const Outcome outcome = RunRender(Through(c.format, arguments));
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    pictures.push_back(MBitmap::LoadPNGFile(MString::FromUTF8(file)));
+    EXPECT_EQ(pictures.back().Size(), (MSize{width, height}));
+  }
+  EXPECT_FALSE(pictures[0] == pictures[1]) << "the command line's settings do not reach the editor";
 }

@@ -145,6 +145,8 @@ void MPitchComparison::Drain()
     }
     if (outputHz > 0.0)
       outputCents = m_outputStats.Add(outputHz);
+    if (m_keepFrames)
+      m_frames.push_back(MPitchFrame{m_input.FrameTime(m_frame), inputHz, outputHz});
     if (m_csv != nullptr)
     {
       char line[256];

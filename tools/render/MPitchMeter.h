@@ -13,7 +13,8 @@
 //
 // MPitchComparison is the renderer's observer: an input track and an output track, the two
 // statistics, and optionally a CSV line per frame (time, input pitch, output pitch, the target
-// note nearest the input pitch and both distances).
+// note nearest the input pitch and both distances). On request it also keeps every frame's time
+// and the two pitches (MPitchFrame), for the pitch plot.
 //
 // Main thread only; allocation happens in the constructors (the CSV stream writes as it goes).
 
@@ -97,11 +98,25 @@ private:
   double m_sumCents = 0.0;
 };
 
+/// One analysis frame of a comparison: its middle in seconds from the stream start and the input
+/// and output pitch in Hz (0 where unvoiced).
+struct MPitchFrame
+{
+  double timeSeconds = 0.0;
+  double inputHz = 0.0;
+  double outputHz = 0.0;
+};
+
 class MPitchComparison : public MRenderObserver
 {
 public:
   /// csv may be null; when given it receives a header line at once and one line per frame.
   MPitchComparison(double sampleRateHz, const MScaleText::Notes& notes, std::ostream* csv);
+
+  /// From now on every compared frame is also kept (24 bytes a frame, about 2 KiB per second at
+  /// 44.1 kHz) and can be read from Frames().
+  void KeepFrames() { m_keepFrames = true; }
+  const std::vector<MPitchFrame>& Frames() const { return m_frames; }
 
   void OnInput(const float* interleaved, int frames, int channels) override;
   void OnOutput(const float* interleaved, int frames, int channels) override;
@@ -120,6 +135,8 @@ private:
   MPitchErrorStats m_outputStats;
   std::ostream* m_csv;
   std::int64_t m_frame = 0;
+  bool m_keepFrames = false;
+  std::vector<MPitchFrame> m_frames;
 };
 
 /// Measures a whole source alone (no plug-in) into stats (which hold the notes to measure against).

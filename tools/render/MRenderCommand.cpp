@@ -2,7 +2,9 @@
 
 #include "tools/render/MAudioFile.h"
 #include "tools/render/MDemoVoice.h"
+#include "tools/render/MEditorSnapshot.h"
 #include "tools/render/MPitchMeter.h"
+#include "tools/render/MPitchPlot.h"
 #include "tools/render/MRenderPlatform.h"
 #include "tools/render/MRenderer.h"
 #include "tools/render/MScaleText.h"
@@ -12,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -105,10 +108,28 @@ struct RenderPlan
   std::string input;
   std::string output;
   std::string pitchCsv;
+  std::string plot;
+  std::string snapshot;
   std::vector<std::pair<std::string, std::string>> sets;
   std::string scale;
   bool printBeforeAfter = false;
 };
+
+// Whether a file can be created at path, tried under its temporary name (removed again), so that
+// an unwritable picture is reported before a long render rather than after it.
+bool CanCreate(const std::string& path, std::string& error)
+{
+  const std::string temporary = MOutputFile::TemporaryPathFor(path);
+  bool created = false;
+  {
+    std::ofstream probe(temporary, std::ios::trunc | std::ios::binary);
+    created = static_cast<bool>(probe);
+  }
+  MOutputFile::Discard(temporary);
+  if (!created)
+    error = "cannot create \"" + path + "\"";
+  return created;
+}
 
 class Job
 {
@@ -134,6 +155,10 @@ private:
                      const MScaleText::Notes* scale, std::string& error);
   MScaleText::Notes EnabledNotes(MRenderHost& host);
   void ListParameters(MRenderHost& host);
+  bool SnapshotEditor(MRenderHost& host, std::vector<std::uint8_t>& png, std::string& error);
+  std::string PlotTitle(MRenderHost& host, const RenderPlan& plan, const MScaleText::Notes& notes);
+  bool WritePicture(const std::string& path, const std::vector<std::uint8_t>& png, const char* what,
+                    std::string& error);
   std::string ModulePath(std::string& error) const;
 
   const MRenderOptions& m_options;
@@ -242,6 +267,57 @@ void Job::ListParameters(MRenderHost& host)
   }
 }
 
+bool Job::SnapshotEditor(MRenderHost& host, std::vector<std::uint8_t>& png, std::string& error)
+{
+  // The module's state carries --state, --set and --scale over to the editor's own instance.
+  const std::vector<std::uint8_t> state = host.SaveState(error);
+  if (state.empty())
+  {
+    error = "--snapshot-editor: cannot take the plug-in's state: " + error;
+    return false;
+  }
+  MBitmap picture;
+  if (!MEditorSnapshot::Render(state, picture, error))
+  {
+    error = "--snapshot-editor: " + error;
+    return false;
+  }
+  png = picture.SavePNG();
+  return true;
+}
+
+std::string Job::PlotTitle(MRenderHost& host, const RenderPlan& plan, const MScaleText::Notes& notes)
+{
+  const std::string separator = "   \u00B7   ";
+  std::string title = fs::path(plan.input).filename().string() + separator;
+  // The scale as the user typed it; else the plug-in's own notes.
+  if (!plan.scale.empty())
+    title += plan.scale;
+  else
+    title += notes == MScaleText::Chromatic() ? "all notes" : "scale " + MScaleText::Describe(notes);
+  if (m_options.passThrough)
+    return title + separator + "pass-through, no plug-in";
+  std::string ignored;
+  for (const char* name : {"Depth", "Speed"})
+  {
+    const int index = host.FindParameter(name, ignored);
+    if (index >= 0)
+      title += separator + name + " " + host.Host().ParameterDisplay(index);
+  }
+  return title;
+}
+
+bool Job::WritePicture(const std::string& path, const std::vector<std::uint8_t>& png, const char* what,
+                       std::string& error)
+{
+  if (path.empty())
+    return true;
+  if (!MOutputFile::WriteWhole(path, png.data(), png.size(), error))
+    return false;
+  m_out << "wrote " << path << " (" << what << ", " << png.size() / 1024 + 1 << " KiB)\n";
+  return true;
+}
+
 int Job::Render(const RenderPlan& plan)
 {
   std::string error;
@@ -276,6 +352,9 @@ int Job::Render(const RenderPlan& plan)
       return Fail("cannot read state file \"" + m_options.stateIn + "\"");
     state.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
+  for (const std::string* picture : {&plan.plot, &plan.snapshot})
+    if (!picture->empty() && !CanCreate(*picture, error))
+      return Fail(error);
 
   std::vector<std::unique_ptr<MRenderHost>> instances;
   instances.push_back(std::make_unique<MRenderHost>());
@@ -285,6 +364,9 @@ int Job::Render(const RenderPlan& plan)
   const MScaleText::Notes notes = hasScale ? scale : EnabledNotes(first);
   if (m_options.listParams)
     ListParameters(first);
+  std::vector<std::uint8_t> editorPng;
+  if (!plan.snapshot.empty() && !SnapshotEditor(first, editorPng, error))
+    return Fail(error);
 
   std::vector<std::uint8_t> savedState;
   const auto takeState = [&]() {
@@ -298,6 +380,8 @@ int Job::Render(const RenderPlan& plan)
     if (!m_options.stateOut.empty() &&
         (!takeState() ||
          !MOutputFile::WriteWhole(m_options.stateOut, savedState.data(), savedState.size(), error)))
+      return Fail(error);
+    if (!WritePicture(plan.snapshot, editorPng, "the editor", error))
       return Fail(error);
     return MRenderCommand::kExitOk;
   }
@@ -347,6 +431,8 @@ int Job::Render(const RenderPlan& plan)
   };
 
   MPitchComparison comparison(info.sampleRateHz, notes, plan.pitchCsv.empty() ? nullptr : &csv);
+  if (!plan.plot.empty())
+    comparison.KeepFrames();
   ProgressBar bar(m_err, m_options.showProgress);
   MRenderJob job;
   job.channels = info.channels;
@@ -366,6 +452,18 @@ int Job::Render(const RenderPlan& plan)
     return failAfterOpen(error);
   if (!m_options.stateOut.empty() && !takeState())
     return failAfterOpen(error);
+  std::vector<std::uint8_t> plotPng;
+  if (!plan.plot.empty())
+  {
+    try
+    {
+      plotPng = MPitchPlot::Draw(comparison.Frames(), notes, PlotTitle(first, plan, notes)).SavePNG();
+    }
+    catch (const std::exception& exception)
+    {
+      return failAfterOpen("cannot draw the pitch plot: " + std::string(exception.what()));
+    }
+  }
   if (!csvTemporary.empty())
   {
     csv.close();
@@ -378,6 +476,9 @@ int Job::Render(const RenderPlan& plan)
     return Fail(error);
   if (!m_options.stateOut.empty() &&
       !MOutputFile::WriteWhole(m_options.stateOut, savedState.data(), savedState.size(), error))
+    return Fail(error);
+  if (!WritePicture(plan.plot, plotPng, "pitch plot", error) ||
+      !WritePicture(plan.snapshot, editorPng, "the editor", error))
     return Fail(error);
 
   const double seconds = static_cast<double>(result.framesWritten) / info.sampleRateHz;
@@ -409,6 +510,8 @@ int Job::Demo()
   plan.input = (folder / "demo-input.wav").string();
   plan.output = (folder / "demo-corrected.wav").string();
   plan.pitchCsv = (folder / "demo-pitch.csv").string();
+  plan.plot = m_options.plot;
+  plan.snapshot = m_options.snapshotEditor;
   plan.sets = {{"Depth", "100"}, {"Speed", "80"}};
   plan.sets.insert(plan.sets.end(), m_options.sets.begin(), m_options.sets.end());
   plan.scale = m_options.scale.empty() ? "D major" : m_options.scale;
@@ -500,6 +603,8 @@ int MRenderCommand::Run(const MRenderOptions& options, std::ostream& out, std::o
   plan.input = options.input;
   plan.output = options.output;
   plan.pitchCsv = options.pitchCsv;
+  plan.plot = options.plot;
+  plan.snapshot = options.snapshotEditor;
   plan.sets = options.sets;
   plan.scale = options.scale;
   return job.Render(plan);

@@ -3,6 +3,7 @@
 #include "tools/render/MAudioFile.h"
 #include "tools/render/MRenderer.h"
 
+#include <cctype>
 #include <charconv>
 #include <cstdlib>
 
@@ -20,6 +21,16 @@ bool ParseDouble(const std::string& text, double& value)
   char* end = nullptr;
   value = std::strtod(text.c_str(), &end);
   return !text.empty() && end == text.c_str() + text.size();
+}
+
+bool IsPngName(const std::string& name)
+{
+  if (name.size() < 5)
+    return false;
+  std::string extension = name.substr(name.size() - 4);
+  for (char& c : extension)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == ".png";
 }
 } // namespace
 
@@ -168,6 +179,17 @@ bool MRenderOptionsParser::Parse(const std::vector<std::string>& arguments, MRen
       if (!next(options.pitchCsv))
         return false;
     }
+    else if (flag == "--plot" || flag == "--snapshot-editor")
+    {
+      std::string& file = flag == "--plot" ? options.plot : options.snapshotEditor;
+      if (!next(file))
+        return false;
+      if (!IsPngName(file))
+      {
+        error = flag + " writes a PNG picture: give a file name ending in .png, not \"" + file + "\"";
+        return false;
+      }
+    }
     else if (flag == "--demo")
     {
       if (!noValue())
@@ -232,9 +254,21 @@ bool MRenderOptionsParser::Parse(const std::vector<std::string>& arguments, MRen
     error = "file names are not taken together with --demo, --measure or --write-test-tone";
     return false;
   }
+  const bool otherJob = !options.measure.empty() || !options.testTone.empty();
+  if (!options.plot.empty() && (otherJob || (!options.demo && options.input.empty())))
+  {
+    error = "--plot draws a render: give INPUT and OUTPUT, or --demo";
+    return false;
+  }
+  if (!options.snapshotEditor.empty() && (otherJob || options.passThrough))
+  {
+    error = "--snapshot-editor needs the plug-in: not with --pass-through, --measure or --write-test-tone";
+    return false;
+  }
   if (modes == 0)
   {
-    if (options.input.empty() && !options.listParams && options.stateOut.empty())
+    if (options.input.empty() && !options.listParams && options.stateOut.empty() &&
+        options.snapshotEditor.empty())
     {
       error = "give INPUT and OUTPUT files (see --help)";
       return false;
@@ -253,6 +287,7 @@ std::string MRenderOptionsParser::HelpText()
   return R"(Usage: tonvera-render [options] INPUT OUTPUT
        tonvera-render --demo [--out-dir DIR] [options]
        tonvera-render --list-params [options]
+       tonvera-render --snapshot-editor FILE.png [options]
        tonvera-render --measure FILE [--scale SCALE]
        tonvera-render --write-test-tone FILE [--seconds S]
 
@@ -299,6 +334,18 @@ Rendering:
                        (nearest enabled note to the input), target_hz, input_error_cents and
                        output_error_cents (each from its nearest enabled note); empty where
                        unvoiced
+
+Pictures:
+  --plot FILE.png      draw input and output pitch over time against the scale's note lines
+                       (solid: notes of the scale; dotted: a cents grid) into a 960x420 PNG,
+                       titled with the input's name, the scale, Depth and Speed. The pitches
+                       are measured by this program's own detector, as for the figures above
+  --snapshot-editor FILE.png
+                       draw the plug-in's editor, as a host would show it, into a PNG at the
+                       editor's own size, after --state, --set and --scale (with INPUT and
+                       OUTPUT or --demo as well, the editor shows that render's settings).
+                       The editor is the plug-in's own code built into this program, so
+                       --module and --format do not change it
 
 Other jobs:
   --demo               synthesise a sung phrase (about 7 s, 44.1 kHz, notes sung off pitch,

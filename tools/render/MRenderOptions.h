@@ -24,6 +24,8 @@ struct MRenderOptions
   std::string fileFormat; ///< "wav", "aiff", "flac"; empty: from the output name, else the input's
   std::string subtype;    ///< "pcm16", "pcm24", "pcm32", "float"; empty: the input's
   std::string pitchCsv;
+  std::string plot;           ///< PNG of input and output pitch over time (with a render)
+  std::string snapshotEditor; ///< PNG of the plug-in's editor with the settings applied
   bool demo = false;
   std::string outDir = "out";
   std::string measure;

@@ -1,0 +1,106 @@
+#include "tools/render/MEditorSnapshot.h"
+
+#include "core/plugin/MAudioPlugin.h"
+#include "framework/MAudioEffectPluginToAudioPluginAdapter.h"
+#include "gui/MWindow.h"
+#include "gui/headless/MWindowSystemHeadless.h"
+#include "gui/styles/MTexturedStyle.h"
+#include "host/module/MModule.h"
+#include "host/module/TonveraModuleInterface.h"
+
+#include <exception>
+#include <memory>
+
+namespace
+{
+// Any non-zero handle: the headless system places the editor in it without looking it up.
+constexpr MNativeHandle kParent = 1;
+
+// A host that takes every request and answers nothing; size requests are granted, as a host that
+// can resize its window does.
+class SilentHost : public MAudioPluginAdapter
+{
+public:
+  void SendAutomation(std::int32_t, double) override {}
+  void SendBypassAutomation(bool) override {}
+  void GenerateMIDIEvent(std::int32_t, const std::uint8_t*) override {}
+  void ReportLatency() override {}
+  bool ChangeEditorSize(std::int32_t, std::int32_t) override { return true; }
+};
+
+bool Draw(MAudioPlugin& plugin, const std::vector<std::uint8_t>& state, MBitmap& picture, std::string& error)
+{
+  auto* adapter = dynamic_cast<MAudioEffectPluginToAudioPluginAdapter*>(&plugin);
+  if (!state.empty() && (adapter == nullptr || !adapter->LoadState(state.data(), state.size())))
+  {
+    error = "the editor's plug-in refused the state of the loaded module";
+    return false;
+  }
+  // Prepared as a host prepares it before showing the editor.
+  const std::vector<MString> channels(2, MString("Channel"));
+  plugin.SetChannelNames(channels, channels);
+  plugin.SetSampleRate(44100.0);
+  plugin.SetBlockSize(512);
+  plugin.InitProcessing();
+
+  MWindowSystemHeadless system;
+  system.Initialize();
+  MTexturedStyle style; // the package's default style, as the module's window system has
+  system.SetDefaultStyle(&style);
+  if (!plugin.OpenEditor(system, kParent))
+  {
+    error = "the plug-in's editor did not open";
+    return false;
+  }
+  // Closed before the window system and the style go, however this function is left.
+  struct EditorCloser
+  {
+    MAudioPlugin& plugin;
+    ~EditorCloser() { plugin.DestroyEditor(); }
+  } closer{plugin};
+  // A host's first idle ticks: pending updates and layout run before the picture is taken.
+  for (int tick = 0; tick < 3; ++tick)
+    plugin.IdleEditor();
+  MWindow* window = plugin.GetEditor() != nullptr ? plugin.GetEditor()->GetWindow() : nullptr;
+  bool drawn = false;
+  if (window != nullptr)
+  {
+    try
+    {
+      picture = system.Render(*window);
+      drawn = !picture.IsEmpty();
+    }
+    catch (const std::exception& exception)
+    {
+      error = std::string("the editor could not be drawn: ") + exception.what();
+    }
+  }
+  if (!drawn && error.empty())
+    error = "the plug-in's editor has no window to draw";
+  return drawn;
+}
+} // namespace
+
+bool MEditorSnapshot::Render(const std::vector<std::uint8_t>& state, MBitmap& picture, std::string& error)
+{
+  SilentHost host;
+  bool drawn = false;
+  try
+  {
+    std::unique_ptr<MAudioPlugin> plugin(CreateTonveraPlugin());
+    if (plugin == nullptr)
+      error = "the plug-in could not be created for its editor";
+    else
+    {
+      plugin->SetHostAdapter(&host);
+      drawn = Draw(*plugin, state, picture, error);
+    }
+  }
+  catch (const std::exception& exception)
+  {
+    error = std::string("drawing the editor failed: ") + exception.what();
+  }
+  // Creating the plug-in made the library object; nothing else in this program uses it.
+  MModuleLibrary::Shutdown();
+  return drawn;
+}
