@@ -72,6 +72,7 @@ std::int32_t TonveraAudioEffectPlugin::InitProcessing(std::int32_t channels, dou
   m_tracker.SetSampleRate(sampleRate);
   m_tracker.UpdateCoefficients();
   ResetChannelsLocked();
+  m_midSide = false; // the correctors start empty: nothing to turn into the other pair
   return 0;
 }
 
@@ -143,7 +144,7 @@ void TonveraAudioEffectPlugin::Process(const Transport&, float** inputs, float**
     GetCorrector(c).SetChannelRatio(m_channelRatios[static_cast<std::size_t>(c)]);
 
   const bool midSide = channels == 2 && std::abs(GetParameterValue(kWidth)) < 1e-50;
-  if (midSide != m_midSide)
+  if (midSide != m_midSide && channels == 2)
   {
     // Width crossed 0: the two correctors go on with the other pair of signals. Turning what
     // they gathered and what they still owe the output into the new pair keeps the output
@@ -153,8 +154,8 @@ void TonveraAudioEffectPlugin::Process(const Transport&, float** inputs, float**
     // The two go on from one set of synthesis phases, so that their sum and difference add up
     // as the signals they stand for do.
     m_phaseStores[1] = m_phaseStores[0];
-    m_midSide = midSide;
   }
+  m_midSide = midSide;
   if (midSide)
     ProcessMidSide(inputs, outputs, samples);
   else
