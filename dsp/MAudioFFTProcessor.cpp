@@ -64,6 +64,27 @@ int MAudioFFTProcessor::HopSize() const
   return std::max(1, m_frameSize / std::max(1, m_oversampling));
 }
 
+bool MAudioFFTProcessor::MixStreams(MAudioFFTProcessor& a, MAudioFFTProcessor& b, float aa, float ab,
+                                    float ba, float bb) noexcept
+{
+  if (&a == &b || a.m_frameSize != b.m_frameSize || a.m_oversampling != b.m_oversampling ||
+      a.m_inputFill != b.m_inputFill || a.m_outputPosition != b.m_outputPosition ||
+      a.m_silenceLeft != b.m_silenceLeft)
+    return false;
+  const auto mix = [=](float* x, float* y, int count) {
+    for (int i = 0; i < count; ++i)
+    {
+      const float u = x[i];
+      const float v = y[i];
+      x[i] = aa * u + ab * v;
+      y[i] = ba * u + bb * v;
+    }
+  };
+  mix(a.m_input, b.m_input, a.m_frameSize);
+  mix(a.m_accumulator, b.m_accumulator, 2 * a.m_frameSize);
+  return true;
+}
+
 void MAudioFFTProcessor::ClearStream()
 {
   std::fill(std::begin(m_input), std::end(m_input), 0.0f);

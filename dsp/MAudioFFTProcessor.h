@@ -73,6 +73,15 @@ public:
   /// missing Resize runs here, once). A count below 1 or a null buffer does nothing.
   void Process(const float* input, float* output, int count);
 
+  /// Replaces the streams of two engines by linear mixes of both, a' = aa a + ab b and
+  /// b' = ba a + bb b: the input gathered for the coming frames and the output not yet handed
+  /// out. An owner that changes what the two carry (left and right into mid and side, say) keeps
+  /// the output continuous that way. Both must have the same frame size and oversampling and
+  /// have streamed the same number of samples; otherwise nothing changes and the answer is
+  /// false. Processing thread; allocates nothing.
+  static bool MixStreams(MAudioFFTProcessor& a, MAudioFFTProcessor& b, float aa, float ab, float ba,
+                         float bb) noexcept;
+
   /// Sets N, rounded down to a power of two within 8..4096. A change clears the
   /// stream; call Resize (and Reset) afterwards.
   void SetFrameSize(int frameSize);

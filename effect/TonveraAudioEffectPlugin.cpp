@@ -72,6 +72,7 @@ std::int32_t TonveraAudioEffectPlugin::InitProcessing(std::int32_t channels, dou
   m_tracker.SetSampleRate(sampleRate);
   m_tracker.UpdateCoefficients();
   ResetChannelsLocked();
+  m_midSide = false; // the correctors start empty: nothing to turn into the other pair
   return 0;
 }
 
@@ -142,7 +143,20 @@ void TonveraAudioEffectPlugin::Process(const Transport&, float** inputs, float**
   for (int c = 0; c < channels; ++c)
     GetCorrector(c).SetChannelRatio(m_channelRatios[static_cast<std::size_t>(c)]);
 
-  if (channels == 2 && std::abs(GetParameterValue(kWidth)) < 1e-50)
+  const bool midSide = channels == 2 && std::abs(GetParameterValue(kWidth)) < 1e-50;
+  if (midSide != m_midSide && channels == 2)
+  {
+    // Width crossed 0: the two correctors go on with the other pair of signals. Turning what
+    // they gathered and what they still owe the output into the new pair keeps the output
+    // continuous (left = mid + side, right = mid - side).
+    const float half = midSide ? 0.5f : 1.0f;
+    FFTProcessor::MixStreams(GetCorrector(0), GetCorrector(1), half, half, half, -half);
+    // The two go on from one set of synthesis phases, so that their sum and difference add up
+    // as the signals they stand for do.
+    m_phaseStores[1] = m_phaseStores[0];
+  }
+  m_midSide = midSide;
+  if (midSide)
     ProcessMidSide(inputs, outputs, samples);
   else
     ProcessChannels(inputs, outputs, samples, channels);

@@ -85,10 +85,11 @@ public:
     MString GetName(std::int32_t slot) const override;
     MString GetValueName(std::int32_t slot) const override;
     MString GetValueNameFrom01(std::int32_t slot, double value) const override;
-    /// The text read as a decimal integer ("1" sets, "0" clears).
+    /// "On" and "Off" (any case) read as 1 and 0, any other text as a number.
     double ParseValueName(std::int32_t slot, const MString& text) const override;
     MString GetUnitsName(std::int32_t slot) const override;
     std::int32_t GetType(std::int32_t slot) const override;
+    /// 1: every note is on in a fresh effect.
     double GetDefaultValue(std::int32_t slot) const override;
     /// Redraws the piano of the open editor (GUI thread).
     void UpdateEditorControls() override;
@@ -129,7 +130,9 @@ public:
   /// from the rate (about 1024 samples per 44.1 kHz, a power of two, at most 4096), clears its
   /// history and tells the tracker the rate. Answers 0.
   std::int32_t InitProcessing(std::int32_t channels, double sampleRate) override;
-  /// Audio thread; see the file comment. The transport is not used.
+  /// Audio thread; see the file comment. The transport is not used. When Width reaches or leaves
+  /// 0 on a stereo pair, the two correctors' pending streams are turned into the other pair
+  /// (mid/side or left/right), so the output goes on without a jump.
   void Process(const Transport& transport, float** inputs, float** outputs, std::int32_t samples) override;
   /// GUI thread: refreshes the tuning indicator of the open editor (and marks the chosen note on
   /// the piano) from the display copies, which it reads lock-free: taking the processing lock
@@ -254,6 +257,7 @@ private:
   MRelaxed<std::int32_t> m_scaleNote{0};
   MPiano* m_pianoControl = nullptr;
   MTuningIndicator* m_tuningIndicator = nullptr;
+  bool m_midSide = false; // what correctors 0 and 1 carry: mid and side, or two channels
   double m_dryGain = 0.0;
   double m_wetGain = 1.0;
   std::array<MRelaxed<double>, kMaxChannels> m_channelRatios;

@@ -2,6 +2,7 @@
 
 #include "base/MLockGuard.h"
 #include "base/MXmlItem.h"
+#include "core/parameters/MParameterMapping.h"
 #include "effect/TonveraAudioEffectPlugin.h"
 
 namespace
@@ -72,18 +73,20 @@ MString TonveraAudioEffectPlugin::AutomationAdapterType::GetName(std::int32_t sl
 
 MString TonveraAudioEffectPlugin::AutomationAdapterType::GetValueName(std::int32_t slot) const
 {
-  return m_owner.IsScaleNoteEnabled(slot) ? MString("On") : MString("Off");
+  return MParameterMapping::BooleanText(m_owner.IsScaleNoteEnabled(slot));
 }
 
 MString TonveraAudioEffectPlugin::AutomationAdapterType::GetValueNameFrom01(std::int32_t, double value) const
 {
-  return value > 0.5 ? MString("On") : MString("Off");
+  return MParameterMapping::BooleanText(value > 0.5);
 }
 
 double TonveraAudioEffectPlugin::AutomationAdapterType::ParseValueName(std::int32_t,
                                                                        const MString& text) const
 {
-  return static_cast<double>(text.ToInteger());
+  // The displayed texts read back as their own values, so a host that lets the user type "On"
+  // switches the note on.
+  return MParameterMapping::BooleanParse(text);
 }
 
 MString TonveraAudioEffectPlugin::AutomationAdapterType::GetUnitsName(std::int32_t) const
@@ -98,7 +101,9 @@ std::int32_t TonveraAudioEffectPlugin::AutomationAdapterType::GetType(std::int32
 
 double TonveraAudioEffectPlugin::AutomationAdapterType::GetDefaultValue(std::int32_t) const
 {
-  return 0.5;
+  // A fresh effect has every note on: a host's "reset to default" must give that state back
+  // (0.5 would read as off by the slot's own rule).
+  return 1.0;
 }
 
 void TonveraAudioEffectPlugin::AutomationAdapterType::UpdateEditorControls()
@@ -122,13 +127,18 @@ void TonveraAudioEffectPlugin::SetScaleNoteEnabled(int pitchClass, bool enabled)
   m_tracker.ScaleNotes()[static_cast<std::size_t>(pitchClass)].store(enabled, std::memory_order_relaxed);
 }
 
+// The flags change under the processing lock, so that no block sees half a scale; the host
+// hears of them only after it is released: a host answering slowly must not hold up the audio.
 void TonveraAudioEffectPlugin::ResetScale()
 {
-  for (int i = 0; i < kPitchClasses; ++i)
-    SetScaleNoteEnabled(i, true);
+  {
+    MLockGuard guard(m_processingLock);
+    for (int i = 0; i < kPitchClasses; ++i)
+      SetScaleNoteEnabled(i, true);
+    ResetChannelsLocked();
+  }
   ReportScaleChanges();
   OnParametersChanged();
-  ResetChannels();
   RefreshPiano();
 }
 
@@ -137,11 +147,13 @@ void TonveraAudioEffectPlugin::SelectScale(int kind, int root)
   const bool* pattern = ScalePattern(kind);
   if (pattern == nullptr || root < 0 || root >= kPitchClasses)
     return;
-  MLockGuard guard(m_processingLock);
-  m_scaleType = kind;
-  m_scaleNote = root;
-  for (int i = 0; i < kPitchClasses; ++i)
-    SetScaleNoteEnabled(i, pattern[(i - root + kPitchClasses) % kPitchClasses]);
+  {
+    MLockGuard guard(m_processingLock);
+    m_scaleType = kind;
+    m_scaleNote = root;
+    for (int i = 0; i < kPitchClasses; ++i)
+      SetScaleNoteEnabled(i, pattern[(i - root + kPitchClasses) % kPitchClasses]);
+  }
   ReportScaleChanges();
   OnParametersChanged();
   RefreshPiano();

@@ -93,8 +93,14 @@ void MAudioEffectPluginToAudioPluginAdapter::InitProcessing_LockedPart()
     // The effect is prepared before the core sizes its bypass delay, so that the delay uses the
     // latency of the effect at the new rate, not the old one.
     double rate = std::max<std::int32_t>(m_oversampling, 1) * GetSampleRate();
-    m_effectHost->SendCommand(MPluginCommand::kInitProcessing, GetProcessedChannelCount(),
-                              MPluginCommandBlock::FromPointer(&rate));
+    const std::int64_t answer = m_effectHost->SendCommand(
+        MPluginCommand::kInitProcessing, GetProcessedChannelCount(), MPluginCommandBlock::FromPointer(&rate));
+    if (answer < 0)
+    {
+      // The effect kept its previous set-up; the delays and buffers sized for it stay as well.
+      RefuseSetUp();
+      return;
+    }
   }
   // The pass-through delays match the effect's latency at the new rate (the channel-mode
   // routing runs at the effect's rate, inside any oversampling).
@@ -182,7 +188,11 @@ std::int32_t MAudioEffectPluginToAudioPluginAdapter::GetTailSize() const
 
 void MAudioEffectPluginToAudioPluginAdapter::StartOfBlock(float**, float**, std::int32_t)
 {
-  m_blockPosition = 0;
+  // A host block longer than prepared comes in pieces: MIDI offsets count from the host block's
+  // start (at the effect's rate), and the once-per-host-call work belongs to its first piece.
+  m_blockPosition = GetPieceOffset() * std::clamp<std::int32_t>(m_oversampling, 1, 16);
+  if (GetPieceOffset() != 0)
+    return;
   MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::PrepareForProcessingOnce",
                        [&] { PrepareForProcessingOnce(); });
 }

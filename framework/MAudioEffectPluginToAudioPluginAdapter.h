@@ -71,6 +71,8 @@ public:
 
   /// Under the three locks: channel mode, held notes, then the effect's InitProcessing,
   /// OnParametersChanged and CommitParameterValues, then the core's buffers and the buffer limits.
+  /// An effect that refuses the rate (answers -1) stops it there: the set-up is refused
+  /// (IsSetUpRefused) and the core keeps its buffers and delays.
   virtual void InitProcessing_LockedPart();
   /// Hook after the locks are released. Base: nothing.
   virtual void InitProcessing_UnLockedPart();

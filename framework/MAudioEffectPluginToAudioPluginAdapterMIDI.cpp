@@ -195,6 +195,8 @@ void MAudioEffectPluginToAudioPluginAdapter::FlushMIDIParameterChanges() noexcep
 
 void MAudioEffectPluginToAudioPluginAdapter::AfterBlock(float**, float**, std::int32_t, bool)
 {
-  // Offsets beyond the block's end (a host's mistake) take effect before the next block.
-  FlushMIDIParameterChanges();
+  // Offsets beyond the block's end (a host's mistake) take effect before the next block; the
+  // later pieces of a long block still have theirs to come.
+  if (IsLastPiece())
+    FlushMIDIParameterChanges();
 }

@@ -409,8 +409,9 @@ void MAudioPlugin::Randomize(double amount)
 
 void MAudioPlugin::GenerateMIDIEvent(std::int32_t sampleOffset, const std::uint8_t bytes[4])
 {
+  // Offsets count from the start of the piece being processed; the host counts from its block's.
   if (m_hostAdapter != nullptr && bytes != nullptr)
-    m_hostAdapter->GenerateMIDIEvent(sampleOffset, bytes);
+    m_hostAdapter->GenerateMIDIEvent(sampleOffset + m_pieceOffset, bytes);
 }
 
 void MAudioPlugin::OnTextNotification(const MString&) {}

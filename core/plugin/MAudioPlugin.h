@@ -61,6 +61,8 @@ public:
   static constexpr std::int32_t kUnlimited = 2147483647;
   /// Largest host block Process accepts (larger ones are ignored): 2^22 samples.
   static constexpr std::int32_t kMaxBlockSamples = 1 << 22;
+  /// InitProcessing prepares for blocks of at least this many samples, whatever the host announced.
+  static constexpr std::int32_t kMinPreparedSamples = 1024;
 
   /// Transport state, written by the host adapter on the audio thread before each block and read
   /// by the effect during it. Positions are in quarter notes.
@@ -87,7 +89,9 @@ public:
 
   // ---- MIDI output and parameters (host-facing; any non-audio thread unless noted) ----
 
-  /// Forwards an outgoing MIDI event to the host adapter (audio thread).
+  /// Forwards an outgoing MIDI event to the host adapter (audio thread). The offset counts from
+  /// the start of the piece being processed (see GetPieceOffset); the host is given it from the
+  /// start of its block.
   virtual void GenerateMIDIEvent(std::int32_t sampleOffset, const std::uint8_t bytes[4]);
   /// Permanent slot count: what hosts are told.
   virtual std::int32_t GetNumParameters() const;
@@ -147,8 +151,13 @@ public:
 
   /// Prepares processing for the current rate, block size and channels: sizes buffers, bypass
   /// delay lines and resamplers, then reports the latency. Takes all three locks (waits).
-  /// Allocates. Call whenever rate, block size or channels changed, and on resume.
+  /// Allocates. Call whenever rate, block size or channels changed, and on resume. Clears a
+  /// refusal (see RefuseSetUp); an override that cannot run at the current rate calls RefuseSetUp
+  /// instead of this.
   virtual void InitProcessing();
+  /// True while the last InitProcessing refused the current rate: the previous set-up is kept and
+  /// Process hands out silence (adds nothing) until a set-up succeeds. Host thread.
+  bool IsSetUpRefused() const noexcept { return m_setUpRefused; }
   /// Latency of the effect itself in effective-rate samples. Base: 0.
   virtual std::int32_t GetEffectLatency() const;
   /// Per-plug-in integer query. Base: -1.
@@ -242,8 +251,15 @@ public:
 
   /// Processes one host block. inputs/outputs hold buses * kPointersPerBus channel pointers
   /// (null entries allowed; the arrays themselves are only read). replacing = false: add to the
-  /// outputs. Never allocates once block size and channel count are stable; never blocks.
+  /// outputs. A block longer than InitProcessing prepared for runs in pieces of the prepared
+  /// length, each a block of its own to the hooks (StartOfBlock .. AfterBlock) with the transport
+  /// moved on; GetPieceOffset and IsLastPiece tell them where they are. Never allocates once the
+  /// channel layout is stable; never blocks.
   void Process(float* const* inputs, float* const* outputs, std::int32_t samples, bool replacing);
+  /// Inside Process (audio thread): where the piece being processed starts in the host's block,
+  /// in host samples (0 for a block processed whole), and whether it is the block's last.
+  std::int32_t GetPieceOffset() const noexcept { return m_pieceOffset; }
+  bool IsLastPiece() const noexcept { return m_lastPiece; }
 
   // ---- adapters (set-up; not while processing) ----
 
@@ -381,6 +397,10 @@ protected:
   virtual void MeasureGainCompensationInput(float** inputs, std::int32_t buses, std::int32_t samples);
   virtual void ApplyGainCompensation(float** outputs, std::int32_t buses, std::int32_t samples);
 
+  /// Called by an InitProcessing override, instead of the base's, when the plug-in cannot run at
+  /// the current rate: buffers, delays and the effect stay as they were, and Process is silent.
+  void RefuseSetUp() noexcept { m_setUpRefused = true; }
+
   MLock m_processingLock;
   MLock m_initLock;
   MLock m_bufferLock;
@@ -400,6 +420,8 @@ private:
 
   void RemoveAdapterAt(std::size_t position);
   void ProcessLocked(float* const* inputs, float* const* outputs, std::int32_t samples, bool replacing);
+  void ProcessPieces(float* const* inputs, float* const* outputs, std::int32_t samples, bool replacing,
+                     std::int32_t piece);
   void ProcessBlock(float** inputs, float** outputs, std::int32_t samples);
   void ProcessBypass(std::int32_t inBuses, std::int32_t outBuses, std::int32_t samples);
   void ProcessDirect(std::int32_t inBuses, std::int32_t outBuses, std::int32_t samples, bool replacing);
@@ -456,6 +478,7 @@ private:
   MRelaxed<std::int32_t> m_modulationLimit{256};
 
   MRelaxed<std::int32_t> m_reportedLatency{0};
+  MRelaxed<bool> m_setUpRefused{false};
   std::int32_t m_bypassLatency = 0;
   std::vector<MDelayLine> m_bypassLines;
 
@@ -467,6 +490,11 @@ private:
   std::vector<float*> m_internalPointers;
   std::vector<float*> m_highInputPointers;
   std::vector<float*> m_highOutputPointers;
+  std::vector<float*> m_pieceInputs;
+  std::vector<float*> m_pieceOutputs;
+  std::int32_t m_preparedSamples = 0; // 0: not prepared yet (the first block sizes the buffers)
+  std::int32_t m_pieceOffset = 0;
+  bool m_lastPiece = true;
   std::vector<MFloatBuffer> m_internal;
   std::vector<MFloatBuffer> m_highInputs;
   std::vector<MFloatBuffer> m_highOutputs;

@@ -134,11 +134,15 @@ void MAudioPlugin::InitProcessing()
     MLockGuard processing(m_processingLock);
     MLockGuard init(m_initLock);
     MLockGuard buffers(m_bufferLock);
+    m_setUpRefused = false;
     SnapshotLayout(true);
     m_effectiveSampleRate = m_block.factor * m_sampleRate;
     const std::int32_t inBuses = m_block.inBuses;
     const std::int32_t outBuses = m_block.outBuses;
-    PrepareBuffers(std::max<std::int32_t>(m_maxBlockSize, 1), inBuses, outBuses);
+    // Blocks longer than announced run in pieces of this length, so nothing grows while
+    // processing; a host that announces nothing (or a tiny maximum) still gets usable pieces.
+    m_preparedSamples = std::max<std::int32_t>(m_maxBlockSize, kMinPreparedSamples);
+    PrepareBuffers(m_preparedSamples, inBuses, outBuses);
 
     m_bypassLatency = GetLatency();
     m_bypassLines.resize(static_cast<std::size_t>(outBuses) * kPointersPerBus);
@@ -172,6 +176,8 @@ void MAudioPlugin::PrepareBuffers(std::int32_t samples, std::int32_t inBuses, st
   ResizePointers(m_internalPointers, buses);
   ResizePointers(m_highInputPointers, buses);
   ResizePointers(m_highOutputPointers, buses);
+  ResizePointers(m_pieceInputs, buses);
+  ResizePointers(m_pieceOutputs, buses);
   const std::size_t slots = static_cast<std::size_t>(buses) * kPointersPerBus;
   if (m_internal.size() < slots)
     m_internal.resize(slots);
@@ -244,19 +250,53 @@ void MAudioPlugin::Process(float* const* inputs, float* const* outputs, std::int
     // Zero frames, or a count no host sends (it would overflow the oversampled length), do nothing.
     if (outputs == nullptr || samples <= 0 || samples > kMaxBlockSamples)
       return;
+    // Both locks are only tried: a thread that holds either is re-initialising, so the block is
+    // skipped rather than waited for, and hands back silence instead of whatever the host's
+    // buffers held. So is every block while the set-up is refused.
     MTryLockGuard processing(m_processingLock);
-    if (!processing.IsLocked())
+    MTryLockGuard buffers(m_bufferLock);
+    if (!processing.IsLocked() || !buffers.IsLocked() || m_setUpRefused)
     {
-      // Another thread is re-initialising: skip the block rather than wait, and hand
-      // back silence instead of whatever the host's buffers held.
       if (replacing)
         ClearOutputs(outputs, GetNumOutputBuses(), samples);
       return;
     }
-    MLockGuard buffers(m_bufferLock);
     MDenormalGuard denormals;
-    ProcessLocked(inputs, outputs, samples, replacing);
+    const std::int32_t piece = m_preparedSamples;
+    if (piece <= 0 || samples <= piece)
+      ProcessLocked(inputs, outputs, samples, replacing);
+    else
+      ProcessPieces(inputs, outputs, samples, replacing, piece);
+    m_pieceOffset = 0;
+    m_lastPiece = true;
   });
+}
+
+void MAudioPlugin::ProcessPieces(float* const* inputs, float* const* outputs, std::int32_t samples,
+                                 bool replacing, std::int32_t piece)
+{
+  SnapshotLayout(inputs != nullptr);
+  const std::int32_t inSlots = m_block.inBuses * kPointersPerBus;
+  const std::int32_t outSlots = m_block.outBuses * kPointersPerBus;
+  // Sized at initialisation; only a layout changed since without InitProcessing grows them.
+  PrepareBuffers(piece, m_block.inBuses, m_block.outBuses);
+  const double start = m_transport.songPosition;
+  const double beatsPerSample =
+      m_wantsTimeInfo && m_sampleRate > 0.0 ? m_transport.tempo / (m_sampleRate * 60.0) : 0.0;
+  for (std::int32_t done = 0; done < samples; done += piece)
+  {
+    const std::int32_t length = std::min(piece, samples - done);
+    for (std::int32_t i = 0; i < inSlots; ++i)
+      m_pieceInputs[static_cast<std::size_t>(i)] = inputs[i] != nullptr ? inputs[i] + done : nullptr;
+    for (std::int32_t i = 0; i < outSlots; ++i)
+      m_pieceOutputs[static_cast<std::size_t>(i)] = outputs[i] != nullptr ? outputs[i] + done : nullptr;
+    m_pieceOffset = done;
+    m_lastPiece = done + length >= samples;
+    if (beatsPerSample > 0.0)
+      m_transport.songPosition = start + done * beatsPerSample;
+    ProcessLocked(inputs != nullptr ? m_pieceInputs.data() : nullptr, m_pieceOutputs.data(), length,
+                  replacing);
+  }
 }
 
 void MAudioPlugin::ProcessLocked(float* const* inputs, float* const* outputs, std::int32_t samples,

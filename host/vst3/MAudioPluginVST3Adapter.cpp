@@ -172,6 +172,7 @@ void MAudioPluginVST3Adapter::CreateParameters()
   }
   m_parameters.AddParameter(u"Bypass", kBypassId, u"", 0.0, 1,
                             ParameterInfo::kCanAutomate | ParameterInfo::kIsBypass);
+  m_controllerEdits.assign(static_cast<std::size_t>(count) + 1, ControllerEdit{});
   for (int32 controller = 0; controller < kControllerCount; ++controller)
   {
     m_parameters.AddParameter(u"Controller " + ToU16(MString::FromInteger(controller + 1)),
@@ -235,13 +236,24 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::setupProcessing(ProcessSetup& setup)
                                 {
                                   return kResultFalse;
                                 }
-                                m_processMode = setup.processMode;
                                 if (setup.sampleRate > 100.0 && std::isfinite(setup.sampleRate))
                                 {
+                                  const double previousRate = m_plugin->GetSampleRate();
+                                  const std::int32_t previousBlock = m_plugin->GetBlockSize();
                                   m_plugin->SetSampleRate(std::floor(setup.sampleRate + 0.5));
                                   m_plugin->SetBlockSize(setup.maxSamplesPerBlock);
                                   m_plugin->InitProcessing();
+                                  if (m_plugin->IsSetUpRefused())
+                                  {
+                                    // The plug-in cannot run at this rate: it goes back to the
+                                    // set-up it had, and the host is told.
+                                    m_plugin->SetSampleRate(previousRate);
+                                    m_plugin->SetBlockSize(previousBlock);
+                                    m_plugin->InitProcessing();
+                                    return kResultFalse;
+                                  }
                                 }
+                                m_processMode = setup.processMode;
                                 m_processSetup = setup;
                                 return kResultOk;
                               });
@@ -316,19 +328,65 @@ uint32 PLUGIN_API MAudioPluginVST3Adapter::getLatencySamples()
 
 // ---- controller operations ----
 
+double MAudioPluginVST3Adapter::PluginValue(ParamID id) const
+{
+  if (id == kBypassId)
+  {
+    return m_plugin->m_bypassed.Load() ? 1.0 : 0.0;
+  }
+  return Clamp01(m_plugin->GetParameter(static_cast<std::int32_t>(id)));
+}
+
+MAudioPluginVST3Adapter::ControllerEdit* MAudioPluginVST3Adapter::FindControllerEdit(ParamID id)
+{
+  // One record per plug-in parameter, the bypass's last.
+  const std::size_t count = m_controllerEdits.size();
+  if (count == 0)
+  {
+    return nullptr;
+  }
+  if (id == kBypassId)
+  {
+    return &m_controllerEdits[count - 1];
+  }
+  return id < count - 1 ? &m_controllerEdits[id] : nullptr;
+}
+
 ParamValue PLUGIN_API MAudioPluginVST3Adapter::getParamNormalized(ParamID id)
 {
   return MHostCallShield::Run("MAudioPluginVST3Adapter::getParamNormalized", ParamValue{0.0}, [&] {
-    if (id == kBypassId)
+    ControllerEdit* edit = FindControllerEdit(id);
+    if (edit == nullptr)
     {
-      return m_plugin->m_bypassed.Load() ? 1.0 : 0.0;
+      // The controller parameters hold what the host last set; unknown IDs answer 0.
+      return Clamp01(EditControllerEx1::getParamNormalized(id));
     }
-    if (id < static_cast<ParamID>(PluginParameterCount()))
+    const double current = PluginValue(id);
+    // The host's value stands until the plug-in's own value moves: the host's change arriving
+    // through process, or the plug-in changing it itself.
+    if (edit->pending && current == edit->pluginValue)
     {
-      return Clamp01(m_plugin->GetParameter(static_cast<std::int32_t>(id)));
+      return edit->value;
     }
-    return 0.0;
+    edit->pending = false;
+    return current;
   });
+}
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::setParamNormalized(ParamID id, ParamValue value)
+{
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::setParamNormalized", tresult{kResultFalse},
+                              [&]() -> tresult {
+                                if (!std::isfinite(value))
+                                {
+                                  return kInvalidArgument;
+                                }
+                                if (ControllerEdit* edit = FindControllerEdit(id))
+                                {
+                                  *edit = ControllerEdit{Clamp01(value), PluginValue(id), true};
+                                }
+                                return EditControllerEx1::setParamNormalized(id, value);
+                              });
 }
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::getParamStringByValue(ParamID id, ParamValue valueNormalized,
@@ -465,34 +523,62 @@ void MAudioPluginVST3Adapter::EndAutomationGesture(std::int32_t index)
 
 void MAudioPluginVST3Adapter::GenerateMIDIEvent(std::int32_t sampleOffset, const std::uint8_t bytes[4])
 {
-  const std::uint8_t status = bytes[0];
-  if (status < 0x80)
+  Event event = {};
+  if (bytes == nullptr || !ToOutputEvent(bytes, event))
   {
     return;
   }
-  Event event = {};
   event.busIndex = 0;
   event.sampleOffset = std::max(0, sampleOffset);
-  event.ppqPosition = 0.0;
-  event.flags = 0;
-  const auto channel = static_cast<int16>(status & 0x0F);
-  const auto pitch = static_cast<int16>(bytes[1] & 0x7F);
-  const float velocity = static_cast<float>(bytes[2] & 0x7F) * 0.007874016f;
-  if ((status & 0x90) == 0x90)
-  {
-    event.type = Event::kNoteOnEvent;
-    event.noteOn = NoteOnEvent{channel, pitch, 0.0f, velocity, 0, -1};
-  }
-  else
-  {
-    event.type = Event::kNoteOffEvent;
-    event.noteOff = NoteOffEvent{channel, pitch, velocity, -1, 0.0f};
-  }
   MTryLockGuard guard(m_midiLock);
   // The queue never grows past the capacity reserved at construction: no allocation here.
   if (guard.IsLocked() && m_midiOutput.size() < kMidiOutputCapacity)
   {
     m_midiOutput.push_back(event);
+  }
+}
+
+bool MAudioPluginVST3Adapter::ToOutputEvent(const std::uint8_t bytes[4], Event& event) noexcept
+{
+  const std::uint8_t status = bytes[0];
+  const auto channel = static_cast<int16>(status & 0x0F);
+  const auto data1 = static_cast<std::uint8_t>(bytes[1] & 0x7F);
+  const auto data2 = static_cast<std::uint8_t>(bytes[2] & 0x7F);
+  constexpr float kToUnit = 1.0f / 127.0f;
+  auto controller = [&](std::uint8_t number, std::uint8_t value, std::uint8_t value2) {
+    event.type = Event::kLegacyMIDICCOutEvent;
+    event.midiCCOut = LegacyMIDICCOutEvent{number, static_cast<int8>(channel), static_cast<int8>(value),
+                                           static_cast<int8>(value2)};
+    return true;
+  };
+  switch (status & 0xF0)
+  {
+  case 0x90:
+    if (data2 > 0)
+    {
+      event.type = Event::kNoteOnEvent;
+      event.noteOn = NoteOnEvent{channel, static_cast<int16>(data1), 0.0f, data2 * kToUnit, 0, -1};
+      return true;
+    }
+    [[fallthrough]]; // velocity 0 is a note-off
+  case 0x80:
+    event.type = Event::kNoteOffEvent;
+    event.noteOff = NoteOffEvent{channel, static_cast<int16>(data1), data2 * kToUnit, -1, 0.0f};
+    return true;
+  case 0xA0:
+    event.type = Event::kPolyPressureEvent;
+    event.polyPressure = PolyPressureEvent{channel, static_cast<int16>(data1), data2 * kToUnit, -1};
+    return true;
+  case 0xB0:
+    return controller(data1, data2, 0);
+  case 0xC0:
+    return controller(kProgramChangeNumber, data1, 0);
+  case 0xD0:
+    return controller(static_cast<std::uint8_t>(kAfterTouch), data1, 0);
+  case 0xE0:
+    return controller(static_cast<std::uint8_t>(kPitchBend), data1, data2);
+  default:
+    return false; // data bytes and system messages have no event of their own
   }
 }
 

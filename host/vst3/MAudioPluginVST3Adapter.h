@@ -47,6 +47,8 @@ public:
   static constexpr std::size_t kMidiOutputCapacity = 512;
   /// Buses per direction the adapter hands to the plug-in (8 pointer slots each).
   static constexpr Steinberg::int32 kMaxBuses = 8;
+  /// Controller number of a program change in a legacy MIDI controller event.
+  static constexpr std::uint8_t kProgramChangeNumber = 130;
 
   /// Takes ownership of `plugin` (not null). The object starts with one reference.
   explicit MAudioPluginVST3Adapter(MAudioPlugin* plugin);
@@ -81,10 +83,12 @@ public:
   Steinberg::tresult PLUGIN_API canProcessSampleSize(Steinberg::int32 symbolicSampleSize) override;
   Steinberg::uint32 PLUGIN_API getLatencySamples() override;
   /// Rates above 100 Hz are rounded half up to whole hertz; 64-bit samples answer kResultFalse
-  /// and change nothing.
+  /// and change nothing. A rate the plug-in refuses (MAudioPlugin::IsSetUpRefused) answers
+  /// kResultFalse with the previous rate and block size prepared again.
   Steinberg::tresult PLUGIN_API setupProcessing(Steinberg::Vst::ProcessSetup& setup) override;
   Steinberg::tresult PLUGIN_API setProcessing(Steinberg::TBool state) override;
-  /// Applies the last point of every parameter queue, the transport and the input events, then
+  /// Applies the last point of every parameter queue (every point, at its offset, of the MIDI
+  /// controller parameters), the transport and the input events, then
   /// processes the audio when the block has samples and buses, and delivers queued MIDI output.
   /// A block without samples or buses (a parameter flush) touches no audio.
   Steinberg::tresult PLUGIN_API process(Steinberg::Vst::ProcessData& data) override;
@@ -100,8 +104,15 @@ public:
   /// text that is not one); unknown IDs answer kInvalidArgument.
   Steinberg::tresult PLUGIN_API getParamValueByString(Steinberg::Vst::ParamID id, Steinberg::TChar* string,
                                                       Steinberg::Vst::ParamValue& valueNormalized) override;
-  /// Bypass: 1 while bypassed, else 0; plug-in parameters: their value (0..1); others 0.
+  /// Bypass (1 while bypassed, else 0) and plug-in parameters (0..1): the value the host last
+  /// set through setParamNormalized until the plug-in's own value moves (the change arriving
+  /// through process, or the plug-in changing it itself), then the plug-in's value. Controller
+  /// parameters: the value last set; unknown IDs 0.
   Steinberg::Vst::ParamValue PLUGIN_API getParamNormalized(Steinberg::Vst::ParamID id) override;
+  /// Remembers the value (clamped to 0..1) for getParamNormalized; the plug-in itself only
+  /// changes through process. kInvalidArgument for an unknown ID or a value that is not finite.
+  Steinberg::tresult PLUGIN_API setParamNormalized(Steinberg::Vst::ParamID id,
+                                                   Steinberg::Vst::ParamValue value) override;
   /// "editor": a new MAudioPluginVST3View (null while another view of this adapter is alive);
   /// null for every other name.
   Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
@@ -123,9 +134,16 @@ public:
   /// beginEdit / endEdit of the component handler for the parameter at `index`.
   void BeginAutomationGesture(std::int32_t index) override;
   void EndAutomationGesture(std::int32_t index) override;
-  /// Audio thread, inside process: queues a note-on or note-off for the host (bytes below 0x80
-  /// produce nothing). Never allocates.
+  /// Audio thread, inside process: queues the message for the host as ToOutputEvent translates
+  /// it; messages without a translation are dropped. Never allocates.
   void GenerateMIDIEvent(std::int32_t sampleOffset, const std::uint8_t bytes[4]) override;
+  /// The host event of one outgoing MIDI message (type and its member; offset and bus are the
+  /// caller's): 0x9n with velocity above 0 a note-on; 0x8n, and 0x9n with velocity 0, a note-off
+  /// (velocities / 127); 0xAn poly pressure (pressure / 127); controllers, program changes,
+  /// channel pressure and pitch bend legacy MIDI controller events (number 0..127, 130, 128 and
+  /// 129; pitch bend carries LSB then MSB). False for data bytes (below 0x80) and system messages
+  /// (0xF0 and above), which are dropped.
+  static bool ToOutputEvent(const std::uint8_t bytes[4], Steinberg::Vst::Event& event) noexcept;
   void ReportLatency() override;
   bool ChangeEditorSize(std::int32_t width, std::int32_t height) override;
 
@@ -149,7 +167,10 @@ protected:
 private:
   void CreateBuses();
   void CreateParameters();
-  void ApplyParameterChanges(Steinberg::Vst::IParameterChanges* changes);
+  void ApplyParameterChanges(Steinberg::Vst::IParameterChanges* changes, Steinberg::int32 numSamples);
+  /// One point of a controller parameter (10000 ..) as the MIDI message it stands for.
+  void ApplyControllerPoint(Steinberg::Vst::ParamID id, Steinberg::Vst::ParamValue value,
+                            Steinberg::int32 offset);
   void ApplyTransport(const Steinberg::Vst::ProcessContext& context);
   void ApplyInputEvents(Steinberg::Vst::IEventList* events, Steinberg::int32 numSamples);
   void ProcessAudio(Steinberg::Vst::ProcessData& data);
@@ -157,6 +178,18 @@ private:
   bool WriteState(Steinberg::IBStream* stream);
   bool ReadState(Steinberg::IBStream* stream);
   std::int32_t PluginParameterCount() const;
+
+  /// A value the host set on the controller, and the plug-in's value at that moment.
+  struct ControllerEdit
+  {
+    double value = 0.0;
+    double pluginValue = 0.0;
+    bool pending = false;
+  };
+  /// The record of a plug-in parameter or the bypass; null for other IDs.
+  ControllerEdit* FindControllerEdit(Steinberg::Vst::ParamID id);
+  /// The plug-in's own value of a plug-in parameter or the bypass, 0..1.
+  double PluginValue(Steinberg::Vst::ParamID id) const;
 
   MAudioPlugin* m_plugin;
   MString m_hostName;
@@ -175,4 +208,5 @@ private:
   Steinberg::IPlugView* m_view = nullptr;
   MLock m_midiLock;
   std::vector<Steinberg::Vst::Event> m_midiOutput;
+  std::vector<ControllerEdit> m_controllerEdits; // UI thread; sized in CreateParameters
 };

@@ -67,7 +67,7 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::process(ProcessData& data)
   }
   const bool completed = MHostCallShield::Run("MAudioPluginVST3Adapter::process", [&] {
     MDenormalGuard denormals;
-    ApplyParameterChanges(data.inputParameterChanges);
+    ApplyParameterChanges(data.inputParameterChanges, data.numSamples);
     if (data.processContext != nullptr)
     {
       ApplyTransport(*data.processContext);
@@ -87,13 +87,14 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::process(ProcessData& data)
   return kResultOk;
 }
 
-void MAudioPluginVST3Adapter::ApplyParameterChanges(IParameterChanges* changes)
+void MAudioPluginVST3Adapter::ApplyParameterChanges(IParameterChanges* changes, int32 numSamples)
 {
   if (changes == nullptr)
   {
     return;
   }
   const std::int32_t pluginCount = PluginParameterCount();
+  const int32 lastOffset = std::max(0, numSamples - 1);
   const int32 queues = changes->getParameterCount();
   for (int32 q = 0; q < queues; ++q)
   {
@@ -102,7 +103,23 @@ void MAudioPluginVST3Adapter::ApplyParameterChanges(IParameterChanges* changes)
     {
       continue;
     }
+    const ParamID id = queue->getParameterId();
     const int32 points = queue->getPointCount();
+    if (id >= kFirstControllerId && id < kFirstControllerId + static_cast<ParamID>(kControllerCount))
+    {
+      // MIDI that the host turned into parameter points: every point is one message at its own
+      // offset, as a VST 2.4 host would have sent the events.
+      for (int32 point = 0; point < points; ++point)
+      {
+        int32 offset = 0;
+        ParamValue value = 0.0;
+        if (queue->getPoint(point, offset, value) == kResultOk && std::isfinite(value))
+        {
+          ApplyControllerPoint(id, std::clamp(value, 0.0, 1.0), std::clamp(offset, 0, lastOffset));
+        }
+      }
+      continue;
+    }
     int32 offset = 0;
     ParamValue value = 0.0;
     // One value per parameter and block: the last point is where the host wants it to end.
@@ -111,7 +128,6 @@ void MAudioPluginVST3Adapter::ApplyParameterChanges(IParameterChanges* changes)
       continue;
     }
     value = std::clamp(value, 0.0, 1.0);
-    const ParamID id = queue->getParameterId();
     if (id == kBypassId)
     {
       m_plugin->m_bypassed = value > 0.5;
@@ -123,25 +139,29 @@ void MAudioPluginVST3Adapter::ApplyParameterChanges(IParameterChanges* changes)
         m_plugin->SetParameterIfChanged(static_cast<std::int32_t>(id), value);
       }
     }
-    else if (id == kPitchBendId)
-    {
-      const double bend = std::floor((value * 2.0 - 1.0) * 8192.0 + 0.5);
-      const int raw = static_cast<int>(std::clamp(bend, -8192.0, 8191.0)) + 8192;
-      const std::uint8_t bytes[3] = {0xE0, static_cast<std::uint8_t>(raw & 0x7F),
-                                     static_cast<std::uint8_t>((raw >> 7) & 0x7F)};
-      m_plugin->ProcessShortMessage(bytes, 0);
-    }
-    else if (id == kAftertouchId)
-    {
-      const std::uint8_t bytes[3] = {0xD0, static_cast<std::uint8_t>(ToMidi7(value)), 0};
-      m_plugin->ProcessShortMessage(bytes, 0);
-    }
-    else if (id < kFirstControllerId + 128)
-    {
-      const std::uint8_t bytes[3] = {0xB0, static_cast<std::uint8_t>(id - kFirstControllerId),
-                                     static_cast<std::uint8_t>(ToMidi7(value))};
-      m_plugin->ProcessShortMessage(bytes, 0);
-    }
+  }
+}
+
+void MAudioPluginVST3Adapter::ApplyControllerPoint(ParamID id, ParamValue value, int32 offset)
+{
+  if (id == kPitchBendId)
+  {
+    const double bend = std::floor((value * 2.0 - 1.0) * 8192.0 + 0.5);
+    const int raw = static_cast<int>(std::clamp(bend, -8192.0, 8191.0)) + 8192;
+    const std::uint8_t bytes[3] = {0xE0, static_cast<std::uint8_t>(raw & 0x7F),
+                                   static_cast<std::uint8_t>((raw >> 7) & 0x7F)};
+    m_plugin->ProcessShortMessage(bytes, offset);
+  }
+  else if (id == kAftertouchId)
+  {
+    const std::uint8_t bytes[3] = {0xD0, static_cast<std::uint8_t>(ToMidi7(value)), 0};
+    m_plugin->ProcessShortMessage(bytes, offset);
+  }
+  else
+  {
+    const std::uint8_t bytes[3] = {0xB0, static_cast<std::uint8_t>(id - kFirstControllerId),
+                                   static_cast<std::uint8_t>(ToMidi7(value))};
+    m_plugin->ProcessShortMessage(bytes, offset);
   }
 }
 

@@ -129,9 +129,9 @@ TEST(MAudioPluginConcurrency, ProcessRacesWithSettersInitialisationAndRandomisat
   EXPECT_TRUE(effect.changedBit.load());
 }
 
-TEST(MAudioPluginConcurrency, BlockMeetingABusyProcessingLockIsSkippedNotWaitedFor)
+// Another thread holds `busy` (the processing or the buffer lock) while a block comes.
+static void ExpectBlockSkippedNotWaitedFor(IdentityPlugin& plugin, MLock& busy)
 {
-  IdentityPlugin plugin(2, 2, 128);
   plugin.InitProcessing();
 
   std::mutex mutex;
@@ -139,7 +139,7 @@ TEST(MAudioPluginConcurrency, BlockMeetingABusyProcessingLockIsSkippedNotWaitedF
   bool held = false;
   bool release = false;
   std::thread holder([&] {
-    plugin.ProcessingLock().Acquire(MSynchronizer::kInfinite);
+    busy.Acquire(MSynchronizer::kInfinite);
     {
       std::lock_guard<std::mutex> lock(mutex);
       held = true;
@@ -147,7 +147,7 @@ TEST(MAudioPluginConcurrency, BlockMeetingABusyProcessingLockIsSkippedNotWaitedF
     signal.notify_all();
     std::unique_lock<std::mutex> lock(mutex);
     signal.wait(lock, [&] { return release; });
-    plugin.ProcessingLock().Release();
+    busy.Release();
   });
 
   {
@@ -171,6 +171,13 @@ TEST(MAudioPluginConcurrency, BlockMeetingABusyProcessingLockIsSkippedNotWaitedF
   plugin.Process(block.inPointers.data(), block.outPointers.data(), 128, true);
   EXPECT_EQ(plugin.m_chunks.size(), 1u);
   EXPECT_EQ(block.out[0], block.in[0]);
+}
+
+TEST(MAudioPluginConcurrency, BlockMeetingABusyProcessingOrBufferLockIsSkippedNotWaitedFor)
+{
+  IdentityPlugin first(2, 2, 128), second(2, 2, 128);
+  ExpectBlockSkippedNotWaitedFor(first, first.ProcessingLock());
+  ExpectBlockSkippedNotWaitedFor(second, second.BufferLock());
 }
 
 namespace

@@ -427,12 +427,14 @@ TEST(MAudioPluginProcess, ProcessAllocatesNothingOnceBlockSizeAndChannelsAreStab
     bool bypassed;
     bool inPlace;
     bool replacing;
+    int blockSamples;
   } cases[] = {
-      {"chunked with interpolation", 1, false, false, true},
-      {"in place", 1, false, true, true},
-      {"accumulating", 1, false, false, false},
-      {"bypassed", 1, true, false, true},
-      {"oversampled", 4, false, false, true},
+      {"chunked with interpolation", 1, false, false, true, 512},
+      {"in place", 1, false, true, true, 512},
+      {"accumulating", 1, false, false, false, 512},
+      {"bypassed", 1, true, false, true, 512},
+      {"oversampled", 4, false, false, true, 512},
+      {"oversampled, longer than announced", 4, false, false, true, 5000}, // processed in pieces
   };
   for (const auto& c : cases)
   {
@@ -443,10 +445,11 @@ TEST(MAudioPluginProcess, ProcessAllocatesNothingOnceBlockSizeAndChannelsAreStab
     plugin.m_oversampling = c.oversampling;
     plugin.m_bypassed = c.bypassed;
     plugin.InitProcessing();
-    HostBlock block(512);
+    HostBlock warmUp(512);
+    RunBlock(plugin, warmUp, c.replacing);
+    HostBlock block(c.blockSamples);
     if (c.inPlace)
       block.InPlace();
-    RunBlock(plugin, block, c.replacing);
     for (int round = 0; round < 3; ++round)
     {
       plugin.SetParameter(0, round % 2 == 0 ? 0.9 : 0.1);

@@ -96,6 +96,7 @@ public:
   double GetOutputClipLevel() const override { return m_clipLevel; }
 
   MLock& ProcessingLock() { return m_processingLock; }
+  MLock& BufferLock() { return m_bufferLock; }
 
   std::vector<Chunk> m_chunks;
   std::int32_t m_effectLatency = 0;

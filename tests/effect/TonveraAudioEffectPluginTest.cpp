@@ -187,6 +187,39 @@ TEST(TonveraEffectTest, StereoDetectsOnMidAtWidthZeroAndOnTheLeftChannelOtherwis
   }
 }
 
+TEST(TonveraEffectTest, WidthCrossingZeroKeepsTheOutputContinuous)
+{
+  // Left and right differ, so mid/side and left/right are different pairs. 440 Hz has a period of
+  // 100 samples at 44 kHz: segments of 10000 samples join seamlessly. Width leaves 0 at sample
+  // 10000 and comes back at 20000.
+  auto effect = MakeEffect(2, 44000.0);
+  const Channels segment = {MTestSignals::Harmonic(10000, 440.0, 44000.0, kPartials),
+                            MTestSignals::Harmonic(10000, 440.0, 44000.0, {0.2, 0.05})};
+  Channels out(2);
+  for (double width : {0.0, 10.0, 0.0})
+  {
+    SetParameter(*effect, Effect::kWidth, width);
+    const Channels part = RunBlocks(*effect, segment, 512);
+    for (std::size_t c = 0; c < 2; ++c)
+      out[c].insert(out[c].end(), part[c].begin(), part[c].end());
+  }
+  // No step between neighbouring samples from the switch to two frames after it may exceed the
+  // output's own steps before and after by more than a quarter.
+  const auto largestStep = [](const std::vector<float>& x, std::size_t from, std::size_t to) {
+    float largest = 0.0f;
+    for (std::size_t i = from; i + 1 < to; ++i)
+      largest = std::max(largest, std::abs(x[i + 1] - x[i]));
+    return largest;
+  };
+  const auto settled = static_cast<std::size_t>(2 * effect->GetLatency());
+  for (std::size_t c = 0; c < 2; ++c)
+    for (std::size_t at : {10000u, 20000u})
+      EXPECT_LT(
+          largestStep(out[c], at - 1, at + settled),
+          1.25f * std::max(largestStep(out[c], at - 4000, at), largestStep(out[c], at + settled, at + 6000)))
+          << "channel " << c << " at " << at;
+}
+
 TEST(TonveraEffectTest, EightChannelsAreAllCorrectedByChannelZerosPitch)
 {
   const double rate = 48000.0;
@@ -275,9 +308,12 @@ TEST(TonveraScaleTest, ScaleSlotsSetAboveOneHalfAndShowOnOff)
   EXPECT_TRUE(effect.IsScaleNoteEnabled(4));
   EXPECT_EQ(slots.GetValueName(4).ToUTF8(), "On");
   EXPECT_EQ(slots.GetValueNameFrom01(0, 0.5).ToUTF8(), "Off");
-  EXPECT_EQ(slots.ParseValueName(0, "1"), 1.0);
-  EXPECT_EQ(slots.ParseValueName(0, "On"), 0.0);
-  EXPECT_EQ(slots.GetDefaultValue(0), 0.5);
+  // Typed texts read back as what they show; the default is the fresh state's "on".
+  EXPECT_EQ(std::tuple(slots.ParseValueName(0, "On"), slots.ParseValueName(0, "off"),
+                       slots.ParseValueName(0, "0.75")),
+            std::tuple(1.0, 0.0, 0.75));
+  slots.SetValue(4, slots.GetDefaultValue(4), false);
+  EXPECT_TRUE(effect.IsScaleNoteEnabled(4)) << "reset to default turns the note on";
 }
 
 TEST(TonveraScaleTest, SettingsCarryTheScaleIntoAnotherInstance)

@@ -20,6 +20,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 
 using namespace MEffectTest;
 using Effect = TonveraAudioEffectPlugin;
@@ -30,12 +31,22 @@ namespace
 class RecordingHost : public MAudioPluginAdapter
 {
 public:
-  void SendAutomation(std::int32_t index, double value) override { m_automation.emplace_back(index, value); }
+  void SendAutomation(std::int32_t index, double value) override
+  {
+    m_automation.emplace_back(index, value);
+    // Another thread must find the watched lock free: the plug-in calls no host under it.
+    if (m_watchedLock != nullptr)
+      std::thread([this] {
+        m_callsUnderLock += m_watchedLock->Acquire(0) != 0 || (m_watchedLock->Release(), false);
+      }).join();
+  }
   void SendBypassAutomation(bool) override {}
   void GenerateMIDIEvent(std::int32_t, const std::uint8_t*) override {}
   void ReportLatency() override {}
   bool ChangeEditorSize(std::int32_t, std::int32_t) override { return true; }
   std::vector<std::pair<std::int32_t, double>> m_automation;
+  MLock* m_watchedLock = nullptr;
+  int m_callsUnderLock = 0;
 };
 
 class TonveraPlugin : public testing::Test
@@ -140,6 +151,7 @@ TEST_F(TonveraPlugin, HostSeesTheParametersAndTheScaleSlots)
 
   // Choosing D major tells the host about each changed note: the opposite value, then the new.
   const std::int32_t c = IndexOf("C");
+  m_host.m_watchedLock = &TheEffect().GetProcessingLock();
   TheEffect().SelectScale(Effect::kMajor, 2);
   const std::vector<std::pair<std::int32_t, double>> expected = {
       {c + 0, 1.0}, {c + 0, 0.0}, {c + 3, 1.0}, {c + 3, 0.0},  {c + 5, 1.0},
@@ -147,6 +159,9 @@ TEST_F(TonveraPlugin, HostSeesTheParametersAndTheScaleSlots)
   EXPECT_EQ(m_host.m_automation, expected);
   EXPECT_EQ(m_plugin->GetParameter(c + 6), 1.0);
   EXPECT_EQ(m_plugin->GetParameter(c + 5), 0.0);
+  TheEffect().ResetScale();
+  EXPECT_EQ(m_host.m_automation.size(), expected.size() + 10);
+  EXPECT_EQ(m_host.m_callsUnderLock, 0) << "the host was called under the processing lock";
 }
 
 TEST_F(TonveraPlugin, SettingsSurviveTheHostStateBytes)

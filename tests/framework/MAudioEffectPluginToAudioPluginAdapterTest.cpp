@@ -182,6 +182,21 @@ TEST(MAudioEffectPluginToAudioPluginAdapter, ProcessingAllocatesNothingOnceIniti
   EXPECT_EQ(scope.Count(), 0u);
 }
 
+TEST(MAudioEffectPluginToAudioPluginAdapter, ARefusedRateKeepsTheSetUpAndProcessesSilenceUntilOneIsTaken)
+{
+  TestPlugin plugin;
+  for (const double rate : {700000.0, 48000.0})
+  {
+    plugin.SetSampleRate(rate);
+    plugin.InitProcessing();
+    plugin.Run(256);
+    const bool refused = rate > 500000.0;
+    EXPECT_EQ(
+        std::tuple(plugin.IsSetUpRefused(), plugin.Effect().GetSampleRate(), plugin.m_output[1][255] == 0.0f),
+        std::tuple(refused, refused ? 44100.0 : rate, refused));
+  }
+}
+
 TEST(MAudioEffectPluginToAudioPluginAdapter, RandomisingChangesParametersInRangeAndReinitialises)
 {
   TestPlugin plugin;

@@ -119,6 +119,8 @@ std::int32_t FakeEffect::InitProcessing(std::int32_t channels, double sampleRate
 {
   MLockGuard guard(m_processingLock);
   ++m_initialisations;
+  if (sampleRate > 500000.0)
+    return -1; // refused: nothing changes
   return MAudioEffectPlugin::InitProcessing(channels, sampleRate);
 }
 

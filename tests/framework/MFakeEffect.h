@@ -2,7 +2,7 @@
 // A small effect for the framework suites, reached only through its command function, as the
 // real effect is. Its parameters mirror the shape of a real parameter set (groups, floats with
 // and without the changed bit, and one parameter of each other stored type); Process scales the
-// input by DryWet / 2 and records what the adapter handed it.
+// input by DryWet / 2 and records what the adapter handed it. Rates above 500 kHz are refused.
 
 #include "framework/MAudioEffectPlugin.h"
 #include "framework/MQuorvelAudioEffectPlugin.h"

@@ -176,7 +176,8 @@ TEST_F(VST3AdapterTest, SampleRateIsRoundedHalfUpAndSmallOrWideRequestsChangeNot
                {88200.0, kSample32, kResultOk, 88200.0},
                {44100.5, kSample32, kResultOk, 44101.0},
                {100.0, kSample32, kResultOk, 44101.0},
-               {96000.0, kSample64, kResultFalse, 44101.0}};
+               {96000.0, kSample64, kResultFalse, 44101.0},
+               {600000.0, kSample32, kResultFalse, 44101.0}}; // refused by the plug-in
   for (const auto& c : cases)
   {
     ProcessSetup setup{kRealtime, c.sampleSize, 512, c.requested};
@@ -184,6 +185,61 @@ TEST_F(VST3AdapterTest, SampleRateIsRoundedHalfUpAndSmallOrWideRequestsChangeNot
     EXPECT_NEAR(m_host.ParameterValueById(kRate) * 200000.0, c.expected, 1e-6) << c.requested;
   }
   EXPECT_EQ(m_host.Processor()->canProcessSampleSize(kSample64), kResultFalse);
+  EXPECT_NEAR(RunStereo(64).back(), 0.5f, 1e-6f) << "the previous set-up still processes";
+}
+
+TEST_F(VST3AdapterTest, ControllerAnswersWhatTheHostSetUntilThePluginChangesItself)
+{
+  IEditController* controller = m_host.Controller();
+  for (const auto& c : {std::pair{kGain, 0.75}, std::pair{kBypass, 1.0}, std::pair{ParamID{10007}, 0.5}})
+  {
+    ASSERT_EQ(controller->setParamNormalized(c.first, c.second), kResultOk);
+    EXPECT_DOUBLE_EQ(controller->getParamNormalized(c.first), c.second) << c.first;
+  }
+  // Loading a state is the plug-in's own change: the controller follows it.
+  const std::vector<std::uint8_t> state = m_host.GetState();
+  m_host.QueueParameterChange(kGain, 0.25);
+  RunStereo(8);
+  controller->setParamNormalized(kGain, 0.9);
+  ASSERT_TRUE(m_host.SetState(state));
+  EXPECT_DOUBLE_EQ(controller->getParamNormalized(kGain), 0.5);
+}
+
+TEST_F(VST3AdapterTest, MidiOutputKeepsEachMessageKindAndMappedControllersKeepTheirOffset)
+{
+  const struct
+  {
+    std::uint8_t bytes[3];
+    int type;                  // -1: no event
+    int number, value, value2; // of a legacy controller event
+  } cases[] = {{{0x9F, 60, 100}, Event::kNoteOnEvent, 0, 0, 0},
+               {{0x8F, 61, 64}, Event::kNoteOffEvent, 0, 0, 0}, // echoed as a note-on of velocity 0
+               {{0xAF, 62, 33}, Event::kPolyPressureEvent, 0, 0, 0},
+               {{0xBF, 7, 99}, Event::kLegacyMIDICCOutEvent, 7, 99, 0},
+               {{0xCF, 5, 0}, Event::kLegacyMIDICCOutEvent, 130, 5, 0},
+               {{0xDF, 44, 0}, Event::kLegacyMIDICCOutEvent, kAfterTouch, 44, 0},
+               {{0xEF, 0x11, 0x40}, Event::kLegacyMIDICCOutEvent, kPitchBend, 0x11, 0x40},
+               {{0xFF, 0, 0}, -1, 0, 0, 0}}; // a system message has no event
+  for (const auto& c : cases)
+  {
+    const std::size_t before = m_host.OutputEvents().size();
+    m_host.SendMidi({{5, {c.bytes[0], c.bytes[1], c.bytes[2]}}});
+    RunStereo(16);
+    ASSERT_EQ(m_host.OutputEvents().size(), before + (c.type < 0 ? 0 : 1)) << int{c.bytes[0]};
+    const Event& e = m_host.OutputEvents().back();
+    if (c.type >= 0)
+    {
+      EXPECT_EQ(std::tuple(e.type + 0, e.sampleOffset), std::tuple(c.type, 5)) << int{c.bytes[0]};
+    }
+    if (c.number != 0)
+    {
+      EXPECT_EQ(std::tuple(e.midiCCOut.controlNumber + 0, e.midiCCOut.value + 0, e.midiCCOut.value2 + 0),
+                std::tuple(c.number, c.value, c.value2));
+    }
+  }
+  m_host.QueueParameterChange(10007, 1.0, 300);
+  RunStereo(512);
+  EXPECT_EQ(m_host.OutputEvents().back().sampleOffset, 300) << "the mapped controller keeps its offset";
 }
 
 TEST_F(VST3AdapterTest, SecondInitializeAndReinitialisationAfterTerminateKeepOneSetOfBusesAndParameters)

@@ -4,15 +4,19 @@
 //
 // Slots: 0 "Gain" (gain = 2 x value, default 0.5), 1 "Switch" (boolean), 2 "Last note"
 // (note / 127), 3 "Tempo" (bpm / 1000), 4 "Controller 7" (value / 127), 5 "Playing",
-// 6 "Rate" (host rate / 200000). A note-on is echoed to the MIDI output with velocity 100.
+// 6 "Rate" (host rate / 200000). A note-on is echoed to the MIDI output with velocity 100; a
+// message on channel 16 or of controller 7 comes back as it arrived, at its offset (a note-off as
+// a note-on of velocity 0), one per block. Rates above 500 kHz are refused.
 
 #include "base/MStorable.h"
 #include "core/plugin/MAudioPlugin.h"
 #include "host/module/MModule.h"
 #include "host/vst3/MAudioPluginVST3Factory.h"
 
+#include <array>
 #include <atomic>
 #include <cmath>
+#include <utility>
 
 namespace
 {
@@ -54,8 +58,32 @@ public:
     AssignAutomationIndices();
   }
 
+  void InitProcessing() override
+  {
+    if (GetSampleRate() > 500000.0)
+    {
+      return RefuseSetUp();
+    }
+    MAudioPlugin::InitProcessing();
+  }
+
+  bool ProcessMIDIEvent(std::int32_t delta, const std::uint8_t bytes[3]) override
+  {
+    const bool off = (bytes[0] & 0xF0) == 0x80;
+    if ((bytes[0] & 0x0F) == 0x0F || ((bytes[0] & 0xF0) == 0xB0 && bytes[1] == 7))
+    {
+      m_raw = {off ? std::uint8_t{0x9F} : bytes[0], bytes[1], off ? std::uint8_t{0} : bytes[2], 0};
+      m_rawDelta = delta;
+    }
+    return (bytes[0] & 0x0F) == 0x0F || MAudioPlugin::ProcessMIDIEvent(delta, bytes);
+  }
+
   void ProcessChunk(float** inputs, float** outputs, std::int32_t samples) override
   {
+    if (m_rawDelta >= 0)
+    {
+      GenerateMIDIEvent(std::exchange(m_rawDelta, -1), m_raw.data());
+    }
     const float gain = static_cast<float>(2.0 * m_gain.load(std::memory_order_relaxed));
     for (int channel = 0; channel < 2; ++channel)
     {
@@ -112,6 +140,8 @@ public:
   std::atomic<int> m_lastNote{0};
   std::atomic<int> m_controller7{0};
   std::atomic<int> m_echo{-1};
+  std::array<std::uint8_t, 4> m_raw{}; // audio thread only
+  std::int32_t m_rawDelta = -1;
 };
 
 void Slots::SetValue(std::int32_t slot, double value, bool /*silent*/)
