@@ -13,8 +13,9 @@
 //    factory presets copied in on first use.
 //
 // Threads: as the adapter. Slots, morphing, presets and paste run on the host or GUI thread;
-// none of them runs on the audio thread. A preset step that MIDI or a trigger parameter asks
-// for on the audio thread is queued and applied by ApplyQueuedPresetStep (GUI/host thread).
+// none of them runs on the audio thread. A program change or preset step that MIDI or a trigger
+// parameter asks for on the audio thread is queued and applied by ApplyQueuedPresetStep
+// (GUI/host thread): program n selects preset n of the tree in tree order.
 
 #include "base/MXmlItem.h"
 #include "framework/MAudioEffectPluginToAudioPluginAdapter.h"
@@ -122,9 +123,14 @@ public:
   void RestoreFactoryPresets();
   /// The factory presets shipped for this plug-in's effect (an empty tree for others).
   MXmlItem GetFactoryPresets() const;
-  /// Applies a queued preset step (from MIDI or the trigger parameters). Host/GUI thread; the
-  /// editor's idle tick calls it.
+  /// Applies what MIDI or the trigger parameters asked for on the audio thread: a program change
+  /// first (preset `program` in tree order; one beyond the tree is ignored), then the summed
+  /// preset steps. Host/GUI thread; the editor's idle tick calls it.
   void ApplyQueuedPresetStep();
+  /// MIDI program change (audio thread): after the base's handling, queues the program for
+  /// ApplyQueuedPresetStep.
+  void ProcessProgramChange(std::int32_t delta, double time, std::int32_t channel,
+                            std::int32_t program) override;
 
   // ---- the preset manager's target (see MPresetManagerT) ----
 
@@ -163,4 +169,5 @@ private:
   bool m_presetFileUnreadable = false;
   MString m_presetTreeError;
   std::atomic<std::int32_t> m_queuedPresetStep{0};
+  std::atomic<std::int32_t> m_queuedProgram{-1};
 };

@@ -218,10 +218,22 @@ void MQuorvelAudioEffectPlugin::ApplyPresetStep(std::int32_t step)
 void MQuorvelAudioEffectPlugin::ApplyQueuedPresetStep()
 {
   MHostCallShield::Run("MQuorvelAudioEffectPlugin::ApplyQueuedPresetStep", [&] {
+    PresetManager& manager = GetPresetManager();
+    const std::int32_t program = m_queuedProgram.exchange(-1, std::memory_order_relaxed);
+    if (program >= 0 && program < manager.GetPresetCount())
+      manager.ApplyPresetAt(program);
     const std::int32_t step = m_queuedPresetStep.exchange(0, std::memory_order_relaxed);
     if (step != 0)
-      GetPresetManager().Step(step);
+      manager.Step(step);
   });
+}
+
+void MQuorvelAudioEffectPlugin::ProcessProgramChange(std::int32_t delta, double time, std::int32_t channel,
+                                                     std::int32_t program)
+{
+  MAudioEffectPluginToAudioPluginAdapter::ProcessProgramChange(delta, time, channel, program);
+  if (program >= 0 && program < 128)
+    m_queuedProgram.store(program, std::memory_order_relaxed);
 }
 
 void MQuorvelAudioEffectPlugin::OnEditorIdle()
