@@ -71,7 +71,7 @@ public:
   /// The window asks "Are you sure you want to replace selected preset?" first.
   void ReplaceWithCurrent(MXmlItem& preset)
   {
-    const MString name = preset.GetAttribute(MString("name"), MString("Unnamed preset"));
+    const MString name = preset.GetAttribute(MString("name"), MString::FromLiteral(kUnnamedPreset));
     MXmlItem settings(MString("preset"));
     m_target.SavePresetSettings(settings);
     settings.SetAttribute(MString("name"), name);

@@ -39,6 +39,15 @@ public:
   /// Deepest nesting of folders.
   static constexpr std::int32_t kMaxFolderDepth = 64;
 
+  /// Texts of the preset window: new items' names, the overwrite question, the file dialogs'
+  /// titles and the exchange files' extension.
+  static constexpr const char* kUnnamedPreset = "Unnamed preset";
+  static constexpr const char* kNewFolder = "New folder";
+  static constexpr const char* kReplaceQuestion = "Are you sure you want to replace selected preset?";
+  static constexpr const char* kExportTitle = "Export preset directory";
+  static constexpr const char* kImportTitle = "Import preset directory";
+  static constexpr const char* kExchangeExtension = "mpresets";
+
   /// An empty tree (root "presets").
   MPresetTree();
   virtual ~MPresetTree();
@@ -87,7 +96,7 @@ public:
   // ---- edits (the preset window calls these) ----
 
   /// Appends a folder "New folder" (or `name`) to `parent`.
-  MXmlItem& AddFolder(MXmlItem& parent, const MString& name = MString("New folder"));
+  MXmlItem& AddFolder(MXmlItem& parent, const MString& name = MString::FromLiteral(kNewFolder));
   /// Appends a preset with the given settings (an expanded preset) to `parent`.
   MXmlItem& AddPreset(MXmlItem& parent, const MString& name, const MXmlItem& settings);
   /// Renames a folder or a preset.

@@ -161,29 +161,29 @@ TEST(TonveraCrossFormatTest, SlotCStateLoadsThroughEitherInterfaceWithTheSevenOt
 {
   Pair pair;
   ASSERT_TRUE(pair.Load());
-  const auto decode = [](const std::vector<std::uint8_t>& bytes) {
+  const auto decode = [](const std::vector<std::uint8_t>& bytes, MXmlItem& item) {
     MMemoryStream stream(bytes.data(), bytes.size());
-    MXmlItem item;
     MXmlReader::ReadCompressed(stream, item);
-    return item;
   };
-  MXmlItem state = decode(pair.vst2.GetState());
+  MXmlItem state;
+  decode(pair.vst2.GetState(), state);
   state.SetAttribute("PresetIndex", "2");
-  ASSERT_TRUE(state.HasSubItem("Preset2") && state.HasSubItem("Preset1"));
+  ASSERT_TRUE(state.HasSubItem("Preset2"));
   state.GetSubItem().SetName("Preset0");
   state.GetSubItem().SetAttribute("parameterAutoTuneDepth", "0.25");
   MMemoryStream encoded;
   MXmlWriter::WriteCompressed(state, encoded);
-  const std::vector<std::uint8_t> bytes(encoded.GetBuffer()->GetData(),
-                                        encoded.GetBuffer()->GetData() + encoded.GetBuffer()->GetSize());
+  const auto& buffer = *encoded.GetBuffer();
   for (MTestHost* host : {static_cast<MTestHost*>(&pair.vst2), static_cast<MTestHost*>(&pair.vst3)})
   {
-    ASSERT_TRUE(host->SetState(bytes));
-    const MXmlItem saved = decode(host->GetState());
+    ASSERT_TRUE(host->SetState({buffer.GetData(), buffer.GetData() + buffer.GetSize()}));
+    MXmlItem saved;
+    decode(host->GetState(), saved);
     EXPECT_EQ(saved.GetAttribute("PresetIndex", "").ToUTF8(), "2");
     for (int slot = 0; slot < 8; ++slot)
       EXPECT_EQ(saved.HasSubItem(MString::FromInteger(slot).Insert(0, "Preset")), slot != 2) << slot;
-    ASSERT_TRUE(saved.HasSubItem("Preset0"));
-    EXPECT_EQ(saved.GetSubItem().GetAttribute("parameterAutoTuneDepth", "").ToUTF8(), "0.25");
+    EXPECT_EQ(saved.HasSubItem("Preset0") ? saved.GetSubItem().GetAttribute("parameterAutoTuneDepth", "")
+                                          : "",
+              MString("0.25"));
   }
 }
