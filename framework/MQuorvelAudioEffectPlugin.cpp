@@ -1,8 +1,26 @@
 #include "framework/MQuorvelAudioEffectPlugin.h"
 
+#include "base/MException.h"
 #include "base/MHostCallShield.h"
+#include "base/MLockGuard.h"
+#include "base/MMemoryStream.h"
 #include "base/MStorable.h"
+#include "base/MXmlReader.h"
+#include "base/MXmlWriter.h"
 #include "framework/MSettingsText.h"
+
+#include <algorithm>
+#include <cmath>
+
+const MQuorvelAudioEffectPlugin::ProtectionLevel
+    MQuorvelAudioEffectPlugin::kProtection[MQuorvelAudioEffectPlugin::kProtectionLevels] = {
+        {"Minimal protection", "Minimal quality, minimal CPU hit.", 2048},
+        {"Normal protection", "Normal quality, average CPU hit, usually good enough.", 256},
+        {"High protection", "High quality, higher CPU hit.", 32},
+        {"Very high protection", "Very high quality, very high CPU hit, artifacts very rare.", 8},
+        {"Extreme protection",
+         "Maximum quality, extreme CPU hit, artifacts caused only by digital audio limitations.", 1},
+};
 
 MQuorvelAudioEffectPlugin::MQuorvelAudioEffectPlugin()
 {
@@ -31,6 +49,8 @@ void MQuorvelAudioEffectPlugin::Store(MStoreContext& context)
           MSettingsText::ReadInteger(item.GetAttribute(), value) && value >= 0 && value < kPresetSlots)
         m_presetIndex = value;
       m_requestedPresetIndex = m_presetIndex;
+      if (m_previousPresetIndex == m_presetIndex)
+        m_previousPresetIndex = m_presetIndex == 0 ? 1 : 0;
     }
     for (std::int32_t slot = 0; slot < kPresetSlots; ++slot)
     {
@@ -51,6 +71,8 @@ void MQuorvelAudioEffectPlugin::Store(MStoreContext& context)
   MAudioEffectPluginToAudioPluginAdapter::Store(context);
 }
 
+// ---- slots ----------------------------------------------------------------------------------------
+
 const MXmlItem& MQuorvelAudioEffectPlugin::GetPresetSlot(std::int32_t index) const
 {
   static const MXmlItem empty;
@@ -61,4 +83,163 @@ void MQuorvelAudioEffectPlugin::SetPresetSlot(std::int32_t index, const MXmlItem
 {
   if (index >= 0 && index < kPresetSlots)
     m_presetSlots[static_cast<std::size_t>(index)] = settings;
+}
+
+bool MQuorvelAudioEffectPlugin::IsEmptySlot(const MXmlItem& slot)
+{
+  return slot.GetAttributeCount() == 0 && slot.GetSubItemCount() == 0;
+}
+
+bool MQuorvelAudioEffectPlugin::SelectSlot(std::int32_t index)
+{
+  return MHostCallShield::Run("MQuorvelAudioEffectPlugin::SelectSlot", false, [&] {
+    if (index < 0 || index >= kPresetSlots)
+      return false;
+    if (index == m_presetIndex)
+      return true;
+    MXmlItem live(MString("settings"));
+    SavePresetSettings(live);
+    MXmlItem next = m_presetSlots[static_cast<std::size_t>(index)];
+    m_presetSlots[static_cast<std::size_t>(m_presetIndex)] = std::move(live);
+    m_previousPresetIndex = m_presetIndex;
+    m_presetIndex = index;
+    m_requestedPresetIndex = index;
+    if (!IsEmptySlot(next))
+      LoadPresetSettings(next);
+    m_presetSlots[static_cast<std::size_t>(index)] = MXmlItem(MString("settings"));
+    return true;
+  });
+}
+
+MString MQuorvelAudioEffectPlugin::SlotName(std::int32_t index)
+{
+  if (index < 0 || index >= kPresetSlots)
+    return MString();
+  MString name;
+  name += static_cast<char16_t>(u'A' + index);
+  return name;
+}
+
+// ---- morphing -----------------------------------------------------------------------------------------
+
+void MQuorvelAudioEffectPlugin::PrepareMorph()
+{
+  MHostCallShield::Run("MQuorvelAudioEffectPlugin::PrepareMorph", [&] {
+    const std::int32_t count = GetNumParameters();
+    MXmlItem live(MString("settings"));
+    SavePresetSettings(live);
+    std::vector<std::array<double, 4>> values(static_cast<std::size_t>(std::max(count, 0)));
+    // Each slot's normalised values come from the plug-in itself: load the slot, read every
+    // parameter. Exact for every kind of parameter, whatever the stored form.
+    for (std::int32_t slot = 0; slot < 4; ++slot)
+    {
+      MXmlItem settings = slot == m_presetIndex || IsEmptySlot(m_presetSlots[static_cast<std::size_t>(slot)])
+                              ? live
+                              : m_presetSlots[static_cast<std::size_t>(slot)];
+      LoadPresetSettings(settings);
+      for (std::int32_t index = 0; index < count; ++index)
+        values[static_cast<std::size_t>(index)][static_cast<std::size_t>(slot)] = GetParameter(index);
+    }
+    LoadPresetSettings(live);
+    m_morphValues = std::move(values);
+  });
+}
+
+bool MQuorvelAudioEffectPlugin::Morph(double u, double v)
+{
+  return MHostCallShield::Run("MQuorvelAudioEffectPlugin::Morph", false, [&] {
+    const std::int32_t count = GetNumParameters();
+    if (m_morphValues.empty() || static_cast<std::int32_t>(m_morphValues.size()) != count ||
+        !std::isfinite(u) || !std::isfinite(v))
+      return false;
+    u = std::clamp(u, 0.0, 1.0);
+    v = std::clamp(v, 0.0, 1.0);
+    {
+      MLockGuard guard(m_processingLock, 5000);
+      for (std::int32_t index = 0; index < count; ++index)
+      {
+        const std::array<double, 4>& corner = m_morphValues[static_cast<std::size_t>(index)];
+        const double left = (1.0 - v) * corner[0] + v * corner[2];
+        const double right = (1.0 - v) * corner[1] + v * corner[3];
+        const double value = (1.0 - u) * left + u * right;
+        if (std::fabs(value - GetParameter(index)) > 1e-05)
+          SetParameterFromEditor(index, value);
+      }
+    }
+    ActualiseAfterLoading();
+    return true;
+  });
+}
+
+MString MQuorvelAudioEffectPlugin::MorphWarningText() const
+{
+  MString text("Preset ");
+  text += SlotName(m_presetIndex);
+  text +=
+      MString(" is currently selected, which means that the changes you have made using ABCD morphing will "
+              "replace it. ABCD morphing uses presets A,B,C and D, so next time you use it you would be "
+              "morphing different presets, because you are going to change one of them.<p><p><b>Would you "
+              "like to select preset E, so that the ABCD settings will be preseved?");
+  return text;
+}
+
+// ---- protection ---------------------------------------------------------------------------------------
+
+std::int32_t MQuorvelAudioEffectPlugin::GetProtectionLevel() const noexcept
+{
+  for (std::int32_t level = 0; level < kProtectionLevels; ++level)
+    if (kProtection[level].blockSize == GetMaxLFOBlockSize())
+      return level;
+  return -1;
+}
+
+void MQuorvelAudioEffectPlugin::SetProtectionLevel(std::int32_t level) noexcept
+{
+  if (level >= 0 && level < kProtectionLevels)
+    SetMaxLFOBlockSize(kProtection[level].blockSize);
+}
+
+// ---- copy and paste -----------------------------------------------------------------------------------
+
+MString MQuorvelAudioEffectPlugin::CopySettingsText()
+{
+  return MHostCallShield::Run("MQuorvelAudioEffectPlugin::CopySettingsText", MString(), [&] {
+    MXmlItem settings(MString("settings"));
+    MStoreContext context(true, settings);
+    Store(context);
+    MMemoryStream stream;
+    MXmlWriter::Write(settings, stream, true, "utf-8");
+    const auto& buffer = stream.GetBuffer();
+    return MString::FromUTF8(
+        std::string_view(reinterpret_cast<const char*>(buffer->GetData()), buffer->GetSize()));
+  });
+}
+
+bool MQuorvelAudioEffectPlugin::PasteSettingsText(const MString& text, MString& error)
+{
+  error = MString();
+  try
+  {
+    // Pasted text is as untrusted as a host's state: the same 16 MiB cap.
+    const std::string bytes = text.ToUTF8();
+    if (bytes.size() > (16u << 20))
+      throw MException(MString("The pasted text is larger than 16 MiB."));
+    MMemoryStream stream(bytes.data(), bytes.size());
+    MXmlItem settings;
+    MXmlReader::Read(stream, settings);
+    if (!settings.GetName().EqualsName(MString("settings")))
+      throw MException(MString("The pasted text holds no plug-in settings."));
+    MStoreContext context(false, settings);
+    Store(context);
+    return true;
+  }
+  catch (const MException& exception)
+  {
+    error = exception.Message();
+  }
+  catch (...)
+  {
+    error = MString("The pasted text could not be read.");
+  }
+  return false;
 }

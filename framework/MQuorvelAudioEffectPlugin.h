@@ -1,23 +1,49 @@
 #pragma once
 // MQuorvelAudioEffectPlugin: the plug-in class every effect of the family is hosted in.
 //
-// It adds to the adapter what all these effects share in their state: eight preset slots (A to
-// H, index 0..7) of which one is active, and the automatic-gain switch. The live plug-in state is
-// the state of the active slot; each other slot keeps a copy of its own state item. Editor
-// features (slot buttons, morphing, settings window) come with the editor.
+// It adds to the adapter what all these effects share:
+//  - eight preset slots (A to H, index 0..7) of which one is active, with an A/B switch. The live
+//    plug-in state is the state of the active slot; each other slot keeps a copy of its own
+//    settings item (the adapter's StoreSettings part: effect parameters, controllers, current
+//    preset). A slot that was never visited is empty and takes the live state when chosen;
+//  - ABCD morphing: the live parameters as a bilinear blend of slots A, B, C and D;
+//  - the automatic-gain switch and the automation protection levels (maxLFOBlockSize);
+//  - copy and paste of the whole state as XML text;
+//  - the user's preset tree (presets.xml in the preset folder, see GetPresetFolder), with the
+//    factory presets copied in on first use.
 //
-// Threads: as the adapter; the slots are touched on the host and GUI threads only.
+// Threads: as the adapter. Slots, morphing, presets and paste run on the host or GUI thread;
+// none of them runs on the audio thread. A program change or preset step that MIDI or a trigger
+// parameter asks for on the audio thread is queued and applied by ApplyQueuedPresetStep
+// (GUI/host thread): program n selects preset n of the tree in tree order.
 
 #include "base/MXmlItem.h"
 #include "framework/MAudioEffectPluginToAudioPluginAdapter.h"
+#include "framework/MPresetManagerT.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <vector>
 
 class MQuorvelAudioEffectPlugin : public MAudioEffectPluginToAudioPluginAdapter
 {
 public:
   static constexpr std::int32_t kPresetSlots = 8;
+  /// Slot E: where morphing moves the active slot so that slots A to D stay as they are.
+  static constexpr std::int32_t kFirstSlotOutsideMorph = 4;
+
+  /// One automation protection level of the general settings: a choice of maxLFOBlockSize.
+  struct ProtectionLevel
+  {
+    const char* name;
+    const char* help;
+    std::int32_t blockSize;
+  };
+  static constexpr std::int32_t kProtectionLevels = 5;
+  static const ProtectionLevel kProtection[kProtectionLevels];
+
+  using PresetManager = MPresetManagerT<MQuorvelAudioEffectPlugin>;
 
   MQuorvelAudioEffectPlugin();
   ~MQuorvelAudioEffectPlugin() override;
@@ -26,22 +52,122 @@ public:
   /// adapter's part. A "PresetIndex" outside 0..7 is ignored.
   void Store(MStoreContext& context) override;
 
+  // ---- slots (host/GUI thread) ----
+
   std::int32_t GetPresetIndex() const noexcept { return m_presetIndex; }
   std::int32_t GetRequestedPresetIndex() const noexcept { return m_requestedPresetIndex; }
+  /// The slot active before the current one (the A/B partner).
+  std::int32_t GetPreviousPresetIndex() const noexcept { return m_previousPresetIndex; }
   /// The stored state of slot `index` (0..7); an empty item outside the range.
   const MXmlItem& GetPresetSlot(std::int32_t index) const;
   /// Replaces the stored state of slot `index` (ignored outside 0..7).
   void SetPresetSlot(std::int32_t index, const MXmlItem& settings);
+  /// Keeps the live state as the stored state of the active slot, makes `index` active and
+  /// loads its stored state (an empty slot keeps the live state). False outside 0..7.
+  bool SelectSlot(std::int32_t index);
+  /// The A/B button: back to the previously active slot.
+  void ToggleAB() { SelectSlot(m_previousPresetIndex); }
+  /// The slot letter "A" .. "H" (empty outside 0..7).
+  static MString SlotName(std::int32_t index);
+
+  // ---- ABCD morphing (GUI thread) ----
+
+  /// Takes the normalised value of every host parameter from slots A to D (the live state for
+  /// the active slot or an empty one). Loads each slot once and the live state again.
+  void PrepareMorph();
+  /// Sets each parameter to the blend at (u, v) in 0..1 x 0..1 (A at (0, 0), B at (1, 0), C at
+  /// (0, 1), D at (1, 1)) and reports changes beyond 1e-5 to the host as automation. Needs
+  /// PrepareMorph first; false when it was not run or the parameter count changed since.
+  /// Takes the processing lock (throws "Could not acquire mutex." only past a timeout).
+  bool Morph(double u, double v);
+  /// Whether morphing would overwrite the active slot (one of A to D is active).
+  bool MorphOverwritesActiveSlot() const noexcept { return m_presetIndex < kFirstSlotOutsideMorph; }
+  /// The question the morph editor asks when MorphOverwritesActiveSlot(); "yes" selects slot E.
+  MString MorphWarningText() const;
+
+  // ---- automatic gain, protection ----
+
   bool IsAGCEnabled() const noexcept { return m_agc; }
   void SetAGCEnabled(bool enabled) noexcept { m_agc = enabled; }
+  /// The level whose block size equals maxLFOBlockSize, -1 when none does.
+  std::int32_t GetProtectionLevel() const noexcept;
+  /// Sets maxLFOBlockSize to the level's block size (0..4; others ignored).
+  void SetProtectionLevel(std::int32_t level) noexcept;
+
+  // ---- copy and paste (GUI thread) ----
+
+  /// The whole state as an XML document (compact UTF-8 with the declaration).
+  MString CopySettingsText();
+  /// Decodes `text` completely and only then loads it as the whole state. False with `error`
+  /// naming the problem when it is no settings document; the state is then unchanged.
+  bool PasteSettingsText(const MString& text, MString& error);
+
+  // ---- presets (host/GUI thread) ----
+
+  /// The preset folder: "Presets" in the settings folder; empty when there is none.
+  static MString GetPresetFolder();
+  /// presets.xml in the preset folder; empty when there is no settings folder.
+  static MString GetPresetFilePath();
+  /// The tree, read from presets.xml on first use. A missing file starts the tree with the
+  /// factory presets (and writes it); an unreadable one leaves an empty tree, keeps the file as
+  /// it is and reports why through GetPresetTreeError.
+  PresetManager& GetPresetManager();
+  /// Why presets.xml could not be read (empty when it was fine).
+  const MString& GetPresetTreeError() const noexcept { return m_presetTreeError; }
+  /// Writes the tree to presets.xml. When the file could not be read earlier it is first moved
+  /// aside as "presets.xml.unreadable" (numbered when that exists), never overwritten. False
+  /// with `error` set on failure.
+  bool SavePresetTree(MString& error);
+  /// Puts the factory presets back into the tree (replacing ones of the same name in the
+  /// factory folders, keeping everything else); does not save.
+  void RestoreFactoryPresets();
+  /// The factory presets shipped for this plug-in's effect (an empty tree for others).
+  MXmlItem GetFactoryPresets() const;
+  /// Applies what MIDI or the trigger parameters asked for on the audio thread: a program change
+  /// first (preset `program` in tree order; one beyond the tree is ignored), then the summed
+  /// preset steps. Host/GUI thread; the editor's idle tick calls it.
+  void ApplyQueuedPresetStep();
+  /// MIDI program change (audio thread): after the base's handling, queues the program for
+  /// ApplyQueuedPresetStep.
+  void ProcessProgramChange(std::int32_t delta, double time, std::int32_t channel,
+                            std::int32_t program) override;
+
+  // ---- the preset manager's target (see MPresetManagerT) ----
+
+  /// Loads an expanded preset with StoreSettings. A preset without controller lists (the factory
+  /// presets) keeps the current assignments.
+  void LoadPresetSettings(MXmlItem& settings);
+  void SavePresetSettings(MXmlItem& settings);
+  std::int32_t GetCurrentPresetIndex() const noexcept { return m_currentPresetIndex; }
+  void SetCurrentPresetIndex(std::int32_t index) noexcept { m_currentPresetIndex = index; }
+
+  void OnEditorIdle() override;
 
   /// Pointer to the plug-in itself and its name once more, as the module's creation stores them.
   MQuorvelAudioEffectPlugin* m_self = nullptr;
   MString m_productName;
 
+protected:
+  /// Audio thread: only queues the step for ApplyQueuedPresetStep.
+  void ApplyPresetStep(std::int32_t step) override;
+  /// Presets in the "Randomizer" folder of the tree.
+  std::int32_t ChooseSmartRandom() override;
+
 private:
+  static bool IsEmptySlot(const MXmlItem& slot);
+
   MRelaxed<bool> m_agc{false};
   std::int32_t m_presetIndex = 0;
   std::int32_t m_requestedPresetIndex = 0;
+  std::int32_t m_previousPresetIndex = 1;
   std::array<MXmlItem, kPresetSlots> m_presetSlots;
+  /// Normalised values of slots A..D per host parameter, from PrepareMorph.
+  std::vector<std::array<double, 4>> m_morphValues;
+
+  PresetManager m_presetManager{*this};
+  bool m_presetTreeLoaded = false;
+  bool m_presetFileUnreadable = false;
+  MString m_presetTreeError;
+  std::atomic<std::int32_t> m_queuedPresetStep{0};
+  std::atomic<std::int32_t> m_queuedProgram{-1};
 };

@@ -2,6 +2,10 @@
 // by side: the same settings give the same state bytes, a state saved through one interface loads
 // through the other, and a sharp tone comes out on its note after exactly the reported latency.
 
+#include "base/MMemoryStream.h"
+#include "base/MXmlItem.h"
+#include "base/MXmlReader.h"
+#include "base/MXmlWriter.h"
 #include "tests/dsp/MCorrectorTestSupport.h"
 #include "tools/host/MTestHostVst2.h"
 #include "tools/host/MTestHostVst3.h"
@@ -148,5 +152,38 @@ TEST(TonveraCrossFormatTest, SharpToneThroughTheBundleComesOutOnA3AfterExactlyTh
     const double cents = MCorrectorTest::Cents(measured, 220.0);
     RecordProperty(channel == &left ? "leftCentsFromA3" : "rightCentsFromA3", std::to_string(cents));
     EXPECT_NEAR(cents, 0.0, 5.0) << measured << " Hz";
+  }
+}
+
+// A state with slot C active (edited from the module's own) loads through either interface and
+// saves again with "PresetIndex" 2 and the seven other slots, slot A's settings intact.
+TEST(TonveraCrossFormatTest, SlotCStateLoadsThroughEitherInterfaceWithTheSevenOtherSlots)
+{
+  Pair pair;
+  ASSERT_TRUE(pair.Load());
+  const auto decode = [](const std::vector<std::uint8_t>& bytes, MXmlItem& item) {
+    MMemoryStream stream(bytes.data(), bytes.size());
+    MXmlReader::ReadCompressed(stream, item);
+  };
+  MXmlItem state;
+  decode(pair.vst2.GetState(), state);
+  state.SetAttribute("PresetIndex", "2");
+  ASSERT_TRUE(state.HasSubItem("Preset2"));
+  state.GetSubItem().SetName("Preset0");
+  state.GetSubItem().SetAttribute("parameterAutoTuneDepth", "0.25");
+  MMemoryStream encoded;
+  MXmlWriter::WriteCompressed(state, encoded);
+  const auto& buffer = *encoded.GetBuffer();
+  for (MTestHost* host : {static_cast<MTestHost*>(&pair.vst2), static_cast<MTestHost*>(&pair.vst3)})
+  {
+    ASSERT_TRUE(host->SetState({buffer.GetData(), buffer.GetData() + buffer.GetSize()}));
+    MXmlItem saved;
+    decode(host->GetState(), saved);
+    EXPECT_EQ(saved.GetAttribute("PresetIndex", "").ToUTF8(), "2");
+    for (int slot = 0; slot < 8; ++slot)
+      EXPECT_EQ(saved.HasSubItem(MString::FromInteger(slot).Insert(0, "Preset")), slot != 2) << slot;
+    EXPECT_EQ(saved.HasSubItem("Preset0") ? saved.GetSubItem().GetAttribute("parameterAutoTuneDepth", "")
+                                          : "",
+              MString("0.25"));
   }
 }

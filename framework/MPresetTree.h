@@ -1,0 +1,123 @@
+#pragma once
+// MPresetTree: the user's presets as a tree of folders and presets, kept in "presets.xml".
+//
+// Document form (root item "presets"):
+//   <Directory Name="Vocals">            a folder; holds folders and presets in order
+//     <preset name="Lead" .../>          an expanded preset: the settings attributes and sub-items
+//     <preset name="Back" compressed="1">78DA...</preset>
+//   </Directory>
+// A compressed preset holds its expanded item written as a compact UTF-8 document (declaration
+// included), compressed with zlib at level 9 and written as upper-case hexadecimal text, two
+// digits per byte, high nibble first. "ExchangeIndex" is kept as it is. Items of other names are
+// kept but neither listed nor counted.
+//
+// Trust: presets.xml and exchanged ".mpresets" files are outside input. Load and Import read the
+// whole document into a separate tree and check it (size, nesting, counts, required names)
+// before anything here changes; on failure they throw MException naming the problem and the tree
+// is as it was. Compressed presets are checked only when applied (DecodePreset): one damaged
+// preset does not make the rest of the file unusable. Save writes a temporary file beside the
+// target and renames it over the target, so a crash or a killed process leaves the old or the new
+// document, never a part of one.
+//
+// Threads: main/GUI thread only (allocates, blocks on the file system). Not shared between
+// threads; each plug-in instance owns its tree.
+
+#include "base/MString.h"
+#include "base/MXmlItem.h"
+
+#include <cstdint>
+#include <vector>
+
+class MPresetTree
+{
+public:
+  /// Largest presets.xml or .mpresets file read.
+  static constexpr std::uint64_t kMaxFileBytes = 64u << 20;
+  /// Most presets in one document, and most folders.
+  static constexpr std::int32_t kMaxPresets = 100000;
+  static constexpr std::int32_t kMaxFolders = 10000;
+  /// Deepest nesting of folders.
+  static constexpr std::int32_t kMaxFolderDepth = 64;
+
+  /// Texts of the preset window: new items' names, the overwrite question, the file dialogs'
+  /// titles and the exchange files' extension.
+  static constexpr const char* kUnnamedPreset = "Unnamed preset";
+  static constexpr const char* kNewFolder = "New folder";
+  static constexpr const char* kReplaceQuestion = "Are you sure you want to replace selected preset?";
+  static constexpr const char* kExportTitle = "Export preset directory";
+  static constexpr const char* kImportTitle = "Import preset directory";
+  static constexpr const char* kExchangeExtension = "mpresets";
+
+  /// An empty tree (root "presets").
+  MPresetTree();
+  virtual ~MPresetTree();
+
+  MXmlItem& GetRoot() noexcept { return m_root; }
+  const MXmlItem& GetRoot() const noexcept { return m_root; }
+
+  // ---- files ----
+
+  /// Replaces the tree by the document at `path`. Throws MException (the file message, the
+  /// reader's message or the check's) and leaves the tree unchanged on any failure.
+  void Load(const MString& path);
+  /// Replaces the tree by `document` once it passes Check; throws and changes nothing otherwise.
+  void SetTree(MXmlItem document);
+  /// Writes the tree to `path` (indented UTF-8) through a temporary file and a rename; creates
+  /// the folder when missing. Throws MException on failure; the file at `path` is then untouched.
+  void Save(const MString& path) const;
+  /// Writes `folder` (a "Directory" item of this tree) as an exchange document.
+  void ExportFolder(const MXmlItem& folder, const MString& path) const;
+  /// Reads an exchange document and appends its folder to `parent` (the root or a folder of this
+  /// tree); a folder of the same name there gets " (2)", " (3)", ... appended. Answers how many
+  /// presets came in. Throws as Load; the tree is unchanged on failure.
+  std::int32_t ImportFolder(const MString& path, MXmlItem& parent);
+  /// ImportFolder for a document already read.
+  std::int32_t ImportDocument(MXmlItem document, MXmlItem& parent);
+
+  /// Checks a document read from outside: the root's name (`rootName`), folder nesting, counts,
+  /// "Name" on every folder and "name" on every preset. Throws MException naming the problem.
+  static void Check(const MXmlItem& root, const MString& rootName);
+
+  // ---- queries ----
+
+  /// Presets in tree order (depth first, in document order).
+  std::vector<MXmlItem*> ListPresets();
+  std::int32_t GetPresetCount() const;
+  /// The preset at `index` in tree order; throws MException "Index out of range.".
+  MXmlItem& GetPreset(std::int32_t index);
+  /// The first folder named `name` (case-insensitive), searched depth first; null when none.
+  MXmlItem* FindFolder(const MString& name);
+  /// Presets held in the folder `name` and its subfolders; 0 when there is no such folder.
+  /// The smart randomiser asks this for "Randomizer" and "Randomizer Multi".
+  std::int32_t CountPresetsIn(const MString& name);
+  /// The item holding `item` in this tree, null for the root or an item of another tree.
+  MXmlItem* FindParent(const MXmlItem& item);
+
+  // ---- edits (the preset window calls these) ----
+
+  /// Appends a folder "New folder" (or `name`) to `parent`.
+  MXmlItem& AddFolder(MXmlItem& parent, const MString& name = MString::FromLiteral(kNewFolder));
+  /// Appends a preset with the given settings (an expanded preset) to `parent`.
+  MXmlItem& AddPreset(MXmlItem& parent, const MString& name, const MXmlItem& settings);
+  /// Renames a folder or a preset.
+  static void Rename(MXmlItem& item, const MString& name);
+  /// Removes a folder (with its contents) or a preset; false when `item` is not in this tree.
+  bool Remove(const MXmlItem& item);
+  /// Converts every expanded preset to the compressed form; answers how many were converted.
+  std::int32_t CompressPresets();
+
+  // ---- the preset forms ----
+
+  static bool IsFolder(const MXmlItem& item);
+  static bool IsPreset(const MXmlItem& item);
+  static bool IsCompressed(const MXmlItem& preset);
+  /// The compressed form of an expanded preset (name, "compressed" 1, hexadecimal text).
+  static MXmlItem Compress(const MXmlItem& preset);
+  /// The expanded item of a preset: a copy of an expanded one, or the decoded text of a
+  /// compressed one (hexadecimal, zlib capped at 16 MiB, XML). Throws MException naming the
+  /// preset and the problem; `settings` is then unspecified and must be discarded.
+  static void DecodePreset(const MXmlItem& preset, MXmlItem& settings);
+
+private:
+  MXmlItem m_root;
+};

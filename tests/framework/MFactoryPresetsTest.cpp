@@ -1,0 +1,57 @@
+// The factory presets with the real effect: written into the user's tree on first use, each one
+// loads exactly as written with the scale it names, and restoring them keeps the user's own.
+
+#include "host/module/MModule.h"
+#include "host/module/TonveraModuleInterface.h"
+
+#include "effect/TonveraAudioEffectPlugin.h"
+#include "framework/MQuorvelAudioEffectPlugin.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <random>
+
+TEST(MFactoryPresets, FirstUseWritesThemAndEachLoadsExactlyAsWrittenAndRestoringKeepsTheUsersOwn)
+{
+  // A settings folder of the test's own, so the user's presets are never touched.
+  const auto folder =
+      std::filesystem::temp_directory_path() / ("tonvera-" + std::to_string(std::random_device{}()));
+  setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+  MModuleLibrary::AdapterCreated(MModuleLibrary::AdapterKind::kVst2);
+  std::unique_ptr<MQuorvelAudioEffectPlugin> plugin(
+      dynamic_cast<MQuorvelAudioEffectPlugin*>(CreateTonveraPlugin()));
+  auto& manager = plugin->GetPresetManager();
+  const std::int32_t shipped = manager.GetPresetCount();
+  ASSERT_GE(shipped, 12);
+  EXPECT_TRUE(std::filesystem::exists(MQuorvelAudioEffectPlugin::GetPresetFilePath().ToUTF8()));
+  for (MXmlItem* preset : manager.ListPresets())
+  {
+    manager.ApplyPreset(*preset);
+    MXmlItem state("settings");
+    plugin->SavePresetSettings(state);
+    for (int i = 0; i < preset->GetAttributeCount(); ++i) // real keys, values in range
+    {
+      const MAttribute& attribute = preset->GetAttributeAt(i);
+      EXPECT_TRUE(attribute.name.EqualsName("name") ||
+                  (state.HasAttribute(attribute.name) &&
+                   state.GetAttribute().ToDouble() == attribute.value.ToDouble()))
+          << preset->GetAttribute("name", "").ToUTF8() << ": " << attribute.name.ToUTF8();
+    }
+    const bool* pattern = TonveraAudioEffectPlugin::ScalePattern(
+        static_cast<int>(state.GetAttribute("ScaleType", "").ToInteger()));
+    const auto root = static_cast<int>(state.GetAttribute("ScaleNote", "").ToInteger());
+    ASSERT_NE(pattern, nullptr); // the notes are the scale that ScaleType and ScaleNote name
+    for (int pitch = 0; pitch < 12; ++pitch)
+      EXPECT_EQ(state.GetAttribute("Scale", "")[pitch] == u'1', pattern[(pitch - root + 12) % 12]) << pitch;
+  }
+
+  manager.Remove(manager.GetPreset(0));
+  manager.SaveCurrent(*manager.FindFolder("Factory"), "Mine");
+  plugin->RestoreFactoryPresets();
+  plugin->RestoreFactoryPresets();
+  EXPECT_EQ(manager.CountPresetsIn("Factory"), shipped + 1);
+  std::filesystem::remove_all(folder);
+}

@@ -1,0 +1,141 @@
+// The common effect base: slots and A/B, ABCD morphing, protection levels, copy and paste, and
+// presets applied to a live plug-in.
+#include "framework/MQuorvelAudioEffectPlugin.h"
+
+#include "tests/framework/MFakeEffect.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace MFrameworkTest;
+
+namespace
+{
+std::string Text(TestPlugin& plugin)
+{
+  return Inflate(plugin.SaveState());
+}
+
+double Get(TestPlugin& plugin, const char* name)
+{
+  return plugin.GetParameter(plugin.IndexOf(name));
+}
+} // namespace
+
+TEST(MQuorvelAudioEffectPluginTest, StateStoresSlotCWithSevenOthersThatLoadBackAndTheProtectionLevel)
+{
+  TestPlugin plugin;
+  plugin.SetParameter(plugin.IndexOf("Depth"), 0.125);
+  ASSERT_TRUE(plugin.SelectSlot(2));
+  plugin.SetParameter(plugin.IndexOf("Depth"), 0.875);
+  const std::string text = Text(plugin);
+  EXPECT_NE(text.find("PresetIndex=\"2\""), std::string::npos);
+  for (int slot = 0; slot < 8; ++slot)
+    EXPECT_EQ(text.find("<Preset" + std::to_string(slot)) != std::string::npos, slot != 2) << slot;
+
+  TestPlugin other;
+  const auto bytes = plugin.SaveState();
+  ASSERT_TRUE(other.LoadState(bytes->GetData(), bytes->GetSize()));
+  EXPECT_EQ(other.GetPresetIndex(), 2);
+  EXPECT_EQ(Text(other), text);
+  other.SelectSlot(0); // slot A's state came with the slot items
+  EXPECT_DOUBLE_EQ(Get(other, "Depth"), 0.125);
+  other.ToggleAB();
+  EXPECT_DOUBLE_EQ(Get(other, "Depth"), 0.875);
+  EXPECT_FALSE(other.SelectSlot(8));
+  const char* stored[] = {"\"2048\"", nullptr, "\"32\"", "\"8\"", "\"1\""}; // Normal is the default
+  for (int level = 0; level < MQuorvelAudioEffectPlugin::kProtectionLevels; ++level)
+  {
+    other.SetProtectionLevel(level);
+    EXPECT_EQ(other.GetProtectionLevel(), level);
+    const std::string attribute = std::string("MaxLFOBlockSize=") + (stored[level] ? stored[level] : "");
+    EXPECT_EQ(Text(other).find(attribute) != std::string::npos, stored[level] != nullptr) << level;
+  }
+}
+
+TEST(MQuorvelAudioEffectPluginTest, MorphCornersGiveSlotsAToDAndTheCentreTheirMean)
+{
+  TestPlugin plugin;
+  const double depth[4] = {0.125, 0.25, 0.5, 0.875};
+  const double shift[4] = {1.0, 0.0, 0.75, 0.25};
+  for (int slot = 0; slot < 4; ++slot)
+  {
+    plugin.SelectSlot(slot);
+    plugin.SetParameter(plugin.IndexOf("Depth"), depth[slot]);
+    plugin.SetParameter(plugin.IndexOf("Formant shift"), shift[slot]);
+  }
+  EXPECT_NE(plugin.MorphWarningText().ToUTF8().find("Preset D is currently selected"), std::string::npos);
+  plugin.SelectSlot(MQuorvelAudioEffectPlugin::kFirstSlotOutsideMorph);
+  plugin.PrepareMorph();
+  const double cases[][4] = {{0, 0, depth[0], shift[0]}, {1, 0, depth[1], shift[1]},
+                             {0, 1, depth[2], shift[2]}, {1, 1, depth[3], shift[3]},
+                             {0.5, 0.5, 0.4375, 0.5},    {-3, 7, depth[2], shift[2]}};
+  for (const auto& c : cases)
+  {
+    ASSERT_TRUE(plugin.Morph(c[0], c[1]));
+    EXPECT_DOUBLE_EQ(Get(plugin, "Depth"), c[2]) << c[0] << "," << c[1];
+    EXPECT_DOUBLE_EQ(Get(plugin, "Formant shift"), c[3]) << c[0] << "," << c[1];
+  }
+}
+
+TEST(MQuorvelAudioEffectPluginTest, PastedStateLoadsWholeAndBadTextChangesNothing)
+{
+  TestPlugin source, target;
+  source.SelectSlot(5);
+  const std::string before = Text(target);
+  MString error;
+  for (const char* bad :
+       {"", "words", "<other a=\"1\"/>", "<settings PresetIndex=\"3\"", "<settings><x></settings>"})
+    EXPECT_FALSE(target.PasteSettingsText(MString::FromUTF8(bad), error) || error.IsEmpty() ||
+                 Text(target) != before)
+        << bad;
+  ASSERT_TRUE(target.PasteSettingsText(source.CopySettingsText(), error)) << error.ToUTF8();
+  EXPECT_EQ(Text(target), Text(source));
+}
+
+TEST(MQuorvelAudioEffectPluginTest, PresetsApplyAlikeInBothFormsKeepControllersAndFollowProgramChanges)
+{
+  TestPlugin source;
+  source.SetParameter(source.IndexOf("Formant shift"), 0.9);
+  MXmlItem& root = source.GetPresetManager().GetRoot();
+  const MXmlItem expanded = source.GetPresetManager().SaveCurrent(root, "Mine");
+  TestPlugin first, second;
+  first.GetPresetManager().ApplyPreset(expanded);
+  second.GetPresetManager().ApplyPreset(MPresetTree::Compress(expanded));
+  EXPECT_EQ(Text(first), Text(second));
+  EXPECT_DOUBLE_EQ(Get(second, "Formant shift"), 0.9);
+
+  // A preset without controller lists, chosen by MIDI program change: applied on the host or
+  // GUI thread, it leaves the assignments alone.
+  source.m_controllers.assign(1, MControllerAssignment{});
+  source.m_controllers[0].parameter = source.IndexOf("Speed");
+  root.AddSubItem(MXmlItem("preset")).SetAttribute("parameterAutoTuneDepth", "0.75");
+  source.ProcessProgramChange(0, 0.0, 0, 1);
+  EXPECT_DOUBLE_EQ(Get(source, "Depth"), 0.5);
+  source.ApplyQueuedPresetStep();
+  EXPECT_DOUBLE_EQ(Get(source, "Depth"), 0.75);
+  EXPECT_EQ(source.GetCurrentPresetIndex(), 1);
+  EXPECT_TRUE(source.m_controllers.size() == 1 &&
+              source.m_controllers[0].parameter == source.IndexOf("Speed"));
+}
+
+TEST(MQuorvelAudioEffectPluginTest, UnreadablePresetFileIsReportedAndMovedAsideNeverOverwritten)
+{
+  const std::string path = MQuorvelAudioEffectPlugin::GetPresetFilePath().ToUTF8();
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  const std::string broken = "<?xml version=\"1.0\"?><presets><preset name=\"cut";
+  std::ofstream(path, std::ios::binary) << broken;
+  TestPlugin plugin;
+  EXPECT_EQ(plugin.GetPresetManager().GetPresetCount(), 0);
+  EXPECT_NE(plugin.GetPresetTreeError().ToUTF8().find("Unexpected end of XML input."), std::string::npos);
+  MString error;
+  ASSERT_TRUE(plugin.SavePresetTree(error)) << error.ToUTF8();
+  std::stringstream aside;
+  aside << std::ifstream(path + ".unreadable", std::ios::binary).rdbuf();
+  EXPECT_EQ(aside.str(), broken);
+  std::filesystem::remove(path);
+  std::filesystem::remove(path + ".unreadable");
+}
