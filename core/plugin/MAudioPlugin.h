@@ -174,7 +174,7 @@ public:
 
   /// Editor size used when "GlobalConfiguration.xml" names none (see GetDefaultEditorSize).
   static constexpr std::int32_t kDefaultEditorWidth = 720;
-  static constexpr std::int32_t kDefaultEditorHeight = 520;
+  static constexpr std::int32_t kDefaultEditorHeight = 440;
   /// Limits of a configured editor size.
   static constexpr std::int32_t kMinEditorWidth = 480;
   static constexpr std::int32_t kMinEditorHeight = 300;

@@ -64,9 +64,9 @@ public:
   static constexpr const char* kParametersId = "MainPluginParameters";
   static constexpr const char* kHelpId = "Help";
   /// Heights of the fixed parts, in pixels.
-  static constexpr std::int32_t kHeaderHeight = 46;
-  static constexpr std::int32_t kParametersHeight = 124;
-  static constexpr std::int32_t kHelpHeight = 50;
+  static constexpr std::int32_t kHeaderHeight = 40;
+  static constexpr std::int32_t kParametersHeight = 112;
+  static constexpr std::int32_t kHelpHeight = 46;
   static constexpr std::int32_t kMargin = 12;
 
   /// Places the parts that `contents` has (any may be missing) for its current size.

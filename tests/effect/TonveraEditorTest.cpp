@@ -47,7 +47,9 @@ protected:
   void SetUp() override
   {
     // No shared configuration: the editor opens at its built-in size and mode.
-    const std::string empty = (std::filesystem::temp_directory_path() / "tonvera-editor-test-home").string();
+    const std::filesystem::path home = std::filesystem::temp_directory_path() / "tonvera-editor-test-home";
+    std::filesystem::remove_all(home);
+    const std::string empty = home.string();
 #ifdef _WIN32
     _putenv_s("XDG_CONFIG_HOME", empty.c_str());
     _putenv_s("APPDATA", empty.c_str());
