@@ -42,7 +42,8 @@ public:
   /// Updates the help line for the control under the mouse, then one bounded round of the window
   /// system's work; never blocks.
   void Idle() override;
-  /// Resizes the window and its contents (sizes below 1 are ignored).
+  /// Resizes the window and its contents (sizes below 1 are ignored); when the area of the
+  /// plug-in's own controls changed, the plug-in builds them anew for it.
   void SetSize(std::int32_t width, std::int32_t height) override;
   MSize GetSize() const override;
   MWindow* GetWindow() const override { return m_window.get(); }
