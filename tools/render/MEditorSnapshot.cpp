@@ -1,6 +1,7 @@
 #include "tools/render/MEditorSnapshot.h"
 
 #include "core/plugin/MAudioPlugin.h"
+#include "effect/TonveraAudioEffectPlugin.h"
 #include "framework/MAudioEffectPluginToAudioPluginAdapter.h"
 #include "gui/MWindow.h"
 #include "gui/headless/MWindowSystemHeadless.h"
@@ -8,6 +9,8 @@
 #include "host/module/MModule.h"
 #include "host/module/TonveraModuleInterface.h"
 
+#include <algorithm>
+#include <cctype>
 #include <exception>
 #include <memory>
 
@@ -28,7 +31,24 @@ public:
   bool ChangeEditorSize(std::int32_t, std::int32_t) override { return true; }
 };
 
-bool Draw(MAudioPlugin& plugin, const std::vector<std::uint8_t>& state, MBitmap& picture, std::string& error)
+// Chooses the named scale in the effect's tuning panel; a type the effect does not know is left.
+void ChooseScale(MAudioEffectPluginToAudioPluginAdapter& adapter, const MScaleText::Choice& scale)
+{
+  auto* effect = dynamic_cast<TonveraAudioEffectPlugin*>(adapter.GetEffect());
+  if (effect == nullptr || scale.root < 0)
+    return;
+  for (int kind = 0; kind < TonveraAudioEffectPlugin::kScaleKindCount; ++kind)
+  {
+    std::string name = TonveraAudioEffectPlugin::ScaleName(kind);
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (name == scale.type)
+      effect->SelectScale(kind, scale.root);
+  }
+}
+
+bool Draw(MAudioPlugin& plugin, const std::vector<std::uint8_t>& state, const MScaleText::Choice& scale,
+          MBitmap& picture, std::string& error)
 {
   auto* adapter = dynamic_cast<MAudioEffectPluginToAudioPluginAdapter*>(&plugin);
   if (!state.empty() && (adapter == nullptr || !adapter->LoadState(state.data(), state.size())))
@@ -36,6 +56,8 @@ bool Draw(MAudioPlugin& plugin, const std::vector<std::uint8_t>& state, MBitmap&
     error = "the editor's plug-in refused the state of the loaded module";
     return false;
   }
+  if (adapter != nullptr)
+    ChooseScale(*adapter, scale);
   // Prepared as a host prepares it before showing the editor.
   const std::vector<MString> channels(2, MString("Channel"));
   plugin.SetChannelNames(channels, channels);
@@ -81,7 +103,8 @@ bool Draw(MAudioPlugin& plugin, const std::vector<std::uint8_t>& state, MBitmap&
 }
 } // namespace
 
-bool MEditorSnapshot::Render(const std::vector<std::uint8_t>& state, MBitmap& picture, std::string& error)
+bool MEditorSnapshot::Render(const std::vector<std::uint8_t>& state, const MScaleText::Choice& scale,
+                             MBitmap& picture, std::string& error)
 {
   SilentHost host;
   bool drawn = false;
@@ -93,7 +116,7 @@ bool MEditorSnapshot::Render(const std::vector<std::uint8_t>& state, MBitmap& pi
     else
     {
       plugin->SetHostAdapter(&host);
-      drawn = Draw(*plugin, state, picture, error);
+      drawn = Draw(*plugin, state, scale, picture, error);
     }
   }
   catch (const std::exception& exception)

@@ -155,7 +155,8 @@ private:
                      const MScaleText::Notes* scale, std::string& error);
   MScaleText::Notes EnabledNotes(MRenderHost& host);
   void ListParameters(MRenderHost& host);
-  bool SnapshotEditor(MRenderHost& host, std::vector<std::uint8_t>& png, std::string& error);
+  bool SnapshotEditor(MRenderHost& host, const MScaleText::Choice& scale, std::vector<std::uint8_t>& png,
+                      std::string& error);
   std::string PlotTitle(MRenderHost& host, const RenderPlan& plan, const MScaleText::Notes& notes);
   bool WritePicture(const std::string& path, const std::vector<std::uint8_t>& png, const char* what,
                     std::string& error);
@@ -267,7 +268,8 @@ void Job::ListParameters(MRenderHost& host)
   }
 }
 
-bool Job::SnapshotEditor(MRenderHost& host, std::vector<std::uint8_t>& png, std::string& error)
+bool Job::SnapshotEditor(MRenderHost& host, const MScaleText::Choice& scale, std::vector<std::uint8_t>& png,
+                         std::string& error)
 {
   // The module's state carries --state, --set and --scale over to the editor's own instance.
   const std::vector<std::uint8_t> state = host.SaveState(error);
@@ -277,7 +279,7 @@ bool Job::SnapshotEditor(MRenderHost& host, std::vector<std::uint8_t>& png, std:
     return false;
   }
   MBitmap picture;
-  if (!MEditorSnapshot::Render(state, picture, error))
+  if (!MEditorSnapshot::Render(state, scale, picture, error))
   {
     error = "--snapshot-editor: " + error;
     return false;
@@ -341,8 +343,9 @@ int Job::Render(const RenderPlan& plan)
       return Fail("cannot write \"" + plan.output + "\" in the requested file and sample type");
   }
   MScaleText::Notes scale{};
+  MScaleText::Choice choice;
   const bool hasScale = !plan.scale.empty();
-  if (hasScale && !MScaleText::Parse(plan.scale, scale, error))
+  if (hasScale && !MScaleText::Parse(plan.scale, scale, error, &choice))
     return Fail("--scale: " + error);
   std::vector<std::uint8_t> state;
   if (!m_options.stateIn.empty())
@@ -365,7 +368,7 @@ int Job::Render(const RenderPlan& plan)
   if (m_options.listParams)
     ListParameters(first);
   std::vector<std::uint8_t> editorPng;
-  if (!plan.snapshot.empty() && !SnapshotEditor(first, editorPng, error))
+  if (!plan.snapshot.empty() && !SnapshotEditor(first, choice, editorPng, error))
     return Fail(error);
 
   std::vector<std::uint8_t> savedState;
