@@ -204,7 +204,10 @@ TEST_F(MRenderFormatsTest, EditorPictureHasTheSizeHostsAreToldAndShowsTheCommand
                {"vst2", {"--scale", "F# minor", "--set", "Depth=37"}},
                // The same notes; only the first names the root and type the tuning panel shows.
                {"vst3", {"--scale", "D major"}},
-               {"vst3", {"--scale", "D,E,F#,G,A,B,C#"}}};
+               {"vst3", {"--scale", "D,E,F#,G,A,B,C#"}},
+               // The demo's settings with and without its voice played through the editor.
+               {"vst3", {"--demo", "--out-dir", Path("demo")}},
+               {"vst3", {"--scale", "D major", "--set", "Depth=100", "--set", "Speed=80"}}};
   std::vector<MBitmap> pictures;
   for (const auto& c : cases)
   {
@@ -219,4 +222,5 @@ TEST_F(MRenderFormatsTest, EditorPictureHasTheSizeHostsAreToldAndShowsTheCommand
   }
   EXPECT_FALSE(pictures[0] == pictures[1]) << "the command line's settings do not reach the editor";
   EXPECT_FALSE(pictures[2] == pictures[3]) << "a named scale's root and type do not reach the panel";
+  EXPECT_FALSE(pictures[4] == pictures[5]) << "the demo's voice does not reach the tuning indicator";
 }

@@ -18,6 +18,7 @@ namespace
 {
 // Any non-zero handle: the headless system places the editor in it without looking it up.
 constexpr MNativeHandle kParent = 1;
+constexpr std::size_t kBlock = 512;
 
 // A host that takes every request and answers nothing; size requests are granted, as a host that
 // can resize its window does.
@@ -47,22 +48,40 @@ void ChooseScale(MAudioEffectPluginToAudioPluginAdapter& adapter, const MScaleTe
   }
 }
 
-bool Draw(MAudioPlugin& plugin, const std::vector<std::uint8_t>& state, const MScaleText::Choice& scale,
-          MBitmap& picture, std::string& error)
+// Plays mono sound through the plug-in on both of its channels, in host-sized blocks.
+void Play(MAudioPlugin& plugin, std::span<const float> sound)
+{
+  std::vector<float> left(kBlock);
+  std::vector<float> right(kBlock);
+  std::vector<float> outLeft(kBlock);
+  std::vector<float> outRight(kBlock);
+  float* inputs[MAudioPlugin::kPointersPerBus] = {left.data(), right.data()};
+  float* outputs[MAudioPlugin::kPointersPerBus] = {outLeft.data(), outRight.data()};
+  for (std::size_t start = 0; start < sound.size(); start += kBlock)
+  {
+    const std::size_t count = std::min<std::size_t>(kBlock, sound.size() - start);
+    std::copy_n(sound.begin() + static_cast<std::ptrdiff_t>(start), count, left.begin());
+    std::copy_n(sound.begin() + static_cast<std::ptrdiff_t>(start), count, right.begin());
+    plugin.Process(inputs, outputs, static_cast<std::int32_t>(count), true);
+  }
+}
+
+bool Draw(MAudioPlugin& plugin, const MEditorSnapshot::Setup& setup, MBitmap& picture, std::string& error)
 {
   auto* adapter = dynamic_cast<MAudioEffectPluginToAudioPluginAdapter*>(&plugin);
-  if (!state.empty() && (adapter == nullptr || !adapter->LoadState(state.data(), state.size())))
+  if (!setup.state.empty() &&
+      (adapter == nullptr || !adapter->LoadState(setup.state.data(), setup.state.size())))
   {
     error = "the editor's plug-in refused the state of the loaded module";
     return false;
   }
   if (adapter != nullptr)
-    ChooseScale(*adapter, scale);
+    ChooseScale(*adapter, setup.scale);
   // Prepared as a host prepares it before showing the editor.
   const std::vector<MString> channels(2, MString("Channel"));
   plugin.SetChannelNames(channels, channels);
-  plugin.SetSampleRate(44100.0);
-  plugin.SetBlockSize(512);
+  plugin.SetSampleRate(setup.playbackRateHz);
+  plugin.SetBlockSize(kBlock);
   plugin.InitProcessing();
 
   MWindowSystemHeadless system;
@@ -80,7 +99,8 @@ bool Draw(MAudioPlugin& plugin, const std::vector<std::uint8_t>& state, const MS
     MAudioPlugin& plugin;
     ~EditorCloser() { plugin.DestroyEditor(); }
   } closer{plugin};
-  // A host's first idle ticks: pending updates and layout run before the picture is taken.
+  Play(plugin, setup.playback);
+  // A host's first idle ticks: pending updates, the indicator and layout run before the picture.
   for (int tick = 0; tick < 3; ++tick)
     plugin.IdleEditor();
   MWindow* window = plugin.GetEditor() != nullptr ? plugin.GetEditor()->GetWindow() : nullptr;
@@ -103,8 +123,7 @@ bool Draw(MAudioPlugin& plugin, const std::vector<std::uint8_t>& state, const MS
 }
 } // namespace
 
-bool MEditorSnapshot::Render(const std::vector<std::uint8_t>& state, const MScaleText::Choice& scale,
-                             MBitmap& picture, std::string& error)
+bool MEditorSnapshot::Render(const Setup& setup, MBitmap& picture, std::string& error)
 {
   SilentHost host;
   bool drawn = false;
@@ -116,7 +135,7 @@ bool MEditorSnapshot::Render(const std::vector<std::uint8_t>& state, const MScal
     else
     {
       plugin->SetHostAdapter(&host);
-      drawn = Draw(*plugin, state, scale, picture, error);
+      drawn = Draw(*plugin, setup, picture, error);
     }
   }
   catch (const std::exception& exception)

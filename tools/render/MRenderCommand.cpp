@@ -113,6 +113,8 @@ struct RenderPlan
   std::vector<std::pair<std::string, std::string>> sets;
   std::string scale;
   bool printBeforeAfter = false;
+  /// The demo's voice (at kDemoRateHz), played through the editor's plug-in before its picture.
+  const std::vector<float>* playback = nullptr;
 };
 
 // Whether a file can be created at path, tried under its temporary name (removed again), so that
@@ -155,8 +157,8 @@ private:
                      const MScaleText::Notes* scale, std::string& error);
   MScaleText::Notes EnabledNotes(MRenderHost& host);
   void ListParameters(MRenderHost& host);
-  bool SnapshotEditor(MRenderHost& host, const MScaleText::Choice& scale, std::vector<std::uint8_t>& png,
-                      std::string& error);
+  bool SnapshotEditor(MRenderHost& host, const RenderPlan& plan, const MScaleText::Choice& scale,
+                      std::vector<std::uint8_t>& png, std::string& error);
   std::string PlotTitle(MRenderHost& host, const RenderPlan& plan, const MScaleText::Notes& notes);
   bool WritePicture(const std::string& path, const std::vector<std::uint8_t>& png, const char* what,
                     std::string& error);
@@ -268,18 +270,25 @@ void Job::ListParameters(MRenderHost& host)
   }
 }
 
-bool Job::SnapshotEditor(MRenderHost& host, const MScaleText::Choice& scale, std::vector<std::uint8_t>& png,
-                         std::string& error)
+bool Job::SnapshotEditor(MRenderHost& host, const RenderPlan& plan, const MScaleText::Choice& scale,
+                         std::vector<std::uint8_t>& png, std::string& error)
 {
   // The module's state carries --state, --set and --scale over to the editor's own instance.
-  const std::vector<std::uint8_t> state = host.SaveState(error);
-  if (state.empty())
+  MEditorSnapshot::Setup setup;
+  setup.state = host.SaveState(error);
+  if (setup.state.empty())
   {
     error = "--snapshot-editor: cannot take the plug-in's state: " + error;
     return false;
   }
+  setup.scale = scale;
+  if (plan.playback != nullptr)
+  {
+    setup.playback = *plan.playback;
+    setup.playbackRateHz = kDemoRateHz;
+  }
   MBitmap picture;
-  if (!MEditorSnapshot::Render(state, scale, picture, error))
+  if (!MEditorSnapshot::Render(setup, picture, error))
   {
     error = "--snapshot-editor: " + error;
     return false;
@@ -368,7 +377,7 @@ int Job::Render(const RenderPlan& plan)
   if (m_options.listParams)
     ListParameters(first);
   std::vector<std::uint8_t> editorPng;
-  if (!plan.snapshot.empty() && !SnapshotEditor(first, choice, editorPng, error))
+  if (!plan.snapshot.empty() && !SnapshotEditor(first, plan, choice, editorPng, error))
     return Fail(error);
 
   std::vector<std::uint8_t> savedState;
@@ -523,6 +532,7 @@ int Job::Demo()
     plan.sets.clear(); // nothing to set: the pass-through has no parameters
 
   const std::vector<float> voice = MDemoVoice::Sing(MDemoVoice::DemoPhrase(), kDemoRateHz);
+  plan.playback = &voice;
   std::string error;
   MAudioFileWriter writer;
   if (!writer.Open(plan.input, 1, static_cast<int>(kDemoRateHz), SF_FORMAT_WAV | SF_FORMAT_PCM_24, error) ||
