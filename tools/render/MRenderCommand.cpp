@@ -11,6 +11,7 @@
 
 #include <sndfile.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <system_error>
 
 namespace fs = std::filesystem;
 
@@ -123,13 +125,17 @@ bool CanCreate(const std::string& path, std::string& error)
 {
   const std::string temporary = MOutputFile::TemporaryPathFor(path);
   bool created = false;
+  int reason = 0;
   {
+    errno = 0;
     std::ofstream probe(temporary, std::ios::trunc | std::ios::binary);
     created = static_cast<bool>(probe);
+    reason = errno; // the failed open's, where the library keeps it
   }
   MOutputFile::Discard(temporary);
   if (!created)
-    error = "cannot create \"" + path + "\"";
+    error = "cannot create \"" + path + "\"" +
+            (reason != 0 ? ": " + std::generic_category().message(reason) : std::string());
   return created;
 }
 
