@@ -13,6 +13,7 @@
 #include <cmath>
 #include <filesystem>
 #include <numbers>
+#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -58,7 +59,8 @@ double TrackRow(const MBitmap& picture, std::int32_t x, MColor color)
 
 TEST(MPitchPlotTest, ToneIsDrawnAtItsPitchAndBrokenWhereItPauses)
 {
-  const fs::path folder = fs::temp_directory_path() / "tonvera-render-plot-test";
+  const fs::path folder =
+      fs::temp_directory_path() / ("tonvera-render-plot-test-" + std::to_string(std::random_device{}()));
   fs::remove_all(folder);
   fs::create_directories(folder);
   const struct

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -78,7 +79,9 @@ protected:
   void SetUp() override
   {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    m_folder = fs::temp_directory_path() / ("tonvera-render-test-" + std::string(test->name()));
+    // A random suffix: several checkouts may run this suite on one machine at the same time.
+    m_folder = fs::temp_directory_path() / ("tonvera-render-test-" + std::string(test->name()) + "-" +
+                                            std::to_string(std::random_device{}()));
     fs::remove_all(m_folder);
     fs::create_directories(m_folder);
   }

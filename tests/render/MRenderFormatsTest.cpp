@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -71,7 +72,9 @@ protected:
   void SetUp() override
   {
     const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    m_folder = fs::temp_directory_path() / ("tonvera-render-formats-" + test);
+    // A random suffix: several checkouts may run this suite on one machine at the same time.
+    m_folder = fs::temp_directory_path() /
+               ("tonvera-render-formats-" + test + "-" + std::to_string(std::random_device{}()));
     fs::remove_all(m_folder);
     fs::create_directories(m_folder);
   }
@@ -197,12 +200,19 @@ TEST_F(MRenderFormatsTest, EditorPictureHasTheSizeHostsAreToldAndShowsTheCommand
   {
     const char* format;
     std::vector<std::string> settings;
-  } cases[] = {{"vst3", {}}, {"vst2", {"--scale", "F# minor", "--set", "Depth=37"}}};
+  } cases[] = {{"vst3", {}},
+               {"vst2", {"--scale", "F# minor", "--set", "Depth=37"}},
+               // The same notes; only the first names the root and type the tuning panel shows.
+               {"vst3", {"--scale", "D major"}},
+               {"vst3", {"--scale", "D,E,F#,G,A,B,C#"}},
+               // The demo's settings with and without its voice played through the editor.
+               {"vst3", {"--demo", "--out-dir", Path("demo")}},
+               {"vst3", {"--scale", "D major", "--set", "Depth=100", "--set", "Speed=80"}}};
   std::vector<MBitmap> pictures;
   for (const auto& c : cases)
   {
     SCOPED_TRACE(c.format);
-    const std::string file = Path(std::string("editor-") + c.format + ".png");
+    const std::string file = Path("editor-" + std::to_string(pictures.size()) + ".png");
     std::vector<std::string> arguments = c.settings;
     arguments.insert(arguments.begin(), {"--snapshot-editor", file});
     const Outcome outcome = RunRender(Through(c.format, arguments));
@@ -211,4 +221,6 @@ TEST_F(MRenderFormatsTest, EditorPictureHasTheSizeHostsAreToldAndShowsTheCommand
     EXPECT_EQ(pictures.back().Size(), (MSize{width, height}));
   }
   EXPECT_FALSE(pictures[0] == pictures[1]) << "the command line's settings do not reach the editor";
+  EXPECT_FALSE(pictures[2] == pictures[3]) << "a named scale's root and type do not reach the panel";
+  EXPECT_FALSE(pictures[4] == pictures[5]) << "the demo's voice does not reach the tuning indicator";
 }

@@ -19,19 +19,28 @@ TEST(MScaleTextTest, ReadsRootsWithTypesAndNoteLists)
   {
     const char* text;
     MScaleText::Notes notes;
+    int root; // and the type, as the text names them
+    const char* type;
   } cases[] = {
-      {"D major", NotesOf({2, 4, 6, 7, 9, 11, 1})}, {"a minor", NotesOf({9, 11, 0, 2, 4, 5, 7})},
-      {"Bb pentatonic", NotesOf({10, 0, 2, 5, 7})}, {"F# MAJOR", NotesOf({6, 8, 10, 11, 1, 3, 5})},
-      {"chromatic", MScaleText::Chromatic()},       {"C,D,E,G,A", NotesOf({0, 2, 4, 7, 9})},
-      {" Db , eb,B# ", NotesOf({1, 3, 0})},         {"G", NotesOf({7})},
+      {"D major", NotesOf({2, 4, 6, 7, 9, 11, 1}), 2, "major"},
+      {"a minor", NotesOf({9, 11, 0, 2, 4, 5, 7}), 9, "minor"},
+      {"Bb pentatonic", NotesOf({10, 0, 2, 5, 7}), 10, "pentatonic"},
+      {"F# MAJOR", NotesOf({6, 8, 10, 11, 1, 3, 5}), 6, "major"},
+      {"chromatic", MScaleText::Chromatic(), 0, "chromatic"},
+      {"C,D,E,G,A", NotesOf({0, 2, 4, 7, 9}), -1, ""},
+      {" Db , eb,B# ", NotesOf({1, 3, 0}), -1, ""},
+      {"G", NotesOf({7}), -1, ""},
   };
   for (const auto& c : cases)
   {
     SCOPED_TRACE(c.text);
     MScaleText::Notes notes{};
+    MScaleText::Choice choice{5, "stale"};
     std::string error;
-    ASSERT_TRUE(MScaleText::Parse(c.text, notes, error)) << error;
+    ASSERT_TRUE(MScaleText::Parse(c.text, notes, error, &choice)) << error;
     EXPECT_EQ(notes, c.notes);
+    EXPECT_EQ(choice.root, c.root);
+    EXPECT_EQ(choice.type, c.type);
   }
 }
 

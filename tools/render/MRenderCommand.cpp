@@ -11,6 +11,7 @@
 
 #include <sndfile.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <system_error>
 
 namespace fs = std::filesystem;
 
@@ -113,6 +115,8 @@ struct RenderPlan
   std::vector<std::pair<std::string, std::string>> sets;
   std::string scale;
   bool printBeforeAfter = false;
+  /// The demo's voice (at kDemoRateHz), played through the editor's plug-in before its picture.
+  const std::vector<float>* playback = nullptr;
 };
 
 // Whether a file can be created at path, tried under its temporary name (removed again), so that
@@ -121,13 +125,17 @@ bool CanCreate(const std::string& path, std::string& error)
 {
   const std::string temporary = MOutputFile::TemporaryPathFor(path);
   bool created = false;
+  int reason = 0;
   {
+    errno = 0;
     std::ofstream probe(temporary, std::ios::trunc | std::ios::binary);
     created = static_cast<bool>(probe);
+    reason = errno; // the failed open's, where the library keeps it
   }
   MOutputFile::Discard(temporary);
   if (!created)
-    error = "cannot create \"" + path + "\"";
+    error = "cannot create \"" + path + "\"" +
+            (reason != 0 ? ": " + std::generic_category().message(reason) : std::string());
   return created;
 }
 
@@ -155,7 +163,8 @@ private:
                      const MScaleText::Notes* scale, std::string& error);
   MScaleText::Notes EnabledNotes(MRenderHost& host);
   void ListParameters(MRenderHost& host);
-  bool SnapshotEditor(MRenderHost& host, std::vector<std::uint8_t>& png, std::string& error);
+  bool SnapshotEditor(MRenderHost& host, const RenderPlan& plan, const MScaleText::Choice& scale,
+                      std::vector<std::uint8_t>& png, std::string& error);
   std::string PlotTitle(MRenderHost& host, const RenderPlan& plan, const MScaleText::Notes& notes);
   bool WritePicture(const std::string& path, const std::vector<std::uint8_t>& png, const char* what,
                     std::string& error);
@@ -267,17 +276,25 @@ void Job::ListParameters(MRenderHost& host)
   }
 }
 
-bool Job::SnapshotEditor(MRenderHost& host, std::vector<std::uint8_t>& png, std::string& error)
+bool Job::SnapshotEditor(MRenderHost& host, const RenderPlan& plan, const MScaleText::Choice& scale,
+                         std::vector<std::uint8_t>& png, std::string& error)
 {
   // The module's state carries --state, --set and --scale over to the editor's own instance.
-  const std::vector<std::uint8_t> state = host.SaveState(error);
-  if (state.empty())
+  MEditorSnapshot::Setup setup;
+  setup.state = host.SaveState(error);
+  if (setup.state.empty())
   {
     error = "--snapshot-editor: cannot take the plug-in's state: " + error;
     return false;
   }
+  setup.scale = scale;
+  if (plan.playback != nullptr)
+  {
+    setup.playback = *plan.playback;
+    setup.playbackRateHz = kDemoRateHz;
+  }
   MBitmap picture;
-  if (!MEditorSnapshot::Render(state, picture, error))
+  if (!MEditorSnapshot::Render(setup, picture, error))
   {
     error = "--snapshot-editor: " + error;
     return false;
@@ -341,8 +358,9 @@ int Job::Render(const RenderPlan& plan)
       return Fail("cannot write \"" + plan.output + "\" in the requested file and sample type");
   }
   MScaleText::Notes scale{};
+  MScaleText::Choice choice;
   const bool hasScale = !plan.scale.empty();
-  if (hasScale && !MScaleText::Parse(plan.scale, scale, error))
+  if (hasScale && !MScaleText::Parse(plan.scale, scale, error, &choice))
     return Fail("--scale: " + error);
   std::vector<std::uint8_t> state;
   if (!m_options.stateIn.empty())
@@ -365,7 +383,7 @@ int Job::Render(const RenderPlan& plan)
   if (m_options.listParams)
     ListParameters(first);
   std::vector<std::uint8_t> editorPng;
-  if (!plan.snapshot.empty() && !SnapshotEditor(first, editorPng, error))
+  if (!plan.snapshot.empty() && !SnapshotEditor(first, plan, choice, editorPng, error))
     return Fail(error);
 
   std::vector<std::uint8_t> savedState;
@@ -520,6 +538,7 @@ int Job::Demo()
     plan.sets.clear(); // nothing to set: the pass-through has no parameters
 
   const std::vector<float> voice = MDemoVoice::Sing(MDemoVoice::DemoPhrase(), kDemoRateHz);
+  plan.playback = &voice;
   std::string error;
   MAudioFileWriter writer;
   if (!writer.Open(plan.input, 1, static_cast<int>(kDemoRateHz), SF_FORMAT_WAV | SF_FORMAT_PCM_24, error) ||

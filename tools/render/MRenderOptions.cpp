@@ -343,9 +343,12 @@ Pictures:
   --snapshot-editor FILE.png
                        draw the plug-in's editor, as a host would show it, into a PNG at the
                        editor's own size, after --state, --set and --scale (with INPUT and
-                       OUTPUT or --demo as well, the editor shows that render's settings).
-                       The editor is the plug-in's own code built into this program, so
-                       --module and --format do not change it
+                       OUTPUT or --demo as well, the editor shows that render's settings; a
+                       scale typed as ROOT TYPE is also chosen in the tuning panel; with
+                       --demo the phrase is played through it first, so that the tuning
+                       indicator shows where the phrase ends). The editor is the plug-in's
+                       own code built into this program, so --module and --format do not
+                       change it
 
 Other jobs:
   --demo               synthesise a sung phrase (about 7 s, 44.1 kHz, notes sung off pitch,

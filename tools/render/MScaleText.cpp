@@ -73,8 +73,11 @@ MScaleText::Notes MScaleText::Chromatic()
   return notes;
 }
 
-bool MScaleText::Parse(const std::string& text, Notes& notes, std::string& error)
+bool MScaleText::Parse(const std::string& text, Notes& notes, std::string& error, Choice* choice)
 {
+  Choice ignored;
+  Choice& named = choice != nullptr ? *choice : ignored;
+  named = Choice{};
   const std::string trimmed = Trim(text);
   if (trimmed.empty())
   {
@@ -97,6 +100,7 @@ bool MScaleText::Parse(const std::string& text, Notes& notes, std::string& error
         return false;
       }
       notes = Chromatic();
+      named = Choice{0, "chromatic"};
       return true;
     }
     if (parts.size() == 2)
@@ -116,6 +120,7 @@ bool MScaleText::Parse(const std::string& text, Notes& notes, std::string& error
       }
       for (int i = 0; i < 12; ++i)
         notes[i] = type->pattern[(i - root + 12) % 12];
+      named = Choice{root, type->name};
       return true;
     }
     if (parts.size() != 1)

@@ -19,8 +19,17 @@ public:
   static constexpr const char* kNoteNames[12] = {"C",  "C#", "D",  "D#", "E",  "F",
                                                  "F#", "G",  "G#", "A",  "A#", "B"};
 
-  /// Parses text into notes; false with a message naming the part it did not understand.
-  static bool Parse(const std::string& text, Notes& notes, std::string& error);
+  /// A scale named by its root and type: "D major" is root 2, type "major" ("chromatic" alone is
+  /// root 0). A list of notes names neither: root -1, type empty.
+  struct Choice
+  {
+    int root = -1;
+    std::string type;
+  };
+
+  /// Parses text into notes; false with a message naming the part it did not understand. choice
+  /// (may be null) receives the root and type the text names.
+  static bool Parse(const std::string& text, Notes& notes, std::string& error, Choice* choice = nullptr);
 
   /// The pitch class of a note name ("C", "c#", "Db", "B#" = 0, ...), or -1.
   static int PitchClass(const std::string& name);
