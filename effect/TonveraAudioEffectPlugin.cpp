@@ -5,14 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 TonveraAudioEffectPlugin::TonveraAudioEffectPlugin() : m_scaleAdapter(*this)
 {
+  // The correctors and their phase stores come with InitProcessing, for the channels in use.
   BuildParameters();
-  for (auto& corrector : m_correctors)
-    corrector = std::make_unique<FFTProcessor>();
-  for (auto& store : m_phaseStores)
-    store.Clear();
   m_lastReportedScale.fill(true);
   for (auto& ratio : m_channelRatios)
     ratio = 1.0;
@@ -52,6 +50,26 @@ std::int32_t TonveraAudioEffectPlugin::InitProcessing(std::int32_t channels, dou
     return -1;
   channels = std::clamp(channels, 1, kMaxChannels);
   MLockGuard guard(m_processingLock);
+  try
+  {
+    // Made before anything changes: without the memory the previous set-up stays as it was.
+    for (std::size_t c = 0; c < static_cast<std::size_t>(channels); ++c)
+    {
+      if (m_phaseStores[c] == nullptr)
+        m_phaseStores[c] = std::make_unique<MSynthesisPhaseStore>();
+      if (m_correctors[c] == nullptr)
+        m_correctors[c] = std::make_unique<FFTProcessor>();
+    }
+  }
+  catch (const std::bad_alloc&)
+  {
+    return -1;
+  }
+  for (std::size_t c = static_cast<std::size_t>(channels); c < kMaxChannels; ++c)
+  {
+    m_correctors[c].reset();
+    m_phaseStores[c].reset();
+  }
   m_channels = channels;
   m_sampleRate = sampleRate;
   const int frameSize = FrameSizeForSampleRate(sampleRate);
@@ -88,7 +106,7 @@ void TonveraAudioEffectPlugin::ResetChannelsLocked()
   for (int c = 0; c < channels; ++c)
   {
     GetCorrector(c).UpdateAnalysisConstants();
-    m_phaseStores[static_cast<std::size_t>(c)].Clear();
+    m_phaseStores[static_cast<std::size_t>(c)]->Clear();
   }
 }
 
@@ -113,18 +131,19 @@ void TonveraAudioEffectPlugin::OnParametersChanged()
 void TonveraAudioEffectPlugin::Process(const Transport&, float** inputs, float** outputs,
                                        std::int32_t samples)
 {
-  const int channels = m_channels.Load();
-  if (inputs == nullptr || outputs == nullptr || samples < 1 || channels < 1)
+  if (inputs == nullptr || outputs == nullptr || samples < 1 || m_channels.Load() < 1)
     return;
   MTryLockGuard guard(m_processingLock);
   if (!guard.IsLocked())
   {
     // Another thread is re-preparing the state: this block comes out silent.
-    for (int c = 0; c < channels; ++c)
+    for (int c = 0; c < m_channels.Load(); ++c)
       if (outputs[c] != nullptr)
         std::fill(outputs[c], outputs[c] + samples, 0.0f);
     return;
   }
+  // Read under the lock: the correctors exist for exactly this many channels.
+  const int channels = m_channels.Load();
 
   MParameterInfo& dryWet = m_parameters[kDryWet];
   const double x = GetParameterValue(kDryWet);
@@ -153,7 +172,7 @@ void TonveraAudioEffectPlugin::Process(const Transport&, float** inputs, float**
     FFTProcessor::MixStreams(GetCorrector(0), GetCorrector(1), half, half, half, -half);
     // The two go on from one set of synthesis phases, so that their sum and difference add up
     // as the signals they stand for do.
-    m_phaseStores[1] = m_phaseStores[0];
+    *m_phaseStores[1] = *m_phaseStores[0];
   }
   m_midSide = midSide;
   if (midSide)
@@ -228,12 +247,12 @@ void TonveraAudioEffectPlugin::SetDisplayNotes(double inputNote, double outputNo
 
 MSynthesisPhaseStore& TonveraAudioEffectPlugin::PhaseStore(int channel)
 {
-  return m_phaseStores[static_cast<std::size_t>(std::clamp(channel, 0, kMaxChannels - 1))];
+  return *m_phaseStores[static_cast<std::size_t>(std::clamp(channel, 0, m_channels.Load() - 1))];
 }
 
 std::int32_t TonveraAudioEffectPlugin::GetLatency()
 {
-  return GetCorrector(0).FrameSize();
+  return m_correctors[0] != nullptr ? m_correctors[0]->FrameSize() : MAudioFFTProcessor::kDefaultFrameSize;
 }
 
 void TonveraAudioEffectPlugin::AddAutomationAdapters(MAudioPlugin& plugin)

@@ -7,8 +7,9 @@
 //    "Effects": Dry/wet, Width, Keep formants, Formant shift), read lock-free on the audio thread;
 //  - the twelve-note scale: the flags live in the note tracker as relaxed atomics, the host sees
 //    them as the twelve slots of AutomationAdapterType, and the settings keep them as "Scale";
-//  - one corrector (FFTProcessor) per channel, up to eight, with the synthesis phase stores they
-//    continue across frames, and one note tracker shared by all channels.
+//  - one corrector (FFTProcessor) per channel in use, up to eight, with the synthesis phase stores
+//    they continue across frames (made by InitProcessing for its channel count, freed beyond
+//    it), and one note tracker shared by all channels.
 //
 // Channel 0's corrector (the mid signal's, for a stereo pair at Width 0) detects the pitch and
 // drives the tracker; every channel is shifted by the tracker's correction ratio times its own
@@ -126,7 +127,8 @@ public:
   /// Registers the twelve scale slots with the plug-in (not owned by it).
   void AddAutomationAdapters(MAudioPlugin& plugin) override;
   /// Host thread, waits for the processing lock, allocates. channels is limited to 1..8; a rate
-  /// that is not above 0 is refused (answer -1, nothing changed). Sizes each corrector's frame
+  /// that is not above 0 is refused (answer -1, nothing changed), and so is a set-up the memory
+  /// for the channels' correctors cannot be had for. Sizes each corrector's frame
   /// from the rate (about 1024 samples per 44.1 kHz, a power of two, at most 4096), clears its
   /// history and tells the tracker the rate. Answers 0.
   std::int32_t InitProcessing(std::int32_t channels, double sampleRate) override;
@@ -181,6 +183,7 @@ public:
   }
   /// The value the effect works with: the smoothed value while the parameter ramps, else the value.
   double GetParameterValue(int index) const noexcept;
+  /// The corrector of a channel below the count of the last successful InitProcessing.
   FFTProcessor& GetCorrector(int channel) noexcept
   {
     return *m_correctors[static_cast<std::size_t>(channel)];
@@ -244,7 +247,8 @@ private:
   MParameterInfo m_scaleEntry;
   std::array<MParameterInfo, kParameterCount> m_parameters;
   std::array<std::unique_ptr<FFTProcessor>, kMaxChannels> m_correctors;
-  std::array<MSynthesisPhaseStore, kMaxChannels> m_phaseStores;
+  // For the channels of the last InitProcessing; null beyond them.
+  std::array<std::unique_ptr<MSynthesisPhaseStore>, kMaxChannels> m_phaseStores;
   std::array<float, kScratchSamples> m_scratchA{};
   std::array<float, kScratchSamples> m_scratchB{};
   NoteTracker m_tracker;

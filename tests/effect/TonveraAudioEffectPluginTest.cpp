@@ -98,6 +98,10 @@ TEST(TonveraEffectTest, FrameSizeAndLatencyFollowTheSampleRate)
   }
   EXPECT_EQ(effect.InitProcessing(2, 0.0), -1);
   EXPECT_EQ(effect.GetLatency(), 4096) << "a refused rate changes nothing";
+  // The correctors follow the channel count: fewer, then more again.
+  for (int channels : {8, 1, 2})
+    ASSERT_EQ(effect.InitProcessing(channels, 48000.0), 0);
+  EXPECT_TRUE(std::isfinite(RunBlocks(effect, Channels(2, std::vector<float>(3000, 0.1f)), 512)[1][2999]));
 }
 
 // ---- signal paths ------------------------------------------------------------------------------
