@@ -43,6 +43,21 @@ MString Quoted(const MString& text)
   return result;
 }
 
+// Runs `body`; a failure is thrown again with the file's name in front, so the user learns which
+// file holds the problem as well as what it is.
+template <class Body>
+void NamingTheFile(const MString& path, Body&& body)
+{
+  try
+  {
+    body();
+  }
+  catch (const MException& exception)
+  {
+    Fail(MString("Preset file ") + Quoted(path) + MString(": ") + exception.Message());
+  }
+}
+
 // Reads a whole document from a file after checking its size: a file far beyond any real preset
 // collection is refused before it costs memory.
 void ReadDocument(const MString& path, MXmlItem& document)
@@ -50,7 +65,7 @@ void ReadDocument(const MString& path, MXmlItem& document)
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(ToPath(path), error);
   if (!error && size > MPresetTree::kMaxFileBytes)
-    Fail(MString("Preset file ") + Quoted(path) + MString(" is larger than 64 MiB."));
+    Fail(MString("The file is larger than 64 MiB."));
   MStdFileStream stream(path, MStdFileStream::Mode::Read);
   MXmlReader::Read(stream, document);
 }
@@ -185,9 +200,11 @@ MPresetTree::~MPresetTree() = default;
 
 void MPresetTree::Load(const MString& path)
 {
-  MXmlItem document;
-  ReadDocument(path, document);
-  SetTree(std::move(document));
+  NamingTheFile(path, [&] {
+    MXmlItem document;
+    ReadDocument(path, document);
+    SetTree(std::move(document));
+  });
 }
 
 void MPresetTree::SetTree(MXmlItem document)
@@ -210,9 +227,13 @@ void MPresetTree::ExportFolder(const MXmlItem& folder, const MString& path) cons
 
 std::int32_t MPresetTree::ImportFolder(const MString& path, MXmlItem& parent)
 {
-  MXmlItem document;
-  ReadDocument(path, document);
-  return ImportDocument(std::move(document), parent);
+  std::int32_t imported = 0;
+  NamingTheFile(path, [&] {
+    MXmlItem document;
+    ReadDocument(path, document);
+    imported = ImportDocument(std::move(document), parent);
+  });
+  return imported;
 }
 
 std::int32_t MPresetTree::ImportDocument(MXmlItem document, MXmlItem& parent)

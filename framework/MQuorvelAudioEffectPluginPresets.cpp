@@ -218,11 +218,14 @@ void MQuorvelAudioEffectPlugin::ApplyPresetStep(std::int32_t step)
 void MQuorvelAudioEffectPlugin::ApplyQueuedPresetStep()
 {
   MHostCallShield::Run("MQuorvelAudioEffectPlugin::ApplyQueuedPresetStep", [&] {
-    PresetManager& manager = GetPresetManager();
     const std::int32_t program = m_queuedProgram.exchange(-1, std::memory_order_relaxed);
+    const std::int32_t step = m_queuedPresetStep.exchange(0, std::memory_order_relaxed);
+    // The idle tick calls this all the time: the tree is read only when something is asked for.
+    if (program < 0 && step == 0)
+      return;
+    PresetManager& manager = GetPresetManager();
     if (program >= 0 && program < manager.GetPresetCount())
       manager.ApplyPresetAt(program);
-    const std::int32_t step = m_queuedPresetStep.exchange(0, std::memory_order_relaxed);
     if (step != 0)
       manager.Step(step);
   });

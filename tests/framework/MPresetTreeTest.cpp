@@ -109,8 +109,9 @@ TEST(MPresetTreeTest, DamagedOrHostileFilesAreRefusedByNameLeavingTreeAndFileAlo
     tree.GetRoot().AddSubItem(Expanded("Kept", "1"));
     const MXmlItem before = tree.GetRoot();
     std::ofstream(path.ToUTF8(), std::ios::binary) << bytes;
-    const std::string error = MessageOf(
-        [&] { exchange ? static_cast<void>(tree.ImportFolder(path, tree.GetRoot())) : tree.Load(path); });
+    const std::string error = MessageOf([&, exchange = exchange] {
+      exchange ? static_cast<void>(tree.ImportFolder(path, tree.GetRoot())) : tree.Load(path);
+    });
     EXPECT_NE(error.find(message), std::string::npos) << error;
     EXPECT_EQ(tree.GetRoot(), before);
     std::stringstream kept;
@@ -128,15 +129,21 @@ TEST(MPresetTreeTest, DamagedOrHostileFilesAreRefusedByNameLeavingTreeAndFileAlo
 
 TEST(MPresetTreeTest, CorruptCompressedPresetsFailOnApplyAndTheTargetKeepsItsState)
 {
-  MXmlItem bomb = Expanded("x", "");
-  bomb.SetText(MString::FromUTF8(std::string(17u << 20, ' '))); // inflates past the 16 MiB cap
+  MMemoryStream bomb; // hexadecimal zlib text that inflates past the 16 MiB cap
+  MHexaStream hex(bomb);
+  MZLibStream deflate(hex, MZLibStream::Direction::Writing);
+  const std::string blanks(1 << 20, ' ');
+  for (int mebibyte = 0; mebibyte < 17; ++mebibyte)
+    deflate.Write(blanks.data(), blanks.size());
+  deflate.Finish();
   const std::string packed = MPresetTree::Compress(Expanded("x", "1")).GetText().ToUTF8();
   const std::pair<std::string, const char*> cases[] = {
       {"78D", "odd number"},
       {"78DAZZ", "invalid character in hexadecimal text at position 4"},
       {"78DAFFFFFFFF", "invalid content"},
       {packed.substr(0, 30), "truncated"},
-      {MPresetTree::Compress(bomb).GetText().ToUTF8(), "exceed the size limit"}};
+      {std::string(reinterpret_cast<const char*>(bomb.GetBuffer()->GetData()), bomb.GetBuffer()->GetSize()),
+       "exceed the size limit"}};
   Target target;
   MPresetManagerT<Target> manager(target);
   for (const auto& [text, expected] : cases)
