@@ -255,7 +255,9 @@ private:
   std::array<bool, kPitchClasses> m_lastReportedScale;
   MRelaxed<double> m_displayInputNote{48.0};
   MRelaxed<double> m_displayOutputNote{48.0};
-  MRelaxed<std::int32_t> m_displayChosenNote{48};
+  // No note is chosen before the first frame: an editor opened before any audio shows no name
+  // rather than a "C" nobody sang.
+  MRelaxed<std::int32_t> m_displayChosenNote{-1};
   MRelaxed<double> m_correctionRatio{1.0};
   MRelaxed<std::int32_t> m_scaleType{0};
   MRelaxed<std::int32_t> m_scaleNote{0};

@@ -184,6 +184,7 @@ TEST(TonveraEffectTest, StereoDetectsOnMidAtWidthZeroAndOnTheLeftChannelOtherwis
   for (const auto& c : cases)
   {
     auto effect = MakeEffect(2, rate);
+    EXPECT_EQ(effect->GetDisplayChosenNote(), -1) << "no note before the first frame";
     SetParameter(*effect, Effect::kWidth, c.width);
     RunBlocks(*effect, {left, right}, 512);
     EXPECT_NEAR(effect->GetDisplayInputNote(), c.detectedNote, 0.05) << "width " << c.width;
