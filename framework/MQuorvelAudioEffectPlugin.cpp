@@ -28,7 +28,11 @@ MQuorvelAudioEffectPlugin::MQuorvelAudioEffectPlugin()
     slot.SetName(MString("settings"));
 }
 
-MQuorvelAudioEffectPlugin::~MQuorvelAudioEffectPlugin() = default;
+MQuorvelAudioEffectPlugin::~MQuorvelAudioEffectPlugin()
+{
+  // The update thread calls OnBackgroundTick, which reaches this object's presets.
+  StopBackgroundTicks();
+}
 
 void MQuorvelAudioEffectPlugin::Store(MStoreContext& context)
 {

@@ -14,8 +14,9 @@
 //
 // Threads: as the adapter. Slots, morphing, presets and paste run on the host or GUI thread;
 // none of them runs on the audio thread. A program change or preset step that MIDI or a trigger
-// parameter asks for on the audio thread is queued and applied by ApplyQueuedPresetStep
-// (GUI/host thread): program n selects preset n of the tree in tree order.
+// parameter asks for on the audio thread is queued and applied by ApplyQueuedPresetStep (the
+// editor's idle tick, or the update thread within about 100 ms while no editor is open): program
+// n selects preset n of the tree in tree order.
 
 #include "base/MXmlItem.h"
 #include "framework/MAudioEffectPluginToAudioPluginAdapter.h"
@@ -24,6 +25,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 class MQuorvelAudioEffectPlugin : public MAudioEffectPluginToAudioPluginAdapter
@@ -142,6 +144,8 @@ public:
   void SetCurrentPresetIndex(std::int32_t index) noexcept { m_currentPresetIndex = index; }
 
   void OnEditorIdle() override;
+  /// While no editor is open nobody idles: queued program changes and steps are applied here.
+  void OnBackgroundTick() override;
 
   /// Pointer to the plug-in itself and its name once more, as the module's creation stores them.
   MQuorvelAudioEffectPlugin* m_self = nullptr;
@@ -170,4 +174,7 @@ private:
   MString m_presetTreeError;
   std::atomic<std::int32_t> m_queuedPresetStep{0};
   std::atomic<std::int32_t> m_queuedProgram{-1};
+  // Held while a queued step is applied: the editor's idle tick and the update thread never
+  // apply at the same time (the one that finds it taken leaves the work to the other).
+  std::mutex m_queuedStepMutex;
 };

@@ -218,6 +218,9 @@ void MQuorvelAudioEffectPlugin::ApplyPresetStep(std::int32_t step)
 void MQuorvelAudioEffectPlugin::ApplyQueuedPresetStep()
 {
   MHostCallShield::Run("MQuorvelAudioEffectPlugin::ApplyQueuedPresetStep", [&] {
+    std::unique_lock<std::mutex> applying(m_queuedStepMutex, std::try_to_lock);
+    if (!applying.owns_lock())
+      return;
     const std::int32_t program = m_queuedProgram.exchange(-1, std::memory_order_relaxed);
     const std::int32_t step = m_queuedPresetStep.exchange(0, std::memory_order_relaxed);
     // The idle tick calls this all the time: the tree is read only when something is asked for.
@@ -243,6 +246,12 @@ void MQuorvelAudioEffectPlugin::OnEditorIdle()
 {
   MAudioEffectPluginToAudioPluginAdapter::OnEditorIdle();
   ApplyQueuedPresetStep();
+}
+
+void MQuorvelAudioEffectPlugin::OnBackgroundTick()
+{
+  if (!IsEditorOpen())
+    ApplyQueuedPresetStep();
 }
 
 std::int32_t MQuorvelAudioEffectPlugin::ChooseSmartRandom()

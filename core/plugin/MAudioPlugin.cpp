@@ -431,6 +431,14 @@ double MAudioPlugin::GetOutputClipLevel() const
 void MAudioPlugin::PostProcessChannel(float*, std::int32_t, std::int32_t) {}
 void MAudioPlugin::ProcessChunk(float**, float**, std::int32_t) {}
 void MAudioPlugin::OnEditorIdle() {}
+
+void MAudioPlugin::OnBackgroundTick() {}
+
+void MAudioPlugin::StopBackgroundTicks()
+{
+  if (m_updateThread)
+    m_updateThread->Stop();
+}
 void MAudioPlugin::BeforeBlock(float**, float**, std::int32_t, bool) {}
 void MAudioPlugin::AfterBlock(float**, float**, std::int32_t, bool) {}
 void MAudioPlugin::StartOfBlock(float**, float**, std::int32_t) {}

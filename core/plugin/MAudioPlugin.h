@@ -172,6 +172,10 @@ public:
   virtual void ProcessChunk(float** inputs, float** outputs, std::int32_t samples);
   /// Editor idle (GUI thread). Base: nothing.
   virtual void OnEditorIdle();
+  /// About every 100 ms on the framework's update thread (never the audio or the GUI thread), for
+  /// work that must not wait for an editor to open. Base: nothing. A class that overrides it calls
+  /// StopBackgroundTicks first thing in its destructor.
+  virtual void OnBackgroundTick();
   /// Hooks around a block (audio thread). Base: nothing.
   virtual void BeforeBlock(float** inputs, float** outputs, std::int32_t samples, bool replacing);
   virtual void AfterBlock(float** inputs, float** outputs, std::int32_t samples, bool replacing);
@@ -389,6 +393,9 @@ public:
   MPluginParameters** GetParameterPanelLink() noexcept { return &m_parameterPanel; }
 
 protected:
+  /// Stops the update thread (and with it OnBackgroundTick) until the adapters are assigned again.
+  void StopBackgroundTicks();
+
   /// Channel-mode hooks of the framework (audio thread): rearrange the pointers before the
   /// chunks and undo it after. Base: nothing; IsChannelModeActive false.
   virtual bool IsChannelModeActive() const;

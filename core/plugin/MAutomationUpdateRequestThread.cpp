@@ -32,6 +32,7 @@ std::int32_t MAudioPlugin::AutomationUpdateRequestThread::Run()
         if (m_updateEvent.Post(nullptr, params))
           MEventProcessor::GetGlobal().WakeUp();
       }
+      m_plugin.OnBackgroundTick();
     });
     WaitForWakeUp(kIntervalMs);
   }

@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 using namespace MFrameworkTest;
 
@@ -108,14 +110,14 @@ TEST(MQuorvelAudioEffectPluginTest, PresetsApplyAlikeInBothFormsKeepControllersA
   EXPECT_EQ(Text(first), Text(second));
   EXPECT_DOUBLE_EQ(Get(second, "Formant shift"), 0.9);
 
-  // A preset without controller lists, chosen by MIDI program change: applied on the host or
-  // GUI thread, it leaves the assignments alone.
+  // A preset without controller lists, chosen by MIDI program change while no editor is open:
+  // the update thread applies it off the audio thread, and it leaves the assignments alone.
   source.m_controllers.assign(1, MControllerAssignment{});
   source.m_controllers[0].parameter = source.IndexOf("Speed");
   root.AddSubItem(MXmlItem("preset")).SetAttribute("parameterAutoTuneDepth", "0.75");
   source.ProcessProgramChange(0, 0.0, 0, 1);
-  EXPECT_DOUBLE_EQ(Get(source, "Depth"), 0.5);
-  source.ApplyQueuedPresetStep();
+  for (int wait = 0; wait < 300 && source.GetCurrentPresetIndex() != 1; ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_DOUBLE_EQ(Get(source, "Depth"), 0.75);
   EXPECT_EQ(source.GetCurrentPresetIndex(), 1);
   EXPECT_TRUE(source.m_controllers.size() == 1 &&
