@@ -5,6 +5,7 @@
 #include "base/MStdFileStream.h"
 #include "base/MXmlReader.h"
 #include "base/MXmlWriter.h"
+#include "core/plugin/MSettingsFolder.h"
 
 #include <algorithm>
 #include <atomic>
@@ -21,14 +22,7 @@ const MString kFolderName("Name");
 const MString kPresetName("name");
 const MString kCompressed("compressed");
 
-std::filesystem::path ToPath(const MString& text)
-{
-#ifdef _WIN32
-  return std::filesystem::path(text.ToWide());
-#else
-  return std::filesystem::path(text.ToUTF8());
-#endif
-}
+using MSettingsFolder::ToPath;
 
 [[noreturn]] void Fail(const MString& message)
 {

@@ -17,14 +17,7 @@ extern const std::size_t kFactoryPresetsSize;
 
 namespace
 {
-std::filesystem::path ToPath(const MString& text)
-{
-#ifdef _WIN32
-  return std::filesystem::path(text.ToWide());
-#else
-  return std::filesystem::path(text.ToUTF8());
-#endif
-}
+using MSettingsFolder::ToPath;
 
 MString Join(const MString& folder, const MString& name)
 {

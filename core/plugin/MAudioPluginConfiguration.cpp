@@ -16,14 +16,7 @@
 
 namespace
 {
-std::filesystem::path ToPath(const MString& text)
-{
-#ifdef _WIN32
-  return std::filesystem::path(text.ToWide());
-#else
-  return std::filesystem::path(text.ToUTF8());
-#endif
-}
+using MSettingsFolder::ToPath;
 
 // Reads the document; false (with `document` empty) when it is missing or malformed.
 bool ReadConfiguration(MXmlItem& document)

@@ -24,15 +24,6 @@ MString Environment(const char* name)
 #endif
 }
 
-std::filesystem::path ToPath(const MString& text)
-{
-#ifdef _WIN32
-  return std::filesystem::path(text.ToWide());
-#else
-  return std::filesystem::path(text.ToUTF8());
-#endif
-}
-
 MString Join(MString folder, const MString& name)
 {
   folder += kSeparator;
@@ -85,7 +76,7 @@ bool MSettingsFolder::Ensure()
     if (folder.IsEmpty())
       return false;
     std::error_code error;
-    const std::filesystem::path path = ToPath(folder);
+    const std::filesystem::path path = MSettingsFolder::ToPath(folder);
     std::filesystem::create_directories(path, error);
     return std::filesystem::is_directory(path, error);
   }
@@ -93,4 +84,13 @@ bool MSettingsFolder::Ensure()
   {
     return false;
   }
+}
+
+std::filesystem::path MSettingsFolder::ToPath(const MString& text)
+{
+#ifdef _WIN32
+  return std::filesystem::path(text.ToWide());
+#else
+  return std::filesystem::path(text.ToUTF8());
+#endif
 }

@@ -7,12 +7,16 @@
 
 #include "base/MString.h"
 
+#include <filesystem>
+
 namespace MSettingsFolder
 {
 /// The folder, without a trailing separator; empty when neither variable is set.
 MString Get();
 /// Get() joined with `fileName` by the platform's separator; empty when Get() is.
 MString FilePath(const MString& fileName);
+/// The file-system path of a text path (wide characters on Windows, UTF-8 elsewhere).
+std::filesystem::path ToPath(const MString& text);
 /// Creates the folder (and its parents) when missing; true when it exists afterwards.
 bool Ensure();
 } // namespace MSettingsFolder
