@@ -7,7 +7,8 @@
 #   scripts/build.sh bench     build-bench/    g++, Release, benchmarks
 #   scripts/build.sh windows   build-windows/  MinGW-w64 g++ cross build: Tonvera.dll, the VST 3
 #                                              bundle and the tests that run them under Wine
-# Further arguments name targets to build (default: all; windows: the module and its tests).
+# Further arguments name targets to build (default: all; the windows tree holds only the module,
+# the libraries it needs and the suites that run under Wine).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 flavour=${1:-release}
@@ -27,8 +28,7 @@ case "$flavour" in
   fuzz)    dir=build-fuzz;  cc=clang; cxx=clang++; opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_FUZZ=ON -DTONVERA_BUILD_TESTS=OFF) ;;
   bench)   dir=build-bench; cc=gcc;   cxx=g++;     opts=(-DCMAKE_BUILD_TYPE=Release -DTONVERA_BUILD_BENCH=ON -DTONVERA_BUILD_TESTS=OFF) ;;
   windows) dir=build-windows; cc=;   cxx=;        opts=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DTONVERA_WERROR=ON -DTONVERA_EDITOR=OFF
-             -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-w64.cmake")
-           [ $# -gt 0 ] || set -- tonvera_plugin tonvera_crossformat_tests ;;
+             -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-w64.cmake") ;;
   *) echo "unknown flavour: $flavour (release, asan, tsan, fuzz, bench, windows)" >&2; exit 2 ;;
 esac
 
