@@ -51,17 +51,15 @@ VST2_DEFINE_ENTRY(CreateEffect);
 
 #ifdef _WIN32
 /// The loader's notifications (the C runtime has run its start-up around them). The module handle
-/// is the module's instance handle. When the process is ending (reserved set) its other threads
-/// are already gone and may have left the library lock taken, so only an unload by FreeLibrary
-/// shuts the library down; the system reclaims everything else.
+/// is the module's instance handle. Thread notifications stay on: the runtime's thread-exit
+/// cleanup of thread_local storage rides on them. When the process is ending (reserved set) its
+/// other threads are already gone and may have left the library lock taken, so only an unload by
+/// FreeLibrary shuts the library down; the system reclaims everything else.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
   MHostCallShield::Run("DllMain", [&] {
     if (reason == DLL_PROCESS_ATTACH)
-    {
-      DisableThreadLibraryCalls(instance);
       MModuleLibrary::Attach(instance);
-    }
     else if (reason == DLL_PROCESS_DETACH && reserved == nullptr)
       MModuleLibrary::Detach();
   });
