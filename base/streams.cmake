@@ -17,4 +17,9 @@ list(APPEND TONVERA_BASE_SOURCES
   MXmlReader.cpp
   MStorable.cpp
 )
-list(APPEND TONVERA_BASE_DEPS ZLIB::ZLIB md)
+# MD5: libmd on Linux, the system's CryptoAPI (advapi32) on Windows.
+if(WIN32)
+  list(APPEND TONVERA_BASE_DEPS ZLIB::ZLIB advapi32)
+else()
+  list(APPEND TONVERA_BASE_DEPS ZLIB::ZLIB md)
+endif()

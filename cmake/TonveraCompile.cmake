@@ -5,6 +5,12 @@ if(TONVERA_WERROR)
   list(APPEND TONVERA_WARNINGS -Werror)
 endif()
 
+# MinGW-w64: the C++ runtime, libgcc and winpthreads go into each binary, so the module and the test
+# programs import only the system DLLs of Windows.
+if(MINGW)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
 if(TONVERA_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)

@@ -28,6 +28,23 @@ if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT
 endif()
 set(TONVERA_INSTALL_DIRS_SEEN ON CACHE INTERNAL "The install prefix default has been decided")
 
+# A Windows build is laid out in a folder the way a Windows user installs it (and scripts/
+# package-windows.sh zips that folder): INSTALL.txt, VstPlugins/Tonvera.dll, VST3/Tonvera.vst3/.
+# There is no per-user default on the build machine for it.
+if(WIN32)
+  install(CODE [[
+    if(CMAKE_INSTALL_PREFIX STREQUAL "$HOME")
+      message(FATAL_ERROR "The Windows build installs into a folder: cmake --install build-windows --prefix DIR")
+    endif()
+    set(TONVERA_INSTALL_VST_DIR "VstPlugins")
+    set(TONVERA_INSTALL_VST3_DIR "VST3")
+    set(TONVERA_INSTALL_BIN_DIR "bin")
+    set(TONVERA_INSTALL_MAN1_DIR "man")
+    message(STATUS "Installing into ${CMAKE_INSTALL_PREFIX}")
+  ]] ALL_COMPONENTS)
+  return()
+endif()
+
 install(CODE [[
   if(CMAKE_INSTALL_PREFIX STREQUAL "$HOME")
     if("$ENV{HOME}" STREQUAL "")

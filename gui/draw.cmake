@@ -1,5 +1,16 @@
 # Drawing: shared types' names, bitmaps with PNG (libpng), the bitmap drawer, and fonts
-# (FreeType) over the typeface embedded at build time.
+# (FreeType) over the typeface embedded at build time. Without the editor (TONVERA_EDITOR OFF)
+# neither library is needed: MCodecsUnavailable.cpp answers every font and PNG call with its
+# failure.
+list(APPEND TONVERA_GUI_SOURCES
+  MGuiTypes.cpp
+  MBitmap.cpp
+  MDrawerToMBitmap.cpp)
+if(NOT TONVERA_EDITOR)
+  list(APPEND TONVERA_GUI_SOURCES MCodecsUnavailable.cpp)
+  return()
+endif()
+
 find_package(PNG REQUIRED)
 find_package(Freetype REQUIRED)
 
@@ -25,10 +36,7 @@ foreach(font DejaVuSans DejaVuSans-Bold)
 endforeach()
 
 list(APPEND TONVERA_GUI_SOURCES
-  MGuiTypes.cpp
-  MBitmap.cpp
   MPng.cpp
-  MDrawerToMBitmap.cpp
   MFont.cpp
   ${tonvera_font_sources})
 list(APPEND TONVERA_GUI_DEPS PNG::PNG Freetype::Freetype)

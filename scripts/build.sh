@@ -5,7 +5,10 @@
 #   scripts/build.sh tsan      build-tsan/     clang, ThreadSanitizer, concurrency suites only
 #   scripts/build.sh fuzz      build-fuzz/     clang, libFuzzer targets
 #   scripts/build.sh bench     build-bench/    g++, Release, benchmarks
-# Further arguments name targets to build (default: all).
+#   scripts/build.sh windows   build-windows/  MinGW-w64 g++ cross build: Tonvera.dll, the VST 3
+#                                              bundle and the tests that run them under Wine
+# Further arguments name targets to build (default: all; the windows tree holds only the module,
+# the libraries it needs and the suites that run under Wine).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 flavour=${1:-release}
@@ -24,11 +27,14 @@ case "$flavour" in
   tsan)    dir=build-tsan;  cc=clang; cxx=clang++; opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_TSAN=ON) ;;
   fuzz)    dir=build-fuzz;  cc=clang; cxx=clang++; opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_FUZZ=ON -DTONVERA_BUILD_TESTS=OFF) ;;
   bench)   dir=build-bench; cc=gcc;   cxx=g++;     opts=(-DCMAKE_BUILD_TYPE=Release -DTONVERA_BUILD_BENCH=ON -DTONVERA_BUILD_TESTS=OFF) ;;
-  *) echo "unknown flavour: $flavour (release, asan, tsan, fuzz, bench)" >&2; exit 2 ;;
+  windows) dir=build-windows; cc=;   cxx=;        opts=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DTONVERA_WERROR=ON -DTONVERA_EDITOR=OFF
+             -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-w64.cmake") ;;
+  *) echo "unknown flavour: $flavour (release, asan, tsan, fuzz, bench, windows)" >&2; exit 2 ;;
 esac
 
-cmake -S "$root" -B "$root/$dir" -G Ninja \
-  -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" "${launcher[@]}" "${opts[@]}" >/dev/null
+compilers=()
+[ -z "$cc" ] || compilers=(-DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx")
+cmake -S "$root" -B "$root/$dir" -G Ninja "${compilers[@]}" "${launcher[@]}" "${opts[@]}" >/dev/null
 if [ $# -gt 0 ]; then
   cmake --build "$root/$dir" --parallel "$(nproc)" --target "$@"
 else

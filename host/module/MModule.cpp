@@ -79,6 +79,10 @@ void ReadProcessorFlags()
 void ReportFatal() noexcept
 {
   MDiagnosticLog::Write("Fatal exception occured. Please contact the developer.");
+#ifdef _WIN32
+  MessageBoxW(nullptr, L"Fatal exception occured. Please contact the developer.", L"Tonvera",
+              MB_OK | MB_ICONEXCLAMATION);
+#endif
 }
 
 } // namespace

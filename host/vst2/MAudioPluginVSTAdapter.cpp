@@ -9,7 +9,9 @@
 #include "base/MXmlWriter.h"
 #include "core/plugin/MAudioPlugin.h"
 #include "host/module/MModule.h"
+#ifndef TONVERA_NO_EDITOR
 #include "host/vst2/MAudioPluginVSTEditor.h"
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -73,8 +75,10 @@ MAudioPluginVSTAdapter::MAudioPluginVSTAdapter(audioMasterCallback hostCallback,
     resume();
   }
   m_plugin->InitProcessing();
+#ifndef TONVERA_NO_EDITOR
   // Sets effFlagsHasEditor; the wrapper owns and deletes the editor.
   setEditor(new MAudioPluginVSTEditor(this, *m_plugin));
+#endif
   // Counted last: a constructor that throws never reaches the destructor that uncounts it.
   MModuleLibrary::AdapterCreated(MModuleLibrary::AdapterKind::kVst2);
 }

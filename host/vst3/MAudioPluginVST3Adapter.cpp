@@ -440,12 +440,17 @@ IPlugView* PLUGIN_API MAudioPluginVST3Adapter::createView(FIDString name)
 {
   return MHostCallShield::Run("MAudioPluginVST3Adapter::createView", static_cast<IPlugView*>(nullptr),
                               [&]() -> IPlugView* {
+#ifdef TONVERA_NO_EDITOR
+                                (void)name;
+                                return nullptr;
+#else
                                 if (name == nullptr || std::strcmp(name, ViewType::kEditor) != 0 ||
                                     m_view != nullptr || m_plugin == nullptr)
                                   return nullptr;
                                 auto* view = new MAudioPluginVST3View(*this, *m_plugin);
                                 m_view = view;
                                 return view;
+#endif
                               });
 }
 

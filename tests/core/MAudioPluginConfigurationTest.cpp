@@ -87,8 +87,11 @@ TEST_F(MAudioPluginConfiguration, DefaultsStoredByOneInstanceLoadIntoAnother)
   ASSERT_TRUE(first.SetDefaultSettingsToCurrent());
 
   MXmlItem document;
-  MStdFileStream stream(MString::FromUTF8(Document().string()), MStdFileStream::Mode::Read);
-  MXmlReader::Read(stream, document);
+  {
+    // Closed again before the next write: Windows does not replace a file that is open.
+    MStdFileStream stream(MString::FromUTF8(Document().string()), MStdFileStream::Mode::Read);
+    MXmlReader::Read(stream, document);
+  }
   EXPECT_EQ(document.GetName().ToUTF8(), "Configuration");
   ASSERT_TRUE(document.HasSubItem(MString("DefaultSettings")));
 

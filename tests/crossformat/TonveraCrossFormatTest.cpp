@@ -1,6 +1,7 @@
 // The built Tonvera module through VST 2.4 (Tonvera.so) and VST 3 (the Tonvera.vst3 bundle) side
 // by side: the same settings give the same state bytes, a state saved through one interface loads
 // through the other, and a sharp tone comes out on its note after exactly the reported latency.
+// The Linux and the Windows build also trade the state of fixed settings through a folder.
 
 #include "base/MMemoryStream.h"
 #include "base/MXmlItem.h"
@@ -14,6 +15,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -186,4 +190,55 @@ TEST(TonveraCrossFormatTest, SlotCStateLoadsThroughEitherInterfaceWithTheSevenOt
                                           : "",
               MString("0.25"));
   }
+}
+
+// Projects move between machines: with TONVERA_STATE_EXCHANGE naming a folder, each platform's
+// build writes the state of fixed settings there, and once the other platform's file is present,
+// it must be the same bytes and load through both interfaces.
+TEST(TonveraCrossFormatTest, StateOfFixedSettingsMatchesAndLoadsTheOtherPlatformsState)
+{
+  const char* folder = std::getenv("TONVERA_STATE_EXCHANGE");
+  if (folder == nullptr || *folder == '\0')
+    GTEST_SKIP() << "TONVERA_STATE_EXCHANGE names no folder";
+#ifdef _WIN32
+  const std::string mine = std::string(folder) + "/state-windows.bin";
+  const std::string theirs = std::string(folder) + "/state-linux.bin";
+#else
+  const std::string mine = std::string(folder) + "/state-linux.bin";
+  const std::string theirs = std::string(folder) + "/state-windows.bin";
+#endif
+  const std::vector<Setting> settings = {
+      {"Depth", 0.25f}, {"Detun", 0.7f}, {"Dry/wet", 0.4f}, {"- C#", 0.0f}, {"Formant shift", 0.65f}};
+
+  Pair saved;
+  ASSERT_TRUE(saved.Load());
+  for (const Setting& setting : settings)
+  {
+    saved.vst2.SetParameter(FindParameter(saved.vst2, setting.name), setting.value);
+    saved.vst3.SetParameter(FindParameter(saved.vst3, setting.name), setting.value);
+  }
+  Flush(saved.vst3);
+  const std::vector<std::uint8_t> state = saved.vst2.GetState();
+  ASSERT_FALSE(state.empty());
+  ASSERT_EQ(saved.vst3.GetState(), state);
+  std::ofstream(mine, std::ios::binary)
+      .write(reinterpret_cast<const char*>(state.data()), static_cast<std::streamsize>(state.size()));
+
+  std::ifstream file(theirs, std::ios::binary);
+  if (!file)
+    GTEST_SKIP() << theirs << " is not there yet";
+  const std::vector<std::uint8_t> other{std::istreambuf_iterator<char>(file),
+                                        std::istreambuf_iterator<char>()};
+  EXPECT_EQ(other, state) << theirs << " differs from " << mine;
+  Pair loaded;
+  ASSERT_TRUE(loaded.Load());
+  ASSERT_TRUE(loaded.vst2.SetState(other));
+  ASSERT_TRUE(loaded.vst3.SetState(other));
+  for (const Setting& setting : settings)
+  {
+    EXPECT_NEAR(loaded.vst2.GetParameter(FindParameter(loaded.vst2, setting.name)), setting.value, 1e-6);
+    EXPECT_NEAR(loaded.vst3.GetParameter(FindParameter(loaded.vst3, setting.name)), setting.value, 1e-6);
+  }
+  EXPECT_EQ(loaded.vst2.GetState(), other);
+  EXPECT_EQ(loaded.vst3.GetState(), other);
 }

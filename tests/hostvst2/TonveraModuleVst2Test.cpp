@@ -110,7 +110,11 @@ TEST(TonveraModuleVst2Test, OneBinaryAnswersBothInterfacesFromTheBundleToo)
     MSharedLibrary library;
     std::string error;
     ASSERT_TRUE(library.Open(path, error)) << error;
+#ifdef _WIN32
+    for (const char* entry : {"VSTPluginMain", "main", "GetPluginFactory", "InitDll", "ExitDll"})
+#else
     for (const char* entry : {"VSTPluginMain", "main", "GetPluginFactory", "ModuleEntry", "ModuleExit"})
+#endif
       EXPECT_NE(library.Symbol(entry), nullptr) << path << " " << entry;
     EXPECT_EQ(library.Symbol("CreateTonveraPlugin"), nullptr);
   }

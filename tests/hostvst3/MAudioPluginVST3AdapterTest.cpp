@@ -425,8 +425,12 @@ TEST_F(VST3AdapterTest, TextParsingAnswersADefinedClampedResultForEveryId)
 TEST_F(VST3AdapterTest, ViewsAndUnknownIdsGetNeutralAnswers)
 {
   IPlugView* view = m_host.Controller()->createView("editor");
+#ifdef TONVERA_NO_EDITOR
+  EXPECT_EQ(view, nullptr) << "a build without the editor offers no view";
+#else
   ASSERT_NE(view, nullptr);
   view->release();
+#endif
   EXPECT_EQ(m_host.Controller()->createView("other"), nullptr);
   EXPECT_EQ(m_host.Controller()->createView(nullptr), nullptr);
   EXPECT_EQ(m_host.Controller()->getParamNormalized(99999), 0.0);

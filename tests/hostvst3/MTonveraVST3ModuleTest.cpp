@@ -5,9 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include "tools/host/MSharedLibrary.h"
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cmath>
+#include <numbers>
 #include <string>
 
 using namespace Steinberg;
@@ -15,6 +20,24 @@ using namespace Steinberg::Vst;
 
 namespace
 {
+#ifdef _WIN32
+TEST(TonveraVST3Module, BinaryExportsOnlyTheEntryPoints)
+{
+  MSharedLibrary library;
+  std::string error;
+  ASSERT_TRUE(library.Open(
+      std::string(TONVERA_REAL_VST3_BUNDLE) + "/Contents/x86_64-win/TonveraVst3Test.vst3", error))
+      << error;
+  EXPECT_EQ(library.Symbol("_ZN9Steinberg7FObject6addRefEv"), nullptr);
+  EXPECT_NE(library.Symbol("GetPluginFactory"), nullptr);
+  auto entry = reinterpret_cast<bool (*)()>(library.Symbol("InitDll"));
+  auto exit = reinterpret_cast<bool (*)()>(library.Symbol("ExitDll"));
+  ASSERT_NE(entry, nullptr);
+  ASSERT_NE(exit, nullptr);
+  EXPECT_TRUE(entry());
+  EXPECT_TRUE(exit());
+}
+#else
 TEST(TonveraVST3Module, BinaryExportsOnlyTheEntryPointsAndRefusesAnUnmatchedExit)
 {
   const std::string binary =
@@ -37,6 +60,7 @@ TEST(TonveraVST3Module, BinaryExportsOnlyTheEntryPointsAndRefusesAnUnmatchedExit
   EXPECT_FALSE(exit());
   EXPECT_EQ(dlclose(handle), 0);
 }
+#endif
 
 TEST(TonveraVST3Module, LoadsPublishesItsParametersAndProcessesFiniteAudio)
 {
@@ -57,7 +81,7 @@ TEST(TonveraVST3Module, LoadsPublishesItsParametersAndProcessesFiniteAudio)
     for (int i = 0; i < 1024; ++i)
     {
       left[static_cast<size_t>(i)] = right[static_cast<size_t>(i)] =
-          0.3f * static_cast<float>(std::sin(2.0 * M_PI * 220.0 * (block * 1024 + i) / 44100.0));
+          0.3f * static_cast<float>(std::sin(2.0 * std::numbers::pi * 220.0 * (block * 1024 + i) / 44100.0));
     }
     ASSERT_TRUE(host.Process(in, out, 1024));
   }

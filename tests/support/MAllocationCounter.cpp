@@ -8,6 +8,7 @@ namespace
 thread_local std::size_t t_count = 0;
 thread_local bool t_active = false;
 
+#ifndef TONVERA_NO_ALLOCATION_COUNTING
 void* CountedAllocate(std::size_t size, std::size_t alignment)
 {
   if (t_active)
@@ -25,6 +26,7 @@ void* CountedAllocate(std::size_t size, std::size_t alignment)
   }
   return p;
 }
+#endif
 } // namespace
 
 MAllocationCounter::Scope::Scope() : m_start(t_count), m_wasActive(t_active)

@@ -1,6 +1,8 @@
 #include "tools/host/MSharedLibrary.h"
 
 #if defined(_WIN32)
+#include <algorithm>
+#include <string>
 #include <windows.h>
 #else
 #include <dlfcn.h>
@@ -16,7 +18,17 @@ MSharedLibrary::~MSharedLibrary()
 bool MSharedLibrary::Open(const std::string& path, std::string& error)
 {
   Close();
-  HMODULE module = LoadLibraryA(path.c_str());
+  // The path is UTF-8; the wide-character call takes any name. The loader wants backslashes.
+  std::wstring wide;
+  if (const int length =
+          MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+      length > 0)
+  {
+    wide.resize(static_cast<std::size_t>(length));
+    MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(), length);
+  }
+  std::replace(wide.begin(), wide.end(), L'/', L'\\');
+  HMODULE module = LoadLibraryW(wide.c_str());
   if (module == nullptr)
   {
     error = "LoadLibrary failed with error " + std::to_string(GetLastError());

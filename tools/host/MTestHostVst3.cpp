@@ -70,6 +70,16 @@ protected:
 
 namespace
 {
+// The module's entry and exit: InitDll() and ExitDll() on Windows, ModuleEntry(handle) and
+// ModuleExit() elsewhere.
+#if defined(_WIN32)
+constexpr const char* kModuleEntryName = "InitDll";
+constexpr const char* kModuleExitName = "ExitDll";
+#else
+constexpr const char* kModuleEntryName = "ModuleEntry";
+constexpr const char* kModuleExitName = "ModuleExit";
+#endif
+
 std::string ModulePathOf(const std::string& path)
 {
   // A bundle directory: the shared library of this architecture inside it.
@@ -87,12 +97,16 @@ std::string ModulePathOf(const std::string& path)
   const std::size_t slash = bundle.find_last_of('/');
   const std::string name = bundle.substr(slash == std::string::npos ? 0 : slash + 1);
   const std::string stem = name.substr(0, name.size() - suffix.size());
-#if defined(__aarch64__)
+#if defined(_WIN32)
+  return bundle + "/Contents/x86_64-win/" + name;
+#elif defined(__aarch64__)
   const char* arch = "aarch64-linux";
 #else
   const char* arch = "x86_64-linux";
 #endif
+#if !defined(_WIN32)
   return bundle + "/Contents/" + arch + "/" + stem + ".so";
+#endif
 }
 
 // Real hosts keep a module mapped for the whole session once they have loaded it, and so does
@@ -159,16 +173,24 @@ MTestHostStatus MTestHostVst3::LoadModule(const std::string& path)
   }
   PinModule(modulePath);
   using FactoryEntry = IPluginFactory* (*)();
+#if defined(_WIN32)
+  using ModuleEntryFunction = bool (*)();
+#else
   using ModuleEntryFunction = bool (*)(void*);
+#endif
   auto getFactory = reinterpret_cast<FactoryEntry>(m_library.Symbol("GetPluginFactory"));
-  auto moduleEntry = reinterpret_cast<ModuleEntryFunction>(m_library.Symbol("ModuleEntry"));
+  auto moduleEntry = reinterpret_cast<ModuleEntryFunction>(m_library.Symbol(kModuleEntryName));
   if (getFactory == nullptr)
   {
     m_lastError = "GetPluginFactory is not exported";
     m_library.Close();
     return MTestHostStatus::EntryMissing;
   }
+#if defined(_WIN32)
+  m_entered = moduleEntry != nullptr && moduleEntry();
+#else
   m_entered = moduleEntry != nullptr && moduleEntry(nullptr);
+#endif
   m_factory = getFactory();
   if (m_factory == nullptr || m_factory->getFactoryInfo(&m_factoryInfo) != kResultOk)
   {
@@ -338,7 +360,7 @@ void MTestHostVst3::Close()
   if (m_entered)
   {
     using ModuleExitFunction = bool (*)();
-    if (auto moduleExit = reinterpret_cast<ModuleExitFunction>(m_library.Symbol("ModuleExit")))
+    if (auto moduleExit = reinterpret_cast<ModuleExitFunction>(m_library.Symbol(kModuleExitName)))
     {
       moduleExit();
     }
