@@ -195,8 +195,7 @@ MAudioPlugin* CreateVST3HostedPlugin()
 // What the plug-in's editor does, for the tests (the last plug-in created; the test keeps it
 // alive): action 0 sends `value` for `index`, 1 and 2 open and close a gesture on it, 3 sends a
 // bypass change (value > 0.5: bypassed).
-extern "C" __attribute__((visibility("default"))) void TonveraFakeVst3Edit(std::int32_t index,
-                                                                           std::int32_t action, double value)
+TONVERA_VST3_EXPORT void TonveraFakeVst3Edit(std::int32_t index, std::int32_t action, double value)
 {
   FakePlugin* plugin = s_lastPlugin;
   if (plugin == nullptr)
