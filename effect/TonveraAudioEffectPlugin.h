@@ -222,6 +222,11 @@ private:
   void ProcessChannels(float** inputs, float** outputs, std::int32_t samples, int channels);
   void RefreshPiano();
 
+  /// Bit i set: scale note i is enabled now but not in `target`, or the other way round.
+  std::uint32_t ChangingNotes(const bool* target) const noexcept;
+  /// Opens (begin) or closes the host gestures of the scale notes in `notes` (bit i = note i).
+  void ScaleNoteGestures(std::uint32_t notes, bool begin);
+
   // The editor's handlers (GUI thread); the target is the effect.
   static void OnPianoNote(MEventTarget* target, void* context, MOnItemParams<std::int32_t>& params);
   static void OnRootClicked(MEventTarget* target, void* context, MOnNotifyParams& params);

@@ -47,14 +47,23 @@ std::int32_t TonveraAudioEffectPlugin::CreateEditorContents(MContainer* contents
   if (contents == nullptr)
     return -1;
   const MSize area = contents->GetSize();
-  constexpr std::int32_t kGap = 10;
+  constexpr std::int32_t kGap = 8;
   constexpr std::int32_t kPadding = 12;
   constexpr std::int32_t kRowHeight = 28;
-  // The indicator runs across the top like a tuner's display; the scale panel takes the rest.
-  constexpr std::int32_t kIndicatorHeight = 66;
+  constexpr std::int32_t kSideWidth = 200;
+  // The indicator runs across the top like a tuner's display; the scale panel takes the rest:
+  // the piano with the scale type and Reset beside it, the root buttons in a row below both.
+  constexpr std::int32_t kIndicatorHeight = 60;
   const std::int32_t panelTop = kIndicatorHeight + kGap;
   const std::int32_t panelHeight = std::max(1, area.y - panelTop);
   const std::int32_t inner = std::max(1, area.x - 2 * kPadding);
+  const std::int32_t rootRow = std::max(kPadding, panelHeight - kPadding - kRowHeight);
+  const std::int32_t pianoHeight = std::max(24, rootRow - kGap - kPadding);
+  // Keys about two thirds as wide as they are tall, as on an instrument; the rest goes beside.
+  const std::int32_t pianoWidth =
+      std::clamp(pianoHeight * 7 * 2 / 3, 1, std::max(1, inner - kSideWidth - 2 * kGap));
+  const std::int32_t sideLeft = kPadding + pianoWidth + 2 * kGap;
+  const std::int32_t sideWidth = std::max(1, kPadding + inner - sideLeft);
 
   auto panel = std::make_unique<MPanel>();
   panel->SetId(MString("Scale"));
@@ -64,26 +73,21 @@ std::int32_t TonveraAudioEffectPlugin::CreateEditorContents(MContainer* contents
   MPanel& scale = *panel;
   contents->AddChild(std::move(panel));
 
-  // From the bottom of the panel up: the row of the selector and Reset, the root buttons, and
-  // the piano taking what is left.
-  const std::int32_t bottomRow = panelHeight - kPadding - kRowHeight;
-  const std::int32_t rootRow = bottomRow - 8 - kRowHeight;
-  const std::int32_t pianoTop = kPadding;
-  const std::int32_t pianoHeight = std::max(24, rootRow - 10 - pianoTop);
-
+  // Beside the piano, centred on it: the scale type, and Reset below it.
+  const std::int32_t sideTop = kPadding + std::max(0, (pianoHeight - 2 * kRowHeight - kGap) / 2);
   auto& reset = scale.Add<MButton>(MString("Reset"));
   reset.SetId(MString("Reset"));
   reset.SetHelp(MString(kResetHelp));
-  reset.SetBounds(MRect::FromSize(kPadding + inner - 96, bottomRow, 96, kRowHeight));
+  reset.SetBounds(MRect::FromSize(sideLeft, sideTop + kRowHeight + kGap, sideWidth, kRowHeight));
   reset.GetChangedEvent().Subscribe(this, nullptr, &TonveraAudioEffectPlugin::OnResetClicked);
 
   auto& piano = scale.Add<MPiano>();
   piano.SetId(MString("piano"));
   piano.SetRange(kPianoFirstNote, kPitchClasses);
-  piano.SetBounds(MRect::FromSize(kPadding, pianoTop, inner, pianoHeight));
+  piano.SetBounds(MRect::FromSize(kPadding, kPadding, pianoWidth, pianoHeight));
   piano.GetNoteEvent().Subscribe(this, nullptr, &TonveraAudioEffectPlugin::OnPianoNote);
 
-  // Twelve equal buttons across the piano's width, the remainder spread over the first ones.
+  // Twelve equal buttons across the panel, the remainder spread over the first ones.
   for (int i = 0; i < kPitchClasses; ++i)
   {
     const std::int32_t left = kPadding + inner * i / kPitchClasses;
@@ -103,7 +107,7 @@ std::int32_t TonveraAudioEffectPlugin::CreateEditorContents(MContainer* contents
     kinds.Add(MString::FromLiteral(ScaleName(kind)));
   selector.SetChoices(kinds);
   selector.SetSelection(m_scaleType.Load());
-  selector.SetBounds(MRect::FromSize(kPadding, bottomRow, std::min(220, inner - 96 - kGap), kRowHeight));
+  selector.SetBounds(MRect::FromSize(sideLeft, sideTop, sideWidth, kRowHeight));
   selector.GetChangedEvent().Subscribe(this, nullptr, &TonveraAudioEffectPlugin::OnScaleTypeChanged);
 
   auto indicator = std::make_unique<MTuningIndicator>();
@@ -162,6 +166,31 @@ void TonveraAudioEffectPlugin::RefreshPiano()
   }
 }
 
+std::uint32_t TonveraAudioEffectPlugin::ChangingNotes(const bool* target) const noexcept
+{
+  std::uint32_t notes = 0;
+  for (int i = 0; i < kPitchClasses; ++i)
+  {
+    if (target[i] != IsScaleNoteEnabled(i))
+      notes |= 1u << i;
+  }
+  return notes;
+}
+
+void TonveraAudioEffectPlugin::ScaleNoteGestures(std::uint32_t notes, bool begin)
+{
+  MAudioPlugin* plugin = m_scaleAdapter.GetPlugin();
+  if (plugin == nullptr)
+    return;
+  for (int i = 0; i < kPitchClasses; ++i)
+  {
+    if ((notes & (1u << i)) == 0)
+      continue;
+    const std::int32_t index = m_scaleAdapter.GetFirstIndex() + i;
+    begin ? plugin->BeginAutomationGesture(index) : plugin->EndAutomationGesture(index);
+  }
+}
+
 void TonveraAudioEffectPlugin::OnPianoNote(MEventTarget* target, void*, MOnItemParams<std::int32_t>& params)
 {
   auto& effect = *static_cast<TonveraAudioEffectPlugin*>(target);
@@ -184,7 +213,19 @@ void TonveraAudioEffectPlugin::OnRootClicked(MEventTarget* target, void* context
 {
   auto& effect = *static_cast<TonveraAudioEffectPlugin*>(target);
   const std::int32_t root = *static_cast<const std::int32_t*>(context);
-  effect.SelectScale(effect.m_scaleType.Load(), root);
+  const int kind = effect.m_scaleType.Load();
+  // The notes the choice turns on or off reach the host inside a gesture each.
+  std::uint32_t changing = 0;
+  if (const bool* pattern = ScalePattern(kind))
+  {
+    bool target[kPitchClasses];
+    for (int i = 0; i < kPitchClasses; ++i)
+      target[i] = pattern[(i - root + kPitchClasses) % kPitchClasses];
+    changing = effect.ChangingNotes(target);
+  }
+  effect.ScaleNoteGestures(changing, true);
+  effect.SelectScale(kind, root);
+  effect.ScaleNoteGestures(changing, false);
   if (auto* button = dynamic_cast<MControl*>(params.sender);
       button != nullptr && button->GetParent() != nullptr)
     MarkRoot(*button->GetParent(), effect.m_scaleNote.Load());
@@ -192,7 +233,12 @@ void TonveraAudioEffectPlugin::OnRootClicked(MEventTarget* target, void* context
 
 void TonveraAudioEffectPlugin::OnResetClicked(MEventTarget* target, void*, MOnNotifyParams&)
 {
-  static_cast<TonveraAudioEffectPlugin*>(target)->ResetScale();
+  auto& effect = *static_cast<TonveraAudioEffectPlugin*>(target);
+  const bool* all = ScalePattern(kChromatic);
+  const std::uint32_t changing = effect.ChangingNotes(all);
+  effect.ScaleNoteGestures(changing, true);
+  effect.ResetScale();
+  effect.ScaleNoteGestures(changing, false);
 }
 
 void TonveraAudioEffectPlugin::OnScaleTypeChanged(MEventTarget* target, void*, MOnNotifyParams& params)

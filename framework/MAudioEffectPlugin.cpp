@@ -169,7 +169,7 @@ std::int64_t MAudioEffectPlugin::Command(std::int64_t command, MPluginCommandBlo
     }
     case MPluginCommand::kEditorOpened:
       // The one place the editor's container crosses the command function untyped: the sender
-      // (MAudioEffectPluginToAudioPluginAdapter::CreateEditorContents) passes an MContainer*.
+      // (MAudioEffectPluginToAudioPluginAdapter::CreateUserControls) passes an MContainer*.
       CreateEditorContents(b.GetPointer<MContainer>(0));
       return 0;
     case MPluginCommand::kEditorClosed:

@@ -7,9 +7,7 @@
 #include "base/MXmlItem.h"
 #include "base/MXmlReader.h"
 #include "base/MXmlWriter.h"
-#include "core/plugin/MAudioPluginEditorWindow.h"
 #include "framework/MAudioEffectPluginHost.h"
-#include "gui/controls/MContainer.h"
 #include "framework/MSettingsText.h"
 
 #include <algorithm>
@@ -287,16 +285,17 @@ void MAudioEffectPluginToAudioPluginAdapter::OnEditorIdle()
   ProcessUpdate();
 }
 
-void MAudioEffectPluginToAudioPluginAdapter::CreateEditorContents(MContainer& contents)
+void MAudioEffectPluginToAudioPluginAdapter::CreateUserControls(MContainer& container)
 {
-  MAudioPlugin::CreateEditorContents(contents);
-  // The effect fills the container kept for its own controls (the whole contents when a derived
-  // editor has none).
-  MContainer* user =
-      dynamic_cast<MContainer*>(contents.FindChild(MString(MAudioPluginEditorWindow::kUserControlsId)));
   if (m_effectHost != nullptr)
     m_effectHost->SendCommand(MPluginCommand::kCreateEditorContents,
-                              MPluginCommandBlock::FromPointer(user != nullptr ? user : &contents));
+                              MPluginCommandBlock::FromPointer(&container));
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::ReleaseUserControls()
+{
+  if (m_effectHost != nullptr)
+    m_effectHost->SendCommand(MPluginCommand::kEditorClosed);
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::SetEditorOpen(bool open)

@@ -98,9 +98,11 @@ public:
   void InitProcessing() override;
   std::int32_t GetEffectLatency() const override;
   void OnEditorIdle() override;
-  /// The plug-in's editor, then the effect's own controls (kCreateEditorContents with the
-  /// container "UserControls"). GUI thread.
-  void CreateEditorContents(MContainer& contents) override;
+  /// The effect's own controls in the editor's container for them (kCreateEditorContents with
+  /// the container). GUI thread.
+  void CreateUserControls(MContainer& container) override;
+  /// The effect forgets its controls before the editor rebuilds them (kEditorClosed). GUI thread.
+  void ReleaseUserControls() override;
   /// Closing tells the effect (kEditorClosed) before the editor's controls go away.
   void SetEditorOpen(bool open) override;
   void ProcessNote(const MMIDINote& note) override;

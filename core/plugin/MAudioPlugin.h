@@ -174,7 +174,7 @@ public:
 
   /// Editor size used when "GlobalConfiguration.xml" names none (see GetDefaultEditorSize).
   static constexpr std::int32_t kDefaultEditorWidth = 720;
-  static constexpr std::int32_t kDefaultEditorHeight = 520;
+  static constexpr std::int32_t kDefaultEditorHeight = 440;
   /// Limits of a configured editor size.
   static constexpr std::int32_t kMinEditorWidth = 480;
   static constexpr std::int32_t kMinEditorHeight = 300;
@@ -192,6 +192,13 @@ public:
   /// (hidden in editor mode 1, the compact editor) and the help line; see
   /// MAudioPluginEditorWindow for the ids and the arrangement.
   virtual void CreateEditorContents(MContainer& contents);
+  /// Fills `container`, the editor's area for the plug-in's own controls (already at its size):
+  /// called at the end of CreateEditorContents and again, after ReleaseUserControls, whenever a
+  /// resize changes that area. GUI thread. Base: nothing.
+  virtual void CreateUserControls(MContainer& container);
+  /// The plug-in's own controls are about to be destroyed for a rebuild: forget every pointer to
+  /// them. GUI thread. Base: nothing.
+  virtual void ReleaseUserControls();
   /// Creates the generic parameter panel in `container`, links it (GetParameterPanelLink) and
   /// lets every adapter add its controls. GUI thread.
   virtual void CreateParameterPanel(MContainer& container);

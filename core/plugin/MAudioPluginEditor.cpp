@@ -101,6 +101,7 @@ void MAudioPlugin::CreateEditorContents(MContainer& contents)
   auto user = std::make_unique<MContainer>();
   user->SetId(MAudioPluginEditorWindow::kUserControlsId);
   user->SetControlType(MControlType::NoBackground);
+  MContainer& userArea = *user;
   contents.AddChild(std::move(user));
 
   auto parameters = std::make_unique<MContainer>();
@@ -118,7 +119,12 @@ void MAudioPlugin::CreateEditorContents(MContainer& contents)
 
   MAudioPluginEditorWindow::ArrangeContents(contents);
   CreateParameterPanel(parameterArea);
+  CreateUserControls(userArea);
 }
+
+void MAudioPlugin::CreateUserControls(MContainer&) {}
+
+void MAudioPlugin::ReleaseUserControls() {}
 
 void MAudioPlugin::CreateParameterPanel(MContainer& container)
 {

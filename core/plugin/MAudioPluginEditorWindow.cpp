@@ -162,8 +162,17 @@ void MAudioPluginEditorWindow::SetSize(std::int32_t width, std::int32_t height)
 {
   if (width < 1 || height < 1)
     return;
+  auto* user = dynamic_cast<MContainer*>(m_contents->FindChild(MString(kUserControlsId)));
+  const MSize before = user != nullptr ? user->GetSize() : MSize{};
   m_window->SetSize(MSize{width, height});
   m_contents->SetSize(MSize{width, height});
+  // The plug-in lays its own controls out for their area once: a new area gets new controls.
+  if (user != nullptr && user->GetSize() != before)
+  {
+    m_plugin.ReleaseUserControls();
+    user->DeleteChildren();
+    m_plugin.CreateUserControls(*user);
+  }
   m_contents->Invalidate();
 }
 

@@ -42,7 +42,8 @@ public:
   /// Updates the help line for the control under the mouse, then one bounded round of the window
   /// system's work; never blocks.
   void Idle() override;
-  /// Resizes the window and its contents (sizes below 1 are ignored).
+  /// Resizes the window and its contents (sizes below 1 are ignored); when the area of the
+  /// plug-in's own controls changed, the plug-in builds them anew for it.
   void SetSize(std::int32_t width, std::int32_t height) override;
   MSize GetSize() const override;
   MWindow* GetWindow() const override { return m_window.get(); }
@@ -64,9 +65,9 @@ public:
   static constexpr const char* kParametersId = "MainPluginParameters";
   static constexpr const char* kHelpId = "Help";
   /// Heights of the fixed parts, in pixels.
-  static constexpr std::int32_t kHeaderHeight = 46;
-  static constexpr std::int32_t kParametersHeight = 124;
-  static constexpr std::int32_t kHelpHeight = 50;
+  static constexpr std::int32_t kHeaderHeight = 40;
+  static constexpr std::int32_t kParametersHeight = 112;
+  static constexpr std::int32_t kHelpHeight = 46;
   static constexpr std::int32_t kMargin = 12;
 
   /// Places the parts that `contents` has (any may be missing) for its current size.

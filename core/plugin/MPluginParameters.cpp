@@ -152,12 +152,11 @@ MControlValue* MPluginParameters::AddParameterControl(const ControlSpec& spec)
   control->GetChangedEvent().Subscribe<&MPluginParameters::OnControlChanged>(this);
   control->GetGestureEvent().Subscribe<&MPluginParameters::OnGesture>(this);
 
+  // A control joins the last section when it has the same group; otherwise it starts a new one,
+  // so the controls stay in the adapters' order.
   std::size_t section = m_sections.size();
-  for (std::size_t i = 0; i < m_sections.size(); ++i)
-  {
-    if (m_sections[i].name == spec.group)
-      section = i;
-  }
+  if (!m_sections.empty() && m_sections.back().name == spec.group)
+    section = m_sections.size() - 1;
   if (section == m_sections.size())
   {
     Section added;
@@ -263,9 +262,11 @@ void MPluginParameters::Arrange()
     {
       if (entry.section != s)
         continue;
-      const MSize preferred = entry.control->GetPreferredSize();
-      const std::int32_t height = std::min(controlsHeight, std::max(preferred.y, controlsHeight));
-      entry.control->SetBounds(MRect::FromSize(x, controlsTop, cell, height));
+      // Knobs take the row's height; a switch keeps its own, centred in the row.
+      const std::int32_t height = dynamic_cast<MKnob*>(entry.control) != nullptr
+                                      ? controlsHeight
+                                      : std::min(controlsHeight, entry.control->GetPreferredSize().y);
+      entry.control->SetBounds(MRect::FromSize(x, controlsTop + (controlsHeight - height) / 2, cell, height));
       x += cell;
     }
     left += width + kSectionGap;

@@ -4,7 +4,8 @@
 // One control per host-visible parameter: a knob for float and integer parameters, a switch for
 // booleans and enumerations, each showing the parameter's name, its display text (value and
 // units) and, as its help, the parameter's STML help text. Controls are grouped under the
-// headings of the effect's parameter groups, side by side, in the order the adapters added them.
+// headings of the effect's parameter groups, side by side, in the order the adapters added them
+// (a run of controls of one group is one section).
 //
 // How it is filled: MAudioPlugin creates the panel inside the editor, stores it in its parameter
 // panel link (GetParameterPanelLink) and calls Build, which asks every adapter to add its

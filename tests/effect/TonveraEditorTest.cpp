@@ -47,7 +47,9 @@ protected:
   void SetUp() override
   {
     // No shared configuration: the editor opens at its built-in size and mode.
-    const std::string empty = (std::filesystem::temp_directory_path() / "tonvera-editor-test-home").string();
+    const std::filesystem::path home = std::filesystem::temp_directory_path() / "tonvera-editor-test-home";
+    std::filesystem::remove_all(home);
+    const std::string empty = home.string();
 #ifdef _WIN32
     _putenv_s("XDG_CONFIG_HOME", empty.c_str());
     _putenv_s("APPDATA", empty.c_str());
@@ -155,8 +157,17 @@ TEST_F(TonveraEditor, ScaleChoiceRootAndResetDriveTheNotesAndThePiano)
   Find<MSelector>("ScaleType").Select(1); // "Major": nothing audible changes yet
   EXPECT_EQ(EnabledNotes(), "111111111111");
   EXPECT_EQ(m_effect->GetScaleType(), 1);
+  m_host.m_log.clear();
   Find<MButton>("D").Click();
   EXPECT_EQ(EnabledNotes(), "011010110101"); // C# D E F# G A B
+  // The five notes turned off (C D# F G# A#) each sent inside its own gesture.
+  const std::int32_t first = m_effect->GetScaleAdapter().GetFirstIndex();
+  std::vector<std::string> expected;
+  for (const char* steps : {"B", "AA", "E"})
+    for (int note : {0, 3, 5, 8, 10})
+      for (const char* step = steps; *step != 0; ++step)
+        expected.push_back(*step + std::to_string(first + note));
+  EXPECT_EQ(m_host.m_log, expected);
   for (int i = 0; i < 12; ++i)
     EXPECT_EQ(piano.IsNoteEnabled(60 + i), m_effect->IsScaleNoteEnabled(i)) << i;
   EXPECT_TRUE(Find<MButton>("D").IsOn());
@@ -220,8 +231,13 @@ TEST_F(TonveraEditor, ClosingForgetsTheControlsAndLaterUpdatesTouchNothing)
   m_effect->ProcessUpdate(); // after the controls are gone (ASan checks)
   m_plugin->SetParameter(IndexOf("Depth"), 0.9);
   EXPECT_EQ(m_plugin->ProcessAutomationUpdates(), 1);
-  // Reopening shows the state the effect kept.
+  // Reopening shows the state the effect kept; a resize lays the tuning panel out anew.
   ASSERT_TRUE(m_plugin->OpenEditor(m_system, 1));
+  const std::int32_t narrow = Find<MPiano>("piano").GetSize().x;
+  m_plugin->GetEditor()->SetSize(960, 600);
+  EXPECT_GT(Find<MPiano>("piano").GetSize().x, narrow);
+  EXPECT_EQ(m_effect->GetPianoControl(), &Find<MPiano>("piano"));
+  m_effect->ProcessUpdate();
   EXPECT_DOUBLE_EQ(
       Find<MKnob>(MPluginParameters::ControlId(IndexOf("Depth")).ToUTF8().c_str()).GetNormalised(),
       m_plugin->GetParameter(IndexOf("Depth")));
