@@ -26,12 +26,13 @@ MQuorvelAudioEffectPlugin::MQuorvelAudioEffectPlugin()
 {
   for (MXmlItem& slot : m_presetSlots)
     slot.SetName(MString("settings"));
+  SetBackgroundTick(&MQuorvelAudioEffectPlugin::BackgroundTick, this);
 }
 
 MQuorvelAudioEffectPlugin::~MQuorvelAudioEffectPlugin()
 {
-  // The update thread calls OnBackgroundTick, which reaches this object's presets.
-  StopBackgroundTicks();
+  // The update thread's tick reaches this object's presets.
+  SetBackgroundTick(nullptr, nullptr);
 }
 
 void MQuorvelAudioEffectPlugin::Store(MStoreContext& context)

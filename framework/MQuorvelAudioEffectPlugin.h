@@ -144,8 +144,6 @@ public:
   void SetCurrentPresetIndex(std::int32_t index) noexcept { m_currentPresetIndex = index; }
 
   void OnEditorIdle() override;
-  /// While no editor is open nobody idles: queued program changes and steps are applied here.
-  void OnBackgroundTick() override;
 
   /// Pointer to the plug-in itself and its name once more, as the module's creation stores them.
   MQuorvelAudioEffectPlugin* m_self = nullptr;
@@ -174,6 +172,8 @@ private:
   MString m_presetTreeError;
   std::atomic<std::int32_t> m_queuedPresetStep{0};
   std::atomic<std::int32_t> m_queuedProgram{-1};
+  /// The update thread's tick (registered by the constructor, removed first by the destructor).
+  static void BackgroundTick(void* context);
   // Held while a queued step is applied: the editor's idle tick and the update thread never
   // apply at the same time (the one that finds it taken leaves the work to the other).
   std::mutex m_queuedStepMutex;

@@ -241,10 +241,14 @@ void MQuorvelAudioEffectPlugin::OnEditorIdle()
   ApplyQueuedPresetStep();
 }
 
-void MQuorvelAudioEffectPlugin::OnBackgroundTick()
+void MQuorvelAudioEffectPlugin::BackgroundTick(void* context)
 {
-  if (!IsEditorOpen())
-    ApplyQueuedPresetStep();
+  // While no editor is open nobody idles: a queued program change or step is applied here.
+  auto& plugin = *static_cast<MQuorvelAudioEffectPlugin*>(context);
+  if (plugin.IsEditorOpen() || (plugin.m_queuedProgram.load(std::memory_order_relaxed) < 0 &&
+                                plugin.m_queuedPresetStep.load(std::memory_order_relaxed) == 0))
+    return;
+  plugin.ApplyQueuedPresetStep();
 }
 
 std::int32_t MQuorvelAudioEffectPlugin::ChooseSmartRandom()

@@ -432,12 +432,20 @@ void MAudioPlugin::PostProcessChannel(float*, std::int32_t, std::int32_t) {}
 void MAudioPlugin::ProcessChunk(float**, float**, std::int32_t) {}
 void MAudioPlugin::OnEditorIdle() {}
 
-void MAudioPlugin::OnBackgroundTick() {}
-
-void MAudioPlugin::StopBackgroundTicks()
+void MAudioPlugin::SetBackgroundTick(void (*tick)(void* context), void* context)
 {
-  if (m_updateThread)
-    m_updateThread->Stop();
+  std::lock_guard<std::mutex> guard(m_backgroundTickLock);
+  m_backgroundTick = tick;
+  m_backgroundTickContext = context;
+}
+
+void MAudioPlugin::RunBackgroundTick()
+{
+  // Held while the tick runs: SetBackgroundTick waits for it, so an owner being destroyed never
+  // has its tick running.
+  std::lock_guard<std::mutex> guard(m_backgroundTickLock);
+  if (m_backgroundTick != nullptr)
+    m_backgroundTick(m_backgroundTickContext);
 }
 void MAudioPlugin::BeforeBlock(float**, float**, std::int32_t, bool) {}
 void MAudioPlugin::AfterBlock(float**, float**, std::int32_t, bool) {}

@@ -40,6 +40,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class MContainer;
@@ -172,10 +173,14 @@ public:
   virtual void ProcessChunk(float** inputs, float** outputs, std::int32_t samples);
   /// Editor idle (GUI thread). Base: nothing.
   virtual void OnEditorIdle();
-  /// About every 100 ms on the framework's update thread (never the audio or the GUI thread), for
-  /// work that must not wait for an editor to open. Base: nothing. A class that overrides it calls
-  /// StopBackgroundTicks first thing in its destructor.
-  virtual void OnBackgroundTick();
+  /// Work that must not wait for an editor to open: `tick(context)` runs about every 100 ms on the
+  /// framework's update thread (never the audio or the GUI thread). Null removes it; once this
+  /// returns, no call of the previous tick is running or will start, so an owner removes its tick
+  /// first thing in its destructor. The tick should look at plain flags and return at once when
+  /// there is nothing to do. Any thread but the update thread.
+  void SetBackgroundTick(void (*tick)(void* context), void* context);
+  /// The update thread's call: runs the registered tick, if any.
+  void RunBackgroundTick();
   /// Hooks around a block (audio thread). Base: nothing.
   virtual void BeforeBlock(float** inputs, float** outputs, std::int32_t samples, bool replacing);
   virtual void AfterBlock(float** inputs, float** outputs, std::int32_t samples, bool replacing);
@@ -393,9 +398,6 @@ public:
   MPluginParameters** GetParameterPanelLink() noexcept { return &m_parameterPanel; }
 
 protected:
-  /// Stops the update thread (and with it OnBackgroundTick) until the adapters are assigned again.
-  void StopBackgroundTicks();
-
   /// Channel-mode hooks of the framework (audio thread): rearrange the pointers before the
   /// chunks and undo it after. Base: nothing; IsChannelModeActive false.
   virtual bool IsChannelModeActive() const;
@@ -525,6 +527,9 @@ private:
   std::vector<std::int32_t> m_openGestures; // per host slot; grows on the GUI thread in Begin
 
   std::unique_ptr<AutomationUpdateRequestThread> m_updateThread;
+  std::mutex m_backgroundTickLock;
+  void (*m_backgroundTick)(void*) = nullptr;
+  void* m_backgroundTickContext = nullptr;
 };
 
 /// A contiguous run of host parameter slots.

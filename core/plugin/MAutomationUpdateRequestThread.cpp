@@ -32,7 +32,7 @@ std::int32_t MAudioPlugin::AutomationUpdateRequestThread::Run()
         if (m_updateEvent.Post(nullptr, params))
           MEventProcessor::GetGlobal().WakeUp();
       }
-      m_plugin.OnBackgroundTick();
+      m_plugin.RunBackgroundTick();
     });
     WaitForWakeUp(kIntervalMs);
   }
