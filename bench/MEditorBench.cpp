@@ -17,6 +17,7 @@
 #include "tools/host/MTestHostWindow.h"
 
 #include "MCapturingReporter.h"
+#include "MCpuTime.h"
 #include "MXvfbServer.h"
 
 #include <X11/Xlib.h>
@@ -74,30 +75,6 @@ public:
 private:
   std::map<std::string, double> m_wall;
 };
-
-double CpuSeconds(clockid_t clock)
-{
-  timespec t{};
-  clock_gettime(clock, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
-// utime + stime of another process from /proc, in seconds; negative when unreadable.
-double OtherProcessCpuSeconds(pid_t pid)
-{
-  std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  const std::size_t close = text.rfind(')');
-  if (close == std::string::npos)
-    return -1.0;
-  std::istringstream fields(text.substr(close + 2));
-  std::string field;
-  unsigned long long ticks = 0;
-  for (int index = 3; fields >> field && index <= 15; ++index)
-    if (index >= 14)
-      ticks += std::stoull(field);
-  return double(ticks) / double(sysconf(_SC_CLK_TCK));
-}
 
 IPlugView* Open(MTestHostPlugFrame* frame)
 {

@@ -10,6 +10,7 @@
 #include "gui/controls/MPanel.h"
 #include "gui/x11/MWindowSystemX11.h"
 
+#include "MCpuTime.h"
 #include "MXvfbServer.h"
 
 #include <benchmark/benchmark.h>
@@ -75,36 +76,6 @@ void IdleTickNothingToRepaint(benchmark::State& state)
 }
 BENCHMARK(IdleTickNothingToRepaint)->Unit(benchmark::kMicrosecond);
 
-double CpuSeconds(clockid_t clock)
-{
-  timespec t{};
-  clock_gettime(clock, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
-// utime + stime of another process from /proc, in seconds; negative when unreadable.
-double OtherProcessCpuSeconds(pid_t pid)
-{
-  std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  const std::size_t close = text.rfind(')');
-  if (close == std::string::npos)
-    return -1.0;
-  std::istringstream fields(text.substr(close + 2));
-  std::string field;
-  unsigned long long utime = 0, stime = 0;
-  for (int index = 3; fields >> field; ++index)
-  {
-    if (index == 14)
-      utime = std::stoull(field);
-    else if (index == 15)
-    {
-      stime = std::stoull(field);
-      break;
-    }
-  }
-  return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
-}
 } // namespace
 
 int main(int argc, char** argv)
