@@ -34,10 +34,10 @@ void ParameterBase::CreateEditorControls(MPluginParameters* panel)
   if (panel == nullptr || m_descriptor == nullptr || GetPlugin() == nullptr || IsTemporary())
     return;
   const MParameterInfo& info = *m_descriptor;
-  MPluginParameters::ControlSpec spec;
-  spec.index = GetFirstIndex();
-  spec.group = m_group;
-  spec.help = info.help;
+  MPluginParameters::ControlRequest request;
+  request.index = GetFirstIndex();
+  request.group = m_group;
+  request.help = info.help;
   switch (info.type)
   {
   case MParameterInfo::kInteger:
@@ -45,23 +45,23 @@ void ParameterBase::CreateEditorControls(MPluginParameters* panel)
     // Wide ranges are edited as continuous ones (the slot rounds to whole numbers itself).
     const std::int64_t positions =
         std::int64_t{info.integer.maximum} - std::int64_t{info.integer.minimum} + 1;
-    spec.steps = positions >= 2 && positions <= 1000 ? static_cast<std::int32_t>(positions) : 0;
+    request.steps = positions >= 2 && positions <= 1000 ? static_cast<std::int32_t>(positions) : 0;
     break;
   }
   case MParameterInfo::kEnumeration:
-    spec.steps = info.enumeration.count;
+    request.steps = info.enumeration.count;
     break;
   case MParameterInfo::kBoolean:
   case MParameterInfo::kGroup:
-    spec.steps = 2;
+    request.steps = 2;
     break;
   case MParameterInfo::kFloat:
-    spec.bipolar = info.floating.minimum < 0.0 && info.floating.minimum == -info.floating.maximum;
+    request.bipolar = info.floating.minimum < 0.0 && info.floating.minimum == -info.floating.maximum;
     break;
   default:
     break;
   }
-  panel->AddParameterControl(spec);
+  panel->AddParameterControl(request);
 }
 
 void ParameterBase::UpdateEditorControls()

@@ -129,12 +129,12 @@ void MPluginParameters::Build()
   Arrange();
 }
 
-MControlValue* MPluginParameters::AddParameterControl(const ControlSpec& spec)
+MControlValue* MPluginParameters::AddParameterControl(const ControlRequest& request)
 {
-  if (spec.index < 0 || spec.index >= m_plugin.GetNumParameters() ||
-      FindParameterControl(spec.index) != nullptr)
+  if (request.index < 0 || request.index >= m_plugin.GetNumParameters() ||
+      FindParameterControl(request.index) != nullptr)
     return nullptr;
-  const std::int32_t type = m_plugin.GetParameterType(spec.index);
+  const std::int32_t type = m_plugin.GetParameterType(request.index);
   const bool isSwitch = type == 3 || type == 4; // enumeration, boolean
   std::unique_ptr<MControlValue> control;
   if (isSwitch)
@@ -142,31 +142,31 @@ MControlValue* MPluginParameters::AddParameterControl(const ControlSpec& spec)
   else
   {
     auto knob = std::make_unique<MKnob>();
-    knob->SetBipolar(spec.bipolar);
+    knob->SetBipolar(request.bipolar);
     control = std::move(knob);
   }
-  control->SetId(ControlId(spec.index));
-  control->SetCaption(m_plugin.GetParameterName(spec.index));
-  control->SetHelp(spec.help);
-  control->BindOwned(std::make_unique<MSlotValue>(m_plugin, spec.index, type == 4 ? 2 : spec.steps));
+  control->SetId(ControlId(request.index));
+  control->SetCaption(m_plugin.GetParameterName(request.index));
+  control->SetHelp(request.help);
+  control->BindOwned(std::make_unique<MSlotValue>(m_plugin, request.index, type == 4 ? 2 : request.steps));
   control->GetChangedEvent().Subscribe<&MPluginParameters::OnControlChanged>(this);
   control->GetGestureEvent().Subscribe<&MPluginParameters::OnGesture>(this);
 
   // A control joins the last section when it has the same group; otherwise it starts a new one,
   // so the controls stay in the adapters' order.
   std::size_t section = m_sections.size();
-  if (!m_sections.empty() && m_sections.back().name == spec.group)
+  if (!m_sections.empty() && m_sections.back().name == request.group)
     section = m_sections.size() - 1;
   if (section == m_sections.size())
   {
     Section added;
-    added.name = spec.group;
-    if (!spec.group.IsEmpty())
+    added.name = request.group;
+    if (!request.group.IsEmpty())
     {
-      auto heading = std::make_unique<MStatic>(spec.group);
+      auto heading = std::make_unique<MStatic>(request.group);
       heading->SetFont(MStdFont::Bold);
       heading->SetTextAlignment(MAlign::Left | MAlign::VCenter);
-      heading->SetId(MString("Group ") + spec.group);
+      heading->SetId(MString("Group ") + request.group);
       added.heading = heading.get();
       AddChild(std::move(heading));
     }
@@ -175,7 +175,7 @@ MControlValue* MPluginParameters::AddParameterControl(const ControlSpec& spec)
   ++m_sections[section].count;
   MControlValue* result = control.get();
   AddChild(std::move(control));
-  m_entries.push_back(Entry{spec.index, result, section});
+  m_entries.push_back(Entry{request.index, result, section});
   return result;
 }
 

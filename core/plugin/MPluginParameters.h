@@ -35,7 +35,7 @@ class MPluginParameters : public MPanel
 {
 public:
   /// What an adapter tells the panel about one of its slots.
-  struct ControlSpec
+  struct ControlRequest
   {
     /// Global host index of the slot (0 .. GetNumParameters() - 1).
     std::int32_t index = 0;
@@ -60,7 +60,7 @@ public:
   void Build();
   /// Adds the control of one slot (see the file comment); null for an index outside the
   /// host-visible slots or one that already has a control.
-  MControlValue* AddParameterControl(const ControlSpec& spec);
+  MControlValue* AddParameterControl(const ControlRequest& request);
   /// Re-reads the value and display text of slot `index` into its control (nothing when it has
   /// none).
   void RefreshParameter(std::int32_t index);
