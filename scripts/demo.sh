@@ -13,7 +13,9 @@ bash scripts/build.sh release
 # The renderer finds the built module itself (the Tonvera.vst3 bundle in build/, loaded through
 # VST 3; --format vst2 loads build/Tonvera.so instead).
 if [ -d build/Tonvera.vst3 ] && [ -x build/bin/tonvera-render ]; then
-  exec build/bin/tonvera-render --demo --out-dir "$root/out" "$@"
+  # The picture of the pitch before and after, and the editor as a host would show it.
+  exec build/bin/tonvera-render --demo --out-dir "$root/out" --plot "$root/out/demo-pitch.png" \
+    --snapshot-editor "$root/out/demo-editor.png" "$@"
 fi
 echo "(the Tonvera module is not built in this tree: running the frame-engine demo)"
 exec build/bin/tonvera-frame-demo
