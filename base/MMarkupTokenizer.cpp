@@ -1,5 +1,6 @@
 #include "base/MMarkupTokenizer.h"
 
+#include "base/MMarkupCharacters.h"
 #include "base/MStreamFailure.h"
 
 #include <string>
@@ -13,19 +14,12 @@ constexpr char16_t kEnd = 0xFFFF;
   MStreamFailure::Throw(message);
 }
 
-bool IsBlank(char16_t c)
-{
-  return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
-}
-
-bool IsSpecial(char16_t c)
-{
-  return c == u'<' || c == u'>' || c == u'"' || c == u'/' || c == u'!' || c == u'=';
-}
+using MMarkupCharacters::IsBlank;
+using MMarkupCharacters::IsSpecial;
 
 bool IsNameCharacter(char16_t c)
 {
-  return c != kEnd && c > 32 && !IsSpecial(c) && c != u'?' && c != u'&' && c != u'\'';
+  return MMarkupCharacters::IsNameCharacter(c, kEnd);
 }
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "base/MXmlReader.h"
 
 #include "base/MEncoding.h"
+#include "base/MMarkupCharacters.h"
 #include "base/MStream.h"
 #include "base/MStreamFailure.h"
 #include "base/MXmlItem.h"
@@ -24,20 +25,12 @@ constexpr char32_t kEnd = 0xFFFFFFFF;
   Fail("Unexpected end of XML input.");
 }
 
-bool IsBlank(char32_t c)
-{
-  return c == U' ' || c == U'\t' || c == U'\r' || c == U'\n';
-}
-
-// The tokeniser's special characters, which end names and may not start an attribute.
-bool IsSpecial(char32_t c)
-{
-  return c == U'<' || c == U'>' || c == U'"' || c == U'/' || c == U'!' || c == U'=';
-}
+using MMarkupCharacters::IsBlank;
+using MMarkupCharacters::IsSpecial;
 
 bool IsNameCharacter(char32_t c)
 {
-  return c != kEnd && c > 32 && !IsSpecial(c) && c != U'?' && c != U'&' && c != U'\'';
+  return MMarkupCharacters::IsNameCharacter(c, kEnd);
 }
 
 void AppendCharacter(std::u16string& text, char32_t c)

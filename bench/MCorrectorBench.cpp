@@ -11,6 +11,8 @@
 #include "dsp/MTonveraCorrectorOwner.h"
 #include "dsp/MTonveraFFTProcessor.h"
 
+#include "MCapturingReporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -78,8 +80,6 @@ std::vector<float> VoiceLikeSecond()
   return x;
 }
 
-double g_cpuMicros = 0.0;
-
 void CorrectorOneSecond(benchmark::State& state)
 {
   auto owner = std::make_unique<BenchOwner>();
@@ -110,31 +110,15 @@ BENCHMARK(CorrectorOneSecond)->Unit(benchmark::kMicrosecond);
 
 // Keeps the CPU time per iteration: on a shared machine it is what other processes'
 // load disturbs least.
-class MCapturingReporter : public benchmark::ConsoleReporter
-{
-public:
-  MCapturingReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override
-  {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred &&
-          run.run_name.function_name == "CorrectorOneSecond")
-        g_cpuMicros = run.GetAdjustedCPUTime();
-    benchmark::ConsoleReporter::ReportRuns(runs);
-  }
-};
 } // namespace
 
 int main(int argc, char** argv)
 {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv))
-    return 1;
   MCapturingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  if (g_cpuMicros > 0.0)
-    std::printf("corrector rtf=%.1f\n", 1e6 / g_cpuMicros);
+  if (!reporter.RunAll(argc, argv))
+    return 1;
+  const double micros = reporter.Micros("CorrectorOneSecond");
+  if (micros > 0.0)
+    std::printf("corrector rtf=%.1f\n", 1e6 / micros);
   return 0;
 }

@@ -160,12 +160,9 @@ BENCHMARK(Bordered40Controls)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv))
-    return 1;
   MCapturingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (!reporter.RunAll(argc, argv))
+    return 1;
 
   const double text = reporter.Micros("Text100Glyphs"), fill = reporter.Micros("FillSameArea");
   if (text >= 0.0 && fill > 0.0)

@@ -14,6 +14,8 @@
 
 #include "modulation/MEnvelopeComputer.h"
 
+#include "MCapturingReporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -75,35 +77,6 @@ void Fill(benchmark::State& state, int shape, MEnvelopeComputer::Kernels kernels
   }
 }
 
-double Fastest(const std::vector<double>& v)
-{
-  return *std::min_element(v.begin(), v.end());
-}
-
-// Passes Google Benchmark's console output through and keeps the "min" aggregate of each case.
-class Collector : public benchmark::ConsoleReporter
-{
-public:
-  Collector() : ConsoleReporter(OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override
-  {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "min")
-        m_nanoseconds[run.run_name.function_name] = run.GetAdjustedCPUTime();
-  }
-
-  double Nanoseconds(const std::string& name) const
-  {
-    const auto it = m_nanoseconds.find(name);
-    return it == m_nanoseconds.end() ? 0.0 : it->second;
-  }
-
-private:
-  std::map<std::string, double> m_nanoseconds;
-};
-
 std::string CaseName(const Shape& shape, const char* type, const char* kernels)
 {
   return std::string("envelope_") + shape.name + "_" + type + "_" + kernels;
@@ -121,7 +94,7 @@ int main(int argc, char** argv)
           ->Unit(benchmark::kNanosecond)
           ->MinTime(0.1)
           ->Repetitions(5)
-          ->ComputeStatistics("min", Fastest)
+          ->ComputeStatistics("min", MCapturingReporter::Min)
           ->ReportAggregatesOnly(true);
     };
     add(CaseName(shape, "double", "portable"),
@@ -133,18 +106,17 @@ int main(int argc, char** argv)
     add(CaseName(shape, "float", "sse2"),
         [index](benchmark::State& s) { Fill<float>(s, index, Kernels::kProcessorChoice); });
   }
-  benchmark::Initialize(&argc, argv);
-  Collector collector;
-  benchmark::RunSpecifiedBenchmarks(&collector);
-  benchmark::Shutdown();
+  MCapturingReporter collector;
+  if (!collector.RunAll(argc, argv))
+    return 1;
 
   if (!MEnvelopeComputer::HasSSE2Twins())
     std::printf("envelope: no SSE2 twins on this build or processor; both columns time the portable items\n");
   for (const Shape& shape : kShapes)
     for (const char* type : {"double", "float"})
     {
-      const double portable = collector.Nanoseconds(CaseName(shape, type, "portable"));
-      const double twins = collector.Nanoseconds(CaseName(shape, type, "sse2"));
+      const double portable = collector.Fastest(CaseName(shape, type, "portable"));
+      const double twins = collector.Fastest(CaseName(shape, type, "sse2"));
       std::printf("envelope shape=%s fill=%s portable_ns=%.0f sse2_ns=%.0f ratio=%.2f\n", shape.name, type,
                   portable, twins, twins > 0 ? portable / twins : 0.0);
     }

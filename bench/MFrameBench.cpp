@@ -96,12 +96,9 @@ BENCHMARK(BareTransformsOneSecond)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv))
-    return 1;
   MCapturingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (!reporter.RunAll(argc, argv))
+    return 1;
 
   const double engine = reporter.Micros("EngineOneSecond");
   const double bare = reporter.Micros("BareTransformsOneSecond");

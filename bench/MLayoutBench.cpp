@@ -140,12 +140,9 @@ BENCHMARK(DirectMove60)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv))
-    return 1;
   MCapturingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (!reporter.RunAll(argc, argv))
+    return 1;
   const double arrange = reporter.Micros("LayoutArrange60"), direct = reporter.Micros("DirectMove60");
   if (arrange >= 0.0 && direct > 0.0)
     std::printf("layout arrange controls=60 us=%.2f direct_us=%.2f ratio_to_direct=%.2f limit_us=200\n",

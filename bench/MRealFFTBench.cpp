@@ -7,6 +7,8 @@
 
 #include "vector/MVector.h"
 
+#include "MCapturingReporter.h"
+
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
 
@@ -86,35 +88,6 @@ void Fftw(benchmark::State& state)
   fftwf_free(x);
 }
 
-double Fastest(const std::vector<double>& v)
-{
-  return *std::min_element(v.begin(), v.end());
-}
-
-// Passes Google Benchmark's console output through and keeps the "min" aggregate of each case.
-class Collector : public benchmark::ConsoleReporter
-{
-public:
-  // Plain output: colour codes would otherwise run into the first summary line.
-  Collector() : ConsoleReporter(OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override
-  {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "min")
-        m_nanoseconds[run.run_name.function_name + "/" + run.run_name.args] = run.GetAdjustedCPUTime();
-  }
-
-  double Nanoseconds(const std::string& name) const
-  {
-    const auto it = m_nanoseconds.find(name);
-    return it == m_nanoseconds.end() ? 0.0 : it->second;
-  }
-
-private:
-  std::map<std::string, double> m_nanoseconds;
-};
 } // namespace
 
 int main(int argc, char** argv)
@@ -128,19 +101,18 @@ int main(int argc, char** argv)
           ->Unit(benchmark::kNanosecond)
           ->MinTime(0.2)
           ->Repetitions(5)
-          ->ComputeStatistics("min", Fastest)
+          ->ComputeStatistics("min", MCapturingReporter::Min)
           ->ReportAggregatesOnly(true);
     }
   }
-  benchmark::Initialize(&argc, argv);
-  Collector collector;
-  benchmark::RunSpecifiedBenchmarks(&collector);
-  benchmark::Shutdown();
+  MCapturingReporter collector;
+  if (!collector.RunAll(argc, argv))
+    return 1;
 
   for (int n : kSizes)
   {
-    const double ours = collector.Nanoseconds("fft_ours/" + std::to_string(n));
-    const double fftw = collector.Nanoseconds("fft_fftw/" + std::to_string(n));
+    const double ours = collector.Fastest("fft_ours/" + std::to_string(n));
+    const double fftw = collector.Fastest("fft_fftw/" + std::to_string(n));
     std::printf("fft N=%d ours_ns=%.0f fftw_ns=%.0f ratio=%.2f\n", n, ours, fftw,
                 fftw > 0 ? ours / fftw : 0.0);
   }

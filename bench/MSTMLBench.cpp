@@ -91,12 +91,9 @@ BENCHMARK(HelpReferenceMeasure)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv))
-    return 1;
   MCapturingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (!reporter.RunAll(argc, argv))
+    return 1;
   const double help = reporter.Micros("HelpParseAndLayout"),
                reference = reporter.Micros("HelpReferenceMeasure");
   if (help >= 0.0 && reference > 0.0)

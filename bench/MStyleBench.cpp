@@ -7,6 +7,8 @@
 #include "gui/MDrawerToMBitmap.h"
 #include "gui/styles/MTexturedStyle.h"
 
+#include "MCapturingReporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -62,9 +64,9 @@ void Paint(MDrawer& d, MStyle& style, MControlType type, const MRect& cell, int 
   d.RestoreClip(saved);
 }
 
-void Repaint40(benchmark::State& state)
+void Repaint40(benchmark::State& state, int styleIndex)
 {
-  MStyle& style = StyleAt(int(state.range(0)));
+  MStyle& style = StyleAt(styleIndex);
   MBitmap surface(600, 400);
   MDrawerToMBitmap d(surface);
   for (auto _ : state)
@@ -93,29 +95,22 @@ void Repaint40(benchmark::State& state)
   }
 }
 
-BENCHMARK(Repaint40)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(Repaint40, Base, 0)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(Repaint40, Default, 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(Repaint40, Silver, 2)->Unit(benchmark::kMicrosecond);
 
-class MCapturingReporter : public benchmark::ConsoleReporter
-{
-public:
-  void ReportRuns(const std::vector<Run>& runs) override
-  {
-    for (const Run& run : runs)
-      times.push_back(run.GetAdjustedCPUTime());
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::vector<double> times;
-};
 } // namespace
 
 int main(int argc, char** argv)
 {
-  benchmark::Initialize(&argc, argv);
   MCapturingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  static const char* kNames[3] = {"Base", "Default", "Silver"};
-  for (std::size_t i = 0; i < reporter.times.size() && i < 3; ++i)
-    std::printf("style paint style=%s controls=40 us=%.1f limit_us=2000\n", kNames[i], reporter.times[i]);
+  if (!reporter.RunAll(argc, argv))
+    return 1;
+  for (const char* name : {"Base", "Default", "Silver"})
+  {
+    const double us = reporter.Micros(std::string("Repaint40/") + name);
+    if (us >= 0.0)
+      std::printf("style paint style=%s controls=40 us=%.1f limit_us=2000\n", name, us);
+  }
   return 0;
 }

@@ -153,12 +153,9 @@ BENCHMARK(DirectDraw40)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv))
-    return 1;
   MCapturingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (!reporter.RunAll(argc, argv))
+    return 1;
   const double tree = reporter.Micros("TreeRepaint40"), direct = reporter.Micros("DirectDraw40");
   if (tree >= 0.0 && direct > 0.0)
     std::printf("tree repaint controls=40 us=%.1f direct_us=%.1f ratio_to_direct=%.2f limit_us=2000\n", tree,
