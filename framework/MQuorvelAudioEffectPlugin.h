@@ -28,6 +28,8 @@
 #include <mutex>
 #include <vector>
 
+class MControl;
+
 class MQuorvelAudioEffectPlugin : public MAudioEffectPluginToAudioPluginAdapter
 {
 public:
@@ -144,6 +146,15 @@ public:
   void SetCurrentPresetIndex(std::int32_t index) noexcept { m_currentPresetIndex = index; }
 
   void OnEditorIdle() override;
+
+  // ---- windows of the common editor (GUI thread) ----
+
+  class ABCDEditor;
+  class SettingsWindow;
+  /// Opens the ABCD morphing editor over the editor window that holds `origin`.
+  void OpenABCDEditor(MControl& origin);
+  /// Opens the "General settings" window over the editor window that holds `origin`.
+  void OpenSettingsWindow(MControl& origin);
 
   /// Pointer to the plug-in itself and its name once more, as the module's creation stores them.
   MQuorvelAudioEffectPlugin* m_self = nullptr;
