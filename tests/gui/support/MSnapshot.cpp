@@ -31,7 +31,10 @@ std::string GoldenPath(const std::string& name)
 
 std::string SnapshotOutputPath(const std::string& name)
 {
-  return std::string(TONVERA_GUI_SNAPSHOT_DIR) + "/" + name;
+  // Names may carry a sub-folder ("editor/..."): make it so a failure picture can be written.
+  const std::filesystem::path path = std::filesystem::path(TONVERA_GUI_SNAPSHOT_DIR) / name;
+  std::filesystem::create_directories(path.parent_path());
+  return path.string();
 }
 
 MBitmap RenderWindow(MWindowSystemHeadless& system, MWindow& window)
