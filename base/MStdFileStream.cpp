@@ -2,9 +2,15 @@
 
 #include "base/MStreamFailure.h"
 
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <random>
+
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <fcntl.h>
 #include <sys/types.h>
 #include <unistd.h>
 #endif
@@ -31,6 +37,18 @@ bool TruncateFile(std::FILE* file, std::int64_t size)
 {
   return _chsize_s(_fileno(file), size) == 0;
 }
+bool SyncFile(std::FILE* file)
+{
+  return _commit(_fileno(file)) == 0;
+}
+std::filesystem::path ToPath(const MString& name)
+{
+  return std::filesystem::path(MStreamFailure::ToWide(name));
+}
+void SyncFolderOf(const std::filesystem::path&)
+{
+  // A rename is recorded with the file on the file systems Windows writes to.
+}
 #else
 std::FILE* OpenFile(const MString& name, bool writing)
 {
@@ -48,6 +66,24 @@ std::int64_t TellFile(std::FILE* file)
 bool TruncateFile(std::FILE* file, std::int64_t size)
 {
   return ftruncate(fileno(file), static_cast<off_t>(size)) == 0;
+}
+bool SyncFile(std::FILE* file)
+{
+  return fsync(fileno(file)) == 0;
+}
+std::filesystem::path ToPath(const MString& name)
+{
+  return std::filesystem::path(MStreamFailure::ToUtf8(name));
+}
+// Makes the rename itself durable: the folder's entry goes to the disk too.
+void SyncFolderOf(const std::filesystem::path& file)
+{
+  const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+  const int descriptor = ::open(folder.c_str(), O_RDONLY);
+  if (descriptor < 0)
+    return;
+  (void)fsync(descriptor);
+  ::close(descriptor);
 }
 #endif
 
@@ -169,6 +205,50 @@ void MStdFileStream::Flush()
 {
   if (std::fflush(File()) != 0)
     MStreamFailure::Throw("Error writing to file \"{0}\". Probably disk full.", m_fileName);
+}
+
+void MStdFileStream::Sync()
+{
+  Flush();
+  if (!SyncFile(File()))
+    MStreamFailure::Throw("Error writing to file \"{0}\". Probably disk full.", m_fileName);
+}
+
+bool MStdFileStream::WriteReplacing(const MString& fileName, const std::function<void(MStream&)>& write)
+{
+  static std::atomic<std::uint32_t> counter{0};
+  // Clock, a random number and a per-process count: unique across instances and processes.
+  const auto ticks = static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+  MString temporary = fileName;
+  temporary += MString(".");
+  temporary += MString::FromUnsigned(ticks % 1000000007u);
+  temporary += u'-';
+  temporary += MString::FromUnsigned(std::random_device{}());
+  temporary += u'-';
+  temporary += MString::FromUnsigned(counter.fetch_add(1));
+  temporary += MString(".tmp");
+  std::error_code error;
+  try
+  {
+    MStdFileStream stream(temporary, Mode::Write);
+    write(stream);
+    stream.Sync();
+    stream.Close();
+  }
+  catch (...)
+  {
+    std::filesystem::remove(ToPath(temporary), error);
+    throw;
+  }
+  const std::filesystem::path target = ToPath(fileName);
+  std::filesystem::rename(ToPath(temporary), target, error);
+  if (error)
+  {
+    std::filesystem::remove(ToPath(temporary), error);
+    return false;
+  }
+  SyncFolderOf(target);
+  return true;
 }
 
 bool MStdFileStream::IsEndOfStream()

@@ -12,6 +12,7 @@
 #include "base/MStream.h"
 
 #include <cstdio>
+#include <functional>
 
 class MStdFileStream : public MStream
 {
@@ -32,6 +33,13 @@ public:
   MStdFileStream(const MStdFileStream&) = delete;
   MStdFileStream& operator=(const MStdFileStream&) = delete;
 
+  /// Writes a new `fileName` so that a crash or a power cut at any moment leaves either the old
+  /// file or the complete new one: `write` fills a temporary file in the same folder (a name
+  /// unique per call, so two writers never share one), which is flushed to the disk and renamed
+  /// over `fileName`. Throws the stream messages when writing fails; false when the rename
+  /// fails. The temporary file never stays behind.
+  static bool WriteReplacing(const MString& fileName, const std::function<void(MStream&)>& write);
+
   /// Opens `fileName`, closing a file opened before.
   void Open(const MString& fileName, Mode mode);
   /// Closes the file; a writing stream throws the write message when the last data could not be
@@ -46,6 +54,8 @@ public:
   void Seek(std::int64_t offset, int origin) override;
   std::int64_t GetPosition() override;
   void Flush() override;
+  /// Flush, then asks the system to put the file's data on the disk (throws the write message).
+  void Sync();
   bool IsEndOfStream() override;
   void Truncate() override;
   std::int64_t GetSize() override;

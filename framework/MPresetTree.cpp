@@ -8,10 +8,7 @@
 #include "core/plugin/MSettingsFolder.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <filesystem>
-#include <random>
 #include <system_error>
 
 namespace
@@ -64,42 +61,17 @@ void ReadDocument(const MString& path, MXmlItem& document)
   MXmlReader::Read(stream, document);
 }
 
-// Writes through a temporary file in the same folder, then renames it over the target. The
-// temporary name is unique per call, so two instances saving at once never write one file.
+// Writes through a temporary file and a rename (see MStdFileStream::WriteReplacing).
 void WriteDocument(const MXmlItem& document, const MString& path)
 {
-  static std::atomic<std::uint32_t> counter{0};
   const std::filesystem::path target = ToPath(path);
   std::error_code error;
   if (target.has_parent_path())
     std::filesystem::create_directories(target.parent_path(), error);
-  // Clock, a random number and a per-process count: unique across instances and processes.
-  const auto ticks = static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
-  MString temporary = path;
-  temporary += MString(".");
-  temporary += MString::FromUnsigned(ticks % 1000000007u);
-  temporary += u'-';
-  temporary += MString::FromUnsigned(std::random_device{}());
-  temporary += u'-';
-  temporary += MString::FromUnsigned(counter.fetch_add(1));
-  temporary += MString(".tmp");
-  try
-  {
-    MStdFileStream stream(temporary, MStdFileStream::Mode::Write);
-    MXmlWriter::Write(document, stream, false, "utf-8");
-    stream.Close();
-  }
-  catch (...)
-  {
-    std::filesystem::remove(ToPath(temporary), error);
-    throw;
-  }
-  std::filesystem::rename(ToPath(temporary), target, error);
-  if (error)
-  {
-    std::filesystem::remove(ToPath(temporary), error);
+  const bool replaced = MStdFileStream::WriteReplacing(
+      path, [&document](MStream& stream) { MXmlWriter::Write(document, stream, false, "utf-8"); });
+  if (!replaced)
     Fail(MString("Could not replace the preset file ") + Quoted(path) + MString("."));
-  }
 }
 
 struct CheckCounts

@@ -44,19 +44,10 @@ void WriteConfiguration(const MXmlItem& document)
   if (!MSettingsFolder::Ensure())
     throw MException(MString("Could not create the settings folder."));
   const MString path = MAudioPlugin::GetConfigurationPath();
-  const MString temporary = path + MString(".tmp");
-  {
-    MStdFileStream stream(temporary, MStdFileStream::Mode::Write);
-    MXmlWriter::Write(document, stream, false, "utf-8");
-    stream.Close();
-  }
-  std::error_code error;
-  std::filesystem::rename(ToPath(temporary), ToPath(path), error);
-  if (error)
-  {
-    std::filesystem::remove(ToPath(temporary), error);
+  const bool replaced = MStdFileStream::WriteReplacing(
+      path, [&document](MStream& stream) { MXmlWriter::Write(document, stream, false, "utf-8"); });
+  if (!replaced)
     throw MException(MString("Could not replace the configuration document."));
-  }
 }
 
 std::int32_t ReadMode(const MString& itemName)

@@ -66,6 +66,45 @@ TEST(MStdFileStreamTest, FailuresCarryTheFileName)
   EXPECT_EQ(MessageOf([&] { stream.Read(&byte, 1); }), "File stream is not initialized.");
 }
 
+TEST(MStdFileStreamTest, WriteReplacingKeepsTheOldFileUntilTheNewOneIsComplete)
+{
+  TemporaryFile file("replaced.txt");
+  const auto writeText = [](const char* text) {
+    return [text](MStream& stream) { stream.Write(text, std::char_traits<char>::length(text)); };
+  };
+  const auto content = [&] {
+    MStdFileStream in(file.Name(), MStdFileStream::Mode::Read);
+    std::string text(static_cast<std::size_t>(in.GetSize()), '\0');
+    in.Read(text.data(), text.size());
+    return text;
+  };
+  const auto filesBeside = [&] {
+    const std::filesystem::path path(file.Name().ToUTF8());
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(path.parent_path()))
+      count += entry.path().filename().string().rfind(path.filename().string(), 0) == 0 ? 1 : 0;
+    return count;
+  };
+  ASSERT_TRUE(MStdFileStream::WriteReplacing(file.Name(), writeText("old")));
+  ASSERT_TRUE(MStdFileStream::WriteReplacing(file.Name(), writeText("new text")));
+  EXPECT_EQ(content(), "new text");
+  // A writer that fails half-way: the complete old file stays and no temporary file is left.
+  EXPECT_THROW(MStdFileStream::WriteReplacing(file.Name(),
+                                              [](MStream& stream) {
+                                                stream.Write("partial", 7);
+                                                throw MException(MString("Disk full."));
+                                              }),
+               MException);
+  EXPECT_EQ(content(), "new text");
+  EXPECT_EQ(filesBeside(), 1);
+  // A target that cannot be replaced (a folder of that name): false, nothing left behind.
+  const MString folder = file.Name() + MString(".d");
+  std::filesystem::create_directories(folder.ToUTF8() + "/inside");
+  EXPECT_FALSE(MStdFileStream::WriteReplacing(folder, writeText("x")));
+  std::filesystem::remove_all(folder.ToUTF8());
+  EXPECT_EQ(filesBeside(), 1);
+}
+
 namespace
 {
 // Adds `key` to every byte on the way out and subtracts it on the way in, and records block sizes.
