@@ -28,7 +28,7 @@ using namespace Steinberg;
 namespace
 {
 constexpr int kWidth = 720;
-constexpr int kHeight = 440;
+constexpr int kHeight = 522;
 
 // One X server for the whole program; the module's window system connects through $DISPLAY. The
 // server ends with its last client, so a connection of our own keeps it up between tests.
