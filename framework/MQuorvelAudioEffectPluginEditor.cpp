@@ -312,11 +312,11 @@ void MQuorvelAudioEffectPlugin::CreateEditorContents(MContainer& contents)
 
 MString MQuorvelAudioEffectPlugin::GetCurrentPresetName()
 {
-  PresetManager& manager = GetPresetManager();
+  // Without a current preset the tree is not needed: opening the editor reads no file then.
   const std::int32_t current = GetCurrentPresetIndex();
   MString name;
-  if (current >= 0 && current < manager.GetPresetCount())
-    name = manager.GetPreset(current).GetAttribute(MString("name"), MString());
+  if (current >= 0 && current < GetPresetManager().GetPresetCount())
+    name = GetPresetManager().GetPreset(current).GetAttribute(MString("name"), MString());
   return name.IsEmpty() ? MString::FromLiteral(MPresetTree::kUnnamedPreset) : name;
 }
 

@@ -146,6 +146,7 @@ protected:
 
 TEST_F(CommonEditor, SlotsAndPresetStepsShowInTheBar)
 {
+  EXPECT_FALSE(std::filesystem::exists(m_home / "Tonvera")) << "opening the editor writes no file";
   EXPECT_EQ(SlotsOn(), "10000000");
   Click("SlotC");
   EXPECT_EQ(m_plugin->GetPresetIndex(), 2);
