@@ -71,9 +71,9 @@ public:
 
   MTreeNode& GetRoot() override { return m_root; }
 
-  /// Shows `root` (the preset document): folders and presets in document order, folders that
-  /// were expanded stay expanded (new ones open), and the item at `select` is selected when it
-  /// exists (an empty path selects nothing).
+  /// Shows `root` (the preset document): folders and presets in document order. The first time
+  /// every folder is open; afterwards the folders the user opened stay open. The item at
+  /// `select` is selected (its folders opened) when it exists; an empty path selects nothing.
   void Show(const MXmlItem& root, const std::vector<std::int32_t>& select);
   /// The selected node; null when none.
   Node* GetSelectedNode() const;
