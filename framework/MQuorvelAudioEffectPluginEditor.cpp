@@ -33,30 +33,25 @@ constexpr const char* kChannelModeId = "ChannelModeMenu";
 constexpr const char* kSlotIds[MQuorvelAudioEffectPlugin::kPresetSlots] = {
     "SlotA", "SlotB", "SlotC", "SlotD", "SlotE", "SlotF", "SlotG", "SlotH"};
 
-// One control of a row: its id, its width at the editor's default size and the room before it.
+// One control of a row: its id, its width at the editor's default size, the room before it and,
+// for those with room to spare (a name of any length, one letter), the width it may shrink to
+// before the others do.
 struct Cell
 {
   const char* id;
   std::int32_t width;
   std::int32_t gapBefore;
+  std::int32_t minimum = 0;
 };
 // The rows, left group then right group (the right group ends at the bar's right edge).
 constexpr Cell kRow0Left[] = {
-    {"PreviousPreset", 28, 0}, {kPresetNameId, 238, 2}, {"NextPreset", 28, 2}, {"Presets", 80, 8}};
+    {"PreviousPreset", 28, 0}, {kPresetNameId, 238, 2, 124}, {"NextPreset", 28, 2}, {"Presets", 80, 8}};
 constexpr Cell kRow0Right[] = {{"Copy", 64, 0}, {"Paste", 64, 2}, {"Settings", 92, 8}};
-constexpr Cell kRow1Left[] = {{"AB", 44, 0},    {"SlotA", 30, 8}, {"SlotB", 30, 2}, {"SlotC", 30, 2},
-                              {"SlotD", 30, 2}, {"SlotE", 30, 2}, {"SlotF", 30, 2}, {"SlotG", 30, 2},
-                              {"SlotH", 30, 2}, {"Morph", 72, 8}};
-constexpr Cell kRow1Right[] = {{kAGCId, 58, 0}, {kChannelModeId, 164, 8}};
-
-template <std::size_t N>
-constexpr std::int32_t Span(const Cell (&cells)[N])
-{
-  std::int32_t span = 0;
-  for (const Cell& cell : cells)
-    span += cell.width + cell.gapBefore;
-  return span;
-}
+constexpr Cell kRow1Left[] = {{"AB", 44, 0},        {"SlotA", 30, 8, 20}, {"SlotB", 30, 2, 20},
+                              {"SlotC", 30, 2, 20}, {"SlotD", 30, 2, 20}, {"SlotE", 30, 2, 20},
+                              {"SlotF", 30, 2, 20}, {"SlotG", 30, 2, 20}, {"SlotH", 30, 2, 20},
+                              {"Morph", 72, 8}};
+constexpr Cell kRow1Right[] = {{kAGCId, 58, 0}, {kChannelModeId, 164, 8, 110}};
 
 // The bar: lays its two rows out whenever its size changes.
 class MPresetBar : public MContainer
@@ -71,12 +66,8 @@ public:
   void Arrange() override
   {
     const std::int32_t inner = std::max(1, GetSize().x - 2 * kPadding);
-    const std::int32_t natural =
-        std::max(Span(kRow0Left) + Span(kRow0Right), Span(kRow1Left) + Span(kRow1Right));
-    // Too narrow: every width and gap shrinks by the same factor (in 1/1024).
-    const std::int32_t scale = std::min<std::int32_t>(1024, (inner - kMiddleGap) * 1024 / natural);
-    PlaceRow(kRow0Left, kRow0Right, kPadding, inner, scale);
-    PlaceRow(kRow1Left, kRow1Right, kPadding + kRow + kRowGap, inner, scale);
+    PlaceRow(kRow0Left, kRow0Right, kPadding, inner);
+    PlaceRow(kRow1Left, kRow1Right, kPadding + kRow + kRowGap, inner);
   }
 
   // What the bar shows now, so that the idle tick touches nothing while the state stands still.
@@ -86,27 +77,50 @@ public:
   bool shownAGC = false;
 
 private:
+  // Wider than the default: the room goes between the groups. Narrower: the name, the slots and
+  // the menu give up their spare width first, then every width and gap shrinks alike, so that the
+  // buttons keep their words as long as they can.
   template <std::size_t L, std::size_t R>
-  void PlaceRow(const Cell (&left)[L], const Cell (&right)[R], std::int32_t y, std::int32_t inner,
-                std::int32_t scale)
+  void PlaceRow(const Cell (&left)[L], const Cell (&right)[R], std::int32_t y, std::int32_t inner)
   {
-    const auto scaled = [scale](std::int32_t value) { return std::max(1, value * scale / 1024); };
+    std::int32_t natural = kMiddleGap, spare = 0, flexible = 0;
+    const auto measure = [&](const Cell& cell) {
+      natural += cell.width + cell.gapBefore;
+      if (cell.minimum > 0)
+      {
+        spare += cell.width - cell.minimum;
+        flexible += cell.width;
+      }
+    };
+    std::for_each(std::begin(left), std::end(left), measure);
+    std::for_each(std::begin(right), std::end(right), measure);
+    const std::int32_t missing = std::max(0, natural - inner);
+    const std::int32_t given = std::min(missing, spare);
+    const std::int32_t rigid = std::max(1, natural - flexible - kMiddleGap);
+    // In 1/1024: what is still missing after the spare width, shared by everything rigid.
+    const std::int32_t scale = std::max(0, rigid - (missing - given)) * 1024 / rigid;
+    const auto width = [&](const Cell& cell) {
+      if (cell.minimum > 0)
+        return cell.width - (spare > 0 ? (cell.width - cell.minimum) * given / spare : 0);
+      return std::max(1, cell.width * scale / 1024);
+    };
+    const auto gap = [&](const Cell& cell) { return cell.gapBefore * scale / 1024; };
     std::int32_t x = kPadding;
     for (const Cell& cell : left)
     {
-      x += cell.gapBefore * scale / 1024;
-      Place(cell.id, x, y, scaled(cell.width));
-      x += scaled(cell.width);
+      x += gap(cell);
+      Place(cell.id, x, y, width(cell));
+      x += width(cell);
     }
     std::int32_t rightSpan = 0;
     for (const Cell& cell : right)
-      rightSpan += scaled(cell.width) + cell.gapBefore * scale / 1024;
+      rightSpan += width(cell) + gap(cell);
     x = kPadding + inner - rightSpan;
     for (const Cell& cell : right)
     {
-      x += cell.gapBefore * scale / 1024;
-      Place(cell.id, x, y, scaled(cell.width));
-      x += scaled(cell.width);
+      x += gap(cell);
+      Place(cell.id, x, y, width(cell));
+      x += width(cell);
     }
   }
 
