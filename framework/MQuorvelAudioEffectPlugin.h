@@ -28,7 +28,9 @@
 #include <mutex>
 #include <vector>
 
+class MContainer;
 class MControl;
+class MQuorvelEditorDialogs;
 
 class MQuorvelAudioEffectPlugin : public MAudioEffectPluginToAudioPluginAdapter
 {
@@ -156,6 +158,33 @@ public:
   /// Opens the "General settings" window over the editor window that holds `origin`.
   void OpenSettingsWindow(MControl& origin);
 
+  // ---- the common editor: preset bar and preset window (GUI thread) ----
+
+  class PresetTree;
+  class PresetWindow;
+  /// The header strip, the preset bar "PresetBar" above the effect's controls (previous / next
+  /// preset around the current preset's name, "Presets", A/B and the slots A to H, "Morph", copy
+  /// and paste, the AGC switch, the channel-mode menu and the settings button), then the rest of
+  /// the editor as MAudioPlugin builds it.
+  void CreateEditorContents(MContainer& contents) override;
+  /// Applies the preset `step` places from the current one (wrapping round); a damaged preset is
+  /// skipped. False with `error` naming the problem when no preset could be applied (nothing
+  /// changed then); false with `error` empty when the tree holds no preset.
+  bool StepPreset(std::int32_t step, MString& error);
+  /// The current preset's name; "Unnamed preset" while no preset is current.
+  MString GetCurrentPresetName();
+  /// Brings the preset bar in line with the state (active slot, preset name, AGC, channel
+  /// mode). Nothing while no editor is open.
+  void RefreshPresetBar();
+  /// RefreshPresetBar when the state differs from what the bar shows (the idle tick's check).
+  void RefreshPresetBarIfChanged();
+  /// Opens the preset window (modal) over the editor window that holds `origin`.
+  void OpenPresetWindow(MControl& origin);
+  /// How the common editor asks and tells the user. Default: the toolkit's modal dialogs.
+  MQuorvelEditorDialogs& GetEditorDialogs();
+  /// Replaces them (tests answer for the user); null puts the default back. Not owned.
+  void SetEditorDialogs(MQuorvelEditorDialogs* dialogs) noexcept { m_editorDialogs = dialogs; }
+
   /// Pointer to the plug-in itself and its name once more, as the module's creation stores them.
   MQuorvelAudioEffectPlugin* m_self = nullptr;
   MString m_productName;
@@ -188,4 +217,5 @@ private:
   // Held while a queued step is applied: the editor's idle tick and the update thread never
   // apply at the same time (the one that finds it taken leaves the work to the other).
   std::mutex m_queuedStepMutex;
+  MQuorvelEditorDialogs* m_editorDialogs = nullptr;
 };

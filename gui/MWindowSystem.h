@@ -194,4 +194,12 @@ public:
   /// One bounded round of work: ProcessPendingMessages plus due timers. Hosts call it from their
   /// idle hook or run-loop timer; never blocks.
   virtual void Idle() { ProcessPendingMessages(); }
+
+  // --- clipboard (beyond the slot table) ------------------------------------------------------
+  /// Puts `text` on the clipboard. GUI thread. MWindowSystemCommon keeps a clipboard shared by
+  /// every window system of the process (so one plug-in instance pastes what another copied); a
+  /// back end that reaches the platform's clipboard overrides both operations.
+  virtual void SetClipboardText(const MString& text) = 0;
+  /// The clipboard's text; empty when it holds none. GUI thread.
+  virtual MString GetClipboardText() = 0;
 };

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <mutex>
 
 // --- the force-execute-events thread --------------------------------------------------------------
 
@@ -187,4 +188,35 @@ void MWindowSystemCommon::EndModal(MWindow& window, MModalValue value)
 void MWindowSystemCommon::OnEndModal(MWindow&)
 {
   WakeGuiThread();
+}
+
+// --- clipboard ------------------------------------------------------------------------------------
+
+namespace
+{
+struct ProcessClipboard
+{
+  std::mutex mutex;
+  MString text;
+};
+
+ProcessClipboard& Clipboard()
+{
+  static ProcessClipboard clipboard;
+  return clipboard;
+}
+} // namespace
+
+void MWindowSystemCommon::SetClipboardText(const MString& text)
+{
+  ProcessClipboard& clipboard = Clipboard();
+  std::lock_guard lock(clipboard.mutex);
+  clipboard.text = text;
+}
+
+MString MWindowSystemCommon::GetClipboardText()
+{
+  ProcessClipboard& clipboard = Clipboard();
+  std::lock_guard lock(clipboard.mutex);
+  return clipboard.text;
 }

@@ -102,6 +102,11 @@ public:
   /// the loop was already ended. GUI thread.
   void EndModal(MWindow& window, MModalValue value) final;
 
+  // --- clipboard ------------------------------------------------------------------------------
+  /// The process-wide clipboard (see MWindowSystem). Any thread; guarded by its own mutex.
+  void SetClipboardText(const MString& text) override;
+  MString GetClipboardText() override;
+
   // --- style ----------------------------------------------------------------------------------
   /// The style of windows without their own (not owned; null: plain backgrounds).
   void SetDefaultStyle(MStyle* style) { m_defaultStyle = style; }

@@ -192,7 +192,7 @@ public:
 
   /// Editor size used when "GlobalConfiguration.xml" names none (see GetDefaultEditorSize).
   static constexpr std::int32_t kDefaultEditorWidth = 720;
-  static constexpr std::int32_t kDefaultEditorHeight = 440;
+  static constexpr std::int32_t kDefaultEditorHeight = 522;
   /// Limits of a configured editor size.
   static constexpr std::int32_t kMinEditorWidth = 480;
   static constexpr std::int32_t kMinEditorHeight = 300;

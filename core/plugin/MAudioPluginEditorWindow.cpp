@@ -114,7 +114,14 @@ void MAudioPluginEditorWindow::ArrangeContents(MContainer& contents)
     bottom -= kParametersHeight;
     Place(parameters, MRect::FromSize(area.left + kMargin, bottom, inner, kParametersHeight));
   }
-  const std::int32_t top = area.top + (header != nullptr ? kHeaderHeight : 0) + kMargin;
+  std::int32_t top = area.top + (header != nullptr ? kHeaderHeight : 0) + kMargin;
+  // The preset bar keeps the height its plug-in gave it; the plug-in's controls start below it.
+  if (MControl* bar = contents.FindChild(MString(kPresetBarId)); bar != nullptr && bar->IsVisible())
+  {
+    const std::int32_t height = std::max(1, bar->GetSize().y);
+    Place(bar, MRect::FromSize(area.left + kMargin, top, inner, height));
+    top += height + 8;
+  }
   Place(contents.FindChild(MString(kUserControlsId)),
         MRect::FromSize(area.left + kMargin, top, inner, std::max(1, bottom - top - 6)));
 }

@@ -8,7 +8,8 @@
 // window system is not owned; it outlives every editor.
 //
 // The contents, from top to bottom (ids for FindChild): the header strip "Header" (product name
-// "Title"; vendor, version and format "Version"), the plug-in's own controls "UserControls", the generic
+// "Title"; vendor, version and format "Version"), the preset bar "PresetBar" when the plug-in adds
+// one (at the height it gave it), the plug-in's own controls "UserControls", the generic
 // parameter panel "MainPluginParameters" inside "PluginParametersContainer" (hidden in the
 // compact editor mode, leaving its room to the plug-in's controls) and the help line "Help",
 // which shows the STML help of the control under the mouse (or of its nearest ancestor that has
@@ -60,6 +61,7 @@ public:
 
   /// Ids of the parts of the contents.
   static constexpr const char* kHeaderId = "Header";
+  static constexpr const char* kPresetBarId = "PresetBar";
   static constexpr const char* kUserControlsId = "UserControls";
   static constexpr const char* kParametersContainerId = "PluginParametersContainer";
   static constexpr const char* kParametersId = "MainPluginParameters";

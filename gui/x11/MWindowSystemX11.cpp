@@ -97,7 +97,10 @@ struct MWindowSystemX11::Impl
   bool sharedMemory = false;
   bool shape = false;
   Atom wmProtocols = 0, wmDeleteWindow = 0, netWmName = 0, utf8String = 0, netWorkArea = 0, wmState = 0,
-       netActiveWindow = 0;
+       netActiveWindow = 0, clipboard = 0, targets = 0, incr = 0, transfer = 0;
+  Window clipboardWindow = 0;
+  bool ownsClipboard = false;
+  std::string clipboardText; // UTF-8, what we answer while we own the selection
   std::unique_ptr<MX11Wake> wake;
   int epollFd = -1;
   std::vector<MX11WindowDescriptor*> windows;
@@ -234,6 +237,10 @@ void MWindowSystemX11::Initialize()
   impl->netWorkArea = XInternAtom(display, "_NET_WORKAREA", False);
   impl->wmState = XInternAtom(display, "WM_STATE", False);
   impl->netActiveWindow = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+  impl->clipboard = XInternAtom(display, "CLIPBOARD", False);
+  impl->targets = XInternAtom(display, "TARGETS", False);
+  impl->incr = XInternAtom(display, "INCR", False);
+  impl->transfer = XInternAtom(display, "TONVERA_CLIPBOARD", False);
 #if defined(__linux__)
   impl->epollFd = epoll_create1(EPOLL_CLOEXEC);
   if (impl->epollFd >= 0)
@@ -876,6 +883,11 @@ void MWindowSystemX11::HandleXEvent(void* rawEvent)
 {
   Impl& impl = *m_impl;
   XEvent& event = *static_cast<XEvent*>(rawEvent);
+  if (event.type == SelectionRequest || event.type == SelectionClear)
+  {
+    HandleSelectionEvent(rawEvent);
+    return;
+  }
   const Window xWindow = event.xany.window;
   MX11WindowDescriptor* descriptor = FindDescriptor(xWindow);
   if (!descriptor)
@@ -1224,4 +1236,122 @@ void MWindowSystemX11::RunMessageLoop()
     else
       DrainEvents();
   }
+}
+
+// --- clipboard ------------------------------------------------------------------------------------
+
+unsigned long MWindowSystemX11::ClipboardWindow()
+{
+  Impl& impl = *m_impl;
+  if (impl.clipboardWindow == 0)
+    impl.clipboardWindow = XCreateSimpleWindow(impl.display, impl.root, -10, -10, 1, 1, 0, 0, 0);
+  return impl.clipboardWindow;
+}
+
+void MWindowSystemX11::SetClipboardText(const MString& text)
+{
+  MWindowSystemCommon::SetClipboardText(text);
+  if (!m_impl)
+    return;
+  CheckGuiThread("SetClipboardText");
+  Impl& impl = *m_impl;
+  impl.clipboardText = text.ToUTF8();
+  const Window owner = ClipboardWindow();
+  XSetSelectionOwner(impl.display, impl.clipboard, owner, CurrentTime);
+  impl.ownsClipboard = XGetSelectionOwner(impl.display, impl.clipboard) == owner;
+  XFlush(impl.display);
+}
+
+MString MWindowSystemX11::GetClipboardText()
+{
+  if (!m_impl)
+    return MWindowSystemCommon::GetClipboardText();
+  CheckGuiThread("GetClipboardText");
+  Impl& impl = *m_impl;
+  const Window window = ClipboardWindow();
+  // Asked of the server rather than taken from our flag: another client's copy may have taken
+  // the selection while its SelectionClear still waits in our queue.
+  const Window owner = XGetSelectionOwner(impl.display, impl.clipboard);
+  impl.ownsClipboard = impl.ownsClipboard && owner == window;
+  if (impl.ownsClipboard)
+    return MString::FromUTF8(impl.clipboardText);
+  if (owner == 0)
+    return MString();
+  XDeleteProperty(impl.display, window, impl.transfer);
+  XConvertSelection(impl.display, impl.clipboard, impl.utf8String, impl.transfer, window, CurrentTime);
+  XFlush(impl.display);
+  // Only the answer is taken from the queue; every other event stays for the pump.
+  XEvent reply{};
+  bool answered = false;
+  const std::uint64_t deadline = GetTickMs() + kClipboardWaitMs;
+  while (!(answered = XCheckTypedWindowEvent(impl.display, window, SelectionNotify, &reply)))
+  {
+    const std::uint64_t now = GetTickMs();
+    if (now >= deadline)
+      break;
+    pollfd connection{ConnectionNumber(impl.display), POLLIN, 0};
+    poll(&connection, 1, int(std::min<std::uint64_t>(deadline - now, 20)));
+  }
+  if (!answered || reply.xselection.property == 0)
+    return MString();
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const int status = XGetWindowProperty(impl.display, window, impl.transfer, 0, kMaxClipboardBytes / 4, True,
+                                        AnyPropertyType, &type, &format, &count, &after, &data);
+  MString text;
+  if (status == Success && data != nullptr && format == 8 && type != impl.incr && after == 0)
+    text = MString::FromUTF8(std::string_view(reinterpret_cast<const char*>(data), count));
+  if (data != nullptr)
+    XFree(data);
+  return text;
+}
+
+void MWindowSystemX11::HandleSelectionEvent(void* rawEvent)
+{
+  Impl& impl = *m_impl;
+  XEvent& event = *static_cast<XEvent*>(rawEvent);
+  if (event.type == SelectionClear)
+  {
+    if (event.xselectionclear.selection == impl.clipboard)
+      impl.ownsClipboard = false;
+    return;
+  }
+  const XSelectionRequestEvent& request = event.xselectionrequest;
+  XEvent reply{};
+  reply.xselection.type = SelectionNotify;
+  reply.xselection.display = request.display;
+  reply.xselection.requestor = request.requestor;
+  reply.xselection.selection = request.selection;
+  reply.xselection.target = request.target;
+  reply.xselection.time = request.time;
+  reply.xselection.property = 0; // refused unless answered below
+  // Clients older than the convention name no property: the target stands in for it.
+  const Atom property = request.property != 0 ? request.property : request.target;
+  // One request must stay within what the server takes (with BIG-REQUESTS, else the core limit).
+  long maxBytes = XExtendedMaxRequestSize(impl.display);
+  if (maxBytes == 0)
+    maxBytes = XMaxRequestSize(impl.display);
+  maxBytes = maxBytes * 4 - 1024;
+  if (impl.ownsClipboard && request.selection == impl.clipboard)
+  {
+    if (request.target == impl.targets)
+    {
+      const Atom offered[] = {impl.targets, impl.utf8String};
+      XChangeProperty(impl.display, request.requestor, property, XA_ATOM, 32, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(offered), 2);
+      reply.xselection.property = property;
+    }
+    else if (request.target == impl.utf8String && long(impl.clipboardText.size()) <= maxBytes)
+    {
+      XChangeProperty(impl.display, request.requestor, property, impl.utf8String, 8, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(impl.clipboardText.data()),
+                      int(impl.clipboardText.size()));
+      reply.xselection.property = property;
+    }
+  }
+  // A requestor that went away meanwhile makes these fail; the error is counted, not fatal.
+  XSendEvent(impl.display, request.requestor, False, NoEventMask, &reply);
+  XFlush(impl.display);
 }

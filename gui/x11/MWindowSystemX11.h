@@ -29,6 +29,12 @@
 // Keyboard: a top-level window gets the focus from the window manager; an embedded window takes
 // it when clicked (XSetInputFocus), since the host's window manager never gives it to a child.
 //
+// Clipboard: the CLIPBOARD selection, owned by an unmapped window of our connection. Our own text
+// is answered as UTF8_STRING (and TARGETS) to any requestor; reading another client's text asks
+// for UTF8_STRING and waits for the answer at most kClipboardWaitMs (the other client is another
+// process, so the wait cannot depend on our own pump). Texts the owner sends in pieces (INCR)
+// and texts beyond kMaxClipboardBytes read as empty.
+//
 // Messages, in the order the pump takes them: X events (input, exposure, structure, close
 // requests), then the wake-up signal (applies other threads' requests and drains the global event
 // processor), then due timers, then paints of windows with a dirty area.
@@ -120,6 +126,14 @@ public:
   int GetEventFileDescriptor() const override;
   void Idle() override;
 
+  static constexpr int kClipboardWaitMs = 1000;
+  static constexpr long kMaxClipboardBytes = 16L << 20;
+  /// Keeps `text` for the process (see MWindowSystemCommon) and takes the CLIPBOARD selection.
+  void SetClipboardText(const MString& text) override;
+  /// Our own text while we own the selection, else the selection owner's text; empty when
+  /// there is none or it did not arrive in time. The process's text before Initialize.
+  MString GetClipboardText() override;
+
 private:
   enum class MessageKind
   {
@@ -131,6 +145,10 @@ private:
 
   MessageKind HandleOneMessage();
   void HandleXEvent(void* event);
+  /// Answers a SelectionRequest for the clipboard or notes a SelectionClear.
+  void HandleSelectionEvent(void* event);
+  /// The unmapped window that owns the clipboard and receives transfers (made on first use).
+  unsigned long ClipboardWindow();
   void DispatchTo(unsigned long xWindow, const MSystemEvent& event);
   void ApplyRequests();
   void Paint(MX11WindowDescriptor& descriptor);

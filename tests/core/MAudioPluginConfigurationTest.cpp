@@ -145,10 +145,10 @@ TEST_F(MAudioPluginConfiguration, EditorSizeComesFromTheDocumentWithinItsLimits)
     MSize size;
   };
   const Case cases[] = {
-      {"", {720, 440}},
+      {"", {720, 522}},
       {"<EditorWidth>900</EditorWidth><EditorHeight>560</EditorHeight>", {900, 560}},
       {"<EditorWidth>10</EditorWidth><EditorHeight>99999999999</EditorHeight>", {480, 4096}},
-      {"<EditorWidth>wide</EditorWidth><EditorHeight>-3</EditorHeight>", {720, 440}},
+      {"<EditorWidth>wide</EditorWidth><EditorHeight>-3</EditorHeight>", {720, 522}},
   };
   std::filesystem::create_directories(Document().parent_path());
   for (const Case& c : cases)

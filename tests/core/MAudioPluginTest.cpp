@@ -525,7 +525,7 @@ TEST(MAudioPluginEditor, DefaultEditorIsAWindowWithItsPartsLinkedAndArrangedForI
   MWindow* window = plugin.GetEditor()->GetWindow();
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->IsOpen());
-  EXPECT_EQ(window->GetSize(), (MSize{720, 440}));
+  EXPECT_EQ(window->GetSize(), (MSize{720, 522}));
   auto& contents = static_cast<MAudioPluginEditorWindow*>(plugin.GetEditor())->GetContents();
   MControl* panel = contents.FindChild(MString("MainPluginParameters"));
   ASSERT_NE(panel, nullptr);
@@ -541,5 +541,5 @@ TEST(MAudioPluginEditor, DefaultEditorIsAWindowWithItsPartsLinkedAndArrangedForI
   plugin.DestroyEditor();
   EXPECT_EQ(plugin.GetEditor(), nullptr);
   EXPECT_EQ(*plugin.GetParameterPanelLink(), nullptr);
-  EXPECT_EQ(plugin.GetEditorSize(), (MSize{720, 440}));
+  EXPECT_EQ(plugin.GetEditorSize(), (MSize{720, 522}));
 }

@@ -28,7 +28,7 @@ using namespace Steinberg;
 namespace
 {
 constexpr int kWidth = 720;
-constexpr int kHeight = 440;
+constexpr int kHeight = 522;
 
 // One X server for the whole program; the module's window system connects through $DISPLAY. The
 // server ends with its last client, so a connection of our own keeps it up between tests.
@@ -64,6 +64,12 @@ protected:
   {
     if (Display().empty())
       GTEST_SKIP() << "Xvfb is not available";
+    // The editor reads and, on first use, writes the user's presets: never in the real home.
+    static const std::string settings = [] {
+      const std::string folder = testing::TempDir() + "tonvera-hosteditor-settings";
+      setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+      return folder;
+    }();
     KeepLoaded(TONVERA_MODULE);
     std::string error;
     ASSERT_TRUE(m_window.Open(Display(), 800, 600, error)) << error;

@@ -469,3 +469,58 @@ TEST_F(MWindowSystemX11Test, ABadHostWindowIdIsRefusedWithAnException)
   EXPECT_THROW(MWindowSystemX11(MString("unix:4242")).Initialize(), MException);
 }
 } // namespace
+
+// The clipboard between us and another application (the host's raw connection plays it): our
+// text reaches it as UTF8_STRING, its text reaches us, and losing the selection drops ours.
+TEST_F(MWindowSystemX11Test, ClipboardTextTravelsBothWaysWithAnotherClient)
+{
+  m_system->Initialize();
+  const Atom clipboard = XInternAtom(m_host, "CLIPBOARD", False);
+  const Atom utf8 = XInternAtom(m_host, "UTF8_STRING", False);
+  const Atom property = XInternAtom(m_host, "HOST_PASTE", False);
+  const std::string ours = "<settings AGC=\"1\"/> \xC3\xBC";
+  m_system->SetClipboardText(MString::FromUTF8(ours));
+  XConvertSelection(m_host, clipboard, utf8, property, m_parent, CurrentTime);
+  XEvent answer{};
+  ASSERT_TRUE(PumpUntil([&] { return XCheckTypedWindowEvent(m_host, m_parent, SelectionNotify, &answer); }));
+  ASSERT_EQ(answer.xselection.property, property);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  ASSERT_EQ(XGetWindowProperty(m_host, m_parent, property, 0, 1 << 16, True, AnyPropertyType, &type, &format,
+                               &count, &after, &data),
+            Success);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), count), ours);
+  XFree(data);
+
+  // The other application copies: it answers our request on its own thread, as another process.
+  const std::string theirs = "copied elsewhere";
+  XSetSelectionOwner(m_host, clipboard, m_parent, CurrentTime);
+  XSync(m_host, False);
+  std::thread other([&] {
+    XEvent event{};
+    for (const auto end = Clock::now() + std::chrono::seconds(2); Clock::now() < end;)
+    {
+      if (!XCheckTypedEvent(m_host, SelectionRequest, &event))
+      {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        continue;
+      }
+      const XSelectionRequestEvent& request = event.xselectionrequest;
+      XChangeProperty(m_host, request.requestor, request.property, utf8, 8, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(theirs.data()), int(theirs.size()));
+      XEvent reply{};
+      reply.xselection.type = SelectionNotify;
+      reply.xselection.requestor = request.requestor;
+      reply.xselection.selection = request.selection;
+      reply.xselection.target = request.target;
+      reply.xselection.property = request.property;
+      XSendEvent(m_host, request.requestor, False, NoEventMask, &reply);
+      XSync(m_host, False);
+      return;
+    }
+  });
+  EXPECT_EQ(m_system->GetClipboardText().ToUTF8(), theirs);
+  other.join();
+}

@@ -1,0 +1,394 @@
+// The common editor of every effect of the family: the preset bar above the effect's controls.
+//
+// The bar has two rows on a panel of its own:
+//   [<] [ current preset ] [>] [Presets]            [Copy] [Paste]  [Settings]
+//   [A/B] [A] [B] [C] [D] [E] [F] [G] [H] [Morph]    [AGC]  [ channel mode  ]
+// The left groups end at the same place, and so do the right ones; wider editors give the room
+// between the groups, narrower ones shrink every control alike. The bar reads the plug-in's state
+// whenever it changes something and on the editor's idle tick, so a program change, a host's
+// state or a slot chosen elsewhere shows without delay.
+
+#include "base/MException.h"
+#include "base/MStringList.h"
+#include "core/plugin/MAudioPluginEditorWindow.h"
+#include "framework/MChannelModes.h"
+#include "framework/MQuorvelAudioEffectPlugin.h"
+#include "framework/MQuorvelPresetWindow.h"
+#include "gui/MWindow.h"
+#include "gui/MWindowSystemCommon.h"
+#include "gui/controls/MButton.h"
+#include "gui/controls/MContainer.h"
+#include "gui/controls/MSelector.h"
+#include "gui/controls/MStatic.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+namespace
+{
+constexpr const char* kPresetNameId = "PresetName";
+constexpr const char* kAGCId = "AGC";
+constexpr const char* kChannelModeId = "ChannelModeMenu";
+constexpr const char* kSlotIds[MQuorvelAudioEffectPlugin::kPresetSlots] = {
+    "SlotA", "SlotB", "SlotC", "SlotD", "SlotE", "SlotF", "SlotG", "SlotH"};
+
+// One control of a row: its id, its width at the editor's default size, the room before it and,
+// for those with room to spare (a name of any length, one letter), the width it may shrink to
+// before the others do.
+struct Cell
+{
+  const char* id;
+  std::int32_t width;
+  std::int32_t gapBefore;
+  std::int32_t minimum = 0;
+};
+// The rows, left group then right group (the right group ends at the bar's right edge).
+constexpr Cell kRow0Left[] = {
+    {"PreviousPreset", 28, 0}, {kPresetNameId, 238, 2, 124}, {"NextPreset", 28, 2}, {"Presets", 80, 8}};
+constexpr Cell kRow0Right[] = {{"Copy", 64, 0}, {"Paste", 64, 2}, {"Settings", 92, 8}};
+constexpr Cell kRow1Left[] = {{"AB", 44, 0},        {"SlotA", 30, 8, 20}, {"SlotB", 30, 2, 20},
+                              {"SlotC", 30, 2, 20}, {"SlotD", 30, 2, 20}, {"SlotE", 30, 2, 20},
+                              {"SlotF", 30, 2, 20}, {"SlotG", 30, 2, 20}, {"SlotH", 30, 2, 20},
+                              {"Morph", 72, 8}};
+constexpr Cell kRow1Right[] = {{kAGCId, 58, 0}, {kChannelModeId, 164, 8, 110}};
+
+// The bar: lays its two rows out whenever its size changes.
+class MPresetBar : public MContainer
+{
+public:
+  static constexpr std::int32_t kPadding = 8;
+  static constexpr std::int32_t kRow = 26;
+  static constexpr std::int32_t kRowGap = 6;
+  static constexpr std::int32_t kHeight = 2 * kPadding + 2 * kRow + kRowGap;
+  static constexpr std::int32_t kMiddleGap = 12;
+
+  void Arrange() override
+  {
+    const std::int32_t inner = std::max(1, GetSize().x - 2 * kPadding);
+    PlaceRow(kRow0Left, kRow0Right, kPadding, inner);
+    PlaceRow(kRow1Left, kRow1Right, kPadding + kRow + kRowGap, inner);
+  }
+
+  // What the bar shows now, so that the idle tick touches nothing while the state stands still.
+  std::int32_t shownSlot = -1;
+  std::int32_t shownPreset = -2;
+  std::int32_t shownMode = -1;
+  bool shownAGC = false;
+
+private:
+  // Wider than the default: the room goes between the groups. Narrower: the name, the slots and
+  // the menu give up their spare width first, then every width and gap shrinks alike, so that the
+  // buttons keep their words as long as they can.
+  template <std::size_t L, std::size_t R>
+  void PlaceRow(const Cell (&left)[L], const Cell (&right)[R], std::int32_t y, std::int32_t inner)
+  {
+    std::int32_t natural = kMiddleGap, spare = 0, flexible = 0;
+    const auto measure = [&](const Cell& cell) {
+      natural += cell.width + cell.gapBefore;
+      if (cell.minimum > 0)
+      {
+        spare += cell.width - cell.minimum;
+        flexible += cell.width;
+      }
+    };
+    std::for_each(std::begin(left), std::end(left), measure);
+    std::for_each(std::begin(right), std::end(right), measure);
+    const std::int32_t missing = std::max(0, natural - inner);
+    const std::int32_t given = std::min(missing, spare);
+    const std::int32_t rigid = std::max(1, natural - flexible - kMiddleGap);
+    // In 1/1024: what is still missing after the spare width, shared by everything rigid.
+    const std::int32_t scale = std::max(0, rigid - (missing - given)) * 1024 / rigid;
+    const auto width = [&](const Cell& cell) {
+      if (cell.minimum > 0)
+        return cell.width - (spare > 0 ? (cell.width - cell.minimum) * given / spare : 0);
+      return std::max(1, cell.width * scale / 1024);
+    };
+    const auto gap = [&](const Cell& cell) { return cell.gapBefore * scale / 1024; };
+    std::int32_t x = kPadding;
+    for (const Cell& cell : left)
+    {
+      x += gap(cell);
+      Place(cell.id, x, y, width(cell));
+      x += width(cell);
+    }
+    std::int32_t rightSpan = 0;
+    for (const Cell& cell : right)
+      rightSpan += width(cell) + gap(cell);
+    x = kPadding + inner - rightSpan;
+    for (const Cell& cell : right)
+    {
+      x += gap(cell);
+      Place(cell.id, x, y, width(cell));
+      x += width(cell);
+    }
+  }
+
+  void Place(const char* id, std::int32_t x, std::int32_t y, std::int32_t width)
+  {
+    if (MControl* control = FindChild(MString::FromLiteral(id)))
+      control->SetBounds(MRect::FromSize(x, y, width, kRow));
+  }
+};
+
+MPresetBar* FindBar(const MAudioPlugin& plugin)
+{
+  MAudioPlugin::MEditor* editor = plugin.GetEditor();
+  MWindow* window = editor != nullptr ? editor->GetWindow() : nullptr;
+  return window != nullptr
+             ? dynamic_cast<MPresetBar*>(window->FindChild(MString(MAudioPluginEditorWindow::kPresetBarId)))
+             : nullptr;
+}
+
+template <class T>
+T* Find(MControl& bar, const char* id)
+{
+  return dynamic_cast<T*>(bar.FindChild(MString::FromLiteral(id)));
+}
+
+// Shows the plug-in's state in the bar.
+void ShowState(MQuorvelAudioEffectPlugin& plugin, MPresetBar& bar)
+{
+  const std::int32_t slot = plugin.GetPresetIndex();
+  const std::int32_t mode = plugin.GetChannelMode();
+  const bool agc = plugin.IsAGCEnabled();
+  for (std::int32_t index = 0; index < MQuorvelAudioEffectPlugin::kPresetSlots; ++index)
+  {
+    if (auto* slotButton = Find<MButton>(bar, kSlotIds[index]))
+      slotButton->SetOn(index == slot);
+  }
+  if (auto* name = Find<MStatic>(bar, kPresetNameId))
+    name->SetText(plugin.GetCurrentPresetName());
+  if (auto* agcButton = Find<MButton>(bar, kAGCId))
+    agcButton->SetOn(agc);
+  if (auto* modes = Find<MSelector>(bar, kChannelModeId))
+    modes->SetSelection(mode);
+  bar.shownSlot = slot;
+  bar.shownPreset = plugin.GetCurrentPresetIndex();
+  bar.shownMode = mode;
+  bar.shownAGC = agc;
+}
+
+MWindowSystemCommon* SystemOf(const MControl& control)
+{
+  MWindow* window = control.GetWindow();
+  return window != nullptr ? window->GetWindowSystem() : nullptr;
+}
+
+MQuorvelEditorDialogs& DefaultDialogs()
+{
+  static MQuorvelEditorDialogs dialogs;
+  return dialogs;
+}
+
+// Every button of the bar lands here; the sender's id says which one it was.
+void OnBarButton(MEventTarget* target, void*, MOnNotifyParams& params)
+{
+  auto& plugin = *static_cast<MQuorvelAudioEffectPlugin*>(target);
+  auto* control = dynamic_cast<MControl*>(params.sender);
+  if (control == nullptr)
+    return;
+  const MString& id = control->GetId();
+  for (std::int32_t slot = 0; slot < MQuorvelAudioEffectPlugin::kPresetSlots; ++slot)
+  {
+    if (id == MString::FromLiteral(kSlotIds[slot]))
+      plugin.SelectSlot(slot);
+  }
+  if (id == MString("AB"))
+    plugin.ToggleAB();
+  else if (id == MString("PreviousPreset") || id == MString("NextPreset"))
+  {
+    MString error;
+    if (!plugin.StepPreset(id == MString("NextPreset") ? 1 : -1, error) && error.IsEmpty())
+      plugin.GetEditorDialogs().Tell(*control, MString("Presets"),
+                                     MString("There are no presets yet: save one in the preset window."));
+    else if (!error.IsEmpty())
+      plugin.GetEditorDialogs().Tell(*control, MString("Presets"),
+                                     MString("A damaged preset was skipped: ") + error);
+  }
+  else if (id == MString("Presets"))
+    plugin.OpenPresetWindow(*control);
+  else if (id == MString("Morph"))
+    plugin.OpenABCDEditor(*control);
+  else if (id == MString("Settings"))
+    plugin.OpenSettingsWindow(*control);
+  else if (id == MString("Copy"))
+  {
+    if (MWindowSystemCommon* system = SystemOf(*control))
+      system->SetClipboardText(plugin.CopySettingsText());
+  }
+  else if (id == MString("Paste"))
+  {
+    MWindowSystemCommon* system = SystemOf(*control);
+    const MString text = system != nullptr ? system->GetClipboardText() : MString();
+    MString error;
+    if (text.IsEmpty())
+      error = MString("The clipboard holds no text.");
+    if (error.IsEmpty() && !plugin.PasteSettingsText(text, error) && error.IsEmpty())
+      error = MString("The text could not be read.");
+    if (!error.IsEmpty())
+      plugin.GetEditorDialogs().Tell(*control, MString("Paste settings"),
+                                     MString("Nothing was pasted: ") + error +
+                                         MString(" Copy the settings of a plug-in first."));
+  }
+  else if (id == MString(kAGCId))
+  {
+    if (auto* button = dynamic_cast<MButton*>(control))
+      plugin.SetAGCEnabled(button->IsOn());
+  }
+  plugin.RefreshPresetBar();
+}
+
+void OnChannelMode(MEventTarget* target, void*, MOnNotifyParams& params)
+{
+  auto& plugin = *static_cast<MQuorvelAudioEffectPlugin*>(target);
+  auto* selector = dynamic_cast<MSelector*>(params.sender);
+  if (selector == nullptr || selector->GetSelection() == plugin.GetChannelMode())
+    return;
+  // The requested mode becomes active when processing is set up again (under the plug-in's locks).
+  plugin.SetChannelMode(selector->GetSelection());
+  plugin.InitProcessing();
+  plugin.RefreshPresetBar();
+}
+
+constexpr const char* kHelpPrevious = "<name>Previous preset</name> loads the preset before the current one.";
+constexpr const char* kHelpNext = "<name>Next preset</name> loads the preset after the current one.";
+constexpr const char* kHelpName =
+    "<name>Current preset</name>: the preset loaded last. Use the arrows to step through your presets.";
+constexpr const char* kHelpPresets =
+    "<name>Presets</name> opens the preset window: load, save, rename, delete, organise, export and import.";
+constexpr const char* kHelpAB =
+    "<name>A/B</name> switches back to the slot you used before, to compare two settings quickly.";
+constexpr const char* kHelpSlot =
+    "<name>Slots A to H</name> hold eight complete settings. Click a slot to switch to it; your changes stay "
+    "in the slot you leave.";
+constexpr const char* kHelpMorph = "<name>Morph</name> blends slots A, B, C and D on a pad.";
+constexpr const char* kHelpCopy = "<name>Copy</name> puts all current settings on the clipboard.";
+constexpr const char* kHelpPaste =
+    "<name>Paste</name> loads settings copied from this or another instance of the plug-in.";
+constexpr const char* kHelpSettings =
+    "<name>Settings</name> opens the general settings: automation protection, channel mode and more.";
+constexpr const char* kHelpAGC =
+    "<name>AGC</name> switches automatic gain compensation for this instance on or off; the choice is saved "
+    "with the project.";
+constexpr const char* kHelpChannelMode =
+    "<name>Channel mode</name> chooses which channels are processed: left and right, one side only, mid, "
+    "side, both, or surround.";
+} // namespace
+
+void MQuorvelAudioEffectPlugin::CreateEditorContents(MContainer& contents)
+{
+  auto owned = std::make_unique<MPresetBar>();
+  MPresetBar& bar = *owned;
+  bar.SetId(MString(MAudioPluginEditorWindow::kPresetBarId));
+  bar.SetControlType(MControlType::Panel);
+  bar.SetSize(MSize{std::max(1, contents.GetSize().x), MPresetBar::kHeight});
+
+  const auto button = [&](const char* id, const MString& text, const char* help) -> MButton& {
+    MButton& made = bar.Add<MButton>(text);
+    made.SetId(MString::FromLiteral(id));
+    made.SetHelp(MString::FromLiteral(help));
+    made.GetChangedEvent().Subscribe(this, nullptr, &OnBarButton);
+    return made;
+  };
+  button("PreviousPreset", MString::FromUTF8("\xE2\x97\x80"), kHelpPrevious);
+  MStatic& name = bar.Add<MStatic>(GetCurrentPresetName());
+  name.SetId(MString(kPresetNameId));
+  name.SetHelp(MString(kHelpName));
+  name.SetControlType(MControlType::Edit);
+  name.SetTextAlignment(MAlign::HCenter | MAlign::VCenter);
+  button("NextPreset", MString::FromUTF8("\xE2\x96\xB6"), kHelpNext);
+  button("Presets", MString("Presets"), kHelpPresets);
+  button("Copy", MString("Copy"), kHelpCopy);
+  button("Paste", MString("Paste"), kHelpPaste);
+  button("Settings", MString("Settings"), kHelpSettings);
+  button("AB", MString("A/B"), kHelpAB);
+  for (std::int32_t slot = 0; slot < kPresetSlots; ++slot)
+    button(kSlotIds[slot], SlotName(slot), kHelpSlot).SetToggle(true);
+  button("Morph", MString("Morph"), kHelpMorph);
+  button(kAGCId, MString("AGC"), kHelpAGC).SetToggle(true);
+  MSelector& modes = bar.Add<MSelector>();
+  modes.SetId(MString(kChannelModeId));
+  modes.SetHelp(MString(kHelpChannelMode));
+  MStringList names;
+  for (std::int32_t mode = 0; mode < MChannelModes::kModeCount; ++mode)
+    names.Add(MString::FromLiteral(MChannelModes::GetInfo(mode).name));
+  modes.SetChoices(names);
+  modes.GetChangedEvent().Subscribe(this, nullptr, &OnChannelMode);
+
+  // The bar goes in first: the editor's arrangement puts the effect's controls below it.
+  contents.AddChild(std::move(owned));
+  MAudioEffectPluginToAudioPluginAdapter::CreateEditorContents(contents);
+  bar.Arrange();
+  // The editor is not linked to the plug-in yet while it is being built.
+  ShowState(*this, bar);
+}
+
+MString MQuorvelAudioEffectPlugin::GetCurrentPresetName()
+{
+  // Without a current preset the tree is not needed: opening the editor reads no file then.
+  const std::int32_t current = GetCurrentPresetIndex();
+  MString name;
+  if (current >= 0 && current < GetPresetManager().GetPresetCount())
+    name = GetPresetManager().GetPreset(current).GetAttribute(MString("name"), MString());
+  return name.IsEmpty() ? MString::FromLiteral(MPresetTree::kUnnamedPreset) : name;
+}
+
+bool MQuorvelAudioEffectPlugin::StepPreset(std::int32_t step, MString& error)
+{
+  error = MString();
+  PresetManager& manager = GetPresetManager();
+  const std::int64_t count = manager.GetPresetCount();
+  if (count == 0 || step == 0)
+    return false;
+  std::int64_t index = GetCurrentPresetIndex();
+  if (index < 0 || index >= count)
+    index = step > 0 ? -1 : count;
+  index += step;
+  // A damaged preset is passed over (the first problem is reported); after a full round nothing
+  // could be applied and the state is as it was.
+  for (std::int64_t attempt = 0; attempt<count; ++attempt, index += step> 0 ? 1 : -1)
+  {
+    index = ((index % count) + count) % count;
+    try
+    {
+      manager.ApplyPresetAt(static_cast<std::int32_t>(index));
+      return true;
+    }
+    catch (const MException& exception)
+    {
+      if (error.IsEmpty())
+        error = exception.Message();
+    }
+  }
+  return false;
+}
+
+void MQuorvelAudioEffectPlugin::RefreshPresetBar()
+{
+  if (MPresetBar* bar = FindBar(*this))
+    ShowState(*this, *bar);
+}
+
+void MQuorvelAudioEffectPlugin::RefreshPresetBarIfChanged()
+{
+  const MPresetBar* bar = FindBar(*this);
+  if (bar != nullptr && (bar->shownSlot != GetPresetIndex() || bar->shownPreset != GetCurrentPresetIndex() ||
+                         bar->shownMode != GetChannelMode() || bar->shownAGC != IsAGCEnabled()))
+    RefreshPresetBar();
+}
+
+void MQuorvelAudioEffectPlugin::OpenPresetWindow(MControl& origin)
+{
+  MWindowSystemCommon* system = SystemOf(origin);
+  if (system == nullptr)
+    return;
+  PresetWindow window(*this);
+  window.Run(*system);
+  RefreshPresetBar();
+}
+
+MQuorvelEditorDialogs& MQuorvelAudioEffectPlugin::GetEditorDialogs()
+{
+  return m_editorDialogs != nullptr ? *m_editorDialogs : DefaultDialogs();
+}

@@ -1,0 +1,292 @@
+// The preset bar and the preset window of the common editor, on a settings folder of their own.
+
+#include "core/plugin/MAudioPluginAdapter.h"
+#include "framework/MQuorvelPresetWindow.h"
+#include "gui/controls/MButton.h"
+#include "gui/controls/MStatic.h"
+#include "gui/headless/MWindowSystemHeadless.h"
+#include "gui/styles/MTexturedStyle.h"
+#include "host/module/MModule.h"
+#include "host/module/TonveraModuleInterface.h"
+#include "tests/gui/support/MSnapshot.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+class SilentHost : public MAudioPluginAdapter
+{
+public:
+  void SendAutomation(std::int32_t, double) override {}
+  void SendBypassAutomation(bool) override {}
+  void GenerateMIDIEvent(std::int32_t, const std::uint8_t*) override {}
+  void ReportLatency() override {}
+  bool ChangeEditorSize(std::int32_t, std::int32_t) override { return true; }
+};
+
+// The user's answers, given in advance; what the editor told and asked is kept.
+class ScriptedDialogs : public MQuorvelEditorDialogs
+{
+public:
+  void Tell(MControl&, const MString&, const MString& message) override { told.push_back(message.ToUTF8()); }
+  bool Ask(MControl&, const MString&, const MString& question) override
+  {
+    asked.push_back(question.ToUTF8());
+    return yes;
+  }
+  bool AskText(MControl&, const MString&, const MString&, MString& text) override
+  {
+    if (names.empty())
+      return false;
+    text = MString::FromUTF8(names.front());
+    names.erase(names.begin());
+    return true;
+  }
+  bool AskFile(MControl&, const MString&, const MString&, const MString&, bool, MString&) override
+  {
+    return false;
+  }
+
+  std::vector<std::string> told, asked, names;
+  bool yes = true;
+};
+
+void SetConfigHome(const std::filesystem::path& home)
+{
+#ifdef _WIN32
+  _putenv_s("XDG_CONFIG_HOME", home.string().c_str());
+  _putenv_s("APPDATA", home.string().c_str());
+#else
+  setenv("XDG_CONFIG_HOME", home.string().c_str(), 1);
+#endif
+}
+
+class CommonEditor : public testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    m_home = std::filesystem::temp_directory_path() /
+             (std::string("tonvera-common-editor-") +
+              testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(m_home);
+    SetConfigHome(m_home);
+    MModuleLibrary::AdapterCreated(MModuleLibrary::AdapterKind::kVst2);
+    m_owned.reset(CreateTonveraPlugin());
+    m_plugin = dynamic_cast<MQuorvelAudioEffectPlugin*>(m_owned.get());
+    ASSERT_NE(m_plugin, nullptr);
+    m_plugin->SetHostAdapter(&m_host);
+    m_plugin->SetEditorDialogs(&m_dialogs);
+    m_system.Initialize();
+    m_system.SetDefaultStyle(&m_style);
+    ASSERT_TRUE(m_plugin->OpenEditor(m_system, 1));
+  }
+  void TearDown() override
+  {
+    m_owned.reset();
+    MModuleLibrary::AdapterDestroyed(MModuleLibrary::AdapterKind::kVst2);
+    std::filesystem::remove_all(m_home);
+  }
+
+  MControl& Bar(const char* id)
+  {
+    MControl* control = m_plugin->GetEditor()->GetWindow()->FindChild(MString::FromUTF8(id));
+    EXPECT_NE(control, nullptr) << id;
+    return *control;
+  }
+  // A click with the mouse at the control's centre, as the user makes it.
+  void Click(const char* id)
+  {
+    const MRect r = Bar(id).GetWindowRect();
+    for (MSystemEvent::Code code : {MSystemEvent::MouseMove, MSystemEvent::LeftDown, MSystemEvent::LeftUp})
+    {
+      MSystemEvent event;
+      event.code = code;
+      event.position = MPoint{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+      m_plugin->GetEditor()->GetWindow()->DispatchSystemEvent(event);
+    }
+  }
+  std::string Shown() { return dynamic_cast<MStatic&>(Bar("PresetName")).GetText().ToUTF8(); }
+  std::string SlotsOn()
+  {
+    std::string on;
+    for (const char* id : {"SlotA", "SlotB", "SlotC", "SlotD", "SlotE", "SlotF", "SlotG", "SlotH"})
+      on += dynamic_cast<MButton&>(Bar(id)).IsOn() ? '1' : '0';
+    return on;
+  }
+  std::string PresetFile() const
+  {
+    std::ifstream file(m_home / "Tonvera" / "Presets" / "presets.xml");
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+  }
+  static bool Has(const std::string& text, const std::string& part)
+  {
+    return text.find(part) != std::string::npos;
+  }
+
+  std::filesystem::path m_home;
+  SilentHost m_host;
+  ScriptedDialogs m_dialogs;
+  MWindowSystemHeadless m_system;
+  MTexturedStyle m_style;
+  std::unique_ptr<MAudioPlugin> m_owned;
+  MQuorvelAudioEffectPlugin* m_plugin = nullptr;
+};
+} // namespace
+
+TEST_F(CommonEditor, SlotsAndPresetStepsShowInTheBar)
+{
+  EXPECT_FALSE(std::filesystem::exists(m_home / "Tonvera")) << "opening the editor writes no file";
+  EXPECT_EQ(SlotsOn(), "10000000");
+  Click("SlotC");
+  EXPECT_EQ(m_plugin->GetPresetIndex(), 2);
+  EXPECT_EQ(SlotsOn(), "00100000") << "the clicked slot is the only one pressed";
+  Click("SlotC");
+  EXPECT_EQ(SlotsOn(), "00100000") << "clicking the active slot keeps it pressed";
+  Click("AB");
+  EXPECT_EQ(SlotsOn(), "10000000");
+  m_plugin->SelectSlot(7); // a host's state or the morph editor: the next idle tick shows it
+  m_plugin->IdleEditor();
+  EXPECT_EQ(SlotsOn(), "00000001");
+
+  const std::vector<MXmlItem*> presets = m_plugin->GetPresetManager().ListPresets();
+  const std::int32_t count = static_cast<std::int32_t>(presets.size());
+  ASSERT_GE(count, 3) << "the factory presets are there on first use";
+  EXPECT_EQ(Shown(), "Unnamed preset");
+  const struct
+  {
+    const char* button;
+    std::int32_t index;
+  } steps[] = {{"PreviousPreset", count - 1},
+               {"NextPreset", 0},
+               {"NextPreset", 1},
+               {"PreviousPreset", 0},
+               {"PreviousPreset", count - 1}};
+  for (const auto& step : steps)
+  {
+    Click(step.button);
+    EXPECT_EQ(m_plugin->GetCurrentPresetIndex(), step.index) << step.button;
+    EXPECT_EQ(
+        Shown(),
+        presets[static_cast<std::size_t>(step.index)]->GetAttribute(MString("name"), MString()).ToUTF8());
+  }
+  // A damaged preset is passed over and named; the step lands on the next good one.
+  MXmlItem& broken = *presets[0];
+  broken = MXmlItem(MString("preset"));
+  broken.SetAttribute(MString("name"), MString("Broken"));
+  broken.SetAttribute(MString("compressed"), MString("1"));
+  broken.SetText(MString("78DAZZ"));
+  Click("NextPreset");
+  EXPECT_EQ(m_plugin->GetCurrentPresetIndex(), 1);
+  ASSERT_EQ(m_dialogs.told.size(), 1u);
+  EXPECT_TRUE(Has(m_dialogs.told[0], "Broken")) << m_dialogs.told[0];
+  EXPECT_TRUE(m_dialogs.asked.empty());
+}
+
+TEST_F(CommonEditor, PasteOfAnythingButSettingsKeepsTheStateAndSaysWhy)
+{
+  const std::string before = m_plugin->CopySettingsText().ToUTF8();
+  const char* const clipboards[] = {"", "not xml at all", "<?xml version=\"1.0\"?><other/>",
+                                    "<settings><open"};
+  for (const char* text : clipboards)
+  {
+    m_dialogs.told.clear();
+    m_system.SetClipboardText(MString::FromUTF8(text));
+    Click("Paste");
+    ASSERT_EQ(m_dialogs.told.size(), 1u) << text;
+    EXPECT_TRUE(Has(m_dialogs.told[0], "Nothing was pasted")) << m_dialogs.told[0];
+    EXPECT_EQ(m_plugin->CopySettingsText().ToUTF8(), before) << text;
+  }
+  // What Copy puts on the clipboard pastes back: the slot and the AGC switch return.
+  m_dialogs.told.clear();
+  Click("Copy");
+  Click("SlotE");
+  Click("AGC");
+  EXPECT_TRUE(m_plugin->IsAGCEnabled());
+  Click("Paste");
+  EXPECT_TRUE(m_dialogs.told.empty());
+  EXPECT_EQ(m_plugin->GetPresetIndex(), 0);
+  EXPECT_FALSE(m_plugin->IsAGCEnabled());
+  EXPECT_EQ(SlotsOn(), "10000000");
+  EXPECT_FALSE(dynamic_cast<MButton&>(Bar("AGC")).IsOn());
+}
+
+TEST_F(CommonEditor, PresetWindowEditsReachPresetsXml)
+{
+  MQuorvelAudioEffectPlugin::PresetWindow window(*m_plugin);
+  m_dialogs.names = {"Lead vocal", "Lead 2"};
+  ASSERT_TRUE(window.SaveNew());
+  EXPECT_TRUE(Has(PresetFile(), "name=\"Lead vocal\""));
+  EXPECT_EQ(Shown(), "Lead vocal") << "the saved preset is the current one";
+  ASSERT_TRUE(window.RenameSelected());
+  EXPECT_TRUE(Has(PresetFile(), "name=\"Lead 2\""));
+  EXPECT_FALSE(Has(PresetFile(), "Lead vocal"));
+  EXPECT_EQ(Shown(), "Lead 2");
+
+  m_dialogs.yes = false;
+  EXPECT_FALSE(window.ReplaceSelected());
+  ASSERT_EQ(m_dialogs.asked.size(), 1u);
+  EXPECT_EQ(m_dialogs.asked[0], MPresetTree::kReplaceQuestion);
+
+  ASSERT_TRUE(window.AddFolder());
+  EXPECT_TRUE(Has(PresetFile(), "Name=\"New folder\""));
+  EXPECT_FALSE(window.DeleteSelected()) << "the user said no";
+  EXPECT_TRUE(Has(PresetFile(), "Name=\"New folder\""));
+  m_dialogs.yes = true;
+  EXPECT_TRUE(window.DeleteSelected());
+  EXPECT_FALSE(Has(PresetFile(), "New folder"));
+  EXPECT_EQ(Shown(), "Lead 2") << "deleting another item keeps the current preset";
+  EXPECT_TRUE(m_dialogs.told.empty());
+}
+
+TEST_F(CommonEditor, AFailedSaveLeavesTheFileAndTheTreeAsTheyWere)
+{
+  MQuorvelAudioEffectPlugin::PresetWindow window(*m_plugin);
+  const std::string before = PresetFile();
+  const std::int32_t presets = m_plugin->GetPresetManager().GetPresetCount();
+  const std::size_t rows = window.GetTree().GetRows().size();
+  // The settings folder turns into a plain file: nothing can be written any more.
+  const std::filesystem::path blocked = m_home / "blocked";
+  std::filesystem::create_directories(blocked);
+  std::ofstream(blocked / "Tonvera") << "a file";
+  SetConfigHome(blocked);
+  m_dialogs.names = {"Doomed"};
+  EXPECT_FALSE(window.SaveNew());
+  SetConfigHome(m_home);
+  ASSERT_EQ(m_dialogs.told.size(), 1u);
+  EXPECT_TRUE(Has(m_dialogs.told[0], "could not be saved")) << m_dialogs.told[0];
+  EXPECT_EQ(m_plugin->GetPresetManager().GetPresetCount(), presets);
+  EXPECT_EQ(window.GetTree().GetRows().size(), rows);
+  EXPECT_EQ(PresetFile(), before);
+  // The next change that is saved does not carry the failed one with it.
+  ASSERT_TRUE(window.AddFolder());
+  EXPECT_FALSE(Has(PresetFile(), "Doomed"));
+}
+
+TEST_F(CommonEditor, PresetWindowLooksAsInTheGoldenPicturesInBothStyles)
+{
+  MQuorvelAudioEffectPlugin::PresetWindow window(*m_plugin);
+  window.SelectPath({0, 1});
+  std::filesystem::create_directories(std::filesystem::path(SnapshotOutputPath("presets/x")).parent_path());
+  window.Open(m_system);
+  for (const char* name : {"Default", "Silver"})
+  {
+    MTexturedStyleConfiguration configuration;
+    configuration.style = MString::FromUTF8(name);
+    MTexturedStyle style(configuration);
+    window.SetStyle(&style);
+    EXPECT_TRUE(MatchesGolden(RenderWindow(m_system, window), std::string("presets/PresetWindow_") + name));
+    window.SetStyle(nullptr);
+  }
+  window.Close();
+}
