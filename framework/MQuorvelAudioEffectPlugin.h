@@ -188,4 +188,6 @@ private:
   // Held while a queued step is applied: the editor's idle tick and the update thread never
   // apply at the same time (the one that finds it taken leaves the work to the other).
   std::mutex m_queuedStepMutex;
+  /// Set while one of the common editor's modal windows runs (a second one is not opened).
+  bool m_windowRunning = false;
 };
