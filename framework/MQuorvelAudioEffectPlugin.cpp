@@ -125,6 +125,13 @@ MString MQuorvelAudioEffectPlugin::SlotName(std::int32_t index)
   return name;
 }
 
+MString MQuorvelAudioEffectPlugin::GetProgramName(std::int32_t index) const
+{
+  if (index < 0 || index >= kPresetSlots)
+    return MString();
+  return MString("Slot ") + SlotName(index);
+}
+
 // ---- morphing -----------------------------------------------------------------------------------------
 
 void MQuorvelAudioEffectPlugin::PrepareMorph()

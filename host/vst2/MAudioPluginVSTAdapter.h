@@ -68,6 +68,13 @@ public:
   void resume() override;
   void setSampleRate(float sampleRate) override;
   void setBlockSize(VstInt32 blockSize) override;
+  /// The plug-in's program list (MAudioPlugin::GetProgramCount, fixed at construction): the
+  /// wrapper hands only indices within it; a host's rename is ignored (the names are fixed).
+  void setProgram(VstInt32 index) override;
+  VstInt32 getProgram() override;
+  void setProgramName(char* name) override;
+  void getProgramName(char* name) override;
+  bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
   void setParameter(VstInt32 index, float value) override;
   float getParameter(VstInt32 index) override;
   void getParameterName(VstInt32 index, char* text) override;

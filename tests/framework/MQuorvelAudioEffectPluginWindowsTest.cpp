@@ -66,7 +66,9 @@ class WindowsTest : public testing::Test
 protected:
   void SetUp() override
   {
-    m_home = fs::temp_directory_path() / "tonvera-windows-test-home";
+    // One folder per test: CTest runs the tests of this suite side by side.
+    m_home = fs::temp_directory_path() / (std::string("tonvera-windows-test-") +
+                                          testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(m_home);
     setenv("XDG_CONFIG_HOME", m_home.string().c_str(), 1);
     m_plugin.SetHostAdapter(&m_host);
