@@ -112,6 +112,9 @@ bool MQuorvelAudioEffectPlugin::SelectSlot(std::int32_t index)
     if (!IsEmptySlot(next))
       LoadPresetSettings(next);
     m_presetSlots[static_cast<std::size_t>(index)] = MXmlItem(MString("settings"));
+    // The slots are the host's programs.
+    if (MAudioPluginAdapter* host = GetHostAdapter())
+      host->ReportProgramChanged();
     return true;
   });
 }

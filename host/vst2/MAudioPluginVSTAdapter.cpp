@@ -163,7 +163,12 @@ float MAudioPluginVSTAdapter::getParameter(VstInt32 index)
 
 void MAudioPluginVSTAdapter::setProgram(VstInt32 index)
 {
-  MHostCallShield::Run("MAudioPluginVSTAdapter::setProgram", [&] { m_plugin->SetCurrentProgram(index); });
+  MHostCallShield::Run("MAudioPluginVSTAdapter::setProgram", [&] {
+    // The host chose it: no need to tell it back in the middle of its own call.
+    m_choosingProgram = true;
+    m_plugin->SetCurrentProgram(index);
+    m_choosingProgram = false;
+  });
 }
 
 VstInt32 MAudioPluginVSTAdapter::getProgram()
@@ -171,6 +176,14 @@ VstInt32 MAudioPluginVSTAdapter::getProgram()
   return MHostCallShield::Run("MAudioPluginVSTAdapter::getProgram", VstInt32{0}, [&] {
     const VstInt32 program = m_plugin->GetCurrentProgram();
     return program >= 0 && program < getNumPrograms() ? program : 0;
+  });
+}
+
+void MAudioPluginVSTAdapter::ReportProgramChanged()
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::ReportProgramChanged", [&] {
+    if (!m_choosingProgram)
+      updateDisplay();
   });
 }
 

@@ -109,6 +109,8 @@ public:
   void EndAutomationGesture(std::int32_t index) override;
   void GenerateMIDIEvent(std::int32_t sampleOffset, const std::uint8_t bytes[4]) override;
   void ReportLatency() override;
+  /// audioMasterUpdateDisplay: the host reads the current program and its name again.
+  void ReportProgramChanged() override;
   bool ChangeEditorSize(std::int32_t width, std::int32_t height) override;
 
   /// Queues an event for the plug-in's MIDI input before the next block (any thread; dropped
@@ -144,5 +146,7 @@ private:
   std::vector<unsigned char> m_eventsBlock;
   /// Set while the adapter itself sends automation (relaxed: only its own thread acts on it).
   std::atomic<bool> m_automating{false};
+  /// Set while the host's effSetProgram runs (UI thread).
+  bool m_choosingProgram = false;
 };
 } // namespace Vst2

@@ -418,7 +418,11 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::setParamNormalized(ParamID id, Param
         if (id == kProgramId && programs > 0)
         {
           const auto program = static_cast<std::int32_t>(std::lround(Clamp01(value) * (programs - 1)));
-          if (program != m_plugin->GetCurrentProgram() && m_plugin->SetCurrentProgram(program))
+          m_choosingProgram = true;
+          const bool chosen =
+              program != m_plugin->GetCurrentProgram() && m_plugin->SetCurrentProgram(program);
+          m_choosingProgram = false;
+          if (chosen)
           {
             // Every parameter may have moved with the program.
             RestartComponent(kParamValuesChanged);
@@ -498,6 +502,16 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::getParamValueByString(ParamID id, TC
 }
 
 // ---- the program list ----
+
+void MAudioPluginVST3Adapter::ReportProgramChanged()
+{
+  MHostCallShield::Run("MAudioPluginVST3Adapter::ReportProgramChanged", [&] {
+    if (!m_choosingProgram)
+    {
+      RestartComponent(kParamValuesChanged);
+    }
+  });
+}
 
 int32 PLUGIN_API MAudioPluginVST3Adapter::getProgramListCount()
 {

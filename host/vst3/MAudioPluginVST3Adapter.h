@@ -167,6 +167,9 @@ public:
   /// (0xF0 and above), which are dropped.
   static bool ToOutputEvent(const std::uint8_t bytes[4], Steinberg::Vst::Event& event) noexcept;
   void ReportLatency() override;
+  /// kParamValuesChanged: the host reads the program parameter and every other value again
+  /// (once only when the host itself chose the program).
+  void ReportProgramChanged() override;
   bool ChangeEditorSize(std::int32_t width, std::int32_t height) override;
 
   // ---- the view (MAudioPluginVST3View, UI thread) ----
@@ -229,6 +232,7 @@ private:
   std::atomic<std::int32_t> m_automating{0};
   std::atomic<bool> m_activating{false};
   std::atomic<bool> m_resizing{false};
+  bool m_choosingProgram = false; // UI thread: inside setParamNormalized of the program
   bool m_counted = false;
   Steinberg::IPlugFrame* m_plugFrame = nullptr;
   Steinberg::IPlugView* m_view = nullptr;

@@ -58,7 +58,9 @@ public:
   bool ChangeEditorSize(std::int32_t, std::int32_t) override { return true; }
   void BeginAutomationGesture(std::int32_t index) override { ++m_begun[index]; }
   void EndAutomationGesture(std::int32_t index) override { ++m_ended[index]; }
+  void ReportProgramChanged() override { ++m_programChanges; }
   std::map<std::int32_t, int> m_begun, m_ended;
+  int m_programChanges = 0;
 };
 
 class WindowsTest : public testing::Test
@@ -120,6 +122,7 @@ TEST_F(WindowsTest, PadCornersGiveSlotsAToDInOneGesturePerDragAndTheWarningKeeps
     std::int32_t activeAfter;
     std::size_t windows;
   } answers[] = {{MModalValue::Cancel, 3, 1}, {MModalValue::No, 3, 2}, {MModalValue::Yes, 4, 2}};
+  m_host.m_programChanges = 0;
   for (const auto& a : answers)
   {
     m_system.m_captions.clear();
@@ -144,6 +147,7 @@ TEST_F(WindowsTest, PadCornersGiveSlotsAToDInOneGesturePerDragAndTheWarningKeeps
     EXPECT_EQ(m_plugin.GetPresetIndex(), a.activeAfter);
   }
 
+  EXPECT_EQ(m_host.m_programChanges, 1) << "the host is told that E became the current slot";
   const std::int32_t index = m_plugin.IndexOf("Depth");
   m_system.m_captions.clear();
   m_system.m_scripts = {[&](MWindow& window) {
