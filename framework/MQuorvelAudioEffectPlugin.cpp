@@ -112,6 +112,9 @@ bool MQuorvelAudioEffectPlugin::SelectSlot(std::int32_t index)
     if (!IsEmptySlot(next))
       LoadPresetSettings(next);
     m_presetSlots[static_cast<std::size_t>(index)] = MXmlItem(MString("settings"));
+    // The slots are the host's programs.
+    if (MAudioPluginAdapter* host = GetHostAdapter())
+      host->ReportProgramChanged();
     return true;
   });
 }
@@ -123,6 +126,13 @@ MString MQuorvelAudioEffectPlugin::SlotName(std::int32_t index)
   MString name;
   name += static_cast<char16_t>(u'A' + index);
   return name;
+}
+
+MString MQuorvelAudioEffectPlugin::GetProgramName(std::int32_t index) const
+{
+  if (index < 0 || index >= kPresetSlots)
+    return MString();
+  return MString("Slot ") + SlotName(index);
 }
 
 // ---- morphing -----------------------------------------------------------------------------------------

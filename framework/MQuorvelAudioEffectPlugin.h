@@ -76,6 +76,17 @@ public:
   /// The slot letter "A" .. "H" (empty outside 0..7).
   static MString SlotName(std::int32_t index);
 
+  // ---- the host's program list: the eight slots (host UI thread) ----
+  //
+  // Hosts list the slots, not the preset tree: the slots are a fixed count that both host
+  // interfaces report alike for the plug-in's whole life, and choosing one is SelectSlot. The
+  // names are fixed ("Slot A" .. "Slot H"); a host's rename is not kept.
+
+  std::int32_t GetProgramCount() const override { return kPresetSlots; }
+  std::int32_t GetCurrentProgram() const override { return m_presetIndex; }
+  bool SetCurrentProgram(std::int32_t index) override { return SelectSlot(index); }
+  MString GetProgramName(std::int32_t index) const override;
+
   // ---- ABCD morphing (GUI thread) ----
 
   /// Takes the normalised value of every host parameter from slots A to D (the live state for
@@ -218,4 +229,6 @@ private:
   // apply at the same time (the one that finds it taken leaves the work to the other).
   std::mutex m_queuedStepMutex;
   MQuorvelEditorDialogs* m_editorDialogs = nullptr;
+  /// Set while one of the common editor's modal windows runs (a second one is not opened).
+  bool m_windowRunning = false;
 };

@@ -1,7 +1,514 @@
 // The windows the common editor opens: the ABCD morphing editor and the general settings.
 
-#include "framework/MQuorvelAudioEffectPlugin.h"
+#include "framework/MQuorvelAudioEffectPluginWindows.h"
 
-void MQuorvelAudioEffectPlugin::OpenABCDEditor(MControl& /*origin*/) {}
+#include "base/MException.h"
+#include "base/MHostCallShield.h"
+#include "framework/MChannelModes.h"
+#include "gui/MDrawer.h"
+#include "gui/MStyle.h"
+#include "gui/MWindowSystemCommon.h"
+#include "gui/controls/MButton.h"
+#include "gui/controls/MCheckBox.h"
+#include "gui/controls/MSelector.h"
+#include "gui/controls/MStatic.h"
+#include "gui/stml/MSTMLControl.h"
 
-void MQuorvelAudioEffectPlugin::OpenSettingsWindow(MControl& /*origin*/) {}
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+namespace
+{
+constexpr std::int32_t kLabelHeight = 20;
+constexpr std::int32_t kTitleHeight = 28;
+constexpr std::int32_t kRowHeight = 24;
+constexpr std::int32_t kHelpTimer = 1;
+constexpr std::int32_t kHelpTimerMs = 100;
+
+/// Clears a flag when the scope ends, however it ends.
+class FlagScope
+{
+public:
+  explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
+  ~FlagScope() { m_flag = false; }
+  FlagScope(const FlagScope&) = delete;
+  FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+  bool& m_flag;
+};
+
+/// A question in STML (the morph warning carries mark-up) with Yes (default) and No.
+class QuestionWindow : public MDialogWindow
+{
+public:
+  QuestionWindow(const MString& title, const MString& question)
+  {
+    SetCaption(title);
+    m_text = &Add<MSTMLControl>();
+    m_text->SetSTML(MString("<normal>") + question + MString("</normal>"));
+    AddButton(MString("Yes"), MModalValue::Yes, true);
+    AddButton(MString("No"), MModalValue::No);
+    SetSize(MSize{460, 230});
+  }
+
+protected:
+  void LayoutContent(const MRect& content) override { m_text->SetBounds(content); }
+
+private:
+  MSTMLControl* m_text = nullptr;
+};
+
+/// Runs `dialog` modally as a child of `owner`'s native window, centred in it and no larger
+/// than it. Cancel when the owner is not open.
+MModalValue RunOver(MDialogWindow& dialog, MWindow& owner)
+{
+  MWindowSystemCommon* system = owner.GetWindowSystem();
+  MWindowDescriptor* descriptor = owner.GetDescriptor();
+  if (system == nullptr || descriptor == nullptr)
+    return MModalValue::Cancel;
+  const MSize area = owner.GetSize();
+  const MSize wanted = dialog.GetSize();
+  const MSize size{std::max(1, std::min(wanted.x, area.x - 16)),
+                   std::max(1, std::min(wanted.y, area.y - 16))};
+  dialog.SetFlag(MControl::FlagMoveToScreenCenter, false);
+  dialog.SetSize(size);
+  dialog.SetPosition(MPoint{(area.x - size.x) / 2, (area.y - size.y) / 2});
+  return dialog.Run(*system, descriptor->GetHandle());
+}
+
+// What the corner letter does not say: whether the slot is the one morphing writes into, or one
+// never visited (which blends with the current settings).
+MString SlotLabel(const MQuorvelAudioEffectPlugin& plugin, std::int32_t slot)
+{
+  const MXmlItem& stored = plugin.GetPresetSlot(slot);
+  if (slot == plugin.GetPresetIndex())
+    return MString("active: will change");
+  if (stored.GetAttributeCount() == 0 && stored.GetSubItemCount() == 0)
+    return MString("empty: live settings");
+  return MString();
+}
+
+// The window's title inside it: these windows are children of the editor, without a frame.
+MStatic& AddTitle(MControl& window, const MString& text)
+{
+  MStatic& title = window.Add<MStatic>(text);
+  title.SetTextAlignment(MAlign::Left);
+  title.SetFont(MStdFont::Large1);
+  return title;
+}
+} // namespace
+
+// ---- the pad ------------------------------------------------------------------------------------------
+
+MMorphPad::MMorphPad()
+{
+  SetId(MString(MQuorvelAudioEffectPlugin::ABCDEditor::kPadId));
+  SetDefaultPoint(0.5, 0.5);
+}
+
+MPoint MMorphPad::UVToWindow(double u, double v) const
+{
+  const MPoint local = ToPixels(std::clamp(u, 0.0, 1.0), 1.0 - std::clamp(v, 0.0, 1.0));
+  const MPoint origin = GetWindowPosition();
+  return MPoint{origin.x + local.x, origin.y + local.y};
+}
+
+void MMorphPad::Gesture(bool open)
+{
+  if (open == m_gestureOpen)
+    return;
+  m_gestureOpen = open;
+  if (m_gesture)
+    m_gesture(open);
+}
+
+bool MMorphPad::OnMouseDown(MMouseButton button, MPoint position, std::uint32_t modifiers)
+{
+  if (button == MMouseButton::Left && (modifiers & MSystemEvent::ModDoubleClick) == 0)
+    Gesture(true);
+  m_fine = (modifiers & MSystemEvent::ModShift) != 0;
+  const bool used = MVector2DEditor::OnMouseDown(button, position, modifiers);
+  if (!used || !IsClicked())
+    Gesture(false);
+  return used;
+}
+
+bool MMorphPad::OnMouseMove(MPoint position, std::uint32_t modifiers)
+{
+  // A drag started with Shift moves relative to the mouse, ten times finer (the base's way);
+  // otherwise the handle stays under the mouse, limited to the pad.
+  if (!IsClicked() || m_fine)
+    return MVector2DEditor::OnMouseMove(
+        position, m_fine ? modifiers | static_cast<std::uint32_t>(MSystemEvent::ModShift) : modifiers);
+  const MPoint topLeft = ToPixels(0.0, 1.0);
+  const MPoint bottomRight = ToPixels(1.0, 0.0);
+  const double width = std::max(1, bottomRight.x - topLeft.x);
+  const double height = std::max(1, bottomRight.y - topLeft.y);
+  MovePoint((position.x - topLeft.x) / width, (bottomRight.y - position.y) / height);
+  return true;
+}
+
+bool MMorphPad::OnMouseUp(MMouseButton button, MPoint position, std::uint32_t modifiers)
+{
+  const bool used = MVector2DEditor::OnMouseUp(button, position, modifiers);
+  if (used)
+    Gesture(false);
+  return used;
+}
+
+void MMorphPad::OnCaptureLost()
+{
+  MVector2DEditor::OnCaptureLost();
+  Gesture(false);
+}
+
+bool MMorphPad::OnKeyDown(std::int32_t key, std::uint32_t modifiers)
+{
+  const bool arrow = key == MVirtualKey::Left || key == MVirtualKey::Right || key == MVirtualKey::Up ||
+                     key == MVirtualKey::Down;
+  if (!arrow || IsClicked())
+    return MVector2DEditor::OnKeyDown(key, modifiers);
+  Gesture(true);
+  const bool used = MVector2DEditor::OnKeyDown(key, modifiers);
+  Gesture(false);
+  return used;
+}
+
+void MMorphPad::Paint(MDrawer& drawer)
+{
+  MVector2DEditor::Paint(drawer);
+  MStyle* style = GetStyle();
+  if (style == nullptr)
+    return;
+  const MPoint topLeft = ToPixels(0.0, 1.0);
+  const MPoint bottomRight = ToPixels(1.0, 0.0);
+  const MRect pad{topLeft.x + 4, topLeft.y + 2, bottomRight.x - 3, bottomRight.y - 1};
+  if (pad.Width() < 40 || pad.Height() < 40)
+    return;
+  const MFont& font = style->GetFont(MStdFont::Large2);
+  const MColor color = style->GetColor(MStdColor::Text).WithAlpha(IsEnabledInWindow() ? 110 : 50);
+  const char* letters[4] = {"A", "B", "C", "D"};
+  const MAlignment placement[4] = {MAlign::Left | MAlign::Top, MAlign::Right | MAlign::Top,
+                                   MAlign::Left | MAlign::Bottom, MAlign::Right | MAlign::Bottom};
+  for (int corner = 0; corner < 4; ++corner)
+    drawer.AlignedTextOut(pad, MString::FromLiteral(letters[corner]), font, color, placement[corner]);
+}
+
+// ---- the morphing editor ------------------------------------------------------------------------------
+
+MQuorvelAudioEffectPlugin::ABCDEditor::ABCDEditor(MQuorvelAudioEffectPlugin& plugin) : m_plugin(plugin)
+{
+  SetCaption(MString("ABCD morphing"));
+  m_title = &AddTitle(*this, GetCaption());
+  m_hint = &Add<MStatic>(MString("Drag the handle to blend presets A, B, C and D."));
+  m_hint->SetTextAlignment(MAlign::Left);
+  for (std::int32_t slot = 0; slot < 4; ++slot)
+  {
+    MStatic& label = Add<MStatic>(SlotLabel(plugin, slot));
+    label.SetId(MString("Slot") + SlotName(slot));
+    label.SetTextAlignment(slot % 2 == 0 ? MAlign::Left : MAlign::Right);
+    label.SetFont(MStdFont::Small);
+    m_labels[static_cast<std::size_t>(slot)] = &label;
+  }
+  m_pad = &Add<MMorphPad>();
+  m_pad->SetHelp(MString("<p><b>ABCD morphing</b><p>Blends the settings of presets A to D. Arrow keys move "
+                         "the handle, Shift moves it finer, a double click centres it."));
+  // The handle starts where the live state is: on the active slot's corner, else in the centre.
+  const std::int32_t active = plugin.GetPresetIndex();
+  if (active >= 0 && active < 4)
+    m_pad->SetUV(active % 2, active / 2);
+  else
+    m_pad->SetUV(0.5, 0.5);
+  m_pad->GetChangedEvent().Subscribe<&ABCDEditor::OnPadChanged>(this);
+  m_pad->m_gesture = [this](bool open) { SetGestures(open); };
+  AddButton(MString("Close"), MModalValue::Ok, true);
+  SetInitialFocus(m_pad);
+  SetSize(MSize{380, 470});
+  Layout();
+}
+
+MQuorvelAudioEffectPlugin::ABCDEditor::~ABCDEditor()
+{
+  MHostCallShield::Run("MQuorvelAudioEffectPlugin::ABCDEditor::~ABCDEditor", [&] {
+    // The pad outlives this part of the window (the base destroys the children): it must not
+    // call back once the gestures are closed here.
+    m_pad->m_gesture = nullptr;
+    SetGestures(false);
+  });
+}
+
+void MQuorvelAudioEffectPlugin::ABCDEditor::LayoutContent(const MRect& content)
+{
+  m_title->SetBounds(MRect{content.left, content.top, content.right, content.top + kTitleHeight});
+  m_hint->SetBounds(MRect{content.left, content.top + kTitleHeight, content.right,
+                          content.top + kTitleHeight + kLabelHeight});
+  const std::int32_t top = content.top + kTitleHeight + kLabelHeight + 6;
+  const std::int32_t side = std::max(0, std::min(content.Width(), content.bottom - top - 2 * kLabelHeight));
+  const std::int32_t left = content.left + (content.Width() - side) / 2;
+  m_pad->SetBounds(MRect{left, top + kLabelHeight, left + side, top + kLabelHeight + side});
+  // A little over half the side each: the two labels of a row are short and aligned apart.
+  const std::int32_t half = side * 3 / 5;
+  const std::int32_t rows[2] = {top, top + kLabelHeight + side};
+  for (std::int32_t slot = 0; slot < 4; ++slot)
+  {
+    const std::int32_t x = left + (slot % 2) * (side - half);
+    const std::int32_t y = rows[slot / 2];
+    m_labels[static_cast<std::size_t>(slot)]->SetBounds(MRect{x, y, x + half, y + kLabelHeight});
+  }
+}
+
+void MQuorvelAudioEffectPlugin::ABCDEditor::OnPadChanged(MOnNotifyParams&)
+{
+  m_plugin.Morph(m_pad->GetU(), m_pad->GetV());
+}
+
+void MQuorvelAudioEffectPlugin::ABCDEditor::SetGestures(bool open)
+{
+  if (!open)
+  {
+    for (const std::int32_t index : m_openGestures)
+      m_plugin.EndAutomationGesture(index);
+    m_openGestures.clear();
+    return;
+  }
+  if (!m_openGestures.empty())
+    return;
+  // Only what the blend can move: a parameter equal in all four corners never changes.
+  const auto& corners = m_plugin.m_morphValues;
+  for (std::size_t index = 0; index < corners.size(); ++index)
+  {
+    const auto& value = corners[index];
+    if (value[1] != value[0] || value[2] != value[0] || value[3] != value[0])
+      m_openGestures.push_back(static_cast<std::int32_t>(index));
+  }
+  for (const std::int32_t index : m_openGestures)
+    m_plugin.BeginAutomationGesture(index);
+}
+
+void MQuorvelAudioEffectPlugin::OpenABCDEditor(MControl& origin)
+{
+  MHostCallShield::Run("MQuorvelAudioEffectPlugin::OpenABCDEditor", [&] {
+    MWindow* owner = origin.GetWindow();
+    if (owner == nullptr || !owner->IsOpen() || m_windowRunning)
+      return;
+    FlagScope running(m_windowRunning);
+    if (MorphOverwritesActiveSlot())
+    {
+      QuestionWindow question(MString("ABCD morphing"), MorphWarningText());
+      const MModalValue answer = RunOver(question, *owner);
+      if (answer == MModalValue::Yes)
+        SelectSlot(kFirstSlotOutsideMorph);
+      else if (answer != MModalValue::No)
+        return; // closed without an answer: no morphing
+    }
+    PrepareMorph();
+    ABCDEditor editor(*this);
+    RunOver(editor, *owner);
+  });
+}
+
+// ---- general settings ---------------------------------------------------------------------------------
+
+namespace
+{
+struct CheckText
+{
+  const char* key;
+  const char* caption;
+  const char* help;
+};
+const CheckText kChecks[3] = {
+    {MGeneralSettings::kSurroundActivated, "Activate surround",
+     "<p><b>Activate surround</b><p>You may disable surround for some older hosts, which do not support "
+     "surround compliant plugins."},
+    {MGeneralSettings::kTabletMode, "Tablet mode",
+     "<p><b>Tablet mode</b><p>Enables better support for tablets at the expense of worse support for mouse."},
+    {MGeneralSettings::kShowConfirmations, "Show confirmations for destructive actions",
+     "<p><b>Show confirmations for destructive actions</b><p>Should a confirmation window be shown when "
+     "reseting settings etc.?"},
+};
+const char* const kDefaultNote = "Point at a setting to see what it does.";
+} // namespace
+
+MQuorvelAudioEffectPlugin::SettingsWindow::SettingsWindow(MQuorvelAudioEffectPlugin& plugin)
+    : m_plugin(plugin)
+{
+  SetCaption(MString("General settings"));
+  m_title = &AddTitle(*this, GetCaption());
+  MString error;
+  if (!MGeneralSettings::Load(m_values, error))
+    m_note = MString("<b>The general settings file could not be read</b> (") + error +
+             MString("). The defaults are shown; the file is kept aside when a setting changes.");
+  else
+    m_note = MString::FromLiteral(kDefaultNote);
+
+  const bool values[3] = {m_values.surroundActivated, m_values.tabletMode, m_values.showConfirmations};
+  for (std::size_t i = 0; i < std::size(kChecks); ++i)
+  {
+    MCheckBox& check = Add<MCheckBox>(MString::FromLiteral(kChecks[i].caption),
+                                      values[i] ? MCheckState::On : MCheckState::Off);
+    check.SetId(MString::FromLiteral(kChecks[i].key));
+    check.SetHelp(MString::FromLiteral(kChecks[i].help));
+    check.GetChangedEvent().Subscribe<&SettingsWindow::OnCheckChanged>(this);
+    m_checks[i] = &check;
+  }
+
+  m_protectionLabel = &Add<MStatic>(MString("Automation protection"));
+  m_protectionLabel->SetTextAlignment(MAlign::Left);
+  m_protection = &Add<MSelector>();
+  m_protection->SetId(MString(kProtectionId));
+  MStringList levels;
+  for (const ProtectionLevel& level : kProtection)
+    levels.Add(MString::FromLiteral(level.name));
+  const std::int32_t level = plugin.GetProtectionLevel();
+  if (level < 0)
+  {
+    // A block size no level has (an old state): shown as it is until a level is chosen.
+    levels.Add(MString("Custom (") + MString::FromInteger(plugin.GetMaxLFOBlockSize()) +
+               MString(" samples)"));
+  }
+  m_protection->SetChoices(levels);
+  m_protection->SetSelection(level >= 0 ? level : kProtectionLevels);
+  m_protection->GetChangedEvent().Subscribe<&SettingsWindow::OnProtectionChanged>(this);
+  UpdateProtectionHelp();
+
+  m_channelLabel = &Add<MStatic>(MString("Channel mode"));
+  m_channelLabel->SetTextAlignment(MAlign::Left);
+  m_channelMode = &Add<MSelector>();
+  m_channelMode->SetId(MString(kChannelModeId));
+  MStringList modes;
+  for (std::int32_t mode = 0; mode < MChannelModes::kModeCount; ++mode)
+    modes.Add(GetChannelModeName(mode));
+  m_channelMode->SetChoices(modes);
+  m_channelMode->SetSelection(plugin.GetChannelMode());
+  m_channelMode->SetHelp(MString("<p><b>Channel mode</b><p>Which channels the effect processes: both, one of "
+                                 "them, the mid or side signal, or up to eight surround channels."));
+  m_channelMode->GetChangedEvent().Subscribe<&SettingsWindow::OnChannelModeChanged>(this);
+
+  m_help = &Add<MSTMLControl>();
+  m_help->SetId(MString(kHelpId));
+  AddButton(MString("Close"), MModalValue::Ok, true);
+  SetInitialFocus(m_checks[0]);
+  SetSize(MSize{440, 380});
+  ShowHelpFor(nullptr);
+  Layout();
+  SetTimer(kHelpTimer, kHelpTimerMs);
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::LayoutContent(const MRect& content)
+{
+  std::int32_t y = content.top;
+  m_title->SetBounds(MRect{content.left, y, content.right, y + kTitleHeight});
+  y += kTitleHeight + 4;
+  const auto row = [&](MControl& control, std::int32_t height) {
+    control.SetBounds(MRect{content.left, y, content.right, y + height});
+    y += height + 6;
+  };
+  for (MCheckBox* check : m_checks)
+    row(*check, kRowHeight);
+  y += 6;
+  row(*m_protectionLabel, kLabelHeight);
+  row(*m_protection, kRowHeight);
+  row(*m_channelLabel, kLabelHeight);
+  row(*m_channelMode, kRowHeight);
+  y += 4;
+  m_help->SetBounds(MRect{content.left, y, content.right, std::max(y, content.bottom)});
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::OnCheckChanged(MOnNotifyParams&)
+{
+  m_values.surroundActivated = m_checks[0]->IsChecked();
+  m_values.tabletMode = m_checks[1]->IsChecked();
+  m_values.showConfirmations = m_checks[2]->IsChecked();
+  MString error, aside;
+  if (!MGeneralSettings::Save(m_values, error, &aside))
+    SetNote(MString("<b>The setting could not be saved</b>: ") + error);
+  else if (!aside.IsEmpty())
+    SetNote(MString("The unreadable settings file was kept as ") + aside + MString("."));
+  else
+    SetNote(MString::FromLiteral(kDefaultNote));
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::OnProtectionChanged(MOnNotifyParams&)
+{
+  const std::int32_t chosen = m_protection->GetSelection();
+  if (chosen >= 0 && chosen < kProtectionLevels)
+    m_plugin.SetProtectionLevel(chosen);
+  UpdateProtectionHelp();
+  m_helpSource = nullptr;
+  ShowHelpFor(m_protection);
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::OnChannelModeChanged(MOnNotifyParams&)
+{
+  const std::int32_t mode = m_channelMode->GetSelection();
+  if (mode < 0 || mode == m_plugin.GetChannelMode())
+    return;
+  // The mode takes effect at the next set-up, which runs now (under the plug-in's locks).
+  m_plugin.SetChannelMode(mode);
+  m_plugin.InitProcessing();
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::UpdateProtectionHelp()
+{
+  const std::int32_t level = m_plugin.GetProtectionLevel();
+  MString help("<p><b>Automation protection</b><p>");
+  if (level >= 0)
+    help += MString::FromLiteral(kProtection[level].help);
+  else
+    help += MString("Parameter changes are applied every ") +
+            MString::FromInteger(m_plugin.GetMaxLFOBlockSize()) + MString(" samples.");
+  m_protection->SetHelp(help);
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::SetNote(const MString& note)
+{
+  m_note = note;
+  m_helpSource = nullptr;
+  ShowHelpFor(nullptr);
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::ShowHelpFor(const MControl* control)
+{
+  MString text;
+  for (const MControl* at = control; at != nullptr && at != this && text.IsEmpty(); at = at->GetParent())
+    text = at->GetHelp();
+  if (text.IsEmpty())
+    text = MString("<p>") + m_note;
+  m_helpSource = control;
+  if (text == m_helpText)
+    return;
+  try
+  {
+    m_help->SetSTML(MString("<s>") + text + MString("</s>"), true);
+    m_helpText = text;
+  }
+  catch (const MException&)
+  {
+    // A malformed text leaves the line as it was.
+  }
+}
+
+bool MQuorvelAudioEffectPlugin::SettingsWindow::OnTimer(std::int32_t id)
+{
+  if (id != kHelpTimer)
+    return MDialogWindow::OnTimer(id);
+  const MControl* hovered = GetHighlightControl();
+  if (hovered != m_helpSource)
+    ShowHelpFor(hovered);
+  return true;
+}
+
+void MQuorvelAudioEffectPlugin::OpenSettingsWindow(MControl& origin)
+{
+  MHostCallShield::Run("MQuorvelAudioEffectPlugin::OpenSettingsWindow", [&] {
+    MWindow* owner = origin.GetWindow();
+    if (owner == nullptr || !owner->IsOpen() || m_windowRunning)
+      return;
+    FlagScope running(m_windowRunning);
+    SettingsWindow window(*this);
+    RunOver(window, *owner);
+  });
+}

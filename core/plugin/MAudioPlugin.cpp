@@ -458,6 +458,22 @@ bool MAudioPlugin::IsCustomQuery3() const
 {
   return true;
 }
+std::int32_t MAudioPlugin::GetProgramCount() const
+{
+  return 0;
+}
+std::int32_t MAudioPlugin::GetCurrentProgram() const
+{
+  return 0;
+}
+bool MAudioPlugin::SetCurrentProgram(std::int32_t)
+{
+  return false;
+}
+MString MAudioPlugin::GetProgramName(std::int32_t) const
+{
+  return MString();
+}
 bool MAudioPlugin::IsChannelModeActive() const
 {
   return false;

@@ -124,6 +124,21 @@ public:
   virtual std::int32_t GetParameterType(std::int32_t index) const;
   virtual double GetParameterDefaultValue(std::int32_t index) const;
 
+  // ---- programs (host UI thread) ----
+  //
+  // The fixed list of programs a host shows in its program menu. Both host interfaces report the
+  // same list: a VST 2.4 host sees numPrograms and the program opcodes, a VST 3 host one program
+  // list on the root unit and its program-change parameter.
+
+  /// Number of programs. Base: 0 (no program list).
+  virtual std::int32_t GetProgramCount() const;
+  /// The current program, 0 .. count - 1 (0 when there are none).
+  virtual std::int32_t GetCurrentProgram() const;
+  /// Makes program `index` current. False for an index outside 0 .. count - 1 (nothing changes).
+  virtual bool SetCurrentProgram(std::int32_t index);
+  /// Name of program `index`; empty outside 0 .. count - 1.
+  virtual MString GetProgramName(std::int32_t index) const;
+
   // ---- state ----
 
   /// Stores (context.IsSaving()) or loads the whole state into or from the context's item. The

@@ -30,4 +30,8 @@ public:
   /// in matched pairs from MAudioPlugin. Base: nothing (a host without gestures).
   virtual void BeginAutomationGesture(std::int32_t index) { (void)index; }
   virtual void EndAutomationGesture(std::int32_t index) { (void)index; }
+  /// The current program (MAudioPlugin::GetCurrentProgram) changed inside the plug-in, the user
+  /// having chosen it in the editor: the host re-reads the program and the parameter values.
+  /// GUI thread. Base: nothing.
+  virtual void ReportProgramChanged() {}
 };

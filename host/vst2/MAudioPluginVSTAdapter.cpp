@@ -34,7 +34,8 @@ std::int32_t ArrangementChannels(const VstSpeakerArrangement* arrangement)
 } // namespace
 
 MAudioPluginVSTAdapter::MAudioPluginVSTAdapter(audioMasterCallback hostCallback, MAudioPlugin* plugin)
-    : AudioEffectX(hostCallback, 0, plugin->GetNumParameters()), m_plugin(plugin)
+    : AudioEffectX(hostCallback, std::max(0, plugin->GetProgramCount()), plugin->GetNumParameters()),
+      m_plugin(plugin)
 {
   m_midiOutput.events.resize(kMidiQueueCapacity);
   m_midiInput.events.resize(kMidiQueueCapacity);
@@ -158,6 +159,52 @@ float MAudioPluginVSTAdapter::getParameter(VstInt32 index)
 {
   return MHostCallShield::Run("MAudioPluginVSTAdapter::getParameter", 0.0f,
                               [&] { return static_cast<float>(m_plugin->GetParameter(index)); });
+}
+
+void MAudioPluginVSTAdapter::setProgram(VstInt32 index)
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::setProgram", [&] {
+    // The host chose it: no need to tell it back in the middle of its own call.
+    m_choosingProgram = true;
+    m_plugin->SetCurrentProgram(index);
+    m_choosingProgram = false;
+  });
+}
+
+VstInt32 MAudioPluginVSTAdapter::getProgram()
+{
+  return MHostCallShield::Run("MAudioPluginVSTAdapter::getProgram", VstInt32{0}, [&] {
+    const VstInt32 program = m_plugin->GetCurrentProgram();
+    return program >= 0 && program < getNumPrograms() ? program : 0;
+  });
+}
+
+void MAudioPluginVSTAdapter::ReportProgramChanged()
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::ReportProgramChanged", [&] {
+    if (!m_choosingProgram)
+      updateDisplay();
+  });
+}
+
+void MAudioPluginVSTAdapter::setProgramName(char* /*name*/)
+{
+  // The programs are the plug-in's slots, named by their letters: a host's rename is not kept.
+}
+
+void MAudioPluginVSTAdapter::getProgramName(char* name)
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::getProgramName", [&] {
+    CopyPluginText(name, m_plugin->GetProgramName(m_plugin->GetCurrentProgram()));
+  });
+}
+
+bool MAudioPluginVSTAdapter::getProgramNameIndexed(VstInt32 /*category*/, VstInt32 index, char* text)
+{
+  return MHostCallShield::Run("MAudioPluginVSTAdapter::getProgramNameIndexed", false, [&] {
+    CopyPluginText(text, m_plugin->GetProgramName(index));
+    return true;
+  });
 }
 
 void MAudioPluginVSTAdapter::getParameterName(VstInt32 index, char* text)

@@ -68,6 +68,13 @@ public:
   void resume() override;
   void setSampleRate(float sampleRate) override;
   void setBlockSize(VstInt32 blockSize) override;
+  /// The plug-in's program list (MAudioPlugin::GetProgramCount, fixed at construction): the
+  /// wrapper hands only indices within it; a host's rename is ignored (the names are fixed).
+  void setProgram(VstInt32 index) override;
+  VstInt32 getProgram() override;
+  void setProgramName(char* name) override;
+  void getProgramName(char* name) override;
+  bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
   void setParameter(VstInt32 index, float value) override;
   float getParameter(VstInt32 index) override;
   void getParameterName(VstInt32 index, char* text) override;
@@ -102,6 +109,8 @@ public:
   void EndAutomationGesture(std::int32_t index) override;
   void GenerateMIDIEvent(std::int32_t sampleOffset, const std::uint8_t bytes[4]) override;
   void ReportLatency() override;
+  /// audioMasterUpdateDisplay: the host reads the current program and its name again.
+  void ReportProgramChanged() override;
   bool ChangeEditorSize(std::int32_t width, std::int32_t height) override;
 
   /// Queues an event for the plug-in's MIDI input before the next block (any thread; dropped
@@ -137,5 +146,7 @@ private:
   std::vector<unsigned char> m_eventsBlock;
   /// Set while the adapter itself sends automation (relaxed: only its own thread acts on it).
   std::atomic<bool> m_automating{false};
+  /// Set while the host's effSetProgram runs (UI thread).
+  bool m_choosingProgram = false;
 };
 } // namespace Vst2

@@ -25,6 +25,8 @@ std::atomic<std::int32_t> s_liveAdapters{0};
 /// parameters than that publishes only the first 10000, so that every ID stays unique.
 constexpr std::int32_t kMaxPluginParameters =
     static_cast<std::int32_t>(MAudioPluginVST3Adapter::kFirstControllerId);
+/// More programs than a MIDI program change can reach are not published.
+constexpr std::int32_t kMaxPrograms = 128;
 
 std::u16string ToU16(const MString& text)
 {
@@ -76,6 +78,22 @@ void MAudioPluginVST3Adapter::CollectInterfaces(InterfaceTable& table)
 std::int32_t MAudioPluginVST3Adapter::PluginParameterCount() const
 {
   return std::clamp(m_plugin->GetNumParameters(), 0, kMaxPluginParameters);
+}
+
+std::int32_t MAudioPluginVST3Adapter::ProgramCount() const
+{
+  return std::clamp(m_plugin->GetProgramCount(), 0, kMaxPrograms);
+}
+
+double MAudioPluginVST3Adapter::ProgramValue() const
+{
+  const std::int32_t count = ProgramCount();
+  const std::int32_t program = m_plugin->GetCurrentProgram();
+  if (count < 2 || program <= 0)
+  {
+    return 0.0;
+  }
+  return static_cast<double>(std::min(program, count - 1)) / (count - 1);
 }
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::initialize(FUnknown* context)
@@ -178,6 +196,13 @@ void MAudioPluginVST3Adapter::CreateParameters()
     m_parameters.AddParameter(u"Controller " + ToU16(MString::FromInteger(controller + 1)),
                               kFirstControllerId + static_cast<ParamID>(controller), u"", 0.0, 0,
                               ParameterInfo::kNoFlags);
+  }
+  const std::int32_t programs = ProgramCount();
+  SetUnitProgramList(kRootUnitId, programs > 0 ? kProgramListId : kNoProgramListId);
+  if (programs > 0)
+  {
+    m_parameters.AddParameter(u"Program", kProgramId, u"", 0.0, programs - 1,
+                              ParameterInfo::kIsProgramChange | ParameterInfo::kIsList);
   }
 }
 
@@ -355,6 +380,10 @@ MAudioPluginVST3Adapter::ControllerEdit* MAudioPluginVST3Adapter::FindController
 ParamValue PLUGIN_API MAudioPluginVST3Adapter::getParamNormalized(ParamID id)
 {
   return MHostCallShield::Run("MAudioPluginVST3Adapter::getParamNormalized", ParamValue{0.0}, [&] {
+    if (id == kProgramId && ProgramCount() > 0)
+    {
+      return ProgramValue();
+    }
     ControllerEdit* edit = FindControllerEdit(id);
     if (edit == nullptr)
     {
@@ -375,18 +404,32 @@ ParamValue PLUGIN_API MAudioPluginVST3Adapter::getParamNormalized(ParamID id)
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::setParamNormalized(ParamID id, ParamValue value)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::setParamNormalized", tresult{kResultFalse},
-                              [&]() -> tresult {
-                                if (!std::isfinite(value))
-                                {
-                                  return kInvalidArgument;
-                                }
-                                if (ControllerEdit* edit = FindControllerEdit(id))
-                                {
-                                  *edit = ControllerEdit{Clamp01(value), PluginValue(id), true};
-                                }
-                                return EditControllerEx1::setParamNormalized(id, value);
-                              });
+  return MHostCallShield::Run(
+      "MAudioPluginVST3Adapter::setParamNormalized", tresult{kResultFalse}, [&]() -> tresult {
+        if (!std::isfinite(value))
+        {
+          return kInvalidArgument;
+        }
+        if (ControllerEdit* edit = FindControllerEdit(id))
+        {
+          *edit = ControllerEdit{Clamp01(value), PluginValue(id), true};
+        }
+        const std::int32_t programs = ProgramCount();
+        if (id == kProgramId && programs > 0)
+        {
+          const auto program = static_cast<std::int32_t>(std::lround(Clamp01(value) * (programs - 1)));
+          m_choosingProgram = true;
+          const bool chosen =
+              program != m_plugin->GetCurrentProgram() && m_plugin->SetCurrentProgram(program);
+          m_choosingProgram = false;
+          if (chosen)
+          {
+            // Every parameter may have moved with the program.
+            RestartComponent(kParamValuesChanged);
+          }
+        }
+        return EditControllerEx1::setParamNormalized(id, value);
+      });
 }
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::getParamStringByValue(ParamID id, ParamValue valueNormalized,
@@ -403,6 +446,14 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::getParamStringByValue(ParamID id, Pa
           const MString text =
               m_plugin->GetParameterValueNameFrom01(static_cast<std::int32_t>(id), Clamp01(valueNormalized));
           CopyString16(string, 128, text.ToUTF16());
+          return kResultOk;
+        }
+        const std::int32_t programs = ProgramCount();
+        if (id == kProgramId && programs > 0)
+        {
+          const auto program =
+              static_cast<std::int32_t>(std::lround(Clamp01(valueNormalized) * (programs - 1)));
+          CopyString16(string, 128, m_plugin->GetProgramName(program).ToUTF16());
           return kResultOk;
         }
         return EditControllerEx1::getParamStringByValue(id, valueNormalized, string);
@@ -425,6 +476,20 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::getParamValueByString(ParamID id, TC
           valueNormalized = Clamp01(m_plugin->ParseParameterValueName(static_cast<std::int32_t>(id), text));
           return kResultOk;
         }
+        const std::int32_t programs = ProgramCount();
+        if (id == kProgramId && programs > 0)
+        {
+          // A program's name, else its number (counted from 0 as in the list).
+          const MString text(string, StringLength16(string, 128));
+          for (std::int32_t program = 0; program < programs; ++program)
+          {
+            if (m_plugin->GetProgramName(program) == text)
+            {
+              valueNormalized = programs > 1 ? static_cast<double>(program) / (programs - 1) : 0.0;
+              return kResultOk;
+            }
+          }
+        }
         // Bypass and controller parameters are not the plug-in's: they parse as plain numbers.
         ParamValue value = 0.0;
         const tresult result = EditControllerEx1::getParamValueByString(id, string, value);
@@ -433,6 +498,55 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::getParamValueByString(ParamID id, TC
           valueNormalized = Clamp01(value);
         }
         return result;
+      });
+}
+
+// ---- the program list ----
+
+void MAudioPluginVST3Adapter::ReportProgramChanged()
+{
+  MHostCallShield::Run("MAudioPluginVST3Adapter::ReportProgramChanged", [&] {
+    if (!m_choosingProgram)
+    {
+      RestartComponent(kParamValuesChanged);
+    }
+  });
+}
+
+int32 PLUGIN_API MAudioPluginVST3Adapter::getProgramListCount()
+{
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::getProgramListCount", int32{0},
+                              [&] { return ProgramCount() > 0 ? int32{1} : int32{0}; });
+}
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::getProgramListInfo(int32 listIndex, ProgramListInfo& info)
+{
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::getProgramListInfo", tresult{kResultFalse},
+                              [&]() -> tresult {
+                                const std::int32_t programs = ProgramCount();
+                                if (listIndex != 0 || programs == 0)
+                                {
+                                  return kInvalidArgument;
+                                }
+                                info = ProgramListInfo{};
+                                info.id = kProgramListId;
+                                CopyString16(info.name, u"Programs");
+                                info.programCount = programs;
+                                return kResultOk;
+                              });
+}
+
+tresult PLUGIN_API MAudioPluginVST3Adapter::getProgramName(ProgramListID listId, int32 programIndex,
+                                                           String128 name)
+{
+  return MHostCallShield::Run(
+      "MAudioPluginVST3Adapter::getProgramName", tresult{kResultFalse}, [&]() -> tresult {
+        if (name == nullptr || listId != kProgramListId || programIndex < 0 || programIndex >= ProgramCount())
+        {
+          return kInvalidArgument;
+        }
+        CopyString16(name, 128, m_plugin->GetProgramName(programIndex).ToUTF16());
+        return kResultOk;
       });
 }
 

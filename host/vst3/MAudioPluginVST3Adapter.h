@@ -12,6 +12,15 @@
 //   32767               "Bypass" (1 step, kCanAutomate | kIsBypass)
 //   10000 .. 10129      "Controller 1" .. "Controller 130", MIDI controllers 0..127, channel
 //                       pressure (10128) and pitch bend (10129); not automatable
+//   32766               "Program", only when the plug-in has programs: the program-change
+//                       parameter of the root unit's program list (kIsProgramChange | kIsList,
+//                       count - 1 steps); not automatable
+//
+// Programs: a plug-in with programs (MAudioPlugin::GetProgramCount) publishes one program list
+// (kProgramListId, "Programs") on the root unit, with the same names and count as the VST 2.4
+// program opcodes. Choosing a program is the controller's setParamNormalized on the program
+// parameter (on the UI thread; the same change arriving through process is not applied twice);
+// afterwards the host is asked to read the parameter values again (kParamValuesChanged).
 //
 // Threads: process runs on the host's audio thread and never allocates once the block size and
 // channel count are stable (the MIDI output queue has a fixed capacity). Everything else runs on
@@ -39,6 +48,8 @@ class MAudioPluginVST3Adapter : public Steinberg::Vst::AudioEffect,
 
 public:
   static constexpr Steinberg::Vst::ParamID kBypassId = 32767;
+  static constexpr Steinberg::Vst::ParamID kProgramId = 32766;
+  static constexpr Steinberg::Vst::ProgramListID kProgramListId = 1;
   static constexpr Steinberg::Vst::ParamID kFirstControllerId = 10000;
   static constexpr Steinberg::int32 kControllerCount = 130;
   static constexpr Steinberg::Vst::ParamID kPitchBendId = kFirstControllerId + 129;
@@ -115,6 +126,17 @@ public:
                                                    Steinberg::Vst::ParamValue value) override;
   /// "editor": a new MAudioPluginVST3View (null while another view of this adapter is alive);
   /// null for every other name.
+  // ---- IUnitInfo: the program list ----
+  /// 1 when the plug-in has programs, else 0.
+  Steinberg::int32 PLUGIN_API getProgramListCount() override;
+  /// List 0 only: kInvalidArgument for any other index.
+  Steinberg::tresult PLUGIN_API getProgramListInfo(Steinberg::int32 listIndex,
+                                                   Steinberg::Vst::ProgramListInfo& info) override;
+  /// kInvalidArgument for another list, an index outside the list or a null buffer.
+  Steinberg::tresult PLUGIN_API getProgramName(Steinberg::Vst::ProgramListID listId,
+                                               Steinberg::int32 programIndex,
+                                               Steinberg::Vst::String128 name) override;
+
   Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
   Steinberg::tresult PLUGIN_API openHelp(Steinberg::TBool onlyCheck) override;
   Steinberg::tresult PLUGIN_API openAboutBox(Steinberg::TBool onlyCheck) override;
@@ -145,6 +167,9 @@ public:
   /// (0xF0 and above), which are dropped.
   static bool ToOutputEvent(const std::uint8_t bytes[4], Steinberg::Vst::Event& event) noexcept;
   void ReportLatency() override;
+  /// kParamValuesChanged: the host reads the program parameter and every other value again
+  /// (once only when the host itself chose the program).
+  void ReportProgramChanged() override;
   bool ChangeEditorSize(std::int32_t width, std::int32_t height) override;
 
   // ---- the view (MAudioPluginVST3View, UI thread) ----
@@ -178,6 +203,10 @@ private:
   bool WriteState(Steinberg::IBStream* stream);
   bool ReadState(Steinberg::IBStream* stream);
   std::int32_t PluginParameterCount() const;
+  /// The plug-in's program count as published (0 .. 128).
+  std::int32_t ProgramCount() const;
+  /// The normalised value of the program parameter for the plug-in's current program.
+  double ProgramValue() const;
 
   /// A value the host set on the controller, and the plug-in's value at that moment.
   struct ControllerEdit
@@ -203,6 +232,7 @@ private:
   std::atomic<std::int32_t> m_automating{0};
   std::atomic<bool> m_activating{false};
   std::atomic<bool> m_resizing{false};
+  bool m_choosingProgram = false; // UI thread: inside setParamNormalized of the program
   bool m_counted = false;
   Steinberg::IPlugFrame* m_plugFrame = nullptr;
   Steinberg::IPlugView* m_view = nullptr;

@@ -269,6 +269,19 @@ tresult PLUGIN_API EditControllerEx1::setUnitProgramData(int32 /*listOrUnitId*/,
   return kResultFalse;
 }
 
+bool EditControllerEx1::SetUnitProgramList(UnitID unitId, ProgramListID listId)
+{
+  for (UnitInfo& unit : m_units)
+  {
+    if (unit.id == unitId)
+    {
+      unit.programListId = listId;
+      return true;
+    }
+  }
+  return false;
+}
+
 bool EditControllerEx1::AddUnit(const UnitInfo& info)
 {
   for (const UnitInfo& unit : m_units)

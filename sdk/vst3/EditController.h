@@ -105,6 +105,9 @@ public:
 
   /// Adds a unit; false when its ID is taken.
   bool AddUnit(const UnitInfo& info);
+  /// Links unit `unitId` to program list `listId` (kNoProgramListId: none); false for an unknown
+  /// unit.
+  bool SetUnitProgramList(UnitID unitId, ProgramListID listId);
 
 protected:
   void CollectInterfaces(InterfaceTable& table) override;

@@ -230,3 +230,87 @@ TEST(TonveraCrossFormatTest, StateOfFixedSettingsMatchesAndLoadsTheOtherPlatform
   EXPECT_EQ(loaded.vst2.GetState(), other);
   EXPECT_EQ(loaded.vst3.GetState(), other);
 }
+
+// A host's program list shows the eight slots through either interface, with the same names and
+// the same current slot, and indices or buffers a host gets wrong change nothing.
+TEST(TonveraCrossFormatTest, BothInterfacesListTheEightSlotsAsProgramsAndIgnoreHostileIndices)
+{
+  using namespace Steinberg;
+  using namespace Steinberg::Vst;
+  Pair pair;
+  ASSERT_TRUE(pair.Load());
+  const auto presetIndex = [](MTestHost& host) {
+    MXmlItem item;
+    const std::vector<std::uint8_t> bytes = host.GetState();
+    MMemoryStream stream(bytes.data(), bytes.size());
+    MXmlReader::ReadCompressed(stream, item);
+    return item.GetAttribute("PresetIndex", "").ToUTF8();
+  };
+  const char* names[8] = {"Slot A", "Slot B", "Slot C", "Slot D", "Slot E", "Slot F", "Slot G", "Slot H"};
+
+  MTestHostVst2& vst2 = pair.vst2;
+  ASSERT_EQ(vst2.Effect()->numPrograms, 8);
+  for (int program = 0; program < 8; ++program)
+  {
+    const auto probe = vst2.QueryText(Vst2::effGetProgramNameIndexed, program, -1);
+    EXPECT_EQ(probe.result, 1);
+    EXPECT_EQ(probe.text, names[program]);
+  }
+  vst2.Dispatch(Vst2::effSetProgram, 0, 2);
+  for (const Vst2::VstIntPtr hostile : {-1, 8, 1 << 30})
+    vst2.Dispatch(Vst2::effSetProgram, 0, hostile);
+  char rename[] = "Lead vocal";
+  vst2.Dispatch(Vst2::effSetProgramName, 0, 0, rename);
+  EXPECT_EQ(vst2.Dispatch(Vst2::effGetProgram), 2);
+  EXPECT_EQ(vst2.QueryText(Vst2::effGetProgramName).text, "Slot C");
+  EXPECT_EQ(vst2.QueryText(Vst2::effGetProgramNameIndexed, 8).result, 0);
+  EXPECT_EQ(vst2.QueryText(Vst2::effGetProgramNameIndexed, -1).result, 0);
+  EXPECT_EQ(vst2.Dispatch(Vst2::effGetProgramNameIndexed, 0, 0, nullptr), 0);
+  EXPECT_EQ(presetIndex(vst2), "2");
+
+  MTestHostVst3& vst3 = pair.vst3;
+  auto* units = QueryInterfaceOf<IUnitInfo>(vst3.Controller());
+  ASSERT_NE(units, nullptr);
+  ASSERT_EQ(units->getProgramListCount(), 1);
+  ProgramListInfo list{};
+  ASSERT_EQ(units->getProgramListInfo(0, list), kResultOk);
+  EXPECT_EQ(list.programCount, 8);
+  UnitInfo root{};
+  ASSERT_EQ(units->getUnitInfo(0, root), kResultOk);
+  EXPECT_EQ(root.programListId, list.id);
+  String128 name{};
+  for (int program = 0; program < 8; ++program)
+  {
+    ASSERT_EQ(units->getProgramName(list.id, program, name), kResultOk);
+    EXPECT_EQ(MString(name).ToUTF8(), names[program]);
+  }
+  EXPECT_EQ(units->getProgramListInfo(1, list), kInvalidArgument);
+  EXPECT_EQ(units->getProgramName(list.id, 8, name), kInvalidArgument);
+  EXPECT_EQ(units->getProgramName(list.id, -1, name), kInvalidArgument);
+  EXPECT_EQ(units->getProgramName(list.id + 1, 0, name), kInvalidArgument);
+  EXPECT_EQ(units->getProgramName(list.id, 0, nullptr), kInvalidArgument);
+  units->release();
+
+  // The program-change parameter selects the slot; the state loaded from VST 2.4 shows C.
+  ParamID programId = 0;
+  for (int i = 0; i < vst3.NumParameters(); ++i)
+  {
+    ParameterInfo info{};
+    if (vst3.ParameterInfo(i, info) && (info.flags & ParameterInfo::kIsProgramChange) != 0)
+    {
+      programId = info.id;
+      EXPECT_EQ(info.stepCount, 7);
+    }
+  }
+  ASSERT_NE(programId, 0u);
+  IEditController* controller = vst3.Controller();
+  ASSERT_EQ(controller->setParamNormalized(programId, 3.0 / 7.0), kResultOk);
+  EXPECT_EQ(controller->setParamNormalized(programId, std::nan("")), kInvalidArgument);
+  EXPECT_DOUBLE_EQ(controller->getParamNormalized(programId), 3.0 / 7.0);
+  EXPECT_EQ(vst3.RestartCount(kParamValuesChanged), 1) << "the host reads the slot's values, once";
+  EXPECT_EQ(presetIndex(vst3), "3");
+  ASSERT_EQ(controller->getParamStringByValue(programId, 1.0, name), kResultOk);
+  EXPECT_EQ(MString(name).ToUTF8(), "Slot H");
+  ASSERT_TRUE(vst3.SetState(vst2.GetState()));
+  EXPECT_DOUBLE_EQ(controller->getParamNormalized(programId), 2.0 / 7.0);
+}

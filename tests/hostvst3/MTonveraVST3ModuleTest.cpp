@@ -68,9 +68,10 @@ TEST(TonveraVST3Module, LoadsPublishesItsParametersAndProcessesFiniteAudio)
   ASSERT_EQ(host.LoadModule(TONVERA_REAL_VST3_BUNDLE), MTestHostStatus::Ok) << host.LastError();
   ASSERT_TRUE(host.Activate(44100.0, 1024));
   EXPECT_EQ(host.LatencySamples(), 1024);
-  ASSERT_GT(host.NumParameters(), 131);
+  // The plug-in's parameters, then Bypass, the 130 controllers and the program change.
+  ASSERT_GT(host.NumParameters(), 132);
   ParameterInfo info = {};
-  ASSERT_TRUE(host.ParameterInfo(host.NumParameters() - 131, info));
+  ASSERT_TRUE(host.ParameterInfo(host.NumParameters() - 132, info));
   EXPECT_EQ(info.id, 32767u);
 
   std::vector<float> left(1024), right(1024), outL(1024), outR(1024);

@@ -1,0 +1,148 @@
+#include "framework/MGeneralSettings.h"
+
+#include "base/MException.h"
+#include "base/MStdFileStream.h"
+#include "base/MXmlItem.h"
+#include "base/MXmlReader.h"
+#include "base/MXmlWriter.h"
+#include "core/plugin/MSettingsFolder.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace
+{
+using MSettingsFolder::ToPath;
+
+const char* const kRootName = "GeneralSettings";
+
+// "1" and "0" only: anything else keeps `value` as it is.
+void ReadFlag(const MXmlItem& item, const char* name, bool& value)
+{
+  const MString key = MString::FromLiteral(name);
+  if (!item.HasAttribute(key))
+    return;
+  const MString text = item.GetAttribute();
+  if (text == MString("1"))
+    value = true;
+  else if (text == MString("0"))
+    value = false;
+}
+
+// Reads the document: Missing when there is none, Unreadable (with `error`) when it cannot be
+// parsed or is no general settings document.
+enum class FileState
+{
+  Missing,
+  Read,
+  Unreadable,
+};
+
+FileState ReadDocument(const MString& path, MGeneralSettings::Values& values, MString& error)
+{
+  values = MGeneralSettings::Values{};
+  std::error_code code;
+  if (path.IsEmpty() || !std::filesystem::exists(ToPath(path), code))
+    return FileState::Missing;
+  try
+  {
+    MStdFileStream stream(path, MStdFileStream::Mode::Read);
+    MXmlItem document;
+    MXmlReader::Read(stream, document);
+    if (!document.GetName().EqualsName(MString::FromLiteral(kRootName)))
+      throw MException(MString("The file holds no general settings."));
+    ReadFlag(document, MGeneralSettings::kSurroundActivated, values.surroundActivated);
+    ReadFlag(document, MGeneralSettings::kTabletMode, values.tabletMode);
+    ReadFlag(document, MGeneralSettings::kShowConfirmations, values.showConfirmations);
+    return FileState::Read;
+  }
+  catch (const MException& exception)
+  {
+    error = exception.Message();
+  }
+  catch (...)
+  {
+    error = MString("The file could not be read.");
+  }
+  values = MGeneralSettings::Values{};
+  return FileState::Unreadable;
+}
+} // namespace
+
+MString MGeneralSettings::GetPath()
+{
+  return MSettingsFolder::FilePath(MString("GeneralSettings.xml"));
+}
+
+bool MGeneralSettings::Load(Values& values, MString& error)
+{
+  error = MString();
+  return ReadDocument(GetPath(), values, error) != FileState::Unreadable;
+}
+
+MGeneralSettings::Values MGeneralSettings::Current()
+{
+  Values values;
+  MString ignored;
+  Load(values, ignored);
+  return values;
+}
+
+bool MGeneralSettings::Save(const Values& values, MString& error, MString* movedAside)
+{
+  error = MString();
+  if (movedAside != nullptr)
+    *movedAside = MString();
+  const MString path = GetPath();
+  MString temporary;
+  try
+  {
+    if (path.IsEmpty() || !MSettingsFolder::Ensure())
+      throw MException(MString("There is no settings folder to keep the general settings in."));
+    Values old;
+    MString readError;
+    std::error_code code;
+    if (ReadDocument(path, old, readError) == FileState::Unreadable)
+    {
+      // The file that could not be read is the user's: keep it under another name.
+      MString aside = path + MString(".unreadable");
+      for (std::int32_t number = 2; std::filesystem::exists(ToPath(aside), code); ++number)
+        aside = path + MString(".unreadable") + MString::FromInteger(number);
+      std::filesystem::rename(ToPath(path), ToPath(aside), code);
+      if (code)
+        throw MException(MString("Could not move the unreadable general settings file aside."));
+      if (movedAside != nullptr)
+        *movedAside = aside;
+    }
+    MXmlItem document(MString::FromLiteral(kRootName));
+    document.SetAttribute(MString::FromLiteral(kSurroundActivated),
+                          values.surroundActivated ? MString("1") : MString("0"));
+    document.SetAttribute(MString::FromLiteral(kTabletMode), values.tabletMode ? MString("1") : MString("0"));
+    document.SetAttribute(MString::FromLiteral(kShowConfirmations),
+                          values.showConfirmations ? MString("1") : MString("0"));
+    temporary = path + MString(".tmp");
+    {
+      MStdFileStream stream(temporary, MStdFileStream::Mode::Write);
+      MXmlWriter::Write(document, stream, false, "utf-8");
+      stream.Close();
+    }
+    std::filesystem::rename(ToPath(temporary), ToPath(path), code);
+    if (code)
+      throw MException(MString("Could not replace the general settings file."));
+    return true;
+  }
+  catch (const MException& exception)
+  {
+    error = exception.Message();
+  }
+  catch (...)
+  {
+    error = MString("Could not write the general settings file.");
+  }
+  if (!temporary.IsEmpty())
+  {
+    std::error_code ignored;
+    std::filesystem::remove(ToPath(temporary), ignored);
+  }
+  return false;
+}

@@ -1,0 +1,142 @@
+#pragma once
+// The windows of the common editor: the ABCD morphing editor and the "General settings" window.
+//
+// Both are modal dialogs opened over the editor window that holds the control the user clicked
+// (MQuorvelAudioEffectPlugin::OpenABCDEditor / OpenSettingsWindow): a child of that window's
+// native window, centred in it and no larger than it, run in the window system's modal loop
+// while the host's audio goes on. One of them runs at a time per plug-in; asking again while one
+// runs does nothing.
+//
+// Threads: GUI thread (the host's UI thread), like the editor.
+
+#include "framework/MGeneralSettings.h"
+#include "framework/MQuorvelAudioEffectPlugin.h"
+#include "gui/controls/MDialogWindow.h"
+#include "gui/controls/MVector2DEditor.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class MCheckBox;
+class MSelector;
+class MStatic;
+class MSTMLControl;
+
+/// The (u, v) pad of the morphing editor: u runs left to right, v top to bottom, so that slot A
+/// sits at the top-left corner (0, 0), B top-right (1, 0), C bottom-left (0, 1) and D
+/// bottom-right (1, 1); the corners carry the slot letters. The handle jumps to a click and
+/// follows the mouse while the button is held (a drag started with Shift moves it ten times
+/// finer, relative to the mouse); the arrow keys move it by 1/50 (Shift: 1/500); a double click centres it.
+/// Every move fires the changed event. The gesture hook is told when a drag or a key move starts (true) and
+/// ends (false), so that everything one drag changes travels in one gesture.
+class MMorphPad : public MVector2DEditor
+{
+public:
+  MMorphPad();
+
+  double GetU() const { return GetX(); }
+  double GetV() const { return 1.0 - GetY(); }
+  /// Places the handle (each limited to 0..1) without the changed event.
+  void SetUV(double u, double v) { SetPoint(u, 1.0 - v); }
+  /// The window pixel of (u, v), for tests and scripted input.
+  MPoint UVToWindow(double u, double v) const;
+
+  /// Gesture hook: open (true) before the first move of a drag or key press, close (false) after.
+  std::function<void(bool open)> m_gesture;
+
+  bool OnMouseDown(MMouseButton button, MPoint position, std::uint32_t modifiers) override;
+  bool OnMouseMove(MPoint position, std::uint32_t modifiers) override;
+  bool OnMouseUp(MMouseButton button, MPoint position, std::uint32_t modifiers) override;
+  void OnCaptureLost() override;
+  bool OnKeyDown(std::int32_t key, std::uint32_t modifiers) override;
+  /// The pad of MVector2DEditor, with the slot letters in its corners.
+  void Paint(MDrawer& drawer) override;
+
+private:
+  void Gesture(bool open);
+  bool m_gestureOpen = false;
+  bool m_fine = false;
+};
+
+/// "ABCD morphing": the pad, a label at each corner (whether that slot is the active one, which
+/// morphing changes, or one never visited, which blends the current settings) and a Close button. Opening it
+/// runs PrepareMorph (the opener does); each move of the handle calls Morph (u, v), which sets the
+/// parameters, reports them to the host and refreshes the editor's controls.
+class MQuorvelAudioEffectPlugin::ABCDEditor : public MDialogWindow
+{
+public:
+  static constexpr const char* kPadId = "MorphPad";
+
+  explicit ABCDEditor(MQuorvelAudioEffectPlugin& plugin);
+  /// Closes a gesture a drag left open.
+  ~ABCDEditor() override;
+
+  MMorphPad& GetPad() { return *m_pad; }
+  /// The label of corner `slot` (0..3).
+  const MStatic& GetLabel(std::int32_t slot) const { return *m_labels[static_cast<std::size_t>(slot)]; }
+
+protected:
+  void LayoutContent(const MRect& content) override;
+
+private:
+  void OnPadChanged(MOnNotifyParams& params);
+  /// Opens or closes a gesture on every parameter that differs between the four corners.
+  void SetGestures(bool open);
+
+  MQuorvelAudioEffectPlugin& m_plugin;
+  MMorphPad* m_pad = nullptr;
+  MStatic* m_title = nullptr;
+  MStatic* m_hint = nullptr;
+  std::array<MStatic*, 4> m_labels{};
+  std::vector<std::int32_t> m_openGestures;
+};
+
+/// "General settings": the three check boxes kept in MGeneralSettings ("SurroundActivated",
+/// "TabletMode", "showconfirmations"; each toggle is written at once), the "Automation
+/// protection" menu (the level matching maxLFOBlockSize; choosing one sets it) and the "Channel
+/// mode" menu ("ChannelModeMenu"; choosing a mode makes it active at once). The line at the
+/// bottom shows the help of the setting under the mouse, and any problem with the settings file.
+class MQuorvelAudioEffectPlugin::SettingsWindow : public MDialogWindow
+{
+public:
+  static constexpr const char* kProtectionId = "AutomationProtection";
+  static constexpr const char* kChannelModeId = "ChannelModeMenu";
+  static constexpr const char* kHelpId = "SettingsHelp";
+
+  /// Reads the general settings file; an unreadable one shows the defaults and says why.
+  explicit SettingsWindow(MQuorvelAudioEffectPlugin& plugin);
+  ~SettingsWindow() override = default;
+
+  /// The help line's text (STML), as shown now.
+  const MString& GetHelpText() const { return m_helpText; }
+  /// Shows the help of `control` (or of its nearest ancestor with help); the current note (the
+  /// file's problem, or a hint) when it has none.
+  void ShowHelpFor(const MControl* control);
+  /// The hover tick: follows the control under the mouse.
+  bool OnTimer(std::int32_t id) override;
+
+protected:
+  void LayoutContent(const MRect& content) override;
+
+private:
+  void OnCheckChanged(MOnNotifyParams& params);
+  void OnProtectionChanged(MOnNotifyParams& params);
+  void OnChannelModeChanged(MOnNotifyParams& params);
+  void SetNote(const MString& note);
+  void UpdateProtectionHelp();
+
+  MQuorvelAudioEffectPlugin& m_plugin;
+  MGeneralSettings::Values m_values;
+  MStatic* m_title = nullptr;
+  std::array<MCheckBox*, 3> m_checks{};
+  MStatic* m_protectionLabel = nullptr;
+  MSelector* m_protection = nullptr;
+  MStatic* m_channelLabel = nullptr;
+  MSelector* m_channelMode = nullptr;
+  MSTMLControl* m_help = nullptr;
+  MString m_note;
+  MString m_helpText;
+  const MControl* m_helpSource = nullptr; // compared only, never followed
+};

@@ -1,0 +1,231 @@
+// The common editor's windows as a user meets them: the morphing pad driven with the mouse and
+// the keys, the question before a morph would overwrite the active slot, and the general
+// settings with their file and the plug-in's protection level and channel mode.
+#include "framework/MQuorvelAudioEffectPluginWindows.h"
+
+#include "core/plugin/MAudioPluginAdapter.h"
+#include "gui/controls/MButton.h"
+#include "gui/controls/MCheckBox.h"
+#include "gui/controls/MSelector.h"
+#include "gui/controls/MStatic.h"
+#include "gui/headless/MWindowSystemHeadless.h"
+#include "gui/styles/MTexturedStyle.h"
+#include "tests/framework/MFakeEffect.h"
+#include "tests/gui/support/MSnapshot.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace MFrameworkTest;
+namespace fs = std::filesystem;
+
+namespace
+{
+// Answers each modal window with the next script instead of waiting for a user.
+class ScriptedSystem : public MWindowSystemHeadless
+{
+public:
+  MModalValue RunModal(MWindow& window) override
+  {
+    m_captions.push_back(window.GetCaption().ToUTF8());
+    if (m_scripts.empty())
+      return MModalValue::Cancel;
+    auto script = std::move(m_scripts.front());
+    m_scripts.erase(m_scripts.begin());
+    return script(window);
+  }
+  std::vector<std::function<MModalValue(MWindow&)>> m_scripts;
+  std::vector<std::string> m_captions;
+};
+
+// Counts the gestures the plug-in opens and closes per parameter.
+class GestureHost : public MAudioPluginAdapter
+{
+public:
+  void SendAutomation(std::int32_t, double) override {}
+  void SendBypassAutomation(bool) override {}
+  void GenerateMIDIEvent(std::int32_t, const std::uint8_t*) override {}
+  void ReportLatency() override {}
+  bool ChangeEditorSize(std::int32_t, std::int32_t) override { return true; }
+  void BeginAutomationGesture(std::int32_t index) override { ++m_begun[index]; }
+  void EndAutomationGesture(std::int32_t index) override { ++m_ended[index]; }
+  void ReportProgramChanged() override { ++m_programChanges; }
+  std::map<std::int32_t, int> m_begun, m_ended;
+  int m_programChanges = 0;
+};
+
+class WindowsTest : public testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    // One folder per test: CTest runs the tests of this suite side by side.
+    m_home = fs::temp_directory_path() / (std::string("tonvera-windows-test-") +
+                                          testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(m_home);
+    setenv("XDG_CONFIG_HOME", m_home.string().c_str(), 1);
+    m_plugin.SetHostAdapter(&m_host);
+    m_system.Initialize();
+    m_system.SetDefaultStyle(&m_style);
+    m_owner.SetSize(MSize{720, 440});
+    m_origin = &m_owner.Add<MButton>(MString("Morph"));
+    m_owner.Open(m_system);
+  }
+  void Send(MWindow& window, MSystemEvent::Code code, MPoint at, std::int32_t value = 0)
+  {
+    MSystemEvent event;
+    event.code = code;
+    event.position = at;
+    event.value = value;
+    window.DispatchSystemEvent(event);
+  }
+  double Depth() { return m_plugin.GetParameter(m_plugin.IndexOf("Depth")); }
+  std::string File() const
+  {
+    std::ifstream in(m_home / "Tonvera" / "GeneralSettings.xml", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  fs::path m_home;
+  GestureHost m_host;
+  TestPlugin m_plugin;
+  ScriptedSystem m_system;
+  MTexturedStyle m_style;
+  MWindow m_owner;
+  MButton* m_origin = nullptr;
+};
+} // namespace
+
+TEST_F(WindowsTest, PadCornersGiveSlotsAToDInOneGesturePerDragAndTheWarningKeepsThemOnYes)
+{
+  const double depth[4] = {0.125, 0.25, 0.5, 0.875};
+  for (int slot = 0; slot < 4; ++slot)
+  {
+    m_plugin.SelectSlot(slot);
+    m_plugin.SetParameter(m_plugin.IndexOf("Depth"), depth[slot]);
+  }
+  // D is active: Yes moves to E first, No morphs into D, closing the question opens nothing.
+  const struct
+  {
+    MModalValue answer;
+    std::int32_t activeAfter;
+    std::size_t windows;
+  } answers[] = {{MModalValue::Cancel, 3, 1}, {MModalValue::No, 3, 2}, {MModalValue::Yes, 4, 2}};
+  m_host.m_programChanges = 0;
+  for (const auto& a : answers)
+  {
+    m_system.m_captions.clear();
+    m_system.m_scripts = {
+        [&](MWindow& question) {
+          if (a.answer == MModalValue::Yes)
+          {
+            EXPECT_TRUE(MatchesGolden(RenderWindow(m_system, question), "framework/abcd_question"));
+          }
+          return a.answer;
+        },
+        [&](MWindow& editor) {
+          // No: the handle starts on D, which says that morphing changes it.
+          if (a.answer == MModalValue::No)
+          {
+            EXPECT_TRUE(MatchesGolden(RenderWindow(m_system, editor), "framework/abcd_editor"));
+          }
+          return MModalValue::Ok;
+        }};
+    m_plugin.OpenABCDEditor(*m_origin);
+    EXPECT_EQ(m_system.m_captions.size(), a.windows);
+    EXPECT_EQ(m_plugin.GetPresetIndex(), a.activeAfter);
+  }
+
+  EXPECT_EQ(m_host.m_programChanges, 1) << "the host is told that E became the current slot";
+  const std::int32_t index = m_plugin.IndexOf("Depth");
+  m_system.m_captions.clear();
+  m_system.m_scripts = {[&](MWindow& window) {
+    auto& editor = dynamic_cast<MQuorvelAudioEffectPlugin::ABCDEditor&>(window);
+    MMorphPad& pad = editor.GetPad();
+    for (int corner = 0; corner < 4; ++corner)
+    {
+      // Dragged from the centre to well past the corner: the handle stops on it.
+      const double u = corner % 2, v = corner / 2;
+      const MPoint target = pad.UVToWindow(u, v);
+      const MPoint beyond{target.x + (u > 0 ? 60 : -60), target.y + (v > 0 ? 60 : -60)};
+      Send(window, MSystemEvent::LeftDown, pad.UVToWindow(0.5, 0.5));
+      Send(window, MSystemEvent::MouseMove, pad.UVToWindow(0.3, 0.6));
+      Send(window, MSystemEvent::MouseMove, beyond);
+      Send(window, MSystemEvent::LeftUp, beyond);
+      EXPECT_DOUBLE_EQ(Depth(), depth[corner]) << corner;
+    }
+    EXPECT_EQ(m_host.m_begun[index], 4);
+    EXPECT_EQ(m_host.m_ended[index], 4);
+    Send(window, MSystemEvent::KeyDown, MPoint{}, MVirtualKey::Left); // from D towards C
+    EXPECT_NEAR(Depth(), 0.98 * depth[3] + 0.02 * depth[2], 1e-9);
+    EXPECT_EQ(m_host.m_ended[index], 5) << "a key move is one gesture";
+    return MModalValue::Ok;
+  }};
+  m_plugin.OpenABCDEditor(*m_origin);
+  ASSERT_EQ(m_system.m_captions.size(), 1u) << "E is active: no question";
+  for (int slot = 0; slot < 4; ++slot)
+  {
+    m_plugin.SelectSlot(slot);
+    EXPECT_DOUBLE_EQ(Depth(), depth[slot]) << "slot " << slot << " kept";
+  }
+}
+
+TEST_F(WindowsTest, SettingsRoundTripThroughTheirFileAndSetProtectionAndChannelMode)
+{
+  m_plugin.SetMaxLFOBlockSize(32);
+  const auto find = [](MWindow& window, const char* id) { return window.FindChild(MString::FromUTF8(id)); };
+  m_system.m_scripts = {[&](MWindow& window) {
+    auto& protection = *dynamic_cast<MSelector*>(find(window, "AutomationProtection"));
+    EXPECT_EQ(protection.GetSelection(), 2) << "the level of block size 32";
+    protection.Select(4);
+    EXPECT_EQ(m_plugin.GetMaxLFOBlockSize(), 1);
+    auto& mode = *dynamic_cast<MSelector*>(find(window, "ChannelModeMenu"));
+    mode.Select(3);
+    EXPECT_EQ(m_plugin.GetActiveChannelMode(), 3);
+    dynamic_cast<MCheckBox*>(find(window, "TabletMode"))->Toggle();
+    dynamic_cast<MCheckBox*>(find(window, "showconfirmations"))->Toggle();
+    const MGeneralSettings::Values written{true, true, false};
+    EXPECT_TRUE(MGeneralSettings::Current() == written);
+    EXPECT_NE(File().find("TabletMode=\"1\""), std::string::npos);
+
+    // A write that fails (the temporary name is taken by a folder) keeps the file and says so.
+    const std::string before = File();
+    fs::create_directories(m_home / "Tonvera" / "GeneralSettings.xml.tmp");
+    dynamic_cast<MCheckBox*>(find(window, "SurroundActivated"))->Toggle();
+    EXPECT_EQ(File(), before);
+    EXPECT_TRUE(MGeneralSettings::Current() == written);
+    auto& settings = dynamic_cast<MQuorvelAudioEffectPlugin::SettingsWindow&>(window);
+    EXPECT_NE(settings.GetHelpText().ToUTF8().find("could not be saved"), std::string::npos);
+    fs::remove(m_home / "Tonvera" / "GeneralSettings.xml.tmp");
+    settings.ShowHelpFor(&protection);
+    EXPECT_TRUE(MatchesGolden(RenderWindow(m_system, window), "framework/general_settings"));
+    return MModalValue::Ok;
+  }};
+  m_plugin.OpenSettingsWindow(*m_origin);
+  ASSERT_EQ(m_system.m_captions, std::vector<std::string>{"General settings"});
+
+  // An unreadable file shows the defaults and is moved aside, not overwritten, on the next change.
+  std::ofstream(m_home / "Tonvera" / "GeneralSettings.xml") << "<GeneralSettings TabletMode=";
+  m_system.m_scripts = {[&](MWindow& window) {
+    auto& tablet = *dynamic_cast<MCheckBox*>(find(window, "TabletMode"));
+    EXPECT_FALSE(tablet.IsChecked());
+    tablet.Toggle();
+    return MModalValue::Ok;
+  }};
+  m_plugin.OpenSettingsWindow(*m_origin);
+  std::ifstream aside(m_home / "Tonvera" / "GeneralSettings.xml.unreadable");
+  std::string kept((std::istreambuf_iterator<char>(aside)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(kept, "<GeneralSettings TabletMode=");
+  EXPECT_TRUE(MGeneralSettings::TabletMode());
+}
