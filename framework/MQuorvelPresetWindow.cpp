@@ -1,5 +1,7 @@
 #include "framework/MQuorvelPresetWindow.h"
 
+#include "framework/MGeneralSettings.h"
+
 #include "base/MException.h"
 #include "base/MStringList.h"
 #include "gui/MWindowSystemCommon.h"
@@ -74,6 +76,11 @@ bool MQuorvelEditorDialogs::Ask(MControl& origin, const MString& title, const MS
   return system != nullptr &&
          MMessageDialogWindow(title, question, MMessageDialogWindow::Buttons::YesNo).Run(*system) ==
              MModalValue::Yes;
+}
+
+bool MQuorvelEditorDialogs::Confirm(MControl& origin, const MString& title, const MString& question)
+{
+  return !MGeneralSettings::ShowConfirmations() || Ask(origin, title, question);
 }
 
 bool MQuorvelEditorDialogs::AskText(MControl& origin, const MString& title, const MString& prompt,
@@ -409,8 +416,8 @@ bool MQuorvelAudioEffectPlugin::PresetWindow::ReplaceSelected()
   MXmlItem* item = SelectedItem();
   if (item == nullptr || !MPresetTree::IsPreset(*item))
     return false;
-  if (!m_plugin.GetEditorDialogs().Ask(*m_tree, MString("Presets"),
-                                       MString::FromLiteral(MPresetTree::kReplaceQuestion)))
+  if (!m_plugin.GetEditorDialogs().Confirm(*m_tree, MString("Presets"),
+                                           MString::FromLiteral(MPresetTree::kReplaceQuestion)))
     return false;
   PresetManager& manager = m_plugin.GetPresetManager();
   MXmlItem before = manager.GetRoot();
@@ -446,7 +453,7 @@ bool MQuorvelAudioEffectPlugin::PresetWindow::DeleteSelected()
       folder ? MString("Are you sure you want to delete the folder \"") + NameOf(*item) +
                    MString("\" and everything in it?")
              : MString("Are you sure you want to delete the preset \"") + NameOf(*item) + MString("\"?");
-  if (!m_plugin.GetEditorDialogs().Ask(*m_tree, MString("Presets"), question))
+  if (!m_plugin.GetEditorDialogs().Confirm(*m_tree, MString("Presets"), question))
     return false;
   PresetManager& manager = m_plugin.GetPresetManager();
   const MXmlItem* current = CurrentPreset();
@@ -529,7 +536,7 @@ bool MQuorvelAudioEffectPlugin::PresetWindow::Import()
 
 bool MQuorvelAudioEffectPlugin::PresetWindow::RestoreFactory()
 {
-  if (!m_plugin.GetEditorDialogs().Ask(
+  if (!m_plugin.GetEditorDialogs().Confirm(
           *m_tree, MString("Presets"),
           MString("Put the factory presets back? Factory presets you changed are replaced by the originals; "
                   "your own presets stay.")))

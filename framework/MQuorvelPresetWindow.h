@@ -39,6 +39,9 @@ public:
   virtual void Tell(MControl& origin, const MString& title, const MString& message);
   /// Asks a yes/no question; true for yes. False when `origin` is in no open window.
   virtual bool Ask(MControl& origin, const MString& title, const MString& question);
+  /// A destructive action's confirmation: Ask, or yes at once when the user switched
+  /// confirmations off in the general settings ("showconfirmations").
+  bool Confirm(MControl& origin, const MString& title, const MString& question);
   /// Asks for a line of text, starting with `text`; true with `text` replaced on OK.
   virtual bool AskText(MControl& origin, const MString& title, const MString& prompt, MString& text);
   /// Asks for a file with extension `extension` (without the dot) in a file dialog starting in
