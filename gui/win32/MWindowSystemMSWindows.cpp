@@ -279,6 +279,8 @@ void MWindowSystemMSWindows::DestroyNativeWindow(std::unique_ptr<MWindowDescript
   // Unlisted first: messages DestroyWindow sends (and any still queued) find no descriptor.
   m_windows.erase(std::remove(m_windows.begin(), m_windows.end(), &descriptor), m_windows.end());
   UpdateWakeTarget();
+  // A wake-up still queued for this window goes with it: the next one must be posted again.
+  m_wakePosted.store(false, std::memory_order_release);
   descriptor.m_window = nullptr;
   if (native != nullptr && IsWindow(native))
   {
@@ -449,20 +451,23 @@ bool MWindowSystemMSWindows::IsForeground(const MWindowDescriptor& window) const
 
 // --- cross-thread requests ------------------------------------------------------------------------
 
-void MWindowSystemMSWindows::PostToGuiThread(unsigned message)
+bool MWindowSystemMSWindows::PostToGuiThread(unsigned message)
 {
   if (const MNativeHandle target = m_wakeTarget.load(std::memory_order_acquire);
       target != 0 && PostMessageW(reinterpret_cast<HWND>(target), message, 0, 0))
-    return;
+    return true;
+  // No window: a thread message, which whoever runs the thread's loop may take.
   if (const DWORD thread = m_guiThreadId.load(std::memory_order_acquire); thread != 0)
     PostThreadMessageW(thread, message, 0, 0);
+  return false;
 }
 
 void MWindowSystemMSWindows::WakeGuiThread()
 {
-  // One wake-up in flight is enough; the GUI thread clears the mark when it takes it.
-  if (!m_wakePosted.exchange(true, std::memory_order_acq_rel))
-    PostToGuiThread(kMessageProcessEvents);
+  // One wake-up in flight to a window is enough: its procedure clears the mark when it takes it.
+  // A thread message may be taken by the host's loop instead of ours, so it never holds the mark.
+  if (!m_wakePosted.exchange(true, std::memory_order_acq_rel) && !PostToGuiThread(kMessageProcessEvents))
+    m_wakePosted.store(false, std::memory_order_release);
 }
 
 void MWindowSystemMSWindows::OnEndModal(MWindow&)
@@ -765,13 +770,8 @@ bool MWindowSystemMSWindows::HandleMessage(MW32WindowDescriptor& descriptor, uns
 void MWindowSystemMSWindows::DeliverMessage(const void* rawMessage)
 {
   const MSG& msg = *static_cast<const MSG*>(rawMessage);
-  if (msg.hwnd == nullptr)
-  {
-    // Thread messages (no window existed when they were posted).
-    if (msg.message == kMessageProcessEvents)
-      m_wakePosted.store(false, std::memory_order_release);
-    return;
-  }
+  if (msg.hwnd == nullptr && msg.message >= kMessageEndModal && msg.message <= kMessageHide)
+    return; // a private thread message (no window existed): the loop drains events after it
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
 }

@@ -20,7 +20,7 @@
 //
 // Threads. Native windows are only touched on the GUI thread. From other threads WakeGuiThread,
 // ShowFromAnyThread, InvalidateRect and Quit post a message: to the first window, or to the GUI
-// thread itself when no window exists; at most one wake-up message is in flight at a time.
+// thread itself when no window exists; at most one wake-up message to a window is in flight.
 //
 // Who drives the loop: in a plug-in the host's message loop dispatches our windows' messages like
 // any other's; Idle (effEditIdle, run-loop ticks) only drains what is due. Our own programs call
@@ -120,8 +120,9 @@ private:
   void ApplyRequests(MW32WindowDescriptor& descriptor);
   void ResizeSurface(MW32WindowDescriptor& descriptor, MSize size);
   void UpdateWakeTarget();
-  /// Posts a private message to the first window, or to the GUI thread. Any thread.
-  void PostToGuiThread(unsigned message);
+  /// Posts a private message to the first window (true), or to the GUI thread when there is
+  /// none (false). Any thread.
+  bool PostToGuiThread(unsigned message);
   /// Translates and dispatches one message taken from the queue.
   void DeliverMessage(const void* msg);
 

@@ -152,7 +152,7 @@ TEST_F(MWindowSystemMSWindowsTest, SurfaceReachesTheScreenAndRepaintsFromOtherTh
   EXPECT_GT(recorder->paints.load(), before);
 }
 
-TEST_F(MWindowSystemMSWindowsTest, PumpStopsAfterElevenQuietMessagesInARow)
+TEST_F(MWindowSystemMSWindowsTest, PumpStopsAfterElevenQuietMessagesInARowAndWakeUpsAreNotLost)
 {
   for (int i = 0; i < 20; ++i)
     PostMessageW(hwnd, MWindowSystemMSWindows::kMessageProcessEvents, 0, 0);
@@ -163,6 +163,15 @@ TEST_F(MWindowSystemMSWindowsTest, PumpStopsAfterElevenQuietMessagesInARow)
                       MWindowSystemMSWindows::kMessageProcessEvents, PM_REMOVE))
     ++left;
   EXPECT_EQ(left, 9);
+
+  // A wake-up queued for a window that closes is lost with it; the next one is posted anew.
+  system.WakeGuiThread();
+  window.Close();
+  window.Open(system);
+  system.WakeGuiThread();
+  hwnd = reinterpret_cast<HWND>(window.GetDescriptor()->GetHandle());
+  EXPECT_TRUE(PeekMessageW(&msg, hwnd, MWindowSystemMSWindows::kMessageProcessEvents,
+                           MWindowSystemMSWindows::kMessageProcessEvents, PM_NOREMOVE));
 }
 
 TEST_F(MWindowSystemMSWindowsTest, ModalLoopEndsFromATimerAndASecondEndThrows)
