@@ -35,6 +35,7 @@ public:
   bool m_popup = false;
   bool m_child = false;
   bool m_trackingLeave = false;
+  bool m_destroyed = false;          // gone with the host's window: the handle may name another one soon
   std::uint16_t m_highSurrogate = 0; // the first half of a character typed as two WM_CHARs
 
   // Requests of other threads, applied by the GUI thread on kMessageInvalidate / kMessageShow.
@@ -136,7 +137,7 @@ MWindowSystemMSWindows::~MWindowSystemMSWindows()
   ShutdownCommon();
   m_wakeTarget.store(0, std::memory_order_release);
   for (MW32WindowDescriptor* descriptor : m_windows)
-    if (descriptor->m_window != nullptr)
+    if (descriptor->m_window != nullptr && !descriptor->m_destroyed)
     {
       HWND window = descriptor->m_window;
       descriptor->m_window = nullptr;
@@ -282,7 +283,7 @@ void MWindowSystemMSWindows::DestroyNativeWindow(std::unique_ptr<MWindowDescript
   // A wake-up still queued for this window goes with it: the next one must be posted again.
   m_wakePosted.store(false, std::memory_order_release);
   descriptor.m_window = nullptr;
-  if (native != nullptr && IsWindow(native))
+  if (native != nullptr && !descriptor.m_destroyed && IsWindow(native))
   {
     if (GetCapture() == native)
       ReleaseCapture();
@@ -745,6 +746,10 @@ bool MWindowSystemMSWindows::HandleMessage(MW32WindowDescriptor& descriptor, uns
     Dispatch(descriptor, event);
     return true;
   }
+  case WM_NCDESTROY:
+    // Destroyed with the host's window before the editor closed.
+    descriptor.m_destroyed = true;
+    return false;
   case kMessageEndModal:
     return true; // the modal loop looks at its window after every message
   case kMessageProcessEvents:

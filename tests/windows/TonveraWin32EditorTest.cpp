@@ -93,6 +93,14 @@ TEST(TonveraWin32Editor, Vst2EditorPaintsInTheHostWindowClosesAndReopens)
     EXPECT_EQ(editor.parent->ChildCount(), 1);
     EXPECT_TRUE(MatchesGolden(Screenshot(*editor.parent), "hosteditor_vst2")) << "round " << round;
   }
+  // A host that destroys its window before it closes the editor.
+  editor.parent->Close();
+  editor.Idle(30);
+  editor.host.CloseEditor();
+  auto other = OpenParent();
+  ASSERT_TRUE(editor.host.OpenEditor(other->Handle()));
+  other->Pump(100, [&] { editor.host.IdleEditor(); });
+  EXPECT_EQ(other->ChildCount(), 1);
   editor.host.CloseEditor();
   editor.host.Close();
 }
