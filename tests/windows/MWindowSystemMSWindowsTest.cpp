@@ -66,7 +66,8 @@ protected:
     window.SetBounds(MRect::FromSize(60, 80, 200, 100));
     recorder = &window.Add<MRecorder>();
     recorder->SetBounds(MRect::FromSize(0, 0, 200, 100));
-    window.Open(system);
+    // A popup: under Wine without a window manager a framed window takes two seconds to close.
+    window.Open(system, 0, true);
     window.SetFocusControl(recorder);
     Pump();
     hwnd = reinterpret_cast<HWND>(window.GetDescriptor()->GetHandle());
@@ -167,7 +168,7 @@ TEST_F(MWindowSystemMSWindowsTest, PumpStopsAfterElevenQuietMessagesInARowAndWak
   // A wake-up queued for a window that closes is lost with it; the next one is posted anew.
   system.WakeGuiThread();
   window.Close();
-  window.Open(system);
+  window.Open(system, 0, true);
   system.WakeGuiThread();
   hwnd = reinterpret_cast<HWND>(window.GetDescriptor()->GetHandle());
   EXPECT_TRUE(PeekMessageW(&msg, hwnd, MWindowSystemMSWindows::kMessageProcessEvents,

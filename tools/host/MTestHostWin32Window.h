@@ -1,7 +1,7 @@
 #pragma once
 // MTestHostWin32Window: the window a Windows DAW gives a plug-in editor to embed into.
 //
-// A plain top-level window of a class of the test host's own (black background), and the
+// A plain top-level window (frameless) of a class of the test host's own (black background), and the
 // questions a test asks about what the plug-in put inside: its child windows, their size and
 // their pixels as the screen shows them (BitBlt from the child's device context). Pump runs the
 // thread's message loop for a while, as the DAW's UI loop does, calling `idle` every period.
