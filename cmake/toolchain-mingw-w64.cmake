@@ -13,6 +13,12 @@ set(CMAKE_RC_COMPILER ${TONVERA_MINGW_PREFIX}-windres)
 # Libraries and headers come from the MinGW sysroot only (zlib: libz-mingw-w64-dev); programs
 # such as generators run on the build machine.
 set(CMAKE_FIND_ROOT_PATH /usr/${TONVERA_MINGW_PREFIX})
+# FreeType and libpng for Windows, cross-built from Debian's source packages by
+# scripts/windows-deps.sh (scripts/build.sh windows passes the folder it printed).
+if(TONVERA_WINDOWS_DEPS)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${TONVERA_WINDOWS_DEPS})
+endif()
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TONVERA_WINDOWS_DEPS)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

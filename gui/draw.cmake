@@ -40,3 +40,8 @@ list(APPEND TONVERA_GUI_SOURCES
   MFont.cpp
   ${tonvera_font_sources})
 list(APPEND TONVERA_GUI_DEPS PNG::PNG Freetype::Freetype)
+if(MINGW)
+  # Static FreeType for Windows (scripts/windows-deps.sh) inflates with the system's zlib.
+  find_package(ZLIB REQUIRED)
+  list(APPEND TONVERA_GUI_DEPS ZLIB::ZLIB)
+endif()

@@ -27,10 +27,23 @@ case "$flavour" in
   tsan)    dir=build-tsan;  cc=clang; cxx=clang++; opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_TSAN=ON) ;;
   fuzz)    dir=build-fuzz;  cc=clang; cxx=clang++; opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_FUZZ=ON -DTONVERA_BUILD_TESTS=OFF) ;;
   bench)   dir=build-bench; cc=gcc;   cxx=g++;     opts=(-DCMAKE_BUILD_TYPE=Release -DTONVERA_BUILD_BENCH=ON -DTONVERA_BUILD_TESTS=OFF) ;;
-  windows) dir=build-windows; cc=;   cxx=;        opts=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DTONVERA_WERROR=ON -DTONVERA_EDITOR=OFF
+  windows) dir=build-windows; cc=;   cxx=;        opts=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DTONVERA_WERROR=ON
              -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-w64.cmake") ;;
   *) echo "unknown flavour: $flavour (release, asan, tsan, fuzz, bench, windows)" >&2; exit 2 ;;
 esac
+
+if [ "$flavour" = windows ]; then
+  # FreeType and libpng for Windows from Debian's source packages (cached between runs), and the
+  # style generator, which runs on the build machine, built natively with the release flags.
+  deps=$(bash "$root/scripts/windows-deps.sh" | tail -n 1)
+  tools="$root/$dir/native-tools"
+  cmake -S "$root" -B "$tools" -G Ninja -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ "${launcher[@]}" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_WERROR=ON -DTONVERA_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$tools" --parallel "$(nproc)" --target tonvera_stylegen
+  # The libraries are looked up again each time, so that a new cache folder replaces the old one.
+  opts+=(-DTONVERA_WINDOWS_DEPS="$deps" -DTONVERA_STYLEGEN="$tools/bin/tonvera_stylegen"
+    -U "PNG_*" -U "FREETYPE_*")
+fi
 
 compilers=()
 [ -z "$cc" ] || compilers=(-DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx")

@@ -2,7 +2,9 @@
 # Checks the format of every C++ file, then builds everything and runs every test: the plain
 # suite (g++) with the install and Debian package checks (scripts/test-install.sh,
 # scripts/test-package.sh), the Windows x64 module cross-built with MinGW-w64 and run under Wine
-# (its state must match the Linux build's byte for byte, and each loads the other's), the same suite under AddressSanitizer + UndefinedBehaviorSanitizer
+# (its state must match the Linux build's byte for byte, and each loads the other's; its editor,
+# opened in a Win32 window under Xvfb, must look as the Linux goldens), the same suite under
+# AddressSanitizer + UndefinedBehaviorSanitizer
 # (clang), the concurrency suites under ThreadSanitizer (clang), and each fuzz target for a
 # bounded time.
 set -euo pipefail

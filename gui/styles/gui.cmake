@@ -17,13 +17,23 @@ list(APPEND TONVERA_GUI_SOURCES
 # editor draws nothing and embeds an empty package instead.
 set(tonvera_mstyle_dir ${CMAKE_CURRENT_BINARY_DIR}/styles)
 if(TONVERA_EDITOR)
+  set(stylegen tonvera_stylegen)
+  if(CMAKE_CROSSCOMPILING)
+    # The generator runs on the build machine: scripts/build.sh windows builds it natively first.
+    set(TONVERA_STYLEGEN "" CACHE FILEPATH "tonvera_stylegen built for the build machine (cross builds)")
+    if(NOT EXISTS "${TONVERA_STYLEGEN}")
+      message(FATAL_ERROR "A cross build with the editor needs TONVERA_STYLEGEN, the style generator "
+                          "built for the build machine (scripts/build.sh windows builds it)")
+    endif()
+    set(stylegen ${TONVERA_STYLEGEN})
+  endif()
   file(GLOB tonvera_style_sources CONFIGURE_DEPENDS
     ${PROJECT_SOURCE_DIR}/resources/style/*.xml ${PROJECT_SOURCE_DIR}/resources/style/*/*.xml)
   add_custom_command(OUTPUT ${tonvera_mstyle_dir}/mstyle.cpp ${tonvera_mstyle_dir}/mstyle.mrf
     COMMAND ${CMAKE_COMMAND} -E make_directory ${tonvera_mstyle_dir}
-    COMMAND tonvera_stylegen ${PROJECT_SOURCE_DIR}/resources/style ${tonvera_mstyle_dir}/mstyle.mrf
+    COMMAND ${stylegen} ${PROJECT_SOURCE_DIR}/resources/style ${tonvera_mstyle_dir}/mstyle.mrf
             ${tonvera_mstyle_dir}/mstyle.cpp
-    DEPENDS tonvera_stylegen ${tonvera_style_sources}
+    DEPENDS ${stylegen} ${tonvera_style_sources}
     COMMENT "Drawing the style bitmaps and packing mstyle.mrf"
     VERBATIM)
 else()

@@ -11,6 +11,8 @@
 #include <exception>
 
 #ifdef _WIN32
+#include "gui/win32/MWindowSystemMSWindows.h"
+
 #include <windows.h>
 #else
 #include <dlfcn.h>
@@ -109,10 +111,14 @@ MWindowSystemCommon* MWindowsModule::GetWindowSystem()
 {
   if (m_windowSystem != nullptr)
     return m_windowSystem.get();
-#if defined(__linux__)
+#if defined(_WIN32) || defined(__linux__)
   try
   {
+#ifdef _WIN32
+    auto system = std::make_unique<MWindowSystemMSWindows>();
+#else
     auto system = std::make_unique<MWindowSystemX11>();
+#endif
     system->Initialize();
     if (m_style == nullptr)
       m_style = std::make_unique<MTexturedStyle>(); // the package's default style
@@ -121,7 +127,7 @@ MWindowSystemCommon* MWindowsModule::GetWindowSystem()
   }
   catch (const std::exception& error)
   {
-    MDiagnosticLog::Write(MString("The editor cannot open: no X display could be reached (") +
+    MDiagnosticLog::Write(MString("The editor cannot open: the window system did not start (") +
                           MString::FromUTF8(error.what()) + MString(")."));
   }
 #else

@@ -55,9 +55,10 @@ public:
   void Initialize() override;
 
   /// The window system, created and initialised on the first call: the calling thread (the host's
-  /// UI thread) becomes its GUI thread. On Linux the X11 back end on $DISPLAY. Null when no window
-  /// system can be started (no display reachable, or no back end on this platform); the reason is
-  /// written to the diagnostic log and the next call tries again. GUI thread.
+  /// UI thread) becomes its GUI thread: the X11 back end on $DISPLAY on Linux, the Win32 one on
+  /// Windows. Null when no window system can be started (no display reachable, or no back end on
+  /// this platform); the reason is written to the diagnostic log and the next call tries again.
+  /// GUI thread.
   MWindowSystemCommon* GetWindowSystem();
 
 private:

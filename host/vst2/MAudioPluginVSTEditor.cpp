@@ -43,7 +43,7 @@ bool MAudioPluginVSTEditor::open(void* parent)
     MWindowSystemCommon* system = MModuleLibrary::GetWindowSystem();
     if (system == nullptr)
       return false;
-    // On Linux the host passes the X11 window id in the pointer's bits.
+    // The host passes its HWND, or on Linux the X11 window id in the pointer's bits.
     if (!m_plugin.OpenEditor(*system, reinterpret_cast<MNativeHandle>(parent)))
       return false;
     m_systemWindow = parent;

@@ -2,9 +2,9 @@
 // MAudioPluginVSTEditor: the effEdit* opcodes of one MAudioPluginVSTAdapter.
 //
 // The editor window is the plug-in's (MAudioPlugin::OpenEditor) opened with the module's window
-// system (MModuleLibrary::GetWindowSystem) inside the X11 window id the host passes to
-// effEditOpen. effEditIdle is the only clock: it runs the plug-in's idle work and pumps the
-// window system; a host that never idles gets the first picture (painted at open) and nothing
+// system (MModuleLibrary::GetWindowSystem) inside the window the host passes to effEditOpen (an
+// HWND on Windows, an X11 window id on Linux). effEditIdle is the only clock: it runs the plug-in's idle work
+// and pumps the window system; a host that never idles gets the first picture (painted at open) and nothing
 // more, never a hang.
 //
 // Threads: the host's UI thread for every call; it becomes the window system's GUI thread. Every

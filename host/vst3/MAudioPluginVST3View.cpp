@@ -4,25 +4,59 @@
 #include "core/plugin/MAudioPlugin.h"
 #include "host/module/MHostEditorKeys.h"
 #include "host/module/MModule.h"
+#include "gui/MWindowSystemCommon.h"
 #include "host/vst3/MAudioPluginVST3Adapter.h"
 
 #if defined(__linux__)
 #include "gui/x11/MWindowSystemX11.h"
+#endif
+#ifdef _WIN32
+#include <windows.h>
 #endif
 
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 using namespace Steinberg;
 
 namespace
 {
-bool IsX11Type(FIDString type)
+// The one platform type of this build: the host's HWND on Windows, an X11 window id elsewhere.
+#ifdef _WIN32
+constexpr FIDString kNativeType = kPlatformTypeHWND;
+#else
+constexpr FIDString kNativeType = kPlatformTypeX11EmbedWindowID;
+#endif
+
+bool IsNativeType(FIDString type)
 {
-  return type != nullptr && std::strcmp(type, kPlatformTypeX11EmbedWindowID) == 0;
+  return type != nullptr && std::strcmp(type, kNativeType) == 0;
 }
+
+#ifdef _WIN32
+// Windows hosts give a view no clock: each attached view has a thread timer of its own, which
+// the host's message loop (the UI thread's) delivers. UI thread only.
+std::vector<std::pair<UINT_PTR, MAudioPluginVST3View*>>& IdleTimers()
+{
+  static std::vector<std::pair<UINT_PTR, MAudioPluginVST3View*>> timers;
+  return timers;
+}
+
+void CALLBACK OnIdleTimer(HWND, UINT, UINT_PTR id, DWORD)
+{
+  // Looked up by id: a timer message already queued may name a view removed since.
+  for (const auto& [timer, view] : IdleTimers())
+    if (timer == id)
+    {
+      view->onTimer();
+      return;
+    }
+}
+#endif
 
 int32 Side(std::int32_t pixels)
 {
@@ -54,17 +88,17 @@ void MAudioPluginVST3View::CollectInterfaces(InterfaceTable& table)
 
 tresult PLUGIN_API MAudioPluginVST3View::isPlatformTypeSupported(FIDString type)
 {
-  return IsX11Type(type) ? kResultTrue : kResultFalse;
+  return IsNativeType(type) ? kResultTrue : kResultFalse;
 }
 
 tresult PLUGIN_API MAudioPluginVST3View::attached(void* parent, FIDString type)
 {
   return MHostCallShield::Run(
       "MAudioPluginVST3Adapter::MEditor::attached", tresult{kResultFalse}, [&]() -> tresult {
-        if (parent == nullptr || !IsX11Type(type) || m_attached || m_plugin.GetEditor() != nullptr)
+        if (parent == nullptr || !IsNativeType(type) || m_attached || m_plugin.GetEditor() != nullptr)
           return kResultFalse;
         MWindowSystemCommon* system = MModuleLibrary::GetWindowSystem();
-        // The X11 window id travels in the pointer's bits.
+        // The HWND, or the X11 window id in the pointer's bits.
         if (system == nullptr || !m_plugin.OpenEditor(*system, reinterpret_cast<MNativeHandle>(parent)))
           return kResultFalse;
         m_attached = true;
@@ -100,6 +134,14 @@ void MAudioPluginVST3View::Detach()
 
 void MAudioPluginVST3View::Register()
 {
+#ifdef _WIN32
+  if (const UINT_PTR timer = ::SetTimer(nullptr, 0, UINT(kIdlePeriodMs), &OnIdleTimer); timer != 0)
+  {
+    IdleTimers().emplace_back(timer, this);
+    m_idleTimer = timer;
+  }
+  return;
+#endif
   if (m_frame == nullptr)
     return;
   void* object = nullptr;
@@ -125,6 +167,17 @@ void MAudioPluginVST3View::Register()
 
 void MAudioPluginVST3View::Unregister()
 {
+#ifdef _WIN32
+  if (m_idleTimer != 0)
+  {
+    ::KillTimer(nullptr, UINT_PTR(m_idleTimer));
+    auto& timers = IdleTimers();
+    timers.erase(
+        std::remove_if(timers.begin(), timers.end(), [&](const auto& t) { return t.second == this; }),
+        timers.end());
+    m_idleTimer = 0;
+  }
+#endif
   if (m_runLoop == nullptr)
     return;
   Linux::IRunLoop* runLoop = m_runLoop;

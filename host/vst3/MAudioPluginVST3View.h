@@ -1,13 +1,17 @@
 #pragma once
-// MAudioPluginVST3View: the editor view (IPlugView) of one MAudioPluginVST3Adapter on Linux.
+// MAudioPluginVST3View: the editor view (IPlugView) of one MAudioPluginVST3Adapter.
 //
 // createView("editor") makes one; the adapter keeps at most one alive. attached opens the
 // plug-in's editor window (MAudioPlugin::OpenEditor) with the module's window system inside the
-// host's X11 window. The host's run loop (Steinberg::Linux::IRunLoop, queried from the frame given
-// in setFrame) is the only clock: the view registers itself as event handler for the window
-// system's X connection and wake-up descriptors and as a timer every kIdlePeriodMs; removed
-// unregisters both. No thread of ours touches X11. A host without a run loop gets the picture
-// painted at attach and nothing more (no thread of ours pumps, nothing hangs).
+// host's native window: an HWND on Windows, an X11 window id on Linux.
+//
+// Linux: the host's run loop (Steinberg::Linux::IRunLoop, queried from the frame given in
+// setFrame) is the only clock: the view registers itself as event handler for the window system's
+// X connection and wake-up descriptors and as a timer every kIdlePeriodMs; removed unregisters
+// both. No thread of ours touches X11. A host without a run loop gets the picture painted at
+// attach and nothing more (no thread of ours pumps, nothing hangs).
+// Windows: the host's message loop delivers our windows' messages; the idle work runs from a
+// thread timer (kIdlePeriodMs) that attached starts on the UI thread and removed stops.
 //
 // The calls a host makes out of order are answered, never crashed on: attached with another
 // platform type, a null parent, or while attached answers kResultFalse; removed while not attached
@@ -21,6 +25,8 @@
 #include "gui/MGuiTypes.h"
 #include "sdk/vst3/FObject.h"
 #include "sdk/vst3/VST3View.h"
+
+#include <cstdint>
 
 class MAudioPluginVST3Adapter;
 class MAudioPlugin;
@@ -43,7 +49,7 @@ public:
   MAudioPluginVST3View(MAudioPluginVST3Adapter& adapter, MAudioPlugin& plugin);
 
   // ---- IPlugView ----
-  /// kResultTrue for "X11EmbedWindowID", kResultFalse otherwise.
+  /// kResultTrue for "HWND" on Windows and "X11EmbedWindowID" on Linux, kResultFalse otherwise.
   Steinberg::tresult PLUGIN_API isPlatformTypeSupported(Steinberg::FIDString type) override;
   Steinberg::tresult PLUGIN_API attached(void* parent, Steinberg::FIDString type) override;
   Steinberg::tresult PLUGIN_API removed() override;
@@ -86,6 +92,7 @@ private:
   MAudioPlugin& m_plugin;
   Steinberg::IPlugFrame* m_frame = nullptr;        // not owned (the host's, valid while set)
   Steinberg::Linux::IRunLoop* m_runLoop = nullptr; // one reference while attached
+  std::uintptr_t m_idleTimer = 0;                  // Windows: the idle thread timer's id
   MSize m_size;
   bool m_attached = false;
 };

@@ -4,8 +4,8 @@ add_library(tonvera_gui_snapshot STATIC support/MSnapshot.cpp)
 target_compile_options(tonvera_gui_snapshot PRIVATE ${TONVERA_WARNINGS})
 target_link_libraries(tonvera_gui_snapshot PUBLIC tonvera::gui GTest::gtest)
 target_compile_definitions(tonvera_gui_snapshot PRIVATE
-  TONVERA_GUI_GOLDEN_DIR="${CMAKE_CURRENT_SOURCE_DIR}/golden"
-  TONVERA_GUI_SNAPSHOT_DIR="${CMAKE_CURRENT_BINARY_DIR}/snapshots")
+  TONVERA_GUI_GOLDEN_DIR="${TONVERA_TEST_DRIVE}${CMAKE_CURRENT_SOURCE_DIR}/golden"
+  TONVERA_GUI_SNAPSHOT_DIR="${TONVERA_TEST_DRIVE}${CMAKE_CURRENT_BINARY_DIR}/snapshots")
 
 tonvera_add_test(tonvera_gui_tree_tests LABEL gui
   SOURCES
