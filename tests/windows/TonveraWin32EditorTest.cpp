@@ -21,7 +21,7 @@ using namespace Steinberg;
 namespace
 {
 constexpr int kWidth = 720;
-constexpr int kHeight = 440;
+constexpr int kHeight = 522;
 
 // The child the plug-in put into `parent`, as the screen shows it.
 MBitmap Screenshot(const MTestHostWin32Window& parent)
