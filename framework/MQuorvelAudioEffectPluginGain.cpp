@@ -72,11 +72,11 @@ void MQuorvelAudioEffectPlugin::OpenOptimalGainWindow(MControl& origin)
   if (system == nullptr)
     return;
   CloseOptimalGainWindow();
-  StartOptimalGain();
   auto window =
       std::make_unique<MProgressWindow>(MString("AGC"), MString("Computing optimal output gain using AGC"));
   window->SetVisible(true);
-  window->Open(*system);
+  window->Open(*system); // throws when the window system cannot make it: nothing started then
+  StartOptimalGain();
   m_optimalGainWindow = std::move(window);
   UpdateOptimalGainWindow();
 }
