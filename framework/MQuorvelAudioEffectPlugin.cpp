@@ -8,6 +8,7 @@
 #include "base/MXmlReader.h"
 #include "base/MXmlWriter.h"
 #include "framework/MSettingsText.h"
+#include "gui/controls/MDialogWindow.h"
 
 #include <algorithm>
 #include <cmath>
@@ -33,6 +34,7 @@ MQuorvelAudioEffectPlugin::~MQuorvelAudioEffectPlugin()
 {
   // The update thread's tick reaches this object's presets.
   SetBackgroundTick(nullptr, nullptr);
+  m_optimalGainWindow.reset();
 }
 
 void MQuorvelAudioEffectPlugin::Store(MStoreContext& context)

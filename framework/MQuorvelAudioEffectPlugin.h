@@ -7,7 +7,8 @@
 //    settings item (the adapter's StoreSettings part: effect parameters, controllers, current
 //    preset). A slot that was never visited is empty and takes the live state when chosen;
 //  - ABCD morphing: the live parameters as a bilinear blend of slots A, B, C and D;
-//  - the automatic-gain switch and the automation protection levels (maxLFOBlockSize);
+//  - automatic gain compensation (MGainCompensation) with its switch and the optimal-gain
+//    computation ("Set"), and the automation protection levels (maxLFOBlockSize);
 //  - copy and paste of the whole state as XML text;
 //  - the user's preset tree (presets.xml in the preset folder, see GetPresetFolder), with the
 //    factory presets copied in on first use.
@@ -20,16 +21,19 @@
 
 #include "base/MXmlItem.h"
 #include "framework/MAudioEffectPluginToAudioPluginAdapter.h"
+#include "framework/MGainCompensation.h"
 #include "framework/MPresetManagerT.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 class MContainer;
 class MControl;
+class MProgressWindow;
 class MQuorvelEditorDialogs;
 
 class MQuorvelAudioEffectPlugin : public MAudioEffectPluginToAudioPluginAdapter
@@ -104,8 +108,22 @@ public:
 
   // ---- automatic gain, protection ----
 
+  /// The "AGC" switch: while on, the output keeps the input's loudness (see MGainCompensation);
+  /// switched off, the gain returns to unity within about 50 ms. Any thread.
   bool IsAGCEnabled() const noexcept { return m_agc; }
   void SetAGCEnabled(bool enabled) noexcept { m_agc = enabled; }
+  /// The gain the compensation applied at the end of the last block, in dB. Any thread.
+  double GetAGCGainDb() const noexcept { return m_gainCompensation.GetGainDb(); }
+  /// "Set": switches AGC on and measures the gain afresh from the next two seconds of audible
+  /// audio, then lands on it. A computation still running is dropped. Host/GUI thread.
+  void StartOptimalGain();
+  /// Share of the running computation measured so far (0..1; 1 once it finished).
+  double GetOptimalGainProgress() const noexcept;
+  /// Whether the computation started last has finished (false while none was started).
+  bool IsOptimalGainFinished() const noexcept;
+  /// Cancels the running computation: the gain from before it and the AGC switch as it was.
+  /// Host/GUI thread.
+  void CancelOptimalGain();
   /// The level whose block size equals maxLFOBlockSize, -1 when none does.
   std::int32_t GetProtectionLevel() const noexcept;
   /// Sets maxLFOBlockSize to the level's block size (0..4; others ignored).
@@ -159,6 +177,11 @@ public:
   void SetCurrentPresetIndex(std::int32_t index) noexcept { m_currentPresetIndex = index; }
 
   void OnEditorIdle() override;
+  /// Closing the editor also closes the optimal-gain window (cancelling its computation).
+  void SetEditorOpen(bool open) override;
+  /// After the adapter's part, prepares the gain compensation for the host rate whether it is on
+  /// or not, so that switching it on later finds the rate.
+  void InitProcessing_LockedPart() override;
 
   // ---- windows of the common editor (GUI thread) ----
 
@@ -168,6 +191,12 @@ public:
   void OpenABCDEditor(MControl& origin);
   /// Opens the "General settings" window over the editor window that holds `origin`.
   void OpenSettingsWindow(MControl& origin);
+  /// "Set" in the preset bar: StartOptimalGain with the progress window "Computing optimal
+  /// output gain using AGC" (not modal). The idle tick updates it and closes it when the gain is
+  /// set; Cancel, closing it or closing the editor cancel the computation.
+  void OpenOptimalGainWindow(MControl& origin);
+  /// The progress window while a computation runs in the editor; null otherwise.
+  MProgressWindow* GetOptimalGainWindow() const noexcept { return m_optimalGainWindow.get(); }
 
   // ---- the common editor: preset bar and preset window (GUI thread) ----
 
@@ -201,6 +230,12 @@ public:
   MString m_productName;
 
 protected:
+  /// The gain compensation hooks of the block driver (see MGainCompensation). Enabled while the
+  /// switch is on and while the gain is on its way back to unity.
+  bool IsGainCompensationEnabled() const override;
+  void PrepareGainCompensation(double hostRate) override;
+  void MeasureGainCompensationInput(float** inputs, std::int32_t buses, std::int32_t samples) override;
+  void ApplyGainCompensation(float** outputs, std::int32_t buses, std::int32_t samples) override;
   /// Audio thread: only queues the step for ApplyQueuedPresetStep.
   void ApplyPresetStep(std::int32_t step) override;
   /// Presets in the "Randomizer" folder of the tree.
@@ -210,6 +245,13 @@ private:
   static bool IsEmptySlot(const MXmlItem& slot);
 
   MRelaxed<bool> m_agc{false};
+  MGainCompensation m_gainCompensation;
+  // The optimal-gain computation of the editor (GUI thread): its ticket, the switch before it.
+  std::uint32_t m_optimalGainTicket = 0;
+  bool m_agcBeforeOptimalGain = false;
+  std::unique_ptr<MProgressWindow> m_optimalGainWindow;
+  void UpdateOptimalGainWindow();
+  void CloseOptimalGainWindow();
   std::int32_t m_presetIndex = 0;
   std::int32_t m_requestedPresetIndex = 0;
   std::int32_t m_previousPresetIndex = 1;

@@ -2,7 +2,7 @@
 //
 // The bar has two rows on a panel of its own:
 //   [<] [ current preset ] [>] [Presets]            [Copy] [Paste]  [Settings]
-//   [A/B] [A] [B] [C] [D] [E] [F] [G] [H] [Morph]    [AGC]  [ channel mode  ]
+//   [A/B] [A] [B] [C] [D] [E] [F] [G] [H] [Morph]  [AGC] [Set] [ channel mode ]
 // The left groups end at the same place, and so do the right ones; wider editors give the room
 // between the groups, narrower ones shrink every control alike. The bar reads the plug-in's state
 // whenever it changes something and on the editor's idle tick, so a program change, a host's
@@ -29,13 +29,14 @@ namespace
 {
 constexpr const char* kPresetNameId = "PresetName";
 constexpr const char* kAGCId = "AGC";
+constexpr const char* kSetAGCId = "SetAGC";
 constexpr const char* kChannelModeId = "ChannelModeMenu";
 constexpr const char* kSlotIds[MQuorvelAudioEffectPlugin::kPresetSlots] = {
     "SlotA", "SlotB", "SlotC", "SlotD", "SlotE", "SlotF", "SlotG", "SlotH"};
 
 // One control of a row: its id, its width at the editor's default size, the room before it and,
-// for those with room to spare (a name of any length, one letter), the width it may shrink to
-// before the others do.
+// for those with room to spare (a name of any length, one letter, a short word on a small button),
+// the width it may shrink to before the others do.
 struct Cell
 {
   const char* id;
@@ -46,12 +47,12 @@ struct Cell
 // The rows, left group then right group (the right group ends at the bar's right edge).
 constexpr Cell kRow0Left[] = {
     {"PreviousPreset", 28, 0}, {kPresetNameId, 238, 2, 124}, {"NextPreset", 28, 2}, {"Presets", 80, 8}};
-constexpr Cell kRow0Right[] = {{"Copy", 64, 0}, {"Paste", 64, 2}, {"Settings", 92, 8}};
-constexpr Cell kRow1Left[] = {{"AB", 44, 0},        {"SlotA", 30, 8, 20}, {"SlotB", 30, 2, 20},
-                              {"SlotC", 30, 2, 20}, {"SlotD", 30, 2, 20}, {"SlotE", 30, 2, 20},
-                              {"SlotF", 30, 2, 20}, {"SlotG", 30, 2, 20}, {"SlotH", 30, 2, 20},
+constexpr Cell kRow0Right[] = {{"Copy", 78, 0}, {"Paste", 78, 2}, {"Settings", 92, 8}};
+constexpr Cell kRow1Left[] = {{"AB", 44, 0},        {"SlotA", 30, 8, 18}, {"SlotB", 30, 2, 18},
+                              {"SlotC", 30, 2, 18}, {"SlotD", 30, 2, 18}, {"SlotE", 30, 2, 18},
+                              {"SlotF", 30, 2, 18}, {"SlotG", 30, 2, 18}, {"SlotH", 30, 2, 18},
                               {"Morph", 72, 8}};
-constexpr Cell kRow1Right[] = {{kAGCId, 58, 0}, {kChannelModeId, 164, 8, 110}};
+constexpr Cell kRow1Right[] = {{kAGCId, 48, 0, 40}, {kSetAGCId, 36, 2, 30}, {kChannelModeId, 164, 8, 90}};
 
 // The bar: lays its two rows out whenever its size changes.
 class MPresetBar : public MContainer
@@ -77,9 +78,9 @@ public:
   bool shownAGC = false;
 
 private:
-  // Wider than the default: the room goes between the groups. Narrower: the name, the slots and
-  // the menu give up their spare width first, then every width and gap shrinks alike, so that the
-  // buttons keep their words as long as they can.
+  // Wider than the default: the room goes between the groups. Narrower: the name, the slots, AGC,
+  // Set and the menu give up their spare width first, then every width and gap shrinks alike, so
+  // that the buttons keep their words as long as they can.
   template <std::size_t L, std::size_t R>
   void PlaceRow(const Cell (&left)[L], const Cell (&right)[R], std::int32_t y, std::int32_t inner)
   {
@@ -236,6 +237,8 @@ void OnBarButton(MEventTarget* target, void*, MOnNotifyParams& params)
     if (auto* button = dynamic_cast<MButton*>(control))
       plugin.SetAGCEnabled(button->IsOn());
   }
+  else if (id == MString(kSetAGCId))
+    plugin.OpenOptimalGainWindow(*control);
   plugin.RefreshPresetBar();
 }
 
@@ -269,8 +272,11 @@ constexpr const char* kHelpPaste =
 constexpr const char* kHelpSettings =
     "<name>Settings</name> opens the general settings: automation protection, channel mode and more.";
 constexpr const char* kHelpAGC =
-    "<name>AGC</name> switches automatic gain compensation for this instance on or off; the choice is saved "
-    "with the project.";
+    "<name>AGC</name> keeps the output as loud as the input, up to 12 dB either way, following level changes "
+    "slowly and holding through pauses. The choice is saved with the project.";
+constexpr const char* kHelpSetAGC =
+    "<name>Set</name> measures the best output gain from the next two seconds of audio and switches AGC on. "
+    "Play something while the window is open; Cancel keeps the gain you had.";
 constexpr const char* kHelpChannelMode =
     "<name>Channel mode</name> chooses which channels are processed: left and right, one side only, mid, "
     "side, both, or surround.";
@@ -307,6 +313,7 @@ void MQuorvelAudioEffectPlugin::CreateEditorContents(MContainer& contents)
     button(kSlotIds[slot], SlotName(slot), kHelpSlot).SetToggle(true);
   button("Morph", MString("Morph"), kHelpMorph);
   button(kAGCId, MString("AGC"), kHelpAGC).SetToggle(true);
+  button(kSetAGCId, MString("Set"), kHelpSetAGC);
   MSelector& modes = bar.Add<MSelector>();
   modes.SetId(MString(kChannelModeId));
   modes.SetHelp(MString(kHelpChannelMode));

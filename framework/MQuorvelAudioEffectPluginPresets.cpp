@@ -239,6 +239,7 @@ void MQuorvelAudioEffectPlugin::OnEditorIdle()
 {
   MAudioEffectPluginToAudioPluginAdapter::OnEditorIdle();
   ApplyQueuedPresetStep();
+  UpdateOptimalGainWindow();
   RefreshPresetBarIfChanged();
 }
 

@@ -3,6 +3,7 @@
 #include "core/plugin/MAudioPluginAdapter.h"
 #include "framework/MQuorvelPresetWindow.h"
 #include "gui/controls/MButton.h"
+#include "gui/controls/MDialogWindow.h"
 #include "gui/controls/MStatic.h"
 #include "gui/headless/MWindowSystemHeadless.h"
 #include "gui/styles/MTexturedStyle.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -219,6 +221,47 @@ TEST_F(CommonEditor, PasteOfAnythingButSettingsKeepsTheStateAndSaysWhy)
   EXPECT_FALSE(m_plugin->IsAGCEnabled());
   EXPECT_EQ(SlotsOn(), "10000000");
   EXPECT_FALSE(dynamic_cast<MButton&>(Bar("AGC")).IsOn());
+}
+
+TEST_F(CommonEditor, SetShowsItsProgressUntilDoneCancelledOrTheEditorCloses)
+{
+  // Without audio the window waits and the editor goes on idling; Cancel leaves AGC as it was.
+  Click("SetAGC");
+  MProgressWindow* window = m_plugin->GetOptimalGainWindow();
+  ASSERT_NE(window, nullptr);
+  for (int tick = 0; tick < 3; ++tick)
+    m_plugin->IdleEditor();
+  EXPECT_TRUE(dynamic_cast<MButton&>(Bar("AGC")).IsOn());
+  EXPECT_EQ(window->GetProgress(), 0.0);
+  for (std::size_t i = 0; i < window->GetChildCount(); ++i)
+    if (auto* cancel = dynamic_cast<MButton*>(window->GetChild(i)))
+      cancel->Click();
+  m_plugin->IdleEditor();
+  EXPECT_EQ(m_plugin->GetOptimalGainWindow(), nullptr);
+  EXPECT_FALSE(m_plugin->IsAGCEnabled());
+  EXPECT_FALSE(dynamic_cast<MButton&>(Bar("AGC")).IsOn());
+
+  // With audio the window closes by itself once the gain is set.
+  m_plugin->SetChannelNames({MString("L"), MString("R")}, {MString("L"), MString("R")});
+  m_plugin->InitProcessing(); // 44.1 kHz
+  Click("SetAGC");
+  std::vector<float> left(1024), right(1024);
+  float* in[MAudioPlugin::kPointersPerBus] = {left.data(), right.data()};
+  for (int block = 0; block < 110 && m_plugin->GetOptimalGainWindow() != nullptr; ++block)
+  {
+    for (int i = 0; i < 1024; ++i)
+      left[i] = right[i] = 0.3f * static_cast<float>(std::sin(0.0627 * (block * 1024 + i)));
+    m_plugin->Process(in, in, 1024, true);
+    m_plugin->IdleEditor();
+  }
+  EXPECT_EQ(m_plugin->GetOptimalGainWindow(), nullptr) << "not done after 2.5 s of audio";
+  EXPECT_TRUE(m_plugin->IsAGCEnabled());
+
+  Click("SetAGC");
+  ASSERT_NE(m_plugin->GetOptimalGainWindow(), nullptr);
+  m_plugin->DestroyEditor();
+  EXPECT_EQ(m_plugin->GetOptimalGainWindow(), nullptr);
+  EXPECT_TRUE(m_plugin->IsAGCEnabled());
 }
 
 TEST_F(CommonEditor, PresetWindowEditsReachPresetsXml)

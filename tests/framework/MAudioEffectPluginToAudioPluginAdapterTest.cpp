@@ -175,9 +175,11 @@ TEST(MAudioEffectPluginToAudioPluginAdapter, ProcessingAllocatesNothingOnceIniti
   plugin.Run(1024);
   plugin.SetParameter(plugin.IndexOf("Dry/wet"), 0.3);
   plugin.GetTransport().updated = true;
+  plugin.SetAGCEnabled(true); // the gain compensation follows the effect's -10 dB
   MAllocationCounter::Scope scope;
   plugin.Run(1024);
   plugin.m_nextPresetTrigger.floating.value = 1.0;
+  plugin.SetAGCEnabled(false); // and on its way back to unity
   plugin.Run(512);
   EXPECT_EQ(scope.Count(), 0u);
 }
