@@ -151,7 +151,11 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
 
   const float gain = static_cast<float>(wetGain);
   float* weights = m_binWeights;
-  if constexpr (WithFormants)
+  // Keep formants 1 without a formant shift (the usual setting) reads every bin's weight from
+  // the envelope at its own target: the move computes that ratio itself, without the tables.
+  const bool envelopeAtTarget =
+      WithFormants && static_cast<float>(keep) == 1.0f && static_cast<float>(formantRatio) == 1.0f;
+  if (WithFormants && !envelopeAtTarget)
   {
     // The formant weight of every bin that moves, in a loop without branches: the
     // envelope where the bin's formant goes over the envelope where it is, at most
@@ -204,7 +208,13 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
     m_moves[moves++] = MVector::MRegionMove{
         lo, hi, d, m_rotations[i], static_cast<float>(m_cosine[i]), static_cast<float>(m_sine[i])};
   }
-  const MVector::MShiftSource from{m_sourceSpectrum, m, phase, WithFormants ? weights : nullptr, wetGain};
+  const MVector::MShiftSource from{m_sourceSpectrum,
+                                   m,
+                                   phase,
+                                   WithFormants && !envelopeAtTarget ? weights : nullptr,
+                                   wetGain,
+                                   envelopeAtTarget ? m_envelope : nullptr,
+                                   kMaxFormantGain};
   const MVector::MShiftTarget to{M, stored, output};
   MVector::MoveRegions(from, m_moves, moves, to);
 

@@ -346,6 +346,12 @@ void PortableMoveRegions(const MShiftSource& source, const MRegionMove* moves, i
         v = static_cast<double>(source.magnitude[j] * source.weight[j]);
         scale = source.weight[j];
       }
+      else if (source.envelope != nullptr)
+      {
+        const float ratio = source.envelope[t] / source.envelope[j];
+        scale = (source.limit < ratio ? source.limit : ratio) * gain;
+        v = static_cast<double>(source.magnitude[j] * scale);
+      }
       else
       {
         v = static_cast<double>(source.magnitude[j]) * source.gain;
