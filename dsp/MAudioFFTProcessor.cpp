@@ -138,7 +138,9 @@ void MAudioFFTProcessor::Process(const float* input, float* output, int count)
     remainingOut -= out;
     m_outputPosition += out - hop;
 
-    MVector::MoveFloats(m_accumulator + hop, m_accumulator, keep + n);
+    // Everything below the output position has been handed out; only the rest moves down.
+    const int from = hop + std::max(m_outputPosition, 0);
+    MVector::MoveFloats(m_accumulator + from, m_accumulator + from - hop, 2 * n - from);
     MVector::ZeroFloats(m_accumulator + keep + n, hop);
     MVector::MoveFloats(m_input + hop, m_input, keep);
     m_inputFill = keep;

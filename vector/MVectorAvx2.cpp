@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <numbers>
 
 namespace MVector::Detail
 {
@@ -446,14 +447,31 @@ int PeaksAndValleys(const float* f, int n, std::int32_t* peaks, std::int32_t* va
   return count;
 }
 
-// Four bins per step, computed side by side: the magnitudes and weights of a region's last,
-// partial step come from masked loads, everything else from plain loads. Regions are short
-// (a few bins), and a load that overlaps a recent masked or wider store cannot take its data
-// from the store: it waits until the store has reached the cache. So the target is read and
-// written four bins wide only where no earlier region of this call wrote (from `written` on:
-// the highest target end so far); every other bin is compared and written one at a time, from
-// the lanes spilled to the stack. Either way each bin gets the portable kernel's values (the
-// same operations, rounded the same way), and no branch waits for the comparison.
+// Four bins per step, computed side by side. Regions are short (a few bins), and a load that
+// overlaps a recent masked or wider store cannot take its data from the store: it waits until
+// the store has reached the cache. So the target is read and written four bins wide only where
+// no earlier region of this call wrote (from `written` on: the highest target end so far):
+// there a region of four bins or more runs whole steps, the last one ending at the region's
+// end and so overlapping the one before it. Recomputing a bin is harmless (its second
+// comparison finds either its own value or the one that beat it, and writes that back), and
+// the two last steps read the target before either writes it. Every other step takes its
+// source through masked loads and compares and writes bin by bin from lanes spilled to the
+// stack. Each bin gets the portable kernel's values (the same operations, rounded the same
+// way), and no branch waits for a comparison: a bin that loses gets its own old values back.
+struct MMovedStep
+{
+  __m256d v;
+  __m256d phase;
+  __m256 pairs;
+};
+
+struct MTargetStep
+{
+  __m256d loudest;
+  __m256d phase;
+  __m256 pairs;
+};
+
 void MoveRegions(const MShiftSource& source, const MRegionMove* moves, int count, const MShiftTarget& target)
 {
   const __m256d gainDouble = _mm256_set1_pd(source.gain);
@@ -461,94 +479,170 @@ void MoveRegions(const MShiftSource& source, const MRegionMove* moves, int count
   const __m128 limit = _mm_set1_ps(source.limit);
   const __m256i pairIndex = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
   const __m128i laneNumbers = _mm_setr_epi32(0, 1, 2, 3);
+  const __m128i allLanes = _mm_set1_epi32(-1);
+
+  // The values four source bins from j give their targets; `lanes` below 4 reads the source
+  // through masks (the lanes past it are not used).
+  const auto step = [&](const MRegionMove& move, int j, int lanes) {
+    const bool full = lanes == 4;
+    const __m128i inRegion = full ? allLanes : _mm_cmpgt_epi32(_mm_set1_epi32(lanes), laneNumbers);
+    const auto load = [&](const float* at) {
+      return full ? _mm_loadu_ps(at) : _mm_maskload_ps(at, inRegion);
+    };
+    const __m128 magnitude = load(source.magnitude + j);
+    MMovedStep out;
+    __m128 scale;
+    if (source.weight != nullptr)
+    {
+      scale = load(source.weight + j);
+      out.v = _mm256_cvtps_pd(_mm_mul_ps(magnitude, scale));
+    }
+    else if (source.envelope != nullptr)
+    {
+      const __m128 above = load(source.envelope + j + move.shift);
+      // Lanes outside the region divide 0 by 1: no exception flag, no NaN.
+      const __m128 below =
+          full ? _mm_loadu_ps(source.envelope + j)
+               : _mm_blendv_ps(_mm_set1_ps(1.0f), load(source.envelope + j), _mm_castsi128_ps(inRegion));
+      // min_ps(a, b) is "a < b ? a : b", the portable comparison with the same NaN rule.
+      scale = _mm_mul_ps(_mm_min_ps(limit, _mm_div_ps(above, below)), gainFloat);
+      out.v = _mm256_cvtps_pd(_mm_mul_ps(magnitude, scale));
+    }
+    else
+    {
+      scale = gainFloat;
+      out.v = _mm256_mul_pd(_mm256_cvtps_pd(magnitude), gainDouble);
+    }
+    out.phase = _mm256_add_pd(_mm256_cvtps_pd(load(source.phase + j)), _mm256_set1_pd(move.angle));
+    // Both floats of a pair take the mask of their bin.
+    const __m256 pairs = full ? _mm256_loadu_ps(source.pairs + 2 * j)
+                              : _mm256_maskload_ps(source.pairs + 2 * j, _mm256_cvtepi32_epi64(inRegion));
+    const __m256 swapped = _mm256_permute_ps(pairs, 0xB1);
+    const __m256 rotated = _mm256_addsub_ps(_mm256_mul_ps(pairs, _mm256_set1_ps(move.cosine)),
+                                            _mm256_mul_ps(swapped, _mm256_set1_ps(move.sine)));
+    out.pairs = _mm256_mul_ps(rotated, _mm256_permutevar8x32_ps(_mm256_castps128_ps256(scale), pairIndex));
+    return out;
+  };
+  const auto read = [&](int t) {
+    return MTargetStep{_mm256_loadu_pd(target.loudest + t), _mm256_loadu_pd(target.phase + t),
+                       _mm256_loadu_ps(target.pairs + 2 * t)};
+  };
+  const auto write = [&](int t, const MMovedStep& moved, const MTargetStep& old) {
+    const __m256d wins = _mm256_cmp_pd(moved.v, old.loudest, _CMP_GT_OQ); // a NaN never wins
+    _mm256_storeu_pd(target.loudest + t, _mm256_blendv_pd(old.loudest, moved.v, wins));
+    _mm256_storeu_pd(target.phase + t, _mm256_blendv_pd(old.phase, moved.phase, wins));
+    // The 64-bit lane mask covers both floats of a pair.
+    _mm256_storeu_ps(target.pairs + 2 * t, _mm256_blendv_ps(old.pairs, moved.pairs, _mm256_castpd_ps(wins)));
+  };
+
   int written = std::numeric_limits<int>::min();
   for (int r = 0; r < count; ++r)
   {
     const MRegionMove& move = moves[r];
     const int shift = move.shift;
-    const __m256d angle = _mm256_set1_pd(move.angle);
-    const __m256 cosine = _mm256_set1_ps(move.cosine);
-    const __m256 sine = _mm256_set1_ps(move.sine);
-    for (int j = move.first; j < move.end; j += 4)
+    if (move.end - move.first >= 4 && move.first + shift >= written)
     {
-      const int t = j + shift;
-      const int lanes = move.end - j < 4 ? move.end - j : 4;
-      const bool full = lanes == 4;
-      const __m128i inRegion = _mm_cmpgt_epi32(_mm_set1_epi32(lanes), laneNumbers);
-      const __m128 magnitude =
-          full ? _mm_loadu_ps(source.magnitude + j) : _mm_maskload_ps(source.magnitude + j, inRegion);
-      __m256d v;
-      __m128 scale;
-      if (source.weight != nullptr)
+      int j = move.first;
+      for (; move.end - j > 8; j += 4)
+        write(j + shift, step(move, j, 4), read(j + shift));
+      const int last = move.end - 4;
+      const MMovedStep a = step(move, j, 4);
+      const MMovedStep b = step(move, last, 4);
+      const MTargetStep oldA = read(j + shift);
+      const MTargetStep oldB = read(last + shift);
+      write(j + shift, a, oldA);
+      write(last + shift, b, oldB);
+    }
+    else
+    {
+      for (int j = move.first; j < move.end; j += 4)
       {
-        scale = full ? _mm_loadu_ps(source.weight + j) : _mm_maskload_ps(source.weight + j, inRegion);
-        v = _mm256_cvtps_pd(_mm_mul_ps(magnitude, scale));
-      }
-      else if (source.envelope != nullptr)
-      {
-        const __m128 above =
-            full ? _mm_loadu_ps(source.envelope + t) : _mm_maskload_ps(source.envelope + t, inRegion);
-        // Lanes outside the region divide 0 by 1: no exception flag, no NaN.
-        const __m128 below =
-            full ? _mm_loadu_ps(source.envelope + j)
-                 : _mm_blendv_ps(_mm_set1_ps(1.0f), _mm_maskload_ps(source.envelope + j, inRegion),
-                                 _mm_castsi128_ps(inRegion));
-        // min_ps(a, b) is "a < b ? a : b", the portable comparison with the same NaN rule.
-        scale = _mm_mul_ps(_mm_min_ps(limit, _mm_div_ps(above, below)), gainFloat);
-        v = _mm256_cvtps_pd(_mm_mul_ps(magnitude, scale));
-      }
-      else
-      {
-        scale = gainFloat;
-        v = _mm256_mul_pd(_mm256_cvtps_pd(magnitude), gainDouble);
-      }
-      const __m128 phase32 =
-          full ? _mm_loadu_ps(source.phase + j) : _mm_maskload_ps(source.phase + j, inRegion);
-      const __m256d phase = _mm256_add_pd(_mm256_cvtps_pd(phase32), angle);
-      const __m256 pairs =
-          full ? _mm256_loadu_ps(source.pairs + 2 * j)
-               : _mm256_maskload_ps(source.pairs + 2 * j,
-                                    _mm256_cvtepi32_epi64(inRegion) /* both floats of a pair */);
-      const __m256 swapped = _mm256_permute_ps(pairs, 0xB1);
-      const __m256 rotated = _mm256_addsub_ps(_mm256_mul_ps(pairs, cosine), _mm256_mul_ps(swapped, sine));
-      const __m256 pairScale = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(scale), pairIndex);
-      const __m256 out = _mm256_mul_ps(rotated, pairScale);
-      // No branch depends on the comparison: a bin that loses gets its own old values back.
-      if (full && t >= written)
-      {
-        const __m256d loudest = _mm256_loadu_pd(target.loudest + t);
-        const __m256d wins = _mm256_cmp_pd(v, loudest, _CMP_GT_OQ); // a NaN never wins
-        _mm256_storeu_pd(target.loudest + t, _mm256_blendv_pd(loudest, v, wins));
-        _mm256_storeu_pd(target.phase + t, _mm256_blendv_pd(_mm256_loadu_pd(target.phase + t), phase, wins));
-        // The 64-bit lane mask covers both floats of a pair.
-        _mm256_storeu_ps(target.pairs + 2 * t, _mm256_blendv_ps(_mm256_loadu_ps(target.pairs + 2 * t), out,
-                                                                _mm256_castpd_ps(wins)));
-        continue;
-      }
-      alignas(32) double vLanes[4];
-      alignas(32) double phaseLanes[4];
-      alignas(32) float outLanes[8];
-      _mm256_store_pd(vLanes, v);
-      _mm256_store_pd(phaseLanes, phase);
-      _mm256_store_ps(outLanes, out);
-      for (int lane = 0; lane < lanes; ++lane)
-      {
-        double* loudestAt = target.loudest + t + lane;
-        double* phaseAt = target.phase + t + lane;
-        __m128i* pairAt = reinterpret_cast<__m128i*>(target.pairs + 2 * (t + lane));
-        const __m128d old = _mm_load_sd(loudestAt);
-        const __m128d vLane = _mm_load_sd(vLanes + lane);
-        const __m128d wins = _mm_cmpgt_sd(vLane, old);
-        _mm_store_sd(loudestAt, _mm_blendv_pd(old, vLane, wins));
-        _mm_store_sd(phaseAt, _mm_blendv_pd(_mm_load_sd(phaseAt), _mm_load_sd(phaseLanes + lane), wins));
-        const __m128i pair = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(outLanes + 2 * lane));
-        _mm_storel_epi64(pairAt, _mm_castpd_si128(_mm_blendv_pd(_mm_castsi128_pd(_mm_loadl_epi64(pairAt)),
-                                                                _mm_castsi128_pd(pair), wins)));
+        const int t = j + shift;
+        const int lanes = move.end - j < 4 ? move.end - j : 4;
+        const MMovedStep moved = step(move, j, lanes);
+        alignas(32) double vLanes[4];
+        alignas(32) double phaseLanes[4];
+        alignas(32) float pairLanes[8];
+        _mm256_store_pd(vLanes, moved.v);
+        _mm256_store_pd(phaseLanes, moved.phase);
+        _mm256_store_ps(pairLanes, moved.pairs);
+        for (int lane = 0; lane < lanes; ++lane)
+        {
+          double* loudestAt = target.loudest + t + lane;
+          double* phaseAt = target.phase + t + lane;
+          __m128i* pairAt = reinterpret_cast<__m128i*>(target.pairs + 2 * (t + lane));
+          const __m128d old = _mm_load_sd(loudestAt);
+          const __m128d vLane = _mm_load_sd(vLanes + lane);
+          const __m128d wins = _mm_cmpgt_sd(vLane, old);
+          _mm_store_sd(loudestAt, _mm_blendv_pd(old, vLane, wins));
+          _mm_store_sd(phaseAt, _mm_blendv_pd(_mm_load_sd(phaseAt), _mm_load_sd(phaseLanes + lane), wins));
+          const __m128i pair = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pairLanes + 2 * lane));
+          _mm_storel_epi64(pairAt, _mm_castpd_si128(_mm_blendv_pd(_mm_castsi128_pd(_mm_loadl_epi64(pairAt)),
+                                                                  _mm_castsi128_pd(pair), wins)));
+        }
       }
     }
     if (move.end + shift > written)
       written = move.end + shift;
   }
+}
+
+// A product kept rounded on its own: g++ fuses a multiplication and the addition that uses it
+// into one multiply-add (rounded once), which the portable loop does not do.
+inline __m256d Rounded(__m256d v)
+{
+#if defined(__GNUC__)
+  __asm__("" : "+x"(v));
+#endif
+  return v;
+}
+
+// Four peaks per step: frequency, stored phase and analysis phase are gathered, and the turn
+// count is formed as in the portable loop (the truncating conversion, then (1 - q) / 2 of a
+// positive number, which a shift gives exactly). A step holding |d| >= 1e6 or a non-finite d
+// goes to the portable loop.
+void PeakRotations(const std::int32_t* peaks, const std::int32_t* targets, int n, const double* frequency,
+                   const double* stored, const float* phase, double ratio, double advancePerHertz,
+                   double* rotation)
+{
+  const __m256d vRatio = _mm256_set1_pd(ratio);
+  const __m256d vAdvance = _mm256_set1_pd(advancePerHertz);
+  const __m256d signBit = _mm256_set1_pd(-0.0);
+  const __m256d one = _mm256_set1_pd(1.0);
+  const __m256d limit = _mm256_set1_pd(1.0e6);
+  const __m256d inversePi = _mm256_set1_pd(std::numbers::inv_pi);
+  const __m256d two = _mm256_set1_pd(2.0);
+  const __m256d pi = _mm256_set1_pd(std::numbers::pi);
+  const __m128i oneI = _mm_set1_epi32(1);
+  // The masked gathers with every lane on: the plain form's undefined start value upsets g++ 12.
+  const __m256d zero = _mm256_setzero_pd();
+  const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+  int i = 0;
+  for (; i + 4 <= n; i += 4)
+  {
+    const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(peaks + i));
+    const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(targets + i));
+    const __m256d advance = Rounded(
+        _mm256_mul_pd(_mm256_mul_pd(vRatio, _mm256_mask_i32gather_pd(zero, frequency, p, all, 8)), vAdvance));
+    const __m256d d = _mm256_add_pd(advance, _mm256_mask_i32gather_pd(zero, stored, q, all, 8));
+    if (_mm256_movemask_pd(_mm256_cmp_pd(_mm256_andnot_pd(signBit, d), limit, _CMP_LT_OQ)) != 0xF)
+    {
+      PortablePeakRotations(peaks + i, targets + i, 4, frequency, stored, phase, ratio, advancePerHertz,
+                            rotation + i);
+      continue;
+    }
+    // -copysign(1, d), and sign * d = -|d| exactly.
+    const __m256d sign = _mm256_xor_pd(_mm256_or_pd(_mm256_and_pd(d, signBit), one), signBit);
+    const __m128i turns = _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_mul_pd(sign, d), inversePi));
+    const __m256d half = _mm256_cvtepi32_pd(_mm_srai_epi32(_mm_sub_epi32(oneI, turns), 1));
+    const __m256d wrapped =
+        _mm256_add_pd(d, Rounded(_mm256_mul_pd(sign, _mm256_mul_pd(_mm256_mul_pd(half, two), pi))));
+    const __m256d analysed = _mm256_cvtps_pd(_mm_i32gather_ps(phase, p, 4));
+    _mm256_storeu_pd(rotation + i, _mm256_sub_pd(wrapped, analysed));
+  }
+  if (i < n)
+    PortablePeakRotations(peaks + i, targets + i, n - i, frequency, stored, phase, ratio, advancePerHertz,
+                          rotation + i);
 }
 
 // sin and cos of four doubles: x = j pi/2 + r with |r| <= pi/4 (pi/2 split in three parts,
@@ -793,6 +887,7 @@ const Kernels* Avx2Kernels()
     k.smoothTwoSided = SmoothTwoSided;
     k.forwardRealFFT = Avx2ForwardRealFFT;
     k.inverseRealFFT = Avx2InverseRealFFT;
+    k.peakRotations = PeakRotations;
     return k;
   }();
   return &s_kernels;
