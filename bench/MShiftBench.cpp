@@ -1,13 +1,17 @@
-// The weighted region move of one corrector frame (N = 1024: 512 bins, the peaks and regions of
-// a sung vowel with breath noise), shifted up by 3 % (regions drift apart) and down by 3 %
-// (neighbouring regions overlap), in three forms in the same run:
+// The corrector's per-frame shift steps (N = 1024: 512 bins, the peaks and regions of a sung
+// vowel with breath noise), each beside its previous or plain form in the same run.
+//
+// The weighted region move, shifted up by 3 % (regions drift apart) and down by 3 %
+// (neighbouring regions overlap), in three forms:
 //   previous  the formant weights gathered into a table per bin (target bin of every bin, then
 //             RatioOfGathered), then the move with masked four-bin loads and stores;
 //   tables    the same tables, then the current MoveRegions;
 //   envelope  the current MoveRegions reading the envelope at the target itself (Keep formants 1).
-// After Google Benchmark's table it prints one line per direction:
+// The envelope smoothing (three poles), at the portable level and at the processor's best.
+// After Google Benchmark's table it prints
 //   shift ratio=<r> previous_ns=... tables_ns=... envelope_ns=... speedup=<previous / envelope>
-// The previous kernel needs AVX2 and FMA; without them its column reads 0 and the speed-up n/a.
+//   smoothing portable_ns=... best_ns=... speedup=<portable / best>
+// The previous move needs AVX2 and FMA; without them its column reads 0 and the speed-up n/a.
 
 #include "vector/MVector.h"
 
@@ -218,6 +222,26 @@ BENCHMARK(Shift)
     ->Unit(benchmark::kNanosecond)
     ->Repetitions(5)
     ->ComputeStatistics("min", MCapturingReporter::Min);
+
+// The envelope of the frame, three smoothing poles, at level 0 (argument 0) or the best level.
+void Smoothing(benchmark::State& state)
+{
+  const Frame f = VoiceFrame();
+  std::vector<float> envelope(kBins);
+  const float poles[3] = {0.7f, 0.5f, 0.3f};
+  const int level = MVector::SetLevel(state.range(0) == 0 ? 0 : MVector::MaxLevel());
+  for (auto _ : state)
+  {
+    MVector::CopyFloats(f.magnitude.data(), envelope.data(), kBins);
+    MVector::SmoothTwoSided(envelope.data(), kBins, poles, 3, 1e-15f);
+    benchmark::DoNotOptimize(envelope.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetLabel("level " + std::to_string(level));
+  MVector::SetLevel(MVector::MaxLevel());
+}
+
+BENCHMARK(Smoothing)->Arg(0)->Arg(1)->Repetitions(5)->ComputeStatistics("min", MCapturingReporter::Min);
 } // namespace
 
 int main(int argc, char** argv)
@@ -236,6 +260,16 @@ int main(int argc, char** argv)
                 up > 0 ? 1.03 : 1.0 / 1.03, previous, ns(kTables), envelope);
     if (previous > 0.0 && envelope > 0.0)
       std::printf("%.2f\n", previous / envelope);
+    else
+      std::printf("n/a\n");
+  }
+  for (const char* name : {"Smoothing"})
+  {
+    const double portable = reporter.Fastest(std::string(name) + "/0");
+    const double best = reporter.Fastest(std::string(name) + "/1");
+    std::printf("%s portable_ns=%.0f best_ns=%.0f speedup=", "smoothing", portable, best);
+    if (portable > 0.0 && best > 0.0)
+      std::printf("%.2f\n", portable / best);
     else
       std::printf("n/a\n");
   }

@@ -8,6 +8,24 @@
 
 namespace
 {
+// Brings an angle into -pi .. pi with the same integer rule as the bin-frequency
+// estimate, so that the phases written here match the analysis side's convention.
+// A non-finite angle (from non-finite input audio) becomes 0, so that the phase store
+// recovers once the input is clean again.
+inline double WrapPhase(double d)
+{
+  constexpr double pi = std::numbers::pi;
+  constexpr double inversePi = std::numbers::inv_pi;
+  if (!(std::abs(d) < 1.0e6))
+    return std::isfinite(d) ? std::remainder(d, 2.0 * pi) : 0.0;
+  // A positive d is mirrored, wrapped as a negative one and mirrored back; the sign
+  // comes from copysign rather than a branch, which would be mispredicted at random
+  // (for d = +0 both ways give 0).
+  const double sign = -std::copysign(1.0, d);
+  const int q = static_cast<int>(sign * d * inversePi);
+  return d + sign * (static_cast<double>((1 - q) / 2) * 2.0 * pi);
+}
+
 // Shift ratios come from exponentials of note differences; anything outside this range
 // (or not a number) can only come from a broken owner and is treated as "no shift".
 constexpr double kMinRatio = 1.0 / 64.0;
@@ -105,8 +123,8 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
   // from the stored phases as the previous frame left them; then the regions move and
   // write their new phases. (Read while writing, a peak shifting down could find its
   // target already overwritten by a lower region; shifting up it never could, because
-  // each region ends below the next peak's target.) The rotations and their sines and
-  // cosines come from two vector calls. The new peak's phase advances per hop by the shifted
+  // each region ends below the next peak's target.) The rotations' sines and cosines
+  // come from one vector call. The new peak's phase advances per hop by the shifted
   // true frequency:
   // (ratio * F - q * binWidth) / binWidth * phaseStep + q * phaseStep, in which the q
   // terms cancel.
@@ -125,13 +143,11 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
     if (m_regionBounds[shifted + 1] + q - p > h)
       break;
     m_targetBins[shifted] = q;
+    const double advance = ratio * frequency[p] * advancePerHertz;
+    m_rotations[shifted] = WrapPhase(advance + stored[q]) - phase[p];
   }
   if (shifted > 0)
-  {
-    MVector::PeakRotations(m_peakBins, m_targetBins, shifted, frequency, stored, phase, ratio,
-                           advancePerHertz, m_rotations);
     MVector::SinCosDoubles(m_rotations, m_sine, m_cosine, shifted);
-  }
 
   const float gain = static_cast<float>(wetGain);
   float* weights = m_binWeights;

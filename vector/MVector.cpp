@@ -253,15 +253,6 @@ int MoveRegions(const MShiftSource& source, const MRegionMove* moves, int count,
   return kOk;
 }
 
-int PeakRotations(const std::int32_t* peaks, const std::int32_t* targets, int n, const double* frequency,
-                  const double* stored, const float* phase, double ratio, double advancePerHertz,
-                  double* rotation)
-{
-  MVECTOR_CHECK(n, 1, peaks, targets, frequency, stored, phase, rotation);
-  K().peakRotations(peaks, targets, n, frequency, stored, phase, ratio, advancePerHertz, rotation);
-  return kOk;
-}
-
 int HannWindowInPlace(float* f, int n)
 {
   MVECTOR_CHECK(n, 3, f);

@@ -173,16 +173,6 @@ struct MShiftTarget
 /// nothing is written).
 int MoveRegions(const MShiftSource& source, const MRegionMove* moves, int count, const MShiftTarget& target);
 
-/// The output phase rotations of shifted peaks. For i < n, with p = peaks[i] and q = targets[i]:
-/// d = ratio * frequency[p] * advancePerHertz + stored[q] (double, in that order), brought into
-/// -pi .. pi by whole turns with q' = trunc(-|d| / pi) (a d of exactly +pi becomes -pi and -pi
-/// becomes +pi; |d| >= 1e6 is reduced by the library's remainder, a non-finite d becomes 0), and
-/// rotation[i] = that - phase[p]. Every index must lie inside its array (not checked).
-/// Bit-identical at every level.
-int PeakRotations(const std::int32_t* peaks, const std::int32_t* targets, int n, const double* frequency,
-                  const double* stored, const float* phase, double ratio, double advancePerHertz,
-                  double* rotation);
-
 // ---- Windows (in place) --------------------------------------------------------
 
 /// f[i] *= 0.5 * (1 - cos(2 pi i / (n - 1))); n must be at least 3.

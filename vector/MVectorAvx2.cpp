@@ -18,7 +18,6 @@
 
 #include <cstdint>
 #include <limits>
-#include <numbers>
 
 namespace MVector::Detail
 {
@@ -587,64 +586,6 @@ void MoveRegions(const MShiftSource& source, const MRegionMove* moves, int count
   }
 }
 
-// A product kept rounded on its own: g++ fuses a multiplication and the addition that uses it
-// into one multiply-add (rounded once), which the portable loop does not do.
-inline __m256d Rounded(__m256d v)
-{
-#if defined(__GNUC__)
-  __asm__("" : "+x"(v));
-#endif
-  return v;
-}
-
-// Four peaks per step: frequency, stored phase and analysis phase are gathered, and the turn
-// count is formed as in the portable loop (the truncating conversion, then (1 - q) / 2 of a
-// positive number, which a shift gives exactly). A step holding |d| >= 1e6 or a non-finite d
-// goes to the portable loop.
-void PeakRotations(const std::int32_t* peaks, const std::int32_t* targets, int n, const double* frequency,
-                   const double* stored, const float* phase, double ratio, double advancePerHertz,
-                   double* rotation)
-{
-  const __m256d vRatio = _mm256_set1_pd(ratio);
-  const __m256d vAdvance = _mm256_set1_pd(advancePerHertz);
-  const __m256d signBit = _mm256_set1_pd(-0.0);
-  const __m256d one = _mm256_set1_pd(1.0);
-  const __m256d limit = _mm256_set1_pd(1.0e6);
-  const __m256d inversePi = _mm256_set1_pd(std::numbers::inv_pi);
-  const __m256d two = _mm256_set1_pd(2.0);
-  const __m256d pi = _mm256_set1_pd(std::numbers::pi);
-  const __m128i oneI = _mm_set1_epi32(1);
-  // The masked gathers with every lane on: the plain form's undefined start value upsets g++ 12.
-  const __m256d zero = _mm256_setzero_pd();
-  const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
-  int i = 0;
-  for (; i + 4 <= n; i += 4)
-  {
-    const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(peaks + i));
-    const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(targets + i));
-    const __m256d advance = Rounded(
-        _mm256_mul_pd(_mm256_mul_pd(vRatio, _mm256_mask_i32gather_pd(zero, frequency, p, all, 8)), vAdvance));
-    const __m256d d = _mm256_add_pd(advance, _mm256_mask_i32gather_pd(zero, stored, q, all, 8));
-    if (_mm256_movemask_pd(_mm256_cmp_pd(_mm256_andnot_pd(signBit, d), limit, _CMP_LT_OQ)) != 0xF)
-    {
-      PortablePeakRotations(peaks + i, targets + i, 4, frequency, stored, phase, ratio, advancePerHertz,
-                            rotation + i);
-      continue;
-    }
-    // -copysign(1, d), and sign * d = -|d| exactly.
-    const __m256d sign = _mm256_xor_pd(_mm256_or_pd(_mm256_and_pd(d, signBit), one), signBit);
-    const __m128i turns = _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_mul_pd(sign, d), inversePi));
-    const __m256d half = _mm256_cvtepi32_pd(_mm_srai_epi32(_mm_sub_epi32(oneI, turns), 1));
-    const __m256d wrapped =
-        _mm256_add_pd(d, Rounded(_mm256_mul_pd(sign, _mm256_mul_pd(_mm256_mul_pd(half, two), pi))));
-    const __m256d analysed = _mm256_cvtps_pd(_mm_i32gather_ps(phase, p, 4));
-    _mm256_storeu_pd(rotation + i, _mm256_sub_pd(wrapped, analysed));
-  }
-  if (i < n)
-    PortablePeakRotations(peaks + i, targets + i, n - i, frequency, stored, phase, ratio, advancePerHertz,
-                          rotation + i);
-}
-
 // sin and cos of four doubles: x = j pi/2 + r with |r| <= pi/4 (pi/2 split in three parts,
 // each product subtracted with one rounding by FMA), Taylor series of sin r to r^15 and of
 // cos r to r^16 (truncation below 5e-17 on that interval), then the quadrant j mod 4 swaps
@@ -887,7 +828,6 @@ const Kernels* Avx2Kernels()
     k.smoothTwoSided = SmoothTwoSided;
     k.forwardRealFFT = Avx2ForwardRealFFT;
     k.inverseRealFFT = Avx2InverseRealFFT;
-    k.peakRotations = PeakRotations;
     return k;
   }();
   return &s_kernels;

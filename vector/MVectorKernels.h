@@ -83,9 +83,6 @@ struct Kernels
   void (*smoothTwoSided)(float* x, int n, const float* poles, int poleCount, float offset);
   void (*forwardRealFFT)(float* srcDst, const MRealFFTSetup* setup, float* work);
   void (*inverseRealFFT)(float* srcDst, const MRealFFTSetup* setup, float* work);
-  void (*peakRotations)(const std::int32_t* peaks, const std::int32_t* targets, int n,
-                        const double* frequency, const double* stored, const float* phase, double ratio,
-                        double advancePerHertz, double* rotation);
 };
 
 /// The portable implementation (plain loops); every other table falls back to it.
@@ -108,9 +105,6 @@ void PortableRatioOfGathered(const float* table, const std::int32_t* index, cons
 void PortableBinFrequencies(const float* phase, float* previous, const float* expected, int n, int firstBin,
                             double binsPerRadian, double binWidth, double* frequency);
 void PortableSinCos(const double* src, double* sinOut, double* cosOut, int n);
-void PortablePeakRotations(const std::int32_t* peaks, const std::int32_t* targets, int n,
-                           const double* frequency, const double* stored, const float* phase, double ratio,
-                           double advancePerHertz, double* rotation);
 void PortableSmoothTwoSided(float* x, int n, const float* poles, int poleCount, float offset);
 void PortableForwardRealFFT(float* srcDst, const MRealFFTSetup* setup, float* work);
 void PortableInverseRealFFT(float* srcDst, const MRealFFTSetup* setup, float* work);

@@ -381,32 +381,6 @@ void PortableSinCos(const double* src, double* sinOut, double* cosOut, int n)
   }
 }
 
-void PortablePeakRotations(const std::int32_t* peaks, const std::int32_t* targets, int n,
-                           const double* frequency, const double* stored, const float* phase, double ratio,
-                           double advancePerHertz, double* rotation)
-{
-  constexpr double pi = std::numbers::pi;
-  for (int i = 0; i < n; ++i)
-  {
-    const std::int32_t p = peaks[i];
-    const double d = ratio * frequency[p] * advancePerHertz + stored[targets[i]];
-    double wrapped;
-    if (!(std::abs(d) < 1.0e6))
-    {
-      wrapped = std::isfinite(d) ? std::remainder(d, 2.0 * pi) : 0.0;
-    }
-    else
-    {
-      // A positive d is mirrored, wrapped as a negative one and mirrored back; the sign comes
-      // from copysign rather than a branch, which would be mispredicted at random.
-      const double sign = -std::copysign(1.0, d);
-      const int q = static_cast<int>(sign * d * std::numbers::inv_pi);
-      wrapped = d + sign * (static_cast<double>((1 - q) / 2) * 2.0 * pi);
-    }
-    rotation[i] = wrapped - phase[p];
-  }
-}
-
 const Kernels kPortableKernels = {
     ZeroDoubles,
     ZeroFloats,
@@ -440,6 +414,5 @@ const Kernels kPortableKernels = {
     PortableSmoothTwoSided,
     PortableForwardRealFFT,
     PortableInverseRealFFT,
-    PortablePeakRotations,
 };
 } // namespace MVector::Detail

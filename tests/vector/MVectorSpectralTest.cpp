@@ -14,7 +14,6 @@
 #include <iterator>
 #include <limits>
 #include <numbers>
-#include <utility>
 #include <vector>
 
 namespace
@@ -355,66 +354,6 @@ TEST_F(MVectorSpectral, MovedRegionsRotateTheirBinsAndTheLouderContributionWins)
         EXPECT_EQ(got[16], -pairs[11] * scale) << "level " << level;
         EXPECT_EQ(got[17], pairs[10] * scale) << "level " << level;
       }
-    }
-  }
-}
-
-// Peak rotations: every level gives the portable results bit for bit, over ordinary phases,
-// turns far out, the exact half turns and values only the library's reduction handles.
-TEST_F(MVectorSpectral, PeakRotationsWrapLikeThePortableLoopAtEveryLevel)
-{
-  constexpr double pi = std::numbers::pi;
-  constexpr int kPeaks = 37; // not a multiple of four: the tail runs too
-  const std::vector<float> noise = MTestSignals::WhiteNoise(3 * kPeaks, 1.0f, 31);
-  std::vector<std::int32_t> peaks(kPeaks), targets(kPeaks);
-  std::vector<double> frequency(kPeaks), stored(kPeaks);
-  std::vector<float> phase(kPeaks);
-  for (int i = 0; i < kPeaks; ++i)
-  {
-    const std::size_t u = static_cast<std::size_t>(i);
-    peaks[u] = (i * 7) % kPeaks;
-    targets[u] = (i * 11 + 3) % kPeaks;
-    frequency[u] = 100.0 + 900.0 * std::fabs(noise[u]);
-    stored[u] = 40.0 * noise[u + kPeaks];
-    phase[u] = static_cast<float>(pi) * noise[u + 2 * kPeaks];
-  }
-  // With ratio 1 and no advance per hertz, d is the stored phase itself.
-  const std::pair<int, double> special[] = {
-      {0, pi}, {1, -pi}, {2, 3.0e6}, {5, -7.5e9}, {6, 0.0}, {9, std::numeric_limits<double>::quiet_NaN()}};
-  for (const auto& [target, value] : special)
-    stored[static_cast<std::size_t>(target)] = value;
-  for (double advancePerHertz : {0.0, 0.0123})
-  {
-    std::vector<double> reference(kPeaks);
-    MVector::SetLevel(0);
-    ASSERT_EQ(MVector::PeakRotations(peaks.data(), targets.data(), kPeaks, frequency.data(), stored.data(),
-                                     phase.data(), 1.0, advancePerHertz, reference.data()),
-              0);
-    for (int i = 0; i < kPeaks; ++i)
-    {
-      const std::size_t u = static_cast<std::size_t>(i);
-      const double wrapped = reference[u] + phase[static_cast<std::size_t>(peaks[u])];
-      EXPECT_LE(std::fabs(wrapped), pi) << "peak " << i;
-      if (advancePerHertz == 0.0 && targets[u] == 0)
-      {
-        EXPECT_EQ(wrapped, -pi) << "a half turn up becomes one down";
-      }
-      if (advancePerHertz == 0.0 && targets[u] == 1)
-      {
-        EXPECT_EQ(wrapped, pi) << "a half turn down becomes one up";
-      }
-      if (targets[u] == 9)
-      {
-        EXPECT_EQ(wrapped, 0.0) << "not a number counts as no turn";
-      }
-    }
-    for (int level = 1; level <= MVector::MaxLevel(); ++level)
-    {
-      MVector::SetLevel(level);
-      std::vector<double> got(kPeaks);
-      MVector::PeakRotations(peaks.data(), targets.data(), kPeaks, frequency.data(), stored.data(),
-                             phase.data(), 1.0, advancePerHertz, got.data());
-      EXPECT_EQ(got, reference) << "level " << level << ", advance " << advancePerHertz;
     }
   }
 }
