@@ -166,15 +166,21 @@ void MAudioFFTProcessor::RunFrame(float scale)
   const int n = m_frameSize;
   const float* window = m_window.Coefficients();
 
-  MVector::CopyFloats(m_input, m_frame, n);
-  MVector::MultiplyElementwise(window, m_frame, n);
+  MVector::MultiplyFloats(m_input, window, m_frame, n);
   m_fft.Forward(m_frame);
   MVector::AddConstantInPlace(kSpectrumFloor, m_frame, n);
 
   ProcessSpectrum(n, m_frame);
 
   m_fft.Inverse(m_frame);
-  if (std::fabs(scale - 1.0f) >= 1e-20f)
+  const bool scaled = std::fabs(scale - 1.0f) >= 1e-20f;
+  if (scaled && m_synthesisWindow)
+  {
+    // Scaled, windowed and added in one pass, rounded as the three steps below.
+    MVector::ScaleWeightAddInPlace(m_frame, scale, window, m_accumulator + n, n);
+    return;
+  }
+  if (scaled)
     MVector::MultiplyByScalar(scale, m_frame, n);
   if (m_synthesisWindow)
     MVector::MultiplyElementwise(window, m_frame, n);

@@ -199,6 +199,12 @@ int SinCosDoubles(const double* src, double* sinOut, double* cosOut, int n);
 int MultiplyByScalar(float value, float* f, int n);
 /// srcDst[i] *= src[i].
 int MultiplyElementwise(const float* src, float* srcDst, int n);
+/// dst[i] = a[i] * b[i]: CopyFloats and MultiplyElementwise in one pass. dst may be a or b.
+int MultiplyFloats(const float* a, const float* b, float* dst, int n);
+/// srcDst[i] += src[i] * value * weight[i], each product rounded on its own (never one fused
+/// multiply-add): MultiplyByScalar, MultiplyElementwise and AddFloatsInPlace in one pass, src
+/// left as it is. Bit-identical at every level.
+int ScaleWeightAddInPlace(const float* src, float value, const float* weight, float* srcDst, int n);
 /// result = sum of f[i].
 int Sum(const float* f, int n, float* result);
 

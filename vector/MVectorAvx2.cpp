@@ -81,6 +81,34 @@ void MultiplyByScalar(float value, float* f, int n)
     f[i] *= value;
 }
 
+void MultiplyFloats(const float* a, const float* b, float* dst, int n)
+{
+  int i = 0;
+  for (; i + 8 <= n; i += 8)
+    _mm256_storeu_ps(dst + i, _mm256_mul_ps(_mm256_loadu_ps(a + i), _mm256_loadu_ps(b + i)));
+  if (i < n)
+    PortableMultiplyFloats(a + i, b + i, dst + i, n - i);
+}
+
+// The product goes through an empty asm statement: g++ would otherwise fuse the multiplication
+// with the addition after it into one multiply-add, rounded once instead of twice.
+void ScaleWeightAddInPlace(const float* src, float value, const float* weight, float* srcDst, int n)
+{
+  const __m256 scale = _mm256_set1_ps(value);
+  int i = 0;
+  for (; i + 8 <= n; i += 8)
+  {
+    __m256 product =
+        _mm256_mul_ps(_mm256_mul_ps(_mm256_loadu_ps(src + i), scale), _mm256_loadu_ps(weight + i));
+#if defined(__GNUC__)
+    __asm__("" : "+x"(product));
+#endif
+    _mm256_storeu_ps(srcDst + i, _mm256_add_ps(_mm256_loadu_ps(srcDst + i), product));
+  }
+  if (i < n)
+    PortableScaleWeightAddInPlace(src + i, value, weight + i, srcDst + i, n - i);
+}
+
 void MultiplyElementwise(const float* src, float* srcDst, int n)
 {
   int i = 0;
@@ -828,6 +856,8 @@ const Kernels* Avx2Kernels()
     k.smoothTwoSided = SmoothTwoSided;
     k.forwardRealFFT = Avx2ForwardRealFFT;
     k.inverseRealFFT = Avx2InverseRealFFT;
+    k.multiplyFloats = MultiplyFloats;
+    k.scaleWeightAddInPlace = ScaleWeightAddInPlace;
     return k;
   }();
   return &s_kernels;

@@ -381,6 +381,22 @@ void PortableSinCos(const double* src, double* sinOut, double* cosOut, int n)
   }
 }
 
+void PortableMultiplyFloats(const float* a, const float* b, float* dst, int n)
+{
+  for (int i = 0; i < n; ++i)
+    dst[i] = a[i] * b[i];
+}
+
+void PortableScaleWeightAddInPlace(const float* src, float value, const float* weight, float* srcDst, int n)
+{
+  for (int i = 0; i < n; ++i)
+  {
+    const float scaled = src[i] * value;
+    const float weighted = scaled * weight[i];
+    srcDst[i] += weighted;
+  }
+}
+
 const Kernels kPortableKernels = {
     ZeroDoubles,
     ZeroFloats,
@@ -414,5 +430,7 @@ const Kernels kPortableKernels = {
     PortableSmoothTwoSided,
     PortableForwardRealFFT,
     PortableInverseRealFFT,
+    PortableMultiplyFloats,
+    PortableScaleWeightAddInPlace,
 };
 } // namespace MVector::Detail
