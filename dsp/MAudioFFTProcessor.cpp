@@ -80,8 +80,8 @@ bool MAudioFFTProcessor::MixStreams(MAudioFFTProcessor& a, MAudioFFTProcessor& b
       y[i] = ba * u + bb * v;
     }
   };
-  mix(a.m_input, b.m_input, a.m_frameSize);
-  mix(a.m_accumulator, b.m_accumulator, 2 * a.m_frameSize);
+  mix(a.m_input + a.m_inputBase, b.m_input + b.m_inputBase, a.m_frameSize);
+  mix(a.m_accumulator + a.m_accumulatorBase, b.m_accumulator + b.m_accumulatorBase, 2 * a.m_frameSize);
   return true;
 }
 
@@ -89,6 +89,8 @@ void MAudioFFTProcessor::ClearStream()
 {
   std::fill(std::begin(m_input), std::end(m_input), 0.0f);
   std::fill(std::begin(m_accumulator), std::end(m_accumulator), 0.0f);
+  m_inputBase = 0;
+  m_accumulatorBase = 0;
   // The input starts as if N - H samples of silence had already been gathered: the
   // first frame then completes after one hop, and every real sample, the first ones
   // included, lies in the full number of overlapping frames. Starting from an empty
@@ -123,7 +125,7 @@ void MAudioFFTProcessor::Process(const float* input, float* output, int count)
   while (remainingIn > 0)
   {
     const int take = std::min(n - m_inputFill, remainingIn);
-    MVector::CopyFloats(input, m_input + m_inputFill, take);
+    MVector::CopyFloats(input, m_input + m_inputBase + m_inputFill, take);
     input += take;
     m_inputFill += take;
     remainingIn -= take;
@@ -133,19 +135,37 @@ void MAudioFFTProcessor::Process(const float* input, float* output, int count)
     RunFrame(m_outputScale);
 
     const int out = std::min(hop, remainingOut);
-    MVector::CopyFloats(m_accumulator + m_outputPosition, output, out);
+    MVector::CopyFloats(m_accumulator + m_accumulatorBase + m_outputPosition, output, out);
     output += out;
     remainingOut -= out;
     m_outputPosition += out - hop;
 
-    MVector::MoveFloats(m_accumulator + hop, m_accumulator, keep + n);
-    MVector::ZeroFloats(m_accumulator + keep + n, hop);
-    MVector::MoveFloats(m_input + hop, m_input, keep);
+    // Both windows move on by a hop. The accumulator's new last hop lies beyond its old end,
+    // where everything is zero; at the array's end the part not yet handed out (from the
+    // output position on) moves back to the start and the rest is cleared.
+    if (m_accumulatorBase + hop + 2 * n <= 2 * kMaxFrameSize)
+    {
+      m_accumulatorBase += hop;
+    }
+    else
+    {
+      const int from = std::max(m_outputPosition, 0);
+      MVector::MoveFloats(m_accumulator + m_accumulatorBase + hop + from, m_accumulator + from,
+                          keep + n - from);
+      MVector::ZeroFloats(m_accumulator + keep + n, 2 * kMaxFrameSize - (keep + n));
+      m_accumulatorBase = 0;
+    }
+    m_inputBase += hop;
+    if (m_inputBase + n > kMaxFrameSize)
+    {
+      MVector::MoveFloats(m_input + m_inputBase, m_input, keep);
+      m_inputBase = 0;
+    }
     m_inputFill = keep;
   }
   if (remainingOut > 0)
   {
-    MVector::CopyFloats(m_accumulator + m_outputPosition, output, remainingOut);
+    MVector::CopyFloats(m_accumulator + m_accumulatorBase + m_outputPosition, output, remainingOut);
     m_outputPosition += remainingOut;
   }
   if (m_silenceLeft > 0)
@@ -164,17 +184,23 @@ void MAudioFFTProcessor::RunFrame(float scale)
   const int n = m_frameSize;
   const float* window = m_window.Coefficients();
 
-  MVector::CopyFloats(m_input, m_frame, n);
-  MVector::MultiplyElementwise(window, m_frame, n);
+  MVector::MultiplyFloats(m_input + m_inputBase, window, m_frame, n);
   m_fft.Forward(m_frame);
   MVector::AddConstantInPlace(kSpectrumFloor, m_frame, n);
 
   ProcessSpectrum(n, m_frame);
 
   m_fft.Inverse(m_frame);
-  if (std::fabs(scale - 1.0f) >= 1e-20f)
+  const bool scaled = std::fabs(scale - 1.0f) >= 1e-20f;
+  if (scaled && m_synthesisWindow)
+  {
+    // Scaled, windowed and added in one pass, rounded as the three steps below.
+    MVector::ScaleWeightAddInPlace(m_frame, scale, window, m_accumulator + m_accumulatorBase + n, n);
+    return;
+  }
+  if (scaled)
     MVector::MultiplyByScalar(scale, m_frame, n);
   if (m_synthesisWindow)
     MVector::MultiplyElementwise(window, m_frame, n);
-  MVector::AddFloatsInPlace(m_frame, m_accumulator + n, n);
+  MVector::AddFloatsInPlace(m_frame, m_accumulator + m_accumulatorBase + n, n);
 }

@@ -120,7 +120,13 @@ private:
   bool m_synthesisWindow = false;
 
   // The output position never passes N and a read from it spans at most one hop, so
-  // the accumulator needs 2N; the input and frame buffers need N.
+  // the accumulator needs 2N; the input and frame buffers need N. Input and accumulator are
+  // windows that slide through their arrays by a hop per frame (from m_inputBase and
+  // m_accumulatorBase) and are moved back to the start only when they reach the end, so a
+  // frame smaller than the largest moves its samples only now and then. Everything from
+  // m_accumulatorBase + 2N on is zero.
+  int m_inputBase = 0;
+  int m_accumulatorBase = 0;
   alignas(64) float m_input[kMaxFrameSize];
   alignas(64) float m_accumulator[2 * kMaxFrameSize];
   alignas(64) float m_frame[kMaxFrameSize];

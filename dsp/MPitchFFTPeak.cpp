@@ -72,23 +72,24 @@ void MPitchFFTPeak<MaxSize>::ComputeEnvelope(int frameSize)
 
 template <int MaxSize>
 void MPitchFFTPeak<MaxSize>::ShiftPeaks(int frameSize, double ratio, double wetGain,
-                                        MSynthesisPhaseStore& store, float* spectrum)
+                                        MSynthesisPhaseStore& store, float* spectrum, bool spectrumEmpty)
 {
-  Shift<false>(frameSize, ratio, wetGain, 0.0, 1.0, store, spectrum);
+  Shift<false>(frameSize, ratio, wetGain, 0.0, 1.0, store, spectrum, spectrumEmpty);
 }
 
 template <int MaxSize>
 void MPitchFFTPeak<MaxSize>::ShiftPeaksWithFormants(int frameSize, double ratio, double wetGain, double keep,
                                                     double formantRatio, MSynthesisPhaseStore& store,
-                                                    float* spectrum)
+                                                    float* spectrum, bool spectrumEmpty)
 {
-  Shift<true>(frameSize, ratio, wetGain, keep, formantRatio, store, spectrum);
+  Shift<true>(frameSize, ratio, wetGain, keep, formantRatio, store, spectrum, spectrumEmpty);
 }
 
 template <int MaxSize>
 template <bool WithFormants>
 void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, double keep,
-                                   double formantRatio, MSynthesisPhaseStore& store, float* spectrum)
+                                   double formantRatio, MSynthesisPhaseStore& store, float* spectrum,
+                                   bool spectrumEmpty)
 {
   const int h = std::min(frameSize / 2, kMaxBins);
   if (h < 2)
@@ -151,7 +152,11 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
 
   const float gain = static_cast<float>(wetGain);
   float* weights = m_binWeights;
-  if constexpr (WithFormants)
+  // Keep formants 1 without a formant shift (the usual setting) reads every bin's weight from
+  // the envelope at its own target: the move computes that ratio itself, without the tables.
+  const bool envelopeAtTarget =
+      WithFormants && static_cast<float>(keep) == 1.0f && static_cast<float>(formantRatio) == 1.0f;
+  if (WithFormants && !envelopeAtTarget)
   {
     // The formant weight of every bin that moves, in a loop without branches: the
     // envelope where the bin's formant goes over the envelope where it is, at most
@@ -191,8 +196,12 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
   // Every bin of a region keeps its phase offset to the peak, so its output value is
   // its input value rotated by the peak's angle, times its gain: rotating the kept input
   // spectrum gives what the stored phases describe without a sine and cosine per bin.
-  float* output = m_shifted;
-  MVector::ZeroFloats(output, 2 * h);
+  // Bins 1 .. h - 1 only; the pair at 0 (DC and Nyquist) is never shifted. Into an empty
+  // spectrum the copy goes directly, all but bin 1, whose value is put aside and added back.
+  float* output = spectrumEmpty ? spectrum : m_shifted;
+  const float keptRe = spectrum[2];
+  const float keptIm = spectrum[3];
+  MVector::ZeroFloats(output + 2, spectrumEmpty ? 2 : 2 * h - 2);
   int moves = 0;
   for (int i = 0; i < shifted; ++i)
   {
@@ -204,12 +213,25 @@ void MPitchFFTPeak<MaxSize>::Shift(int frameSize, double ratio, double wetGain, 
     m_moves[moves++] = MVector::MRegionMove{
         lo, hi, d, m_rotations[i], static_cast<float>(m_cosine[i]), static_cast<float>(m_sine[i])};
   }
-  const MVector::MShiftSource from{m_sourceSpectrum, m, phase, WithFormants ? weights : nullptr, wetGain};
+  const MVector::MShiftSource from{m_sourceSpectrum,
+                                   m,
+                                   phase,
+                                   WithFormants && !envelopeAtTarget ? weights : nullptr,
+                                   wetGain,
+                                   envelopeAtTarget ? m_envelope : nullptr,
+                                   kMaxFormantGain};
   const MVector::MShiftTarget to{M, stored, output};
   MVector::MoveRegions(from, m_moves, moves, to);
 
-  // Bins 1 .. h - 1; the pair at 0 (DC and Nyquist) is never shifted.
-  MVector::AddFloatsInPlace(output + 2, spectrum + 2, 2 * h - 2);
+  if (spectrumEmpty)
+  {
+    spectrum[2] = keptRe + spectrum[2];
+    spectrum[3] = keptIm + spectrum[3];
+  }
+  else
+  {
+    MVector::AddFloatsInPlace(output + 2, spectrum + 2, 2 * h - 2);
+  }
 }
 
 template <int MaxSize>

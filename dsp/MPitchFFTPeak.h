@@ -70,20 +70,24 @@ protected:
   void KeepSourceSpectrum(int frameSize, const float* spectrum);
 
   /// Adds the shifted copy of the current frame to `spectrum`: every region moved by
-  /// `ratio`, its magnitudes scaled by `wetGain`, phases continued in `store`.
-  void ShiftPeaks(int frameSize, double ratio, double wetGain, MSynthesisPhaseStore& store, float* spectrum);
+  /// `ratio`, its magnitudes scaled by `wetGain`, phases continued in `store`. With
+  /// `spectrumEmpty` the caller promises that bins 2 .. N/2 - 1 of the spectrum are zero (a
+  /// dry gain of 0, say): the copy is then written into it directly rather than made apart
+  /// and added, which gives the same sums.
+  void ShiftPeaks(int frameSize, double ratio, double wetGain, MSynthesisPhaseStore& store, float* spectrum,
+                  bool spectrumEmpty = false);
   /// As ShiftPeaks, but each shifted bin is re-weighted by envelope[e] / envelope[j]
   /// (at most kMaxFormantGain), where j is its source bin, t its target bin and
   /// e = trunc((t * keep + j * (1 - keep)) * formantRatio). keep 1 holds the envelope in
   /// place, keep 0 lets it move with the pitch; formantRatio 2^(-s/12) moves it by s
   /// semitones.
   void ShiftPeaksWithFormants(int frameSize, double ratio, double wetGain, double keep, double formantRatio,
-                              MSynthesisPhaseStore& store, float* spectrum);
+                              MSynthesisPhaseStore& store, float* spectrum, bool spectrumEmpty = false);
 
 private:
   template <bool WithFormants>
   void Shift(int frameSize, double ratio, double wetGain, double keep, double formantRatio,
-             MSynthesisPhaseStore& store, float* spectrum);
+             MSynthesisPhaseStore& store, float* spectrum, bool spectrumEmpty);
 
   alignas(64) float m_envelope[kMaxBins] = {};
   alignas(64) double m_newMagnitude[kMaxBins] = {};

@@ -44,6 +44,7 @@ void MTonveraFFTProcessor::ProcessSpectrum(int frameSize, float* spectrum)
 {
   if (m_owner == nullptr || frameSize != FrameSize() || !(m_sampleRate > 0.0))
     return;
+  m_dryEmpty = false;
   SeparateDc(frameSize, spectrum);
   AnalyseFrame(spectrum);
   ScaleDry(frameSize, spectrum);
@@ -121,8 +122,13 @@ void MTonveraFFTProcessor::ScaleDry(int frameSize, float* spectrum)
   const float dry = static_cast<float>(m_owner->DryGain());
   if (frameSize < 4)
     return;
-  // Element 0, the DC value, stays as it is.
-  MVector::MultiplyByScalar(dry, spectrum + 1, frameSize - 1);
+  // Element 0, the DC value, stays as it is. A dry gain of 0 (fully wet, the usual setting)
+  // clears the rest, and the shifted copy is then written straight into it.
+  m_dryEmpty = dry == 0.0f;
+  if (m_dryEmpty)
+    MVector::ZeroFloats(spectrum + 1, frameSize - 1);
+  else
+    MVector::MultiplyByScalar(dry, spectrum + 1, frameSize - 1);
   spectrum[2] = static_cast<float>(spectrum[2] + m_dcPartRe);
   spectrum[3] = static_cast<float>(spectrum[3] + m_dcPartIm);
   m_dcPartRe = 0.0;
@@ -149,8 +155,10 @@ void MTonveraFFTProcessor::AddShifted(float* spectrum)
   const double wet = m_owner->WetGain();
   MSynthesisPhaseStore& store = m_owner->PhaseStore(m_channelIndex);
   const int n = FrameSize();
+  const bool empty = m_dryEmpty;
+  m_dryEmpty = false;
   if (std::abs(m_keep) < 1e-50 && std::abs(m_formantRatio - 1.0) < 1e-50)
-    ShiftPeaks(n, ratio, wet, store, spectrum);
+    ShiftPeaks(n, ratio, wet, store, spectrum, empty);
   else
-    ShiftPeaksWithFormants(n, ratio, wet, m_keep, m_formantRatio, store, spectrum);
+    ShiftPeaksWithFormants(n, ratio, wet, m_keep, m_formantRatio, store, spectrum, empty);
 }

@@ -79,8 +79,8 @@ public:
   /// pick (kept only when 50..2000 Hz); then peaks, regions and the envelope.
   void AnalyseFrame(float* spectrum);
   /// Reads Keep formants and Formant shift for this frame and scales the frame by the
-  /// dry gain. The DC value passes unchanged, and so does the share of bin 1 that the
-  /// analysis window spreads out of it (taken out before the analysis by
+  /// dry gain (a gain of 0 clears it, so non-finite bins become 0 too). The DC value passes unchanged, and so
+  /// does the share of bin 1 that the analysis window spreads out of it (taken out before the analysis by
   /// ProcessSpectrum), so a constant offset passes unchanged at any mix.
   virtual void ScaleDry(int frameSize, float* spectrum);
   /// Adds the shifted copy (see the file comment).
@@ -102,6 +102,9 @@ private:
   MTonveraCorrectorOwner* m_owner = nullptr;
   double m_keep = 0.0;
   double m_formantRatio = 1.0;
+  // Set by ScaleDry when the dry gain is 0 and the frame's bins from 1 on were cleared; the
+  // next AddShifted writes into them directly.
+  bool m_dryEmpty = false;
   int m_channelIndex = 0;
   double m_channelRatio = 1.0;
 

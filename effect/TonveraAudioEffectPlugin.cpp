@@ -2,6 +2,7 @@
 
 #include "base/MHostCallShield.h"
 #include "base/MLockGuard.h"
+#include "vector/MVector.h"
 
 #include <algorithm>
 #include <cmath>
@@ -196,22 +197,19 @@ void TonveraAudioEffectPlugin::ProcessMidSide(float** inputs, float** outputs, s
   for (std::int32_t done = 0; done < samples;)
   {
     const int count = std::min<std::int32_t>(kScratchSamples, samples - done);
-    for (int i = 0; i < count; ++i)
-    {
-      const float l = left[done + i];
-      const float r = right[done + i];
-      m_scratchA[static_cast<std::size_t>(i)] = (l + r) * 0.5f;
-      m_scratchB[static_cast<std::size_t>(i)] = (l - r) * 0.5f;
-    }
-    mid.Process(m_scratchA.data(), out0 + done, count);
-    side.Process(m_scratchB.data(), out1 + done, count);
-    for (int i = 0; i < count; ++i)
-    {
-      const float m = out0[done + i];
-      const float s = out1[done + i];
-      out0[done + i] = m + s;
-      out1[done + i] = m - s;
-    }
+    float* a = m_scratchA.data();
+    float* b = m_scratchB.data();
+    // mid = (l + r) / 2 and side = (l - r) / 2, in vector calls (halving is exact).
+    MVector::AddFloats(left + done, right + done, a, count);
+    MVector::SubtractFloats(right + done, left + done, b, count);
+    MVector::MultiplyByScalar(0.5f, a, count);
+    MVector::MultiplyByScalar(0.5f, b, count);
+    mid.Process(a, out0 + done, count);
+    side.Process(b, out1 + done, count);
+    // left = mid + side, right = mid - side; the scratch is free again once both have run.
+    MVector::AddFloats(out0 + done, out1 + done, a, count);
+    MVector::SubtractFloats(out1 + done, out0 + done, out1 + done, count);
+    MVector::CopyFloats(a, out0 + done, count);
     done += count;
   }
 }

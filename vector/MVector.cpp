@@ -295,6 +295,20 @@ int MultiplyElementwise(const float* src, float* srcDst, int n)
   return kOk;
 }
 
+int MultiplyFloats(const float* a, const float* b, float* dst, int n)
+{
+  MVECTOR_CHECK(n, 1, a, b, dst);
+  K().multiplyFloats(a, b, dst, n);
+  return kOk;
+}
+
+int ScaleWeightAddInPlace(const float* src, float value, const float* weight, float* srcDst, int n)
+{
+  MVECTOR_CHECK(n, 1, src, weight, srcDst);
+  K().scaleWeightAddInPlace(src, value, weight, srcDst, n);
+  return kOk;
+}
+
 int Sum(const float* f, int n, float* result)
 {
   MVECTOR_CHECK(n, 1, f, result);

@@ -139,7 +139,10 @@ struct MRegionMove
 };
 
 /// What MoveRegions reads: the source spectrum as (re, im) pairs per bin, its magnitudes and
-/// phases (radians), and either a weight per bin or (weight null) one gain for all.
+/// phases (radians), and the weight of each bin: weight[j] when weight is given; else, when
+/// envelope is given, the envelope ratio min(envelope[t] / envelope[j], limit) * gain (in
+/// float; t = j + shift is the target bin, so the envelope holds still while the bins move);
+/// else one gain for all.
 struct MShiftSource
 {
   const float* pairs;
@@ -147,6 +150,8 @@ struct MShiftSource
   const float* phase;
   const float* weight;
   double gain;
+  const float* envelope;
+  float limit;
 };
 
 /// What MoveRegions writes, indexed by target bin: the loudest contribution so far, its phase
@@ -158,14 +163,14 @@ struct MShiftTarget
   float* pairs;
 };
 
-/// For each region in turn, and each of its source bins j, with t = j + shift: v = magnitude[j] * weight[j]
-/// (in float, then widened) or magnitude[j] * gain (in double), and scale = weight[j] or
-/// the gain in float. When v > loudest[t] (a NaN never wins): loudest[t] = v, phase[t] =
-/// phase[j] + angle, and the pair at t becomes the source pair at j rotated by the angle
-/// and scaled: ((re c - im s) scale, (re s + im c) scale). Bins of one region never
-/// compete with each other; a later region competes with what the earlier ones wrote.
-/// Every target index must lie inside the target arrays. Bit-identical at every level.
-/// kBadLength when count < 0 or a region has end < first (then nothing is written).
+/// For each region in turn, and each of its source bins j, with t = j + shift: v = magnitude[j] * w
+/// (in float, then widened) with w the bin's weight or envelope ratio, or magnitude[j] * gain
+/// (in double) without either, and scale = w or the gain in float. When v > loudest[t] (a NaN never wins):
+/// loudest[t] = v, phase[t] = phase[j] + angle, and the pair at t becomes the source pair at j rotated by the
+/// angle and scaled: ((re c - im s) scale, (re s + im c) scale). Bins of one region never compete with each
+/// other; a later region competes with what the earlier ones wrote. Every target index must lie inside the
+/// target arrays. Bit-identical at every level. kBadLength when count < 0 or a region has end < first (then
+/// nothing is written).
 int MoveRegions(const MShiftSource& source, const MRegionMove* moves, int count, const MShiftTarget& target);
 
 // ---- Windows (in place) --------------------------------------------------------
@@ -194,6 +199,12 @@ int SinCosDoubles(const double* src, double* sinOut, double* cosOut, int n);
 int MultiplyByScalar(float value, float* f, int n);
 /// srcDst[i] *= src[i].
 int MultiplyElementwise(const float* src, float* srcDst, int n);
+/// dst[i] = a[i] * b[i]: CopyFloats and MultiplyElementwise in one pass. dst may be a or b.
+int MultiplyFloats(const float* a, const float* b, float* dst, int n);
+/// srcDst[i] += src[i] * value * weight[i], each product rounded on its own (never one fused
+/// multiply-add): MultiplyByScalar, MultiplyElementwise and AddFloatsInPlace in one pass, src
+/// left as it is. Bit-identical at every level.
+int ScaleWeightAddInPlace(const float* src, float value, const float* weight, float* srcDst, int n);
 /// result = sum of f[i].
 int Sum(const float* f, int n, float* result);
 

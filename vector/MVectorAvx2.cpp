@@ -81,6 +81,34 @@ void MultiplyByScalar(float value, float* f, int n)
     f[i] *= value;
 }
 
+void MultiplyFloats(const float* a, const float* b, float* dst, int n)
+{
+  int i = 0;
+  for (; i + 8 <= n; i += 8)
+    _mm256_storeu_ps(dst + i, _mm256_mul_ps(_mm256_loadu_ps(a + i), _mm256_loadu_ps(b + i)));
+  if (i < n)
+    PortableMultiplyFloats(a + i, b + i, dst + i, n - i);
+}
+
+// The product goes through an empty asm statement: g++ would otherwise fuse the multiplication
+// with the addition after it into one multiply-add, rounded once instead of twice.
+void ScaleWeightAddInPlace(const float* src, float value, const float* weight, float* srcDst, int n)
+{
+  const __m256 scale = _mm256_set1_ps(value);
+  int i = 0;
+  for (; i + 8 <= n; i += 8)
+  {
+    __m256 product =
+        _mm256_mul_ps(_mm256_mul_ps(_mm256_loadu_ps(src + i), scale), _mm256_loadu_ps(weight + i));
+#if defined(__GNUC__)
+    __asm__("" : "+x"(product));
+#endif
+    _mm256_storeu_ps(srcDst + i, _mm256_add_ps(_mm256_loadu_ps(srcDst + i), product));
+  }
+  if (i < n)
+    PortableScaleWeightAddInPlace(src + i, value, weight + i, srcDst + i, n - i);
+}
+
 void MultiplyElementwise(const float* src, float* srcDst, int n)
 {
   int i = 0;
@@ -446,57 +474,143 @@ int PeaksAndValleys(const float* f, int n, std::int32_t* peaks, std::int32_t* va
   return count;
 }
 
-// Four bins per step: their magnitudes compare in double, so a 64-bit lane mask selects a
-// bin, and read as eight 32-bit lanes it selects the bin's (re, im) pair as well. Masked
-// loads and stores keep every access inside the region. The rotation multiplies and then
-// subtracts or adds (addsub), rounding like the portable expression.
+// Four bins per step, computed side by side. Regions are short (a few bins), and a load that
+// overlaps a recent masked or wider store cannot take its data from the store: it waits until
+// the store has reached the cache. So the target is read and written four bins wide only where
+// no earlier region of this call wrote (from `written` on: the highest target end so far):
+// there a region of four bins or more runs whole steps, the last one ending at the region's
+// end and so overlapping the one before it. Recomputing a bin is harmless (its second
+// comparison finds either its own value or the one that beat it, and writes that back), and
+// the two last steps read the target before either writes it. Every other step takes its
+// source through masked loads and compares and writes bin by bin from lanes spilled to the
+// stack. Each bin gets the portable kernel's values (the same operations, rounded the same
+// way), and no branch waits for a comparison: a bin that loses gets its own old values back.
+struct MMovedStep
+{
+  __m256d v;
+  __m256d phase;
+  __m256 pairs;
+};
+
+struct MTargetStep
+{
+  __m256d loudest;
+  __m256d phase;
+  __m256 pairs;
+};
+
 void MoveRegions(const MShiftSource& source, const MRegionMove* moves, int count, const MShiftTarget& target)
 {
   const __m256d gainDouble = _mm256_set1_pd(source.gain);
   const __m128 gainFloat = _mm_set1_ps(static_cast<float>(source.gain));
+  const __m128 limit = _mm_set1_ps(source.limit);
   const __m256i pairIndex = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
-  const __m256i laneNumbers = _mm256_setr_epi64x(0, 1, 2, 3);
+  const __m128i laneNumbers = _mm_setr_epi32(0, 1, 2, 3);
+  const __m128i allLanes = _mm_set1_epi32(-1);
+
+  // The values four source bins from j give their targets; `lanes` below 4 reads the source
+  // through masks (the lanes past it are not used).
+  const auto step = [&](const MRegionMove& move, int j, int lanes) {
+    const bool full = lanes == 4;
+    const __m128i inRegion = full ? allLanes : _mm_cmpgt_epi32(_mm_set1_epi32(lanes), laneNumbers);
+    const auto load = [&](const float* at) {
+      return full ? _mm_loadu_ps(at) : _mm_maskload_ps(at, inRegion);
+    };
+    const __m128 magnitude = load(source.magnitude + j);
+    MMovedStep out;
+    __m128 scale;
+    if (source.weight != nullptr)
+    {
+      scale = load(source.weight + j);
+      out.v = _mm256_cvtps_pd(_mm_mul_ps(magnitude, scale));
+    }
+    else if (source.envelope != nullptr)
+    {
+      const __m128 above = load(source.envelope + j + move.shift);
+      // Lanes outside the region divide 0 by 1: no exception flag, no NaN.
+      const __m128 below =
+          full ? _mm_loadu_ps(source.envelope + j)
+               : _mm_blendv_ps(_mm_set1_ps(1.0f), load(source.envelope + j), _mm_castsi128_ps(inRegion));
+      // min_ps(a, b) is "a < b ? a : b", the portable comparison with the same NaN rule.
+      scale = _mm_mul_ps(_mm_min_ps(limit, _mm_div_ps(above, below)), gainFloat);
+      out.v = _mm256_cvtps_pd(_mm_mul_ps(magnitude, scale));
+    }
+    else
+    {
+      scale = gainFloat;
+      out.v = _mm256_mul_pd(_mm256_cvtps_pd(magnitude), gainDouble);
+    }
+    out.phase = _mm256_add_pd(_mm256_cvtps_pd(load(source.phase + j)), _mm256_set1_pd(move.angle));
+    // Both floats of a pair take the mask of their bin.
+    const __m256 pairs = full ? _mm256_loadu_ps(source.pairs + 2 * j)
+                              : _mm256_maskload_ps(source.pairs + 2 * j, _mm256_cvtepi32_epi64(inRegion));
+    const __m256 swapped = _mm256_permute_ps(pairs, 0xB1);
+    const __m256 rotated = _mm256_addsub_ps(_mm256_mul_ps(pairs, _mm256_set1_ps(move.cosine)),
+                                            _mm256_mul_ps(swapped, _mm256_set1_ps(move.sine)));
+    out.pairs = _mm256_mul_ps(rotated, _mm256_permutevar8x32_ps(_mm256_castps128_ps256(scale), pairIndex));
+    return out;
+  };
+  const auto read = [&](int t) {
+    return MTargetStep{_mm256_loadu_pd(target.loudest + t), _mm256_loadu_pd(target.phase + t),
+                       _mm256_loadu_ps(target.pairs + 2 * t)};
+  };
+  const auto write = [&](int t, const MMovedStep& moved, const MTargetStep& old) {
+    const __m256d wins = _mm256_cmp_pd(moved.v, old.loudest, _CMP_GT_OQ); // a NaN never wins
+    _mm256_storeu_pd(target.loudest + t, _mm256_blendv_pd(old.loudest, moved.v, wins));
+    _mm256_storeu_pd(target.phase + t, _mm256_blendv_pd(old.phase, moved.phase, wins));
+    // The 64-bit lane mask covers both floats of a pair.
+    _mm256_storeu_ps(target.pairs + 2 * t, _mm256_blendv_ps(old.pairs, moved.pairs, _mm256_castpd_ps(wins)));
+  };
+
+  int written = std::numeric_limits<int>::min();
   for (int r = 0; r < count; ++r)
   {
     const MRegionMove& move = moves[r];
-    const __m256d angle = _mm256_set1_pd(move.angle);
-    const __m256 cosine = _mm256_set1_ps(move.cosine);
-    const __m256 sine = _mm256_set1_ps(move.sine);
-    for (int j = move.first; j < move.end; j += 4)
+    const int shift = move.shift;
+    if (move.end - move.first >= 4 && move.first + shift >= written)
     {
-      const int t = j + move.shift;
-      const int left = move.end - j;
-      const __m256i inRegion = _mm256_cmpgt_epi64(_mm256_set1_epi64x(left), laneNumbers);
-      const __m128i inRegion32 = _mm256_castsi256_si128(
-          _mm256_permutevar8x32_epi32(inRegion, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
-      const __m128 magnitude = _mm_maskload_ps(source.magnitude + j, inRegion32);
-      __m256d v;
-      __m128 scale;
-      if (source.weight != nullptr)
-      {
-        scale = _mm_maskload_ps(source.weight + j, inRegion32);
-        v = _mm256_cvtps_pd(_mm_mul_ps(magnitude, scale));
-      }
-      else
-      {
-        scale = gainFloat;
-        v = _mm256_mul_pd(_mm256_cvtps_pd(magnitude), gainDouble);
-      }
-      const __m256d loudest = _mm256_maskload_pd(target.loudest + t, inRegion);
-      const __m256i wins =
-          _mm256_and_si256(_mm256_castpd_si256(_mm256_cmp_pd(v, loudest, _CMP_GT_OQ)), inRegion);
-      if (_mm256_testz_si256(wins, wins))
-        continue;
-      _mm256_maskstore_pd(target.loudest + t, wins, v);
-      const __m256d phase =
-          _mm256_add_pd(_mm256_cvtps_pd(_mm_maskload_ps(source.phase + j, inRegion32)), angle);
-      _mm256_maskstore_pd(target.phase + t, wins, phase);
-      const __m256 pairs = _mm256_maskload_ps(source.pairs + 2 * j, inRegion);
-      const __m256 swapped = _mm256_permute_ps(pairs, 0xB1);
-      const __m256 rotated = _mm256_addsub_ps(_mm256_mul_ps(pairs, cosine), _mm256_mul_ps(swapped, sine));
-      const __m256 pairScale = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(scale), pairIndex);
-      _mm256_maskstore_ps(target.pairs + 2 * t, wins, _mm256_mul_ps(rotated, pairScale));
+      int j = move.first;
+      for (; move.end - j > 8; j += 4)
+        write(j + shift, step(move, j, 4), read(j + shift));
+      const int last = move.end - 4;
+      const MMovedStep a = step(move, j, 4);
+      const MMovedStep b = step(move, last, 4);
+      const MTargetStep oldA = read(j + shift);
+      const MTargetStep oldB = read(last + shift);
+      write(j + shift, a, oldA);
+      write(last + shift, b, oldB);
     }
+    else
+    {
+      for (int j = move.first; j < move.end; j += 4)
+      {
+        const int t = j + shift;
+        const int lanes = move.end - j < 4 ? move.end - j : 4;
+        const MMovedStep moved = step(move, j, lanes);
+        alignas(32) double vLanes[4];
+        alignas(32) double phaseLanes[4];
+        alignas(32) float pairLanes[8];
+        _mm256_store_pd(vLanes, moved.v);
+        _mm256_store_pd(phaseLanes, moved.phase);
+        _mm256_store_ps(pairLanes, moved.pairs);
+        for (int lane = 0; lane < lanes; ++lane)
+        {
+          double* loudestAt = target.loudest + t + lane;
+          double* phaseAt = target.phase + t + lane;
+          __m128i* pairAt = reinterpret_cast<__m128i*>(target.pairs + 2 * (t + lane));
+          const __m128d old = _mm_load_sd(loudestAt);
+          const __m128d vLane = _mm_load_sd(vLanes + lane);
+          const __m128d wins = _mm_cmpgt_sd(vLane, old);
+          _mm_store_sd(loudestAt, _mm_blendv_pd(old, vLane, wins));
+          _mm_store_sd(phaseAt, _mm_blendv_pd(_mm_load_sd(phaseAt), _mm_load_sd(phaseLanes + lane), wins));
+          const __m128i pair = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pairLanes + 2 * lane));
+          _mm_storel_epi64(pairAt, _mm_castpd_si128(_mm_blendv_pd(_mm_castsi128_pd(_mm_loadl_epi64(pairAt)),
+                                                                  _mm_castsi128_pd(pair), wins)));
+        }
+      }
+    }
+    if (move.end + shift > written)
+      written = move.end + shift;
   }
 }
 
@@ -619,6 +733,10 @@ void Transpose8(const float* src, int srcStride, float* dst, int dstStride)
 
 // One pass over the transposed rows t[0 .. rows) (row i holds position i of every chunk);
 // Backward runs from the last row to the first, and the carries from the last chunk down.
+// The four vectors of a row are four named values rather than an array: an array indexed in
+// an inner loop is kept on the stack, and every step of the recursion would then wait for a
+// store and a load as well as for the multiply-add.
+static_assert(kSmoothVectors == 4, "a row is four vectors of eight");
 template <bool Backward>
 void SmoothChunkedPass(float* t, int rows, float a, float gain, float offset)
 {
@@ -627,18 +745,28 @@ void SmoothChunkedPass(float* t, int rows, float a, float gain, float offset)
   const __m256 vo = _mm256_set1_ps(offset);
   const int first = Backward ? rows - 1 : 0;
   const int step = Backward ? -1 : 1;
+  const auto next = [&](__m256 y, const float* row) {
+    return _mm256_fmadd_ps(va, y, _mm256_fmadd_ps(vg, _mm256_loadu_ps(row), vo));
+  };
 
   // Zero-start runs: only the end values are kept.
-  __m256 y[kSmoothVectors];
-  for (int v = 0; v < kSmoothVectors; ++v)
-    y[v] = _mm256_setzero_ps();
+  __m256 y0 = _mm256_setzero_ps();
+  __m256 y1 = y0;
+  __m256 y2 = y0;
+  __m256 y3 = y0;
   for (int r = 0, i = first; r < rows; ++r, i += step)
-    for (int v = 0; v < kSmoothVectors; ++v)
-      y[v] =
-          _mm256_fmadd_ps(va, y[v], _mm256_fmadd_ps(vg, _mm256_loadu_ps(t + i * kSmoothLanes + 8 * v), vo));
+  {
+    const float* row = t + i * kSmoothLanes;
+    y0 = next(y0, row);
+    y1 = next(y1, row + 8);
+    y2 = next(y2, row + 16);
+    y3 = next(y3, row + 24);
+  }
   alignas(32) float ends[kSmoothLanes];
-  for (int v = 0; v < kSmoothVectors; ++v)
-    _mm256_store_ps(ends + 8 * v, y[v]);
+  _mm256_store_ps(ends, y0);
+  _mm256_store_ps(ends + 8, y1);
+  _mm256_store_ps(ends + 16, y2);
+  _mm256_store_ps(ends + 24, y3);
 
   double aPowerRows = 1.0;
   for (int r = 0; r < rows; ++r)
@@ -653,15 +781,22 @@ void SmoothChunkedPass(float* t, int rows, float a, float gain, float offset)
   }
 
   // The true runs.
-  for (int v = 0; v < kSmoothVectors; ++v)
-    y[v] = _mm256_load_ps(starts + 8 * v);
+  y0 = _mm256_load_ps(starts);
+  y1 = _mm256_load_ps(starts + 8);
+  y2 = _mm256_load_ps(starts + 16);
+  y3 = _mm256_load_ps(starts + 24);
   for (int r = 0, i = first; r < rows; ++r, i += step)
-    for (int v = 0; v < kSmoothVectors; ++v)
-    {
-      float* row = t + i * kSmoothLanes + 8 * v;
-      y[v] = _mm256_fmadd_ps(va, y[v], _mm256_fmadd_ps(vg, _mm256_loadu_ps(row), vo));
-      _mm256_storeu_ps(row, y[v]);
-    }
+  {
+    float* row = t + i * kSmoothLanes;
+    y0 = next(y0, row);
+    y1 = next(y1, row + 8);
+    y2 = next(y2, row + 16);
+    y3 = next(y3, row + 24);
+    _mm256_storeu_ps(row, y0);
+    _mm256_storeu_ps(row + 8, y1);
+    _mm256_storeu_ps(row + 16, y2);
+    _mm256_storeu_ps(row + 24, y3);
+  }
 }
 
 void SmoothTwoSided(float* x, int n, const float* poles, int poleCount, float offset)
@@ -721,6 +856,8 @@ const Kernels* Avx2Kernels()
     k.smoothTwoSided = SmoothTwoSided;
     k.forwardRealFFT = Avx2ForwardRealFFT;
     k.inverseRealFFT = Avx2InverseRealFFT;
+    k.multiplyFloats = MultiplyFloats;
+    k.scaleWeightAddInPlace = ScaleWeightAddInPlace;
     return k;
   }();
   return &s_kernels;

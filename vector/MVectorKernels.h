@@ -83,6 +83,8 @@ struct Kernels
   void (*smoothTwoSided)(float* x, int n, const float* poles, int poleCount, float offset);
   void (*forwardRealFFT)(float* srcDst, const MRealFFTSetup* setup, float* work);
   void (*inverseRealFFT)(float* srcDst, const MRealFFTSetup* setup, float* work);
+  void (*multiplyFloats)(const float* a, const float* b, float* dst, int n);
+  void (*scaleWeightAddInPlace)(const float* src, float value, const float* weight, float* srcDst, int n);
 };
 
 /// The portable implementation (plain loops); every other table falls back to it.
@@ -105,6 +107,8 @@ void PortableRatioOfGathered(const float* table, const std::int32_t* index, cons
 void PortableBinFrequencies(const float* phase, float* previous, const float* expected, int n, int firstBin,
                             double binsPerRadian, double binWidth, double* frequency);
 void PortableSinCos(const double* src, double* sinOut, double* cosOut, int n);
+void PortableMultiplyFloats(const float* a, const float* b, float* dst, int n);
+void PortableScaleWeightAddInPlace(const float* src, float value, const float* weight, float* srcDst, int n);
 void PortableSmoothTwoSided(float* x, int n, const float* poles, int poleCount, float offset);
 void PortableForwardRealFFT(float* srcDst, const MRealFFTSetup* setup, float* work);
 void PortableInverseRealFFT(float* srcDst, const MRealFFTSetup* setup, float* work);

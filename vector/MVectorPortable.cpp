@@ -346,6 +346,12 @@ void PortableMoveRegions(const MShiftSource& source, const MRegionMove* moves, i
         v = static_cast<double>(source.magnitude[j] * source.weight[j]);
         scale = source.weight[j];
       }
+      else if (source.envelope != nullptr)
+      {
+        const float ratio = source.envelope[t] / source.envelope[j];
+        scale = (source.limit < ratio ? source.limit : ratio) * gain;
+        v = static_cast<double>(source.magnitude[j] * scale);
+      }
       else
       {
         v = static_cast<double>(source.magnitude[j]) * source.gain;
@@ -372,6 +378,22 @@ void PortableSinCos(const double* src, double* sinOut, double* cosOut, int n)
     const double x = src[i];
     sinOut[i] = std::sin(x);
     cosOut[i] = std::cos(x);
+  }
+}
+
+void PortableMultiplyFloats(const float* a, const float* b, float* dst, int n)
+{
+  for (int i = 0; i < n; ++i)
+    dst[i] = a[i] * b[i];
+}
+
+void PortableScaleWeightAddInPlace(const float* src, float value, const float* weight, float* srcDst, int n)
+{
+  for (int i = 0; i < n; ++i)
+  {
+    const float scaled = src[i] * value;
+    const float weighted = scaled * weight[i];
+    srcDst[i] += weighted;
   }
 }
 
@@ -408,5 +430,7 @@ const Kernels kPortableKernels = {
     PortableSmoothTwoSided,
     PortableForwardRealFFT,
     PortableInverseRealFFT,
+    PortableMultiplyFloats,
+    PortableScaleWeightAddInPlace,
 };
 } // namespace MVector::Detail

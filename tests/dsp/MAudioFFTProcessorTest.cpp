@@ -82,7 +82,9 @@ class MAudioFFTProcessorIdentity : public ::testing::TestWithParam<int>
 TEST_P(MAudioFFTProcessorIdentity, UntouchedSpectrumReturnsTheInputDelayedByNForEveryBlockPattern)
 {
   const int n = GetParam();
-  const std::vector<float> input = MTestSignals::WhiteNoise(static_cast<std::size_t>(4 * n + 3001), 1.0f, 7);
+  // Long enough for the input and output windows to reach the ends of their arrays and move
+  // back several times at every size.
+  const std::vector<float> input = MTestSignals::WhiteNoise(static_cast<std::size_t>(40 * n + 3001), 1.0f, 7);
   auto processor = std::make_unique<MAudioFFTProcessor>();
   Configure(*processor, n, 4, true);
   ASSERT_EQ(processor->LatencySamples(), n);

@@ -262,6 +262,29 @@ TEST(CorrectorTest, ConstantInputPassesUnchangedWhateverTheMix)
   }
 }
 
+// Fully wet, the shifted copy is written straight into the cleared frame; a dry gain too small
+// to hear takes the path that makes the copy apart and adds it. Both must give the same sound,
+// with a constant offset (the DC share kept in bin 1) under a tone being corrected.
+TEST(CorrectorTest, FullyWetFrameMatchesTheAddedCopy)
+{
+  const double sampleRate = 44100.0;
+  const auto samples = static_cast<std::size_t>(0.3 * sampleRate);
+  std::vector<float> input = MTestSignals::Harmonic(samples, FrequencyOfNote(57.3), sampleRate, kPartials);
+  for (float& x : input)
+    x += 0.1f;
+  std::vector<std::vector<float>> outputs;
+  for (double dry : {0.0, 1e-30})
+  {
+    auto owner = std::make_unique<TestOwner>(sampleRate, 1.0, 1.0);
+    owner->dry = dry;
+    auto corrector = MakeCorrector(*owner, sampleRate, 0);
+    outputs.push_back(RunChannels({corrector.get()}, {input}, 512)[0]);
+  }
+  for (std::size_t i = 0; i < samples; ++i)
+    ASSERT_NEAR(outputs[0][i], outputs[1][i], 1e-9) << "sample " << i;
+  EXPECT_GT(MTestSignals::Rms(outputs[0], 2 * kFrameSize, samples), 0.05) << "the tone comes through";
+}
+
 TEST(CorrectorTest, PartialsShiftedBeyondNyquistAreDroppedNotFolded)
 {
   const double sampleRate = 44100.0;

@@ -278,14 +278,14 @@ TEST_F(MVectorSpectral, PeaksAndValleysFollowTheirDefinitionAtEveryLevel)
   }
 }
 
-// Two overlapping regions of a noise spectrum, moved with and without weights: every level
-// must give the same winners, phases and rotated pairs as the sequential definition, and
-// a quarter turn must take (re, im) to (-im, re).
+// Two overlapping regions of a noise spectrum, moved with one gain, with weights and with the
+// envelope ratio: every level must give the same winners, phases and rotated pairs as the
+// sequential definition, and a quarter turn must take (re, im) to (-im, re).
 TEST_F(MVectorSpectral, MovedRegionsRotateTheirBinsAndTheLouderContributionWins)
 {
   constexpr int kBins = 64;
   const std::vector<float> pairs = MTestSignals::WhiteNoise(2 * kBins, 10.0f, 21);
-  std::vector<float> magnitude(kBins), phase(kBins), weight(kBins);
+  std::vector<float> magnitude(kBins), phase(kBins), weight(kBins), envelope(kBins);
   const std::vector<float> noise = MTestSignals::WhiteNoise(kBins, 1.0f, 22);
   for (int j = 0; j < kBins; ++j)
   {
@@ -293,6 +293,7 @@ TEST_F(MVectorSpectral, MovedRegionsRotateTheirBinsAndTheLouderContributionWins)
     magnitude[u] = std::hypot(pairs[2 * u], pairs[2 * u + 1]);
     phase[u] = std::atan2(pairs[2 * u + 1], pairs[2 * u]);
     weight[u] = 1.0f + noise[u];
+    envelope[u] = 0.5f + 0.4f * std::sin(0.3f * static_cast<float>(j)); // ratios up to 9: some limited
   }
   magnitude[20] = std::numeric_limits<float>::quiet_NaN(); // never wins
   const float quarterCos = 0.0f;
@@ -301,10 +302,19 @@ TEST_F(MVectorSpectral, MovedRegionsRotateTheirBinsAndTheLouderContributionWins)
   // targets overlap on 15 .. 30.
   const MVector::MRegionMove moves[] = {{5, 27, 3, 1.5707963267948966, quarterCos, quarterSin},
                                         {17, 40, -2, -0.3, std::cos(-0.3f), std::sin(-0.3f)}};
-  for (bool weighted : {false, true})
+  enum Mode
   {
-    const MVector::MShiftSource source{pairs.data(), magnitude.data(), phase.data(),
-                                       weighted ? weight.data() : nullptr, 0.75};
+    kGain,
+    kWeights,
+    kEnvelope
+  };
+  for (Mode mode : {kGain, kWeights, kEnvelope})
+  {
+    const bool weighted = mode != kGain;
+    const MVector::MShiftSource source{pairs.data(), magnitude.data(),
+                                       phase.data(), mode == kWeights ? weight.data() : nullptr,
+                                       0.75,         mode == kEnvelope ? envelope.data() : nullptr,
+                                       4.0f};
     // The definition, one bin after the other.
     std::vector<double> loudest(kBins, 0.0), outPhase(kBins, 0.0);
     std::vector<float> out(2 * kBins, 0.0f);
@@ -313,8 +323,10 @@ TEST_F(MVectorSpectral, MovedRegionsRotateTheirBinsAndTheLouderContributionWins)
       {
         const std::size_t u = static_cast<std::size_t>(j);
         const std::size_t t = static_cast<std::size_t>(j + move.shift);
-        const float scale = weighted ? weight[u] : 0.75f;
-        const double v = weighted ? static_cast<double>(magnitude[u] * weight[u]) : magnitude[u] * 0.75;
+        const float scale = mode == kGain      ? 0.75f
+                            : mode == kWeights ? weight[u]
+                                               : std::min(envelope[t] / envelope[u], 4.0f) * 0.75f;
+        const double v = weighted ? static_cast<double>(magnitude[u] * scale) : magnitude[u] * 0.75;
         if (v > loudest[t])
         {
           loudest[t] = v;
@@ -332,13 +344,16 @@ TEST_F(MVectorSpectral, MovedRegionsRotateTheirBinsAndTheLouderContributionWins)
       std::vector<float> got(2 * kBins, 0.0f);
       const MVector::MShiftTarget target{gotLoudest.data(), gotPhase.data(), got.data()};
       ASSERT_EQ(MVector::MoveRegions(source, moves, 2, target), 0);
-      EXPECT_EQ(gotLoudest, loudest) << "level " << level << (weighted ? ", weighted" : "");
+      EXPECT_EQ(gotLoudest, loudest) << "level " << level << ", mode " << mode;
       EXPECT_EQ(gotPhase, outPhase) << "level " << level;
       EXPECT_EQ(got, out) << "level " << level;
       // Bin 8 comes from region A alone: a quarter turn of source bin 5.
-      const float scale = weighted ? weight[5] : 0.75f;
-      EXPECT_EQ(got[16], -pairs[11] * scale) << "level " << level;
-      EXPECT_EQ(got[17], pairs[10] * scale) << "level " << level;
+      if (mode != kEnvelope)
+      {
+        const float scale = weighted ? weight[5] : 0.75f;
+        EXPECT_EQ(got[16], -pairs[11] * scale) << "level " << level;
+        EXPECT_EQ(got[17], pairs[10] * scale) << "level " << level;
+      }
     }
   }
 }
@@ -355,7 +370,7 @@ TEST_F(MVectorSpectral, SpectralOperationsCheckArgumentsAndAllocateNothing)
   EXPECT_EQ(x[0], 1.0f) << "no poles, no change";
   const MVector::MRegionMove backwards{5, 4, 0, 0.0, 1.0f, 0.0f};
   double loudest = 0.0, phase = 0.0;
-  const MVector::MShiftSource source{x.data(), x.data(), x.data(), nullptr, 1.0};
+  const MVector::MShiftSource source{x.data(), x.data(), x.data(), nullptr, 1.0, nullptr, 0.0f};
   const MVector::MShiftTarget target{&loudest, &phase, x.data()};
   EXPECT_EQ(MVector::MoveRegions(source, &backwards, 1, target), MVector::kBadLength);
   EXPECT_EQ(MVector::MoveRegions(source, nullptr, 1, target), MVector::kNullPointer);

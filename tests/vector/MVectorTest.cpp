@@ -81,6 +81,34 @@ TEST_F(MVectorLevels, ArithmeticMatchesItsDefinitionAtEveryLevel)
   }
 }
 
+// The frame engine's one-pass forms round exactly as the steps they replace, at every level (a
+// fused multiply-add would differ in the last bit on noise), and may work in place.
+TEST_F(MVectorLevels, OnePassFormsRoundLikeTheirSteps)
+{
+  constexpr int kN = 1029; // vector widths and a tail
+  const std::vector<float> x = MTestSignals::WhiteNoise(kN, 300.0f, 41);
+  const std::vector<float> w = MTestSignals::WhiteNoise(kN, 1.0f, 42);
+  const std::vector<float> acc = MTestSignals::WhiteNoise(kN, 0.5f, 43);
+  const float scale = 1.0f / 1536.0f + 1e-7f;
+  for (int level = 0; level <= MVector::MaxLevel(); ++level)
+  {
+    MVector::SetLevel(level);
+    std::vector<float> steps = x, stepsAcc = acc;
+    MVector::MultiplyByScalar(scale, steps.data(), kN);
+    MVector::MultiplyElementwise(w.data(), steps.data(), kN);
+    MVector::AddFloatsInPlace(steps.data(), stepsAcc.data(), kN);
+    std::vector<float> onePassAcc = acc;
+    ASSERT_EQ(MVector::ScaleWeightAddInPlace(x.data(), scale, w.data(), onePassAcc.data(), kN), 0);
+    EXPECT_EQ(onePassAcc, stepsAcc) << "level " << level;
+
+    std::vector<float> product = x;
+    ASSERT_EQ(MVector::MultiplyFloats(product.data(), w.data(), product.data(), kN), 0);
+    std::vector<float> expected = x;
+    MVector::MultiplyElementwise(w.data(), expected.data(), kN);
+    EXPECT_EQ(product, expected) << "level " << level;
+  }
+}
+
 TEST(MVector, MoveHandlesOverlapInBothDirections)
 {
   float f[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
