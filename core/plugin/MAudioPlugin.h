@@ -349,7 +349,7 @@ public:
   bool LoadDefaultSettings();
   /// Stores the current state into an item "Settings", enters it in the document as
   /// "DefaultSettings" (replacing an earlier one, keeping every other item) and writes the
-  /// document back. False when the document could not be written.
+  /// document back. False when it could not be written or exists but is unreadable (kept as is).
   bool SetDefaultSettingsToCurrent();
   /// The editor mode kept in the item "EditorMode" (its text, a decimal number); 0 when absent.
   /// 0 is the full editor, 1 the compact one (no parameter knobs).

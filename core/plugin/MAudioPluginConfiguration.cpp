@@ -18,25 +18,43 @@ namespace
 {
 using MSettingsFolder::ToPath;
 
-// Reads the document; false (with `document` empty) when it is missing or malformed.
-bool ReadConfiguration(MXmlItem& document)
+enum class ReadResult
+{
+  Read,
+  Missing,
+  Unreadable
+};
+
+// Reads the document; `document` stays empty unless it was read.
+ReadResult ReadConfigurationFile(MXmlItem& document)
 {
   document.Clear();
   const MString path = MAudioPlugin::GetConfigurationPath();
+  if (path.IsEmpty())
+    return ReadResult::Missing;
   std::error_code error;
-  if (path.IsEmpty() || !std::filesystem::is_regular_file(ToPath(path), error))
-    return false;
+  const auto status = std::filesystem::status(ToPath(path), error);
+  if (status.type() == std::filesystem::file_type::not_found)
+    return ReadResult::Missing;
+  if (error || status.type() != std::filesystem::file_type::regular)
+    return ReadResult::Unreadable;
   try
   {
     MStdFileStream stream(path, MStdFileStream::Mode::Read);
     MXmlReader::Read(stream, document);
-    return true;
+    return ReadResult::Read;
   }
   catch (...)
   {
     document.Clear();
-    return false;
+    return ReadResult::Unreadable;
   }
+}
+
+// False (with `document` empty) when the document is missing or could not be read.
+bool ReadConfiguration(MXmlItem& document)
+{
+  return ReadConfigurationFile(document) == ReadResult::Read;
 }
 
 void WriteConfiguration(const MXmlItem& document)
@@ -87,8 +105,11 @@ bool MAudioPlugin::SetDefaultSettingsToCurrent()
     MStoreContext context(true, settings);
     Store(context);
 
+    // The document holds the user's other defaults as well: one that exists but cannot be read
+    // is left exactly as it is rather than replaced by one that holds only these settings.
     MXmlItem document;
-    ReadConfiguration(document);
+    if (ReadConfigurationFile(document) == ReadResult::Unreadable)
+      return false;
     document.SetName(MString("Configuration"));
     for (int index = document.GetSubItemCount(); index-- > 0;)
     {
