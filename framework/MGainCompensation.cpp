@@ -74,6 +74,23 @@ void MGainCompensation::Prepare(double sampleRateHz) noexcept
     m_sampleRate = sampleRateHz;
 }
 
+void MGainCompensation::Reset() noexcept
+{
+  m_ticket = m_requested;
+  m_cancelTaken = m_cancelled;
+  m_measuring = false;
+  m_landing = false;
+  m_seeded = m_savedSeeded = false;
+  m_wasEnabled = false;
+  m_inputMeanSquare = m_outputMeanSquare = m_blockInput = 0.0;
+  m_savedInput = m_savedOutput = 0.0;
+  m_sumInput = m_sumOutput = m_counted = 0.0;
+  m_gainDb = m_targetDb = m_gainBeforeDb = 0.0;
+  m_running = false;
+  m_shownGainDb = 0.0;
+  m_progress = 0.0;
+}
+
 void MGainCompensation::MeasureInput(const float* const* inputs, std::int32_t buses, std::int32_t channels,
                                      std::int32_t perBus, std::int32_t samples) noexcept
 {

@@ -44,6 +44,11 @@ public:
   /// no block runs; the measurements and the gain are kept across a new set-up.
   void Prepare(double sampleRateHz) noexcept;
 
+  /// Back to unity at once: the gain, the measured levels and any computation are dropped (a
+  /// computation asked for earlier is not taken any more). Host thread while no block runs
+  /// (under the plug-in's locks), like Prepare.
+  void Reset() noexcept;
+
   /// Measures one block's input: `inputs` holds `buses` * 8 pointer slots of which the first
   /// `channels` (counted across buses of `perBus` channels) are active; null or repeated
   /// pointers are skipped. Null `inputs` or no buses: the fixed no-input level. Audio thread.

@@ -216,6 +216,81 @@ void MQuorvelAudioEffectPlugin::SetProtectionLevel(std::int32_t level) noexcept
     SetMaxLFOBlockSize(kProtection[level].blockSize);
 }
 
+// ---- panic ------------------------------------------------------------------------------------------
+
+bool MQuorvelAudioEffectPlugin::Panic()
+{
+  return MHostCallShield::Run("MQuorvelAudioEffectPlugin::Panic", false, [&] {
+    m_panicPending.store(true, std::memory_order_release);
+    // A computation in progress would measure the restarted effect: it ends, the switch stays.
+    m_optimalGainWindow.reset();
+    if (m_optimalGainTicket != 0)
+      m_gainCompensation.CancelComputation(m_optimalGainTicket);
+    m_optimalGainTicket = 0;
+    // The same locks as every set-up from the host thread: no block runs meanwhile.
+    MLockGuard processing(m_processingLock);
+    MLockGuard init(m_initLock);
+    MLockGuard buffers(m_bufferLock);
+    InitProcessing();
+    m_gainCompensation.Reset();
+    return !IsSetUpRefused();
+  });
+}
+
+void MQuorvelAudioEffectPlugin::TakePanicRequest()
+{
+  if (m_panicPending.exchange(false, std::memory_order_acq_rel))
+    MHostCallShield::Run("MQuorvelAudioEffectPlugin::ReleaseAllNotes", [&] { ReleaseAllNotes(); });
+}
+
+void MQuorvelAudioEffectPlugin::StartOfBlock(float** inputs, float** outputs, std::int32_t samples)
+{
+  TakePanicRequest();
+  MAudioEffectPluginToAudioPluginAdapter::StartOfBlock(inputs, outputs, samples);
+}
+
+bool MQuorvelAudioEffectPlugin::ProcessMIDIEvent(std::int32_t delta, const std::uint8_t bytes[3])
+{
+  // MIDI keeps coming while the plug-in is bypassed (and no block starts): the notes held before
+  // the Panic end before this event counts.
+  TakePanicRequest();
+  return MAudioEffectPluginToAudioPluginAdapter::ProcessMIDIEvent(delta, bytes);
+}
+
+void MQuorvelAudioEffectPlugin::ReleaseAllNotes()
+{
+  const double time = MusicalTime(0);
+  for (std::int32_t channel = 0; channel < kChannels; ++channel)
+  {
+    for (std::int32_t note = 0; note < kNotes; ++note)
+    {
+      const bool sounding = held[channel][note] > 0;
+      heldOnChannel[channel] = std::max(0, heldOnChannel[channel] - held[channel][note]);
+      held[channel][note] = 0;
+      sustained[channel][note] = 0;
+      noteVelocity[channel][note] = 0;
+      if (!sounding)
+        continue;
+      MMIDINote record;
+      record.time = time;
+      record.channel = static_cast<std::uint8_t>(channel);
+      record.note = static_cast<std::uint8_t>(note);
+      record.heldOnChannel = heldOnChannel[channel];
+      // Straight to the listeners: the adapter's mapping would turn a note-off into parameter
+      // changes.
+      MMIDIProcessorBase::ProcessNote(record);
+    }
+    heldOnChannel[channel] = 0;
+    ForEachListener(channel, [&](MMIDIListener& listener) {
+      listener.ProcessMIDIController(0, time, channel, 64, 0.0);
+      listener.ProcessMIDIController(0, time, channel, 123, 0.0);
+    });
+  }
+  sustain = false;
+  ProcessAllNotesOff(0, time);
+  m_heldNotes = 0;
+}
+
 // ---- copy and paste -----------------------------------------------------------------------------------
 
 MString MQuorvelAudioEffectPlugin::CopySettingsText()

@@ -129,6 +129,23 @@ public:
   /// Sets maxLFOBlockSize to the level's block size (0..4; others ignored).
   void SetProtectionLevel(std::int32_t level) noexcept;
 
+  // ---- panic (host/GUI thread) ----
+
+  /// "Panic": stops whatever hangs, without changing a setting or parameter. The effect's
+  /// processing state and the pass-through and bypass delays start afresh (InitProcessing under
+  /// the plug-in's locks; the block driver hands out silence meanwhile), the gain compensation is
+  /// back at unity (a running optimal-gain computation ends and its window closes; the AGC switch
+  /// stays as it is), and with the next MIDI event or processed block (whichever comes first)
+  /// the audio thread ends every held or sustained MIDI note for the MIDI listeners: a note-off
+  /// for each, then sustain off and all notes off on every channel. Those note-offs skip the
+  /// controller mapping (they move no parameter).
+  /// False when the effect refused the set-up or the reset failed (the failure is logged).
+  bool Panic();
+  /// Whether the MIDI part of a Panic still waits for the next block. Any thread.
+  bool IsPanicPending() const noexcept { return m_panicPending.load(std::memory_order_acquire); }
+  /// Audio thread: ends the held notes first when a Panic asked for it, then decodes the event.
+  bool ProcessMIDIEvent(std::int32_t delta, const std::uint8_t bytes[3]) override;
+
   // ---- copy and paste (GUI thread) ----
 
   /// The whole state as an XML document (compact UTF-8 with the declaration).
@@ -236,6 +253,8 @@ protected:
   void PrepareGainCompensation(double hostRate) override;
   void MeasureGainCompensationInput(float** inputs, std::int32_t buses, std::int32_t samples) override;
   void ApplyGainCompensation(float** outputs, std::int32_t buses, std::int32_t samples) override;
+  /// Audio thread: ends the held notes first when a Panic asked for it.
+  void StartOfBlock(float** inputs, float** outputs, std::int32_t samples) override;
   /// Audio thread: only queues the step for ApplyQueuedPresetStep.
   void ApplyPresetStep(std::int32_t step) override;
   /// Presets in the "Randomizer" folder of the tree.
@@ -243,6 +262,9 @@ protected:
 
 private:
   static bool IsEmptySlot(const MXmlItem& slot);
+  /// The MIDI part of Panic when it was asked for (audio thread).
+  void TakePanicRequest();
+  void ReleaseAllNotes();
 
   MRelaxed<bool> m_agc{false};
   MGainCompensation m_gainCompensation;
@@ -265,6 +287,7 @@ private:
   MString m_presetTreeError;
   std::atomic<std::int32_t> m_queuedPresetStep{0};
   std::atomic<std::int32_t> m_queuedProgram{-1};
+  std::atomic<bool> m_panicPending{false};
   /// The update thread's tick (registered by the constructor, removed first by the destructor).
   static void BackgroundTick(void* context);
   // Held while a queued step is applied: the editor's idle tick and the update thread never

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -140,4 +141,52 @@ TEST(MQuorvelAudioEffectPluginTest, UnreadablePresetFileIsReportedAndMovedAsideN
   EXPECT_EQ(aside.str(), broken);
   std::filesystem::remove(path);
   std::filesystem::remove(path + ".unreadable");
+}
+
+TEST(MQuorvelAudioEffectPluginTest, PanicEndsHeldNotesRestartsTheDelaysAndTheGainAndKeepsTheSettings)
+{
+  struct Listener : MMIDIListener
+  {
+    void ProcessNote(const MMIDINote& n) override { ends += n.noteOn ? "" : std::to_string(n.note) + " "; }
+    void ProcessMIDIController(std::int32_t, double, std::int32_t, std::int32_t c, double) override
+    {
+      allOff += c == 123;
+    }
+    std::string ends;
+    int allOff = 0;
+  } listener;
+  TestPlugin plugin;
+  ASSERT_TRUE(plugin.AddMIDIListener(&listener));
+  // Note 60 held, note 64 released while the pedal is down (sustained).
+  const std::uint8_t events[][3] = {{0x90, 60, 100}, {0xB1, 64, 127}, {0x91, 64, 90}, {0x81, 64, 0}};
+  for (const auto& event : events)
+    plugin.ProcessMIDIEvent(0, event);
+  plugin.SetAGCEnabled(true);
+  plugin.Effect().m_gain = 0.5f;
+  for (int block = 0; block < 40; ++block)
+    plugin.Run(1024);
+  ASSERT_GT(plugin.GetAGCGainDb(), 1.0);
+  plugin.m_bypassed = true; // the bypass delay now holds 64 samples of input
+  plugin.Run(1024);
+  const std::string state = Text(plugin);
+  const int initialisations = plugin.Effect().m_initialisations;
+  listener.ends.clear(); // the pedal already passed on the release of 64
+
+  ASSERT_TRUE(plugin.Panic());
+  EXPECT_EQ(plugin.GetAGCGainDb(), 0.0);
+  EXPECT_EQ(plugin.Effect().m_initialisations, initialisations + 1);
+  for (auto& channel : plugin.m_input)
+    std::fill(channel.begin(), channel.end(), 0.0f);
+  plugin.Run(1024);
+  for (const auto& channel : plugin.m_output)
+    EXPECT_TRUE(std::all_of(channel.begin(), channel.begin() + 1024, [](float x) { return x == 0.0f; }));
+  // Bypassed, no block reached the effect: the next MIDI event ends the notes before it counts.
+  EXPECT_TRUE(plugin.IsPanicPending());
+  const std::uint8_t next[3] = {0x90, 67, 100};
+  plugin.ProcessMIDIEvent(0, next);
+  EXPECT_EQ(listener.ends, "60 64 ");
+  EXPECT_EQ(listener.allOff, 16) << "on every channel";
+  EXPECT_TRUE(plugin.held[0][60] == 0 && plugin.sustained[1][64] == 0 && !plugin.sustain);
+  EXPECT_EQ(plugin.held[0][67], 1) << "the new note";
+  EXPECT_EQ(Text(plugin), state) << "settings and parameters stay";
 }
