@@ -4,7 +4,9 @@
 
 #include "base/MException.h"
 #include "base/MHostCallShield.h"
+#include "core/plugin/MSettingsFolder.h"
 #include "framework/MChannelModes.h"
+#include "framework/MQuorvelPresetWindow.h"
 #include "gui/MDrawer.h"
 #include "gui/MStyle.h"
 #include "gui/MWindowSystemCommon.h"
@@ -16,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <iterator>
 
 namespace
@@ -330,6 +333,24 @@ const CheckText kChecks[3] = {
      "reseting settings etc.?"},
 };
 const char* const kDefaultNote = "Point at a setting to see what it does.";
+
+struct ActionText
+{
+  const char* id;
+  const char* caption;
+  const char* help;
+};
+const ActionText kActions[3] = {
+    {MQuorvelAudioEffectPlugin::SettingsWindow::kSetDefaultsId, "Set default settings",
+     "<p><b>Set default settings</b><p>Makes the current settings the ones every new instance of the "
+     "plug-in starts with."},
+    {MQuorvelAudioEffectPlugin::SettingsWindow::kLoadDefaultsId, "Load default settings",
+     "<p><b>Load default settings</b><p>Replaces the current settings of this instance with the default "
+     "settings."},
+    {MQuorvelAudioEffectPlugin::SettingsWindow::kPanicId, "Panic",
+     "<p><b>Panic</b><p>Stops hanging notes and sounds: ends held MIDI notes, restarts the processing and "
+     "puts the automatic gain back to unity. The settings stay as they are."},
+};
 } // namespace
 
 MQuorvelAudioEffectPlugin::SettingsWindow::SettingsWindow(MQuorvelAudioEffectPlugin& plugin)
@@ -359,20 +380,6 @@ MQuorvelAudioEffectPlugin::SettingsWindow::SettingsWindow(MQuorvelAudioEffectPlu
   m_protectionLabel->SetTextAlignment(MAlign::Left);
   m_protection = &Add<MSelector>();
   m_protection->SetId(MString(kProtectionId));
-  MStringList levels;
-  for (const ProtectionLevel& level : kProtection)
-    levels.Add(MString::FromLiteral(level.name));
-  const std::int32_t level = plugin.GetProtectionLevel();
-  if (level < 0)
-  {
-    // A block size no level has (an old state): shown as it is until a level is chosen.
-    levels.Add(MString("Custom (") + MString::FromInteger(plugin.GetMaxLFOBlockSize()) +
-               MString(" samples)"));
-  }
-  m_protection->SetChoices(levels);
-  m_protection->SetSelection(level >= 0 ? level : kProtectionLevels);
-  m_protection->GetChangedEvent().Subscribe<&SettingsWindow::OnProtectionChanged>(this);
-  UpdateProtectionHelp();
 
   m_channelLabel = &Add<MStatic>(MString("Channel mode"));
   m_channelLabel->SetTextAlignment(MAlign::Left);
@@ -382,16 +389,28 @@ MQuorvelAudioEffectPlugin::SettingsWindow::SettingsWindow(MQuorvelAudioEffectPlu
   for (std::int32_t mode = 0; mode < MChannelModes::kModeCount; ++mode)
     modes.Add(GetChannelModeName(mode));
   m_channelMode->SetChoices(modes);
-  m_channelMode->SetSelection(plugin.GetChannelMode());
+  ShowPluginSettings();
+  m_protection->GetChangedEvent().Subscribe<&SettingsWindow::OnProtectionChanged>(this);
   m_channelMode->SetHelp(MString("<p><b>Channel mode</b><p>Which channels the effect processes: both, one of "
                                  "them, the mid or side signal, or up to eight surround channels."));
   m_channelMode->GetChangedEvent().Subscribe<&SettingsWindow::OnChannelModeChanged>(this);
+
+  for (std::size_t i = 0; i < std::size(kActions); ++i)
+  {
+    MButton& button = Add<MButton>(MString::FromLiteral(kActions[i].caption));
+    button.SetId(MString::FromLiteral(kActions[i].id));
+    button.SetHelp(MString::FromLiteral(kActions[i].help));
+    m_actions[i] = &button;
+  }
+  m_actions[0]->GetChangedEvent().Subscribe<&SettingsWindow::OnSetDefaults>(this);
+  m_actions[1]->GetChangedEvent().Subscribe<&SettingsWindow::OnLoadDefaults>(this);
+  m_actions[2]->GetChangedEvent().Subscribe<&SettingsWindow::OnPanic>(this);
 
   m_help = &Add<MSTMLControl>();
   m_help->SetId(MString(kHelpId));
   AddButton(MString("Close"), MModalValue::Ok, true);
   SetInitialFocus(m_checks[0]);
-  SetSize(MSize{440, 380});
+  SetSize(MSize{500, 420});
   ShowHelpFor(nullptr);
   Layout();
   SetTimer(kHelpTimer, kHelpTimerMs);
@@ -413,7 +432,16 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::LayoutContent(const MRect& conte
   row(*m_protection, kRowHeight);
   row(*m_channelLabel, kLabelHeight);
   row(*m_channelMode, kRowHeight);
-  y += 4;
+  y += 6;
+  // The two default buttons share what "Panic" leaves; their captions are the long ones.
+  const std::int32_t gap = 6;
+  const std::int32_t panic = std::min(100, content.Width() / 4);
+  const std::int32_t width = std::max(0, (content.Width() - panic - 2 * gap) / 2);
+  const std::int32_t lefts[3] = {content.left, content.left + width + gap, content.right - panic};
+  const std::int32_t rights[3] = {content.left + width, content.left + 2 * width + gap, content.right};
+  for (std::size_t i = 0; i < m_actions.size(); ++i)
+    m_actions[i]->SetBounds(MRect{lefts[i], y, rights[i], y + kRowHeight});
+  y += kRowHeight + 10;
   m_help->SetBounds(MRect{content.left, y, content.right, std::max(y, content.bottom)});
 }
 
@@ -451,6 +479,66 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::OnChannelModeChanged(MOnNotifyPa
   m_plugin.InitProcessing();
 }
 
+void MQuorvelAudioEffectPlugin::SettingsWindow::OnSetDefaults(MOnNotifyParams&)
+{
+  if (m_plugin.SetDefaultSettingsToCurrent())
+  {
+    SetNote(MString("These settings are now the defaults: every new instance starts with them."));
+    return;
+  }
+  const MString path = GetConfigurationPath();
+  std::error_code error;
+  const bool exists = !path.IsEmpty() && std::filesystem::exists(MSettingsFolder::ToPath(path), error);
+  SetNote(MString("<b>The default settings could not be saved.</b> ") +
+          (exists ? MString("GlobalConfiguration.xml in the settings folder could not be read or replaced; "
+                            "it was left as it is.")
+                  : MString("The settings folder could not be written.")));
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::OnLoadDefaults(MOnNotifyParams&)
+{
+  if (!m_plugin.GetEditorDialogs().Confirm(
+          *m_actions[1], MString("Load default settings"),
+          MString("The default settings replace the current settings of this instance. Load them?")))
+    return;
+  if (!m_plugin.LoadDefaultSettings())
+  {
+    SetNote(MString("<b>No default settings were loaded</b>: none have been set yet, or the file that keeps "
+                    "them could not be read. The current settings stay."));
+    return;
+  }
+  m_plugin.ActualiseAfterLoading();
+  ShowPluginSettings();
+  SetNote(MString("The default settings were loaded."));
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::OnPanic(MOnNotifyParams&)
+{
+  if (m_plugin.Panic())
+    SetNote(MString("Held notes end now; the processing restarted and the automatic gain is at unity."));
+  else
+    SetNote(MString("<b>The processing could not be restarted</b> at the current sample rate; held notes end "
+                    "now."));
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::ShowPluginSettings()
+{
+  MStringList levels;
+  for (const ProtectionLevel& level : kProtection)
+    levels.Add(MString::FromLiteral(level.name));
+  const std::int32_t level = m_plugin.GetProtectionLevel();
+  if (level < 0)
+  {
+    // A block size no level has (an old state): shown as it is until a level is chosen.
+    levels.Add(MString("Custom (") + MString::FromInteger(m_plugin.GetMaxLFOBlockSize()) +
+               MString(" samples)"));
+  }
+  m_protection->SetChoices(levels);
+  m_protection->SetSelection(level >= 0 ? level : kProtectionLevels);
+  UpdateProtectionHelp();
+  m_channelMode->SetSelection(m_plugin.GetChannelMode());
+}
+
 void MQuorvelAudioEffectPlugin::SettingsWindow::UpdateProtectionHelp()
 {
   const std::int32_t level = m_plugin.GetProtectionLevel();
@@ -466,8 +554,9 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::UpdateProtectionHelp()
 void MQuorvelAudioEffectPlugin::SettingsWindow::SetNote(const MString& note)
 {
   m_note = note;
-  m_helpSource = nullptr;
   ShowHelpFor(nullptr);
+  // Shown until the mouse moves on: the control under it now would replace it at the next tick.
+  m_helpSource = GetHighlightControl();
 }
 
 void MQuorvelAudioEffectPlugin::SettingsWindow::ShowHelpFor(const MControl* control)

@@ -19,6 +19,7 @@
 #include <functional>
 #include <vector>
 
+class MButton;
 class MCheckBox;
 class MSelector;
 class MStatic;
@@ -96,14 +97,21 @@ private:
 /// "General settings": the three check boxes kept in MGeneralSettings ("SurroundActivated",
 /// "TabletMode", "showconfirmations"; each toggle is written at once), the "Automation
 /// protection" menu (the level matching maxLFOBlockSize; choosing one sets it) and the "Channel
-/// mode" menu ("ChannelModeMenu"; choosing a mode makes it active at once). The line at the
-/// bottom shows the help of the setting under the mouse, and any problem with the settings file.
+/// mode" menu ("ChannelModeMenu"; choosing a mode makes it active at once), and a row of three
+/// buttons: "Set default settings" (the current state becomes what every new instance starts
+/// with), "Load default settings" (replaces this instance's settings with them, after the
+/// confirmation of destructive actions) and "Panic" (MQuorvelAudioEffectPlugin::Panic). The line
+/// at the bottom shows the help of the setting under the mouse, the outcome of a button, and any
+/// problem with the settings file.
 class MQuorvelAudioEffectPlugin::SettingsWindow : public MDialogWindow
 {
 public:
   static constexpr const char* kProtectionId = "AutomationProtection";
   static constexpr const char* kChannelModeId = "ChannelModeMenu";
   static constexpr const char* kHelpId = "SettingsHelp";
+  static constexpr const char* kSetDefaultsId = "SetDefaultSettings";
+  static constexpr const char* kLoadDefaultsId = "LoadDefaultSettings";
+  static constexpr const char* kPanicId = "Panic";
 
   /// Reads the general settings file; an unreadable one shows the defaults and says why.
   explicit SettingsWindow(MQuorvelAudioEffectPlugin& plugin);
@@ -124,7 +132,13 @@ private:
   void OnCheckChanged(MOnNotifyParams& params);
   void OnProtectionChanged(MOnNotifyParams& params);
   void OnChannelModeChanged(MOnNotifyParams& params);
+  void OnSetDefaults(MOnNotifyParams& params);
+  void OnLoadDefaults(MOnNotifyParams& params);
+  void OnPanic(MOnNotifyParams& params);
   void SetNote(const MString& note);
+  /// The protection menu (with a "Custom" entry for a block size no level has) and the channel
+  /// mode as the plug-in has them now.
+  void ShowPluginSettings();
   void UpdateProtectionHelp();
 
   MQuorvelAudioEffectPlugin& m_plugin;
@@ -135,6 +149,7 @@ private:
   MSelector* m_protection = nullptr;
   MStatic* m_channelLabel = nullptr;
   MSelector* m_channelMode = nullptr;
+  std::array<MButton*, 3> m_actions{};
   MSTMLControl* m_help = nullptr;
   MString m_note;
   MString m_helpText;

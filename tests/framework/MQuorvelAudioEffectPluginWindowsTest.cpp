@@ -4,6 +4,7 @@
 #include "framework/MQuorvelAudioEffectPluginWindows.h"
 
 #include "core/plugin/MAudioPluginAdapter.h"
+#include "framework/MQuorvelPresetWindow.h"
 #include "gui/controls/MButton.h"
 #include "gui/controls/MCheckBox.h"
 #include "gui/controls/MSelector.h"
@@ -228,4 +229,43 @@ TEST_F(WindowsTest, SettingsRoundTripThroughTheirFileAndSetProtectionAndChannelM
   std::string kept((std::istreambuf_iterator<char>(aside)), std::istreambuf_iterator<char>());
   EXPECT_EQ(kept, "<GeneralSettings TabletMode=");
   EXPECT_TRUE(MGeneralSettings::TabletMode());
+}
+
+TEST_F(WindowsTest, DefaultSettingsButtonsReachNewInstancesAskBeforeLoadingAndKeepAnUnreadableFile)
+{
+  struct Answers : MQuorvelEditorDialogs
+  {
+    bool Ask(MControl&, const MString&, const MString&) override { return ++asked > 1; }
+    int asked = 0;
+  } answers;
+  m_plugin.SetEditorDialogs(&answers);
+  const std::int32_t depth = m_plugin.IndexOf("Depth");
+  const fs::path file = m_home / "Tonvera" / "GlobalConfiguration.xml";
+  m_system.m_scripts = {[&](MWindow& window) {
+    const auto button = [&](const MString& id) { return dynamic_cast<MButton*>(window.FindChild(id)); };
+    m_plugin.SetParameter(depth, 0.25);
+    m_plugin.SetProtectionLevel(3);
+    button("SetDefaultSettings")->Click();
+    EXPECT_DOUBLE_EQ(TestPlugin().GetParameter(depth), 0.25) << "a new instance starts with them";
+    m_plugin.SetParameter(depth, 0.75);
+    m_plugin.SetProtectionLevel(1);
+    button("LoadDefaultSettings")->Click(); // answered no
+    EXPECT_DOUBLE_EQ(Depth(), 0.75);
+    button("LoadDefaultSettings")->Click(); // yes
+    EXPECT_EQ(answers.asked, 2);
+    EXPECT_DOUBLE_EQ(Depth(), 0.25);
+    EXPECT_EQ(dynamic_cast<MSelector*>(window.FindChild(MString("AutomationProtection")))->GetSelection(), 3);
+
+    // A configuration that cannot be read is left as it is, and the window says so.
+    const std::string broken = "<Configuration><EditorWidth>9";
+    std::ofstream(file, std::ios::binary) << broken;
+    button("SetDefaultSettings")->Click();
+    std::ifstream kept(file, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), broken);
+    const auto& settings = dynamic_cast<MQuorvelAudioEffectPlugin::SettingsWindow&>(window);
+    EXPECT_NE(settings.GetHelpText().ToUTF8().find("could not be saved"), std::string::npos);
+    return MModalValue::Ok;
+  }};
+  m_plugin.OpenSettingsWindow(*m_origin);
+  m_plugin.SetEditorDialogs(nullptr);
 }
