@@ -227,12 +227,14 @@ bool MQuorvelAudioEffectPlugin::Panic()
     if (m_optimalGainTicket != 0)
       m_gainCompensation.CancelComputation(m_optimalGainTicket);
     m_optimalGainTicket = 0;
-    // The same locks as every set-up from the host thread: no block runs meanwhile.
-    MLockGuard processing(m_processingLock);
-    MLockGuard init(m_initLock);
-    MLockGuard buffers(m_bufferLock);
+    {
+      // The same locks as every set-up from the host thread: no block runs meanwhile.
+      MLockGuard processing(m_processingLock);
+      MLockGuard init(m_initLock);
+      MLockGuard buffers(m_bufferLock);
+      m_gainCompensation.Reset();
+    }
     InitProcessing();
-    m_gainCompensation.Reset();
     return !IsSetUpRefused();
   });
 }

@@ -129,7 +129,7 @@ public:
   /// Sets maxLFOBlockSize to the level's block size (0..4; others ignored).
   void SetProtectionLevel(std::int32_t level) noexcept;
 
-  // ---- panic (host/GUI thread) ----
+  // ---- panic (GUI thread) ----
 
   /// "Panic": stops whatever hangs, without changing a setting or parameter. The effect's
   /// processing state and the pass-through and bypass delays start afresh (InitProcessing under
