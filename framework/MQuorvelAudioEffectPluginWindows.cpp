@@ -490,7 +490,7 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::OnSetDefaults(MOnNotifyParams&)
   std::error_code error;
   const bool exists = !path.IsEmpty() && std::filesystem::exists(MSettingsFolder::ToPath(path), error);
   SetNote(MString("<b>The default settings could not be saved.</b> ") +
-          (exists ? MString("GlobalConfiguration.xml in the settings folder could not be read or replaced; "
+          (exists ? MString("GlobalConfiguration.xml in the settings folder could not be replaced; "
                             "it was left as it is.")
                   : MString("The settings folder could not be written.")));
 }

@@ -349,7 +349,8 @@ public:
   bool LoadDefaultSettings();
   /// Stores the current state into an item "Settings", enters it in the document as
   /// "DefaultSettings" (replacing an earlier one, keeping every other item) and writes the
-  /// document back. False when it could not be written or exists but is unreadable (kept as is).
+  /// document back. A document that exists but cannot be read is first kept aside as
+  /// "GlobalConfiguration.xml.unreadable". False when it could not be written.
   bool SetDefaultSettingsToCurrent();
   /// The editor mode kept in the item "EditorMode" (its text, a decimal number); 0 when absent.
   /// 0 is the full editor, 1 the compact one (no parameter knobs).

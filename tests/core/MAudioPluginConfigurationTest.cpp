@@ -133,8 +133,11 @@ TEST_F(MAudioPluginConfiguration, MalformedDocumentReadsAsEmptyWithoutThrowing)
   EXPECT_FALSE(plugin.LoadDefaultSettings());
   EXPECT_EQ(plugin.GetEditorMode(), 0);
   EXPECT_DOUBLE_EQ(plugin.m_gain, 0.0);
-  EXPECT_TRUE(plugin.SetDefaultSettingsToCurrent()) << "a broken document is replaced";
+  EXPECT_TRUE(plugin.SetDefaultSettingsToCurrent()) << "a broken document is kept aside and replaced";
   EXPECT_TRUE(plugin.LoadDefaultSettings());
+  std::ifstream aside(Document().string() + ".unreadable");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}),
+            "<Configuration><DefaultSettings Gain=\"0.5\"><unclosed>");
 }
 
 TEST_F(MAudioPluginConfiguration, EditorSizeComesFromTheDocumentWithinItsLimits)
