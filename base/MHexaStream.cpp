@@ -11,13 +11,10 @@ constexpr std::size_t kBytesPerPiece = 128;
 
 int DigitValue(char c)
 {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  MStreamFailure::Throw("Invalid character in hexadecimal text.");
+  const int value = MString::HexDigitValue(static_cast<unsigned char>(c));
+  if (value < 0)
+    MStreamFailure::Throw("Invalid character in hexadecimal text.");
+  return value;
 }
 } // namespace
 

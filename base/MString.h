@@ -124,6 +124,8 @@ public:
   /// Text to integer: leading blanks, optional sign, decimal digits; the rest ignored; 0 when
   /// no digit starts the text; saturates at the 64-bit limits.
   std::int64_t ToInteger() const noexcept;
+  /// The value of one hexadecimal digit (0-9, A-F, a-f); -1 for any other character.
+  static int HexDigitValue(char16_t c) noexcept;
 
   // ---- modification (copy-on-write; a literal is widened on its first change) ----
 

@@ -406,6 +406,17 @@ double MString::ToDouble() const noexcept
   return negative ? -value : value;
 }
 
+int MString::HexDigitValue(char16_t c) noexcept
+{
+  if (c >= u'0' && c <= u'9')
+    return c - u'0';
+  if (c >= u'A' && c <= u'F')
+    return c - u'A' + 10;
+  if (c >= u'a' && c <= u'f')
+    return c - u'a' + 10;
+  return -1;
+}
+
 std::int64_t MString::ToInteger() const noexcept
 {
   std::int32_t i = 0;

@@ -145,17 +145,6 @@ MXmlItem* FindParentIn(MXmlItem& folder, const MXmlItem& target)
   }
   return nullptr;
 }
-
-int HexDigit(char16_t c) noexcept
-{
-  if (c >= u'0' && c <= u'9')
-    return c - u'0';
-  if (c >= u'A' && c <= u'F')
-    return c - u'A' + 10;
-  if (c >= u'a' && c <= u'f')
-    return c - u'a' + 10;
-  return -1;
-}
 } // namespace
 
 MPresetTree::MPresetTree() : m_root(MString("presets")) {}
@@ -414,8 +403,8 @@ void MPresetTree::DecodePreset(const MXmlItem& preset, MXmlItem& settings)
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(text.Length() / 2));
   for (std::int32_t index = 0; index + 1 < text.Length(); index += 2)
   {
-    const int high = HexDigit(text.At(index));
-    const int low = HexDigit(text.At(index + 1));
+    const int high = MString::HexDigitValue(text.At(index));
+    const int low = MString::HexDigitValue(text.At(index + 1));
     if (high < 0 || low < 0)
       fail(MString("invalid character in hexadecimal text at position ") +
            MString::FromInteger(high < 0 ? index : index + 1) + MString("."));

@@ -32,17 +32,6 @@ constexpr const char* kAlignmentNames[11] = {
     "right,top",     nullptr,       "center,bottom", "left,bottom", "right,bottom",
 };
 
-int HexDigit(char16_t c)
-{
-  if (c >= u'0' && c <= u'9')
-    return c - u'0';
-  if (c >= u'a' && c <= u'f')
-    return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F')
-    return c - u'A' + 10;
-  return -1;
-}
-
 // Names are compared with ASCII case folded only (no accent folding: these are identifiers).
 bool EqualsAsciiFolded(const MString& a, const char* b)
 {
@@ -71,8 +60,8 @@ MColor MColor::Parse(const MString& text)
     bool valid = true;
     for (std::int32_t i = 0; i < length && valid; i += 2)
     {
-      const int high = HexDigit(text.At(i));
-      const int low = HexDigit(text.At(i + 1));
+      const int high = MString::HexDigitValue(text.At(i));
+      const int low = MString::HexDigitValue(text.At(i + 1));
       valid = high >= 0 && low >= 0;
       bytes[i / 2] = std::uint8_t(high * 16 + low);
     }

@@ -1,6 +1,7 @@
 // The preset bar and the preset window of the common editor, on a settings folder of their own.
 
 #include "core/plugin/MAudioPluginAdapter.h"
+#include "tests/core/MCoreTestSupport.h"
 #include "framework/MQuorvelPresetWindow.h"
 #include "gui/controls/MButton.h"
 #include "gui/controls/MDialogWindow.h"
@@ -24,16 +25,6 @@
 
 namespace
 {
-class SilentHost : public MAudioPluginAdapter
-{
-public:
-  void SendAutomation(std::int32_t, double) override {}
-  void SendBypassAutomation(bool) override {}
-  void GenerateMIDIEvent(std::int32_t, const std::uint8_t*) override {}
-  void ReportLatency() override {}
-  bool ChangeEditorSize(std::int32_t, std::int32_t) override { return true; }
-};
-
 // The user's answers, given in advance; what the editor told and asked is kept.
 class ScriptedDialogs : public MQuorvelEditorDialogs
 {
@@ -137,7 +128,7 @@ protected:
   }
 
   std::filesystem::path m_home;
-  SilentHost m_host;
+  MCoreTest::FakeHost m_host;
   ScriptedDialogs m_dialogs;
   MWindowSystemHeadless m_system;
   MTexturedStyle m_style;
