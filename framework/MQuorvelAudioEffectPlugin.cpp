@@ -171,6 +171,9 @@ bool MQuorvelAudioEffectPlugin::Morph(double u, double v)
       return false;
     u = std::clamp(u, 0.0, 1.0);
     v = std::clamp(v, 0.0, 1.0);
+    // The parameters change together under the lock; the host hears of them after it is released,
+    // so that processing (which only tries the lock) never waits for the host's answers.
+    std::vector<std::int32_t> changed;
     {
       MLockGuard guard(m_processingLock, 5000);
       for (std::int32_t index = 0; index < count; ++index)
@@ -180,9 +183,14 @@ bool MQuorvelAudioEffectPlugin::Morph(double u, double v)
         const double right = (1.0 - v) * corner[1] + v * corner[3];
         const double value = (1.0 - u) * left + u * right;
         if (std::fabs(value - GetParameter(index)) > 1e-05)
-          SetParameterFromEditor(index, value);
+        {
+          SetParameter(index, value, false);
+          changed.push_back(index);
+        }
       }
     }
+    for (const std::int32_t index : changed)
+      SendAutomationToHost(index, GetParameter(index));
     ActualiseAfterLoading();
     return true;
   });
