@@ -196,9 +196,6 @@ public:
   void OnEditorIdle() override;
   /// Closing the editor also closes the optimal-gain window (cancelling its computation).
   void SetEditorOpen(bool open) override;
-  /// After the adapter's part, prepares the gain compensation for the host rate whether it is on
-  /// or not, so that switching it on later finds the rate.
-  void InitProcessing_LockedPart() override;
 
   // ---- windows of the common editor (GUI thread) ----
 

@@ -16,13 +16,6 @@ void MQuorvelAudioEffectPlugin::PrepareGainCompensation(double hostRate)
   m_gainCompensation.Prepare(hostRate);
 }
 
-void MQuorvelAudioEffectPlugin::InitProcessing_LockedPart()
-{
-  MAudioEffectPluginToAudioPluginAdapter::InitProcessing_LockedPart();
-  if (!IsSetUpRefused())
-    m_gainCompensation.Prepare(GetSampleRate());
-}
-
 void MQuorvelAudioEffectPlugin::MeasureGainCompensationInput(float** inputs, std::int32_t buses,
                                                              std::int32_t samples)
 {

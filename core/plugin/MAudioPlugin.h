@@ -420,8 +420,9 @@ protected:
   virtual void ChannelModeEncode(float** inputs, float** outputs, std::int32_t samples);
   virtual void ChannelModeDecode(float** inputs, float** outputs, std::int32_t samples);
 
-  /// Automatic gain compensation hooks of the framework. Base: disabled. Prepare runs in
-  /// InitProcessing with the host rate (may allocate); the two measurements run on the audio
+  /// Automatic gain compensation hooks of the framework. Base: disabled. Prepare runs in every
+  /// InitProcessing with the host rate, on or off, so that switching on later finds the rate
+  /// (may allocate); the two measurements run on the audio
   /// thread around the block (must not allocate): the input measurement with null inputs when
   /// there are no input buses, the output one measures and corrects the outputs in place.
   virtual bool IsGainCompensationEnabled() const;

@@ -149,8 +149,7 @@ void MAudioPlugin::InitProcessing()
     for (MDelayLine& line : m_bypassLines)
       line.Configure(m_bypassLatency);
     m_interpolationReset = true;
-    if (IsGainCompensationEnabled())
-      PrepareGainCompensation(m_sampleRate);
+    PrepareGainCompensation(m_sampleRate);
   });
   ReportLatency();
 }
