@@ -3,6 +3,7 @@
 #include "base/MEventProcessor.h"
 #include "base/MException.h"
 #include "base/MHostCallShield.h"
+#include "gui/MBitmap.h"
 #include "gui/MControlInvalidator.h"
 #include "gui/MWindow.h"
 
@@ -219,4 +220,9 @@ MString MWindowSystemCommon::GetClipboardText()
   ProcessClipboard& clipboard = Clipboard();
   std::lock_guard lock(clipboard.mutex);
   return clipboard.text;
+}
+
+MSize MWindowSystemCommon::ClampWindowSize(MSize size)
+{
+  return MSize{std::clamp(size.x, 1, MBitmap::kMaxSide), std::clamp(size.y, 1, MBitmap::kMaxSide)};
 }

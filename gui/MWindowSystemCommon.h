@@ -113,6 +113,9 @@ public:
   MStyle* GetDefaultStyle() const { return m_defaultStyle; }
 
 protected:
+  /// A window size the back ends can create: at least 1 pixel (systems refuse empty windows) and
+  /// at most a bitmap's largest side on each axis (the surface follows the window).
+  static MSize ClampWindowSize(MSize size);
   /// Remembers the calling thread as the GUI thread and starts both threads. Repeated calls do
   /// nothing. Back ends call it at the end of Initialize.
   void InitializeCommon();

@@ -48,17 +48,6 @@ namespace
 constexpr const wchar_t* kClassName = L"MWindow";
 constexpr const char* kTrace = "MWindowProc (messages)";
 
-MSize ClampSize(MSize size)
-{
-  return MSize{std::clamp(size.x, 1, 16384), std::clamp(size.y, 1, 16384)};
-}
-
-std::wstring Wide(const MString& text)
-{
-  const std::u16string utf16 = text.ToUTF16();
-  return std::wstring(utf16.begin(), utf16.end());
-}
-
 HINSTANCE ThisModule()
 {
   // The module this code is linked into (the plug-in DLL, or the program): its class is its own.
@@ -240,7 +229,7 @@ MWindowSystemMSWindows::CreateNativeWindow(MWindow& window, const MNativeWindowP
     throw MException(MFormat::Format("Could not create the window (parent {0} is no window).",
                                      MString::FromUnsigned(std::uint64_t(params.parent), 16)));
   auto descriptor = std::make_unique<MW32WindowDescriptor>(window);
-  const MSize size = ClampSize(MSize{params.rect.Width(), params.rect.Height()});
+  const MSize size = ClampWindowSize(MSize{params.rect.Width(), params.rect.Height()});
   descriptor->m_surface.Resize(size.x, size.y);
   descriptor->m_drawer.SetTarget(descriptor->m_surface);
   descriptor->m_popup = params.popup;
@@ -253,7 +242,7 @@ MWindowSystemMSWindows::CreateNativeWindow(MWindow& window, const MNativeWindowP
     AdjustWindowRectEx(&outer, style, FALSE, exStyle);
   // Listed before creation: WM_NCCREATE, WM_CREATE and the first WM_SIZE already find it.
   m_windows.push_back(descriptor.get());
-  const std::wstring title = Wide(params.title);
+  const std::wstring title = params.title.ToWide();
   MW32Creation creation{this, descriptor.get()};
   HWND created =
       CreateWindowExW(exStyle, kClassName, title.c_str(), style, outer.left, outer.top,
@@ -321,7 +310,7 @@ bool MWindowSystemMSWindows::IsVisible(const MWindowDescriptor& window) const
 void MWindowSystemMSWindows::SetTitle(MWindowDescriptor& window, const MString& title)
 {
   CheckGuiThread("SetTitle");
-  SetWindowTextW(Cast(window).m_window, Wide(title).c_str());
+  SetWindowTextW(Cast(window).m_window, title.ToWide().c_str());
 }
 
 void MWindowSystemMSWindows::SetPosition(MWindowDescriptor& window, MPoint position)
@@ -333,7 +322,7 @@ void MWindowSystemMSWindows::SetPosition(MWindowDescriptor& window, MPoint posit
 
 void MWindowSystemMSWindows::ResizeSurface(MW32WindowDescriptor& descriptor, MSize size)
 {
-  size = ClampSize(size);
+  size = ClampWindowSize(size);
   if (size == MSize{descriptor.m_surface.Width(), descriptor.m_surface.Height()})
     return;
   descriptor.m_surface.Resize(size.x, size.y);
@@ -347,7 +336,7 @@ void MWindowSystemMSWindows::SetSize(MWindowDescriptor& window, MSize size)
   CheckGuiThread("SetSize");
   MW32WindowDescriptor& descriptor = Cast(window);
   ResizeSurface(descriptor, size);
-  size = ClampSize(size);
+  size = ClampWindowSize(size);
   RECT outer{0, 0, size.x, size.y};
   if (!descriptor.m_child && !descriptor.m_popup)
     AdjustWindowRectEx(&outer, DWORD(GetWindowLongW(descriptor.m_window, GWL_STYLE)), FALSE,
@@ -388,7 +377,7 @@ void MWindowSystemMSWindows::Move(MWindowDescriptor& window, const MRect& rect)
   CheckGuiThread("Move");
   MW32WindowDescriptor& descriptor = Cast(window);
   ResizeSurface(descriptor, MSize{rect.Width(), rect.Height()});
-  const MSize size = ClampSize(MSize{rect.Width(), rect.Height()});
+  const MSize size = ClampWindowSize(MSize{rect.Width(), rect.Height()});
   MoveWindow(descriptor.m_window, rect.left, rect.top, size.x, size.y, TRUE);
 }
 

@@ -73,12 +73,6 @@ constexpr long kEventMask = ExposureMask | ButtonPressMask | ButtonReleaseMask |
                             FocusChangeMask | StructureNotifyMask;
 constexpr int kCursorCount = static_cast<int>(MStdCursor::Hollow) + 1;
 
-MSize ClampSize(MSize size)
-{
-  // X refuses windows of zero width or height; the surface follows the window.
-  return MSize{std::clamp(size.x, 1, 16384), std::clamp(size.y, 1, 16384)};
-}
-
 MPoint EventPoint(int x, int y)
 {
   return MPoint{std::int32_t(x), std::int32_t(y)};
@@ -349,7 +343,7 @@ std::unique_ptr<MWindowDescriptor> MWindowSystemX11::CreateNativeWindow(MWindow&
   CheckGuiThread("CreateNativeWindow");
   Impl& impl = *m_impl;
   auto descriptor = std::make_unique<MX11WindowDescriptor>(window);
-  const MSize size = ClampSize(MSize{params.rect.Width(), params.rect.Height()});
+  const MSize size = ClampWindowSize(MSize{params.rect.Width(), params.rect.Height()});
   descriptor->m_surface.Resize(size.x, size.y);
   descriptor->m_drawer.SetTarget(descriptor->m_surface);
   descriptor->m_size = size;
@@ -526,7 +520,7 @@ void MWindowSystemX11::SetPosition(MWindowDescriptor& window, MPoint position)
 
 void MWindowSystemX11::ResizeNative(MX11WindowDescriptor& descriptor, MSize size)
 {
-  size = ClampSize(size);
+  size = ClampWindowSize(size);
   if (size == descriptor.m_size)
     return;
   descriptor.m_surface.Resize(size.x, size.y);
@@ -1020,7 +1014,7 @@ void MWindowSystemX11::HandleXEvent(void* rawEvent)
     // (the window manager's, in root coordinates).
     if (!descriptor->m_topLevel || event.xconfigure.send_event)
       descriptor->m_position = EventPoint(event.xconfigure.x, event.xconfigure.y);
-    const MSize size = ClampSize(MSize{event.xconfigure.width, event.xconfigure.height});
+    const MSize size = ClampWindowSize(MSize{event.xconfigure.width, event.xconfigure.height});
     if (size == descriptor->m_size)
       return;
     ResizeNative(*descriptor, size);

@@ -11,7 +11,10 @@
 #include <exception>
 
 #ifdef _WIN32
+#ifndef TONVERA_NO_EDITOR // without an editor the Win32 back end is not built
 #include "gui/win32/MWindowSystemMSWindows.h"
+#define TONVERA_WIN32_WINDOW_SYSTEM 1
+#endif
 
 #include <windows.h>
 #else
@@ -111,10 +114,10 @@ MWindowSystemCommon* MWindowsModule::GetWindowSystem()
 {
   if (m_windowSystem != nullptr)
     return m_windowSystem.get();
-#if defined(_WIN32) || defined(__linux__)
+#if defined(TONVERA_WIN32_WINDOW_SYSTEM) || defined(__linux__)
   try
   {
-#ifdef _WIN32
+#ifdef TONVERA_WIN32_WINDOW_SYSTEM
     auto system = std::make_unique<MWindowSystemMSWindows>();
 #else
     auto system = std::make_unique<MWindowSystemX11>();
