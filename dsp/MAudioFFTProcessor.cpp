@@ -191,16 +191,14 @@ void MAudioFFTProcessor::RunFrame(float scale)
   ProcessSpectrum(n, m_frame);
 
   m_fft.Inverse(m_frame);
-  const bool scaled = std::fabs(scale - 1.0f) >= 1e-20f;
-  if (scaled && m_synthesisWindow)
+  if (m_synthesisWindow)
   {
-    // Scaled, windowed and added in one pass, rounded as the three steps below.
+    // Scaled, windowed and added in one pass, rounded as the separate steps (a scale of 1 is
+    // exact, so an unscaled frame comes out as if only windowed and added).
     MVector::ScaleWeightAddInPlace(m_frame, scale, window, m_accumulator + m_accumulatorBase + n, n);
     return;
   }
-  if (scaled)
+  if (std::fabs(scale - 1.0f) >= 1e-20f)
     MVector::MultiplyByScalar(scale, m_frame, n);
-  if (m_synthesisWindow)
-    MVector::MultiplyElementwise(window, m_frame, n);
   MVector::AddFloatsInPlace(m_frame, m_accumulator + m_accumulatorBase + n, n);
 }

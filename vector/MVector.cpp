@@ -291,7 +291,7 @@ int MultiplyByScalar(float value, float* f, int n)
 int MultiplyElementwise(const float* src, float* srcDst, int n)
 {
   MVECTOR_CHECK(n, 1, src, srcDst);
-  K().multiplyElementwise(src, srcDst, n);
+  K().multiplyFloats(srcDst, src, srcDst, n);
   return kOk;
 }
 

@@ -109,15 +109,6 @@ void ScaleWeightAddInPlace(const float* src, float value, const float* weight, f
     PortableScaleWeightAddInPlace(src + i, value, weight + i, srcDst + i, n - i);
 }
 
-void MultiplyElementwise(const float* src, float* srcDst, int n)
-{
-  int i = 0;
-  for (; i + 8 <= n; i += 8)
-    _mm256_storeu_ps(srcDst + i, _mm256_mul_ps(_mm256_loadu_ps(srcDst + i), _mm256_loadu_ps(src + i)));
-  for (; i < n; ++i)
-    srcDst[i] *= src[i];
-}
-
 double HorizontalSum(__m256d v)
 {
   const __m128d pair = _mm_add_pd(_mm256_castpd256_pd128(v), _mm256_extractf128_pd(v, 1));
@@ -851,7 +842,6 @@ const Kernels* Avx2Kernels()
     k.binFrequencies = BinFrequencies;
     k.sinCosDoubles = SinCos;
     k.multiplyByScalar = MultiplyByScalar;
-    k.multiplyElementwise = MultiplyElementwise;
     k.sum = Sum;
     k.smoothTwoSided = SmoothTwoSided;
     k.forwardRealFFT = Avx2ForwardRealFFT;

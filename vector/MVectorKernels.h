@@ -78,7 +78,6 @@ struct Kernels
   void (*triangularWindow)(float* f, int n);
   void (*sinCosDoubles)(const double* src, double* sinOut, double* cosOut, int n);
   void (*multiplyByScalar)(float value, float* f, int n);
-  void (*multiplyElementwise)(const float* src, float* srcDst, int n);
   float (*sum)(const float* f, int n);
   void (*smoothTwoSided)(float* x, int n, const float* poles, int poleCount, float offset);
   void (*forwardRealFFT)(float* srcDst, const MRealFFTSetup* setup, float* work);

@@ -133,12 +133,6 @@ void MultiplyByScalar(float value, float* f, int n)
     f[i] *= value;
 }
 
-void MultiplyElementwise(const float* src, float* srcDst, int n)
-{
-  for (int i = 0; i < n; ++i)
-    srcDst[i] *= src[i];
-}
-
 // Applies a symmetric window w(cos(i t), cos(2 i t)) with t = 2 pi / (n - 1). Only the first
 // half is evaluated and mirrored, so both ends get bit-identical weights (a Hann window of
 // three points ends in exact zeros). cos(i t) comes from a rotation recurrence in double,
@@ -425,7 +419,6 @@ const Kernels kPortableKernels = {
     TriangularWindow,
     PortableSinCos,
     MultiplyByScalar,
-    MultiplyElementwise,
     Sum,
     PortableSmoothTwoSided,
     PortableForwardRealFFT,
