@@ -105,11 +105,8 @@ bool MGeneralSettings::Save(const Values& values, MString& error, MString* moved
     if (ReadDocument(path, old, readError) == FileState::Unreadable)
     {
       // The file that could not be read is the user's: keep it under another name.
-      MString aside = path + MString(".unreadable");
-      for (std::int32_t number = 2; std::filesystem::exists(ToPath(aside), code); ++number)
-        aside = path + MString(".unreadable") + MString::FromInteger(number);
-      std::filesystem::rename(ToPath(path), ToPath(aside), code);
-      if (code)
+      const MString aside = MSettingsFolder::MoveAside(path);
+      if (aside.IsEmpty())
         throw MException(MString("Could not move the unreadable general settings file aside."));
       if (movedAside != nullptr)
         *movedAside = aside;

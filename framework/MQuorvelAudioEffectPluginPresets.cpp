@@ -153,11 +153,7 @@ bool MQuorvelAudioEffectPlugin::SavePresetTree(MString& error)
     {
       // The file that could not be read is the user's: keep it under another name.
       std::error_code code;
-      MString aside = path + MString(".unreadable");
-      for (std::int32_t number = 2; std::filesystem::exists(ToPath(aside), code); ++number)
-        aside = path + MString(".unreadable") + MString::FromInteger(number);
-      std::filesystem::rename(ToPath(path), ToPath(aside), code);
-      if (code && std::filesystem::exists(ToPath(path), code))
+      if (MSettingsFolder::MoveAside(path).IsEmpty() && std::filesystem::exists(ToPath(path), code))
         throw MException(MString("Could not move the unreadable preset file aside."));
       m_presetFileUnreadable = false;
     }

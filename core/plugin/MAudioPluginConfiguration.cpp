@@ -68,19 +68,6 @@ void WriteConfiguration(const MXmlItem& document)
     throw MException(MString("Could not replace the configuration document."));
 }
 
-// Keeps a document that could not be read under another name ("*.unreadable", numbered when
-// that exists), so that writing a new one loses nothing of the user's. False when it stays.
-bool MoveUnreadableAside()
-{
-  const MString path = MAudioPlugin::GetConfigurationPath();
-  std::error_code error;
-  MString aside = path + MString(".unreadable");
-  for (std::int32_t number = 2; std::filesystem::exists(ToPath(aside), error); ++number)
-    aside = path + MString(".unreadable") + MString::FromInteger(number);
-  std::filesystem::rename(ToPath(path), ToPath(aside), error);
-  return !error;
-}
-
 std::int32_t ReadMode(const MString& itemName)
 {
   MXmlItem document;
@@ -121,7 +108,8 @@ bool MAudioPlugin::SetDefaultSettingsToCurrent()
     // The document holds the user's other defaults as well: one that exists but cannot be read
     // is kept aside rather than replaced by one that holds only these settings.
     MXmlItem document;
-    if (ReadConfigurationFile(document) == ReadResult::Unreadable && !MoveUnreadableAside())
+    if (ReadConfigurationFile(document) == ReadResult::Unreadable &&
+        MSettingsFolder::MoveAside(MAudioPlugin::GetConfigurationPath()).IsEmpty())
       return false;
     document.SetName(MString("Configuration"));
     for (int index = document.GetSubItemCount(); index-- > 0;)

@@ -94,3 +94,20 @@ std::filesystem::path MSettingsFolder::ToPath(const MString& text)
   return std::filesystem::path(text.ToUTF8());
 #endif
 }
+
+MString MSettingsFolder::MoveAside(const MString& path)
+{
+  try
+  {
+    std::error_code error;
+    MString aside = path + MString(".unreadable");
+    for (std::int32_t number = 2; std::filesystem::exists(ToPath(aside), error); ++number)
+      aside = path + MString(".unreadable") + MString::FromInteger(number);
+    std::filesystem::rename(ToPath(path), ToPath(aside), error);
+    return error ? MString() : aside;
+  }
+  catch (...)
+  {
+    return MString();
+  }
+}

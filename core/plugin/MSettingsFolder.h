@@ -19,4 +19,8 @@ MString FilePath(const MString& fileName);
 std::filesystem::path ToPath(const MString& text);
 /// Creates the folder (and its parents) when missing; true when it exists afterwards.
 bool Ensure();
+/// Keeps a user's file that could not be read under another name, "<path>.unreadable" (numbered
+/// from 2 when that exists), so that a new file can be written without losing it. Answers the
+/// new name; empty when the rename failed.
+MString MoveAside(const MString& path);
 } // namespace MSettingsFolder
