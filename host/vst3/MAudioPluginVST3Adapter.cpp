@@ -87,13 +87,22 @@ std::int32_t MAudioPluginVST3Adapter::ProgramCount() const
 
 double MAudioPluginVST3Adapter::ProgramValue() const
 {
+  return ProgramToValue(m_plugin->GetCurrentProgram());
+}
+
+double MAudioPluginVST3Adapter::ProgramToValue(std::int32_t program) const
+{
   const std::int32_t count = ProgramCount();
-  const std::int32_t program = m_plugin->GetCurrentProgram();
   if (count < 2 || program <= 0)
   {
     return 0.0;
   }
   return static_cast<double>(std::min(program, count - 1)) / (count - 1);
+}
+
+std::int32_t MAudioPluginVST3Adapter::ProgramFromValue(double value) const
+{
+  return static_cast<std::int32_t>(std::lround(Clamp01(value) * std::max(ProgramCount() - 1, 0)));
 }
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::initialize(FUnknown* context)
@@ -404,32 +413,32 @@ ParamValue PLUGIN_API MAudioPluginVST3Adapter::getParamNormalized(ParamID id)
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::setParamNormalized(ParamID id, ParamValue value)
 {
-  return MHostCallShield::Run(
-      "MAudioPluginVST3Adapter::setParamNormalized", tresult{kResultFalse}, [&]() -> tresult {
-        if (!std::isfinite(value))
-        {
-          return kInvalidArgument;
-        }
-        if (ControllerEdit* edit = FindControllerEdit(id))
-        {
-          *edit = ControllerEdit{Clamp01(value), PluginValue(id), true};
-        }
-        const std::int32_t programs = ProgramCount();
-        if (id == kProgramId && programs > 0)
-        {
-          const auto program = static_cast<std::int32_t>(std::lround(Clamp01(value) * (programs - 1)));
-          m_choosingProgram = true;
-          const bool chosen =
-              program != m_plugin->GetCurrentProgram() && m_plugin->SetCurrentProgram(program);
-          m_choosingProgram = false;
-          if (chosen)
-          {
-            // Every parameter may have moved with the program.
-            RestartComponent(kParamValuesChanged);
-          }
-        }
-        return EditControllerEx1::setParamNormalized(id, value);
-      });
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::setParamNormalized", tresult{kResultFalse},
+                              [&]() -> tresult {
+                                if (!std::isfinite(value))
+                                {
+                                  return kInvalidArgument;
+                                }
+                                if (ControllerEdit* edit = FindControllerEdit(id))
+                                {
+                                  *edit = ControllerEdit{Clamp01(value), PluginValue(id), true};
+                                }
+                                const std::int32_t programs = ProgramCount();
+                                if (id == kProgramId && programs > 0)
+                                {
+                                  const std::int32_t program = ProgramFromValue(value);
+                                  m_choosingProgram = true;
+                                  const bool chosen = program != m_plugin->GetCurrentProgram() &&
+                                                      m_plugin->SetCurrentProgram(program);
+                                  m_choosingProgram = false;
+                                  if (chosen)
+                                  {
+                                    // Every parameter may have moved with the program.
+                                    RestartComponent(kParamValuesChanged);
+                                  }
+                                }
+                                return EditControllerEx1::setParamNormalized(id, value);
+                              });
 }
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::getParamStringByValue(ParamID id, ParamValue valueNormalized,
@@ -451,9 +460,7 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::getParamStringByValue(ParamID id, Pa
         const std::int32_t programs = ProgramCount();
         if (id == kProgramId && programs > 0)
         {
-          const auto program =
-              static_cast<std::int32_t>(std::lround(Clamp01(valueNormalized) * (programs - 1)));
-          CopyString16(string, 128, m_plugin->GetProgramName(program).ToUTF16());
+          CopyString16(string, 128, m_plugin->GetProgramName(ProgramFromValue(valueNormalized)).ToUTF16());
           return kResultOk;
         }
         return EditControllerEx1::getParamStringByValue(id, valueNormalized, string);
@@ -485,7 +492,7 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::getParamValueByString(ParamID id, TC
           {
             if (m_plugin->GetProgramName(program) == text)
             {
-              valueNormalized = programs > 1 ? static_cast<double>(program) / (programs - 1) : 0.0;
+              valueNormalized = ProgramToValue(program);
               return kResultOk;
             }
           }

@@ -207,6 +207,9 @@ private:
   std::int32_t ProgramCount() const;
   /// The normalised value of the program parameter for the plug-in's current program.
   double ProgramValue() const;
+  /// The program parameter's normalised value for `program` and back (the nearest program).
+  double ProgramToValue(std::int32_t program) const;
+  std::int32_t ProgramFromValue(double value) const;
 
   /// A value the host set on the controller, and the plug-in's value at that moment.
   struct ControllerEdit
