@@ -70,6 +70,8 @@ public:
   std::int32_t GetPreviousPresetIndex() const noexcept { return m_previousPresetIndex; }
   /// The stored state of slot `index` (0..7); an empty item outside the range.
   const MXmlItem& GetPresetSlot(std::int32_t index) const;
+  /// Whether a stored slot was never visited (it holds nothing and takes the live state).
+  static bool IsEmptySlot(const MXmlItem& slot);
   /// Replaces the stored state of slot `index` (ignored outside 0..7).
   void SetPresetSlot(std::int32_t index, const MXmlItem& settings);
   /// Keeps the live state as the stored state of the active slot, makes `index` active and
@@ -258,7 +260,6 @@ protected:
   std::int32_t ChooseSmartRandom() override;
 
 private:
-  static bool IsEmptySlot(const MXmlItem& slot);
   /// The MIDI part of Panic when it was asked for (audio thread).
   void TakePanicRequest();
   void ReleaseAllNotes();

@@ -88,7 +88,7 @@ MString SlotLabel(const MQuorvelAudioEffectPlugin& plugin, std::int32_t slot)
   const MXmlItem& stored = plugin.GetPresetSlot(slot);
   if (slot == plugin.GetPresetIndex())
     return MString("active: will change");
-  if (stored.GetAttributeCount() == 0 && stored.GetSubItemCount() == 0)
+  if (MQuorvelAudioEffectPlugin::IsEmptySlot(stored))
     return MString("empty: live settings");
   return MString();
 }
