@@ -29,7 +29,9 @@ struct Pages : ::testing::Test
 {
   void SetUp() override
   {
-    out = fs::path(::testing::TempDir()) / "tonvera-gallery-pages";
+    // A folder per test: the tests of this suite run as parallel processes.
+    out = fs::path(::testing::TempDir()) / (std::string("tonvera-gallery-pages-") +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(out);
     system.Initialize();
   }
