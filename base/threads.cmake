@@ -7,6 +7,7 @@ list(APPEND TONVERA_BASE_SOURCES
   MLockGuard.cpp
   MSynchronizationObject.cpp
   MERWLock.cpp
+  MFileLock.cpp
   MThread.cpp
   MEventTarget.cpp
   MEventBase.cpp

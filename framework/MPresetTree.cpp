@@ -1,6 +1,7 @@
 #include "framework/MPresetTree.h"
 
 #include "base/MException.h"
+#include "base/MFileLock.h"
 #include "base/MMemoryStream.h"
 #include "base/MStdFileStream.h"
 #include "base/MXmlReader.h"
@@ -9,7 +10,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <system_error>
+#include <tuple>
 
 namespace
 {
@@ -49,16 +52,122 @@ void NamingTheFile(const MString& path, Body&& body)
   }
 }
 
-// Reads a whole document from a file after checking its size: a file far beyond any real preset
-// collection is refused before it costs memory.
-void ReadDocument(const MString& path, MXmlItem& document)
+// Reads a whole file after checking its size: a file far beyond any real preset collection is
+// refused before it costs memory.
+std::vector<std::uint8_t> ReadBytes(const MString& path)
 {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(ToPath(path), error);
   if (!error && size > MPresetTree::kMaxFileBytes)
     Fail(MString("The file is larger than 64 MiB."));
   MStdFileStream stream(path, MStdFileStream::Mode::Read);
+  const std::int64_t length = stream.GetSize();
+  if (length < 0 || static_cast<std::uint64_t>(length) > MPresetTree::kMaxFileBytes)
+    Fail(MString("The file is larger than 64 MiB."));
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
+  if (!bytes.empty() && stream.Read(bytes.data(), bytes.size()) != bytes.size())
+    Fail(MString("Error reading from file ") + Quoted(path) + MString("."));
+  return bytes;
+}
+
+void ParseDocument(const std::vector<std::uint8_t>& bytes, MXmlItem& document)
+{
+  MMemoryStream stream(bytes.data(), bytes.size());
   MXmlReader::Read(stream, document);
+}
+
+void ReadDocument(const MString& path, MXmlItem& document)
+{
+  ParseDocument(ReadBytes(path), document);
+}
+
+// FNV-1a: tells whether the file still holds the bytes this tree last read or wrote.
+std::uint64_t HashBytes(const std::uint8_t* data, std::size_t size)
+{
+  std::uint64_t hash = 14695981039346656037ull;
+  for (std::size_t index = 0; index < size; ++index)
+    hash = (hash ^ data[index]) * 1099511628211ull;
+  return hash;
+}
+
+// ---- the three-way merge ----
+
+bool IsEntry(const MXmlItem& item)
+{
+  return MPresetTree::IsFolder(item) || MPresetTree::IsPreset(item);
+}
+
+// An item's identity within its folder: kind, name, and its place among items of that kind and
+// name (two presets may share a name).
+using EntryKey = std::tuple<bool, std::string, std::int32_t>;
+
+std::map<EntryKey, std::int32_t> KeysOf(const MXmlItem& folder)
+{
+  std::map<EntryKey, std::int32_t> keys;
+  std::map<std::pair<bool, std::string>, std::int32_t> seen;
+  for (int index = 0; index < folder.GetSubItemCount(); ++index)
+  {
+    const MXmlItem& item = folder.GetSubItemAt(index);
+    if (!IsEntry(item))
+      continue;
+    const bool isFolder = MPresetTree::IsFolder(item);
+    std::string name = item.GetAttribute(isFolder ? kFolderName : kPresetName, MString()).ToUTF8();
+    const std::int32_t ordinal = seen[{isFolder, name}]++;
+    keys.emplace(EntryKey{isFolder, std::move(name), ordinal}, index);
+  }
+  return keys;
+}
+
+// Brings into `mine` what changed from `base` to `theirs` in this folder and below: items they
+// added are appended, items they removed (or renamed away) go when this side left them as they
+// were, presets they replaced are taken when this side left them alone. What this side changed
+// stays. Answers whether `mine` changed.
+bool MergeFolder(const MXmlItem& base, const MXmlItem& theirs, MXmlItem& mine)
+{
+  const std::map<EntryKey, std::int32_t> baseKeys = KeysOf(base);
+  const std::map<EntryKey, std::int32_t> theirKeys = KeysOf(theirs);
+  const std::map<EntryKey, std::int32_t> myKeys = KeysOf(mine);
+  bool changed = false;
+  std::vector<const MXmlItem*> removals;
+  std::vector<std::pair<MXmlItem*, const MXmlItem*>> replacements;
+  for (const auto& [key, baseIndex] : baseKeys)
+  {
+    const auto my = myKeys.find(key);
+    if (my == myKeys.end())
+      continue; // removed or renamed here: that change stands
+    const MXmlItem& before = base.GetSubItemAt(baseIndex);
+    MXmlItem& mineItem = mine.GetSubItemAt(my->second);
+    const auto their = theirKeys.find(key);
+    if (their == theirKeys.end())
+    {
+      if (mineItem == before)
+        removals.push_back(&mineItem);
+      continue;
+    }
+    const MXmlItem& theirItem = theirs.GetSubItemAt(their->second);
+    if (theirItem == before)
+      continue;
+    if (std::get<0>(key))
+      changed = MergeFolder(before, theirItem, mineItem) || changed;
+    else if (mineItem == before)
+      replacements.emplace_back(&mineItem, &theirItem);
+  }
+  for (const auto& [item, replacement] : replacements)
+    *item = *replacement;
+  for (const MXmlItem* item : removals)
+    for (int index = 0; index < mine.GetSubItemCount(); ++index)
+      if (&mine.GetSubItemAt(index) == item)
+      {
+        mine.RemoveSubItemAt(index);
+        break;
+      }
+  for (const auto& [key, theirIndex] : theirKeys)
+    if (baseKeys.find(key) == baseKeys.end())
+    {
+      mine.AddSubItem(theirs.GetSubItemAt(theirIndex));
+      changed = true;
+    }
+  return changed || !replacements.empty() || !removals.empty();
 }
 
 // Writes through a temporary file and a rename (see MStdFileStream::WriteReplacing).
@@ -147,7 +256,7 @@ MXmlItem* FindParentIn(MXmlItem& folder, const MXmlItem& target)
 }
 } // namespace
 
-MPresetTree::MPresetTree() : m_root(MString("presets")) {}
+MPresetTree::MPresetTree() : m_root(MString("presets")), m_base(MString("presets")) {}
 
 MPresetTree::~MPresetTree() = default;
 
@@ -156,9 +265,16 @@ MPresetTree::~MPresetTree() = default;
 void MPresetTree::Load(const MString& path)
 {
   NamingTheFile(path, [&] {
+    // The stamp before the bytes: a file replaced in between is read again at the next check.
+    FileStamp stamp;
+    StatFile(path, stamp);
+    const std::vector<std::uint8_t> bytes = ReadBytes(path);
     MXmlItem document;
-    ReadDocument(path, document);
-    SetTree(std::move(document));
+    ParseDocument(bytes, document);
+    SetTree(document);
+    m_base = std::move(document);
+    stamp.hash = HashBytes(bytes.data(), bytes.size());
+    m_stamp = stamp;
   });
 }
 
@@ -166,11 +282,152 @@ void MPresetTree::SetTree(MXmlItem document)
 {
   Check(document, m_root.GetName());
   m_root = std::move(document);
+  ++m_changeCount;
 }
 
 void MPresetTree::Save(const MString& path) const
 {
   WriteDocument(m_root, path);
+}
+
+// ---- sharing the file ---------------------------------------------------------------------------
+
+bool MPresetTree::StatFile(const MString& path, FileStamp& stamp)
+{
+  std::error_code error;
+  const std::filesystem::path file = ToPath(path);
+  const std::uintmax_t size = std::filesystem::file_size(file, error);
+  if (error)
+    return false;
+  const auto modified = std::filesystem::last_write_time(file, error);
+  if (error)
+    return false;
+  stamp.size = size;
+  stamp.modified = static_cast<std::int64_t>(modified.time_since_epoch().count());
+  stamp.known = true;
+  return true;
+}
+
+std::unique_ptr<MFileLock> MPresetTree::LockFile(const MString& path)
+{
+  const std::filesystem::path target = ToPath(path);
+  std::error_code error;
+  if (target.has_parent_path())
+    std::filesystem::create_directories(target.parent_path(), error);
+  auto lock = std::make_unique<MFileLock>(path + MString(".lock"), kLockTimeoutMs);
+  if (!lock->IsLocked())
+    Fail(MString::FromLiteral(kFileInUse));
+  return lock;
+}
+
+bool MPresetTree::ChangedOnDisk(const MString& path) const
+{
+  FileStamp now;
+  if (!StatFile(path, now))
+    return false;
+  return !m_stamp.known || now.size != m_stamp.size || now.modified != m_stamp.modified;
+}
+
+bool MPresetTree::Synchronize(const MString& path)
+{
+  FileStamp stamp;
+  if (!StatFile(path, stamp))
+    return false;
+  bool changed = false;
+  NamingTheFile(path, [&] {
+    const std::vector<std::uint8_t> bytes = ReadBytes(path);
+    stamp.hash = HashBytes(bytes.data(), bytes.size());
+    if (m_stamp.known && stamp.hash == m_stamp.hash)
+      return;
+    MXmlItem document;
+    ParseDocument(bytes, document);
+    Check(document, m_root.GetName());
+    changed = MergeFolder(m_base, document, m_root);
+    m_base = std::move(document);
+  });
+  m_stamp = stamp;
+  if (changed)
+    ++m_changeCount;
+  return changed;
+}
+
+void MPresetTree::WriteShared(const MString& path)
+{
+  MMemoryStream stream;
+  MXmlWriter::Write(m_root, stream, false, "utf-8");
+  const std::shared_ptr<MMemoryStream::Buffer>& buffer = stream.GetBuffer();
+  const std::filesystem::path target = ToPath(path);
+  std::error_code error;
+  if (target.has_parent_path())
+    std::filesystem::create_directories(target.parent_path(), error);
+  const bool replaced = MStdFileStream::WriteReplacing(
+      path, [&buffer](MStream& file) { file.Write(buffer->GetData(), buffer->GetSize()); });
+  if (!replaced)
+    Fail(MString("Could not replace the preset file ") + Quoted(path) + MString("."));
+  FileStamp stamp;
+  StatFile(path, stamp);
+  stamp.hash = HashBytes(buffer->GetData(), buffer->GetSize());
+  m_stamp = stamp;
+  m_base = m_root;
+  ++m_changeCount;
+}
+
+void MPresetTree::Change(const MString& path, const std::function<void(MPresetTree&)>& change)
+{
+  const std::unique_ptr<MFileLock> lock = LockFile(path);
+  // A failure puts back the tree, its base and its stamp together: a caller that restores its own
+  // copy of the tree afterwards (the preset window does) then still merges the file next time.
+  MXmlItem root = m_root;
+  MXmlItem base = m_base;
+  const FileStamp stamp = m_stamp;
+  try
+  {
+    Synchronize(path);
+    change(*this);
+    WriteShared(path);
+  }
+  catch (...)
+  {
+    m_root = std::move(root);
+    m_base = std::move(base);
+    m_stamp = stamp;
+    throw;
+  }
+}
+
+void MPresetTree::LoadOrCreate(const MString& path, MXmlItem initial)
+{
+  const std::unique_ptr<MFileLock> lock = LockFile(path);
+  std::error_code error;
+  if (std::filesystem::exists(ToPath(path), error))
+  {
+    Load(path);
+    return;
+  }
+  m_root = std::move(initial);
+  ++m_changeCount;
+  WriteShared(path);
+}
+
+MXmlItem* MPresetTree::FindFolderPath(const std::vector<MString>& folders)
+{
+  MXmlItem* folder = &m_root;
+  for (const MString& name : folders)
+    if ((folder = FindChild(*folder, name, true)) == nullptr)
+      return nullptr;
+  return folder;
+}
+
+MXmlItem* MPresetTree::FindChild(MXmlItem& parent, const MString& name, bool folder)
+{
+  for (int index = 0; index < parent.GetSubItemCount(); ++index)
+  {
+    MXmlItem& item = parent.GetSubItemAt(index);
+    if (folder ? IsFolder(item) && item.GetAttribute(kFolderName, MString()) == name
+               : IsPreset(item) && item.GetAttribute(kPresetName, MString()) == name)
+      return &item;
+  }
+  return nullptr;
 }
 
 void MPresetTree::ExportFolder(const MXmlItem& folder, const MString& path) const

@@ -19,14 +19,28 @@
 // target and renames it over the target, so a crash or a killed process leaves the old or the new
 // document, never a part of one.
 //
+// Sharing: every instance of the plug-in, in one process or in several, keeps its own tree of
+// the same presets.xml. A change is a read-modify-write under the file lock "presets.xml.lock"
+// (Change, Commit): the file is read again when it differs from what this tree last read or
+// wrote (its bytes' hash), what other instances changed since (added, renamed, replaced,
+// removed) is merged into this tree, and then the tree is written. The merge compares three
+// trees: the one last read or written (the base), the file now, and this tree; an item is known
+// by its kind, its name and its place among items of that kind and name in its folder. Changes
+// of both sides are kept; when both changed the same preset, this tree's change wins. Items that
+// survive a merge keep their addresses.
+//
 // Threads: main/GUI thread only (allocates, blocks on the file system). Not shared between
-// threads; each plug-in instance owns its tree.
+// threads; each plug-in instance owns its tree and serialises its callers.
 
 #include "base/MString.h"
 #include "base/MXmlItem.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
+
+class MFileLock;
 
 class MPresetTree
 {
@@ -47,6 +61,10 @@ public:
   static constexpr const char* kExportTitle = "Export preset directory";
   static constexpr const char* kImportTitle = "Import preset directory";
   static constexpr const char* kExchangeExtension = "mpresets";
+  /// How long a change waits for another instance's change of the file, and what it says then.
+  static constexpr std::uint32_t kLockTimeoutMs = 2000;
+  static constexpr const char* kFileInUse =
+      "The preset file is in use by another program. Please try again in a moment.";
 
   /// An empty tree (root "presets").
   MPresetTree();
@@ -73,6 +91,42 @@ public:
   std::int32_t ImportFolder(const MString& path, MXmlItem& parent);
   /// ImportFolder for a document already read.
   std::int32_t ImportDocument(MXmlItem document, MXmlItem& parent);
+
+  // ---- sharing the file with other instances ----
+
+  /// Locks `path` + ".lock" for a change (waiting up to kLockTimeoutMs); throws MException
+  /// kFileInUse when another instance holds it longer or the lock file cannot be created.
+  static std::unique_ptr<MFileLock> LockFile(const MString& path);
+  /// Whether the file at `path` differs in size or modification time from what this tree last
+  /// read or wrote. One stat; the preset window asks this on a timer.
+  bool ChangedOnDisk(const MString& path) const;
+  /// Reads `path` when its bytes differ from what this tree last read or wrote and merges the
+  /// changes found there into the tree; answers whether the tree changed. A missing file changes
+  /// nothing. Throws as Load (the tree is unchanged then). Needs no lock: the file is only ever
+  /// replaced whole.
+  bool Synchronize(const MString& path);
+  /// The read-modify-write of one change: LockFile, Synchronize, `change` on the merged tree,
+  /// then the tree written to `path` (see Save), all under the lock. When reading, `change` or
+  /// the writing throws, the tree and the file are as they were; the exception goes on to the
+  /// caller.
+  void Change(const MString& path, const std::function<void(MPresetTree&)>& change);
+  /// Change with nothing to change: writes edits already made to this tree, merged with the
+  /// file's.
+  void Commit(const MString& path)
+  {
+    Change(path, [](MPresetTree&) {});
+  }
+  /// Under the lock: reads `path` when it exists, otherwise makes `initial` the tree and writes
+  /// it. Throws as Load and Save.
+  void LoadOrCreate(const MString& path, MXmlItem initial);
+  /// Counts the changes of the tree by Load, Synchronize and Change (a view compares it).
+  std::uint64_t GetChangeCount() const noexcept { return m_changeCount; }
+
+  /// The folder reached from the root by the folder names `folders` (first of each name);
+  /// null when there is none. The root for an empty list.
+  MXmlItem* FindFolderPath(const std::vector<MString>& folders);
+  /// The first folder (`folder` true) or preset named `name` directly in `parent`; null when none.
+  static MXmlItem* FindChild(MXmlItem& parent, const MString& name, bool folder);
 
   /// Checks a document read from outside: the root's name (`rootName`), folder nesting, counts,
   /// "Name" on every folder and "name" on every preset. Throws MException naming the problem.
@@ -119,5 +173,21 @@ public:
   static void DecodePreset(const MXmlItem& preset, MXmlItem& settings);
 
 private:
+  /// What identifies the file's content as last read or written: the stat (cheap check) and the
+  /// bytes' hash (the check under the lock).
+  struct FileStamp
+  {
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+    std::uint64_t hash = 0;
+    bool known = false;
+  };
+  static bool StatFile(const MString& path, FileStamp& stamp);
+  void WriteShared(const MString& path);
+
   MXmlItem m_root;
+  /// The tree as last read from or written to the file: the base of the merge.
+  MXmlItem m_base;
+  FileStamp m_stamp;
+  std::uint64_t m_changeCount = 0;
 };

@@ -27,6 +27,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -168,10 +169,26 @@ public:
   PresetManager& GetPresetManager();
   /// Why presets.xml could not be read (empty when it was fine).
   const MString& GetPresetTreeError() const noexcept { return m_presetTreeError; }
-  /// Writes the tree to presets.xml. When the file could not be read earlier it is first moved
-  /// aside as "presets.xml.unreadable" (numbered when that exists), never overwritten. False
-  /// with `error` set on failure.
+  /// One change of the tree as a read-modify-write of presets.xml, shared with the other
+  /// instances (see MPresetTree::Change): under the file's lock, what they saved since this
+  /// instance last read or wrote the file is merged into the tree, then `change` runs on it and
+  /// the tree is written. `change` finds its items by folder names and name
+  /// (MPresetTree::FindFolderPath, FindChild), never through pointers kept from before. When the
+  /// file could not be read earlier it is first moved aside as "presets.xml.unreadable"
+  /// (numbered when that exists), never overwritten. The current preset stays current while it
+  /// exists. False with `error` set on failure (MPresetTree::kFileInUse when another instance
+  /// held the file beyond the timeout); the tree is then as it was.
+  bool ChangePresetTree(const std::function<void(PresetManager&)>& change, MString& error);
+  /// ChangePresetTree without a change of its own: writes edits already made to the tree.
   bool SavePresetTree(MString& error);
+  /// Whether presets.xml changed on disk since this instance last read or wrote it (one stat;
+  /// false before the tree was read). The preset window asks this on its timer.
+  bool PresetFileChanged();
+  /// Merges what other instances saved into the tree; answers whether the tree changed (a view
+  /// then shows it again). Keeps the current preset while it exists.
+  bool ReloadPresetTree();
+  /// Counts the tree's changes (reads, merges, saves): a view compares it with what it shows.
+  std::uint64_t GetPresetTreeChangeCount() const noexcept { return m_presetManager.GetChangeCount(); }
   /// Puts the factory presets back into the tree (replacing ones of the same name in the
   /// factory folders, keeping everything else); does not save.
   void RestoreFactoryPresets();
@@ -262,6 +279,9 @@ protected:
 private:
   /// The MIDI part of Panic when it was asked for (audio thread).
   void TakePanicRequest();
+  /// Runs `body` (a merge of the tree) and finds the current preset again afterwards.
+  template <class Body>
+  void KeepingCurrentPreset(Body&& body);
   void ReleaseAllNotes();
 
   MRelaxed<bool> m_agc{false};

@@ -1,6 +1,7 @@
 // The plug-in's preset tree: presets.xml in the preset folder, the factory presets, preset steps.
 
 #include "base/MException.h"
+#include "base/MFileLock.h"
 #include "base/MHostCallShield.h"
 #include "base/MMemoryStream.h"
 #include "base/MStorable.h"
@@ -8,6 +9,7 @@
 #include "core/plugin/MSettingsFolder.h"
 #include "framework/MQuorvelAudioEffectPlugin.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <filesystem>
 #include <system_error>
@@ -114,31 +116,43 @@ MQuorvelAudioEffectPlugin::PresetManager& MQuorvelAudioEffectPlugin::GetPresetMa
 {
   if (m_presetTreeLoaded)
     return m_presetManager;
-  m_presetTreeLoaded = true;
   const MString path = GetPresetFilePath();
   std::error_code error;
   if (path.IsEmpty() || !std::filesystem::exists(ToPath(path), error))
   {
-    // First use: the factory presets, written at once so the user's tree exists on disk.
-    m_presetManager.GetRoot() = GetFactoryPresets();
-    MString ignored;
-    if (!path.IsEmpty() && m_presetManager.GetPresetCount() > 0)
-      SavePresetTree(ignored);
-    return m_presetManager;
+    // First use: the factory presets, written at once so the user's tree exists on disk (unless
+    // another instance wrote its tree meanwhile: that one is read).
+    MXmlItem factory = GetFactoryPresets();
+    try
+    {
+      if (path.IsEmpty() || factory.GetSubItemCount() == 0)
+        m_presetManager.SetTree(std::move(factory));
+      else
+        m_presetManager.LoadOrCreate(path, std::move(factory));
+    }
+    catch (const MException& exception)
+    {
+      m_presetTreeError = exception.Message();
+    }
   }
-  try
+  else
   {
-    m_presetManager.Load(path);
+    try
+    {
+      m_presetManager.Load(path);
+    }
+    catch (const MException& exception)
+    {
+      m_presetFileUnreadable = true;
+      m_presetTreeError = exception.Message();
+    }
   }
-  catch (const MException& exception)
-  {
-    m_presetFileUnreadable = true;
-    m_presetTreeError = exception.Message();
-  }
+  m_presetTreeLoaded = true;
   return m_presetManager;
 }
 
-bool MQuorvelAudioEffectPlugin::SavePresetTree(MString& error)
+bool MQuorvelAudioEffectPlugin::ChangePresetTree(const std::function<void(PresetManager&)>& change,
+                                                 MString& error)
 {
   error = MString();
   const MString path = GetPresetFilePath();
@@ -147,17 +161,19 @@ bool MQuorvelAudioEffectPlugin::SavePresetTree(MString& error)
     error = MString("There is no settings folder to keep the presets in.");
     return false;
   }
+  PresetManager& manager = GetPresetManager();
   try
   {
     if (m_presetFileUnreadable)
     {
       // The file that could not be read is the user's: keep it under another name.
+      const std::unique_ptr<MFileLock> lock = MPresetTree::LockFile(path);
       std::error_code code;
       if (MSettingsFolder::MoveAside(path).IsEmpty() && std::filesystem::exists(ToPath(path), code))
         throw MException(MString("Could not move the unreadable preset file aside."));
       m_presetFileUnreadable = false;
     }
-    m_presetManager.Save(path);
+    KeepingCurrentPreset([&] { manager.Change(path, [&](MPresetTree&) { change(manager); }); });
     return true;
   }
   catch (const MException& exception)
@@ -169,6 +185,56 @@ bool MQuorvelAudioEffectPlugin::SavePresetTree(MString& error)
     error = MString("Could not write the preset file.");
   }
   return false;
+}
+
+bool MQuorvelAudioEffectPlugin::SavePresetTree(MString& error)
+{
+  return ChangePresetTree([](PresetManager&) {}, error);
+}
+
+bool MQuorvelAudioEffectPlugin::PresetFileChanged()
+{
+  const MString path = GetPresetFilePath();
+  return m_presetTreeLoaded && !m_presetFileUnreadable && !path.IsEmpty() &&
+         m_presetManager.ChangedOnDisk(path);
+}
+
+bool MQuorvelAudioEffectPlugin::ReloadPresetTree()
+{
+  return MHostCallShield::Run("MQuorvelAudioEffectPlugin::ReloadPresetTree", false, [&] {
+    const MString path = GetPresetFilePath();
+    PresetManager& manager = GetPresetManager();
+    if (m_presetFileUnreadable || path.IsEmpty())
+      return false;
+    bool changed = false;
+    try
+    {
+      KeepingCurrentPreset([&] { changed = manager.Synchronize(path); });
+    }
+    catch (const MException&)
+    {
+      // A file another program left unreadable: this tree stays, the next change reports it.
+    }
+    return changed;
+  });
+}
+
+template <class Body>
+void MQuorvelAudioEffectPlugin::KeepingCurrentPreset(Body&& body)
+{
+  // A merge keeps the addresses of the items that survive it: the current preset is found again
+  // by its address, and is no longer current when another instance removed it.
+  const std::int32_t index = GetCurrentPresetIndex();
+  std::vector<MXmlItem*> presets = m_presetManager.ListPresets();
+  const MXmlItem* current = index >= 0 && static_cast<std::size_t>(index) < presets.size()
+                                ? presets[static_cast<std::size_t>(index)]
+                                : nullptr;
+  body();
+  if (current == nullptr)
+    return;
+  presets = m_presetManager.ListPresets();
+  const auto found = std::find(presets.begin(), presets.end(), current);
+  SetCurrentPresetIndex(found != presets.end() ? static_cast<std::int32_t>(found - presets.begin()) : -1);
 }
 
 void MQuorvelAudioEffectPlugin::RestoreFactoryPresets()

@@ -1,0 +1,230 @@
+// presets.xml shared by several instances of the plug-in, in one process and in several: every
+// change is a read-modify-write under the file's lock, merged with what the others saved.
+#include "framework/MQuorvelAudioEffectPlugin.h"
+
+#include "base/MFileLock.h"
+#include "tests/framework/MFakeEffect.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <random>
+#include <set>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace MFrameworkTest;
+
+namespace
+{
+// The names of the presets under the top level whose name starts with `prefix`.
+std::set<std::string> PresetsOf(MPresetTree& tree, const std::string& prefix)
+{
+  std::set<std::string> names;
+  for (const MXmlItem* preset : tree.ListPresets())
+  {
+    const std::string name = preset->GetAttribute("name", "").ToUTF8();
+    if (name.rfind(prefix, 0) == 0)
+      names.insert(name);
+  }
+  return names;
+}
+
+std::set<std::string> PresetsInFile(const std::string& prefix)
+{
+  MPresetTree tree;
+  tree.Load(MQuorvelAudioEffectPlugin::GetPresetFilePath());
+  return PresetsOf(tree, prefix);
+}
+
+// What one instance's first `count` operations (see Worker) leave of its presets.
+std::set<std::string> ExpectedNames(const std::string& prefix, int count)
+{
+  std::set<std::string> names;
+  for (int operation = 0; operation < count; ++operation)
+  {
+    const std::string name = prefix + std::to_string(operation / 3 * 3);
+    if (operation % 3 == 0)
+      names.insert(name);
+    else if (operation % 3 == 1 && names.erase(name) > 0)
+      names.insert(name + " renamed");
+    else if (operation % 3 == 2 && operation / 3 % 2 == 0)
+      names.erase(name + " renamed");
+  }
+  return names;
+}
+
+// One instance's work: in turn a new preset, a rename of it, and every other time a deletion.
+// `byName` uses ChangePresetTree with items found by name in the merged tree; otherwise the tree
+// is edited first and then saved, as the preset window does.
+class Worker
+{
+public:
+  Worker(MQuorvelAudioEffectPlugin& plugin, std::string prefix, bool byName)
+      : m_plugin(plugin), m_prefix(std::move(prefix)), m_byName(byName)
+  {}
+
+  bool Step(int operation)
+  {
+    const std::string name = m_prefix + std::to_string(operation / 3 * 3);
+    const std::string renamed = name + " renamed";
+    switch (operation % 3)
+    {
+    case 0:
+      return Run([&](MPresetTree& tree) {
+        auto& manager = static_cast<MQuorvelAudioEffectPlugin::PresetManager&>(tree);
+        manager.SaveCurrent(tree.GetRoot(), MString::FromUTF8(name));
+        return true;
+      });
+    case 1:
+      return Run([&](MPresetTree& tree) {
+        MXmlItem* preset = MPresetTree::FindChild(tree.GetRoot(), MString::FromUTF8(name), false);
+        if (preset != nullptr)
+          MPresetTree::Rename(*preset, MString::FromUTF8(renamed));
+        return preset != nullptr;
+      });
+    default:
+      if (operation / 3 % 2 != 0)
+        return true;
+      return Run([&](MPresetTree& tree) {
+        MXmlItem* preset = MPresetTree::FindChild(tree.GetRoot(), MString::FromUTF8(renamed), false);
+        return preset != nullptr && tree.Remove(*preset);
+      });
+    }
+  }
+
+private:
+  template <class Edit>
+  bool Run(Edit&& edit)
+  {
+    MString error;
+    bool found = false;
+    const bool saved =
+        m_byName
+            ? m_plugin.ChangePresetTree(
+                  [&](MQuorvelAudioEffectPlugin::PresetManager& manager) { found = edit(manager); }, error)
+            : (found = edit(m_plugin.GetPresetManager())) && m_plugin.SavePresetTree(error);
+    EXPECT_TRUE(saved && found) << m_prefix << error.ToUTF8();
+    return saved && found;
+  }
+
+  MQuorvelAudioEffectPlugin& m_plugin;
+  std::string m_prefix;
+  bool m_byName;
+};
+
+void RemovePresetFile()
+{
+  std::filesystem::remove(MQuorvelAudioEffectPlugin::GetPresetFilePath().ToUTF8());
+}
+} // namespace
+
+TEST(MPresetSharingTest, PresetsSavedByOneInstanceSurviveAnotherInTheSameProcess)
+{
+  RemovePresetFile();
+  TestPlugin first, second;
+  const std::size_t factory = first.GetPresetManager().ListPresets().size();
+  second.GetPresetManager(); // read before the first one's changes: a stale tree
+  Worker one(first, "one ", true), two(second, "two ", false);
+  for (int operation = 0; operation < 100; ++operation)
+    ASSERT_TRUE(one.Step(operation) && two.Step(operation)) << operation;
+  EXPECT_EQ(PresetsInFile("one "), ExpectedNames("one ", 100));
+  EXPECT_EQ(PresetsInFile("two "), ExpectedNames("two ", 100));
+  MPresetTree file;
+  file.Load(MQuorvelAudioEffectPlugin::GetPresetFilePath());
+  EXPECT_EQ(file.ListPresets().size(), factory + 2 * ExpectedNames("", 100).size());
+
+  // The other instance's view: changed on disk, then merged, with its current preset kept.
+  second.SetCurrentPresetIndex(static_cast<std::int32_t>(factory)); // its first own preset
+  const MString current =
+      second.GetPresetManager().GetPreset(second.GetCurrentPresetIndex()).GetAttribute("name", "");
+  const std::uint64_t changes = second.GetPresetTreeChangeCount();
+  EXPECT_FALSE(second.PresetFileChanged());
+  for (int operation = 100; operation < 104; ++operation)
+    ASSERT_TRUE(one.Step(operation));
+  EXPECT_TRUE(second.PresetFileChanged());
+  EXPECT_TRUE(second.ReloadPresetTree());
+  EXPECT_GT(second.GetPresetTreeChangeCount(), changes);
+  EXPECT_EQ(PresetsOf(second.GetPresetManager(), "one "), ExpectedNames("one ", 104));
+  EXPECT_EQ(second.GetPresetManager().GetPreset(second.GetCurrentPresetIndex()).GetAttribute("name", ""),
+            current);
+  RemovePresetFile();
+}
+
+TEST(MPresetSharingTest, PresetsSavedByOneProcessSurviveAnotherAndAKilledWriterLeavesALoadableFile)
+{
+  RemovePresetFile();
+  {
+    TestPlugin parent;
+    const std::size_t factory = parent.GetPresetManager().ListPresets().size();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+    {
+      TestPlugin plugin;
+      Worker worker(plugin, "child ", true);
+      bool ok = true;
+      for (int operation = 0; operation < 100 && ok; ++operation)
+        ok = worker.Step(operation);
+      _exit(ok ? 0 : 1);
+    }
+    Worker worker(parent, "parent ", false);
+    for (int operation = 0; operation < 100; ++operation)
+      ASSERT_TRUE(worker.Step(operation)) << operation;
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(PresetsInFile("parent "), ExpectedNames("parent ", 100));
+    EXPECT_EQ(PresetsInFile("child "), ExpectedNames("child ", 100));
+    MPresetTree file;
+    file.Load(MQuorvelAudioEffectPlugin::GetPresetFilePath());
+    EXPECT_EQ(file.ListPresets().size(), factory + 2 * ExpectedNames("", 100).size());
+  }
+
+  // A process killed while it holds the lock and writes: the file loads, the lock is free.
+  std::mt19937 random(5);
+  for (int round = 0; round < 8; ++round)
+  {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+    {
+      TestPlugin plugin;
+      Worker worker(plugin, "killed ", true);
+      for (int operation = 0;; ++operation)
+        worker.Step(operation);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 200));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    MPresetTree back;
+    ASSERT_NO_THROW(back.Load(MQuorvelAudioEffectPlugin::GetPresetFilePath())) << round;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_NO_THROW(MPresetTree::LockFile(MQuorvelAudioEffectPlugin::GetPresetFilePath()));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500)) << round;
+  }
+  RemovePresetFile();
+}
+
+TEST(MPresetSharingTest, AChangeWhileAnotherProgramHoldsTheFileFailsWithAClearMessage)
+{
+  RemovePresetFile();
+  TestPlugin plugin;
+  const MString path = MQuorvelAudioEffectPlugin::GetPresetFilePath();
+  plugin.GetPresetManager();
+  MFileLock other(path + MString(".lock"), 0);
+  ASSERT_TRUE(other.IsLocked());
+  const auto start = std::chrono::steady_clock::now();
+  MString error;
+  EXPECT_FALSE(plugin.ChangePresetTree(
+      [](MQuorvelAudioEffectPlugin::PresetManager& manager) { manager.AddFolder(manager.GetRoot()); },
+      error));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(MPresetTree::kLockTimeoutMs));
+  EXPECT_EQ(error.ToUTF8(), MPresetTree::kFileInUse);
+  EXPECT_EQ(plugin.GetPresetManager().FindFolder(MString("New folder")), nullptr);
+  RemovePresetFile();
+}
