@@ -10,7 +10,8 @@
 // Applying decodes the preset completely before the target sees it, so a damaged preset throws
 // MException and leaves the target as it was.
 //
-// Threads: main/GUI thread only, like the tree.
+// Threads: as the tree: one thread at a time, never the audio thread; the target's owner
+// serialises the callers (the plug-in's preset lock).
 
 #include "base/MException.h"
 #include "framework/MPresetTree.h"

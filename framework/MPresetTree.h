@@ -29,8 +29,9 @@
 // of both sides are kept; when both changed the same preset, this tree's change wins. Items that
 // survive a merge keep their addresses.
 //
-// Threads: main/GUI thread only (allocates, blocks on the file system). Not shared between
-// threads; each plug-in instance owns its tree and serialises its callers.
+// Threads: never the audio thread (allocates, blocks on the file system). One thread at a time:
+// the owner serialises its callers (the plug-in through its preset lock, see
+// MQuorvelAudioEffectPlugin::LockPresets).
 
 #include "base/MString.h"
 #include "base/MXmlItem.h"

@@ -39,6 +39,9 @@ MQuorvelAudioEffectPlugin::~MQuorvelAudioEffectPlugin()
 
 void MQuorvelAudioEffectPlugin::Store(MStoreContext& context)
 {
+  // The host saves and restores its project on its own thread: the slots and the current preset
+  // change under the preset lock, the adapter's part included.
+  const std::lock_guard presets(m_presetMutex);
   MHostCallShield::Run("MQuorvelAudioEffectPlugin::Store", [&] {
     MXmlItem& item = context.GetItem();
     if (context.IsSaving())
@@ -88,6 +91,7 @@ const MXmlItem& MQuorvelAudioEffectPlugin::GetPresetSlot(std::int32_t index) con
 
 void MQuorvelAudioEffectPlugin::SetPresetSlot(std::int32_t index, const MXmlItem& settings)
 {
+  const std::lock_guard presets(m_presetMutex);
   if (index >= 0 && index < kPresetSlots)
     m_presetSlots[static_cast<std::size_t>(index)] = settings;
 }
@@ -102,12 +106,14 @@ bool MQuorvelAudioEffectPlugin::SelectSlot(std::int32_t index)
   return MHostCallShield::Run("MQuorvelAudioEffectPlugin::SelectSlot", false, [&] {
     if (index < 0 || index >= kPresetSlots)
       return false;
+    // The host's program call, the GUI and the update thread's preset loads take turns.
+    const std::lock_guard presets(m_presetMutex);
     if (index == m_presetIndex)
       return true;
     MXmlItem live(MString("settings"));
     SavePresetSettings(live);
     MXmlItem next = m_presetSlots[static_cast<std::size_t>(index)];
-    m_presetSlots[static_cast<std::size_t>(m_presetIndex)] = std::move(live);
+    m_presetSlots[static_cast<std::size_t>(m_presetIndex.Load())] = std::move(live);
     m_previousPresetIndex = m_presetIndex;
     m_presetIndex = index;
     m_requestedPresetIndex = index;
@@ -142,6 +148,7 @@ MString MQuorvelAudioEffectPlugin::GetProgramName(std::int32_t index) const
 void MQuorvelAudioEffectPlugin::PrepareMorph()
 {
   MHostCallShield::Run("MQuorvelAudioEffectPlugin::PrepareMorph", [&] {
+    const std::lock_guard presets(m_presetMutex);
     const std::int32_t count = GetNumParameters();
     MXmlItem live(MString("settings"));
     SavePresetSettings(live);

@@ -18,6 +18,10 @@
 // parameter asks for on the audio thread is queued and applied by ApplyQueuedPresetStep (the
 // editor's idle tick, or the update thread within about 100 ms while no editor is open): program
 // n selects preset n of the tree in tree order.
+// The preset state (the tree, the slots, the current preset, and applying a preset or a slot to
+// the plug-in) has one owner at a time: the preset lock (LockPresets). The GUI thread, the
+// update thread and the host's program and state calls take it; the audio thread never does
+// (it only queues). The update thread only tries it and leaves the work for its next tick.
 
 #include "base/MXmlItem.h"
 #include "framework/MAudioEffectPluginToAudioPluginAdapter.h"
@@ -62,6 +66,10 @@ public:
   /// "AGC", "PresetIndex", the inactive slots as sub-items "Preset0" .. "Preset7", then the
   /// adapter's part. A "PresetIndex" outside 0..7 is ignored.
   void Store(MStoreContext& context) override;
+
+  /// The preset lock (see Threads above; recursive). A caller that works on the tree across
+  /// several calls, such as an action of the preset window, holds it meanwhile.
+  std::unique_lock<std::recursive_mutex> LockPresets() { return std::unique_lock(m_presetMutex); }
 
   // ---- slots (host/GUI thread) ----
 
@@ -292,9 +300,10 @@ private:
   std::unique_ptr<MProgressWindow> m_optimalGainWindow;
   void UpdateOptimalGainWindow();
   void CloseOptimalGainWindow();
-  std::int32_t m_presetIndex = 0;
-  std::int32_t m_requestedPresetIndex = 0;
-  std::int32_t m_previousPresetIndex = 1;
+  // Written under the preset lock; read by the host's program queries on any thread.
+  MRelaxed<std::int32_t> m_presetIndex{0};
+  MRelaxed<std::int32_t> m_requestedPresetIndex{0};
+  MRelaxed<std::int32_t> m_previousPresetIndex{1};
   std::array<MXmlItem, kPresetSlots> m_presetSlots;
   /// Normalised values of slots A..D per host parameter, from PrepareMorph.
   std::vector<std::array<double, 4>> m_morphValues;
@@ -308,9 +317,8 @@ private:
   std::atomic<bool> m_panicPending{false};
   /// The update thread's tick (registered by the constructor, removed first by the destructor).
   static void BackgroundTick(void* context);
-  // Held while a queued step is applied: the editor's idle tick and the update thread never
-  // apply at the same time (the one that finds it taken leaves the work to the other).
-  std::mutex m_queuedStepMutex;
+  // The preset lock: see Threads above.
+  std::recursive_mutex m_presetMutex;
   MQuorvelEditorDialogs* m_editorDialogs = nullptr;
   /// Set while one of the common editor's modal windows runs (a second one is not opened).
   bool m_windowRunning = false;

@@ -334,6 +334,7 @@ void MQuorvelAudioEffectPlugin::CreateEditorContents(MContainer& contents)
 MString MQuorvelAudioEffectPlugin::GetCurrentPresetName()
 {
   // Without a current preset the tree is not needed: opening the editor reads no file then.
+  const auto presets = LockPresets();
   const std::int32_t current = GetCurrentPresetIndex();
   MString name;
   if (current >= 0 && current < GetPresetManager().GetPresetCount())
@@ -344,6 +345,7 @@ MString MQuorvelAudioEffectPlugin::GetCurrentPresetName()
 bool MQuorvelAudioEffectPlugin::StepPreset(std::int32_t step, MString& error)
 {
   error = MString();
+  const auto presets = LockPresets();
   PresetManager& manager = GetPresetManager();
   const std::int64_t count = manager.GetPresetCount();
   if (count == 0 || step == 0)

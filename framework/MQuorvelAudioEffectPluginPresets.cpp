@@ -114,6 +114,8 @@ MXmlItem MQuorvelAudioEffectPlugin::GetFactoryPresets() const
 
 MQuorvelAudioEffectPlugin::PresetManager& MQuorvelAudioEffectPlugin::GetPresetManager()
 {
+  // The tree counts as read only once it is filled: another thread waits here until then.
+  const std::lock_guard presets(m_presetMutex);
   if (m_presetTreeLoaded)
     return m_presetManager;
   const MString path = GetPresetFilePath();
@@ -161,6 +163,7 @@ bool MQuorvelAudioEffectPlugin::ChangePresetTree(const std::function<void(Preset
     error = MString("There is no settings folder to keep the presets in.");
     return false;
   }
+  const std::lock_guard presets(m_presetMutex);
   PresetManager& manager = GetPresetManager();
   try
   {
@@ -194,6 +197,7 @@ bool MQuorvelAudioEffectPlugin::SavePresetTree(MString& error)
 
 bool MQuorvelAudioEffectPlugin::PresetFileChanged()
 {
+  const std::lock_guard presets(m_presetMutex);
   const MString path = GetPresetFilePath();
   return m_presetTreeLoaded && !m_presetFileUnreadable && !path.IsEmpty() &&
          m_presetManager.ChangedOnDisk(path);
@@ -203,6 +207,7 @@ bool MQuorvelAudioEffectPlugin::ReloadPresetTree()
 {
   return MHostCallShield::Run("MQuorvelAudioEffectPlugin::ReloadPresetTree", false, [&] {
     const MString path = GetPresetFilePath();
+    const std::lock_guard presets(m_presetMutex);
     PresetManager& manager = GetPresetManager();
     if (m_presetFileUnreadable || path.IsEmpty())
       return false;
@@ -239,12 +244,15 @@ void MQuorvelAudioEffectPlugin::KeepingCurrentPreset(Body&& body)
 
 void MQuorvelAudioEffectPlugin::RestoreFactoryPresets()
 {
-  MHostCallShield::Run("MQuorvelAudioEffectPlugin::RestoreFactoryPresets",
-                       [&] { Merge(GetFactoryPresets(), GetPresetManager().GetRoot()); });
+  MHostCallShield::Run("MQuorvelAudioEffectPlugin::RestoreFactoryPresets", [&] {
+    const std::lock_guard presets(m_presetMutex);
+    Merge(GetFactoryPresets(), GetPresetManager().GetRoot());
+  });
 }
 
 void MQuorvelAudioEffectPlugin::LoadPresetSettings(MXmlItem& settings)
 {
+  const std::lock_guard presets(m_presetMutex);
   // A preset written without controller lists must not clear the user's assignments.
   if (!settings.HasSubItem(MString("Controllers")) && !settings.HasSubItem(MString("NoteControllers")))
   {
@@ -259,6 +267,7 @@ void MQuorvelAudioEffectPlugin::LoadPresetSettings(MXmlItem& settings)
 
 void MQuorvelAudioEffectPlugin::SavePresetSettings(MXmlItem& settings)
 {
+  const std::lock_guard presets(m_presetMutex);
   MStoreContext context(true, settings);
   StoreSettings(context);
 }
@@ -273,7 +282,9 @@ void MQuorvelAudioEffectPlugin::ApplyPresetStep(std::int32_t step)
 void MQuorvelAudioEffectPlugin::ApplyQueuedPresetStep()
 {
   MHostCallShield::Run("MQuorvelAudioEffectPlugin::ApplyQueuedPresetStep", [&] {
-    std::unique_lock<std::mutex> applying(m_queuedStepMutex, std::try_to_lock);
+    // The update thread must not wait for a window action of the GUI thread: whoever finds the
+    // lock taken leaves the work for its next tick (the queue keeps it).
+    std::unique_lock applying(m_presetMutex, std::try_to_lock);
     if (!applying.owns_lock())
       return;
     const std::int32_t program = m_queuedProgram.exchange(-1, std::memory_order_relaxed);
@@ -302,7 +313,10 @@ void MQuorvelAudioEffectPlugin::OnEditorIdle()
   MAudioEffectPluginToAudioPluginAdapter::OnEditorIdle();
   ApplyQueuedPresetStep();
   UpdateOptimalGainWindow();
-  RefreshPresetBarIfChanged();
+  // The bar reads the preset state; while another thread changes it, the next tick looks.
+  std::unique_lock presets(m_presetMutex, std::try_to_lock);
+  if (presets.owns_lock())
+    RefreshPresetBarIfChanged();
 }
 
 void MQuorvelAudioEffectPlugin::BackgroundTick(void* context)
@@ -317,5 +331,6 @@ void MQuorvelAudioEffectPlugin::BackgroundTick(void* context)
 
 std::int32_t MQuorvelAudioEffectPlugin::ChooseSmartRandom()
 {
+  const std::lock_guard presets(m_presetMutex);
   return GetPresetManager().CountPresetsIn(MString("Randomizer"));
 }
