@@ -65,58 +65,31 @@ void SaveParameter(const MParameterInfo& info, MXmlItem& item)
 // text that is no number (or no name of the enumeration) leaves the parameter as it was.
 void LoadParameter(MParameterInfo& info, const MXmlItem& item)
 {
-  if (!item.HasAttribute(AttributeName(info)))
+  if (info.type == MParameterInfo::kText)
+  {
+    if (item.HasAttribute(AttributeName(info)))
+      info.text = item.GetAttribute();
     return;
-  const MString text = item.GetAttribute();
+  }
+  double value = 0.0;
+  if (!MAudioEffectPlugin::ReadStoredValue(info, item, value))
+    return;
   switch (info.type)
   {
   case MParameterInfo::kFloat:
-  {
-    double value = 0.0;
-    if (!MSettingsText::ReadDouble(text, value))
-      return;
-    const auto& fields = info.floating;
-    info.floating.value =
-        std::clamp(value, std::min(fields.minimum, fields.maximum), std::max(fields.minimum, fields.maximum));
+    info.floating.value = value;
     break;
-  }
   case MParameterInfo::kInteger:
-  {
-    std::int32_t value = 0;
-    if (!MSettingsText::ReadInteger(text, value))
-      return;
-    const auto& fields = info.integer;
-    info.integer.value =
-        std::clamp(value, std::min(fields.minimum, fields.maximum), std::max(fields.minimum, fields.maximum));
+    info.integer.value = static_cast<std::int32_t>(value);
     break;
-  }
   case MParameterInfo::kEnumeration:
-    for (std::int32_t index = 0; index < info.enumeration.count; ++index)
-    {
-      if (info.enumeration.names != nullptr && info.enumeration.names[index] != nullptr &&
-          EnumerationName(info, index).EqualsName(text))
-      {
-        info.enumeration.value = index;
-        return;
-      }
-    }
+    info.enumeration.value = static_cast<std::int32_t>(value);
     break;
   case MParameterInfo::kBoolean:
-  {
-    std::int32_t value = 0;
-    if (MSettingsText::ReadInteger(text, value))
-      info.boolean.value = value != 0;
+    info.boolean.value = value != 0.0;
     break;
-  }
   case MParameterInfo::kGroup:
-  {
-    std::int32_t value = 0;
-    if (info.group.enabled != nullptr && MSettingsText::ReadInteger(text, value))
-      info.group.enabled->Store(value != 0);
-    break;
-  }
-  case MParameterInfo::kText:
-    info.text = text;
+    info.group.enabled->Store(value != 0.0);
     break;
   default:
     break;
@@ -265,6 +238,57 @@ bool MAudioEffectPlugin::StoreSettings(MXmlItem& item)
   MStoreContext context(true, item);
   StoreExtraSettings(context);
   return true;
+}
+
+bool MAudioEffectPlugin::ReadStoredValue(const MParameterInfo& info, const MXmlItem& item, double& plain)
+{
+  if (!item.HasAttribute(AttributeName(info)))
+    return false;
+  const MString text = item.GetAttribute();
+  switch (info.type)
+  {
+  case MParameterInfo::kFloat:
+  {
+    double value = 0.0;
+    if (!MSettingsText::ReadDouble(text, value))
+      return false;
+    const auto& fields = info.floating;
+    plain =
+        std::clamp(value, std::min(fields.minimum, fields.maximum), std::max(fields.minimum, fields.maximum));
+    return true;
+  }
+  case MParameterInfo::kInteger:
+  {
+    std::int32_t value = 0;
+    if (!MSettingsText::ReadInteger(text, value))
+      return false;
+    const auto& fields = info.integer;
+    plain =
+        std::clamp(value, std::min(fields.minimum, fields.maximum), std::max(fields.minimum, fields.maximum));
+    return true;
+  }
+  case MParameterInfo::kEnumeration:
+    for (std::int32_t index = 0; index < info.enumeration.count; ++index)
+      if (info.enumeration.names != nullptr && info.enumeration.names[index] != nullptr &&
+          EnumerationName(info, index).EqualsName(text))
+      {
+        plain = index;
+        return true;
+      }
+    return false;
+  case MParameterInfo::kBoolean:
+  case MParameterInfo::kGroup:
+  {
+    std::int32_t value = 0;
+    if ((info.type == MParameterInfo::kGroup && info.group.enabled == nullptr) ||
+        !MSettingsText::ReadInteger(text, value))
+      return false;
+    plain = value != 0 ? 1.0 : 0.0;
+    return true;
+  }
+  default:
+    return false;
+  }
 }
 
 bool MAudioEffectPlugin::LoadSettings(MXmlItem& item)

@@ -90,6 +90,10 @@ public:
   /// m_processingLock StoreExtraSettings in loading mode, then AfterSettingsLoaded,
   /// OnParametersChanged and CommitParameterValues. Never changes a value from hostile text.
   virtual bool LoadSettings(MXmlItem& item);
+  /// What LoadSettings would set `info` to from `item`, as a plain value (float or integer
+  /// clamped into range, enumeration index, switch 0 or 1), changing nothing. False when `item`
+  /// holds no value LoadSettings would take, and for text parameters. Any thread.
+  static bool ReadStoredValue(const MParameterInfo& info, const MXmlItem& item, double& plain);
   /// Slot 11: the effect's hook into the parameter part of storing (both directions). Base:
   /// nothing.
   virtual void StoreExtraSettings(MStoreContext& context);

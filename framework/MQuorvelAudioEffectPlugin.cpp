@@ -7,6 +7,8 @@
 #include "base/MStorable.h"
 #include "base/MXmlReader.h"
 #include "base/MXmlWriter.h"
+#include "core/parameters/MParameterMapping.h"
+#include "core/parameters/ParameterBase.h"
 #include "framework/MSettingsText.h"
 #include "gui/controls/MDialogWindow.h"
 
@@ -149,22 +151,44 @@ void MQuorvelAudioEffectPlugin::PrepareMorph()
 {
   MHostCallShield::Run("MQuorvelAudioEffectPlugin::PrepareMorph", [&] {
     const std::lock_guard presets(m_presetMutex);
-    const std::int32_t count = GetNumParameters();
-    MXmlItem live(MString("settings"));
-    SavePresetSettings(live);
-    std::vector<std::array<double, 4>> values(static_cast<std::size_t>(std::max(count, 0)));
-    // Each slot's normalised values come from the plug-in itself: load the slot, read every
-    // parameter. Exact for every kind of parameter, whatever the stored form.
+    const std::int32_t count = std::max(GetNumParameters(), 0);
+    // The stored slots are read, never loaded: loading would set the running effect up afresh
+    // (its corrector restarts) once per slot while the audio plays on.
+    std::vector<std::array<double, 4>> values(static_cast<std::size_t>(count));
+    for (std::int32_t index = 0; index < count; ++index)
+      values[static_cast<std::size_t>(index)].fill(GetParameter(index));
     for (std::int32_t slot = 0; slot < 4; ++slot)
     {
-      MXmlItem settings = slot == m_presetIndex || IsEmptySlot(m_presetSlots[static_cast<std::size_t>(slot)])
-                              ? live
-                              : m_presetSlots[static_cast<std::size_t>(slot)];
-      LoadPresetSettings(settings);
+      const MXmlItem& stored = m_presetSlots[static_cast<std::size_t>(slot)];
+      if (slot == m_presetIndex || IsEmptySlot(stored))
+        continue;
       for (std::int32_t index = 0; index < count; ++index)
-        values[static_cast<std::size_t>(index)][static_cast<std::size_t>(slot)] = GetParameter(index);
+      {
+        std::int32_t local = 0;
+        const auto* parameter = dynamic_cast<const ParameterBase*>(FindAutomationAdapter(index, local));
+        double plain = 0.0;
+        if (parameter == nullptr || parameter->m_descriptor == nullptr ||
+            !MAudioEffectPlugin::ReadStoredValue(*parameter->m_descriptor, stored, plain))
+          continue;
+        const MParameterInfo& info = *parameter->m_descriptor;
+        double& value = values[static_cast<std::size_t>(index)][static_cast<std::size_t>(slot)];
+        switch (info.type)
+        {
+        case MParameterInfo::kFloat:
+          value = MParameterMapping::FloatToNormalised(info, plain);
+          break;
+        case MParameterInfo::kInteger:
+          value = MParameterMapping::IntegerToNormalised(info, plain);
+          break;
+        case MParameterInfo::kEnumeration:
+          value = MParameterMapping::EnumerationToNormalised(info, static_cast<std::int32_t>(plain));
+          break;
+        default:
+          value = plain;
+          break;
+        }
+      }
     }
-    LoadPresetSettings(live);
     m_morphValues = std::move(values);
   });
 }

@@ -105,7 +105,10 @@ public:
   // ---- ABCD morphing (GUI thread) ----
 
   /// Takes the normalised value of every host parameter from slots A to D (the live state for
-  /// the active slot or an empty one). Loads each slot once and the live state again.
+  /// the active slot or an empty one). The stored slots are read as loading would read them, but
+  /// nothing is loaded: the running plug-in is untouched. A parameter a slot does not store, and
+  /// one whose stored form is the effect's own (such as a multi-slot adapter of the effect),
+  /// keeps its live value in that corner.
   void PrepareMorph();
   /// Sets each parameter to the blend at (u, v) in 0..1 x 0..1 (A at (0, 0), B at (1, 0), C at
   /// (0, 1), D at (1, 1)) and reports changes beyond 1e-5 to the host as automation. Needs

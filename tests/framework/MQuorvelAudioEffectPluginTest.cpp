@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -64,11 +66,19 @@ TEST(MQuorvelAudioEffectPluginTest, MorphCornersGiveSlotsAToDAndTheCentreTheirMe
   TestPlugin plugin;
   const double depth[4] = {0.125, 0.25, 0.5, 0.875};
   const double shift[4] = {1.0, 0.0, 0.75, 0.25};
+  // Each stored kind: the corners hold what loading the slot would give.
+  const char* const others[] = {"Voices", "Shape", "Active"};
+  double corner[4][3] = {};
   for (int slot = 0; slot < 4; ++slot)
   {
     plugin.SelectSlot(slot);
     plugin.SetParameter(plugin.IndexOf("Depth"), depth[slot]);
     plugin.SetParameter(plugin.IndexOf("Formant shift"), shift[slot]);
+    for (int other = 0; other < 3; ++other)
+    {
+      plugin.SetParameter(plugin.IndexOf(others[other]), 0.3 * (slot + other) - (slot + other > 3 ? 1 : 0));
+      corner[slot][other] = Get(plugin, others[other]);
+    }
   }
   EXPECT_NE(plugin.MorphWarningText().ToUTF8().find("Preset D is currently selected"), std::string::npos);
   plugin.SelectSlot(MQuorvelAudioEffectPlugin::kFirstSlotOutsideMorph);
@@ -82,6 +92,49 @@ TEST(MQuorvelAudioEffectPluginTest, MorphCornersGiveSlotsAToDAndTheCentreTheirMe
     EXPECT_DOUBLE_EQ(Get(plugin, "Depth"), c[2]) << c[0] << "," << c[1];
     EXPECT_DOUBLE_EQ(Get(plugin, "Formant shift"), c[3]) << c[0] << "," << c[1];
   }
+  for (int slot = 0; slot < 4; ++slot)
+  {
+    ASSERT_TRUE(plugin.Morph(slot % 2, slot / 2));
+    for (int other = 0; other < 3; ++other)
+      EXPECT_EQ(Get(plugin, others[other]), corner[slot][other]) << slot << others[other];
+  }
+}
+
+TEST(MQuorvelAudioEffectPluginTest, OpeningTheMorphPadMidRenderLeavesTheOutputBitIdentical)
+{
+  // In "Left" mode the right channel passes through a delay as long as the latency: a set-up of
+  // the effect afresh (as loading a state does) would empty it in the middle of the render.
+  const auto render = [](bool openMorphPad) {
+    TestPlugin plugin;
+    plugin.SetChannelMode(1);
+    for (int slot = 0; slot < 4; ++slot)
+    {
+      plugin.SelectSlot(slot);
+      plugin.SetParameter(plugin.IndexOf("Depth"), 0.125 + 0.25 * slot);
+      plugin.SetParameter(plugin.IndexOf("Voices"), 0.25 * slot);
+    }
+    plugin.SelectSlot(MQuorvelAudioEffectPlugin::kFirstSlotOutsideMorph);
+    const int initialisations = plugin.Effect().m_initialisations;
+    std::vector<float> output;
+    for (int block = 0, sample = 0; block < 12; ++block)
+    {
+      for (auto& channel : plugin.m_input)
+        for (int i = 0; i < 256; ++i)
+          channel[static_cast<std::size_t>(i)] = static_cast<float>(std::sin(0.01 * (sample + i)));
+      sample += 256;
+      plugin.Run(256);
+      for (const auto& channel : plugin.m_output)
+        output.insert(output.end(), channel.begin(), channel.begin() + 256);
+      if (openMorphPad && block == 5)
+        plugin.PrepareMorph();
+    }
+    EXPECT_EQ(plugin.Effect().m_initialisations, initialisations);
+    return output;
+  };
+  const std::vector<float> plain = render(false);
+  const std::vector<float> morphed = render(true);
+  ASSERT_EQ(plain.size(), morphed.size());
+  EXPECT_EQ(std::memcmp(plain.data(), morphed.data(), plain.size() * sizeof(float)), 0);
 }
 
 TEST(MQuorvelAudioEffectPluginTest, PastedStateLoadsWholeAndBadTextChangesNothing)
