@@ -41,7 +41,7 @@ std::set<std::string> PresetsInFile(const std::string& prefix)
   return PresetsOf(tree, prefix);
 }
 
-// What one instance's first `count` operations (see Worker) leave of its presets.
+// What one instance's first `count` operations (see Step) leave of its presets.
 std::set<std::string> ExpectedNames(const std::string& prefix, int count)
 {
   std::set<std::string> names;
@@ -58,64 +58,32 @@ std::set<std::string> ExpectedNames(const std::string& prefix, int count)
   return names;
 }
 
-// One instance's work: in turn a new preset, a rename of it, and every other time a deletion.
-// `byName` uses ChangePresetTree with items found by name in the merged tree; otherwise the tree
-// is edited first and then saved, as the preset window does.
-class Worker
+// One operation of an instance: in turn a new preset, its rename, and every other time its
+// deletion. `byName` finds the item by name in the merged tree (ChangePresetTree); otherwise the
+// tree is edited first and then saved, as the preset window does.
+bool Step(MQuorvelAudioEffectPlugin& plugin, const std::string& prefix, bool byName, int operation)
 {
-public:
-  Worker(MQuorvelAudioEffectPlugin& plugin, std::string prefix, bool byName)
-      : m_plugin(plugin), m_prefix(std::move(prefix)), m_byName(byName)
-  {}
-
-  bool Step(int operation)
-  {
-    const std::string name = m_prefix + std::to_string(operation / 3 * 3);
-    const std::string renamed = name + " renamed";
-    switch (operation % 3)
-    {
-    case 0:
-      return Run([&](MPresetTree& tree) {
-        auto& manager = static_cast<MQuorvelAudioEffectPlugin::PresetManager&>(tree);
-        manager.SaveCurrent(tree.GetRoot(), MString::FromUTF8(name));
-        return true;
-      });
-    case 1:
-      return Run([&](MPresetTree& tree) {
-        MXmlItem* preset = MPresetTree::FindChild(tree.GetRoot(), MString::FromUTF8(name), false);
-        if (preset != nullptr)
-          MPresetTree::Rename(*preset, MString::FromUTF8(renamed));
-        return preset != nullptr;
-      });
-    default:
-      if (operation / 3 % 2 != 0)
-        return true;
-      return Run([&](MPresetTree& tree) {
-        MXmlItem* preset = MPresetTree::FindChild(tree.GetRoot(), MString::FromUTF8(renamed), false);
-        return preset != nullptr && tree.Remove(*preset);
-      });
-    }
-  }
-
-private:
-  template <class Edit>
-  bool Run(Edit&& edit)
-  {
-    MString error;
-    bool found = false;
-    const bool saved =
-        m_byName
-            ? m_plugin.ChangePresetTree(
-                  [&](MQuorvelAudioEffectPlugin::PresetManager& manager) { found = edit(manager); }, error)
-            : (found = edit(m_plugin.GetPresetManager())) && m_plugin.SavePresetTree(error);
-    EXPECT_TRUE(saved && found) << m_prefix << error.ToUTF8();
-    return saved && found;
-  }
-
-  MQuorvelAudioEffectPlugin& m_plugin;
-  std::string m_prefix;
-  bool m_byName;
-};
+  const MString name = MString::FromUTF8(prefix + std::to_string(operation / 3 * 3));
+  const MString renamed = name + MString(" renamed");
+  if (operation % 3 == 2 && operation / 3 % 2 != 0)
+    return true;
+  const auto edit = [&](MQuorvelAudioEffectPlugin::PresetManager& manager) {
+    MXmlItem* preset = MPresetTree::FindChild(manager.GetRoot(), operation % 3 == 1 ? name : renamed, false);
+    if (operation % 3 == 0)
+      manager.SaveCurrent(manager.GetRoot(), name);
+    else if (preset != nullptr && operation % 3 == 1)
+      MPresetTree::Rename(*preset, renamed);
+    else if (preset != nullptr)
+      manager.Remove(*preset);
+    return operation % 3 == 0 || preset != nullptr;
+  };
+  MString error;
+  bool found = false;
+  const bool saved = byName ? plugin.ChangePresetTree([&](auto& manager) { found = edit(manager); }, error)
+                            : (found = edit(plugin.GetPresetManager())) && plugin.SavePresetTree(error);
+  EXPECT_TRUE(saved && found) << prefix << operation << error.ToUTF8();
+  return saved && found;
+}
 
 void RemovePresetFile()
 {
@@ -129,9 +97,8 @@ TEST(MPresetSharingTest, PresetsSavedByOneInstanceSurviveAnotherInTheSameProcess
   TestPlugin first, second;
   const std::size_t factory = first.GetPresetManager().ListPresets().size();
   second.GetPresetManager(); // read before the first one's changes: a stale tree
-  Worker one(first, "one ", true), two(second, "two ", false);
   for (int operation = 0; operation < 100; ++operation)
-    ASSERT_TRUE(one.Step(operation) && two.Step(operation)) << operation;
+    ASSERT_TRUE(Step(first, "one ", true, operation) && Step(second, "two ", false, operation));
   EXPECT_EQ(PresetsInFile("one "), ExpectedNames("one ", 100));
   EXPECT_EQ(PresetsInFile("two "), ExpectedNames("two ", 100));
   MPresetTree file;
@@ -145,7 +112,7 @@ TEST(MPresetSharingTest, PresetsSavedByOneInstanceSurviveAnotherInTheSameProcess
   const std::uint64_t changes = second.GetPresetTreeChangeCount();
   EXPECT_FALSE(second.PresetFileChanged());
   for (int operation = 100; operation < 104; ++operation)
-    ASSERT_TRUE(one.Step(operation));
+    ASSERT_TRUE(Step(first, "one ", true, operation));
   EXPECT_TRUE(second.PresetFileChanged());
   EXPECT_TRUE(second.ReloadPresetTree());
   EXPECT_GT(second.GetPresetTreeChangeCount(), changes);
@@ -166,15 +133,13 @@ TEST(MPresetSharingTest, PresetsSavedByOneProcessSurviveAnotherAndAKilledWriterL
     if (child == 0)
     {
       TestPlugin plugin;
-      Worker worker(plugin, "child ", true);
       bool ok = true;
       for (int operation = 0; operation < 100 && ok; ++operation)
-        ok = worker.Step(operation);
+        ok = Step(plugin, "child ", true, operation);
       _exit(ok ? 0 : 1);
     }
-    Worker worker(parent, "parent ", false);
     for (int operation = 0; operation < 100; ++operation)
-      ASSERT_TRUE(worker.Step(operation)) << operation;
+      ASSERT_TRUE(Step(parent, "parent ", false, operation));
     int status = -1;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
@@ -194,9 +159,8 @@ TEST(MPresetSharingTest, PresetsSavedByOneProcessSurviveAnotherAndAKilledWriterL
     if (child == 0)
     {
       TestPlugin plugin;
-      Worker worker(plugin, "killed ", true);
       for (int operation = 0;; ++operation)
-        worker.Step(operation);
+        Step(plugin, "killed ", true, operation);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 200));
     kill(child, SIGKILL);
