@@ -314,7 +314,10 @@ std::unique_ptr<MFileLock> MPresetTree::LockFile(const MString& path)
   std::error_code error;
   if (target.has_parent_path())
     std::filesystem::create_directories(target.parent_path(), error);
-  auto lock = std::make_unique<MFileLock>(path + MString(".lock"), kLockTimeoutMs);
+  const MString lockPath = path + MString(".lock");
+  auto lock = std::make_unique<MFileLock>(lockPath, kLockTimeoutMs);
+  if (!lock->IsLocked() && !std::filesystem::exists(ToPath(lockPath), error))
+    Fail(MString("Could not create the lock file ") + Quoted(lockPath) + MString("."));
   if (!lock->IsLocked())
     Fail(MString::FromLiteral(kFileInUse));
   return lock;

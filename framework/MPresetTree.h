@@ -96,7 +96,8 @@ public:
   // ---- sharing the file with other instances ----
 
   /// Locks `path` + ".lock" for a change (waiting up to kLockTimeoutMs); throws MException
-  /// kFileInUse when another instance holds it longer or the lock file cannot be created.
+  /// kFileInUse when another instance holds it longer, and names the lock file when it cannot be
+  /// created.
   static std::unique_ptr<MFileLock> LockFile(const MString& path);
   /// Whether the file at `path` differs in size or modification time from what this tree last
   /// read or wrote. One stat; the preset window asks this on a timer.
