@@ -61,11 +61,12 @@ void MString::Release() noexcept
     return;
   }
   Header* header = HeaderOf();
-  // Release on the decrement and acquire before freeing, so every write made through another
-  // owner happens before the buffer is freed.
-  if (header->references.fetch_sub(1, std::memory_order_release) == 1)
+  // Release and acquire on the decrement, so every write made through another owner happens
+  // before the buffer is freed. (Not a release decrement and a separate acquire fence: that is
+  // as correct, but ThreadSanitizer does not see fences and reports every buffer shared between
+  // threads, such as the strings of a state item copied on the host thread.)
+  if (header->references.fetch_sub(1, std::memory_order_acq_rel) == 1)
   {
-    std::atomic_thread_fence(std::memory_order_acquire);
     header->~Header();
     ::operator delete(header);
   }
