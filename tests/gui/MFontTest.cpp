@@ -87,3 +87,43 @@ TEST(MFontTest, AlignmentPlacesTheTextInsideItsRectangle)
   EXPECT_GE(ink.left, 5);
   EXPECT_LE(ink.right, 25);
 }
+
+TEST(MFontTest, TheGlyphCacheKeepsItsBoundAndTheRecentlyUsedGlyphs)
+{
+  const MFont font;
+  constexpr char32_t kFirst = 0x400;
+  constexpr std::size_t kDistinct = 3 * MFont::kMaxCachedGlyphs;
+  for (char32_t c = kFirst; c < kFirst + kDistinct; ++c)
+  {
+    font.GetGlyph(c);
+    if (c % 16 == 0)
+      font.GetGlyph(U'A'); // used all along
+  }
+  EXPECT_EQ(font.CachedGlyphCount(), MFont::kMaxCachedGlyphs);
+  const std::uint64_t rasterised = font.RasterisedGlyphCount();
+  EXPECT_EQ(rasterised, kDistinct + 1);
+  font.GetGlyph(U'A');
+  font.GetGlyph(kFirst + kDistinct - 1);
+  EXPECT_EQ(font.RasterisedGlyphCount(), rasterised) << "recently used glyphs were dropped";
+  font.GetGlyph(kFirst);
+  EXPECT_EQ(font.RasterisedGlyphCount(), rasterised + 1) << "the oldest glyph stayed";
+
+  // One text with more distinct characters than the cache holds: every placed glyph stays valid
+  // (AddressSanitizer checks the reads) and the text draws the same twice.
+  std::u16string wide;
+  for (char16_t c = u'A'; c <= u'Z'; ++c)
+    wide += c;
+  for (char16_t c = 0x2000; c < 0x2000 + MFont::kMaxCachedGlyphs; ++c)
+    wide += c;
+  wide += u"XYZ";
+  std::vector<MFont::PlacedGlyph> placed;
+  const std::int32_t width = font.Layout(MString(std::u16string_view(wide)), placed);
+  ASSERT_FALSE(placed.empty());
+  std::int64_t ink = 0;
+  for (const MFont::PlacedGlyph& glyph : placed)
+    for (std::uint8_t coverage : glyph.glyph->coverage)
+      ink += coverage;
+  EXPECT_GT(ink, 0);
+  EXPECT_LE(font.CachedGlyphCount(), MFont::kMaxCachedGlyphs);
+  EXPECT_EQ(font.TextWidth(MString(std::u16string_view(wide))), width);
+}
