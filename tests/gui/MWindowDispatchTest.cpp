@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -339,6 +341,94 @@ TEST_F(MWindowDispatch, OneRoundHandlesAtMost1024MessagesAndElevenIdleOnesInARow
     while (system.WaitForMessages(0))
       system.ProcessPendingMessages();
   }
+}
+
+// Takes something out of the tree from its input handlers and leaves the event unconsumed.
+class MRemover : public MControl
+{
+public:
+  std::function<void()> takeAway;
+
+  MRemover() { SetFlag(FlagTabStop, true); }
+  bool OnMouseDown(MMouseButton, MPoint, std::uint32_t) override { return TakeAway(); }
+  bool OnKeyDown(std::int32_t, std::uint32_t) override { return TakeAway(); }
+
+private:
+  bool TakeAway()
+  {
+    takeAway(); // may destroy this control
+    return false;
+  }
+};
+
+// Consumes and counts what reaches it.
+class MCounter : public MControl
+{
+public:
+  int downs = 0, keys = 0;
+  bool OnMouseDown(MMouseButton, MPoint, std::uint32_t) override { return ++downs, true; }
+  bool OnKeyDown(std::int32_t, std::uint32_t) override { return ++keys, true; }
+};
+
+TEST_F(MWindowDispatch, AHandlerThatRemovesItsControlEndsTheWalkUpTheParents)
+{
+  // Run under AddressSanitizer too: the walk must not touch the freed controls.
+  for (const bool parentGoes : {false, true})
+    for (const MSystemEvent::Code code :
+         {MSystemEvent::LeftDown, MSystemEvent::LeftDoubleClick, MSystemEvent::KeyDown})
+    {
+      SCOPED_TRACE(std::to_string(parentGoes) + " " + std::to_string(int(code)));
+      MCounter& outer = window.Add<MCounter>();
+      outer.SetBounds(MRect::FromSize(100, 0, 100, 100));
+      MPanel& middle = outer.Add<MPanel>();
+      middle.SetBounds(MRect{0, 0, 100, 100});
+      MRemover& inner = middle.Add<MRemover>();
+      inner.SetBounds(MRect{0, 0, 50, 50});
+      inner.takeAway = [&] {
+        if (parentGoes)
+          outer.RemoveChild(middle).reset();
+        else
+          middle.RemoveChild(inner).reset();
+      };
+      inner.SetFocus();
+      Send(Event(code, MPoint{110, 10}, 0, 'A'));
+      EXPECT_EQ(outer.downs, 0);
+      EXPECT_EQ(outer.keys, 0);
+      EXPECT_EQ(outer.GetChildCount(), parentGoes ? 0u : 1u);
+      EXPECT_EQ(window.GetFocusControl(), nullptr);
+      window.RemoveChild(outer).reset();
+    }
+}
+
+TEST_F(MWindowDispatch, AHugeSizeIsCappedAndTheTreeKeepsTheSurfaceSize)
+{
+  const auto check = [&](MWindow& w, MSize requested, bool square) {
+    SCOPED_TRACE(std::to_string(requested.x) + "x" + std::to_string(requested.y));
+    const MBitmap* surface = system.GetSurface(w);
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(w.GetSize(), surface->Size());
+    EXPECT_LE(std::int64_t{surface->Width()} * surface->Height(), MBitmap::kMaxPixels);
+    if (square)
+    {
+      // Both sides shrink alike and the area stays close to the cap.
+      EXPECT_LE(std::abs(surface->Width() - surface->Height()), 1);
+      EXPECT_GT(std::int64_t{surface->Width()} * surface->Height(), MBitmap::kMaxPixels / 100 * 99);
+    }
+  };
+  for (const MSize requested : {MSize{9000, 9000}, MSize{16384, 16384}})
+  {
+    window.SetSize(requested);
+    check(window, requested, true);
+  }
+  window.SetSize(MSize{100000, 300});
+  EXPECT_EQ(window.GetSize(), (MSize{MBitmap::kMaxSide, 300}));
+  window.SetSize(MSize{300, 5000});
+  EXPECT_EQ(window.GetSize(), (MSize{300, 5000}));
+  // Opened at a huge size, too.
+  MWindow big;
+  big.SetBounds(MRect::FromSize(0, 0, 9000, 9000));
+  big.Open(system);
+  check(big, MSize{9000, 9000}, true);
 }
 
 TEST_F(MWindowDispatch, APanelTreeMatchesItsGolden)
