@@ -373,30 +373,41 @@ public:
 TEST_F(MWindowDispatch, AHandlerThatRemovesItsControlEndsTheWalkUpTheParents)
 {
   // Run under AddressSanitizer too: the walk must not touch the freed controls.
-  for (const bool parentGoes : {false, true})
+  enum class TakeAway
+  {
+    Itself,
+    Parent,
+    MovedElsewhere, // alive, under another parent that must not get the event either
+  };
+  for (const TakeAway takeAway : {TakeAway::Itself, TakeAway::Parent, TakeAway::MovedElsewhere})
     for (const MSystemEvent::Code code :
          {MSystemEvent::LeftDown, MSystemEvent::LeftDoubleClick, MSystemEvent::KeyDown})
     {
-      SCOPED_TRACE(std::to_string(parentGoes) + " " + std::to_string(int(code)));
+      SCOPED_TRACE(std::to_string(int(takeAway)) + " " + std::to_string(int(code)));
       MCounter& outer = window.Add<MCounter>();
       outer.SetBounds(MRect::FromSize(100, 0, 100, 100));
       MPanel& middle = outer.Add<MPanel>();
       middle.SetBounds(MRect{0, 0, 100, 100});
       MRemover& inner = middle.Add<MRemover>();
       inner.SetBounds(MRect{0, 0, 50, 50});
+      MCounter& elsewhere = window.Add<MCounter>();
+      elsewhere.SetBounds(MRect::FromSize(0, 0, 10, 10));
       inner.takeAway = [&] {
-        if (parentGoes)
+        if (takeAway == TakeAway::Parent)
           outer.RemoveChild(middle).reset();
-        else
+        else if (takeAway == TakeAway::Itself)
           middle.RemoveChild(inner).reset();
+        else
+          elsewhere.AddChild(middle.RemoveChild(inner));
       };
       inner.SetFocus();
       Send(Event(code, MPoint{110, 10}, 0, 'A'));
-      EXPECT_EQ(outer.downs, 0);
-      EXPECT_EQ(outer.keys, 0);
-      EXPECT_EQ(outer.GetChildCount(), parentGoes ? 0u : 1u);
+      EXPECT_EQ(outer.downs + outer.keys, 0);
+      EXPECT_EQ(elsewhere.downs + elsewhere.keys, 0);
+      EXPECT_EQ(outer.GetChildCount(), takeAway == TakeAway::Parent ? 0u : 1u);
       EXPECT_EQ(window.GetFocusControl(), nullptr);
       window.RemoveChild(outer).reset();
+      window.RemoveChild(elsewhere).reset();
     }
 }
 
