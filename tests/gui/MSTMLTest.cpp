@@ -175,36 +175,20 @@ TEST(MSTMLBadInput, FallbacksOrClearExceptionsNeverHangs)
 
 TEST(MSTMLBadInput, TagSetsThatMultiplyStopAtABudgetLinearInTheText)
 {
-  // 58 bytes: every use replays ten uses of itself, eight levels deep (10^8 tags).
-  const std::string hostile = "<tagset name=a><a><a><a><a><a><a><a><a><a><a></tagset><a>x";
-  // Nine tag sets, each using the previous one four times: 4^8 replays.
-  std::string chain = "<tagset name=t0><i></tagset>";
-  for (int level = 1; level < 9; ++level)
-  {
-    const std::string previous = "<t" + std::to_string(level - 1) + ">";
-    chain += "<tagset name=t" + std::to_string(level) + ">" + previous + previous + previous + previous +
-             "</tagset>";
-  }
-  chain += "<t8>x";
-  std::string manyUses;
+  // 58 bytes: every use replays ten uses of itself, eight levels deep (10^8 tags; 27 s before).
+  EXPECT_EQ(MessageOf([] {
+              MSTML().Parse(MString::FromUTF8("<tagset name=a><a><a><a><a><a><a><a><a><a><a></tagset><a>x"));
+            }),
+            "STML text has too many items.");
+  std::string manyUses; // help texts use their tag sets freely
   for (int i = 0; i < 3000; ++i)
     manyUses += "<reference>r</reference> <shortcut>s</shortcut> <name>n</name> ";
-  EXPECT_EQ(MessageOf([&] { MSTML().Parse(MString::FromUTF8(hostile)); }), "STML text has too many items.")
-      << hostile;
-  EXPECT_EQ(MessageOf([&] { MSTML().Parse(MString::FromUTF8(chain)); }), "STML text has too many items.");
-  // Help texts use their tag sets freely: thousands of uses stay within the budget.
-  MSTML document;
-  EXPECT_EQ(MessageOf([&] { document.ParseHelp(MString::FromUTF8(manyUses)); }), "<no exception>");
-  EXPECT_GT(document.GetItemCount(), 3000u);
+  EXPECT_EQ(MessageOf([&] { MSTML().ParseHelp(MString::FromUTF8(manyUses)); }), "<no exception>");
 }
 
 TEST(MSTMLParse, AUFFFFCharacterIsTextNotTheEndOfTheInput)
 {
-  EXPECT_EQ(Parsed("a\xEF\xBF\xBF"
-                   "b <b>c</b>"),
-            "a\xEF\xBF\xBF"
-            "b |0|0/c|1|0/¶");
-  EXPECT_EQ(Parsed("<b>\xEF\xBF\xBF</b>y"), "\xEF\xBF\xBF|1|0/y|0|0/¶");
+  EXPECT_EQ(Parsed("a\xEF\xBF\xBF<b>c</b>"), "a\xEF\xBF\xBF|0|0/c|1|0/¶");
 }
 
 TEST(MSTMLHtml, HelpTextExportsExactly)
