@@ -325,14 +325,17 @@ void MWindow::PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const
 {
   const MRect rect =
       MRect::FromSize(origin.x, origin.y, control.GetSize().x, control.GetSize().y).Intersect(clip);
-  if (rect.IsEmpty())
-    return;
-  drawer.SetOrigin(MPoint{});
-  drawer.SetClip(rect);
-  drawer.SetOrigin(origin);
-  // A control whose paint fails leaves the others intact and is painted again later.
-  if (!MHostCallShield::Run(kTraceMessages, [&] { control.Paint(drawer); }))
-    m_invalidator.Add(rect);
+  // Outside the dirty area nothing is painted, but the walk goes on: an overlay below may reach
+  // into it.
+  if (!rect.IsEmpty())
+  {
+    drawer.SetOrigin(MPoint{});
+    drawer.SetClip(rect);
+    drawer.SetOrigin(origin);
+    // A control whose paint fails leaves the others intact and is painted again later.
+    if (!MHostCallShield::Run(kTraceMessages, [&] { control.Paint(drawer); }))
+      m_invalidator.Add(rect);
+  }
   if (control.IsCollapsed())
     return;
   for (std::size_t i = 0; i < control.GetChildCount(); ++i)
@@ -477,7 +480,10 @@ void MWindow::DispatchMouse(const MSystemEvent& event)
 
   MControl* target = m_capture != nullptr ? m_capture : under;
   if (target == nullptr)
+  {
+    UpdateCursor(event.position, m_highlight != highlightBefore); // the arrow over nothing
     return;
+  }
   DispatchFrame targetFrame(*this, target);
 
   const auto deliver = [&](MSystemEvent::Code code, std::uint32_t modifiers) {
