@@ -7,7 +7,8 @@
 
 namespace
 {
-constexpr char16_t kEnd = 0xFFFF;
+// Past the last character; outside UTF-16, so that a U+FFFF in the text is read as text.
+constexpr char32_t kEnd = 0xFFFFFFFF;
 
 [[noreturn]] void Fail(const char* message)
 {
@@ -17,7 +18,7 @@ constexpr char16_t kEnd = 0xFFFF;
 using MMarkupCharacters::IsBlank;
 using MMarkupCharacters::IsSpecial;
 
-bool IsNameCharacter(char16_t c)
+bool IsNameCharacter(char32_t c)
 {
   return MMarkupCharacters::IsNameCharacter(c, kEnd);
 }
@@ -27,7 +28,7 @@ MMarkupTokenizer::MMarkupTokenizer(const MString& text, bool lenient)
     : m_text(text.ToUTF16()), m_lenient(lenient)
 {}
 
-char16_t MMarkupTokenizer::Peek(std::int32_t ahead) const
+char32_t MMarkupTokenizer::Peek(std::int32_t ahead) const
 {
   const std::size_t at = static_cast<std::size_t>(m_position) + static_cast<std::size_t>(ahead);
   return at < m_text.size() ? m_text[at] : kEnd;
@@ -63,7 +64,7 @@ bool MMarkupTokenizer::Next(Token& token)
   token.selfClosing = false;
   for (;;)
   {
-    const char16_t c = Peek();
+    const char32_t c = Peek();
     if (c == kEnd)
     {
       token.type = TokenType::End;
@@ -75,7 +76,7 @@ bool MMarkupTokenizer::Next(Token& token)
       return true;
     }
     ++m_position;
-    const char16_t first = Peek();
+    const char32_t first = Peek();
     if (first == u'?' || first == u'!')
     {
       if (SkipSpecial())
@@ -134,7 +135,7 @@ void MMarkupTokenizer::ReadAttributes(Token& token)
     }
     ++m_position;
     SkipBlanks();
-    const char16_t quote = Peek();
+    const char32_t quote = Peek();
     std::u16string value;
     if (quote == u'"' || quote == u'\'')
     {
@@ -152,14 +153,14 @@ void MMarkupTokenizer::ReadAttributes(Token& token)
       if (!m_lenient)
         Fail("Invalid character found where attribute expected.");
       // Unquoted: up to a blank, ">" or the "/>" that ends the tag.
-      for (char16_t v = Peek(); v != kEnd && !IsBlank(v) && v != u'>' && !(v == u'/' && Peek(1) == u'>');
+      for (char32_t v = Peek(); v != kEnd && !IsBlank(v) && v != u'>' && !(v == u'/' && Peek(1) == u'>');
            v = Peek())
       {
         ++m_position;
         if (v == u'&' && !ReadEntity(value))
-          value += v;
+          value += u'&';
         else if (v != u'&')
-          value += v;
+          value += static_cast<char16_t>(v);
       }
     }
     attribute.value = MString(std::u16string_view(value));
@@ -171,12 +172,12 @@ void MMarkupTokenizer::ReadText(Token& token)
 {
   token.type = TokenType::Text;
   std::u16string text;
-  for (char16_t c = Peek(); c != kEnd && c != u'<'; c = Peek())
+  for (char32_t c = Peek(); c != kEnd && c != u'<'; c = Peek())
   {
     ++m_position;
     if (c == u'&' && ReadEntity(text))
       continue;
-    text += c;
+    text += static_cast<char16_t>(c);
   }
   token.text = MString(std::u16string_view(text));
 }

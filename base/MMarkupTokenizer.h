@@ -57,7 +57,8 @@ public:
   std::int32_t GetPosition() const { return m_position; }
 
 private:
-  char16_t Peek(std::int32_t ahead = 0) const;
+  /// The character `ahead` of the position; a value outside UTF-16 past the end.
+  char32_t Peek(std::int32_t ahead = 0) const;
   char16_t Get();
   void SkipBlanks();
   MString ReadName();

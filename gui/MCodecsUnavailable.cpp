@@ -33,6 +33,11 @@ std::size_t MFont::CachedGlyphCount() const
   return 0;
 }
 
+std::uint64_t MFont::RasterisedGlyphCount() const
+{
+  return 0;
+}
+
 std::int32_t MFont::Layout(const MString& /*text*/, std::vector<PlacedGlyph>& out) const
 {
   out.clear();

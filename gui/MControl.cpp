@@ -577,6 +577,11 @@ bool MControl::AcceptsFocus() const
   return HasFlag(FlagTabStop);
 }
 
+MStdCursor MControl::GetCursor(MPoint) const
+{
+  return MStdCursor::Arrow;
+}
+
 void MControl::SetFocus()
 {
   if (MWindow* window = GetWindow())

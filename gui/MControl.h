@@ -58,6 +58,8 @@ public:
     FlagEnabled = 1u << 1,
     FlagTabStop = 1u << 2,
     FlagAutoDetectMinimalSize = 1u << 3,
+    /// Painted after the whole tree and hit before it, clipped by the window only, not by its
+    /// parents (a typed-entry field wider than its control).
     FlagOverlayControl = 1u << 4,
     FlagAdaptSize = 1u << 5,
     FlagPlastic = 1u << 6,
@@ -261,6 +263,11 @@ public:
   virtual bool OnTimer(std::int32_t id);
   /// Whether a click on the control gives it the keyboard focus. Default: the tab-stop flag.
   virtual bool AcceptsFocus() const;
+  /// The mouse cursor over `position` (control coordinates); the window shows it while the
+  /// control is under the mouse or holds the capture. Default: the arrow. Edit fields answer the
+  /// text beam, splitters a resize arrow over the divider, value controls what their drag does
+  /// (MValueGesture::GetCursor).
+  virtual MStdCursor GetCursor(MPoint position) const;
 
   /// Requests focus, capture and timers through the window; nothing happens while detached.
   void SetFocus();

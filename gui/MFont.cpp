@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstddef>
+#include <list>
 #include <mutex>
 #include <unordered_map>
 
@@ -111,11 +112,22 @@ struct MFont::Impl
   bool italic = false;
   bool kerning = false;
   std::int32_t extraSpacing64 = 0;
-  std::unordered_map<char32_t, Glyph> glyphs;
-  std::array<const Glyph*, 256> latin{}; // fast path for the common code points
+  // The glyph cache: least recently used first out once it holds kMaxCachedGlyphs glyphs or
+  // kMaxCachedBytes of coverage. Glyphs are shared, so a layout keeps the ones it placed alive.
+  struct Entry
+  {
+    std::shared_ptr<const Glyph> glyph;
+    std::list<char32_t>::iterator age; // position in `ages`
+  };
+  std::unordered_map<char32_t, Entry> glyphs;
+  std::list<char32_t> ages;        // most recently used first
+  std::array<Entry*, 256> latin{}; // fast path for the common code points (nodes of `glyphs`)
+  std::size_t coverageBytes = 0;   // coverage held by the cached glyphs
+  std::uint64_t rasterised = 0;
 
-  const Glyph& Get(char32_t codePoint);
+  const std::shared_ptr<const Glyph>& Get(char32_t codePoint);
   void Rasterise(char32_t codePoint, Glyph& glyph);
+  void Trim();
 };
 
 void MFont::Impl::Rasterise(char32_t codePoint, Glyph& glyph)
@@ -164,25 +176,43 @@ void MFont::Impl::Rasterise(char32_t codePoint, Glyph& glyph)
   }
 }
 
-const MFont::Glyph& MFont::Impl::Get(char32_t codePoint)
+const std::shared_ptr<const MFont::Glyph>& MFont::Impl::Get(char32_t codePoint)
 {
-  if (codePoint < latin.size() && latin[codePoint] != nullptr)
-  {
-    return *latin[codePoint];
-  }
-  const auto found = glyphs.find(codePoint);
-  if (found != glyphs.end())
-  {
-    return found->second;
-  }
-  Glyph glyph;
-  Rasterise(codePoint, glyph);
-  const Glyph& stored = glyphs.emplace(codePoint, std::move(glyph)).first->second;
+  Entry* entry = nullptr;
   if (codePoint < latin.size())
+    entry = latin[codePoint];
+  else if (const auto found = glyphs.find(codePoint); found != glyphs.end())
+    entry = &found->second;
+  if (entry != nullptr)
   {
-    latin[codePoint] = &stored;
+    ages.splice(ages.begin(), ages, entry->age); // no allocation on a hit
+    return entry->glyph;
   }
-  return stored;
+  auto glyph = std::make_shared<Glyph>();
+  Rasterise(codePoint, *glyph);
+  ++rasterised;
+  coverageBytes += glyph->coverage.size();
+  ages.push_front(codePoint);
+  Entry& stored = glyphs.emplace(codePoint, Entry{std::move(glyph), ages.begin()}).first->second;
+  if (codePoint < latin.size())
+    latin[codePoint] = &stored;
+  Trim();
+  return stored.glyph;
+}
+
+void MFont::Impl::Trim()
+{
+  // The newest glyph (at the front) always stays.
+  while (glyphs.size() > 1 && (glyphs.size() > kMaxCachedGlyphs || coverageBytes > kMaxCachedBytes))
+  {
+    const char32_t oldest = ages.back();
+    const auto found = glyphs.find(oldest);
+    coverageBytes -= found->second.glyph->coverage.size();
+    if (oldest < latin.size())
+      latin[oldest] = nullptr;
+    glyphs.erase(found);
+    ages.pop_back();
+  }
 }
 
 MFont::MFont(const MFontDescriptor& descriptor)
@@ -208,13 +238,19 @@ MFont::~MFont()
 const MFont::Glyph& MFont::GetGlyph(char32_t codePoint) const
 {
   const std::lock_guard lock(m_impl->mutex);
-  return m_impl->Get(codePoint);
+  return *m_impl->Get(codePoint);
 }
 
 std::size_t MFont::CachedGlyphCount() const
 {
   const std::lock_guard lock(m_impl->mutex);
   return m_impl->glyphs.size();
+}
+
+std::uint64_t MFont::RasterisedGlyphCount() const
+{
+  const std::lock_guard lock(m_impl->mutex);
+  return m_impl->rasterised;
 }
 
 template <typename Place>
@@ -226,7 +262,9 @@ std::int32_t MFont::Walk(const MString& text, Place&& place) const
   std::int32_t previousRsb = 0;
   for (std::int32_t i = 0; i < text.Length();)
   {
-    const Glyph& glyph = m_impl->Get(NextCodePoint(text, i));
+    // Valid until the next Get (which may evict it); `place` runs before that.
+    const std::shared_ptr<const Glyph>& shared = m_impl->Get(NextCodePoint(text, i));
+    const Glyph& glyph = *shared;
     if (glyph.advance64 == 0 && glyph.width == 0)
     {
       continue;
@@ -250,7 +288,7 @@ std::int32_t MFont::Walk(const MString& text, Place&& place) const
         pen += 64;
       }
     }
-    place(glyph, std::int32_t((pen + 32) >> 6));
+    place(shared, std::int32_t((pen + 32) >> 6));
     pen += glyph.advance64;
     previous = glyph.glyphIndex;
     previousRsb = glyph.rsbDelta;
@@ -261,10 +299,12 @@ std::int32_t MFont::Walk(const MString& text, Place&& place) const
 std::int32_t MFont::Layout(const MString& text, std::vector<PlacedGlyph>& out) const
 {
   out.clear();
-  return Walk(text, [&out](const Glyph& glyph, std::int32_t x) { out.push_back(PlacedGlyph{&glyph, x}); });
+  return Walk(text, [&out](const std::shared_ptr<const Glyph>& glyph, std::int32_t x) {
+    out.push_back(PlacedGlyph{glyph.get(), x, glyph});
+  });
 }
 
 std::int32_t MFont::TextWidth(const MString& text) const
 {
-  return Walk(text, [](const Glyph&, std::int32_t) {});
+  return Walk(text, [](const std::shared_ptr<const Glyph>&, std::int32_t) {});
 }

@@ -19,6 +19,9 @@
 // released under a process-wide lock (with the first and last font). The GUI thread is the only
 // user in practice. Construction and first use of a glyph allocate; a warm cache does not.
 //
+// Glyph cache: each font keeps at most kMaxCachedGlyphs glyphs and kMaxCachedBytes of coverage;
+// the least recently used glyph goes first (a text in many scripts cannot grow it without end).
+//
 // Failure: the constructor throws MException "Could not initialize the font engine." or
 // "Could not load font {0}." (only if the embedded data were damaged); glyph lookups never throw
 // except std::bad_alloc.
@@ -69,8 +72,13 @@ public:
   struct PlacedGlyph
   {
     const Glyph* glyph = nullptr;
-    std::int32_t x = 0; ///< pen x in pixels from the text's start
+    std::int32_t x = 0;                 ///< pen x in pixels from the text's start
+    std::shared_ptr<const Glyph> owner; ///< keeps `glyph` alive after the cache dropped it
   };
+
+  /// Bounds of each font's glyph cache (see the file comment).
+  static constexpr std::size_t kMaxCachedGlyphs = 1024;
+  static constexpr std::size_t kMaxCachedBytes = std::size_t(16) << 20;
 
   explicit MFont(const MFontDescriptor& descriptor = MFontDescriptor{});
   ~MFont();
@@ -85,14 +93,18 @@ public:
   std::int32_t TextWidth(const MString& text) const;
 
   /// Lays `text` out in one line: appends one entry per drawn glyph to `out` (cleared first) and
-  /// answers the total advance in pixels. The glyph pointers stay valid while the font lives.
+  /// answers the total advance in pixels. The placed glyphs stay valid as long as `out` holds
+  /// them, whatever the cache drops meanwhile.
   std::int32_t Layout(const MString& text, std::vector<PlacedGlyph>& out) const;
 
-  /// The glyph of one code point (cached after the first call).
+  /// The glyph of one code point (cached after the first call). The reference is valid until the
+  /// font's next glyph lookup (any thread), which may drop it from the cache.
   const Glyph& GetGlyph(char32_t codePoint) const;
 
-  /// Number of glyphs rasterised so far (for tests of the cache).
+  /// Number of glyphs in the cache now (for tests of the cache).
   std::size_t CachedGlyphCount() const;
+  /// Number of glyphs rasterised since construction, cache misses (for tests of the cache).
+  std::uint64_t RasterisedGlyphCount() const;
 
 private:
   struct Impl;

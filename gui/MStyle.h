@@ -88,6 +88,11 @@ public:
   /// row under the mouse.
   virtual void PaintContent(MDrawer& drawer, const MRect& rect, const MControlPaint& paint) = 0;
 
+  /// The cursor over a value control that drags along one axis; `wanted` is the double arrow of
+  /// that axis (ArrowUD or ArrowLR). Default: `wanted`. A style whose definition offers no cursor
+  /// of that shape answers the hand (Link) instead.
+  virtual MStdCursor GetDragCursor(MStdCursor wanted) const { return wanted; }
+
   virtual MColor GetColor(MStdColor color) const = 0;
   virtual const MFont& GetFont(MStdFont font) const = 0;
 

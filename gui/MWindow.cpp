@@ -4,6 +4,7 @@
 #include "base/MHostCallShield.h"
 #include "base/MLockGuard.h"
 #include "base/MXmlItem.h"
+#include "gui/MBitmap.h"
 #include "gui/MDrawer.h"
 #include "gui/MWindowSystemCommon.h"
 
@@ -19,6 +20,13 @@ bool IsMouseCode(MSystemEvent::Code code)
   return code <= MSystemEvent::MouseWheel;
 }
 
+bool IsButtonPress(MSystemEvent::Code code)
+{
+  return code == MSystemEvent::LeftDown || code == MSystemEvent::RightDown ||
+         code == MSystemEvent::MiddleDown || code == MSystemEvent::LeftDoubleClick ||
+         code == MSystemEvent::RightDoubleClick || code == MSystemEvent::MiddleDoubleClick;
+}
+
 // Visible, enabled, tab-stop controls below `control` in tree order (collapsed ones hide theirs).
 void CollectTabStops(MControl& control, std::vector<MControl*>& list)
 {
@@ -32,6 +40,29 @@ void CollectTabStops(MControl& control, std::vector<MControl*>& list)
     if (!child.IsCollapsed())
       CollectTabStops(child, list);
   }
+}
+
+MControl* HitTestBelow(MControl& control, MPoint position);
+
+// The topmost visible overlay control (FlagOverlayControl) below `control` that contains
+// `position` (in `control`'s coordinates): overlays are hit before anything else, wherever their
+// parents end.
+MControl* HitOverlayBelow(MControl& control, MPoint position)
+{
+  if (control.IsCollapsed())
+    return nullptr;
+  for (std::size_t i = control.GetChildCount(); i-- > 0;)
+  {
+    MControl& child = *control.GetChild(i);
+    if (!child.IsVisible())
+      continue;
+    const MPoint inside{position.x - child.GetPosition().x, position.y - child.GetPosition().y};
+    if (MControl* nested = HitOverlayBelow(child, inside))
+      return nested;
+    if (child.HasFlag(MControl::FlagOverlayControl) && child.GetBounds().Contains(position))
+      return HitTestBelow(child, inside);
+  }
+  return nullptr;
 }
 
 MControl* HitTestBelow(MControl& control, MPoint position)
@@ -99,6 +130,7 @@ void MWindow::Open(MWindowSystemCommon& system, MNativeHandle parent, bool popup
     throw MException(MString("All descriptor slots of the window are in use."));
   }
   *slot = std::move(descriptor);
+  AdoptSurfaceSize(created);
   m_system.store(&system, std::memory_order_release);
   system.AddWindow(*this);
   m_invalidator.Register();
@@ -209,13 +241,25 @@ void MWindow::SetSize(MSize size)
   MWindowSystemCommon* system = GetWindowSystem();
   MWindowDescriptor* descriptor = GetDescriptor();
   if (system != nullptr && descriptor != nullptr && !m_inNativeSize)
+  {
     system->SetSize(*descriptor, size);
+    AdoptSurfaceSize(*descriptor);
+  }
   Invalidate();
   OnSizeChanged();
   // A window arranges its children like a container: a client child fills it.
   for (std::size_t i = 0; i < GetChildCount(); ++i)
     if (MControl* child = GetChild(i); child->HasFlag(FlagClientLayout))
       child->SetBounds(GetClientRect());
+}
+
+void MWindow::AdoptSurfaceSize(MWindowDescriptor& descriptor)
+{
+  const MSize surface = descriptor.GetSurface().Size();
+  if (surface == GetSize())
+    return;
+  MSynchronizationObjectGuard write(m_treeLock, MSynchronizationObject::kModeExclusive);
+  m_size = surface;
 }
 
 void MWindow::SetCaption(const MString& caption)
@@ -255,7 +299,16 @@ void MWindow::PaintSurface(MDrawer& drawer, const MRect& dirty)
     const MPoint oldOrigin = drawer.SetOrigin(MPoint{});
     const MRect target = MRect{0, 0, drawer.GetTargetSize().x, drawer.GetTargetSize().y};
     const MRect oldClip = drawer.IntersectClip(target);
-    PaintTree(drawer, *this, MPoint{}, dirty.Intersect(target).Intersect(GetRect()));
+    const MRect area = dirty.Intersect(target).Intersect(GetRect());
+    std::vector<Overlay> overlays;
+    PaintTree(drawer, *this, MPoint{}, area, overlays);
+    // Overlays last, above the whole tree and clipped by the window only (the list grows while
+    // overlays inside overlays are found).
+    for (std::size_t i = 0; i < overlays.size(); ++i)
+    {
+      const Overlay overlay = overlays[i];
+      PaintTree(drawer, *overlay.control, overlay.origin, area, overlays);
+    }
     drawer.SetOrigin(MPoint{});
     drawer.RestoreClip(oldClip);
     drawer.SetOrigin(oldOrigin);
@@ -267,18 +320,22 @@ void MWindow::PaintSurface(MDrawer& drawer, const MRect& dirty)
     system->LeaveHandler();
 }
 
-void MWindow::PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const MRect& clip)
+void MWindow::PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const MRect& clip,
+                        std::vector<Overlay>& overlays)
 {
   const MRect rect =
       MRect::FromSize(origin.x, origin.y, control.GetSize().x, control.GetSize().y).Intersect(clip);
-  if (rect.IsEmpty())
-    return;
-  drawer.SetOrigin(MPoint{});
-  drawer.SetClip(rect);
-  drawer.SetOrigin(origin);
-  // A control whose paint fails leaves the others intact and is painted again later.
-  if (!MHostCallShield::Run(kTraceMessages, [&] { control.Paint(drawer); }))
-    m_invalidator.Add(rect);
+  // Outside the dirty area nothing is painted, but the walk goes on: an overlay below may reach
+  // into it.
+  if (!rect.IsEmpty())
+  {
+    drawer.SetOrigin(MPoint{});
+    drawer.SetClip(rect);
+    drawer.SetOrigin(origin);
+    // A control whose paint fails leaves the others intact and is painted again later.
+    if (!MHostCallShield::Run(kTraceMessages, [&] { control.Paint(drawer); }))
+      m_invalidator.Add(rect);
+  }
   if (control.IsCollapsed())
     return;
   for (std::size_t i = 0; i < control.GetChildCount(); ++i)
@@ -286,8 +343,11 @@ void MWindow::PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const
     MControl& child = *control.GetChild(i);
     if (!child.IsVisible())
       continue;
-    PaintTree(drawer, child, MPoint{origin.x + child.GetPosition().x, origin.y + child.GetPosition().y},
-              rect);
+    const MPoint childOrigin{origin.x + child.GetPosition().x, origin.y + child.GetPosition().y};
+    if (child.HasFlag(FlagOverlayControl))
+      overlays.push_back(Overlay{&child, childOrigin});
+    else
+      PaintTree(drawer, child, childOrigin, rect, overlays);
   }
 }
 
@@ -321,11 +381,28 @@ void MWindow::DispatchSystemEvent(const MSystemEvent& event) noexcept
   MHostCallShield::Run(trace, [&] {
     if (system != nullptr && system->ShouldSwallowInput(event))
       return;
+    if (system != nullptr && IsButtonPress(event.code) && DismissPopupsElsewhere(*system))
+      return;
     DispatchHeld(event);
   });
   m_nesting.fetch_sub(1, std::memory_order_relaxed);
   if (system != nullptr)
     system->LeaveHandler(); // drains the event processor when no handler runs anymore
+}
+
+bool MWindow::DismissPopupsElsewhere(MWindowSystemCommon& system)
+{
+  std::vector<MWindow*> popups;
+  for (MWindow* window : system.GetWindows())
+    if (window != this && window->IsVisible() && window->ClosesOnOutsideClick())
+      popups.push_back(window);
+  if (popups.empty())
+    return false;
+  // Copied first: closing changes the system's list.
+  for (MWindow* popup : popups)
+    popup->OnCloseRequested();
+  system.SuppressInput(); // the button's release and a double click belong to the dismissal
+  return true;
 }
 
 void MWindow::DispatchHeld(const MSystemEvent& event)
@@ -352,6 +429,7 @@ void MWindow::DispatchHeld(const MSystemEvent& event)
   case MSystemEvent::MouseLeave:
     if (m_capture == nullptr)
       UpdateHighlight(nullptr);
+    m_cursorShown = false; // another window may set its own meanwhile
     break;
   case MSystemEvent::CaptureLost:
     if (MControl* captured = m_capture)
@@ -384,25 +462,37 @@ void MWindow::DispatchHeld(const MSystemEvent& event)
 
 void MWindow::DispatchMouse(const MSystemEvent& event)
 {
+  const MControl* highlightBefore = m_highlight;
   MControl* under = HitTest(event.position);
   if (under != nullptr && !under->IsEnabledInWindow())
     under = nullptr;
   // The highlight follows the mouse, except while a control holds the capture.
   if (m_capture == nullptr)
-    UpdateHighlight(under);
+  {
+    DispatchFrame underFrame(*this, under);
+    UpdateHighlight(under); // enter and leave handlers may change the tree
+    if (underFrame.gone)
+      under = nullptr;
+  }
   if (MWindowSystemCommon* system = GetWindowSystem(); system != nullptr && under != nullptr)
     if (MWindowDescriptor* descriptor = GetDescriptor())
       system->RequestMouseLeave(*descriptor);
 
   MControl* target = m_capture != nullptr ? m_capture : under;
   if (target == nullptr)
+  {
+    UpdateCursor(event.position, m_highlight != highlightBefore); // the arrow over nothing
     return;
+  }
+  DispatchFrame targetFrame(*this, target);
 
   const auto deliver = [&](MSystemEvent::Code code, std::uint32_t modifiers) {
     const MMouseButton button = static_cast<MMouseButton>(static_cast<int>(code) % 3);
-    // Up the chain until someone consumes it; a control that goes away stops the walk.
+    // Up the chain until someone consumes it; a handler that takes its control (or a parent)
+    // out of the tree ends the walk there: the parents may be gone.
     for (MControl* c = target; c != nullptr; c = (c == this) ? nullptr : c->GetParent())
     {
+      DispatchFrame frame(*this, c);
       const MPoint origin = c->GetWindowPosition();
       const MPoint p{event.position.x - origin.x, event.position.y - origin.y};
       if (code == MSystemEvent::LeftDown || code == MSystemEvent::RightDown ||
@@ -410,6 +500,8 @@ void MWindow::DispatchMouse(const MSystemEvent& event)
       {
         if (c->AcceptsFocus() && m_focus != c)
           SetFocusControl(c);
+        if (frame.gone)
+          return true;
       }
       bool consumed = false;
       switch (code)
@@ -438,7 +530,7 @@ void MWindow::DispatchMouse(const MSystemEvent& event)
       default:
         break;
       }
-      if (consumed)
+      if (consumed || frame.gone)
         return true;
       // Moves only reach the control itself (parents track their own through enter/leave).
       if (code == MSystemEvent::MouseMove)
@@ -452,7 +544,7 @@ void MWindow::DispatchMouse(const MSystemEvent& event)
   case MSystemEvent::LeftDoubleClick:
   case MSystemEvent::RightDoubleClick:
   case MSystemEvent::MiddleDoubleClick:
-    if (!deliver(event.code, event.modifiers))
+    if (!deliver(event.code, event.modifiers) && !targetFrame.gone)
     {
       // Nobody wanted the double click: it is a second click.
       const auto down = static_cast<MSystemEvent::Code>(event.code - MSystemEvent::LeftDoubleClick);
@@ -463,6 +555,35 @@ void MWindow::DispatchMouse(const MSystemEvent& event)
     deliver(event.code, event.modifiers);
     break;
   }
+  // The handlers may have taken the capture or changed the tree: look again.
+  UpdateCursor(event.position, m_highlight != highlightBefore);
+}
+
+void MWindow::UpdateCursor(MPoint position, bool force)
+{
+  MControl* control = m_capture;
+  if (control == nullptr)
+  {
+    control = HitTest(position);
+    if (control != nullptr && !control->IsEnabledInWindow())
+      control = nullptr;
+  }
+  MStdCursor cursor = MStdCursor::Arrow;
+  if (control != nullptr)
+  {
+    const MPoint origin = control->GetWindowPosition();
+    cursor = control->GetCursor(MPoint{position.x - origin.x, position.y - origin.y});
+  }
+  if (m_cursorShown && cursor == m_cursor && !force)
+    return;
+  MWindowSystemCommon* system = GetWindowSystem();
+  if (system == nullptr)
+    return;
+  // The back end shows it over this window (X11 defines it on the window under the pointer,
+  // Win32 answers WM_SETCURSOR with it).
+  system->SetCursor(cursor);
+  m_cursor = cursor;
+  m_cursorShown = true;
 }
 
 void MWindow::DispatchKey(const MSystemEvent& event)
@@ -470,6 +591,7 @@ void MWindow::DispatchKey(const MSystemEvent& event)
   MControl* target = m_focus != nullptr ? m_focus : this;
   for (MControl* c = target; c != nullptr; c = (c == this) ? nullptr : c->GetParent())
   {
+    DispatchFrame frame(*this, c);
     bool consumed = false;
     if (event.code == MSystemEvent::KeyDown)
       consumed = c->OnKeyDown(event.value, event.modifiers);
@@ -477,7 +599,8 @@ void MWindow::DispatchKey(const MSystemEvent& event)
       consumed = c->OnKeyUp(event.value, event.modifiers);
     else
       consumed = c->OnCharacter(event.value, event.modifiers);
-    if (consumed)
+    // A control that left the tree ends the walk: its parents may be gone.
+    if (consumed || frame.gone)
       return;
   }
   if (event.code != MSystemEvent::KeyDown)
@@ -511,7 +634,10 @@ MControl* MWindow::HitTest(MPoint position) const
 {
   if (!GetRect().Contains(position))
     return nullptr;
-  return HitTestBelow(const_cast<MWindow&>(*this), position);
+  MWindow& self = const_cast<MWindow&>(*this);
+  if (MControl* overlay = HitOverlayBelow(self, position))
+    return overlay;
+  return HitTestBelow(self, position);
 }
 
 void MWindow::SetFocusControl(MControl* control)
@@ -583,10 +709,24 @@ bool MWindow::MoveFocus(bool forward)
   return true;
 }
 
+MWindow::DispatchFrame::DispatchFrame(MWindow& window, const MControl* control)
+    : m_window(window), m_control(control), m_next(window.m_dispatchFrames)
+{
+  window.m_dispatchFrames = this;
+}
+
+MWindow::DispatchFrame::~DispatchFrame()
+{
+  m_window.m_dispatchFrames = m_next;
+}
+
 void MWindow::ForgetControl(const MControl* control)
 {
   if (control == nullptr)
     return;
+  for (DispatchFrame* frame = m_dispatchFrames; frame != nullptr; frame = frame->m_next)
+    if (!frame->gone && control->IsAncestorOf(frame->m_control))
+      frame->gone = true;
   if (control->IsAncestorOf(m_focus))
     m_focus = nullptr;
   if (control->IsAncestorOf(m_capture))

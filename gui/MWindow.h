@@ -17,17 +17,22 @@
 //  1. The handler nesting counters rise (the window's and the window system's).
 //  2. While the window system suppresses input (100 ms after a window was hidden), the user's
 //     input is swallowed; moves and state notifications still arrive (MWindowSystemCommon).
+//     A button press while another window that ClosesOnOutsideClick is open (a popup menu)
+//     closes that window and is swallowed, with the rest of the click: the click that dismisses
+//     a menu never reaches the control below.
 //  3. With the tree lock shared: mouse events go to the captured control, else to the deepest
 //     visible, enabled control under the mouse; positions are converted into its coordinates;
-//     unconsumed events go up the parent chain. Moves keep the highlight (leave, then enter).
+//     unconsumed events go up the parent chain (a handler that takes its control or a parent out
+//     of the tree ends the walk). Moves keep the highlight (leave, then enter).
 //     A double click nobody consumes is delivered as a down event with ModDoubleClick. A down
 //     event focuses the first control up the chain that accepts focus. Keys and characters go to
 //     the focused control (else the window) and up the chain; an unconsumed Tab moves the focus
 //     over the tab-stop controls (Shift+Tab backwards), an unconsumed Escape closes a window with
 //     FlagCloseOnEscape (ending its modal loop with Cancel). Timer goes to the control that
 //     started it, CaptureLost to the captured control, FocusIn/FocusOut to the focused one,
-//     MouseLeave clears the highlight. Size (the back end has resized its surface already) and
-//     Close (OnCloseRequested) are handled without the tree lock.
+//     MouseLeave clears the highlight. After each mouse event the window shows the cursor of the
+//     captured control, else of the control under the mouse (MControl::GetCursor). Size (the back end has
+//     resized its surface already) and Close (OnCloseRequested) are handled without the tree lock.
 //  4. The counters fall; when no handler runs anywhere, the global event processor is drained.
 // Every handler runs inside MHostCallShield ("MWindowProc (messages)" or the keyboard texts), so
 // nothing escapes to the back end.
@@ -42,6 +47,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <vector>
 
 class MWindowSystemCommon;
 
@@ -76,7 +82,8 @@ public:
   /// Shows or hides the native window (hiding suppresses input for 100 ms); SetVisible on a
   /// window does this. GUI thread.
   void SetVisible(bool visible) override;
-  /// Moves/resizes the native window too when open.
+  /// Moves/resizes the native window too when open; an open window takes the size its surface
+  /// got (MWindowSystemCommon::ClampWindowSize caps sides and area).
   void SetPosition(MPoint position) override;
   void SetSize(MSize size) override;
   void SetCaption(const MString& caption) override;
@@ -137,9 +144,13 @@ public:
   bool IsMaximized() const { return m_maximized; }
   void SetMaximized(bool maximized) { m_maximized = maximized; }
 
+  /// Whether a click into another window of the same window system closes this one (popup
+  /// menus). That click is swallowed: it only dismisses. Default: false.
+  virtual bool ClosesOnOutsideClick() const { return false; }
+
 protected:
-  /// The user asked to close the window (native close, Escape). Default: ends a running modal
-  /// loop with Cancel, then closes.
+  /// The user asked to close the window (native close, Escape, a click outside a window that
+  /// ClosesOnOutsideClick). Default: ends a running modal loop with Cancel, then closes.
   virtual void OnCloseRequested();
   /// A control leaves the tree: forget focus, capture, highlight and its timers.
   void ForgetControl(const MControl* control);
@@ -148,13 +159,49 @@ private:
   friend class MControl;
   friend class MWindowSystemCommon;
 
+  /// Marks a control that input is being delivered to, for as long as the frame lives (frames
+  /// nest with handlers; ForgetControl sets `gone` when the control or a parent leaves the tree,
+  /// and the walk up the parents then stops instead of touching freed controls).
+  class DispatchFrame
+  {
+  public:
+    DispatchFrame(MWindow& window, const MControl* control);
+    ~DispatchFrame();
+    DispatchFrame(const DispatchFrame&) = delete;
+    DispatchFrame& operator=(const DispatchFrame&) = delete;
+
+    bool gone = false;
+
+  private:
+    friend class MWindow;
+    MWindow& m_window;
+    const MControl* m_control;
+    DispatchFrame* m_next;
+  };
+
   void DispatchHeld(const MSystemEvent& event);
+  /// A button went down in this window: asks the other open windows that ClosesOnOutsideClick
+  /// to close and suppresses the rest of the click. Answers whether there was one.
+  bool DismissPopupsElsewhere(MWindowSystemCommon& system);
   void DispatchMouse(const MSystemEvent& event);
   void DispatchKey(const MSystemEvent& event);
   void UpdateHighlight(MControl* control);
-  void PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const MRect& clip);
+  /// Shows the cursor of the control that has the capture, else of the one under `position`
+  /// (window coordinates), when it differs from the one shown or `force` (the highlight moved).
+  void UpdateCursor(MPoint position, bool force);
+  /// A control with FlagOverlayControl met while painting, painted after the tree.
+  struct Overlay
+  {
+    MControl* control;
+    MPoint origin; ///< window position
+  };
+  void PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const MRect& clip,
+                 std::vector<Overlay>& overlays);
   /// The window system resized the native window.
   void OnNativeSize(MSize size);
+  /// Takes the size the back end gave the surface (it caps sides and area), so that the tree and
+  /// the surface agree.
+  void AdoptSurfaceSize(MWindowDescriptor& descriptor);
 
   std::array<std::unique_ptr<MWindowDescriptor>, kDescriptorSlots> m_descriptors;
   std::atomic<MWindowSystemCommon*> m_system{nullptr};
@@ -170,6 +217,10 @@ private:
   MControl* m_highlight = nullptr;
   bool m_maximized = false;
   bool m_inNativeSize = false;
+  DispatchFrame* m_dispatchFrames = nullptr; // innermost first
+  MStdCursor m_cursor = MStdCursor::Arrow;   // the cursor this window set last
+  bool m_cursorShown = false;                // false: set it at the next mouse event
+
   // Native timer id -> (control, the control's own id).
   struct TimerEntry
   {

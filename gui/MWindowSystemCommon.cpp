@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <mutex>
 
 // --- the force-execute-events thread --------------------------------------------------------------
@@ -224,5 +225,15 @@ MString MWindowSystemCommon::GetClipboardText()
 
 MSize MWindowSystemCommon::ClampWindowSize(MSize size)
 {
-  return MSize{std::clamp(size.x, 1, MBitmap::kMaxSide), std::clamp(size.y, 1, MBitmap::kMaxSide)};
+  MSize clamped{std::clamp(size.x, 1, MBitmap::kMaxSide), std::clamp(size.y, 1, MBitmap::kMaxSide)};
+  // Both sides shrink by the same factor, so a huge request keeps its shape.
+  const std::int64_t area = std::int64_t{clamped.x} * clamped.y;
+  if (area > MBitmap::kMaxPixels)
+  {
+    const double scale = std::sqrt(double(MBitmap::kMaxPixels) / double(area));
+    clamped.x = std::max(1, static_cast<std::int32_t>(clamped.x * scale));
+    clamped.y = std::max(1, static_cast<std::int32_t>(clamped.y * scale));
+    clamped.y = std::min(clamped.y, static_cast<std::int32_t>(MBitmap::kMaxPixels / clamped.x));
+  }
+  return clamped;
 }

@@ -113,8 +113,10 @@ public:
   MStyle* GetDefaultStyle() const { return m_defaultStyle; }
 
 protected:
-  /// A window size the back ends can create: at least 1 pixel (systems refuse empty windows) and
-  /// at most a bitmap's largest side on each axis (the surface follows the window).
+  /// A window size the back ends can create: at least 1 pixel (systems refuse empty windows), at
+  /// most a bitmap's largest side on each axis and its largest area in all (the surface follows
+  /// the window; a larger area shrinks both sides by one factor). MWindow adopts the size its
+  /// surface got, so the tree and the surface agree.
   static MSize ClampWindowSize(MSize size);
   /// Remembers the calling thread as the GUI thread and starts both threads. Repeated calls do
   /// nothing. Back ends call it at the end of Initialize.

@@ -51,6 +51,8 @@ public:
 
   MSize GetPreferredSize() const override;
   bool AcceptsFocus() const override { return true; }
+  /// The text beam.
+  MStdCursor GetCursor(MPoint) const override { return MStdCursor::IBeam; }
   bool OnMouseDown(MMouseButton button, MPoint position, std::uint32_t modifiers) override;
   bool OnMouseMove(MPoint position, std::uint32_t modifiers) override;
   bool OnMouseUp(MMouseButton button, MPoint position, std::uint32_t modifiers) override;
@@ -113,6 +115,11 @@ public:
 protected:
   MRect GetTextRect() const override;
   /// The drop-down button at the right edge.
+  /// The arrow over the button, the text beam elsewhere.
+  MStdCursor GetCursor(MPoint position) const override
+  {
+    return GetButtonRect().Contains(position) ? MStdCursor::Arrow : MStdCursor::IBeam;
+  }
   MRect GetButtonRect() const;
 
 private:

@@ -32,6 +32,7 @@ public:
 
   MSize GetPreferredSize() const override;
   bool AcceptsFocus() const override { return true; }
+  MStdCursor GetCursor(MPoint) const override { return m_gesture.GetCursor(); }
   bool OnMouseDown(MMouseButton button, MPoint position, std::uint32_t modifiers) override;
   bool OnMouseMove(MPoint position, std::uint32_t modifiers) override;
   bool OnMouseUp(MMouseButton button, MPoint position, std::uint32_t modifiers) override;
@@ -64,6 +65,11 @@ public:
   bool OnMouseMove(MPoint position, std::uint32_t modifiers) override;
   bool OnMouseUp(MMouseButton button, MPoint position, std::uint32_t modifiers) override;
   void OnCaptureLost() override;
+  /// The hand: the rotator turns with the mouse around its centre.
+  MStdCursor GetCursor(MPoint) const override
+  {
+    return GetValue() != nullptr ? MStdCursor::Link : MStdCursor::Arrow;
+  }
 
 private:
   /// Angle of `position` around the knob's centre, in turns (0 = 12 o'clock, clockwise).

@@ -86,6 +86,12 @@ public:
   void OnFocusOut() override
   {
     MMenu::OnFocusOut();
+    if (m_owner.m_closing)
+      return;
+    // The focus went to another window, usually by a click there: when that click arrives
+    // after this, it must not also reach the control under it.
+    if (MWindowSystemCommon* system = m_owner.GetWindowSystem())
+      system->SuppressInput();
     m_owner.Dismiss();
   }
 
@@ -182,7 +188,9 @@ void MWindowMenu::OnChosen(MOnItemParams<std::int32_t>& params)
 
 void MWindowMenu::OnDismiss(MOnNotifyParams&)
 {
+  m_closing = true;
   Close();
+  m_closing = false;
 }
 
 // --- MMenuBarBase ---------------------------------------------------------------------------------------

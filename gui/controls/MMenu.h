@@ -5,9 +5,12 @@
 //    MMenuItem show a check mark or colour swatch in a gutter, their shortcut at the right, and
 //    separators as thin lines. MMenu is the menu of MMenuItem.
 //  - MWindowMenu: a popup window holding one MMenu. Popup opens it under a rectangle of an owner
-//    control; choosing an entry calls the handler and closes the popup; Escape, or the popup
-//    losing the focus, closes it without a choice. Closing is deferred to the event processor,
-//    so a handler of the popup's own input can close it safely.
+//    control; choosing an entry calls the handler and closes the popup; Escape, the popup
+//    losing the focus or a click into another window of the system (ClosesOnOutsideClick)
+//    closes it without a choice, and the rest of that click is swallowed for 100 ms
+//    (MWindowSystemCommon::SuppressInput), so it does not also reach the control below.
+//    Closing is deferred to the event processor, so a handler of the popup's own input can
+//    close it safely.
 //  - MMenuBarT<Item>: a horizontal bar of titles, each with its menu. Clicking a title, or
 //    Down/Return on the focused bar, opens the title's menu in an MWindowMenu below it;
 //    Left/Right move between titles. A choice fires the bar's chosen event with the title's and
@@ -122,6 +125,8 @@ public:
 
   /// Square corners under the menu's rounded frame, then the menu.
   void Paint(MDrawer& drawer) override;
+  /// A click into another window of the system dismisses the popup (and does nothing else).
+  bool ClosesOnOutsideClick() const override { return true; }
 
 protected:
   void OnCloseRequested() override { Dismiss(); }
@@ -134,6 +139,7 @@ private:
 
   MMenu* m_menu;
   ChooseHandler m_handler;
+  bool m_closing = false; // inside OnDismiss's Close
   MEvent<MOnNotifyParams> m_dismiss;
 };
 

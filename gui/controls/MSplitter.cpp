@@ -62,6 +62,13 @@ void MSplitter::Arrange()
     m_second->SetBounds(second);
 }
 
+MStdCursor MSplitter::GetCursor(MPoint position) const
+{
+  if (!m_dragging && !GetDividerRect().Contains(position))
+    return MStdCursor::Arrow;
+  return m_horizontal ? MStdCursor::ArrowLR : MStdCursor::ArrowUD;
+}
+
 bool MSplitter::OnMouseDown(MMouseButton button, MPoint position, std::uint32_t)
 {
   const MRect divider = GetDividerRect();

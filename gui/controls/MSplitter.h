@@ -35,6 +35,8 @@ public:
   bool OnMouseUp(MMouseButton button, MPoint position, std::uint32_t modifiers) override;
   bool OnMouseDoubleClick(MMouseButton button, MPoint position, std::uint32_t modifiers) override;
   void OnCaptureLost() override;
+  /// The resize arrow of the split's direction over the divider (and while dragging).
+  MStdCursor GetCursor(MPoint position) const override;
   void Paint(MDrawer& drawer) override;
 
 protected:

@@ -23,6 +23,7 @@ public:
 
   MSize GetPreferredSize() const override;
   bool AcceptsFocus() const override { return true; }
+  MStdCursor GetCursor(MPoint) const override { return m_gesture.GetCursor(); }
   bool OnMouseDown(MMouseButton button, MPoint position, std::uint32_t modifiers) override;
   bool OnMouseDoubleClick(MMouseButton button, MPoint position, std::uint32_t modifiers) override;
   bool OnMouseWheel(MPoint position, std::int32_t delta, std::uint32_t modifiers) override;

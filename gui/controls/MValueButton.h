@@ -21,6 +21,7 @@ public:
 
   MSize GetPreferredSize() const override;
   bool AcceptsFocus() const override { return true; }
+  MStdCursor GetCursor(MPoint) const override { return m_gesture.GetCursor(); }
   bool OnMouseDown(MMouseButton button, MPoint position, std::uint32_t modifiers) override;
   bool OnMouseMove(MPoint position, std::uint32_t modifiers) override;
   bool OnMouseUp(MMouseButton button, MPoint position, std::uint32_t modifiers) override;

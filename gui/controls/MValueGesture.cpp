@@ -1,6 +1,7 @@
 #include "gui/controls/MValueGesture.h"
 
 #include "base/MValue.h"
+#include "gui/MWindow.h"
 #include "gui/MWindowSystem.h"
 #include "gui/controls/MControlValue.h"
 #include "gui/controls/MEdit.h"
@@ -155,6 +156,17 @@ bool MValueGesture::Character(std::int32_t character, std::uint32_t modifiers)
   return false;
 }
 
+MStdCursor MValueGesture::GetCursor() const
+{
+  if (m_control.GetValue() == nullptr)
+    return MStdCursor::Arrow;
+  if (!m_dragEnabled || m_axis == Axis::Both)
+    return MStdCursor::Link;
+  const MStdCursor wanted = m_axis == Axis::Vertical ? MStdCursor::ArrowUD : MStdCursor::ArrowLR;
+  const MStyle* style = m_control.GetStyle();
+  return style != nullptr ? style->GetDragCursor(wanted) : wanted;
+}
+
 bool MValueGesture::IsEntryOpen() const
 {
   return m_entry != nullptr && m_entry->IsVisible();
@@ -168,16 +180,26 @@ void MValueGesture::OpenEntry(std::int32_t first)
   {
     auto entry = std::make_unique<MEdit>();
     entry->SetFlag(MControl::FlagTabStop, false);
+    // It may be wider than its control: drawn and hit above the tree, wherever the control ends.
+    entry->SetFlag(MControl::FlagOverlayControl, true);
     entry->SetCommitHandler([this](bool accepted) { CloseEntry(accepted); });
     m_entry = entry.get();
     m_control.AddChild(std::move(entry));
   }
-  // Over the middle of the control, one text line high, at least 60 px wide when there is room.
+  // Over the middle of the control, one text line high, at least kMinEntryWidth wide; moved
+  // sideways to stay inside the window when the control sits at its edge.
   const MRect rect = m_control.GetRect();
   const std::int32_t height = std::min(rect.Height(), 24);
-  const std::int32_t width = std::min(rect.Width(), std::max(rect.Width(), 60));
-  m_entry->SetBounds(
-      MRect::FromSize((rect.Width() - width) / 2, (rect.Height() - height) / 2, width, height));
+  const std::int32_t width = std::max(rect.Width(), kMinEntryWidth);
+  std::int32_t left = (rect.Width() - width) / 2;
+  if (const MWindow* window = m_control.GetWindow(); window != nullptr)
+  {
+    const std::int32_t windowLeft = m_control.GetWindowPosition().x;
+    const std::int32_t room = window->GetSize().x;
+    if (width <= room)
+      left = std::clamp(windowLeft + left, 0, room - width) - windowLeft;
+  }
+  m_entry->SetBounds(MRect::FromSize(left, (rect.Height() - height) / 2, width, height));
   m_entry->SetText(m_control.GetValue()->GetText());
   if (first != 0)
   {

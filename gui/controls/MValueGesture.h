@@ -12,9 +12,10 @@
 //   Up/Right, Down/Left   Increment(±1); with Shift IncrementFine(±1)
 //   PageUp/PageDown       Increment(±1, level 2) (four coarse steps)
 //   Home/End              the minimum / the maximum
-//   right click, Return,  typed entry: an edit field over the control, prefilled with the value's
-//   or typing a digit     text; Return applies it through SetValueText, Escape cancels, leaving
-//                         the field applies it.
+//   right click, Return,  typed entry: an edit field over the control (at least kMinEntryWidth
+//   or typing a digit     wide, drawn above the tree), prefilled with the value's text; Return
+//                         applies it through SetValueText, Escape cancels, leaving the field
+//                         applies it.
 //
 // Every change goes through MControlValue's operations, which fire the changed event.
 // Threads: GUI thread.
@@ -35,6 +36,9 @@ public:
     Horizontal, ///< drag right increases
     Both,       ///< up or right increases (the larger movement counts)
   };
+
+  /// Narrowest typed-entry field in pixels (wider than a small knob: it may reach beyond it).
+  static constexpr std::int32_t kMinEntryWidth = 60;
 
   MValueGesture(MControlValue& control, Axis axis, std::int32_t pixelsPerRange = 200);
 
@@ -57,6 +61,10 @@ public:
 
   /// Whether a drag is running.
   bool IsDragging() const { return m_dragging; }
+  /// The cursor over the control: the double arrow of the drag's axis as the control's style
+  /// offers it (MStyle::GetDragCursor), the hand for controls that drag both ways or only take
+  /// clicks, the arrow while the control has no value.
+  MStdCursor GetCursor() const;
   /// Opens typed entry (an edit field child over the control), optionally starting with the
   /// typed character `first` instead of the value's text (0: the value's text, all selected).
   void OpenEntry(std::int32_t first = 0);

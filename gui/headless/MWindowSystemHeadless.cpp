@@ -21,9 +21,19 @@ bool IsIdleMessage(MSystemEvent::Code code)
 MWindowSystemHeadless::Descriptor::Descriptor(MWindow& window, MNativeHandle handle,
                                               const MNativeWindowParams& params)
     : MWindowDescriptor(kType), m_window(window), m_handle(handle),
-      m_surface(std::max(params.rect.Width(), 0), std::max(params.rect.Height(), 0)), m_drawer(m_surface),
-      m_rect(params.rect), m_parent(params.parent), m_title(params.title)
+      m_surface(FitSize(params.rect.Width(), params.rect.Height()).x,
+                FitSize(params.rect.Width(), params.rect.Height()).y),
+      m_drawer(m_surface),
+      m_rect(MRect::FromSize(params.rect.left, params.rect.top, m_surface.Width(), m_surface.Height())),
+      m_parent(params.parent), m_title(params.title)
 {}
+
+MSize MWindowSystemHeadless::FitSize(std::int32_t width, std::int32_t height)
+{
+  // The common clamp, except that an empty window stays empty here (tests size windows to 0).
+  const MSize clamped = ClampWindowSize(MSize{width, height});
+  return MSize{std::clamp(width, 0, clamped.x), std::clamp(height, 0, clamped.y)};
+}
 
 MWindowSystemHeadless::MWindowSystemHeadless() = default;
 
@@ -128,8 +138,7 @@ void MWindowSystemHeadless::SetPosition(MWindowDescriptor& window, MPoint positi
 void MWindowSystemHeadless::SetSize(MWindowDescriptor& window, MSize size)
 {
   Descriptor& d = Cast(window);
-  size.x = std::max(size.x, 0);
-  size.y = std::max(size.y, 0);
+  size = FitSize(size.x, size.y);
   d.m_surface.Resize(size.x, size.y);
   d.m_drawer.SetTarget(d.m_surface);
   d.m_rect = MRect::FromSize(d.m_rect.left, d.m_rect.top, size.x, size.y);

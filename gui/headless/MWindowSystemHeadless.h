@@ -166,6 +166,8 @@ private:
   Descriptor* FindDescriptor(MNativeHandle handle) const;
   void PaintDirty(Descriptor& descriptor);
   void TrackInput(const MSystemEvent& event);
+  /// A window size the surface can take: the common clamp, but 0 stays 0.
+  static MSize FitSize(std::int32_t width, std::int32_t height);
   static Descriptor& Cast(MWindowDescriptor& window);
   static const Descriptor& Cast(const MWindowDescriptor& window);
 

@@ -41,9 +41,12 @@
 //     tokenizer's MException (MMarkupTokenizer.h); a raw "&" that starts no entity is text.
 //   - More than 256 open formatting tags, more than 32 nested cells, a text longer than 1 Mi
 //     characters or more than 100000 items throw MException ("STML nesting is too deep.",
-//     "STML text is too long.", "STML text has too many items.").
-// Layout is linear in the size of the tree (one pass per item; automatic cell widths add one
-// measuring pass per nesting level) and always ends.
+//     "STML text is too long.", "STML text has too many items."). Uses of defined tags replay
+//     their definitions; once they have replayed 16 times the text's length (plus 4096) in
+//     characters of mark-up, the text throws "STML text has too many items." (tag sets that use
+//     each other would otherwise multiply the work).
+// Parsing is linear in the length of the text; layout is linear in the size of the tree (one pass per item;
+// automatic cell widths add one measuring pass per nesting level) and always ends.
 //
 // Threads: parse anywhere; layout and drawing on the GUI thread (fonts of the style). A document
 // is used by one thread at a time.

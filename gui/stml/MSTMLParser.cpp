@@ -18,6 +18,13 @@ constexpr std::size_t kMaxOpenTags = 256;
 constexpr std::size_t kMaxFrames = 32;
 constexpr std::int32_t kMaxItems = 100000;
 constexpr int kMaxExpansionDepth = 8;
+// Mark-up (in characters, see Definition::weight) that the uses of defined tags may replay in one
+// parse: a base for short texts plus a share per character of the text, so that the work stays
+// linear in the text. Definitions that use each
+// other multiply (ten uses of a tag that holds ten uses of the next one ...); such a text ends
+// with "STML text has too many items." instead of running for minutes.
+constexpr std::int64_t kExpansionBase = 4096;
+constexpr std::int64_t kExpansionPerCharacter = 16;
 constexpr double kMaxNumber = 100000.0;
 constexpr std::int32_t kMaxExtent = 16384;
 
@@ -204,7 +211,17 @@ struct Frame
 struct Definition
 {
   std::vector<MMarkupTokenizer::Token> tags;
+  /// What one use costs: the characters of the tags' names and attributes, plus one per tag.
+  std::int64_t weight = 0;
 };
+
+std::int64_t WeightOf(const MMarkupTokenizer::Token& token)
+{
+  std::int64_t weight = 1 + token.name.Length();
+  for (const MAttribute& attribute : token.attributes)
+    weight += attribute.name.Length() + attribute.value.Length();
+  return weight;
+}
 
 class Parser
 {
@@ -215,6 +232,7 @@ public:
   {
     if (text.Length() > kMaxTextLength)
       throw MException("STML text is too long.");
+    m_expansionBudget = kExpansionBase + kExpansionPerCharacter * text.Length();
     MMarkupTokenizer tokenizer(text, true);
     MMarkupTokenizer::Token token;
     while (tokenizer.Next(token))
@@ -405,7 +423,10 @@ private:
       if (name == u"tagset")
         ++m_skipDepth;
       else if (m_skipDepth == 0)
+      {
         m_defining->tags.push_back(token);
+        m_defining->weight += WeightOf(token);
+      }
       return;
     }
     if (m_skipDepth > 0)
@@ -426,6 +447,7 @@ private:
       }
       Definition& definition = m_definitions[Fold(*defined)];
       definition.tags.clear();
+      definition.weight = 0;
       m_defining = &definition;
       return;
     }
@@ -443,6 +465,9 @@ private:
       if (definition != m_definitions.end() && expansion < kMaxExpansionDepth)
       {
         known = true;
+        m_expansionBudget -= definition->second.weight;
+        if (m_expansionBudget < 0)
+          throw MException("STML text has too many items.");
         // Copied: a definition may be redefined while it is applied.
         const std::vector<MMarkupTokenizer::Token> tags = definition->second.tags;
         for (const MMarkupTokenizer::Token& tag : tags)
@@ -636,6 +661,8 @@ private:
   Definition* m_defining = nullptr;
   int m_skipDepth = 0;
   std::int32_t m_items = 0;
+  // Characters of mark-up the uses of defined tags may still replay (see kExpansionBase).
+  std::int64_t m_expansionBudget = 0;
 };
 } // namespace
 

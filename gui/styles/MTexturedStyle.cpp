@@ -596,3 +596,11 @@ void MTexturedStyle::PaintRow(MDrawer& drawer, const MRect& rect, const MControl
   }
   MBaseStyle::PaintRow(drawer, rect, paint);
 }
+
+MStdCursor MTexturedStyle::GetDragCursor(MStdCursor wanted) const
+{
+  for (const MStyleCursorEntry& cursor : m_definition.cursors)
+    if (cursor.id == wanted)
+      return wanted;
+  return MStdCursor::Link;
+}

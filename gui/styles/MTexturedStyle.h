@@ -82,6 +82,8 @@ public:
   void LoadConfiguration(const MXmlItem& item) override;
   void SaveConfiguration(MXmlItem& item) const override;
   const MTexturedStyleConfiguration& GetConfiguration() const { return m_configuration; }
+  /// `wanted` when the definition lists a cursor of that shape, else the hand (Link).
+  MStdCursor GetDragCursor(MStdCursor wanted) const override;
   void SetConfiguration(const MTexturedStyleConfiguration& configuration);
 
   const MStyleDefinition& GetDefinition() const { return m_definition; }

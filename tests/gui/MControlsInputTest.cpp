@@ -1,11 +1,16 @@
 // Lists, menus, edit fields, the piano and the popups: the input rules that users rely on.
 
+#include "base/MValueNumber.h"
 #include "gui/controls/MEdit.h"
+#include "gui/controls/MKnob.h"
 #include "gui/controls/MListBox.h"
 #include "gui/controls/MMenu.h"
 #include "gui/controls/MPiano.h"
+#include "gui/controls/MSelector.h"
+#include "gui/controls/MSplitter.h"
 #include "gui/headless/MWindowSystemHeadless.h"
 #include "tests/gui/MControlsTestSupport.h"
+#include "tests/gui/support/MRecordingStyle.h"
 
 #include <gtest/gtest.h>
 
@@ -216,6 +221,88 @@ TEST(MControlsInput, MenuBarPopupChoosesAndCloses)
   EXPECT_EQ(recorder.choices[0].menu, 0);
   EXPECT_EQ(recorder.choices[0].item, 1);
   EXPECT_EQ(system.GetWindows().size(), 1u) << "choosing closes the popup";
+  window.Close();
+}
+
+// Counts the presses that reach it.
+struct ClickCounter : MControl
+{
+  int downs = 0;
+  bool OnMouseDown(MMouseButton, MPoint, std::uint32_t) override { return ++downs, true; }
+};
+
+TEST(MControlsInput, TheClickThatDismissesAMenuDoesNotReachTheControlBelow)
+{
+  // The popup's lost focus may come before the click, after it or never (no window manager).
+  for (const bool focusLostFirst : {false, true})
+  {
+    MWindowSystemHeadless system;
+    system.SetManualClock(10000);
+    MWindow window;
+    window.SetSize(MSize{300, 200});
+    MSelector& selector = window.Add<MSelector>();
+    selector.SetBounds(MRect::FromSize(10, 10, 120, 24));
+    selector.SetChoices(MStringList{MString("One"), MString("Two")});
+    ClickCounter& below = window.Add<ClickCounter>();
+    below.SetBounds(MRect::FromSize(200, 120, 80, 60));
+    window.Open(system);
+    const auto press = [&](MWindow& into, MPoint at) {
+      system.InjectEvent(into, MSystemEvent{MSystemEvent::LeftDown, at, MSystemEvent::ModLeftButton, 0});
+      system.InjectEvent(into, MSystemEvent{MSystemEvent::LeftUp, at, 0, 0});
+      for (int i = 0; i < 3; ++i)
+        system.ProcessPendingMessages();
+    };
+    press(window, Centre(selector));
+    ASSERT_EQ(system.GetWindows().size(), 2u) << "the list opened";
+    if (focusLostFirst)
+      system.InjectEvent(*system.GetWindows().back(), MSystemEvent{MSystemEvent::FocusOut, {}, 0, 0});
+    press(window, Centre(below));
+    EXPECT_EQ(system.GetWindows().size(), 1u) << "the click closed the list";
+    EXPECT_EQ(below.downs, 0) << focusLostFirst;
+    system.AdvanceClock(MWindowSystemCommon::kSuppressInputMs);
+    press(window, Centre(below));
+    EXPECT_EQ(below.downs, 1) << "the next click is the user's own";
+  }
+}
+
+// Offers no double-arrow cursors: value controls show the hand.
+struct MHandStyle : MRecordingStyle
+{
+  MStdCursor GetDragCursor(MStdCursor) const override { return MStdCursor::Link; }
+};
+
+TEST(MControlsInput, TheCursorFollowsTheControlUnderTheMouse)
+{
+  MWindowSystemHeadless system;
+  MWindow window;
+  window.SetSize(MSize{400, 300});
+  MEdit& edit = window.Add<MEdit>();
+  edit.SetBounds(MRect::FromSize(0, 0, 100, 24));
+  MSplitter& across = window.Add<MSplitter>(true);
+  across.SetBounds(MRect::FromSize(0, 50, 200, 60));
+  MSplitter& stacked = window.Add<MSplitter>(false);
+  stacked.SetBounds(MRect::FromSize(0, 120, 200, 60));
+  MKnob& knob = window.Add<MKnob>();
+  knob.SetBounds(MRect::FromSize(250, 0, 50, 60));
+  knob.BindOwned(std::make_unique<MValueDouble>(MValueBinding<double>::Value(5.0), 0.0, 9.0));
+  window.Open(system);
+  const auto send = [&](MSystemEvent::Code code, MPoint at) {
+    system.InjectEvent(window, MSystemEvent{code, at, 0, 0});
+    system.ProcessPendingMessages();
+    return system.GetCursor();
+  };
+  EXPECT_EQ(send(MSystemEvent::MouseMove, Centre(edit)), MStdCursor::IBeam);
+  EXPECT_EQ(send(MSystemEvent::MouseMove, Centre(across)), MStdCursor::ArrowLR);
+  EXPECT_EQ(send(MSystemEvent::MouseMove, {20, 80}), MStdCursor::Arrow) << "beside the divider";
+  EXPECT_EQ(send(MSystemEvent::MouseMove, Centre(stacked)), MStdCursor::ArrowUD);
+  EXPECT_EQ(send(MSystemEvent::MouseMove, Centre(knob)), MStdCursor::ArrowUD);
+  // A drag keeps the cursor of the control that holds the capture.
+  send(MSystemEvent::LeftDown, Centre(across));
+  EXPECT_EQ(send(MSystemEvent::MouseMove, Centre(edit)), MStdCursor::ArrowLR);
+  EXPECT_EQ(send(MSystemEvent::LeftUp, Centre(edit)), MStdCursor::IBeam);
+  MHandStyle style; // the style decides between the double arrow and the hand
+  window.SetStyle(&style);
+  EXPECT_EQ(send(MSystemEvent::MouseMove, Centre(knob)), MStdCursor::Link);
   window.Close();
 }
 

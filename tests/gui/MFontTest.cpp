@@ -87,3 +87,27 @@ TEST(MFontTest, AlignmentPlacesTheTextInsideItsRectangle)
   EXPECT_GE(ink.left, 5);
   EXPECT_LE(ink.right, 25);
 }
+
+TEST(MFontTest, TheGlyphCacheKeepsItsBoundAndTheRecentlyUsedGlyphs)
+{
+  const MFont font;
+  constexpr char32_t kFirst = 0x400, kEnd = kFirst + 3 * MFont::kMaxCachedGlyphs;
+  for (char32_t c = kFirst; c < kEnd; ++c)
+    font.GetGlyph(c % 16 == 0 ? U'A' : c); // 'A' is used all along
+  EXPECT_EQ(font.CachedGlyphCount(), MFont::kMaxCachedGlyphs);
+  const std::uint64_t rasterised = font.RasterisedGlyphCount();
+  font.GetGlyph(U'A');
+  font.GetGlyph(kEnd - 1);
+  EXPECT_EQ(font.RasterisedGlyphCount(), rasterised) << "recently used glyphs were dropped";
+  font.GetGlyph(kFirst + 1);
+  EXPECT_EQ(font.RasterisedGlyphCount(), rasterised + 1) << "the oldest glyph stayed";
+  // A text with more distinct characters than the cache holds: its placed glyphs stay valid
+  // (AddressSanitizer checks the reads) although the cache dropped the first ones.
+  std::u16string wide(MFont::kMaxCachedGlyphs + 10, u'B');
+  for (std::size_t i = 1; i < wide.size(); ++i)
+    wide[i] = char16_t(0x2000 + i);
+  std::vector<MFont::PlacedGlyph> placed;
+  font.Layout(MString(std::u16string_view(wide)), placed);
+  EXPECT_GT(placed.front().glyph->coverage.size(), 0u);
+  EXPECT_LE(font.CachedGlyphCount(), MFont::kMaxCachedGlyphs);
+}

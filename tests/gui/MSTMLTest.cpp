@@ -173,6 +173,24 @@ TEST(MSTMLBadInput, FallbacksOrClearExceptionsNeverHangs)
   }
 }
 
+TEST(MSTMLBadInput, TagSetsThatMultiplyStopAtABudgetLinearInTheText)
+{
+  // 58 bytes: every use replays ten uses of itself, eight levels deep (10^8 tags; 27 s before).
+  EXPECT_EQ(MessageOf([] {
+              MSTML().Parse(MString::FromUTF8("<tagset name=a><a><a><a><a><a><a><a><a><a><a></tagset><a>x"));
+            }),
+            "STML text has too many items.");
+  std::string manyUses; // help texts use their tag sets freely
+  for (int i = 0; i < 3000; ++i)
+    manyUses += "<reference>r</reference> <shortcut>s</shortcut> <name>n</name> ";
+  EXPECT_EQ(MessageOf([&] { MSTML().ParseHelp(MString::FromUTF8(manyUses)); }), "<no exception>");
+}
+
+TEST(MSTMLParse, AUFFFFCharacterIsTextNotTheEndOfTheInput)
+{
+  EXPECT_EQ(Parsed("a\xEF\xBF\xBF<b>c</b>"), "a\xEF\xBF\xBF|0|0/c|1|0/¶");
+}
+
 TEST(MSTMLHtml, HelpTextExportsExactly)
 {
   MSTMLHtmlPage page("Tonvera");

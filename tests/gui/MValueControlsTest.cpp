@@ -221,4 +221,23 @@ TEST(MValueControls, CheckBoxTogglesByClickAndSpaceOnly)
   harness.Click(Centre(box));
   EXPECT_EQ(box.GetCheck(), MCheckState::On) << "a disabled box ignores clicks";
 }
+TEST(MValueControls, TheTypedEntryIsAtLeast60PxWideAndLiesAboveItsNeighbours)
+{
+  MControlsHarness harness;
+  auto owned = std::make_unique<MKnob>();
+  owned->BindOwned(Scale());
+  // A small knob at the window's left edge, a neighbour close to its right.
+  MKnob& knob = harness.Place(std::move(owned), MRect::FromSize(2, 10, 30, 50));
+  MCheckBox& neighbour = harness.Place(std::make_unique<MCheckBox>(), MRect::FromSize(34, 10, 60, 50));
+  harness.Send(MSystemEvent::RightDown, Centre(knob), MSystemEvent::ModRightButton);
+  ASSERT_TRUE(knob.GetGesture().IsEntryOpen());
+  const MRect rect = knob.GetGesture().GetEntry()->GetWindowRect();
+  EXPECT_EQ(rect.Width(), MValueGesture::kMinEntryWidth);
+  EXPECT_GE(rect.left, 0) << "kept inside the window";
+  const MPoint beyond{rect.right - 5, (rect.top + rect.bottom) / 2}; // over the neighbour
+  EXPECT_EQ(harness.window.HitTest(beyond), knob.GetGesture().GetEntry());
+  harness.Key(MVirtualKey::Escape);
+  EXPECT_EQ(harness.window.HitTest(beyond), &neighbour) << "a closed entry takes nothing";
+}
+
 } // namespace

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -339,6 +340,60 @@ TEST_F(MWindowDispatch, OneRoundHandlesAtMost1024MessagesAndElevenIdleOnesInARow
     while (system.WaitForMessages(0))
       system.ProcessPendingMessages();
   }
+}
+
+// Runs `takeAway` from its click handlers and leaves the click unconsumed.
+struct MRemover : MControl
+{
+  std::function<void()> takeAway;
+  bool OnMouseDown(MMouseButton, MPoint, std::uint32_t) override { return takeAway(), false; }
+  bool OnMouseDoubleClick(MMouseButton, MPoint, std::uint32_t) override { return takeAway(), false; }
+};
+
+TEST_F(MWindowDispatch, AHandlerThatRemovesItsControlEndsTheWalkUpTheParents)
+{
+  // Also under AddressSanitizer: the walk must not touch freed controls.
+  for (int takeAway = 0; takeAway < 3; ++takeAway)
+    for (const MSystemEvent::Code code : {MSystemEvent::LeftDown, MSystemEvent::LeftDoubleClick})
+    {
+      SCOPED_TRACE(takeAway);
+      MProbe& outer = window.Add<MProbe>();
+      outer.SetBounds(MRect::FromSize(100, 0, 100, 100));
+      MPanel& middle = outer.Add<MPanel>();
+      middle.SetBounds(MRect{0, 0, 100, 100});
+      MRemover& inner = middle.Add<MRemover>();
+      inner.SetBounds(MRect{0, 0, 50, 50});
+      inner.takeAway = [&, takeAway] {
+        if (takeAway == 0)
+          middle.RemoveChild(inner).reset();
+        else if (takeAway == 1)
+          outer.RemoveChild(middle).reset();
+        else // alive under another parent, which must not get the click either
+          probe->AddChild(middle.RemoveChild(inner));
+      };
+      Send(Event(code, MPoint{110, 10}));
+      EXPECT_TRUE(outer.log.empty()) << outer.log.front();
+      EXPECT_TRUE(probe->log.empty()) << probe->log.front();
+      window.RemoveChild(outer).reset();
+      probe->DeleteChildren();
+    }
+}
+
+TEST_F(MWindowDispatch, AHugeSizeIsCappedAndTheTreeKeepsTheSurfaceSize)
+{
+  MWindow opened; // at a huge size
+  opened.SetBounds(MRect::FromSize(0, 0, 9000, 9000));
+  opened.Open(system);
+  window.SetSize(MSize{16384, 16384});
+  for (const MWindow* w : {&opened, &window})
+  {
+    const MSize size = system.GetSurface(*w)->Size();
+    EXPECT_EQ(w->GetSize(), size);
+    EXPECT_LE(std::int64_t{size.x} * size.y, MBitmap::kMaxPixels);
+    EXPECT_GT(std::int64_t{size.x} * size.y, MBitmap::kMaxPixels / 100 * 99) << "both sides shrink alike";
+  }
+  window.SetSize(MSize{100000, 300});
+  EXPECT_EQ(window.GetSize(), (MSize{MBitmap::kMaxSide, 300}));
 }
 
 TEST_F(MWindowDispatch, APanelTreeMatchesItsGolden)
