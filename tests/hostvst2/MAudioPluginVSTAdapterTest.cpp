@@ -13,6 +13,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace Vst2;
@@ -179,6 +180,27 @@ TEST_F(MAudioPluginVSTAdapterTest, EchoOfOwnAutomationIsIgnored)
   EXPECT_FLOAT_EQ(host.GetParameter(1), 0.9f);
   m_sendAutomation(kParams, 0.5);
   EXPECT_EQ(host.Automations().size(), 1u);
+}
+
+// The echo guard belongs to the thread that sends: a host value arriving on another thread (the
+// audio thread in a real session) while the editor's send is inside the host is applied.
+TEST_F(MAudioPluginVSTAdapterTest, HostValueFromAnotherThreadDuringOwnAutomationIsApplied)
+{
+  MTestHostVst2 host;
+  Load(host);
+  host.SetParameter(0, 0.1f);
+  bool delivered = false;
+  host.SetAutomateHandler([&](int index, float) {
+    if (index != 1 || delivered)
+      return;
+    delivered = true;
+    std::thread audio([&] { host.SetParameter(0, 0.6f); });
+    audio.join();
+  });
+  m_sendAutomation(1, 0.7);
+  host.SetAutomateHandler(nullptr);
+  ASSERT_TRUE(delivered);
+  EXPECT_FLOAT_EQ(host.GetParameter(0), 0.6f);
 }
 
 // Every change reaches the host inside a gesture: alone it brings its own; inside an editor
