@@ -57,6 +57,11 @@ std::size_t MLockWaitCounter::Scope::Count() const
   return t_count - m_start;
 }
 
+std::size_t MLockWaitCounter::ThreadCount()
+{
+  return t_count;
+}
+
 bool MLockWaitCounter::IsCounting()
 {
 #ifdef TONVERA_LOCK_COUNTER_OFF

@@ -35,6 +35,8 @@ public:
     bool m_wasActive;
   };
 
+  /// Blocking lock calls counted on this thread while any scope was active.
+  static std::size_t ThreadCount();
   /// True where lock calls are counted.
   static bool IsCounting();
 };

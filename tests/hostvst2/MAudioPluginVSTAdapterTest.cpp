@@ -203,6 +203,28 @@ TEST_F(MAudioPluginVSTAdapterTest, HostValueFromAnotherThreadDuringOwnAutomation
   EXPECT_FLOAT_EQ(host.GetParameter(0), 0.6f);
 }
 
+// A change the plug-in makes itself becomes audioMasterUpdateDisplay on the host's UI thread: at
+// once when made there, from another thread at the next UI-thread call (here resume).
+TEST_F(MAudioPluginVSTAdapterTest, OwnStateChangeUpdatesTheHostsDisplayOnItsUIThread)
+{
+  MTestHostVst2 host;
+  Load(host);
+  ASSERT_TRUE(host.Open());
+  MSharedLibrary library;
+  std::string error;
+  ASSERT_TRUE(library.Open(TONVERA_FAKE_ADAPTER_MODULE, error)) << error;
+  auto report =
+      reinterpret_cast<MFakeReportStateChangedFunction>(library.Symbol("TonveraFakeReportStateChanged"));
+  ASSERT_NE(report, nullptr);
+  host.ClearRecords();
+  report(0);
+  EXPECT_EQ(host.UpdateDisplayCount(), 1);
+  report(1);
+  EXPECT_EQ(host.UpdateDisplayCount(), 1) << "not from another thread";
+  ASSERT_TRUE(host.Resume());
+  EXPECT_EQ(host.UpdateDisplayCount(), 2);
+}
+
 // Every change reaches the host inside a gesture: alone it brings its own; inside an editor
 // gesture on its slot (nested or not) it joins that one; an end without a begin and an index the
 // host does not know send nothing; an editor that goes away mid-gesture closes what it opened.

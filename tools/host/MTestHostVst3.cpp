@@ -453,7 +453,15 @@ tresult MTestHostVst3::RunProcess(ProcessData& data, int samples)
   data.inputEvents = m_inputEvents;
   data.outputEvents = m_outputEvents;
   data.processContext = transport.available ? &context : nullptr;
+  if (m_processCallHandler)
+  {
+    m_processCallHandler(true);
+  }
   const tresult result = m_processor->process(data);
+  if (m_processCallHandler)
+  {
+    m_processCallHandler(false);
+  }
   m_changes->Clear();
   m_pendingMidi.clear();
   for (int32 index = 0; index < m_outputEvents->getEventCount(); ++index)

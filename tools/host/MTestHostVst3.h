@@ -99,6 +99,13 @@ public:
   Steinberg::tresult ProcessBuses(std::vector<Steinberg::Vst::AudioBusBuffers>& inputBuses,
                                   std::vector<Steinberg::Vst::AudioBusBuffers>& outputBuses, int samples);
 
+  /// Called on the processing thread right before (true) and right after (false) the plug-in's
+  /// process call, so that a test can measure the plug-in's part of a block alone.
+  void SetProcessCallHandler(std::function<void(bool entering)> handler)
+  {
+    m_processCallHandler = std::move(handler);
+  }
+
   /// Records of the component handler and of the plug-in's output events.
   std::vector<MTestHostAutomation> TakeAutomation();
   /// beginEdit, performEdit and endEdit in the order they came (taken: the record empties).
@@ -140,4 +147,5 @@ private:
   Steinberg::Vst::EventList* m_outputEvents = nullptr;
   std::vector<MTestHostMidiEvent> m_pendingMidi;
   std::vector<Steinberg::Vst::Event> m_outputEventsSeen;
+  std::function<void(bool)> m_processCallHandler;
 };
