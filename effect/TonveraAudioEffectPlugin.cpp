@@ -12,7 +12,8 @@ TonveraAudioEffectPlugin::TonveraAudioEffectPlugin() : m_scaleAdapter(*this)
 {
   // The correctors and their phase stores come with InitProcessing, for the channels in use.
   BuildParameters();
-  m_lastReportedScale.fill(true);
+  for (std::atomic<bool>& reported : m_lastReportedScale)
+    reported.store(true, std::memory_order_relaxed);
   for (auto& ratio : m_channelRatios)
     ratio = 1.0;
   m_scaleAdapter.m_idPart = "Scale";

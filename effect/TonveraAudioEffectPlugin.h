@@ -31,6 +31,7 @@
 #include "framework/MAudioEffectPlugin.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -162,11 +163,14 @@ public:
   /// kind's pattern rotated to the root, reported to the host. Waits for the processing lock.
   /// A kind or root out of range changes nothing.
   void SelectScale(int kind, int root);
-  /// After the user toggled piano keys: reports the changes and recomputes.
-  void OnPianoChanged();
-  /// Sends each note whose flag changed since the last report to the host, as two values (the
-  /// opposite first, so that the host sees a change), and remembers it.
-  void ReportScaleChanges();
+  /// After the user toggled the piano keys of `notes` (bit i: pitch class i): reports those and
+  /// recomputes.
+  void OnPianoChanged(std::uint32_t notes);
+  /// Sends each note of `notes` (bit i: pitch class i) whose flag differs from what the host
+  /// last had of it, as two values (the opposite first, so that the host sees a change), and
+  /// remembers it. Notes outside the mask are never sent: the user did not touch them, and a
+  /// value the host automates meanwhile must not come back as an edit. GUI thread.
+  void ReportScaleChanges(std::uint32_t notes);
   int GetScaleType() const noexcept { return m_scaleType.Load(); }
   int GetScaleNote() const noexcept { return m_scaleNote.Load(); }
   AutomationAdapterType& GetScaleAdapter() noexcept { return m_scaleAdapter; }
@@ -252,7 +256,9 @@ private:
   std::array<float, kScratchSamples> m_scratchA{};
   std::array<float, kScratchSamples> m_scratchB{};
   NoteTracker m_tracker;
-  std::array<bool, kPitchClasses> m_lastReportedScale;
+  // What the host last had of each note: the plug-in's reports, the host's own values (the
+  // adapter's SetValue, any thread) and loaded settings.
+  std::array<std::atomic<bool>, kPitchClasses> m_lastReportedScale;
   MRelaxed<double> m_displayInputNote{48.0};
   MRelaxed<double> m_displayOutputNote{48.0};
   // No note is chosen before the first frame: an editor opened before any audio shows no name

@@ -204,7 +204,7 @@ void TonveraAudioEffectPlugin::OnPianoNote(MEventTarget* target, void*, MOnItemP
   if (plugin != nullptr)
     plugin->BeginAutomationGesture(index);
   effect.SetScaleNoteEnabled(pitchClass, piano->IsNoteEnabled(params.item));
-  effect.OnPianoChanged();
+  effect.OnPianoChanged(1u << pitchClass);
   if (plugin != nullptr)
     plugin->EndAutomationGesture(index);
 }

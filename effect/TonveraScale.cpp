@@ -53,6 +53,9 @@ void TonveraAudioEffectPlugin::AutomationAdapterType::SetValue(std::int32_t slot
 {
   if (slot < 0 || slot >= kPitchClasses)
     return;
+  // A value set through the slot is the host's own (its automation, or a change the plug-in
+  // reports itself): the next report of the user's edits must not send it back.
+  m_owner.m_lastReportedScale[static_cast<std::size_t>(slot)].store(value > 0.5, std::memory_order_relaxed);
   m_owner.SetScaleNoteEnabled(slot, value > 0.5);
   if (silent)
     return;
@@ -131,13 +134,17 @@ void TonveraAudioEffectPlugin::SetScaleNoteEnabled(int pitchClass, bool enabled)
 // hears of them only after it is released: a host answering slowly must not hold up the audio.
 void TonveraAudioEffectPlugin::ResetScale()
 {
+  std::uint32_t changed = 0;
   {
     MLockGuard guard(m_processingLock);
     for (int i = 0; i < kPitchClasses; ++i)
+    {
+      changed |= IsScaleNoteEnabled(i) ? 0u : 1u << i;
       SetScaleNoteEnabled(i, true);
+    }
     ResetChannelsLocked();
   }
-  ReportScaleChanges();
+  ReportScaleChanges(changed);
   OnParametersChanged();
   RefreshPiano();
 }
@@ -147,32 +154,38 @@ void TonveraAudioEffectPlugin::SelectScale(int kind, int root)
   const bool* pattern = ScalePattern(kind);
   if (pattern == nullptr || root < 0 || root >= kPitchClasses)
     return;
+  std::uint32_t changed = 0;
   {
     MLockGuard guard(m_processingLock);
     m_scaleType = kind;
     m_scaleNote = root;
     for (int i = 0; i < kPitchClasses; ++i)
-      SetScaleNoteEnabled(i, pattern[(i - root + kPitchClasses) % kPitchClasses]);
+    {
+      const bool enabled = pattern[(i - root + kPitchClasses) % kPitchClasses];
+      changed |= enabled != IsScaleNoteEnabled(i) ? 1u << i : 0u;
+      SetScaleNoteEnabled(i, enabled);
+    }
   }
-  ReportScaleChanges();
+  ReportScaleChanges(changed);
   OnParametersChanged();
   RefreshPiano();
 }
 
-void TonveraAudioEffectPlugin::OnPianoChanged()
+void TonveraAudioEffectPlugin::OnPianoChanged(std::uint32_t notes)
 {
-  ReportScaleChanges();
+  ReportScaleChanges(notes);
   OnParametersChanged();
 }
 
-void TonveraAudioEffectPlugin::ReportScaleChanges()
+void TonveraAudioEffectPlugin::ReportScaleChanges(std::uint32_t notes)
 {
   for (int i = 0; i < kPitchClasses; ++i)
   {
     const bool enabled = IsScaleNoteEnabled(i);
-    if (enabled == m_lastReportedScale[static_cast<std::size_t>(i)])
+    std::atomic<bool>& reported = m_lastReportedScale[static_cast<std::size_t>(i)];
+    if ((notes & (1u << i)) == 0 || enabled == reported.load(std::memory_order_relaxed))
       continue;
-    m_lastReportedScale[static_cast<std::size_t>(i)] = enabled;
+    reported.store(enabled, std::memory_order_relaxed);
     // Without a plug-in these send nothing.
     m_scaleAdapter.SendAutomationValue(i, enabled ? 0.0 : 1.0);
     m_scaleAdapter.SendAutomationValue(i, enabled ? 1.0 : 0.0);
@@ -202,7 +215,7 @@ bool TonveraAudioEffectPlugin::LoadSettings(MXmlItem& item)
     {
       const bool enabled = scale[i] == u'1';
       SetScaleNoteEnabled(i, enabled);
-      m_lastReportedScale[static_cast<std::size_t>(i)] = enabled;
+      m_lastReportedScale[static_cast<std::size_t>(i)].store(enabled, std::memory_order_relaxed);
     }
   }
   // Out-of-range numbers from a damaged or hostile state keep the previous choice: both index

@@ -350,9 +350,18 @@ std::int32_t MAudioEffectPluginToAudioPluginAdapter::ChooseSmartRandom()
 
 // ---- fields ----------------------------------------------------------------------------------------
 
+std::int32_t MAudioEffectPluginToAudioPluginAdapter::ValidChannelMode(std::int32_t mode) noexcept
+{
+  return mode >= 0 && mode < kChannelModeCount ? mode : 0;
+}
+
 void MAudioEffectPluginToAudioPluginAdapter::SetChannelMode(std::int32_t mode) noexcept
 {
-  m_requestedChannelMode = mode >= 0 && mode < kChannelModeCount ? mode : 0;
+  mode = ValidChannelMode(mode);
+  if (mode == m_requestedChannelMode)
+    return;
+  m_requestedChannelMode = mode;
+  ReportStateChangedToHost();
 }
 
 bool MAudioEffectPluginToAudioPluginAdapter::IsSurroundChannelEnabled(std::int32_t channel) const noexcept

@@ -155,7 +155,10 @@ public:
   MAudioEffectPlugin* GetEffect() const noexcept { return m_effect; }
   std::int32_t GetVersion() const noexcept { return m_version; }
   std::int32_t GetChannelMode() const noexcept { return m_requestedChannelMode; }
+  /// The user chose a channel mode (active from the next InitProcessing); a change is reported to
+  /// the host (MAudioPlugin::ReportStateChangedToHost). Out-of-range modes choose mode 0.
   void SetChannelMode(std::int32_t mode) noexcept;
+  static std::int32_t ValidChannelMode(std::int32_t mode) noexcept;
   std::int32_t GetActiveChannelMode() const noexcept { return m_activeChannelMode; }
   bool IsSurroundChannelEnabled(std::int32_t channel) const noexcept;
   void SetSurroundChannelEnabled(std::int32_t channel, bool enabled) noexcept;

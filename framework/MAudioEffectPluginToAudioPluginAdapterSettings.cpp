@@ -80,7 +80,7 @@ void MAudioEffectPluginToAudioPluginAdapter::Store(MStoreContext& context)
         mode = GetOrDefault(item, MString("EnableSurroundProcessing"), 0) > 0 ? kSurroundMode : 0;
       if (mode == kSurroundMode && std::max(GetNumInputs(), GetNumOutputs()) <= 2)
         mode = 0;
-      SetChannelMode(mode);
+      m_requestedChannelMode = ValidChannelMode(mode); // loaded, not changed by the plug-in itself
     }
 
     if (saving)

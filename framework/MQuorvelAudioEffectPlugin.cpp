@@ -364,6 +364,7 @@ bool MQuorvelAudioEffectPlugin::PasteSettingsText(const MString& text, MString& 
       throw MException(MString("The pasted text holds no plug-in settings."));
     MStoreContext context(false, settings);
     Store(context);
+    ReportStateChangedToHost();
     return true;
   }
   catch (const MException& exception)

@@ -94,6 +94,7 @@ void MQuorvelAudioEffectPlugin::UpdateOptimalGainWindow()
   }
   if (IsOptimalGainFinished())
   {
+    ReportStateChangedToHost();
     m_optimalGainWindow.reset();
     m_optimalGainTicket = 0;
     return;

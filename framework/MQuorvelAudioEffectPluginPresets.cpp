@@ -263,6 +263,7 @@ void MQuorvelAudioEffectPlugin::LoadPresetSettings(MXmlItem& settings)
   }
   MStoreContext context(false, settings);
   StoreSettings(context);
+  ReportStateChangedToHost();
 }
 
 void MQuorvelAudioEffectPlugin::SavePresetSettings(MXmlItem& settings)

@@ -133,10 +133,8 @@ void MAudioPlugin::AssignAutomationIndices()
       }
     }
 
-    // Reserve the refresh lists so that queuing a refresh never needs to grow them, and have the
-    // update thread running, so that neither happens on the thread that queues a refresh.
-    MLockGuard needUpdate(m_needUpdateLock);
-    m_needUpdate.reserve(m_adapters.size());
+    // Reserve the refresh list of the GUI thread, and have the update thread running, so that
+    // neither happens on the thread that queues a refresh.
     m_updating.reserve(m_adapters.size());
     if (!m_updateThread)
       m_updateThread = std::make_unique<AutomationUpdateRequestThread>(*this);
@@ -148,10 +146,7 @@ void MAudioPlugin::RemoveAdapterAt(std::size_t position)
 {
   AutomationAdapter* adapter = m_adapters[position];
   m_adapters.erase(m_adapters.begin() + static_cast<std::ptrdiff_t>(position));
-  {
-    MLockGuard needUpdate(m_needUpdateLock);
-    std::erase(m_needUpdate, adapter);
-  }
+  TakeEditorRefresh(*adapter);
   adapter->m_plugin = nullptr;
   if (adapter->m_owned)
     delete adapter;
@@ -164,10 +159,8 @@ void MAudioPlugin::DestroyTemporaryAutomationAdapters()
     MLockGuard init(m_initLock);
     MLockGuard buffers(m_bufferLock);
     m_notifyEvent.UnsubscribeAll();
-    {
-      MLockGuard needUpdate(m_needUpdateLock);
-      m_needUpdate.clear();
-    }
+    for (AutomationAdapter* adapter : m_adapters)
+      TakeEditorRefresh(*adapter);
     m_editorOpen = false;
     for (std::size_t position = m_adapters.size(); position-- > 0;)
     {
@@ -473,6 +466,32 @@ bool MAudioPlugin::SetCurrentProgram(std::int32_t)
 MString MAudioPlugin::GetProgramName(std::int32_t) const
 {
   return MString();
+}
+
+void MAudioPlugin::RequestProgram(std::int32_t index) noexcept
+{
+  if (index >= 0)
+    m_requestedProgram.store(index, std::memory_order_relaxed);
+}
+
+bool MAudioPlugin::ApplyRequestedProgram()
+{
+  return MHostCallShield::Run("MAudioPlugin::ApplyRequestedProgram", false, [&] {
+    const std::int32_t program = m_requestedProgram.exchange(-1, std::memory_order_relaxed);
+    if (program < 0 || program >= GetProgramCount() || program == GetCurrentProgram())
+      return false;
+    // The plug-in's own SetCurrentProgram tells the host adapter (ReportProgramChanged), which
+    // has the host read the program parameter and the values again.
+    return SetCurrentProgram(program);
+  });
+}
+
+void MAudioPlugin::ReportStateChangedToHost()
+{
+  MHostCallShield::Run("MAudioPlugin::ReportStateChangedToHost", [&] {
+    if (m_hostAdapter != nullptr)
+      m_hostAdapter->ReportStateChanged();
+  });
 }
 bool MAudioPlugin::IsChannelModeActive() const
 {

@@ -38,6 +38,7 @@
 #include "gui/MGuiTypes.h"
 #include "gui/MWindowSystem.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -138,6 +139,22 @@ public:
   virtual bool SetCurrentProgram(std::int32_t index);
   /// Name of program `index`; empty outside 0 .. count - 1.
   virtual MString GetProgramName(std::int32_t index) const;
+  /// Audio thread: the host chose program `index` inside its processing call (a VST 3 program
+  /// parameter in the block's changes). Only remembered, without lock or allocation;
+  /// ApplyRequestedProgram makes it current off the audio thread.
+  void RequestProgram(std::int32_t index) noexcept;
+  /// Makes the program RequestProgram remembered current, unless it already is (the host chose
+  /// it on its UI thread first). The editor's idle tick calls it, and the update thread while no
+  /// editor is open, as for MIDI program changes. True when a program was chosen.
+  bool ApplyRequestedProgram();
+
+  // ---- the host's view of the plug-in ----
+
+  /// The plug-in changed its own state (a preset loaded or stepped to, settings pasted, the
+  /// channel mode or the output gain set): the host adapter has the host read every parameter
+  /// again and mark the project modified (MAudioPluginAdapter::ReportStateChanged). Any thread
+  /// but the audio thread. Not for what the host asked for itself (its state, its program).
+  void ReportStateChangedToHost();
 
   // ---- state ----
 
@@ -167,7 +184,9 @@ public:
 
   /// Prepares processing for the current rate, block size and channels: sizes buffers, bypass
   /// delay lines and resamplers, then reports the latency. Takes all three locks (waits).
-  /// Allocates. Call whenever rate, block size or channels changed, and on resume. Clears a
+  /// Allocates. Call whenever rate, block size or channels changed, and on resume: once it has
+  /// run, Process never allocates, and blocks whose channels, buses or oversampling outgrew the
+  /// prepared ones are silent (outputs cleared) until it runs again. Clears a
   /// refusal (see RefuseSetUp); an override that cannot run at the current rate calls RefuseSetUp
   /// instead of this.
   virtual void InitProcessing();
@@ -331,11 +350,13 @@ public:
 
   // ---- editor refresh requests ----
 
-  /// Queues `adapter` for an editor refresh unless already queued. Any thread except audio.
+  /// Marks `adapter` for an editor refresh (once until the refresh takes it). Any thread, the
+  /// audio thread included: an atomic flag in the adapter, no lock, no allocation.
   void NeedUpdateEditor(AutomationAdapter* adapter);
+  /// How many adapters are marked. Any thread.
   std::int32_t GetNeedUpdateCount() const;
-  /// Takes the queued adapters (GUI thread, from the update event's handler), calls the editor
-  /// refresh, empties the list. Returns how many were queued.
+  /// Takes the marked adapters (GUI thread, from the update event's handler), in adapter order,
+  /// and refreshes their controls and the editor. Returns how many were marked.
   std::int32_t ProcessAutomationUpdates();
 
   // ---- shared configuration: "GlobalConfiguration.xml" in the settings folder (main thread) ----
@@ -479,6 +500,11 @@ private:
     bool highQuality = true;
   };
   BlockLayout m_block;
+  BlockLayout m_preparedLayout; // m_block as the last InitProcessing prepared it
+  double m_preparedRate = 0.0;
+  /// Whether m_block (just snapshotted) can run on the buffers and resamplers InitProcessing
+  /// prepared, without growing anything. Audio thread, under the buffer lock.
+  bool LayoutFitsPreparation() const noexcept;
   void ConfigureResamplers();
 
   std::vector<AutomationAdapter*> m_adapters;
@@ -486,9 +512,11 @@ private:
   std::int32_t m_permanentCount = 0;
   bool m_sortAdapters = false;
 
-  mutable MLock m_needUpdateLock;
-  std::vector<AutomationAdapter*> m_needUpdate;
-  std::vector<AutomationAdapter*> m_updating;
+  /// Clears the adapter's refresh mark; true when it was set.
+  bool TakeEditorRefresh(AutomationAdapter& adapter) noexcept;
+
+  std::atomic<std::int32_t> m_needUpdateCount{0}; // adapters whose refresh mark is set
+  std::vector<AutomationAdapter*> m_updating;     // GUI thread only
 
   std::vector<InterpolationRecord> m_interpolation;
   std::vector<std::int32_t> m_interpolatedIndices;
@@ -543,6 +571,7 @@ private:
   MPluginParameters* m_parameterPanel = nullptr;
   std::vector<std::int32_t> m_openGestures; // per host slot; grows on the GUI thread in Begin
 
+  std::atomic<std::int32_t> m_requestedProgram{-1}; // RequestProgram's, -1: none
   std::unique_ptr<AutomationUpdateRequestThread> m_updateThread;
   std::mutex m_backgroundTickLock;
   void (*m_backgroundTick)(void*) = nullptr;
@@ -624,6 +653,7 @@ protected:
 private:
   friend class MAudioPlugin;
   std::int32_t m_firstIndex = 0;
+  std::atomic<bool> m_editorRefresh{false}; // marked by NeedUpdateEditor (any thread)
   bool m_owned = true;
   bool m_temporary = false;
   MAudioPlugin* m_plugin = nullptr;

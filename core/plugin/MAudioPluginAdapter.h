@@ -34,4 +34,12 @@ public:
   /// having chosen it in the editor: the host re-reads the program and the parameter values.
   /// GUI thread. Base: nothing.
   virtual void ReportProgramChanged() {}
+  /// The plug-in changed its own state (MAudioPlugin::ReportStateChangedToHost): the host is to
+  /// read every parameter value again and to mark the project modified. Any thread but the audio
+  /// thread; an implementation tells the host on its UI thread: at once when called there, else
+  /// from DeliverPendingReports. Base: nothing.
+  virtual void ReportStateChanged() {}
+  /// The host's UI thread is here (the editor's idle tick): hand over what ReportStateChanged or
+  /// ReportProgramChanged could not tell the host on another thread. Base: nothing.
+  virtual void DeliverPendingReports() {}
 };

@@ -10,6 +10,7 @@
 #include "gui/controls/MStatic.h"
 #include "gui/stml/MSTMLControl.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -19,39 +20,37 @@
 
 void MAudioPlugin::NeedUpdateEditor(AutomationAdapter* adapter)
 {
-  MHostCallShield::Run("MAudioPlugin::NeedUpdateEditor", [&] {
-    if (adapter == nullptr)
-      return;
-    MLockGuard guard(m_needUpdateLock);
-    for (AutomationAdapter* queued : m_needUpdate)
-    {
-      if (queued == adapter)
-        return;
-    }
-    // The list was reserved for every adapter when the adapters were registered, so this never
-    // allocates: setters may run on the audio thread (a VST 3 host applies parameter changes
-    // inside process). The update thread was started there too, off the audio thread.
-    if (m_needUpdate.size() < m_needUpdate.capacity())
-      m_needUpdate.push_back(adapter);
-  });
+  // No lock and no allocation: a VST 3 host applies parameter changes inside process, so this
+  // runs on the audio thread, and the GUI thread must never be able to make it wait. The flag
+  // lives in the adapter; only its first setting counts.
+  if (adapter != nullptr && !adapter->m_editorRefresh.exchange(true, std::memory_order_relaxed))
+    m_needUpdateCount.fetch_add(1, std::memory_order_relaxed);
 }
 
 std::int32_t MAudioPlugin::GetNeedUpdateCount() const
 {
-  MLockGuard guard(m_needUpdateLock);
-  return static_cast<std::int32_t>(m_needUpdate.size());
+  return std::max(0, m_needUpdateCount.load(std::memory_order_relaxed));
+}
+
+bool MAudioPlugin::TakeEditorRefresh(AutomationAdapter& adapter) noexcept
+{
+  if (!adapter.m_editorRefresh.exchange(false, std::memory_order_relaxed))
+    return false;
+  m_needUpdateCount.fetch_sub(1, std::memory_order_relaxed);
+  return true;
 }
 
 std::int32_t MAudioPlugin::ProcessAutomationUpdates()
 {
   return MHostCallShield::Run("MAudioPlugin::ProcessAutomationUpdates", std::int32_t{0}, [&] {
+    // The adapter list only changes on this thread (under the processing lock), so walking it
+    // here needs no lock; a flag set again during the refresh is seen next time.
+    m_updating.clear();
+    for (AutomationAdapter* adapter : m_adapters)
     {
-      MLockGuard guard(m_needUpdateLock);
-      m_updating.assign(m_needUpdate.begin(), m_needUpdate.end());
-      m_needUpdate.clear();
+      if (TakeEditorRefresh(*adapter))
+        m_updating.push_back(adapter);
     }
-    // Controls are refreshed outside the list's lock: a refresh may queue the
-    // adapter again.
     for (AutomationAdapter* adapter : m_updating)
       adapter->UpdateEditorControls();
     if (m_editor != nullptr && !m_updating.empty())
@@ -176,6 +175,9 @@ void MAudioPlugin::IdleEditor()
   MHostCallShield::Run("MAudioPlugin::IdleEditor", [&] {
     if (m_editor == nullptr)
       return;
+    ApplyRequestedProgram();
+    if (m_hostAdapter != nullptr)
+      m_hostAdapter->DeliverPendingReports();
     OnEditorIdle();
     if (m_editor != nullptr)
       m_editor->Idle();

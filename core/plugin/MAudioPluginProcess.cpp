@@ -143,6 +143,8 @@ void MAudioPlugin::InitProcessing()
     // processing; a host that announces nothing (or a tiny maximum) still gets usable pieces.
     m_preparedSamples = std::max<std::int32_t>(m_maxBlockSize, kMinPreparedSamples);
     PrepareBuffers(m_preparedSamples, inBuses, outBuses);
+    m_preparedLayout = m_block;
+    m_preparedRate = m_sampleRate;
 
     m_bypassLatency = GetLatency();
     m_bypassLines.resize(static_cast<std::size_t>(outBuses) * kPointersPerBus);
@@ -162,6 +164,20 @@ void MAudioPlugin::SnapshotLayout(bool withInputs) noexcept
   m_block.outBuses = (m_numOutputs + perBus - 1) / perBus;
   m_block.factor = std::clamp<std::int32_t>(m_oversampling, 1, 16);
   m_block.highQuality = m_oversamplingHighQuality;
+}
+
+bool MAudioPlugin::LayoutFitsPreparation() const noexcept
+{
+  if (m_preparedSamples <= 0)
+    return true; // never initialised: the first block sizes the buffers
+  const BlockLayout& prepared = m_preparedLayout;
+  if (std::max(m_block.inBuses, m_block.outBuses) > std::max(prepared.inBuses, prepared.outBuses) ||
+      m_block.perBus > prepared.perBus || m_block.outBuses > prepared.outBuses)
+    return false;
+  // Resamplers and their buffers exist for the prepared factor, quality and rate only.
+  return m_block.factor < 2 ||
+         (m_block.factor == prepared.factor && m_block.highQuality == prepared.highQuality &&
+          m_sampleRate == m_preparedRate);
 }
 
 void MAudioPlugin::PrepareBuffers(std::int32_t samples, std::int32_t inBuses, std::int32_t outBuses)
@@ -275,9 +291,15 @@ void MAudioPlugin::ProcessPieces(float* const* inputs, float* const* outputs, st
                                  bool replacing, std::int32_t piece)
 {
   SnapshotLayout(inputs != nullptr);
+  if (!LayoutFitsPreparation())
+  {
+    if (replacing)
+      ClearOutputs(outputs, m_block.outBuses, samples);
+    return;
+  }
   const std::int32_t inSlots = m_block.inBuses * kPointersPerBus;
   const std::int32_t outSlots = m_block.outBuses * kPointersPerBus;
-  // Sized at initialisation; only a layout changed since without InitProcessing grows them.
+  // Sized at initialisation for this layout (checked above): nothing grows here.
   PrepareBuffers(piece, m_block.inBuses, m_block.outBuses);
   const double start = m_transport.songPosition;
   const double beatsPerSample =
@@ -308,6 +330,14 @@ void MAudioPlugin::ProcessLocked(float* const* inputs, float* const* outputs, st
   const std::int32_t outBuses = m_block.outBuses;
   if (outBuses < 1 || outputs[0] == nullptr)
     return;
+  // A layout that outgrew the last InitProcessing (channels, buses or oversampling changed
+  // without it) would grow buffers here: the block is silent until the host initialises again.
+  if (!LayoutFitsPreparation())
+  {
+    if (replacing)
+      ClearOutputs(outputs, outBuses, samples);
+    return;
+  }
 
   // Work on copies of the host's pointer arrays: the repairs below must not write into memory
   // the host owns.

@@ -32,6 +32,9 @@ std::int32_t MAudioPlugin::AutomationUpdateRequestThread::Run()
         if (m_updateEvent.Post(nullptr, params))
           MEventProcessor::GetGlobal().WakeUp();
       }
+      // While an editor is open its idle tick chooses a requested program (on the GUI thread).
+      if (!m_plugin.IsEditorOpen())
+        m_plugin.ApplyRequestedProgram();
       m_plugin.RunBackgroundTick();
     });
     WaitForWakeUp(kIntervalMs);

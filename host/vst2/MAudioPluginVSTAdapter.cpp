@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 namespace Vst2
 {
@@ -33,6 +34,8 @@ std::int32_t ArrangementChannels(const VstSpeakerArrangement* arrangement)
 }
 } // namespace
 
+thread_local const MAudioPluginVSTAdapter* MAudioPluginVSTAdapter::t_automating = nullptr;
+
 MAudioPluginVSTAdapter::MAudioPluginVSTAdapter(audioMasterCallback hostCallback, MAudioPlugin* plugin)
     : AudioEffectX(hostCallback, std::max(0, plugin->GetProgramCount()), plugin->GetNumParameters()),
       m_plugin(plugin)
@@ -48,6 +51,7 @@ MAudioPluginVSTAdapter::MAudioPluginVSTAdapter(audioMasterCallback hostCallback,
   m_effect.ioRatio = 1.0f;
   m_plugin->SetHostAdapter(this);
   m_plugin->m_hostFormat = MString("VST");
+  m_uiThread = std::this_thread::get_id(); // hosts create the effect on their UI thread
   m_plugin->SetSampleRate(44100.0);
   m_plugin->SetBlockSize(1024);
 
@@ -123,6 +127,7 @@ AudioEffect* MAudioPluginVSTAdapter::Create(audioMasterCallback hostCallback,
 void MAudioPluginVSTAdapter::resume()
 {
   MHostCallShield::Run("MAudioPluginVSTAdapter::resume", [&] {
+    DeliverPendingReports();
     if ((m_effect.flags & effFlagsIsSynth) != 0 || canDo("receiveVstMidiEvent") == 1)
       wantEvents(1);
     m_plugin->InitProcessing();
@@ -150,7 +155,9 @@ void MAudioPluginVSTAdapter::setBlockSize(VstInt32 blockSize)
 void MAudioPluginVSTAdapter::setParameter(VstInt32 index, float value)
 {
   MHostCallShield::Run("MAudioPluginVSTAdapter::setParameter", [&] {
-    if (!m_automating.load(std::memory_order_relaxed))
+    // Only the echo of this thread's own send is dropped: a host value arriving on the audio
+    // thread while the GUI thread is inside setParameterAutomated is the host's own and applies.
+    if (t_automating != this)
       m_plugin->SetParameter(index, value, false);
   });
 }
@@ -164,6 +171,7 @@ float MAudioPluginVSTAdapter::getParameter(VstInt32 index)
 void MAudioPluginVSTAdapter::setProgram(VstInt32 index)
 {
   MHostCallShield::Run("MAudioPluginVSTAdapter::setProgram", [&] {
+    DeliverPendingReports();
     // The host chose it: no need to tell it back in the middle of its own call.
     m_choosingProgram = true;
     m_plugin->SetCurrentProgram(index);
@@ -183,6 +191,28 @@ void MAudioPluginVSTAdapter::ReportProgramChanged()
 {
   MHostCallShield::Run("MAudioPluginVSTAdapter::ReportProgramChanged", [&] {
     if (!m_choosingProgram)
+      ReportStateChanged();
+  });
+}
+
+void MAudioPluginVSTAdapter::ReportStateChanged()
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::ReportStateChanged", [&] {
+    // The host expects audioMasterUpdateDisplay on its UI thread: from any other thread the
+    // report waits for the next UI-thread call (the editor's idle tick or a host call). Inside the host's
+    // own program call the host knows already.
+    if (std::this_thread::get_id() == m_uiThread && m_choosingProgram)
+      return;
+    m_reportPending.store(true, std::memory_order_relaxed);
+    DeliverPendingReports();
+  });
+}
+
+void MAudioPluginVSTAdapter::DeliverPendingReports()
+{
+  MHostCallShield::Run("MAudioPluginVSTAdapter::DeliverPendingReports", [&] {
+    if (std::this_thread::get_id() == m_uiThread &&
+        m_reportPending.exchange(false, std::memory_order_relaxed))
       updateDisplay();
   });
 }
@@ -417,14 +447,15 @@ void MAudioPluginVSTAdapter::SendAutomation(std::int32_t index, double value)
   MHostCallShield::Run("MAudioPluginVSTAdapter::SendAutomation", [&] {
     if (index < 0 || index >= m_plugin->GetNumParameters())
       return;
-    // The flag turns the wrapper's own setParameter (and a host that echoes the change straight
-    // back on this thread) into a no-op: the plug-in already holds the value.
-    m_automating.store(true, std::memory_order_relaxed);
-    struct Reset
+    // The mark turns the wrapper's own setParameter (and a host that echoes the change straight
+    // back on this thread) into a no-op: the plug-in already holds the value. It is this
+    // thread's alone, so other threads' calls are not affected.
+    struct Mark
     {
-      std::atomic<bool>& flag;
-      ~Reset() { flag.store(false, std::memory_order_relaxed); }
-    } reset{m_automating};
+      const MAudioPluginVSTAdapter* previous = t_automating;
+      explicit Mark(const MAudioPluginVSTAdapter* adapter) { t_automating = adapter; }
+      ~Mark() { t_automating = previous; }
+    } mark{this};
     setParameterAutomated(index, static_cast<float>(value));
   });
 }

@@ -8,8 +8,8 @@
 //
 // Threads: the host's UI/main thread calls the parameter, text, chunk and configuration
 // operations; its audio thread calls processReplacing/process and processEvents. The automating
-// flag is only read and written on the thread that sends automation (the GUI thread), so the
-// echo of the plug-in's own change on that thread is the one that gets suppressed.
+// mark is per thread: only the echo of the plug-in's own change on the thread that sends it (the
+// GUI thread) is suppressed; a host value arriving on another thread meanwhile is applied.
 //
 // Real time: the audio path allocates nothing. The MIDI queues and the VstEvents block handed to
 // the host are sized at construction (kMidiQueueCapacity events); events beyond that in one block
@@ -29,6 +29,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <thread>
 #include <vector>
 
 class MAudioPlugin;
@@ -109,8 +110,14 @@ public:
   void EndAutomationGesture(std::int32_t index) override;
   void GenerateMIDIEvent(std::int32_t sampleOffset, const std::uint8_t bytes[4]) override;
   void ReportLatency() override;
-  /// audioMasterUpdateDisplay: the host reads the current program and its name again.
+  /// As ReportStateChanged; nothing while the host's own effSetProgram runs.
   void ReportProgramChanged() override;
+  /// audioMasterUpdateDisplay (the host reads the program, its name and the parameters again
+  /// and marks the project modified): on the UI thread (the thread that created the adapter) at
+  /// once, from another thread at the next DeliverPendingReports there (the editor's idle tick,
+  /// effSetProgram, resume).
+  void ReportStateChanged() override;
+  void DeliverPendingReports() override;
   bool ChangeEditorSize(std::int32_t width, std::int32_t height) override;
 
   /// Queues an event for the plug-in's MIDI input before the next block (any thread; dropped
@@ -144,9 +151,11 @@ private:
   MidiQueue m_midiInput;
   std::vector<VstMidiEvent> m_midiWork;
   std::vector<unsigned char> m_eventsBlock;
-  /// Set while the adapter itself sends automation (relaxed: only its own thread acts on it).
-  std::atomic<bool> m_automating{false};
+  /// The adapter whose SendAutomation runs on this thread (null: none).
+  static thread_local const MAudioPluginVSTAdapter* t_automating;
   /// Set while the host's effSetProgram runs (UI thread).
   bool m_choosingProgram = false;
+  std::thread::id m_uiThread;
+  std::atomic<bool> m_reportPending{false};
 };
 } // namespace Vst2

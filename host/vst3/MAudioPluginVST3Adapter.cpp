@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 #include <string>
 
 using namespace Steinberg;
@@ -42,6 +43,8 @@ double Clamp01(double value)
   return value > 1.0 ? 1.0 : value;
 }
 } // namespace
+
+thread_local const MAudioPluginVST3Adapter* MAudioPluginVST3Adapter::t_automating = nullptr;
 
 MAudioPluginVST3Adapter::MAudioPluginVST3Adapter(MAudioPlugin* plugin) : m_plugin(plugin)
 {
@@ -129,6 +132,7 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::initialize(FUnknown* context)
       }
     }
     m_plugin->m_hostFormat = MString("VST3");
+    m_uiThread = std::this_thread::get_id(); // hosts initialise on their UI thread
     if (!m_counted)
     {
       m_counted = true;
@@ -204,7 +208,7 @@ void MAudioPluginVST3Adapter::CreateParameters()
   {
     m_parameters.AddParameter(u"Controller " + ToU16(MString::FromInteger(controller + 1)),
                               kFirstControllerId + static_cast<ParamID>(controller), u"", 0.0, 0,
-                              ParameterInfo::kNoFlags);
+                              ParameterInfo::kIsHidden);
   }
   const std::int32_t programs = ProgramCount();
   SetUnitProgramList(kRootUnitId, programs > 0 ? kProgramListId : kNoProgramListId);
@@ -232,15 +236,34 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::setProcessing(TBool /*state*/)
   return kNotImplemented;
 }
 
-tresult PLUGIN_API MAudioPluginVST3Adapter::setComponentState(IBStream* /*state*/)
+tresult PLUGIN_API MAudioPluginVST3Adapter::setComponentState(IBStream* state)
 {
-  // The component and the controller are one object: the state is already in place.
-  return kNotImplemented;
+  return MHostCallShield::Run("MAudioPluginVST3Adapter::setComponentState", tresult{kResultFalse},
+                              [&]() -> tresult {
+                                if (state == nullptr)
+                                {
+                                  return kInvalidArgument;
+                                }
+                                // The component and the controller are one object: the state is
+                                // already in place, and from now on it is what the controller
+                                // answers, not a value the host set before.
+                                ForgetControllerEdits();
+                                return kResultOk;
+                              });
+}
+
+void MAudioPluginVST3Adapter::ForgetControllerEdits() noexcept
+{
+  for (ControllerEdit& edit : m_controllerEdits)
+  {
+    edit.pending = false;
+  }
 }
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::setActive(TBool state)
 {
   return MHostCallShield::Run("MAudioPluginVST3Adapter::setActive", tresult{kResultFalse}, [&]() -> tresult {
+    DeliverPendingReports();
     m_activating.store(true, std::memory_order_relaxed);
     struct ClearFlag
     {
@@ -415,6 +438,7 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::setParamNormalized(ParamID id, Param
 {
   return MHostCallShield::Run("MAudioPluginVST3Adapter::setParamNormalized", tresult{kResultFalse},
                               [&]() -> tresult {
+                                DeliverPendingReports();
                                 if (!std::isfinite(value))
                                 {
                                   return kInvalidArgument;
@@ -515,7 +539,44 @@ void MAudioPluginVST3Adapter::ReportProgramChanged()
   MHostCallShield::Run("MAudioPluginVST3Adapter::ReportProgramChanged", [&] {
     if (!m_choosingProgram)
     {
-      RestartComponent(kParamValuesChanged);
+      ReportStateChanged();
+    }
+  });
+}
+
+void MAudioPluginVST3Adapter::ReportStateChanged()
+{
+  MHostCallShield::Run("MAudioPluginVST3Adapter::ReportStateChanged", [&] {
+    // The component handler belongs to the host's UI thread: from any other thread the report
+    // waits for the next UI-thread call (the editor's idle tick or a host call). Inside the host's
+    // own program call the host knows already.
+    if (std::this_thread::get_id() == m_uiThread && m_choosingProgram)
+      return;
+    m_reportPending.store(true, std::memory_order_relaxed);
+    DeliverPendingReports();
+  });
+}
+
+void MAudioPluginVST3Adapter::DeliverPendingReports()
+{
+  MHostCallShield::Run("MAudioPluginVST3Adapter::DeliverPendingReports", [&] {
+    if (std::this_thread::get_id() != m_uiThread ||
+        !m_reportPending.exchange(false, std::memory_order_relaxed))
+    {
+      return;
+    }
+    IComponentHandler* handler = GetComponentHandler();
+    if (handler == nullptr)
+    {
+      return;
+    }
+    handler->restartComponent(kParamValuesChanged);
+    // Hosts that offer the second handler interface mark the project modified; the others
+    // learn of it from the values they read again.
+    if (IPtr<IComponentHandler2> handler2 =
+            IPtr<IComponentHandler2>::Adopt(QueryInterfaceOf<IComponentHandler2>(handler)))
+    {
+      handler2->setDirty(true);
     }
   });
 }
@@ -607,9 +668,8 @@ void MAudioPluginVST3Adapter::SendAutomation(std::int32_t index, double value)
     {
       return;
     }
-    m_automating.fetch_add(1, std::memory_order_relaxed);
+    const AutomatingMark mark(this);
     handler->performEdit(static_cast<ParamID>(index), Clamp01(value));
-    m_automating.fetch_sub(1, std::memory_order_relaxed);
   });
 }
 
@@ -622,9 +682,10 @@ void MAudioPluginVST3Adapter::SendBypassAutomation(bool bypassed)
       return;
     }
     handler->beginEdit(kBypassId);
-    m_automating.fetch_add(1, std::memory_order_relaxed);
-    handler->performEdit(kBypassId, bypassed ? 1.0 : 0.0);
-    m_automating.fetch_sub(1, std::memory_order_relaxed);
+    {
+      const AutomatingMark mark(this);
+      handler->performEdit(kBypassId, bypassed ? 1.0 : 0.0);
+    }
     handler->endEdit(kBypassId);
   });
 }

@@ -11,7 +11,8 @@
 //   0 .. N - 1          the plug-in's parameters (title = GetParameterID, 1 step for booleans)
 //   32767               "Bypass" (1 step, kCanAutomate | kIsBypass)
 //   10000 .. 10129      "Controller 1" .. "Controller 130", MIDI controllers 0..127, channel
-//                       pressure (10128) and pitch bend (10129); not automatable
+//                       pressure (10128) and pitch bend (10129); hidden (kIsHidden) and not
+//                       automatable: hosts reach them through IMidiMapping only
 //   32766               "Program", only when the plug-in has programs: the program-change
 //                       parameter of the root unit's program list (kIsProgramChange | kIsList,
 //                       count - 1 steps); not automatable
@@ -20,7 +21,10 @@
 // (kProgramListId, "Programs") on the root unit, with the same names and count as the VST 2.4
 // program opcodes. Choosing a program is the controller's setParamNormalized on the program
 // parameter (on the UI thread; the same change arriving through process is not applied twice);
-// afterwards the host is asked to read the parameter values again (kParamValuesChanged).
+// afterwards the host is asked to read the parameter values again (kParamValuesChanged). The
+// program parameter arriving through process is remembered on the audio thread
+// (MAudioPlugin::RequestProgram) and chosen off it, as a MIDI program change is; the controller
+// then answers the new program and the host is told as for any change the plug-in makes itself.
 //
 // Threads: process runs on the host's audio thread and never allocates once the block size and
 // channel count are stable (the MIDI output queue has a fixed capacity). Everything else runs on
@@ -35,6 +39,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 class MAudioPlugin;
@@ -106,6 +111,9 @@ public:
   Steinberg::uint32 PLUGIN_API getTailSamples() override;
 
   // ---- IEditController / IEditController2 ----
+  /// The component's state is already in place (one object): from now on the controller answers
+  /// the plug-in's values for every parameter, the bypass included, not values the host set
+  /// before. setState does the same after loading. kInvalidArgument for a null stream.
   Steinberg::tresult PLUGIN_API setComponentState(Steinberg::IBStream* state) override;
   Steinberg::tresult PLUGIN_API getParamStringByValue(Steinberg::Vst::ParamID id,
                                                       Steinberg::Vst::ParamValue valueNormalized,
@@ -117,7 +125,8 @@ public:
                                                       Steinberg::Vst::ParamValue& valueNormalized) override;
   /// Bypass (1 while bypassed, else 0) and plug-in parameters (0..1): the value the host last
   /// set through setParamNormalized until the plug-in's own value moves (the change arriving
-  /// through process, or the plug-in changing it itself), then the plug-in's value. Controller
+  /// through process, or the plug-in changing it itself) or a state is loaded, then the
+  /// plug-in's value. Controller
   /// parameters: the value last set; unknown IDs 0.
   Steinberg::Vst::ParamValue PLUGIN_API getParamNormalized(Steinberg::Vst::ParamID id) override;
   /// Remembers the value (clamped to 0..1) for getParamNormalized; the plug-in itself only
@@ -167,9 +176,14 @@ public:
   /// (0xF0 and above), which are dropped.
   static bool ToOutputEvent(const std::uint8_t bytes[4], Steinberg::Vst::Event& event) noexcept;
   void ReportLatency() override;
-  /// kParamValuesChanged: the host reads the program parameter and every other value again
-  /// (once only when the host itself chose the program).
+  /// As ReportStateChanged; nothing while the host itself chooses the program (it knows).
   void ReportProgramChanged() override;
+  /// restartComponent(kParamValuesChanged), then setDirty(true) when the component handler
+  /// answers IComponentHandler2. On the UI thread (the thread that initialised the object) at
+  /// once; from another thread at the next DeliverPendingReports on the UI thread (the editor's
+  /// idle tick, setParamNormalized, setActive).
+  void ReportStateChanged() override;
+  void DeliverPendingReports() override;
   bool ChangeEditorSize(std::int32_t width, std::int32_t height) override;
 
   // ---- the view (MAudioPluginVST3View, UI thread) ----
@@ -218,6 +232,8 @@ private:
     double pluginValue = 0.0;
     bool pending = false;
   };
+  /// A state was loaded: every parameter answers the plug-in's own value again. UI thread.
+  void ForgetControllerEdits() noexcept;
   /// The record of a plug-in parameter or the bypass; null for other IDs.
   ControllerEdit* FindControllerEdit(Steinberg::Vst::ParamID id);
   /// The plug-in's own value of a plug-in parameter or the bypass, 0..1.
@@ -232,10 +248,22 @@ private:
   std::int32_t m_forcedChannels = -1; // channel count the arrangements force on the plug-in
   std::int32_t m_tail = 0;
   double m_lastSongPosition = 0.0;
-  std::atomic<std::int32_t> m_automating{0};
+  /// The adapter whose performEdit runs on this thread (null: none); an echo on that thread is
+  /// the plug-in's own value and is not applied again. Other threads are not affected.
+  static thread_local const MAudioPluginVST3Adapter* t_automating;
+  struct AutomatingMark
+  {
+    const MAudioPluginVST3Adapter* previous = t_automating;
+    explicit AutomatingMark(const MAudioPluginVST3Adapter* adapter) noexcept { t_automating = adapter; }
+    ~AutomatingMark() { t_automating = previous; }
+    AutomatingMark(const AutomatingMark&) = delete;
+    AutomatingMark& operator=(const AutomatingMark&) = delete;
+  };
   std::atomic<bool> m_activating{false};
   std::atomic<bool> m_resizing{false};
   bool m_choosingProgram = false; // UI thread: inside setParamNormalized of the program
+  std::thread::id m_uiThread;     // the thread that initialised the object
+  std::atomic<bool> m_reportPending{false};
   bool m_counted = false;
   Steinberg::IPlugFrame* m_plugFrame = nullptr;
   Steinberg::IPlugView* m_view = nullptr;

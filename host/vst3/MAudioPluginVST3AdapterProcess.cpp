@@ -132,9 +132,18 @@ void MAudioPluginVST3Adapter::ApplyParameterChanges(IParameterChanges* changes, 
     {
       m_plugin->m_bypassed = value > 0.5;
     }
+    else if (id == kProgramId)
+    {
+      if (ProgramCount() > 0)
+      {
+        m_plugin->RequestProgram(ProgramFromValue(value)); // chosen off the audio thread
+      }
+    }
     else if (id < kFirstControllerId)
     {
-      if (static_cast<std::int32_t>(id) < pluginCount && m_automating.load(std::memory_order_relaxed) == 0)
+      // Only a host that hands the plug-in's own edit straight back on the thread that made it
+      // is ignored; the host's automation arriving while the GUI thread edits applies.
+      if (static_cast<std::int32_t>(id) < pluginCount && t_automating != this)
       {
         m_plugin->SetParameterIfChanged(static_cast<std::int32_t>(id), value);
       }
@@ -411,6 +420,11 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::setState(IBStream* state)
     {
       return kInvalidArgument;
     }
-    return ReadState(state) ? kResultOk : kResultFalse;
+    if (!ReadState(state))
+    {
+      return kResultFalse;
+    }
+    ForgetControllerEdits(); // the loaded values win over what the host set on the controller
+    return kResultOk;
   });
 }

@@ -87,6 +87,20 @@ public:
   static constexpr FUID iid = MakeFUID(0x93A0BEA3, 0x0BD045DB, 0x8E890B0C, 0xC1E46AC6);
 };
 
+/// Optional second interface of the host's component handler: the project's modified mark, and
+/// grouped edits. The plug-in queries it from the handler and uses it only where offered.
+class IComponentHandler2 : public FUnknown
+{
+public:
+  /// The plug-in's state changed in a way the host cannot see from parameter edits.
+  virtual tresult PLUGIN_API setDirty(TBool state) = 0;
+  virtual tresult PLUGIN_API requestOpenEditor(FIDString name) = 0;
+  virtual tresult PLUGIN_API startGroupEdit() = 0;
+  virtual tresult PLUGIN_API finishGroupEdit() = 0;
+
+  static constexpr FUID iid = MakeFUID(0xF040B4B3, 0xA36045EC, 0xABCDC045, 0xB4D5A2CC);
+};
+
 class IEditController : public IPluginBase
 {
 public:

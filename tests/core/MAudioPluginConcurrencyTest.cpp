@@ -5,6 +5,8 @@
 #include "base/MEventProcessor.h"
 #include "core/parameters/MParameterBuilder.h"
 #include "tests/core/MCoreTestSupport.h"
+#include "tests/core/MLockWaitCounter.h"
+#include "tests/support/MAllocationCounter.h"
 
 #include <gtest/gtest.h>
 
@@ -210,4 +212,44 @@ TEST(MAudioPluginConcurrency, UpdateThreadHandsQueuedRefreshesToTheThreadThatDra
   }
   EXPECT_EQ(adapter->refreshes.load(), 1);
   EXPECT_EQ(plugin.GetNeedUpdateCount(), 0);
+}
+
+// A VST 3 host applies parameter changes inside process, so the audio thread marks parameters
+// for the editor: it must neither wait on a lock the GUI thread holds nor allocate, while the GUI
+// thread takes the marks and refreshes. Every mark made is delivered once.
+TEST(MAudioPluginConcurrency, AudioThreadMarksParametersForTheEditorWithoutLockOrAllocation)
+{
+  MAudioPlugin plugin;
+  std::array<RefreshCounter*, 3> adapters{};
+  for (RefreshCounter*& adapter : adapters)
+  {
+    adapter = new RefreshCounter();
+    plugin.AddAutomationAdapter(adapter);
+  }
+  plugin.AssignAutomationIndices();
+
+  std::atomic<bool> done{false};
+  std::thread gui([&] {
+    while (!done.load(std::memory_order_relaxed))
+      plugin.ProcessAutomationUpdates();
+  });
+  std::size_t waits = 0, allocations = 0;
+  std::thread audio([&] {
+    MLockWaitCounter::Scope lockScope;
+    MAllocationCounter::Scope allocationScope;
+    for (int i = 0; i < 20000; ++i)
+      plugin.NeedUpdateEditor(adapters[static_cast<std::size_t>(i % 3)]);
+    waits = lockScope.Count();
+    allocations = allocationScope.Count();
+  });
+  audio.join();
+  done.store(true, std::memory_order_relaxed);
+  gui.join();
+  plugin.ProcessAutomationUpdates();
+
+  EXPECT_EQ(waits, 0u) << "the audio thread waited on a lock";
+  EXPECT_EQ(allocations, 0u);
+  EXPECT_EQ(plugin.GetNeedUpdateCount(), 0);
+  for (RefreshCounter* adapter : adapters)
+    EXPECT_GE(adapter->refreshes.load(), 1);
 }

@@ -460,3 +460,52 @@ TEST(MAudioPluginProcess, ProcessAllocatesNothingOnceBlockSizeAndChannelsAreStab
     }
   }
 }
+
+// Channels, buses or oversampling changed without InitProcessing: the block must not grow
+// buffers on the audio thread. It is silent instead, and the next InitProcessing brings the
+// effect back with the new layout.
+TEST(MAudioPluginProcess, LayoutChangedWithoutInitialisationAllocatesNothingAndIsSilentUntilInitialised)
+{
+  const struct
+  {
+    const char* name;
+    void (*change)(IdentityPlugin& plugin);
+  } cases[] = {
+      {"two buses", [](IdentityPlugin& plugin) { plugin.SetCurrentChannelCounts(4, 4); }},
+      {"oversampling on", [](IdentityPlugin& plugin) { plugin.m_oversampling = 4; }},
+  };
+  for (const auto& c : cases)
+  {
+    IdentityPlugin plugin(2, 2, 512);
+    plugin.SetCurrentChannelCounts(2, 2);
+    plugin.InitProcessing();
+    std::array<std::vector<float>, 4> in, out;
+    std::array<float*, 16> inPointers{}, outPointers{};
+    for (std::size_t channel = 0; channel < 4; ++channel)
+    {
+      in[channel].assign(512, 0.5f);
+      out[channel].assign(512, 7.0f);
+      const std::size_t slot = channel / 2 * MAudioPlugin::kPointersPerBus + channel % 2;
+      inPointers[slot] = in[channel].data();
+      outPointers[slot] = out[channel].data();
+    }
+    plugin.Process(inPointers.data(), outPointers.data(), 512, true);
+    ASSERT_EQ(out[0][511], 0.5f) << c.name;
+
+    c.change(plugin);
+    for (auto& channel : out)
+      channel.assign(512, 7.0f);
+    {
+      MAllocationCounter::Scope scope;
+      plugin.Process(inPointers.data(), outPointers.data(), 512, true);
+      EXPECT_EQ(scope.Count(), 0u) << c.name;
+    }
+    EXPECT_EQ(out[0][0], 0.0f) << c.name;
+    EXPECT_EQ(out[0][511], 0.0f) << c.name;
+
+    plugin.InitProcessing();
+    for (int round = 0; round < 4; ++round) // an oversampled identity is late by its latency
+      plugin.Process(inPointers.data(), outPointers.data(), 512, true);
+    EXPECT_NEAR(out[0][511], 0.5f, 1e-3f) << c.name;
+  }
+}

@@ -178,6 +178,28 @@ TEST_F(TonveraEditor, ScaleChoiceRootAndResetDriveTheNotesAndThePiano)
   EXPECT_TRUE(piano.IsNoteEnabled(61));
 }
 
+// A note the host automates is the host's: the user's next piano click, root click or Reset sends
+// only the notes it changes, so no lane the user did not touch records an edit.
+TEST_F(TonveraEditor, HostAutomatedScaleNotesAreNotSentBackByTheUsersNextScaleEdit)
+{
+  const std::int32_t first = m_effect->GetScaleAdapter().GetFirstIndex();
+  auto& piano = Find<MPiano>("piano");
+  m_plugin->SetParameter(first + 2, 0.0); // the host switches D off, then G# off and on again
+  m_plugin->SetParameter(first + 8, 0.0);
+  m_plugin->SetParameter(first + 8, 1.0);
+  m_host.m_log.clear();
+  ASSERT_TRUE(piano.ToggleNote(64));
+  const std::string e = std::to_string(first + 4);
+  EXPECT_EQ(m_host.m_log, (std::vector<std::string>{"B" + e, "A" + e, "A" + e, "E" + e}));
+
+  // Reset turns D and E back on: those two, and nothing of G#.
+  m_host.m_log.clear();
+  Find<MButton>("Reset").Click();
+  const std::string d = std::to_string(first + 2);
+  EXPECT_EQ(m_host.m_log, (std::vector<std::string>{"B" + d, "B" + e, "A" + d, "A" + d, "A" + e, "A" + e,
+                                                    "E" + d, "E" + e}));
+}
+
 TEST_F(TonveraEditor, EditsReachTheHostAsGesturesAndHostChangesRedrawTheControls)
 {
   const std::int32_t e = m_effect->GetScaleAdapter().GetFirstIndex() + 4;

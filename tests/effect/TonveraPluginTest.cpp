@@ -4,6 +4,8 @@
 #include "host/module/MModule.h"
 #include "host/module/TonveraModuleInterface.h"
 
+#include "base/MStorable.h"
+#include "base/MXmlItem.h"
 #include "core/plugin/MAudioPluginAdapter.h"
 #include "effect/TonveraAudioEffectPlugin.h"
 #include "framework/MQuorvelAudioEffectPlugin.h"
@@ -17,6 +19,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -44,7 +47,10 @@ public:
   void GenerateMIDIEvent(std::int32_t, const std::uint8_t*) override {}
   void ReportLatency() override {}
   bool ChangeEditorSize(std::int32_t, std::int32_t) override { return true; }
+  void ReportProgramChanged() override { ++m_stateReports; }
+  void ReportStateChanged() override { ++m_stateReports; }
   std::vector<std::pair<std::int32_t, double>> m_automation;
+  int m_stateReports = 0;
   MLock* m_watchedLock = nullptr;
   int m_callsUnderLock = 0;
 };
@@ -186,6 +192,44 @@ TEST_F(TonveraPlugin, SettingsSurviveTheHostStateBytes)
 
 // The decompressed state of a fresh instance is what a project file of an untouched plug-in holds:
 // it must not change by accident. TONVERA_UPDATE_GOLDEN=1 rewrites the committed text.
+// What the plug-in changes itself reaches the host, so that the host reads the values again and
+// marks the project modified; a state the host loads is not reported back to it.
+TEST_F(TonveraPlugin, ChangesThePluginMakesItselfAreReportedAndTheHostsOwnStateIsNot)
+{
+  Prepare(2, 44100.0, 512);
+  auto& plugin = dynamic_cast<MQuorvelAudioEffectPlugin&>(*m_plugin);
+  MXmlItem preset(MString("settings"));
+  plugin.SavePresetSettings(preset);
+  const MString text = plugin.CopySettingsText();
+  MString error;
+  const std::pair<const char*, std::function<void()>> changes[] = {
+      {"preset loaded (window, step, MIDI program)", [&] { plugin.LoadPresetSettings(preset); }},
+      {"slot chosen", [&] { plugin.SelectSlot(2); }},
+      {"A/B", [&] { plugin.ToggleAB(); }},
+      {"paste", [&] { EXPECT_TRUE(plugin.PasteSettingsText(text, error)) << error.ToUTF8(); }},
+      {"channel mode", [&] { plugin.SetChannelMode(1); }},
+  };
+  for (const auto& [name, change] : changes)
+  {
+    const int before = m_host.m_stateReports;
+    change();
+    EXPECT_GE(m_host.m_stateReports, before + 1) << name;
+  }
+  int before = m_host.m_stateReports;
+  plugin.SetChannelMode(1);
+  EXPECT_EQ(m_host.m_stateReports, before) << "the same channel mode again is no change";
+
+  MXmlItem state(MString("settings"));
+  MStoreContext saving(true, state);
+  m_plugin->Store(saving);
+  plugin.SetChannelMode(0);
+  before = m_host.m_stateReports;
+  MStoreContext loading(false, state);
+  m_plugin->Store(loading);
+  EXPECT_EQ(m_host.m_stateReports, before);
+  EXPECT_EQ(plugin.GetChannelMode(), 1) << "the loaded mode";
+}
+
 TEST_F(TonveraPlugin, FreshStateIsTheCommittedGoldenText)
 {
   auto* plugin = dynamic_cast<MAudioEffectPluginToAudioPluginAdapter*>(m_plugin.get());

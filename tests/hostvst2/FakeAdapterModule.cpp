@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <thread>
 
 namespace
 {
@@ -150,6 +151,17 @@ extern "C" __attribute__((visibility("default"))) void TonveraFakeSendAutomation
 {
   if (FakePlugin* plugin = s_plugin)
     plugin->SendAutomationToHost(index, value);
+}
+
+extern "C" __attribute__((visibility("default"))) void TonveraFakeReportStateChanged(std::int32_t otherThread)
+{
+  FakePlugin* plugin = s_plugin;
+  if (plugin == nullptr)
+    return;
+  if (otherThread != 0)
+    std::thread([plugin] { plugin->ReportStateChangedToHost(); }).join();
+  else
+    plugin->ReportStateChangedToHost();
 }
 
 extern "C" __attribute__((visibility("default"))) void TonveraFakeGesture(std::int32_t index,

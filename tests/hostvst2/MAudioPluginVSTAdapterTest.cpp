@@ -13,6 +13,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace Vst2;
@@ -179,6 +180,49 @@ TEST_F(MAudioPluginVSTAdapterTest, EchoOfOwnAutomationIsIgnored)
   EXPECT_FLOAT_EQ(host.GetParameter(1), 0.9f);
   m_sendAutomation(kParams, 0.5);
   EXPECT_EQ(host.Automations().size(), 1u);
+}
+
+// The echo guard belongs to the thread that sends: a host value arriving on another thread (the
+// audio thread in a real session) while the editor's send is inside the host is applied.
+TEST_F(MAudioPluginVSTAdapterTest, HostValueFromAnotherThreadDuringOwnAutomationIsApplied)
+{
+  MTestHostVst2 host;
+  Load(host);
+  host.SetParameter(0, 0.1f);
+  bool delivered = false;
+  host.SetAutomateHandler([&](int index, float) {
+    if (index != 1 || delivered)
+      return;
+    delivered = true;
+    std::thread audio([&] { host.SetParameter(0, 0.6f); });
+    audio.join();
+  });
+  m_sendAutomation(1, 0.7);
+  host.SetAutomateHandler(nullptr);
+  ASSERT_TRUE(delivered);
+  EXPECT_FLOAT_EQ(host.GetParameter(0), 0.6f);
+}
+
+// A change the plug-in makes itself becomes audioMasterUpdateDisplay on the host's UI thread: at
+// once when made there, from another thread at the next UI-thread call (here resume).
+TEST_F(MAudioPluginVSTAdapterTest, OwnStateChangeUpdatesTheHostsDisplayOnItsUIThread)
+{
+  MTestHostVst2 host;
+  Load(host);
+  ASSERT_TRUE(host.Open());
+  MSharedLibrary library;
+  std::string error;
+  ASSERT_TRUE(library.Open(TONVERA_FAKE_ADAPTER_MODULE, error)) << error;
+  auto report =
+      reinterpret_cast<MFakeReportStateChangedFunction>(library.Symbol("TonveraFakeReportStateChanged"));
+  ASSERT_NE(report, nullptr);
+  host.ClearRecords();
+  report(0);
+  EXPECT_EQ(host.UpdateDisplayCount(), 1);
+  report(1);
+  EXPECT_EQ(host.UpdateDisplayCount(), 1) << "not from another thread";
+  ASSERT_TRUE(host.Resume());
+  EXPECT_EQ(host.UpdateDisplayCount(), 2);
 }
 
 // Every change reaches the host inside a gesture: alone it brings its own; inside an editor

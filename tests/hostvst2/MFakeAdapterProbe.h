@@ -1,7 +1,7 @@
 #pragma once
 // What the fake adapter module (FakeAdapterModule.cpp) lets the tests see of its plug-in and its
-// library object. The module exports TonveraFakeProbe, TonveraFakeSendAutomation and
-// TonveraFakeGesture with C linkage; the tests look them up with dlsym.
+// library object. The module exports TonveraFakeProbe, TonveraFakeSendAutomation,
+// TonveraFakeGesture and TonveraFakeReportStateChanged with C linkage; the tests look them up with dlsym.
 
 #include <cstdint>
 
@@ -30,6 +30,8 @@ using MFakeSendAutomationFunction = void (*)(std::int32_t index, double value);
 /// Opens (kFakeGestureBegin) or closes (kFakeGestureEnd) a gesture on `index`, or closes every
 /// open gesture (kFakeGestureEndAll), as the plug-in's editor would.
 using MFakeGestureFunction = void (*)(std::int32_t index, std::int32_t action);
+/// Makes the plug-in report a change of its own state, on this thread (0) or another one (1).
+using MFakeReportStateChangedFunction = void (*)(std::int32_t otherThread);
 constexpr std::int32_t kFakeGestureBegin = 1;
 constexpr std::int32_t kFakeGestureEnd = 2;
 constexpr std::int32_t kFakeGestureEndAll = 3;

@@ -11,6 +11,7 @@
 #include <cfloat>
 #include <cmath>
 #include <set>
+#include <thread>
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
@@ -94,12 +95,41 @@ TEST_F(VST3AdapterTest, ParameterInfosAreUniqueBoundedAndConsistent)
     else
     {
       EXPECT_EQ(String16ToUtf8(info.title, 128), "Controller " + std::to_string(info.id - 10000 + 1));
-      EXPECT_EQ(info.flags, 0);
     }
   }
   EXPECT_EQ(m_host.ParameterName(0), "Gain");
   EXPECT_EQ(*ids.rbegin(), kBypass);
   EXPECT_EQ(ids.count(10129), 1u);
+}
+
+// A host that lists every parameter without the hidden flag shows the plug-in's parameters and
+// the bypass only; the MIDI controller stand-ins stay reachable through the MIDI mapping.
+TEST_F(VST3AdapterTest, HostListsOnlyTheRealParametersAndControllersStayMapped)
+{
+  std::vector<ParamID> listed;
+  for (int index = 0; index < m_host.NumParameters(); ++index)
+  {
+    ParameterInfo info = {};
+    ASSERT_TRUE(m_host.ParameterInfo(index, info));
+    if ((info.flags & ParameterInfo::kIsHidden) == 0)
+      listed.push_back(info.id);
+    else
+      EXPECT_EQ(info.flags & ParameterInfo::kCanAutomate, 0) << info.id;
+  }
+  std::vector<ParamID> expected;
+  for (int id = 0; id < kPluginSlots; ++id)
+    expected.push_back(static_cast<ParamID>(id));
+  expected.push_back(kBypass);
+  EXPECT_EQ(listed, expected);
+
+  auto* mapping = QueryInterfaceOf<IMidiMapping>(m_host.Component());
+  ASSERT_NE(mapping, nullptr);
+  ParamID id = 0;
+  EXPECT_EQ(mapping->getMidiControllerAssignment(0, 0, 7, id), kResultOk);
+  mapping->release();
+  m_host.QueueParameterChange(id, 1.0);
+  RunStereo(16);
+  EXPECT_DOUBLE_EQ(m_host.ParameterValueById(kController7), 1.0);
 }
 
 TEST_F(VST3AdapterTest, OnlyTheLastPointOfAQueueIsApplied)
@@ -140,6 +170,47 @@ TEST_F(VST3AdapterTest, OwnChangesAndBypassReachTheHandlerInsideGestures)
     edit(index, action, percent / 100.0);
   EXPECT_EQ(MTestHostEditText(m_host.TakeEdits()),
             "B0 P0=0.25 E0 B1 P1=1 B0 P0=0.5 E0 E1 B32767 P32767=1 E32767");
+}
+
+// The echo guard belongs to the thread that sends: the host's automation of another parameter,
+// processed on the audio thread while the editor's edit is inside performEdit, is applied.
+TEST_F(VST3AdapterTest, HostAutomationProcessedDuringAnEditorEditIsApplied)
+{
+  using Edit = void (*)(std::int32_t index, std::int32_t action, double value);
+  auto edit = reinterpret_cast<Edit>(m_host.ModuleSymbol("TonveraFakeVst3Edit"));
+  ASSERT_NE(edit, nullptr);
+  m_host.QueueParameterChange(kGain, 0.25);
+  std::vector<float> out;
+  m_host.SetPerformEditHandler([&](ParamID id, ParamValue) {
+    if (id != kSwitch || !out.empty())
+      return;
+    std::thread audio([&] { out = RunStereo(16); });
+    audio.join();
+  });
+  edit(kSwitch, 0, 1.0);
+  m_host.SetPerformEditHandler(nullptr);
+  ASSERT_FALSE(out.empty());
+  EXPECT_NEAR(out.back(), 0.25f, 1e-6f) << "gain 2 x 0.25 on a 0.5 input";
+}
+
+// A change the plug-in makes itself has the host read every value again and mark the project
+// modified, on the UI thread: at once when made there, else at the next UI-thread call.
+TEST_F(VST3AdapterTest, OwnStateChangeRestartsTheValuesAndMarksTheProjectOnTheUIThread)
+{
+  using Edit = void (*)(std::int32_t index, std::int32_t action, double value);
+  auto edit = reinterpret_cast<Edit>(m_host.ModuleSymbol("TonveraFakeVst3Edit"));
+  ASSERT_NE(edit, nullptr);
+  m_host.ClearRestarts();
+  edit(0, 4, 0.0);
+  EXPECT_EQ(m_host.RestartCount(kParamValuesChanged), 1);
+  EXPECT_EQ(m_host.DirtyCount(), 1);
+
+  edit(0, 4, 1.0); // another thread: nothing reaches the handler from there
+  EXPECT_EQ(m_host.RestartCount(kParamValuesChanged), 1);
+  EXPECT_EQ(m_host.DirtyCount(), 1);
+  m_host.Controller()->setParamNormalized(kGain, 0.5);
+  EXPECT_EQ(m_host.RestartCount(kParamValuesChanged), 2);
+  EXPECT_EQ(m_host.DirtyCount(), 2);
 }
 
 TEST_F(VST3AdapterTest, MidiControllersMapToTheControllerParameters)
@@ -203,6 +274,40 @@ TEST_F(VST3AdapterTest, ControllerAnswersWhatTheHostSetUntilThePluginChangesItse
   controller->setParamNormalized(kGain, 0.9);
   ASSERT_TRUE(m_host.SetState(state));
   EXPECT_DOUBLE_EQ(controller->getParamNormalized(kGain), 0.5);
+}
+
+// After a state is loaded (setState, or setComponentState alone) the controller answers that
+// state's values for every parameter and the bypass, not a value the host set on it before; a
+// bypass the processor received travels through getState and setComponentState as processed.
+TEST_F(VST3AdapterTest, ControllerAnswersTheLoadedStateOverValuesTheHostSetBefore)
+{
+  IEditController* controller = m_host.Controller();
+  const std::vector<std::uint8_t> state = m_host.GetState();
+  auto hostSetsEverything = [&] {
+    for (int id = 0; id < kPluginSlots; ++id)
+      controller->setParamNormalized(static_cast<ParamID>(id), 0.875);
+    controller->setParamNormalized(kBypass, 1.0);
+  };
+  auto expectPluginValues = [&](const char* step) {
+    EXPECT_DOUBLE_EQ(controller->getParamNormalized(kGain), 0.5) << step;
+    EXPECT_DOUBLE_EQ(controller->getParamNormalized(kSwitch), 0.0) << step;
+    EXPECT_DOUBLE_EQ(controller->getParamNormalized(kBypass), 0.0) << step;
+  };
+  hostSetsEverything();
+  ASSERT_TRUE(m_host.SetState(state));
+  expectPluginValues("setState");
+  hostSetsEverything();
+  ASSERT_TRUE(m_host.SetControllerState(state));
+  expectPluginValues("setComponentState");
+
+  // The host told the controller "bypassed"; its automation reaches the processor as on, then off.
+  controller->setParamNormalized(kBypass, 1.0);
+  m_host.QueueProcessorChange(kBypass, 1.0);
+  RunStereo(8);
+  m_host.QueueProcessorChange(kBypass, 0.0);
+  RunStereo(8);
+  ASSERT_TRUE(m_host.SetControllerState(m_host.GetState()));
+  EXPECT_DOUBLE_EQ(controller->getParamNormalized(kBypass), 0.0);
 }
 
 TEST_F(VST3AdapterTest, MidiOutputKeepsEachMessageKindAndMappedControllersKeepTheirOffset)
@@ -394,7 +499,7 @@ TEST_F(VST3AdapterTest, StateTravelsToAnotherInstanceAndDamagedStateChangesNothi
   EXPECT_FALSE(other.SetState(damaged));
   EXPECT_FALSE(other.SetState({}));
   EXPECT_DOUBLE_EQ(other.ParameterValueById(kGain), 0.3);
-  EXPECT_EQ(other.Controller()->setComponentState(nullptr), kNotImplemented);
+  EXPECT_EQ(other.Controller()->setComponentState(nullptr), kInvalidArgument);
 }
 
 TEST_F(VST3AdapterTest, TextParsingAnswersADefinedClampedResultForEveryId)
@@ -436,6 +541,6 @@ TEST_F(VST3AdapterTest, ViewsAndUnknownIdsGetNeutralAnswers)
   EXPECT_EQ(m_host.Controller()->getParamNormalized(99999), 0.0);
   String128 text = {};
   EXPECT_EQ(m_host.Controller()->getParamStringByValue(99999, 0.5, text), kInvalidArgument);
-  EXPECT_EQ(m_host.Controller()->setComponentState(nullptr), kNotImplemented);
+  EXPECT_EQ(m_host.Controller()->setComponentState(nullptr), kInvalidArgument);
 }
 } // namespace

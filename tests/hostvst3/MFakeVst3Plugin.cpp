@@ -16,6 +16,7 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <thread>
 #include <utility>
 
 namespace
@@ -194,7 +195,8 @@ MAudioPlugin* CreateVST3HostedPlugin()
 
 // What the plug-in's editor does, for the tests (the last plug-in created; the test keeps it
 // alive): action 0 sends `value` for `index`, 1 and 2 open and close a gesture on it, 3 sends a
-// bypass change (value > 0.5: bypassed).
+// bypass change (value > 0.5: bypassed), 4 reports a change of the plug-in's own state (value >
+// 0.5: from another thread).
 TONVERA_VST3_EXPORT void TonveraFakeVst3Edit(std::int32_t index, std::int32_t action, double value)
 {
   FakePlugin* plugin = s_lastPlugin;
@@ -206,6 +208,10 @@ TONVERA_VST3_EXPORT void TonveraFakeVst3Edit(std::int32_t index, std::int32_t ac
     plugin->BeginAutomationGesture(index);
   else if (action == 2)
     plugin->EndAutomationGesture(index);
+  else if (action == 4 && value > 0.5)
+    std::thread([plugin] { plugin->ReportStateChangedToHost(); }).join();
+  else if (action == 4)
+    plugin->ReportStateChangedToHost();
   else if (MAudioPluginAdapter* adapter = plugin->GetHostAdapter())
     adapter->SendBypassAutomation(value > 0.5);
 }

@@ -11,9 +11,11 @@
 #include <dlfcn.h>
 #endif
 
+#include <chrono>
 #include <cmath>
 #include <numbers>
 #include <string>
+#include <thread>
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
@@ -93,6 +95,32 @@ TEST(TonveraVST3Module, LoadsPublishesItsParametersAndProcessesFiniteAudio)
     energy += x * x;
   }
   EXPECT_GT(energy, 0.0) << "the tone comes out after the latency";
+}
+
+// The program parameter arriving in the processor's changes chooses the slot, off the audio
+// thread; the controller then answers the new program, and the host is told to read the values
+// again at its next call on the UI thread.
+TEST(TonveraVST3Module, ProgramParameterThroughProcessChoosesTheSlotAndTheControllerReportsIt)
+{
+  constexpr ParamID kProgram = 32766;
+  MTestHostVst3 host;
+  ASSERT_EQ(host.LoadModule(TONVERA_REAL_VST3_BUNDLE), MTestHostStatus::Ok) << host.LastError();
+  ASSERT_TRUE(host.Activate(44100.0, 512));
+  IEditController* controller = host.Controller();
+  ASSERT_DOUBLE_EQ(controller->getParamNormalized(kProgram), 0.0);
+  const double slotC = 2.0 / 7.0;
+  host.ClearRestarts();
+  host.QueueProcessorChange(kProgram, slotC);
+  std::vector<AudioBusBuffers> none;
+  ASSERT_EQ(host.ProcessBuses(none, none, 0), kResultOk);
+  // Without an editor the update thread chooses it (it wakes every 100 ms); bounded wait.
+  for (int attempt = 0; attempt < 300 && std::fabs(controller->getParamNormalized(kProgram) - slotC) > 1e-9;
+       ++attempt)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_NEAR(controller->getParamNormalized(kProgram), slotC, 1e-9);
+  ASSERT_TRUE(host.Deactivate()); // a UI-thread call: the report reaches the handler now
+  EXPECT_GE(host.RestartCount(kParamValuesChanged), 1);
+  EXPECT_GE(host.DirtyCount(), 1);
 }
 
 TEST(TonveraVST3Module, StateBytesRestoreAParameterInAnotherInstance)

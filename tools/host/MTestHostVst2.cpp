@@ -365,6 +365,12 @@ std::vector<int> MTestHostVst2::EditGestures() const
   return m_editGestures;
 }
 
+int MTestHostVst2::UpdateDisplayCount() const
+{
+  std::lock_guard<std::mutex> guard(m_recordLock);
+  return m_updateDisplayCount;
+}
+
 int MTestHostVst2::IoChangedCount() const
 {
   std::lock_guard<std::mutex> guard(m_recordLock);
@@ -397,6 +403,7 @@ void MTestHostVst2::ClearRecords()
   m_editGestures.clear();
   m_edits.clear();
   m_ioChangedCount = 0;
+  m_updateDisplayCount = 0;
   m_lastSizeRequest = {0, 0};
   m_lastTimeRequest = 0;
 }
@@ -455,9 +462,13 @@ VstIntPtr MTestHostVst2::Answer(VstInt32 opcode, VstInt32 index, VstIntPtr value
     return m_hostVersion;
   case audioMasterAutomate:
   {
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    m_automations.push_back({index, opt});
-    m_edits.push_back({MTestHostEdit::Kind::Perform, index, opt});
+    {
+      std::lock_guard<std::mutex> guard(m_recordLock);
+      m_automations.push_back({index, opt});
+      m_edits.push_back({MTestHostEdit::Kind::Perform, index, opt});
+    }
+    if (m_automateHandler)
+      m_automateHandler(index, opt);
     return 1;
   }
   case audioMasterBeginEdit:
@@ -538,7 +549,11 @@ VstIntPtr MTestHostVst2::Answer(VstInt32 opcode, VstInt32 index, VstIntPtr value
   case audioMasterGetLanguage:
     return 1; // English
   case audioMasterUpdateDisplay:
+  {
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    ++m_updateDisplayCount;
     return 1;
+  }
   default:
     return 0;
   }

@@ -62,6 +62,13 @@ public:
     m_sizeWindowHandler = std::move(handler);
   }
 
+  /// Called (on the plug-in's thread, after the record, outside the record lock) for every
+  /// audioMasterAutomate, as a DAW that reacts to the plug-in's edits at once.
+  void SetAutomateHandler(std::function<void(int index, float value)> handler)
+  {
+    m_automateHandler = std::move(handler);
+  }
+
   // --- MTestHost ---
   MTestHostStatus LoadModule(const std::string& path) override;
   bool IsLoaded() const override { return m_effect != nullptr; }
@@ -134,6 +141,8 @@ public:
   /// Begin edit, automate and end edit in the order they came.
   std::vector<MTestHostEdit> Edits() const;
   int IoChangedCount() const;
+  /// audioMasterUpdateDisplay calls since the last ClearRecords.
+  int UpdateDisplayCount() const;
   /// Last audioMasterSizeWindow request (0, 0 before any).
   std::pair<int, int> LastSizeRequest() const;
   bool WantsMidi() const;
@@ -169,6 +178,8 @@ private:
   std::vector<int> m_editGestures;
   std::vector<MTestHostEdit> m_edits;
   std::function<bool(int, int)> m_sizeWindowHandler;
+  std::function<void(int, float)> m_automateHandler;
+  int m_updateDisplayCount = 0;
   int m_ioChangedCount = 0;
   std::pair<int, int> m_lastSizeRequest{0, 0};
   bool m_wantsMidi = false;

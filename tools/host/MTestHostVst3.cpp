@@ -13,7 +13,10 @@ using namespace Steinberg::Vst;
 
 // The host context handed to initialize: application name and the component handler, whose
 // calls are recorded for the tests.
-class MTestHostVst3::HostContext : public FObject, public IHostApplication, public IComponentHandler
+class MTestHostVst3::HostContext : public FObject,
+                                   public IHostApplication,
+                                   public IComponentHandler,
+                                   public IComponentHandler2
 {
   TONVERA_VST3_FORWARD_FUNKNOWN(FObject)
 
@@ -34,9 +37,15 @@ public:
   tresult PLUGIN_API beginEdit(ParamID id) override { return Record(MTestHostEdit::Kind::Begin, id, 0.0); }
   tresult PLUGIN_API performEdit(ParamID id, ParamValue value) override
   {
-    std::lock_guard<std::mutex> lock(mutex);
-    automation.push_back(MTestHostAutomation{static_cast<int>(id), static_cast<float>(value)});
-    edits.push_back({MTestHostEdit::Kind::Perform, static_cast<int>(id), static_cast<float>(value)});
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      automation.push_back(MTestHostAutomation{static_cast<int>(id), static_cast<float>(value)});
+      edits.push_back({MTestHostEdit::Kind::Perform, static_cast<int>(id), static_cast<float>(value)});
+    }
+    if (performEditHandler)
+    {
+      performEditHandler(id, value);
+    }
     return kResultOk;
   }
   tresult PLUGIN_API endEdit(ParamID id) override { return Record(MTestHostEdit::Kind::End, id, 0.0); }
@@ -46,6 +55,16 @@ public:
     restarts.push_back(flags);
     return kResultOk;
   }
+
+  tresult PLUGIN_API setDirty(TBool state) override
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    dirtyCalls += state != 0 ? 1 : 0;
+    return kResultOk;
+  }
+  tresult PLUGIN_API requestOpenEditor(FIDString /*name*/) override { return kResultFalse; }
+  tresult PLUGIN_API startGroupEdit() override { return kNotImplemented; }
+  tresult PLUGIN_API finishGroupEdit() override { return kNotImplemented; }
 
   tresult Record(MTestHostEdit::Kind kind, ParamID id, ParamValue value)
   {
@@ -58,6 +77,8 @@ public:
   std::vector<MTestHostAutomation> automation;
   std::vector<MTestHostEdit> edits;
   std::vector<int32> restarts;
+  int dirtyCalls = 0;
+  std::function<void(ParamID, ParamValue)> performEditHandler;
 
 protected:
   void CollectInterfaces(InterfaceTable& table) override
@@ -65,6 +86,7 @@ protected:
     FObject::CollectInterfaces(table);
     table.Add(IHostApplication::iid, static_cast<IHostApplication*>(this));
     table.Add(IComponentHandler::iid, static_cast<IComponentHandler*>(this));
+    table.Add(IComponentHandler2::iid, static_cast<IComponentHandler2*>(this));
   }
 };
 
@@ -431,7 +453,15 @@ tresult MTestHostVst3::RunProcess(ProcessData& data, int samples)
   data.inputEvents = m_inputEvents;
   data.outputEvents = m_outputEvents;
   data.processContext = transport.available ? &context : nullptr;
+  if (m_processCallHandler)
+  {
+    m_processCallHandler(true);
+  }
   const tresult result = m_processor->process(data);
+  if (m_processCallHandler)
+  {
+    m_processCallHandler(false);
+  }
   m_changes->Clear();
   m_pendingMidi.clear();
   for (int32 index = 0; index < m_outputEvents->getEventCount(); ++index)
@@ -529,6 +559,26 @@ void MTestHostVst3::QueueParameterChange(ParamID id, double value, int sampleOff
   {
     m_controller->setParamNormalized(id, value);
   }
+}
+
+void MTestHostVst3::QueueProcessorChange(ParamID id, double value, int sampleOffset)
+{
+  int32 queueIndex = 0;
+  if (IParamValueQueue* queue = m_changes->addParameterData(id, queueIndex))
+  {
+    int32 pointIndex = 0;
+    queue->addPoint(sampleOffset, value, pointIndex);
+  }
+}
+
+bool MTestHostVst3::SetControllerState(const std::vector<std::uint8_t>& bytes)
+{
+  if (m_controller == nullptr)
+  {
+    return false;
+  }
+  IPtr<MemoryStream> stream = IPtr<MemoryStream>::Adopt(new MemoryStream(bytes));
+  return m_controller->setComponentState(stream.Get()) == kResultOk;
 }
 
 void MTestHostVst3::SetParameter(int index, float value)
@@ -631,6 +681,24 @@ std::vector<MTestHostEdit> MTestHostVst3::TakeEdits()
   std::vector<MTestHostEdit> result;
   result.swap(m_context->edits);
   return result;
+}
+
+void MTestHostVst3::SetPerformEditHandler(std::function<void(ParamID id, ParamValue value)> handler)
+{
+  m_context->performEditHandler = std::move(handler);
+}
+
+int MTestHostVst3::DirtyCount() const
+{
+  std::lock_guard<std::mutex> lock(m_context->mutex);
+  return m_context->dirtyCalls;
+}
+
+void MTestHostVst3::ClearRestarts()
+{
+  std::lock_guard<std::mutex> lock(m_context->mutex);
+  m_context->restarts.clear();
+  m_context->dirtyCalls = 0;
 }
 
 int MTestHostVst3::RestartCount(int32 flag) const

@@ -31,6 +31,7 @@
 #include "sdk/vst3/VST3Processor.h"
 
 #include <array>
+#include <functional>
 #include <mutex>
 
 class MTestHostVst3 : public MTestHost
@@ -79,6 +80,12 @@ public:
   /// Queues a change of parameter `id` for the next block (the controller is told as well).
   /// Several calls for one ID in one block add points at increasing offsets.
   void QueueParameterChange(Steinberg::Vst::ParamID id, double value, int sampleOffset = 0);
+  /// Queues a change for the next block without telling the controller (automation playback
+  /// that reaches the processor only).
+  void QueueProcessorChange(Steinberg::Vst::ParamID id, double value, int sampleOffset = 0);
+  /// Hands `bytes` to the controller's setComponentState (as a host does after loading the
+  /// component, also when the controller is the component itself); true when accepted.
+  bool SetControllerState(const std::vector<std::uint8_t>& bytes);
   /// Parses `text` with getParamValueByString and queues the value: false when refused.
   bool SetParameterFromText(Steinberg::Vst::ParamID id, const std::string& utf8Text);
   /// The normalised value the controller reports for `id`.
@@ -92,11 +99,26 @@ public:
   Steinberg::tresult ProcessBuses(std::vector<Steinberg::Vst::AudioBusBuffers>& inputBuses,
                                   std::vector<Steinberg::Vst::AudioBusBuffers>& outputBuses, int samples);
 
+  /// Called on the processing thread right before (true) and right after (false) the plug-in's
+  /// process call, so that a test can measure the plug-in's part of a block alone.
+  void SetProcessCallHandler(std::function<void(bool entering)> handler)
+  {
+    m_processCallHandler = std::move(handler);
+  }
+
   /// Records of the component handler and of the plug-in's output events.
   std::vector<MTestHostAutomation> TakeAutomation();
   /// beginEdit, performEdit and endEdit in the order they came (taken: the record empties).
   std::vector<MTestHostEdit> TakeEdits();
   int RestartCount(Steinberg::int32 flag) const;
+  /// setDirty(true) calls of IComponentHandler2 (the handler offers it).
+  int DirtyCount() const;
+  /// Forgets the restart and setDirty records.
+  void ClearRestarts();
+  /// Called (on the plug-in's thread, after the record, outside the record lock) for every
+  /// performEdit, as a DAW that reacts to the plug-in's edits at once.
+  void SetPerformEditHandler(
+      std::function<void(Steinberg::Vst::ParamID id, Steinberg::Vst::ParamValue value)> handler);
   const std::vector<Steinberg::Vst::Event>& OutputEvents() const { return m_outputEventsSeen; }
 
 private:
@@ -125,4 +147,5 @@ private:
   Steinberg::Vst::EventList* m_outputEvents = nullptr;
   std::vector<MTestHostMidiEvent> m_pendingMidi;
   std::vector<Steinberg::Vst::Event> m_outputEventsSeen;
+  std::function<void(bool)> m_processCallHandler;
 };

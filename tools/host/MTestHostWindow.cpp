@@ -193,3 +193,45 @@ bool MTestHostWindow::Click(int x, int y)
   Sync();
   return true;
 }
+
+bool MTestHostWindow::Drag(int fromX, int fromY, int toX, int toY, int steps,
+                           const std::function<void()>& betweenSteps)
+{
+  if (m_display == nullptr)
+    return false;
+  Display* display = AsDisplay(m_display);
+  int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+  const Window child = FirstChild(display, m_window);
+  if (child == 0 || !XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor))
+    return false;
+  const int screen = DefaultScreen(display);
+  const auto moveTo = [&](int x, int y) {
+    int rootX = 0;
+    int rootY = 0;
+    Window ignored = 0;
+    XTranslateCoordinates(display, child, RootWindow(display, screen), x, y, &rootX, &rootY, &ignored);
+    XTestFakeMotionEvent(display, screen, rootX, rootY, CurrentTime);
+  };
+  moveTo(fromX, fromY);
+  XTestFakeButtonEvent(display, 1, True, CurrentTime);
+  Sync();
+  steps = std::max(steps, 1);
+  for (int step = 1; step <= steps; ++step)
+  {
+    moveTo(fromX + (toX - fromX) * step / steps, fromY + (toY - fromY) * step / steps);
+    Sync();
+    if (betweenSteps)
+      betweenSteps();
+  }
+  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  Sync();
+  return true;
+}
+
+void MTestHostWindow::Raise()
+{
+  if (m_display == nullptr || m_window == 0)
+    return;
+  XRaiseWindow(AsDisplay(m_display), m_window);
+  Sync();
+}

@@ -9,6 +9,7 @@
 // Threads: one thread drives it. Failures answer false / 0 with the reason in `error`.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,12 @@ public:
   /// A left click (XTest: move, press, release) at (x, y) of the embedded child; false when there
   /// is no child or the server lacks XTest.
   bool Click(int x, int y);
+  /// A left-button drag (XTest) in the embedded child: press at `from`, `steps` moves to `to`
+  /// (each followed by `betweenSteps`, the host's UI loop, so that the editor sees every move),
+  /// release there. False when there is no child or the server lacks XTest.
+  bool Drag(int fromX, int fromY, int toX, int toY, int steps, const std::function<void()>& betweenSteps);
+  /// Raises the window above the others (clicks land in the topmost window at a point).
+  void Raise();
 
 private:
   void* m_display = nullptr; // Display*
