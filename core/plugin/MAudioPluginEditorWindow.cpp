@@ -88,7 +88,10 @@ MString MAudioPluginEditorWindow::HelpFor(const MControl* control)
 
 void MAudioPluginEditorWindow::ArrangeContents(MContainer& contents)
 {
-  const MRect area = contents.GetClientRect();
+  // The whole rectangle, not the style's client rectangle: the contents are built before the
+  // window opens, when no style reaches them yet, so the first arrangement has no frame; a later
+  // one (after a resize) inset by the panel's frame would move every part 5 px in from each edge.
+  const MRect area = contents.GetRect();
   const std::int32_t width = area.Width();
   const std::int32_t inner = std::max(1, width - 2 * kMargin);
 
