@@ -1130,6 +1130,10 @@ void MWindowSystemX11::ProcessPendingMessages()
   if (!m_impl)
     return; // nothing connected, nothing to pump
   CheckGuiThread("ProcessPendingMessages");
+  // What controls invalidated is painted in this call, not when the invalidator thread (idle
+  // priority, starved on a busy machine) gets round to posting it. Once per call: a paint that
+  // fails invalidates again, and must not keep the pump busy.
+  RepaintInvalidated();
   int handled = 0;
   int quietInARow = 0;
   bool bounded = true;
@@ -1165,7 +1169,7 @@ void MWindowSystemX11::Idle()
   // descriptors answers the common case (nothing at all) without a round through the pump.
   Impl& impl = *m_impl;
   XFlush(impl.display);
-  bool work = XQLength(impl.display) > 0;
+  bool work = RepaintInvalidated() || XQLength(impl.display) > 0;
   if (!work)
   {
     const std::uint64_t now = GetTickMs();
@@ -1215,7 +1219,10 @@ MModalValue MWindowSystemX11::RunModal(MWindow& window)
     if (HandleOneMessage() == MessageKind::None)
       WaitForMessages();
     else
+    {
       DrainEvents();
+      RepaintInvalidated(); // painted by the next round
+    }
   }
   return window.GetModalResult();
 }
@@ -1228,7 +1235,10 @@ void MWindowSystemX11::RunMessageLoop()
     if (HandleOneMessage() == MessageKind::None)
       WaitForMessages();
     else
+    {
       DrainEvents();
+      RepaintInvalidated(); // painted by the next round
+    }
   }
 }
 
