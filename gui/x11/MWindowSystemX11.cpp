@@ -3,6 +3,7 @@
 #include "base/MException.h"
 #include "base/MFormat.h"
 #include "base/MHostCallShield.h"
+#include "base/MLockGuard.h"
 #include "gui/MBitmap.h"
 #include "gui/MDrawerToMBitmap.h"
 #include "gui/MWindow.h"
@@ -1074,6 +1075,11 @@ void MWindowSystemX11::Paint(MX11WindowDescriptor& descriptor)
     return;
   EnterHandler();
   MHostCallShield::Run("MWindowProc (messages)", [&] {
+    // Our own shared hold around the paint's: its release then does not free the tree lock, and
+    // ours gives no yield. A yield per paint hands the processor to every busy process first.
+    MSynchronizationObjectGuard hold(descriptor.m_owner.GetTreeLock(),
+                                     MSynchronizationObject::kModeShared |
+                                         MSynchronizationObject::kNoYieldAfterRelease);
     descriptor.m_owner.PaintSurface(descriptor.m_drawer, dirty);
     const MBitmap& surface = descriptor.m_surface;
     descriptor.m_image->Put(descriptor.m_window, descriptor.m_gc, surface.Pixels(), surface.Width() * 4,
