@@ -459,12 +459,15 @@ int main(int argc, char** argv)
   }
 
   // Cold opens first: the children fork before this process has loaded the module or started a
-  // thread.
+  // thread. TONVERA_BENCH_EDITOR_IDLE_ONLY=1 skips the latencies (profiling the idle figures).
+  const bool idleOnly = std::getenv("TONVERA_BENCH_EDITOR_IDLE_ONLY") != nullptr;
   MLoad load;
   Latency coldQuiet;
   Latency coldLoaded;
   for (bool loaded : {false, true})
   {
+    if (idleOnly)
+      break;
     Latency& cold = loaded ? coldLoaded : coldQuiet;
     if (loaded)
       load.Start();
@@ -487,6 +490,7 @@ int main(int argc, char** argv)
   Latency openLoaded;
   Latency paintQuiet;
   Latency paintLoaded;
+  if (!idleOnly)
   {
     Host host;
     MTestHostVst2 plugin;
@@ -500,12 +504,12 @@ int main(int argc, char** argv)
     MeasureWarm(plugin, host, openLoaded, paintLoaded);
     load.Stop();
     plugin.Close();
+    PrintLatency("open_cold_ms", coldQuiet, coldLoaded, "");
+    char warmLimit[96];
+    std::snprintf(warmLimit, sizeof warmLimit, " limit_loaded_ms=%.0f", kLimitWarmOpenMs);
+    PrintLatency("open_warm_ms", openQuiet, openLoaded, warmLimit);
+    PrintLatency("invalidate_to_paint_ms", paintQuiet, paintLoaded, "");
   }
-  PrintLatency("open_cold_ms", coldQuiet, coldLoaded, "");
-  char warmLimit[96];
-  std::snprintf(warmLimit, sizeof warmLimit, " limit_loaded_ms=%.0f", kLimitWarmOpenMs);
-  PrintLatency("open_warm_ms", openQuiet, openLoaded, warmLimit);
-  PrintLatency("invalidate_to_paint_ms", paintQuiet, paintLoaded, "");
 
   // Idle cost on the VST 3 run loop.
   Host host;

@@ -11,10 +11,11 @@
 //  - the events-pending flag, set by the invalidator thread and any poster, which the
 //    force-execute-events thread (priority Low) turns into WakeGuiThread. The thread only helps:
 //    it sleeps without a timeout while no window is open (a module whose editor is closed wakes
-//    nothing), polls every 10 ms while one is, and wakes the GUI thread only when our own work
-//    is pending (the flag, or records in the global event processor). The GUI thread never
-//    waits for it: RepaintInvalidated paints what was invalidated from the back ends' own pumps
-//    and idle calls;
+//    nothing); while one is, SetEventsPending wakes it at once, and it looks every 100 ms for
+//    records others posted to the global event processor without marking them. It wakes the GUI
+//    thread only when our own work is pending. The GUI thread never waits for it:
+//    RepaintInvalidated paints what was invalidated from the back ends' own pumps and idle calls,
+//    and their Idle drains the event processor;
 //  - the handler nesting count and the draining of the global event processor once no handler
 //    runs;
 //  - modal bookkeeping: EndModal stores the result, a second EndModal for the same loop throws;
@@ -37,12 +38,15 @@
 class MStyle;
 class MWindowSystemCommon;
 
-/// Wakes the GUI thread of its window system within 10 ms whenever our events are pending and a
-/// window is open (priority Low); asleep while no window is open.
+/// Wakes the GUI thread of its window system when our events are pending and a window is open
+/// (priority Low): at once for SetEventsPending, within kPeriodMs for records posted to the
+/// global event processor alone; asleep while no window is open.
 class MForceExecuteEventsThread : public MThread
 {
 public:
-  static constexpr std::uint32_t kPeriodMs = 10;
+  /// A longer look than the hosts' idle ticks (20 to 30 ms), which drain the processor
+  /// themselves: waking every 10 ms cost an open editor more than all its idle work.
+  static constexpr std::uint32_t kPeriodMs = 100;
 
   explicit MForceExecuteEventsThread(MWindowSystemCommon& system) : m_system(system) {}
   ~MForceExecuteEventsThread() override;
