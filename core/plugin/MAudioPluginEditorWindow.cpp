@@ -46,6 +46,7 @@ MAudioPluginEditorWindow::MAudioPluginEditorWindow(MAudioPlugin& plugin, MWindow
                                                    MNativeHandle parent, MSize size)
     : m_plugin(plugin), m_system(system), m_window(std::make_unique<MWindow>())
 {
+  m_size = size;
   {
     const MTreeHold hold(*m_window);
     m_window->SetSize(size);
@@ -193,6 +194,7 @@ void MAudioPluginEditorWindow::SetSize(std::int32_t width, std::int32_t height)
     return;
   auto* user = dynamic_cast<MContainer*>(m_contents->FindChild(MString(kUserControlsId)));
   const MSize before = user != nullptr ? user->GetSize() : MSize{};
+  m_size = MSize{width, height};
   {
     const MTreeHold hold(*m_window);
     m_window->SetSize(MSize{width, height});
@@ -210,7 +212,7 @@ void MAudioPluginEditorWindow::SetSize(std::int32_t width, std::int32_t height)
 
 MSize MAudioPluginEditorWindow::GetSize() const
 {
-  return m_window->GetSize();
+  return m_size;
 }
 
 bool MAudioPluginEditorWindow::OnHostKey(const MSystemEvent& event)

@@ -92,8 +92,10 @@ protected:
   MTestHostWindow m_window;
 };
 
-// A DAW sizes its window by effEditGetRect before and after effEditOpen, at every open; the
-// rectangle, the embedded window and the picture are those of the first open each time.
+// A DAW sizes its window by effEditGetRect before and after effEditOpen, at every open, and its
+// frame fits the embedded window to its own area, a few pixels larger (as a socket widget does);
+// the rectangle stays the editor's own size, so the host's window does not grow from open to open,
+// and the picture after each reopen is that of the first open.
 TEST_F(TonveraEditorSize, Vst2EditorKeepsOneSizeAndPictureThroughFiveReopens)
 {
   MTestHostVst2 host;
@@ -121,6 +123,11 @@ TEST_F(TonveraEditorSize, Vst2EditorKeepsOneSizeAndPictureThroughFiveReopens)
       first = Screenshot();
     else
       ExpectSamePicture(first, when);
+    ASSERT_TRUE(m_window.ResizeChild(width, height + 6));
+    host.RunEditorIdle(60, 20);
+    ASSERT_TRUE(host.EditorRect(width, height));
+    EXPECT_EQ(width, kWidth) << when << ", after the host's frame resized the window";
+    EXPECT_EQ(height, kHeight) << when << ", after the host's frame resized the window";
     host.CloseEditor();
     host.RunEditorIdle(40, 20);
   }
