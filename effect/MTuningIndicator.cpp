@@ -2,6 +2,8 @@
 
 #include "base/MFormat.h"
 #include "effect/TonveraAudioEffectPlugin.h"
+#include "gui/MDrawerToMBitmap.h"
+#include "gui/stml/MSTML.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,4 +39,46 @@ bool MTuningIndicator::Show(std::int32_t chosen, double inputNote, double output
   m_output = output;
   SetSTML(Text(chosen, inputNote, outputNote));
   return true;
+}
+
+void MTuningIndicator::Paint(MDrawer& drawer)
+{
+  const MSize size = GetSize();
+  const MRect whole{0, 0, size.x, size.y};
+  if (whole.IsEmpty())
+    return;
+  // Only a bitmap target can be read back; any other drawer paints as every control does.
+  auto* surface = dynamic_cast<MDrawerToMBitmap*>(&drawer);
+  // The style by address and name: a style made afresh may take the address of one gone.
+  const bool kept = surface != nullptr && m_backgroundStyle != nullptr && m_backgroundStyle == GetStyle() &&
+                    m_backgroundStyleName == GetStyle()->GetName() && m_background.Width() == size.x &&
+                    m_background.Height() == size.y && m_backgroundAt == GetWindowPosition();
+  if (kept)
+    drawer.BitBlt(0, 0, m_background, whole, MColorOp::Copy);
+  else
+  {
+    m_backgroundStyle = nullptr;
+    MControl::Paint(drawer);
+    // Kept from a paint that covered the whole control, as it stands on the surface.
+    const MPoint origin = drawer.GetOrigin();
+    const MBitmap& target = surface != nullptr ? surface->GetTarget() : m_background;
+    if (surface != nullptr && GetStyle() != nullptr && drawer.GetClip().Intersect(whole) == whole &&
+        origin.x >= 0 && origin.y >= 0 && origin.x + size.x <= target.Width() &&
+        origin.y + size.y <= target.Height())
+    {
+      m_background.Resize(size.x, size.y);
+      for (std::int32_t y = 0; y < size.y; ++y)
+        std::copy_n(target.Row(origin.y + y) + origin.x, size.x, m_background.Row(y));
+      m_backgroundStyle = GetStyle();
+      m_backgroundStyleName = GetStyle()->GetName();
+      m_backgroundAt = GetWindowPosition();
+    }
+  }
+  const MRect client = GetClientRect();
+  if (client.IsEmpty())
+    return;
+  (void)GetPreferredSize(); // lays the text out for the client width when that changed
+  const MRect saved = drawer.IntersectClip(client);
+  GetDocument().Draw(drawer, MPoint{client.left, client.top}, MSTMLResources(GetStyle()));
+  drawer.RestoreClip(saved);
 }

@@ -6,10 +6,13 @@
 // note.
 //
 // The effect's ProcessUpdate feeds it the display copies of the channel-0 corrector; the text is
-// parsed again only when the note name or a bar changed, so an idle editor costs no parsing.
+// parsed again, and the control invalidated, only when the note name or a bar changed, so an idle
+// editor costs no parsing and no painting. The background (the style's panel over what the parents
+// painted beneath) is drawn once and kept: later paints copy it and draw the bars over it.
 //
 // Threads: GUI thread.
 
+#include "gui/MBitmap.h"
 #include "gui/stml/MSTMLControl.h"
 
 #include <cstdint>
@@ -36,7 +39,16 @@ public:
   /// Shows the figures; answers whether the display changed.
   bool Show(std::int32_t chosen, double inputNote, double outputNote);
 
+  /// The kept background (drawn again after a change of size, place or style), then the text.
+  void Paint(MDrawer& drawer) override;
+  /// Whether the next paint copies the kept background instead of drawing it.
+  bool HasBackground() const { return m_backgroundStyle != nullptr; }
+
 private:
+  MBitmap m_background;
+  const MStyle* m_backgroundStyle = nullptr; // compared only; null: nothing kept
+  MString m_backgroundStyleName;
+  MPoint m_backgroundAt;          // the window position it was taken at
   std::int32_t m_pitchClass = -2; // nothing shown yet
   std::int32_t m_input = 0;
   std::int32_t m_output = 0;

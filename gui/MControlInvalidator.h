@@ -12,6 +12,10 @@
 //  4. The repaint handler (GUI thread) takes the dirty rectangle and empties it; if the window is
 //     open, visible and not minimised it clips the rectangle to the window and invalidates it
 //     natively (MWindowSystem::InvalidateRect); the back end then paints it.
+// Steps 2 and 3 only help: the threads run at low priorities and a busy machine starves them, so
+// the back ends' pumps and Idle (the host's idle or run-loop tick, on the GUI thread) take every
+// dirty invalidator themselves (MWindowSystemCommon::RepaintInvalidated) and paint in the same
+// call; a repaint event posted meanwhile then finds nothing left to do.
 // A window registers its invalidator in the global list when it opens and removes it (withdrawing
 // a pending repaint) when it closes.
 

@@ -24,9 +24,21 @@ std::int32_t MForceExecuteEventsThread::Run()
 {
   while (!IsStopRequested())
   {
-    // Events posted by others (thread notifications, refreshes) count as pending too.
+    // With no window open nobody would take the work (a host does not pump a closed editor, and
+    // on Windows a wake would be a thread message to the host's loop): sleep until a window
+    // opens or work is marked pending, and leave the flag for then.
+    if (!m_system.HasOpenWindows())
+    {
+      WaitForWakeUp(MSynchronizer::kInfinite);
+      continue;
+    }
+    // Records others posted to the global processor (automation updates, thread notifications)
+    // count as pending too.
     if (m_system.TakeEventsPending() || MEventProcessor::GetGlobal().GetPendingCount() != 0)
+    {
+      m_system.m_forcedWakes.fetch_add(1, std::memory_order_relaxed);
       m_system.WakeGuiThread();
+    }
     WaitForWakeUp(kPeriodMs);
   }
   return 0;
@@ -89,11 +101,29 @@ void MWindowSystemCommon::AddWindow(MWindow& window)
 {
   if (std::find(m_windows.begin(), m_windows.end(), &window) == m_windows.end())
     m_windows.push_back(&window);
+  if (m_openWindows.exchange(static_cast<std::int32_t>(m_windows.size()), std::memory_order_acq_rel) == 0)
+    m_forceThread.WakeUp(); // out of its sleep: work may have waited for a window
 }
 
 void MWindowSystemCommon::RemoveWindow(MWindow& window)
 {
   m_windows.erase(std::remove(m_windows.begin(), m_windows.end(), &window), m_windows.end());
+  m_openWindows.store(static_cast<std::int32_t>(m_windows.size()), std::memory_order_release);
+}
+
+bool MWindowSystemCommon::RepaintInvalidated()
+{
+  bool dirty = false;
+  // By index: a repaint only hands rectangles to the back end, but stay safe if the list changes.
+  for (std::size_t i = 0; i < m_windows.size(); ++i)
+  {
+    MControlInvalidator& invalidator = m_windows[i]->GetInvalidator();
+    if (!invalidator.IsDirty())
+      continue;
+    dirty = true;
+    invalidator.Repaint();
+  }
+  return dirty;
 }
 
 // --- input suppression ------------------------------------------------------------------------------

@@ -9,7 +9,13 @@
 //    not land in the window below; moves and state notifications (leave, capture lost, focus,
 //    size, timer) still arrive;
 //  - the events-pending flag, set by the invalidator thread and any poster, which the
-//    force-execute-events thread (priority Low, every 10 ms) turns into WakeGuiThread;
+//    force-execute-events thread (priority Low) turns into WakeGuiThread. The thread only helps:
+//    it sleeps without a timeout while no window is open (a module whose editor is closed wakes
+//    nothing); while one is, SetEventsPending wakes it at once, and it looks every 100 ms for
+//    records others posted to the global event processor without marking them. It wakes the GUI
+//    thread only when our own work is pending. The GUI thread never waits for it:
+//    RepaintInvalidated paints what was invalidated from the back ends' own pumps and idle calls,
+//    and their Idle drains the event processor;
 //  - the handler nesting count and the draining of the global event processor once no handler
 //    runs;
 //  - modal bookkeeping: EndModal stores the result, a second EndModal for the same loop throws;
@@ -32,12 +38,15 @@
 class MStyle;
 class MWindowSystemCommon;
 
-/// Wakes the GUI thread of its window system within 10 ms whenever events are pending
-/// (priority Low).
+/// Wakes the GUI thread of its window system when our events are pending and a window is open
+/// (priority Low): at once for SetEventsPending, within kPeriodMs for records posted to the
+/// global event processor alone; asleep while no window is open.
 class MForceExecuteEventsThread : public MThread
 {
 public:
-  static constexpr std::uint32_t kPeriodMs = 10;
+  /// A longer look than the hosts' idle ticks (20 to 30 ms), which drain the processor
+  /// themselves: waking every 10 ms cost an open editor more than all its idle work.
+  static constexpr std::uint32_t kPeriodMs = 100;
 
   explicit MForceExecuteEventsThread(MWindowSystemCommon& system) : m_system(system) {}
   ~MForceExecuteEventsThread() override;
@@ -80,11 +89,25 @@ public:
   bool ShouldSwallowInput(const MSystemEvent& event);
 
   // --- events ---------------------------------------------------------------------------------
-  /// Marks events as pending, so that the force thread wakes the GUI thread. Any thread; never
-  /// blocks.
-  void SetEventsPending() { m_eventsPending.store(true, std::memory_order_release); }
+  /// Marks events as pending and tells the force thread, which wakes the GUI thread while a
+  /// window is open. Any thread; never blocks, allocates nothing.
+  void SetEventsPending()
+  {
+    m_eventsPending.store(true, std::memory_order_release);
+    m_forceThread.WakeUp();
+  }
   /// Answers the flag and clears it. Any thread.
   bool TakeEventsPending() { return m_eventsPending.exchange(false, std::memory_order_acq_rel); }
+  /// Whether a window of this system is open. Any thread.
+  bool HasOpenWindows() const { return m_openWindows.load(std::memory_order_acquire) > 0; }
+  /// How often the force thread woke the GUI thread since Initialize (benchmarks and tests).
+  /// Any thread.
+  std::uint64_t GetForcedWakeCount() const { return m_forcedWakes.load(std::memory_order_relaxed); }
+  /// Paints on the calling GUI thread what the open windows' invalidators collected: each dirty
+  /// rectangle goes to the back end (InvalidateRect), which paints it in the same pump. The back
+  /// ends call it from their pumps and Idle so that no repaint waits for the invalidator thread
+  /// (idle priority) or the force thread. Answers whether anything was dirty. GUI thread.
+  bool RepaintInvalidated();
 
   /// A message handler starts / ends (MWindow::DispatchSystemEvent and the back ends' paints).
   /// LeaveHandler drains the global event processor when the count reaches 0. GUI thread.
@@ -148,7 +171,11 @@ private:
   std::atomic<std::uint64_t> m_suppressUntil{0};
   std::atomic<bool> m_eventsPending{false};
   std::atomic<std::int32_t> m_nesting{0};
+  std::atomic<std::int32_t> m_openWindows{0};
+  std::atomic<std::uint64_t> m_forcedWakes{0};
   bool m_threadsRunning = false;
   MForceExecuteEventsThread m_forceThread;
   MStyle* m_defaultStyle = nullptr;
+
+  friend class MForceExecuteEventsThread;
 };

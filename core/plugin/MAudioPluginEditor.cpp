@@ -178,6 +178,10 @@ void MAudioPlugin::IdleEditor()
     ApplyRequestedProgram();
     if (m_hostAdapter != nullptr)
       m_hostAdapter->DeliverPendingReports();
+    // Values the host changed reach the controls from this tick: the update thread (low
+    // priority, every 100 ms) only helps when the host idles rarely, it never gates the picture.
+    if (GetNeedUpdateCount() != 0)
+      ProcessAutomationUpdates();
     OnEditorIdle();
     if (m_editor != nullptr)
       m_editor->Idle();

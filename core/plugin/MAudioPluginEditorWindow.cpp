@@ -1,6 +1,7 @@
 #include "core/plugin/MAudioPluginEditorWindow.h"
 
 #include "base/MException.h"
+#include "base/MLockGuard.h"
 #include "core/plugin/MPluginParameters.h"
 #include "gui/MWindow.h"
 #include "gui/MWindowSystemCommon.h"
@@ -19,6 +20,21 @@ public:
   void Arrange() override { MAudioPluginEditorWindow::ArrangeContents(*this); }
 };
 
+// A shared hold of the window's tree lock around a change that takes it itself: the inner release
+// then does not free the lock, and this one gives no yield (a yield on a busy machine lets every
+// other process run first). GUI thread.
+class MTreeHold
+{
+public:
+  explicit MTreeHold(MWindow& window)
+      : m_guard(window.GetTreeLock(),
+                MSynchronizationObject::kModeShared | MSynchronizationObject::kNoYieldAfterRelease)
+  {}
+
+private:
+  MSynchronizationObjectGuard m_guard;
+};
+
 void Place(MControl* control, const MRect& bounds)
 {
   if (control != nullptr)
@@ -30,7 +46,11 @@ MAudioPluginEditorWindow::MAudioPluginEditorWindow(MAudioPlugin& plugin, MWindow
                                                    MNativeHandle parent, MSize size)
     : m_plugin(plugin), m_system(system), m_window(std::make_unique<MWindow>())
 {
-  m_window->SetSize(size);
+  m_size = size;
+  {
+    const MTreeHold hold(*m_window);
+    m_window->SetSize(size);
+  }
   auto contents = std::make_unique<MEditorContents>();
   contents->SetSize(size);
   m_contents = contents.get();
@@ -88,7 +108,10 @@ MString MAudioPluginEditorWindow::HelpFor(const MControl* control)
 
 void MAudioPluginEditorWindow::ArrangeContents(MContainer& contents)
 {
-  const MRect area = contents.GetClientRect();
+  // The whole rectangle, not the style's client rectangle: the contents are built before the
+  // window opens, when no style reaches them yet, so the first arrangement has no frame; a later
+  // one (after a resize) inset by the panel's frame would move every part 5 px in from each edge.
+  const MRect area = contents.GetRect();
   const std::int32_t width = area.Width();
   const std::int32_t inner = std::max(1, width - 2 * kMargin);
 
@@ -171,7 +194,11 @@ void MAudioPluginEditorWindow::SetSize(std::int32_t width, std::int32_t height)
     return;
   auto* user = dynamic_cast<MContainer*>(m_contents->FindChild(MString(kUserControlsId)));
   const MSize before = user != nullptr ? user->GetSize() : MSize{};
-  m_window->SetSize(MSize{width, height});
+  m_size = MSize{width, height};
+  {
+    const MTreeHold hold(*m_window);
+    m_window->SetSize(MSize{width, height});
+  }
   m_contents->SetSize(MSize{width, height});
   // The plug-in lays its own controls out for their area once: a new area gets new controls.
   if (user != nullptr && user->GetSize() != before)
@@ -185,7 +212,7 @@ void MAudioPluginEditorWindow::SetSize(std::int32_t width, std::int32_t height)
 
 MSize MAudioPluginEditorWindow::GetSize() const
 {
-  return m_window->GetSize();
+  return m_size;
 }
 
 bool MAudioPluginEditorWindow::OnHostKey(const MSystemEvent& event)

@@ -46,6 +46,9 @@ public:
   /// Resizes the window and its contents (sizes below 1 are ignored); when the area of the
   /// plug-in's own controls changed, the plug-in builds them anew for it.
   void SetSize(std::int32_t width, std::int32_t height) override;
+  /// The size the editor was opened with or last given through SetSize. Not the native window's:
+  /// a host whose frame fits the embedded window to its own area (a few pixels larger) would read
+  /// that back as the editor's size, size its frame larger again at the next open, and so on.
   MSize GetSize() const override;
   MWindow* GetWindow() const override { return m_window.get(); }
   /// Routes the key to the window (its focused control); true when a control has the focus.
@@ -90,6 +93,7 @@ private:
   MWindowSystemCommon& m_system;
   std::unique_ptr<MWindow> m_window;
   MContainer* m_contents = nullptr;
+  MSize m_size;                           // see GetSize
   const MControl* m_helpSource = nullptr; // compared only, never followed
   MString m_helpText;
 };

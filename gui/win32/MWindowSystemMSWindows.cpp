@@ -3,6 +3,7 @@
 #include "base/MException.h"
 #include "base/MFormat.h"
 #include "base/MHostCallShield.h"
+#include "base/MLockGuard.h"
 #include "gui/MBitmap.h"
 #include "gui/MDrawerToMBitmap.h"
 #include "gui/MWindow.h"
@@ -92,10 +93,19 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     if (creation != nullptr)
     {
       SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(creation->system));
-      creation->descriptor->m_window = window; // the messages of creation already find it
+      if (creation->descriptor != nullptr)
+        creation->descriptor->m_window = window; // the messages of creation already find it
     }
   }
   MWindowSystemMSWindows* system = SystemOf(window);
+  if (system != nullptr && system->IsMessageWindow(reinterpret_cast<MNativeHandle>(window)))
+  {
+    bool handled = false;
+    system->EnterHandler();
+    MHostCallShield::Run(kTrace, [&] { handled = system->HandleWakeMessage(message); });
+    system->LeaveHandler();
+    return handled ? 0 : DefWindowProcW(window, message, wParam, lParam);
+  }
   MW32WindowDescriptor* descriptor =
       system != nullptr ? system->FindDescriptor(reinterpret_cast<MNativeHandle>(window)) : nullptr;
   if (descriptor == nullptr)
@@ -124,7 +134,8 @@ MWindowSystemMSWindows::~MWindowSystemMSWindows()
 {
   // The common threads post wake-ups: stop them first.
   ShutdownCommon();
-  m_wakeTarget.store(0, std::memory_order_release);
+  if (HWND wake = reinterpret_cast<HWND>(m_wakeTarget.exchange(0, std::memory_order_acq_rel)))
+    DestroyWindow(wake);
   for (MW32WindowDescriptor* descriptor : m_windows)
     if (descriptor->m_window != nullptr && !descriptor->m_destroyed)
     {
@@ -166,6 +177,17 @@ void MWindowSystemMSWindows::Initialize()
       throw MException("Could not register the window class.");
   }
   m_instance = instance;
+  // Our private messages go to a message-only window of our class, never to the thread: a
+  // thread message lands in the host's loop, and taking WM_USER.. from the thread's queue would
+  // steal what the host or another plug-in posted there.
+  MW32Creation creation{this, nullptr};
+  HWND wake = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, &creation);
+  if (wake == nullptr)
+  {
+    UnregisterClassW(kClassName, instance);
+    throw MException("Could not create the window system's message window.");
+  }
+  m_wakeTarget.store(reinterpret_cast<MNativeHandle>(wake), std::memory_order_release);
   m_classRegistered = true;
   m_guiThreadId.store(GetCurrentThreadId(), std::memory_order_release);
   InitializeCommon();
@@ -201,9 +223,24 @@ MW32WindowDescriptor* MWindowSystemMSWindows::FindDescriptor(MNativeHandle handl
   return nullptr;
 }
 
-void MWindowSystemMSWindows::UpdateWakeTarget()
+bool MWindowSystemMSWindows::IsMessageWindow(MNativeHandle handle) const
 {
-  m_wakeTarget.store(m_windows.empty() ? 0 : m_windows.front()->GetHandle(), std::memory_order_release);
+  return handle != 0 && handle == m_wakeTarget.load(std::memory_order_acquire);
+}
+
+bool MWindowSystemMSWindows::HandleWakeMessage(unsigned message)
+{
+  switch (message)
+  {
+  case kMessageEndModal:
+    return true; // the modal loop looks at its window after every message
+  case kMessageProcessEvents:
+    m_wakePosted.store(false, std::memory_order_release);
+    DrainEvents();
+    return true;
+  default:
+    return false;
+  }
 }
 
 MRect MWindowSystemMSWindows::GetWorkArea(MPoint point) const
@@ -255,7 +292,6 @@ MWindowSystemMSWindows::CreateNativeWindow(MWindow& window, const MNativeWindowP
                                      MString::FromUnsigned(std::uint64_t(GetLastError()))));
   }
   descriptor->m_window = created;
-  UpdateWakeTarget();
   return descriptor;
 }
 
@@ -268,9 +304,6 @@ void MWindowSystemMSWindows::DestroyNativeWindow(std::unique_ptr<MWindowDescript
   HWND native = descriptor.m_window;
   // Unlisted first: messages DestroyWindow sends (and any still queued) find no descriptor.
   m_windows.erase(std::remove(m_windows.begin(), m_windows.end(), &descriptor), m_windows.end());
-  UpdateWakeTarget();
-  // A wake-up still queued for this window goes with it: the next one must be posted again.
-  m_wakePosted.store(false, std::memory_order_release);
   descriptor.m_window = nullptr;
   if (native != nullptr && !descriptor.m_destroyed && IsWindow(native))
   {
@@ -443,19 +476,14 @@ bool MWindowSystemMSWindows::IsForeground(const MWindowDescriptor& window) const
 
 bool MWindowSystemMSWindows::PostToGuiThread(unsigned message)
 {
-  if (const MNativeHandle target = m_wakeTarget.load(std::memory_order_acquire);
-      target != 0 && PostMessageW(reinterpret_cast<HWND>(target), message, 0, 0))
-    return true;
-  // No window: a thread message, which whoever runs the thread's loop may take.
-  if (const DWORD thread = m_guiThreadId.load(std::memory_order_acquire); thread != 0)
-    PostThreadMessageW(thread, message, 0, 0);
-  return false;
+  const MNativeHandle target = m_wakeTarget.load(std::memory_order_acquire);
+  return target != 0 && PostMessageW(reinterpret_cast<HWND>(target), message, 0, 0) != FALSE;
 }
 
 void MWindowSystemMSWindows::WakeGuiThread()
 {
-  // One wake-up in flight to a window is enough: its procedure clears the mark when it takes it.
-  // A thread message may be taken by the host's loop instead of ours, so it never holds the mark.
+  // One wake-up in flight to the message window is enough: its procedure clears the mark when
+  // it takes it.
   if (!m_wakePosted.exchange(true, std::memory_order_acq_rel) && !PostToGuiThread(kMessageProcessEvents))
     m_wakePosted.store(false, std::memory_order_release);
 }
@@ -605,6 +633,11 @@ void MWindowSystemMSWindows::Paint(MW32WindowDescriptor& descriptor)
           descriptor.Bounds());
   if (!dirty.IsEmpty())
   {
+    // Our own shared hold around the paint's: its release then does not free the tree lock, and
+    // ours gives no yield (a yield per paint hands the processor to every busy process first).
+    MSynchronizationObjectGuard hold(descriptor.m_owner.GetTreeLock(),
+                                     MSynchronizationObject::kModeShared |
+                                         MSynchronizationObject::kNoYieldAfterRelease);
     descriptor.m_owner.PaintSurface(descriptor.m_drawer, dirty);
     MW32Input::CopyToDevice(dc, descriptor.m_surface, dirty);
   }
@@ -739,12 +772,6 @@ bool MWindowSystemMSWindows::HandleMessage(MW32WindowDescriptor& descriptor, uns
     // Destroyed with the host's window before the editor closed.
     descriptor.m_destroyed = true;
     return false;
-  case kMessageEndModal:
-    return true; // the modal loop looks at its window after every message
-  case kMessageProcessEvents:
-    m_wakePosted.store(false, std::memory_order_release);
-    DrainEvents();
-    return true;
   case kMessageInvalidate:
     ApplyRequests(descriptor);
     return true;
@@ -764,8 +791,6 @@ bool MWindowSystemMSWindows::HandleMessage(MW32WindowDescriptor& descriptor, uns
 void MWindowSystemMSWindows::DeliverMessage(const void* rawMessage)
 {
   const MSG& msg = *static_cast<const MSG*>(rawMessage);
-  if (msg.hwnd == nullptr && msg.message >= kMessageEndModal && msg.message <= kMessageHide)
-    return; // a private thread message (no window existed): the loop drains events after it
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
 }
@@ -775,14 +800,18 @@ void MWindowSystemMSWindows::ProcessPendingMessages()
   if (!m_classRegistered)
     return;
   CheckGuiThread("ProcessPendingMessages");
+  // What controls invalidated becomes WM_PAINT now, taken below: no paint waits for the
+  // invalidator thread. Once per call, so that a paint that fails cannot keep the pump busy.
+  RepaintInvalidated();
   int handled = 0;
   int quietInARow = 0;
   while (handled < kMaxMessagesPerCall)
   {
-    // Only our windows' messages and the private thread messages: the host's stay in its queue.
+    // Only the messages of our own windows (the message-only one included): the thread's queue
+    // and the host's windows are left alone.
     MSG msg{};
-    bool found =
-        PeekMessageW(&msg, reinterpret_cast<HWND>(-1), kMessageEndModal, kMessageHide, PM_REMOVE) != FALSE;
+    bool found = PeekMessageW(&msg, reinterpret_cast<HWND>(m_wakeTarget.load(std::memory_order_acquire)), 0,
+                              0, PM_REMOVE) != FALSE;
     for (std::size_t i = 0; !found && i < m_windows.size(); ++i)
       found = PeekMessageW(&msg, m_windows[i]->m_window, 0, 0, PM_REMOVE) != FALSE;
     if (!found)

@@ -15,17 +15,20 @@
 // anymore, drains the global event processor. Unhandled messages go to DefWindowProcW.
 //
 // Private messages of the class: kMessageEndModal (a modal loop looks again), kMessageProcessEvents
-// (drain the event processor), kMessageInvalidate (repaint what other threads asked for),
-// kMessageShow / kMessageHide (show or hide from another thread).
+// (drain the event processor), both to a message-only window of ours that Initialize makes;
+// kMessageInvalidate (repaint what other threads asked for), kMessageShow / kMessageHide (show or
+// hide from another thread), to the window concerned. No thread message is ever posted or taken:
+// the thread's queue belongs to the host, whose own WM_USER.. messages (and other plug-ins')
+// stay where they are.
 //
 // Threads. Native windows are only touched on the GUI thread. From other threads WakeGuiThread,
-// ShowFromAnyThread, InvalidateRect and Quit post a message: to the first window, or to the GUI
-// thread itself when no window exists; at most one wake-up message to a window is in flight.
+// ShowFromAnyThread and InvalidateRect post a message to one of our windows; at most one
+// wake-up message is in flight. Quit posts WM_QUIT for RunMessageLoop.
 //
 // Who drives the loop: in a plug-in the host's message loop dispatches our windows' messages like
 // any other's; Idle (effEditIdle, run-loop ticks) only drains what is due. Our own programs call
-// RunMessageLoop / RunModal. ProcessPendingMessages handles our windows' messages and the GUI
-// thread's private messages without waiting: at most 1024 per call, stopping after more than 10
+// RunMessageLoop / RunModal. ProcessPendingMessages handles our windows' messages (first painting
+// what controls invalidated) without waiting: at most 1024 per call, stopping after more than 10
 // paint, timer and wake-up messages in a row, so a flood of repaints cannot starve the host.
 
 #include "gui/MWindowSystemCommon.h"
@@ -107,6 +110,12 @@ public:
                      std::intptr_t lParam, std::intptr_t& result);
   /// The descriptor of our open window `handle`; null for any other. GUI thread.
   MW32WindowDescriptor* FindDescriptor(MNativeHandle handle) const;
+  /// Whether `handle` is the message-only window that takes the wake-up and end-modal messages.
+  /// Any thread.
+  bool IsMessageWindow(MNativeHandle handle) const;
+  /// That window's procedure for one message; false for messages it leaves to DefWindowProc.
+  /// GUI thread.
+  bool HandleWakeMessage(unsigned message);
 
 protected:
   void OnEndModal(MWindow& window) override;
@@ -119,9 +128,8 @@ private:
   void Paint(MW32WindowDescriptor& descriptor);
   void ApplyRequests(MW32WindowDescriptor& descriptor);
   void ResizeSurface(MW32WindowDescriptor& descriptor, MSize size);
-  void UpdateWakeTarget();
-  /// Posts a private message to the first window (true), or to the GUI thread when there is
-  /// none (false). Any thread.
+  /// Posts a private message to the message-only window; false when there is none (before
+  /// Initialize, after destruction began) or Windows refused. Any thread.
   bool PostToGuiThread(unsigned message);
   /// Translates and dispatches one message taken from the queue.
   void DeliverMessage(const void* msg);
@@ -130,7 +138,7 @@ private:
   void* m_instance = nullptr; // HINSTANCE of this module
   bool m_classRegistered = false;
   std::atomic<std::uint32_t> m_guiThreadId{0};
-  std::atomic<MNativeHandle> m_wakeTarget{0}; // the first window, for posts from other threads
+  std::atomic<MNativeHandle> m_wakeTarget{0}; // the message-only window, for private messages
   std::atomic<bool> m_wakePosted{false};
   std::atomic<bool> m_quitRequested{false};
   MStdCursor m_cursor = MStdCursor::Arrow;

@@ -3,6 +3,7 @@
 #include "base/MException.h"
 #include "base/MFormat.h"
 #include "base/MHostCallShield.h"
+#include "base/MLockGuard.h"
 #include "gui/MBitmap.h"
 #include "gui/MDrawerToMBitmap.h"
 #include "gui/MWindow.h"
@@ -1074,6 +1075,11 @@ void MWindowSystemX11::Paint(MX11WindowDescriptor& descriptor)
     return;
   EnterHandler();
   MHostCallShield::Run("MWindowProc (messages)", [&] {
+    // Our own shared hold around the paint's: its release then does not free the tree lock, and
+    // ours gives no yield. A yield per paint hands the processor to every busy process first.
+    MSynchronizationObjectGuard hold(descriptor.m_owner.GetTreeLock(),
+                                     MSynchronizationObject::kModeShared |
+                                         MSynchronizationObject::kNoYieldAfterRelease);
     descriptor.m_owner.PaintSurface(descriptor.m_drawer, dirty);
     const MBitmap& surface = descriptor.m_surface;
     descriptor.m_image->Put(descriptor.m_window, descriptor.m_gc, surface.Pixels(), surface.Width() * 4,
@@ -1130,6 +1136,10 @@ void MWindowSystemX11::ProcessPendingMessages()
   if (!m_impl)
     return; // nothing connected, nothing to pump
   CheckGuiThread("ProcessPendingMessages");
+  // What controls invalidated is painted in this call, not when the invalidator thread (idle
+  // priority, starved on a busy machine) gets round to posting it. Once per call: a paint that
+  // fails invalidates again, and must not keep the pump busy.
+  RepaintInvalidated();
   int handled = 0;
   int quietInARow = 0;
   bool bounded = true;
@@ -1165,7 +1175,7 @@ void MWindowSystemX11::Idle()
   // descriptors answers the common case (nothing at all) without a round through the pump.
   Impl& impl = *m_impl;
   XFlush(impl.display);
-  bool work = XQLength(impl.display) > 0;
+  bool work = RepaintInvalidated() || XQLength(impl.display) > 0;
   if (!work)
   {
     const std::uint64_t now = GetTickMs();
@@ -1215,7 +1225,10 @@ MModalValue MWindowSystemX11::RunModal(MWindow& window)
     if (HandleOneMessage() == MessageKind::None)
       WaitForMessages();
     else
+    {
       DrainEvents();
+      RepaintInvalidated(); // painted by the next round
+    }
   }
   return window.GetModalResult();
 }
@@ -1228,7 +1241,10 @@ void MWindowSystemX11::RunMessageLoop()
     if (HandleOneMessage() == MessageKind::None)
       WaitForMessages();
     else
+    {
       DrainEvents();
+      RepaintInvalidated(); // painted by the next round
+    }
   }
 }
 

@@ -37,7 +37,8 @@
 //
 // Messages, in the order the pump takes them: X events (input, exposure, structure, close
 // requests), then the wake-up signal (applies other threads' requests and drains the global event
-// processor), then due timers, then paints of windows with a dirty area.
+// processor), then due timers, then paints of windows with a dirty area, after taking what the
+// windows' invalidators collected (so no paint waits for the invalidator thread).
 
 #include "gui/MWindowSystemCommon.h"
 

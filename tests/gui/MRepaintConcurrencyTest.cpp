@@ -1,6 +1,9 @@
 // Invalidation from worker threads reaches the GUI thread through the invalidator thread, the
-// event-forcing thread and the event processor (real threads; also run under ThreadSanitizer).
+// event-forcing thread and the event processor (real threads; also run under ThreadSanitizer);
+// the event-forcing thread wakes the GUI thread only while a window is open.
 
+#include "base/MEvent.h"
+#include "base/MEventParams.h"
 #include "gui/MDrawer.h"
 #include "gui/MWindow.h"
 #include "gui/headless/MWindowSystemHeadless.h"
@@ -29,6 +32,19 @@ public:
 };
 
 using Clock = std::chrono::steady_clock;
+
+// A record posted to the global processor that nobody takes, as an automation refresh posted
+// while the host keeps the editor closed.
+class MUntaken : public MEventTarget
+{
+public:
+  MUntaken() { event.Subscribe<&MUntaken::OnEvent>(this); }
+  ~MUntaken() override { event.ClearQueue(); }
+  void OnEvent(MOnNotifyParams&) { ++delivered; }
+
+  MEvent<MOnNotifyParams> event;
+  int delivered = 0;
+};
 
 // Runs the GUI thread's loop until `done` or `limit` passed; answers the time it took.
 template <class Done>
@@ -134,6 +150,38 @@ TEST(MRepaintConcurrency, ManyWorkersInvalidateWhileTheGuiThreadPaintsAndChanges
   }
   window.Close();
   EXPECT_FALSE(window.GetInvalidator().IsRegistered());
+}
+
+// Work pending while no window is open wakes nothing: a module whose editor is closed stays
+// quiet, however long the host keeps it loaded. The first window to open gets the work.
+TEST(MRepaintConcurrency, WithNoWindowOpenPendingWorkWakesNothingUntilOneOpens)
+{
+  MWindowSystemHeadless system;
+  system.Initialize();
+  MUntaken untaken;
+  ASSERT_TRUE(untaken.event.Post(nullptr, MOnNotifyParams{}));
+  system.SetEventsPending();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(system.GetWakeCount(), 0u);
+
+  MWindow window;
+  window.SetBounds(MRect::FromSize(0, 0, 32, 32));
+  window.Open(system);
+  PumpUntil(
+      system, [&] { return untaken.delivered != 0; }, std::chrono::milliseconds(2000));
+  EXPECT_EQ(untaken.delivered, 1);
+  window.Close();
+
+  // Closed again: nothing wakes, also for work that goes on arriving.
+  ASSERT_TRUE(untaken.event.Post(nullptr, MOnNotifyParams{}));
+  const std::uint64_t wakes = system.GetWakeCount();
+  for (int i = 0; i < 6; ++i)
+  {
+    system.SetEventsPending();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_EQ(system.GetWakeCount(), wakes);
+  EXPECT_EQ(system.GetForcedWakeCount(), wakes);
 }
 
 } // namespace

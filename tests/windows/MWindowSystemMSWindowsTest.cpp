@@ -165,14 +165,52 @@ TEST_F(MWindowSystemMSWindowsTest, PumpStopsAfterElevenQuietMessagesInARowAndWak
     ++left;
   EXPECT_EQ(left, 9);
 
-  // A wake-up queued for a window that closes is lost with it; the next one is posted anew.
+  // Wake-ups go to the message-only window: one in flight, kept while our windows close and
+  // open, and posted anew once the pump took it.
   system.WakeGuiThread();
   window.Close();
   window.Open(system, 0, true);
   system.WakeGuiThread();
-  hwnd = reinterpret_cast<HWND>(window.GetDescriptor()->GetHandle());
-  EXPECT_TRUE(PeekMessageW(&msg, hwnd, MWindowSystemMSWindows::kMessageProcessEvents,
+  int wakes = 0;
+  while (PeekMessageW(&msg, nullptr, MWindowSystemMSWindows::kMessageProcessEvents,
+                      MWindowSystemMSWindows::kMessageProcessEvents, PM_REMOVE))
+  {
+    EXPECT_NE(msg.hwnd, nullptr) << "never a thread message";
+    ++wakes;
+    DispatchMessageW(&msg);
+  }
+  EXPECT_EQ(wakes, 1);
+  system.WakeGuiThread();
+  EXPECT_TRUE(PeekMessageW(&msg, nullptr, MWindowSystemMSWindows::kMessageProcessEvents,
                            MWindowSystemMSWindows::kMessageProcessEvents, PM_NOREMOVE));
+}
+
+// The host and other plug-ins post their own WM_USER .. WM_USER + 4 to the UI thread: our pump
+// takes only our windows' messages, and our wake-ups (also with no window open) are never thread
+// messages, so the thread's queue holds exactly what the others posted.
+TEST_F(MWindowSystemMSWindowsTest, ThePumpLeavesTheHostsThreadMessagesInTheQueue)
+{
+  for (UINT message = WM_USER; message <= WM_USER + 4; ++message)
+    ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), message, 0x7E57, LPARAM(message)));
+  system.WakeGuiThread();
+  std::thread([&] { system.WakeGuiThread(); }).join();
+  PostMessageW(hwnd, WM_TIMER, 0, 0);
+  Pump();
+  window.Close();
+  std::thread([&] { system.WakeGuiThread(); }).join();
+  system.ProcessPendingMessages();
+  window.Open(system, 0, true);
+  Pump();
+
+  std::vector<UINT> left;
+  MSG msg{};
+  // hWnd -1: the thread's own messages only.
+  while (PeekMessageW(&msg, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE))
+  {
+    EXPECT_EQ(msg.wParam, WPARAM(0x7E57)) << "a thread message of ours: " << msg.message;
+    left.push_back(msg.message);
+  }
+  EXPECT_EQ(left, (std::vector<UINT>{WM_USER, WM_USER + 1, WM_USER + 2, WM_USER + 3, WM_USER + 4}));
 }
 
 TEST_F(MWindowSystemMSWindowsTest, ModalLoopEndsFromATimerAndASecondEndThrows)

@@ -37,6 +37,9 @@ public:
   std::uintptr_t Handle() const { return m_window; }
   /// Resizes the window (a size request the host granted).
   void Resize(int width, int height);
+  /// Resizes the embedded child window, as a host whose frame fits the window it embeds to its
+  /// own area does; false when there is none.
+  bool ResizeChild(int width, int height);
   /// Flushes requests and waits until the server handled them; drops this connection's events.
   void Sync();
   /// The first child window's size (the embedded editor); false when there is none.

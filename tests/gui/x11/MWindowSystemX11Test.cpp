@@ -292,6 +292,33 @@ TEST_F(MWindowSystemX11Test, WorkerInvalidationReachesTheScreenWithin100ms)
   }
 }
 
+// The host's idle paints what was invalidated since the last one by itself: the threads at low
+// priority, which a busy machine starves, only ever help. One Idle right after the invalidation
+// (from this thread or a worker) puts the new colour on the screen, before the invalidator
+// thread's next round could have posted anything.
+TEST_F(MWindowSystemX11Test, OneIdleAfterAnInvalidationPaintsItWithoutTheHelperThreads)
+{
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, m_parent);
+  ASSERT_TRUE(PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, kDark); }));
+  bool lit = false;
+  for (bool fromWorker : {false, true, false, true})
+  {
+    SCOPED_TRACE(fromWorker ? "worker" : "GUI thread");
+    lit = !lit;
+    editor.swatch->lit = lit;
+    if (fromWorker)
+      std::thread([&] { editor.swatch->Invalidate(); }).join();
+    else
+      editor.swatch->Invalidate();
+    m_system->Idle();
+    XSync(m_host, False);
+    EXPECT_TRUE(ShowsColour(kSwatchX, kSwatchY, lit ? kLit : kDark));
+    EXPECT_FALSE(editor.window.GetInvalidator().IsDirty());
+  }
+}
+
 TEST_F(MWindowSystemX11Test, OpenAndCloseCyclesLeaveNoWindowBehind)
 {
   // Under ASan the leak checker sees what 200 cycles leave in the process; the server's tree

@@ -1,0 +1,65 @@
+// The tuning indicator in an open window (headless): it asks for a repaint only when what it shows
+// changed, and its background is drawn once, then copied.
+
+#include "effect/MTuningIndicator.h"
+#include "gui/MWindow.h"
+#include "gui/headless/MWindowSystemHeadless.h"
+#include "tests/gui/support/MRecordingStyle.h"
+#include "tests/gui/support/MSnapshot.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace
+{
+constexpr double kA4 = 69.0;
+
+// Background draws of the indicator (a panel at the indicator's place).
+long PanelDraws(const MRecordingStyle& style, MPoint at)
+{
+  return std::count_if(style.calls.begin(), style.calls.end(), [&](const MRecordingStyle::Call& call) {
+    return call.paint.type == MControlType::Panel && call.origin == at;
+  });
+}
+
+TEST(MTuningIndicatorPaint, RepaintsOnlyForNewFiguresAndDrawsItsBackgroundOnce)
+{
+  MWindowSystemHeadless system;
+  system.Initialize();
+  MRecordingStyle style;
+  MWindow window;
+  window.SetStyle(&style);
+  window.SetBounds(MRect::FromSize(0, 0, 320, 90));
+  MTuningIndicator& indicator = window.Add<MTuningIndicator>();
+  indicator.SetControlType(MControlType::Panel);
+  indicator.SetBounds(MRect::FromSize(10, 20, 300, 60));
+  window.Open(system);
+  ASSERT_TRUE(indicator.Show(69, kA4 + 0.30, kA4 + 0.05));
+  const MBitmap first = RenderWindow(system, window);
+  const MPoint at = indicator.GetWindowPosition();
+  EXPECT_EQ(PanelDraws(style, at), 1);
+  EXPECT_TRUE(indicator.HasBackground());
+
+  // The same figures (within a cent): nothing to repaint.
+  window.GetInvalidator().Take();
+  EXPECT_FALSE(indicator.Show(69, kA4 + 0.302, kA4 + 0.049));
+  EXPECT_FALSE(window.GetInvalidator().IsDirty());
+
+  // New figures repaint the indicator over the kept background: no second background draw, and
+  // the same figures again give the first picture.
+  ASSERT_TRUE(indicator.Show(69, kA4 - 0.20, kA4));
+  EXPECT_TRUE(window.GetInvalidator().IsDirty());
+  const MBitmap moved = RenderWindow(system, window);
+  EXPECT_GT(CountDifferingPixels(first, moved, 8), 0);
+  ASSERT_TRUE(indicator.Show(69, kA4 + 0.30, kA4 + 0.05));
+  EXPECT_EQ(CountDifferingPixels(first, RenderWindow(system, window), 8), 0);
+  EXPECT_EQ(PanelDraws(style, at), 1);
+
+  // A new size draws the background again.
+  indicator.SetSize(MSize{280, 60});
+  RenderWindow(system, window);
+  EXPECT_EQ(PanelDraws(style, at), 2);
+  window.Close();
+}
+} // namespace
