@@ -125,6 +125,9 @@ public:
   /// "Scale" when exactly twelve characters long (it becomes the last reported scale too: loading
   /// tells the host nothing), "ScaleType" and "ScaleNote" when in range, then the base's part.
   bool LoadSettings(MXmlItem& item) override;
+  /// The scale slots read from the "Scale" key of a stored state.
+  bool ReadStoredAdapterValue(const MAudioPlugin::AutomationAdapter& adapter, std::int32_t slot,
+                              const MXmlItem& item, double& normalised) const override;
   /// Registers the twelve scale slots with the plug-in (not owned by it).
   void AddAutomationAdapters(MAudioPlugin& plugin) override;
   /// Host thread, waits for the processing lock, allocates. channels is limited to 1..8; a rate

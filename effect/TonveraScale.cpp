@@ -206,6 +206,20 @@ bool TonveraAudioEffectPlugin::StoreSettings(MXmlItem& item)
   return result;
 }
 
+bool TonveraAudioEffectPlugin::ReadStoredAdapterValue(const MAudioPlugin::AutomationAdapter& adapter,
+                                                      std::int32_t slot, const MXmlItem& item,
+                                                      double& normalised) const
+{
+  if (&adapter != &m_scaleAdapter || slot < 0 || slot >= kPitchClasses)
+    return false;
+  // The same rule as LoadSettings: a "Scale" of any other length is not taken.
+  const MString scale = item.GetAttribute("Scale", MString());
+  if (scale.Length() != kPitchClasses)
+    return false;
+  normalised = scale[slot] == u'1' ? 1.0 : 0.0;
+  return true;
+}
+
 bool TonveraAudioEffectPlugin::LoadSettings(MXmlItem& item)
 {
   const MString scale = item.GetAttribute("Scale", MString());

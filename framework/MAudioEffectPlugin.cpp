@@ -291,6 +291,12 @@ bool MAudioEffectPlugin::ReadStoredValue(const MParameterInfo& info, const MXmlI
   }
 }
 
+bool MAudioEffectPlugin::ReadStoredAdapterValue(const MAudioPlugin::AutomationAdapter&, std::int32_t,
+                                                const MXmlItem&, double&) const
+{
+  return false;
+}
+
 bool MAudioEffectPlugin::LoadSettings(MXmlItem& item)
 {
   for (std::int32_t index = 0; m_parameterTable.descriptors != nullptr && index < m_parameterTable.count;

@@ -26,6 +26,7 @@
 #include "base/MLock.h"
 #include "core/parameters/MParameterInfo.h"
 #include "core/parameters/MParameterOwner.h"
+#include "core/plugin/MAudioPlugin.h"
 #include "core/plugin/MRelaxed.h"
 #include "framework/MPlugin.h"
 
@@ -94,6 +95,12 @@ public:
   /// clamped into range, enumeration index, switch 0 or 1), changing nothing. False when `item`
   /// holds no value LoadSettings would take, and for text parameters. Any thread.
   static bool ReadStoredValue(const MParameterInfo& info, const MXmlItem& item, double& plain);
+  /// What LoadSettings would set slot `slot` of `adapter` to from `item`, normalised, for an
+  /// adapter the effect added itself (AddAutomationAdapters) whose values live in the effect's
+  /// own keys; changing nothing. False for any other adapter or when `item` holds no value. Base:
+  /// false. GUI thread (the morph pad reads stored slots through it).
+  virtual bool ReadStoredAdapterValue(const MAudioPlugin::AutomationAdapter& adapter, std::int32_t slot,
+                                      const MXmlItem& item, double& normalised) const;
   /// Slot 11: the effect's hook into the parameter part of storing (both directions). Base:
   /// nothing.
   virtual void StoreExtraSettings(MStoreContext& context);

@@ -165,13 +165,22 @@ void MQuorvelAudioEffectPlugin::PrepareMorph()
       for (std::int32_t index = 0; index < count; ++index)
       {
         std::int32_t local = 0;
-        const auto* parameter = dynamic_cast<const ParameterBase*>(FindAutomationAdapter(index, local));
+        const AutomationAdapter* adapter = FindAutomationAdapter(index, local);
+        const auto* parameter = dynamic_cast<const ParameterBase*>(adapter);
+        double& value = values[static_cast<std::size_t>(index)][static_cast<std::size_t>(slot)];
+        if (parameter == nullptr || parameter->m_descriptor == nullptr)
+        {
+          // Adapters of the effect's own (the scale notes) keep their values in its own keys.
+          double normalised = 0.0;
+          if (adapter != nullptr && GetEffect() != nullptr &&
+              GetEffect()->ReadStoredAdapterValue(*adapter, local, stored, normalised))
+            value = normalised;
+          continue;
+        }
         double plain = 0.0;
-        if (parameter == nullptr || parameter->m_descriptor == nullptr ||
-            !MAudioEffectPlugin::ReadStoredValue(*parameter->m_descriptor, stored, plain))
+        if (!MAudioEffectPlugin::ReadStoredValue(*parameter->m_descriptor, stored, plain))
           continue;
         const MParameterInfo& info = *parameter->m_descriptor;
-        double& value = values[static_cast<std::size_t>(index)][static_cast<std::size_t>(slot)];
         switch (info.type)
         {
         case MParameterInfo::kFloat:

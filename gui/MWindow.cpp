@@ -15,6 +15,10 @@ namespace
 
 const MString kTraceMessages = "MWindowProc (messages)";
 
+// The tree lock's holds here run on the GUI thread for every size change, paint and event: a
+// yield at each release would let every busy process on the machine run first (see MControl).
+constexpr std::uint32_t kNoYield = MSynchronizationObject::kNoYieldAfterRelease;
+
 bool IsMouseCode(MSystemEvent::Code code)
 {
   return code <= MSystemEvent::MouseWheel;
@@ -219,7 +223,7 @@ void MWindow::SetPosition(MPoint position)
   if (position == GetPosition())
     return;
   {
-    MSynchronizationObjectGuard write(m_treeLock, MSynchronizationObject::kModeExclusive);
+    MSynchronizationObjectGuard write(m_treeLock, MSynchronizationObject::kModeExclusive | kNoYield);
     m_position = position;
   }
   MWindowSystemCommon* system = GetWindowSystem();
@@ -235,7 +239,7 @@ void MWindow::SetSize(MSize size)
   if (size == GetSize())
     return;
   {
-    MSynchronizationObjectGuard write(m_treeLock, MSynchronizationObject::kModeExclusive);
+    MSynchronizationObjectGuard write(m_treeLock, MSynchronizationObject::kModeExclusive | kNoYield);
     m_size = size;
   }
   MWindowSystemCommon* system = GetWindowSystem();
@@ -258,7 +262,7 @@ void MWindow::AdoptSurfaceSize(MWindowDescriptor& descriptor)
   const MSize surface = descriptor.GetSurface().Size();
   if (surface == GetSize())
     return;
-  MSynchronizationObjectGuard write(m_treeLock, MSynchronizationObject::kModeExclusive);
+  MSynchronizationObjectGuard write(m_treeLock, MSynchronizationObject::kModeExclusive | kNoYield);
   m_size = surface;
 }
 
@@ -295,7 +299,7 @@ void MWindow::PaintSurface(MDrawer& drawer, const MRect& dirty)
   if (system != nullptr)
     system->EnterHandler();
   const bool painted = MHostCallShield::Run(kTraceMessages, [&] {
-    MSynchronizationObjectGuard read(m_treeLock, MSynchronizationObject::kModeShared);
+    MSynchronizationObjectGuard read(m_treeLock, MSynchronizationObject::kModeShared | kNoYield);
     const MPoint oldOrigin = drawer.SetOrigin(MPoint{});
     const MRect target = MRect{0, 0, drawer.GetTargetSize().x, drawer.GetTargetSize().y};
     const MRect oldClip = drawer.IntersectClip(target);
@@ -418,7 +422,7 @@ void MWindow::DispatchHeld(const MSystemEvent& event)
   default:
     break;
   }
-  MSynchronizationObjectGuard read(m_treeLock, MSynchronizationObject::kModeShared);
+  MSynchronizationObjectGuard read(m_treeLock, MSynchronizationObject::kModeShared | kNoYield);
   if (IsMouseCode(event.code))
   {
     DispatchMouse(event);

@@ -190,8 +190,6 @@ TEST_F(TonveraPlugin, SettingsSurviveTheHostStateBytes)
     EXPECT_EQ(effect.IsScaleNoteEnabled(i), TheEffect().IsScaleNoteEnabled(i)) << i;
 }
 
-// The decompressed state of a fresh instance is what a project file of an untouched plug-in holds:
-// it must not change by accident. TONVERA_UPDATE_GOLDEN=1 rewrites the committed text.
 // What the plug-in changes itself reaches the host, so that the host reads the values again and
 // marks the project modified; a state the host loads is not reported back to it.
 TEST_F(TonveraPlugin, ChangesThePluginMakesItselfAreReportedAndTheHostsOwnStateIsNot)
@@ -230,6 +228,42 @@ TEST_F(TonveraPlugin, ChangesThePluginMakesItselfAreReportedAndTheHostsOwnStateI
   EXPECT_EQ(plugin.GetChannelMode(), 1) << "the loaded mode";
 }
 
+// The morph pad reads the stored slots without loading them, the effect's own scale slots
+// included: at a corner the scale is that slot's.
+TEST_F(TonveraPlugin, MorphCornersCarryEachSlotsScale)
+{
+  Prepare(1, 44100.0, 512);
+  auto& plugin = dynamic_cast<MQuorvelAudioEffectPlugin&>(*m_plugin);
+  ASSERT_EQ(plugin.GetPresetIndex(), 0);
+  TheEffect().SelectScale(Effect::kMajor, 2);
+  ASSERT_TRUE(plugin.SelectSlot(1));
+  TheEffect().SelectScale(Effect::kPentatonic, 9);
+  ASSERT_TRUE(plugin.SelectSlot(4));
+  TheEffect().ResetScale();
+
+  plugin.PrepareMorph();
+  const struct
+  {
+    double u, v;
+    int kind, root;
+  } corners[] = {{0.0, 0.0, Effect::kMajor, 2}, {1.0, 0.0, Effect::kPentatonic, 9}};
+  for (const auto& corner : corners)
+  {
+    ASSERT_TRUE(plugin.Morph(corner.u, corner.v));
+    const bool* pattern = Effect::ScalePattern(corner.kind);
+    for (int i = 0; i < Effect::kPitchClasses; ++i)
+      EXPECT_EQ(TheEffect().IsScaleNoteEnabled(i),
+                pattern[(i - corner.root + Effect::kPitchClasses) % Effect::kPitchClasses])
+          << "corner " << corner.u << ", note " << i;
+  }
+  // C and D were never visited: they blend the live settings, every note on.
+  ASSERT_TRUE(plugin.Morph(0.0, 1.0));
+  for (int i = 0; i < Effect::kPitchClasses; ++i)
+    EXPECT_TRUE(TheEffect().IsScaleNoteEnabled(i)) << i;
+}
+
+// The decompressed state of a fresh instance is what a project file of an untouched plug-in holds:
+// it must not change by accident. TONVERA_UPDATE_GOLDEN=1 rewrites the committed text.
 TEST_F(TonveraPlugin, FreshStateIsTheCommittedGoldenText)
 {
   auto* plugin = dynamic_cast<MAudioEffectPluginToAudioPluginAdapter*>(m_plugin.get());
