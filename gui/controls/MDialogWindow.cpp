@@ -11,6 +11,7 @@
 #include "gui/controls/MStatic.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace
 {
@@ -59,6 +60,11 @@ MDialog::~MDialog() = default;
 MButton& MDialog::AddButton(const MString& text, MModalValue value, bool isDefault)
 {
   MButton& button = Add<DialogButton>(*this, text, value);
+  // Ids by answer, so that scripts and tests find "the Cancel button" of any dialog.
+  const char* const ids[] = {"DialogNone", "DialogOk", "DialogCancel", "DialogYes", "DialogNo"};
+  const auto which = static_cast<std::size_t>(value);
+  if (which < std::size(ids))
+    button.SetId(MString::FromLiteral(ids[which]));
   if (m_buttons.empty() || isDefault)
     m_defaultValue = value;
   m_buttons.push_back(&button);

@@ -49,7 +49,8 @@ public:
   ~MDialog() override;
 
   /// Adds a button ending the dialog with `value`; the first added (or `isDefault`) is the
-  /// default button. Answers it.
+  /// default button. Its id names the answer: "DialogOk", "DialogCancel", "DialogYes", "DialogNo".
+  /// Answers it.
   MButton& AddButton(const MString& text, MModalValue value, bool isDefault = false);
   /// Ends the dialog with `value` (the first call wins): stores the result, runs the completion,
   /// then lets the host take the dialog off the screen (a sheet may destroy it then: do not use
