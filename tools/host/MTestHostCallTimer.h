@@ -78,7 +78,7 @@ private:
   }
   static std::int64_t ThreadCpuNs()
   {
-#if defined(CLOCK_THREAD_CPUTIME_ID)
+#if defined(CLOCK_THREAD_CPUTIME_ID) && !defined(_WIN32)
     timespec now{};
     if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now) == 0)
       return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
