@@ -149,7 +149,7 @@ TEST_F(MSheetTest, ASmallWindowShrinksTheDialogAndScrollsWhatDoesNotFit)
 {
   MDialog& dialog = MSheet::Show(*m_window, std::make_unique<MFileDialog>(MString("Import"), MString(".")));
   const MSize wanted{460, 380};
-  EXPECT_EQ(dialog.GetSize(), MSize(480 - 2 * MSheet::kBorder, 360 - 2 * MSheet::kBorder))
+  EXPECT_EQ(dialog.GetSize(), (MSize{480 - 2 * MSheet::kBorder, 360 - 2 * MSheet::kBorder}))
       << "shrunk to the window, a border left around it";
   m_window->SetSize(MSize{200, 150});
   EXPECT_EQ(dialog.GetSize(), MSheet::kMinimum) << "never below the minimum";
@@ -159,5 +159,5 @@ TEST_F(MSheetTest, ASmallWindowShrinksTheDialogAndScrollsWhatDoesNotFit)
   EXPECT_EQ(m_window->GetChildCount(), 2u) << "no second window, one sheet";
   m_window->SetSize(MSize{800, 600});
   EXPECT_EQ(dialog.GetSize(), wanted);
-  EXPECT_EQ(dialog.GetPosition(), MPoint((800 - wanted.x) / 2, (600 - wanted.y) / 2));
+  EXPECT_EQ(dialog.GetPosition(), (MPoint{(800 - wanted.x) / 2, (600 - wanted.y) / 2}));
 }
