@@ -704,8 +704,14 @@ private:
   std::thread m_thread;
 };
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr double kLongestCallCpuMs = 1000.0; // the sanitizers slow painting down several times
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define TONVERA_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(TONVERA_SANITIZED)
+// The sanitizer builds (unoptimised, every access checked) paint several times slower.
+constexpr double kLongestCallCpuMs = 1500.0;
 #else
 constexpr double kLongestCallCpuMs = 100.0;
 #endif
