@@ -21,12 +21,15 @@
 #include <string>
 #include <cstdlib>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace Steinberg;
 
@@ -566,6 +569,32 @@ TEST_F(TonveraEditor, TheTuningIndicatorFollowsAToneThirtyCentsSharp)
   host.CloseEditor();
 }
 
+// A settings folder of a test's own, emptied before and removed after: these tests write presets,
+// default settings and the general settings, which the other tests (in this process or the next)
+// must not find.
+class OwnSettingsFolder
+{
+public:
+  explicit OwnSettingsFolder(const std::string& name)
+      : m_previous(std::getenv("XDG_CONFIG_HOME") != nullptr ? std::getenv("XDG_CONFIG_HOME") : ""),
+        m_folder(testing::TempDir() + "tonvera-hosteditor-" + name + "-" + std::to_string(getpid()))
+  {
+    std::filesystem::remove_all(m_folder);
+    setenv("XDG_CONFIG_HOME", m_folder.c_str(), 1);
+  }
+  ~OwnSettingsFolder()
+  {
+    setenv("XDG_CONFIG_HOME", m_previous.c_str(), 1);
+    std::error_code error;
+    std::filesystem::remove_all(m_folder, error);
+  }
+  const std::string& Folder() const { return m_folder; }
+
+private:
+  std::string m_previous;
+  std::string m_folder;
+};
+
 // One editor of the probe module in either interface, driven as a DAW drives it: VST 2.4 with
 // effEditIdle every 20 ms, VST 3 on the host's run loop. Every call into the plug-in is timed.
 class DrivenEditor
@@ -724,6 +753,7 @@ TEST_F(TonveraEditor, EveryButtonOpensItsSheetInsideTheEditorWhileTheHostKeepsIt
   const Probe& probe = ProbeFunctions();
   ASSERT_NE(probe.sheets, nullptr);
   ASSERT_NE(probe.buttons, nullptr);
+  const OwnSettingsFolder settings("buttons");
   // What a user does inside each sheet before leaving it; questions stacked on top are dismissed.
   const std::map<std::string, std::vector<const char*>> inside = {
       {"Presets",
@@ -797,7 +827,8 @@ std::string FileText(const std::string& path)
 TEST_F(TonveraEditor, ClosingTheEditorWithSheetsOpenLeavesTheFilesAsTheyWere)
 {
   ASSERT_NE(ProbeFunctions().sheets, nullptr);
-  const std::string folder = std::string(std::getenv("XDG_CONFIG_HOME")) + "/Tonvera/";
+  const OwnSettingsFolder settings("closing");
+  const std::string folder = settings.Folder() + "/Tonvera/";
   const struct
   {
     const char* opens;
