@@ -373,6 +373,11 @@ MQuorvelAudioEffectPlugin::SettingsWindow::SettingsWindow(MQuorvelAudioEffectPlu
   SetSize(MSize{500, 424});
   ShowHelpFor(nullptr);
   Layout();
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::OnShown()
+{
+  // A detached control starts no timer: the tick begins once the sheet holds the window.
   SetTimer(kHelpTimer, kHelpTimerMs);
 }
 

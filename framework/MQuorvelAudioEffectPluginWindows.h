@@ -123,6 +123,8 @@ public:
   void ShowHelpFor(const MControl* control);
   /// The hover tick: follows the control under the mouse.
   bool OnTimer(std::int32_t id) override;
+  /// Starts the hover tick once the window is shown.
+  void OnShown() override;
 
 protected:
   void LayoutContent(const MRect& content) override;

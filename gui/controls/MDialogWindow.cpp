@@ -309,6 +309,7 @@ MDialogWindow::MDialogWindow(std::unique_ptr<MDialog> dialog)
       SetModalResult(ended.GetResult());
   });
   SetSize(size);
+  m_dialog->OnShown();
 }
 
 MDialogWindow::~MDialogWindow() = default;

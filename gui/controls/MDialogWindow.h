@@ -64,6 +64,9 @@ public:
   void SetHostHook(HostHook hook) { m_host = std::move(hook); }
   /// Escape, the window's close box: ends with Cancel. MProgressDialog also marks itself cancelled.
   virtual void Dismiss() { End(MModalValue::Cancel); }
+  /// The host (sheet or dialog window) has put the dialog into its window: timers and focus
+  /// requests work from now on (they do nothing while the dialog is detached). Hosts only.
+  virtual void OnShown() {}
 
   /// The control focused when the dialog opens (default: the first button).
   void SetInitialFocus(MControl* control) { m_initialFocus = control; }

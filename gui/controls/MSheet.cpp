@@ -78,6 +78,7 @@ MDialog& MSheet::Show(MWindow& window, std::unique_ptr<MDialog> dialog, MDialog:
   MSheet& sheet = *owned;
   window.AddChild(std::move(owned));
   sheet.SetBounds(window.GetClientRect());
+  sheet.m_dialog->OnShown();
   // The mouse and the keys belong to the sheet from now on.
   if (window.GetCaptureControl() != nullptr && !sheet.IsAncestorOf(window.GetCaptureControl()))
     window.SetCaptureControl(nullptr);

@@ -183,9 +183,18 @@ TEST_F(WindowsTest, SettingsRoundTripThroughTheirFileAndSetProtectionAndChannelM
   m_plugin.SetMaxLFOBlockSize(32);
   const auto find = [](MControl& window, const char* id) { return window.FindChild(MString::FromUTF8(id)); };
   {
+    m_system.SetManualClock(1000);
     m_plugin.OpenSettingsWindow(*m_origin);
     ASSERT_EQ(TopCaption(), "General settings");
     MControl& window = *Top();
+    // The help line follows the mouse on the window's tick, in the sheet too.
+    const MRect channel = find(window, "ChannelModeMenu")->GetWindowRect();
+    Send(m_owner, MSystemEvent::MouseMove, MPoint{(channel.left + channel.right) / 2, channel.top + 4});
+    m_system.AdvanceClock(250);
+    m_system.ProcessPendingMessages();
+    EXPECT_NE(dynamic_cast<MQuorvelAudioEffectPlugin::SettingsWindow&>(window).GetHelpText().ToUTF8().find(
+                  "Which channels"),
+              std::string::npos);
     auto& protection = *dynamic_cast<MSelector*>(find(window, "AutomationProtection"));
     EXPECT_EQ(protection.GetSelection(), 2) << "the level of block size 32";
     protection.Select(4);
