@@ -298,3 +298,21 @@ TEST_F(WindowsTest, AnOpenPresetWindowShowsATreeChangedUnderItAndKeepsItsSelecti
   Key(MVirtualKey::Escape);
   EXPECT_EQ(Top(), nullptr);
 }
+
+TEST_F(WindowsTest, APathWithMarkupCharactersShowsAsTextInTheSettingsHelpLine)
+{
+  // A settings folder whose name reads as mark-up: the note naming the kept file shows it as is.
+  const fs::path odd = m_home / "a<i>b&c";
+  fs::create_directories(odd / "Tonvera");
+  setenv("XDG_CONFIG_HOME", odd.string().c_str(), 1);
+  std::ofstream(odd / "Tonvera" / "GeneralSettings.xml") << "<GeneralSettings TabletMode=";
+  m_plugin.OpenSettingsWindow(*m_origin);
+  auto* settings = dynamic_cast<MQuorvelAudioEffectPlugin::SettingsWindow*>(Top());
+  ASSERT_NE(settings, nullptr);
+  dynamic_cast<MCheckBox*>(settings->FindChild(MString("TabletMode")))->Toggle();
+  const std::string shown = settings->GetHelpText().ToUTF8();
+  EXPECT_NE(shown.find("kept as"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("a&lt;i&gt;b&amp;c"), std::string::npos) << shown;
+  settings->End(MModalValue::Ok);
+  setenv("XDG_CONFIG_HOME", m_home.string().c_str(), 1);
+}
