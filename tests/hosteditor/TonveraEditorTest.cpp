@@ -848,6 +848,11 @@ TEST_F(TonveraEditor, ClosingTheEditorWithSheetsOpenLeavesTheFilesAsTheyWere)
       ASSERT_TRUE(editor.Open());
       editor.Run(100);
       ASSERT_TRUE(editor.Click(c.opens));
+      if (format == 2 && &c == &cases[0])
+      {
+        // What the user sees: the preset window inside the editor, the editor dimmed behind it.
+        EXPECT_TRUE(MatchesGolden(Screenshot(), "hosteditor_presets_sheet"));
+      }
       if (c.inside != nullptr)
       {
         editor.Click("PresetNewFolder"); // something to delete (written now, before the snapshot)
