@@ -36,7 +36,9 @@ MQuorvelAudioEffectPlugin::~MQuorvelAudioEffectPlugin()
 {
   // The update thread's tick reaches this object's presets.
   SetBackgroundTick(nullptr, nullptr);
-  m_optimalGainWindow.reset();
+  // The editor's sheets reach this object (the morph pad closes its gestures): they go while it
+  // is whole, not in the base's destructor.
+  DestroyEditor();
 }
 
 void MQuorvelAudioEffectPlugin::Store(MStoreContext& context)
@@ -271,7 +273,7 @@ bool MQuorvelAudioEffectPlugin::Panic()
   return MHostCallShield::Run("MQuorvelAudioEffectPlugin::Panic", false, [&] {
     m_panicPending.store(true, std::memory_order_release);
     // A computation in progress would measure the restarted effect: it ends, the switch stays.
-    m_optimalGainWindow.reset();
+    EndOptimalGainDialog();
     if (m_optimalGainTicket != 0)
       m_gainCompensation.CancelComputation(m_optimalGainTicket);
     m_optimalGainTicket = 0;

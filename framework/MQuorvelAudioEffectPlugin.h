@@ -38,7 +38,7 @@
 
 class MContainer;
 class MControl;
-class MProgressWindow;
+class MProgressDialog;
 class MQuorvelEditorDialogs;
 
 class MQuorvelAudioEffectPlugin : public MAudioEffectPluginToAudioPluginAdapter
@@ -231,16 +231,22 @@ public:
 
   class ABCDEditor;
   class SettingsWindow;
-  /// Opens the ABCD morphing editor over the editor window that holds `origin`.
+  /// Shows the ABCD morphing editor as a sheet over the editor window that holds `origin`
+  /// (after the question whether to switch to slot E when morphing would change slots A to D).
+  /// Returns at once; nothing while a sheet is shown there.
   void OpenABCDEditor(MControl& origin);
-  /// Opens the "General settings" window over the editor window that holds `origin`.
+  /// Shows "General settings" as a sheet over the editor window that holds `origin`; returns at
+  /// once; nothing while a sheet is shown there.
   void OpenSettingsWindow(MControl& origin);
-  /// "Set" in the preset bar: StartOptimalGain with the progress window "Computing optimal
-  /// output gain using AGC" (not modal). The idle tick updates it and closes it when the gain is
-  /// set; Cancel, closing it or closing the editor cancel the computation.
+  /// "Set" in the preset bar: StartOptimalGain with the progress sheet "Computing optimal
+  /// output gain using AGC" over the editor. The idle tick updates it and closes it when the
+  /// gain is set; Cancel, Escape or closing the editor cancel the computation.
   void OpenOptimalGainWindow(MControl& origin);
-  /// The progress window while a computation runs in the editor; null otherwise.
-  MProgressWindow* GetOptimalGainWindow() const noexcept { return m_optimalGainWindow.get(); }
+  /// The progress sheet's dialog while a computation runs in the editor; null otherwise.
+  MProgressDialog* GetOptimalGainDialog() const noexcept
+  {
+    return m_optimalGainAlive.expired() ? nullptr : m_optimalGainDialog;
+  }
 
   // ---- the common editor: preset bar and preset window (GUI thread) ----
 
@@ -262,9 +268,14 @@ public:
   void RefreshPresetBar();
   /// RefreshPresetBar when the state differs from what the bar shows (the idle tick's check).
   void RefreshPresetBarIfChanged();
-  /// Opens the preset window (modal) over the editor window that holds `origin`.
+  /// Shows the preset window as a sheet over the editor window that holds `origin`; returns at
+  /// once (the bar is brought up to date when it closes); nothing while a sheet is shown there.
   void OpenPresetWindow(MControl& origin);
-  /// How the common editor asks and tells the user. Default: the toolkit's modal dialogs.
+  /// Shows the preset tree afresh in an open preset window (PresetWindow::Refresh), keeping its
+  /// selection where it can; for whoever changed the tree under it (presets.xml written by
+  /// another instance). Nothing while none is open. GUI thread.
+  void RefreshPresetWindow();
+  /// How the common editor asks and tells the user. Default: sheets over the editor.
   MQuorvelEditorDialogs& GetEditorDialogs();
   /// Replaces them (tests answer for the user); null puts the default back. Not owned.
   void SetEditorDialogs(MQuorvelEditorDialogs* dialogs) noexcept { m_editorDialogs = dialogs; }
@@ -300,8 +311,12 @@ private:
   // The optimal-gain computation of the editor (GUI thread): its ticket, the switch before it.
   std::uint32_t m_optimalGainTicket = 0;
   bool m_agcBeforeOptimalGain = false;
-  std::unique_ptr<MProgressWindow> m_optimalGainWindow;
+  // The progress sheet of "Set" (owned by the editor window's tree; valid while the token lives).
+  MProgressDialog* m_optimalGainDialog = nullptr;
+  std::weak_ptr<void> m_optimalGainAlive;
   void UpdateOptimalGainWindow();
+  /// Takes the progress sheet away (without cancelling) / and cancels the computation.
+  void EndOptimalGainDialog();
   void CloseOptimalGainWindow();
   // Written under the preset lock; read by the host's program queries on any thread.
   MRelaxed<std::int32_t> m_presetIndex{0};
@@ -323,6 +338,4 @@ private:
   // The preset lock: see Threads above.
   std::recursive_mutex m_presetMutex;
   MQuorvelEditorDialogs* m_editorDialogs = nullptr;
-  /// Set while one of the common editor's modal windows runs (a second one is not opened).
-  bool m_windowRunning = false;
 };

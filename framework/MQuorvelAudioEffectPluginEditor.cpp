@@ -19,6 +19,7 @@
 #include "gui/controls/MButton.h"
 #include "gui/controls/MContainer.h"
 #include "gui/controls/MSelector.h"
+#include "gui/controls/MSheet.h"
 #include "gui/controls/MStatic.h"
 
 #include <algorithm>
@@ -389,12 +390,21 @@ void MQuorvelAudioEffectPlugin::RefreshPresetBarIfChanged()
 
 void MQuorvelAudioEffectPlugin::OpenPresetWindow(MControl& origin)
 {
-  MWindowSystemCommon* system = SystemOf(origin);
-  if (system == nullptr)
+  MWindow* owner = origin.GetWindow();
+  if (owner == nullptr || MSheet::TopDialog(*owner) != nullptr)
     return;
-  PresetWindow window(*this);
-  window.Run(*system);
-  RefreshPresetBar();
+  MSheet::Show(*owner, std::make_unique<PresetWindow>(*this), [this](MModalValue) { RefreshPresetBar(); });
+}
+
+void MQuorvelAudioEffectPlugin::RefreshPresetWindow()
+{
+  MAudioPlugin::MEditor* editor = GetEditor();
+  MWindow* window = editor != nullptr ? editor->GetWindow() : nullptr;
+  if (window == nullptr)
+    return;
+  for (MSheet* sheet : MSheet::SheetsOf(*window))
+    if (auto* presets = dynamic_cast<PresetWindow*>(&sheet->GetDialog()))
+      presets->Refresh();
 }
 
 MQuorvelEditorDialogs& MQuorvelAudioEffectPlugin::GetEditorDialogs()

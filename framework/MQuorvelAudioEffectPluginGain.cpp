@@ -1,10 +1,11 @@
 // Automatic gain compensation of the common effect base: the block driver's hooks and the
-// optimal-gain computation behind "Set" with its progress window.
+// optimal-gain computation behind "Set" with its progress sheet.
 
 #include "framework/MQuorvelAudioEffectPlugin.h"
 
 #include "gui/MWindow.h"
 #include "gui/controls/MDialogWindow.h"
+#include "gui/controls/MSheet.h"
 
 bool MQuorvelAudioEffectPlugin::IsGainCompensationEnabled() const
 {
@@ -61,30 +62,34 @@ void MQuorvelAudioEffectPlugin::CancelOptimalGain()
 void MQuorvelAudioEffectPlugin::OpenOptimalGainWindow(MControl& origin)
 {
   MWindow* editorWindow = origin.GetWindow();
-  MWindowSystemCommon* system = editorWindow != nullptr ? editorWindow->GetWindowSystem() : nullptr;
-  if (system == nullptr)
+  if (editorWindow == nullptr)
     return;
   CloseOptimalGainWindow();
-  auto window =
-      std::make_unique<MProgressWindow>(MString("AGC"), MString("Computing optimal output gain using AGC"));
-  window->SetVisible(true);
-  window->Open(*system); // throws when the window system cannot make it: nothing started then
+  MDialog& shown = MSheet::Show(
+      *editorWindow,
+      std::make_unique<MProgressDialog>(MString("AGC"), MString("Computing optimal output gain using AGC")));
+  auto& dialog = static_cast<MProgressDialog&>(shown);
+  // Cancel or Escape: the computation ends and the switch goes back. When the plug-in takes the
+  // sheet away itself (done, switched off, editor closed) it has let go of it first.
+  dialog.SetCompletion([this, &dialog](MModalValue) {
+    if (m_optimalGainDialog != &dialog)
+      return;
+    m_optimalGainDialog = nullptr;
+    m_optimalGainAlive.reset();
+    CancelOptimalGain();
+    RefreshPresetBar();
+  });
+  m_optimalGainDialog = &dialog;
+  m_optimalGainAlive = dialog.GetLifetime();
   StartOptimalGain();
-  m_optimalGainWindow = std::move(window);
   UpdateOptimalGainWindow();
 }
 
 void MQuorvelAudioEffectPlugin::UpdateOptimalGainWindow()
 {
-  MProgressWindow* window = m_optimalGainWindow.get();
-  if (window == nullptr)
+  MProgressDialog* dialog = GetOptimalGainDialog();
+  if (dialog == nullptr)
     return;
-  // Cancel, Escape, Return (Cancel is the only button) and the window's close box all end here.
-  if (window->IsCancelled() || window->GetModalResult() != MModalValue::None || !window->IsOpen())
-  {
-    CloseOptimalGainWindow();
-    return;
-  }
   if (!m_agc)
   {
     // Switched off meanwhile: that ends the computation, and the switch stays off.
@@ -95,22 +100,31 @@ void MQuorvelAudioEffectPlugin::UpdateOptimalGainWindow()
   if (IsOptimalGainFinished())
   {
     ReportStateChangedToHost();
-    m_optimalGainWindow.reset();
     m_optimalGainTicket = 0;
+    EndOptimalGainDialog();
     return;
   }
   const double progress = GetOptimalGainProgress();
   MString message("Computing optimal output gain using AGC\n\n");
   message += progress > 0.0 ? MString("Measuring the audio as it plays...")
                             : MString("Waiting for audio (silence does not count)...");
-  window->SetProgress(progress, message);
+  dialog->SetProgress(progress, message);
+}
+
+void MQuorvelAudioEffectPlugin::EndOptimalGainDialog()
+{
+  MProgressDialog* dialog = GetOptimalGainDialog();
+  m_optimalGainDialog = nullptr;
+  m_optimalGainAlive.reset();
+  if (dialog != nullptr)
+    dialog->End(MModalValue::Ok);
 }
 
 void MQuorvelAudioEffectPlugin::CloseOptimalGainWindow()
 {
-  if (m_optimalGainWindow == nullptr)
+  if (GetOptimalGainDialog() == nullptr)
     return;
-  m_optimalGainWindow.reset();
+  EndOptimalGainDialog();
   CancelOptimalGain();
 }
 

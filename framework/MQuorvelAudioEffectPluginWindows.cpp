@@ -13,7 +13,9 @@
 #include "gui/controls/MButton.h"
 #include "gui/controls/MCheckBox.h"
 #include "gui/controls/MSelector.h"
+#include "gui/controls/MSheet.h"
 #include "gui/controls/MStatic.h"
+#include "gui/stml/MSTMLEscape.h"
 #include "gui/stml/MSTMLControl.h"
 
 #include <algorithm>
@@ -24,29 +26,15 @@
 namespace
 {
 constexpr std::int32_t kLabelHeight = 20;
-constexpr std::int32_t kTitleHeight = 28;
 constexpr std::int32_t kRowHeight = 24;
 constexpr std::int32_t kHelpTimer = 1;
 constexpr std::int32_t kHelpTimerMs = 100;
 
-/// Clears a flag when the scope ends, however it ends.
-class FlagScope
-{
-public:
-  explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
-  ~FlagScope() { m_flag = false; }
-  FlagScope(const FlagScope&) = delete;
-  FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-  bool& m_flag;
-};
-
 /// A question in STML (the morph warning carries mark-up) with Yes (default) and No.
-class QuestionWindow : public MDialogWindow
+class QuestionDialog : public MDialog
 {
 public:
-  QuestionWindow(const MString& title, const MString& question)
+  QuestionDialog(const MString& title, const MString& question)
   {
     SetCaption(title);
     m_text = &Add<MSTMLControl>();
@@ -63,24 +51,6 @@ private:
   MSTMLControl* m_text = nullptr;
 };
 
-/// Runs `dialog` modally as a child of `owner`'s native window, centred in it and no larger
-/// than it. Cancel when the owner is not open.
-MModalValue RunOver(MDialogWindow& dialog, MWindow& owner)
-{
-  MWindowSystemCommon* system = owner.GetWindowSystem();
-  MWindowDescriptor* descriptor = owner.GetDescriptor();
-  if (system == nullptr || descriptor == nullptr)
-    return MModalValue::Cancel;
-  const MSize area = owner.GetSize();
-  const MSize wanted = dialog.GetSize();
-  const MSize size{std::max(1, std::min(wanted.x, area.x - 16)),
-                   std::max(1, std::min(wanted.y, area.y - 16))};
-  dialog.SetFlag(MControl::FlagMoveToScreenCenter, false);
-  dialog.SetSize(size);
-  dialog.SetPosition(MPoint{(area.x - size.x) / 2, (area.y - size.y) / 2});
-  return dialog.Run(*system, descriptor->GetHandle());
-}
-
 // What the corner letter does not say: whether the slot is the one morphing writes into, or one
 // never visited (which blends with the current settings).
 MString SlotLabel(const MQuorvelAudioEffectPlugin& plugin, std::int32_t slot)
@@ -93,14 +63,6 @@ MString SlotLabel(const MQuorvelAudioEffectPlugin& plugin, std::int32_t slot)
   return MString();
 }
 
-// The window's title inside it: these windows are children of the editor, without a frame.
-MStatic& AddTitle(MControl& window, const MString& text)
-{
-  MStatic& title = window.Add<MStatic>(text);
-  title.SetTextAlignment(MAlign::Left);
-  title.SetFont(MStdFont::Large1);
-  return title;
-}
 } // namespace
 
 // ---- the pad ------------------------------------------------------------------------------------------
@@ -204,7 +166,6 @@ void MMorphPad::Paint(MDrawer& drawer)
 MQuorvelAudioEffectPlugin::ABCDEditor::ABCDEditor(MQuorvelAudioEffectPlugin& plugin) : m_plugin(plugin)
 {
   SetCaption(MString("ABCD morphing"));
-  m_title = &AddTitle(*this, GetCaption());
   m_hint = &Add<MStatic>(MString("Drag the handle to blend presets A, B, C and D."));
   m_hint->SetTextAlignment(MAlign::Left);
   for (std::int32_t slot = 0; slot < 4; ++slot)
@@ -244,10 +205,8 @@ MQuorvelAudioEffectPlugin::ABCDEditor::~ABCDEditor()
 
 void MQuorvelAudioEffectPlugin::ABCDEditor::LayoutContent(const MRect& content)
 {
-  m_title->SetBounds(MRect{content.left, content.top, content.right, content.top + kTitleHeight});
-  m_hint->SetBounds(MRect{content.left, content.top + kTitleHeight, content.right,
-                          content.top + kTitleHeight + kLabelHeight});
-  const std::int32_t top = content.top + kTitleHeight + kLabelHeight + 6;
+  m_hint->SetBounds(MRect{content.left, content.top, content.right, content.top + kLabelHeight});
+  const std::int32_t top = content.top + kLabelHeight + 6;
   const std::int32_t side = std::max(0, std::min(content.Width(), content.bottom - top - 2 * kLabelHeight));
   const std::int32_t left = content.left + (content.Width() - side) / 2;
   m_pad->SetBounds(MRect{left, top + kLabelHeight, left + side, top + kLabelHeight + side});
@@ -294,21 +253,23 @@ void MQuorvelAudioEffectPlugin::OpenABCDEditor(MControl& origin)
 {
   MHostCallShield::Run("MQuorvelAudioEffectPlugin::OpenABCDEditor", [&] {
     MWindow* owner = origin.GetWindow();
-    if (owner == nullptr || !owner->IsOpen() || m_windowRunning)
+    if (owner == nullptr || MSheet::TopDialog(*owner) != nullptr)
       return;
-    FlagScope running(m_windowRunning);
-    if (MorphOverwritesActiveSlot())
-    {
-      QuestionWindow question(MString("ABCD morphing"), MorphWarningText());
-      const MModalValue answer = RunOver(question, *owner);
-      if (answer == MModalValue::Yes)
-        SelectSlot(kFirstSlotOutsideMorph);
-      else if (answer != MModalValue::No)
-        return; // closed without an answer: no morphing
-    }
-    PrepareMorph();
-    ABCDEditor editor(*this);
-    RunOver(editor, *owner);
+    // The sheets live in `owner`: their completions never outlive it.
+    const auto openPad = [this, owner] {
+      PrepareMorph();
+      MSheet::Show(*owner, std::make_unique<ABCDEditor>(*this));
+    };
+    if (!MorphOverwritesActiveSlot())
+      return openPad();
+    MSheet::Show(*owner, std::make_unique<QuestionDialog>(MString("ABCD morphing"), MorphWarningText()),
+                 [this, openPad](MModalValue answer) {
+                   if (answer == MModalValue::Yes)
+                     SelectSlot(kFirstSlotOutsideMorph);
+                   else if (answer != MModalValue::No)
+                     return; // dismissed without an answer: no morphing
+                   openPad();
+                 });
   });
 }
 
@@ -357,10 +318,9 @@ MQuorvelAudioEffectPlugin::SettingsWindow::SettingsWindow(MQuorvelAudioEffectPlu
     : m_plugin(plugin)
 {
   SetCaption(MString("General settings"));
-  m_title = &AddTitle(*this, GetCaption());
   MString error;
   if (!MGeneralSettings::Load(m_values, error))
-    m_note = MString("<b>The general settings file could not be read</b> (") + error +
+    m_note = MString("<b>The general settings file could not be read</b> (") + MSTMLEscape(error) +
              MString("). The defaults are shown; the file is kept aside when a setting changes.");
   else
     m_note = MString::FromLiteral(kDefaultNote);
@@ -410,17 +370,20 @@ MQuorvelAudioEffectPlugin::SettingsWindow::SettingsWindow(MQuorvelAudioEffectPlu
   m_help->SetId(MString(kHelpId));
   AddButton(MString("Close"), MModalValue::Ok, true);
   SetInitialFocus(m_checks[0]);
-  SetSize(MSize{500, 420});
+  SetSize(MSize{500, 424});
   ShowHelpFor(nullptr);
   Layout();
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::OnShown()
+{
+  // A detached control starts no timer: the tick begins once the sheet holds the window.
   SetTimer(kHelpTimer, kHelpTimerMs);
 }
 
 void MQuorvelAudioEffectPlugin::SettingsWindow::LayoutContent(const MRect& content)
 {
-  std::int32_t y = content.top;
-  m_title->SetBounds(MRect{content.left, y, content.right, y + kTitleHeight});
-  y += kTitleHeight + 4;
+  std::int32_t y = content.top + 4;
   const auto row = [&](MControl& control, std::int32_t height) {
     control.SetBounds(MRect{content.left, y, content.right, y + height});
     y += height + 6;
@@ -452,9 +415,9 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::OnCheckChanged(MOnNotifyParams&)
   m_values.showConfirmations = m_checks[2]->IsChecked();
   MString error, aside;
   if (!MGeneralSettings::Save(m_values, error, &aside))
-    SetNote(MString("<b>The setting could not be saved</b>: ") + error);
+    SetNote(MString("<b>The setting could not be saved</b>: ") + MSTMLEscape(error));
   else if (!aside.IsEmpty())
-    SetNote(MString("The unreadable settings file was kept as ") + aside + MString("."));
+    SetNote(MString("The unreadable settings file was kept as ") + MSTMLEscape(aside) + MString("."));
   else
     SetNote(MString::FromLiteral(kDefaultNote));
 }
@@ -497,19 +460,24 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::OnSetDefaults(MOnNotifyParams&)
 
 void MQuorvelAudioEffectPlugin::SettingsWindow::OnLoadDefaults(MOnNotifyParams&)
 {
-  if (!m_plugin.GetEditorDialogs().Confirm(
-          *m_actions[1], MString("Load default settings"),
-          MString("The default settings replace the current settings of this instance. Load them?")))
-    return;
-  if (!m_plugin.LoadDefaultSettings())
-  {
-    SetNote(MString("<b>No default settings were loaded</b>: none have been set yet, or the file that keeps "
-                    "them could not be read. The current settings stay."));
-    return;
-  }
-  m_plugin.ActualiseAfterLoading();
-  ShowPluginSettings();
-  SetNote(MString("The default settings were loaded."));
+  // The question is a sheet over this one: the answer comes later, and only while this window is
+  // still there.
+  m_plugin.GetEditorDialogs().Confirm(
+      *m_actions[1], MString("Load default settings"),
+      MString("The default settings replace the current settings of this instance. Load them?"),
+      [this, alive = GetLifetime()](bool yes) {
+        if (!yes || alive.expired())
+          return;
+        if (!m_plugin.LoadDefaultSettings())
+        {
+          SetNote(MString("<b>No default settings were loaded</b>: none have been set yet, or the file that "
+                          "keeps them could not be read. The current settings stay."));
+          return;
+        }
+        m_plugin.ActualiseAfterLoading();
+        ShowPluginSettings();
+        SetNote(MString("The default settings were loaded."));
+      });
 }
 
 void MQuorvelAudioEffectPlugin::SettingsWindow::OnPanic(MOnNotifyParams&)
@@ -556,7 +524,7 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::SetNote(const MString& note)
   m_note = note;
   ShowHelpFor(nullptr);
   // Shown until the mouse moves on: the control under it now would replace it at the next tick.
-  m_helpSource = GetHighlightControl();
+  m_helpSource = GetWindow() != nullptr ? GetWindow()->GetHighlightControl() : nullptr;
 }
 
 void MQuorvelAudioEffectPlugin::SettingsWindow::ShowHelpFor(const MControl* control)
@@ -583,8 +551,8 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::ShowHelpFor(const MControl* cont
 bool MQuorvelAudioEffectPlugin::SettingsWindow::OnTimer(std::int32_t id)
 {
   if (id != kHelpTimer)
-    return MDialogWindow::OnTimer(id);
-  const MControl* hovered = GetHighlightControl();
+    return MDialog::OnTimer(id);
+  const MControl* hovered = GetWindow() != nullptr ? GetWindow()->GetHighlightControl() : nullptr;
   if (hovered != m_helpSource)
     ShowHelpFor(hovered);
   return true;
@@ -594,10 +562,8 @@ void MQuorvelAudioEffectPlugin::OpenSettingsWindow(MControl& origin)
 {
   MHostCallShield::Run("MQuorvelAudioEffectPlugin::OpenSettingsWindow", [&] {
     MWindow* owner = origin.GetWindow();
-    if (owner == nullptr || !owner->IsOpen() || m_windowRunning)
+    if (owner == nullptr || MSheet::TopDialog(*owner) != nullptr)
       return;
-    FlagScope running(m_windowRunning);
-    SettingsWindow window(*this);
-    RunOver(window, *owner);
+    MSheet::Show(*owner, std::make_unique<SettingsWindow>(*this));
   });
 }

@@ -1,11 +1,11 @@
 #pragma once
 // The windows of the common editor: the ABCD morphing editor and the "General settings" window.
 //
-// Both are modal dialogs opened over the editor window that holds the control the user clicked
-// (MQuorvelAudioEffectPlugin::OpenABCDEditor / OpenSettingsWindow): a child of that window's
-// native window, centred in it and no larger than it, run in the window system's modal loop
-// while the host's audio goes on. One of them runs at a time per plug-in; asking again while one
-// runs does nothing.
+// Both are dialogs shown as sheets (MSheet) over the editor window that holds the control the
+// user clicked (MQuorvelAudioEffectPlugin::OpenABCDEditor / OpenSettingsWindow): centred in it,
+// over the dimmed editor, no larger than it. Opening returns at once; the host's loop and audio go
+// on. Asking again while a sheet is shown in that window does nothing (the sheet covers the
+// buttons anyway). Closing the editor destroys them with it.
 //
 // Threads: GUI thread (the host's UI thread), like the editor.
 
@@ -65,7 +65,7 @@ private:
 /// morphing changes, or one never visited, which blends the current settings) and a Close button. Opening it
 /// runs PrepareMorph (the opener does); each move of the handle calls Morph (u, v), which sets the
 /// parameters, reports them to the host and refreshes the editor's controls.
-class MQuorvelAudioEffectPlugin::ABCDEditor : public MDialogWindow
+class MQuorvelAudioEffectPlugin::ABCDEditor : public MDialog
 {
 public:
   static constexpr const char* kPadId = "MorphPad";
@@ -88,7 +88,6 @@ private:
 
   MQuorvelAudioEffectPlugin& m_plugin;
   MMorphPad* m_pad = nullptr;
-  MStatic* m_title = nullptr;
   MStatic* m_hint = nullptr;
   std::array<MStatic*, 4> m_labels{};
   std::vector<std::int32_t> m_openGestures;
@@ -102,8 +101,8 @@ private:
 /// with), "Load default settings" (replaces this instance's settings with them, after the
 /// confirmation of destructive actions) and "Panic" (MQuorvelAudioEffectPlugin::Panic). The line
 /// at the bottom shows the help of the setting under the mouse, the outcome of a button, and any
-/// problem with the settings file.
-class MQuorvelAudioEffectPlugin::SettingsWindow : public MDialogWindow
+/// problem with the settings file (its message and path escaped: shown as text, never as mark-up).
+class MQuorvelAudioEffectPlugin::SettingsWindow : public MDialog
 {
 public:
   static constexpr const char* kProtectionId = "AutomationProtection";
@@ -124,6 +123,8 @@ public:
   void ShowHelpFor(const MControl* control);
   /// The hover tick: follows the control under the mouse.
   bool OnTimer(std::int32_t id) override;
+  /// Starts the hover tick once the window is shown.
+  void OnShown() override;
 
 protected:
   void LayoutContent(const MRect& content) override;
@@ -143,7 +144,6 @@ private:
 
   MQuorvelAudioEffectPlugin& m_plugin;
   MGeneralSettings::Values m_values;
-  MStatic* m_title = nullptr;
   std::array<MCheckBox*, 3> m_checks{};
   MStatic* m_protectionLabel = nullptr;
   MSelector* m_protection = nullptr;

@@ -7,6 +7,7 @@
 #include "gui/MWindowSystemCommon.h"
 #include "gui/controls/MButton.h"
 #include "gui/controls/MFileDialog.h"
+#include "gui/controls/MSheet.h"
 #include "gui/controls/MStatic.h"
 
 #include <algorithm>
@@ -14,12 +15,6 @@
 
 namespace
 {
-MWindowSystemCommon* SystemOf(MControl& origin)
-{
-  MWindow* window = origin.GetWindow();
-  return window != nullptr ? window->GetWindowSystem() : nullptr;
-}
-
 MString NameOf(const MXmlItem& item)
 {
   return MPresetTree::IsFolder(item) ? item.GetAttribute(MString("Name"), MString())
@@ -32,7 +27,7 @@ struct Action
   const char* id;
   const char* text;
   const char* help;
-  bool (MQuorvelAudioEffectPlugin::PresetWindow::*run)();
+  void (MQuorvelAudioEffectPlugin::PresetWindow::*run)(MQuorvelAudioEffectPlugin::PresetWindow::Done);
 };
 const Action kActions[] = {
     {"PresetLoad", "Load", "<name>Load</name> applies the selected preset (a double click does the same).",
@@ -66,57 +61,60 @@ constexpr std::int32_t kActionCount = static_cast<std::int32_t>(std::size(kActio
 
 void MQuorvelEditorDialogs::Tell(MControl& origin, const MString& title, const MString& message)
 {
-  if (MWindowSystemCommon* system = SystemOf(origin))
-    MMessageDialogWindow(title, message).Run(*system);
+  MSheet::ShowOver(origin, std::make_unique<MMessageDialog>(title, message));
 }
 
-bool MQuorvelEditorDialogs::Ask(MControl& origin, const MString& title, const MString& question)
+void MQuorvelEditorDialogs::Ask(MControl& origin, const MString& title, const MString& question,
+                                Answer answer)
 {
-  MWindowSystemCommon* system = SystemOf(origin);
-  return system != nullptr &&
-         MMessageDialogWindow(title, question, MMessageDialogWindow::Buttons::YesNo).Run(*system) ==
-             MModalValue::Yes;
+  auto dialog = std::make_unique<MMessageDialog>(title, question, MMessageDialog::Buttons::YesNo);
+  if (MSheet::ShowOver(origin, std::move(dialog),
+                       [answer](MModalValue value) { answer(value == MModalValue::Yes); }) == nullptr)
+    answer(false);
 }
 
-bool MQuorvelEditorDialogs::Confirm(MControl& origin, const MString& title, const MString& question)
+void MQuorvelEditorDialogs::Confirm(MControl& origin, const MString& title, const MString& question,
+                                    Answer answer)
 {
-  return !MGeneralSettings::ShowConfirmations() || Ask(origin, title, question);
+  if (!MGeneralSettings::ShowConfirmations())
+    answer(true);
+  else
+    Ask(origin, title, question, std::move(answer));
 }
 
-bool MQuorvelEditorDialogs::AskText(MControl& origin, const MString& title, const MString& prompt,
-                                    MString& text)
+void MQuorvelEditorDialogs::AskText(MControl& origin, const MString& title, const MString& prompt,
+                                    const MString& text, TextAnswer answer)
 {
-  MWindowSystemCommon* system = SystemOf(origin);
-  if (system == nullptr)
-    return false;
-  MEditTextDialog dialog(title, prompt, text);
-  if (dialog.Run(*system) != MModalValue::Ok)
-    return false;
-  text = dialog.GetText();
-  return true;
+  auto dialog = std::make_unique<MEditTextDialog>(title, prompt, text);
+  MEditTextDialog& asked = *dialog;
+  // The completion runs before the sheet is destroyed: the field can still be read.
+  MSheet::ShowOver(origin, std::move(dialog), [answer, &asked](MModalValue value) {
+    if (value == MModalValue::Ok)
+      answer(asked.GetText());
+  });
 }
 
-bool MQuorvelEditorDialogs::AskFile(MControl& origin, const MString& title, const MString& folder,
-                                    const MString& extension, bool saving, MString& path)
+void MQuorvelEditorDialogs::AskFile(MControl& origin, const MString& title, const MString& folder,
+                                    const MString& extension, bool saving, TextAnswer answer)
 {
-  MWindowSystemCommon* system = SystemOf(origin);
-  if (system == nullptr)
-    return false;
   MStringList filter;
   filter.Add(extension);
-  MFileDialog dialog(title, folder, filter);
-  if (dialog.Run(*system) != MModalValue::Ok || dialog.GetPath().IsEmpty())
-    return false;
-  path = dialog.GetPath();
-  // Exchange files are known by their extension: a typed name without it gets it.
-  std::string name = path.ToUTF8();
-  const std::string suffix = "." + extension.ToUTF8();
-  std::transform(name.begin(), name.end(), name.begin(),
-                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-  if (saving &&
-      (name.size() < suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0))
-    path = path + MString::FromUTF8(suffix);
-  return true;
+  auto dialog = std::make_unique<MFileDialog>(title, folder, filter);
+  MFileDialog& asked = *dialog;
+  MSheet::ShowOver(origin, std::move(dialog), [=, &asked](MModalValue value) {
+    MString path = asked.GetPath();
+    if (value != MModalValue::Ok || path.IsEmpty())
+      return;
+    // Exchange files are known by their extension: a typed name without it gets it.
+    std::string name = path.ToUTF8();
+    const std::string suffix = "." + extension.ToUTF8();
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    if (saving && (name.size() < suffix.size() ||
+                   name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0))
+      path = path + MString::FromUTF8(suffix);
+    answer(path);
+  });
 }
 
 // ---- the tree -------------------------------------------------------------------------------------
@@ -259,12 +257,41 @@ MQuorvelAudioEffectPlugin::PresetWindow::PresetWindow(MQuorvelAudioEffectPlugin&
   const MXmlItem* current = CurrentPreset();
   m_tree->Show(manager.GetRoot(), current != nullptr ? PresetTree::PathOf(manager.GetRoot(), *current)
                                                      : std::vector<std::int32_t>{});
-  // A presets.xml that could not be read is kept as it is; saving moves it aside first.
-  if (!m_plugin.GetPresetTreeError().IsEmpty())
-    m_status->SetText(MString("presets.xml could not be read (") + m_plugin.GetPresetTreeError() +
-                      MString("). It will be kept as presets.xml.unreadable when you save."));
+  ShowStatus();
   UpdateButtons();
   Layout();
+}
+
+void MQuorvelAudioEffectPlugin::PresetWindow::ShowStatus()
+{
+  // A presets.xml that could not be read is kept as it is; saving moves it aside first. The
+  // status line shows plain text: a path or message with mark-up characters stays as it is.
+  const MString error = m_plugin.GetPresetTreeError();
+  m_status->SetText(error.IsEmpty()
+                        ? MString()
+                        : MString("presets.xml could not be read (") + error +
+                              MString("). It will be kept as presets.xml.unreadable when you save."));
+}
+
+void MQuorvelAudioEffectPlugin::PresetWindow::Refresh()
+{
+  const PresetTree::Node* node = m_tree->GetSelectedNode();
+  const std::vector<std::int32_t> selected = node != nullptr ? node->GetPath() : std::vector<std::int32_t>{};
+  m_tree->Show(m_plugin.GetPresetManager().GetRoot(), selected);
+  const bool hadStatus = !m_status->GetText().IsEmpty();
+  ShowStatus();
+  if (hadStatus != !m_status->GetText().IsEmpty())
+    Layout();
+  UpdateButtons();
+}
+
+template <class... Arguments, class Action>
+std::function<void(Arguments...)> MQuorvelAudioEffectPlugin::PresetWindow::WhileOpen(Action action)
+{
+  return [alive = GetLifetime(), action](Arguments... arguments) {
+    if (!alive.expired())
+      action(arguments...);
+  };
 }
 
 MQuorvelAudioEffectPlugin::PresetWindow::~PresetWindow() = default;
@@ -371,16 +398,25 @@ bool MQuorvelAudioEffectPlugin::PresetWindow::Commit(MXmlItem before, const MXml
   return true;
 }
 
-bool MQuorvelAudioEffectPlugin::PresetWindow::LoadSelected()
+namespace
+{
+void Report(const MQuorvelAudioEffectPlugin::PresetWindow::Done& done, bool outcome)
+{
+  if (done)
+    done(outcome);
+}
+} // namespace
+
+void MQuorvelAudioEffectPlugin::PresetWindow::LoadSelected(Done done)
 {
   const MXmlItem* item = SelectedItem();
   if (item == nullptr || !MPresetTree::IsPreset(*item))
-    return false;
+    return Report(done, false);
   PresetManager& manager = m_plugin.GetPresetManager();
   const std::vector<MXmlItem*> presets = manager.ListPresets();
   const auto found = std::find(presets.begin(), presets.end(), item);
   if (found == presets.end())
-    return false;
+    return Report(done, false);
   try
   {
     manager.ApplyPresetAt(static_cast<std::int32_t>(found - presets.begin()));
@@ -388,88 +424,105 @@ bool MQuorvelAudioEffectPlugin::PresetWindow::LoadSelected()
   catch (const MException& exception)
   {
     Fail(MString("The preset could not be loaded:"), exception.Message());
-    return false;
+    return Report(done, false);
   }
   m_plugin.RefreshPresetBar();
-  return true;
+  Report(done, true);
 }
 
-bool MQuorvelAudioEffectPlugin::PresetWindow::SaveNew()
+// The actions that ask first remember the selection's path, never an item: the document may
+// change while the question is open (another instance saves). The answer finds the item again.
+
+void MQuorvelAudioEffectPlugin::PresetWindow::SaveNew(Done done)
 {
-  MString name = MString::FromLiteral(MPresetTree::kUnnamedPreset);
-  if (!m_plugin.GetEditorDialogs().AskText(*m_tree, MString("Save preset"),
-                                           MString("Name of the new preset:"), name))
-    return false;
-  if (name.IsEmpty())
-    name = MString::FromLiteral(MPresetTree::kUnnamedPreset);
-  PresetManager& manager = m_plugin.GetPresetManager();
-  MXmlItem before = manager.GetRoot();
-  std::vector<std::int32_t> folderPath;
-  MXmlItem& folder = TargetFolder(folderPath);
-  const MXmlItem& added = manager.SaveCurrent(folder, name);
-  // The saved state is the current preset from now on.
-  return Commit(std::move(before), &added, PresetTree::PathOf(manager.GetRoot(), added));
+  m_plugin.GetEditorDialogs().AskText(
+      *m_tree, MString("Save preset"), MString("Name of the new preset:"),
+      MString::FromLiteral(MPresetTree::kUnnamedPreset),
+      WhileOpen<const MString&>([this, done](const MString& text) {
+        const MString name = text.IsEmpty() ? MString::FromLiteral(MPresetTree::kUnnamedPreset) : text;
+        PresetManager& manager = m_plugin.GetPresetManager();
+        MXmlItem before = manager.GetRoot();
+        std::vector<std::int32_t> folderPath;
+        MXmlItem& folder = TargetFolder(folderPath);
+        const MXmlItem& added = manager.SaveCurrent(folder, name);
+        // The saved state is the current preset from now on.
+        Report(done, Commit(std::move(before), &added, PresetTree::PathOf(manager.GetRoot(), added)));
+      }));
 }
 
-bool MQuorvelAudioEffectPlugin::PresetWindow::ReplaceSelected()
+void MQuorvelAudioEffectPlugin::PresetWindow::ReplaceSelected(Done done)
 {
   MXmlItem* item = SelectedItem();
   if (item == nullptr || !MPresetTree::IsPreset(*item))
-    return false;
-  if (!m_plugin.GetEditorDialogs().Confirm(*m_tree, MString("Presets"),
-                                           MString::FromLiteral(MPresetTree::kReplaceQuestion)))
-    return false;
-  PresetManager& manager = m_plugin.GetPresetManager();
-  MXmlItem before = manager.GetRoot();
+    return Report(done, false);
   const std::vector<std::int32_t> path = m_tree->GetSelectedNode()->GetPath();
-  manager.ReplaceWithCurrent(*item);
-  return Commit(std::move(before), item, path);
+  m_plugin.GetEditorDialogs().Confirm(*m_tree, MString("Presets"),
+                                      MString::FromLiteral(MPresetTree::kReplaceQuestion),
+                                      WhileOpen<bool>([this, done, path](bool yes) {
+                                        PresetManager& manager = m_plugin.GetPresetManager();
+                                        MXmlItem* target = PresetTree::Resolve(manager.GetRoot(), path);
+                                        if (!yes || target == nullptr || !MPresetTree::IsPreset(*target))
+                                          return Report(done, false);
+                                        MXmlItem before = manager.GetRoot();
+                                        manager.ReplaceWithCurrent(*target);
+                                        Report(done, Commit(std::move(before), target, path));
+                                      }));
 }
 
-bool MQuorvelAudioEffectPlugin::PresetWindow::RenameSelected()
+void MQuorvelAudioEffectPlugin::PresetWindow::RenameSelected(Done done)
 {
   MXmlItem* item = SelectedItem();
   if (item == nullptr)
-    return false;
-  MString name = NameOf(*item);
-  if (!m_plugin.GetEditorDialogs().AskText(*m_tree, MString("Rename"), MString("New name:"), name) ||
-      name.IsEmpty() || name == NameOf(*item))
-    return false;
-  PresetManager& manager = m_plugin.GetPresetManager();
-  const MXmlItem* current = CurrentPreset();
-  MXmlItem before = manager.GetRoot();
+    return Report(done, false);
   const std::vector<std::int32_t> path = m_tree->GetSelectedNode()->GetPath();
-  MPresetTree::Rename(*item, name);
-  return Commit(std::move(before), current, path);
+  const MString old = NameOf(*item);
+  m_plugin.GetEditorDialogs().AskText(*m_tree, MString("Rename"), MString("New name:"), old,
+                                      WhileOpen<const MString&>([this, done, path, old](const MString& name) {
+                                        PresetManager& manager = m_plugin.GetPresetManager();
+                                        MXmlItem* target = PresetTree::Resolve(manager.GetRoot(), path);
+                                        if (name.IsEmpty() || name == old || target == nullptr ||
+                                            NameOf(*target) != old)
+                                          return Report(done, false);
+                                        const MXmlItem* current = CurrentPreset();
+                                        MXmlItem before = manager.GetRoot();
+                                        MPresetTree::Rename(*target, name);
+                                        Report(done, Commit(std::move(before), current, path));
+                                      }));
 }
 
-bool MQuorvelAudioEffectPlugin::PresetWindow::DeleteSelected()
+void MQuorvelAudioEffectPlugin::PresetWindow::DeleteSelected(Done done)
 {
   MXmlItem* item = SelectedItem();
   if (item == nullptr)
-    return false;
+    return Report(done, false);
   const bool folder = MPresetTree::IsFolder(*item);
-  MString question =
-      folder ? MString("Are you sure you want to delete the folder \"") + NameOf(*item) +
+  const MString name = NameOf(*item);
+  const MString question =
+      folder ? MString("Are you sure you want to delete the folder \"") + name +
                    MString("\" and everything in it?")
-             : MString("Are you sure you want to delete the preset \"") + NameOf(*item) + MString("\"?");
-  if (!m_plugin.GetEditorDialogs().Confirm(*m_tree, MString("Presets"), question))
-    return false;
-  PresetManager& manager = m_plugin.GetPresetManager();
-  const MXmlItem* current = CurrentPreset();
-  MXmlItem before = manager.GetRoot();
-  std::vector<std::int32_t> path = m_tree->GetSelectedNode()->GetPath();
-  if (!manager.Remove(*item))
-    return false;
-  // The selection moves to the item before the removed one, or to its folder.
-  if (path.back() > 0)
-    --path.back();
-  else
-    path.pop_back();
-  return Commit(std::move(before), current == item ? nullptr : current, path);
+             : MString("Are you sure you want to delete the preset \"") + name + MString("\"?");
+  const std::vector<std::int32_t> selected = m_tree->GetSelectedNode()->GetPath();
+  m_plugin.GetEditorDialogs().Confirm(
+      *m_tree, MString("Presets"), question, WhileOpen<bool>([this, done, selected, name](bool yes) {
+        PresetManager& manager = m_plugin.GetPresetManager();
+        MXmlItem* target = PresetTree::Resolve(manager.GetRoot(), selected);
+        if (!yes || target == nullptr || NameOf(*target) != name)
+          return Report(done, false);
+        const MXmlItem* current = CurrentPreset();
+        MXmlItem before = manager.GetRoot();
+        if (!manager.Remove(*target))
+          return Report(done, false);
+        // The selection moves to the item before the removed one, or to its folder.
+        std::vector<std::int32_t> path = selected;
+        if (path.back() > 0)
+          --path.back();
+        else
+          path.pop_back();
+        Report(done, Commit(std::move(before), current == target ? nullptr : current, path));
+      }));
 }
 
-bool MQuorvelAudioEffectPlugin::PresetWindow::AddFolder()
+void MQuorvelAudioEffectPlugin::PresetWindow::AddFolder(Done done)
 {
   PresetManager& manager = m_plugin.GetPresetManager();
   const MXmlItem* current = CurrentPreset();
@@ -477,75 +530,82 @@ bool MQuorvelAudioEffectPlugin::PresetWindow::AddFolder()
   std::vector<std::int32_t> folderPath;
   MXmlItem& parent = TargetFolder(folderPath);
   const MXmlItem& added = manager.AddFolder(parent);
-  return Commit(std::move(before), current, PresetTree::PathOf(manager.GetRoot(), added));
+  Report(done, Commit(std::move(before), current, PresetTree::PathOf(manager.GetRoot(), added)));
 }
 
-bool MQuorvelAudioEffectPlugin::PresetWindow::ExportSelected()
+void MQuorvelAudioEffectPlugin::PresetWindow::ExportSelected(Done done)
 {
   const MXmlItem* item = SelectedItem();
   if (item == nullptr || !MPresetTree::IsFolder(*item))
   {
     Fail(MString("Export:"), MString("Choose the folder to export first."));
-    return false;
+    return Report(done, false);
   }
-  MString path;
-  if (!m_plugin.GetEditorDialogs().AskFile(*m_tree, MString::FromLiteral(MPresetTree::kExportTitle),
-                                           GetPresetFolder(),
-                                           MString::FromLiteral(MPresetTree::kExchangeExtension), true, path))
-    return false;
-  try
-  {
-    m_plugin.GetPresetManager().ExportFolder(*item, path);
-  }
-  catch (const MException& exception)
-  {
-    Fail(MString("The folder could not be exported:"), exception.Message());
-    return false;
-  }
-  return true;
+  const std::vector<std::int32_t> selected = m_tree->GetSelectedNode()->GetPath();
+  m_plugin.GetEditorDialogs().AskFile(
+      *m_tree, MString::FromLiteral(MPresetTree::kExportTitle), GetPresetFolder(),
+      MString::FromLiteral(MPresetTree::kExchangeExtension), true,
+      WhileOpen<const MString&>([this, done, selected](const MString& path) {
+        const MXmlItem* target = PresetTree::Resolve(m_plugin.GetPresetManager().GetRoot(), selected);
+        if (target == nullptr || !MPresetTree::IsFolder(*target))
+          return Report(done, false);
+        try
+        {
+          m_plugin.GetPresetManager().ExportFolder(*target, path);
+        }
+        catch (const MException& exception)
+        {
+          Fail(MString("The folder could not be exported:"), exception.Message());
+          return Report(done, false);
+        }
+        Report(done, true);
+      }));
 }
 
-bool MQuorvelAudioEffectPlugin::PresetWindow::Import()
+void MQuorvelAudioEffectPlugin::PresetWindow::Import(Done done)
 {
-  MString path;
-  if (!m_plugin.GetEditorDialogs().AskFile(
-          *m_tree, MString::FromLiteral(MPresetTree::kImportTitle), GetPresetFolder(),
-          MString::FromLiteral(MPresetTree::kExchangeExtension), false, path))
-    return false;
-  PresetManager& manager = m_plugin.GetPresetManager();
-  const MXmlItem* current = CurrentPreset();
-  MXmlItem before = manager.GetRoot();
-  std::vector<std::int32_t> folderPath;
-  MXmlItem& parent = TargetFolder(folderPath);
-  try
-  {
-    manager.ImportFolder(path, parent);
-  }
-  catch (const MException& exception)
-  {
-    Fail(MString("The file could not be imported:"), exception.Message());
-    return false;
-  }
-  // The imported folder is the last one of its parent.
-  MXmlItem* target = PresetTree::Resolve(manager.GetRoot(), folderPath);
-  std::vector<std::int32_t> select = folderPath;
-  if (target != nullptr && target->GetSubItemCount() > 0)
-    select.push_back(target->GetSubItemCount() - 1);
-  return Commit(std::move(before), current, select);
+  m_plugin.GetEditorDialogs().AskFile(
+      *m_tree, MString::FromLiteral(MPresetTree::kImportTitle), GetPresetFolder(),
+      MString::FromLiteral(MPresetTree::kExchangeExtension), false,
+      WhileOpen<const MString&>([this, done](const MString& path) {
+        PresetManager& manager = m_plugin.GetPresetManager();
+        const MXmlItem* current = CurrentPreset();
+        MXmlItem before = manager.GetRoot();
+        std::vector<std::int32_t> folderPath;
+        MXmlItem& parent = TargetFolder(folderPath);
+        try
+        {
+          manager.ImportFolder(path, parent);
+        }
+        catch (const MException& exception)
+        {
+          Fail(MString("The file could not be imported:"), exception.Message());
+          return Report(done, false);
+        }
+        // The imported folder is the last one of its parent.
+        MXmlItem* target = PresetTree::Resolve(manager.GetRoot(), folderPath);
+        std::vector<std::int32_t> select = folderPath;
+        if (target != nullptr && target->GetSubItemCount() > 0)
+          select.push_back(target->GetSubItemCount() - 1);
+        Report(done, Commit(std::move(before), current, select));
+      }));
 }
 
-bool MQuorvelAudioEffectPlugin::PresetWindow::RestoreFactory()
+void MQuorvelAudioEffectPlugin::PresetWindow::RestoreFactory(Done done)
 {
-  if (!m_plugin.GetEditorDialogs().Confirm(
-          *m_tree, MString("Presets"),
-          MString("Put the factory presets back? Factory presets you changed are replaced by the originals; "
-                  "your own presets stay.")))
-    return false;
-  PresetManager& manager = m_plugin.GetPresetManager();
-  const MXmlItem* current = CurrentPreset();
-  MXmlItem before = manager.GetRoot();
-  m_plugin.RestoreFactoryPresets();
-  return Commit(std::move(before), current, {});
+  m_plugin.GetEditorDialogs().Confirm(
+      *m_tree, MString("Presets"),
+      MString("Put the factory presets back? Factory presets you changed are replaced by the originals; "
+              "your own presets stay."),
+      WhileOpen<bool>([this, done](bool yes) {
+        if (!yes)
+          return Report(done, false);
+        PresetManager& manager = m_plugin.GetPresetManager();
+        const MXmlItem* current = CurrentPreset();
+        MXmlItem before = manager.GetRoot();
+        m_plugin.RestoreFactoryPresets();
+        Report(done, Commit(std::move(before), current, {}));
+      }));
 }
 
 void MQuorvelAudioEffectPlugin::PresetWindow::UpdateButtons()
@@ -573,7 +633,7 @@ void MQuorvelAudioEffectPlugin::PresetWindow::OnButton(MOnNotifyParams& params)
   {
     if (params.sender == m_actions[index])
     {
-      (this->*kActions[index].run)();
+      (this->*kActions[index].run)(Done());
       return;
     }
   }

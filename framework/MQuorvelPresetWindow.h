@@ -1,10 +1,12 @@
 #pragma once
 // The preset window of the common editor and the dialogs the common editor asks and tells with.
 //
-//  - MQuorvelEditorDialogs: how the preset bar and the preset window ask the user (a yes/no
-//    question, a name, a file) and tell them about a failure. The default runs the toolkit's
-//    modal dialogs on the window system of the control that asked; a test installs its own
-//    answers through MQuorvelAudioEffectPlugin::SetEditorDialogs.
+//  - MQuorvelEditorDialogs: how the preset bar, the preset window and the general settings ask
+//    the user (a yes/no question, a name, a file) and tell them about a failure. Every one of
+//    them returns at once: the default shows a sheet (MSheet) over the editor window that holds
+//    the control that asked, and the answer arrives later through a callback on the GUI thread
+//    (never when the editor closes first). A test installs its own answers through
+//    MQuorvelAudioEffectPlugin::SetEditorDialogs; it may answer at once.
 //  - MQuorvelAudioEffectPlugin::PresetTree: the user's preset tree as a tree control, folders
 //    with their presets. A node remembers where its item sits in the document (child indices
 //    from the root), never a pointer, so that it survives edits and a rolled-back document.
@@ -15,8 +17,9 @@
 //    memory goes back to what it was before the change, presets.xml stays as it was and the user
 //    is told why. Destructive actions always ask first.
 //
-// Threads: GUI thread only. The window runs modally (OpenPresetWindow); it holds no pointer into
-// the document between two actions.
+// Threads: GUI thread only. The window is a dialog shown as a sheet in the editor
+// (OpenPresetWindow); it holds no pointer into the document between two actions, and an action
+// waiting for an answer changes nothing until the answer comes.
 
 #include "base/MString.h"
 #include "framework/MQuorvelAudioEffectPlugin.h"
@@ -24,6 +27,7 @@
 #include "gui/controls/MTreeControl.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class MButton;
@@ -32,23 +36,29 @@ class MStatic;
 class MQuorvelEditorDialogs
 {
 public:
+  /// Hears a yes/no answer: true for yes; false for no or a dismissed question.
+  using Answer = std::function<void(bool yes)>;
+  /// Hears the text (a name, a path) the user confirmed with OK; not called otherwise.
+  using TextAnswer = std::function<void(const MString& text)>;
+
   virtual ~MQuorvelEditorDialogs() = default;
 
-  /// Tells the user `message` (STML-free text) with an OK button. Nothing when `origin` is in no
-  /// open window.
+  /// Tells the user `message` (plain text, never mark-up) with an OK button. Nothing when
+  /// `origin` is in no window.
   virtual void Tell(MControl& origin, const MString& title, const MString& message);
-  /// Asks a yes/no question; true for yes. False when `origin` is in no open window.
-  virtual bool Ask(MControl& origin, const MString& title, const MString& question);
+  /// Asks a yes/no question. Without a window for `origin`, `answer` hears false at once.
+  virtual void Ask(MControl& origin, const MString& title, const MString& question, Answer answer);
   /// A destructive action's confirmation: Ask, or yes at once when the user switched
   /// confirmations off in the general settings ("showconfirmations").
-  bool Confirm(MControl& origin, const MString& title, const MString& question);
-  /// Asks for a line of text, starting with `text`; true with `text` replaced on OK.
-  virtual bool AskText(MControl& origin, const MString& title, const MString& prompt, MString& text);
+  void Confirm(MControl& origin, const MString& title, const MString& question, Answer answer);
+  /// Asks for a line of text, starting with `text`; `answer` hears the text on OK.
+  virtual void AskText(MControl& origin, const MString& title, const MString& prompt, const MString& text,
+                       TextAnswer answer);
   /// Asks for a file with extension `extension` (without the dot) in a file dialog starting in
-  /// `folder`; true with `path` set on OK. When `saving`, a name typed without the extension
+  /// `folder`; `answer` hears the path on OK. When `saving`, a name typed without the extension
   /// gets it appended.
-  virtual bool AskFile(MControl& origin, const MString& title, const MString& folder,
-                       const MString& extension, bool saving, MString& path);
+  virtual void AskFile(MControl& origin, const MString& title, const MString& folder,
+                       const MString& extension, bool saving, TextAnswer answer);
 };
 
 class MQuorvelAudioEffectPlugin::PresetTree : public MTreeControlBase
@@ -97,11 +107,14 @@ private:
   bool m_shown = false;
 };
 
-class MQuorvelAudioEffectPlugin::PresetWindow : public MDialogWindow
+class MQuorvelAudioEffectPlugin::PresetWindow : public MDialog
 {
 public:
   static constexpr std::int32_t kWidth = 560;
-  static constexpr std::int32_t kHeight = 420;
+  static constexpr std::int32_t kHeight = 452;
+  /// Hears whether an action did what it was asked, once its questions are answered; a refusal
+  /// or a failure has been told to the user through the plug-in's editor dialogs by then.
+  using Done = std::function<void(bool done)>;
 
   /// Builds the window for `plugin`'s preset tree (read from presets.xml on first use).
   explicit PresetWindow(MQuorvelAudioEffectPlugin& plugin);
@@ -110,31 +123,34 @@ public:
   PresetTree& GetTree() { return *m_tree; }
   /// Selects the item at `path` (as a click would, without the changed event).
   void SelectPath(const std::vector<std::int32_t>& path);
+  /// Shows the plug-in's preset tree afresh (after presets.xml changed under the window, say by
+  /// another instance), keeping the selection where its path still leads to an item, and the
+  /// status line. GUI thread.
+  void Refresh();
 
-  // The actions of the buttons. Each answers whether it did what it was asked; a refusal or a
-  // failure has been told to the user through the plug-in's editor dialogs by then.
+  // The actions of the buttons. Each returns at once; `done` (optional) hears the outcome.
 
   /// Applies the selected preset and makes it the current one.
-  bool LoadSelected();
+  void LoadSelected(Done done = {});
   /// Asks a name ("Unnamed preset" offered) and adds the current state as a preset to the
   /// selected folder (the folder of the selected preset; the top level when nothing is selected).
-  bool SaveNew();
+  void SaveNew(Done done = {});
   /// Asks "Are you sure you want to replace selected preset?" and stores the current state in
   /// the selected preset, keeping its name and place.
-  bool ReplaceSelected();
+  void ReplaceSelected(Done done = {});
   /// Asks a new name for the selected folder or preset.
-  bool RenameSelected();
+  void RenameSelected(Done done = {});
   /// Asks, then removes the selected folder (with its contents) or preset.
-  bool DeleteSelected();
+  void DeleteSelected(Done done = {});
   /// Adds a folder "New folder" beside the selection (inside a selected folder).
-  bool AddFolder();
+  void AddFolder(Done done = {});
   /// Writes the selected folder to an exchange file chosen in the file dialog.
-  bool ExportSelected();
+  void ExportSelected(Done done = {});
   /// Reads an exchange file chosen in the file dialog into the selected folder (the top level
   /// when none is selected).
-  bool Import();
+  void Import(Done done = {});
   /// Asks, then puts the factory presets back (see RestoreFactoryPresets).
-  bool RestoreFactory();
+  void RestoreFactory(Done done = {});
 
 protected:
   void LayoutContent(const MRect& content) override;
@@ -149,9 +165,13 @@ private:
   /// The folder new items go to, and the path of the selection's folder.
   MXmlItem& TargetFolder(std::vector<std::int32_t>& folderPath);
   void UpdateButtons();
+  void ShowStatus();
   void OnButton(MOnNotifyParams& params);
   void OnTreeChanged(MOnNotifyParams& params);
   void OnChosen(MOnItemParams<MTreeNode*>& params);
+  /// `action` wrapped so that it does nothing once this window is gone.
+  template <class... Arguments, class Action>
+  std::function<void(Arguments...)> WhileOpen(Action action);
 
   MQuorvelAudioEffectPlugin& m_plugin;
   PresetTree* m_tree = nullptr;

@@ -199,6 +199,7 @@ void MWindowSystemCommon::DrainEvents()
 
 void MWindowSystemCommon::BeginModalLoop(MWindow& window)
 {
+  m_modalLoops.fetch_add(1, std::memory_order_relaxed);
   window.m_modalEnded.store(false, std::memory_order_release);
   window.SetModalResult(MModalValue::None);
 }

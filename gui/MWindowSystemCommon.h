@@ -124,6 +124,10 @@ public:
   /// the loop. Throws MException "MWindowSystemMSWindows::EndModal called more than once" when
   /// the loop was already ended. GUI thread.
   void EndModal(MWindow& window, MModalValue value) final;
+  /// How many modal loops (RunModal) this window system has entered since it was made. Code a
+  /// host calls must never enter one (it would freeze the host's loop): the host-editor tests
+  /// assert that this stays 0 through every button of the editor. Any thread.
+  std::int64_t GetModalLoopCount() const { return m_modalLoops.load(std::memory_order_relaxed); }
 
   // --- clipboard ------------------------------------------------------------------------------
   /// The process-wide clipboard (see MWindowSystem). Any thread; guarded by its own mutex.
@@ -147,8 +151,8 @@ protected:
   /// Stops and joins both threads. Back ends call it first in their destructor. Idempotent.
   void ShutdownCommon();
 
-  /// A modal loop for `window` starts: clears the result and the ended mark. Back ends call it
-  /// at the start of RunModal.
+  /// A modal loop for `window` starts: clears the result and the ended mark, and counts the loop
+  /// (GetModalLoopCount). Back ends call it at the start of RunModal.
   void BeginModalLoop(MWindow& window);
   /// Whether the modal loop of `window` should end (EndModal called or a result set).
   bool IsModalLoopEnded(const MWindow& window) const;
@@ -173,6 +177,7 @@ private:
   std::atomic<std::int32_t> m_nesting{0};
   std::atomic<std::int32_t> m_openWindows{0};
   std::atomic<std::uint64_t> m_forcedWakes{0};
+  std::atomic<std::int64_t> m_modalLoops{0};
   bool m_threadsRunning = false;
   MForceExecuteEventsThread m_forceThread;
   MStyle* m_defaultStyle = nullptr;

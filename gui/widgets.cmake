@@ -21,6 +21,7 @@ list(APPEND TONVERA_GUI_SOURCES
   controls/MSplitter.cpp
   controls/MTreeControl.cpp
   controls/MDialogWindow.cpp
+  controls/MSheet.cpp
   controls/MSignalGeneratorEditor.cpp
   controls/MEnvelopeEditorControl.cpp
   controls/MGraphEditor.cpp

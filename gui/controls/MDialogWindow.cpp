@@ -11,6 +11,7 @@
 #include "gui/controls/MStatic.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace
 {
@@ -29,13 +30,13 @@ MSize MeasureLines(const MControl& control, const MString& text, MStdFont font)
 }
 } // namespace
 
-// --- MDialogWindow ----------------------------------------------------------------------------------
+// --- MDialog ----------------------------------------------------------------------------------------
 
 /// A button that ends its dialog with a value.
-class MDialogWindow::DialogButton : public MButton
+class MDialog::DialogButton : public MButton
 {
 public:
-  DialogButton(MDialogWindow& dialog, const MString& text, MModalValue value)
+  DialogButton(MDialog& dialog, const MString& text, MModalValue value)
       : MButton(text), m_dialog(dialog), m_value(value)
   {}
   void Click() override
@@ -45,23 +46,25 @@ public:
   }
 
 private:
-  MDialogWindow& m_dialog;
+  MDialog& m_dialog;
   MModalValue m_value;
 };
 
-MDialogWindow::MDialogWindow()
+MDialog::MDialog()
 {
   SetControlType(MControlType::Window);
-  SetFlag(FlagCloseOnEscape, true);
-  SetFlag(FlagMoveToScreenCenter, true);
-  SetVisible(false);
 }
 
-MDialogWindow::~MDialogWindow() = default;
+MDialog::~MDialog() = default;
 
-MButton& MDialogWindow::AddButton(const MString& text, MModalValue value, bool isDefault)
+MButton& MDialog::AddButton(const MString& text, MModalValue value, bool isDefault)
 {
   MButton& button = Add<DialogButton>(*this, text, value);
+  // Ids by answer, so that scripts and tests find "the Cancel button" of any dialog.
+  const char* const ids[] = {"DialogNone", "DialogOk", "DialogCancel", "DialogYes", "DialogNo"};
+  const auto which = static_cast<std::size_t>(value);
+  if (which < std::size(ids))
+    button.SetId(MString::FromLiteral(ids[which]));
   if (m_buttons.empty() || isDefault)
     m_defaultValue = value;
   m_buttons.push_back(&button);
@@ -69,45 +72,83 @@ MButton& MDialogWindow::AddButton(const MString& text, MModalValue value, bool i
   return button;
 }
 
-void MDialogWindow::End(MModalValue value)
+void MDialog::End(MModalValue value)
 {
-  if (GetModalResult() != MModalValue::None)
+  if (m_result != MModalValue::None || value == MModalValue::None)
     return;
-  if (MWindowSystemCommon* system = GetWindowSystem())
-    system->EndModal(*this, value);
-  else
-    SetModalResult(value);
+  m_result = value;
+  // The completion first, while the dialog's fields can still be read (it may open the next
+  // dialog, which stacks above this one); then the host takes this one away, after which the
+  // dialog may be gone.
+  Completion completion = std::move(m_completion);
+  m_completion = nullptr;
+  HostHook host = m_host;
+  if (completion)
+    completion(value);
+  if (host)
+    host(*this);
 }
 
-MModalValue MDialogWindow::Run(MWindowSystemCommon& system, MNativeHandle parent)
+MControl* MDialog::GetInitialFocus() const
 {
-  SetModalResult(MModalValue::None);
-  SetVisible(true);
-  Open(system, parent);
   if (m_initialFocus != nullptr)
-    SetFocusControl(m_initialFocus);
-  else if (!m_buttons.empty())
-    SetFocusControl(m_buttons.front());
-  MModalValue result = system.RunModal(*this);
-  Close();
-  if (result == MModalValue::None)
-    result = MModalValue::Cancel;
-  return result;
+    return m_initialFocus;
+  if (m_buttons.empty())
+    return const_cast<MDialog*>(this);
+  return m_buttons.front();
 }
 
-bool MDialogWindow::OnKeyDown(std::int32_t key, std::uint32_t modifiers)
+bool MDialog::OnKeyDown(std::int32_t key, std::uint32_t modifiers)
 {
   if (key == MVirtualKey::Return)
   {
     End(m_defaultValue);
     return true;
   }
-  return MWindow::OnKeyDown(key, modifiers);
+  if (key == MVirtualKey::Escape)
+  {
+    Dismiss();
+    return true;
+  }
+  return MControl::OnKeyDown(key, modifiers);
 }
 
-void MDialogWindow::Layout()
+void MDialog::Paint(MDrawer& drawer)
 {
-  const MRect client = GetClientRect();
+  MStyle* style = GetStyle();
+  if (style == nullptr)
+  {
+    drawer.FillRectangle(GetRect(), MWindow::kPlainBackground, MColorOp::Copy);
+    return;
+  }
+  if (GetRect().IsEmpty())
+    return;
+  // Inside the panel however small it is (the style's window art has a size of its own).
+  const MRect oldClip = drawer.IntersectClip(GetRect());
+  // The panel alone: the caption is drawn below as the title, not as the style's content.
+  MControlPaint paint;
+  FillPaint(paint);
+  paint.text = MString();
+  paint.captionType = MCaptionType::None;
+  style->PaintControl(drawer, paint);
+  drawer.FrameRectangle(GetRect(), style->GetColor(MStdColor::Light).WithAlpha(150));
+  if (!GetCaption().IsEmpty())
+  {
+    const MRect title{kMargin, kMargin - 4, GetSize().x - kMargin, kMargin - 4 + kTitleHeight};
+    drawer.AlignedTextOut(title, GetCaption(), style->GetFont(MStdFont::Large1),
+                          style->GetColor(MStdColor::Text), MAlign::Left | MAlign::VCenter);
+  }
+  drawer.RestoreClip(oldClip);
+}
+
+std::int32_t MDialog::FrameHeight() const
+{
+  return 3 * kMargin + kButtonHeight + (GetCaption().IsEmpty() ? 0 : kTitleHeight);
+}
+
+void MDialog::Layout()
+{
+  const MRect client = GetRect();
   std::int32_t x = client.right - kMargin;
   const std::int32_t y = client.bottom - kMargin - kButtonHeight;
   for (auto it = m_buttons.rbegin(); it != m_buttons.rend(); ++it)
@@ -116,15 +157,15 @@ void MDialogWindow::Layout()
     (*it)->SetBounds(MRect{x - width, y, x, y + kButtonHeight});
     x -= width + 8;
   }
+  const std::int32_t top = client.top + kMargin + (GetCaption().IsEmpty() ? 0 : kTitleHeight);
   const std::int32_t bottom = m_buttons.empty() ? client.bottom - kMargin : y - kMargin;
-  LayoutContent(MRect{client.left + kMargin, client.top + kMargin,
-                      std::max(client.left + kMargin, client.right - kMargin),
-                      std::max(client.top + kMargin, bottom)});
+  LayoutContent(MRect{client.left + kMargin, top, std::max(client.left + kMargin, client.right - kMargin),
+                      std::max(top, bottom)});
 }
 
-// --- MMessageDialogWindow ---------------------------------------------------------------------------
+// --- MMessageDialog ----------------------------------------------------------------------------------
 
-MMessageDialogWindow::MMessageDialogWindow(const MString& title, const MString& message, Buttons buttons)
+MMessageDialog::MMessageDialog(const MString& title, const MString& message, Buttons buttons)
     : m_message(message)
 {
   SetCaption(title);
@@ -149,41 +190,40 @@ MMessageDialogWindow::MMessageDialogWindow(const MString& title, const MString& 
     break;
   }
   const MSize text = MeasureLines(*this, message, MStdFont::Normal);
-  SetSize(MSize{std::clamp(text.x + 2 * kMargin + 8, 320, 640),
-                std::min(text.y, 400) + 3 * kMargin + kButtonHeight + 8});
+  SetSize(MSize{std::clamp(text.x + 2 * kMargin + 8, 320, 640), std::min(text.y, 400) + FrameHeight() + 8});
 }
 
-void MMessageDialogWindow::LayoutContent(const MRect& content)
+void MMessageDialog::LayoutContent(const MRect& content)
 {
   if (m_text != nullptr)
     m_text->SetBounds(content);
 }
 
-// --- MProgressWindow --------------------------------------------------------------------------------
+// --- MProgressDialog ---------------------------------------------------------------------------------
 
-MProgressWindow::MProgressWindow(const MString& title, const MString& message)
+MProgressDialog::MProgressDialog(const MString& title, const MString& message)
 {
   SetCaption(title);
   m_text = &Add<MStaticMultiLine>(message);
   m_bar = &Add<MProgressBar>();
   MButton& cancel = AddButton("Cancel", MModalValue::Cancel);
-  cancel.GetChangedEvent().Subscribe<&MProgressWindow::OnCancel>(this);
-  SetSize(MSize{380, 150});
+  cancel.GetChangedEvent().Subscribe<&MProgressDialog::OnCancel>(this);
+  SetSize(MSize{380, 120 + FrameHeight() - 3 * kMargin - kButtonHeight});
 }
 
-void MProgressWindow::SetProgress(double progress, const MString& message)
+void MProgressDialog::SetProgress(double progress, const MString& message)
 {
   m_bar->SetProgress(progress);
   if (!message.IsEmpty())
     m_text->SetText(message);
 }
 
-double MProgressWindow::GetProgress() const
+double MProgressDialog::GetProgress() const
 {
   return m_bar->GetProgress();
 }
 
-void MProgressWindow::LayoutContent(const MRect& content)
+void MProgressDialog::LayoutContent(const MRect& content)
 {
   if (m_text == nullptr || m_bar == nullptr)
     return;
@@ -194,29 +234,29 @@ void MProgressWindow::LayoutContent(const MRect& content)
       MRect{content.left, std::max(content.top, content.bottom - barHeight), content.right, content.bottom});
 }
 
-void MProgressWindow::OnCancel(MOnNotifyParams&)
+void MProgressDialog::OnCancel(MOnNotifyParams&)
 {
   m_cancelled.store(true, std::memory_order_release);
 }
 
-void MProgressWindow::OnCloseRequested()
+void MProgressDialog::Dismiss()
 {
   m_cancelled.store(true, std::memory_order_release);
-  MDialogWindow::OnCloseRequested();
+  MDialog::Dismiss();
 }
 
 // --- MEditTextDialog --------------------------------------------------------------------------------
 
 namespace
 {
-/// The dialog's field leaves Return to the dialog (which ends with OK).
+/// The dialog's field leaves Return and Escape to the dialog.
 class MDialogEdit : public MEdit
 {
 public:
   using MEdit::MEdit;
   bool OnKeyDown(std::int32_t key, std::uint32_t modifiers) override
   {
-    return key != MVirtualKey::Return && MEdit::OnKeyDown(key, modifiers);
+    return key != MVirtualKey::Return && key != MVirtualKey::Escape && MEdit::OnKeyDown(key, modifiers);
   }
 };
 } // namespace
@@ -230,7 +270,7 @@ MEditTextDialog::MEditTextDialog(const MString& title, const MString& prompt, co
   SetInitialFocus(m_edit);
   AddButton("OK", MModalValue::Ok);
   AddButton("Cancel", MModalValue::Cancel);
-  SetSize(MSize{360, 150});
+  SetSize(MSize{360, 150 + kTitleHeight});
 }
 
 MString MEditTextDialog::GetText() const
@@ -247,6 +287,57 @@ void MEditTextDialog::LayoutContent(const MRect& content)
                             std::max(content.top, content.bottom - editHeight - 6)});
   m_edit->SetBounds(
       MRect{content.left, std::max(content.top, content.bottom - editHeight), content.right, content.bottom});
+}
+
+// --- MDialogWindow ----------------------------------------------------------------------------------
+
+MDialogWindow::MDialogWindow(std::unique_ptr<MDialog> dialog)
+{
+  SetControlType(MControlType::Window);
+  SetFlag(FlagMoveToScreenCenter, true);
+  SetVisible(false);
+  m_dialog = dialog.get();
+  SetCaption(m_dialog->GetCaption());
+  const MSize size = m_dialog->GetSize();
+  AddChild(std::move(dialog));
+  // The window ends its modal loop when the dialog ends; the dialog stays for its result.
+  m_dialog->SetHostHook([this](MDialog& ended) {
+    if (MWindowSystemCommon* system = GetWindowSystem();
+        system != nullptr && GetModalResult() == MModalValue::None)
+      system->EndModal(*this, ended.GetResult());
+    else
+      SetModalResult(ended.GetResult());
+  });
+  SetSize(size);
+  m_dialog->OnShown();
+}
+
+MDialogWindow::~MDialogWindow() = default;
+
+void MDialogWindow::OnSizeChanged()
+{
+  if (m_dialog != nullptr)
+    m_dialog->SetBounds(GetRect());
+}
+
+void MDialogWindow::OnCloseRequested()
+{
+  m_dialog->Dismiss();
+  MWindow::OnCloseRequested();
+}
+
+MModalValue MDialogWindow::Run(MWindowSystemCommon& system, MNativeHandle parent)
+{
+  SetModalResult(MModalValue::None);
+  SetVisible(true);
+  Open(system, parent);
+  SetFocusControl(m_dialog->GetInitialFocus());
+  MModalValue result = m_dialog->IsEnded() ? m_dialog->GetResult() : system.RunModal(*this);
+  Close();
+  m_dialog->End(MModalValue::Cancel); // closed without an answer: the completion hears Cancel
+  if (result == MModalValue::None)
+    result = MModalValue::Cancel;
+  return m_dialog->GetResult() != MModalValue::None ? m_dialog->GetResult() : result;
 }
 
 // --- MViewerWindow ----------------------------------------------------------------------------------

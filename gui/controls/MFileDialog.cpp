@@ -1,5 +1,7 @@
 #include "gui/controls/MFileDialog.h"
 
+#include "gui/controls/MSheet.h"
+
 #include "gui/MDrawer.h"
 #include "gui/MWindowSystemCommon.h"
 #include "gui/controls/MButton.h"
@@ -240,19 +242,23 @@ void MFileSelector::OnSizeChanged()
 void MFileSelector::Browse()
 {
   MWindow* window = GetWindow();
-  MWindowSystemCommon* system = window != nullptr ? window->GetWindowSystem() : nullptr;
-  if (system == nullptr)
+  if (window == nullptr)
     return;
   std::error_code error;
   std::filesystem::path folder = ToPath(m_path).parent_path();
   if (folder.empty() || !std::filesystem::is_directory(folder, error))
     folder = std::filesystem::current_path(error);
-  MFileDialog dialog(MString("Choose a file"), FromPath(folder), m_filter);
-  if (dialog.Run(*system) == MModalValue::Ok && !dialog.GetPath().IsEmpty())
-  {
-    SetPath(dialog.GetPath());
-    NotifyChanged();
-  }
+  auto dialog = std::make_unique<MFileDialog>(MString("Choose a file"), FromPath(folder), m_filter);
+  MFileDialog& chooser = *dialog;
+  // The selector outlives the sheet: both hang in the same window, which destroys its sheets
+  // (without their completions) before anything else goes.
+  MSheet::Show(*window, std::move(dialog), [this, &chooser](MModalValue answer) {
+    if (answer == MModalValue::Ok && !chooser.GetPath().IsEmpty())
+    {
+      SetPath(chooser.GetPath());
+      NotifyChanged();
+    }
+  });
 }
 
 void MFileSelector::OnEditChanged(MOnNotifyParams&)

@@ -4,10 +4,10 @@
 //    then files whose extension is in the filter (all when the filter is empty), sorted by name
 //    (case folded). Choosing a folder (double click, Return) opens it; choosing a file fires the
 //    chosen event. A folder that cannot be read shows only "..".
-//  - MFileDialog: a dialog with the current folder, the list and a file-name field; OK answers
-//    the full path of the named file.
-//  - MFileSelector: a file-name field with a browse button that opens an MFileDialog; a new
-//    path fires the changed event.
+//  - MFileDialog: a dialog (MDialog) with the current folder, the list and a file-name field; OK
+//    answers the full path of the named file. Shown as a sheet (MSheet) in plug-in editors.
+//  - MFileSelector: a file-name field with a browse button that opens an MFileDialog as a sheet
+//    over its window; a chosen path fires the changed event.
 //
 // Paths are MString (UTF-16) converted to std::filesystem::path directly, so the code is the
 // same on every platform. Threads: GUI thread (folders are read on it; at most kMaxEntries).
@@ -50,7 +50,7 @@ private:
   MStringList m_filter;
 };
 
-class MFileDialog : public MDialogWindow
+class MFileDialog : public MDialog
 {
 public:
   MFileDialog(const MString& title, const MString& directory, const MStringList& filter = MStringList());
@@ -83,8 +83,8 @@ public:
   /// Sets the path without the changed event.
   void SetPath(const MString& path);
   void SetFilter(const MStringList& extensions) { m_filter = extensions; }
-  /// Opens the file dialog modally (nothing without an open window); a chosen path replaces the
-  /// current one and fires the changed event.
+  /// Opens the file dialog as a sheet over the selector's window and returns (nothing without a
+  /// window); a path chosen later replaces the current one and fires the changed event.
   void Browse();
 
   MSize GetPreferredSize() const override;

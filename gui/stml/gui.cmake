@@ -3,4 +3,5 @@ list(APPEND TONVERA_GUI_SOURCES
   stml/MSTMLParser.cpp
   stml/MSTMLLayout.cpp
   stml/MSTMLHtml.cpp
+  stml/MSTMLEscape.cpp
   stml/MSTMLControl.cpp)

@@ -5,6 +5,7 @@
 #include "framework/MQuorvelPresetWindow.h"
 #include "gui/controls/MButton.h"
 #include "gui/controls/MDialogWindow.h"
+#include "gui/controls/MSheet.h"
 #include "gui/controls/MStatic.h"
 #include "gui/headless/MWindowSystemHeadless.h"
 #include "gui/styles/MTexturedStyle.h"
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -25,28 +27,25 @@
 
 namespace
 {
-// The user's answers, given in advance; what the editor told and asked is kept.
+// The user's answers, given in advance and at once; what the editor told and asked is kept.
 class ScriptedDialogs : public MQuorvelEditorDialogs
 {
 public:
   void Tell(MControl&, const MString&, const MString& message) override { told.push_back(message.ToUTF8()); }
-  bool Ask(MControl&, const MString&, const MString& question) override
+  void Ask(MControl&, const MString&, const MString& question, Answer answer) override
   {
     asked.push_back(question.ToUTF8());
-    return yes;
+    answer(yes);
   }
-  bool AskText(MControl&, const MString&, const MString&, MString& text) override
+  void AskText(MControl&, const MString&, const MString&, const MString&, TextAnswer answer) override
   {
     if (names.empty())
-      return false;
-    text = MString::FromUTF8(names.front());
+      return;
+    const MString text = MString::FromUTF8(names.front());
     names.erase(names.begin());
-    return true;
+    answer(text);
   }
-  bool AskFile(MControl&, const MString&, const MString&, const MString&, bool, MString&) override
-  {
-    return false;
-  }
+  void AskFile(MControl&, const MString&, const MString&, const MString&, bool, TextAnswer) override {}
 
   std::vector<std::string> told, asked, names;
   bool yes = true;
@@ -125,6 +124,15 @@ protected:
   static bool Has(const std::string& text, const std::string& part)
   {
     return text.find(part) != std::string::npos;
+  }
+
+  // Runs a preset window action and answers whether it did what it was asked (the scripted
+  // dialogs answer at once, so the action is over when it returns).
+  static bool Did(const std::function<void(MQuorvelAudioEffectPlugin::PresetWindow::Done)>& action)
+  {
+    bool done = false;
+    action([&done](bool outcome) { done = outcome; });
+    return done;
   }
 
   std::filesystem::path m_home;
@@ -218,17 +226,19 @@ TEST_F(CommonEditor, SetShowsItsProgressUntilDoneCancelledOrTheEditorCloses)
 {
   // Without audio the window waits and the editor goes on idling; Cancel leaves AGC as it was.
   Click("SetAGC");
-  MProgressWindow* window = m_plugin->GetOptimalGainWindow();
+  MProgressDialog* window = m_plugin->GetOptimalGainDialog();
   ASSERT_NE(window, nullptr);
   for (int tick = 0; tick < 3; ++tick)
     m_plugin->IdleEditor();
   EXPECT_TRUE(dynamic_cast<MButton&>(Bar("AGC")).IsOn());
   EXPECT_EQ(window->GetProgress(), 0.0);
-  for (std::size_t i = 0; i < window->GetChildCount(); ++i)
-    if (auto* cancel = dynamic_cast<MButton*>(window->GetChild(i)))
-      cancel->Click();
+  MButton* cancel = nullptr;
+  for (std::size_t i = 0; i < window->GetChildCount() && cancel == nullptr; ++i)
+    cancel = dynamic_cast<MButton*>(window->GetChild(i));
+  ASSERT_NE(cancel, nullptr);
+  cancel->Click(); // ends the sheet: the dialog is gone afterwards
   m_plugin->IdleEditor();
-  EXPECT_EQ(m_plugin->GetOptimalGainWindow(), nullptr);
+  EXPECT_EQ(m_plugin->GetOptimalGainDialog(), nullptr);
   EXPECT_FALSE(m_plugin->IsAGCEnabled());
   EXPECT_FALSE(dynamic_cast<MButton&>(Bar("AGC")).IsOn());
 
@@ -238,20 +248,20 @@ TEST_F(CommonEditor, SetShowsItsProgressUntilDoneCancelledOrTheEditorCloses)
   Click("SetAGC");
   std::vector<float> left(1024), right(1024);
   float* in[MAudioPlugin::kPointersPerBus] = {left.data(), right.data()};
-  for (int block = 0; block < 110 && m_plugin->GetOptimalGainWindow() != nullptr; ++block)
+  for (int block = 0; block < 110 && m_plugin->GetOptimalGainDialog() != nullptr; ++block)
   {
     for (int i = 0; i < 1024; ++i)
       left[i] = right[i] = 0.3f * static_cast<float>(std::sin(0.0627 * (block * 1024 + i)));
     m_plugin->Process(in, in, 1024, true);
     m_plugin->IdleEditor();
   }
-  EXPECT_EQ(m_plugin->GetOptimalGainWindow(), nullptr) << "not done after 2.5 s of audio";
+  EXPECT_EQ(m_plugin->GetOptimalGainDialog(), nullptr) << "not done after 2.5 s of audio";
   EXPECT_TRUE(m_plugin->IsAGCEnabled());
 
   Click("SetAGC");
-  ASSERT_NE(m_plugin->GetOptimalGainWindow(), nullptr);
+  ASSERT_NE(m_plugin->GetOptimalGainDialog(), nullptr);
   m_plugin->DestroyEditor();
-  EXPECT_EQ(m_plugin->GetOptimalGainWindow(), nullptr);
+  EXPECT_EQ(m_plugin->GetOptimalGainDialog(), nullptr);
   EXPECT_TRUE(m_plugin->IsAGCEnabled());
 }
 
@@ -259,25 +269,25 @@ TEST_F(CommonEditor, PresetWindowEditsReachPresetsXml)
 {
   MQuorvelAudioEffectPlugin::PresetWindow window(*m_plugin);
   m_dialogs.names = {"Lead vocal", "Lead 2"};
-  ASSERT_TRUE(window.SaveNew());
+  ASSERT_TRUE(Did([&](auto done) { window.SaveNew(done); }));
   EXPECT_TRUE(Has(PresetFile(), "name=\"Lead vocal\""));
   EXPECT_EQ(Shown(), "Lead vocal") << "the saved preset is the current one";
-  ASSERT_TRUE(window.RenameSelected());
+  ASSERT_TRUE(Did([&](auto done) { window.RenameSelected(done); }));
   EXPECT_TRUE(Has(PresetFile(), "name=\"Lead 2\""));
   EXPECT_FALSE(Has(PresetFile(), "Lead vocal"));
   EXPECT_EQ(Shown(), "Lead 2");
 
   m_dialogs.yes = false;
-  EXPECT_FALSE(window.ReplaceSelected());
+  EXPECT_FALSE(Did([&](auto done) { window.ReplaceSelected(done); }));
   ASSERT_EQ(m_dialogs.asked.size(), 1u);
   EXPECT_EQ(m_dialogs.asked[0], MPresetTree::kReplaceQuestion);
 
-  ASSERT_TRUE(window.AddFolder());
+  ASSERT_TRUE(Did([&](auto done) { window.AddFolder(done); }));
   EXPECT_TRUE(Has(PresetFile(), "Name=\"New folder\""));
-  EXPECT_FALSE(window.DeleteSelected()) << "the user said no";
+  EXPECT_FALSE(Did([&](auto done) { window.DeleteSelected(done); })) << "the user said no";
   EXPECT_TRUE(Has(PresetFile(), "Name=\"New folder\""));
   m_dialogs.yes = true;
-  EXPECT_TRUE(window.DeleteSelected());
+  EXPECT_TRUE(Did([&](auto done) { window.DeleteSelected(done); }));
   EXPECT_FALSE(Has(PresetFile(), "New folder"));
   EXPECT_EQ(Shown(), "Lead 2") << "deleting another item keeps the current preset";
   EXPECT_TRUE(m_dialogs.told.empty());
@@ -295,7 +305,7 @@ TEST_F(CommonEditor, AFailedSaveLeavesTheFileAndTheTreeAsTheyWere)
   std::ofstream(blocked / "Tonvera") << "a file";
   SetConfigHome(blocked);
   m_dialogs.names = {"Doomed"};
-  EXPECT_FALSE(window.SaveNew());
+  EXPECT_FALSE(Did([&](auto done) { window.SaveNew(done); }));
   SetConfigHome(m_home);
   ASSERT_EQ(m_dialogs.told.size(), 1u);
   EXPECT_TRUE(Has(m_dialogs.told[0], "could not be saved")) << m_dialogs.told[0];
@@ -303,24 +313,26 @@ TEST_F(CommonEditor, AFailedSaveLeavesTheFileAndTheTreeAsTheyWere)
   EXPECT_EQ(window.GetTree().GetRows().size(), rows);
   EXPECT_EQ(PresetFile(), before);
   // The next change that is saved does not carry the failed one with it.
-  ASSERT_TRUE(window.AddFolder());
+  ASSERT_TRUE(Did([&](auto done) { window.AddFolder(done); }));
   EXPECT_FALSE(Has(PresetFile(), "Doomed"));
 }
 
 TEST_F(CommonEditor, PresetWindowLooksAsInTheGoldenPicturesInBothStyles)
 {
-  MQuorvelAudioEffectPlugin::PresetWindow window(*m_plugin);
+  // A sheet over the dimmed editor, as the Presets button shows it.
+  MWindow& editor = *m_plugin->GetEditor()->GetWindow();
+  auto& window = static_cast<MQuorvelAudioEffectPlugin::PresetWindow&>(
+      MSheet::Show(editor, std::make_unique<MQuorvelAudioEffectPlugin::PresetWindow>(*m_plugin)));
   window.SelectPath({0, 1});
   std::filesystem::create_directories(std::filesystem::path(SnapshotOutputPath("presets/x")).parent_path());
-  window.Open(m_system);
   for (const char* name : {"Default", "Silver"})
   {
     MTexturedStyleConfiguration configuration;
     configuration.style = MString::FromUTF8(name);
     MTexturedStyle style(configuration);
-    window.SetStyle(&style);
-    EXPECT_TRUE(MatchesGolden(RenderWindow(m_system, window), std::string("presets/PresetWindow_") + name));
-    window.SetStyle(nullptr);
+    editor.SetStyle(&style);
+    EXPECT_TRUE(MatchesGolden(RenderWindow(m_system, editor), std::string("presets/PresetWindow_") + name));
+    editor.SetStyle(nullptr);
   }
-  window.Close();
+  window.End(MModalValue::Ok);
 }

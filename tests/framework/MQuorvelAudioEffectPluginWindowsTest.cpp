@@ -1,6 +1,7 @@
-// The common editor's windows as a user meets them: the morphing pad driven with the mouse and
-// the keys, the question before a morph would overwrite the active slot, and the general
-// settings with their file and the plug-in's protection level and channel mode.
+// The common editor's windows as a user meets them, as sheets over the window that holds the
+// button: the morphing pad driven with the mouse and the keys, the question before a morph would
+// overwrite the active slot, and the general settings with their file and the plug-in's
+// protection level and channel mode. None of them runs a modal loop.
 #include "framework/MQuorvelAudioEffectPluginWindows.h"
 
 #include "core/plugin/MAudioPluginAdapter.h"
@@ -8,6 +9,7 @@
 #include "gui/controls/MButton.h"
 #include "gui/controls/MCheckBox.h"
 #include "gui/controls/MSelector.h"
+#include "gui/controls/MSheet.h"
 #include "gui/controls/MStatic.h"
 #include "gui/headless/MWindowSystemHeadless.h"
 #include "gui/styles/MTexturedStyle.h"
@@ -27,27 +29,11 @@
 #include <vector>
 
 using namespace MFrameworkTest;
+using PresetManager = MQuorvelAudioEffectPlugin::PresetManager;
 namespace fs = std::filesystem;
 
 namespace
 {
-// Answers each modal window with the next script instead of waiting for a user.
-class ScriptedSystem : public MWindowSystemHeadless
-{
-public:
-  MModalValue RunModal(MWindow& window) override
-  {
-    m_captions.push_back(window.GetCaption().ToUTF8());
-    if (m_scripts.empty())
-      return MModalValue::Cancel;
-    auto script = std::move(m_scripts.front());
-    m_scripts.erase(m_scripts.begin());
-    return script(window);
-  }
-  std::vector<std::function<MModalValue(MWindow&)>> m_scripts;
-  std::vector<std::string> m_captions;
-};
-
 // Counts the gestures the plug-in opens and closes per parameter.
 class GestureHost : public MAudioPluginAdapter
 {
@@ -99,9 +85,15 @@ protected:
   }
 
   fs::path m_home;
+  // The sheet on top of the owner window, and its caption.
+  MDialog* Top() { return MSheet::TopDialog(m_owner); }
+  std::string TopCaption() { return Top() != nullptr ? Top()->GetCaption().ToUTF8() : std::string(); }
+  void Key(std::int32_t key) { Send(m_owner, MSystemEvent::KeyDown, MPoint{}, key); }
+  void TearDown() override { EXPECT_EQ(m_system.GetModalLoopCount(), 0) << "no modal loop, ever"; }
+
   GestureHost m_host;
   TestPlugin m_plugin;
-  ScriptedSystem m_system;
+  MWindowSystemHeadless m_system;
   MTexturedStyle m_style;
   MWindow m_owner;
   MButton* m_origin = nullptr;
@@ -116,65 +108,69 @@ TEST_F(WindowsTest, PadCornersGiveSlotsAToDInOneGesturePerDragAndTheWarningKeeps
     m_plugin.SelectSlot(slot);
     m_plugin.SetParameter(m_plugin.IndexOf("Depth"), depth[slot]);
   }
-  // D is active: Yes moves to E first, No morphs into D, closing the question opens nothing.
+  // D is active: Yes moves to E first, No morphs into D, dismissing the question opens nothing.
   const struct
   {
+    std::int32_t key; // how the question is answered: Escape, then the two buttons' values
     MModalValue answer;
     std::int32_t activeAfter;
-    std::size_t windows;
-  } answers[] = {{MModalValue::Cancel, 3, 1}, {MModalValue::No, 3, 2}, {MModalValue::Yes, 4, 2}};
+    bool pad;
+  } answers[] = {{MVirtualKey::Escape, MModalValue::Cancel, 3, false},
+                 {0, MModalValue::No, 3, true},
+                 {MVirtualKey::Return, MModalValue::Yes, 4, true}};
   m_host.m_programChanges = 0;
   for (const auto& a : answers)
   {
-    m_system.m_captions.clear();
-    m_system.m_scripts = {
-        [&](MWindow& question) {
-          if (a.answer == MModalValue::Yes)
-          {
-            EXPECT_TRUE(MatchesGolden(RenderWindow(m_system, question), "framework/abcd_question"));
-          }
-          return a.answer;
-        },
-        [&](MWindow& editor) {
-          // No: the handle starts on D, which says that morphing changes it.
-          if (a.answer == MModalValue::No)
-          {
-            EXPECT_TRUE(MatchesGolden(RenderWindow(m_system, editor), "framework/abcd_editor"));
-          }
-          return MModalValue::Ok;
-        }};
     m_plugin.OpenABCDEditor(*m_origin);
-    EXPECT_EQ(m_system.m_captions.size(), a.windows);
+    ASSERT_EQ(TopCaption(), "ABCD morphing") << "the question shows at once, over the window";
+    ASSERT_EQ(dynamic_cast<MQuorvelAudioEffectPlugin::ABCDEditor*>(Top()), nullptr) << "the question first";
+    if (a.answer == MModalValue::Yes)
+    {
+      EXPECT_TRUE(MatchesGolden(RenderWindow(m_system, m_owner), "framework/abcd_question"));
+    }
+    if (a.key != 0)
+      Key(a.key); // Return takes the default button, Yes
+    else
+      Top()->End(a.answer);
+    auto* editor = dynamic_cast<MQuorvelAudioEffectPlugin::ABCDEditor*>(Top());
+    EXPECT_EQ(editor != nullptr, a.pad);
+    EXPECT_EQ(MSheet::SheetsOf(m_owner).size(), a.pad ? 1u : 0u) << "the question went away";
     EXPECT_EQ(m_plugin.GetPresetIndex(), a.activeAfter);
+    // No: the handle starts on D, which says that morphing changes it.
+    if (a.answer == MModalValue::No)
+    {
+      EXPECT_TRUE(MatchesGolden(RenderWindow(m_system, m_owner), "framework/abcd_editor"));
+    }
+    if (editor != nullptr)
+      Key(MVirtualKey::Escape);
+    EXPECT_EQ(Top(), nullptr);
   }
 
   EXPECT_EQ(m_host.m_programChanges, 1) << "the host is told that E became the current slot";
   const std::int32_t index = m_plugin.IndexOf("Depth");
-  m_system.m_captions.clear();
-  m_system.m_scripts = {[&](MWindow& window) {
-    auto& editor = dynamic_cast<MQuorvelAudioEffectPlugin::ABCDEditor&>(window);
-    MMorphPad& pad = editor.GetPad();
-    for (int corner = 0; corner < 4; ++corner)
-    {
-      // Dragged from the centre to well past the corner: the handle stops on it.
-      const double u = corner % 2, v = corner / 2;
-      const MPoint target = pad.UVToWindow(u, v);
-      const MPoint beyond{target.x + (u > 0 ? 60 : -60), target.y + (v > 0 ? 60 : -60)};
-      Send(window, MSystemEvent::LeftDown, pad.UVToWindow(0.5, 0.5));
-      Send(window, MSystemEvent::MouseMove, pad.UVToWindow(0.3, 0.6));
-      Send(window, MSystemEvent::MouseMove, beyond);
-      Send(window, MSystemEvent::LeftUp, beyond);
-      EXPECT_DOUBLE_EQ(Depth(), depth[corner]) << corner;
-    }
-    EXPECT_EQ(m_host.m_begun[index], 4);
-    EXPECT_EQ(m_host.m_ended[index], 4);
-    Send(window, MSystemEvent::KeyDown, MPoint{}, MVirtualKey::Left); // from D towards C
-    EXPECT_NEAR(Depth(), 0.98 * depth[3] + 0.02 * depth[2], 1e-9);
-    EXPECT_EQ(m_host.m_ended[index], 5) << "a key move is one gesture";
-    return MModalValue::Ok;
-  }};
   m_plugin.OpenABCDEditor(*m_origin);
-  ASSERT_EQ(m_system.m_captions.size(), 1u) << "E is active: no question";
+  auto* editor = dynamic_cast<MQuorvelAudioEffectPlugin::ABCDEditor*>(Top());
+  ASSERT_NE(editor, nullptr) << "E is active: no question";
+  MMorphPad& pad = editor->GetPad();
+  for (int corner = 0; corner < 4; ++corner)
+  {
+    // Dragged from the centre to well past the corner: the handle stops on it.
+    const double u = corner % 2, v = corner / 2;
+    const MPoint target = pad.UVToWindow(u, v);
+    const MPoint beyond{target.x + (u > 0 ? 60 : -60), target.y + (v > 0 ? 60 : -60)};
+    Send(m_owner, MSystemEvent::LeftDown, pad.UVToWindow(0.5, 0.5));
+    Send(m_owner, MSystemEvent::MouseMove, pad.UVToWindow(0.3, 0.6));
+    Send(m_owner, MSystemEvent::MouseMove, beyond);
+    Send(m_owner, MSystemEvent::LeftUp, beyond);
+    EXPECT_DOUBLE_EQ(Depth(), depth[corner]) << corner;
+  }
+  EXPECT_EQ(m_host.m_begun[index], 4);
+  EXPECT_EQ(m_host.m_ended[index], 4);
+  Key(MVirtualKey::Left); // from D towards C
+  EXPECT_NEAR(Depth(), 0.98 * depth[3] + 0.02 * depth[2], 1e-9);
+  EXPECT_EQ(m_host.m_ended[index], 5) << "a key move is one gesture";
+  Key(MVirtualKey::Return); // Close is the default button
+  EXPECT_EQ(Top(), nullptr);
   for (int slot = 0; slot < 4; ++slot)
   {
     m_plugin.SelectSlot(slot);
@@ -185,8 +181,20 @@ TEST_F(WindowsTest, PadCornersGiveSlotsAToDInOneGesturePerDragAndTheWarningKeeps
 TEST_F(WindowsTest, SettingsRoundTripThroughTheirFileAndSetProtectionAndChannelMode)
 {
   m_plugin.SetMaxLFOBlockSize(32);
-  const auto find = [](MWindow& window, const char* id) { return window.FindChild(MString::FromUTF8(id)); };
-  m_system.m_scripts = {[&](MWindow& window) {
+  const auto find = [](MControl& window, const char* id) { return window.FindChild(MString::FromUTF8(id)); };
+  {
+    m_system.SetManualClock(1000);
+    m_plugin.OpenSettingsWindow(*m_origin);
+    ASSERT_EQ(TopCaption(), "General settings");
+    MControl& window = *Top();
+    // The help line follows the mouse on the window's tick, in the sheet too.
+    const MRect channel = find(window, "ChannelModeMenu")->GetWindowRect();
+    Send(m_owner, MSystemEvent::MouseMove, MPoint{(channel.left + channel.right) / 2, channel.top + 4});
+    m_system.AdvanceClock(250);
+    m_system.ProcessPendingMessages();
+    EXPECT_NE(dynamic_cast<MQuorvelAudioEffectPlugin::SettingsWindow&>(window).GetHelpText().ToUTF8().find(
+                  "Which channels"),
+              std::string::npos);
     auto& protection = *dynamic_cast<MSelector*>(find(window, "AutomationProtection"));
     EXPECT_EQ(protection.GetSelection(), 2) << "the level of block size 32";
     protection.Select(4);
@@ -210,21 +218,21 @@ TEST_F(WindowsTest, SettingsRoundTripThroughTheirFileAndSetProtectionAndChannelM
     EXPECT_NE(settings.GetHelpText().ToUTF8().find("could not be saved"), std::string::npos);
     fs::remove(m_home / "Tonvera" / "GeneralSettings.xml.tmp");
     settings.ShowHelpFor(&protection);
-    EXPECT_TRUE(MatchesGolden(RenderWindow(m_system, window), "framework/general_settings"));
-    return MModalValue::Ok;
-  }};
-  m_plugin.OpenSettingsWindow(*m_origin);
-  ASSERT_EQ(m_system.m_captions, std::vector<std::string>{"General settings"});
+    EXPECT_TRUE(MatchesGolden(RenderWindow(m_system, m_owner), "framework/general_settings"));
+    m_plugin.OpenSettingsWindow(*m_origin);
+    EXPECT_EQ(MSheet::SheetsOf(m_owner).size(), 1u) << "one at a time";
+    settings.End(MModalValue::Ok);
+  }
 
   // An unreadable file shows the defaults and is moved aside, not overwritten, on the next change.
   std::ofstream(m_home / "Tonvera" / "GeneralSettings.xml") << "<GeneralSettings TabletMode=";
-  m_system.m_scripts = {[&](MWindow& window) {
-    auto& tablet = *dynamic_cast<MCheckBox*>(find(window, "TabletMode"));
-    EXPECT_FALSE(tablet.IsChecked());
-    tablet.Toggle();
-    return MModalValue::Ok;
-  }};
   m_plugin.OpenSettingsWindow(*m_origin);
+  ASSERT_NE(Top(), nullptr);
+  auto& tablet = *dynamic_cast<MCheckBox*>(find(*Top(), "TabletMode"));
+  EXPECT_FALSE(tablet.IsChecked());
+  tablet.Toggle();
+  Key(MVirtualKey::Escape);
+  EXPECT_EQ(Top(), nullptr);
   std::ifstream aside(m_home / "Tonvera" / "GeneralSettings.xml.unreadable");
   std::string kept((std::istreambuf_iterator<char>(aside)), std::istreambuf_iterator<char>());
   EXPECT_EQ(kept, "<GeneralSettings TabletMode=");
@@ -235,13 +243,16 @@ TEST_F(WindowsTest, DefaultSettingsButtonsReachNewInstancesAskBeforeLoadingAndKe
 {
   struct Answers : MQuorvelEditorDialogs
   {
-    bool Ask(MControl&, const MString&, const MString&) override { return ++asked > 1; }
+    void Ask(MControl&, const MString&, const MString&, Answer answer) override { answer(++asked > 1); }
     int asked = 0;
   } answers;
   m_plugin.SetEditorDialogs(&answers);
   const std::int32_t depth = m_plugin.IndexOf("Depth");
   const fs::path file = m_home / "Tonvera" / "GlobalConfiguration.xml";
-  m_system.m_scripts = {[&](MWindow& window) {
+  m_plugin.OpenSettingsWindow(*m_origin);
+  ASSERT_NE(Top(), nullptr);
+  {
+    MControl& window = *Top();
     const auto button = [&](const MString& id) { return dynamic_cast<MButton*>(window.FindChild(id)); };
     m_plugin.SetParameter(depth, 0.25);
     m_plugin.SetProtectionLevel(3);
@@ -263,8 +274,45 @@ TEST_F(WindowsTest, DefaultSettingsButtonsReachNewInstancesAskBeforeLoadingAndKe
     std::ifstream kept(file.string() + ".unreadable", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), broken);
     EXPECT_DOUBLE_EQ(TestPlugin().GetParameter(depth), 0.25);
-    return MModalValue::Ok;
-  }};
-  m_plugin.OpenSettingsWindow(*m_origin);
+    Top()->End(MModalValue::Ok);
+  }
   m_plugin.SetEditorDialogs(nullptr);
+}
+
+TEST_F(WindowsTest, AnOpenPresetWindowShowsATreeChangedUnderItAndKeepsItsSelection)
+{
+  PresetManager& manager = m_plugin.GetPresetManager();
+  manager.SaveCurrent(manager.GetRoot(), MString("Mine"));
+  m_plugin.OpenPresetWindow(*m_origin);
+  auto* presets = dynamic_cast<MQuorvelAudioEffectPlugin::PresetWindow*>(Top());
+  ASSERT_NE(presets, nullptr);
+  presets->SelectPath({0});
+  ASSERT_EQ(presets->GetTree().GetRows().size(), 1u);
+  // Another instance saved a preset and the tree was read again: the open window follows.
+  manager.SaveCurrent(manager.GetRoot(), MString("Theirs"));
+  presets->Refresh();
+  ASSERT_EQ(presets->GetTree().GetRows().size(), 2u);
+  EXPECT_EQ(presets->GetTree().GetRows()[1]->GetText(), MString("Theirs"));
+  ASSERT_NE(presets->GetTree().GetSelectedNode(), nullptr);
+  EXPECT_EQ(presets->GetTree().GetSelectedNode()->GetText(), MString("Mine")) << "the selection stays";
+  Key(MVirtualKey::Escape);
+  EXPECT_EQ(Top(), nullptr);
+}
+
+TEST_F(WindowsTest, APathWithMarkupCharactersShowsAsTextInTheSettingsHelpLine)
+{
+  // A settings folder whose name reads as mark-up: the note naming the kept file shows it as is.
+  const fs::path odd = m_home / "a<i>b&c";
+  fs::create_directories(odd / "Tonvera");
+  setenv("XDG_CONFIG_HOME", odd.string().c_str(), 1);
+  std::ofstream(odd / "Tonvera" / "GeneralSettings.xml") << "<GeneralSettings TabletMode=";
+  m_plugin.OpenSettingsWindow(*m_origin);
+  auto* settings = dynamic_cast<MQuorvelAudioEffectPlugin::SettingsWindow*>(Top());
+  ASSERT_NE(settings, nullptr);
+  dynamic_cast<MCheckBox*>(settings->FindChild(MString("TabletMode")))->Toggle();
+  const std::string shown = settings->GetHelpText().ToUTF8();
+  EXPECT_NE(shown.find("kept as"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("a&lt;i&gt;b&amp;c"), std::string::npos) << shown;
+  settings->End(MModalValue::Ok);
+  setenv("XDG_CONFIG_HOME", m_home.string().c_str(), 1);
 }

@@ -248,31 +248,40 @@ namespace
 {
 TEST(MControlsEditors, DialogsEndWithTheirKeysAndTheFirstAnswerWins)
 {
+  // Each dialog in a window of its own, as tools show them (without running its loop here).
   const auto key = [](MWindow& window, std::int32_t code) {
     MSystemEvent event;
     event.code = MSystemEvent::KeyDown;
     event.value = code;
     window.DispatchSystemEvent(event);
   };
-  MEditTextDialog rename(MString("Rename"), MString("Name:"), MString("Soft"));
-  rename.SetFocusControl(&rename.GetEdit());
-  key(rename, 'X');
+  MDialogWindow renameWindow(
+      std::make_unique<MEditTextDialog>(MString("Rename"), MString("Name:"), MString("Soft")));
+  auto& rename = static_cast<MEditTextDialog&>(renameWindow.GetDialog());
+  renameWindow.SetFocusControl(&rename.GetEdit());
+  key(renameWindow, 'X');
   MSystemEvent typed;
   typed.code = MSystemEvent::Character;
   typed.value = '!';
-  rename.DispatchSystemEvent(typed);
-  key(rename, MVirtualKey::Return);
-  EXPECT_EQ(rename.GetModalResult(), MModalValue::Ok) << "Return in the field ends the dialog with OK";
+  renameWindow.DispatchSystemEvent(typed);
+  key(renameWindow, MVirtualKey::Return);
+  EXPECT_EQ(rename.GetResult(), MModalValue::Ok) << "Return in the field ends the dialog with OK";
+  EXPECT_EQ(renameWindow.GetModalResult(), MModalValue::Ok);
   EXPECT_EQ(rename.GetText(), MString("!")) << "typing replaced the selected text";
 
-  MMessageDialogWindow question(MString("Tonvera"), MString("Replace?"),
-                                MMessageDialogWindow::Buttons::YesNo);
-  key(question, MVirtualKey::Escape);
-  EXPECT_EQ(question.GetModalResult(), MModalValue::Cancel);
+  MDialogWindow questionWindow(std::make_unique<MMessageDialog>(MString("Tonvera"), MString("Replace?"),
+                                                                MMessageDialog::Buttons::YesNo));
+  MDialog& question = questionWindow.GetDialog();
+  int answers = 0;
+  question.SetCompletion([&answers](MModalValue) { ++answers; });
+  questionWindow.SetFocusControl(question.GetInitialFocus());
+  key(questionWindow, MVirtualKey::Escape);
+  EXPECT_EQ(question.GetResult(), MModalValue::Cancel);
   question.End(MModalValue::Yes);
-  EXPECT_EQ(question.GetModalResult(), MModalValue::Cancel) << "the first answer stands";
+  EXPECT_EQ(question.GetResult(), MModalValue::Cancel) << "the first answer stands";
+  EXPECT_EQ(answers, 1) << "the completion hears one answer";
 
-  MProgressWindow progress(MString("Analysing"));
+  MProgressDialog progress(MString("Analysing"));
   EXPECT_FALSE(progress.IsCancelled());
   MButton* cancel = nullptr;
   for (std::size_t i = 0; i < progress.GetChildCount() && cancel == nullptr; ++i)

@@ -7,4 +7,5 @@ tonvera_add_test(tonvera_gui_controls_tests LABEL gui
     MControlsInputTest.cpp
     MControlsEditorsTest.cpp
     MControlsPaintTest.cpp
+    MSheetTest.cpp
   LIBS tonvera_gui_snapshot tonvera_gallery)

@@ -12,11 +12,15 @@
 #include "gui/controls/MControlContent.h"
 #include "gui/controls/MPiano.h"
 #include "gui/controls/MSelector.h"
+#include "gui/controls/MSheet.h"
+#include "gui/MWindowSystemCommon.h"
 #include "host/vst2/MAudioPluginVSTAdapter.h"
 #include "host/vst3/MAudioPluginVST3Adapter.h"
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -36,10 +40,44 @@ MAudioPlugin* PluginOf(std::int32_t format, void* instance)
   return adapter != nullptr ? adapter->GetPlugin() : nullptr;
 }
 
-void CopyText(const MString& text, char (&target)[512])
+template <std::size_t N>
+void CopyText(const MString& text, char (&target)[N])
 {
   const std::string utf8 = text.ToUTF8();
-  std::memcpy(target, utf8.data(), std::min(utf8.size(), sizeof target - 1));
+  std::memcpy(target, utf8.data(), std::min(utf8.size(), N - 1));
+}
+
+MWindow* EditorWindow(std::int32_t format, void* instance)
+{
+  MAudioPlugin* plugin = PluginOf(format, instance);
+  MAudioPlugin::MEditor* editor = plugin != nullptr ? plugin->GetEditor() : nullptr;
+  return editor != nullptr ? editor->GetWindow() : nullptr;
+}
+
+// What the user can reach: the top sheet's controls first (the editor behind is covered).
+MControl* FindInEditor(const MWindow& window, const MString& id)
+{
+  const std::vector<MSheet*> sheets = MSheet::SheetsOf(window);
+  if (!sheets.empty())
+    if (MControl* found = sheets.back()->FindChild(id))
+      return found;
+  return window.FindChild(id);
+}
+
+void CollectButtons(const MControl& control, std::string& ids, std::int32_t& count)
+{
+  for (std::size_t i = 0; i < control.GetChildCount(); ++i)
+  {
+    const MControl& child = *control.GetChild(i);
+    if (!child.IsVisible() || dynamic_cast<const MSheet*>(&child) != nullptr)
+      continue;
+    if (dynamic_cast<const MButton*>(&child) != nullptr && !child.GetId().IsEmpty())
+    {
+      ids += child.GetId().ToUTF8() + "\n";
+      ++count;
+    }
+    CollectButtons(child, ids, count);
+  }
 }
 } // namespace
 
@@ -48,10 +86,9 @@ TonveraEditorProbeFind(std::int32_t format, void* instance, const char* id, std:
                        MEditorProbeControl* control)
 {
   return MHostCallShield::Run("TonveraEditorProbeFind", std::int32_t{0}, [&]() -> std::int32_t {
-    MAudioPlugin* plugin = PluginOf(format, instance);
-    MAudioPlugin::MEditor* editor = plugin != nullptr ? plugin->GetEditor() : nullptr;
-    MWindow* window = editor != nullptr ? editor->GetWindow() : nullptr;
-    MControl* found = window != nullptr && id != nullptr ? window->FindChild(MString::FromUTF8(id)) : nullptr;
+    MWindow* window = EditorWindow(format, instance);
+    MControl* found =
+        window != nullptr && id != nullptr ? FindInEditor(*window, MString::FromUTF8(id)) : nullptr;
     auto* piano = dynamic_cast<MPiano*>(found);
     if (found == nullptr || control == nullptr || (note >= 0 && piano == nullptr))
       return 0;
@@ -109,5 +146,40 @@ TonveraEditorProbeTuning(std::int32_t format, void* instance, std::int32_t* chos
     *inputCents = MTuningIndicator::Cents(effect->GetDisplayInputNote(), *chosen);
     *outputCents = MTuningIndicator::Cents(effect->GetDisplayOutputNote(), *chosen);
     return 1;
+  });
+}
+
+extern "C" __attribute__((visibility("default"))) std::int32_t
+TonveraEditorProbeSheets(std::int32_t format, void* instance, MEditorProbeSheets* sheets)
+{
+  return MHostCallShield::Run("TonveraEditorProbeSheets", std::int32_t{0}, [&]() -> std::int32_t {
+    MWindow* window = EditorWindow(format, instance);
+    if (window == nullptr || sheets == nullptr)
+      return 0;
+    *sheets = MEditorProbeSheets{};
+    const std::vector<MSheet*> shown = MSheet::SheetsOf(*window);
+    sheets->count = static_cast<std::int32_t>(shown.size());
+    if (!shown.empty())
+      CopyText(shown.back()->GetDialog().GetCaption(), sheets->title);
+    if (MWindowSystemCommon* system = window->GetWindowSystem())
+      sheets->modalLoops = system->GetModalLoopCount();
+    return 1;
+  });
+}
+
+extern "C" __attribute__((visibility("default"))) std::int32_t
+TonveraEditorProbeButtons(std::int32_t format, void* instance, char* ids, std::int32_t size)
+{
+  return MHostCallShield::Run("TonveraEditorProbeButtons", std::int32_t{0}, [&]() -> std::int32_t {
+    MWindow* window = EditorWindow(format, instance);
+    if (window == nullptr || ids == nullptr || size <= 0)
+      return 0;
+    std::string list;
+    std::int32_t count = 0;
+    CollectButtons(*window, list, count);
+    const std::size_t length = std::min(list.size(), static_cast<std::size_t>(size - 1));
+    std::memcpy(ids, list.data(), length);
+    ids[length] = 0;
+    return count;
   });
 }

@@ -30,3 +30,18 @@ using MEditorProbeResize = std::int32_t (*)(std::int32_t format, void* instance,
 /// it. 0 without an effect.
 using MEditorProbeTuning = std::int32_t (*)(std::int32_t format, void* instance, std::int32_t* chosen,
                                             std::int32_t* inputCents, std::int32_t* outputCents);
+
+/// The sheets (dialogs inside the editor) as the editor shows them now.
+struct MEditorProbeSheets
+{
+  std::int32_t count = 0;      ///< sheets shown in the editor window
+  std::int64_t modalLoops = 0; ///< modal loops the module's window system has ever entered
+  char title[128] = {};        ///< the top sheet's title (cut, terminated)
+};
+/// 1 and the record while an editor is open, else 0. Find (above) looks in the top sheet first.
+using MEditorProbeSheetsOf = std::int32_t (*)(std::int32_t format, void* instance,
+                                              MEditorProbeSheets* sheets);
+/// The ids of the editor's visible buttons outside the sheets, in tree order, each ended by a
+/// newline (cut to `size` bytes, terminated); answers how many.
+using MEditorProbeButtons = std::int32_t (*)(std::int32_t format, void* instance, char* ids,
+                                             std::int32_t size);

@@ -20,8 +20,16 @@
 #include <numbers>
 #include <string>
 #include <cstdlib>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace Steinberg;
 
@@ -143,6 +151,8 @@ struct Probe
   MEditorProbeFind find = nullptr;
   MEditorProbeResize resize = nullptr;
   MEditorProbeTuning tuning = nullptr;
+  MEditorProbeSheetsOf sheets = nullptr;
+  MEditorProbeButtons buttons = nullptr;
 };
 
 const Probe& ProbeFunctions()
@@ -156,6 +166,8 @@ const Probe& ProbeFunctions()
       functions.find = reinterpret_cast<MEditorProbeFind>(library.Symbol("TonveraEditorProbeFind"));
       functions.resize = reinterpret_cast<MEditorProbeResize>(library.Symbol("TonveraEditorProbeResize"));
       functions.tuning = reinterpret_cast<MEditorProbeTuning>(library.Symbol("TonveraEditorProbeTuning"));
+      functions.sheets = reinterpret_cast<MEditorProbeSheetsOf>(library.Symbol("TonveraEditorProbeSheets"));
+      functions.buttons = reinterpret_cast<MEditorProbeButtons>(library.Symbol("TonveraEditorProbeButtons"));
     }
     return functions;
   }();
@@ -555,5 +567,313 @@ TEST_F(TonveraEditor, TheTuningIndicatorFollowsAToneThirtyCentsSharp)
   EXPECT_NEAR(input, 30, 5);
   EXPECT_NEAR(output, 0, 5);
   host.CloseEditor();
+}
+
+// A settings folder of a test's own, emptied before and removed after: these tests write presets,
+// default settings and the general settings, which the other tests (in this process or the next)
+// must not find.
+class OwnSettingsFolder
+{
+public:
+  explicit OwnSettingsFolder(const std::string& name)
+      : m_previous(std::getenv("XDG_CONFIG_HOME") != nullptr ? std::getenv("XDG_CONFIG_HOME") : ""),
+        m_folder(testing::TempDir() + "tonvera-hosteditor-" + name + "-" + std::to_string(getpid()))
+  {
+    std::filesystem::remove_all(m_folder);
+    setenv("XDG_CONFIG_HOME", m_folder.c_str(), 1);
+  }
+  ~OwnSettingsFolder()
+  {
+    setenv("XDG_CONFIG_HOME", m_previous.c_str(), 1);
+    std::error_code error;
+    std::filesystem::remove_all(m_folder, error);
+  }
+  const std::string& Folder() const { return m_folder; }
+
+private:
+  std::string m_previous;
+  std::string m_folder;
+};
+
+// One editor of the probe module in either interface, driven as a DAW drives it: VST 2.4 with
+// effEditIdle every 20 ms, VST 3 on the host's run loop. Every call into the plug-in is timed.
+class DrivenEditor
+{
+public:
+  DrivenEditor(int format, MTestHostWindow& window) : m_format(format), m_window(window) {}
+  ~DrivenEditor()
+  {
+    Close();
+    if (m_frame != nullptr)
+      m_frame->release();
+  }
+
+  bool Load()
+  {
+    if (m_format == 2)
+      return m_vst2.LoadModule(TONVERA_PROBE_MODULE) == MTestHostStatus::Ok && m_vst2.Open();
+    return m_vst3.LoadModule(TONVERA_PROBE_MODULE) == MTestHostStatus::Ok;
+  }
+  bool Open()
+  {
+    if (m_format == 2)
+      return m_vst2.OpenEditor(m_window.Handle());
+    if (m_frame == nullptr)
+      m_frame = new MTestHostPlugFrame(true, &m_window);
+    m_view = m_vst3.Controller()->createView(Vst::ViewType::kEditor);
+    return m_view != nullptr && m_view->setFrame(m_frame) == kResultOk &&
+           m_view->attached(reinterpret_cast<void*>(m_window.Handle()), kPlatformTypeX11EmbedWindowID) ==
+               kResultOk;
+  }
+  /// The host's UI loop for `ms`.
+  void Run(int ms)
+  {
+    if (m_format == 2)
+      m_vst2.RunEditorIdle(ms, 20);
+    else
+      m_frame->RunFor(ms);
+  }
+  /// effEditClose, or the view removed and released.
+  void Close()
+  {
+    if (m_format == 2)
+      m_vst2.CloseEditor();
+    else if (m_view != nullptr)
+    {
+      m_view->removed();
+      m_view->setFrame(nullptr);
+      m_view->release();
+      m_view = nullptr;
+    }
+  }
+  void* Instance()
+  {
+    return m_format == 2 ? static_cast<void*>(const_cast<Vst2::AEffect*>(m_vst2.Effect()))
+                         : static_cast<void*>(m_vst3.Controller());
+  }
+  MTestHostCallTimer& Timer() { return m_format == 2 ? m_vst2.CallTimer() : m_frame->CallTimer(); }
+
+  // --- through the probe -------------------------------------------------------------------------
+  MEditorProbeSheets Sheets()
+  {
+    MEditorProbeSheets sheets;
+    EXPECT_EQ(ProbeFunctions().sheets(m_format, Instance(), &sheets), 1);
+    return sheets;
+  }
+  bool Has(const char* id)
+  {
+    MEditorProbeControl control;
+    return ProbeFunctions().find(m_format, Instance(), id, -1, &control) == 1;
+  }
+  /// A user's click (XTest) in the middle of control `id`, then the host's loop for a while.
+  bool Click(const char* id)
+  {
+    MEditorProbeControl control;
+    if (ProbeFunctions().find(m_format, Instance(), id, -1, &control) != 1 || control.width <= 0)
+      return false;
+    EXPECT_TRUE(m_window.Click(control.x + control.width / 2, control.y + control.height / 2)) << id;
+    Run(150);
+    return true;
+  }
+  std::vector<std::string> Buttons()
+  {
+    std::vector<char> text(8192);
+    ProbeFunctions().buttons(m_format, Instance(), text.data(), static_cast<std::int32_t>(text.size()));
+    std::vector<std::string> ids;
+    std::istringstream lines(text.data());
+    for (std::string line; std::getline(lines, line);)
+      ids.push_back(line);
+    return ids;
+  }
+
+private:
+  int m_format;
+  MTestHostWindow& m_window;
+  MTestHostVst2 m_vst2;
+  MTestHostVst3 m_vst3;
+  MTestHostPlugFrame* m_frame = nullptr;
+  IPlugView* m_view = nullptr;
+};
+
+// Ends the top sheet the way a user does who changed their mind.
+bool Dismiss(DrivenEditor& editor)
+{
+  for (const char* id : {"DialogCancel", "DialogNo", "DialogOk"})
+    if (editor.Has(id))
+      return editor.Click(id);
+  return false;
+}
+
+// A call into the plug-in that never returns (a nested loop waiting for a user) would hang the
+// test: this ends the process with a message instead.
+class Watchdog
+{
+public:
+  explicit Watchdog(MTestHostCallTimer& timer)
+      : m_thread([this, &timer] {
+          while (!m_stop.load())
+          {
+            if (timer.RunningForMs() > 20000.0)
+            {
+              std::fprintf(stderr, "A call into the plug-in has not returned for 20 s: a nested loop?\n");
+              std::abort();
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+          }
+        })
+  {}
+  ~Watchdog()
+  {
+    m_stop = true;
+    m_thread.join();
+  }
+
+private:
+  std::atomic<bool> m_stop{false};
+  std::thread m_thread;
+};
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define TONVERA_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(TONVERA_SANITIZED)
+// The sanitizer builds (unoptimised, every access checked) paint several times slower.
+constexpr double kLongestCallCpuMs = 1500.0;
+#else
+constexpr double kLongestCallCpuMs = 100.0;
+#endif
+
+// The user clicks every button of the editor, and every button of each sheet that opens, while the
+// host's loop keeps running: each sheet opens inside the editor, takes the clicks and closes; no
+// call into the plug-in holds the host's loop (no modal loop, nothing near 100 ms of work).
+TEST_F(TonveraEditor, EveryButtonOpensItsSheetInsideTheEditorWhileTheHostKeepsItsLoop)
+{
+  const Probe& probe = ProbeFunctions();
+  ASSERT_NE(probe.sheets, nullptr);
+  ASSERT_NE(probe.buttons, nullptr);
+  const OwnSettingsFolder settings("buttons");
+  // What a user does inside each sheet before leaving it; questions stacked on top are dismissed.
+  const std::map<std::string, std::vector<const char*>> inside = {
+      {"Presets",
+       {"PresetLoad", "PresetSave", "PresetReplace", "PresetRename", "PresetDelete", "PresetNewFolder",
+        "PresetExport", "PresetImport", "PresetFactory"}},
+      {"General settings", {"SetDefaultSettings", "LoadDefaultSettings", "Panic"}},
+      {"ABCD morphing", {"MorphPad"}},
+  };
+  for (const int format : {2, 3})
+  {
+    SCOPED_TRACE(format == 2 ? "VST 2.4" : "VST 3");
+    DrivenEditor editor(format, m_window);
+    ASSERT_TRUE(editor.Load());
+    ASSERT_TRUE(editor.Open());
+    editor.Run(150);
+    const std::vector<std::string> buttons = editor.Buttons();
+    ASSERT_GE(buttons.size(), 20u);
+    editor.Timer().Reset();
+    Watchdog watchdog(editor.Timer());
+    std::set<std::string> seen;
+    for (const std::string& id : buttons)
+    {
+      ASSERT_TRUE(editor.Click(id.c_str())) << id;
+      for (int round = 0; round < 6 && editor.Sheets().count > 0; ++round)
+      {
+        const std::string title = editor.Sheets().title;
+        seen.insert(title);
+        if (auto script = inside.find(title); script != inside.end())
+          for (const char* inner : script->second)
+          {
+            const int before = editor.Sheets().count;
+            if (!editor.Click(inner))
+              continue;
+            if (editor.Sheets().count > before)
+            {
+              seen.insert(editor.Sheets().title);
+              EXPECT_TRUE(Dismiss(editor)) << title << " / " << inner;
+              EXPECT_EQ(editor.Sheets().count, before) << title << " / " << inner;
+            }
+          }
+        EXPECT_TRUE(Dismiss(editor)) << title;
+      }
+      EXPECT_EQ(editor.Sheets().count, 0) << "after " << id;
+    }
+    for (const char* title :
+         {"Presets", "Save preset", "Rename", "Export preset directory", "Import preset directory",
+          "General settings", "Load default settings", "ABCD morphing", "AGC"})
+      EXPECT_EQ(seen.count(title), 1u) << title << " never showed";
+    EXPECT_EQ(editor.Sheets().modalLoops, 0) << "no modal loop, ever";
+    RecordProperty(format == 2 ? "vst2_longest_call_wall_ms" : "vst3_longest_call_wall_ms",
+                   std::to_string(editor.Timer().LongestWallMs()));
+    RecordProperty(format == 2 ? "vst2_longest_call_cpu_ms" : "vst3_longest_call_cpu_ms",
+                   std::to_string(editor.Timer().LongestCpuMs()));
+    EXPECT_LT(editor.Timer().LongestCpuMs(), kLongestCallCpuMs)
+        << editor.Timer().Calls() << " calls, longest " << editor.Timer().LongestWallMs() << " ms wall";
+    editor.Close();
+  }
+}
+
+std::string FileText(const std::string& path)
+{
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// The host closes the editor while sheets are open (one stacked on another): they end without
+// their answers, everything is freed once (the sanitizer build checks), the files stay as they
+// were, and the editor opens again without them.
+TEST_F(TonveraEditor, ClosingTheEditorWithSheetsOpenLeavesTheFilesAsTheyWere)
+{
+  ASSERT_NE(ProbeFunctions().sheets, nullptr);
+  const OwnSettingsFolder settings("closing");
+  const std::string folder = settings.Folder() + "/Tonvera/";
+  const struct
+  {
+    const char* opens;
+    const char* inside;
+    const char* stacked; // the title of the sheet on top when the editor closes
+  } cases[] = {{"Presets", "PresetSave", "Save preset"},
+               {"Presets", "PresetDelete", "Presets"},
+               {"Settings", "LoadDefaultSettings", "Load default settings"},
+               {"Morph", nullptr, "ABCD morphing"},
+               {"SetAGC", nullptr, "AGC"}};
+  for (const int format : {2, 3})
+    for (const auto& c : cases)
+    {
+      SCOPED_TRACE(std::string(format == 2 ? "VST 2.4: " : "VST 3: ") + c.opens);
+      DrivenEditor editor(format, m_window);
+      ASSERT_TRUE(editor.Load());
+      ASSERT_TRUE(editor.Open());
+      editor.Run(100);
+      ASSERT_TRUE(editor.Click(c.opens));
+      if (format == 2 && &c == &cases[0])
+      {
+        // What the user sees: the preset window inside the editor, the editor dimmed behind it.
+        EXPECT_TRUE(MatchesGolden(Screenshot(), "hosteditor_presets_sheet"));
+      }
+      if (c.inside != nullptr)
+      {
+        editor.Click("PresetNewFolder"); // something to delete (written now, before the snapshot)
+        ASSERT_TRUE(editor.Click(c.inside));
+      }
+      const std::string presets = FileText(folder + "Presets/presets.xml");
+      const std::string settings = FileText(folder + "GeneralSettings.xml");
+      const std::string configuration = FileText(folder + "GlobalConfiguration.xml");
+      ASSERT_GE(editor.Sheets().count, 1);
+      EXPECT_STREQ(editor.Sheets().title, c.stacked);
+      editor.Close();
+      m_window.Sync();
+      EXPECT_EQ(m_window.ChildCount(), 0);
+      EXPECT_EQ(FileText(folder + "Presets/presets.xml"), presets);
+      EXPECT_EQ(FileText(folder + "GeneralSettings.xml"), settings);
+      EXPECT_EQ(FileText(folder + "GlobalConfiguration.xml"), configuration);
+      ASSERT_TRUE(editor.Open());
+      editor.Run(60);
+      EXPECT_EQ(editor.Sheets().count, 0) << "a reopened editor starts without sheets";
+      EXPECT_EQ(editor.Sheets().modalLoops, 0);
+      editor.Close();
+    }
 }
 } // namespace

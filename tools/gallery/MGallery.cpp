@@ -390,37 +390,25 @@ std::vector<Entry> Entries(const std::string& sampleFolder)
   });
 
   // --- windows --------------------------------------------------------------------------------------
-  add(
-      "MMessageDialogWindow", {320, 120},
-      [] {
-        return Own(std::make_unique<MMessageDialogWindow>(
-            MString("Tonvera"), MString("Replace the current preset\nwith \"Hard tune\"?"),
-            MMessageDialogWindow::Buttons::YesNo));
-      },
-      true);
-  add(
-      "MProgressWindow", {320, 120},
-      [] {
-        auto window =
-            std::make_unique<MProgressWindow>(MString("Analysing"), MString("Reading the sample..."));
-        window->SetProgress(0.4);
-        return Own(std::move(window));
-      },
-      true);
-  add(
-      "MEditTextDialog", {320, 130},
-      [] {
-        return Own(std::make_unique<MEditTextDialog>(
-            MString("Rename preset"), MString("New name of the preset:"), MString("Soft vocal")));
-      },
-      true);
-  add(
-      "MFileDialog", {340, 260},
-      [folder] {
-        return Own(std::make_unique<MFileDialog>(MString("Open preset"), folder + MString("/Presets"),
-                                                 Words("tvp")));
-      },
-      true);
+  // Dialogs are controls (the editor shows them as sheets): each state paints the panel itself.
+  add("MMessageDialog", {320, 150}, [] {
+    return Own(std::make_unique<MMessageDialog>(MString("Tonvera"),
+                                                MString("Replace the current preset\nwith \"Hard tune\"?"),
+                                                MMessageDialog::Buttons::YesNo));
+  });
+  add("MProgressDialog", {320, 150}, [] {
+    auto dialog = std::make_unique<MProgressDialog>(MString("Analysing"), MString("Reading the sample..."));
+    dialog->SetProgress(0.4);
+    return Own(std::move(dialog));
+  });
+  add("MEditTextDialog", {320, 160}, [] {
+    return Own(std::make_unique<MEditTextDialog>(MString("Rename preset"), MString("New name of the preset:"),
+                                                 MString("Soft vocal")));
+  });
+  add("MFileDialog", {340, 290}, [folder] {
+    return Own(
+        std::make_unique<MFileDialog>(MString("Open preset"), folder + MString("/Presets"), Words("tvp")));
+  });
   add(
       "MViewerWindow", {260, 130},
       [] {

@@ -110,6 +110,7 @@ void MTestHostPlugFrame::RunFor(int milliseconds)
         {
           entry.handler->addRef();
           ++m_fdCallbacks;
+          const MTestHostCallTimer::Scope timed(m_callTimer);
           entry.handler->onFDIsSet(fd.fd);
           entry.handler->release();
           break;
@@ -126,7 +127,10 @@ void MTestHostPlugFrame::RunFor(int milliseconds)
       live->due = now + live->period;
       timer.handler->addRef();
       ++m_timerCallbacks;
-      timer.handler->onTimer();
+      {
+        const MTestHostCallTimer::Scope timed(m_callTimer);
+        timer.handler->onTimer();
+      }
       timer.handler->release();
     }
   }

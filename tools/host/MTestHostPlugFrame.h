@@ -12,6 +12,7 @@
 
 #include "sdk/vst3/FObject.h"
 #include "sdk/vst3/VST3View.h"
+#include "tools/host/MTestHostCallTimer.h"
 
 #include <chrono>
 #include <vector>
@@ -43,6 +44,8 @@ public:
   int FdCallbackCount() const { return m_fdCallbacks; }
   int TimerCallbackCount() const { return m_timerCallbacks; }
   int ResizeRequestCount() const { return m_resizeRequests; }
+  /// How long the view kept each run-loop callback (descriptor and timer handlers).
+  MTestHostCallTimer& CallTimer() { return m_callTimer; }
   const Steinberg::ViewRect& LastResizeRequest() const { return m_lastResize; }
 
 protected:
@@ -65,6 +68,7 @@ private:
 
   bool m_offerRunLoop;
   MTestHostWindow* m_window;
+  MTestHostCallTimer m_callTimer;
   std::vector<Handler> m_handlers;
   std::vector<Timer> m_timers;
   int m_fdCallbacks = 0;

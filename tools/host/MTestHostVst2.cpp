@@ -89,6 +89,7 @@ VstIntPtr MTestHostVst2::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr val
 {
   if (m_effect == nullptr || m_effect->dispatcher == nullptr)
     return 0;
+  const MTestHostCallTimer::Scope timed(m_callTimer);
   return m_effect->dispatcher(m_effect, opcode, index, value, ptr, opt);
 }
 

@@ -18,6 +18,7 @@
 
 #include "tools/host/MSharedLibrary.h"
 #include "tools/host/MTestHost.h"
+#include "tools/host/MTestHostCallTimer.h"
 
 #include "sdk/vst2/AEffect.h"
 #include "sdk/vst2/VstOpcodes.h"
@@ -113,6 +114,8 @@ public:
   void CloseEditor() { Dispatch(Vst2::effEditClose); }
   /// A DAW's UI loop for about `milliseconds`: effEditIdle every `periodMs`.
   void RunEditorIdle(int milliseconds, int periodMs = 30);
+  /// How long the plug-in kept each dispatcher call (every opcode, the editor's included).
+  MTestHostCallTimer& CallTimer() { return m_callTimer; }
 
   // --- Direct access ---
   /// The plug-in's record (null when nothing is loaded or after Close).
@@ -161,6 +164,7 @@ private:
   bool Fail(const std::string& message);
 
   MSharedLibrary m_library;
+  MTestHostCallTimer m_callTimer;
   Vst2::AEffect* m_effect = nullptr;
   Vst2::VstInt32 m_hostVersion = Vst2::kVstVersion;
   bool m_acceptSizeWindow = true;
