@@ -30,6 +30,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -275,6 +276,12 @@ public:
   /// selection where it can; for whoever changed the tree under it (presets.xml written by
   /// another instance). Nothing while none is open. GUI thread.
   void RefreshPresetWindow();
+  /// Whether a preset window is shown over the editor. GUI thread.
+  bool IsPresetWindowOpen();
+  /// The editor's idle tick while a preset window is open: at most twice a second, looks whether
+  /// another instance wrote presets.xml, merges it and shows the tree afresh. GUI thread, under
+  /// the preset lock.
+  void FollowPresetFile();
   /// How the common editor asks and tells the user. Default: sheets over the editor.
   MQuorvelEditorDialogs& GetEditorDialogs();
   /// Replaces them (tests answer for the user); null puts the default back. Not owned.
@@ -328,6 +335,8 @@ private:
 
   PresetManager m_presetManager{*this};
   bool m_presetTreeLoaded = false;
+  // When FollowPresetFile looks at the file next (GUI thread).
+  std::chrono::steady_clock::time_point m_nextPresetFileCheck{};
   bool m_presetFileUnreadable = false;
   MString m_presetTreeError;
   std::atomic<std::int32_t> m_queuedPresetStep{0};

@@ -407,6 +407,33 @@ void MQuorvelAudioEffectPlugin::RefreshPresetWindow()
       presets->Refresh();
 }
 
+bool MQuorvelAudioEffectPlugin::IsPresetWindowOpen()
+{
+  MAudioPlugin::MEditor* editor = GetEditor();
+  MWindow* window = editor != nullptr ? editor->GetWindow() : nullptr;
+  if (window == nullptr)
+    return false;
+  for (MSheet* sheet : MSheet::SheetsOf(*window))
+    if (dynamic_cast<PresetWindow*>(&sheet->GetDialog()) != nullptr)
+      return true;
+  return false;
+}
+
+void MQuorvelAudioEffectPlugin::FollowPresetFile()
+{
+  // One stat every half second while the window is open: another instance's save shows up
+  // without the user doing anything, and an idle editor costs next to nothing.
+  const auto now = std::chrono::steady_clock::now();
+  if (now < m_nextPresetFileCheck || !IsPresetWindowOpen())
+    return;
+  m_nextPresetFileCheck = now + std::chrono::milliseconds(500);
+  if (PresetFileChanged() && ReloadPresetTree())
+  {
+    RefreshPresetWindow();
+    RefreshPresetBar();
+  }
+}
+
 MQuorvelEditorDialogs& MQuorvelAudioEffectPlugin::GetEditorDialogs()
 {
   return m_editorDialogs != nullptr ? *m_editorDialogs : DefaultDialogs();

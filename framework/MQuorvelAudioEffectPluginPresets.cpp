@@ -316,8 +316,10 @@ void MQuorvelAudioEffectPlugin::OnEditorIdle()
   UpdateOptimalGainWindow();
   // The bar reads the preset state; while another thread changes it, the next tick looks.
   std::unique_lock presets(m_presetMutex, std::try_to_lock);
-  if (presets.owns_lock())
-    RefreshPresetBarIfChanged();
+  if (!presets.owns_lock())
+    return;
+  RefreshPresetBarIfChanged();
+  FollowPresetFile();
 }
 
 void MQuorvelAudioEffectPlugin::BackgroundTick(void* context)

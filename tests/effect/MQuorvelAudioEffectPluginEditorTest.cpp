@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +24,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -291,6 +293,37 @@ TEST_F(CommonEditor, PresetWindowEditsReachPresetsXml)
   EXPECT_FALSE(Has(PresetFile(), "New folder"));
   EXPECT_EQ(Shown(), "Lead 2") << "deleting another item keeps the current preset";
   EXPECT_TRUE(m_dialogs.told.empty());
+}
+
+// Two instances in one session: what one saves shows in the other's open preset window, and a
+// save from that window keeps it.
+TEST_F(CommonEditor, AnOpenPresetWindowFollowsWhatAnotherInstanceSaves)
+{
+  Click("Presets");
+  MWindow& window = *m_plugin->GetEditor()->GetWindow();
+  ASSERT_EQ(MSheet::SheetsOf(window).size(), 1u);
+  auto& presets =
+      dynamic_cast<MQuorvelAudioEffectPlugin::PresetWindow&>(MSheet::SheetsOf(window)[0]->GetDialog());
+  m_plugin->IdleEditor();
+
+  std::unique_ptr<MAudioPlugin> other(CreateTonveraPlugin());
+  auto& second = dynamic_cast<MQuorvelAudioEffectPlugin&>(*other);
+  MString error;
+  ASSERT_TRUE(second.ChangePresetTree(
+      [](auto& manager) { manager.SaveCurrent(manager.GetRoot(), MString("From the other track")); }, error))
+      << error.ToUTF8();
+  // The window looks at most twice a second.
+  std::this_thread::sleep_for(std::chrono::milliseconds(550));
+  m_plugin->IdleEditor();
+  bool shown = false;
+  for (const auto* row : presets.GetTree().GetRows())
+    shown = shown || row->GetText() == MString("From the other track");
+  EXPECT_TRUE(shown);
+
+  m_dialogs.names = {"Mine"};
+  ASSERT_TRUE(Did([&](auto done) { presets.SaveNew(done); }));
+  EXPECT_TRUE(Has(PresetFile(), "name=\"Mine\""));
+  EXPECT_TRUE(Has(PresetFile(), "name=\"From the other track\""));
 }
 
 TEST_F(CommonEditor, AFailedSaveLeavesTheFileAndTheTreeAsTheyWere)

@@ -180,6 +180,8 @@ TEST(MPresetSharingTest, AChangeWhileAnotherProgramHoldsTheFileFailsWithAClearMe
   TestPlugin plugin;
   const MString path = MQuorvelAudioEffectPlugin::GetPresetFilePath();
   plugin.GetPresetManager();
+  // Run on its own (ctest starts each test in a process of its own), nothing made the folder yet.
+  std::filesystem::create_directories(std::filesystem::path(path.ToUTF8()).parent_path());
   MFileLock other(path + MString(".lock"), 0);
   ASSERT_TRUE(other.IsLocked());
   const auto start = std::chrono::steady_clock::now();

@@ -8,6 +8,7 @@
 #include "tools/host/MTestHostVst2.h"
 #include "tools/host/MTestHostVst3.h"
 #include "tools/host/MTestHostWindow.h"
+#include "tests/support/MPrivateSettingsFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -45,11 +46,7 @@ protected:
   {
     if (Display().empty())
       GTEST_SKIP() << "Xvfb is not available";
-    static const std::string settings = [] {
-      const std::string folder = testing::TempDir() + "tonvera-editorsize-settings";
-      setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-      return folder;
-    }();
+    MTestSupport::UsePrivateSettingsFolder("tonvera-editorsize-settings");
     // Hosts keep a module loaded once they loaded it; so does this process.
     static MSharedLibrary& library = *new MSharedLibrary;
     std::string error;

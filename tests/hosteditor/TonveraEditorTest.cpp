@@ -8,6 +8,7 @@
 #include "tools/host/MTestHostVst2.h"
 #include "tools/host/MTestHostVst3.h"
 #include "tools/host/MTestHostWindow.h"
+#include "tests/support/MPrivateSettingsFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -73,11 +74,7 @@ protected:
     if (Display().empty())
       GTEST_SKIP() << "Xvfb is not available";
     // The editor reads and, on first use, writes the user's presets: never in the real home.
-    static const std::string settings = [] {
-      const std::string folder = testing::TempDir() + "tonvera-hosteditor-settings";
-      setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-      return folder;
-    }();
+    MTestSupport::UsePrivateSettingsFolder("tonvera-hosteditor-settings");
     KeepLoaded(TONVERA_MODULE);
     std::string error;
     ASSERT_TRUE(m_window.Open(Display(), 800, 600, error)) << error;

@@ -13,6 +13,7 @@
 #include "tools/host/MTestHostPlugFrame.h"
 #include "tools/host/MTestHostVst3.h"
 #include "tools/host/MTestHostWindow.h"
+#include "tests/support/MPrivateSettingsFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -94,7 +95,7 @@ TEST(TonveraSession, ThreeInstancesKeepEveryLaneToWhatTheHostWroteOrTheUserChang
 {
   if (Display().empty())
     GTEST_SKIP() << "Xvfb is not available";
-  setenv("XDG_CONFIG_HOME", (testing::TempDir() + "tonvera-session-settings").c_str(), 1);
+  MTestSupport::UsePrivateSettingsFolder("tonvera-session-settings");
   const MEditorProbeFind find = ProbeFind();
   ASSERT_NE(find, nullptr);
 

@@ -1,0 +1,40 @@
+#pragma once
+// A settings folder of this test process's own, for the suites that load the module: the
+// plug-in writes presets, default settings and general settings there. A folder shared by name
+// between runs let one run's saved default settings change the next run's pictures.
+//
+// UsePrivateSettingsFolder(name) empties <temp>/<name>-<pid>, points XDG_CONFIG_HOME at it and
+// removes it when the process ends; later calls answer the same folder. Linux test hosts only.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include <unistd.h>
+
+namespace MTestSupport
+{
+inline const std::string& UsePrivateSettingsFolder(const char* name)
+{
+  struct Folder
+  {
+    explicit Folder(const char* name) : path(testing::TempDir() + name + "-" + std::to_string(getpid()))
+    {
+      std::error_code error;
+      std::filesystem::remove_all(path, error);
+      setenv("XDG_CONFIG_HOME", path.c_str(), 1);
+    }
+    ~Folder()
+    {
+      std::error_code error;
+      std::filesystem::remove_all(path, error);
+    }
+    std::string path;
+  };
+  static const Folder folder(name);
+  return folder.path;
+}
+} // namespace MTestSupport
