@@ -2,13 +2,13 @@
 // rectangle the host sizes its window by, the embedded window's size and its pixels.
 
 #include "tests/gui/support/MSnapshot.h"
-#include "tests/gui/x11/MXvfbServer.h"
+#include "tests/hosteditor/MHostEditorDisplay.h"
+#include "tests/support/MPrivateSettingsFolder.h"
 #include "tools/host/MSharedLibrary.h"
 #include "tools/host/MTestHostPlugFrame.h"
 #include "tools/host/MTestHostVst2.h"
 #include "tools/host/MTestHostVst3.h"
 #include "tools/host/MTestHostWindow.h"
-#include "tests/support/MPrivateSettingsFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -25,19 +25,7 @@ constexpr int kWidth = 720;
 constexpr int kHeight = 522;
 constexpr int kReopens = 5;
 
-const std::string& Display()
-{
-  static MXvfbServer server;
-  static MTestHostWindow keeper; // the server ends with its last client
-  static std::string name = [] {
-    std::string error;
-    if (!server.Start(error) || !keeper.Open(server.GetDisplayName(), 1, 1, error))
-      return std::string();
-    setenv("DISPLAY", server.GetDisplayName().c_str(), 1);
-    return server.GetDisplayName();
-  }();
-  return name;
-}
+using MHostEditorTest::Display;
 
 class TonveraEditorSize : public ::testing::Test
 {
@@ -56,17 +44,7 @@ protected:
   }
 
   // The embedded editor as the host sees it on screen.
-  MBitmap Screenshot()
-  {
-    std::vector<std::uint32_t> pixels;
-    int width = 0;
-    int height = 0;
-    if (!m_window.CaptureChild(pixels, width, height))
-      return MBitmap();
-    MBitmap bitmap(width, height);
-    std::copy(pixels.begin(), pixels.end(), bitmap.Pixels());
-    return bitmap;
-  }
+  MBitmap Screenshot() { return MHostEditorTest::CaptureChild(m_window); }
 
   void ExpectChildSize(int width, int height, const std::string& when)
   {

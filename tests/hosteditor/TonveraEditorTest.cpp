@@ -1,14 +1,14 @@
 // The editor of the built module inside a parent window the test host made, on a private Xvfb.
 
 #include "tests/gui/support/MSnapshot.h"
-#include "tests/gui/x11/MXvfbServer.h"
 #include "tests/hosteditor/MEditorProbe.h"
+#include "tests/hosteditor/MHostEditorDisplay.h"
+#include "tests/support/MPrivateSettingsFolder.h"
 #include "tools/host/MSharedLibrary.h"
 #include "tools/host/MTestHostPlugFrame.h"
 #include "tools/host/MTestHostVst2.h"
 #include "tools/host/MTestHostVst3.h"
 #include "tools/host/MTestHostWindow.h"
-#include "tests/support/MPrivateSettingsFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -39,21 +39,7 @@ namespace
 constexpr int kWidth = 720;
 constexpr int kHeight = 522;
 
-// One X server for the whole program; the module's window system connects through $DISPLAY. The
-// server ends with its last client, so a connection of our own keeps it up between tests.
-const std::string& Display()
-{
-  static MXvfbServer server;
-  static MTestHostWindow keeper;
-  static std::string name = [] {
-    std::string error;
-    if (!server.Start(error) || !keeper.Open(server.GetDisplayName(), 1, 1, error))
-      return std::string();
-    setenv("DISPLAY", server.GetDisplayName().c_str(), 1);
-    return server.GetDisplayName();
-  }();
-  return name;
-}
+using MHostEditorTest::Display;
 
 // Hosts keep a module loaded once they have loaded it, and so does this process: the test hosts'
 // own handles then never unmap it. (Unmapping a module with thread-local data at exit also trips
@@ -104,17 +90,7 @@ protected:
   void TearDown() override { StopAudio(); }
 
   // The embedded editor as the host sees it on screen.
-  MBitmap Screenshot()
-  {
-    std::vector<std::uint32_t> pixels;
-    int width = 0;
-    int height = 0;
-    if (!m_window.CaptureChild(pixels, width, height))
-      return MBitmap();
-    MBitmap bitmap(width, height);
-    std::copy(pixels.begin(), pixels.end(), bitmap.Pixels());
-    return bitmap;
-  }
+  MBitmap Screenshot() { return MHostEditorTest::CaptureChild(m_window); }
 
   void ExpectPainted(int width, int height)
   {

@@ -6,14 +6,14 @@
 // plug-ins' process calls allocate nothing and wait on no lock.
 
 #include "tests/core/MLockWaitCounter.h"
-#include "tests/gui/x11/MXvfbServer.h"
 #include "tests/hosteditor/MEditorProbe.h"
+#include "tests/hosteditor/MHostEditorDisplay.h"
 #include "tests/support/MAllocationCounter.h"
+#include "tests/support/MPrivateSettingsFolder.h"
 #include "tools/host/MSharedLibrary.h"
 #include "tools/host/MTestHostPlugFrame.h"
 #include "tools/host/MTestHostVst3.h"
 #include "tools/host/MTestHostWindow.h"
-#include "tests/support/MPrivateSettingsFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -35,19 +35,7 @@ constexpr int kInstances = 3;
 constexpr int kBlockSamples = 256;
 constexpr int kWarmUpBlocks = 8; // per instance, before anything is measured
 
-const std::string& Display()
-{
-  static MXvfbServer server;
-  static MTestHostWindow keeper; // the server ends with its last client
-  static std::string name = [] {
-    std::string error;
-    if (!server.Start(error) || !keeper.Open(server.GetDisplayName(), 1, 1, error))
-      return std::string();
-    setenv("DISPLAY", server.GetDisplayName().c_str(), 1);
-    return server.GetDisplayName();
-  }();
-  return name;
-}
+using MHostEditorTest::Display;
 
 // The probe copy of the module stays loaded for the whole process, as hosts keep their modules.
 MEditorProbeFind ProbeFind()
