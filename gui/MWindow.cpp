@@ -255,7 +255,12 @@ void MWindow::PaintSurface(MDrawer& drawer, const MRect& dirty)
     const MPoint oldOrigin = drawer.SetOrigin(MPoint{});
     const MRect target = MRect{0, 0, drawer.GetTargetSize().x, drawer.GetTargetSize().y};
     const MRect oldClip = drawer.IntersectClip(target);
-    PaintTree(drawer, *this, MPoint{}, dirty.Intersect(target).Intersect(GetRect()));
+    const MRect clip = dirty.Intersect(target).Intersect(GetRect());
+    // A change inside a control that paints itself opaquely (the tuning indicator at every new
+    // figure) starts there: what its parents would paint beneath is covered anyway.
+    MPoint at{};
+    MControl* cover = clip.IsEmpty() ? nullptr : FindOpaqueCover(drawer, *this, MPoint{}, clip, at);
+    PaintTree(drawer, cover != nullptr ? *cover : *this, at, clip);
     drawer.SetOrigin(MPoint{});
     drawer.RestoreClip(oldClip);
     drawer.SetOrigin(oldOrigin);
@@ -289,6 +294,34 @@ void MWindow::PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const
     PaintTree(drawer, child, MPoint{origin.x + child.GetPosition().x, origin.y + child.GetPosition().y},
               rect);
   }
+}
+
+MControl* MWindow::FindOpaqueCover(const MDrawer& drawer, MControl& control, MPoint origin,
+                                   const MRect& dirty, MPoint& at)
+{
+  if (control.IsCollapsed())
+    return nullptr;
+  // Topmost first: the last child painted is the one seen where children overlap.
+  for (std::size_t i = control.GetChildCount(); i-- > 0;)
+  {
+    MControl& child = *control.GetChild(i);
+    if (!child.IsVisible())
+      continue;
+    const MPoint childOrigin{origin.x + child.GetPosition().x, origin.y + child.GetPosition().y};
+    const MRect covered =
+        MRect::FromSize(childOrigin.x, childOrigin.y, child.GetSize().x, child.GetSize().y).Intersect(dirty);
+    if (covered.IsEmpty())
+      continue;
+    if (covered != dirty)
+      return nullptr; // partly on top: what lies beneath shows beside it
+    if (MControl* deeper = FindOpaqueCover(drawer, child, childOrigin, dirty, at))
+      return deeper;
+    if (!child.PaintsOpaquely(drawer))
+      return nullptr;
+    at = childOrigin;
+    return &child;
+  }
+  return nullptr;
 }
 
 void MWindow::Paint(MDrawer& drawer)

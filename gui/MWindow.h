@@ -153,6 +153,10 @@ private:
   void DispatchKey(const MSystemEvent& event);
   void UpdateHighlight(MControl* control);
   void PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const MRect& clip);
+  /// The control on top everywhere in `dirty` (window coordinates) that paints it opaquely, and
+  /// its window position in `at`; null when the parents must be painted too.
+  MControl* FindOpaqueCover(const MDrawer& drawer, MControl& control, MPoint origin, const MRect& dirty,
+                            MPoint& at);
   /// The window system resized the native window.
   void OnNativeSize(MSize size);
 

@@ -62,4 +62,53 @@ TEST(MTuningIndicatorPaint, RepaintsOnlyForNewFiguresAndDrawsItsBackgroundOnce)
   EXPECT_EQ(PanelDraws(style, at), 2);
   window.Close();
 }
+// Opens `indicator` in `window` as the tests place it.
+MTuningIndicator& OpenIndicator(MWindowSystemHeadless& system, MRecordingStyle& style, MWindow& window)
+{
+  window.SetStyle(&style);
+  window.SetBounds(MRect::FromSize(0, 0, 320, 90));
+  MTuningIndicator& indicator = window.Add<MTuningIndicator>();
+  indicator.SetControlType(MControlType::Panel);
+  indicator.SetBounds(MRect::FromSize(10, 20, 300, 60));
+  window.Open(system);
+  return indicator;
+}
+
+TEST(MTuningIndicatorPaint, NewCentsMoveTheBarsWithoutParsingOrPaintingTheWindowBeneath)
+{
+  MWindowSystemHeadless system;
+  system.Initialize();
+  MRecordingStyle style;
+  MWindow window;
+  MTuningIndicator& indicator = OpenIndicator(system, style, window);
+  ASSERT_TRUE(indicator.Show(69, kA4 + 0.30, kA4 + 0.05));
+  RenderWindow(system, window);
+  EXPECT_EQ(indicator.GetParseCount(), 1);
+
+  // New cents for the same note: the bars move in the parsed text, and only the indicator is
+  // painted (the window's own paint sits at its origin).
+  style.calls.clear();
+  window.GetInvalidator().Take();
+  ASSERT_TRUE(indicator.Show(81, kA4 + 12.0 - 0.20, kA4 + 12.0 + 0.10));
+  EXPECT_EQ(indicator.GetParseCount(), 1);
+  window.GetInvalidator().Repaint();
+  system.ProcessPendingMessages();
+  EXPECT_EQ(std::count_if(style.calls.begin(), style.calls.end(),
+                          [](const MRecordingStyle::Call& call) { return call.origin == MPoint{}; }),
+            0);
+  const MBitmap moved = *system.GetSurface(window);
+
+  // The same picture as an indicator that parsed those figures afresh and painted everything.
+  MRecordingStyle freshStyle;
+  MWindow fresh;
+  MTuningIndicator& parsed = OpenIndicator(system, freshStyle, fresh);
+  ASSERT_TRUE(parsed.Show(81, kA4 + 12.0 - 0.20, kA4 + 12.0 + 0.10));
+  EXPECT_EQ(CountDifferingPixels(moved, RenderWindow(system, fresh), 0), 0);
+
+  // A new note name is parsed.
+  ASSERT_TRUE(indicator.Show(70, kA4 + 1.0, kA4 + 1.0));
+  EXPECT_EQ(indicator.GetParseCount(), 2);
+  fresh.Close();
+  window.Close();
+}
 } // namespace
