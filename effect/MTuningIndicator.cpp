@@ -39,8 +39,15 @@ bool MTuningIndicator::Show(std::int32_t chosen, double inputNote, double output
   m_pitchClass = pitchClass;
   m_input = input;
   m_output = output;
-  if (sameName && SetBars(input, output))
-    Invalidate();
+  if (MRect bars; sameName && SetBars(input, output, bars))
+  {
+    // Only the bars changed: the name beside them stays on the surface.
+    const MRect client = GetClientRect();
+    if (bars.IsEmpty())
+      Invalidate();
+    else
+      Invalidate(bars.Offset(client.left, client.top));
+  }
   else
   {
     SetSTML(Text(chosen, inputNote, outputNote));
@@ -49,16 +56,26 @@ bool MTuningIndicator::Show(std::int32_t chosen, double inputNote, double output
   return true;
 }
 
-bool MTuningIndicator::SetBars(std::int32_t input, std::int32_t output)
+bool MTuningIndicator::SetBars(std::int32_t input, std::int32_t output, MRect& boxes)
 {
-  // The template's two indicators, upper (input) first, wherever the parser put them.
+  // The template's two indicators, upper (input) first, wherever the parser put them, and the
+  // boxes the last layout gave them.
   std::vector<MSTMLIndicator*> bars;
+  boxes = MRect{};
   const auto fromParagraph = [&](MSTMLItem& item) {
     if (item.GetKind() != MSTMLItem::Kind::Paragraph)
       return;
-    for (MSTMLParagraph::Element& element : static_cast<MSTMLParagraph&>(item).elements)
+    auto& paragraph = static_cast<MSTMLParagraph&>(item);
+    for (MSTMLParagraph::Element& element : paragraph.elements)
       if (element.object != nullptr && element.object->GetKind() == MSTMLItem::Kind::Indicator)
         bars.push_back(static_cast<MSTMLIndicator*>(element.object.get()));
+    for (const MSTMLParagraph::Placed& placed : paragraph.placed)
+    {
+      const MSTMLParagraph::Element& element =
+          paragraph.elements.at(static_cast<std::size_t>(placed.element));
+      if (element.object != nullptr && element.object->GetKind() == MSTMLItem::Kind::Indicator)
+        boxes = boxes.IsEmpty() ? placed.rect : boxes.Union(placed.rect);
+    }
   };
   const MSTML& document = GetDocument();
   for (std::size_t i = 0; i < document.GetItemCount(); ++i)

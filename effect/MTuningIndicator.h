@@ -53,8 +53,9 @@ public:
 private:
   /// Whether the kept background fits the control as it stands and `drawer` can take it.
   bool CanCopyBackground(const MDrawer& drawer) const;
-  /// Sets the two bars of the shown document; false when it does not hold them.
-  bool SetBars(std::int32_t input, std::int32_t output);
+  /// Sets the two bars of the shown document and answers where they were laid out (client
+  /// coordinates; empty before a layout); false when the document does not hold them.
+  bool SetBars(std::int32_t input, std::int32_t output, MRect& boxes);
 
   MBitmap m_background;
   const MStyle* m_backgroundStyle = nullptr; // compared only; null: nothing kept

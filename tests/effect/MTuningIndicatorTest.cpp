@@ -91,6 +91,10 @@ TEST(MTuningIndicatorPaint, NewCentsMoveTheBarsWithoutParsingOrPaintingTheWindow
   window.GetInvalidator().Take();
   ASSERT_TRUE(indicator.Show(81, kA4 + 12.0 - 0.20, kA4 + 12.0 + 0.10));
   EXPECT_EQ(indicator.GetParseCount(), 1);
+  // The bars only: the name's cell (40 px on the left) stays as painted.
+  const MRect dirty = window.GetInvalidator().Peek();
+  EXPECT_GE(dirty.left, indicator.GetWindowPosition().x + 40);
+  EXPECT_TRUE(indicator.GetWindowRect().Intersect(dirty) == dirty);
   window.GetInvalidator().Repaint();
   system.ProcessPendingMessages();
   EXPECT_EQ(std::count_if(style.calls.begin(), style.calls.end(),
