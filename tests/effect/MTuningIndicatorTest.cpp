@@ -2,6 +2,7 @@
 // changed, and its background is drawn once, then copied.
 
 #include "effect/MTuningIndicator.h"
+#include "gui/MControlInvalidator.h"
 #include "gui/MWindow.h"
 #include "gui/headless/MWindowSystemHeadless.h"
 #include "tests/gui/support/MRecordingStyle.h"
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace
 {
@@ -113,6 +116,35 @@ TEST(MTuningIndicatorPaint, NewCentsMoveTheBarsWithoutParsingOrPaintingTheWindow
   ASSERT_TRUE(indicator.Show(70, kA4 + 1.0, kA4 + 1.0));
   EXPECT_EQ(indicator.GetParseCount(), 2);
   fresh.Close();
+  window.Close();
+}
+// Waits up to 10 s (an idle-priority thread on a busy machine) for `done`.
+template <class Condition>
+bool WaitFor(Condition done)
+{
+  for (int i = 0; i < 1000 && !done(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return done();
+}
+
+TEST(MTuningIndicatorIdle, UnchangedFiguresLetTheRepaintThreadSleepAndNewOnesWakeIt)
+{
+  MWindowSystemHeadless system;
+  system.Initialize();
+  MRecordingStyle style;
+  MWindow window;
+  MTuningIndicator& indicator = OpenIndicator(system, style, window);
+  ASSERT_TRUE(indicator.Show(69, kA4 + 0.30, kA4 + 0.05));
+  RenderWindow(system, window);
+  // The same figures again and again: nothing turns dirty, so the thread stops its rounds.
+  EXPECT_TRUE(WaitFor([&] {
+    indicator.Show(69, kA4 + 0.30, kA4 + 0.05);
+    return MControlInvalidatorThread::IsSleeping();
+  }));
+  // A new figure on a clean window wakes it.
+  window.GetInvalidator().Take();
+  ASSERT_TRUE(indicator.Show(69, kA4 - 0.20, kA4));
+  EXPECT_TRUE(WaitFor([] { return !MControlInvalidatorThread::IsSleeping(); }));
   window.Close();
 }
 } // namespace
