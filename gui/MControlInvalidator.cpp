@@ -205,8 +205,8 @@ void MControlInvalidatorThread::NoteDirty()
   g_dirtied.fetch_add(1);
   if (!g_sleeping.load())
     return;
-  // Not waiting for a start or stop in progress (either runs a round of its own): Add may be
-  // called from threads that must not wait on thread creation.
+  // Never waiting for the thread's start or stop: Add runs on any thread. A wake skipped here
+  // leaves the invalidation to the GUI thread's own pump and idle, which paint it regardless.
   std::unique_lock lock(ThreadMutex(), std::try_to_lock);
   if (lock.owns_lock() && g_thread != nullptr)
     g_thread->WakeUp();

@@ -46,7 +46,7 @@ public:
   MWindow& GetOwner() const { return m_owner; }
 
   /// Adds `rect` (window coordinates) to the dirty rectangle. Any thread; takes the
-  /// invalidator's lock only.
+  /// invalidator's lock only (and, without waiting, the thread's to wake it from its sleep).
   void Add(const MRect& rect);
   /// The dirty rectangle, emptied. Any thread.
   MRect Take();
