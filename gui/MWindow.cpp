@@ -255,12 +255,7 @@ void MWindow::PaintSurface(MDrawer& drawer, const MRect& dirty)
     const MPoint oldOrigin = drawer.SetOrigin(MPoint{});
     const MRect target = MRect{0, 0, drawer.GetTargetSize().x, drawer.GetTargetSize().y};
     const MRect oldClip = drawer.IntersectClip(target);
-    const MRect clip = dirty.Intersect(target).Intersect(GetRect());
-    // A change inside a control that paints itself opaquely (the tuning indicator at every new
-    // figure) starts there: what its parents would paint beneath is covered anyway.
-    MPoint at{};
-    MControl* cover = clip.IsEmpty() ? nullptr : FindOpaqueCover(drawer, *this, MPoint{}, clip, at);
-    PaintTree(drawer, cover != nullptr ? *cover : *this, at, clip);
+    PaintTree(drawer, *this, MPoint{}, dirty.Intersect(target).Intersect(GetRect()));
     drawer.SetOrigin(MPoint{});
     drawer.RestoreClip(oldClip);
     drawer.SetOrigin(oldOrigin);
@@ -278,6 +273,14 @@ void MWindow::PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const
       MRect::FromSize(origin.x, origin.y, control.GetSize().x, control.GetSize().y).Intersect(clip);
   if (rect.IsEmpty())
     return;
+  // A change inside a control that paints itself opaquely (the tuning indicator at every new
+  // figure) starts there: what its parents would paint beneath is covered anyway.
+  if (MPoint at{}; &control == this)
+    if (MControl* cover = FindOpaqueCover(drawer, *this, origin, rect, at))
+    {
+      PaintTree(drawer, *cover, at, rect);
+      return;
+    }
   drawer.SetOrigin(MPoint{});
   drawer.SetClip(rect);
   drawer.SetOrigin(origin);
