@@ -209,7 +209,6 @@ double OpenToPicture(MTestHostVst2& plugin, Host& host, bool& ok)
 {
   const auto start = Clock::now();
   ok = plugin.OpenEditor(host.window.Handle());
-  fprintf(stderr, "open returned after %.1f ms\n", MsSince(start));
   while (ok)
   {
     host.window.Sync();
@@ -461,12 +460,16 @@ int main(int argc, char** argv)
   // Cold opens first: the children fork before this process has loaded the module or started a
   // thread. TONVERA_BENCH_EDITOR_IDLE_ONLY=1 skips the latencies (profiling the idle figures).
   const bool idleOnly = std::getenv("TONVERA_BENCH_EDITOR_IDLE_ONLY") != nullptr;
+  // TONVERA_BENCH_EDITOR_COLD_ONLY=1 stops after the cold opens, =quiet after the quiet ones
+  // (profiling the first open).
+  const char* coldOnly = std::getenv("TONVERA_BENCH_EDITOR_COLD_ONLY");
+  const bool quietColdOnly = coldOnly != nullptr && std::string(coldOnly) == "quiet";
   MLoad load;
   Latency coldQuiet;
   Latency coldLoaded;
   for (bool loaded : {false, true})
   {
-    if (idleOnly)
+    if (idleOnly || (loaded && quietColdOnly))
       break;
     Latency& cold = loaded ? coldLoaded : coldQuiet;
     if (loaded)
@@ -480,6 +483,12 @@ int main(int argc, char** argv)
         cold.bare.ms.push_back(host.BareOpen());
     }
     load.Stop();
+  }
+
+  if (!idleOnly && coldOnly != nullptr)
+  {
+    PrintLatency("open_cold_ms", coldQuiet, coldLoaded, "");
+    return 0;
   }
 
   MCapturingReporter reporter;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 MTuningIndicator::MTuningIndicator() = default;
 
@@ -34,11 +35,79 @@ bool MTuningIndicator::Show(std::int32_t chosen, double inputNote, double output
   const std::int32_t output = chosen < 0 ? 0 : Cents(outputNote, chosen);
   if (pitchClass == m_pitchClass && input == m_input && output == m_output)
     return false;
+  const bool sameName = pitchClass == m_pitchClass;
   m_pitchClass = pitchClass;
   m_input = input;
   m_output = output;
-  SetSTML(Text(chosen, inputNote, outputNote));
+  if (MRect bars; sameName && SetBars(input, output, bars))
+  {
+    // Only the bars changed: the name beside them stays on the surface.
+    const MRect client = GetClientRect();
+    if (bars.IsEmpty())
+      Invalidate();
+    else
+      Invalidate(bars.Offset(client.left, client.top));
+  }
+  else
+  {
+    SetSTML(Text(chosen, inputNote, outputNote));
+    ++m_parses;
+  }
   return true;
+}
+
+bool MTuningIndicator::SetBars(std::int32_t input, std::int32_t output, MRect& boxes)
+{
+  // The template's two indicators, upper (input) first, wherever the parser put them, and the
+  // boxes the last layout gave them.
+  std::vector<MSTMLIndicator*> bars;
+  boxes = MRect{};
+  const auto fromParagraph = [&](MSTMLItem& item) {
+    if (item.GetKind() != MSTMLItem::Kind::Paragraph)
+      return;
+    auto& paragraph = static_cast<MSTMLParagraph&>(item);
+    for (MSTMLParagraph::Element& element : paragraph.elements)
+      if (element.object != nullptr && element.object->GetKind() == MSTMLItem::Kind::Indicator)
+        bars.push_back(static_cast<MSTMLIndicator*>(element.object.get()));
+    for (const MSTMLParagraph::Placed& placed : paragraph.placed)
+    {
+      const MSTMLParagraph::Element& element =
+          paragraph.elements.at(static_cast<std::size_t>(placed.element));
+      if (element.object != nullptr && element.object->GetKind() == MSTMLItem::Kind::Indicator)
+        boxes = boxes.IsEmpty() ? placed.rect : boxes.Union(placed.rect);
+    }
+  };
+  const MSTML& document = GetDocument();
+  for (std::size_t i = 0; i < document.GetItemCount(); ++i)
+  {
+    MSTMLItem& item = document.GetItem(i);
+    fromParagraph(item);
+    if (item.GetKind() == MSTMLItem::Kind::TableRow)
+      for (const auto& cell : static_cast<MSTMLTableRow&>(item).cells)
+        for (std::size_t k = 0; k < cell->GetItemCount(); ++k)
+          fromParagraph(cell->GetItem(k));
+  }
+  if (bars.size() != 2)
+    return false;
+  bars[0]->value = input;
+  bars[1]->value = output;
+  return true;
+}
+
+bool MTuningIndicator::CanCopyBackground(const MDrawer& drawer) const
+{
+  // Only a bitmap target can be read back and written whole. The style by address and name: a
+  // style made afresh may take the address of one gone.
+  const MSize size = GetSize();
+  return dynamic_cast<const MDrawerToMBitmap*>(&drawer) != nullptr && m_backgroundStyle != nullptr &&
+         m_backgroundStyle == GetStyle() && m_backgroundStyleName == GetStyle()->GetName() &&
+         m_background.Width() == size.x && m_background.Height() == size.y &&
+         m_backgroundAt == GetWindowPosition();
+}
+
+bool MTuningIndicator::PaintsOpaquely(const MDrawer& drawer) const
+{
+  return GetSize().x > 0 && GetSize().y > 0 && CanCopyBackground(drawer);
 }
 
 void MTuningIndicator::Paint(MDrawer& drawer)
@@ -49,11 +118,7 @@ void MTuningIndicator::Paint(MDrawer& drawer)
     return;
   // Only a bitmap target can be read back; any other drawer paints as every control does.
   auto* surface = dynamic_cast<MDrawerToMBitmap*>(&drawer);
-  // The style by address and name: a style made afresh may take the address of one gone.
-  const bool kept = surface != nullptr && m_backgroundStyle != nullptr && m_backgroundStyle == GetStyle() &&
-                    m_backgroundStyleName == GetStyle()->GetName() && m_background.Width() == size.x &&
-                    m_background.Height() == size.y && m_backgroundAt == GetWindowPosition();
-  if (kept)
+  if (CanCopyBackground(drawer))
     drawer.BitBlt(0, 0, m_background, whole, MColorOp::Copy);
   else
   {

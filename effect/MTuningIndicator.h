@@ -5,10 +5,11 @@
 // -50 .. 50 can be reached: a note further away than half a semitone would have been another
 // note.
 //
-// The effect's ProcessUpdate feeds it the display copies of the channel-0 corrector; the text is
-// parsed again, and the control invalidated, only when the note name or a bar changed, so an idle
-// editor costs no parsing and no painting. The background (the style's panel over what the parents
-// painted beneath) is drawn once and kept: later paints copy it and draw the bars over it.
+// The effect's ProcessUpdate feeds it the display copies of the channel-0 corrector; the control
+// is invalidated only when the note name or a bar changed, so an idle editor costs no painting, and
+// the text is parsed again only for a new note name: new cents set the two bars of the laid-out
+// document (a bar's value does not move anything in the layout). The background (the style's panel over what
+// the parents painted beneath) is drawn once and kept: later paints copy it and draw the bars over it.
 //
 // Threads: GUI thread.
 
@@ -43,8 +44,19 @@ public:
   void Paint(MDrawer& drawer) override;
   /// Whether the next paint copies the kept background instead of drawing it.
   bool HasBackground() const { return m_backgroundStyle != nullptr; }
+  /// True when the next paint on `drawer` copies the kept background: the window then leaves the
+  /// parents beneath unpainted.
+  bool PaintsOpaquely(const MDrawer& drawer) const override;
+  /// How many times the text was parsed (new note names; new cents only change the bars).
+  std::int32_t GetParseCount() const { return m_parses; }
 
 private:
+  /// Whether the kept background fits the control as it stands and `drawer` can take it.
+  bool CanCopyBackground(const MDrawer& drawer) const;
+  /// Sets the two bars of the shown document and answers where they were laid out (client
+  /// coordinates; empty before a layout); false when the document does not hold them.
+  bool SetBars(std::int32_t input, std::int32_t output, MRect& boxes);
+
   MBitmap m_background;
   const MStyle* m_backgroundStyle = nullptr; // compared only; null: nothing kept
   MString m_backgroundStyleName;
@@ -52,4 +64,5 @@ private:
   std::int32_t m_pitchClass = -2; // nothing shown yet
   std::int32_t m_input = 0;
   std::int32_t m_output = 0;
+  std::int32_t m_parses = 0;
 };

@@ -496,6 +496,11 @@ void MControl::InvalidateHeld(const MRect& rect)
   window->GetInvalidator().Add(clipped.Offset(origin.x, origin.y));
 }
 
+bool MControl::PaintsOpaquely(const MDrawer&) const
+{
+  return false;
+}
+
 void MControl::Paint(MDrawer& drawer)
 {
   MStyle* style = GetStyle();

@@ -235,6 +235,10 @@ public:
   /// rectangle when the paint carries text). Does nothing without a style. GUI thread, tree lock
   /// held shared; must not change the tree.
   virtual void Paint(MDrawer& drawer);
+  /// Whether the next Paint on `drawer` covers every pixel of the control without reading what
+  /// lies beneath: the window then paints a change inside it from this control on, without its
+  /// parents. Default: false. Same thread and lock as Paint.
+  virtual bool PaintsOpaquely(const MDrawer& drawer) const;
   /// Fills what the style needs to know; controls add their text, value and check state.
   virtual void FillPaint(MControlPaint& paint) const;
 

@@ -5,6 +5,7 @@
 #include "gui/MWindowSystemCommon.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -22,8 +23,14 @@ void MControlInvalidator::Add(const MRect& rect)
 {
   if (rect.IsEmpty())
     return;
-  MLockGuard guard(m_lock);
-  m_dirty = m_dirty.Union(rect);
+  bool turnedDirty = false;
+  {
+    MLockGuard guard(m_lock);
+    turnedDirty = m_dirty.IsEmpty();
+    m_dirty = m_dirty.Union(rect);
+  }
+  if (turnedDirty)
+    MControlInvalidatorThread::NoteDirty();
 }
 
 MRect MControlInvalidator::Take()
@@ -137,6 +144,13 @@ std::mutex& ThreadMutex()
 int g_threadUsers = 0;
 MControlInvalidatorThread* g_thread = nullptr;
 
+// Invalidators that turned dirty so far, and whether the thread sleeps until the next one. Both
+// sequentially consistent: the thread sets the flag and then reads the count, Add raises the count
+// and then reads the flag, so at least one of them sees the other's write and no invalidation is
+// left to a thread that has gone to sleep.
+std::atomic<std::uint64_t> g_dirtied{0};
+std::atomic<bool> g_sleeping{false};
+
 } // namespace
 
 MControlInvalidatorThread::~MControlInvalidatorThread()
@@ -186,12 +200,43 @@ void MControlInvalidatorThread::Poke()
     g_thread->WakeUp();
 }
 
+void MControlInvalidatorThread::NoteDirty()
+{
+  g_dirtied.fetch_add(1);
+  if (!g_sleeping.load())
+    return;
+  // Never waiting for the thread's start or stop: Add runs on any thread. A wake skipped here
+  // leaves the invalidation to the GUI thread's own pump and idle, which paint it regardless.
+  std::unique_lock lock(ThreadMutex(), std::try_to_lock);
+  if (lock.owns_lock() && g_thread != nullptr)
+    g_thread->WakeUp();
+}
+
+bool MControlInvalidatorThread::IsSleeping()
+{
+  return g_sleeping.load();
+}
+
 std::int32_t MControlInvalidatorThread::Run()
 {
+  std::uint64_t seen = g_dirtied.load();
+  std::uint32_t quiet = 0;
   while (!IsStopRequested())
   {
     MControlInvalidator::PostDirtyRepaints();
-    WaitForWakeUp(kPeriodMs);
+    const std::uint64_t dirtied = g_dirtied.load();
+    quiet = dirtied == seen ? quiet + 1 : 0;
+    seen = dirtied;
+    if (quiet < kQuietRounds)
+    {
+      WaitForWakeUp(kPeriodMs);
+      continue;
+    }
+    g_sleeping.store(true);
+    if (g_dirtied.load() == seen)
+      WaitForWakeUp(MSynchronizer::kInfinite);
+    g_sleeping.store(false);
+    quiet = 0;
   }
   return 0;
 }

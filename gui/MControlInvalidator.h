@@ -46,7 +46,7 @@ public:
   MWindow& GetOwner() const { return m_owner; }
 
   /// Adds `rect` (window coordinates) to the dirty rectangle. Any thread; takes the
-  /// invalidator's lock only.
+  /// invalidator's lock only (and, without waiting, the thread's to wake it from its sleep).
   void Add(const MRect& rect);
   /// The dirty rectangle, emptied. Any thread.
   MRect Take();
@@ -82,10 +82,13 @@ private:
 
 /// The single thread that polls every invalidator (priority Idle, every 50 ms). Started and
 /// stopped by the window system; a second window system shares the running one (start counting).
+/// After kQuietRounds rounds in which no invalidator turned dirty it sleeps until one does (Add
+/// wakes it): an editor that shows nothing new, or no editor at all, costs it no wake-ups.
 class MControlInvalidatorThread : public MThread
 {
 public:
   static constexpr std::uint32_t kPeriodMs = 50;
+  static constexpr std::uint32_t kQuietRounds = 20;
 
   ~MControlInvalidatorThread() override;
 
@@ -94,6 +97,10 @@ public:
   static void Release();
   /// Wakes the shared thread for a round now (tests, and invalidations that cannot wait).
   static void Poke();
+  /// Counts an invalidator turning dirty, and wakes the thread if it sleeps. Any thread (Add).
+  static void NoteDirty();
+  /// Whether the thread sleeps until an invalidator turns dirty (tests). Any thread.
+  static bool IsSleeping();
 
 protected:
   std::int32_t Run() override;

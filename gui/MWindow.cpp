@@ -15,6 +15,18 @@ namespace
 
 const MString kTraceMessages = "MWindowProc (messages)";
 
+// Whether a visible control below `control` is drawn above the tree (FlagOverlayControl).
+bool HasVisibleOverlay(const MControl& control)
+{
+  for (std::size_t i = 0; i < control.GetChildCount(); ++i)
+  {
+    const MControl& child = *control.GetChild(i);
+    if (child.IsVisible() && (child.HasFlag(MControl::FlagOverlayControl) || HasVisibleOverlay(child)))
+      return true;
+  }
+  return false;
+}
+
 // The tree lock's holds here run on the GUI thread for every size change, paint and event: a
 // yield at each release would let every busy process on the machine run first (see MControl).
 constexpr std::uint32_t kNoYield = MSynchronizationObject::kNoYieldAfterRelease;
@@ -305,7 +317,15 @@ void MWindow::PaintSurface(MDrawer& drawer, const MRect& dirty)
     const MRect oldClip = drawer.IntersectClip(target);
     const MRect area = dirty.Intersect(target).Intersect(GetRect());
     std::vector<Overlay> overlays;
-    PaintTree(drawer, *this, MPoint{}, area, overlays);
+    // A change inside a control that paints itself opaquely (the tuning indicator at every new
+    // figure) starts there: what its parents would paint beneath is covered anyway. Not while an
+    // overlay is shown: it may lie above the area from elsewhere in the tree.
+    MPoint at{};
+    MControl* cover = HasVisibleOverlay(*this) ? nullptr : FindOpaqueCover(drawer, *this, MPoint{}, area, at);
+    if (cover != nullptr)
+      PaintTree(drawer, *cover, at, area, overlays);
+    else
+      PaintTree(drawer, *this, MPoint{}, area, overlays);
     // Overlays last, above the whole tree and clipped by the window only (the list grows while
     // overlays inside overlays are found).
     for (std::size_t i = 0; i < overlays.size(); ++i)
@@ -353,6 +373,34 @@ void MWindow::PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const
     else
       PaintTree(drawer, child, childOrigin, rect, overlays);
   }
+}
+
+MControl* MWindow::FindOpaqueCover(const MDrawer& drawer, MControl& control, MPoint origin,
+                                   const MRect& dirty, MPoint& at)
+{
+  if (control.IsCollapsed())
+    return nullptr;
+  // Topmost first: the last child painted is the one seen where children overlap.
+  for (std::size_t i = control.GetChildCount(); i-- > 0;)
+  {
+    MControl& child = *control.GetChild(i);
+    if (!child.IsVisible())
+      continue;
+    const MPoint childOrigin{origin.x + child.GetPosition().x, origin.y + child.GetPosition().y};
+    const MRect covered =
+        MRect::FromSize(childOrigin.x, childOrigin.y, child.GetSize().x, child.GetSize().y).Intersect(dirty);
+    if (covered.IsEmpty())
+      continue;
+    if (covered != dirty)
+      return nullptr; // partly on top: what lies beneath shows beside it
+    if (MControl* deeper = FindOpaqueCover(drawer, child, childOrigin, dirty, at))
+      return deeper;
+    if (!child.PaintsOpaquely(drawer))
+      return nullptr;
+    at = childOrigin;
+    return &child;
+  }
+  return nullptr;
 }
 
 void MWindow::Paint(MDrawer& drawer)

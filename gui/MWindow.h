@@ -197,6 +197,10 @@ private:
   };
   void PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const MRect& clip,
                  std::vector<Overlay>& overlays);
+  /// The control on top everywhere in `dirty` (window coordinates) that paints it opaquely, and
+  /// its window position in `at`; null when the parents must be painted too.
+  MControl* FindOpaqueCover(const MDrawer& drawer, MControl& control, MPoint origin, const MRect& dirty,
+                            MPoint& at);
   /// The window system resized the native window.
   void OnNativeSize(MSize size);
   /// Takes the size the back end gave the surface (it caps sides and area), so that the tree and

@@ -2,6 +2,7 @@
 // changed, and its background is drawn once, then copied.
 
 #include "effect/MTuningIndicator.h"
+#include "gui/MControlInvalidator.h"
 #include "gui/MWindow.h"
 #include "gui/headless/MWindowSystemHeadless.h"
 #include "tests/gui/support/MRecordingStyle.h"
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace
 {
@@ -60,6 +63,88 @@ TEST(MTuningIndicatorPaint, RepaintsOnlyForNewFiguresAndDrawsItsBackgroundOnce)
   indicator.SetSize(MSize{280, 60});
   RenderWindow(system, window);
   EXPECT_EQ(PanelDraws(style, at), 2);
+  window.Close();
+}
+// Opens `indicator` in `window` as the tests place it.
+MTuningIndicator& OpenIndicator(MWindowSystemHeadless& system, MRecordingStyle& style, MWindow& window)
+{
+  window.SetStyle(&style);
+  window.SetBounds(MRect::FromSize(0, 0, 320, 90));
+  MTuningIndicator& indicator = window.Add<MTuningIndicator>();
+  indicator.SetControlType(MControlType::Panel);
+  indicator.SetBounds(MRect::FromSize(10, 20, 300, 60));
+  window.Open(system);
+  return indicator;
+}
+
+TEST(MTuningIndicatorPaint, NewCentsMoveTheBarsWithoutParsingOrPaintingTheWindowBeneath)
+{
+  MWindowSystemHeadless system;
+  system.Initialize();
+  MRecordingStyle style;
+  MWindow window;
+  MTuningIndicator& indicator = OpenIndicator(system, style, window);
+  ASSERT_TRUE(indicator.Show(69, kA4 + 0.30, kA4 + 0.05));
+  RenderWindow(system, window);
+  EXPECT_EQ(indicator.GetParseCount(), 1);
+
+  // New cents for the same note: the bars move in the parsed text, and only the indicator is
+  // painted (the window's own paint sits at its origin).
+  style.calls.clear();
+  window.GetInvalidator().Take();
+  ASSERT_TRUE(indicator.Show(81, kA4 + 12.0 - 0.20, kA4 + 12.0 + 0.10));
+  EXPECT_EQ(indicator.GetParseCount(), 1);
+  // The bars only: the name's cell (40 px on the left) stays as painted.
+  const MRect dirty = window.GetInvalidator().Peek();
+  EXPECT_GE(dirty.left, indicator.GetWindowPosition().x + 40);
+  EXPECT_TRUE(indicator.GetWindowRect().Intersect(dirty) == dirty);
+  window.GetInvalidator().Repaint();
+  system.ProcessPendingMessages();
+  EXPECT_EQ(std::count_if(style.calls.begin(), style.calls.end(),
+                          [](const MRecordingStyle::Call& call) { return call.origin == MPoint{}; }),
+            0);
+  const MBitmap moved = *system.GetSurface(window);
+
+  // The same picture as an indicator that parsed those figures afresh and painted everything.
+  MRecordingStyle freshStyle;
+  MWindow fresh;
+  MTuningIndicator& parsed = OpenIndicator(system, freshStyle, fresh);
+  ASSERT_TRUE(parsed.Show(81, kA4 + 12.0 - 0.20, kA4 + 12.0 + 0.10));
+  EXPECT_EQ(CountDifferingPixels(moved, RenderWindow(system, fresh), 0), 0);
+
+  // A new note name is parsed.
+  ASSERT_TRUE(indicator.Show(70, kA4 + 1.0, kA4 + 1.0));
+  EXPECT_EQ(indicator.GetParseCount(), 2);
+  fresh.Close();
+  window.Close();
+}
+// Waits up to 10 s (an idle-priority thread on a busy machine) for `done`.
+template <class Condition>
+bool WaitFor(Condition done)
+{
+  for (int i = 0; i < 1000 && !done(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return done();
+}
+
+TEST(MTuningIndicatorIdle, UnchangedFiguresLetTheRepaintThreadSleepAndNewOnesWakeIt)
+{
+  MWindowSystemHeadless system;
+  system.Initialize();
+  MRecordingStyle style;
+  MWindow window;
+  MTuningIndicator& indicator = OpenIndicator(system, style, window);
+  ASSERT_TRUE(indicator.Show(69, kA4 + 0.30, kA4 + 0.05));
+  RenderWindow(system, window);
+  // The same figures again and again: nothing turns dirty, so the thread stops its rounds.
+  EXPECT_TRUE(WaitFor([&] {
+    indicator.Show(69, kA4 + 0.30, kA4 + 0.05);
+    return MControlInvalidatorThread::IsSleeping();
+  }));
+  // A new figure on a clean window wakes it.
+  window.GetInvalidator().Take();
+  ASSERT_TRUE(indicator.Show(69, kA4 - 0.20, kA4));
+  EXPECT_TRUE(WaitFor([] { return !MControlInvalidatorThread::IsSleeping(); }));
   window.Close();
 }
 } // namespace
