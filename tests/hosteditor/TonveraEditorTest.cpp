@@ -38,6 +38,8 @@ namespace
 {
 constexpr int kWidth = 720;
 constexpr int kHeight = 522;
+// The editor's help line and the margin below the preset sheet's panel, in pixel rows.
+constexpr int kHelpLineRows = 40;
 
 using MHostEditorTest::Display;
 
@@ -824,7 +826,13 @@ TEST_F(TonveraEditor, ClosingTheEditorWithSheetsOpenLeavesTheFilesAsTheyWere)
       if (format == 2 && &c == &cases[0])
       {
         // What the user sees: the preset window inside the editor, the editor dimmed behind it.
-        EXPECT_TRUE(MatchesGolden(Screenshot(), "hosteditor_presets_sheet"));
+        // The editor's help line below the panel shows whatever the pointer passed over last
+        // before the click reached the editor, which depends on timing (a slow sanitizer build
+        // shows the idle hint): those rows are left out.
+        MBitmap picture = Screenshot();
+        for (std::int32_t y = std::max(0, picture.Height() - kHelpLineRows); y < picture.Height(); ++y)
+          std::fill_n(picture.Row(y), picture.Width(), 0u);
+        EXPECT_TRUE(MatchesGolden(picture, "hosteditor_presets_sheet"));
       }
       if (c.inside != nullptr)
       {
