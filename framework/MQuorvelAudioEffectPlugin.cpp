@@ -105,6 +105,14 @@ bool MQuorvelAudioEffectPlugin::IsEmptySlot(const MXmlItem& slot)
   return slot.GetAttributeCount() == 0 && slot.GetSubItemCount() == 0;
 }
 
+bool MQuorvelAudioEffectPlugin::LoadDefaultSettings()
+{
+  // Store takes the preset lock, and a preset load holds it while it takes the processing locks:
+  // taking it only inside the base's processing locks would be the opposite order.
+  const std::lock_guard presets(m_presetMutex);
+  return MAudioEffectPluginToAudioPluginAdapter::LoadDefaultSettings();
+}
+
 bool MQuorvelAudioEffectPlugin::SelectSlot(std::int32_t index)
 {
   return MHostCallShield::Run("MQuorvelAudioEffectPlugin::SelectSlot", false, [&] {

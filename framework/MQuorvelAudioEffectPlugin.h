@@ -87,6 +87,9 @@ public:
   /// Keeps the live state as the stored state of the active slot, makes `index` active and
   /// loads its stored state (an empty slot keeps the live state). False outside 0..7.
   bool SelectSlot(std::int32_t index);
+  /// The defaults are loaded under the preset lock, taken before the processing locks as a
+  /// preset load takes them.
+  bool LoadDefaultSettings() override;
   /// The A/B button: back to the previously active slot.
   void ToggleAB() { SelectSlot(m_previousPresetIndex); }
   /// The slot letter "A" .. "H" (empty outside 0..7).

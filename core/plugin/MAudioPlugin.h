@@ -366,8 +366,10 @@ public:
   // truncated document. A missing, unreadable or malformed document reads as empty.
 
   /// Loads the plug-in state from the item "DefaultSettings" of the document (Store, loading)
-  /// and answers true; false when there is none or it could not be loaded.
-  bool LoadDefaultSettings();
+  /// and answers true; false when there is none or it could not be loaded. Takes the processing,
+  /// init and buffer locks around Store: a plug-in whose Store takes a lock of its own that it
+  /// also holds while taking these overrides this to take that lock first.
+  virtual bool LoadDefaultSettings();
   /// Stores the current state into an item "Settings", enters it in the document as
   /// "DefaultSettings" (replacing an earlier one, keeping every other item) and writes the
   /// document back. A document that exists but cannot be read is first kept aside as
