@@ -742,10 +742,10 @@ void MWindow::SetControlTimer(MControl& control, std::int32_t id, std::int32_t p
     system->SetTimer(*descriptor, nativeId, periodMs);
 }
 
-bool MWindow::MoveFocus(bool forward)
+bool MWindow::MoveFocus(bool forward, MControl* within)
 {
   std::vector<MControl*> stops;
-  CollectTabStops(*this, stops);
+  CollectTabStops(within != nullptr ? *within : *this, stops);
   if (stops.empty())
     return false;
   auto it = std::find(stops.begin(), stops.end(), m_focus);

@@ -118,8 +118,9 @@ public:
   /// kept while the window is closed and tick again once it opens.
   void SetControlTimer(MControl& control, std::int32_t id, std::int32_t periodMs);
   /// Moves the focus to the next (or previous) visible, enabled tab-stop control in tree order,
-  /// wrapping around. Answers whether a control got it.
-  bool MoveFocus(bool forward);
+  /// wrapping around, among the controls below `within` (null: the whole window; a sheet keeps
+  /// Tab inside its dialog). Answers whether a control got it.
+  bool MoveFocus(bool forward, MControl* within = nullptr);
   /// The deepest visible, enabled control under `position` (window coordinates); the window
   /// itself when no child is hit; null outside the window.
   MControl* HitTest(MPoint position) const;

@@ -52,20 +52,6 @@ Graveyard& Graves()
   return graveyard;
 }
 
-void CollectTabStops(MControl& control, std::vector<MControl*>& list)
-{
-  for (std::size_t i = 0; i < control.GetChildCount(); ++i)
-  {
-    MControl& child = *control.GetChild(i);
-    if (!child.IsVisible() || !child.IsEnabled())
-      continue;
-    if (child.HasFlag(MControl::FlagTabStop))
-      list.push_back(&child);
-    if (!child.IsCollapsed())
-      CollectTabStops(child, list);
-  }
-}
-
 } // namespace
 
 MDialog& MSheet::Show(MWindow& window, std::unique_ptr<MDialog> dialog, MDialog::Completion completion)
@@ -207,20 +193,8 @@ bool MSheet::OnKeyDown(std::int32_t key, std::uint32_t modifiers)
   if (key == MVirtualKey::Tab && (modifiers & (MSystemEvent::ModControl | MSystemEvent::ModAlt)) == 0)
   {
     // Round the dialog's own tab stops only.
-    std::vector<MControl*> stops;
-    CollectTabStops(*m_dialog, stops);
-    MWindow* window = GetWindow();
-    if (stops.empty() || window == nullptr)
-      return true;
-    const bool forward = (modifiers & MSystemEvent::ModShift) == 0;
-    auto it = std::find(stops.begin(), stops.end(), window->GetFocusControl());
-    std::size_t index = forward ? 0 : stops.size() - 1;
-    if (it != stops.end())
-    {
-      const std::size_t current = static_cast<std::size_t>(it - stops.begin());
-      index = forward ? (current + 1) % stops.size() : (current + stops.size() - 1) % stops.size();
-    }
-    window->SetFocusControl(stops[index]);
+    if (MWindow* window = GetWindow())
+      window->MoveFocus((modifiers & MSystemEvent::ModShift) == 0, m_dialog);
   }
   return true;
 }

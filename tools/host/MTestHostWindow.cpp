@@ -77,15 +77,10 @@ bool MTestHostWindow::ResizeChild(int width, int height)
 {
   if (m_display == nullptr || width < 1 || height < 1)
     return false;
-  Window root = 0;
-  Window parent = 0;
-  Window* children = nullptr;
-  unsigned count = 0;
-  if (XQueryTree(AsDisplay(m_display), m_window, &root, &parent, &children, &count) == 0 || count == 0)
+  const Window child = FirstChild(AsDisplay(m_display), m_window);
+  if (child == 0)
     return false;
-  XResizeWindow(AsDisplay(m_display), children[0], static_cast<unsigned>(width),
-                static_cast<unsigned>(height));
-  XFree(children);
+  XResizeWindow(AsDisplay(m_display), child, static_cast<unsigned>(width), static_cast<unsigned>(height));
   Sync();
   return true;
 }
