@@ -9,6 +9,8 @@
 #include "base/MXmlWriter.h"
 #include "core/parameters/MParameterMapping.h"
 #include "core/parameters/ParameterBase.h"
+#include "framework/MChannelModes.h"
+#include "framework/MGeneralSettings.h"
 #include "framework/MSettingsText.h"
 #include "gui/controls/MDialogWindow.h"
 
@@ -153,6 +155,17 @@ MString MQuorvelAudioEffectPlugin::GetProgramName(std::int32_t index) const
   if (index < 0 || index >= kPresetSlots)
     return MString();
   return MString("Slot ") + SlotName(index);
+}
+
+bool MQuorvelAudioEffectPlugin::OffersSurround() const
+{
+  return MGeneralSettings::SurroundActivated();
+}
+
+std::int32_t MQuorvelAudioEffectPlugin::OfferedChannelModeCount(bool surround)
+{
+  static_assert(MChannelModes::kSurround == MChannelModes::kModeCount - 1, "Surround is the last mode");
+  return surround ? MChannelModes::kModeCount : MChannelModes::kSurround;
 }
 
 // ---- morphing -----------------------------------------------------------------------------------------

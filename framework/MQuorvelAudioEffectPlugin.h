@@ -105,6 +105,11 @@ public:
   std::int32_t GetCurrentProgram() const override { return m_presetIndex; }
   bool SetCurrentProgram(std::int32_t index) override { return SelectSlot(index); }
   MString GetProgramName(std::int32_t index) const override;
+  /// The general setting "Activate surround" (read from its file at each call).
+  bool OffersSurround() const override;
+  /// Channel modes the menus offer: all of them, or all but "Surround" (the last) while surround
+  /// is not activated.
+  static std::int32_t OfferedChannelModeCount(bool surround);
 
   // ---- ABCD morphing (GUI thread) ----
 

@@ -12,6 +12,7 @@
 #include "base/MStringList.h"
 #include "core/plugin/MAudioPluginEditorWindow.h"
 #include "framework/MChannelModes.h"
+#include "framework/MGeneralSettings.h"
 #include "framework/MQuorvelAudioEffectPlugin.h"
 #include "framework/MQuorvelPresetWindow.h"
 #include "gui/MWindow.h"
@@ -148,6 +149,14 @@ T* Find(MControl& bar, const char* id)
   return dynamic_cast<T*>(bar.FindChild(MString::FromLiteral(id)));
 }
 
+MStringList OfferedModeNames(bool surround)
+{
+  MStringList names;
+  for (std::int32_t mode = 0; mode < MQuorvelAudioEffectPlugin::OfferedChannelModeCount(surround); ++mode)
+    names.Add(MString::FromLiteral(MChannelModes::GetInfo(mode).name));
+  return names;
+}
+
 // Shows the plug-in's state in the bar.
 void ShowState(MQuorvelAudioEffectPlugin& plugin, MPresetBar& bar)
 {
@@ -164,7 +173,13 @@ void ShowState(MQuorvelAudioEffectPlugin& plugin, MPresetBar& bar)
   if (auto* agcButton = Find<MButton>(bar, kAGCId))
     agcButton->SetOn(agc);
   if (auto* modes = Find<MSelector>(bar, kChannelModeId))
+  {
+    // "Activate surround" may have changed in the settings since the bar was built.
+    const bool surround = MGeneralSettings::SurroundActivated();
+    if (modes->GetChoices().Count() != MQuorvelAudioEffectPlugin::OfferedChannelModeCount(surround))
+      modes->SetChoices(OfferedModeNames(surround));
     modes->SetSelection(mode);
+  }
   bar.shownSlot = slot;
   bar.shownPreset = plugin.GetCurrentPresetIndex();
   bar.shownMode = mode;
@@ -318,10 +333,7 @@ void MQuorvelAudioEffectPlugin::CreateEditorContents(MContainer& contents)
   MSelector& modes = bar.Add<MSelector>();
   modes.SetId(MString(kChannelModeId));
   modes.SetHelp(MString(kHelpChannelMode));
-  MStringList names;
-  for (std::int32_t mode = 0; mode < MChannelModes::kModeCount; ++mode)
-    names.Add(MString::FromLiteral(MChannelModes::GetInfo(mode).name));
-  modes.SetChoices(names);
+  modes.SetChoices(OfferedModeNames(MGeneralSettings::SurroundActivated()));
   modes.GetChangedEvent().Subscribe(this, nullptr, &OnChannelMode);
 
   // The bar goes in first: the editor's arrangement puts the effect's controls below it.

@@ -3,6 +3,7 @@
 
 #include "framework/MQuorvelAudioEffectPlugin.h"
 
+#include "framework/MGeneralSettings.h"
 #include "gui/MWindow.h"
 #include "gui/controls/MDialogWindow.h"
 #include "gui/controls/MSheet.h"
@@ -132,5 +133,7 @@ void MQuorvelAudioEffectPlugin::SetEditorOpen(bool open)
 {
   if (!open)
     CloseOptimalGainWindow();
+  else if (GetEditor() != nullptr && GetEditor()->GetWindow() != nullptr)
+    GetEditor()->GetWindow()->SetTabletMode(MGeneralSettings::TabletMode());
   MAudioEffectPluginToAudioPluginAdapter::SetEditorOpen(open);
 }

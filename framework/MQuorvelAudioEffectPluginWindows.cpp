@@ -345,10 +345,6 @@ MQuorvelAudioEffectPlugin::SettingsWindow::SettingsWindow(MQuorvelAudioEffectPlu
   m_channelLabel->SetTextAlignment(MAlign::Left);
   m_channelMode = &Add<MSelector>();
   m_channelMode->SetId(MString(kChannelModeId));
-  MStringList modes;
-  for (std::int32_t mode = 0; mode < MChannelModes::kModeCount; ++mode)
-    modes.Add(GetChannelModeName(mode));
-  m_channelMode->SetChoices(modes);
   ShowPluginSettings();
   m_protection->GetChangedEvent().Subscribe<&SettingsWindow::OnProtectionChanged>(this);
   m_channelMode->SetHelp(MString("<p><b>Channel mode</b><p>Which channels the effect processes: both, one of "
@@ -420,6 +416,12 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::OnCheckChanged(MOnNotifyParams&)
     SetNote(MString("The unreadable settings file was kept as ") + MSTMLEscape(aside) + MString("."));
   else
     SetNote(MString::FromLiteral(kDefaultNote));
+  // Both act at once in this editor: the menus offer the surround mode or not, and the knobs
+  // follow the pen or drag.
+  ShowPluginSettings();
+  m_plugin.RefreshPresetBar();
+  if (MWindow* window = GetWindow())
+    window->SetTabletMode(m_values.tabletMode);
 }
 
 void MQuorvelAudioEffectPlugin::SettingsWindow::OnProtectionChanged(MOnNotifyParams&)
@@ -504,6 +506,10 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::ShowPluginSettings()
   m_protection->SetChoices(levels);
   m_protection->SetSelection(level >= 0 ? level : kProtectionLevels);
   UpdateProtectionHelp();
+  MStringList modes;
+  for (std::int32_t mode = 0; mode < OfferedChannelModeCount(m_values.surroundActivated); ++mode)
+    modes.Add(GetChannelModeName(mode));
+  m_channelMode->SetChoices(modes);
   m_channelMode->SetSelection(m_plugin.GetChannelMode());
 }
 

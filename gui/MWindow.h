@@ -145,6 +145,11 @@ public:
   bool IsMaximized() const { return m_maximized; }
   void SetMaximized(bool maximized) { m_maximized = maximized; }
 
+  /// Tablet mode: value controls follow the pointer's absolute position (a pen press on a knob's
+  /// arc sets that value) instead of dragging relatively (MValueGesture). Default: off. GUI thread.
+  void SetTabletMode(bool tablet) { m_tabletMode = tablet; }
+  bool IsTabletMode() const { return m_tabletMode; }
+
   /// Whether a click into another window of the same window system closes this one (popup
   /// menus). That click is swallowed: it only dismisses. Default: false.
   virtual bool ClosesOnOutsideClick() const { return false; }
@@ -221,6 +226,7 @@ private:
   MControl* m_capture = nullptr;
   MControl* m_highlight = nullptr;
   bool m_maximized = false;
+  bool m_tabletMode = false;
   bool m_inNativeSize = false;
   DispatchFrame* m_dispatchFrames = nullptr; // innermost first
   MStdCursor m_cursor = MStdCursor::Arrow;   // the cursor this window set last

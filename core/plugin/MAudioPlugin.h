@@ -174,6 +174,10 @@ public:
   /// Buses = channel count / channels per bus, rounded up (a mono host still has one bus).
   virtual std::int32_t GetNumInputBuses() const;
   virtual std::int32_t GetNumOutputBuses() const;
+  /// Whether host adapters may accept speaker arrangements wider than stereo; false limits every
+  /// bus to mono or stereo. Asked by the adapters when the host sets arrangements (host main
+  /// thread; may read a file). Base: true.
+  virtual bool OffersSurround() const { return true; }
 
   /// Per-plug-in notification taking a text. Base: ignores it.
   virtual void OnTextNotification(const MString& text);

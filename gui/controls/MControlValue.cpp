@@ -118,3 +118,8 @@ void MControlValue::FillPaint(MControlPaint& paint) const
   if (m_value != nullptr)
     paint.value = m_value->GetNormalised();
 }
+
+double MControlValue::NormalisedAt(MPoint) const
+{
+  return -1.0;
+}

@@ -58,6 +58,11 @@ public:
   void EndGesture();
   bool IsGestureOpen() const { return m_gestureOpen; }
 
+  /// Tablet mode (MWindow::IsTabletMode): the normalised value a pen press at `position`
+  /// (control coordinates) points at, or a negative number when the control has no shape of its
+  /// own for it (MValueGesture then maps the position along its axis over the client rectangle).
+  virtual double NormalisedAt(MPoint position) const;
+
   /// Adds the normalised value and the value's text.
   void FillPaint(MControlPaint& paint) const override;
 

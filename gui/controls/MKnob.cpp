@@ -2,6 +2,7 @@
 
 #include "base/MXmlItem.h"
 #include "gui/MDrawer.h"
+#include "gui/MWindow.h"
 #include "gui/MWindowSystem.h"
 #include "gui/controls/MControlUtility.h"
 
@@ -53,6 +54,18 @@ MSize MKnob::GetPreferredSize() const
     height += small + 2;
   return MSize{std::max(knob + 16, MControlUtility::MeasureText(*this, GetCaption(), MStdFont::Small).x + 4),
                height};
+}
+
+double MKnob::NormalisedAt(MPoint position) const
+{
+  const MRect knob = GetKnobRect();
+  const double dx = position.x - (knob.left + knob.right) / 2.0;
+  const double dy = position.y - (knob.top + knob.bottom) / 2.0;
+  if (std::abs(dx) < 1.0 && std::abs(dy) < 1.0)
+    return GetNormalised();
+  // Degrees clockwise from 12 o'clock; the arc runs from -135 to +135.
+  const double degrees = std::atan2(dx, -dy) * 180.0 / kPi;
+  return std::clamp((degrees + 135.0) / 270.0, 0.0, 1.0);
 }
 
 bool MKnob::OnMouseDown(MMouseButton button, MPoint position, std::uint32_t modifiers)
@@ -182,7 +195,8 @@ double MRotator::TurnsAt(MPoint position) const
 
 bool MRotator::OnMouseDown(MMouseButton button, MPoint position, std::uint32_t modifiers)
 {
-  if (button != MMouseButton::Left || GetValue() == nullptr ||
+  const bool tablet = GetWindow() != nullptr && GetWindow()->IsTabletMode();
+  if (button != MMouseButton::Left || GetValue() == nullptr || tablet ||
       (modifiers & (MSystemEvent::ModDoubleClick | MSystemEvent::ModControl)) != 0)
     return MKnob::OnMouseDown(button, position, modifiers);
   m_turning = true;

@@ -29,6 +29,9 @@ public:
   /// The knob's circle area (control coordinates): the client rectangle without the caption and
   /// value lines.
   MRect GetKnobRect() const;
+  /// Tablet mode: the value on the arc at the angle of `position` around the knob's centre
+  /// (below the arc's ends: the nearer end); the current value at the very centre.
+  double NormalisedAt(MPoint position) const override;
 
   MSize GetPreferredSize() const override;
   bool AcceptsFocus() const override { return true; }
@@ -65,6 +68,8 @@ public:
   bool OnMouseMove(MPoint position, std::uint32_t modifiers) override;
   bool OnMouseUp(MMouseButton button, MPoint position, std::uint32_t modifiers) override;
   void OnCaptureLost() override;
+  /// Tablet mode: the position of the angle around the centre (12 o'clock is the minimum).
+  double NormalisedAt(MPoint position) const override { return TurnsAt(position); }
   /// The hand: the rotator turns with the mouse around its centre.
   MStdCursor GetCursor(MPoint) const override
   {

@@ -37,13 +37,36 @@ bool MValueGesture::MouseDown(MMouseButton button, MPoint position, std::uint32_
   m_control.SetCapture();
   m_control.SetClicked(true);
   m_control.BeginGesture();
+  const MWindow* window = m_control.GetWindow();
+  m_absolute = window != nullptr && window->IsTabletMode();
+  if (m_absolute)
+    m_control.SetNormalised(AbsoluteAt(position));
   return true;
+}
+
+double MValueGesture::AbsoluteAt(MPoint position) const
+{
+  const double own = m_control.NormalisedAt(position);
+  if (own >= 0.0)
+    return std::min(own, 1.0);
+  const MRect client = m_control.GetClientRect();
+  const double across = (position.x - client.left) / static_cast<double>(std::max(1, client.Width() - 1));
+  const double up = (client.bottom - 1 - position.y) / static_cast<double>(std::max(1, client.Height() - 1));
+  bool horizontal = m_axis == Axis::Horizontal;
+  if (m_axis == Axis::Both)
+    horizontal = client.Width() >= client.Height();
+  return std::clamp(horizontal ? across : up, 0.0, 1.0);
 }
 
 bool MValueGesture::MouseMove(MPoint position, std::uint32_t modifiers)
 {
   if (!m_dragging)
     return false;
+  if (m_absolute)
+  {
+    m_control.SetNormalised(AbsoluteAt(position));
+    return true;
+  }
   const std::int32_t dx = position.x - m_last.x;
   const std::int32_t dy = m_last.y - position.y; // up is positive
   m_last = position;

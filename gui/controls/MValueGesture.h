@@ -7,6 +7,10 @@
 //                         axis: up/right increases; the whole range takes `pixelsPerRange`
 //                         pixels (Shift: ten times as many, for fine changes). The value follows
 //                         the mouse relative to where the drag began (no jump on click).
+//   tablet mode           (the window's MWindow::IsTabletMode) a press and the drag after it
+//                         set the value the pointer points at (MControlValue::NormalisedAt,
+//                         else the position along the axis over the client rectangle): a pen
+//                         has no relative motion to speak of, and the pointer is never warped.
 //   wheel                 Increment(±1 per notch); with Shift IncrementFine(±1 per notch)
 //   double click          SetDefault (also Control+click)
 //   Up/Right, Down/Left   Increment(±1); with Shift IncrementFine(±1)
@@ -75,12 +79,15 @@ public:
 
 private:
   void CloseEntry(bool accept);
+  /// Tablet mode: the normalised value at `position` (control coordinates), 0..1.
+  double AbsoluteAt(MPoint position) const;
 
   MControlValue& m_control;
   Axis m_axis;
   std::int32_t m_pixelsPerRange;
   bool m_dragEnabled = true;
   bool m_dragging = false;
+  bool m_absolute = false; // the running drag follows the pointer's position (tablet mode)
   MPoint m_last;
   double m_position = 0; // normalised position the drag has reached (unclamped)
   std::int32_t m_wheelRest = 0;

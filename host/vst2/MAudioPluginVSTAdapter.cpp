@@ -337,6 +337,9 @@ bool MAudioPluginVSTAdapter::setSpeakerArrangement(VstSpeakerArrangement* input,
     const std::int32_t outputs = m_plugin->GetNumOutputs();
     if (ArrangementChannels(input) > inputs || ArrangementChannels(output) > outputs)
       return false;
+    // Surround switched off in the general settings: mono and stereo only.
+    if (std::max(ArrangementChannels(input), ArrangementChannels(output)) > 2 && !m_plugin->OffersSurround())
+      return false;
     const std::int32_t perBus = m_plugin->GetChannelsPerBus();
     std::int32_t usableIn = -1;
     if (m_plugin->GetNumInputBuses() == 0)

@@ -336,6 +336,12 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::setBusArrangements(SpeakerArrangemen
           }
           return widest;
         };
+        // With surround switched off in the general settings, only mono and stereo are taken: the
+        // host keeps its current layout and offers the plug-in where it fits.
+        if (std::max(widest(inputs, numIns), widest(outputs, numOuts)) > 2 && !m_plugin->OffersSurround())
+        {
+          return kResultFalse;
+        }
         SpeakerArrangement input = numIns > 0 ? inputs[0] : m_inputArrangement;
         SpeakerArrangement output = numOuts > 0 ? outputs[0] : m_outputArrangement;
         if (widest(inputs, numIns) > perBus)

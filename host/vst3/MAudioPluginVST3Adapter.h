@@ -91,7 +91,9 @@ public:
   Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) override;
   Steinberg::tresult PLUGIN_API getState(Steinberg::IBStream* state) override;
   /// Accepts arrangements of up to the plug-in's channels per bus; wider requests fall back to
-  /// stereo (or eight speakers). kInvalidArgument for a null array with a positive count.
+  /// stereo (or eight speakers). kResultFalse, changing nothing, for anything wider than stereo
+  /// while the plug-in does not offer surround (MAudioPlugin::OffersSurround). kInvalidArgument
+  /// for a null array with a positive count.
   Steinberg::tresult PLUGIN_API setBusArrangements(Steinberg::Vst::SpeakerArrangement* inputs,
                                                    Steinberg::int32 numIns,
                                                    Steinberg::Vst::SpeakerArrangement* outputs,

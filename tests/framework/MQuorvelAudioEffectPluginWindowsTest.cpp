@@ -239,6 +239,25 @@ TEST_F(WindowsTest, SettingsRoundTripThroughTheirFileAndSetProtectionAndChannelM
   EXPECT_TRUE(MGeneralSettings::TabletMode());
 }
 
+TEST_F(WindowsTest, SurroundOffHidesTheSurroundModeFromTheMenus)
+{
+  const auto find = [](MControl& window, const char* id) { return window.FindChild(MString::FromUTF8(id)); };
+  m_plugin.OpenSettingsWindow(*m_origin);
+  ASSERT_NE(Top(), nullptr);
+  auto& modes = *dynamic_cast<MSelector*>(find(*Top(), "ChannelModeMenu"));
+  auto& surround = *dynamic_cast<MCheckBox*>(find(*Top(), "SurroundActivated"));
+  EXPECT_EQ(modes.GetChoices().Count(), 8);
+  EXPECT_TRUE(m_plugin.OffersSurround());
+  surround.Toggle();
+  EXPECT_FALSE(m_plugin.OffersSurround());
+  EXPECT_EQ(modes.GetChoices().Count(), 7);
+  EXPECT_EQ(modes.GetChoices().At(6).ToUTF8(), "Left + Right (neg)") << "only Surround is left out";
+  surround.Toggle();
+  EXPECT_EQ(modes.GetChoices().Count(), 8);
+
+  Key(MVirtualKey::Escape);
+}
+
 TEST_F(WindowsTest, DefaultSettingsButtonsReachNewInstancesAskBeforeLoadingAndKeepAnUnreadableFile)
 {
   struct Answers : MQuorvelEditorDialogs

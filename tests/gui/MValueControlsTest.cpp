@@ -151,6 +151,59 @@ TEST(MValueControls, KnobGesturesChangeTheValueAsDocumented)
   }
 }
 
+TEST(MValueControls, TabletModePenSetsTheValueTheKnobsArcPointsAt)
+{
+  MControlsHarness harness;
+  harness.window.SetTabletMode(true);
+  auto owned = std::make_unique<MKnob>();
+  owned->BindOwned(Scale());
+  MKnob& knob = harness.Place(std::move(owned), MRect::FromSize(100, 100, 60, 80));
+  const auto value = [&] { return static_cast<MValueDouble*>(knob.GetValue())->Get(); };
+  const MRect arc = knob.GetKnobRect();
+  const MPoint c{100 + (arc.left + arc.right) / 2, 100 + (arc.top + arc.bottom) / 2};
+  // The arc runs from -135 degrees (the minimum) through 12 o'clock (the middle) to +135.
+  harness.Send(MSystemEvent::LeftDown, {c.x + 20, c.y}, MSystemEvent::ModLeftButton);
+  // Within a degree (the centre may lie between pixels).
+  EXPECT_NEAR(value(), 100.0 * 225.0 / 270.0, 0.4) << "a press at 3 o'clock sets that value at once";
+  harness.Send(MSystemEvent::MouseMove, {c.x - 20, c.y}, MSystemEvent::ModLeftButton);
+  EXPECT_NEAR(value(), 100.0 * 45.0 / 270.0, 0.4) << "the value follows the pen, not the distance moved";
+  harness.Send(MSystemEvent::MouseMove, {c.x - 1, c.y + 20}, MSystemEvent::ModLeftButton);
+  EXPECT_EQ(value(), 0.0) << "below the arc's ends the nearer end";
+  harness.Send(MSystemEvent::LeftUp, {c.x - 1, c.y + 20});
+  EXPECT_EQ(harness.window.GetCaptureControl(), nullptr);
+
+  auto rotator = std::make_unique<MRotator>();
+  rotator->BindOwned(Scale());
+  MRotator& endless = harness.Place(std::move(rotator), MRect::FromSize(200, 100, 60, 80));
+  const MRect ring = endless.GetKnobRect();
+  const MPoint rc{200 + (ring.left + ring.right) / 2, 100 + (ring.top + ring.bottom) / 2};
+  harness.Click({rc.x, rc.y + 20});
+  EXPECT_NEAR(static_cast<MValueDouble*>(endless.GetValue())->Get(), 50.0, 1.0)
+      << "an endless knob takes the turn the pen points at";
+
+  // The same press without tablet mode starts a relative drag: nothing moves yet.
+  harness.window.SetTabletMode(false);
+  harness.Send(MSystemEvent::LeftDown, {c.x + 20, c.y}, MSystemEvent::ModLeftButton);
+  harness.Send(MSystemEvent::LeftUp, {c.x + 20, c.y});
+  EXPECT_EQ(value(), 0.0);
+}
+
+TEST(MValueControls, TabletModeValueButtonFollowsThePositionAlongItsLongSide)
+{
+  MControlsHarness harness;
+  harness.window.SetTabletMode(true);
+  auto button = std::make_unique<MValueButton>();
+  double detune = 0.0;
+  button->BindOwned(std::make_unique<MValueDouble>(MValueBinding<double>::Variable(detune), -100.0, 100.0));
+  MValueButton& valueButton = harness.Place(std::move(button), MRect::FromSize(10, 60, 81, 24));
+  harness.Send(MSystemEvent::LeftDown, {10 + 60, 70}, MSystemEvent::ModLeftButton);
+  EXPECT_NEAR(detune, 50.0, 3.0) << "three quarters across is three quarters of the range";
+  harness.Send(MSystemEvent::MouseMove, {0, 70}, MSystemEvent::ModLeftButton);
+  EXPECT_EQ(detune, -100.0);
+  harness.Send(MSystemEvent::LeftUp, {0, 70});
+  EXPECT_EQ(valueButton.GetGesture().IsDragging(), false);
+}
+
 TEST(MValueControls, TrackerJumpsToTheClickAndFollowsTheMouse)
 {
   MControlsHarness harness;

@@ -44,6 +44,9 @@ public:
   std::atomic<std::int32_t> m_setValueCalls{0};
 };
 
+// What the plug-in answers to OffersSurround (TonveraFakeOfferSurround sets it).
+std::atomic<bool> s_offersSurround{true};
+
 class FakePlugin : public MAudioPlugin
 {
 public:
@@ -66,6 +69,7 @@ public:
     MAudioPlugin::InitProcessing();
   }
   std::int32_t GetEffectLatency() const override { return 64; }
+  bool OffersSurround() const override { return s_offersSurround.load(); }
   void ProcessChunk(float** inputs, float** outputs, std::int32_t samples) override
   {
     for (int i = 0; i < 16; ++i)
@@ -176,4 +180,9 @@ extern "C" __attribute__((visibility("default"))) void TonveraFakeGesture(std::i
     plugin->EndAutomationGesture(index);
   else
     plugin->EndAllAutomationGestures();
+}
+
+extern "C" __attribute__((visibility("default"))) void TonveraFakeOfferSurround(std::int32_t offer)
+{
+  s_offersSurround = offer != 0;
 }

@@ -427,6 +427,37 @@ TEST_F(MAudioPluginVSTAdapterTest, PinsAndSpeakerArrangements)
   EXPECT_FALSE(host.GetSpeakerArrangement(&in, &out));
 }
 
+TEST_F(MAudioPluginVSTAdapterTest, SurroundSwitchedOffRefusesArrangementsWiderThanStereo)
+{
+  static MSharedLibrary* library = new MSharedLibrary;
+  std::string error;
+  if (!library->IsOpen())
+  {
+    ASSERT_TRUE(library->Open(TONVERA_FAKE_ADAPTER_MODULE, error)) << error;
+  }
+  auto offer = reinterpret_cast<MFakeOfferSurroundFunction>(library->Symbol("TonveraFakeOfferSurround"));
+  ASSERT_NE(offer, nullptr);
+  MTestHostVst2 host;
+  Load(host);
+  VstSpeakerArrangement mono{};
+  mono.type = kSpeakerArrMono;
+  mono.numChannels = 1;
+  VstSpeakerArrangement stereo{};
+  stereo.type = kSpeakerArrStereo;
+  stereo.numChannels = 2;
+  VstSpeakerArrangement quad{};
+  quad.type = kSpeakerArr40Music;
+  quad.numChannels = 4;
+  // The plug-in's four inputs take a four-channel input layout while surround is offered.
+  EXPECT_TRUE(host.SetSpeakerArrangement(&quad, &stereo));
+  offer(0);
+  EXPECT_FALSE(host.SetSpeakerArrangement(&quad, &stereo));
+  EXPECT_TRUE(host.SetSpeakerArrangement(&stereo, &stereo));
+  EXPECT_TRUE(host.SetSpeakerArrangement(&mono, &mono));
+  offer(1);
+  EXPECT_TRUE(host.SetSpeakerArrangement(&quad, &stereo));
+}
+
 TEST_F(MAudioPluginVSTAdapterTest, MidiReachesThePluginBeforeTheBlock)
 {
   MTestHostVst2 host;

@@ -1,7 +1,8 @@
 #pragma once
 // What the fake adapter module (FakeAdapterModule.cpp) lets the tests see of its plug-in and its
 // library object. The module exports TonveraFakeProbe, TonveraFakeSendAutomation,
-// TonveraFakeGesture and TonveraFakeReportStateChanged with C linkage; the tests look them up with dlsym.
+// TonveraFakeGesture, TonveraFakeReportStateChanged and TonveraFakeOfferSurround with C linkage; the tests
+// look them up with dlsym.
 
 #include <cstdint>
 
@@ -32,6 +33,8 @@ using MFakeSendAutomationFunction = void (*)(std::int32_t index, double value);
 using MFakeGestureFunction = void (*)(std::int32_t index, std::int32_t action);
 /// Makes the plug-in report a change of its own state, on this thread (0) or another one (1).
 using MFakeReportStateChangedFunction = void (*)(std::int32_t otherThread);
+/// Sets what the plug-in answers to MAudioPlugin::OffersSurround (1: yes, 0: no; default yes).
+using MFakeOfferSurroundFunction = void (*)(std::int32_t offer);
 constexpr std::int32_t kFakeGestureBegin = 1;
 constexpr std::int32_t kFakeGestureEnd = 2;
 constexpr std::int32_t kFakeGestureEndAll = 3;

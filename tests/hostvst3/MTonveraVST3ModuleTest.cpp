@@ -1,6 +1,7 @@
 // The real plug-in behind the VST 3 adapter, loaded from its test bundle.
 
 #include "tests/support/MAllocationCounter.h"
+#include "tests/support/MPrivateSettingsFolder.h"
 #include "tools/host/MTestHostVst3.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,8 @@
 
 #include <chrono>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <numbers>
 #include <string>
 #include <thread>
@@ -184,3 +187,51 @@ TEST(TonveraVST3Module, BlocksAllocateNothingOnceRunningAndARateChangeReportsThe
   EXPECT_GT(host.RestartCount(kLatencyChanged), before);
 }
 } // namespace
+
+#ifndef _WIN32
+namespace
+{
+/// Writes the general settings every instance of the module reads, with "Activate surround" on
+/// or off.
+void WriteSurroundSetting(bool activated)
+{
+  const std::string folder = MTestSupport::UsePrivateSettingsFolder("tonvera-session-settings") + "/Tonvera";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "/GeneralSettings.xml")
+      << "<?xml version=\"1.0\" encoding=\"utf-8\"?><GeneralSettings SurroundActivated=\""
+      << (activated ? 1 : 0) << "\" TabletMode=\"0\" showconfirmations=\"1\"/>";
+}
+
+TEST(TonveraVST3Module, SurroundSwitchedOffRefusesWideArrangementsAndKeepsMonoAndStereo)
+{
+  WriteSurroundSetting(false);
+  MTestHostVst3 host;
+  ASSERT_EQ(host.LoadModule(TONVERA_REAL_VST3_BUNDLE), MTestHostStatus::Ok) << host.LastError();
+  IAudioProcessor* processor = host.Processor();
+  for (SpeakerArrangement wide : {SpeakerArr::k51, SpeakerArrangement{0x737} /* 7.1 */})
+  {
+    SpeakerArrangement in = wide, out = wide;
+    EXPECT_EQ(processor->setBusArrangements(&in, 1, &out, 1), kResultFalse);
+    SpeakerArrangement stereo = SpeakerArr::kStereo;
+    EXPECT_EQ(processor->setBusArrangements(&stereo, 1, &out, 1), kResultFalse)
+        << "a wide output alone is refused too";
+  }
+  SpeakerArrangement current = 0;
+  ASSERT_EQ(processor->getBusArrangement(kOutput, 0, current), kResultOk);
+  EXPECT_EQ(current, SpeakerArr::kStereo) << "a refused request changes nothing";
+  for (SpeakerArrangement narrow : {SpeakerArr::kMono, SpeakerArr::kStereo})
+  {
+    SpeakerArrangement in = narrow, out = narrow;
+    EXPECT_EQ(processor->setBusArrangements(&in, 1, &out, 1), kResultOk);
+    ASSERT_EQ(processor->getBusArrangement(kInput, 0, current), kResultOk);
+    EXPECT_EQ(current, narrow);
+  }
+
+  // Switched on again, a new request is answered as before: wider than the plug-in's buses
+  // falls back to what they hold.
+  WriteSurroundSetting(true);
+  SpeakerArrangement in = SpeakerArr::k51, out = SpeakerArr::k51;
+  EXPECT_EQ(processor->setBusArrangements(&in, 1, &out, 1), kResultOk);
+}
+} // namespace
+#endif
