@@ -29,6 +29,22 @@ void ReadFlag(const MXmlItem& item, const char* name, bool& value)
     value = false;
 }
 
+// Automatic or one of the steps: anything else keeps `percent` as it is.
+void ReadZoom(const MXmlItem& item, std::int32_t& percent)
+{
+  if (!item.HasAttribute(MString::FromLiteral(MGeneralSettings::kZoom)))
+    return;
+  const MString text = item.GetAttribute();
+  const std::int64_t read = text.ToInteger();
+  if (text != MString::FromInteger(read))
+    return;
+  if (read == MGeneralSettings::kZoomAutomatic)
+    percent = MGeneralSettings::kZoomAutomatic;
+  for (std::int32_t step : MGeneralSettings::kZoomSteps)
+    if (read == step)
+      percent = step;
+}
+
 // Reads the document: Missing when there is none, Unreadable (with `error`) when it cannot be
 // parsed or is no general settings document.
 enum class FileState
@@ -54,6 +70,7 @@ FileState ReadDocument(const MString& path, MGeneralSettings::Values& values, MS
     ReadFlag(document, MGeneralSettings::kSurroundActivated, values.surroundActivated);
     ReadFlag(document, MGeneralSettings::kTabletMode, values.tabletMode);
     ReadFlag(document, MGeneralSettings::kShowConfirmations, values.showConfirmations);
+    ReadZoom(document, values.zoomPercent);
     return FileState::Read;
   }
   catch (const MException& exception)
@@ -117,6 +134,7 @@ bool MGeneralSettings::Save(const Values& values, MString& error, MString* moved
     document.SetAttribute(MString::FromLiteral(kTabletMode), values.tabletMode ? MString("1") : MString("0"));
     document.SetAttribute(MString::FromLiteral(kShowConfirmations),
                           values.showConfirmations ? MString("1") : MString("0"));
+    document.SetAttribute(MString::FromLiteral(kZoom), MString::FromInteger(values.zoomPercent));
     temporary = path + MString(".tmp");
     {
       MStdFileStream stream(temporary, MStdFileStream::Mode::Write);

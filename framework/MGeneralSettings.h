@@ -4,7 +4,9 @@
 // folder (MSettingsFolder). The document is one item "GeneralSettings" with three attributes:
 //   "SurroundActivated"  "1"/"0", default 1: surround layouts may be offered to the host;
 //   "TabletMode"         "1"/"0", default 0: input tuned for pens and touch screens;
-//   "showconfirmations"  "1"/"0", default 1: destructive actions ask before they run.
+//   "showconfirmations"  "1"/"0", default 1: destructive actions ask before they run;
+//   "Zoom"               the editor's zoom in percent, "100", "125", "150", "175" or "200", or
+//                        "0" (default): automatic, the host's content scale, else the desktop's.
 // An attribute that is missing or not "0"/"1" keeps its default.
 //
 // Reading never fails: a missing file gives the defaults; an unreadable one gives the defaults
@@ -17,6 +19,8 @@
 
 #include "base/MString.h"
 
+#include <cstdint>
+
 class MGeneralSettings
 {
 public:
@@ -25,6 +29,7 @@ public:
     bool surroundActivated = true;
     bool tabletMode = false;
     bool showConfirmations = true;
+    std::int32_t zoomPercent = 0; ///< kZoomAutomatic or one of kZoomSteps
     friend bool operator==(const Values&, const Values&) = default;
   };
 
@@ -50,4 +55,8 @@ public:
   static constexpr const char* kSurroundActivated = "SurroundActivated";
   static constexpr const char* kTabletMode = "TabletMode";
   static constexpr const char* kShowConfirmations = "showconfirmations";
+  static constexpr const char* kZoom = "Zoom";
+  /// The zoom choices: automatic, then the steps in percent.
+  static constexpr std::int32_t kZoomAutomatic = 0;
+  static constexpr std::int32_t kZoomSteps[5] = {100, 125, 150, 175, 200};
 };

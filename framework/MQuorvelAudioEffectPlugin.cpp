@@ -162,6 +162,14 @@ bool MQuorvelAudioEffectPlugin::OffersSurround() const
   return MGeneralSettings::SurroundActivated();
 }
 
+double MQuorvelAudioEffectPlugin::ChooseEditorScale() const
+{
+  const std::int32_t percent = MGeneralSettings::Current().zoomPercent;
+  if (percent == MGeneralSettings::kZoomAutomatic)
+    return MAudioEffectPluginToAudioPluginAdapter::ChooseEditorScale();
+  return QuantiseEditorScale(percent / 100.0);
+}
+
 std::int32_t MQuorvelAudioEffectPlugin::OfferedChannelModeCount(bool surround)
 {
   static_assert(MChannelModes::kSurround == MChannelModes::kModeCount - 1, "Surround is the last mode");

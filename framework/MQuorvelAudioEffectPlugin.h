@@ -107,6 +107,8 @@ public:
   MString GetProgramName(std::int32_t index) const override;
   /// The general setting "Activate surround" (read from its file at each call).
   bool OffersSurround() const override;
+  /// The general setting "Zoom" when it names a step; automatic: the host's or desktop's scale.
+  double ChooseEditorScale() const override;
   /// Channel modes the menus offer: all of them, or all but "Surround" (the last) while surround
   /// is not activated.
   static std::int32_t OfferedChannelModeCount(bool surround);

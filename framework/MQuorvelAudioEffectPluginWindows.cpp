@@ -351,6 +351,25 @@ MQuorvelAudioEffectPlugin::SettingsWindow::SettingsWindow(MQuorvelAudioEffectPlu
                                  "them, the mid or side signal, or up to eight surround channels."));
   m_channelMode->GetChangedEvent().Subscribe<&SettingsWindow::OnChannelModeChanged>(this);
 
+  m_zoomLabel = &Add<MStatic>(MString("Zoom"));
+  m_zoomLabel->SetTextAlignment(MAlign::Left | MAlign::VCenter);
+  m_zoom = &Add<MSelector>();
+  m_zoom->SetId(MString(kZoomId));
+  MStringList zooms;
+  zooms.Add(MString("Automatic"));
+  std::int32_t zoomChoice = 0;
+  for (std::size_t i = 0; i < std::size(MGeneralSettings::kZoomSteps); ++i)
+  {
+    zooms.Add(MString::FromInteger(MGeneralSettings::kZoomSteps[i]) + MString(" %"));
+    if (MGeneralSettings::kZoomSteps[i] == m_values.zoomPercent)
+      zoomChoice = static_cast<std::int32_t>(i) + 1;
+  }
+  m_zoom->SetChoices(zooms);
+  m_zoom->SetSelection(zoomChoice);
+  m_zoom->SetHelp(MString("<p><b>Zoom</b><p>How large the editor is drawn. Automatic follows the host's "
+                          "scale for plug-in windows, else the desktop's."));
+  m_zoom->GetChangedEvent().Subscribe<&SettingsWindow::OnZoomChanged>(this);
+
   for (std::size_t i = 0; i < std::size(kActions); ++i)
   {
     MButton& button = Add<MButton>(MString::FromLiteral(kActions[i].caption));
@@ -391,6 +410,9 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::LayoutContent(const MRect& conte
   row(*m_protection, kRowHeight);
   row(*m_channelLabel, kLabelHeight);
   row(*m_channelMode, kRowHeight);
+  m_zoomLabel->SetBounds(MRect{content.left, y, content.left + 60, y + kRowHeight});
+  m_zoom->SetBounds(MRect{content.left + 60, y, content.left + 220, y + kRowHeight});
+  y += kRowHeight + 6;
   y += 6;
   // The two default buttons share what "Panic" leaves; their captions are the long ones.
   const std::int32_t gap = 6;
@@ -442,6 +464,23 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::OnChannelModeChanged(MOnNotifyPa
   // The mode takes effect at the next set-up, which runs now (under the plug-in's locks).
   m_plugin.SetChannelMode(mode);
   m_plugin.InitProcessing();
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::OnZoomChanged(MOnNotifyParams&)
+{
+  const std::int32_t choice = m_zoom->GetSelection();
+  if (choice < 0 || choice > static_cast<std::int32_t>(std::size(MGeneralSettings::kZoomSteps)))
+    return;
+  m_values.zoomPercent =
+      choice == 0 ? MGeneralSettings::kZoomAutomatic : MGeneralSettings::kZoomSteps[choice - 1];
+  MString error;
+  if (!MGeneralSettings::Save(m_values, error))
+  {
+    SetNote(MString("<b>The setting could not be saved</b>: ") + MSTMLEscape(error));
+    return;
+  }
+  // The editor this sheet lies in redraws at the new zoom and asks the host for its new size.
+  m_plugin.ApplyEditorScale();
 }
 
 void MQuorvelAudioEffectPlugin::SettingsWindow::OnSetDefaults(MOnNotifyParams&)

@@ -96,7 +96,9 @@ private:
 /// "General settings": the three check boxes kept in MGeneralSettings ("SurroundActivated",
 /// "TabletMode", "showconfirmations"; each toggle is written at once), the "Automation
 /// protection" menu (the level matching maxLFOBlockSize; choosing one sets it) and the "Channel
-/// mode" menu ("ChannelModeMenu"; choosing a mode makes it active at once), and a row of three
+/// mode" menu ("ChannelModeMenu"; choosing a mode makes it active at once; "Surround" only while
+/// surround is activated), the editor's "Zoom" ("Automatic" or 100 % to 200 %, kept in
+/// MGeneralSettings; the open editor takes it at once), and a row of three
 /// buttons: "Set default settings" (the current state becomes what every new instance starts
 /// with), "Load default settings" (replaces this instance's settings with them, after the
 /// confirmation of destructive actions) and "Panic" (MQuorvelAudioEffectPlugin::Panic). The line
@@ -107,6 +109,7 @@ class MQuorvelAudioEffectPlugin::SettingsWindow : public MDialog
 public:
   static constexpr const char* kProtectionId = "AutomationProtection";
   static constexpr const char* kChannelModeId = "ChannelModeMenu";
+  static constexpr const char* kZoomId = "Zoom";
   static constexpr const char* kHelpId = "SettingsHelp";
   static constexpr const char* kSetDefaultsId = "SetDefaultSettings";
   static constexpr const char* kLoadDefaultsId = "LoadDefaultSettings";
@@ -133,6 +136,7 @@ private:
   void OnCheckChanged(MOnNotifyParams& params);
   void OnProtectionChanged(MOnNotifyParams& params);
   void OnChannelModeChanged(MOnNotifyParams& params);
+  void OnZoomChanged(MOnNotifyParams& params);
   void OnSetDefaults(MOnNotifyParams& params);
   void OnLoadDefaults(MOnNotifyParams& params);
   void OnPanic(MOnNotifyParams& params);
@@ -149,6 +153,8 @@ private:
   MSelector* m_protection = nullptr;
   MStatic* m_channelLabel = nullptr;
   MSelector* m_channelMode = nullptr;
+  MStatic* m_zoomLabel = nullptr;
+  MSelector* m_zoom = nullptr;
   std::array<MButton*, 3> m_actions{};
   MSTMLControl* m_help = nullptr;
   MString m_note;

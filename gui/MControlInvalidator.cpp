@@ -126,7 +126,7 @@ void MControlInvalidator::Repaint()
     return;
   const MRect clipped = dirty.Intersect(m_owner.GetRect());
   if (!clipped.IsEmpty())
-    system->InvalidateRect(*descriptor, clipped);
+    system->InvalidateRect(*descriptor, m_owner.ToDevice(clipped));
 }
 
 // --- the thread ---------------------------------------------------------------------------------------

@@ -6,9 +6,11 @@
 #include "base/MXmlItem.h"
 #include "gui/MBitmap.h"
 #include "gui/MDrawer.h"
+#include "gui/MDrawerScaled.h"
 #include "gui/MWindowSystemCommon.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace
 {
@@ -127,7 +129,8 @@ void MWindow::Open(MWindowSystemCommon& system, MNativeHandle parent, bool popup
   }
   MNativeWindowParams params;
   params.parent = parent;
-  params.rect = GetBounds();
+  params.rect =
+      MRect::FromSize(GetPosition().x, GetPosition().y, ToDevice(GetSize()).x, ToDevice(GetSize()).y);
   params.title = GetCaption();
   params.popup = popup;
   std::unique_ptr<MWindowDescriptor> descriptor = system.CreateNativeWindow(*this, params);
@@ -156,7 +159,7 @@ void MWindow::Open(MWindowSystemCommon& system, MNativeHandle parent, bool popup
   if (IsVisible())
     system.Show(created, true);
   // Paint at once through the native path, so the first frame does not wait for the thread.
-  system.InvalidateRect(created, GetRect());
+  system.InvalidateRect(created, ToDevice(GetRect()));
 }
 
 void MWindow::Close()
@@ -258,7 +261,7 @@ void MWindow::SetSize(MSize size)
   MWindowDescriptor* descriptor = GetDescriptor();
   if (system != nullptr && descriptor != nullptr && !m_inNativeSize)
   {
-    system->SetSize(*descriptor, size);
+    system->SetSize(*descriptor, ToDevice(size));
     AdoptSurfaceSize(*descriptor);
   }
   Invalidate();
@@ -271,11 +274,57 @@ void MWindow::SetSize(MSize size)
 
 void MWindow::AdoptSurfaceSize(MWindowDescriptor& descriptor)
 {
-  const MSize surface = descriptor.GetSurface().Size();
+  const MSize surface = FromDevice(descriptor.GetSurface().Size());
   if (surface == GetSize())
     return;
   MSynchronizationObjectGuard write(m_treeLock, MSynchronizationObject::kModeExclusive | kNoYield);
   m_size = surface;
+}
+
+void MWindow::SetScale(double scale)
+{
+  scale = std::clamp(scale == scale ? scale : 1.0, 0.5, 4.0);
+  if (scale == m_scale)
+    return;
+  m_scale = scale;
+  MWindowSystemCommon* system = GetWindowSystem();
+  MWindowDescriptor* descriptor = GetDescriptor();
+  if (system != nullptr && descriptor != nullptr)
+  {
+    system->SetSize(*descriptor, ToDevice(GetSize()));
+    AdoptSurfaceSize(*descriptor);
+  }
+  Invalidate();
+}
+
+void MWindow::NotifyContentScaleChanged() noexcept
+{
+  MHostCallShield::Run(kTraceMessages, [&] {
+    if (m_contentScaleHandler)
+      m_contentScaleHandler();
+  });
+}
+
+MSize MWindow::ToDevice(MSize size) const
+{
+  return MSize{static_cast<std::int32_t>(std::lround(size.x * m_scale)),
+               static_cast<std::int32_t>(std::lround(size.y * m_scale))};
+}
+
+MRect MWindow::ToDevice(const MRect& rect) const
+{
+  if (m_scale == 1.0)
+    return rect;
+  return MRect{static_cast<std::int32_t>(std::floor(rect.left * m_scale)),
+               static_cast<std::int32_t>(std::floor(rect.top * m_scale)),
+               static_cast<std::int32_t>(std::ceil(rect.right * m_scale)),
+               static_cast<std::int32_t>(std::ceil(rect.bottom * m_scale))};
+}
+
+MSize MWindow::FromDevice(MSize size) const
+{
+  return MSize{static_cast<std::int32_t>(std::lround(size.x / m_scale)),
+               static_cast<std::int32_t>(std::lround(size.y / m_scale))};
 }
 
 void MWindow::SetCaption(const MString& caption)
@@ -292,7 +341,7 @@ void MWindow::OnNativeSize(MSize size)
   m_inNativeSize = true;
   try
   {
-    SetSize(size);
+    SetSize(FromDevice(size));
   }
   catch (...)
   {
@@ -312,6 +361,36 @@ void MWindow::PaintSurface(MDrawer& drawer, const MRect& dirty)
     system->EnterHandler();
   const bool painted = MHostCallShield::Run(kTraceMessages, [&] {
     MSynchronizationObjectGuard read(m_treeLock, MSynchronizationObject::kModeShared | kNoYield);
+    if (m_scale != 1.0)
+    {
+      // Zoomed: the tree paints in logical pixels through the scaling drawer.
+      if (m_scaledDrawer == nullptr)
+        m_scaledDrawer = std::make_unique<MDrawerScaled>();
+      m_scaledDrawer->Begin(drawer, m_scale);
+      struct EndScaled
+      {
+        MDrawerScaled& scaled;
+        ~EndScaled() { scaled.End(); }
+      } end{*m_scaledDrawer};
+      PaintLogical(*m_scaledDrawer, m_scaledDrawer->FromDevice(dirty));
+      return;
+    }
+    PaintLogical(drawer, dirty);
+  });
+  if (!painted)
+    m_invalidator.Add(
+        MRect{static_cast<std::int32_t>(std::floor(dirty.left / m_scale)),
+              static_cast<std::int32_t>(std::floor(dirty.top / m_scale)),
+              static_cast<std::int32_t>(std::ceil(dirty.right / m_scale)),
+              static_cast<std::int32_t>(std::ceil(dirty.bottom / m_scale))}); // painted again later
+  m_nesting.fetch_sub(1, std::memory_order_relaxed);
+  if (system != nullptr)
+    system->LeaveHandler();
+}
+
+void MWindow::PaintLogical(MDrawer& drawer, const MRect& dirty)
+{
+  {
     const MPoint oldOrigin = drawer.SetOrigin(MPoint{});
     const MRect target = MRect{0, 0, drawer.GetTargetSize().x, drawer.GetTargetSize().y};
     const MRect oldClip = drawer.IntersectClip(target);
@@ -336,12 +415,7 @@ void MWindow::PaintSurface(MDrawer& drawer, const MRect& dirty)
     drawer.SetOrigin(MPoint{});
     drawer.RestoreClip(oldClip);
     drawer.SetOrigin(oldOrigin);
-  });
-  if (!painted)
-    m_invalidator.Add(dirty); // painted again later
-  m_nesting.fetch_sub(1, std::memory_order_relaxed);
-  if (system != nullptr)
-    system->LeaveHandler();
+  }
 }
 
 void MWindow::PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const MRect& clip,
@@ -435,6 +509,15 @@ void MWindow::DispatchSystemEvent(const MSystemEvent& event) noexcept
       return;
     if (system != nullptr && IsButtonPress(event.code) && DismissPopupsElsewhere(*system))
       return;
+    if (m_scale != 1.0 && IsMouseCode(event.code))
+    {
+      // The back end reports device pixels; the controls live in logical ones.
+      MSystemEvent logical = event;
+      logical.position = MPoint{static_cast<std::int32_t>(std::floor(event.position.x / m_scale)),
+                                static_cast<std::int32_t>(std::floor(event.position.y / m_scale))};
+      DispatchHeld(logical);
+      return;
+    }
     DispatchHeld(event);
   });
   m_nesting.fetch_sub(1, std::memory_order_relaxed);

@@ -45,10 +45,12 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
 
+class MDrawerScaled;
 class MWindowSystemCommon;
 
 class MWindow : public MControl
@@ -89,7 +91,8 @@ public:
   void SetCaption(const MString& caption) override;
 
   // --- painting -------------------------------------------------------------------------------
-  /// Paints the part `dirty` (window client pixels) of the tree into `drawer`: each visible
+  /// Paints the part `dirty` (device pixels of the surface; at a scale other than 1 the tree is
+  /// painted through MDrawerScaled) of the tree into `drawer`: each visible
   /// control whose window rectangle meets `dirty` gets the origin at its window position and the
   /// clip = its rectangle ∩ its parent's clip ∩ dirty, parents before children; collapsed
   /// controls hide their children. Takes the tree lock shared. A control whose Paint throws is
@@ -98,6 +101,24 @@ public:
   void PaintSurface(MDrawer& drawer, const MRect& dirty);
   /// The window's own look: the style's window background, or a plain background.
   void Paint(MDrawer& drawer) override;
+
+  // --- zoom -----------------------------------------------------------------------------------
+  /// Device pixels per logical pixel (1 = 100 %; clamped to 0.5..4). The tree keeps its logical
+  /// sizes and positions; the native window and its surface take the scaled size, painting goes
+  /// through MDrawerScaled (text rasterised at the scaled size), and mouse positions are scaled
+  /// back before they reach the controls. An open window resizes its native window at once.
+  /// GUI thread.
+  void SetScale(double scale);
+  double GetScale() const { return m_scale; }
+  /// Logical size / rectangle (window coordinates) in device pixels, and back.
+  MSize ToDevice(MSize size) const;
+  MRect ToDevice(const MRect& rect) const;
+  MSize FromDevice(MSize size) const;
+
+  /// Called (GUI thread) when the back end learns that the desktop's scale for this window
+  /// changed (Windows: WM_DPICHANGED); the owner then chooses its zoom again.
+  void SetContentScaleHandler(std::function<void()> handler) { m_contentScaleHandler = std::move(handler); }
+  void NotifyContentScaleChanged() noexcept;
 
   /// The style of this window (not owned); null falls back to the window system's default.
   void SetStyle(MStyle* style);
@@ -201,6 +222,8 @@ private:
     MControl* control;
     MPoint origin; ///< window position
   };
+  /// PaintSurface's work in logical pixels (`drawer` already scales).
+  void PaintLogical(MDrawer& drawer, const MRect& dirty);
   void PaintTree(MDrawer& drawer, MControl& control, MPoint origin, const MRect& clip,
                  std::vector<Overlay>& overlays);
   /// The control on top everywhere in `dirty` (window coordinates) that paints it opaquely, and
@@ -227,6 +250,9 @@ private:
   MControl* m_highlight = nullptr;
   bool m_maximized = false;
   bool m_tabletMode = false;
+  double m_scale = 1.0;
+  std::unique_ptr<MDrawerScaled> m_scaledDrawer; // kept: it keeps the scaled fonts
+  std::function<void()> m_contentScaleHandler;
   bool m_inNativeSize = false;
   DispatchFrame* m_dispatchFrames = nullptr; // innermost first
   MStdCursor m_cursor = MStdCursor::Arrow;   // the cursor this window set last

@@ -78,6 +78,13 @@ public:
   const std::vector<MWindow*>& GetWindows() const { return m_windows; }
   /// The open window whose descriptor of this system has `handle`; null when none. GUI thread.
   MWindow* FindWindow(MNativeHandle handle) const;
+  /// The desktop's content scale for native window `window` (0: the desktop as a whole): device
+  /// pixels per 96-dpi pixel as the user set it up. GUI thread. Base: 1.
+  virtual double GetContentScale(MNativeHandle window) const
+  {
+    (void)window;
+    return 1.0;
+  }
 
   // --- input suppression -----------------------------------------------------------------------
   /// Milliseconds of a steady clock. Any thread.

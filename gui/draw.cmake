@@ -5,7 +5,8 @@
 list(APPEND TONVERA_GUI_SOURCES
   MGuiTypes.cpp
   MBitmap.cpp
-  MDrawerToMBitmap.cpp)
+  MDrawerToMBitmap.cpp
+  MDrawerScaled.cpp)
 if(NOT TONVERA_EDITOR)
   list(APPEND TONVERA_GUI_SOURCES MCodecsUnavailable.cpp)
   return()

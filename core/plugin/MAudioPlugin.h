@@ -273,8 +273,30 @@ public:
   /// The host's idle tick while the editor is open (GUI thread): OnEditorIdle, then the editor's
   /// Idle (which pumps the window system). Nothing without an editor.
   void IdleEditor();
-  /// The editor's size, or the default size while there is no editor. Any host UI call.
+  /// The editor's size in device pixels, or the default size at the scale a new editor would
+  /// take while there is no editor. Any host UI call.
   MSize GetEditorSize() const;
+
+  // ---- editor zoom (GUI thread) ----
+  /// The zoom steps an editor draws at: 100 % to 200 % in steps of 25 %.
+  static constexpr double kMinEditorScale = 1.0;
+  static constexpr double kMaxEditorScale = 2.0;
+  static constexpr double kEditorScaleStep = 0.25;
+  /// `scale` as the nearest zoom step (a non-positive or unreadable one as 1).
+  static double QuantiseEditorScale(double scale);
+  /// The host's content scale (VST 3 setContentScaleFactor); 0 while the host gave none.
+  void SetHostContentScale(double scale) { m_hostContentScale = scale > 0.0 ? scale : 0.0; }
+  double GetHostContentScale() const { return m_hostContentScale; }
+  /// The desktop's scale the window system reports (X11 Xft.dpi / GDK_SCALE, the window's DPI on
+  /// Windows); host adapters set it from the window system before they ask for sizes.
+  void SetSystemContentScale(double scale) { m_systemContentScale = scale > 0.0 ? scale : 1.0; }
+  /// The zoom of a new or open editor: the host's content scale when it gave one, else the
+  /// system's, as a zoom step. A plug-in with a zoom setting of its own overrides it.
+  virtual double ChooseEditorScale() const;
+  /// Brings an open editor to ChooseEditorScale: the editor keeps its layout, draws at the new
+  /// zoom and asks the host for its new size (IPlugFrame::resizeView, audioMasterSizeWindow).
+  /// True when the zoom changed. GUI thread.
+  bool ApplyEditorScale();
   /// The size a new editor opens with: the items "EditorWidth" and "EditorHeight" of
   /// "GlobalConfiguration.xml", each limited to kMinEditor* .. kMaxEditorExtent; the built-in
   /// default for a missing or unreadable item. Reads the document (host UI thread).
@@ -573,6 +595,8 @@ private:
   MEvent<MOnNotifyParams> m_notifyEvent;
   MAudioPluginAdapter* m_hostAdapter = nullptr;
   MEditor* m_editor = nullptr;
+  double m_hostContentScale = 0.0;
+  double m_systemContentScale = 1.0;
   MRelaxed<bool> m_editorOpen{false};
   MPluginParameters* m_parameterPanel = nullptr;
   std::vector<std::int32_t> m_openGestures; // per host slot; grows on the GUI thread in Begin
@@ -682,6 +706,10 @@ public:
   virtual MSize GetSize() const = 0;
   /// The editor's window, or null when it has none.
   virtual MWindow* GetWindow() const { return nullptr; }
+  /// Draws at `scale` (device pixels per logical pixel) keeping the logical layout; GetSize then
+  /// answers the scaled size. Base: nothing.
+  virtual void SetScale(double scale) { (void)scale; }
+  virtual double GetScale() const { return 1.0; }
   /// A key the host forwards (KeyDown/KeyUp/Character); true when the editor used it. Base: false.
   virtual bool OnHostKey(const MSystemEvent& event)
   {

@@ -190,7 +190,41 @@ void MAudioPlugin::IdleEditor()
 
 MSize MAudioPlugin::GetEditorSize() const
 {
-  return m_editor != nullptr ? m_editor->GetSize() : GetDefaultEditorSize();
+  if (m_editor != nullptr)
+    return m_editor->GetSize();
+  const MSize logical = GetDefaultEditorSize();
+  const double scale = ChooseEditorScale();
+  return MSize{static_cast<std::int32_t>(std::lround(logical.x * scale)),
+               static_cast<std::int32_t>(std::lround(logical.y * scale))};
+}
+
+double MAudioPlugin::QuantiseEditorScale(double scale)
+{
+  if (!(scale > 0.0) || !std::isfinite(scale))
+    return 1.0;
+  const double clamped = std::clamp(scale, kMinEditorScale, kMaxEditorScale);
+  return std::round(clamped / kEditorScaleStep) * kEditorScaleStep;
+}
+
+double MAudioPlugin::ChooseEditorScale() const
+{
+  return QuantiseEditorScale(m_hostContentScale > 0.0 ? m_hostContentScale : m_systemContentScale);
+}
+
+bool MAudioPlugin::ApplyEditorScale()
+{
+  return MHostCallShield::Run("MAudioPlugin::ApplyEditorScale", false, [&] {
+    if (m_editor == nullptr)
+      return false;
+    const double scale = ChooseEditorScale();
+    if (scale == m_editor->GetScale())
+      return false;
+    m_editor->SetScale(scale);
+    // The host's window follows; a host that refuses keeps its frame, the editor draws zoomed in it.
+    if (m_hostAdapter != nullptr)
+      m_hostAdapter->ChangeEditorSize(m_editor->GetSize().x, m_editor->GetSize().y);
+    return true;
+  });
 }
 
 void MAudioPlugin::DestroyEditor()

@@ -46,11 +46,18 @@ MAudioPluginEditorWindow::MAudioPluginEditorWindow(MAudioPlugin& plugin, MWindow
                                                    MNativeHandle parent, MSize size)
     : m_plugin(plugin), m_system(system), m_window(std::make_unique<MWindow>())
 {
-  m_size = size;
+  // The zoom is known before the window opens: the first picture already has it.
+  m_plugin.SetSystemContentScale(m_system.GetContentScale(parent));
   {
     const MTreeHold hold(*m_window);
+    m_window->SetScale(m_plugin.ChooseEditorScale());
     m_window->SetSize(size);
   }
+  m_size = m_window->ToDevice(size);
+  m_window->SetContentScaleHandler([this, parent] {
+    m_plugin.SetSystemContentScale(m_system.GetContentScale(parent));
+    m_plugin.ApplyEditorScale();
+  });
   auto contents = std::make_unique<MEditorContents>();
   contents->SetSize(size);
   m_contents = contents.get();
@@ -195,11 +202,13 @@ void MAudioPluginEditorWindow::SetSize(std::int32_t width, std::int32_t height)
   auto* user = dynamic_cast<MContainer*>(m_contents->FindChild(MString(kUserControlsId)));
   const MSize before = user != nullptr ? user->GetSize() : MSize{};
   m_size = MSize{width, height};
+  // The host speaks device pixels; the tree is laid out in logical ones.
+  const MSize logical = m_window->FromDevice(m_size);
   {
     const MTreeHold hold(*m_window);
-    m_window->SetSize(MSize{width, height});
+    m_window->SetSize(logical);
   }
-  m_contents->SetSize(MSize{width, height});
+  m_contents->SetSize(logical);
   // The plug-in lays its own controls out for their area once: a new area gets new controls.
   if (user != nullptr && user->GetSize() != before)
   {
@@ -213,6 +222,22 @@ void MAudioPluginEditorWindow::SetSize(std::int32_t width, std::int32_t height)
 MSize MAudioPluginEditorWindow::GetSize() const
 {
   return m_size;
+}
+
+void MAudioPluginEditorWindow::SetScale(double scale)
+{
+  const MSize logical = m_window->GetSize();
+  {
+    const MTreeHold hold(*m_window);
+    m_window->SetScale(scale);
+  }
+  m_size = m_window->ToDevice(logical);
+  m_contents->Invalidate();
+}
+
+double MAudioPluginEditorWindow::GetScale() const
+{
+  return m_window->GetScale();
 }
 
 bool MAudioPluginEditorWindow::OnHostKey(const MSystemEvent& event)

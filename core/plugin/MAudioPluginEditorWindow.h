@@ -43,7 +43,8 @@ public:
   /// Updates the help line for the control under the mouse, then one bounded round of the window
   /// system's work; never blocks.
   void Idle() override;
-  /// Resizes the window and its contents (sizes below 1 are ignored); when the area of the
+  /// Resizes the window and its contents to `width` x `height` device pixels (the host's; the
+  /// layout gets them divided by the zoom; sizes below 1 are ignored); when the area of the
   /// plug-in's own controls changed, the plug-in builds them anew for it.
   void SetSize(std::int32_t width, std::int32_t height) override;
   /// The size the editor was opened with or last given through SetSize. Not the native window's:
@@ -51,6 +52,11 @@ public:
   /// that back as the editor's size, size its frame larger again at the next open, and so on.
   MSize GetSize() const override;
   MWindow* GetWindow() const override { return m_window.get(); }
+  /// Zoom: the window draws at `scale` with the same logical layout; GetSize answers the device
+  /// size. The editor opens at MAudioPlugin::ChooseEditorScale (the window system's scale for the
+  /// host's window taken first).
+  void SetScale(double scale) override;
+  double GetScale() const override;
   /// Routes the key to the window (its focused control); true when a control has the focus.
   bool OnHostKey(const MSystemEvent& event) override;
 

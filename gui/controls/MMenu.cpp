@@ -124,19 +124,25 @@ bool MWindowMenu::Popup(MControl& owner, const MRect& anchor, ChooseHandler hand
   m_handler = std::move(handler);
   SetStyle(ownerWindow->GetOwnStyle());
   m_menu->SetFont(owner.GetFont());
-  // Screen position: the owner window's place plus the anchor's place in the window.
+  // Screen position: the owner window's place plus the anchor's place in the window. The menu
+  // takes the owner's zoom; screen positions are device pixels, the menu's size logical ones.
+  SetScale(ownerWindow->GetScale());
   const MRect windowRect = system->GetWindowRect(*ownerDescriptor);
   const MPoint origin = owner.GetWindowPosition();
   MSize size = m_menu->GetPreferredSize();
   size.x = std::max(size.x, anchor.Width());
-  MPoint at{windowRect.left + origin.x + anchor.left, windowRect.top + origin.y + anchor.bottom};
+  const MRect placed = ownerWindow->ToDevice(MRect{origin.x + anchor.left, origin.y + anchor.top,
+                                                   origin.x + anchor.right, origin.y + anchor.bottom});
+  MSize device = ToDevice(size);
+  MPoint at{windowRect.left + placed.left, windowRect.top + placed.bottom};
   const MRect work = system->GetWorkArea(at);
   if (!work.IsEmpty())
   {
-    size.y = std::min(size.y, std::max(40, work.Height()));
-    if (at.y + size.y > work.bottom) // no room below: open above the anchor
-      at.y = std::max(work.top, windowRect.top + origin.y + anchor.top - size.y);
-    at.x = std::clamp(at.x, work.left, std::max(work.left, work.right - size.x));
+    device.y = std::min(device.y, std::max(40, work.Height()));
+    size.y = FromDevice(device).y;
+    if (at.y + device.y > work.bottom) // no room below: open above the anchor
+      at.y = std::max(work.top, windowRect.top + placed.top - device.y);
+    at.x = std::clamp(at.x, work.left, std::max(work.left, work.right - device.x));
   }
   SetPosition(at);
   SetSize(size);

@@ -535,7 +535,7 @@ const MBitmap& MWindowSystemHeadless::Render(MWindow& window)
   MWindowDescriptor* descriptor = window.GetDescriptor(kType);
   if (descriptor == nullptr)
     throw MException(MString("The window is not open in the headless window-system."));
-  InvalidateRect(*descriptor, window.GetRect());
+  InvalidateRect(*descriptor, window.ToDevice(window.GetRect()));
   ProcessPendingMessages();
   // A handler run by the pump may have closed the window: look the descriptor up again.
   descriptor = window.GetDescriptor(kType);

@@ -243,6 +243,25 @@ bool MWindowSystemMSWindows::HandleWakeMessage(unsigned message)
   }
 }
 
+double MWindowSystemMSWindows::GetContentScale(MNativeHandle window) const
+{
+  // Looked up by name: older Windows versions have no GetDpiForWindow.
+  using DpiForWindow = UINT(WINAPI*)(HWND);
+  static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  UINT dpi = 0;
+  if (window != 0 && dpiForWindow != nullptr)
+    dpi = dpiForWindow(reinterpret_cast<HWND>(window));
+  if (dpi == 0)
+  {
+    HDC screen = GetDC(nullptr);
+    dpi = screen != nullptr ? UINT(GetDeviceCaps(screen, LOGPIXELSX)) : 96u;
+    if (screen != nullptr)
+      ReleaseDC(nullptr, screen);
+  }
+  return dpi > 0 ? dpi / 96.0 : 1.0;
+}
+
 MRect MWindowSystemMSWindows::GetWorkArea(MPoint point) const
 {
   CheckGuiThread("GetWorkArea");
@@ -728,6 +747,10 @@ bool MWindowSystemMSWindows::HandleMessage(MW32WindowDescriptor& descriptor, uns
     ResizeSurface(descriptor, MSize{event.position.x, event.position.y});
     Dispatch(descriptor, event);
     return true;
+  case 0x02E0: // WM_DPICHANGED: the top-level window went to a monitor of another DPI
+  case 0x02E3: // WM_DPICHANGED_AFTERPARENT: the same, told to a child
+    descriptor.m_owner.NotifyContentScaleChanged();
+    return false; // the default handling stays
   case WM_TIMER:
     event.code = MSystemEvent::Timer;
     event.value = std::int32_t(std::uint32_t(wParam));

@@ -65,6 +65,9 @@ public:
   /// Windows refuses. Calling it again does nothing.
   void Initialize() override;
   MRect GetWorkArea(MPoint point) const override;
+  /// The DPI of `window` (GetDpiForWindow where Windows has it: the monitor's DPI for a
+  /// per-monitor aware host) else of the screen, divided by 96.
+  double GetContentScale(MNativeHandle window) const override;
   /// Throws MException when the parent is not a window or Windows refuses the window.
   std::unique_ptr<MWindowDescriptor> CreateNativeWindow(MWindow& window,
                                                         const MNativeWindowParams& params) override;

@@ -16,6 +16,8 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <poll.h>
 #include <string>
@@ -168,6 +170,41 @@ MWindowSystemX11::~MWindowSystemX11()
     close(impl.epollFd);
   XCloseDisplay(impl.display);
   MX11Errors::Unregister(impl.display);
+}
+
+double MWindowSystemX11::ContentScaleFrom(const char* resources, const char* gdkScale)
+{
+  if (gdkScale != nullptr && *gdkScale != '\0')
+  {
+    const long scale = std::strtol(gdkScale, nullptr, 10);
+    if (scale > 0 && scale <= 8)
+      return static_cast<double>(scale);
+  }
+  if (resources == nullptr)
+    return 1.0;
+  // One "name:\tvalue" per line; the desktop's font settings write the DPI as "Xft.dpi".
+  const std::string text(resources);
+  std::size_t line = 0;
+  while (line < text.size())
+  {
+    const std::size_t end = std::min(text.find('\n', line), text.size());
+    const std::string entry = text.substr(line, end - line);
+    line = end + 1;
+    constexpr const char* kKey = "Xft.dpi:";
+    if (entry.compare(0, std::strlen(kKey), kKey) != 0)
+      continue;
+    const double dpi = std::strtod(entry.c_str() + std::strlen(kKey), nullptr);
+    if (dpi >= 48.0 && dpi <= 960.0)
+      return dpi / 96.0;
+  }
+  return 1.0;
+}
+
+double MWindowSystemX11::GetContentScale(MNativeHandle) const
+{
+  const char* resources =
+      m_impl != nullptr && m_impl->display != nullptr ? XResourceManagerString(m_impl->display) : nullptr;
+  return ContentScaleFrom(resources, std::getenv("GDK_SCALE"));
 }
 
 MString MWindowSystemX11::GetName() const

@@ -77,6 +77,13 @@ public:
   /// The X connection's descriptor; -1 before Initialize.
   int GetConnectionFileDescriptor() const;
 
+  /// The desktop's scale: GDK_SCALE when set to a positive number, else the resource "Xft.dpi"
+  /// of the display's resource database divided by 96; 1 without either. GUI thread.
+  double GetContentScale(MNativeHandle window) const override;
+  /// The rule of GetContentScale on given texts (`resources`: the RESOURCE_MANAGER string, may
+  /// be null; `gdkScale`: the variable's value, may be null).
+  static double ContentScaleFrom(const char* resources, const char* gdkScale);
+
   // --- MWindowSystem ---------------------------------------------------------------------------
   MString GetName() const override;
   /// Opens the display ($DISPLAY or the name given). Throws MException

@@ -4,6 +4,7 @@
 #include "core/plugin/MAudioPlugin.h"
 #include "host/module/MHostEditorKeys.h"
 #include "host/module/MModule.h"
+#include "gui/MWindowSystemCommon.h"
 
 #include <algorithm>
 
@@ -26,6 +27,10 @@ bool MAudioPluginVSTEditor::getRect(ERect** rect)
   return MHostCallShield::Run("MAudioPluginVSTAdapter::MEditor::getRect", false, [&] {
     if (rect == nullptr)
       return false;
+    // Before the editor opens, the size is the default at the zoom it will open with.
+    if (m_plugin.GetEditor() == nullptr)
+      if (MWindowSystemCommon* system = MModuleLibrary::GetWindowSystem())
+        m_plugin.SetSystemContentScale(system->GetContentScale(0));
     const MSize size = m_plugin.GetEditorSize();
     m_rect = ERect{0, 0, RectSide(size.y), RectSide(size.x)};
     *rect = &m_rect;

@@ -82,6 +82,7 @@ void MAudioPluginVST3View::CollectInterfaces(InterfaceTable& table)
 {
   FObject::CollectInterfaces(table);
   table.Add(IPlugView::iid, static_cast<IPlugView*>(this));
+  table.Add(IPlugViewContentScaleSupport::iid, static_cast<IPlugViewContentScaleSupport*>(this));
   table.Add(Linux::IEventHandler::iid, static_cast<Linux::IEventHandler*>(this));
   table.Add(Linux::ITimerHandler::iid, static_cast<Linux::ITimerHandler*>(this));
 }
@@ -104,7 +105,17 @@ tresult PLUGIN_API MAudioPluginVST3View::attached(void* parent, FIDString type)
         m_attached = true;
         if (MAudioPlugin::MEditor* editor = m_plugin.GetEditor();
             editor != nullptr && editor->GetSize() != m_size)
-          editor->SetSize(m_size.x, m_size.y);
+        {
+          if (m_hostSized)
+            editor->SetSize(m_size.x, m_size.y);
+          else if (m_frame != nullptr)
+          {
+            // The editor opened at a zoom the host did not know of when it asked for the size.
+            m_size = editor->GetSize();
+            ViewRect rect{0, 0, m_size.x, m_size.y};
+            m_frame->resizeView(this, &rect);
+          }
+        }
         Register();
         return kResultOk;
       });
@@ -241,6 +252,12 @@ tresult PLUGIN_API MAudioPluginVST3View::getSize(ViewRect* size)
         if (size == nullptr)
           return kInvalidArgument;
         const MAudioPlugin::MEditor* editor = m_plugin.GetEditor();
+        if (editor == nullptr && !m_hostSized)
+        {
+          if (MWindowSystemCommon* system = MModuleLibrary::GetWindowSystem())
+            m_plugin.SetSystemContentScale(system->GetContentScale(0));
+          m_size = m_plugin.GetEditorSize();
+        }
         const MSize current = editor != nullptr && m_attached ? editor->GetSize() : m_size;
         *size = ViewRect{0, 0, Side(current.x), Side(current.y)};
         return kResultOk;
@@ -258,9 +275,37 @@ tresult PLUGIN_API MAudioPluginVST3View::onSize(ViewRect* newSize)
         if (width < 1 || height < 1 || width > 16384 || height > 16384)
           return kResultFalse;
         m_size = MSize{static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
+        m_hostSized = true;
         if (MAudioPlugin::MEditor* editor = m_plugin.GetEditor(); editor != nullptr && m_attached)
           editor->SetSize(m_size.x, m_size.y);
         return kResultOk;
+      });
+}
+
+tresult PLUGIN_API MAudioPluginVST3View::setContentScaleFactor(ScaleFactor factor)
+{
+  return MHostCallShield::Run(
+      "MAudioPluginVST3Adapter::MEditor::setContentScaleFactor", tresult{kResultFalse}, [&]() -> tresult {
+        if (!(factor > 0.0f) || factor > 16.0f)
+          return kInvalidArgument;
+        const MSize before = m_plugin.GetEditorSize();
+        m_plugin.SetHostContentScale(factor);
+        if (m_attached && m_plugin.GetEditor() != nullptr)
+        {
+          // Resizes the editor and asks the host for the new size (resizeView, then onSize).
+          m_plugin.ApplyEditorScale();
+          m_size = m_plugin.GetEditorSize();
+        }
+        else if (!m_hostSized)
+          m_size = m_plugin.GetEditorSize();
+        else if (before.x > 0 && before.y > 0)
+        {
+          // The size the host set grows with the zoom as the editor's own would.
+          const MSize after = m_plugin.GetEditorSize();
+          m_size = MSize{static_cast<std::int32_t>(std::int64_t{m_size.x} * after.x / before.x),
+                         static_cast<std::int32_t>(std::int64_t{m_size.y} * after.y / before.y)};
+        }
+        return kResultTrue;
       });
 }
 

@@ -33,6 +33,7 @@ class MAudioPlugin;
 
 class MAudioPluginVST3View : public Steinberg::FObject,
                              public Steinberg::IPlugView,
+                             public Steinberg::IPlugViewContentScaleSupport,
                              public Steinberg::Linux::IEventHandler,
                              public Steinberg::Linux::ITimerHandler
 {
@@ -58,7 +59,8 @@ public:
                                           Steinberg::int16 modifiers) override;
   Steinberg::tresult PLUGIN_API onKeyUp(Steinberg::char16 key, Steinberg::int16 keyCode,
                                         Steinberg::int16 modifiers) override;
-  /// The editor's size (the size it will open with before attached); sides below 5 read as 0.
+  /// The editor's size in device pixels (before attached: the size the host set, else the size
+  /// it will open with at its zoom); sides below 5 read as 0.
   Steinberg::tresult PLUGIN_API getSize(Steinberg::ViewRect* size) override;
   /// Resizes the open editor, or sets the size it will open with; kResultFalse for sides below 1.
   Steinberg::tresult PLUGIN_API onSize(Steinberg::ViewRect* newSize) override;
@@ -67,6 +69,13 @@ public:
   Steinberg::tresult PLUGIN_API canResize() override;
   /// Raises the rectangle to at least kMinimumWidth x kMinimumHeight.
   Steinberg::tresult PLUGIN_API checkSizeConstraint(Steinberg::ViewRect* rect) override;
+
+  // ---- IPlugViewContentScaleSupport ----
+  /// The host's scale for the view (before or after attached): the editor's automatic zoom takes
+  /// it (as the nearest step from 100 % to 200 %); an attached editor redraws at once and asks
+  /// for its new size through IPlugFrame::resizeView. kInvalidArgument for a factor that is not
+  /// positive; else kResultTrue.
+  Steinberg::tresult PLUGIN_API setContentScaleFactor(ScaleFactor factor) override;
 
   // ---- the host's run loop ----
   void PLUGIN_API onFDIsSet(Steinberg::Linux::FileDescriptor fd) override;
@@ -94,5 +103,6 @@ private:
   Steinberg::Linux::IRunLoop* m_runLoop = nullptr; // one reference while attached
   std::uintptr_t m_idleTimer = 0;                  // Windows: the idle thread timer's id
   MSize m_size;
+  bool m_hostSized = false; // the host set the size (onSize) rather than asking for ours
   bool m_attached = false;
 };

@@ -58,6 +58,19 @@ public:
   static constexpr FUID iid = MakeFUID(0x367FAF01, 0xAFA94693, 0x8D4DA2A0, 0xED0882A3);
 };
 
+/// Optional on a view: the host's content scale (device pixels per logical pixel of the plug-in's
+/// design). The host calls it before or after attached and whenever the scale changes; a view
+/// that takes it (kResultTrue) scales its content and asks for its new size through
+/// IPlugFrame::resizeView.
+class IPlugViewContentScaleSupport : public FUnknown
+{
+public:
+  using ScaleFactor = float;
+  virtual tresult PLUGIN_API setContentScaleFactor(ScaleFactor factor) = 0;
+
+  static constexpr FUID iid = MakeFUID(0x65ED9690, 0x8AC44525, 0x8AADEF7A, 0x72EA703F);
+};
+
 namespace Linux
 {
 using FileDescriptor = int;

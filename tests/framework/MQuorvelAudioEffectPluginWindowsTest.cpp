@@ -239,7 +239,7 @@ TEST_F(WindowsTest, SettingsRoundTripThroughTheirFileAndSetProtectionAndChannelM
   EXPECT_TRUE(MGeneralSettings::TabletMode());
 }
 
-TEST_F(WindowsTest, SurroundOffHidesTheSurroundModeFromTheMenus)
+TEST_F(WindowsTest, SurroundOffHidesTheSurroundModeAndTheZoomStepIsKeptAndChosen)
 {
   const auto find = [](MControl& window, const char* id) { return window.FindChild(MString::FromUTF8(id)); };
   m_plugin.OpenSettingsWindow(*m_origin);
@@ -255,6 +255,17 @@ TEST_F(WindowsTest, SurroundOffHidesTheSurroundModeFromTheMenus)
   surround.Toggle();
   EXPECT_EQ(modes.GetChoices().Count(), 8);
 
+  auto& zoom = *dynamic_cast<MSelector*>(find(*Top(), "Zoom"));
+  EXPECT_EQ(zoom.GetSelection(), 0) << "Automatic";
+  EXPECT_EQ(m_plugin.ChooseEditorScale(), 1.0);
+  m_plugin.SetHostContentScale(1.6);
+  EXPECT_EQ(m_plugin.ChooseEditorScale(), 1.5) << "the host's scale as the nearest step";
+  zoom.Select(5);
+  EXPECT_EQ(MGeneralSettings::Current().zoomPercent, 200);
+  EXPECT_NE(File().find("Zoom=\"200\""), std::string::npos);
+  EXPECT_EQ(m_plugin.ChooseEditorScale(), 2.0) << "a chosen zoom wins over the host's";
+  zoom.Select(0);
+  EXPECT_EQ(m_plugin.ChooseEditorScale(), 1.5);
   Key(MVirtualKey::Escape);
 }
 

@@ -1,6 +1,8 @@
 // Input routing, modal loops, timers and snapshots through the headless window system.
 
 #include "base/MException.h"
+#include "gui/MDrawerToMBitmap.h"
+#include "gui/MFont.h"
 #include "gui/MWindow.h"
 #include "gui/controls/MPanel.h"
 #include "gui/headless/MWindowSystemHeadless.h"
@@ -377,6 +379,56 @@ TEST_F(MWindowDispatch, AHandlerThatRemovesItsControlEndsTheWalkUpTheParents)
       window.RemoveChild(outer).reset();
       probe->DeleteChildren();
     }
+}
+
+// Paints a solid background and one line of text, nothing from any style.
+class MTextSample : public MControl
+{
+public:
+  static constexpr MColor kBack{0x20, 0x30, 0x40, 0xFF};
+  static constexpr MColor kInk{0xF0, 0xE0, 0x90, 0xFF};
+  MFont font{MFontDescriptor{"DejaVu Sans", 13, false, false, 0}};
+  void Paint(MDrawer& drawer) override
+  {
+    drawer.FillRectangle(MRect{0, 0, GetSize().x, GetSize().y}, kBack);
+    drawer.AlignedTextOut(MRect{3, 2, GetSize().x - 3, GetSize().y - 2}, MString("Zoomed,Ag"), font, kInk,
+                          MAlign::Left | MAlign::VCenter);
+  }
+};
+
+TEST_F(MWindowDispatch, AZoomedWindowScalesItsSurfaceTextAndInputButKeepsItsLayout)
+{
+  auto& sample = window.Add<MTextSample>();
+  sample.SetBounds(MRect::FromSize(80, 10, 100, 24));
+  window.SetScale(2.0);
+  EXPECT_EQ(window.GetSize(), (MSize{200, 100})) << "the layout stays in logical pixels";
+  system.Render(window);
+  const MBitmap* surface = system.GetSurface(window);
+  ASSERT_NE(surface, nullptr);
+  ASSERT_EQ(surface->Size(), (MSize{400, 200}));
+
+  // The text is rasterised again at 26 px in the doubled rectangle: exactly what a drawer at
+  // 100 % draws with that font there, not the 13 px glyphs stretched.
+  MBitmap expected(200, 48);
+  MDrawerToMBitmap direct(expected);
+  direct.FillRectangle(MRect{0, 0, 200, 48}, MTextSample::kBack);
+  const MFont large(MFontDescriptor{"DejaVu Sans", 26, false, false, 0});
+  direct.AlignedTextOut(MRect{6, 4, 194, 44}, MString("Zoomed,Ag"), large, MTextSample::kInk,
+                        MAlign::Left | MAlign::VCenter);
+  long long differing = 0;
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 200; ++x)
+      differing += surface->Row(20 + y)[160 + x] != expected.Row(y)[x] ? 1 : 0;
+  EXPECT_EQ(differing, 0);
+
+  // Input arrives in device pixels and reaches the controls in logical ones.
+  Send(Event(MSystemEvent::LeftDown, MPoint{50, 70}));
+  EXPECT_EQ(probe->log.back(), "down 0 5,5");
+  // The host resizes the native window: the tree takes the logical size.
+  Send(Event(MSystemEvent::Size, MPoint{300, 160}));
+  EXPECT_EQ(window.GetSize(), (MSize{150, 80}));
+  window.SetScale(1.0);
+  EXPECT_EQ(system.GetSurface(window)->Size(), (MSize{150, 80}));
 }
 
 TEST_F(MWindowDispatch, AHugeSizeIsCappedAndTheTreeKeepsTheSurfaceSize)

@@ -24,7 +24,10 @@ inline const std::string& Display()
   static MTestHostWindow keeper;
   static const std::string name = [] {
     std::string error;
-    if (!server.Start(error) || !keeper.Open(server.GetDisplayName(), 1, 1, error))
+    // Room for the editor at 200 % (1440 x 1044): a window reaching beyond the screen cannot be
+    // read back.
+    if (!server.Start(error, 24, {"-screen", "0", "1600x1200x24"}) ||
+        !keeper.Open(server.GetDisplayName(), 1, 1, error))
       return std::string();
     setenv("DISPLAY", server.GetDisplayName().c_str(), 1);
     return server.GetDisplayName();

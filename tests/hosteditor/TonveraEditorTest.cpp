@@ -857,4 +857,73 @@ TEST_F(TonveraEditor, ClosingTheEditorWithSheetsOpenLeavesTheFilesAsTheyWere)
       editor.Close();
     }
 }
+
+// The host's content scale (VST 3) zooms the editor: re-rasterised text and scaled art at 150 %,
+// the size the host reads before attached, and a resizeView when the scale changes while open.
+TEST_F(TonveraEditor, Vst3ContentScaleZoomsTheEditorAndTellsTheHostItsSize)
+{
+  MTestHostVst3 host;
+  ASSERT_EQ(host.LoadModule(TONVERA_VST3_BUNDLE), MTestHostStatus::Ok) << host.LastError();
+  IPlugView* view = CreateView(host);
+  ASSERT_NE(view, nullptr);
+  auto* frame = new MTestHostPlugFrame(true, &m_window);
+  ASSERT_EQ(view->setFrame(frame), kResultOk);
+  void* object = nullptr;
+  ASSERT_EQ(view->queryInterface(IPlugViewContentScaleSupport::iid.data, &object), kResultOk);
+  auto* scaling = static_cast<IPlugViewContentScaleSupport*>(object);
+  EXPECT_EQ(scaling->setContentScaleFactor(0.0f), kInvalidArgument);
+  EXPECT_EQ(scaling->setContentScaleFactor(1.5f), kResultTrue);
+  ViewRect size{};
+  ASSERT_EQ(view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.getWidth(), kWidth * 3 / 2);
+  EXPECT_EQ(size.getHeight(), (kHeight * 3 + 1) / 2);
+  m_window.Resize(size.getWidth(), size.getHeight());
+  ASSERT_EQ(view->attached(reinterpret_cast<void*>(m_window.Handle()), kPlatformTypeX11EmbedWindowID),
+            kResultOk);
+  frame->RunFor(200);
+  ExpectPainted(kWidth * 3 / 2, (kHeight * 3 + 1) / 2);
+  EXPECT_TRUE(MatchesGolden(Screenshot(), "hosteditor_vst3_150"));
+  EXPECT_EQ(frame->ResizeRequestCount(), 0) << "the host already had the zoomed size";
+
+  // Back to 100 % while open: the editor asks for its size and the host's onSize follows.
+  EXPECT_EQ(scaling->setContentScaleFactor(1.0f), kResultTrue);
+  frame->RunFor(100);
+  EXPECT_EQ(frame->ResizeRequestCount(), 1);
+  ExpectPainted(kWidth, kHeight);
+  ASSERT_EQ(view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.getWidth(), kWidth);
+
+  scaling->release();
+  EXPECT_EQ(view->removed(), kResultOk);
+  view->setFrame(nullptr);
+  view->release();
+  frame->release();
+  host.Close();
+}
+
+// "Zoom" in the general settings overrides the automatic choice: the VST 2.4 host reads the
+// doubled rectangle before the editor opens, and the editor draws at 200 %.
+TEST_F(TonveraEditor, ZoomSettingOpensTheVst2EditorAtTwoHundredPercent)
+{
+  const OwnSettingsFolder settings("zoom");
+  std::filesystem::create_directories(settings.Folder() + "/Tonvera");
+  std::ofstream(settings.Folder() + "/Tonvera/GeneralSettings.xml")
+      << "<?xml version=\"1.0\" encoding=\"utf-8\"?><GeneralSettings Zoom=\"200\"/>";
+  MTestHostVst2 host;
+  ASSERT_EQ(host.LoadModule(TONVERA_MODULE), MTestHostStatus::Ok) << host.LastError();
+  ASSERT_TRUE(host.Open());
+  int width = 0;
+  int height = 0;
+  ASSERT_TRUE(host.EditorRect(width, height));
+  EXPECT_EQ(width, 2 * kWidth);
+  EXPECT_EQ(height, 2 * kHeight);
+  m_window.Resize(width, height);
+  ASSERT_TRUE(host.OpenEditor(m_window.Handle()));
+  for (int i = 0; i < 5; ++i)
+    host.IdleEditor();
+  ExpectPainted(2 * kWidth, 2 * kHeight);
+  EXPECT_TRUE(MatchesGolden(Screenshot(), "hosteditor_vst2_200"));
+  host.CloseEditor();
+  host.Close();
+}
 } // namespace

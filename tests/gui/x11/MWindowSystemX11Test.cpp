@@ -551,3 +551,16 @@ TEST_F(MWindowSystemX11Test, ClipboardTextTravelsBothWaysWithAnotherClient)
   EXPECT_EQ(m_system->GetClipboardText().ToUTF8(), theirs);
   other.join();
 }
+
+TEST(MWindowSystemX11Scale, GdkScaleWinsElseXftDpiOver96ElseOne)
+{
+  const char* resources = "Xft.antialias:\t1\nXft.dpi:\t144\nXft.hinting:\t1\n";
+  EXPECT_DOUBLE_EQ(MWindowSystemX11::ContentScaleFrom(resources, nullptr), 1.5);
+  EXPECT_DOUBLE_EQ(MWindowSystemX11::ContentScaleFrom(resources, "2"), 2.0);
+  EXPECT_DOUBLE_EQ(MWindowSystemX11::ContentScaleFrom(resources, ""), 1.5)
+      << "an empty variable counts as unset";
+  EXPECT_DOUBLE_EQ(MWindowSystemX11::ContentScaleFrom("Xft.dpi: 192", "0"), 2.0);
+  EXPECT_DOUBLE_EQ(MWindowSystemX11::ContentScaleFrom("Xft.dpi:\tlarge\n", nullptr), 1.0);
+  EXPECT_DOUBLE_EQ(MWindowSystemX11::ContentScaleFrom("Other.dpi:\t200\n", nullptr), 1.0);
+  EXPECT_DOUBLE_EQ(MWindowSystemX11::ContentScaleFrom(nullptr, nullptr), 1.0);
+}
