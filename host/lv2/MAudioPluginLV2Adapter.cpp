@@ -303,6 +303,12 @@ LV2_State_Status MAudioPluginLV2Adapter::Restore(LV2_State_Retrieve_Function ret
   if (type != m_atomChunk || size == 0)
     return LV2_STATE_ERR_BAD_TYPE;
   MPluginState::Load(*m_plugin, bytes, size);
+  // The loaded values stand until the host moves a port: a host that restores only the state
+  // leaves its ports as they were, and those must not put the old values back at the next run.
+  // (Restore never runs beside run.)
+  for (std::uint32_t index = 0; index < m_layout.parameters; ++index)
+    if (const float* port = m_parameterPorts[index])
+      m_lastPortValues[index] = *port;
   return LV2_STATE_SUCCESS;
 }
 

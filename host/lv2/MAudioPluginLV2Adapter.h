@@ -11,7 +11,8 @@
 // last seen, so a port that did not move never overrides a change the plug-in made itself; MIDI
 // from the control port goes to the plug-in with its frame offset; blocks longer than the largest
 // the host announced (bufsz:maxBlockLength or nominalBlockLength; 4096 without either) run in
-// pieces of that length. Every entry point runs inside MHostCallShield
+// pieces of that length. A restored state stands until the host moves a port again. Every entry point runs
+// inside MHostCallShield
 // ("MAudioPluginLV2Adapter::<operation>"); a block that threw leaves silent outputs.
 
 #include "core/plugin/MAudioPluginAdapter.h"
