@@ -5,6 +5,8 @@
 #include "base/MHostCallShield.h"
 #include "core/plugin/MAudioPlugin.h"
 #include "core/plugin/MDenormalGuard.h"
+#include "effect/TonveraAudioEffectPlugin.h"
+#include "framework/MAudioEffectPluginToAudioPluginAdapter.h"
 #include "host/module/MModule.h"
 #include "host/module/MPluginState.h"
 #include "host/module/TonveraModuleInterface.h"
@@ -142,6 +144,14 @@ MAudioPluginLV2Adapter::MAudioPluginLV2Adapter(MAudioPlugin* plugin, std::uint32
   m_atomChunk = map.map(map.handle, LV2_ATOM__Chunk);
   m_atomSequence = map.map(map.handle, LV2_ATOM__Sequence);
   m_stateKey = map.map(map.handle, MLV2Description::kStateUri);
+  m_indicator = map.map(map.handle, MLV2Description::kIndicatorUri);
+  m_chosenNoteKey = map.map(map.handle, MLV2Description::kChosenNoteUri);
+  m_inputNoteKey = map.map(map.handle, MLV2Description::kInputNoteUri);
+  m_outputNoteKey = map.map(map.handle, MLV2Description::kOutputNoteUri);
+  lv2_atom_forge_init(&m_forge, const_cast<LV2_URID_Map*>(&map));
+  if (auto* adapter = dynamic_cast<MAudioEffectPluginToAudioPluginAdapter*>(plugin))
+    m_effect = dynamic_cast<TonveraAudioEffectPlugin*>(adapter->GetEffect());
+  m_resendSamples = static_cast<std::uint32_t>(sampleRateHz / 10.0);
   m_layout = MLV2Description::PortLayout{static_cast<std::uint32_t>(std::max(0, plugin->GetNumParameters())),
                                          channels};
   m_parameterPorts.assign(m_layout.parameters, nullptr);
@@ -233,7 +243,7 @@ void MAudioPluginLV2Adapter::Run(std::uint32_t samples) noexcept
     }
     if (m_latencyPort != nullptr)
       *m_latencyPort = static_cast<float>(m_latency.load(std::memory_order_relaxed));
-    WriteEmptyNotify();
+    WriteNotify(samples);
   });
   if (!completed)
     ClearOutputs(samples);
@@ -265,16 +275,43 @@ void MAudioPluginLV2Adapter::ReadMidi(std::uint32_t from, std::uint32_t to, bool
   }
 }
 
-void MAudioPluginLV2Adapter::WriteEmptyNotify() noexcept
+void MAudioPluginLV2Adapter::WriteNotify(std::uint32_t samples) noexcept
 {
   auto* sequence = static_cast<LV2_Atom_Sequence*>(m_notifyPort);
-  // The host hands the port's capacity in atom.size.
+  // The host hands the space after the header in atom.size.
   if (sequence == nullptr || sequence->atom.size < sizeof(LV2_Atom_Sequence_Body))
     return;
-  sequence->atom.type = m_atomSequence;
-  sequence->atom.size = sizeof(LV2_Atom_Sequence_Body);
-  sequence->body.unit = 0;
-  sequence->body.pad = 0;
+  const std::uint32_t capacity = sequence->atom.size;
+  lv2_atom_forge_set_buffer(&m_forge, static_cast<std::uint8_t*>(m_notifyPort), sizeof(LV2_Atom) + capacity);
+  LV2_Atom_Forge_Frame frame;
+  lv2_atom_forge_sequence_head(&m_forge, &frame, 0);
+  m_samplesSinceSent += samples;
+  // An indicator event takes under a hundred bytes; a smaller buffer gets none.
+  if (m_effect != nullptr && capacity >= 256)
+  {
+    const double input = m_effect->GetDisplayInputNote();
+    const double output = m_effect->GetDisplayOutputNote();
+    const std::int32_t chosen = m_effect->GetDisplayChosenNote();
+    if (input != m_sentInput || output != m_sentOutput || chosen != m_sentChosen ||
+        m_samplesSinceSent >= m_resendSamples)
+    {
+      m_sentInput = input;
+      m_sentOutput = output;
+      m_sentChosen = chosen;
+      m_samplesSinceSent = 0;
+      LV2_Atom_Forge_Frame object;
+      lv2_atom_forge_frame_time(&m_forge, 0);
+      lv2_atom_forge_object(&m_forge, &object, 0, m_indicator);
+      lv2_atom_forge_key(&m_forge, m_chosenNoteKey);
+      lv2_atom_forge_int(&m_forge, chosen);
+      lv2_atom_forge_key(&m_forge, m_inputNoteKey);
+      lv2_atom_forge_double(&m_forge, input);
+      lv2_atom_forge_key(&m_forge, m_outputNoteKey);
+      lv2_atom_forge_double(&m_forge, output);
+      lv2_atom_forge_pop(&m_forge, &object);
+    }
+  }
+  lv2_atom_forge_pop(&m_forge, &frame);
 }
 
 void MAudioPluginLV2Adapter::ClearOutputs(std::uint32_t samples) noexcept

@@ -18,6 +18,7 @@
 #include "core/plugin/MAudioPluginAdapter.h"
 #include "host/lv2/MLV2Description.h"
 
+#include <lv2/atom/forge.h>
 #include <lv2/core/lv2.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
@@ -27,6 +28,7 @@
 #include <vector>
 
 class MAudioPlugin;
+class TonveraAudioEffectPlugin;
 
 class MAudioPluginLV2Adapter : public MAudioPluginAdapter
 {
@@ -76,7 +78,9 @@ private:
   /// Hands the plug-in the MIDI events of frames from .. to - 1 (the last piece: all later ones).
   void ReadMidi(std::uint32_t from, std::uint32_t to, bool lastPiece);
   void ClearOutputs(std::uint32_t samples) noexcept;
-  void WriteEmptyNotify() noexcept;
+  /// The notify port's sequence: the indicator's figures when they changed, and at least every
+  /// tenth of a second (a UI opened later gets them), else empty.
+  void WriteNotify(std::uint32_t samples) noexcept;
 
   MAudioPlugin* m_plugin;
   MLV2Description::PortLayout m_layout;
@@ -85,6 +89,18 @@ private:
   LV2_URID m_atomChunk = 0;
   LV2_URID m_atomSequence = 0;
   LV2_URID m_stateKey = 0;
+  LV2_URID m_indicator = 0;
+  LV2_URID m_chosenNoteKey = 0;
+  LV2_URID m_inputNoteKey = 0;
+  LV2_URID m_outputNoteKey = 0;
+  LV2_Atom_Forge m_forge{};
+  /// The effect whose display figures feed the indicator (null: a plug-in without them).
+  TonveraAudioEffectPlugin* m_effect = nullptr;
+  double m_sentInput = 0.0; // audio thread: the figures last sent
+  double m_sentOutput = 0.0;
+  std::int32_t m_sentChosen = -2;
+  std::uint32_t m_samplesSinceSent = 0;
+  std::uint32_t m_resendSamples = 4410;
   std::vector<const float*> m_parameterPorts;
   std::vector<float> m_lastPortValues; // audio thread: what each control port held last
   const float* m_enabledPort = nullptr;

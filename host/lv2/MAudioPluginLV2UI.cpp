@@ -4,12 +4,16 @@
 
 #include "base/MHostCallShield.h"
 #include "core/plugin/MAudioPlugin.h"
+#include "effect/TonveraAudioEffectPlugin.h"
+#include "framework/MAudioEffectPluginToAudioPluginAdapter.h"
 #include "gui/MWindow.h"
 #include "host/lv2/MAudioPluginLV2Adapter.h"
 #include "host/lv2/MLV2Description.h"
 #include "host/module/MModule.h"
 #include "host/module/TonveraModuleInterface.h"
 
+#include <lv2/atom/atom.h>
+#include <lv2/atom/util.h>
 #include <lv2/instance-access/instance-access.h>
 
 #include <algorithm>
@@ -55,7 +59,8 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
         auto ui = std::make_unique<MAudioPluginLV2UI>(
             write, controller, instance,
             static_cast<const LV2UI_Resize*>(FindFeature(features, LV2_UI__resize)),
-            static_cast<const LV2UI_Touch*>(FindFeature(features, LV2_UI__touch)));
+            static_cast<const LV2UI_Touch*>(FindFeature(features, LV2_UI__touch)),
+            static_cast<const LV2_URID_Map*>(FindFeature(features, LV2_URID__map)));
         if (!ui->Open(parent))
           return nullptr;
         *widget = reinterpret_cast<LV2UI_Widget>(ui->GetWidget());
@@ -108,10 +113,12 @@ const LV2UI_Descriptor* MAudioPluginLV2UI::Descriptor(std::uint32_t index) noexc
 
 MAudioPluginLV2UI::MAudioPluginLV2UI(LV2UI_Write_Function write, LV2UI_Controller controller,
                                      MAudioPluginLV2Adapter* instance, const LV2UI_Resize* resize,
-                                     const LV2UI_Touch* touch)
+                                     const LV2UI_Touch* touch, const LV2_URID_Map* map)
     : m_write(write), m_controller(controller), m_instance(instance), m_resize(resize), m_touch(touch),
-      m_uiThread(std::this_thread::get_id())
+      m_map(map), m_uiThread(std::this_thread::get_id())
 {
+  if (map != nullptr)
+    m_eventTransfer = map->map(map->handle, LV2_ATOM__eventTransfer);
   // Counted like a plug-in instance: the library and its window system stay while the UI is open,
   // whichever of the two the host ends first.
   MModuleLibrary::AdapterCreated(MModuleLibrary::AdapterKind::kLv2);
@@ -150,6 +157,8 @@ bool MAudioPluginLV2UI::Open(std::uintptr_t parent)
     m_ownPlugin->m_hostFormat = MString("LV2");
     m_ownPlugin->SetHostAdapter(this);
     m_plugin = m_ownPlugin;
+    if (auto* adapter = dynamic_cast<MAudioEffectPluginToAudioPluginAdapter*>(m_ownPlugin))
+      m_ownEffect = dynamic_cast<TonveraAudioEffectPlugin*>(adapter->GetEffect());
   }
   m_parameters = static_cast<std::uint32_t>(std::max(0, m_plugin->GetNumParameters()));
   m_written.assign(m_parameters, -1.0f);
@@ -168,7 +177,14 @@ bool MAudioPluginLV2UI::Open(std::uintptr_t parent)
 void MAudioPluginLV2UI::PortEvent(std::uint32_t port, std::uint32_t size, std::uint32_t format,
                                   const void* buffer)
 {
-  if (m_instance != nullptr || format != 0 || size != sizeof(float) || buffer == nullptr)
+  if (m_instance != nullptr || buffer == nullptr)
+    return;
+  if (port == m_parameters + 3 && format != 0 && format == m_eventTransfer)
+  {
+    ShowIndicator(buffer, size);
+    return;
+  }
+  if (format != 0 || size != sizeof(float))
     return;
   const float value = *static_cast<const float*>(buffer);
   if (!(value == value))
@@ -183,6 +199,41 @@ void MAudioPluginLV2UI::PortEvent(std::uint32_t port, std::uint32_t size, std::u
   }
   else if (port == m_parameters) // enabled
     m_plugin->m_bypassed = !(value >= 0.5f);
+}
+
+void MAudioPluginLV2UI::ShowIndicator(const void* atom, std::uint32_t size)
+{
+  const auto* object = static_cast<const LV2_Atom_Object*>(atom);
+  if (m_ownEffect == nullptr || m_map == nullptr || size < sizeof(LV2_Atom_Object) ||
+      object->atom.size + sizeof(LV2_Atom) > size ||
+      object->atom.type != m_map->map(m_map->handle, LV2_ATOM__Object) ||
+      object->body.otype != m_map->map(m_map->handle, MLV2Description::kIndicatorUri))
+    return;
+  const LV2_URID intType = m_map->map(m_map->handle, LV2_ATOM__Int);
+  const LV2_URID doubleType = m_map->map(m_map->handle, LV2_ATOM__Double);
+  const LV2_URID chosenKey = m_map->map(m_map->handle, MLV2Description::kChosenNoteUri);
+  const LV2_URID inputKey = m_map->map(m_map->handle, MLV2Description::kInputNoteUri);
+  const LV2_URID outputKey = m_map->map(m_map->handle, MLV2Description::kOutputNoteUri);
+  std::int32_t chosen = -1;
+  double input = 0.0;
+  double output = 0.0;
+  int found = 0;
+  for (const LV2_Atom_Property_Body* property = lv2_atom_object_begin(&object->body);
+       !lv2_atom_object_is_end(&object->body, object->atom.size, property);
+       property = lv2_atom_object_next(property))
+  {
+    if (property->key == chosenKey && property->value.type == intType)
+      chosen = reinterpret_cast<const LV2_Atom_Int*>(&property->value)->body;
+    else if (property->key == inputKey && property->value.type == doubleType)
+      input = reinterpret_cast<const LV2_Atom_Double*>(&property->value)->body;
+    else if (property->key == outputKey && property->value.type == doubleType)
+      output = reinterpret_cast<const LV2_Atom_Double*>(&property->value)->body;
+    else
+      continue;
+    ++found;
+  }
+  if (found == 3)
+    m_ownEffect->ShowDisplayNotes(input, output, chosen);
 }
 
 int MAudioPluginLV2UI::Idle()

@@ -19,6 +19,7 @@
 #include "core/plugin/MAudioPluginAdapter.h"
 
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include <atomic>
 #include <cstdint>
@@ -27,6 +28,7 @@
 
 class MAudioPlugin;
 class MAudioPluginLV2Adapter;
+class TonveraAudioEffectPlugin;
 
 class MAudioPluginLV2UI : public MAudioPluginAdapter
 {
@@ -35,9 +37,10 @@ public:
   static const LV2UI_Descriptor* Descriptor(std::uint32_t index) noexcept;
 
   /// `instance`: the processing instance when the host offered instance-access, else null (the UI
-  /// then makes a plug-in of its own). `resize` and `touch` may be null.
+  /// then makes a plug-in of its own). `resize`, `touch` and `map` may be null (without the map the
+  /// own plug-in's indicator shows nothing).
   MAudioPluginLV2UI(LV2UI_Write_Function write, LV2UI_Controller controller, MAudioPluginLV2Adapter* instance,
-                    const LV2UI_Resize* resize, const LV2UI_Touch* touch);
+                    const LV2UI_Resize* resize, const LV2UI_Touch* touch, const LV2_URID_Map* map);
   /// Closes the editor (ending open gestures) and lets go of the instance.
   ~MAudioPluginLV2UI() override;
   MAudioPluginLV2UI(const MAudioPluginLV2UI&) = delete;
@@ -50,7 +53,8 @@ public:
 
   // ---- LV2 UI (host, UI thread) ----
   /// A control port's new value (format 0). The processing instance applies its ports itself; the
-  /// UI's own plug-in takes the value unless the user is dragging that parameter.
+  /// UI's own plug-in takes the value unless the user is dragging that parameter. An indicator
+  /// event of the notify port (atom:eventTransfer) goes to the own plug-in's tuning indicator.
   void PortEvent(std::uint32_t port, std::uint32_t size, std::uint32_t format, const void* buffer);
   /// 0 while the editor is open.
   int Idle();
@@ -72,6 +76,7 @@ public:
 
 private:
   void WritePort(std::uint32_t port, float value);
+  void ShowIndicator(const void* atom, std::uint32_t size);
 
   LV2UI_Write_Function m_write;
   LV2UI_Controller m_controller;
@@ -83,6 +88,9 @@ private:
   std::uint32_t m_parameters = 0;
   std::vector<float> m_written; // per parameter port: the value this UI wrote last
   std::uintptr_t m_widget = 0;
+  TonveraAudioEffectPlugin* m_ownEffect = nullptr;
+  const LV2_URID_Map* m_map;
+  LV2_URID m_eventTransfer = 0;
   std::thread::id m_uiThread;
   std::atomic<bool> m_reportPending{false};
 };

@@ -226,6 +226,12 @@ std::string MLV2Description::Plugins(MAudioPlugin& plugin)
   out += "<" + std::string(kUiUri) + ">\n  a ui:X11UI ;\n";
   out += "  lv2:requiredFeature ui:parent , ui:idleInterface ;\n";
   out += "  lv2:optionalFeature ui:resize , ui:touch , <http://lv2plug.in/ns/ext/instance-access> ;\n";
-  out += "  lv2:extensionData ui:idleInterface , ui:resize .\n";
+  out += "  lv2:extensionData ui:idleInterface , ui:resize ;\n";
+  // The indicator's figures reach a UI without instance-access through the notify port.
+  out += "  ui:portNotification";
+  for (const char* uri : {kStereoUri, kMonoUri})
+    out += std::string(uri == kStereoUri ? "" : " ,") + " [\n    ui:plugin <" + uri +
+           "> ;\n    lv2:symbol \"notify\" ;\n    ui:protocol atom:eventTransfer\n  ]";
+  out += " .\n";
   return out;
 }

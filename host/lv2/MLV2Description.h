@@ -9,7 +9,7 @@
 //   N                "enabled": the bypass switch, 1 = processing (lv2:enabled)
 //   N + 1            "latency": the reported latency in samples (lv2:reportsLatency)
 //   N + 2            "control": atom input of MIDI events (controllers, notes, program changes)
-//   N + 3            "notify": atom output for the UI
+//   N + 3            "notify": atom output for the UI (the tuning indicator's figures)
 //   N + 4 ..         audio inputs, then audio outputs (two each for stereo, one for mono)
 //
 // Threads: the description is built on the host's main thread (or in the build's generator).
@@ -28,6 +28,12 @@ inline constexpr const char* kUiUri = "https://tonvera.example/lv2/tonvera#ui";
 inline constexpr const char* kProjectUri = "https://tonvera.example/lv2/tonvera#project";
 /// The state property that carries the plug-in's state bytes (an atom:Chunk).
 inline constexpr const char* kStateUri = "https://tonvera.example/lv2/tonvera#state";
+/// The notify port's event for the UI: an atom:Object of this type with the tuning indicator's
+/// figures (chosen note as atom:Int, -1 for none; input and output notes as atom:Double).
+inline constexpr const char* kIndicatorUri = "https://tonvera.example/lv2/tonvera#Indicator";
+inline constexpr const char* kChosenNoteUri = "https://tonvera.example/lv2/tonvera#chosenNote";
+inline constexpr const char* kInputNoteUri = "https://tonvera.example/lv2/tonvera#inputNote";
+inline constexpr const char* kOutputNoteUri = "https://tonvera.example/lv2/tonvera#outputNote";
 /// The binary of the bundle (plug-ins and UI).
 inline constexpr const char* kBinaryName = "Tonvera.so";
 

@@ -14,6 +14,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <numbers>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -55,8 +57,25 @@ protected:
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 
+  /// `seconds` of A3 sung 30 cents sharp, the UI idling between blocks.
+  void PlaySharpA3(double seconds)
+  {
+    std::vector<float> in(256), outLeft(256), outRight(256);
+    float* inputs[2] = {in.data(), in.data()};
+    float* outputs[2] = {outLeft.data(), outRight.data()};
+    for (int block = 0; block < static_cast<int>(seconds * 44100.0 / 256.0); ++block, m_played += 256)
+    {
+      for (int i = 0; i < 256; ++i)
+        in[static_cast<std::size_t>(i)] = static_cast<float>(
+            0.5 * std::sin(2.0 * std::numbers::pi * 220.0 * std::exp2(0.025) * (m_played + i) / 44100.0));
+      m_host.Process(inputs, outputs, 256);
+      m_host.IdleUi();
+    }
+  }
+
   MTestHostWindow m_window;
   MTestHostLv2 m_host;
+  long m_played = 0;
 };
 
 // Where the D key of the editor's piano lies: the editor tests' probe copy of the module finds it
@@ -108,6 +127,28 @@ TEST_F(TonveraLV2Editor, UiPaintsTheVst3EditorAndAPianoKeyBecomesAPortWriteInsid
   }
   m_window.Sync();
   EXPECT_EQ(m_window.ChildCount(), 0);
+}
+
+// The tuning indicator of a UI without instance-access follows the figures the processing instance
+// sends through its notify port: it shows what the UI of the processing instance itself shows.
+TEST_F(TonveraLV2Editor, WithoutInstanceAccessTheIndicatorShowsWhatTheProcessingInstanceSends)
+{
+  m_host.SetParameter(0, 1.0f); // Depth
+  m_host.SetParameter(1, 1.0f); // Speed
+  ASSERT_TRUE(m_host.OpenUi(m_window.Handle(), true)) << m_host.LastError();
+  PlaySharpA3(1.0);
+  Idle(100);
+  const MBitmap shown = MHostEditorTest::CaptureChild(m_window);
+  m_host.CloseUi();
+  ASSERT_TRUE(m_host.OpenUi(m_window.Handle(), false)) << m_host.LastError();
+  Idle(100);
+  const MBitmap idle = MHostEditorTest::CaptureChild(m_window);
+  PlaySharpA3(0.3);
+  Idle(100);
+  const MBitmap fed = MHostEditorTest::CaptureChild(m_window);
+  m_host.CloseUi();
+  EXPECT_GT(CountDifferingPixels(idle, shown, 8), 0) << "the tone changes the indicator";
+  EXPECT_EQ(CountDifferingPixels(fed, shown, 8), 0);
 }
 
 TEST_F(TonveraLV2Editor, HundredOpenCloseCyclesWhileAudioRuns)

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 namespace
@@ -72,6 +73,10 @@ struct MTestHostLv2::Impl
   LV2UI_Widget widget = nullptr;
   const LV2UI_Idle_Interface* uiIdle = nullptr;
   std::vector<MTestHostEdit> edits;
+  // Events of the atom output, kept by Process (any thread) for the UI's next idle, as a host
+  // hands them over to its UI thread.
+  std::mutex notifyLock;
+  std::vector<std::vector<std::uint8_t>> notifications;
 
   static LV2_URID Map(LV2_URID_Map_Handle handle, const char* uri)
   {
@@ -292,6 +297,17 @@ bool MTestHostLv2::Process(float** inputs, float** outputs, int samples)
   s.pendingMidi.clear();
   s.PrepareAtomOut();
   lilv_instance_run(s.instance, static_cast<std::uint32_t>(samples));
+  const auto* out = reinterpret_cast<const LV2_Atom_Sequence*>(s.atomOutBuffer.data());
+  if (s.atomOut >= 0 && out->atom.type == Impl::Map(&s, LV2_ATOM__Sequence))
+  {
+    const std::lock_guard<std::mutex> lock(s.notifyLock);
+    for (const LV2_Atom_Event* event = lv2_atom_sequence_begin(&out->body);
+         !lv2_atom_sequence_is_end(&out->body, out->atom.size, event); event = lv2_atom_sequence_next(event))
+    {
+      const auto* bytes = reinterpret_cast<const std::uint8_t*>(&event->body);
+      s.notifications.emplace_back(bytes, bytes + sizeof(LV2_Atom) + event->body.size);
+    }
+  }
   return true;
 }
 
@@ -511,6 +527,16 @@ bool MTestHostLv2::OpenUi(unsigned long parent, bool instanceAccess)
 bool MTestHostLv2::IdleUi()
 {
   Impl& s = *m_impl;
+  std::vector<std::vector<std::uint8_t>> notifications;
+  {
+    const std::lock_guard<std::mutex> lock(s.notifyLock);
+    notifications.swap(s.notifications);
+  }
+  const LV2_URID eventTransfer = Impl::Map(&s, LV2_ATOM__eventTransfer);
+  for (const std::vector<std::uint8_t>& atom : notifications)
+    if (s.ui != nullptr && s.uiDescriptor->port_event != nullptr)
+      s.uiDescriptor->port_event(s.ui, static_cast<std::uint32_t>(s.atomOut),
+                                 static_cast<std::uint32_t>(atom.size()), eventTransfer, atom.data());
   return s.ui != nullptr && s.uiIdle != nullptr && s.uiIdle->idle(s.ui) == 0;
 }
 

@@ -9,7 +9,8 @@
 // bytes of each property are visible. The UI part loads the plug-in's X11 UI from its binary as a
 // host without a UI library does: ui:parent, ui:idleInterface, ui:resize, ui:touch, and
 // instance-access when asked for; its port writes reach the control ports and are recorded as
-// edits (touch grab and release as gesture begin and end).
+// edits (touch grab and release as gesture begin and end); the atom output's events reach it at its
+// idle.
 //
 // Threads: one thread drives the host; the plug-in's UI calls back on it.
 
@@ -74,7 +75,8 @@ public:
   /// Opens the plug-in's first UI in the X11 window `parent` (on $DISPLAY); with instance-access
   /// when `instanceAccess`. False when it cannot (LastError says why).
   bool OpenUi(unsigned long parent, bool instanceAccess);
-  /// The UI's idle call; false when the UI asked to close or none is open.
+  /// Hands the UI the atom output's events since the last idle (port_event, atom:eventTransfer),
+  /// then calls its idle; false when the UI asked to close or none is open.
   bool IdleUi();
   void CloseUi();
   /// The UI's widget (its X11 window), 0 when none is open.
