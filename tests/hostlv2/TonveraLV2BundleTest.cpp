@@ -4,6 +4,7 @@
 // state interface carries the VST state bytes into a new instance.
 
 #include "tests/dsp/MCorrectorTestSupport.h"
+#include "tests/support/MAllocationCounter.h"
 #include "tools/host/MTestHostLv2.h"
 #include "tools/host/MTestHostVst3.h"
 
@@ -61,21 +62,21 @@ void Apply(MTestHost& host, const std::vector<Setting>& settings)
     host.SetParameter(FindParameter(host, setting.name), setting.value);
 }
 
-/// Both channels of `seconds` of A3 sung 30 cents sharp, from sample `first` of the tone on.
-std::vector<std::vector<float>> Render(MTestHost& host, double seconds, int first = 0)
+/// Both channels of `seconds` of A3 sung 30 cents sharp, in blocks of `block` samples.
+std::vector<std::vector<float>> Render(MTestHost& host, double seconds, int block = kBlock)
 {
   const double sharp = 220.0 * std::exp2(30.0 / 1200.0);
-  const int total = static_cast<int>(seconds * kRate) / kBlock * kBlock;
+  const int total = static_cast<int>(seconds * kRate) / block * block;
   std::vector<std::vector<float>> out(2, std::vector<float>(static_cast<std::size_t>(total)));
-  std::vector<float> in(kBlock);
-  for (int start = 0; start < total; start += kBlock)
+  std::vector<float> in(static_cast<std::size_t>(block));
+  for (int start = 0; start < total; start += block)
   {
-    for (int i = 0; i < kBlock; ++i)
+    for (int i = 0; i < block; ++i)
       in[static_cast<std::size_t>(i)] =
-          static_cast<float>(0.5 * std::sin(2.0 * std::numbers::pi * sharp * (first + start + i) / kRate));
+          static_cast<float>(0.5 * std::sin(2.0 * std::numbers::pi * sharp * (start + i) / kRate));
     float* inputs[2] = {in.data(), in.data()};
     float* outputs[2] = {out[0].data() + start, out[1].data() + start};
-    if (!host.Process(inputs, outputs, kBlock))
+    if (!host.Process(inputs, outputs, block))
       return {};
   }
   return out;
@@ -200,4 +201,38 @@ TEST(TonveraLV2Bundle, StateInterfaceSavesTheVst3StateAndANewInstanceRestoresItW
   const auto expected = Render(saved, 1.0);
   ASSERT_FALSE(expected.empty());
   EXPECT_EQ(LargestDifference(Render(restored, 1.0), expected), 0.0f);
+}
+
+// A host that announces no block length may run blocks of any length: they are processed in
+// pieces of the prepared length, with the samples of a host that runs short blocks, and once
+// running no block allocates.
+TEST(TonveraLV2Bundle, LongBlocksWithoutAnAnnouncedLengthSoundAsShortOnesAndNoBlockAllocates)
+{
+  const std::vector<Setting> settings = {{"Depth", 1.0f}, {"Speed", 0.8f}};
+  MTestHostLv2 announced;
+  ASSERT_TRUE(Load(announced, kStereo));
+  Apply(announced, settings);
+  setenv("LV2_PATH", TONVERA_LV2_DIR, 1);
+  MTestHostLv2 unbounded;
+  ASSERT_EQ(unbounded.LoadModule(kStereo), MTestHostStatus::Ok);
+  ASSERT_TRUE(unbounded.Activate(kRate, 0));
+  Apply(unbounded, settings);
+  const auto expected = Render(announced, 1.0, kBlock);
+  ASSERT_FALSE(expected.empty());
+  const auto longBlocks = Render(unbounded, 1.0, 16 * kBlock);
+  EXPECT_EQ(LargestDifference(longBlocks, expected), 0.0f);
+
+  std::vector<float> in(16 * kBlock, 0.1f), left(in.size()), right(in.size());
+  float* inputs[2] = {in.data(), in.data()};
+  float* outputs[2] = {left.data(), right.data()};
+  // A controller and a note, the second past the first piece.
+  unbounded.SendMidi({{3, {0xB0, 1, 64}}, {9000, {0x90, 60, 100}}});
+  const int depth = FindParameter(unbounded, "Depth");
+  MAllocationCounter::Scope scope;
+  for (int block = 0; block < 4; ++block)
+  {
+    unbounded.SetParameter(depth, 0.5f + 0.1f * static_cast<float>(block));
+    ASSERT_TRUE(unbounded.Process(inputs, outputs, 16 * kBlock));
+  }
+  EXPECT_EQ(scope.Count(), 0u);
 }

@@ -298,7 +298,8 @@ bool MTestHostLv2::Process(float** inputs, float** outputs, int samples)
   s.PrepareAtomOut();
   lilv_instance_run(s.instance, static_cast<std::uint32_t>(samples));
   const auto* out = reinterpret_cast<const LV2_Atom_Sequence*>(s.atomOutBuffer.data());
-  if (s.atomOut >= 0 && out->atom.type == Impl::Map(&s, LV2_ATOM__Sequence))
+  // Kept only while a UI is open: without one, processing allocates nothing here either.
+  if (s.ui != nullptr && s.atomOut >= 0 && out->atom.type == Impl::Map(&s, LV2_ATOM__Sequence))
   {
     const std::lock_guard<std::mutex> lock(s.notifyLock);
     for (const LV2_Atom_Event* event = lv2_atom_sequence_begin(&out->body);
