@@ -2,9 +2,11 @@
 #
 #   cmake --install build                  Tonvera.so      -> $HOME/.vst
 #                                          Tonvera.vst3    -> $HOME/.vst3
+#                                          Tonvera.lv2     -> $HOME/.lv2 (Linux, with lv2-dev)
 #                                          tonvera-render  -> $HOME/.local/bin
 #                                          its man page    -> $HOME/.local/share/man/man1
-#   cmake --install build --prefix DIR     DIR/lib/vst, DIR/lib/vst3, DIR/bin, DIR/share/man/man1
+#   cmake --install build --prefix DIR     DIR/lib/vst, DIR/lib/vst3, DIR/lib/lv2, DIR/bin,
+#                                          DIR/share/man/man1
 #
 # A tree configured without CMAKE_INSTALL_PREFIX gets the literal prefix "$HOME" (so the cache
 # shows it), and keeps it on every later configure. At install time the rule below turns that
@@ -53,11 +55,13 @@ install(CODE [[
     set(CMAKE_INSTALL_PREFIX "$ENV{HOME}")
     set(TONVERA_INSTALL_VST_DIR ".vst")
     set(TONVERA_INSTALL_VST3_DIR ".vst3")
+    set(TONVERA_INSTALL_LV2_DIR ".lv2")
     set(TONVERA_INSTALL_BIN_DIR ".local/bin")
     set(TONVERA_INSTALL_MAN1_DIR ".local/share/man/man1")
   else()
     set(TONVERA_INSTALL_VST_DIR "lib/vst")
     set(TONVERA_INSTALL_VST3_DIR "lib/vst3")
+    set(TONVERA_INSTALL_LV2_DIR "lib/lv2")
     set(TONVERA_INSTALL_BIN_DIR "bin")
     set(TONVERA_INSTALL_MAN1_DIR "share/man/man1")
   endif()

@@ -11,6 +11,7 @@ packages=(
   zlib1g-dev libmd-dev libsndfile1-dev
   libpng-dev libfreetype-dev fonts-dejavu-core libx11-dev libxext-dev libxtst-dev xvfb xauth
   dpkg-dev lintian clang-format
+  lv2-dev liblilv-dev lilv-utils sordi jalv
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64
   "$@"
 )

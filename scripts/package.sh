@@ -2,6 +2,7 @@
 # Builds the Debian package out/tonvera_<version>_<arch>.deb with dpkg-deb:
 #   /usr/lib/vst/Tonvera.so                                 the plug-in for VST 2.4 hosts
 #   /usr/lib/vst3/Tonvera.vst3/Contents/<cpu>-linux/...     the plug-in for VST 3 hosts
+#   /usr/lib/lv2/Tonvera.lv2/                               the plug-in for LV2 hosts
 #   /usr/bin/tonvera-render, /usr/share/man/man1/tonvera-render.1.gz
 #   /usr/share/doc/tonvera/copyright, changelog.Debian.gz
 # The files are laid out by the tree's own install rules (cmake --install --prefix /usr into a
@@ -98,14 +99,14 @@ Installed-Size: $installed_size
 Depends: $depends
 Section: sound
 Priority: optional
-Description: automatic pitch correction plug-in for VST 2.4 and VST 3 hosts
+Description: automatic pitch correction plug-in for VST 2.4, VST 3 and LV2 hosts
  Tonvera listens to a voice, finds the note it is reaching for in the chosen
  scale and pulls it there as fast (Speed) and as firmly (Depth) as asked,
  while keeping the formants of the voice in place.
  .
- This package holds the plug-in for VST 2.4 hosts (/usr/lib/vst) and VST 3
- hosts (/usr/lib/vst3), and tonvera-render, which renders audio files through
- the plug-in from the command line.
+ This package holds the plug-in for VST 2.4 hosts (/usr/lib/vst), VST 3
+ hosts (/usr/lib/vst3) and LV2 hosts (/usr/lib/lv2), and tonvera-render,
+ which renders audio files through the plug-in from the command line.
 EOF
 (cd "$stage" && find usr -type f -print0 | LC_ALL=C sort -z | xargs -0 md5sum) >"$stage/DEBIAN/md5sums"
 chmod 0644 "$stage/DEBIAN/control" "$stage/DEBIAN/md5sums"

@@ -3,8 +3,10 @@
 # `scripts/build.sh release` leaves it):
 #   - the tree is configured again, twice, as scripts/build.sh does on every run, and must still
 #     install into the per-user folders by default;
-#   - with no prefix, into a temporary HOME: ~/.vst, ~/.vst3, ~/.local/bin, ~/.local/share/man;
-#   - with --prefix DIR: DIR/lib/vst, DIR/lib/vst3, DIR/bin, DIR/share/man, and nothing in HOME;
+#   - with no prefix, into a temporary HOME: ~/.vst, ~/.vst3, ~/.lv2, ~/.local/bin, ~/.local/share/man;
+#   - with --prefix DIR: DIR/lib/vst, DIR/lib/vst3, DIR/lib/lv2, DIR/bin, DIR/share/man, and nothing in
+#     HOME;
+# (the LV2 bundle where the tree builds one: Linux with Debian's lv2-dev)
 #   - with DESTDIR and --prefix /usr, as the Debian package is staged;
 # and that each installed renderer reports the build's version and finds the installed plug-in
 # by itself. Touches nothing outside a temporary folder.
@@ -70,6 +72,12 @@ install_quietly() {
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 arch=$(uname -m)-linux
 [ -n "$version" ] || { echo "FAIL: no project version in $build/CMakeCache.txt" >&2; exit 1; }
+# lv2_files DIR: the LV2 bundle's files under DIR, when the tree builds the bundle.
+lv2_files() {
+  if grep -q '^TONVERA_LV2_INCLUDE_DIR:PATH=/' "$build/CMakeCache.txt"; then
+    printf '%s\n' "$1/Tonvera.lv2/Tonvera.so" "$1/Tonvera.lv2/Tonvera.ttl" "$1/Tonvera.lv2/manifest.ttl"
+  fi
+}
 
 echo "== configure $build twice more =="
 for _ in 1 2; do cmake -S "$root" -B "$build" >/dev/null; done
@@ -86,7 +94,8 @@ echo "== cmake --install, no prefix, HOME=$home =="
 HOME="$home" DESTDIR="$work/d1" install_quietly cmake --install "$build"
 expect_files "$work/d1" "default install into HOME" \
   "${home#/}/.vst/Tonvera.so" "${home#/}/.vst3/Tonvera.vst3/Contents/$arch/Tonvera.so" \
-  "${home#/}/.local/bin/tonvera-render" "${home#/}/.local/share/man/man1/tonvera-render.1"
+  "${home#/}/.local/bin/tonvera-render" "${home#/}/.local/share/man/man1/tonvera-render.1" \
+  $(lv2_files "${home#/}/.lv2")
 HOME="$work/d1$home" run_installed "$work/d1$home/.local/bin/tonvera-render" "HOME/.local/bin/tonvera-render"
 
 prefix=$work/prefix
@@ -94,7 +103,8 @@ echo "== cmake --install --prefix $prefix =="
 HOME="$home" DESTDIR="$work/d2" install_quietly cmake --install "$build" --prefix "$prefix"
 expect_files "$work/d2" "install into the given prefix, nothing into HOME" \
   "${prefix#/}/lib/vst/Tonvera.so" "${prefix#/}/lib/vst3/Tonvera.vst3/Contents/$arch/Tonvera.so" \
-  "${prefix#/}/bin/tonvera-render" "${prefix#/}/share/man/man1/tonvera-render.1"
+  "${prefix#/}/bin/tonvera-render" "${prefix#/}/share/man/man1/tonvera-render.1" \
+  $(lv2_files "${prefix#/}/lib/lv2")
 HOME="$work/d1$home.none" run_installed "$work/d2$prefix/bin/tonvera-render" "PREFIX/bin/tonvera-render"
 
 # The man page documents every option the program's --help names.
@@ -107,7 +117,7 @@ echo "== DESTDIR=$work/stage cmake --install --prefix /usr =="
 DESTDIR="$work/stage" HOME="$home" install_quietly cmake --install "$build" --prefix /usr
 expect_files "$work/stage" "staged install under DESTDIR" \
   usr/lib/vst/Tonvera.so "usr/lib/vst3/Tonvera.vst3/Contents/$arch/Tonvera.so" \
-  usr/bin/tonvera-render usr/share/man/man1/tonvera-render.1
+  usr/bin/tonvera-render usr/share/man/man1/tonvera-render.1 $(lv2_files usr/lib/lv2)
 
 if [ "$failures" -ne 0 ]; then
   echo "install test: $failures failure(s)" >&2

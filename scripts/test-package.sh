@@ -66,6 +66,12 @@ fi
 answer=$(/usr/bin/tonvera-render --version)
 [ "$answer" = "tonvera-render $upstream" ] || fail "tonvera-render --version says \"$answer\""
 
+# LV2 hosts find the bundle in their default folder.
+if command -v lv2info >/dev/null; then
+  lv2info https://tonvera.example/lv2/tonvera 2>/dev/null | grep -q 'Bundle: *file:///usr/lib/lv2/Tonvera.lv2/' ||
+    fail "LV2 hosts do not find https://tonvera.example/lv2/tonvera in /usr/lib/lv2/Tonvera.lv2"
+fi
+
 echo "== render through /usr/lib/vst3/Tonvera.vst3 with /usr/bin/tonvera-render =="
 /usr/bin/tonvera-render --write-test-tone "$work/tone.wav" --seconds 2
 if /usr/bin/tonvera-render --module /usr/lib/vst3/Tonvera.vst3 "$work/tone.wav" "$work/tuned.wav" \

@@ -40,7 +40,7 @@ std::atomic<bool> s_detaching{false};
 std::atomic<void (*)(bool)> s_attachHook{nullptr};
 std::atomic<void (*)()> s_windowSystemStart{nullptr};
 std::atomic<void (*)()> s_windowSystemStop{nullptr};
-std::atomic<std::int32_t> s_adapterCounts[2] = {0, 0};
+std::atomic<std::int32_t> s_adapterCounts[3] = {0, 0, 0};
 std::atomic<std::int32_t> s_creations{0};
 std::atomic<std::int32_t> s_shutdowns{0};
 std::atomic<std::int64_t> s_sharedSettings[6] = {0, 0, 0, 0, 0, 0};
@@ -63,7 +63,7 @@ void* ProcessHandle()
 
 std::atomic<std::int32_t>& Counter(MModuleLibrary::AdapterKind kind)
 {
-  return s_adapterCounts[kind == MModuleLibrary::AdapterKind::kVst2 ? 0 : 1];
+  return s_adapterCounts[static_cast<int>(kind)];
 }
 
 void ReadProcessorFlags()
@@ -264,7 +264,8 @@ void AdapterDestroyed(AdapterKind kind) noexcept
   Counter(kind).fetch_sub(1);
   // Only when no adapter of either interface is left: a host that runs both kinds side by side
   // would otherwise lose the library under the adapters that still use it.
-  if (Counter(AdapterKind::kVst2).load() > 0 || Counter(AdapterKind::kVst3).load() > 0)
+  if (Counter(AdapterKind::kVst2).load() > 0 || Counter(AdapterKind::kVst3).load() > 0 ||
+      Counter(AdapterKind::kLv2).load() > 0)
     return;
   try
   {

@@ -83,11 +83,12 @@ private:
 namespace MModuleLibrary
 {
 
-/// The host interfaces that count their live adapters.
+/// The host interfaces that count their live adapters (LV2: plug-in instances and UIs).
 enum class AdapterKind
 {
   kVst2,
-  kVst3
+  kVst3,
+  kLv2
 };
 
 /// Processor features read when the module is attached.

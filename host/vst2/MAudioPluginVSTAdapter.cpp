@@ -2,13 +2,9 @@
 
 #include "base/MDiagnosticLog.h"
 #include "base/MHostCallShield.h"
-#include "base/MMemoryStream.h"
-#include "base/MStorable.h"
-#include "base/MXmlItem.h"
-#include "base/MXmlReader.h"
-#include "base/MXmlWriter.h"
 #include "core/plugin/MAudioPlugin.h"
 #include "host/module/MModule.h"
+#include "host/module/MPluginState.h"
 #ifndef TONVERA_NO_EDITOR
 #include "host/vst2/MAudioPluginVSTEditor.h"
 #endif
@@ -259,27 +255,17 @@ void MAudioPluginVSTAdapter::getParameterLabel(VstInt32 index, char* text)
 VstInt32 MAudioPluginVSTAdapter::getChunk(void** data, bool)
 {
   return MHostCallShield::Run("MAudioPluginVSTAdapter::getChunk", VstInt32{0}, [&] {
-    MXmlItem settings(MString("settings"));
-    MStoreContext context(true, settings);
-    m_plugin->Store(context);
-    MMemoryStream stream;
-    MXmlWriter::WriteCompressed(settings, stream);
-    m_chunk = stream.GetBuffer();
-    *data = m_chunk->GetData();
-    return static_cast<VstInt32>(m_chunk->GetSize());
+    m_chunk = MPluginState::Save(*m_plugin);
+    *data = m_chunk.data();
+    return static_cast<VstInt32>(m_chunk.size());
   });
 }
 
 VstInt32 MAudioPluginVSTAdapter::setChunk(void* data, VstInt32 byteSize, bool)
 {
   return MHostCallShield::Run("MAudioPluginVSTAdapter::setChunk", VstInt32{0}, [&] {
-    // Decoded completely before anything is loaded: bytes that do not inflate or parse throw
-    // here and leave the plug-in as it was.
-    MMemoryStream stream(data, static_cast<std::size_t>(byteSize));
-    MXmlItem settings;
-    MXmlReader::ReadCompressed(stream, settings);
-    MStoreContext context(false, settings);
-    m_plugin->Store(context);
+    // Bytes that do not inflate or parse throw and leave the plug-in as it was.
+    MPluginState::Load(*m_plugin, data, static_cast<std::size_t>(byteSize));
     return VstInt32{1};
   });
 }

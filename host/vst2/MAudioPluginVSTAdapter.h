@@ -22,7 +22,6 @@
 // plug-in becomes audioMasterSizeWindow.
 
 #include "base/MLock.h"
-#include "base/MMemoryStream.h"
 #include "core/plugin/MAudioPluginAdapter.h"
 #include "sdk/vst2/AudioEffectX.h"
 
@@ -143,7 +142,7 @@ private:
   static std::size_t TakeEvents(MidiQueue& queue, std::vector<VstMidiEvent>& target);
 
   MAudioPlugin* m_plugin;
-  std::shared_ptr<MMemoryStream::Buffer> m_chunk;
+  std::vector<std::uint8_t> m_chunk; // the bytes getChunk handed out, valid until the next call
   double m_lastSongPosition = 0.0;
   /// The forced channel count last given to the plug-in (-1: none, the plug-in's default).
   std::int32_t m_forcedChannels = -1;

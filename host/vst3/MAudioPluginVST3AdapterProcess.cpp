@@ -6,14 +6,10 @@
 #include "base/MException.h"
 #include "base/MHostCallShield.h"
 #include "base/MLockGuard.h"
-#include "base/MMemoryStream.h"
-#include "base/MStorable.h"
-#include "base/MXmlItem.h"
-#include "base/MXmlReader.h"
-#include "base/MXmlWriter.h"
 #include "core/plugin/MAudioPlugin.h"
 #include "core/plugin/MDenormalGuard.h"
 #include "framework/MAudioEffectPluginToAudioPluginAdapter.h"
+#include "host/module/MPluginState.h"
 
 #include <algorithm>
 #include <cmath>
@@ -356,19 +352,14 @@ uint32 PLUGIN_API MAudioPluginVST3Adapter::getTailSamples()
 
 bool MAudioPluginVST3Adapter::WriteState(IBStream* stream)
 {
-  MXmlItem settings(MString("settings"));
-  MStoreContext context(true, settings);
-  m_plugin->Store(context);
-  MMemoryStream memory;
-  MXmlWriter::WriteCompressed(settings, memory);
-  const auto& buffer = memory.GetBuffer();
-  if (buffer->GetSize() > static_cast<std::size_t>(std::numeric_limits<int32>::max()))
+  std::vector<std::uint8_t> bytes = MPluginState::Save(*m_plugin);
+  if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int32>::max()))
   {
     return false;
   }
-  const auto size = static_cast<int32>(buffer->GetSize());
+  const auto size = static_cast<int32>(bytes.size());
   int32 written = 0;
-  return stream->write(buffer->GetData(), size, &written) == kResultOk && written == size;
+  return stream->write(bytes.data(), size, &written) == kResultOk && written == size;
 }
 
 bool MAudioPluginVST3Adapter::ReadState(IBStream* stream)
@@ -393,12 +384,8 @@ bool MAudioPluginVST3Adapter::ReadState(IBStream* stream)
   {
     return false;
   }
-  // Decode everything first: bytes that do not decode throw here and leave the state untouched.
-  MMemoryStream memory(bytes.data(), bytes.size());
-  MXmlItem settings;
-  MXmlReader::ReadCompressed(memory, settings);
-  MStoreContext context(false, settings);
-  m_plugin->Store(context);
+  // Bytes that do not decode throw and leave the state untouched.
+  MPluginState::Load(*m_plugin, bytes.data(), bytes.size());
   return true;
 }
 

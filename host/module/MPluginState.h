@@ -1,0 +1,22 @@
+#pragma once
+// The plug-in's whole state as the bytes every host interface saves: the settings item written as
+// compressed XML. The VST 2.4 chunk, the VST 3 component state and the LV2 state property carry
+// exactly these bytes, so a project's state moves between formats.
+//
+// Threads: the host's main thread (Store takes the plug-in's locks and allocates); never the audio
+// thread.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class MAudioPlugin;
+
+namespace MPluginState
+{
+/// The plug-in's state bytes. May throw (callers run inside MHostCallShield).
+std::vector<std::uint8_t> Save(MAudioPlugin& plugin);
+/// Loads state bytes. They are decoded completely first: bytes that do not inflate or parse throw
+/// MException and leave the plug-in as it was.
+void Load(MAudioPlugin& plugin, const void* bytes, std::size_t size);
+} // namespace MPluginState
