@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour of the tree.
-#   scripts/build.sh release   build/          g++, warnings as errors
+#   scripts/build.sh release   build/          g++, warnings as errors, Debian's hardening flags
 #   scripts/build.sh asan      build-asan/     clang, AddressSanitizer + UndefinedBehaviorSanitizer
 #   scripts/build.sh tsan      build-tsan/     clang, ThreadSanitizer, concurrency suites only
 #   scripts/build.sh fuzz      build-fuzz/     clang, libFuzzer targets
@@ -36,13 +36,33 @@ if [ "$flavour" = windows ]; then
   # FreeType and libpng for Windows from Debian's source packages (cached between runs), and the
   # style generator, which runs on the build machine, built natively with the release flags.
   deps=$(bash "$root/scripts/windows-deps.sh" | tail -n 1)
-  tools="$root/$dir/native-tools"
-  cmake -S "$root" -B "$tools" -G Ninja -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ "${launcher[@]}" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_WERROR=ON -DTONVERA_BUILD_TESTS=OFF >/dev/null
+  # The release tree's generator when there is one (scripts/test.sh builds that tree first), so
+  # that its libraries are not compiled a second time.
+  if [ -f "$root/build/build.ninja" ]; then
+    tools="$root/build"
+  else
+    tools="$root/$dir/native-tools"
+    cmake -S "$root" -B "$tools" -G Ninja -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ "${launcher[@]}" \
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_WERROR=ON -DTONVERA_BUILD_TESTS=OFF >/dev/null
+  fi
   cmake --build "$tools" --parallel "$(nproc)" --target tonvera_stylegen
   # The libraries are looked up again each time, so that a new cache folder replaces the old one.
   opts+=(-DTONVERA_WINDOWS_DEPS="$deps" -DTONVERA_STYLEGEN="$tools/bin/tonvera_stylegen"
     -U "PNG_*" -U "FREETYPE_*")
+fi
+
+if [ "$flavour" = release ] && command -v dpkg-buildflags >/dev/null 2>&1; then
+  # Debian's optimisation and hardening flags, so that the tests run the very binaries the Debian
+  # package ships (scripts/package.sh installs from this tree). The file-prefix map is left out:
+  # it names the checkout, which would keep other clones from sharing the compiler cache, and the
+  # package strips the debugging information it affects.
+  export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+  debian_flags() { dpkg-buildflags --get "$1" | sed 's/ *-ffile-prefix-map=[^ ]*//g'; }
+  cppflags=$(debian_flags CPPFLAGS)
+  ldflags=$(debian_flags LDFLAGS)
+  opts+=(-DCMAKE_C_FLAGS="$(debian_flags CFLAGS) $cppflags" -DCMAKE_CXX_FLAGS="$(debian_flags CXXFLAGS) $cppflags"
+    -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_SHARED_LINKER_FLAGS="$ldflags"
+    -DCMAKE_MODULE_LINKER_FLAGS="$ldflags")
 fi
 
 compilers=()

@@ -7,8 +7,11 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-bash scripts/install-deps.sh
-bash scripts/build.sh release
+# Only what the demo runs: the module (with the VST 3 bundle, its editor and the embedded style
+# package) and the renderer. The test suites, their packages and the other flavours come with
+# scripts/test.sh.
+bash scripts/install-deps.sh --demo
+bash scripts/build.sh release tonvera_plugin tonvera-render
 
 # The renderer finds the built module itself (the Tonvera.vst3 bundle in build/, loaded through
 # VST 3; --format vst2 loads build/Tonvera.so instead).
@@ -18,4 +21,5 @@ if [ -d build/Tonvera.vst3 ] && [ -x build/bin/tonvera-render ]; then
     --snapshot-editor "$root/out/demo-editor.png" "$@"
 fi
 echo "(the Tonvera module is not built in this tree: running the frame-engine demo)"
+bash scripts/build.sh release tonvera-frame-demo
 exec build/bin/tonvera-frame-demo

@@ -1,20 +1,32 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the tools need.
-# Idempotent: packages already present are not touched, and apt is not called at all
-# when nothing is missing. Extra package names on the command line are added
-# (bench/run passes its benchmark-only ones).
+# Installs the Debian packages the build needs.
+#   scripts/install-deps.sh --demo   only what the module, the renderer and the demo need
+#   scripts/install-deps.sh          everything: the tests, the sanitizer and Windows builds too
+# Idempotent: packages already present are not touched, and apt is not called at all when
+# nothing is missing. Further package names on the command line are added (bench/run passes its
+# benchmark-only ones).
 set -euo pipefail
 
+# The module (with its editor), the renderer and the style package.
 packages=(
-  cmake ninja-build g++ clang libclang-rt-dev ccache pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
+  cmake ninja-build g++ ccache pkg-config dpkg-dev
   zlib1g-dev libmd-dev libsndfile1-dev
-  libpng-dev libfreetype-dev fonts-dejavu-core libx11-dev libxext-dev libxtst-dev xvfb xauth
-  dpkg-dev lintian clang-format
-  lv2-dev liblilv-dev lilv-utils sordi jalv
-  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64
-  "$@"
+  libpng-dev libfreetype-dev fonts-dejavu-core libx11-dev libxext-dev
 )
+if [ "${1:-}" = --demo ]; then
+  shift
+else
+  # The suites and their tools: GoogleTest, clang for the sanitizer builds, a private X server for
+  # the editor tests, the Debian package checks, the LV2 headers with the host library, validator
+  # and command-line host, the MinGW-w64 cross build and Wine to run it.
+  packages+=(
+    clang libclang-rt-dev libgtest-dev libgmock-dev libbenchmark-dev
+    libxtst-dev xvfb xauth lintian clang-format
+    lv2-dev liblilv-dev lilv-utils sordi jalv
+    g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64
+  )
+fi
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

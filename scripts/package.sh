@@ -6,16 +6,16 @@
 #   /usr/bin/tonvera-render, /usr/share/man/man1/tonvera-render.1.gz
 #   /usr/share/doc/tonvera/copyright, changelog.Debian.gz
 # The files are laid out by the tree's own install rules (cmake --install --prefix /usr into a
-# staging folder), built in build-deb/ with Debian's optimisation and hardening flags
-# (dpkg-buildflags) and stripped as Debian's tools strip them. The version is the project's
+# staging folder) from the release tree build/, which scripts/build.sh builds with Debian's
+# optimisation and hardening flags (dpkg-buildflags), and stripped as Debian's tools strip them. The version is the project's
 # (project() in CMakeLists.txt) with the Debian revision TONVERA_DEB_REVISION (default 1); the
 # dependencies come from dpkg-shlibdeps. DEBFULLNAME and DEBEMAIL name the maintainer.
 # Prints the path of the package.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-build=$root/build-deb
-stage=$build/stage
+build=$root/build
+stage=$build/package-stage
 revision=${TONVERA_DEB_REVISION:-1}
 maintainer="${DEBFULLNAME:-Tonvera developers} <${DEBEMAIL:-developers@tonvera.example}>"
 # Timestamps in the package (changelog, file times) from the last commit, so that a rebuild of
@@ -27,20 +27,9 @@ for tool in dpkg-deb dpkg-shlibdeps dpkg-buildflags; do
   command -v "$tool" >/dev/null || { echo "package.sh: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
 done
 
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-cflags="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
-cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
-ldflags=$(dpkg-buildflags --get LDFLAGS)
-launcher=()
-if command -v ccache >/dev/null 2>&1; then
-  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
-  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ "${launcher[@]}" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_WERROR=ON -DTONVERA_BUILD_TESTS=OFF \
-  -DCMAKE_C_FLAGS="$cflags" -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
-  -DCMAKE_SHARED_LINKER_FLAGS="$ldflags" -DCMAKE_MODULE_LINKER_FLAGS="$ldflags" >/dev/null
-cmake --build "$build" --parallel "$(nproc)" --target tonvera_plugin tonvera-render
+# The release tree is built with Debian's flags (scripts/build.sh), so the package holds the
+# binaries the tests ran; only the two targets it ships are brought up to date.
+bash "$root/scripts/build.sh" release tonvera_plugin tonvera-render >&2
 
 upstream=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ -n "$upstream" ] || { echo "package.sh: no project version in $build/CMakeCache.txt" >&2; exit 1; }

@@ -15,7 +15,7 @@ cd "$root"
 if [ $# -gt 0 ]; then
   build=$(cd "$1" && pwd)
 else
-  bash scripts/install-deps.sh
+  bash scripts/install-deps.sh --demo
   bash scripts/build.sh release tonvera-render tonvera_plugin
   build="$root/build"
 fi

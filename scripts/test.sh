@@ -6,15 +6,43 @@
 # opened in a Win32 window under Xvfb, must look as the Linux goldens), the same suite under
 # AddressSanitizer + UndefinedBehaviorSanitizer
 # (clang), the concurrency suites under ThreadSanitizer (clang), and each fuzz target for a
-# bounded time.
+# bounded time. Each stage prints its time when it ends, and the whole run its total.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=$(nproc)
 
+cat <<'PLAN'
+scripts/test.sh runs these stages; the minutes are a cold run (empty compiler cache) on a 2-core
+machine, a warm one (nothing changed) takes a few minutes in all:
+  packages       the Debian packages the tests need (first run only)
+  format         every C++ file against .clang-format                           < 1 min
+  release        g++ build of everything, every suite, install and package checks  ~9 min
+  windows        MinGW-w64 cross build, its suites under Wine                    ~8 min
+  asan           clang build with AddressSanitizer + UBSan, every suite         ~10 min
+  tsan           clang build with ThreadSanitizer, the concurrency suites        ~3 min
+  fuzz           the fuzz targets, built and run for a bounded time              ~3 min
+PLAN
+
+run_started=$(date +%s)
+stage_name=
+stage_started=0
+# stage NAME: ends the stage before (printing its time) and starts NAME.
+stage() {
+  local now
+  now=$(date +%s)
+  if [ -n "$stage_name" ]; then
+    printf '== %s: done in %d min %02d s ==\n' "$stage_name" $(((now - stage_started) / 60)) $(((now - stage_started) % 60))
+  fi
+  stage_name=$1
+  stage_started=$now
+  if [ -n "$stage_name" ]; then echo "== $stage_name: $2 =="; fi
+}
+
+stage packages "the Debian packages the tests need"
 bash scripts/install-deps.sh
 
-echo "== format: every tracked C++ file against .clang-format =="
+stage format "every tracked C++ file against .clang-format"
 bash scripts/check-format.sh
 
 # The Linux and the Windows module trade the state of fixed settings through this folder.
@@ -22,33 +50,33 @@ export TONVERA_STATE_EXCHANGE="$root/build-windows/state-exchange"
 rm -rf "$TONVERA_STATE_EXCHANGE"
 mkdir -p "$TONVERA_STATE_EXCHANGE"
 
-echo "== build and test: g++ =="
+stage release "g++ build and every suite, the install rules and the Debian package"
 bash scripts/build.sh release
-ctest --test-dir build --output-on-failure --parallel "$jobs"
-
-echo "== Windows x64: MinGW-w64 cross build, its tests under Wine =="
-started=$(date +%s)
-bash scripts/build.sh windows
-ctest --test-dir build-windows --output-on-failure --parallel "$jobs"
-# Now that the Windows module has written its state, the Linux one loads it.
-ctest --test-dir build --output-on-failure -R StateOfFixedSettings
-echo "Windows build and Wine run: $(($(date +%s) - started)) s"
-echo "== install rules and the Debian package =="
+ctest --test-dir build --output-on-failure --parallel "$jobs" --no-tests=error
 bash scripts/test-install.sh build
 bash scripts/test-package.sh
 
-echo "== build and test: clang, AddressSanitizer + UndefinedBehaviorSanitizer =="
+stage windows "MinGW-w64 cross build, its suites under Wine"
+bash scripts/build.sh windows
+ctest --test-dir build-windows --output-on-failure --parallel "$jobs" --no-tests=error
+# Now that the Windows module has written its state, the Linux one loads it.
+ctest --test-dir build --output-on-failure -R StateOfFixedSettings --no-tests=error
+
+stage asan "clang, AddressSanitizer + UndefinedBehaviorSanitizer"
 bash scripts/build.sh asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-asan --output-on-failure --parallel "$jobs"
+  ctest --test-dir build-asan --output-on-failure --parallel "$jobs" --no-tests=error
 
-echo "== build and test: clang, ThreadSanitizer (concurrency suites) =="
+stage tsan "clang, ThreadSanitizer (concurrency suites)"
 bash scripts/build.sh tsan
 TSAN_OPTIONS=halt_on_error=1:second_deadline_for_exit=0 \
-  ctest --test-dir build-tsan --output-on-failure --parallel "$jobs" --no-tests=ignore
+  ctest --test-dir build-tsan --output-on-failure --parallel "$jobs" --no-tests=error
 
 if [ -f fuzz/CMakeLists.txt ]; then
-  echo "== fuzz targets (bounded) =="
+  stage fuzz "the fuzz targets (bounded)"
   bash scripts/build.sh fuzz
   bash fuzz/run "$root/build-fuzz"
 fi
+stage ""
+total=$(($(date +%s) - run_started))
+printf 'scripts/test.sh: every stage passed in %d min %02d s\n' $((total / 60)) $((total % 60))
