@@ -133,7 +133,7 @@ MAudioPluginLV2UI::~MAudioPluginLV2UI()
       // A control held down while the host closed the UI never sees its release.
       m_plugin->EndAllAutomationGestures();
     }
-    if (m_instance != nullptr)
+    if (m_instance != nullptr && m_showsInstance)
       m_instance->SetUserInterface(nullptr);
     delete m_ownPlugin;
   });
@@ -148,6 +148,7 @@ bool MAudioPluginLV2UI::Open(std::uintptr_t parent)
     if (m_plugin->GetEditor() != nullptr)
       return false; // another UI shows this instance
     m_instance->SetUserInterface(this);
+    m_showsInstance = true;
   }
   else
   {

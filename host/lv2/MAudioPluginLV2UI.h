@@ -81,6 +81,7 @@ private:
   LV2UI_Write_Function m_write;
   LV2UI_Controller m_controller;
   MAudioPluginLV2Adapter* m_instance;
+  bool m_showsInstance = false; // registered with m_instance (another UI may show it instead)
   MAudioPlugin* m_plugin = nullptr;
   MAudioPlugin* m_ownPlugin = nullptr;
   const LV2UI_Resize* m_resize;

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -235,4 +237,28 @@ TEST(TonveraLV2Bundle, LongBlocksWithoutAnAnnouncedLengthSoundAsShortOnesAndNoBl
     ASSERT_TRUE(unbounded.Process(inputs, outputs, 16 * kBlock));
   }
   EXPECT_EQ(scope.Count(), 0u);
+}
+
+// The mono plug-in corrects its one channel as the stereo one does; a host without urid:map gets
+// no instance at all.
+TEST(TonveraLV2Bundle, MonoPluginCorrectsItsChannelAndNoInstanceComesWithoutUridMap)
+{
+  MTestHostLv2 mono;
+  ASSERT_TRUE(Load(mono, kMono));
+  Apply(mono, {{"Depth", 1.0f}, {"Speed", 1.0f}});
+  const auto out = Render(mono, 2.0);
+  ASSERT_FALSE(out.empty());
+  const double measured =
+      MCorrectorTest::MeasureFrequency(out[0], out[0].size() / 2, out[0].size() / 3, 220.0, kRate, 8);
+  EXPECT_NEAR(MCorrectorTest::Cents(measured, 220.0), 0.0, 1.0) << measured << " Hz";
+
+  void* binary = dlopen(TONVERA_LV2_DIR "/Tonvera.lv2/Tonvera.so", RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(binary, nullptr) << dlerror();
+  const auto entry =
+      reinterpret_cast<const LV2_Descriptor* (*)(std::uint32_t)>(dlsym(binary, "lv2_descriptor"));
+  ASSERT_NE(entry, nullptr);
+  const LV2_Feature* none[] = {nullptr};
+  for (std::uint32_t index = 0; index < 2; ++index)
+    EXPECT_EQ(entry(index)->instantiate(entry(index), kRate, TONVERA_LV2_DIR "/Tonvera.lv2/", none), nullptr);
+  EXPECT_EQ(entry(2), nullptr);
 }
