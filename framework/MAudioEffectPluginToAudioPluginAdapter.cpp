@@ -22,6 +22,9 @@ const char* const kChannelModeNames[] = {
 
 MAudioEffectPluginToAudioPluginAdapter::MAudioEffectPluginToAudioPluginAdapter()
 {
+  // Every effect takes MIDI (controller assignments, note controllers, program change, learn);
+  // it keeps its audio input, so no host takes it for an instrument.
+  m_receivesMIDI = true;
   for (MParameterInfo* trigger : {&m_previousPresetTrigger, &m_nextPresetTrigger})
   {
     trigger->type = MParameterInfo::kFloat;
