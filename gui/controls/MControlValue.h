@@ -58,7 +58,8 @@ public:
   void EndGesture();
   bool IsGestureOpen() const { return m_gestureOpen; }
 
-  /// Adds the normalised value and the value's text.
+  /// Adds the normalised value and the value's text ("Learn..." while the window's control menu
+  /// waits for this control).
   void FillPaint(MControlPaint& paint) const override;
 
 protected:

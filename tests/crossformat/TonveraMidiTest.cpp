@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace
@@ -60,24 +61,26 @@ std::vector<std::uint8_t> Encode(const MXmlItem& item)
   return {buffer.GetData(), buffer.GetData() + buffer.GetSize()};
 }
 
+std::unique_ptr<MTestHost> LoadActivated(Interface format)
+{
+  std::unique_ptr<MTestHost> host;
+  if (format == Interface::Vst2)
+    host = std::make_unique<MTestHostVst2>();
+  else
+    host = std::make_unique<MTestHostVst3>();
+  const char* path = format == Interface::Vst2 ? TONVERA_MODULE : TONVERA_VST3_BUNDLE;
+  EXPECT_EQ(host->LoadModule(path), MTestHostStatus::Ok) << host->LastError();
+  EXPECT_TRUE(host->Activate(kRate, kBlock));
+  return host;
+}
+
 class TonveraMidi : public ::testing::TestWithParam<Interface>
 {
 protected:
   void SetUp() override
   {
-    if (GetParam() == Interface::Vst2)
-    {
-      auto host = std::make_unique<MTestHostVst2>();
-      ASSERT_EQ(host->LoadModule(TONVERA_MODULE), MTestHostStatus::Ok) << host->LastError();
-      m_host = std::move(host);
-    }
-    else
-    {
-      auto host = std::make_unique<MTestHostVst3>();
-      ASSERT_EQ(host->LoadModule(TONVERA_VST3_BUNDLE), MTestHostStatus::Ok) << host->LastError();
-      m_host = std::move(host);
-    }
-    ASSERT_TRUE(m_host->Activate(kRate, kBlock));
+    m_host = LoadActivated(GetParam());
+    ASSERT_TRUE(m_host->IsLoaded());
   }
 
   /// The index of the first parameter whose host name holds `word`.
@@ -130,6 +133,31 @@ protected:
     state.AddSubItem(controllers);
     state.AddSubItem(noteControllers);
     ASSERT_TRUE(m_host->SetState(Encode(state)));
+  }
+
+  /// A controller assignment of CC 74 on `parameter` with the given attributes.
+  MXmlItem Cc74(int parameter, std::vector<std::pair<const char*, const char*>> attributes) const
+  {
+    MXmlItem controllers(MString("Controllers"));
+    MXmlItem& controller = controllers.AddSubItem(MString("Controller"));
+    controller.SetAttribute("Enabled", "1");
+    controller.SetAttribute("ParameterName", StoredName(parameter));
+    controller.SetAttribute("Controller", "74");
+    for (const auto& [name, value] : attributes)
+      controller.SetAttribute(MString::FromUTF8(name), MString::FromUTF8(value));
+    return controllers;
+  }
+
+  /// One note controller on `parameter` in `mode` for `note`.
+  MXmlItem NoteController(int parameter, const char* mode, const char* note) const
+  {
+    MXmlItem notes(MString("NoteControllers"));
+    MXmlItem& entry = notes.AddSubItem(MString("NoteController"));
+    entry.SetAttribute("Enabled", "1");
+    entry.SetAttribute("ParameterName", StoredName(parameter));
+    entry.SetAttribute("Mode", MString::FromUTF8(mode));
+    entry.SetAttribute("Note", MString::FromUTF8(note));
+    return notes;
   }
 
   std::unique_ptr<MTestHost> m_host;
@@ -201,6 +229,78 @@ TEST_P(TonveraMidi, ControllerNoteAndProgramChangeReachTheirHandlers)
     index = Decode(m_host->GetState()).GetAttribute("CurrentPresetIndex", "").ToUTF8();
   }
   EXPECT_EQ(index, "2");
+}
+
+// CC 74 at 0, 64 and 127 takes Depth to one end, the middle and the other end in every range
+// mode, set up as a user would for a full sweep (Down only inverted, so that it rises too).
+TEST_P(TonveraMidi, EveryRangeModeSweepsDepthFromEndToEndThroughTheMiddle)
+{
+  const int depth = Find("Depth");
+  ASSERT_GE(depth, 0);
+  const std::vector<std::vector<std::pair<const char*, const char*>>> modes = {
+      {{"FullRange", "0"}, {"Value", "0.5"}},
+      {{"FullRange", "1"}, {"Value", "0.5"}},
+      {{"FullRange", "2"}},
+      {{"FullRange", "3"}, {"Value", "1"}, {"Invert", "1"}},
+      {{"FullRange", "4"}, {"MaxValue", "1"}},
+  };
+  for (std::size_t mode = 0; mode < modes.size(); ++mode)
+  {
+    SCOPED_TRACE(mode);
+    LoadControllers(Cc74(depth, modes[mode]), MXmlItem(MString("NoteControllers")), "111111111111");
+    Send(0xB0, 74, 0);
+    EXPECT_NEAR(m_host->GetParameter(depth), 0.0f, 1e-6f);
+    Send(0xB0, 74, 64);
+    EXPECT_NEAR(m_host->GetParameter(depth), 0.5f, 0.01f);
+    Send(0xB0, 74, 127);
+    EXPECT_NEAR(m_host->GetParameter(depth), 1.0f, 1e-6f);
+  }
+}
+
+// "On/Off (all octaves)" on E: an E two octaves down or up switches the note on while held and
+// off when released; an F does nothing.
+TEST_P(TonveraMidi, OnOffInAllOctavesSwitchesAScaleNoteFromAnyOctave)
+{
+  const int scaleE = Find("- E");
+  ASSERT_GE(scaleE, 0);
+  LoadControllers(MXmlItem(MString("Controllers")), NoteController(scaleE, "3", "64"), "111101111111");
+  for (std::uint8_t key : {std::uint8_t{40}, std::uint8_t{88}, std::uint8_t{64}})
+  {
+    SCOPED_TRACE(int{key});
+    Send(0x90, key, 90);
+    EXPECT_EQ(m_host->GetParameter(scaleE), 1.0f);
+    Send(0x80, key, 0);
+    EXPECT_EQ(m_host->GetParameter(scaleE), 0.0f);
+  }
+  Send(0x90, 65, 90);
+  EXPECT_EQ(m_host->GetParameter(scaleE), 0.0f);
+}
+
+// The lists travel in the state: saved through this interface, loaded into a fresh instance of
+// either, CC 74 still drives Depth and the note still switches E.
+TEST_P(TonveraMidi, AssignmentsSurviveSaveAndReloadThroughEitherInterface)
+{
+  const int depth = Find("Depth");
+  const int scaleE = Find("- E");
+  ASSERT_GE(depth, 0);
+  LoadControllers(Cc74(depth, {{"FullRange", "4"}, {"MaxValue", "1"}, {"Channel", "3"}}),
+                  NoteController(scaleE, "2", "64"), "111101111111");
+  const std::vector<std::uint8_t> state = m_host->GetState();
+  for (Interface format : {Interface::Vst2, Interface::Vst3})
+  {
+    SCOPED_TRACE(format == Interface::Vst2 ? "into VST 2.4" : "into VST 3");
+    m_host = LoadActivated(format);
+    ASSERT_TRUE(m_host->SetState(state));
+    Send(0xB2, 74, 127);
+    EXPECT_NEAR(m_host->GetParameter(depth), 1.0f, 1e-6f);
+    Send(0xB0, 74, 0); // another channel: not this assignment's
+    EXPECT_NEAR(m_host->GetParameter(depth), 1.0f, 1e-6f);
+    Send(0x90, 64, 90);
+    EXPECT_EQ(m_host->GetParameter(scaleE), 1.0f);
+    const MXmlItem saved = Decode(m_host->GetState());
+    EXPECT_EQ(saved.GetAttribute("ControllersEnabled", "").ToUTF8(), "1");
+    EXPECT_EQ(saved.GetAttribute("NoteControllersEnabled", "").ToUTF8(), "1");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothInterfaces, TonveraMidi, ::testing::Values(Interface::Vst2, Interface::Vst3),
