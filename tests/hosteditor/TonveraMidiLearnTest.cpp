@@ -5,6 +5,7 @@
 #include "base/MMemoryStream.h"
 #include "base/MXmlItem.h"
 #include "base/MXmlReader.h"
+#include "tests/gui/support/MSnapshot.h"
 #include "tests/hosteditor/MEditorProbe.h"
 #include "tests/hosteditor/MHostEditorDisplay.h"
 #include "tests/support/MPrivateSettingsFolder.h"
@@ -15,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -104,6 +107,14 @@ protected:
     return control;
   }
 
+  /// A user's click in the middle of control `id`, then the host's loop for a while.
+  void Click(const std::string& id)
+  {
+    const MEditorProbeControl control = Find(id);
+    ASSERT_TRUE(m_window.Click(control.x + control.width / 2, control.y + control.height / 2)) << id;
+    m_host.RunEditorIdle(150);
+  }
+
   MTestHostWindow m_window;
   MTestHostVst2 m_host;
 };
@@ -177,5 +188,45 @@ TEST_F(TonveraMidiLearn, LearntKeySwitchesItsScaleNoteUntilForgotten)
   EXPECT_EQ(m_host.GetParameter(scaleE), 1.0f) << "forgotten: the key changes nothing";
   const MXmlItem state = Decode(m_host.GetState());
   EXPECT_FALSE(state.HasSubItem("NoteControllers") && state.GetSubItem().GetSubItemCount() > 0);
+}
+// The "MIDI" sheet from the preset bar shows the learnt assignment in its first row (a golden
+// picture of what the user sees), and its master switch reaches the plug-in at once.
+TEST_F(TonveraMidiLearn, MidiSheetShowsTheLearntAssignmentAndItsSwitchActsAtOnce)
+{
+  const int depth = FindParameter(m_host, "Depth");
+  ASSERT_GE(depth, 0);
+  const MEditorProbeControl knob = Find("Parameter" + std::to_string(depth));
+  ChooseMidiLearnAt(knob.x + knob.width / 2, knob.y + knob.height / 2);
+  Send(m_host, 0xB0, 74, 100);
+  m_host.RunEditorIdle(100);
+
+  Click("MIDI");
+  EXPECT_STREQ(Find("Controller1Parameter").text, "Depth");
+  EXPECT_STREQ(Find("Controller1Source").text, "CC 74");
+  EXPECT_STREQ(Find("Controller1Channel").text, "1");
+  EXPECT_STREQ(Find("Controller1Mode").text, "Interval");
+  EXPECT_STREQ(Find("Controller2Parameter").text, "(none)");
+  // The help line below the sheet shows whatever the pointer passed last: left out.
+  MBitmap picture = MHostEditorTest::CaptureChild(m_window);
+  for (std::int32_t y = std::max(0, picture.Height() - 40); y < picture.Height(); ++y)
+    std::fill_n(picture.Row(y), picture.Width(), 0u);
+  EXPECT_TRUE(MatchesGolden(picture, "hosteditor_midi_sheet"));
+
+  // A set saved under its name comes back over later edits, from its own file.
+  Click("MIDISetSave");
+  EXPECT_STREQ(Find("MIDISetChoice").text, "Controller set");
+  EXPECT_TRUE(std::filesystem::exists(MTestSupport::UsePrivateSettingsFolder("tonvera-midilearn-settings") +
+                                      "/Tonvera/Presets/controllersets.xml"));
+  Click("Controller1Enabled");
+  Send(m_host, 0xB0, 74, 0);
+  EXPECT_EQ(m_host.GetParameter(depth), 0.5f) << "the assignment is off";
+  Click("MIDISetLoad");
+  Send(m_host, 0xB0, 74, 0);
+  EXPECT_EQ(m_host.GetParameter(depth), 0.0f) << "the loaded set has it on again";
+
+  Click("ControllersEnabled");
+  Send(m_host, 0xB0, 74, 127);
+  EXPECT_EQ(m_host.GetParameter(depth), 0.0f) << "controllers switched off in the sheet";
+  EXPECT_FALSE(Decode(m_host.GetState()).HasAttribute("ControllersEnabled"));
 }
 } // namespace
