@@ -196,20 +196,8 @@ TEST_P(TonveraMidi, ControllerNoteAndProgramChangeReachTheirHandlers)
   const int scaleE = Find("- E");
   ASSERT_GE(depth, 0);
   ASSERT_GE(scaleE, 0);
-  MXmlItem controllers(MString("Controllers"));
-  MXmlItem& controller = controllers.AddSubItem(MString("Controller"));
-  controller.SetAttribute("Enabled", "1");
-  controller.SetAttribute("ParameterName", StoredName(depth));
-  controller.SetAttribute("Controller", "74");
-  controller.SetAttribute("FullRange", "4");
-  controller.SetAttribute("MaxValue", "1");
-  MXmlItem notes(MString("NoteControllers"));
-  MXmlItem& note = notes.AddSubItem(MString("NoteController"));
-  note.SetAttribute("Enabled", "1");
-  note.SetAttribute("ParameterName", StoredName(scaleE));
-  note.SetAttribute("Mode", "2");
-  note.SetAttribute("Note", "64");
-  LoadControllers(controllers, notes, "111101111111"); // E off
+  LoadControllers(Cc74(depth, {{"FullRange", "4"}, {"MaxValue", "1"}}), NoteController(scaleE, "2", "64"),
+                  "111101111111"); // E off
 
   Send(0xB0, 74, 127);
   EXPECT_NEAR(m_host->GetParameter(depth), 1.0f, 1e-6f);
