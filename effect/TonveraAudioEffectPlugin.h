@@ -119,6 +119,8 @@ public:
   /// Forgets the editor's piano and tuning indicator (GUI thread, before the editor's controls
   /// are destroyed). Takes no lock: the two pointers are only ever used on the GUI thread.
   void EditorClosed() override;
+  /// A piano key stands for its note's scale slot (MIDI learn).
+  std::int32_t GetControlParameter(const MControl& control, std::int32_t part) const override;
   /// The base's parameter attributes, then "Scale" (twelve "1"/"0", C first), "ScaleType" and
   /// "ScaleNote" (decimal). Host thread.
   bool StoreSettings(MXmlItem& item) override;

@@ -136,6 +136,15 @@ void TonveraAudioEffectPlugin::EditorClosed()
   m_tuningIndicator = nullptr;
 }
 
+std::int32_t TonveraAudioEffectPlugin::GetControlParameter(const MControl& control, std::int32_t part) const
+{
+  const std::int32_t pitchClass = part - kPianoFirstNote;
+  if (&control != m_pianoControl || pitchClass < 0 || pitchClass >= kPitchClasses ||
+      m_scaleAdapter.GetPlugin() == nullptr)
+    return -1;
+  return m_scaleAdapter.GetFirstIndex() + pitchClass;
+}
+
 void TonveraAudioEffectPlugin::ProcessUpdate()
 {
   MHostCallShield::Run("TonveraAudioEffectPlugin::ProcessUpdate", [&] {

@@ -230,6 +230,11 @@ std::int32_t MAudioEffectPlugin::CreateEditorContents(MContainer*)
 
 void MAudioEffectPlugin::EditorClosed() {}
 
+std::int32_t MAudioEffectPlugin::GetControlParameter(const MControl&, std::int32_t) const
+{
+  return -1;
+}
+
 bool MAudioEffectPlugin::StoreSettings(MXmlItem& item)
 {
   for (std::int32_t index = 0; m_parameterTable.descriptors != nullptr && index < m_parameterTable.count;

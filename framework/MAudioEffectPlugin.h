@@ -35,6 +35,7 @@
 class MAudioPlugin;
 class MAudioEffectPluginHost;
 class MContainer;
+class MControl;
 class MStoreContext;
 class MXmlItem;
 
@@ -80,6 +81,10 @@ public:
   virtual std::int32_t CreateEditorContents(MContainer* contents);
   /// Slot 8: the editor is closing; forget every pointer into it (GUI thread). Base: nothing.
   virtual void EditorClosed();
+  /// The host parameter that one of the effect's own editor controls stands for (`part`: the
+  /// note of a piano key, else -1), so that the MIDI learn menu can offer it; -1 for none. GUI
+  /// thread. Base: -1.
+  virtual std::int32_t GetControlParameter(const MControl& control, std::int32_t part) const;
   /// Slot 9: writes the effect's settings into `item`. Base: one attribute per parameter
   /// ("parameter" + key, "Enum" appended for enumerations; float values as plain values with 12
   /// significant digits), then StoreExtraSettings in saving mode. An effect's override calls this

@@ -8,6 +8,7 @@
 #include "base/MXmlReader.h"
 #include "base/MXmlWriter.h"
 #include "framework/MAudioEffectPluginHost.h"
+#include "framework/MMIDILearnMenu.h"
 #include "framework/MSettingsText.h"
 
 #include <algorithm>
@@ -22,6 +23,9 @@ const char* const kChannelModeNames[] = {
 
 MAudioEffectPluginToAudioPluginAdapter::MAudioEffectPluginToAudioPluginAdapter()
 {
+  // Every effect takes MIDI (controller assignments, note controllers, program change, learn);
+  // it keeps its audio input, so no host takes it for an instrument.
+  m_receivesMIDI = true;
   for (MParameterInfo* trigger : {&m_previousPresetTrigger, &m_nextPresetTrigger})
   {
     trigger->type = MParameterInfo::kFloat;
@@ -292,11 +296,14 @@ void MAudioEffectPluginToAudioPluginAdapter::ProcessUpdate()
 
 void MAudioEffectPluginToAudioPluginAdapter::OnEditorIdle()
 {
+  AttachLearnMenu();
   ProcessUpdate();
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::CreateUserControls(MContainer& container)
 {
+  // Before the first idle tick: a right click may come first.
+  AttachLearnMenu();
   if (m_effectHost != nullptr)
     m_effectHost->SendCommand(MPluginCommand::kCreateEditorContents,
                               MPluginCommandBlock::FromPointer(&container));
@@ -312,6 +319,8 @@ void MAudioEffectPluginToAudioPluginAdapter::SetEditorOpen(bool open)
 {
   const bool wasOpen = IsEditorOpen();
   MAudioPlugin::SetEditorOpen(open);
+  if (wasOpen && !open)
+    DetachLearnMenu();
   if (wasOpen && !open && m_effectHost != nullptr)
     m_effectHost->SendCommand(MPluginCommand::kEditorClosed);
 }

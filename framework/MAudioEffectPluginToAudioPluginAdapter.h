@@ -41,6 +41,8 @@
 #include <vector>
 
 class MAudioEffectPluginHost;
+class MControl;
+class MMIDILearnMenu;
 class MStoreContext;
 
 class MAudioEffectPluginToAudioPluginAdapter : public MEventTarget, public MAudioPlugin
@@ -145,6 +147,44 @@ public:
   /// Takes the oldest learn notification for the controller editor (GUI thread).
   bool PopLearnRecord(MMIDIControllers::LearnRecord& record) noexcept { return m_learnQueue.Pop(record); }
 
+  // ---- MIDI learn and the controller lists (GUI thread) ----
+  //
+  // The lists cross to the audio thread the way a loaded state does: replaced under the
+  // processing lock for the time of a copy, while the MIDI handlers only try that lock.
+
+  /// Starts MIDI learn for host parameter `parameter` (-1, or any invalid index, ends it). Learn
+  /// notifications that arrived before are dropped.
+  void StartMIDILearn(std::int32_t parameter);
+  /// The parameter waiting for MIDI learn; -1 when none.
+  std::int32_t GetMIDILearnParameter() const noexcept { return m_learnParameter; }
+  /// Takes every learn notification (the editor's idle tick). While a parameter waits, the latest
+  /// fills an assignment for it and ends the wait: a note on a switch becomes a note controller
+  /// "Switch" on that key, anything else a controller assignment over the parameter's whole range
+  /// ("Interval" 0..1) on the channel it came from, replacing the parameter's first assignment of
+  /// that kind. The matching master switch is turned on. True when an assignment was filled.
+  bool ProcessMIDILearn();
+  /// Whether a controller assignment or note controller targets `parameter`.
+  bool HasMIDIAssignment(std::int32_t parameter) const;
+  /// Removes every controller assignment and note controller of `parameter`; true when one went.
+  bool ForgetMIDI(std::int32_t parameter);
+  /// Copies of the lists, and both lists replaced at once (each cut to 32 entries).
+  std::vector<MControllerAssignment> GetControllerAssignments() const;
+  std::vector<MNoteControllerAssignment> GetNoteControllerAssignments() const;
+  void SetControllerLists(std::vector<MControllerAssignment> controllers,
+                          std::vector<MNoteControllerAssignment> noteControllers);
+  /// The master switches ("ControllersEnabled", "NoteControllersEnabled").
+  bool GetControllersEnabled() const noexcept { return m_controllersEnabled.Load(); }
+  void SetControllersEnabled(bool enabled) noexcept { m_controllersEnabled = enabled; }
+  bool GetNoteControllersEnabled() const noexcept { return m_noteControllersEnabled.Load(); }
+  void SetNoteControllersEnabled(bool enabled) noexcept { m_noteControllersEnabled = enabled; }
+  /// The preset-switch controller ("PreviousNextPresetController").
+  MMIDIControllers::PresetSwitch& GetPresetSwitch() noexcept { return m_presetController; }
+  /// The host parameter an editor control stands for (`part`: a piano key's note, else -1): the
+  /// parameter panel's knobs and switches, else what the effect says; -1 for none.
+  std::int32_t ParameterOfControl(const MControl& control, std::int32_t part);
+  /// The editor's learn menu (null before the first editor opened).
+  MMIDILearnMenu* GetLearnMenu() const noexcept { return m_learnMenu.get(); }
+
   /// Refreshes the open editor's controls from the loaded state (no-op without an editor).
   virtual void ActualiseAfterLoading();
   /// Asks for a preset step (-1 previous, +1 next); applied at the start of the next host call.
@@ -241,6 +281,16 @@ protected:
   MRelaxed<std::int32_t> m_pendingPresetStep{0};
   std::uint8_t m_lastNote = 0;
   MMIDIControllers::LearnQueue m_learnQueue;
+  /// Sets the learn menu on the open editor's window and runs its idle tick (GUI thread).
+  void AttachLearnMenu();
+  /// The editor closes: the menu's popup goes, learn ends.
+  void DetachLearnMenu();
+  /// The processing lock, for reading the lists from const operations.
+  MLock& ListsLock() const;
+  /// The parameter waiting for MIDI learn (GUI thread only).
+  std::int32_t m_learnParameter = -1;
+  /// The editor's context menu (MIDI learn); lives as long as the plug-in, set on every editor.
+  std::unique_ptr<MMIDILearnMenu> m_learnMenu;
 
   /// A parameter change from MIDI, applied when processing reaches its offset in the block.
   struct PendingChange

@@ -20,6 +20,9 @@ double MAudioEffectPluginToAudioPluginAdapter::MusicalTime(std::int32_t delta) c
 void MAudioEffectPluginToAudioPluginAdapter::ProcessNote(const MMIDINote& note)
 {
   MAudioPlugin::ProcessNote(note);
+  // Learn hears a note once, on its note-on, with its number (a switch learns the key itself).
+  if (note.noteOn)
+    m_learnQueue.Post({note.channel + 1, MMIDIControllers::kVelocityOn, note.note});
   // MIDI arrives before the block, outside the processing lock; loading a state replaces the
   // controller lists under that lock. A busy lock drops the mapping of this message, as the
   // block driver drops a block.
@@ -88,8 +91,8 @@ void MAudioEffectPluginToAudioPluginAdapter::OnMIDIInput(std::int32_t delta, std
         RequestPresetStep(step);
     }
   }
-  // Learn reports a note as 131 once (not again as 130).
-  if (source != kVelocityOnAndOff)
+  // Notes reach learn from ProcessNote, with their number.
+  if (source < kVelocityOnAndOff)
     m_learnQueue.Post({channel + 1, source});
   if (!m_controllersEnabled)
     return;

@@ -71,11 +71,13 @@ struct PresetSwitch
   std::int32_t Step(double value) noexcept;
 };
 
-/// One learn notification: the 1-based channel and the controller (or pseudo) number.
+/// One learn notification: the 1-based channel, the controller (or pseudo) number and, for a
+/// note (131), the note number (-1 otherwise).
 struct LearnRecord
 {
   std::int32_t channel = 0;
   std::int32_t controller = 0;
+  std::int32_t note = -1;
 };
 
 /// Learn notifications from the audio thread (single producer) to the GUI thread (single

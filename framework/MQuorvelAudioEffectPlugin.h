@@ -249,6 +249,11 @@ public:
   /// Shows "General settings" as a sheet over the editor window that holds `origin`; returns at
   /// once; nothing while a sheet is shown there.
   void OpenSettingsWindow(MControl& origin);
+  /// Shows the "MIDI" sheet (MMIDIControllerWindow, its controller sets in GetControllerSetsPath)
+  /// over the editor window that holds `origin`, like OpenSettingsWindow.
+  void OpenMIDIWindow(MControl& origin);
+  /// controllersets.xml in the preset folder; empty when there is no settings folder.
+  static MString GetControllerSetsPath();
   /// "Set" in the preset bar: StartOptimalGain with the progress sheet "Computing optimal
   /// output gain using AGC" over the editor. The idle tick updates it and closes it when the
   /// gain is set; Cancel, Escape or closing the editor cancel the computation.

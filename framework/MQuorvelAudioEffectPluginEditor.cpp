@@ -9,10 +9,12 @@
 // state or a slot chosen elsewhere shows without delay.
 
 #include "base/MException.h"
+#include "base/MHostCallShield.h"
 #include "base/MStringList.h"
 #include "core/plugin/MAudioPluginEditorWindow.h"
 #include "framework/MChannelModes.h"
 #include "framework/MGeneralSettings.h"
+#include "framework/MMIDIControllerWindow.h"
 #include "framework/MQuorvelAudioEffectPlugin.h"
 #include "framework/MQuorvelPresetWindow.h"
 #include "gui/MWindow.h"
@@ -49,7 +51,7 @@ struct Cell
 // The rows, left group then right group (the right group ends at the bar's right edge).
 constexpr Cell kRow0Left[] = {
     {"PreviousPreset", 28, 0}, {kPresetNameId, 238, 2, 124}, {"NextPreset", 28, 2}, {"Presets", 80, 8}};
-constexpr Cell kRow0Right[] = {{"Copy", 78, 0}, {"Paste", 78, 2}, {"Settings", 92, 8}};
+constexpr Cell kRow0Right[] = {{"Copy", 78, 0}, {"Paste", 78, 2}, {"MIDI", 56, 8}, {"Settings", 92, 2}};
 constexpr Cell kRow1Left[] = {{"AB", 44, 0},        {"SlotA", 30, 8, 18}, {"SlotB", 30, 2, 18},
                               {"SlotC", 30, 2, 18}, {"SlotD", 30, 2, 18}, {"SlotE", 30, 2, 18},
                               {"SlotF", 30, 2, 18}, {"SlotG", 30, 2, 18}, {"SlotH", 30, 2, 18},
@@ -229,6 +231,8 @@ void OnBarButton(MEventTarget* target, void*, MOnNotifyParams& params)
     plugin.OpenABCDEditor(*control);
   else if (id == MString("Settings"))
     plugin.OpenSettingsWindow(*control);
+  else if (id == MString("MIDI"))
+    plugin.OpenMIDIWindow(*control);
   else if (id == MString("Copy"))
   {
     if (MWindowSystemCommon* system = SystemOf(*control))
@@ -285,6 +289,9 @@ constexpr const char* kHelpMorph = "<name>Morph</name> blends slots A, B, C and 
 constexpr const char* kHelpCopy = "<name>Copy</name> puts all current settings on the clipboard.";
 constexpr const char* kHelpPaste =
     "<name>Paste</name> loads settings copied from this or another instance of the plug-in.";
+constexpr const char* kHelpMIDI =
+    "<name>MIDI</name> lists the MIDI controllers and note controllers that move parameters, with their "
+    "master switches, the preset switch and saved controller sets. Right-click a control for MIDI learn.";
 constexpr const char* kHelpSettings =
     "<name>Settings</name> opens the general settings: automation protection, channel mode and more.";
 constexpr const char* kHelpAGC =
@@ -323,6 +330,7 @@ void MQuorvelAudioEffectPlugin::CreateEditorContents(MContainer& contents)
   button("Presets", MString("Presets"), kHelpPresets);
   button("Copy", MString("Copy"), kHelpCopy);
   button("Paste", MString("Paste"), kHelpPaste);
+  button("MIDI", MString("MIDI"), kHelpMIDI);
   button("Settings", MString("Settings"), kHelpSettings);
   button("AB", MString("A/B"), kHelpAB);
   for (std::int32_t slot = 0; slot < kPresetSlots; ++slot)
@@ -449,4 +457,26 @@ void MQuorvelAudioEffectPlugin::FollowPresetFile()
 MQuorvelEditorDialogs& MQuorvelAudioEffectPlugin::GetEditorDialogs()
 {
   return m_editorDialogs != nullptr ? *m_editorDialogs : DefaultDialogs();
+}
+
+MString MQuorvelAudioEffectPlugin::GetControllerSetsPath()
+{
+  const MString folder = GetPresetFolder();
+  if (folder.IsEmpty())
+    return MString();
+#ifdef _WIN32
+  return folder + MString("\\controllersets.xml");
+#else
+  return folder + MString("/controllersets.xml");
+#endif
+}
+
+void MQuorvelAudioEffectPlugin::OpenMIDIWindow(MControl& origin)
+{
+  MHostCallShield::Run("MQuorvelAudioEffectPlugin::OpenMIDIWindow", [&] {
+    MWindow* owner = origin.GetWindow();
+    if (owner == nullptr || MSheet::TopDialog(*owner) != nullptr)
+      return;
+    MSheet::Show(*owner, std::make_unique<MMIDIControllerWindow>(*this, GetControllerSetsPath()));
+  });
 }

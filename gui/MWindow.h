@@ -50,6 +50,7 @@
 #include <memory>
 #include <vector>
 
+class MControlMenu;
 class MDrawerScaled;
 class MWindowSystemCommon;
 
@@ -123,6 +124,9 @@ public:
   /// The style of this window (not owned); null falls back to the window system's default.
   void SetStyle(MStyle* style);
   MStyle* GetOwnStyle() const { return m_style; }
+  /// The context menu its controls offer (not owned; null: none). See MControlMenu.
+  void SetControlMenu(MControlMenu* menu) { m_controlMenu = menu; }
+  MControlMenu* GetControlMenu() const { return m_controlMenu; }
 
   // --- input ----------------------------------------------------------------------------------
   /// Routes one translated native event (see the file comment). GUI thread; never throws.
@@ -245,6 +249,7 @@ private:
   MERWLock m_treeLock;
   MControlInvalidator m_invalidator;
   MStyle* m_style = nullptr;
+  MControlMenu* m_controlMenu = nullptr;
   MControl* m_focus = nullptr;
   MControl* m_capture = nullptr;
   MControl* m_highlight = nullptr;

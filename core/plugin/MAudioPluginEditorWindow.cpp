@@ -94,7 +94,8 @@ MString MAudioPluginEditorWindow::ValueText(const MAudioPlugin& plugin, std::int
 MString MAudioPluginEditorWindow::DefaultHelp()
 {
   return MString("Point at a control to read what it does. Drag a knob up or down (<value>Shift</value> for "
-                 "fine steps), double-click it to restore its default, or right-click it to type a value.");
+                 "fine steps), double-click it to restore its default, or right-click it for MIDI learn or "
+                 "to type a value.");
 }
 
 void MAudioPluginEditorWindow::SetHelpText(MSTMLControl& line, const MString& help)

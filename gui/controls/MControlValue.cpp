@@ -1,6 +1,8 @@
 #include "gui/controls/MControlValue.h"
 
 #include "base/MValue.h"
+#include "gui/MWindow.h"
+#include "gui/controls/MControlMenu.h"
 
 MControlValue::MControlValue() = default;
 
@@ -117,6 +119,13 @@ void MControlValue::FillPaint(MControlPaint& paint) const
   MControlContent::FillPaint(paint);
   if (m_value != nullptr)
     paint.value = m_value->GetNormalised();
+  // Waiting for MIDI learn: the text says so, the control is lit as under the mouse.
+  if (const MWindow* window = GetWindow(); window != nullptr && window->GetControlMenu() != nullptr &&
+                                           window->GetControlMenu()->IsWaiting(*this, -1))
+  {
+    paint.text = MString("Learn...");
+    paint.highlighted = true;
+  }
 }
 
 double MControlValue::NormalisedAt(MPoint) const

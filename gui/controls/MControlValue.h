@@ -63,7 +63,8 @@ public:
   /// own for it (MValueGesture then maps the position along its axis over the client rectangle).
   virtual double NormalisedAt(MPoint position) const;
 
-  /// Adds the normalised value and the value's text.
+  /// Adds the normalised value and the value's text ("Learn..." while the window's control menu
+  /// waits for this control).
   void FillPaint(MControlPaint& paint) const override;
 
 protected:

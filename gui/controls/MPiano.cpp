@@ -2,7 +2,9 @@
 
 #include "base/MXmlItem.h"
 #include "gui/MDrawer.h"
+#include "gui/MWindow.h"
 #include "gui/MWindowSystem.h"
+#include "gui/controls/MControlMenu.h"
 #include "gui/controls/MControlUtility.h"
 
 #include <algorithm>
@@ -120,6 +122,8 @@ MSize MPiano::GetPreferredSize() const
 
 bool MPiano::OnMouseDown(MMouseButton button, MPoint position, std::uint32_t)
 {
+  if (button == MMouseButton::Right)
+    return OpenMenu(NoteAt(position), MRect::FromSize(position.x, position.y, 1, 1));
   if (button != MMouseButton::Left)
     return false;
   const std::int32_t note = NoteAt(position);
@@ -180,9 +184,27 @@ bool MPiano::OnKeyDown(std::int32_t key, std::uint32_t)
   case MVirtualKey::Return:
     ToggleNote(m_cursor < 0 ? m_first : m_cursor);
     return true;
+  case MVirtualKey::Menu:
+  {
+    const std::int32_t note = m_cursor < 0 ? m_first : m_cursor;
+    return OpenMenu(note, GetKeyRect(note));
+  }
+  case MVirtualKey::Escape:
+    if (MWindow* window = GetWindow(); window != nullptr && window->GetControlMenu() != nullptr)
+      return window->GetControlMenu()->Cancel();
+    return false;
   default:
     return false;
   }
+}
+
+bool MPiano::OpenMenu(std::int32_t note, const MRect& anchor)
+{
+  MWindow* window = GetWindow();
+  if (note < 0 || window == nullptr || window->GetControlMenu() == nullptr)
+    return false;
+  m_cursor = note;
+  return window->GetControlMenu()->Open(*this, note, anchor, {});
 }
 
 void MPiano::PaintKey(MDrawer& drawer, MStyle& style, std::int32_t note, bool disabledControl, bool focused)
@@ -228,6 +250,13 @@ void MPiano::PaintKey(MDrawer& drawer, MStyle& style, std::int32_t note, bool di
   }
   if (focused && note == m_cursor)
     drawer.FrameRoundRectangle(face, 2, 1.5, accent.WithAlpha(220));
+  // A key waiting for MIDI learn: a thick accent frame with a darker core, bright or dim.
+  if (const MWindow* window = GetWindow(); window != nullptr && window->GetControlMenu() != nullptr &&
+                                           window->GetControlMenu()->IsWaiting(*this, note))
+  {
+    drawer.FrameRoundRectangle(face.Inset(1, 1), 2, 3, accent);
+    drawer.FrameRoundRectangle(face.Inset(4, 4), 2, 1, MColor{0x10, 0x10, 0x10, 0xC0});
+  }
   if (!black && note % 12 == 0 && face.Width() >= 11 && face.Height() >= 30)
   {
     // Octave names on the C keys: MIDI note 60 is C4.

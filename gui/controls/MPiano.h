@@ -3,7 +3,9 @@
 // is enabled (allowed, drawn bright with an accent bar) or disabled (greyed). Clicking a key
 // toggles its note and fires the note event with the note number, then the changed event.
 // Left/Right move a keyboard cursor over the keys, Space toggles the key under it. One note can
-// be marked as active (the pitch being heard), drawn with an accent dot.
+// be marked as active (the pitch being heard), drawn with an accent dot. A right click on a key (or
+// the context-menu key on the cursor's key) opens the window's control menu for that note; a key
+// the menu waits for is framed in the accent colour, and Escape ends the wait.
 //
 // Threads: GUI thread.
 
@@ -63,6 +65,8 @@ public:
 
 private:
   std::int32_t WhiteKeyCount() const;
+  /// The window's control menu for `note` under `anchor`; false when there is none.
+  bool OpenMenu(std::int32_t note, const MRect& anchor);
   void PaintKey(MDrawer& drawer, MStyle& style, std::int32_t note, bool disabledControl, bool focused);
 
   std::int32_t m_first = 48;

@@ -3,6 +3,7 @@
 #include "base/MValue.h"
 #include "gui/MWindow.h"
 #include "gui/MWindowSystem.h"
+#include "gui/controls/MControlMenu.h"
 #include "gui/controls/MControlValue.h"
 #include "gui/controls/MEdit.h"
 
@@ -19,7 +20,7 @@ bool MValueGesture::MouseDown(MMouseButton button, MPoint position, std::uint32_
     return false;
   if (button == MMouseButton::Right)
   {
-    OpenEntry();
+    OpenMenu(MRect::FromSize(position.x, position.y, 1, 1));
     return true;
   }
   if (button != MMouseButton::Left)
@@ -162,6 +163,13 @@ bool MValueGesture::KeyDown(std::int32_t key, std::uint32_t modifiers)
   case MVirtualKey::Return:
     OpenEntry();
     return true;
+  case MVirtualKey::Menu:
+    OpenMenu(m_control.GetClientRect());
+    return true;
+  case MVirtualKey::Escape:
+    if (MWindow* window = m_control.GetWindow(); window != nullptr && window->GetControlMenu() != nullptr)
+      return window->GetControlMenu()->Cancel();
+    return false;
   default:
     return false;
   }
@@ -193,6 +201,14 @@ MStdCursor MValueGesture::GetCursor() const
 bool MValueGesture::IsEntryOpen() const
 {
   return m_entry != nullptr && m_entry->IsVisible();
+}
+
+void MValueGesture::OpenMenu(const MRect& anchor)
+{
+  MWindow* window = m_control.GetWindow();
+  MControlMenu* menu = window != nullptr ? window->GetControlMenu() : nullptr;
+  if (menu == nullptr || !menu->Open(m_control, -1, anchor, [this] { OpenEntry(); }))
+    OpenEntry();
 }
 
 void MValueGesture::OpenEntry(std::int32_t first)

@@ -16,10 +16,13 @@
 //   Up/Right, Down/Left   Increment(±1); with Shift IncrementFine(±1)
 //   PageUp/PageDown       Increment(±1, level 2) (four coarse steps)
 //   Home/End              the minimum / the maximum
-//   right click, Return,  typed entry: an edit field over the control (at least kMinEntryWidth
-//   or typing a digit     wide, drawn above the tree), prefilled with the value's text; Return
+//   Return, or typing     typed entry: an edit field over the control (at least kMinEntryWidth
+//   a digit               wide, drawn above the tree), prefilled with the value's text; Return
 //                         applies it through SetValueText, Escape cancels, leaving the field
 //                         applies it.
+//   right click, the      the window's control menu (MControlMenu), which offers typed entry
+//   context-menu key      among its entries; typed entry itself in a window without one
+//   Escape                ends what the control menu waits for (MIDI learn)
 //
 // Every change goes through MControlValue's operations, which fire the changed event.
 // Threads: GUI thread.
@@ -72,6 +75,9 @@ public:
   /// Opens typed entry (an edit field child over the control), optionally starting with the
   /// typed character `first` instead of the value's text (0: the value's text, all selected).
   void OpenEntry(std::int32_t first = 0);
+  /// The window's control menu under `anchor` (control coordinates); typed entry when the
+  /// window has none or it offers nothing for the control.
+  void OpenMenu(const MRect& anchor);
   /// Whether the entry field is showing.
   bool IsEntryOpen() const;
   /// The entry field (null until first opened).

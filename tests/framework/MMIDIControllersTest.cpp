@@ -262,3 +262,41 @@ TEST(MMIDIControllers, MIDIAndChannelModesAllocateNothingOnTheAudioThread)
   plugin.Run(512);
   EXPECT_EQ(scope.Count(), 0);
 }
+
+// Learn takes what comes after it started, the latest message of an idle tick, one assignment per
+// parameter (learning again replaces it), and turns the controllers on; Forget removes it.
+TEST(MMIDIControllers, LearnFillsOneAssignmentForTheWaitingParameterFromTheLatestMessage)
+{
+  TestPlugin plugin;
+  const std::int32_t dryWet = plugin.IndexOf("Dry/wet");
+  Send(plugin, 0xB0, 20, 10); // before learn: dropped
+  plugin.StartMIDILearn(dryWet);
+  EXPECT_FALSE(plugin.ProcessMIDILearn());
+  EXPECT_EQ(plugin.GetMIDILearnParameter(), dryWet) << "still waiting";
+  Send(plugin, 0xB2, 74, 10);
+  Send(plugin, 0xB0, 75, 10);
+  ASSERT_TRUE(plugin.ProcessMIDILearn());
+  EXPECT_EQ(plugin.GetMIDILearnParameter(), -1);
+  EXPECT_TRUE(plugin.GetControllersEnabled());
+  std::vector<MControllerAssignment> list = plugin.GetControllerAssignments();
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_TRUE(list[0].enabled);
+  EXPECT_EQ(list[0].parameter, dryWet);
+  EXPECT_EQ(list[0].controller, 75);
+  EXPECT_EQ(list[0].channel, 1);
+  EXPECT_EQ(list[0].rangeMode, kRangeInterval);
+  Send(plugin, 0xB0, 75, 127);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Dry/wet"), 1.0);
+
+  plugin.StartMIDILearn(dryWet);
+  Send(plugin, 0xE3, 0, 64);
+  ASSERT_TRUE(plugin.ProcessMIDILearn());
+  list = plugin.GetControllerAssignments();
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].controller, MMIDIControllers::kPitchBend);
+  EXPECT_EQ(list[0].channel, 4);
+  EXPECT_TRUE(plugin.HasMIDIAssignment(dryWet));
+  EXPECT_TRUE(plugin.ForgetMIDI(dryWet));
+  EXPECT_FALSE(plugin.ForgetMIDI(dryWet));
+  EXPECT_FALSE(plugin.HasMIDIAssignment(dryWet));
+}

@@ -8,4 +8,5 @@ tonvera_add_test(tonvera_gui_controls_tests LABEL gui
     MControlsEditorsTest.cpp
     MControlsPaintTest.cpp
     MSheetTest.cpp
+    MControlMenuTest.cpp
   LIBS tonvera_gui_snapshot tonvera_gallery)

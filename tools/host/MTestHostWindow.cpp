@@ -187,6 +187,16 @@ bool MTestHostWindow::CaptureChild(std::vector<std::uint32_t>& argb, int& width,
 
 bool MTestHostWindow::Click(int x, int y)
 {
+  return ClickButton(x, y, 1);
+}
+
+bool MTestHostWindow::RightClick(int x, int y)
+{
+  return ClickButton(x, y, 3);
+}
+
+bool MTestHostWindow::ClickButton(int x, int y, unsigned int button)
+{
   if (m_display == nullptr)
     return false;
   Display* display = AsDisplay(m_display);
@@ -200,8 +210,8 @@ bool MTestHostWindow::Click(int x, int y)
   const int screen = DefaultScreen(display);
   XTranslateCoordinates(display, child, RootWindow(display, screen), x, y, &rootX, &rootY, &ignored);
   XTestFakeMotionEvent(display, screen, rootX, rootY, CurrentTime);
-  XTestFakeButtonEvent(display, 1, True, CurrentTime);
-  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  XTestFakeButtonEvent(display, button, True, CurrentTime);
+  XTestFakeButtonEvent(display, button, False, CurrentTime);
   Sync();
   return true;
 }

@@ -53,6 +53,8 @@ public:
   /// A left click (XTest: move, press, release) at (x, y) of the embedded child; false when there
   /// is no child or the server lacks XTest.
   bool Click(int x, int y);
+  /// The same with the right button (a context menu).
+  bool RightClick(int x, int y);
   /// A left-button drag (XTest) in the embedded child: press at `from`, `steps` moves to `to`
   /// (each followed by `betweenSteps`, the host's UI loop, so that the editor sees every move),
   /// release there. False when there is no child or the server lacks XTest.
@@ -61,6 +63,8 @@ public:
   void Raise();
 
 private:
+  bool ClickButton(int x, int y, unsigned int button);
+
   void* m_display = nullptr; // Display*
   std::uintptr_t m_window = 0;
 };

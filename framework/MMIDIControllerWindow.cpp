@@ -1,0 +1,521 @@
+#include "framework/MMIDIControllerWindow.h"
+
+#include "base/MException.h"
+#include "base/MStringList.h"
+#include "base/MXmlItem.h"
+#include "framework/MAudioEffectPluginToAudioPluginAdapter.h"
+#include "framework/MMIDIControllers.h"
+#include "framework/MSettingsText.h"
+#include "gui/controls/MButton.h"
+#include "gui/controls/MCheckBox.h"
+#include "gui/controls/MEdit.h"
+#include "gui/controls/MSelector.h"
+#include "gui/controls/MStatic.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+constexpr const char* kPitchNames[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+// Column widths of the rows, left to right (the check boxes are narrow, the rest share the width).
+constexpr std::int32_t kCheck = 20;
+constexpr std::int32_t kGap = 6;
+constexpr std::int32_t kLabel = 18;
+constexpr std::int32_t kControllerColumns[9] = {kCheck, 120, 66, 110, 112, 44, 44, 44, kCheck};
+constexpr std::int32_t kNoteColumns[7] = {kCheck, 120, 66, 70, 154, 44, 44};
+/// Rows shown at a time: the lists are paged (eight pages of eight rows in two lists).
+constexpr std::int32_t kPageRows = 8;
+constexpr const char* kControllerHeads[9] = {"On",    "Parameter", "Channel", "Source", "Mode",
+                                             "Value", "Max",       "Range",   "Inv"};
+constexpr const char* kNoteHeads[7] = {"On", "Parameter", "Channel", "Note", "Mode", "Value", "Max"};
+constexpr const char* kActionLoad = "MIDISetLoad";
+constexpr const char* kActionDelete = "MIDISetDelete";
+constexpr const char* kActionSave = "MIDISetSave";
+
+MString Percent(double normalised)
+{
+  // Tenths of a percent, without a fraction where there is none: "0", "50.4", "100".
+  const double tenths = std::round(std::clamp(normalised, 0.0, 1.0) * 1000.0);
+  const auto whole = static_cast<std::int64_t>(tenths) / 10;
+  const auto fraction = static_cast<std::int64_t>(tenths) % 10;
+  MString text = MString::FromInteger(whole);
+  if (fraction != 0)
+    text += MString(".") + MString::FromInteger(fraction);
+  return text;
+}
+
+// Typed percent ("50", "50 %", "12.5") as 0..1; the fallback when it is no number.
+double ReadPercent(const MString& text, double fallback)
+{
+  MString digits = text;
+  std::string narrow = digits.ToUTF8();
+  narrow.erase(std::remove(narrow.begin(), narrow.end(), '%'), narrow.end());
+  narrow.erase(std::remove(narrow.begin(), narrow.end(), ' '), narrow.end());
+  double value = 0.0;
+  if (!MSettingsText::ReadDouble(MString::FromUTF8(narrow), value) || !std::isfinite(value))
+    return fallback;
+  return std::clamp(value / 100.0, 0.0, 1.0);
+}
+
+MString Id(const char* kind, std::int32_t row, const char* field)
+{
+  return MString::FromLiteral(kind) + MString::FromInteger(row + 1) + MString::FromLiteral(field);
+}
+
+// Places `controls` side by side in `columns` from `left`, each `height` high at `y`.
+template <std::size_t N, class Control>
+void PlaceRow(const std::int32_t (&columns)[N], Control* const (&controls)[N], std::int32_t left,
+              std::int32_t y, std::int32_t height)
+{
+  std::int32_t x = left;
+  for (std::size_t i = 0; i < N; ++i)
+  {
+    if (controls[i] != nullptr)
+      controls[i]->SetBounds(MRect::FromSize(x, y, columns[i], height));
+    x += columns[i] + kGap;
+  }
+}
+} // namespace
+
+// ---- the controller sets -------------------------------------------------------------------------
+
+void MMIDIControllerWindow::SetTarget::LoadPresetSettings(MXmlItem& settings)
+{
+  std::vector<MControllerAssignment> controllers;
+  std::vector<MNoteControllerAssignment> noteControllers;
+  MControllerSettings::Load(m_plugin, settings, controllers, noteControllers);
+  std::int32_t on = 0;
+  m_plugin.SetControllersEnabled(
+      MSettingsText::ReadInteger(settings.GetAttribute(MString("ControllersEnabled"), MString("0")), on) &&
+      on != 0);
+  on = 0;
+  m_plugin.SetNoteControllersEnabled(
+      MSettingsText::ReadInteger(settings.GetAttribute(MString("NoteControllersEnabled"), MString("0")),
+                                 on) &&
+      on != 0);
+  m_plugin.SetControllerLists(std::move(controllers), std::move(noteControllers));
+}
+
+void MMIDIControllerWindow::SetTarget::SavePresetSettings(MXmlItem& settings)
+{
+  MControllerSettings::Save(m_plugin, m_plugin.GetControllerAssignments(),
+                            m_plugin.GetNoteControllerAssignments(), settings);
+  settings.SetAttribute(MString("ControllersEnabled"),
+                        m_plugin.GetControllersEnabled() ? MString("1") : MString("0"));
+  settings.SetAttribute(MString("NoteControllersEnabled"),
+                        m_plugin.GetNoteControllersEnabled() ? MString("1") : MString("0"));
+}
+
+// ---- the window ----------------------------------------------------------------------------------
+
+MString MMIDIControllerWindow::ChannelName(std::int32_t channel)
+{
+  return channel <= 0 ? MString("Any") : MString::FromInteger(channel);
+}
+
+MString MMIDIControllerWindow::SourceName(std::int32_t source)
+{
+  switch (source)
+  {
+  case MMIDIControllers::kAftertouch:
+    return MString("Aftertouch");
+  case MMIDIControllers::kPitchBend:
+    return MString("Pitch-bend");
+  case MMIDIControllers::kVelocityOnAndOff:
+    return MString("Vel. on & off");
+  case MMIDIControllers::kVelocityOn:
+    return MString("Vel. on");
+  default:
+    return MString("CC ") + MString::FromInteger(source);
+  }
+}
+
+MString MMIDIControllerWindow::NoteName(std::int32_t note)
+{
+  // MIDI note 60 is C4, as on the piano.
+  return MString::FromLiteral(kPitchNames[((note % 12) + 12) % 12]) + MString::FromInteger(note / 12 - 1);
+}
+
+MMIDIControllerWindow::MMIDIControllerWindow(MAudioEffectPluginToAudioPluginAdapter& plugin,
+                                             const MString& setsPath)
+    : m_plugin(plugin), m_setsPath(setsPath), m_setTarget(plugin), m_sets(m_setTarget)
+{
+  SetCaption(MString("MIDI"));
+  MStringList parameters;
+  parameters.Add(MString("(none)"));
+  for (std::int32_t index = 0; index < plugin.GetNumParameters(); ++index)
+  {
+    // One-letter names (the scale's notes) read better with their group.
+    const MString name = plugin.GetParameterName(index);
+    parameters.Add(name.Length() <= 2 ? plugin.GetParameterID(index) : name);
+  }
+  MStringList channels, sources, notes, rangeModes, noteModes;
+  for (std::int32_t channel = 0; channel <= 16; ++channel)
+    channels.Add(ChannelName(channel));
+  for (std::int32_t source = 0; source <= MMIDIControllers::kVelocityOn; ++source)
+    sources.Add(SourceName(source));
+  for (std::int32_t note = 0; note < 128; ++note)
+    notes.Add(NoteName(note));
+  for (std::int32_t mode = kRangeUpAndDown; mode <= kRangeInterval; ++mode)
+    rangeModes.Add(MString::FromLiteral(MMIDIControllers::RangeModeName(mode)));
+  for (std::int32_t mode = kNoteLinear; mode <= kNoteSwitchAllOctaves; ++mode)
+    noteModes.Add(MString::FromLiteral(MMIDIControllers::NoteControllerModeName(mode)));
+
+  const auto check = [&](const MString& id, const MString& caption) -> MCheckBox& {
+    MCheckBox& made = Add<MCheckBox>(caption);
+    made.SetId(id);
+    made.GetChangedEvent().Subscribe<&MMIDIControllerWindow::OnChanged>(this);
+    return made;
+  };
+  const auto selector = [&](const MString& id, const MStringList& choices) -> MSelector& {
+    MSelector& made = Add<MSelector>();
+    made.SetId(id);
+    made.SetChoices(choices);
+    made.GetChangedEvent().Subscribe<&MMIDIControllerWindow::OnChanged>(this);
+    return made;
+  };
+  const auto label = [&](const char* text, MStdFont font = MStdFont::Normal) -> MStatic& {
+    MStatic& made = Add<MStatic>(MString::FromLiteral(text));
+    made.SetFont(font);
+    made.SetTextAlignment(MAlign::Left | MAlign::VCenter);
+    return made;
+  };
+  const auto button = [&](const char* id, const char* caption) -> MButton& {
+    MButton& made = Add<MButton>(MString::FromLiteral(caption));
+    made.SetId(MString::FromLiteral(id));
+    made.GetChangedEvent().Subscribe<&MMIDIControllerWindow::OnSetAction>(this);
+    return made;
+  };
+
+  m_controllersOn = &check(MString("ControllersEnabled"), MString("Controllers on"));
+  m_noteControllersOn = &check(MString("NoteControllersEnabled"), MString("Note controllers on"));
+  m_presetSwitchOn = &check(MString("PresetSwitchEnabled"), MString("Preset switch"));
+  m_presetSwitchSource = &selector(MString("PresetSwitchSource"), sources);
+  m_presetSwitchChannel = &selector(MString("PresetSwitchChannel"), channels);
+
+  m_setLabel = &label("Set");
+  m_setChoice = &Add<MSelector>();
+  m_setChoice->SetId(MString("MIDISetChoice"));
+  m_loadSet = &button(kActionLoad, "Load");
+  m_deleteSet = &button(kActionDelete, "Delete");
+  m_setName = &Add<MEdit>(MString("Controller set"));
+  m_setName->SetId(MString("MIDISetName"));
+  m_saveSet = &button(kActionSave, "Save");
+  m_note = &label("");
+  m_note->SetId(MString("MIDINote"));
+
+  MStringList lists, pages;
+  lists.Add(MString("Controllers"));
+  lists.Add(MString("Note controllers"));
+  for (std::int32_t first = 1; first <= kRows; first += kPageRows)
+    pages.Add(MString("Rows ") + MString::FromInteger(first) + MString::FromUTF8("\xE2\x80\x93") +
+              MString::FromInteger(first + kPageRows - 1));
+  m_list = &Add<MSelector>();
+  m_list->SetId(MString("MIDIList"));
+  m_list->SetChoices(lists);
+  m_list->GetChangedEvent().Subscribe<&MMIDIControllerWindow::OnViewChanged>(this);
+  m_page = &Add<MSelector>();
+  m_page->SetId(MString("MIDIPage"));
+  m_page->SetChoices(pages);
+  m_page->GetChangedEvent().Subscribe<&MMIDIControllerWindow::OnViewChanged>(this);
+  for (std::size_t i = 0; i < m_controllerHeads.size(); ++i)
+    m_controllerHeads[i] = &label(kControllerHeads[i], MStdFont::Small);
+  for (std::int32_t row = 0; row < kRows; ++row)
+  {
+    ControllerRow& r = m_controllerRows[static_cast<std::size_t>(row)];
+    r.enabled = &check(Id("Controller", row, "Enabled"), MString());
+    r.parameter = &selector(Id("Controller", row, "Parameter"), parameters);
+    r.channel = &selector(Id("Controller", row, "Channel"), channels);
+    r.source = &selector(Id("Controller", row, "Source"), sources);
+    r.mode = &selector(Id("Controller", row, "Mode"), rangeModes);
+    r.value = &AddPercentEdit(Id("Controller", row, "Value"));
+    r.maxValue = &AddPercentEdit(Id("Controller", row, "MaxValue"));
+    r.range = &AddPercentEdit(Id("Controller", row, "Range"));
+    r.invert = &check(Id("Controller", row, "Invert"), MString());
+  }
+  for (std::size_t i = 0; i < m_noteHeads.size(); ++i)
+    m_noteHeads[i] = &label(kNoteHeads[i], MStdFont::Small);
+  for (std::int32_t row = 0; row < kRows; ++row)
+  {
+    NoteRow& r = m_noteRows[static_cast<std::size_t>(row)];
+    r.enabled = &check(Id("NoteController", row, "Enabled"), MString());
+    r.parameter = &selector(Id("NoteController", row, "Parameter"), parameters);
+    r.channel = &selector(Id("NoteController", row, "Channel"), channels);
+    r.note = &selector(Id("NoteController", row, "Note"), notes);
+    r.mode = &selector(Id("NoteController", row, "Mode"), noteModes);
+    r.value = &AddPercentEdit(Id("NoteController", row, "Value"));
+    r.maxValue = &AddPercentEdit(Id("NoteController", row, "MaxValue"));
+  }
+
+  try
+  {
+    // A missing file is no problem: the first saved set creates it.
+    m_sets.Synchronize(m_setsPath);
+  }
+  catch (const MException& problem)
+  {
+    SetNote(MString("The controller sets could not be read: ") + problem.Message());
+  }
+  ShowSets();
+  ShowPluginState();
+  AddButton(MString("Close"), MModalValue::Ok, true);
+  SetInitialFocus(m_controllersOn);
+  const std::int32_t height =
+      4 * (kRowHeight + kRowGap) + 2 * kLabel + kRowGap + kPageRows * (kRowHeight + kRowGap);
+  SetSize(MSize{kContentWidth + 2 * kMargin, height + 8 + FrameHeight()});
+  Layout();
+}
+
+MMIDIControllerWindow::~MMIDIControllerWindow() = default;
+
+MEdit& MMIDIControllerWindow::AddPercentEdit(const MString& id)
+{
+  MEdit& edit = Add<MEdit>();
+  edit.SetId(id);
+  edit.SetMaxLength(8);
+  edit.SetCommitHandler([this](bool accepted) {
+    if (accepted)
+      Apply();
+  });
+  return edit;
+}
+
+MString MMIDIControllerWindow::GetNote() const
+{
+  return m_note->GetText();
+}
+
+void MMIDIControllerWindow::SetNote(const MString& note)
+{
+  m_note->SetText(note);
+}
+
+void MMIDIControllerWindow::ShowPluginState()
+{
+  m_showing = true;
+  const auto onOff = [](bool on) { return on ? MCheckState::On : MCheckState::Off; };
+  m_controllersOn->SetCheck(onOff(m_plugin.GetControllersEnabled()));
+  m_noteControllersOn->SetCheck(onOff(m_plugin.GetNoteControllersEnabled()));
+  MMIDIControllers::PresetSwitch& presetSwitch = m_plugin.GetPresetSwitch();
+  m_presetSwitchOn->SetCheck(onOff(presetSwitch.enabled.Load()));
+  m_presetSwitchSource->SetSelection(
+      std::clamp(presetSwitch.controller.Load(), 0, MMIDIControllers::kVelocityOn));
+  m_presetSwitchChannel->SetSelection(std::clamp(presetSwitch.channel.Load(), 0, 16));
+
+  const std::vector<MControllerAssignment> controllers = m_plugin.GetControllerAssignments();
+  for (std::size_t row = 0; row < m_controllerRows.size(); ++row)
+  {
+    const MControllerAssignment a = row < controllers.size() ? controllers[row] : MControllerAssignment{};
+    ControllerRow& r = m_controllerRows[row];
+    r.enabled->SetCheck(onOff(a.enabled));
+    r.parameter->SetSelection(a.parameter + 1);
+    r.channel->SetSelection(std::clamp(a.channel, 0, 16));
+    r.source->SetSelection(std::clamp(a.controller, 0, MMIDIControllers::kVelocityOn));
+    r.mode->SetSelection(std::clamp(a.rangeMode, 0, 4));
+    r.value->SetText(Percent(a.value));
+    r.maxValue->SetText(Percent(a.maxValue));
+    r.range->SetText(Percent(a.range));
+    r.invert->SetCheck(onOff(a.invert));
+  }
+  const std::vector<MNoteControllerAssignment> noteControllers = m_plugin.GetNoteControllerAssignments();
+  for (std::size_t row = 0; row < m_noteRows.size(); ++row)
+  {
+    const MNoteControllerAssignment c =
+        row < noteControllers.size() ? noteControllers[row] : MNoteControllerAssignment{};
+    NoteRow& r = m_noteRows[row];
+    r.enabled->SetCheck(onOff(c.enabled));
+    r.parameter->SetSelection(c.parameter + 1);
+    r.channel->SetSelection(std::clamp(c.channel, 0, 16));
+    r.note->SetSelection(std::clamp(c.note, 0, 127));
+    r.mode->SetSelection(std::clamp(c.mode, 0, 5));
+    r.value->SetText(Percent(c.value));
+    r.maxValue->SetText(Percent(c.maxValue));
+  }
+  m_showing = false;
+}
+
+void MMIDIControllerWindow::Apply()
+{
+  if (m_showing)
+    return;
+  std::vector<MControllerAssignment> controllers;
+  for (const ControllerRow& r : m_controllerRows)
+  {
+    if (r.parameter->GetSelection() <= 0)
+      continue;
+    MControllerAssignment a;
+    a.enabled = r.enabled->IsChecked();
+    a.parameter = r.parameter->GetSelection() - 1;
+    a.channel = r.channel->GetSelection();
+    a.controller = r.source->GetSelection();
+    a.rangeMode = r.mode->GetSelection();
+    a.value = ReadPercent(r.value->GetText(), a.value);
+    a.maxValue = ReadPercent(r.maxValue->GetText(), a.maxValue);
+    a.range = ReadPercent(r.range->GetText(), a.range);
+    a.invert = r.invert->IsChecked();
+    controllers.push_back(a);
+  }
+  std::vector<MNoteControllerAssignment> noteControllers;
+  for (const NoteRow& r : m_noteRows)
+  {
+    if (r.parameter->GetSelection() <= 0)
+      continue;
+    MNoteControllerAssignment c;
+    c.enabled = r.enabled->IsChecked();
+    c.parameter = r.parameter->GetSelection() - 1;
+    c.channel = r.channel->GetSelection();
+    c.note = r.note->GetSelection();
+    c.mode = r.mode->GetSelection();
+    c.value = ReadPercent(r.value->GetText(), c.value);
+    c.maxValue = ReadPercent(r.maxValue->GetText(), c.maxValue);
+    noteControllers.push_back(c);
+  }
+  m_plugin.SetControllerLists(std::move(controllers), std::move(noteControllers));
+  m_plugin.SetControllersEnabled(m_controllersOn->IsChecked());
+  m_plugin.SetNoteControllersEnabled(m_noteControllersOn->IsChecked());
+  MMIDIControllers::PresetSwitch& presetSwitch = m_plugin.GetPresetSwitch();
+  presetSwitch.controller = m_presetSwitchSource->GetSelection();
+  presetSwitch.channel = m_presetSwitchChannel->GetSelection();
+  presetSwitch.enabled = m_presetSwitchOn->IsChecked();
+  m_plugin.ReportStateChangedToHost();
+}
+
+void MMIDIControllerWindow::OnChanged(MOnNotifyParams&)
+{
+  Apply();
+}
+
+void MMIDIControllerWindow::ShowSets()
+{
+  MStringList names;
+  for (MXmlItem* preset : m_sets.ListPresets())
+    names.Add(preset->GetAttribute(MString("name"), MString()));
+  if (names.Count() == 0)
+    names.Add(MString("(no saved set)"));
+  m_setChoice->SetChoices(names);
+  m_setChoice->SetSelection(std::clamp(m_setChoice->GetSelection(), 0, names.Count() - 1));
+  const bool any = m_sets.GetPresetCount() > 0;
+  m_loadSet->SetEnabled(any);
+  m_deleteSet->SetEnabled(any);
+}
+
+void MMIDIControllerWindow::OnSetAction(MOnNotifyParams& params)
+{
+  const auto* control = dynamic_cast<const MControl*>(params.sender);
+  if (control == nullptr)
+    return;
+  const MString id = control->GetId();
+  const std::int32_t chosen = m_setChoice->GetSelection();
+  try
+  {
+    if (id == MString(kActionSave))
+    {
+      const MString name = m_setName->GetText().IsEmpty() ? MString("Controller set") : m_setName->GetText();
+      m_sets.Change(m_setsPath, [&](MPresetTree&) { m_sets.SaveCurrent(m_sets.GetRoot(), name); });
+      ShowSets();
+      m_setChoice->SetSelection(m_sets.GetPresetCount() - 1);
+      SetNote(MString("Saved \"") + name + MString("\"."));
+    }
+    else if (id == MString(kActionLoad) && chosen >= 0 && chosen < m_sets.GetPresetCount())
+    {
+      m_sets.Synchronize(m_setsPath);
+      m_sets.ApplyPresetAt(chosen);
+      ShowPluginState();
+      m_plugin.ReportStateChangedToHost();
+      SetNote(MString("Loaded \"") + m_sets.GetPreset(chosen).GetAttribute(MString("name"), MString()) +
+              MString("\"."));
+    }
+    else if (id == MString(kActionDelete) && chosen >= 0 && chosen < m_sets.GetPresetCount())
+    {
+      const MString name = m_sets.GetPreset(chosen).GetAttribute(MString("name"), MString());
+      m_sets.Change(m_setsPath, [&](MPresetTree&) {
+        if (chosen < m_sets.GetPresetCount())
+          m_sets.Remove(m_sets.GetPreset(chosen));
+      });
+      ShowSets();
+      SetNote(MString("Deleted \"") + name + MString("\"."));
+    }
+  }
+  catch (const MException& problem)
+  {
+    SetNote(problem.Message());
+  }
+}
+
+void MMIDIControllerWindow::LayoutContent(const MRect& content)
+{
+  const std::int32_t step = kRowHeight + kRowGap;
+  const std::int32_t left = content.left;
+  const auto place = [](MControl* control, std::int32_t x, std::int32_t y, std::int32_t width,
+                        std::int32_t height) { control->SetBounds(MRect::FromSize(x, y, width, height)); };
+  std::int32_t y = content.top + 2;
+  // The switches.
+  place(m_controllersOn, left, y, 130, kRowHeight);
+  place(m_noteControllersOn, left + 136, y, 164, kRowHeight);
+  place(m_presetSwitchOn, left + 306, y, 112, kRowHeight);
+  place(m_presetSwitchSource, left + 424, y, 110, kRowHeight);
+  place(m_presetSwitchChannel, left + 540, y, 70, kRowHeight);
+  y += step;
+  // The controller sets.
+  place(m_setLabel, left, y, 30, kRowHeight);
+  place(m_setChoice, left + 34, y, 180, kRowHeight);
+  place(m_loadSet, left + 220, y, 62, kRowHeight);
+  place(m_deleteSet, left + 288, y, 62, kRowHeight);
+  place(m_setName, left + 362, y, 180, kRowHeight);
+  place(m_saveSet, left + 548, y, 62, kRowHeight);
+  y += step;
+  place(m_note, left, y, std::max(1, content.Width()), kLabel);
+  y += kLabel + kRowGap;
+  // Which list and which eight of its rows.
+  place(m_list, left, y, 180, kRowHeight);
+  place(m_page, left + 186, y, 110, kRowHeight);
+  y += step;
+  const bool notes = m_list->GetSelection() == 1;
+  const std::int32_t first = std::clamp(m_page->GetSelection(), 0, kRows / kPageRows - 1) * kPageRows;
+  for (MStatic* head : m_controllerHeads)
+    head->SetVisible(!notes);
+  for (MStatic* head : m_noteHeads)
+    head->SetVisible(notes);
+  if (!notes)
+  {
+    MStatic* const heads[9] = {m_controllerHeads[0], m_controllerHeads[1], m_controllerHeads[2],
+                               m_controllerHeads[3], m_controllerHeads[4], m_controllerHeads[5],
+                               m_controllerHeads[6], m_controllerHeads[7], m_controllerHeads[8]};
+    PlaceRow(kControllerColumns, heads, left, y, kLabel);
+  }
+  else
+  {
+    MStatic* const heads[7] = {m_noteHeads[0], m_noteHeads[1], m_noteHeads[2], m_noteHeads[3],
+                               m_noteHeads[4], m_noteHeads[5], m_noteHeads[6]};
+    PlaceRow(kNoteColumns, heads, left, y, kLabel);
+  }
+  y += kLabel;
+  for (std::int32_t row = 0; row < kRows; ++row)
+  {
+    const ControllerRow& c = m_controllerRows[static_cast<std::size_t>(row)];
+    const NoteRow& n = m_noteRows[static_cast<std::size_t>(row)];
+    MControl* const controls[9] = {c.enabled, c.parameter, c.channel, c.source, c.mode,
+                                   c.value,   c.maxValue,  c.range,   c.invert};
+    MControl* const noteControls[7] = {n.enabled, n.parameter, n.channel, n.note,
+                                       n.mode,    n.value,     n.maxValue};
+    const bool shown = row >= first && row < first + kPageRows;
+    for (MControl* control : controls)
+      control->SetVisible(shown && !notes);
+    for (MControl* control : noteControls)
+      control->SetVisible(shown && notes);
+    if (!shown)
+      continue;
+    const std::int32_t rowTop = y + (row - first) * step;
+    if (notes)
+      PlaceRow(kNoteColumns, noteControls, left, rowTop, kRowHeight);
+    else
+      PlaceRow(kControllerColumns, controls, left, rowTop, kRowHeight);
+  }
+}
+
+void MMIDIControllerWindow::OnViewChanged(MOnNotifyParams&)
+{
+  Layout();
+  Invalidate();
+}
