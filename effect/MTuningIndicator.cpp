@@ -186,11 +186,12 @@ void MTuningIndicator::ColourBars(const std::vector<MSTMLIndicator*>& bars, cons
 
 bool MTuningIndicator::CanCopyBackground(const MDrawer& drawer) const
 {
-  // Only a bitmap target can be read back and written whole. The style by address and name: a
-  // style made afresh may take the address of one gone.
+  // Only a bitmap target can be read back and written whole. The style by address and revision:
+  // a style made afresh may take the address of one gone, and a style that loaded another
+  // configuration draws differently.
   const MSize size = GetSize();
   return dynamic_cast<const MDrawerToMBitmap*>(&drawer) != nullptr && m_backgroundStyle != nullptr &&
-         m_backgroundStyle == GetStyle() && m_backgroundStyleName == GetStyle()->GetName() &&
+         m_backgroundStyle == GetStyle() && m_backgroundStyleRevision == GetStyle()->GetRevision() &&
          m_background.Width() == size.x && m_background.Height() == size.y &&
          m_backgroundAt == GetWindowPosition();
 }
@@ -225,7 +226,7 @@ void MTuningIndicator::Paint(MDrawer& drawer)
       for (std::int32_t y = 0; y < size.y; ++y)
         std::copy_n(target.Row(origin.y + y) + origin.x, size.x, m_background.Row(y));
       m_backgroundStyle = GetStyle();
-      m_backgroundStyleName = GetStyle()->GetName();
+      m_backgroundStyleRevision = GetStyle()->GetRevision();
       m_backgroundAt = GetWindowPosition();
     }
   }

@@ -86,7 +86,7 @@ private:
 
   MBitmap m_background;
   const MStyle* m_backgroundStyle = nullptr; // compared only; null: nothing kept
-  MString m_backgroundStyleName;
+  std::uint64_t m_backgroundStyleRevision = 0;
   MPoint m_backgroundAt;          // the window position it was taken at
   std::int32_t m_pitchClass = -2; // nothing shown yet
   std::int32_t m_input = 0;

@@ -5,7 +5,9 @@
 //   "SurroundActivated"  "1"/"0", default 1: surround layouts may be offered to the host;
 //   "TabletMode"         "1"/"0", default 0: input tuned for pens and touch screens;
 //   "showconfirmations"  "1"/"0", default 1: destructive actions ask before they run.
-// An attribute that is missing or not "0"/"1" keeps its default.
+// An attribute that is missing or not "0"/"1" keeps its default. Sub-items of the document are
+// sections other parts keep there (the editor's style and window state); each is read and
+// written whole by its name (LoadSection, SaveSection), and writing the values keeps them.
 //
 // Reading never fails: a missing file gives the defaults; an unreadable one gives the defaults
 // too and says why (Load's error). Writing goes through a temporary file renamed over the old
@@ -16,6 +18,8 @@
 // Threads: main/GUI thread (file access; allocates). Never throws.
 
 #include "base/MString.h"
+
+class MXmlItem;
 
 class MGeneralSettings
 {
@@ -39,6 +43,13 @@ public:
   /// old file is then untouched) or an unreadable file could not be moved aside. `movedAside`
   /// receives the new name of an unreadable file that was moved aside (empty otherwise).
   static bool Save(const Values& values, MString& error, MString* movedAside = nullptr);
+
+  /// The section `name` of a readable document into `section`; false (nothing changed) when the
+  /// file is missing, unreadable or holds no such section.
+  static bool LoadSection(const MString& name, MXmlItem& section);
+  /// Writes `section` in place of the section of its name, keeping the values and the other
+  /// sections (an unreadable file is moved aside as Save does). False with `error` set on failure.
+  static bool SaveSection(const MXmlItem& section, MString& error);
 
   /// The current values, read from the document (defaults when it cannot be read).
   static Values Current();

@@ -14,6 +14,7 @@
 #include "framework/MChannelModes.h"
 #include "framework/MQuorvelAudioEffectPlugin.h"
 #include "framework/MQuorvelPresetWindow.h"
+#include "framework/MStyleSettings.h"
 #include "gui/MWindow.h"
 #include "gui/MWindowSystemCommon.h"
 #include "gui/controls/MButton.h"
@@ -330,6 +331,14 @@ void MQuorvelAudioEffectPlugin::CreateEditorContents(MContainer& contents)
   bar.Arrange();
   // The editor is not linked to the plug-in yet while it is being built.
   ShowState(*this, bar);
+}
+
+MAudioPlugin::MEditor* MQuorvelAudioEffectPlugin::CreateEditorControl(MWindowSystemCommon& system,
+                                                                      MNativeHandle parent)
+{
+  if (parent != 0)
+    MStyleSettings::ApplyStored(system);
+  return MAudioEffectPluginToAudioPluginAdapter::CreateEditorControl(system, parent);
 }
 
 MString MQuorvelAudioEffectPlugin::GetCurrentPresetName()

@@ -177,6 +177,7 @@ void MTexturedStyle::Load(const MTexturedStyleConfiguration& configuration)
       fonts[i].extraSpacing = entry->spaceBetweenChars;
     }
   SetFonts(fonts);
+  Changed(); // the images changed even when the palette stayed
 }
 
 MPoint MTexturedStyle::PressedContentShift(MControlType type) const

@@ -6,6 +6,7 @@
 
 #include "core/plugin/MAudioPluginAdapter.h"
 #include "framework/MQuorvelPresetWindow.h"
+#include "framework/MStyleSettings.h"
 #include "gui/controls/MButton.h"
 #include "gui/controls/MCheckBox.h"
 #include "gui/controls/MSelector.h"
@@ -98,6 +99,31 @@ protected:
   MWindow m_owner;
   MButton* m_origin = nullptr;
 };
+TEST_F(WindowsTest, TheStyleChoiceAndTheCheckBoxesKeepEachOtherInTheSettingsFile)
+{
+  // No file yet: the fresh item ("Silver") is answered and written.
+  EXPECT_EQ(MStyleSettings::Load().style, MString("Silver"));
+  EXPECT_NE(File().find("Style=\"Silver\""), std::string::npos);
+  // A colour chosen, then a check box toggled, then the style again: each write keeps the other.
+  MTexturedStyleConfiguration chosen = MStyleSettings::Load();
+  chosen.style = "Default";
+  chosen.mainColors[1] = MColor{0x20, 0x80, 0xF0, 0xFF};
+  MString error;
+  ASSERT_TRUE(MStyleSettings::Save(chosen, error)) << error.ToUTF8();
+  ASSERT_TRUE(MGeneralSettings::Save(MGeneralSettings::Values{false, true, true}, error)) << error.ToUTF8();
+  EXPECT_TRUE(MStyleSettings::Load() == chosen);
+  chosen.style = "Silver";
+  ASSERT_TRUE(MStyleSettings::Save(chosen, error)) << error.ToUTF8();
+  EXPECT_TRUE((MGeneralSettings::Current() == MGeneralSettings::Values{false, true, true}));
+  EXPECT_TRUE(MStyleSettings::Load() == chosen);
+
+  // An unreadable file is left as it is: the editor opens in the fresh style meanwhile.
+  std::ofstream(m_home / "Tonvera" / "GeneralSettings.xml") << "<GeneralSettings TabletMode=";
+  const std::string damaged = File();
+  EXPECT_EQ(MStyleSettings::Load().style, MString("Silver"));
+  EXPECT_EQ(File(), damaged);
+}
+
 } // namespace
 
 TEST_F(WindowsTest, PadCornersGiveSlotsAToDInOneGesturePerDragAndTheWarningKeepsThemOnYes)
