@@ -407,7 +407,7 @@ MQuorvelAudioEffectPlugin::SettingsWindow::SettingsWindow(MQuorvelAudioEffectPlu
   m_actions[2]->GetChangedEvent().Subscribe<&SettingsWindow::OnPanic>(this);
 
   // The look of every editor: the styles the package holds and the four main colours.
-  m_styleConfiguration = MStyleSettings::Load();
+  m_styleConfiguration = MStyleSettings::Load(MStyleSettings::FreshItem::Write);
   m_style = &Add<MSelector>();
   m_style->SetId(MString(kStyleId));
   m_style->SetHelp(MString("<p><b>Style</b><p>How every Tonvera editor looks: \"Default\" is dark, "

@@ -6,7 +6,7 @@
 #include "gui/MWindowSystemCommon.h"
 #include "gui/styles/MTexturedStyle.h"
 
-MTexturedStyleConfiguration MStyleSettings::Load()
+MTexturedStyleConfiguration MStyleSettings::Load(FreshItem freshItem)
 {
   MXmlItem section;
   if (MGeneralSettings::LoadSection(MString::FromLiteral(kSectionName), section))
@@ -20,7 +20,7 @@ MTexturedStyleConfiguration MStyleSettings::Load()
   const MTexturedStyleConfiguration fresh = MTexturedStyleConfiguration::Fresh();
   MGeneralSettings::Values values;
   MString ignored;
-  if (MGeneralSettings::Load(values, ignored))
+  if (freshItem == FreshItem::Write && MGeneralSettings::Load(values, ignored))
     Save(fresh, ignored);
   return fresh;
 }

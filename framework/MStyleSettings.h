@@ -3,7 +3,8 @@
 // "StyleConfiguration" of the general settings (MGeneralSettings::LoadSection), with the
 // attributes of MTexturedStyleConfiguration ("Style", "maincolor0" .. "maincolor3", the
 // adjustments). When no section can be read, the fresh item is written: "Style" = "Silver" and
-// the four default main colours.
+// the four default main colours (written when the general settings sheet first opens: opening an
+// editor writes no file).
 //
 // One style draws every editor of the process: the window system's default style, made by the
 // module on first use. Editors share the host's UI thread and that window system, so a change
@@ -23,10 +24,16 @@ namespace MStyleSettings
 {
 inline constexpr const char* kSectionName = "StyleConfiguration";
 
-/// The stored configuration; when there is none the fresh item, which is then written (unless the
-/// general settings file cannot be read: that stays untouched; a failing write only loses the
-/// record, the fresh item is still answered).
-MTexturedStyleConfiguration Load();
+/// Whether Load writes the fresh item when there is none.
+enum class FreshItem
+{
+  Keep,  ///< opening an editor writes no file
+  Write, ///< the general settings sheet, where the configuration lives
+};
+/// The stored configuration; when there is none the fresh item, written with FreshItem::Write
+/// (unless the general settings file cannot be read: that stays untouched; a failing write only
+/// loses the record, the fresh item is still answered).
+MTexturedStyleConfiguration Load(FreshItem fresh = FreshItem::Keep);
 /// Stores `configuration`; false with `error` set when the general settings cannot be written.
 bool Save(const MTexturedStyleConfiguration& configuration, MString& error);
 
