@@ -402,7 +402,13 @@ void MQuorvelAudioEffectPlugin::OpenPresetWindow(MControl& origin)
   MWindow* owner = origin.GetWindow();
   if (owner == nullptr || MSheet::TopDialog(*owner) != nullptr)
     return;
-  MSheet::Show(*owner, std::make_unique<PresetWindow>(*this), [this](MModalValue) { RefreshPresetBar(); });
+  auto window = std::make_unique<PresetWindow>(*this);
+  const PresetWindow* shown = window.get();
+  // The user closed it (the editor closing under it tells nothing): where they left it is kept.
+  MSheet::Show(*owner, std::move(window), [this, shown](MModalValue) {
+    shown->SaveState();
+    RefreshPresetBar();
+  });
 }
 
 void MQuorvelAudioEffectPlugin::RefreshPresetWindow()
