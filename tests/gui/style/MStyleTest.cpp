@@ -388,6 +388,66 @@ TEST(MTexturedStyleTest, DefinitionFontsAndCheckBoxSpacingApply)
   EXPECT_EQ(style.GetClientRect(MControlType::CheckBox, MCaptionType::None, MSize{100, 20}).left, 25);
 }
 
+TEST(MTexturedStyleTest, OnlyTheImagesSomeControlShowsAreDecoded)
+{
+  MTexturedStyleConfiguration silver;
+  silver.style = "Silver";
+  for (const MTexturedStyleConfiguration& configuration : {MTexturedStyleConfiguration(), silver})
+  {
+    const MTexturedStyle style(configuration);
+    for (const char* shown : {"knob_normal.png", "checkbox_on.png", "caption_normal.png", "row_selected.png"})
+      EXPECT_NE(style.GetImage(MString::FromUTF8(shown)), nullptr) << shown;
+    // Splitters, value buttons, radio buttons and check-box controls have no control type.
+    for (const char* unused : {"splitter_v.png", "splitter_h.png", "valuebutton_normal.png"})
+      EXPECT_EQ(style.GetImage(MString::FromUTF8(unused)), nullptr) << unused;
+  }
+  // A file named only where nothing reads it need not be in the package.
+  EXPECT_EQ(MessageOf([] {
+              MTexturedStyle style(
+                  PackageWithDefinition("<style bitmap=\"gone.png\"><splitter "
+                                        "vimage=\"gone.png\"/><knob valuebutton=\"gone.png\"/>"
+                                        "</style>"),
+                  MTexturedStyleConfiguration());
+            }),
+            "<no exception>");
+}
+
+TEST(MTexturedStyleTest, CaptionTextCombinesWithTheCaptionImageByItsOperation)
+{
+  MBitmap bar(8, 8);
+  MDrawerToMBitmap(bar).FillRectangle(bar.Bounds(), MColor{0x40, 0x80, 0xC0, 0xFF});
+  const std::vector<std::uint8_t> png = bar.SavePNG();
+  const auto render = [&](const char* op, const char* caption) {
+    const std::string definition =
+        std::string("<style><panel><normalcaption image=\"bar.png\" captionheight=\"22\" "
+                    "captiontextop=\"") +
+        op + "\"/></panel></style>";
+    const std::string index =
+        "<stylepackage default=\"S\"><style name=\"S\" definition=\"S/style.xml\"/></stylepackage>";
+    MTexturedStyle style(
+        MStylePackage::Build(
+            {{"index.xml", std::vector<std::uint8_t>(index.begin(), index.end())},
+             {"S/style.xml", std::vector<std::uint8_t>(definition.begin(), definition.end())},
+             {"S/bar.png", png}}),
+        MTexturedStyleConfiguration());
+    MBitmap target(120, 40);
+    MDrawerToMBitmap drawer(target);
+    MControlPaint paint;
+    paint.type = MControlType::Panel;
+    paint.captionType = MCaptionType::Normal;
+    paint.caption = MString::FromUTF8(caption);
+    paint.rect = MRect{0, 0, 120, 40};
+    style.PaintControl(drawer, paint);
+    return target;
+  };
+  const MBitmap plain = render("Alphablend", "Title");
+  EXPECT_FALSE(plain == render("Alphablend", "")) << "the title shows";
+  EXPECT_TRUE(render("None", "Title") == render("None", "")) << "None draws no text";
+  const MBitmap inverted = render("Invert", "Title");
+  EXPECT_FALSE(inverted == plain);
+  EXPECT_FALSE(inverted == render("Invert", ""));
+}
+
 TEST(MTexturedStyleTest, HugeAndOddControlSizesPaintWithoutFault)
 {
   MTexturedStyle style{MTexturedStyleConfiguration()};
