@@ -318,13 +318,17 @@ TEST(MDrawerUsingStyleTest, HelpersDrawWhatTheStyleWould)
 
 namespace
 {
-std::vector<std::uint8_t> PackageWithDefinition(const std::string& definition)
+// `image` (when given) is the entry "S/image.png".
+std::vector<std::uint8_t> PackageWithDefinition(const std::string& definition, const MBitmap* image = nullptr)
 {
   const std::string index =
       "<stylepackage default=\"S\"><style name=\"S\" definition=\"S/style.xml\"/></stylepackage>";
-  return MStylePackage::Build(
-      {{"index.xml", std::vector<std::uint8_t>(index.begin(), index.end())},
-       {"S/style.xml", std::vector<std::uint8_t>(definition.begin(), definition.end())}});
+  std::vector<MStylePackage::Source> entries = {
+      {"index.xml", std::vector<std::uint8_t>(index.begin(), index.end())},
+      {"S/style.xml", std::vector<std::uint8_t>(definition.begin(), definition.end())}};
+  if (image != nullptr)
+    entries.push_back({"S/image.png", image->SavePNG()});
+  return MStylePackage::Build(entries);
 }
 } // namespace
 
@@ -416,36 +420,27 @@ TEST(MTexturedStyleTest, CaptionTextCombinesWithTheCaptionImageByItsOperation)
 {
   MBitmap bar(8, 8);
   MDrawerToMBitmap(bar).FillRectangle(bar.Bounds(), MColor{0x40, 0x80, 0xC0, 0xFF});
-  const std::vector<std::uint8_t> png = bar.SavePNG();
-  const auto render = [&](const char* op, const char* caption) {
-    const std::string definition =
-        std::string("<style><panel><normalcaption image=\"bar.png\" captionheight=\"22\" "
-                    "captiontextop=\"") +
-        op + "\"/></panel></style>";
-    const std::string index =
-        "<stylepackage default=\"S\"><style name=\"S\" definition=\"S/style.xml\"/></stylepackage>";
+  const auto render = [&](const std::string& op, const char* caption) {
     MTexturedStyle style(
-        MStylePackage::Build(
-            {{"index.xml", std::vector<std::uint8_t>(index.begin(), index.end())},
-             {"S/style.xml", std::vector<std::uint8_t>(definition.begin(), definition.end())},
-             {"S/bar.png", png}}),
+        PackageWithDefinition("<style><panel><normalcaption image=\"image.png\" captiontextop=\"" + op +
+                                  "\"/></panel></style>",
+                              &bar),
         MTexturedStyleConfiguration());
     MBitmap target(120, 40);
     MDrawerToMBitmap drawer(target);
     MControlPaint paint;
     paint.type = MControlType::Panel;
     paint.captionType = MCaptionType::Normal;
-    paint.caption = MString::FromUTF8(caption);
     paint.rect = MRect{0, 0, 120, 40};
+    paint.caption = MString::FromUTF8(caption);
     style.PaintControl(drawer, paint);
     return target;
   };
   const MBitmap plain = render("Alphablend", "Title");
   EXPECT_FALSE(plain == render("Alphablend", "")) << "the title shows";
   EXPECT_TRUE(render("None", "Title") == render("None", "")) << "None draws no text";
-  const MBitmap inverted = render("Invert", "Title");
-  EXPECT_FALSE(inverted == plain);
-  EXPECT_FALSE(inverted == render("Invert", ""));
+  EXPECT_FALSE(render("Invert", "Title") == plain);
+  EXPECT_FALSE(render("Invert", "Title") == render("Invert", ""));
 }
 
 TEST(MTexturedStyleTest, HugeAndOddControlSizesPaintWithoutFault)
