@@ -1,10 +1,14 @@
 #include "framework/MStyleSettings.h"
 
 #include "base/MXmlItem.h"
+#include "core/plugin/MSettingsFolder.h"
 #include "framework/MGeneralSettings.h"
 #include "gui/MWindow.h"
 #include "gui/MWindowSystemCommon.h"
 #include "gui/styles/MTexturedStyle.h"
+
+#include <filesystem>
+#include <system_error>
 
 MTexturedStyleConfiguration MStyleSettings::Load(FreshItem freshItem)
 {
@@ -60,4 +64,27 @@ bool MStyleSettings::Apply(MWindowSystemCommon& system, const MTexturedStyleConf
 bool MStyleSettings::ApplyStored(MWindowSystemCommon& system)
 {
   return SharedStyle(system) != nullptr && Apply(system, Load());
+}
+
+bool MStyleSettings::FollowStored(MWindowSystemCommon& system)
+{
+  // One window system per module, used on its GUI thread only: plain statics suffice.
+  static std::uint64_t s_nextLook = 0;
+  static bool s_looked = false;
+  static std::filesystem::file_time_type s_seen{};
+  const std::uint64_t now = system.GetTickMs();
+  if (now < s_nextLook || SharedStyle(system) == nullptr)
+    return false;
+  s_nextLook = now + kFollowMs;
+  std::error_code error;
+  auto time = std::filesystem::last_write_time(MSettingsFolder::ToPath(MGeneralSettings::GetPath()), error);
+  if (error)
+    time = std::filesystem::file_time_type{}; // no file (yet)
+  const bool first = !s_looked;
+  s_looked = true;
+  if (time == s_seen)
+    return false;
+  s_seen = time;
+  // The first look only notes the time: the editor opened with the stored configuration.
+  return !first && ApplyStored(system);
 }

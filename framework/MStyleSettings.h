@@ -17,6 +17,8 @@
 
 #include "gui/styles/MStyleConfiguration.h"
 
+#include <cstdint>
+
 class MWindowSystemCommon;
 class MTexturedStyle;
 
@@ -45,4 +47,10 @@ MTexturedStyle* SharedStyle(const MWindowSystemCommon& system);
 bool Apply(MWindowSystemCommon& system, const MTexturedStyleConfiguration& configuration);
 /// Apply with the stored configuration: called as an editor opens.
 bool ApplyStored(MWindowSystemCommon& system);
+/// Called from an open editor's idle: at most once per kFollowMs (the system's clock) it looks
+/// at the general settings file's time and applies the stored configuration when the file
+/// changed since the last look, so editors of other processes (hosts that run each plug-in in a
+/// process of its own) follow a choice made in one of them. Answers whether it applied.
+inline constexpr std::uint64_t kFollowMs = 1000;
+bool FollowStored(MWindowSystemCommon& system);
 } // namespace MStyleSettings

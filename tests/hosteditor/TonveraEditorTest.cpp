@@ -893,7 +893,8 @@ TEST_F(TonveraEditor, ClosingTheEditorWithSheetsOpenLeavesTheFilesAsTheyWere)
 }
 // The user chooses the style and a colour in one editor's settings while another editor (the other
 // interface, in a window of its own) is open: both redraw in it at once, the choice is stored, and
-// "Reset colours" brings the colours back. A settings folder without a choice shows "Silver".
+// "Reset colours" brings the colours back. A settings folder without a choice shows "Silver"; a
+// choice written by another process reaches the open editors too.
 TEST_F(TonveraEditor, StyleAndColoursChosenInOneEditorRedrawEveryOpenEditorAndAreStored)
 {
   ASSERT_NE(ProbeFunctions().sheets, nullptr);
@@ -969,6 +970,12 @@ TEST_F(TonveraEditor, StyleAndColoursChosenInOneEditorRedrawEveryOpenEditorAndAr
   EXPECT_NE(FileText(file).find("maincolor0=\"AEDCF8D8\""), std::string::npos);
   onTop(otherWindow);
   EXPECT_TRUE(MatchesGolden(MHostEditorTest::CaptureChild(otherWindow), "hosteditor_vst3"));
+  // Another process (a host that runs each plug-in in a process of its own) chooses "Silver": the
+  // open editors follow within a second or so.
+  std::ofstream(file) << "<GeneralSettings><StyleConfiguration Style=\"Silver\"/></GeneralSettings>\n";
+  for (int round = 0; round < 8; ++round)
+    settle();
+  EXPECT_TRUE(MatchesGolden(MHostEditorTest::CaptureChild(otherWindow), "hosteditor_style_silver"));
   EXPECT_EQ(first.Sheets().modalLoops, 0);
   first.Close();
   second.Close();
