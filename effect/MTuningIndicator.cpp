@@ -56,7 +56,7 @@ bool MTuningIndicator::Show(std::int32_t chosen, double inputNote, double output
   return true;
 }
 
-bool MTuningIndicator::SetBars(std::int32_t input, std::int32_t output, MRect& boxes)
+std::vector<MSTMLIndicator*> MTuningIndicator::FindBars(MRect& boxes) const
 {
   // The template's two indicators, upper (input) first, wherever the parser put them, and the
   // boxes the last layout gave them.
@@ -88,19 +88,110 @@ bool MTuningIndicator::SetBars(std::int32_t input, std::int32_t output, MRect& b
           fromParagraph(cell->GetItem(k));
   }
   if (bars.size() != 2)
+    bars.clear();
+  return bars;
+}
+
+bool MTuningIndicator::SetBars(std::int32_t input, std::int32_t output, MRect& boxes)
+{
+  const std::vector<MSTMLIndicator*> bars = FindBars(boxes);
+  if (bars.empty())
     return false;
   bars[0]->value = input;
   bars[1]->value = output;
   return true;
 }
 
+namespace
+{
+double Linear(std::uint8_t channel)
+{
+  const double c = channel / 255.0;
+  return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double Luminance(MColor color)
+{
+  return 0.2126 * Linear(color.r) + 0.7152 * Linear(color.g) + 0.0722 * Linear(color.b);
+}
+
+MColor Mix(MColor from, MColor to, double t)
+{
+  const auto channel = [t](std::uint8_t a, std::uint8_t b) {
+    return static_cast<std::uint8_t>(std::lround(a + (b - a) * t));
+  };
+  return MColor{channel(from.r, to.r), channel(from.g, to.g), channel(from.b, to.b), 255};
+}
+
+// `top` over `bottom` by top's alpha, as the drawer blends.
+MColor Over(MColor top, MColor bottom)
+{
+  return Mix(bottom, MColor{top.r, top.g, top.b, 255}, top.a / 255.0);
+}
+} // namespace
+
+double MTuningIndicator::ContrastRatio(MColor a, MColor b)
+{
+  const double la = Luminance(a), lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+MColor MTuningIndicator::ReadableOn(MColor bar, MColor track, double ratio)
+{
+  bar.a = 255;
+  // Towards the end of the scale farther from the track: black on light, white on dark.
+  const MColor away =
+      ContrastRatio(track, MColor{0, 0, 0, 255}) >= ContrastRatio(track, MColor{255, 255, 255, 255})
+          ? MColor{0, 0, 0, 255}
+          : MColor{255, 255, 255, 255};
+  for (int step = 0; step <= 20; ++step)
+  {
+    const MColor candidate = Mix(bar, away, step / 20.0);
+    if (ContrastRatio(candidate, track) >= ratio)
+      return candidate;
+  }
+  return away;
+}
+
+void MTuningIndicator::ColourBars(const std::vector<MSTMLIndicator*>& bars, const MRect& boxes)
+{
+  const MStyle* style = GetStyle();
+  if (style == nullptr || bars.empty())
+    return;
+  // What lies under the bars: the kept background (the mean of the boxes' pixels), else the
+  // style's surface colour; then the track shading the indicator draws over it.
+  MColor beneath = style->GetColor(MStdColor::Shape);
+  const MRect client = GetClientRect();
+  const MRect area = boxes.Offset(client.left, client.top).Inset(1, 1).Intersect(m_background.Bounds());
+  if (m_backgroundStyle != nullptr && !area.IsEmpty())
+  {
+    double sums[3] = {0, 0, 0};
+    for (std::int32_t y = area.top; y < area.bottom; ++y)
+      for (std::int32_t x = area.left; x < area.right; ++x)
+      {
+        const MColor pixel = MColor::FromARGB(m_background.Row(y)[x]);
+        sums[0] += pixel.r, sums[1] += pixel.g, sums[2] += pixel.b;
+      }
+    const double count = double(area.Width()) * area.Height();
+    beneath = MColor{std::uint8_t(std::lround(sums[0] / count)), std::uint8_t(std::lround(sums[1] / count)),
+                     std::uint8_t(std::lround(sums[2] / count)), 255};
+  }
+  const MColor track = Over(style->GetColor(MStdColor::Text).WithAlpha(MSTMLIndicator::kTrackAlpha), beneath);
+  m_inputColor = ReadableOn(style->GetColor(MStdColor::Red), track, kBarContrast);
+  m_outputColor = ReadableOn(style->GetColor(MStdColor::Green), track, kBarContrast);
+  bars[0]->color = m_inputColor;
+  bars[1]->color = m_outputColor;
+  bars[0]->hasColor = bars[1]->hasColor = true;
+}
+
 bool MTuningIndicator::CanCopyBackground(const MDrawer& drawer) const
 {
-  // Only a bitmap target can be read back and written whole. The style by address and name: a
-  // style made afresh may take the address of one gone.
+  // Only a bitmap target can be read back and written whole. The style by address and revision:
+  // a style made afresh may take the address of one gone, and a style that loaded another
+  // configuration draws differently.
   const MSize size = GetSize();
   return dynamic_cast<const MDrawerToMBitmap*>(&drawer) != nullptr && m_backgroundStyle != nullptr &&
-         m_backgroundStyle == GetStyle() && m_backgroundStyleName == GetStyle()->GetName() &&
+         m_backgroundStyle == GetStyle() && m_backgroundStyleRevision == GetStyle()->GetRevision() &&
          m_background.Width() == size.x && m_background.Height() == size.y &&
          m_backgroundAt == GetWindowPosition();
 }
@@ -135,7 +226,7 @@ void MTuningIndicator::Paint(MDrawer& drawer)
       for (std::int32_t y = 0; y < size.y; ++y)
         std::copy_n(target.Row(origin.y + y) + origin.x, size.x, m_background.Row(y));
       m_backgroundStyle = GetStyle();
-      m_backgroundStyleName = GetStyle()->GetName();
+      m_backgroundStyleRevision = GetStyle()->GetRevision();
       m_backgroundAt = GetWindowPosition();
     }
   }
@@ -143,6 +234,8 @@ void MTuningIndicator::Paint(MDrawer& drawer)
   if (client.IsEmpty())
     return;
   (void)GetPreferredSize(); // lays the text out for the client width when that changed
+  MRect boxes;
+  ColourBars(FindBars(boxes), boxes);
   const MRect saved = drawer.IntersectClip(client);
   GetDocument().Draw(drawer, MPoint{client.left, client.top}, MSTMLResources(GetStyle()));
   drawer.RestoreClip(saved);

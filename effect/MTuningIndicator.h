@@ -5,6 +5,13 @@
 // -50 .. 50 can be reached: a note further away than half a semitone would have been another
 // note.
 //
+// The bars take the style's red and green, moved towards black on a light track or towards white
+// on a dark one until they stand out from the track by a contrast ratio of at least
+// kBarContrast (the WCAG ratio of relative luminances, which asks 3:1 of graphics a user must
+// read). The track is measured where it lies: the kept background under the bars with the
+// indicator's own track shading over it, so a tinted style or a panel image of any brightness
+// is covered.
+//
 // The effect's ProcessUpdate feeds it the display copies of the channel-0 corrector; the control
 // is invalidated only when the note name or a bar changed, so an idle editor costs no painting, and
 // the text is parsed again only for a new note name: new cents set the two bars of the laid-out
@@ -17,15 +24,21 @@
 #include "gui/stml/MSTMLControl.h"
 
 #include <cstdint>
+#include <vector>
+
+class MSTMLIndicator;
 
 class MTuningIndicator : public MSTMLControl
 {
 public:
   /// The rich-text template: {0} note name, {1} input cents, {2} output cents.
+  /// The bars' colours are set at paint time (see the top).
   static constexpr const char* kTemplate =
       "<tr><td width=40 valign=center><center><l3>{0}</l3></center></td><td><indicator width=100% "
-      "height=24 value={1} min=-100 max=100 color=550000EE /><tr height=6></tr><indicator width=100% "
-      "height=24 value={2} min=-100 max=100 color=005500EE />";
+      "height=24 value={1} min=-100 max=100 /><tr height=6></tr><indicator width=100% "
+      "height=24 value={2} min=-100 max=100 />";
+  /// Least contrast ratio of a bar against its track (1 .. 21).
+  static constexpr double kBarContrast = 3.5;
 
   MTuningIndicator();
   ~MTuningIndicator() override = default;
@@ -50,19 +63,34 @@ public:
   /// How many times the text was parsed (new note names; new cents only change the bars).
   std::int32_t GetParseCount() const { return m_parses; }
 
+  /// WCAG contrast ratio of two opaque colours (1 .. 21; alpha is ignored).
+  static double ContrastRatio(MColor a, MColor b);
+  /// `bar` as it is when it stands out from `track` by at least `ratio`, else mixed towards black
+  /// (light track) or white (dark track) just far enough; opaque.
+  static MColor ReadableOn(MColor bar, MColor track, double ratio);
+  /// The colours the bars were last painted in (input, output).
+  MColor GetInputBarColor() const { return m_inputColor; }
+  MColor GetOutputBarColor() const { return m_outputColor; }
+
 private:
   /// Whether the kept background fits the control as it stands and `drawer` can take it.
   bool CanCopyBackground(const MDrawer& drawer) const;
   /// Sets the two bars of the shown document and answers where they were laid out (client
   /// coordinates; empty before a layout); false when the document does not hold them.
   bool SetBars(std::int32_t input, std::int32_t output, MRect& boxes);
+  /// The template's two indicators, upper first (empty when the document does not hold both),
+  /// and the union of the boxes the last layout gave them.
+  std::vector<MSTMLIndicator*> FindBars(MRect& boxes) const;
+  /// Gives the bars colours readable on the track under `boxes` (client coordinates).
+  void ColourBars(const std::vector<MSTMLIndicator*>& bars, const MRect& boxes);
 
   MBitmap m_background;
   const MStyle* m_backgroundStyle = nullptr; // compared only; null: nothing kept
-  MString m_backgroundStyleName;
+  std::uint64_t m_backgroundStyleRevision = 0;
   MPoint m_backgroundAt;          // the window position it was taken at
   std::int32_t m_pitchClass = -2; // nothing shown yet
   std::int32_t m_input = 0;
   std::int32_t m_output = 0;
   std::int32_t m_parses = 0;
+  MColor m_inputColor{}, m_outputColor{};
 };

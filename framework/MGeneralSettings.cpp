@@ -54,7 +54,9 @@ enum class FileState
   Unreadable,
 };
 
-FileState ReadDocument(const MString& path, MGeneralSettings::Values& values, MString& error)
+// `whole` (when given) receives the parsed document of a readable file, sections included.
+FileState ReadDocument(const MString& path, MGeneralSettings::Values& values, MString& error,
+                       MXmlItem* whole = nullptr)
 {
   values = MGeneralSettings::Values{};
   std::error_code code;
@@ -71,6 +73,8 @@ FileState ReadDocument(const MString& path, MGeneralSettings::Values& values, MS
     ReadFlag(document, MGeneralSettings::kTabletMode, values.tabletMode);
     ReadFlag(document, MGeneralSettings::kShowConfirmations, values.showConfirmations);
     ReadZoom(document, values.zoomPercent);
+    if (whole != nullptr)
+      *whole = std::move(document);
     return FileState::Read;
   }
   catch (const MException& exception)
@@ -84,6 +88,10 @@ FileState ReadDocument(const MString& path, MGeneralSettings::Values& values, MS
   values = MGeneralSettings::Values{};
   return FileState::Unreadable;
 }
+// Writes `values` and the sections: those of the readable file as they are, `section` (when
+// given) in place of the one of its name. Save and SaveSection both come here.
+bool Write(const MGeneralSettings::Values& values, const MXmlItem* section, MString& error,
+           MString* movedAside);
 } // namespace
 
 MString MGeneralSettings::GetPath()
@@ -107,19 +115,47 @@ MGeneralSettings::Values MGeneralSettings::Current()
 
 bool MGeneralSettings::Save(const Values& values, MString& error, MString* movedAside)
 {
+  return Write(values, nullptr, error, movedAside);
+}
+
+bool MGeneralSettings::LoadSection(const MString& name, MXmlItem& section)
+{
+  Values values;
+  MString error;
+  MXmlItem whole;
+  if (ReadDocument(GetPath(), values, error, &whole) != FileState::Read || !whole.HasSubItem(name))
+    return false;
+  section = whole.GetOrAddSubItem(name);
+  return true;
+}
+
+bool MGeneralSettings::SaveSection(const MXmlItem& section, MString& error)
+{
+  Values values;
+  MString ignored;
+  Load(values, ignored);
+  return Write(values, &section, error, nullptr);
+}
+
+namespace
+{
+bool Write(const MGeneralSettings::Values& values, const MXmlItem* section, MString& error,
+           MString* movedAside)
+{
   error = MString();
   if (movedAside != nullptr)
     *movedAside = MString();
-  const MString path = GetPath();
+  const MString path = MGeneralSettings::GetPath();
   MString temporary;
   try
   {
     if (path.IsEmpty() || !MSettingsFolder::Ensure())
       throw MException(MString("There is no settings folder to keep the general settings in."));
-    Values old;
+    MGeneralSettings::Values old;
     MString readError;
     std::error_code code;
-    if (ReadDocument(path, old, readError) == FileState::Unreadable)
+    MXmlItem previous;
+    if (ReadDocument(path, old, readError, &previous) == FileState::Unreadable)
     {
       // The file that could not be read is the user's: keep it under another name.
       const MString aside = MSettingsFolder::MoveAside(path);
@@ -129,12 +165,18 @@ bool MGeneralSettings::Save(const Values& values, MString& error, MString* moved
         *movedAside = aside;
     }
     MXmlItem document(MString::FromLiteral(kRootName));
-    document.SetAttribute(MString::FromLiteral(kSurroundActivated),
+    document.SetAttribute(MString::FromLiteral(MGeneralSettings::kSurroundActivated),
                           values.surroundActivated ? MString("1") : MString("0"));
-    document.SetAttribute(MString::FromLiteral(kTabletMode), values.tabletMode ? MString("1") : MString("0"));
-    document.SetAttribute(MString::FromLiteral(kShowConfirmations),
+    document.SetAttribute(MString::FromLiteral(MGeneralSettings::kTabletMode),
+                          values.tabletMode ? MString("1") : MString("0"));
+    document.SetAttribute(MString::FromLiteral(MGeneralSettings::kShowConfirmations),
                           values.showConfirmations ? MString("1") : MString("0"));
     document.SetAttribute(MString::FromLiteral(kZoom), MString::FromInteger(values.zoomPercent));
+    for (int i = 0; i < previous.GetSubItemCount(); ++i)
+      if (section == nullptr || !previous.GetSubItemAt(i).GetName().EqualsName(section->GetName()))
+        document.AddSubItem(previous.GetSubItemAt(i));
+    if (section != nullptr)
+      document.AddSubItem(*section);
     temporary = path + MString(".tmp");
     {
       MStdFileStream stream(temporary, MStdFileStream::Mode::Write);
@@ -161,3 +203,4 @@ bool MGeneralSettings::Save(const Values& values, MString& error, MString* moved
   }
   return false;
 }
+} // namespace

@@ -7,7 +7,9 @@
 //   "showconfirmations"  "1"/"0", default 1: destructive actions ask before they run;
 //   "Zoom"               the editor's zoom in percent, "100", "125", "150", "175" or "200", or
 //                        "0" (default): automatic, the host's content scale, else the desktop's.
-// An attribute that is missing or not "0"/"1" keeps its default.
+// An attribute that is missing or not "0"/"1" keeps its default. Sub-items of the document are
+// sections other parts keep there (the editor's style and window state); each is read and
+// written whole by its name (LoadSection, SaveSection), and writing the values keeps them.
 //
 // Reading never fails: a missing file gives the defaults; an unreadable one gives the defaults
 // too and says why (Load's error). Writing goes through a temporary file renamed over the old
@@ -20,6 +22,8 @@
 #include "base/MString.h"
 
 #include <cstdint>
+
+class MXmlItem;
 
 class MGeneralSettings
 {
@@ -44,6 +48,13 @@ public:
   /// old file is then untouched) or an unreadable file could not be moved aside. `movedAside`
   /// receives the new name of an unreadable file that was moved aside (empty otherwise).
   static bool Save(const Values& values, MString& error, MString* movedAside = nullptr);
+
+  /// The section `name` of a readable document into `section`; false (nothing changed) when the
+  /// file is missing, unreadable or holds no such section.
+  static bool LoadSection(const MString& name, MXmlItem& section);
+  /// Writes `section` in place of the section of its name, keeping the values and the other
+  /// sections (an unreadable file is moved aside as Save does). False with `error` set on failure.
+  static bool SaveSection(const MXmlItem& section, MString& error);
 
   /// The current values, read from the document (defaults when it cannot be read).
   static Values Current();

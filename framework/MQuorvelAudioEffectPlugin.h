@@ -273,6 +273,9 @@ public:
   /// and paste, the AGC switch, the channel-mode menu and the settings button), then the rest of
   /// the editor as MAudioPlugin builds it.
   void CreateEditorContents(MContainer& contents) override;
+  /// The editor as MAudioPlugin makes it, drawn in the stored style and colours
+  /// (MStyleSettings::ApplyStored).
+  MEditor* CreateEditorControl(MWindowSystemCommon& system, MNativeHandle parent) override;
   /// Applies the preset `step` places from the current one (wrapping round); a damaged preset is
   /// skipped. False with `error` naming the problem when no preset could be applied (nothing
   /// changed then); false with `error` empty when the tree holds no preset.

@@ -17,6 +17,7 @@
 #include "framework/MMIDIControllerWindow.h"
 #include "framework/MQuorvelAudioEffectPlugin.h"
 #include "framework/MQuorvelPresetWindow.h"
+#include "framework/MStyleSettings.h"
 #include "gui/MWindow.h"
 #include "gui/MWindowSystemCommon.h"
 #include "gui/controls/MButton.h"
@@ -352,6 +353,14 @@ void MQuorvelAudioEffectPlugin::CreateEditorContents(MContainer& contents)
   ShowState(*this, bar);
 }
 
+MAudioPlugin::MEditor* MQuorvelAudioEffectPlugin::CreateEditorControl(MWindowSystemCommon& system,
+                                                                      MNativeHandle parent)
+{
+  if (parent != 0)
+    MStyleSettings::ApplyStored(system);
+  return MAudioEffectPluginToAudioPluginAdapter::CreateEditorControl(system, parent);
+}
+
 MString MQuorvelAudioEffectPlugin::GetCurrentPresetName()
 {
   // Without a current preset the tree is not needed: opening the editor reads no file then.
@@ -413,7 +422,13 @@ void MQuorvelAudioEffectPlugin::OpenPresetWindow(MControl& origin)
   MWindow* owner = origin.GetWindow();
   if (owner == nullptr || MSheet::TopDialog(*owner) != nullptr)
     return;
-  MSheet::Show(*owner, std::make_unique<PresetWindow>(*this), [this](MModalValue) { RefreshPresetBar(); });
+  auto window = std::make_unique<PresetWindow>(*this);
+  const PresetWindow* shown = window.get();
+  // The user closed it (the editor closing under it tells nothing): where they left it is kept.
+  MSheet::Show(*owner, std::move(window), [this, shown](MModalValue) {
+    shown->SaveState();
+    RefreshPresetBar();
+  });
 }
 
 void MQuorvelAudioEffectPlugin::RefreshPresetWindow()

@@ -8,6 +8,8 @@
 #include "base/MXmlReader.h"
 #include "core/plugin/MSettingsFolder.h"
 #include "framework/MQuorvelAudioEffectPlugin.h"
+#include "framework/MStyleSettings.h"
+#include "gui/MWindow.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -314,6 +316,9 @@ void MQuorvelAudioEffectPlugin::OnEditorIdle()
   MAudioEffectPluginToAudioPluginAdapter::OnEditorIdle();
   ApplyQueuedPresetStep();
   UpdateOptimalGainWindow();
+  if (MAudioPlugin::MEditor* editor = GetEditor(); editor != nullptr && editor->GetWindow() != nullptr &&
+                                                   editor->GetWindow()->GetWindowSystem() != nullptr)
+    MStyleSettings::FollowStored(*editor->GetWindow()->GetWindowSystem());
   // The bar reads the preset state; while another thread changes it, the next tick looks.
   std::unique_lock presets(m_presetMutex, std::try_to_lock);
   if (!presets.owns_lock())

@@ -7,16 +7,20 @@
 #include "core/plugin/MSettingsFolder.h"
 #include "framework/MChannelModes.h"
 #include "framework/MQuorvelPresetWindow.h"
+#include "framework/MStyleSettings.h"
 #include "gui/MDrawer.h"
 #include "gui/MStyle.h"
 #include "gui/MWindowSystemCommon.h"
 #include "gui/controls/MButton.h"
 #include "gui/controls/MCheckBox.h"
+#include "gui/controls/MColorEditor.h"
 #include "gui/controls/MSelector.h"
 #include "gui/controls/MSheet.h"
 #include "gui/controls/MStatic.h"
 #include "gui/stml/MSTMLEscape.h"
 #include "gui/stml/MSTMLControl.h"
+#include "gui/styles/MStylePackage.h"
+#include "gui/styles/MTexturedStyle.h"
 
 #include <algorithm>
 #include <cmath>
@@ -295,6 +299,42 @@ const CheckText kChecks[3] = {
 };
 const char* const kDefaultNote = "Point at a setting to see what it does.";
 
+// What each main colour tints (the slots of the style's bitmaps).
+const char* const kColorHelp[4] = {
+    "<p><b>Surface colour</b><p>Tints the editor's background, panels and fields.",
+    "<p><b>Control colour</b><p>Tints knobs, sliders, switches and scroll bars.",
+    "<p><b>Button colour</b><p>Tints buttons and check boxes.",
+    "<p><b>Title colour</b><p>Tints the title bars of panels and windows."};
+
+// One main colour, edited in a sheet over the settings: OK takes it, Cancel leaves it.
+class ColorDialog : public MDialog
+{
+public:
+  static constexpr const char* kEditorId = "ColorEditor";
+  static constexpr const char* kFieldId = "ColorField";
+
+  ColorDialog(const MString& title, MColor color)
+  {
+    SetCaption(title);
+    m_editor = &Add<MColorEditor>();
+    m_editor->SetId(MString(kEditorId));
+    m_editor->GetField().SetId(MString(kFieldId));
+    m_editor->SetColor(color);
+    AddButton(MString("OK"), MModalValue::Ok, true);
+    AddButton(MString("Cancel"), MModalValue::Cancel);
+    const MSize wanted = m_editor->GetPreferredSize();
+    SetSize(MSize{std::max(300, wanted.x + 24), wanted.y + FrameHeight()});
+    Layout();
+  }
+  MColor GetColor() const { return m_editor->GetColor(); }
+
+protected:
+  void LayoutContent(const MRect& content) override { m_editor->SetBounds(content); }
+
+private:
+  MColorEditor* m_editor = nullptr;
+};
+
 struct ActionText
 {
   const char* id;
@@ -381,11 +421,50 @@ MQuorvelAudioEffectPlugin::SettingsWindow::SettingsWindow(MQuorvelAudioEffectPlu
   m_actions[1]->GetChangedEvent().Subscribe<&SettingsWindow::OnLoadDefaults>(this);
   m_actions[2]->GetChangedEvent().Subscribe<&SettingsWindow::OnPanic>(this);
 
+  // The look of every editor: the styles the package holds and the four main colours.
+  m_styleConfiguration = MStyleSettings::Load(MStyleSettings::FreshItem::Write);
+  m_style = &Add<MSelector>();
+  m_style->SetId(MString(kStyleId));
+  m_style->SetHelp(MString("<p><b>Style</b><p>How every Tonvera editor looks: \"Default\" is dark, "
+                           "\"Silver\" is light."));
+  try
+  {
+    const MStylePackage package(
+        MStylePackage::FindResource(MString::FromLiteral(MStylePackage::kResourceName)));
+    MStringList names;
+    for (const MString& name : MTexturedStyle::ListStyles(package))
+      names.Add(name);
+    m_style->SetChoices(names);
+    const MString shown = m_styleConfiguration.style.IsEmpty() ? MTexturedStyle::DefaultStyle(package)
+                                                               : m_styleConfiguration.style;
+    for (std::int32_t i = 0; i < names.Count(); ++i)
+      if (names[i].EqualsName(shown))
+        m_style->SetSelection(i);
+  }
+  catch (const MException&)
+  {
+    m_style->SetEnabled(false); // no package: the base style draws, nothing to choose
+  }
+  m_style->GetChangedEvent().Subscribe<&SettingsWindow::OnStyleChanged>(this);
+  for (std::size_t i = 0; i < m_colors.size(); ++i)
+  {
+    MColorButton& color = Add<MColorButton>(m_styleConfiguration.mainColors[i]);
+    color.SetId(MString::FromLiteral(kColorIds[i]));
+    color.SetHelp(MString::FromLiteral(kColorHelp[i]));
+    color.GetChangedEvent().Subscribe<&SettingsWindow::OnColorClicked>(this);
+    m_colors[i] = &color;
+  }
+  m_resetColors = &Add<MButton>(MString("Reset colours"));
+  m_resetColors->SetId(MString(kResetColorsId));
+  m_resetColors->SetHelp(
+      MString("<p><b>Reset colours</b><p>Puts the four colours back as the style has them."));
+  m_resetColors->GetChangedEvent().Subscribe<&SettingsWindow::OnResetColors>(this);
+
   m_help = &Add<MSTMLControl>();
   m_help->SetId(MString(kHelpId));
   AddButton(MString("Close"), MModalValue::Ok, true);
   SetInitialFocus(m_checks[0]);
-  SetSize(MSize{500, 424});
+  SetSize(MSize{500, 424 + kRowHeight + 6});
   ShowHelpFor(nullptr);
   Layout();
 }
@@ -413,6 +492,21 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::LayoutContent(const MRect& conte
   m_zoomLabel->SetBounds(MRect{content.left, y, content.left + 60, y + kRowHeight});
   m_zoom->SetBounds(MRect{content.left + 60, y, content.left + 220, y + kRowHeight});
   y += kRowHeight + 6;
+  {
+    // The style menu, the four colour swatches and the reset, in one row.
+    const std::int32_t swatch = 44, gap = 6;
+    const std::int32_t reset = std::min(110, content.Width() / 4);
+    const std::int32_t menuRight = std::max(content.left, content.right - reset - gap - 4 * (swatch + gap));
+    m_style->SetBounds(MRect{content.left, y, menuRight, y + kRowHeight});
+    std::int32_t x = menuRight + gap;
+    for (MColorButton* color : m_colors)
+    {
+      color->SetBounds(MRect{x, y, x + swatch, y + kRowHeight});
+      x += swatch + gap;
+    }
+    m_resetColors->SetBounds(MRect{content.right - reset, y, content.right, y + kRowHeight});
+    y += kRowHeight + 6;
+  }
   y += 6;
   // The two default buttons share what "Panic" leaves; their captions are the long ones.
   const std::int32_t gap = 6;
@@ -528,6 +622,58 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::OnPanic(MOnNotifyParams&)
   else
     SetNote(MString("<b>The processing could not be restarted</b> at the current sample rate; held notes end "
                     "now."));
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::OnStyleChanged(MOnNotifyParams&)
+{
+  const std::int32_t chosen = m_style->GetSelection();
+  if (chosen < 0 || chosen >= m_style->GetChoices().Count())
+    return;
+  m_styleConfiguration.style = m_style->GetChoices()[chosen];
+  ApplyStyle();
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::OnColorClicked(MOnNotifyParams& params)
+{
+  const auto found = std::find(m_colors.begin(), m_colors.end(), params.sender);
+  MWindow* window = GetWindow();
+  if (found == m_colors.end() || window == nullptr)
+    return;
+  const std::size_t slot = static_cast<std::size_t>(found - m_colors.begin());
+  static constexpr const char* kTitles[4] = {"Surface colour", "Control colour", "Button colour",
+                                             "Title colour"};
+  auto dialog = std::make_unique<ColorDialog>(MString::FromLiteral(kTitles[slot]),
+                                              m_styleConfiguration.mainColors[slot]);
+  ColorDialog& editor = *dialog;
+  // The colour sheet stacks on this one; its answer comes later, while this sheet still stands.
+  MSheet::Show(*window, std::move(dialog), [this, slot, &editor, alive = GetLifetime()](MModalValue answer) {
+    if (answer != MModalValue::Ok || alive.expired())
+      return;
+    m_styleConfiguration.mainColors[slot] = editor.GetColor();
+    m_colors[slot]->SetColor(editor.GetColor());
+    ApplyStyle();
+  });
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::OnResetColors(MOnNotifyParams&)
+{
+  for (std::size_t i = 0; i < m_colors.size(); ++i)
+  {
+    m_styleConfiguration.mainColors[i] = MTexturedStyleConfiguration::DefaultMainColor(static_cast<int>(i));
+    m_colors[i]->SetColor(m_styleConfiguration.mainColors[i]);
+  }
+  ApplyStyle();
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::ApplyStyle()
+{
+  MString error;
+  if (!MStyleSettings::Save(m_styleConfiguration, error))
+    SetNote(MString("<b>The style could not be saved</b>: ") + MSTMLEscape(error));
+  MWindow* window = GetWindow();
+  MWindowSystemCommon* system = window != nullptr ? window->GetWindowSystem() : nullptr;
+  if (system != nullptr && !MStyleSettings::Apply(*system, m_styleConfiguration))
+    SetNote(MString("<b>The style could not be loaded</b>; the editor keeps the one it had."));
 }
 
 void MQuorvelAudioEffectPlugin::SettingsWindow::ShowPluginSettings()

@@ -10,6 +10,7 @@
 // Threads: GUI thread (the host's UI thread), like the editor.
 
 #include "framework/MGeneralSettings.h"
+#include "gui/styles/MStyleConfiguration.h"
 #include "framework/MQuorvelAudioEffectPlugin.h"
 #include "gui/controls/MDialogWindow.h"
 #include "gui/controls/MVector2DEditor.h"
@@ -21,6 +22,7 @@
 
 class MButton;
 class MCheckBox;
+class MColorButton;
 class MSelector;
 class MStatic;
 class MSTMLControl;
@@ -101,7 +103,11 @@ private:
 /// MGeneralSettings; the open editor takes it at once), and a row of three
 /// buttons: "Set default settings" (the current state becomes what every new instance starts
 /// with), "Load default settings" (replaces this instance's settings with them, after the
-/// confirmation of destructive actions) and "Panic" (MQuorvelAudioEffectPlugin::Panic). The line
+/// confirmation of destructive actions) and "Panic" (MQuorvelAudioEffectPlugin::Panic). Below them
+/// the look of every editor (MStyleSettings): the style menu ("StyleMenu", the package's styles),
+/// the four main colours ("MainColor0" .. "MainColor3", each opening a colour sheet; OK takes the
+/// colour) and "ResetColors" (the default colours); each choice is stored and redraws every open
+/// editor at once. The line
 /// at the bottom shows the help of the setting under the mouse, the outcome of a button, and any
 /// problem with the settings file (its message and path escaped: shown as text, never as mark-up).
 class MQuorvelAudioEffectPlugin::SettingsWindow : public MDialog
@@ -114,6 +120,9 @@ public:
   static constexpr const char* kSetDefaultsId = "SetDefaultSettings";
   static constexpr const char* kLoadDefaultsId = "LoadDefaultSettings";
   static constexpr const char* kPanicId = "Panic";
+  static constexpr const char* kStyleId = "StyleMenu";
+  static constexpr const char* kColorIds[4] = {"MainColor0", "MainColor1", "MainColor2", "MainColor3"};
+  static constexpr const char* kResetColorsId = "ResetColors";
 
   /// Reads the general settings file; an unreadable one shows the defaults and says why.
   explicit SettingsWindow(MQuorvelAudioEffectPlugin& plugin);
@@ -140,6 +149,11 @@ private:
   void OnSetDefaults(MOnNotifyParams& params);
   void OnLoadDefaults(MOnNotifyParams& params);
   void OnPanic(MOnNotifyParams& params);
+  void OnStyleChanged(MOnNotifyParams& params);
+  void OnColorClicked(MOnNotifyParams& params);
+  void OnResetColors(MOnNotifyParams& params);
+  /// Stores the style configuration and redraws every open editor in it.
+  void ApplyStyle();
   void SetNote(const MString& note);
   /// The protection menu (with a "Custom" entry for a block size no level has) and the channel
   /// mode as the plug-in has them now.
@@ -156,6 +170,10 @@ private:
   MStatic* m_zoomLabel = nullptr;
   MSelector* m_zoom = nullptr;
   std::array<MButton*, 3> m_actions{};
+  MTexturedStyleConfiguration m_styleConfiguration;
+  MSelector* m_style = nullptr;
+  std::array<MColorButton*, 4> m_colors{};
+  MButton* m_resetColors = nullptr;
   MSTMLControl* m_help = nullptr;
   MString m_note;
   MString m_helpText;

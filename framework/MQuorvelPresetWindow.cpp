@@ -11,6 +11,7 @@
 #include "gui/controls/MStatic.h"
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 
 namespace
@@ -155,13 +156,35 @@ std::vector<std::int32_t> MQuorvelAudioEffectPlugin::PresetTree::PathOf(const MX
 
 void MQuorvelAudioEffectPlugin::PresetTree::CollectExpanded(const MTreeNode& node)
 {
+  CollectExpanded(node, m_expanded);
+}
+
+void MQuorvelAudioEffectPlugin::PresetTree::CollectExpanded(const MTreeNode& node,
+                                                            std::vector<std::vector<std::int32_t>>& paths)
+{
   for (std::int32_t index = 0; index < node.GetChildCount(); ++index)
   {
     const auto& child = static_cast<const Node&>(node.GetChild(index));
     if (child.IsFolder() && child.IsExpanded())
-      m_expanded.push_back(child.GetPath());
-    CollectExpanded(child);
+      paths.push_back(child.GetPath());
+    CollectExpanded(child, paths);
   }
+}
+
+std::vector<std::vector<std::int32_t>> MQuorvelAudioEffectPlugin::PresetTree::GetExpandedPaths() const
+{
+  std::vector<std::vector<std::int32_t>> paths;
+  CollectExpanded(m_root, paths);
+  return paths;
+}
+
+void MQuorvelAudioEffectPlugin::PresetTree::RememberExpanded(std::vector<std::vector<std::int32_t>> paths)
+{
+  if (m_shown)
+    return;
+  // Show collects the folders open in the (still empty) tree first: it keeps these instead.
+  m_remembered = std::move(paths);
+  m_rememberedSet = true;
 }
 
 void MQuorvelAudioEffectPlugin::PresetTree::AddItems(const MXmlItem& item, MTreeNode& parent,
@@ -193,6 +216,11 @@ void MQuorvelAudioEffectPlugin::PresetTree::Show(const MXmlItem& root,
 {
   m_expanded.clear();
   CollectExpanded(m_root);
+  if (m_rememberedSet && !m_shown)
+  {
+    m_expanded = std::move(m_remembered);
+    m_shown = true; // the remembered folders, not all of them
+  }
   SetSelection(nullptr);
   m_root.ClearChildren();
   std::vector<std::int32_t> path;
@@ -253,10 +281,11 @@ MQuorvelAudioEffectPlugin::PresetWindow::PresetWindow(MQuorvelAudioEffectPlugin&
   SetSize(MSize{kWidth, kHeight});
   SetInitialFocus(m_tree);
 
+  const std::vector<std::int32_t> remembered = RestoreState();
   PresetManager& manager = m_plugin.GetPresetManager();
   const MXmlItem* current = CurrentPreset();
-  m_tree->Show(manager.GetRoot(), current != nullptr ? PresetTree::PathOf(manager.GetRoot(), *current)
-                                                     : std::vector<std::int32_t>{});
+  m_tree->Show(manager.GetRoot(),
+               current != nullptr ? PresetTree::PathOf(manager.GetRoot(), *current) : remembered);
   ShowStatus();
   UpdateButtons();
   Layout();
@@ -295,6 +324,73 @@ std::function<void(Arguments...)> MQuorvelAudioEffectPlugin::PresetWindow::While
 }
 
 MQuorvelAudioEffectPlugin::PresetWindow::~PresetWindow() = default;
+
+namespace
+{
+MString PathText(const std::vector<std::int32_t>& path)
+{
+  MString text;
+  for (std::size_t i = 0; i < path.size(); ++i)
+    text += (i > 0 ? MString(".") : MString()) + MString::FromInteger(path[i]);
+  return text;
+}
+
+// "2.0.1" → {2, 0, 1}; anything that is not a path of indices gives an empty path.
+std::vector<std::int32_t> ParsePath(const std::string& text)
+{
+  std::vector<std::int32_t> path;
+  std::istringstream parts(text);
+  for (std::string part; std::getline(parts, part, '.');)
+  {
+    if (part.empty() || part.size() > 6 || part.find_first_not_of("0123456789") != std::string::npos)
+      return {};
+    path.push_back(std::stoi(part));
+  }
+  return path;
+}
+} // namespace
+
+void MQuorvelAudioEffectPlugin::PresetWindow::SaveState() const
+{
+  MXmlItem section(MString::FromLiteral(kStateSection));
+  MGeneralSettings::LoadSection(MString::FromLiteral(kStateSection),
+                                section); // the other windows' states stay
+  MXmlItem& state = section.GetOrAddSubItem(MString::FromLiteral(kStateItem));
+  MString expanded;
+  for (const std::vector<std::int32_t>& path : m_tree->GetExpandedPaths())
+    expanded += (expanded.IsEmpty() ? MString() : MString(";")) + PathText(path);
+  state.SetAttribute(MString("expanded"), expanded);
+  const PresetTree::Node* selected = m_tree->GetSelectedNode();
+  state.SetAttribute(MString("selected"), selected != nullptr ? PathText(selected->GetPath()) : MString());
+  state.SetAttribute(MString("windowsizex"), MString::FromInteger(GetSize().x));
+  state.SetAttribute(MString("windowsizey"), MString::FromInteger(GetSize().y));
+  MString ignored; // a state that cannot be kept is not worth a message
+  MGeneralSettings::SaveSection(section, ignored);
+}
+
+std::vector<std::int32_t> MQuorvelAudioEffectPlugin::PresetWindow::RestoreState()
+{
+  MXmlItem section;
+  if (!MGeneralSettings::LoadSection(MString::FromLiteral(kStateSection), section) ||
+      !section.HasSubItem(MString::FromLiteral(kStateItem)))
+    return {};
+  const MXmlItem& state = section.GetOrAddSubItem(MString::FromLiteral(kStateItem));
+  if (state.HasAttribute(MString("expanded")))
+  {
+    std::vector<std::vector<std::int32_t>> paths;
+    std::istringstream list(state.GetAttribute().ToUTF8());
+    for (std::string text; std::getline(list, text, ';');)
+      if (std::vector<std::int32_t> path = ParsePath(text); !path.empty())
+        paths.push_back(std::move(path));
+    m_tree->RememberExpanded(std::move(paths));
+  }
+  const std::int64_t width = state.GetAttribute(MString("windowsizex"), MString()).ToInteger();
+  const std::int64_t height = state.GetAttribute(MString("windowsizey"), MString()).ToInteger();
+  // Within what the window needs and what a screen holds; the sheet fits it into the editor.
+  if (width >= kWidth / 2 && height >= kHeight / 2 && width <= 4 * kWidth && height <= 4 * kHeight)
+    SetSize(MSize{static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)});
+  return ParsePath(state.GetAttribute(MString("selected"), MString()).ToUTF8());
+}
 
 void MQuorvelAudioEffectPlugin::PresetWindow::LayoutContent(const MRect& content)
 {

@@ -92,6 +92,11 @@ public:
   Node* GetSelectedNode() const;
   /// The node at `path`; null when there is none.
   Node* FindNode(const std::vector<std::int32_t>& path);
+  /// The paths of the open folders, as shown now.
+  std::vector<std::vector<std::int32_t>> GetExpandedPaths() const;
+  /// Before the first Show: the folders at `paths` open, every other one closed (a remembered
+  /// state instead of everything open).
+  void RememberExpanded(std::vector<std::vector<std::int32_t>> paths);
 
   /// The item at `path` under `root`; null when the path leads nowhere.
   static MXmlItem* Resolve(MXmlItem& root, const std::vector<std::int32_t>& path);
@@ -101,9 +106,12 @@ public:
 private:
   void AddItems(const MXmlItem& item, MTreeNode& parent, std::vector<std::int32_t>& path);
   void CollectExpanded(const MTreeNode& node);
+  static void CollectExpanded(const MTreeNode& node, std::vector<std::vector<std::int32_t>>& paths);
 
   Node m_root;
   std::vector<std::vector<std::int32_t>> m_expanded;
+  std::vector<std::vector<std::int32_t>> m_remembered;
+  bool m_rememberedSet = false;
   bool m_shown = false;
 };
 
@@ -152,6 +160,16 @@ public:
   /// Asks, then puts the factory presets back (see RestoreFactoryPresets).
   void RestoreFactory(Done done = {});
 
+  /// Where the user left the window, kept as the sub-item "Presets" of the general settings'
+  /// section "WindowState": "expanded" (the open folders' paths, child indices joined by "." and
+  /// separated by ";"), "selected" (the selection's path) and "windowsizex" / "windowsizey".
+  /// The opener stores it when the user closes the window (not when the editor closes under it);
+  /// the next window opens with those folders open, that size (within the editor) and that
+  /// selection unless a preset is current, which is then selected.
+  static constexpr const char* kStateSection = "WindowState";
+  static constexpr const char* kStateItem = "Presets";
+  void SaveState() const;
+
 protected:
   void LayoutContent(const MRect& content) override;
 
@@ -169,6 +187,8 @@ private:
   void OnButton(MOnNotifyParams& params);
   void OnTreeChanged(MOnNotifyParams& params);
   void OnChosen(MOnItemParams<MTreeNode*>& params);
+  /// The remembered selection's path (empty: none), after the folders and size were applied.
+  std::vector<std::int32_t> RestoreState();
   /// `action` wrapped so that it does nothing once this window is gone.
   template <class... Arguments, class Action>
   std::function<void(Arguments...)> WhileOpen(Action action);

@@ -14,6 +14,7 @@
 #include "base/MEventTarget.h"
 #include "gui/MGuiTypes.h"
 
+#include <atomic>
 #include <cstdint>
 
 class MDrawer;
@@ -101,4 +102,20 @@ public:
   /// malformed values keep their defaults. Re-tints at once.
   virtual void LoadConfiguration(const MXmlItem& item) = 0;
   virtual void SaveConfiguration(MXmlItem& item) const = 0;
+
+  /// Names how the style draws now (palette, images, fonts): a new number, unique in the process,
+  /// after every change, so controls that keep a picture of what a style drew know when to draw
+  /// again (a style made afresh at the address of one gone has a number of its own too).
+  std::uint64_t GetRevision() const { return m_revision; }
+
+protected:
+  /// Derived styles call it whenever what they draw changed.
+  void Changed()
+  {
+    static std::atomic<std::uint64_t> s_last{0};
+    m_revision = s_last.fetch_add(1, std::memory_order_relaxed) + 1;
+  }
+
+private:
+  std::uint64_t m_revision = 0;
 };

@@ -194,6 +194,9 @@ public:
 class MSTMLIndicator : public MSTMLObject
 {
 public:
+  /// Opacity of the text colour laid over the background as the bar's track.
+  static constexpr std::uint8_t kTrackAlpha = 0x14;
+
   MSTMLIndicator() : MSTMLObject(Kind::Indicator) {}
   double value = 0;
   double min = 0;

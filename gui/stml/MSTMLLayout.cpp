@@ -647,7 +647,7 @@ void DrawObject(MDrawer& drawer, const MSTMLObject& object, const MRect& box, co
     const MColor text = resources.GetColor(MStdColor::Text);
     const MColor border = indicator.hasBorderColor ? indicator.borderColor : text.WithAlpha(0x50);
     const MColor bar = indicator.hasColor ? indicator.color : resources.GetColor(MStdColor::Highlight);
-    drawer.FillRectangle(box, text.WithAlpha(0x14));
+    drawer.FillRectangle(box, text.WithAlpha(MSTMLIndicator::kTrackAlpha));
     double from = 0, to = 0;
     indicator.GetBar(from, to);
     const std::int32_t inner = box.Width() - 2;

@@ -106,6 +106,7 @@ void MBaseStyle::SetPalette(const MBaseStyleConfiguration& palette)
 {
   m_palette = palette;
   CreateFonts();
+  Changed();
 }
 
 void MBaseStyle::LoadConfiguration(const MXmlItem& item)

@@ -46,6 +46,28 @@ std::vector<std::pair<MString, MString>> IndexStyles(const MStylePackage& packag
   return styles;
 }
 
+// Whether some control type is drawn with element `index`.
+bool IsDrawn(int index)
+{
+  for (int type = 0; type <= int(MControlType::MenuBar); ++type)
+    if (MStyleDefinition::ElementIndexOf(MControlType(type)) == index)
+      return true;
+  return false;
+}
+
+// The image names of an element that PaintBody, PaintIndicator, PaintCaption and PaintRow read
+// (the captions are taken separately).
+std::vector<const MString*> DrawnImages(const MStyleElement& element)
+{
+  std::vector<const MString*> names;
+  for (const MString& state : element.images)
+    names.push_back(&state);
+  for (const MString* name : {&element.image, &element.grayed, &element.off, &element.selector,
+                              &element.locator, &element.item, &element.selectedItem})
+    names.push_back(name);
+  return names;
+}
+
 double Clamp01(double v)
 {
   return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0;
@@ -119,7 +141,11 @@ void MTexturedStyle::Load(const MTexturedStyleConfiguration& configuration)
   const MString folder = slash >= 0 ? definitionName.Substring(0, slash + 1) : MString();
   const MStyleTint tint(configuration);
 
-  // Every bitmap the definition names, decoded and tinted with the slot of its element.
+  // The bitmaps the painters below draw, decoded and tinted with the slot of their element.
+  // Elements no control type is drawn with (radio buttons, value buttons, control check boxes,
+  // splitters) and keys no painter reads (a knob's value button, selector overlays, check-box
+  // control icons, the global window bitmap, which the window element names again) are not
+  // decoded: no control shows them.
   std::map<std::string, MBitmap> images;
   const auto loadImage = [&](const MString& name, int slot) {
     if (name.IsEmpty() || images.count(name.ToNarrow()) != 0)
@@ -132,15 +158,14 @@ void MTexturedStyle::Load(const MTexturedStyleConfiguration& configuration)
   for (int e = 0; e < MStyleDefinition::kElementCount; ++e)
   {
     const MStyleElement& element = definition.Element(e);
-    if (!element.present)
+    if (!element.present || !IsDrawn(e))
       continue;
     for (const auto& caption : element.captionSizes)
       if (caption)
         loadImage(caption->image, MStyleTint::kCaptionSlot);
-    for (const MString& name : element.AllImages())
-      loadImage(name, MStyleTint::SlotOf(e));
+    for (const MString* name : DrawnImages(element))
+      loadImage(*name, MStyleTint::SlotOf(e));
   }
-  loadImage(definition.bitmap, 0);
 
   // The palette of everything drawn without images.
   MBaseStyleConfiguration palette = MBaseStyleConfiguration::Dark();
@@ -177,6 +202,7 @@ void MTexturedStyle::Load(const MTexturedStyleConfiguration& configuration)
       fonts[i].extraSpacing = entry->spaceBetweenChars;
     }
   SetFonts(fonts);
+  Changed(); // the images changed even when the palette stayed
 }
 
 MPoint MTexturedStyle::PressedContentShift(MControlType type) const
@@ -570,9 +596,19 @@ void MTexturedStyle::PaintCaption(MDrawer& drawer, const MControlPaint& paint, c
   const MColor color = caption->textColor.value_or(m_palette.text);
   MRect textRect{bar.left + caption->textOffset, bar.top + caption->topBorder,
                  bar.right - caption->textOffset, bar.bottom};
-  drawer.AlignedTextOut(textRect, paint.caption, GetFont(font), color.WithAlpha(opacity),
-                        caption->centerText ? MAlignment(MAlign::Center)
-                                            : MAlignment(MAlign::Left | MAlign::VCenter));
+  const MAlignment alignment =
+      caption->centerText ? MAlignment(MAlign::Center) : MAlignment(MAlign::Left | MAlign::VCenter);
+  if (caption->textOp == MColorOp::Alphablend || textRect.IsEmpty())
+  {
+    drawer.AlignedTextOut(textRect, paint.caption, GetFont(font), color.WithAlpha(opacity), alignment);
+    return;
+  }
+  // "captiontextop": the text is set on a clear bitmap of its own, which then combines with the
+  // caption image by that operation (an inverted or darkened title, say).
+  MBitmap text(textRect.Width(), textRect.Height());
+  MDrawerToMBitmap textDrawer(text);
+  textDrawer.AlignedTextOut(text.Bounds(), paint.caption, GetFont(font), color, alignment);
+  drawer.BitBlt(textRect.left, textRect.top, text, text.Bounds(), caption->textOp, opacity);
 }
 
 void MTexturedStyle::PaintRow(MDrawer& drawer, const MRect& rect, const MControlPaint& paint)

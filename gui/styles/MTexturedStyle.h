@@ -23,12 +23,17 @@
 //   scroll bars    the track; "locator" is the thumb
 //   progressbar    the track; "image" is the fill
 //   selector       (switchers) the track; "selector" is the thumb
-//   captions       the caption image of the caption size ("smallcaption" ...) across the bar
+//   captions       the caption image of the caption size ("smallcaption" ...) across the bar; the
+//                  text combines with it by "captiontextop" (Alphablend: drawn over it)
 //   rows           "item" under the row under the mouse, "selecteditem" under the selected row
 //                  (row images keep 4 px of each edge unscaled whatever the element's borders)
 // Fonts come from the definition's "fonts" entries (face, height, bold, italic,
 // spacebetweenchars); a missing entry keeps the base style's font. Check boxes put "hspace"
 // pixels between box and label; pressed controls move their content by "contentmovex/y".
+// Only those images are decoded and tinted: the elements no control type is drawn with
+// ("radiobutton", "valuebutton", "controlcheckbox", "splitter") and the keys no painter reads
+// ("valuebutton" of knobs, "selectoroverlay", "iconon"/"iconoff"/"icongrayed", the global
+// "bitmap") stay in the definition unread, so a package may name files it does not hold there.
 // Anything the style lacks (an element, an image) is drawn by MBaseStyle with the palette made
 // from the definition's "colors" (tinted as well), so a partial package still draws everything.
 //

@@ -5,6 +5,7 @@
 #include "gui/MControlInvalidator.h"
 #include "gui/MWindow.h"
 #include "gui/headless/MWindowSystemHeadless.h"
+#include "gui/styles/MTexturedStyle.h"
 #include "tests/gui/support/MRecordingStyle.h"
 #include "tests/gui/support/MSnapshot.h"
 
@@ -12,6 +13,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <map>
 #include <thread>
 
 namespace
@@ -118,6 +121,73 @@ TEST(MTuningIndicatorPaint, NewCentsMoveTheBarsWithoutParsingOrPaintingTheWindow
   fresh.Close();
   window.Close();
 }
+// WCAG relative luminance and contrast ratio, worked out here from the pixels on the surface.
+double Luminance(std::uint32_t argb)
+{
+  const auto linear = [](std::uint32_t channel) {
+    const double c = (channel & 0xFF) / 255.0;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(argb >> 16) + 0.7152 * linear(argb >> 8) + 0.0722 * linear(argb);
+}
+
+double Contrast(std::uint32_t a, std::uint32_t b)
+{
+  const double la = Luminance(a), lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST(MTuningIndicatorPaint, BarsStandOutFromTheirTrackInEveryStyleAndTint)
+{
+  MWindowSystemHeadless system;
+  system.Initialize();
+  MTexturedStyleConfiguration tinted;
+  tinted.style = "Default";
+  tinted.mainColors[0] = MColor{0xC8, 0x3C, 0x3C, 0xFF}; // surfaces in a warm red, near the bar's hue
+  MTexturedStyleConfiguration silver;
+  silver.style = "Silver";
+  for (const MTexturedStyleConfiguration& configuration : {MTexturedStyleConfiguration(), silver, tinted})
+  {
+    MTexturedStyle style(configuration);
+    SCOPED_TRACE(style.GetName().ToUTF8() + (configuration == tinted ? " tinted" : ""));
+    MWindow window;
+    window.SetStyle(&style);
+    window.SetBounds(MRect::FromSize(0, 0, 320, 90));
+    MTuningIndicator& indicator = window.Add<MTuningIndicator>();
+    indicator.SetControlType(MControlType::Panel);
+    indicator.SetBounds(MRect::FromSize(10, 20, 300, 60));
+    window.Open(system);
+    // Empty bars, then the upper one full sharp and the lower one full flat: the pixels that
+    // changed were track and are bar now (and the middle marks, translucent, over either). The
+    // most frequent colour before and after, per bar, is its track and its fill.
+    ASSERT_TRUE(indicator.Show(69, kA4, kA4 + 0.001));
+    const MBitmap empty = RenderWindow(system, window);
+    ASSERT_TRUE(indicator.Show(69, kA4 + 0.5, kA4 - 0.5));
+    const MBitmap full = RenderWindow(system, window);
+    const MRect bars = indicator.GetWindowRect();
+    const std::int32_t split = (bars.top + bars.bottom) / 2;
+    std::map<std::uint32_t, long> track[2], fill[2];
+    for (std::int32_t y = 0; y < full.Height(); ++y)
+      for (std::int32_t x = 0; x < full.Width(); ++x)
+        if (empty.Row(y)[x] != full.Row(y)[x])
+        {
+          ++track[y >= split][empty.Row(y)[x]];
+          ++fill[y >= split][full.Row(y)[x]];
+        }
+    const auto most = [](const std::map<std::uint32_t, long>& counts) {
+      return std::max_element(counts.begin(), counts.end(),
+                              [](const auto& a, const auto& b) { return a.second < b.second; });
+    };
+    for (int bar = 0; bar < 2; ++bar)
+    {
+      ASSERT_FALSE(fill[bar].empty()) << "bar " << bar << " did not move";
+      EXPECT_GT(most(fill[bar])->second, 60 * 10); // a quarter of the width, many rows high
+      EXPECT_GE(Contrast(most(track[bar])->first, most(fill[bar])->first), 3.0) << "bar " << bar;
+    }
+    window.Close();
+  }
+}
+
 // Waits up to 10 s (an idle-priority thread on a busy machine) for `done`.
 template <class Condition>
 bool WaitFor(Condition done)

@@ -6,6 +6,7 @@
 
 #include "core/plugin/MAudioPluginAdapter.h"
 #include "framework/MQuorvelPresetWindow.h"
+#include "framework/MStyleSettings.h"
 #include "gui/controls/MButton.h"
 #include "gui/controls/MCheckBox.h"
 #include "gui/controls/MSelector.h"
@@ -98,6 +99,69 @@ protected:
   MWindow m_owner;
   MButton* m_origin = nullptr;
 };
+TEST_F(WindowsTest, ThePresetWindowOpensWithTheFoldersSelectionAndSizeTheUserLeftIt)
+{
+  auto& manager = m_plugin.GetPresetManager();
+  MXmlItem& vocals = manager.AddFolder(manager.GetRoot(), MString("Vocals"));
+  manager.SaveCurrent(vocals, MString("Lead"));
+  MXmlItem& drums = manager.AddFolder(manager.GetRoot(), MString("Drums"));
+  manager.SaveCurrent(drums, MString("Kick"));
+  ASSERT_LT(m_plugin.GetCurrentPresetIndex(), 0) << "no current preset: the window shows the remembered one";
+  const auto open = [&] {
+    m_plugin.OpenPresetWindow(*m_origin);
+    auto* presets = dynamic_cast<MQuorvelAudioEffectPlugin::PresetWindow*>(Top());
+    EXPECT_NE(presets, nullptr);
+    return presets;
+  };
+  auto* presets = open();
+  ASSERT_NE(presets, nullptr);
+  ASSERT_TRUE(presets->GetTree().FindNode({0})->IsExpanded()) << "every folder opens the first time";
+  presets->GetTree().SetExpanded(*presets->GetTree().FindNode({0}), false);
+  presets->SelectPath({1, 0});
+  presets->SetSize(MSize{500, 400});
+  Key(MVirtualKey::Escape);
+  ASSERT_EQ(Top(), nullptr);
+
+  presets = open();
+  ASSERT_NE(presets, nullptr);
+  EXPECT_FALSE(presets->GetTree().FindNode({0})->IsExpanded());
+  EXPECT_TRUE(presets->GetTree().FindNode({1})->IsExpanded());
+  ASSERT_NE(presets->GetTree().GetSelectedNode(), nullptr);
+  EXPECT_EQ(presets->GetTree().GetSelectedNode()->GetText(), MString("Kick"));
+  EXPECT_EQ(presets->GetSize(), (MSize{500, 400}));
+  // Kept with the general settings, beside the check boxes.
+  EXPECT_NE(File().find("<Presets"), std::string::npos);
+  Key(MVirtualKey::Escape);
+}
+
+TEST_F(WindowsTest, TheStyleChoiceAndTheCheckBoxesKeepEachOtherInTheSettingsFile)
+{
+  // No file yet: the fresh item ("Silver") is answered, and written only when asked (the settings
+  // sheet asks; an editor opening does not).
+  EXPECT_EQ(MStyleSettings::Load().style, MString("Silver"));
+  EXPECT_FALSE(fs::exists(m_home / "Tonvera" / "GeneralSettings.xml"));
+  EXPECT_EQ(MStyleSettings::Load(MStyleSettings::FreshItem::Write).style, MString("Silver"));
+  EXPECT_NE(File().find("Style=\"Silver\""), std::string::npos);
+  // A colour chosen, then a check box toggled, then the style again: each write keeps the other.
+  MTexturedStyleConfiguration chosen = MStyleSettings::Load();
+  chosen.style = "Default";
+  chosen.mainColors[1] = MColor{0x20, 0x80, 0xF0, 0xFF};
+  MString error;
+  ASSERT_TRUE(MStyleSettings::Save(chosen, error)) << error.ToUTF8();
+  ASSERT_TRUE(MGeneralSettings::Save(MGeneralSettings::Values{false, true, true}, error)) << error.ToUTF8();
+  EXPECT_TRUE(MStyleSettings::Load() == chosen);
+  chosen.style = "Silver";
+  ASSERT_TRUE(MStyleSettings::Save(chosen, error)) << error.ToUTF8();
+  EXPECT_TRUE((MGeneralSettings::Current() == MGeneralSettings::Values{false, true, true}));
+  EXPECT_TRUE(MStyleSettings::Load() == chosen);
+
+  // An unreadable file is left as it is: the editor opens in the fresh style meanwhile.
+  std::ofstream(m_home / "Tonvera" / "GeneralSettings.xml") << "<GeneralSettings TabletMode=";
+  const std::string damaged = File();
+  EXPECT_EQ(MStyleSettings::Load(MStyleSettings::FreshItem::Write).style, MString("Silver"));
+  EXPECT_EQ(File(), damaged);
+}
+
 } // namespace
 
 TEST_F(WindowsTest, PadCornersGiveSlotsAToDInOneGesturePerDragAndTheWarningKeepsThemOnYes)

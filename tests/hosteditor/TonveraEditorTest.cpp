@@ -54,6 +54,20 @@ void KeepLoaded(const char* path)
     library.Open(path, error);
 }
 
+// A new settings folder draws the editor in "Silver" (the fresh style item); the pictures of these
+// tests show "Default", which the user chose, unless a test wants the fresh folder.
+void ChooseDefaultStyle()
+{
+  const char* home = std::getenv("XDG_CONFIG_HOME");
+  if (home == nullptr)
+    return;
+  const std::filesystem::path file = std::filesystem::path(home) / "Tonvera" / "GeneralSettings.xml";
+  if (std::filesystem::exists(file))
+    return;
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream(file) << "<GeneralSettings><StyleConfiguration Style=\"Default\"/></GeneralSettings>\n";
+}
+
 class TonveraEditor : public ::testing::Test
 {
 protected:
@@ -63,6 +77,7 @@ protected:
       GTEST_SKIP() << "Xvfb is not available";
     // The editor reads and, on first use, writes the user's presets: never in the real home.
     MTestSupport::UsePrivateSettingsFolder("tonvera-hosteditor-settings");
+    ChooseDefaultStyle();
     KeepLoaded(TONVERA_MODULE);
     std::string error;
     ASSERT_TRUE(m_window.Open(Display(), 800, 600, error)) << error;
@@ -550,12 +565,19 @@ TEST_F(TonveraEditor, TheTuningIndicatorFollowsAToneThirtyCentsSharp)
 class OwnSettingsFolder
 {
 public:
-  explicit OwnSettingsFolder(const std::string& name)
+  enum class Style
+  {
+    Default, ///< the user chose "Default" (ChooseDefaultStyle)
+    Fresh,   ///< nothing chosen yet
+  };
+  explicit OwnSettingsFolder(const std::string& name, Style style = Style::Default)
       : m_previous(std::getenv("XDG_CONFIG_HOME") != nullptr ? std::getenv("XDG_CONFIG_HOME") : ""),
         m_folder(testing::TempDir() + "tonvera-hosteditor-" + name + "-" + std::to_string(getpid()))
   {
     std::filesystem::remove_all(m_folder);
     setenv("XDG_CONFIG_HOME", m_folder.c_str(), 1);
+    if (style == Style::Default)
+      ChooseDefaultStyle();
   }
   ~OwnSettingsFolder()
   {
@@ -647,6 +669,18 @@ public:
     if (ProbeFunctions().find(m_format, Instance(), id, -1, &control) != 1 || control.width <= 0)
       return false;
     EXPECT_TRUE(m_window.Click(control.x + control.width / 2, control.y + control.height / 2)) << id;
+    Run(150);
+    return true;
+  }
+  /// A click at the fractions (fx, fy) of the width and height of control `id`.
+  bool ClickAt(const char* id, double fx, double fy)
+  {
+    MEditorProbeControl control;
+    if (ProbeFunctions().find(m_format, Instance(), id, -1, &control) != 1 || control.width <= 0)
+      return false;
+    EXPECT_TRUE(m_window.Click(control.x + static_cast<int>(fx * control.width),
+                               control.y + static_cast<int>(fy * control.height)))
+        << id;
     Run(150);
     return true;
   }
@@ -908,7 +942,8 @@ TEST_F(TonveraEditor, ZoomSettingOpensTheVst2EditorAtTwoHundredPercent)
   const OwnSettingsFolder settings("zoom");
   std::filesystem::create_directories(settings.Folder() + "/Tonvera");
   std::ofstream(settings.Folder() + "/Tonvera/GeneralSettings.xml")
-      << "<?xml version=\"1.0\" encoding=\"utf-8\"?><GeneralSettings Zoom=\"200\"/>";
+      << "<?xml version=\"1.0\" encoding=\"utf-8\"?><GeneralSettings Zoom=\"200\">"
+         "<StyleConfiguration Style=\"Default\"/></GeneralSettings>";
   MTestHostVst2 host;
   ASSERT_EQ(host.LoadModule(TONVERA_MODULE), MTestHostStatus::Ok) << host.LastError();
   ASSERT_TRUE(host.Open());
@@ -925,5 +960,95 @@ TEST_F(TonveraEditor, ZoomSettingOpensTheVst2EditorAtTwoHundredPercent)
   EXPECT_TRUE(MatchesGolden(Screenshot(), "hosteditor_vst2_200"));
   host.CloseEditor();
   host.Close();
+}
+
+// The user chooses the style and a colour in one editor's settings while another editor (the other
+// interface, in a window of its own) is open: both redraw in it at once, the choice is stored, and
+// "Reset colours" brings the colours back. A settings folder without a choice shows "Silver"; a
+// choice written by another process reaches the open editors too.
+TEST_F(TonveraEditor, StyleAndColoursChosenInOneEditorRedrawEveryOpenEditorAndAreStored)
+{
+  ASSERT_NE(ProbeFunctions().sheets, nullptr);
+  const OwnSettingsFolder settings("style", OwnSettingsFolder::Style::Fresh);
+  const std::string file = settings.Folder() + "/Tonvera/GeneralSettings.xml";
+  MTestHostWindow otherWindow;
+  std::string error;
+  ASSERT_TRUE(otherWindow.Open(Display(), 800, 600, error)) << error;
+  DrivenEditor first(2, m_window), second(3, otherWindow);
+  ASSERT_TRUE(first.Load());
+  ASSERT_TRUE(second.Load());
+  ASSERT_TRUE(first.Open());
+  ASSERT_TRUE(second.Open());
+  // The windows lie on one another: the one the user clicks or the test reads goes on top first.
+  // (An uncovered editor copies its kept picture to the screen; only an invalidated one paints
+  // anew.)
+  const auto settle = [&] {
+    for (int round = 0; round < 3; ++round)
+    {
+      first.Run(60);
+      second.Run(60);
+    }
+  };
+  const auto onTop = [&](MTestHostWindow& window) {
+    window.Raise();
+    window.Sync();
+    settle();
+  };
+  onTop(otherWindow);
+  EXPECT_TRUE(MatchesGolden(MHostEditorTest::CaptureChild(otherWindow), "hosteditor_style_silver"));
+
+  // "Default" (the left arrow of the style menu) in the first editor's settings: the second,
+  // untouched, shows it as the first does after the settings closed.
+  onTop(m_window);
+  ASSERT_TRUE(first.Click("Settings"));
+  EXPECT_NE(FileText(file).find("Style=\"Silver\""), std::string::npos) << "the fresh item is written";
+  ASSERT_TRUE(first.ClickAt("StyleMenu", 0.03, 0.5));
+  ASSERT_TRUE(Dismiss(first));
+  settle();
+  EXPECT_NE(FileText(file).find("Style=\"Default\""), std::string::npos);
+  EXPECT_TRUE(MatchesGolden(Screenshot(), "hosteditor_vst2"));
+  onTop(otherWindow);
+  EXPECT_TRUE(MatchesGolden(MHostEditorTest::CaptureChild(otherWindow), "hosteditor_vst3"));
+
+  // A warm surface colour as light as the style's own: orange from the hue strip (8 % down), then
+  // pale and bright in the field (a quarter of the saturation, 4 % below full brightness).
+  onTop(m_window);
+  ASSERT_TRUE(first.Click("Settings"));
+  ASSERT_TRUE(first.Click("MainColor0"));
+  ASSERT_EQ(first.Sheets().count, 2);
+  ASSERT_TRUE(first.ClickAt("ColorField", 0.98, 0.08));
+  ASSERT_TRUE(first.ClickAt("ColorField", 0.25, 0.04));
+  ASSERT_TRUE(first.Click("DialogOk"));
+  ASSERT_TRUE(Dismiss(first));
+  settle();
+  EXPECT_EQ(FileText(file).find("maincolor0=\"AEDCF8D8\""), std::string::npos) << "the colour is stored";
+  const MBitmap tintedFirst = Screenshot();
+  onTop(otherWindow);
+  const MBitmap tinted = MHostEditorTest::CaptureChild(otherWindow);
+  EXPECT_TRUE(MatchesGolden(tinted, "hosteditor_style_tinted"));
+  // The same picture but for the format in the header and the help line under the pointer.
+  EXPECT_LT(Differing(tintedFirst, tinted), kWidth * (kHelpLineRows + 10)) << "both editors show the tint";
+
+  // A new editor opens in the stored choice; "Reset colours" gives the style's own colours back.
+  second.Close();
+  ASSERT_TRUE(second.Open());
+  settle();
+  EXPECT_EQ(Differing(MHostEditorTest::CaptureChild(otherWindow), tinted), 0);
+  onTop(m_window);
+  ASSERT_TRUE(first.Click("Settings"));
+  ASSERT_TRUE(first.Click("ResetColors"));
+  ASSERT_TRUE(Dismiss(first));
+  EXPECT_NE(FileText(file).find("maincolor0=\"AEDCF8D8\""), std::string::npos);
+  onTop(otherWindow);
+  EXPECT_TRUE(MatchesGolden(MHostEditorTest::CaptureChild(otherWindow), "hosteditor_vst3"));
+  // Another process (a host that runs each plug-in in a process of its own) chooses "Silver": the
+  // open editors follow within a second or so.
+  std::ofstream(file) << "<GeneralSettings><StyleConfiguration Style=\"Silver\"/></GeneralSettings>\n";
+  for (int round = 0; round < 8; ++round)
+    settle();
+  EXPECT_TRUE(MatchesGolden(MHostEditorTest::CaptureChild(otherWindow), "hosteditor_style_silver"));
+  EXPECT_EQ(first.Sheets().modalLoops, 0);
+  first.Close();
+  second.Close();
 }
 } // namespace

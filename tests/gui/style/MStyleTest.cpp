@@ -318,13 +318,17 @@ TEST(MDrawerUsingStyleTest, HelpersDrawWhatTheStyleWould)
 
 namespace
 {
-std::vector<std::uint8_t> PackageWithDefinition(const std::string& definition)
+// `image` (when given) is the entry "S/image.png".
+std::vector<std::uint8_t> PackageWithDefinition(const std::string& definition, const MBitmap* image = nullptr)
 {
   const std::string index =
       "<stylepackage default=\"S\"><style name=\"S\" definition=\"S/style.xml\"/></stylepackage>";
-  return MStylePackage::Build(
-      {{"index.xml", std::vector<std::uint8_t>(index.begin(), index.end())},
-       {"S/style.xml", std::vector<std::uint8_t>(definition.begin(), definition.end())}});
+  std::vector<MStylePackage::Source> entries = {
+      {"index.xml", std::vector<std::uint8_t>(index.begin(), index.end())},
+      {"S/style.xml", std::vector<std::uint8_t>(definition.begin(), definition.end())}};
+  if (image != nullptr)
+    entries.push_back({"S/image.png", image->SavePNG()});
+  return MStylePackage::Build(entries);
 }
 } // namespace
 
@@ -386,6 +390,57 @@ TEST(MTexturedStyleTest, DefinitionFontsAndCheckBoxSpacingApply)
   EXPECT_EQ(style.GetFont(MStdFont::Large4).extraSpacing, 2);
   EXPECT_EQ(style.GetFont(MStdFont::Small).pixelHeight, 10); // no entry: the base style's font
   EXPECT_EQ(style.GetClientRect(MControlType::CheckBox, MCaptionType::None, MSize{100, 20}).left, 25);
+}
+
+TEST(MTexturedStyleTest, OnlyTheImagesSomeControlShowsAreDecoded)
+{
+  MTexturedStyleConfiguration silver;
+  silver.style = "Silver";
+  for (const MTexturedStyleConfiguration& configuration : {MTexturedStyleConfiguration(), silver})
+  {
+    const MTexturedStyle style(configuration);
+    for (const char* shown : {"knob_normal.png", "checkbox_on.png", "caption_normal.png", "row_selected.png"})
+      EXPECT_NE(style.GetImage(MString::FromUTF8(shown)), nullptr) << shown;
+    // Splitters, value buttons, radio buttons and check-box controls have no control type.
+    for (const char* unused : {"splitter_v.png", "splitter_h.png", "valuebutton_normal.png"})
+      EXPECT_EQ(style.GetImage(MString::FromUTF8(unused)), nullptr) << unused;
+  }
+  // A file named only where nothing reads it need not be in the package.
+  EXPECT_EQ(MessageOf([] {
+              MTexturedStyle style(
+                  PackageWithDefinition("<style bitmap=\"gone.png\"><splitter "
+                                        "vimage=\"gone.png\"/><knob valuebutton=\"gone.png\"/>"
+                                        "</style>"),
+                  MTexturedStyleConfiguration());
+            }),
+            "<no exception>");
+}
+
+TEST(MTexturedStyleTest, CaptionTextCombinesWithTheCaptionImageByItsOperation)
+{
+  MBitmap bar(8, 8);
+  MDrawerToMBitmap(bar).FillRectangle(bar.Bounds(), MColor{0x40, 0x80, 0xC0, 0xFF});
+  const auto render = [&](const std::string& op, const char* caption) {
+    MTexturedStyle style(
+        PackageWithDefinition("<style><panel><normalcaption image=\"image.png\" captiontextop=\"" + op +
+                                  "\"/></panel></style>",
+                              &bar),
+        MTexturedStyleConfiguration());
+    MBitmap target(120, 40);
+    MDrawerToMBitmap drawer(target);
+    MControlPaint paint;
+    paint.type = MControlType::Panel;
+    paint.captionType = MCaptionType::Normal;
+    paint.rect = MRect{0, 0, 120, 40};
+    paint.caption = MString::FromUTF8(caption);
+    style.PaintControl(drawer, paint);
+    return target;
+  };
+  const MBitmap plain = render("Alphablend", "Title");
+  EXPECT_FALSE(plain == render("Alphablend", "")) << "the title shows";
+  EXPECT_TRUE(render("None", "Title") == render("None", "")) << "None draws no text";
+  EXPECT_FALSE(render("Invert", "Title") == plain);
+  EXPECT_FALSE(render("Invert", "Title") == render("Invert", ""));
 }
 
 TEST(MTexturedStyleTest, HugeAndOddControlSizesPaintWithoutFault)
