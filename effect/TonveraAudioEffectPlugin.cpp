@@ -161,6 +161,7 @@ void TonveraAudioEffectPlugin::Process(const Transport&, float** inputs, float**
     m_tracker.SetDepth(depth);
     m_tracker.UpdateCoefficients();
   }
+  m_tracker.SetHoldCents(GetParameterValue(kNoteHold));
   for (int c = 0; c < channels; ++c)
     GetCorrector(c).SetChannelRatio(m_channelRatios[static_cast<std::size_t>(c)]);
 

@@ -3,8 +3,10 @@
 //
 // The framework's adapter creates it through the module's command function and then drives it
 // through the effect interface (MAudioEffectPlugin). It owns:
-//  - nine parameter descriptors in two groups ("Automatic tuning": Depth, Speed, Detune;
-//    "Effects": Dry/wet, Width, Keep formants, Formant shift), read lock-free on the audio thread;
+//  - ten parameter descriptors in two groups ("Automatic tuning": Depth, Speed, Note hold, Detune;
+//    "Effects": Dry/wet, Width, Keep formants, Formant shift), read lock-free on the audio thread.
+//    Note hold came later: its host slot follows all the others (after the scale's), so the older
+//    slots keep their indices and IDs, while the editor shows it beside Speed;
 //  - the twelve-note scale: the flags live in the note tracker as relaxed atomics, the host sees
 //    them as the twelve slots of AutomationAdapterType, and the settings keep them as "Scale";
 //  - one corrector (FFTProcessor) per channel in use, up to eight, with the synthesis phase stores
@@ -55,6 +57,7 @@ public:
     kTuningGroup = 0,
     kDepth,
     kSpeed,
+    kNoteHold,
     kDetune,
     kEffectsGroup,
     kDryWet,

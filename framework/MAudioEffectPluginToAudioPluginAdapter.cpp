@@ -61,6 +61,8 @@ void MAudioEffectPluginToAudioPluginAdapter::Initialize(const MString& name, con
   m_wantsTimeInfo = m_transportValid;
   MParameterBuilder::Build(*this, effect, table, m_parameterMap, GetParameterPanelLink());
   effect->AddAutomationAdapters(*this);
+  MParameterBuilder::Build(*this, effect, table, m_parameterMap, GetParameterPanelLink(), MString(),
+                           MParameterBuilder::BuildPass::kAppendedSlots);
   AssignAutomationIndices();
   UpdateMaxBufferSize();
   LoadDefaultSettings();

@@ -141,9 +141,11 @@ TEST_F(TonveraPlugin, HostSeesTheParametersAndTheScaleSlots)
                          "G#",
                          "A",
                          "A#",
-                         "B"};
-  ASSERT_EQ(m_plugin->GetNumParameters(), 19);
-  for (std::int32_t i = 0; i < 19; ++i)
+                         "B",
+                         "Note hold"};
+  // Note hold came later: it takes the next free slot, so every older slot keeps its index.
+  ASSERT_EQ(m_plugin->GetNumParameters(), 20);
+  for (std::int32_t i = 0; i < 20; ++i)
     EXPECT_EQ(m_plugin->GetParameterName(i).ToUTF8(), names[i]);
   EXPECT_EQ(m_plugin->GetLatency(), 1024);
   EXPECT_EQ(m_plugin->GetParameterValueName(IndexOf("Dry/wet")).ToUTF8(), "100% wet, 0% dry");
@@ -286,6 +288,35 @@ TEST_F(TonveraPlugin, FreshStateIsTheCommittedGoldenText)
   std::ifstream file(path, std::ios::binary);
   const std::string golden((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text, golden);
+}
+
+// A project saved before Note hold existed loads as it sounded then: without hold, whatever the
+// instance held before, and with every other value as stored.
+TEST_F(TonveraPlugin, StateSavedBeforeNoteHoldLoadsWithoutHold)
+{
+  std::ifstream file(TONVERA_EFFECT_TEST_DATA "/StateBeforeNoteHold.xml", std::ios::binary);
+  const std::string old((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(old.find("NoteHold"), std::string::npos);
+  std::vector<Bytef> packed(compressBound(static_cast<uLong>(old.size())));
+  uLongf packedSize = static_cast<uLongf>(packed.size());
+  ASSERT_EQ(compress2(packed.data(), &packedSize, reinterpret_cast<const Bytef*>(old.data()),
+                      static_cast<uLong>(old.size()), 9),
+            Z_OK);
+
+  auto& plugin = dynamic_cast<MQuorvelAudioEffectPlugin&>(*m_plugin);
+  const std::vector<double> fresh = [&] {
+    std::vector<double> values;
+    for (std::int32_t i = 0; i < m_plugin->GetNumParameters(); ++i)
+      values.push_back(m_plugin->GetParameter(i));
+    return values;
+  }();
+  SetNormalised("Note hold", 0.5);
+  SetNormalised("Depth", 0.9);
+  ASSERT_NEAR(TheEffect().GetParameterInfo(Effect::kNoteHold).floating.value, 25.0, 1e-9);
+  ASSERT_TRUE(plugin.LoadState(packed.data(), packedSize));
+  EXPECT_EQ(TheEffect().GetParameterInfo(Effect::kNoteHold).floating.value, 0.0);
+  for (std::int32_t i = 0; i < m_plugin->GetNumParameters(); ++i)
+    EXPECT_EQ(m_plugin->GetParameter(i), fresh[static_cast<std::size_t>(i)]) << m_plugin->GetParameterName(i);
 }
 
 // A sung line: four notes, each drifting up to 40 cents around its note, at Depth 1 and Speed 1.
