@@ -111,6 +111,8 @@ public:
   static constexpr const char* kSetDefaultsId = "SetDefaultSettings";
   static constexpr const char* kLoadDefaultsId = "LoadDefaultSettings";
   static constexpr const char* kPanicId = "Panic";
+  /// Only for an effect that sends MIDI (GetMIDIOutput): this instance's switch for it.
+  static constexpr const char* kSendNotesId = "SendDetectedNotes";
 
   /// Reads the general settings file; an unreadable one shows the defaults and says why.
   explicit SettingsWindow(MQuorvelAudioEffectPlugin& plugin);
@@ -136,6 +138,7 @@ private:
   void OnSetDefaults(MOnNotifyParams& params);
   void OnLoadDefaults(MOnNotifyParams& params);
   void OnPanic(MOnNotifyParams& params);
+  void OnSendNotesChanged(MOnNotifyParams& params);
   void SetNote(const MString& note);
   /// The protection menu (with a "Custom" entry for a block size no level has) and the channel
   /// mode as the plug-in has them now.
@@ -149,6 +152,7 @@ private:
   MSelector* m_protection = nullptr;
   MStatic* m_channelLabel = nullptr;
   MSelector* m_channelMode = nullptr;
+  MCheckBox* m_sendNotes = nullptr;
   std::array<MButton*, 3> m_actions{};
   MSTMLControl* m_help = nullptr;
   MString m_note;

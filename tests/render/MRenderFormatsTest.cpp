@@ -132,9 +132,9 @@ protected:
 };
 } // namespace
 
-// The demo at the plug-in's defaults comes out as the very bytes it did before Note hold was added
-// (it is off by default): the figure is the checksum of demo-corrected.wav from that build (g++
-// release; other compilers may round differently).
+// The demo at the plug-in's defaults comes out as the very bytes it did before Note hold and the
+// detected notes as MIDI were added (both are off by default): the figure is the checksum of
+// demo-corrected.wav from that build (g++ release; other compilers may round differently).
 TEST_F(MRenderFormatsTest, DemoAtTheDefaultsIsTheSameBytesAsBeforeTheOptionalFeatures)
 {
 #if defined(NDEBUG) && defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
