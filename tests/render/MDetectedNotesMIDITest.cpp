@@ -137,5 +137,10 @@ TEST(MDetectedNotesMIDITest, DemoPhraseComesOutAsTheNotesSungInBalancedPairsThro
     EXPECT_EQ(started, sung);
   }
   EXPECT_TRUE(SingDemo("vst3", false).empty()) << "the option is off by default and sends nothing";
+  // A VST 2.4 host asks before it listens to a plug-in's events.
+  MTestHostVst2 host;
+  ASSERT_EQ(host.LoadModule(TONVERA_MODULE), MTestHostStatus::Ok);
+  EXPECT_EQ(host.CanDo("sendVstEvents"), 1);
+  EXPECT_EQ(host.CanDo("sendVstMidiEvent"), 1);
 }
 } // namespace
