@@ -132,6 +132,7 @@ void MAudioFFTProcessor::Process(const float* input, float* output, int count)
     if (m_inputFill < n)
       break;
 
+    m_frameInputOffset = count - remainingIn;
     RunFrame(m_outputScale);
 
     const int out = std::min(hop, remainingOut);

@@ -101,6 +101,10 @@ public:
   float OutputScale() const { return m_outputScale; }
   /// True until the first Process call after construction.
   bool IsFresh() const { return m_fresh; }
+  /// During ProcessSpectrum: how many samples of the current Process call the frame took in
+  /// (the frame ends at that sample), and the frame's N input samples before windowing.
+  int FrameInputOffset() const { return m_frameInputOffset; }
+  const float* FrameInput() const { return m_input + m_inputBase; }
   /// The frame size the transform set-up exists for (0 when none).
   int PreparedSize() const { return m_fft.PreparedSize(); }
 
@@ -110,6 +114,7 @@ private:
 
   int m_outputPosition = 0;
   int m_inputFill = 0;
+  int m_frameInputOffset = 0;
   int m_silenceLeft = 0;
   int m_frameSize = kDefaultFrameSize;
   bool m_fresh = true;

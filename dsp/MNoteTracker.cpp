@@ -31,6 +31,17 @@ bool MNoteTracker::IsEnabled(int note) const
   return m_scaleNotes[static_cast<std::size_t>(pitchClass)].load(std::memory_order_relaxed);
 }
 
+int MNoteTracker::ApplyHold(double x, int nearest) const
+{
+  // Only between two notes the scale allows: a chosen note the user has since disabled is left
+  // at once, as without hold.
+  if (!(m_holdCents > 0.0) || m_chosenNote < 0 || nearest == m_chosenNote || !IsEnabled(m_chosenNote))
+    return nearest;
+  const double midpoint = 0.5 * (m_chosenNote + nearest);
+  const double beyondCents = (nearest > m_chosenNote ? x - midpoint : midpoint - x) * 100.0;
+  return beyondCents > m_holdCents ? nearest : m_chosenNote;
+}
+
 void MNoteTracker::FeedNote(std::optional<double> note, int hopSamples)
 {
   if (!note || !std::isfinite(*note))
@@ -82,6 +93,7 @@ void MNoteTracker::FeedNote(std::optional<double> note, int hopSamples)
     m_chosenNote = -1;
     return;
   }
+  n = ApplyHold(x, n);
 
   if (n != m_chosenNote)
   {

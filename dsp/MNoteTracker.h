@@ -15,6 +15,11 @@
 //  - Depth sets how much of the offset is removed: the removed amount is the offset
 //    low-passed with a time constant of (1 - depth)^4 seconds, so Depth 1 removes it
 //    all and lower depths remove only its slowly moving average (vibrato passes).
+//  - Hold (cents, 0 = off) keeps the chosen note against a voice that hovers near the
+//    midpoint between it and the next enabled note: the search above still finds the
+//    nearest note, but the tracker moves to it only once the input lies more than Hold
+//    cents beyond the midpoint between the two. Without it a note sung 40 cents sharp
+//    with vibrato flips between its two neighbours several times a second.
 //
 // Threads: FeedNote, UpdateCoefficients and the setters run on the audio thread under
 // the effect's processing lock. The scale flags are atomics (relaxed) because the
@@ -43,6 +48,10 @@ public:
   void SetDepth(double depth) { m_depth = depth; }
   double Speed() const { return m_speed; }
   double Depth() const { return m_depth; }
+  /// Hold in cents (0..50 as the parameter holds it; below 0 counts as 0); takes effect with
+  /// the next FeedNote. 0 leaves the choice exactly as without hold.
+  void SetHoldCents(double holdCents) { m_holdCents = holdCents; }
+  double HoldCents() const { return m_holdCents; }
 
   /// Sample rate in Hz; stored only. Call UpdateCoefficients afterwards.
   void SetSampleRate(double sampleRateHz) { m_sampleRate = sampleRateHz; }
@@ -71,9 +80,13 @@ public:
 
 private:
   bool IsEnabled(int note) const;
+  /// The note to correct to when the search found `nearest` for input x: the chosen note
+  /// while x has not passed the midpoint towards `nearest` by more than the hold.
+  int ApplyHold(double x, int nearest) const;
 
   double m_speed = 0.5;
   double m_depth = 0.5;
+  double m_holdCents = 0.0;
   double m_sampleRate = 0.0;
   int m_chosenNote = -1;
   double m_inputNote = -1.0;

@@ -38,6 +38,16 @@ public:
   /// tuning display; called by the channel-0 corrector once per frame.
   virtual void SetDisplayNotes(double inputNote, double outputNote, int chosenNote) = 0;
 
+  /// Called by the channel-0 corrector once per frame, after the tracker was fed: the frame
+  /// ends `frameOffset` samples into the corrector's current Process call, and `frame` holds
+  /// its `frameSize` input samples. Base: nothing.
+  virtual void OnTrackedFrame(int frameOffset, const float* frame, int frameSize)
+  {
+    (void)frameOffset;
+    (void)frame;
+    (void)frameSize;
+  }
+
   /// The synthesis phase store of channel 0..7.
   virtual MSynthesisPhaseStore& PhaseStore(int channel) = 0;
 };

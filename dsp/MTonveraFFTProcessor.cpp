@@ -149,6 +149,7 @@ void MTonveraFFTProcessor::AddShifted(float* spectrum)
         tracker.OutputNote() >= 0.0 ? std::exp2((tracker.OutputNote() - tracker.InputNote()) / 12.0) : 1.0;
     m_owner->SetCorrectionRatio(ratio);
     m_owner->SetDisplayNotes(tracker.InputNote(), tracker.OutputNote(), tracker.ChosenNote());
+    m_owner->OnTrackedFrame(FrameInputOffset(), FrameInput(), FrameSize());
   }
 
   const double ratio = m_owner->CorrectionRatio() * m_channelRatio;

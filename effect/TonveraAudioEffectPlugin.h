@@ -3,13 +3,24 @@
 //
 // The framework's adapter creates it through the module's command function and then drives it
 // through the effect interface (MAudioEffectPlugin). It owns:
-//  - nine parameter descriptors in two groups ("Automatic tuning": Depth, Speed, Detune;
-//    "Effects": Dry/wet, Width, Keep formants, Formant shift), read lock-free on the audio thread;
+//  - ten parameter descriptors in two groups ("Automatic tuning": Depth, Speed, Note hold, Detune;
+//    "Effects": Dry/wet, Width, Keep formants, Formant shift), read lock-free on the audio thread.
+//    Note hold came later: its host slot follows all the others (after the scale's), so the older
+//    slots keep their indices and IDs, while the editor shows it beside Speed;
 //  - the twelve-note scale: the flags live in the note tracker as relaxed atomics, the host sees
 //    them as the twelve slots of AutomationAdapterType, and the settings keep them as "Scale";
 //  - one corrector (FFTProcessor) per channel in use, up to eight, with the synthesis phase stores
 //    they continue across frames (made by InitProcessing for its channel count, freed beyond
 //    it), and one note tracker shared by all channels.
+//
+// Detected notes as MIDI (off by default; the adapter's settings switch it, per instance): while
+// on, each change of the tracker's chosen note on a voiced frame sends a note-off for the previous
+// note and a note-on for the new one (channel 1, velocity from the frame's level) at the sample
+// where the deciding frame ended; after 50 ms unvoiced or silent the note ends. A change decides
+// only once the voice has stayed on the new note for 100 ms and passed the midpoint to it by at
+// least 25 cents (or the Note hold, if more), and an octave slip of the detector is no change: a
+// scoop, a glide or a vibrato across the midpoint would otherwise send notes nobody sang. The
+// queue is MMIDIOutputQueue, filled inside Process and emptied by the adapter after it.
 //
 // Channel 0's corrector (the mid signal's, for a stereo pair at Width 0) detects the pitch and
 // drives the tracker; every channel is shifted by the tracker's correction ratio times its own
@@ -25,6 +36,7 @@
 
 #include "base/MEventParams.h"
 #include "core/plugin/MAudioPlugin.h"
+#include "core/plugin/MMIDIOutputQueue.h"
 #include "dsp/MNoteTracker.h"
 #include "dsp/MTonveraCorrectorOwner.h"
 #include "dsp/MTonveraFFTProcessor.h"
@@ -55,6 +67,7 @@ public:
     kTuningGroup = 0,
     kDepth,
     kSpeed,
+    kNoteHold,
     kDetune,
     kEffectsGroup,
     kDryWet,
@@ -149,6 +162,8 @@ public:
   /// The channel-0 corrector's frame size, in samples.
   std::int32_t GetLatency() override;
   std::int32_t GetTailSize() override { return kTailSize; }
+  /// The queue of the detected notes as MIDI (see the file comment).
+  MMIDIOutputQueue* GetMIDIOutput() override { return &m_midiOutput; }
 
   // ---- scale (host or GUI thread) ------------------------------------------------------------
 
@@ -236,6 +251,7 @@ private:
   void SetCorrectionRatio(double ratio) override { m_correctionRatio = ratio; }
   void SetDisplayNotes(double inputNote, double outputNote, int chosenNote) override;
   MSynthesisPhaseStore& PhaseStore(int channel) override;
+  void OnTrackedFrame(int frameOffset, const float* frame, int frameSize) override;
 
   void BuildParameters();
   void ResetChannelsLocked();
@@ -281,6 +297,23 @@ private:
   MPiano* m_pianoControl = nullptr;
   MTuningIndicator* m_tuningIndicator = nullptr;
   bool m_midSide = false; // what correctors 0 and 1 carry: mid and side, or two channels
+  MMIDIOutputQueue m_midiOutput;
+  // Where the piece corrector 0 processes now starts in the current Process call, and how long
+  // the input has been unvoiced or silent (audio thread).
+  std::int32_t m_pieceStart = 0;
+  std::int32_t m_unvoicedSamples = 0;
+  // The note being sent (MIDI number, -1 for none), and a new one waiting to have lasted long
+  // enough, with how long it has (audio thread).
+  int m_midiNote = -1;
+  int m_midiCandidate = -1;
+  std::int32_t m_candidateSamples = 0;
+  // Detected notes as MIDI: a frame at or below this RMS level counts as silent (and velocity 1
+  // stands for it, 127 for 0 dBFS); a note ends after this long unvoiced or silent; a new note
+  // must stay chosen this long; a neighbour takes over only this far past the midpoint.
+  static constexpr double kMIDISilenceDb = -60.0;
+  static constexpr double kMIDIReleaseSeconds = 0.05;
+  static constexpr double kMIDIMinimumNoteSeconds = 0.1;
+  static constexpr double kMIDIHoldCents = 25.0;
   double m_dryGain = 0.0;
   double m_wetGain = 1.0;
   std::array<MRelaxed<double>, kMaxChannels> m_channelRatios;

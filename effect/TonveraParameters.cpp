@@ -96,6 +96,14 @@ void TonveraAudioEffectPlugin::BuildParameters()
            "<name>Speed</name> defines how quickly the plugin adjusts, when a note has been changed. Higher "
            "speed makes the results immediately in tune, but can cause less natural results.");
   p[kSpeed].formatter = PercentFormatter;
+  SetFloat(p[kNoteHold], "NoteHold", "Note hold", 0.0, 50.0, 0.0,
+           "<name>Note hold</name> keeps the chosen note while the voice hovers between two notes of the "
+           "scale. The output moves to the other note only when the voice passes the midpoint between them "
+           "by more than this many cents, so a note sung sharp with vibrato no longer flips back and forth. "
+           "At 0 cents the nearest note is always taken.");
+  p[kNoteHold].format = "{0;.1} cents";
+  // Its host slot comes after all the older ones (see the file comment of the effect).
+  p[kNoteHold].flags2 = MParameterInfo::kAppendedSlot;
   SetFloat(p[kDetune], "Detune", "Detune", -100.0, 100.0, 0.0,
            "<name>Detune</name> defines global pitch change in cents of a semitone.");
   p[kDetune].format = "{0;+.1} cents";

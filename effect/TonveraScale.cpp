@@ -240,5 +240,10 @@ bool TonveraAudioEffectPlugin::LoadSettings(MXmlItem& item)
   const std::int64_t note = item.GetAttribute("ScaleNote", "0").ToInteger();
   if (note >= 0 && note < kPitchClasses)
     m_scaleNote = static_cast<std::int32_t>(note);
+  // A state saved before Note hold existed has no value for it: it was made without hold, and
+  // loads so, whatever this instance held before.
+  MParameterInfo& hold = m_parameters[kNoteHold];
+  if (!item.HasAttribute(MString("parameter") + hold.key))
+    hold.floating.value = hold.floating.defaultValue;
   return MAudioEffectPlugin::LoadSettings(item);
 }

@@ -348,6 +348,11 @@ void MAudioEffectPlugin::Randomize(double amount)
 
 void MAudioEffectPlugin::RandomizeSmart() {}
 
+MMIDIOutputQueue* MAudioEffectPlugin::GetMIDIOutput()
+{
+  return nullptr;
+}
+
 void MAudioEffectPlugin::RandomizeSmartFinish() {}
 
 std::int64_t MAudioEffectPlugin::CustomCommand(std::int64_t, std::int64_t)

@@ -13,7 +13,7 @@
 // 13 AddAutomationAdapters, 14 SetParametersChanged, 15 OnCustomNotification, 16 CustomQuery,
 // 17 Randomize, 18 RandomizeSmart, 19 RandomizeSmartFinish, 20 CustomCommand,
 // 21 InitProcessing, 22 InitProcessingGUI, 23 Process, 24 ProcessUpdate, 25 GetCustomInteger,
-// 26 GetLatency, 27 GetTailSize, 28 SetCustomValue.
+// 26 GetLatency, 27 GetTailSize, 28 SetCustomValue, 29 GetMIDIOutput.
 //
 // Threads. Process runs on the audio thread; everything else on the host's or the GUI thread.
 // The effect guards its own state with m_processingLock: Process holds it for the whole block,
@@ -27,6 +27,7 @@
 #include "core/parameters/MParameterInfo.h"
 #include "core/parameters/MParameterOwner.h"
 #include "core/plugin/MAudioPlugin.h"
+#include "core/plugin/MMIDIOutputQueue.h"
 #include "core/plugin/MRelaxed.h"
 #include "framework/MPlugin.h"
 
@@ -147,6 +148,12 @@ public:
   virtual std::int32_t GetTailSize();
   /// Slot 28: per-effect value (command 104). Base: nothing.
   virtual void SetCustomValue(std::int64_t value);
+  /// Slot 29: the effect's queue of MIDI events for the host, or null for an effect that sends
+  /// none (the plug-in then offers no MIDI output). The effect fills it inside Process; the
+  /// adapter empties it after every Process, switches it on and off from the settings and ends
+  /// its notes on InitProcessing, Panic and bypass. The same object for the effect's lifetime.
+  /// Base: null.
+  virtual MMIDIOutputQueue* GetMIDIOutput();
 
   // ---- state the framework reads ----
 

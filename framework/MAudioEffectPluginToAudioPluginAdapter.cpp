@@ -65,6 +65,11 @@ void MAudioEffectPluginToAudioPluginAdapter::Initialize(const MString& name, con
   m_wantsTimeInfo = m_transportValid;
   MParameterBuilder::Build(*this, effect, table, m_parameterMap, GetParameterPanelLink());
   effect->AddAutomationAdapters(*this);
+  // An effect with a MIDI queue gets the event output (VST 3 bus, VST 2.4 send capabilities)
+  // whether or not the user lets it send: buses cannot come and go with a setting.
+  m_sendsMIDI = effect->GetMIDIOutput() != nullptr;
+  MParameterBuilder::Build(*this, effect, table, m_parameterMap, GetParameterPanelLink(), MString(),
+                           MParameterBuilder::BuildPass::kAppendedSlots);
   AssignAutomationIndices();
   UpdateMaxBufferSize();
   LoadDefaultSettings();
@@ -97,6 +102,10 @@ void MAudioEffectPluginToAudioPluginAdapter::InitProcessing_LockedPart()
     double rate = std::max<std::int32_t>(m_oversampling, 1) * GetSampleRate();
     const std::int64_t answer = m_effectHost->SendCommand(
         MPluginCommand::kInitProcessing, GetProcessedChannelCount(), MPluginCommandBlock::FromPointer(&rate));
+    // The restarted effect knows nothing of the notes it sent: they end now, and reach the
+    // host at the start of the next block.
+    if (MMIDIOutputQueue* midi = m_effect->GetMIDIOutput())
+      midi->EndNotes(0);
     if (answer < 0)
     {
       // The effect kept its previous set-up; the delays and buffers sized for it stay as well.
@@ -207,6 +216,7 @@ void MAudioEffectPluginToAudioPluginAdapter::ProcessChunk(float** inputs, float*
     m_blockPosition = start + samples;
     if (m_pendingChangeCount == 0)
     {
+      m_chunkStart = start;
       Process(inputs, outputs, samples);
       return;
     }
@@ -224,6 +234,7 @@ void MAudioEffectPluginToAudioPluginAdapter::ProcessChunk(float** inputs, float*
         in[c] = inputs != nullptr && inputs[c] != nullptr ? inputs[c] + done : nullptr;
         out[c] = outputs[c] != nullptr ? outputs[c] + done : nullptr;
       }
+      m_chunkStart = start + done;
       Process(inputs != nullptr ? in : nullptr, out, length);
       done += length;
     }
@@ -279,7 +290,35 @@ void MAudioEffectPluginToAudioPluginAdapter::Process(float** inputs, float** out
     m_effect->OnParametersChanged();
   // A plug-in without inputs lets the effect work in place on its (cleared) outputs.
   m_effect->Process(m_effectTransport, inputs != nullptr ? inputs : outputs, outputs, samples);
+  DeliverEffectMIDIOutput();
   ProcessFinished(outputs, samples);
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::DeliverEffectMIDIOutput() noexcept
+{
+  MMIDIOutputQueue* midi = m_effect != nullptr ? m_effect->GetMIDIOutput() : nullptr;
+  if (midi == nullptr || midi->Count() == 0)
+    return;
+  // The effect counts in its own samples from its chunk's start; the host in its own from the
+  // block's (GenerateMIDIEvent adds the piece's offset back).
+  const std::int32_t factor = std::clamp<std::int32_t>(m_oversampling, 1, 16);
+  for (std::int32_t i = 0; i < midi->Count(); ++i)
+  {
+    const MMIDIOutputQueue::Event& event = midi->At(i);
+    const std::int32_t offset = (m_chunkStart + event.sampleOffset) / factor - GetPieceOffset();
+    GenerateMIDIEvent(std::max(0, offset), event.bytes);
+  }
+  midi->Clear();
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::BypassedPiece(std::int32_t)
+{
+  MMIDIOutputQueue* midi = m_effect != nullptr ? m_effect->GetMIDIOutput() : nullptr;
+  if (midi == nullptr || (!midi->AnySounding() && midi->Count() == 0))
+    return;
+  midi->EndNotes(0);
+  m_chunkStart = GetPieceOffset() * std::clamp<std::int32_t>(m_oversampling, 1, 16);
+  DeliverEffectMIDIOutput();
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::ProcessFinished(float**, std::int32_t) {}

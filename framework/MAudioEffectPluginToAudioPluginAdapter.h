@@ -260,6 +260,8 @@ protected:
   void StartOfBlock(float** inputs, float** outputs, std::int32_t samples) override;
   void ProcessChunk(float** inputs, float** outputs, std::int32_t samples) override;
   void AfterBlock(float** inputs, float** outputs, std::int32_t samples, bool replacing) override;
+  /// Ends the notes the effect sends (bypass stops the effect, so its notes would hang).
+  void BypassedPiece(std::int32_t samples) override;
 
   MAudioEffectPlugin* m_effect = nullptr;
   MPluginSystem m_pluginSystem;
@@ -304,6 +306,12 @@ protected:
   std::int32_t m_pendingChangeCount = 0;
   /// Position of the next chunk in the current host block (audio thread).
   std::int32_t m_blockPosition = 0;
+  /// Position of the chunk the effect processes now in the current host block, in the effect's
+  /// samples (audio thread).
+  std::int32_t m_chunkStart = 0;
+  /// Hands the effect's queued MIDI events to the host adapter at their offsets in the host's
+  /// block, then empties the queue (audio thread, or under the locks with no block running).
+  void DeliverEffectMIDIOutput() noexcept;
   void QueueParameterChange(std::int32_t parameter, double value, std::int32_t offset) noexcept;
   /// Applies the pending changes with an offset up to `position`; answers the next later offset
   /// (or a large number when none is left).

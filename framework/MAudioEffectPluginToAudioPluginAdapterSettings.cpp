@@ -92,6 +92,8 @@ void MAudioEffectPluginToAudioPluginAdapter::Store(MStoreContext& context)
       PutUnlessDefault(preset, MString("Controller"), m_presetController.controller.Load(), 0);
       PutUnlessDefault(preset, MString("Channel"), m_presetController.channel.Load(), 0);
       PutUnlessDefault(item, MString("Bypass"), m_bypassed ? 1 : 0, 0);
+      if (const MMIDIOutputQueue* midi = m_effect != nullptr ? m_effect->GetMIDIOutput() : nullptr)
+        PutUnlessDefault(item, MString("SendDetectedNotes"), midi->IsEnabled() ? 1 : 0, 0);
       PutUnlessDefault(item, MString("MaxLFOBlockSize"), m_maxLFOBlockSize, kDefaultLFOBlockSize);
     }
     else
@@ -114,6 +116,8 @@ void MAudioEffectPluginToAudioPluginAdapter::Store(MStoreContext& context)
       m_presetController.enabled = presetEnabled;
       // Loading tells the host nothing: the host restored this state itself.
       m_bypassed = GetOrDefault(item, MString("Bypass"), 0) != 0;
+      if (MMIDIOutputQueue* midi = m_effect != nullptr ? m_effect->GetMIDIOutput() : nullptr)
+        midi->SetEnabled(GetOrDefault(item, MString("SendDetectedNotes"), 0) != 0);
       const std::int32_t block = GetOrDefault(item, MString("MaxLFOBlockSize"), kDefaultLFOBlockSize);
       m_maxLFOBlockSize = block > 0 ? block : kDefaultLFOBlockSize;
     }

@@ -390,6 +390,17 @@ MQuorvelAudioEffectPlugin::SettingsWindow::SettingsWindow(MQuorvelAudioEffectPlu
   m_channelMode->SetHelp(MString("<p><b>Channel mode</b><p>Which channels the effect processes: both, one of "
                                  "them, the mid or side signal, or up to eight surround channels."));
   m_channelMode->GetChangedEvent().Subscribe<&SettingsWindow::OnChannelModeChanged>(this);
+  if (m_plugin.GetEffect() != nullptr && m_plugin.GetEffect()->GetMIDIOutput() != nullptr)
+  {
+    m_sendNotes = &Add<MCheckBox>(MString("Send detected notes as MIDI"));
+    m_sendNotes->SetId(MString(kSendNotesId));
+    m_sendNotes->SetHelp(MString(
+        "<p><b>Send detected notes as MIDI</b><p>This instance sends the notes it hears to the host as MIDI "
+        "notes on channel 1 (to double the voice with an instrument, or to write the melody down). Saved "
+        "with the project."));
+    m_sendNotes->GetChangedEvent().Subscribe<&SettingsWindow::OnSendNotesChanged>(this);
+    ShowPluginSettings();
+  }
 
   m_zoomLabel = &Add<MStatic>(MString("Zoom"));
   m_zoomLabel->SetTextAlignment(MAlign::Left | MAlign::VCenter);
@@ -464,7 +475,7 @@ MQuorvelAudioEffectPlugin::SettingsWindow::SettingsWindow(MQuorvelAudioEffectPlu
   m_help->SetId(MString(kHelpId));
   AddButton(MString("Close"), MModalValue::Ok, true);
   SetInitialFocus(m_checks[0]);
-  SetSize(MSize{500, 424 + kRowHeight + 6});
+  SetSize(MSize{500, 424 + 2 * (kRowHeight + 6) + (m_sendNotes != nullptr ? kRowHeight + 6 : 0)});
   ShowHelpFor(nullptr);
   Layout();
 }
@@ -507,6 +518,8 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::LayoutContent(const MRect& conte
     m_resetColors->SetBounds(MRect{content.right - reset, y, content.right, y + kRowHeight});
     y += kRowHeight + 6;
   }
+  if (m_sendNotes != nullptr)
+    row(*m_sendNotes, kRowHeight);
   y += 6;
   // The two default buttons share what "Panic" leaves; their captions are the long ones.
   const std::int32_t gap = 6;
@@ -696,6 +709,18 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::ShowPluginSettings()
     modes.Add(GetChannelModeName(mode));
   m_channelMode->SetChoices(modes);
   m_channelMode->SetSelection(m_plugin.GetChannelMode());
+  if (m_sendNotes != nullptr)
+    m_sendNotes->SetCheck(m_plugin.GetEffect()->GetMIDIOutput()->IsEnabled() ? MCheckState::On
+                                                                             : MCheckState::Off);
+}
+
+void MQuorvelAudioEffectPlugin::SettingsWindow::OnSendNotesChanged(MOnNotifyParams&)
+{
+  if (MAudioEffectPlugin* effect = m_plugin.GetEffect();
+      effect != nullptr && effect->GetMIDIOutput() != nullptr)
+    effect->GetMIDIOutput()->SetEnabled(m_sendNotes->IsChecked());
+  // Part of the project: the host marks it modified.
+  m_plugin.ReportStateChangedToHost();
 }
 
 void MQuorvelAudioEffectPlugin::SettingsWindow::UpdateProtectionHelp()

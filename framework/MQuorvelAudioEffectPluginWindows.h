@@ -123,6 +123,8 @@ public:
   static constexpr const char* kStyleId = "StyleMenu";
   static constexpr const char* kColorIds[4] = {"MainColor0", "MainColor1", "MainColor2", "MainColor3"};
   static constexpr const char* kResetColorsId = "ResetColors";
+  /// Only for an effect that sends MIDI (GetMIDIOutput): this instance's switch for it.
+  static constexpr const char* kSendNotesId = "SendDetectedNotes";
 
   /// Reads the general settings file; an unreadable one shows the defaults and says why.
   explicit SettingsWindow(MQuorvelAudioEffectPlugin& plugin);
@@ -154,6 +156,7 @@ private:
   void OnResetColors(MOnNotifyParams& params);
   /// Stores the style configuration and redraws every open editor in it.
   void ApplyStyle();
+  void OnSendNotesChanged(MOnNotifyParams& params);
   void SetNote(const MString& note);
   /// The protection menu (with a "Custom" entry for a block size no level has) and the channel
   /// mode as the plug-in has them now.
@@ -169,6 +172,7 @@ private:
   MSelector* m_channelMode = nullptr;
   MStatic* m_zoomLabel = nullptr;
   MSelector* m_zoom = nullptr;
+  MCheckBox* m_sendNotes = nullptr;
   std::array<MButton*, 3> m_actions{};
   MTexturedStyleConfiguration m_styleConfiguration;
   MSelector* m_style = nullptr;

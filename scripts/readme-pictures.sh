@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Redraws the two pictures the README shows, from the embedded demo phrase:
+# Redraws the pictures the README shows, from the embedded demo phrase:
 #   docs/pictures/pitch-plot.png   input and output pitch of the demo against the scale's notes
 #                                  (tonvera-render --demo --plot)
+#   docs/pictures/pitch-plot-note-hold.png
+#                                  the same with 25 cents of Note hold (--set "Note hold=25")
 #   docs/pictures/editor.png       the plug-in's editor with the demo's settings, drawn without
 #                                  a screen (tonvera-render --snapshot-editor)
 # Usage: scripts/readme-pictures.sh [BUILD_DIR]
@@ -32,10 +34,12 @@ mkdir -p "$pictures"
 # An empty settings folder: defaults the user saved on this machine must not show in the pictures.
 XDG_CONFIG_HOME="$scratch/config" "$render" --module "$build/Tonvera.vst3" --demo --out-dir "$scratch" \
   --plot "$pictures/pitch-plot.png" --snapshot-editor "$pictures/editor.png" >/dev/null
+XDG_CONFIG_HOME="$scratch/config" "$render" --module "$build/Tonvera.vst3" --demo --out-dir "$scratch" \
+  --set "Note hold=25" --plot "$pictures/pitch-plot-note-hold.png" >/dev/null
 
 # The README's first impression should load fast: keep every picture well under 150 KB.
 status=0
-for picture in "$pictures/pitch-plot.png" "$pictures/editor.png"; do
+for picture in "$pictures/pitch-plot.png" "$pictures/pitch-plot-note-hold.png" "$pictures/editor.png"; do
   bytes=$(stat -c %s "$picture")
   echo "${picture#"$root"/}: $bytes bytes"
   if [ "$bytes" -ge 150000 ]; then

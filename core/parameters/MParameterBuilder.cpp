@@ -82,7 +82,7 @@ std::unique_ptr<ParameterBase> MakeParameter(MParameterInfo& info)
 
 void MParameterBuilder::Build(MAudioPlugin& plugin, MParameterOwner* owner, const MParameterTable& table,
                               MParameterIndexMap& map, MPluginParameters** editorLink,
-                              const MString& idPrefix)
+                              const MString& idPrefix, BuildPass pass)
 {
   if ((table.flags & MParameterTable::kWantsTimeInfo) != 0)
     plugin.m_wantsTimeInfo = true;
@@ -97,10 +97,17 @@ void MParameterBuilder::Build(MAudioPlugin& plugin, MParameterOwner* owner, cons
     }
     if ((info->flags2 & MParameterInfo::kEndsGroup) != 0)
       group = MString();
+    const bool appended = (info->flags2 & MParameterInfo::kAppendedSlot) != 0;
     if (info->Has(MParameterInfo::kHostVisible))
     {
+      // Headings are followed in both passes, so an appended parameter keeps its group.
       if (info->type == MParameterInfo::kGroup)
         group = info->name;
+      if (appended != (pass == BuildPass::kAppendedSlots))
+      {
+        ++effectIndex;
+        return;
+      }
       std::unique_ptr<ParameterBase> parameter = MakeParameter(*info);
       if (parameter)
       {

@@ -29,6 +29,9 @@ struct MParameterInfo
   // flags2
   static constexpr std::uint8_t kEndsGroup = 0x08;
   static constexpr std::uint8_t kRandomWholeNumbers = 0x40;
+  /// Added in a later version: its host slot comes after every slot the effect had before
+  /// (MParameterBuilder's appended pass), so the older slots keep their indices and IDs.
+  static constexpr std::uint8_t kAppendedSlot = 0x80;
 
   enum Type : std::int32_t
   {

@@ -443,6 +443,7 @@ void MAudioPlugin::RunBackgroundTick()
 void MAudioPlugin::BeforeBlock(float**, float**, std::int32_t, bool) {}
 void MAudioPlugin::AfterBlock(float**, float**, std::int32_t, bool) {}
 void MAudioPlugin::StartOfBlock(float**, float**, std::int32_t) {}
+void MAudioPlugin::BypassedPiece(std::int32_t) {}
 bool MAudioPlugin::IsCustomQuery2() const
 {
   return false;

@@ -223,6 +223,9 @@ public:
   virtual void BeforeBlock(float** inputs, float** outputs, std::int32_t samples, bool replacing);
   virtual void AfterBlock(float** inputs, float** outputs, std::int32_t samples, bool replacing);
   virtual void StartOfBlock(float** inputs, float** outputs, std::int32_t samples);
+  /// A piece of `samples` that the bypass delay passes instead of the effect (audio thread, in
+  /// place of the hooks above). Base: nothing.
+  virtual void BypassedPiece(std::int32_t samples);
   /// Second per-plug-in query. Base: false.
   virtual bool IsCustomQuery2() const;
 

@@ -353,6 +353,7 @@ void MAudioPlugin::ProcessLocked(float* const* inputs, float* const* outputs, st
   if (m_bypassed)
   {
     ProcessBypass(inBuses, outBuses, samples);
+    BypassedPiece(samples);
     return;
   }
 

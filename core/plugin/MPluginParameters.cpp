@@ -1,6 +1,7 @@
 #include "core/plugin/MPluginParameters.h"
 
 #include "base/MValue.h"
+#include "gui/controls/MControlUtility.h"
 #include "gui/controls/MKnob.h"
 #include "gui/controls/MStatic.h"
 #include "gui/controls/MSwitcher.h"
@@ -121,11 +122,18 @@ void MPluginParameters::Build()
   DeleteChildren();
   m_entries.clear();
   m_sections.clear();
+  // In the order of the adapters' order keys (registration order among equal keys): a parameter
+  // whose host slot was appended later still shows beside the ones it belongs with.
+  std::vector<MAudioPlugin::AutomationAdapter*> adapters;
   for (std::int32_t position = 0; position < m_plugin.GetNumAutomationAdapters(); ++position)
   {
     if (MAudioPlugin::AutomationAdapter* adapter = m_plugin.GetAutomationAdapter(position))
-      adapter->CreateEditorControls(this);
+      adapters.push_back(adapter);
   }
+  std::stable_sort(adapters.begin(), adapters.end(),
+                   [](const auto* a, const auto* b) { return a->GetOrderKey() < b->GetOrderKey(); });
+  for (MAudioPlugin::AutomationAdapter* adapter : adapters)
+    adapter->CreateEditorControls(this);
   Arrange();
 }
 
@@ -236,40 +244,101 @@ void MPluginParameters::OnControlChanged(MOnNotifyParams& params)
   m_plugin.SetParameterFromEditor(entry->index, entry->control->GetNormalised());
 }
 
+std::int32_t MPluginParameters::NeededWidth(const Entry& entry) const
+{
+  // The caption, and the display texts along the range (a knob's text changes as it turns).
+  std::int32_t width = entry.control->GetPreferredSize().x;
+  const MString units = m_plugin.GetParameterUnitsName(entry.index);
+  for (double x : {0.0, 0.25, 0.5, 0.75, 1.0})
+  {
+    MString text = m_plugin.GetParameterValueNameFrom01(entry.index, x);
+    if (!units.IsEmpty())
+      text = text + MString(" ") + units;
+    width = std::max(width, MControlUtility::MeasureText(*entry.control, text, MStdFont::Small).x + 6);
+  }
+  return std::min(width, kMaxCellWidth);
+}
+
+void MPluginParameters::Paint(MDrawer& drawer)
+{
+  // The children are placed before the window walks into them, so this very paint shows them
+  // where they belong.
+  if (!m_arrangedWithStyle && GetStyle() != nullptr)
+    Arrange();
+  MPanel::Paint(drawer);
+}
+
 void MPluginParameters::Arrange()
 {
+  m_arrangedWithStyle = GetStyle() != nullptr;
   const MRect client = GetClientRect();
-  std::int32_t total = 0;
-  for (const Section& section : m_sections)
-    total += section.count;
+  const std::int32_t total = static_cast<std::int32_t>(m_entries.size());
   if (total == 0)
     return;
   const std::int32_t gaps = static_cast<std::int32_t>(m_sections.size() - 1) * kSectionGap;
-  const std::int32_t cell = std::clamp((client.Width() - gaps) / total, 1, kMaxCellWidth);
+  const std::int32_t room = client.Width() - gaps;
+  const std::int32_t cell = std::clamp(room / total, 1, kMaxCellWidth);
+  // Equal cells; a control whose texts do not fit one gets what it needs, taken from the cells
+  // with room to spare (when they have enough), so no display text is cut.
+  std::vector<std::int32_t> widths(m_entries.size(), cell);
+  std::int32_t deficit = 0;
+  std::int32_t spare = 0;
+  std::vector<std::int32_t> needs(m_entries.size());
+  for (std::size_t i = 0; i < m_entries.size(); ++i)
+  {
+    needs[i] = NeededWidth(m_entries[i]);
+    deficit += std::max(0, needs[i] - cell);
+    spare += std::max(0, cell - needs[i]);
+  }
+  if (deficit > 0 && spare >= deficit)
+  {
+    std::int32_t owed = deficit;
+    std::int32_t spareLeft = spare;
+    for (std::size_t i = 0; i < m_entries.size(); ++i)
+    {
+      const std::int32_t own = cell - needs[i];
+      if (own < 0)
+        widths[i] = needs[i];
+      else if (own > 0)
+      {
+        // Each gives up its share of what is owed, in proportion to its spare room (rounded up,
+        // so the last one gives the rest).
+        const auto give = static_cast<std::int32_t>(
+            std::min<std::int64_t>(own, (std::int64_t{owed} * own + spareLeft - 1) / spareLeft));
+        widths[i] = cell - give;
+        owed -= give;
+        spareLeft -= own;
+      }
+    }
+  }
+  std::int32_t used = 0;
+  for (std::int32_t width : widths)
+    used += width;
   // The sections as one block, centred.
-  std::int32_t left = client.left + std::max(0, (client.Width() - gaps - cell * total) / 2);
+  std::int32_t left = client.left + std::max(0, (client.Width() - gaps - used) / 2);
   const std::int32_t controlsTop = client.top + kHeadingHeight + 6;
   const std::int32_t controlsHeight = std::max(1, client.bottom - controlsTop);
   for (std::size_t s = 0; s < m_sections.size(); ++s)
   {
     const Section& section = m_sections[s];
-    const std::int32_t width = cell * section.count;
-    if (section.heading != nullptr)
-      section.heading->SetBounds(
-          MRect::FromSize(left + 6, client.top, std::max(1, width - 12), kHeadingHeight));
     std::int32_t x = left;
-    for (const Entry& entry : m_entries)
+    for (std::size_t i = 0; i < m_entries.size(); ++i)
     {
+      const Entry& entry = m_entries[i];
       if (entry.section != s)
         continue;
       // Knobs take the row's height; a switch keeps its own, centred in the row.
       const std::int32_t height = dynamic_cast<MKnob*>(entry.control) != nullptr
                                       ? controlsHeight
                                       : std::min(controlsHeight, entry.control->GetPreferredSize().y);
-      entry.control->SetBounds(MRect::FromSize(x, controlsTop + (controlsHeight - height) / 2, cell, height));
-      x += cell;
+      entry.control->SetBounds(
+          MRect::FromSize(x, controlsTop + (controlsHeight - height) / 2, widths[i], height));
+      x += widths[i];
     }
-    left += width + kSectionGap;
+    if (section.heading != nullptr)
+      section.heading->SetBounds(
+          MRect::FromSize(left + 6, client.top, std::max(1, x - left - 12), kHeadingHeight));
+    left = x + kSectionGap;
   }
 }
 

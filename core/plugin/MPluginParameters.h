@@ -4,7 +4,8 @@
 // One control per host-visible parameter: a knob for float and integer parameters, a switch for
 // booleans and enumerations, each showing the parameter's name, its display text (value and
 // units) and, as its help, the parameter's STML help text. Controls are grouped under the
-// headings of the effect's parameter groups, side by side, in the order the adapters added them
+// headings of the effect's parameter groups, side by side, in the order of the adapters' order
+// keys (GetOrderKey; registration order among equal keys)
 // (a run of controls of one group is one section).
 //
 // How it is filled: MAudioPlugin creates the panel inside the editor, stores it in its parameter
@@ -56,7 +57,8 @@ public:
   /// Closes every gesture still open (a drag the editor's closing cuts short) towards the host.
   void EndGestures();
 
-  /// Removes every control, asks each adapter to add its own (in adapter order) and arranges.
+  /// Removes every control, asks each adapter to add its own (by order key, then adapter order)
+  /// and arranges.
   void Build();
   /// Adds the control of one slot (see the file comment); null for an index outside the
   /// host-visible slots or one that already has a control.
@@ -72,9 +74,15 @@ public:
   static MString ControlId(std::int32_t index);
 
   /// Lays the sections out side by side: each as wide as its share of the controls, a heading
-  /// line, the controls in one row below it.
+  /// line, the controls in one row below it. Cells are equal unless a control's display texts
+  /// would not fit one; that control then gets the width it needs from the cells with room to
+  /// spare.
   void Arrange();
   MSize GetPreferredSize() const override;
+
+  /// Arranges once more at the first paint with a style when the last arrangement had none (the
+  /// panel is built before the window opens, when texts can only be estimated), then paints.
+  void Paint(MDrawer& drawer) override;
 
 protected:
   void OnSizeChanged() override { Arrange(); }
@@ -94,10 +102,14 @@ private:
   };
 
   const Entry* FindEntry(const MObject* control) const;
+  /// The width the control's caption and its display texts along the range need (at most a
+  /// full cell).
+  std::int32_t NeededWidth(const Entry& entry) const;
   void OnGesture(MOnItemParams<bool>& params);
   void OnControlChanged(MOnNotifyParams& params);
 
   MAudioPlugin& m_plugin;
+  bool m_arrangedWithStyle = false;
   std::vector<Entry> m_entries;
   std::vector<Section> m_sections;
 };

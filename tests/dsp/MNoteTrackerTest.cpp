@@ -227,4 +227,68 @@ TEST(NoteTrackerTest, FullDepthRemovesTheWholeOffsetAndLowerDepthOnlyItsAverage)
     EXPECT_LT(partial.swing, 1.2);
   }
 }
+
+// Chosen note after each input note, from a fresh tracker (chromatic, Speed and Depth 1).
+std::vector<int> ChosenNotes(double holdCents, const std::vector<double>& inputs,
+                             std::initializer_list<int> pitchClasses = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11})
+{
+  MNoteTracker tracker;
+  Configure(tracker, 44100.0, 1.0, 1.0);
+  EnableOnly(tracker, pitchClasses);
+  tracker.SetHoldCents(holdCents);
+  std::vector<int> chosen;
+  for (double x : inputs)
+  {
+    tracker.FeedNote(x, kHop);
+    chosen.push_back(tracker.ChosenNote());
+  }
+  return chosen;
+}
+
+TEST(NoteTrackerTest, NoteHoldKeepsTheNoteWhileTheVoiceHoversAroundTheMidpoint)
+{
+  // F#4 (66) sung 40 cents sharp with a vibrato of +-20 cents: the midpoint to G4 lies at 66.5.
+  std::vector<double> inputs = {66.0};
+  for (int frame = 0; frame < 80; ++frame)
+    inputs.push_back(66.4 + 0.2 * std::sin(frame * 0.7));
+  const std::vector<int> held = ChosenNotes(25.0, inputs);
+  EXPECT_EQ(std::count(held.begin(), held.end(), 66), static_cast<long>(held.size()));
+  // Without hold the same voice flips to G4 and back (what the hold is for).
+  const std::vector<int> nearest = ChosenNotes(0.0, inputs);
+  EXPECT_GT(std::count(nearest.begin(), nearest.end(), 67), 0);
+
+  // Beyond the midpoint by more than the hold, in either direction, the tracker moves.
+  EXPECT_EQ(ChosenNotes(25.0, {66.0, 66.74, 66.76}), (std::vector<int>{66, 66, 67}));
+  EXPECT_EQ(ChosenNotes(25.0, {66.0, 65.26, 65.24}), (std::vector<int>{66, 66, 65}));
+  // Between scale notes two semitones apart (E and F# of D major) the midpoint is F.
+  EXPECT_EQ(ChosenNotes(25.0, {64.0, 65.2, 65.3}, {1, 2, 4, 6, 7, 9, 11}), (std::vector<int>{64, 64, 66}));
+}
+
+TEST(NoteTrackerTest, NoteHoldFollowsARealNoteChangeWithinOneFrame)
+{
+  for (double hold : {0.0, 25.0, 49.0})
+  {
+    SCOPED_TRACE(hold);
+    EXPECT_EQ(ChosenNotes(hold, {66.0, 67.0, 66.0, 64.0, 69.0}), (std::vector<int>{66, 67, 66, 64, 69}));
+    // After a pause nothing is held: the first voiced frame takes its nearest note.
+    MNoteTracker tracker;
+    Configure(tracker, 44100.0, 1.0, 1.0);
+    tracker.SetHoldCents(hold);
+    tracker.FeedNote(66.0, kHop);
+    tracker.FeedNote(std::nullopt, kHop);
+    tracker.FeedNote(66.6, kHop);
+    EXPECT_EQ(tracker.ChosenNote(), 67);
+  }
+}
+
+TEST(NoteTrackerTest, NoteHoldLetsGoOfANoteTheScaleNoLongerHas)
+{
+  MNoteTracker tracker;
+  Configure(tracker, 44100.0, 1.0, 1.0);
+  tracker.SetHoldCents(50.0);
+  tracker.FeedNote(66.0, kHop);
+  tracker.ScaleNotes()[6] = false;
+  tracker.FeedNote(66.4, kHop);
+  EXPECT_EQ(tracker.ChosenNote(), 67);
+}
 } // namespace

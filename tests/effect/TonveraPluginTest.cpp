@@ -16,6 +16,7 @@
 
 #include <zlib.h>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -44,12 +45,18 @@ public:
       }).join();
   }
   void SendBypassAutomation(bool) override {}
-  void GenerateMIDIEvent(std::int32_t, const std::uint8_t*) override {}
+  void GenerateMIDIEvent(std::int32_t offset, const std::uint8_t* bytes) override
+  {
+    // Reserved by the test that reads them: recording must not allocate on the audio thread.
+    if (m_midi.size() < m_midi.capacity())
+      m_midi.push_back({offset, bytes[0], bytes[1], bytes[2]});
+  }
   void ReportLatency() override {}
   bool ChangeEditorSize(std::int32_t, std::int32_t) override { return true; }
   void ReportProgramChanged() override { ++m_stateReports; }
   void ReportStateChanged() override { ++m_stateReports; }
   std::vector<std::pair<std::int32_t, double>> m_automation;
+  std::vector<std::array<std::int32_t, 4>> m_midi;
   int m_stateReports = 0;
   MLock* m_watchedLock = nullptr;
   int m_callsUnderLock = 0;
@@ -141,9 +148,11 @@ TEST_F(TonveraPlugin, HostSeesTheParametersAndTheScaleSlots)
                          "G#",
                          "A",
                          "A#",
-                         "B"};
-  ASSERT_EQ(m_plugin->GetNumParameters(), 19);
-  for (std::int32_t i = 0; i < 19; ++i)
+                         "B",
+                         "Note hold"};
+  // Note hold came later: it takes the next free slot, so every older slot keeps its index.
+  ASSERT_EQ(m_plugin->GetNumParameters(), 20);
+  for (std::int32_t i = 0; i < 20; ++i)
     EXPECT_EQ(m_plugin->GetParameterName(i).ToUTF8(), names[i]);
   EXPECT_EQ(m_plugin->GetLatency(), 1024);
   EXPECT_EQ(m_plugin->GetParameterValueName(IndexOf("Dry/wet")).ToUTF8(), "100% wet, 0% dry");
@@ -288,6 +297,35 @@ TEST_F(TonveraPlugin, FreshStateIsTheCommittedGoldenText)
   EXPECT_EQ(text, golden);
 }
 
+// A project saved before Note hold existed loads as it sounded then: without hold, whatever the
+// instance held before, and with every other value as stored.
+TEST_F(TonveraPlugin, StateSavedBeforeNoteHoldLoadsWithoutHold)
+{
+  std::ifstream file(TONVERA_EFFECT_TEST_DATA "/StateBeforeNoteHold.xml", std::ios::binary);
+  const std::string old((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(old.find("NoteHold"), std::string::npos);
+  std::vector<Bytef> packed(compressBound(static_cast<uLong>(old.size())));
+  uLongf packedSize = static_cast<uLongf>(packed.size());
+  ASSERT_EQ(compress2(packed.data(), &packedSize, reinterpret_cast<const Bytef*>(old.data()),
+                      static_cast<uLong>(old.size()), 9),
+            Z_OK);
+
+  auto& plugin = dynamic_cast<MQuorvelAudioEffectPlugin&>(*m_plugin);
+  const std::vector<double> fresh = [&] {
+    std::vector<double> values;
+    for (std::int32_t i = 0; i < m_plugin->GetNumParameters(); ++i)
+      values.push_back(m_plugin->GetParameter(i));
+    return values;
+  }();
+  SetNormalised("Note hold", 0.5);
+  SetNormalised("Depth", 0.9);
+  ASSERT_NEAR(TheEffect().GetParameterInfo(Effect::kNoteHold).floating.value, 25.0, 1e-9);
+  ASSERT_TRUE(plugin.LoadState(packed.data(), packedSize));
+  EXPECT_EQ(TheEffect().GetParameterInfo(Effect::kNoteHold).floating.value, 0.0);
+  for (std::int32_t i = 0; i < m_plugin->GetNumParameters(); ++i)
+    EXPECT_EQ(m_plugin->GetParameter(i), fresh[static_cast<std::size_t>(i)]) << m_plugin->GetParameterName(i);
+}
+
 // A sung line: four notes, each drifting up to 40 cents around its note, at Depth 1 and Speed 1.
 TEST_F(TonveraPlugin, DriftingVoiceComesOutWithinFiveCentsOfItsNotes)
 {
@@ -342,6 +380,61 @@ TEST_F(TonveraPlugin, InDMajorOffScaleNotesGoToTheNearestEnabledNote)
     EXPECT_NEAR(CentsFrom(output, samples - 6000, FrequencyOfNote(x.output), rate), 0.0, 5.0)
         << "input note " << x.input;
   }
+}
+
+// The detected notes reach the host without an allocation, and a sounding note ends when the
+// voice stops, when the plug-in is bypassed, on InitProcessing and on Panic.
+TEST_F(TonveraPlugin, DetectedNotesReachTheHostAndEndWhenNothingElseWould)
+{
+  const double rate = 44100.0;
+  Prepare(1, rate, 512);
+  m_host.m_midi.reserve(64);
+  auto& plugin = dynamic_cast<MQuorvelAudioEffectPlugin&>(*m_plugin);
+  // D5 (tracker note 62, MIDI 74) at -9 dBFS RMS, then silence.
+  const std::vector<float> tone =
+      ToneFollowing(std::vector<double>(static_cast<std::size_t>(0.4 * rate), 62.2), rate);
+  const std::vector<float> silence(static_cast<std::size_t>(0.2 * rate), 0.0f);
+  std::vector<float> output(tone.size());
+  const auto sing = [&](const std::vector<float>& input) {
+    float* in[MAudioPlugin::kPointersPerBus] = {};
+    float* out[MAudioPlugin::kPointersPerBus] = {output.data()};
+    MAllocationCounter::Scope scope;
+    for (std::size_t start = 0; start + 512 <= input.size(); start += 512)
+    {
+      in[0] = const_cast<float*>(input.data()) + start;
+      m_plugin->Process(in, out, 512, true);
+    }
+    EXPECT_EQ(scope.Count(), 0u);
+    std::vector<std::array<std::int32_t, 4>> midi = m_host.m_midi;
+    m_host.m_midi.clear();
+    return midi;
+  };
+  const auto isOn = [](const std::vector<std::array<std::int32_t, 4>>& midi) {
+    return midi.size() == 1 && midi[0][1] == 0x90 && midi[0][2] == 74 && midi[0][3] > 60;
+  };
+  const auto isOff = [](const std::vector<std::array<std::int32_t, 4>>& midi) {
+    return midi.size() == 1 && midi[0][1] == 0x80 && midi[0][2] == 74;
+  };
+
+  EXPECT_TRUE(sing(tone).empty()) << "sent while the option is off";
+  TheEffect().GetMIDIOutput()->SetEnabled(true);
+  EXPECT_TRUE(isOn(sing(tone)));
+  EXPECT_TRUE(isOff(sing(silence))) << "after the voice stopped";
+
+  EXPECT_TRUE(isOn(sing(tone)));
+  m_plugin->m_bypassed = true;
+  EXPECT_TRUE(isOff(sing(silence))) << "on bypass";
+  m_plugin->m_bypassed = false;
+
+  EXPECT_TRUE(isOn(sing(tone)));
+  m_plugin->InitProcessing();
+  const auto init = sing(silence);
+  EXPECT_TRUE(isOff(init)) << "on InitProcessing";
+  EXPECT_EQ(init.empty() ? -1 : init[0][0], 0) << "at the start of the next block";
+
+  EXPECT_TRUE(isOn(sing(tone)));
+  ASSERT_TRUE(plugin.Panic());
+  EXPECT_TRUE(isOff(sing(silence))) << "on Panic";
 }
 
 TEST_F(TonveraPlugin, ProcessingAllocatesNothingOnceInitialised)

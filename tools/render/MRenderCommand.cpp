@@ -321,6 +321,10 @@ std::string Job::PlotTitle(MRenderHost& host, const RenderPlan& plan, const MSca
     if (index >= 0)
       title += separator + name + " " + host.Host().ParameterDisplay(index);
   }
+  // Note hold only when it holds: at 0 the title reads as it always did.
+  const int hold = host.FindParameter("Note hold", ignored);
+  if (hold >= 0 && host.Host().GetParameter(hold) > 0.0f)
+    title += separator + "Note hold " + host.Host().ParameterDisplay(hold);
   return title;
 }
 

@@ -338,8 +338,9 @@ Rendering:
 Pictures:
   --plot FILE.png      draw input and output pitch over time against the scale's note lines
                        (solid: notes of the scale; dotted: a cents grid) into a 960x420 PNG,
-                       titled with the input's name, the scale, Depth and Speed. The pitches
-                       are measured by this program's own detector, as for the figures above
+                       titled with the input's name, the scale, Depth and Speed (and Note hold
+                       when it is on). The pitches are measured by this program's own
+                       detector, as for the figures above
   --snapshot-editor FILE.png
                        draw the plug-in's editor, as a host would show it, into a PNG at the
                        editor's own size, after --state, --set and --scale (with INPUT and
