@@ -171,7 +171,8 @@ bool Write(const MGeneralSettings::Values& values, const MXmlItem* section, MStr
                           values.tabletMode ? MString("1") : MString("0"));
     document.SetAttribute(MString::FromLiteral(MGeneralSettings::kShowConfirmations),
                           values.showConfirmations ? MString("1") : MString("0"));
-    document.SetAttribute(MString::FromLiteral(kZoom), MString::FromInteger(values.zoomPercent));
+    document.SetAttribute(MString::FromLiteral(MGeneralSettings::kZoom),
+                          MString::FromInteger(values.zoomPercent));
     for (int i = 0; i < previous.GetSubItemCount(); ++i)
       if (section == nullptr || !previous.GetSubItemAt(i).GetName().EqualsName(section->GetName()))
         document.AddSubItem(previous.GetSubItemAt(i));
