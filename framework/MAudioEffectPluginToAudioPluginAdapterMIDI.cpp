@@ -106,6 +106,13 @@ void MAudioEffectPluginToAudioPluginAdapter::OnMIDIInput(std::int32_t delta, std
 
 void MAudioEffectPluginToAudioPluginAdapter::ProcessNoteControllers(const MMIDINote& note)
 {
+  // Held notes per pitch class, for the "held notes" mode (counted with the switch off too, so
+  // that switching it on while keys are down does not lose them).
+  std::uint8_t& heldClass = m_heldClasses[static_cast<std::size_t>(note.note % 12)];
+  if (note.noteOn)
+    heldClass = static_cast<std::uint8_t>(std::min(heldClass + 1, 255));
+  else if (heldClass > 0)
+    --heldClass;
   if (!m_noteControllersEnabled)
     return;
   m_heldNotes = m_heldNotes + (note.noteOn ? 1 : -1);
@@ -149,6 +156,15 @@ void MAudioEffectPluginToAudioPluginAdapter::ProcessNoteControllers(const MMIDIN
                              note.deltaFrames);
       }
       break;
+    case kNoteHeldAllOctaves:
+    {
+      // Every note restates every such controller, whatever its pitch class.
+      const std::size_t pitchClass = static_cast<std::size_t>(((controller.note % 12) + 12) % 12);
+      QueueParameterChange(controller.parameter,
+                           m_heldClasses[pitchClass] > 0 ? controller.maxValue : controller.value,
+                           note.deltaFrames);
+      break;
+    }
     default:
       break;
     }

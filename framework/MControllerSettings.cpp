@@ -150,7 +150,7 @@ void Load(const MAudioPlugin& plugin, const MXmlItem& item, std::vector<MControl
         continue;
       GetBool(sub, "Enabled", entry.enabled);
       if (sub.HasAttribute(MString("Mode")))
-        GetInteger(sub, "Mode", entry.mode, 0, 5);
+        GetInteger(sub, "Mode", entry.mode, 0, 6);
       else if (sub.HasAttribute(MString("Logarithmic")))
       {
         bool logarithmic = false;

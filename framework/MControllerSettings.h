@@ -35,7 +35,7 @@ struct MNoteControllerAssignment
 {
   bool enabled = false;
   std::int32_t parameter = -1;
-  std::int32_t mode = 1; ///< "Linear", "Logarithmic", "On/Off", ... (0..5)
+  std::int32_t mode = 1; ///< "Linear", "Logarithmic", "On/Off", ... (0..6)
   std::int32_t channel = 0;
   std::int32_t note = 48;
   double value = 0.0;

@@ -1,8 +1,11 @@
 #include "framework/MMIDIControllerWindow.h"
 
 #include "base/MException.h"
+#include "base/MMemoryStream.h"
 #include "base/MStringList.h"
 #include "base/MXmlItem.h"
+#include "base/MXmlReader.h"
+#include "core/plugin/MSettingsFolder.h"
 #include "framework/MAudioEffectPluginToAudioPluginAdapter.h"
 #include "framework/MMIDIControllers.h"
 #include "framework/MSettingsText.h"
@@ -14,6 +17,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+
+extern const unsigned char kFactoryControllerSets[];
+extern const std::size_t kFactoryControllerSetsSize;
 
 namespace
 {
@@ -159,7 +166,7 @@ MMIDIControllerWindow::MMIDIControllerWindow(MAudioEffectPluginToAudioPluginAdap
     notes.Add(NoteName(note));
   for (std::int32_t mode = kRangeUpAndDown; mode <= kRangeInterval; ++mode)
     rangeModes.Add(MString::FromLiteral(MMIDIControllers::RangeModeName(mode)));
-  for (std::int32_t mode = kNoteLinear; mode <= kNoteSwitchAllOctaves; ++mode)
+  for (std::int32_t mode = kNoteLinear; mode <= kNoteHeldAllOctaves; ++mode)
     noteModes.Add(MString::FromLiteral(MMIDIControllers::NoteControllerModeName(mode)));
 
   const auto check = [&](const MString& id, const MString& caption) -> MCheckBox& {
@@ -250,8 +257,15 @@ MMIDIControllerWindow::MMIDIControllerWindow(MAudioEffectPluginToAudioPluginAdap
 
   try
   {
-    // A missing file is no problem: the first saved set creates it.
-    m_sets.Synchronize(m_setsPath);
+    // A missing file starts as the factory sets, written at once (unless another instance wrote
+    // it meanwhile: that one is read); an existing one is only read, without its lock.
+    std::error_code error;
+    if (m_setsPath.IsEmpty())
+      m_sets.SetTree(GetFactorySets());
+    else if (!std::filesystem::exists(MSettingsFolder::ToPath(m_setsPath), error))
+      m_sets.LoadOrCreate(m_setsPath, GetFactorySets());
+    else
+      m_sets.Synchronize(m_setsPath);
   }
   catch (const MException& problem)
   {
@@ -268,6 +282,23 @@ MMIDIControllerWindow::MMIDIControllerWindow(MAudioEffectPluginToAudioPluginAdap
 }
 
 MMIDIControllerWindow::~MMIDIControllerWindow() = default;
+
+MXmlItem MMIDIControllerWindow::GetFactorySets()
+{
+  try
+  {
+    MMemoryStream stream(kFactoryControllerSets, kFactoryControllerSetsSize);
+    MXmlItem document;
+    MXmlReader::Read(stream, document);
+    MPresetTree::Check(document, MString("presets"));
+    return document;
+  }
+  catch (const MException&)
+  {
+    // The shipped document is checked by the tests; a damaged build ships no factory sets.
+    return MXmlItem(MString("presets"));
+  }
+}
 
 MEdit& MMIDIControllerWindow::AddPercentEdit(const MString& id)
 {
@@ -328,7 +359,7 @@ void MMIDIControllerWindow::ShowPluginState()
     r.parameter->SetSelection(c.parameter + 1);
     r.channel->SetSelection(std::clamp(c.channel, 0, 16));
     r.note->SetSelection(std::clamp(c.note, 0, 127));
-    r.mode->SetSelection(std::clamp(c.mode, 0, 5));
+    r.mode->SetSelection(std::clamp(c.mode, 0, static_cast<std::int32_t>(kNoteHeldAllOctaves)));
     r.value->SetText(Percent(c.value));
     r.maxValue->SetText(Percent(c.maxValue));
   }

@@ -19,7 +19,8 @@
 //
 // The controller sets live in their own file (controllersets.xml beside presets.xml) in a
 // preset tree of their own (MPresetManagerT instantiated for the lists): a set is the
-// "Controllers" and "NoteControllers" items with the master switches, stored as a preset.
+// "Controllers" and "NoteControllers" items with the master switches, stored as a preset. A
+// missing file starts as the factory sets (resources/presets/controllersets.xml, embedded).
 //
 // Threads: GUI thread, inside the editor's window.
 
@@ -69,6 +70,10 @@ public:
   /// and says so in the note line).
   MMIDIControllerWindow(MAudioEffectPluginToAudioPluginAdapter& plugin, const MString& setsPath);
   ~MMIDIControllerWindow() override;
+
+  /// The factory controller sets as a preset tree; an empty tree when the embedded document does
+  /// not pass the tree's check (the tests read it).
+  static MXmlItem GetFactorySets();
 
   /// Re-reads the plug-in's lists, switches and preset switch into the rows.
   void ShowPluginState();

@@ -8,8 +8,13 @@ namespace MMIDIControllers
 namespace
 {
 const char* const kRangeModes[] = {"Up and down", "Full range", "Up only", "Down only", "Interval"};
-const char* const kNoteModes[] = {"Linear", "Logarithmic",         "On/Off", "On/Off (all octaves)",
-                                  "Switch", "Switch (all octaves)"};
+const char* const kNoteModes[] = {"Linear",
+                                  "Logarithmic",
+                                  "On/Off",
+                                  "On/Off (all octaves)",
+                                  "Switch",
+                                  "Switch (all octaves)",
+                                  "Held notes (all octaves)"};
 } // namespace
 
 const char* RangeModeName(std::int32_t mode) noexcept
@@ -19,7 +24,7 @@ const char* RangeModeName(std::int32_t mode) noexcept
 
 const char* NoteControllerModeName(std::int32_t mode) noexcept
 {
-  return mode >= 0 && mode < 6 ? kNoteModes[mode] : "";
+  return mode >= 0 && mode <= kNoteHeldAllOctaves ? kNoteModes[mode] : "";
 }
 
 double MapController(const MControllerAssignment& assignment, double x) noexcept
@@ -70,7 +75,8 @@ double NoteFrequencyValue(const MNoteControllerAssignment& controller, std::int3
 
 bool NoteMatches(const MNoteControllerAssignment& controller, std::int32_t note) noexcept
 {
-  if (controller.mode == kNoteOnOffAllOctaves || controller.mode == kNoteSwitchAllOctaves)
+  if (controller.mode == kNoteOnOffAllOctaves || controller.mode == kNoteSwitchAllOctaves ||
+      controller.mode == kNoteHeldAllOctaves)
     return note % 12 == ((controller.note % 12) + 12) % 12;
   return note == controller.note;
 }

@@ -31,6 +31,9 @@ enum MNoteControllerMode : std::int32_t
   kNoteOnOffAllOctaves = 3,
   kNoteSwitch = 4,
   kNoteSwitchAllOctaves = 5,
+  /// The maximum while any note of the pitch class is held, the value while none is; every such
+  /// controller follows every note, so the first note switches off the pitch classes not held.
+  kNoteHeldAllOctaves = 6,
 };
 
 namespace MMIDIControllers
@@ -43,7 +46,8 @@ inline constexpr std::int32_t kVelocityOn = 131;
 
 /// "Up and down", "Full range", "Up only", "Down only", "Interval"; empty outside the table.
 const char* RangeModeName(std::int32_t mode) noexcept;
-/// "Linear", "Logarithmic", "On/Off", "On/Off (all octaves)", "Switch", "Switch (all octaves)".
+/// "Linear", "Logarithmic", "On/Off", "On/Off (all octaves)", "Switch", "Switch (all octaves)",
+/// "Held notes (all octaves)".
 const char* NoteControllerModeName(std::int32_t mode) noexcept;
 
 /// The parameter value (normalised) for input x in -1..1 (2 v - 1 of a 0..1 input).

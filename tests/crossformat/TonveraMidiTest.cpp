@@ -3,9 +3,11 @@
 // controller assignments, the note controllers and the preset tree.
 
 #include "base/MMemoryStream.h"
+#include "base/MStdFileStream.h"
 #include "base/MXmlItem.h"
 #include "base/MXmlReader.h"
 #include "base/MXmlWriter.h"
+#include "tests/dsp/MCorrectorTestSupport.h"
 #include "tests/support/MPrivateSettingsFolder.h"
 #include "tools/host/MTestHostVst2.h"
 #include "tools/host/MTestHostVst3.h"
@@ -15,6 +17,7 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <numbers>
 #include <string>
 #include <thread>
 #include <utility>
@@ -289,6 +292,53 @@ TEST_P(TonveraMidi, AssignmentsSurviveSaveAndReloadThroughEitherInterface)
     EXPECT_EQ(saved.GetAttribute("ControllersEnabled", "").ToUTF8(), "1");
     EXPECT_EQ(saved.GetAttribute("NoteControllersEnabled", "").ToUTF8(), "1");
   }
+}
+
+// The factory set "Scale from held MIDI notes" on a tone at A3 + 40 cents, fully corrected: the
+// user's chromatic scale corrects to A3 until the first note; then the held pitch classes from any
+// octave are the scale (A#2 with G4 gives A#3, G4 alone G3), and with no key down the tone
+// passes as it came in.
+TEST_P(TonveraMidi, HeldNotesOfTheFactorySetAreTheScaleAndNoneHeldLeavesTheToneAlone)
+{
+  MXmlItem sets;
+  MStdFileStream file(MString::FromUTF8(TONVERA_CONTROLLER_SETS), MStdFileStream::Mode::Read);
+  MXmlReader::Read(file, sets);
+  ASSERT_TRUE(sets.HasSubItem("preset"));
+  MXmlItem& set = sets.GetSubItem();
+  EXPECT_EQ(set.GetAttribute("name", "").ToUTF8(), "Scale from held MIDI notes");
+  ASSERT_TRUE(set.HasSubItem("NoteControllers"));
+  LoadControllers(MXmlItem(MString("Controllers")), set.GetSubItem(), "111111111111");
+  m_host->SetParameter(Find("Depth"), 1.0f);
+  m_host->SetParameter(Find("Speed"), 1.0f);
+
+  const double input = 220.0 * std::exp2(40.0 / 1200.0);
+  std::int64_t sample = 0;
+  // Cents of the output from `expected` over the second half of a second of the tone.
+  const auto centsAfterASecond = [&](double expected) {
+    const int blocks = static_cast<int>(kRate) / kBlock;
+    std::vector<float> out(static_cast<std::size_t>(blocks * kBlock)), in(kBlock), right(kBlock);
+    for (int block = 0; block < blocks; ++block)
+    {
+      for (int i = 0; i < kBlock; ++i, ++sample)
+        in[static_cast<std::size_t>(i)] = static_cast<float>(
+            0.5 * std::sin(2.0 * std::numbers::pi * input * static_cast<double>(sample) / kRate));
+      float* inputs[2] = {in.data(), in.data()};
+      float* outputs[2] = {out.data() + block * kBlock, right.data()};
+      EXPECT_TRUE(m_host->Process(inputs, outputs, kBlock));
+    }
+    const double measured =
+        MCorrectorTest::MeasureFrequency(out, out.size() / 2, out.size() / 3, expected, kRate, 8);
+    return MCorrectorTest::Cents(measured, expected);
+  };
+  const auto midi = [&](std::vector<MTestHostMidiEvent> events) { EXPECT_TRUE(m_host->SendMidi(events)); };
+
+  EXPECT_NEAR(centsAfterASecond(220.0), 0.0, 5.0) << "the user's scale before any note";
+  midi({{0, {0x90, 46, 100}}, {0, {0x90, 67, 100}}}); // A#2 and G4
+  EXPECT_NEAR(centsAfterASecond(220.0 * std::exp2(1.0 / 12.0)), 0.0, 5.0) << "G and A# held";
+  midi({{0, {0x80, 46, 0}}});
+  EXPECT_NEAR(centsAfterASecond(220.0 * std::exp2(-2.0 / 12.0)), 0.0, 5.0) << "G held";
+  midi({{0, {0x80, 67, 0}}});
+  EXPECT_NEAR(centsAfterASecond(input), 0.0, 5.0) << "no note held";
 }
 
 INSTANTIATE_TEST_SUITE_P(BothInterfaces, TonveraMidi, ::testing::Values(Interface::Vst2, Interface::Vst3),
