@@ -490,10 +490,11 @@ void MMIDIControllerWindow::LayoutContent(const MRect& content)
   y += step;
   // The controller sets.
   place(m_setLabel, left, y, 30, kRowHeight);
-  place(m_setChoice, left + 34, y, 180, kRowHeight);
-  place(m_loadSet, left + 220, y, 62, kRowHeight);
-  place(m_deleteSet, left + 288, y, 62, kRowHeight);
-  place(m_setName, left + 362, y, 180, kRowHeight);
+  // The choice is wide enough for the factory set's name; a new set's name needs less.
+  place(m_setChoice, left + 34, y, 240, kRowHeight);
+  place(m_loadSet, left + 280, y, 62, kRowHeight);
+  place(m_deleteSet, left + 348, y, 62, kRowHeight);
+  place(m_setName, left + 422, y, 120, kRowHeight);
   place(m_saveSet, left + 548, y, 62, kRowHeight);
   y += step;
   place(m_note, left, y, std::max(1, content.Width()), kLabel);

@@ -212,7 +212,9 @@ TEST_F(TonveraMidiLearn, MidiSheetShowsTheLearntAssignmentAndItsSwitchActsAtOnce
     std::fill_n(picture.Row(y), picture.Width(), 0u);
   EXPECT_TRUE(MatchesGolden(picture, "hosteditor_midi_sheet"));
 
-  // A set saved under its name comes back over later edits, from its own file.
+  // The factory set is there from the first opening; a set saved under its name comes back over
+  // later edits, from its own file.
+  EXPECT_STREQ(Find("MIDISetChoice").text, "Scale from held MIDI notes");
   Click("MIDISetSave");
   EXPECT_STREQ(Find("MIDISetChoice").text, "Controller set");
   EXPECT_TRUE(std::filesystem::exists(MTestSupport::UsePrivateSettingsFolder("tonvera-midilearn-settings") +
