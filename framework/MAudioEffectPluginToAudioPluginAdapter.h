@@ -282,9 +282,9 @@ protected:
   MRelaxed<std::int32_t> m_heldNotes{0};
   MRelaxed<std::int32_t> m_pendingPresetStep{0};
   std::uint8_t m_lastNote = 0;
-  /// Notes held per pitch class from C (audio thread; cleared with the processing and on a
-  /// release of all notes).
-  std::array<std::uint8_t, 12> m_heldClasses{};
+  /// Note-ons minus note-offs per key (audio thread; cleared with the processing and on a release
+  /// of all notes).
+  std::array<std::uint8_t, 128> m_heldKeys{};
   MMIDIControllers::LearnQueue m_learnQueue;
   /// Sets the learn menu on the open editor's window and runs its idle tick (GUI thread).
   void AttachLearnMenu();

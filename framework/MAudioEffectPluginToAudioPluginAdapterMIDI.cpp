@@ -106,13 +106,14 @@ void MAudioEffectPluginToAudioPluginAdapter::OnMIDIInput(std::int32_t delta, std
 
 void MAudioEffectPluginToAudioPluginAdapter::ProcessNoteControllers(const MMIDINote& note)
 {
-  // Held notes per pitch class, for the "held notes" mode (counted with the switch off too, so
-  // that switching it on while keys are down does not lose them).
-  std::uint8_t& heldClass = m_heldClasses[static_cast<std::size_t>(note.note % 12)];
+  // Held keys for the "held notes" mode (counted with the switch off too, so that switching it
+  // on while keys are down does not lose them). Per key, not per pitch class: a note-off without
+  // its note-on must not release another octave.
+  std::uint8_t& heldKey = m_heldKeys[static_cast<std::size_t>(note.note & 127)];
   if (note.noteOn)
-    heldClass = static_cast<std::uint8_t>(std::min(heldClass + 1, 255));
-  else if (heldClass > 0)
-    --heldClass;
+    heldKey = static_cast<std::uint8_t>(std::min(heldKey + 1, 255));
+  else if (heldKey > 0)
+    --heldKey;
   if (!m_noteControllersEnabled)
     return;
   m_heldNotes = m_heldNotes + (note.noteOn ? 1 : -1);
@@ -159,9 +160,10 @@ void MAudioEffectPluginToAudioPluginAdapter::ProcessNoteControllers(const MMIDIN
     case kNoteHeldAllOctaves:
     {
       // Every note restates every such controller, whatever its pitch class.
-      const std::size_t pitchClass = static_cast<std::size_t>(((controller.note % 12) + 12) % 12);
-      QueueParameterChange(controller.parameter,
-                           m_heldClasses[pitchClass] > 0 ? controller.maxValue : controller.value,
+      bool held = false;
+      for (std::int32_t key = ((controller.note % 12) + 12) % 12; key < 128 && !held; key += 12)
+        held = m_heldKeys[static_cast<std::size_t>(key)] > 0;
+      QueueParameterChange(controller.parameter, held ? controller.maxValue : controller.value,
                            note.deltaFrames);
       break;
     }
