@@ -434,6 +434,10 @@ MQuorvelAudioEffectPlugin::SettingsWindow::SettingsWindow(MQuorvelAudioEffectPlu
 
   // The look of every editor: the styles the package holds and the four main colours.
   m_styleConfiguration = MStyleSettings::Load(MStyleSettings::FreshItem::Write);
+  m_styleLabel = &Add<MStatic>(MString("Style"));
+  m_styleLabel->SetTextAlignment(MAlign::Left | MAlign::VCenter);
+  m_colorsLabel = &Add<MStatic>(MString("Colours"));
+  m_colorsLabel->SetTextAlignment(MAlign::Left | MAlign::VCenter);
   m_style = &Add<MSelector>();
   m_style->SetId(MString(kStyleId));
   m_style->SetHelp(MString("<p><b>Style</b><p>How every Tonvera editor looks: \"Default\" is dark, "
@@ -500,16 +504,19 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::LayoutContent(const MRect& conte
   row(*m_protection, kRowHeight);
   row(*m_channelLabel, kLabelHeight);
   row(*m_channelMode, kRowHeight);
-  m_zoomLabel->SetBounds(MRect{content.left, y, content.left + 60, y + kRowHeight});
-  m_zoom->SetBounds(MRect{content.left + 60, y, content.left + 220, y + kRowHeight});
-  y += kRowHeight + 6;
   {
-    // The style menu, the four colour swatches and the reset, in one row.
-    const std::int32_t swatch = 44, gap = 6;
+    // Zoom and style side by side, then the four main colours with their reset, each after its label.
+    const std::int32_t label = 60, gap = 6;
+    const std::int32_t middle = content.left + content.Width() / 2;
+    m_zoomLabel->SetBounds(MRect{content.left, y, content.left + label, y + kRowHeight});
+    m_zoom->SetBounds(MRect{content.left + label, y, middle - 2 * gap, y + kRowHeight});
+    m_styleLabel->SetBounds(MRect{middle + gap, y, middle + gap + label, y + kRowHeight});
+    m_style->SetBounds(MRect{middle + gap + label, y, content.right, y + kRowHeight});
+    y += kRowHeight + 6;
+    const std::int32_t swatch = 44;
     const std::int32_t reset = std::min(110, content.Width() / 4);
-    const std::int32_t menuRight = std::max(content.left, content.right - reset - gap - 4 * (swatch + gap));
-    m_style->SetBounds(MRect{content.left, y, menuRight, y + kRowHeight});
-    std::int32_t x = menuRight + gap;
+    m_colorsLabel->SetBounds(MRect{content.left, y, content.left + label, y + kRowHeight});
+    std::int32_t x = content.left + label;
     for (MColorButton* color : m_colors)
     {
       color->SetBounds(MRect{x, y, x + swatch, y + kRowHeight});

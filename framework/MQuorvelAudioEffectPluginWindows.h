@@ -175,6 +175,8 @@ private:
   MCheckBox* m_sendNotes = nullptr;
   std::array<MButton*, 3> m_actions{};
   MTexturedStyleConfiguration m_styleConfiguration;
+  MStatic* m_styleLabel = nullptr;
+  MStatic* m_colorsLabel = nullptr;
   MSelector* m_style = nullptr;
   std::array<MColorButton*, 4> m_colors{};
   MButton* m_resetColors = nullptr;

@@ -54,20 +54,6 @@ void KeepLoaded(const char* path)
     library.Open(path, error);
 }
 
-// A new settings folder draws the editor in "Silver" (the fresh style item); the pictures of these
-// tests show "Default", which the user chose, unless a test wants the fresh folder.
-void ChooseDefaultStyle()
-{
-  const char* home = std::getenv("XDG_CONFIG_HOME");
-  if (home == nullptr)
-    return;
-  const std::filesystem::path file = std::filesystem::path(home) / "Tonvera" / "GeneralSettings.xml";
-  if (std::filesystem::exists(file))
-    return;
-  std::filesystem::create_directories(file.parent_path());
-  std::ofstream(file) << "<GeneralSettings><StyleConfiguration Style=\"Default\"/></GeneralSettings>\n";
-}
-
 class TonveraEditor : public ::testing::Test
 {
 protected:
@@ -77,7 +63,7 @@ protected:
       GTEST_SKIP() << "Xvfb is not available";
     // The editor reads and, on first use, writes the user's presets: never in the real home.
     MTestSupport::UsePrivateSettingsFolder("tonvera-hosteditor-settings");
-    ChooseDefaultStyle();
+    MTestSupport::ChooseDefaultStyle();
     KeepLoaded(TONVERA_MODULE);
     std::string error;
     ASSERT_TRUE(m_window.Open(Display(), 800, 600, error)) << error;
@@ -577,7 +563,7 @@ public:
     std::filesystem::remove_all(m_folder);
     setenv("XDG_CONFIG_HOME", m_folder.c_str(), 1);
     if (style == Style::Default)
-      ChooseDefaultStyle();
+      MTestSupport::ChooseDefaultStyle();
   }
   ~OwnSettingsFolder()
   {

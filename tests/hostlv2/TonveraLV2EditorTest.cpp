@@ -42,6 +42,7 @@ protected:
     if (MHostEditorTest::Display().empty())
       GTEST_SKIP() << "Xvfb is not available";
     MTestSupport::UsePrivateSettingsFolder("tonvera-lv2-editor-settings");
+    MTestSupport::ChooseDefaultStyle();
     setenv("LV2_PATH", TONVERA_LV2_DIR, 1);
     KeepLoaded(std::string(TONVERA_LV2_DIR) + "/Tonvera.lv2/Tonvera.so");
     std::string error;

@@ -5,11 +5,14 @@
 //
 // UsePrivateSettingsFolder(name) empties <temp>/<name>-<pid>, points XDG_CONFIG_HOME at it and
 // removes it when the process ends; later calls answer the same folder. Linux test hosts only.
+// ChooseDefaultStyle() makes a new folder hold the user's choice of the "Default" style: a folder
+// without a choice draws the editor in "Silver", and the editor pictures of the tests show "Default".
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <system_error>
 
@@ -36,5 +39,17 @@ inline const std::string& UsePrivateSettingsFolder(const char* name)
   };
   static const Folder folder(name);
   return folder.path;
+}
+
+inline void ChooseDefaultStyle()
+{
+  const char* home = std::getenv("XDG_CONFIG_HOME");
+  if (home == nullptr)
+    return;
+  const std::filesystem::path file = std::filesystem::path(home) / "Tonvera" / "GeneralSettings.xml";
+  if (std::filesystem::exists(file))
+    return;
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream(file) << "<GeneralSettings><StyleConfiguration Style=\"Default\"/></GeneralSettings>\n";
 }
 } // namespace MTestSupport
