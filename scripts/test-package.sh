@@ -68,7 +68,9 @@ answer=$(/usr/bin/tonvera-render --version)
 
 # LV2 hosts find the bundle in their default folder.
 if command -v lv2info >/dev/null; then
-  lv2info https://tonvera.example/lv2/tonvera 2>/dev/null | grep -q 'Bundle: *file:///usr/lib/lv2/Tonvera.lv2/' ||
+  # Read whole first: grep -q leaving early would end lv2info by SIGPIPE, which pipefail reports.
+  lv2=$(lv2info https://tonvera.example/lv2/tonvera 2>/dev/null || true)
+  grep -q 'Bundle: *file:///usr/lib/lv2/Tonvera.lv2/' <<<"$lv2" ||
     fail "LV2 hosts do not find https://tonvera.example/lv2/tonvera in /usr/lib/lv2/Tonvera.lv2"
 fi
 
