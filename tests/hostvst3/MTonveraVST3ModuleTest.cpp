@@ -1,7 +1,6 @@
 // The real plug-in behind the VST 3 adapter, loaded from its test bundle.
 
 #include "tests/support/MAllocationCounter.h"
-#include "tests/support/MPrivateSettingsFolder.h"
 #include "tools/host/MTestHostVst3.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +8,8 @@
 #ifdef _WIN32
 #include "tools/host/MSharedLibrary.h"
 #else
+#include "tests/support/MPrivateSettingsFolder.h"
+
 #include <dlfcn.h>
 #endif
 
