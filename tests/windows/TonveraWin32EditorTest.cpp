@@ -12,7 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <process.h>
 #include <string>
 #include <vector>
 
@@ -22,6 +26,29 @@ namespace
 {
 constexpr int kWidth = 720;
 constexpr int kHeight = 522;
+
+// The settings folder of this process (APPDATA) holds the user's choice of the "Default" style, as
+// the Linux editor tests' folders do: a folder without a choice draws "Silver", the goldens show
+// "Default". Made before any test loads the module; removed when the process ends.
+struct DefaultStyleSettings
+{
+  DefaultStyleSettings()
+  {
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
+    std::filesystem::create_directories(folder / "Tonvera", error);
+    std::ofstream(folder / "Tonvera" / "GeneralSettings.xml")
+        << "<GeneralSettings><StyleConfiguration Style=\"Default\"/></GeneralSettings>\n";
+    _putenv_s("APPDATA", folder.string().c_str());
+  }
+  ~DefaultStyleSettings()
+  {
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
+  }
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("tonvera-win32-editor-" + std::to_string(_getpid()));
+} const defaultStyleSettings;
 
 // The child the plug-in put into `parent`, as the screen shows it.
 MBitmap Screenshot(const MTestHostWin32Window& parent)
