@@ -426,7 +426,7 @@ void MQuorvelAudioEffectPlugin::OpenPresetWindow(MControl& origin)
   const PresetWindow* shown = window.get();
   // The user closed it (the editor closing under it tells nothing): where they left it is kept.
   MSheet::Show(*owner, std::move(window), [this, shown](MModalValue) {
-    shown->SaveState();
+    shown->StoreWindowState();
     RefreshPresetBar();
   });
 }

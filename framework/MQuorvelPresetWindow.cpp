@@ -350,7 +350,7 @@ std::vector<std::int32_t> ParsePath(const std::string& text)
 }
 } // namespace
 
-void MQuorvelAudioEffectPlugin::PresetWindow::SaveState() const
+void MQuorvelAudioEffectPlugin::PresetWindow::StoreWindowState() const
 {
   MXmlItem section(MString::FromLiteral(kStateSection));
   MGeneralSettings::LoadSection(MString::FromLiteral(kStateSection),

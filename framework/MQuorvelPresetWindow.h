@@ -168,7 +168,7 @@ public:
   /// selection unless a preset is current, which is then selected.
   static constexpr const char* kStateSection = "WindowState";
   static constexpr const char* kStateItem = "Presets";
-  void SaveState() const;
+  void StoreWindowState() const;
 
 protected:
   void LayoutContent(const MRect& content) override;
