@@ -7,8 +7,9 @@
 #   scripts/build.sh bench     build-bench/    g++, Release, benchmarks
 #   scripts/build.sh windows   build-windows/  MinGW-w64 g++ cross build: Tonvera.dll, the VST 3
 #                                              bundle and the tests that run them under Wine
-# Further arguments name targets to build (default: all; the windows tree holds only the module,
-# the libraries it needs and the suites that run under Wine).
+# Further arguments name targets to build (default: all, but only the suites in the tsan tree and
+# the fuzz targets in the fuzz tree; the windows tree holds only the module, the libraries it
+# needs and the suites that run under Wine).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 flavour=${1:-release}
@@ -18,14 +19,24 @@ launcher=()
 if command -v ccache >/dev/null 2>&1; then
   # Paths relative to the checkout, so that another clone of the tree hits the same cache.
   export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
+  # The suites share a precompiled GoogleTest header (tests/CMakeLists.txt); ccache reuses
+  # objects built against one only with these.
+  export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 
+# targets: what the flavour builds when no target is named (empty: everything).
+targets=()
 case "$flavour" in
   release) dir=build;       cc=gcc;   cxx=g++;     opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_WERROR=ON) ;;
   asan)    dir=build-asan;  cc=clang; cxx=clang++; opts=(-DCMAKE_BUILD_TYPE=Debug -DTONVERA_SANITIZE=ON -DTONVERA_WERROR=ON) ;;
-  tsan)    dir=build-tsan;  cc=clang; cxx=clang++; opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_TSAN=ON) ;;
-  fuzz)    dir=build-fuzz;  cc=clang; cxx=clang++; opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_FUZZ=ON -DTONVERA_BUILD_TESTS=OFF) ;;
+  # The sanitizer trees run only their suites or fuzz targets, with line tables for the reports.
+  tsan)    dir=build-tsan;  cc=clang; cxx=clang++; targets=(tonvera_tests)
+           opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -gline-tables-only -DNDEBUG"
+             -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -gline-tables-only -DNDEBUG" -DTONVERA_TSAN=ON) ;;
+  fuzz)    dir=build-fuzz;  cc=clang; cxx=clang++; targets=(tonvera_fuzzers)
+           opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only -DNDEBUG"
+             -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only -DNDEBUG" -DTONVERA_FUZZ=ON -DTONVERA_BUILD_TESTS=OFF) ;;
   bench)   dir=build-bench; cc=gcc;   cxx=g++;     opts=(-DCMAKE_BUILD_TYPE=Release -DTONVERA_BUILD_BENCH=ON -DTONVERA_BUILD_TESTS=OFF) ;;
   windows) dir=build-windows; cc=;   cxx=;        opts=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DTONVERA_WERROR=ON
              -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-w64.cmake") ;;
@@ -68,6 +79,7 @@ fi
 compilers=()
 [ -z "$cc" ] || compilers=(-DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx")
 cmake -S "$root" -B "$root/$dir" -G Ninja "${compilers[@]}" "${launcher[@]}" "${opts[@]}" >/dev/null
+[ $# -gt 0 ] || set -- "${targets[@]}"
 if [ $# -gt 0 ]; then
   cmake --build "$root/$dir" --parallel "$(nproc)" --target "$@"
 else
