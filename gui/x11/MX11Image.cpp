@@ -13,6 +13,8 @@
 namespace
 {
 constexpr int kHostByteOrder = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+// Rectangles of at most this many pixels are sent with XPutImage even where shared memory works.
+constexpr std::int64_t kSmallPixels = 128 * 128;
 
 int BitsPerPixelForDepth(Display* display, int depth)
 {
@@ -196,7 +198,10 @@ void MX11Image::Put(unsigned long target, void* gcPointer, const std::uint32_t* 
     if (!impl.shared && !impl.CreateShared(size))
       impl.trySharedMemory = false; // refused once: this image keeps to XPutImage
   }
-  if (impl.shared)
+  // A small rectangle (a moving indicator, a knob) costs less sent in the request than a shared
+  // segment costs in the round trip that waits for the server to read it.
+  const bool small = std::int64_t(area.Width()) * area.Height() <= kSmallPixels;
+  if (impl.shared && !(small && impl.direct))
   {
     const std::size_t rowBytes = std::size_t(area.Width()) * 4;
     for (std::int32_t y = area.top; y < area.bottom; ++y)

@@ -5,6 +5,7 @@
 // Three ways, chosen when the image is created:
 // - shared memory (MIT-SHM) when the server offers it and the visual stores 0x00RRGGBB in 32-bit
 //   pixels: rows of the rectangle are copied into a segment the server reads (XShmPutImage);
+//   small rectangles still go the next way, which needs no round trip;
 // - otherwise the same pixel format is sent from the surface's own memory with XPutImage, no
 //   copy on our side (Xlib swaps bytes for a server of the other byte order);
 // - any other TrueColor format (16-bit, other channel orders) is converted pixel by pixel into a
@@ -38,7 +39,8 @@ public:
   void Put(unsigned long target, void* gc, const std::uint32_t* pixels, std::int32_t strideBytes, MSize size,
            const MRect& rect);
 
-  /// Whether the last Put went through shared memory.
+  /// Whether the last Put went through shared memory (a large enough rectangle on a server that
+  /// took the segment).
   bool UsesSharedMemory() const;
 
   /// Whether the visual stores pixels as 0x00RRGGBB in 32 bits, so that the surface is sent as it is.
