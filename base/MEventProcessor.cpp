@@ -47,7 +47,11 @@ std::size_t MEventProcessor::GetPendingCount() const
   return m_pending.size();
 }
 
-void MEventProcessor::WakeUp() {}
+void MEventProcessor::WakeUp()
+{
+  if (const WakeUpHandler handler = m_wakeUpHandler.load(std::memory_order_acquire))
+    handler();
+}
 
 MEventProcessor& MEventProcessor::GetGlobal()
 {

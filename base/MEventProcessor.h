@@ -5,6 +5,7 @@
 
 #include "base/MObject.h"
 
+#include <atomic>
 #include <cstddef>
 #include <deque>
 
@@ -31,8 +32,14 @@ public:
   std::size_t GetPendingCount() const;
 
   /// Asks the thread that drains this processor to run Process soon. Any thread; must not block.
-  /// The base version does nothing; the window system wakes its GUI thread here.
+  /// The base version calls the wake-up handler when one is set.
   virtual void WakeUp();
+
+  /// The function WakeUp calls (nullptr: none): the window system sets one on the global
+  /// processor, so that its GUI thread hears of records posted there without looking for them
+  /// on a timer. The function must not block. Any thread.
+  using WakeUpHandler = void (*)();
+  void SetWakeUpHandler(WakeUpHandler handler) { m_wakeUpHandler.store(handler, std::memory_order_release); }
 
   /// The process-wide processor, created on first use and never destroyed.
   static MEventProcessor& GetGlobal();
@@ -44,4 +51,5 @@ private:
 
   // Guarded by the global event lock: one entry per posted, undelivered record.
   std::deque<MEventBase*> m_pending;
+  std::atomic<WakeUpHandler> m_wakeUpHandler{nullptr};
 };

@@ -36,17 +36,25 @@ bool MTuningIndicator::Show(std::int32_t chosen, double inputNote, double output
   if (pitchClass == m_pitchClass && input == m_input && output == m_output)
     return false;
   const bool sameName = pitchClass == m_pitchClass;
+  const std::int32_t before[2] = {m_input, m_output};
   m_pitchClass = pitchClass;
   m_input = input;
   m_output = output;
   if (MRect bars; sameName && SetBars(input, output, bars))
   {
-    // Only the bars changed: the name beside them stays on the surface.
+    // Only the bars changed: the name beside them stays on the surface, and of each bar only the
+    // stretch between its old and its new end.
     const MRect client = GetClientRect();
     if (bars.IsEmpty())
       Invalidate();
     else
-      Invalidate(bars.Offset(client.left, client.top));
+    {
+      const std::int32_t after[2] = {input, output};
+      const std::vector<MSTMLIndicator*> found = FindBars(bars);
+      for (std::size_t i = 0; i < found.size() && i < 2; ++i)
+        if (const MRect changed = ChangedStretch(*found[i], before[i], after[i]); !changed.IsEmpty())
+          Invalidate(changed.Offset(client.left, client.top));
+    }
   }
   else
   {
@@ -62,6 +70,7 @@ std::vector<MSTMLIndicator*> MTuningIndicator::FindBars(MRect& boxes) const
   // boxes the last layout gave them.
   std::vector<MSTMLIndicator*> bars;
   boxes = MRect{};
+  m_barBoxes.clear();
   const auto fromParagraph = [&](MSTMLItem& item) {
     if (item.GetKind() != MSTMLItem::Kind::Paragraph)
       return;
@@ -74,7 +83,10 @@ std::vector<MSTMLIndicator*> MTuningIndicator::FindBars(MRect& boxes) const
       const MSTMLParagraph::Element& element =
           paragraph.elements.at(static_cast<std::size_t>(placed.element));
       if (element.object != nullptr && element.object->GetKind() == MSTMLItem::Kind::Indicator)
+      {
         boxes = boxes.IsEmpty() ? placed.rect : boxes.Union(placed.rect);
+        m_barBoxes.emplace_back(static_cast<const MSTMLIndicator*>(element.object.get()), placed.rect);
+      }
     }
   };
   const MSTML& document = GetDocument();
@@ -90,6 +102,27 @@ std::vector<MSTMLIndicator*> MTuningIndicator::FindBars(MRect& boxes) const
   if (bars.size() != 2)
     bars.clear();
   return bars;
+}
+
+MRect MTuningIndicator::ChangedStretch(const MSTMLIndicator& bar, std::int32_t before,
+                                       std::int32_t after) const
+{
+  const auto placed = std::find_if(m_barBoxes.begin(), m_barBoxes.end(),
+                                   [&](const auto& entry) { return entry.first == &bar; });
+  if (placed == m_barBoxes.end())
+    return MRect{};
+  const MRect& box = placed->second;
+  if (before == after)
+    return MRect{};
+  // The fill runs from the middle to the value: between the old and the new value's place lies
+  // all that changed (the middle too when the value crossed it). A pixel either side covers the
+  // rounding of the drawing.
+  const std::int32_t inner = box.Width() - 2;
+  const auto place = [&](double value) {
+    return box.left + 1 + static_cast<std::int32_t>(std::lround(bar.Position(value) * inner));
+  };
+  const std::int32_t a = place(before), b = place(after);
+  return MRect{std::min(a, b) - 1, box.top, std::max(a, b) + 1, box.bottom}.Intersect(box);
 }
 
 bool MTuningIndicator::SetBars(std::int32_t input, std::int32_t output, MRect& boxes)
@@ -159,10 +192,25 @@ void MTuningIndicator::ColourBars(const std::vector<MSTMLIndicator*>& bars, cons
   if (style == nullptr || bars.empty())
     return;
   // What lies under the bars: the kept background (the mean of the boxes' pixels), else the
-  // style's surface colour; then the track shading the indicator draws over it.
-  MColor beneath = style->GetColor(MStdColor::Shape);
+  // style's surface colour; then the track shading the indicator draws over it. The colours
+  // stay until one of those changes: a paint of a moving bar only draws.
   const MRect client = GetClientRect();
   const MRect area = boxes.Offset(client.left, client.top).Inset(1, 1).Intersect(m_background.Bounds());
+  const ColourKey key{style, style->GetRevision(), m_backgroundStyle != nullptr ? m_backgroundTaken : 0,
+                      area};
+  if (!(key == m_colouredFor))
+  {
+    m_colouredFor = key;
+    ChooseBarColours(*style, area);
+  }
+  bars[0]->color = m_inputColor;
+  bars[1]->color = m_outputColor;
+  bars[0]->hasColor = bars[1]->hasColor = true;
+}
+
+void MTuningIndicator::ChooseBarColours(const MStyle& style, const MRect& area)
+{
+  MColor beneath = style.GetColor(MStdColor::Shape);
   if (m_backgroundStyle != nullptr && !area.IsEmpty())
   {
     double sums[3] = {0, 0, 0};
@@ -176,12 +224,9 @@ void MTuningIndicator::ColourBars(const std::vector<MSTMLIndicator*>& bars, cons
     beneath = MColor{std::uint8_t(std::lround(sums[0] / count)), std::uint8_t(std::lround(sums[1] / count)),
                      std::uint8_t(std::lround(sums[2] / count)), 255};
   }
-  const MColor track = Over(style->GetColor(MStdColor::Text).WithAlpha(MSTMLIndicator::kTrackAlpha), beneath);
-  m_inputColor = ReadableOn(style->GetColor(MStdColor::Red), track, kBarContrast);
-  m_outputColor = ReadableOn(style->GetColor(MStdColor::Green), track, kBarContrast);
-  bars[0]->color = m_inputColor;
-  bars[1]->color = m_outputColor;
-  bars[0]->hasColor = bars[1]->hasColor = true;
+  const MColor track = Over(style.GetColor(MStdColor::Text).WithAlpha(MSTMLIndicator::kTrackAlpha), beneath);
+  m_inputColor = ReadableOn(style.GetColor(MStdColor::Red), track, kBarContrast);
+  m_outputColor = ReadableOn(style.GetColor(MStdColor::Green), track, kBarContrast);
 }
 
 bool MTuningIndicator::CanCopyBackground(const MDrawer& drawer) const
@@ -228,6 +273,7 @@ void MTuningIndicator::Paint(MDrawer& drawer)
       m_backgroundStyle = GetStyle();
       m_backgroundStyleRevision = GetStyle()->GetRevision();
       m_backgroundAt = GetWindowPosition();
+      ++m_backgroundTaken;
     }
   }
   const MRect client = GetClientRect();

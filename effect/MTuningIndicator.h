@@ -24,6 +24,7 @@
 #include "gui/stml/MSTMLControl.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 class MSTMLIndicator;
@@ -81,13 +82,31 @@ private:
   /// The template's two indicators, upper first (empty when the document does not hold both),
   /// and the union of the boxes the last layout gave them.
   std::vector<MSTMLIndicator*> FindBars(MRect& boxes) const;
-  /// Gives the bars colours readable on the track under `boxes` (client coordinates).
+  /// Gives the bars colours readable on the track under `boxes` (client coordinates), chosen
+  /// again only when the style or the kept background under them changed.
   void ColourBars(const std::vector<MSTMLIndicator*>& bars, const MRect& boxes);
+  void ChooseBarColours(const MStyle& style, const MRect& area);
+  /// Where `bar` (of the last FindBars) changes when its value goes from `before` to `after`:
+  /// the stretch between the two ends, full height (client coordinates; empty: nothing).
+  MRect ChangedStretch(const MSTMLIndicator& bar, std::int32_t before, std::int32_t after) const;
+
+  struct ColourKey
+  {
+    const MStyle* style = nullptr; // compared only
+    std::uint64_t revision = 0;
+    std::uint64_t background = 0; // m_backgroundTaken when it was kept, else 0
+    MRect area;
+    bool operator==(const ColourKey&) const = default;
+  };
 
   MBitmap m_background;
   const MStyle* m_backgroundStyle = nullptr; // compared only; null: nothing kept
   std::uint64_t m_backgroundStyleRevision = 0;
-  MPoint m_backgroundAt;          // the window position it was taken at
+  MPoint m_backgroundAt;               // the window position it was taken at
+  std::uint64_t m_backgroundTaken = 0; // counts the backgrounds kept
+  ColourKey m_colouredFor;             // what the bar colours were chosen for
+  // The bars' boxes from the last FindBars (document coordinates).
+  mutable std::vector<std::pair<const MSTMLIndicator*, MRect>> m_barBoxes;
   std::int32_t m_pitchClass = -2; // nothing shown yet
   std::int32_t m_input = 0;
   std::int32_t m_output = 0;

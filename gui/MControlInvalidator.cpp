@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 MControlInvalidator::MControlInvalidator(MWindow& owner) : m_owner(owner)
 {
@@ -29,8 +30,17 @@ void MControlInvalidator::Add(const MRect& rect)
     turnedDirty = m_dirty.IsEmpty();
     m_dirty = m_dirty.Union(rect);
   }
-  if (turnedDirty)
+  if (turnedDirty && !PaintedByThisIdleTick())
     MControlInvalidatorThread::NoteDirty();
+}
+
+bool MControlInvalidator::PaintedByThisIdleTick() const
+{
+  // The window system is the GUI thread's to read; on any other thread the answer is no.
+  if (std::this_thread::get_id() != m_guiThread.load(std::memory_order_relaxed))
+    return false;
+  const MWindowSystemCommon* system = m_owner.GetWindowSystem();
+  return system != nullptr && system->IsInIdleTick();
 }
 
 MRect MControlInvalidator::Take()
@@ -69,6 +79,7 @@ void MControlInvalidator::Register()
     return;
   GetListHeld().push_back(this);
   m_registered = true;
+  m_guiThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
 }
 
 void MControlInvalidator::Unregister()
@@ -80,6 +91,7 @@ void MControlInvalidator::Unregister()
     auto& list = GetListHeld();
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
     m_registered = false;
+    m_guiThread.store(std::thread::id(), std::memory_order_relaxed);
   }
   // Withdrawn after leaving the list: the thread cannot post it again.
   m_repaint.ClearQueue();

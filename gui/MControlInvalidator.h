@@ -4,11 +4,13 @@
 //
 //  1. Invalidating a control adds its rectangle (window coordinates) to the window's
 //     MControlInvalidator: union with the dirty rectangle under the invalidator's own lock.
+//     Invalidations made on the GUI thread inside the host's idle tick stop here: the tick's
+//     Idle paints them (below).
 //  2. The MControlInvalidatorThread (one for all windows, priority Idle) wakes every 50 ms and,
 //     under the global list lock, posts the repaint event of every dirty invalidator to the
 //     global event processor and sets its window system's events-pending flag.
-//  3. The force-execute-events thread (see MWindowSystemCommon) wakes the GUI thread within
-//     10 ms when events are pending; the GUI thread drains the event processor.
+//  3. The force-execute-events thread (see MWindowSystemCommon) wakes the GUI thread at once
+//     when events are pending; the GUI thread drains the event processor.
 //  4. The repaint handler (GUI thread) takes the dirty rectangle and empties it; if the window is
 //     open, visible and not minimised it clips the rectangle to the window and invalidates it
 //     natively (MWindowSystem::InvalidateRect); the back end then paints it.
@@ -26,6 +28,8 @@
 #include "base/MThread.h"
 #include "gui/MGuiTypes.h"
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 class MWindow;
@@ -46,7 +50,8 @@ public:
   MWindow& GetOwner() const { return m_owner; }
 
   /// Adds `rect` (window coordinates) to the dirty rectangle. Any thread; takes the
-  /// invalidator's lock only (and, without waiting, the thread's to wake it from its sleep).
+  /// invalidator's lock only (and, without waiting, the thread's to wake it from its sleep,
+  /// unless the GUI thread invalidates inside the host's idle tick, which paints it itself).
   void Add(const MRect& rect);
   /// The dirty rectangle, emptied. Any thread.
   MRect Take();
@@ -69,6 +74,8 @@ public:
   void Repaint();
 
 private:
+  /// Whether the caller is the GUI thread inside an idle tick of the owner's window system.
+  bool PaintedByThisIdleTick() const;
   void OnRepaint(RepaintParams& params);
   static MLock& GetListLock();
   static std::vector<MControlInvalidator*>& GetListHeld();
@@ -77,6 +84,8 @@ private:
   mutable MLock m_lock;
   MRect m_dirty;             // guarded by m_lock; empty when clean
   bool m_registered = false; // guarded by the list lock
+  // The thread that registered it (the GUI thread) while registered; read by Add on any thread.
+  std::atomic<std::thread::id> m_guiThread{};
   RepaintEvent m_repaint;
 };
 

@@ -33,16 +33,43 @@ std::int32_t MForceExecuteEventsThread::Run()
       continue;
     }
     // Records others posted to the global processor (automation updates, thread notifications)
-    // count as pending too.
+    // count as pending too; their posters' WakeUp reaches us through SetEventsPending.
     if (m_system.TakeEventsPending() || MEventProcessor::GetGlobal().GetPendingCount() != 0)
     {
       m_system.m_forcedWakes.fetch_add(1, std::memory_order_relaxed);
       m_system.WakeGuiThread();
+      // Look again in a while, in case the GUI thread has not taken the work by then.
+      WaitForWakeUp(kPeriodMs);
     }
-    WaitForWakeUp(kPeriodMs);
+    else
+      WaitForWakeUp(MSynchronizer::kInfinite); // nothing to do: asleep until someone has work
   }
   return 0;
 }
+
+namespace
+{
+// The initialised window systems of this module, told of every WakeUp of the global processor.
+// Never destroyed: a thread may still post while the module's statics go away.
+std::mutex& WakeTargetsMutex()
+{
+  static auto* mutex = new std::mutex;
+  return *mutex;
+}
+
+std::vector<MWindowSystemCommon*>& WakeTargets()
+{
+  static auto* targets = new std::vector<MWindowSystemCommon*>;
+  return *targets;
+}
+
+void WakeWindowSystems()
+{
+  std::lock_guard<std::mutex> guard(WakeTargetsMutex());
+  for (MWindowSystemCommon* system : WakeTargets())
+    system->SetEventsPending();
+}
+} // namespace
 
 // --- window system --------------------------------------------------------------------------------
 
@@ -69,6 +96,11 @@ void MWindowSystemCommon::InitializeCommon()
     throw;
   }
   m_threadsRunning = true;
+  {
+    std::lock_guard<std::mutex> guard(WakeTargetsMutex());
+    WakeTargets().push_back(this);
+  }
+  MEventProcessor::GetGlobal().SetWakeUpHandler(&WakeWindowSystems);
   m_initialized.store(true, std::memory_order_release);
 }
 
@@ -77,6 +109,11 @@ void MWindowSystemCommon::ShutdownCommon()
   if (!m_threadsRunning)
     return;
   m_threadsRunning = false;
+  {
+    std::lock_guard<std::mutex> guard(WakeTargetsMutex());
+    auto& targets = WakeTargets();
+    targets.erase(std::remove(targets.begin(), targets.end(), this), targets.end());
+  }
   m_forceThread.RequestStop();
   m_forceThread.Wait();
   MControlInvalidatorThread::Release();

@@ -39,13 +39,13 @@ class MStyle;
 class MWindowSystemCommon;
 
 /// Wakes the GUI thread of its window system when our events are pending and a window is open
-/// (priority Low): at once for SetEventsPending, within kPeriodMs for records posted to the
-/// global event processor alone; asleep while no window is open.
+/// (priority Low): at once for SetEventsPending and for the WakeUp of the global event processor
+/// (the system sets its handler), and again every kPeriodMs while the work stays untaken; asleep
+/// while nothing is pending or no window is open, so an idle editor costs it no wake-up.
 class MForceExecuteEventsThread : public MThread
 {
 public:
-  /// A longer look than the hosts' idle ticks (20 to 30 ms), which drain the processor
-  /// themselves: waking every 10 ms cost an open editor more than all its idle work.
+  /// How long woken work may stay untaken before the GUI thread is woken again.
   static constexpr std::uint32_t kPeriodMs = 100;
 
   explicit MForceExecuteEventsThread(MWindowSystemCommon& system) : m_system(system) {}
@@ -121,6 +121,12 @@ public:
   void EnterHandler() { m_nesting.fetch_add(1, std::memory_order_relaxed); }
   void LeaveHandler();
   std::int32_t GetHandlerNesting() const { return m_nesting.load(std::memory_order_relaxed); }
+  /// The host's idle tick starts / ends: what the GUI thread invalidates in between is painted
+  /// by the Idle call that ends the tick, so it needs no round of the invalidator thread (a
+  /// display that moves with every tick then wakes no other thread). GUI thread.
+  void EnterIdleTick() { ++m_idleTicks; }
+  void LeaveIdleTick() { --m_idleTicks; }
+  bool IsInIdleTick() const { return m_idleTicks > 0; }
   /// Delivers every pending record of the global event processor on the calling thread, inside
   /// MHostCallShield; a handler that throws is reported and the rest are still delivered.
   /// GUI thread.
@@ -182,6 +188,7 @@ private:
   std::atomic<std::uint64_t> m_suppressUntil{0};
   std::atomic<bool> m_eventsPending{false};
   std::atomic<std::int32_t> m_nesting{0};
+  std::int32_t m_idleTicks = 0; // GUI thread
   std::atomic<std::int32_t> m_openWindows{0};
   std::atomic<std::uint64_t> m_forcedWakes{0};
   std::atomic<std::int64_t> m_modalLoops{0};

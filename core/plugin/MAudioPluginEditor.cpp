@@ -8,6 +8,8 @@
 #include "core/plugin/MPluginParameters.h"
 #include "gui/controls/MContainer.h"
 #include "gui/controls/MStatic.h"
+#include "gui/MWindow.h"
+#include "gui/MWindowSystemCommon.h"
 #include "gui/stml/MSTMLControl.h"
 
 #include <algorithm>
@@ -175,6 +177,26 @@ void MAudioPlugin::IdleEditor()
   MHostCallShield::Run("MAudioPlugin::IdleEditor", [&] {
     if (m_editor == nullptr)
       return;
+    // What this tick invalidates, the editor's Idle below paints (the window system outlives the
+    // editor, which the tick may close).
+    MWindowSystemCommon* system =
+        m_editor->GetWindow() != nullptr ? m_editor->GetWindow()->GetWindowSystem() : nullptr;
+    struct IdleTick
+    {
+      MWindowSystemCommon* system;
+      explicit IdleTick(MWindowSystemCommon* s) : system(s)
+      {
+        if (system != nullptr)
+          system->EnterIdleTick();
+      }
+      ~IdleTick()
+      {
+        if (system != nullptr)
+          system->LeaveIdleTick();
+      }
+      IdleTick(const IdleTick&) = delete;
+      IdleTick& operator=(const IdleTick&) = delete;
+    } tick(system);
     ApplyRequestedProgram();
     if (m_hostAdapter != nullptr)
       m_hostAdapter->DeliverPendingReports();

@@ -211,6 +211,8 @@ public:
 
   /// Bar extent as fractions 0..1 of the width: from the middle to the value, clamped.
   void GetBar(double& from, double& to) const;
+  /// Where `v` lies as a fraction 0..1 of the width, clamped (0 for an empty range).
+  double Position(double v) const;
 };
 
 /// A run of text in one font and colour.

@@ -739,17 +739,18 @@ void DrawContainer(MDrawer& drawer, const MSTMLContainer& container, MPoint orig
 }
 } // namespace
 
-void MSTMLIndicator::GetBar(double& from, double& to) const
+double MSTMLIndicator::Position(double v) const
 {
   const double span = max - min;
   if (!(std::abs(span) > 1e-12) || !std::isfinite(span))
-  {
-    from = to = 0;
-    return;
-  }
-  auto position = [&](double v) { return std::clamp((v - min) / span, 0.0, 1.0); };
-  from = position(middle);
-  to = position(value);
+    return 0;
+  return std::clamp((v - min) / span, 0.0, 1.0);
+}
+
+void MSTMLIndicator::GetBar(double& from, double& to) const
+{
+  from = Position(middle);
+  to = Position(value);
   if (from > to)
     std::swap(from, to);
 }

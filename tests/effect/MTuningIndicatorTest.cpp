@@ -121,6 +121,37 @@ TEST(MTuningIndicatorPaint, NewCentsMoveTheBarsWithoutParsingOrPaintingTheWindow
   fresh.Close();
   window.Close();
 }
+TEST(MTuningIndicatorPaint, ABarThatMovesACentRepaintsOnlyTheStretchBetweenItsEnds)
+{
+  MWindowSystemHeadless system;
+  system.Initialize();
+  MRecordingStyle style;
+  MWindow window;
+  MTuningIndicator& indicator = OpenIndicator(system, style, window);
+  ASSERT_TRUE(indicator.Show(69, kA4 + 0.30, kA4 + 0.05));
+  RenderWindow(system, window);
+
+  // Each bar in turn, sharp and then across the middle: a narrow stretch of that bar alone, and
+  // the same picture as a full paint of those figures.
+  const double steps[][2] = {{0.31, 0.05}, {0.31, 0.03}, {-0.02, 0.03}};
+  for (const auto& step : steps)
+  {
+    window.GetInvalidator().Take();
+    ASSERT_TRUE(indicator.Show(69, kA4 + step[0], kA4 + step[1]));
+    const MRect dirty = window.GetInvalidator().Peek();
+    EXPECT_LE(dirty.Height(), 24) << step[0] << " " << step[1];
+    EXPECT_LE(dirty.Width(), step[0] < 0 ? 48 : 8) << step[0] << " " << step[1];
+    const MBitmap moved = RenderWindow(system, window);
+    MRecordingStyle freshStyle;
+    MWindow fresh;
+    MTuningIndicator& parsed = OpenIndicator(system, freshStyle, fresh);
+    ASSERT_TRUE(parsed.Show(69, kA4 + step[0], kA4 + step[1]));
+    EXPECT_EQ(CountDifferingPixels(moved, RenderWindow(system, fresh), 0), 0) << step[0] << " " << step[1];
+    fresh.Close();
+  }
+  window.Close();
+}
+
 // WCAG relative luminance and contrast ratio, worked out here from the pixels on the surface.
 double Luminance(std::uint32_t argb)
 {
@@ -211,7 +242,15 @@ TEST(MTuningIndicatorIdle, UnchangedFiguresLetTheRepaintThreadSleepAndNewOnesWak
     indicator.Show(69, kA4 + 0.30, kA4 + 0.05);
     return MControlInvalidatorThread::IsSleeping();
   }));
-  // A new figure on a clean window wakes it.
+  // A new figure inside the host's idle tick is painted by the tick itself: the thread sleeps on.
+  window.GetInvalidator().Take();
+  system.EnterIdleTick();
+  ASSERT_TRUE(indicator.Show(69, kA4 - 0.10, kA4));
+  system.LeaveIdleTick();
+  EXPECT_TRUE(window.GetInvalidator().IsDirty());
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_TRUE(MControlInvalidatorThread::IsSleeping());
+  // Outside a tick a new figure on a clean window wakes it.
   window.GetInvalidator().Take();
   ASSERT_TRUE(indicator.Show(69, kA4 - 0.20, kA4));
   EXPECT_TRUE(WaitFor([] { return !MControlInvalidatorThread::IsSleeping(); }));
