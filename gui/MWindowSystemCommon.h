@@ -118,7 +118,17 @@ public:
 
   /// A message handler starts / ends (MWindow::DispatchSystemEvent and the back ends' paints).
   /// LeaveHandler drains the global event processor when the count reaches 0. GUI thread.
-  void EnterHandler() { m_nesting.fetch_add(1, std::memory_order_relaxed); }
+  void EnterHandler()
+  {
+    m_nesting.fetch_add(1, std::memory_order_relaxed);
+    m_handlerEntries.fetch_add(1, std::memory_order_relaxed);
+  }
+  /// How many handlers (events dispatched, paints) ran since Initialize: a host loop that sees
+  /// it unchanged for a while may tick us less often. Any thread.
+  std::uint64_t GetHandlerEntryCount() const { return m_handlerEntries.load(std::memory_order_relaxed); }
+  /// Whether work is waiting on a clock of ours (window timers), so the host must keep ticking
+  /// at its regular rate. GUI thread. Base: none.
+  virtual bool HasTimers() const { return false; }
   void LeaveHandler();
   std::int32_t GetHandlerNesting() const { return m_nesting.load(std::memory_order_relaxed); }
   /// The host's idle tick starts / ends: what the GUI thread invalidates in between is painted
@@ -188,6 +198,7 @@ private:
   std::atomic<std::uint64_t> m_suppressUntil{0};
   std::atomic<bool> m_eventsPending{false};
   std::atomic<std::int32_t> m_nesting{0};
+  std::atomic<std::uint64_t> m_handlerEntries{0};
   std::int32_t m_idleTicks = 0; // GUI thread
   std::atomic<std::int32_t> m_openWindows{0};
   std::atomic<std::uint64_t> m_forcedWakes{0};

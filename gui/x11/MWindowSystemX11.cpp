@@ -336,6 +336,11 @@ int MWindowSystemX11::GetWakeFileDescriptor() const
   return m_impl ? m_impl->wake->GetFileDescriptor() : -1;
 }
 
+bool MWindowSystemX11::HasTimers() const
+{
+  return m_impl && !m_impl->timers.empty();
+}
+
 int MWindowSystemX11::GetConnectionFileDescriptor() const
 {
   return m_impl ? ConnectionNumber(m_impl->display) : -1;

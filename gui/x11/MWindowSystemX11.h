@@ -133,6 +133,7 @@ public:
   /// is; elsewhere the connection's descriptor. -1 before Initialize.
   int GetEventFileDescriptor() const override;
   void Idle() override;
+  bool HasTimers() const override;
 
   static constexpr int kClipboardWaitMs = 1000;
   static constexpr long kMaxClipboardBytes = 16L << 20;

@@ -173,7 +173,9 @@ void MAudioPluginVST3View::Register()
 #endif
       if (const int fd = system->GetEventFileDescriptor(); fd >= 0)
     m_runLoop->registerEventHandler(this, fd);
-  m_runLoop->registerTimer(this, kIdlePeriodMs);
+  m_timerPeriod = m_runLoop->registerTimer(this, kDisplayPeriodMs) == kResultOk ? kDisplayPeriodMs : 0;
+  m_quietTicks = 0;
+  m_seenHandlerEntries = system->GetHandlerEntryCount();
 }
 
 void MAudioPluginVST3View::Unregister()
@@ -195,6 +197,7 @@ void MAudioPluginVST3View::Unregister()
   m_runLoop = nullptr;
   runLoop->unregisterEventHandler(this);
   runLoop->unregisterTimer(this);
+  m_timerPeriod = 0;
   runLoop->release();
 }
 
@@ -202,16 +205,43 @@ void PLUGIN_API MAudioPluginVST3View::onFDIsSet(Linux::FileDescriptor)
 {
   MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::onFDIsSet", [&] {
     if (MAudioPlugin::MEditor* editor = m_plugin.GetEditor(); editor != nullptr && m_attached)
+    {
       editor->Idle();
+      FollowActivity(false);
+    }
   });
 }
 
 void PLUGIN_API MAudioPluginVST3View::onTimer()
 {
   MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::onTimer", [&] {
-    if (m_attached)
-      m_plugin.IdleEditor();
+    if (!m_attached)
+      return;
+    m_plugin.IdleEditor();
+    FollowActivity(true);
   });
+}
+
+void MAudioPluginVST3View::FollowActivity(bool tick)
+{
+  // An open editor that shows nothing new need not wake the host 33 times a second.
+  MWindowSystemCommon* system = MModuleLibrary::GetWindowSystem();
+  if (m_runLoop == nullptr || system == nullptr || !m_attached)
+    return;
+  const std::uint64_t entries = system->GetHandlerEntryCount();
+  if (entries != m_seenHandlerEntries)
+    m_quietTicks = 0;
+  else if (tick && m_quietTicks < kQuietTicksBeforeRest)
+    ++m_quietTicks;
+  m_seenHandlerEntries = entries;
+  const uint64 wanted = system->HasTimers()                     ? kIdlePeriodMs
+                        : m_quietTicks >= kQuietTicksBeforeRest ? kRestPeriodMs
+                                                                : kDisplayPeriodMs;
+  if (wanted == m_timerPeriod)
+    return;
+  // From inside the host's callbacks, as toolkits that start and stop timers at will do.
+  m_runLoop->unregisterTimer(this);
+  m_timerPeriod = m_runLoop->registerTimer(this, wanted) == kResultOk ? wanted : 0;
 }
 
 tresult PLUGIN_API MAudioPluginVST3View::onWheel(float)

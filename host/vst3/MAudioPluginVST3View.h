@@ -7,11 +7,11 @@
 //
 // Linux: the host's run loop (Steinberg::Linux::IRunLoop, queried from the frame given in
 // setFrame) is the only clock: the view registers itself as event handler for the window system's
-// X connection and wake-up descriptors and as a timer every kIdlePeriodMs; removed unregisters
-// both. No thread of ours touches X11. A host without a run loop gets the picture painted at
-// attach and nothing more (no thread of ours pumps, nothing hangs).
-// Windows: the host's message loop delivers our windows' messages; the idle work runs from a
-// thread timer (kIdlePeriodMs) that attached starts on the UI thread and removed stops.
+// X connection and wake-up descriptors and as a timer (its period follows what the editor does:
+// kIdlePeriodMs); removed unregisters both. No thread of ours touches X11. A host without a run loop gets
+// the picture painted at attach and nothing more (no thread of ours pumps, nothing hangs). Windows: the
+// host's message loop delivers our windows' messages; the idle work runs from a thread timer (kIdlePeriodMs)
+// that attached starts on the UI thread and removed stops.
 //
 // The calls a host makes out of order are answered, never crashed on: attached with another
 // platform type, a null parent, or while attached answers kResultFalse; removed while not attached
@@ -40,8 +40,16 @@ class MAudioPluginVST3View : public Steinberg::FObject,
   TONVERA_VST3_FORWARD_FUNKNOWN(FObject)
 
 public:
-  /// Period of the idle timer registered with the host's run loop.
+  /// Periods of the idle timer registered with the host's run loop (Linux; on Windows the
+  /// thread timer keeps kIdlePeriodMs). Input reaches the editor through the descriptors
+  /// whatever the timer does; the timer drives window timers of ours (kIdlePeriodMs while any
+  /// runs), displays that follow the audio and the host's values (kDisplayPeriodMs), and rests at
+  /// kRestPeriodMs once kQuietTicksBeforeRest ticks in a row painted nothing. A paint (from a
+  /// descriptor callback, or a resting tick that found something new) ends the rest.
   static constexpr Steinberg::uint64 kIdlePeriodMs = 30;
+  static constexpr Steinberg::uint64 kDisplayPeriodMs = 50;
+  static constexpr Steinberg::uint64 kRestPeriodMs = 250;
+  static constexpr int kQuietTicksBeforeRest = 40;
   /// Smallest size checkSizeConstraint lets through.
   static constexpr Steinberg::int32 kMinimumWidth = 320;
   static constexpr Steinberg::int32 kMinimumHeight = 200;
@@ -84,6 +92,8 @@ public:
   bool IsAttached() const noexcept { return m_attached; }
   /// Whether the run loop took the descriptors and the timer at attach.
   bool IsOnRunLoop() const noexcept { return m_runLoop != nullptr; }
+  /// The period the timer is registered with (0: none).
+  Steinberg::uint64 GetTimerPeriod() const noexcept { return m_timerPeriod; }
 
 protected:
   /// Detaches when the host released the view without removed; tells the adapter.
@@ -93,6 +103,9 @@ protected:
 private:
   void Register();
   void Unregister();
+  /// After a tick (`tick`) or a descriptor callback: sets the timer's period for what the editor
+  /// does (see kIdlePeriodMs).
+  void FollowActivity(bool tick);
   void Detach();
   Steinberg::tresult OnKey(bool down, Steinberg::char16 key, Steinberg::int16 keyCode,
                            Steinberg::int16 modifiers);
@@ -105,4 +118,7 @@ private:
   MSize m_size;
   bool m_hostSized = false; // the host set the size (onSize) rather than asking for ours
   bool m_attached = false;
+  Steinberg::uint64 m_timerPeriod = 0; // Linux run loop
+  int m_quietTicks = 0;
+  std::uint64_t m_seenHandlerEntries = 0;
 };

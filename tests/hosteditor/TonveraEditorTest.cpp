@@ -231,6 +231,22 @@ TEST_F(TonveraEditor, Vst3ViewRunsOnTheHostRunLoopAndUnregistersInRemoved)
   ASSERT_EQ(view->getSize(&size), kResultOk);
   EXPECT_EQ(size.getWidth(), 800);
 
+  // Nothing new to show: the timer rests after a while; a value the host changes is painted at
+  // once all the same (through the wake-up descriptor), and the timer follows the display again.
+  ASSERT_TRUE(host.Activate(44100.0, 256));
+  frame->RunFor(3000);
+  EXPECT_EQ(frame->TimerPeriodMs(), 250);
+  const MBitmap resting = Screenshot();
+  host.SetParameter(0, host.GetParameter(0) > 0.5f ? 0.1f : 0.9f);
+  std::vector<float> silence(256 * 2, 0.0f), out(256 * 2, 0.0f);
+  float* inputs[2] = {silence.data(), silence.data() + 256};
+  float* outputs[2] = {out.data(), out.data() + 256};
+  ASSERT_TRUE(host.Process(inputs, outputs, 256));
+  frame->RunFor(400);
+  EXPECT_GT(CountDifferingPixels(resting, Screenshot(), 8), 0);
+  EXPECT_EQ(frame->TimerPeriodMs(), 50);
+  EXPECT_EQ(frame->TimerCount(), 1);
+
   EXPECT_EQ(view->removed(), kResultOk);
   EXPECT_EQ(frame->EventHandlerCount(), 0);
   EXPECT_EQ(frame->TimerCount(), 0);

@@ -41,6 +41,8 @@ public:
   void RunFor(int milliseconds);
   int EventHandlerCount() const { return static_cast<int>(m_handlers.size()); }
   int TimerCount() const { return static_cast<int>(m_timers.size()); }
+  /// The period of the first registered timer in milliseconds (0: none).
+  long long TimerPeriodMs() const { return m_timers.empty() ? 0 : m_timers.front().period.count(); }
   int FdCallbackCount() const { return m_fdCallbacks; }
   int TimerCallbackCount() const { return m_timerCallbacks; }
   int ResizeRequestCount() const { return m_resizeRequests; }
