@@ -1194,10 +1194,18 @@ void MDrawerToMBitmap::StretchUnguarded(const MRect& dest, const MBitmap& bitmap
   const double destLeft = double(dest.left) + m_origin.x, destTop = double(dest.top) + m_origin.y;
   const double scaleX = double(src.Width()) / (double(dest.right) - dest.left);
   const double scaleY = double(src.Height()) / (double(dest.bottom) - dest.top);
+  // A source whose every row is one colour (a vertical gradient, a plain fill) gives rows of one
+  // colour: the filter below then works out the first column only and repeats it.
+  bool uniformRows = true;
+  for (int32_t y = src.top; y < src.bottom && uniformRows; ++y)
+  {
+    const uint32_t* row = bitmap.Row(y) + src.left;
+    uniformRows = std::all_of(row + 1, row + src.Width(), [&](uint32_t p) { return p == row[0]; });
+  }
   // Per destination column: left sample and its 8-bit weight of the right neighbour.
-  const int32_t width = r.Width();
+  const int32_t width = uniformRows ? 1 : r.Width();
   m_index.resize(std::size_t(width) * 2);
-  m_row.resize(std::size_t(width));
+  m_row.resize(std::size_t(r.Width()));
   for (int32_t i = 0; i < width; ++i)
   {
     const double u = std::clamp((r.left + i - destLeft + 0.5) * scaleX - 0.5, 0.0, double(src.Width() - 1));
@@ -1282,13 +1290,21 @@ void MDrawerToMBitmap::StretchUnguarded(const MRect& dest, const MBitmap& bitmap
       samples[i] = Pack(channel(3), channel(2), channel(1), channel(0));
 #endif
     }
+    if (uniformRows)
+    {
+      std::fill(samples + 1, samples + r.Width(), samples[0]);
+    }
     if (op == MColorOp::Alphablend)
     {
-      BlendRowOver(out, samples, width, alpha);
+      BlendRowOver(out, samples, r.Width(), alpha);
+    }
+    else if (op == MColorOp::Copy && alpha == 255)
+    {
+      std::copy_n(samples, r.Width(), out);
     }
     else
     {
-      for (int32_t i = 0; i < width; ++i)
+      for (int32_t i = 0; i < r.Width(); ++i)
       {
         out[i] = CombinePixel(out[i], samples[i], op, alpha);
       }
