@@ -3,6 +3,7 @@
 #include "base/MDiagnosticLog.h"
 #include "base/MLock.h"
 #include "base/MLockGuard.h"
+#include "framework/MStyleSettings.h"
 #include "gui/MWindowSystemCommon.h"
 #include "gui/styles/MTexturedStyle.h"
 #include "vector/MProcessorFeatures.h"
@@ -123,8 +124,19 @@ MWindowSystemCommon* MWindowsModule::GetWindowSystem()
     auto system = std::make_unique<MWindowSystemX11>();
 #endif
     system->Initialize();
+    // The style as the user set it up: the first editor then loads the package's images once,
+    // rather than the default style's first and the stored one's when it opens.
     if (m_style == nullptr)
-      m_style = std::make_unique<MTexturedStyle>(); // the package's default style
+    {
+      try
+      {
+        m_style = std::make_unique<MTexturedStyle>(MStyleSettings::Load(MStyleSettings::FreshItem::Keep));
+      }
+      catch (const std::exception&)
+      {
+        m_style = std::make_unique<MTexturedStyle>(); // the package's default style
+      }
+    }
     system->SetDefaultStyle(m_style.get());
     m_windowSystem = std::move(system);
   }
