@@ -80,6 +80,20 @@ MTuningIndicator& OpenIndicator(MWindowSystemHeadless& system, MRecordingStyle& 
   return indicator;
 }
 
+// How many pixels of `picture` differ from an indicator that parsed the figures afresh and
+// painted everything.
+long DifferenceFromAFreshPaint(MWindowSystemHeadless& system, const MBitmap& picture, int chosen,
+                               double input, double output)
+{
+  MRecordingStyle style;
+  MWindow fresh;
+  MTuningIndicator& parsed = OpenIndicator(system, style, fresh);
+  EXPECT_TRUE(parsed.Show(chosen, input, output));
+  const long differing = static_cast<long>(CountDifferingPixels(picture, RenderWindow(system, fresh), 0));
+  fresh.Close();
+  return differing;
+}
+
 TEST(MTuningIndicatorPaint, NewCentsMoveTheBarsWithoutParsingOrPaintingTheWindowBeneath)
 {
   MWindowSystemHeadless system;
@@ -108,19 +122,14 @@ TEST(MTuningIndicatorPaint, NewCentsMoveTheBarsWithoutParsingOrPaintingTheWindow
             0);
   const MBitmap moved = *system.GetSurface(window);
 
-  // The same picture as an indicator that parsed those figures afresh and painted everything.
-  MRecordingStyle freshStyle;
-  MWindow fresh;
-  MTuningIndicator& parsed = OpenIndicator(system, freshStyle, fresh);
-  ASSERT_TRUE(parsed.Show(81, kA4 + 12.0 - 0.20, kA4 + 12.0 + 0.10));
-  EXPECT_EQ(CountDifferingPixels(moved, RenderWindow(system, fresh), 0), 0);
+  EXPECT_EQ(DifferenceFromAFreshPaint(system, moved, 81, kA4 + 12.0 - 0.20, kA4 + 12.0 + 0.10), 0);
 
   // A new note name is parsed.
   ASSERT_TRUE(indicator.Show(70, kA4 + 1.0, kA4 + 1.0));
   EXPECT_EQ(indicator.GetParseCount(), 2);
-  fresh.Close();
   window.Close();
 }
+
 TEST(MTuningIndicatorPaint, ABarThatMovesACentRepaintsOnlyTheStretchBetweenItsEnds)
 {
   MWindowSystemHeadless system;
@@ -142,12 +151,8 @@ TEST(MTuningIndicatorPaint, ABarThatMovesACentRepaintsOnlyTheStretchBetweenItsEn
     EXPECT_LE(dirty.Height(), 24) << step[0] << " " << step[1];
     EXPECT_LE(dirty.Width(), step[0] < 0 ? 48 : 8) << step[0] << " " << step[1];
     const MBitmap moved = RenderWindow(system, window);
-    MRecordingStyle freshStyle;
-    MWindow fresh;
-    MTuningIndicator& parsed = OpenIndicator(system, freshStyle, fresh);
-    ASSERT_TRUE(parsed.Show(69, kA4 + step[0], kA4 + step[1]));
-    EXPECT_EQ(CountDifferingPixels(moved, RenderWindow(system, fresh), 0), 0) << step[0] << " " << step[1];
-    fresh.Close();
+    EXPECT_EQ(DifferenceFromAFreshPaint(system, moved, 69, kA4 + step[0], kA4 + step[1]), 0)
+        << step[0] << " " << step[1];
   }
   window.Close();
 }
