@@ -262,17 +262,30 @@ void MWindowSystemX11::Initialize()
   impl->sharedMemory = m_useSharedMemory && XShmQueryExtension(display);
   int shapeEvent = 0, shapeError = 0;
   impl->shape = XShapeQueryExtension(display, &shapeEvent, &shapeError);
-  impl->wmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
-  impl->wmDeleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
-  impl->netWmName = XInternAtom(display, "_NET_WM_NAME", False);
-  impl->utf8String = XInternAtom(display, "UTF8_STRING", False);
-  impl->netWorkArea = XInternAtom(display, "_NET_WORKAREA", False);
-  impl->wmState = XInternAtom(display, "WM_STATE", False);
-  impl->netActiveWindow = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-  impl->clipboard = XInternAtom(display, "CLIPBOARD", False);
-  impl->targets = XInternAtom(display, "TARGETS", False);
-  impl->incr = XInternAtom(display, "INCR", False);
-  impl->transfer = XInternAtom(display, "TONVERA_CLIPBOARD", False);
+  // Every atom in one request round: each round trip waits for the server, which on a busy
+  // machine has to be scheduled first.
+  {
+    char* names[] = {const_cast<char*>("WM_PROTOCOLS"),
+                     const_cast<char*>("WM_DELETE_WINDOW"),
+                     const_cast<char*>("_NET_WM_NAME"),
+                     const_cast<char*>("UTF8_STRING"),
+                     const_cast<char*>("_NET_WORKAREA"),
+                     const_cast<char*>("WM_STATE"),
+                     const_cast<char*>("_NET_ACTIVE_WINDOW"),
+                     const_cast<char*>("CLIPBOARD"),
+                     const_cast<char*>("TARGETS"),
+                     const_cast<char*>("INCR"),
+                     const_cast<char*>("TONVERA_CLIPBOARD")};
+    Atom atoms[std::size(names)] = {};
+    XInternAtoms(display, names, int(std::size(names)), False, atoms);
+    Atom* const targets[] = {
+        &impl->wmProtocols, &impl->wmDeleteWindow, &impl->netWmName,       &impl->utf8String,
+        &impl->netWorkArea, &impl->wmState,        &impl->netActiveWindow, &impl->clipboard,
+        &impl->targets,     &impl->incr,           &impl->transfer};
+    static_assert(std::size(targets) == std::size(names));
+    for (std::size_t i = 0; i < std::size(names); ++i)
+      *targets[i] = atoms[i];
+  }
 #if defined(__linux__)
   impl->epollFd = epoll_create1(EPOLL_CLOEXEC);
   if (impl->epollFd >= 0)
