@@ -40,21 +40,21 @@ bool MTuningIndicator::Show(std::int32_t chosen, double inputNote, double output
   m_pitchClass = pitchClass;
   m_input = input;
   m_output = output;
-  if (MRect bars; sameName && SetBars(input, output, bars))
+  MRect boxes;
+  if (const std::vector<Bar> bars = sameName ? FindBars(boxes) : std::vector<Bar>{}; !bars.empty())
   {
     // Only the bars changed: the name beside them stays on the surface, and of each bar only the
     // stretch between its old and its new end.
+    bars[0].indicator->value = input;
+    bars[1].indicator->value = output;
     const MRect client = GetClientRect();
-    if (bars.IsEmpty())
+    const std::int32_t after[2] = {input, output};
+    if (boxes.IsEmpty())
       Invalidate();
     else
-    {
-      const std::int32_t after[2] = {input, output};
-      const std::vector<MSTMLIndicator*> found = FindBars(bars);
-      for (std::size_t i = 0; i < found.size() && i < 2; ++i)
-        if (const MRect changed = ChangedStretch(*found[i], before[i], after[i]); !changed.IsEmpty())
+      for (std::size_t i = 0; i < 2; ++i)
+        if (const MRect changed = ChangedStretch(bars[i], before[i], after[i]); !changed.IsEmpty())
           Invalidate(changed.Offset(client.left, client.top));
-    }
   }
   else
   {
@@ -64,29 +64,28 @@ bool MTuningIndicator::Show(std::int32_t chosen, double inputNote, double output
   return true;
 }
 
-std::vector<MSTMLIndicator*> MTuningIndicator::FindBars(MRect& boxes) const
+std::vector<MTuningIndicator::Bar> MTuningIndicator::FindBars(MRect& boxes) const
 {
   // The template's two indicators, upper (input) first, wherever the parser put them, and the
   // boxes the last layout gave them.
-  std::vector<MSTMLIndicator*> bars;
+  std::vector<Bar> bars;
   boxes = MRect{};
-  m_barBoxes.clear();
   const auto fromParagraph = [&](MSTMLItem& item) {
     if (item.GetKind() != MSTMLItem::Kind::Paragraph)
       return;
     auto& paragraph = static_cast<MSTMLParagraph&>(item);
     for (MSTMLParagraph::Element& element : paragraph.elements)
       if (element.object != nullptr && element.object->GetKind() == MSTMLItem::Kind::Indicator)
-        bars.push_back(static_cast<MSTMLIndicator*>(element.object.get()));
+        bars.push_back(Bar{static_cast<MSTMLIndicator*>(element.object.get()), MRect{}});
     for (const MSTMLParagraph::Placed& placed : paragraph.placed)
     {
-      const MSTMLParagraph::Element& element =
-          paragraph.elements.at(static_cast<std::size_t>(placed.element));
-      if (element.object != nullptr && element.object->GetKind() == MSTMLItem::Kind::Indicator)
-      {
-        boxes = boxes.IsEmpty() ? placed.rect : boxes.Union(placed.rect);
-        m_barBoxes.emplace_back(static_cast<const MSTMLIndicator*>(element.object.get()), placed.rect);
-      }
+      const MSTMLItem* object = paragraph.elements.at(static_cast<std::size_t>(placed.element)).object.get();
+      if (object == nullptr || object->GetKind() != MSTMLItem::Kind::Indicator)
+        continue;
+      boxes = boxes.IsEmpty() ? placed.rect : boxes.Union(placed.rect);
+      for (Bar& bar : bars)
+        if (bar.indicator == object)
+          bar.box = placed.rect;
     }
   };
   const MSTML& document = GetDocument();
@@ -104,35 +103,20 @@ std::vector<MSTMLIndicator*> MTuningIndicator::FindBars(MRect& boxes) const
   return bars;
 }
 
-MRect MTuningIndicator::ChangedStretch(const MSTMLIndicator& bar, std::int32_t before,
-                                       std::int32_t after) const
+MRect MTuningIndicator::ChangedStretch(const Bar& bar, std::int32_t before, std::int32_t after)
 {
-  const auto placed = std::find_if(m_barBoxes.begin(), m_barBoxes.end(),
-                                   [&](const auto& entry) { return entry.first == &bar; });
-  if (placed == m_barBoxes.end())
-    return MRect{};
-  const MRect& box = placed->second;
-  if (before == after)
+  const MRect& box = bar.box;
+  if (before == after || box.IsEmpty())
     return MRect{};
   // The fill runs from the middle to the value: between the old and the new value's place lies
   // all that changed (the middle too when the value crossed it). A pixel either side covers the
   // rounding of the drawing.
   const std::int32_t inner = box.Width() - 2;
   const auto place = [&](double value) {
-    return box.left + 1 + static_cast<std::int32_t>(std::lround(bar.Position(value) * inner));
+    return box.left + 1 + static_cast<std::int32_t>(std::lround(bar.indicator->Position(value) * inner));
   };
   const std::int32_t a = place(before), b = place(after);
   return MRect{std::min(a, b) - 1, box.top, std::max(a, b) + 1, box.bottom}.Intersect(box);
-}
-
-bool MTuningIndicator::SetBars(std::int32_t input, std::int32_t output, MRect& boxes)
-{
-  const std::vector<MSTMLIndicator*> bars = FindBars(boxes);
-  if (bars.empty())
-    return false;
-  bars[0]->value = input;
-  bars[1]->value = output;
-  return true;
 }
 
 namespace
@@ -186,7 +170,7 @@ MColor MTuningIndicator::ReadableOn(MColor bar, MColor track, double ratio)
   return away;
 }
 
-void MTuningIndicator::ColourBars(const std::vector<MSTMLIndicator*>& bars, const MRect& boxes)
+void MTuningIndicator::ColourBars(const std::vector<Bar>& bars, const MRect& boxes)
 {
   const MStyle* style = GetStyle();
   if (style == nullptr || bars.empty())
@@ -203,9 +187,9 @@ void MTuningIndicator::ColourBars(const std::vector<MSTMLIndicator*>& bars, cons
     m_colouredFor = key;
     ChooseBarColours(*style, area);
   }
-  bars[0]->color = m_inputColor;
-  bars[1]->color = m_outputColor;
-  bars[0]->hasColor = bars[1]->hasColor = true;
+  bars[0].indicator->color = m_inputColor;
+  bars[1].indicator->color = m_outputColor;
+  bars[0].indicator->hasColor = bars[1].indicator->hasColor = true;
 }
 
 void MTuningIndicator::ChooseBarColours(const MStyle& style, const MRect& area)

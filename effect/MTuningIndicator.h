@@ -24,7 +24,6 @@
 #include "gui/stml/MSTMLControl.h"
 
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 class MSTMLIndicator;
@@ -76,19 +75,23 @@ public:
 private:
   /// Whether the kept background fits the control as it stands and `drawer` can take it.
   bool CanCopyBackground(const MDrawer& drawer) const;
-  /// Sets the two bars of the shown document and answers where they were laid out (client
-  /// coordinates; empty before a layout); false when the document does not hold them.
-  bool SetBars(std::int32_t input, std::int32_t output, MRect& boxes);
+  /// One of the template's indicators and the box the last layout gave it (document
+  /// coordinates; empty before a layout).
+  struct Bar
+  {
+    MSTMLIndicator* indicator;
+    MRect box;
+  };
   /// The template's two indicators, upper first (empty when the document does not hold both),
-  /// and the union of the boxes the last layout gave them.
-  std::vector<MSTMLIndicator*> FindBars(MRect& boxes) const;
-  /// Gives the bars colours readable on the track under `boxes` (client coordinates), chosen
+  /// and the union of their boxes.
+  std::vector<Bar> FindBars(MRect& boxes) const;
+  /// Gives the bars colours readable on the track under `boxes` (document coordinates), chosen
   /// again only when the style or the kept background under them changed.
-  void ColourBars(const std::vector<MSTMLIndicator*>& bars, const MRect& boxes);
+  void ColourBars(const std::vector<Bar>& bars, const MRect& boxes);
   void ChooseBarColours(const MStyle& style, const MRect& area);
-  /// Where `bar` (of the last FindBars) changes when its value goes from `before` to `after`:
-  /// the stretch between the two ends, full height (client coordinates; empty: nothing).
-  MRect ChangedStretch(const MSTMLIndicator& bar, std::int32_t before, std::int32_t after) const;
+  /// Where `bar` changes when its value goes from `before` to `after`: the stretch between the
+  /// two ends, full height (document coordinates; empty: nothing).
+  static MRect ChangedStretch(const Bar& bar, std::int32_t before, std::int32_t after);
 
   struct ColourKey
   {
@@ -105,9 +108,7 @@ private:
   MPoint m_backgroundAt;               // the window position it was taken at
   std::uint64_t m_backgroundTaken = 0; // counts the backgrounds kept
   ColourKey m_colouredFor;             // what the bar colours were chosen for
-  // The bars' boxes from the last FindBars (document coordinates).
-  mutable std::vector<std::pair<const MSTMLIndicator*, MRect>> m_barBoxes;
-  std::int32_t m_pitchClass = -2; // nothing shown yet
+  std::int32_t m_pitchClass = -2;      // nothing shown yet
   std::int32_t m_input = 0;
   std::int32_t m_output = 0;
   std::int32_t m_parses = 0;

@@ -137,6 +137,26 @@ public:
   void EnterIdleTick() { ++m_idleTicks; }
   void LeaveIdleTick() { --m_idleTicks; }
   bool IsInIdleTick() const { return m_idleTicks > 0; }
+  /// Enter/LeaveIdleTick for its lifetime (a null system: nothing).
+  class IdleTickScope
+  {
+  public:
+    explicit IdleTickScope(MWindowSystemCommon* system) : m_system(system)
+    {
+      if (m_system != nullptr)
+        m_system->EnterIdleTick();
+    }
+    ~IdleTickScope()
+    {
+      if (m_system != nullptr)
+        m_system->LeaveIdleTick();
+    }
+    IdleTickScope(const IdleTickScope&) = delete;
+    IdleTickScope& operator=(const IdleTickScope&) = delete;
+
+  private:
+    MWindowSystemCommon* m_system;
+  };
   /// Delivers every pending record of the global event processor on the calling thread, inside
   /// MHostCallShield; a handler that throws is reported and the rest are still delivered.
   /// GUI thread.

@@ -179,24 +179,8 @@ void MAudioPlugin::IdleEditor()
       return;
     // What this tick invalidates, the editor's Idle below paints (the window system outlives the
     // editor, which the tick may close).
-    MWindowSystemCommon* system =
-        m_editor->GetWindow() != nullptr ? m_editor->GetWindow()->GetWindowSystem() : nullptr;
-    struct IdleTick
-    {
-      MWindowSystemCommon* system;
-      explicit IdleTick(MWindowSystemCommon* s) : system(s)
-      {
-        if (system != nullptr)
-          system->EnterIdleTick();
-      }
-      ~IdleTick()
-      {
-        if (system != nullptr)
-          system->LeaveIdleTick();
-      }
-      IdleTick(const IdleTick&) = delete;
-      IdleTick& operator=(const IdleTick&) = delete;
-    } tick(system);
+    const MWindowSystemCommon::IdleTickScope tick(
+        m_editor->GetWindow() != nullptr ? m_editor->GetWindow()->GetWindowSystem() : nullptr);
     ApplyRequestedProgram();
     if (m_hostAdapter != nullptr)
       m_hostAdapter->DeliverPendingReports();

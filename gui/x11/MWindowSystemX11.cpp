@@ -22,6 +22,7 @@
 #include <poll.h>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #if defined(__linux__)
 #include <sys/epoll.h>
 #endif
@@ -265,26 +266,25 @@ void MWindowSystemX11::Initialize()
   // Every atom in one request round: each round trip waits for the server, which on a busy
   // machine has to be scheduled first.
   {
-    char* names[] = {const_cast<char*>("WM_PROTOCOLS"),
-                     const_cast<char*>("WM_DELETE_WINDOW"),
-                     const_cast<char*>("_NET_WM_NAME"),
-                     const_cast<char*>("UTF8_STRING"),
-                     const_cast<char*>("_NET_WORKAREA"),
-                     const_cast<char*>("WM_STATE"),
-                     const_cast<char*>("_NET_ACTIVE_WINDOW"),
-                     const_cast<char*>("CLIPBOARD"),
-                     const_cast<char*>("TARGETS"),
-                     const_cast<char*>("INCR"),
-                     const_cast<char*>("TONVERA_CLIPBOARD")};
-    Atom atoms[std::size(names)] = {};
-    XInternAtoms(display, names, int(std::size(names)), False, atoms);
-    Atom* const targets[] = {
-        &impl->wmProtocols, &impl->wmDeleteWindow, &impl->netWmName,       &impl->utf8String,
-        &impl->netWorkArea, &impl->wmState,        &impl->netActiveWindow, &impl->clipboard,
-        &impl->targets,     &impl->incr,           &impl->transfer};
-    static_assert(std::size(targets) == std::size(names));
-    for (std::size_t i = 0; i < std::size(names); ++i)
-      *targets[i] = atoms[i];
+    static constexpr std::pair<const char*, Atom Impl::*> kAtoms[] = {
+        {"WM_PROTOCOLS", &Impl::wmProtocols},
+        {"WM_DELETE_WINDOW", &Impl::wmDeleteWindow},
+        {"_NET_WM_NAME", &Impl::netWmName},
+        {"UTF8_STRING", &Impl::utf8String},
+        {"_NET_WORKAREA", &Impl::netWorkArea},
+        {"WM_STATE", &Impl::wmState},
+        {"_NET_ACTIVE_WINDOW", &Impl::netActiveWindow},
+        {"CLIPBOARD", &Impl::clipboard},
+        {"TARGETS", &Impl::targets},
+        {"INCR", &Impl::incr},
+        {"TONVERA_CLIPBOARD", &Impl::transfer}};
+    char* names[std::size(kAtoms)];
+    Atom atoms[std::size(kAtoms)] = {};
+    for (std::size_t i = 0; i < std::size(kAtoms); ++i)
+      names[i] = const_cast<char*>(kAtoms[i].first);
+    XInternAtoms(display, names, int(std::size(kAtoms)), False, atoms);
+    for (std::size_t i = 0; i < std::size(kAtoms); ++i)
+      (*impl).*kAtoms[i].second = atoms[i];
   }
 #if defined(__linux__)
   impl->epollFd = epoll_create1(EPOLL_CLOEXEC);

@@ -8,10 +8,10 @@
 // Linux: the host's run loop (Steinberg::Linux::IRunLoop, queried from the frame given in
 // setFrame) is the only clock: the view registers itself as event handler for the window system's
 // X connection and wake-up descriptors and as a timer (its period follows what the editor does:
-// kIdlePeriodMs); removed unregisters both. No thread of ours touches X11. A host without a run loop gets
-// the picture painted at attach and nothing more (no thread of ours pumps, nothing hangs). Windows: the
-// host's message loop delivers our windows' messages; the idle work runs from a thread timer (kIdlePeriodMs)
-// that attached starts on the UI thread and removed stops.
+// kIdlePeriodMs); removed unregisters both. No thread of ours touches X11. A host without a run
+// loop gets the picture painted at attach and nothing more (no thread of ours pumps, nothing hangs).
+// Windows: the host's message loop delivers our windows' messages; the idle work runs from a
+// thread timer (kIdlePeriodMs) that attached starts on the UI thread and removed stops.
 //
 // The calls a host makes out of order are answered, never crashed on: attached with another
 // platform type, a null parent, or while attached answers kResultFalse; removed while not attached
@@ -92,8 +92,6 @@ public:
   bool IsAttached() const noexcept { return m_attached; }
   /// Whether the run loop took the descriptors and the timer at attach.
   bool IsOnRunLoop() const noexcept { return m_runLoop != nullptr; }
-  /// The period the timer is registered with (0: none).
-  Steinberg::uint64 GetTimerPeriod() const noexcept { return m_timerPeriod; }
 
 protected:
   /// Detaches when the host released the view without removed; tells the adapter.
