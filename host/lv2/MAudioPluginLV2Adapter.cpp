@@ -149,8 +149,6 @@ MAudioPluginLV2Adapter::MAudioPluginLV2Adapter(MAudioPlugin* plugin, std::uint32
   m_atomSequence = map.map(map.handle, LV2_ATOM__Sequence);
   m_stateKey = map.map(map.handle, MLV2Description::kStateUri);
   m_presetKey = map.map(map.handle, MLV2Description::kPresetUri);
-  m_portUnitsKey = map.map(map.handle, MLV2Description::kPortUnitsUri);
-  m_atomInt = map.map(map.handle, LV2_ATOM__Int);
   m_atomString = map.map(map.handle, LV2_ATOM__String);
   m_indicator = map.map(map.handle, MLV2Description::kIndicatorUri);
   m_chosenNoteKey = map.map(map.handle, MLV2Description::kChosenNoteUri);
@@ -385,12 +383,8 @@ void MAudioPluginLV2Adapter::ClearOutputs(std::uint32_t samples) noexcept
 LV2_State_Status MAudioPluginLV2Adapter::Save(LV2_State_Store_Function store, LV2_State_Handle handle)
 {
   const std::vector<std::uint8_t> bytes = MPluginState::Save(*m_plugin);
-  const LV2_State_Status status = store(handle, m_stateKey, bytes.data(), bytes.size(), m_atomChunk,
-                                        LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
-  static constexpr std::int32_t kUnits = 1;
-  return status != LV2_STATE_SUCCESS ? status
-                                     : store(handle, m_portUnitsKey, &kUnits, sizeof kUnits, m_atomInt,
-                                             LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
+  return store(handle, m_stateKey, bytes.data(), bytes.size(), m_atomChunk,
+               LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
 }
 
 LV2_State_Status MAudioPluginLV2Adapter::Restore(LV2_State_Retrieve_Function retrieve,
@@ -400,13 +394,8 @@ LV2_State_Status MAudioPluginLV2Adapter::Restore(LV2_State_Retrieve_Function ret
   std::uint32_t type = 0;
   std::uint32_t flags = 0;
   const void* bytes = retrieve(handle, m_stateKey, &size, &type, &flags);
-  bool legacyPorts = false;
   if (bytes != nullptr)
   {
-    std::size_t unitsSize = 0;
-    std::uint32_t unitsType = 0;
-    const void* units = retrieve(handle, m_portUnitsKey, &unitsSize, &unitsType, &flags);
-    legacyPorts = units == nullptr || unitsType != m_atomInt || unitsSize != sizeof(std::int32_t);
     if (type != m_atomChunk || size == 0)
       return LV2_STATE_ERR_BAD_TYPE;
     MPluginState::Load(*m_plugin, bytes, size);
@@ -436,7 +425,7 @@ LV2_State_Status MAudioPluginLV2Adapter::Restore(LV2_State_Retrieve_Function ret
   for (std::uint32_t index = 0; index < m_layout.parameters; ++index)
     if (const float* port = m_parameterPorts[index])
       m_lastPortValues[index] = *port;
-  m_adoptPorts.store(legacyPorts, std::memory_order_relaxed);
+  m_adoptPorts.store(true, std::memory_order_relaxed);
   return LV2_STATE_SUCCESS;
 }
 

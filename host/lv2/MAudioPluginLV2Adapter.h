@@ -14,11 +14,11 @@
 // (bufsz:maxBlockLength or nominalBlockLength; 4096 without either) run in pieces of that length.
 // The notes the effect sends leave through the midi_out port at their frames in the block.
 //
-// A restored state stands until the host moves a port again. The state says that its ports are in
-// the parameters' units (MLV2Description::kPortUnitsUri); a state without that comes from the
-// bundle whose ports were normalised, and its host sets the 0..1 port values it saved around the
-// restore (before or after it), which these ports would misread: whatever the ports hold at the
-// first run after such a restore is taken as seen, not applied.
+// A restored state stands until the host moves a port again: whatever the ports hold at the first
+// run after a restore is taken as seen, not applied. Hosts set the port values they saved around
+// the restore (before or after it); those agree with the state, except in a session saved by the
+// bundle whose ports were normalised, whose host keeps setting the 0..1 values it saved then,
+// which these ports would misread.
 //
 // Every entry point runs inside MHostCallShield ("MAudioPluginLV2Adapter::<operation>"); a block
 // that threw leaves silent outputs.
@@ -104,8 +104,6 @@ private:
   LV2_URID m_atomSequence = 0;
   LV2_URID m_stateKey = 0;
   LV2_URID m_presetKey = 0;
-  LV2_URID m_portUnitsKey = 0;
-  LV2_URID m_atomInt = 0;
   LV2_URID m_atomString = 0;
   LV2_URID m_indicator = 0;
   LV2_URID m_chosenNoteKey = 0;

@@ -32,9 +32,6 @@ inline constexpr const char* kUiUri = "https://tonvera.example/lv2/tonvera#ui";
 inline constexpr const char* kProjectUri = "https://tonvera.example/lv2/tonvera#project";
 /// The state property that carries the plug-in's state bytes (an atom:Chunk).
 inline constexpr const char* kStateUri = "https://tonvera.example/lv2/tonvera#state";
-/// The state property that says the ports saved beside the state are in the parameters' units
-/// (atom:Int 1). A state without it comes from the bundle whose ports were normalised.
-inline constexpr const char* kPortUnitsUri = "https://tonvera.example/lv2/tonvera#portUnits";
 /// The state property of a factory preset: the preset as the editor's preset tree holds it (XML
 /// text, atom:String), applied as the editor applies a preset, so that loading it from the host's
 /// menu keeps what a preset does not hold (the other A/B slots, controller assignments).

@@ -308,7 +308,7 @@ TEST(TonveraLV2Bundle, StateInterfaceSavesTheVst3StateAndANewInstanceRestoresItW
 // A session saved by the bundle whose ports were normalised: its state holds the true values and
 // its ports 0..1 (Depth 0.725, Speed 0.809, Note hold 0.206, Detune 0.603, C# off). The ports it
 // restores are not read in the new units: the plug-in keeps the state's values, as the same
-// values set through VST 3 give.
+// values set through VST 3 give, also once the session was saved again.
 TEST(TonveraLV2Bundle, SessionOfTheNormalisedPortsRestoresItsStateAndItsPortsDoNotOverrideIt)
 {
   MTestHostLv2 lv2;
@@ -328,7 +328,19 @@ TEST(TonveraLV2Bundle, SessionOfTheNormalisedPortsRestoresItsStateAndItsPortsDoN
   EXPECT_EQ(LargestDifference(out, Render(vst3, 1.0)), 0.0f);
   std::vector<Steinberg::Vst::AudioBusBuffers> none;
   vst3.ProcessBuses(none, none, 0);
-  EXPECT_EQ(lv2.GetState(), vst3.GetState());
+  const std::vector<std::uint8_t> state = vst3.GetState();
+  EXPECT_EQ(lv2.GetState(), state);
+
+  // Saved again, the host keeps its stale port values beside the state; reopened, they still do not
+  // override it.
+  const auto folder = std::filesystem::temp_directory_path() / ("tonvera-lv2-" + std::to_string(getpid()));
+  ASSERT_TRUE(lv2.SaveStateFile(folder.string()));
+  MTestHostLv2 reopened;
+  ASSERT_TRUE(Load(reopened, kStereo));
+  ASSERT_TRUE(reopened.LoadStateFile((folder / "state.ttl").string()));
+  ASSERT_TRUE(reopened.Process(nullptr, nullptr, 0));
+  EXPECT_EQ(reopened.GetState(), state);
+  std::filesystem::remove_all(folder);
 }
 
 // Each factory preset from the host's list, loaded as hosts load presets (state and ports), and as a

@@ -191,8 +191,7 @@ struct MTestHostLv2::Impl
   LV2UI_Touch touch{this, &Touch};
   LV2UI_Resize resize{this, &UiResize};
 
-  // State through the plug-in's interface: the state bytes' property kept as bytes, and the
-  // property that says the ports are in their units (restored as a host that saved it does).
+  // State through the plug-in's interface: one property kept as bytes.
   struct StateRecord
   {
     Impl* self;
@@ -205,8 +204,6 @@ struct MTestHostLv2::Impl
                                 std::size_t size, std::uint32_t type, std::uint32_t)
   {
     auto* record = static_cast<StateRecord*>(handle);
-    if (key == PortUnitsKey(record->self))
-      return LV2_STATE_SUCCESS;
     const auto* bytes = static_cast<const std::uint8_t*>(value);
     record->bytes.assign(bytes, bytes + size);
     record->key = key;
@@ -214,22 +211,10 @@ struct MTestHostLv2::Impl
     ++record->properties;
     return LV2_STATE_SUCCESS;
   }
-  static std::uint32_t PortUnitsKey(Impl* self)
-  {
-    return Map(self, "https://tonvera.example/lv2/tonvera#portUnits");
-  }
   static const void* Retrieve(LV2_State_Handle handle, std::uint32_t key, std::size_t* size,
                               std::uint32_t* type, std::uint32_t* flags)
   {
     auto* record = static_cast<StateRecord*>(handle);
-    static constexpr std::int32_t kUnits = 1;
-    if (key == PortUnitsKey(record->self))
-    {
-      *size = sizeof kUnits;
-      *type = Map(record->self, LV2_ATOM__Int);
-      *flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
-      return &kUnits;
-    }
     if (key != record->key)
       return nullptr;
     *size = record->bytes.size();
