@@ -367,8 +367,10 @@ TEST(TonveraLV2Bundle, FactoryPresetsInTheHostsListLoadTheValuesTheEditorLoads)
   const auto presets = lister.Presets();
   ASSERT_GE(shipped.size(), 12u);
   ASSERT_EQ(presets.size(), shipped.size());
-  for (const auto& [uri, label] : presets)
+  for (const auto& entry : presets)
   {
+    const std::string& uri = entry.first;
+    const std::string& label = entry.second;
     SCOPED_TRACE(label);
     const auto preset = std::find_if(shipped.begin(), shipped.end(), [&](const MXmlItem* item) {
       return item->GetAttribute("name", "").ToUTF8() == label;
