@@ -92,21 +92,25 @@ void TonveraAudioEffectPlugin::BuildParameters()
       "<name>Depth</name> defines how accurate the output should be. With 100% depth the output usually "
       "sounds \"machine-like\", exactly in tune. With lower depth the plugin tolerates more deviations.");
   p[kDepth].formatter = PercentFormatter;
+  p[kDepth].unit = MParameterInfo::kPercent;
   SetFloat(p[kSpeed], "AutoTuneSpeed", "Speed", 0.0, 1.0, 0.5,
            "<name>Speed</name> defines how quickly the plugin adjusts, when a note has been changed. Higher "
            "speed makes the results immediately in tune, but can cause less natural results.");
   p[kSpeed].formatter = PercentFormatter;
+  p[kSpeed].unit = MParameterInfo::kPercent;
   SetFloat(p[kNoteHold], "NoteHold", "Note hold", 0.0, 50.0, 0.0,
            "<name>Note hold</name> keeps the chosen note while the voice hovers between two notes of the "
            "scale. The output moves to the other note only when the voice passes the midpoint between them "
            "by more than this many cents, so a note sung sharp with vibrato no longer flips back and forth. "
            "At 0 cents the nearest note is always taken.");
   p[kNoteHold].format = "{0;.1} cents";
+  p[kNoteHold].unit = MParameterInfo::kCents;
   // Its host slot comes after all the older ones (see the file comment of the effect).
   p[kNoteHold].flags2 = MParameterInfo::kAppendedSlot;
   SetFloat(p[kDetune], "Detune", "Detune", -100.0, 100.0, 0.0,
            "<name>Detune</name> defines global pitch change in cents of a semitone.");
   p[kDetune].format = "{0;+.1} cents";
+  p[kDetune].unit = MParameterInfo::kCents;
 
   SetGroup(p[kEffectsGroup], "Effects",
            "<name>Effects panel</name> contains additional parameters that affect resulting sound.");
@@ -115,11 +119,13 @@ void TonveraAudioEffectPlugin::BuildParameters()
       "<name>Dry/wet</name> defines amount of the dry & wet signals. Note that if you don't apply any "
       "global pitch shifting and leave C0 key enabled, than the C0 will basically contain the dry signal.");
   p[kDryWet].formatter = DryWetFormatter;
+  p[kDryWet].unit = MParameterInfo::kPercent; // 0..200 %, as typed into the editor
   SetFloat(p[kWidth], "Width", "Width", -100.0, 100.0, 0.0,
            "<name>Width</name> defines pitch difference between channels. This can generally be used to "
            "perform some kind of stereo expansion or make the track sound like it has been recorded twice "
            "and panned hard left and hard right.");
   p[kWidth].format = "{0;+.1} cents";
+  p[kWidth].unit = MParameterInfo::kCents;
   SetFloat(p[kKeepFormants], "KeepFormants", "Keep formants", 0.0, 1.0, 1.0,
            "<name>Keep formants</name> makes the vocoder algorithm try to smaller the altering of the "
            "spectral envelope. Most natural instruments including human voice does not change complete "
@@ -127,10 +133,12 @@ void TonveraAudioEffectPlugin::BuildParameters()
            "the complex physical laws, which results in the typical mickey-mouse effect etc. Keeping formats "
            "tries to approximate these physical laws.");
   p[kKeepFormants].formatter = PercentFormatter;
+  p[kKeepFormants].unit = MParameterInfo::kPercent;
   SetFloat(p[kFormantShift], "FormantShift", "Formant shift", -12.0, 12.0, 0.0,
            "<name>Formant shift</name> lets you manually alter the formant information, which generally "
            "results in no pitch shifting, but creating the mickey-mouse effect for example.");
   p[kFormantShift].format = "{0;+.2} semitones";
+  p[kFormantShift].unit = MParameterInfo::kSemitones;
 
   // A change of these needs new per-channel ratios or gains before the next block.
   for (int index : {kDetune, kDryWet, kWidth})

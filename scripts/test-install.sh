@@ -75,7 +75,8 @@ arch=$(uname -m)-linux
 # lv2_files DIR: the LV2 bundle's files under DIR, when the tree builds the bundle.
 lv2_files() {
   if grep -q '^TONVERA_LV2_INCLUDE_DIR:PATH=/' "$build/CMakeCache.txt"; then
-    printf '%s\n' "$1/Tonvera.lv2/Tonvera.so" "$1/Tonvera.lv2/Tonvera.ttl" "$1/Tonvera.lv2/manifest.ttl"
+    printf '%s\n' "$1/Tonvera.lv2/Tonvera.so" "$1/Tonvera.lv2/Tonvera.ttl" "$1/Tonvera.lv2/manifest.ttl" \
+      "$1/Tonvera.lv2/presets.ttl"
   fi
 }
 

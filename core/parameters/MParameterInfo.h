@@ -44,6 +44,17 @@ struct MParameterInfo
     kText = 7,
   };
 
+  /// The unit a float or integer value is shown in, for hosts that draw the control themselves
+  /// with a unit of their own: kPercent shows the plain value times 100, the others the plain value.
+  enum Unit : std::int32_t
+  {
+    kNoUnit = 0,
+    kPercent = 1,
+    kCents = 2,
+    kSemitones = 3,
+    kDecibels = 4,
+  };
+
   enum Curve : std::int32_t
   {
     kLinear = 0,
@@ -113,6 +124,7 @@ struct MParameterInfo
   GroupFields group;
   MString text;
   std::int32_t curve = kLinear;
+  std::int32_t unit = kNoUnit;
 
   bool Has(std::uint8_t flag) const noexcept { return (flags.Load() & flag) != 0; }
 

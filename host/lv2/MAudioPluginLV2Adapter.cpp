@@ -3,10 +3,14 @@
 #include "host/lv2/MAudioPluginLV2Adapter.h"
 
 #include "base/MHostCallShield.h"
+#include "base/MLockGuard.h"
+#include "base/MMemoryStream.h"
+#include "base/MXmlReader.h"
 #include "core/plugin/MAudioPlugin.h"
 #include "core/plugin/MDenormalGuard.h"
 #include "effect/TonveraAudioEffectPlugin.h"
 #include "framework/MAudioEffectPluginToAudioPluginAdapter.h"
+#include "framework/MQuorvelAudioEffectPlugin.h"
 #include "host/module/MModule.h"
 #include "host/module/MPluginState.h"
 #include "host/module/TonveraModuleInterface.h"
@@ -144,6 +148,8 @@ MAudioPluginLV2Adapter::MAudioPluginLV2Adapter(MAudioPlugin* plugin, std::uint32
   m_atomChunk = map.map(map.handle, LV2_ATOM__Chunk);
   m_atomSequence = map.map(map.handle, LV2_ATOM__Sequence);
   m_stateKey = map.map(map.handle, MLV2Description::kStateUri);
+  m_presetKey = map.map(map.handle, MLV2Description::kPresetUri);
+  m_atomString = map.map(map.handle, LV2_ATOM__String);
   m_indicator = map.map(map.handle, MLV2Description::kIndicatorUri);
   m_chosenNoteKey = map.map(map.handle, MLV2Description::kChosenNoteUri);
   m_inputNoteKey = map.map(map.handle, MLV2Description::kInputNoteUri);
@@ -154,6 +160,8 @@ MAudioPluginLV2Adapter::MAudioPluginLV2Adapter(MAudioPlugin* plugin, std::uint32
   m_resendSamples = static_cast<std::uint32_t>(sampleRateHz / 10.0);
   m_layout = MLV2Description::PortLayout{static_cast<std::uint32_t>(std::max(0, plugin->GetNumParameters())),
                                          channels};
+  m_scales = MLV2Description::ControlScales(*plugin);
+  m_scales.resize(m_layout.parameters);
   m_parameterPorts.assign(m_layout.parameters, nullptr);
   m_lastPortValues.assign(m_layout.parameters, -1.0f); // no port value yet
   // The effect processes a stereo bus; the mono plug-in runs it with one channel, as a VST 3 host's
@@ -195,6 +203,8 @@ void MAudioPluginLV2Adapter::ConnectPort(std::uint32_t port, void* data) noexcep
     m_controlPort = data;
   else if (port == m_layout.Notify())
     m_notifyPort = data;
+  else if (port == m_layout.MidiOut())
+    m_midiOutPort = data;
   else
     for (std::uint32_t c = 0; c < m_layout.channels; ++c)
     {
@@ -215,13 +225,16 @@ void MAudioPluginLV2Adapter::Run(std::uint32_t samples) noexcept
 {
   const bool completed = MHostCallShield::Run("MAudioPluginLV2Adapter::run", [&] {
     MDenormalGuard denormals;
+    const bool adopt = m_adoptPorts.exchange(false, std::memory_order_relaxed);
     for (std::uint32_t index = 0; index < m_layout.parameters; ++index)
     {
       const float* port = m_parameterPorts[index];
       if (port == nullptr || *port == m_lastPortValues[index] || !(*port == *port))
         continue;
       m_lastPortValues[index] = *port;
-      m_plugin->SetParameterIfChanged(static_cast<std::int32_t>(index), std::clamp(double{*port}, 0.0, 1.0));
+      if (!adopt)
+        m_plugin->SetParameterIfChanged(static_cast<std::int32_t>(index),
+                                        m_scales[index].ToNormalised(*port));
     }
     if (m_enabledPort != nullptr)
       m_plugin->m_bypassed = !(*m_enabledPort >= 0.5f);
@@ -238,15 +251,61 @@ void MAudioPluginLV2Adapter::Run(std::uint32_t samples) noexcept
         inputs[c] = m_audioIn[c] != nullptr ? const_cast<float*>(m_audioIn[c]) + start : nullptr;
         outputs[c] = m_audioOut[c] != nullptr ? m_audioOut[c] + start : nullptr;
       }
+      m_pieceStart.store(start, std::memory_order_relaxed);
       m_plugin->Process(inputs, outputs, static_cast<std::int32_t>(piece), true);
       start += piece;
     }
+    m_pieceStart.store(0, std::memory_order_relaxed);
     if (m_latencyPort != nullptr)
       *m_latencyPort = static_cast<float>(m_latency.load(std::memory_order_relaxed));
     WriteNotify(samples);
+    WriteMidiOut(samples);
   });
   if (!completed)
     ClearOutputs(samples);
+}
+
+void MAudioPluginLV2Adapter::WriteMidiOut(std::uint32_t samples) noexcept
+{
+  auto* sequence = static_cast<LV2_Atom_Sequence*>(m_midiOutPort);
+  if (sequence == nullptr || sequence->atom.size < sizeof(LV2_Atom_Sequence_Body))
+    return;
+  const std::uint32_t capacity = sequence->atom.size;
+  lv2_atom_forge_set_buffer(&m_forge, static_cast<std::uint8_t*>(m_midiOutPort), sizeof(LV2_Atom) + capacity);
+  LV2_Atom_Forge_Frame frame;
+  lv2_atom_forge_sequence_head(&m_forge, &frame, 0);
+  MTryLockGuard guard(m_midiLock);
+  if (guard.IsLocked() && samples > 0 && m_midiCount > 0)
+  {
+    // Frame order, events of one frame in the order they were sent (an insertion sort: they come
+    // nearly sorted, and it allocates nothing).
+    for (std::size_t i = 1; i < m_midiCount; ++i)
+      for (std::size_t j = i; j > 0 && m_midiOut[j].frame < m_midiOut[j - 1].frame; --j)
+        std::swap(m_midiOut[j], m_midiOut[j - 1]);
+    // An event takes its header and three bytes padded to eight. An event at or past the block's
+    // end (a note the effect ends as the block ends) goes out in the next block at that place, as
+    // the VST formats deliver it; one that does not fit goes first in the next block, so that no
+    // note-off is lost.
+    constexpr std::uint32_t kEventBytes = sizeof(LV2_Atom_Event) + 8;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < m_midiCount; ++i)
+    {
+      MidiEvent event = m_midiOut[i];
+      if (event.frame < samples && m_forge.offset + kEventBytes <= m_forge.size)
+      {
+        const std::uint8_t kind = event.bytes[0] & 0xF0;
+        const std::uint32_t size = kind == 0xC0 || kind == 0xD0 ? 2 : 3;
+        lv2_atom_forge_frame_time(&m_forge, std::max<std::int64_t>(event.frame, 0));
+        lv2_atom_forge_atom(&m_forge, size, m_midiEvent);
+        lv2_atom_forge_write(&m_forge, event.bytes, size);
+        continue;
+      }
+      event.frame = event.frame < samples ? 0 : event.frame - samples;
+      m_midiOut[kept++] = event;
+    }
+    m_midiCount = kept;
+  }
+  lv2_atom_forge_pop(&m_forge, &frame);
 }
 
 void MAudioPluginLV2Adapter::ReadMidi(std::uint32_t from, std::uint32_t to, bool lastPiece)
@@ -335,17 +394,38 @@ LV2_State_Status MAudioPluginLV2Adapter::Restore(LV2_State_Retrieve_Function ret
   std::uint32_t type = 0;
   std::uint32_t flags = 0;
   const void* bytes = retrieve(handle, m_stateKey, &size, &type, &flags);
-  if (bytes == nullptr)
+  if (bytes != nullptr)
+  {
+    if (type != m_atomChunk || size == 0)
+      return LV2_STATE_ERR_BAD_TYPE;
+    MPluginState::Load(*m_plugin, bytes, size);
+  }
+  else if ((bytes = retrieve(handle, m_presetKey, &size, &type, &flags)) != nullptr)
+  {
+    // A factory preset of the bundle: applied as the editor applies it.
+    auto* presets = dynamic_cast<MQuorvelAudioEffectPlugin*>(m_plugin);
+    if ((type != m_atomString && type != m_atomChunk) || size == 0)
+      return LV2_STATE_ERR_BAD_TYPE;
+    if (presets == nullptr)
+      return LV2_STATE_ERR_NO_PROPERTY;
+    const auto* text = static_cast<const std::uint8_t*>(bytes);
+    if (text[size - 1] == 0) // an atom:String counts its terminator
+      --size;
+    MMemoryStream stream(text, size);
+    MXmlItem preset;
+    MXmlReader::Read(stream, preset);
+    if (!MPresetTree::IsPreset(preset))
+      return LV2_STATE_ERR_BAD_TYPE;
+    MQuorvelAudioEffectPlugin::PresetManager(*presets).ApplyPreset(preset);
+  }
+  else
     return LV2_STATE_ERR_NO_PROPERTY;
-  if (type != m_atomChunk || size == 0)
-    return LV2_STATE_ERR_BAD_TYPE;
-  MPluginState::Load(*m_plugin, bytes, size);
-  // The loaded values stand until the host moves a port: a host that restores only the state
-  // leaves its ports as they were, and those must not put the old values back at the next run.
-  // (Restore never runs beside run.)
+  // The loaded values stand until the host moves a port (see the header). Restore never runs
+  // beside run.
   for (std::uint32_t index = 0; index < m_layout.parameters; ++index)
     if (const float* port = m_parameterPorts[index])
       m_lastPortValues[index] = *port;
+  m_adoptPorts.store(true, std::memory_order_relaxed);
   return LV2_STATE_SUCCESS;
 }
 
@@ -375,7 +455,19 @@ void MAudioPluginLV2Adapter::EndAutomationGesture(std::int32_t index)
     ui->EndAutomationGesture(index);
 }
 
-void MAudioPluginLV2Adapter::GenerateMIDIEvent(std::int32_t, const std::uint8_t[4]) {}
+void MAudioPluginLV2Adapter::GenerateMIDIEvent(std::int32_t sampleOffset, const std::uint8_t bytes[4])
+{
+  if (bytes == nullptr || bytes[0] < 0x80 || bytes[0] >= 0xF0)
+    return;
+  MTryLockGuard guard(m_midiLock);
+  if (!guard.IsLocked() || m_midiCount >= kMidiCapacity)
+    return;
+  MidiEvent& event = m_midiOut[m_midiCount++];
+  event.frame = std::int64_t{m_pieceStart.load(std::memory_order_relaxed)} + std::max(0, sampleOffset);
+  event.bytes[0] = bytes[0];
+  event.bytes[1] = bytes[1] & 0x7F;
+  event.bytes[2] = bytes[2] & 0x7F;
+}
 
 void MAudioPluginLV2Adapter::ReportLatency()
 {

@@ -7,13 +7,21 @@
 // host (automation, gestures, size requests, changed state) goes to the UI that shows this very
 // instance (MAudioPluginLV2UI, through instance-access), which turns it into port writes.
 //
-// Real time: run allocates nothing and takes no lock: control ports are compared with the value
-// last seen, so a port that did not move never overrides a change the plug-in made itself; MIDI
-// from the control port goes to the plug-in with its frame offset; blocks longer than the largest
-// the host announced (bufsz:maxBlockLength or nominalBlockLength; 4096 without either) run in
-// pieces of that length. A restored state stands until the host moves a port again. Every entry point runs
-// inside MHostCallShield
-// ("MAudioPluginLV2Adapter::<operation>"); a block that threw leaves silent outputs.
+// Real time: run allocates nothing and takes no lock: control ports (in the parameters' units,
+// converted with MLV2Description::ControlScale) are compared with the value last seen, so a port
+// that did not move never overrides a change the plug-in made itself; MIDI from the control port
+// goes to the plug-in with its frame offset; blocks longer than the largest the host announced
+// (bufsz:maxBlockLength or nominalBlockLength; 4096 without either) run in pieces of that length.
+// The notes the effect sends leave through the midi_out port at their frames in the block.
+//
+// A restored state stands until the host moves a port again: whatever the ports hold at the first
+// run after a restore is taken as seen, not applied. Hosts set the port values they saved around
+// the restore (before or after it); those agree with the state, except in a session saved by the
+// bundle whose ports were normalised, whose host keeps setting the 0..1 values it saved then,
+// which these ports would misread.
+//
+// Every entry point runs inside MHostCallShield ("MAudioPluginLV2Adapter::<operation>"); a block
+// that threw leaves silent outputs.
 
 #include "core/plugin/MAudioPluginAdapter.h"
 #include "host/lv2/MLV2Description.h"
@@ -23,6 +31,9 @@
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
+#include "base/MLock.h"
+
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <vector>
@@ -65,7 +76,8 @@ public:
   void SendBypassAutomation(bool bypassed) override;
   void BeginAutomationGesture(std::int32_t index) override;
   void EndAutomationGesture(std::int32_t index) override;
-  /// No MIDI output port: dropped.
+  /// Queued for the midi_out port (audio thread inside run; another thread's events, such as
+  /// the note-offs of an activation, go out at the start of the next run).
   void GenerateMIDIEvent(std::int32_t sampleOffset, const std::uint8_t bytes[4]) override;
   /// The latency port shows the new figure at the next run.
   void ReportLatency() override;
@@ -78,6 +90,8 @@ private:
   /// Hands the plug-in the MIDI events of frames from .. to - 1 (the last piece: all later ones).
   void ReadMidi(std::uint32_t from, std::uint32_t to, bool lastPiece);
   void ClearOutputs(std::uint32_t samples) noexcept;
+  /// The midi_out port's sequence: the queued events in frame order (an empty one without them).
+  void WriteMidiOut(std::uint32_t samples) noexcept;
   /// The notify port's sequence: the indicator's figures when they changed, and at least every
   /// tenth of a second (a UI opened later gets them), else empty.
   void WriteNotify(std::uint32_t samples) noexcept;
@@ -89,6 +103,8 @@ private:
   LV2_URID m_atomChunk = 0;
   LV2_URID m_atomSequence = 0;
   LV2_URID m_stateKey = 0;
+  LV2_URID m_presetKey = 0;
+  LV2_URID m_atomString = 0;
   LV2_URID m_indicator = 0;
   LV2_URID m_chosenNoteKey = 0;
   LV2_URID m_inputNoteKey = 0;
@@ -101,14 +117,27 @@ private:
   std::int32_t m_sentChosen = -2;
   std::uint32_t m_samplesSinceSent = 0;
   std::uint32_t m_resendSamples = 4410;
+  std::vector<MLV2Description::ControlScale> m_scales; // per parameter port
   std::vector<const float*> m_parameterPorts;
   std::vector<float> m_lastPortValues; // audio thread: what each control port held last
   const float* m_enabledPort = nullptr;
   float* m_latencyPort = nullptr;
-  const void* m_controlPort = nullptr; // LV2_Atom_Sequence
-  void* m_notifyPort = nullptr;        // LV2_Atom_Sequence
+  const void* m_controlPort = nullptr;   // LV2_Atom_Sequence
+  void* m_notifyPort = nullptr;          // LV2_Atom_Sequence
+  void* m_midiOutPort = nullptr;         // LV2_Atom_Sequence
+  std::atomic<bool> m_adoptPorts{false}; // set by a restore, taken by the next run
   const float* m_audioIn[2] = {};
   float* m_audioOut[2] = {};
+  struct MidiEvent
+  {
+    std::int64_t frame = 0;
+    std::uint8_t bytes[3] = {};
+  };
+  static constexpr std::size_t kMidiCapacity = 512;
+  std::array<MidiEvent, kMidiCapacity> m_midiOut{};
+  std::size_t m_midiCount = 0;
+  std::atomic<std::uint32_t> m_pieceStart{0}; // inside run: where the piece being processed starts
+  MLock m_midiLock;
   std::atomic<std::int32_t> m_latency{0};
   std::atomic<MAudioPluginAdapter*> m_ui{nullptr};
 };

@@ -162,6 +162,8 @@ bool MAudioPluginLV2UI::Open(std::uintptr_t parent)
       m_ownEffect = dynamic_cast<TonveraAudioEffectPlugin*>(adapter->GetEffect());
   }
   m_parameters = static_cast<std::uint32_t>(std::max(0, m_plugin->GetNumParameters()));
+  m_scales = MLV2Description::ControlScales(*m_plugin);
+  m_scales.resize(m_parameters);
   m_written.assign(m_parameters, -1.0f);
   MWindowSystemCommon* system = MModuleLibrary::GetWindowSystem();
   if (system == nullptr || !m_plugin->OpenEditor(*system, static_cast<MNativeHandle>(parent)))
@@ -196,7 +198,7 @@ void MAudioPluginLV2UI::PortEvent(std::uint32_t port, std::uint32_t size, std::u
     // The host's echo of what the user is dragging would pull the control back.
     if (value == m_written[port] || m_plugin->GetOpenGestureCount(index) > 0)
       return;
-    m_plugin->SetParameterIfChanged(index, std::clamp(double{value}, 0.0, 1.0));
+    m_plugin->SetParameterIfChanged(index, m_scales[port].ToNormalised(value));
   }
   else if (port == m_parameters) // enabled
     m_plugin->m_bypassed = !(value >= 0.5f);
@@ -266,7 +268,8 @@ void MAudioPluginLV2UI::SendAutomation(std::int32_t index, double value)
 {
   MHostCallShield::Run("MAudioPluginLV2UI::SendAutomation", [&] {
     if (index >= 0 && static_cast<std::uint32_t>(index) < m_parameters)
-      WritePort(static_cast<std::uint32_t>(index), static_cast<float>(std::clamp(value, 0.0, 1.0)));
+      WritePort(static_cast<std::uint32_t>(index),
+                m_scales[static_cast<std::size_t>(index)].FromNormalised(value));
   });
 }
 
@@ -317,6 +320,6 @@ void MAudioPluginLV2UI::DeliverPendingReports()
         !m_reportPending.exchange(false, std::memory_order_relaxed))
       return;
     for (std::uint32_t port = 0; port < m_parameters; ++port)
-      WritePort(port, static_cast<float>(m_plugin->GetParameter(static_cast<std::int32_t>(port))));
+      WritePort(port, m_scales[port].FromNormalised(m_plugin->GetParameter(static_cast<std::int32_t>(port))));
   });
 }

@@ -9,14 +9,16 @@
 // Which plug-in it shows: when the host offers instance-access, the very instance that processes
 // (the editor then shows its tuning indicator and its slots live); otherwise a plug-in of the UI's
 // own whose parameters follow the host's port events. Either way the editor's parameter changes
-// reach the host as port writes (write_function, float protocol), each drag between ui:touch
-// grab and release when the host offers touch; a state the plug-in changed itself (a preset
-// loaded, settings pasted) writes every parameter port. Size requests go to ui:resize.
+// reach the host as port writes in the ports' units (MLV2Description::ControlScale) (write_function, float
+// protocol), each drag between ui:touch grab and release when the host offers touch; a state the plug-in
+// changed itself (a preset loaded, settings pasted) writes every parameter port. Size requests go to
+// ui:resize.
 //
 // Threads: the host's UI thread for every call; it becomes the window system's GUI thread.
 // Every entry point runs inside MHostCallShield ("MAudioPluginLV2UI::<operation>").
 
 #include "core/plugin/MAudioPluginAdapter.h"
+#include "host/lv2/MLV2Description.h"
 
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
@@ -87,7 +89,8 @@ private:
   const LV2UI_Resize* m_resize;
   const LV2UI_Touch* m_touch;
   std::uint32_t m_parameters = 0;
-  std::vector<float> m_written; // per parameter port: the value this UI wrote last
+  std::vector<float> m_written;                        // per parameter port: the value this UI wrote last
+  std::vector<MLV2Description::ControlScale> m_scales; // per parameter port
   std::uintptr_t m_widget = 0;
   TonveraAudioEffectPlugin* m_ownEffect = nullptr;
   const LV2_URID_Map* m_map;

@@ -1,5 +1,8 @@
 #include "host/lv2/MLV2Description.h"
 
+#include "core/parameters/MParameterMapping.h"
+#include "core/parameters/ParameterBase.h"
+#include "core/parameters/ParameterBaseCustom.h"
 #include "core/plugin/MAudioPlugin.h"
 
 #include <algorithm>
@@ -13,6 +16,19 @@ namespace
 {
 constexpr std::int32_t kBooleanType = 4;
 
+/// The descriptor behind host parameter `index`, null for an adapter without one.
+const MParameterInfo* DescriptorOf(MAudioPlugin& plugin, std::int32_t index)
+{
+  std::int32_t slot = 0;
+  MAudioPlugin::AutomationAdapter* adapter = plugin.FindAutomationAdapter(index, slot);
+  if (auto* parameter = dynamic_cast<ParameterBase*>(adapter);
+      parameter != nullptr && parameter->m_descriptor)
+    return parameter->m_descriptor;
+  if (auto* custom = dynamic_cast<ParameterBaseCustom*>(adapter); custom != nullptr && custom->m_descriptor)
+    return custom->m_descriptor;
+  return nullptr;
+}
+
 /// A Turtle string literal.
 std::string Quoted(const std::string& text)
 {
@@ -21,9 +37,9 @@ std::string Quoted(const std::string& text)
   {
     if (c == '"' || c == '\\')
       quoted += '\\';
-    if (c == '\n')
+    if (c == '\n' || c == '\r')
     {
-      quoted += "\\n";
+      quoted += c == '\n' ? "\\n" : "\\r";
       continue;
     }
     quoted += c;
@@ -47,13 +63,35 @@ struct Parameter
   std::string symbol;
   std::string name;
   std::string group; // empty: none
+  MLV2Description::ControlScale scale;
+  double minimum = 0.0;
+  double maximum = 1.0;
   double defaultValue = 0.0;
-  bool toggled = false;
+  const char* unit = nullptr; // a units: name, null for none
   std::vector<std::pair<double, std::string>> points;
 };
 
+const char* UnitName(std::int32_t unit)
+{
+  switch (unit)
+  {
+  case MParameterInfo::kPercent:
+    return "pc";
+  case MParameterInfo::kCents:
+    return "cent";
+  case MParameterInfo::kSemitones:
+    return "semitone12TET";
+  case MParameterInfo::kDecibels:
+    return "db";
+  default:
+    return nullptr;
+  }
+}
+
 std::vector<Parameter> ReadParameters(MAudioPlugin& plugin)
 {
+  using Kind = MLV2Description::ControlScale::Kind;
+  const std::vector<MLV2Description::ControlScale> scales = MLV2Description::ControlScales(plugin);
   std::vector<Parameter> parameters;
   for (std::int32_t index = 0; index < plugin.GetNumParameters(); ++index)
   {
@@ -66,11 +104,25 @@ std::vector<Parameter> ReadParameters(MAudioPlugin& plugin)
       parameter.group = id.substr(0, dash);
     if (parameter.name.empty())
       parameter.name = id;
-    parameter.defaultValue = std::clamp(plugin.GetParameterDefaultValue(index), 0.0, 1.0);
-    parameter.toggled = plugin.GetParameterType(index) == kBooleanType;
-    if (!parameter.toggled)
+    const MLV2Description::ControlScale& scale = scales[static_cast<std::size_t>(index)];
+    parameter.scale = scale;
+    parameter.minimum = scale.FromNormalised(0.0);
+    parameter.maximum = scale.FromNormalised(1.0);
+    parameter.defaultValue = scale.FromNormalised(plugin.GetParameterDefaultValue(index));
+    if (scale.kind == Kind::kFloat || scale.kind == Kind::kInteger)
+      parameter.unit = UnitName(scale.info->unit);
+    if (scale.kind == Kind::kEnumeration)
+      for (std::int32_t choice = 0; choice < scale.info->enumeration.count; ++choice)
+        parameter.points.emplace_back(
+            choice, plugin
+                        .GetParameterValueNameFrom01(
+                            index, MParameterMapping::EnumerationToNormalised(*scale.info, choice))
+                        .ToUTF8());
+    // A value without a unit names its ends and its middle.
+    if (scale.kind == Kind::kNormalised || ((scale.kind == Kind::kFloat) && parameter.unit == nullptr))
       for (const double at : {0.0, 0.5, 1.0})
-        parameter.points.emplace_back(at, plugin.GetParameterValueNameFrom01(index, at).ToUTF8());
+        parameter.points.emplace_back(scale.FromNormalised(at),
+                                      plugin.GetParameterValueNameFrom01(index, at).ToUTF8());
     parameters.push_back(std::move(parameter));
   }
   // Two IDs that make the same symbol get the parameter's number behind the second.
@@ -98,6 +150,7 @@ const char* const kPrefixes = "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\
                               "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
                               "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
                               "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
+                              "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
                               "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
 
 void AppendPlugin(std::string& out, const char* uri, std::uint32_t channels,
@@ -127,10 +180,17 @@ void AppendPlugin(std::string& out, const char* uri, std::uint32_t channels,
     std::string rest;
     if (!p.group.empty())
       rest += "    pg:group <" + GroupUri(p.group) + "> ;\n";
-    if (p.toggled)
+    using Kind = MLV2Description::ControlScale::Kind;
+    if (p.scale.kind == Kind::kToggle)
       rest += "    lv2:portProperty lv2:toggled ;\n";
-    rest +=
-        "    lv2:default " + Decimal(p.defaultValue) + " ;\n    lv2:minimum 0.0 ;\n    lv2:maximum 1.0 ;\n";
+    else if (p.scale.kind == Kind::kEnumeration)
+      rest += "    lv2:portProperty lv2:integer , lv2:enumeration ;\n";
+    else if (p.scale.kind == Kind::kInteger)
+      rest += "    lv2:portProperty lv2:integer ;\n";
+    if (p.unit != nullptr)
+      rest += std::string("    units:unit units:") + p.unit + " ;\n";
+    rest += "    lv2:default " + Decimal(p.defaultValue) + " ;\n    lv2:minimum " + Decimal(p.minimum) +
+            " ;\n    lv2:maximum " + Decimal(p.maximum) + " ;\n";
     for (std::size_t k = 0; k < p.points.size(); ++k)
       rest += std::string(k == 0 ? "    lv2:scalePoint" : " ,") + " [ rdfs:label " +
               Quoted(p.points[k].second) + " ; rdf:value " + Decimal(p.points[k].first) + " ]";
@@ -162,6 +222,8 @@ void AppendPlugin(std::string& out, const char* uri, std::uint32_t channels,
     const std::string name = channels == 1 ? "" : std::string(" ") + kSides[c][1];
     port(layout.AudioOut(c), "lv2:OutputPort , lv2:AudioPort", "out" + symbol, "Out" + name, "");
   }
+  port(layout.MidiOut(), "lv2:OutputPort , atom:AtomPort", "midi_out", "MIDI out",
+       "    atom:bufferType atom:Sequence ;\n    atom:supports midi:MidiEvent ;\n");
   out += " .\n\n";
 }
 } // namespace
@@ -233,5 +295,128 @@ std::string MLV2Description::Plugins(MAudioPlugin& plugin)
     out += std::string(uri == kStereoUri ? "" : " ,") + " [\n    ui:plugin <" + uri +
            "> ;\n    lv2:symbol \"notify\" ;\n    ui:protocol atom:eventTransfer\n  ]";
   out += " .\n";
+  return out;
+}
+
+double MLV2Description::ControlScale::ToNormalised(float port) const noexcept
+{
+  const double value = port;
+  switch (kind)
+  {
+  case Kind::kFloat:
+    return std::clamp(MParameterMapping::FloatToNormalised(*info, value / factor), 0.0, 1.0);
+  case Kind::kInteger:
+    return std::clamp(MParameterMapping::IntegerToNormalised(*info, std::round(value)), 0.0, 1.0);
+  case Kind::kEnumeration:
+    return MParameterMapping::EnumerationToNormalised(
+        *info, static_cast<std::int32_t>(std::clamp(std::round(value), 0.0, info->enumeration.count - 1.0)));
+  case Kind::kToggle:
+  case Kind::kNormalised:
+    break;
+  }
+  return std::clamp(value, 0.0, 1.0);
+}
+
+float MLV2Description::ControlScale::FromNormalised(double value) const noexcept
+{
+  value = std::clamp(value, 0.0, 1.0);
+  switch (kind)
+  {
+  case Kind::kFloat:
+    return static_cast<float>(MParameterMapping::FloatToPlain(*info, value) * factor);
+  case Kind::kInteger:
+    return static_cast<float>(MParameterMapping::IntegerToPlain(*info, value));
+  case Kind::kEnumeration:
+    return static_cast<float>(MParameterMapping::EnumerationToIndex(*info, value));
+  case Kind::kToggle:
+    // The scale notes' default is 0.5, and they start on.
+    return value >= 0.5 ? 1.0f : 0.0f;
+  case Kind::kNormalised:
+    break;
+  }
+  return static_cast<float>(value);
+}
+
+std::vector<MLV2Description::ControlScale> MLV2Description::ControlScales(MAudioPlugin& plugin)
+{
+  std::vector<ControlScale> scales;
+  for (std::int32_t index = 0; index < plugin.GetNumParameters(); ++index)
+  {
+    ControlScale scale;
+    const std::int32_t type = plugin.GetParameterType(index);
+    const MParameterInfo* info = DescriptorOf(plugin, index);
+    if (type == kBooleanType)
+      scale.kind = ControlScale::Kind::kToggle;
+    else if (info != nullptr && type == MParameterInfo::kFloat &&
+             info->floating.maximum != info->floating.minimum)
+    {
+      scale.kind = ControlScale::Kind::kFloat;
+      scale.factor = info->unit == MParameterInfo::kPercent ? 100.0 : 1.0;
+    }
+    else if (info != nullptr && type == MParameterInfo::kInteger &&
+             info->integer.maximum != info->integer.minimum)
+      scale.kind = ControlScale::Kind::kInteger;
+    else if (info != nullptr && type == MParameterInfo::kEnumeration && info->enumeration.count >= 2)
+      scale.kind = ControlScale::Kind::kEnumeration;
+    if (scale.kind != ControlScale::Kind::kNormalised && scale.kind != ControlScale::Kind::kToggle)
+      scale.info = info;
+    scales.push_back(scale);
+  }
+  return scales;
+}
+
+std::vector<std::string> MLV2Description::ParameterSymbols(MAudioPlugin& plugin)
+{
+  std::vector<std::string> symbols;
+  for (const Parameter& parameter : ReadParameters(plugin))
+    symbols.push_back(parameter.symbol);
+  return symbols;
+}
+
+std::string MLV2Description::PresetUri(const std::string& folder, const std::string& label)
+{
+  return std::string(kStereoUri) + "#preset_" + Symbol(folder.empty() ? label : folder + " " + label);
+}
+
+std::string MLV2Description::PresetManifest(const std::vector<std::string>& uris)
+{
+  std::string out;
+  for (const std::string& uri : uris)
+    out += "\n<" + uri + ">\n  a <http://lv2plug.in/ns/ext/presets#Preset> ;\n  lv2:appliesTo <" +
+           kStereoUri + "> , <" + kMonoUri + "> ;\n  rdfs:seeAlso <presets.ttl> .\n";
+  return out;
+}
+
+std::string MLV2Description::Presets(const std::vector<Preset>& presets, const std::vector<std::string>& uris,
+                                     const std::vector<std::string>& symbols)
+{
+  std::string out = "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
+                    "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+                    "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
+                    "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
+                    "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+                    "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n\n";
+  out += "<" + std::string(kPresetUri) +
+         ">\n  a rdf:Property ;\n  rdfs:label \"factory preset\" ;\n"
+         "  rdfs:comment \"A preset as the editor's preset tree holds it, applied as the editor applies "
+         "it.\" ;\n"
+         "  rdfs:range atom:String .\n";
+  for (std::size_t p = 0; p < presets.size() && p < uris.size(); ++p)
+  {
+    const Preset& preset = presets[p];
+    out += "\n<" + uris[p] + ">\n  a pset:Preset ;\n  lv2:appliesTo <" + kStereoUri + "> , <" + kMonoUri +
+           "> ;\n  rdfs:label " + Quoted(preset.label) + " ;\n";
+    bool first = true;
+    for (std::size_t index = 0; index < preset.values.size() && index < symbols.size(); ++index)
+    {
+      if (std::isnan(preset.values[index]))
+        continue;
+      out += std::string(first ? "  lv2:port [\n" : " , [\n") + "    lv2:symbol " + Quoted(symbols[index]) +
+             " ;\n    pset:value " + Decimal(preset.values[index]) + "\n  ]";
+      first = false;
+    }
+    out += std::string(first ? "" : " ;\n") + "  state:state [\n    <" + std::string(kPresetUri) + "> " +
+           Quoted(preset.settings) + "\n  ] .\n";
+  }
   return out;
 }

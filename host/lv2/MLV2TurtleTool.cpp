@@ -1,16 +1,24 @@
-// The build's generator of the bundle's Turtle: tonvera-lv2-turtle DIR writes DIR/manifest.ttl and
-// DIR/Tonvera.ttl from the parameters of a plug-in it creates, so the bundle describes exactly the
-// ports the binary has. Exit status 1 with a message on failure.
+// The build's generator of the bundle's Turtle: tonvera-lv2-turtle DIR writes DIR/manifest.ttl,
+// DIR/Tonvera.ttl and DIR/presets.ttl from the parameters and the embedded factory presets of the
+// plug-in it creates, so the bundle describes exactly the ports the binary has and each preset
+// holds the values the editor gives when it loads that preset into a new instance. Exit status 1
+// with a message on failure.
 
+#include "base/MException.h"
+#include "base/MMemoryStream.h"
+#include "base/MXmlWriter.h"
 #include "core/plugin/MAudioPlugin.h"
+#include "framework/MQuorvelAudioEffectPlugin.h"
 #include "host/lv2/MLV2Description.h"
 #include "host/module/MModule.h"
 #include "host/module/TonveraModuleInterface.h"
 
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -20,6 +28,72 @@ bool WriteFile(const std::string& path, const std::string& text)
   file << text;
   file.close();
   return file.good();
+}
+
+struct FactoryPreset
+{
+  std::string folder;
+  const MXmlItem* item = nullptr;
+};
+
+void ListPresets(const MXmlItem& parent, const std::string& folder, std::vector<FactoryPreset>& list)
+{
+  for (int index = 0; index < parent.GetSubItemCount(); ++index)
+  {
+    const MXmlItem& item = parent.GetSubItemAt(index);
+    const std::string name = item.GetAttribute(MString("Name"), MString()).ToUTF8();
+    if (MPresetTree::IsPreset(item))
+      list.push_back({folder, &item});
+    else if (MPresetTree::IsFolder(item))
+      ListPresets(item, folder.empty() ? name : folder + " " + name, list);
+  }
+}
+
+/// Each factory preset as loaded into a new instance. Throws MException when one does not load.
+std::vector<MLV2Description::Preset> ReadPresets(std::vector<std::string>& uris)
+{
+  std::unique_ptr<MAudioPlugin> owner(CreateTonveraPlugin());
+  auto* plugin = dynamic_cast<MQuorvelAudioEffectPlugin*>(owner.get());
+  if (plugin == nullptr)
+    throw MException(MString("no preset tree"));
+  const MXmlItem tree = plugin->GetFactoryPresets();
+  std::vector<FactoryPreset> list;
+  ListPresets(tree, "", list);
+  std::vector<MLV2Description::Preset> presets;
+  for (const FactoryPreset& entry : list)
+  {
+    // The preset applied to a new instance, and to one whose every parameter stood elsewhere
+    // first: the ports it names are those that end up alike (a preset leaves what it does not
+    // name as it was, and so do its port values).
+    std::unique_ptr<MAudioPlugin> fresh(CreateTonveraPlugin());
+    std::unique_ptr<MAudioPlugin> moved(CreateTonveraPlugin());
+    auto* target = dynamic_cast<MQuorvelAudioEffectPlugin*>(fresh.get());
+    auto* other = dynamic_cast<MQuorvelAudioEffectPlugin*>(moved.get());
+    if (target == nullptr || other == nullptr)
+      throw MException(MString("no preset tree"));
+    for (std::int32_t index = 0; index < other->GetNumParameters(); ++index)
+      other->SetParameter(index, other->GetParameter(index) < 0.5 ? 1.0 : 0.0);
+    MQuorvelAudioEffectPlugin::PresetManager(*target).ApplyPreset(*entry.item);
+    MQuorvelAudioEffectPlugin::PresetManager(*other).ApplyPreset(*entry.item);
+    MLV2Description::Preset preset;
+    preset.label = entry.item->GetAttribute(MString("name"), MString()).ToUTF8();
+    const std::vector<MLV2Description::ControlScale> scales = MLV2Description::ControlScales(*target);
+    for (std::int32_t index = 0; index < target->GetNumParameters(); ++index)
+    {
+      const MLV2Description::ControlScale& scale = scales[static_cast<std::size_t>(index)];
+      const float value = scale.FromNormalised(target->GetParameter(index));
+      preset.values.push_back(value == scale.FromNormalised(other->GetParameter(index))
+                                  ? value
+                                  : std::numeric_limits<float>::quiet_NaN());
+    }
+    MMemoryStream stream;
+    MXmlWriter::Write(*entry.item, stream);
+    const auto& buffer = stream.GetBuffer();
+    preset.settings.assign(reinterpret_cast<const char*>(buffer->GetData()), buffer->GetSize());
+    uris.push_back(MLV2Description::PresetUri(entry.folder, preset.label));
+    presets.push_back(std::move(preset));
+  }
+  return presets;
 }
 } // namespace
 
@@ -37,8 +111,24 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "tonvera-lv2-turtle: the plug-in could not be created\n");
     return 1;
   }
-  const bool written = WriteFile(folder + "/manifest.ttl", MLV2Description::Manifest()) &&
-                       WriteFile(folder + "/Tonvera.ttl", MLV2Description::Plugins(*plugin));
+  std::vector<std::string> uris;
+  std::vector<MLV2Description::Preset> presets;
+  try
+  {
+    presets = ReadPresets(uris);
+  }
+  catch (const MException& exception)
+  {
+    std::fprintf(stderr, "tonvera-lv2-turtle: the factory presets: %s\n",
+                 exception.Message().ToUTF8().c_str());
+    return 1;
+  }
+  const bool written =
+      WriteFile(folder + "/manifest.ttl",
+                MLV2Description::Manifest() + MLV2Description::PresetManifest(uris)) &&
+      WriteFile(folder + "/Tonvera.ttl", MLV2Description::Plugins(*plugin)) &&
+      WriteFile(folder + "/presets.ttl",
+                MLV2Description::Presets(presets, uris, MLV2Description::ParameterSymbols(*plugin)));
   plugin.reset();
   MModuleLibrary::Shutdown();
   if (!written)

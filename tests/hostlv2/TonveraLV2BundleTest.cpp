@@ -1,8 +1,13 @@
 // The built bundle Tonvera.lv2 through liblilv, found by URI as an LV2 host finds it, beside the
-// VST 3 bundle of the same build: the ports follow the parameters VST 3 publishes, a sharp tone
-// comes out on its note after the reported latency with the very samples VST 3 gives, and the
-// state interface carries the VST state bytes into a new instance.
+// VST 3 bundle of the same build: the ports follow the parameters VST 3 publishes, in their units,
+// a sharp tone comes out on its note after the reported latency with the very samples VST 3 gives
+// for the same values, the state interface carries the VST state bytes into a new instance (also
+// from a session the bundle with normalised ports saved), and the factory presets load from the
+// host's preset list as the editor loads them.
 
+#include "base/MMemoryStream.h"
+#include "base/MXmlItem.h"
+#include "base/MXmlReader.h"
 #include "tests/dsp/MCorrectorTestSupport.h"
 #include "tests/support/MAllocationCounter.h"
 #include "tools/host/MTestHostLv2.h"
@@ -10,6 +15,7 @@
 
 #include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
+#include <lv2/units/units.h>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +24,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -55,13 +63,32 @@ bool Has(const std::vector<std::string>& list, const std::string& uri)
 struct Setting
 {
   const char* name;
-  float value;
+  float value; // in the port's unit
 };
 
-void Apply(MTestHost& host, const std::vector<Setting>& settings)
+/// The settings on the LV2 ports in their units, and on VST 3 (when given) as the normalised
+/// values of the same positions in the ports' ranges.
+void Apply(MTestHostLv2& lv2, MTestHostVst3* vst3, const std::vector<Setting>& settings)
 {
+  const std::vector<MTestHostLv2::PortInfo> ports = lv2.Ports();
   for (const Setting& setting : settings)
-    host.SetParameter(FindParameter(host, setting.name), setting.value);
+  {
+    const int index = FindParameter(lv2, setting.name);
+    ASSERT_GE(index, 0) << setting.name;
+    lv2.SetParameter(index, setting.value);
+    const MTestHostLv2::PortInfo& port = ports[static_cast<std::size_t>(index)];
+    if (vst3 != nullptr)
+      vst3->SetParameter(index, (setting.value - port.minimum) / (port.maximum - port.minimum));
+  }
+}
+
+/// The settings item inside state bytes.
+MXmlItem Settings(const std::vector<std::uint8_t>& state)
+{
+  MMemoryStream in(state.data(), state.size());
+  MXmlItem settings;
+  MXmlReader::ReadCompressed(in, settings);
+  return settings;
 }
 
 /// Both channels of `seconds` of A3 sung 30 cents sharp, in blocks of `block` samples.
@@ -106,7 +133,7 @@ TEST(TonveraLV2Bundle, PortsOfBothPluginsFollowTheParametersVst3Publishes)
     MTestHostLv2 lv2;
     ASSERT_TRUE(Load(lv2, uri));
     const std::vector<MTestHostLv2::PortInfo> ports = lv2.Ports();
-    ASSERT_EQ(static_cast<int>(ports.size()), parameters + 4 + 2 * channels);
+    ASSERT_EQ(static_cast<int>(ports.size()), parameters + 5 + 2 * channels);
     for (int index = 0; index < parameters; ++index)
     {
       Steinberg::Vst::ParameterInfo info = {};
@@ -121,10 +148,59 @@ TEST(TonveraLV2Bundle, PortsOfBothPluginsFollowTheParametersVst3Publishes)
       EXPECT_EQ(title.substr(dash + 3), port.name);
       EXPECT_FALSE(port.group.empty());
       EXPECT_EQ(port.symbol.rfind(port.group + "_", 0), 0u) << port.symbol;
-      EXPECT_NEAR(port.defaultValue, info.defaultNormalizedValue, 1e-6);
-      EXPECT_EQ(port.minimum, 0.0f);
-      EXPECT_EQ(port.maximum, 1.0f);
       EXPECT_EQ(Has(port.properties, LV2_CORE__toggled), info.stepCount == 1);
+      if (info.stepCount == 1) // the scale's notes: on by default
+      {
+        EXPECT_EQ(port.minimum, 0.0f);
+        EXPECT_EQ(port.maximum, 1.0f);
+        EXPECT_EQ(port.defaultValue, 1.0f);
+        continue;
+      }
+      // The default sits where VST 3's normalised default puts it in the port's range.
+      ASSERT_LT(port.minimum, port.maximum);
+      EXPECT_NEAR((port.defaultValue - port.minimum) / (port.maximum - port.minimum),
+                  info.defaultNormalizedValue, 1e-6);
+      if (Has(port.properties, LV2_CORE__enumeration)) // a choice per scale point, by index
+      {
+        EXPECT_TRUE(Has(port.properties, LV2_CORE__integer));
+        EXPECT_EQ(port.minimum, 0.0f);
+        ASSERT_EQ(port.points.size(), static_cast<std::size_t>(port.maximum) + 1);
+        for (std::size_t choice = 0; choice < port.points.size(); ++choice)
+          EXPECT_EQ(port.points[choice].first, static_cast<float>(choice));
+      }
+      // A port in a unit shows the number the editor shows: a quarter of the way up the range
+      // reads the same in VST 3's display text.
+      if (!port.unit.empty())
+      {
+        vst3.SetParameter(index, 0.25f);
+        const std::string display = vst3.ParameterDisplay(index);
+        EXPECT_NEAR(std::strtod(display.c_str(), nullptr),
+                    port.minimum + 0.25 * (port.maximum - port.minimum), 0.051)
+            << display;
+        vst3.SetParameter(index, static_cast<float>(info.defaultNormalizedValue));
+      }
+    }
+    // The effect's own controls, in the units a musician reads.
+    struct Expected
+    {
+      const char* name;
+      const char* unit;
+      float minimum, maximum, defaultValue;
+    };
+    for (const Expected& e :
+         {Expected{"Depth", LV2_UNITS__pc, 0, 100, 50}, Expected{"Speed", LV2_UNITS__pc, 0, 100, 50},
+          Expected{"Note hold", LV2_UNITS__cent, 0, 50, 0}, Expected{"Detune", LV2_UNITS__cent, -100, 100, 0},
+          Expected{"Dry/wet", LV2_UNITS__pc, 0, 200, 200}, Expected{"Width", LV2_UNITS__cent, -100, 100, 0},
+          Expected{"Keep formants", LV2_UNITS__pc, 0, 100, 100},
+          Expected{"Formant shift", LV2_UNITS__semitone12TET, -12, 12, 0}})
+    {
+      const int index = FindParameter(lv2, e.name);
+      ASSERT_GE(index, 0) << e.name;
+      const MTestHostLv2::PortInfo& port = ports[static_cast<std::size_t>(index)];
+      EXPECT_EQ(port.unit, e.unit) << e.name;
+      EXPECT_EQ(port.minimum, e.minimum) << e.name;
+      EXPECT_EQ(port.maximum, e.maximum) << e.name;
+      EXPECT_EQ(port.defaultValue, e.defaultValue) << e.name;
     }
     const auto& enabled = ports[static_cast<std::size_t>(parameters)];
     EXPECT_EQ(enabled.designation, LV2_CORE__enabled);
@@ -135,6 +211,9 @@ TEST(TonveraLV2Bundle, PortsOfBothPluginsFollowTheParametersVst3Publishes)
                 Has(latency.classes, LV2_CORE__OutputPort));
     EXPECT_EQ(ports[static_cast<std::size_t>(parameters) + 2].designation, LV2_CORE__control);
     EXPECT_TRUE(Has(ports[static_cast<std::size_t>(parameters) + 3].classes, LV2_ATOM__AtomPort));
+    EXPECT_EQ(ports.back().symbol, "midi_out");
+    EXPECT_TRUE(Has(ports.back().classes, LV2_ATOM__AtomPort) &&
+                Has(ports.back().classes, LV2_CORE__OutputPort));
     EXPECT_EQ(lv2.NumInputs(), channels);
     EXPECT_EQ(lv2.NumOutputs(), channels);
     EXPECT_EQ(lv2.LatencySamples(), vst3.Activate(kRate, kBlock) ? vst3.LatencySamples() : -1);
@@ -144,23 +223,19 @@ TEST(TonveraLV2Bundle, PortsOfBothPluginsFollowTheParametersVst3Publishes)
 
 TEST(TonveraLV2Bundle, SharpA3ComesOutOnA3AfterTheLatencyWithTheSamplesOfTheVst3Module)
 {
-  const std::vector<Setting> settings = {{"Depth", 1.0f}, {"Speed", 1.0f}};
   MTestHostLv2 lv2;
   ASSERT_TRUE(Load(lv2, kStereo));
-  Apply(lv2, settings);
   MTestHostVst3 vst3;
   ASSERT_EQ(vst3.LoadModule(TONVERA_VST3_BUNDLE), MTestHostStatus::Ok) << vst3.LastError();
   ASSERT_TRUE(vst3.Activate(kRate, kBlock));
-  Apply(vst3, settings);
+  Apply(lv2, &vst3, {{"Depth", 100.0f}, {"Speed", 100.0f}});
   const int latency = lv2.LatencySamples();
   ASSERT_GT(latency, 0);
   EXPECT_EQ(latency, vst3.LatencySamples());
 
   const auto out = Render(lv2, 3.0);
   ASSERT_FALSE(out.empty());
-  const float difference = LargestDifference(out, Render(vst3, 3.0));
-  RecordProperty("largestDifferenceFromVst3", std::to_string(difference));
-  EXPECT_LE(difference, 1e-6f);
+  EXPECT_EQ(LargestDifference(out, Render(vst3, 3.0)), 0.0f);
 
   float early = 0.0f;
   for (int i = 0; i < latency; ++i)
@@ -174,22 +249,36 @@ TEST(TonveraLV2Bundle, SharpA3ComesOutOnA3AfterTheLatencyWithTheSamplesOfTheVst3
     RecordProperty(&channel == &out[0] ? "leftCentsFromA3" : "rightCentsFromA3", std::to_string(cents));
     EXPECT_NEAR(cents, 0.0, 1.0) << measured << " Hz";
   }
+
+  // Every control moved, each in its unit, sounds as the same values set through VST 3.
+  Apply(lv2, &vst3,
+        {{"Depth", 75.0f},
+         {"Speed", 62.5f},
+         {"Note hold", 12.5f},
+         {"Detune", 25.0f},
+         {"Dry/wet", 150.0f},
+         {"Width", -50.0f},
+         {"Keep formants", 50.0f},
+         {"Formant shift", 3.0f},
+         {"D#", 0.0f}});
+  const auto moved = Render(lv2, 1.0);
+  ASSERT_FALSE(moved.empty());
+  EXPECT_EQ(LargestDifference(moved, Render(vst3, 1.0)), 0.0f);
 }
 
 TEST(TonveraLV2Bundle, StateInterfaceSavesTheVst3StateAndANewInstanceRestoresItWithTheSameSound)
 {
-  const std::vector<Setting> settings = {{"Depth", 0.25f}, {"Detune", 0.7f}, {"Dry/wet", 0.4f}, {"C#", 0.0f}};
+  const std::vector<Setting> settings = {
+      {"Depth", 25.0f}, {"Detune", 50.0f}, {"Dry/wet", 50.0f}, {"C#", 0.0f}};
   MTestHostLv2 saved;
   ASSERT_TRUE(Load(saved, kStereo));
-  Apply(saved, settings);
-  ASSERT_TRUE(saved.Process(nullptr, nullptr, 0)); // the ports reach the plug-in
-  const std::vector<std::uint8_t> state = saved.GetState();
-  ASSERT_FALSE(state.empty());
-
   MTestHostVst3 vst3;
   ASSERT_EQ(vst3.LoadModule(TONVERA_VST3_BUNDLE), MTestHostStatus::Ok) << vst3.LastError();
   ASSERT_TRUE(vst3.Activate(kRate, kBlock));
-  Apply(vst3, settings);
+  Apply(saved, &vst3, settings);
+  ASSERT_TRUE(saved.Process(nullptr, nullptr, 0)); // the ports reach the plug-in
+  const std::vector<std::uint8_t> state = saved.GetState();
+  ASSERT_FALSE(state.empty());
   Render(vst3, 0.0);
   std::vector<Steinberg::Vst::AudioBusBuffers> none;
   vst3.ProcessBuses(none, none, 0);
@@ -203,6 +292,115 @@ TEST(TonveraLV2Bundle, StateInterfaceSavesTheVst3StateAndANewInstanceRestoresItW
   const auto expected = Render(saved, 1.0);
   ASSERT_FALSE(expected.empty());
   EXPECT_EQ(LargestDifference(Render(restored, 1.0), expected), 0.0f);
+
+  // The host saves the instance as a preset of its own (state and ports) and loads it back.
+  const auto folder = std::filesystem::temp_directory_path() / ("tonvera-lv2-" + std::to_string(getpid()));
+  ASSERT_TRUE(saved.SaveStateFile(folder.string()));
+  MTestHostLv2 loaded;
+  ASSERT_TRUE(Load(loaded, kStereo));
+  ASSERT_TRUE(loaded.LoadStateFile((folder / "state.ttl").string()));
+  EXPECT_EQ(loaded.GetParameter(FindParameter(loaded, "Detune")), 50.0f);
+  EXPECT_EQ(LargestDifference(Render(loaded, 1.0), expected), 0.0f);
+  EXPECT_EQ(loaded.GetState(), state);
+  std::filesystem::remove_all(folder);
+}
+
+// A session saved by the bundle whose ports were normalised: its state holds the true values and
+// its ports 0..1 (Depth 0.725, Speed 0.809, Note hold 0.206, Detune 0.603, C# off). The ports it
+// restores are not read in the new units: the plug-in keeps the state's values, as the same
+// values set through VST 3 give, also once the session was saved again.
+TEST(TonveraLV2Bundle, SessionOfTheNormalisedPortsRestoresItsStateAndItsPortsDoNotOverrideIt)
+{
+  MTestHostLv2 lv2;
+  ASSERT_TRUE(Load(lv2, kStereo));
+  ASSERT_TRUE(lv2.LoadStateFile(TONVERA_LV2_TEST_DATA "/normalised-session/state.ttl"));
+  EXPECT_EQ(lv2.GetParameter(FindParameter(lv2, "Detune")), 0.603f) << "the host's stale port value";
+  const auto out = Render(lv2, 1.0);
+  ASSERT_FALSE(out.empty());
+
+  MTestHostVst3 vst3;
+  ASSERT_EQ(vst3.LoadModule(TONVERA_VST3_BUNDLE), MTestHostStatus::Ok) << vst3.LastError();
+  ASSERT_TRUE(vst3.Activate(kRate, kBlock));
+  for (const Setting& setting :
+       {Setting{"Depth", 0.725f}, Setting{"Speed", 0.809f}, Setting{"Note hold", 0.206f},
+        Setting{"Detune", 0.603f}, Setting{"C#", 0.0f}})
+    vst3.SetParameter(FindParameter(lv2, setting.name), setting.value);
+  EXPECT_EQ(LargestDifference(out, Render(vst3, 1.0)), 0.0f);
+  std::vector<Steinberg::Vst::AudioBusBuffers> none;
+  vst3.ProcessBuses(none, none, 0);
+  const std::vector<std::uint8_t> state = vst3.GetState();
+  EXPECT_EQ(lv2.GetState(), state);
+
+  // Saved again, the host keeps its stale port values beside the state; reopened, they still do not
+  // override it.
+  const auto folder = std::filesystem::temp_directory_path() / ("tonvera-lv2-" + std::to_string(getpid()));
+  ASSERT_TRUE(lv2.SaveStateFile(folder.string()));
+  MTestHostLv2 reopened;
+  ASSERT_TRUE(Load(reopened, kStereo));
+  ASSERT_TRUE(reopened.LoadStateFile((folder / "state.ttl").string()));
+  ASSERT_TRUE(reopened.Process(nullptr, nullptr, 0));
+  EXPECT_EQ(reopened.GetState(), state);
+  std::filesystem::remove_all(folder);
+}
+
+// Each factory preset from the host's list, loaded as hosts load presets (state and ports), and as a
+// host without the state interface loads it (ports alone), holds the values the preset names.
+TEST(TonveraLV2Bundle, FactoryPresetsInTheHostsListLoadTheValuesTheEditorLoads)
+{
+  std::ifstream file(TONVERA_FACTORY_PRESETS, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  MMemoryStream stream(text.data(), text.size());
+  MXmlItem factory;
+  MXmlReader::Read(stream, factory);
+  std::vector<const MXmlItem*> shipped;
+  std::vector<const MXmlItem*> folders = {&factory};
+  while (!folders.empty())
+  {
+    const MXmlItem* folder = folders.back();
+    folders.pop_back();
+    for (int i = 0; i < folder->GetSubItemCount(); ++i)
+      (folder->GetSubItemAt(i).GetName().EqualsName("preset") ? shipped : folders)
+          .push_back(&folder->GetSubItemAt(i));
+  }
+  MTestHostLv2 lister;
+  ASSERT_TRUE(Load(lister, kMono));
+  const auto presets = lister.Presets();
+  ASSERT_GE(shipped.size(), 12u);
+  ASSERT_EQ(presets.size(), shipped.size());
+  for (const auto& entry : presets)
+  {
+    const std::string& uri = entry.first;
+    const std::string& label = entry.second;
+    SCOPED_TRACE(label);
+    const auto preset = std::find_if(shipped.begin(), shipped.end(), [&](const MXmlItem* item) {
+      return item->GetAttribute("name", "").ToUTF8() == label;
+    });
+    ASSERT_NE(preset, shipped.end());
+    for (const bool portsOnly : {false, true})
+    {
+      MTestHostLv2 lv2;
+      ASSERT_TRUE(Load(lv2, kStereo));
+      // A value the preset does not name goes back to its default, as in the editor.
+      lv2.SetParameter(FindParameter(lv2, "Note hold"), 20.0f);
+      ASSERT_TRUE(lv2.Process(nullptr, nullptr, 0));
+      ASSERT_TRUE(lv2.LoadPreset(uri, portsOnly));
+      ASSERT_TRUE(lv2.Process(nullptr, nullptr, 0));
+      const MXmlItem settings = Settings(lv2.GetState());
+      for (int i = 0; i < (*preset)->GetAttributeCount(); ++i)
+      {
+        const MAttribute& attribute = (*preset)->GetAttributeAt(i);
+        // The scale's chooser (type and root) is the editor's, not a port.
+        if (attribute.name.EqualsName("name") ||
+            (portsOnly && (attribute.name.EqualsName("ScaleType") || attribute.name.EqualsName("ScaleNote"))))
+          continue;
+        EXPECT_TRUE(attribute.name.EqualsName("Scale")
+                        ? settings.GetAttribute("Scale", "") == attribute.value
+                        : settings.GetAttribute(attribute.name, "").ToDouble() == attribute.value.ToDouble())
+            << (portsOnly ? "ports only: " : "") << attribute.name.ToUTF8();
+      }
+      EXPECT_EQ(settings.GetAttribute("parameterNoteHold", "").ToDouble(), 0.0);
+    }
+  }
 }
 
 // A host that announces no block length may run blocks of any length: they are processed in
@@ -210,15 +408,15 @@ TEST(TonveraLV2Bundle, StateInterfaceSavesTheVst3StateAndANewInstanceRestoresItW
 // running no block allocates.
 TEST(TonveraLV2Bundle, LongBlocksWithoutAnAnnouncedLengthSoundAsShortOnesAndNoBlockAllocates)
 {
-  const std::vector<Setting> settings = {{"Depth", 1.0f}, {"Speed", 0.8f}};
+  const std::vector<Setting> settings = {{"Depth", 100.0f}, {"Speed", 80.0f}};
   MTestHostLv2 announced;
   ASSERT_TRUE(Load(announced, kStereo));
-  Apply(announced, settings);
+  Apply(announced, nullptr, settings);
   setenv("LV2_PATH", TONVERA_LV2_DIR, 1);
   MTestHostLv2 unbounded;
   ASSERT_EQ(unbounded.LoadModule(kStereo), MTestHostStatus::Ok);
   ASSERT_TRUE(unbounded.Activate(kRate, 0));
-  Apply(unbounded, settings);
+  Apply(unbounded, nullptr, settings);
   const auto expected = Render(announced, 1.0, kBlock);
   ASSERT_FALSE(expected.empty());
   const auto longBlocks = Render(unbounded, 1.0, 16 * kBlock);
@@ -233,7 +431,7 @@ TEST(TonveraLV2Bundle, LongBlocksWithoutAnAnnouncedLengthSoundAsShortOnesAndNoBl
   MAllocationCounter::Scope scope;
   for (int block = 0; block < 4; ++block)
   {
-    unbounded.SetParameter(depth, 0.5f + 0.1f * static_cast<float>(block));
+    unbounded.SetParameter(depth, 50.0f + 10.0f * static_cast<float>(block));
     ASSERT_TRUE(unbounded.Process(inputs, outputs, 16 * kBlock));
   }
   EXPECT_EQ(scope.Count(), 0u);
@@ -245,7 +443,7 @@ TEST(TonveraLV2Bundle, MonoPluginCorrectsItsChannelAndNoInstanceComesWithoutUrid
 {
   MTestHostLv2 mono;
   ASSERT_TRUE(Load(mono, kMono));
-  Apply(mono, {{"Depth", 1.0f}, {"Speed", 1.0f}});
+  Apply(mono, nullptr, {{"Depth", 100.0f}, {"Speed", 100.0f}});
   const auto out = Render(mono, 2.0);
   ASSERT_FALSE(out.empty());
   const double measured =

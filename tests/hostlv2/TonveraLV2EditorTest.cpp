@@ -134,8 +134,8 @@ TEST_F(TonveraLV2Editor, UiPaintsTheVst3EditorAndAPianoKeyBecomesAPortWriteInsid
 // sends through its notify port: it shows what the UI of the processing instance itself shows.
 TEST_F(TonveraLV2Editor, WithoutInstanceAccessTheIndicatorShowsWhatTheProcessingInstanceSends)
 {
-  m_host.SetParameter(0, 1.0f); // Depth
-  m_host.SetParameter(1, 1.0f); // Speed
+  m_host.SetParameter(0, 100.0f); // Depth, in percent
+  m_host.SetParameter(1, 100.0f); // Speed
   ASSERT_TRUE(m_host.OpenUi(m_window.Handle(), true)) << m_host.LastError();
   PlaySharpA3(1.0);
   Idle(100);

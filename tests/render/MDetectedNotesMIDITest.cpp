@@ -1,6 +1,7 @@
-// The built module sending the notes it detects as MIDI, through both plug-in interfaces: the
-// demo phrase in D major comes out as the notes sung, each note-on ended by one note-off, and
-// nothing is sent while the option is off.
+// The built module sending the notes it detects as MIDI, through both plug-in interfaces (and the
+// LV2 bundle's MIDI output, with the very events and offsets of VST 3): the demo phrase in D major
+// comes out as the notes sung, each note-on ended by one note-off, and nothing is sent while the
+// option is off.
 
 #include "base/MMemoryStream.h"
 #include "base/MXmlItem.h"
@@ -8,10 +9,15 @@
 #include "base/MXmlWriter.h"
 #include "tools/host/MTestHostVst2.h"
 #include "tools/host/MTestHostVst3.h"
+#ifdef TONVERA_LV2_DIR
+#include "tools/host/MTestHostLv2.h"
+#endif
 #include "tools/render/MDemoVoice.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,11 +32,21 @@ struct Note
   int pitch = 0;
   bool on = false;
   int time = 0; // samples from the start of the render
+  bool operator==(const Note&) const = default;
 };
 
 std::unique_ptr<MTestHost> Load(const char* format)
 {
   std::unique_ptr<MTestHost> host;
+#ifdef TONVERA_LV2_DIR
+  if (std::string(format) == "lv2")
+  {
+    setenv("LV2_PATH", TONVERA_LV2_DIR, 1);
+    host = std::make_unique<MTestHostLv2>();
+    return host->LoadModule("https://tonvera.example/lv2/tonvera") == MTestHostStatus::Ok ? std::move(host)
+                                                                                          : nullptr;
+  }
+#endif
   if (std::string(format) == "vst3")
     host = std::make_unique<MTestHostVst3>();
   else
@@ -51,6 +67,11 @@ bool Configure(MTestHost& host, bool sendNotes)
       if (host.ParameterName(index) == std::string("Scale - ") + names[note] ||
           host.ParameterName(index) == names[note])
         host.SetParameter(index, dMajor[note] ? 1.0f : 0.0f);
+#ifdef TONVERA_LV2_DIR
+  // LV2 ports reach the plug-in when it runs.
+  if (auto* lv2 = dynamic_cast<MTestHostLv2*>(&host); lv2 != nullptr && !lv2->Process(nullptr, nullptr, 0))
+    return false;
+#endif
   const std::vector<std::uint8_t> state = host.GetState();
   MMemoryStream in(state.data(), state.size());
   MXmlItem settings;
@@ -83,6 +104,13 @@ std::vector<Note> SingDemo(const char* format, bool sendNotes)
     if (!host->Process(inputs, outputs, kBlock))
       return {};
     const int at = static_cast<int>(start);
+#ifdef TONVERA_LV2_DIR
+    if (auto* lv2 = dynamic_cast<MTestHostLv2*>(host.get()))
+      for (const MTestHostMidiEvent& event : lv2->TakeMidiOutput())
+        if ((event.bytes[0] & 0xE0) == 0x80)
+          notes.push_back({event.bytes[1], (event.bytes[0] & 0xF0) == 0x90 && event.bytes[2] > 0,
+                           at + event.sampleOffset});
+#endif
     if (vst2 != nullptr)
     {
       for (const MTestHostMidiEvent& event : vst2->MidiReceived())
@@ -91,7 +119,7 @@ std::vector<Note> SingDemo(const char* format, bool sendNotes)
                            at + event.sampleOffset});
       vst2->ClearRecords();
     }
-    else
+    else if (vst3 != nullptr)
     {
       for (; seen < vst3->OutputEvents().size(); ++seen)
       {
@@ -137,6 +165,20 @@ TEST(MDetectedNotesMIDITest, DemoPhraseComesOutAsTheNotesSungInBalancedPairsThro
     EXPECT_EQ(started, sung);
   }
   EXPECT_TRUE(SingDemo("vst3", false).empty()) << "the option is off by default and sends nothing";
+#ifdef TONVERA_LV2_DIR
+  const std::vector<Note> lv2 = SingDemo("lv2", true);
+  EXPECT_FALSE(lv2.empty());
+  const std::vector<Note> vst3 = SingDemo("vst3", true);
+  EXPECT_EQ(lv2.size(), vst3.size()) << "LV2's MIDI output holds other events than VST 3's";
+  for (std::size_t i = 0; i < std::min(lv2.size(), vst3.size()); ++i)
+    if (!(lv2[i] == vst3[i]))
+    {
+      ADD_FAILURE() << "event " << i << ": LV2 note " << lv2[i].pitch << " at " << lv2[i].time
+                    << ", VST 3 note " << vst3[i].pitch << " at " << vst3[i].time;
+      break;
+    }
+  EXPECT_TRUE(SingDemo("lv2", false).empty());
+#endif
   // A VST 2.4 host asks before it listens to a plug-in's events.
   MTestHostVst2 host;
   ASSERT_EQ(host.LoadModule(TONVERA_MODULE), MTestHostStatus::Ok);

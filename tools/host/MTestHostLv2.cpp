@@ -8,8 +8,10 @@
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
 #include <lv2/port-groups/port-groups.h>
+#include <lv2/presets/presets.h>
 #include <lv2/state/state.h>
 #include <lv2/ui/ui.h>
+#include <lv2/units/units.h>
 #include <lv2/urid/urid.h>
 
 #include <dlfcn.h>
@@ -62,8 +64,11 @@ struct MTestHostLv2::Impl
   std::vector<int> audioOut;
   int atomIn = -1;
   int atomOut = -1;
+  int midiOut = -1;
   std::vector<std::uint64_t> atomInBuffer = std::vector<std::uint64_t>(kAtomCapacity / 8);
   std::vector<std::uint64_t> atomOutBuffer = std::vector<std::uint64_t>(kAtomCapacity / 8);
+  std::vector<std::uint64_t> midiOutBuffer = std::vector<std::uint64_t>(kAtomCapacity / 8);
+  std::vector<MTestHostMidiEvent> midiReceived;
   std::vector<MTestHostMidiEvent> pendingMidi;
 
   // The UI.
@@ -110,9 +115,61 @@ struct MTestHostLv2::Impl
 
   void PrepareAtomOut()
   {
-    auto* sequence = reinterpret_cast<LV2_Atom_Sequence*>(atomOutBuffer.data());
-    sequence->atom.type = Map(this, LV2_ATOM__Chunk);
-    sequence->atom.size = kAtomCapacity - sizeof(LV2_Atom);
+    for (std::vector<std::uint64_t>* buffer : {&atomOutBuffer, &midiOutBuffer})
+    {
+      auto* sequence = reinterpret_cast<LV2_Atom_Sequence*>(buffer->data());
+      sequence->atom.type = Map(this, LV2_ATOM__Chunk);
+      sequence->atom.size = kAtomCapacity - sizeof(LV2_Atom);
+    }
+  }
+
+  int PortOf(const char* symbol) const
+  {
+    const Node node(lilv_new_string(world, symbol));
+    const LilvPort* port = lilv_plugin_get_port_by_symbol(plugin, node.node);
+    return port != nullptr ? static_cast<int>(lilv_port_get_index(plugin, port)) : -1;
+  }
+  static void SetPortValue(const char* symbol, void* handle, const void* value, std::uint32_t size,
+                           std::uint32_t type)
+  {
+    auto* self = static_cast<Impl*>(handle);
+    const int port = self->PortOf(symbol);
+    if (port < 0 || value == nullptr)
+      return;
+    float number = 0.0f;
+    if (type == Map(self, LV2_ATOM__Float) && size == sizeof(float))
+      number = *static_cast<const float*>(value);
+    else if (type == Map(self, LV2_ATOM__Double) && size == sizeof(double))
+      number = static_cast<float>(*static_cast<const double*>(value));
+    else if ((type == Map(self, LV2_ATOM__Int) || type == Map(self, LV2_ATOM__Bool)) &&
+             size == sizeof(std::int32_t))
+      number = static_cast<float>(*static_cast<const std::int32_t*>(value));
+    else
+      return;
+    self->controls[static_cast<std::size_t>(port)] = number;
+  }
+  static const void* GetPortValue(const char* symbol, void* handle, std::uint32_t* size, std::uint32_t* type)
+  {
+    auto* self = static_cast<Impl*>(handle);
+    const int port = self->PortOf(symbol);
+    if (port < 0 ||
+        std::find(self->controlInputs.begin(), self->controlInputs.end(), port) == self->controlInputs.end())
+      return nullptr;
+    *size = sizeof(float);
+    *type = Map(self, LV2_ATOM__Float);
+    return &self->controls[static_cast<std::size_t>(port)];
+  }
+  bool Restore(LilvState* state, bool portsOnly)
+  {
+    if (state == nullptr || instance == nullptr)
+    {
+      lilv_state_free(state);
+      return false;
+    }
+    const LV2_Feature* features[] = {&mapFeature, &unmapFeature, nullptr};
+    lilv_state_restore(state, portsOnly ? nullptr : instance, &SetPortValue, this, 0, features);
+    lilv_state_free(state);
+    return true;
   }
 
   static void Write(LV2UI_Controller controller, std::uint32_t port, std::uint32_t size,
@@ -227,7 +284,9 @@ bool MTestHostLv2::Activate(double sampleRateHz, int maxBlockSamples)
   s.controlInputs.clear();
   s.audioIn.clear();
   s.audioOut.clear();
-  s.latencyPort = s.atomIn = s.atomOut = -1;
+  s.latencyPort = s.atomIn = s.atomOut = s.midiOut = -1;
+  s.midiReceived.reserve(1024);
+  const Node midiEvent(lilv_new_uri(s.world, LV2_MIDI__MidiEvent));
   for (std::uint32_t index = 0; index < ports; ++index)
   {
     const LilvPort* port = lilv_plugin_get_port_by_index(s.plugin, index);
@@ -249,8 +308,12 @@ bool MTestHostLv2::Activate(double sampleRateHz, int maxBlockSamples)
       (input ? s.audioIn : s.audioOut).push_back(number);
     else if (s.PortIs(port, LV2_ATOM__AtomPort))
     {
-      (input ? s.atomIn : s.atomOut) = number;
-      lilv_instance_connect_port(s.instance, index, input ? s.atomInBuffer.data() : s.atomOutBuffer.data());
+      const bool midi = !input && lilv_port_supports_event(s.plugin, port, midiEvent.node);
+      (input ? s.atomIn : midi ? s.midiOut : s.atomOut) = number;
+      lilv_instance_connect_port(s.instance, index,
+                                 input  ? s.atomInBuffer.data()
+                                 : midi ? s.midiOutBuffer.data()
+                                        : s.atomOutBuffer.data());
     }
   }
   lilv_instance_activate(s.instance);
@@ -297,6 +360,18 @@ bool MTestHostLv2::Process(float** inputs, float** outputs, int samples)
   s.pendingMidi.clear();
   s.PrepareAtomOut();
   lilv_instance_run(s.instance, static_cast<std::uint32_t>(samples));
+  const auto* midi = reinterpret_cast<const LV2_Atom_Sequence*>(s.midiOutBuffer.data());
+  if (s.midiOut >= 0 && midi->atom.type == Impl::Map(&s, LV2_ATOM__Sequence))
+    for (const LV2_Atom_Event* event = lv2_atom_sequence_begin(&midi->body);
+         !lv2_atom_sequence_is_end(&midi->body, midi->atom.size, event);
+         event = lv2_atom_sequence_next(event))
+    {
+      MTestHostMidiEvent received{static_cast<int>(event->time.frames), {}};
+      if (event->body.type == Impl::Map(&s, LV2_MIDI__MidiEvent))
+        std::memcpy(received.bytes, event + 1,
+                    std::min<std::size_t>(event->body.size, sizeof received.bytes));
+      s.midiReceived.push_back(received);
+    }
   const auto* out = reinterpret_cast<const LV2_Atom_Sequence*>(s.atomOutBuffer.data());
   // Kept only while a UI is open: without one, processing allocates nothing here either.
   if (s.ui != nullptr && s.atomOut >= 0 && out->atom.type == Impl::Map(&s, LV2_ATOM__Sequence))
@@ -411,6 +486,63 @@ bool MTestHostLv2::SendMidi(const std::vector<MTestHostMidiEvent>& events)
   return true;
 }
 
+std::vector<std::pair<std::string, std::string>> MTestHostLv2::Presets()
+{
+  Impl& s = *m_impl;
+  std::vector<std::pair<std::string, std::string>> presets;
+  if (s.plugin == nullptr)
+    return presets;
+  const Node presetClass(lilv_new_uri(s.world, LV2_PRESETS__Preset));
+  const Node label(lilv_new_uri(s.world, LILV_NS_RDFS "label"));
+  LilvNodes* related = lilv_plugin_get_related(s.plugin, presetClass.node);
+  LILV_FOREACH(nodes, i, related)
+  {
+    const LilvNode* preset = lilv_nodes_get(related, i);
+    lilv_world_load_resource(s.world, preset);
+    presets.emplace_back(lilv_node_as_uri(preset),
+                         Node(lilv_world_get(s.world, preset, label.node, nullptr)).Text());
+  }
+  lilv_nodes_free(related);
+  return presets;
+}
+
+bool MTestHostLv2::LoadPreset(const std::string& uri, bool portsOnly)
+{
+  Impl& s = *m_impl;
+  const Node preset(lilv_new_uri(s.world, uri.c_str()));
+  lilv_world_load_resource(s.world, preset.node);
+  return s.Restore(lilv_state_new_from_world(s.world, &s.map, preset.node), portsOnly);
+}
+
+bool MTestHostLv2::SaveStateFile(const std::string& folder)
+{
+  Impl& s = *m_impl;
+  if (s.instance == nullptr)
+    return false;
+  const LV2_Feature* features[] = {&s.mapFeature, &s.unmapFeature, nullptr};
+  LilvState* state = lilv_state_new_from_instance(s.plugin, s.instance, &s.map, nullptr, nullptr, nullptr,
+                                                  nullptr, &Impl::GetPortValue, &s,
+                                                  LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, features);
+  const bool saved = state != nullptr && lilv_state_save(s.world, &s.map, &s.unmap, state, nullptr,
+                                                         folder.c_str(), "state.ttl") == 0;
+  lilv_state_free(state);
+  return saved;
+}
+
+bool MTestHostLv2::LoadStateFile(const std::string& path)
+{
+  Impl& s = *m_impl;
+  return s.Restore(lilv_state_new_from_file(s.world, &s.map, nullptr, path.c_str()), false);
+}
+
+std::vector<MTestHostMidiEvent> MTestHostLv2::TakeMidiOutput()
+{
+  std::vector<MTestHostMidiEvent> events;
+  events.swap(m_impl->midiReceived);
+  m_impl->midiReceived.reserve(1024);
+  return events;
+}
+
 std::vector<MTestHostLv2::PortInfo> MTestHostLv2::Ports() const
 {
   const Impl& s = *m_impl;
@@ -420,6 +552,7 @@ std::vector<MTestHostLv2::PortInfo> MTestHostLv2::Ports() const
   const Node groupPredicate(lilv_new_uri(s.world, LV2_PORT_GROUPS__group));
   const Node designationPredicate(lilv_new_uri(s.world, LV2_CORE__designation));
   const Node symbolPredicate(lilv_new_uri(s.world, LV2_CORE__symbol));
+  const Node unitPredicate(lilv_new_uri(s.world, LV2_UNITS__unit));
   auto texts = [](const LilvNodes* nodes) {
     std::vector<std::string> list;
     LILV_FOREACH(nodes, i, nodes)
@@ -447,6 +580,15 @@ std::vector<MTestHostLv2::PortInfo> MTestHostLv2::Ports() const
     info.properties = texts(properties);
     lilv_nodes_free(properties);
     info.designation = Node(lilv_port_get(s.plugin, port, designationPredicate.node)).Text();
+    info.unit = Node(lilv_port_get(s.plugin, port, unitPredicate.node)).Text();
+    LilvScalePoints* points = lilv_port_get_scale_points(s.plugin, port);
+    LILV_FOREACH(scale_points, i, points)
+    {
+      const LilvScalePoint* point = lilv_scale_points_get(points, i);
+      info.points.emplace_back(lilv_node_as_float(lilv_scale_point_get_value(point)),
+                               lilv_node_as_string(lilv_scale_point_get_label(point)));
+    }
+    lilv_scale_points_free(points);
     const Node group(lilv_port_get(s.plugin, port, groupPredicate.node));
     if (group.node != nullptr)
       info.group = Node(lilv_world_get(s.world, group.node, symbolPredicate.node, nullptr)).Text();

@@ -6,7 +6,9 @@
 //
 // Parameters are the control inputs in port order (their index is the port's); state is the
 // plug-in's state interface, saved and restored through this host's own store and retrieve, so the
-// bytes of each property are visible. The UI part loads the plug-in's X11 UI from its binary as a
+// bytes of each property are visible. Presets and state files go through lilv's state API as a
+// host's preset menu and session do; the MIDI events of an atom output that supports them are kept
+// until read. The UI part loads the plug-in's X11 UI from its binary as a
 // host without a UI library does: ui:parent, ui:idleInterface, ui:resize, ui:touch, and
 // instance-access when asked for; its port writes reach the control ports and are recorded as
 // edits (touch grab and release as gesture begin and end); the atom output's events reach it at its
@@ -20,6 +22,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class MTestHostLv2 : public MTestHost
@@ -50,7 +53,7 @@ public:
   void SetParameter(int index, float value) override;
   std::string ParameterName(int index) override;
   std::string ParameterDisplay(int index) override;
-  /// The plug-in's one state property (its bytes); empty when it saved none or several.
+  /// The bytes of the plug-in's state property; empty when it saved none or several.
   std::vector<std::uint8_t> GetState() override;
   bool SetState(const std::vector<std::uint8_t>& bytes) override;
   bool SendMidi(const std::vector<MTestHostMidiEvent>& events) override;
@@ -68,8 +71,23 @@ public:
     std::vector<std::string> classes;
     std::vector<std::string> properties;
     std::string designation;
+    std::string unit;                                  // the units:unit URI, empty for none
+    std::vector<std::pair<float, std::string>> points; // scale points: value, label
   };
   std::vector<PortInfo> Ports() const;
+
+  /// The plug-in's presets as lilv lists them: URI and label.
+  std::vector<std::pair<std::string, std::string>> Presets();
+  /// Loads preset `uri` with lilv_state_restore as a host's preset menu does: the state through the
+  /// plug-in's interface, then the port values; with `portsOnly` as a host without the state
+  /// interface does. False when it cannot.
+  bool LoadPreset(const std::string& uri, bool portsOnly = false);
+  /// Saves the instance (state and control inputs) as lilv does into `folder`/state.ttl, and
+  /// restores such a file (a session's plug-in state or a preset the host saved).
+  bool SaveStateFile(const std::string& folder);
+  bool LoadStateFile(const std::string& path);
+  /// MIDI events of the plug-in's MIDI output since the last call, offsets inside their block.
+  std::vector<MTestHostMidiEvent> TakeMidiOutput();
 
   // ---- the UI ----
   /// Opens the plug-in's first UI in the X11 window `parent` (on $DISPLAY); with instance-access
