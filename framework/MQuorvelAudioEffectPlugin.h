@@ -300,6 +300,8 @@ public:
   /// another instance wrote presets.xml, merges it and shows the tree afresh. GUI thread, under
   /// the preset lock.
   void FollowPresetFile();
+  /// The open MIDI sheet shows the assignments again when they changed under it.
+  void FollowMIDIWindow();
   /// How the common editor asks and tells the user. Default: sheets over the editor.
   MQuorvelEditorDialogs& GetEditorDialogs();
   /// Replaces them (tests answer for the user); null puts the default back. Not owned.
