@@ -9,7 +9,6 @@
 #include "core/plugin/MSettingsFolder.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <limits>
@@ -573,7 +572,8 @@ bool MPresetTree::Synchronize(const MString& path)
 void MPresetTree::WriteShared(const MString& path)
 {
   // Items a caller put in without an id (or with a copied one) get fresh ids now.
-  RepairIds(m_root, RandomSeed());
+  if (!HasSoundIds(m_root))
+    RepairIds(m_root, RandomSeed());
   MMemoryStream stream;
   MXmlWriter::Write(m_root, stream, false, "utf-8");
   const std::shared_ptr<MMemoryStream::Buffer>& buffer = stream.GetBuffer();
@@ -964,7 +964,7 @@ bool MPresetTree::Merge(const MXmlItem& base, const MXmlItem& theirs, MXmlItem& 
 {
   // Trees whose ids are missing, malformed or repeated are merged as repaired copies; this side
   // is repaired in place with fresh ids (its own new items).
-  bool renumbered = RepairIds(mine, RandomSeed());
+  bool renumbered = !HasSoundIds(mine) && RepairIds(mine, RandomSeed());
   MXmlItem baseCopy, theirCopy;
   const MXmlItem* b = &base;
   const MXmlItem* t = &theirs;
@@ -981,7 +981,8 @@ bool MPresetTree::Merge(const MXmlItem& base, const MXmlItem& theirs, MXmlItem& 
     t = &theirCopy;
   }
   std::set<std::string> mineIds;
-  CollectIds(mine, mineIds);
+  if (kept != nullptr)
+    CollectIds(mine, mineIds);
   const auto report = [&] {
     if (kept == nullptr)
       return;
@@ -1176,9 +1177,11 @@ bool MPresetTree::RepairIds(MXmlItem& root, std::uint64_t seed)
 
 MString MPresetTree::NewId()
 {
-  // Drawn afresh each time: a process forked from another must not repeat its ids.
-  static std::atomic<std::uint64_t> counter{0};
-  return HexId(Mix(RandomSeed() + counter.fetch_add(1, std::memory_order_relaxed) * 0x9E3779B97F4A7C15ull));
+  // A random source per thread, with the clock mixed in: a process forked from another (which
+  // copies the source's state) does not repeat its ids.
+  thread_local std::mt19937_64 source(RandomSeed());
+  const auto ticks = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  return HexId(Mix(source() ^ Mix(ticks)));
 }
 
 MString MPresetTree::IdOf(const MXmlItem& item)
@@ -1188,16 +1191,12 @@ MString MPresetTree::IdOf(const MXmlItem& item)
 
 bool MPresetTree::IsValidId(const MString& id)
 {
-  if (id.Length() < 1 || id.Length() > 64)
+  const std::string text = id.ToUTF8();
+  if (text.empty() || text.size() > 64)
     return false;
-  for (std::int32_t index = 0; index < id.Length(); ++index)
-  {
-    const char16_t c = id.At(index);
-    if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'-' ||
-          c == u'_'))
-      return false;
-  }
-  return true;
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_';
+  });
 }
 
 MXmlItem* MPresetTree::FindById(const MString& id)
