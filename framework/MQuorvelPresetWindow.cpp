@@ -305,10 +305,8 @@ void MQuorvelAudioEffectPlugin::PresetWindow::Refresh()
 {
   // The selection follows its item wherever the merge put it.
   const PresetTree::Node* node = m_tree->GetSelectedNode();
-  std::vector<std::int32_t> selected =
+  const std::vector<std::int32_t> selected =
       node != nullptr ? PathOfId(node->GetId()) : std::vector<std::int32_t>{};
-  if (selected.empty() && node != nullptr)
-    selected = node->GetPath();
   m_tree->Show(m_plugin.GetPresetManager().GetRoot(), selected);
   const bool hadStatus = !m_status->GetText().IsEmpty();
   ShowStatus();
@@ -461,20 +459,17 @@ MXmlItem* MQuorvelAudioEffectPlugin::PresetWindow::Target(const MString& id, con
 
 MXmlItem& MQuorvelAudioEffectPlugin::PresetWindow::TargetFolder(std::vector<std::int32_t>& folderPath)
 {
-  MXmlItem& root = m_plugin.GetPresetManager().GetRoot();
+  // The selection's item found by its id (a merge may have moved it), and its folder.
+  PresetManager& manager = m_plugin.GetPresetManager();
+  MXmlItem& root = manager.GetRoot();
   folderPath.clear();
-  if (const PresetTree::Node* node = m_tree->GetSelectedNode())
-  {
-    folderPath = node->GetPath();
-    if (!node->IsFolder())
-      folderPath.pop_back();
-  }
-  MXmlItem* folder = PresetTree::Resolve(root, folderPath);
-  if (folder == nullptr)
-  {
-    folderPath.clear();
+  const PresetTree::Node* node = m_tree->GetSelectedNode();
+  MXmlItem* folder = node != nullptr ? manager.FindById(node->GetId()) : nullptr;
+  if (folder != nullptr && !MPresetTree::IsFolder(*folder))
+    folder = manager.FindParent(*folder);
+  if (folder == nullptr || folder == &root)
     return root;
-  }
+  folderPath = PresetTree::PathOf(root, *folder);
   return *folder;
 }
 
