@@ -300,7 +300,7 @@ MMIDIControllerWindow::MMIDIControllerWindow(MAudioEffectPluginToAudioPluginAdap
     else if (!std::filesystem::exists(MSettingsFolder::ToPath(m_setsPath), error))
       m_sets.LoadOrCreate(m_setsPath, GetFactorySets());
     else
-      m_sets.Synchronize(m_setsPath);
+      m_sets.Load(m_setsPath); // replaced only whole: read without the lock
   }
   catch (const MException& problem)
   {
