@@ -1,6 +1,7 @@
 #include "base/MFileLock.h"
 
 #include <chrono>
+#include <string>
 #include <thread>
 
 #ifdef _WIN32
@@ -25,9 +26,13 @@ MFileLock::MFileLock(const MString& path, std::uint32_t timeoutMs)
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
 #ifdef _WIN32
   const std::wstring wide = MStreamFailure::ToWide(path);
-  HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+  constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, kShare, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  // A lock file this account may only read (another account's, a read-only one) locks as well.
+  if (handle == INVALID_HANDLE_VALUE)
+    handle = CreateFileW(wide.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
   if (handle == INVALID_HANDLE_VALUE)
     return;
   m_handle = handle;
@@ -44,7 +49,12 @@ MFileLock::MFileLock(const MString& path, std::uint32_t timeoutMs)
     std::this_thread::sleep_for(kPoll);
   }
 #else
-  m_descriptor = ::open(path.ToUTF8().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  const std::string name = path.ToUTF8();
+  m_descriptor = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  // flock needs no write access: a lock file this account may only read (another account's, a
+  // read-only one) locks as well.
+  if (m_descriptor < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
+    m_descriptor = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (m_descriptor < 0)
     return;
   for (;;)

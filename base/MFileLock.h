@@ -22,6 +22,7 @@ class MFileLock
 {
 public:
   /// Tries to lock `path` (created when missing) for up to `timeoutMs` milliseconds, polling.
+  /// A lock file that may only be read is opened for reading: the lock needs no more.
   /// IsLocked tells whether it succeeded; the destructor unlocks.
   MFileLock(const MString& path, std::uint32_t timeoutMs);
   ~MFileLock();

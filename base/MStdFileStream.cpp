@@ -8,7 +8,10 @@
 #include <random>
 
 #ifdef _WIN32
+#include <cerrno>
+#include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/types.h>
@@ -23,7 +26,31 @@ namespace
 std::FILE* OpenFile(const MString& name, bool writing)
 {
   const std::wstring wide = MStreamFailure::ToWide(name);
-  return _wfopen(wide.c_str(), writing ? L"wb" : L"rb");
+  if (writing)
+    return _wfopen(wide.c_str(), L"wb");
+  // A reader shares deletion: another instance replaces the file by a rename while it is read,
+  // and that rename must not fail because of this reader.
+  HANDLE handle =
+      CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+  {
+    const DWORD error = GetLastError();
+    errno = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND     ? ENOENT
+            : error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ? EACCES
+                                                                               : EIO;
+    return nullptr;
+  }
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+  if (descriptor < 0)
+  {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(descriptor, "rb");
+  if (file == nullptr)
+    _close(descriptor);
+  return file;
 }
 int SeekFile(std::FILE* file, std::int64_t offset, int origin)
 {

@@ -274,8 +274,11 @@ void TonveraAudioEffectPlugin::OnTrackedFrame(int frameOffset, const float* fram
   if (!voiced)
   {
     m_midiCandidate = -1;
-    m_unvoicedSamples += hop;
-    if (m_unvoicedSamples >= static_cast<std::int32_t>(kMIDIReleaseSeconds * rate))
+    // Counted up to the release only: hours of silence must not run the count over.
+    const auto release = static_cast<std::int32_t>(kMIDIReleaseSeconds * rate);
+    if (m_unvoicedSamples < release)
+      m_unvoicedSamples += hop;
+    if (m_unvoicedSamples >= release)
     {
       m_midiOutput.EndNotes(offset);
       m_midiNote = -1;

@@ -93,7 +93,7 @@ void MAudioEffectPluginToAudioPluginAdapter::InitProcessing_LockedPart()
 {
   InitChannelMode();
   m_heldNotes = 0;
-  m_heldKeys.fill(0);
+  m_heldKeys = {};
   const std::int32_t mode = m_activeChannelMode;
   m_midSideActive = static_cast<std::uint8_t>(mode >= 3 && mode <= 5 ? 1 : 0);
   if (m_effect != nullptr)

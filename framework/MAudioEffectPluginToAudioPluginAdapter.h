@@ -282,9 +282,15 @@ protected:
   MRelaxed<std::int32_t> m_heldNotes{0};
   MRelaxed<std::int32_t> m_pendingPresetStep{0};
   std::uint8_t m_lastNote = 0;
-  /// Note-ons minus note-offs per key (audio thread; cleared with the processing and on a release
-  /// of all notes).
-  std::array<std::uint8_t, 128> m_heldKeys{};
+  /// How often each key is held on each channel, as the MIDI state counts it after each note
+  /// (a note released under the sustain pedal stays held until the pedal's release). Audio
+  /// thread; cleared with the processing, by all notes off (123) and all sound off (120).
+  std::array<std::array<std::uint8_t, 128>, 16> m_heldKeys{};
+  /// Ends every note held on `channel`: its counts here and in the MIDI state, and the held-note
+  /// controllers hear of it.
+  void ReleaseHeldKeys(std::int32_t delta, std::int32_t channel);
+  /// Sets every "held notes" note controller from the keys held now.
+  void RestateHeldNotes(std::int32_t delta, std::int32_t channel);
   MMIDIControllers::LearnQueue m_learnQueue;
   /// Sets the learn menu on the open editor's window and runs its idle tick (GUI thread).
   void AttachLearnMenu();

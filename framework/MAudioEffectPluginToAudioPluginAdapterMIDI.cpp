@@ -20,6 +20,11 @@ double MAudioEffectPluginToAudioPluginAdapter::MusicalTime(std::int32_t delta) c
 void MAudioEffectPluginToAudioPluginAdapter::ProcessNote(const MMIDINote& note)
 {
   MAudioPlugin::ProcessNote(note);
+  // The held keys follow the MIDI state's count of this note, before the lock: a busy lock must
+  // not lose a key, and a key counts once however it was released (a note-off under the pedal,
+  // then the pedal's release).
+  m_heldKeys[note.channel & 15][note.note & 127] =
+      static_cast<std::uint8_t>(std::clamp(note.heldCount, 0, 255));
   // Learn hears a note once, on its note-on, with its number (a switch learns the key itself).
   if (note.noteOn)
     m_learnQueue.Post({note.channel + 1, MMIDIControllers::kVelocityOn, note.note});
@@ -40,9 +45,41 @@ bool MAudioEffectPluginToAudioPluginAdapter::ProcessMIDIController(std::int32_t 
                                                                    std::int32_t controller, double value)
 {
   const bool handled = MAudioPlugin::ProcessMIDIController(delta, time, channel, controller, value);
+  // All sound off and all notes off end the held notes, whatever the pedal holds.
+  if ((controller == 120 || controller == 123) && channel >= 0 && channel < kChannels)
+    ReleaseHeldKeys(delta, channel);
   if (MTryLockGuard lists(m_processingLock); lists.IsLocked())
     OnMIDIInput(delta, controller, channel, value);
   return handled;
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::ReleaseHeldKeys(std::int32_t delta, std::int32_t channel)
+{
+  for (std::int32_t key = 0; key < kNotes; ++key)
+  {
+    held[channel][key] = 0;
+    sustained[channel][key] = 0;
+  }
+  heldOnChannel[channel] = 0;
+  m_heldKeys[static_cast<std::size_t>(channel)] = {};
+  if (MTryLockGuard lists(m_processingLock); lists.IsLocked() && m_noteControllersEnabled)
+    RestateHeldNotes(delta, channel);
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::RestateHeldNotes(std::int32_t delta, std::int32_t channel)
+{
+  for (const MNoteControllerAssignment& controller : m_noteControllers)
+  {
+    if (!controller.enabled || controller.mode != kNoteHeldAllOctaves ||
+        (controller.channel != 0 && controller.channel != channel + 1))
+      continue;
+    // Every note restates every such controller, whatever its pitch class.
+    bool held = false;
+    for (std::int32_t key = ((controller.note % 12) + 12) % 12; key < 128 && !held; key += 12)
+      for (const auto& keys : m_heldKeys)
+        held = held || keys[static_cast<std::size_t>(key)] > 0;
+    QueueParameterChange(controller.parameter, held ? controller.maxValue : controller.value, delta);
+  }
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::ProcessAftertouch(std::int32_t delta, double time,
@@ -106,14 +143,8 @@ void MAudioEffectPluginToAudioPluginAdapter::OnMIDIInput(std::int32_t delta, std
 
 void MAudioEffectPluginToAudioPluginAdapter::ProcessNoteControllers(const MMIDINote& note)
 {
-  // Held keys for the "held notes" mode (counted with the switch off too, so that switching it
-  // on while keys are down does not lose them). Per key, not per pitch class: a note-off without
-  // its note-on must not release another octave.
-  std::uint8_t& heldKey = m_heldKeys[static_cast<std::size_t>(note.note & 127)];
-  if (note.noteOn)
-    heldKey = static_cast<std::uint8_t>(std::min(heldKey + 1, 255));
-  else if (heldKey > 0)
-    --heldKey;
+  // The held keys for the "held notes" mode are counted in ProcessNote (with the switch off
+  // too, so that switching it on while keys are down does not lose them).
   if (!m_noteControllersEnabled)
     return;
   m_heldNotes = m_heldNotes + (note.noteOn ? 1 : -1);
@@ -157,20 +188,11 @@ void MAudioEffectPluginToAudioPluginAdapter::ProcessNoteControllers(const MMIDIN
                              note.deltaFrames);
       }
       break;
-    case kNoteHeldAllOctaves:
-    {
-      // Every note restates every such controller, whatever its pitch class.
-      bool held = false;
-      for (std::int32_t key = ((controller.note % 12) + 12) % 12; key < 128 && !held; key += 12)
-        held = m_heldKeys[static_cast<std::size_t>(key)] > 0;
-      QueueParameterChange(controller.parameter, held ? controller.maxValue : controller.value,
-                           note.deltaFrames);
-      break;
-    }
     default:
       break;
     }
   }
+  RestateHeldNotes(note.deltaFrames, note.channel);
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::QueueParameterChange(std::int32_t parameter, double value,

@@ -65,6 +65,41 @@ double ReadPercent(const MString& text, double fallback)
   return std::clamp(value / 100.0, 0.0, 1.0);
 }
 
+bool Same(const MControllerAssignment& a, const MControllerAssignment& b)
+{
+  return a.enabled == b.enabled && a.parameter == b.parameter && a.value == b.value &&
+         a.maxValue == b.maxValue && a.range == b.range && a.channel == b.channel &&
+         a.controller == b.controller && a.rangeMode == b.rangeMode && a.invert == b.invert;
+}
+
+bool Same(const MNoteControllerAssignment& a, const MNoteControllerAssignment& b)
+{
+  return a.enabled == b.enabled && a.parameter == b.parameter && a.mode == b.mode && a.channel == b.channel &&
+         a.note == b.note && a.value == b.value && a.maxValue == b.maxValue;
+}
+
+template <class Row, std::size_t N>
+bool Same(const std::array<Row, N>& a, const std::array<Row, N>& b)
+{
+  for (std::size_t index = 0; index < N; ++index)
+    if (!Same(a[index], b[index]))
+      return false;
+  return true;
+}
+
+// A percent field: the value shown when the user left its text as shown, else what they typed.
+double Edited(const MEdit& edit, double shown)
+{
+  return edit.GetText() == Percent(shown) ? shown : ReadPercent(edit.GetText(), shown);
+}
+
+// A selector: the value shown when the user left it, else the choice (`offset` below the value).
+std::int32_t Edited(const MSelector& selector, std::int32_t shown, std::int32_t displayed,
+                    std::int32_t offset = 0)
+{
+  return selector.GetSelection() == displayed ? shown : selector.GetSelection() - offset;
+}
+
 MString Id(const char* kind, std::int32_t row, const char* field)
 {
   return MString::FromLiteral(kind) + MString::FromInteger(row + 1) + MString::FromLiteral(field);
@@ -265,7 +300,7 @@ MMIDIControllerWindow::MMIDIControllerWindow(MAudioEffectPluginToAudioPluginAdap
     else if (!std::filesystem::exists(MSettingsFolder::ToPath(m_setsPath), error))
       m_sets.LoadOrCreate(m_setsPath, GetFactorySets());
     else
-      m_sets.Synchronize(m_setsPath);
+      m_sets.Load(m_setsPath); // replaced only whole: read without the lock
   }
   catch (const MException& problem)
   {
@@ -322,22 +357,48 @@ void MMIDIControllerWindow::SetNote(const MString& note)
   m_note->SetText(note);
 }
 
+MMIDIControllerWindow::Shown MMIDIControllerWindow::ReadPlugin() const
+{
+  Shown state;
+  const std::vector<MControllerAssignment> controllers = m_plugin.GetControllerAssignments();
+  for (std::size_t row = 0; row < controllers.size() && row < state.controllers.size(); ++row)
+    state.controllers[row] = controllers[row];
+  const std::vector<MNoteControllerAssignment> notes = m_plugin.GetNoteControllerAssignments();
+  for (std::size_t row = 0; row < notes.size() && row < state.notes.size(); ++row)
+    state.notes[row] = notes[row];
+  state.controllersOn = m_plugin.GetControllersEnabled();
+  state.notesOn = m_plugin.GetNoteControllersEnabled();
+  MMIDIControllers::PresetSwitch& presetSwitch = m_plugin.GetPresetSwitch();
+  state.switchOn = presetSwitch.enabled.Load();
+  state.switchSource = presetSwitch.controller.Load();
+  state.switchChannel = presetSwitch.channel.Load();
+  return state;
+}
+
+void MMIDIControllerWindow::FollowPluginState()
+{
+  const Shown now = ReadPlugin();
+  if (!Same(now.controllers, m_shown.controllers) || !Same(now.notes, m_shown.notes) ||
+      now.controllersOn != m_shown.controllersOn || now.notesOn != m_shown.notesOn ||
+      now.switchOn != m_shown.switchOn || now.switchSource != m_shown.switchSource ||
+      now.switchChannel != m_shown.switchChannel)
+    ShowPluginState();
+}
+
 void MMIDIControllerWindow::ShowPluginState()
 {
   m_showing = true;
+  m_shown = ReadPlugin();
   const auto onOff = [](bool on) { return on ? MCheckState::On : MCheckState::Off; };
-  m_controllersOn->SetCheck(onOff(m_plugin.GetControllersEnabled()));
-  m_noteControllersOn->SetCheck(onOff(m_plugin.GetNoteControllersEnabled()));
-  MMIDIControllers::PresetSwitch& presetSwitch = m_plugin.GetPresetSwitch();
-  m_presetSwitchOn->SetCheck(onOff(presetSwitch.enabled.Load()));
-  m_presetSwitchSource->SetSelection(
-      std::clamp(presetSwitch.controller.Load(), 0, MMIDIControllers::kVelocityOn));
-  m_presetSwitchChannel->SetSelection(std::clamp(presetSwitch.channel.Load(), 0, 16));
+  m_controllersOn->SetCheck(onOff(m_shown.controllersOn));
+  m_noteControllersOn->SetCheck(onOff(m_shown.notesOn));
+  m_presetSwitchOn->SetCheck(onOff(m_shown.switchOn));
+  m_presetSwitchSource->SetSelection(std::clamp(m_shown.switchSource, 0, MMIDIControllers::kVelocityOn));
+  m_presetSwitchChannel->SetSelection(std::clamp(m_shown.switchChannel, 0, 16));
 
-  const std::vector<MControllerAssignment> controllers = m_plugin.GetControllerAssignments();
   for (std::size_t row = 0; row < m_controllerRows.size(); ++row)
   {
-    const MControllerAssignment a = row < controllers.size() ? controllers[row] : MControllerAssignment{};
+    const MControllerAssignment& a = m_shown.controllers[row];
     ControllerRow& r = m_controllerRows[row];
     r.enabled->SetCheck(onOff(a.enabled));
     r.parameter->SetSelection(a.parameter + 1);
@@ -349,11 +410,9 @@ void MMIDIControllerWindow::ShowPluginState()
     r.range->SetText(Percent(a.range));
     r.invert->SetCheck(onOff(a.invert));
   }
-  const std::vector<MNoteControllerAssignment> noteControllers = m_plugin.GetNoteControllerAssignments();
   for (std::size_t row = 0; row < m_noteRows.size(); ++row)
   {
-    const MNoteControllerAssignment c =
-        row < noteControllers.size() ? noteControllers[row] : MNoteControllerAssignment{};
+    const MNoteControllerAssignment& c = m_shown.notes[row];
     NoteRow& r = m_noteRows[row];
     r.enabled->SetCheck(onOff(c.enabled));
     r.parameter->SetSelection(c.parameter + 1);
@@ -370,46 +429,68 @@ void MMIDIControllerWindow::Apply()
 {
   if (m_showing)
     return;
-  std::vector<MControllerAssignment> controllers;
-  for (const ControllerRow& r : m_controllerRows)
+  // The plug-in's lists as they are now, with the rows the user changed laid over them: what
+  // changed under the sheet since it last showed the lists stays.
+  Shown state = ReadPlugin();
+  const auto check = [](const MCheckBox& box, bool shown) {
+    return box.IsChecked() == shown ? shown : !shown;
+  };
+  for (std::size_t row = 0; row < m_controllerRows.size(); ++row)
   {
-    if (r.parameter->GetSelection() <= 0)
-      continue;
+    const ControllerRow& r = m_controllerRows[row];
+    const MControllerAssignment& shown = m_shown.controllers[row];
     MControllerAssignment a;
-    a.enabled = r.enabled->IsChecked();
-    a.parameter = r.parameter->GetSelection() - 1;
-    a.channel = r.channel->GetSelection();
-    a.controller = r.source->GetSelection();
-    a.rangeMode = r.mode->GetSelection();
-    a.value = ReadPercent(r.value->GetText(), a.value);
-    a.maxValue = ReadPercent(r.maxValue->GetText(), a.maxValue);
-    a.range = ReadPercent(r.range->GetText(), a.range);
-    a.invert = r.invert->IsChecked();
-    controllers.push_back(a);
+    a.enabled = check(*r.enabled, shown.enabled);
+    a.parameter = Edited(*r.parameter, shown.parameter, shown.parameter + 1, 1);
+    a.channel = Edited(*r.channel, shown.channel, std::clamp(shown.channel, 0, 16));
+    a.controller =
+        Edited(*r.source, shown.controller, std::clamp(shown.controller, 0, MMIDIControllers::kVelocityOn));
+    a.rangeMode = Edited(*r.mode, shown.rangeMode, std::clamp(shown.rangeMode, 0, 4));
+    a.value = Edited(*r.value, shown.value);
+    a.maxValue = Edited(*r.maxValue, shown.maxValue);
+    a.range = Edited(*r.range, shown.range);
+    a.invert = check(*r.invert, shown.invert);
+    if (!Same(a, shown))
+      state.controllers[row] = a;
   }
-  std::vector<MNoteControllerAssignment> noteControllers;
-  for (const NoteRow& r : m_noteRows)
+  for (std::size_t row = 0; row < m_noteRows.size(); ++row)
   {
-    if (r.parameter->GetSelection() <= 0)
-      continue;
+    const NoteRow& r = m_noteRows[row];
+    const MNoteControllerAssignment& shown = m_shown.notes[row];
     MNoteControllerAssignment c;
-    c.enabled = r.enabled->IsChecked();
-    c.parameter = r.parameter->GetSelection() - 1;
-    c.channel = r.channel->GetSelection();
-    c.note = r.note->GetSelection();
-    c.mode = r.mode->GetSelection();
-    c.value = ReadPercent(r.value->GetText(), c.value);
-    c.maxValue = ReadPercent(r.maxValue->GetText(), c.maxValue);
-    noteControllers.push_back(c);
+    c.enabled = check(*r.enabled, shown.enabled);
+    c.parameter = Edited(*r.parameter, shown.parameter, shown.parameter + 1, 1);
+    c.channel = Edited(*r.channel, shown.channel, std::clamp(shown.channel, 0, 16));
+    c.note = Edited(*r.note, shown.note, std::clamp(shown.note, 0, 127));
+    c.mode = Edited(*r.mode, shown.mode,
+                    std::clamp(shown.mode, 0, static_cast<std::int32_t>(kNoteHeldAllOctaves)));
+    c.value = Edited(*r.value, shown.value);
+    c.maxValue = Edited(*r.maxValue, shown.maxValue);
+    if (!Same(c, shown))
+      state.notes[row] = c;
   }
+  std::vector<MControllerAssignment> controllers;
+  for (const MControllerAssignment& a : state.controllers)
+    if (a.parameter >= 0)
+      controllers.push_back(a);
+  std::vector<MNoteControllerAssignment> noteControllers;
+  for (const MNoteControllerAssignment& c : state.notes)
+    if (c.parameter >= 0)
+      noteControllers.push_back(c);
   m_plugin.SetControllerLists(std::move(controllers), std::move(noteControllers));
-  m_plugin.SetControllersEnabled(m_controllersOn->IsChecked());
-  m_plugin.SetNoteControllersEnabled(m_noteControllersOn->IsChecked());
+  if (m_controllersOn->IsChecked() != m_shown.controllersOn)
+    m_plugin.SetControllersEnabled(m_controllersOn->IsChecked());
+  if (m_noteControllersOn->IsChecked() != m_shown.notesOn)
+    m_plugin.SetNoteControllersEnabled(m_noteControllersOn->IsChecked());
   MMIDIControllers::PresetSwitch& presetSwitch = m_plugin.GetPresetSwitch();
-  presetSwitch.controller = m_presetSwitchSource->GetSelection();
-  presetSwitch.channel = m_presetSwitchChannel->GetSelection();
-  presetSwitch.enabled = m_presetSwitchOn->IsChecked();
+  presetSwitch.controller = Edited(*m_presetSwitchSource, m_shown.switchSource,
+                                   std::clamp(m_shown.switchSource, 0, MMIDIControllers::kVelocityOn));
+  presetSwitch.channel =
+      Edited(*m_presetSwitchChannel, m_shown.switchChannel, std::clamp(m_shown.switchChannel, 0, 16));
+  if (m_presetSwitchOn->IsChecked() != m_shown.switchOn)
+    presetSwitch.enabled = m_presetSwitchOn->IsChecked();
   m_plugin.ReportStateChangedToHost();
+  ShowPluginState();
 }
 
 void MMIDIControllerWindow::OnChanged(MOnNotifyParams&)
@@ -419,13 +500,27 @@ void MMIDIControllerWindow::OnChanged(MOnNotifyParams&)
 
 void MMIDIControllerWindow::ShowSets()
 {
+  // The chosen set stays chosen wherever the others' changes put it.
+  const std::int32_t chosen = m_setChoice->GetSelection();
+  const MString chosenId = chosen >= 0 && static_cast<std::size_t>(chosen) < m_setIds.size()
+                               ? m_setIds[static_cast<std::size_t>(chosen)]
+                               : MString();
+  m_setIds.clear();
+  m_setNames.clear();
   MStringList names;
   for (MXmlItem* preset : m_sets.ListPresets())
-    names.Add(preset->GetAttribute(MString("name"), MString()));
+  {
+    m_setIds.push_back(MPresetTree::IdOf(*preset));
+    m_setNames.push_back(preset->GetAttribute(MString("name"), MString()));
+    names.Add(m_setNames.back());
+  }
   if (names.Count() == 0)
     names.Add(MString("(no saved set)"));
   m_setChoice->SetChoices(names);
-  m_setChoice->SetSelection(std::clamp(m_setChoice->GetSelection(), 0, names.Count() - 1));
+  const auto kept = std::find(m_setIds.begin(), m_setIds.end(), chosenId);
+  m_setChoice->SetSelection(!chosenId.IsEmpty() && kept != m_setIds.end()
+                                ? static_cast<std::int32_t>(kept - m_setIds.begin())
+                                : std::clamp(chosen, 0, names.Count() - 1));
   const bool any = m_sets.GetPresetCount() > 0;
   m_loadSet->SetEnabled(any);
   m_deleteSet->SetEnabled(any);
@@ -437,35 +532,54 @@ void MMIDIControllerWindow::OnSetAction(MOnNotifyParams& params)
   if (control == nullptr)
     return;
   const MString id = control->GetId();
-  const std::int32_t chosen = m_setChoice->GetSelection();
+  // The set chosen is named by its id: another instance may have changed the file since the
+  // choice was filled.
+  const auto chosen = static_cast<std::size_t>(std::max(0, m_setChoice->GetSelection()));
+  const MString setId = chosen < m_setIds.size() ? m_setIds[chosen] : MString();
+  const MString setName = chosen < m_setNames.size() ? m_setNames[chosen] : MString();
+  const auto gone = [&] {
+    ShowSets();
+    SetNote(MString("The controller set \"") + setName +
+            MString("\" is no longer there: another instance deleted it. Nothing was changed."));
+  };
   try
   {
     if (id == MString(kActionSave))
     {
       const MString name = m_setName->GetText().IsEmpty() ? MString("Controller set") : m_setName->GetText();
-      m_sets.Change(m_setsPath, [&](MPresetTree&) { m_sets.SaveCurrent(m_sets.GetRoot(), name); });
-      ShowSets();
-      m_setChoice->SetSelection(m_sets.GetPresetCount() - 1);
-      SetNote(MString("Saved \"") + name + MString("\"."));
-    }
-    else if (id == MString(kActionLoad) && chosen >= 0 && chosen < m_sets.GetPresetCount())
-    {
-      m_sets.Synchronize(m_setsPath);
-      m_sets.ApplyPresetAt(chosen);
-      ShowPluginState();
-      m_plugin.ReportStateChangedToHost();
-      SetNote(MString("Loaded \"") + m_sets.GetPreset(chosen).GetAttribute(MString("name"), MString()) +
-              MString("\"."));
-    }
-    else if (id == MString(kActionDelete) && chosen >= 0 && chosen < m_sets.GetPresetCount())
-    {
-      const MString name = m_sets.GetPreset(chosen).GetAttribute(MString("name"), MString());
+      MString saved;
       m_sets.Change(m_setsPath, [&](MPresetTree&) {
-        if (chosen < m_sets.GetPresetCount())
-          m_sets.Remove(m_sets.GetPreset(chosen));
+        saved = MPresetTree::IdOf(m_sets.SaveCurrent(m_sets.GetRoot(), name));
       });
       ShowSets();
-      SetNote(MString("Deleted \"") + name + MString("\"."));
+      m_setChoice->SetSelection(std::max(0, m_sets.IndexOfPreset(saved)));
+      ShowSets();
+      SetNote(MString("Saved \"") + name + MString("\"."));
+    }
+    else if (id == MString(kActionLoad) && !setId.IsEmpty())
+    {
+      m_sets.Synchronize(m_setsPath);
+      const std::int32_t index = m_sets.IndexOfPreset(setId);
+      if (index < 0)
+        return gone();
+      m_sets.ApplyPresetAt(index);
+      ShowPluginState();
+      m_plugin.ReportStateChangedToHost();
+      ShowSets();
+      SetNote(MString("Loaded \"") + m_sets.GetPreset(index).GetAttribute(MString("name"), MString()) +
+              MString("\"."));
+    }
+    else if (id == MString(kActionDelete) && !setId.IsEmpty())
+    {
+      bool found = false;
+      m_sets.Change(m_setsPath, [&](MPresetTree&) {
+        if (const MXmlItem* set = m_sets.FindById(setId))
+          found = m_sets.Remove(*set);
+      });
+      if (!found)
+        return gone();
+      ShowSets();
+      SetNote(MString("Deleted \"") + setName + MString("\"."));
     }
   }
   catch (const MException& problem)

@@ -13,9 +13,14 @@
 //
 // Every edit reaches the plug-in at once (MAudioEffectPluginToAudioPluginAdapter::
 // SetControllerLists and the master switches; the lists cross to the audio thread under the
-// processing lock as a loaded state does) and the host hears that the state changed. The sheet
-// shows what the plug-in holds when it opens; nothing else changes the lists while it covers the
-// editor.
+// processing lock as a loaded state does) and the host hears that the state changed. Only what
+// the user changed goes back: the rows, switches and preset-switch fields that differ from what
+// the sheet last showed, laid over the plug-in's lists as they are now. The lists also change
+// under the sheet (a state the host loads, a program change, a MIDI learn): the plug-in's idle
+// tick calls FollowPluginState, which shows them again.
+//
+// A controller set is named by its id (MPresetTree::IdOf), never by its place in the choice:
+// Load and Delete after another instance deleted the set refuse and say so.
 //
 // The controller sets live in their own file (controllersets.xml beside presets.xml) in a
 // preset tree of their own (MPresetManagerT instantiated for the lists): a set is the
@@ -33,6 +38,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class MAudioEffectPluginToAudioPluginAdapter;
 class MButton;
@@ -77,6 +83,8 @@ public:
 
   /// Re-reads the plug-in's lists, switches and preset switch into the rows.
   void ShowPluginState();
+  /// ShowPluginState when the plug-in's assignments differ from what the rows show.
+  void FollowPluginState();
   /// The note line's text (outcome of a set action, a file problem).
   MString GetNote() const;
 
@@ -113,6 +121,16 @@ private:
     MEdit* maxValue = nullptr;
   };
 
+  /// What the rows, switches and preset switch showed last: an edit is what differs from it.
+  struct Shown
+  {
+    std::array<MControllerAssignment, kRows> controllers{};
+    std::array<MNoteControllerAssignment, kRows> notes{};
+    bool controllersOn = false, notesOn = false, switchOn = false;
+    std::int32_t switchSource = 0, switchChannel = 0;
+  };
+  Shown ReadPlugin() const;
+
   MEdit& AddPercentEdit(const MString& id);
   void OnChanged(MOnNotifyParams& params);
   void OnSetAction(MOnNotifyParams& params);
@@ -128,6 +146,8 @@ private:
   SetTarget m_setTarget;
   SetManager m_sets;
   bool m_showing = false; // ShowPluginState fills the rows: no Apply meanwhile
+  Shown m_shown;
+  std::vector<MString> m_setIds, m_setNames; // the choice's sets, in its order
   MCheckBox* m_controllersOn = nullptr;
   MCheckBox* m_noteControllersOn = nullptr;
   MCheckBox* m_presetSwitchOn = nullptr;

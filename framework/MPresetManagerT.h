@@ -68,14 +68,16 @@ public:
     return AddPreset(folder, name, settings);
   }
 
-  /// Replaces `preset` (kept at its place and under its name) by the target's current state.
+  /// Replaces `preset` (kept at its place, under its name and id) by the target's current state.
   /// The window asks "Are you sure you want to replace selected preset?" first.
   void ReplaceWithCurrent(MXmlItem& preset)
   {
     const MString name = preset.GetAttribute(MString("name"), MString::FromLiteral(kUnnamedPreset));
+    const MString id = IdOf(preset);
     MXmlItem settings(MString("preset"));
     m_target.SavePresetSettings(settings);
     settings.SetAttribute(MString("name"), name);
+    settings.SetAttribute(MString("id"), IsValidId(id) ? id : NewId());
     preset = std::move(settings);
   }
 

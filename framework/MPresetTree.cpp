@@ -9,10 +9,15 @@
 #include "core/plugin/MSettingsFolder.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <limits>
 #include <map>
+#include <random>
+#include <set>
+#include <string>
 #include <system_error>
-#include <tuple>
+#include <utility>
 
 namespace
 {
@@ -97,77 +102,259 @@ bool IsEntry(const MXmlItem& item)
   return MPresetTree::IsFolder(item) || MPresetTree::IsPreset(item);
 }
 
-// An item's identity within its folder: kind, name, and its place among items of that kind and
-// name (two presets may share a name).
-using EntryKey = std::tuple<bool, std::string, std::int32_t>;
+// ---- identities ----
 
-std::map<EntryKey, std::int32_t> KeysOf(const MXmlItem& folder)
+const MString kId("id");
+const MString kRootItem("presets");
+
+std::uint64_t RandomSeed()
 {
-  std::map<EntryKey, std::int32_t> keys;
-  std::map<std::pair<bool, std::string>, std::int32_t> seen;
+  std::random_device device;
+  const auto ticks = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  return (static_cast<std::uint64_t>(device()) << 32 ^ device()) ^ ticks;
+}
+
+std::uint64_t Mix(std::uint64_t value)
+{
+  // splitmix64's finaliser: a bijection that scatters neighbouring inputs.
+  value += 0x9E3779B97F4A7C15ull;
+  value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9ull;
+  value = (value ^ (value >> 27)) * 0x94D049BB133111EBull;
+  return value ^ (value >> 31);
+}
+
+MString HexId(std::uint64_t value)
+{
+  static constexpr char kDigits[] = "0123456789abcdef";
+  char text[17] = {};
+  for (int digit = 15; digit >= 0; --digit, value >>= 4)
+    text[digit] = kDigits[value & 15];
+  return MString::FromUTF8(std::string_view(text, 16));
+}
+
+const MString& NameAttribute(const MXmlItem& item)
+{
+  return MPresetTree::IsFolder(item) ? kFolderName : kPresetName;
+}
+
+// Gives the items under `folder` well-formed ids, once each; `place` names the folder's place.
+// With `apply` false only answers whether anything would change.
+bool RepairIn(const MXmlItem& folder, std::uint64_t seed, std::uint64_t place, std::set<std::string>& taken,
+              bool apply)
+{
+  bool changed = false;
   for (int index = 0; index < folder.GetSubItemCount(); ++index)
   {
     const MXmlItem& item = folder.GetSubItemAt(index);
     if (!IsEntry(item))
       continue;
-    const bool isFolder = MPresetTree::IsFolder(item);
-    std::string name = item.GetAttribute(isFolder ? kFolderName : kPresetName, MString()).ToUTF8();
-    const std::int32_t ordinal = seen[{isFolder, name}]++;
-    keys.emplace(EntryKey{isFolder, std::move(name), ordinal}, index);
-  }
-  return keys;
-}
-
-// Brings into `mine` what changed from `base` to `theirs` in this folder and below: items they
-// added are appended, items they removed (or renamed away) go when this side left them as they
-// were, presets they replaced are taken when this side left them alone. What this side changed
-// stays. Answers whether `mine` changed.
-bool MergeFolder(const MXmlItem& base, const MXmlItem& theirs, MXmlItem& mine)
-{
-  const std::map<EntryKey, std::int32_t> baseKeys = KeysOf(base);
-  const std::map<EntryKey, std::int32_t> theirKeys = KeysOf(theirs);
-  const std::map<EntryKey, std::int32_t> myKeys = KeysOf(mine);
-  bool changed = false;
-  std::vector<const MXmlItem*> removals;
-  std::vector<std::pair<MXmlItem*, const MXmlItem*>> replacements;
-  for (const auto& [key, baseIndex] : baseKeys)
-  {
-    const auto my = myKeys.find(key);
-    if (my == myKeys.end())
-      continue; // removed or renamed here: that change stands
-    const MXmlItem& before = base.GetSubItemAt(baseIndex);
-    MXmlItem& mineItem = mine.GetSubItemAt(my->second);
-    const auto their = theirKeys.find(key);
-    if (their == theirKeys.end())
+    const std::uint64_t here = Mix(place ^ Mix(static_cast<std::uint64_t>(index) + 1));
+    const MString id = MPresetTree::IdOf(item);
+    if (!MPresetTree::IsValidId(id) || !taken.insert(id.ToUTF8()).second)
     {
-      if (mineItem == before)
-        removals.push_back(&mineItem);
-      continue;
-    }
-    const MXmlItem& theirItem = theirs.GetSubItemAt(their->second);
-    if (theirItem == before)
-      continue;
-    if (std::get<0>(key))
-      changed = MergeFolder(before, theirItem, mineItem) || changed;
-    else if (mineItem == before)
-      replacements.emplace_back(&mineItem, &theirItem);
-  }
-  for (const auto& [item, replacement] : replacements)
-    *item = *replacement;
-  for (const MXmlItem* item : removals)
-    for (int index = 0; index < mine.GetSubItemCount(); ++index)
-      if (&mine.GetSubItemAt(index) == item)
-      {
-        mine.RemoveSubItemAt(index);
-        break;
-      }
-  for (const auto& [key, theirIndex] : theirKeys)
-    if (baseKeys.find(key) == baseKeys.end())
-    {
-      mine.AddSubItem(theirs.GetSubItemAt(theirIndex));
+      if (!apply)
+        return true;
+      MString repaired = HexId(Mix(seed ^ here));
+      for (std::uint64_t again = 1; !taken.insert(repaired.ToUTF8()).second; ++again)
+        repaired = HexId(Mix(seed ^ here ^ Mix(again)));
+      const_cast<MXmlItem&>(item).SetAttribute(kId, repaired);
       changed = true;
     }
-  return changed || !replacements.empty() || !removals.empty();
+    if (MPresetTree::IsFolder(item) && RepairIn(item, seed, here, taken, apply))
+    {
+      if (!apply)
+        return true;
+      changed = true;
+    }
+  }
+  return changed;
+}
+
+bool HasSoundIds(const MXmlItem& root)
+{
+  std::set<std::string> taken;
+  return !RepairIn(root, 0, 0, taken, false);
+}
+
+// ---- the three-way merge ----
+
+// An item as one of the three trees holds it.
+struct Version
+{
+  const MXmlItem* item = nullptr;
+  std::string parent; // the folder's id, empty for the top level
+  std::int32_t place = 0;
+};
+
+struct Indexed
+{
+  std::map<std::string, Version> items;
+  std::map<std::string, std::vector<std::string>> order; // folder id -> its items' ids
+};
+
+void IndexFolder(const MXmlItem& folder, const std::string& id, Indexed& index)
+{
+  std::vector<std::string>& order = index.order[id];
+  for (int at = 0; at < folder.GetSubItemCount(); ++at)
+  {
+    const MXmlItem& item = folder.GetSubItemAt(at);
+    if (!IsEntry(item))
+      continue;
+    std::string itemId = MPresetTree::IdOf(item).ToUTF8();
+    index.items[itemId] = Version{&item, id, static_cast<std::int32_t>(order.size())};
+    order.push_back(itemId);
+    if (MPresetTree::IsFolder(item))
+      IndexFolder(item, itemId, index);
+  }
+}
+
+bool IsSkipped(const MString& attribute, const MXmlItem& item)
+{
+  return attribute.EqualsName(kId) || attribute.EqualsName(NameAttribute(item));
+}
+
+// Whether two versions of an item hold the same content: everything but the name, the id and,
+// for a folder, its folders and presets.
+bool SameContent(const MXmlItem& a, const MXmlItem& b, bool folder)
+{
+  if (!a.GetName().EqualsName(b.GetName()) || a.GetText() != b.GetText())
+    return false;
+  const auto attributes = [](const MXmlItem& item) {
+    std::vector<const MAttribute*> list;
+    for (int index = 0; index < item.GetAttributeCount(); ++index)
+      if (!IsSkipped(item.GetAttributeAt(index).name, item))
+        list.push_back(&item.GetAttributeAt(index));
+    return list;
+  };
+  const auto first = attributes(a), second = attributes(b);
+  if (first.size() != second.size())
+    return false;
+  for (std::size_t index = 0; index < first.size(); ++index)
+    if (!(*first[index] == *second[index]))
+      return false;
+  const auto content = [folder](const MXmlItem& item) {
+    std::vector<const MXmlItem*> list;
+    for (int index = 0; index < item.GetSubItemCount(); ++index)
+      if (!folder || !IsEntry(item.GetSubItemAt(index)))
+        list.push_back(&item.GetSubItemAt(index));
+    return list;
+  };
+  const auto these = content(a), those = content(b);
+  if (these.size() != those.size())
+    return false;
+  for (std::size_t index = 0; index < these.size(); ++index)
+    if (!(*these[index] == *those[index]))
+      return false;
+  return true;
+}
+
+MString NameOf(const MXmlItem& item)
+{
+  return item.GetAttribute(NameAttribute(item), MString());
+}
+
+// What the merge makes of one item.
+struct Outcome
+{
+  bool kept = false;
+  const MXmlItem* name = nullptr;    // the version whose name it takes
+  const MXmlItem* content = nullptr; // the version whose content it takes
+  std::string parent;
+  bool movedHere = false; // this side chose its folder
+};
+
+// Three versions of a field: the side that changed it, this side when both did.
+template <class Same>
+const Version& Pick(const Version& base, const Version& theirs, const Version& mine, Same same)
+{
+  return !same(theirs, base) && same(mine, base) ? theirs : mine;
+}
+
+void BuildFolder(const std::string& id, const MXmlItem& source, MXmlItem& into,
+                 const std::map<std::string, Outcome>& outcomes,
+                 const std::map<std::string, std::vector<std::string>>& children)
+{
+  for (int index = 0; index < source.GetSubItemCount(); ++index)
+    if (!IsEntry(source.GetSubItemAt(index)))
+      into.AddSubItem(source.GetSubItemAt(index));
+  const auto found = children.find(id);
+  if (found == children.end())
+    return;
+  for (const std::string& childId : found->second)
+  {
+    const Outcome& outcome = outcomes.at(childId);
+    const MXmlItem& content = *outcome.content;
+    const MString name = NameOf(*outcome.name);
+    const bool named = outcome.name->HasAttribute(NameAttribute(*outcome.name));
+    if (MPresetTree::IsPreset(content))
+    {
+      MXmlItem& made = into.AddSubItem(content);
+      if (named)
+        made.SetAttribute(kPresetName, name);
+      else
+        made.RemoveAttribute(kPresetName);
+      made.SetAttribute(kId, MString::FromUTF8(childId));
+      continue;
+    }
+    MXmlItem& made = into.AddSubItem(content.GetName());
+    std::vector<MAttribute> attributes;
+    for (int index = 0; index < content.GetAttributeCount(); ++index)
+      if (!IsSkipped(content.GetAttributeAt(index).name, content))
+        attributes.push_back(content.GetAttributeAt(index));
+    made.SetAttributes(std::move(attributes));
+    made.SetText(content.GetText());
+    if (named)
+      made.SetAttribute(kFolderName, name);
+    made.SetAttribute(kId, MString::FromUTF8(childId));
+    BuildFolder(childId, content, made, outcomes, children);
+  }
+}
+
+void CollectIds(const MXmlItem& folder, std::set<std::string>& ids)
+{
+  for (int index = 0; index < folder.GetSubItemCount(); ++index)
+  {
+    const MXmlItem& item = folder.GetSubItemAt(index);
+    if (!IsEntry(item))
+      continue;
+    ids.insert(MPresetTree::IdOf(item).ToUTF8());
+    if (MPresetTree::IsFolder(item))
+      CollectIds(item, ids);
+  }
+}
+
+MXmlItem* FindIdIn(MXmlItem& folder, const MString& id)
+{
+  for (int index = 0; index < folder.GetSubItemCount(); ++index)
+  {
+    MXmlItem& item = folder.GetSubItemAt(index);
+    if (!IsEntry(item))
+      continue;
+    if (MPresetTree::IdOf(item) == id)
+      return &item;
+    if (MPresetTree::IsFolder(item))
+      if (MXmlItem* found = FindIdIn(item, id))
+        return found;
+  }
+  return nullptr;
+}
+
+// The file a write replaces: the target of a symbolic link (a user's synced folder, say), so
+// that the link stays and the target is what changes.
+MString WriteTarget(const MString& path)
+{
+  std::error_code error;
+  std::filesystem::path file = ToPath(path);
+  for (int hop = 0; hop < 40 && std::filesystem::is_symlink(std::filesystem::symlink_status(file, error));
+       ++hop)
+  {
+    const std::filesystem::path target = std::filesystem::read_symlink(file, error);
+    if (error)
+      break;
+    file = target.is_absolute() ? target : file.parent_path() / target;
+  }
+  const std::u8string text = file.u8string();
+  return MString::FromUTF8(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
 }
 
 // Writes through a temporary file and a rename (see MStdFileStream::WriteReplacing).
@@ -177,8 +364,9 @@ void WriteDocument(const MXmlItem& document, const MString& path)
   std::error_code error;
   if (target.has_parent_path())
     std::filesystem::create_directories(target.parent_path(), error);
-  const bool replaced = MStdFileStream::WriteReplacing(
-      path, [&document](MStream& stream) { MXmlWriter::Write(document, stream, false, "utf-8"); });
+  const bool replaced = MStdFileStream::WriteReplacing(WriteTarget(path), [&document](MStream& stream) {
+    MXmlWriter::Write(document, stream, false, "utf-8");
+  });
   if (!replaced)
     Fail(MString("Could not replace the preset file ") + Quoted(path) + MString("."));
 }
@@ -241,6 +429,19 @@ MXmlItem* FindFolderIn(MXmlItem& folder, const MString& name)
   return nullptr;
 }
 
+void GiveFreshIds(MXmlItem& folder)
+{
+  for (int index = 0; index < folder.GetSubItemCount(); ++index)
+  {
+    MXmlItem& item = folder.GetSubItemAt(index);
+    if (!IsEntry(item))
+      continue;
+    item.SetAttribute(kId, MPresetTree::NewId());
+    if (MPresetTree::IsFolder(item))
+      GiveFreshIds(item);
+  }
+}
+
 MXmlItem* FindParentIn(MXmlItem& folder, const MXmlItem& target)
 {
   for (int index = 0; index < folder.GetSubItemCount(); ++index)
@@ -271,9 +472,11 @@ void MPresetTree::Load(const MString& path)
     const std::vector<std::uint8_t> bytes = ReadBytes(path);
     MXmlItem document;
     ParseDocument(bytes, document);
+    stamp.hash = HashBytes(bytes.data(), bytes.size());
+    // Ids derived from the bytes: every instance reading this file names its items alike.
+    RepairIds(document, stamp.hash);
     SetTree(document);
     m_base = std::move(document);
-    stamp.hash = HashBytes(bytes.data(), bytes.size());
     m_stamp = stamp;
   });
 }
@@ -281,6 +484,7 @@ void MPresetTree::Load(const MString& path)
 void MPresetTree::SetTree(MXmlItem document)
 {
   Check(document, m_root.GetName());
+  RepairIds(document, 0);
   m_root = std::move(document);
   ++m_changeCount;
 }
@@ -336,6 +540,16 @@ bool MPresetTree::Synchronize(const MString& path)
   FileStamp stamp;
   if (!StatFile(path, stamp))
     return false;
+  // A reader takes the lock too (Windows cannot replace a file that is being read); while a
+  // writer holds it, the file is left for the next look.
+  std::unique_ptr<MFileLock> lock;
+  if (!m_holdingLock)
+  {
+    lock = std::make_unique<MFileLock>(path + MString(".lock"), 0);
+    if (!lock->IsLocked())
+      return false;
+    StatFile(path, stamp);
+  }
   bool changed = false;
   NamingTheFile(path, [&] {
     const std::vector<std::uint8_t> bytes = ReadBytes(path);
@@ -345,7 +559,8 @@ bool MPresetTree::Synchronize(const MString& path)
     MXmlItem document;
     ParseDocument(bytes, document);
     Check(document, m_root.GetName());
-    changed = MergeFolder(m_base, document, m_root);
+    RepairIds(document, stamp.hash);
+    changed = Merge(m_base, document, m_root);
     m_base = std::move(document);
   });
   m_stamp = stamp;
@@ -356,6 +571,9 @@ bool MPresetTree::Synchronize(const MString& path)
 
 void MPresetTree::WriteShared(const MString& path)
 {
+  // Items a caller put in without an id (or with a copied one) get fresh ids now.
+  if (!HasSoundIds(m_root))
+    RepairIds(m_root, RandomSeed());
   MMemoryStream stream;
   MXmlWriter::Write(m_root, stream, false, "utf-8");
   const std::shared_ptr<MMemoryStream::Buffer>& buffer = stream.GetBuffer();
@@ -364,7 +582,7 @@ void MPresetTree::WriteShared(const MString& path)
   if (target.has_parent_path())
     std::filesystem::create_directories(target.parent_path(), error);
   const bool replaced = MStdFileStream::WriteReplacing(
-      path, [&buffer](MStream& file) { file.Write(buffer->GetData(), buffer->GetSize()); });
+      WriteTarget(path), [&buffer](MStream& file) { file.Write(buffer->GetData(), buffer->GetSize()); });
   if (!replaced)
     Fail(MString("Could not replace the preset file ") + Quoted(path) + MString("."));
   FileStamp stamp;
@@ -378,14 +596,31 @@ void MPresetTree::WriteShared(const MString& path)
 void MPresetTree::Change(const MString& path, const std::function<void(MPresetTree&)>& change)
 {
   const std::unique_ptr<MFileLock> lock = LockFile(path);
+  const HoldingLock holding(m_holdingLock);
   // A failure puts back the tree, its base and its stamp together: a caller that restores its own
   // copy of the tree afterwards (the preset window does) then still merges the file next time.
   MXmlItem root = m_root;
   MXmlItem base = m_base;
   const FileStamp stamp = m_stamp;
+  MString aside;
   try
   {
-    Synchronize(path);
+    try
+    {
+      Synchronize(path);
+    }
+    catch (const MException&)
+    {
+      // Only a file that still cannot be read under the lock is the damaged one: it is kept
+      // under another name and this tree, as last read, becomes the file again. A file that
+      // cannot be opened at all is left alone (the failure goes to the caller).
+      if (!IsDamaged(path))
+        throw;
+      aside = MSettingsFolder::MoveAside(path);
+      if (aside.IsEmpty())
+        Fail(MString("Could not move the unreadable file ") + Quoted(path) + MString(" aside."));
+      m_stamp = FileStamp();
+    }
     change(*this);
     WriteShared(path);
   }
@@ -396,11 +631,43 @@ void MPresetTree::Change(const MString& path, const std::function<void(MPresetTr
     m_stamp = stamp;
     throw;
   }
+  if (!aside.IsEmpty())
+    m_movedAside = aside;
+}
+
+MString MPresetTree::TakeMovedAside()
+{
+  return std::exchange(m_movedAside, MString());
+}
+
+bool MPresetTree::IsDamaged(const MString& path) const
+{
+  std::vector<std::uint8_t> bytes;
+  try
+  {
+    bytes = ReadBytes(path);
+  }
+  catch (const MException&)
+  {
+    return false;
+  }
+  try
+  {
+    MXmlItem document;
+    ParseDocument(bytes, document);
+    Check(document, m_root.GetName());
+    return false;
+  }
+  catch (const MException&)
+  {
+    return true;
+  }
 }
 
 void MPresetTree::LoadOrCreate(const MString& path, MXmlItem initial)
 {
   const std::unique_ptr<MFileLock> lock = LockFile(path);
+  const HoldingLock holding(m_holdingLock);
   std::error_code error;
   if (std::filesystem::exists(ToPath(path), error))
   {
@@ -501,6 +768,9 @@ std::int32_t MPresetTree::ImportDocument(MXmlItem document, MXmlItem& parent)
     name = base + MString(" (") + MString::FromInteger(number) + MString(")");
   }
   document.SetAttribute(kFolderName, name);
+  // What comes in is new here, however often the same file was imported.
+  document.SetAttribute(kId, NewId());
+  GiveFreshIds(document);
   parent.AddSubItem(std::move(document));
   return imported.presets;
 }
@@ -564,6 +834,7 @@ MXmlItem& MPresetTree::AddFolder(MXmlItem& parent, const MString& name)
 {
   MXmlItem& folder = parent.AddSubItem(kFolderItem);
   folder.SetAttribute(kFolderName, name);
+  folder.SetAttribute(kId, NewId());
   return folder;
 }
 
@@ -573,6 +844,7 @@ MXmlItem& MPresetTree::AddPreset(MXmlItem& parent, const MString& name, const MX
   preset.SetName(kPresetItem);
   preset.RemoveAttribute(kCompressed);
   preset.SetAttribute(kPresetName, name);
+  preset.SetAttribute(kId, NewId());
   return parent.AddSubItem(std::move(preset));
 }
 
@@ -641,6 +913,8 @@ MXmlItem MPresetTree::Compress(const MXmlItem& preset)
   }
   MXmlItem result(kPresetItem);
   result.SetAttribute(kPresetName, preset.GetAttribute(kPresetName, MString()));
+  if (preset.HasAttribute(kId))
+    result.SetAttribute(kId, IdOf(preset));
   result.SetAttribute(kCompressed, MString("1"));
   result.SetText(MString(std::u16string_view(text)));
   return result;
@@ -681,4 +955,278 @@ void MPresetTree::DecodePreset(const MXmlItem& preset, MXmlItem& settings)
   }
   if (!IsPreset(settings))
     fail(MString("it holds no preset item."));
+}
+
+// ---- identities and the merge ------------------------------------------------------------------
+
+bool MPresetTree::Merge(const MXmlItem& base, const MXmlItem& theirs, MXmlItem& mine,
+                        std::vector<MString>* kept)
+{
+  // Trees whose ids are missing, malformed or repeated are merged as repaired copies; this side
+  // is repaired in place with fresh ids (its own new items).
+  bool renumbered = !HasSoundIds(mine) && RepairIds(mine, RandomSeed());
+  MXmlItem baseCopy, theirCopy;
+  const MXmlItem* b = &base;
+  const MXmlItem* t = &theirs;
+  if (!HasSoundIds(base))
+  {
+    baseCopy = base;
+    RepairIds(baseCopy, 0);
+    b = &baseCopy;
+  }
+  if (!HasSoundIds(theirs))
+  {
+    theirCopy = theirs;
+    RepairIds(theirCopy, 0);
+    t = &theirCopy;
+  }
+  std::set<std::string> mineIds;
+  if (kept != nullptr)
+    CollectIds(mine, mineIds);
+  const auto report = [&] {
+    if (kept == nullptr)
+      return;
+    std::set<std::string> result;
+    CollectIds(mine, result);
+    kept->clear();
+    for (const std::string& id : result)
+      if (mineIds.count(id) > 0)
+        kept->push_back(MString::FromUTF8(id));
+  };
+  // Most merges find one side unchanged.
+  if (*t == *b)
+  {
+    report();
+    return renumbered;
+  }
+  if (mine == *b)
+  {
+    const bool changed = renumbered || !(mine == *t);
+    mine = *t;
+    report();
+    return changed;
+  }
+  Indexed inBase, inTheirs, inMine;
+  IndexFolder(*b, std::string(), inBase);
+  IndexFolder(*t, std::string(), inTheirs);
+  // An id that names a folder on one side and a preset on another names two items: this side's
+  // gets another id, and a base version of the other kind counts as replaced.
+  {
+    Indexed probe;
+    IndexFolder(mine, std::string(), probe);
+    for (const auto& [id, version] : probe.items)
+    {
+      const auto clash = [&, id = id, version = version](const Indexed& other) {
+        const auto found = other.items.find(id);
+        return found != other.items.end() &&
+               MPresetTree::IsFolder(*found->second.item) != MPresetTree::IsFolder(*version.item);
+      };
+      if (clash(inBase) || clash(inTheirs))
+      {
+        const_cast<MXmlItem*>(version.item)->SetAttribute(kId, NewId());
+        renumbered = true;
+      }
+    }
+  }
+  IndexFolder(mine, std::string(), inMine);
+  for (auto it = inBase.items.begin(); it != inBase.items.end();)
+  {
+    const auto their = inTheirs.items.find(it->first);
+    if (their != inTheirs.items.end() &&
+        MPresetTree::IsFolder(*their->second.item) != MPresetTree::IsFolder(*it->second.item))
+      it = inBase.items.erase(it);
+    else
+      ++it;
+  }
+
+  const auto sameName = [](const Version& x, const Version& y) { return NameOf(*x.item) == NameOf(*y.item); };
+  const auto sameContent = [](const Version& x, const Version& y) {
+    return SameContent(*x.item, *y.item, MPresetTree::IsFolder(*x.item) || x.item->GetName() == kRootItem);
+  };
+  const auto sameParent = [](const Version& x, const Version& y) { return x.parent == y.parent; };
+  const auto unchanged = [&](const Version& x, const Version& y) {
+    return sameName(x, y) && sameContent(x, y) && sameParent(x, y);
+  };
+
+  std::map<std::string, Outcome> outcomes;
+  const auto version = [](const Indexed& index, const std::string& id) -> const Version* {
+    const auto found = index.items.find(id);
+    return found != index.items.end() ? &found->second : nullptr;
+  };
+  const auto consider = [&](const std::string& id) {
+    if (outcomes.count(id) > 0)
+      return;
+    const Version* was = version(inBase, id);
+    const Version* their = version(inTheirs, id);
+    const Version* my = version(inMine, id);
+    Outcome& outcome = outcomes[id];
+    if (my != nullptr && their != nullptr)
+    {
+      const Version& before = was != nullptr ? *was : *their; // added on both sides: this side's
+      outcome.kept = true;
+      outcome.name = Pick(before, *their, *my, sameName).item;
+      outcome.content = Pick(before, *their, *my, sameContent).item;
+      const Version& parent = Pick(before, *their, *my, sameParent);
+      outcome.parent = parent.parent;
+      outcome.movedHere = &parent == my && my->parent != their->parent;
+      return;
+    }
+    const Version* side = my != nullptr ? my : their;
+    if (side == nullptr)
+      return; // removed on both sides
+    // Removed on one side: it stays when the other side changed it (or added it).
+    outcome.kept = was == nullptr || !unchanged(*was, *side);
+    outcome.name = outcome.content = side->item;
+    outcome.parent = side->parent;
+    outcome.movedHere = side == my;
+  };
+  for (const Indexed* index : {&inMine, &inTheirs, &inBase})
+    for (const auto& [id, unused] : index->items)
+      consider(id);
+
+  // The folders a kept item needs are kept too (a removed folder comes back with what the other
+  // side put in it).
+  for (bool again = true; again;)
+  {
+    again = false;
+    for (auto& [id, outcome] : outcomes)
+    {
+      if (!outcome.kept || outcome.parent.empty())
+        continue;
+      const auto parent = outcomes.find(outcome.parent);
+      if (parent == outcomes.end() || parent->second.content == nullptr ||
+          !MPresetTree::IsFolder(*parent->second.content))
+        outcome.parent.clear();
+      else if (!parent->second.kept)
+        again = parent->second.kept = true;
+    }
+  }
+  // Two sides that moved folders into each other: the one this side moved goes to the top.
+  for (auto& [id, outcome] : outcomes)
+  {
+    while (outcome.kept)
+    {
+      std::vector<std::string> chain;
+      std::string at = id;
+      while (!at.empty() && std::find(chain.begin(), chain.end(), at) == chain.end())
+      {
+        chain.push_back(at);
+        at = outcomes.at(at).parent;
+      }
+      if (at.empty())
+        break;
+      const auto loop = std::find(chain.begin(), chain.end(), at);
+      const auto mover = std::find_if(
+          loop, chain.end(), [&](const std::string& member) { return outcomes.at(member).movedHere; });
+      Outcome& breaker = outcomes.at(mover != chain.end() ? *mover : at);
+      breaker.parent.clear();
+      breaker.movedHere = true;
+    }
+  }
+
+  // Each folder: the other side's order, then what this side placed there in its order.
+  std::map<std::string, std::vector<std::string>> children;
+  std::set<std::string> placed;
+  for (const auto& [folder, order] : inTheirs.order)
+    for (const std::string& id : order)
+    {
+      const Outcome& outcome = outcomes.at(id);
+      if (outcome.kept && outcome.parent == folder)
+      {
+        children[folder].push_back(id);
+        placed.insert(id);
+      }
+    }
+  std::vector<std::pair<std::pair<std::int32_t, std::string>, std::string>> rest;
+  for (const auto& [id, outcome] : outcomes)
+  {
+    if (!outcome.kept || placed.count(id) > 0)
+      continue;
+    const Version* my = version(inMine, id);
+    const std::int32_t place =
+        my != nullptr && my->parent == outcome.parent ? my->place : std::numeric_limits<std::int32_t>::max();
+    rest.push_back({{place, id}, outcome.parent});
+  }
+  std::sort(rest.begin(), rest.end());
+  for (const auto& [key, folder] : rest)
+    children[folder].push_back(key.second);
+
+  // The top level's own content (its attributes, items of other kinds) as any item's.
+  const Version rootBase{b, {}, 0}, rootTheirs{t, {}, 0}, rootMine{&mine, {}, 0};
+  const MXmlItem& rootContent = *Pick(rootBase, rootTheirs, rootMine, sameContent).item;
+  MXmlItem result(rootContent.GetName());
+  result.SetAttributes([&] {
+    std::vector<MAttribute> attributes;
+    for (int index = 0; index < rootContent.GetAttributeCount(); ++index)
+      attributes.push_back(rootContent.GetAttributeAt(index));
+    return attributes;
+  }());
+  result.SetText(rootContent.GetText());
+  BuildFolder(std::string(), rootContent, result, outcomes, children);
+  const bool changed = renumbered || !(result == mine);
+  mine = std::move(result);
+  report();
+  return changed;
+}
+
+bool MPresetTree::RepairIds(MXmlItem& root, std::uint64_t seed)
+{
+  std::set<std::string> taken;
+  return RepairIn(root, seed, 0, taken, true);
+}
+
+MString MPresetTree::NewId()
+{
+  // A random source per thread, with the clock mixed in: a process forked from another (which
+  // copies the source's state) does not repeat its ids.
+  thread_local std::mt19937_64 source(RandomSeed());
+  const auto ticks = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  return HexId(Mix(source() ^ Mix(ticks)));
+}
+
+MString MPresetTree::IdOf(const MXmlItem& item)
+{
+  return item.GetAttribute(kId, MString());
+}
+
+bool MPresetTree::IsValidId(const MString& id)
+{
+  const std::string text = id.ToUTF8();
+  if (text.empty() || text.size() > 64)
+    return false;
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_';
+  });
+}
+
+MXmlItem* MPresetTree::FindById(const MString& id)
+{
+  return id.IsEmpty() ? nullptr : FindIdIn(m_root, id);
+}
+
+std::int32_t MPresetTree::IndexOfPreset(const MString& id)
+{
+  if (id.IsEmpty())
+    return -1;
+  const std::vector<MXmlItem*> presets = ListPresets();
+  for (std::size_t index = 0; index < presets.size(); ++index)
+    if (IdOf(*presets[index]) == id)
+      return static_cast<std::int32_t>(index);
+  return -1;
+}
+
+bool MPresetTree::Move(const MXmlItem& item, MXmlItem& folder)
+{
+  MXmlItem* parent = FindParent(item);
+  if (parent == nullptr || !IsEntry(item) || (&folder != &m_root && !IsFolder(folder)))
+    return false;
+  for (const MXmlItem* at = &folder; at != nullptr; at = FindParent(*at))
+    if (at == &item)
+      return false;
+  if (parent == &folder)
+    return true;
+  MXmlItem moved = item;
+  Remove(item);
+  folder.AddSubItem(std::move(moved));
+  return true;
 }

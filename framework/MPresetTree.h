@@ -2,9 +2,9 @@
 // MPresetTree: the user's presets as a tree of folders and presets, kept in "presets.xml".
 //
 // Document form (root item "presets"):
-//   <Directory Name="Vocals">            a folder; holds folders and presets in order
-//     <preset name="Lead" .../>          an expanded preset: the settings attributes and sub-items
-//     <preset name="Back" compressed="1">78DA...</preset>
+//   <Directory Name="Vocals" id="...">     a folder; holds folders and presets in order
+//     <preset name="Lead" id="..." .../>   an expanded preset: the settings attributes and sub-items
+//     <preset name="Back" id="..." compressed="1">78DA...</preset>
 //   </Directory>
 // A compressed preset holds its expanded item written as a compact UTF-8 document (declaration
 // included), compressed with zlib at level 9 and written as upper-case hexadecimal text, two
@@ -23,11 +23,16 @@
 // the same presets.xml. A change is a read-modify-write under the file lock "presets.xml.lock"
 // (Change, Commit): the file is read again when it differs from what this tree last read or
 // wrote (its bytes' hash), what other instances changed since (added, renamed, replaced,
-// removed) is merged into this tree, and then the tree is written. The merge compares three
-// trees: the one last read or written (the base), the file now, and this tree; an item is known
-// by its kind, its name and its place among items of that kind and name in its folder. Changes
-// of both sides are kept; when both changed the same preset, this tree's change wins. Items that
-// survive a merge keep their addresses.
+// removed, moved) is merged into this tree, and then the tree is written. The merge compares
+// three trees: the one last read or written (the base), the file now, and this tree (see Merge).
+//
+// Identity: every folder and preset carries an "id" attribute that stays with it through
+// renames, moves and replacements, so that two items of one name are never confused. A document
+// read without ids (older files, hand-edited ones) gets them at once, derived from its bytes and
+// the items' places, so every instance that reads the same file gives every item the same id;
+// ids that are malformed or repeated are repaired the same way. The file gains them on its next
+// write. New items (saved, added, imported) get fresh random ids. Items are found again by id
+// (FindById), never by an address kept across a merge: a merge rebuilds the tree.
 //
 // Threads: never the audio thread (allocates, blocks on the file system). One thread at a time:
 // the owner serialises its callers (the plug-in through its preset lock, see
@@ -87,8 +92,9 @@ public:
   /// Writes `folder` (a "Directory" item of this tree) as an exchange document.
   void ExportFolder(const MXmlItem& folder, const MString& path) const;
   /// Reads an exchange document and appends its folder to `parent` (the root or a folder of this
-  /// tree); a folder of the same name there gets " (2)", " (3)", ... appended. Answers how many
-  /// presets came in. Throws as Load; the tree is unchanged on failure.
+  /// tree); a folder of the same name there gets " (2)", " (3)", ... appended. Everything that
+  /// comes in gets fresh ids. Answers how many presets came in. Throws as Load; the tree is
+  /// unchanged on failure.
   std::int32_t ImportFolder(const MString& path, MXmlItem& parent);
   /// ImportFolder for a document already read.
   std::int32_t ImportDocument(MXmlItem document, MXmlItem& parent);
@@ -104,13 +110,17 @@ public:
   bool ChangedOnDisk(const MString& path) const;
   /// Reads `path` when its bytes differ from what this tree last read or wrote and merges the
   /// changes found there into the tree; answers whether the tree changed. A missing file changes
-  /// nothing. Throws as Load (the tree is unchanged then). Needs no lock: the file is only ever
-  /// replaced whole.
+  /// nothing. Takes the file's lock while it reads (Windows cannot replace a file being read);
+  /// when another instance holds it, reads nothing and answers false. Throws as Load (the tree
+  /// is unchanged then).
   bool Synchronize(const MString& path);
   /// The read-modify-write of one change: LockFile, Synchronize, `change` on the merged tree,
-  /// then the tree written to `path` (see Save), all under the lock. When reading, `change` or
-  /// the writing throws, the tree and the file are as they were; the exception goes on to the
-  /// caller.
+  /// then the tree written to `path` (see Save), all under the lock. A file that cannot be read
+  /// as a document under the lock (damaged, by whatever) is moved aside as
+  /// "<path>.unreadable[N]" (TakeMovedAside names it) and this tree written in its place; a file
+  /// that can be read is never moved. When reading, `change` or the writing throws, the tree and
+  /// the file are as they were; the exception goes on to the caller. A symbolic link at `path`
+  /// stays: its target is replaced.
   void Change(const MString& path, const std::function<void(MPresetTree&)>& change);
   /// Change with nothing to change: writes edits already made to this tree, merged with the
   /// file's.
@@ -118,11 +128,45 @@ public:
   {
     Change(path, [](MPresetTree&) {});
   }
+  /// The name the last Change kept a damaged file under; empty when none. Clears it.
+  MString TakeMovedAside();
   /// Under the lock: reads `path` when it exists, otherwise makes `initial` the tree and writes
   /// it. Throws as Load and Save.
   void LoadOrCreate(const MString& path, MXmlItem initial);
   /// Counts the changes of the tree by Load, Synchronize and Change (a view compares it).
   std::uint64_t GetChangeCount() const noexcept { return m_changeCount; }
+
+  /// The three-way merge of Synchronize: brings into `mine` what changed from `base` to
+  /// `theirs`, item by item (by id). Per item, its name, its content (a preset's settings, a
+  /// folder's other attributes) and its folder each take the side that changed it, this side
+  /// when both did. A removal stands unless the other side changed the item since the base: an
+  /// edit of an item the other side removed is kept (the item comes back with the edit, and so do
+  /// the folders it needs), so nobody's work is lost. Order: the folders hold their items in
+  /// `theirs`'s order, followed by the items this side placed there (added, moved or brought
+  /// back), in this side's order; so every instance that merges ends with the same tree. A
+  /// folder moved into itself by the two sides together goes to the top level. `mine` with no
+  /// change of its own since `base` ends equal to `theirs`. All three trees must carry ids
+  /// (RepairIds). Answers whether `mine` changed; `kept`, when given, hears the ids of the items
+  /// of `mine` that the result holds.
+  static bool Merge(const MXmlItem& base, const MXmlItem& theirs, MXmlItem& mine,
+                    std::vector<MString>* kept = nullptr);
+  /// Gives every folder and preset under `root` lacking a well-formed id, or repeating one met
+  /// before in document order, the id derived from `seed` and its place. Answers whether any
+  /// changed.
+  static bool RepairIds(MXmlItem& root, std::uint64_t seed);
+  /// A fresh id: 16 hexadecimal digits from a random source.
+  static MString NewId();
+  /// The id of a folder or preset; empty when it has none.
+  static MString IdOf(const MXmlItem& item);
+  /// Whether `id` is well-formed: 1 to 64 characters from letters, digits, '-' and '_'.
+  static bool IsValidId(const MString& id);
+  /// The folder or preset of this tree with the id `id`; null when it is not there (any more).
+  MXmlItem* FindById(const MString& id);
+  /// The place in tree order of the preset with id `id`; -1 when none.
+  std::int32_t IndexOfPreset(const MString& id);
+  /// Moves `item` (a folder or preset of this tree) to the end of `folder` (the root or a folder
+  /// of this tree, not `item` nor one inside it); false when that is not possible.
+  bool Move(const MXmlItem& item, MXmlItem& folder);
 
   /// The folder reached from the root by the folder names `folders` (first of each name);
   /// null when there is none. The root for an empty list.
@@ -151,9 +195,9 @@ public:
 
   // ---- edits (the preset window calls these) ----
 
-  /// Appends a folder "New folder" (or `name`) to `parent`.
+  /// Appends a folder "New folder" (or `name`) to `parent`, with a fresh id.
   MXmlItem& AddFolder(MXmlItem& parent, const MString& name = MString::FromLiteral(kNewFolder));
-  /// Appends a preset with the given settings (an expanded preset) to `parent`.
+  /// Appends a preset with the given settings (an expanded preset) to `parent`, with a fresh id.
   MXmlItem& AddPreset(MXmlItem& parent, const MString& name, const MXmlItem& settings);
   /// Renames a folder or a preset.
   static void Rename(MXmlItem& item, const MString& name);
@@ -186,10 +230,23 @@ private:
   };
   static bool StatFile(const MString& path, FileStamp& stamp);
   void WriteShared(const MString& path);
+  /// Whether the file at `path` can be read but holds no sound preset document.
+  bool IsDamaged(const MString& path) const;
 
   MXmlItem m_root;
   /// The tree as last read from or written to the file: the base of the merge.
   MXmlItem m_base;
   FileStamp m_stamp;
   std::uint64_t m_changeCount = 0;
+  MString m_movedAside;
+  /// Set while Change or LoadOrCreate holds the file's lock.
+  bool m_holdingLock = false;
+  struct HoldingLock
+  {
+    explicit HoldingLock(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~HoldingLock() { m_flag = false; }
+    HoldingLock(const HoldingLock&) = delete;
+    HoldingLock& operator=(const HoldingLock&) = delete;
+    bool& m_flag;
+  };
 };

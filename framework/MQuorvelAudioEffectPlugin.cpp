@@ -370,7 +370,7 @@ void MQuorvelAudioEffectPlugin::ReleaseAllNotes()
   sustain = false;
   ProcessAllNotesOff(0, time);
   m_heldNotes = 0;
-  m_heldKeys.fill(0);
+  m_heldKeys = {};
 }
 
 // ---- copy and paste -----------------------------------------------------------------------------------

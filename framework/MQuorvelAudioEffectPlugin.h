@@ -194,12 +194,13 @@ public:
   /// One change of the tree as a read-modify-write of presets.xml, shared with the other
   /// instances (see MPresetTree::Change): under the file's lock, what they saved since this
   /// instance last read or wrote the file is merged into the tree, then `change` runs on it and
-  /// the tree is written. `change` finds its items by folder names and name
-  /// (MPresetTree::FindFolderPath, FindChild), never through pointers kept from before. When the
-  /// file could not be read earlier it is first moved aside as "presets.xml.unreadable"
-  /// (numbered when that exists), never overwritten. The current preset stays current while it
-  /// exists. False with `error` set on failure (MPresetTree::kFileInUse when another instance
-  /// held the file beyond the timeout); the tree is then as it was.
+  /// the tree is written. `change` finds its items by id (MPresetTree::FindById), never through
+  /// pointers kept from before. A file still unreadable under the lock is moved aside as
+  /// "presets.xml.unreadable" (numbered when that exists), never overwritten, and `error` then
+  /// names the kept copy although the change succeeded; a readable file is never moved. The
+  /// current preset stays current while it exists. False with `error` set on failure
+  /// (MPresetTree::kFileInUse when another instance held the file beyond the timeout); the tree
+  /// is then as it was.
   bool ChangePresetTree(const std::function<void(PresetManager&)>& change, MString& error);
   /// ChangePresetTree without a change of its own: writes edits already made to the tree.
   bool SavePresetTree(MString& error);
@@ -300,6 +301,8 @@ public:
   /// another instance wrote presets.xml, merges it and shows the tree afresh. GUI thread, under
   /// the preset lock.
   void FollowPresetFile();
+  /// The open MIDI sheet shows the assignments again when they changed under it.
+  void FollowMIDIWindow();
   /// How the common editor asks and tells the user. Default: sheets over the editor.
   MQuorvelEditorDialogs& GetEditorDialogs();
   /// Replaces them (tests answer for the user); null puts the default back. Not owned.

@@ -469,6 +469,17 @@ void MQuorvelAudioEffectPlugin::FollowPresetFile()
   }
 }
 
+void MQuorvelAudioEffectPlugin::FollowMIDIWindow()
+{
+  MAudioPlugin::MEditor* editor = GetEditor();
+  MWindow* window = editor != nullptr ? editor->GetWindow() : nullptr;
+  if (window == nullptr)
+    return;
+  for (MSheet* sheet : MSheet::SheetsOf(*window))
+    if (auto* midi = dynamic_cast<MMIDIControllerWindow*>(&sheet->GetDialog()))
+      midi->FollowPluginState();
+}
+
 MQuorvelEditorDialogs& MQuorvelAudioEffectPlugin::GetEditorDialogs()
 {
   return m_editorDialogs != nullptr ? *m_editorDialogs : DefaultDialogs();

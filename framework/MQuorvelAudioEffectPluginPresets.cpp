@@ -65,16 +65,17 @@ void Merge(const MXmlItem& from, MXmlItem& into)
     MXmlItem* existing = FindChild(into, item);
     if (MPresetTree::IsPreset(item))
     {
-      if (existing != nullptr)
-        *existing = item;
-      else
-        into.AddSubItem(item);
+      // A factory preset put back over the user's copy stays that item (its id).
+      const MString id = existing != nullptr ? MPresetTree::IdOf(*existing) : MPresetTree::NewId();
+      MXmlItem& put = existing != nullptr ? (*existing = item) : into.AddSubItem(item);
+      put.SetAttribute(MString("id"), id);
       continue;
     }
     if (existing == nullptr)
     {
       existing = &into.AddSubItem(MString("Directory"));
       existing->SetAttribute(MString("Name"), item.GetAttribute(MString("Name"), MString()));
+      existing->SetAttribute(MString("id"), MPresetTree::NewId());
     }
     Merge(item, *existing);
   }
@@ -169,16 +170,16 @@ bool MQuorvelAudioEffectPlugin::ChangePresetTree(const std::function<void(Preset
   PresetManager& manager = GetPresetManager();
   try
   {
-    if (m_presetFileUnreadable)
-    {
-      // The file that could not be read is the user's: keep it under another name.
-      const std::unique_ptr<MFileLock> lock = MPresetTree::LockFile(path);
-      std::error_code code;
-      if (MSettingsFolder::MoveAside(path).IsEmpty() && std::filesystem::exists(ToPath(path), code))
-        throw MException(MString("Could not move the unreadable preset file aside."));
-      m_presetFileUnreadable = false;
-    }
+    // A file still unreadable under the lock is moved aside by the change itself (another
+    // instance may have written a sound one since this one failed to read it: that one is
+    // merged, never moved).
     KeepingCurrentPreset([&] { manager.Change(path, [&](MPresetTree&) { change(manager); }); });
+    m_presetFileUnreadable = false;
+    m_presetTreeError = MString();
+    const MString aside = manager.TakeMovedAside();
+    if (!aside.IsEmpty())
+      error = MString("presets.xml could not be read; it was kept as ") + aside +
+              MString(" and your presets were saved in a new presets.xml.");
     return true;
   }
   catch (const MException& exception)
@@ -229,19 +230,15 @@ bool MQuorvelAudioEffectPlugin::ReloadPresetTree()
 template <class Body>
 void MQuorvelAudioEffectPlugin::KeepingCurrentPreset(Body&& body)
 {
-  // A merge keeps the addresses of the items that survive it: the current preset is found again
-  // by its address, and is no longer current when another instance removed it.
+  // A merge rebuilds the tree: the current preset is found again by its id, and is no longer
+  // current when another instance removed it.
   const std::int32_t index = GetCurrentPresetIndex();
-  std::vector<MXmlItem*> presets = m_presetManager.ListPresets();
-  const MXmlItem* current = index >= 0 && static_cast<std::size_t>(index) < presets.size()
-                                ? presets[static_cast<std::size_t>(index)]
-                                : nullptr;
+  const MString current = index >= 0 && index < m_presetManager.GetPresetCount()
+                              ? MPresetTree::IdOf(m_presetManager.GetPreset(index))
+                              : MString();
   body();
-  if (current == nullptr)
-    return;
-  presets = m_presetManager.ListPresets();
-  const auto found = std::find(presets.begin(), presets.end(), current);
-  SetCurrentPresetIndex(found != presets.end() ? static_cast<std::int32_t>(found - presets.begin()) : -1);
+  if (!current.IsEmpty())
+    SetCurrentPresetIndex(m_presetManager.IndexOfPreset(current));
 }
 
 void MQuorvelAudioEffectPlugin::RestoreFactoryPresets()
@@ -316,6 +313,7 @@ void MQuorvelAudioEffectPlugin::OnEditorIdle()
   MAudioEffectPluginToAudioPluginAdapter::OnEditorIdle();
   ApplyQueuedPresetStep();
   UpdateOptimalGainWindow();
+  FollowMIDIWindow();
   if (MAudioPlugin::MEditor* editor = GetEditor(); editor != nullptr && editor->GetWindow() != nullptr &&
                                                    editor->GetWindow()->GetWindowSystem() != nullptr)
     MStyleSettings::FollowStored(*editor->GetWindow()->GetWindowSystem());

@@ -197,7 +197,7 @@ void MQuorvelAudioEffectPlugin::PresetTree::AddItems(const MXmlItem& item, MTree
     if (!folder && !MPresetTree::IsPreset(child))
       continue;
     path.push_back(index);
-    auto node = std::make_unique<Node>(NameOf(child), path, folder);
+    auto node = std::make_unique<Node>(NameOf(child), path, folder, MPresetTree::IdOf(child));
     Node& added = *node;
     parent.AddChild(std::move(node));
     if (folder)
@@ -283,9 +283,8 @@ MQuorvelAudioEffectPlugin::PresetWindow::PresetWindow(MQuorvelAudioEffectPlugin&
 
   const std::vector<std::int32_t> remembered = RestoreState();
   PresetManager& manager = m_plugin.GetPresetManager();
-  const MXmlItem* current = CurrentPreset();
-  m_tree->Show(manager.GetRoot(),
-               current != nullptr ? PresetTree::PathOf(manager.GetRoot(), *current) : remembered);
+  const std::vector<std::int32_t> current = PathOfId(CurrentPresetId());
+  m_tree->Show(manager.GetRoot(), !current.empty() ? current : remembered);
   ShowStatus();
   UpdateButtons();
   Layout();
@@ -304,8 +303,10 @@ void MQuorvelAudioEffectPlugin::PresetWindow::ShowStatus()
 
 void MQuorvelAudioEffectPlugin::PresetWindow::Refresh()
 {
+  // The selection follows its item wherever the merge put it.
   const PresetTree::Node* node = m_tree->GetSelectedNode();
-  const std::vector<std::int32_t> selected = node != nullptr ? node->GetPath() : std::vector<std::int32_t>{};
+  const std::vector<std::int32_t> selected =
+      node != nullptr ? PathOfId(node->GetId()) : std::vector<std::int32_t>{};
   m_tree->Show(m_plugin.GetPresetManager().GetRoot(), selected);
   const bool hadStatus = !m_status->GetText().IsEmpty();
   ShowStatus();
@@ -428,31 +429,47 @@ MXmlItem* MQuorvelAudioEffectPlugin::PresetWindow::SelectedItem()
                          : nullptr;
 }
 
-const MXmlItem* MQuorvelAudioEffectPlugin::PresetWindow::CurrentPreset()
+MString MQuorvelAudioEffectPlugin::PresetWindow::CurrentPresetId()
 {
   PresetManager& manager = m_plugin.GetPresetManager();
   const std::int32_t current = m_plugin.GetCurrentPresetIndex();
   if (current < 0 || current >= manager.GetPresetCount())
-    return nullptr;
-  return &manager.GetPreset(current);
+    return MString();
+  return MPresetTree::IdOf(manager.GetPreset(current));
+}
+
+std::vector<std::int32_t> MQuorvelAudioEffectPlugin::PresetWindow::PathOfId(const MString& id)
+{
+  PresetManager& manager = m_plugin.GetPresetManager();
+  const MXmlItem* item = manager.FindById(id);
+  return item != nullptr ? PresetTree::PathOf(manager.GetRoot(), *item) : std::vector<std::int32_t>{};
+}
+
+MXmlItem* MQuorvelAudioEffectPlugin::PresetWindow::Target(const MString& id, const MString& name)
+{
+  MXmlItem* item = m_plugin.GetPresetManager().FindById(id);
+  if (item == nullptr)
+  {
+    Fail(MString("\"") + name + MString("\" is no longer there:"),
+         MString("another instance of the plug-in removed it. Nothing was changed."));
+    Refresh();
+  }
+  return item;
 }
 
 MXmlItem& MQuorvelAudioEffectPlugin::PresetWindow::TargetFolder(std::vector<std::int32_t>& folderPath)
 {
-  MXmlItem& root = m_plugin.GetPresetManager().GetRoot();
+  // The selection's item found by its id (a merge may have moved it), and its folder.
+  PresetManager& manager = m_plugin.GetPresetManager();
+  MXmlItem& root = manager.GetRoot();
   folderPath.clear();
-  if (const PresetTree::Node* node = m_tree->GetSelectedNode())
-  {
-    folderPath = node->GetPath();
-    if (!node->IsFolder())
-      folderPath.pop_back();
-  }
-  MXmlItem* folder = PresetTree::Resolve(root, folderPath);
-  if (folder == nullptr)
-  {
-    folderPath.clear();
+  const PresetTree::Node* node = m_tree->GetSelectedNode();
+  MXmlItem* folder = node != nullptr ? manager.FindById(node->GetId()) : nullptr;
+  if (folder != nullptr && !MPresetTree::IsFolder(*folder))
+    folder = manager.FindParent(*folder);
+  if (folder == nullptr || folder == &root)
     return root;
-  }
+  folderPath = PresetTree::PathOf(root, *folder);
   return *folder;
 }
 
@@ -461,8 +478,8 @@ void MQuorvelAudioEffectPlugin::PresetWindow::Fail(const MString& what, const MS
   m_plugin.GetEditorDialogs().Tell(*m_tree, MString("Presets"), what + MString(" ") + why);
 }
 
-bool MQuorvelAudioEffectPlugin::PresetWindow::Commit(MXmlItem before, const MXmlItem* current,
-                                                     const std::vector<std::int32_t>& select)
+bool MQuorvelAudioEffectPlugin::PresetWindow::Commit(MXmlItem before, const MString& current,
+                                                     const MString& select)
 {
   PresetManager& manager = m_plugin.GetPresetManager();
   MString error;
@@ -477,18 +494,13 @@ bool MQuorvelAudioEffectPlugin::PresetWindow::Commit(MXmlItem before, const MXml
     Fail(MString("The presets could not be saved, so nothing was changed:"), error);
     return false;
   }
-  // Items keep their addresses through edits of their siblings: the current preset is found
-  // again by address, and is no longer current when it was removed.
-  std::int32_t index = -1;
-  if (current != nullptr)
-  {
-    const std::vector<MXmlItem*> presets = manager.ListPresets();
-    const auto found = std::find(presets.begin(), presets.end(), current);
-    if (found != presets.end())
-      index = static_cast<std::int32_t>(found - presets.begin());
-  }
-  m_plugin.SetCurrentPresetIndex(index);
-  m_tree->Show(manager.GetRoot(), select);
+  // Saved, with something to tell (a damaged file kept under another name).
+  if (!error.IsEmpty())
+    m_plugin.GetEditorDialogs().Tell(*m_tree, MString("Presets"), error);
+  // The merge may have moved everything: the current preset is found again by id, and is no
+  // longer current when it was removed.
+  m_plugin.SetCurrentPresetIndex(manager.IndexOfPreset(current));
+  m_tree->Show(manager.GetRoot(), PathOfId(select));
   UpdateButtons();
   m_plugin.RefreshPresetBar();
   return true;
@@ -505,17 +517,16 @@ void Report(const MQuorvelAudioEffectPlugin::PresetWindow::Done& done, bool outc
 
 void MQuorvelAudioEffectPlugin::PresetWindow::LoadSelected(Done done)
 {
-  const MXmlItem* item = SelectedItem();
+  const PresetTree::Node* node = m_tree->GetSelectedNode();
+  if (node == nullptr || node->IsFolder())
+    return Report(done, false);
+  const MXmlItem* item = Target(node->GetId(), node->GetText());
   if (item == nullptr || !MPresetTree::IsPreset(*item))
     return Report(done, false);
   PresetManager& manager = m_plugin.GetPresetManager();
-  const std::vector<MXmlItem*> presets = manager.ListPresets();
-  const auto found = std::find(presets.begin(), presets.end(), item);
-  if (found == presets.end())
-    return Report(done, false);
   try
   {
-    manager.ApplyPresetAt(static_cast<std::int32_t>(found - presets.begin()));
+    manager.ApplyPresetAt(manager.IndexOfPreset(MPresetTree::IdOf(*item)));
   }
   catch (const MException& exception)
   {
@@ -526,8 +537,9 @@ void MQuorvelAudioEffectPlugin::PresetWindow::LoadSelected(Done done)
   Report(done, true);
 }
 
-// The actions that ask first remember the selection's path, never an item: the document may
-// change while the question is open (another instance saves). The answer finds the item again.
+// The actions that ask first remember the selection's id, never an item nor a place: the
+// document may change while the question is open (another instance saves, the file is merged).
+// The answer finds the item again by id, or refuses when it has gone.
 
 void MQuorvelAudioEffectPlugin::PresetWindow::SaveNew(Done done)
 {
@@ -540,9 +552,9 @@ void MQuorvelAudioEffectPlugin::PresetWindow::SaveNew(Done done)
         MXmlItem before = manager.GetRoot();
         std::vector<std::int32_t> folderPath;
         MXmlItem& folder = TargetFolder(folderPath);
-        const MXmlItem& added = manager.SaveCurrent(folder, name);
+        const MString added = MPresetTree::IdOf(manager.SaveCurrent(folder, name));
         // The saved state is the current preset from now on.
-        Report(done, Commit(std::move(before), &added, PresetTree::PathOf(manager.GetRoot(), added)));
+        Report(done, Commit(std::move(before), added, added));
       }));
 }
 
@@ -551,17 +563,20 @@ void MQuorvelAudioEffectPlugin::PresetWindow::ReplaceSelected(Done done)
   MXmlItem* item = SelectedItem();
   if (item == nullptr || !MPresetTree::IsPreset(*item))
     return Report(done, false);
-  const std::vector<std::int32_t> path = m_tree->GetSelectedNode()->GetPath();
+  const MString id = MPresetTree::IdOf(*item);
+  const MString name = NameOf(*item);
   m_plugin.GetEditorDialogs().Confirm(*m_tree, MString("Presets"),
                                       MString::FromLiteral(MPresetTree::kReplaceQuestion),
-                                      WhileOpen<bool>([this, done, path](bool yes) {
+                                      WhileOpen<bool>([this, done, id, name](bool yes) {
+                                        if (!yes)
+                                          return Report(done, false);
                                         PresetManager& manager = m_plugin.GetPresetManager();
-                                        MXmlItem* target = PresetTree::Resolve(manager.GetRoot(), path);
-                                        if (!yes || target == nullptr || !MPresetTree::IsPreset(*target))
+                                        MXmlItem* target = Target(id, name);
+                                        if (target == nullptr || !MPresetTree::IsPreset(*target))
                                           return Report(done, false);
                                         MXmlItem before = manager.GetRoot();
                                         manager.ReplaceWithCurrent(*target);
-                                        Report(done, Commit(std::move(before), target, path));
+                                        Report(done, Commit(std::move(before), id, id));
                                       }));
 }
 
@@ -570,19 +585,20 @@ void MQuorvelAudioEffectPlugin::PresetWindow::RenameSelected(Done done)
   MXmlItem* item = SelectedItem();
   if (item == nullptr)
     return Report(done, false);
-  const std::vector<std::int32_t> path = m_tree->GetSelectedNode()->GetPath();
+  const MString id = MPresetTree::IdOf(*item);
   const MString old = NameOf(*item);
   m_plugin.GetEditorDialogs().AskText(*m_tree, MString("Rename"), MString("New name:"), old,
-                                      WhileOpen<const MString&>([this, done, path, old](const MString& name) {
-                                        PresetManager& manager = m_plugin.GetPresetManager();
-                                        MXmlItem* target = PresetTree::Resolve(manager.GetRoot(), path);
-                                        if (name.IsEmpty() || name == old || target == nullptr ||
-                                            NameOf(*target) != old)
+                                      WhileOpen<const MString&>([this, done, id, old](const MString& name) {
+                                        if (name.IsEmpty() || name == old)
                                           return Report(done, false);
-                                        const MXmlItem* current = CurrentPreset();
+                                        PresetManager& manager = m_plugin.GetPresetManager();
+                                        MXmlItem* target = Target(id, old);
+                                        if (target == nullptr)
+                                          return Report(done, false);
+                                        const MString current = CurrentPresetId();
                                         MXmlItem before = manager.GetRoot();
                                         MPresetTree::Rename(*target, name);
-                                        Report(done, Commit(std::move(before), current, path));
+                                        Report(done, Commit(std::move(before), current, id));
                                       }));
 }
 
@@ -597,36 +613,44 @@ void MQuorvelAudioEffectPlugin::PresetWindow::DeleteSelected(Done done)
       folder ? MString("Are you sure you want to delete the folder \"") + name +
                    MString("\" and everything in it?")
              : MString("Are you sure you want to delete the preset \"") + name + MString("\"?");
-  const std::vector<std::int32_t> selected = m_tree->GetSelectedNode()->GetPath();
+  const MString id = MPresetTree::IdOf(*item);
   m_plugin.GetEditorDialogs().Confirm(
-      *m_tree, MString("Presets"), question, WhileOpen<bool>([this, done, selected, name](bool yes) {
-        PresetManager& manager = m_plugin.GetPresetManager();
-        MXmlItem* target = PresetTree::Resolve(manager.GetRoot(), selected);
-        if (!yes || target == nullptr || NameOf(*target) != name)
+      *m_tree, MString("Presets"), question, WhileOpen<bool>([this, done, id, name](bool yes) {
+        if (!yes)
           return Report(done, false);
-        const MXmlItem* current = CurrentPreset();
+        PresetManager& manager = m_plugin.GetPresetManager();
+        MXmlItem* target = Target(id, name);
+        if (target == nullptr)
+          return Report(done, false);
+        // The selection moves to the item before the removed one, or to its folder.
+        MString select;
+        if (MXmlItem* parent = manager.FindParent(*target))
+          for (int index = 0; index < parent->GetSubItemCount() && &parent->GetSubItemAt(index) != target;
+               ++index)
+            if (MPresetTree::IsFolder(parent->GetSubItemAt(index)) ||
+                MPresetTree::IsPreset(parent->GetSubItemAt(index)))
+              select = MPresetTree::IdOf(parent->GetSubItemAt(index));
+        if (select.IsEmpty())
+          if (const MXmlItem* parent = manager.FindParent(*target);
+              parent != &manager.GetRoot() && parent != nullptr)
+            select = MPresetTree::IdOf(*parent);
+        const MString current = CurrentPresetId();
         MXmlItem before = manager.GetRoot();
         if (!manager.Remove(*target))
           return Report(done, false);
-        // The selection moves to the item before the removed one, or to its folder.
-        std::vector<std::int32_t> path = selected;
-        if (path.back() > 0)
-          --path.back();
-        else
-          path.pop_back();
-        Report(done, Commit(std::move(before), current == target ? nullptr : current, path));
+        Report(done, Commit(std::move(before), current == id ? MString() : current, select));
       }));
 }
 
 void MQuorvelAudioEffectPlugin::PresetWindow::AddFolder(Done done)
 {
   PresetManager& manager = m_plugin.GetPresetManager();
-  const MXmlItem* current = CurrentPreset();
+  const MString current = CurrentPresetId();
   MXmlItem before = manager.GetRoot();
   std::vector<std::int32_t> folderPath;
   MXmlItem& parent = TargetFolder(folderPath);
-  const MXmlItem& added = manager.AddFolder(parent);
-  Report(done, Commit(std::move(before), current, PresetTree::PathOf(manager.GetRoot(), added)));
+  const MString added = MPresetTree::IdOf(manager.AddFolder(parent));
+  Report(done, Commit(std::move(before), current, added));
 }
 
 void MQuorvelAudioEffectPlugin::PresetWindow::ExportSelected(Done done)
@@ -637,12 +661,13 @@ void MQuorvelAudioEffectPlugin::PresetWindow::ExportSelected(Done done)
     Fail(MString("Export:"), MString("Choose the folder to export first."));
     return Report(done, false);
   }
-  const std::vector<std::int32_t> selected = m_tree->GetSelectedNode()->GetPath();
+  const MString id = MPresetTree::IdOf(*item);
+  const MString name = NameOf(*item);
   m_plugin.GetEditorDialogs().AskFile(
       *m_tree, MString::FromLiteral(MPresetTree::kExportTitle), GetPresetFolder(),
       MString::FromLiteral(MPresetTree::kExchangeExtension), true,
-      WhileOpen<const MString&>([this, done, selected](const MString& path) {
-        const MXmlItem* target = PresetTree::Resolve(m_plugin.GetPresetManager().GetRoot(), selected);
+      WhileOpen<const MString&>([this, done, id, name](const MString& path) {
+        const MXmlItem* target = Target(id, name);
         if (target == nullptr || !MPresetTree::IsFolder(*target))
           return Report(done, false);
         try
@@ -665,7 +690,7 @@ void MQuorvelAudioEffectPlugin::PresetWindow::Import(Done done)
       MString::FromLiteral(MPresetTree::kExchangeExtension), false,
       WhileOpen<const MString&>([this, done](const MString& path) {
         PresetManager& manager = m_plugin.GetPresetManager();
-        const MXmlItem* current = CurrentPreset();
+        const MString current = CurrentPresetId();
         MXmlItem before = manager.GetRoot();
         std::vector<std::int32_t> folderPath;
         MXmlItem& parent = TargetFolder(folderPath);
@@ -679,10 +704,9 @@ void MQuorvelAudioEffectPlugin::PresetWindow::Import(Done done)
           return Report(done, false);
         }
         // The imported folder is the last one of its parent.
-        MXmlItem* target = PresetTree::Resolve(manager.GetRoot(), folderPath);
-        std::vector<std::int32_t> select = folderPath;
-        if (target != nullptr && target->GetSubItemCount() > 0)
-          select.push_back(target->GetSubItemCount() - 1);
+        MString select;
+        if (parent.GetSubItemCount() > 0)
+          select = MPresetTree::IdOf(parent.GetSubItemAt(parent.GetSubItemCount() - 1));
         Report(done, Commit(std::move(before), current, select));
       }));
 }
@@ -697,10 +721,10 @@ void MQuorvelAudioEffectPlugin::PresetWindow::RestoreFactory(Done done)
         if (!yes)
           return Report(done, false);
         PresetManager& manager = m_plugin.GetPresetManager();
-        const MXmlItem* current = CurrentPreset();
+        const MString current = CurrentPresetId();
         MXmlItem before = manager.GetRoot();
         m_plugin.RestoreFactoryPresets();
-        Report(done, Commit(std::move(before), current, {}));
+        Report(done, Commit(std::move(before), current, MString()));
       }));
 }
 

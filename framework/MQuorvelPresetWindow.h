@@ -8,8 +8,8 @@
 //    (never when the editor closes first). A test installs its own answers through
 //    MQuorvelAudioEffectPlugin::SetEditorDialogs; it may answer at once.
 //  - MQuorvelAudioEffectPlugin::PresetTree: the user's preset tree as a tree control, folders
-//    with their presets. A node remembers where its item sits in the document (child indices
-//    from the root), never a pointer, so that it survives edits and a rolled-back document.
+//    with their presets. A node remembers its item's id and where it sits in the document (child
+//    indices from the root), never a pointer, so that it survives edits and merges.
 //  - MQuorvelAudioEffectPlugin::PresetWindow: the tree with its actions: load (double click or
 //    "Load"), save the current state as a new preset or over the selected one, rename, delete,
 //    new folder, export and import of a folder as an exchange file, and the factory presets put
@@ -19,7 +19,9 @@
 //
 // Threads: GUI thread only. The window is a dialog shown as a sheet in the editor
 // (OpenPresetWindow); it holds no pointer into the document between two actions, and an action
-// waiting for an answer changes nothing until the answer comes.
+// waiting for an answer changes nothing until the answer comes. Every action names its target by
+// id (MPresetTree::FindById): when another instance removed it meanwhile, the action is refused
+// and the user told so; it never falls on whatever took the target's place.
 
 #include "base/MString.h"
 #include "framework/MQuorvelAudioEffectPlugin.h"
@@ -69,10 +71,12 @@ public:
   {
   public:
     Node() = default;
-    Node(const MString& text, std::vector<std::int32_t> path, bool folder)
-        : MTreeNode(text), m_path(std::move(path)), m_folder(folder)
+    Node(const MString& text, std::vector<std::int32_t> path, bool folder, MString id = MString())
+        : MTreeNode(text), m_path(std::move(path)), m_folder(folder), m_id(std::move(id))
     {}
     const std::vector<std::int32_t>& GetPath() const { return m_path; }
+    /// The id of the node's folder or preset (MPresetTree::IdOf).
+    const MString& GetId() const { return m_id; }
     bool IsFolder() const { return m_folder; }
     /// A folder shows its triangle even while empty.
     bool MayHaveChildren() const override { return m_folder || GetChildCount() > 0; }
@@ -80,6 +84,7 @@ public:
   private:
     std::vector<std::int32_t> m_path;
     bool m_folder = false;
+    MString m_id;
   };
 
   MTreeNode& GetRoot() override { return m_root; }
@@ -174,12 +179,19 @@ protected:
   void LayoutContent(const MRect& content) override;
 
 private:
-  /// Writes the document; on failure puts `before` back and tells the user. `current` is the
-  /// preset that was current before the change (kept current when it survived).
-  bool Commit(MXmlItem before, const MXmlItem* current, const std::vector<std::int32_t>& select);
+  /// Writes the document; on failure puts `before` back and tells the user. `current` is the id
+  /// of the preset that was current before the change (kept current when it survived); `select`
+  /// the id of the item to select afterwards.
+  bool Commit(MXmlItem before, const MString& current, const MString& select);
   void Fail(const MString& what, const MString& why);
-  const MXmlItem* CurrentPreset();
+  /// The id of the current preset; empty when none.
+  MString CurrentPresetId();
   MXmlItem* SelectedItem();
+  /// The item of the id an action remembered; null, with the user told that it has gone, when
+  /// another instance removed it meanwhile.
+  MXmlItem* Target(const MString& id, const MString& name);
+  /// The path of the item with id `id`; empty when it is not there.
+  std::vector<std::int32_t> PathOfId(const MString& id);
   /// The folder new items go to, and the path of the selection's folder.
   MXmlItem& TargetFolder(std::vector<std::int32_t>& folderPath);
   void UpdateButtons();

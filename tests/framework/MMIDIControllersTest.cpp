@@ -1,11 +1,15 @@
 #include "framework/MMIDIControllers.h"
 
+#include "base/MLockGuard.h"
+
 #include "tests/framework/MFakeEffect.h"
 #include "tests/support/MAllocationCounter.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 using namespace MFrameworkTest;
 
@@ -185,6 +189,59 @@ TEST(MMIDIControllers, HeldNotesCountEveryOctaveOfAPitchClass)
   EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0) << "C3 is still held";
   Send(plugin, 0x80, 48, 0);
   EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0);
+}
+
+// A key released under the sustain pedal sounds until the pedal's release and counts once: the
+// key pressed again meanwhile stays held. All notes off (123) and all sound off (120) release
+// everything; a note that finds the lists busy is counted all the same.
+TEST(MMIDIControllers, HeldNotesUnderThePedalAllNotesOffAndABusyLock)
+{
+  TestPlugin plugin;
+  plugin.m_noteControllersEnabled = true;
+  MNoteControllerAssignment c;
+  c.enabled = true;
+  c.mode = kNoteHeldAllOctaves;
+  c.parameter = plugin.IndexOf("Depth");
+  c.note = 60;
+  plugin.m_noteControllers.assign(1, c);
+  Send(plugin, 0x90, 48, 100);
+  Send(plugin, 0xB0, 64, 127);
+  Send(plugin, 0x80, 48, 0);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0) << "sounding under the pedal";
+  Send(plugin, 0x90, 48, 100);
+  Send(plugin, 0xB0, 64, 0);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0) << "pressed again: still held after the pedal";
+  Send(plugin, 0x80, 48, 0);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0);
+  for (const std::uint8_t controller : {123, 120})
+  {
+    Send(plugin, 0x90, 48, 100);
+    Send(plugin, 0x90, 72, 100);
+    Send(plugin, 0xB0, controller, 0);
+    EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0) << int{controller};
+    Send(plugin, 0x90, 60, 100);
+    Send(plugin, 0x80, 60, 0);
+    EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0) << int{controller} << ": nothing left held";
+  }
+  struct Access : TestPlugin
+  {
+    static MLock& Lock(TestPlugin& of) { return of.*(&Access::m_processingLock); }
+  };
+  std::atomic<int> stage{0};
+  std::thread holder([&] {
+    MLockGuard held(Access::Lock(plugin));
+    stage = 1;
+    while (stage.load() != 2)
+      std::this_thread::yield();
+  });
+  while (stage.load() != 1)
+    std::this_thread::yield();
+  Send(plugin, 0x90, 48, 100); // the lists are busy
+  stage = 2;
+  holder.join();
+  Send(plugin, 0x90, 72, 100);
+  Send(plugin, 0x80, 72, 0);
+  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0) << "the key pressed while the lists were busy";
 }
 
 TEST(MMIDIControllers, ThePresetControllerRequestsStepsThatTheNextBlockApplies)

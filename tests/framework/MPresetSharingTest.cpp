@@ -10,8 +10,10 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -193,4 +195,45 @@ TEST(MPresetSharingTest, AChangeWhileAnotherProgramHoldsTheFileFailsWithAClearMe
   EXPECT_EQ(error.ToUTF8(), MPresetTree::kFileInUse);
   EXPECT_EQ(plugin.GetPresetManager().FindFolder(MString("New folder")), nullptr);
   RemovePresetFile();
+}
+
+// presets.xml unreadable when two instances start: each one's save keeps the other's (only a file
+// still unreadable under the lock is moved aside). A file damaged later is moved aside the same
+// way, the kept copy named, and the instance's presets written anew.
+TEST(MPresetSharingTest, ADamagedFileWithTwoInstancesKeepsBothSavesAndNamesTheKeptCopy)
+{
+  RemovePresetFile();
+  const std::string path = MQuorvelAudioEffectPlugin::GetPresetFilePath().ToUTF8();
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  const std::string broken = "<?xml version=\"1.0\"?><presets><preset name=\"cut";
+  std::ofstream(path, std::ios::binary) << broken;
+  TestPlugin a, b;
+  a.GetPresetManager();
+  b.GetPresetManager();
+  EXPECT_FALSE(a.GetPresetTreeError().IsEmpty());
+  EXPECT_FALSE(b.GetPresetTreeError().IsEmpty());
+  const auto save = [](TestPlugin& plugin, const char* name) {
+    MString note;
+    EXPECT_TRUE(
+        plugin.ChangePresetTree([&](auto& m) { m.SaveCurrent(m.GetRoot(), MString::FromUTF8(name)); }, note))
+        << note.ToUTF8();
+    return note.ToUTF8();
+  };
+  EXPECT_NE(save(a, "Saved by A").find("presets.xml.unreadable"), std::string::npos);
+  EXPECT_EQ(save(b, "Saved by B"), "");
+  EXPECT_EQ(PresetsInFile("Saved by "), (std::set<std::string>{"Saved by A", "Saved by B"}));
+  std::stringstream aside;
+  aside << std::ifstream(path + ".unreadable", std::ios::binary).rdbuf();
+  EXPECT_EQ(aside.str(), broken);
+  EXPECT_FALSE(std::filesystem::exists(path + ".unreadable2"));
+
+  ASSERT_TRUE(a.ReloadPresetTree());
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << "<presets><Directory";
+  const std::string note = save(a, "After the damage");
+  EXPECT_NE(note.find("presets.xml.unreadable2"), std::string::npos) << note;
+  EXPECT_EQ(PresetsInFile("Saved by "), (std::set<std::string>{"Saved by A", "Saved by B"}));
+  EXPECT_EQ(PresetsInFile("After "), std::set<std::string>{"After the damage"});
+  RemovePresetFile();
+  std::filesystem::remove(path + ".unreadable");
+  std::filesystem::remove(path + ".unreadable2");
 }

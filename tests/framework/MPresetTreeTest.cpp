@@ -2,14 +2,20 @@
 // process killed while it writes presets.xml.
 #include "framework/MPresetManagerT.h"
 
+#include "base/MFileLock.h"
 #include "base/MHexaStream.h"
 #include "base/MMemoryStream.h"
+#include "base/MXmlReader.h"
 #include "base/MZLibStream.h"
 #include "tests/base/MExpectMessage.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <set>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -167,6 +173,8 @@ TEST(MPresetTreeTest, AProcessKilledWhileSavingLeavesTheOldOrTheNewFile)
   for (int t = 0; t < 3; ++t)
     for (int i = 0; i < (t == 2 ? MPresetTree::kMaxPresets : 3000); ++i)
       trees[t].GetRoot().AddSubItem(Expanded(t == 0 ? "old" : "new", std::to_string(i)));
+  for (MPresetTree& tree : trees)
+    MPresetTree::RepairIds(tree.GetRoot(), 1); // as read back
   trees[0].Save(path);
   // Saving trees 0 and 1 in turn, killed after a random delay; last, tree 2, far slower to write.
   std::mt19937 random(17);
@@ -186,4 +194,92 @@ TEST(MPresetTreeTest, AProcessKilledWhileSavingLeavesTheOldOrTheNewFile)
   }
   const auto last = [](const fs::directory_entry& entry) { return entry.path().extension() == ".tmp"; };
   EXPECT_TRUE(std::any_of(fs::directory_iterator(folder.path), fs::directory_iterator(), last));
+}
+
+// Files as users keep them: a presets.xml that links into a synced folder stays a link and its
+// target is what changes; a lock file this account may only read locks all the same.
+TEST(MPresetTreeTest, ASymlinkIsKeptAndALockWithAReadOnlyFileStillLocks)
+{
+  TempFolder folder;
+  fs::create_directories(folder.path / "synced");
+  const MString target = folder.File("synced/presets.xml");
+  const MString link = folder.File("presets.xml");
+  MPresetTree first;
+  first.AddPreset(first.GetRoot(), "Old", Expanded("", "1"));
+  first.Save(target);
+  fs::create_symlink("synced/presets.xml", link.ToUTF8());
+  MPresetTree tree;
+  tree.Load(link);
+  tree.Change(link, [](MPresetTree& t) { t.AddPreset(t.GetRoot(), "New", Expanded("", "2")); });
+  EXPECT_TRUE(fs::is_symlink(link.ToUTF8()));
+  MPresetTree back;
+  back.Load(target);
+  EXPECT_EQ(back.GetPresetCount(), 2);
+
+  const std::string lock = (folder.path / "other.lock").string();
+  std::ofstream(lock).put('\n');
+  fs::permissions(lock, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const auto lockedByAnother = [&](bool held) {
+    std::unique_ptr<MFileLock> holder =
+        held ? std::make_unique<MFileLock>(MString::FromUTF8(lock), 0) : nullptr;
+    const pid_t child = fork();
+    if (child == 0)
+    {
+      // Another account: root would open the file for writing whatever its mode.
+      if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+        _exit(3);
+      _exit(MFileLock(MString::FromUTF8(lock), 0).IsLocked() ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  EXPECT_EQ(lockedByAnother(false), 0) << "a read-only lock file locks";
+  EXPECT_EQ(lockedByAnother(true), 1) << "and excludes the holder's lock";
+}
+
+// presets.xml and controllersets.xml as the last release wrote them (equal names, both preset
+// forms, nested folders): every instance reads them as they are, with the same ids, and they gain
+// ids on their first write, nothing else changing.
+TEST(MPresetTreeTest, OldFilesLoadUnchangedAndGainIdsOnTheirFirstWrite)
+{
+  TempFolder folder;
+  for (const char* name : {"presets-7.10.xml", "controllersets-7.10.xml"})
+  {
+    const MString path = folder.File(name);
+    fs::copy_file(fs::path(TONVERA_FRAMEWORK_TEST_DATA) / name, path.ToUTF8());
+    MXmlItem original;
+    {
+      std::ifstream in(path.ToUTF8(), std::ios::binary);
+      const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+      MMemoryStream stream(bytes.data(), bytes.size());
+      MXmlReader::Read(stream, original);
+    }
+    ASSERT_EQ(original.GetAttribute("id", ""), MString()) << name;
+    MPresetTree one, two;
+    one.Load(path);
+    two.Load(path);
+    EXPECT_TRUE(one.GetRoot() == two.GetRoot()) << name << ": the same ids in every instance";
+    one.Commit(path);
+    MPresetTree written;
+    written.Load(path);
+    EXPECT_TRUE(written.GetRoot() == one.GetRoot()) << name;
+    std::set<std::string> ids;
+    std::function<void(MXmlItem&)> strip = [&](MXmlItem& folder) {
+      for (int index = 0; index < folder.GetSubItemCount(); ++index)
+      {
+        MXmlItem& item = folder.GetSubItemAt(index);
+        EXPECT_TRUE(MPresetTree::IsValidId(MPresetTree::IdOf(item)) &&
+                    ids.insert(MPresetTree::IdOf(item).ToUTF8()).second)
+            << name;
+        item.RemoveAttribute("id");
+        if (MPresetTree::IsFolder(item))
+          strip(item);
+      }
+    };
+    MXmlItem stripped = written.GetRoot();
+    strip(stripped);
+    EXPECT_TRUE(stripped == original) << name << ": nothing but the ids changed";
+    EXPECT_FALSE(two.Synchronize(path)) << name << ": the other instance had the same ids";
+  }
 }

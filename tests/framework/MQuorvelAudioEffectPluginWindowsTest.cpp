@@ -5,6 +5,7 @@
 #include "framework/MQuorvelAudioEffectPluginWindows.h"
 
 #include "core/plugin/MAudioPluginAdapter.h"
+#include "framework/MMIDIControllerWindow.h"
 #include "framework/MQuorvelPresetWindow.h"
 #include "framework/MStyleSettings.h"
 #include "gui/controls/MButton.h"
@@ -409,4 +410,151 @@ TEST_F(WindowsTest, APathWithMarkupCharactersShowsAsTextInTheSettingsHelpLine)
   EXPECT_NE(shown.find("a&lt;i&gt;b&amp;c"), std::string::npos) << shown;
   settings->End(MModalValue::Ok);
   setenv("XDG_CONFIG_HOME", m_home.string().c_str(), 1);
+}
+
+namespace
+{
+// Questions the test answers when it likes; told messages are kept.
+struct LaterAnswers : MQuorvelEditorDialogs
+{
+  void Ask(MControl&, const MString&, const MString&, Answer answer) override { pending = std::move(answer); }
+  void Tell(MControl&, const MString&, const MString& message) override { told = message.ToUTF8(); }
+  Answer pending;
+  std::string told;
+};
+
+MXmlItem* FindNamed(MPresetTree& tree, const char* name)
+{
+  return MPresetTree::FindChild(tree.GetRoot(), MString::FromUTF8(name), false);
+}
+} // namespace
+
+// While the question sheet is open another instance removes a preset and the tree is merged:
+// the answer acts on the preset the user chose, never on the one now at its place, and refuses
+// with a message when the chosen one has gone.
+TEST_F(WindowsTest, ReplaceAfterAMergeActsOnTheChosenPresetOrRefuses)
+{
+  LaterAnswers answers;
+  m_plugin.SetEditorDialogs(&answers);
+  PresetManager& manager = m_plugin.GetPresetManager();
+  MString error;
+  ASSERT_TRUE(m_plugin.ChangePresetTree(
+      [](PresetManager& m) {
+        for (const char* name : {"U0", "U1", "U2"})
+          m.SaveCurrent(m.GetRoot(), MString::FromUTF8(name));
+      },
+      error));
+  m_plugin.SetParameter(m_plugin.IndexOf("Depth"), 0.3);
+  m_plugin.OpenPresetWindow(*m_origin);
+  auto* presets = dynamic_cast<MQuorvelAudioEffectPlugin::PresetWindow*>(Top());
+  ASSERT_NE(presets, nullptr);
+  const MXmlItem u1 = *FindNamed(manager, "U1");
+  const MXmlItem u2 = *FindNamed(manager, "U2");
+  const auto other = [](const char* name) {
+    TestPlugin plugin;
+    MString problem;
+    EXPECT_TRUE(plugin.ChangePresetTree([&](PresetManager& m) { m.Remove(*FindNamed(m, name)); }, problem));
+  };
+  int outcome = -1;
+  const auto replace = [&](const char* name) {
+    presets->SelectPath(
+        MQuorvelAudioEffectPlugin::PresetTree::PathOf(manager.GetRoot(), *FindNamed(manager, name)));
+    outcome = -1;
+    presets->ReplaceSelected([&](bool done) { outcome = done; });
+  };
+  replace("U1");
+  EXPECT_EQ(outcome, -1) << "asked first";
+  other("U0");
+  ASSERT_TRUE(m_plugin.ReloadPresetTree());
+  presets->Refresh();
+  answers.pending(true);
+  EXPECT_EQ(outcome, 1);
+  ASSERT_NE(FindNamed(manager, "U1"), nullptr);
+  EXPECT_FALSE(*FindNamed(manager, "U1") == u1) << "U1 holds the new settings";
+  EXPECT_TRUE(*FindNamed(manager, "U2") == u2) << "the preset now at U1's place is untouched";
+
+  replace("U2");
+  other("U2");
+  ASSERT_TRUE(m_plugin.ReloadPresetTree());
+  answers.told.clear();
+  answers.pending(true);
+  EXPECT_EQ(outcome, 0);
+  EXPECT_NE(answers.told.find("\"U2\" is no longer there"), std::string::npos) << answers.told;
+  EXPECT_EQ(FindNamed(manager, "U2"), nullptr);
+  Key(MVirtualKey::Escape);
+  m_plugin.SetEditorDialogs(nullptr);
+}
+
+// Controller sets [S0, S1, S2]; another instance deletes S1 while this sheet still offers it:
+// Delete and Load of "S1" refuse and say so, S2 stays.
+TEST_F(WindowsTest, ControllerSetDeleteAndLoadActOnTheChosenSetByItsId)
+{
+  const MString path = MQuorvelAudioEffectPlugin::GetControllerSetsPath();
+  const auto names = [&] {
+    MPresetTree file;
+    file.Load(path);
+    std::string list;
+    for (const MXmlItem* set : file.ListPresets())
+      list += set->GetAttribute("name", "").ToUTF8() + " ";
+    return list;
+  };
+  for (const char* action : {"MIDISetDelete", "MIDISetLoad"})
+  {
+    MPresetTree sets;
+    fs::remove(path.ToUTF8());
+    sets.LoadOrCreate(path, MXmlItem(MString("presets")));
+    sets.Change(path, [](MPresetTree& tree) {
+      for (const char* name : {"S0", "S1", "S2"})
+        tree.AddPreset(tree.GetRoot(), MString::FromUTF8(name), MXmlItem("preset"));
+    });
+    m_plugin.OpenMIDIWindow(*m_origin);
+    auto* midi = dynamic_cast<MMIDIControllerWindow*>(Top());
+    ASSERT_NE(midi, nullptr);
+    auto& choice = *dynamic_cast<MSelector*>(midi->FindChild(MString("MIDISetChoice")));
+    choice.SetSelection(1);
+    ASSERT_EQ(choice.GetChoices()[1], MString("S1"));
+    MPresetTree other;
+    other.Load(path);
+    other.Change(path, [&](MPresetTree& tree) { tree.Remove(*FindNamed(tree, "S1")); });
+    dynamic_cast<MButton*>(midi->FindChild(MString::FromUTF8(action)))->Click();
+    const std::string note = midi->GetNote().ToUTF8();
+    EXPECT_NE(note.find("\"S1\" is no longer there"), std::string::npos) << action << ": " << note;
+    EXPECT_EQ(names(), "S0 S2 ") << action;
+    midi->End(MModalValue::Ok);
+  }
+}
+
+// The host loads a state while the MIDI sheet is open: the sheet shows it on the next idle tick,
+// and an edit of another row writes back that row only, never the rows as the sheet first saw them.
+TEST_F(WindowsTest, TheMIDISheetAfterAHostStateLoadShowsItAndWritesBackOnlyTheChangedRow)
+{
+  m_plugin.OpenMIDIWindow(*m_origin);
+  auto* midi = dynamic_cast<MMIDIControllerWindow*>(Top());
+  ASSERT_NE(midi, nullptr);
+  const std::int32_t depth = m_plugin.IndexOf("Depth");
+  const std::int32_t speed = m_plugin.IndexOf("Speed");
+  {
+    TestPlugin source;
+    MControllerAssignment a;
+    a.enabled = true;
+    a.parameter = depth;
+    a.controller = 7;
+    source.SetControllerLists({a}, {});
+    const auto state = source.SaveState();
+    ASSERT_TRUE(m_plugin.LoadState(state->GetData(), state->GetSize()));
+  }
+  auto& row2 = *dynamic_cast<MSelector*>(midi->FindChild(MString("Controller2Parameter")));
+  row2.Select(speed + 1);
+  const std::vector<MControllerAssignment> lists = m_plugin.GetControllerAssignments();
+  ASSERT_EQ(lists.size(), 2u);
+  EXPECT_EQ(lists[0].parameter, depth) << "the loaded row stays";
+  EXPECT_EQ(lists[0].controller, 7);
+  EXPECT_EQ(lists[1].parameter, speed);
+  // Changed under the sheet again (a learn, a program change): the idle tick shows it.
+  MControllerAssignment b = lists[1];
+  b.controller = 9;
+  m_plugin.SetControllerLists({lists[0], b}, {});
+  midi->FollowPluginState();
+  EXPECT_EQ(dynamic_cast<MSelector*>(midi->FindChild(MString("Controller2Source")))->GetSelection(), 9);
+  midi->End(MModalValue::Ok);
 }
