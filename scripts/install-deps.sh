@@ -39,6 +39,21 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   sudo_cmd=()
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # Another package manager (an unattended upgrade, a desktop updater) may hold apt's and dpkg's
+  # locks for a while: wait for them, up to TONVERA_APT_LOCK_TIMEOUT seconds.
+  wait_s=${TONVERA_APT_LOCK_TIMEOUT:-600}
+  apt_get() {
+    local status=0
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout="$wait_s" "$@" || status=$?
+    if [ $status -ne 0 ]; then
+      echo "install-deps: 'apt-get $1' failed (exit $status). If another package manager held the dpkg" \
+        "lock, it held it for more than ${wait_s} s (TONVERA_APT_LOCK_TIMEOUT sets the wait)." >&2
+      exit $status
+    fi
+  }
+  if [ -n "$(fuser /var/lib/dpkg/lock-frontend /var/lib/apt/lists/lock 2>/dev/null || true)" ]; then
+    echo "install-deps: another package manager is running; waiting up to ${wait_s} s for it"
+  fi
+  apt_get update -qq
+  apt_get install -y -qq --no-install-recommends "${missing[@]}"
 fi
