@@ -40,14 +40,29 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=()
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   # Another package manager (an unattended upgrade, a desktop updater) may hold apt's and dpkg's
-  # locks for a while: wait for them, up to TONVERA_APT_LOCK_TIMEOUT seconds.
+  # locks for a while: wait for them, up to TONVERA_APT_LOCK_TIMEOUT seconds. apt-get waits for
+  # dpkg's lock itself (DPkg::Lock::Timeout); its update does not wait for the lock of the package
+  # lists, so a refusal for that lock is tried again until the time is up.
   wait_s=${TONVERA_APT_LOCK_TIMEOUT:-600}
+  deadline=$(($(date +%s) + wait_s))
   apt_get() {
-    local status=0
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout="$wait_s" "$@" || status=$?
+    local status errors
+    errors=$(mktemp)
+    while :; do
+      status=0
+      DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout="$wait_s" "$@" \
+        2>"$errors" || status=$?
+      if [ $status -ne 0 ] && grep -q "Could not get lock" "$errors" && [ "$(date +%s)" -lt "$deadline" ]; then
+        sleep 5
+        continue
+      fi
+      cat "$errors" >&2
+      break
+    done
+    rm -f "$errors"
     if [ $status -ne 0 ]; then
-      echo "install-deps: 'apt-get $1' failed (exit $status). If another package manager held the dpkg" \
-        "lock, it held it for more than ${wait_s} s (TONVERA_APT_LOCK_TIMEOUT sets the wait)." >&2
+      echo "install-deps: 'apt-get $1' failed (exit $status). If another package manager held apt's" \
+        "or dpkg's lock, it held it for more than ${wait_s} s (TONVERA_APT_LOCK_TIMEOUT sets the wait)." >&2
       exit $status
     fi
   }
