@@ -18,12 +18,14 @@ if [ "${1:-}" = --demo ]; then
 else
   # The suites and their tools: GoogleTest, clang for the sanitizer builds, a private X server for
   # the editor tests, the Debian package checks, the LV2 headers with the host library, validator
-  # and command-line host, the MinGW-w64 cross build and Wine to run it.
+  # and command-line host, the MinGW-w64 cross build and Wine to run it, and the fresh Debian root
+  # the demo is tried in (scripts/test-fresh.sh).
   packages+=(
     clang libclang-rt-dev libgtest-dev libgmock-dev libbenchmark-dev
     libxtst-dev xvfb xauth lintian clang-format
     lv2-dev liblilv-dev lilv-utils sordi jalv
     g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64
+    mmdebstrap
   )
 fi
 packages+=("$@")
