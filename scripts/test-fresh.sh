@@ -17,7 +17,7 @@
 set -euo pipefail
 tree=$(cd "$(dirname "$0")/.." && pwd)
 commit=${1:-HEAD}
-cache=${TONVERA_FRESH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tonvera/fresh-debs}
+cache=${TONVERA_FRESH_CACHE:-${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/tonvera/fresh-debs}
 # What the tree's configuration looks for and switches parts on with.
 optional=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang lv2-dev liblilv-dev)
 
