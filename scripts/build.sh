@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour of the tree.
 #   scripts/build.sh release   build/          g++, warnings as errors, Debian's hardening flags
+#   scripts/build.sh demo      build/          the release tree for the demo, the README's pictures
+#                                              and the package: a tree configured here for the
+#                                              first time leaves the test suites out (their
+#                                              packages need not be there); the release flavour
+#                                              switches them on again
 #   scripts/build.sh asan      build-asan/     clang, AddressSanitizer + UndefinedBehaviorSanitizer
 #   scripts/build.sh tsan      build-tsan/     clang, ThreadSanitizer, concurrency suites only
 #   scripts/build.sh fuzz      build-fuzz/     clang, libFuzzer targets
 #   scripts/build.sh bench     build-bench/    g++, Release, benchmarks
 #   scripts/build.sh windows   build-windows/  MinGW-w64 g++ cross build: Tonvera.dll, the VST 3
 #                                              bundle and the tests that run them under Wine
+# TONVERA_REQUIRE_ALL=ON (scripts/test.sh) makes a part of the tree that would be left out for want
+# of a package an error instead of a note, so that the tests' package list is proven complete.
 # Further arguments name targets to build (default: all, but only the suites in the tsan tree and
 # the fuzz targets in the fuzz tree; the windows tree holds only the module, the libraries it
 # needs and the suites that run under Wine).
@@ -14,6 +21,13 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 flavour=${1:-release}
 shift || true
+
+tests=(-DTONVERA_BUILD_TESTS=ON)
+if [ "$flavour" = demo ]; then
+  flavour=release
+  tests=()
+  [ -f "$root/build/CMakeCache.txt" ] || tests=(-DTONVERA_BUILD_TESTS=OFF)
+fi
 
 launcher=()
 if command -v ccache >/dev/null 2>&1; then
@@ -28,7 +42,7 @@ fi
 # targets: what the flavour builds when no target is named (empty: everything).
 targets=()
 case "$flavour" in
-  release) dir=build;       cc=gcc;   cxx=g++;     opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_WERROR=ON) ;;
+  release) dir=build;       cc=gcc;   cxx=g++;     opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_WERROR=ON "${tests[@]}") ;;
   asan)    dir=build-asan;  cc=clang; cxx=clang++; opts=(-DCMAKE_BUILD_TYPE=Debug -DTONVERA_SANITIZE=ON -DTONVERA_WERROR=ON) ;;
   # The sanitizer trees run only their suites or fuzz targets, with line tables for the reports.
   tsan)    dir=build-tsan;  cc=clang; cxx=clang++; targets=(tonvera_tests)
@@ -40,8 +54,9 @@ case "$flavour" in
   bench)   dir=build-bench; cc=gcc;   cxx=g++;     opts=(-DCMAKE_BUILD_TYPE=Release -DTONVERA_BUILD_BENCH=ON -DTONVERA_BUILD_TESTS=OFF) ;;
   windows) dir=build-windows; cc=;   cxx=;        opts=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DTONVERA_WERROR=ON
              -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-w64.cmake") ;;
-  *) echo "unknown flavour: $flavour (release, asan, tsan, fuzz, bench, windows)" >&2; exit 2 ;;
+  *) echo "unknown flavour: $flavour (release, demo, asan, tsan, fuzz, bench, windows)" >&2; exit 2 ;;
 esac
+opts+=(-DTONVERA_REQUIRE_ALL="${TONVERA_REQUIRE_ALL:-OFF}")
 
 if [ "$flavour" = windows ]; then
   # FreeType and libpng for Windows from Debian's source packages (cached between runs), and the

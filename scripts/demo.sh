@@ -8,10 +8,11 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 # Only what the demo runs: the module (with the VST 3 bundle, its editor and the embedded style
-# package) and the renderer. The test suites, their packages and the other flavours come with
+# package) and the renderer. A tree configured here first leaves the test suites out, whatever is
+# installed (scripts/build.sh demo); the suites, their packages and the other flavours come with
 # scripts/test.sh.
 bash scripts/install-deps.sh --demo
-bash scripts/build.sh release tonvera_plugin tonvera-render
+bash scripts/build.sh demo tonvera_plugin tonvera-render
 
 # The renderer finds the built module itself (the Tonvera.vst3 bundle in build/, loaded through
 # VST 3; --format vst2 loads build/Tonvera.so instead).
@@ -21,5 +22,5 @@ if [ -d build/Tonvera.vst3 ] && [ -x build/bin/tonvera-render ]; then
     --snapshot-editor "$root/out/demo-editor.png" "$@"
 fi
 echo "(the Tonvera module is not built in this tree: running the frame-engine demo)"
-bash scripts/build.sh release tonvera-frame-demo
+bash scripts/build.sh demo tonvera-frame-demo
 exec build/bin/tonvera-frame-demo

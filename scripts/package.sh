@@ -29,7 +29,7 @@ done
 
 # The release tree is built with Debian's flags (scripts/build.sh), so the package holds the
 # binaries the tests ran; only the two targets it ships are brought up to date.
-bash "$root/scripts/build.sh" release tonvera_plugin tonvera-render >&2
+bash "$root/scripts/build.sh" demo tonvera_plugin tonvera-render >&2
 
 upstream=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ -n "$upstream" ] || { echo "package.sh: no project version in $build/CMakeCache.txt" >&2; exit 1; }

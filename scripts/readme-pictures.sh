@@ -18,7 +18,7 @@ if [ $# -gt 0 ]; then
   build=$(cd "$1" && pwd)
 else
   bash scripts/install-deps.sh --demo
-  bash scripts/build.sh release tonvera-render tonvera_plugin
+  bash scripts/build.sh demo tonvera-render tonvera_plugin
   build="$root/build"
 fi
 render="$build/bin/tonvera-render"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Checks the format of every C++ file, then builds everything and runs every test: the plain
-# suite (g++) with the install and Debian package checks (scripts/test-install.sh,
+# Checks the format of every C++ file, tries the README's first command on a fresh Debian 12 root
+# (scripts/test-fresh.sh: the committed tree, bare and with the packages that switch optional
+# parts on, then the tests' package list proven complete there), then builds everything and runs
+# every test: the plain suite (g++) with the install and Debian package checks (scripts/test-install.sh,
 # scripts/test-package.sh), the Windows x64 module cross-built with MinGW-w64 and run under Wine
 # (its state must match the Linux build's byte for byte, and each loads the other's; its editor,
 # opened in a Win32 window under Xvfb, must look as the Linux goldens), the same suite under
@@ -15,10 +17,13 @@ jobs=$(nproc)
 cat <<'PLAN'
 scripts/test.sh runs these stages, each timed as it ends. Rough minutes on a 2-core machine, with
 the compiler cache filled (nothing changed since the last run) and with no cache at all (a fresh
-clone; about 22 minutes in all):
+clone; about 34 minutes in all):
                                                                                 cached  no cache
   packages   the Debian packages the tests need (only the missing ones)       first run only
   format     every C++ file against .clang-format                                  < 1       < 1
+  fresh      scripts/demo.sh in a fresh Debian 12 root (the committed tree),      ~ 12      ~ 12
+             bare and with GoogleTest, clang, ...; then the tests' package list   (the root's compiler
+             installed there and every tested tree configured                      cache starts empty)
   release    g++ build, every suite, the install rules and the Debian package      ~ 2     ~ 5.5
   windows    MinGW-w64 cross build, its suites under Wine                          ~ 1       ~ 4
   asan       clang build with AddressSanitizer + UBSan, every suite                ~ 3     ~ 5.5
@@ -43,9 +48,17 @@ stage() {
 
 stage packages "the Debian packages the tests need"
 bash scripts/install-deps.sh
+# Every part of the tree that the suites cover must configure: a missing package is an error here,
+# not a part silently left out.
+export TONVERA_REQUIRE_ALL=ON
 
 stage format "every tracked C++ file against .clang-format"
 bash scripts/check-format.sh
+
+# Early: a fault here (a package missing from a list, an optional part that breaks the demo) is
+# what a newcomer meets first, and it shows before the long builds.
+stage fresh "scripts/demo.sh on a fresh Debian 12 root (scripts/test-fresh.sh)"
+bash scripts/test-fresh.sh
 
 # The Linux and the Windows module trade the state of fixed settings through this folder.
 export TONVERA_STATE_EXCHANGE="$root/build-windows/state-exchange"
