@@ -307,6 +307,8 @@ TEST(TonveraCrossFormatTest, BothInterfacesListTheEightSlotsAsProgramsAndIgnoreH
   ASSERT_EQ(controller->setParamNormalized(programId, 3.0 / 7.0), kResultOk);
   EXPECT_EQ(controller->setParamNormalized(programId, std::nan("")), kInvalidArgument);
   EXPECT_DOUBLE_EQ(controller->getParamNormalized(programId), 3.0 / 7.0);
+  EXPECT_EQ(vst3.RestartCount(kParamValuesChanged), 0) << "never from inside the host's call";
+  vst3.RunHostTimers();
   EXPECT_EQ(vst3.RestartCount(kParamValuesChanged), 1) << "the host reads the slot's values, once";
   EXPECT_EQ(presetIndex(vst3), "3");
   ASSERT_EQ(controller->getParamStringByValue(programId, 1.0, name), kResultOk);

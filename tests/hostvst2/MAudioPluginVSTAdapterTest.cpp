@@ -204,7 +204,8 @@ TEST_F(MAudioPluginVSTAdapterTest, HostValueFromAnotherThreadDuringOwnAutomation
 }
 
 // A change the plug-in makes itself becomes audioMasterUpdateDisplay on the host's UI thread: at
-// once when made there, from another thread at the next UI-thread call (here resume).
+// once when made there outside the host's calls, else at the next effEditIdle (never inside
+// another host call such as resume).
 TEST_F(MAudioPluginVSTAdapterTest, OwnStateChangeUpdatesTheHostsDisplayOnItsUIThread)
 {
   MTestHostVst2 host;
@@ -222,6 +223,8 @@ TEST_F(MAudioPluginVSTAdapterTest, OwnStateChangeUpdatesTheHostsDisplayOnItsUITh
   report(1);
   EXPECT_EQ(host.UpdateDisplayCount(), 1) << "not from another thread";
   ASSERT_TRUE(host.Resume());
+  EXPECT_EQ(host.UpdateDisplayCount(), 1) << "not inside resume";
+  host.IdleEditor();
   EXPECT_EQ(host.UpdateDisplayCount(), 2);
 }
 

@@ -194,7 +194,8 @@ TEST_F(VST3AdapterTest, HostAutomationProcessedDuringAnEditorEditIsApplied)
 }
 
 // A change the plug-in makes itself has the host read every value again and mark the project
-// modified, on the UI thread: at once when made there, else at the next UI-thread call.
+// modified, on the UI thread: at once when made there outside the host's calls, else from the
+// timer the next UI-thread call arms on the host's run loop (never inside that call).
 TEST_F(VST3AdapterTest, OwnStateChangeRestartsTheValuesAndMarksTheProjectOnTheUIThread)
 {
   using Edit = void (*)(std::int32_t index, std::int32_t action, double value);
@@ -209,8 +210,11 @@ TEST_F(VST3AdapterTest, OwnStateChangeRestartsTheValuesAndMarksTheProjectOnTheUI
   EXPECT_EQ(m_host.RestartCount(kParamValuesChanged), 1);
   EXPECT_EQ(m_host.DirtyCount(), 1);
   m_host.Controller()->setParamNormalized(kGain, 0.5);
+  EXPECT_EQ(m_host.RestartCount(kParamValuesChanged), 1) << "not inside the host's call";
+  EXPECT_EQ(m_host.RunHostTimers(), 1);
   EXPECT_EQ(m_host.RestartCount(kParamValuesChanged), 2);
   EXPECT_EQ(m_host.DirtyCount(), 2);
+  EXPECT_EQ(m_host.HostTimerCount(), 0);
 }
 
 TEST_F(VST3AdapterTest, MidiControllersMapToTheControllerParameters)
