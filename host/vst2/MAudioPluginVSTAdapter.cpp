@@ -412,7 +412,9 @@ bool MAudioPluginVSTAdapter::getVendorString(char* text)
 
 VstInt32 MAudioPluginVSTAdapter::getVendorVersion()
 {
-  return 1;
+  // The project's version, packed as the settings pack theirs (major * 65536 + minor * 256 +
+  // patch): the same number the editor, the package and the factory show.
+  return TONVERA_VENDOR_VERSION;
 }
 
 VstInt32 MAudioPluginVSTAdapter::canDo(const char* text)

@@ -316,3 +316,13 @@ TEST(TonveraCrossFormatTest, BothInterfacesListTheEightSlotsAsProgramsAndIgnoreH
   ASSERT_TRUE(vst3.SetState(vst2.GetState()));
   EXPECT_DOUBLE_EQ(controller->getParamNormalized(programId), 2.0 / 7.0);
 }
+
+TEST(TonveraCrossFormatTest, BothInterfacesTellTheProjectsVersion)
+{
+  Pair pair;
+  ASSERT_TRUE(pair.Load());
+  EXPECT_EQ(pair.vst2.Dispatch(Vst2::effGetVendorVersion),
+            TONVERA_VERSION_MAJOR * 65536 + TONVERA_VERSION_MINOR * 256 + TONVERA_VERSION_PATCH);
+  EXPECT_EQ(std::string(pair.vst3.ClassInfo().version),
+            std::to_string(TONVERA_VERSION_MAJOR) + "." + std::to_string(TONVERA_VERSION_MINOR));
+}
