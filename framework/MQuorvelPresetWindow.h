@@ -181,6 +181,8 @@ private:
   const MXmlItem* CurrentPreset();
   MXmlItem* SelectedItem();
   /// The folder new items go to, and the path of the selection's folder.
+  /// Whether `item` is a top-level folder of the factory presets.
+  bool IsFactoryFolder(const MXmlItem& item) const;
   MXmlItem& TargetFolder(std::vector<std::int32_t>& folderPath);
   void UpdateButtons();
   void ShowStatus();
