@@ -175,6 +175,9 @@ public:
   static const char* PitchClassName(int pitchClass) noexcept;
 
   bool IsScaleNoteEnabled(int pitchClass) const noexcept;
+  /// The scale type the editor's box shows: the chosen one while the notes are that scale on
+  /// its root, else -1 (none).
+  std::int32_t ShownScaleType() const noexcept;
   /// A plain flag write, as the piano control makes it; call OnPianoChanged afterwards.
   void SetScaleNoteEnabled(int pitchClass, bool enabled) noexcept;
   /// Enables all twelve notes, reports them, recomputes and clears the channel history.

@@ -171,8 +171,23 @@ void TonveraAudioEffectPlugin::RefreshPiano()
   {
     MarkRoot(*panel, m_scaleNote.Load());
     if (auto* selector = dynamic_cast<MSelector*>(panel->FindChild(MString("ScaleType"))))
-      selector->SetSelection(m_scaleType.Load());
+      selector->SetSelection(ShownScaleType());
   }
+}
+
+std::int32_t TonveraAudioEffectPlugin::ShownScaleType() const noexcept
+{
+  // The box names the scale only while the piano still shows it: a key switched on or off by
+  // hand leaves a scale of the user's own, which none of the names fits.
+  const int kind = m_scaleType.Load();
+  const bool* pattern = ScalePattern(kind);
+  if (pattern == nullptr)
+    return -1;
+  const int root = m_scaleNote.Load();
+  for (int i = 0; i < kPitchClasses; ++i)
+    if (IsScaleNoteEnabled(i) != pattern[((i - root) % kPitchClasses + kPitchClasses) % kPitchClasses])
+      return -1;
+  return kind;
 }
 
 std::uint32_t TonveraAudioEffectPlugin::ChangingNotes(const bool* target) const noexcept
@@ -214,6 +229,7 @@ void TonveraAudioEffectPlugin::OnPianoNote(MEventTarget* target, void*, MOnItemP
     plugin->BeginAutomationGesture(index);
   effect.SetScaleNoteEnabled(pitchClass, piano->IsNoteEnabled(params.item));
   effect.OnPianoChanged(1u << pitchClass);
+  effect.RefreshPiano();
   if (plugin != nullptr)
     plugin->EndAutomationGesture(index);
 }

@@ -250,6 +250,13 @@ public:
   /// Shows "General settings" as a sheet over the editor window that holds `origin`; returns at
   /// once; nothing while a sheet is shown there.
   void OpenSettingsWindow(MControl& origin);
+  /// The stored zoom changed in this instance's editor: it redraws at once, every other open
+  /// editor of the module at its next tick. GUI thread.
+  void FollowZoomChange()
+  {
+    m_zoomChangesSeen = ++s_zoomChanges;
+    ApplyEditorScale();
+  }
   /// Shows the "MIDI" sheet (MMIDIControllerWindow, its controller sets in GetControllerSetsPath)
   /// over the editor window that holds `origin`, like OpenSettingsWindow.
   void OpenMIDIWindow(MControl& origin);
@@ -361,6 +368,10 @@ private:
   bool m_presetFileUnreadable = false;
   MString m_presetTreeError;
   std::atomic<std::int32_t> m_queuedPresetStep{0};
+  /// Zoom choices made in any editor of the module (GUI thread): every open editor follows the
+  /// latest from its next tick. The count this instance's editor has followed.
+  static inline std::uint64_t s_zoomChanges = 0;
+  std::uint64_t m_zoomChangesSeen = 0;
   std::atomic<std::int32_t> m_queuedProgram{-1};
   std::atomic<bool> m_panicPending{false};
   /// The update thread's tick (registered by the constructor, removed first by the destructor).

@@ -314,6 +314,12 @@ void MQuorvelAudioEffectPlugin::OnEditorIdle()
   ApplyQueuedPresetStep();
   UpdateOptimalGainWindow();
   FollowMIDIWindow();
+  if (m_zoomChangesSeen != s_zoomChanges)
+  {
+    // A zoom chosen in another editor: this one redraws at it and asks its host for the size.
+    m_zoomChangesSeen = s_zoomChanges;
+    ApplyEditorScale();
+  }
   if (MAudioPlugin::MEditor* editor = GetEditor(); editor != nullptr && editor->GetWindow() != nullptr &&
                                                    editor->GetWindow()->GetWindowSystem() != nullptr)
     MStyleSettings::FollowStored(*editor->GetWindow()->GetWindowSystem());

@@ -593,8 +593,9 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::OnZoomChanged(MOnNotifyParams&)
     SetNote(MString("<b>The setting could not be saved</b>: ") + MSTMLEscape(error));
     return;
   }
-  // The editor this sheet lies in redraws at the new zoom and asks the host for its new size.
-  m_plugin.ApplyEditorScale();
+  // The editor this sheet lies in redraws at the new zoom and asks the host for its new size; the
+  // other open editors follow from their next tick.
+  m_plugin.FollowZoomChange();
 }
 
 void MQuorvelAudioEffectPlugin::SettingsWindow::OnSetDefaults(MOnNotifyParams&)

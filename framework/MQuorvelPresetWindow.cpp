@@ -473,6 +473,18 @@ MXmlItem& MQuorvelAudioEffectPlugin::PresetWindow::TargetFolder(std::vector<std:
   return *folder;
 }
 
+bool MQuorvelAudioEffectPlugin::PresetWindow::IsFactoryFolder(const MXmlItem& item) const
+{
+  if (!MPresetTree::IsFolder(item))
+    return false;
+  const MXmlItem factory = m_plugin.GetFactoryPresets();
+  for (std::int32_t index = 0; index < factory.GetSubItemCount(); ++index)
+    if (const MXmlItem& folder = factory.GetSubItemAt(index);
+        MPresetTree::IsFolder(folder) && NameOf(folder) == NameOf(item))
+      return true;
+  return false;
+}
+
 void MQuorvelAudioEffectPlugin::PresetWindow::Fail(const MString& what, const MString& why)
 {
   m_plugin.GetEditorDialogs().Tell(*m_tree, MString("Presets"), what + MString(" ") + why);
@@ -551,8 +563,12 @@ void MQuorvelAudioEffectPlugin::PresetWindow::SaveNew(Done done)
         PresetManager& manager = m_plugin.GetPresetManager();
         MXmlItem before = manager.GetRoot();
         std::vector<std::int32_t> folderPath;
-        MXmlItem& folder = TargetFolder(folderPath);
-        const MString added = MPresetTree::IdOf(manager.SaveCurrent(folder, name));
+        MXmlItem* folder = &TargetFolder(folderPath);
+        // The user's own presets never go among the factory's: with a factory preset or folder
+        // selected, the new one goes to the top level.
+        if (!folderPath.empty() && IsFactoryFolder(manager.GetRoot().GetSubItemAt(folderPath.front())))
+          folder = &manager.GetRoot();
+        const MString added = MPresetTree::IdOf(manager.SaveCurrent(*folder, name));
         // The saved state is the current preset from now on.
         Report(done, Commit(std::move(before), added, added));
       }));

@@ -193,6 +193,8 @@ private:
   /// The path of the item with id `id`; empty when it is not there.
   std::vector<std::int32_t> PathOfId(const MString& id);
   /// The folder new items go to, and the path of the selection's folder.
+  /// Whether `item` is a top-level folder of the factory presets.
+  bool IsFactoryFolder(const MXmlItem& item) const;
   MXmlItem& TargetFolder(std::vector<std::int32_t>& folderPath);
   void UpdateButtons();
   void ShowStatus();

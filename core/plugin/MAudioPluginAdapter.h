@@ -5,15 +5,47 @@
 // MAudioPlugin::SetHostAdapter. The plug-in calls these on the thread that caused the call (the
 // GUI thread for automation made in the editor, the audio thread for MIDI output and latency
 // changes found while processing); implementations must not throw.
+//
+// Reports to the host are never made from inside one of the host's calls into the plug-in.
+// Hosts hold their own, often non-recursive, locks around program, state and parameter calls and
+// take them again when the plug-in reports (VST 3 restartComponent, setDirty, performEdit; VST 2.4
+// audioMasterUpdateDisplay, audioMasterAutomate, audioMasterSizeWindow, audioMasterIOChanged; LV2
+// UI port writes): a report made there deadlocks them. Each adapter opens a HostCallScope for
+// the duration of every host call except the plug-in's own clock (the VST 3 run loop's timer and
+// descriptor callbacks, VST 2.4 effEditIdle, the LV2 UI's idle); a report that finds a scope
+// open on its thread waits, and DeliverPendingReports hands it over from the next tick. The
+// user's own gestures in the editor arrive on that tick, outside any host call, and go at once.
 
+#include "base/MHostCallShield.h"
 #include "base/MObject.h"
 
 #include <cstdint>
+#include <utility>
 
 class MAudioPluginAdapter : public MObject
 {
 public:
   ~MAudioPluginAdapter() override = default;
+
+  /// Marks the calling thread as inside a host call for its lifetime (nests).
+  class HostCallScope
+  {
+  public:
+    HostCallScope() noexcept { ++t_hostCallDepth; }
+    ~HostCallScope() { --t_hostCallDepth; }
+    HostCallScope(const HostCallScope&) = delete;
+    HostCallScope& operator=(const HostCallScope&) = delete;
+  };
+  /// Whether the calling thread is inside one of the host's calls into the plug-in: a report
+  /// must wait for DeliverPendingReports.
+  static bool IsInsideHostCall() noexcept { return t_hostCallDepth > 0; }
+  /// MHostCallShield::Run inside a HostCallScope: the guard of a host's call into the plug-in.
+  template <typename... Args>
+  static decltype(auto) RunHostCall(const MString& traceName, Args&&... args) noexcept
+  {
+    const HostCallScope scope;
+    return MHostCallShield::Run(traceName, std::forward<Args>(args)...);
+  }
 
   /// The parameter at host index `index` now has the normalised value `value` (0..1).
   virtual void SendAutomation(std::int32_t index, double value) = 0;
@@ -42,4 +74,7 @@ public:
   /// The host's UI thread is here (the editor's idle tick): hand over what ReportStateChanged or
   /// ReportProgramChanged could not tell the host on another thread. Base: nothing.
   virtual void DeliverPendingReports() {}
+
+private:
+  static inline thread_local int t_hostCallDepth = 0;
 };

@@ -176,7 +176,12 @@ void MAudioPlugin::IdleEditor()
 {
   MHostCallShield::Run("MAudioPlugin::IdleEditor", [&] {
     if (m_editor == nullptr)
+    {
+      // The host's idle without an editor (a tick already queued): the reports still go.
+      if (m_hostAdapter != nullptr)
+        m_hostAdapter->DeliverPendingReports();
       return;
+    }
     // What this tick invalidates, the editor's Idle below paints (the window system outlives the
     // editor, which the tick may close).
     const MWindowSystemCommon::IdleTickScope tick(

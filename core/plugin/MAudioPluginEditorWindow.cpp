@@ -6,6 +6,7 @@
 #include "gui/MWindow.h"
 #include "gui/MWindowSystemCommon.h"
 #include "gui/controls/MContainer.h"
+#include "gui/controls/MSheet.h"
 #include "gui/controls/MStatic.h"
 #include "gui/stml/MSTMLControl.h"
 
@@ -243,8 +244,23 @@ double MAudioPluginEditorWindow::GetScale() const
 
 bool MAudioPluginEditorWindow::OnHostKey(const MSystemEvent& event)
 {
-  if (!m_window->IsOpen() || m_window->GetFocusControl() == nullptr)
+  if (!m_window->IsOpen())
     return false;
+  if (m_window->GetFocusControl() == nullptr)
+  {
+    // An open sheet takes the keys even before anything in it has the focus (Escape closes it).
+    const std::vector<MSheet*> sheets = MSheet::SheetsOf(*m_window);
+    if (sheets.empty())
+      return false;
+    MSheet& top = *sheets.back();
+    if (event.code == MSystemEvent::KeyDown)
+      top.OnKeyDown(event.value, event.modifiers);
+    else if (event.code == MSystemEvent::KeyUp)
+      top.OnKeyUp(event.value, event.modifiers);
+    else if (event.code == MSystemEvent::Character)
+      top.OnCharacter(event.value, event.modifiers);
+    return true;
+  }
   m_window->DispatchSystemEvent(event);
   return true;
 }

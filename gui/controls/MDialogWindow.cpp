@@ -28,6 +28,34 @@ MSize MeasureLines(const MControl& control, const MString& text, MStdFont font)
     width = std::max(width, MControlUtility::MeasureText(control, line, font).x);
   return MSize{width, std::max<std::int32_t>(1, lines.Count()) * MControlUtility::LineHeight(control, font)};
 }
+
+// Breaks the lines of `text` between words so that none is wider than `width` (a single word
+// wider than that keeps its own line).
+MString WrapLines(const MControl& control, const MString& text, MStdFont font, std::int32_t width)
+{
+  MString wrapped;
+  const MStringList lines = MStringList::Split(text, u'\n');
+  for (std::int32_t l = 0; l < lines.Count(); ++l)
+  {
+    if (l > 0)
+      wrapped += MString("\n");
+    MString line;
+    const MStringList words = MStringList::Split(lines[l], u' ');
+    for (std::int32_t w = 0; w < words.Count(); ++w)
+    {
+      const MString candidate = w == 0 ? words[w] : line + MString(" ") + words[w];
+      if (w > 0 && MControlUtility::MeasureText(control, candidate, font).x > width)
+      {
+        wrapped += line + MString("\n");
+        line = words[w];
+      }
+      else
+        line = candidate;
+    }
+    wrapped += line;
+  }
+  return wrapped;
+}
 } // namespace
 
 // --- MDialog ----------------------------------------------------------------------------------------
@@ -169,7 +197,9 @@ MMessageDialog::MMessageDialog(const MString& title, const MString& message, But
     : m_message(message)
 {
   SetCaption(title);
-  m_text = &Add<MStaticMultiLine>(message);
+  // A long sentence is broken between words rather than cut at the dialog's edge.
+  const MString shown = WrapLines(*this, message, MStdFont::Normal, kMaximumWidth - 2 * kMargin - 8);
+  m_text = &Add<MStaticMultiLine>(shown);
   switch (buttons)
   {
   case Buttons::Ok:
@@ -189,8 +219,9 @@ MMessageDialog::MMessageDialog(const MString& title, const MString& message, But
     AddButton("Cancel", MModalValue::Cancel);
     break;
   }
-  const MSize text = MeasureLines(*this, message, MStdFont::Normal);
-  SetSize(MSize{std::clamp(text.x + 2 * kMargin + 8, 320, 640), std::min(text.y, 400) + FrameHeight() + 8});
+  const MSize text = MeasureLines(*this, shown, MStdFont::Normal);
+  SetSize(MSize{std::clamp(text.x + 2 * kMargin + 8, 320, kMaximumWidth),
+                std::min(text.y, 400) + FrameHeight() + 8});
 }
 
 void MMessageDialog::LayoutContent(const MRect& content)

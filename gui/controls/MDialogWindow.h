@@ -115,6 +115,9 @@ public:
     YesNoCancel,
   };
 
+  /// The widest a message dialog grows; longer lines of the message break between words.
+  static constexpr std::int32_t kMaximumWidth = 640;
+
   MMessageDialog(const MString& title, const MString& message, Buttons buttons = Buttons::Ok);
   ~MMessageDialog() override = default;
 

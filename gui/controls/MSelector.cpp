@@ -24,7 +24,8 @@ void MSelector::SetChoices(const MStringList& choices)
 
 void MSelector::SetSelection(std::int32_t index)
 {
-  const std::int32_t clamped = m_choices.IsEmpty() ? -1 : std::clamp(index, 0, m_choices.Count() - 1);
+  // A negative index shows no choice (the value matches none of them).
+  const std::int32_t clamped = m_choices.IsEmpty() || index < 0 ? -1 : std::min(index, m_choices.Count() - 1);
   if (clamped == m_selection)
     return;
   m_selection = clamped;
@@ -34,7 +35,7 @@ void MSelector::SetSelection(std::int32_t index)
 bool MSelector::Select(std::int32_t index)
 {
   const std::int32_t old = m_selection;
-  SetSelection(index);
+  SetSelection(std::max(index, 0)); // stepping never leaves the list
   if (m_selection == old)
     return false;
   NotifyChanged();

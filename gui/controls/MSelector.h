@@ -22,9 +22,10 @@ public:
 
   void SetChoices(const MStringList& choices);
   const MStringList& GetChoices() const { return m_choices; }
-  /// Index of the chosen text; -1 when there are no choices.
+  /// Index of the chosen text; -1 when there are no choices or none is shown.
   std::int32_t GetSelection() const { return m_selection; }
-  /// Sets the choice without firing the changed event (clamped into the list).
+  /// Sets the choice without firing the changed event (clamped into the list; a negative index
+  /// shows none).
   void SetSelection(std::int32_t index);
   /// The user's choice: sets it and fires the changed event when it changed.
   bool Select(std::int32_t index);

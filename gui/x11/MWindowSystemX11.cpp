@@ -1026,9 +1026,9 @@ void MWindowSystemX11::HandleXEvent(void* rawEvent)
     if (event.xfocus.detail == NotifyPointer || event.xfocus.mode == NotifyGrab ||
         event.xfocus.mode == NotifyUngrab)
       return;
+    // The click count stands: in a host, each click may bounce the focus between the host's
+    // window and ours (NotifyAncestor out, NotifyNonlinear in) between the two presses.
     translated.code = event.type == FocusIn ? kFocusInCode : kFocusOutCode;
-    if (event.type == FocusOut)
-      impl.clicks.Reset();
     break;
   case KeyPress:
   case KeyRelease:

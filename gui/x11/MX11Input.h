@@ -60,7 +60,8 @@ public:
 
   /// Records a press; true when it completes a double click.
   bool Press(unsigned long window, unsigned int button, std::uint32_t timeMs, MPoint position);
-  /// Forgets the previous press (after a window closes, focus moves, the pointer leaves).
+  /// Forgets the previous press (after a window closes). Focus changes do not: a click in a
+  /// host's embedded window may move the focus by itself.
   void Reset() { m_window = 0; }
 
 private:

@@ -47,7 +47,7 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
                          LV2UI_Write_Function write, LV2UI_Controller controller, LV2UI_Widget* widget,
                          const LV2_Feature* const* features)
 {
-  return MHostCallShield::Run(
+  return MAudioPluginAdapter::RunHostCall(
       "MAudioPluginLV2UI::instantiate", static_cast<LV2UI_Handle>(nullptr), [&]() -> LV2UI_Handle {
         // ui:parent carries the X11 window id in the pointer's bits; 0 is no window.
         const auto parent = reinterpret_cast<std::uintptr_t>(FindFeature(features, LV2_UI__parent));
@@ -76,8 +76,8 @@ void Cleanup(LV2UI_Handle ui)
 void PortEvent(LV2UI_Handle ui, std::uint32_t port, std::uint32_t size, std::uint32_t format,
                const void* buffer)
 {
-  MHostCallShield::Run("MAudioPluginLV2UI::port_event",
-                       [&] { Self(ui)->PortEvent(port, size, format, buffer); });
+  MAudioPluginAdapter::RunHostCall("MAudioPluginLV2UI::port_event",
+                                   [&] { Self(ui)->PortEvent(port, size, format, buffer); });
 }
 
 int Idle(LV2UI_Handle ui)
@@ -87,8 +87,8 @@ int Idle(LV2UI_Handle ui)
 
 int Resize(LV2UI_Feature_Handle ui, int width, int height)
 {
-  return MHostCallShield::Run("MAudioPluginLV2UI::ui_resize", 1,
-                              [&] { return Self(ui)->Resize(width, height); });
+  return MAudioPluginAdapter::RunHostCall("MAudioPluginLV2UI::ui_resize", 1,
+                                          [&] { return Self(ui)->Resize(width, height); });
 }
 
 const void* ExtensionData(const char* uri)
@@ -267,7 +267,11 @@ void MAudioPluginLV2UI::WritePort(std::uint32_t port, float value)
 void MAudioPluginLV2UI::SendAutomation(std::int32_t index, double value)
 {
   MHostCallShield::Run("MAudioPluginLV2UI::SendAutomation", [&] {
-    if (index >= 0 && static_cast<std::uint32_t>(index) < m_parameters)
+    if (index < 0 || static_cast<std::uint32_t>(index) >= m_parameters)
+      return;
+    if (IsInsideHostCall())
+      ReportStateChanged(); // not the user's gesture: the ports are written from the next idle
+    else
       WritePort(static_cast<std::uint32_t>(index),
                 m_scales[static_cast<std::size_t>(index)].FromNormalised(value));
   });
@@ -281,13 +285,15 @@ void MAudioPluginLV2UI::SendBypassAutomation(bool bypassed)
 
 void MAudioPluginLV2UI::BeginAutomationGesture(std::int32_t index)
 {
-  if (m_touch != nullptr && index >= 0 && static_cast<std::uint32_t>(index) < m_parameters)
+  if (m_touch != nullptr && index >= 0 && static_cast<std::uint32_t>(index) < m_parameters &&
+      !IsInsideHostCall())
     m_touch->touch(m_touch->handle, static_cast<std::uint32_t>(index), true);
 }
 
 void MAudioPluginLV2UI::EndAutomationGesture(std::int32_t index)
 {
-  if (m_touch != nullptr && index >= 0 && static_cast<std::uint32_t>(index) < m_parameters)
+  if (m_touch != nullptr && index >= 0 && static_cast<std::uint32_t>(index) < m_parameters &&
+      !IsInsideHostCall())
     m_touch->touch(m_touch->handle, static_cast<std::uint32_t>(index), false);
 }
 
@@ -316,7 +322,9 @@ void MAudioPluginLV2UI::ReportStateChanged()
 void MAudioPluginLV2UI::DeliverPendingReports()
 {
   MHostCallShield::Run("MAudioPluginLV2UI::DeliverPendingReports", [&] {
-    if (std::this_thread::get_id() != m_uiThread || m_plugin == nullptr ||
+    // Port writes belong to the host's UI thread, outside its calls into the UI (port_event,
+    // ui:resize): from anywhere else they wait for the next idle.
+    if (std::this_thread::get_id() != m_uiThread || IsInsideHostCall() || m_plugin == nullptr ||
         !m_reportPending.exchange(false, std::memory_order_relaxed))
       return;
     for (std::uint32_t port = 0; port < m_parameters; ++port)

@@ -71,8 +71,8 @@ public:
   void ReportLatency() override;
   bool ChangeEditorSize(std::int32_t width, std::int32_t height) override;
   void ReportProgramChanged() override;
-  /// Every parameter port is written with the plug-in's value: at once on the UI thread, from
-  /// another thread at the next idle.
+  /// Every parameter port is written with the plug-in's value: at once on the UI thread outside
+  /// the host's calls, else at the next idle.
   void ReportStateChanged() override;
   void DeliverPendingReports() override;
 

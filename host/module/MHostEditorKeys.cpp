@@ -41,6 +41,9 @@ bool Translate(bool down, std::int32_t character, std::int32_t virtualKey, std::
         kVirtualKeys[static_cast<std::size_t>(virtualKey)] == 0)
       return false;
     event.value = kVirtualKeys[static_cast<std::size_t>(virtualKey)];
+    // Space comes as a virtual key, yet it types: a name with spaces must reach a text field.
+    if (typed != nullptr && down && event.value == 0x20)
+      *typed = MSystemEvent{MSystemEvent::Character, MPoint{}, event.modifiers, 0x20};
     return true;
   }
   const std::int32_t key = character >= 'a' && character <= 'z' ? character - ('a' - 'A') : character;

@@ -13,7 +13,8 @@ namespace MHostEditorKeys
 /// (1 = back space ... 57 = equals; 0 = none), else `character` (letters and digits become their
 /// upper-case key, other printable characters a Character event on key down). `modifiers`: bit 0
 /// shift, 1 alternate, 3 control. When a letter or digit goes down, `typed` (if given) receives
-/// the Character event of the character as typed (else its code becomes KeyUp, meaning none).
+/// the Character event of the character as typed (else its code becomes KeyUp, meaning none); so
+/// does the space key (virtual key 7).
 /// Answers false for a key that has no translation (unknown numbers, control characters, values
 /// out of range).
 bool Translate(bool down, std::int32_t character, std::int32_t virtualKey, std::uint32_t modifiers,

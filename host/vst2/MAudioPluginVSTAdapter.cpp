@@ -10,6 +10,7 @@
 #endif
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -76,6 +77,10 @@ MAudioPluginVSTAdapter::MAudioPluginVSTAdapter(audioMasterCallback hostCallback,
     resume();
   }
   m_plugin->InitProcessing();
+  m_hostValueCount = std::max(0, m_plugin->GetNumParameters());
+  m_hostValues = std::make_unique<std::atomic<float>[]>(static_cast<std::size_t>(m_hostValueCount));
+  for (std::int32_t index = 0; index < m_hostValueCount; ++index)
+    KnowHostValue(index);
 #ifndef TONVERA_NO_EDITOR
   // Sets effFlagsHasEditor; the wrapper owns and deletes the editor.
   setEditor(new MAudioPluginVSTEditor(this, *m_plugin));
@@ -103,7 +108,7 @@ AudioEffect* MAudioPluginVSTAdapter::Create(audioMasterCallback hostCallback,
   if (hostCallback(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
     return nullptr;
   MAudioPlugin* plugin = nullptr;
-  AudioEffect* effect = MHostCallShield::Run("VSTPluginMain", static_cast<AudioEffect*>(nullptr), [&] {
+  AudioEffect* effect = RunHostCall("VSTPluginMain", static_cast<AudioEffect*>(nullptr), [&] {
     plugin = createPlugin();
     if (plugin == nullptr)
       return static_cast<AudioEffect*>(nullptr);
@@ -114,7 +119,7 @@ AudioEffect* MAudioPluginVSTAdapter::Create(audioMasterCallback hostCallback,
   if (effect == nullptr)
   {
     // A plug-in made before the adapter failed is still ours to delete.
-    MHostCallShield::Run("VSTPluginMain", [&] { delete plugin; });
+    RunHostCall("VSTPluginMain", [&] { delete plugin; });
     MDiagnosticLog::Write(MString("Error creating Vst plugin object."));
   }
   return effect;
@@ -122,8 +127,7 @@ AudioEffect* MAudioPluginVSTAdapter::Create(audioMasterCallback hostCallback,
 
 void MAudioPluginVSTAdapter::resume()
 {
-  MHostCallShield::Run("MAudioPluginVSTAdapter::resume", [&] {
-    DeliverPendingReports();
+  RunHostCall("MAudioPluginVSTAdapter::resume", [&] {
     if ((m_effect.flags & effFlagsIsSynth) != 0 || canDo("receiveVstMidiEvent") == 1)
       wantEvents(1);
     m_plugin->InitProcessing();
@@ -132,7 +136,7 @@ void MAudioPluginVSTAdapter::resume()
 
 void MAudioPluginVSTAdapter::setSampleRate(float sampleRate)
 {
-  MHostCallShield::Run("MAudioPluginVSTAdapter::setSampleRate", [&] {
+  RunHostCall("MAudioPluginVSTAdapter::setSampleRate", [&] {
     // The wrapper has stored the rate; rates of 100 Hz or less are kept but not passed on (a
     // host's placeholder, not a rate to configure the effect for).
     if (sampleRate > 100.0f)
@@ -145,29 +149,29 @@ void MAudioPluginVSTAdapter::setSampleRate(float sampleRate)
 
 void MAudioPluginVSTAdapter::setBlockSize(VstInt32 blockSize)
 {
-  MHostCallShield::Run("MAudioPluginVSTAdapter::setBlockSize", [&] { m_plugin->SetBlockSize(blockSize); });
+  RunHostCall("MAudioPluginVSTAdapter::setBlockSize", [&] { m_plugin->SetBlockSize(blockSize); });
 }
 
 void MAudioPluginVSTAdapter::setParameter(VstInt32 index, float value)
 {
-  MHostCallShield::Run("MAudioPluginVSTAdapter::setParameter", [&] {
+  RunHostCall("MAudioPluginVSTAdapter::setParameter", [&] {
     // Only the echo of this thread's own send is dropped: a host value arriving on the audio
     // thread while the GUI thread is inside setParameterAutomated is the host's own and applies.
     if (t_automating != this)
       m_plugin->SetParameter(index, value, false);
+    KnowHostValue(index);
   });
 }
 
 float MAudioPluginVSTAdapter::getParameter(VstInt32 index)
 {
-  return MHostCallShield::Run("MAudioPluginVSTAdapter::getParameter", 0.0f,
-                              [&] { return static_cast<float>(m_plugin->GetParameter(index)); });
+  return RunHostCall("MAudioPluginVSTAdapter::getParameter", 0.0f,
+                     [&] { return static_cast<float>(m_plugin->GetParameter(index)); });
 }
 
 void MAudioPluginVSTAdapter::setProgram(VstInt32 index)
 {
-  MHostCallShield::Run("MAudioPluginVSTAdapter::setProgram", [&] {
-    DeliverPendingReports();
+  RunHostCall("MAudioPluginVSTAdapter::setProgram", [&] {
     // The host chose it: no need to tell it back in the middle of its own call.
     m_choosingProgram = true;
     m_plugin->SetCurrentProgram(index);
@@ -177,7 +181,7 @@ void MAudioPluginVSTAdapter::setProgram(VstInt32 index)
 
 VstInt32 MAudioPluginVSTAdapter::getProgram()
 {
-  return MHostCallShield::Run("MAudioPluginVSTAdapter::getProgram", VstInt32{0}, [&] {
+  return RunHostCall("MAudioPluginVSTAdapter::getProgram", VstInt32{0}, [&] {
     const VstInt32 program = m_plugin->GetCurrentProgram();
     return program >= 0 && program < getNumPrograms() ? program : 0;
   });
@@ -194,9 +198,7 @@ void MAudioPluginVSTAdapter::ReportProgramChanged()
 void MAudioPluginVSTAdapter::ReportStateChanged()
 {
   MHostCallShield::Run("MAudioPluginVSTAdapter::ReportStateChanged", [&] {
-    // The host expects audioMasterUpdateDisplay on its UI thread: from any other thread the
-    // report waits for the next UI-thread call (the editor's idle tick or a host call). Inside the host's
-    // own program call the host knows already.
+    // Inside the host's own program call the host knows already.
     if (std::this_thread::get_id() == m_uiThread && m_choosingProgram)
       return;
     m_reportPending.store(true, std::memory_order_relaxed);
@@ -207,10 +209,35 @@ void MAudioPluginVSTAdapter::ReportStateChanged()
 void MAudioPluginVSTAdapter::DeliverPendingReports()
 {
   MHostCallShield::Run("MAudioPluginVSTAdapter::DeliverPendingReports", [&] {
-    if (std::this_thread::get_id() == m_uiThread &&
-        m_reportPending.exchange(false, std::memory_order_relaxed))
+    // The host expects its callbacks on its UI thread, and never from inside one of its own
+    // calls: anywhere else the reports wait for the next effEditIdle.
+    if (std::this_thread::get_id() != m_uiThread || IsInsideHostCall())
+      return;
+    if (m_latencyPending.exchange(false, std::memory_order_relaxed))
+      ioChanged();
+    // Values the plug-in moved itself (learnt and note controllers, held notes, MIDI program
+    // changes) reach the host's controls as a display update: the host reads the values again
+    // and records no automation.
+    bool moved = false;
+    const std::int32_t count = std::min(m_hostValueCount, m_plugin->GetNumParameters());
+    for (std::int32_t index = 0; index < count; ++index)
+    {
+      const auto value = static_cast<float>(m_plugin->GetParameter(index));
+      if (std::fabs(value - m_hostValues[index].load(std::memory_order_relaxed)) > 1e-6f)
+      {
+        m_hostValues[index].store(value, std::memory_order_relaxed);
+        moved = true;
+      }
+    }
+    if (m_reportPending.exchange(false, std::memory_order_relaxed) || moved)
       updateDisplay();
   });
+}
+
+void MAudioPluginVSTAdapter::KnowHostValue(std::int32_t index)
+{
+  if (index >= 0 && index < m_hostValueCount)
+    m_hostValues[index].store(static_cast<float>(m_plugin->GetParameter(index)), std::memory_order_relaxed);
 }
 
 void MAudioPluginVSTAdapter::setProgramName(char* /*name*/)
@@ -220,14 +247,13 @@ void MAudioPluginVSTAdapter::setProgramName(char* /*name*/)
 
 void MAudioPluginVSTAdapter::getProgramName(char* name)
 {
-  MHostCallShield::Run("MAudioPluginVSTAdapter::getProgramName", [&] {
-    CopyPluginText(name, m_plugin->GetProgramName(m_plugin->GetCurrentProgram()));
-  });
+  RunHostCall("MAudioPluginVSTAdapter::getProgramName",
+              [&] { CopyPluginText(name, m_plugin->GetProgramName(m_plugin->GetCurrentProgram())); });
 }
 
 bool MAudioPluginVSTAdapter::getProgramNameIndexed(VstInt32 /*category*/, VstInt32 index, char* text)
 {
-  return MHostCallShield::Run("MAudioPluginVSTAdapter::getProgramNameIndexed", false, [&] {
+  return RunHostCall("MAudioPluginVSTAdapter::getProgramNameIndexed", false, [&] {
     CopyPluginText(text, m_plugin->GetProgramName(index));
     return true;
   });
@@ -235,26 +261,26 @@ bool MAudioPluginVSTAdapter::getProgramNameIndexed(VstInt32 /*category*/, VstInt
 
 void MAudioPluginVSTAdapter::getParameterName(VstInt32 index, char* text)
 {
-  MHostCallShield::Run("MAudioPluginVSTAdapter::getParameterName", [&] {
+  RunHostCall("MAudioPluginVSTAdapter::getParameterName", [&] {
     CopyText(text, m_plugin->GetParameterID(index).ToNarrow().c_str(), kVstMaxProgNameLen);
   });
 }
 
 void MAudioPluginVSTAdapter::getParameterDisplay(VstInt32 index, char* text)
 {
-  MHostCallShield::Run("MAudioPluginVSTAdapter::getParameterDisplay",
-                       [&] { CopyPluginText(text, m_plugin->GetParameterValueName(index)); });
+  RunHostCall("MAudioPluginVSTAdapter::getParameterDisplay",
+              [&] { CopyPluginText(text, m_plugin->GetParameterValueName(index)); });
 }
 
 void MAudioPluginVSTAdapter::getParameterLabel(VstInt32 index, char* text)
 {
-  MHostCallShield::Run("MAudioPluginVSTAdapter::getParameterLabel",
-                       [&] { CopyPluginText(text, m_plugin->GetParameterUnitsName(index)); });
+  RunHostCall("MAudioPluginVSTAdapter::getParameterLabel",
+              [&] { CopyPluginText(text, m_plugin->GetParameterUnitsName(index)); });
 }
 
 VstInt32 MAudioPluginVSTAdapter::getChunk(void** data, bool)
 {
-  return MHostCallShield::Run("MAudioPluginVSTAdapter::getChunk", VstInt32{0}, [&] {
+  return RunHostCall("MAudioPluginVSTAdapter::getChunk", VstInt32{0}, [&] {
     m_chunk = MPluginState::Save(*m_plugin);
     *data = m_chunk.data();
     return static_cast<VstInt32>(m_chunk.size());
@@ -263,7 +289,7 @@ VstInt32 MAudioPluginVSTAdapter::getChunk(void** data, bool)
 
 VstInt32 MAudioPluginVSTAdapter::setChunk(void* data, VstInt32 byteSize, bool)
 {
-  return MHostCallShield::Run("MAudioPluginVSTAdapter::setChunk", VstInt32{0}, [&] {
+  return RunHostCall("MAudioPluginVSTAdapter::setChunk", VstInt32{0}, [&] {
     // Bytes that do not inflate or parse throw and leave the plug-in as it was.
     MPluginState::Load(*m_plugin, data, static_cast<std::size_t>(byteSize));
     return VstInt32{1};
@@ -305,20 +331,20 @@ bool MAudioPluginVSTAdapter::FillPin(VstInt32 index, VstPinProperties* propertie
 
 bool MAudioPluginVSTAdapter::getInputProperties(VstInt32 index, VstPinProperties* properties)
 {
-  return MHostCallShield::Run("MAudioPluginVSTAdapter::getInputProperties", false,
-                              [&] { return FillPin(index, properties, true); });
+  return RunHostCall("MAudioPluginVSTAdapter::getInputProperties", false,
+                     [&] { return FillPin(index, properties, true); });
 }
 
 bool MAudioPluginVSTAdapter::getOutputProperties(VstInt32 index, VstPinProperties* properties)
 {
-  return MHostCallShield::Run("MAudioPluginVSTAdapter::getOutputProperties", false,
-                              [&] { return FillPin(index, properties, false); });
+  return RunHostCall("MAudioPluginVSTAdapter::getOutputProperties", false,
+                     [&] { return FillPin(index, properties, false); });
 }
 
 bool MAudioPluginVSTAdapter::setSpeakerArrangement(VstSpeakerArrangement* input,
                                                    VstSpeakerArrangement* output)
 {
-  return MHostCallShield::Run("MAudioPluginVSTAdapter::setSpeakerArrangement", false, [&] {
+  return RunHostCall("MAudioPluginVSTAdapter::setSpeakerArrangement", false, [&] {
     const std::int32_t inputs = m_plugin->GetNumInputs();
     const std::int32_t outputs = m_plugin->GetNumOutputs();
     if (ArrangementChannels(input) > inputs || ArrangementChannels(output) > outputs)
@@ -362,7 +388,7 @@ bool MAudioPluginVSTAdapter::setBypass(bool)
 
 bool MAudioPluginVSTAdapter::getEffectName(char* name)
 {
-  return MHostCallShield::Run("MAudioPluginVSTAdapter::getEffectName", false, [&] {
+  return RunHostCall("MAudioPluginVSTAdapter::getEffectName", false, [&] {
     CopyPluginText(name, m_plugin->m_pluginName);
     return true;
   });
@@ -370,7 +396,7 @@ bool MAudioPluginVSTAdapter::getEffectName(char* name)
 
 bool MAudioPluginVSTAdapter::getProductString(char* text)
 {
-  return MHostCallShield::Run("MAudioPluginVSTAdapter::getProductString", false, [&] {
+  return RunHostCall("MAudioPluginVSTAdapter::getProductString", false, [&] {
     CopyPluginText(text, m_plugin->m_pluginName);
     return true;
   });
@@ -378,7 +404,7 @@ bool MAudioPluginVSTAdapter::getProductString(char* text)
 
 bool MAudioPluginVSTAdapter::getVendorString(char* text)
 {
-  return MHostCallShield::Run("MAudioPluginVSTAdapter::getVendorString", false, [&] {
+  return RunHostCall("MAudioPluginVSTAdapter::getVendorString", false, [&] {
     CopyPluginText(text, m_plugin->m_vendorName);
     return true;
   });
@@ -386,7 +412,9 @@ bool MAudioPluginVSTAdapter::getVendorString(char* text)
 
 VstInt32 MAudioPluginVSTAdapter::getVendorVersion()
 {
-  return 1;
+  // The project's version, packed as the settings pack theirs (major * 65536 + minor * 256 +
+  // patch): the same number the editor, the package and the factory show.
+  return TONVERA_VENDOR_VERSION;
 }
 
 VstInt32 MAudioPluginVSTAdapter::canDo(const char* text)
@@ -436,6 +464,13 @@ void MAudioPluginVSTAdapter::SendAutomation(std::int32_t index, double value)
   MHostCallShield::Run("MAudioPluginVSTAdapter::SendAutomation", [&] {
     if (index < 0 || index >= m_plugin->GetNumParameters())
       return;
+    if (IsInsideHostCall())
+    {
+      // Not the user's gesture: the host reads the values again from the next tick, and no
+      // automation is written.
+      ReportStateChanged();
+      return;
+    }
     // The mark turns the wrapper's own setParameter (and a host that echoes the change straight
     // back on this thread) into a no-op: the plug-in already holds the value. It is this
     // thread's alone, so other threads' calls are not affected.
@@ -446,6 +481,7 @@ void MAudioPluginVSTAdapter::SendAutomation(std::int32_t index, double value)
       ~Mark() { t_automating = previous; }
     } mark{this};
     setParameterAutomated(index, static_cast<float>(value));
+    KnowHostValue(index);
   });
 }
 
@@ -454,7 +490,7 @@ void MAudioPluginVSTAdapter::SendBypassAutomation(bool) {}
 void MAudioPluginVSTAdapter::BeginAutomationGesture(std::int32_t index)
 {
   MHostCallShield::Run("MAudioPluginVSTAdapter::BeginAutomationGesture", [&] {
-    if (index >= 0 && index < m_plugin->GetNumParameters())
+    if (index >= 0 && index < m_plugin->GetNumParameters() && !IsInsideHostCall())
       beginEdit(index);
   });
 }
@@ -462,7 +498,7 @@ void MAudioPluginVSTAdapter::BeginAutomationGesture(std::int32_t index)
 void MAudioPluginVSTAdapter::EndAutomationGesture(std::int32_t index)
 {
   MHostCallShield::Run("MAudioPluginVSTAdapter::EndAutomationGesture", [&] {
-    if (index >= 0 && index < m_plugin->GetNumParameters())
+    if (index >= 0 && index < m_plugin->GetNumParameters() && !IsInsideHostCall())
       endEdit(index);
   });
 }
@@ -474,7 +510,8 @@ void MAudioPluginVSTAdapter::ReportLatency()
     if (MDiagnosticLog::IsEnabled())
       MDiagnosticLog::Write(MString("Latency: ") + MString::FromInteger(latency));
     setInitialDelay(latency);
-    ioChanged();
+    m_latencyPending.store(true, std::memory_order_relaxed);
+    DeliverPendingReports();
   });
 }
 

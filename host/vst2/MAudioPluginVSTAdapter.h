@@ -112,9 +112,9 @@ public:
   /// As ReportStateChanged; nothing while the host's own effSetProgram runs.
   void ReportProgramChanged() override;
   /// audioMasterUpdateDisplay (the host reads the program, its name and the parameters again
-  /// and marks the project modified): on the UI thread (the thread that created the adapter) at
-  /// once, from another thread at the next DeliverPendingReports there (the editor's idle tick,
-  /// effSetProgram, resume).
+  /// and marks the project modified): on the UI thread (the thread that created the adapter)
+  /// outside the host's calls at once, otherwise at the next DeliverPendingReports there
+  /// (effEditIdle; see MAudioPluginAdapter for why the host's calls never see a report).
   void ReportStateChanged() override;
   void DeliverPendingReports() override;
   bool ChangeEditorSize(std::int32_t width, std::int32_t height) override;
@@ -132,6 +132,8 @@ private:
     std::size_t count = 0;
   };
 
+  /// The host now knows the plug-in's value of parameter `index`.
+  void KnowHostValue(std::int32_t index);
   void PerformProcessing(float** inputs, float** outputs, VstInt32 sampleFrames, bool replacing);
   void PrepareProcessing();
   void DeliverMIDIInput();
@@ -156,5 +158,10 @@ private:
   bool m_choosingProgram = false;
   std::thread::id m_uiThread;
   std::atomic<bool> m_reportPending{false};
+  std::atomic<bool> m_latencyPending{false};
+  /// The value the host last heard of each parameter (set by the host, sent as automation, or
+  /// seen by the idle tick); any thread.
+  std::unique_ptr<std::atomic<float>[]> m_hostValues;
+  std::int32_t m_hostValueCount = 0;
 };
 } // namespace Vst2

@@ -72,7 +72,7 @@ void MAudioPluginVSTAdapter::processDoubleReplacing(double**, double**, VstInt32
 void MAudioPluginVSTAdapter::PerformProcessing(float** inputs, float** outputs, VstInt32 sampleFrames,
                                                bool replacing)
 {
-  MHostCallShield::Run("MAudioPluginVSTAdapter::PerformProcessing", [&] {
+  RunHostCall("MAudioPluginVSTAdapter::PerformProcessing", [&] {
     if (sampleFrames <= 0 || outputs == nullptr)
       return;
     PrepareProcessing();
@@ -202,7 +202,7 @@ void MAudioPluginVSTAdapter::SendMIDIOutput()
 
 VstInt32 MAudioPluginVSTAdapter::processEvents(VstEvents* events)
 {
-  return MHostCallShield::Run("MAudioPluginVSTAdapter::processEvents", VstInt32{0}, [&] {
+  return RunHostCall("MAudioPluginVSTAdapter::processEvents", VstInt32{0}, [&] {
     if (events->numEvents > 0)
     {
       if (const VstTimeInfo* info = getTimeInfo(kEventTimeRequest); info != nullptr)

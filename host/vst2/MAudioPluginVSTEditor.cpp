@@ -24,7 +24,7 @@ MAudioPluginVSTEditor::MAudioPluginVSTEditor(AudioEffect* effect, MAudioPlugin& 
 
 bool MAudioPluginVSTEditor::getRect(ERect** rect)
 {
-  return MHostCallShield::Run("MAudioPluginVSTAdapter::MEditor::getRect", false, [&] {
+  return MAudioPluginAdapter::RunHostCall("MAudioPluginVSTAdapter::MEditor::getRect", false, [&] {
     if (rect == nullptr)
       return false;
     // Before the editor opens, the size is the default at the zoom it will open with.
@@ -40,7 +40,7 @@ bool MAudioPluginVSTEditor::getRect(ERect** rect)
 
 bool MAudioPluginVSTEditor::open(void* parent)
 {
-  return MHostCallShield::Run("MAudioPluginVSTAdapter::MEditor::open", false, [&] {
+  return MAudioPluginAdapter::RunHostCall("MAudioPluginVSTAdapter::MEditor::open", false, [&] {
     if (parent == nullptr)
       return false;
     if (m_plugin.GetEditor() != nullptr)
@@ -58,7 +58,7 @@ bool MAudioPluginVSTEditor::open(void* parent)
 
 void MAudioPluginVSTEditor::close()
 {
-  MHostCallShield::Run("MAudioPluginVSTAdapter::MEditor::close", [&] {
+  MAudioPluginAdapter::RunHostCall("MAudioPluginVSTAdapter::MEditor::close", [&] {
     m_systemWindow = nullptr;
     m_plugin.DestroyEditor();
     // A control held down while the host closed the window never sees its release.

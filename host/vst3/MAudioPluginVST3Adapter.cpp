@@ -54,6 +54,7 @@ MAudioPluginVST3Adapter::MAudioPluginVST3Adapter(MAudioPlugin* plugin) : m_plugi
 MAudioPluginVST3Adapter::~MAudioPluginVST3Adapter()
 {
   MHostCallShield::Run("MAudioPluginVST3Adapter::~MAudioPluginVST3Adapter", [&] {
+    StopReportTimer();
     delete m_plugin;
     m_plugin = nullptr;
   });
@@ -110,7 +111,7 @@ std::int32_t MAudioPluginVST3Adapter::ProgramFromValue(double value) const
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::initialize(FUnknown* context)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::initialize", tresult{kResultFalse}, [&]() -> tresult {
+  return RunHostCall("MAudioPluginVST3Adapter::initialize", tresult{kResultFalse}, [&]() -> tresult {
     const tresult base = AudioEffect::initialize(context);
     if (base == kResultFalse && AudioEffect::IsInitialized())
     {
@@ -153,7 +154,8 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::initialize(FUnknown* context)
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::terminate()
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::terminate", tresult{kResultFalse}, [&]() -> tresult {
+  return RunHostCall("MAudioPluginVST3Adapter::terminate", tresult{kResultFalse}, [&]() -> tresult {
+    StopReportTimer();
     EditControllerEx1::terminate();
     return AudioEffect::terminate();
   });
@@ -212,6 +214,11 @@ void MAudioPluginVST3Adapter::CreateParameters()
   }
   const std::int32_t programs = ProgramCount();
   SetUnitProgramList(kRootUnitId, programs > 0 ? kProgramListId : kNoProgramListId);
+  m_hostValues.assign(static_cast<std::size_t>(count), 0.0);
+  for (std::int32_t index = 0; index < count; ++index)
+  {
+    m_hostValues[static_cast<std::size_t>(index)] = PluginValue(static_cast<ParamID>(index));
+  }
   if (programs > 0)
   {
     m_parameters.AddParameter(u"Program", kProgramId, u"", 0.0, programs - 1,
@@ -238,18 +245,17 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::setProcessing(TBool /*state*/)
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::setComponentState(IBStream* state)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::setComponentState", tresult{kResultFalse},
-                              [&]() -> tresult {
-                                if (state == nullptr)
-                                {
-                                  return kInvalidArgument;
-                                }
-                                // The component and the controller are one object: the state is
-                                // already in place, and from now on it is what the controller
-                                // answers, not a value the host set before.
-                                ForgetControllerEdits();
-                                return kResultOk;
-                              });
+  return RunHostCall("MAudioPluginVST3Adapter::setComponentState", tresult{kResultFalse}, [&]() -> tresult {
+    if (state == nullptr)
+    {
+      return kInvalidArgument;
+    }
+    // The component and the controller are one object: the state is
+    // already in place, and from now on it is what the controller
+    // answers, not a value the host set before.
+    ForgetControllerEdits();
+    return kResultOk;
+  });
 }
 
 void MAudioPluginVST3Adapter::ForgetControllerEdits() noexcept
@@ -262,8 +268,8 @@ void MAudioPluginVST3Adapter::ForgetControllerEdits() noexcept
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::setActive(TBool state)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::setActive", tresult{kResultFalse}, [&]() -> tresult {
-    DeliverPendingReports();
+  return RunHostCall("MAudioPluginVST3Adapter::setActive", tresult{kResultFalse}, [&]() -> tresult {
+    DeliverPendingReports(); // arms the timer for reports of other threads
     m_activating.store(true, std::memory_order_relaxed);
     struct ClearFlag
     {
@@ -285,105 +291,102 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::canProcessSampleSize(int32 symbolicS
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::setupProcessing(ProcessSetup& setup)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::setupProcessing", tresult{kResultFalse},
-                              [&]() -> tresult {
-                                // A 64-bit request is refused before anything changes, so the plug-in keeps
-                                // its set-up.
-                                if (setup.symbolicSampleSize != kSample32)
-                                {
-                                  return kResultFalse;
-                                }
-                                if (setup.sampleRate > 100.0 && std::isfinite(setup.sampleRate))
-                                {
-                                  const double previousRate = m_plugin->GetSampleRate();
-                                  const std::int32_t previousBlock = m_plugin->GetBlockSize();
-                                  m_plugin->SetSampleRate(std::floor(setup.sampleRate + 0.5));
-                                  m_plugin->SetBlockSize(setup.maxSamplesPerBlock);
-                                  m_plugin->InitProcessing();
-                                  if (m_plugin->IsSetUpRefused())
-                                  {
-                                    // The plug-in cannot run at this rate: it goes back to the
-                                    // set-up it had, and the host is told.
-                                    m_plugin->SetSampleRate(previousRate);
-                                    m_plugin->SetBlockSize(previousBlock);
-                                    m_plugin->InitProcessing();
-                                    return kResultFalse;
-                                  }
-                                }
-                                m_processMode = setup.processMode;
-                                m_processSetup = setup;
-                                return kResultOk;
-                              });
+  return RunHostCall("MAudioPluginVST3Adapter::setupProcessing", tresult{kResultFalse}, [&]() -> tresult {
+    // A 64-bit request is refused before anything changes, so the plug-in keeps
+    // its set-up.
+    if (setup.symbolicSampleSize != kSample32)
+    {
+      return kResultFalse;
+    }
+    if (setup.sampleRate > 100.0 && std::isfinite(setup.sampleRate))
+    {
+      const double previousRate = m_plugin->GetSampleRate();
+      const std::int32_t previousBlock = m_plugin->GetBlockSize();
+      m_plugin->SetSampleRate(std::floor(setup.sampleRate + 0.5));
+      m_plugin->SetBlockSize(setup.maxSamplesPerBlock);
+      m_plugin->InitProcessing();
+      if (m_plugin->IsSetUpRefused())
+      {
+        // The plug-in cannot run at this rate: it goes back to the
+        // set-up it had, and the host is told.
+        m_plugin->SetSampleRate(previousRate);
+        m_plugin->SetBlockSize(previousBlock);
+        m_plugin->InitProcessing();
+        return kResultFalse;
+      }
+    }
+    m_processMode = setup.processMode;
+    m_processSetup = setup;
+    return kResultOk;
+  });
 }
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::setBusArrangements(SpeakerArrangement* inputs, int32 numIns,
                                                                SpeakerArrangement* outputs, int32 numOuts)
 {
-  return MHostCallShield::Run(
-      "MAudioPluginVST3Adapter::setBusArrangements", tresult{kResultFalse}, [&]() -> tresult {
-        if (numIns < 0 || numOuts < 0 || (numIns > 0 && inputs == nullptr) ||
-            (numOuts > 0 && outputs == nullptr))
-        {
-          return kInvalidArgument;
-        }
-        const int32 perBus = m_plugin->GetChannelsPerBus();
-        const SpeakerArrangement fallback = perBus == 2 ? SpeakerArr::kStereo : SpeakerArrangement{0x737};
-        auto widest = [](const SpeakerArrangement* list, int32 count) {
-          int32 widest = 0;
-          for (int32 i = 0; i < count; ++i)
-          {
-            widest = std::max(widest, SpeakerArr::GetChannelCount(list[i]));
-          }
-          return widest;
-        };
-        // With surround switched off in the general settings, only mono and stereo are taken: the
-        // host keeps its current layout and offers the plug-in where it fits.
-        if (std::max(widest(inputs, numIns), widest(outputs, numOuts)) > 2 && !m_plugin->OffersSurround())
-        {
-          return kResultFalse;
-        }
-        SpeakerArrangement input = numIns > 0 ? inputs[0] : m_inputArrangement;
-        SpeakerArrangement output = numOuts > 0 ? outputs[0] : m_outputArrangement;
-        if (widest(inputs, numIns) > perBus)
-        {
-          input = fallback;
-        }
-        if (widest(outputs, numOuts) > perBus)
-        {
-          output = fallback;
-        }
-        if (input == m_inputArrangement && output == m_outputArrangement)
-        {
-          return kResultOk;
-        }
-        // A change on one side alone is applied as well: a host asking for a mono
-        // input into a stereo output means it.
-        m_inputArrangement = input;
-        m_outputArrangement = output;
-        CreateBuses();
-        const int32 inputChannels = SpeakerArr::GetChannelCount(input);
-        const int32 outputChannels = SpeakerArr::GetChannelCount(output);
-        if (inputChannels > perBus || outputChannels > perBus)
-        {
-          return kResultFalse;
-        }
-        m_plugin->SetUsableChannelsPerBus(inputChannels, outputChannels);
-        // As for a VST 2.4 host's speaker arrangement: the effect runs with the channels the
-        // host uses (a mono track gets a one-channel effect), re-initialised when that changes.
-        const std::int32_t forced = std::max(inputChannels, outputChannels);
-        if (forced != m_forcedChannels)
-        {
-          m_forcedChannels = forced;
-          m_plugin->SetForcedChannelCount(forced);
-          m_plugin->InitProcessing();
-        }
-        return kResultOk;
-      });
+  return RunHostCall("MAudioPluginVST3Adapter::setBusArrangements", tresult{kResultFalse}, [&]() -> tresult {
+    if (numIns < 0 || numOuts < 0 || (numIns > 0 && inputs == nullptr) || (numOuts > 0 && outputs == nullptr))
+    {
+      return kInvalidArgument;
+    }
+    const int32 perBus = m_plugin->GetChannelsPerBus();
+    const SpeakerArrangement fallback = perBus == 2 ? SpeakerArr::kStereo : SpeakerArrangement{0x737};
+    auto widest = [](const SpeakerArrangement* list, int32 count) {
+      int32 widest = 0;
+      for (int32 i = 0; i < count; ++i)
+      {
+        widest = std::max(widest, SpeakerArr::GetChannelCount(list[i]));
+      }
+      return widest;
+    };
+    // With surround switched off in the general settings, only mono and stereo are taken: the
+    // host keeps its current layout and offers the plug-in where it fits.
+    if (std::max(widest(inputs, numIns), widest(outputs, numOuts)) > 2 && !m_plugin->OffersSurround())
+    {
+      return kResultFalse;
+    }
+    SpeakerArrangement input = numIns > 0 ? inputs[0] : m_inputArrangement;
+    SpeakerArrangement output = numOuts > 0 ? outputs[0] : m_outputArrangement;
+    if (widest(inputs, numIns) > perBus)
+    {
+      input = fallback;
+    }
+    if (widest(outputs, numOuts) > perBus)
+    {
+      output = fallback;
+    }
+    if (input == m_inputArrangement && output == m_outputArrangement)
+    {
+      return kResultOk;
+    }
+    // A change on one side alone is applied as well: a host asking for a mono
+    // input into a stereo output means it.
+    m_inputArrangement = input;
+    m_outputArrangement = output;
+    CreateBuses();
+    const int32 inputChannels = SpeakerArr::GetChannelCount(input);
+    const int32 outputChannels = SpeakerArr::GetChannelCount(output);
+    if (inputChannels > perBus || outputChannels > perBus)
+    {
+      return kResultFalse;
+    }
+    m_plugin->SetUsableChannelsPerBus(inputChannels, outputChannels);
+    // As for a VST 2.4 host's speaker arrangement: the effect runs with the channels the
+    // host uses (a mono track gets a one-channel effect), re-initialised when that changes.
+    const std::int32_t forced = std::max(inputChannels, outputChannels);
+    if (forced != m_forcedChannels)
+    {
+      m_forcedChannels = forced;
+      m_plugin->SetForcedChannelCount(forced);
+      m_plugin->InitProcessing();
+    }
+    return kResultOk;
+  });
 }
 
 uint32 PLUGIN_API MAudioPluginVST3Adapter::getLatencySamples()
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::getLatencySamples", uint32{0}, [&] {
+  return RunHostCall("MAudioPluginVST3Adapter::getLatencySamples", uint32{0}, [&] {
     m_latency = std::max(0, m_plugin->GetLatency());
     return static_cast<uint32>(m_latency);
   });
@@ -417,7 +420,7 @@ MAudioPluginVST3Adapter::ControllerEdit* MAudioPluginVST3Adapter::FindController
 
 ParamValue PLUGIN_API MAudioPluginVST3Adapter::getParamNormalized(ParamID id)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::getParamNormalized", ParamValue{0.0}, [&] {
+  return RunHostCall("MAudioPluginVST3Adapter::getParamNormalized", ParamValue{0.0}, [&] {
     if (id == kProgramId && ProgramCount() > 0)
     {
       return ProgramValue();
@@ -442,39 +445,39 @@ ParamValue PLUGIN_API MAudioPluginVST3Adapter::getParamNormalized(ParamID id)
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::setParamNormalized(ParamID id, ParamValue value)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::setParamNormalized", tresult{kResultFalse},
-                              [&]() -> tresult {
-                                DeliverPendingReports();
-                                if (!std::isfinite(value))
-                                {
-                                  return kInvalidArgument;
-                                }
-                                if (ControllerEdit* edit = FindControllerEdit(id))
-                                {
-                                  *edit = ControllerEdit{Clamp01(value), PluginValue(id), true};
-                                }
-                                const std::int32_t programs = ProgramCount();
-                                if (id == kProgramId && programs > 0)
-                                {
-                                  const std::int32_t program = ProgramFromValue(value);
-                                  m_choosingProgram = true;
-                                  const bool chosen = program != m_plugin->GetCurrentProgram() &&
-                                                      m_plugin->SetCurrentProgram(program);
-                                  m_choosingProgram = false;
-                                  if (chosen)
-                                  {
-                                    // Every parameter may have moved with the program.
-                                    RestartComponent(kParamValuesChanged);
-                                  }
-                                }
-                                return EditControllerEx1::setParamNormalized(id, value);
-                              });
+  return RunHostCall("MAudioPluginVST3Adapter::setParamNormalized", tresult{kResultFalse}, [&]() -> tresult {
+    DeliverPendingReports(); // arms the timer for reports of other threads
+    if (!std::isfinite(value))
+    {
+      return kInvalidArgument;
+    }
+    if (ControllerEdit* edit = FindControllerEdit(id))
+    {
+      *edit = ControllerEdit{Clamp01(value), PluginValue(id), true};
+    }
+    const std::int32_t programs = ProgramCount();
+    if (id == kProgramId && programs > 0)
+    {
+      const std::int32_t program = ProgramFromValue(value);
+      m_choosingProgram = true;
+      const bool chosen = program != m_plugin->GetCurrentProgram() && m_plugin->SetCurrentProgram(program);
+      m_choosingProgram = false;
+      if (chosen)
+      {
+        // Every parameter may have moved with the program; the
+        // host hears of it from the next tick, not from inside
+        // its own call (it may hold a lock it takes again there).
+        QueueReport(kParamValuesChanged, false);
+      }
+    }
+    return EditControllerEx1::setParamNormalized(id, value);
+  });
 }
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::getParamStringByValue(ParamID id, ParamValue valueNormalized,
                                                                   String128 string)
 {
-  return MHostCallShield::Run(
+  return RunHostCall(
       "MAudioPluginVST3Adapter::getParamStringByValue", tresult{kResultFalse}, [&]() -> tresult {
         if (string == nullptr)
         {
@@ -500,7 +503,7 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::getParamStringByValue(ParamID id, Pa
 tresult PLUGIN_API MAudioPluginVST3Adapter::getParamValueByString(ParamID id, TChar* string,
                                                                   ParamValue& valueNormalized)
 {
-  return MHostCallShield::Run(
+  return RunHostCall(
       "MAudioPluginVST3Adapter::getParamValueByString", tresult{kResultFalse}, [&]() -> tresult {
         if (string == nullptr)
         {
@@ -553,84 +556,154 @@ void MAudioPluginVST3Adapter::ReportProgramChanged()
 void MAudioPluginVST3Adapter::ReportStateChanged()
 {
   MHostCallShield::Run("MAudioPluginVST3Adapter::ReportStateChanged", [&] {
-    // The component handler belongs to the host's UI thread: from any other thread the report
-    // waits for the next UI-thread call (the editor's idle tick or a host call). Inside the host's
-    // own program call the host knows already.
+    // Inside the host's own program call the host knows already.
     if (std::this_thread::get_id() == m_uiThread && m_choosingProgram)
       return;
-    m_reportPending.store(true, std::memory_order_relaxed);
+    QueueReport(kParamValuesChanged, true);
+  });
+}
+
+void MAudioPluginVST3Adapter::QueueReport(int32 restartFlags, bool dirty)
+{
+  m_pendingRestart.fetch_or(restartFlags, std::memory_order_relaxed);
+  if (dirty)
+    m_pendingDirty.store(true, std::memory_order_relaxed);
+  // The component handler belongs to the host's UI thread, outside the host's calls: from
+  // anywhere else the report waits for the next tick (the editor's, or the timer below).
+  if (std::this_thread::get_id() != m_uiThread)
+    return;
+  if (!IsInsideHostCall())
+  {
     DeliverPendingReports();
+    return;
+  }
+  StartReportTimer();
+}
+
+void MAudioPluginVST3Adapter::StartReportTimer()
+{
+  if (m_reportTimer != nullptr || GetComponentHandler() == nullptr)
+    return;
+  // A host that offers its run loop on the component handler or the context delivers the
+  // reports while no editor ticks.
+  void* object = nullptr;
+  if (GetComponentHandler()->queryInterface(Linux::IRunLoop::iid.data, &object) != kResultOk ||
+      object == nullptr)
+  {
+    object = nullptr;
+    if (FUnknown* context = AudioEffect::GetHostContext();
+        context == nullptr || context->queryInterface(Linux::IRunLoop::iid.data, &object) != kResultOk)
+      object = nullptr;
+  }
+  if (object == nullptr)
+    return;
+  auto* runLoop = static_cast<Linux::IRunLoop*>(object);
+  auto* timer = new ReportTimer(*this);
+  if (runLoop->registerTimer(timer, kReportTimerPeriodMs) != kResultOk)
+  {
+    timer->release();
+    runLoop->release();
+    return;
+  }
+  m_reportTimer = timer;
+  m_reportRunLoop = runLoop;
+}
+
+void MAudioPluginVST3Adapter::StopReportTimer()
+{
+  if (m_reportTimer == nullptr)
+    return;
+  ReportTimer* timer = m_reportTimer;
+  Linux::IRunLoop* runLoop = m_reportRunLoop;
+  m_reportTimer = nullptr;
+  m_reportRunLoop = nullptr;
+  runLoop->unregisterTimer(timer);
+  timer->release();
+  runLoop->release();
+}
+
+void PLUGIN_API MAudioPluginVST3Adapter::ReportTimer::onTimer()
+{
+  MHostCallShield::Run("MAudioPluginVST3Adapter::ReportTimer::onTimer", [&] {
+    if (m_adapter == nullptr)
+      return;
+    MAudioPluginVST3Adapter& adapter = *m_adapter;
+    adapter.DeliverPendingReports();
+    adapter.StopReportTimer(); // may release this object: nothing of it is used after
   });
 }
 
 void MAudioPluginVST3Adapter::DeliverPendingReports()
 {
   MHostCallShield::Run("MAudioPluginVST3Adapter::DeliverPendingReports", [&] {
-    if (std::this_thread::get_id() != m_uiThread ||
-        !m_reportPending.exchange(false, std::memory_order_relaxed))
+    if (std::this_thread::get_id() != m_uiThread)
+      return;
+    if (IsInsideHostCall())
     {
+      // Reports another thread queued wait for the timer, not for the end of this call.
+      if (m_pendingRestart.load(std::memory_order_relaxed) != 0 ||
+          m_pendingDirty.load(std::memory_order_relaxed))
+        StartReportTimer();
       return;
     }
     IComponentHandler* handler = GetComponentHandler();
     if (handler == nullptr)
-    {
       return;
-    }
-    handler->restartComponent(kParamValuesChanged);
+    const int32 flags = m_pendingRestart.exchange(0, std::memory_order_relaxed);
+    const bool dirty = m_pendingDirty.exchange(false, std::memory_order_relaxed);
+    if (flags != 0)
+      handler->restartComponent(flags);
     // Hosts that offer the second handler interface mark the project modified; the others
     // learn of it from the values they read again.
-    if (IPtr<IComponentHandler2> handler2 =
-            IPtr<IComponentHandler2>::Adopt(QueryInterfaceOf<IComponentHandler2>(handler)))
-    {
-      handler2->setDirty(true);
-    }
+    if (dirty)
+      if (IPtr<IComponentHandler2> handler2 =
+              IPtr<IComponentHandler2>::Adopt(QueryInterfaceOf<IComponentHandler2>(handler)))
+        handler2->setDirty(true);
   });
 }
 
 int32 PLUGIN_API MAudioPluginVST3Adapter::getProgramListCount()
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::getProgramListCount", int32{0},
-                              [&] { return ProgramCount() > 0 ? int32{1} : int32{0}; });
+  return RunHostCall("MAudioPluginVST3Adapter::getProgramListCount", int32{0},
+                     [&] { return ProgramCount() > 0 ? int32{1} : int32{0}; });
 }
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::getProgramListInfo(int32 listIndex, ProgramListInfo& info)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::getProgramListInfo", tresult{kResultFalse},
-                              [&]() -> tresult {
-                                const std::int32_t programs = ProgramCount();
-                                if (listIndex != 0 || programs == 0)
-                                {
-                                  return kInvalidArgument;
-                                }
-                                info = ProgramListInfo{};
-                                info.id = kProgramListId;
-                                CopyString16(info.name, u"Programs");
-                                info.programCount = programs;
-                                return kResultOk;
-                              });
+  return RunHostCall("MAudioPluginVST3Adapter::getProgramListInfo", tresult{kResultFalse}, [&]() -> tresult {
+    const std::int32_t programs = ProgramCount();
+    if (listIndex != 0 || programs == 0)
+    {
+      return kInvalidArgument;
+    }
+    info = ProgramListInfo{};
+    info.id = kProgramListId;
+    CopyString16(info.name, u"Programs");
+    info.programCount = programs;
+    return kResultOk;
+  });
 }
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::getProgramName(ProgramListID listId, int32 programIndex,
                                                            String128 name)
 {
-  return MHostCallShield::Run(
-      "MAudioPluginVST3Adapter::getProgramName", tresult{kResultFalse}, [&]() -> tresult {
-        if (name == nullptr || listId != kProgramListId || programIndex < 0 || programIndex >= ProgramCount())
-        {
-          return kInvalidArgument;
-        }
-        CopyString16(name, 128, m_plugin->GetProgramName(programIndex).ToUTF16());
-        return kResultOk;
-      });
+  return RunHostCall("MAudioPluginVST3Adapter::getProgramName", tresult{kResultFalse}, [&]() -> tresult {
+    if (name == nullptr || listId != kProgramListId || programIndex < 0 || programIndex >= ProgramCount())
+    {
+      return kInvalidArgument;
+    }
+    CopyString16(name, 128, m_plugin->GetProgramName(programIndex).ToUTF16());
+    return kResultOk;
+  });
 }
 
 IPlugView* PLUGIN_API MAudioPluginVST3Adapter::createView(FIDString name)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::createView", static_cast<IPlugView*>(nullptr),
-                              [&]() -> IPlugView* {
+  return RunHostCall("MAudioPluginVST3Adapter::createView", static_cast<IPlugView*>(nullptr),
+                     [&]() -> IPlugView* {
 #ifdef TONVERA_NO_EDITOR
-                                (void)name;
-                                return nullptr;
+                       (void)name;
+                       return nullptr;
 #else
                                 if (name == nullptr || std::strcmp(name, ViewType::kEditor) != 0 ||
                                     m_view != nullptr || m_plugin == nullptr)
@@ -639,7 +712,7 @@ IPlugView* PLUGIN_API MAudioPluginVST3Adapter::createView(FIDString name)
                                 m_view = view;
                                 return view;
 #endif
-                              });
+                     });
 }
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::openHelp(TBool /*onlyCheck*/)
@@ -674,6 +747,13 @@ void MAudioPluginVST3Adapter::SendAutomation(std::int32_t index, double value)
     {
       return;
     }
+    if (IsInsideHostCall())
+    {
+      // Not the user's gesture: the host reads the value again from the next tick, and no
+      // automation is written.
+      QueueReport(kParamValuesChanged, false);
+      return;
+    }
     const AutomatingMark mark(this);
     handler->performEdit(static_cast<ParamID>(index), Clamp01(value));
   });
@@ -685,6 +765,11 @@ void MAudioPluginVST3Adapter::SendBypassAutomation(bool bypassed)
     IComponentHandler* handler = GetComponentHandler();
     if (handler == nullptr)
     {
+      return;
+    }
+    if (IsInsideHostCall())
+    {
+      QueueReport(kParamValuesChanged, false);
       return;
     }
     handler->beginEdit(kBypassId);
@@ -700,7 +785,7 @@ void MAudioPluginVST3Adapter::BeginAutomationGesture(std::int32_t index)
 {
   MHostCallShield::Run("MAudioPluginVST3Adapter::BeginAutomationGesture", [&] {
     if (IComponentHandler* handler = GetComponentHandler();
-        handler != nullptr && index >= 0 && index < PluginParameterCount())
+        handler != nullptr && index >= 0 && index < PluginParameterCount() && !IsInsideHostCall())
       handler->beginEdit(static_cast<ParamID>(index));
   });
 }
@@ -709,7 +794,7 @@ void MAudioPluginVST3Adapter::EndAutomationGesture(std::int32_t index)
 {
   MHostCallShield::Run("MAudioPluginVST3Adapter::EndAutomationGesture", [&] {
     if (IComponentHandler* handler = GetComponentHandler();
-        handler != nullptr && index >= 0 && index < PluginParameterCount())
+        handler != nullptr && index >= 0 && index < PluginParameterCount() && !IsInsideHostCall())
       handler->endEdit(static_cast<ParamID>(index));
   });
 }
@@ -782,10 +867,7 @@ void MAudioPluginVST3Adapter::ReportLatency()
     {
       return;
     }
-    if (IComponentHandler* handler = GetComponentHandler())
-    {
-      handler->restartComponent(kLatencyChanged);
-    }
+    QueueReport(kLatencyChanged, false);
   });
 }
 

@@ -181,11 +181,15 @@ public:
   /// As ReportStateChanged; nothing while the host itself chooses the program (it knows).
   void ReportProgramChanged() override;
   /// restartComponent(kParamValuesChanged), then setDirty(true) when the component handler
-  /// answers IComponentHandler2. On the UI thread (the thread that initialised the object) at
-  /// once; from another thread at the next DeliverPendingReports on the UI thread (the editor's
-  /// idle tick, setParamNormalized, setActive).
+  /// answers IComponentHandler2. On the UI thread (the thread that initialised the object)
+  /// outside the host's calls at once; otherwise at the next DeliverPendingReports there: the
+  /// editor's tick, or the adapter's own timer on the host's run loop (see
+  /// MAudioPluginAdapter for why the host's calls never see a report).
   void ReportStateChanged() override;
+  /// Hands the queued reports to the host: on the UI thread outside the host's calls only.
   void DeliverPendingReports() override;
+  /// Period of the adapter's own run-loop timer that delivers reports while no editor ticks.
+  static constexpr Steinberg::uint64 kReportTimerPeriodMs = 20;
   bool ChangeEditorSize(std::int32_t width, std::int32_t height) override;
 
   // ---- the view (MAudioPluginVST3View, UI thread) ----
@@ -206,6 +210,31 @@ protected:
   void CollectInterfaces(Steinberg::InterfaceTable& table) override;
 
 private:
+  /// The adapter's own timer on the host's run loop, registered while reports wait.
+  class ReportTimer : public Steinberg::FObject, public Steinberg::Linux::ITimerHandler
+  {
+    TONVERA_VST3_FORWARD_FUNKNOWN(FObject)
+
+  public:
+    explicit ReportTimer(MAudioPluginVST3Adapter& adapter) : m_adapter(&adapter) {}
+    void PLUGIN_API onTimer() override;
+
+  protected:
+    void CollectInterfaces(Steinberg::InterfaceTable& table) override
+    {
+      FObject::CollectInterfaces(table);
+      table.Add(Steinberg::Linux::ITimerHandler::iid, static_cast<Steinberg::Linux::ITimerHandler*>(this));
+    }
+
+  private:
+    MAudioPluginVST3Adapter* m_adapter;
+  };
+
+  /// Adds restart flags (and setDirty) to the queue; delivers at once on the UI thread outside
+  /// the host's calls, else arms the report timer (UI thread) or waits for the next tick.
+  void QueueReport(Steinberg::int32 restartFlags, bool dirty);
+  void StartReportTimer();
+  void StopReportTimer();
   void CreateBuses();
   void CreateParameters();
   void ApplyParameterChanges(Steinberg::Vst::IParameterChanges* changes, Steinberg::int32 numSamples);
@@ -216,6 +245,8 @@ private:
   void ApplyInputEvents(Steinberg::Vst::IEventList* events, Steinberg::int32 numSamples);
   void ProcessAudio(Steinberg::Vst::ProcessData& data);
   void DeliverMidiOutput(Steinberg::Vst::IEventList* events);
+  /// Audio thread: output parameter changes for the values that moved since the host last heard.
+  void ReportOwnChanges(Steinberg::Vst::IParameterChanges* changes);
   bool WriteState(Steinberg::IBStream* stream);
   bool ReadState(Steinberg::IBStream* stream);
   std::int32_t PluginParameterCount() const;
@@ -265,11 +296,17 @@ private:
   std::atomic<bool> m_resizing{false};
   bool m_choosingProgram = false; // UI thread: inside setParamNormalized of the program
   std::thread::id m_uiThread;     // the thread that initialised the object
-  std::atomic<bool> m_reportPending{false};
+  std::atomic<Steinberg::int32> m_pendingRestart{0};
+  std::atomic<bool> m_pendingDirty{false};
+  ReportTimer* m_reportTimer = nullptr;                  // UI thread; one reference while armed
+  Steinberg::Linux::IRunLoop* m_reportRunLoop = nullptr; // one reference while armed
   bool m_counted = false;
   Steinberg::IPlugFrame* m_plugFrame = nullptr;
   Steinberg::IPlugView* m_view = nullptr;
   MLock m_midiLock;
   std::vector<Steinberg::Vst::Event> m_midiOutput;
   std::vector<ControllerEdit> m_controllerEdits; // UI thread; sized in CreateParameters
+  /// Audio thread (sized in CreateParameters): the value the host last heard of each plug-in
+  /// parameter.
+  std::vector<double> m_hostValues;
 };

@@ -61,7 +61,7 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::process(ProcessData& data)
   {
     return kResultFalse; // 64-bit processing was refused in setupProcessing
   }
-  const bool completed = MHostCallShield::Run("MAudioPluginVST3Adapter::process", [&] {
+  const bool completed = RunHostCall("MAudioPluginVST3Adapter::process", [&] {
     MDenormalGuard denormals;
     ApplyParameterChanges(data.inputParameterChanges, data.numSamples);
     if (data.processContext != nullptr)
@@ -74,6 +74,7 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::process(ProcessData& data)
       ProcessAudio(data);
       DeliverMidiOutput(data.outputEvents);
     }
+    ReportOwnChanges(data.outputParameterChanges);
   });
   if (!completed)
   {
@@ -143,7 +144,41 @@ void MAudioPluginVST3Adapter::ApplyParameterChanges(IParameterChanges* changes, 
       {
         m_plugin->SetParameterIfChanged(static_cast<std::int32_t>(id), value);
       }
+      if (id < m_hostValues.size())
+      {
+        m_hostValues[id] = value;
+      }
     }
+  }
+}
+
+void MAudioPluginVST3Adapter::ReportOwnChanges(IParameterChanges* changes)
+{
+  // Values the plug-in moved itself (learnt and note controllers, program changes, held notes)
+  // reach the host's controls as output parameter changes: the host follows them without
+  // recording automation. (The program is the host's to read again after restartComponent: a
+  // program the host chose applies off the audio thread, later than this block.)
+  if (changes == nullptr || m_hostValues.empty())
+  {
+    return;
+  }
+  const std::size_t count = std::min(m_hostValues.size(), static_cast<std::size_t>(PluginParameterCount()));
+  auto report = [&](ParamID id, double value, double& known) {
+    if (std::fabs(value - known) <= 1e-9)
+    {
+      return;
+    }
+    int32 queueIndex = 0;
+    int32 pointIndex = 0;
+    if (IParamValueQueue* queue = changes->addParameterData(id, queueIndex);
+        queue != nullptr && queue->addPoint(0, value, pointIndex) == kResultOk)
+    {
+      known = value;
+    }
+  };
+  for (std::size_t index = 0; index < count; ++index)
+  {
+    report(static_cast<ParamID>(index), PluginValue(static_cast<ParamID>(index)), m_hostValues[index]);
   }
 }
 
@@ -341,7 +376,7 @@ void MAudioPluginVST3Adapter::DeliverMidiOutput(IEventList* events)
 
 uint32 PLUGIN_API MAudioPluginVST3Adapter::getTailSamples()
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::getTailSamples", uint32{kNoTail}, [&] {
+  return RunHostCall("MAudioPluginVST3Adapter::getTailSamples", uint32{kNoTail}, [&] {
     auto* effect = dynamic_cast<MAudioEffectPluginToAudioPluginAdapter*>(m_plugin);
     m_tail = effect != nullptr ? effect->GetTailSize() : 0;
     return m_tail < 0 ? kInfiniteTail : static_cast<uint32>(m_tail);
@@ -391,7 +426,7 @@ bool MAudioPluginVST3Adapter::ReadState(IBStream* stream)
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::getState(IBStream* state)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::getState", tresult{kResultFalse}, [&]() -> tresult {
+  return RunHostCall("MAudioPluginVST3Adapter::getState", tresult{kResultFalse}, [&]() -> tresult {
     if (state == nullptr)
     {
       return kInvalidArgument;
@@ -402,7 +437,7 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::getState(IBStream* state)
 
 tresult PLUGIN_API MAudioPluginVST3Adapter::setState(IBStream* state)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::setState", tresult{kResultFalse}, [&]() -> tresult {
+  return RunHostCall("MAudioPluginVST3Adapter::setState", tresult{kResultFalse}, [&]() -> tresult {
     if (state == nullptr)
     {
       return kInvalidArgument;

@@ -37,7 +37,7 @@ void RegisterClasses(CPluginFactory& factory)
   info.classFlags = 0;
   CopyString8(info.subCategories, "Fx|Pitch Shift");
   CopyString8(info.vendor, "");
-  CopyString8(info.version, "7.10");
+  CopyString8(info.version, TONVERA_CLASS_VERSION);
   CopyString8(info.sdkVersion, "VST 3.5.2");
   factory.RegisterClass(info, &MAudioPluginVST3Factory::CreateInstance);
 }

@@ -94,7 +94,7 @@ tresult PLUGIN_API MAudioPluginVST3View::isPlatformTypeSupported(FIDString type)
 
 tresult PLUGIN_API MAudioPluginVST3View::attached(void* parent, FIDString type)
 {
-  return MHostCallShield::Run(
+  return MAudioPluginAdapter::RunHostCall(
       "MAudioPluginVST3Adapter::MEditor::attached", tresult{kResultFalse}, [&]() -> tresult {
         if (parent == nullptr || !IsNativeType(type) || m_attached || m_plugin.GetEditor() != nullptr)
           return kResultFalse;
@@ -123,13 +123,13 @@ tresult PLUGIN_API MAudioPluginVST3View::attached(void* parent, FIDString type)
 
 tresult PLUGIN_API MAudioPluginVST3View::removed()
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::removed", tresult{kResultFalse},
-                              [&]() -> tresult {
-                                if (!m_attached)
-                                  return kResultFalse;
-                                Detach();
-                                return kResultOk;
-                              });
+  return MAudioPluginAdapter::RunHostCall("MAudioPluginVST3Adapter::MEditor::removed", tresult{kResultFalse},
+                                          [&]() -> tresult {
+                                            if (!m_attached)
+                                              return kResultFalse;
+                                            Detach();
+                                            return kResultOk;
+                                          });
 }
 
 void MAudioPluginVST3View::Detach()
@@ -277,7 +277,7 @@ tresult PLUGIN_API MAudioPluginVST3View::onKeyUp(char16 key, int16 keyCode, int1
 
 tresult PLUGIN_API MAudioPluginVST3View::getSize(ViewRect* size)
 {
-  return MHostCallShield::Run(
+  return MAudioPluginAdapter::RunHostCall(
       "MAudioPluginVST3Adapter::MEditor::getSize", tresult{kResultFalse}, [&]() -> tresult {
         if (size == nullptr)
           return kInvalidArgument;
@@ -296,7 +296,7 @@ tresult PLUGIN_API MAudioPluginVST3View::getSize(ViewRect* size)
 
 tresult PLUGIN_API MAudioPluginVST3View::onSize(ViewRect* newSize)
 {
-  return MHostCallShield::Run(
+  return MAudioPluginAdapter::RunHostCall(
       "MAudioPluginVST3Adapter::MEditor::onSize", tresult{kResultFalse}, [&]() -> tresult {
         if (newSize == nullptr)
           return kInvalidArgument;
@@ -314,7 +314,7 @@ tresult PLUGIN_API MAudioPluginVST3View::onSize(ViewRect* newSize)
 
 tresult PLUGIN_API MAudioPluginVST3View::setContentScaleFactor(ScaleFactor factor)
 {
-  return MHostCallShield::Run(
+  return MAudioPluginAdapter::RunHostCall(
       "MAudioPluginVST3Adapter::MEditor::setContentScaleFactor", tresult{kResultFalse}, [&]() -> tresult {
         if (!(factor > 0.0f) || factor > 16.0f)
           return kInvalidArgument;
@@ -346,12 +346,12 @@ tresult PLUGIN_API MAudioPluginVST3View::onFocus(TBool)
 
 tresult PLUGIN_API MAudioPluginVST3View::setFrame(IPlugFrame* frame)
 {
-  return MHostCallShield::Run("MAudioPluginVST3Adapter::MEditor::setFrame", tresult{kResultFalse},
-                              [&]() -> tresult {
-                                m_frame = frame;
-                                m_adapter.SetViewFrame(frame);
-                                return kResultOk;
-                              });
+  return MAudioPluginAdapter::RunHostCall("MAudioPluginVST3Adapter::MEditor::setFrame", tresult{kResultFalse},
+                                          [&]() -> tresult {
+                                            m_frame = frame;
+                                            m_adapter.SetViewFrame(frame);
+                                            return kResultOk;
+                                          });
 }
 
 tresult PLUGIN_API MAudioPluginVST3View::canResize()

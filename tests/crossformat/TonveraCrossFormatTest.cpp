@@ -307,10 +307,22 @@ TEST(TonveraCrossFormatTest, BothInterfacesListTheEightSlotsAsProgramsAndIgnoreH
   ASSERT_EQ(controller->setParamNormalized(programId, 3.0 / 7.0), kResultOk);
   EXPECT_EQ(controller->setParamNormalized(programId, std::nan("")), kInvalidArgument);
   EXPECT_DOUBLE_EQ(controller->getParamNormalized(programId), 3.0 / 7.0);
+  EXPECT_EQ(vst3.RestartCount(kParamValuesChanged), 0) << "never from inside the host's call";
+  vst3.RunHostTimers();
   EXPECT_EQ(vst3.RestartCount(kParamValuesChanged), 1) << "the host reads the slot's values, once";
   EXPECT_EQ(presetIndex(vst3), "3");
   ASSERT_EQ(controller->getParamStringByValue(programId, 1.0, name), kResultOk);
   EXPECT_EQ(MString(name).ToUTF8(), "Slot H");
   ASSERT_TRUE(vst3.SetState(vst2.GetState()));
   EXPECT_DOUBLE_EQ(controller->getParamNormalized(programId), 2.0 / 7.0);
+}
+
+TEST(TonveraCrossFormatTest, BothInterfacesTellTheProjectsVersion)
+{
+  Pair pair;
+  ASSERT_TRUE(pair.Load());
+  EXPECT_EQ(pair.vst2.Dispatch(Vst2::effGetVendorVersion),
+            TONVERA_VERSION_MAJOR * 65536 + TONVERA_VERSION_MINOR * 256 + TONVERA_VERSION_PATCH);
+  EXPECT_EQ(std::string(pair.vst3.ClassInfo().version),
+            std::to_string(TONVERA_VERSION_MAJOR) + "." + std::to_string(TONVERA_VERSION_MINOR));
 }

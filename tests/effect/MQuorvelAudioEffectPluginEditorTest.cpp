@@ -5,6 +5,7 @@
 #include "framework/MQuorvelPresetWindow.h"
 #include "gui/controls/MButton.h"
 #include "gui/controls/MDialogWindow.h"
+#include "gui/controls/MSelector.h"
 #include "gui/controls/MSheet.h"
 #include "gui/controls/MStatic.h"
 #include "gui/headless/MWindowSystemHeadless.h"
@@ -293,6 +294,40 @@ TEST_F(CommonEditor, PresetWindowEditsReachPresetsXml)
   EXPECT_FALSE(Has(PresetFile(), "New folder"));
   EXPECT_EQ(Shown(), "Lead 2") << "deleting another item keeps the current preset";
   EXPECT_TRUE(m_dialogs.told.empty());
+}
+
+TEST_F(CommonEditor, ANewPresetBesideAFactoryPresetGoesToTheTopLevelAndBecomesCurrent)
+{
+  MQuorvelAudioEffectPlugin::PresetWindow window(*m_plugin);
+  const MXmlItem& root = m_plugin->GetPresetManager().GetRoot();
+  ASSERT_GT(root.GetSubItemCount(), 0);
+  ASSERT_EQ(root.GetSubItemAt(0).GetAttribute(MString("Name"), MString()), MString("Factory"));
+  window.SelectPath({0, 0});
+  ASSERT_NE(window.GetTree().GetSelectedNode(), nullptr);
+  m_dialogs.names = {"My Vox Take"};
+  ASSERT_TRUE(Did([&](auto done) { window.SaveNew(done); }));
+  const MXmlItem& last = root.GetSubItemAt(root.GetSubItemCount() - 1);
+  EXPECT_EQ(last.GetAttribute(MString("name"), MString()), MString("My Vox Take"));
+  EXPECT_EQ(Shown(), "My Vox Take");
+}
+
+TEST_F(CommonEditor, AZoomChosenInOneEditorResizesEveryOpenEditor)
+{
+  std::unique_ptr<MAudioPlugin> owned(CreateTonveraPlugin());
+  auto& other = dynamic_cast<MQuorvelAudioEffectPlugin&>(*owned);
+  ASSERT_TRUE(other.OpenEditor(m_system, 2));
+  const MSize before = other.GetEditor()->GetSize();
+  m_plugin->OpenSettingsWindow(Bar("PresetName"));
+  MWindow& window = *m_plugin->GetEditor()->GetWindow();
+  ASSERT_EQ(MSheet::SheetsOf(window).size(), 1u);
+  auto* zoom = dynamic_cast<MSelector*>(MSheet::SheetsOf(window)[0]->GetDialog().FindChild(MString("Zoom")));
+  ASSERT_NE(zoom, nullptr);
+  zoom->Select(5); // 200 %
+  EXPECT_EQ(m_plugin->GetEditor()->GetScale(), 2.0);
+  other.IdleEditor();
+  EXPECT_EQ(other.GetEditor()->GetScale(), 2.0) << "the other instance's editor follows";
+  EXPECT_EQ(other.GetEditor()->GetSize(), (MSize{before.x * 2, before.y * 2}));
+  other.DestroyEditor();
 }
 
 // Two instances in one session: what one saves shows in the other's open preset window, and a

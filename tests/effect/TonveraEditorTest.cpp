@@ -177,6 +177,22 @@ TEST_F(TonveraEditor, ScaleChoiceRootAndResetDriveTheNotesAndThePiano)
   EXPECT_TRUE(piano.IsNoteEnabled(61));
 }
 
+TEST_F(TonveraEditor, TheScaleBoxNamesNoScaleOnceAPianoKeyLeavesIt)
+{
+  auto& piano = Find<MPiano>("piano");
+  auto& box = Find<MSelector>("ScaleType");
+  EXPECT_EQ(box.GetSelection(), 0); // "Chromatic"
+  ASSERT_TRUE(piano.ToggleNote(61));
+  EXPECT_EQ(box.GetSelection(), -1) << "C# off: no longer chromatic";
+  ASSERT_TRUE(piano.ToggleNote(61));
+  EXPECT_EQ(box.GetSelection(), 0) << "all twelve again";
+  box.Select(1);
+  Find<MButton>("D").Click();
+  EXPECT_EQ(box.GetSelection(), 1) << "D major";
+  ASSERT_TRUE(piano.ToggleNote(60));
+  EXPECT_EQ(box.GetSelection(), -1) << "C added to D major";
+}
+
 // A note the host automates is the host's: the user's next piano click, root click or Reset sends
 // only the notes it changes, so no lane the user did not touch records an edit.
 TEST_F(TonveraEditor, HostAutomatedScaleNotesAreNotSentBackByTheUsersNextScaleEdit)

@@ -6,7 +6,10 @@
 
 #include "gui/controls/MButton.h"
 #include "gui/controls/MDialogWindow.h"
+#include "gui/controls/MControlUtility.h"
 #include "gui/controls/MFileDialog.h"
+#include "gui/controls/MStatic.h"
+#include "base/MStringList.h"
 #include "gui/headless/MWindowSystemHeadless.h"
 #include "tools/gallery/MGallery.h"
 
@@ -160,4 +163,29 @@ TEST_F(MSheetTest, ASmallWindowShrinksTheDialogAndScrollsWhatDoesNotFit)
   m_window->SetSize(MSize{800, 600});
   EXPECT_EQ(dialog.GetSize(), wanted);
   EXPECT_EQ(dialog.GetPosition(), (MPoint{(800 - wanted.x) / 2, (600 - wanted.y) / 2}));
+}
+
+TEST_F(MSheetTest, ALongQuestionBreaksBetweenWordsInsideItsDialog)
+{
+  const MString question(
+      "Put the factory presets back? Factory presets you changed are replaced by the originals; "
+      "your own presets stay.");
+  m_window->SetSize(MSize{720, 528});
+  MDialog& dialog = MSheet::Show(*m_window, std::make_unique<MMessageDialog>(MString("Presets"), question,
+                                                                             MMessageDialog::Buttons::YesNo));
+  const MStaticMultiLine* text = nullptr;
+  for (std::size_t i = 0; i < dialog.GetChildCount() && text == nullptr; ++i)
+    text = dynamic_cast<const MStaticMultiLine*>(dialog.GetChild(i));
+  ASSERT_NE(text, nullptr);
+  const MStringList lines = MStringList::Split(text->GetText(), u'\n');
+  EXPECT_GT(lines.Count(), 1);
+  MString joined;
+  for (std::int32_t l = 0; l < lines.Count(); ++l)
+  {
+    EXPECT_LE(MControlUtility::MeasureText(*text, lines[l], MStdFont::Normal).x, text->GetBounds().Width())
+        << lines[l].ToUTF8();
+    joined += (l > 0 ? MString(" ") : MString()) + lines[l];
+  }
+  EXPECT_EQ(joined, question) << "every word is still there";
+  EXPECT_LE(dialog.GetBounds().right, m_window->GetSize().x);
 }

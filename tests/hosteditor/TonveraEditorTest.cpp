@@ -686,6 +686,30 @@ public:
     Run(150);
     return true;
   }
+  /// Keys as the host forwards them (effEditKeyDown/Up, IPlugView::onKeyDown/Up): each character
+  /// with the space as its virtual key, then Return. Answers how many key downs the editor took.
+  int Type(const std::string& text)
+  {
+    constexpr int kSpace = 7, kReturn = 4; // the hosts' virtual key numbers
+    int taken = 0;
+    auto key = [&](char16_t character, int virtualKey) {
+      if (m_format == 2)
+      {
+        taken += m_vst2.Dispatch(Vst2::effEditKeyDown, character, virtualKey) == 1 ? 1 : 0;
+        m_vst2.Dispatch(Vst2::effEditKeyUp, character, virtualKey);
+      }
+      else
+      {
+        taken += m_view->onKeyDown(character, static_cast<int16>(virtualKey), 0) == kResultOk ? 1 : 0;
+        m_view->onKeyUp(character, static_cast<int16>(virtualKey), 0);
+      }
+    };
+    for (const char c : text)
+      key(static_cast<char16_t>(c), c == ' ' ? kSpace : 0);
+    key(0, kReturn);
+    Run(150);
+    return taken;
+  }
   std::vector<std::string> Buttons()
   {
     std::vector<char> text(8192);
@@ -892,6 +916,31 @@ TEST_F(TonveraEditor, ClosingTheEditorWithSheetsOpenLeavesTheFilesAsTheyWere)
       EXPECT_EQ(editor.Sheets().modalLoops, 0);
       editor.Close();
     }
+}
+
+// A preset name with spaces typed through the host's key calls (no keyboard of the editor's own):
+// every key reaches the name field, Return saves it.
+TEST_F(TonveraEditor, APresetNameWithSpacesTypedThroughTheHostsKeyCallsIsSaved)
+{
+  ASSERT_NE(ProbeFunctions().sheets, nullptr);
+  for (const int format : {2, 3})
+  {
+    SCOPED_TRACE(format == 2 ? "VST 2.4" : "VST 3");
+    const OwnSettingsFolder settings(format == 2 ? "typing2" : "typing3");
+    DrivenEditor editor(format, m_window);
+    ASSERT_TRUE(editor.Load());
+    ASSERT_TRUE(editor.Open());
+    editor.Run(100);
+    ASSERT_TRUE(editor.Click("Presets"));
+    ASSERT_TRUE(editor.Click("PresetSave"));
+    ASSERT_STREQ(editor.Sheets().title, "Save preset");
+    const std::string name = "My Vox Take";
+    EXPECT_EQ(editor.Type(name), static_cast<int>(name.size()) + 1) << "every key taken";
+    EXPECT_STREQ(editor.Sheets().title, "Presets") << "Return answered the question";
+    const std::string presets = FileText(settings.Folder() + "/Tonvera/Presets/presets.xml");
+    EXPECT_NE(presets.find(name + "\""), std::string::npos) << presets.substr(0, 400);
+    editor.Close();
+  }
 }
 
 // The host's content scale (VST 3) zooms the editor: re-rasterised text and scaled art at 150 %,

@@ -168,6 +168,15 @@ extern "C" __attribute__((visibility("default"))) void TonveraFakeReportStateCha
     plugin->ReportStateChangedToHost();
 }
 
+// The plug-in moves a value itself on another thread, as a learnt controller does on the audio
+// thread.
+extern "C" __attribute__((visibility("default"))) void TonveraFakeMoveParameter(std::int32_t index,
+                                                                                double value)
+{
+  if (FakePlugin* plugin = s_plugin)
+    std::thread([plugin, index, value] { plugin->SetParameter(index, value, false); }).join();
+}
+
 extern "C" __attribute__((visibility("default"))) void TonveraFakeGesture(std::int32_t index,
                                                                           std::int32_t action)
 {

@@ -203,8 +203,36 @@ TEST_F(MAudioPluginVSTAdapterTest, HostValueFromAnotherThreadDuringOwnAutomation
   EXPECT_FLOAT_EQ(host.GetParameter(0), 0.6f);
 }
 
+// A value the plug-in moves itself (a learnt controller) has the host read the values again from
+// the next idle tick, once, without automation; a value the host sets itself is not reported back.
+TEST_F(MAudioPluginVSTAdapterTest, ValuesThePluginMovesItselfUpdateTheHostsDisplayFromIdle)
+{
+  MTestHostVst2 host;
+  Load(host);
+  ASSERT_TRUE(host.Open());
+  MSharedLibrary library;
+  std::string error;
+  ASSERT_TRUE(library.Open(TONVERA_FAKE_ADAPTER_MODULE, error)) << error;
+  auto move = reinterpret_cast<MFakeMoveParameterFunction>(library.Symbol("TonveraFakeMoveParameter"));
+  ASSERT_NE(move, nullptr);
+  host.IdleEditor();
+  host.ClearRecords();
+  move(0, 0.8);
+  EXPECT_EQ(host.UpdateDisplayCount(), 0) << "not from the plug-in's thread";
+  host.IdleEditor();
+  EXPECT_EQ(host.UpdateDisplayCount(), 1);
+  EXPECT_TRUE(host.Automations().empty()) << "no automation";
+  EXPECT_FLOAT_EQ(host.GetParameter(0), 0.8f);
+  host.IdleEditor();
+  EXPECT_EQ(host.UpdateDisplayCount(), 1) << "once";
+  host.SetParameter(0, 0.3f);
+  host.IdleEditor();
+  EXPECT_EQ(host.UpdateDisplayCount(), 1) << "the host's own value is not reported back";
+}
+
 // A change the plug-in makes itself becomes audioMasterUpdateDisplay on the host's UI thread: at
-// once when made there, from another thread at the next UI-thread call (here resume).
+// once when made there outside the host's calls, else at the next effEditIdle (never inside
+// another host call such as resume).
 TEST_F(MAudioPluginVSTAdapterTest, OwnStateChangeUpdatesTheHostsDisplayOnItsUIThread)
 {
   MTestHostVst2 host;
@@ -222,6 +250,8 @@ TEST_F(MAudioPluginVSTAdapterTest, OwnStateChangeUpdatesTheHostsDisplayOnItsUITh
   report(1);
   EXPECT_EQ(host.UpdateDisplayCount(), 1) << "not from another thread";
   ASSERT_TRUE(host.Resume());
+  EXPECT_EQ(host.UpdateDisplayCount(), 1) << "not inside resume";
+  host.IdleEditor();
   EXPECT_EQ(host.UpdateDisplayCount(), 2);
 }
 

@@ -28,6 +28,8 @@ struct MFakeAdapterProbe
 using MFakeProbeFunction = void (*)(MFakeAdapterProbe* probe);
 /// Makes the plug-in send a change of parameter `index` to the host, as its editor would.
 using MFakeSendAutomationFunction = void (*)(std::int32_t index, double value);
+/// TonveraFakeMoveParameter: the plug-in sets a value itself on another thread.
+using MFakeMoveParameterFunction = void (*)(std::int32_t index, double value);
 /// Opens (kFakeGestureBegin) or closes (kFakeGestureEnd) a gesture on `index`, or closes every
 /// open gesture (kFakeGestureEndAll), as the plug-in's editor would.
 using MFakeGestureFunction = void (*)(std::int32_t index, std::int32_t action);

@@ -194,7 +194,8 @@ TEST_F(VST3AdapterTest, HostAutomationProcessedDuringAnEditorEditIsApplied)
 }
 
 // A change the plug-in makes itself has the host read every value again and mark the project
-// modified, on the UI thread: at once when made there, else at the next UI-thread call.
+// modified, on the UI thread: at once when made there outside the host's calls, else from the
+// timer the next UI-thread call arms on the host's run loop (never inside that call).
 TEST_F(VST3AdapterTest, OwnStateChangeRestartsTheValuesAndMarksTheProjectOnTheUIThread)
 {
   using Edit = void (*)(std::int32_t index, std::int32_t action, double value);
@@ -209,8 +210,37 @@ TEST_F(VST3AdapterTest, OwnStateChangeRestartsTheValuesAndMarksTheProjectOnTheUI
   EXPECT_EQ(m_host.RestartCount(kParamValuesChanged), 1);
   EXPECT_EQ(m_host.DirtyCount(), 1);
   m_host.Controller()->setParamNormalized(kGain, 0.5);
+  EXPECT_EQ(m_host.RestartCount(kParamValuesChanged), 1) << "not inside the host's call";
+  EXPECT_EQ(m_host.RunHostTimers(), 1);
   EXPECT_EQ(m_host.RestartCount(kParamValuesChanged), 2);
   EXPECT_EQ(m_host.DirtyCount(), 2);
+  EXPECT_EQ(m_host.HostTimerCount(), 0);
+}
+
+// A value the plug-in moves itself (a learnt controller on the audio thread) reaches the host's
+// control as an output parameter change of the next block, once, with no edit (no automation
+// written); a value the host sets itself is not sent back.
+TEST_F(VST3AdapterTest, ValuesThePluginMovesItselfLeaveAsOutputParameterChanges)
+{
+  using Edit = void (*)(std::int32_t index, std::int32_t action, double value);
+  auto edit = reinterpret_cast<Edit>(m_host.ModuleSymbol("TonveraFakeVst3Edit"));
+  ASSERT_NE(edit, nullptr);
+  RunStereo(16);
+  m_host.TakeOutputParameterValues();
+  m_host.TakeEdits();
+  edit(kGain, 5, 0.75);
+  RunStereo(16);
+  const auto values = m_host.TakeOutputParameterValues();
+  ASSERT_EQ(values.count(kGain), 1u);
+  EXPECT_DOUBLE_EQ(values.at(kGain), 0.75);
+  EXPECT_EQ(values.size(), 1u);
+  EXPECT_TRUE(m_host.TakeEdits().empty()) << "no automation";
+  RunStereo(16);
+  EXPECT_TRUE(m_host.TakeOutputParameterValues().empty()) << "once";
+  m_host.QueueParameterChange(kGain, 0.3);
+  RunStereo(16);
+  RunStereo(16);
+  EXPECT_TRUE(m_host.TakeOutputParameterValues().empty()) << "the host's own value is not echoed";
 }
 
 TEST_F(VST3AdapterTest, MidiControllersMapToTheControllerParameters)

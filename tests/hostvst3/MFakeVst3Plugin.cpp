@@ -212,6 +212,8 @@ TONVERA_VST3_EXPORT void TonveraFakeVst3Edit(std::int32_t index, std::int32_t ac
     std::thread([plugin] { plugin->ReportStateChangedToHost(); }).join();
   else if (action == 4)
     plugin->ReportStateChangedToHost();
+  else if (action == 5)
+    std::thread([plugin, index, value] { plugin->SetParameter(index, value, false); }).join();
   else if (MAudioPluginAdapter* adapter = plugin->GetHostAdapter())
     adapter->SendBypassAutomation(value > 0.5);
 }

@@ -103,7 +103,7 @@ TEST(TonveraVST3Module, LoadsPublishesItsParametersAndProcessesFiniteAudio)
 
 // The program parameter arriving in the processor's changes chooses the slot, off the audio
 // thread; the controller then answers the new program, and the host is told to read the values
-// again at its next call on the UI thread.
+// again from the timer its next call on the UI thread arms.
 TEST(TonveraVST3Module, ProgramParameterThroughProcessChoosesTheSlotAndTheControllerReportsIt)
 {
   constexpr ParamID kProgram = 32766;
@@ -122,7 +122,8 @@ TEST(TonveraVST3Module, ProgramParameterThroughProcessChoosesTheSlotAndTheContro
        ++attempt)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_NEAR(controller->getParamNormalized(kProgram), slotC, 1e-9);
-  ASSERT_TRUE(host.Deactivate()); // a UI-thread call: the report reaches the handler now
+  ASSERT_TRUE(host.Deactivate()); // a UI-thread call arms the timer; the report comes from there
+  host.RunHostTimers();
   EXPECT_GE(host.RestartCount(kParamValuesChanged), 1);
   EXPECT_GE(host.DirtyCount(), 1);
 }
@@ -185,6 +186,7 @@ TEST(TonveraVST3Module, BlocksAllocateNothingOnceRunningAndARateChangeReportsThe
   ProcessSetup setup{kRealtime, kSample32, 512, 88200.0};
   ASSERT_EQ(host.Processor()->setupProcessing(setup), kResultOk);
   EXPECT_EQ(host.LatencySamples(), 2048);
+  host.RunHostTimers(); // never from inside setupProcessing
   EXPECT_GT(host.RestartCount(kLatencyChanged), before);
 }
 } // namespace

@@ -1,6 +1,7 @@
 #include "tools/host/MTestHost.h"
 
 #include <cstdio>
+#include <utility>
 
 const char* MTestHostStatusText(MTestHostStatus status)
 {
@@ -34,4 +35,36 @@ std::string MTestHostEditText(const std::vector<MTestHostEdit>& edits)
     text += (text.empty() ? "" : " ") + std::string(word);
   }
   return text;
+}
+
+void MTestHostLock::Lock()
+{
+  m_mutex.lock();
+  m_owner.store(std::this_thread::get_id());
+}
+
+void MTestHostLock::Unlock()
+{
+  m_owner.store(std::thread::id{});
+  m_mutex.unlock();
+}
+
+void MTestHostLock::Enter(const std::string& what)
+{
+  if (m_owner.load() == std::this_thread::get_id())
+  {
+    const std::lock_guard<std::mutex> record(m_recordMutex);
+    m_reentrant.push_back(what);
+    return;
+  }
+  if (m_enabled)
+  {
+    const std::lock_guard<std::mutex> wait(m_mutex);
+  }
+}
+
+std::vector<std::string> MTestHostLock::TakeReentrant()
+{
+  const std::lock_guard<std::mutex> record(m_recordMutex);
+  return std::exchange(m_reentrant, {});
 }

@@ -11,8 +11,11 @@
 // Failures: calls answer false, 0, an empty text or an empty byte vector, and LastError() says
 // what went wrong; nothing throws except allocation failure.
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 /// Outcome of loading a module.
@@ -79,6 +82,55 @@ struct MTestHostEdit
 /// The edits as one line, each step a word: "B3" begin on 3, "P3=0.25" a value (%g), "E3" end.
 std::string MTestHostEditText(const std::vector<MTestHostEdit>& edits);
 
+/// A DAW's lock discipline: one non-recursive lock held around the host's program, state and
+/// parameter calls into the plug-in, and taken again by the callbacks through which the plug-in
+/// reports (restart, dirty, edits, display updates, size and I/O changes). A report made while its
+/// own thread holds the lock would deadlock such a host; here it is recorded as re-entrant
+/// instead, and the call goes on. Off until enabled; Hold then takes the lock for a scope.
+class MTestHostLock
+{
+public:
+  class Held
+  {
+  public:
+    explicit Held(MTestHostLock* lock) : m_lock(lock)
+    {
+      if (m_lock != nullptr)
+        m_lock->Lock();
+    }
+    ~Held()
+    {
+      if (m_lock != nullptr)
+        m_lock->Unlock();
+    }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+
+  private:
+    MTestHostLock* m_lock;
+  };
+
+  void SetEnabled(bool enabled) { m_enabled = enabled; }
+  bool IsEnabled() const { return m_enabled; }
+  /// Holds the lock until the result goes (nothing while disabled).
+  [[nodiscard]] Held Hold() { return Held(m_enabled ? this : nullptr); }
+  /// A report callback named `what` arrives: recorded when its thread holds the lock, else it
+  /// waits for the lock as the host would.
+  void Enter(const std::string& what);
+  /// The re-entrant reports so far (taken: the record empties).
+  std::vector<std::string> TakeReentrant();
+
+private:
+  void Lock();
+  void Unlock();
+
+  bool m_enabled = false;
+  std::mutex m_mutex;
+  std::atomic<std::thread::id> m_owner{};
+  std::mutex m_recordMutex;
+  std::vector<std::string> m_reentrant;
+};
+
 class MTestHost
 {
 public:
@@ -120,10 +172,13 @@ public:
 
   /// What went wrong last (empty after success).
   const std::string& LastError() const { return m_lastError; }
+  /// The host's lock around its calls into the plug-in (see MTestHostLock).
+  MTestHostLock& HostLock() { return m_hostLock; }
   /// The transport reported from the next block on.
   MTestHostTransport& Transport() { return m_transport; }
 
 protected:
   std::string m_lastError;
+  MTestHostLock m_hostLock;
   MTestHostTransport m_transport;
 };

@@ -61,7 +61,11 @@ MTestHostStatus MTestHostVst2::LoadModule(const std::string& path)
 
   MTestHostVst2* previous = s_loadingHost;
   s_loadingHost = this;
-  AEffect* effect = entry(&MTestHostVst2::HostCallback);
+  AEffect* effect = nullptr;
+  {
+    const MTestHostLock::Held held = m_hostLock.Hold();
+    effect = entry(&MTestHostVst2::HostCallback);
+  }
   s_loadingHost = previous;
 
   if (effect == nullptr)
@@ -90,6 +94,8 @@ VstIntPtr MTestHostVst2::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr val
   if (m_effect == nullptr || m_effect->dispatcher == nullptr)
     return 0;
   const MTestHostCallTimer::Scope timed(m_callTimer);
+  // The editor's idle is the plug-in's own tick: the host holds no lock around it.
+  const MTestHostLock::Held held(opcode != effEditIdle && m_hostLock.IsEnabled() ? &m_hostLock : nullptr);
   return m_effect->dispatcher(m_effect, opcode, index, value, ptr, opt);
 }
 
@@ -194,11 +200,13 @@ float MTestHostVst2::GetParameter(int index)
 {
   if (m_effect == nullptr || m_effect->getParameter == nullptr)
     return 0.0f;
+  const MTestHostLock::Held held = m_hostLock.Hold();
   return m_effect->getParameter(m_effect, index);
 }
 
 void MTestHostVst2::SetParameter(int index, float value)
 {
+  const MTestHostLock::Held held = m_hostLock.Hold();
   if (m_effect != nullptr && m_effect->setParameter != nullptr)
     m_effect->setParameter(m_effect, index, value);
 }
@@ -457,6 +465,19 @@ VstIntPtr VST2_CALL MTestHostVst2::HostCallback(AEffect* effect, VstInt32 opcode
 
 VstIntPtr MTestHostVst2::Answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
+  switch (opcode)
+  {
+  case audioMasterAutomate:
+  case audioMasterBeginEdit:
+  case audioMasterEndEdit:
+  case audioMasterUpdateDisplay:
+  case audioMasterIOChanged:
+  case audioMasterSizeWindow:
+    m_hostLock.Enter("audioMaster opcode " + std::to_string(opcode));
+    break;
+  default:
+    break;
+  }
   switch (opcode)
   {
   case audioMasterVersion:

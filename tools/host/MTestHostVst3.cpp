@@ -4,23 +4,52 @@
 
 #include "sdk/vst3/MemoryStream.h"
 #include "sdk/vst3/VST3String.h"
+#include "sdk/vst3/VST3View.h"
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
 
-// The host context handed to initialize: application name and the component handler, whose
-// calls are recorded for the tests.
+// The host context handed to initialize: application name, the component handler, whose
+// calls are recorded for the tests, and the host's run loop (timers only; the handler answers
+// it, as some Linux hosts' handlers do).
 class MTestHostVst3::HostContext : public FObject,
                                    public IHostApplication,
                                    public IComponentHandler,
-                                   public IComponentHandler2
+                                   public IComponentHandler2,
+                                   public Linux::IRunLoop
 {
   TONVERA_VST3_FORWARD_FUNKNOWN(FObject)
 
 public:
+  explicit HostContext(MTestHostLock& hostLock) : lock(hostLock) {}
+
+  tresult PLUGIN_API registerEventHandler(Linux::IEventHandler*, Linux::FileDescriptor) override
+  {
+    return kNotImplemented;
+  }
+  tresult PLUGIN_API unregisterEventHandler(Linux::IEventHandler*) override { return kNotImplemented; }
+  tresult PLUGIN_API registerTimer(Linux::ITimerHandler* handler, Linux::TimerInterval) override
+  {
+    if (handler == nullptr)
+      return kInvalidArgument;
+    handler->addRef();
+    timers.push_back(handler);
+    return kResultOk;
+  }
+  tresult PLUGIN_API unregisterTimer(Linux::ITimerHandler* handler) override
+  {
+    const auto found = std::find(timers.begin(), timers.end(), handler);
+    if (found == timers.end())
+      return kResultFalse;
+    timers.erase(found);
+    handler->release();
+    return kResultOk;
+  }
+
   tresult PLUGIN_API getName(String128 name) override
   {
     CopyString16(name, 128, kHostName);
@@ -34,9 +63,14 @@ public:
     }
     return kNotImplemented;
   }
-  tresult PLUGIN_API beginEdit(ParamID id) override { return Record(MTestHostEdit::Kind::Begin, id, 0.0); }
+  tresult PLUGIN_API beginEdit(ParamID id) override
+  {
+    lock.Enter("beginEdit");
+    return Record(MTestHostEdit::Kind::Begin, id, 0.0);
+  }
   tresult PLUGIN_API performEdit(ParamID id, ParamValue value) override
   {
+    lock.Enter("performEdit");
     {
       std::lock_guard<std::mutex> lock(mutex);
       automation.push_back(MTestHostAutomation{static_cast<int>(id), static_cast<float>(value)});
@@ -48,9 +82,14 @@ public:
     }
     return kResultOk;
   }
-  tresult PLUGIN_API endEdit(ParamID id) override { return Record(MTestHostEdit::Kind::End, id, 0.0); }
+  tresult PLUGIN_API endEdit(ParamID id) override
+  {
+    lock.Enter("endEdit");
+    return Record(MTestHostEdit::Kind::End, id, 0.0);
+  }
   tresult PLUGIN_API restartComponent(int32 flags) override
   {
+    lock.Enter("restartComponent");
     std::lock_guard<std::mutex> lock(mutex);
     restarts.push_back(flags);
     return kResultOk;
@@ -58,6 +97,7 @@ public:
 
   tresult PLUGIN_API setDirty(TBool state) override
   {
+    lock.Enter("setDirty");
     std::lock_guard<std::mutex> lock(mutex);
     dirtyCalls += state != 0 ? 1 : 0;
     return kResultOk;
@@ -73,6 +113,8 @@ public:
     return kResultOk;
   }
 
+  MTestHostLock& lock;
+  std::vector<Linux::ITimerHandler*> timers; // one reference each while registered
   mutable std::mutex mutex;
   std::vector<MTestHostAutomation> automation;
   std::vector<MTestHostEdit> edits;
@@ -87,6 +129,7 @@ protected:
     table.Add(IHostApplication::iid, static_cast<IHostApplication*>(this));
     table.Add(IComponentHandler::iid, static_cast<IComponentHandler*>(this));
     table.Add(IComponentHandler2::iid, static_cast<IComponentHandler2*>(this));
+    table.Add(Linux::IRunLoop::iid, static_cast<Linux::IRunLoop*>(this));
   }
 };
 
@@ -169,14 +212,16 @@ int MainBusChannels(IComponent* component, BusDirection direction)
 } // namespace
 
 MTestHostVst3::MTestHostVst3()
-    : m_context(new HostContext()), m_changes(new ParameterChanges(256, 64)),
-      m_inputEvents(new EventList(512)), m_outputEvents(new EventList(512))
+    : m_context(new HostContext(m_hostLock)), m_changes(new ParameterChanges(256, 64)),
+      m_outputChanges(new ParameterChanges(256, 64)), m_inputEvents(new EventList(512)),
+      m_outputEvents(new EventList(512))
 {}
 
 MTestHostVst3::~MTestHostVst3()
 {
   Close();
   m_changes->release();
+  m_outputChanges->release();
   m_inputEvents->release();
   m_outputEvents->release();
   m_context->release();
@@ -248,6 +293,7 @@ MTestHostStatus MTestHostVst3::LoadModule(const std::string& path)
       m_classInfo = info;
     }
   }
+  const MTestHostLock::Held held = m_hostLock.Hold();
   if (m_component == nullptr ||
       m_component->initialize(static_cast<IHostApplication*>(m_context)) != kResultOk)
   {
@@ -301,6 +347,7 @@ bool MTestHostVst3::Activate(double sampleRateHz, int maxBlockSamples)
     m_lastError = "not loaded";
     return false;
   }
+  const MTestHostLock::Held held = m_hostLock.Hold();
   ProcessSetup setup{kRealtime, kSample32, maxBlockSamples, sampleRateHz};
   if (m_processor->setupProcessing(setup) != kResultOk)
   {
@@ -331,6 +378,7 @@ bool MTestHostVst3::Deactivate()
   }
   if (m_active)
   {
+    const MTestHostLock::Held held = m_hostLock.Hold();
     m_processor->setProcessing(0);
     m_component->setActive(0);
     m_active = false;
@@ -449,7 +497,8 @@ tresult MTestHostVst3::RunProcess(ProcessData& data, int samples)
   data.symbolicSampleSize = kSample32;
   data.numSamples = samples;
   data.inputParameterChanges = m_changes;
-  data.outputParameterChanges = nullptr;
+  m_outputChanges->Clear();
+  data.outputParameterChanges = m_outputChanges;
   data.inputEvents = m_inputEvents;
   data.outputEvents = m_outputEvents;
   data.processContext = transport.available ? &context : nullptr;
@@ -464,6 +513,15 @@ tresult MTestHostVst3::RunProcess(ProcessData& data, int samples)
   }
   m_changes->Clear();
   m_pendingMidi.clear();
+  for (int32 index = 0; index < m_outputChanges->getParameterCount(); ++index)
+  {
+    IParamValueQueue* queue = m_outputChanges->getParameterData(index);
+    int32 offset = 0;
+    ParamValue value = 0.0;
+    if (queue != nullptr && queue->getPointCount() > 0 &&
+        queue->getPoint(queue->getPointCount() - 1, offset, value) == kResultOk)
+      m_outputValues[queue->getParameterId()] = value;
+  }
   for (int32 index = 0; index < m_outputEvents->getEventCount(); ++index)
   {
     Event event = {};
@@ -557,6 +615,7 @@ void MTestHostVst3::QueueParameterChange(ParamID id, double value, int sampleOff
   }
   if (m_controller != nullptr)
   {
+    const MTestHostLock::Held held = m_hostLock.Hold();
     m_controller->setParamNormalized(id, value);
   }
 }
@@ -578,6 +637,7 @@ bool MTestHostVst3::SetControllerState(const std::vector<std::uint8_t>& bytes)
     return false;
   }
   IPtr<MemoryStream> stream = IPtr<MemoryStream>::Adopt(new MemoryStream(bytes));
+  const MTestHostLock::Held held = m_hostLock.Hold();
   return m_controller->setComponentState(stream.Get()) == kResultOk;
 }
 
@@ -633,6 +693,7 @@ std::vector<std::uint8_t> MTestHostVst3::GetState()
     return {};
   }
   IPtr<MemoryStream> stream = IPtr<MemoryStream>::Adopt(new MemoryStream());
+  const MTestHostLock::Held held = m_hostLock.Hold();
   if (m_component->getState(stream.Get()) != kResultOk)
   {
     m_lastError = "getState failed";
@@ -648,6 +709,7 @@ bool MTestHostVst3::SetState(const std::vector<std::uint8_t>& bytes)
     return false;
   }
   IPtr<MemoryStream> stream = IPtr<MemoryStream>::Adopt(new MemoryStream(bytes));
+  const MTestHostLock::Held held = m_hostLock.Hold();
   if (m_component->setState(stream.Get()) != kResultOk)
   {
     m_lastError = "setState refused";
@@ -706,4 +768,28 @@ int MTestHostVst3::RestartCount(int32 flag) const
   std::lock_guard<std::mutex> lock(m_context->mutex);
   return static_cast<int>(std::count_if(m_context->restarts.begin(), m_context->restarts.end(),
                                         [flag](int32 flags) { return (flags & flag) != 0; }));
+}
+
+int MTestHostVst3::RunHostTimers()
+{
+  // A copy with references: a handler may unregister itself (or another) from its callback.
+  std::vector<Linux::ITimerHandler*> due = m_context->timers;
+  for (Linux::ITimerHandler* timer : due)
+    timer->addRef();
+  for (Linux::ITimerHandler* timer : due)
+  {
+    timer->onTimer();
+    timer->release();
+  }
+  return static_cast<int>(due.size());
+}
+
+int MTestHostVst3::HostTimerCount() const
+{
+  return static_cast<int>(m_context->timers.size());
+}
+
+std::map<ParamID, ParamValue> MTestHostVst3::TakeOutputParameterValues()
+{
+  return std::exchange(m_outputValues, {});
 }

@@ -32,6 +32,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <mutex>
 
 class MTestHostVst3 : public MTestHost
@@ -120,6 +121,12 @@ public:
   void SetPerformEditHandler(
       std::function<void(Steinberg::Vst::ParamID id, Steinberg::Vst::ParamValue value)> handler);
   const std::vector<Steinberg::Vst::Event>& OutputEvents() const { return m_outputEventsSeen; }
+  /// One tick of the host's run loop, which the component handler answers (timers only): calls
+  /// every registered timer once, outside the host lock; answers how many there were.
+  int RunHostTimers();
+  /// The last value of every output parameter change the plug-in made since the last call.
+  std::map<Steinberg::Vst::ParamID, Steinberg::Vst::ParamValue> TakeOutputParameterValues();
+  int HostTimerCount() const;
 
 private:
   class HostContext;
@@ -143,6 +150,8 @@ private:
   int m_numOutputs = 0;
   double m_sampleRate = 44100.0;
   Steinberg::Vst::ParameterChanges* m_changes = nullptr;
+  Steinberg::Vst::ParameterChanges* m_outputChanges = nullptr;
+  std::map<Steinberg::Vst::ParamID, Steinberg::Vst::ParamValue> m_outputValues;
   Steinberg::Vst::EventList* m_inputEvents = nullptr;
   Steinberg::Vst::EventList* m_outputEvents = nullptr;
   std::vector<MTestHostMidiEvent> m_pendingMidi;

@@ -209,6 +209,31 @@ TEST_F(MWindowSystemX11Test, EmbeddedEditorTakesClicksDragsAndWheelNotches)
   ASSERT_TRUE(PumpUntil([&] { return editor.value.Get() == 50.0; })) << editor.value.Get();
 }
 
+TEST_F(MWindowSystemX11Test, DoubleClickCountsWhileEachClickBouncesTheFocus)
+{
+  m_system->Initialize();
+  Editor editor;
+  editor.window.Open(*m_system, m_parent);
+  ASSERT_TRUE(PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, kDark); }));
+  const int knobX = kHostX + 40, knobY = kHostY + 50;
+  Button(knobX, knobY, 4);
+  ASSERT_TRUE(PumpUntil([&] { return editor.value.Get() > 50.0; }));
+  const auto ours = Window(editor.window.GetDescriptor()->GetHandle());
+  // As in a DAW: each click hands the keyboard to the editor's window and the host takes it back
+  // (FocusOut with NotifyAncestor, FocusIn with NotifyNonlinear) before the second press.
+  for (int click = 0; click < 2; ++click)
+  {
+    Button(knobX, knobY, 1);
+    if (click == 1)
+      break;
+    XSetInputFocus(m_host, ours, RevertToParent, CurrentTime);
+    XSetInputFocus(m_host, m_parent, RevertToParent, CurrentTime);
+    XSync(m_host, False);
+    PumpUntil([] { return false; }, 20);
+  }
+  ASSERT_TRUE(PumpUntil([&] { return editor.value.Get() == 50.0; })) << editor.value.Get();
+}
+
 TEST_F(MWindowSystemX11Test, KeysReachTheFocusedControlAsKeyDownAndCharacter)
 {
   m_system->Initialize();
