@@ -90,6 +90,12 @@ void MLiveShifter::Process(const float* input, float* output, int samples, doubl
   const int ramp = std::min(samples, kRatioRamp);
   const double startRatio = m_ratio;
   const double step = (ratio - startRatio) / ramp;
+  // Where the read point may go while voiced: the lowest point still leaves a whole crossfade of
+  // travel before the newest sample at the fastest ratio of the call; the highest leaves room for
+  // the jump one period back.
+  const double fastest = std::max(0.0, std::max(startRatio, ratio) - 1.0);
+  const double low = std::max(m_latency - 0.5 * period, kMargin + fade * fastest + 1.0);
+  const double high = std::max(m_latency + 0.5 * period, low + period);
   for (int i = 0; i < samples; ++i)
   {
     const float x = std::isfinite(input[i]) ? input[i] : 0.0f;
@@ -102,10 +108,6 @@ void MLiveShifter::Process(const float* input, float* output, int samples, doubl
     {
       if (voiced)
       {
-        // The lowest point still leaves a whole crossfade of travel before the newest sample;
-        // the highest leaves room for the jump one period back.
-        const double low = std::max(m_latency - 0.5 * period, kMargin + fade * std::max(0.0, -drift) + 1.0);
-        const double high = std::max(m_latency + 0.5 * period, low + period);
         if (m_delay < low)
           StartJump(m_delay + period * std::ceil((low - m_delay) / period), fade);
         else if (m_delay > high)

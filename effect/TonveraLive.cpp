@@ -209,6 +209,11 @@ void TonveraAudioEffectPlugin::ProcessWithLive(float** inputs, float** outputs, 
         continue;
       mixed = true;
       const float* live = m_liveOutput.data() + static_cast<std::ptrdiff_t>(c) * kScratchSamples;
+      if (state == LiveState::kLive && startGain >= 1.0f)
+      {
+        MVector::CopyFloats(live, out[c], count); // Live alone: nothing to mix
+        continue;
+      }
       float g = startGain;
       for (int i = 0; i < count; ++i)
       {
