@@ -442,6 +442,11 @@ TEST_F(TonveraPlugin, DetectedNotesReachTheHostAndEndWhenNothingElseWould)
   EXPECT_TRUE(isOn(sing(tone)));
   ASSERT_TRUE(plugin.Panic());
   EXPECT_TRUE(isOff(sing(silence))) << "on Panic";
+
+  // Live finds the notes with its own detector: they reach the host as before.
+  SetNormalised("Live", 1.0);
+  EXPECT_TRUE(isOn(sing(tone))) << "in Live";
+  EXPECT_TRUE(isOff(sing(silence))) << "in Live, after the voice stopped";
 }
 
 TEST_F(TonveraPlugin, ProcessingAllocatesNothingOnceInitialised)
