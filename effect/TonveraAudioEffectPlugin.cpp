@@ -324,10 +324,12 @@ MSynthesisPhaseStore& TonveraAudioEffectPlugin::PhaseStore(int channel)
 
 std::int32_t TonveraAudioEffectPlugin::GetLatency()
 {
-  if (IsLive())
-    return m_sampleRate.Load() > 0.0 ? LiveLatencyForSampleRate(m_sampleRate.Load())
-                                     : MAudioFFTProcessor::kDefaultFrameSize / 4;
-  return m_correctors[0] != nullptr ? m_correctors[0]->FrameSize() : MAudioFFTProcessor::kDefaultFrameSize;
+  // From the rate alone (a relaxed atomic), never from the correctors: the editor's idle tick
+  // asks on the GUI thread while the host thread may be sizing them. The frame size follows the
+  // rate of the last successful InitProcessing, which is the rate stored.
+  const double rate = m_sampleRate.Load();
+  const int frame = rate > 0.0 ? FrameSizeForSampleRate(rate) : MAudioFFTProcessor::kDefaultFrameSize;
+  return IsLive() ? std::max(4, frame / 4) : frame;
 }
 
 void TonveraAudioEffectPlugin::AddAutomationAdapters(MAudioPlugin& plugin)
