@@ -15,21 +15,32 @@ constexpr double kSilenceRms = 1.0e-3; // -60 dBFS
 
 void MLivePitchDetector::Configure(double sampleRateHz)
 {
-  m_decimation = std::max(1, static_cast<int>(std::lround(sampleRateHz / 22050.0)));
-  m_rate = sampleRateHz / m_decimation;
-  m_minLag = std::max(2, static_cast<int>(std::floor(m_rate / kHighestHz)));
-  m_maxLag = std::max(m_minLag + 2, static_cast<int>(std::ceil(m_rate / kLowestHz)));
-  m_window = std::max(16, static_cast<int>(std::lround(m_rate * kWindowSeconds)));
-  // Room for twice the span one estimate reads, so the history moves down only now and then.
-  m_history.assign(static_cast<std::size_t>(2 * (m_window + m_maxLag + 2)), 0.0f);
-  m_difference.assign(static_cast<std::size_t>(m_maxLag + 2), 1.0f);
+  const int decimation = std::max(1, static_cast<int>(std::lround(sampleRateHz / 22050.0)));
+  const double rate = sampleRateHz / decimation;
+  const int minLag = std::max(2, static_cast<int>(std::floor(rate / kHighestHz)));
+  const int maxLag = std::max(minLag + 2, static_cast<int>(std::ceil(rate / kLowestHz)));
+  const int window = std::max(16, static_cast<int>(std::lround(rate * kWindowSeconds)));
   int size = 8;
-  while (size < m_window + m_maxLag + 2)
+  while (size < window + maxLag + 2)
     size *= 2;
-  if (m_fft.PreparedSize() != size)
-    m_fft.Prepare(size);
-  m_span.assign(static_cast<std::size_t>(size), 0.0f);
-  m_window2.assign(static_cast<std::size_t>(size), 0.0f);
+  // Everything is allocated before anything changes: without the memory the detector stays as it
+  // was. The history has room for twice the span one estimate reads, so it moves down only now
+  // and then.
+  std::vector<float> history(static_cast<std::size_t>(2 * (window + maxLag + 2)), 0.0f);
+  std::vector<float> difference(static_cast<std::size_t>(maxLag + 2), 1.0f);
+  std::vector<float> span(static_cast<std::size_t>(size), 0.0f);
+  std::vector<float> window2(static_cast<std::size_t>(size), 0.0f);
+  if (m_fft.PreparedSize() != size && !m_fft.Prepare(size))
+    return;
+  m_decimation = decimation;
+  m_rate = rate;
+  m_minLag = minLag;
+  m_maxLag = maxLag;
+  m_window = window;
+  m_history.swap(history);
+  m_difference.swap(difference);
+  m_span.swap(span);
+  m_window2.swap(window2);
   Reset();
 }
 

@@ -26,7 +26,8 @@
 class MLivePitchDetector
 {
 public:
-  /// Sizes the buffers for a rate in Hz (above 0) and clears the history. Allocates.
+  /// Sizes the buffers for a rate in Hz (above 0) and clears the history. Allocates; without the
+  /// memory it throws std::bad_alloc and leaves the detector as it was.
   void Configure(double sampleRateHz);
   /// Forgets the input and the last estimate. Allocates nothing.
   void Reset();

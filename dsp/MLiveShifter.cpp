@@ -18,12 +18,16 @@ constexpr int kRatioRamp = 16;
 
 void MLiveShifter::Configure(int latencySamples, int maxDelaySamples)
 {
-  m_latency = std::max(4, latencySamples);
-  m_maxDelay = std::max(maxDelaySamples, 4 * m_latency);
+  const int latency = std::max(4, latencySamples);
+  const int maxDelay = std::max(maxDelaySamples, 4 * latency);
   int size = 1;
-  while (size < m_maxDelay + kLongestFade + 8)
+  while (size < maxDelay + kLongestFade + 8)
     size *= 2;
-  m_line.assign(static_cast<std::size_t>(size), 0.0f);
+  // Allocated before anything changes: without the memory the shifter stays as it was.
+  std::vector<float> line(static_cast<std::size_t>(size), 0.0f);
+  m_latency = latency;
+  m_maxDelay = maxDelay;
+  m_line.swap(line);
   m_mask = size - 1;
   Reset();
 }

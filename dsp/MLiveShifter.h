@@ -21,7 +21,8 @@ class MLiveShifter
 {
 public:
   /// Delay line for delays up to `maxDelaySamples` (at least 4 * L for low voices); latency
-  /// L in samples (at least 4). Clears the line. Allocates.
+  /// L in samples (at least 4). Clears the line. Allocates; without the memory it throws
+  /// std::bad_alloc and leaves the shifter as it was.
   void Configure(int latencySamples, int maxDelaySamples);
   /// Empties the delay line and puts the read point at L. Allocates nothing.
   void Reset();
