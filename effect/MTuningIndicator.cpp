@@ -19,23 +19,32 @@ std::int32_t MTuningIndicator::Cents(double note, std::int32_t chosen)
   return static_cast<std::int32_t>(std::clamp(std::floor(cents + 0.5), -50.0, 50.0));
 }
 
-MString MTuningIndicator::Text(std::int32_t chosen, double inputNote, double outputNote)
+MString MTuningIndicator::Text(std::int32_t chosen, double inputNote, double outputNote,
+                               std::int32_t liveLatency)
 {
+  // Small and in the style's red: a singer glancing at the note sees that she hears herself
+  // through the short path, and how late.
+  const MString live =
+      liveLatency > 0 ? MFormat::Format("<p><s><cred>LIVE {0}</cred></s></p>", liveLatency) : MString();
+  const std::int32_t cell = liveLatency > 0 ? 64 : 40;
   if (chosen < 0)
-    return MFormat::Format(kTemplate, MString(), 0, 0);
+    return MFormat::Format(kTemplate, MString(), 0, 0, live, cell);
   return MFormat::Format(kTemplate,
                          MString::FromLiteral(TonveraAudioEffectPlugin::PitchClassName(chosen % 12)),
-                         Cents(inputNote, chosen), Cents(outputNote, chosen));
+                         Cents(inputNote, chosen), Cents(outputNote, chosen), live, cell);
 }
 
-bool MTuningIndicator::Show(std::int32_t chosen, double inputNote, double outputNote)
+bool MTuningIndicator::Show(std::int32_t chosen, double inputNote, double outputNote,
+                            std::int32_t liveLatency)
 {
   const std::int32_t pitchClass = chosen < 0 ? -1 : chosen % 12;
   const std::int32_t input = chosen < 0 ? 0 : Cents(inputNote, chosen);
   const std::int32_t output = chosen < 0 ? 0 : Cents(outputNote, chosen);
-  if (pitchClass == m_pitchClass && input == m_input && output == m_output)
+  liveLatency = std::max(0, liveLatency);
+  if (pitchClass == m_pitchClass && input == m_input && output == m_output && liveLatency == m_liveLatency)
     return false;
-  const bool sameName = pitchClass == m_pitchClass;
+  const bool sameName = pitchClass == m_pitchClass && liveLatency == m_liveLatency;
+  m_liveLatency = liveLatency;
   const std::int32_t before[2] = {m_input, m_output};
   m_pitchClass = pitchClass;
   m_input = input;
@@ -58,7 +67,7 @@ bool MTuningIndicator::Show(std::int32_t chosen, double inputNote, double output
   }
   else
   {
-    SetSTML(Text(chosen, inputNote, outputNote));
+    SetSTML(Text(chosen, inputNote, outputNote, liveLatency));
     ++m_parses;
   }
   return true;

@@ -31,10 +31,11 @@ class MSTMLIndicator;
 class MTuningIndicator : public MSTMLControl
 {
 public:
-  /// The rich-text template: {0} note name, {1} input cents, {2} output cents.
-  /// The bars' colours are set at paint time (see the top).
+  /// The rich-text template: {0} note name, {1} input cents, {2} output cents, {3} the Live mark
+  /// under the name (empty while Live is off), {4} the width of the name's cell (40, wider with
+  /// the mark). The bars' colours are set at paint time (see the top).
   static constexpr const char* kTemplate =
-      "<tr><td width=40 valign=center><center><l3>{0}</l3></center></td><td><indicator width=100% "
+      "<tr><td width={4} valign=center><center><l3>{0}</l3>{3}</center></td><td><indicator width=100% "
       "height=24 value={1} min=-100 max=100 /><tr height=6></tr><indicator width=100% "
       "height=24 value={2} min=-100 max=100 />";
   /// Least contrast ratio of a bar against its track (1 .. 21).
@@ -48,10 +49,11 @@ public:
   static std::int32_t Cents(double note, std::int32_t chosen);
   /// The indicator text for a chosen note (-1: none, which shows no name and two empty bars) and
   /// the input and output notes.
-  static MString Text(std::int32_t chosen, double inputNote, double outputNote);
+  /// `liveLatency` above 0 adds the Live mark with that latency (samples) under the name.
+  static MString Text(std::int32_t chosen, double inputNote, double outputNote, std::int32_t liveLatency = 0);
 
-  /// Shows the figures; answers whether the display changed.
-  bool Show(std::int32_t chosen, double inputNote, double outputNote);
+  /// Shows the figures; answers whether the display changed. `liveLatency` as for Text.
+  bool Show(std::int32_t chosen, double inputNote, double outputNote, std::int32_t liveLatency = 0);
 
   /// The kept background (drawn again after a change of size, place or style), then the text.
   void Paint(MDrawer& drawer) override;
@@ -109,6 +111,7 @@ private:
   std::uint64_t m_backgroundTaken = 0; // counts the backgrounds kept
   ColourKey m_colouredFor;             // what the bar colours were chosen for
   std::int32_t m_pitchClass = -2;      // nothing shown yet
+  std::int32_t m_liveLatency = 0;
   std::int32_t m_input = 0;
   std::int32_t m_output = 0;
   std::int32_t m_parses = 0;

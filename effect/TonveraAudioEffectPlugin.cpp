@@ -62,6 +62,7 @@ std::int32_t TonveraAudioEffectPlugin::InitProcessing(std::int32_t channels, dou
       if (m_correctors[c] == nullptr)
         m_correctors[c] = std::make_unique<FFTProcessor>();
     }
+    ConfigureLive(channels, sampleRate);
   }
   catch (const std::bad_alloc&)
   {
@@ -180,10 +181,7 @@ void TonveraAudioEffectPlugin::Process(const Transport&, float** inputs, float**
     *m_phaseStores[1] = *m_phaseStores[0];
   }
   m_midSide = midSide;
-  if (midSide)
-    ProcessMidSide(inputs, outputs, samples);
-  else
-    ProcessChannels(inputs, outputs, samples, channels);
+  ProcessWithLive(inputs, outputs, samples, channels, midSide);
 }
 
 void TonveraAudioEffectPlugin::ProcessMidSide(float** inputs, float** outputs, std::int32_t samples)
@@ -251,7 +249,7 @@ void TonveraAudioEffectPlugin::SetDisplayNotes(double inputNote, double outputNo
 
 void TonveraAudioEffectPlugin::OnTrackedFrame(int frameOffset, const float* frame, int frameSize)
 {
-  const std::int32_t offset = m_pieceStart + frameOffset;
+  const std::int32_t offset = m_blockOffset + m_pieceStart + frameOffset;
   if (!m_midiOutput.AnySounding())
     m_midiNote = -1; // ended by the adapter (InitProcessing, Panic, bypass)
   if (!m_midiOutput.IsEnabled())
@@ -261,7 +259,7 @@ void TonveraAudioEffectPlugin::OnTrackedFrame(int frameOffset, const float* fram
     m_midiNote = -1;
     return;
   }
-  const int hop = GetCorrector(0).HopSize();
+  const int hop = m_liveTracking ? m_liveHop : GetCorrector(0).HopSize();
   const double rate = m_sampleRate.Load();
   double energy = 0.0;
   for (int i = 0; i < frameSize; ++i)
@@ -329,7 +327,12 @@ MSynthesisPhaseStore& TonveraAudioEffectPlugin::PhaseStore(int channel)
 
 std::int32_t TonveraAudioEffectPlugin::GetLatency()
 {
-  return m_correctors[0] != nullptr ? m_correctors[0]->FrameSize() : MAudioFFTProcessor::kDefaultFrameSize;
+  // From the rate alone (a relaxed atomic), never from the correctors: the editor's idle tick
+  // asks on the GUI thread while the host thread may be sizing them. The frame size follows the
+  // rate of the last successful InitProcessing, which is the rate stored.
+  const double rate = m_sampleRate.Load();
+  const int frame = rate > 0.0 ? FrameSizeForSampleRate(rate) : MAudioFFTProcessor::kDefaultFrameSize;
+  return IsLive() ? std::max(4, frame / 4) : frame;
 }
 
 void TonveraAudioEffectPlugin::AddAutomationAdapters(MAudioPlugin& plugin)

@@ -3,10 +3,11 @@
 //
 // The framework's adapter creates it through the module's command function and then drives it
 // through the effect interface (MAudioEffectPlugin). It owns:
-//  - ten parameter descriptors in two groups ("Automatic tuning": Depth, Speed, Note hold, Detune;
-//    "Effects": Dry/wet, Width, Keep formants, Formant shift), read lock-free on the audio thread.
-//    Note hold came later: its host slot follows all the others (after the scale's), so the older
-//    slots keep their indices and IDs, while the editor shows it beside Speed;
+//  - eleven parameter descriptors in two groups ("Automatic tuning": Depth, Speed, Note hold, Detune,
+//    Live; "Effects": Dry/wet, Width, Keep formants, Formant shift), read lock-free on the audio
+//    thread. Note hold and Live came later: their host slots follow all the others (after the
+//    scale's), so the older slots keep their indices and IDs, while the editor shows them in the
+//    tuning group;
 //  - the twelve-note scale: the flags live in the note tracker as relaxed atomics, the host sees
 //    them as the twelve slots of AutomationAdapterType, and the settings keep them as "Scale";
 //  - one corrector (FFTProcessor) per channel in use, up to eight, with the synthesis phase stores
@@ -27,6 +28,12 @@
 // Detune/Width ratio. The output is the input delayed by the frame size N, which is the reported
 // latency: 512 samples up to 32 kHz, 1024 at 44.1 and 48 kHz, 2048 at 88.2 and 96 kHz, 4096 above.
 //
+// Live (off by default): the frame engine is replaced by a low-latency path (MLivePitchDetector on
+// the past input, MLiveShifter per channel) that reports LiveLatencyForSampleRate instead of N.
+// The scale, Note hold, Depth, Speed, Detune, Width, Dry/wet and the detected notes as MIDI work
+// as before; Keep formants and Formant shift do not apply (formants move with the small
+// correction). Switching crossfades between the paths (TonveraLive.cpp).
+//
 // Threads and locks. Process runs on the audio thread, holds the processing lock for the whole
 // block and only ever try-locks it: when another thread holds it the block comes out silent.
 // InitProcessing, ResetChannels, the scale handlers and EditorClosed run on the host or GUI thread
@@ -37,6 +44,8 @@
 #include "base/MEventParams.h"
 #include "core/plugin/MAudioPlugin.h"
 #include "core/plugin/MMIDIOutputQueue.h"
+#include "dsp/MLivePitchDetector.h"
+#include "dsp/MLiveShifter.h"
 #include "dsp/MNoteTracker.h"
 #include "dsp/MTonveraCorrectorOwner.h"
 #include "dsp/MTonveraFFTProcessor.h"
@@ -46,6 +55,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class MPiano;
 class MTuningIndicator;
@@ -69,6 +79,7 @@ public:
     kSpeed,
     kNoteHold,
     kDetune,
+    kLive,
     kEffectsGroup,
     kDryWet,
     kWidth,
@@ -159,7 +170,8 @@ public:
   /// the piano) from the display copies, which it reads lock-free: taking the processing lock
   /// here would make every refresh drop an audio block. Swallows every exception.
   void ProcessUpdate() override;
-  /// The channel-0 corrector's frame size, in samples.
+  /// The channel-0 corrector's frame size in samples; with Live on, LiveLatencyForSampleRate.
+  /// Any thread, lock-free.
   std::int32_t GetLatency() override;
   std::int32_t GetTailSize() override { return kTailSize; }
   /// The queue of the detected notes as MIDI (see the file comment).
@@ -235,6 +247,13 @@ public:
   /// The frame size for a sample rate: t = trunc(rate * 1024 / 44100), rounded to the nearer
   /// of the two powers of two around it (a tie takes the smaller), 8 .. 4096.
   static int FrameSizeForSampleRate(double sampleRate) noexcept;
+  /// The latency with Live on: a quarter of the frame size (256 samples at 44.1 and 48 kHz,
+  /// 512 at 88.2 and 96 kHz: at most about 6 ms).
+  static int LiveLatencyForSampleRate(double sampleRate) noexcept;
+  /// Whether the Live parameter is on (any thread).
+  bool IsLive() const noexcept;
+  /// The share of the low-latency path in the output, 0..1 (audio thread; tests).
+  float LiveMix() const noexcept { return m_liveGain; }
 
   /// The editor panel's piano and tuning indicator while it is open (GUI thread; null for none).
   /// EditorClosed forgets them.
@@ -260,6 +279,12 @@ private:
   void ResetChannelsLocked();
   void ProcessMidSide(float** inputs, float** outputs, std::int32_t samples);
   void ProcessChannels(float** inputs, float** outputs, std::int32_t samples, int channels);
+  // The low-latency path (TonveraLive.cpp).
+  void ConfigureLive(int channels, double sampleRate);
+  void ProcessWithLive(float** inputs, float** outputs, std::int32_t samples, int channels, bool midSide);
+  void FeedLive(float** inputs, int offset, int count, int channels);
+  void RunLive(float** inputs, int offset, int count, int channels);
+  const float* LiveDetectionInput(float** inputs, int offset, int count, int channels);
   void RefreshPiano();
 
   /// Bit i set: scale note i is enabled now but not in `target`, or the other way round.
@@ -304,6 +329,7 @@ private:
   // Where the piece corrector 0 processes now starts in the current Process call, and how long
   // the input has been unvoiced or silent (audio thread).
   std::int32_t m_pieceStart = 0;
+  std::int32_t m_blockOffset = 0; // where the piece the paths run now starts in the Process call
   std::int32_t m_unvoicedSamples = 0;
   // The note being sent (MIDI number, -1 for none), and a new one waiting to have lasted long
   // enough, with how long it has (audio thread).
@@ -320,4 +346,29 @@ private:
   double m_dryGain = 0.0;
   double m_wetGain = 1.0;
   std::array<MRelaxed<double>, kMaxChannels> m_channelRatios;
+
+  // Live: the detector (channel 0, or the mid signal of a pair), one shifter per channel, their
+  // output for one piece, and how the output moves between the two paths: the frame engine
+  // stops while Live alone sounds, and on the way back runs for two frames (filling its frames
+  // again after a reset) before the output fades over to it.
+  enum class LiveState
+  {
+    kNormal,
+    kToLive,
+    kLive,
+    kPriming,
+    kToNormal
+  };
+  MLivePitchDetector m_liveDetector;
+  std::array<std::unique_ptr<MLiveShifter>, kMaxChannels> m_liveShifters;
+  std::vector<float> m_liveOutput; // kMaxChannels pieces of kScratchSamples
+  std::array<float, kScratchSamples> m_liveMono{};
+  LiveState m_liveState = LiveState::kNormal;
+  float m_liveGain = 0.0f;
+  float m_liveFadeStep = 1.0f;
+  std::int32_t m_primeRemaining = 0;
+  int m_liveHop = 256;
+  int m_liveHopFill = 0;
+  double m_livePeriod = 0.0;
+  bool m_liveTracking = false; // OnTrackedFrame counts the live hop, not the frame engine's
 };

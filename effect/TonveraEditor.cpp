@@ -152,7 +152,8 @@ void TonveraAudioEffectPlugin::ProcessUpdate()
       return;
     // Three relaxed reads: a frame may land between them, which shows for one refresh at most.
     const std::int32_t chosen = m_displayChosenNote.Load();
-    m_tuningIndicator->Show(chosen, m_displayInputNote.Load(), m_displayOutputNote.Load());
+    m_tuningIndicator->Show(chosen, m_displayInputNote.Load(), m_displayOutputNote.Load(),
+                            IsLive() ? GetLatency() : 0);
     if (m_pianoControl != nullptr)
       m_pianoControl->SetActiveNote(chosen < 0 ? -1 : kPianoFirstNote + chosen % kPitchClasses);
   });

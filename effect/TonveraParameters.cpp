@@ -78,6 +78,8 @@ void SetGroup(MParameterInfo& info, const char* name, const char* help)
   info.help = MString::FromLiteral(help);
 }
 
+const char* const kOffOn[] = {"Off", "On"};
+
 } // namespace
 
 void TonveraAudioEffectPlugin::BuildParameters()
@@ -111,6 +113,24 @@ void TonveraAudioEffectPlugin::BuildParameters()
            "<name>Detune</name> defines global pitch change in cents of a semitone.");
   p[kDetune].format = "{0;+.1} cents";
   p[kDetune].unit = MParameterInfo::kCents;
+  MParameterInfo& live = p[kLive];
+  live.type = MParameterInfo::kEnumeration;
+  live.flags = MParameterInfo::kHostVisible; // never randomised: it changes the latency
+  live.key = "Live";
+  live.name = "Live";
+  live.help = MString::FromLiteral(
+      "<name>Live</name> corrects with a latency short enough to sing through (256 samples at 44.1 and 48 "
+      "kHz, about 6 ms), for tracking and the stage; the host learns the new latency when the editor is "
+      "open, otherwise when it next starts processing. Scale, note hold, depth, speed, detune, width and "
+      "detected notes as MIDI work as usual. Live does not keep formants: <name>Keep formants</name> and "
+      "<name>Formant shift</name> have no effect while it is on, so large corrections sound brighter or "
+      "darker.");
+  live.enumeration.names = kOffOn;
+  live.enumeration.count = 2;
+  live.enumeration.defaultIndex = 0;
+  live.enumeration.value = 0;
+  // Its host slot comes after all the older ones (see the file comment of the effect).
+  live.flags2 = MParameterInfo::kAppendedSlot;
 
   SetGroup(p[kEffectsGroup], "Effects",
            "<name>Effects panel</name> contains additional parameters that affect resulting sound.");

@@ -245,5 +245,9 @@ bool TonveraAudioEffectPlugin::LoadSettings(MXmlItem& item)
   MParameterInfo& hold = m_parameters[kNoteHold];
   if (!item.HasAttribute(MString("parameter") + hold.key))
     hold.floating.value = hold.floating.defaultValue;
+  // Nor had it Live: it loads with the frame engine (and its latency).
+  MParameterInfo& live = m_parameters[kLive];
+  if (!item.HasAttribute(MString("parameter") + live.key + MString("Enum")))
+    live.enumeration.value = live.enumeration.defaultIndex;
   return MAudioEffectPlugin::LoadSettings(item);
 }

@@ -4,6 +4,8 @@
 #                                  (tonvera-render --demo --plot)
 #   docs/pictures/pitch-plot-note-hold.png
 #                                  the same with 25 cents of Note hold (--set "Note hold=25")
+#   docs/pictures/pitch-plot-live.png
+#                                  the same in Live, the low-latency mode (--set Live=On)
 #   docs/pictures/editor.png       the plug-in's editor with the demo's settings, drawn without
 #                                  a screen (tonvera-render --snapshot-editor)
 # Usage: scripts/readme-pictures.sh [BUILD_DIR]
@@ -36,10 +38,13 @@ XDG_CONFIG_HOME="$scratch/config" "$render" --module "$build/Tonvera.vst3" --dem
   --plot "$pictures/pitch-plot.png" --snapshot-editor "$pictures/editor.png" >/dev/null
 XDG_CONFIG_HOME="$scratch/config" "$render" --module "$build/Tonvera.vst3" --demo --out-dir "$scratch" \
   --set "Note hold=25" --plot "$pictures/pitch-plot-note-hold.png" >/dev/null
+XDG_CONFIG_HOME="$scratch/config" "$render" --module "$build/Tonvera.vst3" --demo --out-dir "$scratch" \
+  --set Live=On --plot "$pictures/pitch-plot-live.png" >/dev/null
 
 # The README's first impression should load fast: keep every picture well under 150 KB.
 status=0
-for picture in "$pictures/pitch-plot.png" "$pictures/pitch-plot-note-hold.png" "$pictures/editor.png"; do
+for picture in "$pictures/pitch-plot.png" "$pictures/pitch-plot-note-hold.png" "$pictures/pitch-plot-live.png" \
+  "$pictures/editor.png"; do
   bytes=$(stat -c %s "$picture")
   echo "${picture#"$root"/}: $bytes bytes"
   if [ "$bytes" -ge 150000 ]; then

@@ -81,6 +81,8 @@ public:
         break;
     }
     sf_close(input);
+    // The figure the plug-in reported (and that was compensated), for the latency rows.
+    std::printf("latency %d samples\n", delay);
     return sf_close(output) == 0 ? 0 : 1;
   }
 };

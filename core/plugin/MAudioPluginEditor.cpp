@@ -189,6 +189,9 @@ void MAudioPlugin::IdleEditor()
     ApplyRequestedProgram();
     if (m_hostAdapter != nullptr)
       m_hostAdapter->DeliverPendingReports();
+    // A latency the effect changed by itself (a parameter that switches its method) reaches the
+    // host from here, the host's UI thread, never from inside the host's own call that made it.
+    ReportLatency();
     // Values the host changed reach the controls from this tick: the update thread (low
     // priority, every 100 ms) only helps when the host idles rarely, it never gates the picture.
     if (GetNeedUpdateCount() != 0)

@@ -279,7 +279,8 @@ void MPluginParameters::Arrange()
   const std::int32_t room = client.Width() - gaps;
   const std::int32_t cell = std::clamp(room / total, 1, kMaxCellWidth);
   // Equal cells; a control whose texts do not fit one gets what it needs, taken from the cells
-  // with room to spare (when they have enough), so no display text is cut.
+  // with room to spare, so no display text is cut. When the spare room is not enough for all,
+  // the short ones share it in proportion to what each lacks.
   std::vector<std::int32_t> widths(m_entries.size(), cell);
   std::int32_t deficit = 0;
   std::int32_t spare = 0;
@@ -290,16 +291,22 @@ void MPluginParameters::Arrange()
     deficit += std::max(0, needs[i] - cell);
     spare += std::max(0, cell - needs[i]);
   }
-  if (deficit > 0 && spare >= deficit)
+  if (deficit > 0 && spare > 0)
   {
-    std::int32_t owed = deficit;
+    const std::int64_t granted = std::min(deficit, spare);
+    std::int32_t owed = 0;
+    for (std::size_t i = 0; i < m_entries.size(); ++i)
+      if (needs[i] > cell)
+      {
+        const auto grant = static_cast<std::int32_t>(granted * (needs[i] - cell) / deficit);
+        widths[i] = cell + grant;
+        owed += grant;
+      }
     std::int32_t spareLeft = spare;
     for (std::size_t i = 0; i < m_entries.size(); ++i)
     {
       const std::int32_t own = cell - needs[i];
-      if (own < 0)
-        widths[i] = needs[i];
-      else if (own > 0)
+      if (own > 0)
       {
         // Each gives up its share of what is owed, in proportion to its spare room (rounded up,
         // so the last one gives the rest).

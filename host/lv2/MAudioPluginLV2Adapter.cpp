@@ -256,6 +256,9 @@ void MAudioPluginLV2Adapter::Run(std::uint32_t samples) noexcept
       start += piece;
     }
     m_pieceStart.store(0, std::memory_order_relaxed);
+    // The latency port is how LV2 hears of a change: it carries the effect's latency as it is
+    // after this run (a parameter may have switched it), and the host reads it after the run.
+    m_latency.store(std::max(0, m_plugin->GetLatency()), std::memory_order_relaxed);
     if (m_latencyPort != nullptr)
       *m_latencyPort = static_cast<float>(m_latency.load(std::memory_order_relaxed));
     WriteNotify(samples);

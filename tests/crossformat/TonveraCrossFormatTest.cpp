@@ -70,6 +70,7 @@ TEST(TonveraCrossFormatTest, SameSettingsGiveTheSameStateAndEitherInterfaceLoads
       {},
       {{"Depth", 0.25f}, {"Speed", 0.9f}},
       {{"Detun", 0.7f}, {"Width", 0.3f}, {"Dry/wet", 0.4f}, {"- C#", 0.0f}, {"Formant shift", 0.65f}},
+      {{"Live", 1.0f}, {"Depth", 0.8f}},
   };
   for (std::size_t c = 0; c < cases.size(); ++c)
   {
@@ -156,6 +157,55 @@ TEST(TonveraCrossFormatTest, SharpToneThroughTheBundleComesOutOnA3AfterExactlyTh
     const double cents = MCorrectorTest::Cents(measured, 220.0);
     RecordProperty(channel == &left ? "leftCentsFromA3" : "rightCentsFromA3", std::to_string(cents));
     EXPECT_NEAR(cents, 0.0, 5.0) << measured << " Hz";
+  }
+}
+
+// Live through each interface, without an editor open: the host hears of the new latency at its
+// next activation (not from inside its own parameter call), and a click comes out exactly that
+// late. Switching back reports the frame engine's latency again (whose delay the tone test above
+// measures: its shifter spreads a click over a few samples).
+TEST(TonveraCrossFormatTest, LiveReportsItsLatencyAtTheNextActivationAndAClickIsThatLate)
+{
+  Pair pair;
+  ASSERT_TRUE(pair.Load());
+  for (MTestHost* host : {static_cast<MTestHost*>(&pair.vst2), static_cast<MTestHost*>(&pair.vst3)})
+  {
+    SCOPED_TRACE(host == &pair.vst2 ? "VST 2.4" : "VST 3");
+    ASSERT_TRUE(host->Activate(kRate, kBlock));
+    EXPECT_EQ(host->LatencySamples(), 1024);
+    std::vector<float> inL(kBlock, 0.0f);
+    std::vector<float> inR(kBlock, 0.0f);
+    std::vector<float> outL(kBlock);
+    std::vector<float> outR(kBlock);
+    float* inputs[2] = {inL.data(), inR.data()};
+    float* outputs[2] = {outL.data(), outR.data()};
+    const int live = FindParameter(*host, "Live");
+    ASSERT_GE(live, 0);
+    for (const auto& [value, expected] : {std::pair{1.0f, 256}, std::pair{0.0f, 1024}})
+    {
+      host->SetParameter(live, value);
+      ASSERT_TRUE(host->Process(inputs, outputs, kBlock)); // a VST 3 change arrives with a block
+      ASSERT_TRUE(host->Deactivate());
+      ASSERT_TRUE(host->Activate(kRate, kBlock));
+      const int latency = host->LatencySamples();
+      EXPECT_EQ(latency, expected);
+      if (value == 0.0f)
+        continue;
+      // A click 100 samples into a block; the output's loudest sample is where it comes out.
+      std::vector<float> left;
+      for (int block = 0; block < 6; ++block)
+      {
+        std::fill(inL.begin(), inL.end(), 0.0f);
+        if (block == 1)
+          inL[100] = inR[100] = 0.9f;
+        ASSERT_TRUE(host->Process(inputs, outputs, kBlock));
+        left.insert(left.end(), outL.begin(), outL.end());
+        inR[100] = 0.0f;
+      }
+      const auto loudest = std::max_element(left.begin(), left.end(),
+                                            [](float a, float b) { return std::fabs(a) < std::fabs(b); });
+      EXPECT_EQ(loudest - left.begin(), kBlock + 100 + latency);
+    }
   }
 }
 

@@ -62,6 +62,15 @@ TEST(MTuningIndicatorPaint, RepaintsOnlyForNewFiguresAndDrawsItsBackgroundOnce)
   EXPECT_EQ(CountDifferingPixels(first, RenderWindow(system, window), 8), 0);
   EXPECT_EQ(PanelDraws(style, at), 1);
 
+  // Live on marks the note with the latency, with the same figures; off, the first picture again.
+  EXPECT_NE(MTuningIndicator::Text(69, kA4, kA4, 256).ToUTF8().find("LIVE 256"), std::string::npos);
+  EXPECT_EQ(MTuningIndicator::Text(69, kA4, kA4, 0), MTuningIndicator::Text(69, kA4, kA4));
+  ASSERT_TRUE(indicator.Show(69, kA4 + 0.30, kA4 + 0.05, 256));
+  EXPECT_GT(CountDifferingPixels(first, RenderWindow(system, window), 8), 0);
+  EXPECT_FALSE(indicator.Show(69, kA4 + 0.30, kA4 + 0.05, 256));
+  ASSERT_TRUE(indicator.Show(69, kA4 + 0.30, kA4 + 0.05));
+  EXPECT_EQ(CountDifferingPixels(first, RenderWindow(system, window), 8), 0);
+
   // A new size draws the background again.
   indicator.SetSize(MSize{280, 60});
   RenderWindow(system, window);

@@ -249,16 +249,146 @@ TEST(TonveraEffectTest, ProcessingAllocatesNothingOnceInitialised)
       io.push_back(buffer.data());
     const MAudioEffectPlugin::Transport transport;
     MAllocationCounter::Scope scope;
-    // In place, short and long blocks, both stereo paths, parameter changes between blocks.
-    for (int block : {64, 5000, 1000})
+    // In place, short and long blocks, both stereo paths, parameter changes between blocks, Live
+    // switched on and off (through every stage of the crossfade).
+    for (int block : {64, 5000, 1000, 4000, 3000})
     {
       effect->Process(transport, io.data(), io.data(), block);
       effect->GetParameterInfo(Effect::kWidth).floating.value = block == 5000 ? 10.0 : 0.0;
       effect->GetParameterInfo(Effect::kSpeed).floating.value = block / 5000.0;
       effect->OnParametersChanged();
+      effect->GetParameterInfo(Effect::kLive).enumeration.value =
+          block == 64 || block == 5000 || block == 4000;
     }
     EXPECT_EQ(scope.Count(), 0u) << channels << " channels";
   }
+}
+
+// ---- Live --------------------------------------------------------------------------------------
+
+void SetLive(Effect& effect, bool on)
+{
+  effect.GetParameterInfo(Effect::kLive).enumeration.value = on ? 1 : 0;
+}
+
+// The largest step between neighbouring samples in x[from, to).
+float LargestStep(const std::vector<float>& x, std::size_t from, std::size_t to)
+{
+  float largest = 0.0f;
+  for (std::size_t i = from + 1; i < to && i < x.size(); ++i)
+    largest = std::max(largest, std::abs(x[i] - x[i - 1]));
+  return largest;
+}
+
+// Live reports a quarter of the frame (at most about 6 ms) and the output really is that late:
+// a click after a sung note comes out exactly the reported latency after it went in, on every
+// channel, with the voice both corrected and left alone before it.
+TEST(TonveraLiveTest, AClickComesOutExactlyTheReportedLatencyLate)
+{
+  const struct
+  {
+    double rate;
+    int latency;
+  } cases[] = {{44100.0, 256}, {48000.0, 256}, {96000.0, 512}, {32000.0, 128}};
+  for (const auto& c : cases)
+    for (int channels : {1, 2})
+    {
+      auto effect = MakeEffect(channels, c.rate);
+      SetLive(*effect, true);
+      ASSERT_EQ(effect->InitProcessing(channels, c.rate), 0);
+      EXPECT_EQ(effect->GetLatency(), c.latency) << c.rate;
+      EXPECT_LE(effect->GetLatency() / c.rate, 0.0061);
+      // A sharp note for 0.5 s, silence, then the click.
+      const auto n = static_cast<std::size_t>(c.rate);
+      std::vector<float> input =
+          MTestSignals::Harmonic(n / 2, 220.0 * std::exp2(0.3 / 12.0), c.rate, kPartials);
+      input.resize(n, 0.0f);
+      const std::size_t click = n * 3 / 4;
+      input[click] = 0.8f;
+      const auto outputs = RunBlocks(*effect, Channels(static_cast<std::size_t>(channels), input), 300);
+      for (const auto& output : outputs)
+      {
+        std::size_t loudest = click;
+        for (std::size_t i = click; i < n; ++i)
+          if (std::abs(output[i]) > std::abs(output[loudest]))
+            loudest = i;
+        EXPECT_EQ(loudest - click, static_cast<std::size_t>(c.latency)) << c.rate << " Hz, " << channels;
+        EXPECT_NEAR(output[loudest], 0.8f, 1e-4f);
+      }
+    }
+  Effect fresh;
+  SetLive(fresh, true);
+  EXPECT_EQ(fresh.GetLatency(), 256) << "before any rate: the 44.1 kHz figure";
+}
+
+// The note tracker works as in the normal path: a tone 30 cents sharp lands on its note, Detune
+// and Width still shift the channels, and a scale without the note moves it to the nearest one.
+TEST(TonveraLiveTest, CorrectsToTheScaleAndShiftsByDetuneAndWidth)
+{
+  const double rate = 44100.0;
+  const auto sharp = MTestSignals::Harmonic(30000, 220.0 * std::exp2(0.3 / 12.0), rate, kPartials);
+  {
+    auto effect = MakeEffect(1, rate);
+    SetLive(*effect, true);
+    const auto out = RunBlocks(*effect, {sharp}, 512)[0];
+    EXPECT_NEAR(CentsFrom(out, 20000, 220.0, rate), 0.0, 2.0);
+    EXPECT_EQ(effect->GetDisplayChosenNote(), 45);
+  }
+  {
+    auto effect = MakeEffect(1, rate);
+    SetLive(*effect, true);
+    effect->SetScaleNoteEnabled(9, false); // no A: the nearest allowed note is A# (B flat)
+    const auto out = RunBlocks(*effect, {sharp}, 512)[0];
+    EXPECT_NEAR(CentsFrom(out, 20000, 220.0 * std::exp2(1.0 / 12.0), rate), 0.0, 3.0);
+  }
+  {
+    auto effect = MakeEffect(2, rate);
+    SetLive(*effect, true);
+    SetParameter(*effect, Effect::kDetune, 20.0);
+    SetParameter(*effect, Effect::kWidth, -40.0);
+    const Channels inputs(2, MTestSignals::Harmonic(30000, 440.0, rate, kPartials));
+    const auto outputs = RunBlocks(*effect, inputs, 700);
+    EXPECT_NEAR(MeasuredShiftCents(outputs[0], rate, 40.0), 40.0, 2.0);
+    EXPECT_NEAR(MeasuredShiftCents(outputs[1], rate, 0.0), 0.0, 2.0);
+  }
+}
+
+// Switching Live on and off while a voice sounds crossfades between the paths: no step between
+// neighbouring samples exceeds the input's own largest by more than a quarter (a click would be a
+// step of the tone's whole amplitude), also when switched back before the frame engine is ready.
+TEST(TonveraLiveTest, SwitchingMidStreamNeverJumps)
+{
+  const double rate = 44100.0;
+  std::vector<double> notes(static_cast<std::size_t>(3.0 * rate));
+  for (std::size_t i = 0; i < notes.size(); ++i)
+    notes[i] = 57.35 + 0.3 * std::sin(2.0 * 3.14159265 * 5.0 * static_cast<double>(i) / rate);
+  const std::vector<float> tone = ToneFollowing(notes, rate);
+  auto effect = MakeEffect(2, rate, 0.5, 0.5);
+  // When (in samples) Live is switched: on, off, on again within the frame engine's priming,
+  // off, on while fading back.
+  const std::size_t switches[] = {20000, 45000, 46500, 80000, 95000};
+  Channels out(2);
+  std::size_t at = 0;
+  bool live = false;
+  for (std::size_t next : {switches[0], switches[1], switches[2], switches[3], switches[4], tone.size()})
+  {
+    const std::vector<float> part(tone.begin() + static_cast<std::ptrdiff_t>(at),
+                                  tone.begin() + static_cast<std::ptrdiff_t>(next));
+    const Channels result = RunBlocks(*effect, {part, part}, 441);
+    for (std::size_t c = 0; c < 2; ++c)
+      out[c].insert(out[c].end(), result[c].begin(), result[c].end());
+    at = next;
+    live = !live;
+    SetLive(*effect, live);
+  }
+  const float limit = 1.25f * LargestStep(tone, 0, tone.size());
+  for (std::size_t c = 0; c < 2; ++c)
+  {
+    EXPECT_LE(LargestStep(out[c], 2048, out[c].size()), limit) << "channel " << c;
+    // Still sounding at the end, on the live path.
+    EXPECT_GT(LargestStep(out[c], out[c].size() - 4410, out[c].size()), 0.5f * limit);
+  }
+  EXPECT_EQ(effect->LiveMix(), 1.0f);
 }
 
 // ---- scale -------------------------------------------------------------------------------------

@@ -149,12 +149,16 @@ TEST_F(TonveraPlugin, HostSeesTheParametersAndTheScaleSlots)
                          "A",
                          "A#",
                          "B",
-                         "Note hold"};
-  // Note hold came later: it takes the next free slot, so every older slot keeps its index.
-  ASSERT_EQ(m_plugin->GetNumParameters(), 20);
-  for (std::int32_t i = 0; i < 20; ++i)
+                         "Note hold",
+                         "Live"};
+  // Note hold and Live came later: each takes the next free slot, so every older slot keeps its
+  // index.
+  ASSERT_EQ(m_plugin->GetNumParameters(), 21);
+  for (std::int32_t i = 0; i < 21; ++i)
     EXPECT_EQ(m_plugin->GetParameterName(i).ToUTF8(), names[i]);
   EXPECT_EQ(m_plugin->GetLatency(), 1024);
+  EXPECT_EQ(m_plugin->GetParameterValueName(IndexOf("Live")).ToUTF8(), "Off");
+  EXPECT_EQ(m_plugin->GetParameterValueNameFrom01(IndexOf("Live"), 1.0).ToUTF8(), "On");
   EXPECT_EQ(m_plugin->GetParameterValueName(IndexOf("Dry/wet")).ToUTF8(), "100% wet, 0% dry");
   EXPECT_EQ(m_plugin->GetParameterValueNameFrom01(IndexOf("Detune"), 0.75).ToUTF8(), "+50.0 cents");
   EXPECT_EQ(m_plugin->GetParameterValueName(IndexOf("E")).ToUTF8(), "On");
@@ -297,9 +301,9 @@ TEST_F(TonveraPlugin, FreshStateIsTheCommittedGoldenText)
   EXPECT_EQ(text, golden);
 }
 
-// A project saved before Note hold existed loads as it sounded then: without hold, whatever the
-// instance held before, and with every other value as stored.
-TEST_F(TonveraPlugin, StateSavedBeforeNoteHoldLoadsWithoutHold)
+// A project saved before Note hold and Live existed loads as it sounded then: without hold and
+// without Live, whatever the instance held before, and with every other value as stored.
+TEST_F(TonveraPlugin, StateSavedBeforeNoteHoldLoadsWithoutHoldOrLive)
 {
   std::ifstream file(TONVERA_EFFECT_TEST_DATA "/StateBeforeNoteHold.xml", std::ios::binary);
   const std::string old((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -319,9 +323,12 @@ TEST_F(TonveraPlugin, StateSavedBeforeNoteHoldLoadsWithoutHold)
   }();
   SetNormalised("Note hold", 0.5);
   SetNormalised("Depth", 0.9);
+  SetNormalised("Live", 1.0);
+  ASSERT_TRUE(TheEffect().IsLive());
   ASSERT_NEAR(TheEffect().GetParameterInfo(Effect::kNoteHold).floating.value, 25.0, 1e-9);
   ASSERT_TRUE(plugin.LoadState(packed.data(), packedSize));
   EXPECT_EQ(TheEffect().GetParameterInfo(Effect::kNoteHold).floating.value, 0.0);
+  EXPECT_FALSE(TheEffect().IsLive());
   for (std::int32_t i = 0; i < m_plugin->GetNumParameters(); ++i)
     EXPECT_EQ(m_plugin->GetParameter(i), fresh[static_cast<std::size_t>(i)]) << m_plugin->GetParameterName(i);
 }
@@ -435,6 +442,11 @@ TEST_F(TonveraPlugin, DetectedNotesReachTheHostAndEndWhenNothingElseWould)
   EXPECT_TRUE(isOn(sing(tone)));
   ASSERT_TRUE(plugin.Panic());
   EXPECT_TRUE(isOff(sing(silence))) << "on Panic";
+
+  // Live finds the notes with its own detector: they reach the host as before.
+  SetNormalised("Live", 1.0);
+  EXPECT_TRUE(isOn(sing(tone))) << "in Live";
+  EXPECT_TRUE(isOff(sing(silence))) << "in Live, after the voice stopped";
 }
 
 TEST_F(TonveraPlugin, ProcessingAllocatesNothingOnceInitialised)

@@ -445,6 +445,58 @@ TEST_F(TonveraEditor, SizeRequestsOfThePluginResizeTheHostWindow)
   frame->release();
 }
 
+// Live switched by the host while the editor is open: nothing is reported from inside the host's
+// own parameter or process call; the editor's next idle tick (VST 2.4: initialDelay and ioChanged) or
+// run-loop timer (VST 3: restartComponent with kLatencyChanged) tells the host, once.
+TEST_F(TonveraEditor, LiveLatencyReachesTheHostFromTheEditorsTickOnce)
+{
+  const auto liveIndex = [](MTestHost& host) {
+    for (int i = 0; i < host.NumParameters(); ++i)
+      if (host.ParameterName(i).find("Live") != std::string::npos) // VST 2.4 names are IDs
+        return i;
+    return -1;
+  };
+  MTestHostVst2 vst2;
+  ASSERT_EQ(vst2.LoadModule(TONVERA_MODULE), MTestHostStatus::Ok) << vst2.LastError();
+  ASSERT_TRUE(vst2.Activate(44100.0, 256));
+  ASSERT_TRUE(vst2.OpenEditor(m_window.Handle()));
+  vst2.RunEditorIdle(60);
+  // A block of silence after each change: the value reaches the effect with the next block.
+  std::vector<float> silence(256, 0.0f), outLeft(256), outRight(256);
+  float* inputs[2] = {silence.data(), silence.data()};
+  float* outputs[2] = {outLeft.data(), outRight.data()};
+  const int before = vst2.IoChangedCount();
+  vst2.SetParameter(liveIndex(vst2), 1.0f);
+  ASSERT_TRUE(vst2.Process(inputs, outputs, 256));
+  EXPECT_EQ(vst2.IoChangedCount(), before) << "reported inside the host's call";
+  vst2.RunEditorIdle(100);
+  EXPECT_EQ(vst2.IoChangedCount(), before + 1);
+  EXPECT_EQ(vst2.LatencySamples(), 256);
+  vst2.CloseEditor();
+  vst2.Close();
+
+  MTestHostVst3 vst3;
+  ASSERT_EQ(vst3.LoadModule(TONVERA_VST3_BUNDLE), MTestHostStatus::Ok) << vst3.LastError();
+  ASSERT_TRUE(vst3.Activate(44100.0, 256));
+  auto* frame = new MTestHostPlugFrame(true, &m_window);
+  IPlugView* view = CreateView(vst3);
+  ASSERT_NE(view, nullptr);
+  view->setFrame(frame);
+  ASSERT_EQ(view->attached(reinterpret_cast<void*>(m_window.Handle()), kPlatformTypeX11EmbedWindowID),
+            kResultOk);
+  frame->RunFor(60);
+  vst3.ClearRestarts();
+  vst3.SetParameter(liveIndex(vst3), 1.0f);
+  ASSERT_TRUE(vst3.Process(inputs, outputs, 256));
+  EXPECT_EQ(vst3.RestartCount(Vst::kLatencyChanged), 0) << "reported inside the host's call";
+  frame->RunFor(200);
+  EXPECT_EQ(vst3.RestartCount(Vst::kLatencyChanged), 1);
+  EXPECT_EQ(vst3.LatencySamples(), 256);
+  view->removed();
+  view->release();
+  frame->release();
+}
+
 // A host that never idles the editor (or gives no run loop) while audio runs and the host
 // automates: the refresh requests pile up nowhere and closing returns.
 TEST_F(TonveraEditor, AHostThatNeverPumpsTheEditorGetsNoHang)

@@ -325,6 +325,10 @@ std::string Job::PlotTitle(MRenderHost& host, const RenderPlan& plan, const MSca
   const int hold = host.FindParameter("Note hold", ignored);
   if (hold >= 0 && host.Host().GetParameter(hold) > 0.0f)
     title += separator + "Note hold " + host.Host().ParameterDisplay(hold);
+  // Live likewise only when on, with the latency it reports.
+  const int live = host.FindParameter("Live", ignored);
+  if (live >= 0 && host.Host().GetParameter(live) > 0.5f)
+    title += separator + "Live (" + std::to_string(host.Host().LatencySamples()) + " samples)";
   return title;
 }
 
