@@ -245,5 +245,9 @@ bool TonveraAudioEffectPlugin::LoadSettings(MXmlItem& item)
   MParameterInfo& hold = m_parameters[kNoteHold];
   if (!item.HasAttribute(MString("parameter") + hold.key))
     hold.floating.value = hold.floating.defaultValue;
+  // Nor has one saved before Quality existed: it was made with the Standard shifter and keeps it.
+  MParameterInfo& quality = m_parameters[kQuality];
+  if (!item.HasAttribute(MString("parameter") + quality.key + MString("Enum")))
+    quality.enumeration.value = kStandardQuality;
   return MAudioEffectPlugin::LoadSettings(item);
 }
