@@ -347,8 +347,14 @@ void MHarmonicShifter::Synthesize(float* spectrum, int n, double ratio, double t
       const double to = envelopeAt((target * keep + source * (1.0 - keep)) * formantRatio);
       weight *= at > 0.0 ? std::min(to / at, static_cast<double>(maxFormantGain)) : 1.0;
     }
-    const double aRe = (m_amplitudeRe[i] * rotRe - m_amplitudeIm[i] * rotIm) * weight;
-    const double aIm = (m_amplitudeRe[i] * rotIm + m_amplitudeIm[i] * rotRe) * weight;
+    // The phases are kept at the frame's centre, where a change of position (of the ratio, say)
+    // does not move them: to the centre at the source position, by h * theta, and back from the
+    // centre at the target.
+    const double turn = std::numbers::pi * (source - target);
+    const double re = rotRe * std::cos(turn) - rotIm * std::sin(turn);
+    const double im = rotRe * std::sin(turn) + rotIm * std::cos(turn);
+    const double aRe = (m_amplitudeRe[i] * re - m_amplitudeIm[i] * im) * weight;
+    const double aIm = (m_amplitudeRe[i] * im + m_amplitudeIm[i] * re) * weight;
     Kernel(target, kernelRe, kernelIm);
     AddKernel(spectrum, half, static_cast<int>(std::floor(target)) - kKernelReach, kernelRe, kernelIm, aRe,
               aIm);
