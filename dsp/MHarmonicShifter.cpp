@@ -176,7 +176,7 @@ int MHarmonicShifter::Fit(const float* spectrum, int n, double f0Bins, float* re
     return 0;
   std::copy(spectrum, spectrum + std::min(n, 2 * kMaxBins), residual);
   const int half = std::min(n / 2, kMaxBins);
-  if (m_preparedSize != n || !(f0Bins >= 0.5) || !std::isfinite(f0Bins))
+  if (m_preparedSize != n || !(f0Bins >= kMinimumSpacing) || !std::isfinite(f0Bins))
     return 0;
 
   int count = 0;

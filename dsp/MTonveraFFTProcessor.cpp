@@ -13,7 +13,7 @@ namespace
 {
 // How far (as a share) the pitch pick may lie from the fundamental the harmonics gave and still
 // be taken for the same note.
-constexpr double kFundamentalTolerance = 0.015;
+constexpr double kFundamentalTolerance = 0.03;
 } // namespace
 
 MTonveraFFTProcessor::MTonveraFFTProcessor() = default;
@@ -92,7 +92,11 @@ void MTonveraFFTProcessor::AnalyseFrame(float* spectrum)
     double f = bin > 0 ? BinFrequencies()[bin] : -1.0;
     // The high-quality refinement runs on every frame: it keeps each frame for the next.
     if (high)
-      f = m_harmonic.RefineFundamental(spectrum, n, f, BinWidth(), PhaseStep());
+    {
+      const double refined = m_harmonic.RefineFundamental(spectrum, n, f, BinWidth(), PhaseStep());
+      if (refined >= MHarmonicShifter::kMinimumSpacing * BinWidth())
+        f = refined;
+    }
     const bool accepted = f >= kLowestPitchHz && f <= kHighestPitchHz;
     if (accepted)
     {
@@ -130,11 +134,14 @@ void MTonveraFFTProcessor::AnalyseFrame(float* spectrum)
     {
       // The harmonics' own phase advance gives the fundamental the tracker follows.
       const double measured = m_harmonic.MeasureFundamental(BinWidth(), n, HopSize());
+      const double previous = m_measuredFundamental;
       m_measuredFundamental = 0.0;
       if (measured >= kLowestPitchHz && measured <= kHighestPitchHz &&
           std::abs(measured / f0 - 1.0) < kFundamentalTolerance)
       {
-        m_measuredFundamental = measured;
+        // The next frame's harmonics are placed at the mean of the last two measurements: the
+        // placement then does not feed its own error back from frame to frame.
+        m_measuredFundamental = previous > 0.0 ? 0.5 * (measured + previous) : measured;
         m_detectedFrequency = measured;
         m_detectedNote = NoteOfFrequency(measured);
       }
