@@ -11,6 +11,7 @@ constexpr double kTwoPi = 2.0 * std::numbers::pi;
 // The fit reads the main lobe: bins floor(b) - 1 .. floor(b) + 2.
 constexpr int kFitFirst = MHarmonicShifter::kKernelReach - 1;
 constexpr int kFitEnd = MHarmonicShifter::kKernelReach + 3;
+constexpr double kTopHarmonicShare = 6000.0 / 22050.0;
 // A harmonic is kept when its kernel explains at least 80 % of its main lobe's energy.
 constexpr double kExplainedOverLeft = 4.0;
 // The refinement reads the harmonics up to this frequency, at most this many.
@@ -168,7 +169,8 @@ double MHarmonicShifter::RefineFundamental(const float* spectrum, int n, double 
   return std::isfinite(refined) ? refined : f0;
 }
 
-int MHarmonicShifter::Fit(const float* spectrum, int n, double f0Bins, float* residual)
+int MHarmonicShifter::Fit(const float* spectrum, int n, double f0Bins, float* residual,
+                          const float* magnitude, float floor)
 {
   m_count = 0;
   m_fittedDc = 0.0;
@@ -180,11 +182,18 @@ int MHarmonicShifter::Fit(const float* spectrum, int n, double f0Bins, float* re
     return 0;
 
   int count = 0;
+  // Harmonics above kTopHarmonicShare of N/2 (6 kHz at 44.1 kHz) carry little of a voice and
+  // cost most of the fit: they go through the peak shift.
+  const double topBin = half * kTopHarmonicShare;
   for (int h = 1; count < kMaxBins; ++h)
   {
     const double b = h * f0Bins;
     if (b > half - kKernelReach - 3)
       break;
+    if (b > topBin)
+      break;
+    if (magnitude != nullptr && !(magnitude[static_cast<int>(b + 0.5)] >= floor))
+      continue;
     m_position[count] = b;
     m_number[count] = h;
     m_amplitudeRe[count] = 0.0;
@@ -212,10 +221,8 @@ int MHarmonicShifter::Fit(const float* spectrum, int n, double f0Bins, float* re
         Kernel(-b, mirrorRe, mirrorIm);
       const double oldRe = m_amplitudeRe[i];
       const double oldIm = m_amplitudeIm[i];
-      // The second pass puts the partial back but leaves its image out, which the fit then
-      // does not have to see.
-      if (pass == 1)
-        AddKernel(residual, half, base, kernelRe, kernelIm, oldRe, oldIm);
+      // The second pass fits the residual with the partial put back (its image stays out, which
+      // the fit then does not have to see); the residual itself changes once, by the difference.
       double numRe = 0.0;
       double numIm = 0.0;
       double norm = 0.0;
@@ -223,11 +230,14 @@ int MHarmonicShifter::Fit(const float* spectrum, int n, double f0Bins, float* re
       for (int j = std::max(kFitFirst, 1 - base); j < kFitEnd; ++j)
       {
         const float* bin = residual + 2 * (base + j);
-        numRe += static_cast<double>(kernelRe[j]) * bin[0] + static_cast<double>(kernelIm[j]) * bin[1];
-        numIm += static_cast<double>(kernelRe[j]) * bin[1] - static_cast<double>(kernelIm[j]) * bin[0];
-        norm +=
-            static_cast<double>(kernelRe[j]) * kernelRe[j] + static_cast<double>(kernelIm[j]) * kernelIm[j];
-        total += static_cast<double>(bin[0]) * bin[0] + static_cast<double>(bin[1]) * bin[1];
+        const double kRe = kernelRe[j];
+        const double kIm = kernelIm[j];
+        const double re = bin[0] + (oldRe * kRe - oldIm * kIm);
+        const double im = bin[1] + (oldRe * kIm + oldIm * kRe);
+        numRe += kRe * re + kIm * im;
+        numIm += kRe * im - kIm * re;
+        norm += kRe * kRe + kIm * kIm;
+        total += re * re + im * im;
       }
       double aRe = norm > 0.0 ? numRe / norm : 0.0;
       double aIm = norm > 0.0 ? numIm / norm : 0.0;
@@ -240,7 +250,7 @@ int MHarmonicShifter::Fit(const float* spectrum, int n, double f0Bins, float* re
         aRe = 0.0;
         aIm = 0.0;
       }
-      AddKernel(residual, half, base, kernelRe, kernelIm, -aRe, -aIm);
+      AddKernel(residual, half, base, kernelRe, kernelIm, oldRe - aRe, oldIm - aIm);
       if (pass == 1 && base <= 0)
         m_fittedDc += 2.0 * (aRe * kernelRe[-base] - aIm * kernelIm[-base]);
       if (mirrored)

@@ -61,7 +61,10 @@ public:
   /// engine's layout, n floats) and writes the frame less the accepted harmonics into
   /// `residual` (same layout, DC and Nyquist copied). Answers the number of harmonics kept: none
   /// when the harmonics lie closer than 2.3 bins (below about 100 Hz at 44.1 kHz and N = 1024).
-  int Fit(const float* spectrum, int n, double f0Bins, float* residual);
+  /// Harmonics whose nearest bin's magnitude (`magnitude`, the frame's) lies below `floor` are
+  /// left in the residual unfitted: they are too quiet to matter, and skipping them is most of
+  /// what keeps the fit cheap.
+  int Fit(const float* spectrum, int n, double f0Bins, float* residual, const float* magnitude, float floor);
 
   /// Harmonics kept by the last Fit.
   int HarmonicCount() const { return m_count; }

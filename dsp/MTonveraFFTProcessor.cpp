@@ -14,6 +14,8 @@ namespace
 // How far (as a share) the pitch pick may lie from the fundamental the harmonics gave and still
 // be taken for the same note.
 constexpr double kFundamentalTolerance = 0.03;
+// Harmonics this far below the loudest bin (-60 dB) are left to the peak shift.
+constexpr float kQuietHarmonic = 1e-3f;
 } // namespace
 
 MTonveraFFTProcessor::MTonveraFFTProcessor() = default;
@@ -121,7 +123,9 @@ void MTonveraFFTProcessor::AnalyseFrame(float* spectrum)
     // worked out again from the DC value less the harmonics' leakage into it.
     spectrum[2] = static_cast<float>(spectrum[2] + m_dcPartRe);
     spectrum[3] = static_cast<float>(spectrum[3] + m_dcPartIm);
-    const bool fitted = m_harmonic.Fit(spectrum, n, f0 > 0.0 ? f0 / BinWidth() : 0.0, m_residual) > 0;
+    // Harmonics 60 dB below the frame's loudest bin are not worth fitting.
+    const bool fitted = m_harmonic.Fit(spectrum, n, f0 > 0.0 ? f0 / BinWidth() : 0.0, m_residual,
+                                       Magnitudes(), LargestMagnitude() * kQuietHarmonic) > 0;
     const double dc = spectrum[0] - m_harmonic.FittedDc();
     m_dcPartRe = dc * m_dcLeakRe;
     m_dcPartIm = dc * m_dcLeakIm;
