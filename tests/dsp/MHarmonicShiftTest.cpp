@@ -163,7 +163,8 @@ TEST(HarmonicShiftTest, LowVoiceComesOutWithEveryHarmonicAtItsMultiple)
 TEST(HarmonicShiftTest, TmpDebug)
 {
   FILE* f = fopen("/tmp/i41/demo.f32", "rb");
-  if (!f) GTEST_SKIP();
+  if (!f)
+    GTEST_SKIP();
   std::vector<float> x(44100 * 10);
   x.resize(fread(x.data(), 4, x.size(), f));
   fclose(f);
@@ -174,6 +175,7 @@ TEST(HarmonicShiftTest, TmpDebug)
   for (std::size_t i = 0; i + 256 <= x.size(); i += 256)
   {
     c->Process(x.data() + i, y.data(), 256);
-    printf("%.4f %.3f %.5f %.3f\n", (i + 256) / 44100.0, c->DetectedFrequency(), owner.ratio, owner.HarmonicFundamental());
+    printf("%.4f %.3f %.5f %.3f\n", (i + 256) / 44100.0, c->DetectedFrequency(), owner.ratio,
+           owner.HarmonicFundamental());
   }
 }
