@@ -240,4 +240,18 @@ void MPitchFFTPeak<MaxSize>::KeepSourceSpectrum(int frameSize, const float* spec
   MVector::CopyFloats(spectrum, m_sourceSpectrum, std::min(frameSize, MaxSize));
 }
 
+template <int MaxSize>
+void MPitchFFTPeak<MaxSize>::UseResidualAsSource(int frameSize, const float* residual)
+{
+  const int n = std::min(frameSize, MaxSize);
+  KeepSourceSpectrum(n, residual);
+  const int h = std::min(n / 2, kMaxBins);
+  if (h < 1)
+    return;
+  MVector::MagnitudeAndPhase(residual, this->m_magnitude, this->m_phase, h);
+  const float largest = m_largestMagnitude;
+  FindPeaksAndRegions(n);
+  m_largestMagnitude = largest;
+}
+
 template class MPitchFFTPeak<4096>;

@@ -68,6 +68,10 @@ protected:
   /// Keeps a copy of the analysed spectrum, which the shift rotates into place; call it
   /// before the frame is scaled by the dry gain.
   void KeepSourceSpectrum(int frameSize, const float* spectrum);
+  /// Makes `residual` (what the harmonic shift left of the frame) the source of the peak shift
+  /// instead: its copy, bin magnitudes and phases, peaks and regions replace the frame's. The
+  /// envelope, the bin frequencies and the largest magnitude (the silence test) stay the frame's.
+  void UseResidualAsSource(int frameSize, const float* residual);
 
   /// Adds the shifted copy of the current frame to `spectrum`: every region moved by
   /// `ratio`, its magnitudes scaled by `wetGain`, phases continued in `store`. With

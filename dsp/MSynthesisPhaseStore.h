@@ -11,12 +11,16 @@ struct MSynthesisPhaseStore
 
   double phases[kBins] = {};
   bool silent = false;
+  /// The high-quality shift's common delay of the harmonics (samples, within half a period of
+  /// the current fundamental).
+  double harmonicDelay = 0.0;
 
-  /// All phases 0, not silent (the state of a new stream).
+  /// All phases 0 (the harmonic delay too), not silent (the state of a new stream).
   void Clear()
   {
     for (double& p : phases)
       p = 0.0;
     silent = false;
+    harmonicDelay = 0.0;
   }
 };

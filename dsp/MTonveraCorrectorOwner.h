@@ -50,4 +50,16 @@ public:
 
   /// The synthesis phase store of channel 0..7.
   virtual MSynthesisPhaseStore& PhaseStore(int channel) = 0;
+
+  /// Whether the correctors run the high-quality shift (harmonics moved by exact ratios).
+  /// Base: no, the peak shift alone.
+  virtual bool HighQuality() const { return false; }
+
+  /// The fundamental (Hz) of the frame the channel-0 corrector analysed last, for the other
+  /// channels' harmonic model; 0 when that frame had none. Only the high-quality shift sets it.
+  void SetHarmonicFundamental(double hz) { m_harmonicFundamental = hz; }
+  double HarmonicFundamental() const { return m_harmonicFundamental; }
+
+private:
+  double m_harmonicFundamental = 0.0;
 };

@@ -9,6 +9,15 @@
 #include <numbers>
 #include <optional>
 
+namespace
+{
+// How far (as a share) the pitch pick may lie from the fundamental the harmonics gave and still
+// be taken for the same note.
+constexpr double kFundamentalTolerance = 0.03;
+// Harmonics this far below the loudest bin (-60 dB) are left to the peak shift.
+constexpr float kQuietHarmonic = 1e-3f;
+} // namespace
+
 MTonveraFFTProcessor::MTonveraFFTProcessor() = default;
 
 double MTonveraFFTProcessor::NoteOfFrequency(double frequencyHz)
@@ -20,6 +29,8 @@ void MTonveraFFTProcessor::SetSampleRate(double sampleRateHz)
 {
   m_sampleRate = sampleRateHz;
   Resize();
+  if (Window().Length() == FrameSize())
+    m_harmonic.Prepare(Window().Coefficients(), FrameSize());
   UpdateAnalysisConstants();
 }
 
@@ -28,6 +39,8 @@ void MTonveraFFTProcessor::UpdateAnalysisConstants()
   // Without a sample rate the constants stay as they were; the phases still restart.
   SetAnalysisConstants(static_cast<double>(Oversampling()), m_sampleRate, FrameSize());
   ResetPhases();
+  m_harmonic.ResetHistory();
+  m_measuredFundamental = 0.0;
   // Also here, so that the audio thread only has to do it when N changed without a
   // configuration call.
   if (Window().Length() == FrameSize())
@@ -73,22 +86,81 @@ void MTonveraFFTProcessor::SeparateDc(int frameSize, float* spectrum)
 void MTonveraFFTProcessor::AnalyseFrame(float* spectrum)
 {
   const int n = FrameSize();
+  const bool high = m_owner->HighQuality() && m_harmonic.PreparedSize() == n;
   EstimateBinFrequencies(n, spectrum, 1, std::numeric_limits<int>::max());
   if (m_detect)
   {
     const int bin = FindPitchBin(n);
-    if (bin > 0)
+    double f = bin > 0 ? BinFrequencies()[bin] : -1.0;
+    // The high-quality refinement runs on every frame: it keeps each frame for the next.
+    if (high)
     {
-      const double f = BinFrequencies()[bin];
-      if (f >= kLowestPitchHz && f <= kHighestPitchHz)
-      {
-        m_detectedFrequency = f;
-        m_detectedNote = NoteOfFrequency(f);
-      }
+      const double refined = m_harmonic.RefineFundamental(spectrum, n, f, BinWidth(), PhaseStep());
+      if (refined >= MHarmonicShifter::kMinimumSpacing * BinWidth())
+        f = refined;
     }
+    const bool accepted = f >= kLowestPitchHz && f <= kHighestPitchHz;
+    if (accepted)
+    {
+      m_detectedFrequency = f;
+      m_detectedNote = NoteOfFrequency(f);
+    }
+    // While the pick stays near the fundamental the last frame's harmonics gave, the harmonics
+    // are fitted there: it is the more precise of the two.
+    double fundamental = high && accepted ? f : 0.0;
+    if (fundamental > 0.0 && m_measuredFundamental > 0.0 &&
+        std::abs(fundamental / m_measuredFundamental - 1.0) < kFundamentalTolerance)
+      fundamental = m_measuredFundamental;
+    m_owner->SetHarmonicFundamental(fundamental);
   }
   FindPeaksAndRegions(n);
   ComputeEnvelope(n);
+  m_harmonicFundamental = 0.0;
+  if (high)
+  {
+    const double f0 = m_owner->HarmonicFundamental();
+    // The fit needs bin 1 whole: the constant offset's share goes back in for it, and is
+    // worked out again from the DC value less the harmonics' leakage into it.
+    spectrum[2] = static_cast<float>(spectrum[2] + m_dcPartRe);
+    spectrum[3] = static_cast<float>(spectrum[3] + m_dcPartIm);
+    // Harmonics 60 dB below the frame's loudest bin are not worth fitting.
+    const bool fitted = m_harmonic.Fit(spectrum, n, f0 > 0.0 ? f0 / BinWidth() : 0.0, m_residual,
+                                       Magnitudes(), LargestMagnitude() * kQuietHarmonic) > 0;
+    const double dc = spectrum[0] - m_harmonic.FittedDc();
+    m_dcPartRe = dc * m_dcLeakRe;
+    m_dcPartIm = dc * m_dcLeakIm;
+    for (float* bins : {spectrum, m_residual})
+    {
+      bins[2] = static_cast<float>(bins[2] - m_dcPartRe);
+      bins[3] = static_cast<float>(bins[3] - m_dcPartIm);
+    }
+    if (m_detect)
+    {
+      // The harmonics' own phase advance gives the fundamental the tracker follows.
+      const double measured = m_harmonic.MeasureFundamental(BinWidth(), n, HopSize());
+      const double previous = m_measuredFundamental;
+      m_measuredFundamental = 0.0;
+      if (measured >= kLowestPitchHz && measured <= kHighestPitchHz &&
+          std::abs(measured / f0 - 1.0) < kFundamentalTolerance)
+      {
+        // The next frame's harmonics are placed at the mean of the last two measurements: the
+        // placement then does not feed its own error back from frame to frame.
+        m_measuredFundamental = previous > 0.0 ? 0.5 * (measured + previous) : measured;
+        m_detectedFrequency = measured;
+        m_detectedNote = NoteOfFrequency(measured);
+      }
+    }
+    if (fitted)
+    {
+      m_harmonicFundamental = f0;
+      UseResidualAsSource(n, m_residual);
+      return;
+    }
+  }
+  else
+  {
+    m_measuredFundamental = 0.0;
+  }
   KeepSourceSpectrum(n, spectrum);
 }
 
@@ -158,8 +230,39 @@ void MTonveraFFTProcessor::AddShifted(float* spectrum)
   const int n = FrameSize();
   const bool empty = m_dryEmpty;
   m_dryEmpty = false;
+  const bool wasSilent = store.silent;
   if (std::abs(m_keep) < 1e-50 && std::abs(m_formantRatio - 1.0) < 1e-50)
     ShiftPeaks(n, ratio, wet, store, spectrum, empty);
   else
     ShiftPeaksWithFormants(n, ratio, wet, m_keep, m_formantRatio, store, spectrum, empty);
+  if (m_harmonicFundamental > 0.0)
+    AddHarmonics(ratio, wet, store, wasSilent, spectrum);
+}
+
+void MTonveraFFTProcessor::AddHarmonics(double ratio, double wet, MSynthesisPhaseStore& store, bool wasSilent,
+                                        float* spectrum)
+{
+  // The same limits as the peak shift's.
+  if (!(ratio >= 1.0 / 64.0 && ratio <= 64.0))
+    ratio = 1.0;
+  double formantRatio = m_formantRatio;
+  if (!(formantRatio >= 1.0 / 64.0 && formantRatio <= 64.0))
+    formantRatio = 1.0;
+  const double keep = std::isfinite(m_keep) ? std::clamp(m_keep, 0.0, 1.0) : 0.0;
+  // The harmonics restart with the other phases after silence. Then their common delay grows
+  // by (ratio - 1) samples per sample, which advances harmonic h by (ratio - 1) times its own
+  // advance; a whole period of the fundamental changes no harmonic, so the delay is kept within
+  // half a period (a detector's octave slip then leaves every harmonic's phase as it was).
+  if (wasSilent && !store.silent)
+    store.harmonicDelay = 0.0;
+  const double period = m_sampleRate / m_harmonicFundamental;
+  const double delay = std::remainder(store.harmonicDelay + (ratio - 1.0) * HopSize(), period);
+  store.harmonicDelay = std::isfinite(delay) ? delay : 0.0;
+  const double theta = 2.0 * std::numbers::pi * store.harmonicDelay / period;
+  const bool formants = !(keep < 1e-50 && std::abs(formantRatio - 1.0) < 1e-50);
+  m_harmonic.Synthesize(spectrum, FrameSize(), ratio, theta, wet, formants ? Envelope() : nullptr, keep,
+                        formantRatio, kMaxFormantGain);
+  // The DC value passed whole, the input harmonics' leakage included; only the dry share of
+  // that leakage stays (the shifted harmonics brought their own).
+  spectrum[0] = static_cast<float>(spectrum[0] - (1.0 - m_owner->DryGain()) * m_harmonic.FittedDc());
 }

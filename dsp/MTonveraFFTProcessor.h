@@ -21,6 +21,13 @@
 // and 48 kHz; at Speed 0 half of the offset is left after 0.50 s. Keep formants 1 holds
 // a resonance within 2 bins of its place while the pitch moves 3 semitones.
 //
+// High quality (the owner's HighQuality): the channel-0 corrector refines its pitch pick from
+// the harmonics' phase advance (MHarmonicShifter::RefineFundamental) and publishes it; every
+// corrector then takes the harmonics of that fundamental out of its frame, shifts what remains
+// as above, and adds the harmonics back at exactly ratio times their frequency, phase-locked to
+// each other (MHarmonicShifter). A frame without a fundamental, or whose harmonics are not found,
+// goes through the peak shift alone. Standard quality runs the peak shift alone, always.
+//
 // Configuration (owner, channel, detection, frame size, oversampling, synthesis window,
 // sample rate, Reset) happens on the configuring thread under the effect's lock and may
 // allocate (SetSampleRate and Resize do). Process and everything it calls run on the
@@ -28,6 +35,7 @@
 // sample rate the corrector passes the audio through, delayed by N. Non-finite input
 // samples spoil the output only while they are inside the frames.
 
+#include "dsp/MHarmonicShifter.h"
 #include "dsp/MPitchFFTPeak.h"
 #include "dsp/MTonveraCorrectorOwner.h"
 
@@ -93,6 +101,7 @@ public:
 
 private:
   void UpdateDcLeak(int frameSize);
+  void AddHarmonics(double ratio, double wet, MSynthesisPhaseStore& store, bool wasSilent, float* spectrum);
   void SeparateDc(int frameSize, float* spectrum);
 
   bool m_detect = false;
@@ -116,4 +125,13 @@ private:
   // The constant offset's share of bin 1 in the current frame.
   double m_dcPartRe = 0.0;
   double m_dcPartIm = 0.0;
+
+  // The high-quality shift's harmonic part, the frame less its harmonics, and the fundamental
+  // (Hz) the current frame's harmonics were fitted to (0: none, the peak shift alone).
+  MHarmonicShifter m_harmonic;
+  double m_harmonicFundamental = 0.0;
+  // Detecting corrector: the fundamental measured from the last frame's fitted harmonics (0:
+  // none); the next frame fits its harmonics there while the pick stays near it.
+  double m_measuredFundamental = 0.0;
+  alignas(64) float m_residual[kMaxBins * 2] = {};
 };

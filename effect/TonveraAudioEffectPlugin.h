@@ -3,11 +3,13 @@
 //
 // The framework's adapter creates it through the module's command function and then drives it
 // through the effect interface (MAudioEffectPlugin). It owns:
-//  - eleven parameter descriptors in two groups ("Automatic tuning": Depth, Speed, Note hold, Detune,
-//    Live; "Effects": Dry/wet, Width, Keep formants, Formant shift), read lock-free on the audio
-//    thread. Note hold and Live came later: their host slots follow all the others (after the
-//    scale's), so the older slots keep their indices and IDs, while the editor shows them in the
-//    tuning group;
+//  - twelve parameter descriptors in two groups ("Automatic tuning": Depth, Speed, Note hold, Detune,
+//    Live, Quality; "Effects": Dry/wet, Width, Keep formants, Formant shift), read lock-free on the
+//    audio thread. Note hold, Live and Quality came later: their host slots follow all the others
+//    (after the scale's), in that order, so the older slots keep their indices and IDs, while the
+//    editor shows them in their groups. Quality chooses the shifter: "Standard" is the peak shift
+//    alone, "High" adds the harmonic shift (MTonveraFFTProcessor); new instances start in High, a
+//    stored state without it loads as Standard, which is how it was made;
 //  - the twelve-note scale: the flags live in the note tracker as relaxed atomics, the host sees
 //    them as the twelve slots of AutomationAdapterType, and the settings keep them as "Scale";
 //  - one corrector (FFTProcessor) per channel in use, up to eight, with the synthesis phase stores
@@ -80,12 +82,20 @@ public:
     kNoteHold,
     kDetune,
     kLive,
+    kQuality,
     kEffectsGroup,
     kDryWet,
     kWidth,
     kKeepFormants,
     kFormantShift,
     kParameterCount
+  };
+
+  /// The choices of Quality.
+  enum QualityChoice : int
+  {
+    kStandardQuality = 0,
+    kHighQuality,
   };
 
   /// Predefined scales (ScaleType).
@@ -270,6 +280,10 @@ private:
   double WetGain() const override { return m_wetGain; }
   double KeepFormants() const override { return GetParameterValue(kKeepFormants); }
   double FormantShift() const override { return GetParameterValue(kFormantShift); }
+  bool HighQuality() const override
+  {
+    return m_parameters[kQuality].enumeration.value.Load() == kHighQuality;
+  }
   void SetCorrectionRatio(double ratio) override { m_correctionRatio = ratio; }
   void SetDisplayNotes(double inputNote, double outputNote, int chosenNote) override;
   MSynthesisPhaseStore& PhaseStore(int channel) override;

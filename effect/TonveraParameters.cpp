@@ -68,6 +68,8 @@ void SetFloat(MParameterInfo& info, const char* key, const char* name, double mi
   info.floating.previous = defaultValue;
 }
 
+const char* const kQualityNames[] = {"Standard", "High"};
+
 void SetGroup(MParameterInfo& info, const char* name, const char* help)
 {
   info.type = MParameterInfo::kGroup;
@@ -159,6 +161,21 @@ void TonveraAudioEffectPlugin::BuildParameters()
            "results in no pitch shifting, but creating the mickey-mouse effect for example.");
   p[kFormantShift].format = "{0;+.2} semitones";
   p[kFormantShift].unit = MParameterInfo::kSemitones;
+  p[kQuality].type = MParameterInfo::kEnumeration;
+  p[kQuality].flags = MParameterInfo::kHostVisible;
+  p[kQuality].key = "Quality";
+  p[kQuality].name = "Quality";
+  p[kQuality].help =
+      "<name>Quality</name> chooses the pitch shifter. <name>High</name> moves every harmonic of the voice "
+      "by exactly the corrected ratio and keeps the harmonics' phases together, so strong correction and "
+      "low voices stay clean and the waveform keeps its shape. <name>Standard</name> is the shifter of "
+      "earlier versions; projects saved with them keep it.";
+  p[kQuality].enumeration.names = kQualityNames;
+  p[kQuality].enumeration.count = 2;
+  p[kQuality].enumeration.defaultIndex = kHighQuality;
+  p[kQuality].enumeration.value = kHighQuality;
+  // Its host slot comes after all the older ones, Note hold's included.
+  p[kQuality].flags2 = MParameterInfo::kAppendedSlot;
 
   // A change of these needs new per-channel ratios or gains before the next block.
   for (int index : {kDetune, kDryWet, kWidth})

@@ -249,5 +249,9 @@ bool TonveraAudioEffectPlugin::LoadSettings(MXmlItem& item)
   MParameterInfo& live = m_parameters[kLive];
   if (!item.HasAttribute(MString("parameter") + live.key + MString("Enum")))
     live.enumeration.value = live.enumeration.defaultIndex;
+  // Nor has one saved before Quality existed: it was made with the Standard shifter and keeps it.
+  MParameterInfo& quality = m_parameters[kQuality];
+  if (!item.HasAttribute(MString("parameter") + quality.key + MString("Enum")))
+    quality.enumeration.value = kStandardQuality;
   return MAudioEffectPlugin::LoadSettings(item);
 }

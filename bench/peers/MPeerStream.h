@@ -70,7 +70,11 @@ public:
           result[static_cast<std::size_t>(i) * channels + c] = planeOut[i];
       }
       if (delay < 0)
+      {
         delay = std::max(latency(), 0);
+        // The delay the plug-in reported, for the benchmark's table.
+        std::printf("latency %d samples\n", static_cast<int>(delay));
+      }
       const sf_count_t skip = std::clamp<sf_count_t>(delay - processed, 0, n);
       const sf_count_t keep = std::clamp<sf_count_t>(frames - written, 0, n - skip);
       processed += n;

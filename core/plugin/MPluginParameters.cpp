@@ -90,8 +90,9 @@ private:
 };
 
 constexpr std::int32_t kHeadingHeight = 20;
-constexpr std::int32_t kSectionGap = 28;
+constexpr std::int32_t kSectionGap = 16;
 constexpr std::int32_t kMaxCellWidth = 104;
+constexpr std::int32_t kStackGap = 8;
 } // namespace
 
 MPluginParameters::MPluginParameters(MAudioPlugin& plugin) : m_plugin(plugin)
@@ -268,51 +269,75 @@ void MPluginParameters::Paint(MDrawer& drawer)
   MPanel::Paint(drawer);
 }
 
+std::vector<std::vector<std::size_t>> MPluginParameters::Columns() const
+{
+  // Two switches side by side in a section share a column, one above the other: a switch is a
+  // third of a knob's height, and a row of ten cells would cut every display text.
+  std::vector<std::vector<std::size_t>> columns;
+  for (std::size_t i = 0; i < m_entries.size(); ++i)
+  {
+    const bool isSwitch = dynamic_cast<MKnob*>(m_entries[i].control) == nullptr;
+    if (isSwitch && !columns.empty() && columns.back().size() == 1)
+    {
+      const Entry& before = m_entries[columns.back().front()];
+      if (before.section == m_entries[i].section && dynamic_cast<MKnob*>(before.control) == nullptr)
+      {
+        columns.back().push_back(i);
+        continue;
+      }
+    }
+    columns.push_back({i});
+  }
+  return columns;
+}
+
 void MPluginParameters::Arrange()
 {
   m_arrangedWithStyle = GetStyle() != nullptr;
   const MRect client = GetClientRect();
-  const std::int32_t total = static_cast<std::int32_t>(m_entries.size());
+  const std::vector<std::vector<std::size_t>> columns = Columns();
+  const auto total = static_cast<std::int32_t>(columns.size());
   if (total == 0)
     return;
   const std::int32_t gaps = static_cast<std::int32_t>(m_sections.size() - 1) * kSectionGap;
   const std::int32_t room = client.Width() - gaps;
   const std::int32_t cell = std::clamp(room / total, 1, kMaxCellWidth);
-  // Equal cells; a control whose texts do not fit one gets what it needs, taken from the cells
+  // Equal cells; a column whose texts do not fit one gets what it needs, taken from the cells
   // with room to spare, so no display text is cut. When the spare room is not enough for all,
   // the short ones share it in proportion to what each lacks.
-  std::vector<std::int32_t> widths(m_entries.size(), cell);
+  std::vector<std::int32_t> widths(columns.size(), cell);
   std::int32_t deficit = 0;
   std::int32_t spare = 0;
-  std::vector<std::int32_t> needs(m_entries.size());
-  for (std::size_t i = 0; i < m_entries.size(); ++i)
+  std::vector<std::int32_t> needs(columns.size(), 0);
+  for (std::size_t c = 0; c < columns.size(); ++c)
   {
-    needs[i] = NeededWidth(m_entries[i]);
-    deficit += std::max(0, needs[i] - cell);
-    spare += std::max(0, cell - needs[i]);
+    for (std::size_t i : columns[c])
+      needs[c] = std::max(needs[c], NeededWidth(m_entries[i]));
+    deficit += std::max(0, needs[c] - cell);
+    spare += std::max(0, cell - needs[c]);
   }
   if (deficit > 0 && spare > 0)
   {
     const std::int64_t granted = std::min(deficit, spare);
     std::int32_t owed = 0;
-    for (std::size_t i = 0; i < m_entries.size(); ++i)
-      if (needs[i] > cell)
+    for (std::size_t c = 0; c < columns.size(); ++c)
+      if (needs[c] > cell)
       {
-        const auto grant = static_cast<std::int32_t>(granted * (needs[i] - cell) / deficit);
-        widths[i] = cell + grant;
+        const auto grant = static_cast<std::int32_t>(granted * (needs[c] - cell) / deficit);
+        widths[c] = cell + grant;
         owed += grant;
       }
     std::int32_t spareLeft = spare;
-    for (std::size_t i = 0; i < m_entries.size(); ++i)
+    for (std::size_t c = 0; c < columns.size(); ++c)
     {
-      const std::int32_t own = cell - needs[i];
+      const std::int32_t own = cell - needs[c];
       if (own > 0)
       {
         // Each gives up its share of what is owed, in proportion to its spare room (rounded up,
         // so the last one gives the rest).
         const auto give = static_cast<std::int32_t>(
             std::min<std::int64_t>(own, (std::int64_t{owed} * own + spareLeft - 1) / spareLeft));
-        widths[i] = cell - give;
+        widths[c] = cell - give;
         owed -= give;
         spareLeft -= own;
       }
@@ -329,18 +354,30 @@ void MPluginParameters::Arrange()
   {
     const Section& section = m_sections[s];
     std::int32_t x = left;
-    for (std::size_t i = 0; i < m_entries.size(); ++i)
+    for (std::size_t c = 0; c < columns.size(); ++c)
     {
-      const Entry& entry = m_entries[i];
-      if (entry.section != s)
+      if (m_entries[columns[c].front()].section != s)
         continue;
-      // Knobs take the row's height; a switch keeps its own, centred in the row.
-      const std::int32_t height = dynamic_cast<MKnob*>(entry.control) != nullptr
-                                      ? controlsHeight
-                                      : std::min(controlsHeight, entry.control->GetPreferredSize().y);
-      entry.control->SetBounds(
-          MRect::FromSize(x, controlsTop + (controlsHeight - height) / 2, widths[i], height));
-      x += widths[i];
+      // Knobs take the row's height; switches keep their own, stacked and centred in the row.
+      std::vector<std::int32_t> heights;
+      std::int32_t stack = 0;
+      for (std::size_t i : columns[c])
+      {
+        const MControlValue* control = m_entries[i].control;
+        heights.push_back(dynamic_cast<const MKnob*>(control) != nullptr
+                              ? controlsHeight
+                              : std::min(controlsHeight, control->GetPreferredSize().y));
+        stack += heights.back();
+      }
+      const std::int32_t spacing = columns[c].size() > 1 ? kStackGap : 0;
+      stack += spacing * static_cast<std::int32_t>(columns[c].size() - 1);
+      std::int32_t y = controlsTop + std::max(0, (controlsHeight - stack) / 2);
+      for (std::size_t k = 0; k < columns[c].size(); ++k)
+      {
+        m_entries[columns[c][k]].control->SetBounds(MRect::FromSize(x, y, widths[c], heights[k]));
+        y += heights[k] + spacing;
+      }
+      x += widths[c];
     }
     if (section.heading != nullptr)
       section.heading->SetBounds(
@@ -354,7 +391,7 @@ MSize MPluginParameters::GetPreferredSize() const
   std::int32_t height = 0;
   for (const Entry& entry : m_entries)
     height = std::max(height, entry.control->GetPreferredSize().y);
-  const std::int32_t count = static_cast<std::int32_t>(m_entries.size());
+  const auto count = static_cast<std::int32_t>(Columns().size());
   return MSize{count * 80 + static_cast<std::int32_t>(m_sections.size()) * kSectionGap,
                kHeadingHeight + 6 + height};
 }

@@ -105,6 +105,8 @@ private:
   /// The width the control's caption and its display texts along the range need (at most a
   /// full cell).
   std::int32_t NeededWidth(const Entry& entry) const;
+  /// The entries by column, in order: one knob, or up to two switches of one section stacked.
+  std::vector<std::vector<std::size_t>> Columns() const;
   void OnGesture(MOnItemParams<bool>& params);
   void OnControlChanged(MOnNotifyParams& params);
 

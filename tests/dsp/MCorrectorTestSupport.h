@@ -32,12 +32,14 @@ public:
     displayChosen = chosen;
   }
   MSynthesisPhaseStore& PhaseStore(int channel) override { return stores[channel]; }
+  bool HighQuality() const override { return high; }
 
   double dry = 0.0;
   double wet = 1.0;
   double keep = 0.0;
   double formantShift = 0.0;
   double ratio = 1.0;
+  bool high = false;
   double displayInput = 48.0;
   double displayOutput = 48.0;
   int displayChosen = 48;

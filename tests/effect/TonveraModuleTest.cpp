@@ -23,7 +23,7 @@ TEST(TonveraModuleTest, CommandSevenWithoutAnInstanceCreatesAnEffect)
   const auto* table = reinterpret_cast<const MParameterTable*>(
       TonveraAudioEffectPluginInterface(instance, MPluginCommand::kGetParameterTable, &block));
   ASSERT_NE(table, nullptr);
-  EXPECT_EQ(table->count, 11);
+  EXPECT_EQ(table->count, 12);
   EXPECT_EQ(table->specialCount, 1);
   EXPECT_EQ(table->specials[0].name.ToUTF8(), "Scale");
 

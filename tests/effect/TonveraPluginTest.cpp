@@ -150,11 +150,12 @@ TEST_F(TonveraPlugin, HostSeesTheParametersAndTheScaleSlots)
                          "A#",
                          "B",
                          "Note hold",
-                         "Live"};
-  // Note hold and Live came later: each takes the next free slot, so every older slot keeps its
-  // index.
-  ASSERT_EQ(m_plugin->GetNumParameters(), 21);
-  for (std::int32_t i = 0; i < 21; ++i)
+                         "Live",
+                         "Quality"};
+  // Note hold, Live and Quality came later: each takes the next free slot, so every older slot
+  // keeps its index.
+  ASSERT_EQ(m_plugin->GetNumParameters(), 22);
+  for (std::int32_t i = 0; i < 22; ++i)
     EXPECT_EQ(m_plugin->GetParameterName(i).ToUTF8(), names[i]);
   EXPECT_EQ(m_plugin->GetLatency(), 1024);
   EXPECT_EQ(m_plugin->GetParameterValueName(IndexOf("Live")).ToUTF8(), "Off");
@@ -301,13 +302,15 @@ TEST_F(TonveraPlugin, FreshStateIsTheCommittedGoldenText)
   EXPECT_EQ(text, golden);
 }
 
-// A project saved before Note hold and Live existed loads as it sounded then: without hold and
-// without Live, whatever the instance held before, and with every other value as stored.
-TEST_F(TonveraPlugin, StateSavedBeforeNoteHoldLoadsWithoutHoldOrLive)
+// A project saved before Note hold, Live and Quality existed loads as it sounded then: without
+// hold, without Live and with the Standard shifter, whatever the instance held before, and with
+// every other value as stored.
+TEST_F(TonveraPlugin, StateSavedBeforeNoteHoldLoadsWithoutHoldOrLiveInStandard)
 {
   std::ifstream file(TONVERA_EFFECT_TEST_DATA "/StateBeforeNoteHold.xml", std::ios::binary);
   const std::string old((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   ASSERT_EQ(old.find("NoteHold"), std::string::npos);
+  ASSERT_EQ(old.find("Quality"), std::string::npos);
   std::vector<Bytef> packed(compressBound(static_cast<uLong>(old.size())));
   uLongf packedSize = static_cast<uLongf>(packed.size());
   ASSERT_EQ(compress2(packed.data(), &packedSize, reinterpret_cast<const Bytef*>(old.data()),
@@ -326,11 +329,17 @@ TEST_F(TonveraPlugin, StateSavedBeforeNoteHoldLoadsWithoutHoldOrLive)
   SetNormalised("Live", 1.0);
   ASSERT_TRUE(TheEffect().IsLive());
   ASSERT_NEAR(TheEffect().GetParameterInfo(Effect::kNoteHold).floating.value, 25.0, 1e-9);
+  ASSERT_EQ(m_plugin->GetParameterValueName(IndexOf("Quality")).ToUTF8(), "High");
   ASSERT_TRUE(plugin.LoadState(packed.data(), packedSize));
   EXPECT_EQ(TheEffect().GetParameterInfo(Effect::kNoteHold).floating.value, 0.0);
   EXPECT_FALSE(TheEffect().IsLive());
+  EXPECT_EQ(m_plugin->GetParameterValueName(IndexOf("Quality")).ToUTF8(), "Standard");
   for (std::int32_t i = 0; i < m_plugin->GetNumParameters(); ++i)
-    EXPECT_EQ(m_plugin->GetParameter(i), fresh[static_cast<std::size_t>(i)]) << m_plugin->GetParameterName(i);
+    if (i != IndexOf("Quality"))
+    {
+      EXPECT_EQ(m_plugin->GetParameter(i), fresh[static_cast<std::size_t>(i)])
+          << m_plugin->GetParameterName(i);
+    }
 }
 
 // A sung line: four notes, each drifting up to 40 cents around its note, at Depth 1 and Speed 1.

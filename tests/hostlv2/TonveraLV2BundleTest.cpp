@@ -342,8 +342,9 @@ TEST(TonveraLV2Bundle, StateInterfaceSavesTheVst3StateAndANewInstanceRestoresItW
 
 // A session saved by the bundle whose ports were normalised: its state holds the true values and
 // its ports 0..1 (Depth 0.725, Speed 0.809, Note hold 0.206, Detune 0.603, C# off). The ports it
-// restores are not read in the new units: the plug-in keeps the state's values, as the same
-// values set through VST 3 give, also once the session was saved again.
+// restores are not read in the new units: the plug-in keeps the state's values (and, as a state from
+// before the Quality setting, the Standard shifter), as the same values set through VST 3 give,
+// also once the session was saved again.
 TEST(TonveraLV2Bundle, SessionOfTheNormalisedPortsRestoresItsStateAndItsPortsDoNotOverrideIt)
 {
   MTestHostLv2 lv2;
@@ -358,7 +359,7 @@ TEST(TonveraLV2Bundle, SessionOfTheNormalisedPortsRestoresItsStateAndItsPortsDoN
   ASSERT_TRUE(vst3.Activate(kRate, kBlock));
   for (const Setting& setting :
        {Setting{"Depth", 0.725f}, Setting{"Speed", 0.809f}, Setting{"Note hold", 0.206f},
-        Setting{"Detune", 0.603f}, Setting{"C#", 0.0f}})
+        Setting{"Detune", 0.603f}, Setting{"C#", 0.0f}, Setting{"Quality", 0.0f}})
     vst3.SetParameter(FindParameter(lv2, setting.name), setting.value);
   EXPECT_EQ(LargestDifference(out, Render(vst3, 1.0)), 0.0f);
   std::vector<Steinberg::Vst::AudioBusBuffers> none;

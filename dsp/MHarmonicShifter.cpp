@@ -1,0 +1,378 @@
+#include "dsp/MHarmonicShifter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <numbers>
+
+namespace
+{
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+// The fit reads the main lobe: bins floor(b) - 1 .. floor(b) + 2.
+constexpr int kFitFirst = MHarmonicShifter::kKernelReach - 1;
+constexpr int kFitEnd = MHarmonicShifter::kKernelReach + 3;
+constexpr double kTopHarmonicShare = 6000.0 / 22050.0;
+// A harmonic is kept when its kernel explains at least 80 % of its main lobe's energy.
+constexpr double kExplainedOverLeft = 4.0;
+// The refinement reads the harmonics up to this frequency, at most this many.
+constexpr double kRefineTopHz = 4000.0;
+constexpr int kRefineHarmonicsY = 16;
+// A harmonic whose measured frequency lies further than this share from h * f0 is not one.
+constexpr double kRefineTolerance = 0.03;
+
+// Adds a * kernel to the bins 1 .. half - 1 of `spectrum` that the kernel at `base` covers.
+void AddKernel(float* spectrum, int half, int base, const float* re, const float* im, double aRe, double aIm)
+{
+  // The DC value is real: it takes the real part of the partial's share here and that of its
+  // mirror image (the conjugate, added apart), whose imaginary parts cancel.
+  if (base <= 0 && -base < MHarmonicShifter::kKernelSpan)
+    spectrum[0] += static_cast<float>(aRe * re[-base] - aIm * im[-base]);
+  for (int j = std::max(0, 1 - base); j < MHarmonicShifter::kKernelSpan && base + j < half; ++j)
+  {
+    float* bin = spectrum + 2 * (base + j);
+    bin[0] += static_cast<float>(aRe * re[j] - aIm * im[j]);
+    bin[1] += static_cast<float>(aRe * im[j] + aIm * re[j]);
+  }
+}
+
+double Wrap(double angle)
+{
+  return angle - kTwoPi * std::nearbyint(angle / kTwoPi);
+}
+} // namespace
+
+void MHarmonicShifter::Prepare(const float* window, int n)
+{
+  if (window == nullptr || n < 64 || n > 2 * kMaxBins || (n & (n - 1)) != 0)
+  {
+    m_preparedSize = 0;
+    return;
+  }
+  if (n == m_preparedSize)
+    return;
+  // W(kappa) = sum_t w[t] exp(-2 pi i kappa t / n), by a rotating phasor per entry.
+  for (int step = 0; step <= kKernelSteps; ++step)
+    for (int j = 0; j < kKernelSpan; ++j)
+    {
+      const double kappa = (j - kKernelReach) - static_cast<double>(step) / kKernelSteps;
+      const double angle = -kTwoPi * kappa / n;
+      const double stepRe = std::cos(angle);
+      const double stepIm = std::sin(angle);
+      double zRe = 1.0;
+      double zIm = 0.0;
+      double sumRe = 0.0;
+      double sumIm = 0.0;
+      for (int t = 0; t < n; ++t)
+      {
+        sumRe += window[t] * zRe;
+        sumIm += window[t] * zIm;
+        const double re = zRe * stepRe - zIm * stepIm;
+        zIm = zRe * stepIm + zIm * stepRe;
+        zRe = re;
+      }
+      // A cosine of amplitude 1 puts half the kernel on the positive frequencies.
+      m_tableRe[step][j] = static_cast<float>(0.5 * sumRe);
+      m_tableIm[step][j] = static_cast<float>(0.5 * sumIm);
+    }
+  m_preparedSize = n;
+  m_historyValid = false;
+}
+
+void MHarmonicShifter::ResetHistory()
+{
+  m_historyValid = false;
+  std::fill(std::begin(m_centreRe), std::end(m_centreRe), 0.0);
+  std::fill(std::begin(m_centreIm), std::end(m_centreIm), 0.0);
+}
+
+void MHarmonicShifter::Kernel(double b, float* re, float* im) const
+{
+  const double base = std::floor(b);
+  const double position = (b - base) * kKernelSteps;
+  const int step = std::min(static_cast<int>(position), kKernelSteps - 1);
+  const float f = static_cast<float>(position - step);
+  const float g = 1.0f - f;
+  for (int j = 0; j < kKernelSpan; ++j)
+  {
+    re[j] = g * m_tableRe[step][j] + f * m_tableRe[step + 1][j];
+    im[j] = g * m_tableIm[step][j] + f * m_tableIm[step + 1][j];
+  }
+}
+
+double MHarmonicShifter::RefineFundamental(const float* spectrum, int n, double f0, double binWidth,
+                                           double phaseStep)
+{
+  const int half = std::min(n / 2, kMaxBins);
+  const int last = std::min(half - 2, kRefineBins - 1);
+  if (spectrum == nullptr || last < 2 || !(binWidth > 0.0) || !(phaseStep > 0.0))
+  {
+    m_historyValid = false;
+    return f0;
+  }
+  // Y of bins 1 .. last; bin 0's value is the real DC value.
+  float yRe[kRefineBins];
+  float yIm[kRefineBins];
+  yRe[0] = 0.0f;
+  yIm[0] = 0.0f;
+  for (int k = 1; k <= last; ++k)
+  {
+    const float leftRe = k == 1 ? spectrum[0] : spectrum[2 * k - 2];
+    const float leftIm = k == 1 ? 0.0f : spectrum[2 * k - 1];
+    yRe[k] = 0.5f * spectrum[2 * k] - 0.25f * (leftRe + spectrum[2 * k + 2]);
+    yIm[k] = 0.5f * spectrum[2 * k + 1] - 0.25f * (leftIm + spectrum[2 * k + 3]);
+  }
+
+  double refined = f0;
+  if (m_historyValid && f0 > 0.0)
+  {
+    double numerator = 0.0;
+    double denominator = 0.0;
+    for (int h = 1; h <= kRefineHarmonicsY && h * f0 <= kRefineTopHz; ++h)
+    {
+      const int centre = static_cast<int>(std::lround(h * f0 / binWidth));
+      if (centre + 1 > last)
+        break;
+      int k = std::max(centre, 1);
+      float loudest = yRe[k] * yRe[k] + yIm[k] * yIm[k];
+      for (int c : {centre - 1, centre + 1})
+      {
+        if (c < 1)
+          continue;
+        const float power = yRe[c] * yRe[c] + yIm[c] * yIm[c];
+        if (power > loudest)
+        {
+          loudest = power;
+          k = c;
+        }
+      }
+      // The phase advance since the last frame, less a bin-centred partial's, is the offset
+      // from the bin centre.
+      const double re =
+          static_cast<double>(yRe[k]) * m_previousYRe[k] + static_cast<double>(yIm[k]) * m_previousYIm[k];
+      const double im =
+          static_cast<double>(yIm[k]) * m_previousYRe[k] - static_cast<double>(yRe[k]) * m_previousYIm[k];
+      if (re == 0.0 && im == 0.0)
+        continue;
+      const double deviation = Wrap(std::atan2(im, re) - Wrap(k * phaseStep));
+      const double frequency = (k + deviation / phaseStep) * binWidth;
+      if (!(std::abs(frequency - h * f0) <= kRefineTolerance * h * f0))
+        continue;
+      numerator += loudest * h * frequency;
+      denominator += loudest * h * h;
+    }
+    if (denominator > 0.0)
+      refined = numerator / denominator;
+  }
+  std::copy(yRe, yRe + last + 1, m_previousYRe);
+  std::copy(yIm, yIm + last + 1, m_previousYIm);
+  m_historyValid = true;
+  return std::isfinite(refined) ? refined : f0;
+}
+
+int MHarmonicShifter::Fit(const float* spectrum, int n, double f0Bins, float* residual,
+                          const float* magnitude, float floor)
+{
+  m_count = 0;
+  m_fittedDc = 0.0;
+  if (spectrum == nullptr || residual == nullptr || n < 4)
+    return 0;
+  std::copy(spectrum, spectrum + std::min(n, 2 * kMaxBins), residual);
+  const int half = std::min(n / 2, kMaxBins);
+  if (m_preparedSize != n || !(f0Bins >= kMinimumSpacing) || !std::isfinite(f0Bins))
+    return 0;
+
+  int count = 0;
+  // Harmonics above kTopHarmonicShare of N/2 (6 kHz at 44.1 kHz) carry little of a voice and
+  // cost most of the fit: they go through the peak shift.
+  const double topBin = half * kTopHarmonicShare;
+  for (int h = 1; count < kMaxBins; ++h)
+  {
+    const double b = h * f0Bins;
+    if (b > half - kKernelReach - 3)
+      break;
+    if (b > topBin)
+      break;
+    if (magnitude != nullptr && !(magnitude[static_cast<int>(b + 0.5)] >= floor))
+      continue;
+    m_position[count] = b;
+    m_number[count] = h;
+    m_amplitudeRe[count] = 0.0;
+    m_amplitudeIm[count] = 0.0;
+    ++count;
+  }
+
+  float kernelRe[kKernelSpan];
+  float kernelIm[kKernelSpan];
+  // Adds amplitude times the kernel to the residual over the bins 1 .. half - 1 it covers.
+  float mirrorRe[kKernelSpan];
+  float mirrorIm[kKernelSpan];
+  for (int pass = 0; pass < 2; ++pass)
+  {
+    for (int i = 0; i < count; ++i)
+    {
+      const double b = m_position[i];
+      Kernel(b, kernelRe, kernelIm);
+      const int base = static_cast<int>(std::floor(b)) - kKernelReach;
+      // A partial near DC also reaches the low bins through its mirror image at -b, whose
+      // amplitude is the conjugate.
+      const bool mirrored = b < kKernelReach + 2;
+      const int mirrorBase = static_cast<int>(std::floor(-b)) - kKernelReach;
+      if (mirrored)
+        Kernel(-b, mirrorRe, mirrorIm);
+      const double oldRe = m_amplitudeRe[i];
+      const double oldIm = m_amplitudeIm[i];
+      // The second pass fits the residual with the partial put back (its image stays out, which
+      // the fit then does not have to see); the residual itself changes once, by the difference.
+      double numRe = 0.0;
+      double numIm = 0.0;
+      double norm = 0.0;
+      double total = 0.0;
+      for (int j = std::max(kFitFirst, 1 - base); j < kFitEnd; ++j)
+      {
+        const float* bin = residual + 2 * (base + j);
+        const double kRe = kernelRe[j];
+        const double kIm = kernelIm[j];
+        const double re = bin[0] + (oldRe * kRe - oldIm * kIm);
+        const double im = bin[1] + (oldRe * kIm + oldIm * kRe);
+        numRe += kRe * re + kIm * im;
+        numIm += kRe * im - kIm * re;
+        norm += kRe * kRe + kIm * kIm;
+        total += re * re + im * im;
+      }
+      double aRe = norm > 0.0 ? numRe / norm : 0.0;
+      double aIm = norm > 0.0 ? numIm / norm : 0.0;
+      const double explained = (aRe * aRe + aIm * aIm) * norm;
+      // The least-squares fit leaves total - explained in the main lobe. A harmonic it does not
+      // explain well stays in the residual, image and all.
+      if (!std::isfinite(aRe) || !std::isfinite(aIm) ||
+          (pass == 1 && !(explained >= kExplainedOverLeft * (total - explained))))
+      {
+        aRe = 0.0;
+        aIm = 0.0;
+      }
+      AddKernel(residual, half, base, kernelRe, kernelIm, oldRe - aRe, oldIm - aIm);
+      if (pass == 1 && base <= 0)
+        m_fittedDc += 2.0 * (aRe * kernelRe[-base] - aIm * kernelIm[-base]);
+      if (mirrored)
+        AddKernel(residual, half, mirrorBase, mirrorRe, mirrorIm, oldRe - aRe, aIm - oldIm);
+      m_amplitudeRe[i] = aRe;
+      m_amplitudeIm[i] = aIm;
+    }
+  }
+  // Keep only the accepted harmonics, in rising order.
+  int kept = 0;
+  for (int i = 0; i < count; ++i)
+  {
+    if (m_amplitudeRe[i] == 0.0 && m_amplitudeIm[i] == 0.0)
+      continue;
+    m_position[kept] = m_position[i];
+    m_number[kept] = m_number[i];
+    m_amplitudeRe[kept] = m_amplitudeRe[i];
+    m_amplitudeIm[kept] = m_amplitudeIm[i];
+    ++kept;
+  }
+  m_count = kept;
+  return kept;
+}
+
+double MHarmonicShifter::MeasureFundamental(double binWidth, int n, int hop)
+{
+  double numerator = 0.0;
+  double denominator = 0.0;
+  double centreRe[kRefineHarmonics + 1] = {};
+  double centreIm[kRefineHarmonics + 1] = {};
+  const double advancePerHertz = kTwoPi * hop / (binWidth * n);
+  for (int i = 0; i < m_count && m_number[i] <= kRefineHarmonics; ++i)
+  {
+    const int h = m_number[i];
+    const double expected = m_position[i] * binWidth;
+    if (expected > kRefineTopHz)
+      break;
+    // A phase measured from the frame's start carries pi times the error of the fitted
+    // position; referred to the centre of the (symmetric) window it carries none.
+    const double turn = std::numbers::pi * m_position[i];
+    const double re = m_amplitudeRe[i] * std::cos(turn) - m_amplitudeIm[i] * std::sin(turn);
+    const double im = m_amplitudeRe[i] * std::sin(turn) + m_amplitudeIm[i] * std::cos(turn);
+    centreRe[h] = re;
+    centreIm[h] = im;
+    const double gainedRe = re * m_centreRe[h] + im * m_centreIm[h];
+    const double gainedIm = im * m_centreRe[h] - re * m_centreIm[h];
+    if (gainedRe == 0.0 && gainedIm == 0.0)
+      continue;
+    const double deviation = Wrap(std::atan2(gainedIm, gainedRe) - Wrap(expected * advancePerHertz));
+    const double frequency = expected + deviation / advancePerHertz;
+    if (!(std::abs(frequency - expected) <= kRefineTolerance * expected))
+      continue;
+    const double weight = re * re + im * im;
+    numerator += weight * h * frequency;
+    denominator += weight * h * h;
+  }
+  std::copy(centreRe, centreRe + kRefineHarmonics + 1, m_centreRe);
+  std::copy(centreIm, centreIm + kRefineHarmonics + 1, m_centreIm);
+  const double f0 = denominator > 0.0 ? numerator / denominator : -1.0;
+  return std::isfinite(f0) ? f0 : -1.0;
+}
+
+void MHarmonicShifter::Synthesize(float* spectrum, int n, double ratio, double theta, double gain,
+                                  const float* envelope, double keep, double formantRatio,
+                                  float maxFormantGain) const
+{
+  const int half = std::min(n / 2, kMaxBins);
+  if (spectrum == nullptr || m_count < 1 || m_preparedSize != n)
+    return;
+  const auto envelopeAt = [&](double x) {
+    x = std::clamp(x, 0.0, static_cast<double>(half - 1));
+    const int i = static_cast<int>(x);
+    const int next = std::min(i + 1, half - 1);
+    const double f = x - i;
+    return (1.0 - f) * envelope[i] + f * envelope[next];
+  };
+  const double stepRe = std::cos(theta);
+  const double stepIm = std::sin(theta);
+  float kernelRe[kKernelSpan];
+  float kernelIm[kKernelSpan];
+  // e^(i h theta) by repeated rotation, from h = 1.
+  double rotRe = stepRe;
+  double rotIm = stepIm;
+  int number = 1;
+  for (int i = 0; i < m_count; ++i)
+  {
+    while (number < m_number[i])
+    {
+      const double re = rotRe * stepRe - rotIm * stepIm;
+      rotIm = rotRe * stepIm + rotIm * stepRe;
+      rotRe = re;
+      ++number;
+    }
+    const double source = m_position[i];
+    const double target = source * ratio;
+    if (target > half - kKernelReach - 3)
+      break;
+    if (target < 0.5)
+      continue;
+    double weight = gain;
+    if (envelope != nullptr)
+    {
+      const double at = envelopeAt(source);
+      const double to = envelopeAt((target * keep + source * (1.0 - keep)) * formantRatio);
+      weight *= at > 0.0 ? std::min(to / at, static_cast<double>(maxFormantGain)) : 1.0;
+    }
+    // The phases are kept at the frame's centre, where a change of position (of the ratio, say)
+    // does not move them: to the centre at the source position, by h * theta, and back from the
+    // centre at the target.
+    const double turn = std::numbers::pi * (source - target);
+    const double re = rotRe * std::cos(turn) - rotIm * std::sin(turn);
+    const double im = rotRe * std::sin(turn) + rotIm * std::cos(turn);
+    const double aRe = (m_amplitudeRe[i] * re - m_amplitudeIm[i] * im) * weight;
+    const double aIm = (m_amplitudeRe[i] * im + m_amplitudeIm[i] * re) * weight;
+    Kernel(target, kernelRe, kernelIm);
+    AddKernel(spectrum, half, static_cast<int>(std::floor(target)) - kKernelReach, kernelRe, kernelIm, aRe,
+              aIm);
+    if (target < kKernelReach + 2)
+    {
+      Kernel(-target, kernelRe, kernelIm);
+      AddKernel(spectrum, half, static_cast<int>(std::floor(-target)) - kKernelReach, kernelRe, kernelIm, aRe,
+                -aIm);
+    }
+  }
+}
