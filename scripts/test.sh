@@ -17,11 +17,11 @@ jobs=$(nproc)
 cat <<'PLAN'
 scripts/test.sh runs these stages, each timed as it ends. Rough minutes on a 2-core machine, with
 the compiler cache filled (nothing changed since the last run) and with no cache at all (a fresh
-clone; about 34 minutes in all):
+clone; about 30 minutes in all):
                                                                                 cached  no cache
   packages   the Debian packages the tests need (only the missing ones)       first run only
   format     every C++ file against .clang-format                                  < 1       < 1
-  fresh      scripts/demo.sh in a fresh Debian 12 root (the committed tree),      ~ 12      ~ 12
+  fresh      scripts/demo.sh in a fresh Debian 12 root (the committed tree),       ~ 8       ~ 8
              bare and with GoogleTest, clang, ...; then the tests' package list   (the root's compiler
              installed there and every tested tree configured                      cache starts empty)
   release    g++ build, every suite, the install rules and the Debian package      ~ 2     ~ 5.5
