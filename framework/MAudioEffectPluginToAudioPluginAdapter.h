@@ -284,8 +284,9 @@ protected:
   std::uint8_t m_lastNote = 0;
   /// How often each key is held on each channel, as the MIDI state counts it after each note
   /// (a note released under the sustain pedal stays held until the pedal's release). Audio
-  /// thread; cleared with the processing, by all notes off (123) and all sound off (120).
-  std::array<std::array<std::uint8_t, 128>, 16> m_heldKeys{};
+  /// thread (MIDI arrives outside the processing lock); cleared with the processing under that
+  /// lock, by all notes off (123) and all sound off (120), hence relaxed atomics.
+  std::array<std::array<MRelaxed<std::uint8_t>, 128>, 16> m_heldKeys{};
   /// Ends every note held on `channel`: its counts here and in the MIDI state, and the held-note
   /// controllers hear of it.
   void ReleaseHeldKeys(std::int32_t delta, std::int32_t channel);
