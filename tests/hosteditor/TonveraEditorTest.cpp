@@ -102,7 +102,15 @@ protected:
     ASSERT_TRUE(m_window.ChildSize(childWidth, childHeight));
     EXPECT_EQ(childWidth, width);
     EXPECT_EQ(childHeight, height);
-    const MTestHostWindow::Picture picture = m_window.Capture();
+    // The editor draws on a connection of its own, so the server may not have drawn it yet when
+    // this one asks; on a loaded machine that takes a while.
+    MTestHostWindow::Picture picture = m_window.Capture();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (picture.nonBackground < width * height * 9 / 10 && std::chrono::steady_clock::now() < deadline)
+    {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      picture = m_window.Capture();
+    }
     // The charcoal background covers the editor's area; the texts add more colours.
     EXPECT_GE(picture.nonBackground, width * height * 9 / 10);
     EXPECT_GE(picture.distinctColours, 4);
