@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -76,15 +77,15 @@ struct Track
   }
 };
 
-std::vector<int> Notes(const std::vector<Sent>& sent)
+using NoteList = std::vector<int>; // the notes started, in order, with -1 for an end
+
+NoteList Notes(const std::vector<Sent>& sent)
 {
-  std::vector<int> notes;
+  NoteList notes;
   for (const Sent& s : sent)
     notes.push_back(s.note);
   return notes;
 }
-
-using Notes_ = std::vector<int>;
 } // namespace
 
 TEST(NoteSegmenter, OnsetComesAfterTheMinimumNoteTimeAndTheReleaseAfterItsTime)
@@ -102,7 +103,7 @@ TEST(NoteSegmenter, OnsetComesAfterTheMinimumNoteTimeAndTheReleaseAfterItsTime)
       const int voiceStarts = track.Frames(0.2);
       const std::vector<Sent> sent = track.Segment(levelDb);
       SCOPED_TRACE(testing::Message() << rate << " Hz, hop " << hop << ", note " << note);
-      ASSERT_EQ(Notes(sent), (Notes_{note, -1}));
+      ASSERT_EQ(Notes(sent), (NoteList{note, -1}));
       // Each frame stands for the hop before it.
       const double onsetMs = track.Ms(sent[0].frame - voiceStarts + 1);
       EXPECT_GE(onsetMs, 100.0);
@@ -134,7 +135,7 @@ TEST(NoteSegmenter, AScoopIntoANoteSendsOnlyThatNote)
     track.Rest(0.1).Line(note + below * depth, note, seconds).Hold(note, 0.4).Rest(0.2);
     SCOPED_TRACE(testing::Message() << "into " << note << " from " << below * depth << " in " << seconds
                                     << " s");
-    EXPECT_EQ(Notes(track.Segment()), (Notes_{note, -1}));
+    EXPECT_EQ(Notes(track.Segment()), (NoteList{note, -1}));
   }
 }
 
@@ -150,7 +151,7 @@ TEST(NoteSegmenter, AGlideSendsItsTwoEndsAndNothingBetween)
     track.Hold(from, 0.3).Line(from, from + step, seconds).Hold(from + step, 0.3).Rest(0.2);
     SCOPED_TRACE(testing::Message() << from << " by " << step << " in " << seconds << " s");
     const std::vector<Sent> sent = track.Segment();
-    ASSERT_EQ(Notes(sent), (Notes_{from, from + step, -1}));
+    ASSERT_EQ(Notes(sent), (NoteList{from, from + step, -1}));
     // The new note follows the end of the glide by the minimum note time.
     EXPECT_LT(track.Ms(sent[1].frame - track.Frames(0.3)), 1000.0 * seconds + 100.0 + track.Ms(1));
   }
@@ -168,13 +169,13 @@ TEST(NoteSegmenter, OctaveSlipsNeitherEndTheNoteNorStartAnother)
     // While the note sounds.
     Track sounding;
     sounding.Hold(note, 0.3).Hold(note + 12 * octaves, slip).Hold(note, 0.2).Rest(0.2);
-    EXPECT_EQ(Notes(sounding.Segment()), (Notes_{note, -1}));
+    EXPECT_EQ(Notes(sounding.Segment()), (NoteList{note, -1}));
     // While it waits to be sent: it is sent in the octave first heard, on time.
     Track waiting;
     const double heard = std::uniform_real_distribution<double>(0.0, 0.08)(random);
     waiting.Hold(note, heard).Hold(note + 12 * octaves, 0.04).Hold(note, 0.3).Rest(0.2);
     const std::vector<Sent> sent = waiting.Segment();
-    ASSERT_EQ(Notes(sent), (Notes_{note, -1}));
+    ASSERT_EQ(Notes(sent), (NoteList{note, -1}));
     EXPECT_LT(waiting.Ms(sent[0].frame + 1), 100.0 + waiting.Ms(2));
   }
 }
@@ -190,7 +191,7 @@ TEST(NoteSegmenter, VibratoOfFiftyCentsSendsOneNote)
     Track track;
     track.Rest(0.1).Vibrato(centre, 50.0, hz, 1.5).Rest(0.2);
     SCOPED_TRACE(testing::Message() << centre << " at " << hz << " Hz");
-    EXPECT_EQ(Notes(track.Segment()), (Notes_{note, -1}));
+    EXPECT_EQ(Notes(track.Segment()), (NoteList{note, -1}));
   }
 }
 
@@ -207,6 +208,6 @@ TEST(NoteSegmenter, ANeighbourTakesOverOnlyOnceTheVoiceIsPastTheMidpointByTheHol
     Track track;
     track.Hold(note, 0.3).Hold(note + side * (0.5 + cents / 100.0), 0.5).Rest(0.2);
     SCOPED_TRACE(testing::Message() << note << " drifting " << side * (50.0 + cents) << " cents");
-    EXPECT_EQ(Notes(track.Segment()), past ? (Notes_{note, note + side, -1}) : (Notes_{note, -1}));
+    EXPECT_EQ(Notes(track.Segment()), past ? (NoteList{note, note + side, -1}) : (NoteList{note, -1}));
   }
 }
