@@ -122,38 +122,27 @@ TEST(NoteSegmenter, OnsetComesAfterTheMinimumNoteTimeAndTheReleaseAfterItsTime)
   EXPECT_TRUE(Track{}.Hold(60, 0.5).Segment(-60.0).empty());
 }
 
-TEST(NoteSegmenter, AScoopIntoANoteSendsOnlyThatNote)
+// A scoop into a note (or a fall from above) and a glide between two pass through notes nobody sang.
+TEST(NoteSegmenter, NotesAScoopOrAGlidePassesThroughAreNotSent)
 {
   std::mt19937 random(2);
   for (int run = 0; run < 40; ++run)
   {
     const int note = std::uniform_int_distribution<int>(36, 96)(random);
-    const double depth = std::uniform_real_distribution<double>(0.6, 4.0)(random);
-    const double below = run % 2 == 0 ? -1.0 : 1.0; // scoops from below and falls from above
-    const double seconds = std::uniform_real_distribution<double>(0.02, 0.09)(random);
-    Track track;
-    track.Rest(0.1).Line(note + below * depth, note, seconds).Hold(note, 0.4).Rest(0.2);
-    SCOPED_TRACE(testing::Message() << "into " << note << " from " << below * depth << " in " << seconds
-                                    << " s");
-    EXPECT_EQ(Notes(track.Segment()), (NoteList{note, -1}));
-  }
-}
-
-TEST(NoteSegmenter, AGlideSendsItsTwoEndsAndNothingBetween)
-{
-  std::mt19937 random(3);
-  for (int run = 0; run < 40; ++run)
-  {
-    const int from = std::uniform_int_distribution<int>(36, 96)(random);
+    const double depth = std::uniform_real_distribution<double>(0.6, 4.0)(random) * (run % 2 == 0 ? -1 : 1);
     const int step = std::uniform_int_distribution<int>(1, 11)(random) * (run % 2 == 0 ? 1 : -1);
     const double seconds = std::uniform_real_distribution<double>(0.01, 0.09)(random);
-    Track track;
-    track.Hold(from, 0.3).Line(from, from + step, seconds).Hold(from + step, 0.3).Rest(0.2);
-    SCOPED_TRACE(testing::Message() << from << " by " << step << " in " << seconds << " s");
-    const std::vector<Sent> sent = track.Segment();
-    ASSERT_EQ(Notes(sent), (NoteList{from, from + step, -1}));
+    SCOPED_TRACE(testing::Message() << note << ", scoop " << depth << ", glide " << step << " in "
+                                    << seconds);
+    Track scoop;
+    scoop.Rest(0.1).Line(note + depth, note, seconds).Hold(note, 0.4).Rest(0.2);
+    EXPECT_EQ(Notes(scoop.Segment()), (NoteList{note, -1}));
+    Track glide;
+    glide.Hold(note, 0.3).Line(note, note + step, seconds).Hold(note + step, 0.3).Rest(0.2);
+    const std::vector<Sent> sent = glide.Segment();
+    ASSERT_EQ(Notes(sent), (NoteList{note, note + step, -1}));
     // The new note follows the end of the glide by the minimum note time.
-    EXPECT_LT(track.Ms(sent[1].frame - track.Frames(0.3)), 1000.0 * seconds + 100.0 + track.Ms(1));
+    EXPECT_LT(glide.Ms(sent[1].frame - glide.Frames(0.3)), 1000.0 * seconds + 100.0 + glide.Ms(1));
   }
 }
 
@@ -180,7 +169,9 @@ TEST(NoteSegmenter, OctaveSlipsNeitherEndTheNoteNorStartAnother)
   }
 }
 
-TEST(NoteSegmenter, VibratoOfFiftyCentsSendsOneNote)
+// Vibrato of +-50 cents around a note, or a voice that drifts towards a neighbour, keeps the note
+// until the voice is past the midpoint by the hold.
+TEST(NoteSegmenter, VibratoKeepsTheNoteAndANeighbourTakesOverOnlyPastTheMidpointByTheHold)
 {
   std::mt19937 random(5);
   for (int run = 0; run < 40; ++run)
@@ -188,26 +179,16 @@ TEST(NoteSegmenter, VibratoOfFiftyCentsSendsOneNote)
     const int note = std::uniform_int_distribution<int>(36, 96)(random);
     const double centre = note + std::uniform_real_distribution<double>(-0.1, 0.1)(random);
     const double hz = std::uniform_real_distribution<double>(4.0, 7.0)(random);
-    Track track;
-    track.Rest(0.1).Vibrato(centre, 50.0, hz, 1.5).Rest(0.2);
-    SCOPED_TRACE(testing::Message() << centre << " at " << hz << " Hz");
-    EXPECT_EQ(Notes(track.Segment()), (NoteList{note, -1}));
-  }
-}
-
-TEST(NoteSegmenter, ANeighbourTakesOverOnlyOnceTheVoiceIsPastTheMidpointByTheHold)
-{
-  std::mt19937 random(6);
-  for (int run = 0; run < 40; ++run)
-  {
-    const int note = std::uniform_int_distribution<int>(36, 96)(random);
     const int side = run % 2 == 0 ? 1 : -1;
     const bool past = run % 4 < 2;
-    const double cents = past ? std::uniform_real_distribution<double>(26.0, 45.0)(random)
-                              : std::uniform_real_distribution<double>(1.0, 24.0)(random);
-    Track track;
-    track.Hold(note, 0.3).Hold(note + side * (0.5 + cents / 100.0), 0.5).Rest(0.2);
-    SCOPED_TRACE(testing::Message() << note << " drifting " << side * (50.0 + cents) << " cents");
-    EXPECT_EQ(Notes(track.Segment()), past ? (NoteList{note, note + side, -1}) : (NoteList{note, -1}));
+    const double cents =
+        std::uniform_real_distribution<double>(past ? 26.0 : 1.0, past ? 45.0 : 24.0)(random);
+    SCOPED_TRACE(testing::Message() << centre << " at " << hz << " Hz; drifting " << side * (50.0 + cents));
+    Track vibrato;
+    vibrato.Rest(0.1).Vibrato(centre, 50.0, hz, 1.5).Rest(0.2);
+    EXPECT_EQ(Notes(vibrato.Segment()), (NoteList{note, -1}));
+    Track drift;
+    drift.Hold(note, 0.3).Hold(note + side * (0.5 + cents / 100.0), 0.5).Rest(0.2);
+    EXPECT_EQ(Notes(drift.Segment()), past ? (NoteList{note, note + side, -1}) : (NoteList{note, -1}));
   }
 }
