@@ -2,6 +2,7 @@
 # per-channel corrector that the effect runs.
 list(APPEND TONVERA_DSP_SOURCES
   MHarmonicShifter.cpp
+  MNoteSegmenter.cpp
   MNoteTracker.cpp
   MPitchFFTPeak.cpp
   MTonveraFFTProcessor.cpp)

@@ -92,8 +92,8 @@ std::int32_t TonveraAudioEffectPlugin::InitProcessing(std::int32_t channels, dou
   }
   m_tracker.SetSampleRate(sampleRate);
   m_tracker.UpdateCoefficients();
-  m_unvoicedSamples = 0;
-  m_midiCandidate = -1;
+  m_noteSegmenter.SetSampleRate(sampleRate);
+  m_noteSegmenter.Reset();
   ResetChannelsLocked();
   m_midSide = false; // the correctors start empty: nothing to turn into the other pair
   return 0;
@@ -251,73 +251,27 @@ void TonveraAudioEffectPlugin::OnTrackedFrame(int frameOffset, const float* fram
 {
   const std::int32_t offset = m_blockOffset + m_pieceStart + frameOffset;
   if (!m_midiOutput.AnySounding())
-    m_midiNote = -1; // ended by the adapter (InitProcessing, Panic, bypass)
+    m_noteSegmenter.NoteEnded(); // ended by the adapter (InitProcessing, Panic, bypass)
   if (!m_midiOutput.IsEnabled())
   {
     // Switched off while a note sounds: it ends here rather than hang.
     m_midiOutput.EndNotes(offset);
-    m_midiNote = -1;
+    m_noteSegmenter.NoteEnded();
     return;
   }
-  const int hop = m_liveTracking ? m_liveHop : GetCorrector(0).HopSize();
-  const double rate = m_sampleRate.Load();
-  double energy = 0.0;
-  for (int i = 0; i < frameSize; ++i)
-    energy += static_cast<double>(frame[i]) * frame[i];
-  const double levelDb = 10.0 * std::log10(energy / std::max(1, frameSize) + 1e-30);
-  // The tracker counts C5 as 60; MIDI counts it as 72.
-  const int chosen = m_tracker.ChosenNote() >= 0 ? m_tracker.ChosenNote() + 12 : -1;
-  const bool voiced =
-      chosen >= 0 && chosen <= 127 && m_tracker.InputNote() >= 0.0 && levelDb > kMIDISilenceDb;
-  if (!voiced)
-  {
-    m_midiCandidate = -1;
-    // Counted up to the release only: hours of silence must not run the count over.
-    const auto release = static_cast<std::int32_t>(kMIDIReleaseSeconds * rate);
-    if (m_unvoicedSamples < release)
-      m_unvoicedSamples += hop;
-    if (m_unvoicedSamples >= release)
-    {
-      m_midiOutput.EndNotes(offset);
-      m_midiNote = -1;
-    }
+  MNoteSegmenter::Frame tracked;
+  tracked.chosen = MMIDINoteNumber::FromTracker(m_tracker.ChosenNote());
+  tracked.inputPitch = MMIDINoteNumber::PitchFromTracker(m_tracker.InputNote());
+  tracked.levelDb = MNoteSegmenter::LevelDb(frame, frameSize);
+  tracked.hopSamples = m_liveTracking ? m_liveHop : GetCorrector(0).HopSize();
+  tracked.holdCents = m_tracker.HoldCents();
+  const MNoteSegmenter::Decision decision = m_noteSegmenter.Feed(tracked);
+  if (decision.change == MNoteSegmenter::Change::kNone)
     return;
-  }
-  m_unvoicedSamples = 0;
-  int note = chosen;
-  if (m_midiNote >= 0)
-  {
-    // The detector's octave slips are not sung notes; a neighbour counts once the voice is past
-    // the midpoint by the hold, as the tracker's Note hold decides, but never by less.
-    const double x = m_tracker.InputNote() + 12.0;
-    const double midpoint = 0.5 * (m_midiNote + note);
-    const double beyond = note > m_midiNote ? x - midpoint : midpoint - x;
-    if ((note - m_midiNote) % 12 == 0 || beyond * 100.0 <= std::max(kMIDIHoldCents, m_tracker.HoldCents()))
-      note = m_midiNote;
-  }
-  if (note == m_midiNote)
-  {
-    m_midiCandidate = -1;
-    return;
-  }
-  // A note the tracker passes through (a scoop, a glide) is not sung: the new note must stay
-  // chosen for a while, and is sent at the frame that completes that time.
-  // An octave slip while waiting is the same candidate, in the octave it was first heard in.
-  if (m_midiCandidate < 0 || (note - m_midiCandidate) % 12 != 0)
-  {
-    m_midiCandidate = note;
-    m_candidateSamples = 0;
-  }
-  note = m_midiCandidate;
-  m_candidateSamples += hop;
-  if (m_candidateSamples < static_cast<std::int32_t>(kMIDIMinimumNoteSeconds * rate))
-    return;
-  const int velocity =
-      std::clamp(static_cast<int>(std::lround(127.0 * (levelDb - kMIDISilenceDb) / -kMIDISilenceDb)), 1, 127);
   m_midiOutput.EndNotes(offset);
-  if (m_midiOutput.NoteOn(offset, 0, note, velocity))
-    m_midiNote = note;
-  m_midiCandidate = -1;
+  if (decision.change == MNoteSegmenter::Change::kStart &&
+      !m_midiOutput.NoteOn(offset, 0, decision.note.Number(), decision.velocity))
+    m_noteSegmenter.NoteEnded();
 }
 
 MSynthesisPhaseStore& TonveraAudioEffectPlugin::PhaseStore(int channel)

@@ -48,6 +48,7 @@
 #include "core/plugin/MMIDIOutputQueue.h"
 #include "dsp/MLivePitchDetector.h"
 #include "dsp/MLiveShifter.h"
+#include "dsp/MNoteSegmenter.h"
 #include "dsp/MNoteTracker.h"
 #include "dsp/MTonveraCorrectorOwner.h"
 #include "dsp/MTonveraFFTProcessor.h"
@@ -340,23 +341,11 @@ private:
   MTuningIndicator* m_tuningIndicator = nullptr;
   bool m_midSide = false; // what correctors 0 and 1 carry: mid and side, or two channels
   MMIDIOutputQueue m_midiOutput;
-  // Where the piece corrector 0 processes now starts in the current Process call, and how long
-  // the input has been unvoiced or silent (audio thread).
+  // Where the piece corrector 0 processes now starts in the current Process call (audio thread).
   std::int32_t m_pieceStart = 0;
   std::int32_t m_blockOffset = 0; // where the piece the paths run now starts in the Process call
-  std::int32_t m_unvoicedSamples = 0;
-  // The note being sent (MIDI number, -1 for none), and a new one waiting to have lasted long
-  // enough, with how long it has (audio thread).
-  int m_midiNote = -1;
-  int m_midiCandidate = -1;
-  std::int32_t m_candidateSamples = 0;
-  // Detected notes as MIDI: a frame at or below this RMS level counts as silent (and velocity 1
-  // stands for it, 127 for 0 dBFS); a note ends after this long unvoiced or silent; a new note
-  // must stay chosen this long; a neighbour takes over only this far past the midpoint.
-  static constexpr double kMIDISilenceDb = -60.0;
-  static constexpr double kMIDIReleaseSeconds = 0.05;
-  static constexpr double kMIDIMinimumNoteSeconds = 0.1;
-  static constexpr double kMIDIHoldCents = 25.0;
+  // The detected notes as MIDI (audio thread).
+  MNoteSegmenter m_noteSegmenter;
   double m_dryGain = 0.0;
   double m_wetGain = 1.0;
   std::array<MRelaxed<double>, kMaxChannels> m_channelRatios;

@@ -81,36 +81,6 @@ std::vector<MString> SplitList(const MString& text)
   return parts;
 }
 
-/// "WxH"; a fault is reported with `whole`, the attribute's full value.
-MSize ParseSize(const MString& key, const MString& text, const MString& whole)
-{
-  const std::int32_t x = text.Find(u'x');
-  if (x <= 0)
-    Invalid(key, whole);
-  try
-  {
-    return MSize{ParseInt(key, text.Substring(0, x), 0, 4096), ParseInt(key, text.Substring(x + 1), 0, 4096)};
-  }
-  catch (const MException&)
-  {
-    Invalid(key, whole);
-  }
-}
-
-std::vector<std::pair<MControlType, MSize>> ParseSizeList(const MString& key, const MString& text)
-{
-  std::vector<std::pair<MControlType, MSize>> sizes;
-  for (const MString& part : SplitList(text))
-  {
-    const std::int32_t colon = part.Find(u':');
-    const int type = colon > 0 ? MEnumerations::ControlType().Find(part.Substring(0, colon)) : -1;
-    if (type < 0)
-      Invalid(key, text);
-    sizes.emplace_back(MControlType(type), ParseSize(key, part.Substring(colon + 1), text));
-  }
-  return sizes;
-}
-
 /// Reads the value of `key` when present; answers whether it was.
 bool Has(const MXmlItem& item, const char* key)
 {
@@ -140,12 +110,6 @@ void ReadText(const MXmlItem& item, const char* key, MString& field)
 {
   if (Has(item, key))
     field = item.GetAttribute();
-}
-
-void ReadColor(const MXmlItem& item, const char* key, MColor& field)
-{
-  if (Has(item, key))
-    field = ParseColorValue(MString::FromLiteral(key), item.GetAttribute());
 }
 
 void ReadAlpha(const MXmlItem& item, const char* key, std::int32_t& field)
@@ -212,27 +176,14 @@ void ReadElement(const MXmlItem& item, MStyleElement& element)
   ReadText(item, "grayed", element.grayed);
   ReadText(item, "off", element.off);
   ReadText(item, "selector", element.selector);
-  ReadText(item, "selectoroverlay", element.selectorOverlay);
   ReadReal(item, "baseangle", 0, 360, element.baseAngle);
   ReadReal(item, "selectorratio", 0, 1, element.selectorRatio);
-  ReadInt(item, "bordersize", 0, 256, element.borderSize);
-  ReadBool(item, "enablevaluebutton", element.enableValueButton);
-  ReadText(item, "valuebutton", element.valueButton);
   ReadText(item, "locator", element.locator);
-  ReadInt(item, "arrowsize", 0, 256, element.arrowSize);
   ReadText(item, "item", element.item);
   ReadText(item, "selecteditem", element.selectedItem);
   ReadInt(item, "contentmovex", -64, 64, element.contentMoveX);
   ReadInt(item, "contentmovey", -64, 64, element.contentMoveY);
-  ReadText(item, "iconon", element.iconOn);
-  ReadText(item, "iconoff", element.iconOff);
-  ReadText(item, "icongrayed", element.iconGrayed);
   ReadInt(item, "hspace", 0, 256, element.hSpace);
-  ReadColor(item, "linecolor", element.lineColor);
-  ReadColor(item, "fillcolor", element.fillColor);
-  ReadInt(item, "parentcrossoffset", -256, 256, element.parentCrossOffset);
-  ReadText(item, "vimage", element.vImage);
-  ReadText(item, "himage", element.hImage);
 }
 } // namespace
 
@@ -258,8 +209,7 @@ const MString& MStyleElement::ImageFor(State state) const
 std::vector<MString> MStyleElement::AllImages() const
 {
   std::vector<MString> names(images.begin(), images.end());
-  for (const MString* name : {&image, &grayed, &off, &selector, &selectorOverlay, &valueButton, &locator,
-                              &item, &selectedItem, &iconOn, &iconOff, &iconGrayed, &vImage, &hImage})
+  for (const MString* name : {&image, &grayed, &off, &selector, &locator, &item, &selectedItem})
     names.push_back(*name);
   for (const auto& caption : captionSizes)
     if (caption)
@@ -329,19 +279,7 @@ const MStyleElement* MStyleDefinition::ElementFor(MControlType type) const
 void MStyleDefinition::Read(const MXmlItem& root)
 {
   *this = MStyleDefinition();
-  ReadColor(root, "maincolor", mainColor);
-  if (Has(root, "iconcolor"))
-    iconColor = ParseColorValue("iconcolor", root.GetAttribute());
-  ReadBool(root, "ResizeX", resizeX);
-  ReadBool(root, "ResizeY", resizeY);
-  if (Has(root, "defaultcontrolsizes"))
-    defaultControlSizes = ParseSizeList("defaultcontrolsizes", root.GetAttribute());
-  if (Has(root, "minimalcontrolsizes"))
-    minimalControlSizes = ParseSizeList("minimalcontrolsizes", root.GetAttribute());
-  ReadText(root, "icon", icon);
-  ReadBool(root, "inverticons", invertIcons);
   ReadText(root, "bitmap", bitmap);
-  ReadAlpha(root, "minalpha", minAlpha);
   if (Has(root, "colors"))
   {
     const MString list = root.GetAttribute();
@@ -357,7 +295,6 @@ void MStyleDefinition::Read(const MXmlItem& root)
   ReadAlpha(root, "focusedalpha", focusedAlpha);
   ReadAlpha(root, "highlightedalpha", highlightedAlpha);
   ReadAlpha(root, "clickedalpha", clickedAlpha);
-  ReadText(root, "contentrendering", contentRendering);
 
   for (int i = 0; i < root.GetSubItemCount(); ++i)
   {
@@ -395,8 +332,6 @@ void MStyleDefinition::Read(const MXmlItem& root)
       if (id < 0)
         Invalid("cursor", child.GetAttribute());
       entry.id = MStdCursor(id);
-      ReadInt(child, "hotx", 0, 255, entry.hotX);
-      ReadInt(child, "hoty", 0, 255, entry.hotY);
       cursors.push_back(entry);
     }
     else

@@ -2,12 +2,10 @@
 // MStyleDefinition: one style of the style package, read from its definition XML.
 //
 // Document shape (attribute names fold ASCII case, so "Focusedalpha" and "focusedalpha" are one):
-//   <style maincolor="FFFFFFFF" iconcolor= ResizeX= ResizeY= defaultcontrolsizes= minimalcontrolsizes=
-//          icon= inverticons= bitmap= minalpha= colors= disabledalpha= focusedalpha=
-//          highlightedalpha= clickedalpha= contentrendering=>
+//   <style bitmap= colors= disabledalpha= focusedalpha= highlightedalpha= clickedalpha=>
 //     <fonts><font name="normal" (or id="0") face= width= height= italic= bold= align=
 //            spacebetweenchars=/> ...</fonts>
-//     <cursor name="arrow" hotx= hoty=/> ...
+//     <cursor name="arrow"/> ...   (the cursors the style offers for dragging)
 //     <button normal= normalalpha= focused= Focusedalpha= hl= HLalpha= ... borderx= bordery= .../>
 //     ... one element per control type (kElementNames)
 //   </style>
@@ -17,8 +15,6 @@
 //                    element's "alpha", which defaults to the global state alpha: "focusedalpha",
 //                    "highlightedalpha", "clickedalpha", "disabledalpha", or 255)
 //   booleans         "0"/"1", "false"/"true"
-//   sizes            "WxH"; "defaultcontrolsizes"/"minimalcontrolsizes" are lists
-//                    "knob:44x44,button:80x24" keyed by MControlType names
 //   "colors"         "name:RRGGBBAA" pairs separated by commas; names are the palette attributes
 //                    of MBaseStyleConfiguration ("surface", "accent", ...) and the MStdColor names
 //   images           entry names relative to the definition's folder
@@ -31,7 +27,9 @@
 //
 // Failure: Read throws MException `Invalid value "{1}" for "{0}" in the style definition.` for a
 // value of the wrong form, and the enumeration parsers' messages for unknown names. Unknown
-// attributes and elements are ignored (newer packages may add keys).
+// attributes and elements are ignored (newer packages may add keys), and so are the keys older
+// packages carry that no control draws (iconcolor, defaultcontrolsizes, valuebutton, linecolor,
+// vimage, cursor hot spots and the like): their values are not even checked.
 
 #include "gui/MGuiTypes.h"
 
@@ -93,23 +91,14 @@ struct MStyleElement
   std::array<std::optional<MStyleCaption>, 3> captionSizes; ///< small, normal, large
 
   // Control-specific keys.
-  MString image, grayed, off;        ///< check boxes: on, grayed and off marks
-  MString selector, selectorOverlay; ///< knob/rotator/selector/tracker thumb images
+  MString image, grayed, off; ///< check boxes: on, grayed and off marks
+  MString selector;           ///< knob/rotator/selector/tracker thumb image
   double baseAngle = 135.0;
   double selectorRatio = 0.62;
-  std::int32_t borderSize = 0;
-  bool enableValueButton = false;
-  MString valueButton;
-  MString locator; ///< scroll-bar thumb
-  std::int32_t arrowSize = 0;
+  MString locator;            ///< scroll-bar thumb
   MString item, selectedItem; ///< list, menu and tab rows
   std::int32_t contentMoveX = 0, contentMoveY = 0;
-  MString iconOn, iconOff, iconGrayed;
   std::int32_t hSpace = 0;
-  MColor lineColor{0x00, 0x00, 0x00, 0xA0};
-  MColor fillColor{0xC0, 0xC0, 0xC0, 0xC0};
-  std::int32_t parentCrossOffset = 0;
-  MString vImage, hImage; ///< splitters
 
   /// The image of `state`, falling back along focused-highlighted → highlighted → normal and
   /// clicked-highlighted → clicked → normal; empty when the element has none.
@@ -133,8 +122,6 @@ struct MStyleFontEntry
 struct MStyleCursorEntry
 {
   MStdCursor id = MStdCursor::Arrow;
-  std::int32_t hotX = 0;
-  std::int32_t hotY = 0;
 };
 
 class MStyleDefinition
@@ -158,17 +145,9 @@ public:
   const MStyleElement* ElementFor(MControlType type) const;
 
   // Global keys.
-  MColor mainColor{0xFF, 0xFF, 0xFF, 0xFF};
-  std::optional<MColor> iconColor;
-  bool resizeX = false, resizeY = false;
-  std::vector<std::pair<MControlType, MSize>> defaultControlSizes, minimalControlSizes;
-  MString icon;
-  bool invertIcons = false;
-  MString bitmap; ///< background bitmap of windows
-  std::int32_t minAlpha = 0;
+  MString bitmap; ///< background bitmap of windows (packed, not drawn)
   std::vector<std::pair<MString, MColor>> colors;
   std::int32_t disabledAlpha = 255, focusedAlpha = 255, highlightedAlpha = 255, clickedAlpha = 255;
-  MString contentRendering;
   std::array<std::optional<MStyleFontEntry>, kStdFontCount> fonts;
   std::vector<MStyleCursorEntry> cursors;
 

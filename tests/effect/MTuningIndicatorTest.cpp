@@ -29,18 +29,25 @@ long PanelDraws(const MRecordingStyle& style, MPoint at)
   });
 }
 
-TEST(MTuningIndicatorPaint, RepaintsOnlyForNewFiguresAndDrawsItsBackgroundOnce)
+// Opens `indicator` in `window` as the tests place it.
+MTuningIndicator& OpenIndicator(MWindowSystemHeadless& system, MStyle& style, MWindow& window)
 {
-  MWindowSystemHeadless system;
-  system.Initialize();
-  MRecordingStyle style;
-  MWindow window;
   window.SetStyle(&style);
   window.SetBounds(MRect::FromSize(0, 0, 320, 90));
   MTuningIndicator& indicator = window.Add<MTuningIndicator>();
   indicator.SetControlType(MControlType::Panel);
   indicator.SetBounds(MRect::FromSize(10, 20, 300, 60));
   window.Open(system);
+  return indicator;
+}
+
+TEST(MTuningIndicatorPaint, RepaintsOnlyForNewFiguresAndDrawsItsBackgroundOnce)
+{
+  MWindowSystemHeadless system;
+  system.Initialize();
+  MRecordingStyle style;
+  MWindow window;
+  MTuningIndicator& indicator = OpenIndicator(system, style, window);
   ASSERT_TRUE(indicator.Show(69, kA4 + 0.30, kA4 + 0.05));
   const MBitmap first = RenderWindow(system, window);
   const MPoint at = indicator.GetWindowPosition();
@@ -77,18 +84,6 @@ TEST(MTuningIndicatorPaint, RepaintsOnlyForNewFiguresAndDrawsItsBackgroundOnce)
   EXPECT_EQ(PanelDraws(style, at), 2);
   window.Close();
 }
-// Opens `indicator` in `window` as the tests place it.
-MTuningIndicator& OpenIndicator(MWindowSystemHeadless& system, MRecordingStyle& style, MWindow& window)
-{
-  window.SetStyle(&style);
-  window.SetBounds(MRect::FromSize(0, 0, 320, 90));
-  MTuningIndicator& indicator = window.Add<MTuningIndicator>();
-  indicator.SetControlType(MControlType::Panel);
-  indicator.SetBounds(MRect::FromSize(10, 20, 300, 60));
-  window.Open(system);
-  return indicator;
-}
-
 // How many pixels of `picture` differ from an indicator that parsed the figures afresh and
 // painted everything.
 long DifferenceFromAFreshPaint(MWindowSystemHeadless& system, const MBitmap& picture, int chosen,
@@ -196,12 +191,7 @@ TEST(MTuningIndicatorPaint, BarsStandOutFromTheirTrackInEveryStyleAndTint)
     MTexturedStyle style(configuration);
     SCOPED_TRACE(style.GetName().ToUTF8() + (configuration == tinted ? " tinted" : ""));
     MWindow window;
-    window.SetStyle(&style);
-    window.SetBounds(MRect::FromSize(0, 0, 320, 90));
-    MTuningIndicator& indicator = window.Add<MTuningIndicator>();
-    indicator.SetControlType(MControlType::Panel);
-    indicator.SetBounds(MRect::FromSize(10, 20, 300, 60));
-    window.Open(system);
+    MTuningIndicator& indicator = OpenIndicator(system, style, window);
     // Empty bars, then the upper one full sharp and the lower one full flat: the pixels that
     // changed were track and are bar now (and the middle marks, translucent, over either). The
     // most frequent colour before and after, per bar, is its track and its fill.

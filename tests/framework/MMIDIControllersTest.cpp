@@ -45,6 +45,20 @@ double Frequency(double note)
 {
   return 440.0 * std::pow(2.0, (note - 69.0) / 12.0) * 2.0; // note 69 is 880 Hz in this tuning
 }
+
+// Note controllers switched on, and `count` copies of one enabled assignment in `mode` on Depth.
+MNoteControllerAssignment& NoteControllers(TestPlugin& plugin, std::int32_t mode, std::int32_t note,
+                                           std::size_t count = 1)
+{
+  plugin.m_noteControllersEnabled = true;
+  MNoteControllerAssignment n;
+  n.enabled = true;
+  n.mode = mode;
+  n.parameter = plugin.IndexOf("Depth");
+  n.note = note;
+  plugin.m_noteControllers.assign(count, n);
+  return plugin.m_noteControllers[0];
+}
 } // namespace
 
 TEST(MMIDIControllers, EveryRangeModeMapsTheInputExtremesAndCentreAsDescribed)
@@ -120,16 +134,9 @@ TEST(MMIDIControllers, AssignmentsFollowChannelControllerAndTheEnableSwitch)
 TEST(MMIDIControllers, NoteControllersInEveryMode)
 {
   TestPlugin plugin;
-  plugin.m_noteControllersEnabled = true;
-  MNoteControllerAssignment n;
-  n.enabled = true;
-  n.parameter = plugin.IndexOf("Depth");
+  MNoteControllerAssignment& n = NoteControllers(plugin, kNoteLinear, 48);
   n.value = 0.0;
   n.maxValue = 1.0;
-  n.note = 48;
-
-  n.mode = kNoteLinear;
-  plugin.m_noteControllers.assign(1, n);
   Send(plugin, 0x90, 69, 100);
   EXPECT_NEAR(Normalised(plugin, "Depth"), (Frequency(69) - 20.0) / 19980.0, 1e-9);
   Send(plugin, 0xE0, 0x7F, 0x7F); // bend +1 semitone re-evaluates the last note
@@ -174,13 +181,7 @@ TEST(MMIDIControllers, NoteControllersInEveryMode)
 TEST(MMIDIControllers, HeldNotesCountEveryOctaveOfAPitchClass)
 {
   TestPlugin plugin;
-  plugin.m_noteControllersEnabled = true;
-  MNoteControllerAssignment c;
-  c.enabled = true;
-  c.mode = kNoteHeldAllOctaves;
-  c.parameter = plugin.IndexOf("Depth");
-  c.note = 60;
-  plugin.m_noteControllers.assign(1, c);
+  NoteControllers(plugin, kNoteHeldAllOctaves, 60);
   Send(plugin, 0x90, 48, 100); // C3
   Send(plugin, 0x90, 72, 100); // C5
   Send(plugin, 0x80, 72, 0);
@@ -197,13 +198,7 @@ TEST(MMIDIControllers, HeldNotesCountEveryOctaveOfAPitchClass)
 TEST(MMIDIControllers, HeldNotesUnderThePedalAllNotesOffAndABusyLock)
 {
   TestPlugin plugin;
-  plugin.m_noteControllersEnabled = true;
-  MNoteControllerAssignment c;
-  c.enabled = true;
-  c.mode = kNoteHeldAllOctaves;
-  c.parameter = plugin.IndexOf("Depth");
-  c.note = 60;
-  plugin.m_noteControllers.assign(1, c);
+  NoteControllers(plugin, kNoteHeldAllOctaves, 60);
   Send(plugin, 0x90, 48, 100);
   Send(plugin, 0xB0, 64, 127);
   Send(plugin, 0x80, 48, 0);
@@ -318,13 +313,8 @@ TEST(MMIDIControllers, MIDIAndChannelModesAllocateNothingOnTheAudioThread)
   a.parameter = plugin.IndexOf("Dry/wet");
   a.controller = MMIDIControllers::kPitchBend;
   plugin.m_controllers.assign(32, a);
-  MNoteControllerAssignment n;
-  n.enabled = true;
-  n.parameter = plugin.IndexOf("Depth");
-  n.mode = kNoteSwitchAllOctaves;
-  plugin.m_noteControllers.assign(32, n);
+  NoteControllers(plugin, kNoteSwitchAllOctaves, -1, 32);
   plugin.m_controllersEnabled = true;
-  plugin.m_noteControllersEnabled = true;
   plugin.Run(512);
   // The core starts its editor-refresh thread and sizes its refresh list on the first parameter
   // change; that happens once per plug-in, before this measurement.

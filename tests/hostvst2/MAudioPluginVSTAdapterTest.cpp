@@ -22,6 +22,14 @@ namespace
 {
 constexpr int kParams = 3;
 
+VstSpeakerArrangement Arrangement(std::int32_t type, std::int32_t channels)
+{
+  VstSpeakerArrangement arrangement{};
+  arrangement.type = type;
+  arrangement.numChannels = channels;
+  return arrangement;
+}
+
 class MAudioPluginVSTAdapterTest : public ::testing::Test
 {
 protected:
@@ -35,13 +43,20 @@ protected:
     {
       ASSERT_TRUE(library->Open(TONVERA_FAKE_ADAPTER_MODULE, error)) << error;
     }
-    m_probe = reinterpret_cast<MFakeProbeFunction>(library->Symbol("TonveraFakeProbe"));
-    m_sendAutomation =
-        reinterpret_cast<MFakeSendAutomationFunction>(library->Symbol("TonveraFakeSendAutomation"));
+    m_library = library;
+    m_probe = Symbol<MFakeProbeFunction>("TonveraFakeProbe");
+    m_sendAutomation = Symbol<MFakeSendAutomationFunction>("TonveraFakeSendAutomation");
+    m_gesture = Symbol<MFakeGestureFunction>("TonveraFakeGesture");
     ASSERT_NE(m_probe, nullptr);
     ASSERT_NE(m_sendAutomation, nullptr);
-    m_gesture = reinterpret_cast<MFakeGestureFunction>(library->Symbol("TonveraFakeGesture"));
     ASSERT_NE(m_gesture, nullptr);
+  }
+
+  // A test function of the fake module (null when it has none).
+  template <class Function>
+  Function Symbol(const char* name) const
+  {
+    return reinterpret_cast<Function>(m_library->Symbol(name));
   }
 
   void Load(MTestHostVst2& host)
@@ -69,6 +84,7 @@ protected:
     ASSERT_TRUE(host.ProcessReplacing(m_inputs, m_outputs, samples));
   }
 
+  MSharedLibrary* m_library = nullptr;
   MFakeProbeFunction m_probe = nullptr;
   MFakeSendAutomationFunction m_sendAutomation = nullptr;
   MFakeGestureFunction m_gesture = nullptr;
@@ -210,10 +226,7 @@ TEST_F(MAudioPluginVSTAdapterTest, ValuesThePluginMovesItselfUpdateTheHostsDispl
   MTestHostVst2 host;
   Load(host);
   ASSERT_TRUE(host.Open());
-  MSharedLibrary library;
-  std::string error;
-  ASSERT_TRUE(library.Open(TONVERA_FAKE_ADAPTER_MODULE, error)) << error;
-  auto move = reinterpret_cast<MFakeMoveParameterFunction>(library.Symbol("TonveraFakeMoveParameter"));
+  auto move = Symbol<MFakeMoveParameterFunction>("TonveraFakeMoveParameter");
   ASSERT_NE(move, nullptr);
   host.IdleEditor();
   host.ClearRecords();
@@ -238,11 +251,7 @@ TEST_F(MAudioPluginVSTAdapterTest, OwnStateChangeUpdatesTheHostsDisplayOnItsUITh
   MTestHostVst2 host;
   Load(host);
   ASSERT_TRUE(host.Open());
-  MSharedLibrary library;
-  std::string error;
-  ASSERT_TRUE(library.Open(TONVERA_FAKE_ADAPTER_MODULE, error)) << error;
-  auto report =
-      reinterpret_cast<MFakeReportStateChangedFunction>(library.Symbol("TonveraFakeReportStateChanged"));
+  auto report = Symbol<MFakeReportStateChangedFunction>("TonveraFakeReportStateChanged");
   ASSERT_NE(report, nullptr);
   host.ClearRecords();
   report(0);
@@ -444,12 +453,8 @@ TEST_F(MAudioPluginVSTAdapterTest, PinsAndSpeakerArrangements)
   EXPECT_NE(pin.label[0], '\0');
   EXPECT_FALSE(host.GetPinProperties(false, 2, pin));
 
-  VstSpeakerArrangement stereo{};
-  stereo.type = kSpeakerArrStereo;
-  stereo.numChannels = 2;
-  VstSpeakerArrangement eight{};
-  eight.type = kSpeakerArr80Music;
-  eight.numChannels = 8;
+  VstSpeakerArrangement stereo = Arrangement(kSpeakerArrStereo, 2);
+  VstSpeakerArrangement eight = Arrangement(kSpeakerArr80Music, 8);
   EXPECT_TRUE(host.SetSpeakerArrangement(&stereo, &stereo));
   EXPECT_FALSE(host.SetSpeakerArrangement(&stereo, &eight));
   VstSpeakerArrangement* in = &stereo;
@@ -459,25 +464,13 @@ TEST_F(MAudioPluginVSTAdapterTest, PinsAndSpeakerArrangements)
 
 TEST_F(MAudioPluginVSTAdapterTest, SurroundSwitchedOffRefusesArrangementsWiderThanStereo)
 {
-  static MSharedLibrary* library = new MSharedLibrary;
-  std::string error;
-  if (!library->IsOpen())
-  {
-    ASSERT_TRUE(library->Open(TONVERA_FAKE_ADAPTER_MODULE, error)) << error;
-  }
-  auto offer = reinterpret_cast<MFakeOfferSurroundFunction>(library->Symbol("TonveraFakeOfferSurround"));
+  auto offer = Symbol<MFakeOfferSurroundFunction>("TonveraFakeOfferSurround");
   ASSERT_NE(offer, nullptr);
   MTestHostVst2 host;
   Load(host);
-  VstSpeakerArrangement mono{};
-  mono.type = kSpeakerArrMono;
-  mono.numChannels = 1;
-  VstSpeakerArrangement stereo{};
-  stereo.type = kSpeakerArrStereo;
-  stereo.numChannels = 2;
-  VstSpeakerArrangement quad{};
-  quad.type = kSpeakerArr40Music;
-  quad.numChannels = 4;
+  VstSpeakerArrangement mono = Arrangement(kSpeakerArrMono, 1);
+  VstSpeakerArrangement stereo = Arrangement(kSpeakerArrStereo, 2);
+  VstSpeakerArrangement quad = Arrangement(kSpeakerArr40Music, 4);
   // The plug-in's four inputs take a four-channel input layout while surround is offered.
   EXPECT_TRUE(host.SetSpeakerArrangement(&quad, &stereo));
   offer(0);

@@ -364,8 +364,8 @@ TEST(MTexturedStyleTest, MalformedDefinitionValuesAreReported)
       {"<style><button normalalpha=\"300\"/></style>",
        "Invalid value \"300\" for \"normalalpha\" in the style definition."},
       {"<style colors=\"accent\"/>", "Invalid value \"accent\" for \"colors\" in the style definition."},
-      {"<style defaultcontrolsizes=\"knob:big\"/>",
-       "Invalid value \"knob:big\" for \"defaultcontrolsizes\" in the style definition."},
+      {"<style><checkbox hspace=\"big\"/></style>",
+       "Invalid value \"big\" for \"hspace\" in the style definition."},
       {"<style><panel captiontextop=\"Glow\"/></style>", "Invalid MColorOp identifier to parse (Glow)."},
       {"<style><button normal=\"missing.png\"/></style>",
        "The style package holds no entry \"S/missing.png\"."},
@@ -405,12 +405,14 @@ TEST(MTexturedStyleTest, OnlyTheImagesSomeControlShowsAreDecoded)
     for (const char* unused : {"splitter_v.png", "splitter_h.png", "valuebutton_normal.png"})
       EXPECT_EQ(style.GetImage(MString::FromUTF8(unused)), nullptr) << unused;
   }
-  // A file named only where nothing reads it need not be in the package.
+  // A file named only where nothing reads it need not be in the package; keys no control draws
+  // are not even checked.
   EXPECT_EQ(MessageOf([] {
               MTexturedStyle style(
-                  PackageWithDefinition("<style bitmap=\"gone.png\"><splitter "
-                                        "vimage=\"gone.png\"/><knob valuebutton=\"gone.png\"/>"
-                                        "</style>"),
+                  PackageWithDefinition(
+                      "<style bitmap=\"gone.png\" iconcolor=\"blue\" defaultcontrolsizes=\"knob\">"
+                      "<cursor name=\"arrow\" hotx=\"-1\"/><splitter vimage=\"gone.png\"/>"
+                      "<knob valuebutton=\"gone.png\" linecolor=\"x\" arrowsize=\"x\"/></style>"),
                   MTexturedStyleConfiguration());
             }),
             "<no exception>");
