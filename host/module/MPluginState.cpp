@@ -44,3 +44,36 @@ MPluginState::PresetResult MPluginState::ApplyPreset(MAudioPlugin& plugin, const
   MQuorvelAudioEffectPlugin::PresetManager(*presets).ApplyPreset(preset);
   return PresetResult::kApplied;
 }
+
+namespace
+{
+void ListPresets(const MXmlItem& parent, const std::string& folder,
+                 std::vector<MPluginState::FactoryPreset>& list)
+{
+  for (int index = 0; index < parent.GetSubItemCount(); ++index)
+  {
+    const MXmlItem& item = parent.GetSubItemAt(index);
+    if (MPresetTree::IsPreset(item))
+    {
+      MMemoryStream stream;
+      MXmlWriter::Write(item, stream);
+      const auto& buffer = stream.GetBuffer();
+      list.push_back({folder, item.GetAttribute(MString("name"), MString()).ToUTF8(),
+                      std::string(reinterpret_cast<const char*>(buffer->GetData()), buffer->GetSize())});
+    }
+    else if (MPresetTree::IsFolder(item))
+    {
+      const std::string name = item.GetAttribute(MString("Name"), MString()).ToUTF8();
+      ListPresets(item, folder.empty() ? name : folder + " " + name, list);
+    }
+  }
+}
+} // namespace
+
+std::vector<MPluginState::FactoryPreset> MPluginState::FactoryPresets(MAudioPlugin& plugin)
+{
+  std::vector<FactoryPreset> list;
+  if (const auto* presets = dynamic_cast<const MQuorvelAudioEffectPlugin*>(&plugin))
+    ListPresets(presets->GetFactoryPresets(), "", list);
+  return list;
+}
