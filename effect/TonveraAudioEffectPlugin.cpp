@@ -247,6 +247,19 @@ void TonveraAudioEffectPlugin::SetDisplayNotes(double inputNote, double outputNo
   m_displayChosenNote = chosenNote;
 }
 
+bool TonveraAudioEffectPlugin::ReadDisplay(MAudioPlugin::DisplaySnapshot& snapshot) const noexcept
+{
+  snapshot.inputNote = m_displayInputNote.Load();
+  snapshot.outputNote = m_displayOutputNote.Load();
+  snapshot.chosenNote = m_displayChosenNote.Load();
+  return true;
+}
+
+void TonveraAudioEffectPlugin::ShowDisplay(const MAudioPlugin::DisplaySnapshot& snapshot)
+{
+  SetDisplayNotes(snapshot.inputNote, snapshot.outputNote, snapshot.chosenNote);
+}
+
 void TonveraAudioEffectPlugin::OnTrackedFrame(int frameOffset, const float* frame, int frameSize)
 {
   const std::int32_t offset = m_blockOffset + m_pieceStart + frameOffset;

@@ -248,12 +248,9 @@ public:
   double GetDisplayInputNote() const noexcept { return m_displayInputNote.Load(); }
   double GetDisplayOutputNote() const noexcept { return m_displayOutputNote.Load(); }
   int GetDisplayChosenNote() const noexcept { return m_displayChosenNote.Load(); }
-  /// Sets the display copies from outside: an editor whose plug-in does not process (a host's UI
-  /// process showing another instance's figures). GUI thread.
-  void ShowDisplayNotes(double inputNote, double outputNote, int chosenNote)
-  {
-    SetDisplayNotes(inputNote, outputNote, chosenNote);
-  }
+  /// The three figures above (MAudioEffectPlugin::ReadDisplay); ShowDisplay sets them from outside.
+  bool ReadDisplay(MAudioPlugin::DisplaySnapshot& snapshot) const noexcept override;
+  void ShowDisplay(const MAudioPlugin::DisplaySnapshot& snapshot) override;
 
   /// The frame size for a sample rate: t = trunc(rate * 1024 / 44100), rounded to the nearer
   /// of the two powers of two around it (a tie takes the smaller), 8 .. 4096.

@@ -353,6 +353,13 @@ MMIDIOutputQueue* MAudioEffectPlugin::GetMIDIOutput()
   return nullptr;
 }
 
+bool MAudioEffectPlugin::ReadDisplay(MAudioPlugin::DisplaySnapshot&) const noexcept
+{
+  return false;
+}
+
+void MAudioEffectPlugin::ShowDisplay(const MAudioPlugin::DisplaySnapshot&) {}
+
 void MAudioEffectPlugin::RandomizeSmartFinish() {}
 
 std::int64_t MAudioEffectPlugin::CustomCommand(std::int64_t, std::int64_t)

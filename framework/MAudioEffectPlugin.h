@@ -154,6 +154,10 @@ public:
   /// its notes on InitProcessing, Panic and bypass. The same object for the effect's lifetime.
   /// Base: null.
   virtual MMIDIOutputQueue* GetMIDIOutput();
+  /// The editor's tuning display, as MAudioPlugin::ReadDisplay and ShowDisplay describe it (the
+  /// adapter forwards both). Base: no display (false; nothing shown).
+  virtual bool ReadDisplay(MAudioPlugin::DisplaySnapshot& snapshot) const noexcept;
+  virtual void ShowDisplay(const MAudioPlugin::DisplaySnapshot& snapshot);
 
   // ---- state the framework reads ----
 

@@ -190,6 +190,17 @@ std::int32_t MAudioEffectPluginToAudioPluginAdapter::GetEffectLatency() const
   return m_effect != nullptr ? m_effect->GetLatency() : 0;
 }
 
+bool MAudioEffectPluginToAudioPluginAdapter::ReadDisplay(DisplaySnapshot& snapshot) const noexcept
+{
+  return m_effect != nullptr && m_effect->ReadDisplay(snapshot);
+}
+
+void MAudioEffectPluginToAudioPluginAdapter::ShowDisplay(const DisplaySnapshot& snapshot)
+{
+  if (m_effect != nullptr)
+    m_effect->ShowDisplay(snapshot);
+}
+
 std::int32_t MAudioEffectPluginToAudioPluginAdapter::GetTailSize() const
 {
   return MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::GetTailSize", 0,

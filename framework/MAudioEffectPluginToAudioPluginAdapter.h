@@ -101,6 +101,9 @@ public:
   void Store(MStoreContext& context) override;
   void InitProcessing() override;
   std::int32_t GetEffectLatency() const override;
+  /// The effect's display (MAudioEffectPlugin::ReadDisplay, ShowDisplay); none without an effect.
+  bool ReadDisplay(DisplaySnapshot& snapshot) const noexcept override;
+  void ShowDisplay(const DisplaySnapshot& snapshot) override;
   void OnEditorIdle() override;
   /// The effect's own controls in the editor's container for them (kCreateEditorContents with
   /// the container). GUI thread.

@@ -155,6 +155,37 @@ public:
   /// again and mark the project modified (MAudioPluginAdapter::ReportStateChanged). Any thread
   /// but the audio thread. Not for what the host asked for itself (its state, its program).
   void ReportStateChangedToHost();
+  /// The host's format as the editor's about line names it ("VST", "VST3", "LV2"). Set by the
+  /// host adapter when it takes the plug-in, before any editor opens; main thread.
+  void SetHostFormat(const MString& format) { m_hostFormat = format; }
+  /// The host's bypass switch (the VST 3 bypass parameter, the LV2 enabled port): Process passes
+  /// the input through its latency-compensating delay while it is on. Any thread, the audio
+  /// thread included.
+  void SetBypassed(bool bypassed) noexcept { m_bypassed = bypassed; }
+
+  // ---- the tuning display ----
+
+  /// What the editor's tuning display shows: the detected and the corrected pitch as the note
+  /// tracker's fractional note numbers (-1: no pitch) and the note chosen as the target (-1:
+  /// none, as before the first frame).
+  struct DisplaySnapshot
+  {
+    double inputNote = 48.0;
+    double outputNote = 48.0;
+    std::int32_t chosenNote = -1;
+  };
+  /// Copies the display's latest figures into `snapshot`: lock-free, from any thread (the audio
+  /// thread of a host adapter that sends them to a UI elsewhere, any UI thread). The figures are
+  /// three relaxed atomics: a frame may land between the reads, which shows for one refresh at
+  /// most. False (snapshot untouched) for a plug-in without a display. Base: false.
+  virtual bool ReadDisplay(DisplaySnapshot& snapshot) const noexcept
+  {
+    (void)snapshot;
+    return false;
+  }
+  /// Shows figures that come from elsewhere: an editor whose plug-in does not process (a host's
+  /// UI process showing another instance's display). GUI thread. Base: nothing.
+  virtual void ShowDisplay(const DisplaySnapshot& snapshot) { (void)snapshot; }
 
   // ---- state ----
 

@@ -13,7 +13,8 @@
 // UI port writes): a report made there deadlocks them. Each adapter opens a HostCallScope for
 // the duration of every host call except the plug-in's own clock (the VST 3 run loop's timer and
 // descriptor callbacks, VST 2.4 effEditIdle, the LV2 UI's idle); a report that finds a scope
-// open on its thread waits, and DeliverPendingReports hands it over from the next tick. The
+// open on its thread waits, and DeliverPendingReports hands it over from the next tick (each
+// adapter keeps its reports in an MHostReportQueue, whose header states the rules in full). The
 // user's own gestures in the editor arrive on that tick, outside any host call, and go at once.
 
 #include "base/MHostCallShield.h"

@@ -4,13 +4,8 @@
 
 #include "base/MHostCallShield.h"
 #include "base/MLockGuard.h"
-#include "base/MMemoryStream.h"
-#include "base/MXmlReader.h"
 #include "core/plugin/MAudioPlugin.h"
 #include "core/plugin/MDenormalGuard.h"
-#include "effect/TonveraAudioEffectPlugin.h"
-#include "framework/MAudioEffectPluginToAudioPluginAdapter.h"
-#include "framework/MQuorvelAudioEffectPlugin.h"
 #include "host/module/MModule.h"
 #include "host/module/MPluginState.h"
 #include "host/module/TonveraModuleInterface.h"
@@ -155,8 +150,8 @@ MAudioPluginLV2Adapter::MAudioPluginLV2Adapter(MAudioPlugin* plugin, std::uint32
   m_inputNoteKey = map.map(map.handle, MLV2Description::kInputNoteUri);
   m_outputNoteKey = map.map(map.handle, MLV2Description::kOutputNoteUri);
   lv2_atom_forge_init(&m_forge, const_cast<LV2_URID_Map*>(&map));
-  if (auto* adapter = dynamic_cast<MAudioEffectPluginToAudioPluginAdapter*>(plugin))
-    m_effect = dynamic_cast<TonveraAudioEffectPlugin*>(adapter->GetEffect());
+  MAudioPlugin::DisplaySnapshot display;
+  m_hasDisplay = plugin->ReadDisplay(display);
   m_resendSamples = static_cast<std::uint32_t>(sampleRateHz / 10.0);
   m_layout = MLV2Description::PortLayout{static_cast<std::uint32_t>(std::max(0, plugin->GetNumParameters())),
                                          channels};
@@ -172,7 +167,7 @@ MAudioPluginLV2Adapter::MAudioPluginLV2Adapter(MAudioPlugin* plugin, std::uint32
   plugin->SetUsableChannelsPerBus(used, used);
   if (channels == 1)
     plugin->SetForcedChannelCount(1);
-  plugin->m_hostFormat = MString("LV2");
+  plugin->SetHostFormat(MString("LV2"));
   plugin->SetHostAdapter(this);
   plugin->SetSampleRate(sampleRateHz);
   plugin->SetBlockSize(m_maxBlockSamples);
@@ -237,7 +232,7 @@ void MAudioPluginLV2Adapter::Run(std::uint32_t samples) noexcept
                                         m_scales[index].ToNormalised(*port));
     }
     if (m_enabledPort != nullptr)
-      m_plugin->m_bypassed = !(*m_enabledPort >= 0.5f);
+      m_plugin->SetBypassed(!(*m_enabledPort >= 0.5f));
     for (std::uint32_t start = 0; start < samples;)
     {
       const std::uint32_t piece = std::min(samples - start, static_cast<std::uint32_t>(m_maxBlockSamples));
@@ -349,11 +344,12 @@ void MAudioPluginLV2Adapter::WriteNotify(std::uint32_t samples) noexcept
   lv2_atom_forge_sequence_head(&m_forge, &frame, 0);
   m_samplesSinceSent += samples;
   // An indicator event takes under a hundred bytes; a smaller buffer gets none.
-  if (m_effect != nullptr && capacity >= 256)
+  MAudioPlugin::DisplaySnapshot display;
+  if (m_hasDisplay && capacity >= 256 && m_plugin->ReadDisplay(display))
   {
-    const double input = m_effect->GetDisplayInputNote();
-    const double output = m_effect->GetDisplayOutputNote();
-    const std::int32_t chosen = m_effect->GetDisplayChosenNote();
+    const double input = display.inputNote;
+    const double output = display.outputNote;
+    const std::int32_t chosen = display.chosenNote;
     if (input != m_sentInput || output != m_sentOutput || chosen != m_sentChosen ||
         m_samplesSinceSent >= m_resendSamples)
     {
@@ -405,21 +401,19 @@ LV2_State_Status MAudioPluginLV2Adapter::Restore(LV2_State_Retrieve_Function ret
   }
   else if ((bytes = retrieve(handle, m_presetKey, &size, &type, &flags)) != nullptr)
   {
-    // A factory preset of the bundle: applied as the editor applies it.
-    auto* presets = dynamic_cast<MQuorvelAudioEffectPlugin*>(m_plugin);
+    // A factory preset of the bundle (an atom:String counts its terminator): applied as the
+    // editor applies it.
     if ((type != m_atomString && type != m_atomChunk) || size == 0)
       return LV2_STATE_ERR_BAD_TYPE;
-    if (presets == nullptr)
+    switch (MPluginState::ApplyPreset(*m_plugin, bytes, size))
+    {
+    case MPluginState::PresetResult::kApplied:
+      break;
+    case MPluginState::PresetResult::kNoPresets:
       return LV2_STATE_ERR_NO_PROPERTY;
-    const auto* text = static_cast<const std::uint8_t*>(bytes);
-    if (text[size - 1] == 0) // an atom:String counts its terminator
-      --size;
-    MMemoryStream stream(text, size);
-    MXmlItem preset;
-    MXmlReader::Read(stream, preset);
-    if (!MPresetTree::IsPreset(preset))
+    case MPluginState::PresetResult::kNotAPreset:
       return LV2_STATE_ERR_BAD_TYPE;
-    MQuorvelAudioEffectPlugin::PresetManager(*presets).ApplyPreset(preset);
+    }
   }
   else
     return LV2_STATE_ERR_NO_PROPERTY;

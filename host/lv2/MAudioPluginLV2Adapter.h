@@ -39,7 +39,6 @@
 #include <vector>
 
 class MAudioPlugin;
-class TonveraAudioEffectPlugin;
 
 class MAudioPluginLV2Adapter : public MAudioPluginAdapter
 {
@@ -110,8 +109,8 @@ private:
   LV2_URID m_inputNoteKey = 0;
   LV2_URID m_outputNoteKey = 0;
   LV2_Atom_Forge m_forge{};
-  /// The effect whose display figures feed the indicator (null: a plug-in without them).
-  TonveraAudioEffectPlugin* m_effect = nullptr;
+  /// Whether the plug-in has display figures to feed the indicator (MAudioPlugin::ReadDisplay).
+  bool m_hasDisplay = false;
   double m_sentInput = 0.0; // audio thread: the figures last sent
   double m_sentOutput = 0.0;
   std::int32_t m_sentChosen = -2;

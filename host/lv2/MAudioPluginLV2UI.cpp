@@ -4,8 +4,6 @@
 
 #include "base/MHostCallShield.h"
 #include "core/plugin/MAudioPlugin.h"
-#include "effect/TonveraAudioEffectPlugin.h"
-#include "framework/MAudioEffectPluginToAudioPluginAdapter.h"
 #include "gui/MWindow.h"
 #include "host/lv2/MAudioPluginLV2Adapter.h"
 #include "host/lv2/MLV2Description.h"
@@ -115,8 +113,9 @@ MAudioPluginLV2UI::MAudioPluginLV2UI(LV2UI_Write_Function write, LV2UI_Controlle
                                      MAudioPluginLV2Adapter* instance, const LV2UI_Resize* resize,
                                      const LV2UI_Touch* touch, const LV2_URID_Map* map)
     : m_write(write), m_controller(controller), m_instance(instance), m_resize(resize), m_touch(touch),
-      m_map(map), m_uiThread(std::this_thread::get_id())
+      m_map(map)
 {
+  m_reports.BindToThisThread();
   if (map != nullptr)
     m_eventTransfer = map->map(map->handle, LV2_ATOM__eventTransfer);
   // Counted like a plug-in instance: the library and its window system stay while the UI is open,
@@ -155,11 +154,9 @@ bool MAudioPluginLV2UI::Open(std::uintptr_t parent)
     m_ownPlugin = CreateTonveraPlugin();
     if (m_ownPlugin == nullptr)
       return false;
-    m_ownPlugin->m_hostFormat = MString("LV2");
+    m_ownPlugin->SetHostFormat(MString("LV2"));
     m_ownPlugin->SetHostAdapter(this);
     m_plugin = m_ownPlugin;
-    if (auto* adapter = dynamic_cast<MAudioEffectPluginToAudioPluginAdapter*>(m_ownPlugin))
-      m_ownEffect = dynamic_cast<TonveraAudioEffectPlugin*>(adapter->GetEffect());
   }
   m_parameters = static_cast<std::uint32_t>(std::max(0, m_plugin->GetNumParameters()));
   m_scales = MLV2Description::ControlScales(*m_plugin);
@@ -201,13 +198,13 @@ void MAudioPluginLV2UI::PortEvent(std::uint32_t port, std::uint32_t size, std::u
     m_plugin->SetParameterIfChanged(index, m_scales[port].ToNormalised(value));
   }
   else if (port == m_parameters) // enabled
-    m_plugin->m_bypassed = !(value >= 0.5f);
+    m_plugin->SetBypassed(!(value >= 0.5f));
 }
 
 void MAudioPluginLV2UI::ShowIndicator(const void* atom, std::uint32_t size)
 {
   const auto* object = static_cast<const LV2_Atom_Object*>(atom);
-  if (m_ownEffect == nullptr || m_map == nullptr || size < sizeof(LV2_Atom_Object) ||
+  if (m_ownPlugin == nullptr || m_map == nullptr || size < sizeof(LV2_Atom_Object) ||
       object->atom.size + sizeof(LV2_Atom) > size ||
       object->atom.type != m_map->map(m_map->handle, LV2_ATOM__Object) ||
       object->body.otype != m_map->map(m_map->handle, MLV2Description::kIndicatorUri))
@@ -217,26 +214,24 @@ void MAudioPluginLV2UI::ShowIndicator(const void* atom, std::uint32_t size)
   const LV2_URID chosenKey = m_map->map(m_map->handle, MLV2Description::kChosenNoteUri);
   const LV2_URID inputKey = m_map->map(m_map->handle, MLV2Description::kInputNoteUri);
   const LV2_URID outputKey = m_map->map(m_map->handle, MLV2Description::kOutputNoteUri);
-  std::int32_t chosen = -1;
-  double input = 0.0;
-  double output = 0.0;
+  MAudioPlugin::DisplaySnapshot display;
   int found = 0;
   for (const LV2_Atom_Property_Body* property = lv2_atom_object_begin(&object->body);
        !lv2_atom_object_is_end(&object->body, object->atom.size, property);
        property = lv2_atom_object_next(property))
   {
     if (property->key == chosenKey && property->value.type == intType)
-      chosen = reinterpret_cast<const LV2_Atom_Int*>(&property->value)->body;
+      display.chosenNote = reinterpret_cast<const LV2_Atom_Int*>(&property->value)->body;
     else if (property->key == inputKey && property->value.type == doubleType)
-      input = reinterpret_cast<const LV2_Atom_Double*>(&property->value)->body;
+      display.inputNote = reinterpret_cast<const LV2_Atom_Double*>(&property->value)->body;
     else if (property->key == outputKey && property->value.type == doubleType)
-      output = reinterpret_cast<const LV2_Atom_Double*>(&property->value)->body;
+      display.outputNote = reinterpret_cast<const LV2_Atom_Double*>(&property->value)->body;
     else
       continue;
     ++found;
   }
   if (found == 3)
-    m_ownEffect->ShowDisplayNotes(input, output, chosen);
+    m_ownPlugin->ShowDisplay(display);
 }
 
 int MAudioPluginLV2UI::Idle()
@@ -310,24 +305,25 @@ bool MAudioPluginLV2UI::ChangeEditorSize(std::int32_t width, std::int32_t height
 
 void MAudioPluginLV2UI::ReportProgramChanged()
 {
-  ReportStateChanged();
+  MHostCallShield::Run("MAudioPluginLV2UI::ReportProgramChanged", [&] { m_reports.ProgramChanged(); });
 }
 
 void MAudioPluginLV2UI::ReportStateChanged()
 {
-  m_reportPending.store(true, std::memory_order_relaxed);
-  DeliverPendingReports();
+  MHostCallShield::Run("MAudioPluginLV2UI::ReportStateChanged", [&] { m_reports.StateChanged(); });
 }
 
 void MAudioPluginLV2UI::DeliverPendingReports()
 {
-  MHostCallShield::Run("MAudioPluginLV2UI::DeliverPendingReports", [&] {
-    // Port writes belong to the host's UI thread, outside its calls into the UI (port_event,
-    // ui:resize): from anywhere else they wait for the next idle.
-    if (std::this_thread::get_id() != m_uiThread || IsInsideHostCall() || m_plugin == nullptr ||
-        !m_reportPending.exchange(false, std::memory_order_relaxed))
-      return;
-    for (std::uint32_t port = 0; port < m_parameters; ++port)
-      WritePort(port, m_scales[port].FromNormalised(m_plugin->GetParameter(static_cast<std::int32_t>(port))));
-  });
+  // Port writes belong to the host's UI thread, outside its calls into the UI (port_event,
+  // ui:resize).
+  MHostCallShield::Run("MAudioPluginLV2UI::DeliverPendingReports", [&] { m_reports.Deliver(); });
+}
+
+void MAudioPluginLV2UI::TellHost(std::uint32_t reports)
+{
+  if ((reports & MHostReportQueue::kStateChanged) == 0)
+    return;
+  for (std::uint32_t port = 0; port < m_parameters; ++port)
+    WritePort(port, m_scales[port].FromNormalised(m_plugin->GetParameter(static_cast<std::int32_t>(port))));
 }

@@ -18,21 +18,19 @@
 // Every entry point runs inside MHostCallShield ("MAudioPluginLV2UI::<operation>").
 
 #include "core/plugin/MAudioPluginAdapter.h"
+#include "host/module/MHostReportQueue.h"
 #include "host/lv2/MLV2Description.h"
 
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
-#include <atomic>
 #include <cstdint>
-#include <thread>
 #include <vector>
 
 class MAudioPlugin;
 class MAudioPluginLV2Adapter;
-class TonveraAudioEffectPlugin;
 
-class MAudioPluginLV2UI : public MAudioPluginAdapter
+class MAudioPluginLV2UI : public MAudioPluginAdapter, private MHostReportQueue::Target
 {
 public:
   /// The UI descriptor (index 0); null beyond. Any thread.
@@ -71,12 +69,15 @@ public:
   void ReportLatency() override;
   bool ChangeEditorSize(std::int32_t width, std::int32_t height) override;
   void ReportProgramChanged() override;
-  /// Every parameter port is written with the plug-in's value: at once on the UI thread outside
-  /// the host's calls, else at the next idle.
+  /// Every parameter port is written with the plug-in's value, when MHostReportQueue lets it go
+  /// (the tick is the host's idle).
   void ReportStateChanged() override;
   void DeliverPendingReports() override;
 
 private:
+  // MHostReportQueue::Target: a changed state writes every parameter port.
+  bool CanTellHost() override { return m_plugin != nullptr; }
+  void TellHost(std::uint32_t reports) override;
   void WritePort(std::uint32_t port, float value);
   void ShowIndicator(const void* atom, std::uint32_t size);
 
@@ -92,9 +93,7 @@ private:
   std::vector<float> m_written;                        // per parameter port: the value this UI wrote last
   std::vector<MLV2Description::ControlScale> m_scales; // per parameter port
   std::uintptr_t m_widget = 0;
-  TonveraAudioEffectPlugin* m_ownEffect = nullptr;
   const LV2_URID_Map* m_map;
   LV2_URID m_eventTransfer = 0;
-  std::thread::id m_uiThread;
-  std::atomic<bool> m_reportPending{false};
+  MHostReportQueue m_reports{*this};
 };

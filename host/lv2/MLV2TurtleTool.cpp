@@ -5,12 +5,10 @@
 // with a message on failure.
 
 #include "base/MException.h"
-#include "base/MMemoryStream.h"
-#include "base/MXmlWriter.h"
 #include "core/plugin/MAudioPlugin.h"
-#include "framework/MQuorvelAudioEffectPlugin.h"
 #include "host/lv2/MLV2Description.h"
 #include "host/module/MModule.h"
+#include "host/module/MPluginState.h"
 #include "host/module/TonveraModuleInterface.h"
 
 #include <cstdio>
@@ -30,53 +28,31 @@ bool WriteFile(const std::string& path, const std::string& text)
   return file.good();
 }
 
-struct FactoryPreset
-{
-  std::string folder;
-  const MXmlItem* item = nullptr;
-};
-
-void ListPresets(const MXmlItem& parent, const std::string& folder, std::vector<FactoryPreset>& list)
-{
-  for (int index = 0; index < parent.GetSubItemCount(); ++index)
-  {
-    const MXmlItem& item = parent.GetSubItemAt(index);
-    const std::string name = item.GetAttribute(MString("Name"), MString()).ToUTF8();
-    if (MPresetTree::IsPreset(item))
-      list.push_back({folder, &item});
-    else if (MPresetTree::IsFolder(item))
-      ListPresets(item, folder.empty() ? name : folder + " " + name, list);
-  }
-}
-
 /// Each factory preset as loaded into a new instance. Throws MException when one does not load.
 std::vector<MLV2Description::Preset> ReadPresets(std::vector<std::string>& uris)
 {
   std::unique_ptr<MAudioPlugin> owner(CreateTonveraPlugin());
-  auto* plugin = dynamic_cast<MQuorvelAudioEffectPlugin*>(owner.get());
-  if (plugin == nullptr)
-    throw MException(MString("no preset tree"));
-  const MXmlItem tree = plugin->GetFactoryPresets();
-  std::vector<FactoryPreset> list;
-  ListPresets(tree, "", list);
+  if (owner == nullptr)
+    throw MException(MString("no plug-in"));
   std::vector<MLV2Description::Preset> presets;
-  for (const FactoryPreset& entry : list)
+  for (const MPluginState::FactoryPreset& entry : MPluginState::FactoryPresets(*owner))
   {
     // The preset applied to a new instance, and to one whose every parameter stood elsewhere
     // first: the ports it names are those that end up alike (a preset leaves what it does not
     // name as it was, and so do its port values).
-    std::unique_ptr<MAudioPlugin> fresh(CreateTonveraPlugin());
-    std::unique_ptr<MAudioPlugin> moved(CreateTonveraPlugin());
-    auto* target = dynamic_cast<MQuorvelAudioEffectPlugin*>(fresh.get());
-    auto* other = dynamic_cast<MQuorvelAudioEffectPlugin*>(moved.get());
+    std::unique_ptr<MAudioPlugin> target(CreateTonveraPlugin());
+    std::unique_ptr<MAudioPlugin> other(CreateTonveraPlugin());
     if (target == nullptr || other == nullptr)
-      throw MException(MString("no preset tree"));
+      throw MException(MString("no plug-in"));
     for (std::int32_t index = 0; index < other->GetNumParameters(); ++index)
       other->SetParameter(index, other->GetParameter(index) < 0.5 ? 1.0 : 0.0);
-    MQuorvelAudioEffectPlugin::PresetManager(*target).ApplyPreset(*entry.item);
-    MQuorvelAudioEffectPlugin::PresetManager(*other).ApplyPreset(*entry.item);
+    if (MPluginState::ApplyPreset(*target, entry.text.data(), entry.text.size()) !=
+            MPluginState::PresetResult::kApplied ||
+        MPluginState::ApplyPreset(*other, entry.text.data(), entry.text.size()) !=
+            MPluginState::PresetResult::kApplied)
+      throw MException(MString("no preset tree"));
     MLV2Description::Preset preset;
-    preset.label = entry.item->GetAttribute(MString("name"), MString()).ToUTF8();
+    preset.label = entry.name;
     const std::vector<MLV2Description::ControlScale> scales = MLV2Description::ControlScales(*target);
     for (std::int32_t index = 0; index < target->GetNumParameters(); ++index)
     {
@@ -86,10 +62,7 @@ std::vector<MLV2Description::Preset> ReadPresets(std::vector<std::string>& uris)
                                   ? value
                                   : std::numeric_limits<float>::quiet_NaN());
     }
-    MMemoryStream stream;
-    MXmlWriter::Write(*entry.item, stream);
-    const auto& buffer = stream.GetBuffer();
-    preset.settings.assign(reinterpret_cast<const char*>(buffer->GetData()), buffer->GetSize());
+    preset.settings = entry.text;
     uris.push_back(MLV2Description::PresetUri(entry.folder, preset.label));
     presets.push_back(std::move(preset));
   }

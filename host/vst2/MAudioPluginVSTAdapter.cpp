@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <thread>
 
 namespace Vst2
 {
@@ -47,8 +46,8 @@ MAudioPluginVSTAdapter::MAudioPluginVSTAdapter(audioMasterCallback hostCallback,
   programsAreChunks(true);
   m_effect.ioRatio = 1.0f;
   m_plugin->SetHostAdapter(this);
-  m_plugin->m_hostFormat = MString("VST");
-  m_uiThread = std::this_thread::get_id(); // hosts create the effect on their UI thread
+  m_plugin->SetHostFormat(MString("VST"));
+  m_reports.BindToThisThread(); // hosts create the effect on their UI thread
   m_plugin->SetSampleRate(44100.0);
   m_plugin->SetBlockSize(1024);
 
@@ -173,9 +172,8 @@ void MAudioPluginVSTAdapter::setProgram(VstInt32 index)
 {
   RunHostCall("MAudioPluginVSTAdapter::setProgram", [&] {
     // The host chose it: no need to tell it back in the middle of its own call.
-    m_choosingProgram = true;
+    const MHostReportQueue::ChoosingProgram choosing(m_reports);
     m_plugin->SetCurrentProgram(index);
-    m_choosingProgram = false;
   });
 }
 
@@ -189,49 +187,39 @@ VstInt32 MAudioPluginVSTAdapter::getProgram()
 
 void MAudioPluginVSTAdapter::ReportProgramChanged()
 {
-  MHostCallShield::Run("MAudioPluginVSTAdapter::ReportProgramChanged", [&] {
-    if (!m_choosingProgram)
-      ReportStateChanged();
-  });
+  MHostCallShield::Run("MAudioPluginVSTAdapter::ReportProgramChanged", [&] { m_reports.ProgramChanged(); });
 }
 
 void MAudioPluginVSTAdapter::ReportStateChanged()
 {
-  MHostCallShield::Run("MAudioPluginVSTAdapter::ReportStateChanged", [&] {
-    // Inside the host's own program call the host knows already.
-    if (std::this_thread::get_id() == m_uiThread && m_choosingProgram)
-      return;
-    m_reportPending.store(true, std::memory_order_relaxed);
-    DeliverPendingReports();
-  });
+  MHostCallShield::Run("MAudioPluginVSTAdapter::ReportStateChanged", [&] { m_reports.StateChanged(); });
 }
 
 void MAudioPluginVSTAdapter::DeliverPendingReports()
 {
-  MHostCallShield::Run("MAudioPluginVSTAdapter::DeliverPendingReports", [&] {
-    // The host expects its callbacks on its UI thread, and never from inside one of its own
-    // calls: anywhere else the reports wait for the next effEditIdle.
-    if (std::this_thread::get_id() != m_uiThread || IsInsideHostCall())
-      return;
-    if (m_latencyPending.exchange(false, std::memory_order_relaxed))
-      ioChanged();
-    // Values the plug-in moved itself (learnt and note controllers, held notes, MIDI program
-    // changes) reach the host's controls as a display update: the host reads the values again
-    // and records no automation.
-    bool moved = false;
-    const std::int32_t count = std::min(m_hostValueCount, m_plugin->GetNumParameters());
-    for (std::int32_t index = 0; index < count; ++index)
+  MHostCallShield::Run("MAudioPluginVSTAdapter::DeliverPendingReports", [&] { m_reports.Deliver(); });
+}
+
+void MAudioPluginVSTAdapter::TellHost(std::uint32_t reports)
+{
+  if ((reports & MHostReportQueue::kLatencyChanged) != 0)
+    ioChanged();
+  // Values the plug-in moved itself (learnt and note controllers, held notes, MIDI program
+  // changes) reach the host's controls as a display update: the host reads the values again
+  // and records no automation.
+  bool moved = false;
+  const std::int32_t count = std::min(m_hostValueCount, m_plugin->GetNumParameters());
+  for (std::int32_t index = 0; index < count; ++index)
+  {
+    const auto value = static_cast<float>(m_plugin->GetParameter(index));
+    if (std::fabs(value - m_hostValues[index].load(std::memory_order_relaxed)) > 1e-6f)
     {
-      const auto value = static_cast<float>(m_plugin->GetParameter(index));
-      if (std::fabs(value - m_hostValues[index].load(std::memory_order_relaxed)) > 1e-6f)
-      {
-        m_hostValues[index].store(value, std::memory_order_relaxed);
-        moved = true;
-      }
+      m_hostValues[index].store(value, std::memory_order_relaxed);
+      moved = true;
     }
-    if (m_reportPending.exchange(false, std::memory_order_relaxed) || moved)
-      updateDisplay();
-  });
+  }
+  if ((reports & MHostReportQueue::kStateChanged) != 0 || moved)
+    updateDisplay();
 }
 
 void MAudioPluginVSTAdapter::KnowHostValue(std::int32_t index)
@@ -510,8 +498,7 @@ void MAudioPluginVSTAdapter::ReportLatency()
     if (MDiagnosticLog::IsEnabled())
       MDiagnosticLog::Write(MString("Latency: ") + MString::FromInteger(latency));
     setInitialDelay(latency);
-    m_latencyPending.store(true, std::memory_order_relaxed);
-    DeliverPendingReports();
+    m_reports.Queue(MHostReportQueue::kLatencyChanged);
   });
 }
 

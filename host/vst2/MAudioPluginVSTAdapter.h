@@ -23,19 +23,21 @@
 
 #include "base/MLock.h"
 #include "core/plugin/MAudioPluginAdapter.h"
+#include "host/module/MHostReportQueue.h"
 #include "sdk/vst2/AudioEffectX.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <thread>
 #include <vector>
 
 class MAudioPlugin;
 
 namespace Vst2
 {
-class MAudioPluginVSTAdapter : public AudioEffectX, public MAudioPluginAdapter
+class MAudioPluginVSTAdapter : public AudioEffectX,
+                               public MAudioPluginAdapter,
+                               private MHostReportQueue::Target
 {
 public:
   /// "Tnvr" read as a big-endian number.
@@ -112,9 +114,8 @@ public:
   /// As ReportStateChanged; nothing while the host's own effSetProgram runs.
   void ReportProgramChanged() override;
   /// audioMasterUpdateDisplay (the host reads the program, its name and the parameters again
-  /// and marks the project modified): on the UI thread (the thread that created the adapter)
-  /// outside the host's calls at once, otherwise at the next DeliverPendingReports there
-  /// (effEditIdle; see MAudioPluginAdapter for why the host's calls never see a report).
+  /// and marks the project modified), when MHostReportQueue lets it go (the UI thread is the
+  /// thread that created the adapter; the tick is effEditIdle).
   void ReportStateChanged() override;
   void DeliverPendingReports() override;
   bool ChangeEditorSize(std::int32_t width, std::int32_t height) override;
@@ -132,6 +133,9 @@ private:
     std::size_t count = 0;
   };
 
+  /// MHostReportQueue::Target: audioMasterIOChanged for a new latency; audioMasterUpdateDisplay
+  /// for a changed state and for values the plug-in moved itself since the last tick.
+  void TellHost(std::uint32_t reports) override;
   /// The host now knows the plug-in's value of parameter `index`.
   void KnowHostValue(std::int32_t index);
   void PerformProcessing(float** inputs, float** outputs, VstInt32 sampleFrames, bool replacing);
@@ -154,11 +158,7 @@ private:
   std::vector<unsigned char> m_eventsBlock;
   /// The adapter whose SendAutomation runs on this thread (null: none).
   static thread_local const MAudioPluginVSTAdapter* t_automating;
-  /// Set while the host's effSetProgram runs (UI thread).
-  bool m_choosingProgram = false;
-  std::thread::id m_uiThread;
-  std::atomic<bool> m_reportPending{false};
-  std::atomic<bool> m_latencyPending{false};
+  MHostReportQueue m_reports{*this};
   /// The value the host last heard of each parameter (set by the host, sent as automation, or
   /// seen by the idle tick); any thread.
   std::unique_ptr<std::atomic<float>[]> m_hostValues;

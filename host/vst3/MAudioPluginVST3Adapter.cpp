@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <thread>
 #include <string>
 
 using namespace Steinberg;
@@ -132,8 +131,8 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::initialize(FUnknown* context)
         m_hostName = MString(name, StringLength16(name, 128));
       }
     }
-    m_plugin->m_hostFormat = MString("VST3");
-    m_uiThread = std::this_thread::get_id(); // hosts initialise on their UI thread
+    m_plugin->SetHostFormat(MString("VST3"));
+    m_reports.BindToThisThread(); // hosts initialise on their UI thread
     if (!m_counted)
     {
       m_counted = true;
@@ -459,15 +458,17 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::setParamNormalized(ParamID id, Param
     if (id == kProgramId && programs > 0)
     {
       const std::int32_t program = ProgramFromValue(value);
-      m_choosingProgram = true;
-      const bool chosen = program != m_plugin->GetCurrentProgram() && m_plugin->SetCurrentProgram(program);
-      m_choosingProgram = false;
+      bool chosen = false;
+      {
+        const MHostReportQueue::ChoosingProgram choosing(m_reports);
+        chosen = program != m_plugin->GetCurrentProgram() && m_plugin->SetCurrentProgram(program);
+      }
       if (chosen)
       {
         // Every parameter may have moved with the program; the
         // host hears of it from the next tick, not from inside
         // its own call (it may hold a lock it takes again there).
-        QueueReport(kParamValuesChanged, false);
+        m_reports.Queue(MHostReportQueue::kValuesChanged);
       }
     }
     return EditControllerEx1::setParamNormalized(id, value);
@@ -545,39 +546,12 @@ tresult PLUGIN_API MAudioPluginVST3Adapter::getParamValueByString(ParamID id, TC
 
 void MAudioPluginVST3Adapter::ReportProgramChanged()
 {
-  MHostCallShield::Run("MAudioPluginVST3Adapter::ReportProgramChanged", [&] {
-    if (!m_choosingProgram)
-    {
-      ReportStateChanged();
-    }
-  });
+  MHostCallShield::Run("MAudioPluginVST3Adapter::ReportProgramChanged", [&] { m_reports.ProgramChanged(); });
 }
 
 void MAudioPluginVST3Adapter::ReportStateChanged()
 {
-  MHostCallShield::Run("MAudioPluginVST3Adapter::ReportStateChanged", [&] {
-    // Inside the host's own program call the host knows already.
-    if (std::this_thread::get_id() == m_uiThread && m_choosingProgram)
-      return;
-    QueueReport(kParamValuesChanged, true);
-  });
-}
-
-void MAudioPluginVST3Adapter::QueueReport(int32 restartFlags, bool dirty)
-{
-  m_pendingRestart.fetch_or(restartFlags, std::memory_order_relaxed);
-  if (dirty)
-    m_pendingDirty.store(true, std::memory_order_relaxed);
-  // The component handler belongs to the host's UI thread, outside the host's calls: from
-  // anywhere else the report waits for the next tick (the editor's, or the timer below).
-  if (std::this_thread::get_id() != m_uiThread)
-    return;
-  if (!IsInsideHostCall())
-  {
-    DeliverPendingReports();
-    return;
-  }
-  StartReportTimer();
+  MHostCallShield::Run("MAudioPluginVST3Adapter::ReportStateChanged", [&] { m_reports.StateChanged(); });
 }
 
 void MAudioPluginVST3Adapter::StartReportTimer()
@@ -635,31 +609,30 @@ void PLUGIN_API MAudioPluginVST3Adapter::ReportTimer::onTimer()
 
 void MAudioPluginVST3Adapter::DeliverPendingReports()
 {
-  MHostCallShield::Run("MAudioPluginVST3Adapter::DeliverPendingReports", [&] {
-    if (std::this_thread::get_id() != m_uiThread)
-      return;
-    if (IsInsideHostCall())
-    {
-      // Reports another thread queued wait for the timer, not for the end of this call.
-      if (m_pendingRestart.load(std::memory_order_relaxed) != 0 ||
-          m_pendingDirty.load(std::memory_order_relaxed))
-        StartReportTimer();
-      return;
-    }
-    IComponentHandler* handler = GetComponentHandler();
-    if (handler == nullptr)
-      return;
-    const int32 flags = m_pendingRestart.exchange(0, std::memory_order_relaxed);
-    const bool dirty = m_pendingDirty.exchange(false, std::memory_order_relaxed);
-    if (flags != 0)
-      handler->restartComponent(flags);
-    // Hosts that offer the second handler interface mark the project modified; the others
-    // learn of it from the values they read again.
-    if (dirty)
-      if (IPtr<IComponentHandler2> handler2 =
-              IPtr<IComponentHandler2>::Adopt(QueryInterfaceOf<IComponentHandler2>(handler)))
-        handler2->setDirty(true);
-  });
+  MHostCallShield::Run("MAudioPluginVST3Adapter::DeliverPendingReports", [&] { m_reports.Deliver(); });
+}
+
+bool MAudioPluginVST3Adapter::CanTellHost()
+{
+  return GetComponentHandler() != nullptr;
+}
+
+void MAudioPluginVST3Adapter::TellHost(std::uint32_t reports)
+{
+  IComponentHandler* handler = GetComponentHandler();
+  int32 flags = 0;
+  if ((reports & MHostReportQueue::kValuesChanged) != 0)
+    flags |= kParamValuesChanged;
+  if ((reports & MHostReportQueue::kLatencyChanged) != 0)
+    flags |= kLatencyChanged;
+  if (flags != 0)
+    handler->restartComponent(flags);
+  // Hosts that offer the second handler interface mark the project modified; the others
+  // learn of it from the values they read again.
+  if ((reports & MHostReportQueue::kDirty) != 0)
+    if (IPtr<IComponentHandler2> handler2 =
+            IPtr<IComponentHandler2>::Adopt(QueryInterfaceOf<IComponentHandler2>(handler)))
+      handler2->setDirty(true);
 }
 
 int32 PLUGIN_API MAudioPluginVST3Adapter::getProgramListCount()
@@ -751,7 +724,7 @@ void MAudioPluginVST3Adapter::SendAutomation(std::int32_t index, double value)
     {
       // Not the user's gesture: the host reads the value again from the next tick, and no
       // automation is written.
-      QueueReport(kParamValuesChanged, false);
+      m_reports.Queue(MHostReportQueue::kValuesChanged);
       return;
     }
     const AutomatingMark mark(this);
@@ -769,7 +742,7 @@ void MAudioPluginVST3Adapter::SendBypassAutomation(bool bypassed)
     }
     if (IsInsideHostCall())
     {
-      QueueReport(kParamValuesChanged, false);
+      m_reports.Queue(MHostReportQueue::kValuesChanged);
       return;
     }
     handler->beginEdit(kBypassId);
@@ -867,7 +840,7 @@ void MAudioPluginVST3Adapter::ReportLatency()
     {
       return;
     }
-    QueueReport(kLatencyChanged, false);
+    m_reports.Queue(MHostReportQueue::kLatencyChanged);
   });
 }
 

@@ -34,12 +34,12 @@
 #include "base/MLock.h"
 #include "base/MString.h"
 #include "core/plugin/MAudioPluginAdapter.h"
+#include "host/module/MHostReportQueue.h"
 #include "sdk/vst3/EditController.h"
 #include "sdk/vst3/VST3View.h"
 
 #include <atomic>
 #include <cstdint>
-#include <thread>
 #include <vector>
 
 class MAudioPlugin;
@@ -47,7 +47,8 @@ class MAudioPlugin;
 class MAudioPluginVST3Adapter : public Steinberg::Vst::AudioEffect,
                                 public Steinberg::Vst::EditControllerEx1,
                                 public Steinberg::Vst::IMidiMapping,
-                                public MAudioPluginAdapter
+                                public MAudioPluginAdapter,
+                                private MHostReportQueue::Target
 {
   TONVERA_VST3_FORWARD_FUNKNOWN(AudioEffect)
 
@@ -181,12 +182,11 @@ public:
   /// As ReportStateChanged; nothing while the host itself chooses the program (it knows).
   void ReportProgramChanged() override;
   /// restartComponent(kParamValuesChanged), then setDirty(true) when the component handler
-  /// answers IComponentHandler2. On the UI thread (the thread that initialised the object)
-  /// outside the host's calls at once; otherwise at the next DeliverPendingReports there: the
-  /// editor's tick, or the adapter's own timer on the host's run loop (see
-  /// MAudioPluginAdapter for why the host's calls never see a report).
+  /// answers IComponentHandler2, when MHostReportQueue lets it go (the UI thread is the thread
+  /// that initialised the object; the tick is the editor's, or the adapter's own timer on the
+  /// host's run loop).
   void ReportStateChanged() override;
-  /// Hands the queued reports to the host: on the UI thread outside the host's calls only.
+  /// Hands the queued reports to the host (MHostReportQueue::Deliver).
   void DeliverPendingReports() override;
   /// Period of the adapter's own run-loop timer that delivers reports while no editor ticks.
   static constexpr Steinberg::uint64 kReportTimerPeriodMs = 20;
@@ -230,9 +230,12 @@ private:
     MAudioPluginVST3Adapter* m_adapter;
   };
 
-  /// Adds restart flags (and setDirty) to the queue; delivers at once on the UI thread outside
-  /// the host's calls, else arms the report timer (UI thread) or waits for the next tick.
-  void QueueReport(Steinberg::int32 restartFlags, bool dirty);
+  // MHostReportQueue::Target: restartComponent with the flags of `reports`, then setDirty; the
+  // reports wait while the host has given no component handler; inside a host call on the UI
+  // thread they arm the report timer.
+  bool CanTellHost() override;
+  void TellHost(std::uint32_t reports) override;
+  void WaitForTick() override { StartReportTimer(); }
   void StartReportTimer();
   void StopReportTimer();
   void CreateBuses();
@@ -294,10 +297,7 @@ private:
   };
   std::atomic<bool> m_activating{false};
   std::atomic<bool> m_resizing{false};
-  bool m_choosingProgram = false; // UI thread: inside setParamNormalized of the program
-  std::thread::id m_uiThread;     // the thread that initialised the object
-  std::atomic<Steinberg::int32> m_pendingRestart{0};
-  std::atomic<bool> m_pendingDirty{false};
+  MHostReportQueue m_reports{*this};
   ReportTimer* m_reportTimer = nullptr;                  // UI thread; one reference while armed
   Steinberg::Linux::IRunLoop* m_reportRunLoop = nullptr; // one reference while armed
   bool m_counted = false;

@@ -127,7 +127,7 @@ void MAudioPluginVST3Adapter::ApplyParameterChanges(IParameterChanges* changes, 
     value = std::clamp(value, 0.0, 1.0);
     if (id == kBypassId)
     {
-      m_plugin->m_bypassed = value > 0.5;
+      m_plugin->SetBypassed(value > 0.5);
     }
     else if (id == kProgramId)
     {
