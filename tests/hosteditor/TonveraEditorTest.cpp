@@ -97,20 +97,24 @@ protected:
 
   void ExpectPainted(int width, int height)
   {
+    // The editor sizes and draws its window on a connection of its own, so the server may not have
+    // carried that out yet when this connection asks; on a loaded machine that takes a while.
     int childWidth = 0;
     int childHeight = 0;
-    ASSERT_TRUE(m_window.ChildSize(childWidth, childHeight));
+    MTestHostWindow::Picture picture;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    for (;;)
+    {
+      ASSERT_TRUE(m_window.ChildSize(childWidth, childHeight));
+      picture = m_window.Capture();
+      const bool done =
+          childWidth == width && childHeight == height && picture.nonBackground >= width * height * 9 / 10;
+      if (done || std::chrono::steady_clock::now() >= deadline)
+        break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     EXPECT_EQ(childWidth, width);
     EXPECT_EQ(childHeight, height);
-    // The editor draws on a connection of its own, so the server may not have drawn it yet when
-    // this one asks; on a loaded machine that takes a while.
-    MTestHostWindow::Picture picture = m_window.Capture();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (picture.nonBackground < width * height * 9 / 10 && std::chrono::steady_clock::now() < deadline)
-    {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      picture = m_window.Capture();
-    }
     // The charcoal background covers the editor's area; the texts add more colours.
     EXPECT_GE(picture.nonBackground, width * height * 9 / 10);
     EXPECT_GE(picture.distinctColours, 4);
