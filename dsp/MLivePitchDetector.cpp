@@ -127,9 +127,12 @@ double MLivePitchDetector::RefineFullRate(double lag) const
   // samples.
   const int window = static_cast<int>(m_taper.size());
   const double centre = lag * m_decimation;
-  const int lowest = std::max(2, static_cast<int>(std::floor(centre)) - m_decimation);
-  const int highest = std::min(m_fullMaxLag - 1, static_cast<int>(std::ceil(centre)) + m_decimation);
-  constexpr int kMostLags = 16;
+  // The decimated estimate is within half a decimated sample; one full-rate sample more on each
+  // side leaves room for the parabola.
+  const int reach = m_decimation / 2 + 1;
+  const int lowest = std::max(2, static_cast<int>(std::floor(centre)) - reach);
+  const int highest = std::min(m_fullMaxLag - 1, static_cast<int>(std::ceil(centre)) + reach);
+  constexpr int kMostLags = 32; // up to decimation 28 (over 600 kHz)
   if (highest - lowest + 1 > kMostLags || highest - lowest < 2 || m_fullFilled < window + highest + 1)
     return centre;
   const float* newest = m_full.data() + m_fullFilled - window;
