@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace
 {
@@ -30,6 +31,13 @@ void MLivePitchDetector::Configure(double sampleRateHz)
   std::vector<float> difference(static_cast<std::size_t>(maxLag + 2), 1.0f);
   std::vector<float> span(static_cast<std::size_t>(size), 0.0f);
   std::vector<float> window2(static_cast<std::size_t>(size), 0.0f);
+  const int fullWindow = window * decimation;
+  const int fullMaxLag = (maxLag + 2) * decimation;
+  std::vector<float> full(static_cast<std::size_t>(2 * (fullWindow + fullMaxLag + 2)), 0.0f);
+  std::vector<float> taper(static_cast<std::size_t>(fullWindow));
+  for (int j = 0; j < fullWindow; ++j)
+    taper[static_cast<std::size_t>(j)] =
+        static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * (j + 0.5) / fullWindow));
   if (m_fft.PreparedSize() != size && !m_fft.Prepare(size))
     return;
   m_decimation = decimation;
@@ -41,6 +49,9 @@ void MLivePitchDetector::Configure(double sampleRateHz)
   m_difference.swap(difference);
   m_span.swap(span);
   m_window2.swap(window2);
+  m_full.swap(full);
+  m_taper.swap(taper);
+  m_fullMaxLag = fullMaxLag;
   Reset();
 }
 
@@ -48,6 +59,8 @@ void MLivePitchDetector::Reset()
 {
   std::fill(m_history.begin(), m_history.end(), 0.0f);
   m_filled = 0;
+  std::fill(m_full.begin(), m_full.end(), 0.0f);
+  m_fullFilled = 0;
   m_accumulator = 0.0f;
   m_accumulated = 0;
   m_lastLag = -1.0;
@@ -59,10 +72,19 @@ void MLivePitchDetector::Push(const float* input, int samples)
   if (capacity == 0 || input == nullptr)
     return;
   const float scale = 1.0f / static_cast<float>(m_decimation);
+  const int fullCapacity = static_cast<int>(m_full.size());
   for (int i = 0; i < samples; ++i)
   {
     // A non-finite sample counts as silence: it would spoil every estimate it reaches.
-    m_accumulator += std::isfinite(input[i]) ? input[i] : 0.0f;
+    const float sample = std::isfinite(input[i]) ? input[i] : 0.0f;
+    if (m_fullFilled == fullCapacity)
+    {
+      const int keep = static_cast<int>(m_taper.size()) + m_fullMaxLag + 1;
+      std::copy(m_full.end() - keep, m_full.end(), m_full.begin());
+      m_fullFilled = keep;
+    }
+    m_full[static_cast<std::size_t>(m_fullFilled++)] = sample;
+    m_accumulator += sample;
     if (++m_accumulated < m_decimation)
       continue;
     if (m_filled == capacity)
@@ -93,6 +115,51 @@ double MLivePitchDetector::Refine(int lag) const
   if (!(curvature > 0.0))
     return lag;
   return lag + std::clamp(0.5 * (a - c) / curvature, -0.5, 0.5);
+}
+
+double MLivePitchDetector::RefineFullRate(double lag) const
+{
+  // The decimated estimate is good to a fraction of a decimated sample, but it moves a little as
+  // the window slides over the waveform (its edges cut the period at a different point each
+  // time), and a shifter driven by it wobbles. Around it, at the full rate, the difference of the
+  // newest window with itself one period earlier under a raised-cosine taper hardly depends on
+  // where the edges fall; its lowest point, refined by a parabola, is the period in full-rate
+  // samples.
+  const int window = static_cast<int>(m_taper.size());
+  const double centre = lag * m_decimation;
+  // The decimated estimate is within half a decimated sample; one full-rate sample more on each
+  // side leaves room for the parabola.
+  const int reach = m_decimation / 2 + 1;
+  const int lowest = std::max(2, static_cast<int>(std::floor(centre)) - reach);
+  const int highest = std::min(m_fullMaxLag - 1, static_cast<int>(std::ceil(centre)) + reach);
+  constexpr int kMostLags = 32; // up to decimation 28 (over 600 kHz)
+  if (highest - lowest + 1 > kMostLags || highest - lowest < 2 || m_fullFilled < window + highest + 1)
+    return centre;
+  const float* newest = m_full.data() + m_fullFilled - window;
+  double difference[kMostLags] = {};
+  int best = 0;
+  for (int k = 0; k <= highest - lowest; ++k)
+  {
+    const float* earlier = newest - (lowest + k);
+    float sum = 0.0f;
+    for (int j = 0; j < window; ++j)
+    {
+      const float d = newest[j] - earlier[j];
+      sum += m_taper[static_cast<std::size_t>(j)] * d * d;
+    }
+    difference[k] = sum;
+    if (sum < difference[best])
+      best = k;
+  }
+  if (best == 0 || best == highest - lowest)
+    return centre;
+  const double a = difference[best - 1];
+  const double b = difference[best];
+  const double c = difference[best + 1];
+  const double curvature = a - 2.0 * b + c;
+  if (!(curvature > 0.0))
+    return lowest + best;
+  return lowest + best + std::clamp(0.5 * (a - c) / curvature, -0.5, 0.5);
 }
 
 double MLivePitchDetector::Estimate()
@@ -202,7 +269,7 @@ double MLivePitchDetector::Estimate()
       break;
     }
   }
-  const double lag = Refine(chosen);
-  m_lastLag = lag;
-  return m_rate / lag;
+  const double lag = RefineFullRate(Refine(chosen));
+  m_lastLag = lag / m_decimation;
+  return m_rate * m_decimation / lag;
 }

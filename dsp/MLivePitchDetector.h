@@ -46,6 +46,7 @@ public:
 
 private:
   double Refine(int lag) const;
+  double RefineFullRate(double lag) const;
 
   int m_decimation = 1;
   double m_rate = 0.0; // after decimation
@@ -63,4 +64,10 @@ private:
   float m_accumulator = 0.0f;   // the running sum of the current decimation group
   int m_accumulated = 0;
   double m_lastLag = -1.0;
+  // The full-rate input and the tapered window that places the period to a fraction of a
+  // full-rate sample (see RefineFullRate).
+  std::vector<float> m_full; // oldest first; m_fullFilled valid samples
+  int m_fullFilled = 0;
+  std::vector<float> m_taper; // m_window * m_decimation weights
+  int m_fullMaxLag = 0;
 };

@@ -39,10 +39,13 @@ public:
                float dryGain, float wetGain);
 
 private:
+  void Write(float sample);
   float Read(double delay) const;
   void StartJump(double target, int length);
 
-  std::vector<float> m_line;
+  std::vector<float> m_line;   // 2 * m_size: every sample at its index and m_size above
+  std::vector<float> m_kernel; // interpolation rows, see Read
+  int m_size = 0;
   int m_mask = 0;
   int m_write = 0;
   int m_latency = 4;

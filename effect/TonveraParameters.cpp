@@ -131,8 +131,9 @@ void TonveraAudioEffectPlugin::BuildParameters()
   live.enumeration.count = 2;
   live.enumeration.defaultIndex = 0;
   live.enumeration.value = 0;
-  // Its host slot comes after all the older ones (see the file comment of the effect).
-  live.flags2 = MParameterInfo::kAppendedSlot;
+  // Its host slot comes after all the older ones (see the file comment of the effect). A singer
+  // monitoring through Live who picks a preset that does not name it stays in Live.
+  live.flags2 = MParameterInfo::kAppendedSlot | MParameterInfo::kKeptByPresets;
 
   SetGroup(p[kEffectsGroup], "Effects",
            "<name>Effects panel</name> contains additional parameters that affect resulting sound.");

@@ -245,6 +245,17 @@ bool MAudioEffectPlugin::StoreSettings(MXmlItem& item)
   return true;
 }
 
+void MAudioEffectPlugin::KeepInstanceSettings(MXmlItem& preset) const
+{
+  for (std::int32_t index = 0; m_parameterTable.descriptors != nullptr && index < m_parameterTable.count;
+       ++index)
+  {
+    const MParameterInfo& info = m_parameterTable.descriptors[index];
+    if ((info.flags2 & MParameterInfo::kKeptByPresets) != 0 && !preset.HasAttribute(AttributeName(info)))
+      SaveParameter(info, preset);
+  }
+}
+
 bool MAudioEffectPlugin::ReadStoredValue(const MParameterInfo& info, const MXmlItem& item, double& plain)
 {
   if (!item.HasAttribute(AttributeName(info)))

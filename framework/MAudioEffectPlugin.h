@@ -101,6 +101,9 @@ public:
   /// clamped into range, enumeration index, switch 0 or 1), changing nothing. False when `item`
   /// holds no value LoadSettings would take, and for text parameters. Any thread.
   static bool ReadStoredValue(const MParameterInfo& info, const MXmlItem& item, double& plain);
+  /// Writes into `preset` the current value of every kKeptByPresets parameter it holds no value
+  /// for, so that loading it leaves them as they are.
+  void KeepInstanceSettings(MXmlItem& preset) const;
   /// What LoadSettings would set slot `slot` of `adapter` to from `item`, normalised, for an
   /// adapter the effect added itself (AddAutomationAdapters) whose values live in the effect's
   /// own keys; changing nothing. False for any other adapter or when `item` holds no value. Base:

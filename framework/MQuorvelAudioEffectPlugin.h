@@ -229,7 +229,8 @@ public:
   // ---- the preset manager's target (see MPresetManagerT) ----
 
   /// Loads an expanded preset with StoreSettings. A preset without controller lists (the factory
-  /// presets) keeps the current assignments.
+  /// presets) keeps the current assignments, and one without a value for a kKeptByPresets
+  /// parameter keeps its value.
   void LoadPresetSettings(MXmlItem& settings);
   void SavePresetSettings(MXmlItem& settings);
   std::int32_t GetCurrentPresetIndex() const noexcept { return m_currentPresetIndex; }

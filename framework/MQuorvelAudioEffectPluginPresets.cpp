@@ -260,6 +260,9 @@ void MQuorvelAudioEffectPlugin::LoadPresetSettings(MXmlItem& settings)
     for (int index = 0; index < current.GetSubItemCount(); ++index)
       settings.AddSubItem(current.GetSubItemAt(index));
   }
+  // Nor may one change what belongs to the instance rather than the sound unless it says so.
+  if (const MAudioEffectPlugin* effect = GetEffect())
+    effect->KeepInstanceSettings(settings);
   MStoreContext context(false, settings);
   StoreSettings(context);
   ReportStateChangedToHost();

@@ -27,6 +27,9 @@ struct MParameterInfo
   static constexpr std::uint8_t kSetsChangedBit = 0x20;
   static constexpr std::uint8_t kRandomizable = 0x40;
   // flags2
+  /// A setting of the instance rather than of the sound (how it runs, not what it makes): a
+  /// preset that holds no value for it leaves it as it is. A stored state still sets it.
+  static constexpr std::uint8_t kKeptByPresets = 0x01;
   static constexpr std::uint8_t kEndsGroup = 0x08;
   static constexpr std::uint8_t kRandomWholeNumbers = 0x40;
   /// Added in a later version: its host slot comes after every slot the effect had before

@@ -188,6 +188,7 @@ TEST_F(TonveraPlugin, SettingsSurviveTheHostStateBytes)
 {
   Prepare(1, 44100.0, 512);
   SetNormalised("Speed", 0.25);
+  SetNormalised("Live", 1.0);
   TheEffect().SelectScale(Effect::kPentatonic, 9);
   auto* source = dynamic_cast<MAudioEffectPluginToAudioPluginAdapter*>(m_plugin.get());
   const auto bytes = source->SaveState();
@@ -198,6 +199,7 @@ TEST_F(TonveraPlugin, SettingsSurviveTheHostStateBytes)
   ASSERT_TRUE(target->LoadState(bytes->GetData(), bytes->GetSize()));
   auto& effect = *dynamic_cast<Effect*>(target->GetEffect());
   EXPECT_NEAR(effect.GetParameterInfo(Effect::kSpeed).floating.value, 0.25, 1e-12);
+  EXPECT_TRUE(effect.IsLive());
   EXPECT_EQ(effect.GetScaleType(), Effect::kPentatonic);
   EXPECT_EQ(effect.GetScaleNote(), 9);
   for (int i = 0; i < Effect::kPitchClasses; ++i)

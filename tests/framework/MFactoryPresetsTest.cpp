@@ -1,5 +1,6 @@
 // The factory presets with the real effect: written into the user's tree on first use, each one
-// loads exactly as written with the scale it names, and restoring them keeps the user's own.
+// loads exactly as written with the scale it names and leaves Live as it was (a preset switches
+// it only when it names it), and restoring them keeps the user's own.
 
 #include "host/module/MModule.h"
 #include "host/module/TonveraModuleInterface.h"
@@ -27,9 +28,12 @@ TEST(MFactoryPresets, FirstUseWritesThemAndEachLoadsExactlyAsWrittenAndRestoring
   const std::int32_t shipped = manager.GetPresetCount();
   ASSERT_GE(shipped, 12);
   EXPECT_TRUE(std::filesystem::exists(MQuorvelAudioEffectPlugin::GetPresetFilePath().ToUTF8()));
+  auto& effect = dynamic_cast<TonveraAudioEffectPlugin&>(*plugin->GetEffect());
+  effect.GetParameterInfo(TonveraAudioEffectPlugin::kLive).enumeration.value = 1;
   for (MXmlItem* preset : manager.ListPresets())
   {
     manager.ApplyPreset(*preset);
+    EXPECT_TRUE(effect.IsLive()) << preset->GetAttribute("name", "").ToUTF8();
     MXmlItem state("settings");
     plugin->SavePresetSettings(state);
     for (int i = 0; i < preset->GetAttributeCount(); ++i) // real keys, values in range
@@ -50,7 +54,10 @@ TEST(MFactoryPresets, FirstUseWritesThemAndEachLoadsExactlyAsWrittenAndRestoring
   }
 
   manager.Remove(manager.GetPreset(0));
-  manager.SaveCurrent(*manager.FindFolder("Factory"), "Mine");
+  const MXmlItem mine = manager.SaveCurrent(*manager.FindFolder("Factory"), "Mine");
+  effect.GetParameterInfo(TonveraAudioEffectPlugin::kLive).enumeration.value = 0;
+  manager.ApplyPreset(mine);
+  EXPECT_TRUE(effect.IsLive());
   plugin->RestoreFactoryPresets();
   plugin->RestoreFactoryPresets();
   EXPECT_EQ(manager.CountPresetsIn("Factory"), shipped + 1);
