@@ -48,23 +48,27 @@ std::string MessageOf(const std::function<void()>& action)
 }
 } // namespace
 
-TEST(MEventTest, PostingWithoutHandlersReturnsFalseAndQueuesNothing)
+// A log, a processor and two recorders writing to the log.
+class MEventTest : public testing::Test
 {
+protected:
+  std::vector<std::string> log;
   MEventProcessor processor;
+  MRecorder a{log, "a"}, b{log, "b"};
+};
+
+TEST_F(MEventTest, PostingWithoutHandlersReturnsFalseAndQueuesNothing)
+{
   MValueEvent event;
   EXPECT_FALSE(event.Post(&processor, MValueParams{1}));
   EXPECT_EQ(event.GetPendingCount(), 0u);
   EXPECT_EQ(processor.GetPendingCount(), 0u);
 }
 
-TEST(MEventTest, ProcessDeliversEveryRecordOnceInPostingOrderAcrossEvents)
+TEST_F(MEventTest, ProcessDeliversEveryRecordOnceInPostingOrderAcrossEvents)
 {
-  std::vector<std::string> log;
-  MEventProcessor processor;
   MValueEvent first;
   MValueEvent second;
-  MRecorder a(log, "a");
-  MRecorder b(log, "b");
   first.Subscribe<&MRecorder::OnValue>(&a);
   second.Subscribe<&MRecorder::OnValue>(&b);
 
@@ -83,12 +87,9 @@ TEST(MEventTest, ProcessDeliversEveryRecordOnceInPostingOrderAcrossEvents)
   EXPECT_EQ(log.size(), 3u) << "a second drain finds nothing";
 }
 
-TEST(MEventTest, DirectDispatchDeliversTheOldestRecordAndAnEmptyQueueIsOutOfRange)
+TEST_F(MEventTest, DirectDispatchDeliversTheOldestRecordAndAnEmptyQueueIsOutOfRange)
 {
-  std::vector<std::string> log;
-  MEventProcessor processor;
   MValueEvent event;
-  MRecorder a(log, "a");
   event.Subscribe<&MRecorder::OnValue>(&a);
   event.Post(&processor, MValueParams{1});
   event.Post(&processor, MValueParams{2});
@@ -102,11 +103,8 @@ TEST(MEventTest, DirectDispatchDeliversTheOldestRecordAndAnEmptyQueueIsOutOfRang
   EXPECT_EQ(log.size(), 2u);
 }
 
-TEST(MEventTest, HandlersRunInSubscriptionOrderWithTheirContextAndShareTheRecord)
+TEST_F(MEventTest, HandlersRunInSubscriptionOrderWithTheirContextAndShareTheRecord)
 {
-  std::vector<std::string> log;
-  MRecorder a(log, "a");
-  MRecorder b(log, "b");
   MCallback<MValueParams> callback;
   int context = 40;
   // A free handler that reads its context word and leaves an answer in the record.
@@ -122,11 +120,8 @@ TEST(MEventTest, HandlersRunInSubscriptionOrderWithTheirContextAndShareTheRecord
   EXPECT_EQ(params.value, 42);
 }
 
-TEST(MEventTest, UnsubscribeRemovesEveryHandlerOfOneTargetAndKeepsTheOthersInOrder)
+TEST_F(MEventTest, UnsubscribeRemovesEveryHandlerOfOneTargetAndKeepsTheOthersInOrder)
 {
-  std::vector<std::string> log;
-  MRecorder a(log, "a");
-  MRecorder b(log, "b");
   MRecorder c(log, "c");
   MCallback<MValueParams> callback;
   callback.Subscribe<&MRecorder::OnValue>(&a);
@@ -148,10 +143,8 @@ TEST(MEventTest, UnsubscribeRemovesEveryHandlerOfOneTargetAndKeepsTheOthersInOrd
   EXPECT_EQ(c.GetSubscriptionCount(), 0u);
 }
 
-TEST(MEventTest, DestroyingASubscriberRemovesItsHandlersFromEveryEvent)
+TEST_F(MEventTest, DestroyingASubscriberRemovesItsHandlersFromEveryEvent)
 {
-  std::vector<std::string> log;
-  MEventProcessor processor;
   MValueEvent first;
   MValueEvent second;
   MRecorder survivor(log, "s");
@@ -171,11 +164,8 @@ TEST(MEventTest, DestroyingASubscriberRemovesItsHandlersFromEveryEvent)
   EXPECT_EQ(log, (std::vector<std::string>{"s:3"})) << "the dead subscriber is never called";
 }
 
-TEST(MEventTest, DestroyingAnEventRemovesItFromItsSubscribersAndWithdrawsItsRecords)
+TEST_F(MEventTest, DestroyingAnEventRemovesItFromItsSubscribersAndWithdrawsItsRecords)
 {
-  std::vector<std::string> log;
-  MEventProcessor processor;
-  MRecorder a(log, "a");
   MValueEvent kept;
   kept.Subscribe<&MRecorder::OnValue>(&a);
   {
@@ -192,11 +182,8 @@ TEST(MEventTest, DestroyingAnEventRemovesItFromItsSubscribersAndWithdrawsItsReco
   EXPECT_EQ(log, (std::vector<std::string>{"a:1", "a:3"}));
 }
 
-TEST(MEventTest, ClearQueueReturnsTheEventToIdle)
+TEST_F(MEventTest, ClearQueueReturnsTheEventToIdle)
 {
-  std::vector<std::string> log;
-  MEventProcessor processor;
-  MRecorder a(log, "a");
   MValueEvent event;
   event.Subscribe<&MRecorder::OnValue>(&a);
   event.Post(&processor, MValueParams{1});
@@ -212,10 +199,8 @@ TEST(MEventTest, ClearQueueReturnsTheEventToIdle)
   EXPECT_EQ(log, (std::vector<std::string>{"a:3"}));
 }
 
-TEST(MEventTest, DestroyingAProcessorDropsTheRecordsPendingOnIt)
+TEST_F(MEventTest, DestroyingAProcessorDropsTheRecordsPendingOnIt)
 {
-  std::vector<std::string> log;
-  MRecorder a(log, "a");
   MValueEvent event;
   event.Subscribe<&MRecorder::OnValue>(&a);
   {
@@ -246,7 +231,7 @@ public:
 };
 } // namespace
 
-TEST(MEventTest, AHandlerMayRemoveItselfAndDestroyLaterSubscribers)
+TEST_F(MEventTest, AHandlerMayRemoveItselfAndDestroyLaterSubscribers)
 {
   MCallback<MValueParams> callback;
   auto first = std::make_unique<MMeddler>();
@@ -269,9 +254,8 @@ TEST(MEventTest, AHandlerMayRemoveItselfAndDestroyLaterSubscribers)
   EXPECT_EQ(callback.GetHandlerCount(), 1u);
 }
 
-TEST(MEventTest, AHandlerMayDestroyTheEventThatCallsIt)
+TEST_F(MEventTest, AHandlerMayDestroyTheEventThatCallsIt)
 {
-  MEventProcessor processor;
   auto event = std::make_unique<MValueEvent>();
   MMeddler killer;
   MMeddler after;
@@ -288,9 +272,8 @@ TEST(MEventTest, AHandlerMayDestroyTheEventThatCallsIt)
   EXPECT_EQ(killer.GetSubscriptionCount(), 0u);
 }
 
-TEST(MEventTest, RecordsPostedByAHandlerAreDeliveredInTheSameDrain)
+TEST_F(MEventTest, RecordsPostedByAHandlerAreDeliveredInTheSameDrain)
 {
-  MEventProcessor processor;
   MValueEvent event;
   MMeddler reposter;
   reposter.action = [&] {
@@ -304,9 +287,8 @@ TEST(MEventTest, RecordsPostedByAHandlerAreDeliveredInTheSameDrain)
   EXPECT_EQ(processor.GetPendingCount(), 0u);
 }
 
-TEST(MEventTest, AThrowingHandlerLeavesTheLaterRecordsPending)
+TEST_F(MEventTest, AThrowingHandlerLeavesTheLaterRecordsPending)
 {
-  MEventProcessor processor;
   MValueEvent event;
   MMeddler thrower;
   thrower.action = [&] {
@@ -326,10 +308,8 @@ TEST(MEventTest, AThrowingHandlerLeavesTheLaterRecordsPending)
   EXPECT_EQ(processor.GetPendingCount(), 1u);
 }
 
-TEST(MEventTest, ACopiedTargetStartsWithoutSubscriptions)
+TEST_F(MEventTest, ACopiedTargetStartsWithoutSubscriptions)
 {
-  std::vector<std::string> log;
-  MRecorder a(log, "a");
   MCallback<MValueParams> callback;
   callback.Subscribe<&MRecorder::OnValue>(&a);
   {

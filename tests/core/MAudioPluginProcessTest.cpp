@@ -227,14 +227,9 @@ TEST(MAudioPluginProcess, InPlaceAndSeparateBuffersBothGiveTheEffectsOutput)
     if (inPlace)
       block.InPlace();
     RunBlock(plugin, block);
-    for (int channel = 0; channel < 2; ++channel)
-    {
-      for (int i = 0; i < 512; ++i)
-      {
-        ASSERT_FLOAT_EQ(block.out[static_cast<std::size_t>(channel)][static_cast<std::size_t>(i)],
-                        0.5f * original[static_cast<std::size_t>(channel)][static_cast<std::size_t>(i)]);
-      }
-    }
+    for (std::size_t channel = 0; channel < 2; ++channel)
+      for (std::size_t i = 0; i < 512; ++i)
+        ASSERT_FLOAT_EQ(block.out[channel][i], 0.5f * original[channel][i]);
     if (inPlace)
     {
       EXPECT_NE(plugin.m_chunks[0].in0, plugin.m_chunks[0].out0) << "in-place processing reads a copy";
@@ -259,11 +254,9 @@ TEST(MAudioPluginProcess, NullChannelPointersAreReplacedAsSpecified)
   RunBlock(plugin, first);
   const auto& chunk = plugin.m_chunks.back();
   EXPECT_EQ(chunk.in0, chunk.in1) << "the whole bus reads the scratch buffer";
-  for (int channel = 0; channel < 2; ++channel)
-  {
-    for (const float sample : first.out[static_cast<std::size_t>(channel)])
+  for (const std::vector<float>& channel : first.out)
+    for (const float sample : channel)
       ASSERT_EQ(sample, 0.0f) << "the scratch buffer is silent";
-  }
 
   // With one usable input channel a stereo bus is dual mono.
   plugin.SetUsableChannelsPerBus(1, -1);
@@ -297,9 +290,8 @@ TEST(MAudioPluginProcess, AccumulatingCallAddsTheEffectToTheOutputs)
   plugin.InitProcessing();
   HostBlock block(300);
   RunBlock(plugin, block, false);
-  for (int i = 0; i < 300; ++i)
-    ASSERT_FLOAT_EQ(block.out[0][static_cast<std::size_t>(i)],
-                    7.0f + 2.0f * block.in[0][static_cast<std::size_t>(i)]);
+  for (std::size_t i = 0; i < 300; ++i)
+    ASSERT_FLOAT_EQ(block.out[0][i], 7.0f + 2.0f * block.in[0][i]);
 }
 
 // ---- bypass and difference ----------------------------------------------------------------------------
@@ -341,11 +333,9 @@ TEST(MAudioPluginProcess, DifferenceOutputOfAnIdentityEffectIsSilence)
     if (inPlace)
       block.InPlace();
     RunBlock(plugin, block);
-    for (int channel = 0; channel < 2; ++channel)
-    {
-      for (const float sample : block.out[static_cast<std::size_t>(channel)])
+    for (const std::vector<float>& channel : block.out)
+      for (const float sample : channel)
         ASSERT_EQ(sample, 0.0f);
-    }
   }
 }
 

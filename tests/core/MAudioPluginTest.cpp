@@ -41,6 +41,17 @@ std::vector<TestAdapter*> Register(MAudioPlugin& plugin, const std::vector<int>&
   plugin.AssignAutomationIndices();
   return adapters;
 }
+
+// Adds a temporary adapter of `count` slots after those registered.
+TestAdapter* AddTemporary(MAudioPlugin& plugin, int count, int position, bool* destroyed = nullptr)
+{
+  auto* temporary = new TestAdapter(count, position);
+  temporary->SetTemporary(true);
+  temporary->m_destroyed = destroyed;
+  plugin.AddAutomationAdapter(temporary);
+  plugin.AssignAutomationIndices();
+  return temporary;
+}
 } // namespace
 
 TEST(MAudioPluginLookup, BisectionFindsTheCoveringAdapterForEveryIndexOfRandomLayouts)
@@ -73,11 +84,7 @@ TEST(MAudioPluginLookup, TemporaryAdapterCountsInTheTotalButNotForTheHostAndLeav
   MAudioPlugin plugin;
   Register(plugin, {3, 1});
   bool destroyed = false;
-  auto* temporary = new TestAdapter(2, 9);
-  temporary->SetTemporary(true);
-  temporary->m_destroyed = &destroyed;
-  plugin.AddAutomationAdapter(temporary);
-  plugin.AssignAutomationIndices();
+  TestAdapter* temporary = AddTemporary(plugin, 2, 9, &destroyed);
   EXPECT_EQ(plugin.GetNumParameters(), 4);
   EXPECT_EQ(plugin.GetTotalParameterCount(), 6);
 
@@ -98,10 +105,7 @@ TEST(MAudioPluginLookup, IndicesOutsideTheHostRangeAnswerNeutralValuesAndChangeN
 {
   MAudioPlugin plugin;
   const auto adapters = Register(plugin, {12, 1, 1});
-  auto* temporary = new TestAdapter(2, 3);
-  temporary->SetTemporary(true);
-  plugin.AddAutomationAdapter(temporary);
-  plugin.AssignAutomationIndices();
+  TestAdapter* temporary = AddTemporary(plugin, 2, 3);
 
   for (const std::int32_t index : {-1, 14, 15, 16, 1000, INT_MIN, INT_MAX})
   {
@@ -164,10 +168,7 @@ TEST(MAudioPluginParameters, TemporarySlotsAreNeverSentToTheHost)
   FakeHost host;
   plugin.SetHostAdapter(&host);
   Register(plugin, {2});
-  auto* temporary = new TestAdapter(1, 5);
-  temporary->SetTemporary(true);
-  plugin.AddAutomationAdapter(temporary);
-  plugin.AssignAutomationIndices();
+  TestAdapter* temporary = AddTemporary(plugin, 1, 5);
   temporary->SendAllAutomation();
   temporary->SendAutomationValueWithChange(0, 0.5);
   EXPECT_TRUE(host.m_automation.empty());

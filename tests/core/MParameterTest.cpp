@@ -21,12 +21,19 @@ namespace
 {
 const char* const kModes[] = {"Chromatic", "Major", "Minor", "Custom"};
 
+// A host-visible descriptor of `type`.
+MParameterInfo Info(std::int32_t type)
+{
+  MParameterInfo info;
+  info.type = type;
+  info.flags = MParameterInfo::kHostVisible;
+  return info;
+}
+
 MParameterInfo Float(double minimum, double maximum, std::int32_t curve = MParameterInfo::kLinear,
                      double defaultValue = 0.0)
 {
-  MParameterInfo info;
-  info.type = MParameterInfo::kFloat;
-  info.flags = MParameterInfo::kHostVisible;
+  MParameterInfo info = Info(MParameterInfo::kFloat);
   info.floating.minimum = minimum;
   info.floating.maximum = maximum;
   info.floating.defaultValue = defaultValue;
@@ -36,9 +43,7 @@ MParameterInfo Float(double minimum, double maximum, std::int32_t curve = MParam
 
 MParameterInfo Integer(std::int32_t minimum, std::int32_t maximum)
 {
-  MParameterInfo info;
-  info.type = MParameterInfo::kInteger;
-  info.flags = MParameterInfo::kHostVisible;
+  MParameterInfo info = Info(MParameterInfo::kInteger);
   info.integer.minimum = minimum;
   info.integer.maximum = maximum;
   return info;
@@ -46,19 +51,9 @@ MParameterInfo Integer(std::int32_t minimum, std::int32_t maximum)
 
 MParameterInfo Enumeration()
 {
-  MParameterInfo info;
-  info.type = MParameterInfo::kEnumeration;
-  info.flags = MParameterInfo::kHostVisible;
+  MParameterInfo info = Info(MParameterInfo::kEnumeration);
   info.enumeration.names = kModes;
   info.enumeration.count = 4;
-  return info;
-}
-
-MParameterInfo Boolean()
-{
-  MParameterInfo info;
-  info.type = MParameterInfo::kBoolean;
-  info.flags = MParameterInfo::kHostVisible;
   return info;
 }
 
@@ -140,7 +135,7 @@ TEST(ParameterEnumT, SelectsIndexByRoundingNTimesXMinusOneHalf)
 
 TEST(ParameterBoolT, SwitchesAtOneHalfAndNamesItsStates)
 {
-  MParameterInfo info = Boolean();
+  MParameterInfo info = Info(MParameterInfo::kBoolean);
   auto p = Wrap<ParameterBoolT>(info);
   p->SetValue(0, 0.49, true);
   EXPECT_FALSE(info.boolean.value);
@@ -222,7 +217,8 @@ std::vector<RoundTripCase> RoundTripCases()
       {"Integer", [] { return Integer(-5, 37); }, Wrap<ParameterIntT>, 0.5 / 42.0 + 1e-12,
        [](double) { return 1e-12; }},
       {"Enumeration", Enumeration, Wrap<ParameterEnumT>, 1.0 / 4.0 + 1e-12, [](double) { return 1e-12; }},
-      {"Boolean", Boolean, Wrap<ParameterBoolT>, 0.5, [](double) { return 0.0; }},
+      {"Boolean", [] { return Info(MParameterInfo::kBoolean); }, Wrap<ParameterBoolT>, 0.5,
+       [](double) { return 0.0; }},
   };
 }
 } // namespace
@@ -373,7 +369,7 @@ TEST(MParameterInfo, PartialRandomisationMovesEachTypeWithinItsAmountAndRange)
   locked.Randomize(1.0);
   EXPECT_DOUBLE_EQ(locked.floating.value, 0.5) << "without 0x40 nothing is randomised";
 
-  MParameterInfo b = Boolean();
+  MParameterInfo b = Info(MParameterInfo::kBoolean);
   b.flags = MParameterInfo::kRandomizable;
   for (int round = 0; round < 50; ++round)
   {

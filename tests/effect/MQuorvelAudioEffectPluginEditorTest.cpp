@@ -103,10 +103,8 @@ protected:
     const MRect r = Bar(id).GetWindowRect();
     for (MSystemEvent::Code code : {MSystemEvent::MouseMove, MSystemEvent::LeftDown, MSystemEvent::LeftUp})
     {
-      MSystemEvent event;
-      event.code = code;
-      event.position = MPoint{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-      m_plugin->GetEditor()->GetWindow()->DispatchSystemEvent(event);
+      m_plugin->GetEditor()->GetWindow()->DispatchSystemEvent(
+          MSystemEvent{code, MPoint{(r.left + r.right) / 2, (r.top + r.bottom) / 2}, 0, 0});
     }
   }
   std::string Shown() { return dynamic_cast<MStatic&>(Bar("PresetName")).GetText().ToUTF8(); }

@@ -41,13 +41,24 @@ MTuningIndicator& OpenIndicator(MWindowSystemHeadless& system, MStyle& style, MW
   return indicator;
 }
 
-TEST(MTuningIndicatorPaint, RepaintsOnlyForNewFiguresAndDrawsItsBackgroundOnce)
+// An indicator open in a window of its own, drawn by a recording style.
+class Opened : public testing::Test
 {
-  MWindowSystemHeadless system;
-  system.Initialize();
+protected:
+  ~Opened() override { window.Close(); }
+  struct System : MWindowSystemHeadless
+  {
+    System() { Initialize(); }
+  } system;
   MRecordingStyle style;
   MWindow window;
   MTuningIndicator& indicator = OpenIndicator(system, style, window);
+};
+using MTuningIndicatorPaint = Opened;
+using MTuningIndicatorIdle = Opened;
+
+TEST_F(MTuningIndicatorPaint, RepaintsOnlyForNewFiguresAndDrawsItsBackgroundOnce)
+{
   ASSERT_TRUE(indicator.Show(69, kA4 + 0.30, kA4 + 0.05));
   const MBitmap first = RenderWindow(system, window);
   const MPoint at = indicator.GetWindowPosition();
@@ -82,7 +93,6 @@ TEST(MTuningIndicatorPaint, RepaintsOnlyForNewFiguresAndDrawsItsBackgroundOnce)
   indicator.SetSize(MSize{280, 60});
   RenderWindow(system, window);
   EXPECT_EQ(PanelDraws(style, at), 2);
-  window.Close();
 }
 // How many pixels of `picture` differ from an indicator that parsed the figures afresh and
 // painted everything.
@@ -98,13 +108,8 @@ long DifferenceFromAFreshPaint(MWindowSystemHeadless& system, const MBitmap& pic
   return differing;
 }
 
-TEST(MTuningIndicatorPaint, NewCentsMoveTheBarsWithoutParsingOrPaintingTheWindowBeneath)
+TEST_F(MTuningIndicatorPaint, NewCentsMoveTheBarsWithoutParsingOrPaintingTheWindowBeneath)
 {
-  MWindowSystemHeadless system;
-  system.Initialize();
-  MRecordingStyle style;
-  MWindow window;
-  MTuningIndicator& indicator = OpenIndicator(system, style, window);
   ASSERT_TRUE(indicator.Show(69, kA4 + 0.30, kA4 + 0.05));
   RenderWindow(system, window);
   EXPECT_EQ(indicator.GetParseCount(), 1);
@@ -131,16 +136,10 @@ TEST(MTuningIndicatorPaint, NewCentsMoveTheBarsWithoutParsingOrPaintingTheWindow
   // A new note name is parsed.
   ASSERT_TRUE(indicator.Show(70, kA4 + 1.0, kA4 + 1.0));
   EXPECT_EQ(indicator.GetParseCount(), 2);
-  window.Close();
 }
 
-TEST(MTuningIndicatorPaint, ABarThatMovesACentRepaintsOnlyTheStretchBetweenItsEnds)
+TEST_F(MTuningIndicatorPaint, ABarThatMovesACentRepaintsOnlyTheStretchBetweenItsEnds)
 {
-  MWindowSystemHeadless system;
-  system.Initialize();
-  MRecordingStyle style;
-  MWindow window;
-  MTuningIndicator& indicator = OpenIndicator(system, style, window);
   ASSERT_TRUE(indicator.Show(69, kA4 + 0.30, kA4 + 0.05));
   RenderWindow(system, window);
 
@@ -158,7 +157,6 @@ TEST(MTuningIndicatorPaint, ABarThatMovesACentRepaintsOnlyTheStretchBetweenItsEn
     EXPECT_EQ(DifferenceFromAFreshPaint(system, moved, 69, kA4 + step[0], kA4 + step[1]), 0)
         << step[0] << " " << step[1];
   }
-  window.Close();
 }
 
 // WCAG relative luminance and contrast ratio, worked out here from the pixels on the surface.
@@ -177,10 +175,8 @@ double Contrast(std::uint32_t a, std::uint32_t b)
   return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-TEST(MTuningIndicatorPaint, BarsStandOutFromTheirTrackInEveryStyleAndTint)
+TEST_F(MTuningIndicatorPaint, BarsStandOutFromTheirTrackInEveryStyleAndTint)
 {
-  MWindowSystemHeadless system;
-  system.Initialize();
   MTexturedStyleConfiguration tinted;
   tinted.style = "Default";
   tinted.mainColors[0] = MColor{0xC8, 0x3C, 0x3C, 0xFF}; // surfaces in a warm red, near the bar's hue
@@ -188,7 +184,7 @@ TEST(MTuningIndicatorPaint, BarsStandOutFromTheirTrackInEveryStyleAndTint)
   silver.style = "Silver";
   for (const MTexturedStyleConfiguration& configuration : {MTexturedStyleConfiguration(), silver, tinted})
   {
-    MTexturedStyle style(configuration);
+    MTexturedStyle style(configuration); // these three stand for the fixture's own
     SCOPED_TRACE(style.GetName().ToUTF8() + (configuration == tinted ? " tinted" : ""));
     MWindow window;
     MTuningIndicator& indicator = OpenIndicator(system, style, window);
@@ -232,13 +228,8 @@ bool WaitFor(Condition done)
   return done();
 }
 
-TEST(MTuningIndicatorIdle, UnchangedFiguresLetTheRepaintThreadSleepAndNewOnesWakeIt)
+TEST_F(MTuningIndicatorIdle, UnchangedFiguresLetTheRepaintThreadSleepAndNewOnesWakeIt)
 {
-  MWindowSystemHeadless system;
-  system.Initialize();
-  MRecordingStyle style;
-  MWindow window;
-  MTuningIndicator& indicator = OpenIndicator(system, style, window);
   ASSERT_TRUE(indicator.Show(69, kA4 + 0.30, kA4 + 0.05));
   RenderWindow(system, window);
   // The same figures again and again: nothing turns dirty, so the thread stops its rounds.
@@ -258,6 +249,5 @@ TEST(MTuningIndicatorIdle, UnchangedFiguresLetTheRepaintThreadSleepAndNewOnesWak
   window.GetInvalidator().Take();
   ASSERT_TRUE(indicator.Show(69, kA4 - 0.20, kA4));
   EXPECT_TRUE(WaitFor([] { return !MControlInvalidatorThread::IsSleeping(); }));
-  window.Close();
 }
 } // namespace

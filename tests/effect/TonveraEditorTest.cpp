@@ -15,6 +15,7 @@
 #include "gui/styles/MTexturedStyle.h"
 #include "host/module/MModule.h"
 #include "host/module/TonveraModuleInterface.h"
+#include "tests/core/MCoreTestSupport.h"
 #include "tests/gui/support/MSnapshot.h"
 
 #include <gtest/gtest.h>
@@ -28,14 +29,10 @@
 namespace
 {
 // Everything the plug-in tells the host, in order: "B3" begin gesture on 3, "E3" end, "A3" a value.
-class GestureHost : public MAudioPluginAdapter
+class GestureHost : public MCoreTest::FakeHost
 {
 public:
   void SendAutomation(std::int32_t index, double) override { m_log.push_back("A" + std::to_string(index)); }
-  void SendBypassAutomation(bool) override {}
-  void GenerateMIDIEvent(std::int32_t, const std::uint8_t*) override {}
-  void ReportLatency() override {}
-  bool ChangeEditorSize(std::int32_t, std::int32_t) override { return true; }
   void BeginAutomationGesture(std::int32_t index) override { m_log.push_back("B" + std::to_string(index)); }
   void EndAutomationGesture(std::int32_t index) override { m_log.push_back("E" + std::to_string(index)); }
   std::vector<std::string> m_log;
@@ -87,12 +84,7 @@ protected:
   }
   void Send(MSystemEvent::Code code, MPoint at, std::uint32_t modifiers = 0, std::int32_t value = 0)
   {
-    MSystemEvent event;
-    event.code = code;
-    event.position = at;
-    event.modifiers = modifiers;
-    event.value = value;
-    Window().DispatchSystemEvent(event);
+    Window().DispatchSystemEvent(MSystemEvent{code, at, modifiers, value});
   }
   static MPoint Centre(const MControl& control)
   {

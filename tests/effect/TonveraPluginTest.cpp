@@ -9,6 +9,7 @@
 #include "core/plugin/MAudioPluginAdapter.h"
 #include "effect/TonveraAudioEffectPlugin.h"
 #include "framework/MQuorvelAudioEffectPlugin.h"
+#include "tests/core/MCoreTestSupport.h"
 #include "tests/effect/MEffectTestSupport.h"
 #include "tests/support/MAllocationCounter.h"
 
@@ -32,30 +33,26 @@ using Effect = TonveraAudioEffectPlugin;
 namespace
 {
 
-class RecordingHost : public MAudioPluginAdapter
+class RecordingHost : public MCoreTest::FakeHost
 {
 public:
   void SendAutomation(std::int32_t index, double value) override
   {
-    m_automation.emplace_back(index, value);
+    FakeHost::SendAutomation(index, value);
     // Another thread must find the watched lock free: the plug-in calls no host under it.
     if (m_watchedLock != nullptr)
       std::thread([this] {
         m_callsUnderLock += m_watchedLock->Acquire(0) != 0 || (m_watchedLock->Release(), false);
       }).join();
   }
-  void SendBypassAutomation(bool) override {}
   void GenerateMIDIEvent(std::int32_t offset, const std::uint8_t* bytes) override
   {
     // Reserved by the test that reads them: recording must not allocate on the audio thread.
     if (m_midi.size() < m_midi.capacity())
       m_midi.push_back({offset, bytes[0], bytes[1], bytes[2]});
   }
-  void ReportLatency() override {}
-  bool ChangeEditorSize(std::int32_t, std::int32_t) override { return true; }
   void ReportProgramChanged() override { ++m_stateReports; }
   void ReportStateChanged() override { ++m_stateReports; }
-  std::vector<std::pair<std::int32_t, double>> m_automation;
   std::vector<std::array<std::int32_t, 4>> m_midi;
   int m_stateReports = 0;
   MLock* m_watchedLock = nullptr;

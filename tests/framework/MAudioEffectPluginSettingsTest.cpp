@@ -3,6 +3,7 @@
 
 #include "base/MStorable.h"
 #include "base/MXmlItem.h"
+#include "tests/core/MCoreTestSupport.h"
 #include "tests/framework/MFakeEffect.h"
 
 #include <gtest/gtest.h>
@@ -16,14 +17,11 @@ using namespace MFrameworkTest;
 
 namespace
 {
-class RecordingHost : public MAudioPluginAdapter
+class RecordingHost : public MCoreTest::FakeHost
 {
 public:
   void SendAutomation(std::int32_t, double) override { ++m_calls; }
   void SendBypassAutomation(bool) override { ++m_calls; }
-  void GenerateMIDIEvent(std::int32_t, const std::uint8_t*) override {}
-  void ReportLatency() override {}
-  bool ChangeEditorSize(std::int32_t, std::int32_t) override { return true; }
   int m_calls = 0;
 };
 

@@ -41,6 +41,13 @@ double Normalised(TestPlugin& plugin, const char* name)
   return plugin.GetParameter(plugin.IndexOf(name));
 }
 
+// Sends one message and answers Depth once it is applied.
+double DepthAfter(TestPlugin& plugin, std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
+{
+  Send(plugin, status, data1, data2);
+  return Normalised(plugin, "Depth");
+}
+
 double Frequency(double note)
 {
   return 440.0 * std::pow(2.0, (note - 69.0) / 12.0) * 2.0; // note 69 is 880 Hz in this tuning
@@ -111,24 +118,18 @@ TEST(MMIDIControllers, AssignmentsFollowChannelControllerAndTheEnableSwitch)
   plugin.m_controllers.assign(1, a);
   const double before = Normalised(plugin, "Depth");
 
-  Send(plugin, 0xB1, 11, 127);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), before) << "controllers switched off";
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0xB1, 11, 127), before) << "controllers switched off";
   plugin.m_controllersEnabled = true;
   Send(plugin, 0xB0, 11, 127);
-  Send(plugin, 0xB1, 12, 127);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), before) << "other channel or controller";
-  Send(plugin, 0xB1, 11, 127);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0);
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0xB1, 12, 127), before) << "other channel or controller";
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0xB1, 11, 127), 1.0);
 
   // Pitch-bend at its centre and note velocities through the pseudo controllers.
   plugin.m_controllers[0].controller = MMIDIControllers::kPitchBend;
-  Send(plugin, 0xE1, 0x00, 0x00);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0);
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0xE1, 0x00, 0x00), 0.0);
   plugin.m_controllers[0].controller = MMIDIControllers::kVelocityOn;
-  Send(plugin, 0x91, 60, 64);
-  EXPECT_NEAR(Normalised(plugin, "Depth"), 63.0 / 127.0, 1e-12);
-  Send(plugin, 0x81, 60, 127);
-  EXPECT_NEAR(Normalised(plugin, "Depth"), 63.0 / 127.0, 1e-12) << "velocity (on) ignores note-offs";
+  EXPECT_NEAR(DepthAfter(plugin, 0x91, 60, 64), 63.0 / 127.0, 1e-12);
+  EXPECT_NEAR(DepthAfter(plugin, 0x81, 60, 127), 63.0 / 127.0, 1e-12) << "velocity (on) ignores note-offs";
 }
 
 TEST(MMIDIControllers, NoteControllersInEveryMode)
@@ -137,43 +138,32 @@ TEST(MMIDIControllers, NoteControllersInEveryMode)
   MNoteControllerAssignment& n = NoteControllers(plugin, kNoteLinear, 48);
   n.value = 0.0;
   n.maxValue = 1.0;
-  Send(plugin, 0x90, 69, 100);
-  EXPECT_NEAR(Normalised(plugin, "Depth"), (Frequency(69) - 20.0) / 19980.0, 1e-9);
+  EXPECT_NEAR(DepthAfter(plugin, 0x90, 69, 100), (Frequency(69) - 20.0) / 19980.0, 1e-9);
   Send(plugin, 0xE0, 0x7F, 0x7F); // bend +1 semitone re-evaluates the last note
   EXPECT_NEAR(Normalised(plugin, "Depth"), (Frequency(70) - 20.0) / 19980.0, 1e-9);
   Send(plugin, 0xE0, 0x00, 0x40);
 
   plugin.m_noteControllers[0].mode = kNoteLogarithmic;
-  Send(plugin, 0x90, 57, 100);
-  EXPECT_NEAR(Normalised(plugin, "Depth"), std::log10(Frequency(57) / 20.0) / 3.0, 1e-4);
+  EXPECT_NEAR(DepthAfter(plugin, 0x90, 57, 100), std::log10(Frequency(57) / 20.0) / 3.0, 1e-4);
 
   plugin.m_noteControllers[0].mode = kNoteOnOff;
-  Send(plugin, 0x90, 60, 100);
-  EXPECT_NEAR(Normalised(plugin, "Depth"), std::log10(Frequency(57) / 20.0) / 3.0, 1e-4) << "not its note";
-  Send(plugin, 0x90, 48, 100);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0);
-  Send(plugin, 0x80, 48, 0);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0);
+  EXPECT_NEAR(DepthAfter(plugin, 0x90, 60, 100), std::log10(Frequency(57) / 20.0) / 3.0, 1e-4)
+      << "not its note";
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x90, 48, 100), 1.0);
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x80, 48, 0), 0.0);
 
   plugin.m_noteControllers[0].mode = kNoteOnOffAllOctaves;
-  Send(plugin, 0x90, 72, 100);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0);
-  Send(plugin, 0x80, 72, 0);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0);
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x90, 72, 100), 1.0);
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x80, 72, 0), 0.0);
 
   plugin.m_noteControllers[0].mode = kNoteSwitch;
-  Send(plugin, 0x90, 48, 100);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0);
-  Send(plugin, 0x80, 48, 0);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0) << "a switch ignores note-offs";
-  Send(plugin, 0x90, 48, 100);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0);
-  Send(plugin, 0x90, 60, 100);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0) << "another octave";
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x90, 48, 100), 1.0);
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x80, 48, 0), 1.0) << "a switch ignores note-offs";
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x90, 48, 100), 0.0);
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x90, 60, 100), 0.0) << "another octave";
 
   plugin.m_noteControllers[0].mode = kNoteSwitchAllOctaves;
-  Send(plugin, 0x90, 60, 100);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0);
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x90, 60, 100), 1.0);
 }
 
 // "Held notes (all octaves)": a pitch class stays on while any of its octaves is held; stray
@@ -186,10 +176,8 @@ TEST(MMIDIControllers, HeldNotesCountEveryOctaveOfAPitchClass)
   Send(plugin, 0x90, 72, 100); // C5
   Send(plugin, 0x80, 72, 0);
   Send(plugin, 0x80, 72, 0);
-  Send(plugin, 0x80, 60, 0);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0) << "C3 is still held";
-  Send(plugin, 0x80, 48, 0);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0);
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x80, 60, 0), 1.0) << "C3 is still held";
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x80, 48, 0), 0.0);
 }
 
 // A key released under the sustain pedal sounds until the pedal's release and counts once: the
@@ -201,22 +189,17 @@ TEST(MMIDIControllers, HeldNotesUnderThePedalAllNotesOffAndABusyLock)
   NoteControllers(plugin, kNoteHeldAllOctaves, 60);
   Send(plugin, 0x90, 48, 100);
   Send(plugin, 0xB0, 64, 127);
-  Send(plugin, 0x80, 48, 0);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0) << "sounding under the pedal";
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x80, 48, 0), 1.0) << "sounding under the pedal";
   Send(plugin, 0x90, 48, 100);
-  Send(plugin, 0xB0, 64, 0);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0) << "pressed again: still held after the pedal";
-  Send(plugin, 0x80, 48, 0);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0);
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0xB0, 64, 0), 1.0) << "pressed again: still held after the pedal";
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x80, 48, 0), 0.0);
   for (const std::uint8_t controller : {123, 120})
   {
     Send(plugin, 0x90, 48, 100);
     Send(plugin, 0x90, 72, 100);
-    Send(plugin, 0xB0, controller, 0);
-    EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0) << int{controller};
+    EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0xB0, controller, 0), 0.0) << int{controller};
     Send(plugin, 0x90, 60, 100);
-    Send(plugin, 0x80, 60, 0);
-    EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 0.0) << int{controller} << ": nothing left held";
+    EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x80, 60, 0), 0.0) << int{controller} << ": nothing left held";
   }
   struct Access : TestPlugin
   {
@@ -235,8 +218,7 @@ TEST(MMIDIControllers, HeldNotesUnderThePedalAllNotesOffAndABusyLock)
   stage = 2;
   holder.join();
   Send(plugin, 0x90, 72, 100);
-  Send(plugin, 0x80, 72, 0);
-  EXPECT_DOUBLE_EQ(Normalised(plugin, "Depth"), 1.0) << "the key pressed while the lists were busy";
+  EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x80, 72, 0), 1.0) << "the key pressed while the lists were busy";
 }
 
 TEST(MMIDIControllers, ThePresetControllerRequestsStepsThatTheNextBlockApplies)

@@ -15,6 +15,7 @@
 #include "gui/controls/MStatic.h"
 #include "gui/headless/MWindowSystemHeadless.h"
 #include "gui/styles/MTexturedStyle.h"
+#include "tests/core/MCoreTestSupport.h"
 #include "tests/framework/MFakeEffect.h"
 #include "tests/gui/support/MSnapshot.h"
 
@@ -37,14 +38,9 @@ namespace fs = std::filesystem;
 namespace
 {
 // Counts the gestures the plug-in opens and closes per parameter.
-class GestureHost : public MAudioPluginAdapter
+class GestureHost : public MCoreTest::FakeHost
 {
 public:
-  void SendAutomation(std::int32_t, double) override {}
-  void SendBypassAutomation(bool) override {}
-  void GenerateMIDIEvent(std::int32_t, const std::uint8_t*) override {}
-  void ReportLatency() override {}
-  bool ChangeEditorSize(std::int32_t, std::int32_t) override { return true; }
   void BeginAutomationGesture(std::int32_t index) override { ++m_begun[index]; }
   void EndAutomationGesture(std::int32_t index) override { ++m_ended[index]; }
   void ReportProgramChanged() override { ++m_programChanges; }
@@ -71,11 +67,7 @@ protected:
   }
   void Send(MWindow& window, MSystemEvent::Code code, MPoint at, std::int32_t value = 0)
   {
-    MSystemEvent event;
-    event.code = code;
-    event.position = at;
-    event.value = value;
-    window.DispatchSystemEvent(event);
+    window.DispatchSystemEvent(MSystemEvent{code, at, 0, value});
   }
   double Depth() { return m_plugin.GetParameter(m_plugin.IndexOf("Depth")); }
   std::string File() const

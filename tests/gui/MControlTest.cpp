@@ -152,9 +152,6 @@ TEST(MControlState, WindowStateFollowsItsSaveFlags)
     SCOPED_TRACE(c.name);
     const auto make = [&c] {
       auto window = std::make_unique<MWindow>();
-      window->SetFlag(MControl::FlagSaveWindowPos, false);
-      window->SetFlag(MControl::FlagSaveWindowSize, false);
-      window->SetFlag(MControl::FlagSaveSubControlState, false);
       for (MControl::Flag flag :
            {MControl::FlagSaveWindowPos, MControl::FlagSaveWindowSize, MControl::FlagSaveSubControlState})
         window->SetFlag(flag, (c.windowFlags & flag) != 0);

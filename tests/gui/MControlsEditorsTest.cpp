@@ -250,10 +250,7 @@ TEST(MControlsEditors, DialogsEndWithTheirKeysAndTheFirstAnswerWins)
 {
   // Each dialog in a window of its own, as tools show them (without running its loop here).
   const auto key = [](MWindow& window, std::int32_t code) {
-    MSystemEvent event;
-    event.code = MSystemEvent::KeyDown;
-    event.value = code;
-    window.DispatchSystemEvent(event);
+    window.DispatchSystemEvent(MSystemEvent{MSystemEvent::KeyDown, {}, 0, code});
   };
   MDialogWindow renameWindow(
       std::make_unique<MEditTextDialog>(MString("Rename"), MString("Name:"), MString("Soft")));

@@ -21,16 +21,19 @@ struct MControlsHarness
     placed.SetBounds(bounds);
     return placed;
   }
+  // Places a new control of type T bound to `value`.
+  template <class T, class Value>
+  T& PlaceBound(std::unique_ptr<Value> value, const MRect& bounds)
+  {
+    auto control = std::make_unique<T>();
+    control->BindOwned(std::move(value));
+    return Place(std::move(control), bounds);
+  }
 
   void Send(MSystemEvent::Code code, MPoint position = {}, std::uint32_t modifiers = 0,
             std::int32_t value = 0)
   {
-    MSystemEvent event;
-    event.code = code;
-    event.position = position;
-    event.modifiers = modifiers;
-    event.value = value;
-    window.DispatchSystemEvent(event);
+    window.DispatchSystemEvent(MSystemEvent{code, position, modifiers, value});
   }
   void Click(MPoint p, std::uint32_t modifiers = 0)
   {

@@ -438,27 +438,14 @@ TEST(MLayoutHostileInput, RandomLayoutsOfExtremeNumbersArrangeAndMeasureWithinBo
     std::vector<MLayout*> layouts;
     for (std::uint32_t i = 0, n = next(5) + 1; i < n; ++i)
     {
-      switch (next(7))
-      {
-      case 0:
-        layouts.push_back(&container.GetLayouts().Add<MLayoutSide>(static_cast<std::int32_t>(next(4))));
-        break;
-      case 1:
-        layouts.push_back(&container.GetLayouts().Add<MLayoutClient>(static_cast<std::int32_t>(next(2))));
-        break;
-      case 2:
-        layouts.push_back(&container.GetLayouts().Add<MLayoutCorner>());
-        break;
-      case 3:
-        layouts.push_back(&container.GetLayouts().Add<MLayoutSwitch>());
-        break;
-      case 4:
-        layouts.push_back(&container.GetLayouts().Add<MLayoutOccupyBorder>());
-        break;
-      default:
-        layouts.push_back(&container.GetLayouts().Add<MLayoutGrid>());
-        break;
-      }
+      MLayoutList& all = container.GetLayouts();
+      const std::uint32_t kind = next(7);
+      layouts.push_back(kind == 0   ? &all.Add<MLayoutSide>(static_cast<std::int32_t>(next(4)))
+                        : kind == 1 ? &all.Add<MLayoutClient>(static_cast<std::int32_t>(next(2)))
+                        : kind == 2 ? &all.Add<MLayoutCorner>()
+                        : kind == 3 ? &all.Add<MLayoutSwitch>()
+                        : kind == 4 ? static_cast<MLayout*>(&all.Add<MLayoutOccupyBorder>())
+                                    : &all.Add<MLayoutGrid>());
       layouts.back()->SetLayoutSpace(pick());
       layouts.back()->SetDefaultBorder(MSize{pick(), pick()});
       if (auto* grid = dynamic_cast<MLayoutGrid*>(layouts.back()))

@@ -48,11 +48,7 @@ protected:
 
   void Send(MSystemEvent::Code code, MPoint at = MPoint{}, std::int32_t value = 0)
   {
-    MSystemEvent event;
-    event.code = code;
-    event.position = at;
-    event.value = value;
-    m_window->DispatchSystemEvent(event);
+    m_window->DispatchSystemEvent(MSystemEvent{code, at, 0, value});
   }
   void ClickAt(MPoint at)
   {

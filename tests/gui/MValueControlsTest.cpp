@@ -38,6 +38,24 @@ struct GestureCase
   double expected;
 };
 
+// A drag from the knob's centre by (dx, dy).
+std::function<void(MControlsHarness&, MKnob&)> DragBy(int dx, int dy, std::uint32_t modifiers = 0)
+{
+  return [=](MControlsHarness& h, MKnob& k) {
+    const MPoint c = Centre(k);
+    h.Drag(c, {c.x + dx, c.y + dy}, modifiers);
+  };
+}
+
+// Focuses the knob, then presses `key` with `modifiers`.
+std::function<void(MControlsHarness&, MKnob&)> KeyOn(std::int32_t key, std::uint32_t modifiers = 0)
+{
+  return [=](MControlsHarness& h, MKnob& k) {
+    k.SetFocus();
+    h.Key(key, modifiers);
+  };
+}
+
 TEST(MValueControls, KnobGesturesChangeTheValueAsDocumented)
 {
   // The knob maps 200 px to the whole range; Shift makes it ten times finer. The wheel and the
@@ -50,30 +68,10 @@ TEST(MValueControls, KnobGesturesChangeTheValueAsDocumented)
   const double fineDown = reference.Get();
 
   const GestureCase cases[] = {
-      {"drag up 100 px",
-       [](MControlsHarness& h, MKnob& k) {
-         const MPoint c = Centre(k);
-         h.Drag(c, {c.x, c.y - 100});
-       },
-       100.0},
-      {"drag down 40 px",
-       [](MControlsHarness& h, MKnob& k) {
-         const MPoint c = Centre(k);
-         h.Drag(c, {c.x, c.y + 40});
-       },
-       30.0},
-      {"shift drag up 100 px",
-       [](MControlsHarness& h, MKnob& k) {
-         const MPoint c = Centre(k);
-         h.Drag(c, {c.x, c.y - 100}, MSystemEvent::ModShift);
-       },
-       55.0},
-      {"sideways drag does nothing",
-       [](MControlsHarness& h, MKnob& k) {
-         const MPoint c = Centre(k);
-         h.Drag(c, {c.x + 80, c.y});
-       },
-       50.0},
+      {"drag up 100 px", DragBy(0, -100), 100.0},
+      {"drag down 40 px", DragBy(0, 40), 30.0},
+      {"shift drag up 100 px", DragBy(0, -100, MSystemEvent::ModShift), 55.0},
+      {"sideways drag does nothing", DragBy(80, 0), 50.0},
       {"wheel one notch up",
        [](MControlsHarness& h, MKnob& k) { h.Send(MSystemEvent::MouseWheel, Centre(k), 0, 120); }, coarseUp},
       {"half notches add up",
@@ -91,24 +89,9 @@ TEST(MValueControls, KnobGesturesChangeTheValueAsDocumented)
        [](MControlsHarness& h, MKnob& k) { h.Send(MSystemEvent::LeftDoubleClick, Centre(k)); }, 20.0},
       {"control click", [](MControlsHarness& h, MKnob& k) { h.Click(Centre(k), MSystemEvent::ModControl); },
        20.0},
-      {"key up",
-       [](MControlsHarness& h, MKnob& k) {
-         k.SetFocus();
-         h.Key(MVirtualKey::Up);
-       },
-       coarseUp},
-      {"shift key down",
-       [](MControlsHarness& h, MKnob& k) {
-         k.SetFocus();
-         h.Key(MVirtualKey::Down, MSystemEvent::ModShift);
-       },
-       fineDown},
-      {"end key",
-       [](MControlsHarness& h, MKnob& k) {
-         k.SetFocus();
-         h.Key(MVirtualKey::End);
-       },
-       100.0},
+      {"key up", KeyOn(MVirtualKey::Up), coarseUp},
+      {"shift key down", KeyOn(MVirtualKey::Down, MSystemEvent::ModShift), fineDown},
+      {"end key", KeyOn(MVirtualKey::End), 100.0},
       {"typed entry",
        [](MControlsHarness& h, MKnob& k) {
          k.SetFocus();
@@ -138,9 +121,7 @@ TEST(MValueControls, KnobGesturesChangeTheValueAsDocumented)
   {
     SCOPED_TRACE(c.name);
     MControlsHarness harness;
-    auto owned = std::make_unique<MKnob>();
-    owned->BindOwned(Scale());
-    MKnob& knob = harness.Place(std::move(owned), MRect::FromSize(100, 100, 60, 80));
+    MKnob& knob = harness.PlaceBound<MKnob>(Scale(), MRect::FromSize(100, 100, 60, 80));
     ChangeCounter counter;
     knob.GetChangedEvent().Subscribe<&ChangeCounter::OnChanged>(&counter);
     c.gesture(harness, knob);
@@ -155,9 +136,7 @@ TEST(MValueControls, TabletModePenSetsTheValueTheKnobsArcPointsAt)
 {
   MControlsHarness harness;
   harness.window.SetTabletMode(true);
-  auto owned = std::make_unique<MKnob>();
-  owned->BindOwned(Scale());
-  MKnob& knob = harness.Place(std::move(owned), MRect::FromSize(100, 100, 60, 80));
+  MKnob& knob = harness.PlaceBound<MKnob>(Scale(), MRect::FromSize(100, 100, 60, 80));
   const auto value = [&] { return static_cast<MValueDouble*>(knob.GetValue())->Get(); };
   const MRect arc = knob.GetKnobRect();
   const MPoint c{100 + (arc.left + arc.right) / 2, 100 + (arc.top + arc.bottom) / 2};
@@ -172,9 +151,7 @@ TEST(MValueControls, TabletModePenSetsTheValueTheKnobsArcPointsAt)
   harness.Send(MSystemEvent::LeftUp, {c.x - 1, c.y + 20});
   EXPECT_EQ(harness.window.GetCaptureControl(), nullptr);
 
-  auto rotator = std::make_unique<MRotator>();
-  rotator->BindOwned(Scale());
-  MRotator& endless = harness.Place(std::move(rotator), MRect::FromSize(200, 100, 60, 80));
+  MRotator& endless = harness.PlaceBound<MRotator>(Scale(), MRect::FromSize(200, 100, 60, 80));
   const MRect ring = endless.GetKnobRect();
   const MPoint rc{200 + (ring.left + ring.right) / 2, 100 + (ring.top + ring.bottom) / 2};
   harness.Click({rc.x, rc.y + 20});
@@ -192,10 +169,10 @@ TEST(MValueControls, TabletModeValueButtonFollowsThePositionAlongItsLongSide)
 {
   MControlsHarness harness;
   harness.window.SetTabletMode(true);
-  auto button = std::make_unique<MValueButton>();
   double detune = 0.0;
-  button->BindOwned(std::make_unique<MValueDouble>(MValueBinding<double>::Variable(detune), -100.0, 100.0));
-  MValueButton& valueButton = harness.Place(std::move(button), MRect::FromSize(10, 60, 81, 24));
+  MValueButton& valueButton = harness.PlaceBound<MValueButton>(
+      std::make_unique<MValueDouble>(MValueBinding<double>::Variable(detune), -100.0, 100.0),
+      MRect::FromSize(10, 60, 81, 24));
   harness.Send(MSystemEvent::LeftDown, {10 + 60, 70}, MSystemEvent::ModLeftButton);
   EXPECT_NEAR(detune, 50.0, 3.0) << "three quarters across is three quarters of the range";
   harness.Send(MSystemEvent::MouseMove, {0, 70}, MSystemEvent::ModLeftButton);
@@ -207,9 +184,7 @@ TEST(MValueControls, TabletModeValueButtonFollowsThePositionAlongItsLongSide)
 TEST(MValueControls, TrackerJumpsToTheClickAndFollowsTheMouse)
 {
   MControlsHarness harness;
-  auto owned = std::make_unique<MTracker>();
-  owned->BindOwned(Scale(0.0));
-  MTracker& tracker = harness.Place(std::move(owned), MRect::FromSize(50, 50, 212, 20));
+  MTracker& tracker = harness.PlaceBound<MTracker>(Scale(0.0), MRect::FromSize(50, 50, 212, 20));
   const auto value = [&] { return static_cast<MValueDouble*>(tracker.GetValue())->Get(); };
   harness.Send(MSystemEvent::LeftDown, {50 + 106, 60}, MSystemEvent::ModLeftButton);
   EXPECT_NEAR(value(), 50.0, 1.0);
@@ -223,10 +198,10 @@ TEST(MValueControls, TrackerJumpsToTheClickAndFollowsTheMouse)
 TEST(MValueControls, SwitcherAndValueButtonStep)
 {
   MControlsHarness harness;
-  auto owned = std::make_unique<MSwitcher>();
   int state = 0;
-  owned->BindOwned(std::make_unique<MValueInt>(MValueBinding<int>::Variable(state), 0, 2));
-  MSwitcher& switcher = harness.Place(std::move(owned), MRect::FromSize(10, 10, 100, 24));
+  MSwitcher& switcher =
+      harness.PlaceBound<MSwitcher>(std::make_unique<MValueInt>(MValueBinding<int>::Variable(state), 0, 2),
+                                    MRect::FromSize(10, 10, 100, 24));
   const int expected[] = {1, 2, 0, 1};
   for (int step : expected)
   {
@@ -234,10 +209,10 @@ TEST(MValueControls, SwitcherAndValueButtonStep)
     EXPECT_EQ(state, step) << "a click moves to the next position, wrapping after the last";
   }
 
-  auto button = std::make_unique<MValueButton>();
   double detune = 0.0;
-  button->BindOwned(std::make_unique<MValueDouble>(MValueBinding<double>::Variable(detune), -100.0, 100.0));
-  MValueButton& valueButton = harness.Place(std::move(button), MRect::FromSize(10, 60, 80, 24));
+  MValueButton& valueButton = harness.PlaceBound<MValueButton>(
+      std::make_unique<MValueDouble>(MValueBinding<double>::Variable(detune), -100.0, 100.0),
+      MRect::FromSize(10, 60, 80, 24));
   const MPoint c = Centre(valueButton);
   harness.Drag(c, {c.x + 75, c.y}); // 150 px is the whole range: 75 px right is half of it
   EXPECT_NEAR(detune, 100.0, 1e-9);
@@ -277,10 +252,8 @@ TEST(MValueControls, CheckBoxTogglesByClickAndSpaceOnly)
 TEST(MValueControls, TheTypedEntryIsAtLeast60PxWideAndLiesAboveItsNeighbours)
 {
   MControlsHarness harness;
-  auto owned = std::make_unique<MKnob>();
-  owned->BindOwned(Scale());
   // A small knob at the window's left edge, a neighbour close to its right.
-  MKnob& knob = harness.Place(std::move(owned), MRect::FromSize(2, 10, 30, 50));
+  MKnob& knob = harness.PlaceBound<MKnob>(Scale(), MRect::FromSize(2, 10, 30, 50));
   MCheckBox& neighbour = harness.Place(std::make_unique<MCheckBox>(), MRect::FromSize(34, 10, 60, 50));
   harness.Send(MSystemEvent::RightDown, Centre(knob), MSystemEvent::ModRightButton);
   ASSERT_TRUE(knob.GetGesture().IsEntryOpen());

@@ -72,12 +72,7 @@ private:
 MSystemEvent Event(MSystemEvent::Code code, MPoint position = {}, std::uint32_t modifiers = 0,
                    std::int32_t value = 0)
 {
-  MSystemEvent event;
-  event.code = code;
-  event.position = position;
-  event.modifiers = modifiers;
-  event.value = value;
-  return event;
+  return MSystemEvent{code, position, modifiers, value};
 }
 
 class MWindowDispatch : public ::testing::Test

@@ -38,28 +38,31 @@ TEST_F(MVectorLevels, ArithmeticMatchesItsDefinitionAtEveryLevel)
       a[i] = 0.25f * static_cast<float>(i) - 3.0f;
       b[i] = 1.5f + static_cast<float>(i % 5);
     }
-    ASSERT_EQ(MVector::AddFloats(a.data(), b.data(), dst.data(), kN), 0);
-    for (int i = 0; i < kN; ++i)
-      EXPECT_EQ(dst[i], a[i] + b[i]);
-    ASSERT_EQ(MVector::SubtractFloats(a.data(), b.data(), dst.data(), kN), 0);
-    for (int i = 0; i < kN; ++i)
-      EXPECT_EQ(dst[i], b[i] - a[i]) << "b - a, not a - b";
+    // Each operation answers 0 and leaves in dst what `expected` says of element i.
+    const auto check = [&](int status, auto expected, const char* what) {
+      ASSERT_EQ(status, 0) << what;
+      for (int i = 0; i < kN; ++i)
+        EXPECT_EQ(dst[i], expected(i)) << what << " level " << level;
+    };
+    check(
+        MVector::AddFloats(a.data(), b.data(), dst.data(), kN), [&](int i) { return a[i] + b[i]; }, "add");
+    check(
+        MVector::SubtractFloats(a.data(), b.data(), dst.data(), kN), [&](int i) { return b[i] - a[i]; },
+        "b - a, not a - b");
     dst = b;
-    ASSERT_EQ(MVector::AddFloatsInPlace(a.data(), dst.data(), kN), 0);
-    for (int i = 0; i < kN; ++i)
-      EXPECT_EQ(dst[i], a[i] + b[i]);
+    check(
+        MVector::AddFloatsInPlace(a.data(), dst.data(), kN), [&](int i) { return a[i] + b[i]; },
+        "add in place");
     dst = a;
-    ASSERT_EQ(MVector::AddConstantInPlace(0.5f, dst.data(), kN), 0);
-    for (int i = 0; i < kN; ++i)
-      EXPECT_EQ(dst[i], a[i] + 0.5f);
+    check(
+        MVector::AddConstantInPlace(0.5f, dst.data(), kN), [&](int i) { return a[i] + 0.5f; }, "constant");
     dst = a;
-    ASSERT_EQ(MVector::MultiplyByScalar(-2.0f, dst.data(), kN), 0);
-    for (int i = 0; i < kN; ++i)
-      EXPECT_EQ(dst[i], -2.0f * a[i]);
+    check(
+        MVector::MultiplyByScalar(-2.0f, dst.data(), kN), [&](int i) { return -2.0f * a[i]; }, "scalar");
     dst = a;
-    ASSERT_EQ(MVector::MultiplyElementwise(b.data(), dst.data(), kN), 0);
-    for (int i = 0; i < kN; ++i)
-      EXPECT_EQ(dst[i], a[i] * b[i]);
+    check(
+        MVector::MultiplyElementwise(b.data(), dst.data(), kN), [&](int i) { return a[i] * b[i]; },
+        "elementwise");
 
     // Sums of exactly representable terms are exact in any order.
     float result = 0;
@@ -331,22 +334,13 @@ TEST_F(MVectorLevels, EveryLevelAgreesWithThePortableLevelOnNoise)
 
   struct Results
   {
-    std::vector<float> magnitude, phase;
-    std::vector<double> sine, cosine;
-    float dot, sum, max, min;
-    int maxIndex, minIndex;
+    std::vector<float> magnitude = std::vector<float>(kN), phase = magnitude;
+    std::vector<double> sine = std::vector<double>(kN), cosine = sine;
+    float dot = 0, sum = 0, max = 0, min = 0;
+    int maxIndex = 0, minIndex = 0;
   };
   auto run = [&] {
-    Results r{std::vector<float>(kN),
-              std::vector<float>(kN),
-              std::vector<double>(kN),
-              std::vector<double>(kN),
-              0,
-              0,
-              0,
-              0,
-              0,
-              0};
+    Results r;
     EXPECT_EQ(MVector::Magnitude(a.data(), r.magnitude.data(), kN), 0);
     EXPECT_EQ(MVector::Phase(a.data(), r.phase.data(), kN), 0);
     EXPECT_EQ(MVector::SinCosDoubles(angles.data(), r.sine.data(), r.cosine.data(), kN), 0);
