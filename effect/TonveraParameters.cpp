@@ -175,8 +175,9 @@ void TonveraAudioEffectPlugin::BuildParameters()
   p[kQuality].enumeration.count = 2;
   p[kQuality].enumeration.defaultIndex = kHighQuality;
   p[kQuality].enumeration.value = kHighQuality;
-  // Its host slot comes after all the older ones, Note hold's included.
-  p[kQuality].flags2 = MParameterInfo::kAppendedSlot;
+  // Its host slot comes after all the older ones, Note hold's included. The factory presets and
+  // presets saved before it existed do not name it: choosing one keeps the instance's shifter.
+  p[kQuality].flags2 = MParameterInfo::kAppendedSlot | MParameterInfo::kKeptByPresets;
 
   // A change of these needs new per-channel ratios or gains before the next block.
   for (int index : {kDetune, kDryWet, kWidth})

@@ -1,6 +1,6 @@
 // The factory presets with the real effect: written into the user's tree on first use, each one
-// loads exactly as written with the scale it names and leaves Live as it was (a preset switches
-// it only when it names it), and restoring them keeps the user's own.
+// loads exactly as written with the scale it names and leaves Live and Quality as they were (a
+// preset switches them only when it names them), and restoring them keeps the user's own.
 
 #include "host/module/MModule.h"
 #include "host/module/TonveraModuleInterface.h"
@@ -30,10 +30,14 @@ TEST(MFactoryPresets, FirstUseWritesThemAndEachLoadsExactlyAsWrittenAndRestoring
   EXPECT_TRUE(std::filesystem::exists(MQuorvelAudioEffectPlugin::GetPresetFilePath().ToUTF8()));
   auto& effect = dynamic_cast<TonveraAudioEffectPlugin&>(*plugin->GetEffect());
   effect.GetParameterInfo(TonveraAudioEffectPlugin::kLive).enumeration.value = 1;
+  auto& quality = effect.GetParameterInfo(TonveraAudioEffectPlugin::kQuality).enumeration.value;
+  ASSERT_EQ(quality.Load(), TonveraAudioEffectPlugin::kHighQuality);
   for (MXmlItem* preset : manager.ListPresets())
   {
     manager.ApplyPreset(*preset);
     EXPECT_TRUE(effect.IsLive()) << preset->GetAttribute("name", "").ToUTF8();
+    EXPECT_EQ(quality.Load(), TonveraAudioEffectPlugin::kHighQuality)
+        << preset->GetAttribute("name", "").ToUTF8();
     MXmlItem state("settings");
     plugin->SavePresetSettings(state);
     for (int i = 0; i < preset->GetAttributeCount(); ++i) // real keys, values in range
