@@ -298,8 +298,9 @@ std::int32_t TonveraAudioEffectPlugin::GetLatency()
   // asks on the GUI thread while the host thread may be sizing them. The frame size follows the
   // rate of the last successful InitProcessing, which is the rate stored.
   const double rate = m_sampleRate.Load();
-  const int frame = rate > 0.0 ? FrameSizeForSampleRate(rate) : MAudioFFTProcessor::kDefaultFrameSize;
-  return IsLive() ? std::max(4, frame / 4) : frame;
+  if (rate <= 0.0)
+    return IsLive() ? MAudioFFTProcessor::kDefaultFrameSize / 4 : MAudioFFTProcessor::kDefaultFrameSize;
+  return IsLive() ? LiveLatencyForSampleRate(rate) : FrameSizeForSampleRate(rate);
 }
 
 void TonveraAudioEffectPlugin::AddAutomationAdapters(MAudioPlugin& plugin)
