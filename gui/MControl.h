@@ -265,6 +265,9 @@ public:
   virtual void OnFocusOut();
   /// A timer started with SetTimer fired.
   virtual bool OnTimer(std::int32_t id);
+  /// Whether the control, while it holds the focus, is taking typed text (an edit field being
+  /// edited): the window then asks its window system for the keyboard. Default: false.
+  virtual bool WantsTextInput() const { return false; }
   /// Whether a click on the control gives it the keyboard focus. Default: the tab-stop flag.
   virtual bool AcceptsFocus() const;
   /// The mouse cursor over `position` (control coordinates); the window shows it while the

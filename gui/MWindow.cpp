@@ -171,6 +171,7 @@ void MWindow::Close()
     SetCaptureControl(nullptr);
   if (m_focus != nullptr)
     SetFocusControl(nullptr);
+  UpdateTextInput();
   UpdateHighlight(nullptr);
   // Timers pause while the window is closed (they are kept for the next Open).
   for (const auto& [nativeId, entry] : m_timers)
@@ -505,20 +506,24 @@ void MWindow::DispatchSystemEvent(const MSystemEvent& event) noexcept
       : event.code == MSystemEvent::Character ? MString("Processing keyboard event MSystemEvent::Character")
                                               : kTraceMessages;
   MHostCallShield::Run(trace, [&] {
-    if (system != nullptr && system->ShouldSwallowInput(event))
-      return;
-    if (system != nullptr && IsButtonPress(event.code) && DismissPopupsElsewhere(*system))
-      return;
-    if (m_scale != 1.0 && IsMouseCode(event.code))
-    {
-      // The back end reports device pixels; the controls live in logical ones.
-      MSystemEvent logical = event;
-      logical.position = MPoint{static_cast<std::int32_t>(std::floor(event.position.x / m_scale)),
-                                static_cast<std::int32_t>(std::floor(event.position.y / m_scale))};
-      DispatchHeld(logical);
-      return;
-    }
-    DispatchHeld(event);
+    const auto dispatch = [&] {
+      if (system != nullptr && system->ShouldSwallowInput(event))
+        return;
+      if (system != nullptr && IsButtonPress(event.code) && DismissPopupsElsewhere(*system))
+        return;
+      if (m_scale != 1.0 && IsMouseCode(event.code))
+      {
+        // The back end reports device pixels; the controls live in logical ones.
+        MSystemEvent logical = event;
+        logical.position = MPoint{static_cast<std::int32_t>(std::floor(event.position.x / m_scale)),
+                                  static_cast<std::int32_t>(std::floor(event.position.y / m_scale))};
+        DispatchHeld(logical);
+        return;
+      }
+      DispatchHeld(event);
+    };
+    dispatch();
+    UpdateTextInput();
   });
   m_nesting.fetch_sub(1, std::memory_order_relaxed);
   if (system != nullptr)
@@ -620,6 +625,15 @@ void MWindow::DispatchMouse(const MSystemEvent& event)
     return;
   }
   DispatchFrame targetFrame(*this, target);
+  // A press elsewhere ends a text edit, as it would in a native field, even on a control that
+  // takes no focus itself.
+  if (IsButtonPress(event.code) && m_focus != nullptr && m_focus->WantsTextInput() &&
+      !m_focus->IsAncestorOf(target))
+  {
+    SetFocusControl(nullptr);
+    if (targetFrame.gone)
+      return;
+  }
 
   const auto deliver = [&](MSystemEvent::Code code, std::uint32_t modifiers) {
     const MMouseButton button = static_cast<MMouseButton>(static_cast<int>(code) % 3);
@@ -787,6 +801,19 @@ void MWindow::SetFocusControl(MControl* control)
     old->OnFocusOut();
   if (control != nullptr)
     control->OnFocusIn();
+  UpdateTextInput();
+}
+
+void MWindow::UpdateTextInput()
+{
+  const bool wanted = m_focus != nullptr && m_focus->WantsTextInput();
+  if (wanted == m_textInput)
+    return;
+  MWindowSystemCommon* system = GetWindowSystem();
+  MWindowDescriptor* descriptor = GetDescriptor();
+  m_textInput = wanted && system != nullptr && descriptor != nullptr;
+  if (system != nullptr && descriptor != nullptr)
+    system->SetTextInput(*descriptor, wanted);
 }
 
 void MWindow::SetCaptureControl(MControl* control)
@@ -863,7 +890,10 @@ void MWindow::ForgetControl(const MControl* control)
     if (!frame->gone && control->IsAncestorOf(frame->m_control))
       frame->gone = true;
   if (control->IsAncestorOf(m_focus))
+  {
     m_focus = nullptr;
+    UpdateTextInput(); // a sheet's field that goes with its sheet hands the keyboard back
+  }
   if (control->IsAncestorOf(m_capture))
   {
     m_capture = nullptr;

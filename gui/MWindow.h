@@ -33,6 +33,9 @@
 //     MouseLeave clears the highlight. After each mouse event the window shows the cursor of the
 //     captured control, else of the control under the mouse (MControl::GetCursor). Size (the back end has
 //     resized its surface already) and Close (OnCloseRequested) are handled without the tree lock.
+//     A press outside a focused control that takes typed text ends that edit (the focus leaves
+//     it). After every event, focus change and close the window tells its window system whether
+//     the focused control takes typed text (MWindowSystem::SetTextInput).
 //  4. The counters fall; when no handler runs anywhere, the global event processor is drained.
 // Every handler runs inside MHostCallShield ("MWindowProc (messages)" or the keyboard texts), so
 // nothing escapes to the back end.
@@ -216,6 +219,8 @@ private:
   bool DismissPopupsElsewhere(MWindowSystemCommon& system);
   void DispatchMouse(const MSystemEvent& event);
   void DispatchKey(const MSystemEvent& event);
+  /// Tells the window system when the focused control starts or stops taking typed text.
+  void UpdateTextInput();
   void UpdateHighlight(MControl* control);
   /// Shows the cursor of the control that has the capture, else of the one under `position`
   /// (window coordinates), when it differs from the one shown or `force` (the highlight moved).
@@ -261,6 +266,7 @@ private:
   bool m_inNativeSize = false;
   DispatchFrame* m_dispatchFrames = nullptr; // innermost first
   MStdCursor m_cursor = MStdCursor::Arrow;   // the cursor this window set last
+  bool m_textInput = false;                  // the window system was told a text edit runs
   bool m_cursorShown = false;                // false: set it at the next mouse event
 
   // Native timer id -> (control, the control's own id).

@@ -195,6 +195,17 @@ public:
   /// idle hook or run-loop timer; never blocks.
   virtual void Idle() { ProcessPendingMessages(); }
 
+  // --- keyboard (beyond the slot table) -------------------------------------------------------
+  /// A text field of `window` starts (true) or ends (false) being edited. A back end whose
+  /// embedded windows get no keyboard from the platform takes the input focus for the edit and
+  /// hands it back to the window that had it when the edit ends; nothing else moves the focus.
+  /// Default: nothing (the platform focuses what the user clicks). GUI thread.
+  virtual void SetTextInput(MWindowDescriptor& window, bool active)
+  {
+    (void)window;
+    (void)active;
+  }
+
   // --- clipboard (beyond the slot table) ------------------------------------------------------
   /// Puts `text` on the clipboard. GUI thread. MWindowSystemCommon keeps a clipboard shared by
   /// every window system of the process (so one plug-in instance pastes what another copied); a

@@ -118,6 +118,7 @@ bool MEdit::OnMouseDown(MMouseButton button, MPoint position, std::uint32_t modi
   if (button != MMouseButton::Left)
     return false;
   SetFocus();
+  m_editing = true; // again after Return or Escape ended the last edit
   m_buffer.SetCaret(PositionAt(position), (modifiers & MSystemEvent::ModShift) != 0);
   m_selecting = true;
   SetCapture();
@@ -149,6 +150,7 @@ bool MEdit::OnMouseDoubleClick(MMouseButton button, MPoint, std::uint32_t)
   if (button != MMouseButton::Left)
     return false;
   SetFocus();
+  m_editing = true;
   m_buffer.SelectAll();
   Invalidate();
   return true;
@@ -158,11 +160,13 @@ bool MEdit::OnKeyDown(std::int32_t key, std::uint32_t modifiers)
 {
   if (key == MVirtualKey::Return)
   {
+    m_editing = false; // first: the commit handler may destroy the field
     Commit();
     return true;
   }
   if (key == MVirtualKey::Escape)
   {
+    m_editing = false;
     if (!m_dirty && !m_commitHandler)
       return false; // nothing to undo: let the window close on Escape
     Cancel();
@@ -190,6 +194,7 @@ void MEdit::OnFocusIn()
 {
   m_original = m_buffer.GetText();
   m_dirty = false;
+  m_editing = true;
   ScrollToCaret();
   Invalidate();
 }
@@ -202,6 +207,7 @@ void MEdit::OnSizeChanged()
 void MEdit::OnFocusOut()
 {
   m_selecting = false;
+  m_editing = false;
   if (m_dirty)
     Commit();
   else if (m_commitHandler)
@@ -401,10 +407,7 @@ bool MMultiLineEdit::OnKeyDown(std::int32_t key, std::uint32_t modifiers)
   if (key == MVirtualKey::Return)
   {
     if ((modifiers & MSystemEvent::ModControl) != 0)
-    {
-      Commit();
-      return true;
-    }
+      return MEdit::OnKeyDown(key, modifiers); // commits and ends the edit
     if (IsReadOnly() || !m_buffer.InsertCharacter('\n'))
       return true;
     TextEdited();

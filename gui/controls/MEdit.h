@@ -4,7 +4,8 @@
 //    A click places the caret, a drag selects, a double click selects everything. Return commits
 //    (fires the changed event and the commit handler with true), Escape restores the text the
 //    field had when it got the focus (commit handler with false); losing the focus with a
-//    changed text commits. Read-only fields select but do not edit.
+//    changed text commits. Read-only fields select but do not edit. From the focus (or a click)
+//    until Return, Escape or the focus leaves, the field asks for the keyboard (WantsTextInput).
 //  - MComboEdit: an edit field with a list of choices: a button at the right edge opens them in
 //    a popup menu, Up/Down (or Alt+Down) step through them; a choice replaces the text and
 //    commits.
@@ -51,6 +52,8 @@ public:
 
   MSize GetPreferredSize() const override;
   bool AcceptsFocus() const override { return true; }
+  /// From the focus or a click until Return, Escape or the focus leaves; never when read-only.
+  bool WantsTextInput() const override { return m_editing && !m_readOnly; }
   /// The text beam.
   MStdCursor GetCursor(MPoint) const override { return MStdCursor::IBeam; }
   bool OnMouseDown(MMouseButton button, MPoint position, std::uint32_t modifiers) override;
@@ -91,6 +94,7 @@ private:
   bool m_readOnly = false;
   bool m_selecting = false;
   bool m_dirty = false;
+  bool m_editing = false;
 };
 
 class MComboEdit : public MEdit

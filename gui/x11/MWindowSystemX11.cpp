@@ -62,6 +62,8 @@ public:
   bool m_popup = false;     // override-redirect
   bool m_shown = false;     // mapped by us
   bool m_destroyed = false; // the server destroyed it (with the host's window)
+  bool m_textInput = false; // an embedded window holds the keyboard for a text edit
+  Window m_focusBefore = 0; // who had the keyboard before that edit (0: the parent)
   MRect m_dirty;            // GUI thread: to paint and copy out
 
   // Requests of other threads, applied by the GUI thread on its next wake-up.
@@ -498,6 +500,8 @@ void MWindowSystemX11::DestroyNativeWindow(std::unique_ptr<MWindowDescriptor> wi
   }
   if (impl.pointerWindow == descriptor.m_window)
     impl.pointerWindow = 0;
+  if (!descriptor.m_destroyed)
+    SetTextInput(descriptor, false);
   impl.clicks.Reset();
   descriptor.m_image.reset();
   if (descriptor.m_gc)
@@ -759,6 +763,49 @@ void MWindowSystemX11::ActivateAndFocus(MWindowDescriptor& window)
   XFlush(impl.display);
 }
 
+void MWindowSystemX11::SetTextInput(MWindowDescriptor& window, bool active)
+{
+  CheckGuiThread("SetTextInput");
+  MX11WindowDescriptor& descriptor = Cast(window);
+  Impl& impl = *m_impl;
+  // The window manager gives the keyboard to top-level windows; popups never take it.
+  if (descriptor.m_topLevel || descriptor.m_popup || descriptor.m_textInput == active)
+    return;
+  descriptor.m_textInput = active;
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(impl.display, &focus, &revert);
+  if (active)
+  {
+    descriptor.m_focusBefore =
+        (focus == descriptor.m_window || focus == kX11None || focus == PointerRoot) ? 0 : focus;
+    // Focus on a window that is not viewable is a BadMatch: the error handler counts and drops it.
+    if (focus != descriptor.m_window)
+      XSetInputFocus(impl.display, descriptor.m_window, RevertToParent, CurrentTime);
+  }
+  else
+  {
+    // Only a keyboard we still hold goes back: if the user clicked into the host meanwhile, the
+    // host has it already.
+    if (focus == descriptor.m_window)
+    {
+      Window target = descriptor.m_focusBefore;
+      Window root = 0, parent = 0, *children = nullptr;
+      unsigned int count = 0;
+      if (!target && XQueryTree(impl.display, descriptor.m_window, &root, &parent, &children, &count))
+        target = parent;
+      if (children)
+        XFree(children);
+      // A window that has gone since is a BadWindow (counted and dropped); the keyboard then
+      // stays here until the host takes it, as it does on its next click.
+      if (target)
+        XSetInputFocus(impl.display, target, RevertToParent, CurrentTime);
+    }
+    descriptor.m_focusBefore = 0;
+  }
+  XFlush(impl.display);
+}
+
 bool MWindowSystemX11::IsForeground(const MWindowDescriptor& window) const
 {
   CheckGuiThread("IsForeground");
@@ -968,10 +1015,6 @@ void MWindowSystemX11::HandleXEvent(void* rawEvent)
     }
     else if (press)
     {
-      // An embedded editor gets no keyboard from the window manager: a click into it takes the
-      // focus, as a click into a native child control does, so that typed entry works.
-      if (!descriptor->m_topLevel && !descriptor->m_popup)
-        XSetInputFocus(impl.display, xWindow, RevertToParent, event.xbutton.time);
       const bool isDouble = impl.clicks.Press(xWindow, event.xbutton.button,
                                               std::uint32_t(event.xbutton.time), translated.position);
       translated.code = isDouble ? action.doubleClick : action.down;

@@ -26,8 +26,10 @@
 // after more than 10 paint/timer/wake-up messages in a row so that a flood of repaints cannot
 // starve the host. A call that leaves work behind keeps GetEventFileDescriptor() readable.
 //
-// Keyboard: a top-level window gets the focus from the window manager; an embedded window takes
-// it when clicked (XSetInputFocus), since the host's window manager never gives it to a child.
+// Keyboard: a top-level window gets the focus from the window manager. An embedded window never
+// gets it from the host's window manager, so it takes it (XSetInputFocus) while one of its text
+// fields is being edited, and hands it back when the edit ends (SetTextInput); clicks elsewhere
+// (a knob, a button) leave the host's keyboard alone, so its shortcuts keep working.
 //
 // Clipboard: the CLIPBOARD selection, owned by an unmapped window of our connection. Our own text
 // is answered as UTF8_STRING (and TARGETS) to any requestor; reading another client's text asks
@@ -134,6 +136,9 @@ public:
   int GetEventFileDescriptor() const override;
   void Idle() override;
   bool HasTimers() const override;
+  /// An embedded window takes the input focus while a text field is edited and hands it back to
+  /// the window that had it (else its parent) when the edit ends, if it still holds it.
+  void SetTextInput(MWindowDescriptor& window, bool active) override;
 
   static constexpr int kClipboardWaitMs = 1000;
   static constexpr long kMaxClipboardBytes = 16L << 20;

@@ -5,6 +5,7 @@
 #include "gui/MDrawer.h"
 #include "gui/MWindow.h"
 #include "gui/controls/MCheckBox.h"
+#include "gui/controls/MEdit.h"
 #include "gui/controls/MKnob.h"
 #include "gui/x11/MWindowSystemX11.h"
 
@@ -18,6 +19,7 @@
 #include <bit>
 #include <cstdlib>
 #include <chrono>
+#include <cctype>
 #include <climits>
 #include <functional>
 #include <memory>
@@ -37,16 +39,11 @@ using Clock = std::chrono::steady_clock;
 constexpr MColor kDark{0x30, 0x30, 0x30, 0xFF};
 constexpr MColor kLit{0xF0, 0x90, 0x20, 0xFF};
 
-// A control that paints one colour and records keys and timer ticks: the pixel and input probe.
+// A control that paints one colour and records timer ticks: the pixel probe.
 class TestSwatch : public MControl
 {
 public:
   bool OnMouseDown(MMouseButton, MPoint, std::uint32_t) override { return true; }
-  bool OnKeyDown(std::int32_t key, std::uint32_t) override { return keys.push_back(key), true; }
-  bool OnCharacter(std::int32_t character, std::uint32_t) override
-  {
-    return characters.push_back(character), true;
-  }
   bool AcceptsFocus() const override { return true; }
   bool OnTimer(std::int32_t) override { return ++ticks, onTick ? onTick() : true; }
   void Paint(MDrawer& drawer) override
@@ -55,8 +52,6 @@ public:
   }
 
   std::atomic<bool> lit{false};
-  std::vector<std::int32_t> keys;
-  std::vector<std::int32_t> characters;
   int ticks = 0;
   std::function<bool()> onTick;
 };
@@ -234,27 +229,58 @@ TEST_F(MWindowSystemX11Test, DoubleClickCountsWhileEachClickBouncesTheFocus)
   ASSERT_TRUE(PumpUntil([&] { return editor.value.Get() == 50.0; })) << editor.value.Get();
 }
 
-TEST_F(MWindowSystemX11Test, KeysReachTheFocusedControlAsKeyDownAndCharacter)
+TEST_F(MWindowSystemX11Test, ATextEditHoldsTheHostsKeyboardFromItsClickUntilTheEditEnds)
 {
   m_system->Initialize();
   Editor editor;
+  auto& edit = editor.window.Add<MEdit>();
+  edit.SetBounds(MRect::FromSize(80, 40, 110, 24));
   editor.window.Open(*m_system, m_parent);
   ASSERT_TRUE(PumpUntil([&] { return ShowsColour(kSwatchX, kSwatchY, kDark); }));
-  Button(kSwatchX, kSwatchY, 1); // focuses the swatch and the embedded window
-  ASSERT_TRUE(PumpUntil([&] { return editor.window.GetFocusControl() == editor.swatch; }));
-  // No ActivateAndFocus: the click gave the embedded window the keyboard.
-  const KeyCode a = XKeysymToKeycode(m_host, XK_a);
-  const KeyCode shift = XKeysymToKeycode(m_host, XK_Shift_L);
-  XTestFakeKeyEvent(m_host, a, True, 0);
-  XTestFakeKeyEvent(m_host, a, False, 0);
-  XTestFakeKeyEvent(m_host, shift, True, 0);
-  XTestFakeKeyEvent(m_host, a, True, 0);
-  XTestFakeKeyEvent(m_host, a, False, 0);
-  XTestFakeKeyEvent(m_host, shift, False, 0);
+  XSetInputFocus(m_host, m_parent, RevertToParent, CurrentTime); // the host has the keyboard
+  const auto ours = Window(editor.window.GetDescriptor()->GetHandle());
+  const auto focus = [&] {
+    Window focused = 0;
+    int revert = 0;
+    XGetInputFocus(m_host, &focused, &revert);
+    return focused;
+  };
+  const auto press = [&](KeySym symbol, bool shift) {
+    const KeyCode shiftKey = XKeysymToKeycode(m_host, XK_Shift_L), key = XKeysymToKeycode(m_host, symbol);
+    if (shift)
+      XTestFakeKeyEvent(m_host, shiftKey, True, 0);
+    XTestFakeKeyEvent(m_host, key, True, 0);
+    XTestFakeKeyEvent(m_host, key, False, 0);
+    if (shift)
+      XTestFakeKeyEvent(m_host, shiftKey, False, 0);
+    XSync(m_host, False);
+  };
+  const int editX = kHostX + 120, editY = kHostY + 52;
+
+  Button(kHostX + 40, kHostY + 50, 1); // the knob
+  Button(kSwatchX, kSwatchY, 1);       // a control that takes the toolkit's focus
+  PumpUntil([] { return false; }, 50);
+  EXPECT_EQ(focus(), m_parent) << "clicks outside a text field leave the host's keyboard alone";
+
+  Button(editX, editY, 1);
+  ASSERT_TRUE(PumpUntil([&] { return focus() == ours; })) << "a click into the field takes it";
+  for (const char c : std::string("My Vox Take"))
+    press(c == ' ' ? KeySym(XK_space) : KeySym(std::tolower(c)), std::isupper(c) != 0);
+  ASSERT_TRUE(PumpUntil([&] { return edit.GetText() == MString("My Vox Take"); })) << edit.GetText().ToUTF8();
+  press(XK_Return, false);
+  ASSERT_TRUE(PumpUntil([&] { return focus() == m_parent; })) << "Return hands it back";
+  EXPECT_EQ(edit.GetText(), MString("My Vox Take"));
+
+  // A click elsewhere ends the edit; so does closing the editor.
+  Button(editX, editY, 1);
+  ASSERT_TRUE(PumpUntil([&] { return focus() == ours; }));
+  Button(kHostX + 100, kHostY + 20, 1); // the check box
+  ASSERT_TRUE(PumpUntil([&] { return focus() == m_parent; })) << "a click elsewhere hands it back";
+  Button(editX, editY, 1);
+  ASSERT_TRUE(PumpUntil([&] { return focus() == ours; }));
+  editor.window.Close();
   XSync(m_host, False);
-  ASSERT_TRUE(PumpUntil([&] { return editor.swatch->characters.size() >= 2; }));
-  EXPECT_EQ(editor.swatch->characters, (std::vector<std::int32_t>{'a', 'A'}));
-  EXPECT_EQ(editor.swatch->keys, (std::vector<std::int32_t>{'A', MVirtualKey::Shift, 'A'}));
+  EXPECT_EQ(focus(), m_parent) << "closing the editor hands it back";
 }
 
 TEST_F(MWindowSystemX11Test, WorkerInvalidationReachesTheScreenWithin100ms)
