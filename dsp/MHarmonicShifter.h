@@ -11,7 +11,8 @@
 //    f_h = h * f0;
 //  - Fit: every harmonic h * f0 up to near N/2 is fitted with the analysis window's own
 //    transform (its kernel, tabulated at 1/128 bin) by least squares over its main lobe,
-//    twice round (the second pass takes out what neighbouring lobes left in the first),
+//    twice round (the second pass takes out what neighbouring lobes left in the first; six
+//    times for harmonics closer than kConfirmedSpacing, whose lobes overlap more),
 //    and subtracted over +-8 bins; a harmonic whose kernel explains less than 80 % of its main
 //    lobe's energy (noise, a missing harmonic) is left in the frame. What remains (the
 //    residual) goes through the ordinary peak shift;
@@ -37,9 +38,12 @@ public:
   static constexpr int kKernelSpan = 2 * kKernelReach + 2;
   /// Fractional bin positions tabulated per bin.
   static constexpr int kKernelSteps = 128;
-  /// Harmonics closer than this (in bins) share their main lobes too much to be told apart,
-  /// and their Hann²-weighted values too: Fit finds none and the pick is not refined.
-  static constexpr double kMinimumSpacing = 2.3;
+  /// Harmonics closer than this (in bins) share their main lobes too much to be told apart:
+  /// Fit finds none (80 Hz at 44.1 kHz and N = 1024 lies at 1.86 bins).
+  static constexpr double kMinimumSpacing = 1.84;
+  /// Below this spacing the harmonics' Hann²-weighted values overlap (the pick is not refined)
+  /// and Fit needs more rounds to take each harmonic's neighbours out of its main lobe.
+  static constexpr double kConfirmedSpacing = 2.3;
   /// Bins whose Hann²-weighted value is kept for the next frame's refinement.
   static constexpr int kRefineBins = 256;
 
@@ -60,7 +64,7 @@ public:
   /// Fits the harmonics of `f0Bins` (the fundamental in bins) in `spectrum` (the frame
   /// engine's layout, n floats) and writes the frame less the accepted harmonics into
   /// `residual` (same layout, DC and Nyquist copied). Answers the number of harmonics kept: none
-  /// when the harmonics lie closer than 2.3 bins (below about 100 Hz at 44.1 kHz and N = 1024).
+  /// when the harmonics lie closer than kMinimumSpacing.
   /// Harmonics whose nearest bin's magnitude (`magnitude`, the frame's) lies below `floor` are
   /// left in the residual unfitted: they are too quiet to matter, and skipping them is most of
   /// what keeps the fit cheap.

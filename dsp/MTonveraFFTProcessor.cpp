@@ -96,7 +96,7 @@ void MTonveraFFTProcessor::AnalyseFrame(float* spectrum)
     if (high)
     {
       const double refined = m_harmonic.RefineFundamental(spectrum, n, f, BinWidth(), PhaseStep());
-      if (refined >= MHarmonicShifter::kMinimumSpacing * BinWidth())
+      if (refined >= MHarmonicShifter::kConfirmedSpacing * BinWidth())
         f = refined;
     }
     const bool accepted = f >= kLowestPitchHz && f <= kHighestPitchHz;
@@ -108,17 +108,24 @@ void MTonveraFFTProcessor::AnalyseFrame(float* spectrum)
     // While the pick stays near the fundamental the last frame's harmonics gave, the harmonics
     // are fitted there: it is the more precise of the two.
     double fundamental = high && accepted ? f : 0.0;
-    if (fundamental > 0.0 && m_measuredFundamental > 0.0 &&
-        std::abs(fundamental / m_measuredFundamental - 1.0) < kFundamentalTolerance)
+    const bool confirmed = fundamental > 0.0 && m_measuredFundamental > 0.0 &&
+                           std::abs(fundamental / m_measuredFundamental - 1.0) < kFundamentalTolerance;
+    if (confirmed)
       fundamental = m_measuredFundamental;
-    m_owner->SetHarmonicFundamental(fundamental);
+    // Harmonics closer than kConfirmedSpacing (a low voice) are fitted here every frame, but
+    // moved by the harmonic model only once their own phase advance has confirmed the pick:
+    // the pick alone wanders by more than their spacing allows.
+    m_fitFundamental = fundamental;
+    const bool close = fundamental < MHarmonicShifter::kConfirmedSpacing * BinWidth();
+    m_owner->SetHarmonicFundamental(close && !confirmed ? 0.0 : fundamental);
   }
   FindPeaksAndRegions(n);
   ComputeEnvelope(n);
   m_harmonicFundamental = 0.0;
   if (high)
   {
-    const double f0 = m_owner->HarmonicFundamental();
+    const double published = m_owner->HarmonicFundamental();
+    const double f0 = m_detect ? m_fitFundamental : published;
     // The fit needs bin 1 whole: the constant offset's share goes back in for it, and is
     // worked out again from the DC value less the harmonics' leakage into it.
     spectrum[2] = static_cast<float>(spectrum[2] + m_dcPartRe);
@@ -150,7 +157,7 @@ void MTonveraFFTProcessor::AnalyseFrame(float* spectrum)
         m_detectedNote = NoteOfFrequency(measured);
       }
     }
-    if (fitted)
+    if (fitted && published > 0.0)
     {
       m_harmonicFundamental = f0;
       UseResidualAsSource(n, m_residual);
