@@ -44,6 +44,8 @@ public:
   /// Below this spacing the harmonics' Hann²-weighted values overlap (the pick is not refined)
   /// and Fit needs more rounds to take each harmonic's neighbours out of its main lobe.
   static constexpr double kConfirmedSpacing = 2.3;
+  /// Harmonics Fit looks at, at most: those below 6 kHz of 80 Hz at N = 4096 and 44.1 kHz.
+  static constexpr int kMaxHarmonics = 320;
   /// Bins whose Hann²-weighted value is kept for the next frame's refinement.
   static constexpr int kRefineBins = 256;
 
@@ -55,10 +57,13 @@ public:
 
   /// Forgets the previous frame (a new stream starts).
   void ResetHistory();
+  /// Forgets the previous frame of RefineFundamental alone (a frame that needs no refinement).
+  void ResetRefinement() { m_historyValid = false; }
 
   /// The fundamental `f0` (Hz) of a frame refined from the phase advances of its harmonics
   /// since the previous call (see the file comment); f0 itself when no harmonic can be measured.
-  /// Keeps this frame's values for the next call, so call it on every frame.
+  /// Keeps this frame's values for the next call (ResetRefinement instead on a frame that
+  /// needs none).
   double RefineFundamental(const float* spectrum, int n, double f0, double binWidth, double phaseStep);
 
   /// Fits the harmonics of `f0Bins` (the fundamental in bins) in `spectrum` (the frame
@@ -115,8 +120,13 @@ private:
 
   int m_count = 0;
   double m_fittedDc = 0.0;
-  double m_position[kMaxBins] = {};
-  std::int32_t m_number[kMaxBins] = {};
-  double m_amplitudeRe[kMaxBins] = {};
-  double m_amplitudeIm[kMaxBins] = {};
+  // The fundamental (bins) of the last Fit: harmonic h lies at h times it.
+  double m_fundamentalBins = 0.0;
+  double m_position[kMaxHarmonics] = {};
+  std::int32_t m_number[kMaxHarmonics] = {};
+  double m_amplitudeRe[kMaxHarmonics] = {};
+  double m_amplitudeIm[kMaxHarmonics] = {};
+  // Each candidate's kernel at its position, worked out once per Fit for all rounds.
+  float m_kernelRe[kMaxHarmonics][kKernelSpan] = {};
+  float m_kernelIm[kMaxHarmonics][kKernelSpan] = {};
 };

@@ -53,10 +53,16 @@ void MPitchFFTPeak<MaxSize>::FindPeaksAndRegions(int frameSize)
   m_peakCount = count;
   m_regionBounds[0] = 1;
   m_regionBounds[count] = h;
+  FindLargestMagnitude(frameSize);
+}
 
+template <int MaxSize>
+void MPitchFFTPeak<MaxSize>::FindLargestMagnitude(int frameSize)
+{
+  const int h = std::min(frameSize / 2, kMaxBins);
   m_largestMagnitude = 0.0f;
   if (h > 0)
-    MVector::Maximum(m, h, &m_largestMagnitude);
+    MVector::Maximum(this->Magnitudes(), h, &m_largestMagnitude);
 }
 
 template <int MaxSize>

@@ -64,6 +64,8 @@ protected:
   /// Steps of the frame analysis after the per-bin magnitudes exist: finds peaks and
   /// regions over the frameSize / 2 bins, the largest magnitude and the envelope.
   void FindPeaksAndRegions(int frameSize);
+  /// The largest magnitude alone (FindPeaksAndRegions finds it too).
+  void FindLargestMagnitude(int frameSize);
   void ComputeEnvelope(int frameSize);
   /// Keeps a copy of the analysed spectrum, which the shift rotates into place; call it
   /// before the frame is scaled by the dry gain.

@@ -92,8 +92,12 @@ void MTonveraFFTProcessor::AnalyseFrame(float* spectrum)
   {
     const int bin = FindPitchBin(n);
     double f = bin > 0 ? BinFrequencies()[bin] : -1.0;
-    // The high-quality refinement runs on every frame: it keeps each frame for the next.
-    if (high)
+    // The high-quality refinement compares each frame with the previous one. While the pick
+    // stays near the fundamental the last frame's harmonics gave, that one is used and the
+    // refinement is not needed (its next frame starts afresh).
+    if (high && IsNearMeasured(f))
+      m_harmonic.ResetRefinement();
+    else if (high)
     {
       const double refined = m_harmonic.RefineFundamental(spectrum, n, f, BinWidth(), PhaseStep());
       if (refined >= MHarmonicShifter::kConfirmedSpacing * BinWidth())
@@ -108,8 +112,7 @@ void MTonveraFFTProcessor::AnalyseFrame(float* spectrum)
     // While the pick stays near the fundamental the last frame's harmonics gave, the harmonics
     // are fitted there: it is the more precise of the two.
     double fundamental = high && accepted ? f : 0.0;
-    const bool confirmed = fundamental > 0.0 && m_measuredFundamental > 0.0 &&
-                           std::abs(fundamental / m_measuredFundamental - 1.0) < kFundamentalTolerance;
+    const bool confirmed = fundamental > 0.0 && IsNearMeasured(fundamental);
     if (confirmed)
       fundamental = m_measuredFundamental;
     // Harmonics closer than kConfirmedSpacing (a low voice) are fitted here every frame, but
@@ -119,7 +122,11 @@ void MTonveraFFTProcessor::AnalyseFrame(float* spectrum)
     const bool close = fundamental < MHarmonicShifter::kConfirmedSpacing * BinWidth();
     m_owner->SetHarmonicFundamental(close && !confirmed ? 0.0 : fundamental);
   }
-  FindPeaksAndRegions(n);
+  // High quality finds the peaks of the frame only when its harmonics are not taken out.
+  if (high)
+    FindLargestMagnitude(n);
+  else
+    FindPeaksAndRegions(n);
   ComputeEnvelope(n);
   m_harmonicFundamental = 0.0;
   if (high)
@@ -163,12 +170,18 @@ void MTonveraFFTProcessor::AnalyseFrame(float* spectrum)
       UseResidualAsSource(n, m_residual);
       return;
     }
+    FindPeaksAndRegions(n);
   }
   else
   {
     m_measuredFundamental = 0.0;
   }
   KeepSourceSpectrum(n, spectrum);
+}
+
+bool MTonveraFFTProcessor::IsNearMeasured(double f) const
+{
+  return m_measuredFundamental > 0.0 && std::abs(f / m_measuredFundamental - 1.0) < kFundamentalTolerance;
 }
 
 void MTonveraFFTProcessor::UpdateDcLeak(int frameSize)

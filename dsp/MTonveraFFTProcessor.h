@@ -101,6 +101,8 @@ public:
 
 private:
   void UpdateDcLeak(int frameSize);
+  // Whether a pick f lies near the fundamental the last frame's harmonics gave.
+  bool IsNearMeasured(double f) const;
   void AddHarmonics(double ratio, double wet, MSynthesisPhaseStore& store, bool wasSilent, float* spectrum);
   void SeparateDc(int frameSize, float* spectrum);
 
