@@ -70,6 +70,24 @@ private:
   double m_im = 0.0;
 };
 
+// atan2(y, x) within 1e-5 radians (a minimax polynomial of atan on [0, 1]; 0 for the origin).
+double Angle(double y, double x)
+{
+  const double ax = std::abs(x);
+  const double ay = std::abs(y);
+  const double big = std::max(ax, ay);
+  if (!(big > 0.0))
+    return 0.0;
+  const double z = std::min(ax, ay) / big;
+  const double z2 = z * z;
+  double a = z * (0.9998660 + z2 * (-0.3302995 + z2 * (0.1801410 + z2 * (-0.0851330 + z2 * 0.0208351))));
+  if (ay > ax)
+    a = 0.5 * std::numbers::pi - a;
+  if (x < 0.0)
+    a = std::numbers::pi - a;
+  return y < 0.0 ? -a : a;
+}
+
 double Wrap(double angle)
 {
   return angle - kTwoPi * std::nearbyint(angle / kTwoPi);
@@ -210,6 +228,7 @@ int MHarmonicShifter::Fit(const float* spectrum, int n, double f0Bins, float* re
                           const float* magnitude, float floor)
 {
   m_count = 0;
+  m_changedEnd = 0;
   m_fittedDc = 0.0;
   if (spectrum == nullptr || residual == nullptr || n < 4)
     return 0;
@@ -234,12 +253,24 @@ int MHarmonicShifter::Fit(const float* spectrum, int n, double f0Bins, float* re
     m_position[count] = b;
     m_number[count] = h;
     Kernel(b, m_kernelRe[count], m_kernelIm[count]);
+    // The kernel's energy over the main lobe the fit reads, and its inverse (a division less in
+    // the chain of rounds, each harmonic's fit waiting for the one before).
+    const int base = static_cast<int>(std::floor(b)) - kKernelReach;
+    double norm = 0.0;
+    for (int j = std::max(kFitFirst, 1 - base); j < kFitEnd; ++j)
+      norm += static_cast<double>(m_kernelRe[count][j]) * m_kernelRe[count][j] +
+              static_cast<double>(m_kernelIm[count][j]) * m_kernelIm[count][j];
+    m_base[count] = base;
+    m_norm[count] = norm;
+    m_inverseNorm[count] = norm > 0.0 ? 1.0 / norm : 0.0;
     m_amplitudeRe[count] = 0.0;
     m_amplitudeIm[count] = 0.0;
     ++count;
   }
 
   m_fundamentalBins = f0Bins;
+  // The kernels reach at most kKernelSpan bins from their base (the last lies highest).
+  m_changedEnd = count > 0 ? std::min(half, m_base[count - 1] + kKernelSpan) : 0;
   float mirrorRe[kKernelSpan];
   float mirrorIm[kKernelSpan];
   const int passes = f0Bins < kConfirmedSpacing ? kClosePasses : 2;
@@ -250,7 +281,8 @@ int MHarmonicShifter::Fit(const float* spectrum, int n, double f0Bins, float* re
       const double b = m_position[i];
       const float* kernelRe = m_kernelRe[i];
       const float* kernelIm = m_kernelIm[i];
-      const int base = static_cast<int>(std::floor(b)) - kKernelReach;
+      const int base = m_base[i];
+      const bool last = pass == passes - 1;
       // A partial near DC also reaches the low bins through its mirror image at -b, whose
       // amplitude is the conjugate.
       const bool mirrored = b < kKernelReach + 2;
@@ -263,7 +295,6 @@ int MHarmonicShifter::Fit(const float* spectrum, int n, double f0Bins, float* re
       // the fit then does not have to see); the residual itself changes once, by the difference.
       double numRe = 0.0;
       double numIm = 0.0;
-      double norm = 0.0;
       double total = 0.0;
       for (int j = std::max(kFitFirst, 1 - base); j < kFitEnd; ++j)
       {
@@ -274,23 +305,23 @@ int MHarmonicShifter::Fit(const float* spectrum, int n, double f0Bins, float* re
         const double im = bin[1] + (oldRe * kIm + oldIm * kRe);
         numRe += kRe * re + kIm * im;
         numIm += kRe * im - kIm * re;
-        norm += kRe * kRe + kIm * kIm;
-        total += re * re + im * im;
+        if (last)
+          total += re * re + im * im;
       }
-      double aRe = norm > 0.0 ? numRe / norm : 0.0;
-      double aIm = norm > 0.0 ? numIm / norm : 0.0;
-      const double explained = (aRe * aRe + aIm * aIm) * norm;
+      double aRe = numRe * m_inverseNorm[i];
+      double aIm = numIm * m_inverseNorm[i];
+      const double explained = (aRe * aRe + aIm * aIm) * m_norm[i];
       // The least-squares fit leaves total - explained in the main lobe. A harmonic it does not
       // explain well stays in the residual, image and all.
       if (!std::isfinite(aRe) || !std::isfinite(aIm) ||
-          (pass == passes - 1 && !(explained >= kExplainedOverLeft * (total - explained))))
+          (last && !(explained >= kExplainedOverLeft * (total - explained))))
       {
         aRe = 0.0;
         aIm = 0.0;
       }
       m_amplitudeRe[i] = aRe;
       m_amplitudeIm[i] = aIm;
-      if (pass == passes - 1 && base <= 0)
+      if (last && base <= 0)
         m_fittedDc += 2.0 * (aRe * kernelRe[-base] - aIm * kernelIm[-base]);
       // A later round's change below -80 dB of the harmonic (one far from its neighbours) is
       // not worth writing back.
@@ -328,6 +359,7 @@ double MHarmonicShifter::MeasureFundamental(double binWidth, int n, int hop)
   double centreIm[kRefineHarmonics + 1] = {};
   const double advancePerHertz = kTwoPi * hop / (binWidth * n);
   RisingPowers toCentre(std::numbers::pi * m_fundamentalBins);
+  RisingPowers expectedTurn(-m_fundamentalBins * binWidth * advancePerHertz);
   for (int i = 0; i < m_count && m_number[i] <= kRefineHarmonics; ++i)
   {
     const int h = m_number[i];
@@ -346,7 +378,11 @@ double MHarmonicShifter::MeasureFundamental(double binWidth, int n, int hop)
     const double gainedIm = im * m_centreRe[h] - re * m_centreIm[h];
     if (gainedRe == 0.0 && gainedIm == 0.0)
       continue;
-    const double deviation = Wrap(std::atan2(gainedIm, gainedRe) - Wrap(expected * advancePerHertz));
+    // Less the advance of a partial at exactly h times the fundamental.
+    double deviationRe = gainedRe;
+    double deviationIm = gainedIm;
+    expectedTurn.Rotate(h, deviationRe, deviationIm);
+    const double deviation = Angle(deviationIm, deviationRe);
     const double frequency = expected + deviation / advancePerHertz;
     if (!(std::abs(frequency - expected) <= kRefineTolerance * expected))
       continue;

@@ -77,6 +77,8 @@ public:
 
   /// Harmonics kept by the last Fit.
   int HarmonicCount() const { return m_count; }
+  /// The bin below which the last Fit changed the residual (above it, it is the frame's copy).
+  int ChangedEnd() const { return m_changedEnd; }
   /// The share of the frame's DC value that the harmonics kept by the last Fit spread into it
   /// (the window's leakage from the lowest ones).
   double FittedDc() const { return m_fittedDc; }
@@ -119,6 +121,7 @@ private:
   double m_centreIm[kRefineHarmonics + 1] = {};
 
   int m_count = 0;
+  int m_changedEnd = 0;
   double m_fittedDc = 0.0;
   // The fundamental (bins) of the last Fit: harmonic h lies at h times it.
   double m_fundamentalBins = 0.0;
@@ -126,7 +129,11 @@ private:
   std::int32_t m_number[kMaxHarmonics] = {};
   double m_amplitudeRe[kMaxHarmonics] = {};
   double m_amplitudeIm[kMaxHarmonics] = {};
-  // Each candidate's kernel at its position, worked out once per Fit for all rounds.
+  // Each candidate's first kernel bin, its kernel's energy over the fitted bins and that
+  // energy's inverse, and its kernel at its position: worked out once per Fit for all rounds.
+  std::int32_t m_base[kMaxHarmonics] = {};
+  double m_norm[kMaxHarmonics] = {};
+  double m_inverseNorm[kMaxHarmonics] = {};
   float m_kernelRe[kMaxHarmonics][kKernelSpan] = {};
   float m_kernelIm[kMaxHarmonics][kKernelSpan] = {};
 };

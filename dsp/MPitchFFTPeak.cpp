@@ -247,14 +247,14 @@ void MPitchFFTPeak<MaxSize>::KeepSourceSpectrum(int frameSize, const float* spec
 }
 
 template <int MaxSize>
-void MPitchFFTPeak<MaxSize>::UseResidualAsSource(int frameSize, const float* residual)
+void MPitchFFTPeak<MaxSize>::UseResidualAsSource(int frameSize, const float* residual, int changedEnd)
 {
   const int n = std::min(frameSize, MaxSize);
   KeepSourceSpectrum(n, residual);
   const int h = std::min(n / 2, kMaxBins);
   if (h < 1)
     return;
-  MVector::MagnitudeAndPhase(residual, this->m_magnitude, this->m_phase, h);
+  MVector::MagnitudeAndPhase(residual, this->m_magnitude, this->m_phase, std::clamp(changedEnd, 1, h));
   const float largest = m_largestMagnitude;
   FindPeaksAndRegions(n);
   m_largestMagnitude = largest;

@@ -73,7 +73,8 @@ protected:
   /// Makes `residual` (what the harmonic shift left of the frame) the source of the peak shift
   /// instead: its copy, bin magnitudes and phases, peaks and regions replace the frame's. The
   /// envelope, the bin frequencies and the largest magnitude (the silence test) stay the frame's.
-  void UseResidualAsSource(int frameSize, const float* residual);
+  /// Bins from `changedEnd` on are the frame's own: their magnitudes and phases are kept.
+  void UseResidualAsSource(int frameSize, const float* residual, int changedEnd);
 
   /// Adds the shifted copy of the current frame to `spectrum`: every region moved by
   /// `ratio`, its magnitudes scaled by `wetGain`, phases continued in `store`. With

@@ -15,7 +15,7 @@ namespace
 // be taken for the same note.
 constexpr double kFundamentalTolerance = 0.03;
 // Harmonics this far below the loudest bin (-60 dB) are left to the peak shift.
-constexpr float kQuietHarmonic = 1e-3f;
+constexpr float kQuietHarmonic = 1e-2f;
 } // namespace
 
 MTonveraFFTProcessor::MTonveraFFTProcessor() = default;
@@ -167,7 +167,7 @@ void MTonveraFFTProcessor::AnalyseFrame(float* spectrum)
     if (fitted && published > 0.0)
     {
       m_harmonicFundamental = f0;
-      UseResidualAsSource(n, m_residual);
+      UseResidualAsSource(n, m_residual, m_harmonic.ChangedEnd());
       return;
     }
     FindPeaksAndRegions(n);
