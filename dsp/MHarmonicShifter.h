@@ -9,7 +9,7 @@
 //    whose side lobes fall much faster than the Hann window's, so neighbouring harmonics barely
 //    disturb each other's estimate; the harmonics are weighted as a least-squares fit of
 //    f_h = h * f0;
-//  - Fit: every harmonic h * f0 up to near N/2 is fitted with the analysis window's own
+//  - Fit: every harmonic h * f0 up to 6 kHz (at 44.1 kHz) is fitted with the analysis window's own
 //    transform (its kernel, tabulated at 1/128 bin) by least squares over its main lobe,
 //    twice round (the second pass takes out what neighbouring lobes left in the first; six
 //    times for harmonics closer than kConfirmedSpacing, whose lobes overlap more),
@@ -23,7 +23,7 @@
 //    ratio times its own advance, and since all harmonics are delayed alike the waveform keeps
 //    its shape (and its peak level).
 //
-// Memory: fixed arrays inside the object (about 120 KiB). Prepare allocates nothing but takes
+// Memory: fixed arrays inside the object (about 85 KiB). Prepare allocates nothing but takes
 // O(N) per table entry (configuration time); everything else runs on the audio thread,
 // allocates nothing and never throws.
 
