@@ -8,7 +8,10 @@
 // so 600 means six hundred times faster than real time, and
 //   corrector note_hold_ratio=<CPU time with 25 cents of Note hold / CPU time without>
 // the same second with the tracker holding its notes (the vibrato of the tone crosses the
-// midpoints between notes, so the hold decides often); about 1 means the hold costs nothing.
+// midpoints between notes, so the hold decides often); about 1 means the hold costs nothing,
+// and
+//   corrector high_ratio=<CPU time in High quality / CPU time in Standard>
+// the same second through the high-quality shift (harmonic model), at the same settings.
 
 #include "dsp/MNoteTracker.h"
 #include "dsp/MTonveraCorrectorOwner.h"
@@ -49,8 +52,10 @@ public:
   MNoteTracker& Tracker() override { return tracker; }
   void SetDisplayNotes(double, double, int) override {}
   MSynthesisPhaseStore& PhaseStore(int channel) override { return stores[channel]; }
+  bool HighQuality() const override { return high; }
 
   double ratio = 1.0;
+  bool high = false;
   MNoteTracker tracker;
   MSynthesisPhaseStore stores[8];
 };
@@ -83,10 +88,11 @@ std::vector<float> VoiceLikeSecond()
   return x;
 }
 
-void RunCorrectorOneSecond(benchmark::State& state, double holdCents)
+void RunCorrectorOneSecond(benchmark::State& state, double holdCents, bool high = false)
 {
   auto owner = std::make_unique<BenchOwner>();
   owner->tracker.SetHoldCents(holdCents);
+  owner->high = high;
   auto corrector = std::make_unique<MTonveraFFTProcessor>();
   corrector->SetOwner(owner.get());
   corrector->SetChannelIndex(0);
@@ -120,8 +126,14 @@ void CorrectorOneSecondNoteHold(benchmark::State& state)
   RunCorrectorOneSecond(state, 25.0);
 }
 
+void CorrectorOneSecondHigh(benchmark::State& state)
+{
+  RunCorrectorOneSecond(state, 0.0, true);
+}
+
 BENCHMARK(CorrectorOneSecond)->Unit(benchmark::kMicrosecond);
 BENCHMARK(CorrectorOneSecondNoteHold)->Unit(benchmark::kMicrosecond);
+BENCHMARK(CorrectorOneSecondHigh)->Unit(benchmark::kMicrosecond);
 
 // Keeps the CPU time per iteration: on a shared machine it is what other processes'
 // load disturbs least.
@@ -138,5 +150,8 @@ int main(int argc, char** argv)
   const double holdMicros = reporter.Micros("CorrectorOneSecondNoteHold");
   if (micros > 0.0 && holdMicros > 0.0)
     std::printf("corrector note_hold_ratio=%.3f\n", holdMicros / micros);
+  const double highMicros = reporter.Micros("CorrectorOneSecondHigh");
+  if (micros > 0.0 && highMicros > 0.0)
+    std::printf("corrector high_ratio=%.3f\n", highMicros / micros);
   return 0;
 }

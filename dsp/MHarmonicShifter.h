@@ -9,9 +9,10 @@
 //    whose side lobes fall much faster than the Hann window's, so neighbouring harmonics barely
 //    disturb each other's estimate; the harmonics are weighted as a least-squares fit of
 //    f_h = h * f0;
-//  - Fit: every harmonic h * f0 up to near N/2 is fitted with the analysis window's own
+//  - Fit: every harmonic h * f0 up to 6 kHz (at 44.1 kHz) is fitted with the analysis window's own
 //    transform (its kernel, tabulated at 1/128 bin) by least squares over its main lobe,
-//    twice round (the second pass takes out what neighbouring lobes left in the first),
+//    twice round (the second pass takes out what neighbouring lobes left in the first; six
+//    times for harmonics closer than kConfirmedSpacing, whose lobes overlap more),
 //    and subtracted over +-8 bins; a harmonic whose kernel explains less than 80 % of its main
 //    lobe's energy (noise, a missing harmonic) is left in the frame. What remains (the
 //    residual) goes through the ordinary peak shift;
@@ -22,7 +23,7 @@
 //    ratio times its own advance, and since all harmonics are delayed alike the waveform keeps
 //    its shape (and its peak level).
 //
-// Memory: fixed arrays inside the object (about 120 KiB). Prepare allocates nothing but takes
+// Memory: fixed arrays inside the object (about 85 KiB). Prepare allocates nothing but takes
 // O(N) per table entry (configuration time); everything else runs on the audio thread,
 // allocates nothing and never throws.
 
@@ -37,9 +38,14 @@ public:
   static constexpr int kKernelSpan = 2 * kKernelReach + 2;
   /// Fractional bin positions tabulated per bin.
   static constexpr int kKernelSteps = 128;
-  /// Harmonics closer than this (in bins) share their main lobes too much to be told apart,
-  /// and their Hann²-weighted values too: Fit finds none and the pick is not refined.
-  static constexpr double kMinimumSpacing = 2.3;
+  /// Harmonics closer than this (in bins) share their main lobes too much to be told apart:
+  /// Fit finds none (80 Hz at 44.1 kHz and N = 1024 lies at 1.86 bins).
+  static constexpr double kMinimumSpacing = 1.84;
+  /// Below this spacing the harmonics' Hann²-weighted values overlap (the pick is not refined)
+  /// and Fit needs more rounds to take each harmonic's neighbours out of its main lobe.
+  static constexpr double kConfirmedSpacing = 2.3;
+  /// Harmonics Fit looks at, at most: those below 6 kHz of 80 Hz at N = 4096 and 44.1 kHz.
+  static constexpr int kMaxHarmonics = 320;
   /// Bins whose Hann²-weighted value is kept for the next frame's refinement.
   static constexpr int kRefineBins = 256;
 
@@ -51,16 +57,19 @@ public:
 
   /// Forgets the previous frame (a new stream starts).
   void ResetHistory();
+  /// Forgets the previous frame of RefineFundamental alone (a frame that needs no refinement).
+  void ResetRefinement() { m_historyValid = false; }
 
   /// The fundamental `f0` (Hz) of a frame refined from the phase advances of its harmonics
   /// since the previous call (see the file comment); f0 itself when no harmonic can be measured.
-  /// Keeps this frame's values for the next call, so call it on every frame.
+  /// Keeps this frame's values for the next call (ResetRefinement instead on a frame that
+  /// needs none).
   double RefineFundamental(const float* spectrum, int n, double f0, double binWidth, double phaseStep);
 
   /// Fits the harmonics of `f0Bins` (the fundamental in bins) in `spectrum` (the frame
   /// engine's layout, n floats) and writes the frame less the accepted harmonics into
   /// `residual` (same layout, DC and Nyquist copied). Answers the number of harmonics kept: none
-  /// when the harmonics lie closer than 2.3 bins (below about 100 Hz at 44.1 kHz and N = 1024).
+  /// when the harmonics lie closer than kMinimumSpacing.
   /// Harmonics whose nearest bin's magnitude (`magnitude`, the frame's) lies below `floor` are
   /// left in the residual unfitted: they are too quiet to matter, and skipping them is most of
   /// what keeps the fit cheap.
@@ -68,6 +77,8 @@ public:
 
   /// Harmonics kept by the last Fit.
   int HarmonicCount() const { return m_count; }
+  /// The bin below which the last Fit changed the residual (above it, it is the frame's copy).
+  int ChangedEnd() const { return m_changedEnd; }
   /// The share of the frame's DC value that the harmonics kept by the last Fit spread into it
   /// (the window's leakage from the lowest ones).
   double FittedDc() const { return m_fittedDc; }
@@ -110,9 +121,19 @@ private:
   double m_centreIm[kRefineHarmonics + 1] = {};
 
   int m_count = 0;
+  int m_changedEnd = 0;
   double m_fittedDc = 0.0;
-  double m_position[kMaxBins] = {};
-  std::int32_t m_number[kMaxBins] = {};
-  double m_amplitudeRe[kMaxBins] = {};
-  double m_amplitudeIm[kMaxBins] = {};
+  // The fundamental (bins) of the last Fit: harmonic h lies at h times it.
+  double m_fundamentalBins = 0.0;
+  double m_position[kMaxHarmonics] = {};
+  std::int32_t m_number[kMaxHarmonics] = {};
+  double m_amplitudeRe[kMaxHarmonics] = {};
+  double m_amplitudeIm[kMaxHarmonics] = {};
+  // Each candidate's first kernel bin, its kernel's energy over the fitted bins and that
+  // energy's inverse, and its kernel at its position: worked out once per Fit for all rounds.
+  std::int32_t m_base[kMaxHarmonics] = {};
+  double m_norm[kMaxHarmonics] = {};
+  double m_inverseNorm[kMaxHarmonics] = {};
+  float m_kernelRe[kMaxHarmonics][kKernelSpan] = {};
+  float m_kernelIm[kMaxHarmonics][kKernelSpan] = {};
 };

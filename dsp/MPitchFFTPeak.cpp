@@ -53,10 +53,16 @@ void MPitchFFTPeak<MaxSize>::FindPeaksAndRegions(int frameSize)
   m_peakCount = count;
   m_regionBounds[0] = 1;
   m_regionBounds[count] = h;
+  FindLargestMagnitude(frameSize);
+}
 
+template <int MaxSize>
+void MPitchFFTPeak<MaxSize>::FindLargestMagnitude(int frameSize)
+{
+  const int h = std::min(frameSize / 2, kMaxBins);
   m_largestMagnitude = 0.0f;
   if (h > 0)
-    MVector::Maximum(m, h, &m_largestMagnitude);
+    MVector::Maximum(this->Magnitudes(), h, &m_largestMagnitude);
 }
 
 template <int MaxSize>
@@ -241,14 +247,14 @@ void MPitchFFTPeak<MaxSize>::KeepSourceSpectrum(int frameSize, const float* spec
 }
 
 template <int MaxSize>
-void MPitchFFTPeak<MaxSize>::UseResidualAsSource(int frameSize, const float* residual)
+void MPitchFFTPeak<MaxSize>::UseResidualAsSource(int frameSize, const float* residual, int changedEnd)
 {
   const int n = std::min(frameSize, MaxSize);
   KeepSourceSpectrum(n, residual);
   const int h = std::min(n / 2, kMaxBins);
   if (h < 1)
     return;
-  MVector::MagnitudeAndPhase(residual, this->m_magnitude, this->m_phase, h);
+  MVector::MagnitudeAndPhase(residual, this->m_magnitude, this->m_phase, std::clamp(changedEnd, 1, h));
   const float largest = m_largestMagnitude;
   FindPeaksAndRegions(n);
   m_largestMagnitude = largest;

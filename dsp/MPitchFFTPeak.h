@@ -64,6 +64,8 @@ protected:
   /// Steps of the frame analysis after the per-bin magnitudes exist: finds peaks and
   /// regions over the frameSize / 2 bins, the largest magnitude and the envelope.
   void FindPeaksAndRegions(int frameSize);
+  /// The largest magnitude alone (FindPeaksAndRegions finds it too).
+  void FindLargestMagnitude(int frameSize);
   void ComputeEnvelope(int frameSize);
   /// Keeps a copy of the analysed spectrum, which the shift rotates into place; call it
   /// before the frame is scaled by the dry gain.
@@ -71,7 +73,8 @@ protected:
   /// Makes `residual` (what the harmonic shift left of the frame) the source of the peak shift
   /// instead: its copy, bin magnitudes and phases, peaks and regions replace the frame's. The
   /// envelope, the bin frequencies and the largest magnitude (the silence test) stay the frame's.
-  void UseResidualAsSource(int frameSize, const float* residual);
+  /// Bins from `changedEnd` on are the frame's own: their magnitudes and phases are kept.
+  void UseResidualAsSource(int frameSize, const float* residual, int changedEnd);
 
   /// Adds the shifted copy of the current frame to `spectrum`: every region moved by
   /// `ratio`, its magnitudes scaled by `wetGain`, phases continued in `store`. With

@@ -101,6 +101,8 @@ public:
 
 private:
   void UpdateDcLeak(int frameSize);
+  // Whether a pick f lies near the fundamental the last frame's harmonics gave.
+  bool IsNearMeasured(double f) const;
   void AddHarmonics(double ratio, double wet, MSynthesisPhaseStore& store, bool wasSilent, float* spectrum);
   void SeparateDc(int frameSize, float* spectrum);
 
@@ -131,7 +133,9 @@ private:
   MHarmonicShifter m_harmonic;
   double m_harmonicFundamental = 0.0;
   // Detecting corrector: the fundamental measured from the last frame's fitted harmonics (0:
-  // none); the next frame fits its harmonics there while the pick stays near it.
+  // none); the next frame fits its harmonics there while the pick stays near it. The
+  // fundamental the detecting corrector fits this frame's harmonics to, published or not.
   double m_measuredFundamental = 0.0;
+  double m_fitFundamental = 0.0;
   alignas(64) float m_residual[kMaxBins * 2] = {};
 };
