@@ -492,7 +492,9 @@ protected:
   /// the current rate: buffers, delays and the effect stay as they were, and Process is silent.
   void RefuseSetUp() noexcept { m_setUpRefused = true; }
 
-  MLock m_processingLock;
+  /// Mutable: const readers of what it guards (the framework's controller lists) take it too;
+  /// the lock is no part of the plug-in's state.
+  mutable MLock m_processingLock;
   MLock m_initLock;
   MLock m_bufferLock;
 
