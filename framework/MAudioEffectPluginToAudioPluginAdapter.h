@@ -300,8 +300,6 @@ protected:
   void AttachLearnMenu();
   /// The editor closes: the menu's popup goes, learn ends.
   void DetachLearnMenu();
-  /// The processing lock, for reading the lists from const operations.
-  MLock& ListsLock() const;
   /// The parameter waiting for MIDI learn (GUI thread only).
   std::int32_t m_learnParameter = -1;
   /// The editor's context menu (MIDI learn); lives as long as the plug-in, set on every editor.

@@ -11,12 +11,6 @@
 
 #include <algorithm>
 
-MLock& MAudioEffectPluginToAudioPluginAdapter::ListsLock() const
-{
-  // Reading the lists takes the lock like changing them does; the lock itself is no state.
-  return const_cast<MLock&>(m_processingLock);
-}
-
 void MAudioEffectPluginToAudioPluginAdapter::StartMIDILearn(std::int32_t parameter)
 {
   MMIDIControllers::LearnRecord stale;
@@ -40,7 +34,7 @@ bool MAudioEffectPluginToAudioPluginAdapter::ProcessMIDILearn()
   m_learnParameter = -1;
   const std::int32_t channel = std::clamp(latest.channel, 0, 16);
   const std::int32_t type = GetParameterType(parameter);
-  const bool isSwitch = type == 3 || type == 4; // enumeration, boolean
+  const bool isSwitch = type == MParameterInfo::kEnumeration || type == MParameterInfo::kBoolean;
   MLockGuard lists(m_processingLock);
   if (latest.controller == MMIDIControllers::kVelocityOn && latest.note >= 0 && isSwitch)
   {
@@ -83,7 +77,7 @@ bool MAudioEffectPluginToAudioPluginAdapter::ProcessMIDILearn()
 
 bool MAudioEffectPluginToAudioPluginAdapter::HasMIDIAssignment(std::int32_t parameter) const
 {
-  MLockGuard lists(ListsLock());
+  MLockGuard lists(m_processingLock);
   return std::any_of(m_controllers.begin(), m_controllers.end(),
                      [&](const MControllerAssignment& a) { return a.parameter == parameter; }) ||
          std::any_of(m_noteControllers.begin(), m_noteControllers.end(),
@@ -102,14 +96,14 @@ bool MAudioEffectPluginToAudioPluginAdapter::ForgetMIDI(std::int32_t parameter)
 
 std::vector<MControllerAssignment> MAudioEffectPluginToAudioPluginAdapter::GetControllerAssignments() const
 {
-  MLockGuard lists(ListsLock());
+  MLockGuard lists(m_processingLock);
   return m_controllers;
 }
 
 std::vector<MNoteControllerAssignment>
 MAudioEffectPluginToAudioPluginAdapter::GetNoteControllerAssignments() const
 {
-  MLockGuard lists(ListsLock());
+  MLockGuard lists(m_processingLock);
   return m_noteControllers;
 }
 

@@ -35,8 +35,6 @@
 #include "core/plugin/MMIDIProcessor.h"
 #include "core/plugin/MOversampler.h"
 #include "core/plugin/MRelaxed.h"
-#include "gui/MGuiTypes.h"
-#include "gui/MWindowSystem.h"
 
 #include <atomic>
 #include <cstdint>
@@ -44,11 +42,18 @@
 #include <mutex>
 #include <vector>
 
+// The editor link names the GUI toolkit's types without needing the toolkit: the core links no
+// GUI library, the editor library (tonvera_core_editor) supplies the windows (see EditorToolkit).
 class MContainer;
 class MPluginParameters;
 class MStoreContext;
 class MWindow;
 class MWindowSystemCommon;
+struct MSize;
+struct MSystemEvent;
+/// A native window handle, as gui/MWindowSystem.h declares it (the two must stay the same type;
+/// a source seeing both would not compile otherwise).
+using MNativeHandle = std::uintptr_t;
 
 class MAudioPlugin : public MAudioPluginAutomation<MMIDIProcessor>
 {
@@ -56,6 +61,7 @@ public:
   class AutomationAdapter;
   class AutomationUpdateRequestThread;
   class MEditor;
+  class EditorToolkit;
 
   /// Pointer slots per bus in the channel-pointer arrays handed to Process.
   static constexpr std::int32_t kPointersPerBus = 8;
@@ -273,7 +279,7 @@ public:
   /// Makes sure the window system exists. Base: true (the host adapter hands one in).
   virtual bool EnsureGUISystem();
   /// Creates the editor: a window of `system` embedded in the host's window `parent`, filled by
-  /// CreateEditorContents. Base: an MAudioPluginEditorWindow. Null when `parent` is 0; throws
+  /// CreateEditorContents. Base: an MAudioPluginEditorWindow (EditorToolkit). Null when `parent` is 0; throws
   /// MException when the back end cannot make the window (OpenEditor catches it).
   virtual MEditor* CreateEditorControl(MWindowSystemCommon& system, MNativeHandle parent);
   /// Fills the editor's contents (GUI thread, while the window is built): the header strip, the
@@ -517,7 +523,9 @@ protected:
   /// the current rate: buffers, delays and the effect stay as they were, and Process is silent.
   void RefuseSetUp() noexcept { m_setUpRefused = true; }
 
-  MLock m_processingLock;
+  /// Mutable: const readers of what it guards (the framework's controller lists) take it too;
+  /// the lock is no part of the plug-in's state.
+  mutable MLock m_processingLock;
   MLock m_initLock;
   MLock m_bufferLock;
 
@@ -629,6 +637,8 @@ private:
   MEvent<MOnNotifyParams> m_notifyEvent;
   MAudioPluginAdapter* m_hostAdapter = nullptr;
   MEditor* m_editor = nullptr;
+  /// The toolkit OpenEditor installed (null until an editor is first opened in the process).
+  static std::atomic<const EditorToolkit*> s_editorToolkit;
   double m_hostContentScale = 0.0;
   double m_systemContentScale = 1.0;
   MRelaxed<bool> m_editorOpen{false};
@@ -750,4 +760,23 @@ public:
     (void)event;
     return false;
   }
+};
+
+/// The GUI toolkit's half of the editor link: what the base editor operations build with the
+/// toolkit's controls. The core itself links no GUI library; the editor library
+/// (tonvera_core_editor, MAudioPluginEditorToolkit.cpp) implements this and installs it in
+/// OpenEditor, the one way an editor window is opened, so that the base operations below find it
+/// whenever a window exists. Without it (no editor ever opened in the process) CreateEditorControl
+/// answers null and the others do nothing. GUI thread.
+class MAudioPlugin::EditorToolkit
+{
+public:
+  virtual ~EditorToolkit() = default;
+  /// Base of MAudioPlugin::CreateEditorControl: an MAudioPluginEditorWindow of the default size.
+  virtual MEditor* CreateEditorControl(MAudioPlugin& plugin, MWindowSystemCommon& system,
+                                       MNativeHandle parent) const = 0;
+  /// Base of MAudioPlugin::CreateEditorContents.
+  virtual void CreateEditorContents(MAudioPlugin& plugin, MContainer& contents) const = 0;
+  /// Base of MAudioPlugin::CreateParameterPanel; links the panel through GetParameterPanelLink.
+  virtual void CreateParameterPanel(MAudioPlugin& plugin, MContainer& container) const = 0;
 };

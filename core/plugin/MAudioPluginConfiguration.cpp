@@ -9,6 +9,7 @@
 #include "base/MXmlWriter.h"
 #include "core/plugin/MAudioPlugin.h"
 #include "core/plugin/MSettingsFolder.h"
+#include "gui/MGuiTypes.h" // MSize: a value type, no GUI library
 
 #include <algorithm>
 #include <filesystem>

@@ -1,24 +1,15 @@
-// The editor link and the editor refresh requests.
+// The editor link and the editor refresh requests: everything of the editor that needs no GUI
+// toolkit. What builds windows and controls is the editor library's (MAudioPluginEditorToolkit.cpp).
 
 #include "base/MHostCallShield.h"
-#include "base/MLockGuard.h"
 #include "core/plugin/MAudioPlugin.h"
-#include "core/plugin/MAudioPluginEditorWindow.h"
-#include "core/plugin/MAutomationUpdateRequestThread.h"
 #include "core/plugin/MPluginParameters.h"
-#include "gui/controls/MContainer.h"
-#include "gui/controls/MStatic.h"
-#include "gui/MWindow.h"
-#include "gui/MWindowSystemCommon.h"
-#include "gui/stml/MSTMLControl.h"
+#include "gui/MGuiTypes.h" // MSize: a value type, no GUI library
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
-#ifndef TONVERA_EDITOR_VERSION
-#define TONVERA_EDITOR_VERSION "0"
-#endif
+std::atomic<const MAudioPlugin::EditorToolkit*> MAudioPlugin::s_editorToolkit{nullptr};
 
 void MAudioPlugin::NeedUpdateEditor(AutomationAdapter* adapter)
 {
@@ -70,57 +61,14 @@ bool MAudioPlugin::EnsureGUISystem()
 
 MAudioPlugin::MEditor* MAudioPlugin::CreateEditorControl(MWindowSystemCommon& system, MNativeHandle parent)
 {
-  if (parent == 0)
-    return nullptr;
-  return new MAudioPluginEditorWindow(*this, system, parent, GetDefaultEditorSize());
+  const EditorToolkit* toolkit = s_editorToolkit.load(std::memory_order_acquire);
+  return toolkit != nullptr ? toolkit->CreateEditorControl(*this, system, parent) : nullptr;
 }
 
 void MAudioPlugin::CreateEditorContents(MContainer& contents)
 {
-  // The header strip: the product's name large, vendor, version and format small.
-  auto header = std::make_unique<MPanelGradient>();
-  header->SetId(MAudioPluginEditorWindow::kHeaderId);
-  MPanelGradient& strip = *header;
-  contents.AddChild(std::move(header));
-  auto& title = strip.Add<MStatic>(m_pluginName.IsEmpty() ? MString("Tonvera") : m_pluginName);
-  title.SetId(MString("Title"));
-  title.SetFont(MStdFont::Large2);
-  title.SetTextAlignment(MAlign::Left | MAlign::VCenter);
-  // Vendor, version and host format, as far as they are known.
-  const MString dot = MString::FromUTF8("  \xC2\xB7  ");
-  MString about = MString("v" TONVERA_EDITOR_VERSION);
-  if (!m_vendorName.IsEmpty())
-    about = m_vendorName + dot + about;
-  if (!m_hostFormat.IsEmpty())
-    about = about + dot + m_hostFormat;
-  auto& version = strip.Add<MStatic>(about);
-  version.SetId(MString("Version"));
-  version.SetFont(MStdFont::Small);
-  version.SetTextAlignment(MAlign::Right | MAlign::VCenter);
-
-  // The effect's own controls, then the generic parameter panel, then the help line.
-  auto user = std::make_unique<MContainer>();
-  user->SetId(MAudioPluginEditorWindow::kUserControlsId);
-  user->SetControlType(MControlType::NoBackground);
-  MContainer& userArea = *user;
-  contents.AddChild(std::move(user));
-
-  auto parameters = std::make_unique<MContainer>();
-  parameters->SetId(MAudioPluginEditorWindow::kParametersContainerId);
-  parameters->SetControlType(MControlType::NoBackground);
-  // Editor mode 1 is the compact editor: the tuning controls without the parameter knobs.
-  parameters->SetVisible(GetEditorMode() != 1);
-  MContainer& parameterArea = *parameters;
-  contents.AddChild(std::move(parameters));
-
-  auto help = std::make_unique<MSTMLControl>();
-  help->SetId(MAudioPluginEditorWindow::kHelpId);
-  MAudioPluginEditorWindow::SetHelpText(*help, MAudioPluginEditorWindow::DefaultHelp());
-  contents.AddChild(std::move(help));
-
-  MAudioPluginEditorWindow::ArrangeContents(contents);
-  CreateParameterPanel(parameterArea);
-  CreateUserControls(userArea);
+  if (const EditorToolkit* toolkit = s_editorToolkit.load(std::memory_order_acquire))
+    toolkit->CreateEditorContents(*this, contents);
 }
 
 void MAudioPlugin::CreateUserControls(MContainer&) {}
@@ -129,13 +77,8 @@ void MAudioPlugin::ReleaseUserControls() {}
 
 void MAudioPlugin::CreateParameterPanel(MContainer& container)
 {
-  auto panel = std::make_unique<MPluginParameters>(*this);
-  panel->SetId(MAudioPluginEditorWindow::kParametersId);
-  MPluginParameters& created = *panel;
-  container.AddChild(std::move(panel));
-  container.SetClientControl(&created);
-  m_parameterPanel = &created;
-  created.Build();
+  if (const EditorToolkit* toolkit = s_editorToolkit.load(std::memory_order_acquire))
+    toolkit->CreateParameterPanel(*this, container);
 }
 
 void MAudioPlugin::DestroyParameterPanel()
@@ -159,46 +102,6 @@ bool MAudioPlugin::ResizeEditor(std::int32_t width, std::int32_t height)
     if (m_editor != nullptr)
       m_editor->SetSize(width, height);
     return true;
-  });
-}
-
-bool MAudioPlugin::OpenEditor(MWindowSystemCommon& system, MNativeHandle parent)
-{
-  return MHostCallShield::Run("MAudioPlugin::OpenEditor", false, [&] {
-    if (m_editor == nullptr && parent != 0 && CreateEditor())
-      m_editor = CreateEditorControl(system, parent);
-    SetEditorOpen(m_editor != nullptr);
-    return m_editor != nullptr;
-  });
-}
-
-void MAudioPlugin::IdleEditor()
-{
-  MHostCallShield::Run("MAudioPlugin::IdleEditor", [&] {
-    if (m_editor == nullptr)
-    {
-      // The host's idle without an editor (a tick already queued): the reports still go.
-      if (m_hostAdapter != nullptr)
-        m_hostAdapter->DeliverPendingReports();
-      return;
-    }
-    // What this tick invalidates, the editor's Idle below paints (the window system outlives the
-    // editor, which the tick may close).
-    const MWindowSystemCommon::IdleTickScope tick(
-        m_editor->GetWindow() != nullptr ? m_editor->GetWindow()->GetWindowSystem() : nullptr);
-    ApplyRequestedProgram();
-    if (m_hostAdapter != nullptr)
-      m_hostAdapter->DeliverPendingReports();
-    // A latency the effect changed by itself (a parameter that switches its method) reaches the
-    // host from here, the host's UI thread, never from inside the host's own call that made it.
-    ReportLatency();
-    // Values the host changed reach the controls from this tick: the update thread (low
-    // priority, every 100 ms) only helps when the host idles rarely, it never gates the picture.
-    if (GetNeedUpdateCount() != 0)
-      ProcessAutomationUpdates();
-    OnEditorIdle();
-    if (m_editor != nullptr)
-      m_editor->Idle();
   });
 }
 

@@ -20,6 +20,8 @@
 // (host idle hooks and run-loop ticks call it). Destroying the editor closes the native window.
 
 #include "core/plugin/MAudioPlugin.h"
+#include "gui/MGuiTypes.h"
+#include "gui/MWindowSystem.h"
 
 #include <memory>
 

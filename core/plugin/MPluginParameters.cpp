@@ -1,6 +1,7 @@
 #include "core/plugin/MPluginParameters.h"
 
 #include "base/MValue.h"
+#include "core/parameters/MParameterInfo.h"
 #include "gui/controls/MControlUtility.h"
 #include "gui/controls/MKnob.h"
 #include "gui/controls/MStatic.h"
@@ -144,7 +145,7 @@ MControlValue* MPluginParameters::AddParameterControl(const ControlRequest& requ
       FindParameterControl(request.index) != nullptr)
     return nullptr;
   const std::int32_t type = m_plugin.GetParameterType(request.index);
-  const bool isSwitch = type == 3 || type == 4; // enumeration, boolean
+  const bool isSwitch = type == MParameterInfo::kEnumeration || type == MParameterInfo::kBoolean;
   std::unique_ptr<MControlValue> control;
   if (isSwitch)
     control = std::make_unique<MSwitcher>();
@@ -157,7 +158,8 @@ MControlValue* MPluginParameters::AddParameterControl(const ControlRequest& requ
   control->SetId(ControlId(request.index));
   control->SetCaption(m_plugin.GetParameterName(request.index));
   control->SetHelp(request.help);
-  control->BindOwned(std::make_unique<MSlotValue>(m_plugin, request.index, type == 4 ? 2 : request.steps));
+  control->BindOwned(std::make_unique<MSlotValue>(m_plugin, request.index,
+                                                  type == MParameterInfo::kBoolean ? 2 : request.steps));
   control->GetChangedEvent().Subscribe<&MPluginParameters::OnControlChanged>(this);
   control->GetGestureEvent().Subscribe<&MPluginParameters::OnGesture>(this);
 

@@ -54,18 +54,22 @@ public:
   /// Clears the plug-in's link to this panel (when it still points here).
   ~MPluginParameters() override;
 
+  // The calls the core makes on a panel (EndGestures, AddParameterControl, RefreshParameter)
+  // are virtual: the core reaches them through the panel's own table and so links without the
+  // editor library, which builds the panels.
+
   /// Closes every gesture still open (a drag the editor's closing cuts short) towards the host.
-  void EndGestures();
+  virtual void EndGestures();
 
   /// Removes every control, asks each adapter to add its own (by order key, then adapter order)
   /// and arranges.
   void Build();
   /// Adds the control of one slot (see the file comment); null for an index outside the
   /// host-visible slots or one that already has a control.
-  MControlValue* AddParameterControl(const ControlRequest& request);
+  virtual MControlValue* AddParameterControl(const ControlRequest& request);
   /// Re-reads the value and display text of slot `index` into its control (nothing when it has
   /// none).
-  void RefreshParameter(std::int32_t index);
+  virtual void RefreshParameter(std::int32_t index);
   void RefreshAll();
   /// The control of slot `index`; null when none.
   MControlValue* FindParameterControl(std::int32_t index) const;

@@ -6,6 +6,7 @@
 #include "base/MXmlReader.h"
 #include "core/plugin/MAudioPlugin.h"
 #include "core/plugin/MSettingsFolder.h"
+#include "gui/MGuiTypes.h"
 
 #include <gtest/gtest.h>
 

@@ -25,3 +25,30 @@ void MCoreTest::IdentityPlugin::ProcessChunk(float** inputs, float** outputs, st
     }
   }
 }
+
+std::vector<MCoreTest::TestAdapter*> MCoreTest::Register(MAudioPlugin& plugin, const std::vector<int>& counts)
+{
+  std::vector<TestAdapter*> adapters;
+  for (std::size_t i = 0; i < counts.size(); ++i)
+  {
+    auto* adapter = new TestAdapter(counts[i], static_cast<int>(i));
+    plugin.AddAutomationAdapter(adapter);
+    adapters.push_back(adapter);
+  }
+  plugin.AssignAutomationIndices();
+  return adapters;
+}
+
+MParameterInfo MCoreTest::Descriptor(std::int32_t type, const char* name, std::uint8_t flags)
+{
+  static const char* const kShapes[] = {"Sine", "Square", "Saw"};
+  MParameterInfo info;
+  info.type = type;
+  info.flags = flags;
+  info.name = MString::FromNarrow(name);
+  info.floating.maximum = 1.0;
+  info.integer.maximum = 10;
+  info.enumeration.names = kShapes;
+  info.enumeration.count = 3;
+  return info;
+}

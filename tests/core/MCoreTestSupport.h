@@ -1,7 +1,9 @@
 #pragma once
 // Small doubles shared by the plug-in core suites: an automation adapter that records what it is
-// told, a host adapter that records what it receives, and one plug-in with adjustable hooks.
+// told, a host adapter that records what it receives, and one plug-in with adjustable hooks; and
+// the set-up helpers the suites share.
 
+#include "core/parameters/MParameterInfo.h"
 #include "core/plugin/MAudioPlugin.h"
 
 #include <utility>
@@ -106,4 +108,11 @@ public:
   void (*m_onChunk)(IdentityPlugin& plugin, std::int32_t samples) = nullptr;
   std::vector<double> m_observed;
 };
+
+/// Registers adapters of the given slot counts; each remembers its registration position.
+std::vector<TestAdapter*> Register(MAudioPlugin& plugin, const std::vector<int>& counts);
+
+/// A descriptor of `type` named `name`: floats 0..1, integers 0..10, three enumeration names.
+MParameterInfo Descriptor(std::int32_t type, const char* name,
+                          std::uint8_t flags = MParameterInfo::kHostVisible);
 } // namespace MCoreTest
