@@ -1,10 +1,14 @@
 -- Run by scripts/ardour-check.sh through ardour7-lua: a session with one stereo track per
 -- interface, the plug-in inserted on each, every program loaded through the host's preset call
--- (the path its preset menus take), the transport rolled over the input for two seconds, the
--- session saved and closed. Prints "ardour-check: ok" at the end; a hang never gets there.
+-- (the path its preset menus take), a region recorded on each track from the dummy back end's
+-- sine input and played back through the plug-ins (their output must carry it), the session saved
+-- and closed. Prints "ardour-check: ok" at the end; a hang never gets there.
 io.stdout:setvbuf("no")
 local dir = os.getenv("TONVERA_ARDOUR_SESSION")
 ARDOUR.config():set_hide_dummy_backend(false)
+-- The dummy back end's inputs play the signal its device names: a sine to record regions from.
+assert(not AudioEngine:set_backend("None (Dummy)", "", ""):isnil(), "no dummy back end")
+assert(AudioEngine:set_device_name("Sine Wave") == 0, "the dummy back end has no sine input")
 local session = create_session(dir, "check", 48000)
 assert(session, "no session")
 
@@ -43,8 +47,46 @@ for _, info in ipairs(found) do
   end
 end
 
+-- Record a region of the sine on every track, then play it back through the plug-ins.
+local tracks = {}
+for route in session:get_tracks():iter() do
+  local track = route:to_track()
+  track:input():disconnect_all(nil)
+  track:input():audio(0):connect("system:capture_1")
+  track:rec_enable_control():set_value(1, PBD.GroupControlDisposition.NoGroup)
+  tracks[#tracks + 1] = track
+end
+session:maybe_enable_record(false)
 session:request_roll(ARDOUR.TransportRequestSource.TRS_UI)
 ARDOUR.LuaAPI.usleep(2000000)
+session:request_stop(false, false, ARDOUR.TransportRequestSource.TRS_UI)
+ARDOUR.LuaAPI.usleep(500000)
+session:disable_record(false, false)
+for _, track in ipairs(tracks) do
+  track:rec_enable_control():set_value(0, PBD.GroupControlDisposition.NoGroup)
+  local regions = track:playlist():region_list()
+  assert(regions:size() == 1, "no region was recorded on " .. track:name())
+  local region
+  for r in regions:iter() do
+    region = r:to_audioregion()
+  end
+  print("ardour-check: " .. track:name() .. " region of " .. tostring(region:length():samples()) ..
+        " samples, peak " .. string.format("%.3f", region:maximum_amplitude(nil)))
+end
+
+session:request_locate(0, false, ARDOUR.LocateTransportDisposition.MustStop, ARDOUR.TransportRequestSource.TRS_UI)
+ARDOUR.LuaAPI.usleep(300000)
+session:request_roll(ARDOUR.TransportRequestSource.TRS_UI)
+ARDOUR.LuaAPI.usleep(1000000)
+for _, track in ipairs(tracks) do
+  -- The track's meter after the plug-in: the region came through it. The meter counts the MIDI
+  -- channels (the plug-in's MIDI out) before the audio ones.
+  local meter = track:peak_meter()
+  local level = meter:meter_level(meter:input_streams():n_midi(), ARDOUR.MeterType.MeterPeak)
+  print("ardour-check: " .. track:name() .. " plays the region at " .. string.format("%.1f", level) .. " dBFS")
+  assert(level > -40, "the region did not come through the plug-in on " .. track:name())
+end
+ARDOUR.LuaAPI.usleep(500000)
 print("ardour-check: rolled to sample " .. tostring(session:transport_sample()))
 assert(session:transport_sample() > 0, "the transport did not roll")
 session:request_stop(false, false, ARDOUR.TransportRequestSource.TRS_UI)

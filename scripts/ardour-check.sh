@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Opt-in check with Debian's Ardour (package ardour, ardour7-lua): a headless session on Ardour's
 # dummy audio back end inserts the built VST 3 bundle and the VST 2.4 module, loads each of their
-# programs through Ardour's own preset call and rolls the transport over them, then exits. A
+# programs through Ardour's own preset call, records a region of the back end's sine input on each
+# track and plays it back through them (their output must carry it), then exits. A
 # plug-in that reports to Ardour from inside one of its calls hangs it: the run is bounded and
 # fails after the timeout.
 #   scripts/ardour-check.sh [build-dir] [timeout-seconds]
