@@ -29,7 +29,7 @@ void ParameterBase::NotifyChanged(bool silent)
     GetPlugin()->NeedUpdateEditor(this);
 }
 
-void ParameterBase::CreateEditorControls(MPluginParameters* panel)
+M_CORE_PANEL_CALL void ParameterBase::CreateEditorControls(MPluginParameters* panel)
 {
   if (panel == nullptr || m_descriptor == nullptr || GetPlugin() == nullptr || IsTemporary())
     return;
@@ -64,7 +64,7 @@ void ParameterBase::CreateEditorControls(MPluginParameters* panel)
   panel->AddParameterControl(request);
 }
 
-void ParameterBase::UpdateEditorControls()
+M_CORE_PANEL_CALL void ParameterBase::UpdateEditorControls()
 {
   if (m_editorLink != nullptr && *m_editorLink != nullptr)
     (*m_editorLink)->RefreshParameter(GetFirstIndex());

@@ -81,7 +81,7 @@ void MAudioPlugin::CreateParameterPanel(MContainer& container)
     toolkit->CreateParameterPanel(*this, container);
 }
 
-void MAudioPlugin::DestroyParameterPanel()
+M_CORE_PANEL_CALL void MAudioPlugin::DestroyParameterPanel()
 {
   if (m_parameterPanel != nullptr)
     m_parameterPanel->EndGestures();

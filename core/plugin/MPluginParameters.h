@@ -32,6 +32,15 @@
 class MControlValue;
 class MStatic;
 
+// A sanitizer's dynamic-type check of a call names the callee's class's type information, which
+// for a panel lives in the editor library; the core's functions that call a panel leave that one
+// check out so that the core still links without the editor library in such a build.
+#if defined(__clang__) || defined(__GNUC__)
+#define M_CORE_PANEL_CALL __attribute__((no_sanitize("vptr")))
+#else
+#define M_CORE_PANEL_CALL
+#endif
+
 class MPluginParameters : public MPanel
 {
 public:
@@ -56,7 +65,8 @@ public:
 
   // The calls the core makes on a panel (EndGestures, AddParameterControl, RefreshParameter)
   // are virtual: the core reaches them through the panel's own table and so links without the
-  // editor library, which builds the panels.
+  // editor library, which builds the panels. The core's functions that make them are marked
+  // M_CORE_PANEL_CALL (see below).
 
   /// Closes every gesture still open (a drag the editor's closing cuts short) towards the host.
   virtual void EndGestures();
