@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <mutex>
 #include <numbers>
+#include <vector>
 
 namespace
 {
@@ -94,15 +96,23 @@ double Wrap(double angle)
 }
 } // namespace
 
-void MHarmonicShifter::Prepare(const float* window, int n)
+std::shared_ptr<const MHarmonicShifter::KernelTable> MHarmonicShifter::KernelTableFor(const float* window,
+                                                                                      int n)
 {
-  if (window == nullptr || n < 64 || n > 2 * kMaxBins || (n & (n - 1)) != 0)
+  // The tables built so far, by window; a process holds one or two (a frame size per rate range).
+  struct Entry
   {
-    m_preparedSize = 0;
-    return;
-  }
-  if (n == m_preparedSize)
-    return;
+    std::vector<float> window;
+    std::shared_ptr<const KernelTable> table;
+  };
+  static std::mutex mutex;
+  static std::vector<Entry> tables;
+  const std::lock_guard lock(mutex);
+  for (const Entry& entry : tables)
+    if (std::equal(entry.window.begin(), entry.window.end(), window, window + n))
+      return entry.table;
+
+  auto table = std::make_shared<KernelTable>();
   // W(kappa) = sum_t w[t] exp(-2 pi i kappa t / n), by a rotating phasor per entry.
   for (int step = 0; step <= kKernelSteps; ++step)
     for (int j = 0; j < kKernelSpan; ++j)
@@ -124,9 +134,23 @@ void MHarmonicShifter::Prepare(const float* window, int n)
         zRe = re;
       }
       // A cosine of amplitude 1 puts half the kernel on the positive frequencies.
-      m_tableRe[step][j] = static_cast<float>(0.5 * sumRe);
-      m_tableIm[step][j] = static_cast<float>(0.5 * sumIm);
+      table->re[step][j] = static_cast<float>(0.5 * sumRe);
+      table->im[step][j] = static_cast<float>(0.5 * sumIm);
     }
+  tables.push_back(Entry{std::vector<float>(window, window + n), table});
+  return table;
+}
+
+void MHarmonicShifter::Prepare(const float* window, int n)
+{
+  if (window == nullptr || n < 64 || n > 2 * kMaxBins || (n & (n - 1)) != 0)
+  {
+    m_preparedSize = 0;
+    return;
+  }
+  if (n == m_preparedSize)
+    return;
+  m_table = KernelTableFor(window, n);
   m_preparedSize = n;
   m_historyValid = false;
 }
@@ -145,10 +169,11 @@ void MHarmonicShifter::Kernel(double b, float* re, float* im) const
   const int step = std::min(static_cast<int>(position), kKernelSteps - 1);
   const float f = static_cast<float>(position - step);
   const float g = 1.0f - f;
+  const KernelTable& table = *m_table;
   for (int j = 0; j < kKernelSpan; ++j)
   {
-    re[j] = g * m_tableRe[step][j] + f * m_tableRe[step + 1][j];
-    im[j] = g * m_tableIm[step][j] + f * m_tableIm[step + 1][j];
+    re[j] = g * table.re[step][j] + f * table.re[step + 1][j];
+    im[j] = g * table.im[step][j] + f * table.im[step + 1][j];
   }
 }
 

@@ -28,6 +28,7 @@
 // allocates nothing and never throws.
 
 #include <cstdint>
+#include <memory>
 
 class MHarmonicShifter
 {
@@ -104,11 +105,18 @@ private:
   // fractional bin b, into re/im.
   void Kernel(double b, float* re, float* im) const;
 
+  // re[step][j], im[step][j]: the window's transform at (j - kKernelReach) - step / kKernelSteps,
+  // for a unit complex amplitude. It depends on the window alone: every shifter prepared with the
+  // same window shares one table, built by the first (KernelTableFor).
+  struct KernelTable
+  {
+    float re[kKernelSteps + 1][kKernelSpan] = {};
+    float im[kKernelSteps + 1][kKernelSpan] = {};
+  };
+  static std::shared_ptr<const KernelTable> KernelTableFor(const float* window, int n);
+
   int m_preparedSize = 0;
-  // m_table[step][j]: the window's transform at (j - kKernelReach) - step / kKernelSteps,
-  // for a unit complex amplitude.
-  float m_tableRe[kKernelSteps + 1][kKernelSpan] = {};
-  float m_tableIm[kKernelSteps + 1][kKernelSpan] = {};
+  std::shared_ptr<const KernelTable> m_table;
 
   bool m_historyValid = false;
   float m_previousYRe[kRefineBins] = {};
