@@ -37,6 +37,37 @@ double BesselI0(double x)
 }
 // Samples over which a new ratio replaces the previous one.
 constexpr int kRatioRamp = 16;
+
+// The interpolation rows, the same for every shifter: built once, by the first Configure.
+const std::vector<float>& InterpolationRows()
+{
+  static const std::vector<float> rows = [] {
+    const double windowAtCentre = BesselI0(kKaiserBeta);
+    std::vector<float> kernel(static_cast<std::size_t>((kPhases + 1) * kTaps));
+    for (int phase = 0; phase <= kPhases; ++phase)
+    {
+      // Row `phase` weighs the samples i - kTaps/2 + 1 .. i + kTaps/2 for the point i + phase / kPhases.
+      const double fraction = static_cast<double>(phase) / kPhases;
+      float* row = kernel.data() + static_cast<std::ptrdiff_t>(phase) * kTaps;
+      double sum = 0.0;
+      for (int k = 0; k < kTaps; ++k)
+      {
+        const double x = k - (kTaps / 2 - 1) - fraction;
+        const double a = std::clamp(x / (kTaps / 2), -1.0, 1.0);
+        const double window = BesselI0(kKaiserBeta * std::sqrt(1.0 - a * a)) / windowAtCentre;
+        const double sinc =
+            std::abs(x) < 1.0e-9 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
+        row[k] = static_cast<float>(window * sinc);
+        sum += row[k];
+      }
+      // Unit gain at DC for every fraction (the rows at whole samples stay exact unit impulses).
+      for (int k = 0; k < kTaps; ++k)
+        row[k] = static_cast<float>(row[k] / sum);
+    }
+    return kernel;
+  }();
+  return rows;
+}
 } // namespace
 
 void MLiveShifter::Configure(int latencySamples, int maxDelaySamples)
@@ -49,31 +80,10 @@ void MLiveShifter::Configure(int latencySamples, int maxDelaySamples)
   // Allocated before anything changes: without the memory the shifter stays as it was. The line
   // is kept twice over, so that the kernel reads a run of consecutive samples without wrapping.
   std::vector<float> line(static_cast<std::size_t>(2 * size), 0.0f);
-  std::vector<float> kernel(static_cast<std::size_t>((kPhases + 1) * kTaps));
-  for (int phase = 0; phase <= kPhases; ++phase)
-  {
-    // Row `phase` weighs the samples i - kTaps/2 + 1 .. i + kTaps/2 for the point i + phase / kPhases.
-    const double fraction = static_cast<double>(phase) / kPhases;
-    float* row = kernel.data() + static_cast<std::ptrdiff_t>(phase) * kTaps;
-    double sum = 0.0;
-    for (int k = 0; k < kTaps; ++k)
-    {
-      const double x = k - (kTaps / 2 - 1) - fraction;
-      const double a = std::clamp(x / (kTaps / 2), -1.0, 1.0);
-      const double window = BesselI0(kKaiserBeta * std::sqrt(1.0 - a * a)) / BesselI0(kKaiserBeta);
-      const double sinc =
-          std::abs(x) < 1.0e-9 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
-      row[k] = static_cast<float>(window * sinc);
-      sum += row[k];
-    }
-    // Unit gain at DC for every fraction (the rows at whole samples stay exact unit impulses).
-    for (int k = 0; k < kTaps; ++k)
-      row[k] = static_cast<float>(row[k] / sum);
-  }
   m_latency = latency;
   m_maxDelay = maxDelay;
   m_line.swap(line);
-  m_kernel.swap(kernel);
+  m_kernel = InterpolationRows().data();
   m_size = size;
   m_mask = size - 1;
   Reset();
@@ -111,7 +121,7 @@ float MLiveShifter::Read(double delay) const
   const double phase = (position - whole) * kPhases;
   const int row = std::min(kPhases - 1, static_cast<int>(phase));
   const auto t = static_cast<float>(phase - row);
-  const float* a = m_kernel.data() + static_cast<std::ptrdiff_t>(row) * kTaps;
+  const float* a = m_kernel + static_cast<std::ptrdiff_t>(row) * kTaps;
   const float* b = a + kTaps;
   const float* x = m_line.data() + ((static_cast<int>(whole) - (kTaps / 2 - 1)) & m_mask);
   float sum = 0.0f;

@@ -43,8 +43,8 @@ private:
   float Read(double delay) const;
   void StartJump(double target, int length);
 
-  std::vector<float> m_line;   // 2 * m_size: every sample at its index and m_size above
-  std::vector<float> m_kernel; // interpolation rows, see Read
+  std::vector<float> m_line;       // 2 * m_size: every sample at its index and m_size above
+  const float* m_kernel = nullptr; // interpolation rows shared by every shifter, see Read
   int m_size = 0;
   int m_mask = 0;
   int m_write = 0;

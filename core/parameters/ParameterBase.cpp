@@ -29,7 +29,7 @@ void ParameterBase::NotifyChanged(bool silent)
     GetPlugin()->NeedUpdateEditor(this);
 }
 
-M_CORE_PANEL_CALL void ParameterBase::CreateEditorControls(MPluginParameters* panel)
+void ParameterBase::CreateEditorControls(MPluginParameters* panel)
 {
   if (panel == nullptr || m_descriptor == nullptr || GetPlugin() == nullptr || IsTemporary())
     return;
@@ -61,11 +61,14 @@ M_CORE_PANEL_CALL void ParameterBase::CreateEditorControls(MPluginParameters* pa
   default:
     break;
   }
-  panel->AddParameterControl(request);
+  MParameterPanelCalls& calls = *panel;
+  calls.AddParameterControl(request);
 }
 
-M_CORE_PANEL_CALL void ParameterBase::UpdateEditorControls()
+void ParameterBase::UpdateEditorControls()
 {
-  if (m_editorLink != nullptr && *m_editorLink != nullptr)
-    (*m_editorLink)->RefreshParameter(GetFirstIndex());
+  if (m_editorLink == nullptr || *m_editorLink == nullptr)
+    return;
+  MParameterPanelCalls& calls = **m_editorLink;
+  calls.RefreshParameter(GetFirstIndex());
 }

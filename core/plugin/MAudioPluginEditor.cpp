@@ -81,10 +81,13 @@ void MAudioPlugin::CreateParameterPanel(MContainer& container)
     toolkit->CreateParameterPanel(*this, container);
 }
 
-M_CORE_PANEL_CALL void MAudioPlugin::DestroyParameterPanel()
+void MAudioPlugin::DestroyParameterPanel()
 {
   if (m_parameterPanel != nullptr)
-    m_parameterPanel->EndGestures();
+  {
+    MParameterPanelCalls& calls = *m_parameterPanel;
+    calls.EndGestures();
+  }
   m_parameterPanel = nullptr;
 }
 

@@ -148,7 +148,11 @@ MControlValue* MPluginParameters::AddParameterControl(const ControlRequest& requ
   const bool isSwitch = type == MParameterInfo::kEnumeration || type == MParameterInfo::kBoolean;
   std::unique_ptr<MControlValue> control;
   if (isSwitch)
+  {
+    // Captioned in the knobs' size: a switch shares a column of knob width.
     control = std::make_unique<MSwitcher>();
+    control->SetFont(MStdFont::Small);
+  }
   else
   {
     auto knob = std::make_unique<MKnob>();

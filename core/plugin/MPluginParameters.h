@@ -24,6 +24,7 @@
 // Threads: GUI thread only (the host's UI thread).
 
 #include "core/plugin/MAudioPlugin.h"
+#include "core/plugin/MParameterPanelCalls.h"
 #include "gui/controls/MPanel.h"
 
 #include <cstdint>
@@ -32,54 +33,21 @@
 class MControlValue;
 class MStatic;
 
-// A sanitizer's dynamic-type check of a call names the callee's class's type information, which
-// for a panel lives in the editor library; the core's functions that call a panel leave that one
-// check out so that the core still links without the editor library in such a build.
-#if defined(__clang__) || defined(__GNUC__)
-#define M_CORE_PANEL_CALL __attribute__((no_sanitize("vptr")))
-#else
-#define M_CORE_PANEL_CALL
-#endif
-
-class MPluginParameters : public MPanel
+class MPluginParameters : public MPanel, public MParameterPanelCalls
 {
 public:
-  /// What an adapter tells the panel about one of its slots.
-  struct ControlRequest
-  {
-    /// Global host index of the slot (0 .. GetNumParameters() - 1).
-    std::int32_t index = 0;
-    /// Heading of the section the control goes to; empty: a section without heading.
-    MString group;
-    /// STML help text (shown with the help definitions in front).
-    MString help;
-    /// Discrete positions of the value (integers, enumerations, booleans); 0 for continuous.
-    std::int32_t steps = 0;
-    /// The knob's arc grows from the middle (ranges symmetric around zero).
-    bool bipolar = false;
-  };
-
   explicit MPluginParameters(MAudioPlugin& plugin);
   /// Clears the plug-in's link to this panel (when it still points here).
   ~MPluginParameters() override;
 
-  // The calls the core makes on a panel (EndGestures, AddParameterControl, RefreshParameter)
-  // are virtual: the core reaches them through the panel's own table and so links without the
-  // editor library, which builds the panels. The core's functions that make them are marked
-  // M_CORE_PANEL_CALL (see below).
-
-  /// Closes every gesture still open (a drag the editor's closing cuts short) towards the host.
-  virtual void EndGestures();
+  // The calls the core makes (MParameterPanelCalls).
+  void EndGestures() override;
+  MControlValue* AddParameterControl(const ControlRequest& request) override;
+  void RefreshParameter(std::int32_t index) override;
 
   /// Removes every control, asks each adapter to add its own (by order key, then adapter order)
   /// and arranges.
   void Build();
-  /// Adds the control of one slot (see the file comment); null for an index outside the
-  /// host-visible slots or one that already has a control.
-  virtual MControlValue* AddParameterControl(const ControlRequest& request);
-  /// Re-reads the value and display text of slot `index` into its control (nothing when it has
-  /// none).
-  virtual void RefreshParameter(std::int32_t index);
   void RefreshAll();
   /// The control of slot `index`; null when none.
   MControlValue* FindParameterControl(std::int32_t index) const;

@@ -4,6 +4,7 @@
 #include "host/vst3/MAudioPluginVST3Adapter.h"
 #include "base/MHostCallShield.h"
 #include "base/MLockGuard.h"
+#include "core/parameters/MParameterInfo.h"
 #include "core/plugin/MAudioPlugin.h"
 #include "host/module/MModule.h"
 #include "host/vst3/MAudioPluginVST3View.h"
@@ -197,7 +198,7 @@ void MAudioPluginVST3Adapter::CreateParameters()
   m_parameters.Reserve(count + 1 + kControllerCount);
   for (std::int32_t index = 0; index < count; ++index)
   {
-    const int32 steps = m_plugin->GetParameterType(index) == 4 ? 1 : 0;
+    const int32 steps = m_plugin->GetParameterType(index) == MParameterInfo::kBoolean ? 1 : 0;
     m_parameters.AddParameter(ToU16(m_plugin->GetParameterID(index)), static_cast<ParamID>(index), u"",
                               Clamp01(m_plugin->GetParameterDefaultValue(index)), steps,
                               ParameterInfo::kCanAutomate);
