@@ -10,8 +10,10 @@
 
 #include <cmath>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace
 {
@@ -42,78 +44,71 @@ Factory Make(double min, double max)
   };
 }
 
-struct DisplayCase
+/// Each value given to a fresh scale shows its text.
+void ExpectTexts(const char* scale, const Factory& make,
+                 std::initializer_list<std::pair<double, const char*>> shown)
 {
-  const char* scale;
-  Factory make;
-  double value;
-  const char* text;
-};
+  for (const auto& [value, text] : shown)
+  {
+    EXPECT_EQ(Utf8(make(value)->GetText()), text) << scale << " " << value;
+  }
+}
 
 TEST(MValueUnits, DisplayTextsFollowTheUnitRules)
 {
-  const DisplayCase cases[] = {
-      {"percent", Make<MValuePercents>(-2, 2), 0.005, "0.50%"},
-      {"percent", Make<MValuePercents>(-2, 2), 0.5, "50.0%"},
-      {"percent", Make<MValuePercents>(-2, 2), 0.0, "0.00%"},
-      {"percent", Make<MValuePercents>(-2, 2), 1.0, "100.0%"},
-      {"percent", Make<MValuePercents>(-2, 2), -0.25, "-25.0%"},
-      {"percent", Make<MValuePercents>(-2, 2), 0.01, "1.0%"},
-      {"volume", Make<MValueVolume>(0, 10), 0.0, "silence"},
-      {"volume", Make<MValueVolume>(0, 10), 0.5, "-6.02 dB"},
-      {"volume", Make<MValueVolume>(0, 10), 0.01, "-40.0 dB"},
-      {"volume", Make<MValueVolume>(0, 10), 1.0, "0.00 dB"},
-      {"volume", Make<MValueVolume>(0, 10), 2.0, "6.02 dB"},
-      {"volume", Make<MValueVolume>(0, 10), 10.0, "20.0 dB"},
-      {"pan", Make<MValuePan>(-1, 1), -0.255, "25% left"},
-      {"pan", Make<MValuePan>(-1, 1), 0.0, "center"},
-      {"pan", Make<MValuePan>(-1, 1), 0.5, "50% right"},
-      {"pan", Make<MValuePan>(-1, 1), 1.0, "100% right"},
-      {"pan", Make<MValuePan>(-1, 1), -1.0, "100% left"},
-      {"pan", Make<MValuePan>(-1, 1), 0.004, "0% right"},
-      {"pan", Make<MValuePan>(-1, 1), -0.29, "29% left"},
-      {"time", Make<MValueTimeMS>(0, 10), 0.0, "0 ms"},
-      {"time", Make<MValueTimeMS>(0, 10), 0.00005, "0.050 ms"},
-      {"time", Make<MValueTimeMS>(0, 10), 0.0005, "0.50 ms"},
-      {"time", Make<MValueTimeMS>(0, 10), 0.005, "5.0 ms"},
-      {"time", Make<MValueTimeMS>(0, 10), 0.25, "250 ms"},
-      {"time", Make<MValueTimeMS>(0, 10), 0.0126, "13 ms"},
-      {"time", Make<MValueTimeMS>(0, 10), 1.5, "1500 ms"},
-      {"frequency", Make<MValueFrequency>(0.1, 30000), 0.5, "0.5000 Hz"},
-      {"frequency", Make<MValueFrequency>(0.1, 30000), 440.0, "440 Hz"},
-      {"frequency", Make<MValueFrequency>(0.1, 30000), 12345.0, "12.3 kHz"},
-      {"frequency", Make<MValueFrequency>(0.1, 30000), 5.0, "5.00 Hz"},
-      {"frequency", Make<MValueFrequency>(0.1, 30000), 55.56, "55.6 Hz"},
-      {"frequency", Make<MValueFrequency>(0.1, 30000), 9999.4, "9999 Hz"},
-      {"frequency", Make<MValueFrequency>(0.1, 30000), 10000.0, "10.0 kHz"},
-      {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), 0.0, "0 Hz"},
-      {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), 1000.5, "1001 Hz"},
-      {"frequency log", Make<MValueFrequencyLog>(-1, 5), 2.0, "100 Hz"},
-      {"frequency log", Make<MValueFrequencyLog>(-1, 5), 4.0, "10.0 kHz"},
-      {"frequency log", Make<MValueFrequencyLog>(-1, 5), -1.0, "0.1000 Hz"},
-      {"pitch", Make<MValuePitch>(0.25, 4), 1.0, "+1.00"},
-      {"pitch", Make<MValuePitch>(0.25, 4), 0.5, "+0.50"},
-      {"pitch", Make<MValuePitch>(0.25, 4), 2.126, "+2.13"},
-      {"degrees", Make<MValueDegreesFrom01>(0, 1), 0.0, "0\xC2\xB0 (0%)"},
-      {"degrees", Make<MValueDegreesFrom01>(0, 1), 0.25, "90\xC2\xB0 (25.0%)"},
-      {"degrees", Make<MValueDegreesFrom01>(0, 1), 1.0, "360\xC2\xB0 (100.0%)"},
-      {"shape", Make<MValueSignalGeneratorShape>(0, 15), 0.0, "Sine"},
-      {"shape", Make<MValueSignalGeneratorShape>(0, 15), 1.0, "Triangle"},
-      {"shape", Make<MValueSignalGeneratorShape>(0, 15), 0.25, "75% Sine, 25% Triangle"},
-      {"shape", Make<MValueSignalGeneratorShape>(0, 15), 1.999, "Sawtooth"},
-      {"shape", Make<MValueSignalGeneratorShape>(0, 15), 15.0, "Random steps"},
-      {"shape", Make<MValueSignalGeneratorShape>(0, 15), 14.5, "50% Noise, 50% Random steps"},
-      {"step percents",
-       [](double v) -> std::unique_ptr<MValue> {
-         return std::make_unique<MValueStepPercents>(MValueBinding<double>::Value(v), 0.0, 1.0, 0.05);
-       },
-       0.33, "35.0%"},
-  };
-  for (const auto& c : cases)
-  {
-    auto scale = c.make(c.value);
-    EXPECT_EQ(Utf8(scale->GetText()), c.text) << c.scale << " " << c.value;
-  }
+  ExpectTexts(
+      "percent", Make<MValuePercents>(-2, 2),
+      {{0.005, "0.50%"}, {0.5, "50.0%"}, {0.0, "0.00%"}, {1.0, "100.0%"}, {-0.25, "-25.0%"}, {0.01, "1.0%"}});
+  ExpectTexts("volume", Make<MValueVolume>(0, 10),
+              {{0.0, "silence"},
+               {0.5, "-6.02 dB"},
+               {0.01, "-40.0 dB"},
+               {1.0, "0.00 dB"},
+               {2.0, "6.02 dB"},
+               {10.0, "20.0 dB"}});
+  ExpectTexts("pan", Make<MValuePan>(-1, 1),
+              {{-0.255, "25% left"},
+               {0.0, "center"},
+               {0.5, "50% right"},
+               {1.0, "100% right"},
+               {-1.0, "100% left"},
+               {0.004, "0% right"},
+               {-0.29, "29% left"}});
+  ExpectTexts("time", Make<MValueTimeMS>(0, 10),
+              {{0.0, "0 ms"},
+               {0.00005, "0.050 ms"},
+               {0.0005, "0.50 ms"},
+               {0.005, "5.0 ms"},
+               {0.25, "250 ms"},
+               {0.0126, "13 ms"},
+               {1.5, "1500 ms"}});
+  ExpectTexts("frequency", Make<MValueFrequency>(0.1, 30000),
+              {{0.5, "0.5000 Hz"},
+               {440.0, "440 Hz"},
+               {12345.0, "12.3 kHz"},
+               {5.0, "5.00 Hz"},
+               {55.56, "55.6 Hz"},
+               {9999.4, "9999 Hz"},
+               {10000.0, "10.0 kHz"}});
+  ExpectTexts("frequency linear", Make<MValueFrequencyLinear>(0, 30000),
+              {{0.0, "0 Hz"}, {1000.5, "1001 Hz"}});
+  ExpectTexts("frequency log", Make<MValueFrequencyLog>(-1, 5),
+              {{2.0, "100 Hz"}, {4.0, "10.0 kHz"}, {-1.0, "0.1000 Hz"}});
+  ExpectTexts("pitch", Make<MValuePitch>(0.25, 4), {{1.0, "+1.00"}, {0.5, "+0.50"}, {2.126, "+2.13"}});
+  ExpectTexts("degrees", Make<MValueDegreesFrom01>(0, 1),
+              {{0.0, "0\xC2\xB0 (0%)"}, {0.25, "90\xC2\xB0 (25.0%)"}, {1.0, "360\xC2\xB0 (100.0%)"}});
+  ExpectTexts("shape", Make<MValueSignalGeneratorShape>(0, 15),
+              {{0.0, "Sine"},
+               {1.0, "Triangle"},
+               {0.25, "75% Sine, 25% Triangle"},
+               {1.999, "Sawtooth"},
+               {15.0, "Random steps"},
+               {14.5, "50% Noise, 50% Random steps"}});
+  ExpectTexts("step percents",
+              [](double v) -> std::unique_ptr<MValue> {
+                return std::make_unique<MValueStepPercents>(MValueBinding<double>::Value(v), 0.0, 1.0, 0.05);
+              },
+              {{0.33, "35.0%"}});
 }
 
 TEST(MValueUnits, ShapeOutsideItsRangeShowsTheEndShapes)
@@ -151,58 +146,39 @@ TEST(MValueUnits, MIDINotesReadBackFromNamesOrNumbers)
   }
 }
 
-struct ParseCase
+const double kStart = 0.123;
+
+/// Each text typed into a fresh scale at kStart leaves its variable (kStart: the text was refused).
+void ExpectParsed(const char* scale, const Factory& make,
+                  std::initializer_list<std::pair<const char*, double>> typed)
 {
-  const char* scale;
-  Factory make;
-  const char* text;
-  bool accepted;
-  double expected;
-};
+  for (const auto& [text, expected] : typed)
+  {
+    auto value = make(kStart);
+    value->SetText(MString::FromUTF8(text));
+    EXPECT_NEAR(ValueOf(*value), expected, 1e-12) << scale << " \"" << text << "\"";
+  }
+}
 
 TEST(MValueUnits, UnitParsersReadTheLeadingNumberAndConvertIt)
 {
-  const double kStart = 0.123;
-  const ParseCase cases[] = {
-      {"percent", Make<MValuePercents>(-2, 2), "50", true, 0.5},
-      {"percent", Make<MValuePercents>(-2, 2), " 12.5 %", true, 0.125},
-      {"percent", Make<MValuePercents>(-2, 2), "abc", true, 0.0},
-      {"volume", Make<MValueVolume>(0, 10), "abc", true, 1.0},
-      {"volume", Make<MValueVolume>(0, 10), "-6 dB", true, std::pow(10.0, -0.3)},
-      {"volume", Make<MValueVolume>(0, 10), "-20", true, 0.1},
-      {"volume", Make<MValueVolume>(0, 10), "Silence", true, 0.0},
-      {"volume", Make<MValueVolume>(0, 10), "100", true, 10.0},
-      {"pan", Make<MValuePan>(-1, 1), "-25", true, -0.25},
-      {"pan", Make<MValuePan>(-1, 1), "25% left", true, -0.25},
-      {"pan", Make<MValuePan>(-1, 1), "25% right", true, 0.25},
-      {"pan", Make<MValuePan>(-1, 1), "center", true, 0.0},
-      {"time", Make<MValueTimeMS>(0, 10), "250 ms", true, 0.25},
-      {"time", Make<MValueTimeMS>(0, 10), "0.05", true, 0.00005},
-      {"frequency", Make<MValueFrequency>(1, 30000), "440 Hz", true, 440.0},
-      {"frequency", Make<MValueFrequency>(1, 30000), "12.3 kHz", true, 12300.0},
-      {"frequency", Make<MValueFrequency>(1, 30000), "abc", true, 1.0},
-      {"frequency log", Make<MValueFrequencyLog>(-1, 5), "1000", true, 3.0},
-      {"frequency log", Make<MValueFrequencyLog>(-1, 5), "10 kHz", true, 4.0},
-      {"frequency log", Make<MValueFrequencyLog>(-1, 5), "abc", false, kStart},
-      {"frequency log", Make<MValueFrequencyLog>(-1, 5), "-5", false, kStart},
-      {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), "440 Hz", true, 440.0},
-      {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), "12.3 kHz", true, 12300.0},
-      {"frequency linear", Make<MValueFrequencyLinear>(0, 30000), "abc", false, kStart},
-      {"pitch", Make<MValuePitch>(0, 4), "+1.50", true, 1.5},
-      {"pitch", Make<MValuePitch>(0, 4), "2", true, 2.0},
-      {"pitch", Make<MValuePitch>(0, 4), "up", false, kStart},
-      {"degrees", Make<MValueDegreesFrom01>(0, 1), "90", true, 0.25},
-      {"shape", Make<MValueSignalGeneratorShape>(0, 15), "3.5", true, 3.5},
-      {"shape", Make<MValueSignalGeneratorShape>(0, 15), "triangle", true, 1.0},
-      {"shape", Make<MValueSignalGeneratorShape>(0, 15), "75% Sine, 25% Triangle", true, 0.25},
-      {"shape", Make<MValueSignalGeneratorShape>(0, 15), "wobble", false, kStart},
-  };
-  for (const auto& c : cases)
-  {
-    auto scale = c.make(kStart);
-    scale->SetText(MString::FromUTF8(c.text));
-    EXPECT_NEAR(ValueOf(*scale), c.expected, 1e-12) << c.scale << " \"" << c.text << "\"";
-  }
+  ExpectParsed("percent", Make<MValuePercents>(-2, 2), {{"50", 0.5}, {" 12.5 %", 0.125}, {"abc", 0.0}});
+  ExpectParsed(
+      "volume", Make<MValueVolume>(0, 10),
+      {{"abc", 1.0}, {"-6 dB", std::pow(10.0, -0.3)}, {"-20", 0.1}, {"Silence", 0.0}, {"100", 10.0}});
+  ExpectParsed("pan", Make<MValuePan>(-1, 1),
+               {{"-25", -0.25}, {"25% left", -0.25}, {"25% right", 0.25}, {"center", 0.0}});
+  ExpectParsed("time", Make<MValueTimeMS>(0, 10), {{"250 ms", 0.25}, {"0.05", 0.00005}});
+  ExpectParsed("frequency", Make<MValueFrequency>(1, 30000),
+               {{"440 Hz", 440.0}, {"12.3 kHz", 12300.0}, {"abc", 1.0}});
+  ExpectParsed("frequency log", Make<MValueFrequencyLog>(-1, 5),
+               {{"1000", 3.0}, {"10 kHz", 4.0}, {"abc", kStart}, {"-5", kStart}});
+  ExpectParsed("frequency linear", Make<MValueFrequencyLinear>(0, 30000),
+               {{"440 Hz", 440.0}, {"12.3 kHz", 12300.0}, {"abc", kStart}});
+  ExpectParsed("pitch", Make<MValuePitch>(0, 4), {{"+1.50", 1.5}, {"2", 2.0}, {"up", kStart}});
+  ExpectParsed("degrees", Make<MValueDegreesFrom01>(0, 1), {{"90", 0.25}});
+  ExpectParsed("shape", Make<MValueSignalGeneratorShape>(0, 15),
+               {{"3.5", 3.5}, {"triangle", 1.0}, {"75% Sine, 25% Triangle", 0.25}, {"wobble", kStart}});
 }
 
 /// Every unit scale, over its usual range, for the round trips.

@@ -7,24 +7,15 @@
 #include "core/plugin/MAudioPlugin.h"
 #include "core/plugin/MSettingsFolder.h"
 #include "gui/MGuiTypes.h"
+#include "tests/support/MPrivateSettingsFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 namespace
 {
-void SetEnvironment(const char* name, const std::string& value)
-{
-#ifdef _WIN32
-  _putenv_s(name, value.c_str());
-#else
-  setenv(name, value.c_str(), 1);
-#endif
-}
-
 class StatePlugin : public MAudioPlugin
 {
 public:
@@ -40,32 +31,11 @@ public:
 class MAudioPluginConfiguration : public ::testing::Test
 {
 protected:
-  void SetUp() override
-  {
-    m_root = std::filesystem::temp_directory_path() /
-             ("tonvera-core-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(m_root);
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    m_saved = old != nullptr ? old : "";
-    SetEnvironment("XDG_CONFIG_HOME", m_root.string());
-#ifdef _WIN32
-    SetEnvironment("APPDATA", m_root.string());
-#endif
-  }
-  void TearDown() override
-  {
-    SetEnvironment("XDG_CONFIG_HOME", m_saved);
-    std::filesystem::remove_all(m_root);
-  }
+  std::filesystem::path Document() const { return m_root / "Tonvera" / "GlobalConfiguration.xml"; }
 
-  std::filesystem::path Document() const
-  {
-    return m_root / "Tonvera" / "GlobalConfiguration.xml";
-  }
-
-  std::filesystem::path m_root;
-  std::string m_saved;
+  const MTestSupport::MScopedSettingsFolder m_settings{
+      std::string("tonvera-core-") + ::testing::UnitTest::GetInstance()->current_test_info()->name()};
+  const std::filesystem::path m_root = m_settings.Folder();
 };
 } // namespace
 

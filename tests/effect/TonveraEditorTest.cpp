@@ -17,10 +17,10 @@
 #include "host/module/TonveraModuleInterface.h"
 #include "tests/core/MCoreTestSupport.h"
 #include "tests/gui/support/MSnapshot.h"
+#include "tests/support/MPrivateSettingsFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -43,16 +43,6 @@ class TonveraEditor : public testing::Test
 protected:
   void SetUp() override
   {
-    // No shared configuration: the editor opens at its built-in size and mode.
-    const std::filesystem::path home = std::filesystem::temp_directory_path() / "tonvera-editor-test-home";
-    std::filesystem::remove_all(home);
-    const std::string empty = home.string();
-#ifdef _WIN32
-    _putenv_s("XDG_CONFIG_HOME", empty.c_str());
-    _putenv_s("APPDATA", empty.c_str());
-#else
-    setenv("XDG_CONFIG_HOME", empty.c_str(), 1);
-#endif
     MModuleLibrary::AdapterCreated(MModuleLibrary::AdapterKind::kVst2);
     m_plugin.reset(CreateTonveraPlugin());
     ASSERT_NE(m_plugin, nullptr);
@@ -71,10 +61,7 @@ protected:
     MModuleLibrary::AdapterDestroyed(MModuleLibrary::AdapterKind::kVst2);
   }
 
-  MWindow& Window()
-  {
-    return *m_plugin->GetEditor()->GetWindow();
-  }
+  MWindow& Window() { return *m_plugin->GetEditor()->GetWindow(); }
   template <class T>
   T& Find(const char* id)
   {
@@ -106,6 +93,8 @@ protected:
     return -1;
   }
 
+  // No shared configuration: the editor opens at its built-in size and mode.
+  const MTestSupport::MScopedSettingsFolder m_settings{"tonvera-editor-test-home"};
   GestureHost m_host;
   MWindowSystemHeadless m_system;
   MTexturedStyle m_style;

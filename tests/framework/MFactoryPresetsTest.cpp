@@ -7,20 +7,17 @@
 
 #include "effect/TonveraAudioEffectPlugin.h"
 #include "framework/MQuorvelAudioEffectPlugin.h"
+#include "tests/support/MPrivateSettingsFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <random>
 
 TEST(MFactoryPresets, FirstUseWritesThemAndEachLoadsExactlyAsWrittenAndRestoringKeepsTheUsersOwn)
 {
   // A settings folder of the test's own, so the user's presets are never touched.
-  const auto folder =
-      std::filesystem::temp_directory_path() / ("tonvera-" + std::to_string(std::random_device{}()));
-  setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+  const MTestSupport::MScopedSettingsFolder settings("tonvera-factory-presets");
   MModuleLibrary::AdapterCreated(MModuleLibrary::AdapterKind::kVst2);
   std::unique_ptr<MQuorvelAudioEffectPlugin> plugin(
       dynamic_cast<MQuorvelAudioEffectPlugin*>(CreateTonveraPlugin()));
@@ -65,5 +62,4 @@ TEST(MFactoryPresets, FirstUseWritesThemAndEachLoadsExactlyAsWrittenAndRestoring
   plugin->RestoreFactoryPresets();
   plugin->RestoreFactoryPresets();
   EXPECT_EQ(manager.CountPresetsIn("Factory"), shipped + 1);
-  std::filesystem::remove_all(folder);
 }

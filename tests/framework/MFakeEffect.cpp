@@ -4,10 +4,8 @@
 #include "base/MMemoryStream.h"
 #include "base/MXmlItem.h"
 #include "base/MZLibStream.h"
+#include "tests/support/MPrivateSettingsFolder.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <random>
 #include <string>
 
 namespace
@@ -16,27 +14,7 @@ const char* const kShapes[] = {"Sine", "Square", "Saw"};
 
 // Keeps the suites away from the user's own configuration document: every suite run gets an
 // empty settings folder of its own.
-struct PrivateSettingsFolder
-{
-  PrivateSettingsFolder()
-  {
-    std::random_device random;
-    root = std::filesystem::temp_directory_path() /
-           ("tonvera-framework-tests-" + std::to_string(random()) + std::to_string(random()));
-#ifdef _WIN32
-    _putenv_s("XDG_CONFIG_HOME", root.string().c_str());
-    _putenv_s("APPDATA", root.string().c_str());
-#else
-    setenv("XDG_CONFIG_HOME", root.c_str(), 1);
-#endif
-  }
-  ~PrivateSettingsFolder()
-  {
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
-  }
-  std::filesystem::path root;
-} s_settingsFolder;
+const MTestSupport::MScopedSettingsFolder s_settingsFolder("tonvera-framework-tests");
 
 void SetFloat(MParameterInfo& info, const char* key, const char* name, double minimum, double maximum,
               double value, std::uint8_t flags)

@@ -628,34 +628,19 @@ TEST_F(TonveraEditor, TheTuningIndicatorFollowsAToneThirtyCentsSharp)
 // A settings folder of a test's own, emptied before and removed after: these tests write presets,
 // default settings and the general settings, which the other tests (in this process or the next)
 // must not find.
-class OwnSettingsFolder
+struct OwnSettingsFolder : MTestSupport::MScopedSettingsFolder
 {
-public:
   enum class Style
   {
     Default, ///< the user chose "Default" (ChooseDefaultStyle)
     Fresh,   ///< nothing chosen yet
   };
   explicit OwnSettingsFolder(const std::string& name, Style style = Style::Default)
-      : m_previous(std::getenv("XDG_CONFIG_HOME") != nullptr ? std::getenv("XDG_CONFIG_HOME") : ""),
-        m_folder(testing::TempDir() + "tonvera-hosteditor-" + name + "-" + std::to_string(getpid()))
+      : MScopedSettingsFolder("tonvera-hosteditor-" + name)
   {
-    std::filesystem::remove_all(m_folder);
-    setenv("XDG_CONFIG_HOME", m_folder.c_str(), 1);
     if (style == Style::Default)
       MTestSupport::ChooseDefaultStyle();
   }
-  ~OwnSettingsFolder()
-  {
-    setenv("XDG_CONFIG_HOME", m_previous.c_str(), 1);
-    std::error_code error;
-    std::filesystem::remove_all(m_folder, error);
-  }
-  const std::string& Folder() const { return m_folder; }
-
-private:
-  std::string m_previous;
-  std::string m_folder;
 };
 
 // One editor of the probe module in either interface, driven as a DAW drives it: VST 2.4 with

@@ -128,28 +128,6 @@ TEST(TonveraVST3Module, ProgramParameterThroughProcessChoosesTheSlotAndTheContro
   EXPECT_GE(host.DirtyCount(), 1);
 }
 
-TEST(TonveraVST3Module, StateBytesRestoreAParameterInAnotherInstance)
-{
-  MTestHostVst3 first;
-  ASSERT_EQ(first.LoadModule(TONVERA_REAL_VST3_BUNDLE), MTestHostStatus::Ok) << first.LastError();
-  ASSERT_TRUE(first.Activate(48000.0, 512));
-  first.SetParameter(0, 0.8f);
-  std::vector<AudioBusBuffers> none;
-  first.ProcessBuses(none, none, 0);
-  const double value = first.GetParameter(0);
-  const std::vector<std::uint8_t> state = first.GetState();
-  ASSERT_FALSE(state.empty());
-
-  MTestHostVst3 second;
-  ASSERT_EQ(second.LoadModule(TONVERA_REAL_VST3_BUNDLE), MTestHostStatus::Ok);
-  ASSERT_TRUE(second.SetState(state));
-  EXPECT_NEAR(second.GetParameter(0), value, 1e-6);
-  EXPECT_EQ(second.GetState(), state);
-}
-} // namespace
-
-namespace
-{
 TEST(TonveraVST3Module, BlocksAllocateNothingOnceRunningAndARateChangeReportsTheNewLatency)
 {
   MTestHostVst3 host;

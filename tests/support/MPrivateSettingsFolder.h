@@ -4,7 +4,9 @@
 // between runs let one run's saved default settings change the next run's pictures.
 //
 // UsePrivateSettingsFolder(name) empties <temp>/<name>-<pid>, points XDG_CONFIG_HOME at it and
-// removes it when the process ends; later calls answer the same folder. Linux test hosts only.
+// removes it when the process ends; later calls answer the same folder.
+// MScopedSettingsFolder does the same for one test (or one suite object): the previous
+// XDG_CONFIG_HOME comes back and the folder goes when it ends. On Windows APPDATA follows too.
 // ChooseDefaultStyle() makes a new folder hold the user's choice of the "Default" style: a folder
 // without a choice draws the editor in "Silver", and the editor pictures of the tests show "Default".
 
@@ -16,29 +18,62 @@
 #include <string>
 #include <system_error>
 
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace MTestSupport
 {
+inline void SetSettingsHome(const std::string& folder)
+{
+#ifdef _WIN32
+  _putenv_s("XDG_CONFIG_HOME", folder.c_str());
+  _putenv_s("APPDATA", folder.c_str());
+#else
+  setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+#endif
+}
+
+class MScopedSettingsFolder
+{
+public:
+  explicit MScopedSettingsFolder(const std::string& name)
+      : m_previous(std::getenv("XDG_CONFIG_HOME") != nullptr ? std::getenv("XDG_CONFIG_HOME") : ""),
+#ifdef _WIN32
+        m_folder(testing::TempDir() + name + "-" + std::to_string(_getpid()))
+#else
+        m_folder(testing::TempDir() + name + "-" + std::to_string(getpid()))
+#endif
+  {
+    std::error_code error;
+    std::filesystem::remove_all(m_folder, error);
+    SetSettingsHome(m_folder);
+  }
+  ~MScopedSettingsFolder()
+  {
+    SetSettingsHome(m_previous);
+    std::error_code error;
+    std::filesystem::remove_all(m_folder, error);
+  }
+  MScopedSettingsFolder(const MScopedSettingsFolder&) = delete;
+  MScopedSettingsFolder& operator=(const MScopedSettingsFolder&) = delete;
+  const std::string& Folder() const
+  {
+    return m_folder;
+  }
+
+private:
+  std::string m_previous;
+  std::string m_folder;
+};
+
 inline const std::string& UsePrivateSettingsFolder(const char* name)
 {
-  struct Folder
-  {
-    explicit Folder(const char* name) : path(testing::TempDir() + name + "-" + std::to_string(getpid()))
-    {
-      std::error_code error;
-      std::filesystem::remove_all(path, error);
-      setenv("XDG_CONFIG_HOME", path.c_str(), 1);
-    }
-    ~Folder()
-    {
-      std::error_code error;
-      std::filesystem::remove_all(path, error);
-    }
-    std::string path;
-  };
-  static const Folder folder(name);
-  return folder.path;
+  // Pointed at for the rest of the process; removed at its end.
+  static const MScopedSettingsFolder folder(name);
+  return folder.Folder();
 }
 
 inline void ChooseDefaultStyle()
