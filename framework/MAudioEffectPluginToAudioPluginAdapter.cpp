@@ -72,13 +72,18 @@ void MAudioEffectPluginToAudioPluginAdapter::Initialize(const MString& name, con
                            MParameterBuilder::BuildPass::kAppendedSlots);
   AssignAutomationIndices();
   UpdateMaxBufferSize();
-  LoadDefaultSettings();
+  // A mirror's values are the instance's, as the host hands them over.
+  if (!IsMirror())
+    LoadDefaultSettings();
 }
 
 // ---- initialisation ---------------------------------------------------------------------------
 
 void MAudioEffectPluginToAudioPluginAdapter::InitProcessing()
 {
+  // The effect of a mirror never processes: it keeps no correctors, buffers or delays.
+  if (IsMirror())
+    return;
   MHostCallShield::Run("MAudioEffectPluginToAudioPluginAdapter::InitProcessing", [&] {
     {
       LockAll locks(*this);

@@ -64,7 +64,8 @@ public:
 
   /// Creates the effect `name` through `function` (command 7 on a null instance creates it),
   /// builds the host parameters from its descriptors, lets the effect add its own adapters, sets
-  /// the buffer limits and finally applies the user's default settings when there are any.
+  /// the buffer limits and finally applies the user's default settings when there are any (a
+  /// mirror, see MakeMirror, takes none).
   /// Throws MException "Error creating plugin." when the effect cannot be created; the plug-in
   /// then has no effect and must not be processed. Host thread; allocates.
   void Initialize(const MString& name, const MString& vendor, MPluginCommandFunction function);

@@ -186,8 +186,8 @@ public:
   /// presets.xml in the preset folder; empty when there is no settings folder.
   static MString GetPresetFilePath();
   /// The tree, read from presets.xml on first use. A missing file starts the tree with the
-  /// factory presets (and writes it); an unreadable one leaves an empty tree, keeps the file as
-  /// it is and reports why through GetPresetTreeError.
+  /// factory presets (and writes it, but not in a mirror); an unreadable one leaves an empty
+  /// tree, keeps the file as it is and reports why through GetPresetTreeError.
   PresetManager& GetPresetManager();
   /// Why presets.xml could not be read (empty when it was fine).
   const MString& GetPresetTreeError() const noexcept { return m_presetTreeError; }
@@ -199,8 +199,8 @@ public:
   /// "presets.xml.unreadable" (numbered when that exists), never overwritten, and `error` then
   /// names the kept copy although the change succeeded; a readable file is never moved. The
   /// current preset stays current while it exists. False with `error` set on failure
-  /// (MPresetTree::kFileInUse when another instance held the file beyond the timeout); the tree
-  /// is then as it was.
+  /// (MPresetTree::kFileInUse when another instance held the file beyond the timeout; always in a
+  /// mirror); the tree is then as it was.
   bool ChangePresetTree(const std::function<void(PresetManager&)>& change, MString& error);
   /// ChangePresetTree without a change of its own: writes edits already made to the tree.
   bool SavePresetTree(MString& error);

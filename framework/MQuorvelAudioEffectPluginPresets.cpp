@@ -130,7 +130,8 @@ MQuorvelAudioEffectPlugin::PresetManager& MQuorvelAudioEffectPlugin::GetPresetMa
     MXmlItem factory = GetFactoryPresets();
     try
     {
-      if (path.IsEmpty() || factory.GetSubItemCount() == 0)
+      // A mirror leaves the file to the instances: it only reads one they wrote.
+      if (path.IsEmpty() || factory.GetSubItemCount() == 0 || IsMirror())
         m_presetManager.SetTree(std::move(factory));
       else
         m_presetManager.LoadOrCreate(path, std::move(factory));
@@ -164,6 +165,14 @@ bool MQuorvelAudioEffectPlugin::ChangePresetTree(const std::function<void(Preset
   if (path.IsEmpty())
   {
     error = MString("There is no settings folder to keep the presets in.");
+    return false;
+  }
+  if (IsMirror())
+  {
+    // A preset saved here would hold the controller lists and slots of this window, not the
+    // instance's: the host hands over the parameters only.
+    error = MString("Presets cannot be saved here: the host gives this window the plug-in's parameters only. "
+                    "Nothing was changed.");
     return false;
   }
   const std::lock_guard presets(m_presetMutex);

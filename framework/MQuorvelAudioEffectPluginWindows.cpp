@@ -605,6 +605,12 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::OnSetDefaults(MOnNotifyParams&)
     SetNote(MString("These settings are now the defaults: every new instance starts with them."));
     return;
   }
+  if (m_plugin.IsMirror())
+  {
+    SetNote(MString("<b>The default settings could not be saved.</b> The host gives this window the "
+                    "plug-in's parameters only, not all of its settings."));
+    return;
+  }
   const MString path = GetConfigurationPath();
   std::error_code error;
   const bool exists = !path.IsEmpty() && std::filesystem::exists(MSettingsFolder::ToPath(path), error);

@@ -168,6 +168,15 @@ public:
   /// the input through its latency-compensating delay while it is on. Any thread, the audio
   /// thread included.
   void SetBypassed(bool bypassed) noexcept { m_bypassed = bypassed; }
+  /// A mirror stands for an instance that runs where its editor cannot reach it (an LV2 UI
+  /// without instance-access): the host hands it the instance's parameter values and takes its
+  /// edits, the tuning display comes through ShowDisplay. It sets nothing up for processing
+  /// (InitProcessing does nothing, Process must not be called), loads no default settings and
+  /// writes no file it shares with the instances (the default settings, the preset tree): what
+  /// it would keep there is more than the host hands it. Set before the plug-in is initialised;
+  /// never undone.
+  void MakeMirror() noexcept { m_mirror = true; }
+  bool IsMirror() const noexcept { return m_mirror; }
 
   // ---- the tuning display ----
 
@@ -647,6 +656,7 @@ private:
 
   std::atomic<std::int32_t> m_requestedProgram{-1}; // RequestProgram's, -1: none
   std::unique_ptr<AutomationUpdateRequestThread> m_updateThread;
+  bool m_mirror = false; // see MakeMirror
   std::mutex m_backgroundTickLock;
   void (*m_backgroundTick)(void*) = nullptr;
   void* m_backgroundTickContext = nullptr;

@@ -101,6 +101,8 @@ bool MAudioPlugin::LoadDefaultSettings()
 
 bool MAudioPlugin::SetDefaultSettingsToCurrent()
 {
+  if (m_mirror)
+    return false; // it holds only what the host mirrors, not the whole state
   return MHostCallShield::Run("MAudioPlugin::SetDefaultSettingsToCurrent", false, [&] {
     MXmlItem settings(MString("Settings"));
     MStoreContext context(true, settings);

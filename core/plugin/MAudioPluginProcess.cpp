@@ -130,6 +130,8 @@ void MAudioPlugin::ReportLatency()
 
 void MAudioPlugin::InitProcessing()
 {
+  if (m_mirror)
+    return;
   MHostCallShield::Run("MAudioPlugin::InitProcessing", [&] {
     MLockGuard processing(m_processingLock);
     MLockGuard init(m_initLock);

@@ -134,7 +134,7 @@ MAudioPluginLV2UI::~MAudioPluginLV2UI()
     }
     if (m_instance != nullptr && m_showsInstance)
       m_instance->SetUserInterface(nullptr);
-    delete m_ownPlugin;
+    delete m_mirror;
   });
   MModuleLibrary::AdapterDestroyed(MModuleLibrary::AdapterKind::kLv2);
 }
@@ -151,12 +151,12 @@ bool MAudioPluginLV2UI::Open(std::uintptr_t parent)
   }
   else
   {
-    m_ownPlugin = CreateTonveraPlugin();
-    if (m_ownPlugin == nullptr)
+    m_mirror = CreateTonveraMirror();
+    if (m_mirror == nullptr)
       return false;
-    m_ownPlugin->SetHostFormat(MString("LV2"));
-    m_ownPlugin->SetHostAdapter(this);
-    m_plugin = m_ownPlugin;
+    m_mirror->SetHostFormat(MString("LV2"));
+    m_mirror->SetHostAdapter(this);
+    m_plugin = m_mirror;
   }
   m_parameters = static_cast<std::uint32_t>(std::max(0, m_plugin->GetNumParameters()));
   m_scales = MLV2Description::ControlScales(*m_plugin);
@@ -204,7 +204,7 @@ void MAudioPluginLV2UI::PortEvent(std::uint32_t port, std::uint32_t size, std::u
 void MAudioPluginLV2UI::ShowIndicator(const void* atom, std::uint32_t size)
 {
   const auto* object = static_cast<const LV2_Atom_Object*>(atom);
-  if (m_ownPlugin == nullptr || m_map == nullptr || size < sizeof(LV2_Atom_Object) ||
+  if (m_mirror == nullptr || m_map == nullptr || size < sizeof(LV2_Atom_Object) ||
       object->atom.size + sizeof(LV2_Atom) > size ||
       object->atom.type != m_map->map(m_map->handle, LV2_ATOM__Object) ||
       object->body.otype != m_map->map(m_map->handle, MLV2Description::kIndicatorUri))
@@ -231,7 +231,7 @@ void MAudioPluginLV2UI::ShowIndicator(const void* atom, std::uint32_t size)
     ++found;
   }
   if (found == 3)
-    m_ownPlugin->ShowDisplay(display);
+    m_mirror->ShowDisplay(display);
 }
 
 int MAudioPluginLV2UI::Idle()

@@ -7,12 +7,14 @@
 // system, as effEditIdle does for VST 2.4.
 //
 // Which plug-in it shows: when the host offers instance-access, the very instance that processes
-// (the editor then shows its tuning indicator and its slots live); otherwise a plug-in of the UI's
-// own whose parameters follow the host's port events. Either way the editor's parameter changes
-// reach the host as port writes in the ports' units (MLV2Description::ControlScale) (write_function, float
-// protocol), each drag between ui:touch grab and release when the host offers touch; a state the plug-in
-// changed itself (a preset loaded, settings pasted) writes every parameter port. Size requests go to
-// ui:resize.
+// (the editor then shows its tuning indicator and its slots live); otherwise a mirror of it
+// (MAudioPlugin::MakeMirror), so that the UI runs no second instance beside the one it shows: it
+// sets up no processing and writes no shared file, its parameters follow the host's port events
+// and its tuning indicator the instance's notify port. Either way the editor's parameter changes
+// reach the host as port writes in the ports' units (MLV2Description::ControlScale)
+// (write_function, float protocol), each drag between ui:touch grab and release when the host
+// offers touch; a state the plug-in changed itself (a preset loaded, settings pasted) writes
+// every parameter port. Size requests go to ui:resize.
 //
 // Threads: the host's UI thread for every call; it becomes the window system's GUI thread.
 // Every entry point runs inside MHostCallShield ("MAudioPluginLV2UI::<operation>").
@@ -37,8 +39,8 @@ public:
   static const LV2UI_Descriptor* Descriptor(std::uint32_t index) noexcept;
 
   /// `instance`: the processing instance when the host offered instance-access, else null (the UI
-  /// then makes a plug-in of its own). `resize`, `touch` and `map` may be null (without the map the
-  /// own plug-in's indicator shows nothing).
+  /// then makes a mirror). `resize`, `touch` and `map` may be null (without the map the mirror's
+  /// indicator shows nothing).
   MAudioPluginLV2UI(LV2UI_Write_Function write, LV2UI_Controller controller, MAudioPluginLV2Adapter* instance,
                     const LV2UI_Resize* resize, const LV2UI_Touch* touch, const LV2_URID_Map* map);
   /// Closes the editor (ending open gestures) and lets go of the instance.
@@ -53,8 +55,8 @@ public:
 
   // ---- LV2 UI (host, UI thread) ----
   /// A control port's new value (format 0). The processing instance applies its ports itself; the
-  /// UI's own plug-in takes the value unless the user is dragging that parameter. An indicator
-  /// event of the notify port (atom:eventTransfer) goes to the own plug-in's tuning indicator.
+  /// mirror takes the value unless the user is dragging that parameter. An indicator event of the
+  /// notify port (atom:eventTransfer) goes to the mirror's tuning indicator.
   void PortEvent(std::uint32_t port, std::uint32_t size, std::uint32_t format, const void* buffer);
   /// 0 while the editor is open.
   int Idle();
@@ -86,7 +88,7 @@ private:
   MAudioPluginLV2Adapter* m_instance;
   bool m_showsInstance = false; // registered with m_instance (another UI may show it instead)
   MAudioPlugin* m_plugin = nullptr;
-  MAudioPlugin* m_ownPlugin = nullptr;
+  MAudioPlugin* m_mirror = nullptr; // owned; null with instance-access
   const LV2UI_Resize* m_resize;
   const LV2UI_Touch* m_touch;
   std::uint32_t m_parameters = 0;

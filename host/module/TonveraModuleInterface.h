@@ -45,3 +45,6 @@ extern "C"
 /// named "Tonvera" (vendor "Quorvel") over TonveraAudioEffectPluginInterface and answers its
 /// MAudioPlugin part, owned by the caller; null when any step failed (nothing is leaked then).
 MAudioPlugin* CreateTonveraPlugin();
+/// The same plug-in as a mirror (MAudioPlugin::MakeMirror) for an editor that reaches its instance
+/// through the host alone: parameters and editor, no processing, no shared files.
+MAudioPlugin* CreateTonveraMirror();

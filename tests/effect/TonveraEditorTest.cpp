@@ -23,24 +23,37 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace
 {
-// Everything the plug-in tells the host, in order: "B3" begin gesture on 3, "E3" end, "A3" a value.
+// Everything the plug-in tells the host, in order: "B3" begin gesture on 3, "E3" end, "A3" a value,
+// "S" a state change.
 class GestureHost : public MCoreTest::FakeHost
 {
 public:
   void SendAutomation(std::int32_t index, double) override { m_log.push_back("A" + std::to_string(index)); }
   void BeginAutomationGesture(std::int32_t index) override { m_log.push_back("B" + std::to_string(index)); }
   void EndAutomationGesture(std::int32_t index) override { m_log.push_back("E" + std::to_string(index)); }
+  void ReportStateChanged() override { m_log.push_back("S"); }
   std::vector<std::string> m_log;
 };
 
 class TonveraEditor : public testing::Test
 {
 protected:
+  // What the settings folder holds (each file with its size).
+  std::set<std::string> SettingsFiles() const
+  {
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(m_settings.Folder()))
+      files.insert(entry.path().string() +
+                   (entry.is_regular_file() ? std::to_string(entry.file_size()) : ""));
+    return files;
+  }
+
   void SetUp() override
   {
     MModuleLibrary::AdapterCreated(MModuleLibrary::AdapterKind::kVst2);
@@ -91,6 +104,10 @@ protected:
       if (m_plugin->GetParameterName(i).ToUTF8() == name)
         return i;
     return -1;
+  }
+  MKnob& Knob(const char* name)
+  {
+    return Find<MKnob>(MPluginParameters::ControlId(IndexOf(name)).ToUTF8().c_str());
   }
 
   // No shared configuration: the editor opens at its built-in size and mode.
@@ -208,7 +225,7 @@ TEST_F(TonveraEditor, EditsReachTheHostAsGesturesAndHostChangesRedrawTheControls
 
   // A drag is one gesture however many values it sends; a wheel notch is one of its own.
   const std::int32_t depth = IndexOf("Depth");
-  auto& knob = Find<MKnob>(MPluginParameters::ControlId(depth).ToUTF8().c_str());
+  auto& knob = Knob("Depth");
   const MPoint at = Centre(knob);
   m_host.m_log.clear();
   Send(MSystemEvent::LeftDown, at, MSystemEvent::ModLeftButton);
@@ -238,8 +255,7 @@ TEST_F(TonveraEditor, ClosingForgetsTheControlsAndLaterUpdatesTouchNothing)
   EXPECT_NE(m_effect->GetTuningIndicator(), nullptr);
   // A drag the closing cuts short still ends its gesture, once.
   const std::int32_t depth = IndexOf("Depth");
-  Send(MSystemEvent::LeftDown, Centre(Find<MKnob>(MPluginParameters::ControlId(depth).ToUTF8().c_str())),
-       MSystemEvent::ModLeftButton);
+  Send(MSystemEvent::LeftDown, Centre(Knob("Depth")), MSystemEvent::ModLeftButton);
   m_plugin->DestroyEditor();
   EXPECT_EQ(m_host.m_log,
             (std::vector<std::string>{"B" + std::to_string(depth), "E" + std::to_string(depth)}));
@@ -256,16 +272,13 @@ TEST_F(TonveraEditor, ClosingForgetsTheControlsAndLaterUpdatesTouchNothing)
   EXPECT_GT(Find<MPiano>("piano").GetSize().x, narrow);
   EXPECT_EQ(m_effect->GetPianoControl(), &Find<MPiano>("piano"));
   m_effect->ProcessUpdate();
-  EXPECT_DOUBLE_EQ(
-      Find<MKnob>(MPluginParameters::ControlId(IndexOf("Depth")).ToUTF8().c_str()).GetNormalised(),
-      m_plugin->GetParameter(IndexOf("Depth")));
+  EXPECT_DOUBLE_EQ(Knob("Depth").GetNormalised(), m_plugin->GetParameter(IndexOf("Depth")));
 }
 
 TEST_F(TonveraEditor, LooksAsInTheGoldenPicturesInBothStyles)
 {
   // The mouse rests on Depth: the help line shows its help.
-  Send(MSystemEvent::MouseMove,
-       Centre(Find<MKnob>(MPluginParameters::ControlId(IndexOf("Depth")).ToUTF8().c_str())));
+  Send(MSystemEvent::MouseMove, Centre(Knob("Depth")));
   m_plugin->IdleEditor();
   // Fixed figures: a chosen A, the input 23 cents sharp, the output 4 cents flat; F# and G# off.
   m_effect->GetTuningIndicator()->Show(57, 57.23, 56.96);
@@ -286,4 +299,28 @@ TEST_F(TonveraEditor, LooksAsInTheGoldenPicturesInBothStyles)
     EXPECT_TRUE(MatchesGolden(RenderWindow(m_system, Window()), std::string("editor/Tonvera_") + name));
     Window().SetStyle(nullptr);
   }
+}
+
+// A mirror (the LV2 UI without instance-access) reaches its instance through the host alone: a
+// preset it applies goes to the host, and it takes no defaults, sets up no processing, writes no file.
+TEST_F(TonveraEditor, AMirrorEditsThroughTheHostAloneAndSetsUpNothing)
+{
+  m_plugin->SetParameter(IndexOf("Depth"), 0.25);
+  ASSERT_TRUE(m_plugin->SetDefaultSettingsToCurrent());
+  const std::set<std::string> files = SettingsFiles();
+  GestureHost host;
+  std::unique_ptr<MAudioPlugin> mirror(CreateTonveraMirror());
+  mirror->SetHostAdapter(&host);
+  EXPECT_NE(mirror->GetParameter(IndexOf("Depth")), 0.25);
+  ASSERT_TRUE(mirror->OpenEditor(m_system, 1));
+  mirror->SetSampleRate(48000.0);
+  mirror->InitProcessing();
+  auto& common = dynamic_cast<MQuorvelAudioEffectPlugin&>(*mirror);
+  MString error;
+  ASSERT_TRUE(common.StepPreset(1, error)) << error.ToUTF8();
+  EXPECT_EQ(host.m_log, std::vector<std::string>{"S"}) << "the host is to read the preset's values";
+  EXPECT_FALSE(common.SavePresetTree(error));
+  EXPECT_FALSE(mirror->SetDefaultSettingsToCurrent());
+  EXPECT_EQ(common.GetEffect()->GetSampleRate(), 0.0) << "set up, the effect makes its correctors";
+  EXPECT_EQ(SettingsFiles(), files);
 }

@@ -117,7 +117,7 @@ TEST_F(TonveraLV2Editor, UiPaintsTheVst3EditorAndAPianoKeyBecomesAPortWriteInsid
     ASSERT_TRUE(m_window.Click(key.x + key.width / 2, key.y + key.height * 9 / 10));
     Idle(100);
     const std::string edits = MTestHostEditText(m_host.TakeEdits());
-    RecordProperty(instanceAccess ? "instanceAccessEdits" : "ownPluginEdits", edits);
+    RecordProperty(instanceAccess ? "instanceAccessEdits" : "mirrorEdits", edits);
     const std::string d = std::to_string(portD);
     EXPECT_EQ(edits.rfind("B" + d + " ", 0), 0u) << edits;
     EXPECT_TRUE(edits.ends_with(" P" + d + "=0 E" + d)) << edits;
