@@ -390,17 +390,6 @@ struct Painter
     }
     return std::move(c.bitmap);
   }
-
-  MBitmap Splitter(bool vertical) const
-  {
-    Canvas c(vertical ? 6 : 16, vertical ? 16 : 6);
-    for (int i = 0; i < 3; ++i)
-    {
-      const double along = 4 + i * 4;
-      c.drawer.FillCircle(vertical ? 3 : along, vertical ? along : 3, 1.2, p.textDisabled);
-    }
-    return std::move(c.bitmap);
-  }
 };
 } // namespace
 
@@ -457,10 +446,6 @@ MBitmap MStyleArt::Draw(const MString& fileName, const MBaseStyleConfiguration& 
     return painter.Progress(false);
   if (name == "progress_fill")
     return painter.Progress(true);
-  if (name == "splitter_v")
-    return painter.Splitter(true);
-  if (name == "splitter_h")
-    return painter.Splitter(false);
 
   const std::size_t underscore = name.rfind('_');
   State state = State::Normal;

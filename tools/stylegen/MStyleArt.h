@@ -8,7 +8,7 @@
 // checkbox_grayed, edit_<state>, list_<state>, row_hl, row_selected, menu_normal, menubar_normal,
 // tab_hl, tab_selected, knob_<state>, knob_selector, rotator_<state>, valuebutton_normal,
 // tracker_<state>, switch_normal, switch_on, switch_thumb, scroll_normal, scroll_thumb,
-// progress_normal, progress_fill, splitter_v, splitter_h; <state> is one of normal, hl,
+// progress_normal, progress_fill; <state> is one of normal, hl,
 // clicked, clickedhl, focused, focusedhl, disabled.
 
 #include "gui/MBitmap.h"
