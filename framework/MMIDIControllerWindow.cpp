@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <type_traits>
 
 extern const unsigned char kFactoryControllerSets[];
 extern const std::size_t kFactoryControllerSetsSize;
@@ -108,6 +109,21 @@ std::int32_t Edited(const MSelector& selector, std::int32_t shown, std::int32_t 
   return selector.GetSelection() == displayed ? shown : selector.GetSelection() - offset;
 }
 
+// The names of the values first..last, in order.
+template <class Name>
+MStringList Names(std::int32_t first, std::int32_t last, Name name)
+{
+  MStringList names;
+  for (std::int32_t value = first; value <= last; ++value)
+  {
+    if constexpr (std::is_same_v<decltype(name(value)), const char*>)
+      names.Add(MString::FromLiteral(name(value)));
+    else
+      names.Add(name(value));
+  }
+  return names;
+}
+
 MString Id(const char* kind, std::int32_t row, const char* field)
 {
   return MString::FromLiteral(kind) + MString::FromInteger(row + 1) + MString::FromLiteral(field);
@@ -186,17 +202,12 @@ MMIDIControllerWindow::MMIDIControllerWindow(MAudioEffectPluginToAudioPluginAdap
     const MString name = plugin.GetParameterName(index);
     parameters.Add(name.Length() <= 2 ? plugin.GetParameterID(index) : name);
   }
-  MStringList channels, sources, notes, rangeModes, noteModes;
-  for (std::int32_t channel = 0; channel <= 16; ++channel)
-    channels.Add(ChannelName(channel));
-  for (std::int32_t source = 0; source <= MMIDIControllers::kVelocityOn; ++source)
-    sources.Add(SourceName(source));
-  for (std::int32_t note = 0; note < 128; ++note)
-    notes.Add(NoteName(note));
-  for (std::int32_t mode = kRangeUpAndDown; mode <= kRangeInterval; ++mode)
-    rangeModes.Add(MString::FromLiteral(MMIDIControllers::RangeModeName(mode)));
-  for (std::int32_t mode = kNoteLinear; mode <= kNoteHeldAllOctaves; ++mode)
-    noteModes.Add(MString::FromLiteral(MMIDIControllers::NoteControllerModeName(mode)));
+  const MStringList channels = Names(0, 16, ChannelName);
+  const MStringList sources = Names(0, MMIDIControllers::kVelocityOn, SourceName);
+  const MStringList notes = Names(0, 127, NoteName);
+  const MStringList rangeModes = Names(kRangeUpAndDown, kRangeInterval, MMIDIControllers::RangeModeName);
+  const MStringList noteModes =
+      Names(kNoteLinear, kNoteHeldAllOctaves, MMIDIControllers::NoteControllerModeName);
 
   const auto check = [&](const MString& id, const MString& caption) -> MCheckBox& {
     MCheckBox& made = Add<MCheckBox>(caption);
