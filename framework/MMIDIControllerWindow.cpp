@@ -13,11 +13,13 @@
 #include "gui/controls/MCheckBox.h"
 #include "gui/controls/MEdit.h"
 #include "gui/controls/MSelector.h"
+#include "gui/MGridPlacer.h"
 #include "gui/controls/MStatic.h"
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <type_traits>
 
 extern const unsigned char kFactoryControllerSets[];
 extern const std::size_t kFactoryControllerSetsSize;
@@ -25,12 +27,19 @@ extern const std::size_t kFactoryControllerSetsSize;
 namespace
 {
 constexpr const char* kPitchNames[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
-// Column widths of the rows, left to right (the check boxes are narrow, the rest share the width).
+// The rows, left to right: each kind of row is a table of column widths (the check boxes are
+// narrow, the rest share the width).
 constexpr std::int32_t kCheck = 20;
 constexpr std::int32_t kGap = 6;
 constexpr std::int32_t kLabel = 18;
-constexpr std::int32_t kControllerColumns[9] = {kCheck, 120, 66, 110, 112, 44, 44, 44, kCheck};
-constexpr std::int32_t kNoteColumns[7] = {kCheck, 120, 66, 70, 154, 44, 44};
+constexpr MGridColumn kSwitchColumns[5] = {{130}, {164}, {112}, {110}, {70}};
+// The label sits close to its choice, the name apart from the buttons that act on the chosen set;
+// the choice is wide enough for the factory set's name (a new set's name needs less).
+constexpr MGridColumn kSetColumns[6] = {{30, 4}, {240}, {62}, {62, 2 * kGap}, {120}, {62}};
+constexpr MGridColumn kViewColumns[2] = {{180}, {110}};
+constexpr MGridColumn kControllerColumns[9] = {{kCheck}, {120}, {66}, {110},   {112},
+                                               {44},     {44},  {44}, {kCheck}};
+constexpr MGridColumn kNoteColumns[7] = {{kCheck}, {120}, {66}, {70}, {154}, {44}, {44}};
 /// Rows shown at a time: the lists are paged (eight pages of eight rows in two lists).
 constexpr std::int32_t kPageRows = 8;
 constexpr const char* kControllerHeads[9] = {"On",    "Parameter", "Channel", "Source", "Mode",
@@ -100,23 +109,24 @@ std::int32_t Edited(const MSelector& selector, std::int32_t shown, std::int32_t 
   return selector.GetSelection() == displayed ? shown : selector.GetSelection() - offset;
 }
 
+// The names of the values first..last, in order.
+template <class Name>
+MStringList Names(std::int32_t first, std::int32_t last, Name name)
+{
+  MStringList names;
+  for (std::int32_t value = first; value <= last; ++value)
+  {
+    if constexpr (std::is_same_v<decltype(name(value)), const char*>)
+      names.Add(MString::FromLiteral(name(value)));
+    else
+      names.Add(name(value));
+  }
+  return names;
+}
+
 MString Id(const char* kind, std::int32_t row, const char* field)
 {
   return MString::FromLiteral(kind) + MString::FromInteger(row + 1) + MString::FromLiteral(field);
-}
-
-// Places `controls` side by side in `columns` from `left`, each `height` high at `y`.
-template <std::size_t N, class Control>
-void PlaceRow(const std::int32_t (&columns)[N], Control* const (&controls)[N], std::int32_t left,
-              std::int32_t y, std::int32_t height)
-{
-  std::int32_t x = left;
-  for (std::size_t i = 0; i < N; ++i)
-  {
-    if (controls[i] != nullptr)
-      controls[i]->SetBounds(MRect::FromSize(x, y, columns[i], height));
-    x += columns[i] + kGap;
-  }
 }
 } // namespace
 
@@ -192,17 +202,12 @@ MMIDIControllerWindow::MMIDIControllerWindow(MAudioEffectPluginToAudioPluginAdap
     const MString name = plugin.GetParameterName(index);
     parameters.Add(name.Length() <= 2 ? plugin.GetParameterID(index) : name);
   }
-  MStringList channels, sources, notes, rangeModes, noteModes;
-  for (std::int32_t channel = 0; channel <= 16; ++channel)
-    channels.Add(ChannelName(channel));
-  for (std::int32_t source = 0; source <= MMIDIControllers::kVelocityOn; ++source)
-    sources.Add(SourceName(source));
-  for (std::int32_t note = 0; note < 128; ++note)
-    notes.Add(NoteName(note));
-  for (std::int32_t mode = kRangeUpAndDown; mode <= kRangeInterval; ++mode)
-    rangeModes.Add(MString::FromLiteral(MMIDIControllers::RangeModeName(mode)));
-  for (std::int32_t mode = kNoteLinear; mode <= kNoteHeldAllOctaves; ++mode)
-    noteModes.Add(MString::FromLiteral(MMIDIControllers::NoteControllerModeName(mode)));
+  const MStringList channels = Names(0, 16, ChannelName);
+  const MStringList sources = Names(0, MMIDIControllers::kVelocityOn, SourceName);
+  const MStringList notes = Names(0, 127, NoteName);
+  const MStringList rangeModes = Names(kRangeUpAndDown, kRangeInterval, MMIDIControllers::RangeModeName);
+  const MStringList noteModes =
+      Names(kNoteLinear, kNoteHeldAllOctaves, MMIDIControllers::NoteControllerModeName);
 
   const auto check = [&](const MString& id, const MString& caption) -> MCheckBox& {
     MCheckBox& made = Add<MCheckBox>(caption);
@@ -588,75 +593,53 @@ void MMIDIControllerWindow::OnSetAction(MOnNotifyParams& params)
   }
 }
 
+std::array<MControl*, 9> MMIDIControllerWindow::ControllerRow::Controls() const
+{
+  return {enabled, parameter, channel, source, mode, value, maxValue, range, invert};
+}
+
+std::array<MControl*, 7> MMIDIControllerWindow::NoteRow::Controls() const
+{
+  return {enabled, parameter, channel, note, mode, value, maxValue};
+}
+
 void MMIDIControllerWindow::LayoutContent(const MRect& content)
 {
-  const std::int32_t step = kRowHeight + kRowGap;
-  const std::int32_t left = content.left;
-  const auto place = [](MControl* control, std::int32_t x, std::int32_t y, std::int32_t width,
-                        std::int32_t height) { control->SetBounds(MRect::FromSize(x, y, width, height)); };
-  std::int32_t y = content.top + 2;
-  // The switches.
-  place(m_controllersOn, left, y, 130, kRowHeight);
-  place(m_noteControllersOn, left + 136, y, 164, kRowHeight);
-  place(m_presetSwitchOn, left + 306, y, 112, kRowHeight);
-  place(m_presetSwitchSource, left + 424, y, 110, kRowHeight);
-  place(m_presetSwitchChannel, left + 540, y, 70, kRowHeight);
-  y += step;
-  // The controller sets.
-  place(m_setLabel, left, y, 30, kRowHeight);
-  // The choice is wide enough for the factory set's name; a new set's name needs less.
-  place(m_setChoice, left + 34, y, 240, kRowHeight);
-  place(m_loadSet, left + 280, y, 62, kRowHeight);
-  place(m_deleteSet, left + 348, y, 62, kRowHeight);
-  place(m_setName, left + 422, y, 120, kRowHeight);
-  place(m_saveSet, left + 548, y, 62, kRowHeight);
-  y += step;
-  place(m_note, left, y, std::max(1, content.Width()), kLabel);
-  y += kLabel + kRowGap;
-  // Which list and which eight of its rows.
-  place(m_list, left, y, 180, kRowHeight);
-  place(m_page, left + 186, y, 110, kRowHeight);
-  y += step;
+  MGridPlacer grid(content, kGap, kRowGap);
+  grid.Skip(2);
+  grid.PlaceRow(
+      kSwitchColumns,
+      {m_controllersOn, m_noteControllersOn, m_presetSwitchOn, m_presetSwitchSource, m_presetSwitchChannel},
+      kRowHeight);
+  grid.PlaceRow(kSetColumns, {m_setLabel, m_setChoice, m_loadSet, m_deleteSet, m_setName, m_saveSet},
+                kRowHeight);
+  const MGridColumn note[1] = {{std::max(1, content.Width())}};
+  grid.PlaceRow(note, {m_note}, kLabel);
+  // Which list and which eight of its rows; the heads sit on the rows.
+  grid.PlaceRow(kViewColumns, {m_list, m_page}, kRowHeight);
   const bool notes = m_list->GetSelection() == 1;
   const std::int32_t first = std::clamp(m_page->GetSelection(), 0, kRows / kPageRows - 1) * kPageRows;
-  for (MStatic* head : m_controllerHeads)
+  for (MControl* head : m_controllerHeads)
     head->SetVisible(!notes);
-  for (MStatic* head : m_noteHeads)
+  for (MControl* head : m_noteHeads)
     head->SetVisible(notes);
-  if (!notes)
-  {
-    MStatic* const heads[9] = {m_controllerHeads[0], m_controllerHeads[1], m_controllerHeads[2],
-                               m_controllerHeads[3], m_controllerHeads[4], m_controllerHeads[5],
-                               m_controllerHeads[6], m_controllerHeads[7], m_controllerHeads[8]};
-    PlaceRow(kControllerColumns, heads, left, y, kLabel);
-  }
+  if (notes)
+    grid.PlaceRow(kNoteColumns, m_noteHeads, kLabel, 0);
   else
-  {
-    MStatic* const heads[7] = {m_noteHeads[0], m_noteHeads[1], m_noteHeads[2], m_noteHeads[3],
-                               m_noteHeads[4], m_noteHeads[5], m_noteHeads[6]};
-    PlaceRow(kNoteColumns, heads, left, y, kLabel);
-  }
-  y += kLabel;
+    grid.PlaceRow(kControllerColumns, m_controllerHeads, kLabel, 0);
   for (std::int32_t row = 0; row < kRows; ++row)
   {
-    const ControllerRow& c = m_controllerRows[static_cast<std::size_t>(row)];
-    const NoteRow& n = m_noteRows[static_cast<std::size_t>(row)];
-    MControl* const controls[9] = {c.enabled, c.parameter, c.channel, c.source, c.mode,
-                                   c.value,   c.maxValue,  c.range,   c.invert};
-    MControl* const noteControls[7] = {n.enabled, n.parameter, n.channel, n.note,
-                                       n.mode,    n.value,     n.maxValue};
+    const auto controls = m_controllerRows[static_cast<std::size_t>(row)].Controls();
+    const auto noteControls = m_noteRows[static_cast<std::size_t>(row)].Controls();
     const bool shown = row >= first && row < first + kPageRows;
     for (MControl* control : controls)
       control->SetVisible(shown && !notes);
     for (MControl* control : noteControls)
       control->SetVisible(shown && notes);
-    if (!shown)
-      continue;
-    const std::int32_t rowTop = y + (row - first) * step;
-    if (notes)
-      PlaceRow(kNoteColumns, noteControls, left, rowTop, kRowHeight);
-    else
-      PlaceRow(kControllerColumns, controls, left, rowTop, kRowHeight);
+    if (shown && notes)
+      grid.PlaceRow(kNoteColumns, noteControls, kRowHeight);
+    else if (shown)
+      grid.PlaceRow(kControllerColumns, controls, kRowHeight);
   }
 }
 

@@ -43,6 +43,7 @@
 class MAudioEffectPluginToAudioPluginAdapter;
 class MButton;
 class MCheckBox;
+class MControl;
 class MEdit;
 class MSelector;
 class MStatic;
@@ -109,6 +110,8 @@ private:
     MEdit* maxValue = nullptr;
     MEdit* range = nullptr;
     MCheckBox* invert = nullptr;
+    /// In the order of the columns.
+    std::array<MControl*, 9> Controls() const;
   };
   struct NoteRow
   {
@@ -119,6 +122,7 @@ private:
     MSelector* mode = nullptr;
     MEdit* value = nullptr;
     MEdit* maxValue = nullptr;
+    std::array<MControl*, 7> Controls() const;
   };
 
   /// What the rows, switches and preset switch showed last: an edit is what differs from it.
@@ -162,8 +166,8 @@ private:
   MStatic* m_note = nullptr;
   MSelector* m_list = nullptr; ///< which list the rows show: controllers or note controllers
   MSelector* m_page = nullptr; ///< which eight rows of it
-  std::array<MStatic*, 9> m_controllerHeads{};
-  std::array<MStatic*, 7> m_noteHeads{};
+  std::array<MControl*, 9> m_controllerHeads{};
+  std::array<MControl*, 7> m_noteHeads{};
   std::array<ControllerRow, kRows> m_controllerRows{};
   std::array<NoteRow, kRows> m_noteRows{};
 };

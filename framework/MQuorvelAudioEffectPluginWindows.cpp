@@ -9,6 +9,7 @@
 #include "framework/MQuorvelPresetWindow.h"
 #include "framework/MStyleSettings.h"
 #include "gui/MDrawer.h"
+#include "gui/MGridPlacer.h"
 #include "gui/MStyle.h"
 #include "gui/MWindowSystemCommon.h"
 #include "gui/controls/MButton.h"
@@ -492,52 +493,41 @@ void MQuorvelAudioEffectPlugin::SettingsWindow::OnShown()
 
 void MQuorvelAudioEffectPlugin::SettingsWindow::LayoutContent(const MRect& content)
 {
-  std::int32_t y = content.top + 4;
-  const auto row = [&](MControl& control, std::int32_t height) {
-    control.SetBounds(MRect{content.left, y, content.right, y + height});
-    y += height + 6;
-  };
+  constexpr std::int32_t kGap = 6;
+  constexpr std::int32_t kLabelWidth = 60;
+  constexpr std::int32_t kSwatch = 44;
+  const std::int32_t width = content.Width();
+  MGridPlacer grid(content, kGap, kGap);
+  grid.Skip(4);
   for (MCheckBox* check : m_checks)
-    row(*check, kRowHeight);
-  y += 6;
-  row(*m_protectionLabel, kLabelHeight);
-  row(*m_protection, kRowHeight);
-  row(*m_channelLabel, kLabelHeight);
-  row(*m_channelMode, kRowHeight);
-  {
-    // Zoom and style side by side, then the four main colours with their reset, each after its label.
-    const std::int32_t label = 60, gap = 6;
-    const std::int32_t middle = content.left + content.Width() / 2;
-    m_zoomLabel->SetBounds(MRect{content.left, y, content.left + label, y + kRowHeight});
-    m_zoom->SetBounds(MRect{content.left + label, y, middle - 2 * gap, y + kRowHeight});
-    m_styleLabel->SetBounds(MRect{middle + gap, y, middle + gap + label, y + kRowHeight});
-    m_style->SetBounds(MRect{middle + gap + label, y, content.right, y + kRowHeight});
-    y += kRowHeight + 6;
-    const std::int32_t swatch = 44;
-    const std::int32_t reset = std::min(110, content.Width() / 4);
-    m_colorsLabel->SetBounds(MRect{content.left, y, content.left + label, y + kRowHeight});
-    std::int32_t x = content.left + label;
-    for (MColorButton* color : m_colors)
-    {
-      color->SetBounds(MRect{x, y, x + swatch, y + kRowHeight});
-      x += swatch + gap;
-    }
-    m_resetColors->SetBounds(MRect{content.right - reset, y, content.right, y + kRowHeight});
-    y += kRowHeight + 6;
-  }
+    grid.PlaceWide(*check, kRowHeight);
+  grid.Skip(kGap);
+  grid.PlaceWide(*m_protectionLabel, kLabelHeight);
+  grid.PlaceWide(*m_protection, kRowHeight);
+  grid.PlaceWide(*m_channelLabel, kLabelHeight);
+  grid.PlaceWide(*m_channelMode, kRowHeight);
+  // Zoom and style side by side, each after its label; the four main colours after theirs, the
+  // reset at the right.
+  const MGridColumn zoomAndStyle[4] = {{kLabelWidth, 0},
+                                       {width / 2 - kLabelWidth - 2 * kGap, 3 * kGap},
+                                       {kLabelWidth, 0},
+                                       {MGridColumn::kFill}};
+  grid.PlaceRow(zoomAndStyle, {m_zoomLabel, m_zoom, m_styleLabel, m_style}, kRowHeight);
+  const MGridColumn colors[7] = {
+      {kLabelWidth, 0},          {kSwatch}, {kSwatch}, {kSwatch}, {kSwatch}, {MGridColumn::kFill},
+      {std::min(110, width / 4)}};
+  grid.PlaceRow(colors,
+                {m_colorsLabel, m_colors[0], m_colors[1], m_colors[2], m_colors[3], nullptr, m_resetColors},
+                kRowHeight);
   if (m_sendNotes != nullptr)
-    row(*m_sendNotes, kRowHeight);
-  y += 6;
+    grid.PlaceWide(*m_sendNotes, kRowHeight);
+  grid.Skip(kGap);
   // The two default buttons share what "Panic" leaves; their captions are the long ones.
-  const std::int32_t gap = 6;
-  const std::int32_t panic = std::min(100, content.Width() / 4);
-  const std::int32_t width = std::max(0, (content.Width() - panic - 2 * gap) / 2);
-  const std::int32_t lefts[3] = {content.left, content.left + width + gap, content.right - panic};
-  const std::int32_t rights[3] = {content.left + width, content.left + 2 * width + gap, content.right};
-  for (std::size_t i = 0; i < m_actions.size(); ++i)
-    m_actions[i]->SetBounds(MRect{lefts[i], y, rights[i], y + kRowHeight});
-  y += kRowHeight + 10;
-  m_help->SetBounds(MRect{content.left, y, content.right, std::max(y, content.bottom)});
+  const std::int32_t panic = std::min(100, width / 4);
+  const std::int32_t half = std::max(0, (width - panic - 2 * kGap) / 2);
+  const MGridColumn actions[4] = {{half}, {half}, {MGridColumn::kFill, 0}, {panic}};
+  grid.PlaceRow(actions, {m_actions[0], m_actions[1], nullptr, m_actions[2]}, kRowHeight, 10);
+  grid.PlaceWide(*m_help, std::max(0, content.bottom - grid.GetTop()));
 }
 
 void MQuorvelAudioEffectPlugin::SettingsWindow::OnCheckChanged(MOnNotifyParams&)

@@ -4,6 +4,7 @@
 
 #include "base/MException.h"
 #include "base/MStringList.h"
+#include "gui/MGridPlacer.h"
 #include "gui/MWindowSystemCommon.h"
 #include "gui/controls/MButton.h"
 #include "gui/controls/MFileDialog.h"
@@ -405,14 +406,14 @@ void MQuorvelAudioEffectPlugin::PresetWindow::LayoutContent(const MRect& content
   m_tree->SetBounds(MRect{content.left, content.top, treeRight, content.bottom - statusHeight});
   m_status->SetVisible(statusHeight > 0);
   m_status->SetBounds(MRect{content.left, content.bottom - statusHeight + 4, treeRight, content.bottom});
-  std::int32_t y = content.top;
+  MGridPlacer buttons(MRect{content.right - kButtonWidth, content.top, content.right, content.bottom}, kGap,
+                      kGap);
   for (std::size_t index = 0; index < m_actions.size(); ++index)
   {
     // Loading and saving, then editing, then files: a little air between the groups.
     if (index == 3 || index == 6)
-      y += kGap + 2;
-    m_actions[index]->SetBounds(MRect{content.right - kButtonWidth, y, content.right, y + kRow});
-    y += kRow + kGap;
+      buttons.Skip(kGap + 2);
+    buttons.PlaceWide(*m_actions[index], kRow);
   }
 }
 

@@ -8,7 +8,6 @@
 #include "gui/MDrawer.h"
 #include "gui/MWindow.h"
 #include "gui/MWindowSystemCommon.h"
-#include "gui/layout/MLayout.h"
 
 #include <algorithm>
 
@@ -122,8 +121,6 @@ MControl::MControl() = default;
 
 MControl::~MControl()
 {
-  if (m_layout != nullptr)
-    m_layout->RemoveControl(*this);
   // Children first, while this control is still whole (their destructors look at the window).
   DeleteChildren();
   if (MWindow* window = GetWindow(); window != nullptr && window != static_cast<MControl*>(this))
@@ -167,8 +164,6 @@ std::unique_ptr<MControl> MControl::RemoveChild(MControl& child)
   MTreeWriteGuard guard(window);
   std::unique_ptr<MControl> owned = std::move(*it);
   m_children.erase(it);
-  if (owned->m_layout != nullptr)
-    owned->m_layout->RemoveControl(*owned);
   if (window != nullptr)
     window->ForgetControl(owned.get());
   owned->m_parent = nullptr;

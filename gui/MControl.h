@@ -36,7 +36,6 @@
 #include <vector>
 
 class MDrawer;
-class MLayout;
 class MWindow;
 class MXmlItem;
 
@@ -83,8 +82,6 @@ public:
 
   /// Notification that something about a control changed (value, check state, selection ...).
   using ChangedEvent = MCallback<MOnNotifyParams>;
-  /// Builds control trees from XML documents (gui/xml/MXmlLoader.h).
-  class MXmlLoader;
 
   MControl();
   MControl(const MControl&) = delete;
@@ -162,19 +159,6 @@ public:
   virtual MSize GetMinimalSize() const;
   /// Size the control would like; the minimal size unless a control knows better.
   virtual MSize GetPreferredSize() const;
-
-  // --- layout (gui/layout/MLayout.h) -----------------------------------------------------------
-  /// The layout that places this control; null when no layout manages it. Layouts link and unlink
-  /// themselves; removing the control from its parent or destroying it unlinks it.
-  MLayout* GetLayout() const { return m_layout; }
-  bool IsLayoutManaged() const { return m_layout != nullptr; }
-  /// Gap in pixels a layout keeps after this control (the layout's "space" attribute).
-  std::int32_t GetLayoutSpace() const { return m_layoutSpace; }
-  void SetLayoutSpace(std::int32_t space) { m_layoutSpace = space; }
-  /// Size used by layouts while the control is collapsed, per axis where non-zero (the
-  /// container sets it from its style before it arranges).
-  MSize GetCollapsedSize() const { return m_collapsedSize; }
-  void SetCollapsedSize(MSize size) { m_collapsedSize = size; }
 
   // --- flags and appearance -----------------------------------------------------------------
   std::uint32_t GetFlags() const { return m_flags; }
@@ -315,7 +299,6 @@ protected:
 
 private:
   friend class MWindow;
-  friend class MLayout;
 
   /// Invalidate with the tree lock taken shared; null: the whole control.
   void InvalidateShared(const MRect* rect);
@@ -341,7 +324,4 @@ private:
   bool m_highlighted = false;
   bool m_clicked = false;
   ChangedEvent m_changed;
-  MLayout* m_layout = nullptr;
-  std::int32_t m_layoutSpace = 0;
-  MSize m_collapsedSize;
 };

@@ -10,4 +10,5 @@ list(APPEND TONVERA_GUI_SOURCES
   controls/MPanel.cpp
   controls/MContainer.cpp
   controls/MStatic.cpp
-  controls/MSpacer.cpp)
+  controls/MSpacer.cpp
+  MGridPlacer.cpp)

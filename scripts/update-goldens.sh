@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Rewrites every golden picture of the GUI (tests/gui/golden/: the control sheets of both styles,
-# panels, layouts, rich text, the XML editor) from the current drawing code, then runs the
-# comparisons once more. Look at the changed pictures
-# (git diff --stat tests/gui/golden; out/gallery/index.html) before committing them.
+# panels and rich text) from the current drawing code, then runs the
+# comparisons once more. Look at the changed pictures (git diff --stat tests/gui/golden;
+# out/gallery/index.html) before committing them.
 #
 #   scripts/update-goldens.sh [build dir]     (default: build)
 set -euo pipefail

@@ -1,27 +1,8 @@
 #include "gui/controls/MContainer.h"
 
-#include "gui/layout/MLayoutList.h"
-
 MContainer::MContainer() = default;
 
 MContainer::~MContainer() = default;
-
-MLayoutList& MContainer::GetLayouts()
-{
-  if (m_layouts == nullptr)
-    m_layouts = std::make_unique<MLayoutList>(*this);
-  return *m_layouts;
-}
-
-MSize MContainer::GetMinimalSize() const
-{
-  return m_layouts != nullptr && !IsCollapsed() ? m_layouts->GetMinimalSize() : MPanel::GetMinimalSize();
-}
-
-MSize MContainer::GetPreferredSize() const
-{
-  return m_layouts != nullptr && !IsCollapsed() ? m_layouts->GetPreferredSize() : MPanel::GetPreferredSize();
-}
 
 void MContainer::SetClientControl(MControl* control)
 {
@@ -49,8 +30,6 @@ void MContainer::Arrange()
     if (!found)
       client = m_client = nullptr;
   }
-  if (m_layouts != nullptr)
-    m_layouts->Arrange(client);
-  else if (client != nullptr)
+  if (client != nullptr)
     client->SetBounds(GetClientRect());
 }

@@ -1,6 +1,6 @@
 #pragma once
 // MPanel: a plain rectangle the style draws as a panel (background and frame); the usual parent of
-// other controls. MContainer adds layouts and a client control.
+// other controls. MContainer adds a client control.
 
 #include "gui/MControl.h"
 

@@ -1,5 +1,4 @@
 #include "tools/gallery/MGalleryHelp.h"
-#include "tools/gallery/MGalleryLayouts.h"
 
 #include "base/MString.h"
 #include "effect/TonveraAudioEffectPlugin.h"
@@ -13,7 +12,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <utility>
 
 namespace
 {
@@ -48,25 +46,6 @@ MBitmap LoadPicture(const fs::path& file)
   return MBitmap::LoadPNGFile(MString::FromUTF8(file.string()));
 }
 } // namespace
-
-TEST_F(Pages, EveryLayoutAtThreeSizesReLaidOut)
-{
-  MGallery::WriteLayoutPages(out, system, style);
-  const std::string html = ReadText(out / "layouts.html");
-  for (const MGallery::LayoutSample& sample : MGallery::LayoutSamples())
-  {
-    // Each size is its own picture of that size, linked from the page.
-    for (const auto& [width, height] : {std::pair{300, 200}, std::pair{460, 280}, std::pair{640, 190}})
-    {
-      const std::string file =
-          std::string(sample.name) + "_" + std::to_string(width) + "x" + std::to_string(height) + ".png";
-      const MBitmap picture = LoadPicture(out / "layouts" / file);
-      EXPECT_EQ(picture.Width(), width) << file;
-      EXPECT_EQ(picture.Height(), height) << file;
-      EXPECT_NE(html.find("layouts/" + file), std::string::npos) << file;
-    }
-  }
-}
 
 TEST_F(Pages, HelpOfEveryParameterAsPictureAndHtml)
 {

@@ -1,6 +1,5 @@
-# Layouts: distribution, bands, corners, grid, switch, occupy-border, container sizing and the
-# re-layout of a resized window (goldens under golden/layout/).
+# The grid placer the sheets lay out their rows with.
 tonvera_add_test(tonvera_gui_layout_tests LABEL gui
   SOURCES
-    MLayoutTest.cpp
-  LIBS tonvera_gui_snapshot)
+    MGridPlacerTest.cpp
+  LIBS tonvera::gui)

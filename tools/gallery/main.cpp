@@ -12,7 +12,6 @@
 #include "gui/headless/MWindowSystemHeadless.h"
 #include "tools/gallery/MGallery.h"
 #include "tools/gallery/MGalleryHelp.h"
-#include "tools/gallery/MGalleryLayouts.h"
 
 #if defined(TONVERA_GALLERY_X11)
 #include "gui/x11/MWindowSystemX11.h"
@@ -97,12 +96,10 @@ int WriteGallery(const std::string& out, const std::vector<std::string>& styles,
     flush();
     std::printf("%s: %zu sheets in %s\n", styleName.c_str(), entries.size(), folder.string().c_str());
   }
-  // Layouts at three sizes and the help of every parameter, in the first style asked for.
+  // The help of every parameter, in the first style asked for.
   std::unique_ptr<MStyle> pageStyle = MGallery::MakeStyle(styles.front());
-  MGallery::WriteLayoutPages(out, system, *pageStyle);
   MGallery::WriteHelpPages(out, system, *pageStyle);
-  html << "<h2>More</h2>\n<p><a href=\"layouts.html\">Layouts at three sizes</a> &middot; "
-          "<a href=\"help.html\">Help of every parameter</a></p>\n";
+  html << "<h2>More</h2>\n<p><a href=\"help.html\">Help of every parameter</a></p>\n";
   html << "</body></html>\n";
   return 0;
 }
