@@ -4,8 +4,9 @@
 //
 // A row starts at the placer's left edge; its columns follow left to right, each `width` wide
 // and followed by its own gap or the placer's column gap. A column of width kFill takes what the
-// fixed columns and every gap leave of the placer's width (never less than 0; several fill
-// columns share it, the last taking the odd pixels). Each row moves the placer down by the row's
+// fixed columns and every gap leave of the placer's width (several fill columns share it, the
+// last taking the odd pixels; when the fixed columns alone overflow the width, what is left and
+// so the fill width is negative, and the control gets an empty rectangle). Each row moves the placer down by the row's
 // height and the row gap (or the row's own gap below).
 //
 // Threads: GUI thread (it only calls SetBounds).
