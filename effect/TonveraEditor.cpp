@@ -1,4 +1,6 @@
-// The effect's controls in the plug-in editor: the scale panel and the tuning indicator.
+// The effect's controls in the plug-in editor: the scale panel and the tuning indicator. Part of
+// the effect's editor library: the effect reaches it through TonveraAudioEffectPlugin::EditorPart,
+// installed below.
 
 #include "base/MHostCallShield.h"
 #include "base/MStringList.h"
@@ -146,6 +148,7 @@ void TonveraAudioEffectPlugin::ShowTuning()
 
 void TonveraAudioEffectPlugin::ShowScale()
 {
+  // RefreshPiano calls this only while the piano is there.
   for (int i = 0; i < kPitchClasses; ++i)
     m_pianoControl->SetNoteEnabled(kPianoFirstNote + i, IsScaleNoteEnabled(i));
   m_pianoControl->Invalidate();

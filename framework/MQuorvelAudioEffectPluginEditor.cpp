@@ -7,6 +7,9 @@
 // between the groups, narrower ones shrink every control alike. The bar reads the plug-in's state
 // whenever it changes something and on the editor's idle tick, so a program change, a host's
 // state or a slot chosen elsewhere shows without delay.
+//
+// Part of the framework's editor library: the plug-in reaches it through
+// MQuorvelAudioEffectPlugin::EditorPart, installed below.
 
 #include "base/MException.h"
 #include "base/MHostCallShield.h"
