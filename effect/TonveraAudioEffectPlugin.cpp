@@ -307,3 +307,40 @@ void TonveraAudioEffectPlugin::AddAutomationAdapters(MAudioPlugin& plugin)
 {
   plugin.AddAutomationAdapter(&m_scaleAdapter);
 }
+
+// ---- the editor's controls (built and drawn by the editor library, TonveraEditor.cpp) ----------------
+
+std::atomic<const TonveraAudioEffectPlugin::EditorPart*> TonveraAudioEffectPlugin::s_editorPart{nullptr};
+
+std::int32_t TonveraAudioEffectPlugin::CreateEditorContents(MContainer* contents)
+{
+  const EditorPart* part = s_editorPart.load(std::memory_order_acquire);
+  return part != nullptr ? part->CreateEditorContents(*this, contents) : -1;
+}
+
+void TonveraAudioEffectPlugin::ProcessUpdate()
+{
+  if (const EditorPart* part = s_editorPart.load(std::memory_order_acquire))
+    part->ProcessUpdate(*this);
+}
+
+void TonveraAudioEffectPlugin::RefreshPiano()
+{
+  // GUI thread, like the piano itself; nothing to redraw while the editor is closed.
+  if (m_pianoControl == nullptr)
+    return;
+  if (const EditorPart* part = s_editorPart.load(std::memory_order_acquire))
+    part->RefreshPiano(*this);
+}
+
+void TonveraAudioEffectPlugin::EditorClosed()
+{
+  m_pianoControl = nullptr;
+  m_tuningIndicator = nullptr;
+}
+
+std::int32_t TonveraAudioEffectPlugin::GetControlParameter(const MControl& control, std::int32_t part) const
+{
+  const EditorPart* editor = s_editorPart.load(std::memory_order_acquire);
+  return editor != nullptr ? editor->GetControlParameter(*this, control, part) : -1;
+}

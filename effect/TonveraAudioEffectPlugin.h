@@ -272,6 +272,22 @@ public:
   /// MIDI note of the piano key of pitch class 0 (the piano shows one octave from it).
   static constexpr std::int32_t kPianoFirstNote = 60;
 
+  /// The controls' half in the effect's editor library, which installs it when a target links
+  /// that library (TonveraEditor.cpp). Without it the effect adds no controls to the editor
+  /// (CreateEditorContents answers -1) and has none to update. GUI thread.
+  class EditorPart
+  {
+  public:
+    virtual ~EditorPart() = default;
+    virtual std::int32_t CreateEditorContents(TonveraAudioEffectPlugin& effect,
+                                              MContainer* contents) const = 0;
+    virtual void ProcessUpdate(TonveraAudioEffectPlugin& effect) const = 0;
+    virtual void RefreshPiano(TonveraAudioEffectPlugin& effect) const = 0;
+    virtual std::int32_t GetControlParameter(const TonveraAudioEffectPlugin& effect, const MControl& control,
+                                             std::int32_t part) const = 0;
+  };
+  class ControlsPart;
+
 private:
   // MTonveraCorrectorOwner (audio thread, inside Process).
   double DryGain() const override { return m_dryGain; }
@@ -298,6 +314,12 @@ private:
   void RunLive(float** inputs, int offset, int count, int channels);
   const float* LiveDetectionInput(float** inputs, int offset, int count, int channels);
   void RefreshPiano();
+  // The editor library's bodies behind EditorPart (TonveraEditor.cpp).
+  std::int32_t CreateScaleControls(MContainer* contents);
+  void ShowTuning();
+  void ShowScale();
+  std::int32_t PianoKeyParameter(const MControl& control, std::int32_t part) const;
+  static std::atomic<const EditorPart*> s_editorPart;
 
   /// Bit i set: scale note i is enabled now but not in `target`, or the other way round.
   std::uint32_t ChangingNotes(const bool* target) const noexcept;

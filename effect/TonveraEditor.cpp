@@ -1,4 +1,6 @@
-// The effect's controls in the plug-in editor: the scale panel and the tuning indicator.
+// The effect's controls in the plug-in editor: the scale panel and the tuning indicator. Part of
+// the effect's editor library: the effect reaches it through TonveraAudioEffectPlugin::EditorPart,
+// installed below.
 
 #include "base/MHostCallShield.h"
 #include "base/MStringList.h"
@@ -42,7 +44,7 @@ void MarkRoot(MControl& panel, int root)
 }
 } // namespace
 
-std::int32_t TonveraAudioEffectPlugin::CreateEditorContents(MContainer* contents)
+std::int32_t TonveraAudioEffectPlugin::CreateScaleControls(MContainer* contents)
 {
   if (contents == nullptr)
     return -1;
@@ -130,22 +132,7 @@ void TonveraAudioEffectPlugin::SetEditorControls(MPiano* piano, MTuningIndicator
   m_tuningIndicator = tuningIndicator;
 }
 
-void TonveraAudioEffectPlugin::EditorClosed()
-{
-  m_pianoControl = nullptr;
-  m_tuningIndicator = nullptr;
-}
-
-std::int32_t TonveraAudioEffectPlugin::GetControlParameter(const MControl& control, std::int32_t part) const
-{
-  const std::int32_t pitchClass = part - kPianoFirstNote;
-  if (&control != m_pianoControl || pitchClass < 0 || pitchClass >= kPitchClasses ||
-      m_scaleAdapter.GetPlugin() == nullptr)
-    return -1;
-  return m_scaleAdapter.GetFirstIndex() + pitchClass;
-}
-
-void TonveraAudioEffectPlugin::ProcessUpdate()
+void TonveraAudioEffectPlugin::ShowTuning()
 {
   MHostCallShield::Run("TonveraAudioEffectPlugin::ProcessUpdate", [&] {
     if (m_tuningIndicator == nullptr)
@@ -159,11 +146,9 @@ void TonveraAudioEffectPlugin::ProcessUpdate()
   });
 }
 
-void TonveraAudioEffectPlugin::RefreshPiano()
+void TonveraAudioEffectPlugin::ShowScale()
 {
-  // GUI thread, like the piano itself; nothing to redraw while the editor is closed.
-  if (m_pianoControl == nullptr)
-    return;
+  // RefreshPiano calls this only while the piano is there.
   for (int i = 0; i < kPitchClasses; ++i)
     m_pianoControl->SetNoteEnabled(kPianoFirstNote + i, IsScaleNoteEnabled(i));
   m_pianoControl->Invalidate();
@@ -278,3 +263,39 @@ void TonveraAudioEffectPlugin::OnScaleTypeChanged(MEventTarget* target, void*, M
       effect.m_scaleType = kind;
   }
 }
+
+std::int32_t TonveraAudioEffectPlugin::PianoKeyParameter(const MControl& control, std::int32_t part) const
+{
+  const std::int32_t pitchClass = part - kPianoFirstNote;
+  if (&control != m_pianoControl || pitchClass < 0 || pitchClass >= kPitchClasses ||
+      m_scaleAdapter.GetPlugin() == nullptr)
+    return -1;
+  return m_scaleAdapter.GetFirstIndex() + pitchClass;
+}
+
+class TonveraAudioEffectPlugin::ControlsPart final : public EditorPart
+{
+public:
+  ControlsPart() { s_editorPart.store(this, std::memory_order_release); }
+
+  std::int32_t CreateEditorContents(TonveraAudioEffectPlugin& effect, MContainer* contents) const override
+  {
+    return effect.CreateScaleControls(contents);
+  }
+  void ProcessUpdate(TonveraAudioEffectPlugin& effect) const override { effect.ShowTuning(); }
+  void RefreshPiano(TonveraAudioEffectPlugin& effect) const override { effect.ShowScale(); }
+  std::int32_t GetControlParameter(const TonveraAudioEffectPlugin& effect, const MControl& control,
+                                   std::int32_t part) const override
+  {
+    return effect.PianoKeyParameter(control, part);
+  }
+};
+
+namespace
+{
+const TonveraAudioEffectPlugin::ControlsPart s_controlsPart;
+} // namespace
+
+// Named by the editor library's link options, so that every target linking the library keeps
+// this object and its installation above.
+extern "C" void tonvera_effect_editor_controls() {}

@@ -36,6 +36,7 @@
 #include "framework/MPluginSystem.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -189,6 +190,18 @@ public:
   /// The editor's learn menu (null before the first editor opened).
   MMIDILearnMenu* GetLearnMenu() const noexcept { return m_learnMenu.get(); }
 
+  /// The learn menu's half in the framework's editor library, which installs it when a target
+  /// links that library (MAudioEffectPluginToAudioPluginAdapterLearnMenu.cpp). Without it no
+  /// editor window exists and attaching and detaching the menu do nothing. GUI thread.
+  class EditorPart
+  {
+  public:
+    virtual ~EditorPart() = default;
+    virtual void AttachLearnMenu(MAudioEffectPluginToAudioPluginAdapter& plugin) const = 0;
+    virtual void DetachLearnMenu(MAudioEffectPluginToAudioPluginAdapter& plugin) const = 0;
+  };
+  class LearnMenuPart;
+
   /// Refreshes the open editor's controls from the loaded state (no-op without an editor).
   virtual void ActualiseAfterLoading();
   /// Asks for a preset step (-1 previous, +1 next); applied at the start of the next host call.
@@ -304,7 +317,9 @@ protected:
   /// The parameter waiting for MIDI learn (GUI thread only).
   std::int32_t m_learnParameter = -1;
   /// The editor's context menu (MIDI learn); lives as long as the plug-in, set on every editor.
-  std::unique_ptr<MMIDILearnMenu> m_learnMenu;
+  /// Shared only for its deleter: the editor library makes the menu, this GUI-free part
+  /// releases it.
+  std::shared_ptr<MMIDILearnMenu> m_learnMenu;
 
   /// A parameter change from MIDI, applied when processing reaches its offset in the block.
   struct PendingChange
@@ -342,4 +357,5 @@ private:
   };
 
   std::shared_ptr<MMemoryStream::Buffer> m_stateBuffer;
+  static std::atomic<const EditorPart*> s_editorPart;
 };

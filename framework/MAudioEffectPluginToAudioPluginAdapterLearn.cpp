@@ -3,11 +3,7 @@
 // GUI thread. Everything here runs on the GUI thread; the lists change under the processing lock,
 // held only for a copy, which the MIDI handlers of the audio thread merely try.
 
-#include "core/plugin/MPluginParameters.h"
 #include "framework/MAudioEffectPluginToAudioPluginAdapter.h"
-#include "framework/MMIDILearnMenu.h"
-#include "gui/MWindow.h"
-#include "gui/controls/MControlValue.h"
 
 #include <algorithm>
 
@@ -118,34 +114,17 @@ void MAudioEffectPluginToAudioPluginAdapter::SetControllerLists(
   m_noteControllers.swap(noteControllers);
 }
 
-std::int32_t MAudioEffectPluginToAudioPluginAdapter::ParameterOfControl(const MControl& control,
-                                                                        std::int32_t part)
-{
-  if (const MPluginParameters* panel = *GetParameterPanelLink())
-  {
-    for (std::int32_t index = 0; index < GetNumParameters(); ++index)
-      if (panel->FindParameterControl(index) == &control)
-        return index;
-  }
-  const std::int32_t index = m_effect != nullptr ? m_effect->GetControlParameter(control, part) : -1;
-  return index >= 0 && index < GetNumParameters() ? index : -1;
-}
+std::atomic<const MAudioEffectPluginToAudioPluginAdapter::EditorPart*>
+    MAudioEffectPluginToAudioPluginAdapter::s_editorPart{nullptr};
 
 void MAudioEffectPluginToAudioPluginAdapter::AttachLearnMenu()
 {
-  MEditor* editor = GetEditor();
-  MWindow* window = editor != nullptr ? editor->GetWindow() : nullptr;
-  if (window == nullptr)
-    return;
-  if (m_learnMenu == nullptr)
-    m_learnMenu = std::make_unique<MMIDILearnMenu>(*this);
-  if (window->GetControlMenu() != m_learnMenu.get())
-    window->SetControlMenu(m_learnMenu.get());
-  m_learnMenu->Idle(*window);
+  if (const EditorPart* part = s_editorPart.load(std::memory_order_acquire))
+    part->AttachLearnMenu(*this);
 }
 
 void MAudioEffectPluginToAudioPluginAdapter::DetachLearnMenu()
 {
-  if (m_learnMenu != nullptr)
-    m_learnMenu->Close();
+  if (const EditorPart* part = s_editorPart.load(std::memory_order_acquire))
+    part->DetachLearnMenu(*this);
 }

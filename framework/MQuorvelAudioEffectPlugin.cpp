@@ -12,7 +12,6 @@
 #include "framework/MChannelModes.h"
 #include "framework/MGeneralSettings.h"
 #include "framework/MSettingsText.h"
-#include "gui/controls/MDialogWindow.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,6 +25,8 @@ const MQuorvelAudioEffectPlugin::ProtectionLevel
         {"Extreme protection",
          "Maximum quality, extreme CPU hit, artifacts caused only by digital audio limitations.", 1},
 };
+
+std::atomic<const MQuorvelAudioEffectPlugin::EditorPart*> MQuorvelAudioEffectPlugin::s_editorPart{nullptr};
 
 MQuorvelAudioEffectPlugin::MQuorvelAudioEffectPlugin()
 {
@@ -295,6 +296,24 @@ void MQuorvelAudioEffectPlugin::SetProtectionLevel(std::int32_t level) noexcept
     SetMaxLFOBlockSize(kProtection[level].blockSize);
 }
 
+// ---- the common editor (its windows are the editor library's) ---------------------------------------
+
+void MQuorvelAudioEffectPlugin::CreateEditorContents(MContainer& contents)
+{
+  if (const EditorPart* part = s_editorPart.load(std::memory_order_acquire))
+    part->CreateEditorContents(*this, contents);
+  else
+    MAudioEffectPluginToAudioPluginAdapter::CreateEditorContents(contents);
+}
+
+MAudioPlugin::MEditor* MQuorvelAudioEffectPlugin::CreateEditorControl(MWindowSystemCommon& system,
+                                                                      MNativeHandle parent)
+{
+  if (const EditorPart* part = s_editorPart.load(std::memory_order_acquire))
+    return part->CreateEditorControl(*this, system, parent);
+  return MAudioEffectPluginToAudioPluginAdapter::CreateEditorControl(system, parent);
+}
+
 // ---- panic ------------------------------------------------------------------------------------------
 
 bool MQuorvelAudioEffectPlugin::Panic()
@@ -302,7 +321,8 @@ bool MQuorvelAudioEffectPlugin::Panic()
   return MHostCallShield::Run("MQuorvelAudioEffectPlugin::Panic", false, [&] {
     m_panicPending.store(true, std::memory_order_release);
     // A computation in progress would measure the restarted effect: it ends, the switch stays.
-    EndOptimalGainDialog();
+    if (const EditorPart* part = s_editorPart.load(std::memory_order_acquire))
+      part->EndOptimalGainDialog(*this);
     if (m_optimalGainTicket != 0)
       m_gainCompensation.CancelComputation(m_optimalGainTicket);
     m_optimalGainTicket = 0;

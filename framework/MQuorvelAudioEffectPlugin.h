@@ -316,6 +316,25 @@ public:
   /// Replaces them (tests answer for the user); null puts the default back. Not owned.
   void SetEditorDialogs(MQuorvelEditorDialogs* dialogs) noexcept { m_editorDialogs = dialogs; }
 
+  /// The common editor's half in the framework's editor library, which installs it when a target
+  /// links that library (MQuorvelAudioEffectPluginEditor.cpp). Without it the plug-in opens the
+  /// adapter's editor, and its idle tick, its closing and Panic touch no window. GUI thread.
+  class EditorPart
+  {
+  public:
+    virtual ~EditorPart() = default;
+    virtual void CreateEditorContents(MQuorvelAudioEffectPlugin& plugin, MContainer& contents) const = 0;
+    virtual MEditor* CreateEditorControl(MQuorvelAudioEffectPlugin& plugin, MWindowSystemCommon& system,
+                                         MNativeHandle parent) const = 0;
+    /// The windows' part of SetEditorOpen, before the adapter's.
+    virtual void SetEditorOpen(MQuorvelAudioEffectPlugin& plugin, bool open) const = 0;
+    /// The windows' part of the idle tick, after the queued preset step.
+    virtual void OnEditorIdle(MQuorvelAudioEffectPlugin& plugin) const = 0;
+    /// Takes the optimal-gain sheet away without cancelling the computation.
+    virtual void EndOptimalGainDialog(MQuorvelAudioEffectPlugin& plugin) const = 0;
+  };
+  class CommonEditorPart;
+
   /// Pointer to the plug-in itself and its name once more, as the module's creation stores them.
   MQuorvelAudioEffectPlugin* m_self = nullptr;
   MString m_productName;
@@ -354,6 +373,13 @@ private:
   /// Takes the progress sheet away (without cancelling) / and cancels the computation.
   void EndOptimalGainDialog();
   void CloseOptimalGainWindow();
+  // The editor library's bodies behind EditorPart (MQuorvelAudioEffectPluginEditor.cpp and
+  // MQuorvelAudioEffectPluginGainWindow.cpp).
+  void CreateCommonEditorContents(MContainer& contents);
+  MEditor* CreateCommonEditorControl(MWindowSystemCommon& system, MNativeHandle parent);
+  void SetCommonEditorOpen(bool open);
+  void IdleCommonEditor();
+  static std::atomic<const EditorPart*> s_editorPart;
   // Written under the preset lock; read by the host's program queries on any thread.
   MRelaxed<std::int32_t> m_presetIndex{0};
   MRelaxed<std::int32_t> m_requestedPresetIndex{0};

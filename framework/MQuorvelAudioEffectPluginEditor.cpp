@@ -7,6 +7,9 @@
 // between the groups, narrower ones shrink every control alike. The bar reads the plug-in's state
 // whenever it changes something and on the editor's idle tick, so a program change, a host's
 // state or a slot chosen elsewhere shows without delay.
+//
+// Part of the framework's editor library: the plug-in reaches it through
+// MQuorvelAudioEffectPlugin::EditorPart, installed below.
 
 #include "base/MException.h"
 #include "base/MHostCallShield.h"
@@ -306,7 +309,7 @@ constexpr const char* kHelpChannelMode =
     "side, both, or surround.";
 } // namespace
 
-void MQuorvelAudioEffectPlugin::CreateEditorContents(MContainer& contents)
+void MQuorvelAudioEffectPlugin::CreateCommonEditorContents(MContainer& contents)
 {
   auto owned = std::make_unique<MPresetBar>();
   MPresetBar& bar = *owned;
@@ -353,55 +356,68 @@ void MQuorvelAudioEffectPlugin::CreateEditorContents(MContainer& contents)
   ShowState(*this, bar);
 }
 
-MAudioPlugin::MEditor* MQuorvelAudioEffectPlugin::CreateEditorControl(MWindowSystemCommon& system,
-                                                                      MNativeHandle parent)
+MAudioPlugin::MEditor* MQuorvelAudioEffectPlugin::CreateCommonEditorControl(MWindowSystemCommon& system,
+                                                                            MNativeHandle parent)
 {
   if (parent != 0)
     MStyleSettings::ApplyStored(system);
   return MAudioEffectPluginToAudioPluginAdapter::CreateEditorControl(system, parent);
 }
 
-MString MQuorvelAudioEffectPlugin::GetCurrentPresetName()
+void MQuorvelAudioEffectPlugin::IdleCommonEditor()
 {
-  // Without a current preset the tree is not needed: opening the editor reads no file then.
-  const auto presets = LockPresets();
-  const std::int32_t current = GetCurrentPresetIndex();
-  MString name;
-  if (current >= 0 && current < GetPresetManager().GetPresetCount())
-    name = GetPresetManager().GetPreset(current).GetAttribute(MString("name"), MString());
-  return name.IsEmpty() ? MString::FromLiteral(MPresetTree::kUnnamedPreset) : name;
+  UpdateOptimalGainWindow();
+  FollowMIDIWindow();
+  if (m_zoomChangesSeen != s_zoomChanges)
+  {
+    // A zoom chosen in another editor: this one redraws at it and asks its host for the size.
+    m_zoomChangesSeen = s_zoomChanges;
+    ApplyEditorScale();
+  }
+  if (MAudioPlugin::MEditor* editor = GetEditor(); editor != nullptr && editor->GetWindow() != nullptr &&
+                                                   editor->GetWindow()->GetWindowSystem() != nullptr)
+    MStyleSettings::FollowStored(*editor->GetWindow()->GetWindowSystem());
+  // The bar reads the preset state; while another thread changes it, the next tick looks.
+  std::unique_lock presets(m_presetMutex, std::try_to_lock);
+  if (!presets.owns_lock())
+    return;
+  RefreshPresetBarIfChanged();
+  FollowPresetFile();
 }
 
-bool MQuorvelAudioEffectPlugin::StepPreset(std::int32_t step, MString& error)
+class MQuorvelAudioEffectPlugin::CommonEditorPart final : public EditorPart
 {
-  error = MString();
-  const auto presets = LockPresets();
-  PresetManager& manager = GetPresetManager();
-  const std::int64_t count = manager.GetPresetCount();
-  if (count == 0 || step == 0)
-    return false;
-  std::int64_t index = GetCurrentPresetIndex();
-  if (index < 0 || index >= count)
-    index = step > 0 ? -1 : count;
-  index += step;
-  // A damaged preset is passed over (the first problem is reported); after a full round nothing
-  // could be applied and the state is as it was.
-  for (std::int64_t attempt = 0; attempt<count; ++attempt, index += step> 0 ? 1 : -1)
+public:
+  CommonEditorPart() { s_editorPart.store(this, std::memory_order_release); }
+
+  void CreateEditorContents(MQuorvelAudioEffectPlugin& plugin, MContainer& contents) const override
   {
-    index = ((index % count) + count) % count;
-    try
-    {
-      manager.ApplyPresetAt(static_cast<std::int32_t>(index));
-      return true;
-    }
-    catch (const MException& exception)
-    {
-      if (error.IsEmpty())
-        error = exception.Message();
-    }
+    plugin.CreateCommonEditorContents(contents);
   }
-  return false;
-}
+  MEditor* CreateEditorControl(MQuorvelAudioEffectPlugin& plugin, MWindowSystemCommon& system,
+                               MNativeHandle parent) const override
+  {
+    return plugin.CreateCommonEditorControl(system, parent);
+  }
+  void SetEditorOpen(MQuorvelAudioEffectPlugin& plugin, bool open) const override
+  {
+    plugin.SetCommonEditorOpen(open);
+  }
+  void OnEditorIdle(MQuorvelAudioEffectPlugin& plugin) const override { plugin.IdleCommonEditor(); }
+  void EndOptimalGainDialog(MQuorvelAudioEffectPlugin& plugin) const override
+  {
+    plugin.EndOptimalGainDialog();
+  }
+};
+
+namespace
+{
+const MQuorvelAudioEffectPlugin::CommonEditorPart s_commonEditorPart;
+} // namespace
+
+// Named by the editor library's link options, so that every target linking the library keeps
+// this object and its installation above.
+extern "C" void tonvera_framework_editor_common_editor() {}
 
 void MQuorvelAudioEffectPlugin::RefreshPresetBar()
 {

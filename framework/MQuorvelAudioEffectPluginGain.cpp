@@ -1,12 +1,8 @@
 // Automatic gain compensation of the common effect base: the block driver's hooks and the
-// optimal-gain computation behind "Set" with its progress sheet.
+// optimal-gain computation behind "Set" (its progress sheet is the editor library's,
+// MQuorvelAudioEffectPluginGainWindow.cpp).
 
 #include "framework/MQuorvelAudioEffectPlugin.h"
-
-#include "framework/MGeneralSettings.h"
-#include "gui/MWindow.h"
-#include "gui/controls/MDialogWindow.h"
-#include "gui/controls/MSheet.h"
 
 bool MQuorvelAudioEffectPlugin::IsGainCompensationEnabled() const
 {
@@ -60,80 +56,9 @@ void MQuorvelAudioEffectPlugin::CancelOptimalGain()
   m_agc = m_agcBeforeOptimalGain;
 }
 
-void MQuorvelAudioEffectPlugin::OpenOptimalGainWindow(MControl& origin)
-{
-  MWindow* editorWindow = origin.GetWindow();
-  if (editorWindow == nullptr)
-    return;
-  CloseOptimalGainWindow();
-  MDialog& shown = MSheet::Show(
-      *editorWindow,
-      std::make_unique<MProgressDialog>(MString("AGC"), MString("Computing optimal output gain using AGC")));
-  auto& dialog = static_cast<MProgressDialog&>(shown);
-  // Cancel or Escape: the computation ends and the switch goes back. When the plug-in takes the
-  // sheet away itself (done, switched off, editor closed) it has let go of it first.
-  dialog.SetCompletion([this, &dialog](MModalValue) {
-    if (m_optimalGainDialog != &dialog)
-      return;
-    m_optimalGainDialog = nullptr;
-    m_optimalGainAlive.reset();
-    CancelOptimalGain();
-    RefreshPresetBar();
-  });
-  m_optimalGainDialog = &dialog;
-  m_optimalGainAlive = dialog.GetLifetime();
-  StartOptimalGain();
-  UpdateOptimalGainWindow();
-}
-
-void MQuorvelAudioEffectPlugin::UpdateOptimalGainWindow()
-{
-  MProgressDialog* dialog = GetOptimalGainDialog();
-  if (dialog == nullptr)
-    return;
-  if (!m_agc)
-  {
-    // Switched off meanwhile: that ends the computation, and the switch stays off.
-    m_agcBeforeOptimalGain = false;
-    CloseOptimalGainWindow();
-    return;
-  }
-  if (IsOptimalGainFinished())
-  {
-    ReportStateChangedToHost();
-    m_optimalGainTicket = 0;
-    EndOptimalGainDialog();
-    return;
-  }
-  const double progress = GetOptimalGainProgress();
-  MString message("Computing optimal output gain using AGC\n\n");
-  message += progress > 0.0 ? MString("Measuring the audio as it plays...")
-                            : MString("Waiting for audio (silence does not count)...");
-  dialog->SetProgress(progress, message);
-}
-
-void MQuorvelAudioEffectPlugin::EndOptimalGainDialog()
-{
-  MProgressDialog* dialog = GetOptimalGainDialog();
-  m_optimalGainDialog = nullptr;
-  m_optimalGainAlive.reset();
-  if (dialog != nullptr)
-    dialog->End(MModalValue::Ok);
-}
-
-void MQuorvelAudioEffectPlugin::CloseOptimalGainWindow()
-{
-  if (GetOptimalGainDialog() == nullptr)
-    return;
-  EndOptimalGainDialog();
-  CancelOptimalGain();
-}
-
 void MQuorvelAudioEffectPlugin::SetEditorOpen(bool open)
 {
-  if (!open)
-    CloseOptimalGainWindow();
-  else if (GetEditor() != nullptr && GetEditor()->GetWindow() != nullptr)
-    GetEditor()->GetWindow()->SetTabletMode(MGeneralSettings::TabletMode());
+  if (const EditorPart* part = s_editorPart.load(std::memory_order_acquire))
+    part->SetEditorOpen(*this, open);
   MAudioEffectPluginToAudioPluginAdapter::SetEditorOpen(open);
 }

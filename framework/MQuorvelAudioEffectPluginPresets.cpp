@@ -8,8 +8,6 @@
 #include "base/MXmlReader.h"
 #include "core/plugin/MSettingsFolder.h"
 #include "framework/MQuorvelAudioEffectPlugin.h"
-#include "framework/MStyleSettings.h"
-#include "gui/MWindow.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -284,6 +282,48 @@ void MQuorvelAudioEffectPlugin::SavePresetSettings(MXmlItem& settings)
   StoreSettings(context);
 }
 
+MString MQuorvelAudioEffectPlugin::GetCurrentPresetName()
+{
+  // Without a current preset the tree is not needed: opening the editor reads no file then.
+  const auto presets = LockPresets();
+  const std::int32_t current = GetCurrentPresetIndex();
+  MString name;
+  if (current >= 0 && current < GetPresetManager().GetPresetCount())
+    name = GetPresetManager().GetPreset(current).GetAttribute(MString("name"), MString());
+  return name.IsEmpty() ? MString::FromLiteral(MPresetTree::kUnnamedPreset) : name;
+}
+
+bool MQuorvelAudioEffectPlugin::StepPreset(std::int32_t step, MString& error)
+{
+  error = MString();
+  const auto presets = LockPresets();
+  PresetManager& manager = GetPresetManager();
+  const std::int64_t count = manager.GetPresetCount();
+  if (count == 0 || step == 0)
+    return false;
+  std::int64_t index = GetCurrentPresetIndex();
+  if (index < 0 || index >= count)
+    index = step > 0 ? -1 : count;
+  index += step;
+  // A damaged preset is passed over (the first problem is reported); after a full round nothing
+  // could be applied and the state is as it was.
+  for (std::int64_t attempt = 0; attempt<count; ++attempt, index += step> 0 ? 1 : -1)
+  {
+    index = ((index % count) + count) % count;
+    try
+    {
+      manager.ApplyPresetAt(static_cast<std::int32_t>(index));
+      return true;
+    }
+    catch (const MException& exception)
+    {
+      if (error.IsEmpty())
+        error = exception.Message();
+    }
+  }
+  return false;
+}
+
 void MQuorvelAudioEffectPlugin::ApplyPresetStep(std::int32_t step)
 {
   // Audio thread: applying a preset reads files and allocates, so it waits for the host or GUI
@@ -324,23 +364,8 @@ void MQuorvelAudioEffectPlugin::OnEditorIdle()
 {
   MAudioEffectPluginToAudioPluginAdapter::OnEditorIdle();
   ApplyQueuedPresetStep();
-  UpdateOptimalGainWindow();
-  FollowMIDIWindow();
-  if (m_zoomChangesSeen != s_zoomChanges)
-  {
-    // A zoom chosen in another editor: this one redraws at it and asks its host for the size.
-    m_zoomChangesSeen = s_zoomChanges;
-    ApplyEditorScale();
-  }
-  if (MAudioPlugin::MEditor* editor = GetEditor(); editor != nullptr && editor->GetWindow() != nullptr &&
-                                                   editor->GetWindow()->GetWindowSystem() != nullptr)
-    MStyleSettings::FollowStored(*editor->GetWindow()->GetWindowSystem());
-  // The bar reads the preset state; while another thread changes it, the next tick looks.
-  std::unique_lock presets(m_presetMutex, std::try_to_lock);
-  if (!presets.owns_lock())
-    return;
-  RefreshPresetBarIfChanged();
-  FollowPresetFile();
+  if (const EditorPart* part = s_editorPart.load(std::memory_order_acquire))
+    part->OnEditorIdle(*this);
 }
 
 void MQuorvelAudioEffectPlugin::BackgroundTick(void* context)

@@ -58,12 +58,14 @@ public:
   /// UI thread) becomes its GUI thread: the X11 back end on $DISPLAY on Linux, the Win32 one on
   /// Windows. Null when no window system can be started (no display reachable, or no back end on
   /// this platform); the reason is written to the diagnostic log and the next call tries again.
-  /// GUI thread.
+  /// GUI thread. The module's editor part (tonvera_module_editor).
   MWindowSystemCommon* GetWindowSystem();
 
 private:
-  std::unique_ptr<MStyle> m_style;
-  std::unique_ptr<MWindowSystemCommon> m_windowSystem;
+  // Made by the module's editor part (MModuleWindowSystem.cpp); shared only for their deleters,
+  // so that the part without a GUI library can release them.
+  std::shared_ptr<MStyle> m_style;
+  std::shared_ptr<MWindowSystemCommon> m_windowSystem;
 };
 
 /// The library object of this module.
@@ -128,7 +130,7 @@ void Shutdown();
 /// The library object, or null.
 Module* Get() noexcept;
 /// The library object's window system (Initialize first, then MWindowsModule::GetWindowSystem);
-/// null when none can be started. The host's UI thread.
+/// null when none can be started. The host's UI thread. The module's editor part.
 MWindowSystemCommon* GetWindowSystem();
 
 /// Counting of live host adapters. AdapterDestroyed shuts the library down when no adapter of
