@@ -13,6 +13,7 @@
 #include <dlfcn.h>
 #endif
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -150,11 +151,12 @@ TEST(TonveraVST3Module, BlocksAllocateNothingOnceRunningAndARateChangeReportsThe
   }
   {
     MAllocationCounter::Scope scope;
+    // Full, odd and short blocks, each after a host change.
     for (int block = 0; block < 4; ++block)
     {
       host.QueueParameterChange(0, 0.8 - 0.1 * block);
       host.QueueParameterChange(32767, 0.0);
-      host.ProcessBuses(inputs, outputs, 512);
+      host.ProcessBuses(inputs, outputs, std::array{512, 17, 333, 512}[static_cast<std::size_t>(block)]);
     }
     EXPECT_EQ(scope.Count(), 0u);
   }
