@@ -267,38 +267,23 @@ TEST(TonveraLV2Bundle, SharpA3ComesOutOnA3AfterTheLatencyWithTheSamplesOfTheVst3
 }
 
 // The latency port carries Live's latency after the first run that has it on (LV2 hosts read it
-// after every run), and a click comes out exactly that late; switched off, the port goes back.
-TEST(TonveraLV2Bundle, LatencyPortFollowsLiveAndAClickIsThatLate)
+// after every run); switched off, the port goes back. (The effect's own test shows the output is
+// that late; the tone test above shows the samples are those VST 3 gives.)
+TEST(TonveraLV2Bundle, LatencyPortFollowsLive)
 {
   MTestHostLv2 lv2;
   ASSERT_TRUE(Load(lv2, kStereo));
-  std::vector<float> inL(kBlock, 0.0f);
-  std::vector<float> inR(kBlock, 0.0f);
+  std::vector<float> silence(kBlock, 0.0f);
   std::vector<float> outL(kBlock);
   std::vector<float> outR(kBlock);
-  float* inputs[2] = {inL.data(), inR.data()};
+  float* inputs[2] = {silence.data(), silence.data()};
   float* outputs[2] = {outL.data(), outR.data()};
-  ASSERT_TRUE(lv2.Process(inputs, outputs, kBlock));
-  EXPECT_EQ(lv2.LatencySamples(), 1024);
-  lv2.SetParameter(FindParameter(lv2, "Live"), 1.0f);
-  ASSERT_TRUE(lv2.Process(inputs, outputs, kBlock));
-  EXPECT_EQ(lv2.LatencySamples(), 256);
-  // Past the crossfade from the other path, then the click 100 samples into a block.
-  for (int block = 0; block < 4; ++block)
-    ASSERT_TRUE(lv2.Process(inputs, outputs, kBlock));
-  std::vector<float> left;
-  for (int block = 0; block < 3; ++block)
+  for (const auto& [live, latency] : {std::pair{0.0f, 1024}, std::pair{1.0f, 256}, std::pair{0.0f, 1024}})
   {
-    inL[100] = inR[100] = block == 0 ? 0.9f : 0.0f;
+    lv2.SetParameter(FindParameter(lv2, "Live"), live);
     ASSERT_TRUE(lv2.Process(inputs, outputs, kBlock));
-    left.insert(left.end(), outL.begin(), outL.end());
+    EXPECT_EQ(lv2.LatencySamples(), latency);
   }
-  const auto loudest = std::max_element(left.begin(), left.end(),
-                                        [](float a, float b) { return std::fabs(a) < std::fabs(b); });
-  EXPECT_EQ(loudest - left.begin(), 100 + 256);
-  lv2.SetParameter(FindParameter(lv2, "Live"), 0.0f);
-  ASSERT_TRUE(lv2.Process(inputs, outputs, kBlock));
-  EXPECT_EQ(lv2.LatencySamples(), 1024);
 }
 
 TEST(TonveraLV2Bundle, StateInterfaceSavesTheVst3StateAndANewInstanceRestoresItWithTheSameSound)
