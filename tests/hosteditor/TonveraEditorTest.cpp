@@ -167,34 +167,6 @@ long long Differing(const MBitmap& a, const MBitmap& b)
   return CountDifferingPixels(a, b, 8);
 }
 
-TEST_F(TonveraEditor, Vst2EditorOpensAtItsSizePaintsOnIdleAndCloses)
-{
-  MTestHostVst2 host;
-  ASSERT_EQ(host.LoadModule(TONVERA_MODULE), MTestHostStatus::Ok) << host.LastError();
-  ASSERT_TRUE(host.Open());
-  ASSERT_TRUE(host.HasEditor());
-  int width = 0;
-  int height = 0;
-  ASSERT_TRUE(host.EditorRect(width, height));
-  EXPECT_EQ(width, kWidth);
-  EXPECT_EQ(height, kHeight);
-  EXPECT_FALSE(host.OpenEditor(0)) << "a null parent opens nothing";
-
-  ASSERT_TRUE(host.OpenEditor(m_window.Handle()));
-  for (int i = 0; i < 5; ++i)
-    host.IdleEditor();
-  ExpectPainted(kWidth, kHeight);
-  EXPECT_TRUE(MatchesGolden(Screenshot(), "hosteditor_vst2"));
-  ASSERT_TRUE(host.EditorRect(width, height));
-  EXPECT_EQ(width, kWidth) << "the rectangle stays the editor's size while open";
-
-  host.CloseEditor();
-  m_window.Sync();
-  EXPECT_EQ(m_window.ChildCount(), 0);
-  host.IdleEditor(); // idle after close does nothing
-  host.Close();
-}
-
 TEST_F(TonveraEditor, WithoutAReachableDisplayTheEditorRefusesToOpen)
 {
   // The library (and its window system) is made afresh for this host: no instance is left over.
@@ -234,14 +206,6 @@ TEST_F(TonveraEditor, Vst3ViewRunsOnTheHostRunLoopAndUnregistersInRemoved)
   EXPECT_GT(frame->TimerCallbackCount(), 2);
   ExpectPainted(kWidth, kHeight);
   EXPECT_TRUE(MatchesGolden(Screenshot(), "hosteditor_vst3"));
-
-  // The host resizes its window and the view follows (onSize).
-  ViewRect bigger{0, 0, 800, 500};
-  EXPECT_EQ(frame->resizeView(view, &bigger), kResultOk);
-  frame->RunFor(100);
-  ExpectPainted(800, 500);
-  ASSERT_EQ(view->getSize(&size), kResultOk);
-  EXPECT_EQ(size.getWidth(), 800);
 
   // Nothing new to show: the timer rests after a while; a value the host changes is painted at
   // once all the same (through the wake-up descriptor), and the timer follows the display again.
