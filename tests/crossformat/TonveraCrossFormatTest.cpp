@@ -307,6 +307,10 @@ TEST(TonveraCrossFormatTest, BothInterfacesListTheEightSlotsAsProgramsAndIgnoreH
     }
   }
   ASSERT_NE(programId, 0u);
+  // Bypass, the 130 MIDI controllers and the program come after the plug-in's own parameters.
+  ParameterInfo bypass{};
+  ASSERT_TRUE(vst3.ParameterInfo(vst3.NumParameters() - 132, bypass));
+  EXPECT_EQ(bypass.id, 32767u);
   IEditController* controller = vst3.Controller();
   ASSERT_EQ(controller->setParamNormalized(programId, 3.0 / 7.0), kResultOk);
   EXPECT_EQ(controller->setParamNormalized(programId, std::nan("")), kInvalidArgument);
