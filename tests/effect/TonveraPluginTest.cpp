@@ -326,33 +326,6 @@ TEST_F(TonveraPlugin, DriftingVoiceComesOutWithinFiveCentsOfItsNotes)
   RecordProperty("worstCents", std::to_string(worst));
 }
 
-TEST_F(TonveraPlugin, InDMajorOffScaleNotesGoToTheNearestEnabledNote)
-{
-  const double rate = 48000.0;
-  Prepare(1, rate, 1024);
-  SetNormalised("Depth", 1.0);
-  SetNormalised("Speed", 1.0);
-  // The scale as a host sets it: slot by slot.
-  const std::int32_t c = IndexOf("C");
-  const bool* major = Effect::ScalePattern(Effect::kMajor);
-  for (int i = 0; i < 12; ++i)
-    m_plugin->SetParameter(c + i, major[(i - 2 + 12) % 12] ? 1.0 : 0.0);
-
-  const struct
-  {
-    double input;
-    double output;
-  } cases[] = {{62.3, 62.0}, {65.2, 66.0}, {63.3, 64.0}, {68.1, 69.0}, {59.8, 59.0}, {60.2, 61.0}};
-  for (const auto& x : cases)
-  {
-    m_plugin->InitProcessing();
-    const auto samples = static_cast<std::size_t>(0.5 * rate);
-    const auto output = RunMono(ToneFollowing(std::vector<double>(samples, x.input), rate), 1000);
-    EXPECT_NEAR(CentsFrom(output, samples - 6000, FrequencyOfNote(x.output), rate), 0.0, 5.0)
-        << "input note " << x.input;
-  }
-}
-
 // The detected notes reach the host without an allocation, and a sounding note ends when the
 // voice stops, when the plug-in is bypassed, on InitProcessing and on Panic.
 TEST_F(TonveraPlugin, DetectedNotesReachTheHostAndEndWhenNothingElseWould)
