@@ -160,7 +160,7 @@ TEST(TonveraCrossFormatTest, SharpToneComesOutOnA3AfterExactlyTheReportedLatency
       const double cents = MCorrectorTest::Cents(measured, 220.0);
       RecordProperty(std::string(format) + (channel == &left ? " leftCentsFromA3" : " rightCentsFromA3"),
                      std::to_string(cents));
-      EXPECT_NEAR(cents, 0.0, 5.0) << measured << " Hz";
+      EXPECT_NEAR(cents, 0.0, 1.0) << measured << " Hz";
     }
   }
 }

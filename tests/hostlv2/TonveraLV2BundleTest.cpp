@@ -235,20 +235,8 @@ TEST(TonveraLV2Bundle, SharpA3ComesOutOnA3AfterTheLatencyWithTheSamplesOfTheVst3
 
   const auto out = Render(lv2, 3.0);
   ASSERT_FALSE(out.empty());
+  // The same samples as VST 3: the cross-format test measures that tone's delay and pitch.
   EXPECT_EQ(LargestDifference(out, Render(vst3, 3.0)), 0.0f);
-
-  float early = 0.0f;
-  for (int i = 0; i < latency; ++i)
-    early = std::max(early, std::fabs(out[0][static_cast<std::size_t>(i)]));
-  EXPECT_LT(early, 1e-6f) << "sound before the reported latency";
-  for (const std::vector<float>& channel : out)
-  {
-    const double measured =
-        MCorrectorTest::MeasureFrequency(channel, channel.size() / 2, channel.size() / 3, 220.0, kRate, 8);
-    const double cents = MCorrectorTest::Cents(measured, 220.0);
-    RecordProperty(&channel == &out[0] ? "leftCentsFromA3" : "rightCentsFromA3", std::to_string(cents));
-    EXPECT_NEAR(cents, 0.0, 1.0) << measured << " Hz";
-  }
 
   // Every control moved, each in its unit, sounds as the same values set through VST 3.
   Apply(lv2, &vst3,
