@@ -26,14 +26,6 @@ namespace
 constexpr double kRate = 44100.0;
 constexpr int kBlock = 512;
 
-int FindParameter(MTestHost& host, const std::string& word)
-{
-  for (int i = 0; i < host.NumParameters(); ++i)
-    if (host.ParameterName(i).find(word) != std::string::npos) // VST 2.4 cuts names to 24 characters
-      return i;
-  return -1;
-}
-
 // VST 3 changes reach the plug-in with the next block; an empty one hands them over.
 void Flush(MTestHostVst3& host)
 {
@@ -78,8 +70,8 @@ TEST(TonveraCrossFormatTest, SameSettingsGiveTheSameStateAndEitherInterfaceLoads
     ASSERT_TRUE(saved.Load());
     for (const Setting& setting : cases[c])
     {
-      const int index2 = FindParameter(saved.vst2, setting.name);
-      const int index3 = FindParameter(saved.vst3, setting.name);
+      const int index2 = saved.vst2.FindParameter(setting.name);
+      const int index3 = saved.vst3.FindParameter(setting.name);
       ASSERT_GE(index2, 0) << setting.name;
       ASSERT_GE(index3, 0) << setting.name;
       saved.vst2.SetParameter(index2, setting.value);
@@ -99,9 +91,9 @@ TEST(TonveraCrossFormatTest, SameSettingsGiveTheSameStateAndEitherInterfaceLoads
     ASSERT_TRUE(loaded.vst3.SetState(state2));
     for (const Setting& setting : cases[c])
     {
-      EXPECT_NEAR(loaded.vst2.GetParameter(FindParameter(loaded.vst2, setting.name)), setting.value, 1e-6)
+      EXPECT_NEAR(loaded.vst2.GetParameter(loaded.vst2.FindParameter(setting.name)), setting.value, 1e-6)
           << setting.name << " through VST 2.4";
-      EXPECT_NEAR(loaded.vst3.GetParameter(FindParameter(loaded.vst3, setting.name)), setting.value, 1e-6)
+      EXPECT_NEAR(loaded.vst3.GetParameter(loaded.vst3.FindParameter(setting.name)), setting.value, 1e-6)
           << setting.name << " through VST 3";
     }
     EXPECT_EQ(loaded.vst2.GetState(), state3);
@@ -122,8 +114,8 @@ TEST(TonveraCrossFormatTest, SharpToneComesOutOnA3AfterExactlyTheReportedLatency
     ASSERT_EQ(host->NumInputs(), 2);
     ASSERT_EQ(host->NumOutputs(), 2);
     ASSERT_TRUE(host->Activate(kRate, kBlock));
-    host->SetParameter(FindParameter(*host, "Depth"), 1.0f);
-    host->SetParameter(FindParameter(*host, "Speed"), 1.0f);
+    host->SetParameter(host->FindParameter("Depth"), 1.0f);
+    host->SetParameter(host->FindParameter("Speed"), 1.0f);
     const int latency = host->LatencySamples();
     EXPECT_EQ(latency, 1024);
 
@@ -183,7 +175,7 @@ TEST(TonveraCrossFormatTest, LiveReportsItsLatencyAtTheNextActivation)
     std::vector<float> outR(kBlock);
     float* inputs[2] = {silence.data(), silence.data()};
     float* outputs[2] = {outL.data(), outR.data()};
-    const int live = FindParameter(*host, "Live");
+    const int live = host->FindParameter("Live");
     ASSERT_GE(live, 0);
     for (const auto& [value, expected] : {std::pair{1.0f, 256}, std::pair{0.0f, 1024}})
     {
@@ -215,7 +207,7 @@ TEST(TonveraCrossFormatTest, StateOfFixedSettingsMatchesAndLoadsTheOtherPlatform
   ASSERT_TRUE(saved.Load());
   for (const Setting setting :
        {Setting{"Depth", 0.25f}, {"Detun", 0.7f}, {"- C#", 0.0f}, {"Formant shift", 0.65f}})
-    saved.vst2.SetParameter(FindParameter(saved.vst2, setting.name), setting.value);
+    saved.vst2.SetParameter(saved.vst2.FindParameter(setting.name), setting.value);
   const std::vector<std::uint8_t> state = saved.vst2.GetState();
   std::ofstream(mine, std::ios::binary)
       .write(reinterpret_cast<const char*>(state.data()), static_cast<std::streamsize>(state.size()));

@@ -86,15 +86,6 @@ protected:
     ASSERT_TRUE(m_host->IsLoaded());
   }
 
-  /// The index of the first parameter whose host name holds `word`.
-  int Find(const std::string& word) const
-  {
-    for (int i = 0; i < m_host->NumParameters(); ++i)
-      if (m_host->ParameterName(i).find(word) != std::string::npos)
-        return i;
-    return -1;
-  }
-
   /// The name an assignment stores: the host's name without its group ("Scale - E" -> "E").
   MString StoredName(int index) const
   {
@@ -195,8 +186,8 @@ TEST(TonveraMidiTest, BothInterfacesAskForMidiAndTheModuleStaysAnEffect)
 // controller, and program change 2 selects the third preset of the tree.
 TEST_P(TonveraMidi, ControllerNoteAndProgramChangeReachTheirHandlers)
 {
-  const int depth = Find("Depth");
-  const int scaleE = Find("- E");
+  const int depth = m_host->FindParameter("Depth");
+  const int scaleE = m_host->FindParameter("- E");
   ASSERT_GE(depth, 0);
   ASSERT_GE(scaleE, 0);
   LoadControllers(Cc74(depth, {{"FullRange", "4"}, {"MaxValue", "1"}}), NoteController(scaleE, "2", "64"),
@@ -236,8 +227,8 @@ TEST_P(TonveraMidi, HeldNotesOfTheFactorySetAreTheScaleAndNoneHeldLeavesTheToneA
   EXPECT_EQ(set.GetAttribute("name", "").ToUTF8(), "Scale from held MIDI notes");
   ASSERT_TRUE(set.HasSubItem("NoteControllers"));
   LoadControllers(MXmlItem(MString("Controllers")), set.GetSubItem(), "111111111111");
-  m_host->SetParameter(Find("Depth"), 1.0f);
-  m_host->SetParameter(Find("Speed"), 1.0f);
+  m_host->SetParameter(m_host->FindParameter("Depth"), 1.0f);
+  m_host->SetParameter(m_host->FindParameter("Speed"), 1.0f);
 
   const double input = 220.0 * std::exp2(40.0 / 1200.0);
   std::int64_t sample = 0;

@@ -399,12 +399,6 @@ TEST_F(TonveraEditor, SizeRequestsOfThePluginResizeTheHostWindow)
 // run-loop timer (VST 3: restartComponent with kLatencyChanged) tells the host, once.
 TEST_F(TonveraEditor, LiveLatencyReachesTheHostFromTheEditorsTickOnce)
 {
-  const auto liveIndex = [](MTestHost& host) {
-    for (int i = 0; i < host.NumParameters(); ++i)
-      if (host.ParameterName(i).find("Live") != std::string::npos) // VST 2.4 names are IDs
-        return i;
-    return -1;
-  };
   MTestHostVst2 vst2;
   ASSERT_EQ(vst2.LoadModule(TONVERA_MODULE), MTestHostStatus::Ok) << vst2.LastError();
   ASSERT_TRUE(vst2.Activate(44100.0, 256));
@@ -415,7 +409,7 @@ TEST_F(TonveraEditor, LiveLatencyReachesTheHostFromTheEditorsTickOnce)
   float* inputs[2] = {silence.data(), silence.data()};
   float* outputs[2] = {outLeft.data(), outRight.data()};
   const int before = vst2.IoChangedCount();
-  vst2.SetParameter(liveIndex(vst2), 1.0f);
+  vst2.SetParameter(vst2.FindParameter("Live"), 1.0f);
   ASSERT_TRUE(vst2.Process(inputs, outputs, 256));
   EXPECT_EQ(vst2.IoChangedCount(), before) << "reported inside the host's call";
   vst2.RunEditorIdle(100);
@@ -435,7 +429,7 @@ TEST_F(TonveraEditor, LiveLatencyReachesTheHostFromTheEditorsTickOnce)
             kResultOk);
   frame->RunFor(60);
   vst3.ClearRestarts();
-  vst3.SetParameter(liveIndex(vst3), 1.0f);
+  vst3.SetParameter(vst3.FindParameter("Live"), 1.0f);
   ASSERT_TRUE(vst3.Process(inputs, outputs, 256));
   EXPECT_EQ(vst3.RestartCount(Vst::kLatencyChanged), 0) << "reported inside the host's call";
   frame->RunFor(200);
