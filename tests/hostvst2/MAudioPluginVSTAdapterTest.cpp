@@ -7,7 +7,6 @@
 #include "tools/host/MTestHostVst2.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -283,24 +282,15 @@ TEST_F(MAudioPluginVSTAdapterTest, EveryChangeReachesTheHostInsideOneGesture)
   }
 }
 
-TEST_F(MAudioPluginVSTAdapterTest, ChunkRestoresTheStateAndIsCompressedSettings)
+TEST_F(MAudioPluginVSTAdapterTest, ChunkRestoresTheState)
 {
   MTestHostVst2 host;
   Load(host);
   host.SetParameter(0, 0.125f);
   host.SetParameter(2, 1.0f);
+  // (The chunk is the plug-in's state as saved: its text and compression are the framework's
+  // state suite's, and the interfaces giving the same bytes is the cross-format suite's.)
   const std::vector<std::uint8_t> chunk = host.GetChunk(false);
-  ASSERT_GE(chunk.size(), 2u);
-  EXPECT_EQ(chunk[0], 0x78);
-  EXPECT_EQ((chunk[0] * 256 + chunk[1]) % 31, 0);
-
-  std::vector<std::uint8_t> text(4096);
-  uLongf textSize = text.size();
-  ASSERT_EQ(uncompress(text.data(), &textSize, chunk.data(), chunk.size()), Z_OK);
-  const std::string xml(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(textSize));
-  EXPECT_EQ(xml.rfind("<?xml", 0), 0u);
-  EXPECT_NE(xml.find("?><settings"), std::string::npos) << xml;
-
   host.SetParameter(0, 0.9f);
   host.SetParameter(2, 0.0f);
   EXPECT_EQ(host.SetChunk(chunk, true), 1);
