@@ -385,18 +385,12 @@ TEST_F(MAudioPluginVSTAdapterTest, PositionJumpWhilePlayingKeepsThePlayState)
   EXPECT_EQ(Probe().denominator, 4);
 }
 
-TEST_F(MAudioPluginVSTAdapterTest, HostileCallsAnswerNeutrally)
+// Bad parameter and pin indices and null buffers stop in the wrapper classes (their own suite has
+// them); what reaches the adapter is any block length up to the announced one, at any rate.
+TEST_F(MAudioPluginVSTAdapterTest, AnyBlockLengthAndRateIsProcessed)
 {
   MTestHostVst2 host;
   Load(host);
-  // (Bad parameter indices and null buffers stop in the wrapper classes, whose own suite has them.)
-  for (VstInt32 index : {-1, kParams, 1000})
-  {
-    VstPinProperties pin{};
-    EXPECT_FALSE(host.GetPinProperties(false, index, pin));
-    EXPECT_EQ(host.GetPinProperties(true, index, pin), index == 3);
-  }
-
   ASSERT_TRUE(host.Activate(44100.0, 65536));
   ProcessBlock(host, 0);
   for (int samples : {1, 2, 3, 31, 1000, 4097, 65536, 17})
