@@ -6,7 +6,6 @@
 #include "base/MMemoryStream.h"
 #include "base/MXmlItem.h"
 #include "base/MXmlReader.h"
-#include "base/MXmlWriter.h"
 #include "tests/dsp/MCorrectorTestSupport.h"
 #include "tools/host/MTestHostVst2.h"
 #include "tools/host/MTestHostVst3.h"
@@ -26,14 +25,6 @@ namespace
 {
 constexpr double kRate = 44100.0;
 constexpr int kBlock = 512;
-
-int FindParameter(MTestHost& host, const std::string& word)
-{
-  for (int i = 0; i < host.NumParameters(); ++i)
-    if (host.ParameterName(i).find(word) != std::string::npos) // VST 2.4 cuts names to 24 characters
-      return i;
-  return -1;
-}
 
 // VST 3 changes reach the plug-in with the next block; an empty one hands them over.
 void Flush(MTestHostVst3& host)
@@ -79,8 +70,8 @@ TEST(TonveraCrossFormatTest, SameSettingsGiveTheSameStateAndEitherInterfaceLoads
     ASSERT_TRUE(saved.Load());
     for (const Setting& setting : cases[c])
     {
-      const int index2 = FindParameter(saved.vst2, setting.name);
-      const int index3 = FindParameter(saved.vst3, setting.name);
+      const int index2 = saved.vst2.FindParameter(setting.name);
+      const int index3 = saved.vst3.FindParameter(setting.name);
       ASSERT_GE(index2, 0) << setting.name;
       ASSERT_GE(index3, 0) << setting.name;
       saved.vst2.SetParameter(index2, setting.value);
@@ -100,9 +91,9 @@ TEST(TonveraCrossFormatTest, SameSettingsGiveTheSameStateAndEitherInterfaceLoads
     ASSERT_TRUE(loaded.vst3.SetState(state2));
     for (const Setting& setting : cases[c])
     {
-      EXPECT_NEAR(loaded.vst2.GetParameter(FindParameter(loaded.vst2, setting.name)), setting.value, 1e-6)
+      EXPECT_NEAR(loaded.vst2.GetParameter(loaded.vst2.FindParameter(setting.name)), setting.value, 1e-6)
           << setting.name << " through VST 2.4";
-      EXPECT_NEAR(loaded.vst3.GetParameter(FindParameter(loaded.vst3, setting.name)), setting.value, 1e-6)
+      EXPECT_NEAR(loaded.vst3.GetParameter(loaded.vst3.FindParameter(setting.name)), setting.value, 1e-6)
           << setting.name << " through VST 3";
     }
     EXPECT_EQ(loaded.vst2.GetState(), state3);
@@ -123,8 +114,8 @@ TEST(TonveraCrossFormatTest, SharpToneComesOutOnA3AfterExactlyTheReportedLatency
     ASSERT_EQ(host->NumInputs(), 2);
     ASSERT_EQ(host->NumOutputs(), 2);
     ASSERT_TRUE(host->Activate(kRate, kBlock));
-    host->SetParameter(FindParameter(*host, "Depth"), 1.0f);
-    host->SetParameter(FindParameter(*host, "Speed"), 1.0f);
+    host->SetParameter(host->FindParameter("Depth"), 1.0f);
+    host->SetParameter(host->FindParameter("Speed"), 1.0f);
     const int latency = host->LatencySamples();
     EXPECT_EQ(latency, 1024);
 
@@ -161,16 +152,16 @@ TEST(TonveraCrossFormatTest, SharpToneComesOutOnA3AfterExactlyTheReportedLatency
       const double cents = MCorrectorTest::Cents(measured, 220.0);
       RecordProperty(std::string(format) + (channel == &left ? " leftCentsFromA3" : " rightCentsFromA3"),
                      std::to_string(cents));
-      EXPECT_NEAR(cents, 0.0, 5.0) << measured << " Hz";
+      EXPECT_NEAR(cents, 0.0, 1.0) << measured << " Hz";
     }
   }
 }
 
 // Live through each interface, without an editor open: the host hears of the new latency at its
-// next activation (not from inside its own parameter call), and a click comes out exactly that
-// late. Switching back reports the frame engine's latency again (whose delay the tone test above
-// measures: its shifter spreads a click over a few samples).
-TEST(TonveraCrossFormatTest, LiveReportsItsLatencyAtTheNextActivationAndAClickIsThatLate)
+// next activation (not from inside its own parameter call); switching back reports the frame
+// engine's latency again. (That the output is exactly that late is the effect's own test; the tone
+// test above shows the interfaces add no delay of their own.)
+TEST(TonveraCrossFormatTest, LiveReportsItsLatencyAtTheNextActivation)
 {
   Pair pair;
   ASSERT_TRUE(pair.Load());
@@ -179,13 +170,12 @@ TEST(TonveraCrossFormatTest, LiveReportsItsLatencyAtTheNextActivationAndAClickIs
     SCOPED_TRACE(host == &pair.vst2 ? "VST 2.4" : "VST 3");
     ASSERT_TRUE(host->Activate(kRate, kBlock));
     EXPECT_EQ(host->LatencySamples(), 1024);
-    std::vector<float> inL(kBlock, 0.0f);
-    std::vector<float> inR(kBlock, 0.0f);
+    std::vector<float> silence(kBlock, 0.0f);
     std::vector<float> outL(kBlock);
     std::vector<float> outR(kBlock);
-    float* inputs[2] = {inL.data(), inR.data()};
+    float* inputs[2] = {silence.data(), silence.data()};
     float* outputs[2] = {outL.data(), outR.data()};
-    const int live = FindParameter(*host, "Live");
+    const int live = host->FindParameter("Live");
     ASSERT_GE(live, 0);
     for (const auto& [value, expected] : {std::pair{1.0f, 256}, std::pair{0.0f, 1024}})
     {
@@ -193,58 +183,8 @@ TEST(TonveraCrossFormatTest, LiveReportsItsLatencyAtTheNextActivationAndAClickIs
       ASSERT_TRUE(host->Process(inputs, outputs, kBlock)); // a VST 3 change arrives with a block
       ASSERT_TRUE(host->Deactivate());
       ASSERT_TRUE(host->Activate(kRate, kBlock));
-      const int latency = host->LatencySamples();
-      EXPECT_EQ(latency, expected);
-      if (value == 0.0f)
-        continue;
-      // A click 100 samples into a block; the output's loudest sample is where it comes out.
-      std::vector<float> left;
-      for (int block = 0; block < 6; ++block)
-      {
-        std::fill(inL.begin(), inL.end(), 0.0f);
-        if (block == 1)
-          inL[100] = inR[100] = 0.9f;
-        ASSERT_TRUE(host->Process(inputs, outputs, kBlock));
-        left.insert(left.end(), outL.begin(), outL.end());
-        inR[100] = 0.0f;
-      }
-      const auto loudest = std::max_element(left.begin(), left.end(),
-                                            [](float a, float b) { return std::fabs(a) < std::fabs(b); });
-      EXPECT_EQ(loudest - left.begin(), kBlock + 100 + latency);
+      EXPECT_EQ(host->LatencySamples(), expected);
     }
-  }
-}
-
-// A state with slot C active (edited from the module's own) loads through either interface and
-// saves again with "PresetIndex" 2 and the seven other slots, slot A's settings intact.
-TEST(TonveraCrossFormatTest, SlotCStateLoadsThroughEitherInterfaceWithTheSevenOtherSlots)
-{
-  Pair pair;
-  ASSERT_TRUE(pair.Load());
-  const auto decode = [](const std::vector<std::uint8_t>& bytes, MXmlItem& item) {
-    MMemoryStream stream(bytes.data(), bytes.size());
-    MXmlReader::ReadCompressed(stream, item);
-  };
-  MXmlItem state;
-  decode(pair.vst2.GetState(), state);
-  state.SetAttribute("PresetIndex", "2");
-  ASSERT_TRUE(state.HasSubItem("Preset2"));
-  state.GetSubItem().SetName("Preset0");
-  state.GetSubItem().SetAttribute("parameterAutoTuneDepth", "0.25");
-  MMemoryStream encoded;
-  MXmlWriter::WriteCompressed(state, encoded);
-  const auto& buffer = *encoded.GetBuffer();
-  for (MTestHost* host : {static_cast<MTestHost*>(&pair.vst2), static_cast<MTestHost*>(&pair.vst3)})
-  {
-    ASSERT_TRUE(host->SetState({buffer.GetData(), buffer.GetData() + buffer.GetSize()}));
-    MXmlItem saved;
-    decode(host->GetState(), saved);
-    EXPECT_EQ(saved.GetAttribute("PresetIndex", "").ToUTF8(), "2");
-    for (int slot = 0; slot < 8; ++slot)
-      EXPECT_EQ(saved.HasSubItem(MString::FromInteger(slot).Insert(0, "Preset")), slot != 2) << slot;
-    EXPECT_EQ(saved.HasSubItem("Preset0") ? saved.GetSubItem().GetAttribute("parameterAutoTuneDepth", "")
-                                          : "",
-              MString("0.25"));
   }
 }
 
@@ -267,7 +207,7 @@ TEST(TonveraCrossFormatTest, StateOfFixedSettingsMatchesAndLoadsTheOtherPlatform
   ASSERT_TRUE(saved.Load());
   for (const Setting setting :
        {Setting{"Depth", 0.25f}, {"Detun", 0.7f}, {"- C#", 0.0f}, {"Formant shift", 0.65f}})
-    saved.vst2.SetParameter(FindParameter(saved.vst2, setting.name), setting.value);
+    saved.vst2.SetParameter(saved.vst2.FindParameter(setting.name), setting.value);
   const std::vector<std::uint8_t> state = saved.vst2.GetState();
   std::ofstream(mine, std::ios::binary)
       .write(reinterpret_cast<const char*>(state.data()), static_cast<std::streamsize>(state.size()));
@@ -359,18 +299,22 @@ TEST(TonveraCrossFormatTest, BothInterfacesListTheEightSlotsAsProgramsAndIgnoreH
     }
   }
   ASSERT_NE(programId, 0u);
+  // Bypass, the 130 MIDI controllers and the program come after the plug-in's own parameters.
+  ParameterInfo bypass{};
+  ASSERT_TRUE(vst3.ParameterInfo(vst3.NumParameters() - 132, bypass));
+  EXPECT_EQ(bypass.id, 32767u);
   IEditController* controller = vst3.Controller();
   ASSERT_EQ(controller->setParamNormalized(programId, 3.0 / 7.0), kResultOk);
   EXPECT_EQ(controller->setParamNormalized(programId, std::nan("")), kInvalidArgument);
   EXPECT_DOUBLE_EQ(controller->getParamNormalized(programId), 3.0 / 7.0);
-  EXPECT_EQ(vst3.RestartCount(kParamValuesChanged), 0) << "never from inside the host's call";
   vst3.RunHostTimers();
-  EXPECT_EQ(vst3.RestartCount(kParamValuesChanged), 1) << "the host reads the slot's values, once";
   EXPECT_EQ(presetIndex(vst3), "3");
   ASSERT_EQ(controller->getParamStringByValue(programId, 1.0, name), kResultOk);
   EXPECT_EQ(MString(name).ToUTF8(), "Slot H");
+  // Slot C's state, the seven other slots with it, loads and saves as the same bytes.
   ASSERT_TRUE(vst3.SetState(vst2.GetState()));
   EXPECT_DOUBLE_EQ(controller->getParamNormalized(programId), 2.0 / 7.0);
+  EXPECT_EQ(vst3.GetState(), vst2.GetState());
 }
 
 TEST(TonveraCrossFormatTest, BothInterfacesTellTheProjectsVersion)

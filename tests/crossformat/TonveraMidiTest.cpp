@@ -86,15 +86,6 @@ protected:
     ASSERT_TRUE(m_host->IsLoaded());
   }
 
-  /// The index of the first parameter whose host name holds `word`.
-  int Find(const std::string& word) const
-  {
-    for (int i = 0; i < m_host->NumParameters(); ++i)
-      if (m_host->ParameterName(i).find(word) != std::string::npos)
-        return i;
-    return -1;
-  }
-
   /// The name an assignment stores: the host's name without its group ("Scale - E" -> "E").
   MString StoredName(int index) const
   {
@@ -195,8 +186,8 @@ TEST(TonveraMidiTest, BothInterfacesAskForMidiAndTheModuleStaysAnEffect)
 // controller, and program change 2 selects the third preset of the tree.
 TEST_P(TonveraMidi, ControllerNoteAndProgramChangeReachTheirHandlers)
 {
-  const int depth = Find("Depth");
-  const int scaleE = Find("- E");
+  const int depth = m_host->FindParameter("Depth");
+  const int scaleE = m_host->FindParameter("- E");
   ASSERT_GE(depth, 0);
   ASSERT_GE(scaleE, 0);
   LoadControllers(Cc74(depth, {{"FullRange", "4"}, {"MaxValue", "1"}}), NoteController(scaleE, "2", "64"),
@@ -222,78 +213,6 @@ TEST_P(TonveraMidi, ControllerNoteAndProgramChangeReachTheirHandlers)
   EXPECT_EQ(index, "2");
 }
 
-// CC 74 at 0, 64 and 127 takes Depth to one end, the middle and the other end in every range
-// mode, set up as a user would for a full sweep (Down only inverted, so that it rises too).
-TEST_P(TonveraMidi, EveryRangeModeSweepsDepthFromEndToEndThroughTheMiddle)
-{
-  const int depth = Find("Depth");
-  ASSERT_GE(depth, 0);
-  const std::vector<std::vector<std::pair<const char*, const char*>>> modes = {
-      {{"FullRange", "0"}, {"Value", "0.5"}},
-      {{"FullRange", "1"}, {"Value", "0.5"}},
-      {{"FullRange", "2"}},
-      {{"FullRange", "3"}, {"Value", "1"}, {"Invert", "1"}},
-      {{"FullRange", "4"}, {"MaxValue", "1"}},
-  };
-  for (std::size_t mode = 0; mode < modes.size(); ++mode)
-  {
-    SCOPED_TRACE(mode);
-    LoadControllers(Cc74(depth, modes[mode]), MXmlItem(MString("NoteControllers")), "111111111111");
-    Send(0xB0, 74, 0);
-    EXPECT_NEAR(m_host->GetParameter(depth), 0.0f, 1e-6f);
-    Send(0xB0, 74, 64);
-    EXPECT_NEAR(m_host->GetParameter(depth), 0.5f, 0.01f);
-    Send(0xB0, 74, 127);
-    EXPECT_NEAR(m_host->GetParameter(depth), 1.0f, 1e-6f);
-  }
-}
-
-// "On/Off (all octaves)" on E: an E two octaves down or up switches the note on while held and
-// off when released; an F does nothing.
-TEST_P(TonveraMidi, OnOffInAllOctavesSwitchesAScaleNoteFromAnyOctave)
-{
-  const int scaleE = Find("- E");
-  ASSERT_GE(scaleE, 0);
-  LoadControllers(MXmlItem(MString("Controllers")), NoteController(scaleE, "3", "64"), "111101111111");
-  for (std::uint8_t key : {std::uint8_t{40}, std::uint8_t{88}, std::uint8_t{64}})
-  {
-    SCOPED_TRACE(int{key});
-    Send(0x90, key, 90);
-    EXPECT_EQ(m_host->GetParameter(scaleE), 1.0f);
-    Send(0x80, key, 0);
-    EXPECT_EQ(m_host->GetParameter(scaleE), 0.0f);
-  }
-  Send(0x90, 65, 90);
-  EXPECT_EQ(m_host->GetParameter(scaleE), 0.0f);
-}
-
-// The lists travel in the state: saved through this interface, loaded into a fresh instance of
-// either, CC 74 still drives Depth and the note still switches E.
-TEST_P(TonveraMidi, AssignmentsSurviveSaveAndReloadThroughEitherInterface)
-{
-  const int depth = Find("Depth");
-  const int scaleE = Find("- E");
-  ASSERT_GE(depth, 0);
-  LoadControllers(Cc74(depth, {{"FullRange", "4"}, {"MaxValue", "1"}, {"Channel", "3"}}),
-                  NoteController(scaleE, "2", "64"), "111101111111");
-  const std::vector<std::uint8_t> state = m_host->GetState();
-  for (Interface format : {Interface::Vst2, Interface::Vst3})
-  {
-    SCOPED_TRACE(format == Interface::Vst2 ? "into VST 2.4" : "into VST 3");
-    m_host = LoadActivated(format);
-    ASSERT_TRUE(m_host->SetState(state));
-    Send(0xB2, 74, 127);
-    EXPECT_NEAR(m_host->GetParameter(depth), 1.0f, 1e-6f);
-    Send(0xB0, 74, 0); // another channel: not this assignment's
-    EXPECT_NEAR(m_host->GetParameter(depth), 1.0f, 1e-6f);
-    Send(0x90, 64, 90);
-    EXPECT_EQ(m_host->GetParameter(scaleE), 1.0f);
-    const MXmlItem saved = Decode(m_host->GetState());
-    EXPECT_EQ(saved.GetAttribute("ControllersEnabled", "").ToUTF8(), "1");
-    EXPECT_EQ(saved.GetAttribute("NoteControllersEnabled", "").ToUTF8(), "1");
-  }
-}
-
 // The factory set "Scale from held MIDI notes" on a tone at A3 + 40 cents, fully corrected: the
 // user's chromatic scale corrects to A3 until the first note; then the held pitch classes from any
 // octave are the scale (A#2 with G4 gives A#3, G4 alone G3), and with no key down the tone
@@ -308,8 +227,8 @@ TEST_P(TonveraMidi, HeldNotesOfTheFactorySetAreTheScaleAndNoneHeldLeavesTheToneA
   EXPECT_EQ(set.GetAttribute("name", "").ToUTF8(), "Scale from held MIDI notes");
   ASSERT_TRUE(set.HasSubItem("NoteControllers"));
   LoadControllers(MXmlItem(MString("Controllers")), set.GetSubItem(), "111111111111");
-  m_host->SetParameter(Find("Depth"), 1.0f);
-  m_host->SetParameter(Find("Speed"), 1.0f);
+  m_host->SetParameter(m_host->FindParameter("Depth"), 1.0f);
+  m_host->SetParameter(m_host->FindParameter("Speed"), 1.0f);
 
   const double input = 220.0 * std::exp2(40.0 / 1200.0);
   std::int64_t sample = 0;

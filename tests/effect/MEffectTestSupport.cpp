@@ -70,9 +70,4 @@ double CentsFrom(const std::vector<float>& x, std::size_t begin, double expected
   const double f = MCorrectorTest::MeasureFrequency(x, begin, 2048, expectedHz, sampleRate, 8);
   return MCorrectorTest::Cents(f, expectedHz);
 }
-
-double FrequencyOfNote(double note)
-{
-  return MCorrectorTest::FrequencyOfNote(note);
-}
 } // namespace MEffectTest

@@ -2,6 +2,7 @@
 // Set-up and signals shared by the effect suites.
 
 #include "effect/TonveraAudioEffectPlugin.h"
+#include "tests/dsp/MCorrectorTestSupport.h"
 
 #include <memory>
 #include <vector>
@@ -31,6 +32,5 @@ std::vector<float> ToneFollowing(const std::vector<double>& notes, double sample
 /// from `expectedHz`.
 double CentsFrom(const std::vector<float>& x, std::size_t begin, double expectedHz, double sampleRate);
 
-/// The frequency of a continuous note number.
-double FrequencyOfNote(double note);
+using MCorrectorTest::FrequencyOfNote;
 } // namespace MEffectTest

@@ -127,33 +127,14 @@ protected:
 TEST_F(TonveraPlugin, HostSeesTheParametersAndTheScaleSlots)
 {
   Prepare(2, 48000.0, 512);
-  const char* names[] = {"Depth",
-                         "Speed",
-                         "Detune",
-                         "Dry/wet",
-                         "Width",
-                         "Keep formants",
-                         "Formant shift",
-                         "C",
-                         "C#",
-                         "D",
-                         "D#",
-                         "E",
-                         "F",
-                         "F#",
-                         "G",
-                         "G#",
-                         "A",
-                         "A#",
-                         "B",
-                         "Note hold",
-                         "Live",
-                         "Quality"};
   // Note hold, Live and Quality came later: each takes the next free slot, so every older slot
   // keeps its index.
-  ASSERT_EQ(m_plugin->GetNumParameters(), 22);
-  for (std::int32_t i = 0; i < 22; ++i)
-    EXPECT_EQ(m_plugin->GetParameterName(i).ToUTF8(), names[i]);
+  std::string names;
+  for (std::int32_t i = 0; i < m_plugin->GetNumParameters(); ++i)
+    names += m_plugin->GetParameterName(i).ToUTF8() + ",";
+  EXPECT_EQ(names,
+            "Depth,Speed,Detune,Dry/wet,Width,Keep formants,Formant shift,C,C#,D,D#,E,F,F#,G,G#,A,A#,B,"
+            "Note hold,Live,Quality,");
   EXPECT_EQ(m_plugin->GetLatency(), 1024);
   EXPECT_EQ(m_plugin->GetParameterValueName(IndexOf("Live")).ToUTF8(), "Off");
   EXPECT_EQ(m_plugin->GetParameterValueNameFrom01(IndexOf("Live"), 1.0).ToUTF8(), "On");
@@ -179,28 +160,6 @@ TEST_F(TonveraPlugin, HostSeesTheParametersAndTheScaleSlots)
   TheEffect().ResetScale();
   EXPECT_EQ(m_host.m_automation.size(), expected.size() + 10);
   EXPECT_EQ(m_host.m_callsUnderLock, 0) << "the host was called under the processing lock";
-}
-
-TEST_F(TonveraPlugin, SettingsSurviveTheHostStateBytes)
-{
-  Prepare(1, 44100.0, 512);
-  SetNormalised("Speed", 0.25);
-  SetNormalised("Live", 1.0);
-  TheEffect().SelectScale(Effect::kPentatonic, 9);
-  auto* source = dynamic_cast<MAudioEffectPluginToAudioPluginAdapter*>(m_plugin.get());
-  const auto bytes = source->SaveState();
-  ASSERT_NE(bytes, nullptr);
-
-  std::unique_ptr<MAudioPlugin> other(CreateTonveraPlugin());
-  auto* target = dynamic_cast<MQuorvelAudioEffectPlugin*>(other.get());
-  ASSERT_TRUE(target->LoadState(bytes->GetData(), bytes->GetSize()));
-  auto& effect = *dynamic_cast<Effect*>(target->GetEffect());
-  EXPECT_NEAR(effect.GetParameterInfo(Effect::kSpeed).floating.value, 0.25, 1e-12);
-  EXPECT_TRUE(effect.IsLive());
-  EXPECT_EQ(effect.GetScaleType(), Effect::kPentatonic);
-  EXPECT_EQ(effect.GetScaleNote(), 9);
-  for (int i = 0; i < Effect::kPitchClasses; ++i)
-    EXPECT_EQ(effect.IsScaleNoteEnabled(i), TheEffect().IsScaleNoteEnabled(i)) << i;
 }
 
 // What the plug-in changes itself reaches the host, so that the host reads the values again and
@@ -282,9 +241,6 @@ TEST_F(TonveraPlugin, FreshStateIsTheCommittedGoldenText)
   auto* plugin = dynamic_cast<MAudioEffectPluginToAudioPluginAdapter*>(m_plugin.get());
   const auto bytes = plugin->SaveState();
   ASSERT_NE(bytes, nullptr);
-  ASSERT_GE(bytes->GetSize(), 2u);
-  EXPECT_EQ(bytes->GetData()[0], 0x78);
-  EXPECT_EQ(bytes->GetData()[1], 0xDA);
 
   std::string text(1 << 16, '\0');
   uLongf length = static_cast<uLongf>(text.size());
@@ -370,33 +326,6 @@ TEST_F(TonveraPlugin, DriftingVoiceComesOutWithinFiveCentsOfItsNotes)
   RecordProperty("worstCents", std::to_string(worst));
 }
 
-TEST_F(TonveraPlugin, InDMajorOffScaleNotesGoToTheNearestEnabledNote)
-{
-  const double rate = 48000.0;
-  Prepare(1, rate, 1024);
-  SetNormalised("Depth", 1.0);
-  SetNormalised("Speed", 1.0);
-  // The scale as a host sets it: slot by slot.
-  const std::int32_t c = IndexOf("C");
-  const bool* major = Effect::ScalePattern(Effect::kMajor);
-  for (int i = 0; i < 12; ++i)
-    m_plugin->SetParameter(c + i, major[(i - 2 + 12) % 12] ? 1.0 : 0.0);
-
-  const struct
-  {
-    double input;
-    double output;
-  } cases[] = {{62.3, 62.0}, {65.2, 66.0}, {63.3, 64.0}, {68.1, 69.0}, {59.8, 59.0}, {60.2, 61.0}};
-  for (const auto& x : cases)
-  {
-    m_plugin->InitProcessing();
-    const auto samples = static_cast<std::size_t>(0.5 * rate);
-    const auto output = RunMono(ToneFollowing(std::vector<double>(samples, x.input), rate), 1000);
-    EXPECT_NEAR(CentsFrom(output, samples - 6000, FrequencyOfNote(x.output), rate), 0.0, 5.0)
-        << "input note " << x.input;
-  }
-}
-
 // The detected notes reach the host without an allocation, and a sounding note ends when the
 // voice stops, when the plug-in is bypassed, on InitProcessing and on Panic.
 TEST_F(TonveraPlugin, DetectedNotesReachTheHostAndEndWhenNothingElseWould)
@@ -455,22 +384,6 @@ TEST_F(TonveraPlugin, DetectedNotesReachTheHostAndEndWhenNothingElseWould)
   SetNormalised("Live", 1.0);
   EXPECT_TRUE(isOn(sing(tone))) << "in Live";
   EXPECT_TRUE(isOff(sing(silence))) << "in Live, after the voice stopped";
-}
-
-TEST_F(TonveraPlugin, ProcessingAllocatesNothingOnceInitialised)
-{
-  Prepare(2, 44100.0, 2048);
-  std::vector<float> left(2048, 0.1f), right(2048, -0.1f);
-  float* io[MAudioPlugin::kPointersPerBus] = {left.data(), right.data()};
-  m_plugin->Process(io, io, 2048, true);
-  for (std::int32_t block : {2048, 17, 1500})
-  {
-    // A host change between blocks: the next block recomputes the ratios first.
-    SetNormalised("Width", block / 2048.0);
-    MAllocationCounter::Scope scope;
-    m_plugin->Process(io, io, block, true);
-    EXPECT_EQ(scope.Count(), 0u) << block;
-  }
 }
 
 } // namespace

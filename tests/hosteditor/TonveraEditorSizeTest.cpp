@@ -76,6 +76,8 @@ TEST_F(TonveraEditorSize, Vst2EditorKeepsOneSizeAndPictureThroughFiveReopens)
   MTestHostVst2 host;
   ASSERT_EQ(host.LoadModule(TONVERA_MODULE), MTestHostStatus::Ok) << host.LastError();
   ASSERT_TRUE(host.Open());
+  ASSERT_TRUE(host.HasEditor());
+  EXPECT_FALSE(host.OpenEditor(0)) << "a null parent opens nothing";
   MBitmap first;
   for (int open = 0; open <= kReopens; ++open)
   {
@@ -104,7 +106,9 @@ TEST_F(TonveraEditorSize, Vst2EditorKeepsOneSizeAndPictureThroughFiveReopens)
     EXPECT_EQ(width, kWidth) << when << ", after the host's frame resized the window";
     EXPECT_EQ(height, kHeight) << when << ", after the host's frame resized the window";
     host.CloseEditor();
-    host.RunEditorIdle(40, 20);
+    host.RunEditorIdle(40, 20); // idle after close does nothing
+    m_window.Sync();
+    EXPECT_EQ(m_window.ChildCount(), 0) << when;
   }
   host.Close();
 }

@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <climits>
 #include <cmath>
 #include <numbers>
@@ -167,34 +166,6 @@ long long Differing(const MBitmap& a, const MBitmap& b)
   return CountDifferingPixels(a, b, 8);
 }
 
-TEST_F(TonveraEditor, Vst2EditorOpensAtItsSizePaintsOnIdleAndCloses)
-{
-  MTestHostVst2 host;
-  ASSERT_EQ(host.LoadModule(TONVERA_MODULE), MTestHostStatus::Ok) << host.LastError();
-  ASSERT_TRUE(host.Open());
-  ASSERT_TRUE(host.HasEditor());
-  int width = 0;
-  int height = 0;
-  ASSERT_TRUE(host.EditorRect(width, height));
-  EXPECT_EQ(width, kWidth);
-  EXPECT_EQ(height, kHeight);
-  EXPECT_FALSE(host.OpenEditor(0)) << "a null parent opens nothing";
-
-  ASSERT_TRUE(host.OpenEditor(m_window.Handle()));
-  for (int i = 0; i < 5; ++i)
-    host.IdleEditor();
-  ExpectPainted(kWidth, kHeight);
-  EXPECT_TRUE(MatchesGolden(Screenshot(), "hosteditor_vst2"));
-  ASSERT_TRUE(host.EditorRect(width, height));
-  EXPECT_EQ(width, kWidth) << "the rectangle stays the editor's size while open";
-
-  host.CloseEditor();
-  m_window.Sync();
-  EXPECT_EQ(m_window.ChildCount(), 0);
-  host.IdleEditor(); // idle after close does nothing
-  host.Close();
-}
-
 TEST_F(TonveraEditor, WithoutAReachableDisplayTheEditorRefusesToOpen)
 {
   // The library (and its window system) is made afresh for this host: no instance is left over.
@@ -234,14 +205,6 @@ TEST_F(TonveraEditor, Vst3ViewRunsOnTheHostRunLoopAndUnregistersInRemoved)
   EXPECT_GT(frame->TimerCallbackCount(), 2);
   ExpectPainted(kWidth, kHeight);
   EXPECT_TRUE(MatchesGolden(Screenshot(), "hosteditor_vst3"));
-
-  // The host resizes its window and the view follows (onSize).
-  ViewRect bigger{0, 0, 800, 500};
-  EXPECT_EQ(frame->resizeView(view, &bigger), kResultOk);
-  frame->RunFor(100);
-  ExpectPainted(800, 500);
-  ASSERT_EQ(view->getSize(&size), kResultOk);
-  EXPECT_EQ(size.getWidth(), 800);
 
   // Nothing new to show: the timer rests after a while; a value the host changes is painted at
   // once all the same (through the wake-up descriptor), and the timer follows the display again.
@@ -356,64 +319,38 @@ TEST_F(TonveraEditor, HundredOpenCloseCyclesWhileAudioRuns)
 }
 
 // What the user sees follows the host: a parameter the host automates redraws its control, and
-// the editor reopens showing what it showed when it closed.
+// the editor reopens showing what it showed when it closed. (The VST 3 view's redraw of a host
+// value is checked in the run-loop test; the editor behind both interfaces is the same.)
 TEST_F(TonveraEditor, HostAutomationRedrawsAndReopeningKeepsWhatTheEditorShows)
 {
-  MTestHostVst2 vst2;
-  MTestHostVst3 vst3;
-  ASSERT_EQ(vst2.LoadModule(TONVERA_MODULE), MTestHostStatus::Ok) << vst2.LastError();
-  ASSERT_EQ(vst3.LoadModule(TONVERA_VST3_BUNDLE), MTestHostStatus::Ok) << vst3.LastError();
-  auto* frame = new MTestHostPlugFrame(true, &m_window);
-  IPlugView* view = nullptr;
-  const auto parent = reinterpret_cast<void*>(m_window.Handle());
-  struct Editor
-  {
-    std::function<bool()> open;
-    std::function<void(int)> run; // the host's UI loop for some milliseconds
-    std::function<void()> close;
+  MTestHostVst2 host;
+  ASSERT_EQ(host.LoadModule(TONVERA_MODULE), MTestHostStatus::Ok) << host.LastError();
+  ASSERT_TRUE(host.Activate(44100.0, 256));
+  std::vector<float> silence(256, 0.0f);
+  float* channels[2] = {silence.data(), silence.data()};
+  const auto automate = [&](float value) {
+    host.SetParameter(0, value);
+    host.Process(channels, channels, 256);
+    host.RunEditorIdle(400);
   };
-  const Editor editors[2] = {{[&] { return vst2.OpenEditor(m_window.Handle()); },
-                              [&](int ms) { vst2.RunEditorIdle(ms); }, [&] { vst2.CloseEditor(); }},
-                             {[&] {
-                                view = CreateView(vst3);
-                                return view != nullptr && view->setFrame(frame) == kResultOk &&
-                                       view->attached(parent, kPlatformTypeX11EmbedWindowID) == kResultOk;
-                              },
-                              [&](int ms) { frame->RunFor(ms); },
-                              [&] {
-                                view->removed();
-                                view->release();
-                              }}};
-  MTestHost* hosts[2] = {&vst2, &vst3};
-  for (int format = 0; format < 2; ++format)
-  {
-    MTestHost& host = *hosts[format];
-    ASSERT_TRUE(host.Activate(44100.0, 256));
-    std::vector<float> silence(256, 0.0f);
-    float* channels[2] = {silence.data(), silence.data()};
-    const Editor& editor = editors[format];
-    const auto automate = [&](float value) {
-      host.SetParameter(0, value);
-      host.Process(channels, channels, 256); // a VST 3 host hands changes over with the next block
-      editor.run(400);
-    };
-    const float original = host.GetParameter(0);
-    host.Process(channels, channels, 256); // the indicator shows what the audio brought
-    ASSERT_TRUE(editor.open());
-    editor.run(150);
-    const MBitmap before = Screenshot();
-    automate(original < 0.5f ? 0.9f : 0.1f);
-    const MBitmap changed = Screenshot();
-    EXPECT_GT(Differing(before, changed), 0) << format << ": the control shows the host's value";
-    editor.close();
-    ASSERT_TRUE(editor.open());
-    editor.run(150);
-    EXPECT_EQ(Differing(changed, Screenshot()), 0) << format << ": reopened as it was closed";
-    automate(original);
-    EXPECT_EQ(Differing(before, Screenshot()), 0) << format << ": back where it started";
-    editor.close();
-  }
-  frame->release();
+  const auto reopen = [&] {
+    host.CloseEditor();
+    ASSERT_TRUE(host.OpenEditor(m_window.Handle()));
+    host.RunEditorIdle(150);
+  };
+  const float original = host.GetParameter(0);
+  host.Process(channels, channels, 256); // the indicator shows what the audio brought
+  ASSERT_TRUE(host.OpenEditor(m_window.Handle()));
+  host.RunEditorIdle(150);
+  const MBitmap before = Screenshot();
+  automate(original < 0.5f ? 0.9f : 0.1f);
+  const MBitmap changed = Screenshot();
+  EXPECT_GT(Differing(before, changed), 0) << "the control shows the host's value";
+  reopen();
+  EXPECT_EQ(Differing(changed, Screenshot()), 0) << "reopened as it was closed";
+  automate(original);
+  EXPECT_EQ(Differing(before, Screenshot()), 0) << "back where it started";
+  host.CloseEditor();
 }
 
 // A size the plug-in asks for: the host resizes its window and the editor takes the size; a host
@@ -462,12 +399,6 @@ TEST_F(TonveraEditor, SizeRequestsOfThePluginResizeTheHostWindow)
 // run-loop timer (VST 3: restartComponent with kLatencyChanged) tells the host, once.
 TEST_F(TonveraEditor, LiveLatencyReachesTheHostFromTheEditorsTickOnce)
 {
-  const auto liveIndex = [](MTestHost& host) {
-    for (int i = 0; i < host.NumParameters(); ++i)
-      if (host.ParameterName(i).find("Live") != std::string::npos) // VST 2.4 names are IDs
-        return i;
-    return -1;
-  };
   MTestHostVst2 vst2;
   ASSERT_EQ(vst2.LoadModule(TONVERA_MODULE), MTestHostStatus::Ok) << vst2.LastError();
   ASSERT_TRUE(vst2.Activate(44100.0, 256));
@@ -478,7 +409,7 @@ TEST_F(TonveraEditor, LiveLatencyReachesTheHostFromTheEditorsTickOnce)
   float* inputs[2] = {silence.data(), silence.data()};
   float* outputs[2] = {outLeft.data(), outRight.data()};
   const int before = vst2.IoChangedCount();
-  vst2.SetParameter(liveIndex(vst2), 1.0f);
+  vst2.SetParameter(vst2.FindParameter("Live"), 1.0f);
   ASSERT_TRUE(vst2.Process(inputs, outputs, 256));
   EXPECT_EQ(vst2.IoChangedCount(), before) << "reported inside the host's call";
   vst2.RunEditorIdle(100);
@@ -498,7 +429,7 @@ TEST_F(TonveraEditor, LiveLatencyReachesTheHostFromTheEditorsTickOnce)
             kResultOk);
   frame->RunFor(60);
   vst3.ClearRestarts();
-  vst3.SetParameter(liveIndex(vst3), 1.0f);
+  vst3.SetParameter(vst3.FindParameter("Live"), 1.0f);
   ASSERT_TRUE(vst3.Process(inputs, outputs, 256));
   EXPECT_EQ(vst3.RestartCount(Vst::kLatencyChanged), 0) << "reported inside the host's call";
   frame->RunFor(200);

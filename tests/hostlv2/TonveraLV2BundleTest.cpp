@@ -47,14 +47,6 @@ constexpr int kVst3Extras = 132;
   return ::testing::AssertionSuccess();
 }
 
-int FindParameter(MTestHost& host, const std::string& word)
-{
-  for (int i = 0; i < host.NumParameters(); ++i)
-    if (host.ParameterName(i).find(word) != std::string::npos)
-      return i;
-  return -1;
-}
-
 bool Has(const std::vector<std::string>& list, const std::string& uri)
 {
   return std::find(list.begin(), list.end(), uri) != list.end();
@@ -73,7 +65,7 @@ void Apply(MTestHostLv2& lv2, MTestHostVst3* vst3, const std::vector<Setting>& s
   const std::vector<MTestHostLv2::PortInfo> ports = lv2.Ports();
   for (const Setting& setting : settings)
   {
-    const int index = FindParameter(lv2, setting.name);
+    const int index = lv2.FindParameter(setting.name);
     ASSERT_GE(index, 0) << setting.name;
     lv2.SetParameter(index, setting.value);
     const MTestHostLv2::PortInfo& port = ports[static_cast<std::size_t>(index)];
@@ -194,7 +186,7 @@ TEST(TonveraLV2Bundle, PortsOfBothPluginsFollowTheParametersVst3Publishes)
           Expected{"Keep formants", LV2_UNITS__pc, 0, 100, 100},
           Expected{"Formant shift", LV2_UNITS__semitone12TET, -12, 12, 0}})
     {
-      const int index = FindParameter(lv2, e.name);
+      const int index = lv2.FindParameter(e.name);
       ASSERT_GE(index, 0) << e.name;
       const MTestHostLv2::PortInfo& port = ports[static_cast<std::size_t>(index)];
       EXPECT_EQ(port.unit, e.unit) << e.name;
@@ -235,20 +227,8 @@ TEST(TonveraLV2Bundle, SharpA3ComesOutOnA3AfterTheLatencyWithTheSamplesOfTheVst3
 
   const auto out = Render(lv2, 3.0);
   ASSERT_FALSE(out.empty());
+  // The same samples as VST 3: the cross-format test measures that tone's delay and pitch.
   EXPECT_EQ(LargestDifference(out, Render(vst3, 3.0)), 0.0f);
-
-  float early = 0.0f;
-  for (int i = 0; i < latency; ++i)
-    early = std::max(early, std::fabs(out[0][static_cast<std::size_t>(i)]));
-  EXPECT_LT(early, 1e-6f) << "sound before the reported latency";
-  for (const std::vector<float>& channel : out)
-  {
-    const double measured =
-        MCorrectorTest::MeasureFrequency(channel, channel.size() / 2, channel.size() / 3, 220.0, kRate, 8);
-    const double cents = MCorrectorTest::Cents(measured, 220.0);
-    RecordProperty(&channel == &out[0] ? "leftCentsFromA3" : "rightCentsFromA3", std::to_string(cents));
-    EXPECT_NEAR(cents, 0.0, 1.0) << measured << " Hz";
-  }
 
   // Every control moved, each in its unit, sounds as the same values set through VST 3.
   Apply(lv2, &vst3,
@@ -267,38 +247,23 @@ TEST(TonveraLV2Bundle, SharpA3ComesOutOnA3AfterTheLatencyWithTheSamplesOfTheVst3
 }
 
 // The latency port carries Live's latency after the first run that has it on (LV2 hosts read it
-// after every run), and a click comes out exactly that late; switched off, the port goes back.
-TEST(TonveraLV2Bundle, LatencyPortFollowsLiveAndAClickIsThatLate)
+// after every run); switched off, the port goes back. (The effect's own test shows the output is
+// that late; the tone test above shows the samples are those VST 3 gives.)
+TEST(TonveraLV2Bundle, LatencyPortFollowsLive)
 {
   MTestHostLv2 lv2;
   ASSERT_TRUE(Load(lv2, kStereo));
-  std::vector<float> inL(kBlock, 0.0f);
-  std::vector<float> inR(kBlock, 0.0f);
+  std::vector<float> silence(kBlock, 0.0f);
   std::vector<float> outL(kBlock);
   std::vector<float> outR(kBlock);
-  float* inputs[2] = {inL.data(), inR.data()};
+  float* inputs[2] = {silence.data(), silence.data()};
   float* outputs[2] = {outL.data(), outR.data()};
-  ASSERT_TRUE(lv2.Process(inputs, outputs, kBlock));
-  EXPECT_EQ(lv2.LatencySamples(), 1024);
-  lv2.SetParameter(FindParameter(lv2, "Live"), 1.0f);
-  ASSERT_TRUE(lv2.Process(inputs, outputs, kBlock));
-  EXPECT_EQ(lv2.LatencySamples(), 256);
-  // Past the crossfade from the other path, then the click 100 samples into a block.
-  for (int block = 0; block < 4; ++block)
-    ASSERT_TRUE(lv2.Process(inputs, outputs, kBlock));
-  std::vector<float> left;
-  for (int block = 0; block < 3; ++block)
+  for (const auto& [live, latency] : {std::pair{0.0f, 1024}, std::pair{1.0f, 256}, std::pair{0.0f, 1024}})
   {
-    inL[100] = inR[100] = block == 0 ? 0.9f : 0.0f;
+    lv2.SetParameter(lv2.FindParameter("Live"), live);
     ASSERT_TRUE(lv2.Process(inputs, outputs, kBlock));
-    left.insert(left.end(), outL.begin(), outL.end());
+    EXPECT_EQ(lv2.LatencySamples(), latency);
   }
-  const auto loudest = std::max_element(left.begin(), left.end(),
-                                        [](float a, float b) { return std::fabs(a) < std::fabs(b); });
-  EXPECT_EQ(loudest - left.begin(), 100 + 256);
-  lv2.SetParameter(FindParameter(lv2, "Live"), 0.0f);
-  ASSERT_TRUE(lv2.Process(inputs, outputs, kBlock));
-  EXPECT_EQ(lv2.LatencySamples(), 1024);
 }
 
 TEST(TonveraLV2Bundle, StateInterfaceSavesTheVst3StateAndANewInstanceRestoresItWithTheSameSound)
@@ -334,7 +299,7 @@ TEST(TonveraLV2Bundle, StateInterfaceSavesTheVst3StateAndANewInstanceRestoresItW
   MTestHostLv2 loaded;
   ASSERT_TRUE(Load(loaded, kStereo));
   ASSERT_TRUE(loaded.LoadStateFile((folder / "state.ttl").string()));
-  EXPECT_EQ(loaded.GetParameter(FindParameter(loaded, "Detune")), 50.0f);
+  EXPECT_EQ(loaded.GetParameter(loaded.FindParameter("Detune")), 50.0f);
   EXPECT_EQ(LargestDifference(Render(loaded, 1.0), expected), 0.0f);
   EXPECT_EQ(loaded.GetState(), state);
   std::filesystem::remove_all(folder);
@@ -350,7 +315,7 @@ TEST(TonveraLV2Bundle, SessionOfTheNormalisedPortsRestoresItsStateAndItsPortsDoN
   MTestHostLv2 lv2;
   ASSERT_TRUE(Load(lv2, kStereo));
   ASSERT_TRUE(lv2.LoadStateFile(TONVERA_LV2_TEST_DATA "/normalised-session/state.ttl"));
-  EXPECT_EQ(lv2.GetParameter(FindParameter(lv2, "Detune")), 0.603f) << "the host's stale port value";
+  EXPECT_EQ(lv2.GetParameter(lv2.FindParameter("Detune")), 0.603f) << "the host's stale port value";
   const auto out = Render(lv2, 1.0);
   ASSERT_FALSE(out.empty());
 
@@ -360,7 +325,7 @@ TEST(TonveraLV2Bundle, SessionOfTheNormalisedPortsRestoresItsStateAndItsPortsDoN
   for (const Setting& setting :
        {Setting{"Depth", 0.725f}, Setting{"Speed", 0.809f}, Setting{"Note hold", 0.206f},
         Setting{"Detune", 0.603f}, Setting{"C#", 0.0f}, Setting{"Quality", 0.0f}})
-    vst3.SetParameter(FindParameter(lv2, setting.name), setting.value);
+    vst3.SetParameter(lv2.FindParameter(setting.name), setting.value);
   EXPECT_EQ(LargestDifference(out, Render(vst3, 1.0)), 0.0f);
   std::vector<Steinberg::Vst::AudioBusBuffers> none;
   vst3.ProcessBuses(none, none, 0);
@@ -417,7 +382,7 @@ TEST(TonveraLV2Bundle, FactoryPresetsInTheHostsListLoadTheValuesTheEditorLoads)
       MTestHostLv2 lv2;
       ASSERT_TRUE(Load(lv2, kStereo));
       // A value the preset does not name goes back to its default, as in the editor.
-      lv2.SetParameter(FindParameter(lv2, "Note hold"), 20.0f);
+      lv2.SetParameter(lv2.FindParameter("Note hold"), 20.0f);
       ASSERT_TRUE(lv2.Process(nullptr, nullptr, 0));
       ASSERT_TRUE(lv2.LoadPreset(uri, portsOnly));
       ASSERT_TRUE(lv2.Process(nullptr, nullptr, 0));
@@ -463,7 +428,7 @@ TEST(TonveraLV2Bundle, LongBlocksWithoutAnAnnouncedLengthSoundAsShortOnesAndNoBl
   float* outputs[2] = {left.data(), right.data()};
   // A controller and a note, the second past the first piece.
   unbounded.SendMidi({{3, {0xB0, 1, 64}}, {9000, {0x90, 60, 100}}});
-  const int depth = FindParameter(unbounded, "Depth");
+  const int depth = unbounded.FindParameter("Depth");
   MAllocationCounter::Scope scope;
   for (int block = 0; block < 4; ++block)
   {

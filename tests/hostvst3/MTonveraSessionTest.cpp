@@ -67,16 +67,6 @@ struct Instance
   std::size_t lockMark = 0;
 };
 
-int FindParameter(MTestHostVst3& host, const std::string& ending)
-{
-  for (int index = 0; index < host.NumParameters(); ++index)
-  {
-    const std::string name = host.ParameterName(index);
-    if (name.size() >= ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0)
-      return index;
-  }
-  return -1;
-}
 } // namespace
 
 TEST(TonveraSession, ThreeInstancesKeepEveryLaneToWhatTheHostWroteOrTheUserChanged)
@@ -95,8 +85,8 @@ TEST(TonveraSession, ThreeInstancesKeepEveryLaneToWhatTheHostWroteOrTheUserChang
     ASSERT_EQ(in.host.LoadModule(TONVERA_PROBE_MODULE), MTestHostStatus::Ok) << in.host.LastError();
     std::string error;
     ASSERT_TRUE(in.window.Open(Display(), 760, 560, error)) << error;
-    in.depth = FindParameter(in.host, "Depth");
-    in.scale = FindParameter(in.host, "- C");
+    in.depth = in.host.FindParameter("Depth");
+    in.scale = in.host.FindParameter("- C"); // "Scale - C", before "Scale - C#"
     ASSERT_GE(in.depth, 0);
     ASSERT_GE(in.scale, 0);
     ASSERT_EQ(in.host.ParameterName(in.scale + 2).substr(in.host.ParameterName(in.scale + 2).size() - 3),

@@ -162,6 +162,15 @@ public:
   virtual void SetParameter(int index, float value) = 0;
   virtual std::string ParameterName(int index) = 0;
   virtual std::string ParameterDisplay(int index) = 0;
+  /// The index of the first parameter whose name holds `word`, -1 when none does (names as the
+  /// host sees them: with their group, and cut to 24 characters by VST 2.4).
+  int FindParameter(const std::string& word)
+  {
+    for (int index = 0; index < NumParameters(); ++index)
+      if (ParameterName(index).find(word) != std::string::npos)
+        return index;
+    return -1;
+  }
 
   /// The plug-in's whole state as bytes, and back; SetState answers whether it was taken.
   virtual std::vector<std::uint8_t> GetState() = 0;
