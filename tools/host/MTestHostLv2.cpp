@@ -589,6 +589,8 @@ std::vector<MTestHostLv2::PortInfo> MTestHostLv2::Ports() const
                                lilv_node_as_string(lilv_scale_point_get_label(point)));
     }
     lilv_scale_points_free(points);
+    // The library keeps a port's scale points in no meaningful order (it sorts them by address).
+    std::sort(info.points.begin(), info.points.end());
     const Node group(lilv_port_get(s.plugin, port, groupPredicate.node));
     if (group.node != nullptr)
       info.group = Node(lilv_world_get(s.world, group.node, symbolPredicate.node, nullptr)).Text();

@@ -72,7 +72,7 @@ public:
     std::vector<std::string> properties;
     std::string designation;
     std::string unit;                                  // the units:unit URI, empty for none
-    std::vector<std::pair<float, std::string>> points; // scale points: value, label
+    std::vector<std::pair<float, std::string>> points; // scale points: value, label; by value
   };
   std::vector<PortInfo> Ports() const;
 
