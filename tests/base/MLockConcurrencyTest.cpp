@@ -63,6 +63,7 @@ TEST(MLockConcurrencyTest, TryLockFailsAtOnceWhileAnotherThreadHoldsTheLock)
   catch (const MException& e)
   {
     EXPECT_STREQ(e.what(), "Could not acquire mutex.");
+    EXPECT_EQ(e.Code(), 0);
   }
   MTryLockGuard tryGuard(lock);
   EXPECT_FALSE(tryGuard.IsLocked());

@@ -43,23 +43,6 @@ TEST(MLockTest, SemaphoreCountsItsReleases)
   EXPECT_NE(semaphore.Acquire(0), 0);
 }
 
-TEST(MLockTest, GuardsThrowTheirMessagesWhenTheLockStaysBusy)
-{
-  MSemaphore empty; // a lock that nobody can take: count 0
-  try
-  {
-    MLockGuard guard(empty, 0);
-    FAIL() << "the guard must throw";
-  }
-  catch (const MException& e)
-  {
-    EXPECT_STREQ(e.what(), "Could not acquire mutex.");
-    EXPECT_EQ(e.Code(), 0);
-  }
-  MTryLockGuard tryGuard(empty);
-  EXPECT_FALSE(tryGuard.IsLocked());
-}
-
 // An emulated lock whose answers are scripted, to watch the order of the bookkeeping calls.
 namespace
 {
