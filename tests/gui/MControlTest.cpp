@@ -116,16 +116,6 @@ TEST(MControlAttributes, UnknownEnumerationNamesNameTheAttribute)
   }
 }
 
-TEST(MControlAttributes, AlignmentNamesParseByTheirBits)
-{
-  EXPECT_EQ(ParseAlignment("left,top"), 5);
-  EXPECT_EQ(MessageOf([] { ParseAlignment("top,left"); }),
-            "Invalid MAlignment identifier to parse (top,left).");
-  MControl control;
-  control.LoadAttributes(ItemWith({{"layoutplacement", "left,top"}}));
-  EXPECT_EQ(control.GetLayoutPlacement(), 5);
-}
-
 // --- saved state -------------------------------------------------------------------------------------
 
 struct StateCase
