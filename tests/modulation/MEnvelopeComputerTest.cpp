@@ -306,26 +306,4 @@ TEST(MEnvelope, StoredEnvelopeReadsBackBitForBit)
     EXPECT_EQ(std::memcmp(&back.GetPoint(i), &envelope.GetPoint(i), sizeof(Point)), 0) << i;
 }
 
-TEST(MEnvelope, ShapeTableGivesNamesHelpTextsAndFlags)
-{
-  const struct
-  {
-    int shape;
-    const char* name;
-    const char* help;
-    std::uint32_t flags;
-  } cases[] = {
-      {0, "Mode 1", "Fastest, minimal curvature freedom.", 0x06},
-      {3, "Free 1", "Normal speed, curvature adjustable in both axes.", 0x03},
-      {6, "Smooth 2", "Fast, no curvature, provides smooth connection between neighboring segments.", 0x04},
-      {11, "Sines", "Sines, curvature controls number of waves.", 0x02},
-  };
-  for (const auto& test : cases)
-  {
-    EXPECT_EQ(MEnvelope::ShapeName(test.shape).ToUTF8(), test.name);
-    EXPECT_EQ(MEnvelope::ShapeHelp(test.shape).ToUTF8(), test.help);
-    EXPECT_EQ(MEnvelope::ShapeFlags(test.shape), test.flags);
-  }
-  EXPECT_THROW(MEnvelope::ShapeName(12), MException);
-}
 } // namespace
