@@ -224,6 +224,10 @@ TEST(MValueStorage, ListsStoreTheIndexAndRefuseNonNumbers)
 
   value.LoadDefinition(Element({{"default", "0"}}));
   EXPECT_EQ(value.GetIndex(), 0);
+  value.SetIndex(2);
+  item.RemoveAttribute("pick");
+  value.Load(item);
+  EXPECT_EQ(value.GetIndex(), 0) << "an absent value takes the default";
 }
 
 } // namespace
