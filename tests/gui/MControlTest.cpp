@@ -106,8 +106,6 @@ TEST(MControlAttributes, UnknownEnumerationNamesNameTheAttribute)
       {"font", "huge", "Invalid value of attribute \"font\": Invalid MStdFont identifier to parse (huge)."},
       {"captiontype", "",
        "Invalid value of attribute \"captiontype\": Invalid MCaptionType identifier to parse ()."},
-      {"layoutplacement", "top,left",
-       "Invalid value of attribute \"layoutplacement\": Invalid MAlignment identifier to parse (top,left)."},
   };
   for (const auto& c : cases)
   {
