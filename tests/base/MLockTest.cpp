@@ -4,6 +4,7 @@
 #include "base/MMutex.h"
 #include "base/MSemaphore.h"
 #include "base/MSynchronizationObject.h"
+#include "tests/base/MExpectMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -117,13 +118,8 @@ TEST(MLockTest, EmulatedGuardPassesModeAndThrowsItsOwnMessage)
   EXPECT_EQ(object.calls.back(), "released0") << "the flag bits are not part of the mode";
 
   object.refusals = -1;
-  try
-  {
-    MSynchronizationObjectGuard guard(object, MSynchronizationObject::kModeExclusive, 0);
-    FAIL() << "the guard must throw";
-  }
-  catch (const MException& e)
-  {
-    EXPECT_STREQ(e.what(), "Could not acquire emulated synchronization object.");
-  }
+  EXPECT_EQ(MessageOf([&] {
+              MSynchronizationObjectGuard guard(object, MSynchronizationObject::kModeExclusive, 0);
+            }),
+            "Could not acquire emulated synchronization object.");
 }
