@@ -3,6 +3,7 @@
 #include "base/MEventParams.h"
 #include "base/MEventProcessor.h"
 #include "base/MException.h"
+#include "tests/base/MExpectMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -33,19 +34,6 @@ private:
   std::vector<std::string>& m_log;
   std::string m_name;
 };
-
-std::string MessageOf(const std::function<void()>& action)
-{
-  try
-  {
-    action();
-  }
-  catch (const MException& e)
-  {
-    return e.what();
-  }
-  return "no exception";
-}
 } // namespace
 
 // A log, a processor and two recorders writing to the log.

@@ -1,6 +1,7 @@
 #include "base/MException.h"
 #include "base/MFormat.h"
 #include "base/MFormatParser.h"
+#include "tests/base/MExpectMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -94,18 +95,9 @@ TEST(MFormatTest, DisplayTextsAreExact)
 TEST(MFormatTest, FormatEndingInsidePlaceholderThrowsTheFormattingMessage)
 {
   for (const char* format : {"{0;.2", "{0", "abc {1;+", "{0.", "{0 1"})
-  {
-    try
-    {
-      MFormat compiled(MString::FromNarrow(format));
-      ADD_FAILURE() << "no exception for " << format;
-    }
-    catch (const MException& e)
-    {
-      EXPECT_EQ(e.Message(), MString("Formatting string ends in an argument specification."));
-      EXPECT_EQ(e.Code(), 0);
-    }
-  }
+    EXPECT_EQ(MessageOf([&] { MFormat compiled(MString::FromNarrow(format)); }),
+              "Formatting string ends in an argument specification.")
+        << format;
 }
 
 namespace

@@ -5,6 +5,7 @@
 #include "base/MSemaphore.h"
 
 #include "tests/base/MThreadTestSupport.h"
+#include "tests/base/MExpectMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -55,15 +56,7 @@ TEST(MLockConcurrencyTest, TryLockFailsAtOnceWhileAnotherThreadHoldsTheLock)
   ASSERT_TRUE(holder.IsHolding());
 
   EXPECT_NE(lock.Acquire(0), 0);
-  try
-  {
-    MLockGuard guard(lock, 0);
-    FAIL() << "the guard must throw";
-  }
-  catch (const MException& e)
-  {
-    EXPECT_STREQ(e.what(), "Could not acquire mutex.");
-  }
+  EXPECT_EQ(MessageOf([&] { MLockGuard guard(lock, 0); }), "Could not acquire mutex.");
   MTryLockGuard tryGuard(lock);
   EXPECT_FALSE(tryGuard.IsLocked());
 

@@ -68,20 +68,6 @@ TEST(MEnumeration, EveryNameFindsItsOwnItemInAnyAsciiCase)
   }
 }
 
-TEST(MEnumeration, OnlyWholeNamesMatch)
-{
-  const auto& icons = MEnumerations::StdIcon();
-  const char* misses[] = {"", "lef", "lefts", "checkbox", "zoom", "bullet", "bullet4", "phone ", "x"};
-  for (const char* miss : misses)
-  {
-    EXPECT_EQ(icons.Find(MString::FromUTF8(miss)), -1) << miss;
-  }
-  // Names sharing long prefixes stay apart.
-  EXPECT_EQ(icons.Find("checkboxon"), 48);
-  EXPECT_EQ(icons.Find("checkboxoff"), 47);
-  EXPECT_EQ(icons.Find("directoryup"), 27);
-}
-
 TEST(MValueEnum, NamesSelectItemsFoldingCaseAndUnknownNamesSelectTheFirst)
 {
   const struct

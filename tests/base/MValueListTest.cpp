@@ -86,17 +86,4 @@ TEST(MValueList, AnEmptyOrShrunkenListKeepsTheIndexUsable)
   EXPECT_EQ(Utf8(none.GetText()), "");
 }
 
-TEST(MValueList, StorageTextIsTheIndex)
-{
-  MValueList<const char*> value(MValueBinding<std::int32_t>::Value(2), kModes, 5);
-  EXPECT_EQ(Utf8(value.ToString()), "2");
-  value.FromString("4");
-  EXPECT_EQ(value.GetIndex(), 4);
-  value.FromString("17");
-  EXPECT_EQ(value.GetIndex(), 4);
-  value.SetDefaultIndex(1);
-  EXPECT_TRUE(value.SetDefault());
-  EXPECT_EQ(value.GetIndex(), 1);
-}
-
 } // namespace

@@ -233,21 +233,4 @@ TEST(MValueNumber, AConverterReplacesDisplayAndParsingAndOwnsItsHolder)
   EXPECT_EQ(destroyed, 1);
 }
 
-TEST(MValueNumber, TypeDescriptorsSeparateFloatingAndIntegerScales)
-{
-  MValueDouble d;
-  MValueFloat f;
-  MValueInt i;
-  MValueShort s;
-  MValueInt64 l;
-  EXPECT_EQ(&d.GetTypeInfo(), &MValueTypeInfo::Floating());
-  EXPECT_EQ(&f.GetTypeInfo(), &MValueTypeInfo::Floating());
-  EXPECT_EQ(&i.GetTypeInfo(), &MValueTypeInfo::Integer());
-  EXPECT_EQ(&s.GetTypeInfo(), &MValueTypeInfo::Integer());
-  EXPECT_EQ(&l.GetTypeInfo(), &MValueTypeInfo::Integer());
-  EXPECT_EQ(d.GetReserved(), 0);
-  EXPECT_EQ(i.GetReserved(), 0);
-  EXPECT_EQ(Utf8(d.GetId()), "value");
-}
-
 } // namespace

@@ -1,6 +1,7 @@
 // The decorators that bend a scale's normalised mapping.
 #include "base/MValueScalePower.h"
 #include "base/MValueUnits.h"
+#include "base/MXmlItem.h"
 
 #include <gtest/gtest.h>
 
@@ -70,6 +71,11 @@ TEST(MValueScalePower, TextStorageAndStepsGoToTheInnerScale)
   EXPECT_NEAR(inner.Get(), std::pow(10.0, -0.3), 1e-12);
   EXPECT_EQ(Utf8(square.GetText()), "-6.00 dB");
   EXPECT_EQ(Utf8(square.ToString()), Utf8(inner.ToString()));
+  MXmlItem saved("settings");
+  EXPECT_TRUE(square.Save(saved));
+  inner.Set(1.0);
+  square.Load(saved);
+  EXPECT_NEAR(inner.Get(), std::pow(10.0, -0.3), 1e-12);
   EXPECT_EQ(&square.GetTypeInfo(), &inner.GetTypeInfo());
   EXPECT_EQ(square.GetStepCount(), 0);
   inner.SetDefaultValue(0.5);

@@ -1,10 +1,8 @@
 // Storage and definition loading of every scale family through XML items.
-#include "base/MMemoryStream.h"
 #include "base/MValueEnum.h"
 #include "base/MValueFrequency.h"
 #include "base/MValueList.h"
 #include "base/MValueMIDINote.h"
-#include "base/MValueScalePower.h"
 #include "base/MValueStepDouble.h"
 #include "base/MValueUnits.h"
 #include "base/MXmlItem.h"
@@ -226,43 +224,10 @@ TEST(MValueStorage, ListsStoreTheIndexAndRefuseNonNumbers)
 
   value.LoadDefinition(Element({{"default", "0"}}));
   EXPECT_EQ(value.GetIndex(), 0);
-}
-
-TEST(MValueStorage, StoredValuesTravelThroughXmlTextIntoAnotherInstance)
-{
-  MValuePan pan(MValueBinding<double>::Value(-0.3), -1.0, 1.0);
-  pan.SetId("Pan");
-  MValueScaleSqr gain(std::make_unique<MValueVolume>(MValueBinding<double>::Value(0.125), 0.0, 2.0));
-  gain.GetInner().SetId("Gain");
-  std::int32_t fontIndex = 6;
-  MValueEnum<std::int32_t> font(MValueBinding<std::int32_t>::Variable(fontIndex), MEnumerations::StdFont());
-  font.SetId("Font");
-
-  MXmlItem saved("settings");
-  MStoreContext saving(true, saved);
-  pan.Store(saving);
-  gain.Store(saving);
-  font.Store(saving);
-  MMemoryStream stream;
-  saved.Write(stream, true, "utf-8");
-
-  MMemoryStream input(stream.GetBuffer()->GetData(), stream.GetBuffer()->GetSize());
-  MXmlItem restored;
-  restored.Read(input);
-  MValuePan otherPan;
-  otherPan.SetId("Pan");
-  MValueScaleSqr otherGain(std::make_unique<MValueVolume>(MValueBinding<double>::Value(1.0), 0.0, 2.0));
-  otherGain.GetInner().SetId("Gain");
-  MValueEnum<std::int32_t> otherFont(MValueBinding<std::int32_t>::Value(0), MEnumerations::StdFont());
-  otherFont.SetId("Font");
-  MStoreContext loading(false, restored);
-  otherPan.Store(loading);
-  otherGain.Store(loading);
-  otherFont.Store(loading);
-
-  EXPECT_EQ(otherPan.Get(), -0.3);
-  EXPECT_EQ(static_cast<const MValueVolume&>(otherGain.GetInner()).Get(), 0.125);
-  EXPECT_EQ(Utf8(otherFont.GetText()), "large3");
+  value.SetIndex(2);
+  item.RemoveAttribute("pick");
+  value.Load(item);
+  EXPECT_EQ(value.GetIndex(), 0) << "an absent value takes the default";
 }
 
 } // namespace

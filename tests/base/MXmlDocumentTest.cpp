@@ -4,7 +4,6 @@
 #include "base/MXmlItem.h"
 #include "base/MXmlReader.h"
 #include "base/MXmlWriter.h"
-#include "base/MZLibStream.h"
 
 #include "tests/base/MExpectMessage.h"
 
@@ -178,21 +177,6 @@ TEST(MXmlDocumentTest, RandomTreesReadBackEqualInEveryFormAndEncoding)
   }
 }
 
-TEST(MXmlDocumentTest, CompressedStateBeginsWithLevel9HeaderAndReadsBack)
-{
-  const MXmlItem tree = TreeMaker(99).Make(3);
-  MMemoryStream stream;
-  MXmlWriter::WriteCompressed(tree, stream);
-  const std::string bytes = Bytes(stream);
-  ASSERT_GT(bytes.size(), 2u);
-  EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0x78);
-  EXPECT_EQ(static_cast<unsigned char>(bytes[1]), 0xDA);
-  stream.Seek(0, MStream::kSeekFromStart);
-  MXmlItem back;
-  MXmlReader::ReadCompressed(stream, back);
-  EXPECT_TRUE(back == tree);
-}
-
 TEST(MXmlReaderTest, ReadsCommentsCDataEntitiesAndQuotesOfHandWrittenFiles)
 {
   const MXmlItem item = Parsed("\xEF\xBB\xBF<?xml version='1.0'?>\r\n<!DOCTYPE gui [ <!ENTITY x 'y'> ]>\r\n"
@@ -310,51 +294,6 @@ TEST(MXmlReaderTest, HostileInputEndsInAClearException)
   };
   for (const auto& c : cases)
     EXPECT_EQ(ParseMessage(c.input), c.message) << c.input.substr(0, 60);
-}
-
-TEST(MXmlReaderTest, DamagedCompressedStateFailsCleanly)
-{
-  MMemoryStream good;
-  MXmlWriter::WriteCompressed(TreeMaker(5).Make(3), good);
-  const std::string bytes = Bytes(good);
-
-  std::string corrupt = bytes;
-  corrupt[corrupt.size() / 2] = static_cast<char>(corrupt[corrupt.size() / 2] ^ 0x5A);
-  corrupt[corrupt.size() / 2 + 1] = static_cast<char>(corrupt[corrupt.size() / 2 + 1] ^ 0xA5);
-  const std::string truncated = bytes.substr(0, bytes.size() / 2);
-
-  // 17 MiB of text inside one element compress to a few kilobytes.
-  MMemoryStream bomb;
-  {
-    MZLibStream zlib(bomb, MZLibStream::Direction::Writing, 100);
-    zlib.Write("<a>", 3);
-    const std::string block(1 << 20, 'x');
-    for (int i = 0; i < 17; ++i)
-      zlib.Write(block.data(), block.size());
-    zlib.Write("</a>", 4);
-    zlib.Finish();
-  }
-  const std::string bombBytes = Bytes(bomb);
-  ASSERT_LT(bombBytes.size(), 100000u);
-
-  const struct
-  {
-    const std::string* input;
-    std::vector<std::string> messages;
-  } cases[] = {
-      {&corrupt, {"Source compressed stream has invalid content.", "Invalid UTF-8 sequence."}},
-      {&truncated, {"Source compressed stream is truncated."}},
-      {&bombBytes, {"Decompressed data exceed the size limit."}},
-  };
-  for (const auto& c : cases)
-  {
-    const std::string message = MessageOf([&] {
-      MMemoryStream stream(c.input->data(), c.input->size());
-      MXmlItem item;
-      MXmlReader::ReadCompressed(stream, item);
-    });
-    EXPECT_NE(std::find(c.messages.begin(), c.messages.end(), message), c.messages.end()) << message;
-  }
 }
 
 TEST(MEncodingTest, CodecsAreFoundByAnyOfTheirNames)

@@ -9,6 +9,7 @@
 #include "base/MValue.h"
 #include "core/plugin/MModuleRandom.h"
 #include "tests/core/MCoreTestSupport.h"
+#include "tests/base/MExpectMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -311,15 +312,8 @@ TEST(MParameterBuilder, UnknownTypeStopsTheBuildWithItsMessage)
   description.descriptors = table.data();
   description.count = 2;
   MParameterIndexMap map;
-  try
-  {
-    MParameterBuilder::Build(plugin, nullptr, description, map, nullptr);
-    FAIL() << "no exception";
-  }
-  catch (const MException& exception)
-  {
-    EXPECT_EQ(exception.Message().ToUTF8(), "Invalid plugin parameter type.");
-  }
+  EXPECT_EQ(MessageOf([&] { MParameterBuilder::Build(plugin, nullptr, description, map, nullptr); }),
+            "Invalid plugin parameter type.");
 }
 
 TEST(MParameterBuilder, PointerListIsWalkedAfterTheArrayWhenTheTableSaysSo)

@@ -5,6 +5,7 @@
 #include "framework/MPluginSystem.h"
 #include "tests/framework/MFakeEffect.h"
 #include "tests/support/MAllocationCounter.h"
+#include "tests/base/MExpectMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -47,15 +48,9 @@ TEST(MAudioEffectPluginToAudioPluginAdapter, EveryFailedCreationStepThrowsErrorC
       EXPECT_EQ(host, nullptr);
     }
     MAudioEffectPluginToAudioPluginAdapter plugin;
-    try
-    {
-      plugin.Initialize(MString("Fake"), MString("Quorvel"), c.function);
-      ADD_FAILURE() << "no exception for code " << c.code;
-    }
-    catch (const MException& exception)
-    {
-      EXPECT_EQ(exception.Message(), MString("Error creating plugin."));
-    }
+    EXPECT_EQ(MessageOf([&] { plugin.Initialize(MString("Fake"), MString("Quorvel"), c.function); }),
+              "Error creating plugin.")
+        << "code " << c.code;
     EXPECT_EQ(plugin.GetEffect(), nullptr);
     EXPECT_EQ(FakeEffect::s_instances, before) << "code " << c.code;
   }

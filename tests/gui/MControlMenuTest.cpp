@@ -60,12 +60,6 @@ TEST(MControlMenu, RightClickOnAKnobOpensTheMenuWhichOffersTheTypedEntry)
   ASSERT_TRUE(menu.entry);
   menu.entry();
   EXPECT_TRUE(knob.GetGesture().IsEntryOpen());
-
-  // Without a menu the right click is typed entry, as before.
-  MControlsHarness plain;
-  MKnob& other = PlaceKnob(plain);
-  plain.Send(MSystemEvent::RightDown, Centre(other), MSystemEvent::ModRightButton);
-  EXPECT_TRUE(other.GetGesture().IsEntryOpen());
 }
 
 TEST(MControlMenu, TheWaitingKnobSaysSoAndEscapeEndsTheWait)

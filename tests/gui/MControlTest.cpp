@@ -106,24 +106,12 @@ TEST(MControlAttributes, UnknownEnumerationNamesNameTheAttribute)
       {"font", "huge", "Invalid value of attribute \"font\": Invalid MStdFont identifier to parse (huge)."},
       {"captiontype", "",
        "Invalid value of attribute \"captiontype\": Invalid MCaptionType identifier to parse ()."},
-      {"layoutplacement", "top,left",
-       "Invalid value of attribute \"layoutplacement\": Invalid MAlignment identifier to parse (top,left)."},
   };
   for (const auto& c : cases)
   {
     MControl control;
     EXPECT_EQ(MessageOf([&] { control.LoadAttributes(ItemWith({{c.attribute, c.value}})); }), c.message);
   }
-}
-
-TEST(MControlAttributes, AlignmentNamesParseByTheirBits)
-{
-  EXPECT_EQ(ParseAlignment("left,top"), 5);
-  EXPECT_EQ(MessageOf([] { ParseAlignment("top,left"); }),
-            "Invalid MAlignment identifier to parse (top,left).");
-  MControl control;
-  control.LoadAttributes(ItemWith({{"layoutplacement", "left,top"}}));
-  EXPECT_EQ(control.GetLayoutPlacement(), 5);
 }
 
 // --- saved state -------------------------------------------------------------------------------------

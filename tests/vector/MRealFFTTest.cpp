@@ -1,5 +1,6 @@
-// The real FFT against theory: a directly evaluated DFT, the round trip, pure tones,
-// linearity, agreement between levels, and no allocation in the transform calls.
+// The real FFT against theory: a directly evaluated DFT (which also fixes the layout of the
+// spectrum: DC and Nyquist first, then re/im pairs), the round trip, agreement between levels,
+// and no allocation in the transform calls.
 
 #include "vector/MVector.h"
 
@@ -147,7 +148,7 @@ TEST_F(MRealFFT, ForwardAgreesWithADirectDFTAtEveryLevel)
   for (int level = 0; level <= MVector::MaxLevel(); ++level)
   {
     MVector::SetLevel(level);
-    for (int order = 3; order <= 10; ++order)
+    for (int order = 3; order <= 12; ++order)
     {
       const int n = 1 << order;
       const std::vector<float> x = MTestSignals::WhiteNoise(n, 1.0f, 11 + order);
@@ -185,60 +186,6 @@ TEST_F(MRealFFT, ForwardThenInverseReturnsNTimesTheFrameForEverySize)
       EXPECT_LE(worst / n, 1e-5) << "level " << level << " N=" << n;
     }
   }
-}
-
-TEST_F(MRealFFT, APureToneLandsInOneBin)
-{
-  for (int level = 0; level <= MVector::MaxLevel(); ++level)
-  {
-    MVector::SetLevel(level);
-    for (int order : {3, 6, 10, 12})
-    {
-      const int n = 1 << order;
-      Transform t(order);
-      for (int bin : {0, 1, 3, n / 4, n / 2 - 1, n / 2})
-      {
-        // cos gives N/2 in the real part (N at DC and Nyquist, which have no partner bin),
-        // sin gives -N/2 in the imaginary part.
-        for (bool sine : {false, true})
-        {
-          if (sine && (bin == 0 || bin == n / 2))
-            continue;
-          std::vector<float> x(n);
-          for (int i = 0; i < n; ++i)
-          {
-            const double angle =
-                2.0 * std::numbers::pi * static_cast<double>((static_cast<long>(bin) * i) % n) / n;
-            x[i] = static_cast<float>(sine ? std::sin(angle) : std::cos(angle));
-          }
-          const std::vector<float> spectrum = t.Forward(x);
-          const double full = (bin == 0 || bin == n / 2) ? n : n / 2.0;
-          const std::complex<double> expected = sine ? std::complex<double>(0, -full) : full;
-          for (int k = 0; k <= n / 2; ++k)
-          {
-            const std::complex<double> want = k == bin ? expected : 0.0;
-            EXPECT_LE(std::abs(Bin(spectrum, k) - want), 1e-5 * n)
-                << "level " << level << " N=" << n << " tone " << bin << " bin " << k;
-          }
-        }
-      }
-    }
-  }
-}
-
-TEST_F(MRealFFT, TheTransformIsLinear)
-{
-  const int order = 11;
-  const int n = 1 << order;
-  Transform t(order);
-  const std::vector<float> x = MTestSignals::WhiteNoise(n, 1.0f, 5);
-  const std::vector<float> y = MTestSignals::WhiteNoise(n, 1.0f, 6);
-  std::vector<float> mix(n);
-  for (int i = 0; i < n; ++i)
-    mix[i] = 0.5f * x[i] - 2.0f * y[i];
-  const std::vector<float> fx = t.Forward(x), fy = t.Forward(y), fm = t.Forward(mix);
-  for (int i = 0; i < n; ++i)
-    EXPECT_NEAR(fm[i], 0.5f * fx[i] - 2.0f * fy[i], 2e-4f * std::sqrt(static_cast<float>(n)));
 }
 
 TEST_F(MRealFFT, EveryLevelAgreesWithThePortableLevel)
