@@ -383,6 +383,11 @@ double MHarmonicShifter::MeasureFundamental(double binWidth, int n, int hop)
   double centreRe[kRefineHarmonics + 1] = {};
   double centreIm[kRefineHarmonics + 1] = {};
   const double advancePerHertz = kTwoPi * hop / (binWidth * n);
+  // The previous frame's harmonic h is the same partial only when it was fitted on this
+  // fundamental: after a pick an octave off, the same numbers name other partials.
+  const bool sameFundamental =
+      std::abs(m_fundamentalBins - m_centreFundamentalBins) <= kRefineTolerance * m_fundamentalBins;
+  m_centreFundamentalBins = m_fundamentalBins;
   RisingPowers toCentre(std::numbers::pi * m_fundamentalBins);
   RisingPowers expectedTurn(-m_fundamentalBins * binWidth * advancePerHertz);
   for (int i = 0; i < m_count && m_number[i] <= kRefineHarmonics; ++i)
@@ -401,7 +406,7 @@ double MHarmonicShifter::MeasureFundamental(double binWidth, int n, int hop)
     centreIm[h] = im;
     const double gainedRe = re * m_centreRe[h] + im * m_centreIm[h];
     const double gainedIm = im * m_centreRe[h] - re * m_centreIm[h];
-    if (gainedRe == 0.0 && gainedIm == 0.0)
+    if (!sameFundamental || (gainedRe == 0.0 && gainedIm == 0.0))
       continue;
     // Less the advance of a partial at exactly h times the fundamental.
     double deviationRe = gainedRe;
@@ -423,7 +428,7 @@ double MHarmonicShifter::MeasureFundamental(double binWidth, int n, int hop)
 
 void MHarmonicShifter::Synthesize(float* spectrum, int n, double ratio, double theta, double gain,
                                   const float* envelope, double keep, double formantRatio,
-                                  float maxFormantGain) const
+                                  float maxFormantGain, double* phases) const
 {
   const int half = std::min(n / 2, kMaxBins);
   if (spectrum == nullptr || m_count < 1 || m_preparedSize != n)
@@ -462,8 +467,19 @@ void MHarmonicShifter::Synthesize(float* spectrum, int n, double ratio, double t
     double aIm = m_amplitudeIm[i] * weight;
     turns.Rotate(m_number[i], aRe, aIm);
     Kernel(target, kernelRe, kernelIm);
-    AddKernel(spectrum, half, static_cast<int>(std::floor(target)) - kKernelReach, kernelRe, kernelIm, aRe,
-              aIm);
+    const int base = static_cast<int>(std::floor(target)) - kKernelReach;
+    AddKernel(spectrum, half, base, kernelRe, kernelIm, aRe, aIm);
+    if (phases != nullptr)
+    {
+      // The harmonic's phase in the bins the peak shift would move it to (its main lobe): a
+      // harmonic that it moves in the next frame goes on from there.
+      const int nearest = static_cast<int>(std::lround(target));
+      for (int k = std::max(nearest - 1, 1); k <= nearest + 1 && k < half; ++k)
+      {
+        const int j = k - base;
+        phases[k] = Angle(aRe * kernelIm[j] + aIm * kernelRe[j], aRe * kernelRe[j] - aIm * kernelIm[j]);
+      }
+    }
     if (target < kKernelReach + 2)
     {
       Kernel(-target, kernelRe, kernelIm);

@@ -21,7 +21,8 @@
 //    (kept per channel in the phase store, in samples) over the fundamental's period; the
 //    delay grows by (ratio - 1) per sample, so the output phase of every harmonic advances by
 //    ratio times its own advance, and since all harmonics are delayed alike the waveform keeps
-//    its shape (and its peak level).
+//    its shape (and its peak level). Each harmonic's output phase also goes into the peak
+//    shift's phases round its target, so that one the peak shift moves next goes on from it.
 //
 // Memory: fixed arrays inside the object (about 85 KiB). Prepare allocates nothing but takes
 // O(N) per table entry (configuration time); everything else runs on the audio thread,
@@ -78,6 +79,8 @@ public:
 
   /// Harmonics kept by the last Fit.
   int HarmonicCount() const { return m_count; }
+  /// Whether the last Fit kept the fundamental itself.
+  bool FundamentalKept() const { return m_count > 0 && m_number[0] == 1; }
   /// The bin below which the last Fit changed the residual (above it, it is the frame's copy).
   int ChangedEnd() const { return m_changedEnd; }
   /// The share of the frame's DC value that the harmonics kept by the last Fit spread into it
@@ -87,8 +90,9 @@ public:
   /// The fundamental (Hz) measured from the harmonics the last Fit kept: the phase each of the
   /// first ones (up to kRefineHarmonics, below 4 kHz) gained at its centre since the previous
   /// call, which the joint fit keeps free of its neighbours' lobes, combined as in
-  /// RefineFundamental; -1 when no harmonic was kept in both frames. `hop` is the frame's hop in
-  /// samples. Keeps this frame's harmonics for the next call, so call it after every Fit.
+  /// RefineFundamental; -1 when no harmonic was kept in both frames (fitted on the same
+  /// fundamental). `hop` is the frame's hop in samples. Keeps this frame's harmonics for the
+  /// next call, so call it after every Fit.
   double MeasureFundamental(double binWidth, int n, int hop);
 
   /// Adds every harmonic kept by the last Fit to `spectrum` at `ratio` times its frequency,
@@ -96,9 +100,10 @@ public:
   /// weight envelope(e) / envelope(source) (at most `maxFormantGain`) with
   /// e = (target * keep + source * (1 - keep)) * formantRatio, all in fractional bins.
   /// Harmonics whose target lies too near N/2 are dropped. Their leakage into the DC value is
-  /// added to element 0.
+  /// added to element 0. When `phases` is given (one per bin, the peak shift's output phases),
+  /// each harmonic's output phase is written there in the bins round its target.
   void Synthesize(float* spectrum, int n, double ratio, double theta, double gain, const float* envelope,
-                  double keep, double formantRatio, float maxFormantGain) const;
+                  double keep, double formantRatio, float maxFormantGain, double* phases = nullptr) const;
 
 private:
   // The kernel at bins floor(b) - kKernelReach .. floor(b) + kKernelReach + 1 for a partial at
@@ -127,6 +132,8 @@ private:
   static constexpr int kRefineHarmonics = 32;
   double m_centreRe[kRefineHarmonics + 1] = {};
   double m_centreIm[kRefineHarmonics + 1] = {};
+  // The fundamental (bins) of the Fit those harmonics came from.
+  double m_centreFundamentalBins = 0.0;
 
   int m_count = 0;
   int m_changedEnd = 0;

@@ -11,7 +11,7 @@ struct MSynthesisPhaseStore
 
   double phases[kBins] = {};
   bool silent = false;
-  /// The high-quality shift's common delay of the harmonics (samples, within half a period of
+  /// The high-quality shift's common delay of the harmonics (samples, within two periods of
   /// the current fundamental).
   double harmonicDelay = 0.0;
 

@@ -18,6 +18,10 @@ constexpr double kFundamentalTolerance = 0.03;
 // them (at worst -47 dB of the partial) lies near -97 dB of the voice. (At -40 dB the fit costs
 // a fifth less, but the held note of the vocal-like test tone comes out 2 dB less clean.)
 constexpr float kQuietHarmonic = 3e-3f;
+// The harmonics' common delay is kept within half this many periods of the fundamental.
+constexpr double kDelayPeriods = 4.0;
+// The highest harmonic a pick may slip to and still be taken back to the fundamental.
+constexpr double kMaxSlip = 4.0;
 } // namespace
 
 MTonveraFFTProcessor::MTonveraFFTProcessor() = default;
@@ -94,6 +98,16 @@ void MTonveraFFTProcessor::AnalyseFrame(float* spectrum)
   {
     const int bin = FindPitchBin(n);
     double f = bin > 0 ? BinFrequencies()[bin] : -1.0;
+    // A voice whose fundamental lies well under its next harmonics makes the pick slip to one
+    // of them now and then. While the last frame's fundamental was there to be fitted, such a
+    // pick is taken back to it: fitted on the slipped pick, the fundamental would be handed to
+    // the peak shift for a frame, whose phase does not follow the harmonic model's.
+    if (high && f > 0.0 && m_harmonic.FundamentalKept() && m_measuredFundamental > 0.0)
+    {
+      const double multiple = std::round(f / m_measuredFundamental);
+      if (multiple >= 2.0 && multiple <= kMaxSlip && IsNearMeasured(f / multiple))
+        f /= multiple;
+    }
     // The high-quality refinement compares each frame with the previous one. While the pick
     // stays near the fundamental the last frame's harmonics gave, that one is used and the
     // refinement is not needed (its next frame starts afresh).
@@ -273,17 +287,20 @@ void MTonveraFFTProcessor::AddHarmonics(double ratio, double wet, MSynthesisPhas
   const double keep = std::isfinite(m_keep) ? std::clamp(m_keep, 0.0, 1.0) : 0.0;
   // The harmonics restart with the other phases after silence. Then their common delay grows
   // by (ratio - 1) samples per sample, which advances harmonic h by (ratio - 1) times its own
-  // advance; a whole period of the fundamental changes no harmonic, so the delay is kept within
-  // half a period (a detector's octave slip then leaves every harmonic's phase as it was).
+  // advance. A whole period of the fundamental changes no harmonic, but the delay is kept within
+  // two periods, not half of one: when the pick slips an octave (or two) up for a frame, the
+  // period it gives is half the voice's, and wrapping by that would turn the odd harmonics,
+  // the fundamental among them, by pi against the neighbouring frames (a dip where they overlap).
   if (wasSilent && !store.silent)
     store.harmonicDelay = 0.0;
   const double period = m_sampleRate / m_harmonicFundamental;
-  const double delay = std::remainder(store.harmonicDelay + (ratio - 1.0) * HopSize(), period);
+  const double delay =
+      std::remainder(store.harmonicDelay + (ratio - 1.0) * HopSize(), kDelayPeriods * period);
   store.harmonicDelay = std::isfinite(delay) ? delay : 0.0;
   const double theta = 2.0 * std::numbers::pi * store.harmonicDelay / period;
   const bool formants = !(keep < 1e-50 && std::abs(formantRatio - 1.0) < 1e-50);
   m_harmonic.Synthesize(spectrum, FrameSize(), ratio, theta, wet, formants ? Envelope() : nullptr, keep,
-                        formantRatio, kMaxFormantGain);
+                        formantRatio, kMaxFormantGain, store.phases);
   // The DC value passed whole, the input harmonics' leakage included; only the dry share of
   // that leakage stays (the shifted harmonics brought their own).
   spectrum[0] = static_cast<float>(spectrum[0] - (1.0 - m_owner->DryGain()) * m_harmonic.FittedDc());
