@@ -18,9 +18,7 @@ constexpr double kFundamentalTolerance = 0.03;
 // them (at worst -47 dB of the partial) lies near -97 dB of the voice. (At -40 dB the fit costs
 // a fifth less, but the held note of the vocal-like test tone comes out 2 dB less clean.)
 constexpr float kQuietHarmonic = 3e-3f;
-// The harmonics' common delay is kept within half this many periods of the fundamental.
-constexpr double kDelayPeriods = 4.0;
-// The highest harmonic a pick may slip to and still be taken back to the fundamental.
+// The highest harmonic the pick may slip to and still be taken for the fundamental.
 constexpr double kMaxSlip = 4.0;
 } // namespace
 
@@ -287,15 +285,25 @@ void MTonveraFFTProcessor::AddHarmonics(double ratio, double wet, MSynthesisPhas
   const double keep = std::isfinite(m_keep) ? std::clamp(m_keep, 0.0, 1.0) : 0.0;
   // The harmonics restart with the other phases after silence. Then their common delay grows
   // by (ratio - 1) samples per sample, which advances harmonic h by (ratio - 1) times its own
-  // advance. A whole period of the fundamental changes no harmonic, but the delay is kept within
-  // two periods, not half of one: when the pick slips an octave (or two) up for a frame, the
-  // period it gives is half the voice's, and wrapping by that would turn the odd harmonics,
-  // the fundamental among them, by pi against the neighbouring frames (a dip where they overlap).
+  // advance. A whole period of the fundamental changes no harmonic, so the delay is kept within
+  // half a period (the less it is, the less a changing period moves the phases). A period a
+  // whole number of times shorter than the voice's (the pick slipped to a harmonic) wraps it by
+  // the voice's: wrapped by the shorter one, the odd harmonics, the fundamental among them,
+  // would turn by pi against the neighbouring frames (a dip where they overlap).
   if (wasSilent && !store.silent)
+  {
     store.harmonicDelay = 0.0;
+    store.harmonicPeriod = 0.0;
+  }
   const double period = m_sampleRate / m_harmonicFundamental;
-  const double delay =
-      std::remainder(store.harmonicDelay + (ratio - 1.0) * HopSize(), kDelayPeriods * period);
+  const double multiple = store.harmonicPeriod > 0.0 ? std::round(store.harmonicPeriod / period) : 0.0;
+  double wrap = period;
+  if (multiple >= 2.0 && multiple <= kMaxSlip &&
+      std::abs(store.harmonicPeriod / (multiple * period) - 1.0) < kFundamentalTolerance)
+    wrap = multiple * period;
+  else
+    store.harmonicPeriod = period;
+  const double delay = std::remainder(store.harmonicDelay + (ratio - 1.0) * HopSize(), wrap);
   store.harmonicDelay = std::isfinite(delay) ? delay : 0.0;
   const double theta = 2.0 * std::numbers::pi * store.harmonicDelay / period;
   const bool formants = !(keep < 1e-50 && std::abs(formantRatio - 1.0) < 1e-50);
