@@ -160,6 +160,7 @@ void MHarmonicShifter::ResetHistory()
   m_historyValid = false;
   std::fill(std::begin(m_centreRe), std::end(m_centreRe), 0.0);
   std::fill(std::begin(m_centreIm), std::end(m_centreIm), 0.0);
+  m_handOverCount = 0;
 }
 
 void MHarmonicShifter::Kernel(double b, float* re, float* im) const
@@ -428,8 +429,9 @@ double MHarmonicShifter::MeasureFundamental(double binWidth, int n, int hop)
 
 void MHarmonicShifter::Synthesize(float* spectrum, int n, double ratio, double theta, double gain,
                                   const float* envelope, double keep, double formantRatio,
-                                  float maxFormantGain, double* phases) const
+                                  float maxFormantGain)
 {
+  m_handOverCount = 0;
   const int half = std::min(n / 2, kMaxBins);
   if (spectrum == nullptr || m_count < 1 || m_preparedSize != n)
     return;
@@ -469,16 +471,14 @@ void MHarmonicShifter::Synthesize(float* spectrum, int n, double ratio, double t
     Kernel(target, kernelRe, kernelIm);
     const int base = static_cast<int>(std::floor(target)) - kKernelReach;
     AddKernel(spectrum, half, base, kernelRe, kernelIm, aRe, aIm);
-    if (phases != nullptr)
+    // The harmonic's phase in the bins the peak shift would move it to (its main lobe).
+    const int nearest = static_cast<int>(std::lround(target));
+    for (int k = std::max(nearest - 1, 1); k <= nearest + 1 && k < half; ++k)
     {
-      // The harmonic's phase in the bins the peak shift would move it to (its main lobe): a
-      // harmonic that it moves in the next frame goes on from there.
-      const int nearest = static_cast<int>(std::lround(target));
-      for (int k = std::max(nearest - 1, 1); k <= nearest + 1 && k < half; ++k)
-      {
-        const int j = k - base;
-        phases[k] = Angle(aRe * kernelIm[j] + aIm * kernelRe[j], aRe * kernelRe[j] - aIm * kernelIm[j]);
-      }
+      const int j = k - base;
+      m_handOverBin[m_handOverCount] = k;
+      m_handOverPhase[m_handOverCount++] =
+          Angle(aRe * kernelIm[j] + aIm * kernelRe[j], aRe * kernelRe[j] - aIm * kernelIm[j]);
     }
     if (target < kKernelReach + 2)
     {
@@ -487,4 +487,19 @@ void MHarmonicShifter::Synthesize(float* spectrum, int n, double ratio, double t
                 -aIm);
     }
   }
+}
+
+void MHarmonicShifter::HandOverPhases(double* phases, double ratio, bool synthesizing)
+{
+  // Both lists rise: a walk through the targets finds the one nearest each bin.
+  int i = 0;
+  for (int s = 0; s < m_handOverCount; ++s)
+  {
+    const int k = m_handOverBin[s];
+    while (synthesizing && i < m_count && m_position[i] * ratio < k - 1.5)
+      ++i;
+    if (!(synthesizing && i < m_count && m_position[i] * ratio <= k + 1.5))
+      phases[k] = m_handOverPhase[s];
+  }
+  m_handOverCount = 0;
 }

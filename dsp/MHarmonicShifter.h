@@ -21,10 +21,11 @@
 //    (kept per channel in the phase store, in samples) over the fundamental's period; the
 //    delay grows by (ratio - 1) per sample, so the output phase of every harmonic advances by
 //    ratio times its own advance, and since all harmonics are delayed alike the waveform keeps
-//    its shape (and its peak level). Each harmonic's output phase also goes into the peak
-//    shift's phases round its target, so that one the peak shift moves next goes on from it.
+//    its shape (and its peak level);
+//  - HandOverPhases, in the next frame before the peak shift: a harmonic that the peak shift
+//    moves from now on goes on from the phase Synthesize gave it.
 //
-// Memory: fixed arrays inside the object (about 85 KiB). Prepare allocates nothing but takes
+// Memory: fixed arrays inside the object (about 96 KiB). Prepare allocates nothing but takes
 // O(N) per table entry (configuration time); everything else runs on the audio thread,
 // allocates nothing and never throws.
 
@@ -100,10 +101,16 @@ public:
   /// weight envelope(e) / envelope(source) (at most `maxFormantGain`) with
   /// e = (target * keep + source * (1 - keep)) * formantRatio, all in fractional bins.
   /// Harmonics whose target lies too near N/2 are dropped. Their leakage into the DC value is
-  /// added to element 0. When `phases` is given (one per bin, the peak shift's output phases),
-  /// each harmonic's output phase is written there in the bins round its target.
+  /// added to element 0. Keeps each harmonic's output phase in the bins round its target for
+  /// HandOverPhases.
   void Synthesize(float* spectrum, int n, double ratio, double theta, double gain, const float* envelope,
-                  double keep, double formantRatio, float maxFormantGain, double* phases = nullptr) const;
+                  double keep, double formantRatio, float maxFormantGain);
+
+  /// Writes into `phases` (the peak shift's output phase of each bin, kMaxBins of them) the
+  /// phases the last Synthesize kept, but for the bins within 1.5 of a harmonic that this frame
+  /// synthesizes again (when `synthesizing`, at `ratio` times the last Fit's positions): there
+  /// the peak shift keeps its own. Call it once per frame, before the peak shift.
+  void HandOverPhases(double* phases, double ratio, bool synthesizing);
 
 private:
   // The kernel at bins floor(b) - kKernelReach .. floor(b) + kKernelReach + 1 for a partial at
@@ -151,4 +158,9 @@ private:
   double m_inverseNorm[kMaxHarmonics] = {};
   float m_kernelRe[kMaxHarmonics][kKernelSpan] = {};
   float m_kernelIm[kMaxHarmonics][kKernelSpan] = {};
+  // The last Synthesize's output phases, three bins per harmonic, for HandOverPhases.
+  static constexpr int kHandOverBins = 3 * kMaxHarmonics;
+  std::int32_t m_handOverBin[kHandOverBins] = {};
+  double m_handOverPhase[kHandOverBins] = {};
+  int m_handOverCount = 0;
 };

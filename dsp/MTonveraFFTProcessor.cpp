@@ -265,6 +265,7 @@ void MTonveraFFTProcessor::AddShifted(float* spectrum)
   const bool empty = m_dryEmpty;
   m_dryEmpty = false;
   const bool wasSilent = store.silent;
+  m_harmonic.HandOverPhases(store.phases, ratio, m_harmonicFundamental > 0.0);
   if (std::abs(m_keep) < 1e-50 && std::abs(m_formantRatio - 1.0) < 1e-50)
     ShiftPeaks(n, ratio, wet, store, spectrum, empty);
   else
@@ -308,7 +309,7 @@ void MTonveraFFTProcessor::AddHarmonics(double ratio, double wet, MSynthesisPhas
   const double theta = 2.0 * std::numbers::pi * store.harmonicDelay / period;
   const bool formants = !(keep < 1e-50 && std::abs(formantRatio - 1.0) < 1e-50);
   m_harmonic.Synthesize(spectrum, FrameSize(), ratio, theta, wet, formants ? Envelope() : nullptr, keep,
-                        formantRatio, kMaxFormantGain, store.phases);
+                        formantRatio, kMaxFormantGain);
   // The DC value passed whole, the input harmonics' leakage included; only the dry share of
   // that leakage stays (the shifted harmonics brought their own).
   spectrum[0] = static_cast<float>(spectrum[0] - (1.0 - m_owner->DryGain()) * m_harmonic.FittedDc());
