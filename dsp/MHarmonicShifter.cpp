@@ -160,6 +160,7 @@ void MHarmonicShifter::ResetHistory()
   m_historyValid = false;
   std::fill(std::begin(m_centreRe), std::end(m_centreRe), 0.0);
   std::fill(std::begin(m_centreIm), std::end(m_centreIm), 0.0);
+  m_handOverCount = 0;
 }
 
 void MHarmonicShifter::Kernel(double b, float* re, float* im) const
@@ -383,6 +384,11 @@ double MHarmonicShifter::MeasureFundamental(double binWidth, int n, int hop)
   double centreRe[kRefineHarmonics + 1] = {};
   double centreIm[kRefineHarmonics + 1] = {};
   const double advancePerHertz = kTwoPi * hop / (binWidth * n);
+  // The previous frame's harmonic h is the same partial only when it was fitted on this
+  // fundamental: after a pick an octave off, the same numbers name other partials.
+  const bool sameFundamental =
+      std::abs(m_fundamentalBins - m_centreFundamentalBins) <= kRefineTolerance * m_fundamentalBins;
+  m_centreFundamentalBins = m_fundamentalBins;
   RisingPowers toCentre(std::numbers::pi * m_fundamentalBins);
   RisingPowers expectedTurn(-m_fundamentalBins * binWidth * advancePerHertz);
   for (int i = 0; i < m_count && m_number[i] <= kRefineHarmonics; ++i)
@@ -401,7 +407,7 @@ double MHarmonicShifter::MeasureFundamental(double binWidth, int n, int hop)
     centreIm[h] = im;
     const double gainedRe = re * m_centreRe[h] + im * m_centreIm[h];
     const double gainedIm = im * m_centreRe[h] - re * m_centreIm[h];
-    if (gainedRe == 0.0 && gainedIm == 0.0)
+    if (!sameFundamental || (gainedRe == 0.0 && gainedIm == 0.0))
       continue;
     // Less the advance of a partial at exactly h times the fundamental.
     double deviationRe = gainedRe;
@@ -423,8 +429,9 @@ double MHarmonicShifter::MeasureFundamental(double binWidth, int n, int hop)
 
 void MHarmonicShifter::Synthesize(float* spectrum, int n, double ratio, double theta, double gain,
                                   const float* envelope, double keep, double formantRatio,
-                                  float maxFormantGain) const
+                                  float maxFormantGain)
 {
+  m_handOverCount = 0;
   const int half = std::min(n / 2, kMaxBins);
   if (spectrum == nullptr || m_count < 1 || m_preparedSize != n)
     return;
@@ -462,8 +469,17 @@ void MHarmonicShifter::Synthesize(float* spectrum, int n, double ratio, double t
     double aIm = m_amplitudeIm[i] * weight;
     turns.Rotate(m_number[i], aRe, aIm);
     Kernel(target, kernelRe, kernelIm);
-    AddKernel(spectrum, half, static_cast<int>(std::floor(target)) - kKernelReach, kernelRe, kernelIm, aRe,
-              aIm);
+    const int base = static_cast<int>(std::floor(target)) - kKernelReach;
+    AddKernel(spectrum, half, base, kernelRe, kernelIm, aRe, aIm);
+    // The harmonic's phase in the bins the peak shift would move it to (its main lobe).
+    const int nearest = static_cast<int>(std::lround(target));
+    for (int k = std::max(nearest - 1, 1); k <= nearest + 1 && k < half; ++k)
+    {
+      const int j = k - base;
+      m_handOverBin[m_handOverCount] = k;
+      m_handOverPhase[m_handOverCount++] =
+          Angle(aRe * kernelIm[j] + aIm * kernelRe[j], aRe * kernelRe[j] - aIm * kernelIm[j]);
+    }
     if (target < kKernelReach + 2)
     {
       Kernel(-target, kernelRe, kernelIm);
@@ -471,4 +487,19 @@ void MHarmonicShifter::Synthesize(float* spectrum, int n, double ratio, double t
                 -aIm);
     }
   }
+}
+
+void MHarmonicShifter::HandOverPhases(double* phases, double ratio, bool synthesizing)
+{
+  // Both lists rise: a walk through the targets finds the one nearest each bin.
+  int i = 0;
+  for (int s = 0; s < m_handOverCount; ++s)
+  {
+    const int k = m_handOverBin[s];
+    while (synthesizing && i < m_count && m_position[i] * ratio < k - 1.5)
+      ++i;
+    if (!(synthesizing && i < m_count && m_position[i] * ratio <= k + 1.5))
+      phases[k] = m_handOverPhase[s];
+  }
+  m_handOverCount = 0;
 }

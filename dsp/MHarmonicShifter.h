@@ -21,9 +21,11 @@
 //    (kept per channel in the phase store, in samples) over the fundamental's period; the
 //    delay grows by (ratio - 1) per sample, so the output phase of every harmonic advances by
 //    ratio times its own advance, and since all harmonics are delayed alike the waveform keeps
-//    its shape (and its peak level).
+//    its shape (and its peak level);
+//  - HandOverPhases, in the next frame before the peak shift: a harmonic that the peak shift
+//    moves from now on goes on from the phase Synthesize gave it.
 //
-// Memory: fixed arrays inside the object (about 85 KiB). Prepare allocates nothing but takes
+// Memory: fixed arrays inside the object (about 96 KiB). Prepare allocates nothing but takes
 // O(N) per table entry (configuration time); everything else runs on the audio thread,
 // allocates nothing and never throws.
 
@@ -78,6 +80,8 @@ public:
 
   /// Harmonics kept by the last Fit.
   int HarmonicCount() const { return m_count; }
+  /// Whether the last Fit kept the fundamental itself.
+  bool FundamentalKept() const { return m_count > 0 && m_number[0] == 1; }
   /// The bin below which the last Fit changed the residual (above it, it is the frame's copy).
   int ChangedEnd() const { return m_changedEnd; }
   /// The share of the frame's DC value that the harmonics kept by the last Fit spread into it
@@ -87,8 +91,9 @@ public:
   /// The fundamental (Hz) measured from the harmonics the last Fit kept: the phase each of the
   /// first ones (up to kRefineHarmonics, below 4 kHz) gained at its centre since the previous
   /// call, which the joint fit keeps free of its neighbours' lobes, combined as in
-  /// RefineFundamental; -1 when no harmonic was kept in both frames. `hop` is the frame's hop in
-  /// samples. Keeps this frame's harmonics for the next call, so call it after every Fit.
+  /// RefineFundamental; -1 when no harmonic was kept in both frames (fitted on the same
+  /// fundamental). `hop` is the frame's hop in samples. Keeps this frame's harmonics for the
+  /// next call, so call it after every Fit.
   double MeasureFundamental(double binWidth, int n, int hop);
 
   /// Adds every harmonic kept by the last Fit to `spectrum` at `ratio` times its frequency,
@@ -96,9 +101,16 @@ public:
   /// weight envelope(e) / envelope(source) (at most `maxFormantGain`) with
   /// e = (target * keep + source * (1 - keep)) * formantRatio, all in fractional bins.
   /// Harmonics whose target lies too near N/2 are dropped. Their leakage into the DC value is
-  /// added to element 0.
+  /// added to element 0. Keeps each harmonic's output phase in the bins round its target for
+  /// HandOverPhases.
   void Synthesize(float* spectrum, int n, double ratio, double theta, double gain, const float* envelope,
-                  double keep, double formantRatio, float maxFormantGain) const;
+                  double keep, double formantRatio, float maxFormantGain);
+
+  /// Writes into `phases` (the peak shift's output phase of each bin, kMaxBins of them) the
+  /// phases the last Synthesize kept, but for the bins within 1.5 of a harmonic that this frame
+  /// synthesizes again (when `synthesizing`, at `ratio` times the last Fit's positions): there
+  /// the peak shift keeps its own. Call it once per frame, before the peak shift.
+  void HandOverPhases(double* phases, double ratio, bool synthesizing);
 
 private:
   // The kernel at bins floor(b) - kKernelReach .. floor(b) + kKernelReach + 1 for a partial at
@@ -127,6 +139,8 @@ private:
   static constexpr int kRefineHarmonics = 32;
   double m_centreRe[kRefineHarmonics + 1] = {};
   double m_centreIm[kRefineHarmonics + 1] = {};
+  // The fundamental (bins) of the Fit those harmonics came from.
+  double m_centreFundamentalBins = 0.0;
 
   int m_count = 0;
   int m_changedEnd = 0;
@@ -144,4 +158,9 @@ private:
   double m_inverseNorm[kMaxHarmonics] = {};
   float m_kernelRe[kMaxHarmonics][kKernelSpan] = {};
   float m_kernelIm[kMaxHarmonics][kKernelSpan] = {};
+  // The last Synthesize's output phases, three bins per harmonic, for HandOverPhases.
+  static constexpr int kHandOverBins = 3 * kMaxHarmonics;
+  std::int32_t m_handOverBin[kHandOverBins] = {};
+  double m_handOverPhase[kHandOverBins] = {};
+  int m_handOverCount = 0;
 };

@@ -12,8 +12,9 @@ struct MSynthesisPhaseStore
   double phases[kBins] = {};
   bool silent = false;
   /// The high-quality shift's common delay of the harmonics (samples, within half a period of
-  /// the current fundamental).
+  /// the voice's fundamental), and that period (samples; 0 before the first).
   double harmonicDelay = 0.0;
+  double harmonicPeriod = 0.0;
 
   /// All phases 0 (the harmonic delay too), not silent (the state of a new stream).
   void Clear()
@@ -22,5 +23,6 @@ struct MSynthesisPhaseStore
       p = 0.0;
     silent = false;
     harmonicDelay = 0.0;
+    harmonicPeriod = 0.0;
   }
 };

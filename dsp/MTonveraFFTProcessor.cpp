@@ -18,6 +18,8 @@ constexpr double kFundamentalTolerance = 0.03;
 // them (at worst -47 dB of the partial) lies near -97 dB of the voice. (At -40 dB the fit costs
 // a fifth less, but the held note of the vocal-like test tone comes out 2 dB less clean.)
 constexpr float kQuietHarmonic = 3e-3f;
+// The highest harmonic the pick may slip to and still be taken for the fundamental.
+constexpr double kMaxSlip = 4.0;
 } // namespace
 
 MTonveraFFTProcessor::MTonveraFFTProcessor() = default;
@@ -94,6 +96,16 @@ void MTonveraFFTProcessor::AnalyseFrame(float* spectrum)
   {
     const int bin = FindPitchBin(n);
     double f = bin > 0 ? BinFrequencies()[bin] : -1.0;
+    // A voice whose fundamental lies well under its next harmonics makes the pick slip to one
+    // of them now and then. While the last frame's fundamental was there to be fitted, such a
+    // pick is taken back to it: fitted on the slipped pick, the fundamental would be handed to
+    // the peak shift for a frame, whose phase does not follow the harmonic model's.
+    if (high && f > 0.0 && m_harmonic.FundamentalKept() && m_measuredFundamental > 0.0)
+    {
+      const double multiple = std::round(f / m_measuredFundamental);
+      if (multiple >= 2.0 && multiple <= kMaxSlip && IsNearMeasured(f / multiple))
+        f /= multiple;
+    }
     // The high-quality refinement compares each frame with the previous one. While the pick
     // stays near the fundamental the last frame's harmonics gave, that one is used and the
     // refinement is not needed (its next frame starts afresh).
@@ -253,6 +265,7 @@ void MTonveraFFTProcessor::AddShifted(float* spectrum)
   const bool empty = m_dryEmpty;
   m_dryEmpty = false;
   const bool wasSilent = store.silent;
+  m_harmonic.HandOverPhases(store.phases, ratio, m_harmonicFundamental > 0.0);
   if (std::abs(m_keep) < 1e-50 && std::abs(m_formantRatio - 1.0) < 1e-50)
     ShiftPeaks(n, ratio, wet, store, spectrum, empty);
   else
@@ -273,12 +286,25 @@ void MTonveraFFTProcessor::AddHarmonics(double ratio, double wet, MSynthesisPhas
   const double keep = std::isfinite(m_keep) ? std::clamp(m_keep, 0.0, 1.0) : 0.0;
   // The harmonics restart with the other phases after silence. Then their common delay grows
   // by (ratio - 1) samples per sample, which advances harmonic h by (ratio - 1) times its own
-  // advance; a whole period of the fundamental changes no harmonic, so the delay is kept within
-  // half a period (a detector's octave slip then leaves every harmonic's phase as it was).
+  // advance. A whole period of the fundamental changes no harmonic, so the delay is kept within
+  // half a period (the less it is, the less a changing period moves the phases). A period a
+  // whole number of times shorter than the voice's (the pick slipped to a harmonic) wraps it by
+  // the voice's: wrapped by the shorter one, the odd harmonics, the fundamental among them,
+  // would turn by pi against the neighbouring frames (a dip where they overlap).
   if (wasSilent && !store.silent)
+  {
     store.harmonicDelay = 0.0;
+    store.harmonicPeriod = 0.0;
+  }
   const double period = m_sampleRate / m_harmonicFundamental;
-  const double delay = std::remainder(store.harmonicDelay + (ratio - 1.0) * HopSize(), period);
+  const double multiple = store.harmonicPeriod > 0.0 ? std::round(store.harmonicPeriod / period) : 0.0;
+  double wrap = period;
+  if (multiple >= 2.0 && multiple <= kMaxSlip &&
+      std::abs(store.harmonicPeriod / (multiple * period) - 1.0) < kFundamentalTolerance)
+    wrap = multiple * period;
+  else
+    store.harmonicPeriod = period;
+  const double delay = std::remainder(store.harmonicDelay + (ratio - 1.0) * HopSize(), wrap);
   store.harmonicDelay = std::isfinite(delay) ? delay : 0.0;
   const double theta = 2.0 * std::numbers::pi * store.harmonicDelay / period;
   const bool formants = !(keep < 1e-50 && std::abs(formantRatio - 1.0) < 1e-50);
