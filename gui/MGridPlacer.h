@@ -6,8 +6,8 @@
 // and followed by its own gap or the placer's column gap. A column of width kFill takes what the
 // fixed columns and every gap leave of the placer's width (several fill columns share it, the
 // last taking the odd pixels; when the fixed columns alone overflow the width, what is left and
-// so the fill width is negative, and the control gets an empty rectangle). Each row moves the placer down by the row's
-// height and the row gap (or the row's own gap below).
+// so the fill width is negative, and the control gets an empty rectangle). Each row moves the placer down by
+// the row's height and the row gap (or the row's own gap below).
 //
 // Threads: GUI thread (it only calls SetBounds).
 
