@@ -6,7 +6,8 @@
 // UsePrivateSettingsFolder(name) empties <temp>/<name>-<pid>, points XDG_CONFIG_HOME at it and
 // removes it when the process ends; later calls answer the same folder.
 // MScopedSettingsFolder does the same for one test (or one suite object): the previous
-// XDG_CONFIG_HOME comes back and the folder goes when it ends. On Windows APPDATA follows too.
+// XDG_CONFIG_HOME comes back and the folder goes when it ends. On Windows APPDATA follows too. It
+// needs nothing of the test framework, so the fuzz targets that share the fake effect use it too.
 // ChooseDefaultStyle() makes a new folder hold the user's choice of the "Default" style: a folder
 // without a choice draws the editor in "Silver", and the editor pictures of the tests show "Default".
 
@@ -42,9 +43,9 @@ public:
   explicit MScopedSettingsFolder(const std::string& name)
       : m_previous(std::getenv("XDG_CONFIG_HOME") != nullptr ? std::getenv("XDG_CONFIG_HOME") : ""),
 #ifdef _WIN32
-        m_folder(testing::TempDir() + name + "-" + std::to_string(_getpid()))
+        m_folder((std::filesystem::temp_directory_path() / (name + "-" + std::to_string(_getpid()))).string())
 #else
-        m_folder(testing::TempDir() + name + "-" + std::to_string(getpid()))
+        m_folder((std::filesystem::temp_directory_path() / (name + "-" + std::to_string(getpid()))).string())
 #endif
   {
     std::error_code error;
