@@ -23,11 +23,6 @@ struct MEnumTraits<TestLayout>
 namespace
 {
 
-std::string Utf8(const MString& text)
-{
-  return text.ToUTF8();
-}
-
 // Every table, so that a name that shadows another (a lookup that stops at a shared prefix)
 // shows up as an item that does not find itself.
 const MEnumeration* const kTables[] = {
@@ -51,11 +46,11 @@ TEST(MEnumeration, EveryNameFindsItsOwnItemInAnyAsciiCase)
   for (const MEnumeration* table : kTables)
   {
     ASSERT_GT(table->Count(), 0);
-    EXPECT_EQ(Utf8(table->Name(table->Count())), "");
-    EXPECT_EQ(Utf8(table->Name(-1)), "");
+    EXPECT_EQ(table->Name(table->Count()).ToUTF8(), "");
+    EXPECT_EQ(table->Name(-1).ToUTF8(), "");
     for (int i = 0; i < table->Count(); ++i)
     {
-      std::string name = Utf8(table->Name(i));
+      std::string name = table->Name(i).ToUTF8();
       std::string upper = name;
       for (char& c : upper)
       {
@@ -85,8 +80,8 @@ TEST(MValueEnum, NamesSelectItemsFoldingCaseAndUnknownNamesSelectTheFirst)
     EXPECT_EQ(value.Get(), c.selected) << c.text;
   }
   MValueEnum<TestLayout> value(MValueBinding<TestLayout>::Value(TestLayout::Center));
-  EXPECT_EQ(Utf8(value.GetText()), "Center");
-  EXPECT_EQ(Utf8(value.ToString()), "Center");
+  EXPECT_EQ(value.GetText().ToUTF8(), "Center");
+  EXPECT_EQ(value.ToString().ToUTF8(), "Center");
   value.FromString("LEFT");
   EXPECT_EQ(value.Get(), TestLayout::Left);
   EXPECT_EQ(&value.GetTypeInfo(), &MValueTypeInfo::Enumeration());
@@ -106,9 +101,9 @@ TEST(MValueEnum, PositionsSpreadTheItemsEvenly)
     EXPECT_EQ(variable, item) << x;
     EXPECT_DOUBLE_EQ(value.GetNormalised(), item / 4.0) << x;
   }
-  EXPECT_EQ(Utf8(value.GetContentForStep(2)->GetText()), "cancel");
-  EXPECT_EQ(Utf8(value.GetContentForNormalised(0.25)->GetText()), "ok");
-  EXPECT_EQ(Utf8(value.GetContentForStep(5)->GetText()), "");
+  EXPECT_EQ(value.GetContentForStep(2)->GetText().ToUTF8(), "cancel");
+  EXPECT_EQ(value.GetContentForNormalised(0.25)->GetText().ToUTF8(), "ok");
+  EXPECT_EQ(value.GetContentForStep(5)->GetText().ToUTF8(), "");
   value.SetStep(3);
   EXPECT_EQ(variable, 3);
 }
@@ -135,7 +130,7 @@ TEST(MValueEnum, AnOutOfRangeVariableIsClampedIntoTheItems)
   variable = -4;
   value.Clamp();
   EXPECT_EQ(variable, 0);
-  EXPECT_EQ(Utf8(value.GetText()), "none");
+  EXPECT_EQ(value.GetText().ToUTF8(), "none");
 }
 
 } // namespace

@@ -8,17 +8,12 @@
 namespace
 {
 
-std::string Utf8(const MString& text)
-{
-  return text.ToUTF8();
-}
-
 constexpr const char* kModes[] = {"Stereo", "Left", "Right", "Mid", "Side"};
 
 TEST(MValueList, TextIsTheSelectedItem)
 {
   MValueList<const char*> value(MValueBinding<std::int32_t>::Value(3), kModes, 5);
-  EXPECT_EQ(Utf8(value.GetText()), "Mid");
+  EXPECT_EQ(value.GetText().ToUTF8(), "Mid");
   EXPECT_EQ(value.GetStepCount(), 5);
   EXPECT_EQ(&value.GetTypeInfo(), &MValueTypeInfo::Enumeration());
 }
@@ -57,8 +52,8 @@ TEST(MValueList, PositionsSelectItemsByRounding)
   }
   value.SetIndex(1);
   EXPECT_DOUBLE_EQ(value.GetNormalised(), 0.25);
-  EXPECT_EQ(Utf8(value.GetContentForStep(4)->GetText()), "Side");
-  EXPECT_EQ(Utf8(value.GetContentForNormalised(1.5)->GetText()), "");
+  EXPECT_EQ(value.GetContentForStep(4)->GetText().ToUTF8(), "Side");
+  EXPECT_EQ(value.GetContentForNormalised(1.5)->GetText().ToUTF8(), "");
   EXPECT_TRUE(value.Increment(10, 0));
   EXPECT_EQ(value.GetIndex(), 4);
   EXPECT_TRUE(value.IncrementFine(-2));
@@ -75,7 +70,7 @@ TEST(MValueList, AnEmptyOrShrunkenListKeepsTheIndexUsable)
   items.Clear();
   value.Clamp();
   EXPECT_EQ(value.GetIndex(), 0);
-  EXPECT_EQ(Utf8(value.GetText()), "");
+  EXPECT_EQ(value.GetText().ToUTF8(), "");
   EXPECT_EQ(value.GetNormalised(), 0.0);
   EXPECT_FALSE(value.SetText("a"));
   value.SetNormalised(0.7);
@@ -83,7 +78,7 @@ TEST(MValueList, AnEmptyOrShrunkenListKeepsTheIndexUsable)
 
   MValueList<const char*> none(MValueBinding<std::int32_t>::Value(5), nullptr, 3);
   EXPECT_EQ(none.GetIndex(), 0);
-  EXPECT_EQ(Utf8(none.GetText()), "");
+  EXPECT_EQ(none.GetText().ToUTF8(), "");
 }
 
 } // namespace

@@ -12,11 +12,6 @@
 namespace
 {
 
-std::string Utf8(const MString& text)
-{
-  return text.ToUTF8();
-}
-
 TEST(MValueScalePower, PositionIsTheRootOfTheInnerPosition)
 {
   MValueVolume inner;
@@ -39,9 +34,9 @@ TEST(MValueScalePower, ContentForAPositionIsTheInnerContentAtTheBentPosition)
   MValueVolume inner;
   MValueScaleSqr square(inner);
   // Position 0.5 of the square law is gain 0.25, 12.04 dB down.
-  EXPECT_EQ(Utf8(square.GetContentForNormalised(0.5)->GetText()), "-12.0 dB");
+  EXPECT_EQ(square.GetContentForNormalised(0.5)->GetText().ToUTF8(), "-12.0 dB");
   MValueScalePower<4> fourth(inner);
-  EXPECT_EQ(Utf8(fourth.GetContentForNormalised(0.5)->GetText()), "-24.1 dB");
+  EXPECT_EQ(fourth.GetContentForNormalised(0.5)->GetText().ToUTF8(), "-24.1 dB");
   EXPECT_EQ(inner.Get(), 1.0);
 }
 
@@ -66,11 +61,11 @@ TEST(MValueScalePower, TextStorageAndStepsGoToTheInnerScale)
   MValueVolume inner;
   inner.SetId("gain");
   MValueScaleSqr square(inner);
-  EXPECT_EQ(Utf8(square.GetId()), "gain");
+  EXPECT_EQ(square.GetId().ToUTF8(), "gain");
   EXPECT_TRUE(square.SetText("-6 dB"));
   EXPECT_NEAR(inner.Get(), std::pow(10.0, -0.3), 1e-12);
-  EXPECT_EQ(Utf8(square.GetText()), "-6.00 dB");
-  EXPECT_EQ(Utf8(square.ToString()), Utf8(inner.ToString()));
+  EXPECT_EQ(square.GetText().ToUTF8(), "-6.00 dB");
+  EXPECT_EQ(square.ToString().ToUTF8(), inner.ToString().ToUTF8());
   MXmlItem saved("settings");
   EXPECT_TRUE(square.Save(saved));
   inner.Set(1.0);

@@ -19,11 +19,6 @@
 namespace
 {
 
-std::string Utf8(const MString& text)
-{
-  return text.ToUTF8();
-}
-
 MXmlItem Element(std::initializer_list<std::pair<const char*, const char*>> attributes)
 {
   MXmlItem item("value");
@@ -36,7 +31,7 @@ MXmlItem Element(std::initializer_list<std::pair<const char*, const char*>> attr
 
 std::string AttributeOf(const MXmlItem& item, const char* name)
 {
-  return Utf8(item.GetAttribute(MString::FromUTF8(name), "<absent>"));
+  return item.GetAttribute(MString::FromUTF8(name), "<absent>").ToUTF8();
 }
 
 TEST(MValueStorage, NumbersAreSavedUnderTheirIdInTwelveSignificantDigits)
@@ -101,14 +96,14 @@ TEST(MValueStorage, DefinitionAttributesSetRangeDefaultStepsAndFormat)
                                 {"inc", "0.5"},
                                 {"maxinc", "2"},
                                 {"format", "{0;.1} Hz"}}));
-  EXPECT_EQ(Utf8(value.GetId()), "cutoff");
+  EXPECT_EQ(value.GetId().ToUTF8(), "cutoff");
   EXPECT_EQ(value.GetMin(), 10.0);
   EXPECT_EQ(value.GetMax(), 20.0);
   EXPECT_EQ(value.GetDefault(), 12.0);
   EXPECT_EQ(value.Get(), 15.0);
   EXPECT_EQ(value.GetInc(), 0.5);
   EXPECT_EQ(value.GetMaxInc(), 2.0);
-  EXPECT_EQ(Utf8(value.GetText()), "15.0 Hz");
+  EXPECT_EQ(value.GetText().ToUTF8(), "15.0 Hz");
 }
 
 TEST(MValueStorage, DefinitionRulesForPartialAttributeSets)
@@ -133,7 +128,7 @@ TEST(MValueStorage, DefinitionRulesForPartialAttributeSets)
     MValueDouble value;
     value.LoadDefinition(Element({{"max", "10"}, {"value", "50"}, {"format", "{0;.2"}}));
     EXPECT_EQ(value.Get(), 10.0);
-    EXPECT_EQ(Utf8(value.GetFormat()), "{0}"); // a format that does not compile is ignored
+    EXPECT_EQ(value.GetFormat().ToUTF8(), "{0}"); // a format that does not compile is ignored
     EXPECT_EQ(value.GetMin(), 0.0);
     EXPECT_EQ(value.GetInc(), static_cast<double>(0.1f));
   }
@@ -149,7 +144,7 @@ TEST(MValueStorage, UnitScalesLoadTheirDefinitionsOverTheirDefaults)
 {
   MValueVolume volume;
   volume.LoadDefinition(Element({{"id", "out"}, {"value", "0.5"}}));
-  EXPECT_EQ(Utf8(volume.GetText()), "-6.02 dB");
+  EXPECT_EQ(volume.GetText().ToUTF8(), "-6.02 dB");
 
   MValueFrequency frequency;
   frequency.LoadDefinition(Element({{"min", "100"}, {"max", "10000"}}));
@@ -164,7 +159,7 @@ TEST(MValueStorage, UnitScalesLoadTheirDefinitionsOverTheirDefaults)
 
   MValueMIDINote note;
   note.LoadDefinition(Element({{"value", "69"}}));
-  EXPECT_EQ(Utf8(note.GetText()), "A5");
+  EXPECT_EQ(note.GetText().ToUTF8(), "A5");
 }
 
 TEST(MValueStorage, EnumerationsStoreItemNames)
@@ -200,7 +195,7 @@ TEST(MValueStorage, EnumerationsStoreItemNames)
   defined.LoadDefinition(Element({{"default", "dark"}, {"value", "light"}}));
   EXPECT_EQ(defined.Get(), 3);
   EXPECT_EQ(defined.GetDefaultIndex(), 4);
-  EXPECT_EQ(Utf8(defined.GetId()), "ink");
+  EXPECT_EQ(defined.GetId().ToUTF8(), "ink");
 }
 
 TEST(MValueStorage, ListsStoreTheIndexAndRefuseNonNumbers)

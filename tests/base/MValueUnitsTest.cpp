@@ -18,11 +18,6 @@
 namespace
 {
 
-std::string Utf8(const MString& text)
-{
-  return text.ToUTF8();
-}
-
 /// A fresh scale of each unit class over a wide enough range, for table-driven cases.
 using Factory = std::function<std::unique_ptr<MValue>(double initial)>;
 
@@ -50,7 +45,7 @@ void ExpectTexts(const char* scale, const Factory& make,
 {
   for (const auto& [value, text] : shown)
   {
-    EXPECT_EQ(Utf8(make(value)->GetText()), text) << scale << " " << value;
+    EXPECT_EQ(make(value)->GetText().ToUTF8(), text) << scale << " " << value;
   }
 }
 
@@ -113,9 +108,9 @@ TEST(MValueUnits, DisplayTextsFollowTheUnitRules)
 
 TEST(MValueUnits, ShapeOutsideItsRangeShowsTheEndShapes)
 {
-  EXPECT_EQ(Utf8(MValueSignalGeneratorShape::Text(16.0)), "Random steps");
-  EXPECT_EQ(Utf8(MValueSignalGeneratorShape::Text(-3.0)), "Sine");
-  EXPECT_EQ(Utf8(MValueSignalGeneratorShape::Text(std::nan(""))), "Sine");
+  EXPECT_EQ(MValueSignalGeneratorShape::Text(16.0).ToUTF8(), "Random steps");
+  EXPECT_EQ(MValueSignalGeneratorShape::Text(-3.0).ToUTF8(), "Sine");
+  EXPECT_EQ(MValueSignalGeneratorShape::Text(std::nan("")).ToUTF8(), "Sine");
 }
 
 TEST(MValueUnits, MIDINotesShowNameAndOctave)
@@ -124,13 +119,13 @@ TEST(MValueUnits, MIDINotesShowNameAndOctave)
                                                {69, "A5"}, {127, "G10"}, {128, ""}, {-1, ""}};
   for (const auto& [note, text] : cases)
   {
-    EXPECT_EQ(Utf8(MValueMIDINote::Text(note)), text) << note;
+    EXPECT_EQ(MValueMIDINote::Text(note).ToUTF8(), text) << note;
   }
   MValueMIDINote note(MValueBinding<int>::Value(61));
-  EXPECT_EQ(Utf8(note.GetText()), "C#5");
+  EXPECT_EQ(note.GetText().ToUTF8(), "C#5");
   ASSERT_EQ(note.GetStepCount(), 128);
-  EXPECT_EQ(Utf8(note.GetContentForStep(127)->GetText()), "G10");
-  EXPECT_EQ(Utf8(note.GetContentForStep(128)->GetText()), "");
+  EXPECT_EQ(note.GetContentForStep(127)->GetText().ToUTF8(), "G10");
+  EXPECT_EQ(note.GetContentForStep(128)->GetText().ToUTF8(), "");
 }
 
 TEST(MValueUnits, MIDINotesReadBackFromNamesOrNumbers)
@@ -204,42 +199,35 @@ const RoundTripScale kRoundTripScales[] = {
     {"midi note", [] { return std::make_unique<MValueMIDINote>(); }},
 };
 
-TEST(MValueUnits, NormalisedPositionReadsBackWhatWasSet)
+// A position read back is the one set (or, on a snapping scale, a position that stays put), and a
+// text shown reads back to the same text.
+TEST(MValueUnits, PositionsAndDisplayedTextsReadBackAsTheyWereSet)
 {
   for (const auto& scale : kRoundTripScales)
   {
+    SCOPED_TRACE(scale.name);
     auto value = scale.make();
-    // Snapping scales land on their nearest position; the others read back x itself.
-    bool snaps = value->GetStepCount() > 0 || std::string(scale.name).find("step") == 0;
+    const bool snaps = value->GetStepCount() > 0 || std::string(scale.name).find("step") == 0;
     for (double x = 0.0; x <= 1.0; x += 1.0 / 64)
     {
       value->SetNormalised(x);
-      double back = value->GetNormalised();
+      const double back = value->GetNormalised();
       if (snaps)
       {
         value->SetNormalised(back);
-        EXPECT_DOUBLE_EQ(value->GetNormalised(), back) << scale.name << " at " << x;
+        EXPECT_DOUBLE_EQ(value->GetNormalised(), back) << "at " << x;
       }
       else
-      {
-        EXPECT_NEAR(back, x, 1e-12) << scale.name << " at " << x;
-      }
+        EXPECT_NEAR(back, x, 1e-12) << "at " << x;
     }
-  }
-}
-
-TEST(MValueUnits, DisplayedTextReadsBackToTheSameText)
-{
-  for (const auto& scale : kRoundTripScales)
-  {
-    auto value = scale.make();
+    // Texts shown at every fortieth of the range (multiples of 9 degrees on the degree scale).
     for (int i = 0; i <= 40; ++i)
     {
       value->SetNormalised(i / 40.0);
-      MString shown = value->GetText();
+      const MString shown = value->GetText();
       auto reread = scale.make();
       reread->SetText(shown);
-      EXPECT_EQ(Utf8(reread->GetText()), Utf8(shown)) << scale.name << " at " << i / 40.0;
+      EXPECT_EQ(reread->GetText().ToUTF8(), shown.ToUTF8()) << "at " << i / 40.0;
     }
   }
 }
@@ -248,18 +236,18 @@ TEST(MValueUnits, ContentForAPositionLeavesTheVariableAlone)
 {
   MValueVolume volume;
   volume.ClearModified();
-  EXPECT_EQ(Utf8(volume.GetContentForNormalised(0.5)->GetText()), "-6.02 dB");
+  EXPECT_EQ(volume.GetContentForNormalised(0.5)->GetText().ToUTF8(), "-6.02 dB");
   EXPECT_EQ(volume.Get(), 1.0);
   EXPECT_FALSE(volume.IsModified());
 
   MValueFrequency frequency;
   // Logarithmic position: the middle of 20 Hz .. 20 kHz is their geometric mean, 632 Hz.
-  EXPECT_EQ(Utf8(frequency.GetContentForNormalised(0.5)->GetText()), "632 Hz");
+  EXPECT_EQ(frequency.GetContentForNormalised(0.5)->GetText().ToUTF8(), "632 Hz");
   MValueSignalGeneratorShape shape(MValueBinding<double>::Value(0.0), 0.0, 3.0);
-  EXPECT_EQ(Utf8(shape.GetContentForNormalised(1.0)->GetText()), "Random steps");
+  EXPECT_EQ(shape.GetContentForNormalised(1.0)->GetText().ToUTF8(), "Random steps");
   MValuePan pan;
-  EXPECT_EQ(Utf8(pan.GetContentForNormalised(0.5)->GetText()), "center");
-  EXPECT_EQ(Utf8(pan.GetContentForNormalised(0.0)->GetText()), "100% left");
+  EXPECT_EQ(pan.GetContentForNormalised(0.5)->GetText().ToUTF8(), "center");
+  EXPECT_EQ(pan.GetContentForNormalised(0.0)->GetText().ToUTF8(), "100% left");
 }
 
 TEST(MValueUnits, NarrowRangesGetAHundredthOfTheRangeAsStep)
@@ -288,11 +276,6 @@ TEST(MValueUnits, StepScalesSnapEveryWriteAndStillMoveOnFineSteps)
   value.SetStepSize(2.0);
   EXPECT_EQ(value.Get(), 6.0);
 }
-
-} // namespace
-
-namespace
-{
 
 TEST(MValueUnits, HostileTypedTextLeavesEveryScaleInsideItsRange)
 {
