@@ -2,7 +2,6 @@
 #include "base/MLock.h"
 #include "base/MLockGuard.h"
 #include "base/MMutex.h"
-#include "base/MSemaphore.h"
 
 #include "tests/base/MThreadTestSupport.h"
 #include "tests/base/MExpectMessage.h"
@@ -16,36 +15,12 @@ using MThreadTestSupport::kPatienceMs;
 
 namespace
 {
-// Holds `lock` on its own thread from construction until Finish.
-class MHolder
+// Holds `lock` on a thread of its own until Finish.
+struct MHolder : MThreadTestSupport::MHoldingThread
 {
-public:
   explicit MHolder(MSynchronizer& lock)
-      : m_thread([this, &lock] {
-          lock.Acquire(MSynchronizer::kInfinite);
-          m_taken.Release();
-          m_finish.Acquire(kPatienceMs);
-          lock.Release();
-        })
-  {
-    m_holding = m_taken.Acquire(kPatienceMs) == 0;
-  }
-  ~MHolder() { Finish(); }
-
-  bool IsHolding() const { return m_holding; }
-  void Finish()
-  {
-    if (!m_thread.joinable())
-      return;
-    m_finish.Release();
-    m_thread.join();
-  }
-
-private:
-  MSemaphore m_taken;
-  MSemaphore m_finish;
-  bool m_holding = false;
-  std::thread m_thread;
+      : MHoldingThread([&lock] { return lock.Acquire(kPatienceMs); }, [&lock] { lock.Release(); })
+  {}
 };
 } // namespace
 
@@ -53,7 +28,7 @@ TEST(MLockConcurrencyTest, TryLockFailsAtOnceWhileAnotherThreadHoldsTheLock)
 {
   MLock lock;
   MHolder holder(lock);
-  ASSERT_TRUE(holder.IsHolding());
+  ASSERT_TRUE(holder.WaitTaken());
 
   EXPECT_NE(lock.Acquire(0), 0);
   EXPECT_EQ(MessageOf([&] { MLockGuard guard(lock, 0); }), "Could not acquire mutex.");
@@ -68,7 +43,7 @@ TEST(MLockConcurrencyTest, MutexWaitsAtMostItsTimeoutAndIsFreeOnceReleased)
 {
   MMutex mutex;
   MHolder holder(mutex);
-  ASSERT_TRUE(holder.IsHolding());
+  ASSERT_TRUE(holder.WaitTaken());
   EXPECT_NE(mutex.Acquire(0), 0);
   EXPECT_NE(mutex.Acquire(20), 0);
   holder.Finish();
@@ -110,5 +85,5 @@ TEST(MLockConcurrencyTest, MutexLeftHeldByAnEndedThreadIsFreeForTheNext)
   EXPECT_EQ(mutex.Acquire(0), 0) << "an abandoned mutex is free";
   mutex.Release();
   MHolder holder(mutex);
-  EXPECT_TRUE(holder.IsHolding()) << "and it counts one hold per acquisition again";
+  EXPECT_TRUE(holder.WaitTaken()) << "and it counts one hold per acquisition again";
 }
