@@ -1,5 +1,6 @@
 #include "dsp/MPitchDetectorFFT.h"
 
+#include "tests/dsp/MCorrectorTestSupport.h"
 #include "tests/support/MAllocationCounter.h"
 #include "tests/support/MTestSignals.h"
 
@@ -10,15 +11,12 @@
 #include <memory>
 #include <vector>
 
+using MCorrectorTest::Cents;
+
 namespace
 {
 constexpr int kN = 4096;
 constexpr int kHop = 2048;
-
-double Cents(double measured, double truth)
-{
-  return 1200.0 * std::log2(measured / truth);
-}
 
 // One 4096-sample sine segment (amplitude 0.5) per entry; 0 Hz gives silence. Meant for
 // a detector without overlap, so that every frame sees exactly one segment.

@@ -1,6 +1,7 @@
 #include "dsp/MPitchFFTBase.h"
 
 #include "dsp/MAudioFFTProcessor.h"
+#include "tests/dsp/MCorrectorTestSupport.h"
 #include "tests/support/MAllocationCounter.h"
 #include "tests/support/MTestSignals.h"
 
@@ -12,13 +13,10 @@
 #include <memory>
 #include <vector>
 
+using MCorrectorTest::Cents;
+
 namespace
 {
-double Cents(double measured, double truth)
-{
-  return 1200.0 * std::log2(measured / truth);
-}
-
 // The pitch path of the effect's first channel: a frame engine with N = 1024 and
 // oversampling 4 whose spectrum hook runs the analysis on every frame.
 class MPitchTracker : public MAudioFFTProcessor, public MPitchFFTBase<4096>
