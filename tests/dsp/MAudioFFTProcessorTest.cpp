@@ -1,6 +1,5 @@
 #include "dsp/MAudioFFTProcessor.h"
 
-#include "tests/support/MAllocationCounter.h"
 #include "tests/support/MTestSignals.h"
 
 #include <gtest/gtest.h>
@@ -149,25 +148,6 @@ TEST(MAudioFFTProcessor, ResetOrANewFrameSizeStartsAFreshStreamWithNSamplesOfSil
     EXPECT_TRUE(LeadingZeros(output, static_cast<std::size_t>(n))) << "N " << n;
     EXPECT_LT(MaxDeviation(input, output, static_cast<std::size_t>(n)), 1e-4) << "N " << n;
   }
-}
-
-TEST(MAudioFFTProcessor, StreamingAllocatesNothing)
-{
-  auto processor = std::make_unique<MAudioFFTProcessor>();
-  Configure(*processor, 4096, 4, true);
-  const std::vector<float> input = MTestSignals::WhiteNoise(20000, 1.0f, 9);
-  std::vector<float> output(input.size());
-  const std::vector<int> blocks = BlockSequence(0, input.size());
-  MAllocationCounter::Scope scope;
-  std::size_t at = 0;
-  for (int length : blocks)
-  {
-    processor->Process(input.data() + at, output.data() + at, length);
-    at += static_cast<std::size_t>(length);
-  }
-  processor->Reset();
-  processor->Process(input.data(), output.data(), 5000);
-  EXPECT_EQ(scope.Count(), 0u);
 }
 
 namespace

@@ -1,6 +1,5 @@
 #include "dsp/MAudioFFTReader.h"
 
-#include "tests/support/MAllocationCounter.h"
 #include "tests/support/MTestSignals.h"
 
 #include <gtest/gtest.h>
@@ -105,15 +104,4 @@ TEST(MAudioFFTReader, ResizeLimitsTheFrameSizeAndUsesTheSymmetricHann)
   EXPECT_FALSE(window.HasComplement());
   EXPECT_EQ(window.Coefficients()[0], 0.0f);
   EXPECT_EQ(window.Coefficients()[2047], 0.0f);
-}
-
-TEST(MAudioFFTReader, StreamingAllocatesNothing)
-{
-  auto reader = std::make_unique<MAudioFFTReader>();
-  reader->Resize(4096, 0.5);
-  const std::vector<float> input = MTestSignals::WhiteNoise(30000, 1.0f, 8);
-  MAllocationCounter::Scope scope;
-  for (std::size_t at = 0; at < input.size(); at += 1000)
-    reader->Process(input.data() + at, 1000);
-  EXPECT_EQ(scope.Count(), 0u);
 }

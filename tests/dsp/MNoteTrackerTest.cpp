@@ -138,7 +138,7 @@ GlideTimes MeasureGlide(double sampleRate, double speed)
   return times;
 }
 
-TEST(NoteTrackerTest, GlideOntoANewNoteTakesTheTimeSetBySpeed)
+TEST(NoteTrackerTest, GlideOntoANewNoteTakesTheTimeSetBySpeedAndRestartsWithTheNextNote)
 {
   for (double sampleRate : {44100.0, 48000.0})
   {
@@ -156,10 +156,7 @@ TEST(NoteTrackerTest, GlideOntoANewNoteTakesTheTimeSetBySpeed)
     EXPECT_NEAR(slow.done, 1.0, hopTime);
     EXPECT_NEAR(slow.half, 0.5, hopTime);
   }
-}
-
-TEST(NoteTrackerTest, ANewChosenNoteRestartsTheGlide)
-{
+  // A new chosen note restarts the glide.
   MNoteTracker tracker;
   Configure(tracker, 44100.0, 0.5, 1.0);
   for (int i = 0; i < 40; ++i)
@@ -262,7 +259,7 @@ TEST(NoteTrackerTest, NoteHoldKeepsTheNoteWhileTheVoiceHoversAroundTheMidpoint)
   EXPECT_EQ(ChosenNotes(25.0, {64.0, 65.2, 65.3}, {1, 2, 4, 6, 7, 9, 11}), (std::vector<int>{64, 64, 66}));
 }
 
-TEST(NoteTrackerTest, NoteHoldFollowsARealNoteChangeWithinOneFrame)
+TEST(NoteTrackerTest, NoteHoldFollowsARealNoteChangeWithinOneFrameAndLetsGoOfANoteTheScaleDrops)
 {
   for (double hold : {0.0, 25.0, 49.0})
   {
@@ -271,10 +268,7 @@ TEST(NoteTrackerTest, NoteHoldFollowsARealNoteChangeWithinOneFrame)
     // After a pause nothing is held: the first voiced frame takes its nearest note.
     EXPECT_EQ(ChosenNotes(hold, {66.0, std::nullopt, 66.6}).back(), 67);
   }
-}
-
-TEST(NoteTrackerTest, NoteHoldLetsGoOfANoteTheScaleNoLongerHas)
-{
+  // Nor is a note the scale no longer has.
   MNoteTracker tracker;
   Configure(tracker, 44100.0, 1.0, 1.0);
   tracker.SetHoldCents(50.0);

@@ -237,19 +237,13 @@ TEST(CorrectorTest, DryOnlyReturnsTheInputDelayedByTheFrameSize)
 
 TEST(CorrectorTest, ConstantInputPassesUnchangedWhateverTheMix)
 {
-  struct Mix
+  for (const double dry : {0.0, 1.0, 0.5}) // fully wet
   {
-    double dry;
-    double wet;
-  };
-  for (const Mix mix : {Mix{0.0, 1.0}, Mix{1.0, 1.0}, Mix{0.5, 1.0}})
-  {
-    SCOPED_TRACE(mix.dry);
+    SCOPED_TRACE(dry);
     const double sampleRate = 44100.0;
     const std::vector<float> input(static_cast<std::size_t>(0.3 * sampleRate), 0.25f);
     auto owner = std::make_unique<TestOwner>(sampleRate, 1.0, 1.0);
-    owner->dry = mix.dry;
-    owner->wet = mix.wet;
+    owner->dry = dry;
     const auto output = Correct(*owner, sampleRate, 0, input, 256);
     // From the first sample that all four overlapping frames cover fully.
     for (std::size_t i = 2 * kFrameSize; i < input.size(); ++i)
