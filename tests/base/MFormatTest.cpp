@@ -89,12 +89,17 @@ TEST(MFormatTest, DisplayTextsAreExact)
   }
 }
 
+// Also when a parser reads a text, even an empty one, with such a format.
 TEST(MFormatTest, FormatEndingInsidePlaceholderThrowsTheFormattingMessage)
 {
   for (const char* format : {"{0;.2", "{0", "abc {1;+", "{0.", "{0 1"})
+  {
     EXPECT_EQ(MessageOf([&] { MFormat compiled(MString::FromNarrow(format)); }),
               "Formatting string ends in an argument specification.")
         << format;
+    EXPECT_THROW(MFormatParser(MString::FromNarrow(format), "1.5"), MException) << format;
+    EXPECT_THROW(MFormatParser(MString::FromNarrow(format), ""), MException) << format;
+  }
 }
 
 namespace
@@ -148,12 +153,6 @@ TEST(MFormatParserTest, CursorHandsOutCapturedArgumentsAsNumbers)
   EXPECT_EQ(parser.NextString(), MString());
   parser.Rewind();
   EXPECT_EQ(parser.NextString(), MString("440.5"));
-}
-
-TEST(MFormatParserTest, BrokenFormatThrowsEvenForEmptyText)
-{
-  EXPECT_THROW(MFormatParser("{0;.2", "1.5"), MException);
-  EXPECT_THROW(MFormatParser("{0;.2", ""), MException);
 }
 
 TEST(MFormatParserTest, FormattedTextParsesBackToItsArguments)

@@ -24,7 +24,7 @@ struct MHolder : MThreadTestSupport::MHoldingThread
 };
 } // namespace
 
-TEST(MLockConcurrencyTest, TryLockFailsAtOnceWhileAnotherThreadHoldsTheLock)
+TEST(MLockConcurrencyTest, LocksTakenByAnotherThreadFailAtOnceOrAfterTheirTimeout)
 {
   MLock lock;
   MHolder holder(lock);
@@ -37,16 +37,14 @@ TEST(MLockConcurrencyTest, TryLockFailsAtOnceWhileAnotherThreadHoldsTheLock)
 
   holder.Finish();
   MLockGuard guard(lock, 0);
-}
 
-TEST(MLockConcurrencyTest, MutexWaitsAtMostItsTimeoutAndIsFreeOnceReleased)
-{
+  // A mutex waits at most its timeout and is free once released.
   MMutex mutex;
-  MHolder holder(mutex);
-  ASSERT_TRUE(holder.WaitTaken());
+  MHolder mutexHolder(mutex);
+  ASSERT_TRUE(mutexHolder.WaitTaken());
   EXPECT_NE(mutex.Acquire(0), 0);
   EXPECT_NE(mutex.Acquire(20), 0);
-  holder.Finish();
+  mutexHolder.Finish();
   EXPECT_EQ(mutex.Acquire(kPatienceMs), 0);
   mutex.Release();
 }

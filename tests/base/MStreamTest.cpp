@@ -74,15 +74,19 @@ TEST(MStreamTest, UnimplementedOperationsNameTheirService)
     EXPECT_EQ(MessageOf(c.call), c.message);
 }
 
-TEST(MStreamTest, WriteZerosGoesOutInPiecesOfAtMost1024)
+TEST(MStreamTest, WriteZerosGoesOutInPiecesOfAtMost1024AndWriteLineWritesNarrowText)
 {
   RecordingStream stream;
   stream.WriteZeros(2500);
   EXPECT_EQ(stream.m_calls, (std::vector<std::size_t>{1024, 1024, 452}));
   EXPECT_EQ(stream.m_bytes, std::string(2500, '\0'));
+  RecordingStream lines;
+  lines.WriteLine(MString(u"gr\u00fc\u00dfe \u20ac"));
+  EXPECT_EQ(lines.m_bytes, "gr\xfc\xdf"
+                           "e ?\n");
 }
 
-TEST(MStreamTest, ReadLineSplitsAtLineFeedAndZeroAndSkipsCarriageReturns)
+TEST(MStreamTest, ReadLineSplitsAtLineFeedAndZeroSkipsCarriageReturnsAndGoesOnPastTheBuffer)
 {
   ShortReadStream stream(std::string("ab\r\ncd\0ef", 9));
   char line[16];
@@ -95,16 +99,14 @@ TEST(MStreamTest, ReadLineSplitsAtLineFeedAndZeroAndSkipsCarriageReturns)
   }
   EXPECT_EQ(lines, (std::vector<std::string>{"ab", "cd", "ef"}));
   EXPECT_EQ(MessageOf([&] { stream.ReadLine(line, sizeof line); }), "Could not load a line from stream.");
-}
 
-TEST(MStreamTest, ReadLineLongerThanTheBufferContinuesOnTheNextCall)
-{
-  ShortReadStream stream("abcdef\n");
-  char line[4];
-  stream.ReadLine(line, sizeof line);
-  EXPECT_STREQ(line, "abc");
-  stream.ReadLine(line, sizeof line);
-  EXPECT_STREQ(line, "def");
+  // A line longer than the buffer continues on the next call.
+  ShortReadStream longer("abcdef\n");
+  char part[4];
+  longer.ReadLine(part, sizeof part);
+  EXPECT_STREQ(part, "abc");
+  longer.ReadLine(part, sizeof part);
+  EXPECT_STREQ(part, "def");
 }
 
 TEST(MStreamTest, ForwardSeekReadsAndDiscardsAndBackwardSeekFails)
@@ -123,14 +125,6 @@ TEST(MStreamTest, ForwardSeekReadsAndDiscardsAndBackwardSeekFails)
   // A forward seek past the end stops at the end.
   stream.Seek(1000, MStream::kSeekFromCurrent);
   EXPECT_EQ(stream.Position(), 20u);
-}
-
-TEST(MStreamTest, WriteLineWritesNarrowTextAndALineFeed)
-{
-  RecordingStream stream;
-  stream.WriteLine(MString(u"gr\u00fc\u00dfe \u20ac"));
-  EXPECT_EQ(stream.m_bytes, "gr\xfc\xdf"
-                            "e ?\n");
 }
 
 TEST(MStreamTest, ReadFullyLoopsOverShortReads)
@@ -163,7 +157,7 @@ TEST(MMemoryStreamTest, SeekSupportsAllOriginsAndRejectsOthers)
   EXPECT_EQ(MessageOf([&] { stream.Seek(-1, MStream::kSeekFromStart); }), "Invalid seek position.");
 }
 
-TEST(MMemoryStreamTest, WritingPastTheEndFillsTheGapWithZeros)
+TEST(MMemoryStreamTest, WritingPastTheEndFillsTheGapWithZerosAndTruncateCutsAtThePosition)
 {
   MMemoryStream stream;
   stream.Write("ab", 2);
@@ -173,19 +167,16 @@ TEST(MMemoryStreamTest, WritingPastTheEndFillsTheGapWithZeros)
   const auto& buffer = *stream.GetBuffer();
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.GetData()), buffer.GetSize()),
             std::string("ab\0\0c", 5));
-}
 
-TEST(MMemoryStreamTest, TruncateCutsAtThePositionAndReadStopsAtTheEnd)
-{
-  MMemoryStream stream("0123456789", 10);
-  stream.Seek(6, MStream::kSeekFromStart);
-  stream.Truncate();
-  EXPECT_EQ(stream.GetSize(), 6);
-  EXPECT_TRUE(stream.IsEndOfStream());
+  // Truncate cuts at the position; a read stops at the end.
   stream.Seek(4, MStream::kSeekFromStart);
+  stream.Truncate();
+  EXPECT_EQ(stream.GetSize(), 4);
+  EXPECT_TRUE(stream.IsEndOfStream());
+  stream.Seek(1, MStream::kSeekFromStart);
   char bytes[8] = {};
-  EXPECT_EQ(stream.Read(bytes, sizeof bytes), 2u);
-  EXPECT_STREQ(bytes, "45");
+  EXPECT_EQ(stream.Read(bytes, sizeof bytes), 3u);
+  EXPECT_EQ(std::string(bytes, 3), std::string("b\0\0", 3));
   EXPECT_EQ(stream.Read(bytes, sizeof bytes), 0u);
 }
 

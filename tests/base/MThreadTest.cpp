@@ -67,16 +67,11 @@ protected:
 };
 } // namespace
 
-TEST(MThreadTest, WaitOnAThreadThatNeverStartedReturnsTrueAtOnce)
-{
-  MWorker worker;
-  EXPECT_TRUE(worker.Wait(0));
-  EXPECT_EQ(worker.GetExitState(), MThread::kNotStarted);
-}
-
 TEST(MThreadTest, StartsStopsAndWaitsRepeatedly)
 {
   MWorker worker;
+  EXPECT_TRUE(worker.Wait(0)) << "a thread that never started is waited for at once";
+  EXPECT_EQ(worker.GetExitState(), MThread::kNotStarted);
   for (int cycle = 0; cycle < 30; ++cycle)
   {
     worker.Start(MThread::Normal);

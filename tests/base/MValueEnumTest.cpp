@@ -108,7 +108,7 @@ TEST(MValueEnum, PositionsSpreadTheItemsEvenly)
   EXPECT_EQ(variable, 3);
 }
 
-TEST(MValueEnum, StepsMoveByItemsAndStopAtTheEnds)
+TEST(MValueEnum, StepsMoveByItemsAndStopAtTheEndsAndAVariableOutsideIsClamped)
 {
   MValueEnum<std::int32_t> value(MValueBinding<std::int32_t>::Value(1), MEnumerations::StdFont());
   EXPECT_TRUE(value.Increment(2, 3));
@@ -118,19 +118,17 @@ TEST(MValueEnum, StepsMoveByItemsAndStopAtTheEnds)
   EXPECT_FALSE(value.IncrementFine(1));
   EXPECT_TRUE(value.Increment(-1000, 0));
   EXPECT_EQ(value.Get(), 0);
-}
 
-TEST(MValueEnum, AnOutOfRangeVariableIsClampedIntoTheItems)
-{
+  // A variable outside the items is clamped into them.
   std::int32_t variable = 99;
-  MValueEnum<std::int32_t> value(MValueBinding<std::int32_t>::Variable(variable),
-                                 MEnumerations::CaptionType());
+  MValueEnum<std::int32_t> captions(MValueBinding<std::int32_t>::Variable(variable),
+                                    MEnumerations::CaptionType());
   EXPECT_EQ(variable, 3);
-  EXPECT_TRUE(value.IsModified());
+  EXPECT_TRUE(captions.IsModified());
   variable = -4;
-  value.Clamp();
+  captions.Clamp();
   EXPECT_EQ(variable, 0);
-  EXPECT_EQ(value.GetText().ToUTF8(), "none");
+  EXPECT_EQ(captions.GetText().ToUTF8(), "none");
 }
 
 } // namespace

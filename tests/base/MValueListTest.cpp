@@ -10,14 +10,6 @@ namespace
 
 constexpr const char* kModes[] = {"Stereo", "Left", "Right", "Mid", "Side"};
 
-TEST(MValueList, TextIsTheSelectedItem)
-{
-  MValueList<const char*> value(MValueBinding<std::int32_t>::Value(3), kModes, 5);
-  EXPECT_EQ(value.GetText().ToUTF8(), "Mid");
-  EXPECT_EQ(value.GetStepCount(), 5);
-  EXPECT_EQ(&value.GetTypeInfo(), &MValueTypeInfo::Enumeration());
-}
-
 TEST(MValueList, TypedTextSelectsTheFirstItemEqualAsAName)
 {
   MStringList items{MString::FromUTF8("Café"), "Cafe", MString::FromUTF8("Thé"), "Milk"};
@@ -41,9 +33,12 @@ TEST(MValueList, TypedTextSelectsTheFirstItemEqualAsAName)
   }
 }
 
-TEST(MValueList, PositionsSelectItemsByRounding)
+TEST(MValueList, TextIsTheSelectedItemAndPositionsSelectItemsByRounding)
 {
-  MValueList<const char*> value(MValueBinding<std::int32_t>::Value(0), kModes, 5);
+  MValueList<const char*> value(MValueBinding<std::int32_t>::Value(3), kModes, 5);
+  EXPECT_EQ(value.GetText().ToUTF8(), "Mid");
+  EXPECT_EQ(value.GetStepCount(), 5);
+  EXPECT_EQ(&value.GetTypeInfo(), &MValueTypeInfo::Enumeration());
   const std::pair<double, int> positions[] = {{0.0, 0}, {0.124, 0}, {0.125, 1}, {0.6, 2}, {0.9, 4}, {2.0, 4}};
   for (const auto& [x, index] : positions)
   {

@@ -12,7 +12,7 @@
 namespace
 {
 
-TEST(MValueScalePower, PositionIsTheRootOfTheInnerPosition)
+TEST(MValueScalePower, PositionIsTheRootOfTheInnerPositionAndSoIsTheContentForIt)
 {
   MValueVolume inner;
   MValueScaleSqr square(inner);
@@ -27,15 +27,9 @@ TEST(MValueScalePower, PositionIsTheRootOfTheInnerPosition)
     EXPECT_NEAR(inner.Get(), x * x * x * x, 1e-15) << x;
     EXPECT_NEAR(fourth.GetNormalised(), x, 1e-15) << x;
   }
-}
-
-TEST(MValueScalePower, ContentForAPositionIsTheInnerContentAtTheBentPosition)
-{
-  MValueVolume inner;
-  MValueScaleSqr square(inner);
-  // Position 0.5 of the square law is gain 0.25, 12.04 dB down.
+  // Position 0.5 of the square law is gain 0.25, 12.04 dB down; the variable stays.
+  inner.Set(1.0);
   EXPECT_EQ(square.GetContentForNormalised(0.5)->GetText().ToUTF8(), "-12.0 dB");
-  MValueScalePower<4> fourth(inner);
   EXPECT_EQ(fourth.GetContentForNormalised(0.5)->GetText().ToUTF8(), "-24.1 dB");
   EXPECT_EQ(inner.Get(), 1.0);
 }
