@@ -89,7 +89,7 @@ std::vector<std::complex<double>> DirectDFT(const std::vector<float>& x)
   return out;
 }
 
-TEST(MRealFFTSetup, BadArgumentsAreRefusedAndLeaveTheHolderAlone)
+TEST(MRealFFTSetup, BadArgumentsAreRefusedAndLeaveTheHolderAloneAndBuffersAreAligned)
 {
   MVector::MRealFFTSetup* const sentinel = reinterpret_cast<MVector::MRealFFTSetup*>(0x10);
   MVector::MRealFFTSetup* holder = sentinel;
@@ -119,10 +119,7 @@ TEST(MRealFFTSetup, BadArgumentsAreRefusedAndLeaveTheHolderAlone)
   EXPECT_EQ(MVector::Allocate(0), nullptr);
   MVector::Free(nullptr);
   MVector::FreeRealFFT(nullptr);
-}
-
-TEST(MRealFFTSetup, BuffersAreAlignedTo64Bytes)
-{
+  // Buffers are aligned to 64 bytes.
   for (int bytes : {1, 63, 64, 1000})
   {
     unsigned char* p = MVector::Allocate(bytes);
