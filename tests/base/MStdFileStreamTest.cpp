@@ -28,7 +28,7 @@ private:
 };
 } // namespace
 
-TEST(MStdFileStreamTest, WrittenFileReadsBackWithSeekSizeAndTruncate)
+TEST(MStdFileStreamTest, WrittenFileReadsBackWithSeekSizeAndTruncateAndFailuresNameIt)
 {
   TemporaryFile file("data \u00e4.bin");
   {
@@ -49,10 +49,8 @@ TEST(MStdFileStreamTest, WrittenFileReadsBackWithSeekSizeAndTruncate)
   EXPECT_TRUE(in.IsEndOfStream());
   EXPECT_EQ(MessageOf([&] { in.Seek(0, 9); }), "Invalid seek origin.");
   EXPECT_EQ(MessageOf([&] { in.Seek(-100, MStream::kSeekFromStart); }), "Could not perform file seek.");
-}
 
-TEST(MStdFileStreamTest, FailuresCarryTheFileName)
-{
+  // Failures carry the file name.
   TemporaryFile missing("missing.xml");
   const std::string name = missing.Name().ToUTF8();
   MStdFileStream stream;

@@ -11,7 +11,7 @@
 
 // ---- representation: literals, sharing, copy-on-write, capacity ----
 
-TEST(MStringTest, LiteralCostsNoAllocationUntilItsFirstChange)
+TEST(MStringTest, LiteralCostsNoAllocationUntilItsFirstChangeAndWidensItsBytes)
 {
   MAllocationCounter::Scope scope;
   MString text = "abc";
@@ -26,10 +26,8 @@ TEST(MStringTest, LiteralCostsNoAllocationUntilItsFirstChange)
   EXPECT_EQ(copy, MString("abcd"));
   EXPECT_TRUE(text.IsLiteral()); // the borrowed literal itself is untouched
   EXPECT_EQ(text, MString("abc"));
-}
 
-TEST(MStringTest, LiteralBytesWidenToTheirEightBitValue)
-{
+  // Its bytes widen to their eight-bit values.
   MString latin = "caf\xe9";
   EXPECT_EQ(latin.At(3), u'\u00e9');
   latin.Append(u'!');
@@ -63,17 +61,7 @@ TEST(MStringTest, CopiesShareTheBufferUntilOneSideChanges)
   EXPECT_EQ(original.ShareCount(), 1u);
 }
 
-TEST(MStringTest, AppendingAStringToItselfDoublesIt)
-{
-  MString text = MString::FromUTF8("ab");
-  text.Append(text);
-  text.Append(text);
-  EXPECT_EQ(text.ToUTF8(), "abababab");
-  text.Insert(1, text.Substring(0, 2));
-  EXPECT_EQ(text.ToUTF8(), "aabbababab");
-}
-
-TEST(MStringTest, EditingOperationsClipTheirRanges)
+TEST(MStringTest, EditingOperationsClipTheirRangesAndTakeTheStringItself)
 {
   MString text = "0123456789";
   EXPECT_EQ(text.Substring(3, 4), MString("3456"));
@@ -92,6 +80,14 @@ TEST(MStringTest, EditingOperationsClipTheirRanges)
   edited.Remove(5, 1000).SetAt(99, u'?');
   EXPECT_EQ(edited, MString("<0156"));
   EXPECT_EQ(text, MString("0123456789"));
+
+  // A string appended or inserted into itself.
+  MString doubled = MString::FromUTF8("ab");
+  doubled.Append(doubled);
+  doubled.Append(doubled);
+  EXPECT_EQ(doubled.ToUTF8(), "abababab");
+  doubled.Insert(1, doubled.Substring(0, 2));
+  EXPECT_EQ(doubled.ToUTF8(), "aabbababab");
 }
 
 TEST(MStringTest, SearchAndExactComparison)

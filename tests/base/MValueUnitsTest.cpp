@@ -104,16 +104,14 @@ TEST(MValueUnits, DisplayTextsFollowTheUnitRules)
                 return std::make_unique<MValueStepPercents>(MValueBinding<double>::Value(v), 0.0, 1.0, 0.05);
               },
               {{0.33, "35.0%"}});
-}
 
-TEST(MValueUnits, ShapeOutsideItsRangeShowsTheEndShapes)
-{
+  // A shape outside its range shows the end shapes.
   EXPECT_EQ(MValueSignalGeneratorShape::Text(16.0).ToUTF8(), "Random steps");
   EXPECT_EQ(MValueSignalGeneratorShape::Text(-3.0).ToUTF8(), "Sine");
   EXPECT_EQ(MValueSignalGeneratorShape::Text(std::nan("")).ToUTF8(), "Sine");
 }
 
-TEST(MValueUnits, MIDINotesShowNameAndOctave)
+TEST(MValueUnits, MIDINotesShowNameAndOctaveAndReadBackFromNamesOrNumbers)
 {
   const std::pair<int, const char*> cases[] = {{60, "C5"}, {61, "C#5"},  {0, "C0"}, {11, "B0"},
                                                {69, "A5"}, {127, "G10"}, {128, ""}, {-1, ""}};
@@ -126,18 +124,16 @@ TEST(MValueUnits, MIDINotesShowNameAndOctave)
   ASSERT_EQ(note.GetStepCount(), 128);
   EXPECT_EQ(note.GetContentForStep(127)->GetText().ToUTF8(), "G10");
   EXPECT_EQ(note.GetContentForStep(128)->GetText().ToUTF8(), "");
-}
 
-TEST(MValueUnits, MIDINotesReadBackFromNamesOrNumbers)
-{
-  const std::pair<const char*, int> cases[] = {{"C5", 60},  {"c#5", 61},  {" A5 ", 69}, {"G10", 127},
+  // Names or numbers typed read back; anything else leaves the note.
+  const std::pair<const char*, int> typed[] = {{"C5", 60},  {"c#5", 61},  {" A5 ", 69}, {"G10", 127},
                                                {"61", 61},  {"G#10", 40}, {"H5", 40},   {"C", 40},
                                                {"C5x", 40}, {"C-1", 40}};
-  for (const auto& [text, note] : cases)
+  for (const auto& [text, number] : typed)
   {
     MValueMIDINote value(MValueBinding<int>::Value(40));
     value.SetText(MString::FromUTF8(text));
-    EXPECT_EQ(value.Get(), note) << text;
+    EXPECT_EQ(value.Get(), number) << text;
   }
 }
 
@@ -250,7 +246,7 @@ TEST(MValueUnits, ContentForAPositionLeavesTheVariableAlone)
   EXPECT_EQ(pan.GetContentForNormalised(0.0)->GetText().ToUTF8(), "100% left");
 }
 
-TEST(MValueUnits, NarrowRangesGetAHundredthOfTheRangeAsStep)
+TEST(MValueUnits, NarrowRangesGetAHundredthOfTheRangeAsStepAndStepScalesSnap)
 {
   MValueVolume volume(MValueBinding<double>::Value(0.0), 0.0, 0.01);
   EXPECT_DOUBLE_EQ(volume.GetInc(), 0.0001);
@@ -258,10 +254,8 @@ TEST(MValueUnits, NarrowRangesGetAHundredthOfTheRangeAsStep)
   MValueFrequency frequency(MValueBinding<double>::Value(50.0), 40.0, 60.0);
   EXPECT_DOUBLE_EQ(frequency.GetInc(), 0.2);
   EXPECT_DOUBLE_EQ(frequency.GetMaxInc(), 2.0);
-}
 
-TEST(MValueUnits, StepScalesSnapEveryWriteAndStillMoveOnFineSteps)
-{
+  // Step scales snap every write and still move on fine steps.
   MValueStepDouble value(MValueBinding<double>::Value(0.0), 0.0, 10.0, 0.5);
   value.Set(3.3);
   EXPECT_EQ(value.Get(), 3.5);

@@ -141,7 +141,7 @@ TEST(MZLibStreamTest, DecompressionBombStopsAtTheOutputLimit)
   EXPECT_EQ(MessageOf([&] { Decompress(small, 64, 999); }), "Decompressed data exceed the size limit.");
 }
 
-TEST(MZLibStreamTest, DestroyingAnUnfinishedWriterIsReportedNotThrown)
+TEST(MZLibStreamTest, DestroyingAnUnfinishedWriterIsReportedNotThrownAndAWrongDirectionRefused)
 {
   const auto previous = MZLibStream::SetUsageErrorReporter(&RecordReport);
   s_reports.clear();
@@ -158,10 +158,8 @@ TEST(MZLibStreamTest, DestroyingAnUnfinishedWriterIsReportedNotThrown)
   MZLibStream::SetUsageErrorReporter(previous);
   ASSERT_EQ(s_reports.size(), 1u);
   EXPECT_STREQ(s_reports[0], "ZLIB stream has not been terminated.");
-}
 
-TEST(MZLibStreamTest, WrongDirectionIsNotImplemented)
-{
+  // Each direction refuses the other's operation.
   MMemoryStream target;
   MZLibStream reader(target, MZLibStream::Direction::Reading);
   EXPECT_EQ(MessageOf([&] { reader.Write("a", 1); }), "Service \"write to stream\" is not implemented.");

@@ -59,7 +59,7 @@ std::vector<double> SmoothInDouble(const std::vector<float>& x, const std::vecto
   return y;
 }
 
-TEST_F(MVectorSpectral, TwoSidedSmoothingFollowsTheRecursionAtEveryLevel)
+TEST_F(MVectorSpectral, TwoSidedSmoothingFollowsTheRecursionAndKeepsAConstantAtItsDcGain)
 {
   const std::vector<std::vector<float>> poleSets = {{0.7f, 0.5f, 0.3f}, {0.9f}, {0.2f, 0.95f}};
   // Lengths with and without the chunked layout of the vector level, and a short one.
@@ -85,10 +85,8 @@ TEST_F(MVectorSpectral, TwoSidedSmoothingFollowsTheRecursionAtEveryLevel)
       });
     }
   }
-}
 
-TEST_F(MVectorSpectral, TwoSidedSmoothingKeepsAConstantAtItsDcGain)
-{
+  // A constant keeps its DC gain.
   // Away from the ends a constant c comes out as c times the DC gains (1 backward, a / (1 - a)
   // forward) plus the offsets' own steady state; with offset 0 it is c a / (1 - a) per pole.
   AtEveryLevel([&] {
