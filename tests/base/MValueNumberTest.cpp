@@ -117,7 +117,7 @@ TEST(MValueNumber, NormalisedPositionIsLinearAndIntegralPositionsRound)
   EXPECT_EQ(reversed.GetNormalised(), 0.0);
 }
 
-TEST(MValueNumber, CoarseStepsDoubleWithLevelUpToTheLargestStep)
+TEST(MValueNumber, CoarseStepsDoubleWithLevelUpToTheLargestStepAndEveryWriteMarksModified)
 {
   MValueDouble value(MValueBinding<double>::Value(0.0), -1000.0, 1000.0);
   value.SetIncrements(0.5, 3.0);
@@ -137,6 +137,18 @@ TEST(MValueNumber, CoarseStepsDoubleWithLevelUpToTheLargestStep)
   EXPECT_EQ(value.Get(), 1000.0);
   EXPECT_FALSE(value.Increment(1, 0));
   EXPECT_TRUE(value.IsModified());
+
+  // Every write marks the scale modified, a clamp only when it changes something.
+  MValueDouble marked(MValueBinding<double>::Value(0.5), 0.0, 1.0);
+  EXPECT_FALSE(marked.IsModified());
+  EXPECT_FALSE(marked.Set(0.5));
+  EXPECT_TRUE(marked.IsModified());
+  marked.ClearModified();
+  marked.Clamp();
+  EXPECT_FALSE(marked.IsModified());
+  marked.SetRange(0.0, 0.25);
+  EXPECT_EQ(marked.Get(), 0.25);
+  EXPECT_TRUE(marked.IsModified());
 }
 
 TEST(MValueNumber, IntegerArithmeticSaturatesInsteadOfWrapping)
@@ -155,20 +167,6 @@ TEST(MValueNumber, IntegerArithmeticSaturatesInsteadOfWrapping)
   MValueShort narrow(MValueBinding<short>::Value(0), -100000, 100000);
   narrow.Set(90000);
   EXPECT_EQ(narrow.Get(), std::numeric_limits<short>::max());
-}
-
-TEST(MValueNumber, EveryWriteMarksModifiedAndClampOnlyWhenItChangesSomething)
-{
-  MValueDouble value(MValueBinding<double>::Value(0.5), 0.0, 1.0);
-  EXPECT_FALSE(value.IsModified());
-  EXPECT_FALSE(value.Set(0.5));
-  EXPECT_TRUE(value.IsModified());
-  value.ClearModified();
-  value.Clamp();
-  EXPECT_FALSE(value.IsModified());
-  value.SetRange(0.0, 0.25);
-  EXPECT_EQ(value.Get(), 0.25);
-  EXPECT_TRUE(value.IsModified());
 }
 
 TEST(MValueNumber, StorageTextsCarrySixDecimalsAndIntegersStayExact)

@@ -171,7 +171,7 @@ TEST(MPitchDetectorFFT, TheRateLimitBoundsEachReportsStepInLogFrequency)
   }
 }
 
-TEST(MPitchDetectorFFT, QuietFramesAndPitchesOutsideTheRangeLeaveTheReportAlone)
+TEST(MPitchDetectorFFT, QuietFramesPitchesOutsideTheRangeAndFramesBelowTheVoicingGateLeaveTheReportAlone)
 {
   const double rate = 48000.0;
   auto detector = MakeDetector(rate, 0.0, 0.0, 1.0);
@@ -187,14 +187,12 @@ TEST(MPitchDetectorFFT, QuietFramesAndPitchesOutsideTheRangeLeaveTheReportAlone)
   const std::vector<long long> reports = ReportsPerFrame(*detector, signal);
   EXPECT_EQ(reports, (std::vector<long long>{1, 2, 2, 2, 2, 2}));
   EXPECT_LT(std::fabs(Cents(detector->ReportedFrequency(), 300.0)), 2.0);
-}
 
-TEST(MPitchDetectorFFT, TheVoicingGateSkipsFramesBelowItsShareOfFullScale)
-{
+  // The voicing gate skips frames below its share of full scale.
   // A bin-centred sine of amplitude 0.5 peaks at 0.5 * S1 / 2 with S1 = (N - 1) / 2 for
   // the symmetric Hann: about 512. The gate needs (N / 2) * ratio, 2048 * ratio.
-  const double rate = 44100.0;
-  const double frequency = 40.0 * rate / kN;
+  const double gateRate = 44100.0;
+  const double frequency = 40.0 * gateRate / kN;
   struct Case
   {
     double ratio;
@@ -202,9 +200,9 @@ TEST(MPitchDetectorFFT, TheVoicingGateSkipsFramesBelowItsShareOfFullScale)
   };
   for (const Case& c : {Case{-1.0, 4}, Case{0.2, 4}, Case{0.3, 0}})
   {
-    auto detector = MakeDetector(rate, 0.0, 0.0, 1.0);
+    auto detector = MakeDetector(gateRate, 0.0, 0.0, 1.0);
     detector->SetVoicingRatio(c.ratio);
-    const std::vector<float> signal = MTestSignals::Sine(4 * kN, frequency, rate, 0.5f);
+    const std::vector<float> signal = MTestSignals::Sine(4 * kN, frequency, gateRate, 0.5f);
     detector->Process(signal.data(), static_cast<int>(signal.size()));
     EXPECT_EQ(detector->ReportCount(), c.expectedReports) << "ratio " << c.ratio;
   }

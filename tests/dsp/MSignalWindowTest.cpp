@@ -58,7 +58,7 @@ const ShapeCase kShapes[] = {
 };
 } // namespace
 
-TEST(MSignalWindow, EveryTypeFollowsItsShapeWithMatchingSums)
+TEST(MSignalWindow, EveryTypeFollowsItsShapeWithMatchingSumsAndUnknownTypesAreRefused)
 {
   for (const ShapeCase& c : kShapes)
   {
@@ -81,6 +81,16 @@ TEST(MSignalWindow, EveryTypeFollowsItsShapeWithMatchingSums)
       EXPECT_NEAR(window.Sum(), sum, 1e-5 * length);
       EXPECT_NEAR(window.SumOfSquares(), sumOfSquares, 1e-5 * length);
     }
+  }
+
+  // Unknown types are refused and leave the window as it was.
+  MSignalWindow window;
+  window.Build(MSignalWindow::kTriangular, 16);
+  for (int type : {-1, 9, 100})
+  {
+    EXPECT_EQ(MessageOf([&] { window.Build(type, 32); }), "Unknown signal window type.") << type;
+    EXPECT_EQ(window.Type(), MSignalWindow::kTriangular);
+    EXPECT_EQ(window.Length(), 16);
   }
 }
 
@@ -123,17 +133,5 @@ TEST(MSignalWindow, ComplementaryHannHalvesAddToOneAndItsSquareOverlapsFlat)
     }
     EXPECT_NEAR(window.Sum(), length / 2.0, 1e-3);
     EXPECT_NEAR(window.SumOfSquares(), 3.0 * length / 8.0, 1e-3);
-  }
-}
-
-TEST(MSignalWindow, UnknownTypesAreRefusedAndLeaveTheWindowAsItWas)
-{
-  MSignalWindow window;
-  window.Build(MSignalWindow::kTriangular, 16);
-  for (int type : {-1, 9, 100})
-  {
-    EXPECT_EQ(MessageOf([&] { window.Build(type, 32); }), "Unknown signal window type.") << type;
-    EXPECT_EQ(window.Type(), MSignalWindow::kTriangular);
-    EXPECT_EQ(window.Length(), 16);
   }
 }
