@@ -109,7 +109,7 @@ TEST(MStreamTest, ReadLineSplitsAtLineFeedAndZeroSkipsCarriageReturnsAndGoesOnPa
   EXPECT_STREQ(part, "def");
 }
 
-TEST(MStreamTest, ForwardSeekReadsAndDiscardsAndBackwardSeekFails)
+TEST(MStreamTest, ForwardSeekAndReadFullyLoopOverShortReadsAndBackwardSeekFails)
 {
   ShortReadStream stream("0123456789abcdefghij", 3);
   stream.Seek(10, MStream::kSeekFromCurrent);
@@ -125,18 +125,16 @@ TEST(MStreamTest, ForwardSeekReadsAndDiscardsAndBackwardSeekFails)
   // A forward seek past the end stops at the end.
   stream.Seek(1000, MStream::kSeekFromCurrent);
   EXPECT_EQ(stream.Position(), 20u);
-}
 
-TEST(MStreamTest, ReadFullyLoopsOverShortReads)
-{
-  ShortReadStream stream("abcdefg", 2);
+  // ReadFully loops over short reads.
+  ShortReadStream pieces("abcdefg", 2);
   char bytes[8] = {};
-  EXPECT_EQ(stream.ReadFully(bytes, 5), 5u);
+  EXPECT_EQ(pieces.ReadFully(bytes, 5), 5u);
   EXPECT_STREQ(bytes, "abcde");
-  EXPECT_EQ(stream.ReadFully(bytes, 5), 2u);
+  EXPECT_EQ(pieces.ReadFully(bytes, 5), 2u);
 }
 
-TEST(MMemoryStreamTest, SeekSupportsAllOriginsAndRejectsOthers)
+TEST(MMemoryStreamTest, SeekSupportsAllOriginsAndRejectsOthersAndTheBufferOutlivesTheStream)
 {
   MMemoryStream stream("0123456789", 10);
   const struct
@@ -155,6 +153,21 @@ TEST(MMemoryStreamTest, SeekSupportsAllOriginsAndRejectsOthers)
   }
   EXPECT_EQ(MessageOf([&] { stream.Seek(0, 3); }), "Invalid seek origin.");
   EXPECT_EQ(MessageOf([&] { stream.Seek(-1, MStream::kSeekFromStart); }), "Invalid seek position.");
+
+  // The buffer outlives the stream.
+  std::shared_ptr<MMemoryStream::Buffer> buffer;
+  {
+    MMemoryStream stream;
+    stream.Write("state", 5);
+    buffer = stream.GetBuffer();
+  }
+  ASSERT_EQ(buffer.use_count(), 1);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer->GetData()), buffer->GetSize()), "state");
+  // A new stream on the kept buffer reads the same bytes.
+  MMemoryStream again(buffer);
+  char bytes[6] = {};
+  EXPECT_EQ(again.Read(bytes, 5), 5u);
+  EXPECT_STREQ(bytes, "state");
 }
 
 TEST(MMemoryStreamTest, WritingPastTheEndFillsTheGapWithZerosAndTruncateCutsAtThePosition)
@@ -178,21 +191,4 @@ TEST(MMemoryStreamTest, WritingPastTheEndFillsTheGapWithZerosAndTruncateCutsAtTh
   EXPECT_EQ(stream.Read(bytes, sizeof bytes), 3u);
   EXPECT_EQ(std::string(bytes, 3), std::string("b\0\0", 3));
   EXPECT_EQ(stream.Read(bytes, sizeof bytes), 0u);
-}
-
-TEST(MMemoryStreamTest, BufferOutlivesTheStream)
-{
-  std::shared_ptr<MMemoryStream::Buffer> buffer;
-  {
-    MMemoryStream stream;
-    stream.Write("state", 5);
-    buffer = stream.GetBuffer();
-  }
-  ASSERT_EQ(buffer.use_count(), 1);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer->GetData()), buffer->GetSize()), "state");
-  // A new stream on the kept buffer reads the same bytes.
-  MMemoryStream again(buffer);
-  char bytes[6] = {};
-  EXPECT_EQ(again.Read(bytes, 5), 5u);
-  EXPECT_STREQ(bytes, "state");
 }

@@ -61,7 +61,7 @@ TEST(MStringTest, CopiesShareTheBufferUntilOneSideChanges)
   EXPECT_EQ(original.ShareCount(), 1u);
 }
 
-TEST(MStringTest, EditingOperationsClipTheirRangesAndTakeTheStringItself)
+TEST(MStringTest, EditingOperationsClipTheirRangesAndTakeTheStringItselfAndSearchesFindExactly)
 {
   MString text = "0123456789";
   EXPECT_EQ(text.Substring(3, 4), MString("3456"));
@@ -88,21 +88,19 @@ TEST(MStringTest, EditingOperationsClipTheirRangesAndTakeTheStringItself)
   EXPECT_EQ(doubled.ToUTF8(), "abababab");
   doubled.Insert(1, doubled.Substring(0, 2));
   EXPECT_EQ(doubled.ToUTF8(), "aabbababab");
-}
 
-TEST(MStringTest, SearchAndExactComparison)
-{
-  MString text = MString::FromUTF8("pitch shift pitch");
-  EXPECT_EQ(text.Find("pitch"), 0);
-  EXPECT_EQ(text.Find("pitch", 1), 12);
-  EXPECT_EQ(text.Find("tone"), -1);
-  EXPECT_EQ(text.Find(u' '), 5);
-  EXPECT_EQ(text.Find(MString()), 0);
-  EXPECT_EQ(text.FindLast(u'p'), 12);
-  EXPECT_EQ(text.FindLast(u'z'), -1);
-  EXPECT_TRUE(text.StartsWith("pitch "));
-  EXPECT_TRUE(text.EndsWith(" pitch"));
-  EXPECT_FALSE(text.EndsWith("shift"));
+  // Search and exact comparison.
+  MString haystack = MString::FromUTF8("pitch shift pitch");
+  EXPECT_EQ(haystack.Find("pitch"), 0);
+  EXPECT_EQ(haystack.Find("pitch", 1), 12);
+  EXPECT_EQ(haystack.Find("tone"), -1);
+  EXPECT_EQ(haystack.Find(u' '), 5);
+  EXPECT_EQ(haystack.Find(MString()), 0);
+  EXPECT_EQ(haystack.FindLast(u'p'), 12);
+  EXPECT_EQ(haystack.FindLast(u'z'), -1);
+  EXPECT_TRUE(haystack.StartsWith("pitch "));
+  EXPECT_TRUE(haystack.EndsWith(" pitch"));
+  EXPECT_FALSE(haystack.EndsWith("shift"));
   EXPECT_FALSE(MString("ab").StartsWith("abc"));
 
   EXPECT_LT(MString("abc").Compare("abd"), 0);

@@ -63,7 +63,7 @@ TEST(MEnumeration, EveryNameFindsItsOwnItemInAnyAsciiCase)
   }
 }
 
-TEST(MValueEnum, NamesSelectItemsFoldingCaseAndUnknownNamesSelectTheFirst)
+TEST(MValueEnum, NamesSelectItemsFoldingCaseAndPositionsSpreadThemEvenly)
 {
   const struct
   {
@@ -85,26 +85,24 @@ TEST(MValueEnum, NamesSelectItemsFoldingCaseAndUnknownNamesSelectTheFirst)
   value.FromString("LEFT");
   EXPECT_EQ(value.Get(), TestLayout::Left);
   EXPECT_EQ(&value.GetTypeInfo(), &MValueTypeInfo::Enumeration());
-}
 
-TEST(MValueEnum, PositionsSpreadTheItemsEvenly)
-{
+  // Positions spread the items evenly.
   std::int32_t variable = 0;
-  MValueEnum<std::int32_t> value(MValueBinding<std::int32_t>::Variable(variable),
-                                 MEnumerations::ModalValue());
-  ASSERT_EQ(value.GetStepCount(), 5);
+  MValueEnum<std::int32_t> spread(MValueBinding<std::int32_t>::Variable(variable),
+                                  MEnumerations::ModalValue());
+  ASSERT_EQ(spread.GetStepCount(), 5);
   const std::pair<double, int> positions[] = {{0.0, 0},  {0.12, 0}, {0.13, 1}, {0.5, 2},
                                               {0.87, 3}, {0.88, 4}, {1.0, 4}};
   for (const auto& [x, item] : positions)
   {
-    value.SetNormalised(x);
+    spread.SetNormalised(x);
     EXPECT_EQ(variable, item) << x;
-    EXPECT_DOUBLE_EQ(value.GetNormalised(), item / 4.0) << x;
+    EXPECT_DOUBLE_EQ(spread.GetNormalised(), item / 4.0) << x;
   }
-  EXPECT_EQ(value.GetContentForStep(2)->GetText().ToUTF8(), "cancel");
-  EXPECT_EQ(value.GetContentForNormalised(0.25)->GetText().ToUTF8(), "ok");
-  EXPECT_EQ(value.GetContentForStep(5)->GetText().ToUTF8(), "");
-  value.SetStep(3);
+  EXPECT_EQ(spread.GetContentForStep(2)->GetText().ToUTF8(), "cancel");
+  EXPECT_EQ(spread.GetContentForNormalised(0.25)->GetText().ToUTF8(), "ok");
+  EXPECT_EQ(spread.GetContentForStep(5)->GetText().ToUTF8(), "");
+  spread.SetStep(3);
   EXPECT_EQ(variable, 3);
 }
 

@@ -10,7 +10,7 @@ namespace
 
 constexpr const char* kModes[] = {"Stereo", "Left", "Right", "Mid", "Side"};
 
-TEST(MValueList, TypedTextSelectsTheFirstItemEqualAsAName)
+TEST(MValueList, TypedTextSelectsTheFirstItemEqualAsANameAndAShrunkenListKeepsTheIndexUsable)
 {
   MStringList items{MString::FromUTF8("Café"), "Cafe", MString::FromUTF8("Thé"), "Milk"};
   const struct
@@ -31,6 +31,25 @@ TEST(MValueList, TypedTextSelectsTheFirstItemEqualAsAName)
     EXPECT_EQ(value.SetText(MString::FromUTF8(c.text)), c.changed) << c.text;
     EXPECT_EQ(value.GetIndex(), c.index) << c.text;
   }
+
+  // An empty or shrunken list keeps the index usable.
+  MStringList shrinking{"a", "b", "c"};
+  MValueList<MStringList> value(MValueBinding<std::int32_t>::Value(2), shrinking);
+  shrinking.Remove(2);
+  value.Clamp();
+  EXPECT_EQ(value.GetIndex(), 1);
+  shrinking.Clear();
+  value.Clamp();
+  EXPECT_EQ(value.GetIndex(), 0);
+  EXPECT_EQ(value.GetText().ToUTF8(), "");
+  EXPECT_EQ(value.GetNormalised(), 0.0);
+  EXPECT_FALSE(value.SetText("a"));
+  value.SetNormalised(0.7);
+  EXPECT_EQ(value.GetIndex(), 0);
+
+  MValueList<const char*> none(MValueBinding<std::int32_t>::Value(5), nullptr, 3);
+  EXPECT_EQ(none.GetIndex(), 0);
+  EXPECT_EQ(none.GetText().ToUTF8(), "");
 }
 
 TEST(MValueList, TextIsTheSelectedItemAndPositionsSelectItemsByRounding)
@@ -53,27 +72,6 @@ TEST(MValueList, TextIsTheSelectedItemAndPositionsSelectItemsByRounding)
   EXPECT_EQ(value.GetIndex(), 4);
   EXPECT_TRUE(value.IncrementFine(-2));
   EXPECT_EQ(value.GetIndex(), 2);
-}
-
-TEST(MValueList, AnEmptyOrShrunkenListKeepsTheIndexUsable)
-{
-  MStringList items{"a", "b", "c"};
-  MValueList<MStringList> value(MValueBinding<std::int32_t>::Value(2), items);
-  items.Remove(2);
-  value.Clamp();
-  EXPECT_EQ(value.GetIndex(), 1);
-  items.Clear();
-  value.Clamp();
-  EXPECT_EQ(value.GetIndex(), 0);
-  EXPECT_EQ(value.GetText().ToUTF8(), "");
-  EXPECT_EQ(value.GetNormalised(), 0.0);
-  EXPECT_FALSE(value.SetText("a"));
-  value.SetNormalised(0.7);
-  EXPECT_EQ(value.GetIndex(), 0);
-
-  MValueList<const char*> none(MValueBinding<std::int32_t>::Value(5), nullptr, 3);
-  EXPECT_EQ(none.GetIndex(), 0);
-  EXPECT_EQ(none.GetText().ToUTF8(), "");
 }
 
 } // namespace

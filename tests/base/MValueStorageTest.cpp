@@ -34,7 +34,7 @@ std::string AttributeOf(const MXmlItem& item, const char* name)
   return item.GetAttribute(MString::FromUTF8(name), "<absent>").ToUTF8();
 }
 
-TEST(MValueStorage, NumbersAreSavedUnderTheirIdInTwelveSignificantDigits)
+TEST(MValueStorage, NumbersAreSavedInTwelveSignificantDigitsAndLoadedOnlyAsNumbers)
 {
   MXmlItem item("settings");
   MValueDouble third(MValueBinding<double>::Value(1.0 / 3.0), 0.0, 1.0);
@@ -60,10 +60,8 @@ TEST(MValueStorage, NumbersAreSavedUnderTheirIdInTwelveSignificantDigits)
   reread.SetId("big");
   reread.Load(item);
   EXPECT_EQ(reread.Get(), 1234567890123456789);
-}
 
-TEST(MValueStorage, LoadingReadsNumbersOnlyAndFallsBackToTheDefault)
-{
+  // Loading reads numbers only and falls back to the default.
   const struct
   {
     const char* attribute; // null: absent
@@ -85,7 +83,7 @@ TEST(MValueStorage, LoadingReadsNumbersOnlyAndFallsBackToTheDefault)
   }
 }
 
-TEST(MValueStorage, DefinitionAttributesSetRangeDefaultStepsAndFormat)
+TEST(MValueStorage, DefinitionAttributesSetRangeDefaultStepsAndFormatAlsoInPart)
 {
   MValueDouble value;
   value.LoadDefinition(Element({{"id", "cutoff"},
@@ -104,10 +102,8 @@ TEST(MValueStorage, DefinitionAttributesSetRangeDefaultStepsAndFormat)
   EXPECT_EQ(value.GetInc(), 0.5);
   EXPECT_EQ(value.GetMaxInc(), 2.0);
   EXPECT_EQ(value.GetText().ToUTF8(), "15.0 Hz");
-}
 
-TEST(MValueStorage, DefinitionRulesForPartialAttributeSets)
-{
+  // Partial attribute sets.
   {
     MValueDouble value; // 0..100, inc 0.1, maxinc 1
     value.LoadDefinition(Element({{"value", "30"}}));

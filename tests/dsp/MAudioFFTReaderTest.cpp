@@ -35,7 +35,7 @@ public:
 };
 } // namespace
 
-TEST(MAudioFFTReader, FramesStartEveryHopAndCarryTheWindowedSamples)
+TEST(MAudioFFTReader, FramesStartEveryHopCarryTheWindowedSamplesAndStayWithinTheLimit)
 {
   struct Case
   {
@@ -85,10 +85,8 @@ TEST(MAudioFFTReader, FramesStartEveryHopAndCarryTheWindowedSamples)
       ASSERT_EQ(reader->m_frameSizes[f], c.frameSize);
     }
   }
-}
 
-TEST(MAudioFFTReader, ResizeLimitsTheFrameSizeAndUsesTheSymmetricHann)
-{
+  // Resize limits the frame size and uses the symmetric Hann.
   MAudioFFTReader reader;
   EXPECT_EQ(reader.FrameSize(), 4096);
   reader.Resize(65536, 0.5);

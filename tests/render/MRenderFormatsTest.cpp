@@ -32,11 +32,6 @@ std::vector<std::string> Through(const char* format, std::vector<std::string> ar
   return arguments;
 }
 
-std::vector<double> Samples(const fs::path& path)
-{
-  return ReadAudio(path).samples;
-}
-
 // FNV-1a (64 bits) of a file's bytes; 0 for a file that cannot be read. Only the g++ release build compares
 // it.
 [[maybe_unused]] std::uint64_t FileChecksum(const fs::path& path)
@@ -121,8 +116,8 @@ TEST_F(MRenderFormatsTest, DemoInHighQualityHasNoClicksNoHissAndKeepsItsPeak)
   const Outcome outcome = Render(
       Through("vst3", {"--demo", "--out-dir", Path("high"), "--set", "Depth=100", "--set", "Speed=100"}));
   ASSERT_EQ(outcome.status, 0) << outcome.err;
-  const std::vector<double> input = Samples(fs::path(Path("high")) / "demo-input.wav");
-  const std::vector<double> output = Samples(fs::path(Path("high")) / "demo-corrected.wav");
+  const std::vector<double> input = ReadAudio(fs::path(Path("high")) / "demo-input.wav").samples;
+  const std::vector<double> output = ReadAudio(fs::path(Path("high")) / "demo-corrected.wav").samples;
   ASSERT_EQ(input.size(), output.size());
   ASSERT_GT(input.size(), 44100u);
   double jump = 0.0;
@@ -213,7 +208,7 @@ TEST_F(MRenderFormatsTest, DemoComesOutAlikeThroughBothInterfacesWithItsPitchErr
     EXPECT_GT(before, 10.0) << outcome.out;
     EXPECT_GE(after, 0.0) << outcome.out;
     EXPECT_LE(after, before / 3.0) << outcome.out;
-    corrected[i++] = Samples(fs::path(folder) / "demo-corrected.wav");
+    corrected[i++] = ReadAudio(fs::path(folder) / "demo-corrected.wav").samples;
   }
   ASSERT_GT(corrected[0].size(), 44100u);
   EXPECT_TRUE(corrected[0] == corrected[1]) << "the demo's samples differ between VST 3 and VST 2.4";
@@ -240,7 +235,7 @@ TEST_F(MRenderFormatsTest, DemoComesOutAlikeThroughBothInterfacesWithItsPitchErr
       const Outcome outcome = Render(Through(format, {"--set", "Depth=100", "--set", "Speed=100", "--scale",
                                                       file.scale, "--subtype", "float", file.input, output}));
       ASSERT_EQ(outcome.status, 0) << format << ": " << outcome.err;
-      rendered[k] = Samples(output);
+      rendered[k] = ReadAudio(output).samples;
     }
     ASSERT_GT(rendered[0].size(), 44100u);
     EXPECT_TRUE(file.samples == 0 || rendered[0].size() == file.samples) << rendered[0].size();
