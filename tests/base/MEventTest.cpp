@@ -174,7 +174,7 @@ TEST_F(MEventTest, DestroyingAnEventRemovesItFromItsSubscribersAndWithdrawsItsRe
   EXPECT_EQ(log, (std::vector<std::string>{"a:1", "a:3"}));
 }
 
-TEST_F(MEventTest, ClearQueueReturnsTheEventToIdle)
+TEST_F(MEventTest, ClearQueueOrTheProcessorsEndDropsThePendingRecords)
 {
   MValueEvent event;
   event.Subscribe<&MRecorder::OnValue>(&a);
@@ -189,19 +189,18 @@ TEST_F(MEventTest, ClearQueueReturnsTheEventToIdle)
   event.Post(&processor, MValueParams{3});
   processor.Process();
   EXPECT_EQ(log, (std::vector<std::string>{"a:3"}));
-}
 
-TEST_F(MEventTest, DestroyingAProcessorDropsTheRecordsPendingOnIt)
-{
-  MValueEvent event;
-  event.Subscribe<&MRecorder::OnValue>(&a);
+  // Destroying a processor drops the records pending on it.
+  log.clear();
+  MValueEvent pending;
+  pending.Subscribe<&MRecorder::OnValue>(&a);
   {
-    MEventProcessor processor;
-    event.Post(&processor, MValueParams{1});
+    MEventProcessor doomed;
+    pending.Post(&doomed, MValueParams{1});
   }
-  EXPECT_EQ(event.GetPendingCount(), 0u);
+  EXPECT_EQ(pending.GetPendingCount(), 0u);
   MEventProcessor other;
-  event.Post(&other, MValueParams{2});
+  pending.Post(&other, MValueParams{2});
   other.Process();
   EXPECT_EQ(log, (std::vector<std::string>{"a:2"}));
 }

@@ -112,7 +112,7 @@ struct ParseCase
 };
 } // namespace
 
-TEST(MFormatParserTest, TypedTextCapturesWhatTheFormatSays)
+TEST(MFormatParserTest, TypedTextCapturesWhatTheFormatSaysAndTheCursorHandsItOut)
 {
   const ParseCase cases[] = {
       {"{0} Hz", "440 Hz", {"440"}},
@@ -141,18 +141,16 @@ TEST(MFormatParserTest, TypedTextCapturesWhatTheFormatSays)
           << c.format << " / " << c.text;
     }
   }
-}
 
-TEST(MFormatParserTest, CursorHandsOutCapturedArgumentsAsNumbers)
-{
-  MFormatParser parser("{0} Hz, {1} ms, {2}", "440.5 Hz, 12 ms, abc");
-  EXPECT_EQ(parser.Count(), 3);
-  EXPECT_DOUBLE_EQ(parser.NextDouble(), 440.5);
-  EXPECT_EQ(parser.NextInteger(), 12);
-  EXPECT_DOUBLE_EQ(parser.NextDouble(), 0.0); // a non-number reads as 0
-  EXPECT_EQ(parser.NextString(), MString());
-  parser.Rewind();
-  EXPECT_EQ(parser.NextString(), MString("440.5"));
+  // The cursor hands out the captured arguments as numbers.
+  MFormatParser cursor("{0} Hz, {1} ms, {2}", "440.5 Hz, 12 ms, abc");
+  EXPECT_EQ(cursor.Count(), 3);
+  EXPECT_DOUBLE_EQ(cursor.NextDouble(), 440.5);
+  EXPECT_EQ(cursor.NextInteger(), 12);
+  EXPECT_DOUBLE_EQ(cursor.NextDouble(), 0.0); // a non-number reads as 0
+  EXPECT_EQ(cursor.NextString(), MString());
+  cursor.Rewind();
+  EXPECT_EQ(cursor.NextString(), MString("440.5"));
 }
 
 TEST(MFormatParserTest, FormattedTextParsesBackToItsArguments)

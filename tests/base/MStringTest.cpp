@@ -178,7 +178,7 @@ TEST(MAccentFoldingTest, TableIsSortedAndFoldsOnlyLatinLettersToLetters)
 
 // ---- conversions ----
 
-TEST(MStringTest, NonAsciiTextRoundTripsThroughUtf8Utf16AndWide)
+TEST(MStringTest, NonAsciiTextRoundTripsThroughUtf8Utf16AndWideAndInvalidUtf8IsReplaced)
 {
   const char* samples[] = {
       "plain",
@@ -213,10 +213,8 @@ TEST(MStringTest, NonAsciiTextRoundTripsThroughUtf8Utf16AndWide)
   EXPECT_EQ(clef.ToNarrow(), "?"); // one character, one replacement
   EXPECT_EQ(MString::FromUTF8("\xc3\xa9").ToNarrow(), "\xe9");
   EXPECT_EQ(MString::FromNarrow("\xe9").ToUTF8(), "\xc3\xa9");
-}
 
-TEST(MStringTest, InvalidUtf8BecomesReplacementCharactersWithoutOverreading)
-{
+  // Invalid UTF-8 becomes replacement characters without reading past its end.
   struct Case
   {
     std::string input;
@@ -256,7 +254,7 @@ TEST(MStringTest, InvalidUtf8BecomesReplacementCharactersWithoutOverreading)
 
 // ---- numbers ----
 
-TEST(MStringTest, NumberToTextUsesFixedUpToNineDigitsAndGeneralFromTen)
+TEST(MStringTest, NumberToTextUsesFixedUpToNineDigitsAndTextToNumberTheLongestDecimalPrefix)
 {
   struct Case
   {
@@ -287,16 +285,14 @@ TEST(MStringTest, NumberToTextUsesFixedUpToNineDigitsAndGeneralFromTen)
   EXPECT_EQ(MString::FromInteger(-7, 10, 4, u'0'), MString("-007"));
   EXPECT_EQ(MString::FromInteger(7, 10, 3), MString("  7"));
   EXPECT_EQ(MString::FromUnsigned(18446744073709551615ull, 16), MString("ffffffffffffffff"));
-}
 
-TEST(MStringTest, TextToNumberReadsTheLongestDecimalPrefix)
-{
-  struct Case
+  // Text to number reads the longest decimal prefix.
+  struct ReadCase
   {
     const char* text;
     double value;
   };
-  const Case cases[] = {
+  const ReadCase read[] = {
       {"440", 440.0},
       {"  -6.02 dB", -6.02},
       {"+1.5", 1.5},
@@ -320,7 +316,7 @@ TEST(MStringTest, TextToNumberReadsTheLongestDecimalPrefix)
       {"0.0000001e-400", 0.0},
       {"0x10", 0.0},
   };
-  for (const Case& c : cases)
+  for (const ReadCase& c : read)
   {
     EXPECT_EQ(MString::FromNarrow(c.text).ToDouble(), c.value) << c.text;
   }

@@ -12,7 +12,7 @@
 namespace
 {
 
-TEST(MValueNumber, ConstructionClampsTheVariableAndDerivesSteps)
+TEST(MValueNumber, ConstructionClampsTheVariableAndDerivesStepsAndIntegersSaturate)
 {
   struct Case
   {
@@ -39,6 +39,22 @@ TEST(MValueNumber, ConstructionClampsTheVariableAndDerivesSteps)
   MValueInt wide(MValueBinding<int>::Value(0), 0, 5000);
   EXPECT_EQ(wide.GetInc(), 5);
   EXPECT_EQ(wide.GetMaxInc(), 50);
+
+  // Integer arithmetic saturates instead of wrapping.
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+  MValueInt64 value(MValueBinding<std::int64_t>::Value(kMax - 1), kMin, kMax);
+  value.SetIncrements(kMax / 2, kMax);
+  value.Increment(1000, 0);
+  EXPECT_EQ(value.Get(), kMax);
+  value.Increment(-1000, 0);
+  EXPECT_EQ(value.Get(), kMin);
+  value.SetNormalised(1.0);
+  EXPECT_EQ(value.Get(), kMax);
+
+  MValueShort narrow(MValueBinding<short>::Value(0), -100000, 100000);
+  narrow.Set(90000);
+  EXPECT_EQ(narrow.Get(), std::numeric_limits<short>::max());
 }
 
 TEST(MValueNumber, DisplayFillsTheFormatWithTheVariable)
@@ -149,24 +165,6 @@ TEST(MValueNumber, CoarseStepsDoubleWithLevelUpToTheLargestStepAndEveryWriteMark
   marked.SetRange(0.0, 0.25);
   EXPECT_EQ(marked.Get(), 0.25);
   EXPECT_TRUE(marked.IsModified());
-}
-
-TEST(MValueNumber, IntegerArithmeticSaturatesInsteadOfWrapping)
-{
-  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
-  constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
-  MValueInt64 value(MValueBinding<std::int64_t>::Value(kMax - 1), kMin, kMax);
-  value.SetIncrements(kMax / 2, kMax);
-  value.Increment(1000, 0);
-  EXPECT_EQ(value.Get(), kMax);
-  value.Increment(-1000, 0);
-  EXPECT_EQ(value.Get(), kMin);
-  value.SetNormalised(1.0);
-  EXPECT_EQ(value.Get(), kMax);
-
-  MValueShort narrow(MValueBinding<short>::Value(0), -100000, 100000);
-  narrow.Set(90000);
-  EXPECT_EQ(narrow.Get(), std::numeric_limits<short>::max());
 }
 
 TEST(MValueNumber, StorageTextsCarrySixDecimalsAndIntegersStayExact)

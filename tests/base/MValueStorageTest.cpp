@@ -158,7 +158,7 @@ TEST(MValueStorage, UnitScalesLoadTheirDefinitionsOverTheirDefaults)
   EXPECT_EQ(note.GetText().ToUTF8(), "A5");
 }
 
-TEST(MValueStorage, EnumerationsStoreItemNames)
+TEST(MValueStorage, EnumerationsStoreItemNamesAndListsTheirIndex)
 {
   std::int32_t variable = 1;
   MValueEnum<std::int32_t> value(MValueBinding<std::int32_t>::Variable(variable), MEnumerations::StdColor());
@@ -192,33 +192,31 @@ TEST(MValueStorage, EnumerationsStoreItemNames)
   EXPECT_EQ(defined.Get(), 3);
   EXPECT_EQ(defined.GetDefaultIndex(), 4);
   EXPECT_EQ(defined.GetId().ToUTF8(), "ink");
-}
 
-TEST(MValueStorage, ListsStoreTheIndexAndRefuseNonNumbers)
-{
-  static constexpr const char* kItems[] = {"one", "two", "three"};
-  MValueList<const char*> value(MValueBinding<std::int32_t>::Value(2), kItems, 3);
-  value.SetId("pick");
-  MXmlItem item("settings");
-  value.Save(item);
-  EXPECT_EQ(AttributeOf(item, "pick"), "2");
+  // Lists store the index and refuse anything but numbers.
+  static constexpr const char* kListItems[] = {"one", "two", "three"};
+  MValueList<const char*> list(MValueBinding<std::int32_t>::Value(2), kListItems, 3);
+  list.SetId("pick");
+  MXmlItem listItem("settings");
+  list.Save(listItem);
+  EXPECT_EQ(AttributeOf(listItem, "pick"), "2");
 
-  item.SetAttribute("pick", "1");
-  value.Load(item);
-  EXPECT_EQ(value.GetIndex(), 1);
-  item.SetAttribute("pick", "two");
-  value.Load(item);
-  EXPECT_EQ(value.GetIndex(), 1);
-  item.SetAttribute("pick", "99");
-  value.Load(item);
-  EXPECT_EQ(value.GetIndex(), 2);
+  listItem.SetAttribute("pick", "1");
+  list.Load(listItem);
+  EXPECT_EQ(list.GetIndex(), 1);
+  listItem.SetAttribute("pick", "two");
+  list.Load(listItem);
+  EXPECT_EQ(list.GetIndex(), 1);
+  listItem.SetAttribute("pick", "99");
+  list.Load(listItem);
+  EXPECT_EQ(list.GetIndex(), 2);
 
-  value.LoadDefinition(Element({{"default", "0"}}));
-  EXPECT_EQ(value.GetIndex(), 0);
-  value.SetIndex(2);
-  item.RemoveAttribute("pick");
-  value.Load(item);
-  EXPECT_EQ(value.GetIndex(), 0) << "an absent value takes the default";
+  list.LoadDefinition(Element({{"default", "0"}}));
+  EXPECT_EQ(list.GetIndex(), 0);
+  list.SetIndex(2);
+  listItem.RemoveAttribute("pick");
+  list.Load(listItem);
+  EXPECT_EQ(list.GetIndex(), 0) << "an absent value takes the default";
 }
 
 } // namespace

@@ -20,7 +20,7 @@ std::vector<std::string> AttributeNames(const MXmlItem& item)
 }
 } // namespace
 
-TEST(MXmlItemTest, AttributesStaySortedWithoutRegardToCase)
+TEST(MXmlItemTest, AttributesStaySortedWithoutRegardToCaseAndIteratorsMustBeStarted)
 {
   MXmlItem item("settings");
   for (const MString& name : {MString("b"), MString("A"), MString("c"), MString("Version"), MString("bypass"),
@@ -30,6 +30,23 @@ TEST(MXmlItemTest, AttributesStaySortedWithoutRegardToCase)
                                                             "\xc3\x89"
                                                             "cho",
                                                             "Version"}));
+
+  // Iterators must be started.
+  MXmlItem::AttributeIterator attributes;
+  MXmlItem::SubItemIterator subItems;
+  const char* message = "XML item iterator has not been initialized.";
+  EXPECT_EQ(MessageOf([&] { attributes.Get(); }), message);
+  EXPECT_EQ(MessageOf([&] { attributes.Next(); }), message);
+  EXPECT_EQ(MessageOf([&] { subItems.IsValid(); }), message);
+  EXPECT_EQ(MessageOf([&] { subItems.Get(); }), message);
+
+  MXmlItem parent("a");
+  parent.AddSubItem("x");
+  parent.AddSubItem("y");
+  std::string names;
+  for (subItems.Start(parent); subItems.IsValid(); subItems.Next())
+    names += subItems.Get().GetName().ToUTF8();
+  EXPECT_EQ(names, "xy");
 }
 
 TEST(MXmlItemTest, NamesDifferingInCaseAreOneAttributeAlsoWhenSetInBulk)
@@ -95,25 +112,6 @@ TEST(MXmlItemTest, GetOrAddFindsTheFirstMatchOrAppendsAndCopiesAreDeep)
   copy.GetSubItemAt(0).SetText("changed");
   EXPECT_EQ(item.GetSubItemAt(0).GetText(), MString("first"));
   EXPECT_FALSE(copy == item);
-}
-
-TEST(MXmlItemTest, IteratorsMustBeStarted)
-{
-  MXmlItem::AttributeIterator attributes;
-  MXmlItem::SubItemIterator subItems;
-  const char* message = "XML item iterator has not been initialized.";
-  EXPECT_EQ(MessageOf([&] { attributes.Get(); }), message);
-  EXPECT_EQ(MessageOf([&] { attributes.Next(); }), message);
-  EXPECT_EQ(MessageOf([&] { subItems.IsValid(); }), message);
-  EXPECT_EQ(MessageOf([&] { subItems.Get(); }), message);
-
-  MXmlItem item("a");
-  item.AddSubItem("x");
-  item.AddSubItem("y");
-  std::string names;
-  for (subItems.Start(item); subItems.IsValid(); subItems.Next())
-    names += subItems.Get().GetName().ToUTF8();
-  EXPECT_EQ(names, "xy");
 }
 
 namespace

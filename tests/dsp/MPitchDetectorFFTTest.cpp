@@ -91,7 +91,7 @@ TEST(MPitchDetectorFFT, ASteadySineIsReportedWithinTwoCentsAfterTheFirstThreeFra
   std::printf("stand-alone detector, N 4096, hop 2048: worst error %.5f cents\n", worst);
 }
 
-TEST(MPitchDetectorFFT, AHoldOfKFramesReportsOnlyAfterKConfirmingFrames)
+TEST(MPitchDetectorFFT, AHoldOfKFramesReportsOnlyAfterKConfirmingFramesAndIsRoundedAtSetUp)
 {
   // Without overlap each frame holds one segment. A run of r frames within 0.8 .. 1.25
   // of each other starts the count with its first frame and confirms it with each of
@@ -129,6 +129,25 @@ TEST(MPitchDetectorFFT, AHoldOfKFramesReportsOnlyAfterKConfirmingFrames)
     // frequency is only known to half a bin (10.8 Hz bins: 46 cents at 200 Hz).
     EXPECT_LT(std::fabs(Cents(detector->ReportedFrequency(), k % 2 == 0 ? 200.0 : 220.0)), 50.0);
   }
+
+  // Set-up rounds the hold time to frames and restarts the report.
+  auto detector = MakeDetector(44100.0, 0.5, 0.0, 1.0);
+  detector->Process(MTestSignals::Sine(3 * kN, 220.0, 44100.0, 0.5f).data(), 3 * kN);
+  EXPECT_GT(detector->ReportedFrequency(), 0.0);
+
+  // At 32768 Hz a hop of 2048 lasts 1/16 s, so these hold times are exact in binary:
+  // 2.5 frames round up to 3, 2.4375 down to 2.
+  detector->SetHoldTime(2.5 / 16.0);
+  detector->SetSampleRate(32768.0);
+  EXPECT_EQ(detector->HoldFrames(), 3);
+  EXPECT_EQ(detector->ReportedFrequency(), 0.0);
+  EXPECT_EQ(detector->ReportCount(), 0);
+  detector->SetHoldTime(2.4375 / 16.0);
+  detector->SetSampleRate(32768.0);
+  EXPECT_EQ(detector->HoldFrames(), 2);
+  EXPECT_FALSE(detector->RateLimitOn());
+  detector->SetSampleRate(0.0); // refused: the rate stays
+  EXPECT_EQ(detector->SampleRate(), 32768.0);
 }
 
 TEST(MPitchDetectorFFT, TheRateLimitBoundsEachReportsStepInLogFrequency)
@@ -206,27 +225,6 @@ TEST(MPitchDetectorFFT, QuietFramesPitchesOutsideTheRangeAndFramesBelowTheVoicin
     detector->Process(signal.data(), static_cast<int>(signal.size()));
     EXPECT_EQ(detector->ReportCount(), c.expectedReports) << "ratio " << c.ratio;
   }
-}
-
-TEST(MPitchDetectorFFT, SetUpRoundsTheHoldAndRestartsTheReport)
-{
-  auto detector = MakeDetector(44100.0, 0.5, 0.0, 1.0);
-  detector->Process(MTestSignals::Sine(3 * kN, 220.0, 44100.0, 0.5f).data(), 3 * kN);
-  EXPECT_GT(detector->ReportedFrequency(), 0.0);
-
-  // At 32768 Hz a hop of 2048 lasts 1/16 s, so these hold times are exact in binary:
-  // 2.5 frames round up to 3, 2.4375 down to 2.
-  detector->SetHoldTime(2.5 / 16.0);
-  detector->SetSampleRate(32768.0);
-  EXPECT_EQ(detector->HoldFrames(), 3);
-  EXPECT_EQ(detector->ReportedFrequency(), 0.0);
-  EXPECT_EQ(detector->ReportCount(), 0);
-  detector->SetHoldTime(2.4375 / 16.0);
-  detector->SetSampleRate(32768.0);
-  EXPECT_EQ(detector->HoldFrames(), 2);
-  EXPECT_FALSE(detector->RateLimitOn());
-  detector->SetSampleRate(0.0); // refused: the rate stays
-  EXPECT_EQ(detector->SampleRate(), 32768.0);
 }
 
 TEST(MPitchDetectorFFT, DetectingAllocatesNothing)

@@ -107,7 +107,7 @@ TEST(MEnvelopeComputer, BuildsTheCurveTheControlPointsDescribe)
   }
 }
 
-TEST(MEnvelopeComputer, RoundingWindowsMeetWithoutOverlapAndTheCurveStaysContinuous)
+TEST(MEnvelopeComputer, RoundingWindowsMeetWithoutOverlapTheCurveStaysContinuousAndSilenceStartsAtZero)
 {
   Point symmetric = At(1, 1, MEnvelope::kShapeMode1, 0.0, 1.0);
   symmetric.flags = MEnvelope::kFlagSymmetricWindow;
@@ -127,15 +127,13 @@ TEST(MEnvelopeComputer, RoundingWindowsMeetWithoutOverlapAndTheCurveStaysContinu
   // The symmetric window of the third case is half the shorter distance: the line from (1, 1)
   // to (4, 0) is untouched from 1.5 on.
   EXPECT_NEAR(Built(cases[2])->ValueAt(1.6), 1.0 - 0.6 / 3.0, 1e-12);
-}
 
-TEST(MEnvelopeComputer, SilenceStartsWhereTheCurveStaysZero)
-{
+  // Silence starts where the curve stays zero.
   const struct
   {
     std::vector<Point> points;
     double silenceStart;
-  } cases[] = {
+  } silences[] = {
       {{At(0, 1), At(1, 1)}, MEnvelopeComputer::kForever},
       {{At(0, 0)}, MEnvelopeComputer::kForever},
       {{At(0, 1), At(1, 0), At(2, 0)}, 1.0},
@@ -147,7 +145,7 @@ TEST(MEnvelopeComputer, SilenceStartsWhereTheCurveStaysZero)
       // A smooth segment between two zeros still moves: its slope at 0 is 1.
       {{At(-1, -2), At(0, 0, MEnvelope::kShapeSmooth2), At(1, 0), At(2, 0)}, 1.0},
   };
-  for (const auto& test : cases)
+  for (const auto& test : silences)
   {
     auto computer = Built(test.points);
     EXPECT_EQ(computer->GetSilenceStart(), test.silenceStart);
