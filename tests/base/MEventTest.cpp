@@ -222,7 +222,7 @@ public:
 };
 } // namespace
 
-TEST_F(MEventTest, AHandlerMayRemoveItselfAndDestroyLaterSubscribers)
+TEST_F(MEventTest, AHandlerMayRemoveItselfAndDestroyLaterSubscribersOrTheEventThatCallsIt)
 {
   MCallback<MValueParams> callback;
   auto first = std::make_unique<MMeddler>();
@@ -243,10 +243,8 @@ TEST_F(MEventTest, AHandlerMayRemoveItselfAndDestroyLaterSubscribers)
   EXPECT_EQ(second, nullptr);
   EXPECT_EQ(third->calls, 1) << "removing earlier entries must not skip the next handler";
   EXPECT_EQ(callback.GetHandlerCount(), 1u);
-}
 
-TEST_F(MEventTest, AHandlerMayDestroyTheEventThatCallsIt)
-{
+  // A handler may destroy the event that calls it.
   auto event = std::make_unique<MValueEvent>();
   MMeddler killer;
   MMeddler after;
@@ -263,7 +261,7 @@ TEST_F(MEventTest, AHandlerMayDestroyTheEventThatCallsIt)
   EXPECT_EQ(killer.GetSubscriptionCount(), 0u);
 }
 
-TEST_F(MEventTest, RecordsPostedByAHandlerAreDeliveredInTheSameDrain)
+TEST_F(MEventTest, RecordsPostedByAHandlerComeInTheSameDrainAndAThrowingOneLeavesTheRestPending)
 {
   MValueEvent event;
   MMeddler reposter;
@@ -276,25 +274,23 @@ TEST_F(MEventTest, RecordsPostedByAHandlerAreDeliveredInTheSameDrain)
   processor.Process();
   EXPECT_EQ(reposter.calls, 3);
   EXPECT_EQ(processor.GetPendingCount(), 0u);
-}
 
-TEST_F(MEventTest, AThrowingHandlerLeavesTheLaterRecordsPending)
-{
-  MValueEvent event;
+  // A throwing handler leaves the later records pending.
+  MValueEvent throwing;
   MMeddler thrower;
   thrower.action = [&] {
     if (thrower.calls == 1)
       throw MException(MString("handler failed"));
   };
-  event.Subscribe<&MMeddler::OnValue>(&thrower);
-  event.Post(&processor, MValueParams{1});
-  event.Post(&processor, MValueParams{2});
+  throwing.Subscribe<&MMeddler::OnValue>(&thrower);
+  throwing.Post(&processor, MValueParams{1});
+  throwing.Post(&processor, MValueParams{2});
   EXPECT_THROW(processor.Process(), MException);
   EXPECT_EQ(processor.GetPendingCount(), 1u);
   processor.Process();
   EXPECT_EQ(thrower.calls, 2);
   // The global lock was given back after the exception: another thread can still post.
-  std::thread poster([&] { event.Post(&processor, MValueParams{3}); });
+  std::thread poster([&] { throwing.Post(&processor, MValueParams{3}); });
   poster.join();
   EXPECT_EQ(processor.GetPendingCount(), 1u);
 }

@@ -49,7 +49,7 @@ TEST(MLockConcurrencyTest, LocksTakenByAnotherThreadFailAtOnceOrAfterTheirTimeou
   mutex.Release();
 }
 
-TEST(MLockConcurrencyTest, LocksExcludeEachOtherAcrossThreads)
+TEST(MLockConcurrencyTest, LocksExcludeEachOtherAcrossThreadsAndAnAbandonedMutexIsFree)
 {
   MLock lock;
   MMutex mutex;
@@ -70,18 +70,16 @@ TEST(MLockConcurrencyTest, LocksExcludeEachOtherAcrossThreads)
       thread.join();
     EXPECT_EQ(counter, 4 * 2000);
   }
-}
 
-TEST(MLockConcurrencyTest, MutexLeftHeldByAnEndedThreadIsFreeForTheNext)
-{
-  MMutex mutex;
+  // A mutex left held by an ended thread is free for the next.
+  MMutex abandoned;
   std::thread owner([&] {
-    mutex.Acquire(MSynchronizer::kInfinite);
-    mutex.Acquire(MSynchronizer::kInfinite); // ends holding it twice, releasing nothing
+    abandoned.Acquire(MSynchronizer::kInfinite);
+    abandoned.Acquire(MSynchronizer::kInfinite); // ends holding it twice, releasing nothing
   });
   owner.join();
-  EXPECT_EQ(mutex.Acquire(0), 0) << "an abandoned mutex is free";
-  mutex.Release();
-  MHolder holder(mutex);
+  EXPECT_EQ(abandoned.Acquire(0), 0) << "an abandoned mutex is free";
+  abandoned.Release();
+  MHolder holder(abandoned);
   EXPECT_TRUE(holder.WaitTaken()) << "and it counts one hold per acquisition again";
 }

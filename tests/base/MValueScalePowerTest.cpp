@@ -34,23 +34,7 @@ TEST(MValueScalePower, PositionIsTheRootOfTheInnerPositionAndSoIsTheContentForIt
   EXPECT_EQ(inner.Get(), 1.0);
 }
 
-TEST(MValueScalePower, FineStepsMoveTheOwnPosition)
-{
-  MValueVolume inner;
-  MValueScaleSqr square(inner);
-  square.SetNormalised(0.5);
-  square.IncrementFine(100);
-  EXPECT_NEAR(square.GetNormalised(), 0.6, 1e-12);
-  EXPECT_NEAR(inner.Get(), 0.36, 1e-12);
-  square.IncrementFine(-1000);
-  EXPECT_EQ(inner.Get(), 0.0);
-  // Coarse steps are the inner scale's own, in its units.
-  inner.SetIncrements(0.1, 0.1);
-  square.Increment(2, 0);
-  EXPECT_NEAR(inner.Get(), 0.2, 1e-12);
-}
-
-TEST(MValueScalePower, TextStorageAndStepsGoToTheInnerScale)
+TEST(MValueScalePower, TextStorageAndCoarseStepsGoToTheInnerScaleFineStepsMoveTheOwnPosition)
 {
   MValueVolume inner;
   inner.SetId("gain");
@@ -70,6 +54,20 @@ TEST(MValueScalePower, TextStorageAndStepsGoToTheInnerScale)
   inner.SetDefaultValue(0.5);
   square.SetDefault();
   EXPECT_EQ(inner.Get(), 0.5);
+
+  // Fine steps move the decorator's own position; coarse ones are the inner scale's, in its units.
+  MValueVolume fineInner;
+  MValueScaleSqr fineSquare(fineInner);
+  fineSquare.SetNormalised(0.5);
+  fineSquare.IncrementFine(100);
+  EXPECT_NEAR(fineSquare.GetNormalised(), 0.6, 1e-12);
+  EXPECT_NEAR(fineInner.Get(), 0.36, 1e-12);
+  fineSquare.IncrementFine(-1000);
+  EXPECT_EQ(fineInner.Get(), 0.0);
+  // Coarse steps are the fineInner scale's own, in its units.
+  fineInner.SetIncrements(0.1, 0.1);
+  fineSquare.Increment(2, 0);
+  EXPECT_NEAR(fineInner.Get(), 0.2, 1e-12);
 }
 
 /// Counts its destructions, to see who owns it.

@@ -19,7 +19,7 @@ namespace
 {
 // ---- Results ---------------------------------------------------------------------------
 
-TEST_F(MVectorLevels, ArithmeticMatchesItsDefinitionAtEveryLevel)
+TEST_F(MVectorLevels, ArithmeticMatchesItsDefinitionAndExtremesTakeTheLowestIndexOnTiesAtEveryLevel)
 {
   AtEveryLevel([&] {
     // 37 elements: several vector widths plus a tail.
@@ -74,6 +74,50 @@ TEST_F(MVectorLevels, ArithmeticMatchesItsDefinitionAtEveryLevel)
     ASSERT_EQ(MVector::ZeroFloats(dst.data(), kN), 0);
     EXPECT_EQ(dst, std::vector<float>(kN, 0.0f));
   });
+
+  // Extremes take the lowest index on ties.
+  struct Case
+  {
+    std::vector<float> values;
+    float max;
+    int maxIndex;
+    float min;
+    int minIndex;
+  };
+  const float kNaN = std::numeric_limits<float>::quiet_NaN();
+  std::vector<float> longTie(40, 0.0f);
+  longTie[9] = 5.0f;
+  longTie[33] = 5.0f;
+  longTie[17] = -5.0f;
+  longTie[18] = -5.0f;
+  const std::vector<Case> cases = {
+      {{3.0f}, 3.0f, 0, 3.0f, 0},
+      {{1.0f, 4.0f, 4.0f, -2.0f, -2.0f}, 4.0f, 1, -2.0f, 3},
+      {{-1.0f, -1.0f}, -1.0f, 0, -1.0f, 0},
+      {longTie, 5.0f, 9, -5.0f, 17},
+      {{0.0f, 1e30f, -1e30f, 1e30f, -1e30f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0f}, 1e30f, 1, -1e30f, 2},
+      // NaN elements are passed over (a spectrum with one bad bin still has a peak).
+      {{1.0f, kNaN, 3.0f, -2.0f, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN}, 3.0f, 2, -2.0f, 3},
+  };
+  AtEveryLevel([&] {
+    for (const Case& c : cases)
+    {
+      const int n = static_cast<int>(c.values.size());
+      float value = 0, lo = 0, hi = 0;
+      int index = -1;
+      ASSERT_EQ(MVector::MaximumWithIndex(c.values.data(), n, &value, &index), 0);
+      EXPECT_EQ(value, c.max);
+      EXPECT_EQ(index, c.maxIndex);
+      ASSERT_EQ(MVector::MinimumWithIndex(c.values.data(), n, &value, &index), 0);
+      EXPECT_EQ(value, c.min);
+      EXPECT_EQ(index, c.minIndex);
+      ASSERT_EQ(MVector::Maximum(c.values.data(), n, &value), 0);
+      EXPECT_EQ(value, c.max);
+      ASSERT_EQ(MVector::MinMax(c.values.data(), n, &lo, &hi), 0);
+      EXPECT_EQ(lo, c.min);
+      EXPECT_EQ(hi, c.max);
+    }
+  });
 }
 
 // The frame engine's one-pass forms round exactly as the steps they replace, at every level (a
@@ -122,53 +166,7 @@ TEST(MVector, MoveHandlesOverlapInBothDirectionsAndSineAndCosineMayWriteOverThei
   }
 }
 
-TEST_F(MVectorLevels, ExtremesTakeTheLowestIndexOnTiesAtEveryLevel)
-{
-  struct Case
-  {
-    std::vector<float> values;
-    float max;
-    int maxIndex;
-    float min;
-    int minIndex;
-  };
-  const float kNaN = std::numeric_limits<float>::quiet_NaN();
-  std::vector<float> longTie(40, 0.0f);
-  longTie[9] = 5.0f;
-  longTie[33] = 5.0f;
-  longTie[17] = -5.0f;
-  longTie[18] = -5.0f;
-  const std::vector<Case> cases = {
-      {{3.0f}, 3.0f, 0, 3.0f, 0},
-      {{1.0f, 4.0f, 4.0f, -2.0f, -2.0f}, 4.0f, 1, -2.0f, 3},
-      {{-1.0f, -1.0f}, -1.0f, 0, -1.0f, 0},
-      {longTie, 5.0f, 9, -5.0f, 17},
-      {{0.0f, 1e30f, -1e30f, 1e30f, -1e30f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0f}, 1e30f, 1, -1e30f, 2},
-      // NaN elements are passed over (a spectrum with one bad bin still has a peak).
-      {{1.0f, kNaN, 3.0f, -2.0f, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN}, 3.0f, 2, -2.0f, 3},
-  };
-  AtEveryLevel([&] {
-    for (const Case& c : cases)
-    {
-      const int n = static_cast<int>(c.values.size());
-      float value = 0, lo = 0, hi = 0;
-      int index = -1;
-      ASSERT_EQ(MVector::MaximumWithIndex(c.values.data(), n, &value, &index), 0);
-      EXPECT_EQ(value, c.max);
-      EXPECT_EQ(index, c.maxIndex);
-      ASSERT_EQ(MVector::MinimumWithIndex(c.values.data(), n, &value, &index), 0);
-      EXPECT_EQ(value, c.min);
-      EXPECT_EQ(index, c.minIndex);
-      ASSERT_EQ(MVector::Maximum(c.values.data(), n, &value), 0);
-      EXPECT_EQ(value, c.max);
-      ASSERT_EQ(MVector::MinMax(c.values.data(), n, &lo, &hi), 0);
-      EXPECT_EQ(lo, c.min);
-      EXPECT_EQ(hi, c.max);
-    }
-  });
-}
-
-TEST_F(MVectorLevels, MagnitudeAndPhaseFollowTheComplexPlaneAtEveryLevel)
+TEST_F(MVectorLevels, MagnitudePhaseSineAndCosineHaveFloatAccuracyAtEveryLevel)
 {
   // Points around the circle at radius 2, including the axes and both sides of the cut.
   constexpr int kN = 50;
@@ -204,10 +202,8 @@ TEST_F(MVectorLevels, MagnitudeAndPhaseFollowTheComplexPlaneAtEveryLevel)
     EXPECT_EQ(m[4], 0.0f);
     EXPECT_EQ(m[5], 5.0f);
   });
-}
 
-TEST_F(MVectorLevels, SineAndCosineHaveFloatAccuracyOverAWideRangeAtEveryLevel)
-{
+  // Sine and cosine have float accuracy over a wide range.
   std::vector<double> x;
   // Up to 1e12: beyond the range where a three-part reduction by pi/2 stays exact.
   for (double scale : {1e-3, 1.0, 10.0, 1e3, 1e6, 1e9, 1e12})
