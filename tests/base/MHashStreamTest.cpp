@@ -3,36 +3,12 @@
 #include "base/MMemoryStream.h"
 
 #include "tests/base/MExpectMessage.h"
+#include "tests/base/MStreamTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <string>
-
-namespace
-{
-std::string Text(const MMemoryStream& stream)
-{
-  const auto& buffer = *stream.GetBuffer();
-  return {reinterpret_cast<const char*>(buffer.GetData()), buffer.GetSize()};
-}
-
-// Hands out at most `piece` bytes per Read, like a pipe.
-class TrickleStream : public MMemoryStream
-{
-public:
-  TrickleStream(const std::string& text, std::size_t piece)
-      : MMemoryStream(text.data(), text.size()), m_piece(piece)
-  {}
-  std::size_t Read(void* buffer, std::size_t byteCount) override
-  {
-    return MMemoryStream::Read(buffer, std::min(byteCount, m_piece));
-  }
-
-private:
-  std::size_t m_piece;
-};
-} // namespace
 
 TEST(MMD5StreamTest, DigestsTheReferenceSuiteAndPassesDataThroughBothWays)
 {
@@ -64,7 +40,7 @@ TEST(MMD5StreamTest, DigestsTheReferenceSuiteAndPassesDataThroughBothWays)
   MMemoryStream target;
   MMD5Stream writer(&target);
   writer.Write("abc", 3);
-  EXPECT_EQ(Text(target), "abc");
+  EXPECT_EQ(BytesOf(target), "abc");
   EXPECT_EQ(writer.GetDigestText().ToUTF8(), "900150983cd24fb0d6963f7d28e17f72");
 
   MMemoryStream source("message digest", 14);
@@ -81,12 +57,12 @@ TEST(MHexaStreamTest, EveryByteValueRoundTripsReadInEitherCaseAcrossShortReads)
     all += static_cast<char>(i);
   MMemoryStream written;
   MHexaStream(written).Write(all.data(), all.size());
-  std::string text = Text(written);
+  std::string text = BytesOf(written);
   ASSERT_EQ(text.size(), 512u);
   // Letters in both cases, and an odd digit at the end, which is dropped.
   for (std::size_t i = 0; i < text.size(); ++i)
     text[i] = static_cast<char>(i % 2 == 0 ? std::toupper(text[i]) : std::tolower(text[i]));
-  TrickleStream source(text + "C", 33);
+  MShortReadStream source(text + "C", 33);
   MHexaStream hexa(source);
   std::string back(1000, '\0');
   back.resize(hexa.ReadFully(back.data(), back.size()));

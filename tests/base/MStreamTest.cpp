@@ -2,6 +2,7 @@
 #include "base/MStream.h"
 
 #include "tests/base/MExpectMessage.h"
+#include "tests/base/MStreamTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,30 +13,6 @@
 
 namespace
 {
-// Implements only Read, over a byte string, handing out at most `piece` bytes per call, and
-// counts the calls: the composite defaults must be built on Read alone and cope with short reads.
-class ShortReadStream : public MStream
-{
-public:
-  explicit ShortReadStream(std::string bytes, std::size_t piece = 1)
-      : m_bytes(std::move(bytes)), m_piece(piece)
-  {}
-
-  std::size_t Read(void* buffer, std::size_t byteCount) override
-  {
-    const std::size_t count = std::min({byteCount, m_piece, m_bytes.size() - m_position});
-    std::memcpy(buffer, m_bytes.data() + m_position, count);
-    m_position += count;
-    return count;
-  }
-  std::size_t Position() const { return m_position; }
-
-private:
-  std::string m_bytes;
-  std::size_t m_piece;
-  std::size_t m_position = 0;
-};
-
 // Implements only Write and records the size of every call.
 class RecordingStream : public MStream
 {
@@ -51,7 +28,7 @@ public:
 };
 } // namespace
 
-TEST(MStreamTest, UnimplementedOperationsNameTheirService)
+TEST(MStreamTest, UnimplementedOperationsNameTheirServiceAndWritesBuiltOnWriteGoOutInPieces)
 {
   MStream stream;
   char byte = 0;
@@ -72,14 +49,12 @@ TEST(MStreamTest, UnimplementedOperationsNameTheirService)
   };
   for (const auto& c : cases)
     EXPECT_EQ(MessageOf(c.call), c.message);
-}
 
-TEST(MStreamTest, WriteZerosGoesOutInPiecesOfAtMost1024AndWriteLineWritesNarrowText)
-{
-  RecordingStream stream;
-  stream.WriteZeros(2500);
-  EXPECT_EQ(stream.m_calls, (std::vector<std::size_t>{1024, 1024, 452}));
-  EXPECT_EQ(stream.m_bytes, std::string(2500, '\0'));
+  // Zeros go out in pieces of at most 1024; a line is written as narrow text.
+  RecordingStream recorded;
+  recorded.WriteZeros(2500);
+  EXPECT_EQ(recorded.m_calls, (std::vector<std::size_t>{1024, 1024, 452}));
+  EXPECT_EQ(recorded.m_bytes, std::string(2500, '\0'));
   RecordingStream lines;
   lines.WriteLine(MString(u"gr\u00fc\u00dfe \u20ac"));
   EXPECT_EQ(lines.m_bytes, "gr\xfc\xdf"
@@ -88,7 +63,7 @@ TEST(MStreamTest, WriteZerosGoesOutInPiecesOfAtMost1024AndWriteLineWritesNarrowT
 
 TEST(MStreamTest, ReadLineSplitsAtLineFeedAndZeroSkipsCarriageReturnsAndGoesOnPastTheBuffer)
 {
-  ShortReadStream stream(std::string("ab\r\ncd\0ef", 9));
+  MShortReadStream stream(std::string("ab\r\ncd\0ef", 9));
   char line[16];
   std::vector<std::string> lines;
   for (int i = 0; i < 3; ++i)
@@ -101,7 +76,7 @@ TEST(MStreamTest, ReadLineSplitsAtLineFeedAndZeroSkipsCarriageReturnsAndGoesOnPa
   EXPECT_EQ(MessageOf([&] { stream.ReadLine(line, sizeof line); }), "Could not load a line from stream.");
 
   // A line longer than the buffer continues on the next call.
-  ShortReadStream longer("abcdef\n");
+  MShortReadStream longer("abcdef\n");
   char part[4];
   longer.ReadLine(part, sizeof part);
   EXPECT_STREQ(part, "abc");
@@ -111,7 +86,7 @@ TEST(MStreamTest, ReadLineSplitsAtLineFeedAndZeroSkipsCarriageReturnsAndGoesOnPa
 
 TEST(MStreamTest, ForwardSeekAndReadFullyLoopOverShortReadsAndBackwardSeekFails)
 {
-  ShortReadStream stream("0123456789abcdefghij", 3);
+  MShortReadStream stream("0123456789abcdefghij", 3);
   stream.Seek(10, MStream::kSeekFromCurrent);
   EXPECT_EQ(stream.Position(), 10u);
   char byte = 0;
@@ -127,7 +102,7 @@ TEST(MStreamTest, ForwardSeekAndReadFullyLoopOverShortReadsAndBackwardSeekFails)
   EXPECT_EQ(stream.Position(), 20u);
 
   // ReadFully loops over short reads.
-  ShortReadStream pieces("abcdefg", 2);
+  MShortReadStream pieces("abcdefg", 2);
   char bytes[8] = {};
   EXPECT_EQ(pieces.ReadFully(bytes, 5), 5u);
   EXPECT_STREQ(bytes, "abcde");
@@ -177,9 +152,7 @@ TEST(MMemoryStreamTest, WritingPastTheEndFillsTheGapWithZerosAndTruncateCutsAtTh
   stream.Seek(2, MStream::kSeekFromEnd);
   stream.Write("c", 1);
   EXPECT_EQ(stream.GetSize(), 5);
-  const auto& buffer = *stream.GetBuffer();
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.GetData()), buffer.GetSize()),
-            std::string("ab\0\0c", 5));
+  EXPECT_EQ(BytesOf(stream), std::string("ab\0\0c", 5));
 
   // Truncate cuts at the position; a read stops at the end.
   stream.Seek(4, MStream::kSeekFromStart);

@@ -49,7 +49,7 @@ void ExpectTexts(const char* scale, const Factory& make,
   }
 }
 
-TEST(MValueUnits, DisplayTextsFollowTheUnitRules)
+TEST(MValueUnits, DisplayTextsFollowTheUnitRulesAlsoForTheContentOfAPosition)
 {
   ExpectTexts(
       "percent", Make<MValuePercents>(-2, 2),
@@ -109,6 +109,22 @@ TEST(MValueUnits, DisplayTextsFollowTheUnitRules)
   EXPECT_EQ(MValueSignalGeneratorShape::Text(16.0).ToUTF8(), "Random steps");
   EXPECT_EQ(MValueSignalGeneratorShape::Text(-3.0).ToUTF8(), "Sine");
   EXPECT_EQ(MValueSignalGeneratorShape::Text(std::nan("")).ToUTF8(), "Sine");
+
+  // The content for a position shows its text and leaves the variable alone.
+  MValueVolume volume;
+  volume.ClearModified();
+  EXPECT_EQ(volume.GetContentForNormalised(0.5)->GetText().ToUTF8(), "-6.02 dB");
+  EXPECT_EQ(volume.Get(), 1.0);
+  EXPECT_FALSE(volume.IsModified());
+
+  MValueFrequency frequency;
+  // Logarithmic position: the middle of 20 Hz .. 20 kHz is their geometric mean, 632 Hz.
+  EXPECT_EQ(frequency.GetContentForNormalised(0.5)->GetText().ToUTF8(), "632 Hz");
+  MValueSignalGeneratorShape shape(MValueBinding<double>::Value(0.0), 0.0, 3.0);
+  EXPECT_EQ(shape.GetContentForNormalised(1.0)->GetText().ToUTF8(), "Random steps");
+  MValuePan pan;
+  EXPECT_EQ(pan.GetContentForNormalised(0.5)->GetText().ToUTF8(), "center");
+  EXPECT_EQ(pan.GetContentForNormalised(0.0)->GetText().ToUTF8(), "100% left");
 }
 
 TEST(MValueUnits, MIDINotesShowNameAndOctaveAndReadBackFromNamesOrNumbers)
@@ -226,24 +242,6 @@ TEST(MValueUnits, PositionsAndDisplayedTextsReadBackAsTheyWereSet)
       EXPECT_EQ(reread->GetText().ToUTF8(), shown.ToUTF8()) << "at " << i / 40.0;
     }
   }
-}
-
-TEST(MValueUnits, ContentForAPositionLeavesTheVariableAlone)
-{
-  MValueVolume volume;
-  volume.ClearModified();
-  EXPECT_EQ(volume.GetContentForNormalised(0.5)->GetText().ToUTF8(), "-6.02 dB");
-  EXPECT_EQ(volume.Get(), 1.0);
-  EXPECT_FALSE(volume.IsModified());
-
-  MValueFrequency frequency;
-  // Logarithmic position: the middle of 20 Hz .. 20 kHz is their geometric mean, 632 Hz.
-  EXPECT_EQ(frequency.GetContentForNormalised(0.5)->GetText().ToUTF8(), "632 Hz");
-  MValueSignalGeneratorShape shape(MValueBinding<double>::Value(0.0), 0.0, 3.0);
-  EXPECT_EQ(shape.GetContentForNormalised(1.0)->GetText().ToUTF8(), "Random steps");
-  MValuePan pan;
-  EXPECT_EQ(pan.GetContentForNormalised(0.5)->GetText().ToUTF8(), "center");
-  EXPECT_EQ(pan.GetContentForNormalised(0.0)->GetText().ToUTF8(), "100% left");
 }
 
 TEST(MValueUnits, NarrowRangesGetAHundredthOfTheRangeAsStepAndStepScalesSnap)

@@ -6,6 +6,7 @@
 #include "base/MXmlWriter.h"
 
 #include "tests/base/MExpectMessage.h"
+#include "tests/base/MStreamTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,17 +16,11 @@
 
 namespace
 {
-std::string Bytes(const MMemoryStream& stream)
-{
-  const auto& buffer = *stream.GetBuffer();
-  return {reinterpret_cast<const char*>(buffer.GetData()), buffer.GetSize()};
-}
-
 std::string Written(const MXmlItem& item, bool compact, const MString& encoding = "utf-8")
 {
   MMemoryStream stream;
   MXmlWriter::Write(item, stream, compact, encoding);
-  return Bytes(stream);
+  return BytesOf(stream);
 }
 
 MXmlItem Parsed(const std::string& bytes)
@@ -204,7 +199,7 @@ TEST(MXmlReaderTest, ReadsHandWrittenFilesAndSwitchesTheCodecAfterTheDeclaration
   EXPECT_EQ(euro.GetAttribute("v", ""), MString(u"\u20ac\u00e9"));
 }
 
-TEST(MXmlReaderTest, MalformedDocumentsFailWithTheirMessage)
+TEST(MXmlReaderTest, MalformedDocumentsAndHostileInputFailWithTheirMessage)
 {
   const struct
   {
@@ -241,10 +236,8 @@ TEST(MXmlReaderTest, MalformedDocumentsFailWithTheirMessage)
   };
   for (const auto& c : cases)
     EXPECT_EQ(ParseMessage(c.input), c.message) << c.input;
-}
 
-TEST(MXmlReaderTest, HostileInputEndsInAClearException)
-{
+  // Hostile input ends in a clear exception.
   const std::string deep256 = [] {
     std::string s;
     for (int i = 0; i < 256; ++i)
@@ -265,7 +258,7 @@ TEST(MXmlReaderTest, HostileInputEndsInAClearException)
   {
     std::string input;
     const char* message;
-  } cases[] = {
+  } hostile[] = {
       {tooDeep, "XML nesting is deeper than 256 levels."},
       {veryDeep, "XML nesting is deeper than 256 levels."},
       {"<a>", "Unexpected end of XML input."},
@@ -286,7 +279,7 @@ TEST(MXmlReaderTest, HostileInputEndsInAClearException)
       {std::string("\xFF\xFE<\0a\0", 6), "Unexpected end of XML input."},
       {std::string("\xFF\xFE<\0a\0/\0>", 9), "Unexpected end of XML input."},
   };
-  for (const auto& c : cases)
+  for (const auto& c : hostile)
     EXPECT_EQ(ParseMessage(c.input), c.message) << c.input.substr(0, 60);
 }
 

@@ -92,18 +92,16 @@ TEST(MSignalWindow, EveryTypeFollowsItsShapeWithMatchingSumsAndUnknownTypesAreRe
     EXPECT_EQ(window.Type(), MSignalWindow::kTriangular);
     EXPECT_EQ(window.Length(), 16);
   }
-}
 
-TEST(MSignalWindow, LowKaiserAttenuationGivesTheRectangularShapeAndBesselI0ItsReferenceValues)
-{
-  MSignalWindow window;
-  window.SetKaiserAttenuation(19.9);
-  window.Build(MSignalWindow::kKaiser, 32);
+  // A low Kaiser attenuation gives the rectangular shape.
+  MSignalWindow kaiser;
+  kaiser.SetKaiserAttenuation(19.9);
+  kaiser.Build(MSignalWindow::kKaiser, 32);
   for (int n = 0; n < 32; ++n)
-    EXPECT_FLOAT_EQ(window.Coefficients()[n], 1.0f);
+    EXPECT_FLOAT_EQ(kaiser.Coefficients()[n], 1.0f);
 
-  // The Bessel function the Kaiser shape is built on, against reference values.
-  // Reference values of I0 from its power series summed in exact rational arithmetic.
+  // The Bessel function the Kaiser shape is built on: reference values of I0 from its power series
+  // summed in exact rational arithmetic.
   EXPECT_DOUBLE_EQ(MSignalWindow::BesselI0(0.0), 1.0);
   EXPECT_NEAR(MSignalWindow::BesselI0(1.0), 1.2660658777520084, 1e-15);
   EXPECT_NEAR(MSignalWindow::BesselI0(5.0) / 27.239871823604446, 1.0, 1e-14);
