@@ -100,7 +100,7 @@ private:
 };
 } // namespace
 
-TEST(MXmlWriterTest, CompactIndentedAndUtf16TextsAreExact)
+TEST(MXmlWriterTest, CompactIndentedAndUtf16TextsAreExactAndUnwritableTreesRefused)
 {
   EXPECT_EQ(Written(KnownTree(), true),
             "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
@@ -130,10 +130,8 @@ TEST(MXmlWriterTest, CompactIndentedAndUtf16TextsAreExact)
   for (const char c : expectedText)
     expected += std::string{c, '\0'};
   EXPECT_EQ(bytes, expected);
-}
 
-TEST(MXmlWriterTest, UnwritableTreesAreRefused)
-{
+  // Trees that cannot be written are refused.
   MMemoryStream stream;
   EXPECT_EQ(MessageOf([&] { MXmlWriter::Write(MXmlItem(), stream); }), "XML entity cannot have empty name.");
   MXmlItem unnamedAttribute("a");

@@ -194,7 +194,7 @@ TEST(MEnvelopeComputer, CursorMovesForwardOnlyAndNeverPastTheLastItem)
     EXPECT_EQ(fill[i], computer->ValueAt(3.5 - 0.1 * i));
 }
 
-TEST(MEnvelope, RejectsBadPointsAndBadStoredEnvelopesLeavingTheEnvelopeAsItWas)
+TEST(MEnvelope, RejectsBadPointsAndBadStoredEnvelopesAndReadsGoodOnesBackBitForBit)
 {
   const auto with = [](auto change) { return [change](MEnvelope& e) { e.SetPoints({change(At(0, 0))}); }; };
   const auto stored = [](std::function<void(MXmlItem&)> edit) {
@@ -262,10 +262,8 @@ TEST(MEnvelope, RejectsBadPointsAndBadStoredEnvelopesLeavingTheEnvelopeAsItWas)
     ASSERT_EQ(envelope.GetPointCount(), 1) << test.message;
     EXPECT_EQ(envelope.GetPoint(0).y, 7.0) << test.message;
   }
-}
 
-TEST(MEnvelope, StoredEnvelopeReadsBackBitForBit)
-{
+  // A good stored envelope reads back bit for bit.
   MEnvelope envelope;
   envelope.SetRange(-0.1, 1.0 / 3.0);
   envelope.SetPositions(2.0 / 7.0, -1e-300);
