@@ -89,7 +89,6 @@ TEST(MFormatTest, DisplayTextsAreExact)
   }
 }
 
-// Also when a parser reads a text, even an empty one, with such a format.
 TEST(MFormatTest, FormatEndingInsidePlaceholderThrowsTheFormattingMessage)
 {
   for (const char* format : {"{0;.2", "{0", "abc {1;+", "{0.", "{0 1"})
@@ -97,6 +96,7 @@ TEST(MFormatTest, FormatEndingInsidePlaceholderThrowsTheFormattingMessage)
     EXPECT_EQ(MessageOf([&] { MFormat compiled(MString::FromNarrow(format)); }),
               "Formatting string ends in an argument specification.")
         << format;
+    // A parser given such a format throws too, even for an empty text.
     EXPECT_THROW(MFormatParser(MString::FromNarrow(format), "1.5"), MException) << format;
     EXPECT_THROW(MFormatParser(MString::FromNarrow(format), ""), MException) << format;
   }

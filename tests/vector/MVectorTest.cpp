@@ -19,7 +19,7 @@ namespace
 {
 // ---- Results ---------------------------------------------------------------------------
 
-TEST_F(MVectorLevels, ArithmeticMatchesItsDefinitionAndExtremesTakeTheLowestIndexOnTiesAtEveryLevel)
+TEST_F(MVectorLevels, ArithmeticAndExtremesMatchTheirDefinitionsAndOnePassFormsTheirStepsAtEveryLevel)
 {
   AtEveryLevel([&] {
     // 37 elements: several vector widths plus a tail.
@@ -118,12 +118,9 @@ TEST_F(MVectorLevels, ArithmeticMatchesItsDefinitionAndExtremesTakeTheLowestInde
       EXPECT_EQ(hi, c.max);
     }
   });
-}
 
-// The frame engine's one-pass forms round exactly as the steps they replace, at every level (a
-// fused multiply-add would differ in the last bit on noise), and may work in place.
-TEST_F(MVectorLevels, OnePassFormsRoundLikeTheirSteps)
-{
+  // The frame engine's one-pass forms round exactly as the steps they replace (a fused multiply-add
+  // would differ in the last bit on noise), and may work in place.
   constexpr int kN = 1029; // vector widths and a tail
   const std::vector<float> x = MTestSignals::WhiteNoise(kN, 300.0f, 41);
   const std::vector<float> w = MTestSignals::WhiteNoise(kN, 1.0f, 42);
