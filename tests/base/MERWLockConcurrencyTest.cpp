@@ -1,6 +1,5 @@
 #include "base/MERWLock.h"
 #include "base/MLockGuard.h"
-#include "base/MSemaphore.h"
 
 #include "tests/base/MThreadTestSupport.h"
 
@@ -19,35 +18,12 @@ constexpr std::uint32_t kRead = MSynchronizationObject::kModeShared;
 constexpr std::uint32_t kWrite = MSynchronizationObject::kModeExclusive;
 
 // A thread that takes the lock in `mode` and keeps it until Finish.
-class MLockHolder
+struct MLockHolder : MThreadTestSupport::MHoldingThread
 {
-public:
   MLockHolder(MERWLock& lock, std::uint32_t mode)
-      : m_thread([this, &lock, mode] {
-          m_result = lock.Acquire(mode, kPatienceMs);
-          m_taken.Release();
-          m_finish.Acquire(kPatienceMs);
-          if (m_result == 0)
-            lock.Release(mode);
-        })
+      : MHoldingThread([&lock, mode] { return lock.Acquire(mode, kPatienceMs); },
+                       [&lock, mode] { lock.Release(mode); })
   {}
-  ~MLockHolder() { Finish(); }
-
-  /// Waits until the thread holds the lock (or gave up). True when it holds it.
-  bool WaitTaken() { return m_taken.Acquire(kPatienceMs) == 0 && m_result == 0; }
-  void Finish()
-  {
-    if (!m_thread.joinable())
-      return;
-    m_finish.Release();
-    m_thread.join();
-  }
-
-private:
-  MSemaphore m_taken;
-  MSemaphore m_finish;
-  int m_result = -1;
-  std::thread m_thread;
 };
 } // namespace
 

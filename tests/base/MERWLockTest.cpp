@@ -10,7 +10,7 @@ constexpr std::uint32_t kRead = MSynchronizationObject::kModeShared;
 constexpr std::uint32_t kWrite = MSynchronizationObject::kModeExclusive;
 } // namespace
 
-TEST(MERWLockTest, OneThreadNestsReadsAndWritesInAnyOrder)
+TEST(MERWLockTest, OneThreadNestsReadsAndWritesInAnyOrderCountedPerLock)
 {
   MERWLock lock;
   ASSERT_EQ(lock.Acquire(kRead, 0), 0);
@@ -33,16 +33,13 @@ TEST(MERWLockTest, OneThreadNestsReadsAndWritesInAnyOrder)
   lock.Release(kRead);
   state = lock.GetState();
   EXPECT_EQ(state.reads + state.writes + state.ownReads + state.ownWrites, 0u);
-}
 
-TEST(MERWLockTest, HoldsOfOneLockDoNotCountForAnother)
-{
-  MERWLock first;
+  // Holds of one lock do not count for another.
   MERWLock second;
-  MSynchronizationObjectGuard writing(first, kWrite);
+  MSynchronizationObjectGuard writing(lock, kWrite);
   EXPECT_EQ(second.GetState().ownWrites, 0u);
   MSynchronizationObjectGuard reading(second, kRead);
-  EXPECT_EQ(first.GetState().ownReads, 0u);
+  EXPECT_EQ(lock.GetState().ownReads, 0u);
   EXPECT_EQ(second.GetState().ownReads, 1u);
 }
 

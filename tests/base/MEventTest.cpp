@@ -45,18 +45,13 @@ protected:
   MRecorder a{log, "a"}, b{log, "b"};
 };
 
-TEST_F(MEventTest, PostingWithoutHandlersReturnsFalseAndQueuesNothing)
-{
-  MValueEvent event;
-  EXPECT_FALSE(event.Post(&processor, MValueParams{1}));
-  EXPECT_EQ(event.GetPendingCount(), 0u);
-  EXPECT_EQ(processor.GetPendingCount(), 0u);
-}
-
 TEST_F(MEventTest, ProcessDeliversEveryRecordOnceInPostingOrderAcrossEvents)
 {
   MValueEvent first;
   MValueEvent second;
+  EXPECT_FALSE(first.Post(&processor, MValueParams{0})) << "without handlers nothing is queued";
+  EXPECT_EQ(first.GetPendingCount(), 0u);
+  EXPECT_EQ(processor.GetPendingCount(), 0u);
   first.Subscribe<&MRecorder::OnValue>(&a);
   second.Subscribe<&MRecorder::OnValue>(&b);
 
@@ -131,7 +126,7 @@ TEST_F(MEventTest, UnsubscribeRemovesEveryHandlerOfOneTargetAndKeepsTheOthersInO
   EXPECT_EQ(c.GetSubscriptionCount(), 0u);
 }
 
-TEST_F(MEventTest, DestroyingASubscriberRemovesItsHandlersFromEveryEvent)
+TEST_F(MEventTest, DestroyingASubscriberRemovesItsHandlersFromEveryEventButACopysDeathDoesNot)
 {
   MValueEvent first;
   MValueEvent second;
@@ -150,6 +145,15 @@ TEST_F(MEventTest, DestroyingASubscriberRemovesItsHandlersFromEveryEvent)
 
   processor.Process();
   EXPECT_EQ(log, (std::vector<std::string>{"s:3"})) << "the dead subscriber is never called";
+
+  // A copied target starts without subscriptions: its death leaves the original subscribed.
+  MCallback<MValueParams> callback;
+  callback.Subscribe<&MRecorder::OnValue>(&a);
+  {
+    MRecorder copy(a);
+    EXPECT_EQ(copy.GetSubscriptionCount(), 0u);
+  }
+  EXPECT_EQ(callback.GetHandlerCount(), 1u) << "the copy's death must not unsubscribe the original";
 }
 
 TEST_F(MEventTest, DestroyingAnEventRemovesItFromItsSubscribersAndWithdrawsItsRecords)
@@ -170,7 +174,7 @@ TEST_F(MEventTest, DestroyingAnEventRemovesItFromItsSubscribersAndWithdrawsItsRe
   EXPECT_EQ(log, (std::vector<std::string>{"a:1", "a:3"}));
 }
 
-TEST_F(MEventTest, ClearQueueReturnsTheEventToIdle)
+TEST_F(MEventTest, ClearQueueOrTheProcessorsEndDropsThePendingRecords)
 {
   MValueEvent event;
   event.Subscribe<&MRecorder::OnValue>(&a);
@@ -185,19 +189,18 @@ TEST_F(MEventTest, ClearQueueReturnsTheEventToIdle)
   event.Post(&processor, MValueParams{3});
   processor.Process();
   EXPECT_EQ(log, (std::vector<std::string>{"a:3"}));
-}
 
-TEST_F(MEventTest, DestroyingAProcessorDropsTheRecordsPendingOnIt)
-{
-  MValueEvent event;
-  event.Subscribe<&MRecorder::OnValue>(&a);
+  // Destroying a processor drops the records pending on it.
+  log.clear();
+  MValueEvent pending;
+  pending.Subscribe<&MRecorder::OnValue>(&a);
   {
-    MEventProcessor processor;
-    event.Post(&processor, MValueParams{1});
+    MEventProcessor doomed;
+    pending.Post(&doomed, MValueParams{1});
   }
-  EXPECT_EQ(event.GetPendingCount(), 0u);
+  EXPECT_EQ(pending.GetPendingCount(), 0u);
   MEventProcessor other;
-  event.Post(&other, MValueParams{2});
+  pending.Post(&other, MValueParams{2});
   other.Process();
   EXPECT_EQ(log, (std::vector<std::string>{"a:2"}));
 }
@@ -219,7 +222,7 @@ public:
 };
 } // namespace
 
-TEST_F(MEventTest, AHandlerMayRemoveItselfAndDestroyLaterSubscribers)
+TEST_F(MEventTest, AHandlerMayRemoveItselfAndDestroyLaterSubscribersOrTheEventThatCallsIt)
 {
   MCallback<MValueParams> callback;
   auto first = std::make_unique<MMeddler>();
@@ -240,10 +243,8 @@ TEST_F(MEventTest, AHandlerMayRemoveItselfAndDestroyLaterSubscribers)
   EXPECT_EQ(second, nullptr);
   EXPECT_EQ(third->calls, 1) << "removing earlier entries must not skip the next handler";
   EXPECT_EQ(callback.GetHandlerCount(), 1u);
-}
 
-TEST_F(MEventTest, AHandlerMayDestroyTheEventThatCallsIt)
-{
+  // A handler may destroy the event that calls it.
   auto event = std::make_unique<MValueEvent>();
   MMeddler killer;
   MMeddler after;
@@ -260,7 +261,7 @@ TEST_F(MEventTest, AHandlerMayDestroyTheEventThatCallsIt)
   EXPECT_EQ(killer.GetSubscriptionCount(), 0u);
 }
 
-TEST_F(MEventTest, RecordsPostedByAHandlerAreDeliveredInTheSameDrain)
+TEST_F(MEventTest, RecordsPostedByAHandlerComeInTheSameDrainAndAThrowingOneLeavesTheRestPending)
 {
   MValueEvent event;
   MMeddler reposter;
@@ -273,36 +274,23 @@ TEST_F(MEventTest, RecordsPostedByAHandlerAreDeliveredInTheSameDrain)
   processor.Process();
   EXPECT_EQ(reposter.calls, 3);
   EXPECT_EQ(processor.GetPendingCount(), 0u);
-}
 
-TEST_F(MEventTest, AThrowingHandlerLeavesTheLaterRecordsPending)
-{
-  MValueEvent event;
+  // A throwing handler leaves the later records pending.
+  MValueEvent throwing;
   MMeddler thrower;
   thrower.action = [&] {
     if (thrower.calls == 1)
       throw MException(MString("handler failed"));
   };
-  event.Subscribe<&MMeddler::OnValue>(&thrower);
-  event.Post(&processor, MValueParams{1});
-  event.Post(&processor, MValueParams{2});
+  throwing.Subscribe<&MMeddler::OnValue>(&thrower);
+  throwing.Post(&processor, MValueParams{1});
+  throwing.Post(&processor, MValueParams{2});
   EXPECT_THROW(processor.Process(), MException);
   EXPECT_EQ(processor.GetPendingCount(), 1u);
   processor.Process();
   EXPECT_EQ(thrower.calls, 2);
   // The global lock was given back after the exception: another thread can still post.
-  std::thread poster([&] { event.Post(&processor, MValueParams{3}); });
+  std::thread poster([&] { throwing.Post(&processor, MValueParams{3}); });
   poster.join();
   EXPECT_EQ(processor.GetPendingCount(), 1u);
-}
-
-TEST_F(MEventTest, ACopiedTargetStartsWithoutSubscriptions)
-{
-  MCallback<MValueParams> callback;
-  callback.Subscribe<&MRecorder::OnValue>(&a);
-  {
-    MRecorder copy(a);
-    EXPECT_EQ(copy.GetSubscriptionCount(), 0u);
-  }
-  EXPECT_EQ(callback.GetHandlerCount(), 1u) << "the copy's death must not unsubscribe the original";
 }

@@ -2,7 +2,6 @@
 #include "base/MLock.h"
 #include "base/MLockGuard.h"
 #include "base/MMutex.h"
-#include "base/MSemaphore.h"
 
 #include "tests/base/MThreadTestSupport.h"
 #include "tests/base/MExpectMessage.h"
@@ -16,44 +15,20 @@ using MThreadTestSupport::kPatienceMs;
 
 namespace
 {
-// Holds `lock` on its own thread from construction until Finish.
-class MHolder
+// Holds `lock` on a thread of its own until Finish.
+struct MHolder : MThreadTestSupport::MHoldingThread
 {
-public:
   explicit MHolder(MSynchronizer& lock)
-      : m_thread([this, &lock] {
-          lock.Acquire(MSynchronizer::kInfinite);
-          m_taken.Release();
-          m_finish.Acquire(kPatienceMs);
-          lock.Release();
-        })
-  {
-    m_holding = m_taken.Acquire(kPatienceMs) == 0;
-  }
-  ~MHolder() { Finish(); }
-
-  bool IsHolding() const { return m_holding; }
-  void Finish()
-  {
-    if (!m_thread.joinable())
-      return;
-    m_finish.Release();
-    m_thread.join();
-  }
-
-private:
-  MSemaphore m_taken;
-  MSemaphore m_finish;
-  bool m_holding = false;
-  std::thread m_thread;
+      : MHoldingThread([&lock] { return lock.Acquire(kPatienceMs); }, [&lock] { lock.Release(); })
+  {}
 };
 } // namespace
 
-TEST(MLockConcurrencyTest, TryLockFailsAtOnceWhileAnotherThreadHoldsTheLock)
+TEST(MLockConcurrencyTest, LocksTakenByAnotherThreadFailAtOnceOrAfterTheirTimeout)
 {
   MLock lock;
   MHolder holder(lock);
-  ASSERT_TRUE(holder.IsHolding());
+  ASSERT_TRUE(holder.WaitTaken());
 
   EXPECT_NE(lock.Acquire(0), 0);
   EXPECT_EQ(MessageOf([&] { MLockGuard guard(lock, 0); }), "Could not acquire mutex.");
@@ -62,21 +37,19 @@ TEST(MLockConcurrencyTest, TryLockFailsAtOnceWhileAnotherThreadHoldsTheLock)
 
   holder.Finish();
   MLockGuard guard(lock, 0);
-}
 
-TEST(MLockConcurrencyTest, MutexWaitsAtMostItsTimeoutAndIsFreeOnceReleased)
-{
+  // A mutex waits at most its timeout and is free once released.
   MMutex mutex;
-  MHolder holder(mutex);
-  ASSERT_TRUE(holder.IsHolding());
+  MHolder mutexHolder(mutex);
+  ASSERT_TRUE(mutexHolder.WaitTaken());
   EXPECT_NE(mutex.Acquire(0), 0);
   EXPECT_NE(mutex.Acquire(20), 0);
-  holder.Finish();
+  mutexHolder.Finish();
   EXPECT_EQ(mutex.Acquire(kPatienceMs), 0);
   mutex.Release();
 }
 
-TEST(MLockConcurrencyTest, LocksExcludeEachOtherAcrossThreads)
+TEST(MLockConcurrencyTest, LocksExcludeEachOtherAcrossThreadsAndAnAbandonedMutexIsFree)
 {
   MLock lock;
   MMutex mutex;
@@ -97,18 +70,16 @@ TEST(MLockConcurrencyTest, LocksExcludeEachOtherAcrossThreads)
       thread.join();
     EXPECT_EQ(counter, 4 * 2000);
   }
-}
 
-TEST(MLockConcurrencyTest, MutexLeftHeldByAnEndedThreadIsFreeForTheNext)
-{
-  MMutex mutex;
+  // A mutex left held by an ended thread is free for the next.
+  MMutex abandoned;
   std::thread owner([&] {
-    mutex.Acquire(MSynchronizer::kInfinite);
-    mutex.Acquire(MSynchronizer::kInfinite); // ends holding it twice, releasing nothing
+    abandoned.Acquire(MSynchronizer::kInfinite);
+    abandoned.Acquire(MSynchronizer::kInfinite); // ends holding it twice, releasing nothing
   });
   owner.join();
-  EXPECT_EQ(mutex.Acquire(0), 0) << "an abandoned mutex is free";
-  mutex.Release();
-  MHolder holder(mutex);
-  EXPECT_TRUE(holder.IsHolding()) << "and it counts one hold per acquisition again";
+  EXPECT_EQ(abandoned.Acquire(0), 0) << "an abandoned mutex is free";
+  abandoned.Release();
+  MHolder holder(abandoned);
+  EXPECT_TRUE(holder.WaitTaken()) << "and it counts one hold per acquisition again";
 }

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-TEST(MLockTest, OwnersTakeTheirLocksAgainAtAnyTimeout)
+TEST(MLockTest, OwnersTakeTheirLocksAgainAtAnyTimeoutAndSemaphoresCountReleases)
 {
   MLock lock;
   MMutex mutex;
@@ -28,10 +28,8 @@ TEST(MLockTest, OwnersTakeTheirLocksAgainAtAnyTimeout)
     each->Release();
     each->Release();
   }
-}
 
-TEST(MLockTest, SemaphoreCountsItsReleases)
-{
+  // A semaphore counts its releases.
   MSemaphore semaphore;
   EXPECT_NE(semaphore.Acquire(0), 0) << "created with count 0";
   EXPECT_NE(semaphore.Acquire(15), 0) << "a timed wait on count 0 times out";
@@ -78,7 +76,7 @@ protected:
 };
 } // namespace
 
-TEST(MLockTest, EmulatedAcquisitionAsksUntilItMayAndAlwaysLeavesTheWaitersList)
+TEST(MLockTest, EmulatedAcquisitionAsksUntilItMayLeavesTheWaitersListAndGuardsPassTheMode)
 {
   struct Case
   {
@@ -106,10 +104,8 @@ TEST(MLockTest, EmulatedAcquisitionAsksUntilItMayAndAlwaysLeavesTheWaitersList)
   busy.refusals = -1;
   EXPECT_NE(busy.Acquire(MSynchronizationObject::kModeShared, 20), 0);
   EXPECT_EQ(busy.calls.back(), "leave-") << "a timed-out waiter must stop counting as one";
-}
 
-TEST(MLockTest, EmulatedGuardPassesModeAndThrowsItsOwnMessage)
-{
+  // The guard passes the mode without its flags and throws its own message.
   MScriptedObject object;
   {
     MSynchronizationObjectGuard guard(object, MSynchronizationObject::kModeShared |

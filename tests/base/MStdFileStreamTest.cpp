@@ -28,7 +28,7 @@ private:
 };
 } // namespace
 
-TEST(MStdFileStreamTest, WrittenFileReadsBackWithSeekSizeAndTruncate)
+TEST(MStdFileStreamTest, WrittenFileReadsBackWithSeekSizeAndTruncateAndFailuresNameIt)
 {
   TemporaryFile file("data \u00e4.bin");
   {
@@ -49,10 +49,8 @@ TEST(MStdFileStreamTest, WrittenFileReadsBackWithSeekSizeAndTruncate)
   EXPECT_TRUE(in.IsEndOfStream());
   EXPECT_EQ(MessageOf([&] { in.Seek(0, 9); }), "Invalid seek origin.");
   EXPECT_EQ(MessageOf([&] { in.Seek(-100, MStream::kSeekFromStart); }), "Could not perform file seek.");
-}
 
-TEST(MStdFileStreamTest, FailuresCarryTheFileName)
-{
+  // Failures carry the file name.
   TemporaryFile missing("missing.xml");
   const std::string name = missing.Name().ToUTF8();
   MStdFileStream stream;
@@ -121,7 +119,7 @@ public:
 };
 } // namespace
 
-TEST(MBufferingStreamTest, BlocksPassTheProcessorBothWays)
+TEST(MBufferingStreamTest, BlocksPassTheProcessorBothWaysOnceOpened)
 {
   MMemoryStream target;
   AddingProcessor processor;
@@ -144,12 +142,9 @@ TEST(MBufferingStreamTest, BlocksPassTheProcessorBothWays)
   back.resize(in.ReadFully(back.data(), back.size()));
   EXPECT_EQ(back, text);
   EXPECT_TRUE(in.IsEndOfStream());
-}
 
-TEST(MBufferingStreamTest, UseBeforeOpenIsRejected)
-{
-  MBufferingStream stream;
+  MBufferingStream unopened;
   char byte = 0;
-  EXPECT_EQ(MessageOf([&] { stream.Write(&byte, 1); }), "Buffering stream has not been initialized.");
-  EXPECT_EQ(MessageOf([&] { stream.Read(&byte, 1); }), "Buffering stream has not been initialized.");
+  EXPECT_EQ(MessageOf([&] { unopened.Write(&byte, 1); }), "Buffering stream has not been initialized.");
+  EXPECT_EQ(MessageOf([&] { unopened.Read(&byte, 1); }), "Buffering stream has not been initialized.");
 }

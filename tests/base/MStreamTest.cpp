@@ -2,6 +2,7 @@
 #include "base/MStream.h"
 
 #include "tests/base/MExpectMessage.h"
+#include "tests/base/MStreamTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,30 +13,6 @@
 
 namespace
 {
-// Implements only Read, over a byte string, handing out at most `piece` bytes per call, and
-// counts the calls: the composite defaults must be built on Read alone and cope with short reads.
-class ShortReadStream : public MStream
-{
-public:
-  explicit ShortReadStream(std::string bytes, std::size_t piece = 1)
-      : m_bytes(std::move(bytes)), m_piece(piece)
-  {}
-
-  std::size_t Read(void* buffer, std::size_t byteCount) override
-  {
-    const std::size_t count = std::min({byteCount, m_piece, m_bytes.size() - m_position});
-    std::memcpy(buffer, m_bytes.data() + m_position, count);
-    m_position += count;
-    return count;
-  }
-  std::size_t Position() const { return m_position; }
-
-private:
-  std::string m_bytes;
-  std::size_t m_piece;
-  std::size_t m_position = 0;
-};
-
 // Implements only Write and records the size of every call.
 class RecordingStream : public MStream
 {
@@ -51,7 +28,7 @@ public:
 };
 } // namespace
 
-TEST(MStreamTest, UnimplementedOperationsNameTheirService)
+TEST(MStreamTest, UnimplementedOperationsNameTheirServiceAndWritesBuiltOnWriteGoOutInPieces)
 {
   MStream stream;
   char byte = 0;
@@ -72,19 +49,21 @@ TEST(MStreamTest, UnimplementedOperationsNameTheirService)
   };
   for (const auto& c : cases)
     EXPECT_EQ(MessageOf(c.call), c.message);
+
+  // Zeros go out in pieces of at most 1024; a line is written as narrow text.
+  RecordingStream recorded;
+  recorded.WriteZeros(2500);
+  EXPECT_EQ(recorded.m_calls, (std::vector<std::size_t>{1024, 1024, 452}));
+  EXPECT_EQ(recorded.m_bytes, std::string(2500, '\0'));
+  RecordingStream lines;
+  lines.WriteLine(MString(u"gr\u00fc\u00dfe \u20ac"));
+  EXPECT_EQ(lines.m_bytes, "gr\xfc\xdf"
+                           "e ?\n");
 }
 
-TEST(MStreamTest, WriteZerosGoesOutInPiecesOfAtMost1024)
+TEST(MStreamTest, ReadLineSplitsAtLineFeedAndZeroSkipsCarriageReturnsAndGoesOnPastTheBuffer)
 {
-  RecordingStream stream;
-  stream.WriteZeros(2500);
-  EXPECT_EQ(stream.m_calls, (std::vector<std::size_t>{1024, 1024, 452}));
-  EXPECT_EQ(stream.m_bytes, std::string(2500, '\0'));
-}
-
-TEST(MStreamTest, ReadLineSplitsAtLineFeedAndZeroAndSkipsCarriageReturns)
-{
-  ShortReadStream stream(std::string("ab\r\ncd\0ef", 9));
+  MShortReadStream stream(std::string("ab\r\ncd\0ef", 9));
   char line[16];
   std::vector<std::string> lines;
   for (int i = 0; i < 3; ++i)
@@ -95,21 +74,19 @@ TEST(MStreamTest, ReadLineSplitsAtLineFeedAndZeroAndSkipsCarriageReturns)
   }
   EXPECT_EQ(lines, (std::vector<std::string>{"ab", "cd", "ef"}));
   EXPECT_EQ(MessageOf([&] { stream.ReadLine(line, sizeof line); }), "Could not load a line from stream.");
+
+  // A line longer than the buffer continues on the next call.
+  MShortReadStream longer("abcdef\n");
+  char part[4];
+  longer.ReadLine(part, sizeof part);
+  EXPECT_STREQ(part, "abc");
+  longer.ReadLine(part, sizeof part);
+  EXPECT_STREQ(part, "def");
 }
 
-TEST(MStreamTest, ReadLineLongerThanTheBufferContinuesOnTheNextCall)
+TEST(MStreamTest, ForwardSeekAndReadFullyLoopOverShortReadsAndBackwardSeekFails)
 {
-  ShortReadStream stream("abcdef\n");
-  char line[4];
-  stream.ReadLine(line, sizeof line);
-  EXPECT_STREQ(line, "abc");
-  stream.ReadLine(line, sizeof line);
-  EXPECT_STREQ(line, "def");
-}
-
-TEST(MStreamTest, ForwardSeekReadsAndDiscardsAndBackwardSeekFails)
-{
-  ShortReadStream stream("0123456789abcdefghij", 3);
+  MShortReadStream stream("0123456789abcdefghij", 3);
   stream.Seek(10, MStream::kSeekFromCurrent);
   EXPECT_EQ(stream.Position(), 10u);
   char byte = 0;
@@ -123,26 +100,16 @@ TEST(MStreamTest, ForwardSeekReadsAndDiscardsAndBackwardSeekFails)
   // A forward seek past the end stops at the end.
   stream.Seek(1000, MStream::kSeekFromCurrent);
   EXPECT_EQ(stream.Position(), 20u);
-}
 
-TEST(MStreamTest, WriteLineWritesNarrowTextAndALineFeed)
-{
-  RecordingStream stream;
-  stream.WriteLine(MString(u"gr\u00fc\u00dfe \u20ac"));
-  EXPECT_EQ(stream.m_bytes, "gr\xfc\xdf"
-                            "e ?\n");
-}
-
-TEST(MStreamTest, ReadFullyLoopsOverShortReads)
-{
-  ShortReadStream stream("abcdefg", 2);
+  // ReadFully loops over short reads.
+  MShortReadStream pieces("abcdefg", 2);
   char bytes[8] = {};
-  EXPECT_EQ(stream.ReadFully(bytes, 5), 5u);
+  EXPECT_EQ(pieces.ReadFully(bytes, 5), 5u);
   EXPECT_STREQ(bytes, "abcde");
-  EXPECT_EQ(stream.ReadFully(bytes, 5), 2u);
+  EXPECT_EQ(pieces.ReadFully(bytes, 5), 2u);
 }
 
-TEST(MMemoryStreamTest, SeekSupportsAllOriginsAndRejectsOthers)
+TEST(MMemoryStreamTest, SeekSupportsAllOriginsAndRejectsOthersAndTheBufferOutlivesTheStream)
 {
   MMemoryStream stream("0123456789", 10);
   const struct
@@ -161,36 +128,8 @@ TEST(MMemoryStreamTest, SeekSupportsAllOriginsAndRejectsOthers)
   }
   EXPECT_EQ(MessageOf([&] { stream.Seek(0, 3); }), "Invalid seek origin.");
   EXPECT_EQ(MessageOf([&] { stream.Seek(-1, MStream::kSeekFromStart); }), "Invalid seek position.");
-}
 
-TEST(MMemoryStreamTest, WritingPastTheEndFillsTheGapWithZeros)
-{
-  MMemoryStream stream;
-  stream.Write("ab", 2);
-  stream.Seek(2, MStream::kSeekFromEnd);
-  stream.Write("c", 1);
-  EXPECT_EQ(stream.GetSize(), 5);
-  const auto& buffer = *stream.GetBuffer();
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.GetData()), buffer.GetSize()),
-            std::string("ab\0\0c", 5));
-}
-
-TEST(MMemoryStreamTest, TruncateCutsAtThePositionAndReadStopsAtTheEnd)
-{
-  MMemoryStream stream("0123456789", 10);
-  stream.Seek(6, MStream::kSeekFromStart);
-  stream.Truncate();
-  EXPECT_EQ(stream.GetSize(), 6);
-  EXPECT_TRUE(stream.IsEndOfStream());
-  stream.Seek(4, MStream::kSeekFromStart);
-  char bytes[8] = {};
-  EXPECT_EQ(stream.Read(bytes, sizeof bytes), 2u);
-  EXPECT_STREQ(bytes, "45");
-  EXPECT_EQ(stream.Read(bytes, sizeof bytes), 0u);
-}
-
-TEST(MMemoryStreamTest, BufferOutlivesTheStream)
-{
+  // The buffer outlives the stream.
   std::shared_ptr<MMemoryStream::Buffer> buffer;
   {
     MMemoryStream stream;
@@ -204,4 +143,25 @@ TEST(MMemoryStreamTest, BufferOutlivesTheStream)
   char bytes[6] = {};
   EXPECT_EQ(again.Read(bytes, 5), 5u);
   EXPECT_STREQ(bytes, "state");
+}
+
+TEST(MMemoryStreamTest, WritingPastTheEndFillsTheGapWithZerosAndTruncateCutsAtThePosition)
+{
+  MMemoryStream stream;
+  stream.Write("ab", 2);
+  stream.Seek(2, MStream::kSeekFromEnd);
+  stream.Write("c", 1);
+  EXPECT_EQ(stream.GetSize(), 5);
+  EXPECT_EQ(BytesOf(stream), std::string("ab\0\0c", 5));
+
+  // Truncate cuts at the position; a read stops at the end.
+  stream.Seek(4, MStream::kSeekFromStart);
+  stream.Truncate();
+  EXPECT_EQ(stream.GetSize(), 4);
+  EXPECT_TRUE(stream.IsEndOfStream());
+  stream.Seek(1, MStream::kSeekFromStart);
+  char bytes[8] = {};
+  EXPECT_EQ(stream.Read(bytes, sizeof bytes), 3u);
+  EXPECT_EQ(std::string(bytes, 3), std::string("b\0\0", 3));
+  EXPECT_EQ(stream.Read(bytes, sizeof bytes), 0u);
 }

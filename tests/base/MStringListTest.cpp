@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(MStringListTest, KeepsOrderAndAnswersEmptyOutsideTheList)
+TEST(MStringListTest, KeepsOrderAnswersEmptyOutsideTheListAndSplitsAndJoinsAsIs)
 {
   MStringList list{"Left", "Right"};
   EXPECT_EQ(list.Add("Mid"), 2);
@@ -19,12 +19,9 @@ TEST(MStringListTest, KeepsOrderAndAnswersEmptyOutsideTheList)
   EXPECT_EQ(list.IndexOf("mid"), -1);
   EXPECT_EQ(list.IndexOfName("MID"), 2);
   EXPECT_EQ(list.IndexOfName(MString::FromUTF8("st\xc3\xa9r\xc3\xa9o")), 0);
-}
 
-TEST(MStringListTest, SplitKeepsEmptyPiecesAndJoinRestoresTheText)
-{
-  const char* texts[] = {"a;b;c", ";lead", "trail;", "a;;b", "single"};
-  for (const char* text : texts)
+  // Split keeps empty pieces and Join restores the text.
+  for (const char* text : {"a;b;c", ";lead", "trail;", "a;;b", "single"})
   {
     MString original = MString::FromNarrow(text);
     EXPECT_EQ(MStringList::Split(original, u';').Join(";"), original) << text;

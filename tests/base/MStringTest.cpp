@@ -11,7 +11,7 @@
 
 // ---- representation: literals, sharing, copy-on-write, capacity ----
 
-TEST(MStringTest, LiteralCostsNoAllocationUntilItsFirstChange)
+TEST(MStringTest, LiteralCostsNoAllocationUntilItsFirstChangeAndWidensItsBytes)
 {
   MAllocationCounter::Scope scope;
   MString text = "abc";
@@ -26,10 +26,8 @@ TEST(MStringTest, LiteralCostsNoAllocationUntilItsFirstChange)
   EXPECT_EQ(copy, MString("abcd"));
   EXPECT_TRUE(text.IsLiteral()); // the borrowed literal itself is untouched
   EXPECT_EQ(text, MString("abc"));
-}
 
-TEST(MStringTest, LiteralBytesWidenToTheirEightBitValue)
-{
+  // Its bytes widen to their eight-bit values.
   MString latin = "caf\xe9";
   EXPECT_EQ(latin.At(3), u'\u00e9');
   latin.Append(u'!');
@@ -63,17 +61,7 @@ TEST(MStringTest, CopiesShareTheBufferUntilOneSideChanges)
   EXPECT_EQ(original.ShareCount(), 1u);
 }
 
-TEST(MStringTest, AppendingAStringToItselfDoublesIt)
-{
-  MString text = MString::FromUTF8("ab");
-  text.Append(text);
-  text.Append(text);
-  EXPECT_EQ(text.ToUTF8(), "abababab");
-  text.Insert(1, text.Substring(0, 2));
-  EXPECT_EQ(text.ToUTF8(), "aabbababab");
-}
-
-TEST(MStringTest, EditingOperationsClipTheirRanges)
+TEST(MStringTest, EditingOperationsClipTheirRangesAndTakeTheStringItselfAndSearchesFindExactly)
 {
   MString text = "0123456789";
   EXPECT_EQ(text.Substring(3, 4), MString("3456"));
@@ -92,21 +80,27 @@ TEST(MStringTest, EditingOperationsClipTheirRanges)
   edited.Remove(5, 1000).SetAt(99, u'?');
   EXPECT_EQ(edited, MString("<0156"));
   EXPECT_EQ(text, MString("0123456789"));
-}
 
-TEST(MStringTest, SearchAndExactComparison)
-{
-  MString text = MString::FromUTF8("pitch shift pitch");
-  EXPECT_EQ(text.Find("pitch"), 0);
-  EXPECT_EQ(text.Find("pitch", 1), 12);
-  EXPECT_EQ(text.Find("tone"), -1);
-  EXPECT_EQ(text.Find(u' '), 5);
-  EXPECT_EQ(text.Find(MString()), 0);
-  EXPECT_EQ(text.FindLast(u'p'), 12);
-  EXPECT_EQ(text.FindLast(u'z'), -1);
-  EXPECT_TRUE(text.StartsWith("pitch "));
-  EXPECT_TRUE(text.EndsWith(" pitch"));
-  EXPECT_FALSE(text.EndsWith("shift"));
+  // A string appended or inserted into itself.
+  MString doubled = MString::FromUTF8("ab");
+  doubled.Append(doubled);
+  doubled.Append(doubled);
+  EXPECT_EQ(doubled.ToUTF8(), "abababab");
+  doubled.Insert(1, doubled.Substring(0, 2));
+  EXPECT_EQ(doubled.ToUTF8(), "aabbababab");
+
+  // Search and exact comparison.
+  MString haystack = MString::FromUTF8("pitch shift pitch");
+  EXPECT_EQ(haystack.Find("pitch"), 0);
+  EXPECT_EQ(haystack.Find("pitch", 1), 12);
+  EXPECT_EQ(haystack.Find("tone"), -1);
+  EXPECT_EQ(haystack.Find(u' '), 5);
+  EXPECT_EQ(haystack.Find(MString()), 0);
+  EXPECT_EQ(haystack.FindLast(u'p'), 12);
+  EXPECT_EQ(haystack.FindLast(u'z'), -1);
+  EXPECT_TRUE(haystack.StartsWith("pitch "));
+  EXPECT_TRUE(haystack.EndsWith(" pitch"));
+  EXPECT_FALSE(haystack.EndsWith("shift"));
   EXPECT_FALSE(MString("ab").StartsWith("abc"));
 
   EXPECT_LT(MString("abc").Compare("abd"), 0);
@@ -184,7 +178,7 @@ TEST(MAccentFoldingTest, TableIsSortedAndFoldsOnlyLatinLettersToLetters)
 
 // ---- conversions ----
 
-TEST(MStringTest, NonAsciiTextRoundTripsThroughUtf8Utf16AndWide)
+TEST(MStringTest, NonAsciiTextRoundTripsThroughUtf8Utf16AndWideAndInvalidUtf8IsReplaced)
 {
   const char* samples[] = {
       "plain",
@@ -219,10 +213,8 @@ TEST(MStringTest, NonAsciiTextRoundTripsThroughUtf8Utf16AndWide)
   EXPECT_EQ(clef.ToNarrow(), "?"); // one character, one replacement
   EXPECT_EQ(MString::FromUTF8("\xc3\xa9").ToNarrow(), "\xe9");
   EXPECT_EQ(MString::FromNarrow("\xe9").ToUTF8(), "\xc3\xa9");
-}
 
-TEST(MStringTest, InvalidUtf8BecomesReplacementCharactersWithoutOverreading)
-{
+  // Invalid UTF-8 becomes replacement characters without reading past its end.
   struct Case
   {
     std::string input;
@@ -262,7 +254,7 @@ TEST(MStringTest, InvalidUtf8BecomesReplacementCharactersWithoutOverreading)
 
 // ---- numbers ----
 
-TEST(MStringTest, NumberToTextUsesFixedUpToNineDigitsAndGeneralFromTen)
+TEST(MStringTest, NumberToTextUsesFixedUpToNineDigitsAndTextToNumberTheLongestDecimalPrefix)
 {
   struct Case
   {
@@ -293,16 +285,14 @@ TEST(MStringTest, NumberToTextUsesFixedUpToNineDigitsAndGeneralFromTen)
   EXPECT_EQ(MString::FromInteger(-7, 10, 4, u'0'), MString("-007"));
   EXPECT_EQ(MString::FromInteger(7, 10, 3), MString("  7"));
   EXPECT_EQ(MString::FromUnsigned(18446744073709551615ull, 16), MString("ffffffffffffffff"));
-}
 
-TEST(MStringTest, TextToNumberReadsTheLongestDecimalPrefix)
-{
-  struct Case
+  // Text to number reads the longest decimal prefix.
+  struct ReadCase
   {
     const char* text;
     double value;
   };
-  const Case cases[] = {
+  const ReadCase read[] = {
       {"440", 440.0},
       {"  -6.02 dB", -6.02},
       {"+1.5", 1.5},
@@ -326,7 +316,7 @@ TEST(MStringTest, TextToNumberReadsTheLongestDecimalPrefix)
       {"0.0000001e-400", 0.0},
       {"0x10", 0.0},
   };
-  for (const Case& c : cases)
+  for (const ReadCase& c : read)
   {
     EXPECT_EQ(MString::FromNarrow(c.text).ToDouble(), c.value) << c.text;
   }

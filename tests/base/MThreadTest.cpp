@@ -67,16 +67,11 @@ protected:
 };
 } // namespace
 
-TEST(MThreadTest, WaitOnAThreadThatNeverStartedReturnsTrueAtOnce)
+TEST(MThreadTest, StartsStopsAndWaitsRepeatedlyAndAWaitThatTimesOutKeepsTheThreadJoinable)
 {
   MWorker worker;
-  EXPECT_TRUE(worker.Wait(0));
+  EXPECT_TRUE(worker.Wait(0)) << "a thread that never started is waited for at once";
   EXPECT_EQ(worker.GetExitState(), MThread::kNotStarted);
-}
-
-TEST(MThreadTest, StartsStopsAndWaitsRepeatedly)
-{
-  MWorker worker;
   for (int cycle = 0; cycle < 30; ++cycle)
   {
     worker.Start(MThread::Normal);
@@ -89,28 +84,8 @@ TEST(MThreadTest, StartsStopsAndWaitsRepeatedly)
     EXPECT_FALSE(worker.IsStopRequested());
   }
   EXPECT_EQ(worker.finishedCalls.load(), 30);
-}
 
-TEST(MThreadTest, AutoDeleteThreadsDeleteThemselvesEvenWhenStoppedAtOnce)
-{
-  const int before = s_liveWorkers.load();
-  for (int i = 0; i < 20; ++i)
-  {
-    auto* worker = new MWorker;
-    worker->SetAutoDelete(true);
-    worker->Start(MThread::Low);
-    // Until the stop request the object lives; after it, it may be gone at any moment.
-    if (i % 2 == 1)
-    {
-      ASSERT_EQ(worker->started.Acquire(kPatienceMs), 0);
-    }
-    worker->RequestStop(); // for even i this usually lands before Run begins
-  }
-  EXPECT_TRUE(WaitUntil([&] { return s_liveWorkers.load() == before; }));
-}
-
-TEST(MThreadTest, WaitThatTimesOutKeepsTheThreadJoinable)
-{
+  // A wait that times out keeps the thread joinable.
   MSemaphore release;
   std::atomic<bool> ended{false};
   class MStubborn : public MThread
@@ -143,6 +118,24 @@ TEST(MThreadTest, WaitThatTimesOutKeepsTheThreadJoinable)
   release.Release();
   EXPECT_TRUE(thread.Wait(kPatienceMs)) << "the thread is still known and can be waited for";
   EXPECT_TRUE(ended.load());
+}
+
+TEST(MThreadTest, AutoDeleteThreadsDeleteThemselvesEvenWhenStoppedAtOnce)
+{
+  const int before = s_liveWorkers.load();
+  for (int i = 0; i < 20; ++i)
+  {
+    auto* worker = new MWorker;
+    worker->SetAutoDelete(true);
+    worker->Start(MThread::Low);
+    // Until the stop request the object lives; after it, it may be gone at any moment.
+    if (i % 2 == 1)
+    {
+      ASSERT_EQ(worker->started.Acquire(kPatienceMs), 0);
+    }
+    worker->RequestStop(); // for even i this usually lands before Run begins
+  }
+  EXPECT_TRUE(WaitUntil([&] { return s_liveWorkers.load() == before; }));
 }
 
 namespace

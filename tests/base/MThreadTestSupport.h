@@ -1,8 +1,11 @@
 #pragma once
 // Bounded waiting for the concurrency tests: a fault makes a test fail, never hang.
 
+#include "base/MSemaphore.h"
+
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <thread>
 
 namespace MThreadTestSupport
@@ -23,4 +26,37 @@ bool WaitUntil(Condition condition)
   }
   return true;
 }
+
+/// Takes a lock on a thread of its own (`acquire` answers 0 once it holds it) and keeps it until
+/// Finish, when `release` gives it back.
+class MHoldingThread
+{
+public:
+  MHoldingThread(std::function<int()> acquire, std::function<void()> release)
+      : m_thread([this, acquire, release] {
+          m_result = acquire();
+          m_taken.Release();
+          m_finish.Acquire(kPatienceMs);
+          if (m_result == 0)
+            release();
+        })
+  {}
+  ~MHoldingThread() { Finish(); }
+
+  /// Waits until the thread holds the lock (or gave up). True when it holds it.
+  bool WaitTaken() { return m_taken.Acquire(kPatienceMs) == 0 && m_result == 0; }
+  void Finish()
+  {
+    if (!m_thread.joinable())
+      return;
+    m_finish.Release();
+    m_thread.join();
+  }
+
+private:
+  MSemaphore m_taken;
+  MSemaphore m_finish;
+  int m_result = -1;
+  std::thread m_thread;
+};
 } // namespace MThreadTestSupport

@@ -23,11 +23,6 @@ struct MEnumTraits<TestLayout>
 namespace
 {
 
-std::string Utf8(const MString& text)
-{
-  return text.ToUTF8();
-}
-
 // Every table, so that a name that shadows another (a lookup that stops at a shared prefix)
 // shows up as an item that does not find itself.
 const MEnumeration* const kTables[] = {
@@ -51,11 +46,11 @@ TEST(MEnumeration, EveryNameFindsItsOwnItemInAnyAsciiCase)
   for (const MEnumeration* table : kTables)
   {
     ASSERT_GT(table->Count(), 0);
-    EXPECT_EQ(Utf8(table->Name(table->Count())), "");
-    EXPECT_EQ(Utf8(table->Name(-1)), "");
+    EXPECT_EQ(table->Name(table->Count()).ToUTF8(), "");
+    EXPECT_EQ(table->Name(-1).ToUTF8(), "");
     for (int i = 0; i < table->Count(); ++i)
     {
-      std::string name = Utf8(table->Name(i));
+      std::string name = table->Name(i).ToUTF8();
       std::string upper = name;
       for (char& c : upper)
       {
@@ -68,7 +63,7 @@ TEST(MEnumeration, EveryNameFindsItsOwnItemInAnyAsciiCase)
   }
 }
 
-TEST(MValueEnum, NamesSelectItemsFoldingCaseAndUnknownNamesSelectTheFirst)
+TEST(MValueEnum, NamesSelectItemsFoldingCaseAndPositionsSpreadThemEvenly)
 {
   const struct
   {
@@ -85,35 +80,33 @@ TEST(MValueEnum, NamesSelectItemsFoldingCaseAndUnknownNamesSelectTheFirst)
     EXPECT_EQ(value.Get(), c.selected) << c.text;
   }
   MValueEnum<TestLayout> value(MValueBinding<TestLayout>::Value(TestLayout::Center));
-  EXPECT_EQ(Utf8(value.GetText()), "Center");
-  EXPECT_EQ(Utf8(value.ToString()), "Center");
+  EXPECT_EQ(value.GetText().ToUTF8(), "Center");
+  EXPECT_EQ(value.ToString().ToUTF8(), "Center");
   value.FromString("LEFT");
   EXPECT_EQ(value.Get(), TestLayout::Left);
   EXPECT_EQ(&value.GetTypeInfo(), &MValueTypeInfo::Enumeration());
-}
 
-TEST(MValueEnum, PositionsSpreadTheItemsEvenly)
-{
+  // Positions spread the items evenly.
   std::int32_t variable = 0;
-  MValueEnum<std::int32_t> value(MValueBinding<std::int32_t>::Variable(variable),
-                                 MEnumerations::ModalValue());
-  ASSERT_EQ(value.GetStepCount(), 5);
+  MValueEnum<std::int32_t> spread(MValueBinding<std::int32_t>::Variable(variable),
+                                  MEnumerations::ModalValue());
+  ASSERT_EQ(spread.GetStepCount(), 5);
   const std::pair<double, int> positions[] = {{0.0, 0},  {0.12, 0}, {0.13, 1}, {0.5, 2},
                                               {0.87, 3}, {0.88, 4}, {1.0, 4}};
   for (const auto& [x, item] : positions)
   {
-    value.SetNormalised(x);
+    spread.SetNormalised(x);
     EXPECT_EQ(variable, item) << x;
-    EXPECT_DOUBLE_EQ(value.GetNormalised(), item / 4.0) << x;
+    EXPECT_DOUBLE_EQ(spread.GetNormalised(), item / 4.0) << x;
   }
-  EXPECT_EQ(Utf8(value.GetContentForStep(2)->GetText()), "cancel");
-  EXPECT_EQ(Utf8(value.GetContentForNormalised(0.25)->GetText()), "ok");
-  EXPECT_EQ(Utf8(value.GetContentForStep(5)->GetText()), "");
-  value.SetStep(3);
+  EXPECT_EQ(spread.GetContentForStep(2)->GetText().ToUTF8(), "cancel");
+  EXPECT_EQ(spread.GetContentForNormalised(0.25)->GetText().ToUTF8(), "ok");
+  EXPECT_EQ(spread.GetContentForStep(5)->GetText().ToUTF8(), "");
+  spread.SetStep(3);
   EXPECT_EQ(variable, 3);
 }
 
-TEST(MValueEnum, StepsMoveByItemsAndStopAtTheEnds)
+TEST(MValueEnum, StepsMoveByItemsAndStopAtTheEndsAndAVariableOutsideIsClamped)
 {
   MValueEnum<std::int32_t> value(MValueBinding<std::int32_t>::Value(1), MEnumerations::StdFont());
   EXPECT_TRUE(value.Increment(2, 3));
@@ -123,19 +116,17 @@ TEST(MValueEnum, StepsMoveByItemsAndStopAtTheEnds)
   EXPECT_FALSE(value.IncrementFine(1));
   EXPECT_TRUE(value.Increment(-1000, 0));
   EXPECT_EQ(value.Get(), 0);
-}
 
-TEST(MValueEnum, AnOutOfRangeVariableIsClampedIntoTheItems)
-{
+  // A variable outside the items is clamped into them.
   std::int32_t variable = 99;
-  MValueEnum<std::int32_t> value(MValueBinding<std::int32_t>::Variable(variable),
-                                 MEnumerations::CaptionType());
+  MValueEnum<std::int32_t> captions(MValueBinding<std::int32_t>::Variable(variable),
+                                    MEnumerations::CaptionType());
   EXPECT_EQ(variable, 3);
-  EXPECT_TRUE(value.IsModified());
+  EXPECT_TRUE(captions.IsModified());
   variable = -4;
-  value.Clamp();
+  captions.Clamp();
   EXPECT_EQ(variable, 0);
-  EXPECT_EQ(Utf8(value.GetText()), "none");
+  EXPECT_EQ(captions.GetText().ToUTF8(), "none");
 }
 
 } // namespace

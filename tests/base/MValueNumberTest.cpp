@@ -12,12 +12,7 @@
 namespace
 {
 
-std::string Utf8(const MString& text)
-{
-  return text.ToUTF8();
-}
-
-TEST(MValueNumber, ConstructionClampsTheVariableAndDerivesSteps)
+TEST(MValueNumber, ConstructionClampsTheVariableAndDerivesStepsAndIntegersSaturate)
 {
   struct Case
   {
@@ -44,23 +39,39 @@ TEST(MValueNumber, ConstructionClampsTheVariableAndDerivesSteps)
   MValueInt wide(MValueBinding<int>::Value(0), 0, 5000);
   EXPECT_EQ(wide.GetInc(), 5);
   EXPECT_EQ(wide.GetMaxInc(), 50);
+
+  // Integer arithmetic saturates instead of wrapping.
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+  MValueInt64 value(MValueBinding<std::int64_t>::Value(kMax - 1), kMin, kMax);
+  value.SetIncrements(kMax / 2, kMax);
+  value.Increment(1000, 0);
+  EXPECT_EQ(value.Get(), kMax);
+  value.Increment(-1000, 0);
+  EXPECT_EQ(value.Get(), kMin);
+  value.SetNormalised(1.0);
+  EXPECT_EQ(value.Get(), kMax);
+
+  MValueShort narrow(MValueBinding<short>::Value(0), -100000, 100000);
+  narrow.Set(90000);
+  EXPECT_EQ(narrow.Get(), std::numeric_limits<short>::max());
 }
 
 TEST(MValueNumber, DisplayFillsTheFormatWithTheVariable)
 {
   MValueDouble plain(MValueBinding<double>::Value(0.5), 0.0, 1.0);
-  EXPECT_EQ(Utf8(plain.GetText()), "0.5000");
+  EXPECT_EQ(plain.GetText().ToUTF8(), "0.5000");
   MValueInt integer(MValueBinding<int>::Value(440), 0, 1000);
-  EXPECT_EQ(Utf8(integer.GetText()), "440");
+  EXPECT_EQ(integer.GetText().ToUTF8(), "440");
   MValueFloat single(MValueBinding<float>::Value(0.25f), 0.0, 1.0);
-  EXPECT_EQ(Utf8(single.GetText()), "0.2500");
+  EXPECT_EQ(single.GetText().ToUTF8(), "0.2500");
   MValueInt64 big(MValueBinding<std::int64_t>::Value(-7), -10, 10);
-  EXPECT_EQ(Utf8(big.GetText()), "-7");
+  EXPECT_EQ(big.GetText().ToUTF8(), "-7");
   MValueDouble decibels(MValueBinding<double>::Value(-6.0206), -100.0, 0.0);
   ASSERT_TRUE(decibels.SetFormat("{0;.2} dB"));
-  EXPECT_EQ(Utf8(decibels.GetText()), "-6.02 dB");
+  EXPECT_EQ(decibels.GetText().ToUTF8(), "-6.02 dB");
   EXPECT_FALSE(decibels.SetFormat("{0;.2"));
-  EXPECT_EQ(Utf8(decibels.GetFormat()), "{0;.2} dB");
+  EXPECT_EQ(decibels.GetFormat().ToUTF8(), "{0;.2} dB");
 }
 
 TEST(MValueNumber, TypedTextIsAcceptedOnlyAsOneNumberInTheFormat)
@@ -122,7 +133,7 @@ TEST(MValueNumber, NormalisedPositionIsLinearAndIntegralPositionsRound)
   EXPECT_EQ(reversed.GetNormalised(), 0.0);
 }
 
-TEST(MValueNumber, CoarseStepsDoubleWithLevelUpToTheLargestStep)
+TEST(MValueNumber, CoarseStepsDoubleWithLevelUpToTheLargestStepAndEveryWriteMarksModified)
 {
   MValueDouble value(MValueBinding<double>::Value(0.0), -1000.0, 1000.0);
   value.SetIncrements(0.5, 3.0);
@@ -142,57 +153,37 @@ TEST(MValueNumber, CoarseStepsDoubleWithLevelUpToTheLargestStep)
   EXPECT_EQ(value.Get(), 1000.0);
   EXPECT_FALSE(value.Increment(1, 0));
   EXPECT_TRUE(value.IsModified());
-}
 
-TEST(MValueNumber, IntegerArithmeticSaturatesInsteadOfWrapping)
-{
-  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
-  constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
-  MValueInt64 value(MValueBinding<std::int64_t>::Value(kMax - 1), kMin, kMax);
-  value.SetIncrements(kMax / 2, kMax);
-  value.Increment(1000, 0);
-  EXPECT_EQ(value.Get(), kMax);
-  value.Increment(-1000, 0);
-  EXPECT_EQ(value.Get(), kMin);
-  value.SetNormalised(1.0);
-  EXPECT_EQ(value.Get(), kMax);
-
-  MValueShort narrow(MValueBinding<short>::Value(0), -100000, 100000);
-  narrow.Set(90000);
-  EXPECT_EQ(narrow.Get(), std::numeric_limits<short>::max());
-}
-
-TEST(MValueNumber, EveryWriteMarksModifiedAndClampOnlyWhenItChangesSomething)
-{
-  MValueDouble value(MValueBinding<double>::Value(0.5), 0.0, 1.0);
-  EXPECT_FALSE(value.IsModified());
-  EXPECT_FALSE(value.Set(0.5));
-  EXPECT_TRUE(value.IsModified());
-  value.ClearModified();
-  value.Clamp();
-  EXPECT_FALSE(value.IsModified());
-  value.SetRange(0.0, 0.25);
-  EXPECT_EQ(value.Get(), 0.25);
-  EXPECT_TRUE(value.IsModified());
+  // Every write marks the scale modified, a clamp only when it changes something.
+  MValueDouble marked(MValueBinding<double>::Value(0.5), 0.0, 1.0);
+  EXPECT_FALSE(marked.IsModified());
+  EXPECT_FALSE(marked.Set(0.5));
+  EXPECT_TRUE(marked.IsModified());
+  marked.ClearModified();
+  marked.Clamp();
+  EXPECT_FALSE(marked.IsModified());
+  marked.SetRange(0.0, 0.25);
+  EXPECT_EQ(marked.Get(), 0.25);
+  EXPECT_TRUE(marked.IsModified());
 }
 
 TEST(MValueNumber, StorageTextsCarrySixDecimalsAndIntegersStayExact)
 {
   MValueDouble value(MValueBinding<double>::Value(0.5), 0.0, 1.0);
-  EXPECT_EQ(Utf8(value.ToString()), "0.500000");
+  EXPECT_EQ(value.ToString().ToUTF8(), "0.500000");
   value.FromString("0.125");
   EXPECT_EQ(value.Get(), 0.125);
   value.FromString("7");
   EXPECT_EQ(value.Get(), 1.0);
 
   MValueInt integer(MValueBinding<int>::Value(42), 0, 100);
-  EXPECT_EQ(Utf8(integer.ToString()), "42.000000");
+  EXPECT_EQ(integer.ToString().ToUTF8(), "42.000000");
 
   // 2^53 + 1 has no double; it must survive the text.
   constexpr std::int64_t kOdd = (std::int64_t{1} << 53) + 1;
   MValueInt64 big(MValueBinding<std::int64_t>::Value(kOdd), 0, std::numeric_limits<std::int64_t>::max());
   MString text = big.ToString();
-  EXPECT_EQ(Utf8(text), "9007199254740993.000000");
+  EXPECT_EQ(text.ToUTF8(), "9007199254740993.000000");
   MValueInt64 reread(MValueBinding<std::int64_t>::Value(0), 0, std::numeric_limits<std::int64_t>::max());
   reread.FromString(text);
   EXPECT_EQ(reread.Get(), kOdd);
@@ -222,8 +213,8 @@ TEST(MValueNumber, AConverterReplacesDisplayAndParsingAndOwnsItsHolder)
   {
     MValueDouble value(MValueBinding<double>::Value(1.5), 0.0, 10.0);
     value.SetTextConverter(&DoubleTheDisplay, std::make_unique<Holder>(&destroyed));
-    EXPECT_EQ(Utf8(value.GetText()), "3.0 twice");
-    EXPECT_EQ(Utf8(value.FormatText()), "1.5000");
+    EXPECT_EQ(value.GetText().ToUTF8(), "3.0 twice");
+    EXPECT_EQ(value.FormatText().ToUTF8(), "1.5000");
     EXPECT_TRUE(value.SetText("8"));
     EXPECT_EQ(value.Get(), 4.0);
     EXPECT_TRUE(value.SetText("100")); // the converter writes 50; the clamp brings it to 10

@@ -12,12 +12,7 @@
 namespace
 {
 
-std::string Utf8(const MString& text)
-{
-  return text.ToUTF8();
-}
-
-TEST(MValueScalePower, PositionIsTheRootOfTheInnerPosition)
+TEST(MValueScalePower, PositionIsTheRootOfTheInnerPositionAndSoIsTheContentForIt)
 {
   MValueVolume inner;
   MValueScaleSqr square(inner);
@@ -32,45 +27,23 @@ TEST(MValueScalePower, PositionIsTheRootOfTheInnerPosition)
     EXPECT_NEAR(inner.Get(), x * x * x * x, 1e-15) << x;
     EXPECT_NEAR(fourth.GetNormalised(), x, 1e-15) << x;
   }
-}
-
-TEST(MValueScalePower, ContentForAPositionIsTheInnerContentAtTheBentPosition)
-{
-  MValueVolume inner;
-  MValueScaleSqr square(inner);
-  // Position 0.5 of the square law is gain 0.25, 12.04 dB down.
-  EXPECT_EQ(Utf8(square.GetContentForNormalised(0.5)->GetText()), "-12.0 dB");
-  MValueScalePower<4> fourth(inner);
-  EXPECT_EQ(Utf8(fourth.GetContentForNormalised(0.5)->GetText()), "-24.1 dB");
+  // Position 0.5 of the square law is gain 0.25, 12.04 dB down; the variable stays.
+  inner.Set(1.0);
+  EXPECT_EQ(square.GetContentForNormalised(0.5)->GetText().ToUTF8(), "-12.0 dB");
+  EXPECT_EQ(fourth.GetContentForNormalised(0.5)->GetText().ToUTF8(), "-24.1 dB");
   EXPECT_EQ(inner.Get(), 1.0);
 }
 
-TEST(MValueScalePower, FineStepsMoveTheOwnPosition)
-{
-  MValueVolume inner;
-  MValueScaleSqr square(inner);
-  square.SetNormalised(0.5);
-  square.IncrementFine(100);
-  EXPECT_NEAR(square.GetNormalised(), 0.6, 1e-12);
-  EXPECT_NEAR(inner.Get(), 0.36, 1e-12);
-  square.IncrementFine(-1000);
-  EXPECT_EQ(inner.Get(), 0.0);
-  // Coarse steps are the inner scale's own, in its units.
-  inner.SetIncrements(0.1, 0.1);
-  square.Increment(2, 0);
-  EXPECT_NEAR(inner.Get(), 0.2, 1e-12);
-}
-
-TEST(MValueScalePower, TextStorageAndStepsGoToTheInnerScale)
+TEST(MValueScalePower, TextStorageAndCoarseStepsGoToTheInnerScaleFineStepsMoveTheOwnPosition)
 {
   MValueVolume inner;
   inner.SetId("gain");
   MValueScaleSqr square(inner);
-  EXPECT_EQ(Utf8(square.GetId()), "gain");
+  EXPECT_EQ(square.GetId().ToUTF8(), "gain");
   EXPECT_TRUE(square.SetText("-6 dB"));
   EXPECT_NEAR(inner.Get(), std::pow(10.0, -0.3), 1e-12);
-  EXPECT_EQ(Utf8(square.GetText()), "-6.00 dB");
-  EXPECT_EQ(Utf8(square.ToString()), Utf8(inner.ToString()));
+  EXPECT_EQ(square.GetText().ToUTF8(), "-6.00 dB");
+  EXPECT_EQ(square.ToString().ToUTF8(), inner.ToString().ToUTF8());
   MXmlItem saved("settings");
   EXPECT_TRUE(square.Save(saved));
   inner.Set(1.0);
@@ -81,6 +54,20 @@ TEST(MValueScalePower, TextStorageAndStepsGoToTheInnerScale)
   inner.SetDefaultValue(0.5);
   square.SetDefault();
   EXPECT_EQ(inner.Get(), 0.5);
+
+  // Fine steps move the decorator's own position; coarse ones are the inner scale's, in its units.
+  MValueVolume fineInner;
+  MValueScaleSqr fineSquare(fineInner);
+  fineSquare.SetNormalised(0.5);
+  fineSquare.IncrementFine(100);
+  EXPECT_NEAR(fineSquare.GetNormalised(), 0.6, 1e-12);
+  EXPECT_NEAR(fineInner.Get(), 0.36, 1e-12);
+  fineSquare.IncrementFine(-1000);
+  EXPECT_EQ(fineInner.Get(), 0.0);
+  // Coarse steps are the fineInner scale's own, in its units.
+  fineInner.SetIncrements(0.1, 0.1);
+  fineSquare.Increment(2, 0);
+  EXPECT_NEAR(fineInner.Get(), 0.2, 1e-12);
 }
 
 /// Counts its destructions, to see who owns it.

@@ -19,11 +19,6 @@
 namespace
 {
 
-std::string Utf8(const MString& text)
-{
-  return text.ToUTF8();
-}
-
 MXmlItem Element(std::initializer_list<std::pair<const char*, const char*>> attributes)
 {
   MXmlItem item("value");
@@ -36,10 +31,10 @@ MXmlItem Element(std::initializer_list<std::pair<const char*, const char*>> attr
 
 std::string AttributeOf(const MXmlItem& item, const char* name)
 {
-  return Utf8(item.GetAttribute(MString::FromUTF8(name), "<absent>"));
+  return item.GetAttribute(MString::FromUTF8(name), "<absent>").ToUTF8();
 }
 
-TEST(MValueStorage, NumbersAreSavedUnderTheirIdInTwelveSignificantDigits)
+TEST(MValueStorage, NumbersAreSavedInTwelveSignificantDigitsAndLoadedOnlyAsNumbers)
 {
   MXmlItem item("settings");
   MValueDouble third(MValueBinding<double>::Value(1.0 / 3.0), 0.0, 1.0);
@@ -65,10 +60,8 @@ TEST(MValueStorage, NumbersAreSavedUnderTheirIdInTwelveSignificantDigits)
   reread.SetId("big");
   reread.Load(item);
   EXPECT_EQ(reread.Get(), 1234567890123456789);
-}
 
-TEST(MValueStorage, LoadingReadsNumbersOnlyAndFallsBackToTheDefault)
-{
+  // Loading reads numbers only and falls back to the default.
   const struct
   {
     const char* attribute; // null: absent
@@ -90,7 +83,7 @@ TEST(MValueStorage, LoadingReadsNumbersOnlyAndFallsBackToTheDefault)
   }
 }
 
-TEST(MValueStorage, DefinitionAttributesSetRangeDefaultStepsAndFormat)
+TEST(MValueStorage, DefinitionAttributesSetRangeDefaultStepsAndFormatAlsoInPart)
 {
   MValueDouble value;
   value.LoadDefinition(Element({{"id", "cutoff"},
@@ -101,18 +94,16 @@ TEST(MValueStorage, DefinitionAttributesSetRangeDefaultStepsAndFormat)
                                 {"inc", "0.5"},
                                 {"maxinc", "2"},
                                 {"format", "{0;.1} Hz"}}));
-  EXPECT_EQ(Utf8(value.GetId()), "cutoff");
+  EXPECT_EQ(value.GetId().ToUTF8(), "cutoff");
   EXPECT_EQ(value.GetMin(), 10.0);
   EXPECT_EQ(value.GetMax(), 20.0);
   EXPECT_EQ(value.GetDefault(), 12.0);
   EXPECT_EQ(value.Get(), 15.0);
   EXPECT_EQ(value.GetInc(), 0.5);
   EXPECT_EQ(value.GetMaxInc(), 2.0);
-  EXPECT_EQ(Utf8(value.GetText()), "15.0 Hz");
-}
+  EXPECT_EQ(value.GetText().ToUTF8(), "15.0 Hz");
 
-TEST(MValueStorage, DefinitionRulesForPartialAttributeSets)
-{
+  // Partial attribute sets.
   {
     MValueDouble value; // 0..100, inc 0.1, maxinc 1
     value.LoadDefinition(Element({{"value", "30"}}));
@@ -133,7 +124,7 @@ TEST(MValueStorage, DefinitionRulesForPartialAttributeSets)
     MValueDouble value;
     value.LoadDefinition(Element({{"max", "10"}, {"value", "50"}, {"format", "{0;.2"}}));
     EXPECT_EQ(value.Get(), 10.0);
-    EXPECT_EQ(Utf8(value.GetFormat()), "{0}"); // a format that does not compile is ignored
+    EXPECT_EQ(value.GetFormat().ToUTF8(), "{0}"); // a format that does not compile is ignored
     EXPECT_EQ(value.GetMin(), 0.0);
     EXPECT_EQ(value.GetInc(), static_cast<double>(0.1f));
   }
@@ -149,7 +140,7 @@ TEST(MValueStorage, UnitScalesLoadTheirDefinitionsOverTheirDefaults)
 {
   MValueVolume volume;
   volume.LoadDefinition(Element({{"id", "out"}, {"value", "0.5"}}));
-  EXPECT_EQ(Utf8(volume.GetText()), "-6.02 dB");
+  EXPECT_EQ(volume.GetText().ToUTF8(), "-6.02 dB");
 
   MValueFrequency frequency;
   frequency.LoadDefinition(Element({{"min", "100"}, {"max", "10000"}}));
@@ -164,10 +155,10 @@ TEST(MValueStorage, UnitScalesLoadTheirDefinitionsOverTheirDefaults)
 
   MValueMIDINote note;
   note.LoadDefinition(Element({{"value", "69"}}));
-  EXPECT_EQ(Utf8(note.GetText()), "A5");
+  EXPECT_EQ(note.GetText().ToUTF8(), "A5");
 }
 
-TEST(MValueStorage, EnumerationsStoreItemNames)
+TEST(MValueStorage, EnumerationsStoreItemNamesAndListsTheirIndex)
 {
   std::int32_t variable = 1;
   MValueEnum<std::int32_t> value(MValueBinding<std::int32_t>::Variable(variable), MEnumerations::StdColor());
@@ -200,34 +191,32 @@ TEST(MValueStorage, EnumerationsStoreItemNames)
   defined.LoadDefinition(Element({{"default", "dark"}, {"value", "light"}}));
   EXPECT_EQ(defined.Get(), 3);
   EXPECT_EQ(defined.GetDefaultIndex(), 4);
-  EXPECT_EQ(Utf8(defined.GetId()), "ink");
-}
+  EXPECT_EQ(defined.GetId().ToUTF8(), "ink");
 
-TEST(MValueStorage, ListsStoreTheIndexAndRefuseNonNumbers)
-{
-  static constexpr const char* kItems[] = {"one", "two", "three"};
-  MValueList<const char*> value(MValueBinding<std::int32_t>::Value(2), kItems, 3);
-  value.SetId("pick");
-  MXmlItem item("settings");
-  value.Save(item);
-  EXPECT_EQ(AttributeOf(item, "pick"), "2");
+  // Lists store the index and refuse anything but numbers.
+  static constexpr const char* kListItems[] = {"one", "two", "three"};
+  MValueList<const char*> list(MValueBinding<std::int32_t>::Value(2), kListItems, 3);
+  list.SetId("pick");
+  MXmlItem listItem("settings");
+  list.Save(listItem);
+  EXPECT_EQ(AttributeOf(listItem, "pick"), "2");
 
-  item.SetAttribute("pick", "1");
-  value.Load(item);
-  EXPECT_EQ(value.GetIndex(), 1);
-  item.SetAttribute("pick", "two");
-  value.Load(item);
-  EXPECT_EQ(value.GetIndex(), 1);
-  item.SetAttribute("pick", "99");
-  value.Load(item);
-  EXPECT_EQ(value.GetIndex(), 2);
+  listItem.SetAttribute("pick", "1");
+  list.Load(listItem);
+  EXPECT_EQ(list.GetIndex(), 1);
+  listItem.SetAttribute("pick", "two");
+  list.Load(listItem);
+  EXPECT_EQ(list.GetIndex(), 1);
+  listItem.SetAttribute("pick", "99");
+  list.Load(listItem);
+  EXPECT_EQ(list.GetIndex(), 2);
 
-  value.LoadDefinition(Element({{"default", "0"}}));
-  EXPECT_EQ(value.GetIndex(), 0);
-  value.SetIndex(2);
-  item.RemoveAttribute("pick");
-  value.Load(item);
-  EXPECT_EQ(value.GetIndex(), 0) << "an absent value takes the default";
+  list.LoadDefinition(Element({{"default", "0"}}));
+  EXPECT_EQ(list.GetIndex(), 0);
+  list.SetIndex(2);
+  listItem.RemoveAttribute("pick");
+  list.Load(listItem);
+  EXPECT_EQ(list.GetIndex(), 0) << "an absent value takes the default";
 }
 
 } // namespace

@@ -18,11 +18,6 @@
 namespace
 {
 
-std::string Utf8(const MString& text)
-{
-  return text.ToUTF8();
-}
-
 /// A fresh scale of each unit class over a wide enough range, for table-driven cases.
 using Factory = std::function<std::unique_ptr<MValue>(double initial)>;
 
@@ -50,11 +45,11 @@ void ExpectTexts(const char* scale, const Factory& make,
 {
   for (const auto& [value, text] : shown)
   {
-    EXPECT_EQ(Utf8(make(value)->GetText()), text) << scale << " " << value;
+    EXPECT_EQ(make(value)->GetText().ToUTF8(), text) << scale << " " << value;
   }
 }
 
-TEST(MValueUnits, DisplayTextsFollowTheUnitRules)
+TEST(MValueUnits, DisplayTextsFollowTheUnitRulesAlsoForTheContentOfAPosition)
 {
   ExpectTexts(
       "percent", Make<MValuePercents>(-2, 2),
@@ -109,40 +104,52 @@ TEST(MValueUnits, DisplayTextsFollowTheUnitRules)
                 return std::make_unique<MValueStepPercents>(MValueBinding<double>::Value(v), 0.0, 1.0, 0.05);
               },
               {{0.33, "35.0%"}});
+
+  // A shape outside its range shows the end shapes.
+  EXPECT_EQ(MValueSignalGeneratorShape::Text(16.0).ToUTF8(), "Random steps");
+  EXPECT_EQ(MValueSignalGeneratorShape::Text(-3.0).ToUTF8(), "Sine");
+  EXPECT_EQ(MValueSignalGeneratorShape::Text(std::nan("")).ToUTF8(), "Sine");
+
+  // The content for a position shows its text and leaves the variable alone.
+  MValueVolume volume;
+  volume.ClearModified();
+  EXPECT_EQ(volume.GetContentForNormalised(0.5)->GetText().ToUTF8(), "-6.02 dB");
+  EXPECT_EQ(volume.Get(), 1.0);
+  EXPECT_FALSE(volume.IsModified());
+
+  MValueFrequency frequency;
+  // Logarithmic position: the middle of 20 Hz .. 20 kHz is their geometric mean, 632 Hz.
+  EXPECT_EQ(frequency.GetContentForNormalised(0.5)->GetText().ToUTF8(), "632 Hz");
+  MValueSignalGeneratorShape shape(MValueBinding<double>::Value(0.0), 0.0, 3.0);
+  EXPECT_EQ(shape.GetContentForNormalised(1.0)->GetText().ToUTF8(), "Random steps");
+  MValuePan pan;
+  EXPECT_EQ(pan.GetContentForNormalised(0.5)->GetText().ToUTF8(), "center");
+  EXPECT_EQ(pan.GetContentForNormalised(0.0)->GetText().ToUTF8(), "100% left");
 }
 
-TEST(MValueUnits, ShapeOutsideItsRangeShowsTheEndShapes)
-{
-  EXPECT_EQ(Utf8(MValueSignalGeneratorShape::Text(16.0)), "Random steps");
-  EXPECT_EQ(Utf8(MValueSignalGeneratorShape::Text(-3.0)), "Sine");
-  EXPECT_EQ(Utf8(MValueSignalGeneratorShape::Text(std::nan(""))), "Sine");
-}
-
-TEST(MValueUnits, MIDINotesShowNameAndOctave)
+TEST(MValueUnits, MIDINotesShowNameAndOctaveAndReadBackFromNamesOrNumbers)
 {
   const std::pair<int, const char*> cases[] = {{60, "C5"}, {61, "C#5"},  {0, "C0"}, {11, "B0"},
                                                {69, "A5"}, {127, "G10"}, {128, ""}, {-1, ""}};
   for (const auto& [note, text] : cases)
   {
-    EXPECT_EQ(Utf8(MValueMIDINote::Text(note)), text) << note;
+    EXPECT_EQ(MValueMIDINote::Text(note).ToUTF8(), text) << note;
   }
   MValueMIDINote note(MValueBinding<int>::Value(61));
-  EXPECT_EQ(Utf8(note.GetText()), "C#5");
+  EXPECT_EQ(note.GetText().ToUTF8(), "C#5");
   ASSERT_EQ(note.GetStepCount(), 128);
-  EXPECT_EQ(Utf8(note.GetContentForStep(127)->GetText()), "G10");
-  EXPECT_EQ(Utf8(note.GetContentForStep(128)->GetText()), "");
-}
+  EXPECT_EQ(note.GetContentForStep(127)->GetText().ToUTF8(), "G10");
+  EXPECT_EQ(note.GetContentForStep(128)->GetText().ToUTF8(), "");
 
-TEST(MValueUnits, MIDINotesReadBackFromNamesOrNumbers)
-{
-  const std::pair<const char*, int> cases[] = {{"C5", 60},  {"c#5", 61},  {" A5 ", 69}, {"G10", 127},
+  // Names or numbers typed read back; anything else leaves the note.
+  const std::pair<const char*, int> typed[] = {{"C5", 60},  {"c#5", 61},  {" A5 ", 69}, {"G10", 127},
                                                {"61", 61},  {"G#10", 40}, {"H5", 40},   {"C", 40},
                                                {"C5x", 40}, {"C-1", 40}};
-  for (const auto& [text, note] : cases)
+  for (const auto& [text, number] : typed)
   {
     MValueMIDINote value(MValueBinding<int>::Value(40));
     value.SetText(MString::FromUTF8(text));
-    EXPECT_EQ(value.Get(), note) << text;
+    EXPECT_EQ(value.Get(), number) << text;
   }
 }
 
@@ -204,65 +211,40 @@ const RoundTripScale kRoundTripScales[] = {
     {"midi note", [] { return std::make_unique<MValueMIDINote>(); }},
 };
 
-TEST(MValueUnits, NormalisedPositionReadsBackWhatWasSet)
+// A position read back is the one set (or, on a snapping scale, a position that stays put), and a
+// text shown reads back to the same text.
+TEST(MValueUnits, PositionsAndDisplayedTextsReadBackAsTheyWereSet)
 {
   for (const auto& scale : kRoundTripScales)
   {
+    SCOPED_TRACE(scale.name);
     auto value = scale.make();
-    // Snapping scales land on their nearest position; the others read back x itself.
-    bool snaps = value->GetStepCount() > 0 || std::string(scale.name).find("step") == 0;
+    const bool snaps = value->GetStepCount() > 0 || std::string(scale.name).find("step") == 0;
     for (double x = 0.0; x <= 1.0; x += 1.0 / 64)
     {
       value->SetNormalised(x);
-      double back = value->GetNormalised();
+      const double back = value->GetNormalised();
       if (snaps)
       {
         value->SetNormalised(back);
-        EXPECT_DOUBLE_EQ(value->GetNormalised(), back) << scale.name << " at " << x;
+        EXPECT_DOUBLE_EQ(value->GetNormalised(), back) << "at " << x;
       }
       else
-      {
-        EXPECT_NEAR(back, x, 1e-12) << scale.name << " at " << x;
-      }
+        EXPECT_NEAR(back, x, 1e-12) << "at " << x;
     }
-  }
-}
-
-TEST(MValueUnits, DisplayedTextReadsBackToTheSameText)
-{
-  for (const auto& scale : kRoundTripScales)
-  {
-    auto value = scale.make();
+    // Texts shown at every fortieth of the range (multiples of 9 degrees on the degree scale).
     for (int i = 0; i <= 40; ++i)
     {
       value->SetNormalised(i / 40.0);
-      MString shown = value->GetText();
+      const MString shown = value->GetText();
       auto reread = scale.make();
       reread->SetText(shown);
-      EXPECT_EQ(Utf8(reread->GetText()), Utf8(shown)) << scale.name << " at " << i / 40.0;
+      EXPECT_EQ(reread->GetText().ToUTF8(), shown.ToUTF8()) << "at " << i / 40.0;
     }
   }
 }
 
-TEST(MValueUnits, ContentForAPositionLeavesTheVariableAlone)
-{
-  MValueVolume volume;
-  volume.ClearModified();
-  EXPECT_EQ(Utf8(volume.GetContentForNormalised(0.5)->GetText()), "-6.02 dB");
-  EXPECT_EQ(volume.Get(), 1.0);
-  EXPECT_FALSE(volume.IsModified());
-
-  MValueFrequency frequency;
-  // Logarithmic position: the middle of 20 Hz .. 20 kHz is their geometric mean, 632 Hz.
-  EXPECT_EQ(Utf8(frequency.GetContentForNormalised(0.5)->GetText()), "632 Hz");
-  MValueSignalGeneratorShape shape(MValueBinding<double>::Value(0.0), 0.0, 3.0);
-  EXPECT_EQ(Utf8(shape.GetContentForNormalised(1.0)->GetText()), "Random steps");
-  MValuePan pan;
-  EXPECT_EQ(Utf8(pan.GetContentForNormalised(0.5)->GetText()), "center");
-  EXPECT_EQ(Utf8(pan.GetContentForNormalised(0.0)->GetText()), "100% left");
-}
-
-TEST(MValueUnits, NarrowRangesGetAHundredthOfTheRangeAsStep)
+TEST(MValueUnits, NarrowRangesGetAHundredthOfTheRangeAsStepAndStepScalesSnap)
 {
   MValueVolume volume(MValueBinding<double>::Value(0.0), 0.0, 0.01);
   EXPECT_DOUBLE_EQ(volume.GetInc(), 0.0001);
@@ -270,10 +252,8 @@ TEST(MValueUnits, NarrowRangesGetAHundredthOfTheRangeAsStep)
   MValueFrequency frequency(MValueBinding<double>::Value(50.0), 40.0, 60.0);
   EXPECT_DOUBLE_EQ(frequency.GetInc(), 0.2);
   EXPECT_DOUBLE_EQ(frequency.GetMaxInc(), 2.0);
-}
 
-TEST(MValueUnits, StepScalesSnapEveryWriteAndStillMoveOnFineSteps)
-{
+  // Step scales snap every write and still move on fine steps.
   MValueStepDouble value(MValueBinding<double>::Value(0.0), 0.0, 10.0, 0.5);
   value.Set(3.3);
   EXPECT_EQ(value.Get(), 3.5);
@@ -288,11 +268,6 @@ TEST(MValueUnits, StepScalesSnapEveryWriteAndStillMoveOnFineSteps)
   value.SetStepSize(2.0);
   EXPECT_EQ(value.Get(), 6.0);
 }
-
-} // namespace
-
-namespace
-{
 
 TEST(MValueUnits, HostileTypedTextLeavesEveryScaleInsideItsRange)
 {

@@ -6,6 +6,7 @@
 #include "base/MXmlWriter.h"
 
 #include "tests/base/MExpectMessage.h"
+#include "tests/base/MStreamTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,17 +16,11 @@
 
 namespace
 {
-std::string Bytes(const MMemoryStream& stream)
-{
-  const auto& buffer = *stream.GetBuffer();
-  return {reinterpret_cast<const char*>(buffer.GetData()), buffer.GetSize()};
-}
-
 std::string Written(const MXmlItem& item, bool compact, const MString& encoding = "utf-8")
 {
   MMemoryStream stream;
   MXmlWriter::Write(item, stream, compact, encoding);
-  return Bytes(stream);
+  return BytesOf(stream);
 }
 
 MXmlItem Parsed(const std::string& bytes)
@@ -105,17 +100,15 @@ private:
 };
 } // namespace
 
-TEST(MXmlWriterTest, CompactTextOfAKnownTreeIsExact)
+TEST(MXmlWriterTest, CompactIndentedAndUtf16TextsAreExactAndUnwritableTreesRefused)
 {
   EXPECT_EQ(Written(KnownTree(), true),
             "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
             "<settings bypass=\"0\" ChannelMode=\"L/R\" Version=\"3\">"
             "<Preset0 name=\"A&amp;B &lt;&quot;x&quot;&gt; &apos;y&apos;&#10;z\"/><Empty/><Note>C#</Note>"
             "</settings>");
-}
 
-TEST(MXmlWriterTest, IndentedTextPutsOneItemPerLineWithTabs)
-{
+  // Indented, one item a line with tabs.
   MXmlItem root("a");
   MXmlItem& b = root.AddSubItem("b");
   b.AddSubItem("c");
@@ -129,20 +122,16 @@ TEST(MXmlWriterTest, IndentedTextPutsOneItemPerLineWithTabs)
                                   "\t\t<mixed>t<inner/></mixed>\n"
                                   "\t</b>\n"
                                   "</a>\n");
-}
 
-TEST(MXmlWriterTest, Utf16StartsWithItsMarkAndNamesTheEncoding)
-{
+  // UTF-16 starts with its mark and names the encoding.
   const std::string bytes = Written(MXmlItem("a"), true, "utf-16");
   const std::string expectedText = "<?xml version=\"1.0\" encoding=\"utf-16\"?><a/>";
   std::string expected = "\xFF\xFE";
   for (const char c : expectedText)
     expected += std::string{c, '\0'};
   EXPECT_EQ(bytes, expected);
-}
 
-TEST(MXmlWriterTest, UnwritableTreesAreRefused)
-{
+  // Trees that cannot be written are refused.
   MMemoryStream stream;
   EXPECT_EQ(MessageOf([&] { MXmlWriter::Write(MXmlItem(), stream); }), "XML entity cannot have empty name.");
   MXmlItem unnamedAttribute("a");
@@ -177,7 +166,7 @@ TEST(MXmlDocumentTest, RandomTreesReadBackEqualInEveryFormAndEncoding)
   }
 }
 
-TEST(MXmlReaderTest, ReadsCommentsCDataEntitiesAndQuotesOfHandWrittenFiles)
+TEST(MXmlReaderTest, ReadsHandWrittenFilesAndSwitchesTheCodecAfterTheDeclaration)
 {
   const MXmlItem item = Parsed("\xEF\xBB\xBF<?xml version='1.0'?>\r\n<!DOCTYPE gui [ <!ENTITY x 'y'> ]>\r\n"
                                "<!-- head --><?render fast?>\r\n"
@@ -191,18 +180,16 @@ TEST(MXmlReaderTest, ReadsCommentsCDataEntitiesAndQuotesOfHandWrittenFiles)
   ASSERT_EQ(item.GetSubItemCount(), 2);
   EXPECT_EQ(item.GetSubItemAt(0).GetText().ToUTF8(), "a < b<raw & ]]] text>");
   EXPECT_EQ(item.GetText(), MString(""));
-}
 
-TEST(MXmlReaderTest, DeclarationSwitchesTheCodecAfterItself)
-{
+  // A declaration switches the codec after itself.
   // The declaration in 8-bit text, then the mark and the body in UTF-16.
   std::string bytes = "<?xml version=\"1.0\" encoding=\"utf-16\"?>";
   const std::u16string body = u"<n v=\"\u20ac\U0001F3B5\"/>";
   std::string body16;
   for (const char16_t c : body)
     body16 += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-  const MXmlItem item = Parsed(bytes + "\xFF\xFE" + body16);
-  EXPECT_EQ(item.GetAttribute("v", ""), MString(u"\u20ac\U0001F3B5"));
+  const MXmlItem switched = Parsed(bytes + "\xFF\xFE" + body16);
+  EXPECT_EQ(switched.GetAttribute("v", ""), MString(u"\u20ac\U0001F3B5"));
   EXPECT_EQ(ParseMessage(bytes + body16), "Invalid UTF8 header.");
 
   // An 8-bit code page: byte 0x80 is the euro sign there.
@@ -210,7 +197,7 @@ TEST(MXmlReaderTest, DeclarationSwitchesTheCodecAfterItself)
   EXPECT_EQ(euro.GetAttribute("v", ""), MString(u"\u20ac\u00e9"));
 }
 
-TEST(MXmlReaderTest, MalformedDocumentsFailWithTheirMessage)
+TEST(MXmlReaderTest, MalformedDocumentsAndHostileInputFailWithTheirMessage)
 {
   const struct
   {
@@ -247,10 +234,8 @@ TEST(MXmlReaderTest, MalformedDocumentsFailWithTheirMessage)
   };
   for (const auto& c : cases)
     EXPECT_EQ(ParseMessage(c.input), c.message) << c.input;
-}
 
-TEST(MXmlReaderTest, HostileInputEndsInAClearException)
-{
+  // Hostile input ends in a clear exception.
   const std::string deep256 = [] {
     std::string s;
     for (int i = 0; i < 256; ++i)
@@ -271,7 +256,7 @@ TEST(MXmlReaderTest, HostileInputEndsInAClearException)
   {
     std::string input;
     const char* message;
-  } cases[] = {
+  } hostile[] = {
       {tooDeep, "XML nesting is deeper than 256 levels."},
       {veryDeep, "XML nesting is deeper than 256 levels."},
       {"<a>", "Unexpected end of XML input."},
@@ -292,11 +277,11 @@ TEST(MXmlReaderTest, HostileInputEndsInAClearException)
       {std::string("\xFF\xFE<\0a\0", 6), "Unexpected end of XML input."},
       {std::string("\xFF\xFE<\0a\0/\0>", 9), "Unexpected end of XML input."},
   };
-  for (const auto& c : cases)
+  for (const auto& c : hostile)
     EXPECT_EQ(ParseMessage(c.input), c.message) << c.input.substr(0, 60);
 }
 
-TEST(MEncodingTest, CodecsAreFoundByAnyOfTheirNames)
+TEST(MEncodingTest, CodecsAreFoundByAnyOfTheirNamesAndTheUnicodeOnesKeepEveryScalarValue)
 {
   const struct
   {
@@ -308,10 +293,8 @@ TEST(MEncodingTest, CodecsAreFoundByAnyOfTheirNames)
   for (const auto& c : cases)
     EXPECT_EQ(MEncoding::GetCodec(MString::FromLiteral(c.name)).GetName().ToUTF8(), c.canonical) << c.name;
   EXPECT_EQ(MessageOf([] { MEncoding::GetCodec("utf-"); }), "No codec found for encoding utf-.");
-}
 
-TEST(MEncodingTest, EveryScalarValueSurvivesTheUnicodeCodecs)
-{
+  // Every scalar value survives the Unicode codecs.
   for (const char* name : {"utf-8", "utf-16"})
   {
     const MEncoding::Codec& codec = MEncoding::GetCodec(MString::FromLiteral(name));

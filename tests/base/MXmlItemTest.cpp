@@ -20,7 +20,7 @@ std::vector<std::string> AttributeNames(const MXmlItem& item)
 }
 } // namespace
 
-TEST(MXmlItemTest, AttributesStaySortedWithoutRegardToCase)
+TEST(MXmlItemTest, AttributesStaySortedWithoutRegardToCaseAndIteratorsMustBeStarted)
 {
   MXmlItem item("settings");
   for (const MString& name : {MString("b"), MString("A"), MString("c"), MString("Version"), MString("bypass"),
@@ -30,9 +30,26 @@ TEST(MXmlItemTest, AttributesStaySortedWithoutRegardToCase)
                                                             "\xc3\x89"
                                                             "cho",
                                                             "Version"}));
+
+  // Iterators must be started.
+  MXmlItem::AttributeIterator attributes;
+  MXmlItem::SubItemIterator subItems;
+  const char* message = "XML item iterator has not been initialized.";
+  EXPECT_EQ(MessageOf([&] { attributes.Get(); }), message);
+  EXPECT_EQ(MessageOf([&] { attributes.Next(); }), message);
+  EXPECT_EQ(MessageOf([&] { subItems.IsValid(); }), message);
+  EXPECT_EQ(MessageOf([&] { subItems.Get(); }), message);
+
+  MXmlItem parent("a");
+  parent.AddSubItem("x");
+  parent.AddSubItem("y");
+  std::string names;
+  for (subItems.Start(parent); subItems.IsValid(); subItems.Next())
+    names += subItems.Get().GetName().ToUTF8();
+  EXPECT_EQ(names, "xy");
 }
 
-TEST(MXmlItemTest, NamesDifferingInCaseAreOneAttribute)
+TEST(MXmlItemTest, NamesDifferingInCaseAreOneAttributeAlsoWhenSetInBulk)
 {
   MXmlItem item("a");
   item.SetAttribute("name", "first");
@@ -44,11 +61,8 @@ TEST(MXmlItemTest, NamesDifferingInCaseAreOneAttribute)
   EXPECT_TRUE(item.RemoveAttribute("NaMe"));
   EXPECT_FALSE(item.RemoveAttribute("name"));
   EXPECT_EQ(item.GetAttribute("name", "none"), MString("none"));
-}
 
-TEST(MXmlItemTest, BulkAttributesKeepFirstSpellingAndLastValue)
-{
-  MXmlItem item("a");
+  // Set in bulk, they keep the first spelling and the last value.
   item.SetAttributes({{"z", "1"}, {"Key", "2"}, {"a", "3"}, {"KEY", "4"}, {"key", "5"}});
   ASSERT_EQ(AttributeNames(item), (std::vector<std::string>{"a", "Key", "z"}));
   EXPECT_EQ(item.GetAttribute("key", ""), MString("5"));
@@ -56,34 +70,33 @@ TEST(MXmlItemTest, BulkAttributesKeepFirstSpellingAndLastValue)
 
 TEST(MXmlItemTest, CachesAnswerTheLastSuccessfulLookupOnly)
 {
+  const std::string noAttribute =
+      "There is no attribute in the cache. Previous call to HasAttribute probably did not succeed.";
+  const std::string noSubItem =
+      "There is no subitem in the cache. Previous call to HasSubItem probably did not succeed.";
   MXmlItem item("a");
   item.SetAttribute("m", "middle");
   item.AddSubItem("Preset0").SetText("zero");
-  EXPECT_EQ(MessageOf([&] { item.GetAttribute(); }),
-            "There is no attribute in the cache. Previous call to HasAttribute probably did not succeed.");
-  EXPECT_EQ(MessageOf([&] { item.GetSubItem(); }),
-            "There is no subitem in the cache. Previous call to HasSubItem probably did not succeed.");
+  EXPECT_EQ(MessageOf([&] { item.GetAttribute(); }), noAttribute);
+  EXPECT_EQ(MessageOf([&] { item.GetSubItem(); }), noSubItem);
 
   ASSERT_TRUE(item.HasAttribute("M"));
   // Inserting before the cached attribute keeps the cache on the same attribute.
   item.SetAttribute("a", "first");
   EXPECT_EQ(item.GetAttribute(), MString("middle"));
   EXPECT_FALSE(item.HasAttribute("missing"));
-  EXPECT_EQ(MessageOf([&] { item.GetAttribute(); }),
-            "There is no attribute in the cache. Previous call to HasAttribute probably did not succeed.");
+  EXPECT_EQ(MessageOf([&] { item.GetAttribute(); }), noAttribute);
   ASSERT_TRUE(item.HasAttribute("m"));
   item.RemoveAttribute("m");
-  EXPECT_EQ(MessageOf([&] { item.GetAttribute(); }),
-            "There is no attribute in the cache. Previous call to HasAttribute probably did not succeed.");
+  EXPECT_EQ(MessageOf([&] { item.GetAttribute(); }), noAttribute);
 
   ASSERT_TRUE(item.HasSubItem("PRESET0"));
   EXPECT_EQ(item.GetSubItem().GetText(), MString("zero"));
   item.RemoveSubItemAt(0);
-  EXPECT_EQ(MessageOf([&] { item.GetSubItem(); }),
-            "There is no subitem in the cache. Previous call to HasSubItem probably did not succeed.");
+  EXPECT_EQ(MessageOf([&] { item.GetSubItem(); }), noSubItem);
 }
 
-TEST(MXmlItemTest, GetOrAddFindsTheFirstMatchOrAppends)
+TEST(MXmlItemTest, GetOrAddFindsTheFirstMatchOrAppendsAndCopiesAreDeep)
 {
   MXmlItem item("settings");
   item.AddSubItem("Controllers").SetText("first");
@@ -92,36 +105,13 @@ TEST(MXmlItemTest, GetOrAddFindsTheFirstMatchOrAppends)
   MXmlItem& added = item.GetOrAddSubItem("NoteControllers");
   EXPECT_EQ(item.GetSubItemCount(), 3);
   EXPECT_EQ(&item.GetSubItemAt(2), &added);
-}
 
-TEST(MXmlItemTest, IteratorsMustBeStarted)
-{
-  MXmlItem::AttributeIterator attributes;
-  MXmlItem::SubItemIterator subItems;
-  const char* message = "XML item iterator has not been initialized.";
-  EXPECT_EQ(MessageOf([&] { attributes.Get(); }), message);
-  EXPECT_EQ(MessageOf([&] { attributes.Next(); }), message);
-  EXPECT_EQ(MessageOf([&] { subItems.IsValid(); }), message);
-  EXPECT_EQ(MessageOf([&] { subItems.Get(); }), message);
-
-  MXmlItem item("a");
-  item.AddSubItem("x");
-  item.AddSubItem("y");
-  std::string names;
-  for (subItems.Start(item); subItems.IsValid(); subItems.Next())
-    names += subItems.Get().GetName().ToUTF8();
-  EXPECT_EQ(names, "xy");
-}
-
-TEST(MXmlItemTest, CopyIsDeep)
-{
-  MXmlItem original("root");
-  original.AddSubItem("child").SetAttribute("k", "v");
-  MXmlItem copy = original;
-  ASSERT_TRUE(copy == original);
-  copy.GetSubItemAt(0).SetAttribute("k", "changed");
-  EXPECT_EQ(original.GetSubItemAt(0).GetAttribute("k", ""), MString("v"));
-  EXPECT_FALSE(copy == original);
+  // A copy is deep.
+  MXmlItem copy = item;
+  ASSERT_TRUE(copy == item);
+  copy.GetSubItemAt(0).SetText("changed");
+  EXPECT_EQ(item.GetSubItemAt(0).GetText(), MString("first"));
+  EXPECT_FALSE(copy == item);
 }
 
 namespace

@@ -70,41 +70,37 @@ void RecordReport(const char* message)
 }
 } // namespace
 
-TEST(MZLibStreamTest, QualityZeroAndOneStoreWithoutCompression)
-{
-  const std::string text(5000, 'x');
-  for (const int quality : {0, 1})
-  {
-    const auto bytes = Compress(text, quality);
-    EXPECT_EQ(HeaderLevelField(bytes), 0) << "quality " << quality;
-    // Stored blocks keep every byte: the output cannot be smaller than the input.
-    EXPECT_GT(bytes.size(), text.size());
-    EXPECT_EQ(Decompress(bytes), text);
-  }
-  EXPECT_LT(Compress(text, 100).size(), 100u);
-}
-
-TEST(MZLibStreamTest, RoundTripOfLargeDataReadInOddPieces)
+TEST(MZLibStreamTest, RoundTripInOddPiecesStoredAtLowQualityAndAtTheTopAsZlibsOwn)
 {
   const std::string text = NoisyText(300000);
   const auto bytes = Compress(text, 60);
   for (const std::size_t piece : {1u, 7u, 4096u, 100000u})
     EXPECT_EQ(Decompress(bytes, piece), text) << "piece " << piece;
-}
 
-TEST(MZLibStreamTest, OutputMatchesZlibsOwnOneShotCompression)
-{
-  const std::string text = NoisyText(20000);
-  uLongf size = compressBound(static_cast<uLong>(text.size()));
-  std::vector<std::uint8_t> expected(size);
-  ASSERT_EQ(compress2(expected.data(), &size, reinterpret_cast<const Bytef*>(text.data()),
-                      static_cast<uLong>(text.size()), 9),
+  // Quality 0 and 1 store without compression.
+  const std::string repeated(5000, 'x');
+  for (const int quality : {0, 1})
+  {
+    const auto stored = Compress(repeated, quality);
+    EXPECT_EQ(HeaderLevelField(stored), 0) << "quality " << quality;
+    // Stored blocks keep every byte: the output cannot be smaller than the input.
+    EXPECT_GT(stored.size(), repeated.size());
+    EXPECT_EQ(Decompress(stored), repeated);
+  }
+  EXPECT_LT(Compress(repeated, 100).size(), 100u);
+
+  // At the top quality the output is zlib's own one-shot compression.
+  const std::string sample = NoisyText(20000);
+  uLongf bound = compressBound(static_cast<uLong>(sample.size()));
+  std::vector<std::uint8_t> oneShot(bound);
+  ASSERT_EQ(compress2(oneShot.data(), &bound, reinterpret_cast<const Bytef*>(sample.data()),
+                      static_cast<uLong>(sample.size()), 9),
             Z_OK);
-  expected.resize(size);
-  EXPECT_EQ(Compress(text, 100), expected);
+  oneShot.resize(bound);
+  EXPECT_EQ(Compress(sample, 100), oneShot);
 }
 
-TEST(MZLibStreamTest, CorruptDataRaisesInvalidContent)
+TEST(MZLibStreamTest, CorruptOrTruncatedDataFailCleanly)
 {
   auto bytes = Compress(NoisyText(2000), 100);
   bytes[bytes.size() / 2] ^= 0xFF;
@@ -112,14 +108,13 @@ TEST(MZLibStreamTest, CorruptDataRaisesInvalidContent)
   EXPECT_EQ(MessageOf([&] { Decompress(bytes); }), "Source compressed stream has invalid content.");
   const std::vector<std::uint8_t> notZlib = {'<', '?', 'x', 'm', 'l', ' '};
   EXPECT_EQ(MessageOf([&] { Decompress(notZlib); }), "Source compressed stream has invalid content.");
-}
 
-TEST(MZLibStreamTest, TruncatedDataFailsCleanlyAtEveryCut)
-{
-  const auto bytes = Compress(NoisyText(3000), 100);
-  for (std::size_t cut = 0; cut < bytes.size(); cut += 37)
+  // Truncated data fail cleanly at every cut.
+  const auto compressed = Compress(NoisyText(3000), 100);
+  for (std::size_t cut = 0; cut < compressed.size(); cut += 37)
   {
-    const std::vector<std::uint8_t> part(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut));
+    const std::vector<std::uint8_t> part(compressed.begin(),
+                                         compressed.begin() + static_cast<std::ptrdiff_t>(cut));
     const std::string message = MessageOf([&] { Decompress(part); });
     // A cut inside the checksum may also read as a wrong checksum: both are clean failures.
     EXPECT_TRUE(message == "Source compressed stream is truncated." ||
@@ -141,7 +136,7 @@ TEST(MZLibStreamTest, DecompressionBombStopsAtTheOutputLimit)
   EXPECT_EQ(MessageOf([&] { Decompress(small, 64, 999); }), "Decompressed data exceed the size limit.");
 }
 
-TEST(MZLibStreamTest, DestroyingAnUnfinishedWriterIsReportedNotThrown)
+TEST(MZLibStreamTest, DestroyingAnUnfinishedWriterIsReportedNotThrownAndAWrongDirectionRefused)
 {
   const auto previous = MZLibStream::SetUsageErrorReporter(&RecordReport);
   s_reports.clear();
@@ -158,10 +153,8 @@ TEST(MZLibStreamTest, DestroyingAnUnfinishedWriterIsReportedNotThrown)
   MZLibStream::SetUsageErrorReporter(previous);
   ASSERT_EQ(s_reports.size(), 1u);
   EXPECT_STREQ(s_reports[0], "ZLIB stream has not been terminated.");
-}
 
-TEST(MZLibStreamTest, WrongDirectionIsNotImplemented)
-{
+  // Each direction refuses the other's operation.
   MMemoryStream target;
   MZLibStream reader(target, MZLibStream::Direction::Reading);
   EXPECT_EQ(MessageOf([&] { reader.Write("a", 1); }), "Service \"write to stream\" is not implemented.");

@@ -46,6 +46,14 @@ std::vector<std::vector<float>> RunChannels(std::vector<MTonveraFFTProcessor*> c
   return outputs;
 }
 
+std::vector<float> Correct(TestOwner& owner, double sampleRate, int channel, const std::vector<float>& input,
+                           int block, double channelRatio)
+{
+  auto corrector = MakeCorrector(owner, sampleRate, channel);
+  corrector->SetChannelRatio(channelRatio);
+  return RunChannels({corrector.get()}, {input}, block)[0];
+}
+
 double MeasureFrequency(const std::vector<float>& x, std::size_t begin, std::size_t length, double expectedHz,
                         double sampleRate, int periods)
 {
@@ -82,15 +90,5 @@ double MeasureFrequency(const std::vector<float>& x, std::size_t begin, std::siz
   const double curvature = left - 2.0 * bestValue + right;
   const double offset = curvature < 0.0 ? 0.5 * (left - right) / curvature : 0.0;
   return periods * sampleRate / (best + offset);
-}
-
-double Cents(double a, double b)
-{
-  return 1200.0 * std::log2(a / b);
-}
-
-double FrequencyOfNote(double note)
-{
-  return 440.0 * std::exp2((note - 57.0) / 12.0);
 }
 } // namespace MCorrectorTest

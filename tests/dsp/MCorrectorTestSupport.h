@@ -5,6 +5,7 @@
 #include "dsp/MTonveraCorrectorOwner.h"
 #include "dsp/MTonveraFFTProcessor.h"
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -56,6 +57,11 @@ std::unique_ptr<MTonveraFFTProcessor> MakeCorrector(TestOwner& owner, double sam
 std::vector<std::vector<float>> RunChannels(std::vector<MTonveraFFTProcessor*> correctors,
                                             const std::vector<std::vector<float>>& inputs, int block);
 
+/// Runs one channel's input through a fresh corrector of `owner` for `channel` (set up as
+/// MakeCorrector does, with `channelRatio`) in blocks of `block` samples; answers the output.
+std::vector<float> Correct(TestOwner& owner, double sampleRate, int channel, const std::vector<float>& input,
+                           int block, double channelRatio = 1.0);
+
 /// Fundamental frequency of x around `expectedHz`, measured without any spectral
 /// analysis: the normalised correlation of x[begin, begin + length) with itself
 /// `periods` periods later is maximised over lags within 3 % of the expected one and
@@ -64,8 +70,14 @@ double MeasureFrequency(const std::vector<float>& x, std::size_t begin, std::siz
                         double sampleRate, int periods);
 
 /// 1200 log2(a / b).
-double Cents(double a, double b);
+inline double Cents(double a, double b)
+{
+  return 1200.0 * std::log2(a / b);
+}
 
 /// Frequency of a (continuous) note number: 440 Hz is note 57.
-double FrequencyOfNote(double note);
+inline double FrequencyOfNote(double note)
+{
+  return 440.0 * std::exp2((note - 57.0) / 12.0);
+}
 } // namespace MCorrectorTest

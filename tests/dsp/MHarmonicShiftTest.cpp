@@ -98,8 +98,7 @@ std::vector<float> ShiftInHigh(const std::vector<float>& input, double fundament
   owner.high = true;
   owner.ratio = ratio;
   owner.SetHarmonicFundamental(fundamental);
-  auto corrector = MakeCorrector(owner, kSampleRate, fundamental > 0.0 ? 1 : 0);
-  return RunChannels({corrector.get()}, {input}, 256)[0];
+  return Correct(owner, kSampleRate, fundamental > 0.0 ? 1 : 0, input, 256);
 }
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "dsp/MPitchDetectorFFT.h"
 
+#include "tests/dsp/MCorrectorTestSupport.h"
 #include "tests/support/MAllocationCounter.h"
 #include "tests/support/MTestSignals.h"
 
@@ -10,15 +11,12 @@
 #include <memory>
 #include <vector>
 
+using MCorrectorTest::Cents;
+
 namespace
 {
 constexpr int kN = 4096;
 constexpr int kHop = 2048;
-
-double Cents(double measured, double truth)
-{
-  return 1200.0 * std::log2(measured / truth);
-}
 
 // One 4096-sample sine segment (amplitude 0.5) per entry; 0 Hz gives silence. Meant for
 // a detector without overlap, so that every frame sees exactly one segment.
@@ -93,7 +91,7 @@ TEST(MPitchDetectorFFT, ASteadySineIsReportedWithinTwoCentsAfterTheFirstThreeFra
   std::printf("stand-alone detector, N 4096, hop 2048: worst error %.5f cents\n", worst);
 }
 
-TEST(MPitchDetectorFFT, AHoldOfKFramesReportsOnlyAfterKConfirmingFrames)
+TEST(MPitchDetectorFFT, AHoldOfKFramesReportsOnlyAfterKConfirmingFramesAndIsRoundedAtSetUp)
 {
   // Without overlap each frame holds one segment. A run of r frames within 0.8 .. 1.25
   // of each other starts the count with its first frame and confirms it with each of
@@ -131,6 +129,25 @@ TEST(MPitchDetectorFFT, AHoldOfKFramesReportsOnlyAfterKConfirmingFrames)
     // frequency is only known to half a bin (10.8 Hz bins: 46 cents at 200 Hz).
     EXPECT_LT(std::fabs(Cents(detector->ReportedFrequency(), k % 2 == 0 ? 200.0 : 220.0)), 50.0);
   }
+
+  // Set-up rounds the hold time to frames and restarts the report.
+  auto detector = MakeDetector(44100.0, 0.5, 0.0, 1.0);
+  detector->Process(MTestSignals::Sine(3 * kN, 220.0, 44100.0, 0.5f).data(), 3 * kN);
+  EXPECT_GT(detector->ReportedFrequency(), 0.0);
+
+  // At 32768 Hz a hop of 2048 lasts 1/16 s, so these hold times are exact in binary:
+  // 2.5 frames round up to 3, 2.4375 down to 2.
+  detector->SetHoldTime(2.5 / 16.0);
+  detector->SetSampleRate(32768.0);
+  EXPECT_EQ(detector->HoldFrames(), 3);
+  EXPECT_EQ(detector->ReportedFrequency(), 0.0);
+  EXPECT_EQ(detector->ReportCount(), 0);
+  detector->SetHoldTime(2.4375 / 16.0);
+  detector->SetSampleRate(32768.0);
+  EXPECT_EQ(detector->HoldFrames(), 2);
+  EXPECT_FALSE(detector->RateLimitOn());
+  detector->SetSampleRate(0.0); // refused: the rate stays
+  EXPECT_EQ(detector->SampleRate(), 32768.0);
 }
 
 TEST(MPitchDetectorFFT, TheRateLimitBoundsEachReportsStepInLogFrequency)
@@ -173,7 +190,7 @@ TEST(MPitchDetectorFFT, TheRateLimitBoundsEachReportsStepInLogFrequency)
   }
 }
 
-TEST(MPitchDetectorFFT, QuietFramesAndPitchesOutsideTheRangeLeaveTheReportAlone)
+TEST(MPitchDetectorFFT, QuietFramesPitchesOutsideTheRangeAndFramesBelowTheVoicingGateLeaveTheReportAlone)
 {
   const double rate = 48000.0;
   auto detector = MakeDetector(rate, 0.0, 0.0, 1.0);
@@ -189,14 +206,12 @@ TEST(MPitchDetectorFFT, QuietFramesAndPitchesOutsideTheRangeLeaveTheReportAlone)
   const std::vector<long long> reports = ReportsPerFrame(*detector, signal);
   EXPECT_EQ(reports, (std::vector<long long>{1, 2, 2, 2, 2, 2}));
   EXPECT_LT(std::fabs(Cents(detector->ReportedFrequency(), 300.0)), 2.0);
-}
 
-TEST(MPitchDetectorFFT, TheVoicingGateSkipsFramesBelowItsShareOfFullScale)
-{
+  // The voicing gate skips frames below its share of full scale.
   // A bin-centred sine of amplitude 0.5 peaks at 0.5 * S1 / 2 with S1 = (N - 1) / 2 for
   // the symmetric Hann: about 512. The gate needs (N / 2) * ratio, 2048 * ratio.
-  const double rate = 44100.0;
-  const double frequency = 40.0 * rate / kN;
+  const double gateRate = 44100.0;
+  const double frequency = 40.0 * gateRate / kN;
   struct Case
   {
     double ratio;
@@ -204,33 +219,12 @@ TEST(MPitchDetectorFFT, TheVoicingGateSkipsFramesBelowItsShareOfFullScale)
   };
   for (const Case& c : {Case{-1.0, 4}, Case{0.2, 4}, Case{0.3, 0}})
   {
-    auto detector = MakeDetector(rate, 0.0, 0.0, 1.0);
+    auto detector = MakeDetector(gateRate, 0.0, 0.0, 1.0);
     detector->SetVoicingRatio(c.ratio);
-    const std::vector<float> signal = MTestSignals::Sine(4 * kN, frequency, rate, 0.5f);
+    const std::vector<float> signal = MTestSignals::Sine(4 * kN, frequency, gateRate, 0.5f);
     detector->Process(signal.data(), static_cast<int>(signal.size()));
     EXPECT_EQ(detector->ReportCount(), c.expectedReports) << "ratio " << c.ratio;
   }
-}
-
-TEST(MPitchDetectorFFT, SetUpRoundsTheHoldAndRestartsTheReport)
-{
-  auto detector = MakeDetector(44100.0, 0.5, 0.0, 1.0);
-  detector->Process(MTestSignals::Sine(3 * kN, 220.0, 44100.0, 0.5f).data(), 3 * kN);
-  EXPECT_GT(detector->ReportedFrequency(), 0.0);
-
-  // At 32768 Hz a hop of 2048 lasts 1/16 s, so these hold times are exact in binary:
-  // 2.5 frames round up to 3, 2.4375 down to 2.
-  detector->SetHoldTime(2.5 / 16.0);
-  detector->SetSampleRate(32768.0);
-  EXPECT_EQ(detector->HoldFrames(), 3);
-  EXPECT_EQ(detector->ReportedFrequency(), 0.0);
-  EXPECT_EQ(detector->ReportCount(), 0);
-  detector->SetHoldTime(2.4375 / 16.0);
-  detector->SetSampleRate(32768.0);
-  EXPECT_EQ(detector->HoldFrames(), 2);
-  EXPECT_FALSE(detector->RateLimitOn());
-  detector->SetSampleRate(0.0); // refused: the rate stays
-  EXPECT_EQ(detector->SampleRate(), 32768.0);
 }
 
 TEST(MPitchDetectorFFT, DetectingAllocatesNothing)

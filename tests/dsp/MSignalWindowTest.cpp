@@ -58,7 +58,7 @@ const ShapeCase kShapes[] = {
 };
 } // namespace
 
-TEST(MSignalWindow, EveryTypeFollowsItsShapeWithMatchingSums)
+TEST(MSignalWindow, EveryTypeFollowsItsShapeWithMatchingSumsAndUnknownTypesAreRefused)
 {
   for (const ShapeCase& c : kShapes)
   {
@@ -82,20 +82,26 @@ TEST(MSignalWindow, EveryTypeFollowsItsShapeWithMatchingSums)
       EXPECT_NEAR(window.SumOfSquares(), sumOfSquares, 1e-5 * length);
     }
   }
-}
 
-TEST(MSignalWindow, LowKaiserAttenuationGivesTheRectangularShape)
-{
+  // Unknown types are refused and leave the window as it was.
   MSignalWindow window;
-  window.SetKaiserAttenuation(19.9);
-  window.Build(MSignalWindow::kKaiser, 32);
-  for (int n = 0; n < 32; ++n)
-    EXPECT_FLOAT_EQ(window.Coefficients()[n], 1.0f);
-}
+  window.Build(MSignalWindow::kTriangular, 16);
+  for (int type : {-1, 9, 100})
+  {
+    EXPECT_EQ(MessageOf([&] { window.Build(type, 32); }), "Unknown signal window type.") << type;
+    EXPECT_EQ(window.Type(), MSignalWindow::kTriangular);
+    EXPECT_EQ(window.Length(), 16);
+  }
 
-TEST(MSignalWindow, BesselI0MatchesReferenceValues)
-{
-  // Reference values of I0 from its power series summed in exact rational arithmetic.
+  // A low Kaiser attenuation gives the rectangular shape.
+  MSignalWindow kaiser;
+  kaiser.SetKaiserAttenuation(19.9);
+  kaiser.Build(MSignalWindow::kKaiser, 32);
+  for (int n = 0; n < 32; ++n)
+    EXPECT_FLOAT_EQ(kaiser.Coefficients()[n], 1.0f);
+
+  // The Bessel function the Kaiser shape is built on: reference values of I0 from its power series
+  // summed in exact rational arithmetic.
   EXPECT_DOUBLE_EQ(MSignalWindow::BesselI0(0.0), 1.0);
   EXPECT_NEAR(MSignalWindow::BesselI0(1.0), 1.2660658777520084, 1e-15);
   EXPECT_NEAR(MSignalWindow::BesselI0(5.0) / 27.239871823604446, 1.0, 1e-14);
@@ -125,17 +131,5 @@ TEST(MSignalWindow, ComplementaryHannHalvesAddToOneAndItsSquareOverlapsFlat)
     }
     EXPECT_NEAR(window.Sum(), length / 2.0, 1e-3);
     EXPECT_NEAR(window.SumOfSquares(), 3.0 * length / 8.0, 1e-3);
-  }
-}
-
-TEST(MSignalWindow, UnknownTypesAreRefusedAndLeaveTheWindowAsItWas)
-{
-  MSignalWindow window;
-  window.Build(MSignalWindow::kTriangular, 16);
-  for (int type : {-1, 9, 100})
-  {
-    EXPECT_EQ(MessageOf([&] { window.Build(type, 32); }), "Unknown signal window type.") << type;
-    EXPECT_EQ(window.Type(), MSignalWindow::kTriangular);
-    EXPECT_EQ(window.Length(), 16);
   }
 }

@@ -85,11 +85,10 @@ TEST(CorrectorTest, AtSpeedZeroTheOffsetShrinksOverAboutOneSecond)
     const double note = 57.3;
     const double target = FrequencyOfNote(57.0);
     const auto samples = static_cast<std::size_t>(2.0 * sampleRate);
-    std::vector<std::vector<float>> inputs = {
-        MTestSignals::Harmonic(samples, FrequencyOfNote(note), sampleRate, kPartials)};
     auto owner = std::make_unique<TestOwner>(sampleRate, 0.0, 1.0);
-    auto corrector = MakeCorrector(*owner, sampleRate, 0);
-    const auto outputs = RunChannels({corrector.get()}, inputs, 512);
+    const std::vector<float> output =
+        Correct(*owner, sampleRate, 0,
+                MTestSignals::Harmonic(samples, FrequencyOfNote(note), sampleRate, kPartials), 512);
 
     // Offset in cents against time since the tone's first sample left the corrector,
     // each measurement taken over about 30 ms (4 periods of lag, 1024 samples).
@@ -102,7 +101,7 @@ TEST(CorrectorTest, AtSpeedZeroTheOffsetShrinksOverAboutOneSecond)
     double offsetAt1200ms = 100.0;
     for (std::size_t begin = kFrameSize; begin + window + lag + 8 < samples; begin += 256)
     {
-      const double f = MeasureFrequency(outputs[0], begin, window, target, sampleRate, periods);
+      const double f = MeasureFrequency(output, begin, window, target, sampleRate, periods);
       const double offset = Cents(f, target);
       const double t = (static_cast<double>(begin - kFrameSize) + 0.5 * (window + lag)) / sampleRate;
       if (halfTime < 0.0 && offset <= 15.0 && t > 0.05)
@@ -184,21 +183,19 @@ TEST_P(CorrectorFormants, ResonanceStaysOrMovesAsSet)
     SCOPED_TRACE(sampleRate);
     const auto samples = static_cast<std::size_t>(0.8 * sampleRate);
     const double f0 = 200.0;
-    const std::vector<std::vector<float>> inputs = {ResonantTone(samples, f0, sampleRate)};
+    const std::vector<float> input = ResonantTone(samples, f0, sampleRate);
     auto owner = std::make_unique<TestOwner>(sampleRate, 1.0, 1.0);
     owner->keep = c.keep;
     owner->formantShift = c.formantShift;
     // A channel without detection: the correction ratio stays 1, the channel ratio
     // carries the pitch shift.
-    auto corrector = MakeCorrector(*owner, sampleRate, 1);
-    corrector->SetChannelRatio(std::exp2(c.pitchShift / 12.0));
-    const auto outputs = RunChannels({corrector.get()}, inputs, 512);
+    const auto output = Correct(*owner, sampleRate, 1, input, 512, std::exp2(c.pitchShift / 12.0));
 
     const std::size_t begin = 2 * kFrameSize;
     const std::size_t length = samples - begin;
-    const double inputPeak = ResonanceFrequency(inputs[0], 0, length, f0, sampleRate);
+    const double inputPeak = ResonanceFrequency(input, 0, length, f0, sampleRate);
     const double outputPeak =
-        ResonanceFrequency(outputs[0], begin, length, f0 * std::exp2(c.pitchShift / 12.0), sampleRate);
+        ResonanceFrequency(output, begin, length, f0 * std::exp2(c.pitchShift / 12.0), sampleRate);
     const double binWidth = sampleRate / kFrameSize;
     EXPECT_NEAR(inputPeak, 1500.0, 0.5 * binWidth) << "the measurement itself";
     EXPECT_NEAR(outputPeak, 1500.0 * c.resonanceFactor, 2.0 * binWidth);
@@ -215,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FormantCase{"FormantShiftOctaveMovesItAlone", 1.0, 12.0, 0.0, 2.0}),
     [](const testing::TestParamInfo<FormantCase>& info) { return std::string(info.param.name); });
 
-TEST(CorrectorTest, DryOnlyReturnsTheInputDelayedByTheFrameSize)
+TEST(CorrectorTest, DryOnlyReturnsTheInputDelayedByTheFrameSizeAndAConstantPassesWhateverTheMix)
 {
   for (double sampleRate : {44100.0, 48000.0})
   {
@@ -228,37 +225,27 @@ TEST(CorrectorTest, DryOnlyReturnsTheInputDelayedByTheFrameSize)
     owner->dry = 1.0;
     owner->wet = 0.0;
     owner->keep = 1.0;
-    auto corrector = MakeCorrector(*owner, sampleRate, 0);
-    const auto outputs = RunChannels({corrector.get()}, {input}, 333);
+    const auto output = Correct(*owner, sampleRate, 0, input, 333);
     double worst = 0.0;
     for (std::size_t i = 0; i + kFrameSize < samples; ++i)
-      worst = std::max(worst, static_cast<double>(std::abs(outputs[0][i + kFrameSize] - input[i])));
+      worst = std::max(worst, static_cast<double>(std::abs(output[i + kFrameSize] - input[i])));
     for (std::size_t i = 0; i < kFrameSize; ++i)
-      worst = std::max(worst, static_cast<double>(std::abs(outputs[0][i])));
+      worst = std::max(worst, static_cast<double>(std::abs(output[i])));
     EXPECT_LT(worst, 1e-4);
   }
-}
 
-TEST(CorrectorTest, ConstantInputPassesUnchangedWhateverTheMix)
-{
-  struct Mix
+  // Fully wet, with or without dry, a constant input passes unchanged.
+  for (const double dry : {0.0, 1.0, 0.5})
   {
-    double dry;
-    double wet;
-  };
-  for (const Mix mix : {Mix{0.0, 1.0}, Mix{1.0, 1.0}, Mix{0.5, 1.0}})
-  {
-    SCOPED_TRACE(mix.dry);
+    SCOPED_TRACE(dry);
     const double sampleRate = 44100.0;
     const std::vector<float> input(static_cast<std::size_t>(0.3 * sampleRate), 0.25f);
     auto owner = std::make_unique<TestOwner>(sampleRate, 1.0, 1.0);
-    owner->dry = mix.dry;
-    owner->wet = mix.wet;
-    auto corrector = MakeCorrector(*owner, sampleRate, 0);
-    const auto outputs = RunChannels({corrector.get()}, {input}, 256);
+    owner->dry = dry;
+    const auto output = Correct(*owner, sampleRate, 0, input, 256);
     // From the first sample that all four overlapping frames cover fully.
     for (std::size_t i = 2 * kFrameSize; i < input.size(); ++i)
-      ASSERT_NEAR(outputs[0][i], 0.25f, 1e-4) << "sample " << i;
+      ASSERT_NEAR(output[i], 0.25f, 1e-4) << "sample " << i;
   }
 }
 
@@ -277,8 +264,7 @@ TEST(CorrectorTest, FullyWetFrameMatchesTheAddedCopy)
   {
     auto owner = std::make_unique<TestOwner>(sampleRate, 1.0, 1.0);
     owner->dry = dry;
-    auto corrector = MakeCorrector(*owner, sampleRate, 0);
-    outputs.push_back(RunChannels({corrector.get()}, {input}, 512)[0]);
+    outputs.push_back(Correct(*owner, sampleRate, 0, input, 512));
   }
   for (std::size_t i = 0; i < samples; ++i)
     ASSERT_NEAR(outputs[0][i], outputs[1][i], 1e-9) << "sample " << i;
@@ -289,12 +275,11 @@ TEST(CorrectorTest, PartialsShiftedBeyondNyquistAreDroppedNotFolded)
 {
   const double sampleRate = 44100.0;
   const auto samples = static_cast<std::size_t>(0.3 * sampleRate);
-  const std::vector<std::vector<float>> inputs = {MTestSignals::Sine(samples, 20500.0, sampleRate, 0.5f)};
   auto owner = std::make_unique<TestOwner>(sampleRate, 1.0, 1.0);
-  auto corrector = MakeCorrector(*owner, sampleRate, 1);
-  corrector->SetChannelRatio(std::exp2(4.0 / 12.0)); // 25.8 kHz would lie above Nyquist
-  const auto outputs = RunChannels({corrector.get()}, inputs, 512);
-  EXPECT_LT(MTestSignals::Rms(outputs[0], 2 * kFrameSize, samples), 1e-3);
+  // 25.8 kHz would lie above Nyquist.
+  const auto output = Correct(*owner, sampleRate, 1, MTestSignals::Sine(samples, 20500.0, sampleRate, 0.5f),
+                              512, std::exp2(4.0 / 12.0));
+  EXPECT_LT(MTestSignals::Rms(output, 2 * kFrameSize, samples), 1e-3);
 }
 
 TEST(CorrectorTest, DetectionPublishesTheRatioAndTheDisplayNotes)
@@ -327,21 +312,19 @@ TEST(CorrectorTest, RecoversFromNonFiniteInput)
   const double sampleRate = 44100.0;
   const auto samples = static_cast<std::size_t>(1.0 * sampleRate);
   const double note = 57.3;
-  std::vector<std::vector<float>> inputs = {
-      MTestSignals::Harmonic(samples, FrequencyOfNote(note), sampleRate, kPartials)};
+  std::vector<float> input = MTestSignals::Harmonic(samples, FrequencyOfNote(note), sampleRate, kPartials);
   for (std::size_t i = 4000; i < 4100; ++i)
-    inputs[0][i] =
+    input[i] =
         (i % 2 == 0) ? std::numeric_limits<float>::quiet_NaN() : std::numeric_limits<float>::infinity();
   auto owner = std::make_unique<TestOwner>(sampleRate, 1.0, 1.0);
   owner->keep = 1.0;
-  auto corrector = MakeCorrector(*owner, sampleRate, 0);
-  const auto outputs = RunChannels({corrector.get()}, inputs, 256);
+  const auto output = Correct(*owner, sampleRate, 0, input, 256);
 
   const std::size_t begin = samples / 2;
   for (std::size_t i = begin; i < samples; ++i)
-    ASSERT_TRUE(std::isfinite(outputs[0][i])) << "sample " << i;
+    ASSERT_TRUE(std::isfinite(output[i])) << "sample " << i;
   const double target = FrequencyOfNote(57.0);
-  const double f = MeasureFrequency(outputs[0], begin, 4096, target, sampleRate, 8);
+  const double f = MeasureFrequency(output, begin, 4096, target, sampleRate, 8);
   EXPECT_LT(std::abs(Cents(f, target)), 3.0);
 }
 

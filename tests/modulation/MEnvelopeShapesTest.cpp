@@ -119,7 +119,7 @@ const ShapeCase kShapeCases[] = {
     {MEnvelope::kShapeSines, 0.5, 0},    {MEnvelope::kShapeSines, -0.2, 0},
 };
 
-TEST(MEnvelopeShapes, EverySegmentFollowsItsFormulaNearAndFarFromTheOrigin)
+TEST(MEnvelopeShapes, EverySegmentAndItsDerivativesFollowTheFormulaNearAndFarFromTheOrigin)
 {
   // Segments far from 0 must be as exact as near it: expanding the polynomials in x itself
   // would lose all digits at x0 = 1e6.
@@ -149,10 +149,8 @@ TEST(MEnvelopeShapes, EverySegmentFollowsItsFormulaNearAndFarFromTheOrigin)
       EXPECT_EQ(computer.ValueAt(x0 + dx), y0 + dy) << "the last point's value from x1 on";
     }
   }
-}
 
-TEST(MEnvelopeShapes, ExactAndNumericDerivativesMatchTheFormulas)
-{
+  // Exact and numeric derivatives match the formulas.
   struct Case
   {
     int shape;

@@ -104,19 +104,19 @@ std::vector<Note> SingDemo(const char* format, bool sendNotes)
     if (!host->Process(inputs, outputs, kBlock))
       return {};
     const int at = static_cast<int>(start);
-#ifdef TONVERA_LV2_DIR
-    if (auto* lv2 = dynamic_cast<MTestHostLv2*>(host.get()))
-      for (const MTestHostMidiEvent& event : lv2->TakeMidiOutput())
+    const auto take = [&](const std::vector<MTestHostMidiEvent>& events) {
+      for (const MTestHostMidiEvent& event : events)
         if ((event.bytes[0] & 0xE0) == 0x80)
           notes.push_back({event.bytes[1], (event.bytes[0] & 0xF0) == 0x90 && event.bytes[2] > 0,
                            at + event.sampleOffset});
+    };
+#ifdef TONVERA_LV2_DIR
+    if (auto* lv2 = dynamic_cast<MTestHostLv2*>(host.get()))
+      take(lv2->TakeMidiOutput());
 #endif
     if (vst2 != nullptr)
     {
-      for (const MTestHostMidiEvent& event : vst2->MidiReceived())
-        if ((event.bytes[0] & 0xE0) == 0x80)
-          notes.push_back({event.bytes[1], (event.bytes[0] & 0xF0) == 0x90 && event.bytes[2] > 0,
-                           at + event.sampleOffset});
+      take(vst2->MidiReceived());
       vst2->ClearRecords();
     }
     else if (vst3 != nullptr)

@@ -79,7 +79,7 @@ const Case kCases[] = {
 };
 } // namespace
 
-TEST(MParameterSearchTest, FindsTheValueThatShowsTheTypedText)
+TEST(MParameterSearchTest, FindsTheValueThatShowsTheTypedTextReadingItsNumbersInOrder)
 {
   for (const Case& c : kCases)
   {
@@ -95,10 +95,8 @@ TEST(MParameterSearchTest, FindsTheValueThatShowsTheTypedText)
     EXPECT_EQ(result.clamped, c.clamped);
     EXPECT_EQ(result.shown, c.display(result.normalised));
   }
-}
 
-TEST(MParameterSearchTest, ReadsSignedAndDecimalNumbersInOrder)
-{
+  // The numbers of a text are read signed and decimal, in order.
   EXPECT_EQ(MParameterSearch::NumbersIn("+5.0 cents"), std::vector<double>({5.0}));
   EXPECT_EQ(MParameterSearch::NumbersIn("100% wet, 0% dry"), std::vector<double>({100.0, 0.0}));
   EXPECT_EQ(MParameterSearch::NumbersIn("-12.25 semitones, .5"), std::vector<double>({-12.25, 0.5}));

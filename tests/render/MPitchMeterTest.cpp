@@ -36,7 +36,7 @@ std::vector<float> VoiceLikeTone(double frequencyHz, double seconds)
 }
 } // namespace
 
-TEST(MPitchMeterTest, AToneSungOffPitchMeasuresItsDistanceFromTheNearestNote)
+TEST(MPitchMeterTest, AToneSungOffPitchMeasuresItsDistanceFromTheNearestNoteAndSilenceNone)
 {
   // A3 raised by 35 cents; with A switched off the nearest note is A# above, 65 cents away.
   const double frequency = 220.0 * std::exp2(35.0 / 1200.0);
@@ -61,29 +61,15 @@ TEST(MPitchMeterTest, AToneSungOffPitchMeasuresItsDistanceFromTheNearestNote)
     EXPECT_NEAR(stats.MeanCents(), c.cents, 1.0);
     EXPECT_NEAR(stats.Percentile90Cents(), c.cents, 1.0);
   }
-}
-
-TEST(MPitchMeterTest, SilenceHasNoPitch)
-{
-  VectorSource source(std::vector<float>(static_cast<std::size_t>(kRate), 0.0f));
+  // Silence has no pitch.
+  VectorSource silence(std::vector<float>(static_cast<std::size_t>(kRate), 0.0f));
   MPitchErrorStats stats(MScaleText::Chromatic());
   std::string error;
-  ASSERT_TRUE(MeasurePitch(source, 1, kRate, stats, error));
+  ASSERT_TRUE(MeasurePitch(silence, 1, kRate, stats, error));
   EXPECT_EQ(stats.Count(), 0);
 }
 
-TEST(MPitchMeterTest, NotesAreNamedInScientificPitch)
-{
-  EXPECT_EQ(MPitchErrorStats::NoteName(69), "A4");
-  EXPECT_EQ(MPitchErrorStats::NoteName(60), "C4");
-  EXPECT_EQ(MPitchErrorStats::NoteName(61), "C#4");
-  EXPECT_EQ(MPitchErrorStats::NoteName(59), "B3");
-  int note = 0;
-  EXPECT_NEAR(MPitchErrorStats::NearestNote(MScaleText::Chromatic(), 440.0, note), 0.0, 1e-9);
-  EXPECT_EQ(note, 69);
-}
-
-TEST(MPitchMeterTest, TheTestMaterialIsSungAsItsNotesSay)
+TEST(MPitchMeterTest, TheTestMaterialIsSungAsItsNotesSayNamedInScientificPitch)
 {
   // A held note 35 cents sharp, and one on pitch with 45 cents of vibrato, sung by the
   // synthetic voice (with its 3-cent drift) and measured as the benchmark measures.
@@ -107,4 +93,13 @@ TEST(MPitchMeterTest, TheTestMaterialIsSungAsItsNotesSay)
     EXPECT_GT(stats.Percentile90Cents(), c.p90Low);
     EXPECT_LT(stats.Percentile90Cents(), c.p90High);
   }
+
+  // Notes are named in scientific pitch.
+  EXPECT_EQ(MPitchErrorStats::NoteName(69), "A4");
+  EXPECT_EQ(MPitchErrorStats::NoteName(60), "C4");
+  EXPECT_EQ(MPitchErrorStats::NoteName(61), "C#4");
+  EXPECT_EQ(MPitchErrorStats::NoteName(59), "B3");
+  int note = 0;
+  EXPECT_NEAR(MPitchErrorStats::NearestNote(MScaleText::Chromatic(), 440.0, note), 0.0, 1e-9);
+  EXPECT_EQ(note, 69);
 }

@@ -5,7 +5,7 @@
 #include "tools/render/MPitchPlot.h"
 
 #include "gui/styles/MStyleConfiguration.h"
-#include "tools/render/MRenderCommand.h"
+#include "tests/render/MRenderTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -13,8 +13,6 @@
 #include <cmath>
 #include <filesystem>
 #include <numbers>
-#include <random>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -55,14 +53,13 @@ double TrackRow(const MBitmap& picture, std::int32_t x, MColor color)
     }
   return count > 0 ? sum / count : -1.0;
 }
+
+class MPitchPlotTest : public MRenderTest::ScratchFolder
+{};
 } // namespace
 
-TEST(MPitchPlotTest, ToneIsDrawnAtItsPitchAndBrokenWhereItPauses)
+TEST_F(MPitchPlotTest, ToneIsDrawnAtItsPitchAndBrokenWhereItPauses)
 {
-  const fs::path folder =
-      fs::temp_directory_path() / ("tonvera-render-plot-test-" + std::to_string(std::random_device{}()));
-  fs::remove_all(folder);
-  fs::create_directories(folder);
   const struct
   {
     double note; // continuous note number of the tone
@@ -71,17 +68,11 @@ TEST(MPitchPlotTest, ToneIsDrawnAtItsPitchAndBrokenWhereItPauses)
   for (const auto& c : cases)
   {
     SCOPED_TRACE(c.what);
-    const fs::path input = folder / "tone.wav";
-    const fs::path plot = folder / "plot.png";
-    WriteToneWithPause(input, 440.0 * std::exp2((c.note - 69.0) / 12.0), 1.0, 0.5);
-    std::ostringstream out;
-    std::ostringstream err;
-    ASSERT_EQ(MRenderCommand::Main(
-                  {"--pass-through", input.string(), (folder / "out.wav").string(), "--plot", plot.string()},
-                  out, err),
-              0)
-        << err.str();
-    const MBitmap picture = MBitmap::LoadPNGFile(MString::FromUTF8(plot.string()));
+    WriteToneWithPause(Path("tone.wav"), 440.0 * std::exp2((c.note - 69.0) / 12.0), 1.0, 0.5);
+    const MRenderTest::Outcome outcome = MRenderTest::Render(
+        {"--pass-through", Path("tone.wav"), Path("out.wav"), "--plot", Path("plot.png")});
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    const MBitmap picture = MBitmap::LoadPNGFile(MString::FromUTF8(Path("plot.png")));
     ASSERT_EQ(picture.Size(), MPitchPlot::kDefaultSize);
 
     // One pitch all along: the range is the narrowest one, centred on the nearest semitone, so
@@ -99,5 +90,4 @@ TEST(MPitchPlotTest, ToneIsDrawnAtItsPitchAndBrokenWhereItPauses)
     EXPECT_EQ(TrackRow(picture, area.left + static_cast<std::int32_t>(1.25 * perSecond), output), -1.0)
         << "the line goes on through the pause";
   }
-  fs::remove_all(folder);
 }

@@ -6,10 +6,10 @@
 #include "tools/render/MRenderCommand.h"
 
 #include "gui/MBitmap.h"
+#include "tests/render/MRenderTestSupport.h"
 #include "tools/host/MTestHostVst2.h"
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <cmath>
 #include <cstdint>
@@ -17,49 +17,19 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
+using namespace MRenderTest;
 
 namespace
 {
-struct Outcome
-{
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-Outcome RunRender(const std::vector<std::string>& arguments)
-{
-  std::ostringstream out;
-  std::ostringstream err;
-  Outcome outcome;
-  outcome.status = MRenderCommand::Main(arguments, out, err);
-  outcome.out = out.str();
-  outcome.err = err.str();
-  return outcome;
-}
-
 std::vector<std::string> Through(const char* format, std::vector<std::string> arguments)
 {
   const bool vst3 = std::string(format) == "vst3";
   const char* module = vst3 ? TONVERA_VST3_BUNDLE : TONVERA_MODULE;
   arguments.insert(arguments.begin(), {"--format", format, "--module", module});
   return arguments;
-}
-
-std::vector<float> Samples(const fs::path& path)
-{
-  SF_INFO info{};
-  SNDFILE* file = sf_open(path.string().c_str(), SFM_READ, &info);
-  if (file == nullptr)
-    return {};
-  std::vector<float> samples(static_cast<std::size_t>(info.frames * info.channels));
-  sf_readf_float(file, samples.data(), info.frames);
-  sf_close(file);
-  return samples;
 }
 
 // FNV-1a (64 bits) of a file's bytes; 0 for a file that cannot be read. Only the g++ release build compares
@@ -114,23 +84,8 @@ double ReportedMean(const std::string& out, const std::string& label)
   return at == std::string::npos ? -1.0 : std::atof(out.c_str() + at + label.size() + 6);
 }
 
-class MRenderFormatsTest : public ::testing::Test
-{
-protected:
-  void SetUp() override
-  {
-    const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    // A random suffix: several checkouts may run this suite on one machine at the same time.
-    m_folder = fs::temp_directory_path() /
-               ("tonvera-render-formats-" + test + "-" + std::to_string(std::random_device{}()));
-    fs::remove_all(m_folder);
-    fs::create_directories(m_folder);
-  }
-  void TearDown() override { fs::remove_all(m_folder); }
-  std::string Path(const std::string& name) const { return (m_folder / name).string(); }
-
-  fs::path m_folder;
-};
+class MRenderFormatsTest : public ScratchFolder
+{};
 } // namespace
 
 // The demo with the Standard shifter comes out as the very bytes it did before Note hold, the
@@ -144,7 +99,7 @@ TEST_F(MRenderFormatsTest, DemoInStandardQualityIsTheSameBytesAsBeforeTheOptiona
     SCOPED_TRACE(format);
     const std::string folder = Path(format);
     const Outcome outcome =
-        RunRender(Through(format, {"--demo", "--out-dir", folder, "--set", "Quality=Standard"}));
+        Render(Through(format, {"--demo", "--out-dir", folder, "--set", "Quality=Standard"}));
     ASSERT_EQ(outcome.status, 0) << outcome.err;
     EXPECT_EQ(FileChecksum(fs::path(folder) / "demo-corrected.wav"), 0x7cf39452183a27c8u);
   }
@@ -158,27 +113,27 @@ TEST_F(MRenderFormatsTest, DemoInStandardQualityIsTheSameBytesAsBeforeTheOptiona
 // 6 kHz exceeds the input's by more than 3 dB), and the peak level within 1 dB of the input's.
 TEST_F(MRenderFormatsTest, DemoInHighQualityHasNoClicksNoHissAndKeepsItsPeak)
 {
-  const Outcome outcome = RunRender(
+  const Outcome outcome = Render(
       Through("vst3", {"--demo", "--out-dir", Path("high"), "--set", "Depth=100", "--set", "Speed=100"}));
   ASSERT_EQ(outcome.status, 0) << outcome.err;
-  const std::vector<float> input = Samples(fs::path(Path("high")) / "demo-input.wav");
-  const std::vector<float> output = Samples(fs::path(Path("high")) / "demo-corrected.wav");
+  const std::vector<double> input = ReadAudio(fs::path(Path("high")) / "demo-input.wav").samples;
+  const std::vector<double> output = ReadAudio(fs::path(Path("high")) / "demo-corrected.wav").samples;
   ASSERT_EQ(input.size(), output.size());
   ASSERT_GT(input.size(), 44100u);
-  float jump = 0.0f;
-  float peakIn = 0.0f;
-  float peakOut = 0.0f;
+  double jump = 0.0;
+  double peakIn = 0.0;
+  double peakOut = 0.0;
   for (std::size_t i = 1; i < output.size(); ++i)
   {
     jump = std::max(jump, std::abs(output[i] - output[i - 1]));
     peakIn = std::max(peakIn, std::abs(input[i]));
     peakOut = std::max(peakOut, std::abs(output[i]));
   }
-  EXPECT_LE(jump, 0.1f);
+  EXPECT_LE(jump, 0.1);
   EXPECT_NEAR(20.0 * std::log10(peakOut / peakIn), 0.0, 1.0);
   // Energy above 6 kHz, weighed by a fourth difference (gain -6.5 dB at 6 kHz, under -40 dB below
   // 2 kHz), in 441-sample stretches.
-  const auto high = [](const std::vector<float>& x, std::size_t begin) {
+  const auto high = [](const std::vector<double>& x, std::size_t begin) {
     double energy = 0.0;
     for (std::size_t i = begin; i < begin + 441; ++i)
     {
@@ -222,7 +177,7 @@ TEST_F(MRenderFormatsTest, NoteHoldKeepsTheDemosSharpFSharpOnOneNote)
   {
     SCOPED_TRACE(hold);
     const std::string folder = Path(std::to_string(i));
-    const Outcome outcome = RunRender(Through("vst3", {"--demo", "--out-dir", folder, "--set", hold}));
+    const Outcome outcome = Render(Through("vst3", {"--demo", "--out-dir", folder, "--set", hold}));
     ASSERT_EQ(outcome.status, 0) << outcome.err;
     changes[i] = OutputNoteChanges(fs::path(folder) / "demo-pitch.csv", 1.3, 2.0);
     after[i] = ReportedMean(outcome.out, "after: ");
@@ -237,14 +192,14 @@ TEST_F(MRenderFormatsTest, NoteHoldKeepsTheDemosSharpFSharpOnOneNote)
 
 TEST_F(MRenderFormatsTest, DemoComesOutAlikeThroughBothInterfacesWithItsPitchErrorCutToAThird)
 {
-  std::vector<float> corrected[2];
+  std::vector<double> corrected[2];
   int i = 0;
   for (const char* format : {"vst3", "vst2"})
   {
     SCOPED_TRACE(format);
     const std::string folder = Path(format);
-    const Outcome outcome = RunRender(
-        Through(format, {"--demo", "--out-dir", folder, "--set", "Depth=100", "--set", "Speed=100"}));
+    const Outcome outcome =
+        Render(Through(format, {"--demo", "--out-dir", folder, "--set", "Depth=100", "--set", "Speed=100"}));
     ASSERT_EQ(outcome.status, 0) << outcome.err;
     const double before = ReportedMean(outcome.out, "before:");
     const double after = ReportedMean(outcome.out, "after: ");
@@ -253,48 +208,46 @@ TEST_F(MRenderFormatsTest, DemoComesOutAlikeThroughBothInterfacesWithItsPitchErr
     EXPECT_GT(before, 10.0) << outcome.out;
     EXPECT_GE(after, 0.0) << outcome.out;
     EXPECT_LE(after, before / 3.0) << outcome.out;
-    corrected[i++] = Samples(fs::path(folder) / "demo-corrected.wav");
+    corrected[i++] = ReadAudio(fs::path(folder) / "demo-corrected.wav").samples;
   }
   ASSERT_GT(corrected[0].size(), 44100u);
   EXPECT_TRUE(corrected[0] == corrected[1]) << "the demo's samples differ between VST 3 and VST 2.4";
 
-  // A stereo file kept in 32-bit floats: no quantisation to hide a difference.
-  ASSERT_EQ(RunRender({"--write-test-tone", Path("tone.wav"), "--seconds", "3"}).status, 0);
-  std::vector<float> tones[2];
-  i = 0;
-  for (const char* format : {"vst3", "vst2"})
+  // Files rendered to 32-bit floats (no quantisation to hide a difference) through each interface:
+  // a stereo tone, and the mono demo input, for which both run a one-channel effect.
+  ASSERT_EQ(Render({"--write-test-tone", Path("tone.wav"), "--seconds", "3"}).status, 0);
+  const struct
   {
-    const std::string output = Path(std::string("tone-") + format + ".wav");
-    const Outcome outcome =
-        RunRender(Through(format, {"--set", "Depth=100", "--set", "Speed=100", "--scale", "A minor",
-                                   "--subtype", "float", Path("tone.wav"), output}));
-    ASSERT_EQ(outcome.status, 0) << format << ": " << outcome.err;
-    tones[i++] = Samples(output);
-  }
-  ASSERT_EQ(tones[0].size(), 3u * 44100u * 2u);
-  EXPECT_TRUE(tones[0] == tones[1]) << "the stereo tone's samples differ between VST 3 and VST 2.4";
-
-  // The mono demo input in 32-bit floats: both interfaces run a one-channel effect.
-  std::vector<float> monos[2];
-  i = 0;
-  for (const char* format : {"vst3", "vst2"})
+    const char* name;
+    std::string input;
+    const char* scale;
+    std::size_t samples;
+  } files[] = {{"stereo tone", Path("tone.wav"), "A minor", 3u * 44100u * 2u},
+               {"mono demo", (fs::path(Path("vst3")) / "demo-input.wav").string(), "D major", 0}};
+  for (const auto& file : files)
   {
-    const std::string output = Path(std::string("mono-") + format + ".wav");
-    const Outcome outcome = RunRender(
-        Through(format, {"--set", "Depth=100", "--set", "Speed=100", "--scale", "D major", "--subtype",
-                         "float", (fs::path(Path("vst3")) / "demo-input.wav").string(), output}));
-    ASSERT_EQ(outcome.status, 0) << format << ": " << outcome.err;
-    monos[i++] = Samples(output);
+    SCOPED_TRACE(file.name);
+    std::vector<double> rendered[2];
+    for (int k = 0; k < 2; ++k)
+    {
+      const char* format = k == 0 ? "vst3" : "vst2";
+      const std::string output = Path(std::string(file.scale) + format + ".wav");
+      const Outcome outcome = Render(Through(format, {"--set", "Depth=100", "--set", "Speed=100", "--scale",
+                                                      file.scale, "--subtype", "float", file.input, output}));
+      ASSERT_EQ(outcome.status, 0) << format << ": " << outcome.err;
+      rendered[k] = ReadAudio(output).samples;
+    }
+    ASSERT_GT(rendered[0].size(), 44100u);
+    EXPECT_TRUE(file.samples == 0 || rendered[0].size() == file.samples) << rendered[0].size();
+    EXPECT_TRUE(rendered[0] == rendered[1]) << "the samples differ between VST 3 and VST 2.4";
   }
-  ASSERT_GT(monos[0].size(), 44100u);
-  EXPECT_TRUE(monos[0] == monos[1]) << "the mono demo's samples differ between VST 3 and VST 2.4";
 }
 
 // What fails inside the plug-in's interface (the tool's own mistakes, such as a missing input or
 // a bad scale text, are the command's suite's): named, and nothing left behind.
 TEST_F(MRenderFormatsTest, FailuresThroughEitherInterfaceNameTheProblemAndLeaveNoOutput)
 {
-  ASSERT_EQ(RunRender({"--write-test-tone", Path("in.wav"), "--seconds", "1"}).status, 0);
+  ASSERT_EQ(Render({"--write-test-tone", Path("in.wav"), "--seconds", "1"}).status, 0);
   {
     std::ofstream junk(Path("junk.wav"));
     junk << "not audio";
@@ -314,14 +267,14 @@ TEST_F(MRenderFormatsTest, FailuresThroughEitherInterfaceNameTheProblemAndLeaveN
     SCOPED_TRACE(format);
     // An unknown name is answered with the parameters a user sets, not the MIDI controller slots.
     const Outcome unknown =
-        RunRender(Through(format, {"--set", "Depht=100", input, out, "--pitch-csv", Path("p.csv")}));
+        Render(Through(format, {"--set", "Depht=100", input, out, "--pitch-csv", Path("p.csv")}));
     EXPECT_NE(unknown.status, 0);
     EXPECT_NE(unknown.err.find("unknown parameter \"Depht\""), std::string::npos) << unknown.err;
     EXPECT_NE(unknown.err.find("Depth\", "), std::string::npos) << unknown.err;
     EXPECT_NE(unknown.err.find("\"Scale - B\""), std::string::npos) << unknown.err;
     EXPECT_EQ(unknown.err.find("Controller"), std::string::npos) << unknown.err;
     expectNothingLeft();
-    const Outcome unloadable = RunRender(Through(format, {"--module", Path("junk.wav"), input, out}));
+    const Outcome unloadable = Render(Through(format, {"--module", Path("junk.wav"), input, out}));
     EXPECT_NE(unloadable.status, 0);
     EXPECT_NE(unloadable.err.find("junk.wav"), std::string::npos) << unloadable.err;
     expectNothingLeft();
@@ -357,7 +310,7 @@ TEST_F(MRenderFormatsTest, EditorPictureHasTheSizeHostsAreToldAndShowsTheCommand
     const std::string file = Path("editor-" + std::to_string(pictures.size()) + ".png");
     std::vector<std::string> arguments = c.settings;
     arguments.insert(arguments.begin(), {"--snapshot-editor", file});
-    const Outcome outcome = RunRender(Through(c.format, arguments));
+    const Outcome outcome = Render(Through(c.format, arguments));
     ASSERT_EQ(outcome.status, 0) << outcome.err;
     pictures.push_back(MBitmap::LoadPNGFile(MString::FromUTF8(file)));
     EXPECT_EQ(pictures.back().Size(), (MSize{width, height}));

@@ -13,7 +13,7 @@ MScaleText::Notes NotesOf(std::initializer_list<int> pitchClasses)
 }
 } // namespace
 
-TEST(MScaleTextTest, ReadsRootsWithTypesAndNoteLists)
+TEST(MScaleTextTest, ReadsRootsWithTypesAndNoteListsAndRefusesOtherTextsNamingThePart)
 {
   const struct
   {
@@ -42,27 +42,25 @@ TEST(MScaleTextTest, ReadsRootsWithTypesAndNoteLists)
     EXPECT_EQ(choice.root, c.root);
     EXPECT_EQ(choice.type, c.type);
   }
-}
 
-TEST(MScaleTextTest, RejectsTextsItCannotReadAndSaysWhichPart)
-{
+  // A text it cannot read is refused, the part named, the notes left alone.
   const struct
   {
     const char* text;
     const char* named;
-  } cases[] = {
+  } rejected[] = {
       {"H major", "\"H\""}, {"D dorian", "\"dorian\""},
       {"C,D,X", "\"X\""},   {"C,C", "twice"},
       {"C,D,", "empty"},    {"major", "root"},
       {"", "empty"},        {"D major scale", "D major scale"},
   };
-  for (const auto& c : cases)
+  for (const auto& c : rejected)
   {
     SCOPED_TRACE(c.text);
-    MScaleText::Notes notes = MScaleText::Chromatic();
-    std::string error;
-    EXPECT_FALSE(MScaleText::Parse(c.text, notes, error));
-    EXPECT_NE(error.find(c.named), std::string::npos) << error;
-    EXPECT_EQ(notes, MScaleText::Chromatic()) << "a rejected text must leave the notes alone";
+    MScaleText::Notes kept = MScaleText::Chromatic();
+    std::string message;
+    EXPECT_FALSE(MScaleText::Parse(c.text, kept, message));
+    EXPECT_NE(message.find(c.named), std::string::npos) << message;
+    EXPECT_EQ(kept, MScaleText::Chromatic()) << "a rejected text must leave the notes alone";
   }
 }

@@ -6,6 +6,7 @@
 
 #include "tests/support/MAllocationCounter.h"
 #include "tests/support/MTestSignals.h"
+#include "tests/vector/MVectorLevels.h"
 
 #include <gtest/gtest.h>
 
@@ -55,11 +56,8 @@ private:
   unsigned char* m_work = nullptr;
 };
 
-class MRealFFT : public ::testing::Test
-{
-protected:
-  void TearDown() override { MVector::SetLevel(MVector::MaxLevel()); }
-};
+class MRealFFT : public MVectorLevels
+{};
 
 // Bin k of the spectrum layout as a complex number (0 <= k <= N/2).
 std::complex<double> Bin(const std::vector<float>& spectrum, int k)
@@ -91,7 +89,7 @@ std::vector<std::complex<double>> DirectDFT(const std::vector<float>& x)
   return out;
 }
 
-TEST(MRealFFTSetup, BadArgumentsAreRefusedAndLeaveTheHolderAlone)
+TEST(MRealFFTSetup, BadArgumentsAreRefusedAndLeaveTheHolderAloneAndBuffersAreAligned)
 {
   MVector::MRealFFTSetup* const sentinel = reinterpret_cast<MVector::MRealFFTSetup*>(0x10);
   MVector::MRealFFTSetup* holder = sentinel;
@@ -121,10 +119,7 @@ TEST(MRealFFTSetup, BadArgumentsAreRefusedAndLeaveTheHolderAlone)
   EXPECT_EQ(MVector::Allocate(0), nullptr);
   MVector::Free(nullptr);
   MVector::FreeRealFFT(nullptr);
-}
-
-TEST(MRealFFTSetup, BuffersAreAlignedTo64Bytes)
-{
+  // Buffers are aligned to 64 bytes.
   for (int bytes : {1, 63, 64, 1000})
   {
     unsigned char* p = MVector::Allocate(bytes);
@@ -145,9 +140,7 @@ TEST_F(MRealFFT, ForwardAgreesWithADirectDFTAtEveryLevel)
   //   relative rms error <= 7 (log2(N) + 1) u.
   // Measured: 0.17 .. 0.34 log2(N) u at every level (1.1e-7 at N = 1024).
   const double u = std::ldexp(1.0, -24);
-  for (int level = 0; level <= MVector::MaxLevel(); ++level)
-  {
-    MVector::SetLevel(level);
+  AtEveryLevel([&] {
     for (int order = 3; order <= 12; ++order)
     {
       const int n = 1 << order;
@@ -164,16 +157,14 @@ TEST_F(MRealFFT, ForwardAgreesWithADirectDFTAtEveryLevel)
         exactSquares += weight * std::norm(exact[k]);
       }
       const double relative = std::sqrt(errorSquares / exactSquares);
-      EXPECT_LE(relative, 7.0 * (order + 1) * u) << "level " << level << " N=" << n;
+      EXPECT_LE(relative, 7.0 * (order + 1) * u) << "N=" << n;
     }
-  }
+  });
 }
 
-TEST_F(MRealFFT, ForwardThenInverseReturnsNTimesTheFrameForEverySize)
+TEST_F(MRealFFT, ForwardThenInverseReturnsNTimesTheFrameForEverySizeAlignedOrNot)
 {
-  for (int level = 0; level <= MVector::MaxLevel(); ++level)
-  {
-    MVector::SetLevel(level);
+  AtEveryLevel([&] {
     for (int order = 3; order <= 15; ++order)
     {
       const int n = 1 << order;
@@ -183,9 +174,26 @@ TEST_F(MRealFFT, ForwardThenInverseReturnsNTimesTheFrameForEverySize)
       double worst = 0;
       for (int i = 0; i < n; ++i)
         worst = std::max(worst, std::fabs(back[i] - static_cast<double>(n) * x[i]));
-      EXPECT_LE(worst / n, 1e-5) << "level " << level << " N=" << n;
+      EXPECT_LE(worst / n, 1e-5) << "N=" << n;
     }
-  }
+  });
+
+  // Unaligned frames transform like aligned ones.
+  const int order = 10;
+  const int n = 1 << order;
+  Transform t(order);
+  const std::vector<float> x = MTestSignals::WhiteNoise(n, 1.0f, 9);
+  AtEveryLevel([&] {
+    const std::vector<float> aligned = t.Forward(x);
+    // One float past an aligned start: every vector load and store is misaligned.
+    std::vector<float> shifted(n + 1);
+    std::copy(x.begin(), x.end(), shifted.begin() + 1);
+    ASSERT_EQ(MVector::ForwardRealFFT(shifted.data() + 1, t.Setup(), t.Work()), MVector::kOk);
+    EXPECT_TRUE(std::equal(aligned.begin(), aligned.end(), shifted.begin() + 1));
+    ASSERT_EQ(MVector::InverseRealFFT(shifted.data() + 1, t.Setup(), t.Work()), MVector::kOk);
+    const std::vector<float> back = t.Inverse(aligned);
+    EXPECT_TRUE(std::equal(back.begin(), back.end(), shifted.begin() + 1));
+  });
 }
 
 TEST_F(MRealFFT, EveryLevelAgreesWithThePortableLevel)
@@ -204,6 +212,7 @@ TEST_F(MRealFFT, EveryLevelAgreesWithThePortableLevel)
     for (int level = 1; level <= MVector::MaxLevel(); ++level)
     {
       MVector::SetLevel(level);
+      SCOPED_TRACE(::testing::Message() << "level " << level);
       const std::vector<float> forward = t.Forward(x);
       const std::vector<float> inverse = t.Inverse(forward0);
       double worstForward = 0, worstInverse = 0;
@@ -213,38 +222,15 @@ TEST_F(MRealFFT, EveryLevelAgreesWithThePortableLevel)
         worstInverse = std::max(worstInverse, std::fabs(static_cast<double>(inverse[i]) - inverse0[i]));
       }
       // A few float units of the largest bin (the input's scale for the inverse, times N).
-      EXPECT_LE(worstForward / scale, 8.0 * order * std::ldexp(1.0, -24)) << "level " << level << " N=" << n;
-      EXPECT_LE(worstInverse / n, 8.0 * order * std::ldexp(1.0, -24)) << "level " << level << " N=" << n;
+      EXPECT_LE(worstForward / scale, 8.0 * order * std::ldexp(1.0, -24)) << "N=" << n;
+      EXPECT_LE(worstInverse / n, 8.0 * order * std::ldexp(1.0, -24)) << "N=" << n;
     }
-  }
-}
-
-TEST_F(MRealFFT, UnalignedFramesTransformLikeAlignedOnes)
-{
-  const int order = 10;
-  const int n = 1 << order;
-  Transform t(order);
-  const std::vector<float> x = MTestSignals::WhiteNoise(n, 1.0f, 9);
-  for (int level = 0; level <= MVector::MaxLevel(); ++level)
-  {
-    MVector::SetLevel(level);
-    const std::vector<float> aligned = t.Forward(x);
-    // One float past an aligned start: every vector load and store is misaligned.
-    std::vector<float> shifted(n + 1);
-    std::copy(x.begin(), x.end(), shifted.begin() + 1);
-    ASSERT_EQ(MVector::ForwardRealFFT(shifted.data() + 1, t.Setup(), t.Work()), MVector::kOk);
-    EXPECT_TRUE(std::equal(aligned.begin(), aligned.end(), shifted.begin() + 1)) << "level " << level;
-    ASSERT_EQ(MVector::InverseRealFFT(shifted.data() + 1, t.Setup(), t.Work()), MVector::kOk);
-    const std::vector<float> back = t.Inverse(aligned);
-    EXPECT_TRUE(std::equal(back.begin(), back.end(), shifted.begin() + 1)) << "level " << level;
   }
 }
 
 TEST_F(MRealFFT, TransformsAllocateNothing)
 {
-  for (int level = 0; level <= MVector::MaxLevel(); ++level)
-  {
-    MVector::SetLevel(level);
+  AtEveryLevel([&] {
     for (int order : {3, 10, 15})
     {
       Transform t(order);
@@ -252,8 +238,8 @@ TEST_F(MRealFFT, TransformsAllocateNothing)
       MAllocationCounter::Scope scope;
       MVector::ForwardRealFFT(x.data(), t.Setup(), t.Work());
       MVector::InverseRealFFT(x.data(), t.Setup(), t.Work());
-      EXPECT_EQ(scope.Count(), 0u) << "level " << level;
+      EXPECT_EQ(scope.Count(), 0u);
     }
-  }
+  });
 }
 } // namespace

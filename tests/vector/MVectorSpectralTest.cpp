@@ -5,6 +5,7 @@
 
 #include "tests/support/MAllocationCounter.h"
 #include "tests/support/MTestSignals.h"
+#include "tests/vector/MVectorLevels.h"
 
 #include <gtest/gtest.h>
 
@@ -18,11 +19,8 @@
 
 namespace
 {
-class MVectorSpectral : public ::testing::Test
-{
-protected:
-  void TearDown() override { MVector::SetLevel(MVector::MaxLevel()); }
-};
+class MVectorSpectral : public MVectorLevels
+{};
 
 // A magnitude-like spectrum: positive, spanning many orders of magnitude, with a few
 // strong peaks over a noise floor and stretches of near silence.
@@ -61,7 +59,7 @@ std::vector<double> SmoothInDouble(const std::vector<float>& x, const std::vecto
   return y;
 }
 
-TEST_F(MVectorSpectral, TwoSidedSmoothingFollowsTheRecursionAtEveryLevel)
+TEST_F(MVectorSpectral, TwoSidedSmoothingFollowsTheRecursionAndKeepsAConstantAtItsDcGain)
 {
   const std::vector<std::vector<float>> poleSets = {{0.7f, 0.5f, 0.3f}, {0.9f}, {0.2f, 0.95f}};
   // Lengths with and without the chunked layout of the vector level, and a short one.
@@ -71,9 +69,7 @@ TEST_F(MVectorSpectral, TwoSidedSmoothingFollowsTheRecursionAtEveryLevel)
     {
       const std::vector<float> input = SpectrumLike(n, static_cast<std::uint32_t>(n));
       const std::vector<double> expected = SmoothInDouble(input, poles, 1e-15);
-      for (int level = 0; level <= MVector::MaxLevel(); ++level)
-      {
-        MVector::SetLevel(level);
+      AtEveryLevel([&] {
         std::vector<float> x = input;
         ASSERT_EQ(MVector::SmoothTwoSided(x.data(), n, poles.data(), static_cast<int>(poles.size()), 1e-15f),
                   0);
@@ -85,42 +81,36 @@ TEST_F(MVectorSpectral, TwoSidedSmoothingFollowsTheRecursionAtEveryLevel)
         // 1 / (1 - a) steps: measured at most 47 float units (6e-8 each) with the pole 0.95,
         // 5 with the envelope's three poles.
         const double bound = poles.size() == 3 ? 1e-6 : 5e-6;
-        EXPECT_LT(worst, bound) << "n " << n << ", " << poles.size() << " poles, level " << level;
-      }
+        EXPECT_LT(worst, bound) << "n " << n << ", " << poles.size() << " poles";
+      });
     }
   }
-}
 
-TEST_F(MVectorSpectral, TwoSidedSmoothingKeepsAConstantAtItsDcGain)
-{
+  // A constant keeps its DC gain.
   // Away from the ends a constant c comes out as c times the DC gains (1 backward, a / (1 - a)
   // forward) plus the offsets' own steady state; with offset 0 it is c a / (1 - a) per pole.
-  for (int level = 0; level <= MVector::MaxLevel(); ++level)
-  {
-    MVector::SetLevel(level);
+  AtEveryLevel([&] {
     std::vector<float> x(512, 3.0f);
     const float poles[] = {0.5f, 0.25f};
     ASSERT_EQ(MVector::SmoothTwoSided(x.data(), 512, poles, 2, 0.0f), 0);
     const double gain = (0.5 / 0.5) * (0.25 / 0.75);
     for (int i = 40; i < 472; ++i)
-      EXPECT_NEAR(x[static_cast<std::size_t>(i)], 3.0 * gain, 1e-6) << "bin " << i << ", level " << level;
-  }
+      EXPECT_NEAR(x[static_cast<std::size_t>(i)], 3.0 * gain, 1e-6) << "bin " << i;
+  });
 }
 
 TEST_F(MVectorSpectral, MagnitudeAndPhaseInOnePassEqualTheSeparateOperations)
 {
   constexpr int kN = 203;
   const std::vector<float> pairs = MTestSignals::WhiteNoise(2 * kN, 50.0f, 9);
-  for (int level = 0; level <= MVector::MaxLevel(); ++level)
-  {
-    MVector::SetLevel(level);
+  AtEveryLevel([&] {
     std::vector<float> magnitude(kN), phase(kN), oneMagnitude(kN), onePhase(kN);
     MVector::Magnitude(pairs.data(), magnitude.data(), kN);
     MVector::Phase(pairs.data(), phase.data(), kN);
     ASSERT_EQ(MVector::MagnitudeAndPhase(pairs.data(), oneMagnitude.data(), onePhase.data(), kN), 0);
-    EXPECT_EQ(oneMagnitude, magnitude) << "level " << level;
-    EXPECT_EQ(onePhase, phase) << "level " << level;
-  }
+    EXPECT_EQ(oneMagnitude, magnitude);
+    EXPECT_EQ(onePhase, phase);
+  });
 }
 
 // A partial at bin k + f (f a fraction of a bin) advances its phase by (k + f) 2 pi / 4
@@ -150,9 +140,7 @@ TEST_F(MVectorSpectral, BinFrequenciesRecoverTheOffsetOfEveryPartialFromItsPhase
   truth[7] = (kFirst + 7) * kWidth;
   phase[8] = std::numeric_limits<float>::infinity();
   truth[8] = (kFirst + 8) * kWidth;
-  for (int level = 0; level <= MVector::MaxLevel(); ++level)
-  {
-    MVector::SetLevel(level);
+  AtEveryLevel([&] {
     std::vector<float> before = previous;
     std::vector<double> frequency(kN);
     ASSERT_EQ(MVector::BinFrequencies(phase.data(), before.data(), expected.data(), kN, kFirst,
@@ -162,13 +150,13 @@ TEST_F(MVectorSpectral, BinFrequenciesRecoverTheOffsetOfEveryPartialFromItsPhase
     {
       // The phases carry float rounding (2.4e-7 rad at pi, three of them in d): under
       // 1e-6 bins at oversampling 4.
-      EXPECT_NEAR(frequency[i], truth[i], 1e-6 * kWidth) << "bin " << kFirst + i << ", level " << level;
+      EXPECT_NEAR(frequency[i], truth[i], 1e-6 * kWidth) << "bin " << kFirst + i;
       if (i != 7)
       {
         EXPECT_EQ(before[i], phase[i]) << "the previous phases take the new ones";
       }
     }
-  }
+  });
 }
 
 TEST_F(MVectorSpectral, RatioOfGatheredLooksUpTheNumeratorAndLimitsTheRatio)
@@ -185,9 +173,7 @@ TEST_F(MVectorSpectral, RatioOfGatheredLooksUpTheNumeratorAndLimitsTheRatio)
   }
   divisor[10] = 0.0f; // 1 + 70 % 64 over 0: infinite, so the limit
   table[static_cast<std::size_t>(index[11])] = std::numeric_limits<float>::quiet_NaN();
-  for (int level = 0; level <= MVector::MaxLevel(); ++level)
-  {
-    MVector::SetLevel(level);
+  AtEveryLevel([&] {
     ASSERT_EQ(
         MVector::RatioOfGathered(table.data(), index.data(), divisor.data(), kN, 4.0f, 0.5f, dst.data()), 0);
     for (int i = 0; i < kN; ++i)
@@ -195,14 +181,14 @@ TEST_F(MVectorSpectral, RatioOfGatheredLooksUpTheNumeratorAndLimitsTheRatio)
       const std::size_t u = static_cast<std::size_t>(i);
       if (i == 11)
       {
-        EXPECT_TRUE(std::isnan(dst[u])) << "level " << level;
+        EXPECT_TRUE(std::isnan(dst[u]));
         continue;
       }
       const float ratio = table[static_cast<std::size_t>(index[u])] / divisor[u];
-      EXPECT_EQ(dst[u], std::min(ratio, 4.0f) * 0.5f) << "element " << i << ", level " << level;
+      EXPECT_EQ(dst[u], std::min(ratio, 4.0f) * 0.5f) << "element " << i;
     }
-    EXPECT_EQ(dst[10], 2.0f) << "level " << level;
-  }
+    EXPECT_EQ(dst[10], 2.0f);
+  });
 }
 
 // Noise with planted features: equal minima in a gap, a NaN first in a gap and one inside,
@@ -258,23 +244,21 @@ TEST_F(MVectorSpectral, PeaksAndValleysFollowTheirDefinitionAtEveryLevel)
       ASSERT_NE(far, expectedPeaks.end());
       EXPECT_EQ(expectedValleys[static_cast<std::size_t>(far - expectedPeaks.begin())], 59);
     }
-    for (int level = 0; level <= MVector::MaxLevel(); ++level)
-    {
-      MVector::SetLevel(level);
+    AtEveryLevel([&] {
       std::vector<std::int32_t> peaks(static_cast<std::size_t>(n)), valleys(static_cast<std::size_t>(n));
       int count = -1;
       ASSERT_EQ(MVector::PeaksAndValleys(f.data(), n, peaks.data(), valleys.data(), &count), 0);
-      ASSERT_EQ(count, static_cast<int>(expectedPeaks.size())) << "n " << n << ", level " << level;
+      ASSERT_EQ(count, static_cast<int>(expectedPeaks.size())) << "n " << n;
       for (int p = 0; p < count; ++p)
       {
         const std::size_t u = static_cast<std::size_t>(p);
-        EXPECT_EQ(peaks[u], expectedPeaks[u]) << "peak " << p << ", n " << n << ", level " << level;
+        EXPECT_EQ(peaks[u], expectedPeaks[u]) << "peak " << p << ", n " << n;
         if (p > 0)
         {
-          EXPECT_EQ(valleys[u], expectedValleys[u]) << "valley " << p << ", n " << n << ", level " << level;
+          EXPECT_EQ(valleys[u], expectedValleys[u]) << "valley " << p << ", n " << n;
         }
       }
-    }
+    });
   }
 }
 
@@ -337,24 +321,22 @@ TEST_F(MVectorSpectral, MovedRegionsRotateTheirBinsAndTheLouderContributionWins)
       }
     // Target 18 gets region A's bin 15 and region B's NaN bin 20: A's stays.
     EXPECT_EQ(outPhase[18], phase[15] + moves[0].angle);
-    for (int level = 0; level <= MVector::MaxLevel(); ++level)
-    {
-      MVector::SetLevel(level);
+    AtEveryLevel([&] {
       std::vector<double> gotLoudest(kBins, 0.0), gotPhase(kBins, 0.0);
       std::vector<float> got(2 * kBins, 0.0f);
       const MVector::MShiftTarget target{gotLoudest.data(), gotPhase.data(), got.data()};
       ASSERT_EQ(MVector::MoveRegions(source, moves, 2, target), 0);
-      EXPECT_EQ(gotLoudest, loudest) << "level " << level << ", mode " << mode;
-      EXPECT_EQ(gotPhase, outPhase) << "level " << level;
-      EXPECT_EQ(got, out) << "level " << level;
+      EXPECT_EQ(gotLoudest, loudest) << ", mode " << mode;
+      EXPECT_EQ(gotPhase, outPhase);
+      EXPECT_EQ(got, out);
       // Bin 8 comes from region A alone: a quarter turn of source bin 5.
       if (mode != kEnvelope)
       {
         const float scale = weighted ? weight[5] : 0.75f;
-        EXPECT_EQ(got[16], -pairs[11] * scale) << "level " << level;
-        EXPECT_EQ(got[17], pairs[10] * scale) << "level " << level;
+        EXPECT_EQ(got[16], -pairs[11] * scale);
+        EXPECT_EQ(got[17], pairs[10] * scale);
       }
-    }
+    });
   }
 }
 
@@ -376,12 +358,10 @@ TEST_F(MVectorSpectral, SpectralOperationsCheckArgumentsAndAllocateNothing)
   EXPECT_EQ(MVector::MoveRegions(source, nullptr, 1, target), MVector::kNullPointer);
   EXPECT_EQ(MVector::MoveRegions(source, &backwards, 0, target), MVector::kOk)
       << "no regions, nothing to check";
-  for (int level = 0; level <= MVector::MaxLevel(); ++level)
-  {
-    MVector::SetLevel(level);
+  AtEveryLevel([&] {
     MAllocationCounter::Scope scope;
     MVector::SmoothTwoSided(x.data(), 1024, &pole, 1, 1e-15f);
-    EXPECT_EQ(scope.Count(), 0u) << "level " << level;
-  }
+    EXPECT_EQ(scope.Count(), 0u);
+  });
 }
 } // namespace

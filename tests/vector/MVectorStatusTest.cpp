@@ -105,7 +105,7 @@ bool Unchanged(const Buffers& b)
          b.r1 == f.r1 && b.r2 == f.r2 && b.index == f.index;
 }
 
-TEST(MVector, EveryNullPointerIsRefusedBeforeTheLengthAndChangesNothing)
+TEST(MVector, NullPointersThenLengthsBelowTheMinimumAreRefusedAndChangeNothing)
 {
   for (const OpCase& op : Ops())
   {
@@ -119,10 +119,8 @@ TEST(MVector, EveryNullPointerIsRefusedBeforeTheLengthAndChangesNothing)
       }
     }
   }
-}
 
-TEST(MVector, LengthsBelowTheMinimumAreRefusedAndChangeNothing)
-{
+  // Then lengths below the minimum.
   for (const OpCase& op : Ops())
   {
     for (int n : {op.minimum - 1, 0, -5, -2147483647 - 1})
