@@ -109,6 +109,15 @@ public:
   std::vector<double> m_observed;
 };
 
+/// The host index of the parameter named exactly `name`, or -1.
+inline std::int32_t IndexOf(const MAudioPlugin& plugin, const char* name)
+{
+  for (std::int32_t i = 0; i < plugin.GetNumParameters(); ++i)
+    if (plugin.GetParameterName(i).ToUTF8() == name)
+      return i;
+  return -1;
+}
+
 /// Registers adapters of the given slot counts; each remembers its registration position.
 std::vector<TestAdapter*> Register(MAudioPlugin& plugin, const std::vector<int>& counts);
 
