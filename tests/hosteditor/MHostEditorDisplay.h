@@ -56,12 +56,21 @@ inline MBitmap CaptureChild(MTestHostWindow& window)
 /// Hosts keep a module loaded once they have loaded it, and so does this process: the test hosts'
 /// own handles then never unmap it. (Unmapping a module with thread-local data at exit also trips
 /// the leak checker's thread scan.)
-inline void KeepLoaded(const std::string& path)
+inline const MSharedLibrary& KeepLoaded(const std::string& path)
 {
   static std::map<std::string, MSharedLibrary>& kept = *new std::map<std::string, MSharedLibrary>;
   std::string error;
   if (!kept[path].IsOpen())
     kept[path].Open(path, error);
+  return kept[path];
+}
+
+/// A function the tests' probe copy of the module exports (see MEditorProbe.h); null when the
+/// module does not load.
+template <class Function>
+Function ProbeSymbol(const std::string& module, const char* name)
+{
+  return reinterpret_cast<Function>(KeepLoaded(module).Symbol(name));
 }
 
 /// Blocks of a quiet constant through an activated `host` on a thread of their own, as a DAW runs

@@ -107,20 +107,13 @@ struct Probe
 
 const Probe& ProbeFunctions()
 {
-  static Probe probe = [] {
-    static MSharedLibrary& library = *new MSharedLibrary;
-    std::string error;
-    Probe functions;
-    if (library.Open(TONVERA_PROBE_MODULE, error))
-    {
-      functions.find = reinterpret_cast<MEditorProbeFind>(library.Symbol("TonveraEditorProbeFind"));
-      functions.resize = reinterpret_cast<MEditorProbeResize>(library.Symbol("TonveraEditorProbeResize"));
-      functions.tuning = reinterpret_cast<MEditorProbeTuning>(library.Symbol("TonveraEditorProbeTuning"));
-      functions.sheets = reinterpret_cast<MEditorProbeSheetsOf>(library.Symbol("TonveraEditorProbeSheets"));
-      functions.buttons = reinterpret_cast<MEditorProbeButtons>(library.Symbol("TonveraEditorProbeButtons"));
-    }
-    return functions;
-  }();
+  using MHostEditorTest::ProbeSymbol;
+  static const Probe probe{
+      ProbeSymbol<MEditorProbeFind>(TONVERA_PROBE_MODULE, "TonveraEditorProbeFind"),
+      ProbeSymbol<MEditorProbeResize>(TONVERA_PROBE_MODULE, "TonveraEditorProbeResize"),
+      ProbeSymbol<MEditorProbeTuning>(TONVERA_PROBE_MODULE, "TonveraEditorProbeTuning"),
+      ProbeSymbol<MEditorProbeSheetsOf>(TONVERA_PROBE_MODULE, "TonveraEditorProbeSheets"),
+      ProbeSymbol<MEditorProbeButtons>(TONVERA_PROBE_MODULE, "TonveraEditorProbeButtons")};
   return probe;
 }
 

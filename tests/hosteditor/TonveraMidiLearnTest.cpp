@@ -31,14 +31,7 @@ constexpr int kMenuRow = 20;
 
 MEditorProbeFind ProbeFind()
 {
-  static MEditorProbeFind find = [] {
-    static MSharedLibrary& library = *new MSharedLibrary;
-    std::string error;
-    return library.Open(TONVERA_PROBE_MODULE, error)
-               ? reinterpret_cast<MEditorProbeFind>(library.Symbol("TonveraEditorProbeFind"))
-               : nullptr;
-  }();
-  return find;
+  return MHostEditorTest::ProbeSymbol<MEditorProbeFind>(TONVERA_PROBE_MODULE, "TonveraEditorProbeFind");
 }
 
 /// MIDI with one block of silence, as hosts hand it over.

@@ -74,11 +74,8 @@ protected:
 // in its VST 2.4 editor, which is laid out as the LV2 one in a window of the same size.
 bool FindPianoKeyD(MTestHostWindow& window, MEditorProbeControl& key)
 {
-  static MSharedLibrary& library = *new MSharedLibrary;
-  std::string error;
-  if (!library.IsOpen() && !library.Open(TONVERA_PROBE_MODULE, error))
-    return false;
-  auto find = reinterpret_cast<MEditorProbeFind>(library.Symbol("TonveraEditorProbeFind"));
+  const auto find =
+      MHostEditorTest::ProbeSymbol<MEditorProbeFind>(TONVERA_PROBE_MODULE, "TonveraEditorProbeFind");
   MTestHostVst2 probe;
   if (find == nullptr || probe.LoadModule(TONVERA_PROBE_MODULE) != MTestHostStatus::Ok ||
       !probe.OpenEditor(window.Handle()))
