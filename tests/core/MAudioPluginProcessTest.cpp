@@ -13,41 +13,11 @@
 #include <array>
 #include <cmath>
 
+using MCoreTest::HostBlock;
 using MCoreTest::IdentityPlugin;
 
 namespace
 {
-// Host buffers of one stereo bus in the 8-slot pointer layout.
-struct HostBlock
-{
-  explicit HostBlock(int samples, std::uint32_t seed = 1)
-  {
-    in[0] = MTestSignals::WhiteNoise(static_cast<std::size_t>(samples), 0.5f, seed);
-    in[1] = MTestSignals::WhiteNoise(static_cast<std::size_t>(samples), 0.5f, seed + 1);
-    out[0].assign(static_cast<std::size_t>(samples), 7.0f);
-    out[1].assign(static_cast<std::size_t>(samples), 7.0f);
-    inPointers.fill(nullptr);
-    outPointers.fill(nullptr);
-    inPointers[0] = in[0].data();
-    inPointers[1] = in[1].data();
-    outPointers[0] = out[0].data();
-    outPointers[1] = out[1].data();
-  }
-  void InPlace()
-  {
-    out[0] = in[0];
-    out[1] = in[1];
-    inPointers[0] = outPointers[0] = out[0].data();
-    inPointers[1] = outPointers[1] = out[1].data();
-  }
-  int Samples() const { return static_cast<int>(in[0].size()); }
-
-  std::array<std::vector<float>, 2> in;
-  std::array<std::vector<float>, 2> out;
-  std::array<float*, 8> inPointers{};
-  std::array<float*, 8> outPointers{};
-};
-
 void RunBlock(IdentityPlugin& plugin, HostBlock& block, bool replacing = true)
 {
   plugin.Process(block.inPointers.data(), block.outPointers.data(), block.Samples(), replacing);
