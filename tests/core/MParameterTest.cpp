@@ -85,7 +85,7 @@ void PercentFormatter(MString& result, MParameterInfo& info, const MString& inpu
 
 // ---- mapping edge cases --------------------------------------------------------------------------
 
-TEST(ParameterFloatT, MapsLinearAndCurvedRangesAsSpecified)
+TEST(ParameterFloatT, MapsLinearAndCurvedRangesAsSpecifiedAndClampsHostValues)
 {
   MParameterInfo linear = Float(-12.0, 12.0);
   auto p = Wrap<ParameterFloatT>(linear);
@@ -94,6 +94,11 @@ TEST(ParameterFloatT, MapsLinearAndCurvedRangesAsSpecified)
   linear.floating.value = -6.0;
   EXPECT_DOUBLE_EQ(p->GetValue(0), 0.25);
   EXPECT_EQ(p->GetValueNameFrom01(0, 0.75).ToUTF8(), "6.000000");
+  // Host values outside 0..1 are clamped; not-a-number is ignored.
+  p->SetValue(0, 3.0, true);
+  EXPECT_DOUBLE_EQ(linear.floating.value, 12.0);
+  p->SetValue(0, std::nan(""), true);
+  EXPECT_DOUBLE_EQ(linear.floating.value, 12.0);
 
   MParameterInfo quadratic = Float(0.0, 1.0, MParameterInfo::kQuadratic, 0.25);
   auto q = Wrap<ParameterFloatT>(quadratic);
@@ -145,16 +150,6 @@ TEST(ParameterBoolT, SwitchesAtOneHalfAndNamesItsStates)
   EXPECT_DOUBLE_EQ(p->ParseValueName(0, MString("1")), 1.0);
   EXPECT_DOUBLE_EQ(p->ParseValueName(0, MString("0")), 0.0);
   EXPECT_DOUBLE_EQ(p->GetDefaultValue(0), 0.5);
-}
-
-TEST(ParameterFloatT, HostValuesOutsideTheNormalisedRangeAreClampedAndNaNIgnored)
-{
-  MParameterInfo info = Float(-12.0, 12.0);
-  auto p = Wrap<ParameterFloatT>(info);
-  p->SetValue(0, 3.0, true);
-  EXPECT_DOUBLE_EQ(info.floating.value, 12.0);
-  p->SetValue(0, std::nan(""), true);
-  EXPECT_DOUBLE_EQ(info.floating.value, 12.0);
 }
 
 TEST(ParameterFloatT, DegenerateRangeAnswersZeroInsteadOfInfinity)
