@@ -7,6 +7,7 @@
 #include "base/MXmlItem.h"
 #include "base/MXmlReader.h"
 #include "tests/dsp/MCorrectorTestSupport.h"
+#include "tests/support/MTestSignals.h"
 #include "tools/host/MTestHostVst2.h"
 #include "tools/host/MTestHostVst3.h"
 
@@ -17,7 +18,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <numbers>
 #include <string>
 #include <vector>
 
@@ -119,16 +119,11 @@ TEST(TonveraCrossFormatTest, SharpToneComesOutOnA3AfterExactlyTheReportedLatency
     const int latency = host->LatencySamples();
     EXPECT_EQ(latency, 1024);
 
-    std::vector<float> left(static_cast<std::size_t>(total));
-    std::vector<float> right(left.size());
-    std::vector<float> inL(kBlock);
-    std::vector<float> inR(kBlock);
+    std::vector<float> tone = MTestSignals::Sine(static_cast<std::size_t>(total), sharp, kRate, 0.5f);
+    std::vector<float> left(tone.size()), right(tone.size());
     for (int start = 0; start < total; start += kBlock)
     {
-      for (int i = 0; i < kBlock; ++i)
-        inL[static_cast<std::size_t>(i)] = inR[static_cast<std::size_t>(i)] =
-            static_cast<float>(0.5 * std::sin(2.0 * std::numbers::pi * sharp * (start + i) / kRate));
-      float* inputs[2] = {inL.data(), inR.data()};
+      float* inputs[2] = {tone.data() + start, tone.data() + start};
       float* outputs[2] = {left.data() + start, right.data() + start};
       ASSERT_TRUE(host->Process(inputs, outputs, kBlock));
     }
