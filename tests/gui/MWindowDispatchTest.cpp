@@ -155,7 +155,7 @@ TEST_F(MWindowDispatch, HighlightFollowsTheMouseAndCaptureKeepsTheControl)
   EXPECT_EQ(probe->log.back(), "leave");
 }
 
-TEST_F(MWindowDispatch, TabMovesTheFocusOverVisibleEnabledTabStops)
+TEST_F(MWindowDispatch, TabMovesTheFocusOverVisibleEnabledTabStopsAndEscapeClosesOnRequest)
 {
   MProbe& second = window.Add<MProbe>();
   MProbe& hidden = window.Add<MProbe>();
@@ -177,10 +177,7 @@ TEST_F(MWindowDispatch, TabMovesTheFocusOverVisibleEnabledTabStops)
     Send(Event(MSystemEvent::KeyDown, {}, step.modifiers, MVirtualKey::Tab));
     EXPECT_EQ(window.GetFocusControl(), step.expected);
   }
-}
-
-TEST_F(MWindowDispatch, EscapeClosesOnlyAWindowThatAsksForIt)
-{
+  // Escape closes only a window that asks for it.
   Send(Event(MSystemEvent::KeyDown, {}, 0, MVirtualKey::Escape));
   EXPECT_TRUE(window.IsOpen());
   window.SetFlag(MControl::FlagCloseOnEscape, true);

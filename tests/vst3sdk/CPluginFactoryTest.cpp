@@ -124,13 +124,6 @@ TEST_F(CPluginFactoryTest, FailedCreationAnswersInternalError)
   EXPECT_EQ(object, nullptr);
 }
 
-TEST_F(CPluginFactoryTest, RefusesASecondClassWithTheSameId)
-{
-  EXPECT_FALSE(m_factory->RegisterClass(MakeClassInfo(kEffectCid, "Again"), &CreateEffect));
-  EXPECT_FALSE(m_factory->RegisterClass(MakeClassInfo(kOtherCid, "No function"), nullptr));
-  EXPECT_EQ(m_factory->countClasses(), 1);
-}
-
 TEST_F(CPluginFactoryTest, ClassRecordsAgreeInAllThreeForms)
 {
   PClassInfo info{};
@@ -169,7 +162,7 @@ TEST_F(CPluginFactoryTest, AnswersAllThreeFactoryInterfaces)
   EXPECT_EQ(info.flags, PFactoryInfo::kUnicode);
 }
 
-TEST_F(CPluginFactoryTest, RegistersUnicodeRecordsAndKeepsTheirTexts)
+TEST_F(CPluginFactoryTest, RegistersUnicodeRecordsAndRefusesKnownIdsAndMissingFunctions)
 {
   PClassInfoW infoW{};
   std::memcpy(infoW.cid, kOtherCid.data, sizeof(TUID));
@@ -182,6 +175,10 @@ TEST_F(CPluginFactoryTest, RegistersUnicodeRecordsAndKeepsTheirTexts)
   ASSERT_EQ(m_factory->getClassInfoUnicode(1, &wide), kResultOk);
   EXPECT_STREQ(narrow.name, "Tonhöhe \xF0\x9D\x84\x9E");
   EXPECT_EQ(std::u16string(wide.name), u"Tonhöhe \U0001D11E");
+  // A second class with a known id, or one without a function, is refused.
+  EXPECT_FALSE(m_factory->RegisterClass(MakeClassInfo(kEffectCid, "Again"), &CreateEffect));
+  EXPECT_FALSE(m_factory->RegisterClass(MakeClassInfo(MakeFUID(9, 9, 9, 9), "No function"), nullptr));
+  EXPECT_EQ(m_factory->countClasses(), 2);
 }
 
 TEST(CPluginFactoryShared, OneFactoryWhileHeldAndAFreshOneAfterTheLastRelease)

@@ -34,7 +34,7 @@ public:
 };
 } // namespace
 
-TEST(ComponentTest, InitializeHoldsTheContextOnceAndTerminateReleasesIt)
+TEST(ComponentTest, InitializeHoldsTheContextOnceTerminateReleasesItAndConnectHoldsOnePeer)
 {
   Owned<TestHostApplication> host;
   Owned<AudioEffect> effect;
@@ -50,10 +50,8 @@ TEST(ComponentTest, InitializeHoldsTheContextOnceAndTerminateReleasesIt)
   EXPECT_EQ(other->initialize(nullptr), kResultOk);
   EXPECT_EQ(other->initialize(host->Context()), kResultFalse);
   EXPECT_EQ(host->GetRefCount(), 1u);
-}
 
-TEST(ComponentTest, ConnectionPointHoldsOnePeer)
-{
+  // The connection point holds one peer.
   Owned<AudioEffect> component;
   Owned<EditController> controller;
   IConnectionPoint* peer = controller.object;
