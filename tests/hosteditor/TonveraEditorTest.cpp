@@ -167,12 +167,17 @@ public:
   {
     if (m_format == 2)
       return m_vst2.OpenEditor(m_window.Handle());
+    return MakeView() != nullptr && m_view->attached(reinterpret_cast<void*>(m_window.Handle()),
+                                                     kPlatformTypeX11EmbedWindowID) == kResultOk;
+  }
+  /// VST 3: a new editor view given the host's frame, not attached yet; null when the view or the
+  /// frame was refused.
+  IPlugView* MakeView()
+  {
     if (m_frame == nullptr)
       m_frame = new MTestHostPlugFrame(true, &m_window);
     m_view = m_vst3.Controller()->createView(Vst::ViewType::kEditor);
-    return m_view != nullptr && m_view->setFrame(m_frame) == kResultOk &&
-           m_view->attached(reinterpret_cast<void*>(m_window.Handle()), kPlatformTypeX11EmbedWindowID) ==
-               kResultOk;
+    return m_view != nullptr && m_view->setFrame(m_frame) == kResultOk ? m_view : nullptr;
   }
   /// The host's UI loop for `ms`.
   void Run(int ms)
@@ -305,16 +310,16 @@ TEST_F(TonveraEditor, WithoutAReachableDisplayTheEditorRefusesToOpen)
 
 TEST_F(TonveraEditor, Vst3ViewRunsOnTheHostRunLoopAndUnregistersInRemoved)
 {
-  MTestHostVst3 host;
-  ASSERT_EQ(host.LoadModule(TONVERA_VST3_BUNDLE), MTestHostStatus::Ok) << host.LastError();
+  DrivenEditor editor(3, m_window);
+  ASSERT_TRUE(editor.Load(TONVERA_VST3_BUNDLE));
+  MTestHostVst3& host = editor.Vst3();
   EXPECT_EQ(CreateView(host, "other"), nullptr);
-  IPlugView* view = CreateView(host);
+  IPlugView* view = editor.MakeView();
   ASSERT_NE(view, nullptr);
   EXPECT_EQ(CreateView(host), nullptr) << "one view at a time";
   EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID), kResultTrue);
   EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeHWND), kResultFalse);
-  auto* frame = new MTestHostPlugFrame(true, &m_window);
-  ASSERT_EQ(view->setFrame(frame), kResultOk);
+  MTestHostPlugFrame* frame = &editor.Frame();
   ViewRect size{};
   ASSERT_EQ(view->getSize(&size), kResultOk);
   EXPECT_EQ(size.getWidth(), kWidth);
@@ -350,10 +355,6 @@ TEST_F(TonveraEditor, Vst3ViewRunsOnTheHostRunLoopAndUnregistersInRemoved)
   EXPECT_EQ(frame->TimerCount(), 0);
   m_window.Sync();
   EXPECT_EQ(m_window.ChildCount(), 0);
-  view->setFrame(nullptr);
-  view->release();
-  frame->release();
-  host.Close();
 }
 
 TEST_F(TonveraEditor, Vst3ViewAnswersCallsOutOfOrderWithoutCrashing)
@@ -851,12 +852,11 @@ TEST_F(TonveraEditor, APresetNameWithSpacesTypedThroughTheHostsKeyCallsIsSaved)
 // the size the host reads before attached, and a resizeView when the scale changes while open.
 TEST_F(TonveraEditor, Vst3ContentScaleZoomsTheEditorAndTellsTheHostItsSize)
 {
-  MTestHostVst3 host;
-  ASSERT_EQ(host.LoadModule(TONVERA_VST3_BUNDLE), MTestHostStatus::Ok) << host.LastError();
-  IPlugView* view = CreateView(host);
+  DrivenEditor editor(3, m_window);
+  ASSERT_TRUE(editor.Load(TONVERA_VST3_BUNDLE));
+  IPlugView* view = editor.MakeView();
   ASSERT_NE(view, nullptr);
-  auto* frame = new MTestHostPlugFrame(true, &m_window);
-  ASSERT_EQ(view->setFrame(frame), kResultOk);
+  MTestHostPlugFrame* frame = &editor.Frame();
   void* object = nullptr;
   ASSERT_EQ(view->queryInterface(IPlugViewContentScaleSupport::iid.data, &object), kResultOk);
   auto* scaling = static_cast<IPlugViewContentScaleSupport*>(object);
@@ -884,10 +884,6 @@ TEST_F(TonveraEditor, Vst3ContentScaleZoomsTheEditorAndTellsTheHostItsSize)
 
   scaling->release();
   EXPECT_EQ(view->removed(), kResultOk);
-  view->setFrame(nullptr);
-  view->release();
-  frame->release();
-  host.Close();
 }
 
 // "Zoom" in the general settings overrides the automatic choice: the VST 2.4 host reads the
