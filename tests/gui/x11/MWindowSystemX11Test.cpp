@@ -476,7 +476,7 @@ TEST_F(MWindowSystemX11Test, HostResizesAndPointerLeavesReachTheEditor)
             MRect::FromSize(kHostX, kHostY, 320, 200));
 }
 
-TEST_F(MWindowSystemX11Test, CloseButtonOfTheWindowManagerClosesTheWindow)
+TEST_F(MWindowSystemX11Test, CloseButtonOfTheWindowManagerClosesTheWindowAndABadHostWindowIsRefused)
 {
   m_system->Initialize();
   Editor editor;
@@ -491,6 +491,14 @@ TEST_F(MWindowSystemX11Test, CloseButtonOfTheWindowManagerClosesTheWindow)
   XSendEvent(m_host, ours, False, 0, &event);
   XSync(m_host, False);
   EXPECT_TRUE(PumpUntil([&] { return !editor.window.IsOpen(); }));
+
+  // A bad host window id is refused with an exception.
+  m_system->Initialize();
+  MWindow window;
+  window.SetSize(MSize{50, 50});
+  EXPECT_THROW(window.Open(*m_system, 0x7FFFFFF0), MException);
+  EXPECT_FALSE(window.IsOpen());
+  EXPECT_THROW(MWindowSystemX11(MString("unix:4242")).Initialize(), MException);
 }
 
 TEST_F(MWindowSystemX11Test, HostDestroyingItsWindowFirstLeavesTheEditorClosable)
@@ -511,15 +519,6 @@ TEST_F(MWindowSystemX11Test, HostDestroyingItsWindowFirstLeavesTheEditorClosable
   EXPECT_FALSE(editor.window.IsOpen());
 }
 
-TEST_F(MWindowSystemX11Test, ABadHostWindowIdIsRefusedWithAnException)
-{
-  m_system->Initialize();
-  MWindow window;
-  window.SetSize(MSize{50, 50});
-  EXPECT_THROW(window.Open(*m_system, 0x7FFFFFF0), MException);
-  EXPECT_FALSE(window.IsOpen());
-  EXPECT_THROW(MWindowSystemX11(MString("unix:4242")).Initialize(), MException);
-}
 } // namespace
 
 // The clipboard between us and another application (the host's raw connection plays it): our
