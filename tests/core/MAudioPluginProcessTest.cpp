@@ -224,7 +224,7 @@ TEST(MAudioPluginProcess, EachOutputModeGivesWhatTheEffectMadeInSeparateOrShared
   }
 }
 
-TEST(MAudioPluginProcess, NullChannelPointersAreReplacedAsSpecified)
+TEST(MAudioPluginProcess, NullChannelPointersAreReplacedAsSpecifiedAndUnusableCountsDoNothing)
 {
   IdentityPlugin plugin;
   plugin.InitProcessing();
@@ -256,12 +256,8 @@ TEST(MAudioPluginProcess, NullChannelPointersAreReplacedAsSpecified)
   plugin.m_chunks.clear();
   RunBlock(plugin, noOutput);
   EXPECT_TRUE(plugin.m_chunks.empty()) << "without a first output nothing runs";
-}
 
-TEST(MAudioPluginProcess, ZeroNegativeAndAbsurdSampleCountsDoNothing)
-{
-  IdentityPlugin plugin;
-  plugin.InitProcessing();
+  // Zero, negative and absurd sample counts, and a missing output array, do nothing.
   HostBlock block(16);
   for (const std::int32_t samples : {0, -5, MAudioPlugin::kMaxBlockSamples + 1})
     plugin.Process(block.inPointers.data(), block.outPointers.data(), samples, true);
