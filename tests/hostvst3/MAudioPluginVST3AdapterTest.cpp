@@ -117,23 +117,21 @@ TEST_F(VST3AdapterTest, ParameterInfosAreUniqueBoundedAndConsistentAndOnlyThePlu
   EXPECT_EQ(listed, expected);
 }
 
-TEST_F(VST3AdapterTest, OnlyTheLastPointOfAQueueIsApplied)
+TEST_F(VST3AdapterTest, OnlyTheLastPointOfAQueueIsAppliedAndTheBypassParameterFollowsTheBypass)
 {
   m_host.QueueParameterChange(kGain, 0.1, 0);
   m_host.QueueParameterChange(kGain, 0.9, 10);
   m_host.QueueParameterChange(kGain, 0.25, 20);
-  const std::vector<float> out = RunStereo(64);
+  std::vector<float> out = RunStereo(64);
   EXPECT_DOUBLE_EQ(m_host.ParameterValueById(kGain), 0.25);
   // Gain 2 x 0.25 over the whole block, from its first sample.
   EXPECT_NEAR(out.front(), 0.25f, 1e-6f);
   EXPECT_NEAR(out.back(), 0.25f, 1e-6f);
-}
 
-TEST_F(VST3AdapterTest, BypassParameterFollowsTheBypassState)
-{
+  // The bypass parameter follows the bypass state.
   m_host.QueueParameterChange(kGain, 0.0);
   m_host.QueueParameterChange(kBypass, 1.0);
-  std::vector<float> out = RunStereo(32);
+  out = RunStereo(32);
   EXPECT_EQ(m_host.ParameterValueById(kBypass), 1.0);
   EXPECT_NEAR(out.back(), 0.5f, 1e-6f) << "bypass passes the input through";
   m_host.QueueParameterChange(kBypass, 0.2);
@@ -144,7 +142,7 @@ TEST_F(VST3AdapterTest, BypassParameterFollowsTheBypassState)
 }
 
 // The plug-in's own changes reach the component handler inside gestures; bypass brings its own.
-TEST_F(VST3AdapterTest, OwnChangesAndBypassReachTheHandlerInsideGestures)
+TEST_F(VST3AdapterTest, OwnChangesAndBypassReachTheHandlerInsideGesturesAndHostAutomationBesideThem)
 {
   const auto edit = EditFunction();
   ASSERT_NE(edit, nullptr);
@@ -154,14 +152,10 @@ TEST_F(VST3AdapterTest, OwnChangesAndBypassReachTheHandlerInsideGestures)
     edit(index, action, percent / 100.0);
   EXPECT_EQ(MTestHostEditText(m_host.TakeEdits()),
             "B0 P0=0.25 E0 B1 P1=1 B0 P0=0.5 E0 E1 B32767 P32767=1 E32767");
-}
 
-// The echo guard belongs to the thread that sends: the host's automation of another parameter,
-// processed on the audio thread while the editor's edit is inside performEdit, is applied.
-TEST_F(VST3AdapterTest, HostAutomationProcessedDuringAnEditorEditIsApplied)
-{
-  const auto edit = EditFunction();
-  ASSERT_NE(edit, nullptr);
+  // The echo guard belongs to the thread that sends: the host's automation of another parameter,
+  // processed on the audio thread while the editor's edit is inside performEdit, is applied.
+  m_host.QueueParameterChange(kBypass, 0.0);
   m_host.QueueParameterChange(kGain, 0.25);
   std::vector<float> out;
   m_host.SetPerformEditHandler([&](ParamID id, ParamValue) {
@@ -442,6 +436,15 @@ TEST_F(VST3AdapterTest, VariableBlocksInMonoAndStereoWithBypassTogglingStayFinit
       }
     }
   }
+
+  // Wider arrangements fall back to stereo.
+  m_host.Deactivate();
+  SpeakerArrangement in = SpeakerArr::k51, out = SpeakerArr::k51;
+  EXPECT_EQ(m_host.Processor()->setBusArrangements(&in, 1, &out, 1), kResultOk);
+  SpeakerArrangement current = 0;
+  EXPECT_EQ(m_host.Processor()->getBusArrangement(kOutput, 0, current), kResultOk);
+  EXPECT_EQ(current, SpeakerArr::kStereo);
+  EXPECT_EQ(m_host.Processor()->setBusArrangements(nullptr, 1, &out, 1), kInvalidArgument);
 }
 
 TEST_F(VST3AdapterTest, ZeroChannelInputBusReadsAsSilenceAndClearsTheOutputSilenceFlags)
@@ -461,17 +464,6 @@ TEST_F(VST3AdapterTest, ZeroChannelInputBusReadsAsSilenceAndClearsTheOutputSilen
   }
   EXPECT_EQ(right.back(), 0.0f);
   EXPECT_EQ(outputs[0].silenceFlags, 0u);
-}
-
-TEST_F(VST3AdapterTest, WideArrangementsFallBackToStereo)
-{
-  m_host.Deactivate();
-  SpeakerArrangement in = SpeakerArr::k51, out = SpeakerArr::k51;
-  EXPECT_EQ(m_host.Processor()->setBusArrangements(&in, 1, &out, 1), kResultOk);
-  SpeakerArrangement current = 0;
-  EXPECT_EQ(m_host.Processor()->getBusArrangement(kOutput, 0, current), kResultOk);
-  EXPECT_EQ(current, SpeakerArr::kStereo);
-  EXPECT_EQ(m_host.Processor()->setBusArrangements(nullptr, 1, &out, 1), kInvalidArgument);
 }
 
 // (A state travelling to a fresh instance is the cross-format suite's, with the real plug-in.)

@@ -76,18 +76,7 @@ protected:
 };
 } // namespace
 
-TEST_F(CPluginFactoryTest, CreatesARegisteredClassWithOneReference)
-{
-  void* object = nullptr;
-  ASSERT_EQ(m_factory->createInstance(kEffectCid.data, IComponent::iid.data, &object), kResultOk);
-  ASSERT_NE(object, nullptr);
-  EXPECT_EQ(s_liveEffects, 1);
-  auto* component = static_cast<IComponent*>(object);
-  EXPECT_EQ(component->release(), 0u) << "the host's reference is the only one";
-  EXPECT_EQ(s_liveEffects, 0);
-}
-
-TEST_F(CPluginFactoryTest, RefusesUnknownClassesInterfacesAndNullArguments)
+TEST_F(CPluginFactoryTest, CreatesARegisteredClassWithOneReferenceAndRefusesWhatItCannotCreate)
 {
   struct Case
   {
@@ -110,12 +99,18 @@ TEST_F(CPluginFactoryTest, RefusesUnknownClassesInterfacesAndNullArguments)
     EXPECT_EQ(s_liveEffects, 0) << c.name << ": a refused instance must be destroyed";
   }
   EXPECT_EQ(m_factory->createInstance(kEffectCid.data, IComponent::iid.data, nullptr), kInvalidArgument);
-}
 
-TEST_F(CPluginFactoryTest, FailedCreationAnswersInternalError)
-{
-  ASSERT_TRUE(m_factory->RegisterClass(MakeClassInfo(kOtherCid, "Null"), &CreateNothing));
+  // A registered class is created with one reference, the host's.
   void* object = nullptr;
+  ASSERT_EQ(m_factory->createInstance(kEffectCid.data, IComponent::iid.data, &object), kResultOk);
+  ASSERT_NE(object, nullptr);
+  EXPECT_EQ(s_liveEffects, 1);
+  EXPECT_EQ(static_cast<IComponent*>(object)->release(), 0u) << "the host's reference is the only one";
+  EXPECT_EQ(s_liveEffects, 0);
+
+  // A creation function that fails answers an internal error.
+  ASSERT_TRUE(m_factory->RegisterClass(MakeClassInfo(kOtherCid, "Null"), &CreateNothing));
+  object = nullptr;
   EXPECT_EQ(m_factory->createInstance(kOtherCid.data, FUnknown::iid.data, &object), kInternalError);
 
   const FUID throwingCid = MakeFUID(1, 2, 3, 4);
