@@ -19,6 +19,7 @@
 #include <mutex>
 #include <thread>
 
+using MCoreTest::HostBlock;
 using MCoreTest::IdentityPlugin;
 
 namespace
@@ -54,27 +55,6 @@ std::array<MParameterInfo, 4> Descriptors()
   return table;
 }
 
-struct Block
-{
-  explicit Block(int samples)
-  {
-    for (auto& channel : in)
-      channel.assign(static_cast<std::size_t>(samples), 0.25f);
-    for (auto& channel : out)
-      channel.assign(static_cast<std::size_t>(samples), 0.0f);
-    inPointers.fill(nullptr);
-    outPointers.fill(nullptr);
-    for (int c = 0; c < 2; ++c)
-    {
-      inPointers[static_cast<std::size_t>(c)] = in[static_cast<std::size_t>(c)].data();
-      outPointers[static_cast<std::size_t>(c)] = out[static_cast<std::size_t>(c)].data();
-    }
-  }
-  std::array<std::vector<float>, 2> in;
-  std::array<std::vector<float>, 2> out;
-  std::array<float*, 8> inPointers{};
-  std::array<float*, 8> outPointers{};
-};
 } // namespace
 
 TEST(MAudioPluginConcurrency, ProcessRacesWithSettersInitialisationAndRandomisationWithoutDataRaces)
@@ -93,7 +73,7 @@ TEST(MAudioPluginConcurrency, ProcessRacesWithSettersInitialisationAndRandomisat
   std::atomic<bool> hostDone{false};
   int blocks = 0;
   std::thread audio([&] {
-    Block block(256);
+    HostBlock block(256);
     // At least 1000 blocks, and on (up to a bound) until the other thread has finished its rounds.
     for (int b = 0; b < 1000 || (!hostDone.load() && b < 100000); ++b)
     {
@@ -156,7 +136,7 @@ static void ExpectBlockSkippedNotWaitedFor(IdentityPlugin& plugin, MLock& busy)
     std::unique_lock<std::mutex> lock(mutex);
     signal.wait(lock, [&] { return held; });
   }
-  Block block(128);
+  HostBlock block(128);
   block.out[0].assign(128, 5.0f);
   // Returns while the other thread still holds the lock: it cannot have waited for it.
   plugin.Process(block.inPointers.data(), block.outPointers.data(), 128, true);

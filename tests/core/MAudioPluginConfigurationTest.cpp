@@ -39,16 +39,14 @@ protected:
 };
 } // namespace
 
-TEST_F(MAudioPluginConfiguration, SettingsFolderFollowsTheConfigurationHome)
-{
-  EXPECT_EQ(MAudioPlugin::GetConfigurationPath().ToUTF8(), Document().string());
-}
-
-TEST_F(MAudioPluginConfiguration, WithoutADocumentThereAreNoDefaultsAndModeZero)
+TEST_F(MAudioPluginConfiguration, WithoutADocumentInTheSettingsFolderThereAreNoDefaultsAndModeZero)
 {
   StatePlugin plugin;
   EXPECT_FALSE(plugin.LoadDefaultSettings());
   EXPECT_EQ(plugin.GetEditorMode(), 0);
+
+  // The document lies in the settings folder, which follows the configuration home.
+  EXPECT_EQ(MAudioPlugin::GetConfigurationPath().ToUTF8(), Document().string());
 }
 
 TEST_F(MAudioPluginConfiguration, DefaultsStoredByOneInstanceLoadIntoAnother)

@@ -13,41 +13,11 @@
 #include <array>
 #include <cmath>
 
+using MCoreTest::HostBlock;
 using MCoreTest::IdentityPlugin;
 
 namespace
 {
-// Host buffers of one stereo bus in the 8-slot pointer layout.
-struct HostBlock
-{
-  explicit HostBlock(int samples, std::uint32_t seed = 1)
-  {
-    in[0] = MTestSignals::WhiteNoise(static_cast<std::size_t>(samples), 0.5f, seed);
-    in[1] = MTestSignals::WhiteNoise(static_cast<std::size_t>(samples), 0.5f, seed + 1);
-    out[0].assign(static_cast<std::size_t>(samples), 7.0f);
-    out[1].assign(static_cast<std::size_t>(samples), 7.0f);
-    inPointers.fill(nullptr);
-    outPointers.fill(nullptr);
-    inPointers[0] = in[0].data();
-    inPointers[1] = in[1].data();
-    outPointers[0] = out[0].data();
-    outPointers[1] = out[1].data();
-  }
-  void InPlace()
-  {
-    out[0] = in[0];
-    out[1] = in[1];
-    inPointers[0] = outPointers[0] = out[0].data();
-    inPointers[1] = outPointers[1] = out[1].data();
-  }
-  int Samples() const { return static_cast<int>(in[0].size()); }
-
-  std::array<std::vector<float>, 2> in;
-  std::array<std::vector<float>, 2> out;
-  std::array<float*, 8> inPointers{};
-  std::array<float*, 8> outPointers{};
-};
-
 void RunBlock(IdentityPlugin& plugin, HostBlock& block, bool replacing = true)
 {
   plugin.Process(block.inPointers.data(), block.outPointers.data(), block.Samples(), replacing);
@@ -215,29 +185,46 @@ TEST(MAudioPluginProcess, HostChangeArrivingDuringARampIsKeptAndRampedToNext)
 
 // ---- buffers -----------------------------------------------------------------------------------------
 
-TEST(MAudioPluginProcess, InPlaceAndSeparateBuffersBothGiveTheEffectsOutput)
+// Separate and in-place buffers, replacing or accumulating, the effect's output or the
+// difference to the input (nothing, for an identity effect).
+TEST(MAudioPluginProcess, EachOutputModeGivesWhatTheEffectMadeInSeparateOrSharedBuffers)
 {
-  for (const bool inPlace : {false, true})
+  const struct
+  {
+    const char* name;
+    bool inPlace, replacing, difference;
+    float gain;
+  } cases[] = {{"separate", false, true, false, 0.5f},
+               {"in place", true, true, false, 0.5f},
+               {"accumulating", false, false, false, 2.0f},
+               {"difference", false, true, true, 1.0f},
+               {"difference in place", true, true, true, 1.0f}};
+  for (const auto& c : cases)
   {
     IdentityPlugin plugin;
-    plugin.m_gain = 0.5f;
+    plugin.m_gain = c.gain;
+    plugin.m_differenceOutput = c.difference;
+    plugin.SetBlockLimit(100);
     plugin.InitProcessing();
-    HostBlock block(512);
+    HostBlock block(1000);
     const auto original = block.in;
-    if (inPlace)
+    if (c.inPlace)
       block.InPlace();
-    RunBlock(plugin, block);
+    RunBlock(plugin, block, c.replacing);
     for (std::size_t channel = 0; channel < 2; ++channel)
-      for (std::size_t i = 0; i < 512; ++i)
-        ASSERT_FLOAT_EQ(block.out[channel][i], 0.5f * original[channel][i]);
-    if (inPlace)
+      for (std::size_t i = 0; i < 1000; ++i)
+      {
+        const float effect = c.difference ? 0.0f : c.gain * original[channel][i];
+        ASSERT_FLOAT_EQ(block.out[channel][i], c.replacing ? effect : 7.0f + effect) << c.name << " " << i;
+      }
+    if (c.inPlace)
     {
       EXPECT_NE(plugin.m_chunks[0].in0, plugin.m_chunks[0].out0) << "in-place processing reads a copy";
     }
   }
 }
 
-TEST(MAudioPluginProcess, NullChannelPointersAreReplacedAsSpecified)
+TEST(MAudioPluginProcess, NullChannelPointersAreReplacedAsSpecifiedAndUnusableCountsDoNothing)
 {
   IdentityPlugin plugin;
   plugin.InitProcessing();
@@ -269,12 +256,8 @@ TEST(MAudioPluginProcess, NullChannelPointersAreReplacedAsSpecified)
   plugin.m_chunks.clear();
   RunBlock(plugin, noOutput);
   EXPECT_TRUE(plugin.m_chunks.empty()) << "without a first output nothing runs";
-}
 
-TEST(MAudioPluginProcess, ZeroNegativeAndAbsurdSampleCountsDoNothing)
-{
-  IdentityPlugin plugin;
-  plugin.InitProcessing();
+  // Zero, negative and absurd sample counts, and a missing output array, do nothing.
   HostBlock block(16);
   for (const std::int32_t samples : {0, -5, MAudioPlugin::kMaxBlockSamples + 1})
     plugin.Process(block.inPointers.data(), block.outPointers.data(), samples, true);
@@ -283,18 +266,7 @@ TEST(MAudioPluginProcess, ZeroNegativeAndAbsurdSampleCountsDoNothing)
   EXPECT_EQ(block.out[0], std::vector<float>(16, 7.0f));
 }
 
-TEST(MAudioPluginProcess, AccumulatingCallAddsTheEffectToTheOutputs)
-{
-  IdentityPlugin plugin;
-  plugin.m_gain = 2.0f;
-  plugin.InitProcessing();
-  HostBlock block(300);
-  RunBlock(plugin, block, false);
-  for (std::size_t i = 0; i < 300; ++i)
-    ASSERT_FLOAT_EQ(block.out[0][i], 7.0f + 2.0f * block.in[0][i]);
-}
-
-// ---- bypass and difference ----------------------------------------------------------------------------
+// ---- bypass and denormals -------------------------------------------------------------------------------
 
 TEST(MAudioPluginProcess, BypassOutputsTheInputDelayedByTheLatency)
 {
@@ -319,24 +291,6 @@ TEST(MAudioPluginProcess, BypassOutputsTheInputDelayedByTheLatency)
   EXPECT_TRUE(plugin.m_chunks.empty()) << "a bypassed block runs no hooks";
   for (std::size_t i = 0; i < output.size(); ++i)
     ASSERT_EQ(output[i], i < 100 ? 0.0f : input[i - 100]) << i;
-}
-
-TEST(MAudioPluginProcess, DifferenceOutputOfAnIdentityEffectIsSilence)
-{
-  for (const bool inPlace : {false, true})
-  {
-    IdentityPlugin plugin;
-    plugin.m_differenceOutput = true;
-    plugin.SetBlockLimit(100);
-    plugin.InitProcessing();
-    HostBlock block(1000);
-    if (inPlace)
-      block.InPlace();
-    RunBlock(plugin, block);
-    for (const std::vector<float>& channel : block.out)
-      for (const float sample : channel)
-        ASSERT_EQ(sample, 0.0f);
-  }
 }
 
 TEST(MAudioPluginProcess, ProcessingRunsWithDenormalsFlushedAndRestoresTheCallersMode)

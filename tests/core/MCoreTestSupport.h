@@ -5,7 +5,9 @@
 
 #include "core/parameters/MParameterInfo.h"
 #include "core/plugin/MAudioPlugin.h"
+#include "tests/support/MTestSignals.h"
 
+#include <array>
 #include <utility>
 #include <vector>
 
@@ -108,6 +110,46 @@ public:
   void (*m_onChunk)(IdentityPlugin& plugin, std::int32_t samples) = nullptr;
   std::vector<double> m_observed;
 };
+
+/// Host buffers of one stereo bus in the 8-slot pointer layout: noise in, 7 out.
+struct HostBlock
+{
+  explicit HostBlock(int samples, std::uint32_t seed = 1)
+  {
+    in[0] = MTestSignals::WhiteNoise(static_cast<std::size_t>(samples), 0.5f, seed);
+    in[1] = MTestSignals::WhiteNoise(static_cast<std::size_t>(samples), 0.5f, seed + 1);
+    out[0].assign(static_cast<std::size_t>(samples), 7.0f);
+    out[1].assign(static_cast<std::size_t>(samples), 7.0f);
+    inPointers.fill(nullptr);
+    outPointers.fill(nullptr);
+    inPointers[0] = in[0].data();
+    inPointers[1] = in[1].data();
+    outPointers[0] = out[0].data();
+    outPointers[1] = out[1].data();
+  }
+  void InPlace()
+  {
+    out[0] = in[0];
+    out[1] = in[1];
+    inPointers[0] = outPointers[0] = out[0].data();
+    inPointers[1] = outPointers[1] = out[1].data();
+  }
+  int Samples() const { return static_cast<int>(in[0].size()); }
+
+  std::array<std::vector<float>, 2> in;
+  std::array<std::vector<float>, 2> out;
+  std::array<float*, 8> inPointers{};
+  std::array<float*, 8> outPointers{};
+};
+
+/// The host index of the parameter named exactly `name`, or -1.
+inline std::int32_t IndexOf(const MAudioPlugin& plugin, const char* name)
+{
+  for (std::int32_t i = 0; i < plugin.GetNumParameters(); ++i)
+    if (plugin.GetParameterName(i).ToUTF8() == name)
+      return i;
+  return -1;
+}
 
 /// Registers adapters of the given slot counts; each remembers its registration position.
 std::vector<TestAdapter*> Register(MAudioPlugin& plugin, const std::vector<int>& counts);

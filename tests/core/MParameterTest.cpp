@@ -85,7 +85,7 @@ void PercentFormatter(MString& result, MParameterInfo& info, const MString& inpu
 
 // ---- mapping edge cases --------------------------------------------------------------------------
 
-TEST(ParameterFloatT, MapsLinearAndCurvedRangesAsSpecified)
+TEST(ParameterFloatT, MapsLinearCurvedAndDegenerateRangesAsSpecifiedAndClampsHostValues)
 {
   MParameterInfo linear = Float(-12.0, 12.0);
   auto p = Wrap<ParameterFloatT>(linear);
@@ -94,6 +94,11 @@ TEST(ParameterFloatT, MapsLinearAndCurvedRangesAsSpecified)
   linear.floating.value = -6.0;
   EXPECT_DOUBLE_EQ(p->GetValue(0), 0.25);
   EXPECT_EQ(p->GetValueNameFrom01(0, 0.75).ToUTF8(), "6.000000");
+  // Host values outside 0..1 are clamped; not-a-number is ignored.
+  p->SetValue(0, 3.0, true);
+  EXPECT_DOUBLE_EQ(linear.floating.value, 12.0);
+  p->SetValue(0, std::nan(""), true);
+  EXPECT_DOUBLE_EQ(linear.floating.value, 12.0);
 
   MParameterInfo quadratic = Float(0.0, 1.0, MParameterInfo::kQuadratic, 0.25);
   auto q = Wrap<ParameterFloatT>(quadratic);
@@ -101,19 +106,17 @@ TEST(ParameterFloatT, MapsLinearAndCurvedRangesAsSpecified)
   EXPECT_DOUBLE_EQ(quadratic.floating.value, 0.25);
   EXPECT_DOUBLE_EQ(q->GetValue(0), 0.5);
   EXPECT_DOUBLE_EQ(q->GetDefaultValue(0), 0.25) << "the default is linear in the plain range";
+
+  // A degenerate range answers zero instead of infinity, for floats and enumerations.
+  MParameterInfo degenerate = Float(3.0, 3.0);
+  degenerate.floating.value = 3.0;
+  EXPECT_DOUBLE_EQ(Wrap<ParameterFloatT>(degenerate)->GetValue(0), 0.0);
+  MParameterInfo empty = Enumeration();
+  empty.enumeration.count = 1;
+  EXPECT_DOUBLE_EQ(Wrap<ParameterEnumT>(empty)->GetValue(0), 0.0);
 }
 
-TEST(ParameterIntT, RoundsHalfUp)
-{
-  MParameterInfo info = Integer(0, 10);
-  auto p = Wrap<ParameterIntT>(info);
-  p->SetValue(0, 0.45, true);
-  EXPECT_EQ(info.integer.value, 5);
-  p->SetValue(0, 0.44, true);
-  EXPECT_EQ(info.integer.value, 4);
-}
-
-TEST(ParameterEnumT, SelectsIndexByRoundingNTimesXMinusOneHalf)
+TEST(ParameterEnumT, SelectsIndexByRoundingNTimesXMinusOneHalfAndIntegersRoundHalfUp)
 {
   MParameterInfo info = Enumeration();
   auto p = Wrap<ParameterEnumT>(info);
@@ -131,6 +134,14 @@ TEST(ParameterEnumT, SelectsIndexByRoundingNTimesXMinusOneHalf)
   EXPECT_DOUBLE_EQ(p->GetValue(0), 2.0 / 3.0);
   EXPECT_DOUBLE_EQ(p->ParseValueName(0, MString("minor")), 2.0 / 3.0);
   EXPECT_DOUBLE_EQ(p->ParseValueName(0, MString("Lydian")), 0.0);
+
+  // Integers round half up.
+  MParameterInfo integer = Integer(0, 10);
+  auto i = Wrap<ParameterIntT>(integer);
+  i->SetValue(0, 0.45, true);
+  EXPECT_EQ(integer.integer.value, 5);
+  i->SetValue(0, 0.44, true);
+  EXPECT_EQ(integer.integer.value, 4);
 }
 
 TEST(ParameterBoolT, SwitchesAtOneHalfAndNamesItsStates)
@@ -145,27 +156,6 @@ TEST(ParameterBoolT, SwitchesAtOneHalfAndNamesItsStates)
   EXPECT_DOUBLE_EQ(p->ParseValueName(0, MString("1")), 1.0);
   EXPECT_DOUBLE_EQ(p->ParseValueName(0, MString("0")), 0.0);
   EXPECT_DOUBLE_EQ(p->GetDefaultValue(0), 0.5);
-}
-
-TEST(ParameterFloatT, HostValuesOutsideTheNormalisedRangeAreClampedAndNaNIgnored)
-{
-  MParameterInfo info = Float(-12.0, 12.0);
-  auto p = Wrap<ParameterFloatT>(info);
-  p->SetValue(0, 3.0, true);
-  EXPECT_DOUBLE_EQ(info.floating.value, 12.0);
-  p->SetValue(0, std::nan(""), true);
-  EXPECT_DOUBLE_EQ(info.floating.value, 12.0);
-}
-
-TEST(ParameterFloatT, DegenerateRangeAnswersZeroInsteadOfInfinity)
-{
-  MParameterInfo info = Float(3.0, 3.0);
-  info.floating.value = 3.0;
-  auto p = Wrap<ParameterFloatT>(info);
-  EXPECT_DOUBLE_EQ(p->GetValue(0), 0.0);
-  MParameterInfo empty = Enumeration();
-  empty.enumeration.count = 1;
-  EXPECT_DOUBLE_EQ(Wrap<ParameterEnumT>(empty)->GetValue(0), 0.0);
 }
 
 // ---- the round-trip property for every type ------------------------------------------------------
@@ -335,7 +325,7 @@ TEST(MParameterInfo, RandomisationDrawsFromTheModuleGenerator)
   EXPECT_DOUBLE_EQ(info.floating.previous, info.floating.value);
 }
 
-TEST(MParameterInfo, PartialRandomisationMovesEachTypeWithinItsAmountAndRange)
+TEST(MParameterInfo, PartialRandomisationMovesEachTypeWithinItsAmountAndRangeAndRoundsWholeNumbers)
 {
   MModuleRandom::Seed(99u);
   for (int round = 0; round < 300; ++round)
@@ -377,10 +367,8 @@ TEST(MParameterInfo, PartialRandomisationMovesEachTypeWithinItsAmountAndRange)
     b.Randomize(0.4);
     ASSERT_TRUE(b.boolean.value) << "amounts below 0.5 leave switches alone";
   }
-}
 
-TEST(MParameterInfo, WholeNumberRandomisationRoundsFloatValues)
-{
+  // Whole-number randomisation rounds float values.
   MParameterInfo f = Float(0.0, 12.0);
   f.flags = MParameterInfo::kRandomizable;
   f.flags2 = MParameterInfo::kRandomWholeNumbers;

@@ -198,8 +198,12 @@ TEST_F(CommonEditor, SlotsAndPresetStepsShowInTheBar)
 TEST_F(CommonEditor, PasteOfAnythingButSettingsKeepsTheStateAndSaysWhy)
 {
   const std::string before = m_plugin->CopySettingsText().ToUTF8();
-  const char* const clipboards[] = {"", "not xml at all", "<?xml version=\"1.0\"?><other/>",
-                                    "<settings><open"};
+  const char* const clipboards[] = {"",
+                                    "not xml at all",
+                                    "<?xml version=\"1.0\"?><other/>",
+                                    "<settings><open",
+                                    "<settings PresetIndex=\"3\"",
+                                    "<settings><x></settings>"};
   for (const char* text : clipboards)
   {
     m_dialogs.told.clear();
@@ -212,11 +216,13 @@ TEST_F(CommonEditor, PasteOfAnythingButSettingsKeepsTheStateAndSaysWhy)
   // What Copy puts on the clipboard pastes back: the slot and the AGC switch return.
   m_dialogs.told.clear();
   Click("Copy");
+  const std::string copied = m_plugin->CopySettingsText().ToUTF8();
   Click("SlotE");
   Click("AGC");
   EXPECT_TRUE(m_plugin->IsAGCEnabled());
   Click("Paste");
   EXPECT_TRUE(m_dialogs.told.empty());
+  EXPECT_EQ(m_plugin->CopySettingsText().ToUTF8(), copied) << "the whole state, loaded";
   EXPECT_EQ(m_plugin->GetPresetIndex(), 0);
   EXPECT_FALSE(m_plugin->IsAGCEnabled());
   EXPECT_EQ(SlotsOn(), "10000000");
@@ -328,8 +334,8 @@ TEST_F(CommonEditor, AZoomChosenInOneEditorResizesEveryOpenEditor)
   other.DestroyEditor();
 }
 
-// Two instances in one session: what one saves shows in the other's open preset window, and a
-// save from that window keeps it.
+// Two instances in one session: what one saves shows in the other's open preset window, which
+// keeps its selection, and a save from that window keeps it.
 TEST_F(CommonEditor, AnOpenPresetWindowFollowsWhatAnotherInstanceSaves)
 {
   Click("Presets");
@@ -337,6 +343,9 @@ TEST_F(CommonEditor, AnOpenPresetWindowFollowsWhatAnotherInstanceSaves)
   ASSERT_EQ(MSheet::SheetsOf(window).size(), 1u);
   auto& presets =
       dynamic_cast<MQuorvelAudioEffectPlugin::PresetWindow&>(MSheet::SheetsOf(window)[0]->GetDialog());
+  presets.SelectPath({0, 0});
+  ASSERT_NE(presets.GetTree().GetSelectedNode(), nullptr);
+  const MString selected = presets.GetTree().GetSelectedNode()->GetText();
   m_plugin->IdleEditor();
 
   std::unique_ptr<MAudioPlugin> other(CreateTonveraPlugin());
@@ -352,6 +361,8 @@ TEST_F(CommonEditor, AnOpenPresetWindowFollowsWhatAnotherInstanceSaves)
   for (const auto* row : presets.GetTree().GetRows())
     shown = shown || row->GetText() == MString("From the other track");
   EXPECT_TRUE(shown);
+  ASSERT_NE(presets.GetTree().GetSelectedNode(), nullptr);
+  EXPECT_EQ(presets.GetTree().GetSelectedNode()->GetText(), selected) << "the selection stays";
 
   m_dialogs.names = {"Mine"};
   ASSERT_TRUE(Did([&](auto done) { presets.SaveNew(done); }));

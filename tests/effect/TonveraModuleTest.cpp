@@ -38,38 +38,25 @@ TEST(TonveraModuleTest, CommandSevenWithoutAnInstanceCreatesAnEffect)
   EXPECT_EQ(TonveraAudioEffectPluginInterface(instance, MPluginCommand::kDestroy, &block), 0);
 }
 
-// The library counters are process-wide: this test keeps them balanced.
-TEST(TonveraModuleTest, PluginsShareOneLibraryObjectThatIsShutDownOnceAndCreatedAgain)
+// The library counters are process-wide: this test keeps them balanced. (One library object for
+// every VST 2.4 instance, shut down with the last and created again, is the VST 2.4 adapter
+// suite's, through a module of its own.)
+TEST(TonveraModuleTest, AVst3AdapterComingAndGoingLeavesTheLibraryOfTheVst2Ones)
 {
   using MModuleLibrary::AdapterKind;
-  const std::int32_t created = MModuleLibrary::GetCreationCount();
   const std::int32_t shut = MModuleLibrary::GetShutdownCount();
-
   MModuleLibrary::AdapterCreated(AdapterKind::kVst2);
   Module* first = MModuleLibrary::Initialize();
-  MModuleLibrary::AdapterCreated(AdapterKind::kVst2);
-  Module* second = MModuleLibrary::Initialize();
   ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first, second);
   EXPECT_EQ(first->GetText().ToUTF8(), "ZozEdavodo");
   EXPECT_TRUE(first->IsInitialized());
-  EXPECT_EQ(MModuleLibrary::GetCreationCount(), created + 1);
-
-  // A VST 3 adapter comes and goes while the VST 2.4 ones live: the library stays.
   MModuleLibrary::AdapterCreated(AdapterKind::kVst3);
   MModuleLibrary::AdapterDestroyed(AdapterKind::kVst3);
-  MModuleLibrary::AdapterDestroyed(AdapterKind::kVst2);
   EXPECT_EQ(MModuleLibrary::Get(), first);
   EXPECT_EQ(MModuleLibrary::GetShutdownCount(), shut);
   MModuleLibrary::AdapterDestroyed(AdapterKind::kVst2);
   EXPECT_EQ(MModuleLibrary::Get(), nullptr);
   EXPECT_EQ(MModuleLibrary::GetShutdownCount(), shut + 1);
-
-  MModuleLibrary::AdapterCreated(AdapterKind::kVst2);
-  ASSERT_NE(MModuleLibrary::Initialize(), nullptr);
-  EXPECT_EQ(MModuleLibrary::GetCreationCount(), created + 2);
-  MModuleLibrary::AdapterDestroyed(AdapterKind::kVst2);
-  EXPECT_EQ(MModuleLibrary::GetShutdownCount(), shut + 2);
 }
 
 TEST(TonveraModuleTest, LibraryInitialisationOfASharingModuleAppliesTheNameOnce)

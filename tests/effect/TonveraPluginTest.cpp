@@ -90,13 +90,7 @@ protected:
     return *dynamic_cast<Effect*>(adapter->GetEffect());
   }
 
-  std::int32_t IndexOf(const char* name) const
-  {
-    for (std::int32_t i = 0; i < m_plugin->GetNumParameters(); ++i)
-      if (m_plugin->GetParameterName(i).ToUTF8() == name)
-        return i;
-    return -1;
-  }
+  std::int32_t IndexOf(const char* name) const { return MCoreTest::IndexOf(*m_plugin, name); }
 
   void SetNormalised(const char* name, double normalised)
   {

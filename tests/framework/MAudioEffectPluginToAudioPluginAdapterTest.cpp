@@ -11,19 +11,25 @@
 
 using namespace MFrameworkTest;
 
-TEST(MAudioEffectPluginToAudioPluginAdapter, InitializeMakesOneHostParameterPerVisibleValueDescriptor)
+TEST(MAudioEffectPluginToAudioPluginAdapter,
+     InitializeMakesOneHostParameterPerVisibleValueAndTheEffectLivesAsLong)
 {
-  TestPlugin plugin;
-  // Group headings without a switch make no parameter.
-  ASSERT_EQ(plugin.GetNumParameters(), FakeEffect::kCount - 2);
-  EXPECT_GE(plugin.IndexOf("Depth"), 0);
-  EXPECT_GE(plugin.IndexOf("Dry/wet"), 0);
-  EXPECT_GE(plugin.IndexOf("Active"), 0);
-  EXPECT_EQ(plugin.m_pluginName, MString("Fake"));
-  EXPECT_EQ(plugin.m_vendorName, MString("Quorvel"));
-  EXPECT_EQ(plugin.GetLatency(), 64);
-  EXPECT_EQ(plugin.Effect().GetChannelCount(), 2);
-  EXPECT_EQ(plugin.Effect().GetSampleRate(), 44100.0);
+  const int before = FakeEffect::s_instances;
+  {
+    TestPlugin plugin;
+    EXPECT_EQ(FakeEffect::s_instances, before + 1);
+    // Group headings without a switch make no parameter.
+    ASSERT_EQ(plugin.GetNumParameters(), FakeEffect::kCount - 2);
+    EXPECT_GE(plugin.IndexOf("Depth"), 0);
+    EXPECT_GE(plugin.IndexOf("Dry/wet"), 0);
+    EXPECT_GE(plugin.IndexOf("Active"), 0);
+    EXPECT_EQ(plugin.m_pluginName, MString("Fake"));
+    EXPECT_EQ(plugin.m_vendorName, MString("Quorvel"));
+    EXPECT_EQ(plugin.GetLatency(), 64);
+    EXPECT_EQ(plugin.Effect().GetChannelCount(), 2);
+    EXPECT_EQ(plugin.Effect().GetSampleRate(), 44100.0);
+  }
+  EXPECT_EQ(FakeEffect::s_instances, before) << "destroying the plug-in destroys the effect";
 }
 
 TEST(MAudioEffectPluginToAudioPluginAdapter, EveryFailedCreationStepThrowsErrorCreatingPluginAndLeaksNothing)
@@ -54,16 +60,13 @@ TEST(MAudioEffectPluginToAudioPluginAdapter, EveryFailedCreationStepThrowsErrorC
     EXPECT_EQ(plugin.GetEffect(), nullptr);
     EXPECT_EQ(FakeEffect::s_instances, before) << "code " << c.code;
   }
-}
 
-TEST(MAudioEffectPluginToAudioPluginAdapter, DestroyingThePluginDestroysTheEffect)
-{
-  const int before = FakeEffect::s_instances;
-  {
-    TestPlugin plugin;
-    EXPECT_EQ(FakeEffect::s_instances, before + 1);
-  }
-  EXPECT_EQ(FakeEffect::s_instances, before);
+  // A host object that connects answers an unknown command with -1.
+  MAudioEffectPluginHost host(FakeEffectCommand);
+  ASSERT_TRUE(host.Connect());
+  EXPECT_EQ(host.SendCommand(50), MPluginCommand::kUnknown);
+  EXPECT_EQ(host.SendCommand(MPluginCommand::kGetLatency), 64);
+  EXPECT_NE(host.FetchEffect(), nullptr);
 }
 
 TEST(MAudioEffectPluginToAudioPluginAdapter, ChangedBitRecomputesOnceBeforeTheNextBlockOnly)
@@ -207,13 +210,4 @@ TEST(MAudioEffectPluginToAudioPluginAdapter, RandomisingChangesParametersInRange
   EXPECT_LE(shift.floating.value, 12.0);
   // Committed after re-initialisation: nothing ramps from the old value.
   EXPECT_EQ(shift.floating.previous, shift.floating.value);
-}
-
-TEST(MAudioEffectPluginToAudioPluginAdapter, UnknownCommandAnswersMinusOneThroughTheHostObject)
-{
-  MAudioEffectPluginHost host(FakeEffectCommand);
-  ASSERT_TRUE(host.Connect());
-  EXPECT_EQ(host.SendCommand(50), MPluginCommand::kUnknown);
-  EXPECT_EQ(host.SendCommand(MPluginCommand::kGetLatency), 64);
-  EXPECT_NE(host.FetchEffect(), nullptr);
 }

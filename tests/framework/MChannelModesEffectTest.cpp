@@ -4,6 +4,7 @@
 #include "host/module/TonveraModuleInterface.h"
 
 #include "framework/MQuorvelAudioEffectPlugin.h"
+#include "tests/core/MCoreTestSupport.h"
 #include "tests/effect/MEffectTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,16 +14,7 @@
 
 using namespace MEffectTest;
 
-namespace
-{
-std::int32_t IndexOf(const MAudioPlugin& plugin, const char* name)
-{
-  for (std::int32_t i = 0; i < plugin.GetNumParameters(); ++i)
-    if (plugin.GetParameterName(i).ToUTF8() == name)
-      return i;
-  return -1;
-}
-} // namespace
+using MCoreTest::IndexOf;
 
 // Left carries a tone 30 cents above note 57, right one 30 cents below note 53. The effect,
 // fully corrective, must pull exactly the channel the mode names onto its note and leave the

@@ -154,13 +154,13 @@ TEST(MChannelModes, SurroundProcessesTheEnabledChannelsAndDelaysTheOthersByTheLa
       ASSERT_NEAR(out[static_cast<std::size_t>(c)][static_cast<std::size_t>(n)], expected, 1e-6)
           << "channel " << c << " n " << n;
     }
-}
 
-TEST(MChannelModes, SurroundOnAStereoInstanceRunsAsLeftPlusRight)
-{
-  TestPlugin plugin;
-  plugin.SetChannelMode(MChannelModes::kSurround);
-  plugin.InitProcessing();
-  EXPECT_EQ(plugin.GetActiveChannelMode(), 0);
-  EXPECT_EQ(plugin.Effect().GetChannelCount(), 2);
+  // Surround on a stereo instance runs as Left + Right.
+  {
+    TestPlugin plugin;
+    plugin.SetChannelMode(MChannelModes::kSurround);
+    plugin.InitProcessing();
+    EXPECT_EQ(plugin.GetActiveChannelMode(), 0);
+    EXPECT_EQ(plugin.Effect().GetChannelCount(), 2);
+  }
 }

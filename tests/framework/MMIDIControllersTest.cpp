@@ -96,18 +96,6 @@ TEST(MMIDIControllers, EveryRangeModeMapsTheInputExtremesAndCentreAsDescribed)
   }
 }
 
-TEST(MMIDIControllers, ThePresetSwitchStepsOncePerThresholdCrossing)
-{
-  MMIDIControllers::PresetSwitch preset;
-  preset.last = 0.5;
-  EXPECT_EQ(preset.Step(0.9), 1);
-  EXPECT_EQ(preset.Step(1.0), 0);
-  EXPECT_EQ(preset.Step(0.5), 0);
-  EXPECT_EQ(preset.Step(0.2), -1);
-  EXPECT_EQ(preset.Step(0.0), 0);
-  EXPECT_EQ(preset.Step(0.7), 1) << "a jump from low to high is one step forward";
-}
-
 TEST(MMIDIControllers, AssignmentsFollowChannelControllerAndTheEnableSwitch)
 {
   TestPlugin plugin;
@@ -167,8 +155,11 @@ TEST(MMIDIControllers, NoteControllersInEveryMode)
 }
 
 // "Held notes (all octaves)": a pitch class stays on while any of its octaves is held; stray
-// note-offs, of a released key or of a key never pressed, do not release it.
-TEST(MMIDIControllers, HeldNotesCountEveryOctaveOfAPitchClass)
+// note-offs, of a released key or of a key never pressed, do not release it. A key released under
+// the sustain pedal sounds until the pedal's release and counts once: the key pressed again
+// meanwhile stays held. All notes off (123) and all sound off (120) release everything; a note that
+// finds the lists busy is counted all the same.
+TEST(MMIDIControllers, HeldNotesInEveryOctaveUnderThePedalAllNotesOffAndABusyLock)
 {
   TestPlugin plugin;
   NoteControllers(plugin, kNoteHeldAllOctaves, 60);
@@ -178,15 +169,7 @@ TEST(MMIDIControllers, HeldNotesCountEveryOctaveOfAPitchClass)
   Send(plugin, 0x80, 72, 0);
   EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x80, 60, 0), 1.0) << "C3 is still held";
   EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x80, 48, 0), 0.0);
-}
 
-// A key released under the sustain pedal sounds until the pedal's release and counts once: the
-// key pressed again meanwhile stays held. All notes off (123) and all sound off (120) release
-// everything; a note that finds the lists busy is counted all the same.
-TEST(MMIDIControllers, HeldNotesUnderThePedalAllNotesOffAndABusyLock)
-{
-  TestPlugin plugin;
-  NoteControllers(plugin, kNoteHeldAllOctaves, 60);
   Send(plugin, 0x90, 48, 100);
   Send(plugin, 0xB0, 64, 127);
   EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x80, 48, 0), 1.0) << "sounding under the pedal";
@@ -221,7 +204,7 @@ TEST(MMIDIControllers, HeldNotesUnderThePedalAllNotesOffAndABusyLock)
   EXPECT_DOUBLE_EQ(DepthAfter(plugin, 0x80, 72, 0), 1.0) << "the key pressed while the lists were busy";
 }
 
-TEST(MMIDIControllers, ThePresetControllerRequestsStepsThatTheNextBlockApplies)
+TEST(MMIDIControllers, ThePresetControllerRequestsAStepPerThresholdCrossingThatTheNextBlockApplies)
 {
   TestPlugin plugin;
   plugin.m_presetController.enabled = true;
@@ -242,6 +225,16 @@ TEST(MMIDIControllers, ThePresetControllerRequestsStepsThatTheNextBlockApplies)
   Send(plugin, 0x83, 60, 0);
   plugin.Run(64);
   EXPECT_EQ(plugin.m_steps, (std::vector<std::int32_t>{1}));
+
+  // The switch itself steps once per crossing of its thresholds.
+  MMIDIControllers::PresetSwitch preset;
+  preset.last = 0.5;
+  EXPECT_EQ(preset.Step(0.9), 1);
+  EXPECT_EQ(preset.Step(1.0), 0);
+  EXPECT_EQ(preset.Step(0.5), 0);
+  EXPECT_EQ(preset.Step(0.2), -1);
+  EXPECT_EQ(preset.Step(0.0), 0);
+  EXPECT_EQ(preset.Step(0.7), 1) << "a jump from low to high is one step forward";
 }
 
 TEST(MMIDIControllers, LearnReportsTheOneBasedChannelAndTheControllerNumber)

@@ -6,6 +6,7 @@
 
 #include "framework/MQuorvelAudioEffectPlugin.h"
 #include "tests/dsp/MCorrectorTestSupport.h"
+#include "tests/core/MCoreTestSupport.h"
 #include "tests/effect/MEffectTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -23,13 +24,7 @@ constexpr std::int32_t kBlock = 512;
 /// A3 is note 57 (440 Hz); the input sits 40 cents above it.
 constexpr double kInputNote = 57.4;
 
-std::int32_t IndexOf(const MAudioPlugin& plugin, const char* name)
-{
-  for (std::int32_t i = 0; i < plugin.GetNumParameters(); ++i)
-    if (plugin.GetParameterName(i).ToUTF8() == name)
-      return i;
-  return -1;
-}
+using MCoreTest::IndexOf;
 
 /// The real plug-in, mono, chromatic (its default scale), Speed 1, Depth 0, with controller 1 on
 /// any channel moving Depth up over its whole range.

@@ -50,7 +50,7 @@ public:
 };
 } // namespace
 
-TEST(MMIDIProcessor, VelocitiesMapOneBelowTheRawValueAndNoteOnZeroIsANoteOff)
+TEST(MMIDIProcessor, VelocitiesMapOneBelowTheRawValueNoteOnZeroIsANoteOffAndUnheldNotesEndNothing)
 {
   Recorder midi;
   midi.Send(0x90, 60, 127);
@@ -64,21 +64,18 @@ TEST(MMIDIProcessor, VelocitiesMapOneBelowTheRawValueAndNoteOnZeroIsANoteOff)
   EXPECT_FALSE(midi.notes[2].noteOn);
   EXPECT_EQ(midi.notes[2].heldCount, 0);
   EXPECT_EQ(midi.held[0][60], 0);
-}
 
-TEST(MMIDIProcessor, ANoteOffForANoteNotHeldReachesNobody)
-{
-  Recorder midi;
+  // A note-off for a note not held reaches nobody.
   CountingListener listener;
   midi.AddMIDIListener(&listener);
   midi.Send(0x80, 64, 40);
   midi.Send(0x90, 64, 0);
-  EXPECT_TRUE(midi.notes.empty());
+  EXPECT_EQ(midi.notes.size(), 3u);
   EXPECT_EQ(listener.notes, 0);
   EXPECT_EQ(midi.heldOnChannel[0], 0);
 }
 
-TEST(MMIDIProcessor, PitchBendSpansMinusOneToPlusOneWithTheCentreSlightlyAbove)
+TEST(MMIDIProcessor, PitchBendSpansMinusOneToPlusOneWithTheCentreSlightlyAboveAndBaseControllersAct)
 {
   Recorder midi;
   midi.Send(0xE0, 0x00, 0x00);
@@ -90,6 +87,16 @@ TEST(MMIDIProcessor, PitchBendSpansMinusOneToPlusOneWithTheCentreSlightlyAbove)
   EXPECT_GT(midi.bends[1], 0.0);
   EXPECT_DOUBLE_EQ(midi.bends[2], 1.0);
   EXPECT_DOUBLE_EQ(midi.bend, 1.0);
+
+  // Volume, pan and all notes off: the base controllers.
+  EXPECT_TRUE(midi.Send(0xB0, 7, 127));
+  midi.Send(0xB0, 10, 0);
+  midi.Send(0xB0, 123, 0);
+  EXPECT_DOUBLE_EQ(midi.volume, 1.0);
+  EXPECT_DOUBLE_EQ(midi.pan, -1.0);
+  EXPECT_EQ(midi.allNotesOff, 1);
+  EXPECT_FALSE(midi.Send(0xC0, 5, 0)) << "program change is not handled";
+  EXPECT_FALSE(midi.Send(0xF8, 0, 0));
 }
 
 TEST(MMIDIProcessor, SustainDefersNoteOffsAndReleasesExactlyAsManyAsWereDeferred)
@@ -114,19 +121,6 @@ TEST(MMIDIProcessor, SustainDefersNoteOffsAndReleasesExactlyAsManyAsWereDeferred
   EXPECT_EQ(midi.held[0][50], 0);
   EXPECT_EQ(midi.held[0][52], 1) << "a note still held is not released by the pedal";
   EXPECT_EQ(midi.heldOnChannel[0], 1);
-}
-
-TEST(MMIDIProcessor, BaseControllersDriveVolumePanAndAllNotesOff)
-{
-  Recorder midi;
-  EXPECT_TRUE(midi.Send(0xB0, 7, 127));
-  midi.Send(0xB0, 10, 0);
-  midi.Send(0xB0, 123, 0);
-  EXPECT_DOUBLE_EQ(midi.volume, 1.0);
-  EXPECT_DOUBLE_EQ(midi.pan, -1.0);
-  EXPECT_EQ(midi.allNotesOff, 1);
-  EXPECT_FALSE(midi.Send(0xC0, 5, 0)) << "program change is not handled";
-  EXPECT_FALSE(midi.Send(0xF8, 0, 0));
 }
 
 TEST(MMIDIProcessor, ListenersHearOnlyTheirChannelsAndOnlyWhileEnabled)

@@ -137,21 +137,6 @@ TEST(MQuorvelAudioEffectPluginTest, OpeningTheMorphPadMidRenderLeavesTheOutputBi
   EXPECT_EQ(std::memcmp(plain.data(), morphed.data(), plain.size() * sizeof(float)), 0);
 }
 
-TEST(MQuorvelAudioEffectPluginTest, PastedStateLoadsWholeAndBadTextChangesNothing)
-{
-  TestPlugin source, target;
-  source.SelectSlot(5);
-  const std::string before = Text(target);
-  MString error;
-  for (const char* bad :
-       {"", "words", "<other a=\"1\"/>", "<settings PresetIndex=\"3\"", "<settings><x></settings>"})
-    EXPECT_FALSE(target.PasteSettingsText(MString::FromUTF8(bad), error) || error.IsEmpty() ||
-                 Text(target) != before)
-        << bad;
-  ASSERT_TRUE(target.PasteSettingsText(source.CopySettingsText(), error)) << error.ToUTF8();
-  EXPECT_EQ(Text(target), Text(source));
-}
-
 TEST(MQuorvelAudioEffectPluginTest, PresetsApplyAlikeInBothFormsKeepControllersAndFollowProgramChanges)
 {
   TestPlugin source;

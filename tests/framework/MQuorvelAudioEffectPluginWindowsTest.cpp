@@ -366,26 +366,6 @@ TEST_F(WindowsTest, DefaultSettingsButtonsReachNewInstancesAskBeforeLoadingAndKe
   m_plugin.SetEditorDialogs(nullptr);
 }
 
-TEST_F(WindowsTest, AnOpenPresetWindowShowsATreeChangedUnderItAndKeepsItsSelection)
-{
-  PresetManager& manager = m_plugin.GetPresetManager();
-  manager.SaveCurrent(manager.GetRoot(), MString("Mine"));
-  m_plugin.OpenPresetWindow(*m_origin);
-  auto* presets = dynamic_cast<MQuorvelAudioEffectPlugin::PresetWindow*>(Top());
-  ASSERT_NE(presets, nullptr);
-  presets->SelectPath({0});
-  ASSERT_EQ(presets->GetTree().GetRows().size(), 1u);
-  // Another instance saved a preset and the tree was read again: the open window follows.
-  manager.SaveCurrent(manager.GetRoot(), MString("Theirs"));
-  presets->Refresh();
-  ASSERT_EQ(presets->GetTree().GetRows().size(), 2u);
-  EXPECT_EQ(presets->GetTree().GetRows()[1]->GetText(), MString("Theirs"));
-  ASSERT_NE(presets->GetTree().GetSelectedNode(), nullptr);
-  EXPECT_EQ(presets->GetTree().GetSelectedNode()->GetText(), MString("Mine")) << "the selection stays";
-  Key(MVirtualKey::Escape);
-  EXPECT_EQ(Top(), nullptr);
-}
-
 TEST_F(WindowsTest, APathWithMarkupCharactersShowsAsTextInTheSettingsHelpLine)
 {
   // A settings folder whose name reads as mark-up: the note naming the kept file shows it as is.

@@ -59,9 +59,20 @@ TEST(MBitmapTest, SavedPngLoadsBackPixelForPixel)
   EXPECT_EQ(MBitmap::LoadPNGFile(MString::FromUTF8(path)), bitmap);
   std::remove(path.c_str());
   EXPECT_EQ(MessageOf([] { MBitmap().SavePNG(); }), "Empty image cannot be saved to PNG.");
+
+  // An alpha mask takes the alpha channel.
+  {
+    MBitmap bitmap(2, 1);
+    bitmap.Row(0)[0] = 0x80FFFFFF;
+    bitmap.Row(0)[1] = 0x01000000;
+    const MAlphaMask mask = MAlphaMask::FromAlpha(bitmap);
+    EXPECT_EQ(mask.Get(0, 0), 0x80);
+    EXPECT_EQ(mask.Get(1, 0), 0x01);
+    EXPECT_EQ(mask.Get(2, 0), 0);
+  }
 }
 
-TEST(MBitmapTest, EveryColourTypeDecodesToStraightArgb)
+TEST(MBitmapTest, EveryColourTypeAndEveryFuzzSeedImageDecodesToStraightArgb)
 {
   using MPngBuilder::File;
   using MPngBuilder::Header;
@@ -86,6 +97,14 @@ TEST(MBitmapTest, EveryColourTypeDecodesToStraightArgb)
   for (const auto& row : table)
   {
     EXPECT_EQ(PixelsOf(Load(row.file)), row.expected) << row.name;
+  }
+
+  // The fuzz target's seed images decode.
+  for (const char* name : {"rgba-5x4.png", "gray-1bit.png", "gray-alpha-16bit.png", "rgb-tRNS.png",
+                           "palette-4bit-tRNS.png", "rgba-interlaced-2x2.png"})
+  {
+    const MString path = MString::FromUTF8(std::string(TONVERA_SOURCE_DIR) + "/fuzz/corpus/fuzz_png/" + name);
+    EXPECT_FALSE(MBitmap::LoadPNGFile(path).IsEmpty()) << name;
   }
 }
 
@@ -129,25 +148,4 @@ TEST(MBitmapTest, DamagedOrHostilePngsThrowTheLoaderMessages)
     EXPECT_EQ(MessageOf([&] { Load(row.file); }), row.message) << row.name;
   }
   EXPECT_EQ(MessageOf([] { MBitmap::LoadPNG(nullptr, 100); }), kLoad);
-}
-
-TEST(MBitmapTest, AlphaMaskTakesTheAlphaChannel)
-{
-  MBitmap bitmap(2, 1);
-  bitmap.Row(0)[0] = 0x80FFFFFF;
-  bitmap.Row(0)[1] = 0x01000000;
-  const MAlphaMask mask = MAlphaMask::FromAlpha(bitmap);
-  EXPECT_EQ(mask.Get(0, 0), 0x80);
-  EXPECT_EQ(mask.Get(1, 0), 0x01);
-  EXPECT_EQ(mask.Get(2, 0), 0);
-}
-
-TEST(MBitmapTest, FuzzSeedImagesDecode)
-{
-  for (const char* name : {"rgba-5x4.png", "gray-1bit.png", "gray-alpha-16bit.png", "rgb-tRNS.png",
-                           "palette-4bit-tRNS.png", "rgba-interlaced-2x2.png"})
-  {
-    const MString path = MString::FromUTF8(std::string(TONVERA_SOURCE_DIR) + "/fuzz/corpus/fuzz_png/" + name);
-    EXPECT_FALSE(MBitmap::LoadPNGFile(path).IsEmpty()) << name;
-  }
 }

@@ -205,7 +205,7 @@ TEST(MControlTree, FindChildSearchesDepthFirstAndRemovalForgetsFocus)
   EXPECT_EQ(window.FindChild("speed"), nullptr);
 }
 
-TEST(MControlTree, PaintsParentsFirstClippedToParentAndDirtyArea)
+TEST(MControlTree, PaintsParentsFirstClippedToParentAndDirtyAreaOnAPlainBackgroundWithoutAStyle)
 {
   MRecordingStyle style;
   MWindow window;
@@ -240,18 +240,12 @@ TEST(MControlTree, PaintsParentsFirstClippedToParentAndDirtyArea)
   window.PaintSurface(drawer, MRect{0, 60, 20, 80}); // only the window is touched
   ASSERT_EQ(style.calls.size(), 1u);
   EXPECT_EQ(style.calls[0].clip, (MRect{0, 60, 20, 80}));
-}
 
-TEST(MControlTree, PlainBackgroundWithoutAStyle)
-{
-  MWindow window;
-  window.SetSize(MSize{8, 8});
-  window.Add<MPanel>().SetBounds(MRect{0, 0, 4, 4});
-  MBitmap surface(8, 8);
-  MDrawerToMBitmap drawer(surface);
-  window.PaintSurface(drawer, MRect{0, 0, 8, 8});
-  EXPECT_EQ(surface.GetColor(1, 1), MWindow::kPlainBackground);
-  EXPECT_EQ(surface.GetColor(7, 7), MWindow::kPlainBackground);
+  // Without a style, window and panel have a plain background.
+  window.SetStyle(nullptr);
+  window.PaintSurface(drawer, MRect{0, 0, 100, 80});
+  EXPECT_EQ(surface.GetColor(11, 11), MWindow::kPlainBackground);
+  EXPECT_EQ(surface.GetColor(99, 79), MWindow::kPlainBackground);
 }
 
 TEST(MControlValue, OperationsChangeTheValueNotifyAndShowIt)

@@ -102,7 +102,7 @@ TEST(MControlsEditors, SelectorTabSetAndComboStepThroughTheirChoices)
   EXPECT_EQ(combo.GetChoiceIndex(), 2);
 }
 
-TEST(MControlsEditors, EnvelopeKeepsItsEndsAndOrder)
+TEST(MControlsEditors, EnvelopeKeepsItsEndsAndOrderAndTheGraphDrawsEveryBarTheMouseCrosses)
 {
   MEnvelopeEditorControl envelope;
   envelope.SetPoints({{0.7, 0.2}, {0.3, 2.0}, {std::nan(""), 0.5}});
@@ -121,10 +121,8 @@ TEST(MControlsEditors, EnvelopeKeepsItsEndsAndOrder)
   const std::int32_t added = envelope.AddPoint(0.5, envelope.LevelAt(0.5));
   EXPECT_EQ(added, 1) << "inserted in time order";
   EXPECT_TRUE(envelope.RemovePoint(added));
-}
 
-TEST(MControlsEditors, GraphDrawsEveryBarTheMouseCrosses)
-{
+  // The graph draws every bar the mouse crosses.
   MControlsHarness harness;
   MGraphEditor& graph = harness.Place(std::make_unique<MGraphEditor>(), MRect::FromSize(0, 0, 168, 108));
   graph.SetCount(8); // 160 px of plot: 20 px a bar

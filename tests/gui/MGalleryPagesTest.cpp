@@ -65,10 +65,8 @@ TEST_F(Pages, HelpOfEveryParameterAsPictureAndHtml)
   EXPECT_NE(html.find("Dry/wet"), std::string::npos);
   EXPECT_NE(html.find("dry &amp; wet"), std::string::npos);
   EXPECT_EQ(html.find("<name>"), std::string::npos);
-}
 
-TEST(GalleryPages, FileStemsOfKeysAndGroups)
-{
+  // The file stems of keys and groups.
   EXPECT_EQ(MGallery::HelpFileStem("AutoTuneDepth", "Depth"), "AutoTuneDepth");
   EXPECT_EQ(MGallery::HelpFileStem("", "Automatic tuning"), "Automatictuning");
   EXPECT_EQ(MGallery::HelpFileStem("", "?!"), "Parameter");

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -59,46 +58,6 @@ Clock::duration PumpUntil(MWindowSystemHeadless& system, Done done, std::chrono:
   return Clock::now() - start;
 }
 
-TEST(MRepaintConcurrency, AWorkersInvalidationIsRepaintedOnTheGuiThreadWithinAboutFiftyMs)
-{
-  MWindowSystemHeadless system;
-  system.Initialize();
-  MWindow window;
-  window.SetBounds(MRect::FromSize(0, 0, 64, 32));
-  MLamp& lamp = window.Add<MLamp>();
-  lamp.SetBounds(MRect::FromSize(8, 8, 16, 16));
-  window.Open(system);
-  PumpUntil(
-      system, [&] { return system.GetSurface(window)->GetPixel(10, 10) == 0xFF000000u; },
-      std::chrono::milliseconds(2000));
-
-  std::vector<double> latenciesMs;
-  for (std::uint32_t round = 1; round <= 5; ++round)
-  {
-    const std::uint32_t wanted = 0xFF000000u | (round * 0x203040u);
-    Clock::time_point posted;
-    std::thread worker([&] {
-      lamp.color.store(wanted);
-      posted = Clock::now();
-      lamp.Invalidate();
-    });
-    worker.join();
-    // Nothing is painted synchronously: the repaint comes through the threads.
-    EXPECT_NE(system.GetSurface(window)->GetPixel(10, 10), wanted);
-    PumpUntil(
-        system, [&] { return system.GetSurface(window)->GetPixel(10, 10) == wanted; },
-        std::chrono::milliseconds(2000));
-    ASSERT_EQ(system.GetSurface(window)->GetPixel(10, 10), wanted) << "round " << round;
-    latenciesMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - posted).count());
-  }
-  // 50 ms polling plus 10 ms waking is the design; the bound leaves room for loaded machines and
-  // sanitizers, and the figure is recorded.
-  std::sort(latenciesMs.begin(), latenciesMs.end());
-  RecordProperty("median_latency_ms", std::to_string(latenciesMs[2]));
-  EXPECT_LT(latenciesMs[2], 500.0);
-  EXPECT_EQ(window.GetInvalidator().Peek(), MRect{});
-}
-
 TEST(MRepaintConcurrency, ManyWorkersInvalidateWhileTheGuiThreadPaintsAndChangesTheTree)
 {
   MWindowSystemHeadless system;
@@ -112,6 +71,27 @@ TEST(MRepaintConcurrency, ManyWorkersInvalidateWhileTheGuiThreadPaintsAndChanges
     lamps.back()->SetBounds(MRect::FromSize(i * 16, 0, 16, 16));
   }
   window.Open(system);
+  const auto shows = [&](const MLamp& lamp, std::uint32_t color) {
+    const MPoint p = lamp.GetWindowPosition();
+    return system.GetSurface(window)->GetPixel(p.x + 1, p.y + 1) == color;
+  };
+  PumpUntil(
+      system, [&] { return shows(*lamps[0], 0xFF000000u); }, std::chrono::milliseconds(2000));
+
+  // One worker first: nothing is painted synchronously, the repaint comes through the threads.
+  // 50 ms polling plus 10 ms waking is the design; the bound leaves room for loaded machines and
+  // sanitizers, and the figure is recorded.
+  const Clock::time_point posted = Clock::now();
+  std::thread([&] {
+    lamps[0]->color.store(0xFF203040u);
+    lamps[0]->Invalidate();
+  }).join();
+  EXPECT_FALSE(shows(*lamps[0], 0xFF203040u));
+  PumpUntil(
+      system, [&] { return shows(*lamps[0], 0xFF203040u); }, std::chrono::milliseconds(2000));
+  const double latencyMs = std::chrono::duration<double, std::milli>(Clock::now() - posted).count();
+  RecordProperty("latency_ms", std::to_string(latencyMs));
+  EXPECT_LT(latencyMs, 500.0);
 
   std::atomic<bool> stop{false};
   std::vector<std::thread> workers;
@@ -144,10 +124,7 @@ TEST(MRepaintConcurrency, ManyWorkersInvalidateWhileTheGuiThreadPaintsAndChanges
       system, [&] { return !window.GetInvalidator().IsDirty() && system.GetDirtyRect(window).IsEmpty(); },
       std::chrono::milliseconds(2000));
   for (MLamp* lamp : lamps)
-  {
-    const MPoint p = lamp->GetWindowPosition();
-    EXPECT_EQ(system.GetSurface(window)->GetPixel(p.x + 1, p.y + 1), lamp->color.load());
-  }
+    EXPECT_TRUE(shows(*lamp, lamp->color.load())) << lamp->GetWindowPosition().x;
   window.Close();
   EXPECT_FALSE(window.GetInvalidator().IsRegistered());
 }

@@ -110,7 +110,7 @@ TEST_F(MSheetTest, TheWindowBehindGetsNoInputAndTheAnswerComesOnce)
   EXPECT_EQ(answers.back(), MModalValue::Yes) << "Return takes the default button";
 }
 
-TEST_F(MSheetTest, OnlyTheTopSheetTakesInputAndAButtonMayEndItsOwnSheet)
+TEST_F(MSheetTest, OnlyTheTopSheetTakesInputAButtonMayEndItsOwnSheetAndClosingRunsNoCompletion)
 {
   std::vector<MModalValue> lower, upper;
   MDialog& below = Question(lower);
@@ -130,10 +130,8 @@ TEST_F(MSheetTest, OnlyTheTopSheetTakesInputAndAButtonMayEndItsOwnSheet)
   ClickAt(belowYes);
   EXPECT_EQ(lower, std::vector<MModalValue>{MModalValue::Yes});
   EXPECT_EQ(m_clicks, 0);
-}
 
-TEST_F(MSheetTest, ClosingTheWindowWithSheetsOpenRunsNoCompletion)
-{
+  // Closing the window with sheets open runs no completion.
   std::vector<MModalValue> answers;
   std::weak_ptr<void> first = Question(answers).GetLifetime();
   std::weak_ptr<void> second = Question(answers).GetLifetime();

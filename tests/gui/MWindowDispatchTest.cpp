@@ -123,18 +123,7 @@ TEST_F(MWindowDispatch, ClicksAreSwallowedFor100MsAfterAHideWhileMovesArrive)
   EXPECT_EQ(probe->log.back(), "down 0 5,5");
 }
 
-TEST_F(MWindowDispatch, AnIgnoredDoubleClickArrivesAsADownWithTheFlag)
-{
-  Send(Event(MSystemEvent::RightDoubleClick, MPoint{21, 31}));
-  EXPECT_EQ(probe->log, (std::vector<std::string>{"enter", "double 1 1,1", "down 1 1,1 dbl"}));
-
-  probe->log.clear();
-  probe->consumeDoubleClick = true;
-  Send(Event(MSystemEvent::LeftDoubleClick, MPoint{21, 31}));
-  EXPECT_EQ(probe->log, (std::vector<std::string>{"double 0 1,1"}));
-}
-
-TEST_F(MWindowDispatch, HighlightFollowsTheMouseAndCaptureKeepsTheControl)
+TEST_F(MWindowDispatch, HighlightFollowsTheMouseCaptureKeepsTheControlAndIgnoredDoubleClicksArriveAsDowns)
 {
   Send(Event(MSystemEvent::MouseMove, MPoint{25, 35}));
   EXPECT_TRUE(probe->IsHighlighted());
@@ -153,9 +142,20 @@ TEST_F(MWindowDispatch, HighlightFollowsTheMouseAndCaptureKeepsTheControl)
   EXPECT_TRUE(probe->IsFocused()); // a click focuses a tab stop
   Send(Event(MSystemEvent::MouseLeave));
   EXPECT_EQ(probe->log.back(), "leave");
+
+  // An ignored double click arrives as a down with the flag.
+  probe->log.clear();
+  probe->captureOnDown = false;
+  Send(Event(MSystemEvent::RightDoubleClick, MPoint{21, 31}));
+  EXPECT_EQ(probe->log, (std::vector<std::string>{"enter", "double 1 1,1", "down 1 1,1 dbl"}));
+
+  probe->log.clear();
+  probe->consumeDoubleClick = true;
+  Send(Event(MSystemEvent::LeftDoubleClick, MPoint{21, 31}));
+  EXPECT_EQ(probe->log, (std::vector<std::string>{"double 0 1,1"}));
 }
 
-TEST_F(MWindowDispatch, TabMovesTheFocusOverVisibleEnabledTabStops)
+TEST_F(MWindowDispatch, TabMovesTheFocusOverVisibleEnabledTabStopsAndEscapeClosesOnRequest)
 {
   MProbe& second = window.Add<MProbe>();
   MProbe& hidden = window.Add<MProbe>();
@@ -177,10 +177,7 @@ TEST_F(MWindowDispatch, TabMovesTheFocusOverVisibleEnabledTabStops)
     Send(Event(MSystemEvent::KeyDown, {}, step.modifiers, MVirtualKey::Tab));
     EXPECT_EQ(window.GetFocusControl(), step.expected);
   }
-}
-
-TEST_F(MWindowDispatch, EscapeClosesOnlyAWindowThatAsksForIt)
-{
+  // Escape closes only a window that asks for it.
   Send(Event(MSystemEvent::KeyDown, {}, 0, MVirtualKey::Escape));
   EXPECT_TRUE(window.IsOpen());
   window.SetFlag(MControl::FlagCloseOnEscape, true);

@@ -40,10 +40,8 @@ TEST(MTestHostVst2Load, EachKindOfUnusableModuleGetsItsOwnError)
     EXPECT_FALSE(host.IsLoaded());
     EXPECT_EQ(host.Effect(), nullptr);
   }
-}
 
-TEST(MTestHostVst2Load, AHostAnsweringVersionZeroGetsNoRecord)
-{
+  // A host answering version 0 gets no record.
   MTestHostVst2 host;
   host.SetHostVersion(0);
   EXPECT_EQ(host.LoadModule(FakeGainModulePath()), MTestHostStatus::NullEffect);
@@ -90,7 +88,7 @@ TEST_F(MFakeGainFixture, RecordCarriesWhatThePluginDeclared)
   EXPECT_EQ(m_host.Dispatch(effIdentify), 0x4E764566); // "NvEf"
 }
 
-TEST_F(MFakeGainFixture, ActivationReportsLatencyAndAsksForMidi)
+TEST_F(MFakeGainFixture, ActivationReportsLatencyAndAsksForMidiAndDoublePrecisionIsRefused)
 {
   ASSERT_TRUE(m_host.Activate(48000.0, 512));
   EXPECT_EQ(m_host.LatencySamples(), 48);
@@ -99,6 +97,14 @@ TEST_F(MFakeGainFixture, ActivationReportsLatencyAndAsksForMidi)
   m_host.SetSampleRate(96000.0f);
   EXPECT_EQ(m_host.LatencySamples(), 96);
   EXPECT_EQ(m_host.IoChangedCount(), 2);
+
+  // Double precision is refused when the plug-in does not offer it.
+  ASSERT_TRUE(m_host.Activate(44100.0, 64));
+  double in[8] = {}, out[8] = {};
+  double* inputs[2] = {in, in};
+  double* outputs[2] = {out, out};
+  EXPECT_FALSE(m_host.ProcessDoubleReplacing(inputs, outputs, 8));
+  EXPECT_NE(m_host.LastError().find("double"), std::string::npos);
 }
 
 TEST_F(MFakeGainFixture, BlocksOfAnySizeAreScaledOutOfPlaceAndInPlace)
@@ -148,16 +154,6 @@ TEST_F(MFakeGainFixture, ProcessingThroughTheRecordAllocatesNothing)
     m_host.Process(channels, channels, 512 - 60 * block);
   }
   EXPECT_EQ(scope.Count(), 0u);
-}
-
-TEST_F(MFakeGainFixture, DoublePrecisionIsRefusedWhenThePluginDoesNotOfferIt)
-{
-  ASSERT_TRUE(m_host.Activate(44100.0, 64));
-  double in[8] = {}, out[8] = {};
-  double* inputs[2] = {in, in};
-  double* outputs[2] = {out, out};
-  EXPECT_FALSE(m_host.ProcessDoubleReplacing(inputs, outputs, 8));
-  EXPECT_NE(m_host.LastError().find("double"), std::string::npos);
 }
 
 TEST_F(MFakeGainFixture, StateSavedByOneInstanceLoadsIntoAnother)
@@ -222,17 +218,6 @@ TEST_F(MFakeGainFixture, HostAnswersTheQueriesAPluginMakes)
   EXPECT_STREQ(text, "Tonvera Test Host");
 }
 
-TEST_F(MFakeGainFixture, AnEditorGestureIsFramedByBeginAndEndEdit)
-{
-  ASSERT_EQ(FakeGainProbe(m_host, "edit"), 1);
-  EXPECT_EQ(m_host.EditGestures(), (std::vector<int>{2, -2}));
-  std::vector<MTestHostAutomation> automations = m_host.Automations();
-  ASSERT_EQ(automations.size(), 1u);
-  EXPECT_EQ(automations[0].index, 1);
-  EXPECT_EQ(automations[0].value, 0.75f);
-  EXPECT_EQ(m_host.GetParameter(1), 0.75f);
-}
-
 TEST_F(MFakeGainFixture, TransportReachesThePluginAndAdvancesWhilePlaying)
 {
   ASSERT_TRUE(m_host.Activate(44100.0, 4410));
@@ -259,7 +244,7 @@ TEST_F(MFakeGainFixture, TransportReachesThePluginAndAdvancesWhilePlaying)
   EXPECT_EQ(FakeGainProbe(m_host, "tmpo"), 150000);
 }
 
-TEST_F(MFakeGainFixture, EditorGivesItsRectangleAndAsksForANewSizeWhenOpened)
+TEST_F(MFakeGainFixture, EditorGivesItsRectangleAsksForANewSizeAndFramesItsGestures)
 {
   ERect* rect = nullptr;
   ASSERT_EQ(m_host.Dispatch(effEditGetRect, 0, 0, &rect), 1);
@@ -272,9 +257,18 @@ TEST_F(MFakeGainFixture, EditorGivesItsRectangleAndAsksForANewSizeWhenOpened)
   EXPECT_EQ(m_host.LastSizeRequest(), std::make_pair(320, 240));
   EXPECT_EQ(m_host.Dispatch(effEditIdle), 1);
   EXPECT_EQ(m_host.Dispatch(effEditClose), 1);
+
+  // An editor gesture is framed by beginEdit and endEdit.
+  ASSERT_EQ(FakeGainProbe(m_host, "edit"), 1);
+  EXPECT_EQ(m_host.EditGestures(), (std::vector<int>{2, -2}));
+  std::vector<MTestHostAutomation> automations = m_host.Automations();
+  ASSERT_EQ(automations.size(), 1u);
+  EXPECT_EQ(automations[0].index, 1);
+  EXPECT_EQ(automations[0].value, 0.75f);
+  EXPECT_EQ(m_host.GetParameter(1), 0.75f);
 }
 
-TEST_F(MFakeGainFixture, PinsDescribeEachChannelAndOnlyExistingOnes)
+TEST_F(MFakeGainFixture, PinsDescribeEachChannelAndOnlyExistingOnesUntilTheHostCloses)
 {
   VstPinProperties pin;
   ASSERT_TRUE(m_host.GetPinProperties(true, 0, pin));
@@ -286,10 +280,8 @@ TEST_F(MFakeGainFixture, PinsDescribeEachChannelAndOnlyExistingOnes)
     EXPECT_FALSE(m_host.GetPinProperties(true, index, pin)) << index;
     EXPECT_FALSE(m_host.GetPinProperties(false, index, pin)) << index;
   }
-}
 
-TEST_F(MFakeGainFixture, AfterCloseTheHostNoLongerReachesThePlugin)
-{
+  // After Close the host no longer reaches the plug-in.
   ASSERT_TRUE(m_host.Activate(44100.0, 64));
   m_host.Close();
   EXPECT_FALSE(m_host.IsLoaded());

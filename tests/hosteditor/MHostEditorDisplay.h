@@ -6,12 +6,17 @@
 
 #include "gui/MBitmap.h"
 #include "tests/gui/x11/MXvfbServer.h"
+#include "tools/host/MSharedLibrary.h"
+#include "tools/host/MTestHost.h"
 #include "tools/host/MTestHostWindow.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace MHostEditorTest
@@ -47,4 +52,57 @@ inline MBitmap CaptureChild(MTestHostWindow& window)
   std::copy(pixels.begin(), pixels.end(), bitmap.Pixels());
   return bitmap;
 }
+
+/// Hosts keep a module loaded once they have loaded it, and so does this process: the test hosts'
+/// own handles then never unmap it. (Unmapping a module with thread-local data at exit also trips
+/// the leak checker's thread scan.)
+inline const MSharedLibrary& KeepLoaded(const std::string& path)
+{
+  static std::map<std::string, MSharedLibrary>& kept = *new std::map<std::string, MSharedLibrary>;
+  std::string error;
+  if (!kept[path].IsOpen())
+    kept[path].Open(path, error);
+  return kept[path];
+}
+
+/// A function the tests' probe copy of the module exports (see MEditorProbe.h); null when the
+/// module does not load.
+template <class Function>
+Function ProbeSymbol(const std::string& module, const char* name)
+{
+  return reinterpret_cast<Function>(KeepLoaded(module).Symbol(name));
+}
+
+/// Blocks of a quiet constant through an activated `host` on a thread of their own, as a DAW runs
+/// audio while the user opens and closes the editor, until Stop or the end of the scope.
+class AudioThread
+{
+public:
+  explicit AudioThread(MTestHost& host)
+      : m_thread([this, &host] {
+          std::vector<float> in(256, 0.1f), outLeft(256), outRight(256);
+          float* inputs[2] = {in.data(), in.data()};
+          float* outputs[2] = {outLeft.data(), outRight.data()};
+          while (!m_stop.load())
+          {
+            host.Process(inputs, outputs, 256);
+            m_blocks.fetch_add(1);
+          }
+        })
+  {}
+  ~AudioThread() { Stop(); }
+  /// Answers the number of blocks processed.
+  long Stop()
+  {
+    m_stop = true;
+    if (m_thread.joinable())
+      m_thread.join();
+    return m_blocks.load();
+  }
+
+private:
+  std::atomic<bool> m_stop{false};
+  std::atomic<long> m_blocks{0};
+  std::thread m_thread;
+};
 } // namespace MHostEditorTest

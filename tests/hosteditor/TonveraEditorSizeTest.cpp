@@ -35,11 +35,8 @@ protected:
     if (Display().empty())
       GTEST_SKIP() << "Xvfb is not available";
     MTestSupport::UsePrivateSettingsFolder("tonvera-editorsize-settings");
-    // Hosts keep a module loaded once they loaded it; so does this process.
-    static MSharedLibrary& library = *new MSharedLibrary;
+    MHostEditorTest::KeepLoaded(TONVERA_MODULE);
     std::string error;
-    if (!library.IsOpen())
-      library.Open(TONVERA_MODULE, error);
     ASSERT_TRUE(m_window.Open(Display(), 1, 1, error)) << error;
   }
 

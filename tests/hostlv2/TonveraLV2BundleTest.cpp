@@ -10,6 +10,7 @@
 #include "base/MXmlReader.h"
 #include "tests/dsp/MCorrectorTestSupport.h"
 #include "tests/support/MAllocationCounter.h"
+#include "tests/support/MTestSignals.h"
 #include "tools/host/MTestHostLv2.h"
 #include "tools/host/MTestHostVst3.h"
 
@@ -26,7 +27,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <numbers>
 #include <string>
 #include <vector>
 
@@ -86,16 +86,13 @@ MXmlItem Settings(const std::vector<std::uint8_t>& state)
 /// Both channels of `seconds` of A3 sung 30 cents sharp, in blocks of `block` samples.
 std::vector<std::vector<float>> Render(MTestHost& host, double seconds, int block = kBlock)
 {
-  const double sharp = 220.0 * std::exp2(30.0 / 1200.0);
   const int total = static_cast<int>(seconds * kRate) / block * block;
-  std::vector<std::vector<float>> out(2, std::vector<float>(static_cast<std::size_t>(total)));
-  std::vector<float> in(static_cast<std::size_t>(block));
+  std::vector<float> in =
+      MTestSignals::Sine(static_cast<std::size_t>(total), 220.0 * std::exp2(30.0 / 1200.0), kRate, 0.5f);
+  std::vector<std::vector<float>> out(2, std::vector<float>(in.size()));
   for (int start = 0; start < total; start += block)
   {
-    for (int i = 0; i < block; ++i)
-      in[static_cast<std::size_t>(i)] =
-          static_cast<float>(0.5 * std::sin(2.0 * std::numbers::pi * sharp * (start + i) / kRate));
-    float* inputs[2] = {in.data(), in.data()};
+    float* inputs[2] = {in.data() + start, in.data() + start};
     float* outputs[2] = {out[0].data() + start, out[1].data() + start};
     if (!host.Process(inputs, outputs, block))
       return {};

@@ -25,15 +25,6 @@ namespace
 {
 constexpr const char* kStereo = "https://tonvera.example/lv2/tonvera";
 
-// Hosts keep a binary loaded once they have loaded it; so does this process (see the VST suites).
-void KeepLoaded(const std::string& path)
-{
-  static MSharedLibrary& library = *new MSharedLibrary;
-  std::string error;
-  if (!library.IsOpen())
-    library.Open(path, error);
-}
-
 class TonveraLV2Editor : public ::testing::Test
 {
 protected:
@@ -44,7 +35,7 @@ protected:
     MTestSupport::UsePrivateSettingsFolder("tonvera-lv2-editor-settings");
     MTestSupport::ChooseDefaultStyle();
     setenv("LV2_PATH", TONVERA_LV2_DIR, 1);
-    KeepLoaded(std::string(TONVERA_LV2_DIR) + "/Tonvera.lv2/Tonvera.so");
+    MHostEditorTest::KeepLoaded(std::string(TONVERA_LV2_DIR) + "/Tonvera.lv2/Tonvera.so");
     std::string error;
     ASSERT_TRUE(m_window.Open(MHostEditorTest::Display(), 800, 600, error)) << error;
     ASSERT_EQ(m_host.LoadModule(kStereo), MTestHostStatus::Ok) << m_host.LastError();
@@ -83,11 +74,8 @@ protected:
 // in its VST 2.4 editor, which is laid out as the LV2 one in a window of the same size.
 bool FindPianoKeyD(MTestHostWindow& window, MEditorProbeControl& key)
 {
-  static MSharedLibrary& library = *new MSharedLibrary;
-  std::string error;
-  if (!library.IsOpen() && !library.Open(TONVERA_PROBE_MODULE, error))
-    return false;
-  auto find = reinterpret_cast<MEditorProbeFind>(library.Symbol("TonveraEditorProbeFind"));
+  const auto find =
+      MHostEditorTest::ProbeSymbol<MEditorProbeFind>(TONVERA_PROBE_MODULE, "TonveraEditorProbeFind");
   MTestHostVst2 probe;
   if (find == nullptr || probe.LoadModule(TONVERA_PROBE_MODULE) != MTestHostStatus::Ok ||
       !probe.OpenEditor(window.Handle()))
@@ -154,27 +142,14 @@ TEST_F(TonveraLV2Editor, WithoutInstanceAccessTheIndicatorShowsWhatTheProcessing
 
 TEST_F(TonveraLV2Editor, HundredOpenCloseCyclesWhileAudioRuns)
 {
-  std::atomic<bool> stop{false};
-  std::atomic<long> blocks{0};
-  std::thread audio([&] {
-    std::vector<float> in(256, 0.1f), outLeft(256), outRight(256);
-    float* inputs[2] = {in.data(), in.data()};
-    float* outputs[2] = {outLeft.data(), outRight.data()};
-    while (!stop.load())
-    {
-      m_host.Process(inputs, outputs, 256);
-      blocks.fetch_add(1);
-    }
-  });
+  MHostEditorTest::AudioThread audio(m_host);
   for (int cycle = 0; cycle < 100; ++cycle)
   {
     ASSERT_TRUE(m_host.OpenUi(m_window.Handle(), cycle % 2 == 0)) << cycle;
     m_host.IdleUi();
     m_host.CloseUi();
   }
-  stop = true;
-  audio.join();
-  EXPECT_GT(blocks.load(), 0);
+  EXPECT_GT(audio.Stop(), 0);
   m_window.Sync();
   EXPECT_EQ(m_window.ChildCount(), 0);
 }

@@ -47,6 +47,10 @@ protected:
     return m_host.ProcessBuses(none, none, samples);
   }
 
+  /// The fake plug-in's own edits (see MFakeVst3Plugin): what its editor or audio thread does.
+  using Edit = void (*)(std::int32_t index, std::int32_t action, double value);
+  Edit EditFunction() { return reinterpret_cast<Edit>(m_host.ModuleSymbol("TonveraFakeVst3Edit")); }
+
   MTestHostVst3 m_host;
 };
 
@@ -68,10 +72,13 @@ TEST_F(VST3AdapterTest, FactoryPublishesOneTonveraEffectClass)
   EXPECT_TRUE(m_host.IsSingleComponent());
 }
 
-TEST_F(VST3AdapterTest, ParameterInfosAreUniqueBoundedAndConsistent)
+// A host that lists every parameter without the hidden flag shows the plug-in's parameters and
+// the bypass only (the MIDI controller stand-ins are reached through the MIDI mapping).
+TEST_F(VST3AdapterTest, ParameterInfosAreUniqueBoundedAndConsistentAndOnlyThePluginsAndBypassAreListed)
 {
   ASSERT_EQ(m_host.NumParameters(), kPluginSlots + 1 + 130);
   std::set<ParamID> ids;
+  std::vector<ParamID> listed;
   for (int index = 0; index < m_host.NumParameters(); ++index)
   {
     ParameterInfo info = {};
@@ -81,6 +88,8 @@ TEST_F(VST3AdapterTest, ParameterInfosAreUniqueBoundedAndConsistent)
     EXPECT_GE(info.defaultNormalizedValue, 0.0);
     EXPECT_LE(info.defaultNormalizedValue, 1.0);
     EXPECT_EQ(info.unitId, 0);
+    if ((info.flags & ParameterInfo::kIsHidden) == 0)
+      listed.push_back(info.id);
     if (info.id < 10000)
     {
       EXPECT_EQ(info.flags, ParameterInfo::kCanAutomate);
@@ -95,27 +104,12 @@ TEST_F(VST3AdapterTest, ParameterInfosAreUniqueBoundedAndConsistent)
     else
     {
       EXPECT_EQ(String16ToUtf8(info.title, 128), "Controller " + std::to_string(info.id - 10000 + 1));
+      EXPECT_EQ(info.flags & ParameterInfo::kCanAutomate, 0) << info.id;
     }
   }
   EXPECT_EQ(m_host.ParameterName(0), "Gain");
   EXPECT_EQ(*ids.rbegin(), kBypass);
   EXPECT_EQ(ids.count(10129), 1u);
-}
-
-// A host that lists every parameter without the hidden flag shows the plug-in's parameters and
-// the bypass only (the MIDI controller stand-ins are reached through the MIDI mapping).
-TEST_F(VST3AdapterTest, HostListsOnlyTheRealParametersAndTheBypass)
-{
-  std::vector<ParamID> listed;
-  for (int index = 0; index < m_host.NumParameters(); ++index)
-  {
-    ParameterInfo info = {};
-    ASSERT_TRUE(m_host.ParameterInfo(index, info));
-    if ((info.flags & ParameterInfo::kIsHidden) == 0)
-      listed.push_back(info.id);
-    else
-      EXPECT_EQ(info.flags & ParameterInfo::kCanAutomate, 0) << info.id;
-  }
   std::vector<ParamID> expected;
   for (int id = 0; id < kPluginSlots; ++id)
     expected.push_back(static_cast<ParamID>(id));
@@ -123,23 +117,21 @@ TEST_F(VST3AdapterTest, HostListsOnlyTheRealParametersAndTheBypass)
   EXPECT_EQ(listed, expected);
 }
 
-TEST_F(VST3AdapterTest, OnlyTheLastPointOfAQueueIsApplied)
+TEST_F(VST3AdapterTest, OnlyTheLastPointOfAQueueIsAppliedAndTheBypassParameterFollowsTheBypass)
 {
   m_host.QueueParameterChange(kGain, 0.1, 0);
   m_host.QueueParameterChange(kGain, 0.9, 10);
   m_host.QueueParameterChange(kGain, 0.25, 20);
-  const std::vector<float> out = RunStereo(64);
+  std::vector<float> out = RunStereo(64);
   EXPECT_DOUBLE_EQ(m_host.ParameterValueById(kGain), 0.25);
   // Gain 2 x 0.25 over the whole block, from its first sample.
   EXPECT_NEAR(out.front(), 0.25f, 1e-6f);
   EXPECT_NEAR(out.back(), 0.25f, 1e-6f);
-}
 
-TEST_F(VST3AdapterTest, BypassParameterFollowsTheBypassState)
-{
+  // The bypass parameter follows the bypass state.
   m_host.QueueParameterChange(kGain, 0.0);
   m_host.QueueParameterChange(kBypass, 1.0);
-  std::vector<float> out = RunStereo(32);
+  out = RunStereo(32);
   EXPECT_EQ(m_host.ParameterValueById(kBypass), 1.0);
   EXPECT_NEAR(out.back(), 0.5f, 1e-6f) << "bypass passes the input through";
   m_host.QueueParameterChange(kBypass, 0.2);
@@ -150,10 +142,9 @@ TEST_F(VST3AdapterTest, BypassParameterFollowsTheBypassState)
 }
 
 // The plug-in's own changes reach the component handler inside gestures; bypass brings its own.
-TEST_F(VST3AdapterTest, OwnChangesAndBypassReachTheHandlerInsideGestures)
+TEST_F(VST3AdapterTest, OwnChangesAndBypassReachTheHandlerInsideGesturesAndHostAutomationBesideThem)
 {
-  using Edit = void (*)(std::int32_t index, std::int32_t action, double value);
-  auto edit = reinterpret_cast<Edit>(m_host.ModuleSymbol("TonveraFakeVst3Edit"));
+  const auto edit = EditFunction();
   ASSERT_NE(edit, nullptr);
   const int steps[][3] = {{kGain, 0, 25},  {kSwitch, 1, 0}, {kSwitch, 0, 100}, {kGain, 0, 50},
                           {kSwitch, 2, 0}, {kSwitch, 2, 0}, {0, 3, 100}};
@@ -161,15 +152,10 @@ TEST_F(VST3AdapterTest, OwnChangesAndBypassReachTheHandlerInsideGestures)
     edit(index, action, percent / 100.0);
   EXPECT_EQ(MTestHostEditText(m_host.TakeEdits()),
             "B0 P0=0.25 E0 B1 P1=1 B0 P0=0.5 E0 E1 B32767 P32767=1 E32767");
-}
 
-// The echo guard belongs to the thread that sends: the host's automation of another parameter,
-// processed on the audio thread while the editor's edit is inside performEdit, is applied.
-TEST_F(VST3AdapterTest, HostAutomationProcessedDuringAnEditorEditIsApplied)
-{
-  using Edit = void (*)(std::int32_t index, std::int32_t action, double value);
-  auto edit = reinterpret_cast<Edit>(m_host.ModuleSymbol("TonveraFakeVst3Edit"));
-  ASSERT_NE(edit, nullptr);
+  // The echo guard belongs to the thread that sends: the host's automation of another parameter,
+  // processed on the audio thread while the editor's edit is inside performEdit, is applied.
+  m_host.QueueParameterChange(kBypass, 0.0);
   m_host.QueueParameterChange(kGain, 0.25);
   std::vector<float> out;
   m_host.SetPerformEditHandler([&](ParamID id, ParamValue) {
@@ -189,8 +175,7 @@ TEST_F(VST3AdapterTest, HostAutomationProcessedDuringAnEditorEditIsApplied)
 // timer the next UI-thread call arms on the host's run loop (never inside that call).
 TEST_F(VST3AdapterTest, OwnStateChangeRestartsTheValuesAndMarksTheProjectOnTheUIThread)
 {
-  using Edit = void (*)(std::int32_t index, std::int32_t action, double value);
-  auto edit = reinterpret_cast<Edit>(m_host.ModuleSymbol("TonveraFakeVst3Edit"));
+  const auto edit = EditFunction();
   ASSERT_NE(edit, nullptr);
   m_host.ClearRestarts();
   edit(0, 4, 0.0);
@@ -213,8 +198,7 @@ TEST_F(VST3AdapterTest, OwnStateChangeRestartsTheValuesAndMarksTheProjectOnTheUI
 // written); a value the host sets itself is not sent back.
 TEST_F(VST3AdapterTest, ValuesThePluginMovesItselfLeaveAsOutputParameterChanges)
 {
-  using Edit = void (*)(std::int32_t index, std::int32_t action, double value);
-  auto edit = reinterpret_cast<Edit>(m_host.ModuleSymbol("TonveraFakeVst3Edit"));
+  const auto edit = EditFunction();
   ASSERT_NE(edit, nullptr);
   RunStereo(16);
   m_host.TakeOutputParameterValues();
@@ -280,19 +264,10 @@ TEST_F(VST3AdapterTest, SampleRateIsRoundedHalfUpAndSmallOrWideRequestsChangeNot
   EXPECT_NEAR(RunStereo(64).back(), 0.5f, 1e-6f) << "the previous set-up still processes";
 }
 
-TEST_F(VST3AdapterTest, ControllerAnswersWhatTheHostSet)
-{
-  IEditController* controller = m_host.Controller();
-  for (const auto& c : {std::pair{kGain, 0.75}, std::pair{kBypass, 1.0}, std::pair{ParamID{10007}, 0.5}})
-  {
-    ASSERT_EQ(controller->setParamNormalized(c.first, c.second), kResultOk);
-    EXPECT_DOUBLE_EQ(controller->getParamNormalized(c.first), c.second) << c.first;
-  }
-}
-
-// After a state is loaded (setState, or setComponentState alone) the controller answers that
-// state's values for every parameter and the bypass, not a value the host set on it before; a
-// bypass the processor received travels through getState and setComponentState as processed.
+// The controller answers what the host set; after a state is loaded (setState, or
+// setComponentState alone) it answers that state's values for every parameter and the bypass,
+// not a value the host set on it before; a bypass the processor received travels through
+// getState and setComponentState as processed.
 TEST_F(VST3AdapterTest, ControllerAnswersTheLoadedStateOverValuesTheHostSetBefore)
 {
   IEditController* controller = m_host.Controller();
@@ -301,6 +276,7 @@ TEST_F(VST3AdapterTest, ControllerAnswersTheLoadedStateOverValuesTheHostSetBefor
     for (int id = 0; id < kPluginSlots; ++id)
       controller->setParamNormalized(static_cast<ParamID>(id), 0.875);
     controller->setParamNormalized(kBypass, 1.0);
+    controller->setParamNormalized(10007, 0.5);
   };
   auto expectPluginValues = [&](const char* step) {
     EXPECT_DOUBLE_EQ(controller->getParamNormalized(kGain), 0.5) << step;
@@ -308,6 +284,9 @@ TEST_F(VST3AdapterTest, ControllerAnswersTheLoadedStateOverValuesTheHostSetBefor
     EXPECT_DOUBLE_EQ(controller->getParamNormalized(kBypass), 0.0) << step;
   };
   hostSetsEverything();
+  for (const auto& [id, value] :
+       {std::pair{kGain, 0.875}, std::pair{kBypass, 1.0}, std::pair{ParamID{10007}, 0.5}})
+    EXPECT_DOUBLE_EQ(controller->getParamNormalized(id), value) << "what the host set, " << id;
   ASSERT_TRUE(m_host.SetState(state));
   expectPluginValues("setState");
   hostSetsEverything();
@@ -386,7 +365,7 @@ TEST_F(VST3AdapterTest, SecondInitializeAndReinitialisationAfterTerminateKeepOne
   EXPECT_NEAR(RunStereo(256).back(), 0.5f, 1e-6f);
 }
 
-TEST_F(VST3AdapterTest, BlockWithoutAudioBusesAppliesParametersTransportAndEventsButNoAudioOrMidiOutput)
+TEST_F(VST3AdapterTest, BlocksWithoutAudioApplyParametersTransportAndEventsButGiveNoAudioOrMidiOutput)
 {
   m_host.QueueParameterChange(kGain, 0.75);
   m_host.Transport().tempo = 150.0;
@@ -405,18 +384,14 @@ TEST_F(VST3AdapterTest, BlockWithoutAudioBusesAppliesParametersTransportAndEvent
   EXPECT_EQ(echo.noteOn.pitch, 64);
   EXPECT_EQ(echo.noteOn.noteId, -1);
   EXPECT_NEAR(echo.noteOn.velocity, 100.0f / 127.0f, 1e-6f);
-}
 
-TEST_F(VST3AdapterTest, ParameterFlushWithNullBuffersTouchesNoAudio)
-{
+  // Buses without buffers: a parameter flush applies, with samples nothing is written anywhere.
   AudioBusBuffers bus = {};
   bus.numChannels = 2;
-  bus.channelBuffers32 = nullptr;
   std::vector<AudioBusBuffers> inputs{bus}, outputs{bus};
   m_host.QueueParameterChange(kGain, 0.125);
   EXPECT_EQ(m_host.ProcessBuses(inputs, outputs, 0), kResultOk);
   EXPECT_DOUBLE_EQ(m_host.ParameterValueById(kGain), 0.125);
-  // Null buffers with samples: no crash, nothing written anywhere.
   EXPECT_EQ(m_host.ProcessBuses(inputs, outputs, 64), kResultOk);
 }
 
@@ -461,6 +436,15 @@ TEST_F(VST3AdapterTest, VariableBlocksInMonoAndStereoWithBypassTogglingStayFinit
       }
     }
   }
+
+  // Wider arrangements fall back to stereo.
+  m_host.Deactivate();
+  SpeakerArrangement in = SpeakerArr::k51, out = SpeakerArr::k51;
+  EXPECT_EQ(m_host.Processor()->setBusArrangements(&in, 1, &out, 1), kResultOk);
+  SpeakerArrangement current = 0;
+  EXPECT_EQ(m_host.Processor()->getBusArrangement(kOutput, 0, current), kResultOk);
+  EXPECT_EQ(current, SpeakerArr::kStereo);
+  EXPECT_EQ(m_host.Processor()->setBusArrangements(nullptr, 1, &out, 1), kInvalidArgument);
 }
 
 TEST_F(VST3AdapterTest, ZeroChannelInputBusReadsAsSilenceAndClearsTheOutputSilenceFlags)
@@ -480,17 +464,6 @@ TEST_F(VST3AdapterTest, ZeroChannelInputBusReadsAsSilenceAndClearsTheOutputSilen
   }
   EXPECT_EQ(right.back(), 0.0f);
   EXPECT_EQ(outputs[0].silenceFlags, 0u);
-}
-
-TEST_F(VST3AdapterTest, WideArrangementsFallBackToStereo)
-{
-  m_host.Deactivate();
-  SpeakerArrangement in = SpeakerArr::k51, out = SpeakerArr::k51;
-  EXPECT_EQ(m_host.Processor()->setBusArrangements(&in, 1, &out, 1), kResultOk);
-  SpeakerArrangement current = 0;
-  EXPECT_EQ(m_host.Processor()->getBusArrangement(kOutput, 0, current), kResultOk);
-  EXPECT_EQ(current, SpeakerArr::kStereo);
-  EXPECT_EQ(m_host.Processor()->setBusArrangements(nullptr, 1, &out, 1), kInvalidArgument);
 }
 
 // (A state travelling to a fresh instance is the cross-format suite's, with the real plug-in.)

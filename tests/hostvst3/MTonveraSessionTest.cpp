@@ -40,14 +40,7 @@ using MHostEditorTest::Display;
 // The probe copy of the module stays loaded for the whole process, as hosts keep their modules.
 MEditorProbeFind ProbeFind()
 {
-  static MEditorProbeFind find = [] {
-    static MSharedLibrary& library = *new MSharedLibrary;
-    std::string error;
-    return library.Open(TONVERA_PROBE_MODULE, error)
-               ? reinterpret_cast<MEditorProbeFind>(library.Symbol("TonveraEditorProbeFind"))
-               : nullptr;
-  }();
-  return find;
+  return MHostEditorTest::ProbeSymbol<MEditorProbeFind>(TONVERA_PROBE_MODULE, "TonveraEditorProbeFind");
 }
 
 struct Instance

@@ -76,18 +76,7 @@ protected:
 };
 } // namespace
 
-TEST_F(CPluginFactoryTest, CreatesARegisteredClassWithOneReference)
-{
-  void* object = nullptr;
-  ASSERT_EQ(m_factory->createInstance(kEffectCid.data, IComponent::iid.data, &object), kResultOk);
-  ASSERT_NE(object, nullptr);
-  EXPECT_EQ(s_liveEffects, 1);
-  auto* component = static_cast<IComponent*>(object);
-  EXPECT_EQ(component->release(), 0u) << "the host's reference is the only one";
-  EXPECT_EQ(s_liveEffects, 0);
-}
-
-TEST_F(CPluginFactoryTest, RefusesUnknownClassesInterfacesAndNullArguments)
+TEST_F(CPluginFactoryTest, CreatesARegisteredClassWithOneReferenceAndRefusesWhatItCannotCreate)
 {
   struct Case
   {
@@ -110,25 +99,24 @@ TEST_F(CPluginFactoryTest, RefusesUnknownClassesInterfacesAndNullArguments)
     EXPECT_EQ(s_liveEffects, 0) << c.name << ": a refused instance must be destroyed";
   }
   EXPECT_EQ(m_factory->createInstance(kEffectCid.data, IComponent::iid.data, nullptr), kInvalidArgument);
-}
 
-TEST_F(CPluginFactoryTest, FailedCreationAnswersInternalError)
-{
-  ASSERT_TRUE(m_factory->RegisterClass(MakeClassInfo(kOtherCid, "Null"), &CreateNothing));
+  // A registered class is created with one reference, the host's.
   void* object = nullptr;
+  ASSERT_EQ(m_factory->createInstance(kEffectCid.data, IComponent::iid.data, &object), kResultOk);
+  ASSERT_NE(object, nullptr);
+  EXPECT_EQ(s_liveEffects, 1);
+  EXPECT_EQ(static_cast<IComponent*>(object)->release(), 0u) << "the host's reference is the only one";
+  EXPECT_EQ(s_liveEffects, 0);
+
+  // A creation function that fails answers an internal error.
+  ASSERT_TRUE(m_factory->RegisterClass(MakeClassInfo(kOtherCid, "Null"), &CreateNothing));
+  object = nullptr;
   EXPECT_EQ(m_factory->createInstance(kOtherCid.data, FUnknown::iid.data, &object), kInternalError);
 
   const FUID throwingCid = MakeFUID(1, 2, 3, 4);
   ASSERT_TRUE(m_factory->RegisterClass(MakeClassInfo(throwingCid, "Throwing"), &CreateThrowing));
   EXPECT_EQ(m_factory->createInstance(throwingCid.data, FUnknown::iid.data, &object), kInternalError);
   EXPECT_EQ(object, nullptr);
-}
-
-TEST_F(CPluginFactoryTest, RefusesASecondClassWithTheSameId)
-{
-  EXPECT_FALSE(m_factory->RegisterClass(MakeClassInfo(kEffectCid, "Again"), &CreateEffect));
-  EXPECT_FALSE(m_factory->RegisterClass(MakeClassInfo(kOtherCid, "No function"), nullptr));
-  EXPECT_EQ(m_factory->countClasses(), 1);
 }
 
 TEST_F(CPluginFactoryTest, ClassRecordsAgreeInAllThreeForms)
@@ -169,7 +157,7 @@ TEST_F(CPluginFactoryTest, AnswersAllThreeFactoryInterfaces)
   EXPECT_EQ(info.flags, PFactoryInfo::kUnicode);
 }
 
-TEST_F(CPluginFactoryTest, RegistersUnicodeRecordsAndKeepsTheirTexts)
+TEST_F(CPluginFactoryTest, RegistersUnicodeRecordsAndRefusesKnownIdsAndMissingFunctions)
 {
   PClassInfoW infoW{};
   std::memcpy(infoW.cid, kOtherCid.data, sizeof(TUID));
@@ -182,6 +170,10 @@ TEST_F(CPluginFactoryTest, RegistersUnicodeRecordsAndKeepsTheirTexts)
   ASSERT_EQ(m_factory->getClassInfoUnicode(1, &wide), kResultOk);
   EXPECT_STREQ(narrow.name, "Tonhöhe \xF0\x9D\x84\x9E");
   EXPECT_EQ(std::u16string(wide.name), u"Tonhöhe \U0001D11E");
+  // A second class with a known id, or one without a function, is refused.
+  EXPECT_FALSE(m_factory->RegisterClass(MakeClassInfo(kEffectCid, "Again"), &CreateEffect));
+  EXPECT_FALSE(m_factory->RegisterClass(MakeClassInfo(MakeFUID(9, 9, 9, 9), "No function"), nullptr));
+  EXPECT_EQ(m_factory->countClasses(), 2);
 }
 
 TEST(CPluginFactoryShared, OneFactoryWhileHeldAndAFreshOneAfterTheLastRelease)

@@ -34,7 +34,7 @@ public:
 };
 } // namespace
 
-TEST(ComponentTest, InitializeHoldsTheContextOnceAndTerminateReleasesIt)
+TEST(ComponentTest, InitializeHoldsTheContextOnceTerminateReleasesItAndConnectHoldsOnePeer)
 {
   Owned<TestHostApplication> host;
   Owned<AudioEffect> effect;
@@ -50,10 +50,8 @@ TEST(ComponentTest, InitializeHoldsTheContextOnceAndTerminateReleasesIt)
   EXPECT_EQ(other->initialize(nullptr), kResultOk);
   EXPECT_EQ(other->initialize(host->Context()), kResultFalse);
   EXPECT_EQ(host->GetRefCount(), 1u);
-}
 
-TEST(ComponentTest, ConnectionPointHoldsOnePeer)
-{
+  // The connection point holds one peer.
   Owned<AudioEffect> component;
   Owned<EditController> controller;
   IConnectionPoint* peer = controller.object;
@@ -94,7 +92,7 @@ TEST(ComponentTest, BusesAreDescribedPerMediaTypeAndDirection)
   EXPECT_EQ(effect->activateBus(kEvent, kOutput, 0, 1), kInvalidArgument);
 }
 
-TEST(ComponentTest, BusArrangementsMustMatchTheBusCount)
+TEST(ComponentTest, BusArrangementsMustMatchTheBusCountAndSetupsTake32BitSamplesOnly)
 {
   Owned<StereoEffect> effect;
   SpeakerArrangement inputs[2] = {SpeakerArr::k51, SpeakerArr::kMono};
@@ -110,11 +108,8 @@ TEST(ComponentTest, BusArrangementsMustMatchTheBusCount)
   effect->getBusInfo(kAudio, kOutput, 0, info);
   EXPECT_EQ(info.channelCount, 6) << "5.1 has six speakers";
   EXPECT_EQ(effect->getBusArrangement(kOutput, 1, arrangement), kInvalidArgument);
-}
 
-TEST(ComponentTest, ProcessingSetupAcceptsOnly32BitSamples)
-{
-  Owned<AudioEffect> effect;
+  // The processing setup accepts only 32-bit samples.
   ProcessSetup setup{kRealtime, kSample64, 512, 96000.0};
   EXPECT_EQ(effect->canProcessSampleSize(kSample64), kResultFalse);
   EXPECT_EQ(effect->setupProcessing(setup), kResultFalse);
@@ -125,7 +120,7 @@ TEST(ComponentTest, ProcessingSetupAcceptsOnly32BitSamples)
   EXPECT_EQ(effect->GetProcessSetup().maxSamplesPerBlock, 512);
 }
 
-TEST(EditControllerTest, ParametersAnswerByIndexAndById)
+TEST(EditControllerTest, ParametersAnswerByIndexAndByIdInOneRootUnitWithoutPrograms)
 {
   Owned<EditControllerEx1> controller;
   ParameterContainer& parameters = controller->GetParameters();
@@ -148,6 +143,19 @@ TEST(EditControllerTest, ParametersAnswerByIndexAndById)
   EXPECT_EQ(controller->setParamNormalized(0, 1.5), kResultOk);
   EXPECT_EQ(controller->getParamNormalized(0), 1.0) << "values are clamped to 0..1";
   EXPECT_EQ(controller->setParamNormalized(10005, 0.5), kInvalidArgument);
+
+  // Unit information: one root unit and no programs.
+  ASSERT_EQ(controller->getUnitCount(), 1);
+  UnitInfo unit{};
+  ASSERT_EQ(controller->getUnitInfo(0, unit), kResultOk);
+  EXPECT_EQ(unit.id, kRootUnitId);
+  EXPECT_EQ(unit.parentUnitId, kNoParentUnitId);
+  EXPECT_EQ(unit.programListId, kNoProgramListId);
+  EXPECT_EQ(controller->getUnitInfo(1, unit), kInvalidArgument);
+  EXPECT_EQ(controller->getProgramListCount(), 0);
+  EXPECT_EQ(controller->selectUnit(5), kInvalidArgument);
+  EXPECT_EQ(controller->getSelectedUnit(), kRootUnitId);
+  EXPECT_EQ(controller->createView("editor"), nullptr);
 }
 
 TEST(EditControllerTest, ValueTextsGoBothWays)
@@ -194,20 +202,4 @@ TEST(EditControllerTest, ComponentHandlerIsHeldUntilTerminate)
   ASSERT_EQ(controller->terminate(), kResultOk);
   EXPECT_EQ(handler->GetRefCount(), 1u);
   EXPECT_EQ(host->GetRefCount(), 1u);
-}
-
-TEST(EditControllerTest, UnitInfoHasOneRootUnitAndNoPrograms)
-{
-  Owned<EditControllerEx1> controller;
-  ASSERT_EQ(controller->getUnitCount(), 1);
-  UnitInfo unit{};
-  ASSERT_EQ(controller->getUnitInfo(0, unit), kResultOk);
-  EXPECT_EQ(unit.id, kRootUnitId);
-  EXPECT_EQ(unit.parentUnitId, kNoParentUnitId);
-  EXPECT_EQ(unit.programListId, kNoProgramListId);
-  EXPECT_EQ(controller->getUnitInfo(1, unit), kInvalidArgument);
-  EXPECT_EQ(controller->getProgramListCount(), 0);
-  EXPECT_EQ(controller->selectUnit(5), kInvalidArgument);
-  EXPECT_EQ(controller->getSelectedUnit(), kRootUnitId);
-  EXPECT_EQ(controller->createView("editor"), nullptr);
 }

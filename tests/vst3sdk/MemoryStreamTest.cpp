@@ -41,7 +41,7 @@ protected:
 };
 } // namespace
 
-TEST_F(MemoryStreamTest, ReadsBackWhatWasWritten)
+TEST_F(MemoryStreamTest, ReadsBackWhatWasWrittenShortNearTheEndAndNothingAtIt)
 {
   Fill(10);
   std::array<uint8, 10> bytes{};
@@ -53,14 +53,10 @@ TEST_F(MemoryStreamTest, ReadsBackWhatWasWritten)
     EXPECT_EQ(bytes[static_cast<size_t>(i)], i);
   }
   EXPECT_EQ(Tell(), 10);
-}
 
-TEST_F(MemoryStreamTest, ReadNearTheEndIsShortAndAtTheEndEmpty)
-{
-  Fill(10);
+  // Near the end a read is short, at the end empty.
   ASSERT_EQ(m_stream->seek(7, kIBSeekSet, nullptr), kResultOk);
-  std::array<uint8, 8> bytes{};
-  int32 read = -1;
+  bytes = {};
   ASSERT_EQ(m_stream->read(bytes.data(), 8, &read), kResultOk);
   EXPECT_EQ(read, 3);
   EXPECT_EQ(bytes[0], 7);
@@ -110,7 +106,7 @@ TEST_F(MemoryStreamTest, RefusesSeeksOutsideTheContentAndKeepsThePosition)
   }
 }
 
-TEST_F(MemoryStreamTest, WriteInsideTheContentOverwritesThenGrows)
+TEST_F(MemoryStreamTest, WriteInsideTheContentOverwritesThenGrowsAndGivenBytesStartAtZero)
 {
   Fill(4);
   ASSERT_EQ(m_stream->seek(2, kIBSeekSet, nullptr), kResultOk);
@@ -119,6 +115,15 @@ TEST_F(MemoryStreamTest, WriteInsideTheContentOverwritesThenGrows)
   const std::vector<uint8> expected = {0, 1, 0xA0, 0xA1, 0xA2, 0xA3};
   EXPECT_EQ(m_object->GetData(), expected);
   EXPECT_EQ(Tell(), 6);
+
+  // A stream made from bytes starts at position zero.
+  const uint8 given[3] = {7, 8, 9};
+  auto* stream = new MemoryStream(given);
+  uint8 first = 0;
+  ASSERT_EQ(stream->read(&first, 1, nullptr), kResultOk);
+  EXPECT_EQ(first, 7);
+  EXPECT_EQ(stream->GetSize(), 3);
+  static_cast<IBStream*>(stream)->release();
 }
 
 TEST_F(MemoryStreamTest, RefusesNegativeCountsAndMissingBuffers)
@@ -134,16 +139,4 @@ TEST_F(MemoryStreamTest, RefusesNegativeCountsAndMissingBuffers)
   EXPECT_EQ(m_stream->tell(nullptr), kInvalidArgument);
   EXPECT_EQ(m_object->GetSize(), 4);
   EXPECT_EQ(Tell(), 0);
-}
-
-TEST_F(MemoryStreamTest, StartsFromGivenBytesAtPositionZero)
-{
-  const uint8 bytes[3] = {7, 8, 9};
-  auto* stream = new MemoryStream(bytes);
-  uint8 first = 0;
-  int32 read = 0;
-  ASSERT_EQ(stream->read(&first, 1, &read), kResultOk);
-  EXPECT_EQ(first, 7);
-  EXPECT_EQ(stream->GetSize(), 3);
-  static_cast<IBStream*>(stream)->release();
 }

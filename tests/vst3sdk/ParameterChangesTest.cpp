@@ -51,28 +51,16 @@ TEST(ParameterChangesTest, PointsAreOrderedBySampleOffsetWhateverTheOrderAdded)
   EXPECT_EQ(LastPoint(queue), std::make_pair(63, 0.25));
 }
 
-TEST(ParameterChangesTest, OneQueuePerParameter)
-{
-  Owned<ParameterChanges> changes{new ParameterChanges(4, 8)};
-  int32 first = -1;
-  int32 second = -1;
-  int32 again = -1;
-  IParamValueQueue* a = changes->addParameterData(3, first);
-  IParamValueQueue* b = changes->addParameterData(32767, second);
-  IParamValueQueue* c = changes->addParameterData(3, again);
-  EXPECT_EQ(a, c);
-  EXPECT_EQ(first, again);
-  EXPECT_NE(a, b);
-  EXPECT_EQ(changes->getParameterCount(), 2);
-  EXPECT_EQ(changes->getParameterData(second)->getParameterId(), 32767u);
-}
-
-TEST(ParameterChangesTest, BoundsAndCapacityAreEnforced)
+TEST(ParameterChangesTest, OneQueuePerParameterAndBoundsAndCapacityAreEnforced)
 {
   Owned<ParameterChanges> changes{new ParameterChanges(2, 2)};
-  int32 index = -1;
-  IParamValueQueue* queue = changes->addParameterData(1, index);
-  changes->addParameterData(2, index);
+  int32 first = -1, again = -1, index = -1;
+  IParamValueQueue* queue = changes->addParameterData(1, first);
+  changes->addParameterData(32767, index);
+  EXPECT_EQ(changes->addParameterData(1, again), queue) << "one queue per parameter";
+  EXPECT_EQ(again, first);
+  EXPECT_EQ(changes->getParameterCount(), 2);
+  EXPECT_EQ(changes->getParameterData(index)->getParameterId(), 32767u);
   EXPECT_EQ(changes->addParameterData(3, index), nullptr) << "all queues taken";
   EXPECT_EQ(index, -1);
   EXPECT_EQ(changes->getParameterData(-1), nullptr);

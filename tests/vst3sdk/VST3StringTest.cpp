@@ -74,7 +74,7 @@ TEST(VST3StringTest, Utf8ToUtf16DecodesAndReplacesMalformedSequences)
   }
 }
 
-TEST(VST3StringTest, NarrowCopiesCutAtCharacterBoundaries)
+TEST(VST3StringTest, NarrowCopiesCutAtCharacterBoundariesAndFieldsReadBackUpToTheirEnd)
 {
   char8 field[6];
   EXPECT_EQ(CopyString8(field, 6, "abcd\xC3\xA9"), 4) << "the two-byte character does not fit";
@@ -85,13 +85,11 @@ TEST(VST3StringTest, NarrowCopiesCutAtCharacterBoundaries)
   EXPECT_STREQ(field, "T\xC3\xB6n");
   EXPECT_EQ(CopyString8(field, 0, "x"), 0);
   EXPECT_EQ(CopyString8(nullptr, 6, "x"), 0);
-}
 
-TEST(VST3StringTest, Utf16FieldReadsBackAsUtf8UpToItsEnd)
-{
-  TChar field[4] = {u'a', u'\u00E9', u'b', u'c'}; // not terminated: the field end stops it
-  EXPECT_EQ(String16ToUtf8(field, 4), "a\xC3\xA9"
-                                      "bc");
-  EXPECT_EQ(String16ToUtf8(field, 2), "a\xC3\xA9");
+  // A UTF-16 field reads back as UTF-8 up to its end.
+  TChar wide[4] = {u'a', u'\u00E9', u'b', u'c'}; // not terminated: the field end stops it
+  EXPECT_EQ(String16ToUtf8(wide, 4), "a\xC3\xA9"
+                                     "bc");
+  EXPECT_EQ(String16ToUtf8(wide, 2), "a\xC3\xA9");
   EXPECT_EQ(String16ToUtf8(nullptr, 4), "");
 }

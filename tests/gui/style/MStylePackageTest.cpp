@@ -30,7 +30,7 @@ void PutU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t valu
 }
 } // namespace
 
-TEST(MStylePackageTest, BuiltPackageReadsBackEntryForEntry)
+TEST(MStylePackageTest, BuiltPackageReadsBackEntryForEntryAndTheEmbeddedOneHoldsBothStyles)
 {
   const std::vector<std::uint8_t> bytes = SmallPackage();
   const MStylePackage package(bytes);
@@ -44,9 +44,18 @@ TEST(MStylePackageTest, BuiltPackageReadsBackEntryForEntry)
   EXPECT_EQ(MStylePackage::Build(
                 {{"index.xml", Bytes("<stylepackage/>")}, {"a/b.png", Bytes("xyz")}, {"empty", {}}}),
             bytes); // deterministic
+
+  // The embedded package holds both styles.
+  EXPECT_TRUE(MStylePackage::FindResource("mstyle2").empty());
+  const MStylePackage embedded(MStylePackage::FindResource("mstyle"));
+  const std::vector<MString> names = MTexturedStyle::ListStyles(embedded);
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_EQ(names[0], MString("Default"));
+  EXPECT_EQ(names[1], MString("Silver"));
+  EXPECT_EQ(MTexturedStyle::DefaultStyle(embedded), MString("Default"));
 }
 
-TEST(MStylePackageTest, EveryTruncationIsRejected)
+TEST(MStylePackageTest, EveryTruncationAndEveryFlippedByteIsRejected)
 {
   const std::vector<std::uint8_t> bytes = SmallPackage();
   for (std::size_t length = 0; length < bytes.size(); ++length)
@@ -54,10 +63,8 @@ TEST(MStylePackageTest, EveryTruncationIsRejected)
     const std::string message = MessageOf([&] { MStylePackage(std::span(bytes.data(), length)); });
     EXPECT_EQ(message, MStylePackage::kMessageTruncated) << "length " << length;
   }
-}
 
-TEST(MStylePackageTest, EveryFlippedByteIsRejected)
-{
+  // So is every flipped byte.
   const std::vector<std::uint8_t> original = SmallPackage();
   for (std::size_t at = 0; at < original.size(); ++at)
   {
@@ -127,15 +134,4 @@ TEST(MStylePackageTest, PackagesWithoutStylesGiveTheUserMessages)
             "No style definition has been found.");
   EXPECT_EQ(MessageOf([&] { MTexturedStyle style(emptyIndex, configuration); }),
             "No styles are available. Please reinstall the software.");
-}
-
-TEST(MStylePackageTest, EmbeddedPackageHoldsBothStyles)
-{
-  EXPECT_TRUE(MStylePackage::FindResource("mstyle2").empty());
-  const MStylePackage package(MStylePackage::FindResource("mstyle"));
-  const std::vector<MString> names = MTexturedStyle::ListStyles(package);
-  ASSERT_EQ(names.size(), 2u);
-  EXPECT_EQ(names[0], MString("Default"));
-  EXPECT_EQ(names[1], MString("Silver"));
-  EXPECT_EQ(MTexturedStyle::DefaultStyle(package), MString("Default"));
 }

@@ -82,7 +82,7 @@ TEST(MStyleConfigurationTest, DamagedValuesKeepTheirDefaults)
   EXPECT_EQ(configuration.mainColors[2], (MColor{0x10, 0x20, 0x30, 0xFF}));
 }
 
-TEST(MStyleTintTest, PixelRulesAsDocumented)
+TEST(MStyleTintTest, PixelRulesAsDocumentedAlsoInTheStyleBitmaps)
 {
   const MColor amber{0xF2, 0xA2, 0x3A, 0xFF};
   const MColor grey{0x40, 0x40, 0x40, 0xFF};
@@ -118,10 +118,8 @@ TEST(MStyleTintTest, PixelRulesAsDocumented)
   gray.multiplySaturation = 0;
   const MColor flat = MStyleTint(gray).Apply(amber, 0);
   EXPECT_TRUE(flat.r == flat.g && flat.g == flat.b);
-}
 
-TEST(MStyleTintTest, ChangingAMainColourRecoloursTheStyleBitmaps)
-{
+  // A main colour changed recolours the style's bitmaps of that slot only.
   MTexturedStyleConfiguration configuration;
   const MTexturedStyle plain(MStylePackage::GetEmbeddedBytes(), configuration);
   configuration.mainColors[2] = MColor{0x0A, 0x60, 0xF1, 0xFF};

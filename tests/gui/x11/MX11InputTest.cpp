@@ -78,7 +78,7 @@ TEST(MX11InputTest, TypedCharactersComeFromLatin1TextOrUnicodeKeySymbols)
     EXPECT_EQ(MX11Input::CharacterFromKey(c.text, c.length, c.keysym), c.character) << std::hex << c.keysym;
 }
 
-TEST(MX11InputTest, StateMasksAndButtonsTranslateToEventCodesAndModifierBits)
+TEST(MX11InputTest, StateMasksButtonsAndCursorsTranslateToTheirCounterparts)
 {
   EXPECT_EQ(MX11Input::ModifiersFromState(ShiftMask | ControlMask | Mod1Mask | Button1Mask | Button2Mask |
                                           Button3Mask),
@@ -112,6 +112,16 @@ TEST(MX11InputTest, StateMasksAndButtonsTranslateToEventCodesAndModifierBits)
   }
   EXPECT_FALSE(MX11Input::ActionForButton(6).valid) << "horizontal wheel";
   EXPECT_FALSE(MX11Input::ActionForButton(0).valid);
+
+  // Every standard cursor has a shape.
+  for (int i = 0; i <= static_cast<int>(MStdCursor::Hollow); ++i)
+  {
+    const int shape = MX11Input::CursorFontShape(static_cast<MStdCursor>(i));
+    if (static_cast<MStdCursor>(i) == MStdCursor::Hollow)
+      EXPECT_EQ(shape, -1);
+    else
+      EXPECT_TRUE(shape >= 0 && shape < 154 && shape % 2 == 0) << i; // even glyphs of the cursor font
+  }
 }
 
 TEST(MX11InputTest, DoubleClicksNeedTheSameButtonAndWindowWithinTimeAndDistance)
@@ -147,15 +157,4 @@ TEST(MX11InputTest, DoubleClicksNeedTheSameButtonAndWindowWithinTimeAndDistance)
   }
 }
 
-TEST(MX11InputTest, EveryStandardCursorHasAShape)
-{
-  for (int i = 0; i <= static_cast<int>(MStdCursor::Hollow); ++i)
-  {
-    const int shape = MX11Input::CursorFontShape(static_cast<MStdCursor>(i));
-    if (static_cast<MStdCursor>(i) == MStdCursor::Hollow)
-      EXPECT_EQ(shape, -1);
-    else
-      EXPECT_TRUE(shape >= 0 && shape < 154 && shape % 2 == 0) << i; // even glyphs of the cursor font
-  }
-}
 } // namespace
