@@ -203,7 +203,8 @@ public:
   std::int32_t ShownScaleType() const noexcept;
   /// A plain flag write, as the piano control makes it; call OnPianoChanged afterwards.
   void SetScaleNoteEnabled(int pitchClass, bool enabled) noexcept;
-  /// Enables all twelve notes, reports them, recomputes and clears the channel history.
+  /// Enables all twelve notes and makes Chromatic the scale type, reports the notes, recomputes
+  /// and clears the channel history.
   void ResetScale();
   /// The scale choice of the editor: ScaleType := kind, ScaleNote := root, the flags become the
   /// kind's pattern rotated to the root, reported to the host. Waits for the processing lock.

@@ -137,6 +137,9 @@ void TonveraAudioEffectPlugin::ResetScale()
   std::uint32_t changed = 0;
   {
     MLockGuard guard(m_processingLock);
+    // The chromatic scale as a choice too, so that the scale box names what the piano shows and
+    // the next root button keeps every note. The root stays: it is the user's last pick.
+    m_scaleType = kChromatic;
     for (int i = 0; i < kPitchClasses; ++i)
     {
       changed |= IsScaleNoteEnabled(i) ? 0u : 1u << i;

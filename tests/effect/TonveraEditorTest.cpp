@@ -163,6 +163,9 @@ TEST_F(TonveraEditor, TheScaleBoxNamesNoScaleOnceAPianoKeyLeavesIt)
   EXPECT_EQ(box.GetSelection(), -1) << "C added to D major";
   Find<MButton>("Reset").Click();
   EXPECT_EQ(EnabledNotes(), "111111111111");
+  EXPECT_EQ(box.GetSelection(), 0) << "Reset names the chromatic scale it restores";
+  Find<MButton>("A").Click();
+  EXPECT_EQ(EnabledNotes(), "111111111111") << "the next root keeps every note";
 }
 
 // A note the host automates is the host's: the user's next piano click, root click or Reset sends
