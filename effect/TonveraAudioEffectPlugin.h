@@ -306,6 +306,10 @@ private:
 
   void BuildParameters();
   void ResetChannelsLocked();
+  /// ScaleType := kind (a valid one) and, unless root is negative, ScaleNote := root; the flags
+  /// become the kind's pattern from ScaleNote, the changed ones reported to the host; with
+  /// clearHistory the channels' history is cleared too.
+  void ApplyScale(int kind, int root, bool clearHistory);
   void ProcessMidSide(float** inputs, float** outputs, std::int32_t samples);
   void ProcessChannels(float** inputs, float** outputs, std::int32_t samples, int channels);
   // The low-latency path (TonveraLive.cpp).

@@ -130,44 +130,40 @@ void TonveraAudioEffectPlugin::SetScaleNoteEnabled(int pitchClass, bool enabled)
   m_tracker.ScaleNotes()[static_cast<std::size_t>(pitchClass)].store(enabled, std::memory_order_relaxed);
 }
 
-// The flags change under the processing lock, so that no block sees half a scale; the host
-// hears of them only after it is released: a host answering slowly must not hold up the audio.
 void TonveraAudioEffectPlugin::ResetScale()
 {
-  std::uint32_t changed = 0;
-  {
-    MLockGuard guard(m_processingLock);
-    // The chromatic scale as a choice too, so that the scale box names what the piano shows and
-    // the next root button keeps every note. The root stays: it is the user's last pick.
-    m_scaleType = kChromatic;
-    for (int i = 0; i < kPitchClasses; ++i)
-    {
-      changed |= IsScaleNoteEnabled(i) ? 0u : 1u << i;
-      SetScaleNoteEnabled(i, true);
-    }
-    ResetChannelsLocked();
-  }
-  ReportScaleChanges(changed);
-  OnParametersChanged();
-  RefreshPiano();
+  // The chromatic scale as a choice too, so that the scale box names what the piano shows and
+  // the next root button keeps every note. The root stays: it is the user's last pick.
+  ApplyScale(kChromatic, -1, true);
 }
 
 void TonveraAudioEffectPlugin::SelectScale(int kind, int root)
 {
-  const bool* pattern = ScalePattern(kind);
-  if (pattern == nullptr || root < 0 || root >= kPitchClasses)
+  if (ScalePattern(kind) == nullptr || root < 0 || root >= kPitchClasses)
     return;
+  ApplyScale(kind, root, false);
+}
+
+// The flags change under the processing lock, so that no block sees half a scale; the host
+// hears of them only after it is released: a host answering slowly must not hold up the audio.
+void TonveraAudioEffectPlugin::ApplyScale(int kind, int root, bool clearHistory)
+{
+  const bool* pattern = ScalePattern(kind);
   std::uint32_t changed = 0;
   {
     MLockGuard guard(m_processingLock);
     m_scaleType = kind;
-    m_scaleNote = root;
+    if (root >= 0)
+      m_scaleNote = root;
+    const int from = m_scaleNote.Load();
     for (int i = 0; i < kPitchClasses; ++i)
     {
-      const bool enabled = pattern[(i - root + kPitchClasses) % kPitchClasses];
+      const bool enabled = pattern[(i - from + kPitchClasses) % kPitchClasses];
       changed |= enabled != IsScaleNoteEnabled(i) ? 1u << i : 0u;
       SetScaleNoteEnabled(i, enabled);
     }
+    if (clearHistory)
+      ResetChannelsLocked();
   }
   ReportScaleChanges(changed);
   OnParametersChanged();
